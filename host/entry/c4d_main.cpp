@@ -1,0 +1,1 @@
+extern "C" int c4d_main(int, void*, void*, void*) { return -1; }

@@ -1,0 +1,1 @@
+int corvane_placeholder_host() { return 0; }
