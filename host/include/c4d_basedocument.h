@@ -1,0 +1,104 @@
+// Documents, render data and video posts.
+#pragma once
+
+#include "c4d_baseobject.h"
+#include "c4d_basematerial.h"
+
+/// A video post of render data.
+class BaseVideoPost : public BaseList2D {
+ public:
+  /// A new video post of a registered plug-in type, or null for an unknown type.
+  static BaseVideoPost* Alloc(LONG type);
+  static void Free(BaseVideoPost*& vp);
+  BaseVideoPost* GetNext() const { return static_cast<BaseVideoPost*>(GeListNode::GetNext()); }
+  Bool IsInstanceOf(LONG id) const override { return id == VPbase || C4DAtom::IsInstanceOf(id); }
+
+ protected:
+  explicit BaseVideoPost(LONG type) : BaseList2D(type) {}
+};
+
+/// Render data IDs read by plug-ins.
+enum {
+  RDATA_FRAMEFROM = 5017,  ///< First frame of the range (a time).
+  RDATA_FRAMETO = 5018,    ///< Last frame of the range (a time).
+};
+
+/// The render settings of a document with their video posts.
+class RenderData : public BaseList2D {
+ public:
+  static RenderData* Alloc();
+  static void Free(RenderData*& rd);
+  RenderData* GetNext() const { return static_cast<RenderData*>(GeListNode::GetNext()); }
+  BaseVideoPost* GetFirstVideoPost() const { return static_cast<BaseVideoPost*>(videoPosts_.GetFirst()); }
+  /// Inserts `vp` after `pred` (first when null).
+  void InsertVideoPost(BaseVideoPost* vp, BaseVideoPost* pred = nullptr);
+  /// Appends `vp` after the last video post.
+  void InsertVideoPostLast(BaseVideoPost* vp) { videoPosts_.InsertLast(vp); }
+
+ protected:
+  RenderData() : BaseList2D(Rbase), videoPosts_(this) {}
+  void FreeBranches() override { videoPosts_.FlushAll(); }
+
+ private:
+  GeListHead videoPosts_;
+};
+
+/// A document: objects, materials, render data, time.
+class BaseDocument : public BaseList2D {
+ public:
+  /// A new empty document with one render data, 30 fps, time 0.
+  static BaseDocument* Alloc();
+  static void Free(BaseDocument*& doc);
+
+  BaseObject* GetFirstObject() const { return static_cast<BaseObject*>(objects_.GetFirst()); }
+  /// Inserts `op` under `parent` after `pred`; without both it goes first at the top.
+  void InsertObject(BaseObject* op, BaseObject* parent, BaseObject* pred);
+  /// The first object of that name in tree order, or null.
+  BaseObject* SearchObject(const String& name) const;
+  BaseMaterial* GetFirstMaterial() const { return static_cast<BaseMaterial*>(materials_.GetFirst()); }
+  /// Inserts `mat` after `pred` (first when null).
+  void InsertMaterial(BaseMaterial* mat, BaseMaterial* pred = nullptr);
+  /// The first material of that name, or null.
+  BaseMaterial* SearchMaterial(const String& name) const;
+  RenderData* GetFirstRenderData() const { return static_cast<RenderData*>(renderData_.GetFirst()); }
+  /// The render data in use (the first one unless another was made active).
+  RenderData* GetActiveRenderData() const;
+  void InsertRenderData(RenderData* rd, RenderData* pred = nullptr);
+  void SetActiveRenderData(RenderData* rd);
+
+  BaseTime GetTime() const { return time_; }
+  void SetTime(const BaseTime& t) { time_ = t; }
+  LONG GetFps() const { return fps_; }
+  void SetFps(LONG fps) { fps_ = fps; }
+  BaseTime GetMinTime() const { return minTime_; }
+  void SetMinTime(const BaseTime& t) { minTime_ = t; }
+  BaseTime GetMaxTime() const { return maxTime_; }
+  void SetMaxTime(const BaseTime& t) { maxTime_ = t; }
+  /// The folder the document was saved in; empty while it was never saved.
+  Filename GetDocumentPath() const { return path_; }
+  void SetDocumentPath(const Filename& p) { path_ = p; }
+  /// The document's file name.
+  Filename GetDocumentName() const { return name_; }
+  void SetDocumentName(const Filename& n) { name_ = n; }
+
+  BaseDocument* GetDocument() const override { return const_cast<BaseDocument*>(this); }
+
+ protected:
+  BaseDocument();
+  void FreeBranches() override;
+
+ private:
+  GeListHead objects_;
+  GeListHead materials_;
+  GeListHead renderData_;
+  BaseLink activeRenderData_;
+  BaseTime time_;
+  BaseTime minTime_;
+  BaseTime maxTime_{3.0};
+  LONG fps_ = 30;
+  Filename path_;
+  Filename name_{"Untitled 1"};
+};
+
+/// The document the user works on, or null.
+BaseDocument* GetActiveDocument();

@@ -1,0 +1,50 @@
+// Console, files and folders, time, status and the questions the host asks the user.
+#pragma once
+
+#include "c4d_string.h"
+
+/// Prints one line to the host's console.
+void GePrint(const String& line);
+
+/// True when `name` exists (as a folder when `isdir`, else as a file).
+Bool GeFExist(const Filename& name, Bool isdir = FALSE);
+/// Flags of `GeFKill`.
+enum {
+  GE_FKILL_DIRECTORY = 1,  ///< `name` is a folder.
+  GE_FKILL_RECURSIVE = 2,  ///< Delete the folder with its content.
+  GE_FKILL_FORCE = 4,      ///< Delete write-protected files too.
+};
+/// Deletes a file or folder; false when it could not be deleted.
+Bool GeFKill(const Filename& name, LONG flags = 0);
+/// Creates a folder (and its missing parents); true when it exists afterwards.
+Bool GeFCreateDir(const Filename& name);
+/// The folder where the host keeps the user's files.
+Filename GeGetStartupWritePath();
+/// The folder of the plug-in module.
+Filename GeGetPluginPath();
+
+/// Milliseconds of the host's clock.
+LONG GeGetTimer();
+/// Milliseconds of the host's clock as a real.
+Real GeGetMilliSeconds();
+/// Sleeps on the host's clock.
+void GeSleep(LONG milliseconds);
+/// Number of processors the host renders with.
+LONG GeGetCPUCount();
+
+/// Shows a message to the user.
+void MessageDialog(const String& text);
+/// Asks a yes/no question; true for yes.
+Bool QuestionDialog(const String& text);
+
+/// Stops the host's own background threads (render previews, editor redraws).
+void StopAllThreads();
+/// Mouse pointer shapes.
+enum { MOUSE_HIDE = 0, MOUSE_SHOW = 1, MOUSE_NORMAL = 2, MOUSE_BUSY = 3 };
+void GeShowMouse(LONG mode);
+void SetMousePointer(LONG mode);
+/// Status bar: a spinning busy marker, a progress bar, a text, and clearing.
+void StatusSetSpin();
+void StatusSetBar(LONG percent);
+void StatusSetText(const String& text);
+void StatusClear();

@@ -1,0 +1,206 @@
+// Dialogs and the modal event loop.
+#include "c4d_gui.h"
+
+#include <algorithm>
+
+#include "host_clock.h"
+#include "host_user.h"
+
+GeDialog::~GeDialog() = default;
+
+Bool GeDialog::Open(LONG dlgtype, LONG /*pluginid*/, LONG, LONG, LONG, LONG, LONG) {
+  gadgets_.clear();
+  groups_.clear();
+  timerMs_ = 0;
+  if (!CreateLayout()) return false;
+  open_ = true;
+  if (!InitValues()) {
+    open_ = false;
+    DestroyWindow();
+    return false;
+  }
+  if (dlgtype == DLG_TYPE_MODAL) RunModalLoop();
+  return true;
+}
+
+Bool GeDialog::Close() {
+  if (!open_) return false;
+  open_ = false;
+  DestroyWindow();
+  return true;
+}
+
+void GeDialog::RunModalLoop() {
+  host::Clock& clock = host::CurrentClock();
+  double lastTimer = clock.NowMs();
+  while (open_) {
+    std::string keys;
+    if (host::user::TakeKeys(&keys)) {
+      DeliverKeys(keys);
+      continue;
+    }
+    if (timerMs_ > 0) {
+      double now = clock.NowMs();
+      double due = lastTimer + timerMs_;
+      if (now < due) {
+        clock.SleepMs(std::min(due - now, 10.0));
+        continue;
+      }
+      lastTimer = now;
+      Timer(BaseContainer());
+      continue;
+    }
+    // Nothing scheduled and nothing typed: the user closes the window, as a person would.
+    if (!AskClose()) {
+      Close();
+    } else {
+      clock.SleepMs(10);
+    }
+  }
+}
+
+void GeDialog::DeliverKeys(const std::string& keys) {
+  for (char c : keys) {
+    if (!open_) return;
+    BaseContainer msg(BFM_INPUT);
+    msg.SetLong(BFM_INPUT_DEVICE, BFM_INPUT_KEYBOARD);
+    msg.SetString(BFM_INPUT_ASC, String(std::string(1, c)));
+    BaseContainer result;
+    Message(msg, result);
+  }
+}
+
+Bool GeDialog::Command(LONG, const BaseContainer&) { return true; }
+void GeDialog::Timer(const BaseContainer&) {}
+LONG GeDialog::Message(const BaseContainer&, BaseContainer&) { return 0; }
+Bool GeDialog::CoreMessage(LONG, const BaseContainer&) { return true; }
+
+Bool GeDialog::Add(LONG id, GadgetKind kind, const String& text, GeData value) {
+  Gadget g;
+  g.kind = kind;
+  g.text = text;
+  g.value = std::move(value);
+  g.parent = groups_.empty() ? 0 : groups_.back();
+  gadgets_[id] = std::move(g);
+  return true;
+}
+
+Bool GeDialog::AddStaticText(LONG id, LONG, LONG, LONG, const String& text, LONG) {
+  return Add(id, GadgetKind::StaticText, text, GeData(text));
+}
+Bool GeDialog::AddButton(LONG id, LONG, LONG, LONG, const String& text) {
+  return Add(id, GadgetKind::Button, text);
+}
+Bool GeDialog::AddCheckbox(LONG id, LONG, LONG, LONG, const String& text) {
+  return Add(id, GadgetKind::CheckBox, text, GeData(false));
+}
+Bool GeDialog::AddEditNumberArrows(LONG id, LONG, LONG, LONG) {
+  return Add(id, GadgetKind::EditNumber, String(), GeData(0.0));
+}
+Bool GeDialog::AddEditSlider(LONG id, LONG, LONG, LONG) {
+  return Add(id, GadgetKind::Slider, String(), GeData(0.0));
+}
+Bool GeDialog::AddEditText(LONG id, LONG, LONG, LONG) {
+  return Add(id, GadgetKind::EditText, String(), GeData(String()));
+}
+Bool GeDialog::AddRadioGroup(LONG id, LONG, LONG, LONG) {
+  return Add(id, GadgetKind::RadioGroup, String(), GeData(LONG(0)));
+}
+Bool GeDialog::AddChild(LONG groupid, LONG childid, const String& text) {
+  if (!gadgets_.count(groupid)) return false;
+  Gadget g;
+  g.kind = GadgetKind::RadioButton;
+  g.text = text;
+  g.parent = groupid;
+  gadgets_[childid] = std::move(g);
+  return true;
+}
+Bool GeDialog::GroupBegin(LONG id, LONG, LONG, LONG, const String& title, LONG) {
+  Add(id, GadgetKind::Group, title);
+  groups_.push_back(id);
+  return true;
+}
+Bool GeDialog::GroupEnd() {
+  if (groups_.empty()) return false;
+  groups_.pop_back();
+  return true;
+}
+
+Bool GeDialog::SetLong(LONG id, LONG value, LONG min, LONG max) {
+  auto it = gadgets_.find(id);
+  if (it == gadgets_.end()) return false;
+  it->second.value = GeData(std::clamp(value, min, max));
+  it->second.min = min;
+  it->second.max = max;
+  return true;
+}
+
+Bool GeDialog::SetReal(LONG id, Real value, Real min, Real max) {
+  auto it = gadgets_.find(id);
+  if (it == gadgets_.end()) return false;
+  it->second.value = GeData(std::clamp(value, min, max));
+  it->second.min = min;
+  it->second.max = max;
+  return true;
+}
+
+Bool GeDialog::SetBool(LONG id, Bool value) {
+  auto it = gadgets_.find(id);
+  if (it == gadgets_.end()) return false;
+  it->second.value = GeData(value);
+  return true;
+}
+
+Bool GeDialog::SetString(LONG id, const String& value) {
+  auto it = gadgets_.find(id);
+  if (it == gadgets_.end()) return false;
+  it->second.value = GeData(value);
+  return true;
+}
+
+Bool GeDialog::GetLong(LONG id, LONG& value) const {
+  const Gadget* g = FindGadget(id);
+  if (!g) return false;
+  value = g->value.GetLong();
+  return true;
+}
+
+Bool GeDialog::GetReal(LONG id, Real& value) const {
+  const Gadget* g = FindGadget(id);
+  if (!g) return false;
+  value = g->value.GetReal();
+  return true;
+}
+
+Bool GeDialog::GetBool(LONG id, Bool& value) const {
+  const Gadget* g = FindGadget(id);
+  if (!g) return false;
+  value = g->value.GetBool();
+  return true;
+}
+
+Bool GeDialog::GetString(LONG id, String& value) const {
+  const Gadget* g = FindGadget(id);
+  if (!g) return false;
+  value = g->value.GetString();
+  return true;
+}
+
+Bool GeDialog::Enable(LONG id, Bool enabled) {
+  auto it = gadgets_.find(id);
+  if (it == gadgets_.end()) return false;
+  it->second.enabled = enabled;
+  return true;
+}
+
+Bool GeDialog::HideElement(LONG id, Bool hide) {
+  auto it = gadgets_.find(id);
+  if (it == gadgets_.end()) return false;
+  it->second.visible = !hide;
+  return true;
+}
+
+const Gadget* GeDialog::FindGadget(LONG id) const {
+  auto it = gadgets_.find(id);
+  return it == gadgets_.end() ? nullptr : &it->second;
+}

@@ -1,0 +1,245 @@
+// Typed values and parameter containers.
+#include "c4d_gedata.h"
+
+#include <cmath>
+
+#include "c4d_baselist.h"
+#include "link_anchor.h"
+
+static_assert(sizeof(LONG) == 4, "LONG must be 32 bits");
+
+GeData::GeData(const BaseContainer& bc)
+    : type_(DA_CONTAINER), container_(std::make_unique<BaseContainer>(bc)) {}
+
+GeData::~GeData() = default;
+GeData::GeData(GeData&&) noexcept = default;
+GeData& GeData::operator=(GeData&&) noexcept = default;
+
+GeData::GeData(const GeData& o)
+    : type_(o.type_),
+      long_(o.long_),
+      real_(o.real_),
+      vector_(o.vector_),
+      matrix_(o.matrix_),
+      time_(o.time_),
+      string_(o.string_),
+      container_(o.container_ ? std::make_unique<BaseContainer>(*o.container_) : nullptr),
+      link_(o.link_) {}
+
+GeData& GeData::operator=(const GeData& o) {
+  if (this != &o) {
+    GeData copy(o);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+LONG GeData::GetLong() const {
+  if (type_ == DA_LONG) return long_;
+  if (type_ == DA_REAL) {
+    // An integer read of a real truncates towards zero; values outside the range saturate.
+    if (std::isnan(real_)) return 0;
+    if (real_ >= 2147483647.0) return INT32_MAX;
+    if (real_ <= -2147483648.0) return INT32_MIN;
+    return static_cast<LONG>(real_);
+  }
+  return 0;
+}
+
+Real GeData::GetReal() const {
+  if (type_ == DA_REAL) return real_;
+  if (type_ == DA_LONG) return static_cast<Real>(long_);
+  return 0.0;
+}
+
+String GeData::GetString() const {
+  return (type_ == DA_STRING || type_ == DA_FILENAME) ? string_ : String();
+}
+
+BaseList2D* GeData::GetLink(const BaseDocument* doc, LONG instanceof) const {
+  if (type_ != DA_ALIASLINK || !link_) return nullptr;
+  BaseList2D* node = link_->node.load();
+  if (!node || node->GetDocument() != doc) return nullptr;
+  if (instanceof != 0 && !node->IsInstanceOf(instanceof)) return nullptr;
+  return node;
+}
+
+void GeData::SetBaseList2D(BaseList2D* node) {
+  GeData v;
+  v.type_ = DA_ALIASLINK;
+  v.link_ = node ? host::AnchorOf(node) : nullptr;
+  *this = std::move(v);
+}
+
+bool GeData::operator==(const GeData& o) const {
+  if (type_ != o.type_) return false;
+  switch (type_) {
+    case DA_NIL: return true;
+    case DA_LONG: return long_ == o.long_;
+    case DA_REAL: return real_ == o.real_;
+    case DA_TIME: return time_ == o.time_;
+    case DA_VECTOR: return vector_ == o.vector_;
+    case DA_MATRIX: return matrix_ == o.matrix_;
+    case DA_STRING:
+    case DA_FILENAME: return string_ == o.string_;
+    case DA_CONTAINER: return *container_ == *o.container_;
+    case DA_ALIASLINK: {
+      BaseList2D* a = link_ ? link_->node.load() : nullptr;
+      BaseList2D* b = o.link_ ? o.link_->node.load() : nullptr;
+      return a == b;
+    }
+  }
+  return false;
+}
+
+// --- BaseContainer ----------------------------------------------------------
+
+namespace {
+const GeData kNil;
+}
+
+void BaseContainer::SetLink(LONG id, BaseList2D* node) {
+  GeData v;
+  v.SetBaseList2D(node);
+  SetData(id, v);
+}
+
+GeData* BaseContainer::SetData(LONG id, const GeData& v) {
+  if (GeData* d = GetDataPointer(id)) {
+    *d = v;
+    return d;
+  }
+  entries_.push_back({id, v});
+  return &entries_.back().value;
+}
+
+Bool BaseContainer::GetBool(LONG id, Bool def) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetBool() : def;
+}
+
+LONG BaseContainer::GetLong(LONG id, LONG def) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetLong() : def;
+}
+
+Real BaseContainer::GetReal(LONG id, Real def) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetReal() : def;
+}
+
+LVector BaseContainer::GetVector(LONG id, const LVector& def) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetVector() : def;
+}
+
+LMatrix BaseContainer::GetMatrix(LONG id, const LMatrix& def) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetMatrix() : def;
+}
+
+String BaseContainer::GetString(LONG id, const String& def) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetString() : def;
+}
+
+Filename BaseContainer::GetFilename(LONG id, const Filename& def) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetFilename() : def;
+}
+
+BaseTime BaseContainer::GetTime(LONG id, const BaseTime& def) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetTime() : def;
+}
+
+BaseContainer BaseContainer::GetContainer(LONG id) const {
+  const BaseContainer* c = GetContainerInstance(id);
+  return c ? *c : BaseContainer();
+}
+
+BaseContainer* BaseContainer::GetContainerInstance(LONG id) {
+  GeData* d = GetDataPointer(id);
+  return d ? d->GetContainer() : nullptr;
+}
+
+const BaseContainer* BaseContainer::GetContainerInstance(LONG id) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetContainer() : nullptr;
+}
+
+BaseList2D* BaseContainer::GetLink(LONG id, const BaseDocument* doc, LONG instanceof) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetLink(doc, instanceof) : nullptr;
+}
+
+const GeData& BaseContainer::GetData(LONG id) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? *d : kNil;
+}
+
+const GeData* BaseContainer::GetDataPointer(LONG id) const {
+  for (const Entry& e : entries_)
+    if (e.id == id) return &e.value;
+  return nullptr;
+}
+
+GeData* BaseContainer::GetDataPointer(LONG id) {
+  for (Entry& e : entries_)
+    if (e.id == id) return &e.value;
+  return nullptr;
+}
+
+GeData* BaseContainer::InsData(LONG id, const GeData& v) {
+  entries_.push_back({id, v});
+  return &entries_.back().value;
+}
+
+GeData* BaseContainer::InsDataAfter(LONG id, const GeData& v, const GeData* last) {
+  size_t pos = 0;
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (&entries_[i].value == last) {
+      pos = i + 1;
+      break;
+    }
+  }
+  auto it = entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(pos), Entry{id, v});
+  return &it->value;
+}
+
+Bool BaseContainer::RemoveData(LONG id) { return RemoveIndex(FindIndex(id)); }
+
+Bool BaseContainer::RemoveIndex(LONG index) {
+  if (index < 0 || index >= GetCount()) return false;
+  entries_.erase(entries_.begin() + index);
+  return true;
+}
+
+LONG BaseContainer::FindIndex(LONG id) const {
+  for (size_t i = 0; i < entries_.size(); ++i)
+    if (entries_[i].id == id) return static_cast<LONG>(i);
+  return NOTOK;
+}
+
+LONG BaseContainer::GetIndexId(LONG index) const {
+  return index >= 0 && index < GetCount() ? entries_[index].id : NOTOK;
+}
+
+const GeData* BaseContainer::GetIndexData(LONG index) const {
+  return index >= 0 && index < GetCount() ? &entries_[index].value : nullptr;
+}
+
+GeData* BaseContainer::GetIndexData(LONG index) {
+  return index >= 0 && index < GetCount() ? &entries_[index].value : nullptr;
+}
+
+void BaseContainer::MergeContainer(const BaseContainer& src) {
+  for (const Entry& e : src.entries_) SetData(e.id, e.value);
+}
+
+bool BaseContainer::operator==(const BaseContainer& o) const {
+  if (id_ != o.id_ || entries_.size() != o.entries_.size()) return false;
+  for (size_t i = 0; i < entries_.size(); ++i)
+    if (entries_[i].id != o.entries_[i].id || entries_[i].value != o.entries_[i].value) return false;
+  return true;
+}

@@ -1,0 +1,158 @@
+// Console, files and folders, status, paths.
+#include "c4d_general.h"
+
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "host_state.h"
+#include "host_user.h"
+
+namespace fs = std::filesystem;
+
+namespace host {
+namespace {
+
+struct Console {
+  std::mutex mutex;
+  std::vector<std::string> lines;
+  std::function<void(const std::string&)> echo;
+};
+
+Console& TheConsole() {
+  static Console c;
+  return c;
+}
+
+struct Paths {
+  std::mutex mutex;
+  std::string startupWrite;
+  std::string plugin;
+};
+
+Paths& ThePaths() {
+  static Paths p;
+  return p;
+}
+
+fs::path ToPath(const Filename& f) { return fs::u8path(ToUtf8(f.GetString())); }
+
+}  // namespace
+
+std::vector<std::string> ConsoleLines() {
+  Console& c = TheConsole();
+  std::lock_guard<std::mutex> lock(c.mutex);
+  return c.lines;
+}
+
+void ClearConsole() {
+  Console& c = TheConsole();
+  std::lock_guard<std::mutex> lock(c.mutex);
+  c.lines.clear();
+}
+
+void SetConsoleEcho(std::function<void(const std::string&)> echo) {
+  Console& c = TheConsole();
+  std::lock_guard<std::mutex> lock(c.mutex);
+  c.echo = std::move(echo);
+}
+
+void ResetConsole() {
+  ClearConsole();
+  SetConsoleEcho(nullptr);
+}
+
+void SetStartupWritePath(const std::string& path) {
+  std::lock_guard<std::mutex> lock(ThePaths().mutex);
+  ThePaths().startupWrite = path;
+}
+
+void SetPluginPath(const std::string& path) {
+  std::lock_guard<std::mutex> lock(ThePaths().mutex);
+  ThePaths().plugin = path;
+}
+
+std::string StartupWritePath() {
+  std::lock_guard<std::mutex> lock(ThePaths().mutex);
+  return ThePaths().startupWrite;
+}
+
+std::string PluginPath() {
+  std::lock_guard<std::mutex> lock(ThePaths().mutex);
+  return ThePaths().plugin;
+}
+
+}  // namespace host
+
+void GePrint(const String& line) {
+  host::Console& c = host::TheConsole();
+  std::string text = host::ToUtf8(line);
+  std::lock_guard<std::mutex> lock(c.mutex);
+  c.lines.push_back(text);
+  if (c.echo) c.echo(text);
+}
+
+Bool GeFExist(const Filename& name, Bool isdir) {
+  if (!name.Content()) return false;
+  std::error_code ec;
+  fs::file_status st = fs::status(host::ToPath(name), ec);
+  if (ec || !fs::exists(st)) return false;
+  return isdir ? fs::is_directory(st) : !fs::is_directory(st);
+}
+
+Bool GeFKill(const Filename& name, LONG flags) {
+  if (!name.Content()) return false;
+  std::error_code ec;
+  fs::path p = host::ToPath(name);
+  fs::file_status st = fs::symlink_status(p, ec);
+  if (ec || !fs::exists(st)) return false;
+  if (fs::is_directory(st)) {
+    if (!(flags & GE_FKILL_DIRECTORY)) return false;
+    if (flags & GE_FKILL_RECURSIVE) {
+      fs::remove_all(p, ec);
+      return !ec;
+    }
+  }
+  return fs::remove(p, ec) && !ec;
+}
+
+Bool GeFCreateDir(const Filename& name) {
+  if (!name.Content()) return false;
+  std::error_code ec;
+  fs::path p = host::ToPath(name);
+  fs::create_directories(p, ec);
+  return fs::is_directory(p, ec);
+}
+
+Filename GeGetStartupWritePath() { return Filename(String(host::StartupWritePath())); }
+
+Filename GeGetPluginPath() { return Filename(String(host::PluginPath())); }
+
+LONG GeGetCPUCount() {
+  unsigned n = std::thread::hardware_concurrency();
+  return n ? static_cast<LONG>(n) : 1;
+}
+
+void MessageDialog(const String& text) { host::user::ShowMessage(host::ToUtf8(text)); }
+
+Bool QuestionDialog(const String& text) { return host::user::AskQuestion(host::ToUtf8(text)); }
+
+Bool Filename::FileSelect(LONG /*type*/, LONG flags, const String* title) {
+  host::Prompt prompt = flags == FILESELECT_DIRECTORY ? host::Prompt::Directory
+                        : flags == FILESELECT_SAVE    ? host::Prompt::FileSave
+                                                      : host::Prompt::FileLoad;
+  std::string path;
+  if (!host::user::AskPath(prompt, title ? host::ToUtf8(*title) : std::string(), &path)) return false;
+  path_ = String(path);
+  return true;
+}
+
+// The stand-in has no background threads, no mouse pointer and no status bar of its own.
+void StopAllThreads() {}
+void GeShowMouse(LONG) {}
+void SetMousePointer(LONG) {}
+void StatusSetSpin() {}
+void StatusSetBar(LONG) {}
+void StatusSetText(const String&) {}
+void StatusClear() {}

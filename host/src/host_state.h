@@ -1,0 +1,23 @@
+// State of the host stand-in shared between its source files.
+#pragma once
+
+#include <string>
+
+#include "c4d_nodedata.h"
+#include "host_control.h"
+
+namespace host {
+
+/// The allocator of a registered node plug-in of `kind`, or null.
+DataAllocator* FindAllocator(PluginKind kind, LONG id);
+/// Paths set by the embedding program.
+std::string StartupWritePath();
+std::string PluginPath();
+/// String overrides: true and the text when `id` is overridden.
+bool FindStringOverride(LONG id, String* text);
+/// Resets the parts of the host state that live in other files.
+void ResetMenusState();
+void ResetStrings();
+void ResetConsole();
+
+}  // namespace host

@@ -1,1 +1,0 @@
-int corvane_placeholder_host() { return 0; }

@@ -1,0 +1,117 @@
+// The scripted user.
+#include "host_user.h"
+
+#include <deque>
+#include <mutex>
+
+namespace host {
+namespace user {
+namespace {
+
+struct Answer {
+  Prompt prompt;
+  std::string text;
+  LONG id = 0;
+};
+
+struct State {
+  std::mutex mutex;
+  std::deque<Answer> queue;
+  std::vector<Shown> history;
+};
+
+State& TheState() {
+  static State s;
+  return s;
+}
+
+void Queue(Answer a) {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.queue.push_back(std::move(a));
+}
+
+// Takes the next answer when it is of the asked kind; a question without one is cancelled.
+bool Take(State& s, Prompt prompt, Answer* out) {
+  if (s.queue.empty() || s.queue.front().prompt != prompt) return false;
+  *out = s.queue.front();
+  s.queue.pop_front();
+  return true;
+}
+
+}  // namespace
+
+void AnswerYes() { Queue({Prompt::Question, "yes"}); }
+void AnswerNo() { Queue({Prompt::Question, "no"}); }
+void ChooseFile(const std::string& path) { Queue({Prompt::FileLoad, path}); }
+void ChooseDirectory(const std::string& path) { Queue({Prompt::Directory, path}); }
+void ChoosePopupEntry(LONG id) { Queue({Prompt::PopupMenu, std::to_string(id), id}); }
+void TypeKeys(const std::string& keys) { Queue({Prompt::DialogKeys, keys}); }
+
+void Reset() {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.queue.clear();
+  s.history.clear();
+}
+
+size_t Pending() {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.queue.size();
+}
+
+std::vector<Shown> History() {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.history;
+}
+
+void ShowMessage(const std::string& text) {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.history.push_back({Prompt::Message, text, "", false});
+}
+
+bool AskQuestion(const std::string& text) {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  Answer a;
+  bool answered = Take(s, Prompt::Question, &a);
+  s.history.push_back({Prompt::Question, text, answered ? a.text : "", !answered});
+  return answered && a.text == "yes";
+}
+
+bool AskPath(Prompt prompt, const std::string& title, std::string* path) {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  Answer a;
+  // A file answer serves both the open and the save chooser.
+  bool answered = Take(s, prompt, &a) ||
+                  (prompt == Prompt::FileSave && Take(s, Prompt::FileLoad, &a));
+  s.history.push_back({prompt, title, answered ? a.text : "", !answered});
+  if (answered) *path = a.text;
+  return answered;
+}
+
+LONG AskPopup(const std::string& title) {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  Answer a;
+  bool answered = Take(s, Prompt::PopupMenu, &a);
+  s.history.push_back({Prompt::PopupMenu, title, answered ? a.text : "", !answered});
+  return answered ? a.id : 0;
+}
+
+bool TakeKeys(std::string* keys) {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  Answer a;
+  if (!Take(s, Prompt::DialogKeys, &a)) return false;
+  s.history.push_back({Prompt::DialogKeys, "", a.text, false});
+  *keys = a.text;
+  return true;
+}
+
+}  // namespace user
+}  // namespace host
