@@ -52,3 +52,38 @@ Bool RegisterCustomGuiPlugin(const String& name, LONG info, CustomGuiData* dat);
 
 /// Runs a registered command on the active document; false when there is none.
 Bool CallCommand(LONG id);
+
+// --- The module's entry -------------------------------------------------------
+
+/// What the host hands the module on its first call.
+struct C4DHostInfo {
+  LONG version = C4D_API_VERSION;  ///< Version of the host's plug-in interface.
+};
+
+/// Actions of `c4d_main`.
+enum {
+  C4DPL_INIT_SYS = 1,    ///< First call: p1 the `C4DHostInfo`, p3 the module's own path.
+  C4DPL_INIT = 2,        ///< Start the plug-in.
+  C4DPL_END = 3,         ///< End the plug-in.
+  C4DPL_INIT_VERSION = 4,
+  C4DPL_MESSAGE = 6,     ///< A message: p1 its ID, p2 its data.
+  C4DPL_ERROR_VERSION = -3,
+};
+
+/// Plug-in messages.
+enum {
+  C4DPL_INIT_RESOURCE = 1,     ///< Load the plug-in's resources.
+  C4DPL_BUILDMENU = 1001188,   ///< The host builds its menus.
+};
+
+/// Defined by the plug-in: starts it; false when it could not register.
+Bool PluginStart();
+/// Defined by the plug-in: ends it.
+void PluginEnd();
+/// Defined by the plug-in: answers a plug-in message.
+Bool PluginMessage(LONG id, void* data);
+/// The host info the module received on its first call, or null.
+const C4DHostInfo* GetHostInfo();
+
+/// The module's exported entry: the host drives the plug-in through it.
+extern "C" LONG c4d_main(LONG action, void* p1, void* p2, void* p3);

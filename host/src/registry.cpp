@@ -49,7 +49,9 @@ bool Add(PluginKind kind, LONG id, const String& name, LONG info, const String& 
     for (const Record& other : r.records)
       if (other.reg.accepted && other.reg.kind == kind && other.reg.id == id) taken = true;
   }
-  rec.reg.accepted = !taken && r.refused.count(id) == 0;
+  // A command or interface element without its object cannot be registered either.
+  bool missing = (kind == PluginKind::Command || kind == PluginKind::CustomGui) && !data;
+  rec.reg.accepted = !taken && !missing && r.refused.count(id) == 0;
   r.records.push_back(std::move(rec));
   return r.records.back().reg.accepted;
 }

@@ -1,0 +1,15 @@
+#include "command/quickrender.h"
+
+#include "main/instancesuppresser.h"
+
+namespace {
+InstanceSuppresser* instSuppress = nullptr;
+}
+
+Bool RegisterQuickRender(InstanceSuppresser* suppresser) {
+  instSuppress = suppresser;
+  String name = GeLoadString(10020);
+  if (!name.Content()) return true;
+  return RegisterCommandPlugin(1023920, name, 0, AutoBitmap("Export.tif"), "Render with Orvane",
+                               new QuickRender);
+}
