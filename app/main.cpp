@@ -1,1 +1,149 @@
-int main() { return 0; }
+// corvane-host: loads the plug-in module, starts it, opens a document and runs plug-in commands
+// headless, printing the host's console.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "c4d.h"
+#include "demo_document.h"
+#include "host_control.h"
+#include "host_document_file.h"
+#include "plugin_module.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kUsage[] =
+    "usage: corvane-host <command> [options] [DOCUMENT.json]\n"
+    "\n"
+    "commands:\n"
+    "  plugins               start the plug-in and list its registrations\n"
+    "  render [DOCUMENT]     open the document (the built-in demo document without one)\n"
+    "\n"
+    "options:\n"
+    "  --plugin-dir DIR      folder of corvaneR12.so with its res/ and preview/ (default: next to\n"
+    "                        this program, in plugin/)\n"
+    "  --write-path DIR      the host's startup write path (default: ~/.corvane)\n"
+    "  -h, --help            this text\n";
+
+struct Options {
+  std::string command;
+  std::string document;
+  std::string pluginDir;
+  std::string writePath;
+};
+
+int Fail(const std::string& message) {
+  std::cerr << "corvane-host: " << message << "\n";
+  return 1;
+}
+
+std::string ExecutableDir() {
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string(".") : exe.parent_path().string();
+}
+
+bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
+  std::vector<std::string> positional;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= argc) {
+        *error = "option " + a + " needs a value";
+        return false;
+      }
+      *out = argv[++i];
+      return true;
+    };
+    if (a == "--plugin-dir") {
+      if (!value(&o->pluginDir)) return false;
+    } else if (a == "--write-path") {
+      if (!value(&o->writePath)) return false;
+    } else if (a.size() > 1 && a[0] == '-') {
+      *error = "unknown option " + a;
+      return false;
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.empty()) {
+    *error = "no command given";
+    return false;
+  }
+  o->command = positional[0];
+  if (o->command != "plugins" && o->command != "render") {
+    *error = "unknown command " + o->command;
+    return false;
+  }
+  if (positional.size() > 2 || (o->command == "plugins" && positional.size() > 1)) {
+    *error = "too many arguments";
+    return false;
+  }
+  if (positional.size() == 2) o->document = positional[1];
+  if (o->pluginDir.empty()) o->pluginDir = ExecutableDir() + "/plugin";
+  if (o->writePath.empty()) {
+    const char* home = std::getenv("HOME");
+    o->writePath = std::string(home && *home ? home : ".") + "/.corvane";
+  }
+  return true;
+}
+
+int ListPlugins() {
+  for (const host::Registration& r : host::Registrations()) {
+    if (!r.accepted) continue;
+    std::cout << host::KindName(r.kind) << " " << r.id << " " << r.name << "\n";
+  }
+  return 0;
+}
+
+int Render(const Options& o) {
+  std::string error;
+  BaseDocument* doc = o.document.empty()
+                          ? host::LoadDocumentText(kDemoDocument, "demo document", &error)
+                          : host::LoadDocumentFile(o.document, &error);
+  if (!doc) return Fail(error);
+  host::SetActiveDocument(doc);
+  std::cout << "Opened " << (o.document.empty() ? std::string("the demo document") : o.document) << "\n";
+  host::SetActiveDocument(nullptr);
+  BaseDocument::Free(doc);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--help")) {
+      std::cout << kUsage;
+      return 0;
+    }
+  }
+  Options o;
+  std::string error;
+  if (!ParseOptions(argc, argv, &o, &error)) {
+    std::cerr << "corvane-host: " << error << "\n\n" << kUsage;
+    return 2;
+  }
+
+  std::error_code ec;
+  fs::create_directories(o.writePath, ec);
+  if (!fs::is_directory(o.writePath, ec)) return Fail("cannot use the write path " + o.writePath);
+  host::SetStartupWritePath(fs::absolute(o.writePath, ec).string());
+  host::SetPluginPath(fs::absolute(o.pluginDir, ec).string());
+  host::SetConsoleEcho([](const std::string& line) { std::cout << line << "\n" << std::flush; });
+
+  PluginModule plugin;
+  if (!plugin.Start(o.pluginDir, &error)) return Fail(error);
+  plugin.BuildMenus();
+
+  int status = o.command == "plugins" ? ListPlugins() : Render(o);
+  plugin.End();
+  return status;
+}

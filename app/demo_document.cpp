@@ -1,0 +1,37 @@
+#include "demo_document.h"
+
+// A small studio: a camera, a light, a floor, a cube with a UVW tag and a material, and the
+// render-settings video post.
+const char kDemoDocument[] = R"json({
+  "name": "demo.c4d",
+  "fps": 30,
+  "frame": 0,
+  "objects": [
+    { "type": 5103, "name": "Camera",
+      "matrix": { "off": [0, 150, -600], "v1": [1, 0, 0], "v2": [0, 0.9701, 0.2425], "v3": [0, -0.2425, 0.9701] } },
+    { "type": 5102, "name": "Key Light", "position": [300, 400, -300],
+      "parameters": { "90000": { "vector": [1, 0.95, 0.9] }, "90001": { "real": 1.0 }, "90002": { "long": 0 } } },
+    { "type": 5100, "name": "Floor",
+      "points": [[-500, 0, -500], [-500, 0, 500], [500, 0, 500], [500, 0, -500]],
+      "polygons": [[0, 1, 2, 3]] },
+    { "type": 5100, "name": "Cube", "position": [0, 50, 0],
+      "points": [[-50, -50, -50], [-50, 50, -50], [50, -50, -50], [50, 50, -50],
+                 [50, -50, 50], [50, 50, 50], [-50, -50, 50], [-50, 50, 50]],
+      "polygons": [[0, 1, 3, 2], [2, 3, 5, 4], [4, 5, 7, 6], [6, 7, 1, 0], [1, 7, 5, 3], [6, 0, 2, 4]],
+      "tags": [
+        { "type": 5671, "name": "UVW",
+          "uvw": [
+            [[0, 0, 0], [0, 1, 0], [1, 1, 0], [1, 0, 0]], [[0, 0, 0], [0, 1, 0], [1, 1, 0], [1, 0, 0]],
+            [[0, 0, 0], [0, 1, 0], [1, 1, 0], [1, 0, 0]], [[0, 0, 0], [0, 1, 0], [1, 1, 0], [1, 0, 0]],
+            [[0, 0, 0], [0, 1, 0], [1, 1, 0], [1, 0, 0]], [[0, 0, 0], [0, 1, 0], [1, 1, 0], [1, 0, 0]] ] },
+        { "type": 5616, "name": "Texture", "parameters": { "1010": { "material": "Red" } } }
+      ] }
+  ],
+  "materials": [
+    { "type": 5703, "name": "Red", "parameters": { "2000": { "vector": [0.8, 0.1, 0.1] } } }
+  ],
+  "renderData": {
+    "parameters": { "5017": { "time": 0.0 }, "5018": { "time": 0.0 } },
+    "videoPosts": [ { "type": 1020896, "parameters": { "1334": { "long": 1335 } } } ]
+  }
+})json";

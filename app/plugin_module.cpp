@@ -1,0 +1,65 @@
+#include "plugin_module.h"
+
+#include <dlfcn.h>
+
+#include <cstdint>
+
+#include "c4d_plugin.h"
+#include "host_control.h"
+
+namespace {
+const C4DHostInfo kHostInfo;
+}
+
+PluginModule::~PluginModule() { End(); }
+
+bool PluginModule::Start(const std::string& pluginDir, std::string* error) {
+  path_ = pluginDir + "/corvaneR12.so";
+  handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle_) {
+    *error = "cannot load the plug-in module " + path_ + ": " + dlerror() +
+             " (build it first, or point --plugin-dir at the folder that holds it)";
+    return false;
+  }
+  entry_ = reinterpret_cast<Entry>(dlsym(handle_, "c4d_main"));
+  if (!entry_) {
+    *error = "the module " + path_ + " exports no c4d_main";
+    End();
+    return false;
+  }
+  if (entry_(C4DPL_INIT_SYS, const_cast<C4DHostInfo*>(&kHostInfo), nullptr,
+             const_cast<char*>(path_.c_str())) != 1) {
+    *error = "the plug-in " + path_ + " refused this host's interface version";
+    End();
+    return false;
+  }
+  initialised_ = true;
+  if (entry_(C4DPL_MESSAGE, reinterpret_cast<void*>(static_cast<intptr_t>(C4DPL_INIT_RESOURCE)),
+             nullptr, nullptr) != 1) {
+    *error = "the plug-in could not load its resources from " + pluginDir + "/res";
+    End();
+    return false;
+  }
+  if (entry_(C4DPL_INIT, nullptr, nullptr, nullptr) != 1) {
+    *error = "the plug-in failed to start (a registration was refused)";
+    End();
+    return false;
+  }
+  return true;
+}
+
+void PluginModule::BuildMenus() {
+  if (entry_)
+    entry_(C4DPL_MESSAGE, reinterpret_cast<void*>(static_cast<intptr_t>(C4DPL_BUILDMENU)), nullptr,
+           nullptr);
+}
+
+void PluginModule::End() {
+  if (entry_ && initialised_) entry_(C4DPL_END, nullptr, nullptr, nullptr);
+  initialised_ = false;
+  entry_ = nullptr;
+  // The registry holds objects whose code lives in the module: free them before unloading it.
+  host::ResetRegistry();
+  if (handle_) dlclose(handle_);
+  handle_ = nullptr;
+}

@@ -1,0 +1,40 @@
+#include "support/host_fixture.h"
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+void HostTest::SetUp() {
+  host::ResetAll();
+  host::SetPluginPath(CORVANE_SOURCE_DIR);
+  ASSERT_TRUE(resource.Init(Filename(CORVANE_SOURCE_DIR "/res")));
+}
+
+void HostTest::TearDown() { host::ResetAll(); }
+
+TempDir::TempDir() {
+  std::string tmpl = (fs::temp_directory_path() / "corvane-test-XXXXXX").string();
+  char* made = mkdtemp(tmpl.data());
+  path_ = made ? made : "";
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  if (!path_.empty()) fs::remove_all(path_, ec);
+}
+
+int RunCommand(const std::string& command, std::string* output) {
+  output->clear();
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return -1;
+  std::array<char, 4096> buf;
+  size_t n;
+  while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) output->append(buf.data(), n);
+  int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}

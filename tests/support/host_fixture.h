@@ -1,0 +1,38 @@
+// A test fixture over a clean host stand-in with the plug-in's own string resources loaded.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "c4d.h"
+#include "host_control.h"
+
+/// Resets the whole host before and after every test and loads the plug-in's resources.
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  /// The console lines printed so far.
+  static std::vector<std::string> Console() { return host::ConsoleLines(); }
+};
+
+/// A fresh empty folder under the system's temporary folder, removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  /// The folder's path.
+  const std::string& path() const { return path_; }
+  /// A path inside the folder.
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+/// Runs a command line, capturing standard output and error; answers the exit status.
+int RunCommand(const std::string& command, std::string* output);
