@@ -25,19 +25,6 @@ TEST(VectorTypesTest, Matrix2KeepsTheConstructorOrder)
 	EXPECT_EQ(m->e[3], 4.0);
 }
 
-TEST(VectorTypesTest, Vec2AndVec3KeepTheirComponents)
-{
-	const Vec2 v2(0.25, -1.5);
-	EXPECT_EQ(v2.x, 0.25);
-	EXPECT_EQ(v2.y, -1.5);
-	EXPECT_EQ(v2.getRefCount(), 0);
-
-	const Vec3 v3(1, 2, 3);
-	EXPECT_EQ(v3.x, 1.0);
-	EXPECT_EQ(v3.y, 2.0);
-	EXPECT_EQ(v3.z, 3.0);
-}
-
 TEST(VectorTypesTest, Vec3SharedByTwoSpectraLivesUntilTheSecondGoes)
 {
 	Reference<Vec3> v(new Vec3(0.1, 0.2, 0.3));
@@ -69,47 +56,6 @@ TEST(SpectrumTest, TagsThroughTheBaseHandle)
 	EXPECT_EQ(OrvaneBlackBodySpectrum::TYPE, 2);
 	EXPECT_EQ(OrvanePeakSpectrum::TYPE, 3);
 	EXPECT_EQ(OrvaneRegularSpectrum::TYPE, 4);
-}
-
-TEST(SpectrumTest, FieldsAsConstructed)
-{
-	const OrvanePeakSpectrum peak(500, 20, 1.5, 0.25);
-	EXPECT_EQ(peak.peak_min, 500);
-	EXPECT_EQ(peak.peak_width, 20);
-	EXPECT_EQ(peak.peak_value, 1.5);
-	EXPECT_EQ(peak.base_value, 0.25);
-
-	const OrvaneBlackBodySpectrum bb(6500, 2);
-	EXPECT_EQ(bb.temperature, 6500);
-	EXPECT_EQ(bb.gain, 2);
-
-	const OrvaneRegularSpectrum reg(380, 720, 3, {0.1, 0.2, 0.3});
-	EXPECT_EQ(reg.start_wavelength, 380);
-	EXPECT_EQ(reg.end_wavelength, 720);
-	EXPECT_EQ(reg.num_values, 3);
-	EXPECT_EQ(reg.values, (std::vector<double>{0.1, 0.2, 0.3}));
-}
-
-TEST(SpectrumTest, RGBSpectrumThatIsTheLastHolderFreesItsVector)
-{
-	Reference<Vec3> shared(new Vec3(1, 2, 3));
-	{
-		Reference<OrvaneRGBSpectrum> s(new OrvaneRGBSpectrum(shared, 2.2));
-		EXPECT_EQ(s->rgb.getPointer(), shared.getPointer());
-		EXPECT_EQ(shared->getRefCount(), 2);
-	}
-	EXPECT_EQ(shared->getRefCount(), 1);
-}
-
-TEST(TabulatedSpectralDataTest, FieldsAsConstructed)
-{
-	const OrvaneTabulatedSpectralData t(3.8e-7, 7.2e-7, 2, 3, {1, 2, 3, 4, 5, 6});
-	EXPECT_EQ(t.start_wavelength, 3.8e-7);
-	EXPECT_EQ(t.end_wavelength, 7.2e-7);
-	EXPECT_EQ(t.num_rows, 2);
-	EXPECT_EQ(t.num_columns, 3);
-	EXPECT_EQ(t.values, (std::vector<double>{1, 2, 3, 4, 5, 6}));
-	EXPECT_EQ(t.valueCount(), 6);
 }
 
 // The fault of the issue: the product of the largest counts the parser allows
@@ -167,18 +113,6 @@ TEST(ParameterTest, EachOfTheNineFormsGivesItsTagThroughItsFamilyBase)
 	EXPECT_EQ(OrvaneTextureDisplacementParam::TYPE, 8);
 }
 
-TEST(ParameterTest, FieldsAsConstructed)
-{
-	EXPECT_EQ(OrvaneConstantWavelengthIndependentParam(20).value, 20.0);
-	EXPECT_EQ(OrvaneShaderWavelengthIndependentParam("abc").shader, "abc");
-	EXPECT_EQ(OrvaneTextureWavelengthIndependentParam(4).texture_index, 4u);
-	EXPECT_EQ(OrvaneShaderWavelengthDependentParam("x < y").shader, "x < y");
-	EXPECT_EQ(OrvaneTextureWavelengthDependentParam(0xFFFFFFFFu).texture_index, 0xFFFFFFFFu);
-	EXPECT_EQ(OrvaneConstantDisplacementParam(-0.25).value, -0.25);
-	EXPECT_EQ(OrvaneShaderDisplacementParam("").shader, "");
-	EXPECT_EQ(OrvaneTextureDisplacementParam(3).texture_index, 3u);
-}
-
 TEST(ParameterTest, ConstantSpectralParameterThatIsTheLastHolderFreesSpectrumAndVector)
 {
 	Reference<Vec3> v(new Vec3(0.5, 0.5, 0.5));
@@ -190,52 +124,11 @@ TEST(ParameterTest, ConstantSpectralParameterThatIsTheLastHolderFreesSpectrumAnd
 	EXPECT_EQ(v->getRefCount(), 1);
 }
 
-TEST(ParameterTest, TextureIndexStaysWhenTexturesAreAddedLater)
-{
-	OrvaneDiffuse mat;
-	mat.textures.push_back(OrvaneTexture());
-	mat.albedo = new OrvaneTextureWavelengthDependentParam(0);
-	mat.textures.push_back(OrvaneTexture());
-	mat.textures.push_back(OrvaneTexture());
-	ASSERT_EQ(mat.albedo->GetType(), OrvaneTextureWavelengthDependentParam::TYPE);
-	EXPECT_EQ(static_cast<const OrvaneTextureWavelengthDependentParam*>(mat.albedo.getPointer())->texture_index, 0u);
-}
-
 // ---- textures, generators, rotations
 
 Reference<OrvaneTexCoordGenerator> makeIdentityUV()
 {
 	return new OrvaneUVTexCoordGenerator(new Matrix2(1, 0, 0, 1), new Vec2(0, 0));
-}
-
-TEST(TextureTest, DefaultTextureHasEmptyStringsAndNullGenerator)
-{
-	const OrvaneTexture t;
-	EXPECT_EQ(t.path, "");
-	EXPECT_EQ(t.uv_set, "");
-	EXPECT_EQ(t.tex_coord_generation.getPointer(), nullptr);
-}
-
-TEST(TextureTest, CopyingSharesTheGenerator)
-{
-	OrvaneTexture t;
-	t.path = "a.png";
-	t.uv_set = "default";
-	t.a = 0;
-	t.b = 1;
-	t.c = 0;
-	t.exponent = 2.2;
-	t.tex_coord_generation = makeIdentityUV();
-	EXPECT_EQ(t.tex_coord_generation->getRefCount(), 1);
-	{
-		const OrvaneTexture copy(t);
-		EXPECT_EQ(copy.path, "a.png");
-		EXPECT_EQ(copy.uv_set, "default");
-		EXPECT_EQ(copy.exponent, 2.2);
-		EXPECT_EQ(copy.tex_coord_generation.getPointer(), t.tex_coord_generation.getPointer());
-		EXPECT_EQ(t.tex_coord_generation->getRefCount(), 2);
-	}
-	EXPECT_EQ(t.tex_coord_generation->getRefCount(), 1);
 }
 
 TEST(TextureTest, CopyingATextureListRaisesEveryGeneratorByOne)
@@ -270,17 +163,6 @@ TEST(TextureTest, SphericalGeneratorsMayShareARotation)
 	EXPECT_EQ(rot->getRefCount(), 1);
 }
 
-TEST(TextureTest, MatrixRotationKeepsItsNineEntriesInOrder)
-{
-	const double m[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-	const OrvaneMatrixRotation r(m);
-	for(size_t i = 0; i < 9; ++i)
-		EXPECT_EQ(r.matrix[i], m[i]);
-	const OrvaneMatrixRotation r2(std::array<double, 9>{9, 8, 7, 6, 5, 4, 3, 2, 1});
-	EXPECT_EQ(r2.matrix[0], 9);
-	EXPECT_EQ(r2.matrix[8], 1);
-}
-
 // ---- media
 
 TEST(MediumTest, DroppingABasicMediumFreesWhatNothingElseHolds)
@@ -296,24 +178,6 @@ TEST(MediumTest, DroppingABasicMediumFreesWhatNothingElseHolds)
 	medium = Reference<OrvaneMedium>();
 	EXPECT_EQ(scattering->getRefCount(), 1);
 	EXPECT_EQ(phase->getRefCount(), 1);
-}
-
-TEST(MediumTest, BasicMediumWithoutScatteringDestroysCleanly)
-{
-	Reference<OrvaneBasicMedium> m(new OrvaneBasicMedium("m", 1, 1.33, 0.01, new OrvaneUniformSpectrum(0), nullptr));
-	EXPECT_EQ(m->subsurface_scattering.getPointer(), nullptr);
-	EXPECT_EQ(m->ior, 1.33);
-	EXPECT_EQ(m->cauchy_b_coeff, 0.01);
-}
-
-TEST(MediumTest, SkinLayersHoldTheirFractions)
-{
-	const OrvaneDermis d("dermis", 3, 0.05);
-	EXPECT_EQ(d.hemoglobin_fraction, 0.05);
-	const OrvaneEpidermis e("epi", 4, 0.2, 0.7);
-	EXPECT_EQ(e.melanin_fraction, 0.2);
-	EXPECT_EQ(e.melanin_type_blend, 0.7);
-	EXPECT_EQ(e.precedence, 4);
 }
 
 // ---- materials
@@ -332,92 +196,37 @@ double constantScalar(const Reference<OrvaneWavelengthIndependentParam>& p)
 	return static_cast<const OrvaneConstantWavelengthIndependentParam*>(p.getPointer())->value;
 }
 
-TEST(MaterialTest, BaseStartsEmpty)
+// The defaults the importer relies on; the writer tests show the others.
+TEST(MaterialTest, ConstructorDefaults)
 {
-	const OrvaneNullMaterial m;
-	EXPECT_EQ(m.getRefCount(), 0);
-	EXPECT_EQ(m.name, "");
-	EXPECT_TRUE(m.textures.empty());
-}
+	const OrvanePhongMaterial phong;
+	EXPECT_EQ(phong.exponent->GetType(), 0);
+	EXPECT_EQ(constantScalar(phong.exponent), 5000.0);
+	EXPECT_EQ(phong.fresnel_scale, 1.0);
+	EXPECT_EQ(phong.ior, 1.4);
 
-TEST(MaterialTest, DiffuseDefaults)
-{
-	const OrvaneDiffuse m;
-	EXPECT_EQ(m.albedo.getPointer(), nullptr);
-	EXPECT_FALSE(m.random_triangle_colours);
-	EXPECT_EQ(m.bump.getPointer(), nullptr);
-	EXPECT_EQ(m.displacement.getPointer(), nullptr);
-	EXPECT_EQ(m.base_emission.getPointer(), nullptr);
-	EXPECT_EQ(m.emission.getPointer(), nullptr);
-	EXPECT_EQ(m.layer, 0u);
-}
+	const OrvaneDiffuse diffuse;
+	EXPECT_EQ(diffuse.albedo.getPointer(), nullptr);
+	EXPECT_FALSE(diffuse.random_triangle_colours);
 
-TEST(MaterialTest, DiffuseTransmitterDefaults)
-{
-	const OrvaneDiffuseTransmitter m;
-	const OrvaneRGBSpectrum& s = defaultAlbedoSpectrum(m.albedo);
-	EXPECT_EQ(s.rgb->x, 0.5);
-	EXPECT_EQ(s.rgb->y, 0.5);
-	EXPECT_EQ(s.rgb->z, 0.5);
-	EXPECT_EQ(s.gamma, 2.2);
-	EXPECT_EQ(m.bump.getPointer(), nullptr);
-	EXPECT_EQ(m.emission.getPointer(), nullptr);
-	EXPECT_EQ(m.layer, 0u);
-}
+	const OrvaneDiffuseTransmitter transmitter;
+	const OrvaneOrenNayarMaterial oren_nayar;
+	for(const OrvaneRGBSpectrum* s : {&defaultAlbedoSpectrum(transmitter.albedo), &defaultAlbedoSpectrum(oren_nayar.albedo)})
+	{
+		EXPECT_EQ(s->rgb->x, 0.5);
+		EXPECT_EQ(s->rgb->y, 0.5);
+		EXPECT_EQ(s->rgb->z, 0.5);
+		EXPECT_EQ(s->gamma, 2.2);
+	}
+	EXPECT_EQ(constantScalar(oren_nayar.sigma), 0.0);
+	EXPECT_EQ(constantScalar(OrvaneGlossyTransparent().exponent), 5000.0);
 
-TEST(MaterialTest, OrenNayarDefaults)
-{
-	const OrvaneOrenNayarMaterial m;
-	const OrvaneRGBSpectrum& s = defaultAlbedoSpectrum(m.albedo);
-	EXPECT_EQ(s.rgb->x, 0.5);
-	EXPECT_EQ(s.gamma, 2.2);
-	EXPECT_EQ(constantScalar(m.sigma), 0.0);
-	EXPECT_EQ(m.layer, 0u);
-}
-
-TEST(MaterialTest, PhongDefaults)
-{
-	const OrvanePhongMaterial m;
-	EXPECT_EQ(m.exponent->GetType(), 0);
-	EXPECT_EQ(constantScalar(m.exponent), 5000.0);
-	EXPECT_EQ(m.diffuse_albedo.getPointer(), nullptr);
-	EXPECT_EQ(m.specular_reflectivity.getPointer(), nullptr);
-	EXPECT_EQ(m.fresnel_scale, 1.0);
-	EXPECT_EQ(m.ior, 1.4);
-	EXPECT_EQ(m.nk_data, "");
-	EXPECT_EQ(m.layer, 0u);
-}
-
-TEST(MaterialTest, SpecularDefaults)
-{
-	const OrvaneSpecularMaterial m;
-	EXPECT_EQ(m.internal_medium_name, "");
-	EXPECT_TRUE(m.transparent);
-	EXPECT_EQ(m.absorption_layer_transmittance.getPointer(), nullptr);
-	EXPECT_FALSE(m.arch_glass);
-	EXPECT_EQ(m.tabulated_external_reflection_coefficient.getPointer(), nullptr);
-	EXPECT_EQ(m.tabulated_internal_reflection_coefficient.getPointer(), nullptr);
-	EXPECT_EQ(m.tabulated_transmission_coefficient.getPointer(), nullptr);
-	EXPECT_EQ(m.layer, 0u);
-}
-
-TEST(MaterialTest, GlossyTransparentDefaults)
-{
-	const OrvaneGlossyTransparent m;
-	EXPECT_EQ(constantScalar(m.exponent), 5000.0);
-	EXPECT_EQ(m.internal_medium_name, "");
-	EXPECT_EQ(m.absorption_layer_transmittance.getPointer(), nullptr);
-	EXPECT_EQ(m.layer, 0u);
-}
-
-TEST(MaterialTest, BlendDefaults)
-{
-	const OrvaneBlendMaterial m;
-	EXPECT_EQ(m.a_name, "");
-	EXPECT_EQ(m.b_name, "");
-	ASSERT_EQ(m.blend->GetType(), OrvaneConstantDisplacementParam::TYPE);
-	EXPECT_EQ(static_cast<const OrvaneConstantDisplacementParam*>(m.blend.getPointer())->value, 0.5);
-	EXPECT_FALSE(m.step_blend);
+	const OrvaneSpecularMaterial specular;
+	EXPECT_TRUE(specular.transparent);
+	EXPECT_FALSE(specular.arch_glass);
+	EXPECT_EQ(specular.tabulated_external_reflection_coefficient.getPointer(), nullptr);
+	EXPECT_EQ(specular.tabulated_internal_reflection_coefficient.getPointer(), nullptr);
+	EXPECT_EQ(specular.tabulated_transmission_coefficient.getPointer(), nullptr);
 }
 
 TEST(MaterialTest, TwoDefaultOrenNayarMaterialsHoldDistinctAlbedos)
