@@ -1,15 +1,29 @@
+// corvane_assert.h: the project's own assertion.
+//
+// CORVANE_ASSERT(expr) stays active in every build (it does not look at
+// NDEBUG): when expr is false it prints the file, the line, the function and
+// the expression to stderr, in the form of the platform's assertion report,
+//     file:line: function: Assertion `expr' failed.
+// and stops the process with std::abort().
 #pragma once
 
 #include <cstdio>
 #include <cstdlib>
 
-/// Checks a programming precondition in every build type. On failure it prints
-/// the file, the line and the expression text to stderr and aborts the process.
-#define CORVANE_ASSERT(expr)                                                          \
-  do {                                                                                \
-    if (!(expr)) {                                                                    \
-      std::fprintf(stderr, "%s:%d: assertion failed: %s\n", __FILE__, __LINE__, #expr); \
-      std::fflush(stderr);                                                            \
-      std::abort();                                                                   \
-    }                                                                                 \
-  } while (0)
+namespace corvane {
+namespace detail {
+
+[[noreturn]] inline void assertionFailed(const char* expr, const char* file, int line,
+                                         const char* function) noexcept
+{
+	std::fprintf(stderr, "%s:%d: %s: Assertion `%s' failed.\n", file, line, function, expr);
+	std::fflush(stderr);
+	std::abort();
+}
+
+} // namespace detail
+} // namespace corvane
+
+#define CORVANE_ASSERT(expr)                                                             \
+	(static_cast<bool>(expr) ? static_cast<void>(0)                                      \
+	                         : ::corvane::detail::assertionFailed(#expr, __FILE__, __LINE__, __func__))

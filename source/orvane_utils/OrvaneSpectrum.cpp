@@ -1,0 +1,9 @@
+#include "orvane_utils/OrvaneSpectrum.h"
+
+namespace Orvane {
+
+OrvaneSpectrum::OrvaneSpectrum() = default;
+
+OrvaneSpectrum::~OrvaneSpectrum() = default;
+
+} // namespace Orvane

@@ -1,0 +1,6 @@
+#include "utils/refcounted.h"
+
+RefCounted::~RefCounted()
+{
+	CORVANE_ASSERT(refcount == 0);
+}
