@@ -178,7 +178,7 @@ TEST(StringUtilsDeathTest, BrokenPreconditionsAbortWithTheCondition) {
   EXPECT_DEATH(StringUtils::getPosition("abc", 3, line, col), "charindex < str.size\\(\\)");
   EXPECT_DEATH(getTailSubString("abc", -1), "first_char_index >= 0");
   EXPECT_DEATH(getLineFromText(0, "abc", 3), "linenum >= 1");
-  EXPECT_DEATH(getLineFromText(1, nullptr, 0), "assertion failed: textbuffer");
+  EXPECT_DEATH(getLineFromText(1, nullptr, 0), "Assertion `textbuffer. failed");
   EXPECT_DEATH(getLineFromText(1, "abc", -1), "textbufferlength >= 0");
 }
 
