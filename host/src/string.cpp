@@ -37,7 +37,8 @@ String String::SubStr(LONG start, LONG count) const {
 }
 
 String String::Mid(LONG start, LONG count) const {
-  return SubStr(start, count < 0 ? GetLength() - std::max<LONG>(start, 0) : count);
+  if (count < 0) return SubStr(std::max<LONG>(start, 0), GetLength());
+  return SubStr(start, count);
 }
 
 Bool String::FindFirst(const String& s, LONG* pos, LONG start) const {
