@@ -98,14 +98,16 @@ bool ParseReal(const std::string& s, double* out) {
 }
 
 std::string FormatReal(double v, int decimals) {
+  if (decimals < 0) {
+    // The shortest text that reads back as exactly `v`; to_chars ignores the locale.
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, res.ptr);
+  }
   std::ostringstream os;
   os.imbue(std::locale::classic());
-  if (decimals >= 0) {
-    os.setf(std::ios::fixed);
-    os.precision(decimals);
-  } else {
-    os.precision(17);
-  }
+  os.setf(std::ios::fixed);
+  os.precision(decimals);
   os << v;
   return os.str();
 }
