@@ -196,8 +196,7 @@ Bool BaseList2D::GetParameter(const DescID& id, GeData& value, LONG flags) {
 Bool BaseList2D::SetParameter(const DescID& id, const GeData& value, LONG flags) {
   if (NodeData* d = GetNodeData()) {
     LONG f = flags;
-    if (!d->SetDParameter(this, id, value, f)) return false;
-    if (f & DESCFLAGS_SET_PARAM_SET) return true;
+    if (d->SetDParameter(this, id, value, f) && (f & DESCFLAGS_SET_PARAM_SET)) return true;
   }
   data_.SetData(id[0].id, value);
   return true;
