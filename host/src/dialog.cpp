@@ -60,11 +60,13 @@ void GeDialog::RunModalLoop() {
 }
 
 void GeDialog::DeliverKeys(const std::string& keys) {
-  for (char c : keys) {
+  // One message per typed character, not per byte of its UTF-8 text.
+  const String typed(keys);
+  for (LONG i = 0; i < typed.GetLength(); ++i) {
     if (!open_) return;
     BaseContainer msg(BFM_INPUT);
     msg.SetLong(BFM_INPUT_DEVICE, BFM_INPUT_KEYBOARD);
-    msg.SetString(BFM_INPUT_ASC, String(std::string(1, c)));
+    msg.SetString(BFM_INPUT_ASC, typed.SubStr(i, 1));
     BaseContainer result;
     Message(msg, result);
   }
