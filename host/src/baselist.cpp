@@ -41,7 +41,8 @@ void GeListHead::InsertFirst(GeListNode* node) {
 void GeListHead::InsertLast(GeListNode* node) {
   if (!node) return;
   GeListNode* last = GetLast();
-  if (!last || last == node) {
+  if (last == node) return;  // already the last
+  if (!last) {
     InsertFirst(node);
     return;
   }
@@ -95,7 +96,8 @@ void GeListNode::InsertUnder(GeListNode* parent) {
 void GeListNode::InsertUnderLast(GeListNode* parent) {
   if (!parent || parent == this) return;
   GeListNode* last = parent->GetDownLast();
-  if (!last || last == this)
+  if (last == this) return;  // already the last child
+  if (!last)
     InsertUnder(parent);
   else
     InsertAfter(last);
@@ -194,8 +196,7 @@ Bool BaseList2D::GetParameter(const DescID& id, GeData& value, LONG flags) {
 Bool BaseList2D::SetParameter(const DescID& id, const GeData& value, LONG flags) {
   if (NodeData* d = GetNodeData()) {
     LONG f = flags;
-    if (!d->SetDParameter(this, id, value, f)) return false;
-    if (f & DESCFLAGS_SET_PARAM_SET) return true;
+    if (d->SetDParameter(this, id, value, f) && (f & DESCFLAGS_SET_PARAM_SET)) return true;
   }
   data_.SetData(id[0].id, value);
   return true;

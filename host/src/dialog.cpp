@@ -31,15 +31,20 @@ Bool GeDialog::Close() {
 }
 
 void GeDialog::RunModalLoop() {
+  // How often an idle dialog may refuse to close before the host closes it anyway.
+  constexpr int kMaxIdleRefusals = 100;
   host::Clock& clock = host::CurrentClock();
   double lastTimer = clock.NowMs();
+  int idleRefusals = 0;
   while (open_) {
     std::string keys;
     if (host::user::TakeKeys(&keys)) {
+      idleRefusals = 0;
       DeliverKeys(keys);
       continue;
     }
     if (timerMs_ > 0) {
+      idleRefusals = 0;
       double now = clock.NowMs();
       double due = lastTimer + timerMs_;
       if (now < due) {
@@ -50,8 +55,9 @@ void GeDialog::RunModalLoop() {
       Timer(BaseContainer());
       continue;
     }
-    // Nothing scheduled and nothing typed: the user closes the window, as a person would.
-    if (!AskClose()) {
+    // Nothing scheduled and nothing typed: the user closes the window, as a person would. A
+    // dialog that keeps refusing while nothing is left to change its mind is closed all the same.
+    if (!AskClose() || ++idleRefusals >= kMaxIdleRefusals) {
       Close();
     } else {
       clock.SleepMs(10);
@@ -60,11 +66,13 @@ void GeDialog::RunModalLoop() {
 }
 
 void GeDialog::DeliverKeys(const std::string& keys) {
-  for (char c : keys) {
+  // One message per typed character, not per byte of its UTF-8 text.
+  const String typed(keys);
+  for (LONG i = 0; i < typed.GetLength(); ++i) {
     if (!open_) return;
     BaseContainer msg(BFM_INPUT);
     msg.SetLong(BFM_INPUT_DEVICE, BFM_INPUT_KEYBOARD);
-    msg.SetString(BFM_INPUT_ASC, String(std::string(1, c)));
+    msg.SetString(BFM_INPUT_ASC, typed.SubStr(i, 1));
     BaseContainer result;
     Message(msg, result);
   }

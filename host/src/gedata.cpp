@@ -59,7 +59,8 @@ String GeData::GetString() const {
 BaseList2D* GeData::GetLink(const BaseDocument* doc, LONG instanceof) const {
   if (type_ != DA_ALIASLINK || !link_) return nullptr;
   BaseList2D* node = link_->node.load();
-  if (!node || node->GetDocument() != doc) return nullptr;
+  // A node outside every document resolves nowhere, not even when no document is asked for.
+  if (!node || !doc || node->GetDocument() != doc) return nullptr;
   if (instanceof != 0 && !node->IsInstanceOf(instanceof)) return nullptr;
   return node;
 }

@@ -2,6 +2,8 @@
 #include "c4d_resource.h"
 
 #include <atomic>
+#include <cctype>
+#include <cstdint>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -15,19 +17,32 @@ namespace {
 
 // One line "<id> \"<text>\"" of a string file; comments start with "//".
 bool ParseStringLine(const std::string& line, LONG* id, std::string* text) {
+  auto blank = [&line](size_t k) {
+    return k < line.size() && isspace(static_cast<unsigned char>(line[k]));
+  };
   size_t i = 0;
-  while (i < line.size() && isspace(static_cast<unsigned char>(line[i]))) ++i;
+  while (blank(i)) ++i;
   if (i == line.size() || line.compare(i, 2, "//") == 0) return false;
   size_t start = i;
-  while (i < line.size() && isdigit(static_cast<unsigned char>(line[i]))) ++i;
+  long long number = 0;
+  while (i < line.size() && isdigit(static_cast<unsigned char>(line[i]))) {
+    number = number * 10 + (line[i] - '0');
+    if (number > INT32_MAX) return false;
+    ++i;
+  }
   if (i == start) return false;
-  *id = static_cast<LONG>(std::stol(line.substr(start, i - start)));
-  size_t q = line.find('"', i);
-  if (q == std::string::npos) return false;
+  *id = static_cast<LONG>(number);
+  while (blank(i)) ++i;
+  if (i == line.size() || line[i] != '"') return false;
   text->clear();
-  for (size_t k = q + 1; k < line.size(); ++k) {
+  for (size_t k = i + 1; k < line.size(); ++k) {
     char c = line[k];
-    if (c == '"') return true;
+    if (c == '"') {
+      // Only blanks or a comment may follow the text.
+      size_t rest = k + 1;
+      while (blank(rest)) ++rest;
+      return rest == line.size() || line.compare(rest, 2, "//") == 0;
+    }
     if (c == '\\' && k + 1 < line.size()) {
       char e = line[++k];
       text->push_back(e == 'n' ? '\n' : e);

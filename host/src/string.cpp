@@ -37,7 +37,8 @@ String String::SubStr(LONG start, LONG count) const {
 }
 
 String String::Mid(LONG start, LONG count) const {
-  return SubStr(start, count < 0 ? GetLength() - std::max<LONG>(start, 0) : count);
+  if (count < 0) return SubStr(std::max<LONG>(start, 0), GetLength());
+  return SubStr(start, count);
 }
 
 Bool String::FindFirst(const String& s, LONG* pos, LONG start) const {
@@ -120,6 +121,9 @@ void String::GetCString(CHAR* buf, LONG max, STRINGENCODING enc) const {
   if (!buf || max <= 0) return;
   std::string s = host::Encode(text_, enc);
   size_t n = std::min(s.size(), static_cast<size_t>(max - 1));
+  // Never cut a UTF-8 character in two: step back over its continuation bytes.
+  if (enc == STRINGENCODING_UTF8 && n < s.size())
+    while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
   std::memcpy(buf, s.data(), n);
   buf[n] = 0;
 }

@@ -23,6 +23,10 @@ std::u32string DecodeUtf8(const std::string& s) {
       ok = (cc >> 6) == 2;
       cp = (cp << 6) | (cc & 0x3F);
     }
+    // Overlong forms, UTF-16 surrogates and values past U+10FFFF are not UTF-8 either.
+    static const char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (ok && extra > 0 && (cp < kMin[extra] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF))
+      ok = false;
     if (!ok) {
       out.push_back(0xFFFD);
       ++i;
@@ -94,14 +98,16 @@ bool ParseReal(const std::string& s, double* out) {
 }
 
 std::string FormatReal(double v, int decimals) {
+  if (decimals < 0) {
+    // The shortest text that reads back as exactly `v`; to_chars ignores the locale.
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, res.ptr);
+  }
   std::ostringstream os;
   os.imbue(std::locale::classic());
-  if (decimals >= 0) {
-    os.setf(std::ios::fixed);
-    os.precision(decimals);
-  } else {
-    os.precision(17);
-  }
+  os.setf(std::ios::fixed);
+  os.precision(decimals);
   os << v;
   return os.str();
 }

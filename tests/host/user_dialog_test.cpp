@@ -1,0 +1,199 @@
+// The scripted user and modal dialogs.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "c4d.h"
+#include "host_clock.h"
+#include "host_control.h"
+#include "host_user.h"
+
+namespace {
+
+namespace user = host::user;
+using host::Prompt;
+
+class UserDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host::ResetAll();
+    host::SetClock(&clock);
+  }
+  void TearDown() override { host::ResetAll(); }
+  host::ManualClock clock;
+};
+
+TEST_F(UserDialogTest, AnEmptyQueueCancelsEverything) {
+  Filename f("untouched");
+  String title("Pick");
+  EXPECT_FALSE(QuestionDialog(String("Overwrite?")));
+  EXPECT_FALSE(f.FileSelect(FILESELECTTYPE_ANYTHING, FILESELECT_LOAD, &title));
+  EXPECT_FALSE(f.FileSelect(FILESELECTTYPE_ANYTHING, FILESELECT_DIRECTORY));
+  EXPECT_EQ(user::AskPopup("Menu"), 0);
+  EXPECT_EQ(f, Filename("untouched"));
+
+  const std::vector<host::Shown> h = user::History();
+  ASSERT_EQ(h.size(), 4u);
+  const Prompt prompts[] = {Prompt::Question, Prompt::FileLoad, Prompt::Directory, Prompt::PopupMenu};
+  const char* texts[] = {"Overwrite?", "Pick", "", "Menu"};
+  for (size_t i = 0; i < h.size(); ++i) {
+    EXPECT_EQ(h[i].prompt, prompts[i]) << i;
+    EXPECT_EQ(h[i].text, texts[i]) << i;
+    EXPECT_TRUE(h[i].cancelled) << i;
+    EXPECT_EQ(h[i].answer, "") << i;
+  }
+}
+
+TEST_F(UserDialogTest, AnswersOfTheWrongKindWait) {
+  user::ChooseFile("/tmp/scene.ovs");
+  user::AnswerYes();
+  EXPECT_FALSE(QuestionDialog(String("First?")));  // the file answer is in front
+  EXPECT_EQ(user::AskPopup("Menu"), 0);
+  Filename dir;
+  EXPECT_FALSE(dir.FileSelect(FILESELECTTYPE_ANYTHING, FILESELECT_DIRECTORY));
+  EXPECT_EQ(user::Pending(), 2u);
+
+  Filename save;
+  EXPECT_TRUE(save.FileSelect(FILESELECTTYPE_SCENES, FILESELECT_SAVE));  // a file serves a save
+  EXPECT_EQ(save, Filename("/tmp/scene.ovs"));
+  EXPECT_TRUE(QuestionDialog(String("Second?")));
+  EXPECT_EQ(user::Pending(), 0u);
+
+  user::AnswerNo();
+  user::ChooseDirectory("/tmp/out");
+  user::ChoosePopupEntry(17);
+  EXPECT_FALSE(QuestionDialog(String("Third?")));
+  EXPECT_TRUE(dir.FileSelect(FILESELECTTYPE_ANYTHING, FILESELECT_DIRECTORY));
+  EXPECT_EQ(dir, Filename("/tmp/out"));
+  EXPECT_EQ(user::AskPopup("Menu"), 17);
+  MessageDialog(String("Done \xC3\xA9"));
+
+  const std::vector<host::Shown> h = user::History();
+  ASSERT_EQ(h.size(), 9u);
+  EXPECT_TRUE(h[0].cancelled);
+  EXPECT_EQ(h[3].prompt, Prompt::FileSave);
+  EXPECT_EQ(h[3].answer, "/tmp/scene.ovs");
+  EXPECT_FALSE(h[3].cancelled);
+  EXPECT_EQ(h[5].answer, "no");
+  EXPECT_FALSE(h[5].cancelled);
+  EXPECT_EQ(h[7].answer, "17");
+  EXPECT_EQ(h[8].prompt, Prompt::Message);
+  EXPECT_EQ(h[8].text, "Done \xC3\xA9");
+
+  user::AnswerYes();
+  user::Reset();
+  EXPECT_EQ(user::Pending(), 0u);
+  EXPECT_TRUE(user::History().empty());
+}
+
+// A dialog that records its callbacks and the input it receives.
+class RecordingDialog : public GeDialog {
+ public:
+  std::vector<std::string> calls;
+  std::vector<LONG> timerTimes;
+  std::vector<std::string> typed;
+  LONG timerMs = 0;
+  int closeAfterTimers = 0;
+  bool initOk = true;
+  int refuseClose = 0;  // refusals before AskClose agrees; -1 refuses for ever
+
+  Bool CreateLayout() override {
+    calls.push_back("layout");
+    AddEditText(1, 0);
+    return true;
+  }
+  Bool InitValues() override {
+    calls.push_back("init");
+    SetString(1, String("start"));
+    if (timerMs) SetTimer(timerMs);
+    return initOk;
+  }
+  void Timer(const BaseContainer&) override {
+    timerTimes.push_back(GeGetTimer());
+    if (static_cast<int>(timerTimes.size()) == closeAfterTimers) Close();
+  }
+  LONG Message(const BaseContainer& msg, BaseContainer& result) override {
+    if (msg.GetId() == BFM_INPUT && msg.GetLong(BFM_INPUT_DEVICE) == BFM_INPUT_KEYBOARD)
+      typed.push_back(host::ToUtf8(msg.GetString(BFM_INPUT_ASC)));
+    return GeDialog::Message(msg, result);
+  }
+  Bool AskClose() override {
+    calls.push_back("askclose");
+    if (refuseClose < 0) return true;
+    return refuseClose-- > 0;
+  }
+  void DestroyWindow() override { calls.push_back("destroy"); }
+};
+
+TEST_F(UserDialogTest, OpenRunsLayoutThenValuesThenClosesWhenIdle) {
+  RecordingDialog dlg;
+  EXPECT_TRUE(dlg.Open(DLG_TYPE_MODAL, 0));
+  EXPECT_FALSE(dlg.IsOpen());
+  EXPECT_EQ(dlg.calls, (std::vector<std::string>{"layout", "init", "askclose", "destroy"}));
+  String text;
+  EXPECT_TRUE(dlg.GetString(1, text));
+  EXPECT_EQ(text, String("start"));
+
+  RecordingDialog refused;
+  refused.initOk = false;
+  EXPECT_FALSE(refused.Open(DLG_TYPE_MODAL, 0));
+  EXPECT_FALSE(refused.IsOpen());
+  EXPECT_EQ(refused.calls, (std::vector<std::string>{"layout", "init", "destroy"}));
+
+  RecordingDialog async;
+  EXPECT_TRUE(async.Open(DLG_TYPE_ASYNC, 0));
+  EXPECT_TRUE(async.IsOpen());
+  EXPECT_TRUE(async.Close());
+  EXPECT_FALSE(async.Close());
+}
+
+TEST_F(UserDialogTest, AskCloseCanKeepTheDialogOpenButNeverHangs) {
+  RecordingDialog once;
+  once.refuseClose = 1;
+  EXPECT_TRUE(once.Open(DLG_TYPE_MODAL, 0));
+  EXPECT_EQ(once.calls, (std::vector<std::string>{"layout", "init", "askclose", "askclose", "destroy"}));
+
+  RecordingDialog stubborn;
+  stubborn.refuseClose = -1;
+  EXPECT_TRUE(stubborn.Open(DLG_TYPE_MODAL, 0));
+  EXPECT_FALSE(stubborn.IsOpen());
+  EXPECT_EQ(stubborn.calls.back(), "destroy");
+}
+
+TEST_F(UserDialogTest, TimerFiresAtItsIntervalOnTheHostClock) {
+  RecordingDialog dlg;
+  dlg.timerMs = 250;
+  dlg.closeAfterTimers = 3;
+  EXPECT_TRUE(dlg.Open(DLG_TYPE_MODAL, 0));
+  EXPECT_EQ(dlg.timerTimes, (std::vector<LONG>{250, 500, 750}));
+  EXPECT_EQ(GeGetTimer(), 750);
+  // Closed from Timer: the loop ended without asking.
+  EXPECT_EQ(dlg.calls, (std::vector<std::string>{"layout", "init", "destroy"}));
+}
+
+TEST_F(UserDialogTest, QueuedKeysArriveAsKeyboardInput) {
+  user::TypeKeys("ab");
+  user::TypeKeys("\xC3\xA9");  // one character, two bytes
+  RecordingDialog dlg;
+  dlg.timerMs = 100;
+  dlg.closeAfterTimers = 1;
+  EXPECT_TRUE(dlg.Open(DLG_TYPE_MODAL, 0));
+  EXPECT_EQ(dlg.typed, (std::vector<std::string>{"a", "b", "\xC3\xA9"}));
+  EXPECT_EQ(dlg.timerTimes, std::vector<LONG>{100});  // keys first, then time goes on
+  EXPECT_EQ(user::Pending(), 0u);
+  const std::vector<host::Shown> h = user::History();
+  ASSERT_EQ(h.size(), 2u);
+  EXPECT_EQ(h[0].prompt, Prompt::DialogKeys);
+  EXPECT_EQ(h[0].answer, "ab");
+
+  // Keys wait behind an answer of another kind, and a question does not take them.
+  user::AnswerYes();
+  user::TypeKeys("x");
+  RecordingDialog blocked;
+  EXPECT_TRUE(blocked.Open(DLG_TYPE_MODAL, 0));
+  EXPECT_TRUE(blocked.typed.empty());
+  EXPECT_EQ(user::Pending(), 2u);
+}
+
+}  // namespace
