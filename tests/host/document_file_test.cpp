@@ -354,6 +354,13 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
        "bad.json: /objects/0/parameters/1/link: a link needs a name"},
       {R"({"objects": [{"type": 5140, "parameters": {"1": {"link": 5}}}]})",
        "bad.json: /objects/0/parameters/1/link: expected a string, not an integer"},
+      // A key given twice in one JSON object.
+      {R"({"fps": 25, "fps": 30})", "bad.json: /fps: the key is given twice"},
+      {R"({"objects": [{"type": 5140}, {"type": 5140, "name": "a", "type": 4711}]})",
+       "bad.json: /objects/1/type: the key is given twice"},
+      {R"({"objects": [[1, [2]], {"a": {"b": 1}, "a": 2}]})", "bad.json: /objects/1/a: the key is given twice"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"container": {"5": 1, "5": 2}}}}]})",
+       "bad.json: /objects/0/parameters/1/container/5: the key is given twice"},
       // Malformed text.
       {"", "bad.json: parse error at line 1, column 1: syntax error while parsing value - unexpected end "
            "of input; expected '[', '{', or a literal"},
