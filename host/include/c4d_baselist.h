@@ -12,6 +12,9 @@ class NodeData;
 namespace host {
 struct LinkAnchor;
 std::shared_ptr<LinkAnchor> AnchorOf(BaseList2D* node);
+/// Host use: links to `from` lead to `to` from now on; false (nothing changed) when `to` is
+/// linked to already.
+bool RetargetLinks(BaseList2D* from, BaseList2D* to);
 }  // namespace host
 
 /// Base kinds: every node is an instance of the base of its kind.
@@ -185,6 +188,7 @@ class BaseList2D : public GeListNode {
 
  private:
   friend std::shared_ptr<host::LinkAnchor> host::AnchorOf(BaseList2D* node);
+  friend bool host::RetargetLinks(BaseList2D* from, BaseList2D* to);
   String name_;
   BaseContainer data_;
   LONG bits_ = 0;

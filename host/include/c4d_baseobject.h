@@ -49,6 +49,13 @@ class BaseObject : public BaseList2D {
   /// Frees the `nr`-th tag of `type`.
   void KillTag(LONG type, LONG nr = 0);
 
+  /// Centre of the object's bounding box, in its own coordinates: of the points of a polygon
+  /// object, of the mesh of a primitive, of what a plug-in object's `GetDimension` reports; zero
+  /// for other objects.
+  LVector GetMp();
+  /// Half the size of the object's bounding box per axis (see `GetMp`).
+  LVector GetRad();
+
   Bool IsInstanceOf(LONG id) const override { return id == Obase || C4DAtom::IsInstanceOf(id); }
 
  protected:

@@ -27,6 +27,17 @@ enum {
   DA_ALIASLINK = 9,   ///< Weak link to a node.
 };
 
+/// Data of a custom type that a `GeData` can hold (a bitmap button, ...); the value's type is
+/// then the custom type's ID.
+class CustomDataType {
+ public:
+  virtual ~CustomDataType() = default;
+  /// A copy of the data.
+  virtual CustomDataType* Clone() const = 0;
+  /// True when `o` holds the same data.
+  virtual bool IsEqual(const CustomDataType& o) const = 0;
+};
+
 /// One typed value. Integer and real values convert into each other on reading (an integer read of
 /// a real truncates); other mismatched reads give the type's zero value.
 class GeData {
@@ -43,6 +54,8 @@ class GeData {
   GeData(const Filename& f) : type_(DA_FILENAME), string_(f.GetString()) {}  // NOLINT
   GeData(const BaseTime& t) : type_(DA_TIME), time_(t) {}  // NOLINT
   GeData(const BaseContainer& bc);  // NOLINT
+  /// A value of custom type `type` holding a copy of `data`.
+  GeData(LONG type, const CustomDataType& data);
   ~GeData();
   GeData(const GeData& o);
   GeData& operator=(const GeData& o);
@@ -60,6 +73,8 @@ class GeData {
   String GetString() const;
   Filename GetFilename() const { return Filename(GetString()); }
   BaseTime GetTime() const { return type_ == DA_TIME ? time_ : BaseTime(); }
+  /// The custom data when the value is of custom type `type`, else null.
+  CustomDataType* GetCustomDataType(LONG type) const { return type_ == type ? custom_.get() : nullptr; }
   /// The nested container, or null when the value is not one.
   BaseContainer* GetContainer() const { return container_.get(); }
   /// The linked node when it still exists and lies in `doc`; null otherwise. With `instanceof`
@@ -87,6 +102,7 @@ class GeData {
   String string_;
   std::unique_ptr<BaseContainer> container_;
   std::shared_ptr<host::LinkAnchor> link_;
+  std::unique_ptr<CustomDataType> custom_;
 };
 
 /// An ordered list of (ID, value) entries: the parameter store of every node. The setters replace

@@ -11,6 +11,8 @@ static_assert(sizeof(LONG) == 4, "LONG must be 32 bits");
 GeData::GeData(const BaseContainer& bc)
     : type_(DA_CONTAINER), container_(std::make_unique<BaseContainer>(bc)) {}
 
+GeData::GeData(LONG type, const CustomDataType& data) : type_(type), custom_(data.Clone()) {}
+
 GeData::~GeData() = default;
 GeData::GeData(GeData&&) noexcept = default;
 GeData& GeData::operator=(GeData&&) noexcept = default;
@@ -24,7 +26,8 @@ GeData::GeData(const GeData& o)
       time_(o.time_),
       string_(o.string_),
       container_(o.container_ ? std::make_unique<BaseContainer>(*o.container_) : nullptr),
-      link_(o.link_) {}
+      link_(o.link_),
+      custom_(o.custom_ ? o.custom_->Clone() : nullptr) {}
 
 GeData& GeData::operator=(const GeData& o) {
   if (this != &o) {
@@ -90,6 +93,7 @@ bool GeData::operator==(const GeData& o) const {
       return a == b;
     }
   }
+  if (custom_ && o.custom_) return custom_->IsEqual(*o.custom_);
   return false;
 }
 

@@ -5,6 +5,7 @@
 
 #include "c4d_basedocument.h"
 #include "host_state.h"
+#include "primitives.h"
 
 namespace {
 
@@ -16,10 +17,9 @@ bool IsHostObjectType(LONG type) {
     case Osky:
     case Oinstance:
     case Onull:
-    case Osphere:
       return true;
     default:
-      return false;
+      return host::IsParametricObjectType(type);
   }
 }
 
@@ -84,7 +84,11 @@ struct PlainDocument : BaseDocument {};
 
 BaseObject* BaseObject::Alloc(LONG type) {
   if (type == Opolygon) return PolygonObject::Alloc(0, 0);
-  if (IsHostObjectType(type)) return new PlainObject(type);
+  if (IsHostObjectType(type)) {
+    BaseObject* op = new PlainObject(type);
+    host::InitParametricObject(op);
+    return op;
+  }
   return WithPluginData<BaseObject>(new PlainObject(type), host::PluginKind::Object, type);
 }
 

@@ -1,0 +1,213 @@
+// Lights and primitives: defaults, the meshes that make editable builds, bounding boxes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "c4d.h"
+#include "host_control.h"
+
+namespace {
+
+class PrimitivesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host::ResetAll();
+    doc = BaseDocument::Alloc();
+  }
+  void TearDown() override {
+    BaseDocument::Free(doc);
+    host::ResetAll();
+  }
+
+  // Makes `op` editable inside the document; the polygon object that took its place.
+  PolygonObject* MakeEditable(BaseObject* op) {
+    doc->InsertObject(op, nullptr, nullptr);
+    ModelingCommandData mcd;
+    mcd.doc = doc;
+    mcd.op = op;
+    mcd.bc = op->GetDataInstance();
+    mcd.flags = MODELINGCOMMANDFLAGS_CREATEUNDO;
+    if (!SendModelingCommand(MCOMMAND_MAKEEDITABLE, mcd)) return nullptr;
+    BaseObject* made = doc->GetFirstObject();
+    return made && made->GetType() == Opolygon ? static_cast<PolygonObject*>(made) : nullptr;
+  }
+
+  BaseDocument* doc = nullptr;
+};
+
+// The face normal by the right-handed cross product of the first corners.
+LVector Normal(const PolygonObject* op, const CPolygon& p) {
+  const LVector* pt = op->GetPointR();
+  return (pt[p.b] - pt[p.a]) % (pt[p.c] - pt[p.a]);
+}
+
+LVector Centroid(const PolygonObject* op, const CPolygon& p) {
+  const LVector* pt = op->GetPointR();
+  return p.c == p.d ? (pt[p.a] + pt[p.b] + pt[p.c]) / 3.0 : (pt[p.a] + pt[p.b] + pt[p.c] + pt[p.d]) / 4.0;
+}
+
+void ExpectNear(const LVector& a, const LVector& b) {
+  EXPECT_NEAR(a.x, b.x, 1e-9);
+  EXPECT_NEAR(a.y, b.y, 1e-9);
+  EXPECT_NEAR(a.z, b.z, 1e-9);
+}
+
+TEST_F(PrimitivesTest, NewObjectsCarryTheirDefaults) {
+  BaseObject* light = BaseObject::Alloc(Olight);
+  BaseObject* sphere = BaseObject::Alloc(Osphere);
+  BaseObject* plane = BaseObject::Alloc(Oplane);
+  const BaseContainer* bc = light->GetDataInstance();
+  EXPECT_EQ(bc->GetVector(LIGHT_COLOR), LVector(1.0));
+  EXPECT_EQ(bc->GetReal(LIGHT_BRIGHTNESS), 1.0);
+  EXPECT_EQ(bc->GetLong(LIGHT_TYPE, -1), LIGHT_TYPE_OMNI);
+  EXPECT_EQ(bc->GetLong(LIGHT_AREADETAILS_SHAPE), LIGHT_AREADETAILS_SHAPE_RECTANGLE);
+  EXPECT_EQ(bc->GetReal(LIGHT_AREADETAILS_SIZEZ), 200.0);
+  EXPECT_EQ(sphere->GetDataInstance()->GetReal(PRIM_SPHERE_RAD), 100.0);
+  EXPECT_EQ(plane->GetDataInstance()->GetLong(PRIM_AXIS, -1), PRIM_AXIS_YP);
+  // The bounding boxes follow from the defaults.
+  ExpectNear(sphere->GetRad(), LVector(100.0));
+  ExpectNear(plane->GetRad(), LVector(200.0, 0.0, 200.0));
+  ExpectNear(plane->GetMp(), LVector());
+  EXPECT_EQ(light->GetRad(), LVector());
+  for (BaseObject* op : {light, sphere, plane}) BaseObject::Free(op);
+}
+
+struct Shape {
+  const char* name;
+  LONG type;
+  std::vector<std::pair<LONG, GeData>> params;
+  LONG points, polygons;
+  LVector rad;
+  bool closed;        // every face points away from the origin
+  LVector facing;     // for open shapes: the direction every face points to
+};
+
+TEST_F(PrimitivesTest, MakeEditableBuildsOutwardFacingMeshesOfTheRightExtent) {
+  const Shape shapes[] = {
+      {"cube facing +Z", Ocube, {{PRIM_CUBE_LEN, LVector(200, 100, 50)}, {PRIM_AXIS, PRIM_AXIS_ZP}},
+       8, 6, LVector(100, 25, 50), true, {}},
+      {"cube", Ocube, {{PRIM_CUBE_LEN, LVector(10, 20, 30)}}, 8, 6, LVector(5, 10, 15), true, {}},
+      {"sphere", Osphere, {{PRIM_SPHERE_RAD, 50.0}, {PRIM_SPHERE_SUB, 48}}, 2 + 23 * 48, 24 * 48,
+       LVector(50.0), true, {}},
+      {"small sphere", Osphere, {{PRIM_SPHERE_RAD, 1.0}, {PRIM_SPHERE_SUB, 4}}, 2 + 4, 8,
+       LVector(1.0), true, {}},
+      {"hemisphere", Osphere, {{PRIM_SPHERE_RAD, 20.0}, {PRIM_SPHERE_SUB, 48}, {PRIM_SPHERE_TYPE, 5}},
+       1 + 12 * 48, 12 * 48, LVector(20.0, 10.0, 20.0), true, {}},
+      {"plane facing +Z", Oplane,
+       {{PRIM_PLANE_WIDTH, 200.0}, {PRIM_PLANE_HEIGHT, 100.0}, {PRIM_PLANE_SUBW, 1}, {PRIM_PLANE_SUBH, 1},
+        {PRIM_AXIS, PRIM_AXIS_ZP}},
+       4, 1, LVector(100, 50, 0), false, LVector(0, 0, 1)},
+      {"plane facing -X", Oplane, {{PRIM_PLANE_SUBW, 3}, {PRIM_PLANE_SUBH, 2}, {PRIM_AXIS, PRIM_AXIS_XN}},
+       12, 6, LVector(0, 200, 200), false, LVector(-1, 0, 0)},
+      {"disc facing +Z", Odisc, {{PRIM_DISC_ORAD, 75.0}, {PRIM_DISC_SUB, 1}, {PRIM_DISC_SEG, 48}, {PRIM_AXIS, 4}},
+       49, 48, LVector(75, 75, 0), false, LVector(0, 0, 1)},
+      {"ring", Odisc, {{PRIM_DISC_IRAD, 10.0}, {PRIM_DISC_ORAD, 20.0}, {PRIM_DISC_SUB, 2}, {PRIM_DISC_SEG, 4}},
+       12, 8, LVector(20, 0, 20), false, LVector(0, 1, 0)},
+      {"cylinder facing +Z", Ocylinder,
+       {{PRIM_CYLINDER_RADIUS, 50.0}, {PRIM_CYLINDER_HEIGHT, 30.0}, {PRIM_CYLINDER_SEG, 48}, {PRIM_AXIS, 4}},
+       98, 144, LVector(50, 50, 15), true, {}},
+  };
+  for (const Shape& s : shapes) {
+    SCOPED_TRACE(s.name);
+    BaseObject* prim = BaseObject::Alloc(s.type);
+    ASSERT_TRUE(prim);
+    for (const auto& [id, value] : s.params) prim->GetDataInstance()->SetData(id, value);
+    LVector primRad = prim->GetRad();
+    PolygonObject* mesh = MakeEditable(prim);
+    ASSERT_TRUE(mesh);
+    EXPECT_EQ(mesh->GetPointCount(), s.points);
+    ASSERT_EQ(mesh->GetPolygonCount(), s.polygons);
+    ExpectNear(mesh->GetRad(), s.rad);
+    ExpectNear(primRad, s.rad);
+    for (LONG i = 0; i < mesh->GetPolygonCount(); ++i) {
+      const CPolygon& p = mesh->GetPolygonR()[i];
+      for (LONG idx : {p.a, p.b, p.c, p.d}) ASSERT_TRUE(idx >= 0 && idx < mesh->GetPointCount());
+      LVector n = Normal(mesh, p);
+      ASSERT_GT(Len(n), 0.0) << "polygon " << i << " is degenerate";
+      if (s.closed)
+        EXPECT_GT(n * Centroid(mesh, p), 0.0) << "polygon " << i << " faces inwards";
+      else
+        EXPECT_NEAR(n * s.facing / Len(n), 1.0, 1e-9) << "polygon " << i;
+    }
+    BaseObject* gone = mesh;
+    BaseObject::Free(gone);
+  }
+}
+
+TEST_F(PrimitivesTest, MakeEditableReplacesThePrimitiveInItsDocument) {
+  BaseObject* parent = BaseObject::Alloc(Onull);
+  doc->InsertObject(parent, nullptr, nullptr);
+  BaseObject* plane = BaseObject::Alloc(Oplane);
+  plane->SetName("Floor");
+  plane->SetMl(LMatrix(LVector(1, 2, 3), LVector(0, 1, 0), LVector(-1, 0, 0), LVector(0, 0, 1)));
+  plane->SetBit(BIT_ACTIVE);
+  doc->InsertObject(plane, parent, nullptr);
+  BaseObject* child = BaseObject::Alloc(Onull);
+  doc->InsertObject(child, plane, nullptr);
+  BaseTag* phong = plane->MakeTag(Tphong);
+  BaseContainer links;
+  links.SetLink(1, plane);
+
+  AtomArray result;
+  ModelingCommandData mcd;
+  mcd.doc = doc;
+  mcd.op = plane;
+  mcd.result = &result;
+  ASSERT_TRUE(SendModelingCommand(MCOMMAND_MAKEEDITABLE, mcd));
+
+  ASSERT_EQ(result.GetCount(), 1);
+  auto* mesh = static_cast<BaseObject*>(result.GetIndex(0));
+  EXPECT_EQ(mcd.op, mesh);
+  EXPECT_EQ(mesh->GetType(), Opolygon);
+  EXPECT_EQ(parent->GetDown(), mesh);
+  EXPECT_EQ(mesh->GetNext(), nullptr);
+  EXPECT_EQ(mesh->GetName(), String("Floor"));
+  EXPECT_EQ(mesh->GetMl(), LMatrix(LVector(1, 2, 3), LVector(0, 1, 0), LVector(-1, 0, 0), LVector(0, 0, 1)));
+  EXPECT_TRUE(mesh->GetBit(BIT_ACTIVE));
+  EXPECT_EQ(mesh->GetDown(), child);
+  EXPECT_EQ(mesh->GetTag(Tphong), phong);
+  EXPECT_EQ(mesh->GetFirstTag()->GetType(), Tpoint);
+  EXPECT_EQ(links.GetLink(1, doc), mesh);
+  EXPECT_EQ(static_cast<PolygonObject*>(mesh)->GetPolygonCount(), 400);
+}
+
+TEST_F(PrimitivesTest, MakeEditableOutsideADocumentHandsTheMeshToTheCaller) {
+  std::unique_ptr<BaseObject, void (*)(BaseObject*)> cube(BaseObject::Alloc(Ocube),
+                                                           [](BaseObject* op) { BaseObject::Free(op); });
+  ModelingCommandData mcd;
+  mcd.op = cube.get();
+  EXPECT_FALSE(SendModelingCommand(MCOMMAND_MAKEEDITABLE, mcd)) << "no list to take the mesh";
+
+  AtomArray result;
+  mcd.result = &result;
+  ASSERT_TRUE(SendModelingCommand(MCOMMAND_MAKEEDITABLE, mcd));
+  ASSERT_EQ(result.GetCount(), 1);
+  auto* mesh = static_cast<BaseObject*>(result.GetIndex(0));
+  EXPECT_EQ(static_cast<PolygonObject*>(mesh)->GetPolygonCount(), 6);
+  EXPECT_EQ(mesh->GetDocument(), nullptr);
+  EXPECT_EQ(cube->GetType(), Ocube);
+  BaseObject::Free(mesh);
+
+  // Objects that are no primitive, and unknown commands, are refused.
+  BaseObject* light = BaseObject::Alloc(Olight);
+  doc->InsertObject(light, nullptr, nullptr);
+  mcd.doc = doc;
+  mcd.op = light;
+  EXPECT_FALSE(SendModelingCommand(MCOMMAND_MAKEEDITABLE, mcd));
+  mcd.op = cube.get();
+  EXPECT_FALSE(SendModelingCommand(12345, mcd));
+  EXPECT_EQ(result.GetCount(), 1) << "refused commands add nothing";
+}
+
+TEST_F(PrimitivesTest, SizesThatAreNotFiniteBuildAFlatMesh) {
+  BaseObject* plane = BaseObject::Alloc(Oplane);
+  plane->GetDataInstance()->SetReal(PRIM_PLANE_WIDTH, INFINITY);
+  plane->GetDataInstance()->SetReal(PRIM_PLANE_HEIGHT, -5.0);
+  plane->GetDataInstance()->SetLong(PRIM_PLANE_SUBW, 2000000000);
+  LVector rad = plane->GetRad();
+  EXPECT_EQ(rad, LVector());
+  BaseObject::Free(plane);
+}
+
+}  // namespace
