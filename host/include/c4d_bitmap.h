@@ -16,7 +16,8 @@ class BaseBitmap {
   static BaseBitmap* Alloc() { return new BaseBitmap; }
   static void Free(BaseBitmap*& bm) { delete bm; bm = nullptr; }
   virtual ~BaseBitmap() = default;
-  /// Loads an image file; answers an `IMAGERESULT`.
+  /// Loads an image file (PNG, JPEG or TIFF); answers an `IMAGERESULT`: not existing, or the
+  /// wrong type for a file that holds no image the host reads.
   LONG Init(const Filename& name);
   /// The file the image was loaded from.
   Filename GetFilename() const { return file_; }

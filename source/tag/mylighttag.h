@@ -1,13 +1,31 @@
-// The MyLightTag tag.
+// The light tag: the renderer's emission settings of a light.
 #pragma once
 
 #include "c4d.h"
 
-/// Renderer settings of a light: emission, IES profile, light layer.
+/// Renderer settings of a light: emission spectrum, light layer, photometric scale and IES
+/// profile, kept in the tag's container for the scene export. Its one action is the IES preview:
+/// a button renders the chosen profile into an image that the tag's bitmap button shows.
 class MyLightTag : public TagData {
  public:
   /// A new tag's data for the host.
   static NodeData* Alloc() { return new MyLightTag; }
+
+  /// Writes the defaults of a new tag.
+  Bool Init(GeListNode* node) override;
+  /// Handles the IES preview button and the preview bitmap's request; true otherwise.
+  Bool Message(GeListNode* node, LONG type, void* data) override;
+  /// Produces the value of the preview bitmap button; every other parameter is the host's.
+  Bool GetDParameter(GeListNode* node, const DescID& id, GeData& value, LONG& flags) override;
+  /// Keeps nothing for the preview bitmap button; every other parameter is the host's.
+  Bool SetDParameter(GeListNode* node, const DescID& id, const GeData& value, LONG& flags) override;
+  /// Does nothing: the exporter reads the tag's container.
+  LONG Execute(BaseTag* tag, BaseDocument* doc, BaseObject* op, BaseThread* bt, LONG priority,
+               LONG flags) override;
+
+ private:
+  // Answers the preview bitmap's request with the preview image, when there is one.
+  Bool GetPreviewBitmap(BaseTag* tag, DescriptionGetBitmap* request);
 };
 
 /// Registers the tag under the name of string resource 10002; true without registering when
