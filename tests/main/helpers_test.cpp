@@ -293,6 +293,8 @@ TEST_F(HelpersTest, AbsoluteFileNames) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(Helpers::GetAbsoluteFilename(c.dir, c.rel), c.result) << c.dir << " + " << c.rel;
+  const std::string longName(3000, 'x');  // nothing is cut
+  EXPECT_EQ(Helpers::GetAbsoluteFilename("/a/" + longName, "../" + longName + "/y"), "/a/" + longName + "/y");
 }
 
 TEST_F(HelpersTest, RelativeFileNames) {
