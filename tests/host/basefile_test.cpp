@@ -1,4 +1,4 @@
-// Byte files, the texture search and the world preferences.
+// Byte files and the texture search.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -9,7 +9,6 @@
 
 #include "c4d.h"
 #include "host_control.h"
-#include "host_prefs.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -106,17 +105,6 @@ TEST(TexturePathTest, SearchesTheSuggestedFolderTheDocumentAndItsTexFolder) {
     EXPECT_EQ(host::ToUtf8(result.GetString()), c.found.empty() ? "unchanged" : c.found);
   }
   EXPECT_FALSE(GenerateTexturePath(Filename(), Filename("a.png"), Filename(), nullptr));
-}
-
-TEST(WorldPreferencesTest, DefaultToCentimetresAndCanBeSetByTheHost) {
-  host::ResetAll();
-  EXPECT_EQ(GetWorldContainer().GetLong(WPREF_UNITS), UNIT_CM);
-  BaseContainer bc;
-  bc.SetLong(WPREF_UNITS, UNIT_MM);
-  host::SetWorldContainer(bc);
-  EXPECT_EQ(GetWorldContainer().GetLong(WPREF_UNITS), UNIT_MM);
-  host::ResetAll();
-  EXPECT_EQ(GetWorldContainer().GetLong(WPREF_UNITS), UNIT_CM);
 }
 
 }  // namespace

@@ -99,6 +99,7 @@ TEST_F(HelpersTest, GlobalScaleFollowsTheSceneUnitOrTheHostUnit) {
       {false, 2, -1, 1.0},      {false, 3, -1, 0.01},     {false, 4, -1, 0.001},
       {false, 10, -1, 1.0},     {false, -1, -1, 1.0},
   };
+  EXPECT_DOUBLE_EQ(Helpers::GetGlobalScale(nullptr), 0.01);  // the host's default: centimetres
   for (const Case& c : cases) {
     SCOPED_TRACE("unit " + std::to_string(c.unit) + (c.settings ? " in settings" : " in host"));
     BaseContainer settings, world;
