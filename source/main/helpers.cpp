@@ -301,7 +301,12 @@ std::string GetAbsoluteFilename(std::string directory, std::string relative) {
   std::replace(relative.begin(), relative.end(), '\\', '/');
   if (!relative.empty() && relative[0] == '/') return Path(relative).Text();
   Path path(directory);
-  path.Append(Components(relative));
+  auto parts = Components(relative);
+  // A directory written with a trailing "/" names an empty last level, and the first ".." steps
+  // out of that one: "/a/b/" with "../x" is "/a/b/x", as stored scenes expect.
+  if (directory.size() > 1 && directory.back() == '/' && !parts.empty() && parts.front() == "..")
+    parts.erase(parts.begin());
+  path.Append(parts);
   return path.Text();
 }
 
