@@ -5,11 +5,10 @@
 
 #include "c4d_baseobject.h"
 
-/// Host primitive types (besides `Osphere`).
+/// Host primitive types (besides `Osphere` and `Oplane`).
 enum {
   Ocube = 5159,      ///< Box.
   Odisc = 5164,      ///< Flat disc or ring.
-  Oplane = 5168,     ///< Flat rectangle.
   Ocylinder = 5170,  ///< Cylinder with caps.
 };
 
@@ -75,7 +74,7 @@ enum {
   PRIM_DISC_SUB = 1162,        ///< Integer: rings between inner and outer radius; default 1.
   PRIM_DISC_SEG = 1163,        ///< Integer: segments around; default 36 (at least 3).
 
-  PRIM_PLANE_WIDTH = 1230,     ///< Real: size along X; default 400.
+  PRIM_PLANE_WIDTH = 1230,     ///< Real: size along X; default 400 (`GeneratePrimitive` reads these too).
   PRIM_PLANE_HEIGHT = 1231,    ///< Real: size along Z; default 400.
   PRIM_PLANE_SUBW = 1232,      ///< Integer: segments along the width; default 20.
   PRIM_PLANE_SUBH = 1233,      ///< Integer: segments along the height; default 20.

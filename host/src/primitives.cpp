@@ -1,6 +1,8 @@
 // Lights and primitives: their defaults, and the meshes the primitives stand for.
 #include "primitives.h"
 
+#include "c4d_tools.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -98,17 +100,6 @@ void BuildCube(const BaseContainer& bc, MeshBuilder& m) {
   m.Quad(6, 7, 1, 0);  // -X
   m.Quad(1, 7, 5, 3);  // +Y
   m.Quad(6, 0, 2, 4);  // -Y
-}
-
-void BuildPlane(const BaseContainer& bc, MeshBuilder& m) {
-  Real w = Size(bc, PRIM_PLANE_WIDTH, 400.0), h = Size(bc, PRIM_PLANE_HEIGHT, 400.0);
-  LONG sw = Segments(bc, PRIM_PLANE_SUBW, 20, 1), sh = Segments(bc, PRIM_PLANE_SUBH, 20, 1);
-  for (LONG ix = 0; ix <= sw; ++ix)
-    for (LONG iz = 0; iz <= sh; ++iz)
-      m.Point(LVector(-w / 2.0 + w * ix / sw, 0.0, -h / 2.0 + h * iz / sh));
-  auto at = [sh](LONG ix, LONG iz) { return ix * (sh + 1) + iz; };
-  for (LONG ix = 0; ix < sw; ++ix)
-    for (LONG iz = 0; iz < sh; ++iz) m.Quad(at(ix, iz), at(ix, iz + 1), at(ix + 1, iz + 1), at(ix + 1, iz));
 }
 
 void BuildDisc(const BaseContainer& bc, MeshBuilder& m) {
@@ -217,24 +208,34 @@ void InitParametricObject(BaseObject* op) {
   bc->SetLong(PRIM_AXIS, PRIM_AXIS_YP);
 }
 
+void OrientPrimitive(PolygonObject* mesh, LONG axis) {
+  LVector* points = mesh ? mesh->GetPointW() : nullptr;
+  if (!points) return;
+  for (LONG i = 0; i < mesh->GetPointCount(); ++i) points[i] = Orient(points[i], axis);
+}
+
 PolygonObject* GeneratePrimitiveMesh(const BaseObject* op) {
   if (!op || !IsPrimitiveType(op->GetType())) return nullptr;
   const BaseContainer& bc = *op->GetDataInstance();
+  // The plane comes with its texture coordinates.
+  if (op->GetType() == Oplane) {
+    BaseObject* plane = GeneratePrimitive(op->GetDocument(), Oplane, bc, 1.0, false, nullptr);
+    if (plane) plane->SetName(String());
+    return static_cast<PolygonObject*>(plane);
+  }
   MeshBuilder m;
   switch (op->GetType()) {
     case Osphere: BuildSphere(bc, m); break;
     case Ocube: BuildCube(bc, m); break;
-    case Oplane: BuildPlane(bc, m); break;
     case Odisc: BuildDisc(bc, m); break;
     case Ocylinder: BuildCylinder(bc, m); break;
   }
   PolygonObject* mesh =
       PolygonObject::Alloc(static_cast<LONG>(m.points.size()), static_cast<LONG>(m.polygons.size()));
   if (!mesh) return nullptr;
-  LONG axis = bc.GetLong(PRIM_AXIS, PRIM_AXIS_YP);
-  LVector* points = mesh->GetPointW();
-  for (size_t i = 0; i < m.points.size(); ++i) points[i] = Orient(m.points[i], axis);
+  std::copy(m.points.begin(), m.points.end(), mesh->GetPointW());
   std::copy(m.polygons.begin(), m.polygons.end(), mesh->GetPolygonW());
+  OrientPrimitive(mesh, bc.GetLong(PRIM_AXIS, PRIM_AXIS_YP));
   return mesh;
 }
 

@@ -16,4 +16,7 @@ void InitParametricObject(BaseObject* op);
 /// Null when `op` is no primitive. The caller owns it.
 PolygonObject* GeneratePrimitiveMesh(const BaseObject* op);
 
+/// Turns the points of a primitive's mesh, built facing +Y, to face `axis` (`PRIM_AXIS_*`).
+void OrientPrimitive(PolygonObject* mesh, LONG axis);
+
 }  // namespace host
