@@ -24,10 +24,11 @@ enum {
 /// Parameters every object has.
 enum {
   ID_BASEOBJECT_RENDERMODE = 901,  ///< LONG, a `MODE_*` value; absent means `MODE_UNDEF`.
+  ID_BASEOBJECT_EDITORMODE = 902,  ///< LONG, a `MODE_*` value for the editor; absent means `MODE_UNDEF`.
   ID_BASEOBJECT_ENABLED = 906,     ///< Bool; absent means enabled.
 };
 
-/// Render visibility of an object.
+/// Render and editor visibility of an object.
 enum {
   MODE_ON = 0,     ///< Rendered.
   MODE_OFF = 1,    ///< Not rendered.
@@ -70,6 +71,9 @@ class BaseObject : public BaseList2D {
   /// Render visibility: `MODE_ON`, `MODE_OFF` or `MODE_UNDEF`.
   LONG GetRenderMode() const { return GetDataInstance()->GetLong(ID_BASEOBJECT_RENDERMODE, MODE_UNDEF); }
   void SetRenderMode(LONG mode) { GetDataInstance()->SetLong(ID_BASEOBJECT_RENDERMODE, mode); }
+  /// Editor visibility: `MODE_ON`, `MODE_OFF` or `MODE_UNDEF`.
+  LONG GetEditorMode() const { return GetDataInstance()->GetLong(ID_BASEOBJECT_EDITORMODE, MODE_UNDEF); }
+  void SetEditorMode(LONG mode) { GetDataInstance()->SetLong(ID_BASEOBJECT_EDITORMODE, mode); }
   /// True when the object is enabled (a generator generates, a light shines).
   Bool GetDeformMode() const { return GetDataInstance()->GetBool(ID_BASEOBJECT_ENABLED, TRUE); }
   void SetDeformMode(Bool on) { GetDataInstance()->SetBool(ID_BASEOBJECT_ENABLED, on); }
