@@ -10,6 +10,8 @@
 #include "c4d_gedata.h"
 #include "c4d_general.h"
 #include "c4d_gui.h"
+#include "c4d_hierarchy.h"
+#include "c4d_layer.h"
 #include "c4d_nodedata.h"
 #include "c4d_plugin.h"
 #include "c4d_resource.h"

@@ -3,6 +3,7 @@
 
 #include "c4d_basetag.h"
 
+class HierarchyHelp;
 class ObjectData;
 
 /// Host object types.
@@ -51,13 +52,31 @@ class BaseObject : public BaseList2D {
 
   Bool IsInstanceOf(LONG id) const override { return id == Obase || C4DAtom::IsInstanceOf(id); }
 
+  /// True while the object is enabled (the green check of generators, deformers and lights).
+  Bool GetDeformMode() const { return enabled_; }
+  void SetDeformMode(Bool enabled) { enabled_ = enabled; }
+
+  /// The cache the host built for a generator (the hierarchy it stands for), or null.
+  BaseObject* GetCache(HierarchyHelp* hh = nullptr) const;
+  /// The deformed form of the object or of its cache, or null.
+  BaseObject* GetDeformCache() const;
+  /// For the top object of a cache: the generator whose cache it is; null otherwise.
+  BaseObject* GetCacheParent() const { return cacheParent_; }
+  /// The document the object lies in, also for objects inside a cache.
+  BaseDocument* GetDocument() const override;
+
  protected:
   explicit BaseObject(LONG type) : BaseList2D(type), tags_(this) {}
-  void FreeBranches() override { tags_.FlushAll(); }
+  void FreeBranches() override;
 
  private:
+  friend struct HostCaches;
   LMatrix ml_;
   GeListHead tags_;
+  Bool enabled_ = true;
+  BaseObject* cache_ = nullptr;
+  BaseObject* deformCache_ = nullptr;
+  BaseObject* cacheParent_ = nullptr;
 };
 
 /// One polygon: four point indices (c == d for a triangle).

@@ -272,7 +272,7 @@ void RenderData::InsertVideoPost(BaseVideoPost* vp, BaseVideoPost* pred) {
 // --- Documents ----------------------------------------------------------------
 
 BaseDocument::BaseDocument()
-    : BaseList2D(Tbasedocument), objects_(this), materials_(this), renderData_(this) {
+    : BaseList2D(Tbasedocument), objects_(this), materials_(this), renderData_(this), layers_(this) {
   InsertRenderData(RenderData::Alloc());
 }
 
@@ -284,6 +284,7 @@ void BaseDocument::FreeBranches() {
   objects_.FlushAll();
   materials_.FlushAll();
   renderData_.FlushAll();
+  layers_.FlushAll();
 }
 
 void BaseDocument::InsertObject(BaseObject* op, BaseObject* parent, BaseObject* pred) {

@@ -1,0 +1,13 @@
+// The host's side of object caches. Nothing here is part of the plug-in interface.
+#pragma once
+
+class BaseObject;
+
+namespace host {
+
+/// Gives `op` a deformed form: the stand-in has no deformers of its own, so the embedding program
+/// says what a deformer would have made. `op` owns `cache` from now on (null removes it); cache
+/// rebuilds keep it.
+void SetDeformCache(BaseObject* op, BaseObject* cache);
+
+}  // namespace host
