@@ -12,6 +12,7 @@
 #include "c4d_gui.h"
 #include "c4d_hierarchy.h"
 #include "c4d_layer.h"
+#include "c4d_modeling.h"
 #include "c4d_nodedata.h"
 #include "c4d_plugin.h"
 #include "c4d_resource.h"

@@ -192,6 +192,8 @@ class BaseList2D : public GeListNode {
   const LayerData* GetLayerData(BaseDocument* doc, Bool rawdata = FALSE) const;
   /// Sets the own switches of the node's layer (of the layer itself for a layer); false without.
   Bool SetLayerData(BaseDocument* doc, const LayerData& data);
+  /// Makes the links to this node lead to `dst` from now on (`dst` loses the links to itself).
+  void TransferGoal(BaseList2D* dst, Bool undolink = FALSE);
 
  protected:
   explicit BaseList2D(LONG type) : GeListNode(type) {}

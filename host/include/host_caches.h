@@ -9,5 +9,7 @@ namespace host {
 /// says what a deformer would have made. `op` owns `cache` from now on (null removes it); cache
 /// rebuilds keep it.
 void SetDeformCache(BaseObject* op, BaseObject* cache);
+/// Takes `cache` (the cache or the deform cache of `op`) away from `op`; the caller owns it then.
+void DetachCache(BaseObject* op, BaseObject* cache);
 
 }  // namespace host

@@ -26,6 +26,13 @@ struct HostCaches {
   }
   static void SetCache(BaseObject* op, BaseObject* cache) { Adopt(op, op->cache_, cache); }
   static void SetDeformCache(BaseObject* op, BaseObject* cache) { Adopt(op, op->deformCache_, cache); }
+  static void Detach(BaseObject* op, BaseObject* cache) {
+    if (!op || !cache) return;
+    if (op->cache_ == cache) op->cache_ = nullptr;
+    else if (op->deformCache_ == cache) op->deformCache_ = nullptr;
+    else return;
+    cache->cacheParent_ = nullptr;
+  }
 };
 
 namespace {
@@ -152,6 +159,7 @@ namespace host {
 void SetDeformCache(BaseObject* op, BaseObject* cache) {
   if (op && op != cache) HostCaches::SetDeformCache(op, cache);
 }
+void DetachCache(BaseObject* op, BaseObject* cache) { HostCaches::Detach(op, cache); }
 }  // namespace host
 
 // --- The document's evaluation ---------------------------------------------------------
