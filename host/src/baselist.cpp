@@ -141,12 +141,14 @@ void GeListNode::InsertAfter(GeListNode* other) {
 
 BaseDocument* GeListNode::GetDocument() const {
   const GeListNode* n = this;
-  while (n->up_) n = n->up_;
-  if (!n->head_) return nullptr;
-  // The holder of the list knows its document (a document answers itself, an object in a cache
-  // asks its generator).
-  GeListNode* owner = n->head_->GetOwner();
-  return owner ? owner->GetDocument() : nullptr;
+  while (n) {
+    while (n->up_) n = n->up_;
+    if (!n->head_) break;
+    n = n->head_->GetOwner();
+    if (!n) return nullptr;
+    if (n->GetType() == Tbasedocument) return const_cast<BaseDocument*>(static_cast<const BaseDocument*>(n));
+  }
+  return nullptr;
 }
 
 Bool GeListNode::Message(LONG type, void* data) {

@@ -3,6 +3,7 @@
 
 #include "c4d_basedocument.h"
 #include "host_clock.h"
+#include "host_prefs.h"
 #include "host_record.h"
 #include "host_state.h"
 #include "host_user.h"
@@ -24,6 +25,7 @@ void ResetAll() {
   ClearInterfaceCalls();
   SetStartupWritePath("");
   SetPluginPath("");
+  ResetWorldContainer();
 }
 
 }  // namespace host

@@ -10,28 +10,37 @@
 #include "c4d_layer.h"
 #include "c4d_plugin.h"
 #include "c4d_thread.h"
-#include "host_caches.h"
+#include "host_cache.h"
 #include "host_control.h"
 
-// Sets the caches of objects; befriended by BaseObject.
+// Sets the deform caches of objects; befriended by BaseObject.
 struct HostCaches {
-  static void Adopt(BaseObject* op, BaseObject*& slot, BaseObject* cache) {
-    if (slot == cache) return;
-    BaseObject::Free(slot);
-    if (cache) {
-      cache->Remove();
-      cache->cacheParent_ = op;
+  // Marks `first`, its siblings and everything below as lying in the cache of `parent`.
+  static void MarkTree(BaseObject* first, BaseObject* parent) {
+    for (BaseObject* op = first; op; op = op->GetNext()) {
+      op->cacheParent_ = parent;
+      MarkTree(op->GetDown(), parent);
     }
-    slot = cache;
   }
-  static void SetCache(BaseObject* op, BaseObject* cache) { Adopt(op, op->cache_, cache); }
-  static void SetDeformCache(BaseObject* op, BaseObject* cache) { Adopt(op, op->deformCache_, cache); }
+  static void SetDeformCache(BaseObject* op, BaseObject* cache) {
+    if (op->deformCache_ == cache) return;
+    if (op->deformCache_) GeListNode::Destroy(op->deformCache_);
+    op->deformCache_ = cache;
+    if (!cache) return;
+    cache->Remove();
+    cache->cacheParent_ = op;
+    MarkTree(cache->GetDown(), op);
+  }
   static void Detach(BaseObject* op, BaseObject* cache) {
     if (!op || !cache) return;
-    if (op->cache_ == cache) op->cache_ = nullptr;
-    else if (op->deformCache_ == cache) op->deformCache_ = nullptr;
-    else return;
+    if (op->cache_ == cache)
+      op->cache_ = nullptr;
+    else if (op->deformCache_ == cache)
+      op->deformCache_ = nullptr;
+    else
+      return;
     cache->cacheParent_ = nullptr;
+    MarkTree(cache->GetDown(), nullptr);
   }
 };
 
@@ -80,6 +89,21 @@ BaseObject* MakeSphereCache(const BaseObject* sphere) {
   return mesh;
 }
 
+// The instance's parameter: the object it stands for.
+enum { INSTANCEOBJECT_LINK = 1001 };
+
+// A copy of the object the instance stands for, at the instance's place; null when there is none
+// or when it holds the instance (through its parents or the generators whose caches hold it).
+BaseObject* MakeInstanceCache(const BaseObject* instance, BaseDocument* doc) {
+  BaseObject* link = instance->GetDataInstance()->GetObjectLink(INSTANCEOBJECT_LINK, doc);
+  if (!link) return nullptr;
+  for (const BaseObject* o = instance; o; o = o->GetUp() ? o->GetUp() : o->GetCacheParent())
+    if (o == link) return nullptr;
+  BaseObject* copy = static_cast<BaseObject*>(link->GetClone(COPYFLAGS_NONE));
+  if (copy) copy->SetMl(LMatrix());
+  return copy;
+}
+
 // The object types registered as generators.
 std::set<LONG> GeneratorTypes() {
   std::set<LONG> types;
@@ -105,9 +129,11 @@ void BuildCaches(BaseObject* first, HierarchyHelp* hh, const std::set<LONG>& gen
         // A generator that hands back an object living elsewhere keeps no cache.
         if (made && (made->GetListHead() || made->GetUp() || made->GetCacheParent())) made = nullptr;
       }
-      HostCaches::SetCache(op, made);
+      host::SetCache(op, made);
     } else if (op->GetType() == Osphere) {
-      HostCaches::SetCache(op, generates ? MakeSphereCache(op) : nullptr);
+      host::SetCache(op, generates ? MakeSphereCache(op) : nullptr);
+    } else if (op->GetType() == Oinstance) {
+      host::SetCache(op, generates && op->GetDeformMode() ? MakeInstanceCache(op, doc) : nullptr);
     }
     if (BaseObject* cache = op->GetCache()) {
       if (nesting < kMaxCacheNesting) BuildCaches(cache, hh, generators, nesting + 1);
@@ -134,23 +160,6 @@ void RunTags(BaseObject* first, BaseDocument* doc, BaseThread* bt) {
 
 // --- Caches of objects -------------------------------------------------------------
 
-BaseObject* BaseObject::GetCache(HierarchyHelp*) const { return cache_; }
-
-BaseObject* BaseObject::GetDeformCache() const { return deformCache_; }
-
-BaseDocument* BaseObject::GetDocument() const {
-  const BaseObject* top = this;
-  while (top->GetUp()) top = top->GetUp();
-  if (top->cacheParent_) return top->cacheParent_->GetDocument();
-  return GeListNode::GetDocument();
-}
-
-void BaseObject::FreeBranches() {
-  tags_.FlushAll();
-  BaseObject::Free(deformCache_);
-  BaseObject::Free(cache_);
-}
-
 BaseObject* BaseContainer::GetObjectLink(LONG id, const BaseDocument* doc) const {
   return static_cast<BaseObject*>(GetLink(id, doc, Obase));
 }
@@ -158,6 +167,7 @@ BaseObject* BaseContainer::GetObjectLink(LONG id, const BaseDocument* doc) const
 namespace host {
 void SetDeformCache(BaseObject* op, BaseObject* cache) {
   if (op && op != cache) HostCaches::SetDeformCache(op, cache);
+  else if (!op) GeListNode::Destroy(cache);
 }
 void DetachCache(BaseObject* op, BaseObject* cache) { HostCaches::Detach(op, cache); }
 }  // namespace host

@@ -3,7 +3,7 @@
 
 #include "c4d_basedocument.h"
 #include "c4d_hierarchy.h"
-#include "host_caches.h"
+#include "host_cache.h"
 #include "link_anchor.h"
 
 void BaseList2D::TransferGoal(BaseList2D* dst, Bool /*undolink*/) {

@@ -31,15 +31,6 @@ constexpr LONG kRenderModeUndefined = 2;
 // Instances followed inside instances: deeper chains are cut off.
 constexpr size_t kMaxInstanceNesting = 256;
 
-// Starts (or restarts) a timing.
-void Restart(Helpers::StopTime& timer) { timer.start = static_cast<ULONG>(GeGetTimer()); }
-
-// The elapsed time: minutes and seconds, or seconds alone.
-String MinutesAndSeconds(Helpers::StopTime& timer) {
-  return timer.GetElapsed(Helpers::StopTime::MINUTES_SECONDS);
-}
-String Seconds(Helpers::StopTime& timer) { return timer.GetElapsed(Helpers::StopTime::SECONDS); }
-
 }  // namespace
 
 OrvaneSceneExporter::OrvaneSceneExporter() = default;
@@ -114,7 +105,7 @@ int OrvaneSceneExporter::exportOVS() {
   GePrint(kExportRule);
   GePrint("Starting export...");
   Helpers::StopTime timer;
-  Restart(timer);
+  timer.Start();
 
   initVariables();
 
@@ -137,8 +128,8 @@ int OrvaneSceneExporter::exportOVS() {
   ExportPassMeshes();
   ExportPassLighLayers();
 
-  GePrint(String("Processing time: ") + MinutesAndSeconds(timer));
-  Restart(timer);
+  GePrint(String("Processing time: ") + timer.GetElapsed(Helpers::StopTime::kMinutesAndSeconds));
+  timer.Start();
 
   const String dir = sceneData->sceneDir.GetString();
   const String path = dir.Content() ? dir + String("/") + fileName : fileName;
@@ -147,7 +138,7 @@ int OrvaneSceneExporter::exportOVS() {
   } else {
     GePrint(String("Could not save scene to: ") + path);
   }
-  GePrint(String("Saving time: ") + Seconds(timer));
+  GePrint(String("Saving time: ") + timer.GetElapsed(Helpers::StopTime::kSeconds));
   GePrint(kExportRule);
 
   xmlDocument.Clear();
@@ -161,7 +152,7 @@ int OrvaneSceneExporter::exportOVS() {
 
 void OrvaneSceneExporter::ExportPassMaterials() {
   Helpers::StopTime timer;
-  Restart(timer);
+  timer.Start();
   GePrint("Exporting materials...");
 
   // The default materials are written here.
@@ -175,19 +166,19 @@ void OrvaneSceneExporter::ExportPassMaterials() {
   written->Flush();
   AtomArray::Free(written);
 
-  GePrint(String("Material export time: ") + Seconds(timer));
+  GePrint(String("Material export time: ") + timer.GetElapsed(Helpers::StopTime::kSeconds));
   GePrint(" ");
 }
 
 void OrvaneSceneExporter::ExportPassMeshes() {
   Helpers::StopTime timer;
-  Restart(timer);
+  timer.Start();
   GePrint("Exporting objects and lights...");
 
   pass = 1;
   if (BaseObject* first = sceneData->document->GetFirstObject()) TraverseHierarchy(first, LMatrix(), 0, 1);
 
-  GePrint(String("Object export time: ") + Seconds(timer));
+  GePrint(String("Object export time: ") + timer.GetElapsed(Helpers::StopTime::kSeconds));
   GePrint(String("Instances exported: ") + String::LongToString(instanceCount));
   GePrint(" ");
 }
@@ -199,7 +190,7 @@ int OrvaneSceneExporter::TraverseHierarchy(BaseObject* obj, LMatrix m, int singl
     const LONG mode = o->GetRenderMode();
     const int vis = mode == kRenderModeUndefined ? visible : mode == kRenderModeOn ? 1 : 0;
 
-    const LayerData* layer = o->GetLayerData(o->GetDocument());
+    const LayerData* layer = o->GetLayerData(sceneData ? sceneData->document : o->GetDocument());
     const int layerOn = !layer || layer->render ? 1 : 0;
     const int skip = (o->GetAllBits() & BIT_CONTROLOBJECT) ? 1 : 0;
 
@@ -272,7 +263,8 @@ int OrvaneSceneExporter::Do(BaseObject* obj, const LMatrix& mg, int visible, int
     case Oinstance:
     case kOrvaneInstanceType: {
       const LONG linkId = obj->GetType() == Oinstance ? kHostInstanceLink : kOrvaneInstanceLink;
-      BaseObject* link = obj->GetDataInstance()->GetObjectLink(linkId, obj->GetDocument());
+      // Read in the exported document: an instance inside a cache lies in no document itself.
+      BaseObject* link = obj->GetDataInstance()->GetObjectLink(linkId, sceneData->document);
       if (!link || Helpers::IsLinkedParent(obj, link) || !obj->GetDeformMode() || !sceneData->document)
         break;
       if (std::find(expandingInstances_.begin(), expandingInstances_.end(), obj) !=

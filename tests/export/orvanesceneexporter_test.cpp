@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "export/orvanesceneexporter.h"
-#include "host_caches.h"
+#include "host_cache.h"
 #include "host_clock.h"
 #include "host_document_file.h"
 #include "main/main.h"
