@@ -19,6 +19,7 @@
 #include "c4d_nodedata.h"
 #include "c4d_plugin.h"
 #include "c4d_resource.h"
+#include "c4d_selection.h"
 #include "c4d_shader.h"
 #include "c4d_string.h"
 #include "c4d_texturetag.h"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "c4d_basedocument.h"
+#include "c4d_selection.h"
 #include "c4d_texturetag.h"
 #include "host_state.h"
 
@@ -202,6 +203,7 @@ BaseTag* BaseTag::Alloc(LONG type) {
   if (type == Tpoint) return VariableTag::Alloc(Tpoint, 0);
   if (type == Tpolygon) return VariableTag::Alloc(Tpolygon, 0);
   if (type == Ttexture) return TextureTag::Alloc();
+  if (type == Tpolygonselection) return SelectionTag::Alloc(type);
   if (IsHostTagType(type)) return new PlainTag(type);
   return WithPluginData<BaseTag>(new PlainTag(type), host::PluginKind::Tag, type);
 }

@@ -302,6 +302,20 @@ void OrvaneSceneExporter::QuickAnimateScene(BaseTime time) {
   for (BaseObject* o = doc->GetFirstObject(); o; o = o->GetNext()) doc->AnimateObject(o, time, 0);
 }
 
+void OrvaneSceneExporter::GetUsedMaterials(std::vector<BaseMaterial*>& out, PolygonObject* obj) {
+  if (!obj) return;
+  Helpers::TextureTagList tags = Helpers::GetUsedTextureTags(obj);
+  auto add = [&out](TextureTag* tag) {
+    BaseMaterial* mat = tag ? tag->GetMaterial() : nullptr;
+    if (mat && std::find(out.begin(), out.end(), mat) == out.end()) out.push_back(mat);
+  };
+  for (BaseTag* t = obj->GetFirstTag(); t; t = t->GetNext()) {
+    if (t->GetType() != Tpolygonselection || !static_cast<SelectionTag*>(t)->GetBaseSelect()) continue;
+    add(Helpers::GetTexTagWithSelection(tags, t));
+  }
+  add(Helpers::GetTexTagWithSelection(tags, nullptr));
+}
+
 BaseObject* MakeObjectEditable(BaseObject* obj, BaseDocument* doc) {
   if (!obj) return nullptr;
   BaseLink* link = BaseLink::Alloc();

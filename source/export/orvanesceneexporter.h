@@ -71,6 +71,9 @@ class OrvaneSceneExporter : public Hierarchy {
   int RunPass(BaseDocument* doc, BaseObject* obj, LMatrix m, int single, int unused);
   /// Animates the document's top-level objects to `time`.
   void QuickAnimateScene(BaseTime time);
+  /// Appends to `out` the materials that texture `obj` (those of its polygon selections in tag
+  /// order, then the unrestricted one), each once, in order of first appearance.
+  void GetUsedMaterials(std::vector<BaseMaterial*>& out, PolygonObject* obj);
 
   // --- Comments, metadata and light-layer names ----------------------------------------
 

@@ -379,6 +379,48 @@ TEST_F(ExporterTest, LightLayersGetDenseIndicesInOrderOfFirstUse) {
   EXPECT_EQ(data.clayAlbedo, LVector(0.71, 0.62, 0.53));
 }
 
+TEST_F(ExporterTest, UsedMaterialsFollowSelectionsThenTheUnrestrictedTag) {
+  struct Case {
+    const char* what;
+    std::string tags;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"selections in tag order, the unrestricted one last, each once; a tag left of the "
+       "unrestricted one is covered by it",
+       R"({"type": 5616, "parameters": {"1010": {"material": "A"}, "1006": "top"}},
+          {"type": 5616, "parameters": {"1010": {"material": "B"}}},
+          {"type": 5616, "parameters": {"1010": {"material": "C"}, "1006": "side"}},
+          {"type": 5673, "name": "side"}, {"type": 5673, "name": "top"}, {"type": 5673, "name": "unused"})",
+       {"C", "B"}},
+      {"selection tags decide the order",
+       R"({"type": 5616, "parameters": {"1010": {"material": "B"}}},
+          {"type": 5616, "parameters": {"1010": {"material": "A"}, "1006": "top"}},
+          {"type": 5616, "parameters": {"1010": {"material": "C"}, "1006": "side"}},
+          {"type": 5673, "name": "side"}, {"type": 5673, "name": "top"})",
+       {"C", "A", "B"}},
+      {"a restricted tag without its selection tag is not used",
+       R"({"type": 5616, "parameters": {"1010": {"material": "A"}, "1006": "gone"}},
+          {"type": 5616, "parameters": {"1010": {"material": "B"}}})",
+       {"B"}},
+      {"no texture tag of its own: the parent's", "", {"P"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BaseDocument::Free(doc);
+    doc = Load(R"({"materials": [{"name": "A"}, {"name": "B"}, {"name": "C"}, {"name": "P"}],
+                   "objects": [{"type": 5140, "name": "Parent",
+                                "tags": [{"type": 5616, "parameters": {"1010": {"material": "P"}}}],
+                                "children": [{"type": 5100, "name": "Mesh", "tags": [)" +
+               c.tags + "]}]}]}");
+    ASSERT_NE(doc, nullptr);
+    std::vector<BaseMaterial*> used;
+    exporter.GetUsedMaterials(used, static_cast<PolygonObject*>(doc->SearchObject("Mesh")));
+    std::vector<std::string> names;
+    for (BaseMaterial* m : used) names.push_back(host::ToUtf8(m->GetName()));
+    EXPECT_EQ(names, c.expected);
+  }
+}
+
 TEST_F(ExporterTest, CommentsStayValidWhateverTheText) {
   struct Case {
     std::string text, expected;
