@@ -194,6 +194,14 @@ private:
 
 	const char* element(const char* start)
 	{
+		// TinyXML keeps an element in the tree even when reading it fails
+		// at once, so it counts from here.
+		++depth;
+		if(depth > shape.max_depth)
+			shape.max_depth = depth;
+		if(depth > OrvaneXMLLoader::MAX_ELEMENT_DEPTH && shape.deepest_offset == std::string::npos)
+			shape.deepest_offset = static_cast<size_t>(start - text);
+
 		const char* p = skipWhite(start + 1);
 		if(!(isAlpha(*p) || *p == '_'))
 			return nullptr;
@@ -203,12 +211,6 @@ private:
 		const size_t nameLength = static_cast<size_t>(p - name);
 		if(!*p)
 			return nullptr;
-
-		++depth;
-		if(depth > shape.max_depth)
-			shape.max_depth = depth;
-		if(depth > OrvaneXMLLoader::MAX_ELEMENT_DEPTH && shape.deepest_offset == std::string::npos)
-			shape.deepest_offset = static_cast<size_t>(start - text);
 
 		int attributes = 0;
 		while(*p)
