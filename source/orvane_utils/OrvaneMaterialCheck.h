@@ -27,7 +27,7 @@ class OrvaneMaterialCheck
 public:
 	// The longest chain of blend partners accepted (a blend whose partner is a
 	// blend whose partner is ...).
-	static const int MAX_BLEND_CHAIN = 64;
+	static constexpr int MAX_BLEND_CHAIN = 64;
 
 	// The type element names in the order the import tries them; null-terminated.
 	static const char* const TYPE_NAMES[];

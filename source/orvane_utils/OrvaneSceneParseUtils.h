@@ -51,10 +51,10 @@ public:
 
 	// The largest count a tabulated form may give (num_values, num_rows,
 	// num_columns each).
-	static const int32_t MAX_TABULATED_COUNT = 1000000;
+	static constexpr int32_t MAX_TABULATED_COUNT = 1000000;
 	// The largest number of values a tabulated table may hold in all
 	// (num_rows x num_columns).
-	static const int64_t MAX_TABULATED_TABLE_VALUES = 10000000;
+	static constexpr int64_t MAX_TABULATED_TABLE_VALUES = 10000000;
 
 	// ---------------------------------------------------------------------
 	// Element context, child checks and errors

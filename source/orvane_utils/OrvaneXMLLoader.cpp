@@ -199,8 +199,13 @@ private:
 		++depth;
 		if(depth > shape.max_depth)
 			shape.max_depth = depth;
-		if(depth > OrvaneXMLLoader::MAX_ELEMENT_DEPTH && shape.deepest_offset == std::string::npos)
+		if(depth > OrvaneXMLLoader::MAX_ELEMENT_DEPTH)
+		{
+			// The verdict is known; stopping here also bounds this pass's own
+			// recursion.
 			shape.deepest_offset = static_cast<size_t>(start - text);
+			return nullptr;
+		}
 
 		const char* p = skipWhite(start + 1);
 		if(!(isAlpha(*p) || *p == '_'))

@@ -25,9 +25,9 @@ class OrvaneXMLLoader
 {
 public:
 	// The deepest element nesting accepted; a material file needs about ten.
-	static const int MAX_ELEMENT_DEPTH = 256;
+	static constexpr int MAX_ELEMENT_DEPTH = 256;
 	// The most attributes accepted on one element; material files use none.
-	static const int MAX_ATTRIBUTES_PER_ELEMENT = 256;
+	static constexpr int MAX_ATTRIBUTES_PER_ELEMENT = 256;
 
 	// What the measuring pass found in a text.
 	struct Shape
@@ -40,7 +40,9 @@ public:
 
 	// Measures text, which must be NUL-terminated and followed by at least
 	// four further NUL bytes, as TinyXML's TiXmlDocument::Parse would read it.
-	// Both counts are upper bounds of what TinyXML reaches.
+	// Both counts are upper bounds of what TinyXML reaches. The pass stops at
+	// the first element nested deeper than MAX_ELEMENT_DEPTH (max_depth is
+	// then MAX_ELEMENT_DEPTH + 1).
 	static Shape measure(const char* text);
 
 	// The text that parse() hands TinyXML: bytes up to the first NUL, line
