@@ -19,10 +19,12 @@ namespace {
 
 const int kMaterials = 1000;
 
-std::string texture(int i)
+// The fields of a texture, for a "texture" element or an old single-texture
+// element.
+std::string textureFields(int i)
 {
 	std::ostringstream os;
-	os << "<texture><path>textures/t" << i << ".png</path><a>0</a><b>1</b><c>0</c><uv_set>default</uv_set>"
+	os << "<path>textures/t" << i << ".png</path><a>0</a><b>1</b><c>0</c><uv_set>default</uv_set>"
 	   << "<exponent>2.2</exponent><tex_coord_generation>";
 	switch(i % 3)
 	{
@@ -37,8 +39,13 @@ std::string texture(int i)
 		os << "<spherical_environment><rotation><matrix>1 0 0 0 1 0 0 0 1</matrix></rotation>"
 		      "</spherical_environment>";
 	}
-	os << "</tex_coord_generation></texture>\n";
+	os << "</tex_coord_generation>";
 	return os.str();
+}
+
+std::string texture(int i)
+{
+	return "<texture>" + textureFields(i) + "</texture>\n";
 }
 
 std::string spectrum(int i)
@@ -132,7 +139,7 @@ std::string material(int i)
 		break;
 	case 1:
 		os << "<diffuse>\n<colour>0.7 0.7 0.7</colour>\n" << texture(i) << "<albedo_texture>"
-		   << texture(i + 1) << "</albedo_texture>\n</diffuse>\n";
+		   << textureFields(i + 1) << "</albedo_texture>\n</diffuse>\n";
 		break;
 	case 2:
 		os << "<phong>\n" << texture(i) << spectral("diffuse_albedo", form) << spectral("specular_reflectivity", form + 1)
@@ -150,7 +157,7 @@ std::string material(int i)
 		break;
 	case 5:
 		os << "<glossy_transparent>\n<internal_medium_name>glass</internal_medium_name>\n" << texture(i)
-		   << scalar("exponent", form, "1000") << "<bump_map>" << texture(i + 2) << "</bump_map>\n"
+		   << scalar("exponent", form, "1000") << "<bump_map>" << textureFields(i + 2) << "</bump_map>\n"
 		   << "</glossy_transparent>\n";
 		break;
 	case 6:
@@ -231,7 +238,16 @@ void BM_FullParse(benchmark::State& state)
 			state.SkipWithError(error.c_str());
 			break;
 		}
-		const int parsed = readMaterials(doc);
+		int parsed = 0;
+		try
+		{
+			parsed = readMaterials(doc);
+		}
+		catch(const OrvaneSceneParseUtilsExcep& e)
+		{
+			state.SkipWithError(e.what().c_str());
+			break;
+		}
 		if(parsed != kMaterials)
 		{
 			state.SkipWithError("not every material parsed");

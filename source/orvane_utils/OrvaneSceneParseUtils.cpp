@@ -57,18 +57,19 @@ bool inList(const char* name, const char* const* list)
 }
 
 // The text of element: its text children (CDATA included) joined in document
-// order. Comments and nested elements add nothing.
-std::string elementText(const TiXmlElement& element)
+// order. Comments and nested elements add nothing. The common case, one text
+// node and nothing else, is returned without a copy; otherwise the text is
+// built in scratch.
+const std::string& elementText(const TiXmlElement& element, std::string& scratch)
 {
 	const TiXmlNode* child = element.FirstChild();
-	// The common case, one text node and nothing else, without a second copy.
 	if(child && !child->NextSibling() && child->ToText())
 		return child->ValueStr();
-	std::string text;
+	scratch.clear();
 	for(; child; child = child->NextSibling())
 		if(child->ToText())
-			text += child->ValueStr();
-	return text;
+			scratch += child->ValueStr();
+	return scratch;
 }
 
 const TiXmlElement& requireChild(const TiXmlElement& element, const char* name)
@@ -99,7 +100,8 @@ bool readNumbers(const std::string& text, double (&out)[N], size_t count = N)
 template <size_t N>
 void readVector(const TiXmlElement& element, const char* name, const char* what, double (&out)[N])
 {
-	const std::string text = elementText(requireChild(element, name));
+	std::string scratch;
+	const std::string& text = elementText(requireChild(element, name), scratch);
 	Parser parser(text.data(), text.size());
 	for(size_t i = 0; i < N; ++i)
 	{
@@ -116,7 +118,8 @@ void readVector(const TiXmlElement& element, const char* name, const char* what,
 // by one: storage grows only with numbers that are really there.
 std::vector<double> readValues(const TiXmlElement& element, int64_t count)
 {
-	const std::string text = elementText(requireChild(element, "values"));
+	std::string scratch;
+	const std::string& text = elementText(requireChild(element, "values"), scratch);
 	// Every number takes at least one byte, so a shorter text cannot hold them.
 	if(count > static_cast<int64_t>(text.size()))
 		fail(element, "Syntax error while parsing data.");
@@ -237,7 +240,8 @@ std::string OrvaneSceneParseUtils::parseString(const TiXmlElement& element, cons
 
 std::string OrvaneSceneParseUtils::parseString(const TiXmlElement& element, const char* name)
 {
-	return elementText(requireChild(element, name));
+	std::string scratch;
+	return elementText(requireChild(element, name), scratch);
 }
 
 std::string OrvaneSceneParseUtils::parseStringWithDefault(const TiXmlElement& element, const std::string& name,
@@ -253,7 +257,8 @@ bool OrvaneSceneParseUtils::parseBool(const TiXmlElement& element, const std::st
 
 bool OrvaneSceneParseUtils::parseBool(const TiXmlElement& element, const char* name)
 {
-	const std::string text = parseString(element, name);
+	std::string scratch;
+	const std::string& text = elementText(requireChild(element, name), scratch);
 	if(text == "true")
 		return true;
 	if(text == "false")
@@ -291,7 +296,8 @@ int OrvaneSceneParseUtils::parseInt(const TiXmlElement& element, const std::stri
 
 int OrvaneSceneParseUtils::parseInt(const TiXmlElement& element, const char* name)
 {
-	const std::string text = parseString(element, name);
+	std::string scratch;
+	const std::string& text = elementText(requireChild(element, name), scratch);
 	Parser parser(text.data(), text.size());
 	int value = 0;
 	parser.parseWhiteSpace();

@@ -406,20 +406,25 @@ OrvaneXMLLoader::Shape OrvaneXMLLoader::measure(const char* text)
 
 std::string OrvaneXMLLoader::prepare(const std::string& bytes)
 {
-	std::string text;
-	text.reserve(bytes.size() + kPadding);
 	const char* p = bytes.data();
-	const char* const end = p + bytes.size();
-	for(; p < end && *p; ++p)
+	const void* nul = std::memchr(p, '\0', bytes.size());
+	const char* const end = nul ? static_cast<const char*>(nul) : p + bytes.size();
+	std::string text;
+	text.reserve(static_cast<size_t>(end - p) + kPadding);
+	while(p < end)
 	{
-		if(*p == '\r')
+		const void* cr = std::memchr(p, '\r', static_cast<size_t>(end - p));
+		if(!cr)
 		{
-			text.push_back('\n');
-			if(p + 1 < end && p[1] == '\n')
-				++p;
+			text.append(p, static_cast<size_t>(end - p));
+			break;
 		}
-		else
-			text.push_back(*p);
+		const char* const at = static_cast<const char*>(cr);
+		text.append(p, static_cast<size_t>(at - p));
+		text.push_back('\n');
+		p = at + 1;
+		if(p < end && *p == '\n')
+			++p;
 	}
 	text.append(kPadding, '\0');
 	return text;
