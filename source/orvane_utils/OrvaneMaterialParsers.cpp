@@ -248,9 +248,9 @@ Reference<OrvaneMaterial> OrvaneSceneParseUtils::parsePhongOld(const TiXmlElemen
 	Reference<OrvaneSpectrum> specular;
 	if(!nk_data.empty())
 		diffuse = Reference<OrvaneSpectrum>(new OrvaneUniformSpectrum(0.0));
-	else if(const TiXmlElement* spec = phongElem.FirstChildElement("specular_reflectivity_spectrum"))
+	else if(const TiXmlElement* spectrumElem = phongElem.FirstChildElement("specular_reflectivity_spectrum"))
 	{
-		specular = parseSpectrum(*spec);
+		specular = parseSpectrum(*spectrumElem);
 		diffuse = Reference<OrvaneSpectrum>(new OrvaneUniformSpectrum(0.0));
 	}
 	else if(phongElem.FirstChildElement("diffuse"))
