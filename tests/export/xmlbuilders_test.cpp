@@ -165,13 +165,6 @@ TEST_F(XmlBuildersTest, CommentsHoldTheirText) {
   EXPECT_NE(root.FirstChild()->ToComment(), nullptr);
 }
 
-TEST_F(XmlBuildersTest, BuildersAppendAfterWhatIsThere) {
-  SceneExportLongValue("first", 1, &root);
-  SceneExportComment("middle", &root);
-  SceneExportBoolValue("last", 1, &root);
-  EXPECT_EQ(Inner(root), "<first>1</first><!--middle--><last>true</last>");
-}
-
 // --- Compound builders ----------------------------------------------------------
 
 TEST_F(XmlBuildersTest, Include) {
@@ -267,14 +260,6 @@ TEST_F(ShaderTextureTest, WritesTheShadersFile) {
             "<exponent>1.500000</exponent><a>1.000000</a><b>2.000000</b><c>3.000000</c></texture>");
 }
 
-TEST_F(ShaderTextureTest, BackgroundAddsTheGeneration) {
-  shader->GetDataInstance()->SetFilename(1000, Filename("C:/sky.hdr"));
-  EXPECT_EQ(ExportTexture(doc, shader, &root, 1, 0, 0, 0, Filename(), 1), 1);
-  EXPECT_EQ(ChildNames(root.FirstChildElement("texture")),
-            (std::vector<std::string>{"uv_set", "path", "exponent", "a", "b", "c",
-                                      "tex_coord_generation"}));
-}
-
 TEST_F(ShaderTextureTest, ANullShaderWritesNothing) {
   EXPECT_EQ(ExportTexture(doc, nullptr, &root, 1, 0, 0, 0, Filename(), 1), 0);
   EXPECT_EQ(root.FirstChild(), nullptr);
@@ -326,22 +311,6 @@ TEST_F(XmlFilesTest, AFailedSaveKeepsThePreviousFile) {
   EXPECT_TRUE(fs::is_directory(tmp / "taken"));
   EXPECT_EQ(ReadFile(tmp / "taken/inside"), "keep");
   EXPECT_EQ(FolderEntries(tmp.path()), std::vector<std::string>{"taken"});
-}
-
-TEST_F(XmlFilesTest, SavesALargeDocumentWhole) {
-  TiXmlDocument doc;
-  TiXmlElement* scene = new TiXmlElement("scene");
-  doc.LinkEndChild(scene);
-  for (int i = 0; i < 20000; ++i) SceneExportRealValue("r", i * 0.5, scene);
-  ASSERT_TRUE(SaveXmlFile(doc, tmp / "big.ovs"));
-  TiXmlDocument back;
-  ASSERT_TRUE(LoadXmlFile(back, tmp / "big.ovs"));
-  EXPECT_FALSE(back.Error());
-  int count = 0;
-  for (TiXmlElement* r = back.FirstChildElement("scene")->FirstChildElement(); r;
-       r = r->NextSiblingElement())
-    ++count;
-  EXPECT_EQ(count, 20000);
 }
 
 TEST_F(XmlFilesTest, AFailedWriteReportsFalseAndKeepsThePreviousFile) {

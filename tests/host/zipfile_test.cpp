@@ -240,22 +240,6 @@ TEST(BrowseFilesTest, AMissingOrEmptyFolderHasNoEntries) {
   EXPECT_TRUE(List("").empty());
 }
 
-TEST(BrowseFilesTest, NothingIsCurrentBeforeTheFirstStep) {
-  TempDir tmp;
-  std::ofstream(tmp / "a") << "a";
-  BrowseFiles* b = BrowseFiles::Alloc();
-  b->Init(Filename(String(tmp.path())), BROWSEFILES_CALCSIZE);
-  EXPECT_FALSE(b->GetFilename().Content());
-  EXPECT_FALSE(b->IsDir());
-  EXPECT_TRUE(b->GetNext());
-  EXPECT_EQ(b->GetFilename().GetString(), String("a"));
-  // A new Init starts over.
-  b->Init(Filename(String(tmp.path())), 0);
-  EXPECT_TRUE(b->GetNext());
-  EXPECT_EQ(b->GetFilename().GetString(), String("a"));
-  BrowseFiles::Free(b);
-}
-
 // --- Pseudo-random numbers ------------------------------------------------------
 
 TEST(RandomTest, TheSameSeedGivesTheSameSequence) {
