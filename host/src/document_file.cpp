@@ -52,25 +52,25 @@ std::string Member(const std::string& ptr, const std::string& key) {
 
 std::string Item(const std::string& ptr, size_t index) { return ptr + '/' + std::to_string(index); }
 
-// "line L, column C" of the byte before `byte` (nlohmann counts columns the same way).
-std::string TextPosition(const std::string& text, size_t byte) {
-  byte = std::min(byte, text.size());
+// "line L, column C" of the byte at `index`; both count from 1, columns in bytes.
+std::string TextPosition(const std::string& text, size_t index) {
+  index = std::min(index, text.size());
   size_t line = 1, lineStart = 0;
-  for (size_t i = 0; i < byte; ++i) {
+  for (size_t i = 0; i < index; ++i) {
     if (text[i] == '\n') {
       ++line;
       lineStart = i + 1;
     }
   }
-  return "line " + std::to_string(line) + ", column " + std::to_string(byte - lineStart);
+  return "line " + std::to_string(line) + ", column " + std::to_string(index - lineStart + 1);
 }
 
 std::string Quoted(const std::string& s) {
   return Json(s).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::string Counted(size_t n, const char* noun) {
-  return std::to_string(n) + ' ' + noun + (n == 1 ? "" : "s");
+std::string Counted(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + ' ' + (n == 1 ? one : many);
 }
 
 // The message of a nlohmann exception without its "[json.exception.kind.id] " prefix.
@@ -137,7 +137,7 @@ void CheckNesting(const std::string& text) {
       inString = true;
     } else if (c == '[' || c == '{') {
       if (++depth > kDocumentFileMaxNesting)
-        Fail("parse error at " + TextPosition(text, i + 1),
+        Fail("parse error at " + TextPosition(text, i),
              "nesting deeper than " + std::to_string(kDocumentFileMaxNesting) + " levels");
     } else if ((c == ']' || c == '}') && depth > 0) {
       --depth;
@@ -145,21 +145,85 @@ void CheckNesting(const std::string& text) {
   }
 }
 
-// nlohmann's DOM builder, with its errors turned into ours: syntax errors carry their line and
-// column, a number overflow only its byte offset, which becomes a line and column here.
+// nlohmann's DOM builder with its errors turned into ours, which also refuses a key given twice in
+// one object (nlohmann would keep the last value silently). It follows where it is in the document
+// to name that key's place.
 class DomParser : public nlohmann::detail::json_sax_dom_parser<Json> {
+  using Base = nlohmann::detail::json_sax_dom_parser<Json>;
+
  public:
-  DomParser(Json& root, const std::string& text) : json_sax_dom_parser(root, true), text_(text) {}
+  DomParser(Json& root, const std::string& text) : Base(root, true), text_(text) {}
+
+  bool null() { return Next() && Base::null(); }
+  bool boolean(bool v) { return Next() && Base::boolean(v); }
+  bool number_integer(Json::number_integer_t v) { return Next() && Base::number_integer(v); }
+  bool number_unsigned(Json::number_unsigned_t v) { return Next() && Base::number_unsigned(v); }
+  bool number_float(Json::number_float_t v, const std::string& s) {
+    return Next() && Base::number_float(v, s);
+  }
+  bool string(std::string& v) { return Next() && Base::string(v); }
+  bool start_object(std::size_t n) {
+    Next();
+    open_.push_back(Open{false, 0, {}, {}});
+    return Base::start_object(n);
+  }
+  bool key(std::string& k) {
+    Open& o = open_.back();
+    if (!o.keys.insert(k).second) Fail(Member(Pointer(), k), "the key is given twice");
+    o.key = k;
+    return Base::key(k);
+  }
+  bool end_object() {
+    open_.pop_back();
+    return Base::end_object();
+  }
+  bool start_array(std::size_t n) {
+    Next();
+    open_.push_back(Open{true, 0, {}, {}});
+    return Base::start_array(n);
+  }
+  bool end_array() {
+    open_.pop_back();
+    return Base::end_array();
+  }
 
   template <class Exception>
-  bool parse_error(std::size_t byte, const std::string& /*token*/, const Exception& ex) {
+  bool parse_error(std::size_t bytesRead, const std::string& /*token*/, const Exception& ex) {
     std::string what = WithoutPrefix(ex.what());
-    if (what.compare(0, 12, "parse error ") == 0) Fail("", what);
-    Fail("parse error at " + TextPosition(text_, byte), what);
+    // Syntax errors start with nlohmann's own "parse error at line L, column C: "; the place is
+    // worked out here for every kind of error alike: the last byte read is the one that went wrong.
+    if (what.compare(0, 12, "parse error ") == 0) {
+      size_t colon = what.find(": ");
+      if (colon != std::string::npos) what.erase(0, colon + 2);
+    }
+    Fail("parse error at " + TextPosition(text_, bytesRead > 0 ? bytesRead - 1 : 0), what);
   }
 
  private:
+  // An open array (counting its items) or object (with its keys so far).
+  struct Open {
+    bool array;
+    size_t items;
+    std::string key;
+    std::set<std::string> keys;
+  };
+
+  // A value starts: one more item of the array it is in.
+  bool Next() {
+    if (!open_.empty() && open_.back().array) ++open_.back().items;
+    return true;
+  }
+
+  // The JSON pointer of the innermost open array or object.
+  std::string Pointer() const {
+    std::string ptr;
+    for (size_t i = 0; i + 1 < open_.size(); ++i)
+      ptr = open_[i].array ? Item(ptr, open_[i].items - 1) : Member(ptr, open_[i].key);
+    return ptr;
+  }
+
   const std::string& text_;
+  std::vector<Open> open_;
 };
 
 Json Parse(const std::string& text) {
@@ -280,7 +344,7 @@ CPolygon ToPolygon(const Json& v, const std::string& place, LONG pointCount) {
     idx[i] = ToLong(v[i], Item(place, i));
     if (idx[i] < 0 || idx[i] >= pointCount)
       Fail(Item(place, i), "point index " + std::to_string(idx[i]) + " is out of range (the object has " +
-                               Counted(static_cast<size_t>(pointCount), "point") + ")");
+                               Counted(static_cast<size_t>(pointCount), "point", "points") + ")");
   }
   return v.size() == 3 ? CPolygon(idx[0], idx[1], idx[2]) : CPolygon(idx[0], idx[1], idx[2], idx[3]);
 }
@@ -462,8 +526,8 @@ BaseTag* Loader::LoadTag(const Json& v, const std::string& ptr, BaseObject* op, 
     if (uvw) {
       ExpectArray(*uvw, uvwPlace);
       if (uvw->size() != static_cast<size_t>(polygons))
-        Fail(uvwPlace, "uvw has " + Counted(uvw->size(), "entry") + " but the object has " +
-                           Counted(static_cast<size_t>(polygons), "polygon"));
+        Fail(uvwPlace, "uvw has " + Counted(uvw->size(), "entry", "entries") + " but the object has " +
+                           Counted(static_cast<size_t>(polygons), "polygon", "polygons"));
     }
     tag = uvwTag = UVWTag::Alloc(polygons);
   } else {

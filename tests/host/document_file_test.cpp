@@ -1,0 +1,563 @@
+// The document file loader: a full document read back node by node, every kind of error with its
+// exact message, links, plug-in types, malformed text and deep nesting.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "c4d.h"
+#include "host_control.h"
+#include "host_document_file.h"
+
+namespace {
+
+constexpr LONG kTestObject = 1099000;     // registered with Init defaults
+constexpr LONG kTestVideoPost = 1099001;  // registered with Init defaults
+constexpr LONG kRefusingObject = 1099002; // registered, Init refuses
+
+int g_freed = 0;  // plug-in objects whose Free ran
+
+class TestObject : public ObjectData {
+ public:
+  Bool Init(GeListNode* node) override {
+    BaseContainer* bc = static_cast<BaseList2D*>(node)->GetDataInstance();
+    bc->SetLong(1, 10);
+    bc->SetString(2, "default");
+    return true;
+  }
+  void Free(GeListNode*) override { ++g_freed; }
+  static NodeData* Alloc() { return new TestObject; }
+};
+
+class RefusingObject : public ObjectData {
+ public:
+  Bool Init(GeListNode*) override { return false; }
+  static NodeData* Alloc() { return new RefusingObject; }
+};
+
+class TestVideoPost : public VideoPostData {
+ public:
+  Bool Init(GeListNode* node) override {
+    BaseContainer* bc = static_cast<BaseList2D*>(node)->GetDataInstance();
+    bc->SetLong(10, 0);
+    bc->SetLong(11, 5);
+    return true;
+  }
+  static NodeData* Alloc() { return new TestVideoPost; }
+};
+
+struct DocFree {
+  void operator()(BaseDocument* doc) const { BaseDocument::Free(doc); }
+};
+using DocPtr = std::unique_ptr<BaseDocument, DocFree>;
+
+class DocumentFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host::ResetAll();
+    g_freed = 0;
+  }
+  void TearDown() override { host::ResetAll(); }
+
+  static void RegisterTestPlugins() {
+    ASSERT_TRUE(RegisterObjectPlugin(kTestObject, "Test Object", 0, &TestObject::Alloc, "", nullptr, 0));
+    ASSERT_TRUE(RegisterObjectPlugin(kRefusingObject, "Refusing", 0, &RefusingObject::Alloc, "",
+                                     nullptr, 0));
+    ASSERT_TRUE(RegisterVideoPostPlugin(kTestVideoPost, "Test Post", 0, &TestVideoPost::Alloc, "", 0, 0));
+  }
+
+  DocPtr Load(const std::string& text) {
+    error_ = "(unchanged)";
+    return DocPtr(host::LoadDocumentText(text, "bad.json", &error_));
+  }
+
+  std::string error_;
+};
+
+// Checks every entry of `bc` against `expected`, in order.
+void ExpectSameContainer(const BaseContainer& bc, const BaseContainer& expected) {
+  ASSERT_EQ(bc.GetCount(), expected.GetCount());
+  for (LONG i = 0; i < bc.GetCount(); ++i) {
+    EXPECT_EQ(bc.GetIndexId(i), expected.GetIndexId(i)) << "entry " << i;
+    EXPECT_TRUE(*bc.GetIndexData(i) == *expected.GetIndexData(i)) << "entry " << i << " (ID "
+                                                                  << bc.GetIndexId(i) << ")";
+  }
+}
+
+TEST_F(DocumentFileTest, FullDocumentReadsBackNodeByNode) {
+  RegisterTestPlugins();
+  std::string error = "(unchanged)";
+  DocPtr doc(host::LoadDocumentFile(CORVANE_TEST_DATA "/documents/full.json", &error));
+  ASSERT_TRUE(doc) << error;
+  EXPECT_EQ(error, "");
+
+  EXPECT_EQ(doc->GetDocumentName(), Filename("shot.c4d"));
+  EXPECT_EQ(doc->GetDocumentPath(), Filename("/projects/shot"));
+  EXPECT_EQ(doc->GetFps(), 25);
+  EXPECT_DOUBLE_EQ(doc->GetTime().Get(), 0.12);
+  EXPECT_DOUBLE_EQ(doc->GetMinTime().Get(), -0.2);
+  EXPECT_DOUBLE_EQ(doc->GetMaxTime().Get(), 3.6);
+
+  BaseMaterial* red = doc->GetFirstMaterial();
+  ASSERT_TRUE(red);
+  BaseMaterial* blue = red->GetNext();
+  ASSERT_TRUE(blue);
+  EXPECT_EQ(blue->GetNext(), nullptr);
+  EXPECT_EQ(red->GetType(), Mmaterial);
+  EXPECT_EQ(red->GetName(), String("Red"));
+  EXPECT_EQ(red->GetDataInstance()->GetCount(), 1);
+  EXPECT_EQ(red->GetDataInstance()->GetVector(2000), LVector(1, 0, 0));
+  EXPECT_EQ(blue->GetType(), Mmaterial);
+  EXPECT_EQ(blue->GetName(), String("Blue"));
+  EXPECT_EQ(blue->GetDataInstance()->GetCount(), 0);
+
+  // Top level: Group, Camera.
+  BaseObject* group = doc->GetFirstObject();
+  ASSERT_TRUE(group);
+  BaseObject* camera = group->GetNext();
+  ASSERT_TRUE(camera);
+  EXPECT_EQ(camera->GetNext(), nullptr);
+  EXPECT_EQ(group->GetType(), Onull);
+  EXPECT_EQ(group->GetName(), String("Group"));
+  EXPECT_EQ(group->GetMl(), LMatrix(LVector(1, 2, 3), LVector(0, 1, 0), LVector(-1, 0, 0), LVector(0, 0, 2)));
+  EXPECT_TRUE(group->GetBit(BIT_ACTIVE));
+  EXPECT_EQ(group->GetFirstTag(), nullptr);
+  EXPECT_EQ(camera->GetType(), Ocamera);
+  EXPECT_EQ(camera->GetName(), String("Camera"));
+  EXPECT_EQ(camera->GetMl(), LMatrix());
+  EXPECT_FALSE(camera->GetBit(BIT_ACTIVE));
+  EXPECT_EQ(camera->GetDown(), nullptr);
+
+  // Group's children: Mesh, Ball.
+  BaseObject* meshObject = group->GetDown();
+  ASSERT_TRUE(meshObject);
+  ASSERT_EQ(meshObject->GetType(), Opolygon);
+  auto* mesh = static_cast<PolygonObject*>(meshObject);
+  BaseObject* ball = mesh->GetNext();
+  ASSERT_TRUE(ball);
+  EXPECT_EQ(ball->GetNext(), nullptr);
+  EXPECT_EQ(ball->GetType(), Osphere);
+  EXPECT_EQ(ball->GetName(), String("Ball"));
+  EXPECT_FALSE(ball->GetBit(BIT_ACTIVE));
+  EXPECT_EQ(ball->GetUp(), group);
+
+  EXPECT_EQ(mesh->GetName(), String("Mesh"));
+  EXPECT_EQ(mesh->GetMl(), LMatrix(LVector(0, 100, 0), LVector(1, 0, 0), LVector(0, 1, 0), LVector(0, 0, 1)));
+  EXPECT_EQ(mesh->GetDown(), nullptr);
+  const std::vector<LVector> points = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0.5, 2, 0}};
+  ASSERT_EQ(mesh->GetPointCount(), 5);
+  for (LONG i = 0; i < 5; ++i) EXPECT_EQ(mesh->GetPointR()[i], points[i]) << "point " << i;
+  ASSERT_EQ(mesh->GetPolygonCount(), 2);
+  const CPolygon* polys = mesh->GetPolygonR();
+  EXPECT_EQ(std::vector<LONG>({polys[0].a, polys[0].b, polys[0].c, polys[0].d}),
+            std::vector<LONG>({0, 1, 2, 3}));
+  EXPECT_EQ(std::vector<LONG>({polys[1].a, polys[1].b, polys[1].c, polys[1].d}),
+            std::vector<LONG>({3, 2, 4, 4}));
+
+  // The mesh's own point and polygon tags come first, then the file's tags in order.
+  std::vector<LONG> tagTypes;
+  for (BaseTag* t = mesh->GetFirstTag(); t; t = t->GetNext()) tagTypes.push_back(t->GetType());
+  EXPECT_EQ(tagTypes, std::vector<LONG>({Tpoint, Tpolygon, Tuvw, Ttexture}));
+  auto* uvw = static_cast<UVWTag*>(mesh->GetTag(Tuvw));
+  EXPECT_EQ(uvw->GetName(), String("UVW"));
+  ASSERT_EQ(uvw->GetDataCount(), 2);
+  UVWStruct quad = uvw->GetSlow(0), tri = uvw->GetSlow(1);
+  EXPECT_EQ(quad.a, LVector(0, 0, 0));
+  EXPECT_EQ(quad.b, LVector(1, 0, 0));
+  EXPECT_EQ(quad.c, LVector(1, 1, 0));
+  EXPECT_EQ(quad.d, LVector(0, 1, 0));
+  EXPECT_EQ(tri.a, LVector(0, 1, 0));
+  EXPECT_EQ(tri.b, LVector(1, 1, 0));
+  EXPECT_EQ(tri.c, LVector(0.5, 0.5, 0));
+  EXPECT_EQ(tri.d, LVector(0.5, 0.5, 0));
+  BaseTag* texture = mesh->GetTag(Ttexture);
+  EXPECT_EQ(texture->GetName(), String("Texture"));
+  EXPECT_EQ(texture->GetDataInstance()->GetCount(), 1);
+  EXPECT_EQ(texture->GetDataInstance()->GetLink(1010, doc.get(), Mbase), red);
+
+  // Every parameter of Group, in file order, with its type.
+  BaseContainer nested;
+  nested.SetLong(1, 1);
+  nested.SetLink(-3, group);
+  nested.SetContainer(2, BaseContainer());
+  BaseContainer expected;
+  expected.SetLong(100, 7);
+  expected.SetReal(101, -2.5);
+  expected.SetBool(102, true);
+  expected.SetString(103, "text");
+  expected.SetVector(104, LVector(1, 2.5, -3));
+  expected.SetLong(200, INT32_MIN);
+  expected.SetBool(201, false);
+  expected.SetReal(202, 4.0);
+  expected.SetVector(203, LVector(0.5, 0, 1000));
+  expected.SetString(204, "Grüße");
+  expected.SetFilename(205, Filename("/tex/wood.png"));
+  expected.SetTime(206, BaseTime(1.5));
+  expected.SetLink(207, mesh);
+  expected.SetLink(208, blue);
+  expected.SetMatrix(209, LMatrix(LVector(9, 8, 7), LVector(1, 0, 0), LVector(0, 1, 0), LVector(0, 0, 1)));
+  expected.SetContainer(210, nested);
+  ExpectSameContainer(*group->GetDataInstance(), expected);
+  EXPECT_EQ(group->GetDataInstance()->GetData(101).GetType(), DA_REAL);
+  EXPECT_EQ(group->GetDataInstance()->GetData(202).GetType(), DA_REAL);
+  EXPECT_EQ(group->GetDataInstance()->GetData(205).GetType(), DA_FILENAME);
+
+  // Render data: its parameters, and the video posts after the plug-in's defaults.
+  RenderData* rd = doc->GetActiveRenderData();
+  ASSERT_TRUE(rd);
+  BaseContainer rdExpected;
+  rdExpected.SetTime(RDATA_FRAMEFROM, BaseTime(0.0));
+  rdExpected.SetTime(RDATA_FRAMETO, BaseTime(3.6));
+  ExpectSameContainer(*rd->GetDataInstance(), rdExpected);
+  BaseVideoPost* first = rd->GetFirstVideoPost();
+  ASSERT_TRUE(first);
+  BaseVideoPost* second = first->GetNext();
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->GetNext(), nullptr);
+  EXPECT_EQ(first->GetType(), kTestVideoPost);
+  EXPECT_EQ(first->GetName(), String("First"));
+  EXPECT_FALSE(first->GetBit(BIT_VPDISABLED));
+  BaseContainer firstExpected;
+  firstExpected.SetLong(10, 1);
+  firstExpected.SetLong(11, 5);
+  ExpectSameContainer(*first->GetDataInstance(), firstExpected);
+  EXPECT_TRUE(second->GetBit(BIT_VPDISABLED));
+  BaseContainer secondExpected;
+  secondExpected.SetLong(10, 0);
+  secondExpected.SetLong(11, 5);
+  ExpectSameContainer(*second->GetDataInstance(), secondExpected);
+}
+
+struct ErrorCase {
+  const char* json;
+  const char* message;
+};
+
+TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
+  const ErrorCase cases[] = {
+      // The document and its fields.
+      {"[]", "bad.json: expected an object, not an array"},
+      {R"({"object": []})", "bad.json: /object: unknown field"},
+      {R"({"name": 3})", "bad.json: /name: expected a string, not an integer"},
+      {R"({"fps": 0})", "bad.json: /fps: the frame rate must be at least 1, not 0"},
+      {R"({"frame": "3"})", "bad.json: /frame: expected an integer, not a string"},
+      {R"({"objects": {}})", "bad.json: /objects: expected an array, not an object"},
+      // Objects.
+      {R"({"objects": [5]})", "bad.json: /objects/0: expected an object, not an integer"},
+      {R"({"objects": [{"name": "A"}]})", "bad.json: /objects/0: an object needs a type"},
+      {R"({"objects": [{"type": 5140}, {"type": 4711}]})",
+       "bad.json: /objects/1/type: unknown object type 4711"},
+      {R"({"objects": [{"type": "5140"}]})", "bad.json: /objects/0/type: expected an integer, not a string"},
+      {R"({"objects": [{"type": 4294967296}]})",
+       "bad.json: /objects/0/type: integer 4294967296 is out of the 32-bit range"},
+      {R"({"objects": [{"type": -2147483649}]})",
+       "bad.json: /objects/0/type: integer -2147483649 is out of the 32-bit range"},
+      {R"({"objects": [{"type": 5140, "postion": [0, 0, 0]}]})", "bad.json: /objects/0/postion: unknown field"},
+      {R"({"objects": [{"type": 5140, "bad\nkey": 1}]})", "bad.json: /objects/0/bad<U+000A>key: unknown field"},
+      {R"({"objects": [{"type": 5140, "matrix": {}, "position": [0, 0, 0]}]})",
+       "bad.json: /objects/0/position: give either matrix or position, not both"},
+      {R"({"objects": [{"type": 5140, "position": [0, 0]}]})",
+       "bad.json: /objects/0/position: a vector has three numbers, not 2"},
+      {R"({"objects": [{"type": 5140, "position": [0, "x", 0]}]})",
+       "bad.json: /objects/0/position/1: expected a number, not a string"},
+      {R"({"objects": [{"type": 5140, "matrix": {"v4": [0, 0, 0]}}]})",
+       "bad.json: /objects/0/matrix/v4: unknown field"},
+      {R"({"objects": [{"type": 5140, "selected": 1}]})",
+       "bad.json: /objects/0/selected: expected true or false, not an integer"},
+      {R"({"objects": [{"type": 5140, "children": [{"type": 5140}, {"type": 4711}]}]})",
+       "bad.json: /objects/0/children/1/type: unknown object type 4711"},
+      // Polygon data.
+      {R"({"objects": [{"type": 5140, "points": [[0, 0, 0]]}]})",
+       "bad.json: /objects/0/points: only polygon objects (type 5100) have points and polygons"},
+      {R"({"objects": [{"type": 5160, "polygons": []}]})",
+       "bad.json: /objects/0/polygons: only polygon objects (type 5100) have points and polygons"},
+      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0], [1, 0, 0], [0, 1, 0]], "polygons": [[0, 1, 3]]}]})",
+       "bad.json: /objects/0/polygons/0/2: point index 3 is out of range (the object has 3 points)"},
+      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0]], "polygons": [[0, 0, -1]]}]})",
+       "bad.json: /objects/0/polygons/0/2: point index -1 is out of range (the object has 1 point)"},
+      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0]], "polygons": [[0, 0]]}]})",
+       "bad.json: /objects/0/polygons/0: a polygon has 3 or 4 point indices, not 2"},
+      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0]], "polygons": [[0, 0, 0.5]]}]})",
+       "bad.json: /objects/0/polygons/0/2: expected an integer, not a real number"},
+      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0], 7]}]})",
+       "bad.json: /objects/0/points/1: expected a vector of three numbers, not an integer"},
+      // Tags.
+      {R"({"objects": [{"type": 5140, "tags": [{"type": 4711}]}]})",
+       "bad.json: /objects/0/tags/0/type: unknown tag type 4711"},
+      {R"({"objects": [{"type": 5140, "tags": [{"name": "T"}]}]})", "bad.json: /objects/0/tags/0: a tag needs a type"},
+      {R"({"objects": [{"type": 5100, "tags": [{"type": 5600}]}]})",
+       "bad.json: /objects/0/tags/0/type: point and polygon tags are made from an object's points and polygons"},
+      {R"({"objects": [{"type": 5140, "tags": [{"type": 5616, "uvw": []}]}]})",
+       "bad.json: /objects/0/tags/0/uvw: only UVW tags (type 5671) have uvw"},
+      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0]], "polygons": [[0, 0, 0]],
+           "tags": [{"type": 5671, "uvw": []}]}]})",
+       "bad.json: /objects/0/tags/0/uvw: uvw has 0 entries but the object has 1 polygon"},
+      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0]], "polygons": [[0, 0, 0]],
+           "tags": [{"type": 5671, "uvw": [[[0, 0, 0], [1, 0, 0]]]}]}]})",
+       "bad.json: /objects/0/tags/0/uvw/0: a polygon's uvw has 3 or 4 corners, not 2"},
+      {R"({"objects": [{"type": 5140, "tags": [{"type": 5616, "parameters": {"1": {"material": "M"}}}]}]})",
+       "bad.json: /objects/0/tags/0/parameters/1/material: no material named \"M\""},
+      // Materials and render data.
+      {R"({"materials": [{"type": 4711}]})", "bad.json: /materials/0/type: unknown material type 4711"},
+      {R"({"renderData": {"frame": 1}})", "bad.json: /renderData/frame: unknown field"},
+      {R"({"renderData": {"videoPosts": [{}]}})", "bad.json: /renderData/videoPosts/0: a video post needs a type"},
+      {R"({"renderData": {"videoPosts": [{"type": 4711}]}})",
+       "bad.json: /renderData/videoPosts/0/type: unknown video post type 4711"},
+      {R"({"renderData": {"parameters": {"5017": {"time": "0"}}}})",
+       "bad.json: /renderData/parameters/5017/time: expected a number, not a string"},
+      // Parameters and their values.
+      {R"({"objects": [{"type": 5140, "parameters": []}]})",
+       "bad.json: /objects/0/parameters: expected an object, not an array"},
+      {R"({"objects": [{"type": 5140, "parameters": {"abc": 1}}]})",
+       "bad.json: /objects/0/parameters/abc: parameter IDs are decimal integers, not \"abc\""},
+      {R"({"objects": [{"type": 5140, "parameters": {"": 1}}]})",
+       "bad.json: /objects/0/parameters/: parameter IDs are decimal integers, not \"\""},
+      {R"({"objects": [{"type": 5140, "parameters": {"-": 1}}]})",
+       "bad.json: /objects/0/parameters/-: parameter IDs are decimal integers, not \"-\""},
+      {R"({"objects": [{"type": 5140, "parameters": {"a/b~c": 1}}]})",
+       "bad.json: /objects/0/parameters/a~1b~0c: parameter IDs are decimal integers, not \"a/b~c\""},
+      {R"({"objects": [{"type": 5140, "parameters": {"2147483648": 1}}]})",
+       "bad.json: /objects/0/parameters/2147483648: parameter ID 2147483648 is out of the 32-bit range"},
+      {R"({"objects": [{"type": 5140, "parameters": {"-2147483649": 1}}]})",
+       "bad.json: /objects/0/parameters/-2147483649: parameter ID -2147483649 is out of the 32-bit range"},
+      {R"({"objects": [{"type": 5140, "parameters": {"99999999999999999999999": 1}}]})",
+       "bad.json: /objects/0/parameters/99999999999999999999999: parameter ID 99999999999999999999999 is out "
+       "of the 32-bit range"},
+      {R"({"objects": [{"type": 5140, "parameters": {"5": 1, "05": 2}}]})",
+       "bad.json: /objects/0/parameters/05: parameter 5 is given twice"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": null}}]})",
+       "bad.json: /objects/0/parameters/1: null is not a parameter value"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {}}}]})",
+       "bad.json: /objects/0/parameters/1: a typed value has exactly one key: long, bool, real, vector, "
+       "matrix, string, filename, time, link, material or container"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"long": 1, "real": 2}}}]})",
+       "bad.json: /objects/0/parameters/1: a typed value has exactly one key: long, bool, real, vector, "
+       "matrix, string, filename, time, link, material or container"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"colour": [1, 0, 0]}}}]})",
+       "bad.json: /objects/0/parameters/1: unknown value type \"colour\""},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"long": 1.5}}}]})",
+       "bad.json: /objects/0/parameters/1/long: expected an integer, not a real number"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": 3000000000}}]})",
+       "bad.json: /objects/0/parameters/1: integer 3000000000 is out of the 32-bit range"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"bool": 0}}}]})",
+       "bad.json: /objects/0/parameters/1/bool: expected true or false, not an integer"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"filename": null}}}]})",
+       "bad.json: /objects/0/parameters/1/filename: expected a string, not null"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": [1, 2, 3, 4]}}]})",
+       "bad.json: /objects/0/parameters/1: a vector has three numbers, not 4"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"matrix": {"off": [1, 2, true]}}}}]})",
+       "bad.json: /objects/0/parameters/1/matrix/off/2: expected a number, not true or false"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"container": {"2": {"container": {"x": 1}}}}}}]})",
+       "bad.json: /objects/0/parameters/1/container/2/container/x: parameter IDs are decimal integers, not \"x\""},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"link": ""}}}]})",
+       "bad.json: /objects/0/parameters/1/link: a link needs a name"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"link": 5}}}]})",
+       "bad.json: /objects/0/parameters/1/link: expected a string, not an integer"},
+      // A key given twice in one JSON object.
+      {R"({"fps": 25, "fps": 30})", "bad.json: /fps: the key is given twice"},
+      {R"({"objects": [{"type": 5140}, {"type": 5140, "name": "a", "type": 4711}]})",
+       "bad.json: /objects/1/type: the key is given twice"},
+      {R"({"objects": [[1, [2]], {"a": {"b": 1}, "a": 2}]})", "bad.json: /objects/1/a: the key is given twice"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"container": {"5": 1, "5": 2}}}}]})",
+       "bad.json: /objects/0/parameters/1/container/5: the key is given twice"},
+      // Malformed text.
+      {"", "bad.json: parse error at line 1, column 1: syntax error while parsing value - unexpected end "
+           "of input; expected '[', '{', or a literal"},
+      {"{\"objects\": [\n  {\"type\": 5140},\n]}",
+       "bad.json: parse error at line 3, column 1: syntax error while parsing value - unexpected ']'; "
+       "expected '[', '{', or a literal"},
+      {"{\"a\": 1}\n{}", "bad.json: parse error at line 2, column 1: syntax error while parsing value - "
+                         "unexpected '{'; expected end of input"},
+      {"{\"fps\":\n 1e400}", "bad.json: parse error at line 2, column 6: number overflow parsing '1e400'"},
+      {"{\"name\": \"a\xff\"}", "bad.json: parse error at line 1, column 12: syntax error while parsing "
+                                "value - invalid string: ill-formed UTF-8 byte; last read: '\"a\xff'"},
+      {"{\"name\": \"a\nb\"}", "bad.json: parse error at line 1, column 12: syntax error while parsing "
+                               "value - invalid string: control character U+000A (LF) must be escaped to "
+                               "\\u000A or \\n; last read: '\"a<U+000A>'"},
+  };
+  for (const ErrorCase& c : cases) {
+    SCOPED_TRACE(c.json);
+    DocPtr doc = Load(c.json);
+    EXPECT_FALSE(doc);
+    EXPECT_EQ(error_, c.message);
+  }
+}
+
+TEST_F(DocumentFileTest, LinksResolveOnceEveryNodeExists) {
+  DocPtr doc = Load(R"({
+    "objects": [
+      {"type": 5140, "name": "A", "parameters": {"1": {"link": "C"}, "2": {"link": "A"}},
+       "children": [{"type": 5140, "name": "C", "parameters": {"1": {"material": "M"}}}]},
+      {"type": 5140, "name": "C"}
+    ],
+    "materials": [{"name": "M", "parameters": {"5": {"container": {"6": {"container": {"7": {"link": "A"}}}}}}}],
+    "renderData": {"parameters": {"3": {"link": "C"}}}
+  })");
+  ASSERT_TRUE(doc) << error_;
+  EXPECT_EQ(error_, "");
+  BaseObject* a = doc->GetFirstObject();
+  BaseObject* childC = a->GetDown();
+  BaseMaterial* m = doc->GetFirstMaterial();
+  // A forward link, a link to the node itself, a link to a material defined later.
+  EXPECT_EQ(a->GetDataInstance()->GetLink(1, doc.get()), childC);
+  EXPECT_EQ(a->GetDataInstance()->GetLink(2, doc.get()), a);
+  EXPECT_EQ(childC->GetDataInstance()->GetLink(1, doc.get(), Mbase), m);
+  EXPECT_EQ(doc->GetActiveRenderData()->GetDataInstance()->GetLink(3, doc.get()), childC);
+  // A link two containers deep.
+  const BaseContainer* inner = m->GetDataInstance()->GetContainerInstance(5);
+  ASSERT_TRUE(inner);
+  inner = inner->GetContainerInstance(6);
+  ASSERT_TRUE(inner);
+  EXPECT_EQ(inner->GetLink(7, doc.get()), a);
+  EXPECT_EQ(inner->GetCount(), 1);
+}
+
+TEST_F(DocumentFileTest, DanglingLinkFailsAfterEverythingWasBuilt) {
+  RegisterTestPlugins();
+  DocPtr doc = Load(R"({
+    "objects": [{"type": 1099000, "name": "P", "parameters": {"7": {"link": "P"}}},
+                {"type": 1099000, "name": "Q", "parameters": {"7": {"container": {"8": {"link": "a\"b"}}}}}]
+  })");
+  EXPECT_FALSE(doc);
+  EXPECT_EQ(error_, "bad.json: /objects/1/parameters/7/container/8/link: no object named \"a\\\"b\"");
+  // Both plug-in objects were built and freed with the partly built document.
+  EXPECT_EQ(g_freed, 2);
+}
+
+TEST_F(DocumentFileTest, PluginTypesNeedTheirRegistration) {
+  const char* text = R"({"objects": [{"type": 1099000, "parameters": {"2": "file", "3": {"real": 0.5}}}]})";
+  DocPtr doc = Load(text);
+  EXPECT_FALSE(doc);
+  EXPECT_EQ(error_, "bad.json: /objects/0/type: unknown object type 1099000");
+
+  RegisterTestPlugins();
+  doc = Load(text);
+  ASSERT_TRUE(doc) << error_;
+  BaseObject* op = doc->GetFirstObject();
+  EXPECT_EQ(op->GetType(), kTestObject);
+  EXPECT_NE(op->GetNodeData(), nullptr);
+  // Init's defaults come first; the file's values override them in place.
+  BaseContainer expected;
+  expected.SetLong(1, 10);
+  expected.SetString(2, "file");
+  expected.SetReal(3, 0.5);
+  ExpectSameContainer(*op->GetDataInstance(), expected);
+  doc.reset();
+  EXPECT_EQ(g_freed, 1);
+
+  doc = Load(R"({"objects": [{"type": 1099000}, {"type": 1099002}]})");
+  EXPECT_FALSE(doc);
+  EXPECT_EQ(error_, "bad.json: /objects/1/type: object type 1099002 failed to initialise");
+  EXPECT_EQ(g_freed, 2);
+}
+
+TEST_F(DocumentFileTest, UvwTagCoversEveryPolygon) {
+  DocPtr doc = Load(R"({"objects": [
+    {"type": 5100, "points": [[0, 0, 0], [1, 0, 0], [0, 1, 0]], "polygons": [[0, 1, 2], [2, 1, 0]],
+     "tags": [{"type": 5671}, {"type": 5612, "name": "Phong", "parameters": {"1": true}}]},
+    {"type": 5140, "tags": [{"type": 5671, "uvw": []}]}
+  ]})");
+  ASSERT_TRUE(doc) << error_;
+  auto* mesh = static_cast<PolygonObject*>(doc->GetFirstObject());
+  // Without a uvw list the tag still has one zeroed entry per polygon.
+  auto* uvw = static_cast<UVWTag*>(mesh->GetTag(Tuvw));
+  ASSERT_TRUE(uvw);
+  EXPECT_EQ(uvw->GetDataCount(), 2);
+  EXPECT_EQ(uvw->GetSlow(1).d, LVector());
+  EXPECT_EQ(uvw->GetNext(), mesh->GetTag(Tphong));
+  EXPECT_EQ(mesh->GetTag(Tphong)->GetName(), String("Phong"));
+  EXPECT_EQ(mesh->GetTag(Tphong)->GetDataInstance()->GetLong(1), 1);
+  // A UVW tag on an object without polygons is empty.
+  auto* emptyUvw = static_cast<UVWTag*>(mesh->GetNext()->GetTag(Tuvw));
+  ASSERT_TRUE(emptyUvw);
+  EXPECT_EQ(emptyUvw->GetDataCount(), 0);
+}
+
+// `levels` nested objects, each the only child of the one above.
+std::string NestedObjects(int levels) {
+  std::string text = R"({"objects":[)";
+  for (int i = 1; i < levels; ++i) text += R"({"type":5140,"children":[)";
+  text += R"({"type":5140})";
+  for (int i = 1; i < levels; ++i) text += "]}";
+  return text + "]}";
+}
+
+TEST_F(DocumentFileTest, NestingIsBoundedBeforeParsing) {
+  // 255 object levels reach 511 levels of JSON nesting and load.
+  DocPtr doc = Load(NestedObjects(255));
+  ASSERT_TRUE(doc) << error_;
+  int depth = 0;
+  for (BaseObject* op = doc->GetFirstObject(); op; op = op->GetDown()) ++depth;
+  EXPECT_EQ(depth, 255);
+
+  // One more reaches 513; the bracket that goes too deep is named.
+  doc = Load(NestedObjects(256));
+  EXPECT_FALSE(doc);
+  EXPECT_EQ(error_, "bad.json: parse error at line 1, column 6388: nesting deeper than 512 levels");
+  doc = Load(NestedObjects(10000));
+  EXPECT_FALSE(doc);
+  EXPECT_EQ(error_, "bad.json: parse error at line 1, column 6388: nesting deeper than 512 levels");
+  doc = Load(std::string(100000, '['));
+  EXPECT_EQ(error_, "bad.json: parse error at line 1, column 513: nesting deeper than 512 levels");
+  doc = Load(R"({"parameters": )" + std::string(100000, '{'));
+  EXPECT_EQ(error_, "bad.json: parse error at line 1, column 527: nesting deeper than 512 levels");
+
+  // Brackets inside strings, also after an escaped quote, are text.
+  const std::string name = "\\\"" + std::string(1000, '[') + "{";
+  doc = Load(R"({"objects": [{"type": 5140, "name": ")" + name + R"("}]})");
+  ASSERT_TRUE(doc) << error_;
+  EXPECT_EQ(doc->GetFirstObject()->GetName(), String("\"" + std::string(1000, '[') + "{"));
+}
+
+TEST_F(DocumentFileTest, NoInputCrashesOrLeaks) {
+  RegisterTestPlugins();
+  std::string full;
+  {
+    std::string error;
+    DocPtr doc(host::LoadDocumentFile(CORVANE_TEST_DATA "/documents/full.json", &error));
+    ASSERT_TRUE(doc) << error;
+    FILE* f = fopen(CORVANE_TEST_DATA "/documents/full.json", "rb");
+    ASSERT_TRUE(f);
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) full.append(buf, n);
+    fclose(f);
+  }
+  // Every prefix of the file, and the file with one character replaced at every place: a document
+  // or a one-line error, never a crash (the sanitizers watch for leaks and bad accesses).
+  std::vector<std::string> inputs;
+  for (size_t i = 0; i < full.size(); ++i) inputs.push_back(full.substr(0, i));
+  const char replacements[] = {'9', '-', '"', '}', ']', '{', 'x'};
+  for (size_t i = 0; i < full.size(); ++i) {
+    std::string mutated = full;
+    mutated[i] = replacements[i % sizeof replacements];
+    inputs.push_back(mutated);
+  }
+  size_t loaded = 0;
+  for (const std::string& text : inputs) {
+    std::string error;
+    DocPtr doc(host::LoadDocumentText(text, "m.json", &error));
+    if (doc) {
+      ++loaded;
+      EXPECT_EQ(error, "");
+    } else {
+      ASSERT_EQ(error.rfind("m.json: ", 0), 0u) << error;
+      ASSERT_EQ(error.find('\n'), std::string::npos) << error;
+    }
+  }
+  EXPECT_GT(loaded, 0u);
+  EXPECT_LT(loaded, inputs.size());
+}
+
+TEST_F(DocumentFileTest, FilesThatCannotBeRead) {
+  std::string error;
+  EXPECT_EQ(host::LoadDocumentFile("/nonexistent/shot.json", &error), nullptr);
+  EXPECT_EQ(error, "/nonexistent/shot.json: cannot open the file");
+  EXPECT_EQ(host::LoadDocumentFile(CORVANE_TEST_DATA "/documents", &error), nullptr);
+  EXPECT_EQ(error, CORVANE_TEST_DATA "/documents: cannot read the file");
+  // The error line is optional.
+  EXPECT_EQ(host::LoadDocumentText("{", "x.json", nullptr), nullptr);
+}
+
+}  // namespace
