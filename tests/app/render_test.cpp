@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,7 +23,7 @@ const char kSmallDocument[] = R"json({
   "name": "small.c4d",
   "frame": 4,
   "objects": [
-    { "type": 5140, "name": "Group -- with dashes-", "children": [
+    { "type": 5140, "name": "Group", "children": [
       { "type": 5100, "name": "Quad", "points": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]],
         "polygons": [[0, 1, 2, 3]] } ] }
   ]
@@ -59,12 +60,11 @@ TEST(RenderRunnerTest, WritesAWellFormedSceneAndStartsTheRenderer) {
   TempDir write, renderer, docs;
   const std::string document = docs / "small.json";
   std::ofstream(document) << kSmallDocument;
-  // A renderer that writes its command line, one argument a line, beside its bundle.
+  // The renderer stand-in, installed in a folder of this test's own so that its log is this
+  // test's alone.
   const fs::path macos = fs::path(renderer.path()) / "Orvane.app/Contents/MacOS";
   fs::create_directories(macos);
-  std::ofstream(macos / "Orvane") << "#!/bin/sh\nlog=\"$(dirname \"$0\")/../../../launch.log\"\n"
-                                     "printf '%s\\n' \"$0\" \"$@\" > \"$log.tmp\" && mv \"$log.tmp\" \"$log\"\n";
-  fs::permissions(macos / "Orvane", fs::perms::owner_all);
+  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
 
   int status = 0;
   std::string out = RunRender("--write-path " + write.path() + " --renderer-dir " + renderer.path() + " " + document, &status);
@@ -89,18 +89,24 @@ TEST(RenderRunnerTest, WritesAWellFormedSceneAndStartsTheRenderer) {
   EXPECT_TRUE(std::regex_match(meta->FirstChildElement("created_date")->GetText(),
                                std::regex("[0-9]{1,2}:[0-9]{1,2}:[0-9]{1,2}, [0-9]{1,2}\\.[0-9]{1,2}\\.[0-9]{4}")));
 
-  std::vector<std::string> args = WaitForLines(renderer / "launch.log");
-  ASSERT_EQ(args.size(), 4u);
+  // The stand-in logs one line per start: its arguments, separated by tabs.
+  std::vector<std::string> log = WaitForLines(renderer / "orvane-standin.log");
+  ASSERT_EQ(log.size(), 1u);
+  std::vector<std::string> args;
+  std::istringstream fields(log[0]);
+  for (std::string field; std::getline(fields, field, '\t');) args.push_back(field);
+  ASSERT_EQ(args.size(), 4u) << log[0];
   EXPECT_EQ(args[0], renderer / "Orvane.app/Contents/MacOS/Orvane");
   EXPECT_EQ(args[1], scene);
   EXPECT_EQ(args[2], "-seed");
+  EXPECT_TRUE(std::regex_match(args[3], std::regex("[0-9]+"))) << args[3];
 
   // The chosen folder is kept: the next run needs no option.
-  fs::remove(renderer / "launch.log");
+  fs::remove(renderer / "orvane-standin.log");
   out = RunRender("--write-path " + write.path(), &status);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("Opened the demo document\n"), std::string::npos) << out;
-  EXPECT_EQ(WaitForLines(renderer / "launch.log").size(), 4u);
+  EXPECT_EQ(WaitForLines(renderer / "orvane-standin.log").size(), 1u);
 }
 
 }  // namespace
