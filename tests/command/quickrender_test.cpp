@@ -192,14 +192,17 @@ TEST_F(QuickRenderTest, WithoutRenderSettingsTheCurrentFrameGoesToAFreshQuickRen
 
 TEST_F(QuickRenderTest, AnimationWritesEveryFrameInOrderAndLaunchesTheFirst) {
   struct Case {
-    int from, to;
+    BaseTime from, to;
     std::vector<std::string> files;
     std::vector<Evaluation> evaluations;
   } cases[] = {
-      {2, 4,
+      {BaseTime(2, 30), BaseTime(4, 30),
        {"quickrender_frame000002.ovs", "quickrender_frame000003.ovs", "quickrender_frame000004.ovs"},
        {{2, true}, {3, true}, {4, true}, {9, true}}},
-      {3, 3, {"quickrender.ovs"}, {{3, true}, {9, true}}},
+      {BaseTime(3, 30), BaseTime(3, 30), {"quickrender.ovs"}, {{3, true}, {9, true}}},
+      // A time without a usable denominator counts as the time in seconds (here none).
+      {BaseTime(2, 0), BaseTime(0.05), {"quickrender_frame000000.ovs", "quickrender_frame000001.ovs"},
+       {{0, true}, {1, true}, {9, true}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.files.front());
@@ -213,8 +216,8 @@ TEST_F(QuickRenderTest, AnimationWritesEveryFrameInOrderAndLaunchesTheFirst) {
     Open(R"({"frame": 9})");
     Settings()->SetBool(1420, TRUE);
     BaseContainer* rd = doc->GetActiveRenderData()->GetDataInstance();
-    rd->SetTime(RDATA_FRAMEFROM, BaseTime(c.from, 30));
-    rd->SetTime(RDATA_FRAMETO, BaseTime(c.to, 30));
+    rd->SetTime(RDATA_FRAMEFROM, c.from);
+    rd->SetTime(RDATA_FRAMETO, c.to);
 
     RunExport();
 
@@ -437,6 +440,17 @@ TEST_F(QuickRenderTest, DialogStartsOneThreadOnly) {
 
   ExportDialog noDocument(nullptr);
   EXPECT_FALSE(noDocument.InitValues());
+}
+
+TEST_F(QuickRenderTest, DialogGoneBeforeItsTimerWaitsForTheExport) {
+  Open("{}");
+  {
+    ExportDialog dialog(doc);
+    ASSERT_TRUE(dialog.InitValues());
+  }
+  // The export ran to its end (and its thread was freed: the leak check would say otherwise).
+  EXPECT_EQ(SavedScenes().size(), 1u);
+  EXPECT_EQ(Launched().size(), 4u);
 }
 
 TEST_F(QuickRenderTest, CommandRunsTheDialogOnTheActiveDocument) {

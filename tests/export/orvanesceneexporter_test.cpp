@@ -421,6 +421,22 @@ TEST_F(ExporterTest, UsedMaterialsFollowSelectionsThenTheUnrestrictedTag) {
   }
 }
 
+TEST_F(ExporterTest, MakeObjectEditableAnswersWhatStandsInTheObjectsPlace) {
+  doc = Load(R"({"objects": [{"type": 5160, "name": "Ball"}, {"type": 5100, "name": "Mesh"},
+                             {"type": 1059990, "name": "Empty", "enabled": false}]})");
+  ASSERT_NE(doc, nullptr);
+  BaseObject* ball = MakeObjectEditable(doc->SearchObject("Ball"), doc);
+  ASSERT_NE(ball, nullptr);
+  EXPECT_EQ(ball->GetType(), Opolygon);
+  EXPECT_EQ(ball->GetName(), String("Ball"));
+  EXPECT_EQ(ball, doc->GetFirstObject());
+  BaseObject* mesh = doc->SearchObject("Mesh");
+  EXPECT_EQ(MakeObjectEditable(mesh, doc), mesh);
+  BaseObject* empty = doc->SearchObject("Empty");
+  EXPECT_EQ(MakeObjectEditable(empty, doc), empty) << "a generator making nothing stays";
+  EXPECT_EQ(MakeObjectEditable(nullptr, doc), nullptr);
+}
+
 TEST_F(ExporterTest, CommentsStayValidWhateverTheText) {
   struct Case {
     std::string text, expected;
