@@ -5,14 +5,9 @@
 
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
+#include "main/main.h"
 
 namespace {
-
-// The separator that frames an export's console lines: 127 characters.
-const char kExportRule[] =
-    ".__.--._.-._.-.__.--._.-.__.--._.-._.-.__.--._.-.__.--._.-._.-.__.--._.-.__.--._.-._.-.__.--._.-"
-    ".__.--._.-._.-.__.--._.-.__.--.";
-static_assert(sizeof(kExportRule) == 128, "the export rule is 127 characters");
 
 // Host object types and parameters the traversal reads.
 constexpr LONG kTypeWithoutOwnGeometry = 1011146;  // contributes nothing itself; its children count
@@ -102,7 +97,8 @@ void OrvaneSceneExporter::initVariables() {
 int OrvaneSceneExporter::exportOVS() {
   if (!sceneData || !sceneData->document) return 0;
 
-  GePrint(kExportRule);
+  // The start-up banner's rule frames every export's lines.
+  GePrint(kBannerRule);
   GePrint("Starting export...");
   Helpers::StopTime timer;
   timer.Start();
@@ -118,9 +114,11 @@ int OrvaneSceneExporter::exportOVS() {
   TiXmlElement* rendererSettings = new TiXmlElement("renderer_settings");
   renderSettings = Helpers::GetOrvaneRenderSettingsData(sceneData->document);
 
-  // In this order, once their writers exist: the scene camera is looked up, then the render
-  // settings are written into "renderer_settings", the camera into the scene (with its share of
-  // "renderer_settings"), then the sky or background lighting and the tonemapping.
+  // The scene camera is looked up here.
+  // The render settings are written into "renderer_settings" here.
+  // The camera is written here (into the scene, with its share of "renderer_settings").
+  // The sky, sun or background lighting is written here.
+  // The tonemapping is written here.
 
   sceneElement->LinkEndChild(rendererSettings);
 
@@ -139,7 +137,7 @@ int OrvaneSceneExporter::exportOVS() {
     GePrint(String("Could not save scene to: ") + path);
   }
   GePrint(String("Saving time: ") + timer.GetElapsed(Helpers::StopTime::kSeconds));
-  GePrint(kExportRule);
+  GePrint(kBannerRule);
 
   xmlDocument.Clear();
   sceneElement = nullptr;
