@@ -25,7 +25,9 @@ class LayerObject : public BaseList2D {
  public:
   /// A new layer with every switch at its default.
   static LayerObject* Alloc();
+  /// Frees the layer with its sub-layers; its members are then on no layer.
   static void Free(LayerObject*& layer);
+  /// The next layer, the parent layer and the first sub-layer.
   LayerObject* GetNext() const { return static_cast<LayerObject*>(GeListNode::GetNext()); }
   LayerObject* GetUp() const { return static_cast<LayerObject*>(GeListNode::GetUp()); }
   LayerObject* GetDown() const { return static_cast<LayerObject*>(GeListNode::GetDown()); }

@@ -8,6 +8,7 @@
 /// A set of selected element indices.
 class BaseSelect {
  public:
+  /// A new empty selection; free it with `Free`.
   static BaseSelect* Alloc() { return new BaseSelect; }
   static void Free(BaseSelect*& bs) { delete bs; bs = nullptr; }
   /// Number of selected elements.
@@ -16,6 +17,7 @@ class BaseSelect {
   Bool Select(LONG i);
   /// Deselects element `i`.
   Bool Deselect(LONG i) { return selected_.erase(i) > 0; }
+  /// True when element `i` is selected.
   Bool IsSelected(LONG i) const { return selected_.count(i) > 0; }
   /// Deselects everything.
   void DeselectAll() { selected_.clear(); }
@@ -31,6 +33,7 @@ class SelectionTag : public BaseTag {
  public:
   /// A new empty selection tag of `type` (`Tpolygonselection`), or null for another type.
   static SelectionTag* Alloc(LONG type);
+  /// Frees the tag (taking it off its object first).
   static void Free(SelectionTag*& tag);
   /// The selection the tag keeps (owned by the tag).
   BaseSelect* GetBaseSelect() { return &select_; }
