@@ -68,6 +68,8 @@ void OrvaneSceneExporter::initOVS(BaseDocument* doc, OrvaneDLLWrapper*, Filename
 int OrvaneSceneExporter::exportOVSWithCacheRebuild() {
   if (!sceneData || !sceneData->document) return 0;
   Run(sceneData->document, TRUE, 1.0, FALSE, BUILDFLAGS_EXTERNALRENDERER, nullptr, nullptr);
+  // A traversal that never called back (nothing to visit) still leaves a scene to write.
+  if (sceneData) exportOVS();
   return 1;
 }
 
