@@ -219,14 +219,6 @@ std::shared_ptr<LinkAnchor> AnchorOf(BaseList2D* node) {
   }
   return node->anchor_;
 }
-
-bool RetargetLinks(BaseList2D* from, BaseList2D* to) {
-  if (!from || !to || from == to || to->anchor_) return false;
-  if (!from->anchor_) return true;
-  to->anchor_ = std::move(from->anchor_);
-  to->anchor_->node.store(to);
-  return true;
-}
 }  // namespace host
 
 // --- AtomArray --------------------------------------------------------------

@@ -1,54 +1,40 @@
 // Modelling commands.
 #include "c4d_modeling.h"
 
-#include "primitives.h"
+#include "c4d_basedocument.h"
+#include "c4d_hierarchy.h"
+#include "host_cache.h"
+#include "link_anchor.h"
 
-namespace {
-
-// The polygon object of primitive `op`, in place of `op` when it lies in `doc`.
-Bool MakeEditable(ModelingCommandData& data) {
-  BaseObject* op = data.op;
-  PolygonObject* mesh = host::GeneratePrimitiveMesh(op);
-  if (!mesh) return false;
-  mesh->SetName(op->GetName());
-  mesh->SetMl(op->GetMl());
-  mesh->SetBit(op->GetAllBits());
-
-  bool inDocument = data.doc && op->GetDocument() == data.doc;
-  if (!inDocument) {
-    if (!data.result) {
-      BaseObject* unused = mesh;
-      BaseObject::Free(unused);
-      return false;
-    }
-    data.result->Append(mesh);
-    return true;
-  }
-
-  // The tags and children move over; the mesh's own point and polygon tags stay first.
-  BaseTag* pred = mesh->GetTag(Tpolygon);
-  while (BaseTag* tag = op->GetFirstTag()) {
-    tag->Remove();
-    mesh->InsertTag(tag, pred);
-    pred = tag;
-  }
-  while (BaseObject* child = op->GetDown()) child->InsertUnderLast(mesh);
-  mesh->InsertBefore(op);
-  host::RetargetLinks(op, mesh);
-  BaseObject::Free(op);
-  data.op = mesh;
-  if (data.result) data.result->Append(mesh);
-  return true;
+void BaseList2D::TransferGoal(BaseList2D* dst, Bool /*undolink*/) {
+  if (!dst || dst == this || !anchor_) return;
+  if (dst->anchor_) dst->anchor_->node.store(nullptr);
+  dst->anchor_ = std::move(anchor_);
+  dst->anchor_->node.store(dst);
 }
 
-}  // namespace
-
 Bool SendModelingCommand(LONG command, ModelingCommandData& data) {
-  if (!data.op) return false;
-  switch (command) {
-    case MCOMMAND_MAKEEDITABLE:
-      return MakeEditable(data);
-    default:
-      return false;
+  BaseObject* op = data.op;
+  if (command != MCOMMAND_MAKEEDITABLE || !op || !data.doc || op->GetDocument() != data.doc) return false;
+  if (op->GetType() == Opolygon) return true;
+  // The generator's current output, rebuilt when the document's caches were.
+  data.doc->ExecutePasses(nullptr, FALSE, FALSE, TRUE, 0);
+  BaseObject* made = op->GetDeformCache() ? op->GetDeformCache() : op->GetCache();
+  if (!made) return false;
+  // Take the generated object out of the generator; the generator goes away below.
+  host::DetachCache(op, made);
+  made->SetName(op->GetName());
+  made->SetMl(op->GetMl() * made->GetMl());
+  made->InsertBefore(op);
+  BaseTag* pred = nullptr;
+  for (BaseTag* t = made->GetFirstTag(); t; t = t->GetNext()) pred = t;
+  while (BaseTag* tag = op->GetFirstTag()) {
+    made->InsertTag(tag, pred);
+    pred = tag;
   }
+  while (BaseObject* child = op->GetDown()) child->InsertUnderLast(made);
+  op->TransferGoal(made);
+  BaseObject::Free(op);
+  data.op = made;
+  return true;
 }

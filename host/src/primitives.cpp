@@ -60,7 +60,7 @@ struct MeshBuilder {
       if (up)
         Tri(centre, ring + j, ring + i);
       else
-        Tri(ring + i, ring + j, centre);
+        Tri(centre, ring + i, ring + j);
     }
   }
 };

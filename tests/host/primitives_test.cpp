@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
 
 #include "c4d.h"
 #include "host_control.h"
@@ -140,8 +139,8 @@ TEST_F(PrimitivesTest, MakeEditableReplacesThePrimitiveInItsDocument) {
   doc->InsertObject(parent, nullptr, nullptr);
   BaseObject* plane = BaseObject::Alloc(Oplane);
   plane->SetName("Floor");
-  plane->SetMl(LMatrix(LVector(1, 2, 3), LVector(0, 1, 0), LVector(-1, 0, 0), LVector(0, 0, 1)));
-  plane->SetBit(BIT_ACTIVE);
+  const LMatrix ml(LVector(1, 2, 3), LVector(0, 1, 0), LVector(-1, 0, 0), LVector(0, 0, 1));
+  plane->SetMl(ml);
   doc->InsertObject(plane, parent, nullptr);
   BaseObject* child = BaseObject::Alloc(Onull);
   doc->InsertObject(child, plane, nullptr);
@@ -149,55 +148,38 @@ TEST_F(PrimitivesTest, MakeEditableReplacesThePrimitiveInItsDocument) {
   BaseContainer links;
   links.SetLink(1, plane);
 
-  AtomArray result;
   ModelingCommandData mcd;
   mcd.doc = doc;
   mcd.op = plane;
-  mcd.result = &result;
   ASSERT_TRUE(SendModelingCommand(MCOMMAND_MAKEEDITABLE, mcd));
 
-  ASSERT_EQ(result.GetCount(), 1);
-  auto* mesh = static_cast<BaseObject*>(result.GetIndex(0));
-  EXPECT_EQ(mcd.op, mesh);
-  EXPECT_EQ(mesh->GetType(), Opolygon);
+  BaseObject* mesh = mcd.op;
+  ASSERT_EQ(mesh->GetType(), Opolygon);
   EXPECT_EQ(parent->GetDown(), mesh);
   EXPECT_EQ(mesh->GetNext(), nullptr);
   EXPECT_EQ(mesh->GetName(), String("Floor"));
-  EXPECT_EQ(mesh->GetMl(), LMatrix(LVector(1, 2, 3), LVector(0, 1, 0), LVector(-1, 0, 0), LVector(0, 0, 1)));
-  EXPECT_TRUE(mesh->GetBit(BIT_ACTIVE));
+  EXPECT_EQ(mesh->GetMl(), ml);
   EXPECT_EQ(mesh->GetDown(), child);
   EXPECT_EQ(mesh->GetTag(Tphong), phong);
-  EXPECT_EQ(mesh->GetFirstTag()->GetType(), Tpoint);
+  EXPECT_TRUE(mesh->GetTag(Tuvw)) << "the plane comes with its texture coordinates";
   EXPECT_EQ(links.GetLink(1, doc), mesh);
   EXPECT_EQ(static_cast<PolygonObject*>(mesh)->GetPolygonCount(), 400);
 }
 
-TEST_F(PrimitivesTest, MakeEditableOutsideADocumentHandsTheMeshToTheCaller) {
-  std::unique_ptr<BaseObject, void (*)(BaseObject*)> cube(BaseObject::Alloc(Ocube),
-                                                           [](BaseObject* op) { BaseObject::Free(op); });
+TEST_F(PrimitivesTest, MakeEditableRefusesWhatItCannotConvert) {
+  BaseObject* cube = BaseObject::Alloc(Ocube);
   ModelingCommandData mcd;
-  mcd.op = cube.get();
-  EXPECT_FALSE(SendModelingCommand(MCOMMAND_MAKEEDITABLE, mcd)) << "no list to take the mesh";
-
-  AtomArray result;
-  mcd.result = &result;
-  ASSERT_TRUE(SendModelingCommand(MCOMMAND_MAKEEDITABLE, mcd));
-  ASSERT_EQ(result.GetCount(), 1);
-  auto* mesh = static_cast<BaseObject*>(result.GetIndex(0));
-  EXPECT_EQ(static_cast<PolygonObject*>(mesh)->GetPolygonCount(), 6);
-  EXPECT_EQ(mesh->GetDocument(), nullptr);
-  EXPECT_EQ(cube->GetType(), Ocube);
-  BaseObject::Free(mesh);
-
-  // Objects that are no primitive, and unknown commands, are refused.
+  mcd.doc = doc;
+  mcd.op = cube;
+  EXPECT_FALSE(SendModelingCommand(MCOMMAND_MAKEEDITABLE, mcd)) << "outside the document";
+  doc->InsertObject(cube, nullptr, nullptr);
+  EXPECT_FALSE(SendModelingCommand(12345, mcd)) << "an unknown command";
   BaseObject* light = BaseObject::Alloc(Olight);
   doc->InsertObject(light, nullptr, nullptr);
-  mcd.doc = doc;
   mcd.op = light;
-  EXPECT_FALSE(SendModelingCommand(MCOMMAND_MAKEEDITABLE, mcd));
-  mcd.op = cube.get();
-  EXPECT_FALSE(SendModelingCommand(12345, mcd));
-  EXPECT_EQ(result.GetCount(), 1) << "refused commands add nothing";
+  EXPECT_FALSE(SendModelingCommand(MCOMMAND_MAKEEDITABLE, mcd)) << "a light generates nothing";
+  EXPECT_EQ(doc->GetFirstObject(), light);
+  EXPECT_EQ(light->GetNext(), cube);
 }
 
 TEST_F(PrimitivesTest, SizesThatAreNotFiniteBuildAFlatMesh) {
