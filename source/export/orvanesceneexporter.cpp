@@ -155,7 +155,7 @@ void OrvaneSceneExporter::ExportPassMaterials() {
   timer.Start();
   GePrint("Exporting materials...");
 
-  // The default materials are written here.
+  SceneExportDefaultMats();
 
   pass = 0;
   if (BaseObject* first = sceneData->document->GetFirstObject()) TraverseHierarchy(first, LMatrix(), 0, 1);
@@ -238,7 +238,9 @@ int OrvaneSceneExporter::Do(BaseObject* obj, const LMatrix& mg, int visible, int
   if (!obj || skip || !visible || !sceneData) return 1;
 
   if (pass == 0) {
-    if (obj->GetType() != Olight) return 1;
+    // Only a light that is switched on claims its shape: the shape of a light that is off is
+    // written as the object it is.
+    if (obj->GetType() != Olight || !obj->GetDeformMode()) return 1;
     const BaseContainer* bc = obj->GetDataInstance();
     if (bc->GetLong(kLightType) == kLightTypeArea && bc->GetLong(kLightAreaShape) == kAreaShapeObject) {
       BaseList2D* shape = bc->GetLink(kLightAreaShapeObject, sceneData->document, Opolygon);

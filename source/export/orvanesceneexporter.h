@@ -90,6 +90,27 @@ class OrvaneSceneExporter : public Hierarchy {
   /// characters become blanks, and it is cut to fit `commentText`.
   void WriteComment(const String& text);
 
+  // --- Default materials, lights' material and emission scaling ------------------------
+
+  /// Appends the default material "defaultMat" (a grey diffuse, or in clay mode an Oren-Nayar of
+  /// the clay colour) and the null material "nullMat".
+  void SceneExportDefaultMats();
+  /// Appends one emitting material "defaultLight" for `light`: spectrum and light layer from its
+  /// light tag, or without one its colour times its brightness on layer 0. 0 for a null light.
+  int SceneExportDefaultLightMaterial(BaseObject* light);
+  /// Appends an "emission_scale" for the material `name` when the plug-in material's `data`
+  /// switches emission scaling on.
+  void SceneExportEmissionScaleElement(TiXmlElement* parent, BaseContainer* data, String name);
+  /// Appends an "emission_scale" for "defaultLight" when the light tag's `data` (may be null)
+  /// switches emission scaling on.
+  void SceneExportEmissionScaleElementLT(TiXmlElement* parent, BaseContainer* data);
+  /// Appends an "ies_profile" naming the material and the profile's path.
+  void SceneExportIESProfile(TiXmlElement* parent, std::string name, std::string path);
+  /// The emission scaling and IES profiles of the plug-in materials among `materials`.
+  void SceneExportLigthScaling(TiXmlElement* parent, std::vector<BaseMaterial*>& materials);
+  /// The emission scaling and IES profile of a light tag (may be null).
+  void SceneExportLigthScalingLT(TiXmlElement* parent, BaseTag* tag);
+
   // --- State shared with the element writers ------------------------------------------
 
   OrvaneSceneData* sceneData = nullptr;       ///< Per-export data; null between exports.

@@ -1,6 +1,21 @@
 #include "tag/mylighttag.h"
 
+#include <tinyxml.h>
+
+#include "export/xmlbuilders.h"
+#include "main/helpers.h"
+#include "main/orvanelaunch.h"
 #include "tag/mylighttagids.h"
+
+namespace {
+
+// Network port of the preview render.
+constexpr int kPreviewPort = 7777;
+
+Filename PreviewFolder() { return GeGetPluginPath() + Filename("preview"); }
+Filename PreviewScene() { return PreviewFolder() + Filename("iespreview.ovs"); }
+
+}  // namespace
 
 Bool MyLightTag::Init(GeListNode* node) {
   BaseContainer* bc = static_cast<BaseTag*>(node)->GetDataInstance();
@@ -43,7 +58,10 @@ Bool MyLightTag::SetDParameter(GeListNode*, const DescID& id, const GeData&, LON
 Bool MyLightTag::Message(GeListNode* node, LONG type, void* data) {
   if (!node || !data) return true;
   auto* tag = static_cast<BaseTag*>(node);
-  if (type == MSG_DESCRIPTION_GETBITMAP) {
+  if (type == MSG_DESCRIPTION_COMMAND) {
+    auto* command = static_cast<DescriptionCommand*>(data);
+    if (command->id[0].id == LIGHTTAG_IES_RENDER_BUTTON) return RenderPreview(tag);
+  } else if (type == MSG_DESCRIPTION_GETBITMAP) {
     auto* request = static_cast<DescriptionGetBitmap*>(data);
     if (request->id[0].id == LIGHTTAG_IES_PREVIEW_BITMAP) return GetPreviewBitmap(tag, request);
   }
@@ -62,6 +80,54 @@ Bool MyLightTag::GetPreviewBitmap(BaseTag* tag, DescriptionGetBitmap* request) {
   }
   request->bmp = bitmap;
   return true;
+}
+
+Bool MyLightTag::RenderPreview(BaseTag* tag) {
+  BaseContainer* data = tag->GetDataInstance();
+  const Filename ies = data->GetFilename(LIGHTTAG_IES_FILE);
+  if (!ies.Content()) return true;
+
+  // A preview path, once chosen, stays: later previews overwrite the same image.
+  Filename preview = data->GetFilename(LIGHTTAG_IES_PREVIEW);
+  if (!preview.Content()) {
+    const Filename renders = PreviewFolder() + Filename("renders");
+    GeFCreateDir(renders);
+    for (;;) {
+      const String first = String::LongToString(GeGetTimer());
+      const String second = String::LongToString(GeGetTimer());
+      preview = renders + Filename(String("ies") + first + second + String(".png"));
+      if (!GeFExist(preview)) break;
+      GeSleep(1);  // the next name needs the timer to move on
+    }
+    data->SetFilename(LIGHTTAG_IES_PREVIEW, preview);
+  }
+
+  Filename exe;
+  if (!Helpers::GetOrvaneExe(&exe, 1, 1)) {
+    Helpers::ChooseOrvaneExe();
+    if (!Helpers::GetOrvaneExe(&exe, 1, 1)) return false;
+  }
+  if (!ChangeIES(ies)) {
+    MessageDialog(String("The IES preview scene could not be prepared: ") + PreviewScene().GetString());
+    return false;
+  }
+  return Helpers::LaunchOrvane(PreviewScene(), 1, 0, 1, 1, kPreviewPort, preview, -1, 0, 0) != 0;
+}
+
+int MyLightTag::ChangeIES(Filename ies) {
+  const std::string path = Helpers::ToUTF8String(PreviewScene().GetString());
+  TiXmlDocument doc;
+  if (!LoadXmlFile(doc, path) || doc.Error()) return 0;
+  TiXmlElement* scene = doc.RootElement();
+  if (!scene || scene->ValueStr() != "scene") return 0;
+  TiXmlElement* profile = nullptr;
+  for (TiXmlElement* model = scene->FirstChildElement("model"); model && !profile;
+       model = model->NextSiblingElement("model"))
+    profile = model->FirstChildElement("ies_profile");
+  if (!profile) return 0;
+  if (TiXmlElement* old = profile->FirstChildElement("path")) profile->RemoveChild(old);
+  SceneExportStringValue("path", Helpers::ToUTF8String(ies.GetString()), profile);
+  return SaveXmlFile(doc, path) ? 1 : 0;
 }
 
 Bool RegisterMyLightTag() {

@@ -23,7 +23,17 @@ class MyLightTag : public TagData {
   LONG Execute(BaseTag* tag, BaseDocument* doc, BaseObject* op, BaseThread* bt, LONG priority,
                LONG flags) override;
 
+  /// Makes the plug-in's IES preview scene ("preview/iespreview.ovs") use the profile `ies`: the
+  /// path of the first "ies_profile" of its models becomes the profile's full path. 1 when the
+  /// scene was rewritten; 0, leaving it as it was, when it cannot be read, has no model with a
+  /// profile, or cannot be saved.
+  int ChangeIES(Filename ies);
+
  private:
+  // Renders the preview of the tag's IES profile: prepares the preview scene and starts the
+  // renderer on it, writing the image the preview bitmap shows. True when there is no profile to
+  // preview or the renderer was started; false when it could not be.
+  Bool RenderPreview(BaseTag* tag);
   // Answers the preview bitmap's request with the preview image, when there is one.
   Bool GetPreviewBitmap(BaseTag* tag, DescriptionGetBitmap* request);
 };

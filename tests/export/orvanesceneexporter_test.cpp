@@ -114,6 +114,7 @@ TEST_F(ExporterTest, VisibilityFollowsRenderModesLayersAndControlBits) {
     std::vector<std::string> expected;
   } cases[] = {
       {"plain light", AreaLight("L", "S"), nullptr, {"S"}},
+      {"light switched off keeps no shape", AreaLight("L", "S", R"("enabled": false, )"), nullptr, {}},
       {"render mode off", AreaLight("L", "S"),
        [](BaseDocument* d) { d->SearchObject("L")->SetRenderMode(1); }, {}},
       {"child on under parent off",

@@ -1,9 +1,19 @@
 // The light tag: its parameter set, the preview bitmap button and the IES preview.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <string>
+#include <tinyxml.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host_clock.h"
+#include "host_user.h"
+#include "main/orvanelaunch.h"
 #include "support/host_fixture.h"
 #include "tag/mylighttag.h"
 #include "tag/mylighttagids.h"
@@ -17,9 +27,41 @@ const char kPng[] =
     "\x41\x30\xfa\x3f\x03\x00\x3e\xd5\x05\xfb\xa8\x2e\x2f\x4d\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42"
     "\x60\x82";
 
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out << bytes;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Waits up to ten seconds for `ready`; false when it never came true.
+template <typename Ready>
+bool WaitFor(Ready ready) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// The "path" texts of the "ies_profile" elements of the models of a scene file, in order.
+Strings ProfilePaths(const std::string& file) {
+  Strings paths;
+  TiXmlDocument doc;
+  if (!doc.LoadFile(file.c_str())) return paths;
+  for (TiXmlElement* m = doc.RootElement()->FirstChildElement("model"); m; m = m->NextSiblingElement("model"))
+    for (TiXmlElement* p = m->FirstChildElement("ies_profile"); p; p = p->NextSiblingElement("ies_profile"))
+      paths.push_back(p->FirstChildElement("path") ? p->FirstChildElement("path")->GetText() : "(none)");
+  return paths;
 }
 
 class LightTagTest : public HostTest {
@@ -127,6 +169,200 @@ TEST_F(LightTagTest, PreviewBitmapIsHandedOverOnlyWhenItLoads) {
   }
   // Only the preview bitmap answers a bitmap request.
   EXPECT_EQ(RequestPreview(LIGHTTAG_IES_RENDER_BUTTON), nullptr);
+}
+
+// The IES preview: the plug-in's folder is a copy of the shipped one, the renderer the stand-in.
+class IesPreviewTest : public LightTagTest {
+ protected:
+  void SetUp() override {
+    LightTagTest::SetUp();
+    host::SetClock(&clock);
+    host::SetStartupWritePath(writePath.path());
+    fs::copy(fs::path(CORVANE_SOURCE_DIR) / "preview", fs::path(plugin.path()) / "preview",
+             fs::copy_options::recursive);
+    host::SetPluginPath(plugin.path());
+    scene = plugin / "preview/iespreview.ovs";
+    WriteFile(renderer / "lamp.ies", "IESNA:LM-63-2002\nTILT=NONE\n");
+  }
+  void TearDown() override {
+    LightTagTest::TearDown();
+    host::SetClock(nullptr);
+  }
+
+  // Lays out the renderer stand-in in its folder and makes it the renderer.
+  void InstallRenderer() {
+    fs::path bin = fs::path(renderer.path()) / "Orvane.app/Contents/MacOS";
+    fs::create_directories(bin);
+    for (const char* name : {"Orvane", "OrvaneConsole"})
+      fs::create_symlink(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS" / name, bin / name);
+    Helpers::GlobalSettings settings;
+    settings.path = String(renderer.path());
+    ASSERT_TRUE(Helpers::SaveSettings(&settings));
+  }
+
+  // The command lines the stand-in logged, once there are `count` of them.
+  std::vector<Strings> Logged(size_t count) {
+    std::vector<Strings> lines;
+    auto complete = [&] {
+      lines.clear();
+      std::stringstream s(ReadFile(renderer / "orvane-standin.log"));
+      std::string line;
+      while (std::getline(s, line)) {
+        Strings fields;
+        std::stringstream f(line);
+        std::string field;
+        while (std::getline(f, field, '\t')) fields.push_back(field);
+        lines.push_back(fields);
+      }
+      return lines.size() >= count;
+    };
+    EXPECT_TRUE(WaitFor(complete)) << lines.size() << " of " << count << " command lines";
+    return lines;
+  }
+
+  Bool PressRender() {
+    DescriptionCommand command;
+    command.id = DescID(DescLevel(LIGHTTAG_IES_RENDER_BUTTON));
+    return tag->Message(MSG_DESCRIPTION_COMMAND, &command);
+  }
+
+  void UseProfile(const std::string& file) {
+    tag->GetDataInstance()->SetFilename(LIGHTTAG_IES_FILE, Filename(String(file)));
+  }
+
+  Filename Preview() const { return tag->GetDataInstance()->GetFilename(LIGHTTAG_IES_PREVIEW); }
+
+  host::ManualClock clock;
+  TempDir plugin, writePath, renderer;
+  std::string scene;
+};
+
+TEST_F(IesPreviewTest, WithoutAProfileTheButtonDoesNothing) {
+  InstallRenderer();
+  const std::string before = ReadFile(scene);
+  EXPECT_TRUE(PressRender());
+  EXPECT_FALSE(Preview().Content());
+  EXPECT_EQ(ReadFile(scene), before);
+  EXPECT_FALSE(fs::exists(renderer / "orvane-standin.log"));
+}
+
+TEST_F(IesPreviewTest, PreviewRendersTheProfileIntoTheBitmap) {
+  InstallRenderer();
+  UseProfile(renderer / "lamp.ies");
+  clock.Advance(1234);
+  ASSERT_TRUE(PressRender());
+
+  const std::string image = plugin / "preview/renders/ies12341234.png";
+  EXPECT_EQ(Preview(), Filename(String(image)));
+  EXPECT_EQ(ProfilePaths(scene), Strings{renderer / "lamp.ies"});
+  std::vector<Strings> lines = Logged(1);
+  ASSERT_EQ(lines.size(), 1u);
+  const Strings& args = lines[0];
+  ASSERT_EQ(args.size(), 10u);
+  EXPECT_EQ(args[0], renderer / "Orvane.app/Contents/MacOS/Orvane");
+  EXPECT_EQ(args[1], scene);
+  EXPECT_EQ(args[2], "-seed");
+  EXPECT_EQ(Strings(args.begin() + 4, args.end()), (Strings{"-n", "wm", "-p", "7777", "-o", image}));
+
+  // The renderer's image is what the bitmap button shows.
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(image) && fs::file_size(image) > 0; }));
+  BaseBitmap* bmp = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (bmp = RequestPreview()) != nullptr; }));
+  EXPECT_EQ(bmp->GetFilename(), Filename(String(image)));
+  BaseBitmap::Free(bmp);
+
+  // Another profile: the same image is rendered again.
+  clock.Advance(1);
+  WriteFile(renderer / "other.ies", "IESNA:LM-63-2002\nTILT=NONE\n");
+  UseProfile(renderer / "other.ies");
+  ASSERT_TRUE(PressRender());
+  EXPECT_EQ(Preview(), Filename(String(image)));
+  EXPECT_EQ(ProfilePaths(scene), Strings{renderer / "other.ies"});
+  lines = Logged(2);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1].back(), image);
+}
+
+TEST_F(IesPreviewTest, AnImageOfTheChosenNameIsNotOverwritten) {
+  InstallRenderer();
+  UseProfile(renderer / "lamp.ies");
+  fs::create_directories(plugin / "preview/renders");
+  WriteFile(plugin / "preview/renders/ies00.png", "taken");
+  ASSERT_TRUE(PressRender());
+  EXPECT_NE(Preview(), Filename(String(plugin / "preview/renders/ies00.png")));
+  EXPECT_TRUE(host::ToUtf8(Preview().GetString()).rfind(plugin / "preview/renders/ies", 0) == 0);
+  EXPECT_EQ(Logged(1).size(), 1u);
+  EXPECT_EQ(ReadFile(plugin / "preview/renders/ies00.png"), "taken");
+}
+
+TEST_F(IesPreviewTest, WithoutARendererNothingStarts) {
+  UseProfile(renderer / "lamp.ies");
+  const std::string before = ReadFile(scene);
+  EXPECT_FALSE(PressRender()) << "the directory chooser was cancelled";
+  EXPECT_TRUE(Preview().Content()) << "the preview path stays chosen";
+  EXPECT_EQ(ReadFile(scene), before);
+  std::vector<host::Shown> shown = host::user::History();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].prompt, host::Prompt::Directory);
+}
+
+TEST_F(IesPreviewTest, APreviewSceneThatCannotBeEditedStartsNothing) {
+  InstallRenderer();
+  UseProfile(renderer / "lamp.ies");
+  struct Case {
+    const char* what;
+    const char* text;  // null: no file at all
+  };
+  const Case cases[] = {
+      {"missing", nullptr},
+      {"not XML", "<scene><model><ies_profile><path>x</path></ies_profile>"},
+      {"another root", "<scenedata><model><ies_profile /></model></scenedata>"},
+      {"no model with a profile", "<scene><model><scale>1</scale></model><mesh><ies_profile /></mesh></scene>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host::user::Reset();
+    fs::remove(scene);
+    if (c.text) WriteFile(scene, c.text);
+    EXPECT_FALSE(PressRender());
+    EXPECT_EQ(fs::exists(scene), c.text != nullptr);
+    if (c.text) {
+      EXPECT_EQ(ReadFile(scene), c.text);
+    }
+    std::vector<host::Shown> shown = host::user::History();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].prompt, host::Prompt::Message);
+    EXPECT_EQ(shown[0].text, "The IES preview scene could not be prepared: " + scene);
+  }
+  EXPECT_FALSE(fs::exists(renderer / "orvane-standin.log"));
+
+}
+
+TEST_F(IesPreviewTest, ChangeIesEditsTheFirstModelWithAProfile) {
+  WriteFile(scene,
+            "<!--head--><scene><model><scale>1</scale></model>"
+            "<model><ies_profile><material_name>defaultLight</material_name><path>a</path><path>b</path>"
+            "</ies_profile></model><model><ies_profile><path>c</path></ies_profile></model></scene>");
+  auto* data = static_cast<MyLightTag*>(tag->GetNodeData());
+  EXPECT_EQ(data->ChangeIES(Filename("/profiles/x.ies")), 1);
+  EXPECT_EQ(ProfilePaths(scene), (Strings{"b", "c"}));
+  TiXmlDocument doc;
+  ASSERT_TRUE(doc.LoadFile(scene.c_str()));
+  TiXmlElement* profile = doc.RootElement()->FirstChildElement("model")->NextSiblingElement("model")
+                              ->FirstChildElement("ies_profile");
+  std::vector<std::string> children;
+  for (TiXmlElement* e = profile->FirstChildElement(); e; e = e->NextSiblingElement())
+    children.push_back(std::string(e->Value()) + "=" + (e->GetText() ? e->GetText() : ""));
+  EXPECT_EQ(children, (Strings{"material_name=defaultLight", "path=b", "path=/profiles/x.ies"}));
+}
+
+TEST_F(IesPreviewTest, TheShippedPreviewSceneCarriesAProfile) {
+  // The template names the default profile until a preview rewrites it.
+  EXPECT_EQ(ProfilePaths(scene), Strings{"../presets/default.ies"});
+  EXPECT_TRUE(fs::exists(fs::path(CORVANE_SOURCE_DIR) / "presets/default.ies"));
+  auto* data = static_cast<MyLightTag*>(tag->GetNodeData());
+  EXPECT_EQ(data->ChangeIES(Filename("/p/lamp.ies")), 1);
+  EXPECT_EQ(ProfilePaths(scene), Strings{"/p/lamp.ies"});
 }
 
 }  // namespace
