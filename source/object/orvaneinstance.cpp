@@ -11,6 +11,9 @@ namespace {
 
 InstanceSuppresser* instSuppress = nullptr;
 
+// Copy flags of the generated copy of the linked object.
+constexpr LONG kCopyFlags = 16;
+
 // The link parameter of the host's own instance object.
 constexpr LONG kHostInstanceLink = 1001;
 
@@ -56,6 +59,21 @@ Bool OrvaneInstance::Init(GeListNode* node) {
 }
 
 Bool OrvaneInstance::Message(GeListNode*, LONG, void*) { return true; }
+
+BaseObject* OrvaneInstance::GetVirtualObjects(BaseObject* op, HierarchyHelp* hh) {
+  const LONG flags = hh ? hh->GetBuildFlags() : BUILDFLAGS_NONE;
+  if (flags & BUILDFLAGS_INTERNALRENDERER) return nullptr;
+  // While the exporter writes the document it places the linked objects itself.
+  if (instSuppress && instSuppress->IsSet()) return nullptr;
+  if (!(flags & BUILDFLAGS_EXTERNALRENDERER)) return nullptr;
+  if (!op->GetDeformMode()) return nullptr;
+  BaseObject* link = InstanceLink(op);
+  if (!link || InstanceLeadsBack(op, link)) return nullptr;
+  auto* copy = static_cast<BaseObject*>(link->GetClone(kCopyFlags));
+  if (!copy) return nullptr;
+  copy->SetMl(LMatrix());
+  return copy;
+}
 
 void OrvaneInstance::GetDimension(BaseObject* op, LVector* mp, LVector* rad) {
   LVector centre, half(50.0, 50.0, 50.0);

@@ -17,6 +17,10 @@ class OrvaneInstance : public ObjectData {
   Bool Init(GeListNode* node) override;
   /// True for every message.
   Bool Message(GeListNode* node, LONG type, void* data) override;
+  /// A copy of the linked object, placed at the instance, when the host builds its caches for an
+  /// external renderer and no export runs; nothing for the host's own renderer, for the editor,
+  /// for a switched-off instance, without a link, or when the link leads back to the instance.
+  BaseObject* GetVirtualObjects(BaseObject* op, HierarchyHelp* hh) override;
   /// The extent: nothing for an instance that stands for nothing (of its own parent, or in a
   /// cycle of instances), else the box parameters when they are switched on, else the linked
   /// object's, else 50 around the instance.

@@ -1,6 +1,7 @@
 // The instance object: defaults, extent, cycles of links, generation and viewport drawing.
 #include <gtest/gtest.h>
 
+#include "c4d_hierarchy.h"
 #include "main/instancesuppresser.h"
 #include "object/orvaneinstance.h"
 #include "object/orvaneinstanceids.h"
@@ -122,6 +123,79 @@ TEST_F(InstanceTest, LinksThatLeadBackAreFound) {
   EXPECT_TRUE(InstanceLeadsBack(outer, hostInstance)) << "through the host's instance";
   EXPECT_FALSE(InstanceLeadsBack(outer, nullptr));
   EXPECT_FALSE(InstanceLeadsBack(nullptr, box));
+}
+
+TEST_F(InstanceTest, GeneratesACopyOnlyForExternalRenderersOutsideExports) {
+  PolygonObject* box = Box();
+  box->SetName("Box");
+  box->MakeTag(Tphong);
+  BaseObject* op = Instance(box);
+  op->SetPos(LVector(0, 0, 500));
+  BaseObject* empty = Instance(nullptr, nullptr, "empty");
+  auto* data = static_cast<ObjectData*>(op->GetNodeData());
+
+  struct Case {
+    const char* what;
+    LONG buildflags;
+    bool suppressed, enabled;
+    bool generates;
+  };
+  const Case cases[] = {
+      {"external renderer", BUILDFLAGS_EXTERNALRENDERER, false, true, true},
+      {"both renderers", BUILDFLAGS_EXTERNALRENDERER | BUILDFLAGS_INTERNALRENDERER, false, true, false},
+      {"host's renderer", BUILDFLAGS_INTERNALRENDERER, false, true, false},
+      {"editor", BUILDFLAGS_NONE, false, true, false},
+      {"while an export runs", BUILDFLAGS_EXTERNALRENDERER, true, true, false},
+      {"switched off", BUILDFLAGS_EXTERNALRENDERER, false, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    suppresser.Set(c.suppressed);
+    op->SetDeformMode(c.enabled);
+    HierarchyHelp hh(doc, c.buildflags, 1.0, nullptr);
+    BaseObject* copy = data->GetVirtualObjects(op, &hh);
+    EXPECT_EQ(copy != nullptr, c.generates);
+    if (copy) {
+      EXPECT_NE(copy, box);
+      EXPECT_EQ(copy->GetType(), Opolygon);
+      EXPECT_EQ(copy->GetName(), String("Box"));
+      EXPECT_EQ(copy->GetMl(), LMatrix()) << "the copy stands at the instance";
+      EXPECT_TRUE(copy->GetTag(Tphong));
+      EXPECT_EQ(copy->GetDocument(), nullptr);
+      BaseObject::Free(copy);
+    }
+  }
+  HierarchyHelp hh(doc, BUILDFLAGS_EXTERNALRENDERER, 1.0, nullptr);
+  suppresser.Set(false);
+  EXPECT_EQ(data->GetVirtualObjects(empty, &hh), nullptr);
+}
+
+TEST_F(InstanceTest, CachesOfInstancesThatLeadBackStayEmpty) {
+  PolygonObject* box = Box();
+  BaseObject* group = BaseObject::Alloc(Onull);
+  doc->InsertObject(group, nullptr, nullptr);
+  BaseObject* ofParent = Instance(group, group, "of its parent");
+  BaseObject* ping = Instance(nullptr, nullptr, "ping");
+  BaseObject* pong = Instance(ping, nullptr, "pong");
+  ping->GetDataInstance()->SetLink(INSTANCE_LINK, pong);
+  BaseObject* ofBox = Instance(box, nullptr, "of the box");
+
+  // The host's traversal for an exporter builds every cache; it must come back.
+  class Counter : public Hierarchy {
+   public:
+    void* Alloc() override { return nullptr; }
+    void Free(void*) override {}
+    void CopyTo(void*, void*) override {}
+    Bool Do(void*, BaseObject*, const LMatrix&, Bool) override { return ++calls < 100000; }
+    int calls = 0;
+  } counter;
+  ASSERT_TRUE(counter.Run(doc, TRUE, 1.0, FALSE, BUILDFLAGS_EXTERNALRENDERER, nullptr, nullptr));
+  EXPECT_EQ(ofParent->GetCache(), nullptr);
+  EXPECT_EQ(ping->GetCache(), nullptr);
+  EXPECT_EQ(pong->GetCache(), nullptr);
+  ASSERT_TRUE(ofBox->GetCache());
+  EXPECT_EQ(ofBox->GetCache()->GetType(), Opolygon);
+  EXPECT_EQ(ofBox->GetCache()->GetMg(), ofBox->GetMg());
 }
 
 }  // namespace
