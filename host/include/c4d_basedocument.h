@@ -4,6 +4,8 @@
 #include "c4d_baseobject.h"
 #include "c4d_basematerial.h"
 
+class BaseDraw;
+
 /// A video post of render data.
 class BaseVideoPost : public BaseList2D {
  public:
@@ -81,6 +83,14 @@ class BaseDocument : public BaseList2D {
   Filename GetDocumentName() const { return name_; }
   void SetDocumentName(const Filename& n) { name_ = n; }
 
+  /// The view the user works in.
+  BaseDraw* GetActiveBaseDraw() const;
+  /// The view that renders go through (the stand-in has one view).
+  BaseDraw* GetRenderBaseDraw() const;
+  /// Sets the local matrix of `op` (only that object) to its animation at `time`; an object
+  /// without keys is left alone. `flags` is not used by the stand-in.
+  void AnimateObject(BaseObject* op, const BaseTime& time, LONG flags);
+
   BaseDocument* GetDocument() const override { return const_cast<BaseDocument*>(this); }
 
  protected:
@@ -91,6 +101,7 @@ class BaseDocument : public BaseList2D {
   GeListHead objects_;
   GeListHead materials_;
   GeListHead renderData_;
+  GeListHead views_;
   BaseLink activeRenderData_;
   BaseTime time_;
   BaseTime minTime_;

@@ -10,6 +10,8 @@ namespace host {
 
 /// The allocator of a registered node plug-in of `kind`, or null.
 DataAllocator* FindAllocator(PluginKind kind, LONG id);
+/// A new view with its editor camera, for a new document.
+GeListNode* NewBaseDraw();
 /// Paths set by the embedding program.
 std::string StartupWritePath();
 std::string PluginPath();

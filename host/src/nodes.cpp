@@ -272,8 +272,9 @@ void RenderData::InsertVideoPost(BaseVideoPost* vp, BaseVideoPost* pred) {
 // --- Documents ----------------------------------------------------------------
 
 BaseDocument::BaseDocument()
-    : BaseList2D(Tbasedocument), objects_(this), materials_(this), renderData_(this) {
+    : BaseList2D(Tbasedocument), objects_(this), materials_(this), renderData_(this), views_(this) {
   InsertRenderData(RenderData::Alloc());
+  views_.InsertFirst(host::NewBaseDraw());
 }
 
 BaseDocument* BaseDocument::Alloc() { return new PlainDocument(); }
@@ -284,6 +285,7 @@ void BaseDocument::FreeBranches() {
   objects_.FlushAll();
   materials_.FlushAll();
   renderData_.FlushAll();
+  views_.FlushAll();
 }
 
 void BaseDocument::InsertObject(BaseObject* op, BaseObject* parent, BaseObject* pred) {
