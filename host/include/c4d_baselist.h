@@ -178,7 +178,7 @@ class BaseList2D : public GeListNode {
   /// Writes a parameter: the plug-in's `SetDParameter` first, then the container.
   Bool SetParameter(const DescID& id, const GeData& value, LONG flags = 0);
   /// Builds the node's description: the plug-in's `GetDDescription`, or the description resource
-  /// of the node's type when the plug-in loads none. False when there is none.
+  /// of the node's type when the plug-in declines or loads none. False when there is none.
   Bool GetDescription(Description* description, LONG flags = 0);
 
  protected:

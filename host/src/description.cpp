@@ -203,9 +203,8 @@ Bool Description::IsHidden(LONG id) const {
 Bool BaseList2D::GetDescription(Description* description, LONG flags) {
   if (!description) return false;
   LONG f = flags & ~DESCFLAGS_DESC_LOADED;
-  if (NodeData* d = GetNodeData()) {
-    if (!d->GetDDescription(this, description, f)) return false;
-    if (f & DESCFLAGS_DESC_LOADED) return true;
-  }
+  // A plug-in that declines (false) or loads nothing leaves the node its type's resource.
+  NodeData* d = GetNodeData();
+  if (d && d->GetDDescription(this, description, f) && (f & DESCFLAGS_DESC_LOADED)) return true;
   return description->LoadDescription(GetType());
 }

@@ -1,0 +1,238 @@
+// The render-settings video post: defaults, description rules, enabling, the background-material
+// warning and the extra buffer.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "c4d_render.h"
+#include "host_user.h"
+#include "object/myrendersettings.h"
+#include "support/host_fixture.h"
+
+namespace {
+
+class RenderSettingsTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    ASSERT_TRUE(RegisterRenderSettingsVP(nullptr));
+    doc = BaseDocument::Alloc();
+    vp = BaseVideoPost::Alloc(ID_RENDERSETTINGS);
+    ASSERT_NE(vp, nullptr);
+    doc->GetActiveRenderData()->InsertVideoPostLast(vp);
+  }
+  void TearDown() override {
+    BaseDocument::Free(doc);
+    HostTest::TearDown();
+  }
+  RenderSettingsNode* Node() const { return static_cast<RenderSettingsNode*>(vp->GetNodeData()); }
+  BaseContainer* Data() const { return vp->GetDataInstance(); }
+
+  // The description as the attribute view would build it now.
+  Description Describe() {
+    Description d;
+    LONG flags = 0;
+    EXPECT_TRUE(Node()->GetDDescription(vp, &d, flags));
+    EXPECT_TRUE(flags & DESCFLAGS_DESC_LOADED);
+    return d;
+  }
+  Bool Enabled(LONG id) { return Node()->GetDEnabling(vp, DescLevel(id), GeData(), 0, nullptr); }
+
+  BaseDocument* doc = nullptr;
+  BaseVideoPost* vp = nullptr;
+};
+
+TEST_F(RenderSettingsTest, NewNodeHoldsTheDefaults) {
+  const BaseContainer& bc = *Data();
+  struct Long { LONG id, value; } longs[] = {
+      {RS_BIH_TRI_THRESHOLD, 800}, {RS_MAX_DEPTH, 10000}, {RS_MAX_NUM_CONSEC_REJECTIONS, 1000},
+      {RS_RENDER_MODE, RS_MODE_BIDIR}, {RS_LIGHTING_MODE, RS_LIGHTING_MODE_NONE},
+      {RS_NETWORK_PORT, 7100}, {RS_NUM_THREADS, GeGetCPUCount()},
+  };
+  for (const Long& l : longs) {
+    ASSERT_NE(bc.GetDataPointer(l.id), nullptr) << l.id;
+    EXPECT_EQ(bc.GetDataPointer(l.id)->GetType(), DA_LONG) << l.id;
+    EXPECT_EQ(bc.GetLong(l.id), l.value) << l.id;
+  }
+  struct Real_ { LONG id; Real value; } reals[] = {
+      {RS_TURBIDITY, 2.0}, {RS_LARGE_MUTATION_PROB, 0.4}, {RS_MAX_CHANGE, 0.01},
+      {RS_DISPLAY_PERIOD, 60.0}, {RS_IMAGE_SAVE_PERIOD, 300.0}, {RS_HALT_TIME, -1.0},
+      {RS_HALT_SPP, -1.0}, {RS_CUSTOM_SCALE, 1.0}, {RS_FRAME_UPLOAD_PERIOD, 120.0},
+  };
+  for (const Real_& r : reals) {
+    ASSERT_NE(bc.GetDataPointer(r.id), nullptr) << r.id;
+    EXPECT_EQ(bc.GetDataPointer(r.id)->GetType(), DA_REAL) << r.id;
+    EXPECT_DOUBLE_EQ(bc.GetReal(r.id), r.value) << r.id;
+  }
+  const LONG on[] = {RS_LOGGING, RS_CACHE_TREES, RS_SAVE_OVI, RS_AUTO_CHOOSE_NUM_THREADS,
+                     RS_SUNSKY_LAYERS, RS_LAUNCH_FLAG_A};
+  for (LONG id : on) EXPECT_EQ(bc.GetLong(id, -1), 1) << id;
+  const LONG off[] = {RS_HYBRID, RS_SAVE_UNTONEMAPPED_EXR, RS_SAVE_TONEMAPPED_EXR, RS_POLARISATION,
+                      RS_EXTRA_ATMOSPHERIC, RS_USE_DOCUMENT_PATH, RS_CLAY_MODE, RS_FOREGROUND_ALPHA,
+                      RS_LAUNCH_FLAG_B, RS_NETWORK_MASTER, RS_USE_SCENE_PATH, RS_ANIMATION,
+                      RS_WAIT_FOR_SLAVE_FRAMES_ON_STOP, RS_GLASS_ACCELERATION, RS_VERBOSE};
+  for (LONG id : off) EXPECT_EQ(bc.GetLong(id, -1), 0) << id;
+
+  EXPECT_EQ(bc.GetVector(RS_CLAY_COLOR), LVector(0.71, 0.62, 0.53));
+  ASSERT_NE(bc.GetDataPointer(RS_EXPORT_FILENAME), nullptr);
+  EXPECT_EQ(bc.GetDataPointer(RS_EXPORT_FILENAME)->GetType(), DA_FILENAME);
+  EXPECT_FALSE(bc.GetFilename(RS_EXPORT_FILENAME).Content());
+  for (LONG i = 0; i < 10; ++i)
+    EXPECT_EQ(bc.GetString(RS_LIGHT_LAYER_NAME + i), String("Layer ") + String::LongToString(i + 1));
+  // Left to their readers' defaults.
+  for (LONG id : {RS_SUN_OBJECT, RS_BACKGROUND_MATERIAL, RS_SAVE_IMAGE, RS_OUTPUT_FILENAME, RS_RENDERS_DIR})
+    EXPECT_EQ(bc.GetDataPointer(id), nullptr) << id;
+  // Stored reals read back as integers for the export.
+  EXPECT_EQ(bc.GetLong(RS_DISPLAY_PERIOD), 60);
+  EXPECT_EQ(bc.GetLong(RS_FRAME_UPLOAD_PERIOD), 120);
+}
+
+TEST_F(RenderSettingsTest, DescriptionHidesWhatTheSwitchesMakeIrrelevant) {
+  struct Case {
+    LONG unit, lighting;
+    bool autoThreads;
+    bool customScaleHidden, sunSkyHidden, backgroundHidden, threadsHidden;
+  } cases[] = {
+      {RS_UNIT_M, RS_LIGHTING_MODE_NONE, true, true, true, true, true},
+      {RS_UNIT_CUSTOM, RS_LIGHTING_MODE_SUNSKY, false, false, false, true, false},
+      {RS_UNIT_KM, RS_LIGHTING_MODE_BACKGROUND, true, true, true, false, true},
+      // An unknown lighting mode keeps what the resource declares: both groups shown.
+      {RS_UNIT_CUSTOM, 4711, false, false, false, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("unit " + std::to_string(c.unit) + ", lighting " + std::to_string(c.lighting));
+    Data()->SetLong(RS_SCALE_UNIT, c.unit);
+    Data()->SetLong(RS_LIGHTING_MODE, c.lighting);
+    Data()->SetBool(RS_AUTO_CHOOSE_NUM_THREADS, c.autoThreads);
+    Description d = Describe();
+    EXPECT_EQ(d.IsHidden(RS_CUSTOM_SCALE), c.customScaleHidden);
+    EXPECT_EQ(d.IsHidden(RS_GROUP_SUNSKY), c.sunSkyHidden);
+    EXPECT_EQ(d.IsHidden(RS_TURBIDITY), c.sunSkyHidden);  // inside the group
+    EXPECT_EQ(d.IsHidden(RS_GROUP_BACKGROUND), c.backgroundHidden);
+    EXPECT_EQ(d.IsHidden(RS_BACKGROUND_MATERIAL), c.backgroundHidden);
+    EXPECT_EQ(d.IsHidden(RS_NUM_THREADS), c.threadsHidden);
+  }
+  // Without a stored unit the custom scale counts as centimetres: hidden.
+  Data()->RemoveData(RS_SCALE_UNIT);
+  EXPECT_TRUE(Describe().IsHidden(RS_CUSTOM_SCALE));
+}
+
+TEST_F(RenderSettingsTest, DescriptionDeclaresEveryParameterGroupAndCycleValue) {
+  Description d = Describe();
+  const LONG ids[] = {
+      1301, 1303, 1330, 1331, 1332, 1333, 1334, 1340, 1350, 1351, 1352, 1353, 1354, 1355, 1356,
+      1357, 1358, 1359, 1361, 1362, 1366, 1367, 1368, 1381, 1382, 1383, 1384, 1386, 1392, 1393,
+      1394, 1397, 1398, 1399, 1400, 1402, 1403, 1408, 1410, 1411, 1412, 1413, 1414, 1415, 1416,
+      1417, 1418, 1419, 1420, 1421, 1422, 1423, 1424, 1426, 1427, 1428, 1429};
+  for (LONG id : ids) EXPECT_NE(d.GetParameter(DescLevel(id)), nullptr) << id;
+  EXPECT_EQ(d.GetIndexId(0).GetDepth(), 1);
+  EXPECT_EQ(d.GetParameter(DescLevel(RS_GROUP_SUNSKY))->GetLong(DESC_PARENTGROUP),
+            d.GetParameter(DescLevel(RS_GROUP_BACKGROUND))->GetLong(DESC_PARENTGROUP));
+  struct Cycle { LONG id; std::vector<LONG> values; } cycles[] = {
+      {RS_RENDER_MODE, {1335, 1336, 1337, 1338}},
+      {RS_LIGHTING_MODE, {1364, 1365, 1379}},
+      {RS_SCALE_UNIT, {1387, 1388, 1389, 1390, 1391}},
+  };
+  for (const Cycle& c : cycles) {
+    const BaseContainer* bc = d.GetParameter(DescLevel(c.id));
+    ASSERT_NE(bc, nullptr) << c.id;
+    const BaseContainer* values = bc->GetContainerInstance(DESC_CYCLE);
+    ASSERT_NE(values, nullptr) << c.id;
+    EXPECT_EQ(values->GetCount(), static_cast<LONG>(c.values.size())) << c.id;
+    for (LONG v : c.values) EXPECT_TRUE(values->GetString(v).Content()) << c.id << " " << v;
+  }
+}
+
+TEST_F(RenderSettingsTest, DescriptionFailsWithoutItsResource) {
+  host::SetPluginPath("/nonexistent");
+  Description d;
+  LONG flags = 0;
+  EXPECT_FALSE(Node()->GetDDescription(vp, &d, flags));
+  EXPECT_EQ(flags & DESCFLAGS_DESC_LOADED, 0);
+}
+
+TEST_F(RenderSettingsTest, EnablingFollowsTheSwitches) {
+  struct Case {
+    bool scenePath, documentPath, saveImage, rendersDir, clay;
+    LONG mode;
+    // Expected: export file, document path, output file, renders dir, clay colour, Metropolis.
+    bool exportFile, useDocument, outputFile, renders, clayColor, metropolis;
+  } cases[] = {
+      {false, false, false, false, false, RS_MODE_BIDIR, false, false, false, false, false, false},
+      {true, false, true, false, true, RS_MODE_MLT, true, true, true, true, true, true},
+      {true, true, true, true, false, RS_MODE_BIDIR_MLT, false, true, false, true, false, true},
+      {false, true, true, true, false, RS_MODE_PT, false, false, false, false, false, false},
+  };
+  for (const Case& c : cases) {
+    Data()->SetBool(RS_USE_SCENE_PATH, c.scenePath);
+    Data()->SetBool(RS_USE_DOCUMENT_PATH, c.documentPath);
+    Data()->SetBool(RS_SAVE_IMAGE, c.saveImage);
+    Data()->SetBool(RS_RENDERS_DIR, c.rendersDir);
+    Data()->SetBool(RS_CLAY_MODE, c.clay);
+    Data()->SetLong(RS_RENDER_MODE, c.mode);
+    SCOPED_TRACE(std::to_string(&c - cases));
+    EXPECT_EQ(Enabled(RS_EXPORT_FILENAME), c.exportFile);
+    EXPECT_EQ(Enabled(RS_USE_DOCUMENT_PATH), c.useDocument);
+    EXPECT_EQ(Enabled(RS_OUTPUT_FILENAME), c.outputFile);
+    EXPECT_EQ(Enabled(RS_RENDERS_DIR), c.renders);
+    EXPECT_EQ(Enabled(RS_CLAY_COLOR), c.clayColor);
+    for (LONG id : {RS_MAX_NUM_CONSEC_REJECTIONS, RS_LARGE_MUTATION_PROB, RS_MAX_CHANGE})
+      EXPECT_EQ(Enabled(id), c.metropolis) << id;
+    EXPECT_FALSE(Enabled(RS_HYBRID));
+    EXPECT_TRUE(Enabled(RS_MAX_DEPTH));
+  }
+  // Without a stored mode the Metropolis settings count as in use.
+  Data()->RemoveData(RS_RENDER_MODE);
+  EXPECT_TRUE(Enabled(RS_MAX_CHANGE));
+  EXPECT_FALSE(Node()->GetDEnabling(nullptr, DescLevel(RS_MAX_DEPTH), GeData(), 0, nullptr));
+}
+
+TEST_F(RenderSettingsTest, BackgroundMaterialWithoutEmissionWarnsButIsStored) {
+  BaseMaterial* plain = BaseMaterial::Alloc(Mmaterial);
+  plain->SetName("Plain");
+  doc->InsertMaterial(plain);
+  BaseMaterial* glowing = BaseMaterial::Alloc(Mmaterial);
+  glowing->GetDataInstance()->SetBool(6007, TRUE);
+  doc->InsertMaterial(glowing);
+
+  auto link = [](BaseList2D* node) {
+    GeData v;
+    v.SetBaseList2D(node);
+    return v;
+  };
+  auto messages = [] {
+    std::vector<std::string> out;
+    for (const host::Shown& s : host::user::History())
+      if (s.prompt == host::Prompt::Message) out.push_back(s.text);
+    return out;
+  };
+
+  ASSERT_TRUE(vp->SetParameter(DescLevel(RS_BACKGROUND_MATERIAL), link(plain)));
+  EXPECT_EQ(messages(), std::vector<std::string>{"Emission must be enabled!"});
+  EXPECT_EQ(Data()->GetLink(RS_BACKGROUND_MATERIAL, doc), plain);
+
+  ASSERT_TRUE(vp->SetParameter(DescLevel(RS_BACKGROUND_MATERIAL), link(glowing)));
+  ASSERT_TRUE(vp->SetParameter(DescLevel(RS_BACKGROUND_MATERIAL), link(nullptr)));
+  EXPECT_EQ(messages().size(), 1u);
+  EXPECT_EQ(Data()->GetLink(RS_BACKGROUND_MATERIAL, doc), nullptr);
+
+  // Other parameters never warn.
+  ASSERT_TRUE(vp->SetParameter(DescLevel(RS_SUN_OBJECT), link(plain)));
+  EXPECT_EQ(messages().size(), 1u);
+}
+
+TEST_F(RenderSettingsTest, AsksTheRenderForOneHiddenByteBuffer) {
+  Render render;
+  EXPECT_TRUE(Node()->AllocateBuffers(vp, &render, doc));
+  ASSERT_EQ(render.GetBufferRequests().size(), 1u);
+  const Render::BufferRequest& r = render.GetBufferRequests()[0];
+  EXPECT_EQ(r.id, 1);
+  EXPECT_EQ(r.subid, 0);
+  EXPECT_EQ(r.bitdepth, 8);
+  EXPECT_FALSE(r.visible);
+  EXPECT_EQ(Node()->GetRenderInfo(vp), 0);
+  EXPECT_TRUE(vp->Message(12345));
+}
+
+}  // namespace
