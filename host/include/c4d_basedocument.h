@@ -88,7 +88,8 @@ class BaseDocument : public BaseList2D {
   /// The view that renders go through (the stand-in has one view).
   BaseDraw* GetRenderBaseDraw() const;
   /// Sets the local matrix of `op` (only that object) to its animation at `time`; an object
-  /// without keys is left alone. `flags` is not used by the stand-in.
+  /// without keys, or a time that is not finite, leaves it alone. `flags` is not used by the
+  /// stand-in.
   void AnimateObject(BaseObject* op, const BaseTime& time, LONG flags);
 
   BaseDocument* GetDocument() const override { return const_cast<BaseDocument*>(this); }

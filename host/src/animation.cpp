@@ -130,6 +130,7 @@ void BaseDocument::AnimateObject(BaseObject* op, const BaseTime& time, LONG /*fl
   const std::vector<MatrixKey>& keys = op->GetMatrixKeys();
   if (keys.empty()) return;
   const Real t = time.Get();
+  if (!std::isfinite(t)) return;
   if (t <= keys.front().time.Get()) {
     op->SetMl(keys.front().matrix);
     return;
