@@ -139,6 +139,9 @@ TEST_F(AnimationTest, OnlyTheGivenObjectMoves) {
   doc->AnimateObject(still, Frame(1), 0);
   doc->AnimateObject(nullptr, Frame(1), 0);
   EXPECT_EQ(still->GetMl().off, LVector(3, 3, 3));
+  // Nor does a time that is not finite move anything.
+  doc->AnimateObject(op, BaseTime(std::nan("")), 0);
+  EXPECT_EQ(op->GetMl().off, LVector(0, 0, 7));
 }
 
 // --- Document files ---------------------------------------------------------------
