@@ -9,6 +9,18 @@ OrvaneDLLWrapper* orvaneClass = nullptr;
 // The plug-in material's emission switch: a background material lights the scene only with it.
 constexpr LONG kMaterialUseEmission = 6007;
 
+// The scene unit matching the unit of the host's world preferences; custom for units other than
+// kilometres, metres, centimetres and millimetres.
+LONG SceneUnitOfPreferences() {
+  switch (GetWorldContainer().GetLong(WPREF_UNITS, 0)) {
+    case UNIT_KM: return RS_UNIT_KM;
+    case UNIT_M: return RS_UNIT_M;
+    case UNIT_CM: return RS_UNIT_CM;
+    case UNIT_MM: return RS_UNIT_MM;
+    default: return RS_UNIT_CUSTOM;
+  }
+}
+
 }  // namespace
 
 Bool RenderSettingsNode::Init(GeListNode* node) {
@@ -39,6 +51,8 @@ Bool RenderSettingsNode::Init(GeListNode* node) {
   data->SetLong(RS_LIGHTING_MODE, RS_LIGHTING_MODE_NONE);
   data->SetBool(RS_EXTRA_ATMOSPHERIC, FALSE);
   data->SetBool(RS_SUNSKY_LAYERS, TRUE);
+
+  data->SetLong(RS_SCALE_UNIT, SceneUnitOfPreferences());
 
   data->SetReal(RS_CUSTOM_SCALE, 1.0);
   data->SetFilename(RS_EXPORT_FILENAME, Filename());

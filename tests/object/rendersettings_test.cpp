@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "c4d_render.h"
+#include "host_prefs.h"
 #include "host_user.h"
 #include "object/myrendersettings.h"
 #include "support/host_fixture.h"
@@ -86,6 +87,25 @@ TEST_F(RenderSettingsTest, NewNodeHoldsTheDefaults) {
   // Stored reals read back as integers for the export.
   EXPECT_EQ(bc.GetLong(RS_DISPLAY_PERIOD), 60);
   EXPECT_EQ(bc.GetLong(RS_FRAME_UPLOAD_PERIOD), 120);
+}
+
+TEST_F(RenderSettingsTest, SceneUnitFollowsTheHostsUnitPreference) {
+  // The host's own default is centimetres.
+  EXPECT_EQ(Data()->GetLong(RS_SCALE_UNIT), RS_UNIT_CM);
+  struct Case { LONG hostUnit, sceneUnit; } cases[] = {
+      {UNIT_KM, RS_UNIT_KM}, {UNIT_M, RS_UNIT_M}, {UNIT_CM, RS_UNIT_CM}, {UNIT_MM, RS_UNIT_MM},
+      {UNIT_INCH, RS_UNIT_CUSTOM}, {UNIT_UM, RS_UNIT_CUSTOM}, {0, RS_UNIT_CUSTOM},
+  };
+  for (const Case& c : cases) {
+    BaseContainer prefs;
+    prefs.SetLong(WPREF_UNITS, c.hostUnit);
+    host::SetWorldContainer(prefs);
+    BaseVideoPost* fresh = BaseVideoPost::Alloc(ID_RENDERSETTINGS);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(fresh->GetDataInstance()->GetLong(RS_SCALE_UNIT), c.sceneUnit) << c.hostUnit;
+    EXPECT_EQ(fresh->GetDataInstance()->GetReal(RS_CUSTOM_SCALE), 1.0);
+    BaseVideoPost::Free(fresh);
+  }
 }
 
 TEST_F(RenderSettingsTest, DescriptionHidesWhatTheSwitchesMakeIrrelevant) {
