@@ -5,6 +5,7 @@
 #include "c4d_basematerial.h"
 
 class BaseDraw;
+class BaseThread;
 
 /// A video post of render data.
 class BaseVideoPost : public BaseList2D {
@@ -87,12 +88,19 @@ class BaseDocument : public BaseList2D {
   BaseDraw* GetActiveBaseDraw() const;
   /// The view that renders go through (the stand-in has one view).
   BaseDraw* GetRenderBaseDraw() const;
-  /// Sets the local matrix of `op` (only that object) to its animation at `time`; an object
-  /// without keys, or a time that is not finite, leaves it alone. `flags` is not used by the
-  /// stand-in.
-  void AnimateObject(BaseObject* op, const BaseTime& time, LONG flags);
+  /// Sets the animated parameters of `op` (only that node) to their values at `time`: the local
+  /// matrix of an object with animation keys. Anything else, or a time that is not finite, is left
+  /// alone. `flags` is not used by the stand-in.
+  void AnimateObject(BaseList2D* op, const BaseTime& time, LONG flags);
 
   BaseDocument* GetDocument() const override { return const_cast<BaseDocument*>(this); }
+
+  /// The list of the document's layers.
+  GeListHead* GetLayerObjectRoot() { return &layers_; }
+  /// Evaluates the document at its current time: animates every object when `animation`,
+  /// rebuilds the caches of the generators (for the editor) when `caches`, runs the tags when
+  /// `expressions`. False when `bt` asks for a break.
+  Bool ExecutePasses(BaseThread* bt, Bool animation, Bool expressions, Bool caches, LONG flags);
 
  protected:
   BaseDocument();
@@ -103,6 +111,7 @@ class BaseDocument : public BaseList2D {
   GeListHead materials_;
   GeListHead renderData_;
   GeListHead views_;
+  GeListHead layers_;
   BaseLink activeRenderData_;
   BaseTime time_;
   BaseTime minTime_;

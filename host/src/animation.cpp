@@ -4,6 +4,7 @@
 
 #include "c4d_basedocument.h"
 #include "c4d_rotation.h"
+#include "host_state.h"
 
 namespace {
 
@@ -125,8 +126,9 @@ void BaseObject::SetMatrixKeys(std::vector<MatrixKey> keys) {
   keys_ = std::move(unique);
 }
 
-void BaseDocument::AnimateObject(BaseObject* op, const BaseTime& time, LONG /*flags*/) {
-  if (!op) return;
+void BaseDocument::AnimateObject(BaseList2D* node, const BaseTime& time, LONG /*flags*/) {
+  if (!node || !node->IsInstanceOf(Obase)) return;
+  BaseObject* op = static_cast<BaseObject*>(node);
   const std::vector<MatrixKey>& keys = op->GetMatrixKeys();
   if (keys.empty()) return;
   const Real t = time.Get();
@@ -147,6 +149,15 @@ void BaseDocument::AnimateObject(BaseObject* op, const BaseTime& time, LONG /*fl
   const Real s = span > 0.0 ? (t - k0.time.Get()) / span : 1.0;
   op->SetMl(s >= 1.0 ? k1.matrix : Blend(k0.matrix, k1.matrix, s));
 }
+
+namespace host {
+void AnimateTree(BaseDocument* doc, BaseObject* first, const BaseTime& time) {
+  for (BaseObject* op = first; op; op = op->GetNext()) {
+    doc->AnimateObject(op, time, 0);
+    AnimateTree(doc, op->GetDown(), time);
+  }
+}
+}  // namespace host
 
 void MatrixToRotAxis(const LMatrix& m, LVector* axis, Real* angle) {
   LVector a, b, c;

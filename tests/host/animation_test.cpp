@@ -144,6 +144,22 @@ TEST_F(AnimationTest, OnlyTheGivenObjectMoves) {
   EXPECT_EQ(op->GetMl().off, LVector(0, 0, 7));
 }
 
+TEST_F(AnimationTest, EvaluatingTheDocumentAnimatesEveryObject) {
+  BaseObject* child = BaseObject::Alloc(Onull);
+  doc->InsertObject(child, op, nullptr);
+  LMatrix moved;
+  moved.off = LVector(0, 10, 0);
+  op->SetMatrixKeys({{Frame(0), LMatrix()}, {Frame(10), moved}});
+  child->SetMatrixKeys({{Frame(0), LMatrix()}, {Frame(10), moved}});
+  doc->SetTime(Frame(5));
+  EXPECT_TRUE(doc->ExecutePasses(nullptr, FALSE, FALSE, FALSE, 0));
+  EXPECT_EQ(child->GetMg().off, LVector());
+  EXPECT_TRUE(doc->ExecutePasses(nullptr, TRUE, FALSE, FALSE, 0));
+  EXPECT_EQ(child->GetMg().off, LVector(0, 10, 0));
+  // Nodes other than objects have nothing to animate.
+  doc->AnimateObject(doc->GetActiveRenderData(), Frame(1), 0);
+}
+
 // --- Document files ---------------------------------------------------------------
 
 BaseDocument* Load(const std::string& json, std::string* error) {
