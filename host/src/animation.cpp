@@ -169,7 +169,8 @@ void MatrixToRotAxis(const LMatrix& m, LVector* axis, Real* angle) {
   Real an = 0.0;
   if (s > 1e-12) {
     // The quaternion turns by the right-hand rule; the host's angles turn the other way.
-    ax = LVector(-q.x / s, -q.y / s, -q.z / s);
+    // (0 - x rather than -x: a zero component stays a positive zero.)
+    ax = LVector(0.0 - q.x / s, 0.0 - q.y / s, 0.0 - q.z / s);
     an = 2.0 * std::atan2(s, q.w);
   }
   if (axis) *axis = ax;
