@@ -207,8 +207,9 @@ int OrvaneSceneExporter::SceneExportCamera(TiXmlElement* rendererSettings) {
                          cameraElement);
   if (!hasCameraTag || tag.GetBool(CAMTAG_AUTOFOCUS, FALSE)) AddElement("autofocus", cameraElement);
 
+  // (0 - x rather than -x: no offset is written as a positive zero.)
   SceneExportRealValue("lens_shift_up_distance",
-                       -cameraData.GetReal(kCameraFilmOffsetY, 0.0) * sensorWidth / aspect, cameraElement);
+                       0.0 - cameraData.GetReal(kCameraFilmOffsetY, 0.0) * sensorWidth / aspect, cameraElement);
   SceneExportRealValue("lens_shift_right_distance", cameraData.GetReal(kCameraFilmOffsetX, 0.0) * sensorWidth,
                        cameraElement);
 
