@@ -4,7 +4,9 @@
 
 #include <tinyxml.h>
 
+#include <clocale>
 #include <cmath>
+#include <locale>
 #include <string>
 #include <vector>
 
@@ -238,6 +240,34 @@ TEST_F(TransformTest, AnimatedChildOfAStillParentMoves) {
   EXPECT_EQ(parent->GetMl().off, LVector(0, 100, 0));
   EXPECT_EQ(child->GetMl().off, LVector());
   EXPECT_EQ(grandchild->GetMl(), LMatrix());
+}
+
+// A locale that writes numbers with a decimal comma.
+struct CommaPoint : std::numpunct<char> {
+  char do_decimal_point() const override { return ','; }
+};
+
+TEST_F(TransformTest, NumberTextIgnoresTheProcessLocale) {
+  const std::string savedC = std::setlocale(LC_ALL, nullptr);
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"})
+    if (std::setlocale(LC_ALL, name)) break;
+  std::locale previous = std::locale::global(std::locale(std::locale::classic(), new CommaPoint));
+
+  exporter.sceneData->frame = 0;
+  exporter.sceneData->exposureDuration = 0.05;
+  BaseObject* op = Add();
+  op->MakeTag(Tmotionblur)->GetDataInstance()->SetReal(1000, 0.5);
+  exporter.SceneExportPosAndMatrix(element, LMatrix(LVector(), LVector(0.5, 0, 0), LVector(0, 1, 0), LVector(0, 0, 1)));
+  exporter.SceneExportMoBlurMatrix(element, LMatrix(LVector(), LVector(0.5, 0, 0), LVector(0, 1, 0), LVector(0, 0, 1)));
+  exporter.SceneExportObjectMotionBlur(element, op, LMatrix());
+
+  std::locale::global(previous);
+  std::setlocale(LC_ALL, savedC.c_str());
+  const std::string flat = Flatten(element);
+  EXPECT_NE(flat.find("matrix=0.50000000 0.00000000"), std::string::npos) << flat;
+  EXPECT_NE(flat.find("matrix=0.50000000 0 0  0 1.00000000 0  0 0 1.00000000"), std::string::npos) << flat;
+  EXPECT_NE(flat.find("#mExposure 0.05000;#step 1.00000;#strength 0.50000"), std::string::npos) << flat;
+  EXPECT_EQ(flat.find(','), std::string::npos) << flat;
 }
 
 }  // namespace
