@@ -396,10 +396,4 @@ TEST_F(SceneSettingsTest, ResponseFileWithoutRendererFolderIsKeptAsStored) {
   EXPECT_EQ(Text(Scene(), "tonemapping/camera/response_function_path"), "/abs/curve.txt");
 }
 
-TEST_F(SceneSettingsTest, SceneOrderOfCameraAndTonemapping) {
-  Export();
-  std::string flat = Flatten(Scene());
-  EXPECT_LT(flat.find("camera{"), flat.find("tonemapping{"));
-}
-
 }  // namespace

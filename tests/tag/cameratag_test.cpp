@@ -60,33 +60,10 @@ class CameraTagTest : public HostTest {
   BaseDraw* view = nullptr;
 };
 
-TEST_F(CameraTagTest, NewTagHoldsTheDefaults) {
-  const BaseContainer& bc = *Settings();
-  struct Entry { LONG id; GeData value; } entries[] = {
-      {1917, GeData(LONG(1908))}, {1925, GeData(true)},     {1926, GeData(0.05)},
-      {1927, GeData(16.0)},       {1996, GeData(false)},    {1942, GeData(400.0)},
-      {1943, GeData(0.0)},        {1945, GeData(LONG(1947))}, {1949, GeData(3.0)},
-      {1950, GeData(1.0)},        {1952, GeData(10.0)},     {1960, GeData(LONG(2))},
-      {1961, GeData(false)},      {1994, GeData(false)},    {1963, GeData(LONG(1964))},
-      {1967, GeData(LONG(6))},    {1968, GeData(0.4)},      {1969, GeData(3.0)},
-      {1970, GeData(0.2)},        {1977, GeData(LONG(1975))}, {1978, GeData(LONG(1974))},
-      {1962, GeData(LONG(1982))}, {1984, GeData(0.2)},      {1985, GeData(0.6)},
-      {1986, GeData(0.2)},        {1987, GeData(0.6)},      {1988, GeData(false)},
-      {1989, GeData(LONG(0))},    {1991, GeData(LONG(0))},  {1990, GeData(LONG(150))},
-      {1992, GeData(LONG(150))},
-      {1944, GeData(Filename("data/camera_response_functions/Advantix-100CD.txt"))},
-  };
-  ASSERT_EQ(bc.GetCount(), static_cast<LONG>(std::size(entries)));
-  for (LONG i = 0; i < bc.GetCount(); ++i) {
-    // In the order Init writes them.
-    EXPECT_EQ(bc.GetIndexId(i), entries[i].id);
-    EXPECT_EQ(*bc.GetIndexData(i), entries[i].value) << entries[i].id;
-  }
-  for (LONG id : {CAMTAG_APERTURE_IMAGE, CAMTAG_USE_OBSTACLE_MAP, CAMTAG_OBSTACLE_MAP})
-    EXPECT_EQ(bc.GetDataPointer(id), nullptr) << id;
-}
-
 TEST_F(CameraTagTest, ObstacleMapFileIsEditableOnlyWhileTheMapIsOn) {
+  // A new tag has no obstacle map: neither switch nor file.
+  EXPECT_EQ(Settings()->GetDataPointer(CAMTAG_USE_OBSTACLE_MAP), nullptr);
+  EXPECT_EQ(Settings()->GetDataPointer(CAMTAG_OBSTACLE_MAP), nullptr);
   auto enabled = [this](LONG id) { return Data()->GetDEnabling(tag, DescLevel(id), GeData(), 0, nullptr); };
   EXPECT_FALSE(enabled(CAMTAG_OBSTACLE_MAP));
   EXPECT_TRUE(enabled(CAMTAG_USE_OBSTACLE_MAP));
