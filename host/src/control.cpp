@@ -3,6 +3,7 @@
 
 #include "c4d_basedocument.h"
 #include "host_clock.h"
+#include "host_render.h"
 #include "host_state.h"
 #include "host_user.h"
 #include "text_codec.h"
@@ -15,6 +16,7 @@ void ResetAll() {
   SetActiveDocument(nullptr);
   ResetRegistry();
   ResetConsole();
+  ClearStatus();
   ResetStrings();
   ResetMenusState();
   user::Reset();

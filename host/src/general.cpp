@@ -148,11 +148,8 @@ Bool Filename::FileSelect(LONG /*type*/, LONG flags, const String* title) {
   return true;
 }
 
-// The stand-in has no background threads, no mouse pointer and no status bar of its own.
+// The stand-in has no background threads and no mouse pointer of its own (the status bar is in
+// status.cpp).
 void StopAllThreads() {}
 void GeShowMouse(LONG) {}
 void SetMousePointer(LONG) {}
-void StatusSetSpin() {}
-void StatusSetBar(LONG) {}
-void StatusSetText(const String&) {}
-void StatusClear() {}
