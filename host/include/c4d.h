@@ -17,4 +17,3 @@
 #include "c4d_thread.h"
 #include "c4d_types.h"
 #include "c4d_vector.h"
-#include "c4d_videopost.h"

@@ -13,7 +13,6 @@ class BaseTag;
 class BaseThread;
 class BaseVideoPost;
 class Description;
-class Render;
 class HierarchyHelp;
 class BaseMaterial;
 struct VideoPostStruct;
@@ -94,7 +93,7 @@ class ShaderData : public NodeData {};
 class VideoPostData : public NodeData {
  public:
   /// Asks the render for extra buffers.
-  virtual Bool AllocateBuffers(BaseVideoPost* node, Render* render, BaseDocument* doc);
+  virtual Bool AllocateBuffers(BaseVideoPost* node, void* render, BaseDocument* doc);
   /// What the video post needs of the render (0: nothing).
   virtual LONG GetRenderInfo(BaseVideoPost* node);
   /// Runs in the phases of a render; answers an `EXECUTIONRESULT`.

@@ -24,7 +24,7 @@ void ObjectData::GetDimension(BaseObject*, LVector* mp, LVector* rad) {
 }
 LONG ObjectData::Draw(BaseObject*, LONG, BaseDraw*, BaseDrawHelp*) { return 1; }
 
-Bool VideoPostData::AllocateBuffers(BaseVideoPost*, Render*, BaseDocument*) { return true; }
+Bool VideoPostData::AllocateBuffers(BaseVideoPost*, void*, BaseDocument*) { return true; }
 LONG VideoPostData::GetRenderInfo(BaseVideoPost*) { return 0; }
 LONG VideoPostData::Execute(BaseVideoPost*, VideoPostStruct*) { return EXECUTIONRESULT_OK; }
 
