@@ -3,6 +3,7 @@
 
 #include "c4d_basedocument.h"
 #include "host_clock.h"
+#include "host_prefs.h"
 #include "host_render.h"
 #include "host_state.h"
 #include "host_user.h"
@@ -23,6 +24,7 @@ void ResetAll() {
   SetClock(nullptr);
   SetStartupWritePath("");
   SetPluginPath("");
+  ResetWorldContainer();
 }
 
 }  // namespace host
