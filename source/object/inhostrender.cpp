@@ -32,6 +32,10 @@ String SamplesText(const char* prefix, Real spp) {
 
 }  // namespace
 
+InHostRender::~InHostRender() {
+  if (orvane_ && (queueEntry_ || renderer_)) CleanUp();
+}
+
 LONG InHostRender::Execute(OrvaneDLLWrapper* orvane, RenderSettingsNode* owner, BaseVideoPost* node,
                            VideoPostStruct* vps) {
   if (!orvane || !node || !vps) return EXECUTIONRESULT_OK;

@@ -23,6 +23,12 @@ class InHostRender {
   /// Longest wait for a tonemapped image, in seconds.
   static constexpr Real kTonemappingTimeout = 30.0;
 
+  InHostRender() = default;
+  /// A video post freed in the middle of a render leaves the queue and lets go of its context.
+  ~InHostRender();
+  InHostRender(const InHostRender&) = delete;
+  InHostRender& operator=(const InHostRender&) = delete;
+
   /// Runs the in-host render's part of the phase in `vps` for the video post `node` that
   /// `owner` belongs to. Answers 0 (done), 1 (failed; the status bar says why) or 6 (user break).
   LONG Execute(OrvaneDLLWrapper* orvane, RenderSettingsNode* owner, BaseVideoPost* node, VideoPostStruct* vps);

@@ -408,4 +408,18 @@ TEST_F(InHostRenderTest, QueueWaitGivesUpAfterItsTimeLimit) {
   EXPECT_TRUE(renderer.Records().empty());
 }
 
+TEST_F(InHostRenderTest, AVideoPostFreedWhileQueuedLeavesTheQueue) {
+  BaseDocument* doc = Document(5, -1);
+  BaseVideoPost* vp = doc->GetActiveRenderData()->GetFirstVideoPost();
+  Render render(kWidth, kHeight);
+  VideoPostStruct vps;
+  vps.vp = VIDEOPOSTCALL_INNER;
+  vps.open = true;
+  vps.render = &render;
+  EXPECT_EQ(static_cast<VideoPostData*>(vp->GetNodeData())->Execute(vp, &vps), EXECUTIONRESULT_OK);
+  EXPECT_EQ(w.QueueLength(), 1);
+  BaseVideoPost::Free(vp);
+  EXPECT_EQ(w.QueueLength(), 0);
+}
+
 }  // namespace
