@@ -1,5 +1,5 @@
-// The host's side of a render: running one through the video posts of a document, and what the
-// status bar showed meanwhile. Nothing here is part of the plug-in interface; the plug-in never
+// The host's side of a render: running one through the video posts of a document (what the
+// status bar showed meanwhile is in the record of host_record.h). Nothing here is part of the plug-in interface; the plug-in never
 // includes this header.
 #pragma once
 
@@ -15,15 +15,6 @@ class BaseDocument;
 class BaseVideoPost;
 
 namespace host {
-
-// --- Status bar --------------------------------------------------------------
-
-/// The texts the status bar showed, in order; a text shown again right after itself is kept once.
-std::vector<std::string> StatusTexts();
-/// The progress values (percent) the status bar showed, in order, repeats kept once.
-std::vector<LONG> StatusBars();
-/// Forgets what the status bar showed.
-void ClearStatus();
 
 // --- Renders -----------------------------------------------------------------
 

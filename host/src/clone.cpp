@@ -4,6 +4,7 @@
 
 #include "c4d_basedocument.h"
 #include "c4d_nodedata.h"
+#include "c4d_selection.h"
 
 namespace {
 
@@ -22,6 +23,11 @@ BaseList2D* AllocLike(const BaseList2D* src) {
       const VariableTag* v = static_cast<const VariableTag*>(src);
       VariableTag* d = VariableTag::Alloc(type, v->GetDataCount());
       if (d && v->GetDataSize() > 0) std::memcpy(d->GetDataAddressW(), v->GetDataAddressR(), v->GetDataSize());
+      return d;
+    }
+    if (type == Tpolygonselection) {
+      SelectionTag* d = SelectionTag::Alloc(type);
+      if (d) static_cast<const SelectionTag*>(src)->GetBaseSelect()->CopyTo(d->GetBaseSelect());
       return d;
     }
     return BaseTag::Alloc(type);

@@ -4,7 +4,7 @@
 #include "c4d_basedocument.h"
 #include "host_clock.h"
 #include "host_prefs.h"
-#include "host_render.h"
+#include "host_record.h"
 #include "host_state.h"
 #include "host_user.h"
 #include "text_codec.h"
@@ -17,11 +17,12 @@ void ResetAll() {
   SetActiveDocument(nullptr);
   ResetRegistry();
   ResetConsole();
-  ClearStatus();
   ResetStrings();
   ResetMenusState();
   user::Reset();
   SetClock(nullptr);
+  SetDateTimeSource(nullptr);
+  ClearInterfaceCalls();
   SetStartupWritePath("");
   SetPluginPath("");
   ResetWorldContainer();

@@ -153,9 +153,3 @@ Bool Filename::FileSelect(LONG /*type*/, LONG flags, const String* title) {
   path_ = String(path);
   return true;
 }
-
-// The stand-in has no background threads and no mouse pointer of its own (the status bar is in
-// status.cpp).
-void StopAllThreads() {}
-void GeShowMouse(LONG) {}
-void SetMousePointer(LONG) {}

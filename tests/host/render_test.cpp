@@ -1,5 +1,5 @@
-// The host's renders: phase order, buffers and their bounds, the render thread's break, the
-// status bar record; and the dialog gadgets the render's commands use.
+// The host's renders: phase order, buffers and their bounds, the render thread's break; and the
+// dialog gadgets the render's commands use.
 #include <gtest/gtest.h>
 
 #include "c4d_videopost.h"
@@ -105,19 +105,6 @@ TEST(VPBufferTest, RowsAreWrittenOnlyInsideTheBuffer) {
   UCHAR back[12] = {};
   ASSERT_TRUE(b->GetLine(0, 1, 4, back, 8, false));
   EXPECT_EQ(std::vector<UCHAR>(back, back + 12), (std::vector<UCHAR>{0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
-}
-
-TEST_F(HostRenderTest, StatusBarKeepsEachChangeOnceAndResets) {
-  StatusSetText("a");
-  StatusSetText("a");
-  StatusSetText("b");
-  StatusSetBar(150);
-  StatusSetBar(-3);
-  StatusClear();
-  EXPECT_EQ(host::StatusTexts(), (std::vector<std::string>{"a", "b", ""}));
-  EXPECT_EQ(host::StatusBars(), (std::vector<LONG>{100, 0}));
-  host::ResetAll();
-  EXPECT_TRUE(host::StatusTexts().empty());
 }
 
 TEST(DialogGadgetTest, RealRangesAndCycles) {

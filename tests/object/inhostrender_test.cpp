@@ -10,6 +10,7 @@
 #include "command/resumecommand.h"
 #include "command/tmdialog.h"
 #include "host_clock.h"
+#include "host_record.h"
 #include "host_render.h"
 #include "main/main.h"
 #include "object/myrendersettings.h"
@@ -26,6 +27,24 @@ constexpr LONG kWidth = 12;
 constexpr LONG kHeight = 9;
 
 using Texts = std::vector<std::string>;
+
+// What the status bar showed: the arguments of the recorded calls of `function`, each change once.
+Texts StatusArguments(const std::string& function) {
+  const std::string prefix = function + " ";
+  Texts out;
+  for (const std::string& call : host::InterfaceCalls()) {
+    if (call.rfind(prefix, 0) != 0) continue;
+    std::string arg = call.substr(prefix.size());
+    if (out.empty() || out.back() != arg) out.push_back(arg);
+  }
+  return out;
+}
+Texts StatusTexts() { return StatusArguments("StatusSetText"); }
+std::vector<LONG> StatusBars() {
+  std::vector<LONG> bars;
+  for (const std::string& b : StatusArguments("StatusSetBar")) bars.push_back(std::stoi(b));
+  return bars;
+}
 
 // True when `texts` holds each of `wanted` in that order (other texts may lie between).
 bool InOrder(const Texts& texts, const Texts& wanted) {
@@ -147,7 +166,7 @@ TEST_F(InHostRenderTest, WithoutConnectionEveryPhaseAnswersZeroAndNothingHappens
   std::vector<host::PhaseCall> calls = job.Calls();
   ASSERT_EQ(calls.size(), 10u);
   for (const host::PhaseCall& c : calls) EXPECT_EQ(c.result, EXECUTIONRESULT_OK) << c.phase << c.open;
-  EXPECT_TRUE(host::StatusTexts().empty());
+  EXPECT_TRUE(StatusTexts().empty());
   EXPECT_TRUE(renderer.Records().empty());
   EXPECT_TRUE(Untouched(job));
   EXPECT_EQ(clock.NowMs(), 0.0);
@@ -159,11 +178,11 @@ TEST_F(InHostRenderTest, RendersFromBuildingToFinalTonemappingIntoTheHostsBuffer
   host::RenderJob& job = Job(Document(20, -1));
   EXPECT_EQ(job.Run(), EXECUTIONRESULT_OK);
 
-  Texts status = host::StatusTexts();
+  Texts status = StatusTexts();
   EXPECT_TRUE(InOrder(status, {"", "Building scene...", "Building scene/Doing warmup", "Rendering: 1.0 samples per pixel",
                                "Final tonemapping...", "Closing render threads..."}))
       << ::testing::PrintToString(status);
-  std::vector<LONG> bars = host::StatusBars();
+  std::vector<LONG> bars = StatusBars();
   EXPECT_EQ(bars.back(), 100);
   EXPECT_TRUE(std::any_of(bars.begin(), bars.end(), [](LONG b) { return b > 0 && b < 100; }));
 
@@ -214,7 +233,7 @@ TEST_F(InHostRenderTest, WithoutLimitsTheRenderRunsUntilTheUserBreaks) {
   auto rec = Only();
   EXPECT_GT(rec->SamplesAtStop(), 589);
   // The last image is copied after the break as well.
-  EXPECT_TRUE(InOrder(host::StatusTexts(), {"Final tonemapping...", "Closing render threads..."}));
+  EXPECT_TRUE(InOrder(StatusTexts(), {"Final tonemapping...", "Closing render threads..."}));
   EXPECT_EQ(rec->Count("CopyTonemappedImage"), 6);
   EXPECT_TRUE(ShowsImage(job, 0, kWidth, kHeight));
   ExpectAtRest();
@@ -230,10 +249,10 @@ TEST_F(InHostRenderTest, WarmUpEndsOnBreakOrAfterItsTimeLimit) {
     ExpectAtRest();
   }
   renderer.config.actions.clear();
-  host::ClearStatus();
+  host::ClearInterfaceCalls();
   host::RenderJob& job = Job(Document(10, -1));
   EXPECT_EQ(job.Run(), EXECUTIONRESULT_OUTOFMEMORY);
-  EXPECT_TRUE(Contains(host::StatusTexts(), "Orvane did not finish warming up"));
+  EXPECT_TRUE(Contains(StatusTexts(), "Orvane did not finish warming up"));
   EXPECT_TRUE(Untouched(job));
   ExpectAtRest();
 }
@@ -242,12 +261,12 @@ TEST_F(InHostRenderTest, WithoutARenderContextTheRenderFailsAtOnce) {
   for (bool attached : {true, false}) {
     renderer.refuse = true;
     w.AttachContextFactory(attached ? &renderer : nullptr);
-    host::ClearStatus();
+    host::ClearInterfaceCalls();
     host::RenderJob& job = Job(Document(10, -1));
     double before = clock.NowMs();
     EXPECT_EQ(job.Run(), EXECUTIONRESULT_OUTOFMEMORY);
     EXPECT_EQ(clock.NowMs(), before);  // no waiting at all
-    EXPECT_EQ(host::StatusTexts().back(), "Orvane renderer not available");
+    EXPECT_EQ(StatusTexts().back(), "Orvane renderer not available");
     ExpectAtRest();
   }
 }
@@ -285,7 +304,7 @@ TEST_F(InHostRenderTest, TonemappingThatNeverFinishesGivesUpAndKeepsRendering) {
   auto rec = Only();
   EXPECT_EQ(rec->Count("CopyTonemappedImage"), 0);
   EXPECT_EQ(rec->Count("Resume"), 1);  // the renderer paused for the copy goes on
-  EXPECT_TRUE(Contains(host::StatusTexts(), "Tonemapping did not finish"));
+  EXPECT_TRUE(Contains(StatusTexts(), "Tonemapping did not finish"));
   EXPECT_TRUE(Untouched(job));
   ExpectAtRest();
 }
@@ -300,7 +319,7 @@ TEST_F(InHostRenderTest, PauseAndResumeDuringTheRender) {
   host::RenderJob& job = Job(Document(-1, 20));
   EXPECT_EQ(job.Run(), EXECUTIONRESULT_OK);
   EXPECT_EQ(states, (std::vector<std::pair<LONG, LONG>>{{CMD_ENABLED, 0}, {0, CMD_ENABLED}, {CMD_ENABLED, 0}}));
-  EXPECT_TRUE(StartsWithAny(host::StatusTexts(), "Paused: "));
+  EXPECT_TRUE(StartsWithAny(StatusTexts(), "Paused: "));
   // Sampling stood still from 3 s to 15 s although an image was copied at 10 s.
   auto rec = Only();
   EXPECT_GT(rec->SamplesAtStop(), 69);
@@ -330,7 +349,7 @@ TEST_F(InHostRenderTest, AppliedTonemappingIsSentAndCopiedAtOnce) {
   EXPECT_TRUE(InOrder(Texts(sent, calls.end()),
                       {"UpdateTonemapping", "UpdateTonemapping", "UpdateTonemapping", "CopyTonemappedImage"}));
   EXPECT_EQ(rec->Count("CopyTonemappedImage"), 2);  // that one and the final one
-  EXPECT_TRUE(InOrder(host::StatusTexts(), {"Tonemapping...", "Final tonemapping..."}));
+  EXPECT_TRUE(InOrder(StatusTexts(), {"Tonemapping...", "Final tonemapping..."}));
   EXPECT_FALSE(w.IsTonemappingChanged());
 }
 
@@ -363,7 +382,7 @@ TEST_F(InHostRenderTest, ASecondRenderWaitsInTheQueueThenRuns) {
   auto records = renderer.Records();
   ASSERT_EQ(records.size(), 2u);
   for (auto& rec : records) EXPECT_EQ(rec->Count("StartRendering"), 1);
-  EXPECT_TRUE(Contains(host::StatusTexts(), "Queued..."));
+  EXPECT_TRUE(Contains(StatusTexts(), "Queued..."));
   EXPECT_TRUE(ShowsImage(first, 0, kWidth, kHeight));
   EXPECT_TRUE(ShowsImage(second, 0, kWidth, kHeight));
   ExpectAtRest();
@@ -402,7 +421,7 @@ TEST_F(InHostRenderTest, QueueWaitGivesUpAfterItsTimeLimit) {
   host::RenderJob& job = Job(Document(5, -1));
   EXPECT_EQ(job.Run(), EXECUTIONRESULT_OUTOFMEMORY);
   EXPECT_GE(clock.NowMs(), InHostRender::kQueueTimeout * 1000);
-  EXPECT_EQ(host::StatusTexts().back(), "Gave up waiting for another Orvane render");
+  EXPECT_EQ(StatusTexts().back(), "Gave up waiting for another Orvane render");
   EXPECT_EQ(w.QueueLength(), 1);
   w.RemoveEntry(other);
   EXPECT_TRUE(renderer.Records().empty());
