@@ -15,6 +15,7 @@
 #include "host_control.h"
 #include "host_document_file.h"
 #include "host_user.h"
+#include "check_material.h"
 #include "plugin_module.h"
 
 namespace fs = std::filesystem;
@@ -29,6 +30,8 @@ const char kUsage[] =
     "  render [DOCUMENT]     open the document (the built-in demo document without one) and run\n"
     "                        the render command on it: the scene is written and the renderer\n"
     "                        started\n"
+    "  check-material FILE   read every material of a material file (.ovm) as the import does\n"
+    "                        and report each one, or where it is broken\n"
     "\n"
     "options:\n"
     "  --plugin-dir DIR      folder of corvaneR12.so with its res/ and preview/ (default: next to\n"
@@ -90,6 +93,14 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
     return false;
   }
   o->command = positional[0];
+  if (o->command == "check-material") {
+    if (positional.size() != 2) {
+      *error = "check-material needs one material file";
+      return false;
+    }
+    o->document = positional[1];
+    return true;
+  }
   if (o->command != "plugins" && o->command != "render") {
     *error = "unknown command " + o->command;
     return false;
@@ -167,6 +178,9 @@ int main(int argc, char** argv) {
     std::cerr << "corvane-host: " << error << "\n\n" << kUsage;
     return 2;
   }
+
+  // Reading a material file needs neither the host nor the plug-in.
+  if (o.command == "check-material") return CheckMaterialFile(o.document, std::cout);
 
   std::error_code ec;
   fs::create_directories(o.writePath, ec);

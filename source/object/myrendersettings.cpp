@@ -1,7 +1,5 @@
 #include "object/myrendersettings.h"
 
-#include "c4d_render.h"
-
 namespace {
 
 OrvaneDLLWrapper* orvaneClass = nullptr;
@@ -159,12 +157,20 @@ Bool RenderSettingsNode::SetDParameter(GeListNode* node, const DescID& id, const
   return NodeData::SetDParameter(node, id, value, flags);
 }
 
-Bool RenderSettingsNode::AllocateBuffers(BaseVideoPost*, void* render, BaseDocument*) {
-  if (!render) return FALSE;
-  return static_cast<Render*>(render)->AllocateBuffer(1, 0, 8, FALSE);
+LONG RenderSettingsNode::GetRenderInfo(BaseVideoPost*) { return 0; }
+
+// --- In-host render ------------------------------------------------------------------------------
+
+Bool RenderSettingsNode::AllocateBuffers(BaseVideoPost* /*node*/, void* render, BaseDocument* /*doc*/) {
+  auto* r = static_cast<Render*>(render);
+  return r && r->AllocateBuffer(VPBUFFER_RGBA, 0, 8, false);
 }
 
-LONG RenderSettingsNode::GetRenderInfo(BaseVideoPost*) { return 0; }
+LONG RenderSettingsNode::Execute(BaseVideoPost* node, VideoPostStruct* vps) {
+  return render_.Execute(orvaneClass, this, node, vps);
+}
+
+// -------------------------------------------------------------------------------------------------
 
 Bool RegisterRenderSettingsVP(OrvaneDLLWrapper* connection) {
   orvaneClass = connection;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "c4d_render.h"
+#include "c4d_videopost.h"
 #include "host_prefs.h"
 #include "host_user.h"
 #include "object/myrendersettings.h"
@@ -213,13 +213,13 @@ TEST_F(RenderSettingsTest, BackgroundMaterialWithoutEmissionWarnsButIsStored) {
   EXPECT_EQ(messages().size(), 1u);
 }
 
-TEST_F(RenderSettingsTest, AsksTheRenderForOneHiddenByteBuffer) {
-  Render render;
+TEST_F(RenderSettingsTest, AsksTheRenderForItsByteColourBuffer) {
+  Render render(64, 48);
   EXPECT_TRUE(Node()->AllocateBuffers(vp, &render, doc));
-  ASSERT_EQ(render.GetBufferRequests().size(), 1u);
-  const Render::BufferRequest& r = render.GetBufferRequests()[0];
-  EXPECT_EQ(r.id * 1000 + r.subid * 100 + r.bitdepth, 1008);
-  EXPECT_FALSE(r.visible);
+  VPBuffer* buffer = render.GetBuffer(VPBUFFER_RGBA, 0);
+  ASSERT_NE(buffer, nullptr);
+  EXPECT_EQ(buffer->GetInfo(VPGETINFO_BITDEPTH), 8);
+  EXPECT_EQ(Node()->GetRenderInfo(vp), 0);
 }
 
 }  // namespace
