@@ -119,7 +119,7 @@ int OrvaneSceneExporter::exportOVS() {
   GetSceneCameraData();
   SceneExportRenderSettings(rendererSettings);
   SceneExportCamera(rendererSettings);
-  // The sky, sun or background lighting is written here.
+  SceneExportLighting();
   SceneExportTonemapping();
 
   sceneElement->LinkEndChild(rendererSettings);

@@ -126,6 +126,10 @@ class OrvaneSceneExporter : public Hierarchy {
   /// Appends one emitting material "defaultLight" for `light`: spectrum and light layer from its
   /// light tag, or without one its colour times its brightness on layer 0. 0 for a null light.
   int SceneExportDefaultLightMaterial(BaseObject* light);
+  /// Appends the sky, sun or background that the render settings' lighting mode chooses (a uniform
+  /// background without render settings), with the light-layer names of sun and sky. 0 when the
+  /// background mode finds no usable background material, else 1.
+  int SceneExportLighting();
   /// Appends an "emission_scale" for the material `name` when the plug-in material's `data`
   /// switches emission scaling on.
   void SceneExportEmissionScaleElement(TiXmlElement* parent, BaseContainer* data, String name);

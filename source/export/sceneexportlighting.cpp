@@ -5,10 +5,24 @@
 #include "export/orvanesceneexporter.h"
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
+#include "material/exportbasematerial.h"
 #include "material/materialexportids.h"
+#include "object/rendersettingsids.h"
 #include "tag/mylighttagids.h"
 
+// The material export (`ExportBaseMaterial`) belongs to the materials subsystem. Until a build has
+// it, the background material cannot be written, and the background lighting mode writes nothing;
+// a build that links `ExportBaseMaterial` defines CORVANE_HAS_EXPORTBASEMATERIAL to 1.
+#ifndef CORVANE_HAS_EXPORTBASEMATERIAL
+#define CORVANE_HAS_EXPORTBASEMATERIAL 0
+#endif
+
 namespace {
+
+// Light-layer keys the sky reserves before any light or material: the sun, and the sky (or sun and
+// sky together).
+constexpr int kSunLayerKey = -2;
+constexpr int kSkyLayerKey = -1;
 
 TiXmlElement* Append(const char* name, TiXmlElement* parent) {
   TiXmlElement* e = new TiXmlElement(name);
@@ -103,6 +117,62 @@ int OrvaneSceneExporter::SceneExportDefaultLightMaterial(BaseObject* light) {
   SceneExportLongValue("layer", static_cast<int>(layer), diffuse);
   sceneElement->LinkEndChild(material);
   return 1;
+}
+
+int OrvaneSceneExporter::SceneExportLighting() {
+  if (!renderSettings) {
+    SceneExportSpectrumUniform(1.0, Append("spectrum", Append("background", sceneElement)));
+    return 1;
+  }
+  BaseDocument* doc = sceneData->document;
+  switch (renderSettings->GetLong(RS_LIGHTING_MODE, 0)) {
+    case RS_LIGHTING_MODE_SUNSKY: {
+      TiXmlElement* skylight = new TiXmlElement("skylight");
+      auto* sun = static_cast<BaseObject*>(renderSettings->GetLink(RS_SUN_OBJECT, doc, Obase));
+      // The sun shines along the sun object's Z axis; the direction is written as it is, not
+      // normalised (subtracted from zero so that no component reads -0).
+      const LVector direction = sun ? LVector() - sun->GetMg().v3 : LVector(1.0, 1.0, 1.0);
+      SceneExportVectorValue("sundir", direction, skylight, 1);
+      SceneExportRealValue("turbidity", renderSettings->GetReal(RS_TURBIDITY, 0.0), skylight);
+      SceneExportBoolValue("extra_atmospheric", renderSettings->GetBool(RS_EXTRA_ATMOSPHERIC), skylight);
+      if (renderSettings->GetBool(RS_SUNSKY_LAYERS)) {
+        SceneExportLongValue("sun_layer", 0, skylight);
+        SceneExportLongValue("sky_layer", 1, skylight);
+        SceneExportLayerName("Sun", 0);
+        SceneExportLayerName("Sky", 1);
+        sceneData->lightLayers.insert({kSunLayerKey, 0});
+        sceneData->lightLayers.insert({kSkyLayerKey, 1});
+      } else {
+        SceneExportLongValue("sun_layer", 0, skylight);
+        SceneExportLongValue("sky_layer", 0, skylight);
+        SceneExportLayerName("Sun/Sky", 0);
+        sceneData->lightLayers.insert({kSkyLayerKey, 0});
+      }
+      sceneElement->LinkEndChild(skylight);
+      return 1;
+    }
+    case RS_LIGHTING_MODE_BACKGROUND: {
+      BaseList2D* linked = renderSettings->GetLink(RS_BACKGROUND_MATERIAL, doc, Mbase);
+      if (!linked || linked->GetType() != ID_CUSTOMORVANEMATERIAL) return 0;
+      auto* material = static_cast<BaseMaterial*>(linked);
+      BaseContainer* data = material->GetDataInstance();
+      if (!data || !data->GetBool(MAT_USE_EMISSION)) return 0;
+#if CORVANE_HAS_EXPORTBASEMATERIAL
+      TiXmlElement* settings = new TiXmlElement("background_settings");
+      TiXmlElement* holder = Append("background_material", settings);
+      ExportBaseMaterial(material, holder, nullptr, sceneData, 0, 1);
+      SceneExportEmissionScaleElement(settings, data, "background_material");
+      sceneElement->LinkEndChild(settings);
+      return 1;
+#else
+      GePrint(String("Background material \"") + material->GetName() +
+              String("\" not exported: this build has no material export."));
+      return 0;
+#endif
+    }
+    default:
+      return 1;
+  }
 }
 
 void OrvaneSceneExporter::SceneExportEmissionScaleElement(TiXmlElement* parent, BaseContainer* data,

@@ -10,6 +10,8 @@
 #include "export/orvanesceneexporter.h"
 #include "material/customorvanematerial.h"
 #include "material/materialexportids.h"
+#include "object/myrendersettings.h"
+#include "object/rendersettingsids.h"
 #include "support/host_fixture.h"
 #include "tag/mylighttag.h"
 #include "tag/mylighttagids.h"
@@ -61,6 +63,16 @@ class LightingTest : public HostTest {
   }
 
   std::vector<std::string> Scene() const { return Children(exporter.sceneElement); }
+
+  // Adds the render-settings video post and lets the exporter read it.
+  BaseContainer* AddRenderSettings() {
+    EXPECT_TRUE(RegisterRenderSettingsVP(nullptr));
+    BaseVideoPost* vp = BaseVideoPost::Alloc(1020896);
+    EXPECT_TRUE(vp);
+    doc->GetActiveRenderData()->InsertVideoPost(vp);
+    exporter.renderSettings = vp->GetDataInstance();
+    return exporter.renderSettings;
+  }
 
   BaseObject* Light(BaseObject* parent = nullptr) {
     BaseObject* light = BaseObject::Alloc(Olight);
@@ -254,6 +266,85 @@ TEST_F(LightingTest, LightTagProfileIsRelativeToTheScene) {
                          "</measure><value>100.000000</value></emission_scale>",
                          "<ies_profile><material_name>defaultLight</material_name>"
                          "<path>../lights/spot.ies</path></ies_profile>"}));
+}
+
+TEST_F(LightingTest, WithoutRenderSettingsTheBackgroundIsUniform) {
+  EXPECT_EQ(exporter.SceneExportLighting(), 1);
+  EXPECT_EQ(Scene(), std::vector<std::string>{
+                         "<background><spectrum><uniform><value>1.000000</value></uniform></spectrum></background>"});
+}
+
+TEST_F(LightingTest, SunAndSkyWithAndWithoutLayersOfTheirOwn) {
+  BaseContainer* rs = AddRenderSettings();
+  rs->SetLong(RS_LIGHTING_MODE, RS_LIGHTING_MODE_SUNSKY);
+  rs->SetReal(RS_TURBIDITY, 2.5);
+  BaseObject* sun = BaseObject::Alloc(Olight);
+  doc->InsertObject(sun, nullptr, nullptr);
+  // Tilted: its Z axis points along +Y and a little along +X, and it is scaled.
+  sun->SetMl(LMatrix(LVector(), LVector(0, 0, 2), LVector(2, 0, 0), LVector(0.5, 1, 0)));
+
+  struct Case {
+    const char* what;
+    bool layers;
+    bool linked;
+    std::vector<std::string> scene;
+    std::map<int, int> lightLayers;
+  };
+  const std::string layerName = "<layer_name><layer_name>";
+  const Case cases[] = {
+      {"own layers, no sun object", true, false,
+       {layerName + "Sun</layer_name><layer_index>0</layer_index></layer_name>",
+        layerName + "Sky</layer_name><layer_index>1</layer_index></layer_name>",
+        "<skylight><sundir>1.000000 1.000000 1.000000</sundir><turbidity>2.500000</turbidity>"
+        "<extra_atmospheric>false</extra_atmospheric><sun_layer>0</sun_layer><sky_layer>1</sky_layer>"
+        "</skylight>"},
+       {{-2, 0}, {-1, 1}}},
+      {"one layer, with the sun object", false, true,
+       {layerName + "Sun/Sky</layer_name><layer_index>0</layer_index></layer_name>",
+        "<skylight><sundir>-0.500000 0.000000 -1.000000</sundir><turbidity>2.500000</turbidity>"
+        "<extra_atmospheric>true</extra_atmospheric><sun_layer>0</sun_layer><sky_layer>0</sky_layer>"
+        "</skylight>"},
+       {{-1, 0}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    exporter.sceneElement->Clear();
+    exporter.sceneData->lightLayers.clear();
+    rs->SetBool(RS_SUNSKY_LAYERS, c.layers);
+    rs->SetBool(RS_EXTRA_ATMOSPHERIC, c.linked);
+    rs->SetLink(RS_SUN_OBJECT, c.linked ? sun : nullptr);
+    EXPECT_EQ(exporter.SceneExportLighting(), 1);
+    EXPECT_EQ(Scene(), c.scene);
+    EXPECT_EQ(exporter.sceneData->lightLayers, c.lightLayers);
+  }
+
+  // Light layers come after the sky's.
+  EXPECT_EQ(exporter.sceneData->AddLightLayer(0), 1u) << "after the single sun/sky layer";
+}
+
+TEST_F(LightingTest, BackgroundMaterialMustBeAnEmittingPluginMaterial) {
+  BaseContainer* rs = AddRenderSettings();
+  EXPECT_EQ(exporter.SceneExportLighting(), 1) << "the default mode writes nothing";
+  EXPECT_TRUE(Scene().empty());
+
+  rs->SetLong(RS_LIGHTING_MODE, RS_LIGHTING_MODE_BACKGROUND);
+  BaseMaterial* host = Material(Mmaterial, "Host");
+  host->GetDataInstance()->SetBool(MAT_USE_EMISSION, true);
+  BaseMaterial* dark = Material(ID_CUSTOMORVANEMATERIAL, "Dark");
+  BaseMaterial* sky = Material(ID_CUSTOMORVANEMATERIAL, "Sky");
+  sky->GetDataInstance()->SetBool(MAT_USE_EMISSION, true);
+  for (BaseMaterial* m : {static_cast<BaseMaterial*>(nullptr), host, dark}) {
+    rs->SetLink(RS_BACKGROUND_MATERIAL, m);
+    EXPECT_EQ(exporter.SceneExportLighting(), 0);
+    EXPECT_TRUE(Scene().empty());
+  }
+  // This build has no material export: the emitting background is reported, not written.
+  rs->SetLink(RS_BACKGROUND_MATERIAL, sky);
+  host::ClearConsole();
+  EXPECT_EQ(exporter.SceneExportLighting(), 0);
+  EXPECT_TRUE(Scene().empty());
+  EXPECT_EQ(Console(), std::vector<std::string>{
+                           "Background material \"Sky\" not exported: this build has no material export."});
 }
 
 }  // namespace
