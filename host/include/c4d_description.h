@@ -33,6 +33,10 @@ enum {
   DESC_HIDE = 15,         ///< Bool: the entry is hidden.
 };
 
+/// The settings a new description entry of value type `type` (`DTYPE_*`) starts with: the
+/// stand-in's entries have no defaults, so the container is empty.
+BaseContainer GetCustomDataTypeDefault(LONG type);
+
 /// The description of a node: an ordered list of entries, each with an ID and a settings
 /// container. Plug-ins load theirs in `NodeData::GetDDescription` and adjust the attributes.
 class Description {
@@ -54,6 +58,11 @@ class Description {
   BaseContainer* GetParameterI(const DescID& id, AtomArray* ar);
   /// The settings of the entry `id`, or null.
   const BaseContainer* GetParameter(const DescID& id) const;
+
+  /// Replaces the entry `id` (matched by its first level) by one of `id` with `settings`, lying in
+  /// the group `groupid`; appends it when the description has no such entry. False (nothing
+  /// changed) for an empty ID.
+  Bool SetParameter(const DescID& id, const BaseContainer& settings, const DescID& groupid);
 
   /// Number of entries.
   LONG GetCount() const { return static_cast<LONG>(entries_.size()); }

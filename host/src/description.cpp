@@ -8,7 +8,8 @@
 //       {"id": 1926, "type": "real", "name": "Exposure", "min": 0, "max": 60, "step": 0.01},
 //       {"id": 1925, "type": "bool", "name": "Autofocus", "hide": false}]}]}
 //
-// Types: group, bool, long, real, vector, color, string, filename, link, button, separator. Only a
+// Types: group, bool, long, real, vector, color, string, filename, link, button, separator,
+// bitmapbutton (an image that a node hands over on request, `MSG_DESCRIPTION_GETBITMAP`). Only a
 // group has "elements", only a long has "cycle". Every ID is unique in the file.
 #include "c4d_description.h"
 
@@ -20,6 +21,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "c4d_descriptionmessages.h"
 #include "c4d_general.h"
 #include "c4d_nodedata.h"
 #include "host_control.h"
@@ -43,6 +45,7 @@ LONG TypeByName(const std::string& name) {
       {"real", DTYPE_REAL},         {"vector", DTYPE_VECTOR},     {"color", DTYPE_COLOR},
       {"string", DTYPE_STRING},     {"filename", DTYPE_FILENAME}, {"link", DTYPE_BASELISTLINK},
       {"button", DTYPE_BUTTON},     {"separator", DTYPE_SEPARATOR},
+      {"bitmapbutton", CUSTOMDATATYPE_BITMAPBUTTON},
   };
   for (const auto& t : kTypes)
     if (name == t.first) return t.second;
@@ -180,6 +183,23 @@ const BaseContainer* Description::GetParameter(const DescID& id) const {
     if (e.id[0].id == id[0].id) return &e.settings;
   return nullptr;
 }
+
+Bool Description::SetParameter(const DescID& id, const BaseContainer& settings, const DescID& groupid) {
+  if (id.GetDepth() == 0 || id[0].id == 0) return false;
+  BaseContainer placed = settings;
+  placed.SetLong(DESC_PARENTGROUP, groupid[0].id);
+  for (Entry& e : entries_) {
+    if (e.id[0].id == id[0].id) {
+      e.id = id;
+      e.settings = placed;
+      return true;
+    }
+  }
+  entries_.push_back({id, placed});
+  return true;
+}
+
+BaseContainer GetCustomDataTypeDefault(LONG) { return BaseContainer(); }
 
 DescID Description::GetIndexId(LONG index) const {
   return index >= 0 && index < GetCount() ? entries_[index].id : DescID();

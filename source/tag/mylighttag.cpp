@@ -2,8 +2,12 @@
 
 #include <tinyxml.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
+#include "main/lightlayers.h"
 #include "main/orvanelaunch.h"
 #include "tag/mylighttagids.h"
 
@@ -14,6 +18,11 @@ constexpr int kPreviewPort = 7777;
 
 Filename PreviewFolder() { return GeGetPluginPath() + Filename("preview"); }
 Filename PreviewScene() { return PreviewFolder() + Filename("iespreview.ovs"); }
+
+void SetHidden(Description* description, LONG id, Bool hidden) {
+  if (BaseContainer* bc = description->GetParameterI(DescID(DescLevel(id)), nullptr))
+    bc->SetBool(DESC_HIDE, hidden);
+}
 
 }  // namespace
 
@@ -34,6 +43,32 @@ Bool MyLightTag::Init(GeListNode* node) {
   bc->SetBool(LIGHTTAG_IES, false);
   bc->SetBool(LIGHTTAG_EMISSION_SCALE, false);
   bc->SetLong(LIGHTTAG_LAYER, 0);
+  return true;
+}
+
+Bool MyLightTag::GetDDescription(GeListNode* node, Description* description, LONG& flags) {
+  if (!node || !description || !description->LoadDescription(ID_MYLIGHTTAG)) return false;
+  BaseContainer* data = static_cast<BaseTag*>(node)->GetDataInstance();
+  if (!Helpers::AddLightLayerContainer(description, data, LIGHTTAG_LAYER, node->GetDocument())) return false;
+
+  // The settings group of the chosen spectrum; an unknown type leaves the groups as they are.
+  struct Group {
+    LONG type, group;
+  };
+  const Group groups[] = {{LIGHTTAG_EMISSION_PEAK, LIGHTTAG_GROUP_PEAK},
+                          {LIGHTTAG_EMISSION_RGB, LIGHTTAG_GROUP_RGB},
+                          {LIGHTTAG_EMISSION_BLACKBODY, LIGHTTAG_GROUP_BLACKBODY},
+                          {LIGHTTAG_EMISSION_UNIFORM, LIGHTTAG_GROUP_UNIFORM}};
+  const LONG type = data->GetLong(LIGHTTAG_EMISSION_TYPE, 0);
+  if (std::any_of(std::begin(groups), std::end(groups), [type](const Group& g) { return g.type == type; }))
+    for (const Group& g : groups) SetHidden(description, g.group, g.type != type);
+
+  SetHidden(description, LIGHTTAG_IES_FILE, data->GetLong(LIGHTTAG_IES) != 1);
+  const Bool scaled = data->GetLong(LIGHTTAG_EMISSION_SCALE) == 1;
+  SetHidden(description, LIGHTTAG_SCALE_MEASURE, !scaled);
+  SetHidden(description, LIGHTTAG_SCALE_VALUE, !scaled);
+  SetHidden(description, LIGHTTAG_IES_PREVIEW, true);
+  flags |= DESCFLAGS_DESC_LOADED;
   return true;
 }
 

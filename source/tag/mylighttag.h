@@ -13,6 +13,10 @@ class MyLightTag : public TagData {
 
   /// Writes the defaults of a new tag.
   Bool Init(GeListNode* node) override;
+  /// Loads the description with the light-layer drop-down, and shows the emission group of the
+  /// chosen spectrum, the IES file only with the IES switch and the photometric measure and value
+  /// only with emission scaling; the preview file stays hidden.
+  Bool GetDDescription(GeListNode* node, Description* description, LONG& flags) override;
   /// Handles the IES preview button and the preview bitmap's request; true otherwise.
   Bool Message(GeListNode* node, LONG type, void* data) override;
   /// Produces the value of the preview bitmap button; every other parameter is the host's.

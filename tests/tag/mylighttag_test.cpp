@@ -171,6 +171,45 @@ TEST_F(LightTagTest, PreviewBitmapIsHandedOverOnlyWhenItLoads) {
   EXPECT_EQ(RequestPreview(LIGHTTAG_IES_RENDER_BUTTON), nullptr);
 }
 
+TEST_F(LightTagTest, DescriptionShowsWhatTheSettingsUse) {
+  BaseContainer* bc = tag->GetDataInstance();
+  // Hidden state of: peak, RGB, blackbody and uniform groups, IES file, measure, value, preview.
+  const LONG ids[] = {LIGHTTAG_GROUP_PEAK, LIGHTTAG_GROUP_RGB, LIGHTTAG_GROUP_BLACKBODY, LIGHTTAG_GROUP_UNIFORM,
+                      LIGHTTAG_IES_FILE, LIGHTTAG_SCALE_MEASURE, LIGHTTAG_SCALE_VALUE, LIGHTTAG_IES_PREVIEW};
+  struct Case {
+    const char* what;
+    LONG type, ies, scale;
+    const char* hidden;  // one letter per entry of `ids`: h hidden, s shown
+  };
+  const Case cases[] = {
+      {"new tag", 1217, 0, 0, "hshhhhhh"},
+      {"peak", 1216, 0, 0, "shhhhhhh"},
+      {"blackbody with IES", 1218, 1, 0, "hhshshhh"},
+      {"uniform with scale", 1219, 0, 1, "hhhshssh"},
+      {"unknown type: groups as the resource has them", 4711, 2, 1, "sssshssh"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    bc->SetLong(LIGHTTAG_EMISSION_TYPE, c.type);
+    bc->SetLong(LIGHTTAG_IES, c.ies);
+    bc->SetLong(LIGHTTAG_EMISSION_SCALE, c.scale);
+    Description description;
+    ASSERT_TRUE(tag->GetDescription(&description));
+    std::string hidden;
+    for (LONG id : ids) hidden += description.IsHidden(id) ? 'h' : 's';
+    EXPECT_EQ(hidden, c.hidden);
+    const BaseContainer* layer = description.GetParameter(DescID(DescLevel(LIGHTTAG_LAYER)));
+    ASSERT_TRUE(layer);
+    EXPECT_EQ(layer->GetContainer(DESC_CYCLE).GetString(2), String("Layer 3"));
+  }
+
+  // A layer stored outside the ten is set back to the first.
+  bc->SetLong(LIGHTTAG_LAYER, 10);
+  Description description;
+  ASSERT_TRUE(tag->GetDescription(&description));
+  EXPECT_EQ(bc->GetLong(LIGHTTAG_LAYER, -1), 0);
+}
+
 // The IES preview: the plug-in's folder is a copy of the shipped one, the renderer the stand-in.
 class IesPreviewTest : public LightTagTest {
  protected:
