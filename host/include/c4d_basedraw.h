@@ -30,6 +30,21 @@ enum {
   SAFEFRAME_ROWS = 2,        ///< From and to are rows: the image fills the view's width.
 };
 
+/// Passes of an object's drawing (`ObjectData::Draw`).
+enum {
+  DRAWPASS_OBJECT = 0,      ///< The object itself.
+  DRAWPASS_BOX = 1,         ///< Its bounding box.
+  DRAWPASS_HANDLES = 2,     ///< Its handles.
+  DRAWPASS_HIGHLIGHTS = 3,  ///< Its selection highlight.
+};
+
+/// Results of drawing.
+enum {
+  DRAWRESULT_ERROR = 0,  ///< Drawing failed.
+  DRAWRESULT_OK = 1,     ///< Drawn.
+  DRAWRESULT_SKIP = 2,   ///< Nothing to draw.
+};
+
 /// Coordinate space of what is drawn.
 enum {
   DRAWSPACE_WORLD = 0,   ///< 3-D points through the current matrix.
@@ -57,6 +72,8 @@ class BaseView : public BaseList2D {
   virtual LMatrix CameraMatrix() const = 0;
 };
 
+class BaseDrawHelp;
+
 /// A view of a document that plug-ins draw into.
 class BaseDraw : public BaseView {
  public:
@@ -83,6 +100,14 @@ class BaseDraw : public BaseView {
   void DrawLine(const LVector& p1, const LVector& p2, LONG flags);
   /// Draws a filled triangle, or a quadrangle with `quad`, with a colour per corner.
   void DrawPolygon(const LVector* p, const LVector* f, Bool quad);
+  /// `col` as the view can show it: each component clamped to 0..1 (0 when not finite).
+  LVector CheckColor(const LVector& col) const;
+  /// Draws the polygons of the polygon object `op` in the colour `col`, standing at the matrix of
+  /// `bh`: one polygon record per polygon, its corners in `op`'s own coordinates and the record's
+  /// matrix that of `bh`. The stand-in does not use `flags`, `drawpass` and `parent`.
+  /// `DRAWRESULT_OK`, or `DRAWRESULT_SKIP` for anything but a polygon object.
+  LONG DrawPolygonObject(BaseDrawHelp* bh, BaseObject* op, LONG flags, LONG drawpass, BaseObject* parent,
+                         const LVector& col);
 
  protected:
   BaseDraw();
@@ -106,8 +131,15 @@ class BaseDrawHelp {
   BaseDrawHelp(BaseDraw* bd, BaseDocument* doc) : bd_(bd), doc_(doc) {}
   BaseDocument* GetDocument() const { return doc_; }
   BaseDraw* GetBaseDraw() const { return bd_; }
+  /// The matrix the object being drawn stands at (the identity until set).
+  LMatrix GetMg() const { return mg_; }
+  void SetMg(const LMatrix& mg) { mg_ = mg; }
+  /// The colour the editor shows `op` in: the colour of its layer, else the editor's object
+  /// colour (0.8, 0.8, 0.8).
+  LVector GetObjectColor(BaseObject* op) const;
 
  private:
   BaseDraw* bd_;
   BaseDocument* doc_;
+  LMatrix mg_;
 };

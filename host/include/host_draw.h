@@ -20,8 +20,9 @@ void SetViewFrame(BaseDraw* bd, LONG left, LONG top, LONG right, LONG bottom);
 void SetSafeFrame(BaseDraw* bd, LONG from, LONG to, LONG orientation);
 /// Lets `GetSafeFrame` work the safe frame out again.
 void ClearSafeFrame(BaseDraw* bd);
-/// Redraws the document into `bd` (the document's active view when null): calls the drawing
-/// callback of every plug-in tag on every object, in tree order. Answers the number of tags that
+/// Redraws the document into `bd` (the document's active view when null): in tree order, calls
+/// the drawing callback of every plug-in object (object pass, its global matrix in the
+/// `BaseDrawHelp`) and of every plug-in tag on it. Answers the number of objects and tags that
 /// reported a failure.
 LONG DrawDocument(BaseDocument* doc, BaseDraw* bd = nullptr);
 

@@ -1,9 +1,11 @@
 // Views: frames, cameras and the recording of what plug-ins draw.
 #include "c4d_basedraw.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "c4d_basedocument.h"
+#include "c4d_layer.h"
 #include "c4d_nodedata.h"
 #include "host_draw.h"
 #include "host_state.h"
@@ -78,14 +80,18 @@ void ClearSafeFrame(BaseDraw* bd) {
 }
 
 namespace {
-LONG DrawTags(BaseObject* op, BaseDraw* bd, BaseDrawHelp* bh) {
+LONG DrawObjects(BaseObject* op, BaseDraw* bd, BaseDrawHelp* bh) {
   LONG failures = 0;
   for (; op; op = op->GetNext()) {
+    if (auto* data = dynamic_cast<ObjectData*>(op->GetNodeData())) {
+      bh->SetMg(op->GetMg());
+      if (data->Draw(op, DRAWPASS_OBJECT, bd, bh) == DRAWRESULT_ERROR) ++failures;
+    }
     for (BaseTag* tag = op->GetFirstTag(); tag; tag = tag->GetNext()) {
       auto* data = dynamic_cast<TagData*>(tag->GetNodeData());
       if (data && !data->Draw(tag, op, bd, bh)) ++failures;
     }
-    failures += DrawTags(op->GetDown(), bd, bh);
+    failures += DrawObjects(op->GetDown(), bd, bh);
   }
   return failures;
 }
@@ -96,7 +102,7 @@ LONG DrawDocument(BaseDocument* doc, BaseDraw* bd) {
   if (!bd) bd = doc->GetActiveBaseDraw();
   if (!bd) return 0;
   BaseDrawHelp bh(bd, doc);
-  return DrawTags(doc->GetFirstObject(), bd, &bh);
+  return DrawObjects(doc->GetFirstObject(), bd, &bh);
 }
 
 }  // namespace host
@@ -196,6 +202,36 @@ void BaseDraw::DrawPolygon(const LVector* p, const LVector* f, Bool quad) {
   std::vector<LVector> points(p, p + n);
   std::vector<LVector> colors = f ? std::vector<LVector>(f, f + n) : std::vector<LVector>(n, pen_);
   host::ViewAccess::Record(this, host::DrawKind::Polygon, std::move(points), std::move(colors));
+}
+
+LVector BaseDraw::CheckColor(const LVector& col) const {
+  auto clamp = [](Real v) { return std::isfinite(v) ? (v < 0.0 ? 0.0 : v > 1.0 ? 1.0 : v) : 0.0; };
+  return LVector(clamp(col.x), clamp(col.y), clamp(col.z));
+}
+
+LONG BaseDraw::DrawPolygonObject(BaseDrawHelp* bh, BaseObject* op, LONG, LONG, BaseObject*, const LVector& col) {
+  if (!op || op->GetType() != Opolygon) return DRAWRESULT_SKIP;
+  auto* poly = static_cast<PolygonObject*>(op);
+  const LVector* p = poly->GetPointR();
+  const CPolygon* v = poly->GetPolygonR();
+  const LONG points = poly->GetPointCount();
+  const LMatrix mg = bh ? bh->GetMg() : LMatrix();
+  for (LONG i = 0; i < poly->GetPolygonCount(); ++i) {
+    const CPolygon& q = v[i];
+    const LONG idx[4] = {q.a, q.b, q.c, q.d};
+    if (std::any_of(idx, idx + 4, [points](LONG k) { return k < 0 || k >= points; })) continue;
+    const int n = q.c == q.d ? 3 : 4;
+    std::vector<LVector> corners;
+    for (int k = 0; k < n; ++k) corners.push_back(p[idx[k]]);
+    records_.push_back(host::DrawRecord{host::DrawKind::Polygon, std::move(corners),
+                                        std::vector<LVector>(n, col), transparency_, mg, DRAWSPACE_WORLD});
+  }
+  return DRAWRESULT_OK;
+}
+
+LVector BaseDrawHelp::GetObjectColor(BaseObject* op) const {
+  const LayerData* layer = op ? op->GetLayerData(doc_) : nullptr;
+  return layer ? layer->color : LVector(0.8, 0.8, 0.8);
 }
 
 // --- The document's views ---------------------------------------------------------
