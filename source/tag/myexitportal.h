@@ -2,12 +2,21 @@
 #pragma once
 
 #include "c4d.h"
+#include "tag/tmyexitportal.h"
+
+/// Plug-in ID of the exit-portal tag.
+constexpr LONG ID_MYEXITPORTAL = 1021223;
 
 /// Marks a polygon object as an exit portal of the scene.
 class MyExitPortal : public TagData {
  public:
   /// A new tag's data for the host.
   static NodeData* Alloc() { return new MyExitPortal; }
+  /// Switches the portal on.
+  Bool Init(GeListNode* node) override;
+  /// Takes no part in the document's evaluation.
+  LONG Execute(BaseTag* tag, BaseDocument* doc, BaseObject* op, BaseThread* bt, LONG priority,
+               LONG flags) override;
 };
 
 /// Registers the tag under the name of string resource 10006; true without registering when

@@ -1,0 +1,7 @@
+// Parameter IDs of the animation tag (description "TAnimationTag").
+#pragma once
+
+enum {
+  ANIMATIONTAG_VALUE1 = 70001,  ///< LONG, initially 0.
+  ANIMATIONTAG_VALUE2 = 70002,  ///< LONG, initially 0.
+};
