@@ -5,6 +5,7 @@
 #include "c4d_baselist.h"
 #include "c4d_basematerial.h"
 #include "c4d_baseobject.h"
+#include "c4d_baseselect.h"
 #include "c4d_basetag.h"
 #include "c4d_bitmap.h"
 #include "c4d_gedata.h"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "c4d_basedocument.h"
+#include "c4d_baseselect.h"
 #include "host_state.h"
 
 namespace {
@@ -185,6 +186,7 @@ BaseTag* BaseTag::Alloc(LONG type) {
   if (type == Tuvw) return UVWTag::Alloc(0);
   if (type == Tpoint) return VariableTag::Alloc(Tpoint, 0);
   if (type == Tpolygon) return VariableTag::Alloc(Tpolygon, 0);
+  if (type == Tpolygonselection) return SelectionTag::Alloc(type);
   if (IsHostTagType(type)) return new PlainTag(type);
   return WithPluginData<BaseTag>(new PlainTag(type), host::PluginKind::Tag, type);
 }

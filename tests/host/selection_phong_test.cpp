@@ -1,0 +1,185 @@
+// Polygon selections (checked against a plain set of indices), selection tags from document files,
+// and the phong normals of polygon objects.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+
+#include "c4d.h"
+#include "host_control.h"
+#include "host_document_file.h"
+
+namespace {
+
+std::set<LONG> Indices(const BaseSelect& bs) {
+  std::set<LONG> out;
+  LONG a, b;
+  for (LONG seg = 0; bs.GetRange(seg, &a, &b); ++seg) {
+    EXPECT_LE(a, b);
+    if (seg > 0) {
+      LONG pa, pb;
+      bs.GetRange(seg - 1, &pa, &pb);
+      EXPECT_GT(a, pb + 1) << "segments must be sorted and apart";
+    }
+    for (LONG i = a; i <= b; ++i) out.insert(i);
+  }
+  return out;
+}
+
+TEST(BaseSelectTest, AgreesWithASetOfIndicesUnderRandomOperations) {
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<LONG> index(0, 60), op(0, 5);
+  BaseSelect bs;
+  std::set<LONG> model;
+  for (int step = 0; step < 4000; ++step) {
+    LONG a = index(rng), b = index(rng);
+    switch (op(rng)) {
+      case 0:
+        bs.Select(a);
+        model.insert(a);
+        break;
+      case 1:
+        bs.Deselect(a);
+        model.erase(a);
+        break;
+      case 2:
+        bs.SelectAll(a, b);
+        for (LONG i = a; i <= b; ++i) model.insert(i);
+        break;
+      case 3:
+        bs.ToggleAll(a, b);
+        for (LONG i = a; i <= b; ++i)
+          if (!model.erase(i)) model.insert(i);
+        break;
+      case 4: {
+        BaseSelect other;
+        other.SelectAll(a, a + b % 7);
+        other.Select(b);
+        bs.Merge(&other);
+        for (LONG i : Indices(other)) model.insert(i);
+        break;
+      }
+      default: {
+        BaseSelect other;
+        other.SelectAll(a, a + b % 9);
+        bs.Deselect(&other);
+        for (LONG i : Indices(other)) model.erase(i);
+        break;
+      }
+    }
+    ASSERT_EQ(Indices(bs), model) << "after step " << step;
+    ASSERT_EQ(bs.GetCount(), static_cast<LONG>(model.size()));
+    LONG probe = index(rng);
+    ASSERT_EQ(bs.IsSelected(probe), model.count(probe) == 1);
+  }
+  EXPECT_FALSE(bs.SelectAll(-1, 3));
+  EXPECT_FALSE(bs.ToggleAll(-1, 3));
+  EXPECT_FALSE(bs.GetRange(-1, nullptr, nullptr));
+}
+
+struct DocFree {
+  void operator()(BaseDocument* doc) const { BaseDocument::Free(doc); }
+};
+using DocPtr = std::unique_ptr<BaseDocument, DocFree>;
+
+TEST(SelectionTagTest, DocumentFilesCarrySelections) {
+  host::ResetAll();
+  std::string error;
+  DocPtr doc(host::LoadDocumentText(R"({"objects": [{"type": 5100, "name": "M",
+    "points": [[0, 0, 0], [1, 0, 0], [0, 1, 0]], "polygons": [[0, 1, 2], [0, 1, 2], [0, 1, 2], [0, 1, 2]],
+    "tags": [{"type": 5673, "name": "top", "selection": [3, 0, 1]}, {"type": 5673}]}]})",
+                                    "sel.json", &error));
+  ASSERT_TRUE(doc) << error;
+  BaseObject* op = doc->GetFirstObject();
+  auto* top = static_cast<SelectionTag*>(op->GetTag(Tpolygonselection));
+  ASSERT_TRUE(top);
+  EXPECT_EQ(top->GetName(), String("top"));
+  EXPECT_EQ(Indices(*top->GetBaseSelect()), (std::set<LONG>{0, 1, 3}));
+  EXPECT_EQ(static_cast<SelectionTag*>(op->GetTag(Tpolygonselection, 1))->GetBaseSelect()->GetCount(), 0);
+
+  const std::pair<const char*, const char*> bad[] = {
+      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0]], "polygons": [[0, 0, 0]],
+          "tags": [{"type": 5673, "selection": [1]}]}]})",
+       "sel.json: /objects/0/tags/0/selection/0: polygon index 1 is out of range (the object has 1 polygon)"},
+      {R"({"objects": [{"type": 5100, "tags": [{"type": 5612, "selection": []}]}]})",
+       "sel.json: /objects/0/tags/0/selection: only polygon selection tags (type 5673) have a selection"},
+  };
+  for (const auto& [text, message] : bad) {
+    DocPtr none(host::LoadDocumentText(text, "sel.json", &error));
+    EXPECT_FALSE(none);
+    EXPECT_EQ(error, message);
+  }
+}
+
+struct FreeNormals {
+  void operator()(SVector* p) const { GeFree(p); }
+};
+
+void ExpectNormal(const SVector& n, double x, double y, double z) {
+  EXPECT_NEAR(n.x, x, 1e-6);
+  EXPECT_NEAR(n.y, y, 1e-6);
+  EXPECT_NEAR(n.z, z, 1e-6);
+}
+
+// Two quadrangles folded along the edge of points 1 and 2: one in the x-y plane facing +z, the
+// other standing in the y-z plane facing +x, and a triangle beside the first.
+PolygonObject* Fold() {
+  PolygonObject* op = PolygonObject::Alloc(7, 3);
+  LVector* p = op->GetPointW();
+  p[0] = LVector(-1, 0, 0);
+  p[1] = LVector(0, 0, 0);
+  p[2] = LVector(0, 1, 0);
+  p[3] = LVector(-1, 1, 0);
+  p[4] = LVector(0, 0, -1);
+  p[5] = LVector(0, 1, -1);
+  p[6] = LVector(-2, 0, 0);
+  CPolygon* v = op->GetPolygonW();
+  v[0] = CPolygon(0, 1, 2, 3);
+  v[1] = CPolygon(1, 4, 5, 2);
+  v[2] = CPolygon(6, 0, 3);
+  return op;
+}
+
+TEST(PhongNormalsTest, SmoothAcrossEdgesUnlessTheAngleLimitSeparates) {
+  PolygonObject* op = Fold();
+  EXPECT_EQ(op->CreatePhongNormals(), nullptr) << "no phong tag, no normals";
+  BaseTag* phong = op->MakeTag(Tphong);
+  const double h = std::sqrt(0.5);
+
+  std::unique_ptr<SVector, FreeNormals> smooth(op->CreatePhongNormals());
+  ASSERT_TRUE(smooth);
+  const SVector* n = smooth.get();
+  ExpectNormal(n[0], 0, 0, 1);  // point 0: the quad and the triangle, both facing +z
+  ExpectNormal(n[1], h, 0, h);  // point 1 lies on the fold
+  ExpectNormal(n[4], h, 0, h);
+  ExpectNormal(n[5], 1, 0, 0);  // point 4 belongs to the standing quad only
+  ExpectNormal(n[8], 0, 0, 1);
+  ExpectNormal(n[11], n[10].x, n[10].y, n[10].z);  // a triangle's fourth repeats its third
+
+  // A 45-degree limit keeps the fold hard: every corner takes its own polygon's normal.
+  phong->GetDataInstance()->SetBool(PHONGTAG_PHONG_ANGLELIMIT, TRUE);
+  phong->GetDataInstance()->SetReal(PHONGTAG_PHONG_ANGLE, 0.25 * std::acos(-1.0));
+  std::unique_ptr<SVector, FreeNormals> hard(op->CreatePhongNormals());
+  ASSERT_TRUE(hard);
+  for (int k = 0; k < 4; ++k) {
+    ExpectNormal(hard.get()[k], 0, 0, 1);
+    ExpectNormal(hard.get()[4 + k], 1, 0, 0);
+  }
+  // Above 90 degrees the fold is smooth again.
+  phong->GetDataInstance()->SetReal(PHONGTAG_PHONG_ANGLE, 0.6 * std::acos(-1.0));
+  std::unique_ptr<SVector, FreeNormals> wide(op->CreatePhongNormals());
+  ExpectNormal(wide.get()[1], h, 0, h);
+
+  // A point index out of range gives that corner no normal and disturbs nothing else.
+  op->GetPolygonW()[1].b = 99;
+  std::unique_ptr<SVector, FreeNormals> broken(op->CreatePhongNormals());
+  ExpectNormal(broken.get()[5], 0, 0, 0);
+  ExpectNormal(broken.get()[0], 0, 0, 1);
+  BaseObject* obj = op;
+  BaseObject::Free(obj);
+}
+
+}  // namespace
