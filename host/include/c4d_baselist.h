@@ -147,6 +147,8 @@ class GeListNode : public C4DAtom {
  private:
   friend class GeListHead;
   void Unlink();
+  /// True when `n` is this node or lies below it.
+  bool Contains(const GeListNode* n) const;
   GeListNode* next_ = nullptr;
   GeListNode* pred_ = nullptr;
   GeListNode* up_ = nullptr;

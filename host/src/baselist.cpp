@@ -84,8 +84,17 @@ void GeListNode::Unlink() {
 
 void GeListNode::Remove() { Unlink(); }
 
+bool GeListNode::Contains(const GeListNode* n) const {
+  while (n) {
+    if (n == this) return true;
+    n = n->up_ ? n->up_ : (n->head_ ? n->head_->GetOwner() : nullptr);
+  }
+  return false;
+}
+
 void GeListNode::InsertUnder(GeListNode* parent) {
-  if (!parent || parent == this) return;
+  // A node never goes below itself: that would make the tree a cycle.
+  if (!parent || Contains(parent)) return;
   Remove();
   up_ = parent;
   next_ = parent->down_;
@@ -94,7 +103,7 @@ void GeListNode::InsertUnder(GeListNode* parent) {
 }
 
 void GeListNode::InsertUnderLast(GeListNode* parent) {
-  if (!parent || parent == this) return;
+  if (!parent || Contains(parent)) return;
   GeListNode* last = parent->GetDownLast();
   if (last == this) return;  // already the last child
   if (!last)
@@ -104,7 +113,7 @@ void GeListNode::InsertUnderLast(GeListNode* parent) {
 }
 
 void GeListNode::InsertBefore(GeListNode* other) {
-  if (!other || other == this) return;
+  if (!other || Contains(other)) return;
   Remove();
   up_ = other->up_;
   head_ = other->head_;
@@ -120,7 +129,7 @@ void GeListNode::InsertBefore(GeListNode* other) {
 }
 
 void GeListNode::InsertAfter(GeListNode* other) {
-  if (!other || other == this) return;
+  if (!other || Contains(other)) return;
   Remove();
   up_ = other->up_;
   head_ = other->head_;

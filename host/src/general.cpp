@@ -16,6 +16,7 @@ namespace {
 
 struct Console {
   std::mutex mutex;
+  std::mutex echoMutex;  // keeps echoed lines in order without holding `mutex`
   std::vector<std::string> lines;
   std::function<void(const std::string&)> echo;
 };
@@ -88,9 +89,14 @@ std::string PluginPath() {
 void GePrint(const String& line) {
   host::Console& c = host::TheConsole();
   std::string text = host::ToUtf8(line);
-  std::lock_guard<std::mutex> lock(c.mutex);
-  c.lines.push_back(text);
-  if (c.echo) c.echo(text);
+  std::lock_guard<std::mutex> echoLock(c.echoMutex);
+  std::function<void(const std::string&)> echo;
+  {
+    std::lock_guard<std::mutex> lock(c.mutex);
+    c.lines.push_back(text);
+    echo = c.echo;
+  }
+  if (echo) echo(text);
 }
 
 Bool GeFExist(const Filename& name, Bool isdir) {

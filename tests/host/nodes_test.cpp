@@ -268,3 +268,22 @@ TEST_F(NodesTest, GlobalMatricesFollowTheParentChain) {
 }
 
 }  // namespace
+
+TEST(NodeCycleTest, ANodeNeverGoesBelowItself) {
+  host::ResetAll();
+  BaseDocument* doc = BaseDocument::Alloc();
+  BaseObject* a = BaseObject::Alloc(Onull);
+  BaseObject* b = BaseObject::Alloc(Onull);
+  BaseObject* c = BaseObject::Alloc(Onull);
+  doc->InsertObject(a, nullptr, nullptr);
+  b->InsertUnder(a);
+  c->InsertUnder(b);
+  a->InsertUnder(c);   // refused: c lies below a
+  a->InsertAfter(c);   // refused as well
+  b->InsertBefore(c);  // refused: c is b's child
+  EXPECT_EQ(a->GetUp(), nullptr);
+  EXPECT_EQ(b->GetUp(), a);
+  EXPECT_EQ(c->GetUp(), b);
+  EXPECT_EQ(c->GetDocument(), doc);
+  BaseDocument::Free(doc);
+}
