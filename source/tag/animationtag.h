@@ -2,10 +2,7 @@
 #pragma once
 
 #include "c4d.h"
-#include "tag/tanimationtag.h"
-
-/// Plug-in ID of the animation tag.
-constexpr LONG ID_ANIMATIONTAG = 1022560;
+#include "tag/animationtagids.h"
 
 /// Two integer settings; the plug-in does not register it.
 class AnimationTag : public TagData {

@@ -2,10 +2,7 @@
 #pragma once
 
 #include "c4d.h"
-#include "tag/tmyexitportal.h"
-
-/// Plug-in ID of the exit-portal tag.
-constexpr LONG ID_MYEXITPORTAL = 1021223;
+#include "tag/myexitportalids.h"
 
 /// Marks a polygon object as an exit portal of the scene.
 class MyExitPortal : public TagData {

@@ -2,10 +2,7 @@
 #pragma once
 
 #include "c4d.h"
-#include "tag/tsubdivision.h"
-
-/// Plug-in ID of the subdivision tag.
-constexpr LONG ID_MYSUBDIVISION = 1022667;
+#include "tag/mysubdivisionids.h"
 
 /// The renderer's subdivision settings of a mesh.
 class MySubdivision : public TagData {

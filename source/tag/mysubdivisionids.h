@@ -2,6 +2,9 @@
 // object's mesh element.
 #pragma once
 
+/// Plug-in ID of the subdivision tag.
+constexpr int ID_MYSUBDIVISION = 1022667;
+
 enum {
   SUBDIV_MAX_NUM_SUBDIVISIONS = 1501,          ///< LONG, initially 3.
   SUBDIV_PIXEL_THRESHOLD = 1502,               ///< Real, unset; editable with view dependence on.
