@@ -1,6 +1,13 @@
-// Smoothed (phong) normals of polygon objects.
+// Smoothed (phong) normals of polygon objects. Large objects are worked on several threads: each
+// thread owns a range of points and gathers the polygons around them, so no two threads write the
+// same memory.
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "c4d_baseobject.h"
@@ -8,24 +15,51 @@
 namespace {
 
 constexpr double kDefaultAngle = 80.0 * 3.14159265358979323846 / 180.0;
+constexpr LONG kPolygonsPerThread = 65536;
+constexpr int kMaxThreads = 8;
+
+struct Normal {
+  float x, y, z;
+};
 
 bool ValidIndex(LONG i, LONG count) { return i >= 0 && i < count; }
 
-// The unit normal of a polygon, or zero for a degenerate one or one with a point out of range.
-LVector FaceNormal(const CPolygon& v, const LVector* p, LONG pointCount) {
-  if (!ValidIndex(v.a, pointCount) || !ValidIndex(v.b, pointCount) || !ValidIndex(v.c, pointCount) ||
-      !ValidIndex(v.d, pointCount))
-    return LVector();
-  LVector n = v.c == v.d ? (p[v.b] - p[v.a]) % (p[v.c] - p[v.a]) : (p[v.c] - p[v.a]) % (p[v.d] - p[v.b]);
-  Real len = Len(n);
-  return len > 0.0 && std::isfinite(len) ? n / len : LVector();
+// Corner point indices of a polygon; answers the number of corners (3 for a triangle).
+int Corners(const CPolygon& v, LONG (&idx)[4]) {
+  idx[0] = v.a;
+  idx[1] = v.b;
+  idx[2] = v.c;
+  idx[3] = v.d;
+  return v.c == v.d ? 3 : 4;
 }
 
-SVector ToFloat(const LVector& v) {
-  Real len = Len(v);
-  if (!(len > 0.0) || !std::isfinite(len)) return SVector();
-  return SVector{static_cast<float>(v.x / len), static_cast<float>(v.y / len), static_cast<float>(v.z / len)};
+// The unit normal of a polygon, or zero for a degenerate one or one with a point out of range.
+Normal FaceNormal(const CPolygon& v, const LVector* p, LONG pointCount) {
+  if (!ValidIndex(v.a, pointCount) || !ValidIndex(v.b, pointCount) || !ValidIndex(v.c, pointCount) ||
+      !ValidIndex(v.d, pointCount))
+    return Normal{0, 0, 0};
+  LVector n = v.c == v.d ? (p[v.b] - p[v.a]) % (p[v.c] - p[v.a]) : (p[v.c] - p[v.a]) % (p[v.d] - p[v.b]);
+  Real len = Len(n);
+  if (!(len > 0.0) || !std::isfinite(len)) return Normal{0, 0, 0};
+  return Normal{static_cast<float>(n.x / len), static_cast<float>(n.y / len), static_cast<float>(n.z / len)};
 }
+
+SVector Unit(double x, double y, double z) {
+  double len = std::sqrt(x * x + y * y + z * z);
+  if (!(len > 0.0) || !std::isfinite(len)) return SVector();
+  return SVector{static_cast<float>(x / len), static_cast<float>(y / len), static_cast<float>(z / len)};
+}
+
+template <typename Work>
+void Parallel(int count, Work work) {
+  std::vector<std::thread> threads;
+  for (int t = 1; t < count; ++t) threads.emplace_back(work, t);
+  work(0);
+  for (std::thread& t : threads) t.join();
+}
+
+// [begin, end) of part `t` of `n` items split into `parts`.
+LONG PartBegin(LONG n, int t, int parts) { return static_cast<LONG>(static_cast<int64_t>(n) * t / parts); }
 
 }  // namespace
 
@@ -37,72 +71,118 @@ SVector* PolygonObject::CreatePhongNormals() const {
   const LVector* points = GetPointR();
   const CPolygon* polys = GetPolygonR();
 
-  auto* out = static_cast<SVector*>(std::calloc(static_cast<size_t>(polyCount) * 4, sizeof(SVector)));
-  if (!out) return nullptr;
+  // Released with GeFree, so it comes from the C allocator; large arrays as huge pages.
+  const size_t bytes = static_cast<size_t>(polyCount) * 4 * sizeof(SVector);
+  const size_t huge = size_t(2) << 20;
+  void* memory = std::aligned_alloc(huge, (bytes + huge - 1) / huge * huge);
+  if (!memory) return nullptr;
+  madvise(memory, (bytes + huge - 1) / huge * huge, MADV_HUGEPAGE);
+  auto* out = static_cast<SVector*>(memory);
 
-  std::vector<LVector> faces(static_cast<size_t>(polyCount));
-  for (LONG i = 0; i < polyCount; ++i) faces[i] = FaceNormal(polys[i], points, pointCount);
+  const int hardware = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int parts = std::clamp(static_cast<int>(polyCount / kPolygonsPerThread), 1, std::min(hardware, kMaxThreads));
+  const LONG points0 = std::max<LONG>(pointCount, 0);
 
-  auto corners = [](const CPolygon& v, LONG (&idx)[4]) {
-    idx[0] = v.a;
-    idx[1] = v.b;
-    idx[2] = v.c;
-    idx[3] = v.d;
-    return v.c == v.d ? 3 : 4;
-  };
+  // Working arrays are left uninitialised: each thread fills (and so first touches) its own part.
+  std::unique_ptr<Normal[]> faces(new Normal[static_cast<size_t>(polyCount)]);
+  Parallel(parts, [&](int t) {
+    for (LONG i = PartBegin(polyCount, t, parts); i < PartBegin(polyCount, t + 1, parts); ++i)
+      faces[i] = FaceNormal(polys[i], points, pointCount);
+  });
 
   const BaseContainer* bc = phong->GetDataInstance();
-  if (!bc->GetBool(PHONGTAG_PHONG_ANGLELIMIT)) {
-    // Every polygon around a point smooths it.
-    std::vector<LVector> sums(static_cast<size_t>(pointCount > 0 ? pointCount : 0));
-    for (LONG i = 0; i < polyCount; ++i) {
-      LONG idx[4];
-      int n = corners(polys[i], idx);
-      for (int k = 0; k < n; ++k)
-        if (ValidIndex(idx[k], pointCount)) sums[idx[k]] += faces[i];
-    }
-    for (LONG i = 0; i < polyCount; ++i) {
-      LONG idx[4];
-      int n = corners(polys[i], idx);
-      for (int k = 0; k < n; ++k)
-        if (ValidIndex(idx[k], pointCount)) out[4 * i + k] = ToFloat(sums[idx[k]]);
-      if (n == 3) out[4 * i + 3] = out[4 * i + 2];
-    }
-    return out;
-  }
-
-  // With an angle limit a corner takes only the polygons around its point whose normal lies
-  // within the limit of its own polygon's: gather the polygons of every point first.
+  const bool limited = bc->GetBool(PHONGTAG_PHONG_ANGLELIMIT);
   const double cosLimit = std::cos(bc->GetReal(PHONGTAG_PHONG_ANGLE, kDefaultAngle));
-  std::vector<LONG> start(static_cast<size_t>(pointCount > 0 ? pointCount : 0) + 1, 0);
-  for (LONG i = 0; i < polyCount; ++i) {
-    LONG idx[4];
-    int n = corners(polys[i], idx);
-    for (int k = 0; k < n; ++k)
-      if (ValidIndex(idx[k], pointCount)) ++start[idx[k] + 1];
+
+  // Without a limit every polygon around a point smooths it: sum the polygons' normals per point,
+  // each thread over its own points.
+  std::unique_ptr<float[]> sums;
+  // With a limit each corner takes the polygons around its point that lie within the limit of its
+  // own polygon: each thread lists the polygons around its points (start offsets and polygons).
+  std::vector<LONG> start;
+  if (!limited) {
+    sums.reset(new float[static_cast<size_t>(points0) * 3]);
+  } else {
+    start.assign(static_cast<size_t>(points0) + 1, 0);
   }
-  for (size_t p = 1; p < start.size(); ++p) start[p] += start[p - 1];
-  std::vector<LONG> around(static_cast<size_t>(start.back()));
-  std::vector<LONG> fill(start.begin(), start.end() - 1);
-  for (LONG i = 0; i < polyCount; ++i) {
+  std::vector<std::vector<LONG>> aroundParts(static_cast<size_t>(parts));
+
+  Parallel(parts, [&](int t) {
+    const LONG lo = PartBegin(points0, t, parts), hi = PartBegin(points0, t + 1, parts);
     LONG idx[4];
-    int n = corners(polys[i], idx);
-    for (int k = 0; k < n; ++k)
-      if (ValidIndex(idx[k], pointCount)) around[fill[idx[k]]++] = i;
-  }
-  for (LONG i = 0; i < polyCount; ++i) {
-    LONG idx[4];
-    int n = corners(polys[i], idx);
-    for (int k = 0; k < n; ++k) {
-      if (!ValidIndex(idx[k], pointCount)) continue;
-      LVector sum;
-      for (LONG s = start[idx[k]]; s < start[idx[k] + 1]; ++s) {
-        const LVector& f = faces[around[s]];
-        if (around[s] == i || f * faces[i] >= cosLimit) sum += f;
+    if (!limited) {
+      std::fill(&sums[static_cast<size_t>(lo) * 3], &sums[static_cast<size_t>(hi) * 3], 0.0f);
+      for (LONG i = 0; i < polyCount; ++i) {
+        int n = Corners(polys[i], idx);
+        for (int k = 0; k < n; ++k) {
+          if (idx[k] < lo || idx[k] >= hi) continue;
+          float* s = &sums[static_cast<size_t>(idx[k]) * 3];
+          s[0] += faces[i].x;
+          s[1] += faces[i].y;
+          s[2] += faces[i].z;
+        }
       }
-      out[4 * i + k] = ToFloat(sum);
+      return;
     }
-    if (n == 3) out[4 * i + 3] = out[4 * i + 2];
-  }
+    for (LONG i = 0; i < polyCount; ++i) {
+      int n = Corners(polys[i], idx);
+      for (int k = 0; k < n; ++k)
+        if (idx[k] >= lo && idx[k] < hi) ++start[idx[k] + 1];
+    }
+    LONG total = 0;
+    for (LONG p = lo; p < hi; ++p) {
+      LONG count = start[p + 1];
+      start[p + 1] = total;  // the fill position for now; the end offset once filled
+      total += count;
+    }
+    std::vector<LONG>& list = aroundParts[static_cast<size_t>(t)];
+    list.resize(static_cast<size_t>(total));
+    for (LONG i = 0; i < polyCount; ++i) {
+      int n = Corners(polys[i], idx);
+      for (int k = 0; k < n; ++k)
+        if (idx[k] >= lo && idx[k] < hi) list[start[idx[k] + 1]++] = i;
+    }
+  });
+
+  // The polygons around point p lie in part t's list from (p == lo ? 0 : start[p]) to start[p + 1].
+  Parallel(parts, [&](int t) {
+    LONG idx[4];
+    for (LONG i = PartBegin(polyCount, t, parts); i < PartBegin(polyCount, t + 1, parts); ++i) {
+      SVector* o = out + 4 * static_cast<size_t>(i);
+      int n = Corners(polys[i], idx);
+      for (int k = 0; k < n; ++k) {
+        const LONG p = idx[k];
+        if (!ValidIndex(p, pointCount)) {
+          o[k] = SVector();
+          continue;
+        }
+        if (!limited) {
+          const float* s = &sums[static_cast<size_t>(p) * 3];
+          o[k] = Unit(s[0], s[1], s[2]);
+          continue;
+        }
+        // The part that owns p, found from the even split of the points.
+        int owner = static_cast<int>(static_cast<int64_t>(p) * parts / points0);
+        while (owner > 0 && p < PartBegin(points0, owner, parts)) --owner;
+        while (owner + 1 < parts && p >= PartBegin(points0, owner + 1, parts)) ++owner;
+        const std::vector<LONG>& list = aroundParts[static_cast<size_t>(owner)];
+        const LONG from = p == PartBegin(points0, owner, parts) ? 0 : start[p];
+        const Normal& own = faces[i];
+        double x = 0, y = 0, z = 0;
+        for (LONG s = from; s < start[p + 1]; ++s) {
+          const Normal& f = faces[list[s]];
+          if (list[s] == i ||
+              static_cast<double>(f.x) * own.x + static_cast<double>(f.y) * own.y + static_cast<double>(f.z) * own.z >=
+                  cosLimit) {
+            x += f.x;
+            y += f.y;
+            z += f.z;
+          }
+        }
+        o[k] = Unit(x, y, z);
+      }
+      if (n == 3) o[3] = o[2];
+    }
+  });
   return out;
 }

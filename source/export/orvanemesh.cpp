@@ -150,7 +150,7 @@ void write(MeshOutput& out, const std::string& s) {
 }
 
 template <typename T>
-void writeVector(MeshOutput& out, const std::vector<T>& v) {
+void writeVector(MeshOutput& out, const MeshArray<T>& v) {
   out.putU32(static_cast<uint32_t>(v.size()));
   out.put(v.data(), v.size() * sizeof(T));
 }
@@ -165,7 +165,7 @@ bool read(MeshInput& in, std::string& s) {
 }
 
 template <typename T>
-bool readVector(MeshInput& in, std::vector<T>& v) {
+bool readVector(MeshInput& in, MeshArray<T>& v) {
   uint32_t count = 0;
   if (!in.getU32(count) || !in.canHold(count, sizeof(T))) return false;
   v.resize(count);

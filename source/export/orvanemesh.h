@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "export/meshallocator.h"
+
 namespace Orvane {
 
 /// A point or direction of three 32-bit floats.
@@ -24,6 +26,10 @@ struct Triangle {
   uint32_t uvIndices[3];
   uint32_t materialIndex;
 };
+
+/// A growable array of mesh elements; new elements are left uninitialised.
+template <typename T>
+using MeshArray = std::vector<T, MeshAllocator<T>>;
 
 /// A named UV set and its number.
 struct UVSetExposition {
@@ -68,13 +74,13 @@ class OrvaneMesh {
   /// The named UV sets.
   std::vector<UVSetExposition> uvSets;
   /// Vertex positions.
-  std::vector<Vec3f> positions;
+  MeshArray<Vec3f> positions;
   /// Vertex normals, one per position, or empty.
-  std::vector<Vec3f> normals;
+  MeshArray<Vec3f> normals;
   /// Texture coordinates.
-  std::vector<Vec2f> uvs;
+  MeshArray<Vec2f> uvs;
   /// The triangles.
-  std::vector<Triangle> triangles;
+  MeshArray<Triangle> triangles;
 };
 
 }  // namespace Orvane
