@@ -4,6 +4,8 @@
 #include "c4d_baseobject.h"
 #include "c4d_basematerial.h"
 
+class BaseDraw;
+
 /// A video post of render data.
 class BaseVideoPost : public BaseList2D {
  public:
@@ -77,6 +79,8 @@ class BaseDocument : public BaseList2D {
   /// The folder the document was saved in; empty while it was never saved.
   Filename GetDocumentPath() const { return path_; }
   void SetDocumentPath(const Filename& p) { path_ = p; }
+  /// The view the user works in; null, as this host shows no views.
+  BaseDraw* GetActiveBaseDraw() const { return nullptr; }
   /// The document's file name.
   Filename GetDocumentName() const { return name_; }
   void SetDocumentName(const Filename& n) { name_ = n; }

@@ -56,6 +56,13 @@ class DescID {
   std::vector<DescLevel> levels_;
 };
 
+/// Flags of `C4DAtom::GetClone`.
+enum {
+  COPYFLAGS_NONE = 0,            ///< The node with its children and branches (tags).
+  COPYFLAGS_NO_HIERARCHY = 4,    ///< Leave the node's children out.
+  COPYFLAGS_NO_BRANCHES = 8,     ///< Leave an object's tags out.
+};
+
 /// Anything the host keeps as a node: has a type and can be asked for its kind.
 class C4DAtom {
  public:
@@ -64,6 +71,11 @@ class C4DAtom {
   LONG GetType() const { return type_; }
   /// True for the node's own type and for the base of its kind.
   virtual Bool IsInstanceOf(LONG id) const { return id == type_; }
+  /// A copy of an object, tag, material, shader or video post (name, parameters, bits, plug-in
+  /// data through `NodeData::CopyTo`, children and tags as `flags` allow), in no list and no
+  /// document; the caller owns it. When the original lies in a document, links between nodes of
+  /// the copied tree lead to their copies. Null for other nodes and when a plug-in refuses.
+  C4DAtom* GetClone(LONG flags = COPYFLAGS_NONE) const;
 
  protected:
   explicit C4DAtom(LONG type) : type_(type) {}

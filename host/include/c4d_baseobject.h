@@ -3,7 +3,11 @@
 
 #include "c4d_basetag.h"
 
+class BaseObject;
 class ObjectData;
+namespace host {
+void SetCache(BaseObject* generator, BaseObject* cache);
+}
 
 /// Host object types.
 enum {
@@ -14,6 +18,20 @@ enum {
   Oinstance = 5126,  ///< The host's instance.
   Onull = 5140,      ///< Empty group object.
   Osphere = 5160,    ///< Sphere primitive.
+  Oplane = 5168,     ///< Plane primitive (made as a polygon object by `GeneratePrimitive`).
+};
+
+/// Parameters every object has.
+enum {
+  ID_BASEOBJECT_RENDERMODE = 901,  ///< LONG, a `MODE_*` value; absent means `MODE_UNDEF`.
+  ID_BASEOBJECT_ENABLED = 906,     ///< Bool; absent means enabled.
+};
+
+/// Render visibility of an object.
+enum {
+  MODE_ON = 0,     ///< Rendered.
+  MODE_OFF = 1,    ///< Not rendered.
+  MODE_UNDEF = 2,  ///< As its parent.
 };
 
 /// A scene object: matrix, tags, children.
@@ -49,15 +67,30 @@ class BaseObject : public BaseList2D {
   /// Frees the `nr`-th tag of `type`.
   void KillTag(LONG type, LONG nr = 0);
 
+  /// Render visibility: `MODE_ON`, `MODE_OFF` or `MODE_UNDEF`.
+  LONG GetRenderMode() const { return GetDataInstance()->GetLong(ID_BASEOBJECT_RENDERMODE, MODE_UNDEF); }
+  void SetRenderMode(LONG mode) { GetDataInstance()->SetLong(ID_BASEOBJECT_RENDERMODE, mode); }
+  /// True when the object is enabled (a generator generates, a light shines).
+  Bool GetDeformMode() const { return GetDataInstance()->GetBool(ID_BASEOBJECT_ENABLED, TRUE); }
+  void SetDeformMode(Bool on) { GetDataInstance()->SetBool(ID_BASEOBJECT_ENABLED, on); }
+  /// The generator's cache: the object tree it generated (owned by the generator), or null.
+  BaseObject* GetCache() const { return cache_; }
+  /// The generator whose cache holds this object (at any depth of the cache), or null. A cache
+  /// lies in the generator's space: its top object's matrix is relative to the generator.
+  BaseObject* GetCacheParent() const { return cacheParent_; }
+
   Bool IsInstanceOf(LONG id) const override { return id == Obase || C4DAtom::IsInstanceOf(id); }
 
  protected:
   explicit BaseObject(LONG type) : BaseList2D(type), tags_(this) {}
-  void FreeBranches() override { tags_.FlushAll(); }
+  void FreeBranches() override;
 
  private:
+  friend void host::SetCache(BaseObject* generator, BaseObject* cache);
   LMatrix ml_;
   GeListHead tags_;
+  BaseObject* cache_ = nullptr;
+  BaseObject* cacheParent_ = nullptr;
 };
 
 /// One polygon: four point indices (c == d for a triangle).

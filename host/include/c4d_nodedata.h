@@ -15,6 +15,8 @@ class BaseVideoPost;
 class Description;
 class HierarchyHelp;
 class BaseMaterial;
+struct ChannelData;
+struct InitRenderStruct;
 struct VideoPostStruct;
 
 /// Flags of description callbacks.
@@ -87,7 +89,15 @@ class ObjectData : public NodeData {
 class MaterialData : public NodeData {};
 
 /// Plug-in data of a shader.
-class ShaderData : public NodeData {};
+class ShaderData : public NodeData {
+ public:
+  /// Prepares sampling; answers an `INITRENDERRESULT` (the default: `INITRENDERRESULT_OK`).
+  virtual LONG InitRender(BaseShader* sh, InitRenderStruct* irs);
+  /// Ends sampling.
+  virtual void FreeRender(BaseShader* sh);
+  /// The colour at the point of `cd`, each component nominally 0 to 1 (the default: black).
+  virtual LVector Output(BaseShader* sh, ChannelData* cd);
+};
 
 /// Plug-in data of a video post.
 class VideoPostData : public NodeData {

@@ -3,6 +3,7 @@
 
 #include "c4d_basedocument.h"
 #include "host_clock.h"
+#include "host_prefs.h"
 #include "host_state.h"
 #include "host_user.h"
 #include "text_codec.h"
@@ -21,6 +22,7 @@ void ResetAll() {
   SetClock(nullptr);
   SetStartupWritePath("");
   SetPluginPath("");
+  ResetWorldContainer();
 }
 
 }  // namespace host

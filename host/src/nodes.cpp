@@ -5,6 +5,7 @@
 
 #include "c4d_basedocument.h"
 #include "c4d_baseselect.h"
+#include "c4d_texturetag.h"
 #include "host_state.h"
 
 namespace {
@@ -93,13 +94,26 @@ void BaseObject::Free(BaseObject*& op) { FreeNode(op); }
 
 LMatrix BaseObject::GetMg() const {
   LMatrix m = ml_;
-  for (BaseObject* p = GetUp(); p; p = p->GetUp()) m = p->ml_ * m;
+  const BaseObject* top = this;
+  for (BaseObject* p = GetUp(); p; p = p->GetUp()) {
+    m = p->ml_ * m;
+    top = p;
+  }
+  // A cache lies in its generator's space.
+  if (top->cacheParent_) m = top->cacheParent_->GetMg() * m;
   return m;
 }
 
 void BaseObject::SetMg(const LMatrix& m) {
   BaseObject* up = GetUp();
+  if (!up) up = cacheParent_;
   ml_ = up ? !up->GetMg() * m : m;
+}
+
+void BaseObject::FreeBranches() {
+  tags_.FlushAll();
+  if (cache_) GeListNode::Destroy(cache_);
+  cache_ = nullptr;
 }
 
 BaseTag* BaseObject::GetTag(LONG type, LONG nr) const {
@@ -187,6 +201,7 @@ BaseTag* BaseTag::Alloc(LONG type) {
   if (type == Tpoint) return VariableTag::Alloc(Tpoint, 0);
   if (type == Tpolygon) return VariableTag::Alloc(Tpolygon, 0);
   if (type == Tpolygonselection) return SelectionTag::Alloc(type);
+  if (type == Ttexture) return TextureTag::Alloc();
   if (IsHostTagType(type)) return new PlainTag(type);
   return WithPluginData<BaseTag>(new PlainTag(type), host::PluginKind::Tag, type);
 }
@@ -246,6 +261,7 @@ BaseMaterial* BaseMaterial::Alloc(LONG type) {
 void BaseMaterial::Free(BaseMaterial*& mat) { FreeNode(mat); }
 
 BaseShader* BaseShader::Alloc(LONG type) {
+  if (type == Xbitmap) return new PlainShader(type);
   return WithPluginData<BaseShader>(new PlainShader(type), host::PluginKind::Shader, type);
 }
 

@@ -76,7 +76,7 @@ std::vector<unsigned char> SmallMeshBytes() {
   PutU32(b, 1);
   PutString(b, "default");
   PutU32(b, 0);
-  for (const std::vector<Vec3f>* v : {&m.positions, &m.normals}) {
+  for (const MeshArray<Vec3f>* v : {&m.positions, &m.normals}) {
     PutU32(b, static_cast<uint32_t>(v->size()));
     for (const Vec3f& p : *v) {
       PutF32(b, p.x);

@@ -173,7 +173,7 @@ TEST_F(DocumentFileTest, FullDocumentReadsBackNodeByNode) {
   EXPECT_EQ(tri.d, LVector(0.5, 0.5, 0));
   BaseTag* texture = mesh->GetTag(Ttexture);
   EXPECT_EQ(texture->GetName(), String("Texture"));
-  EXPECT_EQ(texture->GetDataInstance()->GetCount(), 1);
+  EXPECT_EQ(static_cast<TextureTag*>(texture)->GetMaterial(), red);
   EXPECT_EQ(texture->GetDataInstance()->GetLink(1010, doc.get(), Mbase), red);
 
   // Every parameter of Group, in file order, with its type.
