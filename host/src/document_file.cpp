@@ -17,7 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "c4d_basedocument.h"
-#include "c4d_baseselect.h"
+#include "c4d_selection.h"
 #include "host_control.h"
 
 namespace host {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "c4d_basedocument.h"
-#include "c4d_baseselect.h"
+#include "c4d_selection.h"
 #include "c4d_texturetag.h"
 #include "host_state.h"
 

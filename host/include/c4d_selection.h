@@ -32,7 +32,7 @@ class BaseSelect {
 
   /// Selects one index; false for a negative index.
   Bool Select(LONG num) { return SelectAll(num, num); }
-  /// Deselects one index.
+  /// Deselects one index; true when it was selected.
   Bool Deselect(LONG num);
   /// Selects every index from `min` to `max` (nothing when max < min); false when min < 0.
   Bool SelectAll(LONG min, LONG max);

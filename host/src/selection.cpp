@@ -1,5 +1,5 @@
-// Selections of element indices and the polygon selection tag.
-#include "c4d_baseselect.h"
+// Selections and selection tags.
+#include "c4d_selection.h"
 
 #include <algorithm>
 
@@ -72,6 +72,7 @@ Bool BaseSelect::IsSelected(LONG num) const {
 }
 
 Bool BaseSelect::Deselect(LONG num) {
+  if (!IsSelected(num)) return false;
   segments_ = Difference(segments_, Segments{{num, num}});
   return true;
 }
