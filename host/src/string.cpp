@@ -174,6 +174,11 @@ Filename Filename::GetFile() const {
   return Filename(path_.Mid(pos + 1));
 }
 
+void Filename::SetFile(const Filename& file) {
+  LONG pos = LastSeparator(path_);
+  path_ = pos < 0 ? file.path_ : path_.Left(pos + 1) + file.path_;
+}
+
 String Filename::GetSuffix() const {
   String file = GetFile().GetString();
   LONG dot = -1;

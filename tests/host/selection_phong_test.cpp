@@ -183,3 +183,18 @@ TEST(PhongNormalsTest, SmoothAcrossEdgesUnlessTheAngleLimitSeparates) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FilenameFileTest, SetFileReplacesTheLastComponent) {
+  const std::pair<const char*, const char*> cases[][1] = {{{"", "mesh_1.ovmesh"}}, {{"/a/b/old.txt", "/a/b/mesh_1.ovmesh"}},
+                                                         {{"/a/b/", "/a/b/mesh_1.ovmesh"}}, {{"old", "mesh_1.ovmesh"}}};
+  for (const auto& c : cases) {
+    Filename f(c[0].first);
+    f.SetFile(Filename("mesh_1.ovmesh"));
+    EXPECT_EQ(f.GetString(), String(c[0].second)) << c[0].first;
+    EXPECT_EQ(f.GetFileString(), String("mesh_1.ovmesh"));
+  }
+}
+
+}  // namespace
