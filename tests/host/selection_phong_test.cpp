@@ -187,12 +187,12 @@ TEST(PhongNormalsTest, SmoothAcrossEdgesUnlessTheAngleLimitSeparates) {
 namespace {
 
 TEST(FilenameFileTest, SetFileReplacesTheLastComponent) {
-  const std::pair<const char*, const char*> cases[][1] = {{{"", "mesh_1.ovmesh"}}, {{"/a/b/old.txt", "/a/b/mesh_1.ovmesh"}},
-                                                         {{"/a/b/", "/a/b/mesh_1.ovmesh"}}, {{"old", "mesh_1.ovmesh"}}};
-  for (const auto& c : cases) {
-    Filename f(c[0].first);
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "mesh_1.ovmesh"}, {"/a/b/old.txt", "/a/b/mesh_1.ovmesh"}, {"/a/b/", "/a/b/mesh_1.ovmesh"}, {"old", "mesh_1.ovmesh"}};
+  for (const auto& [path, expected] : cases) {
+    Filename f(path);
     f.SetFile(Filename("mesh_1.ovmesh"));
-    EXPECT_EQ(f.GetString(), String(c[0].second)) << c[0].first;
+    EXPECT_EQ(f.GetString(), String(expected)) << path;
     EXPECT_EQ(f.GetFileString(), String("mesh_1.ovmesh"));
   }
 }
