@@ -15,6 +15,7 @@
 #include "c4d_multipassbitmap.h"
 #include "c4d_nodedata.h"
 #include "c4d_plugin.h"
+#include "c4d_random.h"
 #include "c4d_resource.h"
 #include "c4d_selection.h"
 #include "c4d_shader.h"

@@ -1,0 +1,222 @@
+// Builders of XML elements and the saving and loading of XML documents.
+#include "export/xmlbuilders.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+
+#include "main/helpers.h"
+#include "utils/stringutils.h"
+
+namespace {
+
+// Appends `name` holding one text node with `text`.
+void AppendText(const std::string& name, const std::string& text, TiXmlElement* parent) {
+  TiXmlElement* element = new TiXmlElement(name);
+  element->LinkEndChild(new TiXmlText(text));
+  parent->LinkEndChild(element);
+}
+
+// Appends an empty element `name` and answers it.
+TiXmlElement* AppendElement(const char* name, TiXmlElement* parent) {
+  TiXmlElement* element = new TiXmlElement(name);
+  parent->LinkEndChild(element);
+  return element;
+}
+
+std::string RealText(double value) { return buildString("%08f", value); }
+
+std::string VectorText(double a, double b, double c) {
+  return buildString("%08f %08f %08f", a, b, c);
+}
+
+// The reals "exponent", "a", "b", "c" and the optional background generation of a texture.
+void AppendTextureTail(TiXmlElement* texture, double exponent, double a, double b, double c,
+                       int background) {
+  SceneExportRealValue("exponent", exponent, texture);
+  SceneExportRealValue("a", a, texture);
+  SceneExportRealValue("b", b, texture);
+  SceneExportRealValue("c", c, texture);
+  if (background) ExportBgTexCoordGen(texture);
+}
+
+// A name for the temporary file beside `path` that a save writes first: hidden, unique in this
+// process, and told apart from other processes by the process ID.
+std::string TemporaryNameBeside(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+  return dir + "." + file + ".tmp-" + std::to_string(getpid()) + "-" +
+         std::to_string(counter.fetch_add(1));
+}
+
+}  // namespace
+
+void SceneExportLongValue(const std::string& name, int value, TiXmlElement* parent) {
+  AppendText(name, std::to_string(value), parent);
+}
+
+void SceneExportRealValue(const std::string& name, double value, TiXmlElement* parent) {
+  AppendText(name, RealText(value), parent);
+}
+
+void SceneExportVectorValue(const std::string& name, const LVector& value, TiXmlElement* parent,
+                            int swap) {
+  AppendText(name, swap ? VectorText(value.x, value.z, value.y) : VectorText(value.x, value.y, value.z),
+             parent);
+}
+
+void SceneExportBoolValue(const std::string& name, int value, TiXmlElement* parent) {
+  AppendText(name, value ? "true" : "false", parent);
+}
+
+void SceneExportStringValue(const std::string& name, const std::string& value,
+                            TiXmlElement* parent) {
+  AppendText(name, value, parent);
+}
+
+void SceneExportStringValue(const std::string& name, const char* value, TiXmlElement* parent) {
+  AppendText(name, value ? std::string(value) : std::string(), parent);
+}
+
+void SceneExportStringValue(const std::string& name, const String& value, TiXmlElement* parent) {
+  AppendText(name, Helpers::ToUTF8String(value), parent);
+}
+
+void SceneExportComment(const std::string& text, TiXmlElement* parent) {
+  TiXmlComment* comment = new TiXmlComment();
+  comment->SetValue(text);
+  parent->LinkEndChild(comment);
+}
+
+void SceneExportComment(const char* text, TiXmlElement* parent) {
+  SceneExportComment(text ? std::string(text) : std::string(), parent);
+}
+
+void SceneExportComment(const String& text, TiXmlElement* parent) {
+  SceneExportComment(Helpers::ToUTF8String(text), parent);
+}
+
+void SceneExportInclude(const Filename& file, TiXmlElement* parent) {
+  TiXmlElement* include = AppendElement("include", parent);
+  SceneExportStringValue("pathname", Helpers::ToUTF8String(file.GetString()), include);
+}
+
+int SceneExportSpectrumPeak(double peakMin, double peakWidth, double baseValue, double peakValue,
+                            TiXmlElement* parent) {
+  TiXmlElement* peak = AppendElement("peak", parent);
+  SceneExportRealValue("peak_min", peakMin, peak);
+  SceneExportRealValue("peak_width", peakWidth, peak);
+  SceneExportRealValue("base_value", baseValue, peak);
+  SceneExportRealValue("peak_value", peakValue, peak);
+  return 1;
+}
+
+int SceneExportSpectrumUniform(double value, TiXmlElement* parent) {
+  TiXmlElement* uniform = AppendElement("uniform", parent);
+  SceneExportRealValue("value", value, uniform);
+  return 1;
+}
+
+int SceneExportSpectrumBlackbody(double temperature, double gain, TiXmlElement* parent) {
+  TiXmlElement* blackbody = AppendElement("blackbody", parent);
+  SceneExportRealValue("temperature", temperature, blackbody);
+  SceneExportRealValue("gain", gain, blackbody);
+  return 1;
+}
+
+int SceneExportSpectrumRGB(const LVector& colour, double gamma, double gain, TiXmlElement* parent) {
+  TiXmlElement* rgb = AppendElement("rgb", parent);
+  SceneExportVectorValue("rgb", LVector(colour.x * gain, colour.y * gain, colour.z * gain), rgb, 0);
+  SceneExportRealValue("gamma", gamma, rgb);
+  return 1;
+}
+
+int SceneExportSpectrumTabulated(const std::string& start, const std::string& end, int count,
+                                 const std::string& values, TiXmlElement* parent) {
+  TiXmlElement* tabulated = AppendElement("regular_tabulated", parent);
+  SceneExportStringValue("start_wavelength", start, tabulated);
+  SceneExportStringValue("end_wavelength", end, tabulated);
+  SceneExportLongValue("num_values", count, tabulated);
+  SceneExportStringValue("values", values, tabulated);
+  return 1;
+}
+
+void ExportTextureIndex(TiXmlElement* parent, int index) {
+  TiXmlElement* texture = AppendElement("texture", parent);
+  SceneExportLongValue("texture_index", index, texture);
+}
+
+void ExportBgTexCoordGen(TiXmlElement* parent) {
+  TiXmlElement* generation = AppendElement("tex_coord_generation", parent);
+  TiXmlElement* spherical = AppendElement("spherical", generation);
+  TiXmlElement* rotation = AppendElement("rotation", spherical);
+  TiXmlElement* axisRotation = AppendElement("axis_rotation", rotation);
+  SceneExportVectorValue("axis", LVector(0.0, 0.0, 1.0), axisRotation, 0);
+  SceneExportRealValue("angle", 1.6, axisRotation);
+}
+
+int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent, double a,
+                  double b, double c, const Filename& /*unused*/, int background) {
+  TiXmlElement* texture = AppendElement("texture", parent);
+  SceneExportStringValue("uv_set", "default", texture);
+  SceneExportStringValue("path", path, texture);
+  AppendTextureTail(texture, exponent, a, b, c, background);
+  return 1;
+}
+
+int ExportTexture(BaseDocument* doc, BaseShader* shader, TiXmlElement* parent, double exponent,
+                  double a, double b, double c, const Filename& /*unused*/, int background) {
+  if (!shader) return 0;
+  TiXmlElement* texture = AppendElement("texture", parent);
+  SceneExportStringValue("uv_set", "default", texture);
+  Filename file = shader->GetDataInstance()->GetFilename(1000);
+  Filename resolved = Helpers::GetTexturePath(file, doc ? doc->GetDocumentPath() : Filename());
+  SceneExportStringValue("path", Helpers::ToUTF8String(resolved.GetString()), texture);
+  AppendTextureTail(texture, exponent, a, b, c, background);
+  return 1;
+}
+
+bool SaveXmlFile(TiXmlDocument& doc, std::string path) {
+  if (path.empty()) return false;
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; fd < 0; ++attempt) {
+    if (attempt == 100) return false;
+    temporary = TemporaryNameBeside(path);
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  FILE* file = fdopen(fd, "w");
+  if (!file) {
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  bool ok = doc.SaveFile(file);
+  ok = std::fflush(file) == 0 && ok;
+  ok = ok && ::fsync(fd) == 0;
+  ok = std::fclose(file) == 0 && ok;
+  ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(temporary.c_str());
+  return ok;
+}
+
+bool LoadXmlFile(TiXmlDocument& doc, std::string path) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  // A folder opens too, but holds no text to read.
+  struct stat st;
+  if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
+    std::fclose(file);
+    return false;
+  }
+  doc.LoadFile(file, TIXML_DEFAULT_ENCODING);
+  std::fclose(file);
+  return true;
+}

@@ -1,0 +1,79 @@
+// Where the renderer is installed (kept in the settings file "corvaneSettings.cfg" in the host's
+// startup write path), starting the renderer on a scene, and packing and unpacking ".povm" material
+// archives.
+//
+// The renderer is an application bundle "Orvane.app" in a folder the user chooses; its two
+// executables are "Orvane" (with a window) and "OrvaneConsole" (used for packing) in
+// "Orvane.app/Contents/MacOS/". A started renderer runs as a process of its own: nothing waits for
+// it or keeps track of it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "c4d.h"
+
+namespace Helpers {
+
+/// What the settings file holds.
+struct GlobalSettings {
+  String path;  ///< The folder that holds "Orvane.app".
+};
+
+/// The settings file: "corvaneSettings.cfg" in the host's startup write path.
+Filename GetSettingsFile();
+
+/// Reads the renderer's folder from the settings file. 1 and `exe` = folder +
+/// "/Orvane.app/Contents/MacOS/", followed when `withFile` is non-zero by "Orvane" (`console` 0) or
+/// "OrvaneConsole"; 0, with `exe` untouched, when the file cannot be read or names no folder (no
+/// "global_settings" / "PATH", or a "PATH" without text). The executable's existence is not checked.
+int GetOrvaneExe(Filename* exe, int withFile, int console);
+
+/// Rewrites the settings file: every node it holds stays, except that "global_settings" is
+/// replaced by one (placed last) holding "PATH" with the folder of `settings`; a null `settings`
+/// rewrites the file as it was read. True when the file was written.
+bool SaveSettings(GlobalSettings* settings);
+
+/// Asks the user for the renderer's folder ("Choose Orvane dir") and saves it. 1 when a folder was
+/// chosen and saved; 0 when the user cancelled (nothing is saved) or the file could not be written.
+int ChooseOrvaneExe();
+
+/// The seed handed to the renderer: the host's millisecond timer times a number in [0, 1) drawn
+/// from a generator seeded with the timer, rounded down.
+int LaunchSeed();
+
+/// The renderer's command line: `exe`, `scene`, "-seed" and `seed`; with `network` non-zero "-n",
+/// "wm", "-p" and `port`; with `haltSpp` not -1 "-haltspp" and `haltSpp`; with an `output`,
+/// "-o" and the output with the suffix ".png" instead of its own. All UTF-8.
+std::vector<std::string> OrvaneArguments(const Filename& exe, const Filename& scene, int network,
+                                         int port, Filename output, int haltSpp, int seed);
+
+/// Starts the renderer with a window on `scene` (the arguments of `OrvaneArguments`; the unnamed
+/// ones are not read). 1 when it was started; 0 when no renderer folder is known or it could not
+/// be started (a console line says why).
+int LaunchOrvane(Filename scene, int, int, int, int network, int port, Filename output,
+                 int haltSpp, int, int);
+
+/// Starts the program `argv[0]` with the arguments `argv` (2 to 49 entries, else 0 at once) as a
+/// process of its own and returns without waiting for it. 1 when the program runs; 0 when it could
+/// not be started, with a console line naming the program and the reason.
+int LaunchOrvaneMac(const std::vector<std::string>& argv);
+
+/// Has the console renderer pack `materialFile` into the archive `archive`. Returns at once (the
+/// archive exists once the renderer is done); always 1.
+int PackPovm(Filename materialFile, Filename archive);
+/// Starts the console renderer with "--pack" (`pack` non-zero) or "--unpack", `first`, `second`.
+/// Without a known renderer folder asks for one first and gives up when there is none.
+void PackPovmMac(int pack, const Filename& first, const Filename& second);
+/// Extracts the archive into `dir` and answers the first ".ovm" file there (in name order), each
+/// entry's name printed on the console on the way. An empty name when the archive cannot be
+/// extracted (unreadable, or an entry's name points outside `dir`) or holds no ".ovm" file.
+Filename UnpackPovm(Filename archive, Filename dir);
+
+/// The other platform's launch: only tells the user it was called. Always 0.
+int LaunchOrvanePc(Filename scene, int, int, int, int network, int port, Filename output,
+                   int haltSpp, int, int);
+/// The other platform's packing: only tells the user it was called.
+void PackPovmPc(int pack, const Filename& first, const Filename& second);
+
+}  // namespace Helpers

@@ -1,0 +1,62 @@
+// OrvaneXMLLoader: reads untrusted material XML text into a TinyXML document
+// without handing TinyXML what it cannot take safely.
+//
+// TinyXML parses nested elements by recursion, so a deeply nested text
+// overflows the stack, and it checks each new attribute against all earlier
+// ones of its element, so an element with very many attributes takes
+// quadratic time. Before TinyXML sees the text, the loader measures the
+// deepest nesting and the largest attribute count as TinyXML would meet them
+// (the same tokenising rules, encodings included) and refuses a text beyond
+// the limits. It also ends the text with spare NUL bytes, since TinyXML may
+// step a few bytes past the terminator after a truncated UTF-8 sequence.
+//
+// Line endings are normalised as TiXmlDocument::LoadFile does (CR LF and a
+// lone CR become LF) and the text ends at its first NUL byte, so a text loaded
+// here reads exactly as the same bytes loaded from a file by TinyXML.
+#pragma once
+
+#include <string>
+
+#include <tinyxml.h>
+
+namespace Orvane {
+
+class OrvaneXMLLoader
+{
+public:
+	// The deepest element nesting accepted; a material file needs about ten.
+	static constexpr int MAX_ELEMENT_DEPTH = 256;
+	// The most attributes accepted on one element; material files use none.
+	static constexpr int MAX_ATTRIBUTES_PER_ELEMENT = 256;
+
+	// What the measuring pass found in a text.
+	struct Shape
+	{
+		int max_depth; // deepest element nesting TinyXML would reach
+		int max_attributes; // most attributes TinyXML would read on one element
+		size_t deepest_offset; // byte offset of the first element past MAX_ELEMENT_DEPTH, if any
+		size_t attributes_offset; // byte offset of the first element past MAX_ATTRIBUTES_PER_ELEMENT, if any
+	};
+
+	// Measures text, which must be NUL-terminated and followed by at least
+	// four further NUL bytes, as TinyXML's TiXmlDocument::Parse would read it.
+	// Both counts are upper bounds of what TinyXML reaches. The pass stops at
+	// the first element nested deeper than MAX_ELEMENT_DEPTH (max_depth is
+	// then MAX_ELEMENT_DEPTH + 1).
+	static Shape measure(const char* text);
+
+	// The text that parse() hands TinyXML: bytes up to the first NUL, line
+	// endings normalised, followed by spare NUL bytes.
+	static std::string prepare(const std::string& bytes);
+
+	// Parses bytes into doc (which is cleared first). Returns true when TinyXML
+	// read the whole text without error. Returns false with a message in
+	// error_out when the text is refused before parsing (doc then stays empty)
+	// or TinyXML reports an error (doc then holds what was read before it).
+	static bool parse(const std::string& bytes, TiXmlDocument& doc, std::string& error_out);
+
+private:
+	OrvaneXMLLoader() = delete;
+};
+
+} // namespace Orvane

@@ -1,0 +1,399 @@
+// The XML element builders: element names, texts and order, and saving and loading documents.
+#include "export/xmlbuilders.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/host_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The element's children in compact text form.
+std::string Inner(const TiXmlElement& e) {
+  std::string out;
+  for (const TiXmlNode* child = e.FirstChild(); child; child = child->NextSibling()) {
+    TiXmlPrinter printer;
+    printer.SetStreamPrinting();
+    child->Accept(&printer);
+    out += printer.Str();
+  }
+  return out;
+}
+
+std::vector<std::string> ChildNames(const TiXmlElement* e) {
+  std::vector<std::string> names;
+  for (const TiXmlElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement())
+    names.push_back(c->Value());
+  return names;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> FolderEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class XmlBuildersTest : public HostTest {
+ protected:
+  TiXmlElement root{"root"};
+};
+
+// --- Value builders -------------------------------------------------------------
+
+TEST_F(XmlBuildersTest, IntegersAreDecimal) {
+  SceneExportLongValue("a", 7, &root);
+  SceneExportLongValue("b", -3, &root);
+  SceneExportLongValue("c", 2147483647, &root);
+  SceneExportLongValue("d", std::numeric_limits<int>::min(), &root);
+  EXPECT_EQ(Inner(root), "<a>7</a><b>-3</b><c>2147483647</c><d>-2147483648</d>");
+}
+
+TEST_F(XmlBuildersTest, RealsHaveSixDecimals) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {{0.5, "0.500000"},       {-2, "-2.000000"},     {1.6, "1.600000"},
+               {0.0, "0.000000"},       {-0.0, "-0.000000"},   {1234.5, "1234.500000"},
+               {1e-7, "0.000000"},      {0.0000006, "0.000001"}, {123456789.125, "123456789.125000"},
+               {1e20, "100000000000000000000.000000"}};
+  for (const auto& c : cases) {
+    TiXmlElement parent("p");
+    SceneExportRealValue("v", c.value, &parent);
+    EXPECT_EQ(Inner(parent), std::string("<v>") + c.text + "</v>") << c.value;
+  }
+}
+
+TEST_F(XmlBuildersTest, HugeRealsAreWrittenWhole) {
+  SceneExportRealValue("v", std::numeric_limits<double>::max(), &root);
+  const char* text = root.FirstChildElement("v")->GetText();
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(std::string(text).size(), 309u + 7u);
+  EXPECT_EQ(std::string(text).substr(0, 6), "179769");
+  EXPECT_EQ(std::string(text).substr(309), ".000000");
+}
+
+TEST_F(XmlBuildersTest, NonFiniteRealsArePaddedToEightCharacters) {
+  SceneExportRealValue("a", std::numeric_limits<double>::infinity(), &root);
+  SceneExportRealValue("b", -std::numeric_limits<double>::infinity(), &root);
+  EXPECT_EQ(Inner(root), "<a>     inf</a><b>    -inf</b>");
+}
+
+TEST_F(XmlBuildersTest, VectorsAreThreeRealsInOrderOrSwapped) {
+  SceneExportVectorValue("v", LVector(1, 2, 3), &root, 0);
+  SceneExportVectorValue("w", LVector(1, 2, 3), &root, 1);
+  SceneExportVectorValue("x", LVector(-0.5, 0.25, 100), &root, 7);
+  EXPECT_EQ(Inner(root),
+            "<v>1.000000 2.000000 3.000000</v><w>1.000000 3.000000 2.000000</w>"
+            "<x>-0.500000 100.000000 0.250000</x>");
+}
+
+TEST_F(XmlBuildersTest, BooleansAreWords) {
+  SceneExportBoolValue("a", 7, &root);
+  SceneExportBoolValue("b", 0, &root);
+  SceneExportBoolValue("c", -1, &root);
+  EXPECT_EQ(Inner(root), "<a>true</a><b>false</b><c>true</c>");
+}
+
+TEST_F(XmlBuildersTest, StringsAreTakenAsTheyAre) {
+  SceneExportStringValue("s", std::string("a & b <c>"), &root);
+  SceneExportStringValue("h", String("Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5"), &root);
+  SceneExportStringValue("l", "literal", &root);
+  SceneExportStringValue("e", std::string(), &root);
+  const TiXmlElement* s = root.FirstChildElement("s");
+  EXPECT_STREQ(s->GetText(), "a & b <c>");
+  EXPECT_STREQ(root.FirstChildElement("h")->GetText(), "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5");
+  EXPECT_STREQ(root.FirstChildElement("l")->GetText(), "literal");
+  // Every value element holds exactly one text node, also an empty one.
+  for (const TiXmlElement* e = root.FirstChildElement(); e; e = e->NextSiblingElement()) {
+    ASSERT_NE(e->FirstChild(), nullptr) << e->Value();
+    EXPECT_NE(e->FirstChild()->ToText(), nullptr) << e->Value();
+    EXPECT_FALSE(e->FirstChild()->ToText()->CDATA());
+    EXPECT_EQ(e->FirstChild()->NextSibling(), nullptr) << e->Value();
+    EXPECT_EQ(e->FirstAttribute(), nullptr);
+  }
+}
+
+TEST_F(XmlBuildersTest, NumberTextIgnoresTheProcessLocale) {
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  const char* candidates[] = {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8"};
+  bool switched = false;
+  for (const char* name : candidates) {
+    if (std::setlocale(LC_ALL, name) && std::string(std::localeconv()->decimal_point) == ",") {
+      switched = true;
+      break;
+    }
+  }
+  if (!switched) {
+    std::setlocale(LC_ALL, saved.c_str());
+    GTEST_SKIP() << "no locale with a comma decimal point is installed";
+  }
+  SceneExportRealValue("r", 0.5, &root);
+  SceneExportVectorValue("v", LVector(1.5, 2, 3), &root, 0);
+  SceneExportLongValue("l", 1234567, &root);
+  std::setlocale(LC_ALL, saved.c_str());
+  EXPECT_EQ(Inner(root), "<r>0.500000</r><v>1.500000 2.000000 3.000000</v><l>1234567</l>");
+}
+
+TEST_F(XmlBuildersTest, CommentsHoldTheirText) {
+  SceneExportComment(std::string(" plain "), &root);
+  SceneExportComment(String("Caf\xC3\xA9"), &root);
+  SceneExportComment("literal", &root);
+  EXPECT_EQ(Inner(root), "<!-- plain --><!--Caf\xC3\xA9--><!--literal-->");
+  EXPECT_NE(root.FirstChild()->ToComment(), nullptr);
+}
+
+// --- Compound builders ----------------------------------------------------------
+
+TEST_F(XmlBuildersTest, Include) {
+  SceneExportInclude(Filename("/a/b/c.ovs"), &root);
+  EXPECT_EQ(Inner(root), "<include><pathname>/a/b/c.ovs</pathname></include>");
+}
+
+TEST_F(XmlBuildersTest, Spectra) {
+  EXPECT_EQ(SceneExportSpectrumPeak(400, 50, 0.1, 2, &root), 1);
+  EXPECT_EQ(SceneExportSpectrumUniform(0.5, &root), 1);
+  EXPECT_EQ(SceneExportSpectrumBlackbody(6500, 1.5, &root), 1);
+  EXPECT_EQ(SceneExportSpectrumTabulated("380", "780", 3, "1 2 3", &root), 1);
+  EXPECT_EQ(Inner(root),
+            "<peak><peak_min>400.000000</peak_min><peak_width>50.000000</peak_width>"
+            "<base_value>0.100000</base_value><peak_value>2.000000</peak_value></peak>"
+            "<uniform><value>0.500000</value></uniform>"
+            "<blackbody><temperature>6500.000000</temperature><gain>1.500000</gain></blackbody>"
+            "<regular_tabulated><start_wavelength>380</start_wavelength>"
+            "<end_wavelength>780</end_wavelength><num_values>3</num_values>"
+            "<values>1 2 3</values></regular_tabulated>");
+}
+
+TEST_F(XmlBuildersTest, RgbSpectrumScalesTheColourByTheGain) {
+  EXPECT_EQ(SceneExportSpectrumRGB(LVector(0.5, 0.25, 1), 2.2, 2, &root), 1);
+  EXPECT_EQ(Inner(root),
+            "<rgb><rgb>1.000000 0.500000 2.000000</rgb><gamma>2.200000</gamma></rgb>");
+}
+
+TEST_F(XmlBuildersTest, TextureIndex) {
+  ExportTextureIndex(&root, 4);
+  EXPECT_EQ(Inner(root), "<texture><texture_index>4</texture_index></texture>");
+}
+
+const char kBackgroundGeneration[] =
+    "<tex_coord_generation><spherical><rotation><axis_rotation>"
+    "<axis>0.000000 0.000000 1.000000</axis><angle>1.600000</angle>"
+    "</axis_rotation></rotation></spherical></tex_coord_generation>";
+
+TEST_F(XmlBuildersTest, BackgroundTextureCoordinateGeneration) {
+  ExportBgTexCoordGen(&root);
+  EXPECT_EQ(Inner(root), kBackgroundGeneration);
+}
+
+TEST_F(XmlBuildersTest, TextureWithAPath) {
+  EXPECT_EQ(ExportTexture(&root, "textures/wood.png", 2.2, 1, 0.5, -1, Filename("ignored"), 0), 1);
+  EXPECT_EQ(Inner(root),
+            "<texture><uv_set>default</uv_set><path>textures/wood.png</path>"
+            "<exponent>2.200000</exponent><a>1.000000</a><b>0.500000</b><c>-1.000000</c></texture>");
+  EXPECT_EQ(ChildNames(root.FirstChildElement()),
+            (std::vector<std::string>{"uv_set", "path", "exponent", "a", "b", "c"}));
+}
+
+TEST_F(XmlBuildersTest, BackgroundTextureAddsTheGenerationLast) {
+  EXPECT_EQ(ExportTexture(&root, "sky.hdr", 1, 0, 0, 0, Filename(), 1), 1);
+  const TiXmlElement* texture = root.FirstChildElement("texture");
+  EXPECT_EQ(ChildNames(texture), (std::vector<std::string>{"uv_set", "path", "exponent", "a", "b",
+                                                           "c", "tex_coord_generation"}));
+  EXPECT_NE(Inner(*texture).find(std::string("<c>0.000000</c>") + kBackgroundGeneration),
+            std::string::npos);
+}
+
+class ShaderTextureTest : public XmlBuildersTest {
+ protected:
+  void SetUp() override {
+    XmlBuildersTest::SetUp();
+    shader = BaseShader::Alloc(Xbitmap);
+    ASSERT_NE(shader, nullptr);
+    doc = BaseDocument::Alloc();
+    fs::create_directories(folder / "tex");
+    std::ofstream(folder / "tex/wood.png") << "png";
+    doc->SetDocumentPath(Filename(String(folder.path())));
+  }
+  void TearDown() override {
+    BaseShader::Free(shader);
+    BaseDocument::Free(doc);
+    XmlBuildersTest::TearDown();
+  }
+  TempDir folder;
+  BaseShader* shader = nullptr;
+  BaseDocument* doc = nullptr;
+};
+
+TEST_F(ShaderTextureTest, WritesTheShadersFileResolvedAgainstTheDocument) {
+  const struct {
+    std::string file;
+    std::string path;
+  } cases[] = {
+      {"C:/maps/w\xC3\xB6od.png", "C:/maps/w\xC3\xB6od.png"},  // a drive letter is taken as it is
+      {"wood.png", folder / "tex/wood.png"},                   // found beside the document
+      {"/elsewhere/wood.png", folder / "tex/wood.png"},
+      {"missing.png", ""},  // not found: written empty
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    TiXmlElement parent("material");
+    shader->GetDataInstance()->SetFilename(1000, Filename(String(c.file)));
+    EXPECT_EQ(ExportTexture(doc, shader, &parent, 1.5, 1, 2, 3, Filename(), 0), 1);
+    EXPECT_EQ(Inner(parent),
+              "<texture><uv_set>default</uv_set><path>" + c.path +
+                  "</path><exponent>1.500000</exponent><a>1.000000</a><b>2.000000</b>"
+                  "<c>3.000000</c></texture>")
+        << c.file;
+  }
+}
+
+TEST_F(ShaderTextureTest, BackgroundAddsTheGeneration) {
+  shader->GetDataInstance()->SetFilename(1000, Filename("C:/sky.hdr"));
+  EXPECT_EQ(ExportTexture(nullptr, shader, &root, 1, 0, 0, 0, Filename(), 1), 1);
+  EXPECT_EQ(ChildNames(root.FirstChildElement("texture")),
+            (std::vector<std::string>{"uv_set", "path", "exponent", "a", "b", "c",
+                                      "tex_coord_generation"}));
+}
+
+TEST_F(ShaderTextureTest, ANullShaderWritesNothing) {
+  EXPECT_EQ(ExportTexture(doc, nullptr, &root, 1, 0, 0, 0, Filename(), 1), 0);
+  EXPECT_EQ(root.FirstChild(), nullptr);
+}
+
+// --- Files ----------------------------------------------------------------------
+
+class XmlFilesTest : public HostTest {
+ protected:
+  TempDir tmp;
+};
+
+TEST_F(XmlFilesTest, SaveWritesTheDocumentWithoutDeclaration) {
+  TiXmlDocument doc;
+  TiXmlElement* e = new TiXmlElement("global_settings");
+  doc.LinkEndChild(e);
+  SceneExportStringValue("PATH", std::string("/Applications/R"), e);
+  ASSERT_TRUE(SaveXmlFile(doc, tmp / "a.cfg"));
+  EXPECT_EQ(ReadFile(tmp / "a.cfg"),
+            "<global_settings>\n    <PATH>/Applications/R</PATH>\n</global_settings>\n");
+  EXPECT_EQ(FolderEntries(tmp.path()), std::vector<std::string>{"a.cfg"});
+}
+
+TEST_F(XmlFilesTest, SaveReplacesAnOldFileWhole) {
+  std::ofstream(tmp / "a.ovs") << std::string(10000, 'x');
+  TiXmlDocument doc;
+  doc.LinkEndChild(new TiXmlElement("scene"));
+  ASSERT_TRUE(SaveXmlFile(doc, tmp / "a.ovs"));
+  EXPECT_EQ(ReadFile(tmp / "a.ovs"), "<scene />\n");
+  EXPECT_EQ(FolderEntries(tmp.path()), std::vector<std::string>{"a.ovs"});
+}
+
+TEST_F(XmlFilesTest, SaveIntoAMissingFolderFailsAndLeavesNothing) {
+  TiXmlDocument doc;
+  doc.LinkEndChild(new TiXmlElement("scene"));
+  EXPECT_FALSE(SaveXmlFile(doc, tmp / "missing/a.ovs"));
+  EXPECT_FALSE(fs::exists(tmp / "missing"));
+  EXPECT_TRUE(FolderEntries(tmp.path()).empty());
+  EXPECT_FALSE(SaveXmlFile(doc, ""));
+}
+
+TEST_F(XmlFilesTest, AFailedSaveKeepsThePreviousFile) {
+  // The target is a folder: the new text cannot take its place.
+  fs::create_directory(tmp / "taken");
+  std::ofstream(tmp / "taken/inside") << "keep";
+  TiXmlDocument doc;
+  doc.LinkEndChild(new TiXmlElement("scene"));
+  EXPECT_FALSE(SaveXmlFile(doc, tmp / "taken"));
+  EXPECT_TRUE(fs::is_directory(tmp / "taken"));
+  EXPECT_EQ(ReadFile(tmp / "taken/inside"), "keep");
+  EXPECT_EQ(FolderEntries(tmp.path()), std::vector<std::string>{"taken"});
+}
+
+TEST_F(XmlFilesTest, AFailedWriteReportsFalseAndKeepsThePreviousFile) {
+  std::ofstream(tmp / "scene.ovs") << "<previous />";
+  TiXmlDocument doc;
+  TiXmlElement* scene = new TiXmlElement("scene");
+  doc.LinkEndChild(scene);
+  for (int i = 0; i < 5000; ++i) SceneExportRealValue("r", i, scene);
+  // In a child process whose files may not grow past 1000 bytes, writing fails half-way.
+  const std::string path = tmp / "scene.ovs";
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {1000, 1000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(SaveXmlFile(doc, path) ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the save reported success";
+  EXPECT_EQ(ReadFile(path), "<previous />");
+  EXPECT_EQ(FolderEntries(tmp.path()), std::vector<std::string>{"scene.ovs"});
+}
+
+TEST_F(XmlFilesTest, LoadReadsWhatSaveWrote) {
+  TiXmlDocument doc;
+  TiXmlElement* a = new TiXmlElement("a");
+  doc.LinkEndChild(a);
+  SceneExportStringValue("s", String("\xC3\xA9t\xC3\xA9 & <x>"), a);
+  ASSERT_TRUE(SaveXmlFile(doc, tmp / "a.xml"));
+  TiXmlDocument back;
+  ASSERT_TRUE(LoadXmlFile(back, tmp / "a.xml"));
+  EXPECT_FALSE(back.Error());
+  EXPECT_STREQ(back.FirstChildElement("a")->FirstChildElement("s")->GetText(),
+               "\xC3\xA9t\xC3\xA9 & <x>");
+}
+
+TEST_F(XmlFilesTest, AMissingFileIsNotLoadedAndLeavesTheDocument) {
+  TiXmlDocument doc;
+  doc.LinkEndChild(new TiXmlElement("keep"));
+  EXPECT_FALSE(LoadXmlFile(doc, tmp / "missing.xml"));
+  EXPECT_NE(doc.FirstChildElement("keep"), nullptr);
+  EXPECT_FALSE(LoadXmlFile(doc, tmp.path()));  // a folder holds no text
+  EXPECT_NE(doc.FirstChildElement("keep"), nullptr);
+}
+
+TEST_F(XmlFilesTest, AnOpenedFileCountsAsLoadedWhateverItHolds) {
+  std::ofstream(tmp / "text.cfg") << "this is no XML at all";
+  TiXmlDocument doc;
+  EXPECT_TRUE(LoadXmlFile(doc, tmp / "text.cfg"));
+  EXPECT_EQ(doc.FirstChildElement(), nullptr);
+
+  std::ofstream(tmp / "empty.cfg") << "";
+  EXPECT_TRUE(LoadXmlFile(doc, tmp / "empty.cfg"));
+}
+
+TEST_F(XmlFilesTest, ABrokenFileKeepsWhatWasReadBeforeTheError) {
+  std::ofstream(tmp / "broken.cfg") << "<first>1</first><second><unclosed>";
+  TiXmlDocument doc;
+  EXPECT_TRUE(LoadXmlFile(doc, tmp / "broken.cfg"));
+  EXPECT_TRUE(doc.Error());
+  ASSERT_NE(doc.FirstChildElement("first"), nullptr);
+  EXPECT_STREQ(doc.FirstChildElement("first")->GetText(), "1");
+}
+
+}  // namespace

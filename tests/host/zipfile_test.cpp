@@ -1,0 +1,271 @@
+// ZIP archives, CRC-32, folder listings and pseudo-random numbers of the host.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "c4d.h"
+#include "support/host_fixture.h"
+#include "support/zip_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Every path below `root`, relative to it, sorted.
+std::set<std::string> Tree(const fs::path& root) {
+  std::set<std::string> paths;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec))
+    paths.insert(fs::relative(it->path(), root).string());
+  return paths;
+}
+
+Bool Extract(const fs::path& zip, const fs::path& dir, LONG flags = ZIP_EXTRACT_CREATE_SUBDIR) {
+  ZipFile* z = ZipFile::Alloc();
+  Bool ok = z->ExtractToDirectory(Filename(String(zip.string())), Filename(String(dir.string())), flags);
+  ZipFile::Free(z);
+  EXPECT_EQ(z, nullptr);
+  return ok;
+}
+
+// --- CRC-32 ---------------------------------------------------------------------
+
+TEST(ZipCrcTest, MatchesTheZipChecksum) {
+  const std::string check = "123456789";
+  EXPECT_EQ(ZipFile::CalcCRC32(check.data(), 9, 0), 0xCBF43926u);
+  EXPECT_EQ(ZipFile::CalcCRC32("a", 1), 0xE8B7BE43u);
+  const std::string fox = "The quick brown fox jumps over the lazy dog";
+  EXPECT_EQ(ZipFile::CalcCRC32(fox.data(), static_cast<VLONG>(fox.size())), 0x414FA339u);
+}
+
+TEST(ZipCrcTest, ContinuesFromAStartValue) {
+  const std::string text = "The quick brown fox jumps over the lazy dog";
+  ULONG whole = ZipFile::CalcCRC32(text.data(), static_cast<VLONG>(text.size()), 0);
+  for (size_t cut = 0; cut <= text.size(); ++cut) {
+    ULONG first = ZipFile::CalcCRC32(text.data(), static_cast<VLONG>(cut), 0);
+    EXPECT_EQ(ZipFile::CalcCRC32(text.data() + cut, static_cast<VLONG>(text.size() - cut), first), whole)
+        << cut;
+  }
+}
+
+TEST(ZipCrcTest, NoBytesLeaveTheStartValue) {
+  EXPECT_EQ(ZipFile::CalcCRC32("x", 0, 0x12345678u), 0x12345678u);
+  EXPECT_EQ(ZipFile::CalcCRC32(nullptr, 10, 7), 7u);
+  EXPECT_EQ(ZipFile::CalcCRC32("x", -1, 7), 7u);
+}
+
+TEST(ZipCrcTest, ReadsRawBytesOfNumbers) {
+  // Bytes of a little-endian 32-bit 1: 01 00 00 00.
+  const int one = 1;
+  const unsigned char bytes[] = {1, 0, 0, 0};
+  EXPECT_EQ(ZipFile::CalcCRC32(&one, 4, 99), ZipFile::CalcCRC32(bytes, 4, 99));
+}
+
+// --- Extraction -----------------------------------------------------------------
+
+class ZipExtractTest : public ::testing::Test {
+ protected:
+  TempDir tmp;
+  fs::path root{tmp.path()};
+  fs::path zip = root / "archive.povm";
+  fs::path out = root / "out";
+};
+
+TEST_F(ZipExtractTest, ExtractsFilesAndFolders) {
+  ASSERT_TRUE(WriteZip(zip.string(), {{"mat.ovm", "<material/>"},
+                                      {"textures/", ""},
+                                      {"textures/wood.png", std::string("\x89PNG\0\1", 6)},
+                                      {"deep/er/x.txt", "x"}}));
+  ASSERT_TRUE(Extract(zip, out));
+  EXPECT_EQ(ReadFile(out / "mat.ovm"), "<material/>");
+  EXPECT_EQ(ReadFile(out / "textures/wood.png"), std::string("\x89PNG\0\1", 6));
+  EXPECT_EQ(ReadFile(out / "deep/er/x.txt"), "x");
+  EXPECT_EQ(Tree(out), (std::set<std::string>{"deep", "deep/er", "deep/er/x.txt", "mat.ovm",
+                                               "textures", "textures/wood.png"}));
+}
+
+TEST_F(ZipExtractTest, OverwritesFilesOfAnEarlierExtraction) {
+  ASSERT_TRUE(WriteZip(zip.string(), {{"mat.ovm", "new"}}));
+  fs::create_directories(out);
+  std::ofstream(out / "mat.ovm") << "old and longer";
+  ASSERT_TRUE(Extract(zip, out));
+  EXPECT_EQ(ReadFile(out / "mat.ovm"), "new");
+}
+
+TEST_F(ZipExtractTest, WithoutTheFolderFlagAnEntryInAMissingFolderFails) {
+  ASSERT_TRUE(WriteZip(zip.string(), {{"sub/a.txt", "a"}}));
+  EXPECT_FALSE(Extract(zip, out, 0));
+  EXPECT_FALSE(fs::exists(out / "sub"));
+  fs::create_directories(out / "sub");
+  EXPECT_TRUE(Extract(zip, out, 0));
+  EXPECT_EQ(ReadFile(out / "sub/a.txt"), "a");
+}
+
+TEST_F(ZipExtractTest, RefusesNamesThatLeadOutOfTheFolder) {
+  const char* unsafe[] = {"../evil.ovm", "/abs.ovm", "a/../../evil.ovm", "a/..", "..",
+                          "..\\evil.ovm", "\\abs.ovm", "C:/evil.ovm", "sub/../x.ovm"};
+  for (const char* name : unsafe) {
+    // The safe entry comes first: nothing at all is written for a refused archive.
+    ASSERT_TRUE(WriteZip(zip.string(), {{"good.ovm", "g"}, {name, "evil"}}));
+    EXPECT_FALSE(Extract(zip, out)) << name;
+    EXPECT_FALSE(fs::exists(out / "good.ovm")) << name;
+    EXPECT_FALSE(fs::exists(root / "evil.ovm")) << name;
+    EXPECT_FALSE(fs::exists("/abs.ovm")) << name;
+  }
+}
+
+TEST_F(ZipExtractTest, DotsInsideNamesAreAllowed) {
+  ASSERT_TRUE(WriteZip(zip.string(), {{"a..b.ovm", "1"}, {"./c.ovm", "2"}, {"..d/e", "3"}}));
+  ASSERT_TRUE(Extract(zip, out));
+  EXPECT_EQ(ReadFile(out / "a..b.ovm"), "1");
+  EXPECT_EQ(ReadFile(out / "c.ovm"), "2");
+  EXPECT_EQ(ReadFile(out / "..d/e"), "3");
+}
+
+TEST_F(ZipExtractTest, WritesNothingThroughSymbolicLinks) {
+  fs::path outside = root / "outside";
+  fs::create_directories(outside);
+  fs::create_directories(out);
+  fs::create_directory_symlink(outside, out / "link");
+  ASSERT_TRUE(WriteZip(zip.string(), {{"link/x.ovm", "evil"}}));
+  EXPECT_FALSE(Extract(zip, out));
+  EXPECT_TRUE(fs::is_empty(outside));
+
+  // A link in the place of a file is replaced, not written through.
+  fs::create_symlink(outside / "target.ovm", out / "file.ovm");
+  ASSERT_TRUE(WriteZip(zip.string(), {{"file.ovm", "mine"}}));
+  EXPECT_TRUE(Extract(zip, out));
+  EXPECT_TRUE(fs::is_empty(outside));
+  EXPECT_FALSE(fs::is_symlink(out / "file.ovm"));
+  EXPECT_EQ(ReadFile(out / "file.ovm"), "mine");
+}
+
+TEST_F(ZipExtractTest, FailsOnMissingOrBrokenArchives) {
+  EXPECT_FALSE(Extract(root / "missing.povm", out));
+  std::ofstream(zip) << "this is not a zip archive";
+  EXPECT_FALSE(Extract(zip, out));
+
+  // A stored entry whose bytes no longer match their checksum.
+  std::string bytes = MakeZip({{"mat.ovm", "content"}});
+  bytes[bytes.find("content")] = 'C';
+  std::ofstream(zip, std::ios::binary | std::ios::trunc) << bytes;
+  EXPECT_FALSE(Extract(zip, out));
+  EXPECT_FALSE(fs::exists(out / "mat.ovm"));
+
+  ZipFile* z = ZipFile::Alloc();
+  EXPECT_FALSE(z->ExtractToDirectory(Filename(), Filename(String(out.string()))));
+  EXPECT_FALSE(z->ExtractToDirectory(Filename(String(zip.string())), Filename()));
+  ZipFile::Free(z);
+}
+
+TEST_F(ZipExtractTest, TheCallbackSeesEveryEntryAndCanStop) {
+  ASSERT_TRUE(WriteZip(zip.string(), {{"a.txt", "a"}, {"b.txt", "b"}}));
+  struct Seen {
+    std::vector<std::string> entries, targets;
+    size_t stopAt;
+  } seen{{}, {}, 99};
+  auto callback = [](const Filename& entry, const Filename& target, void* data) -> Bool {
+    Seen* s = static_cast<Seen*>(data);
+    s->entries.push_back(host::ToUtf8(entry.GetString()));
+    s->targets.push_back(host::ToUtf8(target.GetString()));
+    return s->entries.size() < s->stopAt;
+  };
+  ZipFile* z = ZipFile::Alloc();
+  Filename zipName(String(zip.string())), outName(String(out.string()));
+  EXPECT_TRUE(z->ExtractToDirectory(zipName, outName, ZIP_EXTRACT_CREATE_SUBDIR, callback, &seen));
+  EXPECT_EQ(seen.entries, (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(seen.targets, (std::vector<std::string>{(out / "a.txt").string(), (out / "b.txt").string()}));
+
+  fs::remove_all(out);
+  seen = Seen{{}, {}, 1};
+  EXPECT_FALSE(z->ExtractToDirectory(zipName, outName, ZIP_EXTRACT_CREATE_SUBDIR, callback, &seen));
+  EXPECT_FALSE(fs::exists(out / "a.txt"));
+  ZipFile::Free(z);
+}
+
+// --- Folder listings ------------------------------------------------------------
+
+struct Listed {
+  std::string name;
+  bool dir;
+  LLONG size;
+  bool operator==(const Listed& o) const { return name == o.name && dir == o.dir && size == o.size; }
+};
+
+std::ostream& operator<<(std::ostream& os, const Listed& l) {
+  return os << l.name << (l.dir ? "/" : "") << " " << l.size;
+}
+
+std::vector<Listed> List(const std::string& dir) {
+  BrowseFiles* b = BrowseFiles::Alloc();
+  b->Init(Filename(String(dir)), 0);
+  std::vector<Listed> out;
+  while (b->GetNext()) out.push_back({host::ToUtf8(b->GetFilename().GetString()), b->IsDir(), b->GetSize()});
+  EXPECT_FALSE(b->GetNext());
+  EXPECT_FALSE(b->GetFilename().Content());
+  BrowseFiles::Free(b);
+  EXPECT_EQ(b, nullptr);
+  return out;
+}
+
+TEST(BrowseFilesTest, ListsEntriesSortedByName) {
+  TempDir tmp;
+  std::ofstream(tmp / "tex.jpg") << "12345";
+  std::ofstream(tmp / "mat.ovm") << "1";
+  std::ofstream(tmp / "B.txt") << "";
+  fs::create_directory(tmp / "a_folder");
+  EXPECT_EQ(List(tmp.path()), (std::vector<Listed>{{"B.txt", false, 0},
+                                                   {"a_folder", true, 0},
+                                                   {"mat.ovm", false, 1},
+                                                   {"tex.jpg", false, 5}}));
+}
+
+TEST(BrowseFilesTest, AMissingOrEmptyFolderHasNoEntries) {
+  TempDir tmp;
+  EXPECT_TRUE(List(tmp.path()).empty());
+  EXPECT_TRUE(List(tmp / "missing").empty());
+  EXPECT_TRUE(List("").empty());
+}
+
+// --- Pseudo-random numbers ------------------------------------------------------
+
+TEST(RandomTest, TheSameSeedGivesTheSameSequence) {
+  Random a, b;
+  a.Init(3123123);
+  b.Init(3123123);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(a.Get01(), b.Get01());
+  a.Init(1);
+  b.Init(2);
+  EXPECT_NE(a.Get01(), b.Get01());
+}
+
+TEST(RandomTest, NumbersLieInTheirRange) {
+  Random r;
+  r.Init(0xFFFFFFFFu);
+  double sum = 0;
+  for (int i = 0; i < 10000; ++i) {
+    Real x = r.Get01();
+    ASSERT_GE(x, 0.0);
+    ASSERT_LT(x, 1.0);
+    sum += x;
+    Real y = r.Get11();
+    ASSERT_GE(y, -1.0);
+    ASSERT_LT(y, 1.0);
+  }
+  EXPECT_NEAR(sum / 10000, 0.5, 0.02);
+}
+
+}  // namespace

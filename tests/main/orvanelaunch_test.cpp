@@ -1,0 +1,481 @@
+// The renderer's location in the settings file, the renderer's command line, starting it, and
+// packing and unpacking material archives, with the renderer stand-in as the renderer.
+#include "main/orvanelaunch.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "export/xmlbuilders.h"
+#include "host_clock.h"
+#include "host_user.h"
+#include "support/host_fixture.h"
+#include "support/zip_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Utf8(const Filename& f) { return host::ToUtf8(f.GetString()); }
+
+Strings SplitTabs(const std::string& line) {
+  Strings fields;
+  std::stringstream s(line);
+  std::string field;
+  while (std::getline(s, field, '\t')) fields.push_back(field);
+  return fields;
+}
+
+// Waits up to ten seconds for `ready`; false when it never came true.
+template <typename Ready>
+bool WaitFor(Ready ready) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+class LaunchTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    host::SetStartupWritePath(writePath.path());
+  }
+
+  std::string SettingsText() const { return ReadFile(writePath / "corvaneSettings.cfg"); }
+  void WriteSettings(const std::string& text) const {
+    std::ofstream(writePath / "corvaneSettings.cfg", std::ios::binary) << text;
+  }
+  void SaveDir(const std::string& dir) {
+    Helpers::GlobalSettings settings;
+    settings.path = String(dir);
+    ASSERT_TRUE(Helpers::SaveSettings(&settings));
+  }
+
+  // Lays out the renderer stand-in as an installation in `dir` (links to the built one, so that
+  // its log goes to `dir`) and makes it the renderer.
+  void InstallRenderer(const std::string& dir) {
+    fs::path bin = fs::path(dir) / "Orvane.app/Contents/MacOS";
+    fs::create_directories(bin);
+    for (const char* name : {"Orvane", "OrvaneConsole"}) {
+      fs::path built = fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS" / name;
+      ASSERT_TRUE(fs::exists(built)) << built;
+      fs::create_symlink(built, bin / name);
+    }
+    SaveDir(dir);
+  }
+
+  // The command lines the stand-in logged in `dir`, once there are `count` of them.
+  std::vector<Strings> LoggedCommands(const std::string& dir, size_t count) {
+    std::string log = dir + "/orvane-standin.log";
+    std::vector<Strings> lines;
+    auto complete = [&] {
+      lines.clear();
+      std::stringstream s(ReadFile(log));
+      std::string line;
+      while (std::getline(s, line)) lines.push_back(SplitTabs(line));
+      return lines.size() >= count && ReadFile(log).back() == '\n';
+    };
+    EXPECT_TRUE(WaitFor(complete)) << "the renderer stand-in logged " << lines.size() << " of "
+                                   << count << " command lines in " << log;
+    return lines;
+  }
+
+  TempDir writePath;
+  TempDir work;
+};
+
+// --- Settings file --------------------------------------------------------------
+
+TEST_F(LaunchTest, WithoutSettingsFileNoRendererIsKnown) {
+  Filename exe("untouched");
+  EXPECT_EQ(Helpers::GetOrvaneExe(&exe, 1, 0), 0);
+  EXPECT_EQ(exe, Filename("untouched"));
+  EXPECT_EQ(Helpers::GetSettingsFile(), Filename(String(writePath / "corvaneSettings.cfg")));
+}
+
+TEST_F(LaunchTest, TheChosenFolderIsSavedAndNamesTheExecutables) {
+  host::user::ChooseDirectory("/Applications/R");
+  EXPECT_EQ(Helpers::ChooseOrvaneExe(), 1);
+
+  std::vector<host::Shown> shown = host::user::History();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].prompt, host::Prompt::Directory);
+  EXPECT_EQ(shown[0].text, "Choose Orvane dir");
+
+  EXPECT_EQ(SettingsText(), "<global_settings>\n    <PATH>/Applications/R</PATH>\n</global_settings>\n");
+  TiXmlDocument doc;
+  ASSERT_TRUE(LoadXmlFile(doc, writePath / "corvaneSettings.cfg"));
+  EXPECT_STREQ(doc.FirstChildElement("global_settings")->FirstChildElement("PATH")->GetText(),
+               "/Applications/R");
+
+  Filename exe;
+  EXPECT_EQ(Helpers::GetOrvaneExe(&exe, 1, 0), 1);
+  EXPECT_EQ(Utf8(exe), "/Applications/R/Orvane.app/Contents/MacOS/Orvane");
+  EXPECT_EQ(Helpers::GetOrvaneExe(&exe, 1, 1), 1);
+  EXPECT_EQ(Utf8(exe), "/Applications/R/Orvane.app/Contents/MacOS/OrvaneConsole");
+  EXPECT_EQ(Helpers::GetOrvaneExe(&exe, 0, 0), 1);
+  EXPECT_EQ(Utf8(exe), "/Applications/R/Orvane.app/Contents/MacOS/");
+  EXPECT_EQ(Helpers::GetOrvaneExe(&exe, 0, 1), 1);
+  EXPECT_EQ(Utf8(exe), "/Applications/R/Orvane.app/Contents/MacOS/");
+  EXPECT_EQ(Helpers::GetOrvaneExe(nullptr, 1, 0), 1);
+}
+
+TEST_F(LaunchTest, ACancelledChooserSavesNothing) {
+  EXPECT_EQ(Helpers::ChooseOrvaneExe(), 0);
+  EXPECT_EQ(host::user::History().size(), 1u);  // asked once, not again and again
+  EXPECT_FALSE(fs::exists(writePath / "corvaneSettings.cfg"));
+
+  SaveDir("/old");
+  EXPECT_EQ(Helpers::ChooseOrvaneExe(), 0);
+  Filename exe;
+  EXPECT_EQ(Helpers::GetOrvaneExe(&exe, 0, 0), 1);
+  EXPECT_EQ(Utf8(exe), "/old/Orvane.app/Contents/MacOS/");
+}
+
+TEST_F(LaunchTest, AChoiceThatCannotBeSavedIsReported) {
+  host::SetStartupWritePath(writePath / "missing");
+  host::user::ChooseDirectory("/Applications/R");
+  EXPECT_EQ(Helpers::ChooseOrvaneExe(), 0);
+  EXPECT_EQ(Console(), Strings{"Could not save the Orvane directory to " + writePath.path() +
+                               "/missing/corvaneSettings.cfg"});
+  EXPECT_FALSE(fs::exists(writePath / "missing"));
+}
+
+TEST_F(LaunchTest, SavingTwiceLeavesOneSettingsElement) {
+  SaveDir("/first");
+  SaveDir("/second");
+  EXPECT_EQ(SettingsText(), "<global_settings>\n    <PATH>/second</PATH>\n</global_settings>\n");
+}
+
+TEST_F(LaunchTest, OtherNodesOfTheFileStayAndTheSettingsMoveLast) {
+  WriteSettings("<?xml version=\"1.0\" ?><other>1</other><global_settings><PATH>/old</PATH>"
+                "<extra/></global_settings><!--note--><more/>");
+  SaveDir("/new");
+  EXPECT_EQ(SettingsText(),
+            "<?xml version=\"1.0\" ?>\n<other>1</other>\n<!--note-->\n<more />\n"
+            "<global_settings>\n    <PATH>/new</PATH>\n</global_settings>\n");
+}
+
+TEST_F(LaunchTest, SavingWithoutSettingsRewritesTheFileAsRead) {
+  WriteSettings("<global_settings><PATH>/kept</PATH></global_settings>");
+  EXPECT_TRUE(Helpers::SaveSettings(nullptr));
+  EXPECT_EQ(SettingsText(), "<global_settings>\n    <PATH>/kept</PATH>\n</global_settings>\n");
+}
+
+TEST_F(LaunchTest, FilesWithoutAFolderNameNoRenderer) {
+  const char* files[] = {"",
+                         "not xml",
+                         "<settings><PATH>/a</PATH></settings>",
+                         "<global_settings></global_settings>",
+                         "<global_settings><path>/a</path></global_settings>",
+                         "<global_settings><PATH></PATH></global_settings>",
+                         "<global_settings><PATH/></global_settings>",
+                         "<global_settings><PATH><!--c-->/a</PATH></global_settings>",
+                         "<x><global_settings><PATH>/nested</PATH></global_settings></x>"};
+  for (const char* text : files) {
+    WriteSettings(text);
+    Filename exe("untouched");
+    EXPECT_EQ(Helpers::GetOrvaneExe(&exe, 1, 0), 0) << text;
+    EXPECT_EQ(exe, Filename("untouched")) << text;
+  }
+}
+
+TEST_F(LaunchTest, ABrokenFileStillNamesTheFolderReadBeforeTheError) {
+  WriteSettings("<global_settings><PATH>/a</PATH></global_settings><broken");
+  Filename exe;
+  EXPECT_EQ(Helpers::GetOrvaneExe(&exe, 1, 0), 1);
+  EXPECT_EQ(Utf8(exe), "/a/Orvane.app/Contents/MacOS/Orvane");
+
+  WriteSettings("<global_settings><PA");
+  EXPECT_EQ(Helpers::GetOrvaneExe(&exe, 1, 0), 0);
+  // Saving keeps what the reader kept and adds the settings after it.
+  WriteSettings("<first/><global_settings><PA");
+  SaveDir("/new");
+  EXPECT_EQ(SettingsText(), "<first />\n<global_settings>\n    <PATH>/new</PATH>\n</global_settings>\n");
+}
+
+TEST_F(LaunchTest, TheFolderIsKeptInTheHostsEightBitEncoding) {
+  host::user::ChooseDirectory("/Users/Jos\xC3\xA9/Apps");
+  ASSERT_EQ(Helpers::ChooseOrvaneExe(), 1);
+  EXPECT_NE(SettingsText().find("<PATH>/Users/Jos\xE9/Apps</PATH>"), std::string::npos);
+  Filename exe;
+  ASSERT_EQ(Helpers::GetOrvaneExe(&exe, 1, 0), 1);
+  EXPECT_EQ(Utf8(exe), "/Users/Jos\xC3\xA9/Apps/Orvane.app/Contents/MacOS/Orvane");
+}
+
+TEST_F(LaunchTest, LongFoldersAreKeptWhole) {
+  std::string dir;
+  while (dir.size() < 5000) dir += "/a-rather-long-folder-name";
+  SaveDir(dir);
+  Filename exe;
+  ASSERT_EQ(Helpers::GetOrvaneExe(&exe, 1, 1), 1);
+  EXPECT_EQ(Utf8(exe), dir + "/Orvane.app/Contents/MacOS/OrvaneConsole");
+}
+
+// --- Command line ---------------------------------------------------------------
+
+TEST_F(LaunchTest, TheShortestCommandLine) {
+  EXPECT_EQ(Helpers::OrvaneArguments(Filename("/R/Orvane"), Filename("/s/scene.ovs"), 0, 7777,
+                                     Filename(), -1, 42),
+            (Strings{"/R/Orvane", "/s/scene.ovs", "-seed", "42"}));
+}
+
+TEST_F(LaunchTest, TheFullCommandLine) {
+  EXPECT_EQ(Helpers::OrvaneArguments(Filename("/R/Orvane"), Filename("/s/scene.ovs"), 1, 7100,
+                                     Filename("/x/y/img.tif"), 1000, -5),
+            (Strings{"/R/Orvane", "/s/scene.ovs", "-seed", "-5", "-n", "wm", "-p", "7100",
+                     "-haltspp", "1000", "-o", "/x/y/img.png"}));
+}
+
+TEST_F(LaunchTest, EachOptionAlone) {
+  Filename exe("/R/Orvane"), scene("/s/a b.ovs");
+  EXPECT_EQ(Helpers::OrvaneArguments(exe, scene, 7, 1, Filename(), -1, 0),
+            (Strings{"/R/Orvane", "/s/a b.ovs", "-seed", "0", "-n", "wm", "-p", "1"}));
+  EXPECT_EQ(Helpers::OrvaneArguments(exe, scene, 0, 1, Filename(), 0, 0),
+            (Strings{"/R/Orvane", "/s/a b.ovs", "-seed", "0", "-haltspp", "0"}));
+  EXPECT_EQ(Helpers::OrvaneArguments(exe, scene, 0, 1, Filename("/out/shot"), -1, 0),
+            (Strings{"/R/Orvane", "/s/a b.ovs", "-seed", "0", "-o", "/out/shot.png"}));
+  EXPECT_EQ(Helpers::OrvaneArguments(exe, scene, 0, 1, Filename("/out/shot.v2.exr"), -1, 0),
+            (Strings{"/R/Orvane", "/s/a b.ovs", "-seed", "0", "-o", "/out/shot.v2.png"}));
+  EXPECT_EQ(Helpers::OrvaneArguments(exe, scene, 0, 1, Filename("shot.tif"), -1, 0),
+            (Strings{"/R/Orvane", "/s/a b.ovs", "-seed", "0", "-o", "shot.png"}));
+  EXPECT_EQ(Helpers::OrvaneArguments(exe, Filename("/s/\xC3\xA9.ovs"), 0, 1,
+                                     Filename("/\xE6\x97\xA5/i.tif"), -1, 0),
+            (Strings{"/R/Orvane", "/s/\xC3\xA9.ovs", "-seed", "0", "-o", "/\xE6\x97\xA5/i.png"}));
+}
+
+TEST_F(LaunchTest, TheSeedFollowsTheTimer) {
+  host::ManualClock clock;
+  host::SetClock(&clock);
+  EXPECT_EQ(Helpers::LaunchSeed(), 0);
+  clock.Advance(1000);
+  int seed = Helpers::LaunchSeed();
+  EXPECT_GE(seed, 0);
+  EXPECT_LT(seed, 1000);
+  EXPECT_EQ(Helpers::LaunchSeed(), seed);  // same timer, same seed
+  clock.Advance(2147483647.0 - 1000);      // the largest timer value
+  seed = Helpers::LaunchSeed();
+  EXPECT_GE(seed, 0);
+  clock.Advance(1000000);  // past it the timer wraps to negative values
+  seed = Helpers::LaunchSeed();
+  EXPECT_LE(seed, 0);
+  EXPECT_GE(seed, GeGetTimer());
+  host::SetClock(nullptr);
+}
+
+// --- Starting programs ----------------------------------------------------------
+
+TEST_F(LaunchTest, CommandLinesOutsideTwoToFortyNineEntriesAreRejected) {
+  EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings{}), 0);
+  EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings{"/bin/true"}), 0);
+  EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings(50, "/bin/true")), 0);
+  EXPECT_TRUE(Console().empty());
+  EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings(49, "/bin/true")), 1);
+  EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings(2, "/bin/true")), 1);
+  EXPECT_EQ(Console(), (Strings{"Orvane executed...", "Orvane executed..."}));
+}
+
+TEST_F(LaunchTest, AStartedProgramIsNotWaitedForAndLeavesNoZombie) {
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(Helpers::LaunchOrvaneMac(Strings{"/bin/sleep", "3"}), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+  ASSERT_EQ(Helpers::LaunchOrvaneMac(Strings{"/bin/true", "x"}), 1);
+  // No child of this process is left to reap, running or ended.
+  errno = 0;
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReported) {
+  const std::string missing = work / "missing";
+  EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings{missing, "scene"}), 0);
+  EXPECT_EQ(Console(), Strings{"Could not start " + missing + ": No such file or directory"});
+
+  host::ClearConsole();
+  const std::string plain = work / "not-executable";
+  std::ofstream(plain) << "#!/bin/sh\n";
+  chmod(plain.c_str(), 0644);
+  EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings{plain, "scene"}), 0);
+  EXPECT_EQ(Console(), Strings{"Could not start " + plain + ": Permission denied"});
+  errno = 0;
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+}
+
+TEST_F(LaunchTest, WithoutARendererNothingIsLaunched) {
+  EXPECT_EQ(Helpers::LaunchOrvane(Filename("/s/scene.ovs"), 1, 0, 0, 0, 7777, Filename(), -1, 0, 0), 0);
+  EXPECT_EQ(Console(), Strings{"Launching Orvane..."});
+  EXPECT_TRUE(host::user::History().empty());  // no chooser here
+}
+
+TEST_F(LaunchTest, AMissingRendererIsReportedWithItsPath) {
+  SaveDir(work / "no-renderer");
+  EXPECT_EQ(Helpers::LaunchOrvane(Filename("/s/scene.ovs"), 1, 0, 0, 0, 7777, Filename(), -1, 0, 0), 0);
+  EXPECT_EQ(Console(), (Strings{"Launching Orvane...",
+                                "Could not start " + work.path() +
+                                    "/no-renderer/Orvane.app/Contents/MacOS/Orvane: No such file or directory"}));
+}
+
+TEST_F(LaunchTest, LaunchesTheRendererWithItsCommandLine) {
+  InstallRenderer(work.path());
+  const std::string scene = work / "my scene.ovs";
+  const std::string image = work / "renders/shot";
+  fs::create_directories(work / "renders");
+  EXPECT_EQ(Helpers::LaunchOrvane(Filename(String(scene)), 1, 1, 1, 1, 7100,
+                                  Filename(String(image + ".tif")), 1000, 0, 0),
+            1);
+  EXPECT_EQ(Console(), (Strings{"Launching Orvane...", "Orvane executed..."}));
+
+  std::vector<Strings> lines = LoggedCommands(work.path(), 1);
+  ASSERT_EQ(lines.size(), 1u);
+  const Strings& argv = lines[0];
+  ASSERT_EQ(argv.size(), 12u);
+  EXPECT_EQ(argv[0], work / "Orvane.app/Contents/MacOS/Orvane");
+  EXPECT_EQ(argv[1], scene);
+  EXPECT_EQ(argv[2], "-seed");
+  EXPECT_EQ(argv[3], std::to_string(std::stoi(argv[3])));
+  EXPECT_EQ(Strings(argv.begin() + 4, argv.end()),
+            (Strings{"-n", "wm", "-p", "7100", "-haltspp", "1000", "-o", image + ".png"}));
+
+  // The stand-in writes a real PNG where the image is asked for.
+  ASSERT_TRUE(WaitFor([&] { return ReadFile(image + ".png").size() > 8; }));
+  EXPECT_EQ(ReadFile(image + ".png").substr(0, 8), "\x89PNG\r\n\x1a\n");
+}
+
+// --- Packing and unpacking ------------------------------------------------------
+
+TEST_F(LaunchTest, PackThenUnpackGivesTheMaterialBack) {
+  InstallRenderer(work.path());
+  const std::string material = work / "wood.ovm";
+  const std::string archive = work / "wood.povm";
+  std::ofstream(material) << "<material><name>wood</name></material>\n";
+  EXPECT_EQ(Helpers::PackPovm(Filename(String(material)), Filename(String(archive))), 1);
+  EXPECT_EQ(Console(), Strings{"Orvane executed..."});
+
+  std::vector<Strings> lines = LoggedCommands(work.path(), 1);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], (Strings{work / "Orvane.app/Contents/MacOS/OrvaneConsole", "--pack", material,
+                               archive}));
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(archive); }));
+
+  host::ClearConsole();
+  const std::string out = work / "unpacked";
+  Filename found = Helpers::UnpackPovm(Filename(String(archive)), Filename(String(out)));
+  EXPECT_EQ(Utf8(found), out + "/wood.ovm");
+  EXPECT_EQ(ReadFile(out + "/wood.ovm"), "<material><name>wood</name></material>\n");
+  EXPECT_EQ(Console(), Strings{"wood.ovm"});
+}
+
+TEST_F(LaunchTest, PackingWithoutARendererAsksOnceAndGivesUp) {
+  EXPECT_EQ(Helpers::PackPovm(Filename("/m.ovm"), Filename("/m.povm")), 1);
+  EXPECT_EQ(host::user::History().size(), 1u);
+  EXPECT_TRUE(Console().empty());
+}
+
+TEST_F(LaunchTest, PackingAsksForTheRendererWhenNoneIsKnown) {
+  fs::path renderer = work / "chosen";
+  InstallRenderer(renderer.string());
+  fs::remove(writePath / "corvaneSettings.cfg");
+  host::user::ChooseDirectory(renderer.string());
+  const std::string material = work / "m.ovm", archive = work / "m.povm";
+  std::ofstream(material) << "<m/>";
+  EXPECT_EQ(Helpers::PackPovm(Filename(String(material)), Filename(String(archive))), 1);
+  EXPECT_EQ(host::user::Pending(), 0u);
+  std::vector<Strings> lines = LoggedCommands(renderer.string(), 1);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0][1], "--pack");
+  EXPECT_TRUE(WaitFor([&] { return fs::exists(archive); }));
+}
+
+TEST_F(LaunchTest, TheConsoleRendererUnpacksToo) {
+  InstallRenderer(work.path());
+  const std::string archive = work / "a.povm";
+  ASSERT_TRUE(WriteZip(archive, {{"a.ovm", "<a/>"}}));
+  Filename first{String(archive)}, second{String(work / "out")};
+  Helpers::PackPovmMac(0, first, second);
+  std::vector<Strings> lines = LoggedCommands(work.path(), 1);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0][1], "--unpack");
+  EXPECT_TRUE(WaitFor([&] { return ReadFile(work / "out/a.ovm") == "<a/>"; }));
+}
+
+TEST_F(LaunchTest, UnpackPrintsEntriesUntilTheFirstMaterial) {
+  const std::string archive = work / "a.povm";
+  ASSERT_TRUE(WriteZip(archive, {{"mat.ovm", "<m/>"}, {"a_tex.jpg", "jpg"}, {"z.ovm", "<z/>"}}));
+  const std::string out = work / "out";
+  Filename found = Helpers::UnpackPovm(Filename(String(archive)), Filename(String(out)));
+  EXPECT_EQ(Utf8(found), out + "/mat.ovm");
+  EXPECT_EQ(Console(), (Strings{"a_tex.jpg", "mat.ovm"}));
+  EXPECT_TRUE(fs::exists(out + "/z.ovm"));  // the whole archive is extracted
+}
+
+TEST_F(LaunchTest, UnpackFindsTheSuffixInAnyCaseAndSkipsFolders) {
+  const std::string archive = work / "a.povm";
+  ASSERT_TRUE(WriteZip(archive, {{"A.ovm/inner.txt", "x"}, {"B.OVM", "<m/>"}}));
+  Filename found = Helpers::UnpackPovm(Filename(String(archive)), Filename(String(work / "out")));
+  EXPECT_EQ(Utf8(found), work / "out/B.OVM");
+  EXPECT_EQ(Console(), (Strings{"A.ovm", "B.OVM"}));
+}
+
+TEST_F(LaunchTest, UnpackWithoutMaterialGivesAnEmptyName) {
+  const std::string archive = work / "a.povm";
+  ASSERT_TRUE(WriteZip(archive, {{"readme.txt", "x"}}));
+  EXPECT_FALSE(Helpers::UnpackPovm(Filename(String(archive)), Filename(String(work / "out"))).Content());
+  EXPECT_EQ(Console(), Strings{"readme.txt"});
+}
+
+TEST_F(LaunchTest, UnpackRefusesArchivesThatPointOutside) {
+  for (const char* name : {"../evil.ovm", "/abs.ovm"}) {
+    host::ClearConsole();
+    const std::string archive = work / "evil.povm";
+    ASSERT_TRUE(WriteZip(archive, {{"good.ovm", "g"}, {name, "<evil/>"}}));
+    const std::string out = work / "out";
+    EXPECT_FALSE(Helpers::UnpackPovm(Filename(String(archive)), Filename(String(out))).Content()) << name;
+    EXPECT_FALSE(fs::exists(work / "evil.ovm"));
+    EXPECT_FALSE(fs::exists("/abs.ovm"));
+    EXPECT_FALSE(fs::exists(out + "/good.ovm"));
+    EXPECT_EQ(Console(), Strings{"Could not unpack " + archive}) << name;
+  }
+}
+
+TEST_F(LaunchTest, UnpackOfAMissingArchiveGivesAnEmptyName) {
+  EXPECT_FALSE(Helpers::UnpackPovm(Filename(String(work / "missing.povm")), Filename(String(work / "out")))
+                   .Content());
+  EXPECT_EQ(Console(), Strings{"Could not unpack " + work / "missing.povm"});
+}
+
+// --- The other platform -----------------------------------------------------------
+
+TEST_F(LaunchTest, TheOtherPlatformsFunctionsOnlySayTheyWereCalled) {
+  EXPECT_EQ(Helpers::LaunchOrvanePc(Filename("/s.ovs"), 1, 0, 0, 1, 7777, Filename("/o"), -1, 0, 0), 0);
+  Filename a("/a"), b("/b");
+  Helpers::PackPovmPc(1, a, b);
+  std::vector<host::Shown> shown = host::user::History();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].prompt, host::Prompt::Message);
+  EXPECT_EQ(shown[0].text, "LaunchOrvanePc() called on Mac!");
+  EXPECT_EQ(shown[1].text, "PackPovmPc() called on Mac!");
+  EXPECT_TRUE(Console().empty());
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+#include "support/zip_writer.h"
+
+#include <cstdint>
+#include <fstream>
+
+#include "c4d.h"
+
+namespace {
+
+void Put16(std::string* out, uint32_t v) {
+  out->push_back(static_cast<char>(v & 0xFF));
+  out->push_back(static_cast<char>((v >> 8) & 0xFF));
+}
+
+void Put32(std::string* out, uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+
+}  // namespace
+
+std::string MakeZip(const std::vector<ZipEntry>& entries) {
+  const uint32_t kDosDate = (1 << 5) | 1;  // 1980-01-01
+  std::string data;
+  std::string directory;
+  for (const ZipEntry& e : entries) {
+    const std::string& name = e.first;
+    const std::string& content = e.second;
+    uint32_t crc = ZipFile::CalcCRC32(content.data(), static_cast<VLONG>(content.size()), 0);
+    uint32_t offset = static_cast<uint32_t>(data.size());
+    Put32(&data, 0x04034b50);  // local file header
+    Put16(&data, 20);          // version needed
+    Put16(&data, 0);           // flags
+    Put16(&data, 0);           // stored
+    Put16(&data, 0);           // time
+    Put16(&data, kDosDate);
+    Put32(&data, crc);
+    Put32(&data, static_cast<uint32_t>(content.size()));
+    Put32(&data, static_cast<uint32_t>(content.size()));
+    Put16(&data, static_cast<uint32_t>(name.size()));
+    Put16(&data, 0);  // extra field
+    data += name;
+    data += content;
+
+    Put32(&directory, 0x02014b50);  // central directory header
+    Put16(&directory, 20);          // made by
+    Put16(&directory, 20);          // version needed
+    Put16(&directory, 0);
+    Put16(&directory, 0);
+    Put16(&directory, 0);
+    Put16(&directory, kDosDate);
+    Put32(&directory, crc);
+    Put32(&directory, static_cast<uint32_t>(content.size()));
+    Put32(&directory, static_cast<uint32_t>(content.size()));
+    Put16(&directory, static_cast<uint32_t>(name.size()));
+    Put16(&directory, 0);  // extra field
+    Put16(&directory, 0);  // comment
+    Put16(&directory, 0);  // disk
+    Put16(&directory, 0);  // internal attributes
+    Put32(&directory, 0);  // external attributes
+    Put32(&directory, offset);
+    directory += name;
+  }
+  std::string zip = data + directory;
+  Put32(&zip, 0x06054b50);  // end of central directory
+  Put16(&zip, 0);
+  Put16(&zip, 0);
+  Put16(&zip, static_cast<uint32_t>(entries.size()));
+  Put16(&zip, static_cast<uint32_t>(entries.size()));
+  Put32(&zip, static_cast<uint32_t>(directory.size()));
+  Put32(&zip, static_cast<uint32_t>(data.size()));
+  Put16(&zip, 0);
+  return zip;
+}
+
+bool WriteZip(const std::string& path, const std::vector<ZipEntry>& entries) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << MakeZip(entries);
+  out.close();
+  return static_cast<bool>(out);
+}

@@ -1,0 +1,15 @@
+// Writes small ZIP archives byte by byte (entries stored, not compressed), so that tests can make
+// archives with any entry names, unsafe ones included.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+/// One entry: its name in the archive and its content.
+using ZipEntry = std::pair<std::string, std::string>;
+
+/// The bytes of a ZIP archive holding `entries` in order.
+std::string MakeZip(const std::vector<ZipEntry>& entries);
+/// Writes `MakeZip(entries)` to `path`; false when the file cannot be written.
+bool WriteZip(const std::string& path, const std::vector<ZipEntry>& entries);
