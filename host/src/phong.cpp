@@ -1,8 +1,6 @@
 // Smoothed (phong) normals of polygon objects. Large objects are worked on several threads: each
 // thread owns a range of points and gathers the polygons around them, so no two threads write the
 // same memory.
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -11,11 +9,12 @@
 #include <vector>
 
 #include "c4d_baseobject.h"
+#include "host_state.h"
 
 namespace {
 
 constexpr double kDefaultAngle = 80.0 * 3.14159265358979323846 / 180.0;
-constexpr LONG kPolygonsPerThread = 65536;
+constexpr LONG kPolygonsPerThread = 16384;
 constexpr int kMaxThreads = 8;
 
 struct Normal {
@@ -71,12 +70,9 @@ SVector* PolygonObject::CreatePhongNormals() const {
   const LVector* points = GetPointR();
   const CPolygon* polys = GetPolygonR();
 
-  // Released with GeFree, so it comes from the C allocator; large arrays as huge pages.
-  const size_t bytes = static_cast<size_t>(polyCount) * 4 * sizeof(SVector);
-  const size_t huge = size_t(2) << 20;
-  void* memory = std::aligned_alloc(huge, (bytes + huge - 1) / huge * huge);
+  // Released with GeFree.
+  void* memory = host::AllocateLarge(static_cast<size_t>(polyCount) * 4 * sizeof(SVector));
   if (!memory) return nullptr;
-  madvise(memory, (bytes + huge - 1) / huge * huge, MADV_HUGEPAGE);
   auto* out = static_cast<SVector*>(memory);
 
   const int hardware = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -122,6 +118,14 @@ SVector* PolygonObject::CreatePhongNormals() const {
           s[2] += faces[i].z;
         }
       }
+      // Every corner at a point gets the same normal: make it unit once here.
+      for (LONG p = lo; p < hi; ++p) {
+        float* s = &sums[static_cast<size_t>(p) * 3];
+        const SVector n = Unit(s[0], s[1], s[2]);
+        s[0] = n.x;
+        s[1] = n.y;
+        s[2] = n.z;
+      }
       return;
     }
     for (LONG i = 0; i < polyCount; ++i) {
@@ -158,7 +162,7 @@ SVector* PolygonObject::CreatePhongNormals() const {
         }
         if (!limited) {
           const float* s = &sums[static_cast<size_t>(p) * 3];
-          o[k] = Unit(s[0], s[1], s[2]);
+          o[k] = SVector{s[0], s[1], s[2]};
           continue;
         }
         // The part that owns p, found from the even split of the points.

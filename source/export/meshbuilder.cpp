@@ -23,7 +23,7 @@ using Orvane::Vec2f;
 using Orvane::Vec3f;
 
 // Below this many polygons the conversion stays on the calling thread.
-constexpr size_t kPolygonsPerThread = 32768;
+constexpr size_t kPolygonsPerThread = 16384;
 constexpr int kMaxThreads = 16;
 // Entries of the small per-point caches that catch the repeated corners of a point.
 constexpr size_t kMemoSize = 4096;
