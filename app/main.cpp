@@ -1,5 +1,6 @@
 // corvane-host: loads the plug-in module, starts it, opens a document and runs plug-in commands
 // headless, printing the host's console.
+#include <tinyxml.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +14,8 @@
 #include "demo_document.h"
 #include "host_control.h"
 #include "host_document_file.h"
+#include "host_user.h"
+#include "check_material.h"
 #include "plugin_module.h"
 
 namespace fs = std::filesystem;
@@ -24,12 +27,18 @@ const char kUsage[] =
     "\n"
     "commands:\n"
     "  plugins               start the plug-in and list its registrations\n"
-    "  render [DOCUMENT]     open the document (the built-in demo document without one)\n"
+    "  render [DOCUMENT]     open the document (the built-in demo document without one) and run\n"
+    "                        the render command on it: the scene is written and the renderer\n"
+    "                        started\n"
+    "  check-material FILE   read every material of a material file (.ovm) as the import does\n"
+    "                        and report each one, or where it is broken\n"
     "\n"
     "options:\n"
     "  --plugin-dir DIR      folder of corvaneR12.so with its res/ and preview/ (default: next to\n"
     "                        this program, in plugin/)\n"
     "  --write-path DIR      the host's startup write path (default: ~/.corvane)\n"
+    "  --renderer-dir DIR    the renderer's installation folder (holding Orvane.app), answered\n"
+    "                        when the settings file names none yet\n"
     "  -h, --help            this text\n";
 
 struct Options {
@@ -37,7 +46,11 @@ struct Options {
   std::string document;
   std::string pluginDir;
   std::string writePath;
+  std::string rendererDir;
 };
+
+// The render command's plug-in ID.
+constexpr LONG kRenderCommand = 1023920;
 
 int Fail(const std::string& message) {
   std::cerr << "corvane-host: " << message << "\n";
@@ -66,6 +79,8 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       if (!value(&o->pluginDir)) return false;
     } else if (a == "--write-path") {
       if (!value(&o->writePath)) return false;
+    } else if (a == "--renderer-dir") {
+      if (!value(&o->rendererDir)) return false;
     } else if (a.size() > 1 && a[0] == '-') {
       *error = "unknown option " + a;
       return false;
@@ -78,6 +93,14 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
     return false;
   }
   o->command = positional[0];
+  if (o->command == "check-material") {
+    if (positional.size() != 2) {
+      *error = "check-material needs one material file";
+      return false;
+    }
+    o->document = positional[1];
+    return true;
+  }
   if (o->command != "plugins" && o->command != "render") {
     *error = "unknown command " + o->command;
     return false;
@@ -103,7 +126,27 @@ int ListPlugins() {
   return 0;
 }
 
+// The renderer folder that the plug-in's settings file names, or "" when it names none.
+std::string SettingsRendererDir(const std::string& settingsFile) {
+  TiXmlDocument settings;
+  if (!settings.LoadFile(settingsFile.c_str())) return "";
+  TiXmlElement* global = settings.FirstChildElement("global_settings");
+  TiXmlElement* path = global ? global->FirstChildElement("PATH") : nullptr;
+  const char* text = path ? path->GetText() : nullptr;
+  return text ? text : "";
+}
+
 int Render(const Options& o) {
+  const std::string settingsFile = o.writePath + "/corvaneSettings.cfg";
+  if (SettingsRendererDir(settingsFile).empty()) {
+    if (o.rendererDir.empty())
+      return Fail("no renderer known: the settings file " + settingsFile +
+                  " names none; give the renderer's folder with --renderer-dir DIR");
+    // The plug-in asks for the folder with its chooser; this is the answer.
+    std::error_code ec;
+    host::user::ChooseDirectory(fs::absolute(o.rendererDir, ec).lexically_normal().string());
+  }
+
   std::string error;
   BaseDocument* doc = o.document.empty()
                           ? host::LoadDocumentText(kDemoDocument, "demo document", &error)
@@ -111,8 +154,12 @@ int Render(const Options& o) {
   if (!doc) return Fail(error);
   host::SetActiveDocument(doc);
   std::cout << "Opened " << (o.document.empty() ? std::string("the demo document") : o.document) << "\n";
+  // As the host runs a menu command: on the active document, returning once its modal dialog has
+  // closed.
+  const bool ran = CallCommand(kRenderCommand);
   host::SetActiveDocument(nullptr);
   BaseDocument::Free(doc);
+  if (!ran) return Fail("the render command could not run (is the renderer's folder right?)");
   return 0;
 }
 
@@ -132,10 +179,14 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // Reading a material file needs neither the host nor the plug-in.
+  if (o.command == "check-material") return CheckMaterialFile(o.document, std::cout);
+
   std::error_code ec;
   fs::create_directories(o.writePath, ec);
   if (!fs::is_directory(o.writePath, ec)) return Fail("cannot use the write path " + o.writePath);
-  host::SetStartupWritePath(fs::absolute(o.writePath, ec).string());
+  o.writePath = fs::absolute(o.writePath, ec).lexically_normal().string();
+  host::SetStartupWritePath(o.writePath);
   host::SetPluginPath(fs::absolute(o.pluginDir, ec).string());
   host::SetConsoleEcho([](const std::string& line) { std::cout << line << "\n" << std::flush; });
 

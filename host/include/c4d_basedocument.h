@@ -5,6 +5,7 @@
 #include "c4d_basematerial.h"
 
 class BaseDraw;
+class BaseThread;
 
 /// A video post of render data.
 class BaseVideoPost : public BaseList2D {
@@ -87,6 +88,14 @@ class BaseDocument : public BaseList2D {
 
   BaseDocument* GetDocument() const override { return const_cast<BaseDocument*>(this); }
 
+  /// The list of the document's layers.
+  GeListHead* GetLayerObjectRoot() { return &layers_; }
+  /// Evaluates the document at its current time: rebuilds the caches of the generators (for the
+  /// editor) when `caches`, runs the tags when `expressions`. False when `bt` asks for a break.
+  Bool ExecutePasses(BaseThread* bt, Bool animation, Bool expressions, Bool caches, LONG flags);
+  /// Sets the animated parameters of `op` to their values at `time` (the stand-in keeps no tracks).
+  void AnimateObject(BaseList2D* op, const BaseTime& time, LONG flags);
+
  protected:
   BaseDocument();
   void FreeBranches() override;
@@ -95,6 +104,7 @@ class BaseDocument : public BaseList2D {
   GeListHead objects_;
   GeListHead materials_;
   GeListHead renderData_;
+  GeListHead layers_;
   BaseLink activeRenderData_;
   BaseTime time_;
   BaseTime minTime_;

@@ -8,7 +8,9 @@
 
 class BaseDocument;
 class BaseList2D;
+class LayerObject;
 class NodeData;
+struct LayerData;
 namespace host {
 struct LinkAnchor;
 std::shared_ptr<LinkAnchor> AnchorOf(BaseList2D* node);
@@ -29,6 +31,7 @@ enum {
 enum {
   BIT_ACTIVE = 2,         ///< The node is selected.
   BIT_VPDISABLED = 4,     ///< A video post that is switched off.
+  BIT_CONTROLOBJECT = 0x200,  ///< An object that a generator uses as input; it is not rendered.
 };
 
 /// An element of a description ID: parameter ID, value type and owner.
@@ -191,6 +194,19 @@ class BaseList2D : public GeListNode {
   /// Writes a parameter: the plug-in's `SetDParameter` first, then the container.
   Bool SetParameter(const DescID& id, const GeData& value, LONG flags = 0);
 
+  /// The layer the node is assigned to, when that layer lies in `doc`; else null.
+  LayerObject* GetLayerObject(BaseDocument* doc) const;
+  /// Assigns the node to `layer` (null: to none).
+  Bool SetLayerObject(LayerObject* layer);
+  /// The switches of the node's layer (of the layer itself for a layer) as they apply, a switch
+  /// that a parent layer has off being off; with `rawdata` the layer's own switches. Null when the
+  /// node has no layer in `doc`.
+  const LayerData* GetLayerData(BaseDocument* doc, Bool rawdata = FALSE) const;
+  /// Sets the own switches of the node's layer (of the layer itself for a layer); false without.
+  Bool SetLayerData(BaseDocument* doc, const LayerData& data);
+  /// Makes the links to this node lead to `dst` from now on (`dst` loses the links to itself).
+  void TransferGoal(BaseList2D* dst, Bool undolink = FALSE);
+
  protected:
   explicit BaseList2D(LONG type) : GeListNode(type) {}
   ~BaseList2D() override;
@@ -201,6 +217,7 @@ class BaseList2D : public GeListNode {
   BaseContainer data_;
   LONG bits_ = 0;
   std::shared_ptr<host::LinkAnchor> anchor_;
+  std::shared_ptr<host::LinkAnchor> layer_;
 };
 
 /// A weak link to a node: it reads back as null once the node is freed, and resolves only inside

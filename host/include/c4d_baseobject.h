@@ -4,6 +4,7 @@
 #include "c4d_basetag.h"
 
 class BaseObject;
+class HierarchyHelp;
 class ObjectData;
 namespace host {
 void SetCache(BaseObject* generator, BaseObject* cache);
@@ -74,7 +75,10 @@ class BaseObject : public BaseList2D {
   Bool GetDeformMode() const { return GetDataInstance()->GetBool(ID_BASEOBJECT_ENABLED, TRUE); }
   void SetDeformMode(Bool on) { GetDataInstance()->SetBool(ID_BASEOBJECT_ENABLED, on); }
   /// The generator's cache: the object tree it generated (owned by the generator), or null.
-  BaseObject* GetCache() const { return cache_; }
+  BaseObject* GetCache(HierarchyHelp* hh = nullptr) const { (void)hh; return cache_; }
+  /// The deformed form of the object (a deformed polygon object, or the top object of a
+  /// generator's cache), owned by the object; or null.
+  BaseObject* GetDeformCache() const { return deformCache_; }
   /// The generator whose cache holds this object (at any depth of the cache), or null. A cache
   /// lies in the generator's space: its top object's matrix is relative to the generator.
   BaseObject* GetCacheParent() const { return cacheParent_; }
@@ -87,9 +91,11 @@ class BaseObject : public BaseList2D {
 
  private:
   friend void host::SetCache(BaseObject* generator, BaseObject* cache);
+  friend struct HostCaches;
   LMatrix ml_;
   GeListHead tags_;
   BaseObject* cache_ = nullptr;
+  BaseObject* deformCache_ = nullptr;
   BaseObject* cacheParent_ = nullptr;
 };
 

@@ -10,6 +10,7 @@
 class BaseContainer;
 class BaseDocument;
 class BaseList2D;
+class BaseObject;
 class C4DAtomGoal;
 namespace host { struct LinkAnchor; }
 
@@ -130,6 +131,8 @@ class BaseContainer {
   const BaseContainer* GetContainerInstance(LONG id) const;
   /// The linked node of `id` if it still exists, lies in `doc` and (with `instanceof`) has that type.
   BaseList2D* GetLink(LONG id, const BaseDocument* doc, LONG instanceof = 0) const;
+  /// The linked object of `id` if it still exists and lies in `doc`; null for anything else.
+  BaseObject* GetObjectLink(LONG id, const BaseDocument* doc) const;
   /// The value of `id`, or an empty value.
   const GeData& GetData(LONG id) const;
   /// The first value of `id`, or null.

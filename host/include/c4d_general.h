@@ -32,6 +32,18 @@ void GeSleep(LONG milliseconds);
 /// Number of processors the host renders with.
 LONG GeGetCPUCount();
 
+/// A date and time of the local calendar.
+struct LocalFileTime {
+  UWORD year = 0;    ///< Full year, e.g. 2026.
+  UWORD month = 0;   ///< 1 to 12.
+  UWORD day = 0;     ///< 1 to 31.
+  UWORD hour = 0;    ///< 0 to 23.
+  UWORD minute = 0;  ///< 0 to 59.
+  UWORD second = 0;  ///< 0 to 59 (60 for a leap second).
+};
+/// The local date and time now.
+void GetDateTimeNow(LocalFileTime& t);
+
 /// Shows a message to the user.
 void MessageDialog(const String& text);
 /// Asks a yes/no question; true for yes.

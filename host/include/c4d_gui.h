@@ -21,13 +21,24 @@ enum : LONG {
 };
 
 /// Kinds of gadgets.
-enum class GadgetKind { StaticText, Button, CheckBox, EditNumber, Slider, EditText, RadioGroup, RadioButton, Group };
+enum class GadgetKind {
+  StaticText, Button, CheckBox, EditNumber, Slider, EditText, RadioGroup, RadioButton, Group, ComboBox, ComboEntry
+};
+
+/// Number formats of real gadgets.
+enum {
+  FORMAT_REAL = 1,  ///< A plain real number.
+  FORMAT_LONG = 2,  ///< A whole number.
+};
 
 /// A gadget of a dialog as the host keeps it.
 struct Gadget {
   GadgetKind kind = GadgetKind::StaticText;
   GeData value;
-  Real min = 0.0, max = 0.0;
+  Real min = 0.0, max = 0.0;        ///< Limits of the value.
+  Real step = 1.0;                  ///< Step of the arrows.
+  LONG format = FORMAT_REAL;        ///< Number format.
+  Real sliderMin = 0.0, sliderMax = 0.0;  ///< A slider's range (both 0: the limits).
   bool enabled = true;
   bool visible = true;
   String text;
@@ -68,6 +79,10 @@ class GeDialog {
   /// Called when the window goes away.
   virtual void DestroyWindow() {}
 
+  /// Reopens the dialog as the host's saved layout had it; the stand-in saves no layouts, so
+  /// there is nothing to reopen and the answer is true.
+  Bool RestoreLayout(LONG pluginid, LONG subid, void* secret);
+
   /// Calls `Timer` every `ms` milliseconds (0 stops it).
   void SetTimer(LONG ms) { timerMs_ = ms; }
   LONG GetTimerInterval() const { return timerMs_; }
@@ -81,12 +96,17 @@ class GeDialog {
   Bool AddEditSlider(LONG id, LONG flags, LONG w = 0, LONG h = 0);
   Bool AddEditText(LONG id, LONG flags, LONG w = 0, LONG h = 0);
   Bool AddRadioGroup(LONG id, LONG flags, LONG columns, LONG rows = 0);
+  /// A cycle of entries added with `AddChild`; its value is the chosen entry's ID.
+  Bool AddComboBox(LONG id, LONG flags, LONG w = 0, LONG h = 0);
   Bool AddChild(LONG groupid, LONG childid, const String& text);
   Bool GroupBegin(LONG id, LONG flags, LONG cols, LONG rows, const String& title, LONG groupflags);
   Bool GroupEnd();
 
   Bool SetLong(LONG id, LONG value, LONG min = -2147483647, LONG max = 2147483647);
-  Bool SetReal(LONG id, Real value, Real min = -1e300, Real max = 1e300);
+  /// Sets a real gadget: the value (clamped to `min`..`max`), the arrows' step, the format and,
+  /// for a slider, the range the slider covers (`min2`..`max2`; both 0: `min`..`max`).
+  Bool SetReal(LONG id, Real value, Real min = -1e300, Real max = 1e300, Real step = 1.0,
+               LONG format = FORMAT_REAL, Real min2 = 0.0, Real max2 = 0.0);
   Bool SetBool(LONG id, Bool value);
   Bool SetString(LONG id, const String& value);
   Bool GetLong(LONG id, LONG& value) const;

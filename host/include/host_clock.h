@@ -1,7 +1,10 @@
 // The clock behind the host's timer and sleep. Tests replace it to make waits instant.
 #pragma once
 
+#include <functional>
 #include <mutex>
+
+#include "c4d_general.h"
 
 namespace host {
 
@@ -32,5 +35,8 @@ class ManualClock : public Clock {
 void SetClock(Clock* clock);
 /// The host's current clock.
 Clock& CurrentClock();
+
+/// Makes `source` answer `GetDateTimeNow` (null: the system's local time).
+void SetDateTimeSource(std::function<LocalFileTime()> source);
 
 }  // namespace host

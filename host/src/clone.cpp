@@ -5,6 +5,7 @@
 #include "c4d_basedocument.h"
 #include "c4d_selection.h"
 #include "c4d_nodedata.h"
+#include "c4d_selection.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "c4d_basedocument.h"
 #include "host_clock.h"
 #include "host_prefs.h"
+#include "host_record.h"
 #include "host_state.h"
 #include "host_user.h"
 #include "text_codec.h"
@@ -20,6 +21,8 @@ void ResetAll() {
   ResetMenusState();
   user::Reset();
   SetClock(nullptr);
+  SetDateTimeSource(nullptr);
+  ClearInterfaceCalls();
   SetStartupWritePath("");
   SetPluginPath("");
   ResetWorldContainer();

@@ -79,6 +79,7 @@ void GeDialog::DeliverKeys(const std::string& keys) {
 }
 
 Bool GeDialog::Command(LONG, const BaseContainer&) { return true; }
+Bool GeDialog::RestoreLayout(LONG, LONG, void*) { return true; }
 void GeDialog::Timer(const BaseContainer&) {}
 LONG GeDialog::Message(const BaseContainer&, BaseContainer&) { return 0; }
 Bool GeDialog::CoreMessage(LONG, const BaseContainer&) { return true; }
@@ -114,10 +115,14 @@ Bool GeDialog::AddEditText(LONG id, LONG, LONG, LONG) {
 Bool GeDialog::AddRadioGroup(LONG id, LONG, LONG, LONG) {
   return Add(id, GadgetKind::RadioGroup, String(), GeData(LONG(0)));
 }
+Bool GeDialog::AddComboBox(LONG id, LONG, LONG, LONG) {
+  return Add(id, GadgetKind::ComboBox, String(), GeData(LONG(0)));
+}
 Bool GeDialog::AddChild(LONG groupid, LONG childid, const String& text) {
-  if (!gadgets_.count(groupid)) return false;
+  auto parent = gadgets_.find(groupid);
+  if (parent == gadgets_.end()) return false;
   Gadget g;
-  g.kind = GadgetKind::RadioButton;
+  g.kind = parent->second.kind == GadgetKind::ComboBox ? GadgetKind::ComboEntry : GadgetKind::RadioButton;
   g.text = text;
   g.parent = groupid;
   gadgets_[childid] = std::move(g);
@@ -143,12 +148,16 @@ Bool GeDialog::SetLong(LONG id, LONG value, LONG min, LONG max) {
   return true;
 }
 
-Bool GeDialog::SetReal(LONG id, Real value, Real min, Real max) {
+Bool GeDialog::SetReal(LONG id, Real value, Real min, Real max, Real step, LONG format, Real min2, Real max2) {
   auto it = gadgets_.find(id);
-  if (it == gadgets_.end()) return false;
+  if (it == gadgets_.end() || min > max) return false;
   it->second.value = GeData(std::clamp(value, min, max));
   it->second.min = min;
   it->second.max = max;
+  it->second.step = step;
+  it->second.format = format;
+  it->second.sliderMin = min2;
+  it->second.sliderMax = max2;
   return true;
 }
 

@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "c4d_basedocument.h"
+#include "c4d_layer.h"
 #include "c4d_selection.h"
 #include "host_control.h"
 
@@ -362,6 +363,16 @@ UVWStruct ToUvw(const Json& v, const std::string& place) {
   return s;
 }
 
+// The first layer of that name in `first`, its siblings and their sub-layers.
+LayerObject* FindLayer(GeListNode* first, const String& name) {
+  for (GeListNode* n = first; n; n = n->GetNext()) {
+    LayerObject* layer = static_cast<LayerObject*>(n);
+    if (layer->GetName() == name) return layer;
+    if (LayerObject* found = FindLayer(layer->GetDown(), name)) return found;
+  }
+  return nullptr;
+}
+
 // Why allocating a node of `type` gave null: unknown, or a plug-in whose Init refused.
 std::string AllocFailure(const char* noun, PluginKind kind, LONG type) {
   for (const Registration& r : Registrations())
@@ -391,6 +402,7 @@ class Loader {
   BaseObject* LoadObject(const Json& v, const std::string& ptr, BaseObject* parent, BaseObject* pred);
   BaseTag* LoadTag(const Json& v, const std::string& ptr, BaseObject* op, BaseTag* pred);
   BaseMaterial* LoadMaterial(const Json& v, const std::string& ptr, BaseMaterial* pred);
+  void LoadLayer(const Json& v, const std::string& ptr, LayerObject* parent);
   void LoadRenderData(const Json& v, const std::string& ptr);
   void LoadVideoPost(const Json& v, const std::string& ptr, RenderData* rd);
   void LoadParameters(const Json& v, const std::string& ptr, BaseList2D* node);
@@ -407,7 +419,7 @@ class Loader {
 
 void Loader::Load(const Json& root) {
   if (!root.is_object()) FailExpected("", "an object", root);
-  CheckKeys(root, "", {"name", "path", "fps", "frame", "minFrame", "maxFrame", "objects",
+  CheckKeys(root, "", {"name", "path", "fps", "frame", "minFrame", "maxFrame", "layers", "objects",
                        "materials", "renderData"});
   if (const Json* v = Find(root, "name"))
     doc_->SetDocumentName(Filename(String(ToText(*v, "/name"))));
@@ -423,6 +435,11 @@ void Loader::Load(const Json& root) {
   if (const Json* v = Find(root, "minFrame")) doc_->SetMinTime(BaseTime(ToLong(*v, "/minFrame"), fps));
   if (const Json* v = Find(root, "maxFrame")) doc_->SetMaxTime(BaseTime(ToLong(*v, "/maxFrame"), fps));
 
+  // Layers first: objects name the layer they are on.
+  if (const Json* layers = Find(root, "layers")) {
+    ExpectArray(*layers, "/layers");
+    for (size_t i = 0; i < layers->size(); ++i) LoadLayer((*layers)[i], Item("/layers", i), nullptr);
+  }
   if (const Json* objects = Find(root, "objects")) {
     ExpectArray(*objects, "/objects");
     BaseObject* pred = nullptr;
@@ -442,8 +459,8 @@ void Loader::Load(const Json& root) {
 BaseObject* Loader::LoadObject(const Json& v, const std::string& ptr, BaseObject* parent,
                                BaseObject* pred) {
   ExpectObject(v, ptr);
-  CheckKeys(v, ptr, {"type", "name", "matrix", "position", "selected", "parameters", "points",
-                     "polygons", "tags", "children"});
+  CheckKeys(v, ptr, {"type", "name", "matrix", "position", "selected", "enabled", "layer", "parameters",
+                     "points", "polygons", "tags", "children"});
   const Json* type = Find(v, "type");
   if (!type) Fail(ptr, "an object needs a type");
   const std::string typePlace = Member(ptr, "type");
@@ -476,6 +493,14 @@ BaseObject* Loader::LoadObject(const Json& v, const std::string& ptr, BaseObject
   if (position) op->SetPos(ToVector(*position, Member(ptr, "position")));
   if (const Json* sel = Find(v, "selected")) {
     if (ToBool(*sel, Member(ptr, "selected"))) op->SetBit(BIT_ACTIVE);
+  }
+  if (const Json* enabled = Find(v, "enabled")) op->SetDeformMode(ToBool(*enabled, Member(ptr, "enabled")));
+  if (const Json* layer = Find(v, "layer")) {
+    const std::string layerPlace = Member(ptr, "layer");
+    const std::string& name = ToText(*layer, layerPlace);
+    LayerObject* found = FindLayer(doc_->GetLayerObjectRoot()->GetFirst(), String(name));
+    if (!found) Fail(layerPlace, "no layer named " + Quoted(name));
+    op->SetLayerObject(found);
   }
   if (const Json* params = Find(v, "parameters")) LoadParameters(*params, Member(ptr, "parameters"), op);
 
@@ -572,6 +597,37 @@ BaseMaterial* Loader::LoadMaterial(const Json& v, const std::string& ptr, BaseMa
   if (const Json* name = Find(v, "name")) mat->SetName(String(ToText(*name, Member(ptr, "name"))));
   if (const Json* params = Find(v, "parameters")) LoadParameters(*params, Member(ptr, "parameters"), mat);
   return mat;
+}
+
+void Loader::LoadLayer(const Json& v, const std::string& ptr, LayerObject* parent) {
+  ExpectObject(v, ptr);
+  CheckKeys(v, ptr, {"name", "solo", "view", "render", "manager", "locked", "generators", "deformers",
+                     "expressions", "animation", "color", "layers"});
+  const Json* name = Find(v, "name");
+  if (!name) Fail(ptr, "a layer needs a name");
+  const std::string& text = ToText(*name, Member(ptr, "name"));
+  if (FindLayer(doc_->GetLayerObjectRoot()->GetFirst(), String(text)))
+    Fail(Member(ptr, "name"), "a second layer named " + Quoted(text));
+  LayerObject* layer = LayerObject::Alloc();
+  if (parent)
+    layer->InsertUnderLast(parent);
+  else
+    doc_->GetLayerObjectRoot()->InsertLast(layer);
+  layer->SetName(String(text));
+  LayerData d;
+  const std::pair<const char*, Bool*> switches[] = {
+      {"solo", &d.solo}, {"view", &d.view}, {"render", &d.render}, {"manager", &d.manager},
+      {"locked", &d.locked}, {"generators", &d.generators}, {"deformers", &d.deformers},
+      {"expressions", &d.expressions}, {"animation", &d.animation}};
+  for (const auto& sw : switches)
+    if (const Json* x = Find(v, sw.first)) *sw.second = ToBool(*x, Member(ptr, sw.first));
+  if (const Json* color = Find(v, "color")) d.color = ToVector(*color, Member(ptr, "color"));
+  layer->SetLayerData(doc_, d);
+  if (const Json* children = Find(v, "layers")) {
+    const std::string childrenPlace = Member(ptr, "layers");
+    ExpectArray(*children, childrenPlace);
+    for (size_t i = 0; i < children->size(); ++i) LoadLayer((*children)[i], Item(childrenPlace, i), layer);
+  }
 }
 
 void Loader::LoadRenderData(const Json& v, const std::string& ptr) {

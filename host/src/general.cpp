@@ -153,12 +153,3 @@ Bool Filename::FileSelect(LONG /*type*/, LONG flags, const String* title) {
   path_ = String(path);
   return true;
 }
-
-// The stand-in has no background threads, no mouse pointer and no status bar of its own.
-void StopAllThreads() {}
-void GeShowMouse(LONG) {}
-void SetMousePointer(LONG) {}
-void StatusSetSpin() {}
-void StatusSetBar(LONG) {}
-void StatusSetText(const String&) {}
-void StatusClear() {}

@@ -112,6 +112,8 @@ void BaseObject::SetMg(const LMatrix& m) {
 
 void BaseObject::FreeBranches() {
   tags_.FlushAll();
+  if (deformCache_) GeListNode::Destroy(deformCache_);
+  deformCache_ = nullptr;
   if (cache_) GeListNode::Destroy(cache_);
   cache_ = nullptr;
 }
@@ -202,6 +204,7 @@ BaseTag* BaseTag::Alloc(LONG type) {
   if (type == Tpolygon) return VariableTag::Alloc(Tpolygon, 0);
   if (type == Tpolygonselection) return SelectionTag::Alloc(type);
   if (type == Ttexture) return TextureTag::Alloc();
+  if (type == Tpolygonselection) return SelectionTag::Alloc(type);
   if (IsHostTagType(type)) return new PlainTag(type);
   return WithPluginData<BaseTag>(new PlainTag(type), host::PluginKind::Tag, type);
 }
@@ -290,7 +293,7 @@ void RenderData::InsertVideoPost(BaseVideoPost* vp, BaseVideoPost* pred) {
 // --- Documents ----------------------------------------------------------------
 
 BaseDocument::BaseDocument()
-    : BaseList2D(Tbasedocument), objects_(this), materials_(this), renderData_(this) {
+    : BaseList2D(Tbasedocument), objects_(this), materials_(this), renderData_(this), layers_(this) {
   InsertRenderData(RenderData::Alloc());
 }
 
@@ -302,6 +305,7 @@ void BaseDocument::FreeBranches() {
   objects_.FlushAll();
   materials_.FlushAll();
   renderData_.FlushAll();
+  layers_.FlushAll();
 }
 
 void BaseDocument::InsertObject(BaseObject* op, BaseObject* parent, BaseObject* pred) {

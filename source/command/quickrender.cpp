@@ -1,5 +1,6 @@
 #include "command/quickrender.h"
 
+#include "command/exportdialog.h"
 #include "main/instancesuppresser.h"
 
 namespace {
@@ -12,4 +13,11 @@ Bool RegisterQuickRender(InstanceSuppresser* suppresser) {
   if (!name.Content()) return true;
   return RegisterCommandPlugin(1023920, name, 0, AutoBitmap("Export.tif"), "Render with Orvane",
                                new QuickRender);
+}
+
+InstanceSuppresser* QuickRenderSuppresser() { return instSuppress; }
+
+Bool QuickRender::Execute(BaseDocument* doc) {
+  ExportDialog dialog(doc);
+  return dialog.Open(DLG_TYPE_MODAL, 0, 400, 400, 0, 0, 0);
 }

@@ -6,8 +6,16 @@
 class InstanceSuppresser;
 
 /// The "Render with Orvane" command.
-class QuickRender : public CommandData {};
+class QuickRender : public CommandData {
+ public:
+  /// Opens the modal export dialog on `doc` and answers whether it could be opened; returns once
+  /// the export has ended and the dialog has closed.
+  Bool Execute(BaseDocument* doc) override;
+};
 
 /// Keeps the shared suppresser for the export and registers the command under the name of
 /// string resource 10020; true without registering when that name is empty.
 Bool RegisterQuickRender(InstanceSuppresser* suppresser);
+
+/// The suppresser handed to `RegisterQuickRender` (null before).
+InstanceSuppresser* QuickRenderSuppresser();

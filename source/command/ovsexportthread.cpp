@@ -1,0 +1,191 @@
+#include "command/ovsexportthread.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "command/quickrender.h"
+#include "export/orvanesceneexporter.h"
+#include "main/helpers.h"
+#include "main/instancesuppresser.h"
+#include "main/orvanelaunch.h"
+
+namespace {
+
+// Render settings the export reads.
+enum : LONG {
+  RS_EXPORT_FILENAME = 1393,
+  RS_USE_DOCUMENT_PATH = 1394,
+  RS_CLAY_MODE = 1397,
+  RS_FOREGROUND_ALPHA = 1398,
+  RS_LAUNCH_FLAG_A = 1399,
+  RS_LAUNCH_FLAG_B = 1400,
+  RS_NETWORK_MASTER = 1402,
+  RS_NETWORK_PORT = 1403,
+  RS_USE_SCENE_PATH = 1408,
+  RS_ANIMATION = 1420,
+  RS_SAVE_IMAGE = 1421,
+  RS_OUTPUT_FILENAME = 1422,
+  RS_RENDERS_DIR = 1423,
+};
+
+constexpr LONG kDefaultPort = 7777;
+
+// The frame of `t` at the document's frame rate: floor(numerator x fps) / floor(denominator).
+int FrameOf(const BaseTime& t, LONG fps) {
+  const double num = std::floor(t.GetNumerator() * fps);
+  const double den = std::floor(t.GetDenominator());
+  // A denominator below one (or a value out of range) falls back to the time in seconds.
+  double frame = den >= 1.0 ? std::trunc(num / den) : std::floor(t.Get() * fps);
+  if (!std::isfinite(frame)) frame = 0.0;
+  frame = std::fmax(std::fmin(frame, std::numeric_limits<int>::max()), std::numeric_limits<int>::min());
+  return static_cast<int>(frame);
+}
+
+// `file` with its suffix removed, as a name.
+String WithoutSuffix(const Filename& file) {
+  Filename f = file.GetFile();
+  f.ClearSuffix();
+  return f.GetString();
+}
+
+// The file of frame `frame` of an animation whose scene is `scene`.
+Filename FrameFile(const Filename& scene, int frame) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%06d", frame);
+  return scene.GetDirectory() + Filename(WithoutSuffix(scene) + String("_frame") + String(number) + String(".ovs"));
+}
+
+}  // namespace
+
+OVSExportThread::~OVSExportThread() { Wait(FALSE); }
+
+void OVSExportThread::Main() {
+  BaseDocument* doc = doc_;
+  if (!doc) return;
+
+  StopAllThreads();
+  GeShowMouse(MOUSE_BUSY);
+
+  // The quick-render folder is emptied by deleting it with everything in it: only ever inside a
+  // write path that is known and absolute.
+  const Filename writePath = Helpers::GetWritePath();
+  const String writeText = writePath.GetString();
+  if (!writeText.Content() || writeText[0] != '/') {
+    GePrint(String("The host's write path \"") + writeText +
+            String("\" is not an absolute path: no quickrender folder there."));
+    SetMousePointer(MOUSE_NORMAL);
+    return;
+  }
+  const Filename folder = writePath + Filename("quickrender");
+  if (GeFExist(folder, TRUE) && !GeFKill(folder, GE_FKILL_DIRECTORY | GE_FKILL_RECURSIVE))
+    GePrint("Failed to delete quickrender folder!");
+  if (!GeFExist(folder, TRUE) && !GeFCreateDir(folder)) {
+    GePrint(folder.GetString());
+    GePrint("Quickrender dir could not be created.");
+    SetMousePointer(MOUSE_NORMAL);
+    return;
+  }
+
+  const LONG fps = doc->GetFps();
+  Filename scene = folder + Filename("quickrender.ovs");
+  const int currentFrame = FrameOf(doc->GetTime(), fps);
+  Filename output;
+
+  int firstFrame = currentFrame, lastFrame = currentFrame;
+  Bool animation = FALSE, flagA = TRUE, flagB = FALSE, clay = FALSE, foregroundAlpha = FALSE;
+  Bool network = FALSE;
+  LONG port = kDefaultPort;
+
+  if (BaseContainer* rs = Helpers::GetOrvaneRenderSettingsData(doc)) {
+    const Bool useScenePath = rs->GetBool(RS_USE_SCENE_PATH, FALSE);
+    const Bool rendersDir = rs->GetBool(RS_RENDERS_DIR, FALSE);
+    const Bool saveImage = rs->GetBool(RS_SAVE_IMAGE, FALSE);
+
+    if (useScenePath) {
+      if (rs->GetBool(RS_USE_DOCUMENT_PATH, FALSE)) {
+        const Filename docPath = doc->GetDocumentPath();
+        if (!docPath.Content()) {
+          GePrint("Document is not saved, cannot obtain document path.");
+          SetMousePointer(MOUSE_NORMAL);
+          return;
+        }
+        Filename name = doc->GetDocumentName();
+        name.SetSuffix("ovs");
+        scene = docPath + name;
+      } else {
+        scene = rs->GetFilename(RS_EXPORT_FILENAME, Filename());
+        scene.SetSuffix("ovs");
+        if (!scene.Content() || !GeFExist(scene.GetDirectory(), TRUE)) {
+          GePrint("Export filename is empty or directory does not exist.");
+          SetMousePointer(MOUSE_NORMAL);
+          return;
+        }
+      }
+      if (saveImage && rendersDir) {
+        const String base = WithoutSuffix(scene);
+        const Filename renders = scene.GetDirectory() + Filename(base + String(".renders"));
+        if (!GeFExist(renders, TRUE) && !GeFCreateDir(renders)) {
+          GePrint("Cannot create render directory.");
+          SetMousePointer(MOUSE_NORMAL);
+          return;
+        }
+        output = renders + Filename(base);
+      } else if (saveImage) {
+        output = rs->GetFilename(RS_OUTPUT_FILENAME, Filename());
+      }
+    } else if (saveImage) {
+      output = rs->GetFilename(RS_OUTPUT_FILENAME, Filename());
+    }
+
+    animation = rs->GetBool(RS_ANIMATION, FALSE);
+    if (animation) {
+      if (RenderData* rd = doc->GetActiveRenderData()) {
+        const BaseContainer* data = rd->GetDataInstance();
+        firstFrame = FrameOf(data->GetTime(RDATA_FRAMEFROM, BaseTime()), fps);
+        lastFrame = FrameOf(data->GetTime(RDATA_FRAMETO, BaseTime()), fps);
+      }
+    }
+    flagA = rs->GetBool(RS_LAUNCH_FLAG_A, TRUE);
+    clay = rs->GetBool(RS_CLAY_MODE, FALSE);
+    flagB = rs->GetBool(RS_LAUNCH_FLAG_B, FALSE);
+    foregroundAlpha = rs->GetBool(RS_FOREGROUND_ALPHA, FALSE);
+    if (foregroundAlpha) {
+      GePrint("Foreground aplha: forcing clay mode with PT.");
+      clay = TRUE;
+    }
+    network = rs->GetBool(RS_NETWORK_MASTER, FALSE);
+    port = rs->GetLong(RS_NETWORK_PORT, kDefaultPort);
+  }
+
+  if (firstFrame > lastFrame) {
+    GePrint(String("The frame range ") + String::LongToString(firstFrame) + String(" to ") +
+            String::LongToString(lastFrame) + String(" is empty: nothing exported."));
+    SetMousePointer(MOUSE_NORMAL);
+    return;
+  }
+
+  const Bool animated = animation && firstFrame != lastFrame;
+  InstanceSuppresser* suppresser = QuickRenderSuppresser();
+  if (suppresser) suppresser->Set(true);
+  {
+    OrvaneSceneExporter exporter;
+    const BaseTime remembered = doc->GetTime();
+    for (int frame = firstFrame; frame <= lastFrame; ++frame) {
+      doc->SetTime(BaseTime(frame, fps));
+      doc->ExecutePasses(nullptr, TRUE, TRUE, TRUE, 0);
+      exporter.initOVS(doc, nullptr, scene, foregroundAlpha, network, clay, animated, frame);
+      exporter.exportOVSWithCacheRebuild();
+      if (frame == lastFrame) break;  // the last frame may be the largest integer
+    }
+    doc->SetTime(remembered);
+    doc->ExecutePasses(nullptr, TRUE, TRUE, TRUE, 0);
+    if (suppresser) suppresser->Set(false);
+    StatusSetSpin();
+    // An animation's frames have names of their own: the renderer starts on the first.
+    const Filename launched = animated ? FrameFile(scene, firstFrame) : scene;
+    Helpers::LaunchOrvane(launched, flagA, flagB, 0, network, port, output, -1, firstFrame, lastFrame);
+    StatusClear();
+    SetMousePointer(MOUSE_NORMAL);
+  }
+}

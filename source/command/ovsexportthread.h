@@ -1,0 +1,25 @@
+// The worker thread of the render command: exports the document frame by frame and starts the
+// renderer on the result.
+#pragma once
+
+#include "c4d.h"
+
+/// Prepares the scene path from the render settings, writes one scene per frame and launches the
+/// renderer once at the end.
+class OVSExportThread : public C4DThread {
+ public:
+  /// A thread that will export `doc` (not owned).
+  explicit OVSExportThread(BaseDocument* doc) : doc_(doc) {}
+  /// Waits for the thread to end: its work uses this object to the last.
+  ~OVSExportThread() override;
+
+  /// Never breaks on its own.
+  Bool TestDBreak() override { return false; }
+  /// The export (see the class comment).
+  void Main() override;
+  /// "OVS Export Thread".
+  const char* GetThreadName() override { return "OVS Export Thread"; }
+
+ private:
+  BaseDocument* doc_;
+};

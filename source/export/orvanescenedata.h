@@ -1,0 +1,29 @@
+// What one export of a scene or material file shares between the exporter and the writers.
+#pragma once
+
+#include <map>
+
+#include "c4d.h"
+
+/// Per-export data: made anew for every exported frame or material file, deleted by the exporter
+/// at the end of that export.
+struct OrvaneSceneData {
+  OrvaneSceneData();
+
+  /// The dense index of light layer `layer`: the one given before, or for a new layer the number
+  /// of layers recorded so far (indices run 0, 1, 2, ... in order of first use).
+  unsigned AddLightLayer(int layer);
+
+  BaseDocument* document = nullptr;    ///< The document being exported (not owned).
+  std::map<int, int> lightLayers;      ///< Light layer number -> dense index.
+  Filename sceneDir;                   ///< Folder of the scene (or material) file.
+  Filename modelsDir;                  ///< Folder of the mesh files.
+  Filename texturesDir;                ///< Folder of the baked texture images.
+  int frame = 0;                       ///< Frame number of this scene.
+  double exposureDuration = 0.05;      ///< Shutter time in seconds.
+  double globalScale = 1.0;            ///< Metres per host unit.
+  int foregroundAlpha = 0;             ///< Foreground-alpha render.
+  int animation = 0;                   ///< 1 when an animation is exported (per-frame file names).
+  int clayMode = 0;                    ///< Clay render.
+  LVector clayAlbedo;                  ///< Albedo of the clay material.
+};

@@ -1,0 +1,122 @@
+// The scene exporter: writes the host's document as a renderer scene (".ovs") inside the host's
+// cache-rebuilding traversal.
+#pragma once
+
+#include <tinyxml.h>
+
+#include <map>
+#include <set>
+#include <vector>
+
+#include "c4d.h"
+#include "export/orvanescenedata.h"
+
+class OrvaneDLLWrapper;
+
+/// Writes one scene per `initOVS` + `exportOVSWithCacheRebuild`, or one material file per
+/// `exportOVM`. Users construct it on their stack and keep it for the duration of their exports.
+/// The element writers are its members and share its fields; one exporter serves one thread.
+class OrvaneSceneExporter : public Hierarchy {
+ public:
+  /// The kind of a "model": what light, if any, it carries.
+  enum LightType { LIGHTTYPE_SPOT = 1, LIGHTTYPE_AREA = 2, LIGHTTYPE_NONE = 3 };
+
+  /// An exporter holding nothing: no scene data, an empty XML document.
+  OrvaneSceneExporter();
+  /// Frees whatever an interrupted export still holds.
+  ~OrvaneSceneExporter();
+  OrvaneSceneExporter(const OrvaneSceneExporter&) = delete;
+  OrvaneSceneExporter& operator=(const OrvaneSceneExporter&) = delete;
+
+  // --- The host's traversal ---------------------------------------------------------
+
+  /// No per-level data: null.
+  void* Alloc() override;
+  /// Nothing to free.
+  void Free(void* data) override;
+  /// Nothing to copy.
+  void CopyTo(void* src, void* dst) override;
+  /// The host's callback: writes the whole scene on the first call and ends the traversal.
+  Bool Do(void* data, BaseObject* op, const LMatrix& mg, Bool controlobject) override;
+
+  // --- Entry points -----------------------------------------------------------------
+
+  /// Prepares the export of one frame: new scene data for `doc`, the scene's folder, base name and
+  /// the folders of its meshes and textures beside it. `connection` and `network` are not used.
+  void initOVS(BaseDocument* doc, OrvaneDLLWrapper* connection, Filename scene, int foregroundAlpha,
+               int network, int clay, int animation, int frame);
+  /// Writes the prepared frame's scene inside the host's cache rebuild for an external renderer.
+  /// 0 without scene data or document, else 1.
+  int exportOVSWithCacheRebuild();
+  /// Writes and saves the prepared scene; 0 without scene data or document, else 1.
+  int exportOVS();
+  /// Resets the exporter's per-export state and chooses the scene's file name.
+  void initVariables();
+
+  // --- Passes and traversal ---------------------------------------------------------
+
+  /// The default materials, the area-light shapes (pass 0) and the document's materials.
+  void ExportPassMaterials();
+  /// Every object and light of the document (pass 1).
+  void ExportPassMeshes();
+  /// The names of the light layers 1 to 10 in use.
+  void ExportPassLighLayers();
+  /// Visits `obj` and (unless `single`) its following siblings with their subtrees: `m` is the
+  /// parent's global matrix, or with `single` the matrix `obj` is placed at. Always 1.
+  int TraverseHierarchy(BaseObject* obj, LMatrix m, int single, int visible);
+  /// Handles one object in the current pass. Always 1.
+  int Do(BaseObject* obj, const LMatrix& mg, int visible, int skip);
+  /// Visits `obj` (the document's first object when null) in the current pass; 0 without a
+  /// document. The last argument has no effect.
+  int RunPass(BaseDocument* doc, BaseObject* obj, LMatrix m, int single, int unused);
+  /// Animates the document's top-level objects to `time`.
+  void QuickAnimateScene(BaseTime time);
+  /// Appends to `out` the materials that texture `obj` (those of its polygon selections in tag
+  /// order, then the unrestricted one), each once, in order of first appearance.
+  void GetUsedMaterials(std::vector<BaseMaterial*>& out, PolygonObject* obj);
+
+  // --- Comments, metadata and light-layer names ----------------------------------------
+
+  /// The three comments that head every file the exporter writes.
+  void SceneExportCorvaneComments();
+  /// The "metadata" element: exporter, platform and date of creation.
+  void SceneExportErrorReportInfo();
+  /// A "layer_name" element naming the light layer of dense index `index`.
+  void SceneExportLayerName(String name, unsigned index);
+  /// An "alias_material" element.
+  void SceneExportAliasMaterial(String currentName, String newName);
+  /// Appends a comment holding `text` to the root element and makes it `commentNode`. The text is
+  /// kept valid inside a comment: "--" and a final "-" are broken up by a blank, control
+  /// characters become blanks, and it is cut to fit `commentText`.
+  void WriteComment(const String& text);
+
+  // --- State shared with the element writers ------------------------------------------
+
+  OrvaneSceneData* sceneData = nullptr;       ///< Per-export data; null between exports.
+  TiXmlDocument xmlDocument;                  ///< The XML document being built.
+  TiXmlElement* sceneElement = nullptr;       ///< The root element, owned by `xmlDocument`.
+  TiXmlNode* commentNode = nullptr;           ///< The comment written last.
+  BaseContainer* renderSettings = nullptr;    ///< The document's render settings, or null.
+  BaseObject* camera = nullptr;               ///< The scene camera.
+  BaseContainer cameraData;                   ///< Copy of the camera's container.
+  BaseContainer cameraTagData;                ///< Copy of the camera tag's container.
+  int hasCameraTag = 0;                       ///< 1 when the camera carries a camera tag.
+  AtomArray* areaLightShapes = nullptr;       ///< Polygon objects that shape area lights.
+  std::map<ULONG, int> meshChecksums;         ///< Checksums of the meshes written in this export.
+  int pass = 0;                               ///< 0 gathers, 1 exports.
+  char commentText[2000] = {};                ///< Text of the comment being written.
+  int instanceCount = 0;                      ///< Models that reused a mesh already written.
+  String baseName;                            ///< Scene file name without suffix.
+  String fileName;                            ///< File name of the scene to save.
+
+ private:
+  // The instance objects whose links are being followed, innermost last: a link that leads back
+  // into one of them would never end.
+  std::vector<BaseObject*> expandingInstances_;
+};
+
+/// Makes `obj` editable in `doc` (the host's modelling command) and answers the object that then
+/// stands in its place; null for a null object.
+BaseObject* MakeObjectEditable(BaseObject* obj, BaseDocument* doc);
+/// True for a host instance object set to render as an instance.
+bool IsRenderInstance(BaseObject* obj);
