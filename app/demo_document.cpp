@@ -8,7 +8,8 @@ const char kDemoDocument[] = R"json({
   "frame": 0,
   "objects": [
     { "type": 5103, "name": "Camera",
-      "matrix": { "off": [0, 150, -600], "v1": [1, 0, 0], "v2": [0, 0.9701, 0.2425], "v3": [0, -0.2425, 0.9701] } },
+      "matrix": { "off": [0, 150, -600], "v1": [1, 0, 0], "v2": [0, 0.9701, 0.2425], "v3": [0, -0.2425, 0.9701] },
+      "tags": [ { "type": 1022083, "name": "Orvane Camera" } ] },
     { "type": 5102, "name": "Key Light", "position": [300, 400, -300],
       "parameters": { "90000": { "vector": [1, 0.95, 0.9] }, "90001": { "real": 1.0 }, "90002": { "long": 0 } } },
     { "type": 5100, "name": "Floor",
@@ -27,11 +28,13 @@ const char kDemoDocument[] = R"json({
         { "type": 5616, "name": "Texture", "parameters": { "1010": { "material": "Red" } } }
       ] }
   ],
+  "sceneCamera": "Camera",
   "materials": [
     { "type": 5703, "name": "Red", "parameters": { "2000": { "vector": [0.8, 0.1, 0.1] } } }
   ],
   "renderData": {
-    "parameters": { "5017": { "time": 0.0 }, "5018": { "time": 0.0 } },
+    "parameters": { "5008": { "long": 800 }, "5009": { "long": 600 },
+                    "5017": { "time": 0.0 }, "5018": { "time": 0.0 } },
     "videoPosts": [ { "type": 1020896, "parameters": { "1334": { "long": 1335 } } } ]
   }
 })json";

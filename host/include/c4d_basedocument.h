@@ -80,21 +80,27 @@ class BaseDocument : public BaseList2D {
   /// The folder the document was saved in; empty while it was never saved.
   Filename GetDocumentPath() const { return path_; }
   void SetDocumentPath(const Filename& p) { path_ = p; }
-  /// The view the user works in; null, as this host shows no views.
-  BaseDraw* GetActiveBaseDraw() const { return nullptr; }
   /// The document's file name.
   Filename GetDocumentName() const { return name_; }
   void SetDocumentName(const Filename& n) { name_ = n; }
+
+  /// The view the user works in.
+  BaseDraw* GetActiveBaseDraw() const;
+  /// The view that renders go through (the stand-in has one view).
+  BaseDraw* GetRenderBaseDraw() const;
+  /// Sets the animated parameters of `op` (only that node) to their values at `time`: the local
+  /// matrix of an object with animation keys. Anything else, or a time that is not finite, is left
+  /// alone. `flags` is not used by the stand-in.
+  void AnimateObject(BaseList2D* op, const BaseTime& time, LONG flags);
 
   BaseDocument* GetDocument() const override { return const_cast<BaseDocument*>(this); }
 
   /// The list of the document's layers.
   GeListHead* GetLayerObjectRoot() { return &layers_; }
-  /// Evaluates the document at its current time: rebuilds the caches of the generators (for the
-  /// editor) when `caches`, runs the tags when `expressions`. False when `bt` asks for a break.
+  /// Evaluates the document at its current time: animates every object when `animation`,
+  /// rebuilds the caches of the generators (for the editor) when `caches`, runs the tags when
+  /// `expressions`. False when `bt` asks for a break.
   Bool ExecutePasses(BaseThread* bt, Bool animation, Bool expressions, Bool caches, LONG flags);
-  /// Sets the animated parameters of `op` to their values at `time` (the stand-in keeps no tracks).
-  void AnimateObject(BaseList2D* op, const BaseTime& time, LONG flags);
 
  protected:
   BaseDocument();
@@ -104,6 +110,7 @@ class BaseDocument : public BaseList2D {
   GeListHead objects_;
   GeListHead materials_;
   GeListHead renderData_;
+  GeListHead views_;
   GeListHead layers_;
   BaseLink activeRenderData_;
   BaseTime time_;

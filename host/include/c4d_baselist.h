@@ -8,6 +8,7 @@
 
 class BaseDocument;
 class BaseList2D;
+class Description;
 class LayerObject;
 class NodeData;
 struct LayerData;
@@ -193,6 +194,9 @@ class BaseList2D : public GeListNode {
   Bool GetParameter(const DescID& id, GeData& value, LONG flags = 0);
   /// Writes a parameter: the plug-in's `SetDParameter` first, then the container.
   Bool SetParameter(const DescID& id, const GeData& value, LONG flags = 0);
+  /// Builds the node's description: the plug-in's `GetDDescription`, or the description resource
+  /// of the node's type when the plug-in declines or loads none. False when there is none.
+  Bool GetDescription(Description* description, LONG flags = 0);
 
   /// The layer the node is assigned to, when that layer lies in `doc`; else null.
   LayerObject* GetLayerObject(BaseDocument* doc) const;

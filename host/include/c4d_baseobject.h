@@ -1,6 +1,8 @@
 // Objects of the scene.
 #pragma once
 
+#include <vector>
+
 #include "c4d_basetag.h"
 
 class BaseObject;
@@ -9,6 +11,20 @@ class ObjectData;
 namespace host {
 void SetCache(BaseObject* generator, BaseObject* cache);
 }
+
+/// How an object is drawn in the views.
+struct ObjectColorProperties {
+  LONG usecolor = 0;         ///< 0: the type's default colour; otherwise `color` is used.
+  LVector color{1, 1, 1};    ///< The display colour.
+  Bool xray = FALSE;         ///< Drawn see-through.
+};
+
+/// One key of an object's animation: its local matrix at a time. (The stand-in's animation is a
+/// single matrix track per object, linear between keys.)
+struct MatrixKey {
+  BaseTime time;
+  LMatrix matrix;
+};
 
 /// Host object types.
 enum {
@@ -68,6 +84,15 @@ class BaseObject : public BaseList2D {
   /// Frees the `nr`-th tag of `type`.
   void KillTag(LONG type, LONG nr = 0);
 
+  /// The object's display colour settings.
+  void GetColorProperties(ObjectColorProperties* co) const { if (co) *co = color_; }
+  void SetColorProperties(const ObjectColorProperties* co) { if (co) color_ = *co; }
+
+  /// The keys of the object's animation, in time order (empty: not animated).
+  const std::vector<MatrixKey>& GetMatrixKeys() const { return keys_; }
+  /// Replaces the keys (sorted by time; of two keys at one time the later one is kept).
+  void SetMatrixKeys(std::vector<MatrixKey> keys);
+
   /// Render visibility: `MODE_ON`, `MODE_OFF` or `MODE_UNDEF`.
   LONG GetRenderMode() const { return GetDataInstance()->GetLong(ID_BASEOBJECT_RENDERMODE, MODE_UNDEF); }
   void SetRenderMode(LONG mode) { GetDataInstance()->SetLong(ID_BASEOBJECT_RENDERMODE, mode); }
@@ -94,6 +119,8 @@ class BaseObject : public BaseList2D {
   friend struct HostCaches;
   LMatrix ml_;
   GeListHead tags_;
+  ObjectColorProperties color_;
+  std::vector<MatrixKey> keys_;
   BaseObject* cache_ = nullptr;
   BaseObject* deformCache_ = nullptr;
   BaseObject* cacheParent_ = nullptr;

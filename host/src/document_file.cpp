@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "c4d_basedocument.h"
+#include "c4d_basedraw.h"
 #include "c4d_layer.h"
 #include "c4d_selection.h"
 #include "host_control.h"
@@ -402,6 +403,7 @@ class Loader {
   BaseObject* LoadObject(const Json& v, const std::string& ptr, BaseObject* parent, BaseObject* pred);
   BaseTag* LoadTag(const Json& v, const std::string& ptr, BaseObject* op, BaseTag* pred);
   BaseMaterial* LoadMaterial(const Json& v, const std::string& ptr, BaseMaterial* pred);
+  void LoadKeys(const Json& v, const std::string& ptr, BaseObject* op);
   void LoadLayer(const Json& v, const std::string& ptr, LayerObject* parent);
   void LoadRenderData(const Json& v, const std::string& ptr);
   void LoadVideoPost(const Json& v, const std::string& ptr, RenderData* rd);
@@ -420,7 +422,7 @@ class Loader {
 void Loader::Load(const Json& root) {
   if (!root.is_object()) FailExpected("", "an object", root);
   CheckKeys(root, "", {"name", "path", "fps", "frame", "minFrame", "maxFrame", "layers", "objects",
-                       "materials", "renderData"});
+                       "materials", "renderData", "sceneCamera"});
   if (const Json* v = Find(root, "name"))
     doc_->SetDocumentName(Filename(String(ToText(*v, "/name"))));
   if (const Json* v = Find(root, "path"))
@@ -454,13 +456,21 @@ void Loader::Load(const Json& root) {
   }
   if (const Json* rd = Find(root, "renderData")) LoadRenderData(*rd, "/renderData");
   ResolveLinks();
+  if (const Json* cam = Find(root, "sceneCamera")) {
+    const std::string& name = ToText(*cam, "/sceneCamera");
+    BaseObject* op = doc_->SearchObject(String(name));
+    if (!op) Fail("/sceneCamera", "no object named " + Quoted(name));
+    if (op->GetType() != Ocamera)
+      Fail("/sceneCamera", "object " + Quoted(name) + " is not a camera (type " + std::to_string(Ocamera) + ")");
+    doc_->GetRenderBaseDraw()->SetSceneCamera(op);
+  }
 }
 
 BaseObject* Loader::LoadObject(const Json& v, const std::string& ptr, BaseObject* parent,
                                BaseObject* pred) {
   ExpectObject(v, ptr);
   CheckKeys(v, ptr, {"type", "name", "matrix", "position", "selected", "enabled", "layer", "parameters",
-                     "points", "polygons", "tags", "children"});
+                     "points", "polygons", "tags", "children", "keys"});
   const Json* type = Find(v, "type");
   if (!type) Fail(ptr, "an object needs a type");
   const std::string typePlace = Member(ptr, "type");
@@ -503,6 +513,7 @@ BaseObject* Loader::LoadObject(const Json& v, const std::string& ptr, BaseObject
     op->SetLayerObject(found);
   }
   if (const Json* params = Find(v, "parameters")) LoadParameters(*params, Member(ptr, "parameters"), op);
+  if (const Json* keys = Find(v, "keys")) LoadKeys(*keys, Member(ptr, "keys"), op);
 
   if (mesh) {
     LVector* pw = mesh->GetPointW();
@@ -530,6 +541,35 @@ BaseObject* Loader::LoadObject(const Json& v, const std::string& ptr, BaseObject
       childPred = LoadObject((*children)[i], Item(childrenPlace, i), op, childPred);
   }
   return op;
+}
+
+// The object's animation keys; the object then stands where its keys put it at the document's time.
+void Loader::LoadKeys(const Json& v, const std::string& ptr, BaseObject* op) {
+  ExpectArray(v, ptr);
+  std::vector<MatrixKey> keys;
+  std::set<Real> frames;
+  const Real fps = doc_->GetFps();
+  for (size_t i = 0; i < v.size(); ++i) {
+    const std::string place = Item(ptr, i);
+    const Json& k = v[i];
+    ExpectObject(k, place);
+    CheckKeys(k, place, {"frame", "matrix", "position"});
+    const Json* frame = Find(k, "frame");
+    if (!frame) Fail(place, "a key needs a frame");
+    const Real f = ToReal(*frame, Member(place, "frame"));
+    if (!frames.insert(f).second) Fail(Member(place, "frame"), "two keys at one frame");
+    const Json* matrix = Find(k, "matrix");
+    const Json* position = Find(k, "position");
+    if (matrix && position) Fail(Member(place, "position"), "give either matrix or position, not both");
+    if (!matrix && !position) Fail(place, "a key needs a matrix or a position");
+    MatrixKey key;
+    key.time = BaseTime(f, fps);
+    if (matrix) key.matrix = ToMatrix(*matrix, Member(place, "matrix"));
+    if (position) key.matrix.off = ToVector(*position, Member(place, "position"));
+    keys.push_back(key);
+  }
+  op->SetMatrixKeys(std::move(keys));
+  doc_->AnimateObject(op, doc_->GetTime(), 0);
 }
 
 BaseTag* Loader::LoadTag(const Json& v, const std::string& ptr, BaseObject* op, BaseTag* pred) {

@@ -12,6 +12,7 @@
 #include "c4d_thread.h"
 #include "host_cache.h"
 #include "host_control.h"
+#include "host_state.h"
 
 // Sets the deform caches of objects; befriended by BaseObject.
 struct HostCaches {
@@ -174,9 +175,9 @@ void DetachCache(BaseObject* op, BaseObject* cache) { HostCaches::Detach(op, cac
 
 // --- The document's evaluation ---------------------------------------------------------
 
-Bool BaseDocument::ExecutePasses(BaseThread* bt, Bool /*animation*/, Bool expressions, Bool caches,
+Bool BaseDocument::ExecutePasses(BaseThread* bt, Bool animation, Bool expressions, Bool caches,
                                  LONG /*flags*/) {
-  // The stand-in keeps no animation tracks: there is nothing to animate.
+  if (animation) host::AnimateTree(this, GetFirstObject(), GetTime());
   if (caches) {
     HierarchyHelp hh(this, BUILDFLAGS_NONE, 1.0, bt);
     BuildCaches(GetFirstObject(), &hh, GeneratorTypes(), 0);
@@ -184,8 +185,6 @@ Bool BaseDocument::ExecutePasses(BaseThread* bt, Bool /*animation*/, Bool expres
   if (expressions) RunTags(GetFirstObject(), this, bt);
   return !Breaks(bt);
 }
-
-void BaseDocument::AnimateObject(BaseList2D*, const BaseTime&, LONG) {}
 
 // --- The traversal for renderers --------------------------------------------------------
 

@@ -10,6 +10,10 @@ namespace host {
 
 /// The allocator of a registered node plug-in of `kind`, or null.
 DataAllocator* FindAllocator(PluginKind kind, LONG id);
+/// Animates `first`, its following siblings and everything below them to `time`.
+void AnimateTree(BaseDocument* doc, BaseObject* first, const BaseTime& time);
+/// A new view with its editor camera, for a new document.
+GeListNode* NewBaseDraw();
 /// Paths set by the embedding program.
 std::string StartupWritePath();
 std::string PluginPath();

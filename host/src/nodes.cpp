@@ -293,8 +293,10 @@ void RenderData::InsertVideoPost(BaseVideoPost* vp, BaseVideoPost* pred) {
 // --- Documents ----------------------------------------------------------------
 
 BaseDocument::BaseDocument()
-    : BaseList2D(Tbasedocument), objects_(this), materials_(this), renderData_(this), layers_(this) {
+    : BaseList2D(Tbasedocument), objects_(this), materials_(this), renderData_(this), views_(this),
+      layers_(this) {
   InsertRenderData(RenderData::Alloc());
+  views_.InsertFirst(host::NewBaseDraw());
 }
 
 BaseDocument* BaseDocument::Alloc() { return new PlainDocument(); }
@@ -305,6 +307,7 @@ void BaseDocument::FreeBranches() {
   objects_.FlushAll();
   materials_.FlushAll();
   renderData_.FlushAll();
+  views_.FlushAll();
   layers_.FlushAll();
 }
 

@@ -9,25 +9,9 @@
 #include "main/helpers.h"
 #include "main/instancesuppresser.h"
 #include "main/orvanelaunch.h"
+#include "object/rendersettingsids.h"
 
 namespace {
-
-// Render settings the export reads.
-enum : LONG {
-  RS_EXPORT_FILENAME = 1393,
-  RS_USE_DOCUMENT_PATH = 1394,
-  RS_CLAY_MODE = 1397,
-  RS_FOREGROUND_ALPHA = 1398,
-  RS_LAUNCH_FLAG_A = 1399,
-  RS_LAUNCH_FLAG_B = 1400,
-  RS_NETWORK_MASTER = 1402,
-  RS_NETWORK_PORT = 1403,
-  RS_USE_SCENE_PATH = 1408,
-  RS_ANIMATION = 1420,
-  RS_SAVE_IMAGE = 1421,
-  RS_OUTPUT_FILENAME = 1422,
-  RS_RENDERS_DIR = 1423,
-};
 
 constexpr LONG kDefaultPort = 7777;
 

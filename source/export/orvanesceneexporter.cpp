@@ -116,11 +116,11 @@ int OrvaneSceneExporter::exportOVS() {
   TiXmlElement* rendererSettings = new TiXmlElement("renderer_settings");
   renderSettings = Helpers::GetOrvaneRenderSettingsData(sceneData->document);
 
-  // The scene camera is looked up here.
-  // The render settings are written into "renderer_settings" here.
-  // The camera is written here (into the scene, with its share of "renderer_settings").
+  GetSceneCameraData();
+  SceneExportRenderSettings(rendererSettings);
+  SceneExportCamera(rendererSettings);
   // The sky, sun or background lighting is written here.
-  // The tonemapping is written here.
+  SceneExportTonemapping();
 
   sceneElement->LinkEndChild(rendererSettings);
 

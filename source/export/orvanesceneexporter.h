@@ -90,6 +90,34 @@ class OrvaneSceneExporter : public Hierarchy {
   /// characters become blanks, and it is cut to fit `commentText`.
   void WriteComment(const String& text);
 
+  // --- Render settings, camera and tonemapping --------------------------------------------
+
+  /// Finds the render view's scene camera (else the view's editor camera) and copies its
+  /// container and that of its camera tag.
+  void GetSceneCameraData();
+  /// Writes the render settings into `rendererSettings` and sets the scene scale and the clay
+  /// albedo; FALSE, after a short list, when the document has no render settings.
+  Bool SceneExportRenderSettings(TiXmlElement* rendererSettings);
+  /// Writes "camera" into the scene and the camera's image settings into `rendererSettings`. 1.
+  int SceneExportCamera(TiXmlElement* rendererSettings);
+  /// Writes "tonemapping" into the scene from the camera tag. 1.
+  int SceneExportTonemapping();
+
+  // --- Transforms, keyframes and motion blur -----------------------------------------------
+
+  /// Appends "pos" (scaled, y and z exchanged) and "rotation" with the matrix of `m`'s axes.
+  bool SceneExportPosAndMatrix(TiXmlElement* parent, LMatrix m);
+  /// Appends "rotation" with the diagonal matrix of `m`'s axis lengths.
+  bool SceneExportMoBlurMatrix(TiXmlElement* parent, LMatrix m);
+  /// For an object under a motion-blur tag: appends comments and keyframes sampled across the
+  /// exposure and answers true; otherwise writes nothing and answers false. `m` is not read.
+  bool SceneExportObjectMotionBlur(TiXmlElement* parent, BaseObject* op, LMatrix m);
+  /// Appends one "keyframe": time, scaled position, rotation axis and angle.
+  void SceneExportKeyframe(double time, TiXmlElement* parent, double angle, LVector axis, LVector position);
+  /// True, with `strength` set, when `op` or an ancestor (across generator caches) carries a
+  /// motion-blur tag.
+  bool ObjectHasMotionBlurTag(BaseObject* op, double& strength);
+
   // --- State shared with the element writers ------------------------------------------
 
   OrvaneSceneData* sceneData = nullptr;       ///< Per-export data; null between exports.
