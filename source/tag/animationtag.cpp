@@ -7,6 +7,10 @@ Bool AnimationTag::Init(GeListNode* node) {
   return true;
 }
 
+Bool AnimationTag::GetDDescription(GeListNode*, Description* description, LONG&) {
+  return description && description->LoadDescription(ID_ANIMATIONTAG);
+}
+
 LONG AnimationTag::Execute(BaseTag*, BaseDocument*, BaseObject*, BaseThread*, LONG, LONG) {
   return EXECUTIONRESULT_OK;
 }

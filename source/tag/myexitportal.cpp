@@ -6,6 +6,10 @@ Bool MyExitPortal::Init(GeListNode* node) {
   return true;
 }
 
+Bool MyExitPortal::GetDDescription(GeListNode*, Description* description, LONG&) {
+  return description && description->LoadDescription(ID_MYEXITPORTAL);
+}
+
 LONG MyExitPortal::Execute(BaseTag*, BaseDocument*, BaseObject*, BaseThread*, LONG, LONG) {
   return EXECUTIONRESULT_OK;
 }

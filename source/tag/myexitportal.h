@@ -11,6 +11,8 @@ class MyExitPortal : public TagData {
   static NodeData* Alloc() { return new MyExitPortal; }
   /// Switches the portal on.
   Bool Init(GeListNode* node) override;
+  /// Loads the tag's description resource; false when it cannot be loaded. The flags stay.
+  Bool GetDDescription(GeListNode* node, Description* description, LONG& flags) override;
   /// Takes no part in the document's evaluation.
   LONG Execute(BaseTag* tag, BaseDocument* doc, BaseObject* op, BaseThread* bt, LONG priority,
                LONG flags) override;

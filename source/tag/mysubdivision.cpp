@@ -18,6 +18,10 @@ Bool MySubdivision::GetDEnabling(GeListNode* node, const DescID& id, const GeDat
   return TagData::GetDEnabling(node, id, value, flags, itemdesc);
 }
 
+Bool MySubdivision::GetDDescription(GeListNode*, Description* description, LONG&) {
+  return description && description->LoadDescription(ID_MYSUBDIVISION);
+}
+
 LONG MySubdivision::Execute(BaseTag*, BaseDocument*, BaseObject*, BaseThread*, LONG, LONG) {
   return EXECUTIONRESULT_OK;
 }

@@ -15,6 +15,8 @@ class MySubdivision : public TagData {
   /// else always. False without a node.
   Bool GetDEnabling(GeListNode* node, const DescID& id, const GeData& value, LONG flags,
                     const BaseContainer* itemdesc) override;
+  /// Loads the tag's description resource; false when it cannot be loaded. The flags stay.
+  Bool GetDDescription(GeListNode* node, Description* description, LONG& flags) override;
   /// Takes no part in the document's evaluation.
   LONG Execute(BaseTag* tag, BaseDocument* doc, BaseObject* op, BaseThread* bt, LONG priority,
                LONG flags) override;

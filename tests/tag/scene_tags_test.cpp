@@ -65,3 +65,36 @@ TEST_F(SceneTagsTest, PixelThresholdFollowsViewDependence) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SceneTagsTest, DescriptionsHoldEveryParameter) {
+  ASSERT_TRUE(RegisterMyExitPortal());
+  ASSERT_TRUE(RegisterMySubdivision());
+  ASSERT_TRUE(RegisterAnimationTag());
+  struct Case {
+    LONG type;
+    std::vector<LONG> ids;
+  } cases[] = {
+      {ID_MYEXITPORTAL, {PORTAL_ENABLED}},
+      {ID_MYSUBDIVISION, {SUBDIV_MAX_NUM_SUBDIVISIONS, SUBDIV_PIXEL_THRESHOLD, SUBDIV_CURVATURE_THRESHOLD,
+                          SUBDIV_SMOOTHING, SUBDIV_VIEW_DEPENDENT, SUBDIV_DISPLACEMENT_ERROR_THRESHOLD, SUBDIV_WRAP_U,
+                          SUBDIV_WRAP_V}},
+      {ID_ANIMATIONTAG, {ANIMATIONTAG_VALUE1, ANIMATIONTAG_VALUE2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    BaseTag* tag = BaseTag::Alloc(c.type);
+    ASSERT_NE(tag, nullptr);
+    Description d;
+    LONG flags = 0;
+    EXPECT_TRUE(tag->GetNodeData()->GetDDescription(tag, &d, flags));
+    EXPECT_EQ(flags, 0);
+    EXPECT_EQ(d.GetCount(), static_cast<LONG>(c.ids.size()));
+    for (LONG id : c.ids) EXPECT_NE(d.GetParameter(DescID(DescLevel(id))), nullptr) << id;
+    EXPECT_FALSE(tag->GetNodeData()->GetDDescription(tag, nullptr, flags));
+    BaseTag::Free(tag);
+  }
+}
+
+}  // namespace
