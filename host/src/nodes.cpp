@@ -86,6 +86,13 @@ struct PlainDocument : BaseDocument {};
 
 BaseObject* BaseObject::Alloc(LONG type) {
   if (type == Opolygon) return PolygonObject::Alloc(0, 0);
+  if (type == Osphere) {
+    // A new sphere primitive has its radius (1110) and segments (1111) set, as the host's has.
+    BaseObject* sphere = new PlainObject(type);
+    sphere->GetDataInstance()->SetReal(1110, 100.0);
+    sphere->GetDataInstance()->SetLong(1111, 24);
+    return sphere;
+  }
   if (IsHostObjectType(type)) return new PlainObject(type);
   return WithPluginData<BaseObject>(new PlainObject(type), host::PluginKind::Object, type);
 }
