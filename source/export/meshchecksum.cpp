@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "main/helpers.h"
+#include "tag/mysubdivisionids.h"
 
 namespace {
 
@@ -179,6 +180,19 @@ void AddSelections(PolygonObject* obj, Digest& d) {
   }
 }
 
+// The subdivision settings travel in the "mesh" element that the checksum names: two objects that
+// differ in them need two elements.
+void AddSubdivision(PolygonObject* obj, Digest& d) {
+  const BaseTag* tag = obj->GetTag(ID_MYSUBDIVISION);
+  if (!tag) return;
+  const BaseContainer bc = tag->GetData();
+  d.AddValue(bc.GetLong(SUBDIV_MAX_NUM_SUBDIVISIONS, 0));
+  for (LONG id : {SUBDIV_PIXEL_THRESHOLD, SUBDIV_CURVATURE_THRESHOLD, SUBDIV_DISPLACEMENT_ERROR_THRESHOLD})
+    d.AddValue(bc.GetReal(id, 0.0));
+  for (LONG id : {SUBDIV_SMOOTHING, SUBDIV_VIEW_DEPENDENT, SUBDIV_WRAP_U, SUBDIV_WRAP_V})
+    d.AddValue(static_cast<int32_t>(bc.GetBool(id, FALSE)));
+}
+
 }  // namespace
 
 MeshChecksum::Key MeshChecksum::CalcMeshKey(PolygonObject* obj, int salt, double scale, BaseDocument* doc) {
@@ -189,6 +203,7 @@ MeshChecksum::Key MeshChecksum::CalcMeshKey(PolygonObject* obj, int salt, double
   AddTextureTags(obj, doc, d);
   AddPhong(obj, d);
   AddSelections(obj, d);
+  AddSubdivision(obj, d);
   d.AddValue(scale);
   d.AddValue(static_cast<int32_t>(salt));
   return Key{d.crc(), d.fingerprint()};

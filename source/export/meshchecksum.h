@@ -8,8 +8,9 @@
 /// Checksums over everything that decides the content of a polygon object's mesh file: its
 /// points, polygons and UVW coordinates, the texture tags that apply to it (material by its export
 /// name, offsets, lengths, projection, restriction and placement), its phong settings, its
-/// polygon selections, the scene scale and a salt that keeps light meshes apart from ordinary
-/// ones. The object's name and its own matrix do not count. Every step is the host's CRC-32
+/// polygon selections, its subdivision settings (which travel with the mesh), the scene scale and
+/// a salt that keeps light meshes apart from ordinary ones. The object's name and its own matrix
+/// do not count. Every step is the host's CRC-32
 /// continued from the previous step; large arrays are summed on several threads.
 class MeshChecksum {
  public:

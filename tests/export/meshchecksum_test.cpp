@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "export/meshchecksum.h"
+#include "main/main.h"
+#include "tag/mysubdivision.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -50,7 +52,13 @@ struct Scene {
   MeshChecksum::Key Key(int salt = 0, double scale = 0.01) const { return MeshChecksum::CalcMeshKey(obj, salt, scale, doc); }
 };
 
-class MeshChecksumTest : public HostTest {};
+class MeshChecksumTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    ASSERT_TRUE(RegisterMySubdivision());
+  }
+};
 
 TEST_F(MeshChecksumTest, ChangesWithEverythingThatShapesTheMeshFile) {
   struct Case {
@@ -81,6 +89,11 @@ TEST_F(MeshChecksumTest, ChangesWithEverythingThatShapesTheMeshFile) {
       {"no phong tag", [](Scene& s) { s.obj->KillTag(Tphong); }},
       {"selection name", [](Scene& s) { s.obj->GetTag(Tpolygonselection)->SetName("right"); }},
       {"selected polygons", [](Scene& s) { static_cast<SelectionTag*>(s.obj->GetTag(Tpolygonselection))->GetBaseSelect()->Select(1); }},
+      {"subdivision settings", [](Scene& s) {
+         BaseTag* tag = BaseTag::Alloc(ID_MYSUBDIVISION);
+         ASSERT_TRUE(tag);
+         s.obj->InsertTag(tag);
+       }},
   };
   const Scene base;
   const MeshChecksum::Key reference = base.Key();
