@@ -162,7 +162,24 @@ struct Chunk {
   MeshArray<uint32_t> uvHashes;
   size_t vertexBase = 0, uvBase = 0;          // first flat number of its keys
   size_t vertexOutStart = 0, uvOutStart = 0;  // first final number of the keys it owns
+  // The candidates by the partition their hash falls in: hash << 32 | chunk-local number.
+  std::vector<MeshArray<uint64_t>> vertexParts, uvParts;
 };
+
+// The partition of `parts` that a key with `hash` falls in.
+int PartOf(uint32_t hash, int parts) {
+  return static_cast<int>((static_cast<uint64_t>(hash) * static_cast<uint64_t>(parts)) >> 32);
+}
+
+// Sorts the candidates of one chunk into partitions, keeping their order.
+void Distribute(const MeshArray<uint32_t>& hashes, int parts, std::vector<MeshArray<uint64_t>>& out) {
+  std::vector<size_t> counts(static_cast<size_t>(parts), 0);
+  for (uint32_t h : hashes) ++counts[static_cast<size_t>(PartOf(h, parts))];
+  out.assign(static_cast<size_t>(parts), MeshArray<uint64_t>());
+  for (int k = 0; k < parts; ++k) out[static_cast<size_t>(k)].reserve(counts[static_cast<size_t>(k)]);
+  for (size_t i = 0; i < hashes.size(); ++i)
+    out[static_cast<size_t>(PartOf(hashes[i], parts))].push_back(static_cast<uint64_t>(hashes[i]) << 32 | i);
+}
 
 struct VertexMemo {
   LONG point = -1;
@@ -339,55 +356,39 @@ struct MeshBuilder::Impl {
     return lo;
   }
 
-  // Merges the candidates of partition `part` of `parts`: each gets the flat number of the first
-  // candidate with an equal key. The partition's candidates are gathered first, so that the
-  // table's slots can be fetched ahead of their use.
-  void SharePartition(int part, int parts) {
-    auto owns = [&](uint32_t hash) {
-      return static_cast<int>((static_cast<uint64_t>(hash) * static_cast<uint64_t>(parts)) >> 32) == part;
-    };
-    MeshArray<uint32_t> owned, hashes;
-    owned.reserve(vertexFirst.size() / static_cast<size_t>(parts) + 64);
-    hashes.reserve(owned.capacity());
-    for (const Chunk& c : chunks)
-      for (size_t k = 0; k < c.vertexHashes.size(); ++k)
-        if (owns(c.vertexHashes[k])) {
-          owned.push_back(static_cast<uint32_t>(c.vertexBase + k));
-          hashes.push_back(c.vertexHashes[k]);
-        }
-    MergeOwned(owned, hashes, vertexFirst, [&](uint32_t a, uint32_t b) {
-      const Chunk& ca = chunks[ChunkOf(a, [](const Chunk& x) { return x.vertexBase; })];
-      const Chunk& cb = chunks[ChunkOf(b, [](const Chunk& x) { return x.vertexBase; })];
-      const size_t ja = a - ca.vertexBase, jb = b - cb.vertexBase;
-      return Same(ca.positions[ja], cb.positions[jb]) && (!phong || Same(ca.normals[ja], cb.normals[jb]));
-    });
-
-    owned.clear();
-    hashes.clear();
-    for (const Chunk& c : chunks)
-      for (size_t k = 0; k < c.uvHashes.size(); ++k)
-        if (owns(c.uvHashes[k])) {
-          owned.push_back(static_cast<uint32_t>(c.uvBase + k));
-          hashes.push_back(c.uvHashes[k]);
-        }
-    MergeOwned(owned, hashes, uvFirst, [&](uint32_t a, uint32_t b) {
-      const Chunk& ca = chunks[ChunkOf(a, [](const Chunk& x) { return x.uvBase; })];
-      const Chunk& cb = chunks[ChunkOf(b, [](const Chunk& x) { return x.uvBase; })];
-      return Same(ca.uvs[a - ca.uvBase], cb.uvs[b - cb.uvBase]);
-    });
+  // Merges the candidates of partition `part`: each gets the flat number of the first candidate
+  // with an equal key. The chunks are taken in order, so the first one met is the first in the
+  // sequence; the table's slots are fetched a few candidates ahead of their use.
+  void SharePartition(int part) {
+    MergePartition(part, &Chunk::vertexParts, vertexFirst, [](const Chunk& c) { return c.vertexBase; }, true);
+    MergePartition(part, &Chunk::uvParts, uvFirst, [](const Chunk& c) { return c.uvBase; }, false);
   }
 
-  // Records in `first` for each owned candidate the first owned candidate with an equal key.
-  template <typename Equal>
-  static void MergeOwned(const MeshArray<uint32_t>& owned, const MeshArray<uint32_t>& hashes,
-                         MeshArray<uint32_t>& first, Equal equal) {
+  template <typename Base>
+  void MergePartition(int part, std::vector<MeshArray<uint64_t>> Chunk::*parts, MeshArray<uint32_t>& first,
+                      Base base, bool vertices) {
     constexpr size_t kAhead = 16;
+    auto bucket = [&](const Chunk& c) -> const MeshArray<uint64_t>& { return (c.*parts)[static_cast<size_t>(part)]; };
+    size_t total = 0;
+    for (const Chunk& c : chunks) total += bucket(c).size();
     IndexTable table;
-    table.Reserve(owned.size());
-    for (size_t i = 0; i < owned.size(); ++i) {
-      if (i + kAhead < owned.size()) table.Prefetch(hashes[i + kAhead]);
-      const uint32_t flat = owned[i];
-      first[flat] = table.FindOrInsert(hashes[i], flat, [&](uint32_t other) { return equal(other, flat); });
+    table.Reserve(total);
+    auto equal = [&](uint32_t a, uint32_t b) {
+      const Chunk& ca = chunks[ChunkOf(a, base)];
+      const Chunk& cb = chunks[ChunkOf(b, base)];
+      const size_t ja = a - base(ca), jb = b - base(cb);
+      if (!vertices) return Same(ca.uvs[ja], cb.uvs[jb]);
+      return Same(ca.positions[ja], cb.positions[jb]) && (!phong || Same(ca.normals[ja], cb.normals[jb]));
+    };
+    for (const Chunk& c : chunks) {
+      const MeshArray<uint64_t>& entries = bucket(c);
+      const size_t from = base(c);
+      for (size_t i = 0; i < entries.size(); ++i) {
+        if (i + kAhead < entries.size()) table.Prefetch(static_cast<uint32_t>(entries[i + kAhead] >> 32));
+        const uint32_t hash = static_cast<uint32_t>(entries[i] >> 32);
+        const uint32_t flat = static_cast<uint32_t>(from + static_cast<uint32_t>(entries[i]));
+        first[flat] = table.FindOrInsert(hash, flat, [&](uint32_t other) { return equal(other, flat); });
+      }
     }
   }
 
@@ -443,7 +444,12 @@ struct MeshBuilder::Impl {
     }
     mesh.triangles.resize(triangles);
 
-    ParallelFor(threads, [&](int t) { ConvertChunk(chunks[static_cast<size_t>(t)]); });
+    ParallelFor(threads, [&](int t) {
+      Chunk& c = chunks[static_cast<size_t>(t)];
+      ConvertChunk(c);
+      Distribute(c.vertexHashes, threads, c.vertexParts);
+      Distribute(c.uvHashes, threads, c.uvParts);
+    });
     size_t vertexKeys = 0, uvKeys = 0;
     for (Chunk& c : chunks) {
       c.vertexBase = vertexKeys;
@@ -455,7 +461,7 @@ struct MeshBuilder::Impl {
     uvFirst.resize(uvKeys);
     vertexFinal.resize(vertexKeys);
     uvFinal.resize(uvKeys);
-    ParallelFor(threads, [&](int part) { SharePartition(part, threads); });
+    ParallelFor(threads, [&](int part) { SharePartition(part); });
 
     size_t vertices = 0, uvs = 0;
     for (Chunk& c : chunks) {
