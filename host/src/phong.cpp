@@ -81,10 +81,27 @@ SVector* PolygonObject::CreatePhongNormals() const {
 
   // Working arrays are left uninitialised: each thread fills (and so first touches) its own part.
   std::unique_ptr<Normal[]> faces(new Normal[static_cast<size_t>(polyCount)]);
+  // The range of points each part of the polygons uses.
+  std::vector<LONG> windowLo(static_cast<size_t>(parts), pointCount), windowHi(static_cast<size_t>(parts), -1);
   Parallel(parts, [&](int t) {
-    for (LONG i = PartBegin(polyCount, t, parts); i < PartBegin(polyCount, t + 1, parts); ++i)
+    LONG idx[4];
+    LONG lo = pointCount, hi = -1;  // kept apart from the other threads' until the end
+    for (LONG i = PartBegin(polyCount, t, parts); i < PartBegin(polyCount, t + 1, parts); ++i) {
       faces[i] = FaceNormal(polys[i], points, pointCount);
+      int n = Corners(polys[i], idx);
+      for (int k = 0; k < n; ++k)
+        if (ValidIndex(idx[k], pointCount)) {
+          lo = std::min(lo, idx[k]);
+          hi = std::max(hi, idx[k]);
+        }
+    }
+    windowLo[static_cast<size_t>(t)] = lo;
+    windowHi[static_cast<size_t>(t)] = hi;
   });
+  size_t windowed = 0;
+  for (int t = 0; t < parts; ++t)
+    if (windowHi[static_cast<size_t>(t)] >= windowLo[static_cast<size_t>(t)])
+      windowed += static_cast<size_t>(windowHi[static_cast<size_t>(t)] - windowLo[static_cast<size_t>(t)] + 1);
 
   const BaseContainer* bc = phong->GetDataInstance();
   const bool limited = bc->GetBool(PHONGTAG_PHONG_ANGLELIMIT);
@@ -103,9 +120,58 @@ SVector* PolygonObject::CreatePhongNormals() const {
   }
   std::vector<std::vector<LONG>> aroundParts(static_cast<size_t>(parts));
 
+  // Without a limit, when the polygons of each part use points close to each other (the usual
+  // order of a mesh), each part sums into a window of its own points and the windows are added
+  // up per point; otherwise each thread sums its own points over all polygons.
+  std::vector<std::unique_ptr<float[]>> windows;
+  if (!limited && windowed <= 2 * static_cast<size_t>(points0) + static_cast<size_t>(parts)) {
+    windows.resize(static_cast<size_t>(parts));
+    Parallel(parts, [&](int t) {
+      const LONG lo = windowLo[static_cast<size_t>(t)], hi = windowHi[static_cast<size_t>(t)];
+      if (hi < lo) return;
+      const size_t size = static_cast<size_t>(hi - lo + 1) * 3;
+      float* w = new float[size];
+      windows[static_cast<size_t>(t)].reset(w);
+      std::fill(w, w + size, 0.0f);
+      LONG idx[4];
+      for (LONG i = PartBegin(polyCount, t, parts); i < PartBegin(polyCount, t + 1, parts); ++i) {
+        int n = Corners(polys[i], idx);
+        for (int k = 0; k < n; ++k) {
+          if (!ValidIndex(idx[k], pointCount)) continue;
+          float* s = w + static_cast<size_t>(idx[k] - lo) * 3;
+          s[0] += faces[i].x;
+          s[1] += faces[i].y;
+          s[2] += faces[i].z;
+        }
+      }
+    });
+  }
+
   Parallel(parts, [&](int t) {
     const LONG lo = PartBegin(points0, t, parts), hi = PartBegin(points0, t + 1, parts);
     LONG idx[4];
+    if (!limited && !windows.empty()) {
+      std::vector<int> covering;
+      for (int w = 0; w < parts; ++w)
+        if (windowLo[static_cast<size_t>(w)] < hi && windowHi[static_cast<size_t>(w)] >= lo) covering.push_back(w);
+      for (LONG p = lo; p < hi; ++p) {
+        float x = 0, y = 0, z = 0;
+        for (int w : covering) {
+          const LONG wlo = windowLo[static_cast<size_t>(w)];
+          if (p < wlo || p > windowHi[static_cast<size_t>(w)]) continue;
+          const float* s = windows[static_cast<size_t>(w)].get() + static_cast<size_t>(p - wlo) * 3;
+          x += s[0];
+          y += s[1];
+          z += s[2];
+        }
+        const SVector n = Unit(x, y, z);
+        float* s = &sums[static_cast<size_t>(p) * 3];
+        s[0] = n.x;
+        s[1] = n.y;
+        s[2] = n.z;
+      }
+      return;
+    }
     if (!limited) {
       std::fill(&sums[static_cast<size_t>(lo) * 3], &sums[static_cast<size_t>(hi) * 3], 0.0f);
       for (LONG i = 0; i < polyCount; ++i) {

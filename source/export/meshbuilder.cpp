@@ -153,7 +153,7 @@ struct Run {
 };
 
 // One contiguous part of the polygon sequence with the distinct keys it holds.
-struct Chunk {
+struct alignas(64) Chunk {
   size_t begin = 0, end = 0;  // sequence positions
   size_t triangleStart = 0, triangleCount = 0;
   MeshArray<Vec3f> positions, normals;

@@ -201,54 +201,58 @@ TEST(FilenameFileTest, SetFileReplacesTheLastComponent) {
 
 namespace {
 
-// Large objects are smoothed on several threads; the result is that of the plain definition.
+// Large objects are smoothed on several threads; the result is that of the plain definition, for
+// polygons in the order of their points and in no order.
 TEST(PhongNormalsTest, LargeObjectsMatchThePlainDefinition) {
-  std::mt19937 rng(5);
-  const LONG points = 20000, polygons = 70000;
-  PolygonObject* op = PolygonObject::Alloc(points, polygons);
-  for (LONG i = 0; i < points; ++i) op->GetPointW()[i] = LVector(rng() % 100, rng() % 100, rng() % 100);
-  for (LONG i = 0; i < polygons; ++i) {
-    LONG a = static_cast<LONG>(rng() % points);
-    CPolygon v(a, (a + 1 + rng() % 5) % points, (a + 7 + rng() % 5) % points, (a + 13) % points);
-    if (i % 3 == 0) v.d = v.c;
-    op->GetPolygonW()[i] = v;
-  }
-  BaseTag* phong = op->MakeTag(Tphong);
-  // The plain definition: per corner, the unit normals of the polygons around its point (within
-  // the limit of its own polygon), summed and made unit.
-  std::vector<std::vector<LONG>> around(points);
-  std::vector<LVector> faces(polygons);
-  const LVector* p = op->GetPointR();
-  for (LONG i = 0; i < polygons; ++i) {
-    const CPolygon& v = op->GetPolygonR()[i];
-    LVector n = v.c == v.d ? (p[v.b] - p[v.a]) % (p[v.c] - p[v.a]) : (p[v.c] - p[v.a]) % (p[v.d] - p[v.b]);
-    faces[i] = Len(n) > 0 ? n / Len(n) : LVector();
-    for (LONG idx : {v.a, v.b, v.c, v.d})
-      if (around[idx].empty() || around[idx].back() != i) around[idx].push_back(i);
-  }
-  for (bool limited : {false, true}) {
-    SCOPED_TRACE(limited);
-    phong->GetDataInstance()->SetBool(PHONGTAG_PHONG_ANGLELIMIT, limited);
-    phong->GetDataInstance()->SetReal(PHONGTAG_PHONG_ANGLE, 0.7);
-    std::unique_ptr<SVector, FreeNormals> got(op->CreatePhongNormals());
-    ASSERT_TRUE(got);
-    for (LONG i = 0; i < polygons; i += 7) {
+  for (bool ordered : {true, false}) {
+    SCOPED_TRACE(ordered ? "ordered" : "unordered");
+    std::mt19937 rng(5);
+    const LONG points = 20000, polygons = 70000;
+    PolygonObject* op = PolygonObject::Alloc(points, polygons);
+    for (LONG i = 0; i < points; ++i) op->GetPointW()[i] = LVector(rng() % 100, rng() % 100, rng() % 100);
+    for (LONG i = 0; i < polygons; ++i) {
+      LONG a = ordered ? static_cast<LONG>(static_cast<int64_t>(i) * points / polygons) : static_cast<LONG>(rng() % points);
+      CPolygon v(a, (a + 1 + rng() % 5) % points, (a + 7 + rng() % 5) % points, (a + 13) % points);
+      if (i % 3 == 0) v.d = v.c;
+      op->GetPolygonW()[i] = v;
+    }
+    BaseTag* phong = op->MakeTag(Tphong);
+    // The plain definition: per corner, the unit normals of the polygons around its point (within
+    // the limit of its own polygon), summed and made unit.
+    std::vector<std::vector<LONG>> around(points);
+    std::vector<LVector> faces(polygons);
+    const LVector* p = op->GetPointR();
+    for (LONG i = 0; i < polygons; ++i) {
       const CPolygon& v = op->GetPolygonR()[i];
-      const LONG idx[4] = {v.a, v.b, v.c, v.d};
-      for (int k = 0; k < 4; ++k) {
-        LVector sum;
-        for (LONG j : around[idx[k]])
-          if (!limited || j == i || faces[j] * faces[i] >= std::cos(0.7)) sum += faces[j];
-        const LVector want = Len(sum) > 0 ? sum / Len(sum) : LVector();
-        const SVector& n = got.get()[4 * i + k];
-        ASSERT_NEAR(n.x, want.x, 1e-4) << i << " " << k;
-        ASSERT_NEAR(n.y, want.y, 1e-4) << i << " " << k;
-        ASSERT_NEAR(n.z, want.z, 1e-4) << i << " " << k;
+      LVector n = v.c == v.d ? (p[v.b] - p[v.a]) % (p[v.c] - p[v.a]) : (p[v.c] - p[v.a]) % (p[v.d] - p[v.b]);
+      faces[i] = Len(n) > 0 ? n / Len(n) : LVector();
+      for (LONG idx : {v.a, v.b, v.c, v.d})
+        if (around[idx].empty() || around[idx].back() != i) around[idx].push_back(i);
+    }
+    for (bool limited : {false, true}) {
+      SCOPED_TRACE(limited);
+      phong->GetDataInstance()->SetBool(PHONGTAG_PHONG_ANGLELIMIT, limited);
+      phong->GetDataInstance()->SetReal(PHONGTAG_PHONG_ANGLE, 0.7);
+      std::unique_ptr<SVector, FreeNormals> got(op->CreatePhongNormals());
+      ASSERT_TRUE(got);
+      for (LONG i = 0; i < polygons; i += 7) {
+        const CPolygon& v = op->GetPolygonR()[i];
+        const LONG idx[4] = {v.a, v.b, v.c, v.d};
+        for (int k = 0; k < 4; ++k) {
+          LVector sum;
+          for (LONG j : around[idx[k]])
+            if (!limited || j == i || faces[j] * faces[i] >= std::cos(0.7)) sum += faces[j];
+          const LVector want = Len(sum) > 0 ? sum / Len(sum) : LVector();
+          const SVector& n = got.get()[4 * i + k];
+          ASSERT_NEAR(n.x, want.x, 1e-4) << i << " " << k;
+          ASSERT_NEAR(n.y, want.y, 1e-4) << i << " " << k;
+          ASSERT_NEAR(n.z, want.z, 1e-4) << i << " " << k;
+        }
       }
     }
+    BaseObject* o = op;
+    BaseObject::Free(o);
   }
-  BaseObject* o = op;
-  BaseObject::Free(o);
 }
 
 }  // namespace
