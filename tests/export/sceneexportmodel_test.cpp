@@ -178,6 +178,19 @@ TEST_F(SceneModelTest, SpheresWithTheirMaterials) {
   EXPECT_EQ(e[1], "sphere{#Dyed;center=0.000000 0.000000 0.000000;radius=1.000000;material_name=Clay_mid0}");
 }
 
+TEST_F(SceneModelTest, LongNamesAreCutAtACharacterInUtf8) {
+  std::string name;
+  for (int i = 0; i < 1500; ++i) name += "\xC3\xBC";  // 3000 bytes of "ü"
+  Load(Cube(name));
+  const std::vector<std::string> e = Export();
+  ASSERT_EQ(e.size(), 2u);
+  for (const std::string& element : e) {
+    const size_t from = element.find('#') + 1, to = element.find(';');
+    const std::string comment = element.substr(from, to - from);
+    EXPECT_EQ(comment, name.substr(0, 1998)) << "999 whole characters fit in 1999 bytes";
+  }
+}
+
 // The 16 bytes of a polygon whose change leaves the CRC-32 of a stream unchanged when 12 more
 // bytes follow it: a non-zero solution of the linear map from the change to the CRC difference.
 std::array<unsigned char, 16> CrcNeutralChange() {

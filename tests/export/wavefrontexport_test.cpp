@@ -267,6 +267,17 @@ TEST_F(WavefrontExportTest, ConsoleLineAndFailures) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "mesh_9.ovmesh"));
 }
 
+TEST_F(WavefrontExportTest, ObjectWithoutPolygonsIsAnEmptyMeshWithoutNormals) {
+  PolygonObject* op = PolygonObject::Alloc(3, 0);
+  op->MakeTag(Tphong);
+  doc_->InsertObject(op, nullptr, nullptr);
+  OrvaneMesh m = Convert(op);
+  EXPECT_TRUE(m.triangles.empty());
+  EXPECT_TRUE(m.positions.empty());
+  EXPECT_TRUE(m.normals.empty());
+  EXPECT_EQ(m.materialNames, (std::vector<std::string>{"defaultMat"}));
+}
+
 TEST(WavefrontExportStaticTest, PathsAndAreas) {
   EXPECT_EQ(WavefrontExport::MeshFilePath(Filename("/a/models.x"), Filename("mesh_1.ovmesh")), "/a/models.x/mesh_1.ovmesh");
   EXPECT_EQ(WavefrontExport::MeshFilePath(Filename("/a/models.x/"), Filename("mesh_1.ovmesh")), "/a/models.x/mesh_1.ovmesh");
