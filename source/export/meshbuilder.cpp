@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <exception>
 #include <limits>
-#include <mutex>
-#include <thread>
+#include <functional>
+
+#include "export/workerpool.h"
 
 namespace {
 
@@ -24,7 +24,6 @@ using Orvane::Vec3f;
 
 // Below this many polygons the conversion stays on the calling thread.
 constexpr size_t kPolygonsPerThread = 16384;
-constexpr int kMaxThreads = 16;
 // Entries of the small per-point caches that catch the repeated corners of a point.
 constexpr size_t kMemoSize = 4096;
 
@@ -117,30 +116,11 @@ class IndexTable {
   size_t size_ = 0;
 };
 
-// Runs `work(i)` for i = 0 .. count-1, each on its own thread (the first on the caller's).
-// An exception of any part is thrown again once all parts have ended.
+// Runs `work(i)` for i = 0 .. count-1 on the worker pool; an exception of any part is thrown
+// again once all parts have ended.
 template <typename Work>
 void ParallelFor(int count, Work work) {
-  if (count <= 1) {
-    if (count == 1) work(0);
-    return;
-  }
-  std::exception_ptr failure;
-  std::mutex lock;
-  auto guarded = [&](int i) {
-    try {
-      work(i);
-    } catch (...) {
-      std::lock_guard<std::mutex> hold(lock);
-      if (!failure) failure = std::current_exception();
-    }
-  };
-  std::vector<std::thread> threads;
-  threads.reserve(static_cast<size_t>(count - 1));
-  for (int i = 1; i < count; ++i) threads.emplace_back(guarded, i);
-  guarded(0);
-  for (std::thread& t : threads) t.join();
-  if (failure) std::rethrow_exception(failure);
+  WorkerPool::Run(count, std::function<void(int)>(work));
 }
 
 struct Run {
@@ -424,11 +404,7 @@ struct MeshBuilder::Impl {
   }
 
   void Build(int threads) {
-    if (threads <= 0) {
-      const int hardware = static_cast<int>(std::thread::hardware_concurrency());
-      threads = std::clamp(static_cast<int>(sequenceLength / kPolygonsPerThread), 1,
-                           std::clamp(hardware, 1, kMaxThreads));
-    }
+    if (threads <= 0) threads = WorkerPool::ThreadsFor(sequenceLength, kPolygonsPerThread);
     threads = std::max(1, std::min<int>(threads, static_cast<int>(std::max<size_t>(sequenceLength, 1))));
     chunks.assign(static_cast<size_t>(threads), Chunk());
     for (size_t t = 0; t < chunks.size(); ++t) {

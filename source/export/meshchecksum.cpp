@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "export/workerpool.h"
 #include "main/helpers.h"
 #include "tag/mysubdivisionids.h"
 
@@ -21,7 +21,6 @@ constexpr int32_t kConverterRevision = 1;
 // does not depend on the number of threads.
 constexpr size_t kBlock = size_t(1) << 20;
 constexpr size_t kParallelFrom = 4 * kBlock;
-constexpr int kMaxThreads = 8;
 
 constexpr uint64_t kPrime1 = 0x9E3779B185EBCA87ull;
 constexpr uint64_t kPrime2 = 0xC2B2AE3D27D4EB4Full;
@@ -74,8 +73,7 @@ class Digest {
     const size_t blocks = (size + kBlock - 1) / kBlock;
     std::vector<ULONG> crcs(blocks);
     std::vector<uint64_t> hashes(blocks);
-    const int hardware = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const int threads = static_cast<int>(std::min<size_t>(blocks, static_cast<size_t>(std::min(hardware, kMaxThreads))));
+    const int threads = WorkerPool::ThreadsFor(blocks, 1);
     auto work = [&](int t) {
       for (size_t b = blocks * t / threads; b < blocks * (t + 1) / threads; ++b) {
         const size_t n = std::min(kBlock, size - b * kBlock);
@@ -83,10 +81,7 @@ class Digest {
         hashes[b] = Hash64(p + b * kBlock, n);
       }
     };
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t) pool.emplace_back(work, t);
-    work(0);
-    for (std::thread& t : pool) t.join();
+    WorkerPool::Run(threads, work);
     for (size_t b = 0; b < blocks; ++b) {
       const size_t n = std::min(kBlock, size - b * kBlock);
       crc_ = static_cast<ULONG>(crc32_combine(crc_, crcs[b], static_cast<z_off_t>(n)));
