@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <atomic>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -12,16 +13,25 @@ namespace {
 
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
 
+// Set once the cache is gone (at the end of the program, or when the module that holds it is
+// unloaded): blocks released after that are freed at once.
+std::atomic<bool> g_cacheGone{false};
+
 struct Cache {
   std::mutex lock;
   std::vector<std::pair<void*, std::size_t>> kept;  // oldest first, with their sizes
   std::size_t keptBytes = 0;
   std::unordered_map<void*, std::size_t> live;      // handed-out blocks and their sizes
+
+  ~Cache() {
+    g_cacheGone = true;
+    for (auto& [block, size] : kept) std::free(block);
+  }
 };
 
 Cache& TheCache() {
-  static Cache* cache = new Cache;  // never destroyed: blocks may still be released at exit
-  return *cache;
+  static Cache cache;
+  return cache;
 }
 
 std::size_t Rounded(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
@@ -30,6 +40,7 @@ std::size_t Rounded(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugeP
 
 void* AllocateMeshBlock(std::size_t bytes) {
   const std::size_t size = Rounded(bytes);
+  if (g_cacheGone) return std::aligned_alloc(kHugePage, size);
   Cache& cache = TheCache();
   std::lock_guard<std::mutex> hold(cache.lock);
   // The smallest kept block that fits without wasting more than the request itself.
@@ -62,6 +73,10 @@ void* AllocateMeshBlock(std::size_t bytes) {
 
 void ReleaseMeshBlock(void* block, std::size_t bytes) noexcept {
   if (!block) return;
+  if (g_cacheGone) {
+    std::free(block);
+    return;
+  }
   Cache& cache = TheCache();
   std::lock_guard<std::mutex> hold(cache.lock);
   std::size_t size = Rounded(bytes);
