@@ -151,20 +151,6 @@ TEST_F(WavefrontExportTest, WithoutSmoothingCornersAtOnePointShareAVertex) {
   EXPECT_EQ(m.uvs[0].y, 1.0f);
 }
 
-TEST_F(WavefrontExportTest, ScaleAndAxesOfOneCorner) {
-  PolygonObject* op = PolygonObject::Alloc(3, 1);
-  op->GetPointW()[0] = LVector(1, 2, 3);
-  op->GetPointW()[1] = LVector(4, 5, 6);
-  op->GetPointW()[2] = LVector(7, 8, 10);
-  op->GetPolygonW()[0] = CPolygon(0, 1, 2);
-  doc_->InsertObject(op, nullptr, nullptr);
-  OrvaneMesh m = Convert(op, 0.01);
-  ASSERT_EQ(m.triangles.size(), 1u);
-  EXPECT_EQ(std::vector<uint32_t>(m.triangles[0].vertexIndices, m.triangles[0].vertexIndices + 3),
-            (std::vector<uint32_t>{2, 1, 0}));
-  ExpectVec(m.positions[0], static_cast<float>(1 * 0.01), static_cast<float>(3 * 0.01), static_cast<float>(2 * 0.01));
-}
-
 TEST_F(WavefrontExportTest, MaterialsFollowTheSelectionsAndEachPolygonIsConvertedOnce) {
   PolygonObject* cube = Cube();
   BaseMaterial* top = Material("Top");
