@@ -158,6 +158,12 @@ class PolygonObject : public BaseObject {
   CPolygon* GetPolygonW();
   /// Changes the numbers of points and polygons (new ones are zero).
   Bool ResizeObject(LONG pcnt, LONG vcnt);
+  /// The smoothed normals of the object's phong tag: four per polygon, in corner order a, b, c, d
+  /// (entry 4 i + k for corner k of polygon i; a triangle's fourth repeats its third). Each is
+  /// the normalised sum of the normals of the polygons around its point that lie within the
+  /// tag's angle limit of the corner's own polygon. A new array to release with `GeFree`; null
+  /// without a phong tag, without polygons or when memory runs out.
+  SVector* CreatePhongNormals() const;
 
  private:
   friend class BaseObject;

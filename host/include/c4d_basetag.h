@@ -19,6 +19,13 @@ enum {
   Tpolygonselection = 5673,   ///< A named selection of polygons.
 };
 
+/// Parameters of the phong tag (`Tphong`).
+enum {
+  PHONGTAG_PHONG_ANGLELIMIT = 1001,  ///< Bool: smooth only across edges below the angle (default off).
+  PHONGTAG_PHONG_ANGLE = 1002,       ///< Real, the angle limit in radians (default 80 degrees).
+  PHONGTAG_PHONG_USEEDGES = 1003,    ///< Bool: keep marked edges hard (this host marks none).
+};
+
 /// A tag on an object.
 class BaseTag : public BaseList2D {
  public:

@@ -115,6 +115,10 @@ class Filename {
   Filename GetDirectory() const;
   /// The last component of the path.
   Filename GetFile() const;
+  /// The text of the last component of the path.
+  String GetFileString() const { return GetFile().GetString(); }
+  /// Replaces the last component of the path with `file` (an empty path becomes `file`).
+  void SetFile(const Filename& file);
   /// The suffix of the last component without the dot ("" when there is none).
   String GetSuffix() const;
   /// Replaces (or adds) the suffix of the last component; an empty suffix removes it.

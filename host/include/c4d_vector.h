@@ -45,6 +45,11 @@ inline LVector Normalize(const LVector& v) {
 
 typedef LVector Vector;  ///< The host computes every vector in double precision.
 
+/// A vector of three floats, as the host hands out normals.
+struct SVector {
+  float x = 0.0f, y = 0.0f, z = 0.0f;
+};
+
 /// An affine matrix: `off` is the translation, `v1`, `v2`, `v3` the axes.
 struct LMatrix {
   LVector off, v1{1, 0, 0}, v2{0, 1, 0}, v3{0, 0, 1};

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "c4d_basedocument.h"
+#include "c4d_selection.h"
 #include "c4d_nodedata.h"
 #include "c4d_selection.h"
 

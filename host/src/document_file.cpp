@@ -19,6 +19,7 @@
 #include "c4d_basedocument.h"
 #include "c4d_basedraw.h"
 #include "c4d_layer.h"
+#include "c4d_selection.h"
 #include "host_control.h"
 
 namespace host {
@@ -573,7 +574,7 @@ void Loader::LoadKeys(const Json& v, const std::string& ptr, BaseObject* op) {
 
 BaseTag* Loader::LoadTag(const Json& v, const std::string& ptr, BaseObject* op, BaseTag* pred) {
   ExpectObject(v, ptr);
-  CheckKeys(v, ptr, {"type", "name", "uvw", "parameters"});
+  CheckKeys(v, ptr, {"type", "name", "uvw", "selection", "parameters"});
   const Json* type = Find(v, "type");
   if (!type) Fail(ptr, "a tag needs a type");
   const std::string typePlace = Member(ptr, "type");
@@ -605,6 +606,21 @@ BaseTag* Loader::LoadTag(const Json& v, const std::string& ptr, BaseObject* op, 
   if (uvw) {
     for (size_t i = 0; i < uvw->size(); ++i)
       uvwTag->SetSlow(static_cast<LONG>(i), ToUvw((*uvw)[i], Item(uvwPlace, i)));
+  }
+  if (const Json* selection = Find(v, "selection")) {
+    const std::string place = Member(ptr, "selection");
+    if (t != Tpolygonselection)
+      Fail(place, "only polygon selection tags (type " + std::to_string(Tpolygonselection) + ") have a selection");
+    ExpectArray(*selection, place);
+    LONG polygons = op->GetType() == Opolygon ? static_cast<PolygonObject*>(op)->GetPolygonCount() : 0;
+    BaseSelect* bs = static_cast<SelectionTag*>(tag)->GetBaseSelect();
+    for (size_t i = 0; i < selection->size(); ++i) {
+      LONG index = ToLong((*selection)[i], Item(place, i));
+      if (index < 0 || index >= polygons)
+        Fail(Item(place, i), "polygon index " + std::to_string(index) + " is out of range (the object has " +
+                                 Counted(static_cast<size_t>(polygons), "polygon", "polygons") + ")");
+      bs->Select(index);
+    }
   }
   if (const Json* params = Find(v, "parameters")) LoadParameters(*params, Member(ptr, "parameters"), tag);
   return tag;

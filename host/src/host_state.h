@@ -23,5 +23,9 @@ bool FindStringOverride(LONG id, String* text);
 void ResetMenusState();
 void ResetStrings();
 void ResetConsole();
+/// A large block of at least `bytes` bytes for an array the host hands out; GeFree releases it.
+void* AllocateLarge(size_t bytes);
+/// Takes back a block of `AllocateLarge`; false for any other pointer.
+bool ReleaseLarge(void* p);
 
 }  // namespace host

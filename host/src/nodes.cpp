@@ -206,6 +206,7 @@ BaseTag* BaseTag::Alloc(LONG type) {
   if (type == Tuvw) return UVWTag::Alloc(0);
   if (type == Tpoint) return VariableTag::Alloc(Tpoint, 0);
   if (type == Tpolygon) return VariableTag::Alloc(Tpolygon, 0);
+  if (type == Tpolygonselection) return SelectionTag::Alloc(type);
   if (type == Ttexture) return TextureTag::Alloc();
   if (type == Tpolygonselection) return SelectionTag::Alloc(type);
   if (IsHostTagType(type)) return new PlainTag(type);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ostream>
 
+#include "host_state.h"
 #include "text_codec.h"
 
 String::String(const char* utf8) : text_(host::DecodeUtf8(utf8 ? utf8 : "")) {}
@@ -145,7 +146,9 @@ void String::SetCString(const CHAR* cstr, LONG count, STRINGENCODING enc) {
   text_ = host::Decode(std::string(cstr, n), enc);
 }
 
-void GeFree(void* p) { std::free(p); }
+void GeFree(void* p) {
+  if (!host::ReleaseLarge(p)) std::free(p);
+}
 
 std::ostream& operator<<(std::ostream& os, const String& s) {
   return os << host::EncodeUtf8(s.Data());
@@ -172,6 +175,11 @@ Filename Filename::GetDirectory() const {
 Filename Filename::GetFile() const {
   LONG pos = LastSeparator(path_);
   return Filename(path_.Mid(pos + 1));
+}
+
+void Filename::SetFile(const Filename& file) {
+  LONG pos = LastSeparator(path_);
+  path_ = pos < 0 ? file.path_ : path_.Left(pos + 1) + file.path_;
 }
 
 String Filename::GetSuffix() const {

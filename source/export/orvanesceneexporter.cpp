@@ -84,6 +84,7 @@ void OrvaneSceneExporter::initVariables() {
   sceneData->exposureDuration = 0.05;
   instanceCount = 0;
   meshChecksums.clear();
+  meshFingerprints.clear();
   expandingInstances_.clear();
   AtomArray::Free(areaLightShapes);
   areaLightShapes = AtomArray::Alloc();
@@ -253,10 +254,10 @@ int OrvaneSceneExporter::Do(BaseObject* obj, const LMatrix& mg, int visible, int
     case Opolygon:
       // A polygon object that shapes an area light is written by the light's writer.
       if (areaLightShapes && areaLightShapes->Find(obj) != NOTOK) break;
-      // The polygon object's mesh and model are written here.
+      ExportPolygonObject(static_cast<PolygonObject*>(obj), mg);
       break;
     case Osphere:
-      // The sphere is written here.
+      SceneExportModelSphere(obj, mg, 0);
       break;
     case Olight:
       if (!obj->GetDeformMode()) break;

@@ -4,8 +4,10 @@
 
 #include <tinyxml.h>
 
+#include <cstdint>
 #include <map>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "c4d.h"
@@ -85,10 +87,38 @@ class OrvaneSceneExporter : public Hierarchy {
   void SceneExportLayerName(String name, unsigned index);
   /// An "alias_material" element.
   void SceneExportAliasMaterial(String currentName, String newName);
-  /// Appends a comment holding `text` to the root element and makes it `commentNode`. The text is
-  /// kept valid inside a comment: "--" and a final "-" are broken up by a blank, control
-  /// characters become blanks, and it is cut to fit `commentText`.
-  void WriteComment(const String& text);
+  /// Appends a comment holding `text` to `parent` (the root element when null) and makes it
+  /// `commentNode`. The text is kept valid inside a comment: "--" and a final "-" are broken up by
+  /// a blank, control characters become blanks, and it is cut to fit `commentText`.
+  void WriteComment(const String& text, TiXmlElement* parent = nullptr);
+
+  // --- Models, meshes, spheres and exit portals -----------------------------------------
+
+  /// Writes a polygon object: its mesh file once per mesh, its "mesh" element the first time this
+  /// export names that mesh, then an "exit_portal" (under an enabled exit-portal tag), nothing
+  /// more (under a disabled one or a light tag) or a "model". Objects without polygons are
+  /// skipped. Always true.
+  bool ExportPolygonObject(PolygonObject* obj, LMatrix m);
+  /// The file name of `obj`'s mesh ("mesh_" + checksum + ".ovmesh"; salt 0 for objects, 1 for the
+  /// meshes of lights). A different mesh whose checksum collides with one named before gets
+  /// "_2", "_3", ... after the checksum; so does one whose file this exporter wrote for another
+  /// mesh in an earlier frame. `firstUse` is set when this export names the mesh for the first
+  /// time (its "mesh" element is still to be written); `fingerprint` receives the mesh's.
+  Filename MeshFileName(PolygonObject* obj, int salt, bool* firstUse, uint64_t* fingerprint);
+  /// Converts `obj` and writes its mesh file `mesh` into the models folder unless a file of that
+  /// name is there already; `fingerprint` is that of `MeshFileName`.
+  void WriteMeshFile(PolygonObject* obj, const Filename& mesh, int lightMode, uint64_t fingerprint);
+  /// Appends "mesh": name comment, file name, smoothing, the file's path, and the subdivision
+  /// settings of a subdivision tag. True.
+  bool SceneExportMesh(BaseObject* obj, Filename& mesh);
+  /// Appends "model" placing `mesh` at `m` (keyframes under motion blur). False, writing nothing,
+  /// for a light type other than `LIGHTTYPE_NONE` without a light object.
+  bool SceneExportModel(BaseObject* obj, Filename& mesh, LMatrix m, LightType type, BaseObject* light);
+  /// Appends "exit_portal" placing `mesh` at `m`. True.
+  bool SceneExportExitPortal(BaseObject* obj, Filename& mesh, LMatrix m);
+  /// Appends "sphere": centre (or keyframes under motion blur), radius and material ("defaultLight"
+  /// for a light). True.
+  bool SceneExportModelSphere(BaseObject* obj, LMatrix m, int light);
 
   // --- Render settings, camera and tonemapping --------------------------------------------
 
@@ -156,6 +186,10 @@ class OrvaneSceneExporter : public Hierarchy {
   int hasCameraTag = 0;                       ///< 1 when the camera carries a camera tag.
   AtomArray* areaLightShapes = nullptr;       ///< Polygon objects that shape area lights.
   std::map<ULONG, int> meshChecksums;         ///< Checksums of the meshes written in this export.
+  /// Per checksum, the fingerprints of the different meshes this export named with it, in order.
+  std::map<ULONG, std::vector<uint64_t>> meshFingerprints;
+  /// The mesh files this exporter wrote, in any export, with the fingerprints of their meshes.
+  std::map<std::string, uint64_t> writtenMeshFiles;
   int pass = 0;                               ///< 0 gathers, 1 exports.
   char commentText[2000] = {};                ///< Text of the comment being written.
   int instanceCount = 0;                      ///< Models that reused a mesh already written.

@@ -40,14 +40,15 @@ std::string CommentSafe(const std::string& text, size_t max) {
 
 }  // namespace
 
-void OrvaneSceneExporter::WriteComment(const String& text) {
-  if (!sceneElement) return;
+void OrvaneSceneExporter::WriteComment(const String& text, TiXmlElement* parent) {
+  if (!parent) parent = sceneElement;
+  if (!parent) return;
   const std::string safe = CommentSafe(Helpers::ToUTF8String(text), sizeof commentText - 1);
   std::memcpy(commentText, safe.data(), safe.size());
   commentText[safe.size()] = '\0';
   TiXmlComment* comment = new TiXmlComment(commentText);
   commentNode = comment;
-  sceneElement->LinkEndChild(comment);
+  parent->LinkEndChild(comment);
 }
 
 void OrvaneSceneExporter::SceneExportCorvaneComments() {

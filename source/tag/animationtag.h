@@ -2,12 +2,20 @@
 #pragma once
 
 #include "c4d.h"
+#include "tag/animationtagids.h"
 
 /// Two integer settings; the plug-in does not register it.
 class AnimationTag : public TagData {
  public:
   /// A new tag's data for the host.
   static NodeData* Alloc() { return new AnimationTag; }
+  /// Sets both values to 0.
+  Bool Init(GeListNode* node) override;
+  /// Loads the tag's description resource; false when it cannot be loaded. The flags stay.
+  Bool GetDDescription(GeListNode* node, Description* description, LONG& flags) override;
+  /// Takes no part in the document's evaluation.
+  LONG Execute(BaseTag* tag, BaseDocument* doc, BaseObject* op, BaseThread* bt, LONG priority,
+               LONG flags) override;
 };
 
 /// Registers the tag under the name of string resource 10015; true without registering when

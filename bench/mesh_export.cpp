@@ -1,0 +1,211 @@
+// Converting a large polygon object and writing it as a mesh file (checksum, conversion, write),
+// beside one plain fwrite of the same number of bytes into the same folder; reports both times
+// and their ratio, and the memory a conversion takes above the document. With CORVANE_BENCH_OBJ
+// set to a path, the 1,000,000-polygon mesh is also written there as a Wavefront OBJ file, for
+// comparison with other converters (scripts/bench does that).
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "c4d.h"
+#include "export/meshallocator.h"
+#include "export/meshchecksum.h"
+#include "export/orvanemesh.h"
+#include "export/wavefrontexport.h"
+#include "host_control.h"
+#include "main/helpers.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+// A document with a wavy grid of `count` polygons (90% quadrangles, then 10% triangles, two per
+// grid cell) with a UVW tag spanning the grid, a phong tag and a texture tag with a material.
+struct GridDocument {
+  BaseDocument* doc = BaseDocument::Alloc();
+  PolygonObject* op = nullptr;
+
+  explicit GridDocument(LONG count) {
+    const LONG quads = count / 10 * 9;
+    const LONG triangleCells = (count - quads) / 2;
+    const LONG cells = quads + triangleCells;
+    const LONG w = static_cast<LONG>(std::ceil(std::sqrt(static_cast<double>(cells))));
+    const LONG h = (cells + w - 1) / w;
+    op = PolygonObject::Alloc((w + 1) * (h + 1), quads + 2 * triangleCells);
+    op->SetName("Grid");
+    LVector* p = op->GetPointW();
+    for (LONG y = 0; y <= h; ++y)
+      for (LONG x = 0; x <= w; ++x)
+        p[y * (w + 1) + x] = LVector(x * 10.0, 20.0 * std::sin(x * 0.05) * std::cos(y * 0.07), y * 10.0);
+    auto uv = [&](LONG x, LONG y) { return LVector(static_cast<double>(x) / w, static_cast<double>(y) / h, 0); };
+    UVWTag* uvw = UVWTag::Alloc(op->GetPolygonCount());
+    CPolygon* v = op->GetPolygonW();
+    LONG n = 0;
+    for (LONG cell = 0; cell < cells; ++cell) {
+      const LONG x = cell % w, y = cell / w;
+      const LONG a = y * (w + 1) + x, b = a + 1, c = b + w + 1, d = a + w + 1;
+      const UVWStruct s{uv(x, y), uv(x + 1, y), uv(x + 1, y + 1), uv(x, y + 1)};
+      if (cell < quads) {
+        uvw->SetSlow(n, s);
+        v[n++] = CPolygon(a, b, c, d);
+      } else {
+        uvw->SetSlow(n, UVWStruct{s.a, s.b, s.c, s.c});
+        v[n++] = CPolygon(a, b, c);
+        uvw->SetSlow(n, UVWStruct{s.a, s.c, s.d, s.d});
+        v[n++] = CPolygon(a, c, d);
+      }
+    }
+    op->InsertTag(uvw);
+    op->MakeTag(Tphong);
+    BaseMaterial* mat = BaseMaterial::Alloc(Mmaterial);
+    mat->SetName("Ground");
+    doc->InsertMaterial(mat);
+    TextureTag* tex = TextureTag::Alloc();
+    tex->SetMaterial(mat);
+    op->InsertTag(tex, op->GetTag(Tphong));
+    doc->InsertObject(op, nullptr, nullptr);
+  }
+  ~GridDocument() { BaseDocument::Free(doc); }
+};
+
+const std::string& BenchDir() {
+  static const std::string dir = [] {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "corvane-bench-XXXXXX").string();
+    char* made = mkdtemp(tmpl.data());
+    if (!made) std::abort();
+    return std::string(made);
+  }();
+  return dir;
+}
+
+// The whole road of one object: checksum, conversion, mesh file. Answers the file's path.
+std::string ExportMesh(const GridDocument& g, std::unique_ptr<WavefrontExport>* keep = nullptr) {
+  const ULONG checksum = MeshChecksum::CalcMeshChecksum(g.op, 0, 0.01, g.doc);
+  Filename file;
+  file.SetFile(Filename(String("mesh_") + Helpers::ULongToString(checksum)));
+  file.SetSuffix("ovmesh");
+  auto exporter = std::make_unique<WavefrontExport>();
+  if (!exporter->ExportObj(g.doc, Filename(BenchDir().c_str()), file, g.op, 0.01, 0)) std::abort();
+  if (keep) *keep = std::move(exporter);
+  return WavefrontExport::MeshFilePath(Filename(BenchDir().c_str()), file);
+}
+
+uint64_t FileSize(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+double PlainWrite(const std::vector<char>& bytes, const std::string& path) {
+  const Clock::time_point start = Clock::now();
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) std::abort();
+  return Seconds(start);
+}
+
+void WriteObj(const Orvane::OrvaneMesh& m, const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "w");
+  if (!f) return;
+  for (const auto& p : m.positions) std::fprintf(f, "v %.6g %.6g %.6g\n", p.x, p.y, p.z);
+  for (const auto& t : m.uvs) std::fprintf(f, "vt %.6g %.6g\n", t.x, t.y);
+  for (const auto& n : m.normals) std::fprintf(f, "vn %.6g %.6g %.6g\n", n.x, n.y, n.z);
+  for (const auto& t : m.triangles)
+    std::fprintf(f, "f %u/%u/%u %u/%u/%u %u/%u/%u\n", t.vertexIndices[0] + 1, t.uvIndices[0] + 1, t.vertexIndices[0] + 1,
+                 t.vertexIndices[1] + 1, t.uvIndices[1] + 1, t.vertexIndices[1] + 1, t.vertexIndices[2] + 1,
+                 t.uvIndices[2] + 1, t.vertexIndices[2] + 1);
+  std::fclose(f);
+}
+
+long StatusKb(const char* field) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind(field, 0) == 0) return std::strtol(line.c_str() + std::strlen(field), nullptr, 10);
+  return -1;
+}
+
+// The peak memory of one conversion above the document, without memory kept from earlier runs.
+void BM_ConversionPeakMemory(benchmark::State& state) {
+  GridDocument g(static_cast<LONG>(state.range(0)));
+  double peakMb = 0;
+  for (auto _ : state) {
+    Orvane::TrimMeshBlocks();
+    malloc_trim(0);
+    const long before = StatusKb("VmRSS:");
+    std::ofstream("/proc/self/clear_refs") << "5";  // resets the peak to the current size
+    std::remove(ExportMesh(g).c_str());
+    peakMb = (StatusKb("VmHWM:") - before) / 1024.0;
+  }
+  state.counters["peak_MB_above_doc"] = peakMb;
+}
+
+void BM_ExportMesh(benchmark::State& state) {
+  GridDocument g(static_cast<LONG>(state.range(0)));
+  const std::string plainPath = BenchDir() + "/plain.bin";
+  std::unique_ptr<WavefrontExport> first;
+  const std::string meshPath = ExportMesh(g, &first);
+  std::vector<char> bytes(FileSize(meshPath), 'x');
+  if (const char* obj = std::getenv("CORVANE_BENCH_OBJ"); obj && state.range(0) == 1000000)
+    WriteObj(first->GetMesh(), obj);
+  first.reset();
+  double exportTotal = 0.0, plainTotal = 0.0;
+  for (auto _ : state) {
+    std::remove(meshPath.c_str());
+    std::remove(plainPath.c_str());
+    const Clock::time_point start = Clock::now();
+    ExportMesh(g);
+    const double exportTime = Seconds(start);
+    std::remove(meshPath.c_str());
+    const double plainTime = PlainWrite(bytes, plainPath);
+    state.SetIterationTime(exportTime);
+    exportTotal += exportTime;
+    plainTotal += plainTime;
+  }
+  std::remove(meshPath.c_str());
+  std::remove(plainPath.c_str());
+  state.counters["file_MB"] = static_cast<double>(bytes.size()) / 1e6;
+  state.counters["plain_ms"] = plainTotal / static_cast<double>(state.iterations()) * 1e3;
+  state.counters["ratio"] = exportTotal / plainTotal;
+}
+
+void BM_ReadMesh(benchmark::State& state) {
+  GridDocument g(static_cast<LONG>(state.range(0)));
+  const std::string meshPath = ExportMesh(g);
+  const uint64_t size = FileSize(meshPath);
+  for (auto _ : state) {
+    Orvane::OrvaneMesh mesh;
+    if (!Orvane::OrvaneMesh::readFromFile(meshPath, mesh)) std::abort();
+    benchmark::DoNotOptimize(mesh.triangles.data());
+  }
+  std::remove(meshPath.c_str());
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
+}
+
+}  // namespace
+
+BENCHMARK(BM_ConversionPeakMemory)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportMesh)->Arg(100000)->Arg(1000000)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ReadMesh)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+  host::ResetAll();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::filesystem::remove_all(BenchDir());
+  return 0;
+}

@@ -1,0 +1,480 @@
+// The conversion runs in phases over contiguous chunks of the polygon sequence, one thread per
+// chunk: each chunk gathers its distinct vertices and texture coordinates in order of first
+// appearance in small tables of its own; the keys are then shared out by hash to one partition
+// per thread, where the first chunk holding a key owns it; owned keys get their final numbers in
+// chunk order, and every triangle is renumbered. This numbers every distinct key by its first
+// appearance in the whole sequence, exactly as one pass over it would, while all tables stay
+// small enough for the processor's caches.
+#include "export/meshbuilder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <functional>
+
+#include "export/workerpool.h"
+
+namespace {
+
+using Orvane::MeshArray;
+using Orvane::Triangle;
+using Orvane::Vec2f;
+using Orvane::Vec3f;
+
+// Below this many polygons the conversion stays on the calling thread.
+constexpr size_t kPolygonsPerThread = 16384;
+// Entries of the small per-point caches that catch the repeated corners of a point.
+constexpr size_t kMemoSize = 4096;
+
+uint32_t Bits(float f) {
+  uint32_t b;
+  std::memcpy(&b, &f, sizeof b);
+  return b;
+}
+
+// One value for every NaN and for both zeros, so that equal keys have equal bits.
+float Canonical(float f) {
+  if (f != f) return std::numeric_limits<float>::quiet_NaN();
+  return f == 0.0f ? 0.0f : f;
+}
+
+uint64_t Mix(uint64_t h) {
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdull;
+  h ^= h >> 33;
+  h *= 0xc4ceb9fe1a85ec53ull;
+  h ^= h >> 33;
+  return h;
+}
+
+uint64_t Pair(float a, float b) { return Bits(a) | static_cast<uint64_t>(Bits(b)) << 32; }
+
+uint32_t HashVertex(const Vec3f& p, const Vec3f& n) {
+  return static_cast<uint32_t>(Mix(Pair(p.x, p.y) ^ Mix(Pair(p.z, n.x) ^ Mix(Pair(n.y, n.z)))) >> 32);
+}
+
+uint32_t HashUV(const Vec2f& t) { return static_cast<uint32_t>(Mix(Pair(t.x, t.y)) >> 32); }
+
+bool Same(const Vec3f& a, const Vec3f& b) {
+  return Bits(a.x) == Bits(b.x) && Bits(a.y) == Bits(b.y) && Bits(a.z) == Bits(b.z);
+}
+
+bool Same(const Vec2f& a, const Vec2f& b) { return Bits(a.x) == Bits(b.x) && Bits(a.y) == Bits(b.y); }
+
+bool Same(const SVector& a, const SVector& b) {
+  return Bits(a.x) == Bits(b.x) && Bits(a.y) == Bits(b.y) && Bits(a.z) == Bits(b.z);
+}
+
+// An open-addressing table from keys to numbers; the keys live with the caller. A slot holds a
+// key's 32-bit hash and its number plus one (0 = empty).
+class IndexTable {
+ public:
+  // The number of the key with `hash` for which `equal(number)` holds; otherwise records `next`
+  // for the key and answers it.
+  // Room for `expected` keys without growing.
+  void Reserve(size_t expected) {
+    size_t capacity = 4096;
+    while (capacity < expected * 2) capacity *= 2;
+    if (capacity > slots_.size()) Rehash(capacity);
+  }
+
+  // Starts fetching the slot where a key with `hash` is looked for first.
+  void Prefetch(uint32_t hash) const { __builtin_prefetch(slots_.data() + (hash & (slots_.size() - 1)), 1); }
+
+  template <typename Equal>
+  uint32_t FindOrInsert(uint32_t hash, uint32_t next, Equal equal) {
+    if ((size_ + 1) * 2 > slots_.size()) Rehash(std::max<size_t>(4096, slots_.size() * 2));
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+      const uint64_t slot = slots_[i];
+      if (slot == 0) {
+        slots_[i] = static_cast<uint64_t>(hash) << 32 | (static_cast<uint64_t>(next) + 1);
+        ++size_;
+        return next;
+      }
+      const uint32_t number = static_cast<uint32_t>(slot) - 1;
+      if (static_cast<uint32_t>(slot >> 32) == hash && equal(number)) return number;
+    }
+  }
+
+ private:
+  void Rehash(size_t capacity) {
+    MeshArray<uint64_t> old;
+    old.swap(slots_);
+    slots_.assign(capacity, 0);
+    const size_t mask = capacity - 1;
+    for (uint64_t slot : old) {
+      if (slot == 0) continue;
+      size_t i = static_cast<uint32_t>(slot >> 32) & mask;
+      while (slots_[i] != 0) i = (i + 1) & mask;
+      slots_[i] = slot;
+    }
+  }
+
+  MeshArray<uint64_t> slots_;
+  size_t size_ = 0;
+};
+
+// Runs `work(i)` for i = 0 .. count-1 on the worker pool; an exception of any part is thrown
+// again once all parts have ended.
+template <typename Work>
+void ParallelFor(int count, Work work) {
+  WorkerPool::Run(count, std::function<void(int)>(work));
+}
+
+struct Run {
+  LONG first;
+  LONG last;
+  uint32_t material;
+  MeshUVSource uv;
+  double factorU = 1.0, factorV = 1.0;
+  size_t start = 0;  // position of its first polygon in the whole sequence
+};
+
+// One contiguous part of the polygon sequence with the distinct keys it holds.
+struct alignas(64) Chunk {
+  size_t begin = 0, end = 0;  // sequence positions
+  size_t triangleStart = 0, triangleCount = 0;
+  MeshArray<Vec3f> positions, normals;
+  MeshArray<uint32_t> vertexHashes;
+  MeshArray<Vec2f> uvs;
+  MeshArray<uint32_t> uvHashes;
+  size_t vertexBase = 0, uvBase = 0;          // first flat number of its keys
+  size_t vertexOutStart = 0, uvOutStart = 0;  // first final number of the keys it owns
+  // The candidates by the partition their hash falls in: hash << 32 | chunk-local number.
+  std::vector<MeshArray<uint64_t>> vertexParts, uvParts;
+};
+
+// The partition of `parts` that a key with `hash` falls in.
+int PartOf(uint32_t hash, int parts) {
+  return static_cast<int>((static_cast<uint64_t>(hash) * static_cast<uint64_t>(parts)) >> 32);
+}
+
+// Sorts the candidates of one chunk into partitions, keeping their order.
+void Distribute(const MeshArray<uint32_t>& hashes, int parts, std::vector<MeshArray<uint64_t>>& out) {
+  std::vector<size_t> counts(static_cast<size_t>(parts), 0);
+  for (uint32_t h : hashes) ++counts[static_cast<size_t>(PartOf(h, parts))];
+  out.assign(static_cast<size_t>(parts), MeshArray<uint64_t>());
+  for (int k = 0; k < parts; ++k) out[static_cast<size_t>(k)].reserve(counts[static_cast<size_t>(k)]);
+  for (size_t i = 0; i < hashes.size(); ++i)
+    out[static_cast<size_t>(PartOf(hashes[i], parts))].push_back(static_cast<uint64_t>(hashes[i]) << 32 | i);
+}
+
+struct VertexMemo {
+  LONG point = -1;
+  SVector normal;
+  uint32_t local = 0;
+};
+
+struct UVMemo {
+  LONG point = -1;
+  Vec2f uv{0.0f, 0.0f};
+  uint32_t local = 0;
+};
+
+}  // namespace
+
+struct MeshBuilder::Impl {
+  Orvane::OrvaneMesh& mesh;
+  const LVector* points;
+  LONG pointCount;
+  const CPolygon* polygons;
+  LONG polygonCount;
+  const SVector* phong;
+  Real scale;
+  std::vector<Run> runs;
+  size_t sequenceLength = 0;
+  std::vector<Chunk> chunks;
+  // Per flat key number: the flat number of the key's first appearance, and the final number of
+  // a key that owns itself.
+  MeshArray<uint32_t> vertexFirst, uvFirst, vertexFinal, uvFinal;
+
+  Impl(Orvane::OrvaneMesh& m, const LVector* p, LONG pc, const CPolygon* v, LONG vc, const SVector* n, Real s)
+      : mesh(m), points(p), pointCount(p ? std::max<LONG>(pc, 0) : 0), polygons(v),
+        polygonCount(v ? std::max<LONG>(vc, 0) : 0), phong(n), scale(s) {}
+
+  bool Valid(LONG index) const { return index >= 0 && index < pointCount; }
+  bool Valid(const CPolygon& v) const { return Valid(v.a) && Valid(v.b) && Valid(v.c) && Valid(v.d); }
+
+  void Add(LONG first, LONG last, uint32_t material, const MeshUVSource& uv) {
+    first = std::max<LONG>(first, 0);
+    last = std::min<LONG>(last, polygonCount - 1);
+    if (first > last) return;
+    Run run{first, last, material, uv};
+    auto factor = [](Real length) {
+      double f = 1.0 / length;
+      return std::isfinite(f) ? f : 1.0;
+    };
+    run.factorU = factor(uv.lengthU);
+    run.factorV = factor(uv.lengthV);
+    run.start = sequenceLength;
+    sequenceLength += static_cast<size_t>(last - first) + 1;
+    runs.push_back(run);
+  }
+
+  // Calls `f(polygon index, run)` for the sequence positions [begin, end).
+  template <typename F>
+  void ForEachPolygon(size_t begin, size_t end, F f) const {
+    if (begin >= end) return;
+    auto it = std::upper_bound(runs.begin(), runs.end(), begin,
+                               [](size_t pos, const Run& r) { return pos < r.start; });
+    for (size_t r = static_cast<size_t>(it - runs.begin()) - 1; begin < end; ++r) {
+      const Run& run = runs[r];
+      const size_t runEnd = std::min(end, run.start + static_cast<size_t>(run.last - run.first) + 1);
+      for (LONG i = run.first + static_cast<LONG>(begin - run.start); begin < runEnd; ++begin, ++i) f(i, run);
+    }
+  }
+
+  Vec3f Position(LONG point) const {
+    const LVector& p = points[point];
+    return Vec3f{Canonical(static_cast<float>(p.x * scale)), Canonical(static_cast<float>(p.z * scale)),
+                 Canonical(static_cast<float>(p.y * scale))};
+  }
+
+  static Vec3f Normal(const SVector& n) {
+    double x = n.x, y = n.y, z = n.z;
+    const double len = std::sqrt(x * x + y * y + z * z);
+    if (!(len >= 1e-7)) {
+      x = 1.0;
+      y = z = 0.0;
+    } else if (!(std::fabs(len - 1.0) < 1e-7)) {
+      const double inv = 1.0 / len;
+      x *= inv;
+      y *= inv;
+      z *= inv;
+    }
+    return Vec3f{Canonical(static_cast<float>(x)), Canonical(static_cast<float>(z)), Canonical(static_cast<float>(y))};
+  }
+
+  static Vec2f TexCoord(const LVector& uvw, const Run& run) {
+    double u = uvw.x, v = uvw.y;
+    if (run.uv.transform) {
+      u = (u - run.uv.offsetU) * run.factorU;
+      v = (v - run.uv.offsetV) * run.factorV;
+    }
+    return Vec2f{Canonical(static_cast<float>(u)), Canonical(static_cast<float>(1.0 - v))};
+  }
+
+  void CountTriangles(Chunk& c) const {
+    size_t n = 0;
+    ForEachPolygon(c.begin, c.end, [&](LONG i, const Run&) {
+      const CPolygon& v = polygons[i];
+      if (Valid(v)) n += v.c == v.d ? 1 : 2;
+    });
+    c.triangleCount = n;
+  }
+
+  // Writes the chunk's triangles with the numbers of the chunk's candidate keys: a corner whose
+  // point has just made an equal key reuses it, every other corner makes a new candidate. Keys
+  // appear among the candidates in the order of their first appearance; repeated candidates
+  // (a position shared by several points) are merged later.
+  void ConvertChunk(Chunk& c) {
+    std::vector<VertexMemo> vertexMemo(kMemoSize);
+    std::vector<UVMemo> uvMemo(kMemoSize);
+    // A mesh of quadrangles has about one vertex and one texture coordinate per polygon.
+    const size_t expected = (c.end - c.begin) + 16;
+    c.positions.reserve(expected);
+    c.vertexHashes.reserve(expected);
+    if (phong) c.normals.reserve(expected);
+    c.uvs.reserve(expected);
+    c.uvHashes.reserve(expected);
+
+    auto vertex = [&](LONG point, const SVector* raw) -> uint32_t {
+      VertexMemo& memo = vertexMemo[static_cast<size_t>(point) % kMemoSize];
+      if (memo.point == point && (!raw || Same(memo.normal, *raw))) return memo.local;
+      const Vec3f pos = Position(point);
+      const Vec3f nrm = raw ? Normal(*raw) : Vec3f{0.0f, 0.0f, 0.0f};
+      const uint32_t local = static_cast<uint32_t>(c.positions.size());
+      c.positions.push_back(pos);
+      if (phong) c.normals.push_back(nrm);
+      c.vertexHashes.push_back(HashVertex(pos, nrm));
+      memo.point = point;
+      if (raw) memo.normal = *raw;
+      memo.local = local;
+      return local;
+    };
+    auto texCoord = [&](LONG point, const LVector& uvw, const Run& run) -> uint32_t {
+      const Vec2f t = TexCoord(uvw, run);
+      UVMemo& memo = uvMemo[static_cast<size_t>(point) % kMemoSize];
+      if (memo.point == point && Same(memo.uv, t)) return memo.local;
+      const uint32_t local = static_cast<uint32_t>(c.uvs.size());
+      c.uvs.push_back(t);
+      c.uvHashes.push_back(HashUV(t));
+      memo.point = point;
+      memo.uv = t;
+      memo.local = local;
+      return local;
+    };
+
+    static const UVWStruct kNoCoordinates{};
+    Triangle* out = mesh.triangles.data() + c.triangleStart;
+    ForEachPolygon(c.begin, c.end, [&](LONG i, const Run& run) {
+      const CPolygon& v = polygons[i];
+      if (!Valid(v)) return;
+      const UVWStruct& uvw = run.uv.uvw && i < run.uv.count ? run.uv.uvw[i] : kNoCoordinates;
+      const SVector* n = phong ? phong + 4 * static_cast<size_t>(i) : nullptr;
+      const uint32_t va = vertex(v.a, n), ta = texCoord(v.a, uvw.a, run);
+      const uint32_t vb = vertex(v.b, n ? n + 1 : nullptr), tb = texCoord(v.b, uvw.b, run);
+      const uint32_t vc = vertex(v.c, n ? n + 2 : nullptr), tc = texCoord(v.c, uvw.c, run);
+      *out++ = Triangle{{vc, vb, va}, {tc, tb, ta}, run.material};
+      if (v.c != v.d) {
+        const uint32_t vd = vertex(v.d, n ? n + 3 : nullptr), td = texCoord(v.d, uvw.d, run);
+        *out++ = Triangle{{va, vd, vc}, {ta, td, tc}, run.material};
+      }
+    });
+  }
+
+  // The chunk that holds the flat key number `flat`, by the chunks' bases.
+  template <typename Base>
+  size_t ChunkOf(size_t flat, Base base) const {
+    size_t lo = 0, hi = chunks.size();
+    while (hi - lo > 1) {
+      size_t mid = (lo + hi) / 2;
+      if (base(chunks[mid]) <= flat) lo = mid; else hi = mid;
+    }
+    return lo;
+  }
+
+  // Merges the candidates of partition `part`: each gets the flat number of the first candidate
+  // with an equal key. The chunks are taken in order, so the first one met is the first in the
+  // sequence; the table's slots are fetched a few candidates ahead of their use.
+  void SharePartition(int part) {
+    MergePartition(part, &Chunk::vertexParts, vertexFirst, [](const Chunk& c) { return c.vertexBase; }, true);
+    MergePartition(part, &Chunk::uvParts, uvFirst, [](const Chunk& c) { return c.uvBase; }, false);
+  }
+
+  template <typename Base>
+  void MergePartition(int part, std::vector<MeshArray<uint64_t>> Chunk::*parts, MeshArray<uint32_t>& first,
+                      Base base, bool vertices) {
+    constexpr size_t kAhead = 16;
+    auto bucket = [&](const Chunk& c) -> const MeshArray<uint64_t>& { return (c.*parts)[static_cast<size_t>(part)]; };
+    size_t total = 0;
+    for (const Chunk& c : chunks) total += bucket(c).size();
+    IndexTable table;
+    table.Reserve(total);
+    auto equal = [&](uint32_t a, uint32_t b) {
+      const Chunk& ca = chunks[ChunkOf(a, base)];
+      const Chunk& cb = chunks[ChunkOf(b, base)];
+      const size_t ja = a - base(ca), jb = b - base(cb);
+      if (!vertices) return Same(ca.uvs[ja], cb.uvs[jb]);
+      return Same(ca.positions[ja], cb.positions[jb]) && (!phong || Same(ca.normals[ja], cb.normals[jb]));
+    };
+    for (const Chunk& c : chunks) {
+      const MeshArray<uint64_t>& entries = bucket(c);
+      const size_t from = base(c);
+      for (size_t i = 0; i < entries.size(); ++i) {
+        if (i + kAhead < entries.size()) table.Prefetch(static_cast<uint32_t>(entries[i + kAhead] >> 32));
+        const uint32_t hash = static_cast<uint32_t>(entries[i] >> 32);
+        const uint32_t flat = static_cast<uint32_t>(from + static_cast<uint32_t>(entries[i]));
+        first[flat] = table.FindOrInsert(hash, flat, [&](uint32_t other) { return equal(other, flat); });
+      }
+    }
+  }
+
+  // Gives the keys the chunk owns their final numbers and writes them into the mesh.
+  void PlaceOwnedKeys(Chunk& c) {
+    size_t out = c.vertexOutStart;
+    for (size_t k = 0; k < c.positions.size(); ++k) {
+      const size_t flat = c.vertexBase + k;
+      if (vertexFirst[flat] != flat) continue;
+      vertexFinal[flat] = static_cast<uint32_t>(out);
+      mesh.positions[out] = c.positions[k];
+      if (phong) mesh.normals[out] = c.normals[k];
+      ++out;
+    }
+    out = c.uvOutStart;
+    for (size_t k = 0; k < c.uvs.size(); ++k) {
+      const size_t flat = c.uvBase + k;
+      if (uvFirst[flat] != flat) continue;
+      uvFinal[flat] = static_cast<uint32_t>(out);
+      mesh.uvs[out] = c.uvs[k];
+      ++out;
+    }
+  }
+
+  void Renumber(const Chunk& c) {
+    Triangle* t = mesh.triangles.data() + c.triangleStart;
+    for (size_t n = 0; n < c.triangleCount; ++n, ++t) {
+      for (int k = 0; k < 3; ++k) {
+        t->vertexIndices[k] = vertexFinal[vertexFirst[c.vertexBase + t->vertexIndices[k]]];
+        t->uvIndices[k] = uvFinal[uvFirst[c.uvBase + t->uvIndices[k]]];
+      }
+    }
+  }
+
+  void Build(int threads) {
+    if (threads <= 0) threads = WorkerPool::ThreadsFor(sequenceLength, kPolygonsPerThread);
+    threads = std::max(1, std::min<int>(threads, static_cast<int>(std::max<size_t>(sequenceLength, 1))));
+    chunks.assign(static_cast<size_t>(threads), Chunk());
+    for (size_t t = 0; t < chunks.size(); ++t) {
+      chunks[t].begin = sequenceLength * t / chunks.size();
+      chunks[t].end = sequenceLength * (t + 1) / chunks.size();
+    }
+
+    ParallelFor(threads, [&](int t) { CountTriangles(chunks[static_cast<size_t>(t)]); });
+    size_t triangles = 0;
+    for (Chunk& c : chunks) {
+      c.triangleStart = triangles;
+      triangles += c.triangleCount;
+    }
+    mesh.triangles.resize(triangles);
+
+    ParallelFor(threads, [&](int t) {
+      Chunk& c = chunks[static_cast<size_t>(t)];
+      ConvertChunk(c);
+      Distribute(c.vertexHashes, threads, c.vertexParts);
+      Distribute(c.uvHashes, threads, c.uvParts);
+    });
+    size_t vertexKeys = 0, uvKeys = 0;
+    for (Chunk& c : chunks) {
+      c.vertexBase = vertexKeys;
+      c.uvBase = uvKeys;
+      vertexKeys += c.positions.size();
+      uvKeys += c.uvs.size();
+    }
+    vertexFirst.resize(vertexKeys);
+    uvFirst.resize(uvKeys);
+    vertexFinal.resize(vertexKeys);
+    uvFinal.resize(uvKeys);
+    ParallelFor(threads, [&](int part) { SharePartition(part); });
+
+    size_t vertices = 0, uvs = 0;
+    for (Chunk& c : chunks) {
+      c.vertexOutStart = vertices;
+      c.uvOutStart = uvs;
+      for (size_t k = 0; k < c.positions.size(); ++k) vertices += vertexFirst[c.vertexBase + k] == c.vertexBase + k;
+      for (size_t k = 0; k < c.uvs.size(); ++k) uvs += uvFirst[c.uvBase + k] == c.uvBase + k;
+    }
+    mesh.positions.resize(vertices);
+    if (phong) mesh.normals.resize(vertices);
+    mesh.uvs.resize(uvs);
+    ParallelFor(threads, [&](int t) { PlaceOwnedKeys(chunks[static_cast<size_t>(t)]); });
+    ParallelFor(threads, [&](int t) { Renumber(chunks[static_cast<size_t>(t)]); });
+  }
+};
+
+MeshBuilder::MeshBuilder(Orvane::OrvaneMesh& mesh, const LVector* points, LONG pointCount,
+                         const CPolygon* polygons, LONG polygonCount, const SVector* phong, Real scale)
+    : impl_(new Impl(mesh, points, pointCount, polygons, polygonCount, phong, scale)) {}
+
+MeshBuilder::~MeshBuilder() { delete impl_; }
+
+uint32_t MeshBuilder::AddMaterial(const std::string& name) {
+  std::vector<std::string>& names = impl_->mesh.materialNames;
+  auto it = std::find(names.begin(), names.end(), name);
+  if (it != names.end()) return static_cast<uint32_t>(it - names.begin());
+  names.push_back(name);
+  return static_cast<uint32_t>(names.size() - 1);
+}
+
+void MeshBuilder::AddPolygons(LONG first, LONG last, uint32_t material, const MeshUVSource& uv) {
+  impl_->Add(first, last, material, uv);
+}
+
+void MeshBuilder::AddPolygons(const BaseSelect& selection, uint32_t material, const MeshUVSource& uv) {
+  LONG a, b;
+  for (LONG seg = 0; selection.GetRange(seg, &a, &b); ++seg) impl_->Add(a, b, material, uv);
+}
+
+void MeshBuilder::Build(int threads) { impl_->Build(threads); }

@@ -1,0 +1,247 @@
+#include "export/orvanemesh.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+namespace Orvane {
+
+// The file's numbers are little-endian and its elements are copied byte for byte.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "mesh files are written in the machine's byte order");
+static_assert(sizeof(Vec3f) == 12 && sizeof(Vec2f) == 8 && sizeof(Triangle) == 28,
+              "mesh elements must have the file's layout");
+
+namespace {
+
+// A binary file written through a temporary file beside the target. Small pieces are gathered in
+// a buffer, large arrays go straight to the file.
+class MeshOutput {
+ public:
+  explicit MeshOutput(const std::string& path) : path_(path) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
+      temp_ = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+      fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd_ < 0 && errno != EEXIST) break;
+    }
+  }
+
+  ~MeshOutput() {
+    if (fd_ >= 0) {
+      close(fd_);
+      unlink(temp_.c_str());
+    }
+  }
+
+  MeshOutput(const MeshOutput&) = delete;
+  MeshOutput& operator=(const MeshOutput&) = delete;
+
+  bool ok() const { return fd_ >= 0 && ok_; }
+
+  void put(const void* data, size_t size) {
+    if (!ok() || size == 0) return;
+    if (used_ + size <= sizeof buffer_) {
+      std::memcpy(buffer_ + used_, data, size);
+      used_ += size;
+      return;
+    }
+    flush();
+    if (size < sizeof buffer_ / 2) {
+      std::memcpy(buffer_, data, size);
+      used_ = size;
+    } else {
+      putDirect(data, size);
+    }
+  }
+
+  void putU32(uint32_t v) { put(&v, sizeof v); }
+
+  // Writes what is left, closes the file and renames it over the target.
+  bool commit() {
+    flush();
+    if (!ok()) return false;
+    int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0 || std::rename(temp_.c_str(), path_.c_str()) != 0) {
+      unlink(temp_.c_str());
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  void flush() {
+    if (used_ > 0) putDirect(buffer_, used_);
+    used_ = 0;
+  }
+
+  void putDirect(const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (ok_ && size > 0) {
+      ssize_t n = write(fd_, p, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok_ = false;
+        break;
+      }
+      p += n;
+      size -= static_cast<size_t>(n);
+    }
+  }
+
+  std::string path_;
+  std::string temp_;
+  int fd_ = -1;
+  bool ok_ = true;
+  size_t used_ = 0;
+  char buffer_[1 << 16];
+};
+
+// A binary file read with a count of the bytes it still holds, so that no count in it can make
+// the reader allocate more than the file could fill.
+class MeshInput {
+ public:
+  explicit MeshInput(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
+    struct stat st;
+    if (file_ && fstat(fileno(file_), &st) == 0 && S_ISREG(st.st_mode))
+      remaining_ = static_cast<uint64_t>(st.st_size);
+    else if (file_) {
+      std::fclose(file_);
+      file_ = nullptr;
+    }
+  }
+  ~MeshInput() {
+    if (file_) std::fclose(file_);
+  }
+  MeshInput(const MeshInput&) = delete;
+  MeshInput& operator=(const MeshInput&) = delete;
+
+  bool isOpen() const { return file_ != nullptr; }
+  uint64_t remaining() const { return remaining_; }
+
+  bool get(void* data, size_t size) {
+    if (size > remaining_) return false;
+    if (size > 0 && std::fread(data, 1, size, file_) != size) return false;
+    remaining_ -= size;
+    return true;
+  }
+
+  bool getU32(uint32_t& v) { return get(&v, sizeof v); }
+
+  // True when `count` elements of at least `minSize` bytes each can still be in the file.
+  bool canHold(uint32_t count, uint64_t minSize) const { return count * minSize <= remaining_; }
+
+ private:
+  std::FILE* file_;
+  uint64_t remaining_ = 0;
+};
+
+bool fitsCount(size_t n) { return n <= OrvaneMesh::MAX_VECTOR_LENGTH; }
+
+void write(MeshOutput& out, const std::string& s) {
+  out.putU32(static_cast<uint32_t>(s.size()));
+  out.put(s.data(), s.size());
+}
+
+template <typename T>
+void writeVector(MeshOutput& out, const MeshArray<T>& v) {
+  out.putU32(static_cast<uint32_t>(v.size()));
+  out.put(v.data(), v.size() * sizeof(T));
+}
+
+bool read(MeshInput& in, std::string& s) {
+  uint32_t length = 0;
+  if (!in.getU32(length) || length > OrvaneMesh::MAX_STRING_LENGTH) return false;
+  char buffer[OrvaneMesh::MAX_STRING_LENGTH];
+  if (!in.get(buffer, length)) return false;
+  s.assign(buffer, length);
+  return true;
+}
+
+template <typename T>
+bool readVector(MeshInput& in, MeshArray<T>& v) {
+  uint32_t count = 0;
+  if (!in.getU32(count) || !in.canHold(count, sizeof(T))) return false;
+  v.resize(count);
+  return in.get(v.data(), static_cast<size_t>(count) * sizeof(T));
+}
+
+}  // namespace
+
+OrvaneMesh::OrvaneMesh() = default;
+
+OrvaneMesh::~OrvaneMesh() = default;
+
+bool OrvaneMesh::writeToFile(const std::string& path, const OrvaneMesh& mesh) {
+  if (!fitsCount(mesh.materialNames.size()) || !fitsCount(mesh.uvSets.size()) ||
+      !fitsCount(mesh.positions.size()) || !fitsCount(mesh.normals.size()) ||
+      !fitsCount(mesh.uvs.size()) || !fitsCount(mesh.triangles.size()))
+    return false;
+  for (const std::string& name : mesh.materialNames)
+    if (name.size() > MAX_STRING_LENGTH) return false;
+  for (const UVSetExposition& set : mesh.uvSets)
+    if (set.name.size() > MAX_STRING_LENGTH) return false;
+
+  MeshOutput out(path);
+  out.putU32(MAGIC_NUMBER);
+  out.putU32(FORMAT_VERSION);
+  out.putU32(mesh.uvMappingCount);
+  out.putU32(static_cast<uint32_t>(mesh.materialNames.size()));
+  for (const std::string& name : mesh.materialNames) write(out, name);
+  out.putU32(static_cast<uint32_t>(mesh.uvSets.size()));
+  for (const UVSetExposition& set : mesh.uvSets) {
+    write(out, set.name);
+    out.putU32(set.index);
+  }
+  writeVector(out, mesh.positions);
+  writeVector(out, mesh.normals);
+  writeVector(out, mesh.uvs);
+  writeVector(out, mesh.triangles);
+  return out.commit();
+}
+
+bool OrvaneMesh::readFromFile(const std::string& path, OrvaneMesh& mesh) {
+  MeshInput in(path);
+  if (!in.isOpen()) return false;
+  uint32_t magic = 0, version = 0;
+  if (!in.getU32(magic) || magic != MAGIC_NUMBER) return false;
+  if (!in.getU32(version) || version != FORMAT_VERSION) return false;
+
+  OrvaneMesh result;
+  if (!in.getU32(result.uvMappingCount)) return false;
+
+  uint32_t count = 0;
+  // Every name takes at least its 4-byte length, every UV set its length and its index.
+  if (!in.getU32(count) || !in.canHold(count, 4)) return false;
+  result.materialNames.resize(count);
+  for (std::string& name : result.materialNames)
+    if (!read(in, name)) return false;
+
+  if (!in.getU32(count) || !in.canHold(count, 8)) return false;
+  result.uvSets.resize(count);
+  for (UVSetExposition& set : result.uvSets)
+    if (!read(in, set.name) || !in.getU32(set.index)) return false;
+
+  if (!readVector(in, result.positions) || !readVector(in, result.normals) ||
+      !readVector(in, result.uvs) || !readVector(in, result.triangles))
+    return false;
+  // Nothing follows the last triangle in a mesh file.
+  if (in.remaining() != 0) return false;
+
+  mesh.uvMappingCount = result.uvMappingCount;
+  mesh.materialNames = std::move(result.materialNames);
+  mesh.uvSets = std::move(result.uvSets);
+  mesh.positions = std::move(result.positions);
+  mesh.normals = std::move(result.normals);
+  mesh.uvs = std::move(result.uvs);
+  mesh.triangles = std::move(result.triangles);
+  return true;
+}
+
+}  // namespace Orvane

@@ -1,0 +1,147 @@
+// The geometry of the scene: meshes with their files, models, exit portals and spheres.
+#include <algorithm>
+#include <string>
+
+#include "export/meshchecksum.h"
+#include "export/orvanesceneexporter.h"
+#include "export/wavefrontexport.h"
+#include "export/xmlbuilders.h"
+#include "main/helpers.h"
+#include "tag/myexitportal.h"
+#include "tag/mysubdivision.h"
+
+namespace {
+
+constexpr LONG kLightTag = 1020892;
+constexpr LONG kSphereRadius = 1110;
+
+// "mesh_" + checksum, then "_2", "_3", ... for the further meshes of one checksum.
+Filename NumberedMeshName(ULONG checksum, size_t number) {
+  String name = String("mesh_") + Helpers::ULongToString(checksum);
+  if (number > 0) name += String("_") + Helpers::ULongToString(static_cast<unsigned>(number + 1));
+  Filename file;
+  file.SetFile(Filename(name));
+  file.SetSuffix("ovmesh");
+  return file;
+}
+
+}  // namespace
+
+Filename OrvaneSceneExporter::MeshFileName(PolygonObject* obj, int salt, bool* firstUse, uint64_t* fingerprint) {
+  const MeshChecksum::Key key =
+      MeshChecksum::CalcMeshKey(obj, salt, sceneData->globalScale, sceneData->document);
+  if (fingerprint) *fingerprint = key.fingerprint;
+  std::vector<uint64_t>& named = meshFingerprints[key.checksum];
+  auto it = std::find(named.begin(), named.end(), key.fingerprint);
+  if (it != named.end()) {
+    if (firstUse) *firstUse = false;
+    return NumberedMeshName(key.checksum, static_cast<size_t>(it - named.begin()));
+  }
+  // A new mesh for this export. A number whose file this exporter wrote for another mesh (in an
+  // earlier frame) stays with that mesh and is passed over.
+  for (;;) {
+    const Filename file = NumberedMeshName(key.checksum, named.size());
+    auto written = writtenMeshFiles.find(WavefrontExport::MeshFilePath(sceneData->modelsDir, file));
+    if (written == writtenMeshFiles.end() || written->second == key.fingerprint) break;
+    named.push_back(written->second);
+  }
+  named.push_back(key.fingerprint);
+  meshChecksums[key.checksum] = 1;
+  if (firstUse) *firstUse = true;
+  return NumberedMeshName(key.checksum, named.size() - 1);
+}
+
+void OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh, int lightMode, uint64_t fingerprint) {
+  if (GeFExist(sceneData->modelsDir + mesh)) return;
+  WavefrontExport exporter;
+  if (exporter.ExportObj(sceneData->document, sceneData->modelsDir, mesh, obj, sceneData->globalScale, lightMode))
+    writtenMeshFiles[WavefrontExport::MeshFilePath(sceneData->modelsDir, mesh)] = fingerprint;
+}
+
+bool OrvaneSceneExporter::ExportPolygonObject(PolygonObject* obj, LMatrix m) {
+  if (!obj || !sceneData || obj->GetPolygonCount() <= 0) return true;
+  bool firstUse = false;
+  uint64_t fingerprint = 0;
+  Filename mesh = MeshFileName(obj, 0, &firstUse, &fingerprint);
+  WriteMeshFile(obj, mesh, 0, fingerprint);
+  if (firstUse)
+    SceneExportMesh(obj, mesh);
+  else
+    ++instanceCount;
+
+  if (BaseTag* portal = obj->GetTag(ID_MYEXITPORTAL)) {
+    if (portal->GetDataInstance()->GetBool(PORTAL_ENABLED, FALSE)) SceneExportExitPortal(obj, mesh, m);
+    return true;
+  }
+  if (!obj->GetTag(kLightTag)) SceneExportModel(obj, mesh, m, LIGHTTYPE_NONE, nullptr);
+  return true;
+}
+
+bool OrvaneSceneExporter::SceneExportMesh(BaseObject* obj, Filename& mesh) {
+  TiXmlElement* element = new TiXmlElement("mesh");
+  WriteComment(obj->GetName(), element);
+  SceneExportStringValue("name", mesh.GetFileString(), element);
+  SceneExportBoolValue("normal_smoothing", obj->GetTag(Tphong) ? 1 : 0, element);
+  TiXmlElement* external = new TiXmlElement("external");
+  SceneExportStringValue("path", WavefrontExport::MeshFilePath(sceneData->modelsDir, mesh), external);
+  element->LinkEndChild(external);
+  SceneExportBoolValue("merge_vertices_with_same_pos_and_normal", 0, element);
+  if (BaseTag* tag = obj->GetTag(ID_MYSUBDIVISION)) {
+    const BaseContainer bc = tag->GetData();
+    SceneExportLongValue("max_num_subdivisions", bc.GetLong(SUBDIV_MAX_NUM_SUBDIVISIONS, 0), element);
+    SceneExportRealValue("subdivide_pixel_threshold", bc.GetReal(SUBDIV_PIXEL_THRESHOLD, 0.0), element);
+    SceneExportRealValue("subdivide_curvature_threshold", bc.GetReal(SUBDIV_CURVATURE_THRESHOLD, 0.0), element);
+    SceneExportRealValue("displacement_error_threshold", bc.GetReal(SUBDIV_DISPLACEMENT_ERROR_THRESHOLD, 0.0),
+                         element);
+    SceneExportBoolValue("subdivision_smoothing", bc.GetBool(SUBDIV_SMOOTHING, FALSE), element);
+    SceneExportBoolValue("view_dependent_subdivision", bc.GetBool(SUBDIV_VIEW_DEPENDENT, FALSE), element);
+    SceneExportBoolValue("wrap_u", bc.GetBool(SUBDIV_WRAP_U, FALSE), element);
+    SceneExportBoolValue("wrap_v", bc.GetBool(SUBDIV_WRAP_V, FALSE), element);
+  }
+  sceneElement->LinkEndChild(element);
+  return true;
+}
+
+bool OrvaneSceneExporter::SceneExportModel(BaseObject* obj, Filename& mesh, LMatrix m, LightType type,
+                                           BaseObject* light) {
+  if (type != LIGHTTYPE_NONE && !light) return false;
+  TiXmlElement* model = new TiXmlElement("model");
+  WriteComment(obj->GetName(), model);
+  SceneExportRealValue("scale", 1.0, model);
+  SceneExportStringValue("mesh_name", mesh.GetFileString(), model);
+  if (SceneExportObjectMotionBlur(model, obj, m))
+    SceneExportMoBlurMatrix(model, m);
+  else
+    SceneExportPosAndMatrix(model, m);
+  sceneElement->LinkEndChild(model);
+  return true;
+}
+
+bool OrvaneSceneExporter::SceneExportExitPortal(BaseObject* obj, Filename& mesh, LMatrix m) {
+  TiXmlElement* portal = new TiXmlElement("exit_portal");
+  WriteComment(obj->GetName(), portal);
+  SceneExportRealValue("scale", 1.0, portal);
+  SceneExportStringValue("mesh_name", mesh.GetFileString(), portal);
+  SceneExportPosAndMatrix(portal, m);
+  sceneElement->LinkEndChild(portal);
+  return true;
+}
+
+bool OrvaneSceneExporter::SceneExportModelSphere(BaseObject* obj, LMatrix m, int light) {
+  TiXmlElement* sphere = new TiXmlElement("sphere");
+  WriteComment(obj->GetName(), sphere);
+  if (!SceneExportObjectMotionBlur(sphere, obj, m))
+    SceneExportVectorValue("center", m.off * sceneData->globalScale, sphere, 1);
+  SceneExportRealValue("radius", obj->GetDataInstance()->GetReal(kSphereRadius, 1.0) * sceneData->globalScale, sphere);
+  std::string material = "defaultLight";
+  if (!light) {
+    material = "defaultMat";
+    Helpers::TextureTagList tags = Helpers::GetUsedTextureTags(obj);
+    TextureTag* tex = Helpers::GetTexTagWithSelection(tags, nullptr);
+    if (BaseMaterial* mat = tex ? tex->GetMaterial() : nullptr)
+      material = Helpers::ToUTF8String(Helpers::GetUniqueMaterialName(mat, sceneData->document));
+  }
+  SceneExportStringValue("material_name", material, sphere);
+  sceneElement->LinkEndChild(sphere);
+  return true;
+}
