@@ -261,7 +261,7 @@ int OrvaneSceneExporter::Do(BaseObject* obj, const LMatrix& mg, int visible, int
       break;
     case Olight:
       if (!obj->GetDeformMode()) break;
-      // The light is written here.
+      ExportLightObject(obj, mg);
       break;
     case Oinstance:
     case kOrvaneInstanceType: {

@@ -120,6 +120,24 @@ class OrvaneSceneExporter : public Hierarchy {
   /// for a light). True.
   bool SceneExportModelSphere(BaseObject* obj, LMatrix m, int light);
 
+  // --- Lights ---------------------------------------------------------------------------
+
+  /// Writes an enabled host light as emitting geometry by its type: a point light (result 0), a
+  /// spot light or an area light (result 1 when written). Other types write nothing (0).
+  int ExportLightObject(BaseObject* light, LMatrix matrix);
+  /// A point light: its "defaultLight" material and a "sphere" of radius 0.01 at its place.
+  void SceneExportPointLight(BaseObject* light, LMatrix matrix);
+  /// A spot light: its "defaultLight" material and a 0.001 square mesh facing its Z axis, whose
+  /// model carries an IES profile (the tag's, else the plug-in's default). 1 when written.
+  int SceneExportSpotLight(BaseObject* light, LMatrix matrix);
+  /// An area light of a built-in shape (disc, rectangle, sphere, cylinder, cube, hemisphere): its
+  /// "defaultLight" material and a mesh of that shape and size. 0, writing nothing, for any other
+  /// shape number. 1 when written.
+  int SceneExportAreaLight(BaseObject* light, LMatrix matrix);
+  /// An area light shaped by its linked polygon object: its "defaultLight" material and that
+  /// object's mesh at the object's own place. 0, writing nothing, without such an object.
+  int SceneExportAreaLightCustom(BaseObject* light, LMatrix matrix);
+
   // --- Render settings, camera and tonemapping --------------------------------------------
 
   /// Finds the render view's scene camera (else the view's editor camera) and copies its
@@ -197,6 +215,10 @@ class OrvaneSceneExporter : public Hierarchy {
   String fileName;                            ///< File name of the scene to save.
 
  private:
+  // The light's "defaultLight" material, then the light mesh `mesh` at `matrix`: its mesh file
+  // (once), its "mesh" element (first use in this export) and its "model".
+  void ExportLightMesh(BaseObject* light, PolygonObject* mesh, const LMatrix& matrix, LightType type);
+
   // The instance objects whose links are being followed, innermost last: a link that leads back
   // into one of them would never end.
   std::vector<BaseObject*> expandingInstances_;

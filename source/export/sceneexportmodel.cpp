@@ -8,6 +8,7 @@
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
 #include "tag/myexitportal.h"
+#include "tag/mylighttagids.h"
 #include "tag/mysubdivision.h"
 
 namespace {
@@ -113,6 +114,34 @@ bool OrvaneSceneExporter::SceneExportModel(BaseObject* obj, Filename& mesh, LMat
     SceneExportMoBlurMatrix(model, m);
   else
     SceneExportPosAndMatrix(model, m);
+
+  // What makes the model emit: the light tag's scaling and profile, a spot's default profile, or
+  // the scaling and profiles of the materials the object uses.
+  BaseTag* lightTag = light ? light->GetTag(kLightTag) : nullptr;
+  switch (static_cast<int>(type)) {
+    case LIGHTTYPE_SPOT: {
+      Bool tagProfile = false;
+      if (lightTag) {
+        tagProfile = lightTag->GetDataInstance()->GetBool(LIGHTTAG_IES, FALSE);
+        SceneExportLigthScalingLT(model, lightTag);
+      }
+      if (!tagProfile) {
+        const Filename profile = GeGetPluginPath() + Filename("presets") + Filename("default.ies");
+        SceneExportIESProfile(model, "defaultLight", Helpers::ToUTF8String(profile.GetString()));
+      }
+      break;
+    }
+    case LIGHTTYPE_AREA:
+    case 0:  // no kind given: as an area light
+      if (lightTag) SceneExportLigthScalingLT(model, lightTag);
+      break;
+    case LIGHTTYPE_NONE: {
+      std::vector<BaseMaterial*> materials;
+      if (obj->GetType() == Opolygon) GetUsedMaterials(materials, static_cast<PolygonObject*>(obj));
+      SceneExportLigthScaling(model, materials);
+      break;
+    }
+  }
   sceneElement->LinkEndChild(model);
   return true;
 }
