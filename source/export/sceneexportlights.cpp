@@ -13,11 +13,9 @@ constexpr double kSpotLightSide = 0.001;
 // Segments of the round area shapes.
 constexpr LONG kAreaSegments = 50;
 
-// The scene scale that light geometry is sized by: a scale of 0, or one that is not finite, would
-// make the sizes infinite or undefined, so it counts as 1 here.
-double SizingScale(double globalScale) {
-  return std::isfinite(globalScale) && globalScale != 0.0 ? std::fabs(globalScale) : 1.0;
-}
+// The scene scale that light geometry is sized by: the sizes are divided by it, so a scale of 0
+// counts as 1 here (the writers multiply the sizes by the scene scale again).
+double SizingScale(double globalScale) { return globalScale != 0.0 ? std::fabs(globalScale) : 1.0; }
 
 GeData LightParameter(BaseObject* light, LONG id) {
   GeData value;
@@ -37,7 +35,12 @@ struct TempDocument {
 }  // namespace
 
 int OrvaneSceneExporter::ExportLightObject(BaseObject* light, LMatrix matrix) {
-  if (!light) return 0;
+  if (!light || !sceneData || !sceneElement) return 0;
+  // Sizes and places times a scale that is not finite are not numbers.
+  if (!std::isfinite(sceneData->globalScale)) {
+    GePrint(String("Light \"") + light->GetName() + String("\" not exported: the scene scale is not finite."));
+    return 0;
+  }
   switch (LightParameter(light, LIGHT_TYPE).GetLong()) {
     case LIGHT_TYPE_OMNI:
       SceneExportPointLight(light, matrix);
@@ -54,7 +57,7 @@ int OrvaneSceneExporter::ExportLightObject(BaseObject* light, LMatrix matrix) {
 }
 
 void OrvaneSceneExporter::SceneExportPointLight(BaseObject* light, LMatrix matrix) {
-  if (!light) return;
+  if (!light || !sceneData || !sceneElement) return;
   BaseObject* sphere = BaseObject::Alloc(Osphere);
   if (!sphere) return;
   if (BaseContainer* bc = sphere->GetDataInstance()) {
@@ -67,7 +70,7 @@ void OrvaneSceneExporter::SceneExportPointLight(BaseObject* light, LMatrix matri
 }
 
 int OrvaneSceneExporter::SceneExportSpotLight(BaseObject* light, LMatrix matrix) {
-  if (!light) return 0;
+  if (!light || !sceneData || !sceneElement) return 0;
   TempDocument temp;
   BaseObject* plane = BaseObject::Alloc(Oplane);
   if (!temp.doc || !plane) {
@@ -89,7 +92,7 @@ int OrvaneSceneExporter::SceneExportSpotLight(BaseObject* light, LMatrix matrix)
 }
 
 int OrvaneSceneExporter::SceneExportAreaLight(BaseObject* light, LMatrix matrix) {
-  if (!light) return 0;
+  if (!light || !sceneData || !sceneElement) return 0;
   const Real x = LightParameter(light, LIGHT_AREADETAILS_SIZEX).GetReal();
   const Real y = LightParameter(light, LIGHT_AREADETAILS_SIZEY).GetReal();
   const Real z = LightParameter(light, LIGHT_AREADETAILS_SIZEZ).GetReal();
@@ -151,7 +154,7 @@ int OrvaneSceneExporter::SceneExportAreaLight(BaseObject* light, LMatrix matrix)
 }
 
 int OrvaneSceneExporter::SceneExportAreaLightCustom(BaseObject* light, LMatrix) {
-  if (!light || !sceneData->document) return 0;
+  if (!light || !sceneData || !sceneElement || !sceneData->document) return 0;
   BaseList2D* shape = LightParameter(light, LIGHT_AREADETAILS_OBJECT).GetLink(sceneData->document, Opolygon);
   if (!shape) return 0;
   auto* mesh = static_cast<PolygonObject*>(shape);
