@@ -1,7 +1,8 @@
 #include "demo_document.h"
 
-// A small studio: a camera, a light, a floor, a cube with a UVW tag and a material, and the
-// render-settings video post.
+// A small studio: a camera, a key light with its light tag, a sun for the sky, a floor, a cube with
+// a UVW tag and a material, an instance of the cube, and the render-settings video post lighting
+// the scene with sun and sky.
 const char kDemoDocument[] = R"json({
   "name": "demo.c4d",
   "fps": 30,
@@ -11,7 +12,12 @@ const char kDemoDocument[] = R"json({
       "matrix": { "off": [0, 150, -600], "v1": [1, 0, 0], "v2": [0, 0.9701, 0.2425], "v3": [0, -0.2425, 0.9701] },
       "tags": [ { "type": 1022083, "name": "Orvane Camera" } ] },
     { "type": 5102, "name": "Key Light", "position": [300, 400, -300],
-      "parameters": { "90000": { "vector": [1, 0.95, 0.9] }, "90001": { "real": 1.0 }, "90002": { "long": 0 } } },
+      "parameters": { "90000": { "vector": [1, 0.95, 0.9] }, "90001": { "real": 1.0 }, "90002": { "long": 0 } },
+      "tags": [ { "type": 1020892, "name": "Orvane Light",
+                  "parameters": { "1215": { "long": 1218 }, "1224": { "real": 4500.0 }, "1313": { "long": 1 } } } ] },
+    { "type": 5102, "name": "Sun", "enabled": false,
+      "matrix": { "v1": [1, 0, 0], "v2": [0, 0.7071, 0.7071], "v3": [0, -0.7071, 0.7071] },
+      "parameters": { "90002": { "long": 3 } } },
     { "type": 5100, "name": "Floor",
       "points": [[-500, 0, -500], [-500, 0, 500], [500, 0, 500], [500, 0, -500]],
       "polygons": [[0, 1, 2, 3]] },
@@ -26,7 +32,9 @@ const char kDemoDocument[] = R"json({
             [[0, 0, 0], [0, 1, 0], [1, 1, 0], [1, 0, 0]], [[0, 0, 0], [0, 1, 0], [1, 1, 0], [1, 0, 0]],
             [[0, 0, 0], [0, 1, 0], [1, 1, 0], [1, 0, 0]], [[0, 0, 0], [0, 1, 0], [1, 1, 0], [1, 0, 0]] ] },
         { "type": 5616, "name": "Texture", "parameters": { "1010": { "material": "Red" } } }
-      ] }
+      ] },
+    { "type": 1022273, "name": "Cube Instance", "position": [200, 50, 150],
+      "parameters": { "10000": { "link": "Cube" } } }
   ],
   "sceneCamera": "Camera",
   "materials": [
@@ -35,6 +43,7 @@ const char kDemoDocument[] = R"json({
   "renderData": {
     "parameters": { "5008": { "long": 800 }, "5009": { "long": 600 },
                     "5017": { "time": 0.0 }, "5018": { "time": 0.0 } },
-    "videoPosts": [ { "type": 1020896, "parameters": { "1334": { "long": 1335 } } } ]
+    "videoPosts": [ { "type": 1020896, "parameters": { "1334": { "long": 1335 }, "1368": { "long": 1364 },
+                                                     "1301": { "link": "Sun" }, "1411": "Key" } } ]
   }
 })json";

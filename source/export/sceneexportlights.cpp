@@ -60,6 +60,7 @@ void OrvaneSceneExporter::SceneExportPointLight(BaseObject* light, LMatrix matri
   if (!light || !sceneData || !sceneElement) return;
   BaseObject* sphere = BaseObject::Alloc(Osphere);
   if (!sphere) return;
+  sphere->SetName(light->GetName());  // the light's name heads its sphere
   if (BaseContainer* bc = sphere->GetDataInstance()) {
     // The sphere writer multiplies the radius by the scene scale.
     bc->SetReal(PRIM_SPHERE_RAD, kPointLightRadius / SizingScale(sceneData->globalScale));
@@ -78,6 +79,7 @@ int OrvaneSceneExporter::SceneExportSpotLight(BaseObject* light, LMatrix matrix)
     return 0;
   }
   temp.doc->InsertObject(plane, nullptr, nullptr);
+  plane->SetName(light->GetName());  // the light's name heads its mesh and model
   BaseContainer* bc = plane->GetDataInstance();
   const double side = kSpotLightSide / SizingScale(sceneData->globalScale);
   bc->SetReal(PRIM_PLANE_WIDTH, side);
@@ -147,6 +149,7 @@ int OrvaneSceneExporter::SceneExportAreaLight(BaseObject* light, LMatrix matrix)
       break;
   }
   temp.doc->InsertObject(prim, nullptr, nullptr);
+  prim->SetName(light->GetName());  // the light's name heads its mesh and model
   BaseObject* mesh = MakeObjectEditable(prim, temp.doc);
   if (!mesh || mesh->GetType() != Opolygon) return 0;
   ExportLightMesh(light, static_cast<PolygonObject*>(mesh), matrix, LIGHTTYPE_AREA);

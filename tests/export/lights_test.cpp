@@ -282,6 +282,26 @@ TEST_F(LightsTest, LayersFollowFirstUseAfterTheSky) {
                                            "layer_name Layer 1: Layer 1=3", "layer_name Layer 5: Key=2"}));
 }
 
+TEST_F(LightsTest, ObjectsEmitThroughTheirPluginMaterials) {
+  std::string error;
+  BaseDocument::Free(doc);
+  doc = host::LoadDocumentText(
+      R"({"objects": [{"type": 5100, "name": "Panel", "points": [[0, 0, 0], [1, 0, 0], [1, 0, 1]],
+                       "polygons": [[0, 1, 2]], "tags": [{"type": 5616, "parameters": {"1010": {"material": "Glow"}}}]}],
+          "materials": [{"type": 1024337, "name": "Glow", "parameters": {"6007": true, "6080": true, "6083": 6085,
+                          "6088": 12.5, "6281": true, "6282": {"filename": ")" + dir / "ies/glow.ies" + R"("}}}]})",
+      "test document", &error);
+  ASSERT_NE(doc, nullptr) << error;
+  const std::vector<std::string> scene = Export();
+  ASSERT_EQ(scene.size(), 2u);
+  EXPECT_EQ(scene[1], "model " + MeshName(scene) + " scale=luminous_intensity ies=ies/glow.ies");
+  TiXmlDocument xml;
+  ASSERT_TRUE(xml.Parse(sceneText.c_str()) || !xml.Error());
+  const TiXmlElement* scale = xml.RootElement()->FirstChildElement("model")->FirstChildElement("emission_scale");
+  EXPECT_STREQ(scale->FirstChildElement("material_name")->GetText(), "Glow_mid0");
+  EXPECT_STREQ(scale->FirstChildElement("value")->GetText(), "12.500000");
+}
+
 TEST_F(LightsTest, ScalesThatWouldMakeSizesInfiniteDoNot) {
   const std::string lights = Light("Bulb", 0) + ", " + Light("Spot", 1) + ", " + AreaLight("Area", 1);
   Load(lights, R"("1386": 1391, "1340": 0.0)");
