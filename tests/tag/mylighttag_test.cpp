@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "export/orvanemesh.h"
 #include "host_clock.h"
 #include "host_user.h"
 #include "main/orvanelaunch.h"
@@ -399,6 +400,19 @@ TEST_F(IesPreviewTest, TheShippedPreviewSceneCarriesAProfile) {
   // The template names the default profile until a preview rewrites it.
   EXPECT_EQ(ProfilePaths(scene), Strings{"../presets/default.ies"});
   EXPECT_TRUE(fs::exists(fs::path(CORVANE_SOURCE_DIR) / "presets/default.ies"));
+  // Its meshes lie beside it and read back; the emitter's triangles are the light's.
+  TiXmlDocument doc;
+  ASSERT_TRUE(doc.LoadFile(scene.c_str()));
+  Strings materials;
+  for (TiXmlElement* m = doc.RootElement()->FirstChildElement("mesh"); m; m = m->NextSiblingElement("mesh")) {
+    const std::string path = plugin / ("preview/" + std::string(m->FirstChildElement("external")
+                                                                    ->FirstChildElement("path")->GetText()));
+    Orvane::OrvaneMesh mesh;
+    ASSERT_TRUE(Orvane::OrvaneMesh::readFromFile(path, mesh)) << path;
+    EXPECT_EQ(mesh.triangles.size(), mesh.materialNames[0] == "defaultLight" ? 2u : 4u);
+    materials.push_back(mesh.materialNames[0]);
+  }
+  EXPECT_EQ(materials, (Strings{"previewWall", "defaultLight"}));
   auto* data = static_cast<MyLightTag*>(tag->GetNodeData());
   EXPECT_EQ(data->ChangeIES(Filename("/p/lamp.ies")), 1);
   EXPECT_EQ(ProfilePaths(scene), Strings{"/p/lamp.ies"});
