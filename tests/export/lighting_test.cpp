@@ -149,20 +149,6 @@ TEST_F(LightingTest, LightMaterialTakesItsSpectrumFromTheTagOrTheLight) {
   EXPECT_TRUE(Scene().empty());
 }
 
-TEST_F(LightingTest, ReadDefaultsApplyToValuesTheTagLacks) {
-  BaseObject* light = Light();
-  BaseContainer* tag = light->MakeTag(ID_MYLIGHTTAG)->GetDataInstance();
-  tag->FlushAll();
-  exporter.SceneExportDefaultLightMaterial(light);
-  tag->SetLong(LIGHTTAG_EMISSION_TYPE, LIGHTTAG_EMISSION_BLACKBODY);
-  exporter.SceneExportDefaultLightMaterial(light);
-  EXPECT_EQ(Scene(), (std::vector<std::string>{
-                         LightMaterial(Rgb("0.000000 0.000000 0.000000", "0.000000"), 0),
-                         LightMaterial("<blackbody><temperature>0.000000</temperature><gain>0.000000</gain>"
-                                       "</blackbody>",
-                                       0)}));
-}
-
 TEST_F(LightingTest, LightLayersGetDenseIndicesInOrderOfFirstUse) {
   // Layers 4, 0, 4 again, then a light without a tag (layer 0), then stored values outside the
   // ten layers, which count as layer 0.

@@ -52,26 +52,6 @@ void ExpectNear(const LVector& a, const LVector& b) {
   EXPECT_NEAR(a.z, b.z, 1e-9);
 }
 
-TEST_F(PrimitivesTest, NewObjectsCarryTheirDefaults) {
-  BaseObject* light = BaseObject::Alloc(Olight);
-  BaseObject* sphere = BaseObject::Alloc(Osphere);
-  BaseObject* plane = BaseObject::Alloc(Oplane);
-  const BaseContainer* bc = light->GetDataInstance();
-  EXPECT_EQ(bc->GetVector(LIGHT_COLOR), LVector(1.0));
-  EXPECT_EQ(bc->GetReal(LIGHT_BRIGHTNESS), 1.0);
-  EXPECT_EQ(bc->GetLong(LIGHT_TYPE, -1), LIGHT_TYPE_OMNI);
-  EXPECT_EQ(bc->GetLong(LIGHT_AREADETAILS_SHAPE), LIGHT_AREADETAILS_SHAPE_RECTANGLE);
-  EXPECT_EQ(bc->GetReal(LIGHT_AREADETAILS_SIZEZ), 200.0);
-  EXPECT_EQ(sphere->GetDataInstance()->GetReal(PRIM_SPHERE_RAD), 100.0);
-  EXPECT_EQ(plane->GetDataInstance()->GetLong(PRIM_AXIS, -1), PRIM_AXIS_YP);
-  // The bounding boxes follow from the defaults.
-  ExpectNear(sphere->GetRad(), LVector(100.0));
-  ExpectNear(plane->GetRad(), LVector(200.0, 0.0, 200.0));
-  ExpectNear(plane->GetMp(), LVector());
-  EXPECT_EQ(light->GetRad(), LVector());
-  for (BaseObject* op : {light, sphere, plane}) BaseObject::Free(op);
-}
-
 struct Shape {
   const char* name;
   LONG type;

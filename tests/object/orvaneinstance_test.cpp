@@ -52,18 +52,6 @@ class InstanceTest : public HostTest {
   BaseDocument* doc = nullptr;
 };
 
-TEST_F(InstanceTest, NewInstanceHoldsItsDefaults) {
-  BaseObject* op = Instance(nullptr);
-  const BaseContainer& bc = *op->GetDataInstance();
-  EXPECT_EQ(bc.GetLink(INSTANCE_LINK, doc), nullptr);
-  EXPECT_EQ(bc.GetData(INSTANCE_LINK).GetType(), DA_ALIASLINK);
-  EXPECT_FALSE(bc.GetBool(INSTANCE_USE_BOX_SIZE, true));
-  EXPECT_EQ(bc.GetVector(INSTANCE_BOX_SIZE), LVector(50, 50, 50));
-  EXPECT_EQ(bc.GetVector(INSTANCE_BOX_CENTER, LVector(1.0)), LVector());
-  EXPECT_TRUE(bc.GetBool(INSTANCE_RESERVED));
-  EXPECT_EQ(bc.GetLong(INSTANCE_DRAW_MODE), INSTANCE_DRAW_SHADED);
-}
-
 TEST_F(InstanceTest, ExtentFollowsTheBoxTheLinkOrNothing) {
   PolygonObject* box = Box();
   BaseObject* group = BaseObject::Alloc(Onull);
