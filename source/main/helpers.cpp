@@ -414,4 +414,9 @@ String StopTime::GetElapsed(ReturnFormat format) const {
                 ThreeDigits(rest) + " s");
 }
 
+void HideDescriptionEntry(Description* description, LONG id, Bool hide) {
+  if (!description) return;
+  if (BaseContainer* bc = description->GetParameterI(DescID(DescLevel(id)), nullptr)) bc->SetBool(DESC_HIDE, hide);
+}
+
 }  // namespace Helpers

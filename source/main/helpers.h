@@ -90,6 +90,10 @@ UVWTag* GenerateUVWTag(BaseDocument* doc, TextureTag* tag, PolygonObject* op);
 /// Nothing happens for a null bitmap or shader.
 void BakeShaderToBitmap(MultipassBitmap* bitmap, BaseShader* shader, BaseDocument* doc);
 
+/// Shows or hides the entry `id` of a loaded description; entries the description lacks are
+/// skipped.
+void HideDescriptionEntry(Description* description, LONG id, Bool hide);
+
 /// A stopwatch over the host's millisecond timer.
 struct StopTime {
   /// 0 (`kMinutesAndSeconds`) gives minutes and seconds; any other value seconds only.

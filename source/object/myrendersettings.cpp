@@ -1,4 +1,5 @@
 #include "object/myrendersettings.h"
+#include "main/helpers.h"
 
 namespace {
 
@@ -77,37 +78,30 @@ Bool RenderSettingsNode::Init(GeListNode* node) {
 
 Bool RenderSettingsNode::Message(GeListNode*, LONG, void*) { return TRUE; }
 
-namespace {
-// Sets the hide attribute of entry `id` when the description has one.
-void Hide(Description* description, LONG id, Bool hide) {
-  if (BaseContainer* bc = description->GetParameterI(DescLevel(id), nullptr)) bc->SetBool(DESC_HIDE, hide);
-}
-}  // namespace
-
 Bool RenderSettingsNode::GetDDescription(GeListNode* node, Description* description, LONG& flags) {
   if (!description || !description->LoadDescription(ID_RENDERSETTINGS)) return FALSE;
   const BaseContainer* data = static_cast<BaseList2D*>(node)->GetDataInstance();
 
-  Hide(description, RS_CUSTOM_SCALE, data->GetLong(RS_SCALE_UNIT, RS_UNIT_CM) != RS_UNIT_CUSTOM);
+  Helpers::HideDescriptionEntry(description, RS_CUSTOM_SCALE, data->GetLong(RS_SCALE_UNIT, RS_UNIT_CM) != RS_UNIT_CUSTOM);
 
   switch (data->GetLong(RS_LIGHTING_MODE)) {
     case RS_LIGHTING_MODE_SUNSKY:
-      Hide(description, RS_GROUP_SUNSKY, FALSE);
-      Hide(description, RS_GROUP_BACKGROUND, TRUE);
+      Helpers::HideDescriptionEntry(description, RS_GROUP_SUNSKY, FALSE);
+      Helpers::HideDescriptionEntry(description, RS_GROUP_BACKGROUND, TRUE);
       break;
     case RS_LIGHTING_MODE_BACKGROUND:
-      Hide(description, RS_GROUP_SUNSKY, TRUE);
-      Hide(description, RS_GROUP_BACKGROUND, FALSE);
+      Helpers::HideDescriptionEntry(description, RS_GROUP_SUNSKY, TRUE);
+      Helpers::HideDescriptionEntry(description, RS_GROUP_BACKGROUND, FALSE);
       break;
     case RS_LIGHTING_MODE_NONE:
-      Hide(description, RS_GROUP_SUNSKY, TRUE);
-      Hide(description, RS_GROUP_BACKGROUND, TRUE);
+      Helpers::HideDescriptionEntry(description, RS_GROUP_SUNSKY, TRUE);
+      Helpers::HideDescriptionEntry(description, RS_GROUP_BACKGROUND, TRUE);
       break;
     default:
       break;
   }
 
-  Hide(description, RS_NUM_THREADS, data->GetBool(RS_AUTO_CHOOSE_NUM_THREADS));
+  Helpers::HideDescriptionEntry(description, RS_NUM_THREADS, data->GetBool(RS_AUTO_CHOOSE_NUM_THREADS));
 
   flags |= DESCFLAGS_DESC_LOADED;
   return TRUE;

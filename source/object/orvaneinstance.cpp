@@ -126,10 +126,7 @@ BaseObject* OrvaneInstance::GetVirtualObjects(BaseObject* op, HierarchyHelp* hh)
 Bool OrvaneInstance::GetDDescription(GeListNode* node, Description* description, LONG& flags) {
   if (!node || !description || !description->LoadDescription(node->GetType())) return false;
   const Bool useBox = static_cast<BaseObject*>(node)->GetDataInstance()->GetBool(INSTANCE_USE_BOX_SIZE);
-  auto hide = [description](LONG id, Bool hidden) {
-    if (BaseContainer* bc = description->GetParameterI(DescID(DescLevel(id)), nullptr))
-      bc->SetBool(DESC_HIDE, hidden);
-  };
+  auto hide = [description](LONG id, Bool hidden) { Helpers::HideDescriptionEntry(description, id, hidden); };
   hide(INSTANCE_USE_BOX_SIZE, true);
   hide(INSTANCE_LINK, useBox);
   hide(INSTANCE_BOX_GROUP, !useBox);

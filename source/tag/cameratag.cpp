@@ -1,4 +1,5 @@
 #include "tag/cameratag.h"
+#include "main/helpers.h"
 
 #include <cmath>
 
@@ -9,10 +10,6 @@ OrvaneDLLWrapper* orvaneClass = nullptr;
 constexpr LONG kRenderDataWidth = 5008;   // image width in pixels
 constexpr LONG kRenderDataHeight = 5009;  // image height in pixels
 
-// Sets the hide attribute of entry `id` when the description has one.
-void Hide(Description* description, LONG id, Bool hide) {
-  if (BaseContainer* bc = description->GetParameterI(DescLevel(id), nullptr)) bc->SetBool(DESC_HIDE, hide);
-}
 
 }  // namespace
 
@@ -73,18 +70,18 @@ Bool CameraTag::GetDDescription(GeListNode* node, Description* description, LONG
 
   switch (data->GetLong(CAMTAG_TONEMAPPER)) {
     case CAMTAG_TONEMAPPER_REINHARD:
-      Hide(description, CAMTAG_POST_SCALE, FALSE);
-      Hide(description, CAMTAG_BURN, FALSE);
-      Hide(description, CAMTAG_CAMERA_TONEMAPPER_GROUP, TRUE);
+      Helpers::HideDescriptionEntry(description, CAMTAG_POST_SCALE, FALSE);
+      Helpers::HideDescriptionEntry(description, CAMTAG_BURN, FALSE);
+      Helpers::HideDescriptionEntry(description, CAMTAG_CAMERA_TONEMAPPER_GROUP, TRUE);
       break;
     case CAMTAG_TONEMAPPER_CAMERA:
-      Hide(description, CAMTAG_SCALE_TONEMAPPER_GROUP, TRUE);
-      Hide(description, CAMTAG_CAMERA_TONEMAPPER_GROUP, FALSE);
+      Helpers::HideDescriptionEntry(description, CAMTAG_SCALE_TONEMAPPER_GROUP, TRUE);
+      Helpers::HideDescriptionEntry(description, CAMTAG_CAMERA_TONEMAPPER_GROUP, FALSE);
       break;
     case CAMTAG_TONEMAPPER_LINEAR:
-      Hide(description, CAMTAG_POST_SCALE, TRUE);
-      Hide(description, CAMTAG_BURN, TRUE);
-      Hide(description, CAMTAG_CAMERA_TONEMAPPER_GROUP, TRUE);
+      Helpers::HideDescriptionEntry(description, CAMTAG_POST_SCALE, TRUE);
+      Helpers::HideDescriptionEntry(description, CAMTAG_BURN, TRUE);
+      Helpers::HideDescriptionEntry(description, CAMTAG_CAMERA_TONEMAPPER_GROUP, TRUE);
       break;
     default:
       break;
@@ -92,29 +89,29 @@ Bool CameraTag::GetDDescription(GeListNode* node, Description* description, LONG
 
   switch (data->GetLong(CAMTAG_APERTURE_SHAPE)) {
     case CAMTAG_SHAPE_GENERATED:
-      Hide(description, CAMTAG_GENERATED_APERTURE_GROUP, FALSE);
-      Hide(description, CAMTAG_IMAGE_APERTURE_GROUP, TRUE);
+      Helpers::HideDescriptionEntry(description, CAMTAG_GENERATED_APERTURE_GROUP, FALSE);
+      Helpers::HideDescriptionEntry(description, CAMTAG_IMAGE_APERTURE_GROUP, TRUE);
       break;
     case CAMTAG_SHAPE_IMAGE:
-      Hide(description, CAMTAG_GENERATED_APERTURE_GROUP, TRUE);
-      Hide(description, CAMTAG_IMAGE_APERTURE_GROUP, FALSE);
+      Helpers::HideDescriptionEntry(description, CAMTAG_GENERATED_APERTURE_GROUP, TRUE);
+      Helpers::HideDescriptionEntry(description, CAMTAG_IMAGE_APERTURE_GROUP, FALSE);
       break;
     case CAMTAG_SHAPE_CIRCULAR:
-      Hide(description, CAMTAG_GENERATED_APERTURE_GROUP, TRUE);
-      Hide(description, CAMTAG_IMAGE_APERTURE_GROUP, TRUE);
+      Helpers::HideDescriptionEntry(description, CAMTAG_GENERATED_APERTURE_GROUP, TRUE);
+      Helpers::HideDescriptionEntry(description, CAMTAG_IMAGE_APERTURE_GROUP, TRUE);
       break;
     default:
       break;
   }
 
   const Bool splatCubic = data->GetLong(CAMTAG_SPLAT_FILTER) == CAMTAG_FILTER_MN_CUBIC;
-  Hide(description, CAMTAG_SPLAT_RING, !splatCubic);
-  Hide(description, CAMTAG_SPLAT_BLUR, !splatCubic);
+  Helpers::HideDescriptionEntry(description, CAMTAG_SPLAT_RING, !splatCubic);
+  Helpers::HideDescriptionEntry(description, CAMTAG_SPLAT_BLUR, !splatCubic);
   const Bool downsizeCubic = data->GetLong(CAMTAG_DOWNSIZE_FILTER) == CAMTAG_FILTER_MN_CUBIC;
-  Hide(description, CAMTAG_DOWNSIZE_RING, !downsizeCubic);
-  Hide(description, CAMTAG_DOWNSIZE_BLUR, !downsizeCubic);
+  Helpers::HideDescriptionEntry(description, CAMTAG_DOWNSIZE_RING, !downsizeCubic);
+  Helpers::HideDescriptionEntry(description, CAMTAG_DOWNSIZE_BLUR, !downsizeCubic);
 
-  Hide(description, CAMTAG_RENDER_REGION_GROUP, !data->GetBool(CAMTAG_RENDER_REGION));
+  Helpers::HideDescriptionEntry(description, CAMTAG_RENDER_REGION_GROUP, !data->GetBool(CAMTAG_RENDER_REGION));
 
   flags |= DESCFLAGS_DESC_LOADED;
   return TRUE;

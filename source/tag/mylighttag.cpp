@@ -19,10 +19,6 @@ constexpr int kPreviewPort = 7777;
 Filename PreviewFolder() { return GeGetPluginPath() + Filename("preview"); }
 Filename PreviewScene() { return PreviewFolder() + Filename("iespreview.ovs"); }
 
-void SetHidden(Description* description, LONG id, Bool hidden) {
-  if (BaseContainer* bc = description->GetParameterI(DescID(DescLevel(id)), nullptr))
-    bc->SetBool(DESC_HIDE, hidden);
-}
 
 }  // namespace
 
@@ -61,13 +57,13 @@ Bool MyLightTag::GetDDescription(GeListNode* node, Description* description, LON
                           {LIGHTTAG_EMISSION_UNIFORM, LIGHTTAG_GROUP_UNIFORM}};
   const LONG type = data->GetLong(LIGHTTAG_EMISSION_TYPE, 0);
   if (std::any_of(std::begin(groups), std::end(groups), [type](const Group& g) { return g.type == type; }))
-    for (const Group& g : groups) SetHidden(description, g.group, g.type != type);
+    for (const Group& g : groups) Helpers::HideDescriptionEntry(description, g.group, g.type != type);
 
-  SetHidden(description, LIGHTTAG_IES_FILE, data->GetLong(LIGHTTAG_IES) != 1);
+  Helpers::HideDescriptionEntry(description, LIGHTTAG_IES_FILE, data->GetLong(LIGHTTAG_IES) != 1);
   const Bool scaled = data->GetLong(LIGHTTAG_EMISSION_SCALE) == 1;
-  SetHidden(description, LIGHTTAG_SCALE_MEASURE, !scaled);
-  SetHidden(description, LIGHTTAG_SCALE_VALUE, !scaled);
-  SetHidden(description, LIGHTTAG_IES_PREVIEW, true);
+  Helpers::HideDescriptionEntry(description, LIGHTTAG_SCALE_MEASURE, !scaled);
+  Helpers::HideDescriptionEntry(description, LIGHTTAG_SCALE_VALUE, !scaled);
+  Helpers::HideDescriptionEntry(description, LIGHTTAG_IES_PREVIEW, true);
   flags |= DESCFLAGS_DESC_LOADED;
   return true;
 }
