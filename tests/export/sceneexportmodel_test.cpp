@@ -16,31 +16,11 @@
 #include "host_document_file.h"
 #include "main/main.h"
 #include "support/host_fixture.h"
+#include "support/xml_text.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The children of `e` as "name=text" and "name{...}", comments as "#text", joined by ";".
-std::string Flatten(const TiXmlElement* e) {
-  std::string out;
-  for (const TiXmlNode* n = e->FirstChild(); n; n = n->NextSibling()) {
-    std::string item;
-    if (const TiXmlElement* c = n->ToElement()) {
-      item = c->Value();
-      if (c->FirstChildElement())
-        item += "{" + Flatten(c) + "}";
-      else if (c->GetText())
-        item += std::string("=") + c->GetText();
-    } else if (n->ToComment()) {
-      item = std::string("#") + n->Value();
-    } else {
-      continue;
-    }
-    out += (out.empty() ? "" : ";") + item;
-  }
-  return out;
-}
 
 // A cube of edge 2 named `name` at `position`, with `tags` (JSON, may be empty).
 std::string Cube(const std::string& name, const std::string& position = "[0, 0, 0]", const std::string& tags = "") {

@@ -15,31 +15,10 @@
 #include "main/orvanelaunch.h"
 #include "object/myrendersettings.h"
 #include "support/host_fixture.h"
+#include "support/xml_text.h"
 #include "tag/cameratag.h"
 
 namespace {
-
-// The children of `e` as "name=text" (elements without children), "name{...}" (with children)
-// and "#comment", joined by ";".
-std::string Flatten(const TiXmlElement* e) {
-  std::string out;
-  for (const TiXmlNode* n = e->FirstChild(); n; n = n->NextSibling()) {
-    std::string item;
-    if (const TiXmlElement* c = n->ToElement()) {
-      item = c->Value();
-      if (c->FirstChildElement())
-        item += "{" + Flatten(c) + "}";
-      else if (c->GetText())
-        item += std::string("=") + c->GetText();
-    } else if (n->ToComment()) {
-      item = std::string("#") + n->Value();
-    } else {
-      continue;
-    }
-    out += (out.empty() ? "" : ";") + item;
-  }
-  return out;
-}
 
 // The text of the element at `path` ("a/b/c") below `e`, or "<none>".
 std::string Text(const TiXmlElement* e, const std::string& path) {

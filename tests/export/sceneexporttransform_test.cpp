@@ -13,31 +13,11 @@
 #include "export/orvanesceneexporter.h"
 #include "host_cache.h"
 #include "support/host_fixture.h"
+#include "support/xml_text.h"
 
 namespace {
 
 const double kPi = 3.14159265358979323846;
-
-// The children of `e` as "name=text" and "name{...}", comments as "#text", joined by ";".
-std::string Flatten(const TiXmlElement* e) {
-  std::string out;
-  for (const TiXmlNode* n = e->FirstChild(); n; n = n->NextSibling()) {
-    std::string item;
-    if (const TiXmlElement* c = n->ToElement()) {
-      item = c->Value();
-      if (c->FirstChildElement())
-        item += "{" + Flatten(c) + "}";
-      else if (c->GetText())
-        item += std::string("=") + c->GetText();
-    } else if (n->ToComment()) {
-      item = std::string("#") + n->Value();
-    } else {
-      continue;
-    }
-    out += (out.empty() ? "" : ";") + item;
-  }
-  return out;
-}
 
 class TransformTest : public HostTest {
  protected:
