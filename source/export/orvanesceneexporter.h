@@ -108,6 +108,9 @@ class OrvaneSceneExporter : public Hierarchy {
   /// Converts `obj` and writes its mesh file `mesh` into the models folder unless a file of that
   /// name is there already; `fingerprint` is that of `MeshFileName`.
   void WriteMeshFile(PolygonObject* obj, const Filename& mesh, int lightMode, uint64_t fingerprint);
+  /// Names, writes and declares the mesh of `obj` (salt 1 for a light's mesh): the "mesh" element
+  /// on the first use of its file in this export, else one more counted instance. Answers the file.
+  Filename ExportMeshOnce(PolygonObject* obj, int salt);
   /// Appends "mesh": name comment, file name, smoothing, the file's path, and the subdivision
   /// settings of a subdivision tag. True.
   bool SceneExportMesh(BaseObject* obj, Filename& mesh);

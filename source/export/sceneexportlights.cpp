@@ -170,13 +170,6 @@ void OrvaneSceneExporter::ExportLightMesh(BaseObject* light, PolygonObject* mesh
                                           LightType type) {
   SceneExportDefaultLightMaterial(light);
   // Salt 1 keeps light meshes apart from ordinary meshes of the same geometry.
-  bool firstUse = false;
-  uint64_t fingerprint = 0;
-  Filename file = MeshFileName(mesh, 1, &firstUse, &fingerprint);
-  WriteMeshFile(mesh, file, 1, fingerprint);
-  if (firstUse)
-    SceneExportMesh(mesh, file);
-  else
-    ++instanceCount;
+  Filename file = ExportMeshOnce(mesh, 1);
   SceneExportModel(mesh, file, matrix, type, light);
 }

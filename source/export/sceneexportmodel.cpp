@@ -59,16 +59,21 @@ void OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh
     writtenMeshFiles[WavefrontExport::MeshFilePath(sceneData->modelsDir, mesh)] = fingerprint;
 }
 
-bool OrvaneSceneExporter::ExportPolygonObject(PolygonObject* obj, LMatrix m) {
-  if (!obj || !sceneData || obj->GetPolygonCount() <= 0) return true;
+Filename OrvaneSceneExporter::ExportMeshOnce(PolygonObject* obj, int salt) {
   bool firstUse = false;
   uint64_t fingerprint = 0;
-  Filename mesh = MeshFileName(obj, 0, &firstUse, &fingerprint);
-  WriteMeshFile(obj, mesh, 0, fingerprint);
+  Filename mesh = MeshFileName(obj, salt, &firstUse, &fingerprint);
+  WriteMeshFile(obj, mesh, salt, fingerprint);
   if (firstUse)
     SceneExportMesh(obj, mesh);
   else
     ++instanceCount;
+  return mesh;
+}
+
+bool OrvaneSceneExporter::ExportPolygonObject(PolygonObject* obj, LMatrix m) {
+  if (!obj || !sceneData || obj->GetPolygonCount() <= 0) return true;
+  Filename mesh = ExportMeshOnce(obj, 0);
 
   if (BaseTag* portal = obj->GetTag(ID_MYEXITPORTAL)) {
     if (portal->GetDataInstance()->GetBool(PORTAL_ENABLED, FALSE)) SceneExportExitPortal(obj, mesh, m);

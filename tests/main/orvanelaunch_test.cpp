@@ -44,17 +44,6 @@ Strings SplitTabs(const std::string& line) {
   return fields;
 }
 
-// Waits up to ten seconds for `ready`; false when it never came true.
-template <typename Ready>
-bool WaitFor(Ready ready) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!ready()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
-
 class LaunchTest : public HostTest {
  protected:
   void SetUp() override {

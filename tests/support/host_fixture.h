@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <string>
 #include <vector>
 
@@ -36,3 +39,14 @@ class TempDir {
 
 /// Runs a command line, capturing standard output and error; answers the exit status.
 int RunCommand(const std::string& command, std::string* output);
+
+/// Waits up to ten seconds for `ready`; false when it never came true.
+template <typename Ready>
+bool WaitFor(Ready ready) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}

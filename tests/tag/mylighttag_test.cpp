@@ -43,17 +43,6 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-// Waits up to ten seconds for `ready`; false when it never came true.
-template <typename Ready>
-bool WaitFor(Ready ready) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!ready()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
-
 // The "path" texts of the "ies_profile" elements of the models of a scene file, in order.
 Strings ProfilePaths(const std::string& file) {
   Strings paths;
