@@ -14,6 +14,7 @@
 #include "host_cache.h"
 #include "support/host_fixture.h"
 #include "support/xml_text.h"
+#include "support/comma_locale.h"
 
 namespace {
 
@@ -228,9 +229,7 @@ struct CommaPoint : std::numpunct<char> {
 };
 
 TEST_F(TransformTest, NumberTextIgnoresTheProcessLocale) {
-  const std::string savedC = std::setlocale(LC_ALL, nullptr);
-  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"})
-    if (std::setlocale(LC_ALL, name)) break;
+  CommaLocale comma;
   std::locale previous = std::locale::global(std::locale(std::locale::classic(), new CommaPoint));
 
   exporter.sceneData->frame = 0;
@@ -242,7 +241,7 @@ TEST_F(TransformTest, NumberTextIgnoresTheProcessLocale) {
   exporter.SceneExportObjectMotionBlur(element, op, LMatrix());
 
   std::locale::global(previous);
-  std::setlocale(LC_ALL, savedC.c_str());
+  comma.Restore();
   const std::string flat = Flatten(element);
   EXPECT_NE(flat.find("matrix=0.50000000 0.00000000"), std::string::npos) << flat;
   EXPECT_NE(flat.find("matrix=0.50000000 0 0  0 1.00000000 0  0 0 1.00000000"), std::string::npos) << flat;

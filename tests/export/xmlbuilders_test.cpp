@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "support/host_fixture.h"
+#include "support/comma_locale.h"
 
 namespace {
 
@@ -137,23 +138,12 @@ TEST_F(XmlBuildersTest, StringsAreTakenAsTheyAre) {
 }
 
 TEST_F(XmlBuildersTest, NumberTextIgnoresTheProcessLocale) {
-  const std::string saved = std::setlocale(LC_ALL, nullptr);
-  const char* candidates[] = {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8"};
-  bool switched = false;
-  for (const char* name : candidates) {
-    if (std::setlocale(LC_ALL, name) && std::string(std::localeconv()->decimal_point) == ",") {
-      switched = true;
-      break;
-    }
-  }
-  if (!switched) {
-    std::setlocale(LC_ALL, saved.c_str());
-    GTEST_SKIP() << "no locale with a comma decimal point is installed";
-  }
+  CommaLocale comma;
+  if (!comma.active()) GTEST_SKIP() << "no locale with a comma decimal point is installed";
   SceneExportRealValue("r", 0.5, &root);
   SceneExportVectorValue("v", LVector(1.5, 2, 3), &root, 0);
   SceneExportLongValue("l", 1234567, &root);
-  std::setlocale(LC_ALL, saved.c_str());
+  comma.Restore();
   EXPECT_EQ(Inner(root), "<r>0.500000</r><v>1.500000 2.000000 3.000000</v><l>1234567</l>");
 }
 

@@ -1,4 +1,5 @@
 #include "utils/stringutils.h"
+#include "support/comma_locale.h"
 
 #include <gtest/gtest.h>
 
@@ -134,26 +135,15 @@ TEST(StringConversionTest, GuardedConversionsThrowWithTheInput) {
 
 // Number text must not follow a process locale whose decimal point is a comma.
 TEST(StringConversionTest, IndependentOfACommaDecimalLocale) {
-  const std::string saved = std::setlocale(LC_ALL, nullptr);
-  const char* candidates[] = {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8"};
-  bool switched = false;
-  for (const char* name : candidates) {
-    if (std::setlocale(LC_ALL, name) && std::string(std::localeconv()->decimal_point) == ",") {
-      switched = true;
-      break;
-    }
-  }
-  if (!switched) {
-    std::setlocale(LC_ALL, saved.c_str());
-    GTEST_SKIP() << "no locale with a comma decimal point is installed";
-  }
+  CommaLocale comma;
+  if (!comma.active()) GTEST_SKIP() << "no locale with a comma decimal point is installed";
 
   const double parsed = stringToDouble("1.5");
   const float parsed_float = stringToFloat("2.25");
   const std::string texts[] = {floatToString(0.25f), floatToString(0.5f, 2), doubleToString(1.5, 1),
                                doubleToStringScientific(1234.5, 2), buildString("%.1f", 2.5),
                                getNiceByteSize(1536)};
-  std::setlocale(LC_ALL, saved.c_str());
+  comma.Restore();
 
   EXPECT_EQ(parsed, 1.5);
   EXPECT_EQ(parsed_float, 2.25f);
