@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "command/quickrender.h"
+#include "export/meshallocator.h"
 #include "export/orvanesceneexporter.h"
 #include "main/helpers.h"
 #include "main/instancesuppresser.h"
@@ -165,6 +166,8 @@ void OVSExportThread::Main() {
     doc->SetTime(remembered);
     doc->ExecutePasses(nullptr, TRUE, TRUE, TRUE, 0);
     if (suppresser) suppresser->Set(false);
+    // Mesh memory is kept from frame to frame; once the export is over it goes back to the host.
+    Orvane::TrimMeshBlocks();
     StatusSetSpin();
     // An animation's frames have names of their own: the renderer starts on the first.
     const Filename launched = animated ? FrameFile(scene, firstFrame) : scene;

@@ -112,4 +112,10 @@ void TrimMeshBlocks() noexcept {
   cache.keptBytes = 0;
 }
 
+std::size_t KeptMeshBlockBytes() noexcept {
+  Cache& cache = TheCache();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  return cache.keptBytes;
+}
+
 }  // namespace Orvane

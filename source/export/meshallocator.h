@@ -22,6 +22,8 @@ void* AllocateMeshBlock(std::size_t bytes);
 void ReleaseMeshBlock(void* block, std::size_t bytes) noexcept;
 /// Frees every kept block.
 void TrimMeshBlocks() noexcept;
+/// Bytes the kept blocks hold now.
+std::size_t KeptMeshBlockBytes() noexcept;
 /// Most bytes the kept blocks may hold together.
 constexpr std::size_t kMeshBlockCacheLimit = std::size_t(256) << 20;
 

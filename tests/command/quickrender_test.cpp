@@ -17,6 +17,7 @@
 #include "command/exportdialog.h"
 #include "command/ovsexportthread.h"
 #include "command/quickrender.h"
+#include "export/meshallocator.h"
 #include "host_clock.h"
 #include "host_document_file.h"
 #include "host_record.h"
@@ -460,6 +461,30 @@ TEST_F(QuickRenderTest, CommandRunsTheDialogOnTheActiveDocument) {
   host::SetActiveDocument(nullptr);
   EXPECT_EQ(SavedScenes(), std::vector<std::string>{write / "quickrender/quickrender.ovs"});
   EXPECT_EQ(Launched().size(), 4u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(QuickRenderTest, MeshMemoryGoesBackOnceTheExportIsOver) {
+  Open(R"({"objects": [{"type": 5140, "name": "Group"}]})");
+  // A strip of triangles large enough for the mesh arrays to come from the kept-block cache.
+  const LONG quads = 100000;
+  PolygonObject* strip = PolygonObject::Alloc(2 * (quads + 1), quads);
+  LVector* points = strip->GetPointW();
+  for (LONG i = 0; i <= quads; ++i) {
+    points[2 * i] = LVector(i, 0, 0);
+    points[2 * i + 1] = LVector(i, 0, 1);
+  }
+  CPolygon* polygons = strip->GetPolygonW();
+  for (LONG i = 0; i < quads; ++i) polygons[i] = CPolygon(2 * i, 2 * i + 1, 2 * i + 3, 2 * i + 2);
+  doc->InsertObject(strip, nullptr, nullptr);
+
+  RunExport();
+
+  EXPECT_TRUE(fs::exists(write / "quickrender/quickrender.ovs"));
+  EXPECT_EQ(Orvane::KeptMeshBlockBytes(), 0u);
 }
 
 }  // namespace
