@@ -380,9 +380,6 @@ TEST_F(ExporterTest, LightLayersGetDenseIndicesInOrderOfFirstUse) {
   EXPECT_EQ(data.AddLightLayer(7), 0u);
   EXPECT_EQ(data.AddLightLayer(0), 2u);
   EXPECT_EQ(data.lightLayers.size(), 3u);
-  EXPECT_EQ(data.exposureDuration, 0.05);
-  EXPECT_EQ(data.globalScale, 1.0);
-  EXPECT_EQ(data.clayAlbedo, LVector(0.71, 0.62, 0.53));
 }
 
 TEST_F(ExporterTest, UsedMaterialsFollowSelectionsThenTheUnrestrictedTag) {

@@ -224,34 +224,31 @@ TEST_F(LaunchTest, LongFoldersAreKeptWhole) {
 
 // --- Command line ---------------------------------------------------------------
 
-TEST_F(LaunchTest, TheShortestCommandLine) {
-  EXPECT_EQ(Helpers::OrvaneArguments(Filename("/R/Orvane"), Filename("/s/scene.ovs"), 0, 7777,
-                                     Filename(), -1, 42),
-            (Strings{"/R/Orvane", "/s/scene.ovs", "-seed", "42"}));
-}
-
-TEST_F(LaunchTest, TheFullCommandLine) {
-  EXPECT_EQ(Helpers::OrvaneArguments(Filename("/R/Orvane"), Filename("/s/scene.ovs"), 1, 7100,
-                                     Filename("/x/y/img.tif"), 1000, -5),
-            (Strings{"/R/Orvane", "/s/scene.ovs", "-seed", "-5", "-n", "wm", "-p", "7100",
-                     "-haltspp", "1000", "-o", "/x/y/img.png"}));
-}
-
-TEST_F(LaunchTest, EachOptionAlone) {
-  Filename exe("/R/Orvane"), scene("/s/a b.ovs");
-  EXPECT_EQ(Helpers::OrvaneArguments(exe, scene, 7, 1, Filename(), -1, 0),
-            (Strings{"/R/Orvane", "/s/a b.ovs", "-seed", "0", "-n", "wm", "-p", "1"}));
-  EXPECT_EQ(Helpers::OrvaneArguments(exe, scene, 0, 1, Filename(), 0, 0),
-            (Strings{"/R/Orvane", "/s/a b.ovs", "-seed", "0", "-haltspp", "0"}));
-  EXPECT_EQ(Helpers::OrvaneArguments(exe, scene, 0, 1, Filename("/out/shot"), -1, 0),
-            (Strings{"/R/Orvane", "/s/a b.ovs", "-seed", "0", "-o", "/out/shot.png"}));
-  EXPECT_EQ(Helpers::OrvaneArguments(exe, scene, 0, 1, Filename("/out/shot.v2.exr"), -1, 0),
-            (Strings{"/R/Orvane", "/s/a b.ovs", "-seed", "0", "-o", "/out/shot.v2.png"}));
-  EXPECT_EQ(Helpers::OrvaneArguments(exe, scene, 0, 1, Filename("shot.tif"), -1, 0),
-            (Strings{"/R/Orvane", "/s/a b.ovs", "-seed", "0", "-o", "shot.png"}));
-  EXPECT_EQ(Helpers::OrvaneArguments(exe, Filename("/s/\xC3\xA9.ovs"), 0, 1,
-                                     Filename("/\xE6\x97\xA5/i.tif"), -1, 0),
-            (Strings{"/R/Orvane", "/s/\xC3\xA9.ovs", "-seed", "0", "-o", "/\xE6\x97\xA5/i.png"}));
+TEST_F(LaunchTest, CommandLinesFromTheShortestToTheFull) {
+  const Filename exe("/R/Orvane"), scene("/s/a b.ovs");
+  const struct {
+    Filename scene;
+    LONG network, port;
+    Filename image;
+    LONG haltSpp, seed;
+    Strings args;  // after the executable
+  } cases[] = {
+      {scene, 0, 7777, Filename(), -1, 42, {"/s/a b.ovs", "-seed", "42"}},
+      {scene, 1, 7100, Filename("/x/y/img.tif"), 1000, -5,
+       {"/s/a b.ovs", "-seed", "-5", "-n", "wm", "-p", "7100", "-haltspp", "1000", "-o", "/x/y/img.png"}},
+      {scene, 7, 1, Filename(), -1, 0, {"/s/a b.ovs", "-seed", "0", "-n", "wm", "-p", "1"}},
+      {scene, 0, 1, Filename(), 0, 0, {"/s/a b.ovs", "-seed", "0", "-haltspp", "0"}},
+      {scene, 0, 1, Filename("/out/shot"), -1, 0, {"/s/a b.ovs", "-seed", "0", "-o", "/out/shot.png"}},
+      {scene, 0, 1, Filename("/out/shot.v2.exr"), -1, 0, {"/s/a b.ovs", "-seed", "0", "-o", "/out/shot.v2.png"}},
+      {scene, 0, 1, Filename("shot.tif"), -1, 0, {"/s/a b.ovs", "-seed", "0", "-o", "shot.png"}},
+      {Filename("/s/\xC3\xA9.ovs"), 0, 1, Filename("/\xE6\x97\xA5/i.tif"), -1, 0,
+       {"/s/\xC3\xA9.ovs", "-seed", "0", "-o", "/\xE6\x97\xA5/i.png"}},
+  };
+  for (const auto& c : cases) {
+    Strings expected{"/R/Orvane"};
+    expected.insert(expected.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(Helpers::OrvaneArguments(exe, c.scene, c.network, c.port, c.image, c.haltSpp, c.seed), expected);
+  }
 }
 
 TEST_F(LaunchTest, TheSeedFollowsTheTimer) {

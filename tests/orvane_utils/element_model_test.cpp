@@ -13,30 +13,6 @@ using namespace Orvane;
 
 namespace {
 
-// ---- vector types
-
-TEST(VectorTypesTest, Matrix2KeepsTheConstructorOrder)
-{
-	Reference<Matrix2> m(new Matrix2(1, 2, 3, 4));
-	EXPECT_EQ(m->getRefCount(), 1);
-	EXPECT_EQ(m->e[0], 1.0);
-	EXPECT_EQ(m->e[1], 2.0);
-	EXPECT_EQ(m->e[2], 3.0);
-	EXPECT_EQ(m->e[3], 4.0);
-}
-
-TEST(VectorTypesTest, Vec3SharedByTwoSpectraLivesUntilTheSecondGoes)
-{
-	Reference<Vec3> v(new Vec3(0.1, 0.2, 0.3));
-	Reference<OrvaneSpectrum> s1(new OrvaneRGBSpectrum(v, 2.2));
-	Reference<OrvaneSpectrum> s2(new OrvaneRGBSpectrum(v, 1.0));
-	EXPECT_EQ(v->getRefCount(), 3);
-	s1 = Reference<OrvaneSpectrum>();
-	EXPECT_EQ(v->getRefCount(), 2);
-	s2 = Reference<OrvaneSpectrum>();
-	EXPECT_EQ(v->getRefCount(), 1);
-}
-
 // ---- spectra
 
 TEST(SpectrumTest, TagsThroughTheBaseHandle)
@@ -51,11 +27,6 @@ TEST(SpectrumTest, TagsThroughTheBaseHandle)
 	for(size_t i = 0; i < spectra.size(); ++i)
 		EXPECT_EQ(spectra[i]->GetType(), static_cast<int>(i));
 
-	EXPECT_EQ(OrvaneRGBSpectrum::TYPE, 0);
-	EXPECT_EQ(OrvaneUniformSpectrum::TYPE, 1);
-	EXPECT_EQ(OrvaneBlackBodySpectrum::TYPE, 2);
-	EXPECT_EQ(OrvanePeakSpectrum::TYPE, 3);
-	EXPECT_EQ(OrvaneRegularSpectrum::TYPE, 4);
 }
 
 // The fault of the issue: the product of the largest counts the parser allows
@@ -102,26 +73,6 @@ TEST(ParameterTest, EachOfTheNineFormsGivesItsTagThroughItsFamilyBase)
 		EXPECT_EQ(spectral[i]->GetType(), 3 + i);
 		EXPECT_EQ(displacement[i]->GetType(), 6 + i);
 	}
-	EXPECT_EQ(OrvaneConstantWavelengthIndependentParam::TYPE, 0);
-	EXPECT_EQ(OrvaneShaderWavelengthIndependentParam::TYPE, 1);
-	EXPECT_EQ(OrvaneTextureWavelengthIndependentParam::TYPE, 2);
-	EXPECT_EQ(OrvaneConstantWavelengthDependentParam::TYPE, 3);
-	EXPECT_EQ(OrvaneShaderWavelengthDependentParam::TYPE, 4);
-	EXPECT_EQ(OrvaneTextureWavelengthDependentParam::TYPE, 5);
-	EXPECT_EQ(OrvaneConstantDisplacementParam::TYPE, 6);
-	EXPECT_EQ(OrvaneShaderDisplacementParam::TYPE, 7);
-	EXPECT_EQ(OrvaneTextureDisplacementParam::TYPE, 8);
-}
-
-TEST(ParameterTest, ConstantSpectralParameterThatIsTheLastHolderFreesSpectrumAndVector)
-{
-	Reference<Vec3> v(new Vec3(0.5, 0.5, 0.5));
-	Reference<OrvaneSpectrum> s(new OrvaneRGBSpectrum(v, 2.2));
-	Reference<OrvaneWavelengthDependentParam> p(new OrvaneConstantWavelengthDependentParam(s));
-	s = Reference<OrvaneSpectrum>();
-	EXPECT_EQ(v->getRefCount(), 1 + 1); // ours and the spectrum's
-	p = Reference<OrvaneWavelengthDependentParam>(); // frees the parameter and the spectrum
-	EXPECT_EQ(v->getRefCount(), 1);
 }
 
 // ---- textures, generators, rotations
@@ -149,18 +100,6 @@ TEST(TextureTest, CopyingATextureListRaisesEveryGeneratorByOne)
 	}
 	for(const OrvaneTexture& t : list)
 		EXPECT_EQ(t.tex_coord_generation->getRefCount(), 1);
-}
-
-TEST(TextureTest, SphericalGeneratorsMayShareARotation)
-{
-	Reference<OrvaneRotation> rot(new OrvaneAxisRotation(new Vec3(0, 0, 1), 0.5));
-	Reference<OrvaneTexCoordGenerator> sph(new OrvaneSphericalTexCoordGenerator(rot));
-	Reference<OrvaneTexCoordGenerator> env(new OrvaneSphericalEnvTexCoordGenerator(rot));
-	EXPECT_EQ(rot->getRefCount(), 3);
-	sph = Reference<OrvaneTexCoordGenerator>();
-	EXPECT_EQ(rot->getRefCount(), 2);
-	env = Reference<OrvaneTexCoordGenerator>();
-	EXPECT_EQ(rot->getRefCount(), 1);
 }
 
 // ---- media
@@ -196,29 +135,16 @@ double constantScalar(const Reference<OrvaneWavelengthIndependentParam>& p)
 	return static_cast<const OrvaneConstantWavelengthIndependentParam*>(p.getPointer())->value;
 }
 
-// The defaults the importer relies on; the writer tests show the others.
+// The defaults the importer relies on; the writer tests show those of Phong and Oren-Nayar.
 TEST(MaterialTest, ConstructorDefaults)
 {
-	const OrvanePhongMaterial phong;
-	EXPECT_EQ(phong.exponent->GetType(), 0);
-	EXPECT_EQ(constantScalar(phong.exponent), 5000.0);
-	EXPECT_EQ(phong.fresnel_scale, 1.0);
-	EXPECT_EQ(phong.ior, 1.4);
-
 	const OrvaneDiffuse diffuse;
 	EXPECT_EQ(diffuse.albedo.getPointer(), nullptr);
 	EXPECT_FALSE(diffuse.random_triangle_colours);
 
 	const OrvaneDiffuseTransmitter transmitter;
-	const OrvaneOrenNayarMaterial oren_nayar;
-	for(const OrvaneRGBSpectrum* s : {&defaultAlbedoSpectrum(transmitter.albedo), &defaultAlbedoSpectrum(oren_nayar.albedo)})
-	{
-		EXPECT_EQ(s->rgb->x, 0.5);
-		EXPECT_EQ(s->rgb->y, 0.5);
-		EXPECT_EQ(s->rgb->z, 0.5);
-		EXPECT_EQ(s->gamma, 2.2);
-	}
-	EXPECT_EQ(constantScalar(oren_nayar.sigma), 0.0);
+	const OrvaneRGBSpectrum& s = defaultAlbedoSpectrum(transmitter.albedo);
+	EXPECT_EQ(std::vector<double>({s.rgb->x, s.rgb->y, s.rgb->z, s.gamma}), std::vector<double>({0.5, 0.5, 0.5, 2.2}));
 	EXPECT_EQ(constantScalar(OrvaneGlossyTransparent().exponent), 5000.0);
 
 	const OrvaneSpecularMaterial specular;
