@@ -6,13 +6,12 @@
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
 #include "main/main.h"
+#include "object/orvaneinstanceids.h"
 
 namespace {
 
 // Host object types and parameters the traversal reads.
 constexpr LONG kTypeWithoutOwnGeometry = 1011146;  // contributes nothing itself; its children count
-constexpr LONG kOrvaneInstanceType = 1022273;
-constexpr LONG kOrvaneInstanceLink = 10000;
 constexpr LONG kHostInstanceLink = 1001;
 constexpr LONG kHostInstanceRenderInstance = 1002;
 constexpr LONG kLightType = 90002;
@@ -264,8 +263,8 @@ int OrvaneSceneExporter::Do(BaseObject* obj, const LMatrix& mg, int visible, int
       ExportLightObject(obj, mg);
       break;
     case Oinstance:
-    case kOrvaneInstanceType: {
-      const LONG linkId = obj->GetType() == Oinstance ? kHostInstanceLink : kOrvaneInstanceLink;
+    case ID_ORVANEINSTANCE: {
+      const LONG linkId = obj->GetType() == Oinstance ? kHostInstanceLink : INSTANCE_LINK;
       // Read in the exported document: an instance inside a cache lies in no document itself.
       BaseObject* link = obj->GetDataInstance()->GetObjectLink(linkId, sceneData->document);
       if (!link || Helpers::IsLinkedParent(obj, link) || !obj->GetDeformMode() || !sceneData->document)

@@ -7,11 +7,11 @@
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
 #include "main/version.h"
+#include "object/rendersettingsids.h"
 
 namespace {
 
 // The render-settings strings that name the light layers 1 to 10.
-constexpr LONG kLightLayerNameFirst = 1410;
 constexpr int kNamedLightLayers = 10;
 
 // `text` made fit for a comment: no control character (not allowed anywhere in XML), no "--"
@@ -78,7 +78,7 @@ void OrvaneSceneExporter::ExportPassLighLayers() {
     auto found = sceneData->lightLayers.find(k);
     if (found == sceneData->lightLayers.end()) continue;
     String name = String("Layer ") + String::LongToString(k + 1);
-    if (renderSettings) name += String(": ") + renderSettings->GetString(kLightLayerNameFirst + k);
+    if (renderSettings) name += String(": ") + renderSettings->GetString(RS_LIGHT_LAYER_NAME + k);
     SceneExportLayerName(name, static_cast<unsigned>(found->second));
   }
 }

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr LONG kLightTag = 1020892;
 constexpr LONG kSphereRadius = 1110;
 
 // "mesh_" + checksum, then "_2", "_3", ... for the further meshes of one checksum.
@@ -79,7 +78,7 @@ bool OrvaneSceneExporter::ExportPolygonObject(PolygonObject* obj, LMatrix m) {
     if (portal->GetDataInstance()->GetBool(PORTAL_ENABLED, FALSE)) SceneExportExitPortal(obj, mesh, m);
     return true;
   }
-  if (!obj->GetTag(kLightTag)) SceneExportModel(obj, mesh, m, LIGHTTYPE_NONE, nullptr);
+  if (!obj->GetTag(ID_MYLIGHTTAG)) SceneExportModel(obj, mesh, m, LIGHTTYPE_NONE, nullptr);
   return true;
 }
 
@@ -122,7 +121,7 @@ bool OrvaneSceneExporter::SceneExportModel(BaseObject* obj, Filename& mesh, LMat
 
   // What makes the model emit: the light tag's scaling and profile, a spot's default profile, or
   // the scaling and profiles of the materials the object uses.
-  BaseTag* lightTag = light ? light->GetTag(kLightTag) : nullptr;
+  BaseTag* lightTag = light ? light->GetTag(ID_MYLIGHTTAG) : nullptr;
   switch (static_cast<int>(type)) {
     case LIGHTTYPE_SPOT: {
       Bool tagProfile = false;

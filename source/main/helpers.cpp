@@ -1,23 +1,13 @@
 // Free functions over host data.
 #include "main/helpers.h"
+#include "object/rendersettingsids.h"
+#include "tag/animationtagids.h"
 
 #include <algorithm>
 
 namespace Helpers {
 
 namespace {
-
-// Host and plug-in types met here.
-constexpr LONG kRenderSettingsVideoPost = 1020896;  // RenderSettingsNode
-constexpr LONG kAnimationTag = 1022560;             // AnimationTag
-
-// Render-settings parameters read here.
-constexpr LONG kRsCustomScale = 1340;  // RS_CUSTOM_SCALE, a real
-constexpr LONG kRsScaleUnit = 1386;    // RS_SCALE_UNIT, one of the units below
-constexpr LONG kRsUnitKm = 1387;
-constexpr LONG kRsUnitCm = 1389;
-constexpr LONG kRsUnitMm = 1390;
-constexpr LONG kRsUnitCustom = 1391;
 
 // Pixel border and supersampling of a shader bake: none, one sample at each pixel centre.
 constexpr LONG kBakeOff = 0;
@@ -161,18 +151,18 @@ BaseContainer* GetOrvaneRenderSettingsData(BaseDocument* doc) {
   RenderData* rd = doc->GetActiveRenderData();
   if (!rd) return nullptr;
   for (BaseVideoPost* vp = rd->GetFirstVideoPost(); vp; vp = vp->GetNext())
-    if (vp->GetType() == kRenderSettingsVideoPost && !vp->GetBit(BIT_VPDISABLED))
+    if (vp->GetType() == ID_RENDERSETTINGS && !vp->GetBit(BIT_VPDISABLED))
       return vp->GetDataInstance();
   return nullptr;
 }
 
 double GetGlobalScale(BaseContainer* settings) {
   if (settings) {
-    switch (settings->GetLong(kRsScaleUnit, kRsUnitCm)) {
-      case kRsUnitKm: return 1000.0;
-      case kRsUnitCm: return 0.01;
-      case kRsUnitMm: return 0.001;
-      case kRsUnitCustom: return settings->GetReal(kRsCustomScale, 0.0);
+    switch (settings->GetLong(RS_SCALE_UNIT, RS_UNIT_CM)) {
+      case RS_UNIT_KM: return 1000.0;
+      case RS_UNIT_CM: return 0.01;
+      case RS_UNIT_MM: return 0.001;
+      case RS_UNIT_CUSTOM: return settings->GetReal(RS_CUSTOM_SCALE, 0.0);
       default: return 1.0;
     }
   }
@@ -202,7 +192,7 @@ BaseTag* GetTag(BaseObject* op, unsigned int index) {
 
 BaseTag* GetAniTag(BaseObject* op) {
   for (; op; op = op->GetUp())
-    if (BaseTag* t = op->GetTag(kAnimationTag)) return t;
+    if (BaseTag* t = op->GetTag(ID_ANIMATIONTAG)) return t;
   return nullptr;
 }
 

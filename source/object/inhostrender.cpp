@@ -1,4 +1,5 @@
 #include "object/inhostrender.h"
+#include "object/rendersettingsids.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,10 +8,6 @@
 #include <vector>
 
 namespace {
-
-// Render-settings parameters the render reads.
-constexpr LONG kHaltTimeId = 1332;  // seconds, -1: none
-constexpr LONG kHaltSppId = 1382;   // samples per pixel, -1: none
 
 constexpr LONG kPollMs = 100;
 constexpr LONG kFastPollMs = 10;
@@ -130,8 +127,8 @@ LONG InHostRender::RenderFrame(const BaseContainer& data, VideoPostStruct* vps) 
 
   Real lastCopy = orvane_->RenderSeconds();
   updateInterval_ = 10.0;
-  haltSpp_ = data.GetReal(kHaltSppId, -1.0);
-  haltTime_ = data.GetReal(kHaltTimeId, -1.0);
+  haltSpp_ = data.GetReal(RS_HALT_SPP, -1.0);
+  haltTime_ = data.GetReal(RS_HALT_TIME, -1.0);
 
   bool broken = false;
   for (;;) {
