@@ -1,6 +1,7 @@
 #include "command/tmdialog.h"
 
 #include "object/orvanedllwrapper.h"
+#include "main/helpers.h"
 
 namespace {
 
@@ -37,14 +38,6 @@ Real RealOf(const TMDialog& d, LONG id, Real def) {
   Real v = def;
   d.GetReal(id, v);
   return v;
-}
-
-std::string Utf8(const String& s) {
-  LONG n = s.GetCStringLen(STRINGENCODING_UTF8);
-  std::string out(static_cast<size_t>(n) + 1, '\0');
-  s.GetCString(out.data(), n + 1, STRINGENCODING_UTF8);
-  out.resize(static_cast<size_t>(n));
-  return out;
 }
 
 }  // namespace
@@ -176,7 +169,7 @@ TonemappingData TMDialog::GetTonemappingData() const {
   GetLong(IDC_TM_WHITEPOINT_PRESET, tm.whitePointPreset);
 
   String response;
-  if (GetString(IDC_TM_RESPONSE_FILE, response)) tm.cameraResponseFile = Utf8(response);
+  if (GetString(IDC_TM_RESPONSE_FILE, response)) tm.cameraResponseFile = Helpers::ToUTF8String(response);
 
   for (LONG i = 0; i < kTonemappingLayers; ++i) {
     for (LONG c = 0; c < 3; ++c)
