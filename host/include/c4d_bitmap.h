@@ -10,6 +10,10 @@ enum {
   IMAGERESULT_WRONGTYPE = -2,
 };
 
+/// Flags of saving an image (0: colour; `SAVEBIT_GREYSCALE`: one grey channel).
+typedef LONG SAVEBIT;
+constexpr SAVEBIT SAVEBIT_GREYSCALE = 16;
+
 /// An image in memory.
 class BaseBitmap {
  public:

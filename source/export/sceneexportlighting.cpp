@@ -6,7 +6,7 @@
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
 #include "material/exportbasematerial.h"
-#include "material/materialexportids.h"
+#include "material/materialparams.h"
 #include "object/rendersettingsids.h"
 #include "tag/mylighttagids.h"
 
@@ -180,8 +180,8 @@ void OrvaneSceneExporter::SceneExportEmissionScaleElement(TiXmlElement* parent, 
   if (!parent || !data || !data->GetBool(MAT_EMISSION_SCALE, false)) return;
   TiXmlElement* scale = Append("emission_scale", parent);
   SceneExportStringValue("material_name", name, scale);
-  SceneExportStringValue("measure", MaterialMeasure(data->GetLong(MAT_SCALE_MEASURE)), scale);
-  SceneExportRealValue("value", data->GetReal(MAT_SCALE_VALUE, 0.0), scale);
+  SceneExportStringValue("measure", MaterialMeasure(data->GetLong(MAT_EMISSION_SCALE_MEASURE)), scale);
+  SceneExportRealValue("value", data->GetReal(MAT_EMISSION_SCALE_VALUE, 0.0), scale);
 }
 
 void OrvaneSceneExporter::SceneExportEmissionScaleElementLT(TiXmlElement* parent, BaseContainer* data) {

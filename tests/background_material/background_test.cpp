@@ -6,7 +6,7 @@
 #include "background_material/exportbasematerial_double.h"
 #include "export/orvanesceneexporter.h"
 #include "material/customorvanematerial.h"
-#include "material/materialexportids.h"
+#include "material/materialparams.h"
 #include "object/myrendersettings.h"
 #include "object/rendersettingsids.h"
 #include "support/host_fixture.h"
@@ -80,8 +80,8 @@ TEST_F(BackgroundTest, AnEmittingMaterialBecomesTheBackground) {
   // Its emission scale follows the material, under the background's name.
   exporter.sceneElement->Clear();
   bc->SetBool(MAT_EMISSION_SCALE, true);
-  bc->SetLong(MAT_SCALE_MEASURE, MAT_MEASURE_LUMINANCE);
-  bc->SetReal(MAT_SCALE_VALUE, 5000);
+  bc->SetLong(MAT_EMISSION_SCALE_MEASURE, MAT_MEASURE_LUMINANCE);
+  bc->SetReal(MAT_EMISSION_SCALE_VALUE, 5000);
   EXPECT_EQ(exporter.SceneExportLighting(), 1);
   EXPECT_EQ(Scene(),
             "<background_settings><background_material><material><name>background_material</name>"

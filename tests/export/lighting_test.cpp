@@ -9,7 +9,7 @@
 
 #include "export/orvanesceneexporter.h"
 #include "material/customorvanematerial.h"
-#include "material/materialexportids.h"
+#include "material/materialparams.h"
 #include "object/myrendersettings.h"
 #include "object/rendersettingsids.h"
 #include "support/host_fixture.h"
@@ -183,8 +183,8 @@ TEST_F(LightingTest, EmissionScaleNamesItsMeasure) {
     exporter.sceneElement->Clear();
     BaseContainer mat;
     mat.SetBool(MAT_EMISSION_SCALE, true);
-    mat.SetLong(MAT_SCALE_MEASURE, c.material);
-    mat.SetReal(MAT_SCALE_VALUE, 42.5);
+    mat.SetLong(MAT_EMISSION_SCALE_MEASURE, c.material);
+    mat.SetReal(MAT_EMISSION_SCALE_VALUE, 42.5);
     exporter.SceneExportEmissionScaleElement(exporter.sceneElement, &mat, String("Lamp_mid0"));
     BaseContainer tag;
     tag.SetBool(LIGHTTAG_EMISSION_SCALE, true);
@@ -215,8 +215,8 @@ TEST_F(LightingTest, ScalingAndProfilesOfPluginMaterialsOnly) {
   for (BaseMaterial* m : {host, lamp}) {
     BaseContainer* bc = m->GetDataInstance();
     bc->SetBool(MAT_EMISSION_SCALE, true);
-    bc->SetLong(MAT_SCALE_MEASURE, MAT_MEASURE_LUMINOUS_FLUX);
-    bc->SetReal(MAT_SCALE_VALUE, 800);
+    bc->SetLong(MAT_EMISSION_SCALE_MEASURE, MAT_MEASURE_LUMINOUS_FLUX);
+    bc->SetReal(MAT_EMISSION_SCALE_VALUE, 800);
     bc->SetBool(MAT_USE_IES_PROFILE, true);
     bc->SetFilename(MAT_IES_PROFILE_FILE, Filename("/work/scenes/shot/ies/lamp.ies"));
   }
