@@ -38,7 +38,7 @@ const char kDemoDocument[] = R"json({
   ],
   "sceneCamera": "Camera",
   "materials": [
-    { "type": 5703, "name": "Red", "parameters": { "2000": { "vector": [0.8, 0.1, 0.1] } } }
+    { "type": 5703, "name": "Red", "parameters": { "2100": { "vector": [0.8, 0.1, 0.1] } } }
   ],
   "renderData": {
     "parameters": { "5008": { "long": 800 }, "5009": { "long": 600 },

@@ -8,6 +8,7 @@
 
 class BaseDocument;
 class BaseList2D;
+class BaseShader;
 class Description;
 class LayerObject;
 class NodeData;
@@ -210,6 +211,9 @@ class BaseList2D : public GeListNode {
   Bool SetLayerData(BaseDocument* doc, const LayerData& data);
   /// Makes the links to this node lead to `dst` from now on (`dst` loses the links to itself).
   void TransferGoal(BaseList2D* dst, Bool undolink = FALSE);
+  /// Inserts `shader` among the node's shaders (its children): after `pred`, or first without
+  /// one. The node owns the shader from then on.
+  void InsertShader(BaseShader* shader, BaseShader* pred = nullptr);
 
  protected:
   explicit BaseList2D(LONG type) : GeListNode(type) {}

@@ -59,6 +59,12 @@ class NodeData : public BaseData {
                             const BaseContainer* itemdesc);
   /// Stores a parameter value; false lets the host write the container.
   virtual Bool SetDParameter(GeListNode* node, const DescID& id, const GeData& value, LONG& flags);
+  /// The node this data belongs to (null before the host attached it to one).
+  GeListNode* Get() const { return node_; }
+
+ private:
+  friend class GeListNode;
+  GeListNode* node_ = nullptr;
 };
 
 /// Allocator that the host calls to create the plug-in data of a new node.

@@ -157,6 +157,7 @@ Bool GeListNode::Message(LONG type, void* data) {
 
 Bool GeListNode::AttachNodeData(NodeData* data) {
   data_.reset(data);
+  if (data_) data_->node_ = this;
   if (data_ && !data_->Init(this)) {
     data_.reset();
     return false;

@@ -8,6 +8,7 @@
 #include "c4d_texturetag.h"
 #include "host_state.h"
 #include "primitives.h"
+#include "standardmaterial.h"
 
 namespace {
 
@@ -261,7 +262,7 @@ void UVWTag::SetSlow(LONG i, const UVWStruct& uvw) {
 // --- Materials and shaders ------------------------------------------------------
 
 BaseMaterial* BaseMaterial::Alloc(LONG type) {
-  if (type == Mmaterial) return new PlainMaterial(type);
+  if (type == Mmaterial) return host::AllocStandardMaterial();
   return WithPluginData<BaseMaterial>(new PlainMaterial(type), host::PluginKind::Material, type);
 }
 

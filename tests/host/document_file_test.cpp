@@ -106,11 +106,10 @@ TEST_F(DocumentFileTest, FullDocumentReadsBackNodeByNode) {
   EXPECT_EQ(blue->GetNext(), nullptr);
   EXPECT_EQ(red->GetType(), Mmaterial);
   EXPECT_EQ(red->GetName(), String("Red"));
-  EXPECT_EQ(red->GetDataInstance()->GetCount(), 1);
-  EXPECT_EQ(red->GetDataInstance()->GetVector(2000), LVector(1, 0, 0));
+  EXPECT_EQ(red->GetDataInstance()->GetVector(MATERIAL_COLOR_COLOR), LVector(1, 0, 0));
   EXPECT_EQ(blue->GetType(), Mmaterial);
   EXPECT_EQ(blue->GetName(), String("Blue"));
-  EXPECT_EQ(blue->GetDataInstance()->GetCount(), 0);
+  EXPECT_EQ(blue->GetDataInstance()->GetVector(MATERIAL_COLOR_COLOR), LVector(0.8));
 
   // Top level: Group, Camera.
   BaseObject* group = doc->GetFirstObject();
