@@ -22,6 +22,8 @@ class BaseVideoPost : public BaseList2D {
 
 /// Render data IDs read by plug-ins.
 enum {
+  RDATA_XRES = 5008,       ///< Image width in pixels (800 in new render data).
+  RDATA_YRES = 5009,       ///< Image height in pixels (600 in new render data).
   RDATA_FRAMEFROM = 5017,  ///< First frame of the range (a time).
   RDATA_FRAMETO = 5018,    ///< Last frame of the range (a time).
 };

@@ -283,7 +283,13 @@ BaseVideoPost* BaseVideoPost::Alloc(LONG type) {
 
 void BaseVideoPost::Free(BaseVideoPost*& vp) { FreeNode(vp); }
 
-RenderData* RenderData::Alloc() { return new PlainRenderData(); }
+RenderData* RenderData::Alloc() {
+  RenderData* rd = new PlainRenderData();
+  // The host's defaults for new render settings: an image of 800 x 600 pixels.
+  rd->GetDataInstance()->SetLong(RDATA_XRES, 800);
+  rd->GetDataInstance()->SetLong(RDATA_YRES, 600);
+  return rd;
+}
 
 void RenderData::Free(RenderData*& rd) { FreeNode(rd); }
 

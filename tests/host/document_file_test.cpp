@@ -202,10 +202,13 @@ TEST_F(DocumentFileTest, FullDocumentReadsBackNodeByNode) {
   EXPECT_EQ(group->GetDataInstance()->GetData(202).GetType(), DA_REAL);
   EXPECT_EQ(group->GetDataInstance()->GetData(205).GetType(), DA_FILENAME);
 
-  // Render data: its parameters, and the video posts after the plug-in's defaults.
+  // Render data: the host's defaults (800 x 600), its parameters, and the video posts after the
+  // plug-in's defaults.
   RenderData* rd = doc->GetActiveRenderData();
   ASSERT_TRUE(rd);
   BaseContainer rdExpected;
+  rdExpected.SetLong(RDATA_XRES, 800);
+  rdExpected.SetLong(RDATA_YRES, 600);
   rdExpected.SetTime(RDATA_FRAMEFROM, BaseTime(0.0));
   rdExpected.SetTime(RDATA_FRAMETO, BaseTime(3.6));
   ExpectSameContainer(*rd->GetDataInstance(), rdExpected);
