@@ -144,7 +144,10 @@ TEST_F(OVLEmbeddingTest, GeneratedShaderStandsBehindPreludeAndEachHeader) {
     EXPECT_EQ(text->ValueStr(), std::string(OVLPrelude) + c.header + c.expression);
     EXPECT_EQ(Flatten(model), std::string("albedo{shader{shader=") + text->Value() + "}}");
   }
-  EXPECT_NE(Printed().find(std::string("<shader><![CDATA[def Vec3ToReal")), std::string::npos);
+  // The file holds the last program verbatim in one CDATA section.
+  EXPECT_NE(Printed().find("<![CDATA[" + std::string(OVLPrelude) + OVL_HEADER_REAL +
+                           "Vec3ToReal(vec3(0.5))]]>"),
+            std::string::npos);
 }
 
 TEST_F(OVLEmbeddingTest, CodeShaderWritesItsTexturesAndReplacesThePlaceholders) {

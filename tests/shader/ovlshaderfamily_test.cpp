@@ -94,7 +94,7 @@ TEST_F(OVLFamilyTest, RegistrationsAndTheirDescriptions) {
       {ID_OVLBLEND, "OVL Blend", "xovlblend",
        {{1600, DTYPE_BASELISTLINK}, {1601, DTYPE_BASELISTLINK}, {1602, DTYPE_LONG}, {1606, DTYPE_REAL}}},
       {ID_OVLGRADIENT, "OVL Gradient", "xovlgradient",
-       {{1600, DTYPE_REAL}, {1604, DTYPE_LONG}, {1605, DTYPE_COLOR}, {1606, DTYPE_COLOR}}},
+       {{1604, DTYPE_LONG}, {1605, DTYPE_COLOR}, {1606, DTYPE_COLOR}, {1600, DTYPE_REAL}}},
       {ID_OVLNORMAL, "OVL Normal", "xovlnormal", {}},
   };
   std::vector<host::Registration> regs = host::Registrations();
