@@ -25,7 +25,8 @@ constexpr LONG OVL_SHADER_RENDERINFO = 16;
 /// Base of the generated OVL shaders.
 class OVLShaderData : public ShaderData {
  public:
-  /// Remembers the shader node this data belongs to; true.
+  /// Remembers the shader node this data belongs to; true. A shader that writes defaults in its
+  /// own `Init` calls this one first.
   Bool Init(GeListNode* node) override;
   /// 16 for every generated shader.
   LONG GetRenderInfo(BaseShader* sh) override;
