@@ -103,6 +103,8 @@ class ShaderData : public NodeData {
   virtual void FreeRender(BaseShader* sh);
   /// The colour at the point of `cd`, each component nominally 0 to 1 (the default: black).
   virtual LVector Output(BaseShader* sh, ChannelData* cd);
+  /// What the shader needs of the render, as flags (the default: 0, nothing).
+  virtual LONG GetRenderInfo(BaseShader* sh);
 };
 
 /// Plug-in data of a video post.

@@ -6,6 +6,7 @@
 LONG ShaderData::InitRender(BaseShader*, InitRenderStruct*) { return INITRENDERRESULT_OK; }
 void ShaderData::FreeRender(BaseShader*) {}
 LVector ShaderData::Output(BaseShader*, ChannelData*) { return LVector(); }
+LONG ShaderData::GetRenderInfo(BaseShader*) { return 0; }
 
 namespace {
 // The plug-in data of a plug-in shader; null for the host's own shaders.

@@ -1,5 +1,7 @@
 #include "shader/ovlblend.h"
 
+std::string OVLblend::GetShaderCode(OVLReturnType type) { return FallbackCode(type); }
+
 Bool RegisterOVLblend() {
-  return RegisterShaderPlugin(1024769, "OVL Blend", 0, OVLblend::Alloc, "xovlblend", 0);
+  return RegisterShaderPlugin(ID_OVLBLEND, "OVL Blend", 0, OVLblend::Alloc, "xovlblend", 0);
 }

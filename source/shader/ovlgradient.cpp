@@ -1,5 +1,8 @@
 #include "shader/ovlgradient.h"
 
+std::string OVLgradient::GetShaderCode(OVLReturnType type) { return FallbackCode(type); }
+
 Bool RegisterOVLgradient() {
-  return RegisterShaderPlugin(1024770, "OVL Gradient", 0, OVLgradient::Alloc, "xovlgradient", 0);
+  return RegisterShaderPlugin(ID_OVLGRADIENT, "OVL Gradient", 0, OVLgradient::Alloc, "xovlgradient",
+                              0);
 }

@@ -1,13 +1,17 @@
 // The OVLgradient shader.
 #pragma once
 
-#include "c4d.h"
+#include <string>
+
+#include "shader/ovlshaderdata.h"
 
 /// A gradient shader that the material writer exports as OVL code.
-class OVLgradient : public ShaderData {
+class OVLgradient : public OVLShaderData {
  public:
   /// A new shader's data for the host.
   static NodeData* Alloc() { return new OVLgradient; }
+  /// The shader's expression; until its parameters are read, the family's fall-back text.
+  std::string GetShaderCode(OVLReturnType type) override;
 };
 
 /// Registers the shader; answers the host's result.

@@ -1,5 +1,7 @@
 #include "shader/ovlnoise.h"
 
+std::string OVLnoise::GetShaderCode(OVLReturnType type) { return FallbackCode(type); }
+
 Bool RegisterOVLnoise() {
-  return RegisterShaderPlugin(1024768, "OVL Noise", 0, OVLnoise::Alloc, "xovlnoise", 0);
+  return RegisterShaderPlugin(ID_OVLNOISE, "OVL Noise", 0, OVLnoise::Alloc, "xovlnoise", 0);
 }
