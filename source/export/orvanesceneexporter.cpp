@@ -82,6 +82,8 @@ void OrvaneSceneExporter::initVariables() {
   sceneData->globalScale = 1.0;
   sceneData->exposureDuration = 0.05;
   instanceCount = 0;
+  notFiniteCount = 0;
+  placementNotFinite = false;
   meshChecksums.clear();
   meshFingerprints.clear();
   expandingInstances_.clear();
@@ -180,6 +182,8 @@ void OrvaneSceneExporter::ExportPassMeshes() {
 
   GePrint(String("Object export time: ") + timer.GetElapsed(Helpers::StopTime::kSeconds));
   GePrint(String("Instances exported: ") + String::LongToString(instanceCount));
+  if (notFiniteCount > 0)
+    GePrint(String("Not exported for coordinates that are not finite: ") + String::LongToString(notFiniteCount));
   GePrint(" ");
 }
 

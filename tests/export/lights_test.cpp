@@ -314,6 +314,11 @@ TEST_F(LightsTest, ScalesThatWouldMakeSizesInfiniteDoNot) {
     for (const Orvane::Vec3f& p : Mesh(MeshName(scene, n)).positions)
       EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
 
+  // A negative scale mirrors the places; the sizes stay as asked.
+  Load(Light("Bulb", 0, "", R"("position": [100, 200, 300])"), R"("1386": 1391, "1340": -0.01)");
+  EXPECT_EQ(Export(), (std::vector<std::string>{"material defaultLight",
+                                                "sphere defaultLight r=0.010000 c=-1.000000 -3.000000 -2.000000"}));
+
   // A scale that is not finite places no light at all.
   Load(lights, R"("1386": 1391)");
   Helpers::GetOrvaneRenderSettingsData(doc)->SetReal(1340, INFINITY);
