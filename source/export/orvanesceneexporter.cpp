@@ -164,6 +164,7 @@ void OrvaneSceneExporter::ExportPassMaterials() {
   // Every material of the document, first to last; the list holds the materials written so far,
   // partners of blend materials among them, so that each is written once.
   AtomArray* written = AtomArray::Alloc();
+  const MaterialNameTable names(sceneData->document);
   for (BaseMaterial* mat = sceneData->document->GetFirstMaterial(); mat; mat = mat->GetNext())
     ExportBaseMaterial(mat, sceneElement, written, sceneData, 0, 0);
   written->Flush();

@@ -29,6 +29,8 @@ class CustomOrvaneMaterial : public MaterialData {
   // --- Export: dispatch and models ---------------------------------------------------------
 
   /// Writes this material (`name` is its element name) with the clay override and alpha wrapper.
+  /// A list `done` given must already hold the material (or the host material it stands for);
+  /// without one the call keeps a list of its own.
   void ExportMaterialXml(String name, TiXmlElement* parent, AtomArray* done, int background,
                          OrvaneSceneData* sd);
   /// The model writers: one "material" element each; false when `mat` is null.

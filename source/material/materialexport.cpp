@@ -2,6 +2,7 @@
 // writer with its clay override and alpha wrapper, and the blend model with its partners.
 #include <tinyxml.h>
 
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -45,6 +46,8 @@ class PathScope {
     ownPaths.pop_back();
     AtomArray::Free(own_);
   }
+  /// True when the call got a list of its own.
+  bool Owns() const { return own_ != nullptr; }
   PathScope(const PathScope&) = delete;
   PathScope& operator=(const PathScope&) = delete;
 
@@ -56,8 +59,11 @@ class PathScope {
 String ReferenceName(BaseMaterial* partner, AtomArray* done, BaseDocument* doc) {
   for (const OwnPath& path : ownPaths)
     if (path.list == done && path.top == partner) return path.name;
-  return Helpers::GetUniqueMaterialName(partner, doc);
+  return MaterialNameTable::Name(partner, doc);
 }
+
+// The name tables alive on this thread, innermost last.
+thread_local std::vector<const MaterialNameTable*> nameTables;
 
 // The material that `id` links in the exported document, or null.
 BaseMaterial* LinkedMaterial(BaseContainer* data, LONG id, BaseDocument* doc) {
@@ -89,15 +95,40 @@ class ExportStateScope {
 
 }  // namespace
 
+MaterialNameTable::MaterialNameTable(BaseDocument* doc) : doc_(doc) {
+  unsigned int i = 0;
+  for (BaseMaterial* m = doc ? doc->GetFirstMaterial() : nullptr; m; m = m->GetNext(), ++i)
+    names_.emplace(m, m->GetName() + String("_mid") + Helpers::ULongToString(i));
+  nameTables.push_back(this);
+}
+
+MaterialNameTable::~MaterialNameTable() {
+  for (auto it = nameTables.rbegin(); it != nameTables.rend(); ++it) {
+    if (*it != this) continue;
+    nameTables.erase(std::next(it).base());
+    break;
+  }
+}
+
+String MaterialNameTable::Name(BaseMaterial* mat, BaseDocument* doc) {
+  for (auto it = nameTables.rbegin(); it != nameTables.rend(); ++it) {
+    if ((*it)->doc_ != doc) continue;
+    auto found = (*it)->names_.find(mat);
+    if (found != (*it)->names_.end()) return found->second;
+    break;
+  }
+  return Helpers::GetUniqueMaterialName(mat, doc);
+}
+
 void ExportBaseMaterial(BaseMaterial* mat, TiXmlElement* parent, AtomArray* done, OrvaneSceneData* sd,
                         int preview, int background) {
   if (!sd || !mat || !parent || !sd->document) return;
   BaseDocument* doc = sd->document;
+  if (done && done->Find(mat) != NOTOK) return;
   const String name = preview ? String("previewMat")
                       : background ? String("background_material")
-                                   : Helpers::GetUniqueMaterialName(mat, doc);
+                                   : MaterialNameTable::Name(mat, doc);
   PathScope path(done, mat, name);
-  if (done->Find(mat) != NOTOK) return;
   done->Append(mat);
 
   switch (mat->GetType()) {
@@ -141,7 +172,7 @@ void CustomOrvaneMaterial::ExportMaterialXml(String name, TiXmlElement* parent, 
 
   // A direct call keeps its own list, which starts with this material.
   PathScope path(done, mat, name);
-  if (done->Find(mat) == NOTOK) done->Append(mat);
+  if (path.Owns()) done->Append(mat);
 
   ExportStateScope state(this);
   sceneData = sd;
