@@ -2,6 +2,7 @@
 // material, blend partners, cycles of partner links and host materials.
 #include <gtest/gtest.h>
 
+#include "main/helpers.h"
 #include "material/material_test_support.h"
 
 namespace {
@@ -200,7 +201,27 @@ TEST_F(DispatchTest, HostMaterialsGoThroughATemporaryPluginMaterial) {
   EXPECT_EQ(list, (Names{"First", "Standard", "Last"}));
 }
 
-TEST_F(DispatchTest, RenderInformationAndRegistration) {
+TEST_F(DispatchTest, NameTableGivesTheUniqueNames) {
+  for (const char* name : {"A", "B", "A"}) Add(name);
+  BaseMaterial* stray = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
+  stray->SetName("Stray");
+  BaseDocument* other = BaseDocument::Alloc();
+  {
+    const MaterialNameTable table(doc);
+    for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext())
+      EXPECT_EQ(MaterialNameTable::Name(m, doc), Helpers::GetUniqueMaterialName(m, doc));
+    EXPECT_EQ(host::ToUtf8(MaterialNameTable::Name(doc->GetFirstMaterial()->GetNext()->GetNext(), doc)), "A_mid2");
+    EXPECT_EQ(host::ToUtf8(MaterialNameTable::Name(stray, doc)), "Stray_NID");
+    // A table of another document does not answer for this one.
+    const MaterialNameTable inner(other);
+    EXPECT_EQ(host::ToUtf8(MaterialNameTable::Name(doc->GetFirstMaterial(), doc)), "A_mid0");
+    EXPECT_EQ(host::ToUtf8(MaterialNameTable::Name(doc->GetFirstMaterial(), other)), "A_NID");
+  }
+  BaseMaterial::Free(stray);
+  BaseDocument::Free(other);
+}
+
+TEST_F(DispatchTest, RenderInformation) {
   BaseMaterial* mat = Add("M");
   EXPECT_EQ(Data(mat)->GetRenderInfo(mat), 0x6000006);
 }
