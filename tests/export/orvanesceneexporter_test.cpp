@@ -449,7 +449,8 @@ TEST_F(ExporterTest, CommentsStayValidWhateverTheText) {
       {"---", "- - - "},
       {"arrow->", "arrow->"},
       {"end-", "end- "},
-      {"tab\tand\x01" "bell", "tab\tand bell"},
+      {"tab\tand\x01" "bell", "tab\tand\xEF\xBF\xBD" "bell"},
+      {"half \xEF\xBF\xBE\xEF\xBF\xBF", "half \xEF\xBF\xBD\xEF\xBF\xBD"},
       {std::string(1998, 'a') + "\xC3\xA9", std::string(1998, 'a')},
       {std::string(5000, '-'), ""},
   };
