@@ -4,9 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -38,8 +37,8 @@ const size_t kPadding = 8;
 // TinyXML reaches, in the same nesting, and stops where TinyXML's reading
 // stops.
 //
-// Nodes that TinyXML would keep are made and dropped at once; the pass is
-// linear in the text. It derives from TiXmlNode only to reach TinyXML's
+// Nodes that TinyXML would keep are made and dropped at once; the pass costs
+// about what TinyXML's own parse of the text costs. It derives from TiXmlNode only to reach TinyXML's
 // tokenising functions; it is not itself part of any tree.
 class Measure : public TiXmlNode
 {
