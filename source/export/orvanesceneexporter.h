@@ -96,7 +96,7 @@ class OrvaneSceneExporter : public Hierarchy {
   void SceneExportAliasMaterial(String currentName, String newName);
   /// Appends a comment holding `text` to `parent` (the root element when null) and makes it
   /// `commentNode`. The text is kept valid inside a comment: "--" and a final "-" are broken up by
-  /// a blank, control characters become blanks, and it is cut to fit `commentText`.
+  /// a blank, characters XML does not allow become U+FFFD, and it is cut to fit `commentText`.
   void WriteComment(const String& text, TiXmlElement* parent = nullptr);
 
   // --- Models, meshes, spheres and exit portals -----------------------------------------
