@@ -84,6 +84,7 @@ void OrvaneSceneExporter::initVariables() {
   instanceCount = 0;
   meshChecksums.clear();
   meshFingerprints.clear();
+  meshKeys.clear();
   expandingInstances_.clear();
   AtomArray::Free(areaLightShapes);
   areaLightShapes = AtomArray::Alloc();
