@@ -206,6 +206,60 @@ CPolygon ToPolygon(const Json& v, const std::string& place, LONG pointCount) {
   return v.size() == 3 ? CPolygon(idx[0], idx[1], idx[2]) : CPolygon(idx[0], idx[1], idx[2], idx[3]);
 }
 
+// The common case of a point or polygon without building the places that only errors name: false
+// sends the value through the full checks.
+bool QuickVector(const Json& v, LVector* out) {
+  if (v.kind() != Kind::Array || v.size() != 3) return false;
+  Real r[3];
+  for (size_t k = 0; k < 3; ++k) {
+    const Json x = v[k];
+    if (!x.IsNumber()) return false;
+    r[k] = x.AsReal();
+    if (!std::isfinite(r[k])) return false;
+  }
+  *out = LVector(r[0], r[1], r[2]);
+  return true;
+}
+
+// The same for row `r` of a packed array.
+bool QuickVector(const json::Table& t, size_t r, LVector* out) {
+  if (t.RowLength(r) != 3) return false;
+  Real v[3];
+  for (size_t k = 0; k < 3; ++k) {
+    const json::Number x = t.At(r, k);
+    v[k] = x.kind == Kind::Real ? x.d : x.kind == Kind::Int ? static_cast<Real>(x.i) : static_cast<Real>(x.u);
+    if (!std::isfinite(v[k])) return false;
+  }
+  *out = LVector(v[0], v[1], v[2]);
+  return true;
+}
+
+bool QuickPolygon(const json::Table& t, size_t r, LONG pointCount, CPolygon* out) {
+  const size_t n = t.RowLength(r);
+  if (n != 3 && n != 4) return false;
+  LONG idx[4] = {0, 0, 0, 0};
+  for (size_t k = 0; k < n; ++k) {
+    const json::Number x = t.At(r, k);
+    if (x.kind != Kind::Int || x.i < 0 || x.i >= pointCount) return false;
+    idx[k] = static_cast<LONG>(x.i);
+  }
+  *out = n == 3 ? CPolygon(idx[0], idx[1], idx[2]) : CPolygon(idx[0], idx[1], idx[2], idx[3]);
+  return true;
+}
+
+bool QuickPolygon(const Json& v, LONG pointCount, CPolygon* out) {
+  const size_t n = v.kind() == Kind::Array ? v.size() : 0;
+  if (n != 3 && n != 4) return false;
+  LONG idx[4] = {0, 0, 0, 0};
+  for (size_t k = 0; k < n; ++k) {
+    const Json x = v[k];
+    if (x.kind() != Kind::Int || x.AsInt() < 0 || x.AsInt() >= pointCount) return false;
+    idx[k] = static_cast<LONG>(x.AsInt());
+  }
+  *out = n == 3 ? CPolygon(idx[0], idx[1], idx[2]) : CPolygon(idx[0], idx[1], idx[2], idx[3]);
+  return true;
+}
+
 UVWStruct ToUvw(const Json& v, const std::string& place) {
   ExpectArray(v, place);
   if (v.size() != 3 && v.size() != 4)
@@ -373,11 +427,20 @@ BaseObject* Loader::LoadObject(const Json& v, const std::string& ptr, BaseObject
 
   if (mesh) {
     LVector* pw = mesh->GetPointW();
-    for (LONG i = 0; i < pointCount; ++i)
-      pw[i] = ToVector((*points)[i], Item(Member(ptr, "points"), i));
+    const json::Table* packedPoints = points ? points->table() : nullptr;
+    for (LONG i = 0; i < pointCount; ++i) {
+      const bool quick = packedPoints ? QuickVector(*packedPoints, static_cast<size_t>(i), &pw[i])
+                                      : QuickVector((*points)[i], &pw[i]);
+      if (!quick) pw[i] = ToVector((*points)[i], Item(Member(ptr, "points"), i));
+    }
     CPolygon* vw = mesh->GetPolygonW();
-    for (LONG i = 0; i < polygonCount; ++i)
-      vw[i] = ToPolygon((*polygons)[i], Item(Member(ptr, "polygons"), i), pointCount);
+    const json::Table* packedPolygons = polygons ? polygons->table() : nullptr;
+    for (LONG i = 0; i < polygonCount; ++i) {
+      const bool quick = packedPolygons
+                             ? QuickPolygon(*packedPolygons, static_cast<size_t>(i), pointCount, &vw[i])
+                             : QuickPolygon((*polygons)[i], pointCount, &vw[i]);
+      if (!quick) vw[i] = ToPolygon((*polygons)[i], Item(Member(ptr, "polygons"), i), pointCount);
+    }
   }
 
   if (const Found tags = Find(v, "tags")) {

@@ -84,24 +84,10 @@ std::string Quoted(const std::string& s) {
 namespace {
 
 uint8_t KindCode(Kind k) { return k == Kind::Int ? 0 : k == Kind::Uint ? 1 : 2; }
-Kind CodeKind(unsigned c) { return c == 0 ? Kind::Int : c == 1 ? Kind::Uint : Kind::Real; }
 
 bool Fits32(const Number& n) { return n.kind == Kind::Int && n.i >= INT32_MIN && n.i <= INT32_MAX; }
 
 }  // namespace
-
-Number Table::At(size_t row, size_t k) const {
-  Number n;
-  if (wide_) {
-    n.kind = CodeKind((kinds_[row] >> (2 * k)) & 3u);
-    const uint64_t bits = numbers_[row * stride_ + k];
-    std::memcpy(&n.u, &bits, sizeof bits);
-  } else {
-    n.kind = Kind::Int;
-    n.i = narrow_[row * stride_ + k];
-  }
-  return n;
-}
 
 void Table::Relayout(size_t stride, bool wide) {
   PodBuffer<uint8_t> kinds;
@@ -109,11 +95,12 @@ void Table::Relayout(size_t stride, bool wide) {
   PodBuffer<uint64_t> numbers;
   for (size_t r = 0; r < Rows(); ++r) {
     Number row[kMaxRow];
-    for (size_t k = 0; k < lengths_[r]; ++k) row[k] = At(r, k);
+    const size_t length = std::min<size_t>(lengths_[r], kMaxRow);
+    for (size_t k = 0; k < length; ++k) row[k] = At(r, k);
     if (wide) {
       uint8_t code = 0;
       uint64_t bits[kMaxRow] = {0, 0, 0, 0};
-      for (size_t k = 0; k < lengths_[r]; ++k) {
+      for (size_t k = 0; k < length; ++k) {
         code = static_cast<uint8_t>(code | (KindCode(row[k].kind) << (2 * k)));
         std::memcpy(&bits[k], &row[k].u, sizeof bits[k]);
       }
@@ -121,7 +108,7 @@ void Table::Relayout(size_t stride, bool wide) {
       numbers.Append(bits, stride);
     } else {
       int32_t vals[kMaxRow] = {0, 0, 0, 0};
-      for (size_t k = 0; k < lengths_[r]; ++k) vals[k] = static_cast<int32_t>(row[k].i);
+      for (size_t k = 0; k < length; ++k) vals[k] = static_cast<int32_t>(row[k].i);
       narrow.Append(vals, stride);
     }
   }
@@ -379,7 +366,7 @@ class Builder {
   }
   bool StartObject() { return Open(Kind::Object); }
   bool Key(const char* s, rapidjson::SizeType length, bool) {
-    Frame& f = stack_.back();
+    Frame& f = stack_[depth_ - 1];
     std::string key(s, length);
     bool twice = false;
     if (f.keys) {
@@ -442,7 +429,7 @@ class Builder {
   // The JSON pointer of the innermost open array or object.
   std::string Pointer() const {
     std::string ptr;
-    for (size_t i = 0; i + 1 < stack_.size(); ++i) {
+    for (size_t i = 0; i + 1 < depth_; ++i) {
       const Frame& f = stack_[i];
       ptr = f.node.kind == Kind::Array ? Item(ptr, Count(f)) : Member(ptr, f.node.members.back().key);
     }
@@ -467,11 +454,11 @@ class Builder {
   }
 
   bool Add(Node&& n) {
-    if (stack_.empty()) {
+    if (depth_ == 0) {
       root_ = std::move(n);
       return true;
     }
-    Frame& f = stack_.back();
+    Frame& f = stack_[depth_ - 1];
     if (f.node.kind == Kind::Object) {
       f.node.members.back().value = std::move(n);
       return true;
@@ -482,8 +469,8 @@ class Builder {
   }
 
   bool AddNumber(const Number& x) {
-    if (!stack_.empty()) {
-      Frame& f = stack_.back();
+    if (depth_ > 0) {
+      Frame& f = stack_[depth_ - 1];
       if (f.node.kind == Kind::Array && !f.generic && !f.node.table && f.tupleLength < Table::kMaxRow) {
         f.tuple[f.tupleLength++] = x;
         return true;
@@ -492,25 +479,30 @@ class Builder {
     return Add(NumberNode(x));
   }
 
+  // Frames are kept for reuse: a mesh opens and closes millions of short arrays. A closed frame's
+  // node was moved out (empty again) or never filled (a row of its parent's table).
   bool Open(Kind kind) {
-    if (stack_.size() >= maxNesting_) {
+    if (depth_ >= maxNesting_) {
       error_ = std::make_unique<ReadError>(
           ReadError{"parse error at " + in_.Position(in_.Tell() - 1),
                     "nesting deeper than " + std::to_string(maxNesting_) + " levels"});
       return false;
     }
-    stack_.emplace_back();
-    stack_.back().node.kind = kind;
+    if (depth_ == stack_.size()) stack_.emplace_back();
+    Frame& f = stack_[depth_++];
+    f.node.kind = kind;
+    f.generic = false;
+    f.tupleLength = 0;
+    f.keys.reset();
     return true;
   }
 
   bool Close() {
-    Frame f = std::move(stack_.back());
-    stack_.pop_back();
+    Frame& f = stack_[--depth_];
     if (f.node.kind == Kind::Array && !f.generic && !f.node.table) {
       // A short array of numbers: a row of the parent's table where the parent allows.
-      if (!stack_.empty()) {
-        Frame& p = stack_.back();
+      if (depth_ > 0) {
+        Frame& p = stack_[depth_ - 1];
         if (p.node.kind == Kind::Array && !p.generic && p.tupleLength == 0) {
           if (!p.node.table) p.node.table = std::make_unique<Table>();
           p.node.table->AddRow(f.tuple, f.tupleLength);
@@ -519,12 +511,15 @@ class Builder {
       }
       Materialize(f);
     }
-    return Add(std::move(f.node));
+    Node n = std::move(f.node);
+    f.node = Node();
+    return Add(std::move(n));
   }
 
   Input& in_;
   size_t maxNesting_;
   std::vector<Frame> stack_;
+  size_t depth_ = 0;
   Node root_;
   std::unique_ptr<ReadError> error_;
 };

@@ -81,10 +81,22 @@ class Table {
   static constexpr size_t kMaxRow = 4;
   size_t Rows() const { return lengths_.size(); }
   size_t RowLength(size_t row) const { return lengths_[row]; }
-  Number At(size_t row, size_t k) const;
+  Number At(size_t row, size_t k) const {
+    Number n;
+    if (wide_) {
+      n.kind = static_cast<Kind>(kKinds[(kinds_[row] >> (2 * k)) & 3u]);
+      n.u = numbers_[row * stride_ + k];
+    } else {
+      n.kind = Kind::Int;
+      n.i = narrow_[row * stride_ + k];
+    }
+    return n;
+  }
   void AddRow(const Number* numbers, size_t n);
 
  private:
+  static constexpr uint8_t kKinds[4] = {static_cast<uint8_t>(Kind::Int), static_cast<uint8_t>(Kind::Uint),
+                                        static_cast<uint8_t>(Kind::Real), static_cast<uint8_t>(Kind::Real)};
   // Lays every row out again with `stride` numbers, wide or not.
   void Relayout(size_t stride, bool wide);
   size_t stride_ = 0;
@@ -127,6 +139,8 @@ class Value {
   Value operator[](size_t i) const;
   /// The node itself: null for the parts of a packed array.
   const Node* node() const { return node_; }
+  /// The packed items of an array node, or null.
+  const Table* table() const { return node_ ? node_->table.get() : nullptr; }
   bool AsBool() const { return node_ && node_->b; }
   int64_t AsInt() const { return number_.i; }
   uint64_t AsUint() const { return number_.u; }
