@@ -232,6 +232,9 @@ class OrvaneSceneExporter : public Hierarchy {
   std::map<ULONG, int> meshChecksums;         ///< Checksums of the meshes written in this export.
   /// Per checksum, the fingerprints of the different meshes this export named with it, in order.
   std::map<ULONG, std::vector<uint64_t>> meshFingerprints;
+  /// Checksum and fingerprint of each document mesh (and salt) met in this export: the object that
+  /// many instances show is checksummed once.
+  std::map<std::pair<const PolygonObject*, int>, std::pair<ULONG, uint64_t>> meshKeys;
   /// The mesh files this exporter wrote, in any export, with the fingerprints of their meshes.
   std::map<std::string, uint64_t> writtenMeshFiles;
   int pass = 0;                               ///< 0 gathers, 1 exports.
