@@ -214,6 +214,8 @@ LONG Rasterize(PolygonObject* op, UVWTag* texuvw, UVWTag* destuvw, ColorChannel&
       if (!(std::fabs(area) > 1e-12)) continue;
       // Edge values signed alike whatever the triangle's winding; a sample on an edge is inside.
       const Real sign = area > 0.0 ? 1.0 : -1.0, size = std::fabs(area), eps = -1e-9 * size;
+      // The texture coordinates at the corners, each weighted by 1 / size once for all samples.
+      const LVector s0 = src[k[0]] * (1.0 / size), s1 = src[k[1]] * (1.0 / size), s2 = src[k[2]] * (1.0 / size);
       auto clampTo = [](Real v, LONG hi) { return static_cast<LONG>(std::clamp(v, 0.0, static_cast<Real>(hi))); };
       const LONG x0 = clampTo(std::floor(std::min({p0.x, p1.x, p2.x})), sw - 1);
       const LONG x1 = clampTo(std::ceil(std::max({p0.x, p1.x, p2.x})), sw - 1);
@@ -240,7 +242,7 @@ LONG Rasterize(PolygonObject* op, UVWTag* texuvw, UVWTag* destuvw, ColorChannel&
           unsigned char& done = taken[static_cast<size_t>(y) * sw + x];
           if (done) continue;
           done = 1;
-          const LVector uvw = src[k[0]] * (e0 / size) + src[k[1]] * (e1 / size) + src[k[2]] * (e2 / size);
+          const LVector uvw = s0 * e0 + s1 * e1 + s2 * e2;
           if (direct) {
             const LVector c = channel.At(uvw, normal);
             bmp->SetPixel(x, y, ToByte(c.x), ToByte(c.y), ToByte(c.z));
