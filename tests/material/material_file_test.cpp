@@ -48,9 +48,7 @@ TEST_F(MaterialFileTest, LayoutNameAndTexturesFolder) {
   std::vector<std::string> kinds;
   for (const TiXmlNode* n = top->FirstChild(); n; n = n->NextSibling())
     kinds.push_back(n->Type() == TiXmlNode::TINYXML_COMMENT ? "#" : n->ValueStr());
-  const std::vector<std::string> expected = ChannelWritersPending()
-      ? std::vector<std::string>{"#", "#", "#", "material", "material"}
-      : std::vector<std::string>{"#", "#", "#", "material", "medium", "material"};
+  const std::vector<std::string> expected{"#", "#", "#", "material", "medium", "material"};
   EXPECT_EQ(kinds, expected);
   EXPECT_EQ(XmlText(top->FirstChildElement("material")), "<material><name>nullMat</name><null_material /></material>");
   EXPECT_STREQ(top->LastChild()->FirstChildElement("name")->GetText(), "Wood_mid0");
@@ -115,7 +113,6 @@ TEST_F(MaterialFileTest, ChannelFreeModelsReadBack) {
 // Whatever the writers write, the readers read: a fresh material of every model, with and without
 // its alpha wrapper, each in a material file, checked as the runner's "check-material" checks it.
 TEST_F(MaterialFileTest, EveryModelReadsBack) {
-  if (ChannelWritersPending()) GTEST_SKIP() << "the channel writers are not in this build";
   int n = 0;
   for (LONG type : {MAT_TYPE_DIFFUSE, MAT_TYPE_OREN_NAYAR, MAT_TYPE_PHONG, MAT_TYPE_DIFFUSE_TRANSMITTER,
                     MAT_TYPE_SPECULAR, MAT_TYPE_BLEND, MAT_TYPE_GLOSSY_TRANSPARENT, MAT_TYPE_NULL}) {

@@ -97,31 +97,29 @@ TEST_F(ModelsTest, EveryModelWritesItsPartsInItsOrder) {
   }
 }
 
-// The exact trees of fresh materials. Rows whose channels are on need the real channel writers.
+// The exact trees of fresh materials.
 TEST_F(ModelsTest, FreshMaterialsExactly) {
   const std::string albedo =
       "<constant><rgb><rgb>0.800000 0.800000 0.800000</rgb><gamma>2.200000</gamma></rgb></constant>";
   const struct {
     LONG type;
-    bool channels;
     std::string text;
   } rows[] = {
-      {MAT_TYPE_DIFFUSE, true, "<diffuse><albedo>" + albedo + "</albedo></diffuse>"},
-      {MAT_TYPE_DIFFUSE_TRANSMITTER, true, "<diffuse_transmitter><albedo>" + albedo + "</albedo></diffuse_transmitter>"},
-      {MAT_TYPE_OREN_NAYAR, true,
+      {MAT_TYPE_DIFFUSE, "<diffuse><albedo>" + albedo + "</albedo></diffuse>"},
+      {MAT_TYPE_DIFFUSE_TRANSMITTER, "<diffuse_transmitter><albedo>" + albedo + "</albedo></diffuse_transmitter>"},
+      {MAT_TYPE_OREN_NAYAR,
        "<oren_nayar><sigma><constant>0.200000</constant></sigma><albedo>" + albedo + "</albedo></oren_nayar>"},
-      {MAT_TYPE_PHONG, true,
+      {MAT_TYPE_PHONG,
        "<phong><ior>1.600000</ior><diffuse_albedo>" + albedo +
            "</diffuse_albedo><exponent><constant>1000.000000</constant></exponent></phong>"},
-      {MAT_TYPE_SPECULAR, false,
+      {MAT_TYPE_SPECULAR,
        "<specular><internal_medium_name>MedM_mid0</internal_medium_name><transparent>true</transparent></specular>"},
-      {MAT_TYPE_GLOSSY_TRANSPARENT, true,
+      {MAT_TYPE_GLOSSY_TRANSPARENT,
        "<glossy_transparent><internal_medium_name>MedM_mid0</internal_medium_name>"
        "<exponent><constant>1000.000000</constant></exponent></glossy_transparent>"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);
-    if (row.channels && ChannelWritersPending()) continue;
     BaseDocument::Free(doc);
     doc = BaseDocument::Alloc();
     sd.document = doc;
@@ -154,7 +152,6 @@ TEST_F(ModelsTest, PhongNkDataAndSpecularAlbedo) {
   EXPECT_EQ(Export(mat), "<material><name>M_mid0</name><phong><nk_data>nkdata/Al.nk</nk_data>"
                          "<ior>0.000000</ior></phong></material>");
 
-  if (ChannelWritersPending()) return;
   bc->SetBool(MAT_USE_NK, false);
   bc->SetBool(MAT_USE_ALBEDO, true);
   bc->SetBool(MAT_ALBEDO_IS_SPECULAR, true);
@@ -193,10 +190,10 @@ TEST_F(ModelsTest, ClayReplacesEveryModelButBlendAndBackground) {
   EXPECT_EQ(Written(), (std::vector<std::string>{"N_mid1:oren_nayar", "B_mid2:blend"}));
   EXPECT_EQ(Partners("B_mid2"), "N_mid1 nullMat");
 
-  // The background keeps its model.
+  // The background keeps its model, with its medium before it.
   root->Clear();
   ExportBaseMaterial(doc->GetFirstMaterial(), root, nullptr, &sd, 0, 1);
-  EXPECT_EQ(Written(), (std::vector<std::string>{"background_material:glossy_transparent"}));
+  EXPECT_EQ(Written(), (std::vector<std::string>{"medium", "background_material:glossy_transparent"}));
 }
 
 TEST_F(ModelsTest, NullInputsWriteNothing) {

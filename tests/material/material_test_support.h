@@ -12,13 +12,6 @@
 #include "material/exportbasematerial.h"
 #include "support/host_fixture.h"
 
-/// Defined only while the channel writers are stand-ins that write nothing: tests that need the
-/// real channel elements skip themselves then.
-extern "C" const int corvanePendingMaterialWriters __attribute__((weak));
-
-/// True while the channel writers of this build write nothing.
-inline bool ChannelWritersPending() { return &corvanePendingMaterialWriters != nullptr; }
-
 /// The XML text of `node` without line breaks.
 inline std::string XmlText(const TiXmlNode* node) {
   TiXmlPrinter printer;
