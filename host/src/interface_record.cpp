@@ -27,6 +27,8 @@ void Note(std::string call) {
 
 }  // namespace
 
+void NoteInterfaceCall(std::string call) { Note(std::move(call)); }
+
 std::vector<std::string> InterfaceCalls() {
   Record& r = TheRecord();
   std::lock_guard<std::mutex> lock(r.mutex);
