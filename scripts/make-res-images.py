@@ -36,7 +36,7 @@ def write_tiff(path, width, height, pixel):
 def header(x, y):
     # The word mark: three white bars that fade out to the right, over transparency.
     if 12 <= x < 200 and y in range(8, 17) and (x // 6) % 3 != 2:
-        return (255, 255, 255, max(0, 255 - (x - 12)))
+        return (255, 255, 255, 255 if x < 72 else max(0, 255 - 2 * (x - 72)))
     return (0, 0, 0, 0)
 
 

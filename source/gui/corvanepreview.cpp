@@ -12,6 +12,7 @@ constexpr LONG kPollMs = 3000;
 constexpr LONG kPathText = 1000;
 constexpr LONG kGroup = 1001;
 constexpr LONG kArea = 1002;
+constexpr LONG kInner = 1003;  // the group inside 1001 that a layout switch rebuilds
 
 enum {
   MENU_LARGE = 900000,
@@ -66,12 +67,12 @@ Bool CorvanePreviewDialog::UpdateImage() {
 
 void CorvanePreviewDialog::BuildArea() {
   if (GetLayoutMode() == LAYOUTMODE_MAXIMIZED) {
-    GroupBegin(0, 56 | 4, 1, 0, String(), 0);
+    GroupBegin(kInner, 56 | 4, 1, 0, String(), 0);
     AddUserArea(kArea, 56, 75, 75);
     AttachUserArea(area, kArea);
     GroupEnd();
   } else {
-    GroupBegin(0, 0, 0, 1, String(), 0);
+    GroupBegin(kInner, 0, 0, 1, String(), 0);
     GroupEnd();
   }
 }
