@@ -91,6 +91,9 @@ class BaseMaterial : public BaseList2D {
   BaseMaterial* GetNext() const { return static_cast<BaseMaterial*>(GeListNode::GetNext()); }
   BaseMaterial* GetPred() const { return static_cast<BaseMaterial*>(GeListNode::GetPred()); }
   Bool IsInstanceOf(LONG id) const override { return id == Mbase || C4DAtom::IsInstanceOf(id); }
+  /// Tells the material its data changed: it sends itself `MSG_UPDATE` (7); the stand-in keeps no
+  /// previews to rebuild.
+  void Update(Bool preview, Bool rttm) { (void)preview; (void)rttm; Message(7); }
 
  protected:
   explicit BaseMaterial(LONG type) : BaseList2D(type) {}

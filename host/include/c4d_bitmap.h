@@ -66,6 +66,19 @@ class BaseBitmap {
   void GetPixel(LONG x, LONG y, LONG* r, LONG* g, LONG* b) const;
   /// The pixels, row by row from the top, three bytes (red, green, blue) each.
   const unsigned char* GetRgb() const { return rgb_.data(); }
+  /// Makes the image `x` x `y` black pixels; `depth` 32 adds an alpha channel (opaque), any other
+  /// depth makes none. Answers `IMAGERESULT_OK`, or `IMAGERESULT_OUTOFMEMORY` (sides below 1 or
+  /// above 32768, or no memory; the image is then empty).
+  LONG Init(LONG x, LONG y, LONG depth = 24);
+  /// True when the image has an alpha channel (a 32-bit image, or a TIFF file with one).
+  Bool HasAlphaChannel() const { return !alpha_.empty(); }
+  /// The alpha (0 transparent .. 255 opaque) at `x`, `y`: 255 without an alpha channel, 0 outside.
+  LONG GetAlphaPixel(LONG x, LONG y) const;
+  /// Scales the source rectangle (inclusive corners) into the destination rectangle of `dst`
+  /// (inclusive corners, clipped to `dst`) with bicubic interpolation; false for empty
+  /// rectangles or a rectangle outside this image.
+  Bool ScaleBicubic(BaseBitmap* dst, LONG src_xmin, LONG src_ymin, LONG src_xmax, LONG src_ymax,
+                    LONG dst_xmin, LONG dst_ymin, LONG dst_xmax, LONG dst_ymax) const;
 
  protected:
   /// Makes the image `bx` x `by` black pixels; false (and an empty image) without memory.
@@ -76,6 +89,7 @@ class BaseBitmap {
   LONG width_ = 0;
   LONG height_ = 0;
   std::vector<unsigned char> rgb_;
+  std::vector<unsigned char> alpha_;  // one byte per pixel, or empty
 };
 
 /// An image from the plug-in's resource folder that lives as long as this object.

@@ -49,6 +49,9 @@ void MessageDialog(const String& text);
 /// Asks a yes/no question; true for yes.
 Bool QuestionDialog(const String& text);
 
+/// Tells the host that something changed: it redraws its views and managers once idle.
+void EventAdd(LONG flags = 0);
+
 /// Stops the host's own background threads (render previews, editor redraws).
 void StopAllThreads();
 /// Mouse pointer shapes.

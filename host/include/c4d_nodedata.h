@@ -140,5 +140,22 @@ class CommandData : public BaseData {
 /// `CommandData::GetState` answer for an enabled command.
 constexpr LONG CMD_ENABLED = 0x40000000;
 
-/// A custom interface element type.
-class CustomGuiData : public BaseData {};
+class CDialog;
+struct CUSTOMGUIPLUGIN;
+
+/// A custom interface element type: the host asks it for one dialog per parameter it shows.
+class CustomGuiData : public BaseData {
+ public:
+  /// The element's ID.
+  virtual LONG GetId() { return 0; }
+  /// A new element dialog for a parameter shown with `settings`, as the host's dialog pointer.
+  virtual CDialog* Alloc(const BaseContainer& settings) { (void)settings; return nullptr; }
+  /// Frees a dialog of `Alloc`; `userdata` is the plug-in's own dialog object.
+  virtual void Free(CDialog* dlg, void* userdata) { (void)dlg; (void)userdata; }
+  /// The symbol description resources name the element by.
+  virtual const CHAR* GetResourceSym() { return ""; }
+  /// The data types the element shows: the count, with `table` pointing at them.
+  virtual LONG GetResourceDataType(LONG*& table) { table = nullptr; return 0; }
+  /// The host's record of the element's registration (the stand-in keeps none: null).
+  CUSTOMGUIPLUGIN* GetPlugin() { return nullptr; }
+};

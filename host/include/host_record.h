@@ -11,6 +11,8 @@ namespace host {
 /// "StopAllThreads", "GeShowMouse 3", "SetMousePointer 2", "StatusSetSpin", "StatusSetBar 50",
 /// "StatusSetText <text>", "StatusClear".
 std::vector<std::string> InterfaceCalls();
+/// Records a call (host use); `ShowBitmap` records "ShowBitmap <path>", `EventAdd` "EventAdd".
+void NoteInterfaceCall(std::string call);
 /// Forgets the recorded calls.
 void ClearInterfaceCalls();
 

@@ -28,6 +28,7 @@ struct Pixels {
   LONG width = 0;
   LONG height = 0;
   std::vector<unsigned char> rgb;
+  std::vector<unsigned char> alpha;  // empty without an alpha channel
 };
 
 bool ReadAll(const std::string& path, std::string* bytes) {
@@ -165,6 +166,9 @@ bool DecodeTiff(const std::string& path, Pixels* out) {
   uint32_t w = 0, h = 0;
   TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
   TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+  uint16_t extraSamples = 0;
+  uint16_t* sampleInfo = nullptr;
+  TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraSamples, &sampleInfo);
   bool ok = SizeOk(w, h);
   std::vector<uint32_t> raster;
   if (ok) {
@@ -181,7 +185,10 @@ bool DecodeTiff(const std::string& path, Pixels* out) {
   out->width = static_cast<LONG>(w);
   out->height = static_cast<LONG>(h);
   out->rgb.resize(raster.size() * 3);
+  // A TIFF with an extra sample keeps it as the image's alpha channel.
+  if (extraSamples > 0) out->alpha.resize(raster.size());
   for (size_t i = 0; i < raster.size(); ++i) {
+    if (extraSamples > 0) out->alpha[i] = static_cast<unsigned char>(TIFFGetA(raster[i]));
     out->rgb[i * 3] = static_cast<unsigned char>(TIFFGetR(raster[i]));
     out->rgb[i * 3 + 1] = static_cast<unsigned char>(TIFFGetG(raster[i]));
     out->rgb[i * 3 + 2] = static_cast<unsigned char>(TIFFGetB(raster[i]));
@@ -204,6 +211,7 @@ bool WriteReplacing(const std::string& path, const unsigned char* data, size_t s
 
 bool BaseBitmap::Resize(LONG bx, LONG by) {
   try {
+    alpha_.clear();
     rgb_.assign(static_cast<size_t>(bx) * static_cast<size_t>(by) * 3, 0);
   } catch (const std::bad_alloc&) {
     rgb_.clear();
@@ -219,6 +227,7 @@ LONG BaseBitmap::Init(const Filename& name) {
   file_ = name;
   width_ = height_ = 0;
   rgb_.clear();
+  alpha_.clear();
   if (!GeFExist(name)) return IMAGERESULT_NOTEXISTING;
   const std::string path = host::ToUtf8(name.GetString());
   std::string bytes;
@@ -240,6 +249,7 @@ LONG BaseBitmap::Init(const Filename& name) {
   width_ = pixels.width;
   height_ = pixels.height;
   rgb_.swap(pixels.rgb);
+  alpha_.swap(pixels.alpha);
   return IMAGERESULT_OK;
 }
 
