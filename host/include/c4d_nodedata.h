@@ -92,7 +92,11 @@ class ObjectData : public NodeData {
 };
 
 /// Plug-in data of a material.
-class MaterialData : public NodeData {};
+class MaterialData : public NodeData {
+ public:
+  /// What the material needs of the host's renderer (flag word; the default: 0).
+  virtual LONG GetRenderInfo(BaseMaterial* mat) { (void)mat; return 0; }
+};
 
 /// Plug-in data of a shader.
 class ShaderData : public NodeData {

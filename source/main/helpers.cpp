@@ -236,10 +236,24 @@ TextureTag* GetTexTagWithSelection(TextureTagList& tags, BaseTag* selection) {
 
 String GetUniqueMaterialName(BaseMaterial* mat, BaseDocument* doc) {
   if (!mat) return String();
+  std::string suffix = "_NID";
   unsigned int i = 0;
-  for (BaseMaterial* m = doc ? doc->GetFirstMaterial() : nullptr; m; m = m->GetNext(), ++i)
-    if (m == mat) return mat->GetName() + String("_mid") + ULongToString(i);
-  return mat->GetName() + String("_NID");
+  for (BaseMaterial* m = doc ? doc->GetFirstMaterial() : nullptr; m; m = m->GetNext(), ++i) {
+    if (m == mat) {
+      suffix = "_mid" + std::to_string(i);
+      break;
+    }
+  }
+  // The name is cut, never its suffix: the position keeps cut names apart. A cut falls before
+  // the lead byte of a character, so no character is split.
+  std::string name = ToUTF8String(mat->GetName());
+  const size_t room = kMaxMaterialNameBytes - suffix.size();
+  if (name.size() > room) {
+    size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
+  return String(name + suffix);
 }
 
 bool GetObjectRenderMode(BaseObject* op) {

@@ -50,8 +50,12 @@ TextureTagList GetUsedTextureTags(BaseObject* op);
 /// The tag for a polygon selection: the first in `tags` restricted to a selection of the name of
 /// `selection`, else (also without a selection) the first unrestricted one; null when none.
 TextureTag* GetTexTagWithSelection(TextureTagList& tags, BaseTag* selection);
+/// The most UTF-8 bytes of an exported material name: the longest string a mesh file holds.
+constexpr size_t kMaxMaterialNameBytes = 1024;
 /// The material's name in every exported file: its name + "_mid" + its position in the
 /// document's material list, or + "_NID" when it is not in that list. Empty for a null material.
+/// The name (up to a zero character) is cut at a character boundary so that the whole stays
+/// within `kMaxMaterialNameBytes` in UTF-8; the suffix is always whole.
 String GetUniqueMaterialName(BaseMaterial* mat, BaseDocument* doc);
 /// True when the top-most object of the object's parent chain whose render mode is on or off has
 /// it off; false for a null object and when none has either.
