@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "host_document_file.h"
 #include "material/customorvanematerial.h"
 #include "material/ovlprelude.h"
 #include "shader_scene.h"
@@ -36,7 +37,9 @@ class OVLExportTest : public ShaderSceneTest {
     mat->GetDataInstance()->SetLink(MAT_ALBEDO_SHADER, blend);
   }
   // The program written for `header` and `type` into a fresh channel.
-  std::string Program(const char* header, OVLReturnType type) {
+  std::string Program(const char* header, OVLReturnType type) { return ProgramOf(mat, blend, header, type); }
+  static std::string ProgramOf(BaseMaterial* mat, BaseShader* blend, const char* header,
+                               OVLReturnType type) {
     TiXmlDocument xml;
     auto* model = new TiXmlElement("diffuse");
     xml.LinkEndChild(model);
@@ -60,8 +63,15 @@ class OVLExportTest : public ShaderSceneTest {
   BaseShader* gradient = nullptr;
 };
 
+const char kBlendVec3[] =
+    "((lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
+    "noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000)))) * 1.00000) + "
+    "lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
+    "length(vec2(0.5,0.5) - getTexCoords(0)) * 2.0 ) * 1.00000) * 0.50000";
+
 TEST_F(OVLExportTest, BlendOfNoiseAndGradientIsOneProgram) {
   const std::string prelude(OVLPrelude, kOVLPreludeLength);
+  EXPECT_EQ(Program(OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3), prelude + "def eval(vec3 pos) vec3: " + kBlendVec3);
   EXPECT_EQ(Program(OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3),
             prelude + "def eval(vec3 pos) vec3: "
                       "((lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
@@ -76,6 +86,25 @@ TEST_F(OVLExportTest, BlendOfNoiseAndGradientIsOneProgram) {
                       "1.00000))))) * 1.00000) + Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), "
                       "vec3(0.00000, 0.00000, 0.00000), length(vec2(0.5,0.5) - getTexCoords(0)) * "
                       "2.0 )) * 1.00000) * 0.50000");
+}
+
+TEST_F(OVLExportTest, ShaderTreesOfADocumentFile) {
+  // The same blend as a document file holds it: children nested under the blend, linked by it.
+  std::string error;
+  BaseDocument* loaded = host::LoadDocumentText(R"({"materials": [{"type": 1024337, "name": "Swirl",
+      "parameters": {"6003": true, "6118": {"shader": {"type": 1024769, "name": "Blend",
+        "parameters": {"1602": 1603, "1606": 0.5,
+          "1600": {"shader": {"type": 1024768, "name": "Noise"}},
+          "1601": {"shader": {"type": 1024770, "name": "Gradient", "parameters": {"1604": 1603}}}}}}}}]})",
+                                                "shaders", &error);
+  ASSERT_NE(loaded, nullptr) << error;
+  BaseMaterial* swirl = loaded->SearchMaterial("Swirl");
+  ASSERT_NE(swirl, nullptr);
+  auto* top = static_cast<BaseShader*>(swirl->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, loaded, Xbase));
+  ASSERT_NE(top, nullptr);
+  EXPECT_EQ(ProgramOf(swirl, top, OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3),
+            std::string(OVLPrelude, kOVLPreludeLength) + "def eval(vec3 pos) vec3: " + kBlendVec3);
+  BaseDocument::Free(loaded);
 }
 
 }  // namespace
