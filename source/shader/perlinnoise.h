@@ -59,9 +59,10 @@ class PerlinNoise {
   static int Cell(T& coord) {
     constexpr T kLimit = static_cast<T>(9223372036854775808.0);  // 2^63
     const bool inRange = std::fabs(coord) < kLimit;
-    std::int64_t i = static_cast<std::int64_t>(inRange ? coord : T(0));  // towards zero
-    i -= static_cast<T>(i) > coord ? 1 : 0;                              // towards minus infinity
-    coord = inRange ? coord - static_cast<T>(i) : T(0);
+    const T c = inRange ? coord : T(0);
+    std::int64_t i = static_cast<std::int64_t>(c);  // towards zero
+    i -= static_cast<T>(i) > c ? 1 : 0;             // towards minus infinity
+    coord = c - static_cast<T>(i);
     return static_cast<int>(static_cast<std::uint64_t>(i) & 255u);
   }
   template <typename T>
