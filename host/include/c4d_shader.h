@@ -19,6 +19,12 @@ struct InitRenderStruct {
   Real time = 0.0;              ///< Document time in seconds.
 };
 
+/// What a render knows of the surface point it samples a shader at.
+struct VolumeData {
+  LVector p;  ///< The surface point in world coordinates.
+  LVector n;  ///< The surface normal in world coordinates.
+};
+
 /// One sampling point.
 struct ChannelData {
   LVector p;         ///< Texture position: u, v, w.
@@ -27,6 +33,7 @@ struct ChannelData {
   Real t = 0.0;      ///< Document time in seconds.
   Real off = 0.0;    ///< Blur offset.
   Real scale = 0.0;  ///< Blur scale.
+  VolumeData* vd = nullptr;  ///< The surface being rendered; null for a flat sample (previews).
 };
 
 /// Host shader types besides the bitmap shader (`Xbitmap`).
