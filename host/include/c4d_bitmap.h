@@ -1,37 +1,74 @@
 // Bitmaps.
 #pragma once
 
+#include <vector>
+
 #include "c4d_string.h"
 
-/// Results of loading an image.
+class BaseContainer;
+
+/// Results of loading and saving an image.
 enum {
   IMAGERESULT_OK = 1,
   IMAGERESULT_NOTEXISTING = -1,
   IMAGERESULT_WRONGTYPE = -2,
+  IMAGERESULT_OUTOFMEMORY = -3,
+  IMAGERESULT_FILEERROR = -4,   ///< The file could not be written.
+  IMAGERESULT_FILESTRUCTURE = -5,
 };
 
 /// Flags of saving an image (0: colour; `SAVEBIT_GREYSCALE`: one grey channel).
 typedef LONG SAVEBIT;
 constexpr SAVEBIT SAVEBIT_GREYSCALE = 16;
 
-/// An image in memory.
+/// Image file formats of `BaseBitmap::Save`.
+enum {
+  FILTER_JPG = 1104,  ///< JPEG (the one format this host saves).
+};
+
+/// Save options of the JPEG format.
+enum {
+  JPGSAVER_QUALITY = 10021,  ///< LONG 1..100 (default 80).
+};
+
+/// Colour modes of new images.
+enum {
+  COLORMODE_RGB = 4,  ///< 8 bits per channel, red, green, blue.
+};
+
+/// An RGB image of 8 bits per channel in memory; pixel (0, 0) is the top left.
 class BaseBitmap {
  public:
   static BaseBitmap* Alloc() { return new BaseBitmap; }
   static void Free(BaseBitmap*& bm) { delete bm; bm = nullptr; }
   virtual ~BaseBitmap() = default;
-  /// Loads an image file (PNG, JPEG or TIFF); answers an `IMAGERESULT`: not existing, or the
-  /// wrong type for a file that holds no image the host reads.
+  /// Loads and decodes an image file (PNG, JPEG or TIFF); answers an `IMAGERESULT`: not existing,
+  /// or the wrong type for a file that holds no image the host reads (the bitmap is then empty).
   LONG Init(const Filename& name);
+  /// Saves the image as `format` (`FILTER_JPG`) with the options of `data` (may be null), in
+  /// colour or, with `SAVEBIT_GREYSCALE`, as one grey channel. The file is written beside the
+  /// target and then moved over it. Answers `IMAGERESULT_OK` or an error.
+  LONG Save(const Filename& name, LONG format, const BaseContainer* data, SAVEBIT savebits) const;
   /// The file the image was loaded from.
   Filename GetFilename() const { return file_; }
   LONG GetBw() const { return width_; }
   LONG GetBh() const { return height_; }
+  /// Sets a pixel, each channel clamped to 0..255; false outside the image.
+  Bool SetPixel(LONG x, LONG y, LONG r, LONG g, LONG b);
+  /// Reads a pixel; 0, 0, 0 outside the image.
+  void GetPixel(LONG x, LONG y, LONG* r, LONG* g, LONG* b) const;
+  /// The pixels, row by row from the top, three bytes (red, green, blue) each.
+  const unsigned char* GetRgb() const { return rgb_.data(); }
+
+ protected:
+  /// Makes the image `bx` x `by` black pixels; false (and an empty image) without memory.
+  bool Resize(LONG bx, LONG by);
 
  private:
   Filename file_;
   LONG width_ = 0;
   LONG height_ = 0;
+  std::vector<unsigned char> rgb_;
 };
 
 /// An image from the plug-in's resource folder that lives as long as this object.

@@ -7,6 +7,7 @@
 #include "c4d_selection.h"
 #include "c4d_texturetag.h"
 #include "host_state.h"
+#include "hostshaders.h"
 #include "primitives.h"
 #include "standardmaterial.h"
 
@@ -269,7 +270,11 @@ BaseMaterial* BaseMaterial::Alloc(LONG type) {
 void BaseMaterial::Free(BaseMaterial*& mat) { FreeNode(mat); }
 
 BaseShader* BaseShader::Alloc(LONG type) {
-  if (type == Xbitmap) return new PlainShader(type);
+  if (host::IsHostShaderType(type)) {
+    BaseShader* sh = new PlainShader(type);
+    if (!sh->AttachNodeData(host::NewHostShaderData(type))) FreeNode(sh);
+    return sh;
+  }
   return WithPluginData<BaseShader>(new PlainShader(type), host::PluginKind::Shader, type);
 }
 

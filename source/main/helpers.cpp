@@ -358,10 +358,11 @@ UVWTag* GenerateUVWTag(BaseDocument* doc, TextureTag* tag, PolygonObject* op) {
   return uvw;
 }
 
-void BakeShaderToBitmap(MultipassBitmap* bitmap, BaseShader* shader, BaseDocument* doc) {
-  if (!bitmap || !shader) return;
+Bool BakeShaderToBitmap(MultipassBitmap* bitmap, BaseShader* shader, BaseDocument* doc) {
+  if (!bitmap || !shader) return false;
   BaseDocument* temp = BaseDocument::Alloc();
-  if (!temp) return;
+  if (!temp) return false;
+  bool baked = false;
   if (doc) temp->SetTime(doc->GetTime());
 
   BaseContainer bake;
@@ -393,7 +394,7 @@ void BakeShaderToBitmap(MultipassBitmap* bitmap, BaseShader* shader, BaseDocumen
     UVWTag* uvw = static_cast<UVWTag*>(plane->GetTag(Tuvw));
     LONG err = BAKE_TEX_ERR_NONE;
     BaseDocument* bakeDoc = InitBakeTexture(temp, tag, uvw, uvw, bake, &err, nullptr);
-    if (bakeDoc) BakeTexture(bakeDoc, bake, bitmap, nullptr, nullptr, nullptr);
+    if (bakeDoc) baked = BakeTexture(bakeDoc, bake, bitmap, nullptr, nullptr, nullptr) == BAKE_TEX_ERR_NONE;
     BaseDocument::Free(bakeDoc);
   } else {
     // Whatever was made but not yet placed in the temporary document.
@@ -403,6 +404,7 @@ void BakeShaderToBitmap(MultipassBitmap* bitmap, BaseShader* shader, BaseDocumen
     BaseShader::Free(copy);
   }
   BaseDocument::Free(temp);
+  return baked;
 }
 
 // --- Timing ----------------------------------------------------------------------

@@ -91,8 +91,10 @@ std::string GetRelativeFilename(std::string directory, std::string file);
 UVWTag* GenerateUVWTag(BaseDocument* doc, TextureTag* tag, PolygonObject* op);
 /// Fills the bitmap with the shader's colours over the texture square 0..1, one sample per pixel
 /// centre, through the host's texture baking (bitmap file names resolved against `doc`'s folder).
-/// Nothing happens for a null bitmap or shader.
-void BakeShaderToBitmap(MultipassBitmap* bitmap, BaseShader* shader, BaseDocument* doc);
+/// Nothing happens for a null bitmap or shader. True when the host baked the whole image; false
+/// when it refused (a shader that could not prepare, a size it does not bake), the image then
+/// being left as it was or partly baked.
+Bool BakeShaderToBitmap(MultipassBitmap* bitmap, BaseShader* shader, BaseDocument* doc);
 
 /// Shows or hides the entry `id` of a loaded description; entries the description lacks are
 /// skipped.
