@@ -1,6 +1,7 @@
 // Bitmaps.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "c4d_string.h"
@@ -60,6 +61,24 @@ class BaseBitmap {
   /// The pixels, row by row from the top, three bytes (red, green, blue) each.
   const unsigned char* GetRgb() const { return rgb_.data(); }
 
+  /// Makes the image `x` × `y` black pixels of `depth` bits (24 or 32; the stand-in keeps 8 bits
+  /// per colour channel either way) and drops its alpha channel; `IMAGERESULT_OK`, or
+  /// `IMAGERESULT_OUTOFMEMORY` for a size below 1 or without memory (the image is then empty).
+  LONG Init(LONG x, LONG y, LONG depth);
+  /// Sets every pixel to `r`, `g`, `b`, each clamped to 0..255.
+  void Clear(LONG r, LONG g, LONG b);
+  /// The image's alpha channel, or null when it has none.
+  BaseBitmap* GetInternalChannel() const { return alpha_.get(); }
+  /// Gives the image an alpha channel (opaque) when it has none and answers it; `internal` and
+  /// `straight` are what the host's images support (internal, straight alpha), so the stand-in
+  /// answers null for anything else, and for an empty image.
+  BaseBitmap* AddChannel(Bool internal, Bool straight);
+  /// Sets the alpha of pixel (x, y) in `channel` (this image's alpha channel), clamped to 0..255;
+  /// false for another channel or outside the image.
+  Bool SetAlphaPixel(BaseBitmap* channel, LONG x, LONG y, LONG value);
+  /// The alpha of pixel (x, y) in `channel`; 0 for another channel or outside the image.
+  LONG GetAlphaPixel(BaseBitmap* channel, LONG x, LONG y) const;
+
  protected:
   /// Makes the image `bx` x `by` black pixels; false (and an empty image) without memory.
   bool Resize(LONG bx, LONG by);
@@ -69,6 +88,7 @@ class BaseBitmap {
   LONG width_ = 0;
   LONG height_ = 0;
   std::vector<unsigned char> rgb_;
+  std::unique_ptr<BaseBitmap> alpha_;
 };
 
 /// An image from the plug-in's resource folder that lives as long as this object.

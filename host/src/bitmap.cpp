@@ -277,3 +277,41 @@ AutoBitmap::AutoBitmap(const String& name) : bitmap_(BaseBitmap::Alloc()) {
 }
 
 AutoBitmap::~AutoBitmap() { BaseBitmap::Free(bitmap_); }
+
+LONG BaseBitmap::Init(LONG x, LONG y, LONG) {
+  alpha_.reset();
+  if (x < 1 || y < 1 || !Resize(x, y)) {
+    Resize(0, 0);
+    return IMAGERESULT_OUTOFMEMORY;
+  }
+  return IMAGERESULT_OK;
+}
+
+void BaseBitmap::Clear(LONG r, LONG g, LONG b) {
+  const unsigned char c[3] = {static_cast<unsigned char>(r < 0 ? 0 : r > 255 ? 255 : r),
+                              static_cast<unsigned char>(g < 0 ? 0 : g > 255 ? 255 : g),
+                              static_cast<unsigned char>(b < 0 ? 0 : b > 255 ? 255 : b)};
+  for (size_t i = 0; i < rgb_.size(); ++i) rgb_[i] = c[i % 3];
+}
+
+BaseBitmap* BaseBitmap::AddChannel(Bool internal, Bool straight) {
+  if (alpha_) return alpha_.get();
+  if (!internal || !straight || width_ < 1 || height_ < 1) return nullptr;
+  std::unique_ptr<BaseBitmap> alpha(new BaseBitmap);
+  if (!alpha->Resize(width_, height_)) return nullptr;
+  alpha->Clear(255, 255, 255);
+  alpha_ = std::move(alpha);
+  return alpha_.get();
+}
+
+Bool BaseBitmap::SetAlphaPixel(BaseBitmap* channel, LONG x, LONG y, LONG value) {
+  if (!channel || channel != alpha_.get()) return false;
+  return channel->SetPixel(x, y, value, value, value);
+}
+
+LONG BaseBitmap::GetAlphaPixel(BaseBitmap* channel, LONG x, LONG y) const {
+  if (!channel || channel != alpha_.get()) return 0;
+  LONG r = 0, g = 0, b = 0;
+  channel->GetPixel(x, y, &r, &g, &b);
+  return r;
+}
