@@ -6,6 +6,7 @@
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
 #include "main/main.h"
+#include "material/exportbasematerial.h"
 #include "object/orvaneinstanceids.h"
 
 namespace {
@@ -162,9 +163,12 @@ void OrvaneSceneExporter::ExportPassMaterials() {
   pass = 0;
   if (BaseObject* first = sceneData->document->GetFirstObject()) TraverseHierarchy(first, LMatrix(), 0, 1);
 
+  // Every material of the document, first to last; the list holds the materials written so far,
+  // partners of blend materials among them, so that each is written once.
   AtomArray* written = AtomArray::Alloc();
-  // Every material of the document, first to last, is written here by the material export, which
-  // notes in `written` the materials it has written.
+  const MaterialNameTable names(sceneData->document);
+  for (BaseMaterial* mat = sceneData->document->GetFirstMaterial(); mat; mat = mat->GetNext())
+    ExportBaseMaterial(mat, sceneElement, written, sceneData, 0, 0);
   written->Flush();
   AtomArray::Free(written);
 

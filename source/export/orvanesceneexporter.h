@@ -52,6 +52,13 @@ class OrvaneSceneExporter : public Hierarchy {
   int exportOVSWithCacheRebuild();
   /// Writes and saves the prepared scene; 0 without scene data or document, else 1.
   int exportOVS();
+  /// Writes the material `mat` of `doc`, with the materials it depends on, as the material file
+  /// `file` (its suffix replaced by ".ovm"), and bakes its textures into the folder
+  /// "textures." + the file's name beside it, which is emptied first. With `preview` the material
+  /// is named "previewMat". 1 when the file was saved; 0 for a null document or material, for a
+  /// file whose folder is not an absolute path, and when the file could not be saved (with a
+  /// console line).
+  int exportOVM(BaseDocument* doc, BaseMaterial* mat, Filename file, int preview);
   /// Resets the exporter's per-export state and chooses the scene's file name.
   void initVariables();
 

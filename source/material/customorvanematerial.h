@@ -28,13 +28,19 @@ class CustomOrvaneMaterial : public MaterialData {
   /// A new material's data for the host.
   static NodeData* Alloc() { return new CustomOrvaneMaterial; }
 
-  // Init(GeListNode*): writes every default of the parameter set, then `SetChannels`.
+  /// Writes every default of the parameter set into the material's container (overwriting what it
+  /// holds), then `SetChannels`. True.
+  Bool Init(GeListNode* node) override;
+  /// The render information the material asks of the host: 0x6000006.
+  LONG GetRenderInfo(BaseMaterial* mat) override;
   /// Sets the channel and page switches from `MAT_TYPE`.
   static void SetChannels(BaseContainer* data);
 
   // --- Export: dispatch and models ---------------------------------------------------------
 
   /// Writes this material (`name` is its element name) with the clay override and alpha wrapper.
+  /// A list `done` given must already hold the material (or the host material it stands for);
+  /// without one the call keeps a list of its own.
   void ExportMaterialXml(String name, TiXmlElement* parent, AtomArray* done, int background,
                          OrvaneSceneData* sd);
   /// The model writers: one "material" element each; false when `mat` is null.
@@ -93,8 +99,6 @@ class CustomOrvaneMaterial : public MaterialData {
   /// Greys out constants and texture values that a linked shader overrides.
   Bool GetDEnabling(GeListNode* node, const DescID& id, const GeData& value, LONG flags,
                     const BaseContainer* itemdesc) override;
-  /// What the material needs of the host's renderer.
-  LONG GetRenderInfo(BaseMaterial* mat) override;
   /// Caches everything the per-sample callbacks read; answers the albedo shader's preparation.
   LONG InitRender(BaseMaterial* mat, const InitRenderStruct& irs) override;
   /// Ends the linked shaders' renders and drops the cache.
@@ -151,6 +155,14 @@ class CustomOrvaneMaterial : public MaterialData {
   AtomArray* doneList = nullptr;         ///< Materials already written (may be null).
   int background = 0;                    ///< The material being written is the background.
   int textureIndex = 0;                  ///< Index of the next "texture" definition.
+
+ private:
+  // Appends "material" `name` holding "blend" with the partners `aName` and `bName`, the step
+  // switch and the blend-factor channel of `mat`.
+  void AppendBlend(const String& name, const String& aName, const String& bName, BaseMaterial* mat,
+                   TiXmlElement* parent);
+
+  BaseMaterial* node_ = nullptr;  // the material this data belongs to (set by `Init`)
 };
 
 /// Registers the material under the name of string resource 10025; true without registering when

@@ -8,8 +8,6 @@
 
 namespace {
 
-// What the host's render asks of the material (as the host's own materials answer).
-constexpr LONG kRenderInfo = 0x6000006;
 // The share of the traced mirror reflection in the colour of reflecting types.
 constexpr double kReflectionShare = 0.15;
 // The deepest ray that still traces a reflection.
@@ -45,8 +43,6 @@ LONG ColorTo8Bit(double value) {
 LVector CustomOrvaneMaterial::ShaderSampler::Sample(ChannelData* cd) const {
   return MapComponents(shader->Sample(cd), a, b, c);
 }
-
-LONG CustomOrvaneMaterial::GetRenderInfo(BaseMaterial*) { return kRenderInfo; }
 
 LONG CustomOrvaneMaterial::InitRender(BaseMaterial* mat, const InitRenderStruct& irs) {
   // A render that was not ended releases its records before new ones are made.
