@@ -193,10 +193,10 @@ TEST_F(ModelsTest, ClayReplacesEveryModelButBlendAndBackground) {
   EXPECT_EQ(Written(), (std::vector<std::string>{"N_mid1:oren_nayar", "B_mid2:blend"}));
   EXPECT_EQ(Partners("B_mid2"), "N_mid1 nullMat");
 
-  // The background keeps its model.
+  // The background keeps its model, with the medium it refers to written first.
   root->Clear();
   ExportBaseMaterial(doc->GetFirstMaterial(), root, nullptr, &sd, 0, 1);
-  EXPECT_EQ(Written(), (std::vector<std::string>{"background_material:glossy_transparent"}));
+  EXPECT_EQ(Written(), (std::vector<std::string>{"medium", "background_material:glossy_transparent"}));
 }
 
 TEST_F(ModelsTest, NullInputsWriteNothing) {
