@@ -241,8 +241,8 @@ VariableTag* VariableTag::Alloc(LONG type, LONG count) {
 
 Bool VariableTag::Resize(LONG count) {
   if (count < 0) return false;
-  bytes_.resize(static_cast<size_t>(count) * static_cast<size_t>(elementSize_), 0);
-  count_ = count;
+  data_->bytes.resize(static_cast<size_t>(count) * static_cast<size_t>(elementSize_), 0);
+  data_->count = count;
   return true;
 }
 

@@ -87,6 +87,7 @@ void OrvaneSceneExporter::initVariables() {
   placementNotFinite = false;
   meshChecksums.clear();
   meshFingerprints.clear();
+  meshKeys.clear();
   expandingInstances_.clear();
   AtomArray::Free(areaLightShapes);
   areaLightShapes = AtomArray::Alloc();

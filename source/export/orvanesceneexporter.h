@@ -96,7 +96,7 @@ class OrvaneSceneExporter : public Hierarchy {
   void SceneExportAliasMaterial(String currentName, String newName);
   /// Appends a comment holding `text` to `parent` (the root element when null) and makes it
   /// `commentNode`. The text is kept valid inside a comment: "--" and a final "-" are broken up by
-  /// a blank, control characters become blanks, and it is cut to fit `commentText`.
+  /// a blank, characters XML does not allow become U+FFFD, and it is cut to fit `commentText`.
   void WriteComment(const String& text, TiXmlElement* parent = nullptr);
 
   // --- Models, meshes, spheres and exit portals -----------------------------------------
@@ -232,6 +232,9 @@ class OrvaneSceneExporter : public Hierarchy {
   std::map<ULONG, int> meshChecksums;         ///< Checksums of the meshes written in this export.
   /// Per checksum, the fingerprints of the different meshes this export named with it, in order.
   std::map<ULONG, std::vector<uint64_t>> meshFingerprints;
+  /// Checksum and fingerprint of each document mesh (and salt) met in this export: the object that
+  /// many instances show is checksummed once.
+  std::map<std::pair<const PolygonObject*, int>, std::pair<ULONG, uint64_t>> meshKeys;
   /// The mesh files this exporter wrote, in any export, with the fingerprints of their meshes.
   std::map<std::string, uint64_t> writtenMeshFiles;
   int pass = 0;                               ///< 0 gathers, 1 exports.

@@ -29,8 +29,18 @@ Filename NumberedMeshName(ULONG checksum, size_t number) {
 }  // namespace
 
 Filename OrvaneSceneExporter::MeshFileName(PolygonObject* obj, int salt, bool* firstUse, uint64_t* fingerprint) {
-  const MeshChecksum::Key key =
-      MeshChecksum::CalcMeshKey(obj, salt, sceneData->globalScale, sceneData->document);
+  // An object of the document stays as it is through one export; caches and temporary objects
+  // may come and go, so only the document's own meshes are remembered.
+  MeshChecksum::Key key;
+  const bool inDocument = obj->GetDocument() == sceneData->document;
+  auto known = inDocument ? meshKeys.find({obj, salt}) : meshKeys.end();
+  if (known != meshKeys.end()) {
+    key.checksum = known->second.first;
+    key.fingerprint = known->second.second;
+  } else {
+    key = MeshChecksum::CalcMeshKey(obj, salt, sceneData->globalScale, sceneData->document);
+    if (inDocument) meshKeys[{obj, salt}] = {key.checksum, key.fingerprint};
+  }
   if (fingerprint) *fingerprint = key.fingerprint;
   std::vector<uint64_t>& named = meshFingerprints[key.checksum];
   auto it = std::find(named.begin(), named.end(), key.fingerprint);
