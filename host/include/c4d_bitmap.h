@@ -55,7 +55,14 @@ class BaseBitmap {
   LONG GetBw() const { return width_; }
   LONG GetBh() const { return height_; }
   /// Sets a pixel, each channel clamped to 0..255; false outside the image.
-  Bool SetPixel(LONG x, LONG y, LONG r, LONG g, LONG b);
+  Bool SetPixel(LONG x, LONG y, LONG r, LONG g, LONG b) {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return false;
+    unsigned char* p = &rgb_[(static_cast<size_t>(y) * width_ + x) * 3];
+    p[0] = static_cast<unsigned char>(r < 0 ? 0 : r > 255 ? 255 : r);
+    p[1] = static_cast<unsigned char>(g < 0 ? 0 : g > 255 ? 255 : g);
+    p[2] = static_cast<unsigned char>(b < 0 ? 0 : b > 255 ? 255 : b);
+    return true;
+  }
   /// Reads a pixel; 0, 0, 0 outside the image.
   void GetPixel(LONG x, LONG y, LONG* r, LONG* g, LONG* b) const;
   /// The pixels, row by row from the top, three bytes (red, green, blue) each.

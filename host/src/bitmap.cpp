@@ -73,7 +73,12 @@ bool DecodeJpeg(const std::string& bytes, Pixels* out) {
   }
   out->width = static_cast<LONG>(info.output_width);
   out->height = static_cast<LONG>(info.output_height);
-  out->rgb.resize(static_cast<size_t>(out->width) * out->height * 3);
+  try {
+    out->rgb.resize(static_cast<size_t>(out->width) * out->height * 3);
+  } catch (const std::bad_alloc&) {
+    jpeg_destroy_decompress(&info);
+    throw;
+  }
   while (info.output_scanline < info.output_height) {
     JSAMPROW row = &out->rgb[static_cast<size_t>(info.output_scanline) * out->width * 3];
     jpeg_read_scanlines(&info, &row, 1);
@@ -163,7 +168,12 @@ bool DecodeTiff(const std::string& path, Pixels* out) {
   bool ok = SizeOk(w, h);
   std::vector<uint32_t> raster;
   if (ok) {
-    raster.resize(static_cast<size_t>(w) * h);
+    try {
+      raster.resize(static_cast<size_t>(w) * h);
+    } catch (const std::bad_alloc&) {
+      TIFFClose(tif);
+      throw;
+    }
     ok = TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0) != 0;
   }
   TIFFClose(tif);
@@ -247,15 +257,6 @@ LONG BaseBitmap::Save(const Filename& name, LONG format, const BaseContainer* da
   if (ok) ok = WriteReplacing(host::ToUtf8(name.GetString()), buffer, size);
   std::free(buffer);
   return ok ? IMAGERESULT_OK : IMAGERESULT_FILEERROR;
-}
-
-Bool BaseBitmap::SetPixel(LONG x, LONG y, LONG r, LONG g, LONG b) {
-  if (x < 0 || y < 0 || x >= width_ || y >= height_) return false;
-  unsigned char* p = &rgb_[(static_cast<size_t>(y) * width_ + x) * 3];
-  p[0] = static_cast<unsigned char>(r < 0 ? 0 : r > 255 ? 255 : r);
-  p[1] = static_cast<unsigned char>(g < 0 ? 0 : g > 255 ? 255 : g);
-  p[2] = static_cast<unsigned char>(b < 0 ? 0 : b > 255 ? 255 : b);
-  return true;
 }
 
 void BaseBitmap::GetPixel(LONG x, LONG y, LONG* r, LONG* g, LONG* b) const {
