@@ -112,6 +112,17 @@ class Material : public BaseMaterial {
   explicit Material(LONG type) : BaseMaterial(type) {}
 };
 
+/// The message that asks a material to put the host's initial shader into a channel's link.
+constexpr LONG MSG_INITIAL_CHANNEL = 1001073;
+
+/// On `MSG_INITIAL_CHANNEL`, puts the host's initial shader for a new channel into the link `id`
+/// of `node`; other messages are ignored. The stand-in has no initial shaders, so the link stays
+/// as it is. True when the message was handled.
+Bool HandleInitialChannel(GeListNode* node, LONG id, LONG type, void* data);
+/// Passes the message `type` with `data` on to the shader `shader` of `node` (nothing for a null
+/// shader).
+void HandleShaderMessage(GeListNode* node, BaseShader* shader, LONG type, void* data);
+
 /// A shader (a texture function inside a material).
 class BaseShader : public BaseList2D {
  public:

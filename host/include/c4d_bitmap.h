@@ -1,6 +1,7 @@
 // Bitmaps.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "c4d_string.h"
@@ -71,7 +72,7 @@ class BaseBitmap {
   /// above 32768, or no memory; the image is then empty).
   LONG Init(LONG x, LONG y, LONG depth = 24);
   /// True when the image has an alpha channel (a 32-bit image, or a TIFF file with one).
-  Bool HasAlphaChannel() const { return !alpha_.empty(); }
+  Bool HasAlphaChannel() const { return alpha_ != nullptr; }
   /// The alpha (0 transparent .. 255 opaque) at `x`, `y`: 255 without an alpha channel, 0 outside.
   LONG GetAlphaPixel(LONG x, LONG y) const;
   /// Scales the source rectangle (inclusive corners) into the destination rectangle of `dst`
@@ -79,6 +80,20 @@ class BaseBitmap {
   /// rectangles or a rectangle outside this image.
   Bool ScaleBicubic(BaseBitmap* dst, LONG src_xmin, LONG src_ymin, LONG src_xmax, LONG src_ymax,
                     LONG dst_xmin, LONG dst_ymin, LONG dst_xmax, LONG dst_ymax) const;
+
+  /// Sets every pixel to `r`, `g`, `b`, each clamped to 0..255.
+  void Clear(LONG r, LONG g, LONG b);
+  /// The image's alpha channel, or null when it has none.
+  BaseBitmap* GetInternalChannel() const { return alpha_.get(); }
+  /// Gives the image an alpha channel (opaque) when it has none and answers it; `internal` and
+  /// `straight` are what the host's images support (internal, straight alpha), so the stand-in
+  /// answers null for anything else, and for an empty image.
+  BaseBitmap* AddChannel(Bool internal, Bool straight);
+  /// Sets the alpha of pixel (x, y) in `channel` (this image's alpha channel), clamped to 0..255;
+  /// false for another channel or outside the image.
+  Bool SetAlphaPixel(BaseBitmap* channel, LONG x, LONG y, LONG value);
+  /// The alpha of pixel (x, y) in `channel`; 0 for another channel or outside the image.
+  LONG GetAlphaPixel(BaseBitmap* channel, LONG x, LONG y) const;
 
  protected:
   /// Makes the image `bx` x `by` black pixels; false (and an empty image) without memory.
@@ -89,7 +104,7 @@ class BaseBitmap {
   LONG width_ = 0;
   LONG height_ = 0;
   std::vector<unsigned char> rgb_;
-  std::vector<unsigned char> alpha_;  // one byte per pixel, or empty
+  std::unique_ptr<BaseBitmap> alpha_;  // the alpha channel (grey pixels), or none
 };
 
 /// An image from the plug-in's resource folder that lives as long as this object.

@@ -4,6 +4,7 @@
 
 #include "c4d_baselist.h"
 
+class BaseBitmap;
 class BaseDocument;
 class BaseDraw;
 class BaseDrawHelp;
@@ -18,6 +19,7 @@ class BaseMaterial;
 struct ChannelData;
 struct InitRenderStruct;
 struct VideoPostStruct;
+class VolumeData;
 
 /// Flags of description callbacks.
 enum {
@@ -94,8 +96,20 @@ class ObjectData : public NodeData {
 /// Plug-in data of a material.
 class MaterialData : public NodeData {
  public:
-  /// What the material needs of the host's renderer (flag word; the default: 0).
-  virtual LONG GetRenderInfo(BaseMaterial* mat) { (void)mat; return 0; }
+  /// What the material needs of the render, as flags (the default: 0, nothing).
+  virtual LONG GetRenderInfo(BaseMaterial* mat);
+  /// Prepares a render; answers an `INITRENDERRESULT` (the default: `INITRENDERRESULT_OK`).
+  virtual LONG InitRender(BaseMaterial* mat, const InitRenderStruct& irs);
+  /// Ends a render.
+  virtual void FreeRender(BaseMaterial* mat);
+  /// Shades one surface sample of the host's renderer (the default leaves `vd` as it is).
+  virtual void CalcSurface(BaseMaterial* mat, VolumeData* vd);
+  /// Sets the transparency of one surface sample (the default leaves `vd` as it is).
+  virtual void CalcTransparency(BaseMaterial* mat, VolumeData* vd);
+  /// Draws the material's viewport and preview image into `bmp` at its size; false when it drew
+  /// nothing (the default).
+  virtual Bool InitGLImage(BaseMaterial* mat, BaseDocument* doc, BaseThread* th, BaseBitmap* bmp,
+                           LONG doccolorspace, Bool linearworkflow);
 };
 
 /// Plug-in data of a shader.

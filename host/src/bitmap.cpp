@@ -211,7 +211,7 @@ bool WriteReplacing(const std::string& path, const unsigned char* data, size_t s
 
 bool BaseBitmap::Resize(LONG bx, LONG by) {
   try {
-    alpha_.clear();
+    alpha_.reset();
     rgb_.assign(static_cast<size_t>(bx) * static_cast<size_t>(by) * 3, 0);
   } catch (const std::bad_alloc&) {
     rgb_.clear();
@@ -227,7 +227,7 @@ LONG BaseBitmap::Init(const Filename& name) {
   file_ = name;
   width_ = height_ = 0;
   rgb_.clear();
-  alpha_.clear();
+  alpha_.reset();
   if (!GeFExist(name)) return IMAGERESULT_NOTEXISTING;
   const std::string path = host::ToUtf8(name.GetString());
   std::string bytes;
@@ -249,7 +249,12 @@ LONG BaseBitmap::Init(const Filename& name) {
   width_ = pixels.width;
   height_ = pixels.height;
   rgb_.swap(pixels.rgb);
-  alpha_.swap(pixels.alpha);
+  if (!pixels.alpha.empty()) {
+    BaseBitmap* alpha = AddChannel(true, true);
+    if (!alpha) return IMAGERESULT_OUTOFMEMORY;
+    for (size_t i = 0; i < pixels.alpha.size(); ++i)
+      alpha->rgb_[3 * i] = alpha->rgb_[3 * i + 1] = alpha->rgb_[3 * i + 2] = pixels.alpha[i];
+  }
   return IMAGERESULT_OK;
 }
 
@@ -288,3 +293,32 @@ AutoBitmap::AutoBitmap(const String& name) : bitmap_(BaseBitmap::Alloc()) {
 }
 
 AutoBitmap::~AutoBitmap() { BaseBitmap::Free(bitmap_); }
+
+void BaseBitmap::Clear(LONG r, LONG g, LONG b) {
+  const unsigned char c[3] = {static_cast<unsigned char>(r < 0 ? 0 : r > 255 ? 255 : r),
+                              static_cast<unsigned char>(g < 0 ? 0 : g > 255 ? 255 : g),
+                              static_cast<unsigned char>(b < 0 ? 0 : b > 255 ? 255 : b)};
+  for (size_t i = 0; i < rgb_.size(); ++i) rgb_[i] = c[i % 3];
+}
+
+BaseBitmap* BaseBitmap::AddChannel(Bool internal, Bool straight) {
+  if (alpha_) return alpha_.get();
+  if (!internal || !straight || width_ < 1 || height_ < 1) return nullptr;
+  std::unique_ptr<BaseBitmap> alpha(new BaseBitmap);
+  if (!alpha->Resize(width_, height_)) return nullptr;
+  alpha->Clear(255, 255, 255);
+  alpha_ = std::move(alpha);
+  return alpha_.get();
+}
+
+Bool BaseBitmap::SetAlphaPixel(BaseBitmap* channel, LONG x, LONG y, LONG value) {
+  if (!channel || channel != alpha_.get()) return false;
+  return channel->SetPixel(x, y, value, value, value);
+}
+
+LONG BaseBitmap::GetAlphaPixel(BaseBitmap* channel, LONG x, LONG y) const {
+  if (!channel || channel != alpha_.get()) return 0;
+  LONG r = 0, g = 0, b = 0;
+  channel->GetPixel(x, y, &r, &g, &b);
+  return r;
+}

@@ -21,24 +21,20 @@ LONG BaseBitmap::Init(LONG x, LONG y, LONG depth) {
   if (x < 1 || y < 1 || x > 32768 || y > 32768 || !Resize(x, y)) {
     width_ = height_ = 0;
     rgb_.clear();
-    alpha_.clear();
+    alpha_.reset();
     return IMAGERESULT_OUTOFMEMORY;
   }
-  if (depth == 32) {
-    try {
-      alpha_.assign(static_cast<size_t>(x) * y, 255);
-    } catch (const std::bad_alloc&) {
-      Resize(0, 0);
-      return IMAGERESULT_OUTOFMEMORY;
-    }
+  if (depth == 32 && !AddChannel(true, true)) {
+    Resize(0, 0);
+    return IMAGERESULT_OUTOFMEMORY;
   }
   return IMAGERESULT_OK;
 }
 
 LONG BaseBitmap::GetAlphaPixel(LONG x, LONG y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
-  if (alpha_.empty()) return 255;
-  return alpha_[static_cast<size_t>(y) * width_ + x];
+  if (!alpha_) return 255;
+  return alpha_->rgb_[(static_cast<size_t>(y) * width_ + x) * 3];
 }
 
 Bool BaseBitmap::ScaleBicubic(BaseBitmap* dst, LONG sx0, LONG sy0, LONG sx1, LONG sy1, LONG dx0, LONG dy0,

@@ -26,3 +26,11 @@ LVector BaseShader::Sample(ChannelData* cd) {
 void BaseShader::FreeRender() {
   if (ShaderData* d = PluginData(this)) d->FreeRender(this);
 }
+
+Bool HandleInitialChannel(GeListNode* node, LONG, LONG type, void*) {
+  return node && type == MSG_INITIAL_CHANNEL;
+}
+
+void HandleShaderMessage(GeListNode*, BaseShader* shader, LONG type, void* data) {
+  if (shader) shader->Message(type, data);
+}
