@@ -32,6 +32,19 @@ void WriteConstant(const ChannelSpec& spec, const BaseContainer* data, TiXmlElem
   }
 }
 
+// `spec` with every parameter ID in the numbering of `material` (unused IDs stay 0).
+ChannelSpec InNumbering(const ChannelSpec& spec, const CustomOrvaneMaterial& material) {
+  auto id = [&material](int v) { return v ? material.Id(v) : 0; };
+  ChannelSpec s = spec;
+  s.useId = id(s.useId);
+  s.linkId = id(s.linkId);
+  s.valueId = id(s.valueId);
+  s.brightnessId = id(s.brightnessId);
+  s.gammaId = id(s.gammaId);
+  s.texture = {id(s.texture.exponent), id(s.texture.a), id(s.texture.b), id(s.texture.c)};
+  return s;
+}
+
 }  // namespace
 
 TextureValues ReadTextureValues(const BaseContainer* data, const TextureValueIds& ids) {
@@ -79,8 +92,9 @@ bool BakeChannelImage(CustomOrvaneMaterial& material, BaseShader* shader, const 
   return false;
 }
 
-void WriteChannel(CustomOrvaneMaterial& material, const ChannelSpec& spec, const char* element,
+void WriteChannel(CustomOrvaneMaterial& material, const ChannelSpec& plainSpec, const char* element,
                   const String& name, BaseContainer* data, TiXmlElement* parent) {
+  const ChannelSpec spec = InNumbering(plainSpec, material);
   OrvaneSceneData* sd = material.sceneData;
   if (!data || !parent || !sd || !sd->document) return;
   if (!data->GetBool(spec.useId)) return;

@@ -45,13 +45,13 @@ class CustomOrvaneMaterial : public MaterialData {
                          OrvaneSceneData* sd);
   /// The model writers: one "material" element each; false when `mat` is null.
   Bool MaterialExportBlendMat(String name, BaseMaterial* mat, TiXmlElement* parent);
-  Bool MaterialExportDiffuseMaterial(String name, BaseMaterial* mat, TiXmlElement* parent);
-  Bool MaterialExportOrenNayarMaterial(String name, BaseMaterial* mat, TiXmlElement* parent);
-  Bool MaterialExportPhongMaterial(String name, BaseMaterial* mat, TiXmlElement* parent);
-  Bool MaterialExportDiffuseTransMaterial(String name, BaseMaterial* mat, TiXmlElement* parent);
-  Bool MaterialExportSpecularMaterial(String name, BaseMaterial* mat, TiXmlElement* parent);
-  Bool MaterialExportGlossyMaterial(String name, BaseMaterial* mat, TiXmlElement* parent);
-  Bool MaterialExportClayMaterial(String name, BaseMaterial* mat, TiXmlElement* parent);
+  Bool MaterialExportDiffuseMaterial(String name, BaseList2D* mat, TiXmlElement* parent);
+  Bool MaterialExportOrenNayarMaterial(String name, BaseList2D* mat, TiXmlElement* parent);
+  Bool MaterialExportPhongMaterial(String name, BaseList2D* mat, TiXmlElement* parent);
+  Bool MaterialExportDiffuseTransMaterial(String name, BaseList2D* mat, TiXmlElement* parent);
+  Bool MaterialExportSpecularMaterial(String name, BaseList2D* mat, TiXmlElement* parent);
+  Bool MaterialExportGlossyMaterial(String name, BaseList2D* mat, TiXmlElement* parent);
+  Bool MaterialExportClayMaterial(String name, BaseList2D* mat, TiXmlElement* parent);
 
   // --- Export: channels ---------------------------------------------------------------------
 
@@ -85,7 +85,7 @@ class CustomOrvaneMaterial : public MaterialData {
   // --- Export: medium and conversion --------------------------------------------------------
 
   /// The "medium" element written before specular and glossy_transparent materials.
-  Bool MaterialExportMedium(String name, BaseMaterial* mat, TiXmlElement* parent);
+  Bool MaterialExportMedium(String name, BaseList2D* mat, TiXmlElement* parent);
   /// Fills this material's container from a host standard material `src`.
   Bool ConvertBaseMaterial(BaseMaterial* src);
 
@@ -148,6 +148,8 @@ class CustomOrvaneMaterial : public MaterialData {
   int idOffset = 0;
   /// `id` of the parameter set in this object's numbering.
   int Id(int id) const { return id + idOffset; }
+  /// True when a node shader writes through this object (no bake size, no atmosphere medium).
+  bool IsNodeView() const { return idOffset != 0; }
 
   // --- State of one running export ----------------------------------------------------------
 

@@ -16,6 +16,8 @@ namespace {
 constexpr LONG kMaxBakeSide = 16384;
 // JPEG quality of baked channel images.
 constexpr LONG kBakeQuality = 100;
+// The side of the square images a node shader bakes.
+constexpr LONG kNodeBakeSide = 512;
 
 const char kHeaderVec3[] = "def eval(vec3 pos) vec3: ";
 const char kHeaderRealAt[] = "def eval(vec3 pos) real: ";
@@ -58,9 +60,9 @@ const ChannelSpec kAbsorptionLayer = {
 
 void CustomOrvaneMaterial::MaterialExportAlbedo(String name, BaseContainer* data, int kind,
                                                 TiXmlElement* parent) {
-  if (!data || !data->GetBool(MAT_USE_ALBEDO)) return;
+  if (!data || !data->GetBool(Id(MAT_USE_ALBEDO))) return;
   const char* element = "albedo";
-  if (kind != 0) element = data->GetBool(MAT_ALBEDO_IS_SPECULAR) ? "specular_reflectivity" : "diffuse_albedo";
+  if (kind != 0) element = data->GetBool(Id(MAT_ALBEDO_IS_SPECULAR)) ? "specular_reflectivity" : "diffuse_albedo";
   MaterialChannels::WriteChannel(*this, kAlbedo, element, name, data, parent);
 }
 
@@ -98,7 +100,10 @@ Bool CustomOrvaneMaterial::IsOVLShader(BaseShader* sh) {
 
 Bool CustomOrvaneMaterial::BakeShader(BaseShader* sh, Filename file, BaseContainer* data, SAVEBIT flags) {
   if (!sh || !data) return false;
-  const LONG width = data->GetLong(MAT_BAKE_WIDTH), height = data->GetLong(MAT_BAKE_HEIGHT);
+  // A node shader has no bake size of its own: it bakes at a fixed size.
+  const bool node = IsNodeView();
+  const LONG width = node ? kNodeBakeSide : data->GetLong(MAT_BAKE_WIDTH);
+  const LONG height = node ? kNodeBakeSide : data->GetLong(MAT_BAKE_HEIGHT);
   if (width < 1 || height < 1 || width > kMaxBakeSide || height > kMaxBakeSide) return false;
   MultipassBitmap* bitmap = MultipassBitmap::Alloc(width, height, COLORMODE_RGB);
   if (!bitmap) return false;

@@ -9,8 +9,11 @@
 
 namespace {
 
-const MaterialChannels::TextureValueIds kEmissionTexture = {
-    MAT_EMISSION_TEX_EXPONENT, MAT_EMISSION_TEX_A, MAT_EMISSION_TEX_B, MAT_EMISSION_TEX_C};
+// The emission texture values in the numbering `off` raises.
+MaterialChannels::TextureValueIds EmissionTexture(int off) {
+  return {off + MAT_EMISSION_TEX_EXPONENT, off + MAT_EMISSION_TEX_A, off + MAT_EMISSION_TEX_B,
+          off + MAT_EMISSION_TEX_C};
+}
 
 TiXmlElement* Append(TiXmlElement* parent, const char* name) {
   auto* element = new TiXmlElement(name);
@@ -19,29 +22,30 @@ TiXmlElement* Append(TiXmlElement* parent, const char* name) {
 }
 
 // Writes the spectrum of kind `MAT_EMISSION_SPECTRUM` into `constant`; nothing for another kind.
-void WriteEmissionSpectrum(const BaseContainer* data, TiXmlElement* constant) {
-  switch (data->GetLong(MAT_EMISSION_SPECTRUM)) {
+// `off` raises every ID and kind (a node shader's numbering).
+void WriteEmissionSpectrum(const BaseContainer* data, int off, TiXmlElement* constant) {
+  switch (data->GetLong(off + MAT_EMISSION_SPECTRUM) - off) {
     case MAT_SPECTRUM_RGB:
-      SceneExportSpectrumRGB(data->GetVector(MAT_EMISSION_COLOR), data->GetReal(MAT_EMISSION_GAMMA),
-                             data->GetReal(MAT_EMISSION_BRIGHTNESS), constant);
+      SceneExportSpectrumRGB(data->GetVector(off + MAT_EMISSION_COLOR), data->GetReal(off + MAT_EMISSION_GAMMA),
+                             data->GetReal(off + MAT_EMISSION_BRIGHTNESS), constant);
       break;
     case MAT_SPECTRUM_BLACKBODY:
-      SceneExportSpectrumBlackbody(data->GetReal(MAT_EMISSION_TEMPERATURE),
-                                   data->GetReal(MAT_EMISSION_GAIN), constant);
+      SceneExportSpectrumBlackbody(data->GetReal(off + MAT_EMISSION_TEMPERATURE),
+                                   data->GetReal(off + MAT_EMISSION_GAIN), constant);
       break;
     case MAT_SPECTRUM_PEAK:
-      SceneExportSpectrumPeak(data->GetReal(MAT_EMISSION_PEAK_MIN), data->GetReal(MAT_EMISSION_PEAK_WIDTH),
-                              data->GetReal(MAT_EMISSION_BASE_VALUE),
-                              data->GetReal(MAT_EMISSION_PEAK_VALUE), constant);
+      SceneExportSpectrumPeak(data->GetReal(off + MAT_EMISSION_PEAK_MIN), data->GetReal(off + MAT_EMISSION_PEAK_WIDTH),
+                              data->GetReal(off + MAT_EMISSION_BASE_VALUE),
+                              data->GetReal(off + MAT_EMISSION_PEAK_VALUE), constant);
       break;
     case MAT_SPECTRUM_UNIFORM:
-      SceneExportSpectrumUniform(data->GetReal(MAT_EMISSION_UNIFORM), constant);
+      SceneExportSpectrumUniform(data->GetReal(off + MAT_EMISSION_UNIFORM), constant);
       break;
     case MAT_SPECTRUM_TABULATED:
-      SceneExportSpectrumTabulated(Helpers::ToUTF8String(data->GetString(MAT_EMISSION_TAB_START)),
-                                   Helpers::ToUTF8String(data->GetString(MAT_EMISSION_TAB_END)),
-                                   data->GetLong(MAT_EMISSION_TAB_COUNT),
-                                   Helpers::ToUTF8String(data->GetString(MAT_EMISSION_TAB_VALUES)),
+      SceneExportSpectrumTabulated(Helpers::ToUTF8String(data->GetString(off + MAT_EMISSION_TAB_START)),
+                                   Helpers::ToUTF8String(data->GetString(off + MAT_EMISSION_TAB_END)),
+                                   data->GetLong(off + MAT_EMISSION_TAB_COUNT),
+                                   Helpers::ToUTF8String(data->GetString(off + MAT_EMISSION_TAB_VALUES)),
                                    constant);
       break;
     default:
@@ -54,18 +58,18 @@ void WriteEmissionSpectrum(const BaseContainer* data, TiXmlElement* constant) {
 void CustomOrvaneMaterial::MaterialExportEmission(String name, BaseContainer* data, TiXmlElement* parent) {
   OrvaneSceneData* sd = sceneData;
   if (!data || !parent || !sd || !sd->document) return;
-  if (!data->GetBool(MAT_USE_EMISSION)) return;
+  if (!data->GetBool(Id(MAT_USE_EMISSION))) return;
 
-  WriteEmissionSpectrum(data, Append(Append(parent, "base_emission"), "constant"));
-  const unsigned layer = sd->AddLightLayer(data->GetLong(MAT_LIGHT_LAYER));
+  WriteEmissionSpectrum(data, idOffset, Append(Append(parent, "base_emission"), "constant"));
+  const unsigned layer = sd->AddLightLayer(data->GetLong(Id(MAT_LIGHT_LAYER)));
   SceneExportLongValue("layer", static_cast<int>(layer), parent);
 
-  BaseShader* shader = MaterialChannels::LinkedShader(data, MAT_EMISSION_SHADER, sd->document);
+  BaseShader* shader = MaterialChannels::LinkedShader(data, Id(MAT_EMISSION_SHADER), sd->document);
   if (!shader) return;
 
   if (shader->IsInstanceOf(Xbitmap)) {
     // The texture definition comes before the channel element that refers to it.
-    const auto v = MaterialChannels::ReadTextureValues(data, kEmissionTexture);
+    const auto v = MaterialChannels::ReadTextureValues(data, EmissionTexture(idOffset));
     if (ExportTexture(sd->document, shader, parent, v.exponent, v.a, v.b, v.c, sd->sceneDir, background)) {
       ExportTextureIndex(Append(parent, "emission"), textureIndex);
       ++textureIndex;
@@ -80,7 +84,7 @@ void CustomOrvaneMaterial::MaterialExportEmission(String name, BaseContainer* da
   TiXmlElement* emission = Append(parent, "emission");
   std::string path;
   if (MaterialChannels::BakeChannelImage(*this, shader, name, "_emission.jpg", "emission", data, 0, &path)) {
-    const auto v = MaterialChannels::ReadTextureValues(data, kEmissionTexture);
+    const auto v = MaterialChannels::ReadTextureValues(data, EmissionTexture(idOffset));
     ExportTexture(parent, path, v.exponent, v.a, v.b, v.c, sd->sceneDir, background);
     ExportTextureIndex(emission, textureIndex);
     ++textureIndex;

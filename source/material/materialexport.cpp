@@ -235,7 +235,7 @@ void CustomOrvaneMaterial::AppendBlend(const String& name, const String& aName, 
   material->LinkEndChild(blend);
   SceneExportStringValue("a_name", aName, blend);
   SceneExportStringValue("b_name", bName, blend);
-  SceneExportBoolValue("step_blend", data->GetBool(MAT_STEP_BLEND), blend);
+  SceneExportBoolValue("step_blend", data->GetBool(Id(MAT_STEP_BLEND)), blend);
   MaterialExportBlend(name, data, blend);
   parent->LinkEndChild(material.release());
 }

@@ -40,31 +40,31 @@ TiXmlElement* AppendElement(const char* name, TiXmlElement* parent) {
 }
 
 // Appends to `parent` the one spectrum of the kind the container selects (nothing for an unknown
-// kind). An absorption colour means what passes through, so it is written as one minus itself.
-void ExportMediumSpectrum(const BaseContainer* data, const SpectrumIds& ids, bool invertColour,
+// kind; `off` raises every ID and kind). An absorption colour means what passes through, so it is written as one minus itself.
+void ExportMediumSpectrum(const BaseContainer* data, const SpectrumIds& ids, int off, bool invertColour,
                           TiXmlElement* parent) {
-  switch (data->GetLong(ids.kind)) {
+  switch (data->GetLong(off + ids.kind) - off) {
     case MAT_SPECTRUM_RGB: {
-      LVector colour = data->GetVector(ids.colour);
+      LVector colour = data->GetVector(off + ids.colour);
       if (invertColour) colour = LVector(1.0 - colour.x, 1.0 - colour.y, 1.0 - colour.z);
-      SceneExportSpectrumRGB(colour, data->GetReal(ids.gamma), data->GetReal(ids.scale), parent);
+      SceneExportSpectrumRGB(colour, data->GetReal(off + ids.gamma), data->GetReal(off + ids.scale), parent);
       break;
     }
     case MAT_SPECTRUM_BLACKBODY:
-      SceneExportSpectrumBlackbody(data->GetReal(ids.temperature), data->GetReal(ids.gain), parent);
+      SceneExportSpectrumBlackbody(data->GetReal(off + ids.temperature), data->GetReal(off + ids.gain), parent);
       break;
     case MAT_SPECTRUM_PEAK:
-      SceneExportSpectrumPeak(data->GetReal(ids.peakMin), data->GetReal(ids.peakWidth),
-                              data->GetReal(ids.baseValue), data->GetReal(ids.peakValue), parent);
+      SceneExportSpectrumPeak(data->GetReal(off + ids.peakMin), data->GetReal(off + ids.peakWidth),
+                              data->GetReal(off + ids.baseValue), data->GetReal(off + ids.peakValue), parent);
       break;
     case MAT_SPECTRUM_UNIFORM:
-      SceneExportSpectrumUniform(data->GetReal(ids.uniform), parent);
+      SceneExportSpectrumUniform(data->GetReal(off + ids.uniform), parent);
       break;
     case MAT_SPECTRUM_TABULATED:
-      SceneExportSpectrumTabulated(Helpers::ToUTF8String(data->GetString(ids.tabStart)),
-                                   Helpers::ToUTF8String(data->GetString(ids.tabEnd)),
-                                   data->GetLong(ids.tabCount),
-                                   Helpers::ToUTF8String(data->GetString(ids.tabValues)), parent);
+      SceneExportSpectrumTabulated(Helpers::ToUTF8String(data->GetString(off + ids.tabStart)),
+                                   Helpers::ToUTF8String(data->GetString(off + ids.tabEnd)),
+                                   data->GetLong(off + ids.tabCount),
+                                   Helpers::ToUTF8String(data->GetString(off + ids.tabValues)), parent);
       break;
     default:
       break;
@@ -72,18 +72,18 @@ void ExportMediumSpectrum(const BaseContainer* data, const SpectrumIds& ids, boo
 }
 
 // "subsurface_scattering": the scattering spectrum, then the phase function.
-void ExportSubsurfaceScattering(const BaseContainer* data, TiXmlElement* basic) {
+void ExportSubsurfaceScattering(const BaseContainer* data, int off, TiXmlElement* basic) {
   TiXmlElement* sss = AppendElement("subsurface_scattering", basic);
-  ExportMediumSpectrum(data, kScattering, false,
+  ExportMediumSpectrum(data, kScattering, off, false,
                        AppendElement("scattering_coefficient_spectrum", sss));
   TiXmlElement* phase = AppendElement("phase_function", sss);
-  switch (data->GetLong(MAT_PHASE_FUNCTION)) {
+  switch (data->GetLong(off + MAT_PHASE_FUNCTION) - off) {
     case MAT_PHASE_UNIFORM:
       AppendElement("uniform", phase);
       break;
     case MAT_PHASE_HENYEY_GREENSTEIN: {
       TiXmlElement* g = AppendElement("g_spectrum", AppendElement("henyey_greenstein", phase));
-      SceneExportSpectrumRGB(data->GetVector(MAT_PHASE_G), data->GetReal(MAT_PHASE_G_GAMMA), 1.0, g);
+      SceneExportSpectrumRGB(data->GetVector(off + MAT_PHASE_G), data->GetReal(off + MAT_PHASE_G_GAMMA), 1.0, g);
       break;
     }
     default:
@@ -93,40 +93,41 @@ void ExportSubsurfaceScattering(const BaseContainer* data, TiXmlElement* basic) 
 
 }  // namespace
 
-Bool CustomOrvaneMaterial::MaterialExportMedium(String name, BaseMaterial* mat, TiXmlElement* parent) {
+Bool CustomOrvaneMaterial::MaterialExportMedium(String name, BaseList2D* mat, TiXmlElement* parent) {
   if (!sceneData || !mat || !parent) return false;
   const BaseContainer* data = mat->GetDataInstance();
 
   TiXmlElement* medium = new TiXmlElement("medium");
   SceneExportStringValue("name", String("Med") + name, medium);
-  SceneExportLongValue("precedence", data->GetLong(MAT_MEDIUM_PRECEDENCE, 1), medium);
+  SceneExportLongValue("precedence", data->GetLong(Id(MAT_MEDIUM_PRECEDENCE), 1), medium);
 
-  switch (data->GetLong(MAT_MEDIUM_TYPE)) {
+  switch (data->GetLong(Id(MAT_MEDIUM_TYPE)) - idOffset) {
     case MAT_MEDIUM_BASIC: {
       TiXmlElement* basic = AppendElement("basic", medium);
-      SceneExportRealValue("ior", data->GetReal(MAT_MEDIUM_IOR), basic);
-      SceneExportRealValue("cauchy_b_coeff", data->GetReal(MAT_MEDIUM_CAUCHY_B), basic);
-      ExportMediumSpectrum(data, kAbsorption, true,
+      SceneExportRealValue("ior", data->GetReal(Id(MAT_MEDIUM_IOR)), basic);
+      SceneExportRealValue("cauchy_b_coeff", data->GetReal(Id(MAT_MEDIUM_CAUCHY_B)), basic);
+      ExportMediumSpectrum(data, kAbsorption, idOffset, true,
                            AppendElement("absorption_coefficient_spectrum", basic));
-      if (data->GetBool(MAT_USE_SUBSURFACE)) ExportSubsurfaceScattering(data, basic);
+      if (data->GetBool(Id(MAT_USE_SUBSURFACE))) ExportSubsurfaceScattering(data, idOffset, basic);
       break;
     }
     case MAT_MEDIUM_DERMIS: {
       TiXmlElement* dermis = AppendElement("dermis", medium);
-      SceneExportRealValue("hemoglobin_fraction", data->GetReal(MAT_HEMOGLOBIN_FRACTION), dermis);
+      SceneExportRealValue("hemoglobin_fraction", data->GetReal(Id(MAT_HEMOGLOBIN_FRACTION)), dermis);
       break;
     }
     case MAT_MEDIUM_EPIDERMIS: {
       TiXmlElement* epidermis = AppendElement("epidermis", medium);
-      SceneExportRealValue("melanin_fraction", data->GetReal(MAT_MELANIN_FRACTION), epidermis);
-      SceneExportRealValue("melanin_type_blend", data->GetReal(MAT_MELANIN_TYPE_BLEND), epidermis);
+      SceneExportRealValue("melanin_fraction", data->GetReal(Id(MAT_MELANIN_FRACTION)), epidermis);
+      SceneExportRealValue("melanin_type_blend", data->GetReal(Id(MAT_MELANIN_TYPE_BLEND)), epidermis);
       break;
     }
     case MAT_MEDIUM_ATMOSPHERE: {
+      if (IsNodeView()) break;  // a node shader has no atmosphere medium
       TiXmlElement* atmosphere = AppendElement("atmosphere", medium);
-      SceneExportRealValue("turbidity", data->GetReal(MAT_TURBIDITY, 2.0), atmosphere);
+      SceneExportRealValue("turbidity", data->GetReal(Id(MAT_TURBIDITY), 2.0), atmosphere);
       // The renderer's up axis is z: the host's y and z change places.
-      SceneExportVectorValue("center", data->GetVector(MAT_ATMOSPHERE_CENTER) * sceneData->globalScale,
+      SceneExportVectorValue("center", data->GetVector(Id(MAT_ATMOSPHERE_CENTER)) * sceneData->globalScale,
                              atmosphere, 1);
       break;
     }

@@ -61,8 +61,16 @@ void CustomOrvaneMaterial::ReplacePartners(BaseMaterial* mat, BaseMaterial** old
   BaseDocument* doc = mat ? mat->GetDocument() : nullptr;
   if (!doc || !oldAndNew || !oldAndNew[0]) return;
   BaseContainer* bc = mat->GetDataInstance();
+  // The re-pointing is one undo step of its own, recorded only when a link changes.
+  bool open = false;
   for (const LONG link : {MAT_BLEND_A, MAT_BLEND_B}) {
     if (bc->GetLink(link, doc, Mbase) != oldAndNew[0]) continue;
+    if (!open) {
+      doc->StartUndo();
+      doc->AddUndo(UNDOTYPE_CHANGE_SMALL, mat);
+      open = true;
+    }
     bc->SetLink(link, oldAndNew[1]);
   }
+  if (open) doc->EndUndo();
 }

@@ -35,7 +35,7 @@ class MaterialElement {
 
 }  // namespace
 
-Bool CustomOrvaneMaterial::MaterialExportDiffuseMaterial(String name, BaseMaterial* mat, TiXmlElement* parent) {
+Bool CustomOrvaneMaterial::MaterialExportDiffuseMaterial(String name, BaseList2D* mat, TiXmlElement* parent) {
   if (!mat || !parent) return false;
   BaseContainer* data = mat->GetDataInstance();
   MaterialElement e(name, "diffuse");
@@ -47,7 +47,7 @@ Bool CustomOrvaneMaterial::MaterialExportDiffuseMaterial(String name, BaseMateri
   return true;
 }
 
-Bool CustomOrvaneMaterial::MaterialExportDiffuseTransMaterial(String name, BaseMaterial* mat,
+Bool CustomOrvaneMaterial::MaterialExportDiffuseTransMaterial(String name, BaseList2D* mat,
                                                               TiXmlElement* parent) {
   if (!mat || !parent) return false;
   BaseContainer* data = mat->GetDataInstance();
@@ -60,7 +60,7 @@ Bool CustomOrvaneMaterial::MaterialExportDiffuseTransMaterial(String name, BaseM
   return true;
 }
 
-Bool CustomOrvaneMaterial::MaterialExportOrenNayarMaterial(String name, BaseMaterial* mat, TiXmlElement* parent) {
+Bool CustomOrvaneMaterial::MaterialExportOrenNayarMaterial(String name, BaseList2D* mat, TiXmlElement* parent) {
   if (!mat || !parent) return false;
   BaseContainer* data = mat->GetDataInstance();
   MaterialElement e(name, "oren_nayar");
@@ -73,16 +73,16 @@ Bool CustomOrvaneMaterial::MaterialExportOrenNayarMaterial(String name, BaseMate
   return true;
 }
 
-Bool CustomOrvaneMaterial::MaterialExportPhongMaterial(String name, BaseMaterial* mat, TiXmlElement* parent) {
+Bool CustomOrvaneMaterial::MaterialExportPhongMaterial(String name, BaseList2D* mat, TiXmlElement* parent) {
   if (!mat || !parent) return false;
   BaseContainer* data = mat->GetDataInstance();
   MaterialElement e(name, "phong");
-  if (data->GetBool(MAT_USE_NK)) {
-    const String file = data->GetString(MAT_NK_FILE, String("Al.nk"));
+  if (data->GetBool(Id(MAT_USE_NK))) {
+    const String file = data->GetString(Id(MAT_NK_FILE), String("Al.nk"));
     const bool inFolder = file.FindFirst(String("NKDATA"), nullptr);
     SceneExportStringValue("nk_data", inFolder ? file : String("nkdata/") + file, e.model());
   }
-  SceneExportRealValue("ior", data->GetReal(MAT_PHONG_IOR, 0.0), e.model());
+  SceneExportRealValue("ior", data->GetReal(Id(MAT_PHONG_IOR), 0.0), e.model());
   MaterialExportAlbedo(name, data, 1, e.model());
   MaterialExportExponent(name, data, e.model());
   MaterialExportBump(name, data, e.model());
@@ -92,12 +92,12 @@ Bool CustomOrvaneMaterial::MaterialExportPhongMaterial(String name, BaseMaterial
   return true;
 }
 
-Bool CustomOrvaneMaterial::MaterialExportSpecularMaterial(String name, BaseMaterial* mat, TiXmlElement* parent) {
+Bool CustomOrvaneMaterial::MaterialExportSpecularMaterial(String name, BaseList2D* mat, TiXmlElement* parent) {
   if (!mat || !parent) return false;
   BaseContainer* data = mat->GetDataInstance();
   MaterialElement e(name, "specular");
   SceneExportStringValue("internal_medium_name", String("Med") + name, e.model());
-  SceneExportBoolValue("transparent", data->GetBool(MAT_TRANSPARENT), e.model());
+  SceneExportBoolValue("transparent", data->GetBool(Id(MAT_TRANSPARENT)), e.model());
   MaterialExportBump(name, data, e.model());
   MaterialExportDisplacement(name, data, e.model());
   MaterialExportEmission(name, data, e.model());
@@ -106,7 +106,7 @@ Bool CustomOrvaneMaterial::MaterialExportSpecularMaterial(String name, BaseMater
   return true;
 }
 
-Bool CustomOrvaneMaterial::MaterialExportGlossyMaterial(String name, BaseMaterial* mat, TiXmlElement* parent) {
+Bool CustomOrvaneMaterial::MaterialExportGlossyMaterial(String name, BaseList2D* mat, TiXmlElement* parent) {
   if (!mat || !parent) return false;
   BaseContainer* data = mat->GetDataInstance();
   MaterialElement e(name, "glossy_transparent");
@@ -120,7 +120,7 @@ Bool CustomOrvaneMaterial::MaterialExportGlossyMaterial(String name, BaseMateria
   return true;
 }
 
-Bool CustomOrvaneMaterial::MaterialExportClayMaterial(String name, BaseMaterial* mat, TiXmlElement* parent) {
+Bool CustomOrvaneMaterial::MaterialExportClayMaterial(String name, BaseList2D* mat, TiXmlElement* parent) {
   if (!mat || !parent) return false;
   BaseContainer* data = mat->GetDataInstance();
   MaterialElement e(name, "oren_nayar");
