@@ -28,96 +28,104 @@ Bool CustomOrvaneMaterial::Init(GeListNode* node) {
   node_ = static_cast<BaseMaterial*>(node);
   if (!node_) return true;
   BaseContainer* bc = node_->GetDataInstance();
-  const LVector white(1.0, 1.0, 1.0);
-
-  bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
-  bc->SetLong(MAT_SELECTOR, MAT_SELECTOR_DEFAULT);
-
-  // Albedo, exponent and sigma.
-  bc->SetVector(MAT_ALBEDO_COLOR, white);
-  bc->SetReal(MAT_ALBEDO_BRIGHTNESS, 0.8);
-  bc->SetReal(MAT_ALBEDO_GAMMA, 2.2);
-  SetTextureValues(bc, MAT_ALBEDO_TEX_EXPONENT, 2.2, 0.0, 1.0, 0.0);
-  bc->SetBool(MAT_ALBEDO_IS_SPECULAR, false);
-  bc->SetReal(MAT_EXPONENT, 1000.0);
-  SetTextureValues(bc, MAT_EXPONENT_TEX_EXPONENT, 2.2, 0.0, 1.0, 0.0);
-  bc->SetReal(MAT_SIGMA, 0.2);
-  SetTextureValues(bc, MAT_SIGMA_TEX_EXPONENT, 1.0, 0.0, 1.0, 0.0);
-
-  // Bump, displacement, blend factor and partners.
-  SetTextureValues(bc, MAT_BUMP_TEX_EXPONENT, 1.0, 0.0, 0.001, 0.0);
-  SetTextureValues(bc, MAT_DISPLACEMENT_TEX_EXPONENT, 1.0, 0.0, 0.001, 0.0);
-  bc->SetReal(MAT_ALPHA_VALUE, 0.5);
-  SetTextureValues(bc, MAT_ALPHA_TEX_EXPONENT, 1.0, 0.0, 1.0, 0.0);
-  bc->SetBool(MAT_STEP_BLEND, false);
-
-  // Phong and specular.
-  bc->SetReal(MAT_PHONG_IOR, 1.6);
-  bc->SetBool(MAT_USE_NK, false);
-  bc->SetString(MAT_NK_FILE, String("cr.nk"));
-  bc->SetBool(MAT_TRANSPARENT, true);
-
-  // Absorption layer.
-  bc->SetVector(MAT_ABSORPTION_LAYER_COLOR, white);
-  bc->SetReal(MAT_ABSORPTION_LAYER_BRIGHTNESS, 0.8);
-  bc->SetReal(MAT_ABSORPTION_LAYER_GAMMA, 2.2);
-  SetTextureValues(bc, MAT_ABSORPTION_LAYER_TEX_EXPONENT, 2.2, 0.0, 1.0, 0.0);
-
-  // Emission. The tabulated values are text: a new material holds an empty one.
-  bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_RGB);
-  bc->SetVector(MAT_EMISSION_COLOR, white);
-  bc->SetReal(MAT_EMISSION_BRIGHTNESS, 0.8);
-  bc->SetReal(MAT_EMISSION_GAMMA, 1.0);
-  bc->SetReal(MAT_EMISSION_TEMPERATURE, 6500.0);
-  bc->SetReal(MAT_EMISSION_GAIN, 1.0);
-  bc->SetReal(MAT_EMISSION_UNIFORM, 1.0);
-  SetPeak(bc, MAT_EMISSION_PEAK_MIN);
-  bc->SetString(MAT_EMISSION_TAB_VALUES, String());
-  SetTextureValues(bc, MAT_EMISSION_TEX_EXPONENT, 2.2, 0.0, 1.0, 0.0);
-  bc->SetLong(MAT_LIGHT_LAYER, 0);
-  bc->SetBool(MAT_EMISSION_SCALE, false);
-  bc->SetLong(MAT_EMISSION_SCALE_MEASURE, MAT_MEASURE_LUMINOUS_FLUX);
-  bc->SetReal(MAT_EMISSION_SCALE_VALUE, 100.0);
-
-  // Medium.
-  bc->SetLong(MAT_MEDIUM_TYPE, MAT_MEDIUM_BASIC);
-  bc->SetLong(MAT_MEDIUM_PRECEDENCE, 10);
-  bc->SetReal(MAT_MEDIUM_IOR, 1.6);
-  bc->SetReal(MAT_MEDIUM_CAUCHY_B, 0.0);
-  bc->SetBool(MAT_USE_SUBSURFACE, false);
-  bc->SetReal(MAT_HEMOGLOBIN_FRACTION, 0.05);
-  bc->SetReal(MAT_MELANIN_FRACTION, 0.25);
-  bc->SetReal(MAT_MELANIN_TYPE_BLEND, 0.5);
-  bc->SetReal(MAT_TURBIDITY, 2.0);
-  bc->SetVector(MAT_ATMOSPHERE_CENTER, LVector(0.0, 0.0, 0.0));
-  bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_RGB);
-  bc->SetVector(MAT_ABSORPTION_COLOR, white);
-  bc->SetReal(MAT_ABSORPTION_GAMMA, 1.0);
-  bc->SetReal(MAT_ABSORPTION_SCALE, 1.0);
-  bc->SetReal(MAT_ABSORPTION_TEMPERATURE, 6500.0);
-  bc->SetReal(MAT_ABSORPTION_GAIN, 1.0);
-  bc->SetReal(MAT_ABSORPTION_UNIFORM, 0.0);
-  SetPeak(bc, MAT_ABSORPTION_PEAK_MIN);
-  bc->SetString(MAT_ABSORPTION_TAB_VALUES, String());
-  bc->SetLong(MAT_SCATTERING_SPECTRUM, MAT_SPECTRUM_UNIFORM);
-  bc->SetVector(MAT_SCATTERING_COLOR, LVector(0.0, 0.0, 0.0));
-  bc->SetReal(MAT_SCATTERING_GAMMA, 1.0);
-  bc->SetReal(MAT_SCATTERING_SCALE, 1.0);
-  bc->SetReal(MAT_SCATTERING_TEMPERATURE, 6500.0);
-  bc->SetReal(MAT_SCATTERING_GAIN, 1.0);
-  bc->SetReal(MAT_SCATTERING_UNIFORM, 0.0);
-  SetPeak(bc, MAT_SCATTERING_PEAK_MIN);
-  bc->SetString(MAT_SCATTERING_TAB_VALUES, String());
-  bc->SetLong(MAT_PHASE_FUNCTION, MAT_PHASE_UNIFORM);
-  bc->SetVector(MAT_PHASE_G, LVector(0.9, 0.9, 0.9));
-  bc->SetReal(MAT_PHASE_G_GAMMA, 2.2);
-
-  // Baking.
-  bc->SetLong(MAT_BAKE_WIDTH, 1024);
-  bc->SetLong(MAT_BAKE_HEIGHT, 1024);
-
+  WriteDefaults(bc, 0);
   SetChannels(bc);
   return true;
+}
+
+void CustomOrvaneMaterial::WriteDefaults(BaseContainer* bc, int o) {
+  const LVector white(1.0, 1.0, 1.0);
+
+  bc->SetLong(o + MAT_TYPE, o + MAT_TYPE_DIFFUSE);
+  if (!o) bc->SetLong(MAT_SELECTOR, MAT_SELECTOR_DEFAULT);
+
+  // Albedo, exponent and sigma.
+  bc->SetVector(o + MAT_ALBEDO_COLOR, white);
+  bc->SetReal(o + MAT_ALBEDO_BRIGHTNESS, 0.8);
+  bc->SetReal(o + MAT_ALBEDO_GAMMA, 2.2);
+  SetTextureValues(bc, o + MAT_ALBEDO_TEX_EXPONENT, 2.2, 0.0, 1.0, 0.0);
+  bc->SetBool(o + MAT_ALBEDO_IS_SPECULAR, false);
+  bc->SetReal(o + MAT_EXPONENT, 1000.0);
+  SetTextureValues(bc, o + MAT_EXPONENT_TEX_EXPONENT, 2.2, 0.0, 1.0, 0.0);
+  bc->SetReal(o + MAT_SIGMA, 0.2);
+  SetTextureValues(bc, o + MAT_SIGMA_TEX_EXPONENT, 1.0, 0.0, 1.0, 0.0);
+
+  // Bump, displacement, blend factor and partners.
+  SetTextureValues(bc, o + MAT_BUMP_TEX_EXPONENT, 1.0, 0.0, 0.001, 0.0);
+  SetTextureValues(bc, o + MAT_DISPLACEMENT_TEX_EXPONENT, 1.0, 0.0, 0.001, 0.0);
+  bc->SetReal(o + MAT_ALPHA_VALUE, 0.5);
+  SetTextureValues(bc, o + MAT_ALPHA_TEX_EXPONENT, 1.0, 0.0, 1.0, 0.0);
+  bc->SetBool(o + MAT_STEP_BLEND, false);
+
+  // Phong and specular.
+  bc->SetReal(o + MAT_PHONG_IOR, 1.6);
+  bc->SetBool(o + MAT_USE_NK, false);
+  bc->SetString(o + MAT_NK_FILE, String("cr.nk"));
+  bc->SetBool(o + MAT_TRANSPARENT, true);
+
+  // Absorption layer.
+  bc->SetVector(o + MAT_ABSORPTION_LAYER_COLOR, white);
+  bc->SetReal(o + MAT_ABSORPTION_LAYER_BRIGHTNESS, 0.8);
+  bc->SetReal(o + MAT_ABSORPTION_LAYER_GAMMA, 2.2);
+  SetTextureValues(bc, o + MAT_ABSORPTION_LAYER_TEX_EXPONENT, 2.2, 0.0, 1.0, 0.0);
+
+  // Emission. The tabulated values are text: a new material holds an empty one.
+  bc->SetLong(o + MAT_EMISSION_SPECTRUM, o + MAT_SPECTRUM_RGB);
+  bc->SetVector(o + MAT_EMISSION_COLOR, white);
+  bc->SetReal(o + MAT_EMISSION_BRIGHTNESS, 0.8);
+  bc->SetReal(o + MAT_EMISSION_GAMMA, 1.0);
+  bc->SetReal(o + MAT_EMISSION_TEMPERATURE, 6500.0);
+  bc->SetReal(o + MAT_EMISSION_GAIN, 1.0);
+  bc->SetReal(o + MAT_EMISSION_UNIFORM, 1.0);
+  SetPeak(bc, o + MAT_EMISSION_PEAK_MIN);
+  bc->SetString(o + MAT_EMISSION_TAB_VALUES, String());
+  SetTextureValues(bc, o + MAT_EMISSION_TEX_EXPONENT, 2.2, 0.0, 1.0, 0.0);
+  bc->SetLong(o + MAT_LIGHT_LAYER, 0);
+  bc->SetBool(o + MAT_EMISSION_SCALE, false);
+  bc->SetLong(o + MAT_EMISSION_SCALE_MEASURE, o + MAT_MEASURE_LUMINOUS_FLUX);
+  bc->SetReal(o + MAT_EMISSION_SCALE_VALUE, 100.0);
+
+  // Medium.
+  bc->SetLong(o + MAT_MEDIUM_TYPE, o + MAT_MEDIUM_BASIC);
+  bc->SetLong(o + MAT_MEDIUM_PRECEDENCE, 10);
+  bc->SetReal(o + MAT_MEDIUM_IOR, 1.6);
+  bc->SetReal(o + MAT_MEDIUM_CAUCHY_B, 0.0);
+  bc->SetBool(o + MAT_USE_SUBSURFACE, false);
+  bc->SetReal(o + MAT_HEMOGLOBIN_FRACTION, 0.05);
+  bc->SetReal(o + MAT_MELANIN_FRACTION, 0.25);
+  bc->SetReal(o + MAT_MELANIN_TYPE_BLEND, 0.5);
+  if (!o) {  // a node shader has no atmosphere medium
+    bc->SetReal(MAT_TURBIDITY, 2.0);
+    bc->SetVector(MAT_ATMOSPHERE_CENTER, LVector(0.0, 0.0, 0.0));
+  }
+  bc->SetLong(o + MAT_ABSORPTION_SPECTRUM, o + MAT_SPECTRUM_RGB);
+  bc->SetVector(o + MAT_ABSORPTION_COLOR, white);
+  bc->SetReal(o + MAT_ABSORPTION_GAMMA, 1.0);
+  bc->SetReal(o + MAT_ABSORPTION_SCALE, 1.0);
+  bc->SetReal(o + MAT_ABSORPTION_TEMPERATURE, 6500.0);
+  bc->SetReal(o + MAT_ABSORPTION_GAIN, 1.0);
+  bc->SetReal(o + MAT_ABSORPTION_UNIFORM, 0.0);
+  SetPeak(bc, o + MAT_ABSORPTION_PEAK_MIN);
+  bc->SetString(o + MAT_ABSORPTION_TAB_VALUES, String());
+  bc->SetLong(o + MAT_SCATTERING_SPECTRUM, o + MAT_SPECTRUM_UNIFORM);
+  bc->SetVector(o + MAT_SCATTERING_COLOR, LVector(0.0, 0.0, 0.0));
+  bc->SetReal(o + MAT_SCATTERING_GAMMA, 1.0);
+  bc->SetReal(o + MAT_SCATTERING_SCALE, 1.0);
+  bc->SetReal(o + MAT_SCATTERING_TEMPERATURE, 6500.0);
+  bc->SetReal(o + MAT_SCATTERING_GAIN, 1.0);
+  bc->SetReal(o + MAT_SCATTERING_UNIFORM, 0.0);
+  SetPeak(bc, o + MAT_SCATTERING_PEAK_MIN);
+  bc->SetString(o + MAT_SCATTERING_TAB_VALUES, String());
+  bc->SetLong(o + MAT_PHASE_FUNCTION, o + MAT_PHASE_UNIFORM);
+  bc->SetVector(o + MAT_PHASE_G, LVector(0.9, 0.9, 0.9));
+  bc->SetReal(o + MAT_PHASE_G_GAMMA, 2.2);
+
+  // Baking (a node shader bakes at a fixed size).
+  if (!o) {
+    bc->SetLong(MAT_BAKE_WIDTH, 1024);
+    bc->SetLong(MAT_BAKE_HEIGHT, 1024);
+  }
+
 }
 
 LONG CustomOrvaneMaterial::GetRenderInfo(BaseMaterial*) { return kRenderInfo; }

@@ -33,6 +33,10 @@ class CustomOrvaneMaterial : public MaterialData {
   Bool Init(GeListNode* node) override;
   /// The render information the material asks of the host: 0x6000006.
   LONG GetRenderInfo(BaseMaterial* mat) override;
+  /// Writes every default of the parameter set into `bc` with every ID and selector value raised
+  /// by `offset`; a raised set (a node shader's) leaves out the selector, the bake size and the
+  /// atmosphere settings.
+  static void WriteDefaults(BaseContainer* bc, int offset);
   /// Sets the channel and page switches from `MAT_TYPE`.
   static void SetChannels(BaseContainer* data);
 

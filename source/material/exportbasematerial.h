@@ -18,6 +18,9 @@ struct OrvaneSceneData;
 void ExportBaseMaterial(BaseMaterial* material, TiXmlElement* parent, AtomArray* done,
                         OrvaneSceneData* sceneData, int preview, int background);
 
+/// Appends "material" holding "name" = `name` and an empty "null_material" to `parent`.
+void AppendNullMaterial(const String& name, TiXmlElement* parent);
+
 /// While one lives on the calling thread, the material export takes the unique names of the
 /// materials of `doc` from a table made once when it is created (each name as
 /// `Helpers::GetUniqueMaterialName` gives it then) instead of walking the document's material list

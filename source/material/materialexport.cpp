@@ -11,6 +11,7 @@
 #include "main/helpers.h"
 #include "material/customorvanematerial.h"
 #include "material/exportbasematerial.h"
+#include "material/orvanecontainermaterial.h"
 
 namespace {
 
@@ -70,14 +71,6 @@ BaseMaterial* LinkedMaterial(BaseContainer* data, LONG id, BaseDocument* doc) {
   return static_cast<BaseMaterial*>(data->GetLink(id, doc, Mbase));
 }
 
-// "material" holding "name" = `name` and an empty "null_material", as the scene's "nullMat".
-void AppendNullMaterial(const String& name, TiXmlElement* parent) {
-  TiXmlElement* material = new TiXmlElement("material");
-  SceneExportStringValue("name", name, material);
-  material->LinkEndChild(new TiXmlElement("null_material"));
-  parent->LinkEndChild(material);
-}
-
 // Clears the export state of a material when its writer leaves, also by an exception.
 class ExportStateScope {
  public:
@@ -94,6 +87,13 @@ class ExportStateScope {
 };
 
 }  // namespace
+
+void AppendNullMaterial(const String& name, TiXmlElement* parent) {
+  TiXmlElement* material = new TiXmlElement("material");
+  SceneExportStringValue("name", name, material);
+  material->LinkEndChild(new TiXmlElement("null_material"));
+  parent->LinkEndChild(material);
+}
 
 MaterialNameTable::MaterialNameTable(BaseDocument* doc) : doc_(doc) {
   unsigned int i = 0;
@@ -137,9 +137,11 @@ void ExportBaseMaterial(BaseMaterial* mat, TiXmlElement* parent, AtomArray* done
       if (data) data->ExportMaterialXml(name, parent, done, background, sd);
       break;
     }
-    case kContainerMaterial:
-      // The node-based material is not written yet.
+    case kContainerMaterial: {
+      auto* data = static_cast<OrvaneContainerMaterial*>(mat->GetNodeData());
+      if (data) data->ExportMaterialXml(name, parent, background, sd);
       break;
+    }
     default: {
       // Any other material is written through a temporary plug-in material filled from it.
       BaseMaterial* temp = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
