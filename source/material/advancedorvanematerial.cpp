@@ -8,6 +8,7 @@
 #include "export/orvanescenedata.h"
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
+#include "main/lightlayers.h"
 #include "material/exportbasematerial.h"
 #include "material/materiallayout.h"
 
