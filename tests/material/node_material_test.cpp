@@ -28,7 +28,7 @@ class NodeMaterialTest : public MaterialTest {
     return mat;
   }
   static BaseShader* Root(BaseMaterial* c) {
-    return static_cast<BaseShader*>(c->GetDataInstance()->GetLink(MAT_CONTAINER_ROOT, nullptr, Xbase));
+    return static_cast<BaseShader*>(c->GetDataInstance()->GetLink(MAT_CONTAINER_ROOT, c->GetDocument(), Xbase));
   }
   static AdvancedOrvaneMaterial* Node(BaseShader* s) {
     return static_cast<AdvancedOrvaneMaterial*>(s->GetNodeData());
@@ -42,7 +42,7 @@ class NodeMaterialTest : public MaterialTest {
     BaseShader* child = BaseShader::Alloc(ID_ADVANCEDORVANEMATERIAL);
     child->SetName(name);
     BaseContainer* data = parent->GetDataInstance();
-    data->SetLink(data->GetLink(NODE_BLEND_A, nullptr) ? NODE_BLEND_B : NODE_BLEND_A, child);
+    data->SetLink(data->GetLink(NODE_BLEND_A, parent->GetDocument()) ? NODE_BLEND_B : NODE_BLEND_A, child);
     child->InsertUnderLast(parent);
     return child;
   }
