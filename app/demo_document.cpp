@@ -73,7 +73,7 @@ const char kDemoDocument[] = R"json({
                       "6118": { "shader": { "type": 5833, "name": "Checker Image",
                                             "parameters": { "1000": { "filename": "checker.png" } } } } } },
     { "type": 1024337, "name": "Sunset",
-      "parameters": { "6003": true,
+      "parameters": { "6003": true, "6265": 256, "6266": 128,
                       "6118": { "shader": { "type": 1011100, "name": "Sunset Gradient",
                                             "parameters": { "1000": [0.9, 0.35, 0.1], "1001": [0.2, 0.1, 0.5],
                                                             "1002": 1 } } } } },
