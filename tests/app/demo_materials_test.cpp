@@ -5,12 +5,14 @@
 
 #include <tinyxml.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "export/orvanemesh.h"
 #include "material/ovlprelude.h"
 #include "orvane_utils/OrvaneMaterialCheck.h"
 #include "orvane_utils/OrvaneSceneParseUtilsExcep.h"
@@ -105,24 +107,39 @@ TEST_F(DemoMaterialsTest, EveryMaterialElementParsesWithTheMaterialReaders) {
       results.push_back(name + ": error: " + e.what());
     }
   }
-  EXPECT_EQ(results, (std::vector<std::string>{"Checker: diffuse", "Red: phong", "Sunset: diffuse",
-                                               "Swirl: diffuse", "defaultLight: diffuse",
-                                               "defaultMat: diffuse"}));
+  EXPECT_EQ(results, (std::vector<std::string>{"Checker_mid1: diffuse", "Red_mid0: phong",
+                                               "Sunset_mid2: diffuse", "Swirl_mid3: diffuse",
+                                               "defaultLight: diffuse", "defaultMat: diffuse",
+                                               "nullMat: null_material"}));
 }
 
 TEST_F(DemoMaterialsTest, EveryMaterialTheSceneRefersToIsDefined) {
   std::set<std::string> referred;
   CollectMaterialNames(xml_->RootElement(), &referred);
-  // The floor, the cube (and its instance), the plinth and the backdrop each name their material.
-  for (const char* name : {"Checker", "Red", "Sunset", "Swirl"}) EXPECT_EQ(referred.count(name), 1u) << name;
+  // The floor, the cube (and its instance), the plinth and the backdrop name their materials in
+  // their mesh files.
+  std::vector<std::string> meshMaterials;
+  for (const TiXmlElement* e = xml_->RootElement()->FirstChildElement("mesh"); e; e = e->NextSiblingElement("mesh")) {
+    Orvane::OrvaneMesh mesh;
+    const std::string path = Text(At(e, {"external"}), "path");
+    ASSERT_TRUE(Orvane::OrvaneMesh::readFromFile(path, mesh)) << path;
+    std::string names;
+    for (const std::string& name : mesh.materialNames) {
+      names += (names.empty() ? "" : " ") + name;
+      referred.insert(name);
+    }
+    meshMaterials.push_back(e->FirstChild()->Value() + std::string(": ") + names);
+  }
+  EXPECT_EQ(meshMaterials, (std::vector<std::string>{"Floor: Checker_mid1", "Cube: Red_mid0",
+                                                     "Plinth: Sunset_mid2", "Backdrop: Swirl_mid3"}));
   const auto defined = Materials();
   for (const std::string& name : referred) EXPECT_EQ(defined.count(name), 1u) << name << " is not defined";
 }
 
 TEST_F(DemoMaterialsTest, TheCheckerImageIsTheFirstTextureOfItsMaterial) {
-  const TiXmlElement* checker = Materials()["Checker"];
+  const TiXmlElement* checker = Materials()["Checker_mid1"];
   ASSERT_NE(checker, nullptr);
-  const TiXmlElement* texture = checker->FirstChildElement("texture");
+  const TiXmlElement* texture = At(checker, {"diffuse", "texture"});
   EXPECT_EQ(Text(texture, "uv_set"), "default");
   EXPECT_EQ(Text(texture, "path"), std::string(CORVANE_PLUGIN_DIR) + "/demo/checker.png");
   EXPECT_EQ(texture ? texture->NextSiblingElement("texture") : nullptr, nullptr);
@@ -130,9 +147,9 @@ TEST_F(DemoMaterialsTest, TheCheckerImageIsTheFirstTextureOfItsMaterial) {
 }
 
 TEST_F(DemoMaterialsTest, TheHostGradientIsBakedToAColourJpeg) {
-  const TiXmlElement* sunset = Materials()["Sunset"];
+  const TiXmlElement* sunset = Materials()["Sunset_mid2"];
   ASSERT_NE(sunset, nullptr);
-  const std::string path = Text(sunset->FirstChildElement("texture"), "path");
+  const std::string path = Text(At(sunset, {"diffuse", "texture"}), "path");
   EXPECT_EQ(fs::path(path).parent_path(), fs::path(*write_ / "quickrender/textures.quickrender"));
   EXPECT_EQ(Text(At(sunset, {"diffuse", "albedo", "texture"}), "texture_index"), "0");
   DecodedImage image;
@@ -141,10 +158,24 @@ TEST_F(DemoMaterialsTest, TheHostGradientIsBakedToAColourJpeg) {
   EXPECT_EQ(image.width, 256);
   EXPECT_EQ(image.height, 128);
   EXPECT_EQ(image.components, 3);
+  // From the start colour at the top edge (v = 0) to the end colour at the bottom.
+  ASSERT_EQ(image.pixels.size(), 256u * 128u * 3u);
+  const auto pixel = [&image](int x, int y) {
+    const unsigned char* p = &image.pixels[(static_cast<size_t>(y) * image.width + x) * 3];
+    return std::vector<int>{p[0], p[1], p[2]};
+  };
+  const auto near = [](const std::vector<int>& got, const std::vector<int>& want) {
+    for (int k = 0; k < 3; ++k)
+      if (std::abs(got[k] - want[k]) > 4) return false;
+    return true;
+  };
+  EXPECT_TRUE(near(pixel(0, 0), {230, 89, 26}));
+  EXPECT_TRUE(near(pixel(255, 0), {230, 89, 26}));
+  EXPECT_TRUE(near(pixel(128, 127), {51, 26, 128}));
 }
 
 TEST_F(DemoMaterialsTest, TheBlendOfNoiseAndGradientIsOneProgram) {
-  const TiXmlElement* swirl = Materials()["Swirl"];
+  const TiXmlElement* swirl = Materials()["Swirl_mid3"];
   ASSERT_NE(swirl, nullptr);
   const TiXmlElement* inner = At(swirl, {"diffuse", "albedo", "shader", "shader"});
   ASSERT_NE(inner, nullptr);
