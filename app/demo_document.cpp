@@ -1,5 +1,8 @@
 #include "demo_document.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "c4d_basedocument.h"
 #include "c4d_basematerial.h"
 #include "c4d_shader.h"
@@ -116,7 +119,10 @@ void ResolveBitmaps(BaseShader* shader, const Filename& folder) {
 BaseDocument* LoadDemoDocument(const std::string& resourceDir, std::string* error) {
   BaseDocument* doc = host::LoadDocumentText(kDemoDocument, "demo document", error);
   if (!doc) return nullptr;
-  const Filename folder{String(resourceDir)};
+  // Absolute, so that the scene names the image wherever the renderer runs.
+  std::error_code ec;
+  const std::string absolute = std::filesystem::absolute(resourceDir, ec).lexically_normal().string();
+  const Filename folder{String(ec ? resourceDir : absolute)};
   for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext())
     ResolveBitmaps(static_cast<BaseShader*>(m->GetDown()), folder);
   return doc;

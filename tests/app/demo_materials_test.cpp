@@ -200,3 +200,28 @@ TEST_F(DemoMaterialsTest, TheBlendOfNoiseAndGradientIsOneProgram) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DemoMaterialsPathTest, ARelativePluginFolderStillGivesTheImageByItsFullPath) {
+  TempDir write, renderer;
+  const fs::path macos = fs::path(renderer.path()) / "Orvane.app/Contents/MacOS";
+  fs::create_directories(macos);
+  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
+  const fs::path plugin(CORVANE_PLUGIN_DIR);
+  std::string out;
+  ASSERT_EQ(RunCommand("cd '" + plugin.parent_path().string() + "' && " + CORVANE_HOST_EXE +
+                           " render --plugin-dir ./" + plugin.filename().string() + " --write-path " +
+                           write.path() + " --renderer-dir " + renderer.path(),
+                       &out),
+            0)
+      << out;
+  TiXmlDocument xml;
+  ASSERT_TRUE(xml.LoadFile((write / "quickrender/quickrender.ovs").c_str())) << xml.ErrorDesc();
+  std::string path;
+  for (const TiXmlElement* e = xml.RootElement()->FirstChildElement("material"); e; e = e->NextSiblingElement("material"))
+    if (Text(e, "name") == "Checker_mid1") path = Text(At(e, {"diffuse", "texture"}), "path");
+  EXPECT_EQ(path, (plugin / "demo/checker.png").string());
+}
+
+}  // namespace
