@@ -230,7 +230,7 @@ int Render(const Options& o) {
 
   std::string error;
   BaseDocument* doc = o.document.empty()
-                          ? host::LoadDocumentText(kDemoDocument, "demo document", &error)
+                          ? LoadDemoDocument(o.pluginDir + "/" + kDemoResourceFolder, &error)
                           : host::LoadDocumentFile(o.document, &error);
   if (!doc) return Fail(error);
 
