@@ -44,6 +44,11 @@ struct LocalFileTime {
 /// The local date and time now.
 void GetDateTimeNow(LocalFileTime& t);
 
+/// Tells the host that something changed, so that it redraws and updates its managers.
+void EventAdd(LONG flags = 0);
+/// The document's and a node's message that its data changed.
+enum { MSG_UPDATE = 7 };
+
 /// Shows a message to the user.
 void MessageDialog(const String& text);
 /// Asks a yes/no question; true for yes.

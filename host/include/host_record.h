@@ -9,7 +9,7 @@ namespace host {
 
 /// Every such call so far, in order, as its function name and its argument if any:
 /// "StopAllThreads", "GeShowMouse 3", "SetMousePointer 2", "StatusSetSpin", "StatusSetBar 50",
-/// "StatusSetText <text>", "StatusClear".
+/// "StatusSetText <text>", "StatusClear", "EventAdd".
 std::vector<std::string> InterfaceCalls();
 /// Forgets the recorded calls.
 void ClearInterfaceCalls();

@@ -48,3 +48,5 @@ void StatusSetSpin() { host::Note("StatusSetSpin"); }
 void StatusSetBar(LONG percent) { host::Note("StatusSetBar " + std::to_string(percent)); }
 void StatusSetText(const String& text) { host::Note("StatusSetText " + host::ToUtf8(text)); }
 void StatusClear() { host::Note("StatusClear"); }
+
+void EventAdd(LONG flags) { host::Note(flags ? "EventAdd " + std::to_string(flags) : std::string("EventAdd")); }
