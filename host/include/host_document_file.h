@@ -21,4 +21,14 @@ BaseDocument* LoadDocumentFile(const std::string& path, std::string* error);
 BaseDocument* LoadDocumentText(const std::string& json, const std::string& sourceName,
                                std::string* error);
 
+/// The document as the text of a document file: name, path, frame rate and range, objects (type,
+/// name, matrix, points and polygons of polygon objects, parameters, tags other than point and
+/// polygon tags, children), the document's shaders, materials with their shaders, and the active
+/// render data with its video posts. Links are written by name (objects, materials) or by shader
+/// index. Layers, selection, enabled states and animation keys are not written.
+std::string SaveDocumentText(BaseDocument* doc);
+/// Writes `SaveDocumentText(doc)` to `path` through a temporary file beside it; false with
+/// `*error` (when not null) set to one line when the file cannot be written.
+bool SaveDocumentFile(BaseDocument* doc, const std::string& path, std::string* error);
+
 }  // namespace host

@@ -398,6 +398,7 @@ class Loader {
     std::string name;
     bool material;
     std::string place;
+    long shader;  // index among the document's shaders in load order; -1 for a named link
   };
 
   BaseObject* LoadObject(const Json& v, const std::string& ptr, BaseObject* parent, BaseObject* pred);
@@ -413,16 +414,18 @@ class Loader {
   GeData LoadValue(const Json& v, const std::string& place, BaseList2D* node, std::vector<LONG>& ids);
   GeData LoadTypedValue(const Json& v, const std::string& place, BaseList2D* node,
                         std::vector<LONG>& ids);
+  void LoadShaders(const Json& v, const std::string& ptr, BaseList2D* owner);
   void ResolveLinks();
 
   BaseDocument* doc_;
   std::vector<PendingLink> links_;
+  std::vector<BaseShader*> shaders_;  // every shader, in load order
 };
 
 void Loader::Load(const Json& root) {
   if (!root.is_object()) FailExpected("", "an object", root);
   CheckKeys(root, "", {"name", "path", "fps", "frame", "minFrame", "maxFrame", "layers", "objects",
-                       "materials", "renderData", "sceneCamera"});
+                       "materials", "renderData", "sceneCamera", "shaders"});
   if (const Json* v = Find(root, "name"))
     doc_->SetDocumentName(Filename(String(ToText(*v, "/name"))));
   if (const Json* v = Find(root, "path"))
@@ -448,6 +451,7 @@ void Loader::Load(const Json& root) {
     for (size_t i = 0; i < objects->size(); ++i)
       pred = LoadObject((*objects)[i], Item("/objects", i), nullptr, pred);
   }
+  if (const Json* shaders = Find(root, "shaders")) LoadShaders(*shaders, "/shaders", doc_);
   if (const Json* materials = Find(root, "materials")) {
     ExpectArray(*materials, "/materials");
     BaseMaterial* pred = nullptr;
@@ -628,7 +632,7 @@ BaseTag* Loader::LoadTag(const Json& v, const std::string& ptr, BaseObject* op, 
 
 BaseMaterial* Loader::LoadMaterial(const Json& v, const std::string& ptr, BaseMaterial* pred) {
   ExpectObject(v, ptr);
-  CheckKeys(v, ptr, {"type", "name", "parameters"});
+  CheckKeys(v, ptr, {"type", "name", "parameters", "shaders"});
   LONG t = Mmaterial;
   if (const Json* type = Find(v, "type")) t = ToLong(*type, Member(ptr, "type"));
   BaseMaterial* mat = BaseMaterial::Alloc(t);
@@ -636,7 +640,32 @@ BaseMaterial* Loader::LoadMaterial(const Json& v, const std::string& ptr, BaseMa
   doc_->InsertMaterial(mat, pred);
   if (const Json* name = Find(v, "name")) mat->SetName(String(ToText(*name, Member(ptr, "name"))));
   if (const Json* params = Find(v, "parameters")) LoadParameters(*params, Member(ptr, "parameters"), mat);
+  if (const Json* shaders = Find(v, "shaders")) LoadShaders(*shaders, Member(ptr, "shaders"), mat);
   return mat;
+}
+
+// The shaders of `owner` (the document's shader list, a material or a shader), each followed by
+// the shaders below it.
+void Loader::LoadShaders(const Json& v, const std::string& ptr, BaseList2D* owner) {
+  ExpectArray(v, ptr);
+  BaseShader* pred = nullptr;
+  for (size_t i = 0; i < v.size(); ++i) {
+    const std::string place = Item(ptr, i);
+    const Json& s = v[i];
+    ExpectObject(s, place);
+    CheckKeys(s, place, {"type", "name", "parameters", "shaders"});
+    const Json* type = Find(s, "type");
+    if (!type) Fail(place, "a shader needs a type");
+    const LONG t = ToLong(*type, Member(place, "type"));
+    BaseShader* sh = BaseShader::Alloc(t);
+    if (!sh) Fail(Member(place, "type"), AllocFailure("shader", PluginKind::Shader, t));
+    owner->InsertShader(sh, pred);
+    pred = sh;
+    shaders_.push_back(sh);
+    if (const Json* name = Find(s, "name")) sh->SetName(String(ToText(*name, Member(place, "name"))));
+    if (const Json* params = Find(s, "parameters")) LoadParameters(*params, Member(place, "parameters"), sh);
+    if (const Json* below = Find(s, "shaders")) LoadShaders(*below, Member(place, "shaders"), sh);
+  }
 }
 
 void Loader::LoadLayer(const Json& v, const std::string& ptr, LayerObject* parent) {
@@ -737,7 +766,7 @@ GeData Loader::LoadTypedValue(const Json& v, const std::string& place, BaseList2
                               std::vector<LONG>& ids) {
   if (v.size() != 1)
     Fail(place, "a typed value has exactly one key: long, bool, real, vector, matrix, string, "
-                "filename, time, link, material or container");
+                "filename, time, link, material, shader or container");
   const std::string& kind = v.begin().key();
   const Json& x = v.begin().value();
   const std::string at = Member(place, kind);
@@ -752,7 +781,15 @@ GeData Loader::LoadTypedValue(const Json& v, const std::string& place, BaseList2
   if (kind == "link" || kind == "material") {
     const std::string& name = ToText(x, at);
     if (name.empty()) Fail(at, "a link needs a name");
-    links_.push_back(PendingLink{node, ids, name, kind == "material", at});
+    links_.push_back(PendingLink{node, ids, name, kind == "material", at, -1});
+    GeData empty;
+    empty.SetBaseList2D(nullptr);
+    return empty;
+  }
+  if (kind == "shader") {
+    const LONG index = ToLong(x, at);
+    if (index < 0) Fail(at, "a shader index is at least 0");
+    links_.push_back(PendingLink{node, ids, std::string(), false, at, index});
     GeData empty;
     empty.SetBaseList2D(nullptr);
     return empty;
@@ -768,7 +805,12 @@ GeData Loader::LoadTypedValue(const Json& v, const std::string& place, BaseList2
 void Loader::ResolveLinks() {
   for (const PendingLink& link : links_) {
     BaseList2D* target = nullptr;
-    if (link.material)
+    if (link.shader >= 0) {
+      if (static_cast<size_t>(link.shader) >= shaders_.size())
+        Fail(link.place, "shader index " + std::to_string(link.shader) + " is out of range (the document has " +
+                             Counted(shaders_.size(), "shader", "shaders") + ")");
+      target = shaders_[link.shader];
+    } else if (link.material)
       target = doc_->SearchMaterial(String(link.name));
     else
       target = doc_->SearchObject(String(link.name));
