@@ -1,6 +1,8 @@
 // The channel importers: one material parameter of the element model (a constant, an OVL program
 // or a texture) onto the channel parameters of the plug-in material.
+#include <charconv>
 #include <new>
+#include <string>
 
 #include "command/importovm.h"
 #include "command/importtext.h"
@@ -54,8 +56,13 @@ const OrvaneTexture* TextureAt(const ImportOVM::TextureList& textures, uint32_t 
 }
 
 // A wavelength of the model (nanometres) as the file and the material writer hold it: metres,
-// in the shortest text that reads back as the same number.
-String WavelengthText(double nanometres) { return String::RealToString(nanometres / 1e9); }
+// with the 15 significant digits a double always keeps, so that the metres of the file come back
+// as written (the conversion to nanometres and back adds noise in the 17th digit).
+String WavelengthText(double nanometres) {
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof buf, nanometres / 1e9, std::chars_format::general, 15);
+  return String(std::string(buf, res.ptr));
+}
 
 // The samples, each followed by one blank, every digit kept.
 String ValuesText(const std::vector<double>& values) {

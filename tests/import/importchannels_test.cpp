@@ -70,7 +70,7 @@ TEST_F(ImportTest, ConstantsOfEachSpectrumLandInTheirParameters) {
   EXPECT_EQ(rgb->GetLong(MAT_LIGHT_LAYER), 3);
 
   BaseContainer* peak = Data("Peak");
-  EXPECT_EQ(peak->GetReal(MAT_SIGMA), 0.3);
+  EXPECT_DOUBLE_EQ(peak->GetReal(MAT_SIGMA), 0.3);
   EXPECT_EQ(peak->GetLong(MAT_EMISSION_SPECTRUM), MAT_SPECTRUM_PEAK);
   EXPECT_EQ(peak->GetReal(MAT_EMISSION_BASE_VALUE), 0.1);
   EXPECT_EQ(peak->GetReal(MAT_EMISSION_PEAK_VALUE), 0.9);
@@ -102,7 +102,7 @@ TEST_F(ImportTest, UnsupportedConstantsWarnInTheOrderMetAndWriteNothing) {
   for (const std::string& s : spectra) body += "<emission>" + s + "</emission>";
   // Only the first emission element counts for the reader: one material per spectrum.
   for (int i = 0; i < 5; ++i)
-    ImportBody(Mat("E" + std::to_string(i), "<specular><internal_medium_name>m</internal_medium_name><emission>" +
+    ImportBody(Mat("E" + std::to_string(i), "<specular><internal_medium_name>m</internal_medium_name><transparent>true</transparent><emission>" +
                                                 spectra[i] + "</emission><absorption_layer_transmittance>" +
                                                 spectra[(i + 1) % 5] + "</absorption_layer_transmittance><displacement><constant>1</constant></displacement></specular>"),
                "e" + std::to_string(i) + ".ovm");
@@ -125,6 +125,7 @@ TEST_F(ImportTest, ProgramsBecomeCodeShadersOfTheDocumentLinkedWithTheirChannelO
   const std::string program = "<shader><shader><![CDATA[def eval() real: 0.5]]></shader></shader>";
   ImportBody(Mat("Bumpy", "<phong><exponent>" + program + "</exponent><bump>" + program + "</bump><diffuse_albedo>" +
                               program + "</diffuse_albedo><ior>1.7</ior><nk_data>gold.nk</nk_data></phong>"));
+  EXPECT_EQ(Messages(), std::vector<std::string>());
   BaseContainer* data = Data("Bumpy");
   const struct {
     int link, sw;
@@ -139,7 +140,7 @@ TEST_F(ImportTest, ProgramsBecomeCodeShadersOfTheDocumentLinkedWithTheirChannelO
     EXPECT_EQ(host::ToUtf8(sh->GetDataInstance()->GetString(1405)), "def eval() real: 0.5");
     EXPECT_TRUE(data->GetBool(r.sw));
   }
-  EXPECT_EQ(data->GetReal(MAT_PHONG_IOR), 1.7);
+  EXPECT_DOUBLE_EQ(data->GetReal(MAT_PHONG_IOR), 1.7);
   EXPECT_TRUE(data->GetBool(MAT_USE_NK));
   EXPECT_EQ(host::ToUtf8(data->GetString(MAT_NK_FILE)), "gold.nk");
 }

@@ -21,7 +21,7 @@ TEST_F(ImportTest, OneMaterialPerElementCreatedLastStandsFirstWithTheTypeOfTheFi
       {"A", "<diffuse/>", MAT_TYPE_DIFFUSE},
       {"B", "<oren_nayar><sigma><constant>0.3</constant></sigma></oren_nayar>", MAT_TYPE_OREN_NAYAR},
       {"C", "<phong/><diffuse/>", MAT_TYPE_DIFFUSE},
-      {"D", "<glossy_transparent><exponent><constant>10</constant></exponent><internal_medium_name>x</internal_medium_name></glossy_transparent><specular/>", MAT_TYPE_SPECULAR},
+      {"D", "<glossy_transparent><exponent><constant>10</constant></exponent><internal_medium_name>x</internal_medium_name></glossy_transparent><specular><internal_medium_name>x</internal_medium_name><transparent>false</transparent></specular>", MAT_TYPE_SPECULAR},
       {"E", "<diffuse_transmitter/>", MAT_TYPE_DIFFUSE_TRANSMITTER},
       {"F", "<blend><a_name>A</a_name><b_name>E</b_name><blend><constant>0.5</constant></blend></blend>", MAT_TYPE_BLEND},
       {"G", "<unknown_type/>", 0},
@@ -31,7 +31,9 @@ TEST_F(ImportTest, OneMaterialPerElementCreatedLastStandsFirstWithTheTypeOfTheFi
   ImportBody(body + Mat("H", "<null_material/>"));
   EXPECT_EQ(Names(), "G,F,E,D,C,B,A");
   for (const auto& r : rows) {
-    if (r.type) EXPECT_EQ(Data(r.name)->GetLong(MAT_TYPE), r.type) << r.name;
+    if (r.type) {
+      EXPECT_EQ(Data(r.name)->GetLong(MAT_TYPE), r.type) << r.name;
+    }
   }
   // A material without a known type keeps what its Init wrote: no type of the import.
   EXPECT_EQ(Data("G")->GetData(MAT_TYPE).GetType(), DA_NIL);
@@ -54,7 +56,7 @@ TEST_F(ImportTest, AReaderErrorShowsOneDialogWithTheLocatedMessageAndKeepsADefau
   ImportBody(Mat("Bad", "<diffuse>\n<colour_typo>1</colour_typo></diffuse>") + Mat("Next", kDiffuse));
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0],
-            "Invalid element 'colour_typo' found.  (In element 'diffuse', around line 1, column 50)");
+            "Found unexpected element 'colour_typo'.  (In element 'diffuse', around line 1, column 38)");
   EXPECT_EQ(Names(), "Next,Bad");
   EXPECT_EQ(Data("Bad")->GetLong(MAT_TYPE), MAT_TYPE_DIFFUSE);
   EXPECT_EQ(Data("Bad")->GetData(MAT_ALBEDO_COLOR).GetType(), DA_NIL);
@@ -133,7 +135,9 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
     host::ClearConsole();
     import.ImportFile(doc, Filename(String(archive)));
     EXPECT_EQ(Names(), r.names) << archive;
-    if (!*r.names) EXPECT_EQ(Console().back(), "no ovm") << archive;
+    if (!*r.names) {
+      EXPECT_EQ(Console().back(), "no ovm") << archive;
+    }
   }
   // Nothing lands outside the archives' folders.
   EXPECT_FALSE(std::filesystem::exists(dir / "x.ovm"));
@@ -155,8 +159,10 @@ TEST_F(ImportTest, ACancelledChooserImportsNothingNotEvenThePreviousFile) {
 }
 
 TEST_F(ImportTest, ABrokenFileImportsWhatCameBeforeTheFaultAndSaysWhere) {
-  ImportBody(Mat("Before", kDiffuse) + "<material><name>After</name><diffuse></material>");
-  EXPECT_EQ(Names(), "Before");
+  ImportBody(Mat("Before", kDiffuse) + "<material><name>Broken</name><diffuse><</diffuse></material>" +
+             Mat("Lost", kDiffuse));
+  EXPECT_NE(doc->SearchMaterial("Before"), nullptr);
+  EXPECT_EQ(doc->SearchMaterial("Lost"), nullptr);
   ASSERT_FALSE(Console().empty());
   EXPECT_EQ(Console().back().rfind("Material file is not well-formed: ", 0), 0u) << Console().back();
   EXPECT_NE(Console().back().find("(line 1, column "), std::string::npos) << Console().back();
