@@ -329,10 +329,10 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
        "bad.json: /objects/0/parameters/1: null is not a parameter value"},
       {R"({"objects": [{"type": 5140, "parameters": {"1": {}}}]})",
        "bad.json: /objects/0/parameters/1: a typed value has exactly one key: long, bool, real, vector, "
-       "matrix, string, filename, time, link, material or container"},
+       "matrix, string, filename, time, link, material, shader or container"},
       {R"({"objects": [{"type": 5140, "parameters": {"1": {"long": 1, "real": 2}}}]})",
        "bad.json: /objects/0/parameters/1: a typed value has exactly one key: long, bool, real, vector, "
-       "matrix, string, filename, time, link, material or container"},
+       "matrix, string, filename, time, link, material, shader or container"},
       {R"({"objects": [{"type": 5140, "parameters": {"1": {"colour": [1, 0, 0]}}}]})",
        "bad.json: /objects/0/parameters/1: unknown value type \"colour\""},
       {R"({"objects": [{"type": 5140, "parameters": {"1": {"long": 1.5}}}]})",
