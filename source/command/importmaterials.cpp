@@ -113,10 +113,9 @@ Bool ImportOVM::ImportBlendMat(BaseContainer* data, OrvaneMaterial* model, BaseM
   } partners[] = {{m->a_name, MAT_BLEND_A}, {m->b_name, MAT_BLEND_B}};
   for (const auto& partner : partners) {
     const String name = ImportText(partner.name);
-    for (TiXmlElement* e = sceneData ? sceneData->FirstChildElement("material") : nullptr; e;
-         e = e->NextSiblingElement("material")) {
-      const TiXmlElement* nameElement = e->FirstChildElement("name");
-      if (!nameElement || ImportText(nameElement->GetText()) != name) continue;
+    // A copy: importing a partner may not change the list, but the copy keeps that obvious.
+    const std::vector<TiXmlElement*> matches = MaterialElementsNamed(sceneData, name);
+    for (TiXmlElement* e : matches) {
       // A partner still being imported (the blend itself, or a blend that names this one) counts
       // as not found: following it would never end.
       if (inProgress_.count(e)) continue;

@@ -95,6 +95,9 @@ void ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename&
   document = doc;
   fileName = file;
   importedMaterials_.clear();
+  importedByName_.clear();
+  elementsByName_.clear();
+  indexedSceneData_ = nullptr;
   visited_.clear();
   inProgress_.clear();
   if (xml.Error()) {
@@ -123,6 +126,8 @@ void ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename&
   }
   if (stopped.Content()) MessageDialog(String("The import stopped: ") + stopped);
   inProgress_.clear();
+  elementsByName_.clear();
+  indexedSceneData_ = nullptr;
 }
 
 void ImportOVM::ShowWarnings() {
@@ -134,9 +139,22 @@ void ImportOVM::ShowWarnings() {
 }
 
 BaseMaterial* ImportOVM::FindImportedMat(String name) {
-  for (BaseMaterial* mat : importedMaterials_)
-    if (mat->GetName() == name) return mat;
-  return nullptr;
+  auto it = importedByName_.find(name);
+  return it == importedByName_.end() ? nullptr : it->second;
+}
+
+const std::vector<TiXmlElement*>& ImportOVM::MaterialElementsNamed(TiXmlElement* sceneData, const String& name) {
+  if (indexedSceneData_ != sceneData) {
+    elementsByName_.clear();
+    indexedSceneData_ = sceneData;
+    for (TiXmlElement* e = sceneData ? sceneData->FirstChildElement("material") : nullptr; e;
+         e = e->NextSiblingElement("material")) {
+      if (const TiXmlElement* n = e->FirstChildElement("name")) elementsByName_[ImportText(n->GetText())].push_back(e);
+    }
+  }
+  static const std::vector<TiXmlElement*> kNone;
+  auto it = elementsByName_.find(name);
+  return it == elementsByName_.end() ? kNone : it->second;
 }
 
 Bool ImportOVM::ImportMaterial(TiXmlElement* materialElement, TiXmlElement* sceneDataElement) {
@@ -186,6 +204,7 @@ Bool ImportOVM::ImportMaterial(TiXmlElement* materialElement, TiXmlElement* scen
     }
     inProgress_.erase(materialElement);
     importedMaterials_.push_back(mat);
+    importedByName_.emplace(mat->GetName(), mat);
   }
   CustomOrvaneMaterial::SetChannels(data);
   mat->Message(MSG_UPDATE);

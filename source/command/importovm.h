@@ -7,6 +7,7 @@
 // importers (importmaterials.cpp, importchannels.cpp, importtextures.cpp, importmedium.cpp).
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -135,8 +136,15 @@ class ImportOVM : public CommandData {
  private:
   /// Adds the warning `lead` + the quoted name of `mat` + " not supported.".
   void Warn(const char* lead, BaseMaterial* mat);
-  /// Materials made by the running import, in creation order (owned by the document).
+  /// The "material" elements of "scenedata" of that name, in file order (made at the first use).
+  const std::vector<TiXmlElement*>& MaterialElementsNamed(TiXmlElement* sceneData, const String& name);
+  /// Materials made by the running import, in creation order (owned by the document), and the
+  /// first of each name.
   std::vector<BaseMaterial*> importedMaterials_;
+  std::map<String, BaseMaterial*> importedByName_;
+  /// The "material" elements of the running import's "scenedata" by name.
+  std::map<String, std::vector<TiXmlElement*>> elementsByName_;
+  TiXmlElement* indexedSceneData_ = nullptr;
   /// "material" elements of the running import already taken up, and those still being imported.
   std::set<const TiXmlElement*> visited_;
   std::set<const TiXmlElement*> inProgress_;
