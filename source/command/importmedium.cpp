@@ -97,16 +97,18 @@ LVector ImportOVM::StringToVector(String text, Real* brightness) {
 
 void ImportOVM::ImportMedium(BaseContainer* container, TiXmlElement* sceneDataElement, String mediumName) {
   if (!container || !sceneDataElement) return;
-  const TiXmlElement* medium = nullptr;
-  for (const TiXmlElement* m = sceneDataElement->FirstChildElement("medium"); m;
-       m = m->NextSiblingElement("medium")) {
-    const TiXmlElement* name = m->FirstChildElement("name");
-    if (name && Text(name) == mediumName) {
-      medium = m;
-      break;
+  // The first medium of each name, looked up once per file.
+  if (mediaSceneData_ != sceneDataElement || !running_) {
+    mediaByName_.clear();
+    mediaSceneData_ = sceneDataElement;
+    for (const TiXmlElement* m = sceneDataElement->FirstChildElement("medium"); m;
+         m = m->NextSiblingElement("medium")) {
+      if (const TiXmlElement* name = m->FirstChildElement("name")) mediaByName_.emplace(Text(name), m);
     }
   }
-  if (!medium) return;
+  auto found = mediaByName_.find(mediumName);
+  if (found == mediaByName_.end()) return;
+  const TiXmlElement* medium = found->second;
   const TiXmlElement* precedence = Child(medium, "precedence");
   if (!precedence) return;
   container->SetLong(MAT_MEDIUM_PRECEDENCE, Helpers::StringToLong(Text(precedence)));

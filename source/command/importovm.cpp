@@ -98,6 +98,8 @@ void ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename&
   importedByName_.clear();
   elementsByName_.clear();
   indexedSceneData_ = nullptr;
+  mediaByName_.clear();
+  mediaSceneData_ = nullptr;
   visited_.clear();
   inProgress_.clear();
   if (xml.Error()) {
@@ -108,6 +110,7 @@ void ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename&
   TiXmlElement* sceneData = xml.FirstChildElement("scenedata");
   if (!sceneData || !doc) return;
   String stopped;
+  running_ = true;
   try {
     for (TiXmlElement* m = sceneData->FirstChildElement("material"); m;
          m = m->NextSiblingElement("material")) {
@@ -124,10 +127,13 @@ void ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename&
   } catch (...) {
     stopped = "unknown error";
   }
+  running_ = false;
   if (stopped.Content()) MessageDialog(String("The import stopped: ") + stopped);
   inProgress_.clear();
   elementsByName_.clear();
   indexedSceneData_ = nullptr;
+  mediaByName_.clear();
+  mediaSceneData_ = nullptr;
 }
 
 void ImportOVM::ShowWarnings() {
@@ -144,7 +150,7 @@ BaseMaterial* ImportOVM::FindImportedMat(String name) {
 }
 
 const std::vector<TiXmlElement*>& ImportOVM::MaterialElementsNamed(TiXmlElement* sceneData, const String& name) {
-  if (indexedSceneData_ != sceneData) {
+  if (indexedSceneData_ != sceneData || !running_) {
     elementsByName_.clear();
     indexedSceneData_ = sceneData;
     for (TiXmlElement* e = sceneData ? sceneData->FirstChildElement("material") : nullptr; e;

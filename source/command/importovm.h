@@ -145,6 +145,11 @@ class ImportOVM : public CommandData {
   /// The "material" elements of the running import's "scenedata" by name.
   std::map<String, std::vector<TiXmlElement*>> elementsByName_;
   TiXmlElement* indexedSceneData_ = nullptr;
+  /// The first "medium" element of each name in "mediaSceneData_" (made at the first use).
+  std::map<String, const TiXmlElement*> mediaByName_;
+  TiXmlElement* mediaSceneData_ = nullptr;
+  /// True while `ImportXml` runs: the indexes above are valid only then.
+  bool running_ = false;
   /// "material" elements of the running import already taken up, and those still being imported.
   std::set<const TiXmlElement*> visited_;
   std::set<const TiXmlElement*> inProgress_;
