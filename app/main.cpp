@@ -1,10 +1,17 @@
 // corvane-host: loads the plug-in module, starts it, opens a document and runs plug-in commands
 // headless, printing the host's console.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <tinyxml.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <optional>
+#include <sstream>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -38,9 +45,10 @@ const char kUsage[] =
     "options:\n"
     "  --plugin-dir DIR      folder of corvaneR12.so with its res/ and preview/ (default: next to\n"
     "                        this program, in plugin/)\n"
-    "  --write-path DIR      the host's startup write path (default: ~/.corvane)\n"
-    "  --renderer-dir DIR    the renderer's installation folder (holding Orvane.app), answered\n"
-    "                        when the settings file names none yet\n"
+    "  --write-path DIR      the host's startup write path, where the settings file and the\n"
+    "                        scene (quickrender/) go (default: ~/.corvane)\n"
+    "  --renderer-dir DIR    the renderer's installation folder (holding Orvane.app) for this\n"
+    "                        render; kept in the settings file once the renderer has started\n"
     "  -h, --help            this text\n";
 
 struct Options {
@@ -124,10 +132,6 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
   }
   if (positional.size() == 2 && o->command != "run" && o->command != "import") o->document = positional[1];
   if (o->pluginDir.empty()) o->pluginDir = ExecutableDir() + "/plugin";
-  if (o->writePath.empty()) {
-    const char* home = std::getenv("HOME");
-    o->writePath = std::string(home && *home ? home : ".") + "/.corvane";
-  }
   return true;
 }
 
@@ -149,31 +153,126 @@ std::string SettingsRendererDir(const std::string& settingsFile) {
   return text ? text : "";
 }
 
+// The whole content of `path`, or nothing when it cannot be read.
+std::optional<std::string> ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) return std::nullopt;
+  return text.str();
+}
+
+// Writes `text` to `path` through a new file beside it and a rename.
+bool WriteWhole(const std::string& path, const std::string& text) {
+  const std::string temporary = path + ".new";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    if (!out) {
+      std::remove(temporary.c_str());
+      return false;
+    }
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+// Points the settings file at the renderer folder `dir` for this run, as the plug-in keeps it:
+// "global_settings" with "PATH" (UTF-8 text) replaces the old one, every other node stays. The
+// file as it was is kept in `before` (nothing when there was none) so that it can be put back.
+bool UseRendererDir(const std::string& settingsFile, const std::string& dir,
+                    std::optional<std::string>* before, std::string* error) {
+  *before = ReadWhole(settingsFile);
+  TiXmlDocument settings;
+  if (*before) settings.Parse((*before)->c_str());
+  if (TiXmlElement* old = settings.FirstChildElement("global_settings")) settings.RemoveChild(old);
+  auto* global = new TiXmlElement("global_settings");
+  auto* path = new TiXmlElement("PATH");
+  path->LinkEndChild(new TiXmlText(dir));
+  global->LinkEndChild(path);
+  settings.LinkEndChild(global);
+  TiXmlPrinter printer;
+  settings.Accept(&printer);
+  if (!WriteWhole(settingsFile, printer.Str())) {
+    *error = "cannot write the settings file " + settingsFile + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+// Puts the settings file back as it was before `UseRendererDir`.
+void RestoreSettings(const std::string& settingsFile, const std::optional<std::string>& before) {
+  bool restored = before ? WriteWhole(settingsFile, *before) : std::remove(settingsFile.c_str()) == 0;
+  if (!restored)
+    std::cerr << "corvane-host: could not put the settings file " << settingsFile << " back as it was\n";
+}
+
+// Why the document file cannot be read, or "" when it can.
+std::string DocumentProblem(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return "cannot open the document " + path + ": " + std::strerror(errno);
+  struct stat st;
+  const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+  ::close(fd);
+  if (folder) return "cannot open the document " + path + ": " + std::strerror(EISDIR);
+  return "";
+}
+
+// The last line the plug-in printed: where a failed render says why.
+std::string LastConsoleLine() {
+  const std::vector<std::string> lines = host::ConsoleLines();
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+    if (it->find_first_not_of(' ') != std::string::npos) return *it;
+  }
+  return "";
+}
+
 int Render(const Options& o) {
   const std::string settingsFile = o.writePath + "/corvaneSettings.cfg";
-  if (SettingsRendererDir(settingsFile).empty()) {
-    if (o.rendererDir.empty())
-      return Fail("no renderer known: the settings file " + settingsFile +
-                  " names none; give the renderer's folder with --renderer-dir DIR");
-    // The plug-in asks for the folder with its chooser; this is the answer.
-    std::error_code ec;
-    host::user::ChooseDirectory(fs::absolute(o.rendererDir, ec).lexically_normal().string());
-  }
+  std::error_code ec;
+  const std::string rendererDir =
+      o.rendererDir.empty() ? std::string() : fs::absolute(o.rendererDir, ec).lexically_normal().string();
+  if (rendererDir.empty() && SettingsRendererDir(settingsFile).empty())
+    return Fail("no renderer known: the settings file " + settingsFile +
+                " names none; give the renderer's folder with --renderer-dir DIR");
 
   std::string error;
   BaseDocument* doc = o.document.empty()
                           ? host::LoadDocumentText(kDemoDocument, "demo document", &error)
                           : host::LoadDocumentFile(o.document, &error);
   if (!doc) return Fail(error);
+
+  // Only now, with a document to render, does the write path get made.
+  fs::create_directories(o.writePath, ec);
+  if (!fs::is_directory(o.writePath, ec)) {
+    BaseDocument::Free(doc);
+    return Fail("cannot use the write path " + o.writePath);
+  }
+  std::optional<std::string> settingsBefore;
+  if (!rendererDir.empty() && !UseRendererDir(settingsFile, rendererDir, &settingsBefore, &error)) {
+    BaseDocument::Free(doc);
+    return Fail(error);
+  }
+
   host::SetActiveDocument(doc);
   std::cout << "Opened " << (o.document.empty() ? std::string("the demo document") : o.document) << "\n";
   // As the host runs a menu command: on the active document, returning once its modal dialog has
-  // closed.
+  // closed. True only when the renderer was started on a complete scene.
+  host::ClearConsole();
   const bool ran = CallCommand(kRenderCommand);
   host::SetActiveDocument(nullptr);
   BaseDocument::Free(doc);
-  if (!ran) return Fail("the render command could not run (is the renderer's folder right?)");
-  return 0;
+  if (ran) return 0;
+  // A folder given for this run is kept only once the renderer has started from it.
+  if (!rendererDir.empty()) RestoreSettings(settingsFile, settingsBefore);
+  const std::string why = LastConsoleLine();
+  return Fail(why.empty() ? "the render command could not run (is the renderer's folder right?)"
+                          : "the render failed: " + why);
 }
 
 }  // namespace
@@ -206,13 +305,27 @@ int main(int argc, char** argv) {
     }
   }
 
+  // A file-size limit makes a write fail (and be reported) instead of ending the process.
+  ::signal(SIGXFSZ, SIG_IGN);
+
   // Reading a material file needs neither the host nor the plug-in.
   if (o.command == "check-material") return CheckMaterialFile(o.document, std::cout);
 
+  if (o.command == "render" && !o.document.empty()) {
+    const std::string problem = DocumentProblem(o.document);
+    if (!problem.empty()) return Fail(problem);
+  }
+
+  if (o.writePath.empty()) {
+    // Without a home folder there is no default: the current folder is nobody's write path.
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) return Fail("HOME is not set, so there is no default write path: pass --write-path DIR");
+    o.writePath = std::string(home) + "/.corvane";
+  }
+  // The write path is made only once a render needs it.
   std::error_code ec;
-  fs::create_directories(o.writePath, ec);
-  if (!fs::is_directory(o.writePath, ec)) return Fail("cannot use the write path " + o.writePath);
   o.writePath = fs::absolute(o.writePath, ec).lexically_normal().string();
+  if (ec) return Fail("cannot use the write path " + o.writePath);
   host::SetStartupWritePath(o.writePath);
   host::SetPluginPath(fs::absolute(o.pluginDir, ec).string());
   host::SetConsoleEcho([](const std::string& line) { std::cout << line << "\n" << std::flush; });

@@ -2,12 +2,14 @@
 // beside one plain fwrite of the same number of bytes into the same folder; reports both times
 // and their ratio, and the memory a conversion takes above the document. With CORVANE_BENCH_OBJ
 // set to a path, the 1,000,000-polygon mesh is also written there as a Wavefront OBJ file, for
-// comparison with other converters (scripts/bench does that).
+// comparison with other converters (scripts/bench does that). BM_FirstAndWarmExport sets the first
+// conversion of a fresh process (as every render makes it) beside the warm one and the fwrite.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -181,6 +183,79 @@ void BM_ExportMesh(benchmark::State& state) {
   state.counters["ratio"] = exportTotal / plainTotal;
 }
 
+// The median of `v` (which it sorts).
+double Median(std::vector<double>& v) {
+  if (v.empty()) return 0.0;
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
+}
+
+// What a fresh process of this program does when started with kFirstExportFlag: builds the grid
+// of `count` polygons, exports it once (no warm-up, nothing kept from before) and prints the
+// seconds the export took.
+constexpr const char* kFirstExportFlag = "--corvane-first-export=";
+
+int FirstExportChild(LONG count) {
+  GridDocument g(count);
+  const Clock::time_point start = Clock::now();
+  const std::string path = ExportMesh(g);
+  const double took = Seconds(start);
+  std::remove(path.c_str());
+  std::printf("%.9f\n", took);
+  return 0;
+}
+
+// The seconds of one first export in a new process of this program; negative on failure.
+double FirstExportInNewProcess(LONG count) {
+  const std::string command =
+      "/proc/" + std::to_string(getpid()) + "/exe " + kFirstExportFlag + std::to_string(count);
+  FILE* child = popen(command.c_str(), "r");
+  if (!child) return -1.0;
+  double seconds = -1.0;
+  if (std::fscanf(child, "%lf", &seconds) != 1) seconds = -1.0;
+  if (pclose(child) != 0) return -1.0;
+  return seconds;
+}
+
+// The first conversion in a fresh process (memory of its own, no warm-up: as a render does it)
+// next to the warm conversion of this process and a plain fwrite of the mesh file's bytes, each
+// as the median of the iterations; the ratios are to the fwrite.
+void BM_FirstAndWarmExport(benchmark::State& state) {
+  const LONG count = static_cast<LONG>(state.range(0));
+  GridDocument g(count);
+  const std::string plainPath = BenchDir() + "/plain.bin";
+  const std::string meshPath = ExportMesh(g);  // warms this process
+  std::vector<char> bytes(FileSize(meshPath), 'x');
+  std::vector<double> first, warm, plain;
+  for (auto _ : state) {
+    const double firstTime = FirstExportInNewProcess(count);
+    if (firstTime < 0) {
+      state.SkipWithError("the fresh process did not export");
+      return;
+    }
+    std::remove(meshPath.c_str());
+    const Clock::time_point start = Clock::now();
+    ExportMesh(g);
+    const double warmTime = Seconds(start);
+    std::remove(meshPath.c_str());
+    std::remove(plainPath.c_str());
+    const double plainTime = PlainWrite(bytes, plainPath);
+    std::remove(plainPath.c_str());
+    state.SetIterationTime(firstTime);
+    first.push_back(firstTime);
+    warm.push_back(warmTime);
+    plain.push_back(plainTime);
+  }
+  const double f = Median(first), w = Median(warm), p = Median(plain);
+  state.counters["first_ms"] = f * 1e3;
+  state.counters["warm_ms"] = w * 1e3;
+  state.counters["fwrite_ms"] = p * 1e3;
+  state.counters["first_x_fwrite"] = f / p;
+  state.counters["warm_x_fwrite"] = w / p;
+  state.counters["file_MB"] = static_cast<double>(bytes.size()) / 1e6;
+}
+
 void BM_ReadMesh(benchmark::State& state) {
   GridDocument g(static_cast<LONG>(state.range(0)));
   const std::string meshPath = ExportMesh(g);
@@ -198,10 +273,16 @@ void BM_ReadMesh(benchmark::State& state) {
 
 BENCHMARK(BM_ConversionPeakMemory)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportMesh)->Arg(100000)->Arg(1000000)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FirstAndWarmExport)->Arg(100000)->Arg(1000000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
 BENCHMARK(BM_ReadMesh)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   host::ResetAll();
+  if (argc == 2 && std::strncmp(argv[1], kFirstExportFlag, std::strlen(kFirstExportFlag)) == 0) {
+    const int result = FirstExportChild(std::atoi(argv[1] + std::strlen(kFirstExportFlag)));
+    std::filesystem::remove_all(BenchDir());
+    return result;
+  }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -2,8 +2,10 @@
 // XML loader and TinyXML to the material file check, as the runner's
 // "check-material" command sends a file's bytes. Then every element of the
 // tree is handed to the reader its name suggests, wherever it stands, and the
-// loader's measure is checked against the tree TinyXML built.
+// loader's measure must match the tree TinyXML built exactly: the deepest
+// nesting and the most attributes on one element.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
@@ -107,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 	std::ostringstream report;
 	OrvaneMaterialCheck::checkText(bytes, report);
 
-	// The measure must bound what TinyXML builds, or the depth limit would not
+	// The measure must be what TinyXML builds, or the depth limit would not
 	// protect the stack.
 	const std::string text = OrvaneXMLLoader::prepare(bytes);
 	const OrvaneXMLLoader::Shape shape = OrvaneXMLLoader::measure(text.c_str());
@@ -124,6 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 		int depth;
 	};
 	std::vector<Item> stack;
+	int deepest = 0, mostAttributes = 0;
 	for(const TiXmlElement* e = doc.FirstChildElement(); e; e = e->NextSiblingElement())
 		stack.push_back(Item{e, 1});
 	while(!stack.empty())
@@ -132,11 +135,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 		stack.pop_back();
 		if(item.depth > shape.max_depth)
 			std::abort(); // the measure fell short of TinyXML's nesting
+		deepest = std::max(deepest, item.depth);
 		int attributes = 0;
 		for(const TiXmlAttribute* a = item.element->FirstAttribute(); a; a = a->Next())
 			++attributes;
 		if(attributes > shape.max_attributes)
 			std::abort(); // the measure fell short of TinyXML's attribute count
+		mostAttributes = std::max(mostAttributes, attributes);
 		try
 		{
 			readElement(*item.element, item.element->Parent() ? item.element->Parent()->ToElement() : nullptr,
@@ -148,5 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 		for(const TiXmlElement* c = item.element->FirstChildElement(); c; c = c->NextSiblingElement())
 			stack.push_back(Item{c, item.depth + 1});
 	}
+	if(deepest != shape.max_depth || mostAttributes != shape.max_attributes)
+		std::abort(); // the measure read the text otherwise than TinyXML did
 	return 0;
 }

@@ -1,8 +1,11 @@
 // Fuzzes the mesh file reader: any bytes must be read or refused without a crash, and a file the
-// reader accepts must be written back byte for byte as it was read.
+// reader accepts must be written back byte for byte as it was read. The input is an in-memory
+// file; the file written back lives only while it is compared.
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,15 +18,33 @@
 
 namespace {
 
-// A folder for the files written back, made once per process.
+// A folder for the file written back, made once per process in the temporary folder (never in
+// /dev/shm) and removed when the process ends. The file itself is removed after every input, so
+// even a run that ends in a crash leaves at most an empty folder.
+std::string scratch_dir;
+
+void RemoveScratch() {
+  if (scratch_dir.empty()) return;
+  unlink((scratch_dir + "/back.ovmesh").c_str());
+  rmdir(scratch_dir.c_str());
+  scratch_dir.clear();
+}
+
 const std::string& ScratchDir() {
-  static const std::string dir = [] {
-    std::string tmpl = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/meshfuzz-XXXXXX");
-    char* made = mkdtemp(tmpl.data());
-    if (!made) std::abort();
-    return std::string(made);
-  }();
-  return dir;
+  if (scratch_dir.empty()) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/meshfuzz-XXXXXX";
+    if (!mkdtemp(tmpl.data())) std::abort();
+    scratch_dir = tmpl;
+    std::atexit(RemoveScratch);
+  }
+  return scratch_dir;
+}
+
+// A broken promise of the reader or the writer: clean up, then fail loudly.
+[[noreturn]] void Fail() {
+  RemoveScratch();
+  std::abort();
 }
 
 }  // namespace
@@ -31,11 +52,11 @@ const std::string& ScratchDir() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The input lives in an anonymous in-memory file that the reader opens by its path.
   int fd = memfd_create("mesh", MFD_CLOEXEC);
-  if (fd < 0) std::abort();
+  if (fd < 0) Fail();
   size_t done = 0;
   while (done < size) {
     ssize_t n = write(fd, data + done, size - done);
-    if (n <= 0) std::abort();
+    if (n <= 0) Fail();
     done += static_cast<size_t>(n);
   }
   std::string path = "/proc/self/fd/" + std::to_string(fd);
@@ -46,14 +67,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   close(fd);
   if (!read) {
     // A refused file leaves the record as it was.
-    if (mesh.materialNames.size() != 1 || mesh.materialNames[0] != "left alone") std::abort();
+    if (mesh.materialNames.size() != 1 || mesh.materialNames[0] != "left alone") Fail();
     return 0;
   }
 
   std::string back = ScratchDir() + "/back.ovmesh";
-  if (!Orvane::OrvaneMesh::writeToFile(back, mesh)) std::abort();
-  std::ifstream in(back, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() != size || (size > 0 && !std::equal(bytes.begin(), bytes.end(), data))) std::abort();
+  if (!Orvane::OrvaneMesh::writeToFile(back, mesh)) Fail();
+  std::vector<uint8_t> bytes;
+  {
+    std::ifstream in(back, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  unlink(back.c_str());
+  if (bytes.size() != size || (size > 0 && !std::equal(bytes.begin(), bytes.end(), data))) Fail();
   return 0;
 }

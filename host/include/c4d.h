@@ -2,6 +2,7 @@
 #pragma once
 
 #include "c4d_bake.h"
+#include "c4d_customgui.h"
 #include "c4d_basedocument.h"
 #include "c4d_basedraw.h"
 #include "c4d_baselist.h"

@@ -4,8 +4,32 @@
 #include "c4d_baseobject.h"
 #include "c4d_basematerial.h"
 
+class AtomArray;
 class BaseDraw;
 class BaseThread;
+namespace host {
+struct DocumentEdits;
+}
+
+/// Kinds of undo entries (`BaseDocument::AddUndo`).
+enum {
+  UNDOTYPE_CHANGE = 40,            ///< The node's parameters, name, layer and placement change.
+  UNDOTYPE_CHANGE_NOCHILDREN = 41, ///< As `UNDOTYPE_CHANGE`.
+  UNDOTYPE_CHANGE_SMALL = 42,      ///< As `UNDOTYPE_CHANGE`.
+  UNDOTYPE_NEW = 44,               ///< The node was just inserted; undoing removes and frees it.
+};
+
+/// Modes of `BaseDocument::SetActiveObject`.
+enum {
+  SELECTION_NEW = 0,  ///< The node becomes the only selected one of its kind.
+  SELECTION_ADD = 1,  ///< The node is selected as well.
+  SELECTION_SUB = 2,  ///< The node is deselected.
+};
+
+/// Messages to nodes.
+enum {
+  MSG_UPDATE = 7,  ///< The node's data changed.
+};
 
 /// A video post of render data.
 class BaseVideoPost : public BaseList2D {
@@ -22,6 +46,8 @@ class BaseVideoPost : public BaseList2D {
 
 /// Render data IDs read by plug-ins.
 enum {
+  RDATA_XRES = 5008,       ///< Image width in pixels (800 in new render data).
+  RDATA_YRES = 5009,       ///< Image height in pixels (600 in new render data).
   RDATA_FRAMEFROM = 5017,  ///< First frame of the range (a time).
   RDATA_FRAMETO = 5018,    ///< Last frame of the range (a time).
 };
@@ -97,6 +123,47 @@ class BaseDocument : public BaseList2D {
 
   /// The list of the document's layers.
   GeListHead* GetLayerObjectRoot() { return &layers_; }
+  // --- Selection: the `BIT_ACTIVE` bits of objects, tags and materials -------------------
+
+  /// The first selected object in tree order, or null.
+  BaseObject* GetActiveObject() const;
+  /// The first selected tag (objects in tree order, tags in list order), or null.
+  BaseTag* GetActiveTag() const;
+  /// The first selected material, or null.
+  BaseMaterial* GetActiveMaterial() const;
+  /// Appends the selected objects in tree order; without `children`, objects below a selected
+  /// object are left out.
+  void GetActiveObjects(AtomArray& selection, Bool children) const;
+  /// Appends the selected tags.
+  void GetActiveTags(AtomArray& selection) const;
+  /// Appends the selected materials.
+  void GetActiveMaterials(AtomArray& selection) const;
+  /// Appends the whole selection: objects, then tags, then materials.
+  void GetSelection(AtomArray& selection) const;
+  /// Selects `op` (null with `SELECTION_NEW`: deselects every object).
+  void SetActiveObject(BaseObject* op, LONG mode = SELECTION_NEW);
+  /// Selects `tag` (null with `SELECTION_NEW`: deselects every tag).
+  void SetActiveTag(BaseTag* tag, LONG mode = SELECTION_NEW);
+  /// Selects `mat` (null with `SELECTION_NEW`: deselects every material).
+  void SetActiveMaterial(BaseMaterial* mat, LONG mode = SELECTION_NEW);
+
+  // --- Undo ---------------------------------------------------------------------------
+
+  /// Opens an undo step (nested calls open it once); true.
+  Bool StartUndo();
+  /// Closes the step opened by the matching `StartUndo`; false when none is open.
+  Bool EndUndo();
+  /// Records `data` (a `BaseList2D*`) in the open step: its state now for the change kinds, its
+  /// insertion for `UNDOTYPE_NEW` (to be called after inserting). False without an open step,
+  /// without a node or for another kind.
+  Bool AddUndo(LONG type, void* data);
+  /// Undoes the last closed step (entries in reverse order); false when there is none.
+  Bool DoUndo(Bool multiple = FALSE);
+  /// Marks the document as changed since it was last saved.
+  void SetChanged();
+  /// True once the document was changed.
+  Bool GetChanged() const;
+
   /// Evaluates the document at its current time: animates every object when `animation`,
   /// rebuilds the caches of the generators (for the editor) when `caches`, runs the tags when
   /// `expressions`. False when `bt` asks for a break.
@@ -119,6 +186,11 @@ class BaseDocument : public BaseList2D {
   LONG fps_ = 30;
   Filename path_;
   Filename name_{"Untitled 1"};
+  std::shared_ptr<host::DocumentEdits> edits_;
+
+ public:
+  /// The host's record of undo steps and changes (host use).
+  host::DocumentEdits& UndoRecord();
 };
 
 /// The document the user works on, or null.

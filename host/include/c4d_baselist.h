@@ -255,6 +255,9 @@ class AtomArray {
   LONG Find(C4DAtom* a) const;
   Bool Remove(C4DAtom* a);
   void Flush() { atoms_.clear(); }
+  /// Keeps only the atoms of `type` (`NOTOK`: any) that are instances of `instance` (`NOTOK`:
+  /// any), in their order.
+  void FilterObject(LONG type, LONG instance);
 
  private:
   std::vector<C4DAtom*> atoms_;

@@ -91,6 +91,9 @@ class BaseMaterial : public BaseList2D {
   BaseMaterial* GetNext() const { return static_cast<BaseMaterial*>(GeListNode::GetNext()); }
   BaseMaterial* GetPred() const { return static_cast<BaseMaterial*>(GeListNode::GetPred()); }
   Bool IsInstanceOf(LONG id) const override { return id == Mbase || C4DAtom::IsInstanceOf(id); }
+  /// Tells the material its data changed: it sends itself `MSG_UPDATE` (7); the stand-in keeps no
+  /// previews to rebuild.
+  void Update(Bool preview, Bool rttm) { (void)preview; (void)rttm; Message(7); }
 
  protected:
   explicit BaseMaterial(LONG type) : BaseList2D(type) {}
@@ -108,6 +111,17 @@ class Material : public BaseMaterial {
  protected:
   explicit Material(LONG type) : BaseMaterial(type) {}
 };
+
+/// The message that asks a material to put the host's initial shader into a channel's link.
+constexpr LONG MSG_INITIAL_CHANNEL = 1001073;
+
+/// On `MSG_INITIAL_CHANNEL`, puts the host's initial shader for a new channel into the link `id`
+/// of `node`; other messages are ignored. The stand-in has no initial shaders, so the link stays
+/// as it is. True when the message was handled.
+Bool HandleInitialChannel(GeListNode* node, LONG id, LONG type, void* data);
+/// Passes the message `type` with `data` on to the shader `shader` of `node` (nothing for a null
+/// shader).
+void HandleShaderMessage(GeListNode* node, BaseShader* shader, LONG type, void* data);
 
 /// A shader (a texture function inside a material).
 class BaseShader : public BaseList2D {

@@ -1,6 +1,7 @@
 // Tags: plug-in tags and the host's own data tags.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "c4d_baselist.h"
@@ -49,13 +50,13 @@ class VariableTag : public BaseTag {
   /// A data tag of `type` with `count` zeroed elements, or null for a type without data.
   static VariableTag* Alloc(LONG type, LONG count);
   /// Number of elements.
-  LONG GetDataCount() const { return count_; }
+  LONG GetDataCount() const { return data_->count; }
   /// Size in bytes of the whole data array.
-  LONG GetDataSize() const { return static_cast<LONG>(bytes_.size()); }
+  LONG GetDataSize() const { return static_cast<LONG>(data_->bytes.size()); }
   /// Size in bytes of one element.
   LONG GetElementSize() const { return elementSize_; }
-  const void* GetDataAddressR() const { return bytes_.data(); }
-  void* GetDataAddressW() { return bytes_.data(); }
+  const void* GetDataAddressR() const { return data_->bytes.data(); }
+  void* GetDataAddressW() { return data_->bytes.data(); }
   /// Changes the number of elements (new ones are zero); false on a negative count.
   Bool Resize(LONG count);
 
@@ -63,9 +64,13 @@ class VariableTag : public BaseTag {
   VariableTag(LONG type, LONG elementSize, LONG count);
 
  private:
+  friend struct HostTagData;  // lets the caches of render instances share their object's data
+  struct Storage {
+    LONG count = 0;
+    std::vector<unsigned char> bytes;
+  };
   LONG elementSize_;
-  LONG count_ = 0;
-  std::vector<unsigned char> bytes_;
+  std::shared_ptr<Storage> data_ = std::make_shared<Storage>();
 };
 
 /// Texture coordinates of the four corners of one polygon.

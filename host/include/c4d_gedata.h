@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "c4d_string.h"
@@ -108,7 +109,8 @@ class GeData {
 
 /// An ordered list of (ID, value) entries: the parameter store of every node. The setters replace
 /// the first entry of an ID or append one; a getter's default applies only when the ID is absent.
-/// Pointers to entries stay valid until the next insertion or removal.
+/// Pointers to entries stay valid until the next insertion or removal. A large container keeps an
+/// index from ID to its first entry, so lookups do not grow with the number of entries.
 class BaseContainer {
  public:
   explicit BaseContainer(LONG id = 0) : id_(id) {}
@@ -116,7 +118,10 @@ class BaseContainer {
   LONG GetId() const { return id_; }
   void SetId(LONG id) { id_ = id; }
   /// Removes every entry.
-  void FlushAll() { entries_.clear(); }
+  void FlushAll() {
+    entries_.clear();
+    index_.clear();
+  }
 
   void SetBool(LONG id, Bool v) { SetData(id, GeData(v)); }
   void SetLong(LONG id, LONG v) { SetData(id, GeData(v)); }
@@ -184,6 +189,14 @@ class BaseContainer {
     LONG id;
     GeData value;
   };
+  // Entries from which on the index is kept: below, a scan is as quick.
+  static constexpr size_t kIndexFrom = 16;
+  // Appends an entry and keeps the index.
+  GeData* Append(LONG id, const GeData& v);
+  // Builds the index afresh (after entries moved), or drops it for a small container.
+  void Reindex();
+
   LONG id_;
   std::vector<Entry> entries_;
+  std::unordered_map<LONG, size_t> index_;  ///< ID -> position of its first entry (large only).
 };

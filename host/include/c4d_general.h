@@ -44,15 +44,13 @@ struct LocalFileTime {
 /// The local date and time now.
 void GetDateTimeNow(LocalFileTime& t);
 
-/// Tells the host that something changed, so that it redraws and updates its managers.
-void EventAdd(LONG flags = 0);
-/// The document's and a node's message that its data changed.
-enum { MSG_UPDATE = 7 };
-
 /// Shows a message to the user.
 void MessageDialog(const String& text);
 /// Asks a yes/no question; true for yes.
 Bool QuestionDialog(const String& text);
+
+/// Tells the host that something changed: it redraws its views and managers once idle.
+void EventAdd(LONG flags = 0);
 
 /// Stops the host's own background threads (render previews, editor redraws).
 void StopAllThreads();

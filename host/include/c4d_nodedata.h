@@ -4,6 +4,7 @@
 
 #include "c4d_baselist.h"
 
+class BaseBitmap;
 class BaseDocument;
 class BaseDraw;
 class BaseDrawHelp;
@@ -18,6 +19,7 @@ class BaseMaterial;
 struct ChannelData;
 struct InitRenderStruct;
 struct VideoPostStruct;
+class VolumeData;
 
 /// Flags of description callbacks.
 enum {
@@ -92,7 +94,23 @@ class ObjectData : public NodeData {
 };
 
 /// Plug-in data of a material.
-class MaterialData : public NodeData {};
+class MaterialData : public NodeData {
+ public:
+  /// What the material needs of the render, as flags (the default: 0, nothing).
+  virtual LONG GetRenderInfo(BaseMaterial* mat);
+  /// Prepares a render; answers an `INITRENDERRESULT` (the default: `INITRENDERRESULT_OK`).
+  virtual LONG InitRender(BaseMaterial* mat, const InitRenderStruct& irs);
+  /// Ends a render.
+  virtual void FreeRender(BaseMaterial* mat);
+  /// Shades one surface sample of the host's renderer (the default leaves `vd` as it is).
+  virtual void CalcSurface(BaseMaterial* mat, VolumeData* vd);
+  /// Sets the transparency of one surface sample (the default leaves `vd` as it is).
+  virtual void CalcTransparency(BaseMaterial* mat, VolumeData* vd);
+  /// Draws the material's viewport and preview image into `bmp` at its size; false when it drew
+  /// nothing (the default).
+  virtual Bool InitGLImage(BaseMaterial* mat, BaseDocument* doc, BaseThread* th, BaseBitmap* bmp,
+                           LONG doccolorspace, Bool linearworkflow);
+};
 
 /// Plug-in data of a shader.
 class ShaderData : public NodeData {
@@ -103,6 +121,8 @@ class ShaderData : public NodeData {
   virtual void FreeRender(BaseShader* sh);
   /// The colour at the point of `cd`, each component nominally 0 to 1 (the default: black).
   virtual LVector Output(BaseShader* sh, ChannelData* cd);
+  /// What the shader needs of the render, as flags (the default: 0, nothing).
+  virtual LONG GetRenderInfo(BaseShader* sh);
 };
 
 /// Plug-in data of a video post.
@@ -134,5 +154,22 @@ class CommandData : public BaseData {
 /// `CommandData::GetState` answer for an enabled command.
 constexpr LONG CMD_ENABLED = 0x40000000;
 
-/// A custom interface element type.
-class CustomGuiData : public BaseData {};
+class CDialog;
+struct CUSTOMGUIPLUGIN;
+
+/// A custom interface element type: the host asks it for one dialog per parameter it shows.
+class CustomGuiData : public BaseData {
+ public:
+  /// The element's ID.
+  virtual LONG GetId() { return 0; }
+  /// A new element dialog for a parameter shown with `settings`, as the host's dialog pointer.
+  virtual CDialog* Alloc(const BaseContainer& settings) { (void)settings; return nullptr; }
+  /// Frees a dialog of `Alloc`; `userdata` is the plug-in's own dialog object.
+  virtual void Free(CDialog* dlg, void* userdata) { (void)dlg; (void)userdata; }
+  /// The symbol description resources name the element by.
+  virtual const CHAR* GetResourceSym() { return ""; }
+  /// The data types the element shows: the count, with `table` pointing at them.
+  virtual LONG GetResourceDataType(LONG*& table) { table = nullptr; return 0; }
+  /// The host's record of the element's registration (the stand-in keeps none: null).
+  CUSTOMGUIPLUGIN* GetPlugin() { return nullptr; }
+};

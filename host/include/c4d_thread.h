@@ -25,7 +25,8 @@ class C4DThread : public BaseThread {
   C4DThread& operator=(const C4DThread&) = delete;
 
   /// Starts `Main` on a new thread (`back` FALSE: runs it here and returns when done). False when
-  /// the thread runs already or could not be started.
+  /// the thread runs already or could not be started. Safe to call from any thread: an `End` or
+  /// `Wait` from another thread sees either the thread before the start or the started one.
   Bool Start(Bool back = TRUE, LONG priority = 0);
   /// Asks the thread to break; with `wait`, waits until it has ended.
   void End(Bool wait = TRUE);
@@ -46,7 +47,8 @@ class C4DThread : public BaseThread {
  private:
   void Join();
   std::thread thread_;
-  std::mutex joinMutex_;
+  std::mutex joinMutex_;  // guards `thread_`; held while a start swaps it and while joining
+  std::atomic<std::thread::id> threadId_{};
   std::atomic<bool> running_{false};
   std::atomic<bool> breakRequested_{false};
 };

@@ -2,6 +2,7 @@
 // Nothing here is part of the plug-in interface; the runner and the tests use it.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 class BaseDocument;
@@ -10,6 +11,9 @@ namespace host {
 
 /// The deepest nesting of JSON arrays and objects a document file may have.
 constexpr int kDocumentFileMaxNesting = 512;
+
+/// The largest document file (or text) the loader reads: 2 GiB.
+constexpr size_t kDocumentFileMaxBytes = size_t(1) << 31;
 
 /// Loads the document file at `path`. Returns a new document that the caller owns (free it with
 /// `BaseDocument::Free`), or null with `*error` (when not null) set to one line naming the file,
@@ -21,14 +25,13 @@ BaseDocument* LoadDocumentFile(const std::string& path, std::string* error);
 BaseDocument* LoadDocumentText(const std::string& json, const std::string& sourceName,
                                std::string* error);
 
-/// The document as the text of a document file: name, path, frame rate and range, objects (type,
-/// name, matrix, points and polygons of polygon objects, parameters, tags other than point and
-/// polygon tags, children), the document's shaders, materials with their shaders, and the active
-/// render data with its video posts. Links are written by name (objects, materials) or by shader
-/// index. Layers, selection, enabled states and animation keys are not written.
-std::string SaveDocumentText(BaseDocument* doc);
-/// Writes `SaveDocumentText(doc)` to `path` through a temporary file beside it; false with
-/// `*error` (when not null) set to one line when the file cannot be written.
+/// The document as document file text, in the form `LoadDocumentText` reads back into the same
+/// document. Links are written by name; shaders linked from a material's or a shader's parameters
+/// are written in place. Empty on an error (a number that is not finite), with `*error` set.
+std::string SaveDocumentText(BaseDocument* doc, std::string* error);
+
+/// Writes `SaveDocumentText` to `path` through a temporary file; false with `*error` set to one
+/// line naming the file when that fails.
 bool SaveDocumentFile(BaseDocument* doc, const std::string& path, std::string* error);
 
 }  // namespace host

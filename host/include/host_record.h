@@ -9,8 +9,10 @@ namespace host {
 
 /// Every such call so far, in order, as its function name and its argument if any:
 /// "StopAllThreads", "GeShowMouse 3", "SetMousePointer 2", "StatusSetSpin", "StatusSetBar 50",
-/// "StatusSetText <text>", "StatusClear", "EventAdd".
+/// "StatusSetText <text>", "StatusClear".
 std::vector<std::string> InterfaceCalls();
+/// Records a call (host use); `ShowBitmap` records "ShowBitmap <path>", `EventAdd` "EventAdd".
+void NoteInterfaceCall(std::string call);
 /// Forgets the recorded calls.
 void ClearInterfaceCalls();
 

@@ -8,6 +8,7 @@
 
 #include "c4d_basedocument.h"
 #include "c4d_multipassbitmap.h"
+#include "c4d_nodedata.h"
 #include "c4d_shader.h"
 #include "c4d_texturetag.h"
 #include "c4d_thread.h"
@@ -69,19 +70,21 @@ class ColorChannel {
     irs.doc = doc;
     irs.time = doc->GetTime().Get();
     ready_ = shader_->InitRender(&irs) == INITRENDERRESULT_OK;
+    data_ = dynamic_cast<ShaderData*>(shader_->GetNodeData());  // found once, not per sample
     return ready_;
   }
   LVector At(const LVector& uvw, const LVector& normal) {
     if (!shader_) return color_;
     cd_.p = uvw;
     cd_.n = normal;
-    return shader_->Sample(&cd_);
+    return data_ ? data_->Output(shader_, &cd_) : shader_->Sample(&cd_);
   }
 
  private:
   BaseShader* shader_;
   LVector color_;
   ChannelData cd_;
+  ShaderData* data_ = nullptr;
   bool ready_ = false;
 };
 
@@ -97,7 +100,7 @@ LONG Rasterize(PolygonObject* op, UVWTag* texuvw, UVWTag* destuvw, ColorChannel&
 LONG ToByte(Real c) {
   if (!(c > 0.0)) return 0;
   if (c >= 1.0) return 255;
-  return static_cast<LONG>(std::lround(c * 255.0));
+  return static_cast<LONG>(c * 255.0 + 0.5);  // c is positive: rounds half away from zero
 }
 
 }  // namespace
@@ -179,8 +182,11 @@ LONG Rasterize(PolygonObject* op, UVWTag* texuvw, UVWTag* destuvw, ColorChannel&
   const Real v0 = bc.GetReal(BAKE_TEX_V_MIN, 0.0), v1 = bc.GetReal(BAKE_TEX_V_MAX, 1.0);
   const LONG sw = width * n, sh = height * n;  // the sample grid
   const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-  std::vector<LVector> sum(pixels);
-  std::vector<LONG> count(pixels, 0);
+  const LONG border = std::clamp<LONG>(bc.GetLong(BAKE_TEX_PIXELBORDER, 0), 0, kMaxSide);
+  // One sample per pixel and no border: each sample is its pixel's colour, written at once.
+  const bool direct = n == 1 && border == 0;
+  std::vector<LVector> sum(direct ? 0 : pixels);
+  std::vector<LONG> count(direct ? 0 : pixels, 0);
   std::vector<unsigned char> taken(static_cast<size_t>(sw) * static_cast<size_t>(sh), 0);
 
   const LVector* points = op->GetPointR();
@@ -208,28 +214,51 @@ LONG Rasterize(PolygonObject* op, UVWTag* texuvw, UVWTag* destuvw, ColorChannel&
       if (!(std::fabs(area) > 1e-12)) continue;
       // Edge values signed alike whatever the triangle's winding; a sample on an edge is inside.
       const Real sign = area > 0.0 ? 1.0 : -1.0, size = std::fabs(area), eps = -1e-9 * size;
+      // The texture coordinates at the corners, each weighted by 1 / size once for all samples.
+      const LVector s0 = src[k[0]] * (1.0 / size), s1 = src[k[1]] * (1.0 / size), s2 = src[k[2]] * (1.0 / size);
       auto clampTo = [](Real v, LONG hi) { return static_cast<LONG>(std::clamp(v, 0.0, static_cast<Real>(hi))); };
       const LONG x0 = clampTo(std::floor(std::min({p0.x, p1.x, p2.x})), sw - 1);
       const LONG x1 = clampTo(std::ceil(std::max({p0.x, p1.x, p2.x})), sw - 1);
       const LONG y0 = clampTo(std::floor(std::min({p0.y, p1.y, p2.y})), sh - 1);
       const LONG y1 = clampTo(std::ceil(std::max({p0.y, p1.y, p2.y})), sh - 1);
+      // Along a row each edge value grows by a constant step; a triangle is convex, so the row's
+      // samples inside it are one run.
+      const Real step0 = -sign * (p2.y - p1.y), step1 = -sign * (p0.y - p2.y), step2 = -sign * (p1.y - p0.y);
       for (LONG y = y0; y <= y1; ++y) {
+        const Real py = y + 0.5, px0 = x0 + 0.5;
+        Real e0 = sign * Edge(p1.x, p1.y, p2.x, p2.y, px0, py) - step0;
+        Real e1 = sign * Edge(p2.x, p2.y, p0.x, p0.y, px0, py) - step1;
+        Real e2 = sign * Edge(p0.x, p0.y, p1.x, p1.y, px0, py) - step2;
+        bool entered = false;
         for (LONG x = x0; x <= x1; ++x) {
-          const Real px = x + 0.5, py = y + 0.5;
-          const Real e0 = sign * Edge(p1.x, p1.y, p2.x, p2.y, px, py);
-          const Real e1 = sign * Edge(p2.x, p2.y, p0.x, p0.y, px, py);
-          const Real e2 = sign * Edge(p0.x, p0.y, p1.x, p1.y, px, py);
-          if (e0 < eps || e1 < eps || e2 < eps) continue;
+          e0 += step0;
+          e1 += step1;
+          e2 += step2;
+          if (e0 < eps || e1 < eps || e2 < eps) {
+            if (entered) break;
+            continue;
+          }
+          entered = true;
           unsigned char& done = taken[static_cast<size_t>(y) * sw + x];
           if (done) continue;
           done = 1;
-          const LVector uvw = src[k[0]] * (e0 / size) + src[k[1]] * (e1 / size) + src[k[2]] * (e2 / size);
+          const LVector uvw = s0 * e0 + s1 * e1 + s2 * e2;
+          if (direct) {
+            const LVector c = channel.At(uvw, normal);
+            bmp->SetPixel(x, y, ToByte(c.x), ToByte(c.y), ToByte(c.z));
+            continue;
+          }
           const size_t pixel = static_cast<size_t>(y / n) * width + x / n;
           sum[pixel] += channel.At(uvw, normal);
           ++count[pixel];
         }
       }
     }
+  }
+
+  if (direct) {
+    if (hook) hook(100, userdata);
+    return BAKE_TEX_ERR_NONE;
   }
 
   // The border: uncovered pixels next to baked ones take their neighbours' mean, ring by ring.
@@ -241,7 +270,6 @@ LONG Rasterize(PolygonObject* op, UVWTag* texuvw, UVWTag* destuvw, ColorChannel&
       has[p] = 1;
     }
   }
-  const LONG border = std::clamp<LONG>(bc.GetLong(BAKE_TEX_PIXELBORDER, 0), 0, kMaxSide);
   for (LONG ring = 0; ring < border; ++ring) {
     std::vector<unsigned char> next = has;
     bool grown = false;

@@ -237,3 +237,14 @@ Bool AtomArray::Remove(C4DAtom* a) {
   atoms_.erase(it);
   return true;
 }
+
+void AtomArray::FilterObject(LONG type, LONG instance) {
+  std::vector<C4DAtom*> kept;
+  for (C4DAtom* a : atoms_) {
+    if (!a) continue;
+    if (type != NOTOK && a->GetType() != type) continue;
+    if (instance != NOTOK && !a->IsInstanceOf(instance)) continue;
+    kept.push_back(a);
+  }
+  atoms_.swap(kept);
+}

@@ -3,9 +3,14 @@
 #include <map>
 
 #include "c4d_basedocument.h"
-#include "c4d_selection.h"
 #include "c4d_nodedata.h"
 #include "c4d_selection.h"
+#include "host_state.h"
+
+// Shares the data of one data tag with another; befriended by VariableTag.
+struct HostTagData {
+  static void Share(VariableTag* dst, const VariableTag* src) { dst->data_ = src->data_; }
+};
 
 namespace {
 
@@ -16,14 +21,18 @@ bool IsCloneable(const C4DAtom* a) {
          a->IsInstanceOf(Xbase) || a->IsInstanceOf(VPbase);
 }
 
-// A fresh node of the same kind and type; a data tag comes with a copy of its data.
-BaseList2D* AllocLike(const BaseList2D* src) {
+// A fresh node of the same kind and type; a data tag comes with a copy of its data, or with the
+// very same data when `share`.
+BaseList2D* AllocLike(const BaseList2D* src, bool share) {
   const LONG type = src->GetType();
   if (src->IsInstanceOf(Tbase)) {
     if (type == Tuvw || type == Tpoint || type == Tpolygon) {
       const VariableTag* v = static_cast<const VariableTag*>(src);
-      VariableTag* d = VariableTag::Alloc(type, v->GetDataCount());
-      if (d && v->GetDataSize() > 0) std::memcpy(d->GetDataAddressW(), v->GetDataAddressR(), v->GetDataSize());
+      VariableTag* d = VariableTag::Alloc(type, share ? 0 : v->GetDataCount());
+      if (d && share)
+        HostTagData::Share(d, v);
+      else if (d && v->GetDataSize() > 0)
+        std::memcpy(d->GetDataAddressW(), v->GetDataAddressR(), v->GetDataSize());
       return d;
     }
     if (type == Tpolygonselection) {
@@ -46,8 +55,8 @@ BaseList2D* AllocLike(const BaseList2D* src) {
   return nullptr;
 }
 
-BaseList2D* CloneNode(const BaseList2D* src, LONG flags, CloneMap& map) {
-  BaseList2D* dst = AllocLike(src);
+BaseList2D* CloneNode(const BaseList2D* src, LONG flags, CloneMap& map, bool share) {
+  BaseList2D* dst = AllocLike(src, share);
   if (!dst) return nullptr;
   dst->SetName(src->GetName());
   dst->SetData(src->GetData(), FALSE);
@@ -66,7 +75,7 @@ BaseList2D* CloneNode(const BaseList2D* src, LONG flags, CloneMap& map) {
     BaseObject* dobj = static_cast<BaseObject*>(dst);
     BaseTag* pred = nullptr;
     for (BaseTag* t = so->GetFirstTag(); t; t = t->GetNext()) {
-      BaseList2D* copy = CloneNode(t, flags, map);
+      BaseList2D* copy = CloneNode(t, flags, map, share);
       if (!copy) {
         GeListNode::Destroy(dst);
         return nullptr;
@@ -77,7 +86,7 @@ BaseList2D* CloneNode(const BaseList2D* src, LONG flags, CloneMap& map) {
   }
   if (!(flags & COPYFLAGS_NO_HIERARCHY)) {
     for (GeListNode* c = src->GetDown(); c; c = c->GetNext()) {
-      BaseList2D* copy = CloneNode(static_cast<BaseList2D*>(c), flags, map);
+      BaseList2D* copy = CloneNode(static_cast<BaseList2D*>(c), flags, map, share);
       if (!copy) {
         GeListNode::Destroy(dst);
         return nullptr;
@@ -103,13 +112,25 @@ void Relink(BaseContainer* bc, const BaseDocument* doc, const CloneMap& map) {
 
 }  // namespace
 
-C4DAtom* C4DAtom::GetClone(LONG flags) const {
-  if (!IsCloneable(this)) return nullptr;
+namespace {
+
+BaseList2D* Clone(const C4DAtom* atom, LONG flags, bool share) {
+  if (!IsCloneable(atom)) return nullptr;
   CloneMap map;
-  BaseList2D* copy = CloneNode(static_cast<const BaseList2D*>(this), flags, map);
+  BaseList2D* copy = CloneNode(static_cast<const BaseList2D*>(atom), flags, map, share);
   if (!copy) return nullptr;
   for (const auto& [src, dst] : map) {
     if (const BaseDocument* doc = src->GetDocument()) Relink(dst->GetDataInstance(), doc, map);
   }
   return copy;
 }
+
+}  // namespace
+
+C4DAtom* C4DAtom::GetClone(LONG flags) const { return Clone(this, flags, false); }
+
+namespace host {
+BaseObject* CloneSharingData(const BaseObject* op) {
+  return static_cast<BaseObject*>(Clone(op, COPYFLAGS_NONE, true));
+}
+}  // namespace host

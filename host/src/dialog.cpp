@@ -10,6 +10,7 @@ GeDialog::~GeDialog() = default;
 
 Bool GeDialog::Open(LONG dlgtype, LONG /*pluginid*/, LONG, LONG, LONG, LONG, LONG) {
   gadgets_.clear();
+  areas_.clear();
   groups_.clear();
   timerMs_ = 0;
   if (!CreateLayout()) return false;

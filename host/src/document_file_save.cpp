@@ -1,176 +1,382 @@
-// Saving a host document as a JSON document file (docs/document-file.md), in the form the loader
-// reads back into the same document.
+// Saving a host document as a document file, in the form the loader reads (docs/document-file.md).
+#include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <vector>
 
-#include <nlohmann/json.hpp>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
 
-#include "c4d.h"
+#include "c4d_basedocument.h"
+#include "c4d_basedraw.h"
+#include "c4d_basematerial.h"
+#include "c4d_layer.h"
+#include "c4d_selection.h"
 #include "host_control.h"
 #include "host_document_file.h"
 
 namespace host {
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-Json Vec(const LVector& v) { return Json::array({v.x, v.y, v.z}); }
-
-Json Mat(const LMatrix& m) {
-  return Json{{"off", Vec(m.off)}, {"v1", Vec(m.v1)}, {"v2", Vec(m.v2)}, {"v3", Vec(m.v3)}};
-}
+struct SaveError {
+  std::string problem;
+};
 
 class Saver {
  public:
-  explicit Saver(BaseDocument* doc) : doc_(doc) {
-    for (BaseShader* sh = static_cast<BaseShader*>(doc->GetDown()); sh; sh = sh->GetNext()) Number(sh);
-    for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext())
-      for (BaseShader* sh = static_cast<BaseShader*>(m->GetDown()); sh; sh = sh->GetNext()) Number(sh);
-  }
+  explicit Saver(BaseDocument* doc) : doc_(doc), out_(buffer_) { out_.SetIndent(' ', 1); }
 
-  Json Save() {
-    Json root;
-    root["name"] = ToUtf8(doc_->GetDocumentName().GetString());
-    root["path"] = ToUtf8(doc_->GetDocumentPath().GetString());
-    const LONG fps = doc_->GetFps();
-    root["fps"] = fps;
-    root["frame"] = doc_->GetTime().GetFrame(fps);
-    root["minFrame"] = doc_->GetMinTime().GetFrame(fps);
-    root["maxFrame"] = doc_->GetMaxTime().GetFrame(fps);
-    Json objects = Json::array();
-    for (BaseObject* op = doc_->GetFirstObject(); op; op = op->GetNext()) objects.push_back(Object(op));
-    root["objects"] = objects;
-    Json shaders = Shaders(doc_);
-    if (!shaders.empty()) root["shaders"] = shaders;
-    Json materials = Json::array();
-    for (BaseMaterial* m = doc_->GetFirstMaterial(); m; m = m->GetNext()) {
-      Json mat{{"type", m->GetType()}, {"name", ToUtf8(m->GetName())}, {"parameters", Parameters(*m->GetDataInstance())}};
-      Json own = Shaders(m);
-      if (!own.empty()) mat["shaders"] = own;
-      materials.push_back(mat);
+  std::string Save() {
+    out_.StartObject();
+    Text("name", ToUtf8(doc_->GetDocumentName().GetString()));
+    Text("path", ToUtf8(doc_->GetDocumentPath().GetString()));
+    const Real fps = doc_->GetFps();
+    out_.Key("fps");
+    out_.Int(doc_->GetFps());
+    out_.Key("frame");
+    out_.Int(doc_->GetTime().GetFrame(fps));
+    out_.Key("minFrame");
+    out_.Int(doc_->GetMinTime().GetFrame(fps));
+    out_.Key("maxFrame");
+    out_.Int(doc_->GetMaxTime().GetFrame(fps));
+    if (GeListNode* layer = doc_->GetLayerObjectRoot()->GetFirst()) {
+      out_.Key("layers");
+      Layers(static_cast<LayerObject*>(layer));
     }
-    root["materials"] = materials;
-    if (RenderData* rd = doc_->GetActiveRenderData()) {
-      Json posts = Json::array();
-      for (BaseVideoPost* vp = rd->GetFirstVideoPost(); vp; vp = vp->GetNext())
-        posts.push_back(Json{{"type", vp->GetType()}, {"name", ToUtf8(vp->GetName())},
-                             {"enabled", !vp->GetBit(BIT_VPDISABLED)},
-                             {"parameters", Parameters(*vp->GetDataInstance())}});
-      root["renderData"] = Json{{"parameters", Parameters(*rd->GetDataInstance())}, {"videoPosts", posts}};
+    out_.Key("objects");
+    Objects(doc_->GetFirstObject());
+    out_.Key("materials");
+    out_.StartArray();
+    for (BaseMaterial* mat = doc_->GetFirstMaterial(); mat; mat = mat->GetNext()) {
+      out_.StartObject();
+      out_.Key("type");
+      out_.Int(mat->GetType());
+      Text("name", ToUtf8(mat->GetName()));
+      Parameters(mat);
+      out_.EndObject();
     }
-    return root;
+    out_.EndArray();
+    if (BaseObject* cam = doc_->GetRenderBaseDraw()->GetSceneCamera(doc_)) Text("sceneCamera", ToUtf8(cam->GetName()));
+    RenderSettings();
+    out_.EndObject();
+    return std::string(buffer_.GetString(), buffer_.GetSize()) + "\n";
   }
 
  private:
-  void Number(BaseShader* sh) {
-    shaders_.push_back(sh);
-    for (BaseShader* c = sh->GetDown(); c; c = c->GetNext()) Number(c);
+  void Text(const char* key, const std::string& value) {
+    out_.Key(key);
+    out_.String(value.c_str(), static_cast<rapidjson::SizeType>(value.size()));
   }
 
-  // The shaders below `node`, each with its own below it.
-  Json Shaders(GeListNode* node) {
-    Json list = Json::array();
-    for (BaseShader* sh = static_cast<BaseShader*>(node->GetDown()); sh; sh = sh->GetNext()) {
-      Json s{{"type", sh->GetType()}, {"name", ToUtf8(sh->GetName())}, {"parameters", Parameters(*sh->GetDataInstance())}};
-      Json below = Shaders(sh);
-      if (!below.empty()) s["shaders"] = below;
-      list.push_back(s);
-    }
-    return list;
+  void Number(Real r) {
+    if (!std::isfinite(r)) throw SaveError{"a number that is not finite"};
+    out_.Double(r);
   }
 
-  Json Object(BaseObject* op) {
-    Json o{{"type", op->GetType()}, {"name", ToUtf8(op->GetName())}, {"matrix", Mat(op->GetMl())}};
-    if (op->GetType() == Opolygon) {
-      PolygonObject* poly = static_cast<PolygonObject*>(op);
-      Json points = Json::array(), polygons = Json::array();
-      const LVector* p = poly->GetPointR();
-      for (LONG i = 0; i < poly->GetPointCount(); ++i) points.push_back(Vec(p[i]));
-      const CPolygon* q = poly->GetPolygonR();
-      for (LONG i = 0; i < poly->GetPolygonCount(); ++i) polygons.push_back(Json::array({q[i].a, q[i].b, q[i].c, q[i].d}));
-      o["points"] = points;
-      o["polygons"] = polygons;
-    }
-    o["parameters"] = Parameters(*op->GetDataInstance());
-    Json tags = Json::array();
-    for (BaseTag* tag = op->GetFirstTag(); tag; tag = tag->GetNext()) {
-      const LONG t = tag->GetType();
-      if (t == Tpoint || t == Tpolygon) continue;
-      tags.push_back(Json{{"type", t}, {"name", ToUtf8(tag->GetName())}, {"parameters", Parameters(*tag->GetDataInstance())}});
-    }
-    if (!tags.empty()) o["tags"] = tags;
-    Json children = Json::array();
-    for (BaseObject* c = op->GetDown(); c; c = c->GetNext()) children.push_back(Object(c));
-    if (!children.empty()) o["children"] = children;
-    return o;
+  void Vector(const LVector& v) {
+    out_.StartArray();
+    Number(v.x);
+    Number(v.y);
+    Number(v.z);
+    out_.EndArray();
   }
 
-  Json Parameters(const BaseContainer& bc) {
-    Json params = Json::object();
-    for (LONG i = 0;; ++i) {
-      const GeData* d = bc.GetIndexData(i);
-      if (!d) break;
-      Json v = Value(*d);
-      if (!v.is_null()) params[std::to_string(bc.GetIndexId(i))] = v;
-    }
-    return params;
+  void Matrix(const LMatrix& m) {
+    out_.StartObject();
+    out_.Key("off");
+    Vector(m.off);
+    out_.Key("v1");
+    Vector(m.v1);
+    out_.Key("v2");
+    Vector(m.v2);
+    out_.Key("v3");
+    Vector(m.v3);
+    out_.EndObject();
   }
 
-  Json Value(const GeData& d) {
-    switch (d.GetType()) {
-      case DA_LONG: return Json{{"long", d.GetLong()}};
-      case DA_REAL: return Json{{"real", d.GetReal()}};
-      case DA_VECTOR: return Json{{"vector", Vec(d.GetVector())}};
-      case DA_MATRIX: return Json{{"matrix", Mat(d.GetMatrix())}};
-      case DA_STRING: return Json{{"string", ToUtf8(d.GetString())}};
-      case DA_FILENAME: return Json{{"filename", ToUtf8(d.GetString())}};
-      case DA_TIME: return Json{{"time", d.GetTime().Get()}};
-      case DA_CONTAINER: return Json{{"container", Parameters(*d.GetContainer())}};
-      case DA_ALIASLINK: {
-        BaseList2D* target = d.GetLink(doc_);
-        if (!target) return Json();
-        if (target->IsInstanceOf(Mbase)) return Json{{"material", ToUtf8(target->GetName())}};
-        if (target->IsInstanceOf(Xbase)) {
-          for (size_t i = 0; i < shaders_.size(); ++i)
-            if (shaders_[i] == target) return Json{{"shader", static_cast<long>(i)}};
-          return Json();
+  void Layers(LayerObject* first) {
+    out_.StartArray();
+    for (LayerObject* layer = first; layer; layer = layer->GetNext()) {
+      const LayerData* d = layer->GetLayerData(doc_, TRUE);
+      out_.StartObject();
+      Text("name", ToUtf8(layer->GetName()));
+      if (d) {
+        const std::pair<const char*, Bool> switches[] = {
+            {"solo", d->solo}, {"view", d->view}, {"render", d->render}, {"manager", d->manager},
+            {"locked", d->locked}, {"generators", d->generators}, {"deformers", d->deformers},
+            {"expressions", d->expressions}, {"animation", d->animation}};
+        for (const auto& sw : switches) {
+          out_.Key(sw.first);
+          out_.Bool(sw.second != 0);
         }
-        return Json{{"link", ToUtf8(target->GetName())}};
+        out_.Key("color");
+        Vector(d->color);
       }
-      default: return Json();
+      if (layer->GetDown()) {
+        out_.Key("layers");
+        Layers(layer->GetDown());
+      }
+      out_.EndObject();
+    }
+    out_.EndArray();
+  }
+
+  void Objects(BaseObject* first) {
+    out_.StartArray();
+    for (BaseObject* op = first; op; op = op->GetNext()) Object(op);
+    out_.EndArray();
+  }
+
+  void Object(BaseObject* op) {
+    const Real fps = doc_->GetFps();
+    out_.StartObject();
+    out_.Key("type");
+    out_.Int(op->GetType());
+    Text("name", ToUtf8(op->GetName()));
+    out_.Key("matrix");
+    Matrix(op->GetMl());
+    if (op->GetBit(BIT_ACTIVE)) {
+      out_.Key("selected");
+      out_.Bool(true);
+    }
+    if (LayerObject* layer = op->GetLayerObject(doc_)) Text("layer", ToUtf8(layer->GetName()));
+    Parameters(op);
+    if (op->GetType() == Opolygon) {
+      const PolygonObject* mesh = static_cast<const PolygonObject*>(op);
+      const LVector* points = mesh->GetPointR();
+      out_.Key("points");
+      out_.StartArray();
+      for (LONG i = 0; i < mesh->GetPointCount(); ++i) Vector(points[i]);
+      out_.EndArray();
+      const CPolygon* polygons = mesh->GetPolygonR();
+      out_.Key("polygons");
+      out_.StartArray();
+      for (LONG i = 0; i < mesh->GetPolygonCount(); ++i) {
+        const CPolygon& p = polygons[i];
+        out_.StartArray();
+        out_.Int(p.a);
+        out_.Int(p.b);
+        out_.Int(p.c);
+        if (p.c != p.d) out_.Int(p.d);
+        out_.EndArray();
+      }
+      out_.EndArray();
+    }
+    if (!op->GetMatrixKeys().empty()) {
+      out_.Key("keys");
+      out_.StartArray();
+      for (const MatrixKey& k : op->GetMatrixKeys()) {
+        out_.StartObject();
+        out_.Key("frame");
+        // Keys hold their frame over the frame rate: the frame is written as it was read.
+        const Real den = k.time.GetDenominator();
+        Number(den == fps ? k.time.GetNumerator() : k.time.Get() * fps);
+        out_.Key("matrix");
+        Matrix(k.matrix);
+        out_.EndObject();
+      }
+      out_.EndArray();
+    }
+    out_.Key("tags");
+    out_.StartArray();
+    for (BaseTag* tag = op->GetFirstTag(); tag; tag = tag->GetNext()) {
+      if (tag->GetType() != Tpoint && tag->GetType() != Tpolygon) Tag(tag);
+    }
+    out_.EndArray();
+    if (op->GetDown()) {
+      out_.Key("children");
+      Objects(op->GetDown());
+    }
+    out_.EndObject();
+  }
+
+  void Tag(BaseTag* tag) {
+    out_.StartObject();
+    out_.Key("type");
+    out_.Int(tag->GetType());
+    Text("name", ToUtf8(tag->GetName()));
+    if (tag->GetType() == Tuvw) {
+      const UVWTag* uvw = static_cast<const UVWTag*>(tag);
+      out_.Key("uvw");
+      out_.StartArray();
+      for (LONG i = 0; i < uvw->GetDataCount(); ++i) {
+        const UVWStruct s = uvw->GetSlow(i);
+        out_.StartArray();
+        Vector(s.a);
+        Vector(s.b);
+        Vector(s.c);
+        Vector(s.d);
+        out_.EndArray();
+      }
+      out_.EndArray();
+    } else if (tag->GetType() == Tpolygonselection) {
+      const BaseSelect* bs = static_cast<SelectionTag*>(tag)->GetBaseSelect();
+      out_.Key("selection");
+      out_.StartArray();
+      LONG a = 0, b = 0;
+      for (LONG seg = 0; bs->GetRange(seg, &a, &b); ++seg)
+        for (LONG i = a; i <= b; ++i) out_.Int(i);
+      out_.EndArray();
+    }
+    Parameters(tag);
+    out_.EndObject();
+  }
+
+  void RenderSettings() {
+    RenderData* rd = doc_->GetActiveRenderData();
+    if (!rd) return;
+    out_.Key("renderData");
+    out_.StartObject();
+    Parameters(rd);
+    out_.Key("videoPosts");
+    out_.StartArray();
+    for (BaseVideoPost* vp = rd->GetFirstVideoPost(); vp; vp = vp->GetNext()) {
+      out_.StartObject();
+      out_.Key("type");
+      out_.Int(vp->GetType());
+      Text("name", ToUtf8(vp->GetName()));
+      out_.Key("enabled");
+      out_.Bool(!vp->GetBit(BIT_VPDISABLED));
+      Parameters(vp);
+      out_.EndObject();
+    }
+    out_.EndArray();
+    out_.EndObject();
+  }
+
+  void Parameters(BaseList2D* node) {
+    out_.Key("parameters");
+    Container(*node->GetDataInstance(), node);
+  }
+
+  void Container(const BaseContainer& bc, BaseList2D* node) {
+    out_.StartObject();
+    for (LONG i = 0; i < bc.GetCount(); ++i) {
+      const GeData* v = bc.GetIndexData(i);
+      if (!Writable(*v, node)) continue;
+      const std::string id = std::to_string(bc.GetIndexId(i));
+      out_.Key(id.c_str(), static_cast<rapidjson::SizeType>(id.size()));
+      Value(*v, node);
+    }
+    out_.EndObject();
+  }
+
+  // Empty links and custom data have no form in the file.
+  bool Writable(const GeData& v, BaseList2D* node) const {
+    if (v.GetType() == DA_ALIASLINK) return LinkTarget(v, node) != nullptr;
+    return v.GetType() >= DA_NIL && v.GetType() <= DA_CONTAINER && v.GetType() != DA_NIL;
+  }
+
+  BaseList2D* LinkTarget(const GeData& v, BaseList2D* node) const {
+    BaseList2D* target = v.GetLink(doc_);
+    if (!target) return nullptr;
+    // A shader is written where it is linked from its owner; a shader of the document's own list
+    // (such as an imported code shader) is written in place of each link to it.
+    if (target->IsInstanceOf(Xbase))
+      return target->GetUp() == node || target->GetUp() == doc_ ? target : nullptr;
+    return target->IsInstanceOf(Obase) || target->IsInstanceOf(Mbase) ? target : nullptr;
+  }
+
+  void Typed(const char* kind) {
+    out_.StartObject();
+    out_.Key(kind);
+  }
+
+  void Value(const GeData& v, BaseList2D* node) {
+    switch (v.GetType()) {
+      case DA_LONG: out_.Int(v.GetLong()); return;
+      case DA_REAL: Number(v.GetReal()); return;
+      case DA_TIME:
+        Typed("time");
+        Number(v.GetTime().Get());
+        out_.EndObject();
+        return;
+      case DA_VECTOR: Vector(v.GetVector()); return;
+      case DA_MATRIX:
+        Typed("matrix");
+        Matrix(v.GetMatrix());
+        out_.EndObject();
+        return;
+      case DA_STRING: {
+        const std::string s = ToUtf8(v.GetString());
+        out_.String(s.c_str(), static_cast<rapidjson::SizeType>(s.size()));
+        return;
+      }
+      case DA_FILENAME:
+        Typed("filename");
+        Value(GeData(v.GetString()), node);
+        out_.EndObject();
+        return;
+      case DA_CONTAINER:
+        Typed("container");
+        Container(*v.GetContainer(), node);
+        out_.EndObject();
+        return;
+      case DA_ALIASLINK: {
+        BaseList2D* target = LinkTarget(v, node);
+        if (target->IsInstanceOf(Xbase)) {
+          Typed("shader");
+          out_.StartObject();
+          out_.Key("type");
+          out_.Int(target->GetType());
+          Text("name", ToUtf8(target->GetName()));
+          Parameters(target);
+          out_.EndObject();
+          out_.EndObject();
+          return;
+        }
+        Typed(target->IsInstanceOf(Mbase) ? "material" : "link");
+        const std::string name = ToUtf8(target->GetName());
+        out_.String(name.c_str(), static_cast<rapidjson::SizeType>(name.size()));
+        out_.EndObject();
+        return;
+      }
+      default: return;
     }
   }
 
   BaseDocument* doc_;
-  std::vector<BaseShader*> shaders_;
+  rapidjson::StringBuffer buffer_;
+  rapidjson::PrettyWriter<rapidjson::StringBuffer> out_;
 };
 
 }  // namespace
 
-std::string SaveDocumentText(BaseDocument* doc) {
-  if (!doc) return std::string();
-  return Saver(doc).Save().dump(2) + "\n";
+std::string SaveDocumentText(BaseDocument* doc, std::string* error) {
+  if (error) error->clear();
+  if (!doc) {
+    if (error) *error = "no document";
+    return std::string();
+  }
+  try {
+    return Saver(doc).Save();
+  } catch (const SaveError& e) {
+    if (error) *error = e.problem;
+  } catch (const std::bad_alloc&) {
+    if (error) *error = "out of memory";
+  }
+  return std::string();
 }
 
 bool SaveDocumentFile(BaseDocument* doc, const std::string& path, std::string* error) {
-  std::string text;
-  try {
-    text = SaveDocumentText(doc);
-  } catch (const std::exception& e) {
-    if (error) *error = path + ": " + e.what();
+  std::string problem;
+  const std::string text = SaveDocumentText(doc, &problem);
+  if (!problem.empty()) {
+    if (error) *error = path + ": " + problem;
     return false;
   }
-  const std::string temp = path + ".part";
+  const std::string temp = path + ".tmp";
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  if (f && std::fclose(f) != 0) ok = false;
-  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
+  if (f) ok = std::fclose(f) == 0 && ok;
+  ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) {
     std::remove(temp.c_str());
     if (error) *error = path + ": cannot write the file";
+    return false;
   }
-  return ok;
+  if (error) error->clear();
+  return true;
 }
 
 }  // namespace host

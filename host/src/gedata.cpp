@@ -114,8 +114,23 @@ GeData* BaseContainer::SetData(LONG id, const GeData& v) {
     *d = v;
     return d;
   }
+  return Append(id, v);
+}
+
+GeData* BaseContainer::Append(LONG id, const GeData& v) {
   entries_.push_back({id, v});
+  if (!index_.empty())
+    index_.emplace(id, entries_.size() - 1);
+  else if (entries_.size() >= kIndexFrom)
+    Reindex();
   return &entries_.back().value;
+}
+
+void BaseContainer::Reindex() {
+  index_.clear();
+  if (entries_.size() < kIndexFrom) return;
+  index_.reserve(entries_.size());
+  for (size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].id, i);
 }
 
 Bool BaseContainer::GetBool(LONG id, Bool def) const {
@@ -184,21 +199,16 @@ const GeData& BaseContainer::GetData(LONG id) const {
 }
 
 const GeData* BaseContainer::GetDataPointer(LONG id) const {
-  for (const Entry& e : entries_)
-    if (e.id == id) return &e.value;
-  return nullptr;
+  const LONG i = FindIndex(id);
+  return i == NOTOK ? nullptr : &entries_[static_cast<size_t>(i)].value;
 }
 
 GeData* BaseContainer::GetDataPointer(LONG id) {
-  for (Entry& e : entries_)
-    if (e.id == id) return &e.value;
-  return nullptr;
+  const LONG i = FindIndex(id);
+  return i == NOTOK ? nullptr : &entries_[static_cast<size_t>(i)].value;
 }
 
-GeData* BaseContainer::InsData(LONG id, const GeData& v) {
-  entries_.push_back({id, v});
-  return &entries_.back().value;
-}
+GeData* BaseContainer::InsData(LONG id, const GeData& v) { return Append(id, v); }
 
 GeData* BaseContainer::InsDataAfter(LONG id, const GeData& v, const GeData* last) {
   size_t pos = 0;
@@ -208,8 +218,9 @@ GeData* BaseContainer::InsDataAfter(LONG id, const GeData& v, const GeData* last
       break;
     }
   }
-  auto it = entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(pos), Entry{id, v});
-  return &it->value;
+  entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(pos), Entry{id, v});
+  Reindex();
+  return &entries_[pos].value;
 }
 
 Bool BaseContainer::RemoveData(LONG id) { return RemoveIndex(FindIndex(id)); }
@@ -217,10 +228,15 @@ Bool BaseContainer::RemoveData(LONG id) { return RemoveIndex(FindIndex(id)); }
 Bool BaseContainer::RemoveIndex(LONG index) {
   if (index < 0 || index >= GetCount()) return false;
   entries_.erase(entries_.begin() + index);
+  Reindex();
   return true;
 }
 
 LONG BaseContainer::FindIndex(LONG id) const {
+  if (!index_.empty()) {
+    auto it = index_.find(id);
+    return it == index_.end() ? NOTOK : static_cast<LONG>(it->second);
+  }
   for (size_t i = 0; i < entries_.size(); ++i)
     if (entries_[i].id == id) return static_cast<LONG>(i);
   return NOTOK;

@@ -59,17 +59,20 @@ BaseObject* MakePrimitiveCache(const BaseObject* prim) {
   return mesh;
 }
 
-// The instance's parameter: the object it stands for.
-enum { INSTANCEOBJECT_LINK = 1001 };
+// The instance's parameters: the object it stands for, and whether it is a render instance.
+enum { INSTANCEOBJECT_LINK = 1001, INSTANCEOBJECT_RENDERINSTANCE = 1002 };
 
 // A copy of the object the instance stands for, at the instance's place; null when there is none
-// or when it holds the instance (through its parents or the generators whose caches hold it).
+// or when it holds the instance (through its parents or the generators whose caches hold it). A
+// render instance's copy shares the object's mesh data instead of copying it.
 BaseObject* MakeInstanceCache(const BaseObject* instance, BaseDocument* doc) {
   BaseObject* link = instance->GetDataInstance()->GetObjectLink(INSTANCEOBJECT_LINK, doc);
   if (!link) return nullptr;
   for (const BaseObject* o = instance; o; o = o->GetUp() ? o->GetUp() : o->GetCacheParent())
     if (o == link) return nullptr;
-  BaseObject* copy = static_cast<BaseObject*>(link->GetClone(COPYFLAGS_NONE));
+  BaseObject* copy = instance->GetDataInstance()->GetBool(INSTANCEOBJECT_RENDERINSTANCE)
+                         ? host::CloneSharingData(link)
+                         : static_cast<BaseObject*>(link->GetClone(COPYFLAGS_NONE));
   if (copy) copy->SetMl(LMatrix());
   return copy;
 }

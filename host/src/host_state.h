@@ -27,5 +27,8 @@ void ResetConsole();
 void* AllocateLarge(size_t bytes);
 /// Takes back a block of `AllocateLarge`; false for any other pointer.
 bool ReleaseLarge(void* p);
+/// A copy of `op` and everything below it whose points, polygons and UVWs are the very data of the
+/// original (a change to either shows in both): the cache of a render instance.
+BaseObject* CloneSharingData(const BaseObject* op);
 
 }  // namespace host

@@ -27,6 +27,8 @@ void Note(std::string call) {
 
 }  // namespace
 
+void NoteInterfaceCall(std::string call) { Note(std::move(call)); }
+
 std::vector<std::string> InterfaceCalls() {
   Record& r = TheRecord();
   std::lock_guard<std::mutex> lock(r.mutex);
@@ -48,5 +50,4 @@ void StatusSetSpin() { host::Note("StatusSetSpin"); }
 void StatusSetBar(LONG percent) { host::Note("StatusSetBar " + std::to_string(percent)); }
 void StatusSetText(const String& text) { host::Note("StatusSetText " + host::ToUtf8(text)); }
 void StatusClear() { host::Note("StatusClear"); }
-
-void EventAdd(LONG flags) { host::Note(flags ? "EventAdd " + std::to_string(flags) : std::string("EventAdd")); }
+void EventAdd(LONG /*flags*/) { host::Note("EventAdd"); }

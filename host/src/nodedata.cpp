@@ -12,6 +12,15 @@ Bool NodeData::GetDEnabling(GeListNode*, const DescID&, const GeData&, LONG, con
 }
 Bool NodeData::SetDParameter(GeListNode*, const DescID&, const GeData&, LONG&) { return true; }
 
+LONG MaterialData::GetRenderInfo(BaseMaterial*) { return 0; }
+LONG MaterialData::InitRender(BaseMaterial*, const InitRenderStruct&) { return 0; }
+void MaterialData::FreeRender(BaseMaterial*) {}
+void MaterialData::CalcSurface(BaseMaterial*, VolumeData*) {}
+void MaterialData::CalcTransparency(BaseMaterial*, VolumeData*) {}
+Bool MaterialData::InitGLImage(BaseMaterial*, BaseDocument*, BaseThread*, BaseBitmap*, LONG, Bool) {
+  return false;
+}
+
 LONG TagData::Execute(BaseTag*, BaseDocument*, BaseObject*, BaseThread*, LONG, LONG) {
   return EXECUTIONRESULT_OK;
 }

@@ -7,6 +7,7 @@
 #include "c4d_selection.h"
 #include "c4d_texturetag.h"
 #include "host_state.h"
+#include "hostshaders.h"
 #include "primitives.h"
 #include "standardmaterial.h"
 
@@ -240,8 +241,8 @@ VariableTag* VariableTag::Alloc(LONG type, LONG count) {
 
 Bool VariableTag::Resize(LONG count) {
   if (count < 0) return false;
-  bytes_.resize(static_cast<size_t>(count) * static_cast<size_t>(elementSize_), 0);
-  count_ = count;
+  data_->bytes.resize(static_cast<size_t>(count) * static_cast<size_t>(elementSize_), 0);
+  data_->count = count;
   return true;
 }
 
@@ -269,7 +270,11 @@ BaseMaterial* BaseMaterial::Alloc(LONG type) {
 void BaseMaterial::Free(BaseMaterial*& mat) { FreeNode(mat); }
 
 BaseShader* BaseShader::Alloc(LONG type) {
-  if (type == Xbitmap) return new PlainShader(type);
+  if (host::IsHostShaderType(type)) {
+    BaseShader* sh = new PlainShader(type);
+    if (!sh->AttachNodeData(host::NewHostShaderData(type))) FreeNode(sh);
+    return sh;
+  }
   return WithPluginData<BaseShader>(new PlainShader(type), host::PluginKind::Shader, type);
 }
 
@@ -283,7 +288,13 @@ BaseVideoPost* BaseVideoPost::Alloc(LONG type) {
 
 void BaseVideoPost::Free(BaseVideoPost*& vp) { FreeNode(vp); }
 
-RenderData* RenderData::Alloc() { return new PlainRenderData(); }
+RenderData* RenderData::Alloc() {
+  RenderData* rd = new PlainRenderData();
+  // The host's defaults for new render settings: an image of 800 x 600 pixels.
+  rd->GetDataInstance()->SetLong(RDATA_XRES, 800);
+  rd->GetDataInstance()->SetLong(RDATA_YRES, 600);
+  return rd;
+}
 
 void RenderData::Free(RenderData*& rd) { FreeNode(rd); }
 

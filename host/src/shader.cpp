@@ -6,6 +6,7 @@
 LONG ShaderData::InitRender(BaseShader*, InitRenderStruct*) { return INITRENDERRESULT_OK; }
 void ShaderData::FreeRender(BaseShader*) {}
 LVector ShaderData::Output(BaseShader*, ChannelData*) { return LVector(); }
+LONG ShaderData::GetRenderInfo(BaseShader*) { return 0; }
 
 namespace {
 // The plug-in data of a plug-in shader; null for the host's own shaders.
@@ -24,4 +25,12 @@ LVector BaseShader::Sample(ChannelData* cd) {
 
 void BaseShader::FreeRender() {
   if (ShaderData* d = PluginData(this)) d->FreeRender(this);
+}
+
+Bool HandleInitialChannel(GeListNode* node, LONG, LONG type, void*) {
+  return node && type == MSG_INITIAL_CHANNEL;
+}
+
+void HandleShaderMessage(GeListNode*, BaseShader* shader, LONG type, void* data) {
+  if (shader) shader->Message(type, data);
 }

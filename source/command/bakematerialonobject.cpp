@@ -1,5 +1,463 @@
 #include "command/bakematerialonobject.h"
 
+#include <climits>
+
+#include "command/selectedtexturetag.h"
+#include "main/helpers.h"
+#include "material/materialparams.h"
+#include "shader/ovlshaderdata.h"
+
+namespace {
+
+// Gadgets of the dialog.
+enum {
+  IDC_BAKE = 10001,
+  IDC_ALBEDO = 10002,
+  IDC_EMISSION = 10003,
+  IDC_BUMP = 10004,
+  IDC_DISPLACEMENT = 10005,
+  IDC_EXPONENT = 10006,
+  IDC_SIGMA = 10007,
+  IDC_ALPHA = 10008,
+  IDC_CHANNELS_GROUP = 10009,
+  IDC_SETTINGS_GROUP = 10010,
+  IDC_RES_X = 10011,
+  IDC_RES_Y = 10012,
+  IDC_BORDER = 10013,
+  IDC_RES_X_TEXT = 10014,
+  IDC_RES_Y_TEXT = 10015,
+  IDC_BORDER_TEXT = 10016,
+  IDC_PATH = 10017,
+  IDC_BROWSE = 10018,
+  IDC_SUPERSAMPLING_TEXT = 10019,
+  IDC_SUPERSAMPLING = 10020,
+};
+
+// Keys of the bake settings that belong to the plug-in.
+enum {
+  BAKE_SAVE_PATH = 80001,
+  BAKE_ALBEDO = 80002,
+  BAKE_SIGMA = 80003,
+  BAKE_EXPONENT = 80004,
+  BAKE_BUMP = 80005,
+  BAKE_DISPLACEMENT = 80006,
+  BAKE_EMISSION = 80007,
+  BAKE_ALPHA = 80008,
+};
+
+// Layout flags of the host.
+constexpr LONG kScaleFitH = 56;
+constexpr LONG kLeft = 8;
+constexpr LONG kCentre = 0;
+constexpr LONG kGroupFlags = 16384;
+
+constexpr LONG kTimerMs = 250;
+constexpr const char* kTitle = "Bake Dialog";
+
+struct Channel {
+  const char* name;
+  LONG gadget;
+  const char* label;
+  LONG useId;
+  LONG linkId;
+  LONG settingsKey;
+  bool colour;  // saved in colour, else greyscale
+};
+
+// In the order the thread bakes them.
+constexpr Channel kChannels[] = {
+    {"albedo", IDC_ALBEDO, "Albedo", MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, BAKE_ALBEDO, true},
+    {"exponent", IDC_EXPONENT, "Exponent", MAT_USE_EXPONENT, MAT_EXPONENT_SHADER, BAKE_EXPONENT, false},
+    {"alpha", IDC_ALPHA, "Blend", MAT_USE_ALPHA, MAT_ALPHA_SHADER, BAKE_ALPHA, false},
+    {"emission", IDC_EMISSION, "Emission", MAT_USE_EMISSION, MAT_EMISSION_SHADER, BAKE_EMISSION, true},
+    {"bump", IDC_BUMP, "Bump", MAT_USE_BUMP, MAT_BUMP_SHADER, BAKE_BUMP, false},
+    {"displacement", IDC_DISPLACEMENT, "Displacement", MAT_USE_DISPLACEMENT, MAT_DISPLACEMENT_SHADER,
+     BAKE_DISPLACEMENT, false},
+    {"sigma", IDC_SIGMA, "Sigma", MAT_USE_SIGMA, MAT_SIGMA_SHADER, BAKE_SIGMA, false},
+};
+
+const Channel* ChannelOfLink(LONG linkId) {
+  for (const Channel& c : kChannels)
+    if (c.linkId == linkId) return &c;
+  return nullptr;
+}
+
+const Channel* ChannelOfGadget(LONG gadget) {
+  for (const Channel& c : kChannels)
+    if (c.gadget == gadget) return &c;
+  return nullptr;
+}
+
+BaseShader* LinkedShader(BaseMaterial* mat, LONG linkId, BaseDocument* doc) {
+  const BaseContainer* data = mat ? mat->GetDataInstance() : nullptr;
+  return data ? static_cast<BaseShader*>(data->GetLink(linkId, doc, Xbase)) : nullptr;
+}
+
+// "<directory>/<file without suffix>_<channel>.jpg" of the save path.
+Filename ChannelFile(const Filename& savePath, const Channel& channel) {
+  Filename file = savePath;
+  file.ClearSuffix();
+  String name = file.GetFile().GetString() + String("_") + String(channel.name) + String(".jpg");
+  return savePath.GetDirectory() + Filename(name);
+}
+
+// The position of `tag` in the tag list of `op` (0 = first), or NOTOK.
+LONG TagPosition(BaseObject* op, BaseTag* tag) {
+  LONG i = 0;
+  for (BaseTag* t = op->GetFirstTag(); t; t = t->GetNext(), ++i)
+    if (t == tag) return i;
+  return NOTOK;
+}
+
+// The `nr`-th UVW tag of `op`, else its first one.
+UVWTag* UvwTagAt(BaseObject* op, LONG nr) {
+  if (BaseTag* t = op->GetTag(Tuvw, nr)) return static_cast<UVWTag*>(t);
+  return static_cast<UVWTag*>(op->GetTag(Tuvw));
+}
+
+}  // namespace
+
+// --- Thread -------------------------------------------------------------------------------------
+
+TextureBakeThread::TextureBakeThread(BaseDocument* document, PolygonObject* object, BaseMaterial* material,
+                                     UVWTag* uvwTag, TextureTag* textureTag, BaseContainer settings)
+    : document(document), object(object), material(material), textureTag(textureTag), uvwTag(uvwTag),
+      settings(std::move(settings)) {}
+
+void TextureBakeThread::Main() {
+  if (!document || !object || !material || !textureTag || !uvwTag) return;
+  if (material->GetType() != ID_CUSTOMORVANEMATERIAL) return;
+  for (BakeChannelJob& job : jobs) job.ok = BakeShaderOnObject(job);
+}
+
+bool TextureBakeThread::BakeShaderOnObject(BakeChannelJob& job) {
+  const Channel* channel = ChannelOfLink(job.linkId);
+  if (!channel || !job.tempTag || !job.tempMaterial) return false;
+  LONG error = BAKE_TEX_ERR_NONE;
+  BaseDocument* bake = InitBakeTexture(document, job.tempTag, uvwTag, uvwTag, settings, &error, this);
+  if (!bake) {
+    GePrint(String("Could not prepare the bake of the channel ") + String(channel->name) + String(" (error ") +
+            String::LongToString(error) + String(")."));
+    return false;
+  }
+  const LONG width = settings.GetLong(BAKE_TEX_WIDTH);
+  const LONG height = settings.GetLong(BAKE_TEX_HEIGHT);
+  MultipassBitmap* bitmap = MultipassBitmap::Alloc(width, height, COLORMODE_RGB);
+  const Filename file = ChannelFile(Filename(settings.GetString(BAKE_SAVE_PATH)), *channel);
+  bool ok = false;
+  if (!bitmap) {
+    GePrint(String("No memory to bake the channel ") + String(channel->name) + String("."));
+  } else if (LONG result = BakeTexture(bake, settings, bitmap, this); result != BAKE_TEX_ERR_NONE) {
+    GePrint(String("Could not bake the channel ") + String(channel->name) + String(" (error ") +
+            String::LongToString(result) + String(")."));
+  } else {
+    BaseContainer saver;
+    saver.SetLong(JPGSAVER_QUALITY, 100);
+    const SAVEBIT bits = channel->colour ? 0 : SAVEBIT_GREYSCALE;
+    if (bitmap->Save(file, FILTER_JPG, &saver, bits) == IMAGERESULT_OK) {
+      job.file = file;
+      ok = true;
+    } else {
+      GePrint(String("Could not save the channel ") + String(channel->name) + String(" to ") + file.GetString());
+    }
+  }
+  MultipassBitmap::Free(bitmap);
+  BaseDocument::Free(bake);
+  return ok;
+}
+
+// --- Dialog -------------------------------------------------------------------------------------
+
+BakeDialog::~BakeDialog() {
+  // A dialog torn down during a bake still waits for its thread before the jobs go away.
+  if (thread) thread->End(TRUE);
+  FinishBake();
+}
+
+Bool BakeDialog::CreateLayout() {
+  SetTitle(kTitle);
+  GroupBegin(IDC_CHANNELS_GROUP, kScaleFitH, 2, 0, "Channels", kGroupFlags);
+  for (LONG id : {IDC_ALBEDO, IDC_SIGMA, IDC_EXPONENT, IDC_BUMP, IDC_DISPLACEMENT, IDC_EMISSION, IDC_ALPHA})
+    AddCheckbox(id, kLeft, 200, 10, ChannelOfGadget(id)->label);
+  GroupEnd();
+  GroupBegin(IDC_SETTINGS_GROUP, kScaleFitH, 2, 0, "Save to...", kGroupFlags);
+  AddEditText(IDC_PATH, kLeft, 300, 10);
+  AddButton(IDC_BROWSE, kLeft, 20, 10, "...");
+  GroupEnd();
+  // The settings group carries the same ID as the path group; its gadgets are told apart by their own.
+  GroupBegin(IDC_SETTINGS_GROUP, kScaleFitH, 2, 0, "Bake Settings", kGroupFlags);
+  AddStaticText(IDC_RES_X_TEXT, kLeft, 100, 10, "Res X", 0);
+  AddEditNumberArrows(IDC_RES_X, kLeft, 100, 10);
+  AddStaticText(IDC_RES_Y_TEXT, kLeft, 100, 10, "Res Y", 0);
+  AddEditNumberArrows(IDC_RES_Y, kLeft, 100, 10);
+  AddStaticText(IDC_BORDER_TEXT, kLeft, 100, 10, "Pixel Border", 0);
+  AddEditNumberArrows(IDC_BORDER, kLeft, 100, 10);
+  AddStaticText(IDC_SUPERSAMPLING_TEXT, kLeft, 100, 10, "Super Sampling", 0);
+  AddEditNumberArrows(IDC_SUPERSAMPLING, kLeft, 100, 10);
+  GroupEnd();
+  AddButton(IDC_BAKE, kCentre, 150, 20, "Bake Shaders");
+  return true;
+}
+
+Bool BakeDialog::InitValues() {
+  if (!document || !tag || !object || !material) return false;
+  const BaseContainer* data = material->GetDataInstance();
+  if (!data) return false;
+  SetLong(IDC_RES_X, 1024, 1, 2147483647);
+  SetLong(IDC_RES_Y, 1024, 1, 2147483647);
+  SetLong(IDC_BORDER, 5, 0, 2147483647);
+  SetLong(IDC_SUPERSAMPLING, 0, 0, 2147483647);
+  for (const Channel& c : kChannels)
+    SetBool(c.gadget, data->GetBool(c.useId) && LinkedShader(material, c.linkId, document) != nullptr);
+  std::vector<LONG> unused;
+  switch (data->GetLong(MAT_TYPE)) {
+    case MAT_TYPE_DIFFUSE:
+    case MAT_TYPE_DIFFUSE_TRANSMITTER: unused = {IDC_EXPONENT, IDC_SIGMA}; break;
+    case MAT_TYPE_OREN_NAYAR: unused = {IDC_EXPONENT}; break;
+    case MAT_TYPE_PHONG: unused = {IDC_SIGMA}; break;
+    case MAT_TYPE_SPECULAR: unused = {IDC_ALBEDO, IDC_EXPONENT, IDC_SIGMA}; break;
+    case MAT_TYPE_GLOSSY_TRANSPARENT: unused = {IDC_ALBEDO, IDC_SIGMA}; break;
+    case MAT_TYPE_BLEND:
+    case MAT_TYPE_NULL:
+      unused = {IDC_ALBEDO, IDC_EMISSION, IDC_BUMP, IDC_DISPLACEMENT, IDC_EXPONENT, IDC_SIGMA};
+      break;
+    default: break;
+  }
+  for (LONG id : unused) {
+    Enable(id, false);
+    SetBool(id, false);
+  }
+  return true;
+}
+
+BaseContainer BakeDialog::CreateBakeSettings() {
+  BaseContainer bc;
+  LONG value = 0;
+  bc.SetLong(BAKE_TEX_COLOR, 1);
+  GetLong(IDC_RES_X, value);
+  bc.SetLong(BAKE_TEX_WIDTH, value);
+  GetLong(IDC_RES_Y, value);
+  bc.SetLong(BAKE_TEX_HEIGHT, value);
+  GetLong(IDC_SUPERSAMPLING, value);
+  bc.SetLong(1030, value);
+  bc.SetReal(BAKE_TEX_U_MIN, 0.0);
+  bc.SetReal(BAKE_TEX_U_MAX, 1.0);
+  bc.SetReal(BAKE_TEX_V_MIN, 0.0);
+  bc.SetReal(BAKE_TEX_V_MAX, 1.0);
+  GetLong(IDC_BORDER, value);
+  bc.SetLong(1022, value);
+  for (LONG id : {1006, 1032, 1009, 1011, 1013, 1014, 1015, 1016, 1017, 1018, 1040, 1041, 2100, 2101, 2102, 2103,
+                  2110, 2120, 2140})
+    bc.SetLong(id, 0);
+  String path;
+  GetString(IDC_PATH, path);
+  bc.SetString(BAKE_SAVE_PATH, path);
+  for (LONG key = BAKE_ALBEDO; key <= BAKE_ALPHA; ++key) {
+    const Channel* c = nullptr;
+    for (const Channel& ch : kChannels)
+      if (ch.settingsKey == key) c = &ch;
+    Bool on = false;
+    GetBool(c->gadget, on);
+    bc.SetLong(key, on ? 1 : 0);
+  }
+  return bc;
+}
+
+void BakeDialog::SetBakedTexture(LONG linkId, BaseMaterial* mat, const Filename& file) {
+  if (!mat || !file.Content()) return;
+  BaseShader* old = LinkedShader(mat, linkId, document);
+  if (!old) return;
+  BaseShader* bitmap = BaseShader::Alloc(Xbitmap);
+  if (!bitmap) {
+    GePrint(String("No memory to link the baked channel ") + file.GetString());
+    return;
+  }
+  old->Remove();
+  BaseShader::Free(old);
+  mat->GetDataInstance()->SetLink(linkId, bitmap);
+  mat->InsertShader(bitmap);
+  bitmap->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME, file);
+}
+
+Bool BakeDialog::Command(LONG id, const BaseContainer&) {
+  if (id == IDC_BROWSE) {
+    Filename file;
+    String title("Save image to...");
+    file.FileSelect(FILESELECTTYPE_ANYTHING, FILESELECT_SAVE, &title);
+    SetString(IDC_PATH, file.GetString());
+    return true;
+  }
+  if (id == IDC_BAKE) return StartBake();
+  return true;
+}
+
+Bool BakeDialog::StartBake() {
+  if (!document || !tag || !object || !material || thread) return false;
+  String path;
+  GetString(IDC_PATH, path);
+  if (!path.Content()) {
+    MessageDialog("You have to specify a file to save to.");
+    return false;
+  }
+  BaseContainer settings = CreateBakeSettings();
+  const long long width = settings.GetLong(BAKE_TEX_WIDTH), height = settings.GetLong(BAKE_TEX_HEIGHT);
+  if (width * height * 3 > INT_MAX) {
+    GePrint(String("The bake size ") + String::LongToString(static_cast<LONG>(width)) + String(" x ") +
+            String::LongToString(static_cast<LONG>(height)) + String(" is too large."));
+    return false;
+  }
+  const LONG position = TagPosition(object, tag);
+  auto* materialCopy = static_cast<BaseMaterial*>(material->GetClone(COPYFLAGS_NONE));
+  auto* objectCopy = static_cast<PolygonObject*>(object->GetClone(COPYFLAGS_NONE));
+  if (!materialCopy || !objectCopy || position == NOTOK) {
+    BaseMaterial::Free(materialCopy);
+    BaseObject* o = objectCopy;
+    BaseObject::Free(o);
+    GePrint("Could not copy the object and its material for the bake.");
+    return false;
+  }
+  document->StartUndo();
+  document->InsertObject(objectCopy, nullptr, nullptr);
+  document->AddUndo(UNDOTYPE_NEW, objectCopy);
+  document->InsertMaterial(materialCopy);
+  document->AddUndo(UNDOTYPE_NEW, materialCopy);
+  document->AddUndo(UNDOTYPE_CHANGE_SMALL, object);
+  object->SetEditorMode(MODE_OFF);
+  object->SetRenderMode(MODE_OFF);
+
+  auto abandon = [this]() {
+    document->EndUndo();
+    document->DoUndo();
+    Close();
+    return true;
+  };
+  BaseTag* copyTagBase = Helpers::GetTag(objectCopy, static_cast<unsigned>(position));
+  if (!copyTagBase || copyTagBase->GetType() != Ttexture) return abandon();
+  TextureTag* copyTag = static_cast<TextureTag*>(copyTagBase);
+  document->AddUndo(UNDOTYPE_CHANGE_SMALL, copyTag);
+  copyTag->SetMaterial(materialCopy);
+
+  UVWTag* uvw = nullptr;
+  BaseContainer tagData = copyTag->GetData();
+  if (tagData.GetLong(TEXTURETAG_PROJECTION) != TEXTURETAG_PROJECTION_UVW) {
+    uvw = Helpers::GenerateUVWTag(document, copyTag, objectCopy);
+    if (!uvw) return abandon();
+    objectCopy->InsertTag(uvw, copyTag);
+    document->AddUndo(UNDOTYPE_NEW, uvw);
+    tagData.SetLong(TEXTURETAG_PROJECTION, TEXTURETAG_PROJECTION_UVW);
+    copyTag->SetData(tagData);
+  } else {
+    uvw = UvwTagAt(objectCopy, position);
+    if (!uvw) return abandon();
+  }
+  document->EndUndo();
+
+  auto worker = std::make_unique<TextureBakeThread>(document, objectCopy, materialCopy, uvw, copyTag, settings);
+  // Everything the thread needs in the document is put there now, on this thread: per channel a
+  // standard material holding a clone of the channel's shader and a texture tag on the copy that
+  // uses it. The thread then only reads the document; the timer removes these again.
+  for (const Channel& c : kChannels) {
+    if (settings.GetLong(c.settingsKey) != 1) continue;
+    BaseShader* shader = LinkedShader(materialCopy, c.linkId, document);
+    if (!shader || shader->GetType() == ID_OVLSHADER) continue;
+    BakeChannelJob job;
+    job.linkId = c.linkId;
+    job.name = c.name;
+    auto* clone = static_cast<BaseShader*>(shader->GetClone(COPYFLAGS_NONE));
+    job.tempMaterial = BaseMaterial::Alloc(Mmaterial);
+    job.tempTag = TextureTag::Alloc();
+    if (!clone || !job.tempMaterial || !job.tempTag) {
+      BaseShader::Free(clone);
+      BaseMaterial::Free(job.tempMaterial);
+      BaseTag* t = job.tempTag;
+      BaseTag::Free(t);
+      GePrint(String("No memory to bake the channel ") + String(c.name) + String("."));
+      continue;
+    }
+    job.tempMaterial->InsertShader(clone);
+    job.tempMaterial->GetDataInstance()->SetLink(MATERIAL_COLOR_SHADER, clone);
+    document->InsertMaterial(job.tempMaterial);
+    job.tempTag->SetData(copyTag->GetData(), FALSE);
+    objectCopy->InsertTag(job.tempTag, uvw);
+    job.tempTag->SetMaterial(job.tempMaterial);
+    worker->jobs.push_back(job);
+  }
+  thread = std::move(worker);
+  if (!thread->Start(TRUE)) {
+    GePrint("Could not start the bake thread.");
+    FinishBake();
+    return false;
+  }
+  Enable(IDC_BAKE, false);
+  SetTimer(kTimerMs);
+  return true;
+}
+
+void BakeDialog::FinishBake() {
+  if (!thread) return;
+  for (BakeChannelJob& job : thread->jobs) {
+    BaseTag* t = job.tempTag;
+    BaseTag::Free(t);
+    BaseMaterial::Free(job.tempMaterial);
+    job.tempTag = nullptr;
+    job.tempMaterial = nullptr;
+  }
+  thread.reset();
+}
+
+void BakeDialog::Timer(const BaseContainer&) {
+  if (!thread) return;
+  if (thread->IsRunning()) {
+    SetTitle(thread->GetThreadName());
+    return;
+  }
+  thread->Wait();
+  for (const BakeChannelJob& job : thread->jobs) {
+    if (job.ok)
+      SetBakedTexture(job.linkId, thread->material, job.file);
+    else
+      GePrint(String("The channel ") + String(job.name) + String(" was not baked; it keeps its shader."));
+  }
+  BaseMaterial* copy = thread->material;
+  FinishBake();
+  if (copy) copy->Update(true, true);
+  Enable(IDC_BAKE, true);
+  SetTimer(0);
+  SetTitle(kTitle);
+  document->Message(MSG_UPDATE);
+  document->SetChanged();
+  EventAdd();
+  Close();
+}
+
+Bool BakeDialog::AskClose() { return thread && thread->IsRunning(); }
+
+LONG BakeDialog::Message(const BaseContainer& msg, BaseContainer& result) {
+  if (msg.GetId() == BFM_INPUT && msg.GetLong(BFM_INPUT_DEVICE) == BFM_INPUT_KEYBOARD) {
+    const String key = msg.GetString(BFM_INPUT_ASC);
+    if ((key == String("x") || key == String("q")) && !AskClose()) Close();
+  }
+  return GeDialog::Message(msg, result);
+}
+
+// --- Command ------------------------------------------------------------------------------------
+
+LONG BakeMaterialOnObject::GetState(BaseDocument* doc) {
+  SelectedTextureTag found;
+  bool ok = FindSelectedTextureTag(doc, &found);
+  tag = found.tag;
+  object = found.object;
+  material = found.material;
+  return ok ? CMD_ENABLED : 0;
+}
+
+Bool BakeMaterialOnObject::Execute(BaseDocument* doc) {
+  // The selection is read again: the pointers of the last `GetState` may be stale.
+  if (GetState(doc) != CMD_ENABLED) return false;
+  BakeDialog dialog(doc, tag, object, material);
+  return dialog.Open(DLG_TYPE_MODAL, 0, -1, -1, 0, 0) != 0;
+}
+
 Bool RegisterBakeMaterialOnObject() {
   String name = GeLoadString(10022);
   if (!name.Content()) return true;

@@ -1,10 +1,85 @@
-// The "Bake Material on Object" command.
+// The "Bake Material on Object" command: bakes the channel shaders of a plug-in material on a
+// polygon object into JPEG files and gives a copy of the object whose material uses them.
 #pragma once
+
+#include <memory>
+#include <vector>
 
 #include "c4d.h"
 
+/// One channel a bake writes: which link it bakes, into which file, through which temporary
+/// material and tag (made and removed on the main thread).
+struct BakeChannelJob {
+  LONG linkId = 0;                  ///< The material copy's shader link.
+  const char* name = "";            ///< "albedo", "bump", ...
+  Filename file;                    ///< The file written; empty until written.
+  BaseMaterial* tempMaterial = nullptr;  ///< Standard material holding a clone of the shader.
+  TextureTag* tempTag = nullptr;    ///< Texture tag on the object copy using `tempMaterial`.
+  bool ok = false;                  ///< Baked and saved.
+};
+
+/// The worker that bakes each prepared channel and saves it; it changes nothing in the document.
+class TextureBakeThread : public C4DThread {
+ public:
+  TextureBakeThread(BaseDocument* document, PolygonObject* object, BaseMaterial* material, UVWTag* uvwTag,
+                    TextureTag* textureTag, BaseContainer settings);
+  ~TextureBakeThread() override { End(TRUE); }
+  Bool TestDBreak() override { return false; }
+  void Main() override;
+  const char* GetThreadName() override { return "Corvane Bake Thread"; }
+  /// Bakes one job: true when its file was written.
+  bool BakeShaderOnObject(BakeChannelJob& job);
+
+  BaseDocument* document;
+  PolygonObject* object;       ///< The object copy.
+  BaseMaterial* material;      ///< The material copy.
+  TextureTag* textureTag;      ///< The copy's texture tag.
+  UVWTag* uvwTag;              ///< The UVW tag the bake uses.
+  BaseContainer settings;      ///< The bake settings.
+  std::vector<BakeChannelJob> jobs;  ///< Prepared before the start, read after the end.
+};
+
+/// The bake dialog: channels, target file and bake settings; runs the bake thread.
+class BakeDialog : public GeDialog {
+ public:
+  BakeDialog(BaseDocument* doc, TextureTag* tag, PolygonObject* object, BaseMaterial* material)
+      : document(doc), tag(tag), object(object), material(material) {}
+  ~BakeDialog() override;
+  Bool CreateLayout() override;
+  Bool InitValues() override;
+  Bool Command(LONG id, const BaseContainer& msg) override;
+  Bool AskClose() override;
+  void Timer(const BaseContainer& msg) override;
+  LONG Message(const BaseContainer& msg, BaseContainer& result) override;
+  /// The bake settings from the dialog's gadgets.
+  BaseContainer CreateBakeSettings();
+  /// Replaces the shader of `linkId` on `mat` by a bitmap shader of `file` (nothing without a
+  /// linked shader or with an empty file).
+  void SetBakedTexture(LONG linkId, BaseMaterial* mat, const Filename& file);
+
+  std::unique_ptr<TextureBakeThread> thread;
+  BaseDocument* document;
+  TextureTag* tag;
+  PolygonObject* object;
+  BaseMaterial* material;
+
+ private:
+  Bool StartBake();
+  void FinishBake();
+};
+
 /// Bakes the channels of a material on the selected object to image files.
-class BakeMaterialOnObject : public CommandData {};
+class BakeMaterialOnObject : public CommandData {
+ public:
+  /// Enabled for exactly one selected texture tag of a plug-in material on a polygon object.
+  LONG GetState(BaseDocument* doc) override;
+  /// Opens the bake dialog for the selected tag (the selection is checked again).
+  Bool Execute(BaseDocument* doc) override;
+
+  TextureTag* tag = nullptr;
+  PolygonObject* object = nullptr;
+  BaseMaterial* material = nullptr;
+};
 
 /// Registers the command under the name of string resource 10022; true without registering
 /// when that name is empty.

@@ -13,6 +13,7 @@ ExportDialog::ExportDialog(BaseDocument* doc) : doc_(doc) {}
 ExportDialog::~ExportDialog() {
   if (thread_) {
     thread_->Wait(FALSE);
+    launched_ = thread_->Launched();
     delete thread_;
     thread_ = nullptr;
   }
@@ -40,6 +41,7 @@ Bool ExportDialog::InitValues() {
 
 void ExportDialog::Timer(const BaseContainer&) {
   if (!thread_ || thread_->IsRunning()) return;
+  launched_ = thread_->Launched();
   delete thread_;
   thread_ = nullptr;
   SetTimer(0);

@@ -28,8 +28,11 @@ class ExportDialog : public GeDialog {
 
   /// The running export thread, or null.
   OVSExportThread* Thread() const { return thread_; }
+  /// True once a finished export thread has started the renderer (see `OVSExportThread::Launched`).
+  bool Launched() const { return launched_; }
 
  private:
   OVSExportThread* thread_ = nullptr;
+  bool launched_ = false;
   BaseDocument* doc_;
 };

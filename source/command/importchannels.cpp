@@ -21,14 +21,10 @@
 #include "orvane_utils/OrvaneTextureWavelengthDependentParam.h"
 #include "orvane_utils/OrvaneTextureWavelengthIndependentParam.h"
 #include "orvane_utils/OrvaneUniformSpectrum.h"
+#include "shader/ovlshader.h"
 #include "shader/ovlshaderdata.h"
 
 using namespace Orvane;
-
-namespace {
-// The code shader's parameter that holds its OVL program (the shader's `OVL_CODE`).
-constexpr LONG kOvlCodeId = 1405;
-}  // namespace
 
 LVector ColorVectorConversion(LVector colour, Real* brightness) {
   if (colour.x <= 1.0 && colour.y <= 1.0 && colour.z <= 1.0) return colour;
@@ -335,7 +331,7 @@ void ImportOVM::ImportShader(int linkId, int switchId, std::string code, BaseCon
   BaseShader* shader = BaseShader::Alloc(ID_OVLSHADER);
   if (!shader) return;
   document->InsertShader(shader, nullptr);
-  shader->GetDataInstance()->SetString(kOvlCodeId, ImportText(code));
+  shader->GetDataInstance()->SetString(OVL_CODE, ImportText(code));
   container->SetLink(linkId, shader);
   container->SetBool(switchId, TRUE);
 }

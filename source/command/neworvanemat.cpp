@@ -1,5 +1,20 @@
 #include "command/neworvanemat.h"
 
+#include "material/materialparams.h"
+
+Bool NewOrvaneMat::Execute(BaseDocument* doc) {
+  if (!doc) return false;
+  BaseMaterial* mat = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
+  if (!mat) return false;
+  doc->StartUndo();
+  doc->InsertMaterial(mat);
+  doc->AddUndo(UNDOTYPE_NEW, mat);
+  doc->EndUndo();
+  doc->Message(MSG_UPDATE);
+  EventAdd();
+  return true;
+}
+
 Bool RegisterNewOrvaneMat() {
   String name = GeLoadString(10024);
   if (!name.Content()) return true;

@@ -2,10 +2,13 @@
 // renderer on the result.
 #pragma once
 
+#include <atomic>
+
 #include "c4d.h"
 
 /// Prepares the scene path from the render settings, writes one scene per frame and launches the
-/// renderer once at the end.
+/// renderer once at the end, only when every frame's scene was saved and names no missing mesh
+/// file (otherwise "Not launching Orvane: ..." names the first file that failed).
 class OVSExportThread : public C4DThread {
  public:
   /// A thread that will export `doc` (not owned).
@@ -20,6 +23,11 @@ class OVSExportThread : public C4DThread {
   /// "OVS Export Thread".
   const char* GetThreadName() override { return "OVS Export Thread"; }
 
+  /// True once the export has ended with the renderer started: every frame's scene was saved with
+  /// all its mesh files. False while it runs and after any failure (a console line says which).
+  bool Launched() const { return launched_; }
+
  private:
   BaseDocument* doc_;
+  std::atomic<bool> launched_{false};
 };

@@ -19,5 +19,7 @@ InstanceSuppresser* QuickRenderSuppresser() { return instSuppress; }
 
 Bool QuickRender::Execute(BaseDocument* doc) {
   ExportDialog dialog(doc);
-  return dialog.Open(DLG_TYPE_MODAL, 0, 400, 400, 0, 0, 0);
+  // A render that ends without the renderer started (nothing exported, a file not written, the
+  // renderer not found) is no success.
+  return dialog.Open(DLG_TYPE_MODAL, 0, 400, 400, 0, 0, 0) && dialog.Launched();
 }

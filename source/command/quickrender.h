@@ -8,8 +8,9 @@ class InstanceSuppresser;
 /// The "Render with Orvane" command.
 class QuickRender : public CommandData {
  public:
-  /// Opens the modal export dialog on `doc` and answers whether it could be opened; returns once
-  /// the export has ended and the dialog has closed.
+  /// Opens the modal export dialog on `doc`; returns once the export has ended and the dialog has
+  /// closed. True when the export ended with the renderer started; false when the dialog could not
+  /// be opened or the export failed (a console line says why).
   Bool Execute(BaseDocument* doc) override;
 };
 

@@ -24,7 +24,7 @@ using Orvane::Vec3f;
 
 // Below this many polygons the conversion stays on the calling thread.
 constexpr size_t kPolygonsPerThread = 16384;
-// Entries of the small per-point caches that catch the repeated corners of a point.
+// Entries (a power of two) of the small per-point caches that catch the repeated corners of a point.
 constexpr size_t kMemoSize = 4096;
 
 uint32_t Bits(float f) {
@@ -67,14 +67,17 @@ bool Same(const SVector& a, const SVector& b) {
 }
 
 // An open-addressing table from keys to numbers; the keys live with the caller. A slot holds a
-// key's 32-bit hash and its number plus one (0 = empty).
+// key's 32-bit hash and its number plus one (0 = empty). It is sized by the keys it will hold, so
+// that a small mesh clears a small table.
 class IndexTable {
  public:
+  static constexpr size_t kMinSlots = 16;
+
   // The number of the key with `hash` for which `equal(number)` holds; otherwise records `next`
   // for the key and answers it.
   // Room for `expected` keys without growing.
   void Reserve(size_t expected) {
-    size_t capacity = 4096;
+    size_t capacity = kMinSlots;
     while (capacity < expected * 2) capacity *= 2;
     if (capacity > slots_.size()) Rehash(capacity);
   }
@@ -84,7 +87,7 @@ class IndexTable {
 
   template <typename Equal>
   uint32_t FindOrInsert(uint32_t hash, uint32_t next, Equal equal) {
-    if ((size_ + 1) * 2 > slots_.size()) Rehash(std::max<size_t>(4096, slots_.size() * 2));
+    if ((size_ + 1) * 2 > slots_.size()) Rehash(std::max<size_t>(kMinSlots, slots_.size() * 2));
     const size_t mask = slots_.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
       const uint64_t slot = slots_[i];
@@ -270,8 +273,12 @@ struct MeshBuilder::Impl {
   // appear among the candidates in the order of their first appearance; repeated candidates
   // (a position shared by several points) are merged later.
   void ConvertChunk(Chunk& c) {
-    std::vector<VertexMemo> vertexMemo(kMemoSize);
-    std::vector<UVMemo> uvMemo(kMemoSize);
+    // No larger than the object's points: a small mesh clears small caches.
+    size_t memoSize = 1;
+    while (memoSize < kMemoSize && memoSize < static_cast<size_t>(pointCount)) memoSize *= 2;
+    const size_t memoMask = memoSize - 1;
+    std::vector<VertexMemo> vertexMemo(memoSize);
+    std::vector<UVMemo> uvMemo(memoSize);
     // A mesh of quadrangles has about one vertex and one texture coordinate per polygon.
     const size_t expected = (c.end - c.begin) + 16;
     c.positions.reserve(expected);
@@ -281,7 +288,7 @@ struct MeshBuilder::Impl {
     c.uvHashes.reserve(expected);
 
     auto vertex = [&](LONG point, const SVector* raw) -> uint32_t {
-      VertexMemo& memo = vertexMemo[static_cast<size_t>(point) % kMemoSize];
+      VertexMemo& memo = vertexMemo[static_cast<size_t>(point) & memoMask];
       if (memo.point == point && (!raw || Same(memo.normal, *raw))) return memo.local;
       const Vec3f pos = Position(point);
       const Vec3f nrm = raw ? Normal(*raw) : Vec3f{0.0f, 0.0f, 0.0f};
@@ -296,7 +303,7 @@ struct MeshBuilder::Impl {
     };
     auto texCoord = [&](LONG point, const LVector& uvw, const Run& run) -> uint32_t {
       const Vec2f t = TexCoord(uvw, run);
-      UVMemo& memo = uvMemo[static_cast<size_t>(point) % kMemoSize];
+      UVMemo& memo = uvMemo[static_cast<size_t>(point) & memoMask];
       if (memo.point == point && Same(memo.uv, t)) return memo.local;
       const uint32_t local = static_cast<uint32_t>(c.uvs.size());
       c.uvs.push_back(t);

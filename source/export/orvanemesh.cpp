@@ -1,6 +1,7 @@
 #include "export/orvanemesh.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +20,20 @@ static_assert(sizeof(Vec3f) == 12 && sizeof(Vec2f) == 8 && sizeof(Triangle) == 2
 
 namespace {
 
+// The process id in temporary names, asked of the system once (and again in a forked child).
+std::atomic<pid_t> g_pid{0};
+
+pid_t ProcessId() {
+  pid_t pid = g_pid.load(std::memory_order_relaxed);
+  if (pid == 0) {
+    static const int registered = pthread_atfork(nullptr, nullptr, [] { g_pid.store(0); });
+    (void)registered;
+    pid = getpid();
+    g_pid.store(pid, std::memory_order_relaxed);
+  }
+  return pid;
+}
+
 // A binary file written through a temporary file beside the target. Small pieces are gathered in
 // a buffer, large arrays go straight to the file.
 class MeshOutput {
@@ -26,7 +41,7 @@ class MeshOutput {
   explicit MeshOutput(const std::string& path) : path_(path) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
-      temp_ = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+      temp_ = path + ".tmp" + std::to_string(ProcessId()) + "_" + std::to_string(counter++);
       fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd_ < 0 && errno != EEXIST) break;
     }

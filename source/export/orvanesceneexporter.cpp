@@ -6,6 +6,7 @@
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
 #include "main/main.h"
+#include "material/exportbasematerial.h"
 #include "object/orvaneinstanceids.h"
 
 namespace {
@@ -82,8 +83,11 @@ void OrvaneSceneExporter::initVariables() {
   sceneData->globalScale = 1.0;
   sceneData->exposureDuration = 0.05;
   instanceCount = 0;
+  notFiniteCount = 0;
+  placementNotFinite = false;
   meshChecksums.clear();
   meshFingerprints.clear();
+  meshKeys.clear();
   expandingInstances_.clear();
   AtomArray::Free(areaLightShapes);
   areaLightShapes = AtomArray::Alloc();
@@ -160,9 +164,12 @@ void OrvaneSceneExporter::ExportPassMaterials() {
   pass = 0;
   if (BaseObject* first = sceneData->document->GetFirstObject()) TraverseHierarchy(first, LMatrix(), 0, 1);
 
+  // Every material of the document, first to last; the list holds the materials written so far,
+  // partners of blend materials among them, so that each is written once.
   AtomArray* written = AtomArray::Alloc();
-  // Every material of the document, first to last, is written here by the material export, which
-  // notes in `written` the materials it has written.
+  const MaterialNameTable names(sceneData->document);
+  for (BaseMaterial* mat = sceneData->document->GetFirstMaterial(); mat; mat = mat->GetNext())
+    ExportBaseMaterial(mat, sceneElement, written, sceneData, 0, 0);
   written->Flush();
   AtomArray::Free(written);
 
@@ -180,6 +187,8 @@ void OrvaneSceneExporter::ExportPassMeshes() {
 
   GePrint(String("Object export time: ") + timer.GetElapsed(Helpers::StopTime::kSeconds));
   GePrint(String("Instances exported: ") + String::LongToString(instanceCount));
+  if (notFiniteCount > 0)
+    GePrint(String("Not exported for coordinates that are not finite: ") + String::LongToString(notFiniteCount));
   GePrint(" ");
 }
 

@@ -52,6 +52,13 @@ class OrvaneSceneExporter : public Hierarchy {
   int exportOVSWithCacheRebuild();
   /// Writes and saves the prepared scene; 0 without scene data or document, else 1.
   int exportOVS();
+  /// Writes the material `mat` of `doc`, with the materials it depends on, as the material file
+  /// `file` (its suffix replaced by ".ovm"), and bakes its textures into the folder
+  /// "textures." + the file's name beside it, which is emptied first. With `preview` the material
+  /// is named "previewMat". 1 when the file was saved; 0 for a null document or material, for a
+  /// file whose folder is not an absolute path, and when the file could not be saved (with a
+  /// console line).
+  int exportOVM(BaseDocument* doc, BaseMaterial* mat, Filename file, int preview);
   /// Resets the exporter's per-export state and chooses the scene's file name.
   void initVariables();
 
@@ -89,7 +96,7 @@ class OrvaneSceneExporter : public Hierarchy {
   void SceneExportAliasMaterial(String currentName, String newName);
   /// Appends a comment holding `text` to `parent` (the root element when null) and makes it
   /// `commentNode`. The text is kept valid inside a comment: "--" and a final "-" are broken up by
-  /// a blank, control characters become blanks, and it is cut to fit `commentText`.
+  /// a blank, characters XML does not allow become U+FFFD, and it is cut to fit `commentText`.
   void WriteComment(const String& text, TiXmlElement* parent = nullptr);
 
   // --- Models, meshes, spheres and exit portals -----------------------------------------
@@ -97,7 +104,8 @@ class OrvaneSceneExporter : public Hierarchy {
   /// Writes a polygon object: its mesh file once per mesh, its "mesh" element the first time this
   /// export names that mesh, then an "exit_portal" (under an enabled exit-portal tag), nothing
   /// more (under a disabled one or a light tag) or a "model". Objects without polygons are
-  /// skipped. Always true.
+  /// skipped, and so, with a line naming them, are objects whose place or mesh is not finite
+  /// after the scene scale. Always true.
   bool ExportPolygonObject(PolygonObject* obj, LMatrix m);
   /// The file name of `obj`'s mesh ("mesh_" + checksum + ".ovmesh"; salt 0 for objects, 1 for the
   /// meshes of lights). A different mesh whose checksum collides with one named before gets
@@ -106,10 +114,12 @@ class OrvaneSceneExporter : public Hierarchy {
   /// time (its "mesh" element is still to be written); `fingerprint` receives the mesh's.
   Filename MeshFileName(PolygonObject* obj, int salt, bool* firstUse, uint64_t* fingerprint);
   /// Converts `obj` and writes its mesh file `mesh` into the models folder unless a file of that
-  /// name is there already; `fingerprint` is that of `MeshFileName`.
-  void WriteMeshFile(PolygonObject* obj, const Filename& mesh, int lightMode, uint64_t fingerprint);
+  /// name is there already; `fingerprint` is that of `MeshFileName`. False only when the mesh
+  /// holds a number that is not finite, so that no file could be written for it.
+  bool WriteMeshFile(PolygonObject* obj, const Filename& mesh, int lightMode, uint64_t fingerprint);
   /// Names, writes and declares the mesh of `obj` (salt 1 for a light's mesh): the "mesh" element
-  /// on the first use of its file in this export, else one more counted instance. Answers the file.
+  /// on the first use of its file in this export, else one more counted instance. Answers the file,
+  /// or an empty name, declaring nothing, when the mesh holds a number that is not finite.
   Filename ExportMeshOnce(PolygonObject* obj, int salt);
   /// Appends "mesh": name comment, file name, smoothing, the file's path, and the subdivision
   /// settings of a subdivision tag. True.
@@ -149,19 +159,32 @@ class OrvaneSceneExporter : public Hierarchy {
   /// Writes the render settings into `rendererSettings` and sets the scene scale and the clay
   /// albedo; FALSE, after a short list, when the document has no render settings.
   Bool SceneExportRenderSettings(TiXmlElement* rendererSettings);
-  /// Writes "camera" into the scene and the camera's image settings into `rendererSettings`. 1.
+  /// True without a camera, or when the camera's place, axes, focus distance and keyframes are
+  /// finite after the scene scale.
+  bool CameraIsFinite();
+  /// Writes "camera" into the scene and the camera's image settings into `rendererSettings`; a
+  /// camera whose coordinates are not finite is replaced, with a line naming it, by the camera at
+  /// the origin that stands in for a missing one. 1.
   int SceneExportCamera(TiXmlElement* rendererSettings);
   /// Writes "tonemapping" into the scene from the camera tag. 1.
   int SceneExportTonemapping();
 
   // --- Transforms, keyframes and motion blur -----------------------------------------------
 
+  /// True when `m`'s position times the scene scale and its axes are finite numbers.
+  bool PlacementIsFinite(const LMatrix& m) const;
+  /// Counts a `kind` ("Object", "Light", "Camera") left out of the scene because its coordinates
+  /// are not finite and prints one line naming it.
+  void ReportNotFinite(const char* kind, BaseObject* obj);
   /// Appends "pos" (scaled, y and z exchanged) and "rotation" with the matrix of `m`'s axes.
+  /// The placement writers set `placementNotFinite` when a number they wrote is not finite.
   bool SceneExportPosAndMatrix(TiXmlElement* parent, LMatrix m);
   /// Appends "rotation" with the diagonal matrix of `m`'s axis lengths.
   bool SceneExportMoBlurMatrix(TiXmlElement* parent, LMatrix m);
   /// For an object under a motion-blur tag: appends comments and keyframes sampled across the
-  /// exposure and answers true; otherwise writes nothing and answers false. `m` is not read.
+  /// exposure and answers true; otherwise writes nothing and answers false. The keyframes follow
+  /// the object's global matrix; while an instance is being expanded they are `m` (the place the
+  /// instance puts the object at) composed with the object's motion since the exported frame.
   bool SceneExportObjectMotionBlur(TiXmlElement* parent, BaseObject* op, LMatrix m);
   /// Appends one "keyframe": time, scaled position, rotation axis and angle.
   void SceneExportKeyframe(double time, TiXmlElement* parent, double angle, LVector axis, LVector position);
@@ -209,11 +232,16 @@ class OrvaneSceneExporter : public Hierarchy {
   std::map<ULONG, int> meshChecksums;         ///< Checksums of the meshes written in this export.
   /// Per checksum, the fingerprints of the different meshes this export named with it, in order.
   std::map<ULONG, std::vector<uint64_t>> meshFingerprints;
+  /// Checksum and fingerprint of each document mesh (and salt) met in this export: the object that
+  /// many instances show is checksummed once.
+  std::map<std::pair<const PolygonObject*, int>, std::pair<ULONG, uint64_t>> meshKeys;
   /// The mesh files this exporter wrote, in any export, with the fingerprints of their meshes.
   std::map<std::string, uint64_t> writtenMeshFiles;
   int pass = 0;                               ///< 0 gathers, 1 exports.
   char commentText[2000] = {};                ///< Text of the comment being written.
   int instanceCount = 0;                      ///< Models that reused a mesh already written.
+  int notFiniteCount = 0;                     ///< Things left out for coordinates not finite.
+  bool placementNotFinite = false;           ///< Set when a placement writer met a non-finite number.
   String baseName;                            ///< Scene file name without suffix.
   String fileName;                            ///< File name of the scene to save.
 

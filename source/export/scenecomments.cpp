@@ -7,6 +7,7 @@
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
 #include "main/version.h"
+#include "orvane_utils/OrvaneXMLText.h"
 #include "object/rendersettingsids.h"
 
 namespace {
@@ -14,18 +15,10 @@ namespace {
 // The render-settings strings that name the light layers 1 to 10.
 constexpr int kNamedLightLayers = 10;
 
-// `text` made fit for a comment: no control character (not allowed anywhere in XML), no "--"
-// and no final "-" (they would end the comment or make it malformed), and at most `max` bytes,
-// cut between UTF-8 characters.
+// `text` made fit for a comment (XMLText::commentText: only characters XML allows, no "--" and no
+// final "-") and cut, between UTF-8 characters, to at most `max` bytes.
 std::string CommentSafe(const std::string& text, size_t max) {
-  std::string out;
-  out.reserve(text.size() + 8);
-  for (char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 && c != '\t' && c != '\n' && c != '\r') c = ' ';
-    if (c == '-' && !out.empty() && out.back() == '-') out += ' ';
-    out += c;
-  }
+  std::string out = Orvane::XMLText::commentText(text);
   if (out.size() > max) {
     size_t cut = max;
     while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;

@@ -69,7 +69,33 @@ void OrvaneSceneExporter::GetSceneCameraData() {
   hasCameraTag = 1;
 }
 
+bool OrvaneSceneExporter::CameraIsFinite() {
+  if (!camera) return true;
+  const LMatrix mg = camera->GetMg();
+  if (!PlacementIsFinite(mg) || !std::isfinite(cameraData.GetReal(kCameraFocusDistance, 0.0) * sceneData->globalScale))
+    return false;
+  double strength = 1.0;
+  if (!ObjectHasMotionBlurTag(camera, strength)) return true;
+  // The keyframes as the camera will have them, written aside.
+  const double exposure = sceneData->exposureDuration;
+  if (hasCameraTag) sceneData->exposureDuration = cameraTagData.GetReal(CAMTAG_EXPOSURE_DURATION, 0.0);
+  TiXmlElement aside("camera");
+  placementNotFinite = false;
+  SceneExportObjectMotionBlur(&aside, camera, mg);
+  sceneData->exposureDuration = exposure;
+  return !placementNotFinite;
+}
+
 int OrvaneSceneExporter::SceneExportCamera(TiXmlElement* rendererSettings) {
+  if (!CameraIsFinite()) {
+    // As though there were no camera at all.
+    ReportNotFinite("Camera", camera);
+    GePrint("No camera: exporting a camera at the origin");
+    camera = nullptr;
+    cameraData = BaseContainer();
+    cameraTagData = BaseContainer();
+    hasCameraTag = 0;
+  }
   TiXmlElement* cameraElement = new TiXmlElement("camera");
   const BaseContainer& tag = cameraTagData;
   const double scale = sceneData->globalScale;

@@ -10,13 +10,6 @@
 #include "object/rendersettingsids.h"
 #include "tag/mylighttagids.h"
 
-// The material export (`ExportBaseMaterial`) belongs to the materials subsystem. Until a build has
-// it, the background material cannot be written, and the background lighting mode writes nothing;
-// a build that links `ExportBaseMaterial` defines CORVANE_HAS_EXPORTBASEMATERIAL to 1.
-#ifndef CORVANE_HAS_EXPORTBASEMATERIAL
-#define CORVANE_HAS_EXPORTBASEMATERIAL 0
-#endif
-
 namespace {
 
 // Light-layer keys the sky reserves before any light or material: the sun, and the sky (or sun and
@@ -157,18 +150,12 @@ int OrvaneSceneExporter::SceneExportLighting() {
       auto* material = static_cast<BaseMaterial*>(linked);
       BaseContainer* data = material->GetDataInstance();
       if (!data || !data->GetBool(MAT_USE_EMISSION)) return 0;
-#if CORVANE_HAS_EXPORTBASEMATERIAL
       TiXmlElement* settings = new TiXmlElement("background_settings");
       TiXmlElement* holder = Append("background_material", settings);
       ExportBaseMaterial(material, holder, nullptr, sceneData, 0, 1);
       SceneExportEmissionScaleElement(settings, data, "background_material");
       sceneElement->LinkEndChild(settings);
       return 1;
-#else
-      GePrint(String("Background material \"") + material->GetName() +
-              String("\" not exported: this build has no material export."));
-      return 0;
-#endif
     }
     default:
       return 1;

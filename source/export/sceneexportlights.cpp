@@ -13,9 +13,12 @@ constexpr double kSpotLightSide = 0.001;
 // Segments of the round area shapes.
 constexpr LONG kAreaSegments = 50;
 
-// The scene scale that light geometry is sized by: the sizes are divided by it, so a scale of 0
-// counts as 1 here (the writers multiply the sizes by the scene scale again).
-double SizingScale(double globalScale) { return globalScale != 0.0 ? std::fabs(globalScale) : 1.0; }
+// The scene scale that light geometry is sized by: the sizes are divided by it and the writers
+// multiply them by the scene scale again, so the written size is the one asked for, whatever the
+// scale's sign. Only a scale of 0 (or one that is not finite) counts as 1 here.
+double SizingScale(double globalScale) {
+  return globalScale != 0.0 && std::isfinite(globalScale) ? globalScale : 1.0;
+}
 
 GeData LightParameter(BaseObject* light, LONG id) {
   GeData value;
@@ -39,6 +42,13 @@ int OrvaneSceneExporter::ExportLightObject(BaseObject* light, LMatrix matrix) {
   // Sizes and places times a scale that is not finite are not numbers.
   if (!std::isfinite(sceneData->globalScale)) {
     GePrint(String("Light \"") + light->GetName() + String("\" not exported: the scene scale is not finite."));
+    return 0;
+  }
+  // A custom area light stands where its shape object stands, and is checked there.
+  const bool custom = LightParameter(light, LIGHT_TYPE).GetLong() == LIGHT_TYPE_AREA &&
+                      LightParameter(light, LIGHT_AREADETAILS_SHAPE).GetLong() == LIGHT_AREADETAILS_SHAPE_OBJECT;
+  if (!custom && !PlacementIsFinite(matrix)) {
+    ReportNotFinite("Light", light);
     return 0;
   }
   switch (LightParameter(light, LIGHT_TYPE).GetLong()) {
@@ -162,7 +172,12 @@ int OrvaneSceneExporter::SceneExportAreaLightCustom(BaseObject* light, LMatrix) 
   if (!shape) return 0;
   auto* mesh = static_cast<PolygonObject*>(shape);
   // The shape object stands where it stands; the light's own place does not count.
-  ExportLightMesh(light, mesh, mesh->GetMg(), LIGHTTYPE_AREA);
+  const LMatrix place = mesh->GetMg();
+  if (!PlacementIsFinite(place)) {
+    ReportNotFinite("Light", light);
+    return 0;
+  }
+  ExportLightMesh(light, mesh, place, LIGHTTYPE_AREA);
   return 1;
 }
 
@@ -171,5 +186,9 @@ void OrvaneSceneExporter::ExportLightMesh(BaseObject* light, PolygonObject* mesh
   SceneExportDefaultLightMaterial(light);
   // Salt 1 keeps light meshes apart from ordinary meshes of the same geometry.
   Filename file = ExportMeshOnce(mesh, 1);
+  if (!file.Content()) {
+    ReportNotFinite("Light", light);
+    return;
+  }
   SceneExportModel(mesh, file, matrix, type, light);
 }

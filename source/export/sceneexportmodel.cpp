@@ -1,5 +1,6 @@
 // The geometry of the scene: meshes with their files, models, exit portals and spheres.
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "export/meshchecksum.h"
@@ -28,8 +29,18 @@ Filename NumberedMeshName(ULONG checksum, size_t number) {
 }  // namespace
 
 Filename OrvaneSceneExporter::MeshFileName(PolygonObject* obj, int salt, bool* firstUse, uint64_t* fingerprint) {
-  const MeshChecksum::Key key =
-      MeshChecksum::CalcMeshKey(obj, salt, sceneData->globalScale, sceneData->document);
+  // An object of the document stays as it is through one export; caches and temporary objects
+  // may come and go, so only the document's own meshes are remembered.
+  MeshChecksum::Key key;
+  const bool inDocument = obj->GetDocument() == sceneData->document;
+  auto known = inDocument ? meshKeys.find({obj, salt}) : meshKeys.end();
+  if (known != meshKeys.end()) {
+    key.checksum = known->second.first;
+    key.fingerprint = known->second.second;
+  } else {
+    key = MeshChecksum::CalcMeshKey(obj, salt, sceneData->globalScale, sceneData->document);
+    if (inDocument) meshKeys[{obj, salt}] = {key.checksum, key.fingerprint};
+  }
   if (fingerprint) *fingerprint = key.fingerprint;
   std::vector<uint64_t>& named = meshFingerprints[key.checksum];
   auto it = std::find(named.begin(), named.end(), key.fingerprint);
@@ -51,18 +62,23 @@ Filename OrvaneSceneExporter::MeshFileName(PolygonObject* obj, int salt, bool* f
   return NumberedMeshName(key.checksum, named.size() - 1);
 }
 
-void OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh, int lightMode, uint64_t fingerprint) {
-  if (GeFExist(sceneData->modelsDir + mesh)) return;
+bool OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh, int lightMode, uint64_t fingerprint) {
+  if (GeFExist(sceneData->modelsDir + mesh)) return true;
   WavefrontExport exporter;
   if (exporter.ExportObj(sceneData->document, sceneData->modelsDir, mesh, obj, sceneData->globalScale, lightMode))
     writtenMeshFiles[WavefrontExport::MeshFilePath(sceneData->modelsDir, mesh)] = fingerprint;
+  return !exporter.NotFinite();
 }
 
 Filename OrvaneSceneExporter::ExportMeshOnce(PolygonObject* obj, int salt) {
   bool firstUse = false;
   uint64_t fingerprint = 0;
   Filename mesh = MeshFileName(obj, salt, &firstUse, &fingerprint);
-  WriteMeshFile(obj, mesh, salt, fingerprint);
+  if (!WriteMeshFile(obj, mesh, salt, fingerprint)) {
+    // Named but never written: a later use of the same mesh tries again and fails the same way,
+    // and no "mesh" element names it.
+    return Filename();
+  }
   if (firstUse)
     SceneExportMesh(obj, mesh);
   else
@@ -72,7 +88,15 @@ Filename OrvaneSceneExporter::ExportMeshOnce(PolygonObject* obj, int salt) {
 
 bool OrvaneSceneExporter::ExportPolygonObject(PolygonObject* obj, LMatrix m) {
   if (!obj || !sceneData || obj->GetPolygonCount() <= 0) return true;
+  if (!PlacementIsFinite(m)) {
+    ReportNotFinite("Object", obj);
+    return true;
+  }
   Filename mesh = ExportMeshOnce(obj, 0);
+  if (!mesh.Content()) {
+    ReportNotFinite("Object", obj);
+    return true;
+  }
 
   if (BaseTag* portal = obj->GetTag(ID_MYEXITPORTAL)) {
     if (portal->GetDataInstance()->GetBool(PORTAL_ENABLED, FALSE)) SceneExportExitPortal(obj, mesh, m);
@@ -114,10 +138,16 @@ bool OrvaneSceneExporter::SceneExportModel(BaseObject* obj, Filename& mesh, LMat
   WriteComment(obj->GetName(), model);
   SceneExportRealValue("scale", 1.0, model);
   SceneExportStringValue("mesh_name", mesh.GetFileString(), model);
+  placementNotFinite = false;
   if (SceneExportObjectMotionBlur(model, obj, m))
     SceneExportMoBlurMatrix(model, m);
   else
     SceneExportPosAndMatrix(model, m);
+  if (placementNotFinite) {
+    delete model;
+    ReportNotFinite(light ? "Light" : "Object", light ? light : obj);
+    return false;
+  }
 
   // What makes the model emit: the light tag's scaling and profile, a spot's default profile, or
   // the scaling and profiles of the materials the object uses.
@@ -155,7 +185,13 @@ bool OrvaneSceneExporter::SceneExportExitPortal(BaseObject* obj, Filename& mesh,
   WriteComment(obj->GetName(), portal);
   SceneExportRealValue("scale", 1.0, portal);
   SceneExportStringValue("mesh_name", mesh.GetFileString(), portal);
+  placementNotFinite = false;
   SceneExportPosAndMatrix(portal, m);
+  if (placementNotFinite) {
+    delete portal;
+    ReportNotFinite("Object", obj);
+    return false;
+  }
   sceneElement->LinkEndChild(portal);
   return true;
 }
@@ -163,9 +199,20 @@ bool OrvaneSceneExporter::SceneExportExitPortal(BaseObject* obj, Filename& mesh,
 bool OrvaneSceneExporter::SceneExportModelSphere(BaseObject* obj, LMatrix m, int light) {
   TiXmlElement* sphere = new TiXmlElement("sphere");
   WriteComment(obj->GetName(), sphere);
-  if (!SceneExportObjectMotionBlur(sphere, obj, m))
-    SceneExportVectorValue("center", m.off * sceneData->globalScale, sphere, 1);
-  SceneExportRealValue("radius", obj->GetDataInstance()->GetReal(kSphereRadius, 1.0) * sceneData->globalScale, sphere);
+  const double scale = sceneData->globalScale;
+  const double radius = obj->GetDataInstance()->GetReal(kSphereRadius, 1.0) * scale;
+  placementNotFinite = !std::isfinite(radius);
+  if (!SceneExportObjectMotionBlur(sphere, obj, m)) {
+    const LVector center = m.off * scale;
+    if (!std::isfinite(center.x) || !std::isfinite(center.y) || !std::isfinite(center.z)) placementNotFinite = true;
+    SceneExportVectorValue("center", center, sphere, 1);
+  }
+  if (placementNotFinite) {
+    delete sphere;
+    ReportNotFinite(light ? "Light" : "Object", obj);
+    return false;
+  }
+  SceneExportRealValue("radius", radius, sphere);
   std::string material = "defaultLight";
   if (!light) {
     material = "defaultMat";

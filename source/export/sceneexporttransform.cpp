@@ -32,7 +32,23 @@ BaseObject* Ancestor(BaseObject* op) { return op->GetUp() ? op->GetUp() : op->Ge
 
 }  // namespace
 
+bool OrvaneSceneExporter::PlacementIsFinite(const LMatrix& m) const {
+  const LVector pos = m.off * sceneData->globalScale;
+  const double values[12] = {pos.x,  pos.y,  pos.z,  m.v1.x, m.v1.y, m.v1.z,
+                             m.v2.x, m.v2.y, m.v2.z, m.v3.x, m.v3.y, m.v3.z};
+  for (double v : values)
+    if (!std::isfinite(v)) return false;
+  return true;
+}
+
+void OrvaneSceneExporter::ReportNotFinite(const char* kind, BaseObject* obj) {
+  ++notFiniteCount;
+  GePrint(String(kind) + String(" \"") + (obj ? obj->GetName() : String()) +
+          String("\" not exported: its coordinates are not finite after the scene scale."));
+}
+
 bool OrvaneSceneExporter::SceneExportPosAndMatrix(TiXmlElement* parent, LMatrix m) {
+  if (!PlacementIsFinite(m)) placementNotFinite = true;
   SceneExportVectorValue("pos", m.off * sceneData->globalScale, parent, 1);
   TiXmlElement* rotation = new TiXmlElement("rotation");
   parent->LinkEndChild(rotation);
@@ -49,6 +65,8 @@ bool OrvaneSceneExporter::SceneExportPosAndMatrix(TiXmlElement* parent, LMatrix 
 }
 
 bool OrvaneSceneExporter::SceneExportMoBlurMatrix(TiXmlElement* parent, LMatrix m) {
+  if (!std::isfinite(Len(m.v1)) || !std::isfinite(Len(m.v2)) || !std::isfinite(Len(m.v3)))
+    placementNotFinite = true;
   TiXmlElement* rotation = new TiXmlElement("rotation");
   parent->LinkEndChild(rotation);
   const String text = Fixed(Len(m.v1), 8) + " 0 0 " + " 0 " + Fixed(Len(m.v3), 8) + " 0 " + " 0 0 " +
@@ -69,17 +87,21 @@ bool OrvaneSceneExporter::ObjectHasMotionBlurTag(BaseObject* op, double& strengt
 
 void OrvaneSceneExporter::SceneExportKeyframe(double time, TiXmlElement* parent, double angle, LVector axis,
                                               LVector position) {
+  const LVector pos = position * sceneData->globalScale;
+  const double values[8] = {time, pos.x, pos.y, pos.z, axis.x, axis.y, axis.z, angle};
+  for (double v : values)
+    if (!std::isfinite(v)) placementNotFinite = true;
   TiXmlElement* keyframe = new TiXmlElement("keyframe");
   parent->LinkEndChild(keyframe);
   SceneExportRealValue("time", time, keyframe);
-  SceneExportVectorValue("pos", position * sceneData->globalScale, keyframe, 1);
+  SceneExportVectorValue("pos", pos, keyframe, 1);
   TiXmlElement* quaternion = new TiXmlElement("rotation_quaternion");
   keyframe->LinkEndChild(quaternion);
   SceneExportVectorValue("axis", axis, quaternion, 1);
   SceneExportRealValue("angle", angle, quaternion);
 }
 
-bool OrvaneSceneExporter::SceneExportObjectMotionBlur(TiXmlElement* parent, BaseObject* op, LMatrix) {
+bool OrvaneSceneExporter::SceneExportObjectMotionBlur(TiXmlElement* parent, BaseObject* op, LMatrix m) {
   double strength = 1.0;
   if (!ObjectHasMotionBlurTag(op, strength)) return false;
   BaseDocument* doc = sceneData->document;
@@ -95,12 +117,26 @@ bool OrvaneSceneExporter::SceneExportObjectMotionBlur(TiXmlElement* parent, Base
   const double step = 1.0 / samples;
 
   SceneExportComment(String("mExposure ") + Fixed(exposure, 5), parent);
-  SceneExportComment(String("step ") + Fixed(step, 5), parent);
+  SceneExportComment(String("step ") + Fixed(std::isfinite(step) ? step : 0.0, 5), parent);
   SceneExportComment(String("strength ") + Fixed(strength, 5), parent);
   SceneExportComment(String("frame ") + String::LongToString(frame), parent);
 
+  // Inside an instance the object stands at `m`, the instance's place, not at its own: its
+  // keyframes are that place composed with the object's own motion since the exported frame. An
+  // object without extent moves by its position alone.
+  const bool placed = !expandingInstances_.empty();
+  const LMatrix start = op->GetMg();
+  const bool invertible = start.v1 * (start.v2 % start.v3) != 0.0;
+  const LMatrix toPlace = m * !start;
   auto keyframe = [&](double time) {
-    const LMatrix mg = op->GetMg();
+    LMatrix mg = op->GetMg();
+    if (placed && invertible) {
+      mg = toPlace * mg;
+    } else if (placed) {
+      const LVector moved = mg.off - start.off;
+      mg = m;
+      mg.off += moved;
+    }
     LVector axis;
     double angle = 0.0;
     MatrixToRotAxis(mg, &axis, &angle);

@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <new>
 
 #include "export/meshbuilder.h"
 #include "main/helpers.h"
+
+static_assert(Helpers::kMaxMaterialNameBytes == Orvane::OrvaneMesh::MAX_STRING_LENGTH,
+              "an exported material name must fit a mesh file's string");
 
 namespace {
 
@@ -23,6 +28,21 @@ BaseSelect Clamped(const BaseSelect& selection, LONG count) {
 }
 
 String Seconds(LONG milliseconds) { return String::RealToString(milliseconds * 0.001, -1, 3); }
+
+// True when every number of `v` is finite (an exponent of all ones is infinity or NaN).
+template <typename T>
+bool AllFinite(const Orvane::MeshArray<T>& v) {
+  static_assert(sizeof(T) % sizeof(float) == 0, "mesh elements are floats");
+  const float* f = reinterpret_cast<const float*>(v.data());
+  const size_t n = v.size() * (sizeof(T) / sizeof(float));
+  uint32_t bad = 0;
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t bits;
+    std::memcpy(&bits, f + i, sizeof bits);
+    bad |= static_cast<uint32_t>((bits & 0x7F800000u) == 0x7F800000u);
+  }
+  return bad == 0;
+}
 
 }  // namespace
 
@@ -81,7 +101,6 @@ int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, con
   triangleCount_ = obj->GetPolygonCount();
   vertexCount_ = obj->GetPointCount();
   scale_ = scale;
-  if (!GeFExist(directory, TRUE)) GeFCreateDir(directory);
 
   bool converted = true;
   try {
@@ -91,10 +110,16 @@ int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, con
   }
   mesh_.uvSets.push_back(Orvane::UVSetExposition{"default", 0});
   mesh_.uvMappingCount = 1;
+  // A mesh file holds no infinite or undefined number: such a mesh is not written at all.
+  notFinite_ = converted && !(AllFinite(mesh_.positions) && AllFinite(mesh_.normals) && AllFinite(mesh_.uvs));
+  if (notFinite_) return 0;
   const LONG processing = GeGetTimer() - start;
 
   const std::string path = MeshFilePath(directory, file);
-  const bool written = converted && Orvane::OrvaneMesh::writeToFile(path, mesh_);
+  bool written = converted && Orvane::OrvaneMesh::writeToFile(path, mesh_);
+  // The folder is made when the first file cannot go into it, not checked for every mesh.
+  if (converted && !written && !GeFExist(directory, TRUE) && GeFCreateDir(directory))
+    written = Orvane::OrvaneMesh::writeToFile(path, mesh_);
   const LONG total = GeGetTimer() - start;
   if (!written) {
     GePrint(String("--Could not write the mesh file ") + String(path) + String(" of ") + obj->GetName());

@@ -35,10 +35,13 @@ class WavefrontExport {
   WavefrontExport(const WavefrontExport&) = delete;
   WavefrontExport& operator=(const WavefrontExport&) = delete;
 
-  /// Converts `obj` and writes it to `file` in `directory` (created when missing), then prints
+  /// Converts `obj` and writes it to `file` in `directory` (created when the file cannot be
+  /// written for want of it), then prints
   /// one statistics line, or a line naming the file when it could not be written. `scale`
   /// multiplies every position; `lightMode` 1 gives every triangle the material "defaultLight".
-  /// Answers 1 when the file was written, 0 otherwise (also for a null object).
+  /// Answers 1 when the file was written, 0 otherwise (also for a null object). A mesh holding a
+  /// number that is not finite as a 32-bit float is neither written nor reported: `NotFinite`
+  /// then answers true and the caller says what it leaves out.
   int ExportObj(BaseDocument* doc, const Filename& directory, const Filename& file, PolygonObject* obj,
                 double scale, int lightMode);
 
@@ -52,6 +55,10 @@ class WavefrontExport {
   /// The UTF-8 path of the mesh file `file` in `directory`: the path the file is written to and
   /// the path the scene names.
   static std::string MeshFilePath(const Filename& directory, const Filename& file);
+
+  /// True when the last conversion gave a position, normal or texture coordinate that is not
+  /// finite, so that no file was written.
+  bool NotFinite() const { return notFinite_; }
 
   /// The mesh built by the last conversion.
   const Orvane::OrvaneMesh& GetMesh() const { return mesh_; }
@@ -69,6 +76,7 @@ class WavefrontExport {
   LONG uvCount_ = 0;
   LONG phong_ = 0;
   double scale_ = 1.0;
+  bool notFinite_ = false;
   Orvane::OrvaneMesh mesh_;
   std::vector<UVWTag*> generated_;
 };

@@ -117,7 +117,9 @@ void WorkerPool::Run(int parts, const std::function<void(int)>& work) {
 }
 
 int WorkerPool::ThreadsFor(size_t items, size_t minimum) {
-  const int hardware = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  // The system is asked once: every mesh asks again, and the answer does not change.
+  static const int hardware = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const size_t wanted = minimum ? items / minimum : items;
+  if (wanted <= 1) return 1;
   return static_cast<int>(std::clamp<size_t>(wanted, 1, static_cast<size_t>(std::min(hardware, kMaxThreads))));
 }

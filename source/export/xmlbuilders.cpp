@@ -2,7 +2,6 @@
 #include "export/xmlbuilders.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -10,6 +9,8 @@
 #include <cstdio>
 
 #include "main/helpers.h"
+#include "orvane_utils/OrvaneXMLLoader.h"
+#include "orvane_utils/OrvaneXMLText.h"
 #include "utils/stringutils.h"
 
 namespace {
@@ -53,6 +54,36 @@ std::string TemporaryNameBeside(const std::string& path) {
   std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
   return dir + "." + file + ".tmp-" + std::to_string(getpid()) + "-" +
          std::to_string(counter.fetch_add(1));
+}
+
+// Makes every text, comment and attribute value under `root` fit for an XML 1.0 file (see
+// OrvaneXMLText.h). A CDATA section holding "]]>" becomes plain text, which the printer escapes.
+void MakeWritable(TiXmlNode* root) {
+  using Orvane::XMLText::allowedText;
+  using Orvane::XMLText::commentText;
+  using Orvane::XMLText::isAllowed;
+  TiXmlNode* node = root;
+  while (node) {
+    if (TiXmlText* text = node->ToText()) {
+      if (!isAllowed(text->ValueStr())) text->SetValue(allowedText(text->ValueStr()));
+      if (text->CDATA() && text->ValueStr().find("]]>") != std::string::npos) text->SetCDATA(false);
+    } else if (TiXmlComment* comment = node->ToComment()) {
+      const std::string safe = commentText(comment->ValueStr());
+      if (safe != comment->ValueStr()) comment->SetValue(safe);
+    } else if (TiXmlUnknown* unknown = node->ToUnknown()) {
+      if (!isAllowed(unknown->ValueStr())) unknown->SetValue(allowedText(unknown->ValueStr()));
+    } else if (TiXmlElement* element = node->ToElement()) {
+      for (TiXmlAttribute* a = element->FirstAttribute(); a; a = a->Next())
+        if (!isAllowed(a->ValueStr())) a->SetValue(allowedText(a->ValueStr()));
+    }
+    // Depth first, without recursion.
+    if (node->FirstChild()) {
+      node = node->FirstChild();
+      continue;
+    }
+    while (node && node != root && !node->NextSibling()) node = node->Parent();
+    node = (node && node != root) ? node->NextSibling() : nullptr;
+  }
 }
 
 }  // namespace
@@ -198,6 +229,7 @@ bool SaveXmlFile(TiXmlDocument& doc, std::string path) {
     ::unlink(temporary.c_str());
     return false;
   }
+  MakeWritable(&doc);
   bool ok = doc.SaveFile(file);
   ok = std::fflush(file) == 0 && ok;
   ok = ok && ::fsync(fd) == 0;
@@ -207,16 +239,10 @@ bool SaveXmlFile(TiXmlDocument& doc, std::string path) {
   return ok;
 }
 
-bool LoadXmlFile(TiXmlDocument& doc, std::string path) {
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
-  // A folder opens too, but holds no text to read.
-  struct stat st;
-  if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
-    std::fclose(file);
-    return false;
-  }
-  doc.LoadFile(file, TIXML_DEFAULT_ENCODING);
-  std::fclose(file);
-  return true;
+bool LoadXmlFile(TiXmlDocument& doc, std::string path, std::string* error) {
+  std::string message;
+  const Orvane::OrvaneXMLLoader::LoadResult result =
+      Orvane::OrvaneXMLLoader::loadFile(path, doc, message);
+  if (error) *error = message;
+  return result != Orvane::OrvaneXMLLoader::LOAD_NOT_READ;
 }

@@ -72,8 +72,15 @@ int ExportTexture(BaseDocument* doc, BaseShader* shader, TiXmlElement* parent, d
 
 /// Writes `doc` to `path` (UTF-8). The text goes to a new file beside the target that then
 /// replaces it, so a failed save leaves the previous file as it was and no partial file behind.
-/// True when the whole file was written and is in place.
+/// Every file is well-formed XML 1.0 whatever its texts hold: before writing, each text, comment
+/// and attribute value of `doc` is made writable in place (characters XML 1.0 does not allow and
+/// ill-formed UTF-8 become U+FFFD, "--" and a final "-" in comments are broken by a blank, a CDATA
+/// section holding "]]>" becomes escaped text). True when the whole file was written and is in
+/// place.
 bool SaveXmlFile(TiXmlDocument& doc, std::string path);
-/// Reads `path` (UTF-8) into `doc`. True when the file could be opened, whether or not its text
-/// parsed (the document then holds what the parser kept); false leaves the document unchanged.
-bool LoadXmlFile(TiXmlDocument& doc, std::string path);
+/// Reads `path` (UTF-8) into `doc` through the bounded loader (OrvaneXMLLoader::loadFile): a text
+/// nested too deeply for the parser, or with too many attributes on an element, is refused before
+/// parsing. True when the file could be read, whether or not its text parsed (when it did not,
+/// `doc.Error()` is true and the document holds what the parser kept, nothing for a refused text);
+/// false leaves the document unchanged. The message of a failure goes to `error` when given.
+bool LoadXmlFile(TiXmlDocument& doc, std::string path, std::string* error = nullptr);

@@ -236,10 +236,24 @@ TextureTag* GetTexTagWithSelection(TextureTagList& tags, BaseTag* selection) {
 
 String GetUniqueMaterialName(BaseMaterial* mat, BaseDocument* doc) {
   if (!mat) return String();
+  std::string suffix = "_NID";
   unsigned int i = 0;
-  for (BaseMaterial* m = doc ? doc->GetFirstMaterial() : nullptr; m; m = m->GetNext(), ++i)
-    if (m == mat) return mat->GetName() + String("_mid") + ULongToString(i);
-  return mat->GetName() + String("_NID");
+  for (BaseMaterial* m = doc ? doc->GetFirstMaterial() : nullptr; m; m = m->GetNext(), ++i) {
+    if (m == mat) {
+      suffix = "_mid" + std::to_string(i);
+      break;
+    }
+  }
+  // The name is cut, never its suffix: the position keeps cut names apart. A cut falls before
+  // the lead byte of a character, so no character is split.
+  std::string name = ToUTF8String(mat->GetName());
+  const size_t room = kMaxMaterialNameBytes - suffix.size();
+  if (name.size() > room) {
+    size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
+  return String(name + suffix);
 }
 
 bool GetObjectRenderMode(BaseObject* op) {
@@ -344,10 +358,11 @@ UVWTag* GenerateUVWTag(BaseDocument* doc, TextureTag* tag, PolygonObject* op) {
   return uvw;
 }
 
-void BakeShaderToBitmap(MultipassBitmap* bitmap, BaseShader* shader, BaseDocument* doc) {
-  if (!bitmap || !shader) return;
+Bool BakeShaderToBitmap(MultipassBitmap* bitmap, BaseShader* shader, BaseDocument* doc) {
+  if (!bitmap || !shader) return false;
   BaseDocument* temp = BaseDocument::Alloc();
-  if (!temp) return;
+  if (!temp) return false;
+  bool baked = false;
   if (doc) temp->SetTime(doc->GetTime());
 
   BaseContainer bake;
@@ -379,7 +394,7 @@ void BakeShaderToBitmap(MultipassBitmap* bitmap, BaseShader* shader, BaseDocumen
     UVWTag* uvw = static_cast<UVWTag*>(plane->GetTag(Tuvw));
     LONG err = BAKE_TEX_ERR_NONE;
     BaseDocument* bakeDoc = InitBakeTexture(temp, tag, uvw, uvw, bake, &err, nullptr);
-    if (bakeDoc) BakeTexture(bakeDoc, bake, bitmap, nullptr, nullptr, nullptr);
+    if (bakeDoc) baked = BakeTexture(bakeDoc, bake, bitmap, nullptr, nullptr, nullptr) == BAKE_TEX_ERR_NONE;
     BaseDocument::Free(bakeDoc);
   } else {
     // Whatever was made but not yet placed in the temporary document.
@@ -389,6 +404,7 @@ void BakeShaderToBitmap(MultipassBitmap* bitmap, BaseShader* shader, BaseDocumen
     BaseShader::Free(copy);
   }
   BaseDocument::Free(temp);
+  return baked;
 }
 
 // --- Timing ----------------------------------------------------------------------

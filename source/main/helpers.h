@@ -50,8 +50,12 @@ TextureTagList GetUsedTextureTags(BaseObject* op);
 /// The tag for a polygon selection: the first in `tags` restricted to a selection of the name of
 /// `selection`, else (also without a selection) the first unrestricted one; null when none.
 TextureTag* GetTexTagWithSelection(TextureTagList& tags, BaseTag* selection);
+/// The most UTF-8 bytes of an exported material name: the longest string a mesh file holds.
+constexpr size_t kMaxMaterialNameBytes = 1024;
 /// The material's name in every exported file: its name + "_mid" + its position in the
 /// document's material list, or + "_NID" when it is not in that list. Empty for a null material.
+/// The name (up to a zero character) is cut at a character boundary so that the whole stays
+/// within `kMaxMaterialNameBytes` in UTF-8; the suffix is always whole.
 String GetUniqueMaterialName(BaseMaterial* mat, BaseDocument* doc);
 /// True when the top-most object of the object's parent chain whose render mode is on or off has
 /// it off; false for a null object and when none has either.
@@ -87,8 +91,10 @@ std::string GetRelativeFilename(std::string directory, std::string file);
 UVWTag* GenerateUVWTag(BaseDocument* doc, TextureTag* tag, PolygonObject* op);
 /// Fills the bitmap with the shader's colours over the texture square 0..1, one sample per pixel
 /// centre, through the host's texture baking (bitmap file names resolved against `doc`'s folder).
-/// Nothing happens for a null bitmap or shader.
-void BakeShaderToBitmap(MultipassBitmap* bitmap, BaseShader* shader, BaseDocument* doc);
+/// Nothing happens for a null bitmap or shader. True when the host baked the whole image; false
+/// when it refused (a shader that could not prepare, a size it does not bake), the image then
+/// being left as it was or partly baked.
+Bool BakeShaderToBitmap(MultipassBitmap* bitmap, BaseShader* shader, BaseDocument* doc);
 
 /// Shows or hides the entry `id` of a loaded description; entries the description lacks are
 /// skipped.

@@ -1,14 +1,17 @@
 // Renderer location, settings file, launch and material packing.
 #include "main/orvanelaunch.h"
 
-#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <future>
 #include <system_error>
+#include <thread>
 
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
@@ -25,32 +28,50 @@ const size_t kMaxArguments = 49;
 
 std::string SettingsFileUtf8() { return ToUTF8String(GetSettingsFile().GetString()); }
 
-// What a child process reports through the pipe when it fails before the program runs.
-struct ChildFailure {
-  int step;  // kForkFailed or kExecFailed
-  int error;  // errno
-};
-const int kForkFailed = 1;
-const int kExecFailed = 2;
-
-// Only async-signal-safe calls here: it runs in a child forked from a threaded process.
-void ReportFromChild(int fd, int step, int error) {
-  ChildFailure failure{step, error};
-  ssize_t ignored = ::write(fd, &failure, sizeof failure);
-  (void)ignored;
+// True when `text` is well-formed UTF-8: no stray continuation bytes, no overlong forms, no
+// surrogates, nothing above U+10FFFF.
+bool IsUtf8(const std::string& text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    const unsigned char c = *p++;
+    if (c < 0x80) continue;
+    int more = 0;
+    unsigned long code = 0, least = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+      more = 1, code = c & 0x1F, least = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      more = 2, code = c & 0x0F, least = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      more = 3, code = c & 0x07, least = 0x10000;
+    } else {
+      return false;
+    }
+    if (end - p < more) return false;
+    for (int i = 0; i < more; ++i, ++p) {
+      if ((*p & 0xC0) != 0x80) return false;
+      code = (code << 6) | (*p & 0x3F);
+    }
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+  }
+  return true;
 }
 
-// Reads the child's report; false when the pipe closed without one (the program runs).
-bool ReadChildFailure(int fd, ChildFailure* failure) {
-  char* out = reinterpret_cast<char*>(failure);
-  size_t got = 0;
-  while (got < sizeof *failure) {
-    ssize_t n = ::read(fd, out + got, sizeof *failure - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
+// Waits for the started program `pid` on a thread of its own, so that it never lingers as a
+// zombie and nobody else waits for it. The thread exists before the program starts: it is handed
+// the process ID through `pid`, or -1 when nothing was started.
+bool StartReaper(std::future<pid_t> pid) {
+  try {
+    std::thread([](std::future<pid_t> child) {
+      const pid_t p = child.get();
+      if (p <= 0) return;
+      while (::waitpid(p, nullptr, 0) < 0 && errno == EINTR) {
+      }
+    }, std::move(pid)).detach();
+    return true;
+  } catch (const std::system_error&) {
+    return false;
   }
-  return got == sizeof *failure;
 }
 
 void PrintStartFailure(const std::string& program, int error) {
@@ -68,8 +89,10 @@ int GetOrvaneExe(Filename* exe, int withFile, int console) {
   TiXmlElement* path = settings ? settings->FirstChildElement(kPathElement) : nullptr;
   const char* text = path ? path->GetText() : nullptr;
   if (!text || !*text) return 0;
+  // The folder is stored in UTF-8; files written before hold it in the host's 8-bit encoding,
+  // which is read as such where the bytes are not UTF-8.
   String dir;
-  dir.SetCString(text, -1, STRINGENCODING_XBIT);
+  dir.SetCString(text, -1, IsUtf8(text) ? STRINGENCODING_UTF8 : STRINGENCODING_XBIT);
   Filename result(dir + String(kExecutableDir));
   if (withFile) result += Filename(console ? "OrvaneConsole" : "Orvane");
   if (exe) *exe = result;
@@ -84,9 +107,7 @@ bool SaveSettings(GlobalSettings* settings) {
     if (TiXmlElement* old = doc.FirstChildElement(kSettingsElement)) doc.RemoveChild(old);
     TiXmlElement* global = new TiXmlElement(kSettingsElement);
     doc.LinkEndChild(global);
-    CHAR* dir = settings->path.GetCStringCopy(STRINGENCODING_XBIT);
-    SceneExportStringValue(kPathElement, dir ? std::string(dir) : std::string(), global);
-    GeFree(dir);
+    SceneExportStringValue(kPathElement, ToUTF8String(settings->path), global);
   }
   return SaveXmlFile(doc, file);
 }
@@ -159,50 +180,37 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 
-  // The program is started by a grandchild: the child exits at once and is reaped here, and the
-  // grandchild, an orphan from then on, is reaped by the system. So the caller never waits for the
-  // program and leaves no zombie behind. A failure before the program runs comes back through a
-  // pipe that closes by itself when it starts.
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) {
-    PrintStartFailure(argv[0], errno);
+  // posix_spawn starts the program without copying the host's memory (the host may be large),
+  // and reports a program that cannot be run as its result. The program starts with the default
+  // handling of every signal and none blocked, whatever the host's threads have set.
+  std::promise<pid_t> started;
+  if (!StartReaper(started.get_future())) {
+    PrintStartFailure(argv[0], EAGAIN);
     return 0;
   }
-  pid_t child = ::fork();
-  if (child < 0) {
-    ::close(fds[0]);
-    ::close(fds[1]);
-    GePrint("fork failed!");
+  posix_spawnattr_t attributes;
+  int error = ::posix_spawnattr_init(&attributes);
+  if (error != 0) {
+    started.set_value(-1);
+    PrintStartFailure(argv[0], error);
     return 0;
   }
-  if (child == 0) {
-    ::close(fds[0]);
-    pid_t grandchild = ::fork();
-    if (grandchild < 0) {
-      ReportFromChild(fds[1], kForkFailed, errno);
-      ::_exit(1);
-    }
-    if (grandchild == 0) {
-      ::execv(args[0], args.data());
-      ReportFromChild(fds[1], kExecFailed, errno);
-      ::_exit(1);
-    }
-    ::_exit(0);
-  }
-  ::close(fds[1]);
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  ChildFailure failure{0, 0};
-  bool failed = ReadChildFailure(fds[0], &failure);
-  ::close(fds[0]);
-  if (failed) {
-    if (failure.step == kForkFailed)
-      GePrint("fork failed!");
-    else
-      PrintStartFailure(argv[0], failure.error);
+  sigset_t all, none;
+  sigfillset(&all);
+  sigemptyset(&none);
+  ::posix_spawnattr_setsigdefault(&attributes, &all);
+  ::posix_spawnattr_setsigmask(&attributes, &none);
+  ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  pid_t child = -1;
+  error = ::posix_spawn(&child, args[0], nullptr, &attributes, args.data(), environ);
+  ::posix_spawnattr_destroy(&attributes);
+  if (error != 0) {
+    // A program that could not be run has been waited for already.
+    started.set_value(-1);
+    PrintStartFailure(argv[0], error);
     return 0;
   }
+  started.set_value(child);
   GePrint("Orvane executed...");
   return 1;
 }

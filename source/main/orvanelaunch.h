@@ -4,8 +4,8 @@
 //
 // The renderer is an application bundle "Orvane.app" in a folder the user chooses; its two
 // executables are "Orvane" (with a window) and "OrvaneConsole" (used for packing) in
-// "Orvane.app/Contents/MacOS/". A started renderer runs as a process of its own: nothing waits for
-// it or keeps track of it.
+// "Orvane.app/Contents/MacOS/". A started renderer runs as a process of its own: the caller does not
+// wait for it; a thread of its own waits for it to end, so that it leaves no zombie behind.
 #pragma once
 
 #include <string>
@@ -23,15 +23,16 @@ struct GlobalSettings {
 /// The settings file: "corvaneSettings.cfg" in the host's startup write path.
 Filename GetSettingsFile();
 
-/// Reads the renderer's folder from the settings file. 1 and `exe` = folder +
+/// Reads the renderer's folder from the settings file (UTF-8; a folder whose bytes are not UTF-8
+/// is read in the host's 8-bit encoding, as older files hold it). 1 and `exe` = folder +
 /// "/Orvane.app/Contents/MacOS/", followed when `withFile` is non-zero by "Orvane" (`console` 0) or
 /// "OrvaneConsole"; 0, with `exe` untouched, when the file cannot be read or names no folder (no
 /// "global_settings" / "PATH", or a "PATH" without text). The executable's existence is not checked.
 int GetOrvaneExe(Filename* exe, int withFile, int console);
 
 /// Rewrites the settings file: every node it holds stays, except that "global_settings" is
-/// replaced by one (placed last) holding "PATH" with the folder of `settings`; a null `settings`
-/// rewrites the file as it was read. True when the file was written.
+/// replaced by one (placed last) holding "PATH" with the folder of `settings` in UTF-8; a null
+/// `settings` rewrites the file as it was read. True when the file was written.
 bool SaveSettings(GlobalSettings* settings);
 
 /// Asks the user for the renderer's folder ("Choose Orvane dir") and saves it. 1 when a folder was
@@ -55,8 +56,9 @@ int LaunchOrvane(Filename scene, int, int, int, int network, int port, Filename 
                  int haltSpp, int, int);
 
 /// Starts the program `argv[0]` with the arguments `argv` (2 to 49 entries, else 0 at once) as a
-/// process of its own and returns without waiting for it. 1 when the program runs; 0 when it could
-/// not be started, with a console line naming the program and the reason.
+/// process of its own (posix_spawn: the host's memory is not copied) and returns without waiting
+/// for it; a detached thread reaps it when it ends. 1 when the program runs; 0 when it could not
+/// be started, with the console line "Could not start <program>: <reason>".
 int LaunchOrvaneMac(const std::vector<std::string>& argv);
 
 /// Has the console renderer pack `materialFile` into the archive `archive`. Returns at once (the

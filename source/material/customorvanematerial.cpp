@@ -1,4 +1,172 @@
+// The plug-in material: its defaults, its channel switches and its registration.
 #include "material/customorvanematerial.h"
+
+namespace {
+
+// The render information the material asks of the host.
+constexpr LONG kRenderInfo = 0x6000006;
+
+// The defaults of the texture values exponent, a, b and c of one channel, from `first` on.
+void SetTextureValues(BaseContainer* bc, LONG first, Real exponent, Real a, Real b, Real c) {
+  bc->SetReal(first, exponent);
+  bc->SetReal(first + 1, a);
+  bc->SetReal(first + 2, b);
+  bc->SetReal(first + 3, c);
+}
+
+// The defaults of the peak spectrum parameters, from `first` on.
+void SetPeak(BaseContainer* bc, LONG first) {
+  bc->SetReal(first, 100.0);
+  bc->SetReal(first + 1, 600.0);
+  bc->SetReal(first + 2, 1.0);
+  bc->SetReal(first + 3, 1.0);
+}
+
+}  // namespace
+
+Bool CustomOrvaneMaterial::Init(GeListNode* node) {
+  node_ = static_cast<BaseMaterial*>(node);
+  if (!node_) return true;
+  BaseContainer* bc = node_->GetDataInstance();
+  const LVector white(1.0, 1.0, 1.0);
+
+  bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
+  bc->SetLong(MAT_SELECTOR, MAT_SELECTOR_DEFAULT);
+
+  // Albedo, exponent and sigma.
+  bc->SetVector(MAT_ALBEDO_COLOR, white);
+  bc->SetReal(MAT_ALBEDO_BRIGHTNESS, 0.8);
+  bc->SetReal(MAT_ALBEDO_GAMMA, 2.2);
+  SetTextureValues(bc, MAT_ALBEDO_TEX_EXPONENT, 2.2, 0.0, 1.0, 0.0);
+  bc->SetBool(MAT_ALBEDO_IS_SPECULAR, false);
+  bc->SetReal(MAT_EXPONENT, 1000.0);
+  SetTextureValues(bc, MAT_EXPONENT_TEX_EXPONENT, 2.2, 0.0, 1.0, 0.0);
+  bc->SetReal(MAT_SIGMA, 0.2);
+  SetTextureValues(bc, MAT_SIGMA_TEX_EXPONENT, 1.0, 0.0, 1.0, 0.0);
+
+  // Bump, displacement, blend factor and partners.
+  SetTextureValues(bc, MAT_BUMP_TEX_EXPONENT, 1.0, 0.0, 0.001, 0.0);
+  SetTextureValues(bc, MAT_DISPLACEMENT_TEX_EXPONENT, 1.0, 0.0, 0.001, 0.0);
+  bc->SetReal(MAT_ALPHA_VALUE, 0.5);
+  SetTextureValues(bc, MAT_ALPHA_TEX_EXPONENT, 1.0, 0.0, 1.0, 0.0);
+  bc->SetBool(MAT_STEP_BLEND, false);
+
+  // Phong and specular.
+  bc->SetReal(MAT_PHONG_IOR, 1.6);
+  bc->SetBool(MAT_USE_NK, false);
+  bc->SetString(MAT_NK_FILE, String("cr.nk"));
+  bc->SetBool(MAT_TRANSPARENT, true);
+
+  // Absorption layer.
+  bc->SetVector(MAT_ABSORPTION_LAYER_COLOR, white);
+  bc->SetReal(MAT_ABSORPTION_LAYER_BRIGHTNESS, 0.8);
+  bc->SetReal(MAT_ABSORPTION_LAYER_GAMMA, 2.2);
+  SetTextureValues(bc, MAT_ABSORPTION_LAYER_TEX_EXPONENT, 2.2, 0.0, 1.0, 0.0);
+
+  // Emission. The tabulated values are text: a new material holds an empty one.
+  bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_RGB);
+  bc->SetVector(MAT_EMISSION_COLOR, white);
+  bc->SetReal(MAT_EMISSION_BRIGHTNESS, 0.8);
+  bc->SetReal(MAT_EMISSION_GAMMA, 1.0);
+  bc->SetReal(MAT_EMISSION_TEMPERATURE, 6500.0);
+  bc->SetReal(MAT_EMISSION_GAIN, 1.0);
+  bc->SetReal(MAT_EMISSION_UNIFORM, 1.0);
+  SetPeak(bc, MAT_EMISSION_PEAK_MIN);
+  bc->SetString(MAT_EMISSION_TAB_VALUES, String());
+  SetTextureValues(bc, MAT_EMISSION_TEX_EXPONENT, 2.2, 0.0, 1.0, 0.0);
+  bc->SetLong(MAT_LIGHT_LAYER, 0);
+  bc->SetBool(MAT_EMISSION_SCALE, false);
+  bc->SetLong(MAT_EMISSION_SCALE_MEASURE, MAT_MEASURE_LUMINOUS_FLUX);
+  bc->SetReal(MAT_EMISSION_SCALE_VALUE, 100.0);
+
+  // Medium.
+  bc->SetLong(MAT_MEDIUM_TYPE, MAT_MEDIUM_BASIC);
+  bc->SetLong(MAT_MEDIUM_PRECEDENCE, 10);
+  bc->SetReal(MAT_MEDIUM_IOR, 1.6);
+  bc->SetReal(MAT_MEDIUM_CAUCHY_B, 0.0);
+  bc->SetBool(MAT_USE_SUBSURFACE, false);
+  bc->SetReal(MAT_HEMOGLOBIN_FRACTION, 0.05);
+  bc->SetReal(MAT_MELANIN_FRACTION, 0.25);
+  bc->SetReal(MAT_MELANIN_TYPE_BLEND, 0.5);
+  bc->SetReal(MAT_TURBIDITY, 2.0);
+  bc->SetVector(MAT_ATMOSPHERE_CENTER, LVector(0.0, 0.0, 0.0));
+  bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_RGB);
+  bc->SetVector(MAT_ABSORPTION_COLOR, white);
+  bc->SetReal(MAT_ABSORPTION_GAMMA, 1.0);
+  bc->SetReal(MAT_ABSORPTION_SCALE, 1.0);
+  bc->SetReal(MAT_ABSORPTION_TEMPERATURE, 6500.0);
+  bc->SetReal(MAT_ABSORPTION_GAIN, 1.0);
+  bc->SetReal(MAT_ABSORPTION_UNIFORM, 0.0);
+  SetPeak(bc, MAT_ABSORPTION_PEAK_MIN);
+  bc->SetString(MAT_ABSORPTION_TAB_VALUES, String());
+  bc->SetLong(MAT_SCATTERING_SPECTRUM, MAT_SPECTRUM_UNIFORM);
+  bc->SetVector(MAT_SCATTERING_COLOR, LVector(0.0, 0.0, 0.0));
+  bc->SetReal(MAT_SCATTERING_GAMMA, 1.0);
+  bc->SetReal(MAT_SCATTERING_SCALE, 1.0);
+  bc->SetReal(MAT_SCATTERING_TEMPERATURE, 6500.0);
+  bc->SetReal(MAT_SCATTERING_GAIN, 1.0);
+  bc->SetReal(MAT_SCATTERING_UNIFORM, 0.0);
+  SetPeak(bc, MAT_SCATTERING_PEAK_MIN);
+  bc->SetString(MAT_SCATTERING_TAB_VALUES, String());
+  bc->SetLong(MAT_PHASE_FUNCTION, MAT_PHASE_UNIFORM);
+  bc->SetVector(MAT_PHASE_G, LVector(0.9, 0.9, 0.9));
+  bc->SetReal(MAT_PHASE_G_GAMMA, 2.2);
+
+  // Baking.
+  bc->SetLong(MAT_BAKE_WIDTH, 1024);
+  bc->SetLong(MAT_BAKE_HEIGHT, 1024);
+
+  SetChannels(bc);
+  return true;
+}
+
+LONG CustomOrvaneMaterial::GetRenderInfo(BaseMaterial*) { return kRenderInfo; }
+
+void CustomOrvaneMaterial::SetChannels(BaseContainer* data) {
+  if (!data) return;
+  // Written in this order; a switch a type does not name stays as it is.
+  struct Row {
+    bool alpha, albedo, phong, medium, exponent, sigma, specular;
+    bool clearsSurface;  // bump, displacement and emission off (blend and null)
+  };
+  Row row;
+  switch (data->GetLong(MAT_TYPE, MAT_TYPE_DIFFUSE)) {
+    case MAT_TYPE_DIFFUSE:
+    case MAT_TYPE_DIFFUSE_TRANSMITTER:
+      row = {false, true, false, false, false, false, false, false};
+      break;
+    case MAT_TYPE_OREN_NAYAR:
+      row = {false, true, false, false, false, true, false, false};
+      break;
+    case MAT_TYPE_PHONG:
+      row = {false, true, true, false, true, false, false, false};
+      break;
+    case MAT_TYPE_SPECULAR:
+      row = {false, false, false, true, false, false, true, false};
+      break;
+    case MAT_TYPE_GLOSSY_TRANSPARENT:
+      row = {false, false, false, true, true, false, false, false};
+      break;
+    case MAT_TYPE_BLEND:
+    case MAT_TYPE_NULL:
+      row = {true, false, false, false, false, false, false, true};
+      break;
+    default:
+      return;
+  }
+  if (row.alpha) data->SetBool(MAT_USE_ALPHA, true);
+  data->SetBool(MAT_USE_ALBEDO, row.albedo);
+  data->SetBool(MAT_SHOW_PHONG, row.phong);
+  data->SetBool(MAT_SHOW_MEDIUM, row.medium);
+  data->SetBool(MAT_USE_EXPONENT, row.exponent);
+  data->SetBool(MAT_USE_SIGMA, row.sigma);
+  if (row.clearsSurface) {
+    data->SetBool(MAT_USE_BUMP, false);
+    data->SetBool(MAT_USE_DISPLACEMENT, false);
+    data->SetBool(MAT_USE_EMISSION, false);
+  }
+  data->SetBool(MAT_SHOW_SPECULAR, row.specular);
+}
 
 Bool RegisterCustomOrvaneMaterial() {
   String name = GeLoadString(10025);

@@ -3,6 +3,7 @@
 // running export.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "c4d.h"
@@ -12,19 +13,34 @@
 class TiXmlElement;
 struct OrvaneSceneData;
 
+/// The colour of a channel as its constant gives it: for `MAT_USE_ALBEDO` the albedo colour times
+/// its brightness, for `MAT_USE_EMISSION` the emission colour times its brightness, black for any
+/// other channel (IDs and channel raised by `idOffset` for a node shader's container). No gamma.
+LVector GetColor(const BaseContainer* data, int channel, int idOffset = 0);
+
+/// The 8-bit value of a colour component: 0 for values up to 0, else value × 255 truncated and
+/// at most 255.
+LONG ColorTo8Bit(double value);
+
 /// The Orvane material.
 class CustomOrvaneMaterial : public MaterialData {
  public:
   /// A new material's data for the host.
   static NodeData* Alloc() { return new CustomOrvaneMaterial; }
 
-  // Init(GeListNode*): writes every default of the parameter set, then `SetChannels`.
+  /// Writes every default of the parameter set into the material's container (overwriting what it
+  /// holds), then `SetChannels`. True.
+  Bool Init(GeListNode* node) override;
+  /// The render information the material asks of the host: 0x6000006.
+  LONG GetRenderInfo(BaseMaterial* mat) override;
   /// Sets the channel and page switches from `MAT_TYPE`.
   static void SetChannels(BaseContainer* data);
 
   // --- Export: dispatch and models ---------------------------------------------------------
 
   /// Writes this material (`name` is its element name) with the clay override and alpha wrapper.
+  /// A list `done` given must already hold the material (or the host material it stands for);
+  /// without one the call keeps a list of its own.
   void ExportMaterialXml(String name, TiXmlElement* parent, AtomArray* done, int background,
                          OrvaneSceneData* sd);
   /// The model writers: one "material" element each; false when `mat` is null.
@@ -73,12 +89,80 @@ class CustomOrvaneMaterial : public MaterialData {
   /// Fills this material's container from a host standard material `src`.
   Bool ConvertBaseMaterial(BaseMaterial* src);
 
+  // --- Host callbacks: messages and buttons, attribute page, host shading --------------------
+
+  /// Host messages: forwarded to the albedo shader; channel switches after a parameter change;
+  /// partner marking and replacement; the preview and export buttons.
+  Bool Message(GeListNode* node, LONG type, void* data) override;
+  /// Loads the page and shows only what the material's type and switches use.
+  Bool GetDDescription(GeListNode* node, Description* description, LONG& flags) override;
+  /// Greys out constants and texture values that a linked shader overrides.
+  Bool GetDEnabling(GeListNode* node, const DescID& id, const GeData& value, LONG flags,
+                    const BaseContainer* itemdesc) override;
+  /// Caches everything the per-sample callbacks read; answers the albedo shader's preparation.
+  LONG InitRender(BaseMaterial* mat, const InitRenderStruct& irs) override;
+  /// Ends the linked shaders' renders and drops the cache.
+  void FreeRender(BaseMaterial* mat) override;
+  /// Shades one sample: albedo (or black for transmitting types) lit by the host's diffuse light,
+  /// refraction, a traced reflection for reflecting types, and emission.
+  void CalcSurface(BaseMaterial* mat, VolumeData* vd) override;
+  /// Fully transparent for transmitting types, else opaque.
+  void CalcTransparency(BaseMaterial* mat, VolumeData* vd) override;
+  /// The viewport image: the albedo colour or shader, with the blend factor as alpha.
+  Bool InitGLImage(BaseMaterial* mat, BaseDocument* doc, BaseThread* th, BaseBitmap* bmp,
+                   LONG doccolorspace, Bool linearworkflow) override;
+
+  /// Re-points the blend partner links that lead to `oldAndNew[0]` to `oldAndNew[1]` (nothing for
+  /// a material in no document).
+  void ReplacePartners(BaseMaterial* mat, BaseMaterial** oldAndNew);
+  /// The preview button: writes the preview material file and starts the renderer on the preview
+  /// scene; false when no renderer is configured.
+  Bool RenderPreview(BaseMaterial* mat);
+  /// The export button: writes the material file and has the renderer pack it; false when the
+  /// user cancelled or nothing was written.
+  Bool ExportMaterialFile(BaseMaterial* mat);
+
+  /// A sampled channel: its shader (not owned) and the mapping a·s² + b·s + c of each component.
+  struct ShaderSampler {
+    BaseShader* shader = nullptr;
+    double a = 0.0, b = 0.0, c = 0.0;
+    /// The shader's mapped colour at `cd`.
+    LVector Sample(ChannelData* cd) const;
+  };
+
+  // --- Render state, filled by InitRender -----------------------------------------------------
+
+  LONG renderType = 0;                            ///< `MAT_TYPE` of the render.
+  std::unique_ptr<ShaderSampler> albedoSampler;   ///< The albedo shader, or null.
+  std::unique_ptr<ShaderSampler> emissionSampler; ///< The emission shader, or null.
+  LONG transmits = 0;                             ///< 1: transparent with refraction.
+  LONG reflects = 0;                              ///< 1: adds a traced reflection.
+  LVector albedoColor;                            ///< Albedo constant.
+  LVector emissionColor;                          ///< Emission constant (black when off).
+  double refractiveIndex = 1.0;                   ///< Index of refraction of the surface.
+
+  // --- ID view --------------------------------------------------------------------------------
+
+  /// What every parameter ID (and selector value) read or written by this object is raised by:
+  /// 0 for the plug-in material, `NODE_ID_OFFSET` when a node shader writes through it.
+  int idOffset = 0;
+  /// `id` of the parameter set in this object's numbering.
+  int Id(int id) const { return id + idOffset; }
+
   // --- State of one running export ----------------------------------------------------------
 
   OrvaneSceneData* sceneData = nullptr;  ///< The export's scene data.
   AtomArray* doneList = nullptr;         ///< Materials already written (may be null).
   int background = 0;                    ///< The material being written is the background.
   int textureIndex = 0;                  ///< Index of the next "texture" definition.
+
+ private:
+  // Appends "material" `name` holding "blend" with the partners `aName` and `bName`, the step
+  // switch and the blend-factor channel of `mat`.
+  void AppendBlend(const String& name, const String& aName, const String& bName, BaseMaterial* mat,
+                   TiXmlElement* parent);
+
+  BaseMaterial* node_ = nullptr;  // the material this data belongs to (set by `Init`)
 };
 
 /// Registers the material under the name of string resource 10025; true without registering when

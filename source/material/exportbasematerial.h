@@ -1,6 +1,8 @@
 // The one entry for writing any host material as renderer XML.
 #pragma once
 
+#include <unordered_map>
+
 #include "c4d.h"
 
 class TiXmlElement;
@@ -15,3 +17,25 @@ struct OrvaneSceneData;
 /// uses is registered in the scene data.
 void ExportBaseMaterial(BaseMaterial* material, TiXmlElement* parent, AtomArray* done,
                         OrvaneSceneData* sceneData, int preview, int background);
+
+/// While one lives on the calling thread, the material export takes the unique names of the
+/// materials of `doc` from a table made once when it is created (each name as
+/// `Helpers::GetUniqueMaterialName` gives it then) instead of walking the document's material list
+/// for every name. A pass that writes many materials keeps one for its duration; the document's
+/// material list must not change meanwhile (the temporary material of a conversion comes and goes
+/// within one material's write and names nothing).
+class MaterialNameTable {
+ public:
+  explicit MaterialNameTable(BaseDocument* doc);
+  ~MaterialNameTable();
+  MaterialNameTable(const MaterialNameTable&) = delete;
+  MaterialNameTable& operator=(const MaterialNameTable&) = delete;
+
+  /// The unique name of `mat` in `doc`: from the innermost table of this thread made for `doc`,
+  /// else from `Helpers::GetUniqueMaterialName`.
+  static String Name(BaseMaterial* mat, BaseDocument* doc);
+
+ private:
+  BaseDocument* doc_;
+  std::unordered_map<BaseMaterial*, String> names_;
+};

@@ -1,7 +1,15 @@
 #include "orvane_utils/OrvaneXMLLoader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <memory>
+#include <set>
+#include <vector>
 
 #include "utils/stringutils.h"
 
@@ -9,80 +17,33 @@ namespace Orvane {
 
 namespace {
 
-// TinyXML's view of the text's encoding: unknown until a BOM or the first
-// top-level declaration says otherwise. Only in UTF-8 does a lead byte take
-// the following bytes with it, whatever they are.
-enum Encoding
-{
-	ENC_UNKNOWN,
-	ENC_UTF8,
-	ENC_LEGACY
-};
-
 // The spare NUL bytes after the text: a UTF-8 lead byte makes TinyXML jump up
 // to three bytes past the terminator.
 const size_t kPadding = 8;
 
-inline unsigned char U(char c)
-{
-	return static_cast<unsigned char>(c);
-}
-
-// isspace() of the classic locale, as TinyXML uses it.
-inline bool isWhite(char c)
-{
-	return c == ' ' || (U(c) >= '\t' && U(c) <= '\r');
-}
-
-// TinyXML counts every byte from 127 up as a letter.
-inline bool isAlpha(char c)
-{
-	const unsigned char u = U(c);
-	return u >= 127 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
-}
-
-inline bool isNameChar(char c)
-{
-	const unsigned char u = U(c);
-	return isAlpha(c) || (u >= '0' && u <= '9') || c == '_' || c == '-' || c == '.' || c == ':';
-}
-
-inline bool startsWith(const char* p, const char* tag)
-{
-	for(; *tag; ++p, ++tag)
-		if(*p != *tag)
-			return false;
-	return true;
-}
-
-inline char asciiLower(char c)
-{
-	return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-inline bool startsWithNoCase(const char* p, const char* tag)
-{
-	for(; *tag; ++p, ++tag)
-		if(!*p || asciiLower(*p) != asciiLower(*tag))
-			return false;
-	return true;
-}
-
-// The measuring pass. It follows TinyXML 2.6's reading of a document step by
-// step wherever that decides the nesting: which '<' opens an element, where
-// comments, CDATA sections, unknown nodes, declarations and attribute values
-// end, and how far a UTF-8 lead byte carries the cursor. Where TinyXML would
-// stop with an error, the pass stops too; where it merely rejects a detail
-// that does not move the cursor differently (a bad entity, a repeated
-// attribute), the pass reads on, which can only raise the counts.
-// Every function returns the position after what it read, or null where
-// TinyXML's reading ends.
-class Measure
+// The measuring pass: TinyXML's own reading of a document, without its
+// recursion.
+//
+// TinyXML reads a document through TiXmlDocument::Parse, TiXmlElement::Parse
+// and TiXmlElement::ReadValue; the two element functions call each other for
+// every nested element, which is what overflows the stack. This pass runs
+// those three functions as one loop with an explicit stack of open elements,
+// line by line as TinyXML 2.6 has them. Every other decision is left to
+// TinyXML's own code, called here on the same bytes: which node a '<' opens
+// (Identify), where a text, a comment, a CDATA section, an unknown node, a
+// declaration or an attribute ends (their Parse functions, entities and UTF-8
+// lead bytes included), how names and white space are read, and which
+// encoding a declaration selects. So the pass reaches exactly the elements
+// TinyXML reaches, in the same nesting, and stops where TinyXML's reading
+// stops.
+//
+// Nodes that TinyXML would keep are made and dropped at once; the pass costs
+// about what TinyXML's own parse of the text costs. It derives from TiXmlNode only to reach TinyXML's
+// tokenising functions; it is not itself part of any tree.
+class Measure : public TiXmlNode
 {
 public:
-	Measure(const char* text_, bool ambiguousMeansUtf8_)
-		: ambiguousEncoding(false), text(text_), encoding(ENC_UNKNOWN), depth(0),
-		  ambiguousMeansUtf8(ambiguousMeansUtf8_)
+	explicit Measure(const char* text_) : TiXmlNode(TINYXML_UNKNOWN), text(text_)
 	{
 		shape.max_depth = 0;
 		shape.max_attributes = 0;
@@ -90,285 +51,168 @@ public:
 		shape.attributes_offset = std::string::npos;
 	}
 
+	// TiXmlDocument::Parse.
 	void document()
 	{
 		const char* p = text;
 		if(!*p)
 			return;
-		if(U(p[0]) == 0xEF && U(p[1]) == 0xBB && U(p[2]) == 0xBF)
-			encoding = ENC_UTF8;
-		p = skipWhite(p);
-		while(*p)
+		TiXmlEncoding encoding = TIXML_ENCODING_UNKNOWN;
+		const unsigned char* u = reinterpret_cast<const unsigned char*>(p);
+		if(u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF)
+			encoding = TIXML_ENCODING_UTF8;
+		p = SkipWhiteSpace(p, encoding);
+		while(p && *p)
 		{
-			if(*p != '<')
-				return; // TinyXML reads nothing but nodes at the top level
-			if(startsWithNoCase(p, "<?xml"))
+			std::unique_ptr<TiXmlNode> node(Identify(p, encoding));
+			if(!node)
+				return;
+			if(node->ToElement())
 			{
-				std::string declared;
-				bool hasEntity = false;
-				p = declaration(p, &declared, &hasEntity);
-				if(encoding == ENC_UNKNOWN)
-					encoding = encodingOf(declared, hasEntity);
+				p = element(p, encoding);
 			}
 			else
-				p = node(p);
-			if(!p)
-				return;
-			p = skipWhite(p);
+			{
+				p = node->Parse(p, nullptr, encoding);
+				const TiXmlDeclaration* declaration = node->ToDeclaration();
+				if(encoding == TIXML_ENCODING_UNKNOWN && declaration)
+				{
+					const char* declared = declaration->Encoding();
+					if(!*declared || StringEqual(declared, "UTF-8", true, TIXML_ENCODING_UNKNOWN) ||
+					   StringEqual(declared, "UTF8", true, TIXML_ENCODING_UNKNOWN))
+						encoding = TIXML_ENCODING_UTF8;
+					else
+						encoding = TIXML_ENCODING_LEGACY;
+				}
+			}
+			p = SkipWhiteSpace(p, encoding);
 		}
 	}
 
 	OrvaneXMLLoader::Shape shape;
-	bool ambiguousEncoding; // a declaration's encoding held an entity
+
+	// TiXmlNode's interface; never called on a measure.
+	void Print(FILE*, int) const override {}
+	const char* Parse(const char*, TiXmlParsingData*, TiXmlEncoding) override { return nullptr; }
+	TiXmlNode* Clone() const override { return nullptr; }
+	bool Accept(TiXmlVisitor*) const override { return false; }
+	void StreamIn(std::istream*, std::string*) override {}
 
 private:
-	Encoding encodingOf(const std::string& declared, bool hasEntity)
+	// TiXmlElement::Parse of the element at p and, through ReadValue, of
+	// everything inside it. Returns what that Parse returns to the document
+	// level. Wherever TinyXML would fail inside, every enclosing element fails
+	// too (each checks what its child returned), so one null ends the lot.
+	const char* element(const char* p, TiXmlEncoding encoding)
 	{
-		if(hasEntity)
+		// The end tags of the elements whose content is being read.
+		std::vector<std::string> open;
+		for(;;)
 		{
-			// The value TinyXML decodes is not worth rebuilding here; the
-			// caller measures under both readings instead.
-			ambiguousEncoding = true;
-			return ambiguousMeansUtf8 ? ENC_UTF8 : ENC_LEGACY;
-		}
-		if(declared.empty() || startsWithNoCase(declared.c_str(), "UTF-8") ||
-		   startsWithNoCase(declared.c_str(), "UTF8"))
-			return ENC_UTF8;
-		return ENC_LEGACY;
-	}
-
-	const char* skipWhite(const char* p) const
-	{
-		if(encoding == ENC_UTF8)
-		{
-			while(*p)
+			// Entering TiXmlElement::Parse at p: TinyXML keeps the element in
+			// its tree from here, even when reading it fails at once.
+			const int depth = static_cast<int>(open.size()) + 1;
+			shape.max_depth = std::max(shape.max_depth, depth);
+			if(depth > OrvaneXMLLoader::MAX_ELEMENT_DEPTH)
 			{
-				if(U(p[0]) == 0xEF && ((U(p[1]) == 0xBB && U(p[2]) == 0xBF) || (U(p[1]) == 0xBF && U(p[2]) == 0xBE) ||
-				                       (U(p[1]) == 0xBF && U(p[2]) == 0xBF)))
-					p += 3;
-				else if(isWhite(*p))
-					++p;
-				else
-					break;
-			}
-			return p;
-		}
-		while(isWhite(*p))
-			++p;
-		return p;
-	}
-
-	// One character of text or of a quoted attribute value.
-	const char* character(const char* p) const
-	{
-		if(encoding != ENC_UTF8)
-			return p + 1;
-		const int length = TiXmlBase::utf8ByteTable[U(*p)];
-		return length > 0 ? p + length : nullptr;
-	}
-
-	// p at '<', inside an element or at the top level.
-	const char* node(const char* p)
-	{
-		if(startsWithNoCase(p, "<?xml"))
-			return declaration(p, nullptr, nullptr);
-		if(startsWith(p, "<!--"))
-		{
-			const char* end = std::strstr(p + 4, "-->");
-			return end ? end + 3 : p + 4 + std::strlen(p + 4);
-		}
-		if(startsWith(p, "<![CDATA["))
-		{
-			const char* end = std::strstr(p + 9, "]]>");
-			if(!end || !end[3])
+				shape.deepest_offset = static_cast<size_t>(p - text);
 				return nullptr;
-			return end + 3;
-		}
-		if(startsWith(p, "<!") || !(isAlpha(p[1]) || p[1] == '_'))
-		{
-			const char* end = std::strchr(p + 1, '>');
-			return end ? end + 1 : p + 1 + std::strlen(p + 1);
-		}
-		return element(p);
-	}
-
-	const char* element(const char* start)
-	{
-		// TinyXML keeps an element in the tree even when reading it fails
-		// at once, so it counts from here.
-		++depth;
-		if(depth > shape.max_depth)
-			shape.max_depth = depth;
-		if(depth > OrvaneXMLLoader::MAX_ELEMENT_DEPTH)
-		{
-			// The verdict is known; stopping here also bounds this pass's own
-			// recursion.
-			shape.deepest_offset = static_cast<size_t>(start - text);
-			return nullptr;
-		}
-
-		const char* p = skipWhite(start + 1);
-		if(!(isAlpha(*p) || *p == '_'))
-			return nullptr;
-		const char* name = p;
-		while(isNameChar(*p))
-			++p;
-		const size_t nameLength = static_cast<size_t>(p - name);
-		if(!*p)
-			return nullptr;
-
-		int attributes = 0;
-		while(*p)
-		{
-			p = skipWhite(p);
-			if(!*p)
+			}
+			const char* const start = p;
+			p = SkipWhiteSpace(p, encoding);
+			if(!p || *p != '<')
 				return nullptr;
-			if(*p == '/')
-			{
-				if(p[1] != '>')
-					return nullptr;
-				--depth;
-				return p + 2;
-			}
-			if(*p == '>')
-			{
-				p = content(p + 1);
-				if(!p || !*p)
-					return nullptr;
-				// p is at "</": the end tag must name this element.
-				if(std::strncmp(p + 2, name, nameLength) != 0)
-					return nullptr;
-				p = skipWhite(p + 2 + nameLength);
-				if(*p != '>')
-					return nullptr;
-				--depth;
-				return p + 1;
-			}
-			++attributes;
-			if(attributes > shape.max_attributes)
-				shape.max_attributes = attributes;
-			if(attributes > OrvaneXMLLoader::MAX_ATTRIBUTES_PER_ELEMENT &&
-			   shape.attributes_offset == std::string::npos)
-				shape.attributes_offset = static_cast<size_t>(start - text);
-			p = attribute(p, nullptr, nullptr);
+			std::string name;
+			p = ReadName(SkipWhiteSpace(p + 1, encoding), &name, encoding);
 			if(!p || !*p)
 				return nullptr;
-		}
-		return nullptr;
-	}
 
-	// The content of an element up to its end tag; returns the position of
-	// "</" or null.
-	const char* content(const char* p)
-	{
-		p = skipWhite(p);
-		while(*p)
-		{
-			if(*p != '<')
+			// The attributes, up to "/>" or ">".
+			std::set<std::string> names;
+			bool empty = false;
+			for(;;)
 			{
-				// Text: up to the next '<' that a character does not swallow.
-				while(*p && *p != '<')
+				p = SkipWhiteSpace(p, encoding);
+				if(!p || !*p)
+					return nullptr;
+				if(*p == '/')
 				{
-					p = isWhite(*p) ? p + 1 : character(p);
-					if(!p)
+					if(p[1] != '>')
 						return nullptr;
+					p += 2;
+					empty = true;
+					break;
 				}
-				if(!*p || !p[1])
+				if(*p == '>')
+				{
+					++p;
+					break;
+				}
+				TiXmlAttribute attribute;
+				p = attribute.Parse(p, nullptr, encoding);
+				if(!p || !*p)
 					return nullptr;
+				if(!names.insert(attribute.NameTStr()).second)
+					return nullptr; // TinyXML refuses a repeated attribute
+				const int attributes = static_cast<int>(names.size());
+				shape.max_attributes = std::max(shape.max_attributes, attributes);
+				if(attributes > OrvaneXMLLoader::MAX_ATTRIBUTES_PER_ELEMENT &&
+				   shape.attributes_offset == std::string::npos)
+					shape.attributes_offset = static_cast<size_t>(start - text);
 			}
-			else
-			{
-				if(p[1] == '/')
-					return p;
-				p = node(p);
-				if(!p)
-					return nullptr;
-			}
-			p = skipWhite(p);
-		}
-		return nullptr;
-	}
+			if(!empty)
+				open.push_back("</" + name);
 
-	// An attribute "name = value"; the value's raw bytes go to value when
-	// asked for, and hasEntity tells whether it held a '&'.
-	const char* attribute(const char* p, std::string* value, bool* hasEntity)
-	{
-		p = skipWhite(p);
-		if(!(isAlpha(*p) || *p == '_'))
-			return nullptr;
-		while(isNameChar(*p))
-			++p;
-		if(!*p)
-			return nullptr;
-		p = skipWhite(p);
-		if(*p != '=')
-			return nullptr;
-		p = skipWhite(p + 1);
-		if(!*p)
-			return nullptr;
-		const char* begin;
-		if(*p == '\'' || *p == '"')
-		{
-			const char quote = *p++;
-			begin = p;
-			while(*p && *p != quote)
+			// Back in the content of the innermost open element (ReadValue),
+			// either just after its start tag or after a child that ended.
+			// The loop leaves for a nested element (the next turn of the outer
+			// loop) or when the outermost element is done.
+			bool child = false;
+			while(!open.empty() && !child)
 			{
-				p = character(p);
-				if(!p)
+				const char* withWhiteSpace = p;
+				p = SkipWhiteSpace(p, encoding);
+				while(p && *p)
+				{
+					if(*p != '<')
+					{
+						TiXmlText textNode("");
+						p = textNode.Parse(TiXmlBase::IsWhiteSpaceCondensed() ? p : withWhiteSpace, nullptr, encoding);
+					}
+					else
+					{
+						if(StringEqual(p, "</", false, encoding))
+							break;
+						std::unique_ptr<TiXmlNode> node(Identify(p, encoding));
+						if(!node)
+							return nullptr;
+						if(node->ToElement())
+						{
+							child = true;
+							break;
+						}
+						p = node->Parse(p, nullptr, encoding);
+					}
+					withWhiteSpace = p;
+					p = SkipWhiteSpace(p, encoding);
+				}
+				if(child)
+					break;
+				// ReadValue returned p: the end tag must follow.
+				if(!p || !*p || !StringEqual(p, open.back().c_str(), false, encoding))
 					return nullptr;
-			}
-			if(value)
-				value->assign(begin, static_cast<size_t>(p - begin));
-			if(!*p || !p[1])
-				return nullptr;
-			++p;
-		}
-		else
-		{
-			begin = p;
-			while(*p && !isWhite(*p) && *p != '/' && *p != '>')
-			{
-				if(*p == '\'' || *p == '"')
+				p = SkipWhiteSpace(p + open.back().size(), encoding);
+				if(!p || *p != '>')
 					return nullptr;
 				++p;
+				open.pop_back();
 			}
-			if(value)
-				value->assign(begin, static_cast<size_t>(p - begin));
+			if(!child)
+				return p;
 		}
-		if(hasEntity && value)
-			*hasEntity = value->find('&') != std::string::npos;
-		return p;
-	}
-
-	// p at "<?xml" (any case). The "encoding" attribute's raw value goes to
-	// declared when asked for.
-	const char* declaration(const char* p, std::string* declared, bool* hasEntity)
-	{
-		p += 5;
-		while(*p)
-		{
-			if(*p == '>')
-				return p + 1;
-			p = skipWhite(p);
-			if(!*p)
-				return nullptr;
-			if(startsWithNoCase(p, "version") || startsWithNoCase(p, "standalone"))
-				p = attribute(p, nullptr, nullptr);
-			else if(startsWithNoCase(p, "encoding"))
-				p = attribute(p, declared, hasEntity);
-			else
-				while(*p && *p != '>' && !isWhite(*p))
-					++p;
-			if(!p)
-				return nullptr;
-		}
-		return nullptr;
 	}
 
 	const char* text;
-	Encoding encoding;
-	int depth;
-	bool ambiguousMeansUtf8;
 };
 
 // "around line N" for a byte offset of text.
@@ -382,26 +226,9 @@ std::string lineOf(const std::string& text, size_t offset)
 
 OrvaneXMLLoader::Shape OrvaneXMLLoader::measure(const char* text)
 {
-	Measure first(text, true);
-	first.document();
-	if(!first.ambiguousEncoding)
-		return first.shape;
-	// The declared encoding could not be read without decoding entities:
-	// measure under the other reading too and keep the larger counts.
-	Measure second(text, false);
-	second.document();
-	Shape shape = first.shape;
-	if(second.shape.max_depth > shape.max_depth)
-	{
-		shape.max_depth = second.shape.max_depth;
-		shape.deepest_offset = second.shape.deepest_offset;
-	}
-	if(second.shape.max_attributes > shape.max_attributes)
-	{
-		shape.max_attributes = second.shape.max_attributes;
-		shape.attributes_offset = second.shape.attributes_offset;
-	}
-	return shape;
+	Measure pass(text);
+	pass.document();
+	return pass.shape;
 }
 
 std::string OrvaneXMLLoader::prepare(const std::string& bytes)
@@ -433,18 +260,21 @@ std::string OrvaneXMLLoader::prepare(const std::string& bytes)
 bool OrvaneXMLLoader::parse(const std::string& bytes, TiXmlDocument& doc, std::string& error_out)
 {
 	doc.Clear();
+	doc.ClearError();
 	const std::string text = prepare(bytes);
 	const Shape shape = measure(text.c_str());
 	if(shape.max_depth > MAX_ELEMENT_DEPTH)
 	{
 		error_out = "Elements are nested more than " + intToString(MAX_ELEMENT_DEPTH) + " levels deep, around line " +
 		            lineOf(text, shape.deepest_offset) + ".";
+		doc.SetError(TiXmlBase::TIXML_ERROR_PARSING_ELEMENT, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
 		return false;
 	}
 	if(shape.max_attributes > MAX_ATTRIBUTES_PER_ELEMENT)
 	{
 		error_out = "An element has more than " + intToString(MAX_ATTRIBUTES_PER_ELEMENT) +
 		            " attributes, around line " + lineOf(text, shape.attributes_offset) + ".";
+		doc.SetError(TiXmlBase::TIXML_ERROR_PARSING_ELEMENT, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
 		return false;
 	}
 	doc.Parse(text.c_str());
@@ -461,6 +291,55 @@ bool OrvaneXMLLoader::parse(const std::string& bytes, TiXmlDocument& doc, std::s
 		return false;
 	}
 	return true;
+}
+
+OrvaneXMLLoader::LoadResult OrvaneXMLLoader::loadFile(const std::string& path, TiXmlDocument& doc,
+                                                      std::string& error_out)
+{
+	error_out.clear();
+	const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+	if(fd < 0)
+	{
+		error_out = "Cannot open the file: " + std::string(std::strerror(errno)) + ".";
+		return LOAD_NOT_READ;
+	}
+	std::string bytes;
+	struct stat st;
+	if(::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+		error_out = "Not a regular file.";
+	else if(static_cast<unsigned long long>(st.st_size) > MAX_FILE_BYTES)
+		error_out = "The file is larger than " + intToString(static_cast<int>(MAX_FILE_BYTES >> 20)) + " MiB.";
+	else
+	{
+		// Read to the end, not to the size of the moment: the file may grow.
+		char buffer[65536];
+		for(;;)
+		{
+			const ssize_t n = ::read(fd, buffer, sizeof buffer);
+			if(n < 0 && errno == EINTR)
+				continue;
+			if(n < 0)
+			{
+				error_out = "Cannot read the file: " + std::string(std::strerror(errno)) + ".";
+				break;
+			}
+			if(n == 0)
+				break;
+			if(bytes.size() + static_cast<size_t>(n) > MAX_FILE_BYTES)
+			{
+				error_out = "The file is larger than " + intToString(static_cast<int>(MAX_FILE_BYTES >> 20)) + " MiB.";
+				break;
+			}
+			bytes.append(buffer, static_cast<size_t>(n));
+		}
+		if(error_out.empty())
+		{
+			::close(fd);
+			return parse(bytes, doc, error_out) ? LOAD_PARSED : LOAD_NOT_PARSED;
+		}
+	}
+	::close(fd);
+	return LOAD_NOT_READ;
 }
 
 } // namespace Orvane

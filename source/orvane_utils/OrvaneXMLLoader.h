@@ -5,9 +5,11 @@
 // overflows the stack, and it checks each new attribute against all earlier
 // ones of its element, so an element with very many attributes takes
 // quadratic time. Before TinyXML sees the text, the loader measures the
-// deepest nesting and the largest attribute count as TinyXML would meet them
-// (the same tokenising rules, encodings included) and refuses a text beyond
-// the limits. It also ends the text with spare NUL bytes, since TinyXML may
+// deepest nesting and the largest attribute count TinyXML will meet, and
+// refuses a text beyond the limits. The measure is TinyXML's own reading: its
+// element parsing run as a loop instead of a recursion, with every token
+// (entities, comments, CDATA, declarations, unknown nodes, attributes,
+// encodings) read by TinyXML's own functions, so the two cannot disagree. It also ends the text with spare NUL bytes, since TinyXML may
 // step a few bytes past the terminator after a truncated UTF-8 sequence.
 //
 // Line endings are normalised as TiXmlDocument::LoadFile does (CR LF and a
@@ -39,10 +41,10 @@ public:
 	};
 
 	// Measures text, which must be NUL-terminated and followed by at least
-	// four further NUL bytes, as TinyXML's TiXmlDocument::Parse would read it.
-	// Both counts are upper bounds of what TinyXML reaches. The pass stops at
-	// the first element nested deeper than MAX_ELEMENT_DEPTH (max_depth is
-	// then MAX_ELEMENT_DEPTH + 1).
+	// four further NUL bytes, as TinyXML's TiXmlDocument::Parse reads it. Both
+	// counts are exactly what TinyXML's tree would hold. The pass stops at the
+	// first element nested deeper than MAX_ELEMENT_DEPTH (max_depth is then
+	// MAX_ELEMENT_DEPTH + 1), where TinyXML would go on recursing.
 	static Shape measure(const char* text);
 
 	// The text that parse() hands TinyXML: bytes up to the first NUL, line
@@ -53,7 +55,24 @@ public:
 	// read the whole text without error. Returns false with a message in
 	// error_out when the text is refused before parsing (doc then stays empty)
 	// or TinyXML reports an error (doc then holds what was read before it).
+	// When the text is refused before parsing, doc.Error() is true as well.
 	static bool parse(const std::string& bytes, TiXmlDocument& doc, std::string& error_out);
+
+	// The largest file loadFile() reads.
+	static constexpr size_t MAX_FILE_BYTES = size_t(256) << 20;
+
+	// What loadFile() made of a file.
+	enum LoadResult
+	{
+		LOAD_PARSED, // read and parsed without error
+		LOAD_NOT_PARSED, // read, but refused or not well-formed (doc.Error() is true)
+		LOAD_NOT_READ // not opened, not a regular file, too large or not read (doc untouched)
+	};
+
+	// Reads the regular file at path and parses its bytes as parse() does:
+	// the one way every XML file this system reads reaches TinyXML. The
+	// message of a failure goes to error_out.
+	static LoadResult loadFile(const std::string& path, TiXmlDocument& doc, std::string& error_out);
 
 private:
 	OrvaneXMLLoader() = delete;

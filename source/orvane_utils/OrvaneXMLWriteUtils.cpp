@@ -2,6 +2,8 @@
 
 #include <locale>
 
+#include "orvane_utils/OrvaneXMLText.h"
+
 namespace Orvane {
 namespace XMLWriteUtils {
 
@@ -10,8 +12,9 @@ std::string indent(unsigned int depth)
 	return std::string(depth, '\t');
 }
 
-std::string escapeText(const std::string& text)
+std::string escapeText(const std::string& raw)
 {
+	const std::string text = XMLText::allowedText(raw);
 	std::string out;
 	out.reserve(text.size());
 	for(const char c : text)
@@ -27,8 +30,9 @@ std::string escapeText(const std::string& text)
 	return out;
 }
 
-std::string cdataSection(const std::string& text)
+std::string cdataSection(const std::string& raw)
 {
+	const std::string text = XMLText::allowedText(raw);
 	static const std::string terminator = "]]>";
 	std::string out = "<![CDATA[";
 	std::string::size_type start = 0;

@@ -4,7 +4,8 @@
 // Layout: depth tab characters start every line; every line ends with one
 // newline. Text (names, paths, UV set names, strings) is written with "&", "<"
 // and ">" escaped, and shader text goes into CDATA with any "]]>" split across
-// two sections, so that the output is always well-formed XML. Numbers use the
+// two sections, so that the output is always well-formed XML. Both replace the
+// characters XML 1.0 does not allow (XMLText::allowedText) first. Numbers use the
 // stream's flags and precision as the caller left them, but never its locale:
 // the decimal point is always '.' and digits are never grouped, so a locale
 // imbued by the caller cannot make the numbers unreadable. Booleans are the
@@ -25,10 +26,12 @@ namespace XMLWriteUtils {
 // A string of depth tab characters.
 std::string indent(unsigned int depth);
 
-// text with "&", "<" and ">" replaced by "&amp;", "&lt;" and "&gt;".
+// XMLText::allowedText(text) with "&", "<" and ">" replaced by "&amp;",
+// "&lt;" and "&gt;".
 std::string escapeText(const std::string& text);
 
-// A CDATA section holding text: "<![CDATA[", text, "]]>". Each "]]>" inside
+// A CDATA section holding XMLText::allowedText(text): "<![CDATA[", the text,
+// "]]>". Each "]]>" inside
 // text is split as "]]" "]]><![CDATA[" ">", so the text survives whole.
 std::string cdataSection(const std::string& text);
 

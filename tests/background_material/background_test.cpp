@@ -1,9 +1,8 @@
-// The background lighting mode with the material export in place (here a test double of it).
+// The background lighting mode writes the background material through the material export.
 #include <gtest/gtest.h>
 
 #include <tinyxml.h>
 
-#include "background_material/exportbasematerial_double.h"
 #include "export/orvanesceneexporter.h"
 #include "material/customorvanematerial.h"
 #include "material/materialparams.h"
@@ -24,7 +23,6 @@ class BackgroundTest : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    ClearExportBaseMaterialCalls();
     ASSERT_TRUE(RegisterCustomOrvaneMaterial());
     ASSERT_TRUE(RegisterRenderSettingsVP(nullptr));
     doc = BaseDocument::Alloc();
@@ -34,6 +32,7 @@ class BackgroundTest : public HostTest {
     settings = vp->GetDataInstance();
     settings->SetLong(RS_LIGHTING_MODE, RS_LIGHTING_MODE_BACKGROUND);
     sky = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
+    ASSERT_TRUE(sky);
     sky->SetName("Sky");
     doc->InsertMaterial(sky);
     settings->SetLink(RS_BACKGROUND_MATERIAL, sky);
@@ -55,6 +54,12 @@ class BackgroundTest : public HostTest {
     return out;
   }
 
+  // The material elements inside "background_settings" / "background_material".
+  const TiXmlElement* Holder() const {
+    const TiXmlElement* settingsElement = exporter.sceneElement->FirstChildElement("background_settings");
+    return settingsElement ? settingsElement->FirstChildElement("background_material") : nullptr;
+  }
+
   BaseDocument* doc = nullptr;
   BaseContainer* settings = nullptr;
   BaseMaterial* sky = nullptr;
@@ -65,17 +70,15 @@ TEST_F(BackgroundTest, AnEmittingMaterialBecomesTheBackground) {
   BaseContainer* bc = sky->GetDataInstance();
   bc->SetBool(MAT_USE_EMISSION, true);
   EXPECT_EQ(exporter.SceneExportLighting(), 1);
-  EXPECT_EQ(Scene(),
-            "<background_settings><background_material><material><name>background_material</name>"
-            "<double>Sky</double></material></background_material></background_settings>");
-  ASSERT_EQ(ExportBaseMaterialCalls().size(), 1u);
-  const ExportBaseMaterialCall& call = ExportBaseMaterialCalls()[0];
-  EXPECT_EQ(call.material, sky);
-  EXPECT_EQ(call.parent, "background_material");
-  EXPECT_EQ(call.done, nullptr) << "no list of written materials";
-  EXPECT_EQ(call.sceneData, exporter.sceneData);
-  EXPECT_EQ(call.preview, 0);
-  EXPECT_EQ(call.background, 1);
+  const TiXmlElement* holder = Holder();
+  ASSERT_TRUE(holder) << Scene();
+  const TiXmlElement* material = holder->FirstChildElement("material");
+  ASSERT_TRUE(material);
+  EXPECT_EQ(material->NextSiblingElement(), nullptr) << "one material element";
+  EXPECT_STREQ(material->FirstChildElement("name")->GetText(), "background_material");
+  EXPECT_TRUE(material->FirstChildElement("diffuse"));
+  EXPECT_EQ(exporter.sceneElement->FirstChildElement("background_settings")->FirstChildElement("emission_scale"),
+            nullptr);
 
   // Its emission scale follows the material, under the background's name.
   exporter.sceneElement->Clear();
@@ -83,11 +86,44 @@ TEST_F(BackgroundTest, AnEmittingMaterialBecomesTheBackground) {
   bc->SetLong(MAT_EMISSION_SCALE_MEASURE, MAT_MEASURE_LUMINANCE);
   bc->SetReal(MAT_EMISSION_SCALE_VALUE, 5000);
   EXPECT_EQ(exporter.SceneExportLighting(), 1);
-  EXPECT_EQ(Scene(),
-            "<background_settings><background_material><material><name>background_material</name>"
-            "<double>Sky</double></material></background_material><emission_scale>"
-            "<material_name>background_material</material_name><measure>luminance</measure>"
-            "<value>5000.000000</value></emission_scale></background_settings>");
+  const TiXmlElement* scale =
+      exporter.sceneElement->FirstChildElement("background_settings")->FirstChildElement("emission_scale");
+  ASSERT_TRUE(scale);
+  EXPECT_EQ(Xml(scale),
+            "<emission_scale><material_name>background_material</material_name><measure>luminance</measure>"
+            "<value>5000.000000</value></emission_scale>");
+}
+
+TEST_F(BackgroundTest, TheClayRenderKeepsTheBackgroundsOwnModel) {
+  BaseContainer* bc = sky->GetDataInstance();
+  bc->SetBool(MAT_USE_EMISSION, true);
+  bc->SetLong(MAT_TYPE, MAT_TYPE_PHONG);
+  CustomOrvaneMaterial::SetChannels(bc);
+  exporter.sceneData->clayMode = 1;
+  EXPECT_EQ(exporter.SceneExportLighting(), 1);
+  ASSERT_TRUE(Holder());
+  const TiXmlElement* material = Holder()->FirstChildElement("material");
+  ASSERT_TRUE(material);
+  EXPECT_TRUE(material->FirstChildElement("phong")) << Scene();
+  EXPECT_FALSE(material->FirstChildElement("oren_nayar"));
+}
+
+TEST_F(BackgroundTest, ABackgroundThatIsItsOwnBlendPartnerIsWrittenOnce) {
+  BaseContainer* bc = sky->GetDataInstance();
+  bc->SetBool(MAT_USE_EMISSION, true);
+  bc->SetLong(MAT_TYPE, MAT_TYPE_BLEND);
+  bc->SetLink(MAT_BLEND_A, sky);
+  bc->SetLink(MAT_BLEND_B, sky);
+  EXPECT_EQ(exporter.SceneExportLighting(), 1);
+  ASSERT_TRUE(Holder());
+  const TiXmlElement* material = Holder()->FirstChildElement("material");
+  ASSERT_TRUE(material);
+  EXPECT_EQ(material->NextSiblingElement(), nullptr) << Scene();
+  const TiXmlElement* blend = material->FirstChildElement("blend");
+  ASSERT_TRUE(blend);
+  // The partner is the background itself, named as the background is written.
+  EXPECT_STREQ(blend->FirstChildElement("a_name")->GetText(), "background_material");
+  EXPECT_STREQ(blend->FirstChildElement("b_name")->GetText(), "background_material");
 }
 
 TEST_F(BackgroundTest, WithoutEmissionNothingIsWritten) {
@@ -95,7 +131,6 @@ TEST_F(BackgroundTest, WithoutEmissionNothingIsWritten) {
   sky->GetDataInstance()->SetBool(MAT_USE_EMISSION, false);
   EXPECT_EQ(exporter.SceneExportLighting(), 0);
   EXPECT_EQ(Scene(), "");
-  EXPECT_TRUE(ExportBaseMaterialCalls().empty());
 }
 
 }  // namespace

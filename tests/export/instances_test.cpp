@@ -58,9 +58,10 @@ class InstanceExportTest : public HostTest {
     for (const TiXmlElement* e = xml.RootElement()->FirstChildElement(); e; e = e->NextSiblingElement()) {
       const std::string kind = e->Value();
       if (kind == "mesh") out.push_back("mesh");
+      const TiXmlElement* pos = e->FirstChildElement("pos");
       if (kind == "model")
         out.push_back(std::string("model ") + e->FirstChildElement("mesh_name")->GetText() + " " +
-                      e->FirstChildElement("pos")->GetText());
+                      (pos ? pos->GetText() : "keyframes"));
     }
     return out;
   }
@@ -102,6 +103,36 @@ TEST_F(InstanceExportTest, InstancesThatStandForNothingWriteNothing) {
   GetInstanceSuppresser()->Set(false);
   EXPECT_TRUE(Export(Instance("Ping", "Pong") + ", " + Instance("Pong", "Ping") + ", " + Instance("Of", "Ping"))
                   .empty());
+}
+
+TEST_F(InstanceExportTest, InstanceOfAMovingObjectMovesAtItsOwnPlace) {
+  GetInstanceSuppresser()->Set(true);
+  // "Mover" slides 10 along X per frame from (100, 0, 0); the shutter stays open 1.5 frames.
+  const std::string mover = Cube("Mover", R"(, "tags": [{"type": 5636}],
+      "keys": [{"frame": 0, "position": [100, 0, 0]}, {"frame": 100, "position": [1100, 0, 0]}])");
+  // Turned a quarter turn about Y (its X axis along -Z): the slide follows the instance's axes.
+  const std::string turned = R"({"type": 1022273, "name": "Turned", "matrix": {"off": [0, 0, 0],
+      "v1": [0, 0, -1], "v2": [0, 1, 0], "v3": [1, 0, 0]}, "parameters": {"10000": {"link": "Mover"}}})";
+  Export(mover + ", " + Instance("MoverInst", "Mover", "[5000, 0, 0]") + ", " + turned + ", " + Cube("Still") +
+         ", " + Instance("StillInst", "Still", "[0, 7, 0]"));
+  TiXmlDocument xml;
+  ASSERT_TRUE(xml.LoadFile((dir / "scene.ovs").c_str()));
+  // Per model: the name of what it shows and its keyframes' positions, or its one static position.
+  std::vector<std::string> models;
+  for (const TiXmlElement* e = xml.RootElement()->FirstChildElement("model"); e; e = e->NextSiblingElement("model")) {
+    std::string s = e->FirstChild()->Value();
+    if (const TiXmlElement* pos = e->FirstChildElement("pos")) s += " @ " + std::string(pos->GetText());
+    for (const TiXmlElement* k = e->FirstChildElement("keyframe"); k; k = k->NextSiblingElement("keyframe"))
+      s += " | " + std::string(k->FirstChildElement("pos")->GetText());
+    models.push_back(s);
+  }
+  EXPECT_EQ(models, (std::vector<std::string>{
+                        "Mover | 100.000000 0.000000 0.000000 | 115.000000 0.000000 0.000000",
+                        "Mover | 5000.000000 0.000000 0.000000 | 5015.000000 0.000000 0.000000",
+                        "Mover | 0.000000 0.000000 0.000000 | 0.000000 -15.000000 0.000000",
+                        "Still @ 0.000000 0.000000 0.000000",
+                        "Still @ 0.000000 0.000000 7.000000",
+                    }));
 }
 
 }  // namespace

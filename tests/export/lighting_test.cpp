@@ -324,13 +324,16 @@ TEST_F(LightingTest, BackgroundMaterialMustBeAnEmittingPluginMaterial) {
     EXPECT_EQ(exporter.SceneExportLighting(), 0);
     EXPECT_TRUE(Scene().empty());
   }
-  // This build has no material export: the emitting background is reported, not written.
+  // An emitting plug-in material is written as the background material.
   rs->SetLink(RS_BACKGROUND_MATERIAL, sky);
   host::ClearConsole();
-  EXPECT_EQ(exporter.SceneExportLighting(), 0);
-  EXPECT_TRUE(Scene().empty());
-  EXPECT_EQ(Console(), std::vector<std::string>{
-                           "Background material \"Sky\" not exported: this build has no material export."});
+  EXPECT_EQ(exporter.SceneExportLighting(), 1);
+  const std::vector<std::string> scene = Scene();
+  ASSERT_EQ(scene.size(), 1u);
+  EXPECT_EQ(scene[0].rfind("<background_settings><background_material><material><name>background_material</name>", 0),
+            0u)
+      << scene[0];
+  EXPECT_TRUE(Console().empty());
 }
 
 }  // namespace

@@ -292,8 +292,11 @@ TEST_F(LightsTest, ObjectsEmitThroughTheirPluginMaterials) {
                           "6088": 12.5, "6281": true, "6282": {"filename": ")" + dir / "ies/glow.ies" + R"("}}}]})",
       "test document", &error);
   ASSERT_NE(doc, nullptr) << error;
-  const std::vector<std::string> scene = Export();
-  ASSERT_EQ(scene.size(), 2u);
+  // The material pass writes the document's material before the geometry that uses it.
+  std::vector<std::string> scene = Export();
+  ASSERT_EQ(scene.size(), 3u);
+  EXPECT_EQ(scene[0], "material Glow_mid0");
+  scene.erase(scene.begin());
   EXPECT_EQ(scene[1], "model " + MeshName(scene) + " scale=luminous_intensity ies=ies/glow.ies");
   TiXmlDocument xml;
   ASSERT_TRUE(xml.Parse(sceneText.c_str()) || !xml.Error());
@@ -313,6 +316,11 @@ TEST_F(LightsTest, ScalesThatWouldMakeSizesInfiniteDoNot) {
   for (size_t n = 0; n < 2; ++n)
     for (const Orvane::Vec3f& p : Mesh(MeshName(scene, n)).positions)
       EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
+
+  // A negative scale mirrors the places; the sizes stay as asked.
+  Load(Light("Bulb", 0, "", R"("position": [100, 200, 300])"), R"("1386": 1391, "1340": -0.01)");
+  EXPECT_EQ(Export(), (std::vector<std::string>{"material defaultLight",
+                                                "sphere defaultLight r=0.010000 c=-1.000000 -3.000000 -2.000000"}));
 
   // A scale that is not finite places no light at all.
   Load(lights, R"("1386": 1391)");

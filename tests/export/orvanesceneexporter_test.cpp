@@ -4,6 +4,8 @@
 
 #include <tinyxml.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "host_clock.h"
 #include "host_document_file.h"
 #include "main/main.h"
+#include "orvane_utils/OrvaneXMLText.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -449,7 +452,8 @@ TEST_F(ExporterTest, CommentsStayValidWhateverTheText) {
       {"---", "- - - "},
       {"arrow->", "arrow->"},
       {"end-", "end- "},
-      {"tab\tand\x01" "bell", "tab\tand bell"},
+      {"tab\tand\x01" "bell", "tab\tand\xEF\xBF\xBD" "bell"},
+      {"half \xEF\xBF\xBE\xEF\xBF\xBF", "half \xEF\xBF\xBD\xEF\xBF\xBD"},
       {std::string(1998, 'a') + "\xC3\xA9", std::string(1998, 'a')},
       {std::string(5000, '-'), ""},
   };
@@ -477,4 +481,38 @@ TEST_F(ExporterTest, CommentsStayValidWhateverTheText) {
   EXPECT_EQ(exporter.commentNode, exporter.sceneElement->LastChild());
 }
 
+TEST_F(ExporterTest, NamesWithCharactersXmlForbidsStillGiveAWellFormedScene) {
+  const std::string R = "\xEF\xBF\xBD";
+  doc = Load(R"({"objects": [{"type": 5160, "name": "Ball\u0001\uFFFE\uFFFF--"}]})");
+  ASSERT_NE(doc, nullptr);
+  BaseVideoPost* vp = BaseVideoPost::Alloc(1020896);
+  ASSERT_NE(vp, nullptr);
+  doc->GetActiveRenderData()->InsertVideoPostLast(vp);
+  vp->GetDataInstance()->SetString(1410, String("Key\x01\x1F" "\xEF\xBF\xBE"));
+  exporter.initOVS(doc, nullptr, Filename(String(dir / "scene.ovs")), 0, 0, 0, 0, 3);
+  exporter.sceneData->AddLightLayer(0);
+  ASSERT_EQ(exporter.exportOVSWithCacheRebuild(), 1);
+
+  std::ifstream in(dir / "scene.ovs", std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_TRUE(Orvane::XMLText::isAllowed(bytes)) << bytes;
+  EXPECT_EQ(bytes.find("&#x0"), bytes.find("&#x0A;"));  // no reference to a control character
+  EXPECT_EQ(bytes.find("&#x1"), std::string::npos);
+
+  TiXmlDocument xml;
+  ASSERT_TRUE(xml.LoadFile((dir / "scene.ovs").c_str())) << xml.ErrorDesc();
+  const TiXmlElement* scene = xml.RootElement();
+  ASSERT_NE(scene, nullptr);
+  const TiXmlElement* layer = scene->FirstChildElement("layer_name");
+  ASSERT_NE(layer, nullptr);
+  EXPECT_EQ(std::string(layer->FirstChildElement("layer_name")->GetText()), "Layer 1: Key" + R + R + R);
+  bool ball = false;
+  for (const TiXmlElement* e = scene->FirstChildElement(); e; e = e->NextSiblingElement()) {
+    const TiXmlNode* first = e->FirstChild();
+    if (first && first->ToComment() && std::string(first->Value()) == "Ball" + R + R + R + "- - ") ball = true;
+  }
+  EXPECT_TRUE(ball) << bytes;
+}
+
 }  // namespace
+

@@ -170,7 +170,7 @@ TEST_F(TransformTest, KeyframesAcrossTheExposure) {
         {"1.000000", "100.000000 0.000000 0.000000"}}},
       // A shut shutter: two keyframes at the same place.
       {25, 0.05, 0.0,
-       {"mExposure 0.05000", "step inf", "strength 0.00000", "frame 4", "frame 4"},
+       {"mExposure 0.05000", "step 0.00000", "strength 0.00000", "frame 4", "frame 4"},
        {{"0.000000", "40.000000 0.000000 0.000000"}, {"1.000000", "40.000000 0.000000 0.000000"}}},
   };
   for (const Case& c : cases) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "export/wavefrontexport.h"
+#include "main/helpers.h"
 #include "support/host_fixture.h"
 
 using namespace Orvane;
@@ -251,6 +252,18 @@ TEST_F(WavefrontExportTest, ConsoleLineAndFailures) {
   EXPECT_EQ(failing.ExportObj(doc_, Filename(dir_.path().c_str()), Filename("mesh_9.ovmesh"), nullptr, 1.0, 0), 0);
   EXPECT_EQ(Console().size(), printed);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "mesh_9.ovmesh"));
+}
+
+TEST_F(WavefrontExportTest, ALongMaterialNameStillFitsTheMeshFile) {
+  std::string name;
+  for (int i = 0; i < 340; ++i) name += "\xE6\x9C\xA8";  // 1,020 bytes
+  PolygonObject* cube = Cube();
+  BaseMaterial* mat = Material(name.c_str());
+  Texture(cube, mat);
+  OrvaneMesh m = Convert(cube);
+  ASSERT_EQ(m.materialNames.size(), 1u);
+  EXPECT_EQ(m.materialNames[0], Helpers::ToUTF8String(Helpers::GetUniqueMaterialName(mat, doc_)));
+  EXPECT_EQ(m.materialNames[0], name.substr(0, 339 * 3) + "_mid0");
 }
 
 TEST_F(WavefrontExportTest, ObjectWithoutPolygonsIsAnEmptyMeshWithoutNormals) {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "orvane_utils/OrvaneXMLText.h"
 #include "support/host_fixture.h"
 #include "support/comma_locale.h"
 
@@ -364,4 +365,119 @@ TEST_F(XmlFilesTest, ABrokenFileKeepsWhatWasReadBeforeTheError) {
   EXPECT_STREQ(doc.FirstChildElement("first")->GetText(), "1");
 }
 
+// The whole file is UTF-8 of characters XML 1.0 allows, and each character reference outside the
+// comments names one.
+void ExpectOnlyXmlCharacters(const std::string& file) {
+  EXPECT_TRUE(Orvane::XMLText::isAllowed(file)) << file;
+  std::string bytes = file;
+  for (size_t open = bytes.find("<!--"); open != std::string::npos; open = bytes.find("<!--", open)) {
+    const size_t close = bytes.find("-->", open + 4);
+    ASSERT_NE(close, std::string::npos) << file;
+    bytes.erase(open, close + 3 - open);
+  }
+  for (size_t at = bytes.find("&#"); at != std::string::npos; at = bytes.find("&#", at + 1)) {
+    const size_t end = bytes.find(';', at);
+    ASSERT_NE(end, std::string::npos) << bytes;
+    const std::string ref = bytes.substr(at, end + 1 - at);
+    EXPECT_TRUE(ref == "&#x09;" || ref == "&#x0A;" || ref == "&#x0D;") << ref;
+  }
+}
+
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+TEST_F(XmlFilesTest, DeepNestingIsRefusedWithTheLoadersMessage) {
+  // However the '<' of each level hides from a scan that reads otherwise than the parser.
+  const std::vector<std::string> levels = {
+      "&#x<&x;<s>", "&#<&#;<s>", "<!-- <!x> --><s>", "<![CDATA[ <!x> ]]><s>",
+      "<?pi <!x ?><s>", "<!x <y> ><s>", "<s a='<!x' b=\"/>\">",
+  };
+  for (const std::string& level : levels) {
+    std::ofstream(tmp / "deep.cfg", std::ios::binary) << "<o>" + Repeat(level, 50000);
+    TiXmlDocument doc;
+    doc.LinkEndChild(new TiXmlElement("old"));
+    std::string error;
+    EXPECT_TRUE(LoadXmlFile(doc, tmp / "deep.cfg", &error)) << level;
+    EXPECT_EQ(error, "Elements are nested more than 256 levels deep, around line 1.") << level;
+    EXPECT_TRUE(doc.Error()) << level;
+    EXPECT_EQ(doc.FirstChild(), nullptr) << level;
+
+    // 200 levels are read whole.
+    std::ofstream(tmp / "fine.cfg", std::ios::binary) << "<o>" + Repeat(level, 200);
+    EXPECT_TRUE(LoadXmlFile(doc, tmp / "fine.cfg", &error)) << level;
+    int depth = 0;
+    for (const TiXmlElement* e = doc.FirstChildElement(); e; e = e->FirstChildElement("s")) ++depth;
+    EXPECT_EQ(depth, 201) << level;
+  }
+}
+
+TEST_F(XmlFilesTest, LoadSaysWhyAFileWasNotRead) {
+  TiXmlDocument doc;
+  std::string error;
+  EXPECT_FALSE(LoadXmlFile(doc, tmp / "missing.xml", &error));
+  EXPECT_EQ(error, "Cannot open the file: No such file or directory.");
+  EXPECT_FALSE(LoadXmlFile(doc, tmp.path(), &error));
+  EXPECT_EQ(error, "Not a regular file.");
+  std::ofstream(tmp / "broken.cfg") << "<a>\n<b></a>";
+  EXPECT_TRUE(LoadXmlFile(doc, tmp / "broken.cfg", &error));
+  EXPECT_EQ(error, "Not well-formed XML: Error reading end tag (around line 2, column 4).");
+  std::ofstream(tmp / "good.cfg") << "<a/>";
+  EXPECT_TRUE(LoadXmlFile(doc, tmp / "good.cfg", &error));
+  EXPECT_EQ(error, "");
+}
+
+// Texts holding characters XML 1.0 does not allow: every file saved is still read by a parser,
+// and each such character reads back as U+FFFD.
+TEST_F(XmlFilesTest, SavedFilesHoldOnlyCharactersXmlAllows) {
+  const std::string R = "\xEF\xBF\xBD";
+  struct Case {
+    std::string text, back;
+  } cases[] = {
+      {"plain & <tag> \"q\" 'a'", "plain & <tag> \"q\" 'a'"},
+      {"tab\tline\nend", "tab\tline\nend"},
+      {"ctl\x01\x08\x0B\x0C\x1F.", "ctl" + R + R + R + R + R + "."},
+      {"non\xEF\xBF\xBE\xEF\xBF\xBF" "chars", "non" + R + R + "chars"},
+      {"surrogate\xED\xA0\x80.", "surrogate" + R + R + R + "."},
+      {"latin1 caf\xE9!", "latin1 caf" + R + "!"},
+      {"cut \xE2\x82", "cut " + R},
+      {"overlong \xC0\xAF", "overlong " + R + R},
+      {"beyond \xF4\x90\x80\x80", "beyond " + R + R + R + R},
+      {"kept \xC2\x85 \xEF\xBF\xBD \xF0\x9F\x98\x80 \x7F", "kept \xC2\x85 \xEF\xBF\xBD \xF0\x9F\x98\x80 \x7F"},
+      {"&#x1; stays text", "&#x1; stays text"},
+  };
+  for (const Case& c : cases) {
+    TiXmlDocument doc;
+    TiXmlElement* root = new TiXmlElement("root");
+    doc.LinkEndChild(root);
+    SceneExportStringValue("text", c.text, root);
+    SceneExportComment(c.text + "--", root);
+    TiXmlElement* attributed = new TiXmlElement("a");
+    attributed->SetAttribute("v", c.text);
+    root->LinkEndChild(attributed);
+    TiXmlText* cdata = new TiXmlText(c.text + "]]>");
+    cdata->SetCDATA(true);
+    TiXmlElement* holder = new TiXmlElement("c");
+    holder->LinkEndChild(cdata);
+    root->LinkEndChild(holder);
+    ASSERT_TRUE(SaveXmlFile(doc, tmp / "t.xml"));
+
+    const std::string bytes = ReadFile(tmp / "t.xml");
+    ExpectOnlyXmlCharacters(bytes);
+
+    TiXmlDocument back;
+    std::string error;
+    ASSERT_TRUE(LoadXmlFile(back, tmp / "t.xml", &error));
+    ASSERT_FALSE(back.Error()) << error << "\n" << bytes;
+    const TiXmlElement* r = back.RootElement();
+    EXPECT_EQ(r->FirstChildElement("text")->GetText(), c.back);
+    EXPECT_EQ(std::string(r->FirstChild()->NextSibling()->Value()), c.back + "- - ");
+    EXPECT_EQ(*r->FirstChildElement("a")->Attribute(std::string("v")), c.back);
+    EXPECT_EQ(r->FirstChildElement("c")->GetText(), c.back + "]]>");
+  }
+}
+
 }  // namespace
+

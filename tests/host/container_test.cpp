@@ -224,3 +224,46 @@ TEST_F(ContainerTest, Equality) {
 }
 
 }  // namespace
+
+namespace {
+
+// A large container (beyond the size from which it keeps an index) against a plain list.
+TEST_F(ContainerTest, LargeContainersFindTheFirstEntryAfterEveryChange) {
+  BaseContainer bc;
+  std::vector<LONG> ids;
+  for (LONG i = 0; i < 1000; ++i) {
+    bc.SetLong(5000 - i, i);
+    ids.push_back(5000 - i);
+  }
+  EXPECT_EQ(bc.GetCount(), 1000);
+  EXPECT_EQ(bc.FindIndex(5000), 0);
+  EXPECT_EQ(bc.FindIndex(4001), 999);
+  EXPECT_EQ(bc.GetLong(4500), 500);
+  bc.SetReal(4500, 2.5);  // replacing keeps the place
+  EXPECT_EQ(bc.FindIndex(4500), 500);
+  EXPECT_EQ(bc.GetReal(4500), 2.5);
+
+  bc.InsData(4999, GeData(LONG(-1)));  // a second entry of one ID: readers see the first
+  EXPECT_EQ(bc.GetLong(4999), 1);
+  EXPECT_TRUE(bc.RemoveData(4999));
+  EXPECT_EQ(bc.GetLong(4999), -1);
+  EXPECT_EQ(bc.FindIndex(4999), 999);  // the second entry, now the only one, last
+
+  bc.InsDataAfter(7, GeData(LONG(7)), nullptr);  // everything moves one place on
+  EXPECT_EQ(bc.FindIndex(7), 0);
+  EXPECT_EQ(bc.FindIndex(5000), 1);
+  EXPECT_TRUE(bc.RemoveIndex(0));
+  EXPECT_EQ(bc.FindIndex(7), NOTOK);
+  EXPECT_EQ(bc.FindIndex(5000), 0);
+
+  BaseContainer copy = bc;  // copies keep their own index
+  copy.FlushAll();
+  EXPECT_EQ(copy.FindIndex(5000), NOTOK);
+  copy.SetLong(1, 1);
+  EXPECT_EQ(copy.GetLong(1), 1);
+  EXPECT_EQ(bc.GetLong(4002), 998);
+  bc.MergeContainer(copy);
+  EXPECT_EQ(bc.GetIndexId(bc.GetCount() - 1), 1);
+}
+
+}  // namespace

@@ -191,6 +191,58 @@ TEST_F(HierarchyTest, SpheresAndInstancesHaveCaches) {
   EXPECT_EQ(ping->GetCache(), nullptr);
 }
 
+TEST_F(HierarchyTest, RenderInstancesShareTheLinkedMeshAndPlainInstancesCopyIt) {
+  Load(R"({"objects": [
+    {"type": 5140, "name": "Group", "children": [
+      {"type": 5100, "name": "Tri", "points": [[0, 0, 0], [1, 0, 0], [0, 1, 0]], "polygons": [[0, 1, 2]],
+       "tags": [{"type": 5671, "uvw": [[[0, 0, 0], [1, 0, 0], [0, 1, 0]]]}]}]},
+    {"type": 5126, "name": "Render", "position": [5, 0, 0],
+     "parameters": {"1001": {"link": "Group"}, "1002": true}},
+    {"type": 5126, "name": "Plain", "parameters": {"1001": {"link": "Group"}}}]})");
+  doc->ExecutePasses(nullptr, FALSE, FALSE, TRUE, 0);
+  PolygonObject* tri = static_cast<PolygonObject*>(doc->SearchObject("Tri"));
+  auto meshOf = [&](const char* instance) {
+    BaseObject* cache = doc->SearchObject(instance)->GetCache();
+    return cache && cache->GetDown() ? static_cast<PolygonObject*>(cache->GetDown()) : nullptr;
+  };
+  PolygonObject* shared = meshOf("Render");
+  PolygonObject* copied = meshOf("Plain");
+  ASSERT_NE(shared, nullptr);
+  ASSERT_NE(copied, nullptr);
+  EXPECT_EQ(shared->GetName(), String("Tri"));
+  EXPECT_EQ(doc->SearchObject("Render")->GetCache()->GetMl(), LMatrix());
+
+  // The render instance's mesh is the linked mesh's own data; the plain instance has a copy.
+  EXPECT_EQ(shared->GetPointR(), tri->GetPointR());
+  EXPECT_EQ(shared->GetPolygonR(), tri->GetPolygonR());
+  UVWTag* uvw = static_cast<UVWTag*>(tri->GetTag(Tuvw));
+  EXPECT_EQ(static_cast<VariableTag*>(shared->GetTag(Tuvw))->GetDataAddressR(), uvw->GetDataAddressR());
+  EXPECT_NE(copied->GetPointR(), tri->GetPointR());
+
+  // A change of the linked mesh shows in the render instance at once, in the plain one only after
+  // its cache is built again; a resize shows too.
+  tri->GetPointW()[1] = LVector(7, 0, 0);
+  EXPECT_EQ(shared->GetPointR()[1], LVector(7, 0, 0));
+  EXPECT_EQ(copied->GetPointR()[1], LVector(1, 0, 0));
+  ASSERT_TRUE(tri->ResizeObject(4, 2));
+  EXPECT_EQ(shared->GetPointCount(), 4);
+  EXPECT_EQ(shared->GetPolygonCount(), 2);
+  EXPECT_EQ(copied->GetPointCount(), 3);
+
+  // The shared data outlives either side: freeing the instance's cache leaves the mesh whole.
+  doc->SearchObject("Render")->SetDeformMode(FALSE);
+  doc->ExecutePasses(nullptr, FALSE, FALSE, TRUE, 0);
+  EXPECT_EQ(doc->SearchObject("Render")->GetCache(), nullptr);
+  EXPECT_EQ(tri->GetPointR()[1], LVector(7, 0, 0));
+  // And an ordinary copy of the mesh never shares.
+  PolygonObject* clone = static_cast<PolygonObject*>(tri->GetClone(COPYFLAGS_NONE));
+  ASSERT_NE(clone, nullptr);
+  EXPECT_NE(clone->GetPointR(), tri->GetPointR());
+  EXPECT_EQ(clone->GetPointR()[1], LVector(7, 0, 0));
+  BaseObject* freed = clone;
+  BaseObject::Free(freed);
+}
+
 TEST_F(HierarchyTest, DeformCachesStandForTheirObject) {
   Load(R"({"objects": [{"type": 5100, "name": "Mesh", "position": [3, 0, 0]}]})");
   BaseObject* op = doc->SearchObject("Mesh");

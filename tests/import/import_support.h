@@ -65,6 +65,14 @@ class ImportTest : public HostTest {
     return m ? m->GetDataInstance() : &empty_;
   }
 
+  /// The value a new plug-in material holds at `id` (what its Init writes).
+  static GeData Fresh(LONG id) {
+    BaseMaterial* m = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
+    GeData out = m ? m->GetDataInstance()->GetData(id) : GeData();
+    BaseMaterial::Free(m);
+    return out;
+  }
+
   BaseDocument* doc = nullptr;
   TempDir dir;
   ImportOVM import;

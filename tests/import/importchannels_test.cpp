@@ -113,12 +113,12 @@ TEST_F(ImportTest, UnsupportedConstantsWarnInTheOrderMetAndWriteNothing) {
       "Import warnings:\n- Displacement constant in Material \"E3\" not supported.\n- Emission tabulated spectrum in Material \"E3\" not supported.\n- Absorption layer spectrum in Material \"E3\" not supported.",
       "Import warnings:\n- Displacement constant in Material \"E4\" not supported.\n- Emission peak spectrum in Material \"E4\" not supported.",
   }));
-  EXPECT_EQ(Data("E0")->GetData(MAT_EMISSION_SPECTRUM).GetType(), DA_NIL);
+  EXPECT_EQ(Data("E0")->GetData(MAT_EMISSION_SPECTRUM), Fresh(MAT_EMISSION_SPECTRUM));
   // A layer given as rgb or uniform is stored, its switch untouched.
   ExpectVector(Data("E1")->GetVector(MAT_ABSORPTION_LAYER_COLOR), LVector(1.0), "uniform layer");
   ExpectVector(Data("E4")->GetVector(MAT_ABSORPTION_LAYER_COLOR), LVector(2, 1, 0.5), "rgb layer");
   EXPECT_EQ(Data("E4")->GetReal(MAT_ABSORPTION_LAYER_GAMMA), 2.2);
-  EXPECT_EQ(Data("E4")->GetData(MAT_USE_ABSORPTION_LAYER).GetType(), DA_NIL);
+  EXPECT_EQ(Data("E4")->GetData(MAT_USE_ABSORPTION_LAYER), Fresh(MAT_USE_ABSORPTION_LAYER));
 }
 
 TEST_F(ImportTest, ProgramsBecomeCodeShadersOfTheDocumentLinkedWithTheirChannelOn) {
@@ -137,7 +137,7 @@ TEST_F(ImportTest, ProgramsBecomeCodeShadersOfTheDocumentLinkedWithTheirChannelO
     BaseList2D* sh = data->GetLink(r.link, doc);
     ASSERT_NE(sh, nullptr) << r.link;
     EXPECT_EQ(sh->GetType(), ID_OVLSHADER);
-    EXPECT_EQ(host::ToUtf8(sh->GetDataInstance()->GetString(1405)), "def eval() real: 0.5");
+    EXPECT_EQ(host::ToUtf8(sh->GetDataInstance()->GetString(OVL_CODE)), "def eval() real: 0.5");
     EXPECT_TRUE(data->GetBool(r.sw));
   }
   EXPECT_DOUBLE_EQ(data->GetReal(MAT_PHONG_IOR), 1.7);
@@ -154,7 +154,7 @@ TEST_F(ImportTest, SpecularReflectivityWinsOverTheDiffuseAlbedo) {
   ExpectVector(Data("Both")->GetVector(MAT_ALBEDO_COLOR), LVector(0.75), "both");
   EXPECT_TRUE(Data("Both")->GetBool(MAT_ALBEDO_IS_SPECULAR));
   EXPECT_EQ(Data("Both")->GetReal(MAT_EXPONENT), 10.0);
-  EXPECT_EQ(Data("Diffuse")->GetData(MAT_ALBEDO_IS_SPECULAR).GetType(), DA_NIL);
+  EXPECT_EQ(Data("Diffuse")->GetData(MAT_ALBEDO_IS_SPECULAR), Fresh(MAT_ALBEDO_IS_SPECULAR));
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST_F(ImportTest, MediumValuesAndColourForms) {
   EXPECT_DOUBLE_EQ(lowColour.y, 0.6);
   EXPECT_DOUBLE_EQ(lowColour.z, 0.5);
   EXPECT_EQ(low->GetReal(MAT_ABSORPTION_SCALE), 1.0);
-  EXPECT_EQ(low->GetData(MAT_USE_SUBSURFACE).GetType(), DA_NIL);
+  EXPECT_EQ(low->GetData(MAT_USE_SUBSURFACE), Fresh(MAT_USE_SUBSURFACE));
 
   BaseContainer* high = Data("High");
   const LVector highColour = high->GetVector(MAT_ABSORPTION_COLOR);  // absorption inverted
@@ -64,7 +64,7 @@ TEST_F(ImportTest, MediumValuesAndColourForms) {
   EXPECT_DOUBLE_EQ(high->GetVector(MAT_PHASE_G).y, 0.5);  // rgb after uniform
   EXPECT_EQ(high->GetReal(MAT_PHASE_G_GAMMA), 2.0);
 
-  EXPECT_EQ(Data("None")->GetData(MAT_MEDIUM_PRECEDENCE).GetType(), DA_NIL);
+  EXPECT_EQ(Data("None")->GetData(MAT_MEDIUM_PRECEDENCE), Fresh(MAT_MEDIUM_PRECEDENCE));
   // Missing components read as 0.0, whatever the blanks.
   const LVector shortColour = Data("Short")->GetVector(MAT_ABSORPTION_COLOR);
   EXPECT_DOUBLE_EQ(shortColour.x, 0.5);

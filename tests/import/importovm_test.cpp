@@ -36,7 +36,7 @@ TEST_F(ImportTest, OneMaterialPerElementCreatedLastStandsFirstWithTheTypeOfTheFi
     }
   }
   // A material without a known type keeps what its Init wrote: no type of the import.
-  EXPECT_EQ(Data("G")->GetData(MAT_TYPE).GetType(), DA_NIL);
+  EXPECT_EQ(Data("G")->GetData(MAT_TYPE), Fresh(MAT_TYPE));
   EXPECT_EQ(Messages(), std::vector<std::string>());
 }
 
@@ -59,7 +59,7 @@ TEST_F(ImportTest, AReaderErrorShowsOneDialogWithTheLocatedMessageAndKeepsADefau
             "Found unexpected element 'colour_typo'.  (In element 'diffuse', around line 1, column 38)");
   EXPECT_EQ(Names(), "Next,Bad");
   EXPECT_EQ(Data("Bad")->GetLong(MAT_TYPE), MAT_TYPE_DIFFUSE);
-  EXPECT_EQ(Data("Bad")->GetData(MAT_ALBEDO_COLOR).GetType(), DA_NIL);
+  EXPECT_EQ(Data("Bad")->GetData(MAT_ALBEDO_COLOR), Fresh(MAT_ALBEDO_COLOR));
   EXPECT_TRUE(Data("Bad")->GetBool(MAT_USE_ALBEDO));  // the switches follow the type
 }
 

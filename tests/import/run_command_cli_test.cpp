@@ -35,7 +35,7 @@ TEST_F(ImportTest, TheRunnerImportsAFileAndSavesADocumentThatLoadsAgainTheSame) 
   std::string error;
   BaseDocument* loaded = host::LoadDocumentFile(saved, &error);
   ASSERT_NE(loaded, nullptr) << error;
-  EXPECT_EQ(host::SaveDocumentText(loaded), ReadFile(saved));
+  EXPECT_EQ(host::SaveDocumentText(loaded, &error), ReadFile(saved)) << error;
   int count = 0;
   for (BaseMaterial* m = loaded->GetFirstMaterial(); m; m = m->GetNext()) ++count;
   EXPECT_EQ(count, 7);  // eight materials, the null material leaves none

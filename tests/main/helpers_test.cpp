@@ -141,6 +141,33 @@ TEST_F(HelpersTest, UniqueMaterialNamesCountThePositionInTheDocument) {
   BaseMaterial::Free(loose);
 }
 
+TEST_F(HelpersTest, LongMaterialNamesAreCutAtACharacterSoTheSuffixFits) {
+  // 340 three-byte characters (1,020 bytes) twice, 1,030 ASCII bytes, and a name that fits with
+  // its suffix in exactly 1,024 bytes.
+  std::string cjk, cjkCut;
+  for (int i = 0; i < 340; ++i) cjk += "\xE6\x9C\xA8";  // U+6728
+  for (int i = 0; i < 339; ++i) cjkCut += "\xE6\x9C\xA8";
+  const std::string exact(1024 - 5, 'b');
+  Load(R"({"materials": [{"name": "x"}, {"name": "y"}, {"name": "z"}, {"name": "w"}]})");
+  BaseMaterial* m[4];
+  m[0] = doc->GetFirstMaterial();
+  for (int i = 1; i < 4; ++i) m[i] = m[i - 1]->GetNext();
+  m[0]->SetName(String(cjk));
+  m[1]->SetName(String(cjk));
+  m[2]->SetName(String(std::string(1030, 'a')));
+  m[3]->SetName(String(exact));
+
+  // The cut falls before a whole character; equal names stay apart by their positions.
+  EXPECT_EQ(Utf8(Helpers::GetUniqueMaterialName(m[0], doc)), cjkCut + "_mid0");
+  EXPECT_EQ(Utf8(Helpers::GetUniqueMaterialName(m[1], doc)), cjkCut + "_mid1");
+  EXPECT_EQ(Utf8(Helpers::GetUniqueMaterialName(m[2], doc)), std::string(1019, 'a') + "_mid2");
+  EXPECT_EQ(Utf8(Helpers::GetUniqueMaterialName(m[3], doc)), exact + "_mid3");
+  EXPECT_EQ(Utf8(Helpers::GetUniqueMaterialName(m[2], nullptr)), std::string(1020, 'a') + "_NID");
+  // A zero character ends the name, not the suffix.
+  m[3]->SetName(String("Wood") + String(1, 0) + String("Stone"));
+  EXPECT_EQ(Utf8(Helpers::GetUniqueMaterialName(m[3], doc)), "Wood_mid3");
+}
+
 TEST_F(HelpersTest, UsedTextureTagsRunFromTheRightToTheFirstUnrestrictedOne) {
   Load(R"({"objects": [
     {"type": 5140, "name": "three", "tags": [

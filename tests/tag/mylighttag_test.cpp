@@ -335,6 +335,20 @@ TEST_F(IesPreviewTest, WithoutARendererNothingStarts) {
   EXPECT_EQ(shown[0].prompt, host::Prompt::Directory);
 }
 
+TEST_F(IesPreviewTest, TheButtonAnswersTrueAtOnceWhateverTheLaunchGave) {
+  // The settings file names a folder without the renderer: the launch fails and says so.
+  Helpers::GlobalSettings settings;
+  settings.path = String(renderer / "empty");
+  ASSERT_TRUE(Helpers::SaveSettings(&settings));
+  UseProfile(renderer / "lamp.ies");
+  EXPECT_TRUE(PressRender());
+  const std::vector<std::string> console = host::ConsoleLines();
+  ASSERT_FALSE(console.empty());
+  EXPECT_EQ(console.back(),
+            "Could not start " + renderer / "empty/Orvane.app/Contents/MacOS/Orvane: No such file or directory");
+  EXPECT_EQ(ProfilePaths(scene), Strings{renderer / "lamp.ies"});
+}
+
 TEST_F(IesPreviewTest, APreviewSceneThatCannotBeEditedStartsNothing) {
   InstallRenderer();
   UseProfile(renderer / "lamp.ies");

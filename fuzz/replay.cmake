@@ -1,0 +1,17 @@
+# The fuzz targets as ordinary programs of this build (with the sanitizers when it has them), and
+# CTest tests that replay through them every regression input and seed. Any compiler will do.
+add_executable(replay_fuzz_material ${CMAKE_SOURCE_DIR}/fuzz/material_fuzz.cpp
+  ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
+target_link_libraries(replay_fuzz_material PRIVATE orvane_format)
+
+add_executable(replay_fuzz_mesh_reader ${CMAKE_SOURCE_DIR}/fuzz/mesh_reader.cpp
+  ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp
+  ${CMAKE_SOURCE_DIR}/source/export/orvanemesh.cpp
+  ${CMAKE_SOURCE_DIR}/source/export/meshallocator.cpp)
+target_include_directories(replay_fuzz_mesh_reader PRIVATE ${CMAKE_SOURCE_DIR}/source)
+
+add_test(NAME FuzzRegressions.Material
+  COMMAND replay_fuzz_material ${CMAKE_SOURCE_DIR}/fuzz/regressions/material ${CMAKE_SOURCE_DIR}/fuzz/corpus/material)
+add_test(NAME FuzzRegressions.Mesh
+  COMMAND replay_fuzz_mesh_reader ${CMAKE_SOURCE_DIR}/fuzz/regressions/mesh ${CMAKE_SOURCE_DIR}/fuzz/corpus/mesh)
+set_tests_properties(FuzzRegressions.Material FuzzRegressions.Mesh PROPERTIES TIMEOUT 300)

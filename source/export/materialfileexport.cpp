@@ -1,0 +1,76 @@
+// The material file (".ovm"): one material with everything it depends on, under the root
+// "scenedata", and its baked textures in the folder "textures." + the file's name beside it.
+#include <tinyxml.h>
+
+#include "export/orvanesceneexporter.h"
+#include "export/xmlbuilders.h"
+#include "main/helpers.h"
+#include "material/exportbasematerial.h"
+
+namespace {
+
+// True for a path that starts at the file system's root.
+bool IsAbsolute(const Filename& dir) {
+  const std::string path = Helpers::ToUTF8String(dir.GetString());
+  return !path.empty() && path[0] == '/';
+}
+
+}  // namespace
+
+int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filename file, int preview) {
+  if (!doc || !mat) return 0;
+
+  // What an interrupted export left behind goes first.
+  delete sceneData;
+  sceneData = nullptr;
+  xmlDocument.Clear();
+  sceneElement = nullptr;
+  commentNode = nullptr;
+
+  file.ClearSuffix();
+  const Filename dir = file.GetDirectory();
+  const String name = file.GetFileString();
+  // The textures folder is emptied below: never one relative to the working directory.
+  if (!IsAbsolute(dir) || !name.Content()) {
+    GePrint(String("Could not save material file: ") + file.GetString() + String(".ovm") +
+            String(" (not an absolute path)"));
+    return 0;
+  }
+
+  sceneData = new OrvaneSceneData();
+  sceneData->document = doc;
+  sceneData->frame = 0;
+  sceneData->sceneDir = dir;
+  sceneData->texturesDir = dir + Filename(String("textures.") + name);
+  if (GeFExist(sceneData->texturesDir, true))
+    GeFKill(sceneData->texturesDir, GE_FKILL_DIRECTORY | GE_FKILL_RECURSIVE);
+  if (!GeFExist(sceneData->texturesDir, true)) GeFCreateDir(sceneData->texturesDir);
+
+  baseName = name + String(".ovm");
+  initVariables();
+  GePrint("* Exporting OVM...");
+
+  sceneElement = new TiXmlElement("scenedata");
+  xmlDocument.LinkEndChild(sceneElement);
+  SceneExportCorvaneComments();
+
+  TiXmlElement* nullMaterial = new TiXmlElement("material");
+  SceneExportStringValue("name", "nullMat", nullMaterial);
+  nullMaterial->LinkEndChild(new TiXmlElement("null_material"));
+  sceneElement->LinkEndChild(nullMaterial);
+
+  StatusSetText("Export Materials");
+  ExportBaseMaterial(mat, sceneElement, nullptr, sceneData, preview, 0);
+
+  const String path = dir.GetString() + String("/") + baseName;
+  const bool saved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path));
+  if (!saved) GePrint(String("Could not save material file: ") + path);
+
+  xmlDocument.Clear();
+  sceneElement = nullptr;
+  commentNode = nullptr;
+  AtomArray::Free(areaLightShapes);
+  delete sceneData;
+  sceneData = nullptr;
+  return saved ? 1 : 0;
+}

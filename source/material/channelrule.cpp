@@ -1,0 +1,121 @@
+// The channel rule: how one channel of the plug-in material becomes XML.
+#include "material/channelrule.h"
+
+#include <tinyxml.h>
+
+#include "export/orvanescenedata.h"
+#include "export/xmlbuilders.h"
+#include "main/helpers.h"
+#include "material/customorvanematerial.h"
+
+namespace MaterialChannels {
+
+namespace {
+
+TiXmlElement* Append(TiXmlElement* parent, const char* name) {
+  auto* element = new TiXmlElement(name);
+  parent->LinkEndChild(element);
+  return element;
+}
+
+void WriteConstant(const ChannelSpec& spec, const BaseContainer* data, TiXmlElement* channel) {
+  switch (spec.constant) {
+    case ChannelConstant::kReal:
+      SceneExportRealValue("constant", data->GetReal(spec.valueId), channel);
+      break;
+    case ChannelConstant::kRgb:
+      SceneExportSpectrumRGB(data->GetVector(spec.valueId), data->GetReal(spec.gammaId),
+                             data->GetReal(spec.brightnessId), Append(channel, "constant"));
+      break;
+    case ChannelConstant::kNone:
+      break;
+  }
+}
+
+}  // namespace
+
+TextureValues ReadTextureValues(const BaseContainer* data, const TextureValueIds& ids) {
+  TextureValues v;
+  v.exponent = data->GetReal(ids.exponent);
+  v.a = data->GetReal(ids.a);
+  v.b = data->GetReal(ids.b);
+  v.c = data->GetReal(ids.c);
+  return v;
+}
+
+BaseShader* LinkedShader(const BaseContainer* data, int linkId, BaseDocument* doc) {
+  return static_cast<BaseShader*>(data->GetLink(linkId, doc, Xbase));
+}
+
+std::string BakeFileName(const String& name, int frame, const std::string& suffix) {
+  const std::string utf8 = Helpers::ToUTF8String(name);
+  std::string out;
+  out.reserve(utf8.size() + suffix.size() + 12);
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if (c == '/' || c == '\\' || c < 0x20 || c == 0x7f) {
+      out += '_';
+    } else if (c == 0xc2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(utf8[i + 1]) <= 0x9f) {
+      out += '_';  // a control character of U+0080 to U+009F
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "_" + std::to_string(frame) + suffix;
+}
+
+bool BakeChannelImage(CustomOrvaneMaterial& material, BaseShader* shader, const String& name,
+                      const std::string& suffix, const char* label, BaseContainer* data,
+                      SAVEBIT flags, std::string* path) {
+  OrvaneSceneData* sd = material.sceneData;
+  const Filename target = sd->texturesDir + Filename(String(BakeFileName(name, sd->frame, suffix)));
+  if (material.BakeShader(shader, target, data, flags)) {
+    *path = Helpers::ToUTF8String(target.GetString());
+    return true;
+  }
+  GePrint(String("Could not bake the ") + String(label) + String(" channel of material ") + name);
+  return false;
+}
+
+void WriteChannel(CustomOrvaneMaterial& material, const ChannelSpec& spec, const char* element,
+                  const String& name, BaseContainer* data, TiXmlElement* parent) {
+  OrvaneSceneData* sd = material.sceneData;
+  if (!data || !parent || !sd || !sd->document) return;
+  if (!data->GetBool(spec.useId)) return;
+  BaseShader* shader = LinkedShader(data, spec.linkId, sd->document);
+  if (!shader) {
+    if (spec.constant != ChannelConstant::kNone) WriteConstant(spec, data, Append(parent, element));
+    return;
+  }
+  TiXmlElement* channel = Append(parent, element);
+
+  if (shader->IsInstanceOf(Xbitmap)) {
+    const TextureValues v = ReadTextureValues(data, spec.texture);
+    if (ExportTexture(sd->document, shader, parent, v.exponent, v.a, v.b, v.c, sd->sceneDir, 0)) {
+      ExportTextureIndex(channel, material.textureIndex);
+      ++material.textureIndex;
+    }
+    return;
+  }
+  if (material.IsOVLShader(shader)) {
+    material.ExportShader(parent, channel, shader, material.textureIndex, spec.header, spec.returnType);
+    return;
+  }
+  std::string path;
+  if (BakeChannelImage(material, shader, name, spec.suffix, spec.label, data, spec.flags, &path)) {
+    const TextureValues v = ReadTextureValues(data, spec.texture);
+    ExportTexture(parent, path, v.exponent, v.a, v.b, v.c, sd->sceneDir, 0);
+    ExportTextureIndex(channel, material.textureIndex);
+    ++material.textureIndex;
+    return;
+  }
+  // A failed bake leaves no empty channel: the constant stands in, or the channel is dropped.
+  if (spec.constant != ChannelConstant::kNone)
+    WriteConstant(spec, data, channel);
+  else
+    parent->RemoveChild(channel);
+}
+
+}  // namespace MaterialChannels

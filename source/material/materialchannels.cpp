@@ -1,0 +1,123 @@
+// The channel writers of the plug-in material (albedo, exponent, sigma, blend factor, bump,
+// displacement, absorption layer) and the shader tests and baking they rely on.
+#include <tinyxml.h>
+
+#include "export/orvanescenedata.h"
+#include "main/helpers.h"
+#include "material/channelrule.h"
+#include "material/customorvanematerial.h"
+
+using MaterialChannels::ChannelConstant;
+using MaterialChannels::ChannelSpec;
+
+namespace {
+
+// The largest side of a baked channel image that the host bakes.
+constexpr LONG kMaxBakeSide = 16384;
+// JPEG quality of baked channel images.
+constexpr LONG kBakeQuality = 100;
+
+const char kHeaderVec3[] = "def eval(vec3 pos) vec3: ";
+const char kHeaderRealAt[] = "def eval(vec3 pos) real: ";
+const char kHeaderReal[] = "def eval() real: ";
+
+const ChannelSpec kAlbedo = {
+    "albedo", MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, ChannelConstant::kRgb,
+    MAT_ALBEDO_COLOR, MAT_ALBEDO_BRIGHTNESS, MAT_ALBEDO_GAMMA,
+    {MAT_ALBEDO_TEX_EXPONENT, MAT_ALBEDO_TEX_A, MAT_ALBEDO_TEX_B, MAT_ALBEDO_TEX_C},
+    "_albedo.jpg", 0, kHeaderVec3, OVL_RETURN_VEC3};
+const ChannelSpec kExponent = {
+    "exponent", MAT_USE_EXPONENT, MAT_EXPONENT_SHADER, ChannelConstant::kReal, MAT_EXPONENT, 0, 0,
+    {MAT_EXPONENT_TEX_EXPONENT, MAT_EXPONENT_TEX_A, MAT_EXPONENT_TEX_B, MAT_EXPONENT_TEX_C},
+    "_exponent.jpg", SAVEBIT_GREYSCALE, kHeaderRealAt, OVL_RETURN_REAL};
+const ChannelSpec kSigma = {
+    "sigma", MAT_USE_SIGMA, MAT_SIGMA_SHADER, ChannelConstant::kReal, MAT_SIGMA, 0, 0,
+    {MAT_SIGMA_TEX_EXPONENT, MAT_SIGMA_TEX_A, MAT_SIGMA_TEX_B, MAT_SIGMA_TEX_C},
+    "_sigma.jpg", SAVEBIT_GREYSCALE, kHeaderRealAt, OVL_RETURN_REAL};
+const ChannelSpec kBlend = {
+    "blend", MAT_USE_ALPHA, MAT_ALPHA_SHADER, ChannelConstant::kReal, MAT_ALPHA_VALUE, 0, 0,
+    {MAT_ALPHA_TEX_EXPONENT, MAT_ALPHA_TEX_A, MAT_ALPHA_TEX_B, MAT_ALPHA_TEX_C},
+    "_alpha.jpg", SAVEBIT_GREYSCALE, kHeaderReal, OVL_RETURN_REAL};
+const ChannelSpec kBump = {
+    "bump", MAT_USE_BUMP, MAT_BUMP_SHADER, ChannelConstant::kNone, 0, 0, 0,
+    {MAT_BUMP_TEX_EXPONENT, MAT_BUMP_TEX_A, MAT_BUMP_TEX_B, MAT_BUMP_TEX_C},
+    "_bump.jpg", SAVEBIT_GREYSCALE, kHeaderReal, OVL_RETURN_REAL};
+const ChannelSpec kDisplacement = {
+    "displacement", MAT_USE_DISPLACEMENT, MAT_DISPLACEMENT_SHADER, ChannelConstant::kNone, 0, 0, 0,
+    {MAT_DISPLACEMENT_TEX_EXPONENT, MAT_DISPLACEMENT_TEX_A, MAT_DISPLACEMENT_TEX_B,
+     MAT_DISPLACEMENT_TEX_C},
+    "_displacement.jpg", SAVEBIT_GREYSCALE, kHeaderReal, OVL_RETURN_REAL};
+const ChannelSpec kAbsorptionLayer = {
+    "absorption layer", MAT_USE_ABSORPTION_LAYER, MAT_ABSORPTION_LAYER_SHADER, ChannelConstant::kRgb,
+    MAT_ABSORPTION_LAYER_COLOR, MAT_ABSORPTION_LAYER_BRIGHTNESS, MAT_ABSORPTION_LAYER_GAMMA,
+    {MAT_ABSORPTION_LAYER_TEX_EXPONENT, MAT_ABSORPTION_LAYER_TEX_A, MAT_ABSORPTION_LAYER_TEX_B,
+     MAT_ABSORPTION_LAYER_TEX_C},
+    "_absorption_layer.jpg", 0, kHeaderVec3, OVL_RETURN_VEC3};
+
+}  // namespace
+
+void CustomOrvaneMaterial::MaterialExportAlbedo(String name, BaseContainer* data, int kind,
+                                                TiXmlElement* parent) {
+  if (!data || !data->GetBool(MAT_USE_ALBEDO)) return;
+  const char* element = "albedo";
+  if (kind != 0) element = data->GetBool(MAT_ALBEDO_IS_SPECULAR) ? "specular_reflectivity" : "diffuse_albedo";
+  MaterialChannels::WriteChannel(*this, kAlbedo, element, name, data, parent);
+}
+
+void CustomOrvaneMaterial::MaterialExportExponent(String name, BaseContainer* data, TiXmlElement* parent) {
+  MaterialChannels::WriteChannel(*this, kExponent, "exponent", name, data, parent);
+}
+
+void CustomOrvaneMaterial::MaterialExportSigma(String name, BaseContainer* data, TiXmlElement* parent) {
+  MaterialChannels::WriteChannel(*this, kSigma, "sigma", name, data, parent);
+}
+
+void CustomOrvaneMaterial::MaterialExportBlend(String name, BaseContainer* data, TiXmlElement* parent) {
+  MaterialChannels::WriteChannel(*this, kBlend, "blend", name, data, parent);
+}
+
+void CustomOrvaneMaterial::MaterialExportBump(String name, BaseContainer* data, TiXmlElement* parent) {
+  MaterialChannels::WriteChannel(*this, kBump, "bump", name, data, parent);
+}
+
+void CustomOrvaneMaterial::MaterialExportDisplacement(String name, BaseContainer* data,
+                                                      TiXmlElement* parent) {
+  MaterialChannels::WriteChannel(*this, kDisplacement, "displacement", name, data, parent);
+}
+
+void CustomOrvaneMaterial::MaterialExportAbsorptionLayer(String name, BaseContainer* data,
+                                                         TiXmlElement* parent) {
+  MaterialChannels::WriteChannel(*this, kAbsorptionLayer, "absorption_layer_transmittance", name, data,
+                                 parent);
+}
+
+Bool CustomOrvaneMaterial::IsOVLShader(BaseShader* sh) {
+  // The code shader counts too: a channel embeds its program and never bakes it.
+  return sh && (sh->IsInstanceOf(ID_OVLSHADER) || ::IsOVLShader(sh));
+}
+
+Bool CustomOrvaneMaterial::BakeShader(BaseShader* sh, Filename file, BaseContainer* data, SAVEBIT flags) {
+  if (!sh || !data) return false;
+  const LONG width = data->GetLong(MAT_BAKE_WIDTH), height = data->GetLong(MAT_BAKE_HEIGHT);
+  if (width < 1 || height < 1 || width > kMaxBakeSide || height > kMaxBakeSide) return false;
+  MultipassBitmap* bitmap = MultipassBitmap::Alloc(width, height, COLORMODE_RGB);
+  if (!bitmap) return false;
+  const Filename directory = file.GetDirectory();
+  if (!GeFExist(directory, TRUE)) GeFCreateDir(directory);
+  bool saved = false;
+  // An image the host could not bake is not written: it would hold black for the shader.
+  if (Helpers::BakeShaderToBitmap(bitmap, sh, sceneData ? sceneData->document : nullptr)) {
+    BaseContainer options;
+    options.SetLong(JPGSAVER_QUALITY, kBakeQuality);
+    saved = bitmap->Save(file, FILTER_JPG, &options, flags) == IMAGERESULT_OK;
+  }
+  MultipassBitmap::Free(bitmap);
+  return saved;
+}
+
+Bool CustomOrvaneMaterial::OvlShaderUsed(BaseContainer* data, BaseDocument* doc, int id) {
+  if (!data || !doc) return true;
+  BaseShader* sh = MaterialChannels::LinkedShader(data, id, doc);
+  if (!sh) return false;
+  return !IsOVLShader(sh);
+}

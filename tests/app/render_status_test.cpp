@@ -1,0 +1,247 @@
+// The runner's exit status, read from the process: a render that ends without the renderer
+// started on a complete scene fails with one line on standard error saying why, and leaves the
+// settings file and the write path as they were.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/host_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct RunResult {
+  int status;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+// Runs `prefix` corvane-host render `args` in a shell, standard error kept apart.
+RunResult Render(const std::string& args, const std::string& prefix = "") {
+  TempDir scratch;
+  const std::string errFile = scratch / "stderr";
+  RunResult r;
+  r.status = RunCommand("(" + prefix + std::string(CORVANE_HOST_EXE) + " render --plugin-dir " +
+                            CORVANE_PLUGIN_DIR + " " + args + " 2>" + errFile + ")",
+                        &r.out);
+  r.err = ReadFile(errFile);
+  return r;
+}
+
+// A renderer installation in `dir`: the stand-in, logging to `dir`.
+void InstallRenderer(const std::string& dir) {
+  const fs::path macos = fs::path(dir) / "Orvane.app/Contents/MacOS";
+  fs::create_directories(macos);
+  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
+}
+
+// A document with one quad whose scene goes to `scene` (render settings 1408 and 1393); an
+// `animation` exports frames 0 to 2.
+std::string Document(const std::string& scene, bool animation = false) {
+  std::string settings = scene.empty() ? std::string()
+                                       : "\"1408\": true, \"1393\": {\"filename\": \"" + scene + "\"}";
+  if (animation) settings += std::string(settings.empty() ? "" : ", ") + "\"1420\": true";
+  return R"({"objects": [{"type": 5100, "name": "Quad",
+      "points": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]], "polygons": [[0, 1, 2, 3]]}],
+    "renderData": {"parameters": {"5017": {"time": 0.0}, "5018": {"time": 0.0667}},
+      "videoPosts": [{"type": 1020896, "parameters": {)" +
+         settings + "}}]}}";
+}
+
+bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+bool EndsWith(const std::string& s, const std::string& suffix) {
+  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+class RenderStatusTest : public ::testing::Test {
+ protected:
+  void SetUp() override { InstallRenderer(renderer.path()); }
+  std::string WriteDocument(const std::string& json) {
+    const std::string path = docs / "doc.json";
+    std::ofstream(path) << json;
+    return path;
+  }
+  std::string Log() const { return ReadFile(renderer / "orvane-standin.log"); }
+
+  TempDir write, renderer, docs;
+};
+
+TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
+  const std::string w = write.path();
+  const struct {
+    const char* what;
+    std::function<std::string()> setUp;  // prepares and answers the arguments
+    std::string err;                     // the whole of standard error; a "*" ends a prefix
+    std::string errEnd;                  // with a prefix: how the line ends
+  } cases[] = {
+      {"renderer cannot be started",
+       [&] { return "--write-path " + w + " --renderer-dir /no/such/dir"; },
+       "corvane-host: the render failed: Could not start "
+       "/no/such/dir/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n", ""},
+      {"quick-render folder cannot be made",
+       [&] {
+         std::ofstream(write / "quickrender") << "a file in the way";
+         return "--write-path " + w + " --renderer-dir " + renderer.path();
+       },
+       "corvane-host: the render failed: Quickrender dir could not be created.\n", ""},
+      {"scene folder missing",
+       [&] {
+         return "--write-path " + w + " --renderer-dir " + renderer.path() + " " +
+                WriteDocument(Document(docs / "missing/shot.ovs"));
+       },
+       "corvane-host: the render failed: Export filename is empty or directory does not exist.\n", ""},
+      {"scene cannot be saved",
+       [&] {
+         fs::create_directories(docs / "shot.ovs");  // a folder where the scene goes
+         return "--write-path " + w + " --renderer-dir " + renderer.path() + " " +
+                WriteDocument(Document(docs / "shot.ovs"));
+       },
+       "corvane-host: the render failed: Not launching Orvane: the scene " + docs / "shot.ovs" +
+           " was not saved.\n",
+       ""},
+      {"mesh file cannot be written",
+       [&] {
+         std::ofstream(docs / "models.shot") << "a file where the mesh folder goes";
+         return "--write-path " + w + " --renderer-dir " + renderer.path() + " " +
+                WriteDocument(Document(docs / "shot.ovs"));
+       },
+       "corvane-host: the render failed: Not launching Orvane: the mesh file " + docs / "models.shot/mesh_*",
+       ".ovmesh was not written.\n"},
+      {"one frame of an animation cannot be saved",
+       [&] {
+         fs::create_directories(docs / "shot_frame000001.ovs");
+         return "--write-path " + w + " --renderer-dir " + renderer.path() + " " +
+                WriteDocument(Document(docs / "shot.ovs", true));
+       },
+       "corvane-host: the render failed: Not launching Orvane: the scene " + docs / "shot_frame000001.ovs" +
+           " was not saved.\n",
+       ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(write.path());
+    fs::create_directories(write.path());
+    for (const fs::directory_entry& e : fs::directory_iterator(docs.path())) fs::remove_all(e.path());
+    const RunResult r = Render(c.setUp());
+    EXPECT_EQ(r.status, 1) << r.out;
+    if (c.errEnd.empty()) {
+      EXPECT_EQ(r.err, c.err);
+    } else {
+      const std::string prefix = c.err.substr(0, c.err.size() - 1);
+      EXPECT_TRUE(StartsWith(r.err, prefix) && EndsWith(r.err, c.errEnd)) << r.err;
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_EQ(r.out.find("Orvane executed..."), std::string::npos) << r.out;
+    // The folder of a failed run is not kept.
+    EXPECT_FALSE(fs::exists(write / "corvaneSettings.cfg"));
+  }
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(RenderStatusTest, TheOtherFramesAreStillExportedWhenOneFails) {
+  fs::create_directories(docs / "shot_frame000001.ovs");
+  const RunResult r = Render("--write-path " + write.path() + " --renderer-dir " + renderer.path() + " " +
+                       WriteDocument(Document(docs / "shot.ovs", true)));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("Saved scene to: " + docs / "shot_frame000000.ovs\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Saved scene to: " + docs / "shot_frame000002.ovs\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Launching Orvane..."), std::string::npos) << r.out;
+}
+
+TEST_F(RenderStatusTest, AFileSizeLimitFailsTheRunInsteadOfKillingIt) {
+  // A first render leaves a complete scene and its meshes beside the document.
+  const std::string args = "--write-path " + write.path() + " --renderer-dir " + renderer.path() + " " +
+                           WriteDocument(Document(docs / "shot.ovs"));
+  ASSERT_EQ(Render(args).status, 0);
+  const std::string before = ReadFile(docs / "shot.ovs");
+
+  // With no file allowed past 1 KiB, the second render's scene is not saved: the renderer must not
+  // start on the first render's scene.
+  const RunResult r = Render(args, "ulimit -f 1; ");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_EQ(r.err, "corvane-host: the render failed: Not launching Orvane: the scene " + docs / "shot.ovs" +
+                       " was not saved.\n");
+  EXPECT_EQ(ReadFile(docs / "shot.ovs"), before);
+  // Nothing half-written is left beside it.
+  std::vector<std::string> names;
+  for (const fs::directory_entry& e : fs::directory_iterator(docs.path())) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"doc.json", "models.shot", "shot.ovs"}));
+}
+
+TEST_F(RenderStatusTest, TheRendererFolderOfTheCommandLineIsUsedAndKeptOnlyOnceItStarted) {
+  TempDir other;
+  InstallRenderer(other.path());
+  const std::string settings = write / "corvaneSettings.cfg";
+  fs::create_directories(write.path());
+  std::ofstream(settings) << "<first />\n<global_settings>\n    <PATH>" + other.path() +
+                                 "</PATH>\n</global_settings>\n";
+
+  // The folder given for this run wins over the one the settings file names, and is kept.
+  RunResult r = Render("--write-path " + write.path() + " --renderer-dir " + renderer.path());
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(WaitFor([&] { return !Log().empty(); }));
+  EXPECT_FALSE(fs::exists(other / "orvane-standin.log"));
+  const std::string kept =
+      "<first />\n<global_settings>\n    <PATH>" + renderer.path() + "</PATH>\n</global_settings>\n";
+  EXPECT_EQ(ReadFile(settings), kept);
+
+  // A folder that cannot start the renderer is not kept.
+  r = Render("--write-path " + write.path() + " --renderer-dir " + docs.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(ReadFile(settings), kept);
+}
+
+TEST_F(RenderStatusTest, AFailureBeforeTheExportLeavesTheWritePathUnmade) {
+  const std::string w = write / "not/made/yet";
+  const struct {
+    const char* what;
+    std::string args;
+    std::string err;
+  } cases[] = {
+      {"missing document", "--write-path " + w + " --renderer-dir " + renderer.path() + " " + docs / "none.json",
+       "corvane-host: cannot open the document " + docs / "none.json" + ": No such file or directory\n"},
+      {"document is a folder", "--write-path " + w + " --renderer-dir " + renderer.path() + " " + docs.path(),
+       "corvane-host: cannot open the document " + docs.path() + ": Is a directory\n"},
+      {"broken document", "--write-path " + w + " --renderer-dir " + renderer.path() + " " + WriteDocument("{"),
+       ""},
+      {"no renderer", "--write-path " + w,
+       "corvane-host: no renderer known: the settings file " + w +
+           "/corvaneSettings.cfg names none; give the renderer's folder with --renderer-dir DIR\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const RunResult r = Render(c.args);
+    EXPECT_EQ(r.status, 1);
+    if (!c.err.empty()) {
+      EXPECT_EQ(r.err, c.err);
+    }
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_FALSE(fs::exists(write / "not")) << r.out;
+  }
+}
+
+TEST_F(RenderStatusTest, WithoutHomeThereIsNoDefaultWritePath) {
+  // Run from a folder of its own: nothing may appear there.
+  const RunResult r = Render("--renderer-dir " + renderer.path(), "cd " + docs.path() + " && env -u HOME ");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "corvane-host: HOME is not set, so there is no default write path: pass --write-path DIR\n");
+  EXPECT_TRUE(fs::is_empty(docs.path()));
+}
+
+}  // namespace

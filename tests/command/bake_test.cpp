@@ -1,0 +1,228 @@
+// The bake command end to end through the host's baker, and its dialog's rules.
+#include <gtest/gtest.h>
+
+#include "c4d.h"
+#include "command/bakematerialonobject.h"
+#include "host_control.h"
+#include "host_undo.h"
+#include "host_user.h"
+#include "material/customorvanematerial.h"
+#include "material/materialparams.h"
+#include "support/host_fixture.h"
+
+namespace {
+
+class Bake : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    ASSERT_TRUE(RegisterCustomOrvaneMaterial());
+    doc = BaseDocument::Alloc();
+    mat = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
+    mat->SetName("wood");
+    doc->InsertMaterial(mat);
+    quad = PolygonObject::Alloc(4, 1);
+    LVector* p = quad->GetPointW();
+    p[0] = LVector(-1, -1, 0);
+    p[1] = LVector(1, -1, 0);
+    p[2] = LVector(1, 1, 0);
+    p[3] = LVector(-1, 1, 0);
+    quad->GetPolygonW()[0] = CPolygon(0, 1, 2, 3);
+    quad->SetName("quad");
+    doc->InsertObject(quad, nullptr, nullptr);
+    tag = TextureTag::Alloc();
+    quad->InsertTag(tag);
+    tag->SetMaterial(mat);
+    BaseContainer data = tag->GetData();
+    data.SetLong(TEXTURETAG_PROJECTION, TEXTURETAG_PROJECTION_FLAT);
+    tag->SetData(data);
+    doc->SetActiveTag(tag);
+  }
+  void TearDown() override {
+    BaseDocument::Free(doc);
+    HostTest::TearDown();
+  }
+  BaseShader* SetColourShader(LONG useId, LONG linkId, LVector colour) {
+    BaseShader* sh = BaseShader::Alloc(Xcolor);
+    sh->GetDataInstance()->SetVector(COLORSHADER_COLOR, colour);
+    mat->InsertShader(sh);
+    mat->GetDataInstance()->SetLink(linkId, sh);
+    mat->GetDataInstance()->SetBool(useId, true);
+    return sh;
+  }
+  BaseDocument* doc = nullptr;
+  BaseMaterial* mat = nullptr;
+  PolygonObject* quad = nullptr;
+  TextureTag* tag = nullptr;
+};
+
+TEST_F(Bake, DialogRulesPerMaterialType) {
+  SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
+  mat->GetDataInstance()->SetBool(MAT_USE_BUMP, true);  // switched on, but no shader
+  struct Case {
+    LONG type;
+    std::vector<LONG> disabled;
+  };
+  const Case cases[] = {
+      {MAT_TYPE_DIFFUSE, {10006, 10007}},
+      {MAT_TYPE_OREN_NAYAR, {10006}},
+      {MAT_TYPE_PHONG, {10007}},
+      {MAT_TYPE_SPECULAR, {10002, 10006, 10007}},
+      {MAT_TYPE_GLOSSY_TRANSPARENT, {10002, 10007}},
+      {MAT_TYPE_BLEND, {10002, 10003, 10004, 10005, 10006, 10007}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    mat->GetDataInstance()->SetLong(MAT_TYPE, c.type);
+    BakeDialog dlg(doc, tag, quad, mat);
+    ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
+    for (LONG id = 10002; id <= 10008; ++id) {
+      bool off = std::find(c.disabled.begin(), c.disabled.end(), id) != c.disabled.end();
+      EXPECT_EQ(dlg.FindGadget(id)->enabled, !off) << id;
+    }
+    Bool albedo = false, bump = true;
+    dlg.GetBool(10002, albedo);
+    dlg.GetBool(10004, bump);
+    EXPECT_EQ(albedo, c.type != MAT_TYPE_SPECULAR && c.type != MAT_TYPE_GLOSSY_TRANSPARENT &&
+                          c.type != MAT_TYPE_BLEND);
+    EXPECT_FALSE(bump);
+    LONG resX = 0;
+    dlg.GetLong(10011, resX);
+    EXPECT_EQ(resX, 1024);
+  }
+}
+
+TEST_F(Bake, NoPathAndCancelledChooser) {
+  BakeDialog dlg(doc, tag, quad, mat);
+  ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
+  dlg.SetString(10017, "/somewhere/x.png");
+  dlg.Command(10018, BaseContainer());  // nothing queued: the chooser is cancelled
+  String path;
+  dlg.GetString(10017, path);
+  EXPECT_EQ(host::ToUtf8(path), "");
+  EXPECT_FALSE(dlg.Command(10001, BaseContainer()));
+  ASSERT_FALSE(host::user::History().empty());
+  EXPECT_EQ(host::user::History().back().text, "You have to specify a file to save to.");
+  EXPECT_EQ(quad->GetNext(), nullptr);
+  EXPECT_TRUE(host::UndoSteps(doc).empty());
+}
+
+TEST_F(Bake, BakesChannelsAndRelinksTheCopy) {
+  TempDir dir;
+  SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
+  SetColourShader(MAT_USE_BUMP, MAT_BUMP_SHADER, LVector(0.5, 0.5, 0.5));
+  BaseShader* sourceAlbedo = static_cast<BaseShader*>(mat->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, doc));
+  BakeDialog dlg(doc, tag, quad, mat);
+  ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
+  dlg.SetString(10017, String(dir / "wood.png"));
+  dlg.SetLong(10011, 16);
+  dlg.SetLong(10012, 8);
+  ASSERT_TRUE(dlg.Command(10001, BaseContainer()));
+  ASSERT_TRUE(WaitFor([&] { return !dlg.thread->IsRunning(); }));
+  EXPECT_TRUE(dlg.AskClose() == false);
+  dlg.Timer(BaseContainer());
+  EXPECT_FALSE(dlg.IsOpen());
+  EXPECT_EQ(dlg.thread, nullptr);
+
+  // The copy is first in the document, with its own material; the source is hidden.
+  auto* copy = static_cast<PolygonObject*>(doc->GetFirstObject());
+  ASSERT_NE(copy, quad);
+  EXPECT_EQ(quad->GetEditorMode(), MODE_OFF);
+  EXPECT_EQ(quad->GetRenderMode(), MODE_OFF);
+  auto* copyTag = static_cast<TextureTag*>(copy->GetFirstTag());
+  BaseMaterial* copyMat = copyTag->GetMaterial();
+  ASSERT_NE(copyMat, mat);
+  EXPECT_EQ(copyTag->GetData().GetLong(TEXTURETAG_PROJECTION), TEXTURETAG_PROJECTION_UVW);
+  ASSERT_NE(copyTag->GetNext(), nullptr);
+  EXPECT_EQ(copyTag->GetNext()->GetType(), Tuvw);
+  LONG textureTags = 0;
+  for (BaseTag* t = copy->GetFirstTag(); t; t = t->GetNext()) textureTags += t->GetType() == Ttexture;
+  EXPECT_EQ(textureTags, 1);  // the bake's own tags are gone
+  // Only the two materials and the copy remain: the temporary materials were removed.
+  EXPECT_EQ(doc->GetFirstMaterial(), copyMat);
+  EXPECT_EQ(copyMat->GetNext(), mat);
+  EXPECT_EQ(mat->GetNext(), nullptr);
+  // The source material keeps its shader.
+  EXPECT_EQ(mat->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, doc), sourceAlbedo);
+
+  struct Expect {
+    LONG link;
+    std::string file;
+    LONG r, g, b;
+  };
+  for (const Expect& e : {Expect{MAT_ALBEDO_SHADER, "wood_albedo.jpg", 255, 0, 0},
+                          Expect{MAT_BUMP_SHADER, "wood_bump.jpg", 128, 128, 128}}) {
+    SCOPED_TRACE(e.file);
+    auto* sh = static_cast<BaseShader*>(copyMat->GetDataInstance()->GetLink(e.link, doc));
+    ASSERT_NE(sh, nullptr);
+    EXPECT_EQ(sh->GetType(), Xbitmap);
+    EXPECT_EQ(host::ToUtf8(sh->GetDataInstance()->GetFilename(BITMAPSHADER_FILENAME).GetString()), dir / e.file);
+    BaseBitmap* bm = BaseBitmap::Alloc();
+    ASSERT_EQ(bm->Init(Filename(String(dir / e.file))), IMAGERESULT_OK);
+    EXPECT_EQ(bm->GetBw(), 16);
+    EXPECT_EQ(bm->GetBh(), 8);
+    LONG r, g, b;
+    bm->GetPixel(8, 4, &r, &g, &b);
+    EXPECT_NEAR(r, e.r, 6);
+    EXPECT_NEAR(g, e.g, 6);
+    EXPECT_NEAR(b, e.b, 6);
+    BaseBitmap::Free(bm);
+  }
+  EXPECT_FALSE(GeFExist(Filename(String(dir / "wood_sigma.jpg"))));
+
+  // One undo step takes the copy away and shows the source again.
+  ASSERT_EQ(host::UndoSteps(doc).size(), 1u);
+  ASSERT_TRUE(doc->DoUndo());
+  EXPECT_EQ(doc->GetFirstObject(), quad);
+  EXPECT_EQ(quad->GetNext(), nullptr);
+  EXPECT_EQ(doc->GetFirstMaterial(), mat);
+  EXPECT_NE(quad->GetEditorMode(), MODE_OFF);
+}
+
+TEST_F(Bake, FailedSaveKeepsTheShaderAndSays) {
+  SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
+  BakeDialog dlg(doc, tag, quad, mat);
+  ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
+  dlg.SetString(10017, "/nonexistent-folder-for-bake/wood.png");
+  dlg.SetLong(10011, 4);
+  dlg.SetLong(10012, 4);
+  ASSERT_TRUE(dlg.Command(10001, BaseContainer()));
+  ASSERT_TRUE(WaitFor([&] { return !dlg.thread->IsRunning(); }));
+  dlg.Timer(BaseContainer());
+  BaseMaterial* copyMat = doc->GetFirstMaterial();
+  ASSERT_NE(copyMat, mat);
+  auto* sh = static_cast<BaseShader*>(copyMat->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, doc));
+  ASSERT_NE(sh, nullptr);
+  EXPECT_EQ(sh->GetType(), Xcolor);
+  auto lines = Console();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], "Could not save the channel albedo to /nonexistent-folder-for-bake/wood_albedo.jpg");
+  EXPECT_EQ(lines.back(), "The channel albedo was not baked; it keeps its shader.");
+}
+
+TEST_F(Bake, OversizedBakeIsRefused) {
+  BakeDialog dlg(doc, tag, quad, mat);
+  ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
+  dlg.SetString(10017, "/tmp/x.png");
+  dlg.SetLong(10011, 100000);
+  dlg.SetLong(10012, 100000);
+  EXPECT_FALSE(dlg.Command(10001, BaseContainer()));
+  ASSERT_FALSE(Console().empty());
+  EXPECT_EQ(Console().back(), "The bake size 100000 x 100000 is too large.");
+  EXPECT_EQ(quad->GetNext(), nullptr);
+}
+
+TEST_F(Bake, CommandStateAndQuitKeyDuringBake) {
+  BakeMaterialOnObject cmd;
+  EXPECT_EQ(cmd.GetState(doc), CMD_ENABLED);
+  doc->SetActiveTag(nullptr);
+  EXPECT_EQ(cmd.GetState(doc), 0);
+  EXPECT_FALSE(cmd.Execute(doc));  // the selection is checked again
+  doc->SetActiveTag(tag);
+  // Run modal: choose a file through the chooser? Only keys here: "q" closes an idle dialog.
+  host::user::TypeKeys("q");
+  EXPECT_TRUE(cmd.Execute(doc));
+  EXPECT_EQ(quad->GetNext(), nullptr);
+}
+
+}  // namespace

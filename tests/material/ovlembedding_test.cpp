@@ -1,0 +1,284 @@
+// OVL programs in material channels: the prelude's exact bytes, a generated shader's program under
+// each evaluation header, the code shader with its textures and placeholders, programs that
+// cannot stand in CDATA, the placeholder replacement, and reading the elements back.
+#include <gtest/gtest.h>
+
+#include <tinyxml.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "export/orvanescenedata.h"
+#include "material/customorvanematerial.h"
+#include "material/ovlprelude.h"
+#include "orvane_utils/OrvaneSceneParseUtils.h"
+#include "orvane_utils/OrvaneShaderWavelengthDependentParam.h"
+#include "orvane_utils/OrvaneShaderWavelengthIndependentParam.h"
+#include "shader/ovlshader.h"
+#include "shader/ovlshaderdata.h"
+#include "support/host_fixture.h"
+#include "support/xml_text.h"
+
+namespace {
+
+constexpr LONG kFixedShaderId = 1999001;
+
+// A generated shader whose expression is fixed: one text per return type.
+class FixedShader : public OVLShaderData {
+ public:
+  static NodeData* Alloc() { return new FixedShader; }
+  std::string GetShaderCode(OVLReturnType type) override {
+    return type == OVL_RETURN_VEC3 ? "vec3(0.5, 0.25, 1.0)" : "Vec3ToReal(vec3(0.5))";
+  }
+};
+
+class OVLEmbeddingTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    ASSERT_TRUE(RegisterCustomOrvaneMaterial());
+    ASSERT_TRUE(RegisterOVL());
+    ASSERT_TRUE(RegisterShaderPlugin(kFixedShaderId, "Fixed", 0, FixedShader::Alloc, "", 0));
+    mat = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
+    ASSERT_NE(mat, nullptr);
+    writer = static_cast<CustomOrvaneMaterial*>(mat->GetNodeData());
+    ASSERT_NE(writer, nullptr);
+    sceneData.sceneDir = Filename("/tmp/scene");
+    writer->sceneData = &sceneData;
+    model = new TiXmlElement("diffuse");
+    doc.LinkEndChild(model);
+    channel = new TiXmlElement("albedo");
+    model->LinkEndChild(channel);
+  }
+  void TearDown() override {
+    for (BaseShader* s : shaders) BaseShader::Free(s);
+    BaseMaterial::Free(mat);
+    HostTest::TearDown();
+  }
+  BaseShader* NewShader(LONG type) {
+    shaders.push_back(BaseShader::Alloc(type));
+    return shaders.back();
+  }
+  BaseShader* CodeShader(const char* code, const char* tex1, const char* tex2, const char* tex3) {
+    BaseShader* sh = NewShader(ID_OVLSHADER);
+    BaseContainer* bc = sh->GetDataInstance();
+    if (code) bc->SetString(OVL_CODE, String(code));
+    const char* files[3] = {tex1, tex2, tex3};
+    for (int k = 0; k < 3; ++k)
+      if (files[k]) bc->SetFilename(OVL_TEXTURE1 + k, Filename(files[k]));
+    return sh;
+  }
+  // The text node of channel/shader/shader.
+  const TiXmlText* ProgramNode() const {
+    const TiXmlElement* outer = channel->FirstChildElement("shader");
+    const TiXmlElement* inner = outer ? outer->FirstChildElement("shader") : nullptr;
+    return inner && inner->FirstChild() ? inner->FirstChild()->ToText() : nullptr;
+  }
+  std::string Printed() const {
+    TiXmlPrinter printer;
+    doc.Accept(&printer);
+    return printer.Str();
+  }
+
+  BaseMaterial* mat = nullptr;
+  CustomOrvaneMaterial* writer = nullptr;
+  OrvaneSceneData sceneData;
+  TiXmlDocument doc;
+  TiXmlElement* model = nullptr;
+  TiXmlElement* channel = nullptr;
+  std::vector<BaseShader*> shaders;
+};
+
+TEST(OVLPreludeTest, HasItsExact648Bytes) {
+  const char* const definitions[] = {
+      "def Vec3ToReal(vec3 v) real : ((doti(v) + dotj(v) + dotk(v)) / 3.0)",
+      "def noise01(vec3 v) real : ((noise(v) + 1.0) * 0.5)",
+      "def noise01(vec2 v) real : ((noise(v) + 1.0) * 0.5)",
+      "def noise01(real r) real : ((noise(r) + 1.0) * 0.5)",
+      "def fbm01(vec3 v, int oc) real : ((fbm(v,oc) + 1.0) * 0.5)",
+      "def fbm01(vec2 v, int oc) real : ((fbm(v,oc) + 1.0) * 0.5)",
+      "def fbm01(real r, int oc) real : ((fbm(r,oc) + 1.0) * 0.5)",
+      "def mulCompVec2(vec2 a, vec2 b) vec2 : vec2(doti(a) * doti(b), dotj(a) * dotj(b))",
+      "def mulCompVec3(vec3 a, vec3 b) vec3 : vec3(doti(a) * doti(b), dotj(a) * dotj(b), dotk(a) * "
+      "dotk(b))",
+  };
+  const size_t lengths[] = {67, 51, 51, 51, 58, 58, 58, 81, 100};
+  std::string expected;
+  for (size_t i = 0; i < 9; ++i) {
+    EXPECT_EQ(std::string(definitions[i]).size(), lengths[i]) << i;
+    expected += (i ? "\t\t\t\t\t   " : "") + std::string(definitions[i]) + "\n";
+  }
+  const std::string prelude(OVLPrelude);
+  EXPECT_EQ(kOVLPreludeLength, 648u);
+  EXPECT_EQ(prelude, expected);
+}
+
+TEST_F(OVLEmbeddingTest, GeneratedShaderStandsBehindPreludeAndEachHeader) {
+  struct Case {
+    const char* header;
+    OVLReturnType type;
+    const char* expression;
+  } cases[] = {
+      {OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3, "vec3(0.5, 0.25, 1.0)"},
+      {OVL_HEADER_REAL_POS, OVL_RETURN_REAL, "Vec3ToReal(vec3(0.5))"},
+      {OVL_HEADER_REAL, OVL_RETURN_REAL, "Vec3ToReal(vec3(0.5))"},
+  };
+  EXPECT_EQ(std::string(OVL_HEADER_VEC3_POS), "def eval(vec3 pos) vec3: ");
+  EXPECT_EQ(std::string(OVL_HEADER_REAL_POS), "def eval(vec3 pos) real: ");
+  EXPECT_EQ(std::string(OVL_HEADER_REAL), "def eval() real: ");
+  BaseShader* sh = NewShader(kFixedShaderId);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.header);
+    channel->Clear();
+    int index = 2;
+    EXPECT_EQ(writer->ExportShader(model, channel, sh, index, c.header, c.type), 1);
+    EXPECT_EQ(index, 2);
+    const TiXmlText* text = ProgramNode();
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->CDATA());
+    EXPECT_EQ(text->ValueStr(), std::string(OVLPrelude) + c.header + c.expression);
+    EXPECT_EQ(Flatten(model), std::string("albedo{shader{shader=") + text->Value() + "}}");
+  }
+  // The file holds the last program verbatim in one CDATA section.
+  EXPECT_NE(Printed().find("<![CDATA[" + std::string(OVLPrelude) + OVL_HEADER_REAL +
+                           "Vec3ToReal(vec3(0.5))]]>"),
+            std::string::npos);
+}
+
+TEST_F(OVLEmbeddingTest, CodeShaderWritesItsTexturesAndReplacesThePlaceholders) {
+  BaseShader* sh = CodeShader("def eval(vec3 pos) vec3: tex($tex01$) + tex($tex02$) * tex($tex01$) $tex03$",
+                              "maps/wood.jpg", "/abs/stone.png", nullptr);
+  writer->textureIndex = 3;
+  EXPECT_EQ(writer->ExportShader(model, channel, sh, writer->textureIndex, OVL_HEADER_VEC3_POS,
+                                 OVL_RETURN_VEC3),
+            1);
+  EXPECT_EQ(writer->textureIndex, 5);
+  const std::string program = "def eval(vec3 pos) vec3: tex(3) + tex(4) * tex(3) $tex03$";
+  EXPECT_TRUE(ProgramNode()->CDATA());
+  EXPECT_EQ(Flatten(model),
+            "albedo{shader{shader=" + program + "}};"
+            "texture{uv_set=default;path=maps/wood.jpg;exponent=2.200000;a=0.000000;b=1.000000;c=0.000000};"
+            "texture{uv_set=default;path=/abs/stone.png;exponent=2.200000;a=0.000000;b=1.000000;c=0.000000}");
+}
+
+TEST_F(OVLEmbeddingTest, CodeShaderWithOnlyItsSecondTextureAndWithoutCode) {
+  BaseShader* sh = CodeShader("$tex01$ $tex02$ $tex03$", nullptr, "b.jpg", nullptr);
+  int index = 0;
+  writer->background = 1;  // a code shader's textures carry no coordinate generation anyway
+  writer->ExportShader(model, channel, sh, index, OVL_HEADER_REAL, OVL_RETURN_REAL);
+  EXPECT_EQ(index, 1);
+  EXPECT_EQ(Flatten(model),
+            "albedo{shader{shader=$tex01$ 0 $tex03$}};"
+            "texture{uv_set=default;path=b.jpg;exponent=2.200000;a=0.000000;b=1.000000;c=0.000000}");
+
+  channel->Clear();
+  model->RemoveChild(model->LastChild());
+  writer->ExportShader(model, channel, CodeShader(nullptr, nullptr, nullptr, nullptr), index,
+                       OVL_HEADER_REAL, OVL_RETURN_REAL);
+  EXPECT_EQ(index, 1);
+  EXPECT_EQ(Flatten(model), "albedo{shader{shader=no shader}}");
+}
+
+TEST_F(OVLEmbeddingTest, LongAndNonAsciiProgramsAreWrittenWholeInUtf8) {
+  std::string code = "// caf\xC3\xA9 \xE2\x80\x94 $tex01$\n";
+  while (code.size() < 5000) code += "def f(real x) real: x * 2.0 // padding padding padding\n";
+  BaseShader* sh = CodeShader(code.c_str(), "\xC3\xA9t\xC3\xA9.jpg", nullptr, nullptr);
+  int index = 7;
+  writer->ExportShader(model, channel, sh, index, OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3);
+  std::string expected = code;
+  expected.replace(expected.find("$tex01$"), 7, "7");
+  EXPECT_EQ(ProgramNode()->ValueStr(), expected);
+  EXPECT_EQ(model->FirstChildElement("texture")->FirstChildElement("path")->GetText(),
+            std::string("\xC3\xA9t\xC3\xA9.jpg"));
+}
+
+TEST_F(OVLEmbeddingTest, ProgramEndingACDataSectionIsWrittenAsEscapedText) {
+  const std::string code = "def eval() real: a[b[0]]>1 && x<y ? 1.0 : 0.0";
+  writer->ExportShader(model, channel, CodeShader(code.c_str(), nullptr, nullptr, nullptr),
+                       writer->textureIndex, OVL_HEADER_REAL, OVL_RETURN_REAL);
+  ASSERT_NE(ProgramNode(), nullptr);
+  EXPECT_FALSE(ProgramNode()->CDATA());
+  const std::string printed = Printed();
+  EXPECT_NE(printed.find("<shader>def eval() real: a[b[0]]&gt;1 &amp;&amp; x&lt;y ? 1.0 : 0.0</shader>"),
+            std::string::npos)
+      << printed;
+  TiXmlDocument back;
+  back.Parse(printed.c_str());
+  ASSERT_FALSE(back.Error());
+  EXPECT_EQ(back.RootElement()->FirstChildElement("albedo")->FirstChildElement("shader")
+                ->FirstChildElement("shader")->GetText(),
+            code);
+}
+
+TEST_F(OVLEmbeddingTest, MissingInputsAppendNothing) {
+  int index = 4;
+  EXPECT_EQ(writer->ExportShader(model, channel, nullptr, index, OVL_HEADER_REAL, OVL_RETURN_REAL), 0);
+  BaseShader* sh = CodeShader("$tex01$", "a.jpg", nullptr, nullptr);
+  EXPECT_EQ(writer->ExportShader(model, nullptr, sh, index, OVL_HEADER_REAL, OVL_RETURN_REAL), 0);
+  EXPECT_EQ(writer->ExportShader(nullptr, channel, sh, index, OVL_HEADER_REAL, OVL_RETURN_REAL), 0);
+  EXPECT_EQ(index, 4);
+  EXPECT_EQ(Flatten(model), "albedo");
+}
+
+TEST_F(OVLEmbeddingTest, EmbeddedProgramsReadBackThroughTheMaterialParsers) {
+  using PU = Orvane::OrvaneSceneParseUtils;
+  // A generated shader in a colour channel, a code shader with a texture and one whose program
+  // holds "]]>" in scalar channels.
+  writer->ExportShader(model, channel, NewShader(kFixedShaderId), writer->textureIndex,
+                       OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3);
+  TiXmlElement* exponent = new TiXmlElement("exponent");
+  model->LinkEndChild(exponent);
+  writer->ExportShader(model, exponent, CodeShader("def eval() real: $tex01$", "t.jpg", nullptr, nullptr),
+                       writer->textureIndex, OVL_HEADER_REAL_POS, OVL_RETURN_REAL);
+  TiXmlElement* sigma = new TiXmlElement("sigma");
+  model->LinkEndChild(sigma);
+  writer->ExportShader(model, sigma, CodeShader("def eval() real: x]]>y", nullptr, nullptr, nullptr),
+                       writer->textureIndex, OVL_HEADER_REAL, OVL_RETURN_REAL);
+
+  TiXmlDocument back;
+  back.Parse(Printed().c_str());
+  ASSERT_FALSE(back.Error());
+  const TiXmlElement* m = back.RootElement();
+  PU::TextureList textures(1);
+  Reference<Orvane::OrvaneWavelengthDependentParam> albedo =
+      PU::parseSpectrumMatParameterDirectly(*m->FirstChildElement("albedo"), textures);
+  ASSERT_EQ(albedo->GetType(), Orvane::OrvaneShaderWavelengthDependentParam::TYPE);
+  EXPECT_EQ(static_cast<Orvane::OrvaneShaderWavelengthDependentParam*>(albedo.getPointer())->shader,
+            std::string(OVLPrelude) + OVL_HEADER_VEC3_POS + "vec3(0.5, 0.25, 1.0)");
+  struct Scalar {
+    const char* channel;
+    const char* program;
+  } scalars[] = {{"exponent", "def eval() real: 0"}, {"sigma", "def eval() real: x]]>y"}};
+  for (const Scalar& s : scalars) {
+    Reference<Orvane::OrvaneWavelengthIndependentParam> p =
+        PU::parseScalarMatParameterDirectly(*m->FirstChildElement(s.channel), textures);
+    ASSERT_EQ(p->GetType(), Orvane::OrvaneShaderWavelengthIndependentParam::TYPE) << s.channel;
+    EXPECT_EQ(static_cast<Orvane::OrvaneShaderWavelengthIndependentParam*>(p.getPointer())->shader, s.program);
+  }
+}
+
+TEST_F(OVLEmbeddingTest, ReplaceShaderStringEndsInEveryCase) {
+  struct Case {
+    const char* text;
+    const char* pattern;
+    const char* replacement;
+    const char* result;
+  } cases[] = {
+      {"a $tex01$ b $tex01$", "$tex01$", "3", "a 3 b 3"},
+      {"", "$tex01$", "0", ""},
+      {"no placeholder", "$tex02$", "1", "no placeholder"},
+      {"abc", "", "x", "abc"},                        // empty pattern: the text as it is
+      {"aXa", "a", "aa", "aaXaa"},                    // replacement holds the pattern
+      {"$tex01$", "$tex01$", "[$tex01$]", "[$tex01$]"},
+      {"ab", "ab", "ba", "ba"},                       // as long as the pattern: one pass
+      {"x$tex01$y", "$tex01$", "1234567", "x1234567y"},
+      {"aabb", "ab", "a", "aa"},                      // a replacement completing a new match
+      {"$tex0$tex01$$", "$tex01$", "1", "1"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(writer->ReplaceShaderString(c.text, c.pattern, c.replacement), c.result)
+        << c.text << " / " << c.pattern << " / " << c.replacement;
+}
+
+}  // namespace
