@@ -1,4 +1,4 @@
-// Fuzz target of the material import: arbitrary bytes are read as a material file by TinyXML and
+// Fuzz target of the material import: arbitrary bytes are read as a material file (as the import reads one) and
 // imported into an empty document of the host stand-in, with the plug-in material and the code
 // shader registered, as the import command does once a file is chosen. Dialogs are answered by
 // nobody and the console is emptied after every input.
@@ -13,6 +13,7 @@
 #include "host_control.h"
 #include "host_user.h"
 #include "material/customorvanematerial.h"
+#include "orvane_utils/OrvaneXMLLoader.h"
 #include "shader/ovlshader.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -26,8 +27,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
+  // Read as the import reads its files: the bytes prepared and measured before TinyXML sees them.
   TiXmlDocument xml;
-  xml.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+  std::string error;
+  Orvane::OrvaneXMLLoader::parse(text, xml, error);
   BaseDocument* doc = BaseDocument::Alloc();
   {
     ImportOVM import;
