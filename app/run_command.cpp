@@ -1,6 +1,7 @@
 #include "run_command.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <iostream>
 
@@ -14,8 +15,10 @@ const char kRunUsage[] =
     "                        it), as from the host's menu; with:\n"
     "    --select NAME       select the objects, tags and materials of that name (repeatable)\n"
     "    --answer ANSWER     answer the command's next question of that kind (repeatable, in\n"
-    "                        order): file:PATH, dir:PATH, yes, no, popup:ID, keys:TEXT (dialog\n"
-    "                        gadgets and buttons as typed keys); questions left over are cancelled\n"
+    "                        order): file:PATH, dir:PATH, yes, no, popup:ID, keys:TEXT (keys\n"
+    "                        typed into a dialog), gadget:ID=VALUE (a dialog's gadget set to the\n"
+    "                        value; 1 or 0 for a check box), button:ID (a dialog's button\n"
+    "                        pressed); questions left over are cancelled\n"
     "    --save OUT.json     save the resulting document as a document file\n"
     "  import FILE [DOCUMENT]  import a material file (.ovm or .povm) into the document: run with\n"
     "                        the import command's ID and --answer file:FILE; takes --save too\n";
@@ -23,6 +26,15 @@ const char kRunUsage[] =
 namespace {
 
 constexpr long kImportCommand = 1022469;
+
+// A decimal ID of 32 bits.
+bool IsId(const std::string& text) {
+  if (text.empty() || text.size() > 11) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long long v = std::strtoll(text.c_str(), &end, 10);
+  return !*end && !errno && v >= INT32_MIN && v <= INT32_MAX;
+}
 
 bool ParseCommon(const std::vector<std::string>& args, size_t first, RunRequest* r, std::string* error) {
   std::vector<std::string> positional;
@@ -50,9 +62,20 @@ bool ParseCommon(const std::vector<std::string>& args, size_t first, RunRequest*
   }
   if (!positional.empty()) r->document = positional[0];
   for (const std::string& answer : r->answers) {
-    const std::string kind = answer.substr(0, answer.find(':'));
-    if (answer != "yes" && answer != "no" && kind != "file" && kind != "dir" && kind != "popup" && kind != "keys") {
-      *error = "unknown answer " + answer + " (file:PATH, dir:PATH, yes, no, popup:ID, keys:TEXT)";
+    const size_t colon = answer.find(':');
+    const std::string kind = answer.substr(0, colon);
+    const std::string value = colon == std::string::npos ? std::string() : answer.substr(colon + 1);
+    if (answer != "yes" && answer != "no" && kind != "file" && kind != "dir" && kind != "popup" && kind != "keys" &&
+        kind != "gadget" && kind != "button") {
+      *error = "unknown answer " + answer +
+               " (file:PATH, dir:PATH, yes, no, popup:ID, keys:TEXT, gadget:ID=VALUE, button:ID)";
+      return false;
+    }
+    const bool gadget = kind == "gadget";
+    const bool needsId = gadget || kind == "button" || kind == "popup";
+    if ((needsId && !IsId(gadget ? value.substr(0, value.find('=')) : value)) ||
+        (gadget && value.find('=') == std::string::npos)) {
+      *error = "not an answer of its kind: " + answer;
       return false;
     }
   }
@@ -81,6 +104,11 @@ void QueueAnswer(const std::string& answer) {
   else if (kind == "dir") host::user::ChooseDirectory(value);
   else if (kind == "popup") host::user::ChoosePopupEntry(std::atol(value.c_str()));
   else if (kind == "keys") host::user::TypeKeys(value);
+  else if (kind == "button") host::user::PressButton(std::atol(value.c_str()));
+  else if (kind == "gadget") {
+    const size_t equals = value.find('=');
+    host::user::SetGadget(std::atol(value.substr(0, equals).c_str()), value.substr(equals + 1));
+  }
 }
 
 const char* PromptName(host::Prompt p) {
@@ -144,6 +172,10 @@ int RunCommand(const RunRequest& r) {
   host::SetActiveDocument(doc);
   const bool ran = host::FindCommand(r.commandId) && CallCommand(r.commandId);
   host::SetActiveDocument(nullptr);
+  for (const host::user::OpenedDialog& d : host::user::Dialogs()) {
+    std::cout << "[Dialog] " << d.title << "\n";
+    for (const std::string& text : d.texts) std::cout << "  " << text << "\n";
+  }
   for (const host::Shown& s : host::user::History()) {
     std::cout << "[" << PromptName(s.prompt) << "] " << s.text;
     if (s.prompt != host::Prompt::Message) std::cout << " -> " << (s.cancelled ? "(cancelled)" : s.answer);

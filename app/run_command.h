@@ -12,7 +12,7 @@ struct RunRequest {
   std::string document;              ///< Document file to open; empty: an empty document.
   std::vector<std::string> select;   ///< Names of objects, tags or materials to select.
   std::vector<std::string> answers;  ///< Answers in order: "file:PATH", "dir:PATH", "yes", "no",
-                                     ///< "popup:ID", "keys:TEXT".
+                                     ///< "popup:ID", "keys:TEXT", "gadget:ID=VALUE", "button:ID".
   std::string save;                  ///< Document file to save the result to; empty: none.
 };
 

@@ -162,6 +162,9 @@ class GeDialog {
   Bool Add(LONG id, GadgetKind kind, const String& text, GeData value = GeData());
   void RunModalLoop();
   void DeliverKeys(const std::string& keys);
+  /// Sets gadget `id` to `value` (or presses it, `button`) as a person would and tells `Command`;
+  /// false when the dialog has no such enabled gadget of that kind or the value does not fit it.
+  bool ApplyAction(bool button, LONG id, const std::string& value);
   std::map<LONG, Gadget> gadgets_;
   std::map<LONG, GeUserArea*> areas_;
   std::vector<LONG> groups_;

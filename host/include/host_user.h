@@ -11,7 +11,7 @@
 namespace host {
 
 /// What the host showed or asked.
-enum class Prompt { Message, Question, FileLoad, FileSave, Directory, PopupMenu, DialogKeys };
+enum class Prompt { Message, Question, FileLoad, FileSave, Directory, PopupMenu, DialogKeys, DialogGadget, DialogButton };
 
 /// One thing shown to the user, with the answer it got.
 struct Shown {
@@ -34,6 +34,11 @@ void ChooseDirectory(const std::string& path);
 void ChoosePopupEntry(LONG id);
 /// Types `keys` into the next modal dialog once its layout stands.
 void TypeKeys(const std::string& keys);
+/// Sets the gadget `id` of the next modal dialog to `value` (typed text, a number, or "1"/"0" for
+/// a check box), as a person enters it; the dialog hears of it through its `Command`.
+void SetGadget(LONG id, const std::string& value);
+/// Presses the button `id` of the next modal dialog.
+void PressButton(LONG id);
 /// Forgets queued answers and what was shown.
 void Reset();
 /// Number of answers not used yet.
@@ -52,6 +57,26 @@ bool AskPath(Prompt prompt, const std::string& title, std::string* path);
 LONG AskPopup(const std::string& title);
 /// Takes the keys queued for a dialog; false when the next answer is not keys.
 bool TakeKeys(std::string* keys);
+
+/// A gadget value or button press queued for a modal dialog.
+struct DialogAction {
+  bool button = false;  ///< A button press; else a gadget value.
+  LONG id = 0;          ///< The gadget or button.
+  std::string value;    ///< The gadget's new value.
+};
+/// Takes the next queued gadget value or button press; false when the next answer is neither.
+bool TakeDialogAction(DialogAction* action);
+/// A modal dialog as it opened: its title and the texts of its static texts, in gadget ID order.
+struct OpenedDialog {
+  std::string title;
+  std::vector<std::string> texts;
+};
+/// Records a modal dialog opening.
+void DialogOpened(OpenedDialog dialog);
+/// Every modal dialog opened since the last `Reset`, in order.
+std::vector<OpenedDialog> Dialogs();
+/// Marks the last thing shown as cancelled: the dialog could not take the action.
+void CancelLast();
 
 }  // namespace user
 }  // namespace host

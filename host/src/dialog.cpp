@@ -2,8 +2,12 @@
 #include "c4d_gui.h"
 
 #include <algorithm>
+#include <limits>
+#include <locale>
+#include <sstream>
 
 #include "host_clock.h"
+#include "host_control.h"
 #include "host_user.h"
 
 GeDialog::~GeDialog() = default;
@@ -34,10 +38,20 @@ Bool GeDialog::Close() {
 void GeDialog::RunModalLoop() {
   // How often an idle dialog may refuse to close before the host closes it anyway.
   constexpr int kMaxIdleRefusals = 100;
+  host::user::OpenedDialog opened{host::ToUtf8(title_), {}};
+  for (const auto& [id, gadget] : gadgets_)
+    if (gadget.kind == GadgetKind::StaticText) opened.texts.push_back(host::ToUtf8(gadget.value.GetString()));
+  host::user::DialogOpened(std::move(opened));
   host::Clock& clock = host::CurrentClock();
   double lastTimer = clock.NowMs();
   int idleRefusals = 0;
   while (open_) {
+    host::user::DialogAction action;
+    if (host::user::TakeDialogAction(&action)) {
+      idleRefusals = 0;
+      if (!ApplyAction(action.button, action.id, action.value)) host::user::CancelLast();
+      continue;
+    }
     std::string keys;
     if (host::user::TakeKeys(&keys)) {
       idleRefusals = 0;
@@ -77,6 +91,50 @@ void GeDialog::DeliverKeys(const std::string& keys) {
     BaseContainer result;
     Message(msg, result);
   }
+}
+
+namespace {
+
+// Reads all of `text` as a number in the classic locale.
+template <typename T>
+bool ParseNumber(const std::string& text, T* value) {
+  std::istringstream in(text);
+  in.imbue(std::locale::classic());
+  in >> *value;
+  return !text.empty() && in && in.peek() == std::char_traits<char>::eof();
+}
+
+}  // namespace
+
+bool GeDialog::ApplyAction(bool button, LONG id, const std::string& value) {
+  auto it = gadgets_.find(id);
+  if (it == gadgets_.end() || !it->second.enabled || !it->second.visible) return false;
+  Gadget& g = it->second;
+  const bool limited = g.min < g.max;
+  if (button) {
+    if (g.kind != GadgetKind::Button) return false;
+  } else if (g.kind == GadgetKind::CheckBox) {
+    if (value != "1" && value != "0") return false;
+    g.value = GeData(value == "1");
+  } else if (g.kind == GadgetKind::EditText) {
+    g.value = GeData(String(value));
+  } else if ((g.kind == GadgetKind::EditNumber || g.kind == GadgetKind::Slider) && g.value.GetType() == DA_REAL) {
+    Real r = 0.0;
+    if (!ParseNumber(value, &r)) return false;
+    g.value = GeData(limited ? std::clamp(r, g.min, g.max) : r);
+  } else if (g.kind == GadgetKind::EditNumber || g.kind == GadgetKind::Slider || g.kind == GadgetKind::RadioGroup ||
+             g.kind == GadgetKind::ComboBox) {
+    long long l = 0;
+    if (!ParseNumber(value, &l) || l < std::numeric_limits<LONG>::min() ||
+        l > std::numeric_limits<LONG>::max()) return false;
+    if (limited) l = std::clamp<long long>(l, static_cast<long long>(g.min), static_cast<long long>(g.max));
+    g.value = GeData(static_cast<LONG>(l));
+  } else {
+    return false;
+  }
+  BaseContainer msg(BFM_ACTION);
+  Command(id, msg);
+  return true;
 }
 
 Bool GeDialog::Command(LONG, const BaseContainer&) { return true; }

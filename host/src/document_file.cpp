@@ -547,13 +547,20 @@ BaseTag* Loader::LoadTag(const Json& v, const std::string& ptr, BaseObject* op, 
 
 BaseMaterial* Loader::LoadMaterial(const Json& v, const std::string& ptr, BaseMaterial* pred) {
   ExpectObject(v, ptr);
-  CheckKeys(v, ptr, {"type", "name", "parameters"});
+  CheckKeys(v, ptr, {"type", "name", "layer", "parameters"});
   LONG t = Mmaterial;
   if (const Found type = Find(v, "type")) t = ToLong(*type, Member(ptr, "type"));
   BaseMaterial* mat = BaseMaterial::Alloc(t);
   if (!mat) Fail(Member(ptr, "type"), AllocFailure("material", PluginKind::Material, t));
   doc_->InsertMaterial(mat, pred);
   if (const Found name = Find(v, "name")) mat->SetName(String(ToText(*name, Member(ptr, "name"))));
+  if (const Found layer = Find(v, "layer")) {
+    const std::string layerPlace = Member(ptr, "layer");
+    const std::string& name = ToText(*layer, layerPlace);
+    LayerObject* found = FindLayer(doc_->GetLayerObjectRoot()->GetFirst(), String(name));
+    if (!found) Fail(layerPlace, "no layer named " + Quoted(name));
+    mat->SetLayerObject(found);
+  }
   if (const Found params = Find(v, "parameters")) LoadParameters(*params, Member(ptr, "parameters"), mat);
   return mat;
 }

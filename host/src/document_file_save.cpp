@@ -52,6 +52,7 @@ class Saver {
       out_.Key("type");
       out_.Int(mat->GetType());
       Text("name", ToUtf8(mat->GetName()));
+      if (LayerObject* layer = mat->GetLayerObject(doc_)) Text("layer", ToUtf8(layer->GetName()));
       Parameters(mat);
       out_.EndObject();
     }

@@ -18,6 +18,7 @@ struct State {
   std::mutex mutex;
   std::deque<Answer> queue;
   std::vector<Shown> history;
+  std::vector<OpenedDialog> dialogs;
 };
 
 State& TheState() {
@@ -48,11 +49,15 @@ void ChooseDirectory(const std::string& path) { Queue({Prompt::Directory, path})
 void ChoosePopupEntry(LONG id) { Queue({Prompt::PopupMenu, std::to_string(id), id}); }
 void TypeKeys(const std::string& keys) { Queue({Prompt::DialogKeys, keys}); }
 
+void SetGadget(LONG id, const std::string& value) { Queue({Prompt::DialogGadget, value, id}); }
+void PressButton(LONG id) { Queue({Prompt::DialogButton, "", id}); }
+
 void Reset() {
   State& s = TheState();
   std::lock_guard<std::mutex> lock(s.mutex);
   s.queue.clear();
   s.history.clear();
+  s.dialogs.clear();
 }
 
 size_t Pending() {
@@ -111,6 +116,43 @@ bool TakeKeys(std::string* keys) {
   s.history.push_back({Prompt::DialogKeys, "", a.text, false});
   *keys = a.text;
   return true;
+}
+
+bool TakeDialogAction(DialogAction* action) {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  Answer a;
+  const bool button = Take(s, Prompt::DialogButton, &a);
+  if (!button && !Take(s, Prompt::DialogGadget, &a)) return false;
+  const std::string id = std::to_string(a.id);
+  if (button)
+    s.history.push_back({Prompt::DialogButton, "button " + id, "pressed", false});
+  else
+    s.history.push_back({Prompt::DialogGadget, "gadget " + id, a.text, false});
+  action->button = button;
+  action->id = a.id;
+  action->value = a.text;
+  return true;
+}
+
+void DialogOpened(OpenedDialog dialog) {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.dialogs.push_back(std::move(dialog));
+}
+
+std::vector<OpenedDialog> Dialogs() {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.dialogs;
+}
+
+void CancelLast() {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (s.history.empty()) return;
+  s.history.back().answer.clear();
+  s.history.back().cancelled = true;
 }
 
 }  // namespace user

@@ -1,6 +1,7 @@
 // The scripted user and modal dialogs.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -197,3 +198,80 @@ TEST_F(UserDialogTest, QueuedKeysArriveAsKeyboardInput) {
 }
 
 }  // namespace
+
+namespace {
+
+// A modal dialog with one gadget of each kind a scripted user sets; it notes every command.
+class GadgetDialog : public GeDialog {
+ public:
+  Bool CreateLayout() override {
+    SetTitle("Gadgets");
+    AddStaticText(1, 0, 0, 0, "Pick values", 0);
+    AddCheckbox(2, 0, 0, 0, "On");
+    AddEditNumberArrows(3, 0, 0, 0);
+    AddEditNumberArrows(4, 0, 0, 0);
+    AddEditText(5, 0, 0, 0);
+    AddCheckbox(6, 0, 0, 0, "Off limits");
+    AddButton(7, 0, 0, 0, "Go");
+    return true;
+  }
+  Bool InitValues() override {
+    SetLong(3, 10, 1, 100);
+    SetReal(4, 0.5, 0.0, 1.0, 0.1, FORMAT_REAL, 0.0, 0.0);
+    Enable(6, false);
+    return true;
+  }
+  Bool Command(LONG id, const BaseContainer&) override {
+    commands.push_back(id);
+    if (id == 7) Close();
+    return true;
+  }
+  std::vector<LONG> commands;
+};
+
+}  // namespace
+
+TEST_F(UserDialogTest, GadgetValuesAndButtonsReachAModalDialog) {
+  const struct {
+    LONG id;
+    const char* value;
+    bool taken;
+  } sets[] = {
+      {2, "1", true},      {2, "yes", false},   {3, "1000", true}, {3, "7.5", false}, {4, "-2", true},
+      {4, "0.25", true},   {5, "a b", true},    {6, "1", false},   {99, "1", false},  {7, "1", false},
+  };
+  for (const auto& s : sets) user::SetGadget(s.id, s.value);
+  user::PressButton(2);  // not a button
+  user::PressButton(7);
+  GadgetDialog dialog;
+  ASSERT_TRUE(dialog.Open(DLG_TYPE_MODAL, 0));
+
+  EXPECT_EQ(dialog.commands, (std::vector<LONG>{2, 3, 4, 4, 5, 7}));
+  Bool on = false;
+  LONG number = 0;
+  Real real = 0.0;
+  String text;
+  EXPECT_TRUE(dialog.GetBool(2, on) && on);
+  EXPECT_TRUE(dialog.GetLong(3, number));
+  EXPECT_EQ(number, 100);  // held to its limits
+  EXPECT_TRUE(dialog.GetReal(4, real));
+  EXPECT_DOUBLE_EQ(real, 0.25);
+  EXPECT_TRUE(dialog.GetString(5, text));
+  EXPECT_EQ(text, String("a b"));
+
+  const std::vector<host::Shown> h = user::History();
+  ASSERT_EQ(h.size(), std::size(sets) + 2);
+  for (size_t i = 0; i < std::size(sets); ++i) {
+    EXPECT_EQ(h[i].prompt, Prompt::DialogGadget) << i;
+    EXPECT_EQ(h[i].text, "gadget " + std::to_string(sets[i].id)) << i;
+    EXPECT_EQ(h[i].cancelled, !sets[i].taken) << i;
+    EXPECT_EQ(h[i].answer, sets[i].taken ? sets[i].value : "") << i;
+  }
+  EXPECT_TRUE(h[std::size(sets)].cancelled);
+  EXPECT_EQ(h.back().text, "button 7");
+  EXPECT_EQ(h.back().answer, "pressed");
+  const std::vector<user::OpenedDialog> opened = user::Dialogs();
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].title, "Gadgets");
+  EXPECT_EQ(opened[0].texts, std::vector<std::string>{"Pick values"});
+}

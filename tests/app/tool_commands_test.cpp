@@ -1,0 +1,273 @@
+// The plug-in's tool commands run through the runner as a person runs them from the menu: on a
+// document file, with a selection and scripted answers, and the saved document holds what each
+// made. A bake followed by a render hands the renderer the baked images as the copy's textures.
+#include <gtest/gtest.h>
+
+#include <tinyxml.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "c4d.h"
+#include "host_document_file.h"
+#include "material/customorvanematerial.h"
+#include "material/materialparams.h"
+#include "object/orvaneinstance.h"
+#include "object/orvaneinstanceids.h"
+#include "support/host_fixture.h"
+#include "support/image_files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A group with a quad textured by the plug-in material "Wood" (flat projection) and a box
+// textured by the standard material "Red"; "Blue" is a standard material nobody uses.
+const char kDocument[] = R"json({
+  "name": "tools.c4d",
+  "objects": [
+    {"type": 5140, "name": "Group", "position": [10, 0, 0], "children": [
+      {"type": 5100, "name": "Quad",
+       "points": [[-1, -1, 0], [1, -1, 0], [1, 1, 0], [-1, 1, 0]], "polygons": [[0, 1, 2, 3]],
+       "tags": [{"type": 5616, "name": "WoodTag", "parameters": {"1010": {"material": "Wood"}, "1004": 2}}]},
+      {"type": 5100, "name": "Box",
+       "points": [[2, 0, 0], [3, 0, 0], [3, 1, 0], [2, 1, 0]], "polygons": [[0, 1, 2, 3]],
+       "tags": [{"type": 5671, "uvw": [[[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]]]},
+                {"type": 5616, "name": "RedTag", "parameters": {"1010": {"material": "Red"}}}]}
+    ]}
+  ],
+  "materials": [
+    {"type": 5703, "name": "Red", "parameters": {"2100": [1, 0, 0]}},
+    {"type": 5703, "name": "Blue", "parameters": {"2100": [0, 0, 1]}},
+    {"type": 1024337, "name": "Wood", "parameters": {
+      "6003": true, "6118": {"shader": {"type": 5832, "parameters": {"1000": [0.5, 0.25, 0]}}}}}
+  ]
+})json";
+
+// The objects and tags of the document before any command, as `Describe` writes them.
+const char kObjectsBefore[] =
+    "Group 5140\n"
+    "  Quad 5100 [tex WoodTag->Wood#2 proj 2]\n"
+    "  Box 5100 [uvw] [tex RedTag->Red#0 proj 6]\n";
+
+// Every standard material converted: each tag uses the plug-in material that took its place
+// (first in the list), the old ones are kept on the layer "Old Materials".
+const char kObjectsAfterConvertingAll[] =
+    "Group 5140\n"
+    "  Quad 5100 [tex WoodTag->Wood#4 proj 2]\n"
+    "  Box 5100 [uvw] [tex RedTag->Red#0 proj 6]\n";
+const char kMaterialsAfterConvertingAll[] =
+    "Red 1024337 albedo none\nBlue 1024337 albedo none\nRed 5703 on Old Materials\n"
+    "Blue 5703 on Old Materials\nWood 1024337 albedo 5832\n";
+
+std::string Describe(BaseDocument* doc, BaseObject* op, int depth) {
+  std::vector<BaseMaterial*> materials;
+  for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext()) materials.push_back(m);
+  std::string out;
+  for (; op; op = op->GetNext()) {
+    out += std::string(2 * depth, ' ') + host::ToUtf8(op->GetName()) + " " + std::to_string(op->GetType());
+    if (op->GetType() == ID_ORVANEINSTANCE) {
+      BaseList2D* link = op->GetDataInstance()->GetLink(INSTANCE_LINK, doc);
+      out += " ->" + (link ? host::ToUtf8(link->GetName()) : std::string("(none)"));
+    }
+    for (BaseTag* tag = op->GetFirstTag(); tag; tag = tag->GetNext()) {
+      if (tag->GetType() == Tpoint || tag->GetType() == Tpolygon) continue;
+      if (tag->GetType() == Tuvw) {
+        out += " [uvw]";
+      } else if (tag->GetType() == Ttexture) {
+        BaseMaterial* mat = static_cast<TextureTag*>(tag)->GetMaterial();
+        size_t index = 0;
+        while (index < materials.size() && materials[index] != mat) ++index;
+        out += " [tex " + host::ToUtf8(tag->GetName()) + "->" + (mat ? host::ToUtf8(mat->GetName()) : "(none)") +
+               "#" + std::to_string(index) + " proj " +
+               std::to_string(tag->GetData().GetLong(TEXTURETAG_PROJECTION)) + "]";
+      } else {
+        out += " [" + std::to_string(tag->GetType()) + "]";
+      }
+    }
+    out += "\n" + Describe(doc, op->GetDown(), depth + 1);
+  }
+  return out;
+}
+
+// Each material: name, type, layer and (for plug-in materials) the albedo's shader.
+std::string DescribeMaterials(BaseDocument* doc) {
+  std::string out;
+  for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext()) {
+    out += host::ToUtf8(m->GetName()) + " " + std::to_string(m->GetType());
+    if (LayerObject* layer = m->GetLayerObject(doc)) out += " on " + host::ToUtf8(layer->GetName());
+    if (m->GetType() == ID_CUSTOMORVANEMATERIAL) {
+      auto* shader = static_cast<BaseShader*>(m->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, doc));
+      out += " albedo " + (shader ? std::to_string(shader->GetType()) : std::string("none"));
+      if (shader && shader->GetType() == Xbitmap)
+        out += " " + host::ToUtf8(shader->GetDataInstance()->GetFilename(BITMAPSHADER_FILENAME).GetString());
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+class ToolCommandsTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    ASSERT_TRUE(RegisterCustomOrvaneMaterial());
+    ASSERT_TRUE(RegisterOrvaneInstance(nullptr));
+    std::ofstream(document) << kDocument;
+  }
+  // Runs the runner with `args`; answers its output.
+  std::string Run(const std::string& args, int* status) {
+    std::string out;
+    *status = RunCommand(std::string(CORVANE_HOST_EXE) + " --plugin-dir " CORVANE_PLUGIN_DIR " --write-path " +
+                             write.path() + " " + args,
+                         &out);
+    return out;
+  }
+  // The saved document's objects and materials, or the reason it does not load.
+  std::string Saved(std::string* materials) {
+    std::string error;
+    BaseDocument* doc = host::LoadDocumentFile(saved, &error);
+    if (!doc) return "not loaded: " + error;
+    std::string objects = Describe(doc, doc->GetFirstObject(), 0);
+    *materials = DescribeMaterials(doc);
+    BaseDocument::Free(doc);
+    return objects;
+  }
+
+  TempDir dir, write;
+  const std::string document = dir / "tools.json";
+  const std::string saved = dir / "out.json";
+};
+
+TEST_F(ToolCommandsTest, EachCommandChangesTheSavedDocumentAsAsked) {
+  const struct {
+    const char* what;
+    std::string args;
+    std::string objects;
+    std::string materials;
+  } rows[] = {
+      {"convert all: no selection, no question", "run 1021852",
+kObjectsAfterConvertingAll, kMaterialsAfterConvertingAll},
+      {"convert only the selected", "run 1021852 --select Red --answer yes",
+       "Group 5140\n"
+       "  Quad 5100 [tex WoodTag->Wood#3 proj 2]\n"
+       "  Box 5100 [uvw] [tex RedTag->Red#0 proj 6]\n",
+       "Red 1024337 albedo none\nRed 5703 on Old Materials\nBlue 5703\nWood 1024337 albedo 5832\n"},
+      {"convert all although one is selected", "run 1021852 --select Red --answer no",
+kObjectsAfterConvertingAll, kMaterialsAfterConvertingAll},
+      {"instances of the selected", "run 1023984 --select Quad --select Box",
+       "Group 5140\n"
+       "  Quad 5100 [tex WoodTag->Wood#2 proj 2]\n"
+       "  Quad 1022273 ->Quad\n"
+       "  Box 5100 [uvw] [tex RedTag->Red#0 proj 6]\n"
+       "  Box 1022273 ->Box\n",
+       "Red 5703\nBlue 5703\nWood 1024337 albedo 5832\n"},
+      {"UVW tag for the selected texture tag", "run 1024339 --select WoodTag",
+       "Group 5140\n"
+       "  Quad 5100 [tex WoodTag->Wood#2 proj 6] [uvw]\n"
+       "  Box 5100 [uvw] [tex RedTag->Red#0 proj 6]\n",
+       "Red 5703\nBlue 5703\nWood 1024337 albedo 5832\n"},
+      // The new material comes first and has no name.
+      {"a new material", "run 1024454",
+       "Group 5140\n"
+       "  Quad 5100 [tex WoodTag->Wood#3 proj 2]\n"
+       "  Box 5100 [uvw] [tex RedTag->Red#1 proj 6]\n",
+       " 1024337 albedo none\nRed 5703\nBlue 5703\nWood 1024337 albedo 5832\n"},
+      {"about changes nothing", "run 1020894", kObjectsBefore, "Red 5703\nBlue 5703\nWood 1024337 albedo 5832\n"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    fs::remove(saved);
+    int status = -1;
+    const std::string out = Run(r.args + " " + document + " --save " + saved, &status);
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("Saved " + saved + "\n"), std::string::npos) << out;
+    std::string materials;
+    EXPECT_EQ(Saved(&materials), r.objects);
+    EXPECT_EQ(materials, r.materials);
+  }
+}
+
+TEST_F(ToolCommandsTest, TheRunnerPrintsWhatTheCommandsAskedAndShowed) {
+  const struct {
+    std::string args;
+    std::string expected;
+  } rows[] = {
+      {"run 1021852 --select Red --answer yes", "[Question] Convert only selected materials? -> yes\n"},
+      // The credit lines share one gadget ID, so the dialog keeps only the last of them.
+      {"run 1020894",
+       "[Dialog] About\n  Corvane for Orvane, version 1.0\n  Icons made from plain shapes, no icon set used\n"},
+      // The bake dialog refuses a channel the material type does not use, and a value that is no number.
+      {"run 1024338 --select WoodTag --answer gadget:10006=1 --answer gadget:10011=wide --answer button:10001",
+       "[Dialog] gadget 10006 -> (cancelled)\n[Dialog] gadget 10011 -> (cancelled)\n[Dialog] button 10001 -> pressed\n"
+       "[Message] You have to specify a file to save to.\n"},
+  };
+  for (const auto& r : rows) {
+    int status = -1;
+    const std::string out = Run(r.args + " " + document, &status);
+    EXPECT_EQ(status, 0) << r.args << "\n" << out;
+    EXPECT_NE(out.find(r.expected), std::string::npos) << r.args << "\n" << out;
+  }
+}
+
+TEST_F(ToolCommandsTest, AnswersForDialogsAreCheckedBeforeTheRun) {
+  for (const std::string answer : {"gadget:10011", "gadget:x=1", "button:", "button:1x", "popup:menu"}) {
+    int status = -1;
+    const std::string out = Run("run 1024338 --answer " + answer, &status);
+    EXPECT_EQ(status, 2) << out;
+    EXPECT_NE(out.find("corvane-host: not an answer of its kind: " + answer + "\n"), std::string::npos) << out;
+  }
+}
+
+TEST_F(ToolCommandsTest, ABakeThenARenderHandsTheRendererTheBakedImages) {
+  const std::string target = dir / "baked/wood.jpg";
+  fs::create_directories(dir / "baked");
+  int status = -1;
+  std::string out = Run("run 1024338 " + document + " --select WoodTag --answer gadget:10011=16 --answer gadget:10012=8" +
+                            " --answer button:10018 --answer file:" + target + " --answer button:10001 --save " + saved,
+                        &status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("[Save file] Save image to... -> " + target + "\n"), std::string::npos) << out;
+  const std::string albedo = dir / "baked/wood_albedo.jpg";
+  DecodedImage image;
+  ASSERT_TRUE(ReadJpegFile(albedo, &image)) << out;
+  EXPECT_EQ(image.width, 16);
+  EXPECT_EQ(image.height, 8);
+  EXPECT_EQ(image.components, 3);  // the albedo is saved in colour
+
+  // The copy and its material come first; both tags name "Wood", which a document file resolves
+  // to the first material of that name: the copy.
+  std::string materials;
+  EXPECT_EQ(Saved(&materials),
+            "Quad 5100 [tex WoodTag->Wood#0 proj 6] [uvw]\n"
+            "Group 5140\n"
+            "  Quad 5100 [tex WoodTag->Wood#0 proj 2]\n"
+            "  Box 5100 [uvw] [tex RedTag->Red#1 proj 6]\n");
+  EXPECT_EQ(materials, "Wood 1024337 albedo 5833 " + albedo + "\nRed 5703\nBlue 5703\nWood 1024337 albedo 5832\n");
+
+  TempDir renderer;
+  const fs::path macos = fs::path(renderer.path()) / "Orvane.app/Contents/MacOS";
+  fs::create_directories(macos);
+  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
+  out = Run("render --renderer-dir " + renderer.path() + " " + saved, &status);
+  ASSERT_EQ(status, 0) << out;
+  TiXmlDocument xml;
+  ASSERT_TRUE(xml.LoadFile((write / "quickrender/quickrender.ovs").c_str())) << xml.ErrorDesc();
+  std::vector<std::string> paths;
+  for (const TiXmlElement* m = xml.RootElement()->FirstChildElement("material"); m;
+       m = m->NextSiblingElement("material")) {
+    const TiXmlElement* diffuse = m->FirstChildElement("diffuse");
+    for (const TiXmlElement* t = diffuse ? diffuse->FirstChildElement("texture") : nullptr; t;
+         t = t->NextSiblingElement("texture")) {
+      const TiXmlElement* path = t->FirstChildElement("path");
+      paths.push_back(m->FirstChildElement("name")->GetText() + std::string(" ") +
+                      (path && path->GetText() ? path->GetText() : ""));
+    }
+  }
+  ASSERT_FALSE(paths.empty());
+  EXPECT_EQ(paths[0], "Wood_mid0 " + albedo);
+}
+
+}  // namespace
