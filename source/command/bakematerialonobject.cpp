@@ -317,7 +317,10 @@ Bool BakeDialog::StartBake() {
     return false;
   }
   document->StartUndo();
+  // The copy goes to the top of the object list: keep it where the source stands in the world.
+  const LMatrix world = object->GetMg();
   document->InsertObject(objectCopy, nullptr, nullptr);
+  objectCopy->SetMg(world);
   document->AddUndo(UNDOTYPE_NEW, objectCopy);
   document->InsertMaterial(materialCopy);
   document->AddUndo(UNDOTYPE_NEW, materialCopy);

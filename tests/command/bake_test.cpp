@@ -179,6 +179,37 @@ TEST_F(Bake, BakesChannelsAndRelinksTheCopy) {
   EXPECT_NE(quad->GetEditorMode(), MODE_OFF);
 }
 
+// The copy sits at the top of the object list but where the source stands in the world, also when
+// the source hangs under a moved and turned parent.
+TEST_F(Bake, CopyKeepsTheSourcesWorldPlacement) {
+  TempDir dir;
+  SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
+  BaseObject* parent = BaseObject::Alloc(Onull);
+  parent->SetMl(LMatrix(LVector(5, -2, 7), LVector(0, 1, 0), LVector(-1, 0, 0), LVector(0, 0, 2)));
+  doc->InsertObject(parent, nullptr, nullptr);
+  quad->Remove();
+  quad->InsertUnder(parent);
+  quad->SetMl(LMatrix(LVector(1, 2, 3), LVector(1, 0, 0), LVector(0, 1, 0), LVector(0, 0, 1)));
+  BakeDialog dlg(doc, tag, quad, mat);
+  ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
+  dlg.SetString(10017, String(dir / "wood.png"));
+  dlg.SetLong(10011, 4);
+  dlg.SetLong(10012, 4);
+  ASSERT_TRUE(dlg.Command(10001, BaseContainer()));
+  ASSERT_TRUE(WaitFor([&] { return !dlg.thread->IsRunning(); }));
+  dlg.Timer(BaseContainer());
+  BaseObject* copy = doc->GetFirstObject();
+  ASSERT_NE(copy, parent);
+  EXPECT_EQ(copy->GetUp(), nullptr);
+  const LMatrix want = quad->GetMg(), got = copy->GetMg();
+  for (const auto& pair : {std::make_pair(want.off, got.off), std::make_pair(want.v1, got.v1),
+                           std::make_pair(want.v2, got.v2), std::make_pair(want.v3, got.v3)}) {
+    EXPECT_DOUBLE_EQ(pair.first.x, pair.second.x);
+    EXPECT_DOUBLE_EQ(pair.first.y, pair.second.y);
+    EXPECT_DOUBLE_EQ(pair.first.z, pair.second.z);
+  }
+}
+
 TEST_F(Bake, FailedSaveKeepsTheShaderAndSays) {
   SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
   BakeDialog dlg(doc, tag, quad, mat);
