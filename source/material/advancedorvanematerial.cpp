@@ -173,8 +173,10 @@ BaseShader* AdvancedOrvaneMaterial::GetFirstBlendChild() const {
 
 BaseShader* AdvancedOrvaneMaterial::GetSiblingBlend() const {
   if (!node_) return nullptr;
-  auto* parent = static_cast<BaseShader*>(node_->GetUp());
-  if (!parent || parent->GetType() != ID_ADVANCEDORVANEMATERIAL) return nullptr;
+  // The root's parent is the container material: look at the type before taking it as a node.
+  GeListNode* up = node_->GetUp();
+  if (!up || up->GetType() != ID_ADVANCEDORVANEMATERIAL) return nullptr;
+  auto* parent = static_cast<BaseShader*>(up);
   const BaseContainer* data = parent->GetDataInstance();
   if (data->GetLong(O + MAT_TYPE) != O + MAT_TYPE_BLEND) return nullptr;
   BaseDocument* doc = GetActiveDocument();

@@ -13,6 +13,13 @@
 
 namespace {
 
+/// The parameter value that links `node`.
+GeData LinkTo(BaseList2D* node) {
+  GeData v;
+  v.SetBaseList2D(node);
+  return v;
+}
+
 class MaterialTreeTest : public MaterialTest {
  protected:
   void SetUp() override {
@@ -50,7 +57,7 @@ class MaterialTreeTest : public MaterialTest {
   /// The element laid out for `mat`, as the host makes it.
   void Show(BaseMaterial* mat) {
     dialog = std::make_unique<MaterialTreeDialog>(BaseContainer(), nullptr);
-    ASSERT_TRUE(dialog->SetData(TriState<GeData>(GeData(static_cast<BaseList2D*>(mat)))));
+    ASSERT_TRUE(dialog->SetData(TriState<GeData>(LinkTo(mat))));
     ASSERT_TRUE(dialog->Open(DLG_TYPE_ASYNC, 0));
     ASSERT_NE(dialog->Tree(), nullptr);
   }
@@ -63,7 +70,7 @@ class MaterialTreeTest : public MaterialTest {
   }
   std::vector<std::string> Messages() const {
     std::vector<std::string> out;
-    for (const host::Shown& s : host::History())
+    for (const host::Shown& s : host::user::History())
       if (s.prompt == host::Prompt::Message) out.push_back(s.text);
     return out;
   }
@@ -118,10 +125,17 @@ TEST_F(MaterialTreeTest, LinesAndCellsOfTrees) {
 
   // Renaming an item renames the node, undoably.
   t.root->GetDataInstance()->SetLink(NODE_BLEND_A, t.a);
+  t.root->GetDataInstance()->SetLink(NODE_BLEND_B, t.b);
   ASSERT_TRUE(dialog->Tree()->Rename(0, String("Mix")));
   EXPECT_EQ(host::ToUtf8(t.root->GetName()), "Mix");
   ASSERT_TRUE(doc->DoUndo());
   EXPECT_EQ(host::ToUtf8(t.root->GetName()), "C_root");
+
+  // A removed subtree that is never brought back is freed with the document's undo steps.
+  ASSERT_TRUE(dialog->Tree()->Click(1));
+  Press(1003);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"0 C_root", "1 B"}));
+  EXPECT_EQ(t.a->GetUp(), nullptr);
 }
 
 TEST_F(MaterialTreeTest, AddAndRemoveWithMessagesAndUndo) {
@@ -151,8 +165,10 @@ TEST_F(MaterialTreeTest, AddAndRemoveWithMessagesAndUndo) {
     SetType(b, MAT_TYPE_BLEND);
     (void)a;
     Show(c);
-    if (k.line >= 0) ASSERT_TRUE(dialog->Tree()->Click(k.line));
-    host::ClearUser();
+    if (k.line >= 0) {
+      ASSERT_TRUE(dialog->Tree()->Click(k.line));
+    }
+    host::user::Reset();
     const size_t steps = host::UndoSteps(doc).size();
     Press(k.button);
     EXPECT_EQ(Messages(), k.messages);
@@ -186,7 +202,7 @@ TEST_F(MaterialTreeTest, StaleSelectionIsNotUsed) {
   // Undoing the Add frees the selected child: Add and Remove then do nothing.
   ASSERT_TRUE(doc->DoUndo());
   EXPECT_EQ(Lines(), (std::vector<std::string>{"0 C_root"}));
-  host::ClearUser();
+  host::user::Reset();
   Press(1002);
   Press(1003);
   EXPECT_EQ(Messages(), std::vector<std::string>{});
@@ -210,18 +226,18 @@ TEST_F(MaterialTreeTest, SetDataWithAnotherMaterialShowsItsTree) {
   Show(c);
   dialog->Tree()->Click(0);
   EXPECT_EQ(Lines(), (std::vector<std::string>{"0 C_root*"}));
-  ASSERT_TRUE(dialog->SetData(TriState<GeData>(GeData(static_cast<BaseList2D*>(d)))));
+  ASSERT_TRUE(dialog->SetData(TriState<GeData>(LinkTo(d))));
   EXPECT_EQ(Lines(), (std::vector<std::string>{"0 D_root"}));
   // The same material again keeps the selection; a material gone shows nothing.
   dialog->Tree()->Click(0);
-  ASSERT_TRUE(dialog->SetData(TriState<GeData>(GeData(static_cast<BaseList2D*>(d)))));
+  ASSERT_TRUE(dialog->SetData(TriState<GeData>(LinkTo(d))));
   EXPECT_EQ(Lines(), (std::vector<std::string>{"0 D_root*"}));
-  const GeData gone(static_cast<BaseList2D*>(d));
+  const GeData gone = LinkTo(d);
   BaseMaterial::Free(d);
   ASSERT_TRUE(dialog->SetData(TriState<GeData>(gone)));
   EXPECT_EQ(Lines(), std::vector<std::string>{});
   // A plug-in material is no container: nothing.
-  ASSERT_TRUE(dialog->SetData(TriState<GeData>(GeData(static_cast<BaseList2D*>(Add("P"))))));
+  ASSERT_TRUE(dialog->SetData(TriState<GeData>(LinkTo(Add("P")))));
   EXPECT_EQ(Lines(), std::vector<std::string>{});
   EXPECT_TRUE(dialog->GetData().GetValue().GetType() == DA_NIL);
 }
