@@ -24,6 +24,7 @@
 #include "host_user.h"
 #include "check_material.h"
 #include "plugin_module.h"
+#include "run_command.h"
 
 namespace fs = std::filesystem;
 
@@ -39,6 +40,7 @@ const char kUsage[] =
     "                        started\n"
     "  check-material FILE   read every material of a material file (.ovm) as the import does\n"
     "                        and report each one, or where it is broken\n"
+    "%RUN%"
     "\n"
     "options:\n"
     "  --plugin-dir DIR      folder of corvaneR12.so with its res/ and preview/ (default: next to\n"
@@ -55,6 +57,7 @@ struct Options {
   std::string pluginDir;
   std::string writePath;
   std::string rendererDir;
+  std::vector<std::string> rest;  // "run" and "import": their own arguments and options
 };
 
 // The render command's plug-in ID.
@@ -89,6 +92,9 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       if (!value(&o->writePath)) return false;
     } else if (a == "--renderer-dir") {
       if (!value(&o->rendererDir)) return false;
+    } else if (a == "--select" || a == "--answer" || a == "--save") {
+      o->rest.push_back(a);
+      if (i + 1 < argc) o->rest.push_back(argv[++i]);
     } else if (a.size() > 1 && a[0] == '-') {
       *error = "unknown option " + a;
       return false;
@@ -109,15 +115,22 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
     o->document = positional[1];
     return true;
   }
-  if (o->command != "plugins" && o->command != "render") {
+  if (o->command == "run" || o->command == "import") {
+    o->rest.insert(o->rest.begin(), positional.begin() + 1, positional.end());
+  } else if (!o->rest.empty()) {
+    *error = "option " + o->rest[0] + " belongs to run and import";
+    return false;
+  }
+  if (o->command != "plugins" && o->command != "render" && o->command != "run" && o->command != "import") {
     *error = "unknown command " + o->command;
     return false;
   }
-  if (positional.size() > 2 || (o->command == "plugins" && positional.size() > 1)) {
+  if (o->command != "run" && o->command != "import" &&
+      (positional.size() > 2 || (o->command == "plugins" && positional.size() > 1))) {
     *error = "too many arguments";
     return false;
   }
-  if (positional.size() == 2) o->document = positional[1];
+  if (positional.size() == 2 && o->command != "run" && o->command != "import") o->document = positional[1];
   if (o->pluginDir.empty()) o->pluginDir = ExecutableDir() + "/plugin";
   return true;
 }
@@ -267,15 +280,29 @@ int Render(const Options& o) {
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--help")) {
-      std::cout << kUsage;
+      std::string usage = kUsage;
+      usage.replace(usage.find("%RUN%"), 5, kRunUsage);
+      std::cout << usage;
       return 0;
     }
   }
   Options o;
   std::string error;
   if (!ParseOptions(argc, argv, &o, &error)) {
-    std::cerr << "corvane-host: " << error << "\n\n" << kUsage;
+    std::string usage = kUsage;
+    usage.replace(usage.find("%RUN%"), 5, kRunUsage);
+    std::cerr << "corvane-host: " << error << "\n\n" << usage;
     return 2;
+  }
+
+  RunRequest run;
+  if (o.command == "run" || o.command == "import") {
+    const bool parsed = o.command == "run" ? ParseRunArguments(o.rest, &run, &error)
+                                           : ParseImportArguments(o.rest, &run, &error);
+    if (!parsed) {
+      std::cerr << "corvane-host: " << error << "\n";
+      return 2;
+    }
   }
 
   // A file-size limit makes a write fail (and be reported) instead of ending the process.
@@ -307,7 +334,9 @@ int main(int argc, char** argv) {
   if (!plugin.Start(o.pluginDir, &error)) return Fail(error);
   plugin.BuildMenus();
 
-  int status = o.command == "plugins" ? ListPlugins() : Render(o);
+  int status = o.command == "plugins"                              ? ListPlugins()
+               : (o.command == "run" || o.command == "import") ? RunCommand(run)
+                                                               : Render(o);
   plugin.End();
   return status;
 }

@@ -10,8 +10,15 @@ add_executable(replay_fuzz_mesh_reader ${CMAKE_SOURCE_DIR}/fuzz/mesh_reader.cpp
   ${CMAKE_SOURCE_DIR}/source/export/meshallocator.cpp)
 target_include_directories(replay_fuzz_mesh_reader PRIVATE ${CMAKE_SOURCE_DIR}/source)
 
+# The whole material import into a host document: the plug-in and the host stand-in as built.
+add_executable(replay_fuzz_import ${CMAKE_SOURCE_DIR}/fuzz/import_fuzz.cpp
+  ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
+target_link_libraries(replay_fuzz_import PRIVATE corvane_plugin c4dhost orvane_format)
+
 add_test(NAME FuzzRegressions.Material
   COMMAND replay_fuzz_material ${CMAKE_SOURCE_DIR}/fuzz/regressions/material ${CMAKE_SOURCE_DIR}/fuzz/corpus/material)
 add_test(NAME FuzzRegressions.Mesh
   COMMAND replay_fuzz_mesh_reader ${CMAKE_SOURCE_DIR}/fuzz/regressions/mesh ${CMAKE_SOURCE_DIR}/fuzz/corpus/mesh)
-set_tests_properties(FuzzRegressions.Material FuzzRegressions.Mesh PROPERTIES TIMEOUT 300)
+add_test(NAME FuzzRegressions.Import
+  COMMAND replay_fuzz_import ${CMAKE_SOURCE_DIR}/fuzz/regressions/import ${CMAKE_SOURCE_DIR}/fuzz/corpus/material)
+set_tests_properties(FuzzRegressions.Material FuzzRegressions.Mesh FuzzRegressions.Import PROPERTIES TIMEOUT 300)

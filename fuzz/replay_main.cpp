@@ -16,6 +16,8 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+// A target's set-up, when it has one (libFuzzer calls it once before the first input).
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 namespace {
 
@@ -56,6 +58,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no input to replay\n");
     return 2;
   }
+  if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
   for (const std::string& file : files) {
     std::ifstream in(file, std::ios::binary);
     const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -1,6 +1,7 @@
 // Typed values and parameter containers.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -50,11 +51,11 @@ class GeData {
   GeData(int64_t v) = delete;
   GeData(Real v) : type_(DA_REAL), real_(v) {}  // NOLINT
   GeData(const LVector& v) : type_(DA_VECTOR), vector_(v) {}  // NOLINT
-  GeData(const LMatrix& m) : type_(DA_MATRIX), matrix_(m) {}  // NOLINT
-  GeData(const String& s) : type_(DA_STRING), string_(s) {}  // NOLINT
-  GeData(const char* s) : type_(DA_STRING), string_(s) {}  // NOLINT
-  GeData(const Filename& f) : type_(DA_FILENAME), string_(f.GetString()) {}  // NOLINT
-  GeData(const BaseTime& t) : type_(DA_TIME), time_(t) {}  // NOLINT
+  GeData(const LMatrix& m);  // NOLINT
+  GeData(const String& s);  // NOLINT
+  GeData(const char* s);  // NOLINT
+  GeData(const Filename& f);  // NOLINT
+  GeData(const BaseTime& t);  // NOLINT
   GeData(const BaseContainer& bc);  // NOLINT
   /// A value of custom type `type` holding a copy of `data`.
   GeData(LONG type, const CustomDataType& data);
@@ -70,15 +71,15 @@ class GeData {
   LONG GetLong() const;
   Real GetReal() const;
   LVector GetVector() const { return type_ == DA_VECTOR ? vector_ : LVector(); }
-  LMatrix GetMatrix() const { return type_ == DA_MATRIX ? matrix_ : LMatrix(); }
+  LMatrix GetMatrix() const;
   /// The text of a string or file name value.
   String GetString() const;
   Filename GetFilename() const { return Filename(GetString()); }
-  BaseTime GetTime() const { return type_ == DA_TIME ? time_ : BaseTime(); }
+  BaseTime GetTime() const;
   /// The custom data when the value is of custom type `type`, else null.
-  CustomDataType* GetCustomDataType(LONG type) const { return type_ == type ? custom_.get() : nullptr; }
+  CustomDataType* GetCustomDataType(LONG type) const;
   /// The nested container, or null when the value is not one.
-  BaseContainer* GetContainer() const { return container_.get(); }
+  BaseContainer* GetContainer() const;
   /// The linked node when it still exists and lies in `doc`; null otherwise. With `instanceof`
   /// non-zero the node must also be an instance of that type.
   BaseList2D* GetLink(const BaseDocument* doc, LONG instanceof = 0) const;
@@ -99,12 +100,13 @@ class GeData {
   LONG long_ = 0;
   Real real_ = 0.0;
   LVector vector_;
-  LMatrix matrix_;
-  BaseTime time_;
-  String string_;
-  std::unique_ptr<BaseContainer> container_;
-  std::shared_ptr<host::LinkAnchor> link_;
-  std::unique_ptr<CustomDataType> custom_;
+  // The values of the rarer types live apart, so that a container of numbers stays compact.
+  struct Heavy;
+  struct HeavyDelete {
+    void operator()(Heavy* h) const;
+  };
+  Heavy& MakeHeavy();
+  std::unique_ptr<Heavy, HeavyDelete> heavy_;
 };
 
 /// An ordered list of (ID, value) entries: the parameter store of every node. The setters replace
@@ -195,8 +197,12 @@ class BaseContainer {
   GeData* Append(LONG id, const GeData& v);
   // Builds the index afresh (after entries moved), or drops it for a small container.
   void Reindex();
+  // Indexes the entry at `position` unless its ID is indexed already.
+  void IndexAdd(LONG id, size_t position);
 
   LONG id_;
   std::vector<Entry> entries_;
-  std::unordered_map<LONG, size_t> index_;  ///< ID -> position of its first entry (large only).
+  // ID -> position of its first entry (large containers only): an open-addressed table of
+  // `id << 32 | position + 1`, 0 for a free slot, at most half full, one probe run per lookup.
+  std::vector<uint64_t> index_;
 };

@@ -143,6 +143,8 @@ BaseDocument* GeListNode::GetDocument() const {
   const GeListNode* n = this;
   while (n) {
     while (n->up_) n = n->up_;
+    // The document's own shader list holds its shaders as its children.
+    if (n->GetType() == Tbasedocument) return const_cast<BaseDocument*>(static_cast<const BaseDocument*>(n));
     if (!n->head_) break;
     n = n->head_->GetOwner();
     if (!n) return nullptr;

@@ -14,29 +14,29 @@
 #include "c4d_description.h"
 
 #include <cmath>
-#include <fstream>
+#include <cstdio>
+#include <memory>
 #include <set>
-#include <sstream>
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "c4d_descriptionmessages.h"
 #include "c4d_general.h"
 #include "c4d_nodedata.h"
 #include "host_control.h"
+#include "json_tree.h"
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+namespace json = host::json;
+using Json = json::Value;
 
-struct BadResource {
-  std::string place;
-  std::string problem;
-};
+// Description resources are small; the bounds only keep a broken file from costing much.
+constexpr size_t kResourceMaxBytes = 16u << 20;
+constexpr int kResourceMaxNesting = 256;
 
+// A resource's fault is reported like a syntax error of the reader: a place and a problem.
 [[noreturn]] void Bad(const std::string& place, const std::string& problem) {
-  throw BadResource{place, problem};
+  throw json::ReadError{place, problem};
 }
 
 LONG TypeByName(const std::string& name) {
@@ -53,22 +53,22 @@ LONG TypeByName(const std::string& name) {
 }
 
 LONG ToId(const Json& v, const std::string& place) {
-  if (!v.is_number_integer()) Bad(place, "expected an integer");
-  long long n = v.get<long long>();
-  if (n < INT32_MIN || n > INT32_MAX) Bad(place, "integer out of the 32-bit range");
-  return static_cast<LONG>(n);
+  if (!v.IsInteger()) Bad(place, "expected an integer");
+  if (v.kind() == json::Kind::Uint || v.AsInt() < INT32_MIN || v.AsInt() > INT32_MAX)
+    Bad(place, "integer out of the 32-bit range");
+  return static_cast<LONG>(v.AsInt());
 }
 
 Real ToNumber(const Json& v, const std::string& place) {
-  if (!v.is_number()) Bad(place, "expected a number");
-  Real r = v.get<Real>();
+  if (!v.IsNumber()) Bad(place, "expected a number");
+  Real r = v.AsReal();
   if (!std::isfinite(r)) Bad(place, "the number is not finite");
   return r;
 }
 
 const std::string& ToText(const Json& v, const std::string& place) {
-  if (!v.is_string()) Bad(place, "expected a string");
-  return v.get_ref<const std::string&>();
+  if (v.kind() != json::Kind::String) Bad(place, "expected a string");
+  return v.AsText();
 }
 
 }  // namespace
@@ -79,54 +79,59 @@ struct DescriptionReader {
   std::set<LONG> ids;
 
   void Elements(const Json& list, const std::string& place, LONG parent) {
-    if (!list.is_array()) Bad(place, "expected an array of elements");
+    if (list.kind() != json::Kind::Array) Bad(place, "expected an array of elements");
     for (size_t i = 0; i < list.size(); ++i) Element(list[i], place + "/" + std::to_string(i), parent);
   }
 
   void Element(const Json& e, const std::string& place, LONG parent) {
-    if (!e.is_object()) Bad(place, "expected an object");
-    for (auto it = e.begin(); it != e.end(); ++it) {
+    if (e.kind() != json::Kind::Object) Bad(place, "expected an object");
+    for (const json::Field& f : e.node()->members) {
       static const std::set<std::string> kKnown = {"id", "type", "name", "min", "max",
                                                    "step", "cycle", "hide", "elements"};
-      if (!kKnown.count(it.key())) Bad(place + "/" + it.key(), "unknown field");
+      if (!kKnown.count(f.key)) Bad(place + "/" + f.key, "unknown field");
     }
-    if (!e.contains("id")) Bad(place, "an element needs an id");
-    if (!e.contains("type")) Bad(place, "an element needs a type");
-    const LONG id = ToId(e["id"], place + "/id");
-    const LONG type = TypeByName(ToText(e["type"], place + "/type"));
-    if (type == DTYPE_NONE) Bad(place + "/type", "unknown type \"" + e["type"].get<std::string>() + "\"");
+    const json::Node* idField = e.Find("id");
+    const json::Node* typeField = e.Find("type");
+    if (!idField) Bad(place, "an element needs an id");
+    if (!typeField) Bad(place, "an element needs a type");
+    const LONG id = ToId(*idField, place + "/id");
+    const std::string& typeName = ToText(*typeField, place + "/type");
+    const LONG type = TypeByName(typeName);
+    if (type == DTYPE_NONE) Bad(place + "/type", "unknown type \"" + typeName + "\"");
     if (!ids.insert(id).second) Bad(place + "/id", "ID " + std::to_string(id) + " is given twice");
 
     BaseContainer settings;
-    if (e.contains("name")) settings.SetString(DESC_NAME, String(ToText(e["name"], place + "/name")));
-    if (e.contains("min")) settings.SetReal(DESC_MIN, ToNumber(e["min"], place + "/min"));
-    if (e.contains("max")) settings.SetReal(DESC_MAX, ToNumber(e["max"], place + "/max"));
-    if (e.contains("step")) settings.SetReal(DESC_STEP, ToNumber(e["step"], place + "/step"));
+    if (const json::Node* v = e.Find("name")) settings.SetString(DESC_NAME, String(ToText(*v, place + "/name")));
+    if (const json::Node* v = e.Find("min")) settings.SetReal(DESC_MIN, ToNumber(*v, place + "/min"));
+    if (const json::Node* v = e.Find("max")) settings.SetReal(DESC_MAX, ToNumber(*v, place + "/max"));
+    if (const json::Node* v = e.Find("step")) settings.SetReal(DESC_STEP, ToNumber(*v, place + "/step"));
     settings.SetLong(DESC_PARENTGROUP, parent);
-    if (e.contains("hide")) {
-      if (!e["hide"].is_boolean()) Bad(place + "/hide", "expected true or false");
-      settings.SetBool(DESC_HIDE, e["hide"].get<bool>());
+    if (const json::Node* v = e.Find("hide")) {
+      if (v->kind != json::Kind::Bool) Bad(place + "/hide", "expected true or false");
+      settings.SetBool(DESC_HIDE, v->b);
     }
-    if (e.contains("cycle")) {
+    if (const json::Node* cycleField = e.Find("cycle")) {
       if (type != DTYPE_LONG) Bad(place + "/cycle", "only a long has a cycle");
-      const Json& cycle = e["cycle"];
-      if (!cycle.is_array()) Bad(place + "/cycle", "expected an array");
+      const Json cycle(*cycleField);
+      if (cycle.kind() != json::Kind::Array) Bad(place + "/cycle", "expected an array");
       BaseContainer values;
       for (size_t i = 0; i < cycle.size(); ++i) {
         const std::string at = place + "/cycle/" + std::to_string(i);
-        const Json& c = cycle[i];
-        if (!c.is_object() || !c.contains("value") || !c.contains("name") || c.size() != 2)
+        const Json c = cycle[i];
+        const json::Node* value = c.Find("value");
+        const json::Node* name = c.Find("name");
+        if (!value || !name || c.size() != 2)
           Bad(at, "a cycle entry is {\"value\": <integer>, \"name\": <string>}");
-        const LONG value = ToId(c["value"], at + "/value");
-        if (values.GetDataPointer(value)) Bad(at + "/value", "value " + std::to_string(value) + " is given twice");
-        values.SetString(value, String(ToText(c["name"], at + "/name")));
+        const LONG v = ToId(*value, at + "/value");
+        if (values.GetDataPointer(v)) Bad(at + "/value", "value " + std::to_string(v) + " is given twice");
+        values.SetString(v, String(ToText(*name, at + "/name")));
       }
       settings.SetContainer(DESC_CYCLE, values);
     }
     desc->entries_.push_back(Description::Entry{DescID(DescLevel(id, type, 0)), settings});
-    if (e.contains("elements")) {
+    if (const json::Node* elements = e.Find("elements")) {
       if (type != DTYPE_GROUP) Bad(place + "/elements", "only a group has elements");
-      Elements(e["elements"], place + "/elements", id);
+      Elements(*elements, place + "/elements", id);
     }
   }
 };
@@ -146,26 +151,21 @@ Bool Description::LoadDescription(const String& name) {
   const Filename file = GeGetPluginPath() + Filename("res") + Filename("description") +
                         Filename(String(resName + ".res"));
   const std::string path = host::ToUtf8(file.GetString());
-  std::ifstream in(path, std::ios::binary);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!in) return false;
-  std::stringstream text;
-  text << in.rdbuf();
 
   Description loaded;
   loaded.name_ = name;
   try {
-    Json root = Json::parse(text.str());
-    if (!root.is_object()) Bad("", "expected an object");
-    for (auto it = root.begin(); it != root.end(); ++it)
-      if (it.key() != "elements") Bad("/" + it.key(), "unknown field");
+    const json::Node root = json::ReadFile(in.get(), kResourceMaxBytes, kResourceMaxNesting);
+    if (root.kind != json::Kind::Object) Bad("", "expected an object");
+    for (const json::Field& f : root.members)
+      if (f.key != "elements") Bad("/" + f.key, "unknown field");
     DescriptionReader reader{&loaded, {}};
-    if (root.contains("elements")) reader.Elements(root["elements"], "/elements", 0);
-  } catch (const BadResource& e) {
+    if (const json::Node* elements = Json(root).Find("elements")) reader.Elements(*elements, "/elements", 0);
+  } catch (const json::ReadError& e) {
     GePrint(String("Bad description resource " + path + ": " + (e.place.empty() ? "" : e.place + ": ") +
                    e.problem));
-    return false;
-  } catch (const nlohmann::json::exception& e) {
-    GePrint(String("Bad description resource " + path + ": " + e.what()));
     return false;
   }
   *this = std::move(loaded);

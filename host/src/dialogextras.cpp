@@ -1,13 +1,13 @@
 // Dialog pieces beyond plain gadgets: separators, the standard buttons, dialog resources, group
 // rebuilding, modal dialogs with a result, pop-up menus and the picture viewer.
-#include <fstream>
+#include <cstdio>
+#include <memory>
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "c4d_general.h"
 #include "c4d_gui.h"
 #include "host_record.h"
+#include "json_tree.h"
 #include "host_state.h"
 #include "host_user.h"
 
@@ -26,18 +26,48 @@ Bool GeDialog::AddDlgGroup(LONG type) {
   return (type & (DLG_OK | DLG_CANCEL)) != 0;
 }
 
+namespace {
+
+// The text of member `key` of `n`: empty when absent; false when it is not a string.
+bool TextMember(const host::json::Node& n, const char* key, std::string* text) {
+  const host::json::Node* v = host::json::Value(n).Find(key);
+  if (v && v->kind != host::json::Kind::String) return false;
+  *text = v ? v->text : std::string();
+  return true;
+}
+
+// A 32-bit integer value; false for anything else.
+bool ToLong(const host::json::Value& v, LONG* out) {
+  if (v.kind() != host::json::Kind::Int || v.AsInt() < INT32_MIN || v.AsInt() > INT32_MAX) return false;
+  *out = static_cast<LONG>(v.AsInt());
+  return true;
+}
+
+}  // namespace
+
 Bool GeDialog::LoadDialogResource(LONG id, BaseContainer*, LONG) {
+  namespace json = host::json;
   const std::string path = host::PluginPath() + "/res/dialogs/" + std::to_string(id) + ".json";
-  std::ifstream in(path);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!in) return false;
-  nlohmann::json doc = nlohmann::json::parse(in, nullptr, false);
-  if (doc.is_discarded() || !doc.is_object() || !doc.contains("gadgets") || !doc["gadgets"].is_array())
+  json::Node doc;
+  try {
+    doc = json::ReadFile(in.get(), 16u << 20, 64);
+  } catch (const json::ReadError&) {
     return false;
-  for (const auto& g : doc["gadgets"]) {
-    if (!g.is_object() || !g.contains("id") || !g["id"].is_number_integer()) return false;
-    const LONG gid = g["id"].get<LONG>();
-    const std::string kind = g.value("kind", std::string());
-    const String text(g.value("text", std::string()));
+  }
+  const json::Node* gadgets = json::Value(doc).Find("gadgets");
+  if (!gadgets || gadgets->kind != json::Kind::Array) return false;
+  const json::Value list(*gadgets);
+  for (size_t i = 0; i < list.size(); ++i) {
+    const json::Value g = list[i];
+    if (g.kind() != json::Kind::Object) return false;
+    const json::Node* idField = g.Find("id");
+    LONG gid = 0;
+    std::string kind, label;
+    if (!idField || !ToLong(*idField, &gid)) return false;
+    if (!TextMember(*g.node(), "kind", &kind) || !TextMember(*g.node(), "text", &label)) return false;
+    const String text(label);
     if (kind == "text") AddStaticText(gid, 0, 0, 0, text, 0);
     else if (kind == "button") AddButton(gid, 0, 0, 0, text);
     else if (kind == "checkbox") AddCheckbox(gid, 0, 0, 0, text);
@@ -45,9 +75,17 @@ Bool GeDialog::LoadDialogResource(LONG id, BaseContainer*, LONG) {
     else if (kind == "edit") AddEditText(gid, 0);
     else if (kind == "combobox") {
       AddComboBox(gid, 0);
-      for (const auto& e : g.value("entries", nlohmann::json::array())) {
-        if (!e.is_array() || e.size() != 2 || !e[0].is_number_integer() || !e[1].is_string()) return false;
-        AddChild(gid, e[0].get<LONG>(), String(e[1].get<std::string>()));
+      const json::Node* entriesField = g.Find("entries");
+      if (!entriesField) continue;
+      const json::Value entries(*entriesField);
+      if (entries.kind() != json::Kind::Array) return false;
+      for (size_t k = 0; k < entries.size(); ++k) {
+        const json::Value e = entries[k];
+        LONG value = 0;
+        if (e.kind() != json::Kind::Array || e.size() != 2 || !ToLong(e[0], &value) ||
+            e[1].kind() != json::Kind::String)
+          return false;
+        AddChild(gid, value, String(e[1].AsText()));
       }
     } else {
       return false;

@@ -92,8 +92,7 @@ const char* KindOf(const Json& v) {
 using Found = std::optional<Json>;
 
 Found Find(const Json& obj, const char* key) {
-  for (const json::Field& m : obj.node()->members)
-    if (m.key == key) return Json(m.value);
+  if (const json::Node* n = obj.Find(key)) return Json(*n);
   return std::nullopt;
 }
 

@@ -270,7 +270,10 @@ class Saver {
   BaseList2D* LinkTarget(const GeData& v, BaseList2D* node) const {
     BaseList2D* target = v.GetLink(doc_);
     if (!target) return nullptr;
-    if (target->IsInstanceOf(Xbase)) return target->GetUp() == node ? target : nullptr;
+    // A shader is written where it is linked from its owner; a shader of the document's own list
+    // (such as an imported code shader) is written in place of each link to it.
+    if (target->IsInstanceOf(Xbase))
+      return target->GetUp() == node || target->GetUp() == doc_ ? target : nullptr;
     return target->IsInstanceOf(Obase) || target->IsInstanceOf(Mbase) ? target : nullptr;
   }
 

@@ -8,26 +8,49 @@
 
 static_assert(sizeof(LONG) == 4, "LONG must be 32 bits");
 
-GeData::GeData(const BaseContainer& bc)
-    : type_(DA_CONTAINER), container_(std::make_unique<BaseContainer>(bc)) {}
+struct GeData::Heavy {
+  LMatrix matrix;
+  BaseTime time;
+  String string;
+  std::unique_ptr<BaseContainer> container;
+  std::shared_ptr<host::LinkAnchor> link;
+  std::unique_ptr<CustomDataType> custom;
+};
 
-GeData::GeData(LONG type, const CustomDataType& data) : type_(type), custom_(data.Clone()) {}
+void GeData::HeavyDelete::operator()(Heavy* h) const { delete h; }
+
+GeData::Heavy& GeData::MakeHeavy() {
+  if (!heavy_) heavy_.reset(new Heavy());
+  return *heavy_;
+}
+
+GeData::GeData(const LMatrix& m) : type_(DA_MATRIX) { MakeHeavy().matrix = m; }
+GeData::GeData(const String& s) : type_(DA_STRING) { MakeHeavy().string = s; }
+GeData::GeData(const char* s) : type_(DA_STRING) { MakeHeavy().string = String(s); }
+GeData::GeData(const Filename& f) : type_(DA_FILENAME) { MakeHeavy().string = f.GetString(); }
+GeData::GeData(const BaseTime& t) : type_(DA_TIME) { MakeHeavy().time = t; }
+
+GeData::GeData(const BaseContainer& bc) : type_(DA_CONTAINER) {
+  MakeHeavy().container = std::make_unique<BaseContainer>(bc);
+}
+
+GeData::GeData(LONG type, const CustomDataType& data) : type_(type) { MakeHeavy().custom.reset(data.Clone()); }
 
 GeData::~GeData() = default;
 GeData::GeData(GeData&&) noexcept = default;
 GeData& GeData::operator=(GeData&&) noexcept = default;
 
-GeData::GeData(const GeData& o)
-    : type_(o.type_),
-      long_(o.long_),
-      real_(o.real_),
-      vector_(o.vector_),
-      matrix_(o.matrix_),
-      time_(o.time_),
-      string_(o.string_),
-      container_(o.container_ ? std::make_unique<BaseContainer>(*o.container_) : nullptr),
-      link_(o.link_),
-      custom_(o.custom_ ? o.custom_->Clone() : nullptr) {}
+GeData::GeData(const GeData& o) : type_(o.type_), long_(o.long_), real_(o.real_), vector_(o.vector_) {
+  if (!o.heavy_) return;
+  const Heavy& from = *o.heavy_;
+  Heavy& to = MakeHeavy();
+  to.matrix = from.matrix;
+  to.time = from.time;
+  to.string = from.string;
+  if (from.container) to.container = std::make_unique<BaseContainer>(*from.container);
+  to.link = from.link;
+  if (from.custom) to.custom.reset(from.custom->Clone());
+}
 
 GeData& GeData::operator=(const GeData& o) {
   if (this != &o) {
@@ -36,6 +59,16 @@ GeData& GeData::operator=(const GeData& o) {
   }
   return *this;
 }
+
+LMatrix GeData::GetMatrix() const { return type_ == DA_MATRIX ? heavy_->matrix : LMatrix(); }
+
+BaseTime GeData::GetTime() const { return type_ == DA_TIME ? heavy_->time : BaseTime(); }
+
+CustomDataType* GeData::GetCustomDataType(LONG type) const {
+  return type_ == type && heavy_ ? heavy_->custom.get() : nullptr;
+}
+
+BaseContainer* GeData::GetContainer() const { return heavy_ ? heavy_->container.get() : nullptr; }
 
 LONG GeData::GetLong() const {
   if (type_ == DA_LONG) return long_;
@@ -56,12 +89,12 @@ Real GeData::GetReal() const {
 }
 
 String GeData::GetString() const {
-  return (type_ == DA_STRING || type_ == DA_FILENAME) ? string_ : String();
+  return (type_ == DA_STRING || type_ == DA_FILENAME) ? heavy_->string : String();
 }
 
 BaseList2D* GeData::GetLink(const BaseDocument* doc, LONG instanceof) const {
-  if (type_ != DA_ALIASLINK || !link_) return nullptr;
-  BaseList2D* node = link_->node.load();
+  if (type_ != DA_ALIASLINK || !heavy_ || !heavy_->link) return nullptr;
+  BaseList2D* node = heavy_->link->node.load();
   // A node outside every document resolves nowhere, not even when no document is asked for.
   if (!node || !doc || node->GetDocument() != doc) return nullptr;
   if (instanceof != 0 && !node->IsInstanceOf(instanceof)) return nullptr;
@@ -71,7 +104,7 @@ BaseList2D* GeData::GetLink(const BaseDocument* doc, LONG instanceof) const {
 void GeData::SetBaseList2D(BaseList2D* node) {
   GeData v;
   v.type_ = DA_ALIASLINK;
-  v.link_ = node ? host::AnchorOf(node) : nullptr;
+  if (node) v.MakeHeavy().link = host::AnchorOf(node);
   *this = std::move(v);
 }
 
@@ -81,19 +114,19 @@ bool GeData::operator==(const GeData& o) const {
     case DA_NIL: return true;
     case DA_LONG: return long_ == o.long_;
     case DA_REAL: return real_ == o.real_;
-    case DA_TIME: return time_ == o.time_;
+    case DA_TIME: return heavy_->time == o.heavy_->time;
     case DA_VECTOR: return vector_ == o.vector_;
-    case DA_MATRIX: return matrix_ == o.matrix_;
+    case DA_MATRIX: return heavy_->matrix == o.heavy_->matrix;
     case DA_STRING:
-    case DA_FILENAME: return string_ == o.string_;
-    case DA_CONTAINER: return *container_ == *o.container_;
+    case DA_FILENAME: return heavy_->string == o.heavy_->string;
+    case DA_CONTAINER: return *heavy_->container == *o.heavy_->container;
     case DA_ALIASLINK: {
-      BaseList2D* a = link_ ? link_->node.load() : nullptr;
-      BaseList2D* b = o.link_ ? o.link_->node.load() : nullptr;
+      BaseList2D* a = heavy_ && heavy_->link ? heavy_->link->node.load() : nullptr;
+      BaseList2D* b = o.heavy_ && o.heavy_->link ? o.heavy_->link->node.load() : nullptr;
       return a == b;
     }
   }
-  if (custom_ && o.custom_) return custom_->IsEqual(*o.custom_);
+  if (heavy_ && heavy_->custom && o.heavy_ && o.heavy_->custom) return heavy_->custom->IsEqual(*o.heavy_->custom);
   return false;
 }
 
@@ -117,20 +150,44 @@ GeData* BaseContainer::SetData(LONG id, const GeData& v) {
   return Append(id, v);
 }
 
+namespace {
+
+// The first slot of `id` in an index of `mask + 1` slots.
+size_t IndexSlot(LONG id, size_t mask) {
+  const uint32_t h = static_cast<uint32_t>(id) * 0x9E3779B1u;
+  return (h ^ (h >> 15)) & mask;
+}
+
+}  // namespace
+
 GeData* BaseContainer::Append(LONG id, const GeData& v) {
   entries_.push_back({id, v});
-  if (!index_.empty())
-    index_.emplace(id, entries_.size() - 1);
-  else if (entries_.size() >= kIndexFrom)
+  if (index_.empty() ? entries_.size() >= kIndexFrom : entries_.size() * 2 > index_.size())
     Reindex();
+  else if (!index_.empty())
+    IndexAdd(id, entries_.size() - 1);
   return &entries_.back().value;
+}
+
+void BaseContainer::IndexAdd(LONG id, size_t position) {
+  const size_t mask = index_.size() - 1;
+  for (size_t i = IndexSlot(id, mask);; i = (i + 1) & mask) {
+    const uint64_t slot = index_[i];
+    if (slot == 0) {
+      index_[i] = static_cast<uint64_t>(static_cast<uint32_t>(id)) << 32 | (position + 1);
+      return;
+    }
+    if (static_cast<uint32_t>(slot >> 32) == static_cast<uint32_t>(id)) return;
+  }
 }
 
 void BaseContainer::Reindex() {
   index_.clear();
   if (entries_.size() < kIndexFrom) return;
-  index_.reserve(entries_.size());
-  for (size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].id, i);
+  size_t slots = 64;
+  while (slots < entries_.size() * 4) slots *= 2;
+  index_.assign(slots, 0);
+  for (size_t i = 0; i < entries_.size(); ++i) IndexAdd(entries_[i].id, i);
 }
 
 Bool BaseContainer::GetBool(LONG id, Bool def) const {
@@ -234,8 +291,13 @@ Bool BaseContainer::RemoveIndex(LONG index) {
 
 LONG BaseContainer::FindIndex(LONG id) const {
   if (!index_.empty()) {
-    auto it = index_.find(id);
-    return it == index_.end() ? NOTOK : static_cast<LONG>(it->second);
+    const size_t mask = index_.size() - 1;
+    for (size_t i = IndexSlot(id, mask);; i = (i + 1) & mask) {
+      const uint64_t slot = index_[i];
+      if (slot == 0) return NOTOK;
+      if (static_cast<uint32_t>(slot >> 32) == static_cast<uint32_t>(id))
+        return static_cast<LONG>((slot & 0xFFFFFFFFu) - 1);
+    }
   }
   for (size_t i = 0; i < entries_.size(); ++i)
     if (entries_[i].id == id) return static_cast<LONG>(i);

@@ -149,6 +149,13 @@ size_t Value::size() const {
   return 0;
 }
 
+const Node* Value::Find(const char* key) const {
+  if (kind_ != Kind::Object) return nullptr;
+  for (const Field& m : node_->members)
+    if (m.key == key) return &m.value;
+  return nullptr;
+}
+
 Value Value::operator[](size_t i) const {
   if (node_ && !node_->table) return Value(node_->items[i]);
   Value v;

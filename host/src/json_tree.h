@@ -137,6 +137,8 @@ class Value {
   size_t size() const;
   /// Item `i` of an array.
   Value operator[](size_t i) const;
+  /// Member `key` of an object (searched from the front); null when absent or for no object.
+  const Node* Find(const char* key) const;
   /// The node itself: null for the parts of a packed array.
   const Node* node() const { return node_; }
   /// The packed items of an array node, or null.

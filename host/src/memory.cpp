@@ -1,8 +1,7 @@
-// The host's memory for large arrays it hands out (released with GeFree): blocks of 2 MB pages
-// that are kept for reuse after their release, as the host's own memory manager does, so that
+// The host's memory for large arrays it hands out (released with GeFree): blocks in 2 MB steps
+// (ordinary pages: huge ones cost a fresh process a compaction on first touch) that are kept for
+// reuse after their release, as the host's own memory manager does, so that
 // the next large array of a similar size is already mapped.
-#include <sys/mman.h>
-
 #include <cstdlib>
 #include <mutex>
 #include <unordered_map>
@@ -49,7 +48,6 @@ void* AllocateLarge(size_t bytes) {
   if (!block) {
     block = std::aligned_alloc(kHugePage, size);
     if (!block) return nullptr;
-    madvise(block, size, MADV_HUGEPAGE);
   }
   b.live.emplace(block, blockSize);
   return block;

@@ -1,7 +1,228 @@
 #include "command/importovm.h"
 
+#include <tinyxml.h>
+
+#include <exception>
+#include <new>
+
+#include "command/importtext.h"
+#include "export/xmlbuilders.h"
+#include "main/helpers.h"
+#include "main/orvanelaunch.h"
+#include "material/customorvanematerial.h"
+#include "orvane_utils/OrvaneMaterial.h"
+#include "orvane_utils/OrvaneSceneParseUtils.h"
+#include "orvane_utils/OrvaneSceneParseUtilsExcep.h"
+#include "utils/reference.h"
+#include "utils/stringutilsexcep.h"
+
+using Orvane::OrvaneMaterial;
+using Orvane::OrvaneSceneParseUtils;
+
+namespace {
+
+// The type elements a "material" may hold, in the order that decides between several.
+enum class Kind { Specular, Glossy, Diffuse, DiffuseTrans, OrenNayar, Phong, Null, Blend, None };
+
+struct KindName {
+  Kind kind;
+  const char* element;
+};
+
+constexpr KindName kKinds[] = {
+    {Kind::Specular, "specular"},       {Kind::Glossy, "glossy_transparent"},
+    {Kind::Diffuse, "diffuse"},         {Kind::DiffuseTrans, "diffuse_transmitter"},
+    {Kind::OrenNayar, "oren_nayar"},    {Kind::Phong, "phong"},
+    {Kind::Null, "null_material"},      {Kind::Blend, "blend"},
+};
+
+// The element model of one type element; the reader's message goes to a dialog and leaves an
+// empty model.
+Reference<OrvaneMaterial> ParseModel(Kind kind, const TiXmlElement& type) {
+  try {
+    switch (kind) {
+      case Kind::Specular: return OrvaneSceneParseUtils::parseSpecular(type);
+      case Kind::Glossy: return OrvaneSceneParseUtils::parseGlossyTransparent(type);
+      case Kind::Diffuse: return OrvaneSceneParseUtils::parseDiffuse(type);
+      case Kind::DiffuseTrans: return OrvaneSceneParseUtils::parseDiffuseTransmitter(type);
+      case Kind::OrenNayar: return OrvaneSceneParseUtils::parseOrenNayar(type);
+      case Kind::Phong: return OrvaneSceneParseUtils::parsePhong(type);
+      case Kind::Blend: return OrvaneSceneParseUtils::parseBlendMaterial(type);
+      default: break;
+    }
+  } catch (const Orvane::OrvaneSceneParseUtilsExcep& e) {
+    MessageDialog(ImportText(e.what()));
+  }
+  return Reference<OrvaneMaterial>();
+}
+
+}  // namespace
+
+ImportOVM::~ImportOVM() = default;
+
+Bool ImportOVM::Execute(BaseDocument* doc) {
+  document = doc;
+  const String title("Select .ovm/.povm file");
+  Filename chosen = fileName;
+  // A cancelled chooser imports nothing (not even the file of the previous run).
+  if (!chosen.FileSelect(0, 0, &title)) return true;
+  ImportFile(doc, chosen);
+  return true;
+}
+
+void ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
+  document = doc;
+  fileName = file;
+  if (fileName.CheckSuffix("povm")) {
+    String folder = fileName.GetFileString() + String::LongToString(GeGetTimer());
+    Filename target = Helpers::GetWritePath() + Filename("materials") + Filename(folder);
+    fileName = Helpers::UnpackPovm(fileName, target);
+  }
+  if (fileName.CheckSuffix("ovm")) {
+    TiXmlDocument xml;
+    LoadXmlFile(xml, Helpers::ToUTF8String(fileName.GetString()));
+    ImportXml(doc, xml, fileName);
+    xml.Clear();
+    if (doc) doc->Message(MSG_UPDATE);
+    EventAdd();
+  } else {
+    GePrint("no ovm");
+  }
+  ShowWarnings();
+}
+
+void ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename& file) {
+  document = doc;
+  fileName = file;
+  importedMaterials_.clear();
+  importedByName_.clear();
+  elementsByName_.clear();
+  indexedSceneData_ = nullptr;
+  mediaByName_.clear();
+  mediaSceneData_ = nullptr;
+  visited_.clear();
+  inProgress_.clear();
+  if (xml.Error()) {
+    GePrint(String("Material file is not well-formed: ") + ImportText(xml.ErrorDesc()) +
+            " (line " + String::LongToString(xml.ErrorRow()) + ", column " +
+            String::LongToString(xml.ErrorCol()) + ")");
+  }
+  TiXmlElement* sceneData = xml.FirstChildElement("scenedata");
+  if (!sceneData || !doc) return;
+  String stopped;
+  running_ = true;
+  try {
+    for (TiXmlElement* m = sceneData->FirstChildElement("material"); m;
+         m = m->NextSiblingElement("material")) {
+      ImportMaterial(m, sceneData);
+    }
+  } catch (const std::bad_alloc&) {
+    stopped = "out of memory";
+  } catch (const std::exception& e) {
+    stopped = ImportText(e.what());
+  } catch (const Orvane::OrvaneSceneParseUtilsExcep& e) {
+    stopped = ImportText(e.what());
+  } catch (const StringUtilsExcep& e) {
+    stopped = ImportText(e.what());
+  } catch (...) {
+    stopped = "unknown error";
+  }
+  running_ = false;
+  if (stopped.Content()) MessageDialog(String("The import stopped: ") + stopped);
+  inProgress_.clear();
+  elementsByName_.clear();
+  indexedSceneData_ = nullptr;
+  mediaByName_.clear();
+  mediaSceneData_ = nullptr;
+}
+
+void ImportOVM::ShowWarnings() {
+  if (warnings.empty()) return;
+  String text("Import warnings:");
+  for (const String& w : warnings) text += String("\n- ") + w;
+  warnings.clear();
+  MessageDialog(text);
+}
+
+BaseMaterial* ImportOVM::FindImportedMat(String name) {
+  auto it = importedByName_.find(name);
+  return it == importedByName_.end() ? nullptr : it->second;
+}
+
+const std::vector<TiXmlElement*>& ImportOVM::MaterialElementsNamed(TiXmlElement* sceneData, const String& name) {
+  if (indexedSceneData_ != sceneData || !running_) {
+    elementsByName_.clear();
+    indexedSceneData_ = sceneData;
+    for (TiXmlElement* e = sceneData ? sceneData->FirstChildElement("material") : nullptr; e;
+         e = e->NextSiblingElement("material")) {
+      if (const TiXmlElement* n = e->FirstChildElement("name")) elementsByName_[ImportText(n->GetText())].push_back(e);
+    }
+  }
+  static const std::vector<TiXmlElement*> kNone;
+  auto it = elementsByName_.find(name);
+  return it == elementsByName_.end() ? kNone : it->second;
+}
+
+Bool ImportOVM::ImportMaterial(TiXmlElement* materialElement, TiXmlElement* sceneDataElement) {
+  if (!materialElement || !sceneDataElement || !document) return false;
+  // Every element is taken up once per run: a partner imported ahead of its place in the file is
+  // not made again when the loop reaches it.
+  if (!visited_.insert(materialElement).second) return true;
+
+  BaseMaterial* mat = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
+  if (!mat) return false;
+  document->InsertMaterial(mat, nullptr);
+  BaseContainer* data = mat->GetDataInstance();
+  if (const TiXmlElement* name = materialElement->FirstChildElement("name"))
+    mat->SetName(ImportText(name->GetText()));
+
+  Kind kind = Kind::None;
+  TiXmlElement* type = nullptr;
+  for (const KindName& k : kKinds) {
+    type = materialElement->FirstChildElement(k.element);
+    if (type) {
+      kind = k.kind;
+      break;
+    }
+  }
+
+  if (kind == Kind::Null) {
+    BaseMaterial::Free(mat);
+    return true;
+  }
+  if (kind != Kind::None) {
+    if (FindImportedMat(mat->GetName())) {
+      BaseMaterial::Free(mat);
+      return true;
+    }
+    inProgress_.insert(materialElement);
+    Reference<OrvaneMaterial> model = ParseModel(kind, *type);
+    OrvaneMaterial* m = model.getPointer();
+    switch (kind) {
+      case Kind::Specular: ImportSpecular(data, m, mat, sceneDataElement); break;
+      case Kind::Glossy: ImportGlossyTrans(data, m, mat, sceneDataElement); break;
+      case Kind::Diffuse: ImportDiffuse(data, m, mat); break;
+      case Kind::DiffuseTrans: ImportDiffuseTrans(data, m, mat); break;
+      case Kind::OrenNayar: ImportOrenNayar(data, m, mat); break;
+      case Kind::Phong: ImportPhong(data, m, mat); break;
+      case Kind::Blend: ImportBlendMat(data, m, mat, sceneDataElement); break;
+      default: break;
+    }
+    inProgress_.erase(materialElement);
+    importedMaterials_.push_back(mat);
+    importedByName_.emplace(mat->GetName(), mat);
+  }
+  CustomOrvaneMaterial::SetChannels(data);
+  mat->Message(MSG_UPDATE);
+  return true;
+}
+
+void ImportOVM::Warn(const char* lead, BaseMaterial* mat) {
+  warnings.push_back(String(lead) + "\"" + (mat ? mat->GetName() : String()) + "\" not supported.");
+}
+
 Bool RegisterImportOVM() {
   String name = GeLoadString(10014);
   if (!name.Content()) return true;
-  return RegisterCommandPlugin(1022469, name, 0, AutoBitmap("Export.tif"), "Import .ovm", new ImportOVM);
+  return RegisterCommandPlugin(ID_IMPORTOVM, name, 0, AutoBitmap("Export.tif"), "Import .ovm", new ImportOVM);
 }

@@ -21,11 +21,7 @@ int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filenam
   if (!doc || !mat) return 0;
 
   // What an interrupted export left behind goes first.
-  delete sceneData;
-  sceneData = nullptr;
-  xmlDocument.Clear();
-  sceneElement = nullptr;
-  commentNode = nullptr;
+  FreeExportState();
 
   file.ClearSuffix();
   const Filename dir = file.GetDirectory();
@@ -66,11 +62,6 @@ int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filenam
   const bool saved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path));
   if (!saved) GePrint(String("Could not save material file: ") + path);
 
-  xmlDocument.Clear();
-  sceneElement = nullptr;
-  commentNode = nullptr;
-  AtomArray::Free(areaLightShapes);
-  delete sceneData;
-  sceneData = nullptr;
+  FreeExportState();
   return saved ? 1 : 0;
 }

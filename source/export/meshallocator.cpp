@@ -1,7 +1,5 @@
 #include "export/meshallocator.h"
 
-#include <sys/mman.h>
-
 #include <atomic>
 #include <mutex>
 #include <unordered_map>
@@ -60,7 +58,6 @@ void* AllocateMeshBlock(std::size_t bytes) {
   } else {
     block = std::aligned_alloc(kHugePage, size);
     if (!block) return nullptr;
-    madvise(block, size, MADV_HUGEPAGE);
   }
   try {
     cache.live.emplace(block, blockSize);

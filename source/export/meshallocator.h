@@ -12,9 +12,10 @@ namespace Orvane {
 /// Blocks of at least this many bytes come from the large-block cache below.
 constexpr std::size_t kLargeMeshBlock = std::size_t(4) << 20;
 
-/// A block of at least `bytes` bytes, aligned to 2 MB and offered to the system as huge pages:
-/// a block released earlier when one of a fitting size is kept, else a new one. Null when memory
-/// runs out.
+/// A block of at least `bytes` bytes, aligned to 2 MB: a block released earlier when one of a
+/// fitting size is kept, else a new one. Null when memory runs out. New blocks are not asked for
+/// as huge pages: where the system compacts memory for those on first touch, a fresh process
+/// waited on it, up to four times as long as on ordinary pages.
 void* AllocateMeshBlock(std::size_t bytes);
 /// Gives back a block of `AllocateMeshBlock(bytes)`. It is kept for reuse while the kept blocks
 /// stay within `kMeshBlockCacheLimit`, so that the next conversion finds its memory already

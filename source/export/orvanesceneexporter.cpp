@@ -73,6 +73,15 @@ int OrvaneSceneExporter::exportOVSWithCacheRebuild() {
   return 1;
 }
 
+void OrvaneSceneExporter::FreeExportState() {
+  xmlDocument.Clear();
+  sceneElement = nullptr;
+  commentNode = nullptr;
+  AtomArray::Free(areaLightShapes);
+  delete sceneData;
+  sceneData = nullptr;
+}
+
 void OrvaneSceneExporter::initVariables() {
   commentNode = nullptr;
   renderSettings = nullptr;
@@ -145,12 +154,7 @@ int OrvaneSceneExporter::exportOVS() {
   GePrint(String("Saving time: ") + timer.GetElapsed(Helpers::StopTime::kSeconds));
   GePrint(kBannerRule);
 
-  xmlDocument.Clear();
-  sceneElement = nullptr;
-  commentNode = nullptr;
-  AtomArray::Free(areaLightShapes);
-  delete sceneData;
-  sceneData = nullptr;
+  FreeExportState();
   return 1;
 }
 

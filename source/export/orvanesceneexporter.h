@@ -246,6 +246,9 @@ class OrvaneSceneExporter : public Hierarchy {
   String fileName;                            ///< File name of the scene to save.
 
  private:
+  // Frees what one export built: the XML document, the area-light shapes and the scene data.
+  void FreeExportState();
+
   // The light's "defaultLight" material, then the light mesh `mesh` at `matrix`: its mesh file
   // (once), its "mesh" element (first use in this export) and its "model".
   void ExportLightMesh(BaseObject* light, PolygonObject* mesh, const LMatrix& matrix, LightType type);

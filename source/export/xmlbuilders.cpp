@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "main/helpers.h"
@@ -29,10 +31,37 @@ TiXmlElement* AppendElement(const char* name, TiXmlElement* parent) {
   return element;
 }
 
-std::string RealText(double value) { return buildString("%08f", value); }
+// Appends `value` as "%08f" prints it in the "C" locale. A finite number has at least eight
+// characters with six decimals, so the width never pads; to_chars gives printf's exact digits
+// without the locale switch and the format parsing.
+void AppendReal(double value, std::string* out) {
+  if (std::isfinite(value)) {
+    char text[352];  // the longest double in fixed notation with six decimals fits
+    const std::to_chars_result r =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    if (r.ec == std::errc()) {
+      out->append(text, r.ptr);
+      return;
+    }
+  }
+  *out += buildString("%08f", value);
+}
+
+std::string RealText(double value) {
+  std::string text;
+  AppendReal(value, &text);
+  return text;
+}
 
 std::string VectorText(double a, double b, double c) {
-  return buildString("%08f %08f %08f", a, b, c);
+  std::string text;
+  text.reserve(32);
+  AppendReal(a, &text);
+  text += ' ';
+  AppendReal(b, &text);
+  text += ' ';
+  AppendReal(c, &text);
+  return text;
 }
 
 // The reals "exponent", "a", "b", "c" and the optional background generation of a texture.

@@ -48,9 +48,8 @@ bool NameWritten(const TiXmlElement* parent, const std::string& name) {
 AdvancedOrvaneMaterial::AdvancedOrvaneMaterial() { writer_.idOffset = NODE_ID_OFFSET; }
 
 Bool AdvancedOrvaneMaterial::Init(GeListNode* node) {
-  node_ = static_cast<BaseShader*>(node);
-  if (!node_) return true;
-  BaseContainer* bc = node_->GetDataInstance();
+  if (!node) return true;
+  BaseContainer* bc = static_cast<BaseShader*>(node)->GetDataInstance();
   CustomOrvaneMaterial::WriteDefaults(bc, NODE_ID_OFFSET);
   SetChannels(bc);
   return true;
@@ -160,21 +159,21 @@ LVector AdvancedOrvaneMaterial::Output(BaseShader*, ChannelData* cd) {
 }
 
 int AdvancedOrvaneMaterial::GetMaterialType() const {
-  return node_ ? static_cast<int>(node_->GetDataInstance()->GetLong(O + MAT_TYPE, 0)) : 0;
+  return GetHostNode() ? static_cast<int>(GetHostNode()->GetDataInstance()->GetLong(O + MAT_TYPE, 0)) : 0;
 }
 
 BaseShader* AdvancedOrvaneMaterial::GetFirstBlendChild() const {
-  if (!node_) return nullptr;
-  const BaseContainer* data = node_->GetDataInstance();
+  if (!GetHostNode()) return nullptr;
+  const BaseContainer* data = GetHostNode()->GetDataInstance();
   BaseDocument* doc = GetActiveDocument();
   if (BaseShader* a = LinkedNode(data, NODE_BLEND_A, doc)) return a;
   return LinkedNode(data, NODE_BLEND_B, doc);
 }
 
 BaseShader* AdvancedOrvaneMaterial::GetSiblingBlend() const {
-  if (!node_) return nullptr;
+  if (!GetHostNode()) return nullptr;
   // The root's parent is the container material: look at the type before taking it as a node.
-  GeListNode* up = node_->GetUp();
+  GeListNode* up = GetHostNode()->GetUp();
   if (!up || up->GetType() != ID_ADVANCEDORVANEMATERIAL) return nullptr;
   auto* parent = static_cast<BaseShader*>(up);
   const BaseContainer* data = parent->GetDataInstance();
@@ -182,32 +181,32 @@ BaseShader* AdvancedOrvaneMaterial::GetSiblingBlend() const {
   BaseDocument* doc = GetActiveDocument();
   BaseShader* a = LinkedNode(data, NODE_BLEND_A, doc);
   BaseShader* b = LinkedNode(data, NODE_BLEND_B, doc);
-  if (!a || !b || b == node_) return nullptr;
+  if (!a || !b || b == GetHostNode()) return nullptr;
   return b;
 }
 
 void AdvancedOrvaneMaterial::AddBlendMaterial() {
-  if (!node_) return;
-  BaseContainer* data = node_->GetDataInstance();
+  if (!GetHostNode()) return;
+  BaseContainer* data = GetHostNode()->GetDataInstance();
   BaseDocument* doc = GetActiveDocument();
   const bool hasA = LinkedNode(data, NODE_BLEND_A, doc) != nullptr;
   if (hasA && LinkedNode(data, NODE_BLEND_B, doc)) return;
   BaseShader* child = BaseShader::Alloc(ID_ADVANCEDORVANEMATERIAL);
   if (!child) return;
   // One undo step: the parent's link and the new child.
-  BaseDocument* nodeDoc = node_->GetDocument();
+  BaseDocument* nodeDoc = GetHostNode()->GetDocument();
   if (nodeDoc) {
     nodeDoc->StartUndo();
-    nodeDoc->AddUndo(UNDOTYPE_CHANGE_SMALL, node_);
+    nodeDoc->AddUndo(UNDOTYPE_CHANGE_SMALL, GetHostNode());
   }
   data->SetLink(hasA ? NODE_BLEND_B : NODE_BLEND_A, child);
-  child->InsertUnderLast(node_);
-  if (child->GetUp() != node_) MessageDialog(String("shader not inserted correctly!"));
+  child->InsertUnderLast(GetHostNode());
+  if (child->GetUp() != GetHostNode()) MessageDialog(String("shader not inserted correctly!"));
   if (nodeDoc) {
     nodeDoc->AddUndo(UNDOTYPE_NEW, child);
     nodeDoc->EndUndo();
   }
-  node_->Message(kMsgChange);
+  GetHostNode()->Message(kMsgChange);
   EventAdd();
 }
 
@@ -220,21 +219,21 @@ void AdvancedOrvaneMaterial::ExportMaterialXml(String name, TiXmlElement* parent
 
 void AdvancedOrvaneMaterial::ExportNode(const String& name, TiXmlElement* parent, int background,
                                         OrvaneSceneData* sd, int& counter, TreeExport& tree) {
-  if (!sd || !sd->document || !parent || !node_) return;
+  if (!sd || !sd->document || !parent || !GetHostNode()) return;
   // The writer state is this node's for the time of its own elements; a child's export uses the
   // child's writer.
   struct State {
     CustomOrvaneMaterial& w;
     ~State() { w.sceneData = nullptr; }
   } state{writer_};
-  tree.path.emplace_back(node_, name);
+  tree.path.emplace_back(GetHostNode(), name);
   struct Pop {
     TreeExport& t;
     ~Pop() { t.path.pop_back(); }
   } pop{tree};
 
-  BaseList2D* host = node_;
-  const LONG type = node_->GetDataInstance()->GetLong(O + MAT_TYPE, 0) - O;
+  BaseList2D* host = GetHostNode();
+  const LONG type = GetHostNode()->GetDataInstance()->GetLong(O + MAT_TYPE, 0) - O;
   writer_.sceneData = sd;
   writer_.textureIndex = 0;
   writer_.background = background;
@@ -280,8 +279,8 @@ Bool AdvancedOrvaneMaterial::MaterialExportBlendMat(String name, BaseShader* nod
 Bool AdvancedOrvaneMaterial::ExportBlend(const String& name, TiXmlElement* parent, int& counter,
                                          TreeExport& tree) {
   OrvaneSceneData* sd = writer_.sceneData;
-  if (!node_ || !parent || !sd || !sd->document) return false;
-  BaseContainer* data = node_->GetDataInstance();
+  if (!GetHostNode() || !parent || !sd || !sd->document) return false;
+  BaseContainer* data = GetHostNode()->GetDataInstance();
   String names[2] = {String(kNullMaterial), String(kNullMaterial)};
   const int links[2] = {NODE_BLEND_A, NODE_BLEND_B};
   for (int i = 0; i < 2; ++i) {

@@ -64,7 +64,7 @@ class AdvancedOrvaneMaterial : public ShaderData {
   Bool MaterialExportBlendMat(String name, BaseShader* node, TiXmlElement* parent, int& counter);
 
   /// The host node this data belongs to (set by `Init`).
-  BaseShader* GetHostNode() const { return node_; }
+  BaseShader* GetHostNode() const { return static_cast<BaseShader*>(Get()); }
 
  private:
   /// What one export of a tree shares: the nodes on the path with their element names, and the
@@ -77,7 +77,6 @@ class AdvancedOrvaneMaterial : public ShaderData {
                   int& counter, TreeExport& tree);
   Bool ExportBlend(const String& name, TiXmlElement* parent, int& counter, TreeExport& tree);
 
-  BaseShader* node_ = nullptr;
   // The writers of the plug-in material, reading this node's IDs; also the export state.
   CustomOrvaneMaterial writer_;
   using Sampler = CustomOrvaneMaterial::ShaderSampler;

@@ -25,9 +25,8 @@ void SetPeak(BaseContainer* bc, LONG first) {
 }  // namespace
 
 Bool CustomOrvaneMaterial::Init(GeListNode* node) {
-  node_ = static_cast<BaseMaterial*>(node);
-  if (!node_) return true;
-  BaseContainer* bc = node_->GetDataInstance();
+  if (!node) return true;
+  BaseContainer* bc = static_cast<BaseMaterial*>(node)->GetDataInstance();
   WriteDefaults(bc, 0);
   SetChannels(bc);
   return true;

@@ -167,8 +167,6 @@ class CustomOrvaneMaterial : public MaterialData {
   // switch and the blend-factor channel of `mat`.
   void AppendBlend(const String& name, const String& aName, const String& bName, BaseMaterial* mat,
                    TiXmlElement* parent);
-
-  BaseMaterial* node_ = nullptr;  // the material this data belongs to (set by `Init`)
 };
 
 /// Registers the material under the name of string resource 10025; true without registering when

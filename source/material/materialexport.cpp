@@ -167,8 +167,8 @@ void ExportBaseMaterial(BaseMaterial* mat, TiXmlElement* parent, AtomArray* done
 
 void CustomOrvaneMaterial::ExportMaterialXml(String name, TiXmlElement* parent, AtomArray* done,
                                              int bg, OrvaneSceneData* sd) {
-  if (!sd || !sd->document || !parent || !node_) return;
-  BaseMaterial* mat = node_;
+  BaseMaterial* mat = static_cast<BaseMaterial*>(Get());
+  if (!sd || !sd->document || !parent || !mat) return;
   BaseContainer* data = mat->GetDataInstance();
   BaseDocument* doc = sd->document;
 

@@ -1,9 +1,6 @@
 #include "shader/ovlshaderdata.h"
 
-Bool OVLShaderData::Init(GeListNode* node) {
-  shader_ = static_cast<BaseShader*>(node);
-  return true;
-}
+Bool OVLShaderData::Init(GeListNode*) { return true; }
 
 LONG OVLShaderData::GetRenderInfo(BaseShader*) { return OVL_SHADER_RENDERINFO; }
 

@@ -25,8 +25,7 @@ constexpr LONG OVL_SHADER_RENDERINFO = 16;
 /// Base of the generated OVL shaders.
 class OVLShaderData : public ShaderData {
  public:
-  /// Remembers the shader node this data belongs to; true. A shader that writes defaults in its
-  /// own `Init` calls this one first.
+  /// True. A shader that writes defaults in its own `Init` calls this one first.
   Bool Init(GeListNode* node) override;
   /// 16 for every generated shader.
   LONG GetRenderInfo(BaseShader* sh) override;
@@ -40,10 +39,7 @@ class OVLShaderData : public ShaderData {
 
  protected:
   /// The shader node this data belongs to; null for data that no node carries.
-  BaseShader* GetShader() const { return shader_; }
-
- private:
-  BaseShader* shader_ = nullptr;
+  BaseShader* GetShader() const { return static_cast<BaseShader*>(Get()); }
 };
 
 /// True when `sh` is one of the four generated shader types (never the code shader); false for a

@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -106,6 +109,30 @@ TEST_F(XmlBuildersTest, HugeRealsAreWrittenWhole) {
   EXPECT_EQ(std::string(text).size(), 309u + 7u);
   EXPECT_EQ(std::string(text).substr(0, 6), "179769");
   EXPECT_EQ(std::string(text).substr(309), ".000000");
+}
+
+TEST_F(XmlBuildersTest, RealsMatchPrintfDigitForDigit) {
+  // Halfway cases, tiny and huge magnitudes, and a spread of bit patterns.
+  std::vector<double> values = {0.0000005, 0.0000015, 2.5e-7,  0.1234565, 1.0000005, -0.0000005,
+                                9.9999995, 1e-300,    -1e300,  4503599627370495.5,
+                                -std::numeric_limits<double>::max(), std::numeric_limits<double>::denorm_min()};
+  uint64_t bits = 0x9E3779B97F4A7C15ull;
+  for (int i = 0; i < 2000; ++i) {
+    bits = bits * 6364136223846793005ull + 1442695040888963407ull;
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    if (std::isfinite(v)) values.push_back(i % 2 ? v : std::ldexp(static_cast<double>(bits >> 11), -40));
+  }
+  for (double v : values) {
+    char expected[400];
+    std::snprintf(expected, sizeof expected, "%08f", v);
+    TiXmlElement parent("p");
+    SceneExportVectorValue("v", LVector(v, -v, 0.25), &parent, 0);
+    char triple[1000];
+    std::snprintf(triple, sizeof triple, "%08f %08f %08f", v, -v, 0.25);
+    SceneExportRealValue("r", v, &parent);
+    EXPECT_EQ(Inner(parent), std::string("<v>") + triple + "</v><r>" + expected + "</r>") << v;
+  }
 }
 
 TEST_F(XmlBuildersTest, NonFiniteRealsArePaddedToEightCharacters) {

@@ -1,0 +1,166 @@
+#include "run_command.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <iostream>
+
+#include "c4d.h"
+#include "host_control.h"
+#include "host_document_file.h"
+#include "host_user.h"
+
+const char kRunUsage[] =
+    "  run ID [DOCUMENT]     run the plug-in's command ID on the document (an empty one without\n"
+    "                        it), as from the host's menu; with:\n"
+    "    --select NAME       select the objects, tags and materials of that name (repeatable)\n"
+    "    --answer ANSWER     answer the command's next question of that kind (repeatable, in\n"
+    "                        order): file:PATH, dir:PATH, yes, no, popup:ID, keys:TEXT (dialog\n"
+    "                        gadgets and buttons as typed keys); questions left over are cancelled\n"
+    "    --save OUT.json     save the resulting document as a document file\n"
+    "  import FILE [DOCUMENT]  import a material file (.ovm or .povm) into the document: run with\n"
+    "                        the import command's ID and --answer file:FILE; takes --save too\n";
+
+namespace {
+
+constexpr long kImportCommand = 1022469;
+
+bool ParseCommon(const std::vector<std::string>& args, size_t first, RunRequest* r, std::string* error) {
+  std::vector<std::string> positional;
+  for (size_t i = first; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--select" || a == "--answer" || a == "--save") {
+      if (i + 1 >= args.size()) {
+        *error = "option " + a + " needs a value";
+        return false;
+      }
+      const std::string& v = args[++i];
+      if (a == "--select") r->select.push_back(v);
+      else if (a == "--answer") r->answers.push_back(v);
+      else r->save = v;
+    } else if (a.size() > 1 && a[0] == '-') {
+      *error = "unknown option " + a;
+      return false;
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() > 1) {
+    *error = "too many arguments";
+    return false;
+  }
+  if (!positional.empty()) r->document = positional[0];
+  for (const std::string& answer : r->answers) {
+    const std::string kind = answer.substr(0, answer.find(':'));
+    if (answer != "yes" && answer != "no" && kind != "file" && kind != "dir" && kind != "popup" && kind != "keys") {
+      *error = "unknown answer " + answer + " (file:PATH, dir:PATH, yes, no, popup:ID, keys:TEXT)";
+      return false;
+    }
+  }
+  return true;
+}
+
+// Selects every node of that name in the object tree, the objects' tags and the materials.
+int SelectByName(BaseObject* op, const String& name) {
+  int found = 0;
+  for (; op; op = op->GetNext()) {
+    if (op->GetName() == name) op->SetBit(BIT_ACTIVE), ++found;
+    for (BaseTag* tag = op->GetFirstTag(); tag; tag = tag->GetNext())
+      if (tag->GetName() == name) tag->SetBit(BIT_ACTIVE), ++found;
+    found += SelectByName(op->GetDown(), name);
+  }
+  return found;
+}
+
+void QueueAnswer(const std::string& answer) {
+  const size_t colon = answer.find(':');
+  const std::string kind = answer.substr(0, colon);
+  const std::string value = colon == std::string::npos ? std::string() : answer.substr(colon + 1);
+  if (answer == "yes") host::user::AnswerYes();
+  else if (answer == "no") host::user::AnswerNo();
+  else if (kind == "file") host::user::ChooseFile(value);
+  else if (kind == "dir") host::user::ChooseDirectory(value);
+  else if (kind == "popup") host::user::ChoosePopupEntry(std::atol(value.c_str()));
+  else if (kind == "keys") host::user::TypeKeys(value);
+}
+
+const char* PromptName(host::Prompt p) {
+  switch (p) {
+    case host::Prompt::Message: return "Message";
+    case host::Prompt::Question: return "Question";
+    case host::Prompt::FileLoad: return "Open file";
+    case host::Prompt::FileSave: return "Save file";
+    case host::Prompt::Directory: return "Choose folder";
+    case host::Prompt::PopupMenu: return "Menu";
+    default: return "Dialog";
+  }
+}
+
+}  // namespace
+
+bool ParseRunArguments(const std::vector<std::string>& args, RunRequest* r, std::string* error) {
+  if (args.empty()) {
+    *error = "run needs a command ID";
+    return false;
+  }
+  char* end = nullptr;
+  errno = 0;
+  r->commandId = std::strtol(args[0].c_str(), &end, 10);
+  if (args[0].empty() || *end || errno) {
+    *error = "not a command ID: " + args[0];
+    return false;
+  }
+  return ParseCommon(args, 1, r, error);
+}
+
+bool ParseImportArguments(const std::vector<std::string>& args, RunRequest* r, std::string* error) {
+  if (args.empty() || args[0].empty() || args[0][0] == '-') {
+    *error = "import needs a material file";
+    return false;
+  }
+  r->commandId = kImportCommand;
+  r->answers.push_back("file:" + args[0]);
+  return ParseCommon(args, 1, r, error);
+}
+
+int RunCommand(const RunRequest& r) {
+  std::string error;
+  BaseDocument* doc = r.document.empty() ? BaseDocument::Alloc() : host::LoadDocumentFile(r.document, &error);
+  if (!doc) {
+    std::cerr << "corvane-host: " << error << "\n";
+    return 1;
+  }
+  for (const std::string& name : r.select) {
+    int found = SelectByName(doc->GetFirstObject(), String(name));
+    for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext())
+      if (m->GetName() == String(name)) m->SetBit(BIT_ACTIVE), ++found;
+    if (!found) {
+      std::cerr << "corvane-host: nothing named \"" << name << "\" to select\n";
+      BaseDocument::Free(doc);
+      return 1;
+    }
+  }
+  host::user::Reset();
+  for (const std::string& answer : r.answers) QueueAnswer(answer);
+  host::SetActiveDocument(doc);
+  const bool ran = host::FindCommand(r.commandId) && CallCommand(r.commandId);
+  host::SetActiveDocument(nullptr);
+  for (const host::Shown& s : host::user::History()) {
+    std::cout << "[" << PromptName(s.prompt) << "] " << s.text;
+    if (s.prompt != host::Prompt::Message) std::cout << " -> " << (s.cancelled ? "(cancelled)" : s.answer);
+    std::cout << "\n";
+  }
+  int status = 0;
+  if (!ran) {
+    std::cerr << "corvane-host: no registered command " << r.commandId << "\n";
+    status = 1;
+  } else if (!r.save.empty()) {
+    if (host::SaveDocumentFile(doc, r.save, &error))
+      std::cout << "Saved " << r.save << "\n";
+    else {
+      std::cerr << "corvane-host: " << error << "\n";
+      status = 1;
+    }
+  }
+  BaseDocument::Free(doc);
+  return status;
+}

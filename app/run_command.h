@@ -1,0 +1,31 @@
+// The runner's "run" and "import" commands: run any registered command of the plug-in on a
+// document, as a person would from the host's menu, with a selection and the answers to the
+// command's questions given on the command line, and save the resulting document.
+#pragma once
+
+#include <string>
+#include <vector>
+
+/// What one "run" asks for.
+struct RunRequest {
+  long commandId = 0;                ///< The registered command to run.
+  std::string document;              ///< Document file to open; empty: an empty document.
+  std::vector<std::string> select;   ///< Names of objects, tags or materials to select.
+  std::vector<std::string> answers;  ///< Answers in order: "file:PATH", "dir:PATH", "yes", "no",
+                                     ///< "popup:ID", "keys:TEXT".
+  std::string save;                  ///< Document file to save the result to; empty: none.
+};
+
+/// Help text of the options below, for the runner's usage.
+extern const char kRunUsage[];
+
+/// Reads the options of "run COMMAND-ID [DOC]" (`args` after the word "run"); false with `*error`.
+bool ParseRunArguments(const std::vector<std::string>& args, RunRequest* request, std::string* error);
+/// Reads the options of "import FILE [DOC]": the import command with FILE as the chooser's answer.
+bool ParseImportArguments(const std::vector<std::string>& args, RunRequest* request, std::string* error);
+
+/// Runs the request in the started plug-in: opens the document, selects, queues the answers, runs
+/// the command, prints every message and question shown (the console is echoed already) and
+/// saves the document. 0 on success, 1 when something failed (one line on standard error says
+/// what).
+int RunCommand(const RunRequest& request);

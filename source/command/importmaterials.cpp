@@ -1,0 +1,129 @@
+// The type importers: copy one element-model material onto the plug-in material's parameters.
+#include <tinyxml.h>
+
+#include "command/importovm.h"
+#include "command/importtext.h"
+#include "material/materialparams.h"
+#include "orvane_utils/OrvaneBlendMaterial.h"
+#include "orvane_utils/OrvaneDiffuse.h"
+#include "orvane_utils/OrvaneDiffuseTransmitter.h"
+#include "orvane_utils/OrvaneGlossyTransparent.h"
+#include "orvane_utils/OrvaneOrenNayarMaterial.h"
+#include "orvane_utils/OrvanePhongMaterial.h"
+#include "orvane_utils/OrvaneSpecularMaterial.h"
+
+using namespace Orvane;
+
+namespace {
+
+// The channels every emitting model has, after its own ones.
+template <typename Model>
+void ImportCommon(ImportOVM* import, BaseContainer* data, Model* m, BaseMaterial* mat) {
+  if (m->bump.getPointer()) import->ImportBump(data, m->bump.getPointer(), m->textures, mat);
+  if (m->displacement.getPointer())
+    import->ImportDisplacement(data, m->displacement.getPointer(), m->textures, mat);
+  data->SetLong(MAT_LIGHT_LAYER, static_cast<LONG>(m->layer));
+  if (m->base_emission.getPointer()) import->ImportBaseEmission(data, m->base_emission.getPointer(), mat);
+  if (m->emission.getPointer()) import->ImportEmission(data, m->emission.getPointer(), m->textures, mat);
+}
+
+}  // namespace
+
+Bool ImportOVM::ImportDiffuse(BaseContainer* data, OrvaneMaterial* model, BaseMaterial* mat) {
+  data->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
+  OrvaneDiffuse* m = dynamic_cast<OrvaneDiffuse*>(model);
+  if (!m) return false;
+  if (m->albedo.getPointer()) ImportAlbedo(data, m->albedo.getPointer(), m->textures, mat);
+  ImportCommon(this, data, m, mat);
+  return true;
+}
+
+Bool ImportOVM::ImportOrenNayar(BaseContainer* data, OrvaneMaterial* model, BaseMaterial* mat) {
+  data->SetLong(MAT_TYPE, MAT_TYPE_OREN_NAYAR);
+  OrvaneOrenNayarMaterial* m = dynamic_cast<OrvaneOrenNayarMaterial*>(model);
+  if (!m) return false;
+  if (m->albedo.getPointer()) ImportAlbedo(data, m->albedo.getPointer(), m->textures, mat);
+  if (m->sigma.getPointer()) ImportSigma(data, m->sigma.getPointer(), m->textures, mat);
+  ImportCommon(this, data, m, mat);
+  return true;
+}
+
+Bool ImportOVM::ImportDiffuseTrans(BaseContainer* data, OrvaneMaterial* model, BaseMaterial* mat) {
+  data->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE_TRANSMITTER);
+  OrvaneDiffuseTransmitter* m = dynamic_cast<OrvaneDiffuseTransmitter*>(model);
+  if (!m) return false;
+  if (m->albedo.getPointer()) ImportAlbedo(data, m->albedo.getPointer(), m->textures, mat);
+  ImportCommon(this, data, m, mat);
+  return true;
+}
+
+Bool ImportOVM::ImportPhong(BaseContainer* data, OrvaneMaterial* model, BaseMaterial* mat) {
+  data->SetLong(MAT_TYPE, MAT_TYPE_PHONG);
+  OrvanePhongMaterial* m = dynamic_cast<OrvanePhongMaterial*>(model);
+  if (!m) return false;
+  if (m->diffuse_albedo.getPointer()) ImportAlbedo(data, m->diffuse_albedo.getPointer(), m->textures, mat);
+  if (m->specular_reflectivity.getPointer()) {
+    data->SetBool(MAT_ALBEDO_IS_SPECULAR, TRUE);
+    ImportAlbedo(data, m->specular_reflectivity.getPointer(), m->textures, mat);
+  }
+  if (m->exponent.getPointer()) ImportExponent(data, m->exponent.getPointer(), m->textures, mat);
+  if (!m->nk_data.empty()) {
+    data->SetBool(MAT_USE_NK, TRUE);
+    data->SetString(MAT_NK_FILE, ImportText(m->nk_data));
+  }
+  data->SetReal(MAT_PHONG_IOR, m->ior);
+  ImportCommon(this, data, m, mat);
+  return true;
+}
+
+Bool ImportOVM::ImportSpecular(BaseContainer* data, OrvaneMaterial* model, BaseMaterial* mat,
+                               TiXmlElement* sceneData) {
+  data->SetLong(MAT_TYPE, MAT_TYPE_SPECULAR);
+  OrvaneSpecularMaterial* m = dynamic_cast<OrvaneSpecularMaterial*>(model);
+  if (!m) return false;
+  data->SetBool(MAT_TRANSPARENT, m->transparent ? TRUE : FALSE);
+  ImportMedium(data, sceneData, ImportText(m->internal_medium_name));
+  ImportCommon(this, data, m, mat);
+  if (m->absorption_layer_transmittance.getPointer())
+    ImportAbsorptionLayer(data, m->absorption_layer_transmittance.getPointer(), m->textures, mat);
+  return true;
+}
+
+Bool ImportOVM::ImportGlossyTrans(BaseContainer* data, OrvaneMaterial* model, BaseMaterial* mat,
+                                  TiXmlElement* sceneData) {
+  data->SetLong(MAT_TYPE, MAT_TYPE_GLOSSY_TRANSPARENT);
+  OrvaneGlossyTransparent* m = dynamic_cast<OrvaneGlossyTransparent*>(model);
+  if (!m) return false;
+  if (m->exponent.getPointer()) ImportExponent(data, m->exponent.getPointer(), m->textures, mat);
+  ImportMedium(data, sceneData, ImportText(m->internal_medium_name));
+  ImportCommon(this, data, m, mat);
+  if (m->absorption_layer_transmittance.getPointer())
+    ImportAbsorptionLayer(data, m->absorption_layer_transmittance.getPointer(), m->textures, mat);
+  return true;
+}
+
+Bool ImportOVM::ImportBlendMat(BaseContainer* data, OrvaneMaterial* model, BaseMaterial* mat,
+                               TiXmlElement* sceneData) {
+  data->SetLong(MAT_TYPE, MAT_TYPE_BLEND);
+  OrvaneBlendMaterial* m = dynamic_cast<OrvaneBlendMaterial*>(model);
+  if (!m) return false;
+  const struct {
+    const std::string& name;
+    int link;
+  } partners[] = {{m->a_name, MAT_BLEND_A}, {m->b_name, MAT_BLEND_B}};
+  for (const auto& partner : partners) {
+    const String name = ImportText(partner.name);
+    // A copy: importing a partner may not change the list, but the copy keeps that obvious.
+    const std::vector<TiXmlElement*> matches = MaterialElementsNamed(sceneData, name);
+    for (TiXmlElement* e : matches) {
+      // A partner still being imported (the blend itself, or a blend that names this one) counts
+      // as not found: following it would never end.
+      if (inProgress_.count(e)) continue;
+      if (!FindImportedMat(name)) ImportMaterial(e, sceneData);
+      data->SetLink(partner.link, FindImportedMat(name));
+    }
+  }
+  if (m->blend.getPointer()) ImportBlend(data, m->blend.getPointer(), m->textures, mat);
+  data->SetBool(MAT_STEP_BLEND, m->step_blend ? TRUE : FALSE);
+  return true;
+}

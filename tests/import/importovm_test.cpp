@@ -1,0 +1,181 @@
+// The import command's frame: type order, head insertion, duplicates, dialogs, blend partners,
+// archives, cancelled choosers, broken files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "import/import_support.h"
+#include "support/zip_writer.h"
+
+namespace {
+
+const char kDiffuse[] = "<diffuse/>";
+
+TEST_F(ImportTest, OneMaterialPerElementCreatedLastStandsFirstWithTheTypeOfTheFirstKnownElement) {
+  // One row per material: its type elements and the type it gets.
+  const struct {
+    const char* name;
+    const char* body;
+    LONG type;
+  } rows[] = {
+      {"A", "<diffuse/>", MAT_TYPE_DIFFUSE},
+      {"B", "<oren_nayar><sigma><constant>0.3</constant></sigma></oren_nayar>", MAT_TYPE_OREN_NAYAR},
+      {"C", "<phong/><diffuse/>", MAT_TYPE_DIFFUSE},
+      {"D", "<glossy_transparent><exponent><constant>10</constant></exponent><internal_medium_name>x</internal_medium_name></glossy_transparent><specular><internal_medium_name>x</internal_medium_name><transparent>false</transparent></specular>", MAT_TYPE_SPECULAR},
+      {"E", "<diffuse_transmitter/>", MAT_TYPE_DIFFUSE_TRANSMITTER},
+      {"F", "<blend><a_name>A</a_name><b_name>E</b_name><blend><constant>0.5</constant></blend></blend>", MAT_TYPE_BLEND},
+      {"G", "<unknown_type/>", 0},
+  };
+  std::string body;
+  for (const auto& r : rows) body += Mat(r.name, r.body);
+  ImportBody(body + Mat("H", "<null_material/>"));
+  EXPECT_EQ(Names(), "G,F,E,D,C,B,A");
+  for (const auto& r : rows) {
+    if (r.type) {
+      EXPECT_EQ(Data(r.name)->GetLong(MAT_TYPE), r.type) << r.name;
+    }
+  }
+  // A material without a known type keeps what its Init wrote: no type of the import.
+  EXPECT_EQ(Data("G")->GetData(MAT_TYPE), Fresh(MAT_TYPE));
+  EXPECT_EQ(Messages(), std::vector<std::string>());
+}
+
+TEST_F(ImportTest, TheFirstOfTwoMaterialsOfOneNameStandsAndNamelessOnesShareTheDefaultName) {
+  ImportBody(Mat("Twin", "<diffuse/>") +
+             Mat("Twin", "<phong><broken/></phong>") +  // never parsed: no dialog
+             "<material><diffuse/></material><material><diffuse/></material>");
+  ASSERT_EQ(Materials().size(), 2u);
+  EXPECT_EQ(Data("Twin")->GetLong(MAT_TYPE), MAT_TYPE_DIFFUSE);
+  EXPECT_TRUE(Messages().empty());
+  // Importing the same file again gives every material again.
+  ImportBody(Mat("Twin", "<diffuse/>"));
+  EXPECT_EQ(Materials().size(), 3u);
+}
+
+TEST_F(ImportTest, AReaderErrorShowsOneDialogWithTheLocatedMessageAndKeepsADefaultMaterial) {
+  ImportBody(Mat("Bad", "<diffuse>\n<colour_typo>1</colour_typo></diffuse>") + Mat("Next", kDiffuse));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0],
+            "Found unexpected element 'colour_typo'.  (In element 'diffuse', around line 1, column 38)");
+  EXPECT_EQ(Names(), "Next,Bad");
+  EXPECT_EQ(Data("Bad")->GetLong(MAT_TYPE), MAT_TYPE_DIFFUSE);
+  EXPECT_EQ(Data("Bad")->GetData(MAT_ALBEDO_COLOR), Fresh(MAT_ALBEDO_COLOR));
+  EXPECT_TRUE(Data("Bad")->GetBool(MAT_USE_ALBEDO));  // the switches follow the type
+}
+
+TEST_F(ImportTest, WarningsOfTheWholeFileComeInOneDialogAtTheEnd) {
+  const std::string emission = "<emission><constant><uniform><value>1</value></uniform></constant></emission>";
+  const std::string bump = "<bump><constant>0.1</constant></bump>";
+  ImportBody(Mat("One", "<diffuse>" + emission + "</diffuse>") + Mat("Two", "<diffuse>" + bump + "</diffuse>") +
+             Mat("Three", "<diffuse><albedo><constant><blackbody><temperature>3000</temperature><gain>1</gain></blackbody></constant></albedo></diffuse>"));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0],
+            "Import warnings:\n"
+            "- Emission uniform spectrum in Material \"One\" not supported.\n"
+            "- Bump constant in Material \"Two\" not supported.\n"
+            "- Albedo blackbody spectrum in Material \"Three\" not supported.");
+  EXPECT_TRUE(import.warnings.empty());
+}
+
+TEST_F(ImportTest, BlendPartnersAreImportedFirstOnceAndChainsBackToThemselvesEnd) {
+  const std::string blend = "<blend><a_name>%A</a_name><b_name>%B</b_name><blend><constant>0.25</constant></blend><step_blend>true</step_blend></blend>";
+  auto Blend = [&](const std::string& a, const std::string& b) {
+    std::string s = blend;
+    s.replace(s.find("%A"), 2, a);
+    s.replace(s.find("%B"), 2, b);
+    return s;
+  };
+  ImportBody(Mat("Mix", Blend("Red", "Nothing")) + Mat("Self", Blend("Self", "Unknown")) +
+             Mat("P", Blend("Q", "Red")) + Mat("Q", Blend("P", "Red")) + Mat("Red", kDiffuse) +
+             Mat("Nothing", "<null_material/>") + Mat("UsesPlain", Blend("Plain", "Plain")) +
+             Mat("Plain", "<typeless/>"));
+  // Red is made while Mix is imported, Q while P is; Q sees P as still in progress. The typeless
+  // Plain is made once, at the first visit, not at the second nor when the loop reaches it.
+  EXPECT_EQ(Names(), "Plain,UsesPlain,Q,P,Self,Red,Mix");
+  BaseMaterial* red = doc->SearchMaterial("Red");
+  const struct {
+    const char* blend;
+    BaseList2D* a;
+    BaseList2D* b;
+  } rows[] = {
+      {"Mix", red, nullptr},
+      {"Self", nullptr, nullptr},
+      {"P", doc->SearchMaterial("Q"), red},
+      {"Q", nullptr, red},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(Data(r.blend)->GetLink(MAT_BLEND_A, doc), r.a) << r.blend;
+    EXPECT_EQ(Data(r.blend)->GetLink(MAT_BLEND_B, doc), r.b) << r.blend;
+    EXPECT_DOUBLE_EQ(Data(r.blend)->GetReal(MAT_ALPHA_VALUE), 0.25);
+    EXPECT_TRUE(Data(r.blend)->GetBool(MAT_STEP_BLEND));
+  }
+  // A typeless partner is no imported material: its link stays empty.
+  EXPECT_EQ(Data("UsesPlain")->GetLink(MAT_BLEND_A, doc), nullptr);
+}
+
+TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
+  host::SetStartupWritePath(dir.path());
+  const std::string text = "<scenedata>" + Mat("Packed", kDiffuse) + "</scenedata>";
+  // One row per archive: its entries, and the materials the import makes.
+  const struct {
+    std::vector<ZipEntry> entries;
+    const char* names;
+  } rows[] = {
+      {{{"b.ovm", "<scenedata>" + Mat("Second", kDiffuse) + "</scenedata>"}, {"a.ovm", text}}, "Packed"},
+      {{{"../x.ovm", text}}, ""},
+      {{{"/abs.ovm", text}}, ""},
+      {{{"readme.txt", "no material"}}, ""},
+  };
+  int n = 0;
+  for (const auto& r : rows) {
+    const std::string archive = dir / ("in" + std::to_string(n++) + ".povm");
+    ASSERT_TRUE(WriteZip(archive, r.entries));
+    BaseDocument::Free(doc);
+    doc = BaseDocument::Alloc();
+    host::ClearConsole();
+    import.ImportFile(doc, Filename(String(archive)));
+    EXPECT_EQ(Names(), r.names) << archive;
+    if (!*r.names) {
+      EXPECT_EQ(Console().back(), "no ovm") << archive;
+    }
+  }
+  // Nothing lands outside the archives' folders.
+  EXPECT_FALSE(std::filesystem::exists(dir / "x.ovm"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "materials/x.ovm"));
+  EXPECT_FALSE(std::filesystem::exists("/abs.ovm"));
+}
+
+TEST_F(ImportTest, ACancelledChooserImportsNothingNotEvenThePreviousFile) {
+  const std::string path = Write("m.ovm", "<scenedata>" + Mat("Once", kDiffuse) + "</scenedata>");
+  host::user::ChooseFile(path);
+  EXPECT_TRUE(import.Execute(doc));
+  EXPECT_EQ(Names(), "Once");
+  EXPECT_TRUE(import.Execute(doc));  // no answer queued: cancelled
+  EXPECT_EQ(Names(), "Once");
+  const std::vector<host::Shown> shown = host::user::History();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].text, "Select .ovm/.povm file");
+  EXPECT_TRUE(shown[1].cancelled);
+}
+
+TEST_F(ImportTest, ABrokenFileImportsWhatCameBeforeTheFaultAndSaysWhere) {
+  ImportBody(Mat("Before", kDiffuse) + "<material><name>Broken</name><diffuse><</diffuse></material>" +
+             Mat("Lost", kDiffuse));
+  EXPECT_NE(doc->SearchMaterial("Before"), nullptr);
+  EXPECT_EQ(doc->SearchMaterial("Lost"), nullptr);
+  ASSERT_FALSE(Console().empty());
+  EXPECT_EQ(Console().back().rfind("Material file is not well-formed: ", 0), 0u) << Console().back();
+  EXPECT_NE(Console().back().find("(line 1, column "), std::string::npos) << Console().back();
+}
+
+TEST_F(ImportTest, NonAsciiNamesSurviveAndBytesThatAreNotUtf8ReadAsEightBitText) {
+  ImportBody(Mat("Gr\xc3\xbcn", kDiffuse) + Mat("Bl\xe4u", kDiffuse));
+  EXPECT_EQ(Names(), "Bl\xc3\xa4u,Gr\xc3\xbcn");
+}
+
+TEST_F(ImportTest, TheCommandIsRegisteredUnderItsId) {
+  ASSERT_TRUE(RegisterImportOVM());
+  EXPECT_NE(host::FindCommand(ID_IMPORTOVM), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+// Export, import, export again: a material file this system writes imports into a material whose
+// own material file holds the same "material" and "medium" elements, names aside.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <regex>
+#include <string>
+
+#include "export/orvanesceneexporter.h"
+#include "import/import_support.h"
+#include "support/image_files.h"
+
+namespace {
+
+// The elements of a material file after its comments, names aside: every text of an element whose
+// tag ends in "name" becomes "N", texture folders named after the material become "textures.N".
+std::string Elements(const std::string& path) {
+  TiXmlDocument file;
+  if (!file.LoadFile(path.c_str())) return "unreadable " + path;
+  std::string out;
+  for (const TiXmlElement* e = file.RootElement()->FirstChildElement(); e; e = e->NextSiblingElement()) {
+    TiXmlPrinter printer;
+    printer.SetIndent("");
+    printer.SetLineBreak("");
+    e->Accept(&printer);
+    out += printer.CStr();
+    out += "\n";
+  }
+  out = std::regex_replace(out, std::regex("<(\\w*name)>[^<]*</\\1>"), "<$1>N</$1>");
+  return std::regex_replace(out, std::regex("textures\\.[^/<]*"), "textures.N");
+}
+
+class RoundTripTest : public ImportTest {
+ protected:
+  /// Exports `mat` of `from` as `file` and answers the file's elements.
+  std::string Export(BaseDocument* from, BaseMaterial* mat, const std::string& file) {
+    OrvaneSceneExporter exporter;
+    EXPECT_EQ(exporter.exportOVM(from, mat, Filename(String(dir / file)), 0), 1) << file;
+    return Elements(dir / file);
+  }
+};
+
+TEST_F(RoundTripTest, ExportImportExportGivesTheSameMaterialElements) {
+  const std::string image = dir / "wood.png";
+  ASSERT_TRUE(WritePngFile(image, 2, 1, {255, 0, 0, 0, 0, 255}));
+  const struct {
+    const char* name;
+    std::function<void(BaseMaterial*, BaseContainer*)> set;
+  } rows[] = {
+      {"diffuse", [](BaseMaterial*, BaseContainer* bc) {
+         bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
+         bc->SetVector(MAT_ALBEDO_COLOR, LVector(0.5, 0.25, 0.125));
+       }},
+      {"oren-nayar", [](BaseMaterial*, BaseContainer* bc) {
+         bc->SetLong(MAT_TYPE, MAT_TYPE_OREN_NAYAR);
+         bc->SetBool(MAT_USE_SIGMA, true);
+       }},
+      {"phong", [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_PHONG); }},
+      {"transmitter", [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE_TRANSMITTER); }},
+      {"specular", [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_SPECULAR); }},
+      {"specular subsurface", [](BaseMaterial*, BaseContainer* bc) {
+         bc->SetLong(MAT_TYPE, MAT_TYPE_SPECULAR);
+         bc->SetBool(MAT_USE_SUBSURFACE, true);
+         bc->SetVector(MAT_ABSORPTION_COLOR, LVector(0.5, 0.75, 0.25));
+       }},
+      {"glossy", [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_GLOSSY_TRANSPARENT); }},
+      {"null", [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_NULL); }},
+      {"emission rgb", [](BaseMaterial*, BaseContainer* bc) {
+         bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
+         bc->SetBool(MAT_USE_EMISSION, true);
+       }},
+      {"emission blackbody", [](BaseMaterial*, BaseContainer* bc) {
+         bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
+         bc->SetBool(MAT_USE_EMISSION, true);
+         bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_BLACKBODY);
+       }},
+      {"emission uniform", [](BaseMaterial*, BaseContainer* bc) {
+         bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
+         bc->SetBool(MAT_USE_EMISSION, true);
+         bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_UNIFORM);
+       }},
+      {"emission peak", [](BaseMaterial*, BaseContainer* bc) {
+         bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
+         bc->SetBool(MAT_USE_EMISSION, true);
+         bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_PEAK);
+       }},
+      {"emission tabulated", [](BaseMaterial*, BaseContainer* bc) {
+         bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
+         bc->SetBool(MAT_USE_EMISSION, true);
+         bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_TABULATED);
+         bc->SetString(MAT_EMISSION_TAB_START, "3.8e-07");
+         bc->SetString(MAT_EMISSION_TAB_END, "7.8e-07");
+         bc->SetString(MAT_EMISSION_TAB_VALUES, "1 2.5 3");
+         bc->SetLong(MAT_EMISSION_TAB_COUNT, 3);
+       }},
+      {"bitmap", [&image](BaseMaterial* mat, BaseContainer* bc) {
+         bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
+         BaseShader* bitmap = BaseShader::Alloc(Xbitmap);
+         bitmap->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME, Filename(String(image)));
+         mat->InsertShader(bitmap);
+         bc->SetLink(MAT_ALBEDO_SHADER, bitmap);
+       }},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    BaseMaterial* mat = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
+    mat->SetName(String(r.name));
+    doc->InsertMaterial(mat);
+    r.set(mat, mat->GetDataInstance());
+    CustomOrvaneMaterial::SetChannels(mat->GetDataInstance());
+    const std::string first = Export(doc, mat, "first.ovm");
+
+    BaseDocument* empty = BaseDocument::Alloc();
+    host::SetActiveDocument(empty);
+    ImportOVM().ImportFile(empty, Filename(String(dir / "first.ovm")));
+    BaseMaterial* imported = empty->GetFirstMaterial();
+    while (imported && imported->GetNext()) imported = imported->GetNext();  // the exported one
+    ASSERT_NE(imported, nullptr);
+    EXPECT_EQ(Export(empty, imported, "second.ovm"), first);
+    host::SetActiveDocument(doc);
+    BaseDocument::Free(empty);
+  }
+  EXPECT_EQ(Messages(), std::vector<std::string>());
+}
+
+}  // namespace
