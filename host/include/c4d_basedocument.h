@@ -17,6 +17,9 @@ enum {
   UNDOTYPE_CHANGE_NOCHILDREN = 41, ///< As `UNDOTYPE_CHANGE`.
   UNDOTYPE_CHANGE_SMALL = 42,      ///< As `UNDOTYPE_CHANGE`.
   UNDOTYPE_NEW = 44,               ///< The node was just inserted; undoing removes and frees it.
+  UNDOTYPE_DELETE = 45,            ///< The node is about to be taken out: the caller removes it and
+                                   ///< must not free it; the step keeps it, and undoing puts it back
+                                   ///< after its former predecessor or under its former parent.
 };
 
 /// Modes of `BaseDocument::SetActiveObject`.
@@ -154,7 +157,8 @@ class BaseDocument : public BaseList2D {
   /// Closes the step opened by the matching `StartUndo`; false when none is open.
   Bool EndUndo();
   /// Records `data` (a `BaseList2D*`) in the open step: its state now for the change kinds, its
-  /// insertion for `UNDOTYPE_NEW` (to be called after inserting). False without an open step,
+  /// insertion for `UNDOTYPE_NEW` (to be called after inserting), its place for `UNDOTYPE_DELETE`
+  /// (to be called before removing; the step then owns the removed node). False without an open step,
   /// without a node or for another kind.
   Bool AddUndo(LONG type, void* data);
   /// Undoes the last closed step (entries in reverse order); false when there is none.

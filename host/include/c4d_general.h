@@ -3,6 +3,8 @@
 
 #include "c4d_string.h"
 
+class BaseList2D;
+
 /// Prints one line to the host's console.
 void GePrint(const String& line);
 
@@ -48,6 +50,10 @@ void GetDateTimeNow(LocalFileTime& t);
 void MessageDialog(const String& text);
 /// Asks a yes/no question; true for yes.
 Bool QuestionDialog(const String& text);
+
+/// Shows `op` in the attribute manager in `mode` (4: the active object) with `flags`; the
+/// stand-in records "ActiveObjectManager_SetObject <mode> <name> <flags>".
+void ActiveObjectManager_SetObject(LONG mode, BaseList2D* op, LONG flags);
 
 /// Tells the host that something changed: it redraws its views and managers once idle.
 void EventAdd(LONG flags = 0);

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "c4d_gedata.h"
 
 class BaseBitmap;
+class BaseCustomGui;
 class GeUserArea;
 
 /// Dialog kinds for `GeDialog::Open`.
@@ -131,6 +133,12 @@ class GeDialog {
   Bool AttachUserArea(GeUserArea& ua, LONG id, LONG userareaflags = 0);
   /// The area attached to gadget `id`, or null.
   GeUserArea* FindUserArea(LONG id) const;
+  /// Adds the custom element `pluginid` (the stand-in knows `CUSTOMGUI_TREEVIEW`) as gadget `id`;
+  /// null for an unknown element or a taken ID. The dialog owns it.
+  BaseCustomGui* AddCustomGui(LONG id, LONG pluginid, const String& name, LONG flags, LONG minw, LONG minh,
+                              const BaseContainer& settings);
+  /// The custom element `pluginid` added as gadget `id`, or null.
+  BaseCustomGui* FindCustomGui(LONG id, LONG pluginid) const;
   /// Adds the gadgets of the dialog resource `id` ("res/dialogs/<id>.json" under the plug-in's
   /// folder); false when it is missing or unreadable.
   Bool LoadDialogResource(LONG id, BaseContainer* lang = nullptr, LONG flags = 0);
@@ -167,6 +175,7 @@ class GeDialog {
   bool ApplyAction(bool button, LONG id, const std::string& value);
   std::map<LONG, Gadget> gadgets_;
   std::map<LONG, GeUserArea*> areas_;
+  std::map<LONG, std::shared_ptr<BaseCustomGui>> customs_;
   std::vector<LONG> groups_;
   String title_;
   LONG timerMs_ = 0;

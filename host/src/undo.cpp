@@ -24,6 +24,21 @@ struct Entry {
   std::shared_ptr<LinkAnchor> layer;
   bool hasMatrix = false;
   LMatrix ml;
+  // Place of a removed node (delete kind), and the removed node while it is out of every tree.
+  std::shared_ptr<LinkAnchor> parent;
+  std::shared_ptr<LinkAnchor> pred;
+  std::shared_ptr<struct KeptNode> kept;
+};
+
+// Owns a node removed under a delete entry: frees it with the step unless it is back in a tree.
+struct KeptNode {
+  std::shared_ptr<LinkAnchor> node;
+  bool released = false;
+  ~KeptNode() {
+    GeListNode* n = node ? node->node.load() : nullptr;
+    if (released || !n || n->GetUp() || n->GetPred() || n->GetNext() || n->GetListHead()) return;
+    GeListNode::Destroy(n);
+  }
 };
 
 bool IsChange(LONG type) {
@@ -51,6 +66,20 @@ void Undo(BaseDocument* doc, const Entry& e) {
   if (!node) return;
   if (e.type == UNDOTYPE_NEW) {
     GeListNode::Destroy(node);
+    return;
+  }
+  if (e.type == UNDOTYPE_DELETE) {
+    if (node->GetUp() || node->GetPred() || node->GetNext() || node->GetListHead()) return;
+    BaseList2D* pred = e.pred ? e.pred->node.load() : nullptr;
+    BaseList2D* parent = e.parent ? e.parent->node.load() : nullptr;
+    if (pred && pred->GetUp() == parent) {
+      node->InsertAfter(pred);
+    } else if (parent) {
+      node->InsertUnder(parent);
+    } else {
+      return;  // a first top-level node has no place to go back to
+    }
+    if (e.kept) e.kept->released = true;
     return;
   }
   node->SetName(e.nodeName);
@@ -100,7 +129,8 @@ Bool BaseDocument::EndUndo() {
 Bool BaseDocument::AddUndo(LONG type, void* data) {
   host::DocumentEdits& e = UndoRecord();
   BaseList2D* node = static_cast<BaseList2D*>(data);
-  if (e.depth == 0 || !node || (type != UNDOTYPE_NEW && !host::IsChange(type))) return false;
+  if (e.depth == 0 || !node || (type != UNDOTYPE_NEW && type != UNDOTYPE_DELETE && !host::IsChange(type)))
+    return false;
   host::Entry entry;
   entry.type = type;
   entry.name = host::ToUtf8(node->GetName());
@@ -114,6 +144,12 @@ Bool BaseDocument::AddUndo(LONG type, void* data) {
       entry.hasMatrix = true;
       entry.ml = static_cast<BaseObject*>(node)->GetMl();
     }
+  }
+  if (type == UNDOTYPE_DELETE) {
+    if (GeListNode* up = node->GetUp()) entry.parent = host::AnchorOf(static_cast<BaseList2D*>(up));
+    if (GeListNode* pred = node->GetPred()) entry.pred = host::AnchorOf(static_cast<BaseList2D*>(pred));
+    entry.kept = std::make_shared<host::KeptNode>();
+    entry.kept->node = entry.node;
   }
   e.open.push_back(std::move(entry));
   return true;

@@ -172,8 +172,10 @@ BaseShader* AdvancedOrvaneMaterial::GetFirstBlendChild() const {
 
 BaseShader* AdvancedOrvaneMaterial::GetSiblingBlend() const {
   if (!GetHostNode()) return nullptr;
-  auto* parent = static_cast<BaseShader*>(GetHostNode()->GetUp());
-  if (!parent || parent->GetType() != ID_ADVANCEDORVANEMATERIAL) return nullptr;
+  // The root's parent is the container material: look at the type before taking it as a node.
+  GeListNode* up = GetHostNode()->GetUp();
+  if (!up || up->GetType() != ID_ADVANCEDORVANEMATERIAL) return nullptr;
+  auto* parent = static_cast<BaseShader*>(up);
   const BaseContainer* data = parent->GetDataInstance();
   if (data->GetLong(O + MAT_TYPE) != O + MAT_TYPE_BLEND) return nullptr;
   BaseDocument* doc = GetActiveDocument();
