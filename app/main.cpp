@@ -242,9 +242,8 @@ int Render(const Options& o) {
                 " names none; give the renderer's folder with --renderer-dir DIR");
 
   std::string error;
-  BaseDocument* doc = o.document.empty()
-                          ? LoadDemoDocument(o.pluginDir + "/" + kDemoResourceFolder, &error)
-                          : host::LoadDocumentFile(o.document, &error);
+  BaseDocument* doc = o.document.empty() ? LoadDemoDocument(o.pluginDir + "/" + kDemoResourceFolder, &error)
+                                         : host::LoadDocumentFile(o.document, &error);
   if (!doc) return Fail(error);
 
   // Only now, with a document to render, does the write path get made.
@@ -319,7 +318,8 @@ int main(int argc, char** argv) {
   if (o.writePath.empty()) {
     // Without a home folder there is no default: the current folder is nobody's write path.
     const char* home = std::getenv("HOME");
-    if (!home || !*home) return Fail("HOME is not set, so there is no default write path: pass --write-path DIR");
+    if (!home || !*home)
+      return Fail("HOME is not set, so there is no default write path: pass --write-path DIR");
     o.writePath = std::string(home) + "/.corvane";
   }
   // The write path is made only once a render needs it.
@@ -334,7 +334,7 @@ int main(int argc, char** argv) {
   if (!plugin.Start(o.pluginDir, &error)) return Fail(error);
   plugin.BuildMenus();
 
-  int status = o.command == "plugins"                              ? ListPlugins()
+  int status = o.command == "plugins"                          ? ListPlugins()
                : (o.command == "run" || o.command == "import") ? RunCommand(run)
                                                                : Render(o);
   plugin.End();

@@ -34,8 +34,8 @@ bool PluginModule::Start(const std::string& pluginDir, std::string* error) {
     return false;
   }
   initialised_ = true;
-  if (entry_(C4DPL_MESSAGE, reinterpret_cast<void*>(static_cast<intptr_t>(C4DPL_INIT_RESOURCE)),
-             nullptr, nullptr) != 1) {
+  if (entry_(C4DPL_MESSAGE, reinterpret_cast<void*>(static_cast<intptr_t>(C4DPL_INIT_RESOURCE)), nullptr,
+             nullptr) != 1) {
     *error = "the plug-in could not load its resources from " + pluginDir + "/res";
     End();
     return false;
@@ -50,8 +50,7 @@ bool PluginModule::Start(const std::string& pluginDir, std::string* error) {
 
 void PluginModule::BuildMenus() {
   if (entry_)
-    entry_(C4DPL_MESSAGE, reinterpret_cast<void*>(static_cast<intptr_t>(C4DPL_BUILDMENU)), nullptr,
-           nullptr);
+    entry_(C4DPL_MESSAGE, reinterpret_cast<void*>(static_cast<intptr_t>(C4DPL_BUILDMENU)), nullptr, nullptr);
 }
 
 void PluginModule::End() {

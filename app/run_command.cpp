@@ -46,9 +46,12 @@ bool ParseCommon(const std::vector<std::string>& args, size_t first, RunRequest*
         return false;
       }
       const std::string& v = args[++i];
-      if (a == "--select") r->select.push_back(v);
-      else if (a == "--answer") r->answers.push_back(v);
-      else r->save = v;
+      if (a == "--select")
+        r->select.push_back(v);
+      else if (a == "--answer")
+        r->answers.push_back(v);
+      else
+        r->save = v;
     } else if (a.size() > 1 && a[0] == '-') {
       *error = "unknown option " + a;
       return false;
@@ -65,8 +68,8 @@ bool ParseCommon(const std::vector<std::string>& args, size_t first, RunRequest*
     const size_t colon = answer.find(':');
     const std::string kind = answer.substr(0, colon);
     const std::string value = colon == std::string::npos ? std::string() : answer.substr(colon + 1);
-    if (answer != "yes" && answer != "no" && kind != "file" && kind != "dir" && kind != "popup" && kind != "keys" &&
-        kind != "gadget" && kind != "button") {
+    if (answer != "yes" && answer != "no" && kind != "file" && kind != "dir" && kind != "popup" &&
+        kind != "keys" && kind != "gadget" && kind != "button") {
       *error = "unknown answer " + answer +
                " (file:PATH, dir:PATH, yes, no, popup:ID, keys:TEXT, gadget:ID=VALUE, button:ID)";
       return false;
@@ -98,13 +101,20 @@ void QueueAnswer(const std::string& answer) {
   const size_t colon = answer.find(':');
   const std::string kind = answer.substr(0, colon);
   const std::string value = colon == std::string::npos ? std::string() : answer.substr(colon + 1);
-  if (answer == "yes") host::user::AnswerYes();
-  else if (answer == "no") host::user::AnswerNo();
-  else if (kind == "file") host::user::ChooseFile(value);
-  else if (kind == "dir") host::user::ChooseDirectory(value);
-  else if (kind == "popup") host::user::ChoosePopupEntry(std::atol(value.c_str()));
-  else if (kind == "keys") host::user::TypeKeys(value);
-  else if (kind == "button") host::user::PressButton(std::atol(value.c_str()));
+  if (answer == "yes")
+    host::user::AnswerYes();
+  else if (answer == "no")
+    host::user::AnswerNo();
+  else if (kind == "file")
+    host::user::ChooseFile(value);
+  else if (kind == "dir")
+    host::user::ChooseDirectory(value);
+  else if (kind == "popup")
+    host::user::ChoosePopupEntry(std::atol(value.c_str()));
+  else if (kind == "keys")
+    host::user::TypeKeys(value);
+  else if (kind == "button")
+    host::user::PressButton(std::atol(value.c_str()));
   else if (kind == "gadget") {
     const size_t equals = value.find('=');
     host::user::SetGadget(std::atol(value.substr(0, equals).c_str()), value.substr(equals + 1));

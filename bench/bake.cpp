@@ -68,7 +68,8 @@ void BM_PlainJpegEncode(benchmark::State& state) {
     jpeg_set_quality(&info, 100, TRUE);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-      JSAMPROW row = const_cast<unsigned char*>(bm->GetRgb()) + static_cast<size_t>(info.next_scanline) * kSide * 3;
+      JSAMPROW row =
+          const_cast<unsigned char*>(bm->GetRgb()) + static_cast<size_t>(info.next_scanline) * kSide * 3;
       jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);

@@ -22,7 +22,8 @@ const std::vector<unsigned char>& Buffer() {
 
 void BM_HostCrc32(benchmark::State& state) {
   const auto& d = Buffer();
-  for (auto _ : state) benchmark::DoNotOptimize(ZipFile::CalcCRC32(d.data() + 1, static_cast<VLONG>(d.size() - 1), 0));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(ZipFile::CalcCRC32(d.data() + 1, static_cast<VLONG>(d.size() - 1), 0));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * (d.size() - 1)));
 }
 

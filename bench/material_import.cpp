@@ -33,17 +33,21 @@ std::string TypeElement(int i) {
   const std::string emission = "<base_emission>" + Spectrum(i + 1) + "</base_emission><layer>2</layer>";
   switch (i % 8) {
     case 0: return "<diffuse>" + albedo + emission + "</diffuse>";
-    case 1: return "<oren_nayar>" + albedo + "<sigma><constant>0.3</constant></sigma>" + emission + "</oren_nayar>";
+    case 1:
+      return "<oren_nayar>" + albedo + "<sigma><constant>0.3</constant></sigma>" + emission + "</oren_nayar>";
     case 2: return "<diffuse_transmitter>" + albedo + emission + "</diffuse_transmitter>";
     case 3:
-      return "<phong><diffuse_albedo>" + Spectrum(i) + "</diffuse_albedo><exponent><constant>100</constant></exponent>"
-             "<ior>1.5</ior>" + emission + "</phong>";
+      return "<phong><diffuse_albedo>" + Spectrum(i) +
+             "</diffuse_albedo><exponent><constant>100</constant></exponent>"
+             "<ior>1.5</ior>" +
+             emission + "</phong>";
     case 4:
-      return "<specular><internal_medium_name>glass</internal_medium_name><transparent>true</transparent>" + emission +
-             "</specular>";
+      return "<specular><internal_medium_name>glass</internal_medium_name><transparent>true</transparent>" +
+             emission + "</specular>";
     case 5:
       return "<glossy_transparent><exponent><constant>1000</constant></exponent><internal_medium_name>glass"
-             "</internal_medium_name>" + emission + "</glossy_transparent>";
+             "</internal_medium_name>" +
+             emission + "</glossy_transparent>";
     case 6:
       return "<blend><a_name>m" + std::to_string(i - 6) + "</a_name><b_name>m" + std::to_string(i - 5) +
              "</b_name><blend><constant>0.5</constant></blend><step_blend>false</step_blend></blend>";
@@ -57,7 +61,8 @@ const std::string& MaterialFile() {
     os << "<scenedata>\n";
     for (int i = 0; i < kMaterials; ++i)
       os << "<material><name>m" << i << "</name>" << TypeElement(i) << "</material>\n";
-    os << "<medium><name>glass</name><precedence>10</precedence><basic><ior>1.5</ior><cauchy_b_coeff>0</cauchy_b_coeff>"
+    os << "<medium><name>glass</name><precedence>10</precedence><basic><ior>1.5</ior><cauchy_b_coeff>0</"
+          "cauchy_b_coeff>"
           "<absorption_coefficient_spectrum><rgb><rgb>0.2 0.4 0.5</rgb><gamma>1</gamma></rgb>"
           "</absorption_coefficient_spectrum></basic></medium>\n</scenedata>\n";
     return os.str();
@@ -83,7 +88,8 @@ void BM_ValidatedParse(benchmark::State& state) {
     xml.Parse(text.c_str());
     int parsed = 0;
     const TiXmlElement* root = xml.FirstChildElement("scenedata");
-    for (const TiXmlElement* m = root->FirstChildElement("material"); m; m = m->NextSiblingElement("material")) {
+    for (const TiXmlElement* m = root->FirstChildElement("material"); m;
+         m = m->NextSiblingElement("material")) {
       const TiXmlElement* type = Orvane::OrvaneMaterialCheck::findTypeElement(*m);
       if (type && type->ValueStr() != "null_material") {
         Orvane::OrvaneMaterialCheck::parseTypeElement(*type);

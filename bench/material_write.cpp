@@ -21,8 +21,14 @@ BaseDocument* MakeDocument() {
   host::ResetAll();
   RegisterMaterialPlugin(ID_CUSTOMORVANEMATERIAL, "Orvane Material", 0x20000001, CustomOrvaneMaterial::Alloc,
                          "Morvanematerial", 0);
-  const LONG types[] = {MAT_TYPE_DIFFUSE, MAT_TYPE_OREN_NAYAR, MAT_TYPE_PHONG, MAT_TYPE_DIFFUSE_TRANSMITTER,
-                        MAT_TYPE_SPECULAR, MAT_TYPE_BLEND, MAT_TYPE_GLOSSY_TRANSPARENT, MAT_TYPE_NULL};
+  const LONG types[] = {MAT_TYPE_DIFFUSE,
+                        MAT_TYPE_OREN_NAYAR,
+                        MAT_TYPE_PHONG,
+                        MAT_TYPE_DIFFUSE_TRANSMITTER,
+                        MAT_TYPE_SPECULAR,
+                        MAT_TYPE_BLEND,
+                        MAT_TYPE_GLOSSY_TRANSPARENT,
+                        MAT_TYPE_NULL};
   BaseDocument* doc = BaseDocument::Alloc();
   BaseMaterial* last = nullptr;
   BaseMaterial* beforeLast = nullptr;
@@ -53,7 +59,8 @@ BaseDocument* MakeDocument() {
 void WriteAll(BaseDocument* doc, OrvaneSceneData* sd, TiXmlElement* root) {
   AtomArray* done = AtomArray::Alloc();
   const MaterialNameTable names(doc);
-  for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext()) ExportBaseMaterial(m, root, done, sd, 0, 0);
+  for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext())
+    ExportBaseMaterial(m, root, done, sd, 0, 0);
   AtomArray::Free(done);
 }
 

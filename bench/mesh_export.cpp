@@ -53,7 +53,9 @@ struct GridDocument {
     for (LONG y = 0; y <= h; ++y)
       for (LONG x = 0; x <= w; ++x)
         p[y * (w + 1) + x] = LVector(x * 10.0, 20.0 * std::sin(x * 0.05) * std::cos(y * 0.07), y * 10.0);
-    auto uv = [&](LONG x, LONG y) { return LVector(static_cast<double>(x) / w, static_cast<double>(y) / h, 0); };
+    auto uv = [&](LONG x, LONG y) {
+      return LVector(static_cast<double>(x) / w, static_cast<double>(y) / h, 0);
+    };
     UVWTag* uvw = UVWTag::Alloc(op->GetPolygonCount());
     CPolygon* v = op->GetPolygonW();
     LONG n = 0;
@@ -114,7 +116,8 @@ uint64_t FileSize(const std::string& path) {
 double PlainWrite(const std::vector<char>& bytes, const std::string& path) {
   const Clock::time_point start = Clock::now();
   FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) std::abort();
+  if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0)
+    std::abort();
   return Seconds(start);
 }
 
@@ -125,9 +128,9 @@ void WriteObj(const Orvane::OrvaneMesh& m, const std::string& path) {
   for (const auto& t : m.uvs) std::fprintf(f, "vt %.6g %.6g\n", t.x, t.y);
   for (const auto& n : m.normals) std::fprintf(f, "vn %.6g %.6g %.6g\n", n.x, n.y, n.z);
   for (const auto& t : m.triangles)
-    std::fprintf(f, "f %u/%u/%u %u/%u/%u %u/%u/%u\n", t.vertexIndices[0] + 1, t.uvIndices[0] + 1, t.vertexIndices[0] + 1,
-                 t.vertexIndices[1] + 1, t.uvIndices[1] + 1, t.vertexIndices[1] + 1, t.vertexIndices[2] + 1,
-                 t.uvIndices[2] + 1, t.vertexIndices[2] + 1);
+    std::fprintf(f, "f %u/%u/%u %u/%u/%u %u/%u/%u\n", t.vertexIndices[0] + 1, t.uvIndices[0] + 1,
+                 t.vertexIndices[0] + 1, t.vertexIndices[1] + 1, t.uvIndices[1] + 1, t.vertexIndices[1] + 1,
+                 t.vertexIndices[2] + 1, t.uvIndices[2] + 1, t.vertexIndices[2] + 1);
   std::fclose(f);
 }
 
@@ -272,8 +275,18 @@ void BM_ReadMesh(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_ConversionPeakMemory)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ExportMesh)->Arg(100000)->Arg(1000000)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_FirstAndWarmExport)->Arg(100000)->Arg(1000000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
+BENCHMARK(BM_ExportMesh)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK(BM_FirstAndWarmExport)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(7);
 BENCHMARK(BM_ReadMesh)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {

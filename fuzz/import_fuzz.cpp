@@ -1,7 +1,7 @@
-// Fuzz target of the material import: arbitrary bytes are read as a material file (as the import reads one) and
-// imported into an empty document of the host stand-in, with the plug-in material and the code
-// shader registered, as the import command does once a file is chosen. Dialogs are answered by
-// nobody and the console is emptied after every input.
+// Fuzz target of the material import: arbitrary bytes are read as a material file (as the import reads one)
+// and imported into an empty document of the host stand-in, with the plug-in material and the code shader
+// registered, as the import command does once a file is chosen. Dialogs are answered by nobody and the
+// console is emptied after every input.
 #include <tinyxml.h>
 
 #include <cstdint>

@@ -96,8 +96,7 @@ bool Pack(const std::string& material, const std::string& archive) {
   }
   zip_source_t* source = zip_source_file(za, material.c_str(), 0, -1);
   if (!source || zip_file_add(za, Basename(material).c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
-    std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", material.c_str(),
-                 zip_strerror(za));
+    std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", material.c_str(), zip_strerror(za));
     if (source) zip_source_free(source);
     zip_discard(za);
     return false;
@@ -124,7 +123,7 @@ bool SafeName(const std::string& name) {
 }
 
 bool MakeFolders(const std::string& path) {
-  for (size_t pos = path.find('/', 1); ; pos = path.find('/', pos + 1)) {
+  for (size_t pos = path.find('/', 1);; pos = path.find('/', pos + 1)) {
     std::string part = path.substr(0, pos);
     if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
     if (pos == std::string::npos) return true;
@@ -190,8 +189,7 @@ bool WriteImage(const std::string& path) {
   image.height = size;
   image.format = PNG_FORMAT_RGB;
   if (!png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr)) {
-    std::fprintf(stderr, "orvane-standin: cannot write the image %s: %s\n", path.c_str(),
-                 image.message);
+    std::fprintf(stderr, "orvane-standin: cannot write the image %s: %s\n", path.c_str(), image.message);
     return false;
   }
   std::printf("wrote the image %s\n", path.c_str());
@@ -204,7 +202,9 @@ int main(int argc, char** argv) {
   std::string self = argc > 0 ? argv[0] : "orvane-standin";
   std::string role = Basename(self);
   std::printf("orvane-standin: a test double of the Orvane renderer, not the renderer (%s)\n",
-              role == "OrvaneConsole" ? "console" : role == "Orvane" ? "window" : role.c_str());
+              role == "OrvaneConsole" ? "console"
+              : role == "Orvane"      ? "window"
+                                      : role.c_str());
   std::fflush(stdout);
   AppendLog(LogFolder(self), argc, argv);
 

@@ -9,8 +9,7 @@ const C4DHostInfo* g_hostInfo = nullptr;
 
 const C4DHostInfo* GetHostInfo() { return g_hostInfo; }
 
-extern "C" __attribute__((visibility("default"))) LONG c4d_main(LONG action, void* p1, void* p2,
-                                                                 void* p3) {
+extern "C" __attribute__((visibility("default"))) LONG c4d_main(LONG action, void* p1, void* p2, void* p3) {
   switch (action) {
     case C4DPL_INIT_SYS: {
       // Nested initialisations are only counted.
@@ -23,8 +22,7 @@ extern "C" __attribute__((visibility("default"))) LONG c4d_main(LONG action, voi
       g_hostInfo = info;
       return 1;
     }
-    case C4DPL_INIT:
-      return PluginStart() ? 1 : 0;
+    case C4DPL_INIT: return PluginStart() ? 1 : 0;
     case C4DPL_END:
       // Only the last of nested ends ends the plug-in.
       if (g_initCount > 0 && --g_initCount == 0) {
@@ -33,11 +31,8 @@ extern "C" __attribute__((visibility("default"))) LONG c4d_main(LONG action, voi
         g_hostInfo = nullptr;
       }
       return 1;
-    case C4DPL_INIT_VERSION:
-      return 5;
-    case C4DPL_MESSAGE:
-      return PluginMessage(static_cast<LONG>(reinterpret_cast<intptr_t>(p1)), p2) ? 1 : -1;
-    default:
-      return -1;
+    case C4DPL_INIT_VERSION: return 5;
+    case C4DPL_MESSAGE: return PluginMessage(static_cast<LONG>(reinterpret_cast<intptr_t>(p1)), p2) ? 1 : -1;
+    default: return -1;
   }
 }

@@ -26,7 +26,7 @@ enum {
 /// Results of `InitBakeTexture` and `BakeTexture`.
 enum {
   BAKE_TEX_ERR_NONE = 0,
-  BAKE_TEX_ERR_NO_DOC = 3000,          ///< No document, or not a bake document.
+  BAKE_TEX_ERR_NO_DOC = 3000,  ///< No document, or not a bake document.
   BAKE_TEX_ERR_NO_MEM = 3001,
   BAKE_TEX_ERR_NO_TEXTURE_TAG = 3002,  ///< No texture tag, or not one in the document.
   BAKE_TEX_ERR_NO_OBJECT = 3003,       ///< The texture tag is not on a polygon object.

@@ -13,13 +13,13 @@ struct DocumentEdits;
 
 /// Kinds of undo entries (`BaseDocument::AddUndo`).
 enum {
-  UNDOTYPE_CHANGE = 40,            ///< The node's parameters, name, layer and placement change.
-  UNDOTYPE_CHANGE_NOCHILDREN = 41, ///< As `UNDOTYPE_CHANGE`.
-  UNDOTYPE_CHANGE_SMALL = 42,      ///< As `UNDOTYPE_CHANGE`.
-  UNDOTYPE_NEW = 44,               ///< The node was just inserted; undoing removes and frees it.
-  UNDOTYPE_DELETE = 45,            ///< The node is about to be taken out: the caller removes it and
-                                   ///< must not free it; the step keeps it, and undoing puts it back
-                                   ///< after its former predecessor or under its former parent.
+  UNDOTYPE_CHANGE = 40,             ///< The node's parameters, name, layer and placement change.
+  UNDOTYPE_CHANGE_NOCHILDREN = 41,  ///< As `UNDOTYPE_CHANGE`.
+  UNDOTYPE_CHANGE_SMALL = 42,       ///< As `UNDOTYPE_CHANGE`.
+  UNDOTYPE_NEW = 44,                ///< The node was just inserted; undoing removes and frees it.
+  UNDOTYPE_DELETE = 45,             ///< The node is about to be taken out: the caller removes it and
+                                    ///< must not free it; the step keeps it, and undoing puts it back
+                                    ///< after its former predecessor or under its former parent.
 };
 
 /// Modes of `BaseDocument::SetActiveObject`.

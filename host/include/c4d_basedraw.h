@@ -25,9 +25,9 @@ struct ViewAccess;
 
 /// Which side of the safe frame `BaseView::GetSafeFrame` reports.
 enum {
-  SAFEFRAME_NONE = 0,        ///< No safe frame: the image covers the whole view unscaled.
-  SAFEFRAME_COLUMNS = 1,     ///< From and to are columns: the image fills the view's height.
-  SAFEFRAME_ROWS = 2,        ///< From and to are rows: the image fills the view's width.
+  SAFEFRAME_NONE = 0,     ///< No safe frame: the image covers the whole view unscaled.
+  SAFEFRAME_COLUMNS = 1,  ///< From and to are columns: the image fills the view's height.
+  SAFEFRAME_ROWS = 2,     ///< From and to are rows: the image fills the view's width.
 };
 
 /// Passes of an object's drawing (`ObjectData::Draw`).

@@ -20,19 +20,19 @@ std::shared_ptr<LinkAnchor> AnchorOf(BaseList2D* node);
 
 /// Base kinds: every node is an instance of the base of its kind.
 enum {
-  Obase = 5155,        ///< Any object.
-  Tbase = 5616000,     ///< Any tag (a host-internal number, never a tag's own type).
-  Mbase = 5702,        ///< Any material.
-  Xbase = 5707,        ///< Any shader.
-  VPbase = 5709,       ///< Any video post.
-  Rbase = 110304,      ///< Render data.
+  Obase = 5155,            ///< Any object.
+  Tbase = 5616000,         ///< Any tag (a host-internal number, never a tag's own type).
+  Mbase = 5702,            ///< Any material.
+  Xbase = 5707,            ///< Any shader.
+  VPbase = 5709,           ///< Any video post.
+  Rbase = 110304,          ///< Render data.
   Tbasedocument = 110059,  ///< A document.
 };
 
 /// Node bits (`BaseList2D::GetBit`).
 enum {
-  BIT_ACTIVE = 2,         ///< The node is selected.
-  BIT_VPDISABLED = 4,     ///< A video post that is switched off.
+  BIT_ACTIVE = 2,             ///< The node is selected.
+  BIT_VPDISABLED = 4,         ///< A video post that is switched off.
   BIT_CONTROLOBJECT = 0x200,  ///< An object that a generator uses as input; it is not rendered.
 };
 
@@ -63,9 +63,9 @@ class DescID {
 
 /// Flags of `C4DAtom::GetClone`.
 enum {
-  COPYFLAGS_NONE = 0,            ///< The node with its children and branches (tags).
-  COPYFLAGS_NO_HIERARCHY = 4,    ///< Leave the node's children out.
-  COPYFLAGS_NO_BRANCHES = 8,     ///< Leave an object's tags out.
+  COPYFLAGS_NONE = 0,          ///< The node with its children and branches (tags).
+  COPYFLAGS_NO_HIERARCHY = 4,  ///< Leave the node's children out.
+  COPYFLAGS_NO_BRANCHES = 8,   ///< Leave an object's tags out.
 };
 
 /// Anything the host keeps as a node: has a type and can be asked for its kind.
@@ -177,7 +177,6 @@ class GeListNode : public C4DAtom {
 /// A node with a name, a parameter container and bits.
 class BaseList2D : public GeListNode {
  public:
-
   String GetName() const { return name_; }
   void SetName(const String& name) { name_ = name; }
   /// A copy of the parameter container.
@@ -233,7 +232,10 @@ class BaseList2D : public GeListNode {
 class BaseLink {
  public:
   static BaseLink* Alloc() { return new BaseLink; }
-  static void Free(BaseLink*& link) { delete link; link = nullptr; }
+  static void Free(BaseLink*& link) {
+    delete link;
+    link = nullptr;
+  }
   void SetLink(BaseList2D* node) { value_.SetBaseList2D(node); }
   BaseList2D* GetLink(const BaseDocument* doc, LONG instanceof = 0) const {
     return value_.GetLink(doc, instanceof);
@@ -247,10 +249,16 @@ class BaseLink {
 class AtomArray {
  public:
   static AtomArray* Alloc() { return new AtomArray; }
-  static void Free(AtomArray*& a) { delete a; a = nullptr; }
+  static void Free(AtomArray*& a) {
+    delete a;
+    a = nullptr;
+  }
   LONG GetCount() const { return static_cast<LONG>(atoms_.size()); }
   C4DAtom* GetIndex(LONG i) const { return i >= 0 && i < GetCount() ? atoms_[i] : nullptr; }
-  Bool Append(C4DAtom* a) { atoms_.push_back(a); return true; }
+  Bool Append(C4DAtom* a) {
+    atoms_.push_back(a);
+    return true;
+  }
   /// Index of `a`, or `NOTOK`.
   LONG Find(C4DAtom* a) const;
   Bool Remove(C4DAtom* a);

@@ -93,7 +93,11 @@ class BaseMaterial : public BaseList2D {
   Bool IsInstanceOf(LONG id) const override { return id == Mbase || C4DAtom::IsInstanceOf(id); }
   /// Tells the material its data changed: it sends itself `MSG_UPDATE` (7); the stand-in keeps no
   /// previews to rebuild.
-  void Update(Bool preview, Bool rttm) { (void)preview; (void)rttm; Message(7); }
+  void Update(Bool preview, Bool rttm) {
+    (void)preview;
+    (void)rttm;
+    Message(7);
+  }
 
  protected:
   explicit BaseMaterial(LONG type) : BaseList2D(type) {}

@@ -14,9 +14,9 @@ void SetCache(BaseObject* generator, BaseObject* cache);
 
 /// How an object is drawn in the views.
 struct ObjectColorProperties {
-  LONG usecolor = 0;         ///< 0: the type's default colour; otherwise `color` is used.
-  LVector color{1, 1, 1};    ///< The display colour.
-  Bool xray = FALSE;         ///< Drawn see-through.
+  LONG usecolor = 0;       ///< 0: the type's default colour; otherwise `color` is used.
+  LVector color{1, 1, 1};  ///< The display colour.
+  Bool xray = FALSE;       ///< Drawn see-through.
 };
 
 /// One key of an object's animation: its local matrix at a time. (The stand-in's animation is a
@@ -86,8 +86,12 @@ class BaseObject : public BaseList2D {
   void KillTag(LONG type, LONG nr = 0);
 
   /// The object's display colour settings.
-  void GetColorProperties(ObjectColorProperties* co) const { if (co) *co = color_; }
-  void SetColorProperties(const ObjectColorProperties* co) { if (co) color_ = *co; }
+  void GetColorProperties(ObjectColorProperties* co) const {
+    if (co) *co = color_;
+  }
+  void SetColorProperties(const ObjectColorProperties* co) {
+    if (co) color_ = *co;
+  }
 
   /// The keys of the object's animation, in time order (empty: not animated).
   const std::vector<MatrixKey>& GetMatrixKeys() const { return keys_; }
@@ -104,7 +108,10 @@ class BaseObject : public BaseList2D {
   Bool GetDeformMode() const { return GetDataInstance()->GetBool(ID_BASEOBJECT_ENABLED, TRUE); }
   void SetDeformMode(Bool on) { GetDataInstance()->SetBool(ID_BASEOBJECT_ENABLED, on); }
   /// The generator's cache: the object tree it generated (owned by the generator), or null.
-  BaseObject* GetCache(HierarchyHelp* hh = nullptr) const { (void)hh; return cache_; }
+  BaseObject* GetCache(HierarchyHelp* hh = nullptr) const {
+    (void)hh;
+    return cache_;
+  }
   /// The deformed form of the object (a deformed polygon object, or the top object of a
   /// generator's cache), owned by the object; or null.
   BaseObject* GetDeformCache() const { return deformCache_; }

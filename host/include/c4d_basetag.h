@@ -11,13 +11,13 @@ class TagData;
 
 /// Host tag types.
 enum {
-  Tpoint = 5600,              ///< Point data of a polygon object.
-  Tpolygon = 5604,            ///< Polygon data of a polygon object.
-  Tphong = 5612,              ///< Smoothing settings.
-  Ttexture = 5616,            ///< Material assignment with its projection.
-  Tmotionblur = 5636,         ///< Motion blur marker.
-  Tuvw = 5671,                ///< Texture coordinates per polygon.
-  Tpolygonselection = 5673,   ///< A named selection of polygons.
+  Tpoint = 5600,             ///< Point data of a polygon object.
+  Tpolygon = 5604,           ///< Polygon data of a polygon object.
+  Tphong = 5612,             ///< Smoothing settings.
+  Ttexture = 5616,           ///< Material assignment with its projection.
+  Tmotionblur = 5636,        ///< Motion blur marker.
+  Tuvw = 5671,               ///< Texture coordinates per polygon.
+  Tpolygonselection = 5673,  ///< A named selection of polygons.
 };
 
 /// Parameters of the phong tag (`Tphong`).

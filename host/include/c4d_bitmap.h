@@ -14,7 +14,7 @@ enum {
   IMAGERESULT_NOTEXISTING = -1,
   IMAGERESULT_WRONGTYPE = -2,
   IMAGERESULT_OUTOFMEMORY = -3,
-  IMAGERESULT_FILEERROR = -4,   ///< The file could not be written.
+  IMAGERESULT_FILEERROR = -4,  ///< The file could not be written.
   IMAGERESULT_FILESTRUCTURE = -5,
 };
 
@@ -41,7 +41,10 @@ enum {
 class BaseBitmap {
  public:
   static BaseBitmap* Alloc() { return new BaseBitmap; }
-  static void Free(BaseBitmap*& bm) { delete bm; bm = nullptr; }
+  static void Free(BaseBitmap*& bm) {
+    delete bm;
+    bm = nullptr;
+  }
   virtual ~BaseBitmap() = default;
   /// Loads and decodes an image file (PNG, JPEG or TIFF); answers an `IMAGERESULT`: not existing,
   /// or the wrong type for a file that holds no image the host reads (the bitmap is then empty).

@@ -44,7 +44,10 @@ class iCustomGui : public GeDialog {
  public:
   iCustomGui(const BaseContainer& settings, CUSTOMGUIPLUGIN* plugin) : settings_(settings) { (void)plugin; }
   /// Shows a new value.
-  virtual Bool SetData(const TriState<GeData>& tristate) { (void)tristate; return true; }
+  virtual Bool SetData(const TriState<GeData>& tristate) {
+    (void)tristate;
+    return true;
+  }
   /// The value the element holds.
   virtual TriState<GeData> GetData() { return TriState<GeData>(); }
   /// Redraws the element.

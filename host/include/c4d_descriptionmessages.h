@@ -19,8 +19,8 @@ struct DescriptionCommand {
 
 /// Data of `MSG_DESCRIPTION_GETBITMAP`.
 struct DescriptionGetBitmap {
-  DescID id;                 ///< The bitmap element that asks.
-  BaseBitmap* bmp = nullptr; ///< Set by the node to a new bitmap; whoever sent the message owns it.
+  DescID id;                  ///< The bitmap element that asks.
+  BaseBitmap* bmp = nullptr;  ///< Set by the node to a new bitmap; whoever sent the message owns it.
 };
 
 /// Custom data type of a bitmap button's value.

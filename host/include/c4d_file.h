@@ -17,10 +17,10 @@ enum {
 /// Errors of a `BaseFile`.
 enum {
   FILEERROR_NONE = 0,
-  FILEERROR_OPEN = -1,       ///< Could not be opened (or is not open).
-  FILEERROR_CLOSE = -2,      ///< Could not be completed on closing.
-  FILEERROR_READ = -3,       ///< Fewer bytes than asked for, or a read error.
-  FILEERROR_WRITE = -4,      ///< A write failed.
+  FILEERROR_OPEN = -1,         ///< Could not be opened (or is not open).
+  FILEERROR_CLOSE = -2,        ///< Could not be completed on closing.
+  FILEERROR_READ = -3,         ///< Fewer bytes than asked for, or a read error.
+  FILEERROR_WRITE = -4,        ///< A write failed.
   FILEERROR_WRONG_VALUE = -5,  ///< A negative length or a null buffer.
 };
 
@@ -82,8 +82,7 @@ class ZipFile {
   /// component is refused before anything is written, and no entry is written through a symbolic
   /// link. False when the archive cannot be read, is refused, or an entry cannot be written
   /// (entries written before stay).
-  Bool ExtractToDirectory(const Filename& zip, const Filename& dir,
-                          LONG flags = ZIP_EXTRACT_CREATE_SUBDIR,
+  Bool ExtractToDirectory(const Filename& zip, const Filename& dir, LONG flags = ZIP_EXTRACT_CREATE_SUBDIR,
                           ExtractDirectoryCallback callback = nullptr, void* data = nullptr,
                           const char* password = nullptr);
 

@@ -14,20 +14,22 @@ class BaseDocument;
 class BaseList2D;
 class BaseObject;
 class C4DAtomGoal;
-namespace host { struct LinkAnchor; }
+namespace host {
+struct LinkAnchor;
+}
 
 /// Value types a `GeData` can hold.
 enum {
-  DA_NIL = 0,         ///< Nothing.
-  DA_LONG = 1,        ///< 32-bit integer; also the type of booleans.
-  DA_REAL = 2,        ///< Real number.
-  DA_TIME = 3,        ///< `BaseTime`.
-  DA_VECTOR = 4,      ///< `LVector`.
-  DA_MATRIX = 5,      ///< `LMatrix`.
-  DA_STRING = 6,      ///< `String`.
-  DA_FILENAME = 7,    ///< `Filename`.
-  DA_CONTAINER = 8,   ///< Nested `BaseContainer`.
-  DA_ALIASLINK = 9,   ///< Weak link to a node.
+  DA_NIL = 0,        ///< Nothing.
+  DA_LONG = 1,       ///< 32-bit integer; also the type of booleans.
+  DA_REAL = 2,       ///< Real number.
+  DA_TIME = 3,       ///< `BaseTime`.
+  DA_VECTOR = 4,     ///< `LVector`.
+  DA_MATRIX = 5,     ///< `LMatrix`.
+  DA_STRING = 6,     ///< `String`.
+  DA_FILENAME = 7,   ///< `Filename`.
+  DA_CONTAINER = 8,  ///< Nested `BaseContainer`.
+  DA_ALIASLINK = 9,  ///< Weak link to a node.
 };
 
 /// Data of a custom type that a `GeData` can hold (a bitmap button, ...); the value's type is
@@ -46,17 +48,17 @@ class CustomDataType {
 class GeData {
  public:
   GeData() = default;
-  GeData(LONG v) : type_(DA_LONG), long_(v) {}  // NOLINT(google-explicit-constructor)
+  GeData(LONG v) : type_(DA_LONG), long_(v) {}          // NOLINT(google-explicit-constructor)
   GeData(Bool v) : type_(DA_LONG), long_(v ? 1 : 0) {}  // NOLINT
   GeData(int64_t v) = delete;
-  GeData(Real v) : type_(DA_REAL), real_(v) {}  // NOLINT
+  GeData(Real v) : type_(DA_REAL), real_(v) {}                // NOLINT
   GeData(const LVector& v) : type_(DA_VECTOR), vector_(v) {}  // NOLINT
-  GeData(const LMatrix& m);  // NOLINT
-  GeData(const String& s);  // NOLINT
-  GeData(const char* s);  // NOLINT
-  GeData(const Filename& f);  // NOLINT
-  GeData(const BaseTime& t);  // NOLINT
-  GeData(const BaseContainer& bc);  // NOLINT
+  GeData(const LMatrix& m);                                   // NOLINT
+  GeData(const String& s);                                    // NOLINT
+  GeData(const char* s);                                      // NOLINT
+  GeData(const Filename& f);                                  // NOLINT
+  GeData(const BaseTime& t);                                  // NOLINT
+  GeData(const BaseContainer& bc);                            // NOLINT
   /// A value of custom type `type` holding a copy of `data`.
   GeData(LONG type, const CustomDataType& data);
   ~GeData();

@@ -14,23 +14,23 @@ class GeUserArea;
 
 /// Dialog kinds for `GeDialog::Open`.
 enum {
-  DLG_TYPE_MODAL = 10,          ///< Blocks until closed.
-  DLG_TYPE_ASYNC = 20,          ///< Stays open; the caller goes on.
+  DLG_TYPE_MODAL = 10,  ///< Blocks until closed.
+  DLG_TYPE_ASYNC = 20,  ///< Stays open; the caller goes on.
 };
 
 /// Message IDs and entries of the host's input message.
 enum : LONG {
-  BFM_INPUT = 0x6249504E,            ///< Input from a device ('bIPN').
-  BFM_INPUT_DEVICE = 0x69706476,     ///< Entry: the device ('ipdv').
-  BFM_INPUT_KEYBOARD = 0x6B657962,   ///< Device value: the keyboard ('keyb').
-  BFM_INPUT_ASC = 0x6B617363,        ///< Entry: the typed characters ('kasc').
-  BFM_INPUT_MOUSE = 0x6D6F7573,      ///< Device value: the mouse ('mous').
-  BFM_INPUT_CHANNEL = 0x6368616E,    ///< Entry: the button ('chan').
-  BFM_INPUT_MOUSELEFT = 1,           ///< Channel value: the left button.
-  BFM_INPUT_MOUSERIGHT = 2,          ///< Channel value: the right button.
-  BFM_INPUT_X = 0x6D5F7820,          ///< Entry: x of the mouse in the dialog ('m_x ').
-  BFM_INPUT_Y = 0x6D5F7920,          ///< Entry: y of the mouse in the dialog ('m_y ').
-  BFM_ACTION = 0x62416374,           ///< A gadget's value changed ('bAct').
+  BFM_INPUT = 0x6249504E,           ///< Input from a device ('bIPN').
+  BFM_INPUT_DEVICE = 0x69706476,    ///< Entry: the device ('ipdv').
+  BFM_INPUT_KEYBOARD = 0x6B657962,  ///< Device value: the keyboard ('keyb').
+  BFM_INPUT_ASC = 0x6B617363,       ///< Entry: the typed characters ('kasc').
+  BFM_INPUT_MOUSE = 0x6D6F7573,     ///< Device value: the mouse ('mous').
+  BFM_INPUT_CHANNEL = 0x6368616E,   ///< Entry: the button ('chan').
+  BFM_INPUT_MOUSELEFT = 1,          ///< Channel value: the left button.
+  BFM_INPUT_MOUSERIGHT = 2,         ///< Channel value: the right button.
+  BFM_INPUT_X = 0x6D5F7820,         ///< Entry: x of the mouse in the dialog ('m_x ').
+  BFM_INPUT_Y = 0x6D5F7920,         ///< Entry: y of the mouse in the dialog ('m_y ').
+  BFM_ACTION = 0x62416374,          ///< A gadget's value changed ('bAct').
 };
 
 /// Button groups of `GeDialog::AddDlgGroup`.
@@ -41,8 +41,19 @@ enum {
 
 /// Kinds of gadgets.
 enum class GadgetKind {
-  StaticText, Button, CheckBox, EditNumber, Slider, EditText, RadioGroup, RadioButton, Group, ComboBox, ComboEntry,
-  UserArea, Separator
+  StaticText,
+  Button,
+  CheckBox,
+  EditNumber,
+  Slider,
+  EditText,
+  RadioGroup,
+  RadioButton,
+  Group,
+  ComboBox,
+  ComboEntry,
+  UserArea,
+  Separator
 };
 
 /// Number formats of real gadgets.
@@ -55,14 +66,14 @@ enum {
 struct Gadget {
   GadgetKind kind = GadgetKind::StaticText;
   GeData value;
-  Real min = 0.0, max = 0.0;        ///< Limits of the value.
-  Real step = 1.0;                  ///< Step of the arrows.
-  LONG format = FORMAT_REAL;        ///< Number format.
+  Real min = 0.0, max = 0.0;              ///< Limits of the value.
+  Real step = 1.0;                        ///< Step of the arrows.
+  LONG format = FORMAT_REAL;              ///< Number format.
   Real sliderMin = 0.0, sliderMax = 0.0;  ///< A slider's range (both 0: the limits).
   bool enabled = true;
   bool visible = true;
   String text;
-  LONG parent = 0;  ///< Group or radio group it lies in (0: the dialog).
+  LONG parent = 0;                   ///< Group or radio group it lies in (0: the dialog).
   LONG minWidth = 0, minHeight = 0;  ///< Size asked for when added.
 };
 
@@ -76,8 +87,8 @@ class GeDialog {
 
   /// Opens the dialog. A modal dialog returns when it has closed; the answer is false when the
   /// layout or the values could not be made.
-  Bool Open(LONG dlgtype, LONG pluginid, LONG xpos = -1, LONG ypos = -1, LONG defaultw = 0,
-            LONG defaulth = 0, LONG subid = 0);
+  Bool Open(LONG dlgtype, LONG pluginid, LONG xpos = -1, LONG ypos = -1, LONG defaultw = 0, LONG defaulth = 0,
+            LONG subid = 0);
   /// Closes the dialog (the loop of a modal dialog ends).
   Bool Close();
   /// True while the dialog is open.
@@ -108,7 +119,10 @@ class GeDialog {
   void SetTimer(LONG ms) { timerMs_ = ms; }
   LONG GetTimerInterval() const { return timerMs_; }
 
-  Bool SetTitle(const String& title) { title_ = title; return true; }
+  Bool SetTitle(const String& title) {
+    title_ = title;
+    return true;
+  }
   String GetTitle() const { return title_; }
   Bool AddStaticText(LONG id, LONG flags, LONG w, LONG h, const String& text, LONG borderstyle);
   Bool AddButton(LONG id, LONG flags, LONG w, LONG h, const String& text);
@@ -200,8 +214,8 @@ class GeModalDialog : public GeDialog {
 
 /// Interface colours of `GeUserArea::GetColorRGB`.
 enum {
-  COLOR_BG = 1000,         ///< Background of dialogs.
-  COLOR_TEXT_FOCUS = 1007, ///< Accent: text of the focused element.
+  COLOR_BG = 1000,          ///< Background of dialogs.
+  COLOR_TEXT_FOCUS = 1007,  ///< Accent: text of the focused element.
 };
 
 /// A drawing area inside a dialog. The host draws it off-screen into an image of the area's
@@ -216,13 +230,23 @@ class GeUserArea {
   /// Called when attached; false is noted but the area stays.
   virtual Bool Init() { return true; }
   /// The smallest size the area wants; false: no wish.
-  virtual Bool GetMinSize(LONG& w, LONG& h) { (void)w; (void)h; return false; }
+  virtual Bool GetMinSize(LONG& w, LONG& h) {
+    (void)w;
+    (void)h;
+    return false;
+  }
   /// The area got its size.
-  virtual void Sized(LONG w, LONG h) { (void)w; (void)h; }
+  virtual void Sized(LONG w, LONG h) {
+    (void)w;
+    (void)h;
+  }
   /// Draws the rectangle `x1`,`y1` to `x2`,`y2` (inclusive) of the area.
   virtual void DrawMsg(LONG x1, LONG y1, LONG x2, LONG y2, const BaseContainer& msg);
   /// Input in the area; true when used.
-  virtual Bool InputEvent(const BaseContainer& msg) { (void)msg; return false; }
+  virtual Bool InputEvent(const BaseContainer& msg) {
+    (void)msg;
+    return false;
+  }
 
   /// The area's size in pixels.
   LONG GetWidth() const { return width_; }

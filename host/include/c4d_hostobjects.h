@@ -63,27 +63,27 @@ enum {
 
 /// Parameters of the primitives, with their defaults.
 enum {
-  PRIM_CUBE_LEN = 1100,        ///< Vector: edge lengths; default (200, 200, 200).
+  PRIM_CUBE_LEN = 1100,  ///< Vector: edge lengths; default (200, 200, 200).
 
-  PRIM_SPHERE_RAD = 1110,      ///< Real: radius; default 100.
-  PRIM_SPHERE_SUB = 1111,      ///< Integer: segments around; default 24 (at least 3).
-  PRIM_SPHERE_TYPE = 1112,     ///< Integer: 0 standard, 5 hemisphere (the open upper half).
+  PRIM_SPHERE_RAD = 1110,   ///< Real: radius; default 100.
+  PRIM_SPHERE_SUB = 1111,   ///< Integer: segments around; default 24 (at least 3).
+  PRIM_SPHERE_TYPE = 1112,  ///< Integer: 0 standard, 5 hemisphere (the open upper half).
 
-  PRIM_DISC_IRAD = 1160,       ///< Real: inner radius; default 0.
-  PRIM_DISC_ORAD = 1161,       ///< Real: outer radius; default 100.
-  PRIM_DISC_SUB = 1162,        ///< Integer: rings between inner and outer radius; default 1.
-  PRIM_DISC_SEG = 1163,        ///< Integer: segments around; default 36 (at least 3).
+  PRIM_DISC_IRAD = 1160,  ///< Real: inner radius; default 0.
+  PRIM_DISC_ORAD = 1161,  ///< Real: outer radius; default 100.
+  PRIM_DISC_SUB = 1162,   ///< Integer: rings between inner and outer radius; default 1.
+  PRIM_DISC_SEG = 1163,   ///< Integer: segments around; default 36 (at least 3).
 
-  PRIM_PLANE_WIDTH = 1230,     ///< Real: size along X; default 400 (`GeneratePrimitive` reads these too).
-  PRIM_PLANE_HEIGHT = 1231,    ///< Real: size along Z; default 400.
-  PRIM_PLANE_SUBW = 1232,      ///< Integer: segments along the width; default 20.
-  PRIM_PLANE_SUBH = 1233,      ///< Integer: segments along the height; default 20.
+  PRIM_PLANE_WIDTH = 1230,   ///< Real: size along X; default 400 (`GeneratePrimitive` reads these too).
+  PRIM_PLANE_HEIGHT = 1231,  ///< Real: size along Z; default 400.
+  PRIM_PLANE_SUBW = 1232,    ///< Integer: segments along the width; default 20.
+  PRIM_PLANE_SUBH = 1233,    ///< Integer: segments along the height; default 20.
 
-  PRIM_CYLINDER_RADIUS = 5000, ///< Real: radius; default 50.
-  PRIM_CYLINDER_HEIGHT = 5005, ///< Real: height along the up axis; default 200.
-  PRIM_CYLINDER_HSUB = 5006,   ///< Integer: segments along the height; default 1.
-  PRIM_CYLINDER_SEG = 5008,    ///< Integer: segments around; default 36 (at least 3).
-  PRIM_CYLINDER_CAPS = 5010,   ///< Bool: closed ends; default true.
+  PRIM_CYLINDER_RADIUS = 5000,  ///< Real: radius; default 50.
+  PRIM_CYLINDER_HEIGHT = 5005,  ///< Real: height along the up axis; default 200.
+  PRIM_CYLINDER_HSUB = 5006,    ///< Integer: segments along the height; default 1.
+  PRIM_CYLINDER_SEG = 5008,     ///< Integer: segments around; default 36 (at least 3).
+  PRIM_CYLINDER_CAPS = 5010,    ///< Bool: closed ends; default true.
 };
 
 /// Values of `PRIM_SPHERE_TYPE`.

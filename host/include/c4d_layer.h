@@ -8,16 +8,16 @@ enum { Olayer = 100004801 };
 
 /// The switches of a layer.
 struct LayerData {
-  Bool solo = false;         ///< Only solo layers show in the editor.
-  Bool view = true;          ///< Members show in the editor.
-  Bool render = true;        ///< Members are rendered.
-  Bool manager = true;       ///< Members show in the managers.
-  Bool locked = false;       ///< Members cannot be edited.
-  Bool generators = true;    ///< Generators among the members generate.
-  Bool deformers = true;     ///< Deformers among the members deform.
-  Bool expressions = true;   ///< Tags of the members run.
-  Bool animation = true;     ///< Members are animated.
-  LVector color;             ///< The layer's colour.
+  Bool solo = false;        ///< Only solo layers show in the editor.
+  Bool view = true;         ///< Members show in the editor.
+  Bool render = true;       ///< Members are rendered.
+  Bool manager = true;      ///< Members show in the managers.
+  Bool locked = false;      ///< Members cannot be edited.
+  Bool generators = true;   ///< Generators among the members generate.
+  Bool deformers = true;    ///< Deformers among the members deform.
+  Bool expressions = true;  ///< Tags of the members run.
+  Bool animation = true;    ///< Members are animated.
+  LVector color;            ///< The layer's colour.
 };
 
 /// A layer of a document (`BaseDocument::GetLayerObjectRoot`); layers can hold sub-layers.

@@ -16,9 +16,9 @@ enum { MODELINGCOMMANDFLAGS_CREATEUNDO = 1 };
 
 /// What a modelling command works on.
 struct ModelingCommandData {
-  BaseDocument* doc = nullptr;   ///< The document `op` lies in.
-  BaseObject* op = nullptr;      ///< The object to work on.
-  BaseContainer* bc = nullptr;   ///< Settings of the command.
+  BaseDocument* doc = nullptr;  ///< The document `op` lies in.
+  BaseObject* op = nullptr;     ///< The object to work on.
+  BaseContainer* bc = nullptr;  ///< Settings of the command.
   LONG mode = MODELINGCOMMANDMODE_ALL;
   LONG flags = 0;
 };

@@ -23,14 +23,14 @@ class VolumeData;
 
 /// Flags of description callbacks.
 enum {
-  DESCFLAGS_DESC_LOADED = 2,       ///< `GetDDescription` has loaded the description.
-  DESCFLAGS_GET_PARAM_GET = 2,     ///< `GetDParameter` has produced the value.
-  DESCFLAGS_SET_PARAM_SET = 2,     ///< `SetDParameter` has stored the value.
+  DESCFLAGS_DESC_LOADED = 2,    ///< `GetDDescription` has loaded the description.
+  DESCFLAGS_GET_PARAM_GET = 2,  ///< `GetDParameter` has produced the value.
+  DESCFLAGS_SET_PARAM_SET = 2,  ///< `SetDParameter` has stored the value.
 };
 
 /// Results of plug-in calculations.
 enum {
-  EXECUTIONRESULT_OK = 0,       ///< Done.
+  EXECUTIONRESULT_OK = 0,  ///< Done.
   EXECUTIONRESULT_OUTOFMEMORY = 1,
   EXECUTIONRESULT_USERBREAK = 6,
 };
@@ -76,8 +76,8 @@ typedef NodeData* DataAllocator();
 class TagData : public NodeData {
  public:
   /// Runs during the document's evaluation; answers an `EXECUTIONRESULT`.
-  virtual LONG Execute(BaseTag* tag, BaseDocument* doc, BaseObject* op, BaseThread* bt,
-                       LONG priority, LONG flags);
+  virtual LONG Execute(BaseTag* tag, BaseDocument* doc, BaseObject* op, BaseThread* bt, LONG priority,
+                       LONG flags);
   /// Draws into a view; true when drawn.
   virtual Bool Draw(BaseTag* tag, BaseObject* op, BaseDraw* bd, BaseDrawHelp* bh);
 };
@@ -163,13 +163,22 @@ class CustomGuiData : public BaseData {
   /// The element's ID.
   virtual LONG GetId() { return 0; }
   /// A new element dialog for a parameter shown with `settings`, as the host's dialog pointer.
-  virtual CDialog* Alloc(const BaseContainer& settings) { (void)settings; return nullptr; }
+  virtual CDialog* Alloc(const BaseContainer& settings) {
+    (void)settings;
+    return nullptr;
+  }
   /// Frees a dialog of `Alloc`; `userdata` is the plug-in's own dialog object.
-  virtual void Free(CDialog* dlg, void* userdata) { (void)dlg; (void)userdata; }
+  virtual void Free(CDialog* dlg, void* userdata) {
+    (void)dlg;
+    (void)userdata;
+  }
   /// The symbol description resources name the element by.
   virtual const CHAR* GetResourceSym() { return ""; }
   /// The data types the element shows: the count, with `table` pointing at them.
-  virtual LONG GetResourceDataType(LONG*& table) { table = nullptr; return 0; }
+  virtual LONG GetResourceDataType(LONG*& table) {
+    table = nullptr;
+    return 0;
+  }
   /// The host's record of the element's registration (the stand-in keeps none: null).
   CUSTOMGUIPLUGIN* GetPlugin() { return nullptr; }
 };

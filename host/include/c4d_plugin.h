@@ -62,18 +62,18 @@ struct C4DHostInfo {
 
 /// Actions of `c4d_main`.
 enum {
-  C4DPL_INIT_SYS = 1,    ///< First call: p1 the `C4DHostInfo`, p3 the module's own path.
-  C4DPL_INIT = 2,        ///< Start the plug-in.
-  C4DPL_END = 3,         ///< End the plug-in.
+  C4DPL_INIT_SYS = 1,  ///< First call: p1 the `C4DHostInfo`, p3 the module's own path.
+  C4DPL_INIT = 2,      ///< Start the plug-in.
+  C4DPL_END = 3,       ///< End the plug-in.
   C4DPL_INIT_VERSION = 4,
-  C4DPL_MESSAGE = 6,     ///< A message: p1 its ID, p2 its data.
+  C4DPL_MESSAGE = 6,  ///< A message: p1 its ID, p2 its data.
   C4DPL_ERROR_VERSION = -3,
 };
 
 /// Plug-in messages.
 enum {
-  C4DPL_INIT_RESOURCE = 1,     ///< Load the plug-in's resources.
-  C4DPL_BUILDMENU = 1001188,   ///< The host builds its menus.
+  C4DPL_INIT_RESOURCE = 1,    ///< Load the plug-in's resources.
+  C4DPL_BUILDMENU = 1001188,  ///< The host builds its menus.
 };
 
 /// Defined by the plug-in: starts it; false when it could not register.

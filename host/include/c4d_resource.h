@@ -29,10 +29,10 @@ String GeLoadString(LONG id);
 
 /// Entry IDs of a menu container.
 enum {
-  MENURESOURCE_SUBMENU = 1,    ///< A nested menu container.
-  MENURESOURCE_COMMAND = 3,    ///< A command reference "IDM_..." or "PLUGIN_CMD_<id>".
-  MENURESOURCE_SUBTITLE = 4,   ///< The title of the container.
-  MENURESOURCE_STRING = 5,     ///< A nested menu container added by a plug-in.
+  MENURESOURCE_SUBMENU = 1,   ///< A nested menu container.
+  MENURESOURCE_COMMAND = 3,   ///< A command reference "IDM_..." or "PLUGIN_CMD_<id>".
+  MENURESOURCE_SUBTITLE = 4,  ///< The title of the container.
+  MENURESOURCE_STRING = 5,    ///< A nested menu container added by a plug-in.
 };
 
 /// The host menu of that resource name, or null.

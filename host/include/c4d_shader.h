@@ -11,7 +11,7 @@ class VolumeData;
 
 /// Answers of `BaseShader::InitRender`.
 enum {
-  INITRENDERRESULT_OK = 0,            ///< Ready to sample.
+  INITRENDERRESULT_OK = 0,  ///< Ready to sample.
   INITRENDERRESULT_OUTOFMEMORY = -100,
   INITRENDERRESULT_ASSETMISSING = -101,
   INITRENDERRESULT_UNKNOWNERROR = -102,
@@ -23,23 +23,23 @@ struct InitRenderStruct {
   /// What the host hands over for a render of `doc`: the document, its folder, its frame rate, its
   /// current time and the host's version type (a null document leaves the defaults).
   explicit InitRenderStruct(BaseDocument* document);
-  BaseDocument* doc = nullptr;  ///< The document rendered (may be null).
-  Real time = 0.0;              ///< Document time in seconds.
-  Filename docpath;             ///< The document's folder.
-  LONG fps = 0;                 ///< The document's frames per second.
-  LONG version_type = 0;        ///< `GeGetVersionType` of the host.
-  Bool linear_workflow = FALSE; ///< Colours are in linear space.
+  BaseDocument* doc = nullptr;   ///< The document rendered (may be null).
+  Real time = 0.0;               ///< Document time in seconds.
+  Filename docpath;              ///< The document's folder.
+  LONG fps = 0;                  ///< The document's frames per second.
+  LONG version_type = 0;         ///< `GeGetVersionType` of the host.
+  Bool linear_workflow = FALSE;  ///< Colours are in linear space.
 };
 
 /// One sampling point.
 struct ChannelData {
-  LVector p;         ///< Texture position: u, v, w.
-  LVector n;         ///< Surface normal (zero when unknown).
-  LVector d;         ///< Extent of the sample in u and v (zero: a point).
-  Real t = 0.0;      ///< Document time in seconds.
-  Real off = 0.0;    ///< Blur offset.
-  Real scale = 0.0;  ///< Blur scale.
-  LONG texflag = 0;  ///< Texture flags of the sample (1: the sample lies on a surface).
+  LVector p;                 ///< Texture position: u, v, w.
+  LVector n;                 ///< Surface normal (zero when unknown).
+  LVector d;                 ///< Extent of the sample in u and v (zero: a point).
+  Real t = 0.0;              ///< Document time in seconds.
+  Real off = 0.0;            ///< Blur offset.
+  Real scale = 0.0;          ///< Blur scale.
+  LONG texflag = 0;          ///< Texture flags of the sample (1: the sample lies on a surface).
   VolumeData* vd = nullptr;  ///< The surface sample of a render, or null (bakes, viewport images).
 };
 
@@ -47,9 +47,9 @@ struct ChannelData {
 
 /// Kinds of ray (`VolumeData::raybits`).
 enum {
-  RAYBIT_REFLECTION = 2,  ///< A reflected ray.
+  RAYBIT_REFLECTION = 2,    ///< A reflected ray.
   RAYBIT_TRANSPARENCY = 4,  ///< A transmitted ray.
-  RAYBIT_GI = 1024,       ///< A global-illumination ray.
+  RAYBIT_GI = 1024,         ///< A global-illumination ray.
 };
 
 /// What the renderer asks of a surface (`VolumeData::calc_trans`, `VolumeData::calc_refl`).
@@ -74,10 +74,10 @@ struct RayHitID {
 
 /// What a traced ray hit; filled by `VolumeData::TraceColor`.
 struct SurfaceIntersection {
-  RayHitID hit;        ///< The surface hit.
-  Real dist = 0.0;     ///< Distance along the ray.
-  LVector p;           ///< The hit point.
-  LVector n;           ///< The surface normal there.
+  RayHitID hit;     ///< The surface hit.
+  Real dist = 0.0;  ///< Distance along the ray.
+  LVector p;        ///< The hit point.
+  LVector n;        ///< The surface normal there.
 };
 
 /// The texture projection of the material being sampled (opaque to plug-ins).
@@ -98,30 +98,31 @@ class VolumeData {
  public:
   /// Texture coordinates of `p` (normal `n`, hit `lhit`) under `tex`; true when projected.
   typedef std::function<Bool(TexData* tex, const RayHitID& lhit, const LVector& p, const LVector& n,
-                             LVector* uvw)> Projection;
+                             LVector* uvw)>
+      Projection;
   /// The diffuse and specular light arriving at the sample (specular with `exponent`).
-  typedef std::function<void(const VolumeData& vd, LVector* diffuse, LVector* specular,
-                             Real exponent)> Illumination;
+  typedef std::function<void(const VolumeData& vd, LVector* diffuse, LVector* specular, Real exponent)>
+      Illumination;
   /// The colour seen along `ray` up to `maxdist`, with what was hit in `si`.
-  typedef std::function<LVector(const Ray& ray, Real maxdist, const RayHitID& lhit,
-                                SurfaceIntersection* si)> Tracer;
+  typedef std::function<LVector(const Ray& ray, Real maxdist, const RayHitID& lhit, SurfaceIntersection* si)>
+      Tracer;
 
-  LVector p;            ///< The hit point.
-  LVector n;            ///< The surface's geometric normal.
-  LVector bumpn;        ///< The shading normal (after bump).
-  LVector orign;        ///< The interpolated normal before bump.
-  Ray* ray = nullptr;   ///< The incoming ray.
-  Ray* tray = nullptr;  ///< The transmission ray the material may set, or null.
-  Ray* rray = nullptr;  ///< The reflection ray the material may set, or null.
-  RayHitID lhit;        ///< The surface hit.
-  TexData* tex = nullptr;  ///< The current texture projection, or null.
-  LONG raybits = 0;     ///< Kind of the incoming ray (`RAYBIT_*`).
-  LONG raydepth = 0;    ///< Depth of the incoming ray (0: a camera ray).
-  LONG calc_trans = CALC_NONE;  ///< Transparency the renderer asks for (`CALC_*`).
-  LONG calc_refl = CALC_NONE;   ///< Reflection the renderer asks for (`CALC_REFRACT`: trace).
-  LVector col;          ///< Result: the surface colour.
-  LVector trans;        ///< Result: the transparency colour.
-  LVector refl;         ///< Result: the reflection colour.
+  LVector p;                       ///< The hit point.
+  LVector n;                       ///< The surface's geometric normal.
+  LVector bumpn;                   ///< The shading normal (after bump).
+  LVector orign;                   ///< The interpolated normal before bump.
+  Ray* ray = nullptr;              ///< The incoming ray.
+  Ray* tray = nullptr;             ///< The transmission ray the material may set, or null.
+  Ray* rray = nullptr;             ///< The reflection ray the material may set, or null.
+  RayHitID lhit;                   ///< The surface hit.
+  TexData* tex = nullptr;          ///< The current texture projection, or null.
+  LONG raybits = 0;                ///< Kind of the incoming ray (`RAYBIT_*`).
+  LONG raydepth = 0;               ///< Depth of the incoming ray (0: a camera ray).
+  LONG calc_trans = CALC_NONE;     ///< Transparency the renderer asks for (`CALC_*`).
+  LONG calc_refl = CALC_NONE;      ///< Reflection the renderer asks for (`CALC_REFRACT`: trace).
+  LVector col;                     ///< Result: the surface colour.
+  LVector trans;                   ///< Result: the transparency colour.
+  LVector refl;                    ///< Result: the reflection colour.
   Multipass* multipass = nullptr;  ///< Extra buffers, or null.
 
   /// Prepares the sample for a material: the texture-dependent properties of the surface point
@@ -135,8 +136,7 @@ class VolumeData {
   /// The light arriving at the sample (the default: white diffuse light, no specular).
   void IlluminanceSimple(LVector* diffuse, LVector* specular, Real exponent) const;
   /// Traces `ray` (the default: black, nothing hit).
-  LVector TraceColor(const Ray* ray, Real maxdist, const RayHitID& lhit,
-                     SurfaceIntersection* si) const;
+  LVector TraceColor(const Ray* ray, Real maxdist, const RayHitID& lhit, SurfaceIntersection* si) const;
 
   /// Replaces the projection, the illumination or the tracer (an empty function restores the
   /// default).

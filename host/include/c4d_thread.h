@@ -57,9 +57,15 @@ class C4DThread : public BaseThread {
 class Semaphore {
  public:
   static Semaphore* Alloc() { return new Semaphore; }
-  static void Free(Semaphore*& s) { delete s; s = nullptr; }
+  static void Free(Semaphore*& s) {
+    delete s;
+    s = nullptr;
+  }
   /// Takes the lock, waiting as long as needed; true when taken.
-  Bool Lock() { mutex_.lock(); return true; }
+  Bool Lock() {
+    mutex_.lock();
+    return true;
+  }
   /// Takes the lock, giving up when `bt` asks for a break; true when taken.
   Bool LockAndWait(BaseThread* bt);
   /// Takes the lock when it is free; false otherwise.

@@ -30,9 +30,9 @@ enum : LONG {
 
 /// Interface colours of tree cells.
 enum : LONG {
-  COLOR_BGEDIT = 999,            ///< Background of editable fields.
-  COLOR_TEXT = 1003,             ///< Text.
-  COLOR_TEXT_SELECTED = 1157,    ///< Text of a selected item.
+  COLOR_BGEDIT = 999,          ///< Background of editable fields.
+  COLOR_TEXT = 1003,           ///< Text.
+  COLOR_TEXT_SELECTED = 1157,  ///< Text of a selected item.
 };
 
 /// Selection modes of `TreeViewFunctions::Select`.
@@ -77,20 +77,39 @@ class TreeViewFunctions {
   /// The item after `obj`, or null.
   virtual void* GetNext(void* root, void* userdata, void* obj) = 0;
   /// The item before `obj`, or null (host default: none).
-  virtual void* GetPred(void* root, void* userdata, void* obj) { (void)root; (void)userdata; (void)obj; return nullptr; }
+  virtual void* GetPred(void* root, void* userdata, void* obj) {
+    (void)root;
+    (void)userdata;
+    (void)obj;
+    return nullptr;
+  }
   /// The width of `obj`'s cell in column `col`.
   virtual LONG GetColumnWidth(void* root, void* userdata, void* obj, LONG col, TreeViewFrame* frame) {
-    (void)root; (void)userdata; (void)obj; (void)col; (void)frame;
+    (void)root;
+    (void)userdata;
+    (void)obj;
+    (void)col;
+    (void)frame;
     return 80;
   }
   /// The height of `obj`'s line.
   virtual LONG GetLineHeight(void* root, void* userdata, void* obj, LONG col, TreeViewFrame* frame) {
-    (void)root; (void)userdata; (void)obj; (void)col; (void)frame;
+    (void)root;
+    (void)userdata;
+    (void)obj;
+    (void)col;
+    (void)frame;
     return 16;
   }
   /// Draws `obj`'s cell in column `col`.
-  virtual void DrawCell(void* root, void* userdata, void* obj, LONG col, DrawInfo* drawinfo, const GeData& bgColor) {
-    (void)root; (void)userdata; (void)obj; (void)col; (void)drawinfo; (void)bgColor;
+  virtual void DrawCell(void* root, void* userdata, void* obj, LONG col, DrawInfo* drawinfo,
+                        const GeData& bgColor) {
+    (void)root;
+    (void)userdata;
+    (void)obj;
+    (void)col;
+    (void)drawinfo;
+    (void)bgColor;
   }
   /// True when `obj` is selected.
   virtual Bool IsSelected(void* root, void* userdata, void* obj) = 0;
@@ -109,8 +128,14 @@ class TreeViewFunctions {
   /// The user selected `obj` with `mode`.
   virtual void Select(void* root, void* userdata, void* obj, LONG mode) = 0;
   /// A mouse press on `obj`; true when the callbacks handled it.
-  virtual Bool MouseDown(void* root, void* userdata, void* obj, LONG col, const BaseContainer& msg, Bool rightButton) {
-    (void)root; (void)userdata; (void)obj; (void)col; (void)msg; (void)rightButton;
+  virtual Bool MouseDown(void* root, void* userdata, void* obj, LONG col, const BaseContainer& msg,
+                         Bool rightButton) {
+    (void)root;
+    (void)userdata;
+    (void)obj;
+    (void)col;
+    (void)msg;
+    (void)rightButton;
     return false;
   }
 };

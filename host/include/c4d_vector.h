@@ -19,9 +19,24 @@ struct LVector {
   LVector operator-() const { return {-x, -y, -z}; }
   LVector operator*(Real s) const { return {x * s, y * s, z * s}; }
   LVector operator/(Real s) const { return {x / s, y / s, z / s}; }
-  LVector& operator+=(const LVector& o) { x += o.x; y += o.y; z += o.z; return *this; }
-  LVector& operator-=(const LVector& o) { x -= o.x; y -= o.y; z -= o.z; return *this; }
-  LVector& operator*=(Real s) { x *= s; y *= s; z *= s; return *this; }
+  LVector& operator+=(const LVector& o) {
+    x += o.x;
+    y += o.y;
+    z += o.z;
+    return *this;
+  }
+  LVector& operator-=(const LVector& o) {
+    x -= o.x;
+    y -= o.y;
+    z -= o.z;
+    return *this;
+  }
+  LVector& operator*=(Real s) {
+    x *= s;
+    y *= s;
+    z *= s;
+    return *this;
+  }
   /// Dot product.
   Real operator*(const LVector& o) const { return x * o.x + y * o.y + z * o.z; }
   /// Cross product.
@@ -68,9 +83,7 @@ struct LMatrix {
   LVector TransformDir(const LVector& v) const { return v1 * v.x + v2 * v.y + v3 * v.z; }
   /// Inverse of an affine matrix; a singular matrix gives the identity.
   LMatrix operator!() const;
-  bool operator==(const LMatrix& o) const {
-    return off == o.off && v1 == o.v1 && v2 == o.v2 && v3 == o.v3;
-  }
+  bool operator==(const LMatrix& o) const { return off == o.off && v1 == o.v1 && v2 == o.v2 && v3 == o.v3; }
   bool operator!=(const LMatrix& o) const { return !(*this == o); }
 };
 

@@ -88,9 +88,9 @@ class Render {
 
 /// What the host hands a video post in each phase.
 struct VideoPostStruct {
-  LONG vp = 0;                  ///< The phase (`VIDEOPOSTCALL_*`).
-  Bool open = FALSE;            ///< True when the phase opens, false when it closes.
-  BaseDocument* doc = nullptr;  ///< The document being rendered.
-  Render* render = nullptr;     ///< The render with its buffers.
-  BaseThread* thread = nullptr; ///< The render thread; test it for the user's break.
+  LONG vp = 0;                   ///< The phase (`VIDEOPOSTCALL_*`).
+  Bool open = FALSE;             ///< True when the phase opens, false when it closes.
+  BaseDocument* doc = nullptr;   ///< The document being rendered.
+  Render* render = nullptr;      ///< The render with its buffers.
+  BaseThread* thread = nullptr;  ///< The render thread; test it for the user's break.
 };

@@ -53,7 +53,7 @@ struct Registration {
   std::string help;         ///< Help text, if any.
   LONG disklevel;
   LONG priority;
-  bool accepted;            ///< False when the host refused it.
+  bool accepted;  ///< False when the host refused it.
 };
 
 /// Every registration call so far, refused ones included, in call order.

@@ -22,8 +22,7 @@ BaseDocument* LoadDocumentFile(const std::string& path, std::string* error);
 
 /// Loads a document from the JSON text `json`; `sourceName` names it in error messages. Returns a
 /// new document that the caller owns, or null with `*error` (when not null) set to one line.
-BaseDocument* LoadDocumentText(const std::string& json, const std::string& sourceName,
-                               std::string* error);
+BaseDocument* LoadDocumentText(const std::string& json, const std::string& sourceName, std::string* error);
 
 /// The document as document file text, in the form `LoadDocumentText` reads back into the same
 /// document. Links are written by name; shaders linked from a material's or a shader's parameters

@@ -1,6 +1,6 @@
 // The host's side of a render: running one through the video posts of a document (what the
-// status bar showed meanwhile is in the record of host_record.h). Nothing here is part of the plug-in interface; the plug-in never
-// includes this header.
+// status bar showed meanwhile is in the record of host_record.h). Nothing here is part of the plug-in
+// interface; the plug-in never includes this header.
 #pragma once
 
 #include <atomic>

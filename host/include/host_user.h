@@ -11,7 +11,17 @@
 namespace host {
 
 /// What the host showed or asked.
-enum class Prompt { Message, Question, FileLoad, FileSave, Directory, PopupMenu, DialogKeys, DialogGadget, DialogButton };
+enum class Prompt {
+  Message,
+  Question,
+  FileLoad,
+  FileSave,
+  Directory,
+  PopupMenu,
+  DialogKeys,
+  DialogGadget,
+  DialogButton
+};
 
 /// One thing shown to the user, with the answer it got.
 struct Shown {

@@ -112,9 +112,8 @@ LMatrix Blend(const LMatrix& m0, const LMatrix& m1, Real t) {
 }  // namespace
 
 void BaseObject::SetMatrixKeys(std::vector<MatrixKey> keys) {
-  std::stable_sort(keys.begin(), keys.end(), [](const MatrixKey& a, const MatrixKey& b) {
-    return a.time.Get() < b.time.Get();
-  });
+  std::stable_sort(keys.begin(), keys.end(),
+                   [](const MatrixKey& a, const MatrixKey& b) { return a.time.Get() < b.time.Get(); });
   // Of several keys at one time the last given wins.
   std::vector<MatrixKey> unique;
   for (const MatrixKey& k : keys) {

@@ -53,8 +53,7 @@ LONG CheckSize(const BaseContainer& bc) {
 class ColorChannel {
  public:
   ColorChannel(BaseMaterial* mat, BaseDocument* doc)
-      : shader_(static_cast<BaseShader*>(
-            mat->GetDataInstance()->GetLink(MATERIAL_COLOR_SHADER, doc, Xbase))),
+      : shader_(static_cast<BaseShader*>(mat->GetDataInstance()->GetLink(MATERIAL_COLOR_SHADER, doc, Xbase))),
         color_(mat->GetDataInstance()->GetVector(MATERIAL_COLOR_COLOR, LVector(0.8))) {
     cd_.t = doc->GetTime().Get();
   }
@@ -192,7 +191,8 @@ LONG Rasterize(PolygonObject* op, UVWTag* texuvw, UVWTag* destuvw, ColorChannel&
   const LVector* points = op->GetPointR();
   const LONG pointCount = op->GetPointCount();
   const CPolygon* polygons = op->GetPolygonR();
-  const LONG polygonCount = std::min({op->GetPolygonCount(), texuvw->GetDataCount(), destuvw->GetDataCount()});
+  const LONG polygonCount =
+      std::min({op->GetPolygonCount(), texuvw->GetDataCount(), destuvw->GetDataCount()});
   auto point = [&](LONG i) { return i >= 0 && i < pointCount ? points[i] : LVector(); };
 
   for (LONG i = 0; i < polygonCount; ++i) {
@@ -203,8 +203,7 @@ LONG Rasterize(PolygonObject* op, UVWTag* texuvw, UVWTag* destuvw, ColorChannel&
     const LVector src[4] = {s.a, s.b, s.c, s.d};
     LVector dst[4] = {d.a, d.b, d.c, d.d};
     for (LVector& q : dst) q = LVector((q.x - u0) / (u1 - u0) * sw, (q.y - v0) / (v1 - v0) * sh, 0.0);
-    const LVector normal =
-        Normalize((point(poly.c) - point(poly.a)) % (point(poly.d) - point(poly.b)));
+    const LVector normal = Normalize((point(poly.c) - point(poly.a)) % (point(poly.d) - point(poly.b)));
     const int triangles[2][3] = {{0, 1, 2}, {0, 2, 3}};
     for (int t = 0; t < (poly.c == poly.d ? 1 : 2); ++t) {
       const int* k = triangles[t];
@@ -215,8 +214,11 @@ LONG Rasterize(PolygonObject* op, UVWTag* texuvw, UVWTag* destuvw, ColorChannel&
       // Edge values signed alike whatever the triangle's winding; a sample on an edge is inside.
       const Real sign = area > 0.0 ? 1.0 : -1.0, size = std::fabs(area), eps = -1e-9 * size;
       // The texture coordinates at the corners, each weighted by 1 / size once for all samples.
-      const LVector s0 = src[k[0]] * (1.0 / size), s1 = src[k[1]] * (1.0 / size), s2 = src[k[2]] * (1.0 / size);
-      auto clampTo = [](Real v, LONG hi) { return static_cast<LONG>(std::clamp(v, 0.0, static_cast<Real>(hi))); };
+      const LVector s0 = src[k[0]] * (1.0 / size), s1 = src[k[1]] * (1.0 / size),
+                    s2 = src[k[2]] * (1.0 / size);
+      auto clampTo = [](Real v, LONG hi) {
+        return static_cast<LONG>(std::clamp(v, 0.0, static_cast<Real>(hi)));
+      };
       const LONG x0 = clampTo(std::floor(std::min({p0.x, p1.x, p2.x})), sw - 1);
       const LONG x1 = clampTo(std::ceil(std::max({p0.x, p1.x, p2.x})), sw - 1);
       const LONG y0 = clampTo(std::floor(std::min({p0.y, p1.y, p2.y})), sh - 1);

@@ -12,9 +12,9 @@
 
 namespace {
 
-constexpr LONG kViewType = 110058;      // the host's type number of a view
-constexpr LONG kRenderDataWidth = 5008;  // image width in pixels
-constexpr LONG kRenderDataHeight = 5009; // image height in pixels
+constexpr LONG kViewType = 110058;        // the host's type number of a view
+constexpr LONG kRenderDataWidth = 5008;   // image width in pixels
+constexpr LONG kRenderDataHeight = 5009;  // image height in pixels
 
 struct PlainBaseDraw : BaseDraw {};
 
@@ -25,9 +25,9 @@ BaseObject* NewEditorCamera() {
   if (!cam) return nullptr;
   cam->SetName("Editor Camera");
   BaseContainer* bc = cam->GetDataInstance();
-  bc->SetReal(500, 36.0);    // focal length, mm
-  bc->SetReal(1006, 36.0);   // sensor width, mm
-  bc->SetReal(1010, 2000.0); // focus distance
+  bc->SetReal(500, 36.0);     // focal length, mm
+  bc->SetReal(1006, 36.0);    // sensor width, mm
+  bc->SetReal(1010, 2000.0);  // focus distance
   return cam;
 }
 
@@ -38,10 +38,9 @@ namespace host {
 struct ViewAccess {
   static std::vector<DrawRecord>& Records(BaseDraw* bd) { return bd->records_; }
   static const std::vector<DrawRecord>& Records(const BaseDraw* bd) { return bd->records_; }
-  static void Record(BaseDraw* bd, DrawKind kind, std::vector<LVector> points,
-                     std::vector<LVector> colors) {
-    bd->records_.push_back(DrawRecord{kind, std::move(points), std::move(colors), bd->transparency_,
-                                      bd->matrix_, bd->space_});
+  static void Record(BaseDraw* bd, DrawKind kind, std::vector<LVector> points, std::vector<LVector> colors) {
+    bd->records_.push_back(
+        DrawRecord{kind, std::move(points), std::move(colors), bd->transparency_, bd->matrix_, bd->space_});
   }
   static void SetFrame(BaseView* v, LONG l, LONG t, LONG r, LONG b) {
     v->frame_[0] = l;
@@ -209,7 +208,8 @@ LVector BaseDraw::CheckColor(const LVector& col) const {
   return LVector(clamp(col.x), clamp(col.y), clamp(col.z));
 }
 
-LONG BaseDraw::DrawPolygonObject(BaseDrawHelp* bh, BaseObject* op, LONG, LONG, BaseObject*, const LVector& col) {
+LONG BaseDraw::DrawPolygonObject(BaseDrawHelp* bh, BaseObject* op, LONG, LONG, BaseObject*,
+                                 const LVector& col) {
   if (!op || op->GetType() != Opolygon) return DRAWRESULT_SKIP;
   auto* poly = static_cast<PolygonObject*>(op);
   const LVector* p = poly->GetPointR();

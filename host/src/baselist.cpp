@@ -153,9 +153,7 @@ BaseDocument* GeListNode::GetDocument() const {
   return nullptr;
 }
 
-Bool GeListNode::Message(LONG type, void* data) {
-  return data_ ? data_->Message(this, type, data) : true;
-}
+Bool GeListNode::Message(LONG type, void* data) { return data_ ? data_->Message(this, type, data) : true; }
 
 Bool GeListNode::AttachNodeData(NodeData* data) {
   data_.reset(data);

@@ -258,17 +258,16 @@ LONG BaseBitmap::Init(const Filename& name) {
   return IMAGERESULT_OK;
 }
 
-LONG BaseBitmap::Save(const Filename& name, LONG format, const BaseContainer* data,
-                      SAVEBIT savebits) const {
+LONG BaseBitmap::Save(const Filename& name, LONG format, const BaseContainer* data, SAVEBIT savebits) const {
   if (format != FILTER_JPG || width_ < 1 || height_ < 1) return IMAGERESULT_WRONGTYPE;
-  int quality = data ? static_cast<int>(data->GetLong(JPGSAVER_QUALITY, kDefaultJpegQuality))
-                     : kDefaultJpegQuality;
+  int quality =
+      data ? static_cast<int>(data->GetLong(JPGSAVER_QUALITY, kDefaultJpegQuality)) : kDefaultJpegQuality;
   if (quality < 1) quality = 1;
   if (quality > 100) quality = 100;
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
-  bool ok = EncodeJpeg(rgb_.data(), width_, height_, quality, (savebits & SAVEBIT_GREYSCALE) != 0,
-                       &buffer, &size);
+  bool ok =
+      EncodeJpeg(rgb_.data(), width_, height_, quality, (savebits & SAVEBIT_GREYSCALE) != 0, &buffer, &size);
   if (ok) ok = WriteReplacing(host::ToUtf8(name.GetString()), buffer, size);
   std::free(buffer);
   return ok ? IMAGERESULT_OK : IMAGERESULT_FILEERROR;
@@ -295,9 +294,15 @@ AutoBitmap::AutoBitmap(const String& name) : bitmap_(BaseBitmap::Alloc()) {
 AutoBitmap::~AutoBitmap() { BaseBitmap::Free(bitmap_); }
 
 void BaseBitmap::Clear(LONG r, LONG g, LONG b) {
-  const unsigned char c[3] = {static_cast<unsigned char>(r < 0 ? 0 : r > 255 ? 255 : r),
-                              static_cast<unsigned char>(g < 0 ? 0 : g > 255 ? 255 : g),
-                              static_cast<unsigned char>(b < 0 ? 0 : b > 255 ? 255 : b)};
+  const unsigned char c[3] = {static_cast<unsigned char>(r < 0     ? 0
+                                                         : r > 255 ? 255
+                                                                   : r),
+                              static_cast<unsigned char>(g < 0     ? 0
+                                                         : g > 255 ? 255
+                                                                   : g),
+                              static_cast<unsigned char>(b < 0     ? 0
+                                                         : b > 255 ? 255
+                                                                   : b)};
   for (size_t i = 0; i < rgb_.size(); ++i) rgb_[i] = c[i % 3];
 }
 

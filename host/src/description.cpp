@@ -41,11 +41,10 @@ constexpr int kResourceMaxNesting = 256;
 
 LONG TypeByName(const std::string& name) {
   static const std::pair<const char*, LONG> kTypes[] = {
-      {"group", DTYPE_GROUP},       {"bool", DTYPE_BOOL},         {"long", DTYPE_LONG},
-      {"real", DTYPE_REAL},         {"vector", DTYPE_VECTOR},     {"color", DTYPE_COLOR},
-      {"string", DTYPE_STRING},     {"filename", DTYPE_FILENAME}, {"link", DTYPE_BASELISTLINK},
-      {"button", DTYPE_BUTTON},     {"separator", DTYPE_SEPARATOR},
-      {"bitmapbutton", CUSTOMDATATYPE_BITMAPBUTTON},
+      {"group", DTYPE_GROUP},   {"bool", DTYPE_BOOL},           {"long", DTYPE_LONG},
+      {"real", DTYPE_REAL},     {"vector", DTYPE_VECTOR},       {"color", DTYPE_COLOR},
+      {"string", DTYPE_STRING}, {"filename", DTYPE_FILENAME},   {"link", DTYPE_BASELISTLINK},
+      {"button", DTYPE_BUTTON}, {"separator", DTYPE_SEPARATOR}, {"bitmapbutton", CUSTOMDATATYPE_BITMAPBUTTON},
   };
   for (const auto& t : kTypes)
     if (name == t.first) return t.second;
@@ -86,7 +85,7 @@ struct DescriptionReader {
   void Element(const Json& e, const std::string& place, LONG parent) {
     if (e.kind() != json::Kind::Object) Bad(place, "expected an object");
     for (const json::Field& f : e.node()->members) {
-      static const std::set<std::string> kKnown = {"id", "type", "name", "min", "max",
+      static const std::set<std::string> kKnown = {"id",   "type",  "name", "min",     "max",
                                                    "step", "cycle", "hide", "elements"};
       if (!kKnown.count(f.key)) Bad(place + "/" + f.key, "unknown field");
     }
@@ -101,7 +100,8 @@ struct DescriptionReader {
     if (!ids.insert(id).second) Bad(place + "/id", "ID " + std::to_string(id) + " is given twice");
 
     BaseContainer settings;
-    if (const json::Node* v = e.Find("name")) settings.SetString(DESC_NAME, String(ToText(*v, place + "/name")));
+    if (const json::Node* v = e.Find("name"))
+      settings.SetString(DESC_NAME, String(ToText(*v, place + "/name")));
     if (const json::Node* v = e.Find("min")) settings.SetReal(DESC_MIN, ToNumber(*v, place + "/min"));
     if (const json::Node* v = e.Find("max")) settings.SetReal(DESC_MAX, ToNumber(*v, place + "/max"));
     if (const json::Node* v = e.Find("step")) settings.SetReal(DESC_STEP, ToNumber(*v, place + "/step"));
@@ -148,8 +148,8 @@ Bool Description::LoadDescription(const String& name) {
   const std::string resName = host::ToUtf8(name);
   if (resName.empty() || resName.find('/') != std::string::npos || resName.find('\0') != std::string::npos)
     return false;
-  const Filename file = GeGetPluginPath() + Filename("res") + Filename("description") +
-                        Filename(String(resName + ".res"));
+  const Filename file =
+      GeGetPluginPath() + Filename("res") + Filename("description") + Filename(String(resName + ".res"));
   const std::string path = host::ToUtf8(file.GetString());
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!in) return false;

@@ -118,15 +118,17 @@ bool GeDialog::ApplyAction(bool button, LONG id, const std::string& value) {
     g.value = GeData(value == "1");
   } else if (g.kind == GadgetKind::EditText) {
     g.value = GeData(String(value));
-  } else if ((g.kind == GadgetKind::EditNumber || g.kind == GadgetKind::Slider) && g.value.GetType() == DA_REAL) {
+  } else if ((g.kind == GadgetKind::EditNumber || g.kind == GadgetKind::Slider) &&
+             g.value.GetType() == DA_REAL) {
     Real r = 0.0;
     if (!ParseNumber(value, &r)) return false;
     g.value = GeData(limited ? std::clamp(r, g.min, g.max) : r);
-  } else if (g.kind == GadgetKind::EditNumber || g.kind == GadgetKind::Slider || g.kind == GadgetKind::RadioGroup ||
-             g.kind == GadgetKind::ComboBox) {
+  } else if (g.kind == GadgetKind::EditNumber || g.kind == GadgetKind::Slider ||
+             g.kind == GadgetKind::RadioGroup || g.kind == GadgetKind::ComboBox) {
     long long l = 0;
     if (!ParseNumber(value, &l) || l < std::numeric_limits<LONG>::min() ||
-        l > std::numeric_limits<LONG>::max()) return false;
+        l > std::numeric_limits<LONG>::max())
+      return false;
     if (limited) l = std::clamp<long long>(l, static_cast<long long>(g.min), static_cast<long long>(g.max));
     g.value = GeData(static_cast<LONG>(l));
   } else {
@@ -207,7 +209,8 @@ Bool GeDialog::SetLong(LONG id, LONG value, LONG min, LONG max) {
   return true;
 }
 
-Bool GeDialog::SetReal(LONG id, Real value, Real min, Real max, Real step, LONG format, Real min2, Real max2) {
+Bool GeDialog::SetReal(LONG id, Real value, Real min, Real max, Real step, LONG format, Real min2,
+                       Real max2) {
   auto it = gadgets_.find(id);
   if (it == gadgets_.end() || min > max) return false;
   it->second.value = GeData(std::clamp(value, min, max));

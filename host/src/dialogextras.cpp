@@ -68,11 +68,16 @@ Bool GeDialog::LoadDialogResource(LONG id, BaseContainer*, LONG) {
     if (!idField || !ToLong(*idField, &gid)) return false;
     if (!TextMember(*g.node(), "kind", &kind) || !TextMember(*g.node(), "text", &label)) return false;
     const String text(label);
-    if (kind == "text") AddStaticText(gid, 0, 0, 0, text, 0);
-    else if (kind == "button") AddButton(gid, 0, 0, 0, text);
-    else if (kind == "checkbox") AddCheckbox(gid, 0, 0, 0, text);
-    else if (kind == "number") AddEditNumberArrows(gid, 0);
-    else if (kind == "edit") AddEditText(gid, 0);
+    if (kind == "text")
+      AddStaticText(gid, 0, 0, 0, text, 0);
+    else if (kind == "button")
+      AddButton(gid, 0, 0, 0, text);
+    else if (kind == "checkbox")
+      AddCheckbox(gid, 0, 0, 0, text);
+    else if (kind == "number")
+      AddEditNumberArrows(gid, 0);
+    else if (kind == "edit")
+      AddEditText(gid, 0);
     else if (kind == "combobox") {
       AddComboBox(gid, 0);
       const json::Node* entriesField = g.Find("entries");

@@ -71,7 +71,10 @@ void BaseDocument::GetSelection(AtomArray& selection) const {
 
 void BaseDocument::SetActiveObject(BaseObject* op, LONG mode) {
   if (mode == SELECTION_NEW)
-    WalkObjects(GetFirstObject(), [](BaseObject* o) { o->DelBit(BIT_ACTIVE); return true; });
+    WalkObjects(GetFirstObject(), [](BaseObject* o) {
+      o->DelBit(BIT_ACTIVE);
+      return true;
+    });
   if (op) Select(op, mode);
 }
 

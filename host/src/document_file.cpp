@@ -144,8 +144,7 @@ Real ToReal(const Json& v, const std::string& place) {
 LVector ToVector(const Json& v, const std::string& place) {
   if (v.kind() != Kind::Array) FailExpected(place, "a vector of three numbers", v);
   if (v.size() != 3) Fail(place, "a vector has three numbers, not " + std::to_string(v.size()));
-  return LVector(ToReal(v[0], Item(place, 0)), ToReal(v[1], Item(place, 1)),
-                 ToReal(v[2], Item(place, 2)));
+  return LVector(ToReal(v[0], Item(place, 0)), ToReal(v[1], Item(place, 1)), ToReal(v[2], Item(place, 2)));
 }
 
 LMatrix ToMatrix(const Json& v, const std::string& place) {
@@ -318,8 +317,7 @@ class Loader {
   void LoadContainer(const Json& v, const std::string& ptr, BaseContainer& bc, BaseList2D* node,
                      std::vector<LONG>& ids);
   GeData LoadValue(const Json& v, const std::string& place, BaseList2D* node, std::vector<LONG>& ids);
-  GeData LoadTypedValue(const Json& v, const std::string& place, BaseList2D* node,
-                        std::vector<LONG>& ids);
+  GeData LoadTypedValue(const Json& v, const std::string& place, BaseList2D* node, std::vector<LONG>& ids);
   GeData LoadShader(const Json& v, const std::string& ptr, BaseList2D* owner);
   void ResolveLinks();
 
@@ -330,12 +328,11 @@ class Loader {
 
 void Loader::Load(const Json& root) {
   if (root.kind() != Kind::Object) FailExpected("", "an object", root);
-  CheckKeys(root, "", {"name", "path", "fps", "frame", "minFrame", "maxFrame", "layers", "objects",
-                       "materials", "renderData", "sceneCamera"});
-  if (const Found v = Find(root, "name"))
-    doc_->SetDocumentName(Filename(String(ToText(*v, "/name"))));
-  if (const Found v = Find(root, "path"))
-    doc_->SetDocumentPath(Filename(String(ToText(*v, "/path"))));
+  CheckKeys(root, "",
+            {"name", "path", "fps", "frame", "minFrame", "maxFrame", "layers", "objects", "materials",
+             "renderData", "sceneCamera"});
+  if (const Found v = Find(root, "name")) doc_->SetDocumentName(Filename(String(ToText(*v, "/name"))));
+  if (const Found v = Find(root, "path")) doc_->SetDocumentPath(Filename(String(ToText(*v, "/path"))));
   if (const Found v = Find(root, "fps")) {
     LONG fps = ToLong(*v, "/fps");
     if (fps < 1) Fail("/fps", "the frame rate must be at least 1, not " + std::to_string(fps));
@@ -370,16 +367,17 @@ void Loader::Load(const Json& root) {
     BaseObject* op = doc_->SearchObject(String(name));
     if (!op) Fail("/sceneCamera", "no object named " + Quoted(name));
     if (op->GetType() != Ocamera)
-      Fail("/sceneCamera", "object " + Quoted(name) + " is not a camera (type " + std::to_string(Ocamera) + ")");
+      Fail("/sceneCamera",
+           "object " + Quoted(name) + " is not a camera (type " + std::to_string(Ocamera) + ")");
     doc_->GetRenderBaseDraw()->SetSceneCamera(op);
   }
 }
 
-BaseObject* Loader::LoadObject(const Json& v, const std::string& ptr, BaseObject* parent,
-                               BaseObject* pred) {
+BaseObject* Loader::LoadObject(const Json& v, const std::string& ptr, BaseObject* parent, BaseObject* pred) {
   ExpectObject(v, ptr);
-  CheckKeys(v, ptr, {"type", "name", "matrix", "position", "selected", "enabled", "layer", "parameters",
-                     "points", "polygons", "tags", "children", "keys"});
+  CheckKeys(v, ptr,
+            {"type", "name", "matrix", "position", "selected", "enabled", "layer", "parameters", "points",
+             "polygons", "tags", "children", "keys"});
   const Found type = Find(v, "type");
   if (!type) Fail(ptr, "an object needs a type");
   const std::string typePlace = Member(ptr, "type");
@@ -529,7 +527,8 @@ BaseTag* Loader::LoadTag(const Json& v, const std::string& ptr, BaseObject* op, 
   if (const Found selection = Find(v, "selection")) {
     const std::string place = Member(ptr, "selection");
     if (t != Tpolygonselection)
-      Fail(place, "only polygon selection tags (type " + std::to_string(Tpolygonselection) + ") have a selection");
+      Fail(place,
+           "only polygon selection tags (type " + std::to_string(Tpolygonselection) + ") have a selection");
     ExpectArray(*selection, place);
     LONG polygons = op->GetType() == Opolygon ? static_cast<PolygonObject*>(op)->GetPolygonCount() : 0;
     BaseSelect* bs = static_cast<SelectionTag*>(tag)->GetBaseSelect();
@@ -567,8 +566,9 @@ BaseMaterial* Loader::LoadMaterial(const Json& v, const std::string& ptr, BaseMa
 
 void Loader::LoadLayer(const Json& v, const std::string& ptr, LayerObject* parent) {
   ExpectObject(v, ptr);
-  CheckKeys(v, ptr, {"name", "solo", "view", "render", "manager", "locked", "generators", "deformers",
-                     "expressions", "animation", "color", "layers"});
+  CheckKeys(v, ptr,
+            {"name", "solo", "view", "render", "manager", "locked", "generators", "deformers", "expressions",
+             "animation", "color", "layers"});
   const Found name = Find(v, "name");
   if (!name) Fail(ptr, "a layer needs a name");
   const std::string& text = ToText(*name, Member(ptr, "name"));
@@ -582,9 +582,11 @@ void Loader::LoadLayer(const Json& v, const std::string& ptr, LayerObject* paren
   layer->SetName(String(text));
   LayerData d;
   const std::pair<const char*, Bool*> switches[] = {
-      {"solo", &d.solo}, {"view", &d.view}, {"render", &d.render}, {"manager", &d.manager},
-      {"locked", &d.locked}, {"generators", &d.generators}, {"deformers", &d.deformers},
-      {"expressions", &d.expressions}, {"animation", &d.animation}};
+      {"solo", &d.solo},           {"view", &d.view},
+      {"render", &d.render},       {"manager", &d.manager},
+      {"locked", &d.locked},       {"generators", &d.generators},
+      {"deformers", &d.deformers}, {"expressions", &d.expressions},
+      {"animation", &d.animation}};
   for (const auto& sw : switches)
     if (const Found x = Find(v, sw.first)) *sw.second = ToBool(*x, Member(ptr, sw.first));
   if (const Found color = Find(v, "color")) d.color = ToVector(*color, Member(ptr, "color"));
@@ -630,8 +632,8 @@ void Loader::LoadParameters(const Json& v, const std::string& ptr, BaseList2D* n
 }
 
 // Writes the entries of `v` into `bc` in file order; `ids` leads from the node's container to `bc`.
-void Loader::LoadContainer(const Json& v, const std::string& ptr, BaseContainer& bc,
-                           BaseList2D* node, std::vector<LONG>& ids) {
+void Loader::LoadContainer(const Json& v, const std::string& ptr, BaseContainer& bc, BaseList2D* node,
+                           std::vector<LONG>& ids) {
   ExpectObject(v, ptr);
   std::set<LONG> seen;
   for (const json::Field& m : v.node()->members) {
@@ -645,8 +647,7 @@ void Loader::LoadContainer(const Json& v, const std::string& ptr, BaseContainer&
   }
 }
 
-GeData Loader::LoadValue(const Json& v, const std::string& place, BaseList2D* node,
-                         std::vector<LONG>& ids) {
+GeData Loader::LoadValue(const Json& v, const std::string& place, BaseList2D* node, std::vector<LONG>& ids) {
   switch (v.kind()) {
     case Kind::Bool: return GeData(v.AsBool());
     case Kind::Int:
@@ -662,8 +663,9 @@ GeData Loader::LoadValue(const Json& v, const std::string& place, BaseList2D* no
 GeData Loader::LoadTypedValue(const Json& v, const std::string& place, BaseList2D* node,
                               std::vector<LONG>& ids) {
   if (v.size() != 1)
-    Fail(place, "a typed value has exactly one key: long, bool, real, vector, matrix, string, "
-                "filename, time, link, material, shader or container");
+    Fail(place,
+         "a typed value has exactly one key: long, bool, real, vector, matrix, string, "
+         "filename, time, link, material, shader or container");
   const std::string& kind = v.node()->members[0].key;
   const Json x = v.node()->members[0].value;
   const std::string at = Member(place, kind);
@@ -729,8 +731,8 @@ void Loader::ResolveLinks() {
     else
       target = doc_->SearchObject(String(link.name));
     if (!target)
-      Fail(link.place, std::string("no ") + (link.material ? "material" : "object") + " named " +
-                           Quoted(link.name));
+      Fail(link.place,
+           std::string("no ") + (link.material ? "material" : "object") + " named " + Quoted(link.name));
     BaseContainer* bc = link.node->GetDataInstance();
     for (size_t i = 0; bc && i + 1 < link.ids.size(); ++i) bc = bc->GetContainerInstance(link.ids[i]);
     if (bc) bc->SetLink(link.ids.back(), target);
@@ -771,8 +773,7 @@ BaseDocument* LoadTree(Read read, const std::string& sourceName, const std::stri
 
 }  // namespace
 
-BaseDocument* LoadDocumentText(const std::string& json, const std::string& sourceName,
-                               std::string* error) {
+BaseDocument* LoadDocumentText(const std::string& json, const std::string& sourceName, std::string* error) {
   return LoadTree([&] { return json::ReadText(json, kDocumentFileMaxBytes, kDocumentFileMaxNesting); },
                   sourceName, std::string(), error);
 }
@@ -784,7 +785,8 @@ BaseDocument* LoadDocumentFile(const std::string& path, std::string* error) {
     return nullptr;
   }
   const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+  const std::string folder =
+      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
   return LoadTree([&] { return json::ReadFile(f.get(), kDocumentFileMaxBytes, kDocumentFileMaxNesting); },
                   path, folder, error);
 }

@@ -57,7 +57,8 @@ class Saver {
       out_.EndObject();
     }
     out_.EndArray();
-    if (BaseObject* cam = doc_->GetRenderBaseDraw()->GetSceneCamera(doc_)) Text("sceneCamera", ToUtf8(cam->GetName()));
+    if (BaseObject* cam = doc_->GetRenderBaseDraw()->GetSceneCamera(doc_))
+      Text("sceneCamera", ToUtf8(cam->GetName()));
     RenderSettings();
     out_.EndObject();
     return std::string(buffer_.GetString(), buffer_.GetSize()) + "\n";
@@ -103,9 +104,11 @@ class Saver {
       Text("name", ToUtf8(layer->GetName()));
       if (d) {
         const std::pair<const char*, Bool> switches[] = {
-            {"solo", d->solo}, {"view", d->view}, {"render", d->render}, {"manager", d->manager},
-            {"locked", d->locked}, {"generators", d->generators}, {"deformers", d->deformers},
-            {"expressions", d->expressions}, {"animation", d->animation}};
+            {"solo", d->solo},           {"view", d->view},
+            {"render", d->render},       {"manager", d->manager},
+            {"locked", d->locked},       {"generators", d->generators},
+            {"deformers", d->deformers}, {"expressions", d->expressions},
+            {"animation", d->animation}};
         for (const auto& sw : switches) {
           out_.Key(sw.first);
           out_.Bool(sw.second != 0);

@@ -34,7 +34,9 @@ GeData::GeData(const BaseContainer& bc) : type_(DA_CONTAINER) {
   MakeHeavy().container = std::make_unique<BaseContainer>(bc);
 }
 
-GeData::GeData(LONG type, const CustomDataType& data) : type_(type) { MakeHeavy().custom.reset(data.Clone()); }
+GeData::GeData(LONG type, const CustomDataType& data) : type_(type) {
+  MakeHeavy().custom.reset(data.Clone());
+}
 
 GeData::~GeData() = default;
 GeData::GeData(GeData&&) noexcept = default;
@@ -126,7 +128,8 @@ bool GeData::operator==(const GeData& o) const {
       return a == b;
     }
   }
-  if (heavy_ && heavy_->custom && o.heavy_ && o.heavy_->custom) return heavy_->custom->IsEqual(*o.heavy_->custom);
+  if (heavy_ && heavy_->custom && o.heavy_ && o.heavy_->custom)
+    return heavy_->custom->IsEqual(*o.heavy_->custom);
   return false;
 }
 

@@ -139,8 +139,10 @@ BaseObject* BaseContainer::GetObjectLink(LONG id, const BaseDocument* doc) const
 
 namespace host {
 void SetDeformCache(BaseObject* op, BaseObject* cache) {
-  if (op && op != cache) HostCaches::SetDeformCache(op, cache);
-  else if (!op) GeListNode::Destroy(cache);
+  if (op && op != cache)
+    HostCaches::SetDeformCache(op, cache);
+  else if (!op)
+    GeListNode::Destroy(cache);
 }
 void DetachCache(BaseObject* op, BaseObject* cache) { HostCaches::Detach(op, cache); }
 }  // namespace host
@@ -163,8 +165,7 @@ Bool BaseDocument::ExecutePasses(BaseThread* bt, Bool animation, Bool expression
 namespace {
 
 // Walks `first` and its siblings with the parent's global matrix `mg`; false once `Do` said stop.
-bool Walk(Hierarchy* h, BaseObject* first, const LMatrix& mg, void* parentData, BaseThread* bt,
-          int nesting) {
+bool Walk(Hierarchy* h, BaseObject* first, const LMatrix& mg, void* parentData, BaseThread* bt, int nesting) {
   for (BaseObject* op = first; op; op = op->GetNext()) {
     if (Breaks(bt)) return false;
     LMatrix m = mg * op->GetMl();

@@ -106,14 +106,10 @@ bool IsHostShaderType(LONG type) { return type == Xbitmap || type == Xcolor || t
 
 NodeData* NewHostShaderData(LONG type) {
   switch (type) {
-    case Xbitmap:
-      return new BitmapShaderData;
-    case Xcolor:
-      return new ColorShaderData;
-    case Xgradient:
-      return new GradientShaderData;
-    default:
-      return nullptr;
+    case Xbitmap: return new BitmapShaderData;
+    case Xcolor: return new ColorShaderData;
+    case Xgradient: return new GradientShaderData;
+    default: return nullptr;
   }
 }
 

@@ -244,8 +244,7 @@ class Input {
   // "line L, column C" of the byte at `offset`; both count from 1, columns in bytes.
   std::string Position(size_t offset) {
     size_t lines = lines_, lineStart = lineStart_;
-    if (offset < count_ && !Recount(offset, &lines, &lineStart))
-      return "byte " + std::to_string(offset + 1);
+    if (offset < count_ && !Recount(offset, &lines, &lineStart)) return "byte " + std::to_string(offset + 1);
     if (offset >= count_) {
       const size_t end = std::min(offset - count_, readCount_);
       for (size_t i = 0; i < end; ++i) {
@@ -327,9 +326,9 @@ class Input {
   const char* current_ = nullptr;
   const char* last_ = nullptr;  // one past the last byte of the chunk (a NUL stands there)
   size_t readCount_ = 0;
-  size_t count_ = 0;            // bytes before the chunk
-  size_t lines_ = 0;            // line breaks before the chunk
-  size_t lineStart_ = 0;        // offset of the first byte after the last of them
+  size_t count_ = 0;      // bytes before the chunk
+  size_t lines_ = 0;      // line breaks before the chunk
+  size_t lineStart_ = 0;  // offset of the first byte after the last of them
   size_t nulAt_ = kNone;
   bool eof_ = false;
   bool tooLarge_ = false;

@@ -115,9 +115,9 @@ struct Node {
   bool b = false;
   Number number;
   std::string text;
-  std::vector<Node> items;            ///< An array's items (when `table` is null).
-  std::unique_ptr<Table> table;       ///< A packed array's items.
-  std::vector<Field> members;         ///< An object's members in file order.
+  std::vector<Node> items;       ///< An array's items (when `table` is null).
+  std::unique_ptr<Table> table;  ///< A packed array's items.
+  std::vector<Field> members;    ///< An object's members in file order.
 };
 
 /// A key of an object and its value.
@@ -129,7 +129,8 @@ struct Field {
 /// A read-only view of a node, or of a packed row or number inside a table.
 class Value {
  public:
-  Value(const Node& n) : node_(&n), kind_(n.kind), number_(n.number) {}  // NOLINT(google-explicit-constructor)
+  Value(const Node& n)
+      : node_(&n), kind_(n.kind), number_(n.number) {}  // NOLINT(google-explicit-constructor)
   Kind kind() const { return kind_; }
   bool IsNumber() const { return kind_ == Kind::Int || kind_ == Kind::Uint || kind_ == Kind::Real; }
   bool IsInteger() const { return kind_ == Kind::Int || kind_ == Kind::Uint; }

@@ -18,8 +18,8 @@ constexpr size_t kKeepLimit = size_t(128) << 20;
 
 struct LargeBlocks {
   std::mutex lock;
-  std::unordered_map<void*, size_t> live;        // handed out, with their sizes
-  std::vector<std::pair<void*, size_t>> kept;    // released, oldest first
+  std::unordered_map<void*, size_t> live;      // handed out, with their sizes
+  std::vector<std::pair<void*, size_t>> kept;  // released, oldest first
   size_t keptBytes = 0;
 };
 

@@ -20,10 +20,8 @@ bool IsHostObjectType(LONG type) {
     case Ocamera:
     case Osky:
     case Oinstance:
-    case Onull:
-      return true;
-    default:
-      return host::IsParametricObjectType(type);
+    case Onull: return true;
+    default: return host::IsParametricObjectType(type);
   }
 }
 
@@ -32,10 +30,8 @@ bool IsHostTagType(LONG type) {
     case Tphong:
     case Ttexture:
     case Tmotionblur:
-    case Tpolygonselection:
-      return true;
-    default:
-      return false;
+    case Tpolygonselection: return true;
+    default: return false;
   }
 }
 
@@ -224,8 +220,7 @@ BaseObject* BaseTag::GetObject() const {
   return owner && owner->IsInstanceOf(Obase) ? static_cast<BaseObject*>(owner) : nullptr;
 }
 
-VariableTag::VariableTag(LONG type, LONG elementSize, LONG count)
-    : BaseTag(type), elementSize_(elementSize) {
+VariableTag::VariableTag(LONG type, LONG elementSize, LONG count) : BaseTag(type), elementSize_(elementSize) {
   Resize(count);
 }
 
@@ -309,7 +304,11 @@ void RenderData::InsertVideoPost(BaseVideoPost* vp, BaseVideoPost* pred) {
 // --- Documents ----------------------------------------------------------------
 
 BaseDocument::BaseDocument()
-    : BaseList2D(Tbasedocument), objects_(this), materials_(this), renderData_(this), views_(this),
+    : BaseList2D(Tbasedocument),
+      objects_(this),
+      materials_(this),
+      renderData_(this),
+      views_(this),
       layers_(this) {
   InsertRenderData(RenderData::Alloc());
   views_.InsertFirst(host::NewBaseDraw());

@@ -76,13 +76,15 @@ SVector* PolygonObject::CreatePhongNormals() const {
   auto* out = static_cast<SVector*>(memory);
 
   const int hardware = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  const int parts = std::clamp(static_cast<int>(polyCount / kPolygonsPerThread), 1, std::min(hardware, kMaxThreads));
+  const int parts =
+      std::clamp(static_cast<int>(polyCount / kPolygonsPerThread), 1, std::min(hardware, kMaxThreads));
   const LONG points0 = std::max<LONG>(pointCount, 0);
 
   // Working arrays are left uninitialised: each thread fills (and so first touches) its own part.
   std::unique_ptr<Normal[]> faces(new Normal[static_cast<size_t>(polyCount)]);
   // The range of points each part of the polygons uses.
-  std::vector<LONG> windowLo(static_cast<size_t>(parts), pointCount), windowHi(static_cast<size_t>(parts), -1);
+  std::vector<LONG> windowLo(static_cast<size_t>(parts), pointCount),
+      windowHi(static_cast<size_t>(parts), -1);
   Parallel(parts, [&](int t) {
     LONG idx[4];
     LONG lo = pointCount, hi = -1;  // kept apart from the other threads' until the end
@@ -101,7 +103,8 @@ SVector* PolygonObject::CreatePhongNormals() const {
   size_t windowed = 0;
   for (int t = 0; t < parts; ++t)
     if (windowHi[static_cast<size_t>(t)] >= windowLo[static_cast<size_t>(t)])
-      windowed += static_cast<size_t>(windowHi[static_cast<size_t>(t)] - windowLo[static_cast<size_t>(t)] + 1);
+      windowed +=
+          static_cast<size_t>(windowHi[static_cast<size_t>(t)] - windowLo[static_cast<size_t>(t)] + 1);
 
   const BaseContainer* bc = phong->GetDataInstance();
   const bool limited = bc->GetBool(PHONGTAG_PHONG_ANGLELIMIT);
@@ -153,7 +156,8 @@ SVector* PolygonObject::CreatePhongNormals() const {
     if (!limited && !windows.empty()) {
       std::vector<int> covering;
       for (int w = 0; w < parts; ++w)
-        if (windowLo[static_cast<size_t>(w)] < hi && windowHi[static_cast<size_t>(w)] >= lo) covering.push_back(w);
+        if (windowLo[static_cast<size_t>(w)] < hi && windowHi[static_cast<size_t>(w)] >= lo)
+          covering.push_back(w);
       for (LONG p = lo; p < hi; ++p) {
         float x = 0, y = 0, z = 0;
         for (int w : covering) {
@@ -241,9 +245,9 @@ SVector* PolygonObject::CreatePhongNormals() const {
         double x = 0, y = 0, z = 0;
         for (LONG s = from; s < start[p + 1]; ++s) {
           const Normal& f = faces[list[s]];
-          if (list[s] == i ||
-              static_cast<double>(f.x) * own.x + static_cast<double>(f.y) * own.y + static_cast<double>(f.z) * own.z >=
-                  cosLimit) {
+          if (list[s] == i || static_cast<double>(f.x) * own.x + static_cast<double>(f.y) * own.y +
+                                      static_cast<double>(f.z) * own.z >=
+                                  cosLimit) {
             x += f.x;
             y += f.y;
             z += f.z;

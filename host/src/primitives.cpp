@@ -153,10 +153,8 @@ bool IsPrimitiveType(LONG type) {
     case Ocube:
     case Odisc:
     case Oplane:
-    case Ocylinder:
-      return true;
-    default:
-      return false;
+    case Ocylinder: return true;
+    default: return false;
   }
 }
 
@@ -180,9 +178,7 @@ void InitParametricObject(BaseObject* op) {
       bc->SetLong(PRIM_SPHERE_SUB, 24);
       bc->SetLong(PRIM_SPHERE_TYPE, PRIM_SPHERE_TYPE_STANDARD);
       break;
-    case Ocube:
-      bc->SetVector(PRIM_CUBE_LEN, LVector(200.0));
-      break;
+    case Ocube: bc->SetVector(PRIM_CUBE_LEN, LVector(200.0)); break;
     case Odisc:
       bc->SetReal(PRIM_DISC_IRAD, 0.0);
       bc->SetReal(PRIM_DISC_ORAD, 100.0);
@@ -202,8 +198,7 @@ void InitParametricObject(BaseObject* op) {
       bc->SetLong(PRIM_CYLINDER_SEG, 36);
       bc->SetBool(PRIM_CYLINDER_CAPS, true);
       break;
-    default:
-      return;
+    default: return;
   }
   bc->SetLong(PRIM_AXIS, PRIM_AXIS_YP);
 }

@@ -33,14 +33,13 @@ std::string IconName(BaseBitmap* icon) {
   return icon ? ToUtf8(icon->GetFilename().GetFile().GetString()) : std::string();
 }
 
-bool Add(PluginKind kind, LONG id, const String& name, LONG info, const String& description,
-         BaseBitmap* icon, const String& help, LONG disklevel, LONG priority, DataAllocator* alloc,
-         BaseData* data) {
+bool Add(PluginKind kind, LONG id, const String& name, LONG info, const String& description, BaseBitmap* icon,
+         const String& help, LONG disklevel, LONG priority, DataAllocator* alloc, BaseData* data) {
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> lock(r.mutex);
   Record rec;
-  rec.reg = Registration{kind, id, ToUtf8(name), info, ToUtf8(description), IconName(icon),
-                         ToUtf8(help), disklevel, priority, true};
+  rec.reg = Registration{kind,           id,           ToUtf8(name), info,     ToUtf8(description),
+                         IconName(icon), ToUtf8(help), disklevel,    priority, true};
   rec.alloc = alloc;
   rec.data.reset(data);
   // A refused ID, or a second registration of a node type already known, is turned down.
@@ -132,26 +131,26 @@ Bool RegisterTagPlugin(LONG id, const String& name, LONG info, DataAllocator* al
 
 Bool RegisterObjectPlugin(LONG id, const String& name, LONG info, DataAllocator* alloc,
                           const String& description, BaseBitmap* icon, LONG disklevel) {
-  return host::Add(PluginKind::Object, id, name, info, description, icon, String(), disklevel, 0,
-                   alloc, nullptr);
+  return host::Add(PluginKind::Object, id, name, info, description, icon, String(), disklevel, 0, alloc,
+                   nullptr);
 }
 
 Bool RegisterMaterialPlugin(LONG id, const String& name, LONG info, DataAllocator* alloc,
                             const String& description, LONG disklevel) {
-  return host::Add(PluginKind::Material, id, name, info, description, nullptr, String(), disklevel,
-                   0, alloc, nullptr);
+  return host::Add(PluginKind::Material, id, name, info, description, nullptr, String(), disklevel, 0, alloc,
+                   nullptr);
 }
 
 Bool RegisterShaderPlugin(LONG id, const String& name, LONG info, DataAllocator* alloc,
                           const String& description, LONG disklevel) {
-  return host::Add(PluginKind::Shader, id, name, info, description, nullptr, String(), disklevel, 0,
-                   alloc, nullptr);
+  return host::Add(PluginKind::Shader, id, name, info, description, nullptr, String(), disklevel, 0, alloc,
+                   nullptr);
 }
 
 Bool RegisterVideoPostPlugin(LONG id, const String& name, LONG info, DataAllocator* alloc,
                              const String& description, LONG disklevel, LONG priority) {
-  return host::Add(PluginKind::VideoPost, id, name, info, description, nullptr, String(), disklevel,
-                   priority, alloc, nullptr);
+  return host::Add(PluginKind::VideoPost, id, name, info, description, nullptr, String(), disklevel, priority,
+                   alloc, nullptr);
 }
 
 Bool FillBaseCustomGui(BaseCustomGuiLib& lib) {
@@ -164,13 +163,12 @@ Bool InstallLibrary(LONG id, C4DLibrary* lib, LONG version, LONG size) {
   if (!lib || size <= 0) return false;
   lib->version = version;
   lib->size = size;
-  return host::Add(PluginKind::Library, id, String(), version, String(), nullptr, String(), 0, 0,
-                   nullptr, nullptr);
+  return host::Add(PluginKind::Library, id, String(), version, String(), nullptr, String(), 0, 0, nullptr,
+                   nullptr);
 }
 
 Bool RegisterCustomGuiPlugin(const String& name, LONG info, CustomGuiData* dat) {
-  return host::Add(PluginKind::CustomGui, 0, name, info, String(), nullptr, String(), 0, 0, nullptr,
-                   dat);
+  return host::Add(PluginKind::CustomGui, 0, name, info, String(), nullptr, String(), 0, 0, nullptr, dat);
 }
 
 Bool CallCommand(LONG id) {

@@ -17,9 +17,7 @@ namespace {
 
 // One line "<id> \"<text>\"" of a string file; comments start with "//".
 bool ParseStringLine(const std::string& line, LONG* id, std::string* text) {
-  auto blank = [&line](size_t k) {
-    return k < line.size() && isspace(static_cast<unsigned char>(line[k]));
-  };
+  auto blank = [&line](size_t k) { return k < line.size() && isspace(static_cast<unsigned char>(line[k])); };
   size_t i = 0;
   while (blank(i)) ++i;
   if (i == line.size() || line.compare(i, 2, "//") == 0) return false;
@@ -175,10 +173,12 @@ void ResetMenus() {
   Menus& m = TheMenus();
   m.pictureViewer = BaseContainer();
   m.pictureViewer.InsData(MENURESOURCE_SUBMENU, Submenu("IDS_OUTWINDOW_FILE", {"IDM_OPEN", "IDM_SAVE_AS"}));
-  m.pictureViewer.InsData(MENURESOURCE_SUBMENU, Submenu("IDS_OUTWINDOW_VIEW", {"IDM_ZOOM_IN", "IDM_ZOOM_OUT"}));
+  m.pictureViewer.InsData(MENURESOURCE_SUBMENU,
+                          Submenu("IDS_OUTWINDOW_VIEW", {"IDM_ZOOM_IN", "IDM_ZOOM_OUT"}));
 
   BaseContainer file = Submenu("IDS_MATERIAL_FILE", {});
-  file.InsData(MENURESOURCE_SUBMENU, Submenu("IDS_MATERIAL_SHADER", {"IDM_SHADER_NOISE", "IDM_SHADER_GRADIENT"}));
+  file.InsData(MENURESOURCE_SUBMENU,
+               Submenu("IDS_MATERIAL_SHADER", {"IDM_SHADER_NOISE", "IDM_SHADER_GRADIENT"}));
   file.InsData(MENURESOURCE_COMMAND, String("IDM_NEW_MATERIAL"));
   file.InsData(MENURESOURCE_COMMAND, String("IDM_LOAD_MATERIALS"));
   m.materialManager = BaseContainer();

@@ -23,10 +23,8 @@ bool IsChannel(LONG channel) {
     case CHANNEL_ALPHA:
     case CHANNEL_SPECULAR:
     case CHANNEL_SPECULARCOLOR:
-    case CHANNEL_DISPLACEMENT:
-      return true;
-    default:
-      return false;
+    case CHANNEL_DISPLACEMENT: return true;
+    default: return false;
   }
 }
 

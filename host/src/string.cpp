@@ -51,9 +51,7 @@ Bool String::FindFirst(const String& s, LONG* pos, LONG start) const {
   return true;
 }
 
-Bool String::FindFirst(UWORD ch, LONG* pos, LONG start) const {
-  return FindFirst(String(1, ch), pos, start);
-}
+Bool String::FindFirst(UWORD ch, LONG* pos, LONG start) const { return FindFirst(String(1, ch), pos, start); }
 
 Bool String::FindLast(const String& s, LONG* pos, LONG start) const {
   size_t from = start < 0 ? std::u32string::npos : static_cast<size_t>(start);
@@ -63,9 +61,7 @@ Bool String::FindLast(const String& s, LONG* pos, LONG start) const {
   return true;
 }
 
-Bool String::FindLast(UWORD ch, LONG* pos, LONG start) const {
-  return FindLast(String(1, ch), pos, start);
-}
+Bool String::FindLast(UWORD ch, LONG* pos, LONG start) const { return FindLast(String(1, ch), pos, start); }
 
 void String::Delete(LONG pos, LONG count) {
   if (pos < 0 || pos >= GetLength() || count <= 0) return;
@@ -150,9 +146,7 @@ void GeFree(void* p) {
   if (!host::ReleaseLarge(p)) std::free(p);
 }
 
-std::ostream& operator<<(std::ostream& os, const String& s) {
-  return os << host::EncodeUtf8(s.Data());
-}
+std::ostream& operator<<(std::ostream& os, const String& s) { return os << host::EncodeUtf8(s.Data()); }
 
 // --- Filename ---------------------------------------------------------------
 
@@ -196,9 +190,7 @@ void Filename::SetSuffix(const String& suffix) {
   if (suffix.Content() && path_.GetLength() > sep + 1) path_ += String(".") + suffix;
 }
 
-Bool Filename::CheckSuffix(const String& suffix) const {
-  return GetSuffix().ToLower() == suffix.ToLower();
-}
+Bool Filename::CheckSuffix(const String& suffix) const { return GetSuffix().ToLower() == suffix.ToLower(); }
 
 Filename Filename::operator+(const Filename& component) const {
   Filename r(*this);

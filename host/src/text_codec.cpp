@@ -25,8 +25,7 @@ std::u32string DecodeUtf8(const std::string& s) {
     }
     // Overlong forms, UTF-16 surrogates and values past U+10FFFF are not UTF-8 either.
     static const char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (ok && extra > 0 && (cp < kMin[extra] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF))
-      ok = false;
+    if (ok && extra > 0 && (cp < kMin[extra] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)) ok = false;
     if (!ok) {
       out.push_back(0xFFFD);
       ++i;

@@ -109,8 +109,8 @@ BaseObject* GeneratePrimitive(BaseDocument*, LONG type, const BaseContainer& bc,
   LVector* points = op->GetPointW();
   for (LONG j = 0; j <= sh; ++j)
     for (LONG i = 0; i <= sw; ++i)
-      points[j * (sw + 1) + i] = LVector(width * (static_cast<Real>(i) / sw - 0.5), 0.0,
-                                         height * (0.5 - static_cast<Real>(j) / sh));
+      points[j * (sw + 1) + i] =
+          LVector(width * (static_cast<Real>(i) / sw - 0.5), 0.0, height * (0.5 - static_cast<Real>(j) / sh));
   CPolygon* polys = op->GetPolygonW();
   LONG n = 0;
   for (LONG j = 0; j < sh; ++j) {

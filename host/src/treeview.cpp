@@ -104,8 +104,8 @@ Bool TreeViewCustomGui::Press(int index, Bool rightButton) {
   return functions_->MouseDown(root_, userdata_, lines[index].item, col0, msg, rightButton);
 }
 
-BaseCustomGui* GeDialog::AddCustomGui(LONG id, LONG pluginid, const String& name, LONG flags, LONG minw, LONG minh,
-                                      const BaseContainer& settings) {
+BaseCustomGui* GeDialog::AddCustomGui(LONG id, LONG pluginid, const String& name, LONG flags, LONG minw,
+                                      LONG minh, const BaseContainer& settings) {
   (void)flags;
   if (pluginid != CUSTOMGUI_TREEVIEW || gadgets_.count(id)) return nullptr;
   if (!Add(id, GadgetKind::UserArea, name)) return nullptr;

@@ -92,8 +92,7 @@ bool AskPath(Prompt prompt, const std::string& title, std::string* path) {
   std::lock_guard<std::mutex> lock(s.mutex);
   Answer a;
   // A file answer serves both the open and the save chooser.
-  bool answered = Take(s, prompt, &a) ||
-                  (prompt == Prompt::FileSave && Take(s, Prompt::FileLoad, &a));
+  bool answered = Take(s, prompt, &a) || (prompt == Prompt::FileSave && Take(s, Prompt::FileLoad, &a));
   s.history.push_back({prompt, title, answered ? a.text : "", !answered});
   if (answered) *path = a.text;
   return answered;

@@ -71,7 +71,8 @@ void GeUserArea::DrawSetPen(const LVector& color) { pen_ = color; }
 void GeUserArea::DrawRectangle(LONG x1, LONG y1, LONG x2, LONG y2) {
   const LONG r = ToByte(pen_.x), g = ToByte(pen_.y), b = ToByte(pen_.z);
   for (LONG y = std::max<LONG>(y1, 0); y <= std::min(y2, height_ - 1); ++y)
-    for (LONG x = std::max<LONG>(x1, 0); x <= std::min(x2, width_ - 1); ++x) UserAreaHost::Put(this, x, y, r, g, b);
+    for (LONG x = std::max<LONG>(x1, 0); x <= std::min(x2, width_ - 1); ++x)
+      UserAreaHost::Put(this, x, y, r, g, b);
 }
 
 void GeUserArea::DrawBitmap(BaseBitmap* bmp, LONG wx, LONG wy, LONG ww, LONG wh, LONG x, LONG y, LONG w,

@@ -75,8 +75,7 @@ UVWTag* GenerateUVW(PolygonObject* op, const LMatrix& opmg, TextureTag* tag, con
     case TEXTURETAG_PROJECTION_FLAT:
     case TEXTURETAG_PROJECTION_SPHERICAL:
     case TEXTURETAG_PROJECTION_CYLINDRICAL:
-    case TEXTURETAG_PROJECTION_CUBIC:
-      break;
+    case TEXTURETAG_PROJECTION_CUBIC: break;
     default:
       // UVW, and the projections this host does not compute (frontal and camera mapping need a
       // view, spatial and shrink wrap a reference object).
@@ -112,9 +111,7 @@ UVWTag* GenerateUVW(PolygonObject* op, const LMatrix& opmg, TextureTag* tag, con
         for (int k = 0; k < 4; ++k) uv[k] = Cylindrical(q[k]);
         MendSeam(uv, 4);
         break;
-      default:
-        Cubic(q, uv);
-        break;
+      default: Cubic(q, uv); break;
     }
     out->SetSlow(i, UVWStruct{uv[0], uv[1], uv[2], uv[3]});
   }

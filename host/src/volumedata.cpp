@@ -13,8 +13,8 @@ InitRenderStruct::InitRenderStruct(BaseDocument* document) : doc(document) {
 
 void VolumeData::InitSurfacePointProperties(TexData*) { ++surfacePointInits_; }
 
-Bool VolumeData::ProjectPoint(TexData* tex, const RayHitID& lhit, const LVector& point,
-                              const LVector& normal, LVector* uvw) const {
+Bool VolumeData::ProjectPoint(TexData* tex, const RayHitID& lhit, const LVector& point, const LVector& normal,
+                              LVector* uvw) const {
   if (!uvw) return false;
   if (projection_) return projection_(tex, lhit, point, normal, uvw);
   *uvw = point;

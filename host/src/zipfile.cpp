@@ -47,8 +47,7 @@ bool SplitEntryName(const std::string& name, std::vector<std::string>* parts) {
 
 // Makes sure that root/parts[0]/.../parts[count-1] is a folder made of real folders (no symbolic
 // link on the way), creating the missing ones when `create`.
-bool EnsureFolders(const fs::path& root, const std::vector<std::string>& parts, size_t count,
-                   bool create) {
+bool EnsureFolders(const fs::path& root, const std::vector<std::string>& parts, size_t count, bool create) {
   fs::path p = root;
   for (size_t i = 0; i < count; ++i) {
     p /= fs::u8path(parts[i]);
@@ -71,9 +70,9 @@ bool WriteEntry(zip_t* archive, zip_uint64_t index, const fs::path& target) {
   fs::path temporary;
   int fd = -1;
   for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    temporary = target.parent_path() / ("." + target.filename().string() + ".tmp-" +
-                                        std::to_string(getpid()) + "-" +
-                                        std::to_string(counter.fetch_add(1)));
+    temporary =
+        target.parent_path() / ("." + target.filename().string() + ".tmp-" + std::to_string(getpid()) + "-" +
+                                std::to_string(counter.fetch_add(1)));
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return false;
   }
@@ -89,8 +88,10 @@ bool WriteEntry(zip_t* archive, zip_uint64_t index, const fs::path& target) {
       for (zip_int64_t done = 0; ok && done < n;) {
         ssize_t w = ::write(fd, buffer.data() + done, static_cast<size_t>(n - done));
         if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) ok = false;
-        else done += w;
+        if (w <= 0)
+          ok = false;
+        else
+          done += w;
       }
       if (!ok) break;
     }
@@ -112,8 +113,7 @@ void ZipFile::Free(ZipFile*& zip) {
 }
 
 Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG flags,
-                                 ExtractDirectoryCallback callback, void* data,
-                                 const char* password) {
+                                 ExtractDirectoryCallback callback, void* data, const char* password) {
   if (!zip.Content() || !dir.Content()) return false;
   int error = 0;
   zip_t* archive = zip_open(host::ToUtf8(zip.GetString()).c_str(), ZIP_RDONLY, &error);
@@ -127,8 +127,10 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
   for (zip_int64_t i = 0; ok && i < count; ++i) {
     const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0);
     std::vector<std::string> parts;
-    if (!name || !SplitEntryName(name, &parts)) ok = false;
-    else names.push_back(name);
+    if (!name || !SplitEntryName(name, &parts))
+      ok = false;
+    else
+      names.push_back(name);
   }
 
   fs::path root = fs::u8path(host::ToUtf8(dir.GetString()));

@@ -121,7 +121,11 @@ UVWTag* UvwTagAt(BaseObject* op, LONG nr) {
 
 TextureBakeThread::TextureBakeThread(BaseDocument* document, PolygonObject* object, BaseMaterial* material,
                                      UVWTag* uvwTag, TextureTag* textureTag, BaseContainer settings)
-    : document(document), object(object), material(material), textureTag(textureTag), uvwTag(uvwTag),
+    : document(document),
+      object(object),
+      material(material),
+      textureTag(textureTag),
+      uvwTag(uvwTag),
       settings(std::move(settings)) {}
 
 void TextureBakeThread::Main() {
@@ -136,8 +140,8 @@ bool TextureBakeThread::BakeShaderOnObject(BakeChannelJob& job) {
   LONG error = BAKE_TEX_ERR_NONE;
   BaseDocument* bake = InitBakeTexture(document, job.tempTag, uvwTag, uvwTag, settings, &error, this);
   if (!bake) {
-    GePrint(String("Could not prepare the bake of the channel ") + String(channel->name) + String(" (error ") +
-            String::LongToString(error) + String(")."));
+    GePrint(String("Could not prepare the bake of the channel ") + String(channel->name) +
+            String(" (error ") + String::LongToString(error) + String(")."));
     return false;
   }
   const LONG width = settings.GetLong(BAKE_TEX_WIDTH);
@@ -158,7 +162,8 @@ bool TextureBakeThread::BakeShaderOnObject(BakeChannelJob& job) {
       job.file = file;
       ok = true;
     } else {
-      GePrint(String("Could not save the channel ") + String(channel->name) + String(" to ") + file.GetString());
+      GePrint(String("Could not save the channel ") + String(channel->name) + String(" to ") +
+              file.GetString());
     }
   }
   MultipassBitmap::Free(bitmap);
@@ -246,8 +251,8 @@ BaseContainer BakeDialog::CreateBakeSettings() {
   bc.SetReal(BAKE_TEX_V_MAX, 1.0);
   GetLong(IDC_BORDER, value);
   bc.SetLong(1022, value);
-  for (LONG id : {1006, 1032, 1009, 1011, 1013, 1014, 1015, 1016, 1017, 1018, 1040, 1041, 2100, 2101, 2102, 2103,
-                  2110, 2120, 2140})
+  for (LONG id : {1006, 1032, 1009, 1011, 1013, 1014, 1015, 1016, 1017, 1018, 1040, 1041, 2100, 2101, 2102,
+                  2103, 2110, 2120, 2140})
     bc.SetLong(id, 0);
   String path;
   GetString(IDC_PATH, path);
@@ -355,7 +360,8 @@ Bool BakeDialog::StartBake() {
   }
   document->EndUndo();
 
-  auto worker = std::make_unique<TextureBakeThread>(document, objectCopy, materialCopy, uvw, copyTag, settings);
+  auto worker =
+      std::make_unique<TextureBakeThread>(document, objectCopy, materialCopy, uvw, copyTag, settings);
   // Everything the thread needs in the document is put there now, on this thread: per channel a
   // standard material holding a clone of the channel's shader and a texture tag on the copy that
   // uses it. The thread then only reads the document; the timer removes these again.
@@ -464,5 +470,6 @@ Bool BakeMaterialOnObject::Execute(BaseDocument* doc) {
 Bool RegisterBakeMaterialOnObject() {
   String name = GeLoadString(10022);
   if (!name.Content()) return true;
-  return RegisterCommandPlugin(1024338, name, 0, AutoBitmap("About.tif"), "Bake Material on Object", new BakeMaterialOnObject);
+  return RegisterCommandPlugin(1024338, name, 0, AutoBitmap("About.tif"), "Bake Material on Object",
+                               new BakeMaterialOnObject);
 }

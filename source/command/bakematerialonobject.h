@@ -10,12 +10,12 @@
 /// One channel a bake writes: which link it bakes, into which file, through which temporary
 /// material and tag (made and removed on the main thread).
 struct BakeChannelJob {
-  LONG linkId = 0;                  ///< The material copy's shader link.
-  const char* name = "";            ///< "albedo", "bump", ...
-  Filename file;                    ///< The file written; empty until written.
+  LONG linkId = 0;                       ///< The material copy's shader link.
+  const char* name = "";                 ///< "albedo", "bump", ...
+  Filename file;                         ///< The file written; empty until written.
   BaseMaterial* tempMaterial = nullptr;  ///< Standard material holding a clone of the shader.
-  TextureTag* tempTag = nullptr;    ///< Texture tag on the object copy using `tempMaterial`.
-  bool ok = false;                  ///< Baked and saved.
+  TextureTag* tempTag = nullptr;         ///< Texture tag on the object copy using `tempMaterial`.
+  bool ok = false;                       ///< Baked and saved.
 };
 
 /// The worker that bakes each prepared channel and saves it; it changes nothing in the document.
@@ -31,11 +31,11 @@ class TextureBakeThread : public C4DThread {
   bool BakeShaderOnObject(BakeChannelJob& job);
 
   BaseDocument* document;
-  PolygonObject* object;       ///< The object copy.
-  BaseMaterial* material;      ///< The material copy.
-  TextureTag* textureTag;      ///< The copy's texture tag.
-  UVWTag* uvwTag;              ///< The UVW tag the bake uses.
-  BaseContainer settings;      ///< The bake settings.
+  PolygonObject* object;             ///< The object copy.
+  BaseMaterial* material;            ///< The material copy.
+  TextureTag* textureTag;            ///< The copy's texture tag.
+  UVWTag* uvwTag;                    ///< The UVW tag the bake uses.
+  BaseContainer settings;            ///< The bake settings.
   std::vector<BakeChannelJob> jobs;  ///< Prepared before the start, read after the end.
 };
 

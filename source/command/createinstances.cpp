@@ -37,5 +37,6 @@ Bool CreateInstances::Execute(BaseDocument* doc) {
 Bool RegisterCreateInstances() {
   String name = GeLoadString(10011);
   if (!name.Content()) return true;
-  return RegisterCommandPlugin(1023984, name, 0, AutoBitmap("instance.tif"), "Creates Instances", new CreateInstances);
+  return RegisterCommandPlugin(1023984, name, 0, AutoBitmap("instance.tif"), "Creates Instances",
+                               new CreateInstances);
 }

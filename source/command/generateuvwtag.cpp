@@ -36,5 +36,6 @@ Bool GenerateUVWTag::Execute(BaseDocument* doc) {
 Bool RegisterGenerateUVWTag() {
   String name = GeLoadString(10023);
   if (!name.Content()) return true;
-  return RegisterCommandPlugin(1024339, name, 0, AutoBitmap("About.tif"), "Bake UVW Tag of Orvane Material", new GenerateUVWTag);
+  return RegisterCommandPlugin(1024339, name, 0, AutoBitmap("About.tif"), "Bake UVW Tag of Orvane Material",
+                               new GenerateUVWTag);
 }

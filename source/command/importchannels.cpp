@@ -75,11 +75,14 @@ struct ColourIds {
   const char* tabulatedWarning;
 };
 
-constexpr ColourIds kAlbedoIds = {MAT_ALBEDO_COLOR, MAT_ALBEDO_BRIGHTNESS, MAT_ALBEDO_GAMMA,
+constexpr ColourIds kAlbedoIds = {MAT_ALBEDO_COLOR,
+                                  MAT_ALBEDO_BRIGHTNESS,
+                                  MAT_ALBEDO_GAMMA,
                                   "Albedo blackbody spectrum in Material ",
                                   "Albedo peak spectrum in Material ",
                                   "Albedo tabulated spectrum in Material "};
-constexpr ColourIds kLayerIds = {MAT_ABSORPTION_LAYER_COLOR, MAT_ABSORPTION_LAYER_BRIGHTNESS,
+constexpr ColourIds kLayerIds = {MAT_ABSORPTION_LAYER_COLOR,
+                                 MAT_ABSORPTION_LAYER_BRIGHTNESS,
                                  MAT_ABSORPTION_LAYER_GAMMA,
                                  "Absorption layer blackbody spectrum in Material ",
                                  "Absorption layer spectrum in Material ",
@@ -88,21 +91,18 @@ constexpr ColourIds kLayerIds = {MAT_ABSORPTION_LAYER_COLOR, MAT_ABSORPTION_LAYE
 }  // namespace
 
 // One spectral channel in its three forms; the constant form is the caller's.
-#define CORVANE_SPECTRAL_FORMS(param, link, sw, setter)                                           \
-  switch ((param)->GetType()) {                                                                   \
-    case OrvaneShaderWavelengthDependentParam::TYPE:                                              \
-      ImportShader(link, sw, static_cast<OrvaneShaderWavelengthDependentParam*>(param)->shader,   \
-                   data);                                                                         \
-      return true;                                                                                \
-    case OrvaneTextureWavelengthDependentParam::TYPE:                                             \
-      if (const OrvaneTexture* tex = TextureAt(                                                   \
-              textures, static_cast<OrvaneTextureWavelengthDependentParam*>(param)->texture_index)) \
-        (this->*(setter))(data, tex, mat);                                                        \
-      return true;                                                                                \
-    case OrvaneConstantWavelengthDependentParam::TYPE:                                            \
-      break;                                                                                      \
-    default:                                                                                      \
-      return true;                                                                                \
+#define CORVANE_SPECTRAL_FORMS(param, link, sw, setter)                                                \
+  switch ((param)->GetType()) {                                                                        \
+    case OrvaneShaderWavelengthDependentParam::TYPE:                                                   \
+      ImportShader(link, sw, static_cast<OrvaneShaderWavelengthDependentParam*>(param)->shader, data); \
+      return true;                                                                                     \
+    case OrvaneTextureWavelengthDependentParam::TYPE:                                                  \
+      if (const OrvaneTexture* tex = TextureAt(                                                        \
+              textures, static_cast<OrvaneTextureWavelengthDependentParam*>(param)->texture_index))    \
+        (this->*(setter))(data, tex, mat);                                                             \
+      return true;                                                                                     \
+    case OrvaneConstantWavelengthDependentParam::TYPE: break;                                          \
+    default: return true;                                                                              \
   }
 
 namespace {
@@ -141,7 +141,8 @@ Bool ImportOVM::ImportAlbedo(BaseContainer* data, OrvaneWavelengthDependentParam
                              const TextureList& textures, BaseMaterial* mat) {
   if (!data || !param) return true;
   CORVANE_SPECTRAL_FORMS(param, MAT_ALBEDO_SHADER, MAT_USE_ALBEDO, &ImportOVM::ImportDiffuseTexture)
-  ImportColourConstant(data, static_cast<OrvaneConstantWavelengthDependentParam*>(param)->spectrum.getPointer(),
+  ImportColourConstant(data,
+                       static_cast<OrvaneConstantWavelengthDependentParam*>(param)->spectrum.getPointer(),
                        kAlbedoIds, [&](const char* lead) { Warn(lead, mat); });
   return true;
 }
@@ -151,7 +152,8 @@ Bool ImportOVM::ImportAbsorptionLayer(BaseContainer* data, OrvaneWavelengthDepen
   if (!data || !param) return true;
   CORVANE_SPECTRAL_FORMS(param, MAT_ABSORPTION_LAYER_SHADER, MAT_USE_ABSORPTION_LAYER,
                          &ImportOVM::ImportAbsorptionLayerTexture)
-  ImportColourConstant(data, static_cast<OrvaneConstantWavelengthDependentParam*>(param)->spectrum.getPointer(),
+  ImportColourConstant(data,
+                       static_cast<OrvaneConstantWavelengthDependentParam*>(param)->spectrum.getPointer(),
                        kLayerIds, [&](const char* lead) { Warn(lead, mat); });
   return true;
 }
@@ -237,24 +239,23 @@ struct ScalarIds {
 }  // namespace
 
 // One scalar channel: a constant into `value`, else a code shader or a texture.
-#define CORVANE_SCALAR_CHANNEL(ids)                                                                \
-  if (!data || !param) return true;                                                                \
-  switch (param->GetType()) {                                                                      \
-    case OrvaneConstantWavelengthIndependentParam::TYPE:                                           \
+#define CORVANE_SCALAR_CHANNEL(ids)                                                                     \
+  if (!data || !param) return true;                                                                     \
+  switch (param->GetType()) {                                                                           \
+    case OrvaneConstantWavelengthIndependentParam::TYPE:                                                \
       data->SetReal((ids).value, static_cast<OrvaneConstantWavelengthIndependentParam*>(param)->value); \
-      break;                                                                                       \
-    case OrvaneShaderWavelengthIndependentParam::TYPE:                                             \
-      ImportShader((ids).link, (ids).sw,                                                           \
-                   static_cast<OrvaneShaderWavelengthIndependentParam*>(param)->shader, data);     \
-      break;                                                                                       \
-    case OrvaneTextureWavelengthIndependentParam::TYPE:                                            \
-      if (const OrvaneTexture* tex = TextureAt(                                                    \
-              textures, static_cast<OrvaneTextureWavelengthIndependentParam*>(param)->texture_index)) \
-        (this->*((ids).setter))(data, tex, mat);                                                   \
-      break;                                                                                       \
-    default:                                                                                       \
-      break;                                                                                       \
-  }                                                                                                \
+      break;                                                                                            \
+    case OrvaneShaderWavelengthIndependentParam::TYPE:                                                  \
+      ImportShader((ids).link, (ids).sw,                                                                \
+                   static_cast<OrvaneShaderWavelengthIndependentParam*>(param)->shader, data);          \
+      break;                                                                                            \
+    case OrvaneTextureWavelengthIndependentParam::TYPE:                                                 \
+      if (const OrvaneTexture* tex = TextureAt(                                                         \
+              textures, static_cast<OrvaneTextureWavelengthIndependentParam*>(param)->texture_index))   \
+        (this->*((ids).setter))(data, tex, mat);                                                        \
+      break;                                                                                            \
+    default: break;                                                                                     \
+  }                                                                                                     \
   return true;
 
 Bool ImportOVM::ImportExponent(BaseContainer* data, OrvaneWavelengthIndependentParam* param,
@@ -282,31 +283,29 @@ struct DisplaceIds {
 
 // One displacement-family channel: a constant into `value` or a warning, else a code shader or a
 // texture.
-#define CORVANE_DISPLACE_CHANNEL(ids)                                                              \
-  if (!data || !param) return true;                                                                \
-  switch (param->GetType()) {                                                                      \
-    case OrvaneConstantDisplacementParam::TYPE:                                                    \
-      if ((ids).constantWarning)                                                                   \
-        Warn((ids).constantWarning, mat);                                                          \
-      else                                                                                         \
-        data->SetReal((ids).value, static_cast<OrvaneConstantDisplacementParam*>(param)->value);   \
-      break;                                                                                       \
-    case OrvaneShaderDisplacementParam::TYPE:                                                      \
-      ImportShader((ids).link, (ids).sw, static_cast<OrvaneShaderDisplacementParam*>(param)->shader, \
-                   data);                                                                          \
-      break;                                                                                       \
-    case OrvaneTextureDisplacementParam::TYPE:                                                     \
-      if (const OrvaneTexture* tex = TextureAt(                                                    \
-              textures, static_cast<OrvaneTextureDisplacementParam*>(param)->texture_index))       \
-        (this->*((ids).setter))(data, tex, mat);                                                   \
-      break;                                                                                       \
-    default:                                                                                       \
-      break;                                                                                       \
-  }                                                                                                \
+#define CORVANE_DISPLACE_CHANNEL(ids)                                                                       \
+  if (!data || !param) return true;                                                                         \
+  switch (param->GetType()) {                                                                               \
+    case OrvaneConstantDisplacementParam::TYPE:                                                             \
+      if ((ids).constantWarning)                                                                            \
+        Warn((ids).constantWarning, mat);                                                                   \
+      else                                                                                                  \
+        data->SetReal((ids).value, static_cast<OrvaneConstantDisplacementParam*>(param)->value);            \
+      break;                                                                                                \
+    case OrvaneShaderDisplacementParam::TYPE:                                                               \
+      ImportShader((ids).link, (ids).sw, static_cast<OrvaneShaderDisplacementParam*>(param)->shader, data); \
+      break;                                                                                                \
+    case OrvaneTextureDisplacementParam::TYPE:                                                              \
+      if (const OrvaneTexture* tex =                                                                        \
+              TextureAt(textures, static_cast<OrvaneTextureDisplacementParam*>(param)->texture_index))      \
+        (this->*((ids).setter))(data, tex, mat);                                                            \
+      break;                                                                                                \
+    default: break;                                                                                         \
+  }                                                                                                         \
   return true;
 
-Bool ImportOVM::ImportBump(BaseContainer* data, OrvaneDisplacementParam* param,
-                           const TextureList& textures, BaseMaterial* mat) {
+Bool ImportOVM::ImportBump(BaseContainer* data, OrvaneDisplacementParam* param, const TextureList& textures,
+                           BaseMaterial* mat) {
   const DisplaceIds ids{MAT_BUMP_SHADER, MAT_USE_BUMP, &ImportOVM::ImportBumpMap,
                         "Bump constant in Material ", 0};
   CORVANE_DISPLACE_CHANNEL(ids)
@@ -319,8 +318,8 @@ Bool ImportOVM::ImportDisplacement(BaseContainer* data, OrvaneDisplacementParam*
   CORVANE_DISPLACE_CHANNEL(ids)
 }
 
-Bool ImportOVM::ImportBlend(BaseContainer* data, OrvaneDisplacementParam* param,
-                            const TextureList& textures, BaseMaterial* mat) {
+Bool ImportOVM::ImportBlend(BaseContainer* data, OrvaneDisplacementParam* param, const TextureList& textures,
+                            BaseMaterial* mat) {
   const DisplaceIds ids{MAT_ALPHA_SHADER, MAT_USE_ALPHA, &ImportOVM::ImportBlendMap, nullptr,
                         MAT_ALPHA_VALUE};
   CORVANE_DISPLACE_CHANNEL(ids)

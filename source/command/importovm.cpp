@@ -30,10 +30,10 @@ struct KindName {
 };
 
 constexpr KindName kKinds[] = {
-    {Kind::Specular, "specular"},       {Kind::Glossy, "glossy_transparent"},
-    {Kind::Diffuse, "diffuse"},         {Kind::DiffuseTrans, "diffuse_transmitter"},
-    {Kind::OrenNayar, "oren_nayar"},    {Kind::Phong, "phong"},
-    {Kind::Null, "null_material"},      {Kind::Blend, "blend"},
+    {Kind::Specular, "specular"},    {Kind::Glossy, "glossy_transparent"},
+    {Kind::Diffuse, "diffuse"},      {Kind::DiffuseTrans, "diffuse_transmitter"},
+    {Kind::OrenNayar, "oren_nayar"}, {Kind::Phong, "phong"},
+    {Kind::Null, "null_material"},   {Kind::Blend, "blend"},
 };
 
 // The element model of one type element; the reader's message goes to a dialog and leaves an
@@ -103,9 +103,8 @@ void ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename&
   visited_.clear();
   inProgress_.clear();
   if (xml.Error()) {
-    GePrint(String("Material file is not well-formed: ") + ImportText(xml.ErrorDesc()) +
-            " (line " + String::LongToString(xml.ErrorRow()) + ", column " +
-            String::LongToString(xml.ErrorCol()) + ")");
+    GePrint(String("Material file is not well-formed: ") + ImportText(xml.ErrorDesc()) + " (line " +
+            String::LongToString(xml.ErrorRow()) + ", column " + String::LongToString(xml.ErrorCol()) + ")");
   }
   TiXmlElement* sceneData = xml.FirstChildElement("scenedata");
   if (!sceneData || !doc) return;
@@ -149,13 +148,15 @@ BaseMaterial* ImportOVM::FindImportedMat(String name) {
   return it == importedByName_.end() ? nullptr : it->second;
 }
 
-const std::vector<TiXmlElement*>& ImportOVM::MaterialElementsNamed(TiXmlElement* sceneData, const String& name) {
+const std::vector<TiXmlElement*>& ImportOVM::MaterialElementsNamed(TiXmlElement* sceneData,
+                                                                   const String& name) {
   if (indexedSceneData_ != sceneData || !running_) {
     elementsByName_.clear();
     indexedSceneData_ = sceneData;
     for (TiXmlElement* e = sceneData ? sceneData->FirstChildElement("material") : nullptr; e;
          e = e->NextSiblingElement("material")) {
-      if (const TiXmlElement* n = e->FirstChildElement("name")) elementsByName_[ImportText(n->GetText())].push_back(e);
+      if (const TiXmlElement* n = e->FirstChildElement("name"))
+        elementsByName_[ImportText(n->GetText())].push_back(e);
     }
   }
   static const std::vector<TiXmlElement*> kNone;

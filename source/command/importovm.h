@@ -90,12 +90,12 @@ class ImportOVM : public CommandData {
                       const TextureList& textures, BaseMaterial* mat);
   Bool ImportSigma(BaseContainer* data, Orvane::OrvaneWavelengthIndependentParam* param,
                    const TextureList& textures, BaseMaterial* mat);
-  Bool ImportBump(BaseContainer* data, Orvane::OrvaneDisplacementParam* param,
-                  const TextureList& textures, BaseMaterial* mat);
+  Bool ImportBump(BaseContainer* data, Orvane::OrvaneDisplacementParam* param, const TextureList& textures,
+                  BaseMaterial* mat);
   Bool ImportDisplacement(BaseContainer* data, Orvane::OrvaneDisplacementParam* param,
                           const TextureList& textures, BaseMaterial* mat);
-  Bool ImportBlend(BaseContainer* data, Orvane::OrvaneDisplacementParam* param,
-                   const TextureList& textures, BaseMaterial* mat);
+  Bool ImportBlend(BaseContainer* data, Orvane::OrvaneDisplacementParam* param, const TextureList& textures,
+                   BaseMaterial* mat);
 
   /// A new OVL code shader holding `code`, in the document's shader list, linked at `linkId`
   /// with `switchId` on. Nothing for a null container or when the shader cannot be made.
@@ -105,8 +105,7 @@ class ImportOVM : public CommandData {
 
   /// The texture setters: load the image into the channel and write its four mapping values.
   Bool ImportDiffuseTexture(BaseContainer* data, const Orvane::OrvaneTexture* tex, BaseMaterial* mat);
-  Bool ImportAbsorptionLayerTexture(BaseContainer* data, const Orvane::OrvaneTexture* tex,
-                                    BaseMaterial* mat);
+  Bool ImportAbsorptionLayerTexture(BaseContainer* data, const Orvane::OrvaneTexture* tex, BaseMaterial* mat);
   Bool ImportEmissionMap(BaseContainer* data, const Orvane::OrvaneTexture* tex, BaseMaterial* mat);
   Bool ImportExponentMap(BaseContainer* data, const Orvane::OrvaneTexture* tex, BaseMaterial* mat);
   Bool ImportSigmaMap(BaseContainer* data, const Orvane::OrvaneTexture* tex, BaseMaterial* mat);
@@ -130,8 +129,8 @@ class ImportOVM : public CommandData {
   // --- State of the command -----------------------------------------------------------------
 
   BaseDocument* document = nullptr;  ///< The document of the running import.
-  Filename fileName;                  ///< The chosen file; after a ".povm", its unpacked ".ovm".
-  std::vector<String> warnings;       ///< Warnings of the running import, in order.
+  Filename fileName;                 ///< The chosen file; after a ".povm", its unpacked ".ovm".
+  std::vector<String> warnings;      ///< Warnings of the running import, in order.
 
  private:
   /// Adds the warning `lead` + the quoted name of `mat` + " not supported.".

@@ -54,12 +54,12 @@ void ImportOVM::LoadTexture(BaseMaterial* mat, BaseContainer* container, int lin
   container->SetBool(switchId, TRUE);
 }
 
-#define CORVANE_TEXTURE_SETTER(Name, link, sw)                                              \
+#define CORVANE_TEXTURE_SETTER(Name, link, sw)                                             \
   Bool ImportOVM::Name(BaseContainer* data, const OrvaneTexture* tex, BaseMaterial* mat) { \
-    if (!tex) return true;                                                                  \
-    LoadTexture(mat, data, link, sw, tex->path);                                            \
-    WriteMapping(data, link, tex);                                                          \
-    return true;                                                                            \
+    if (!tex) return true;                                                                 \
+    LoadTexture(mat, data, link, sw, tex->path);                                           \
+    WriteMapping(data, link, tex);                                                         \
+    return true;                                                                           \
   }
 
 CORVANE_TEXTURE_SETTER(ImportDiffuseTexture, MAT_ALBEDO_SHADER, MAT_USE_ALBEDO)

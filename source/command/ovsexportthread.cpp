@@ -43,7 +43,8 @@ String WithoutSuffix(const Filename& file) {
 Filename FrameFile(const Filename& scene, int frame) {
   char number[16];
   std::snprintf(number, sizeof number, "%06d", frame);
-  return scene.GetDirectory() + Filename(WithoutSuffix(scene) + String("_frame") + String(number) + String(".ovs"));
+  return scene.GetDirectory() +
+         Filename(WithoutSuffix(scene) + String("_frame") + String(number) + String(".ovs"));
 }
 
 // Which file a path names, to tell a file saved anew (through a new file and a rename) from one
@@ -219,7 +220,8 @@ void OVSExportThread::Main() {
     for (int frame = firstFrame; frame <= lastFrame; ++frame) {
       doc->SetTime(BaseTime(frame, fps));
       doc->ExecutePasses(nullptr, TRUE, TRUE, TRUE, 0);
-      const std::string path = Helpers::ToUTF8String((animated ? FrameFile(scene, frame) : scene).GetString());
+      const std::string path =
+          Helpers::ToUTF8String((animated ? FrameFile(scene, frame) : scene).GetString());
       const FileIdentity before = IdentityOf(path);
       exporter.initOVS(doc, nullptr, scene, foregroundAlpha, network, clay, animated, frame);
       exporter.exportOVSWithCacheRebuild();

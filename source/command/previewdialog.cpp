@@ -98,12 +98,13 @@ Bool PreviewDialog::AddSubdivisionOption(int enable, int maxSubdivisions, double
     if (name && name->GetText() && std::string(name->GetText()) == "preview_sphere") sphere = mesh;
   }
   if (!sphere) return true;
-  for (const char* name : {"max_num_subdivisions", "subdivide_pixel_threshold", "subdivide_curvature_threshold",
-                           "subdivision_smoothing"})
+  for (const char* name : {"max_num_subdivisions", "subdivide_pixel_threshold",
+                           "subdivide_curvature_threshold", "subdivision_smoothing"})
     RemoveChild(sphere, name);
   if (enable) {
     ReplaceChild(sphere, "max_num_subdivisions", std::to_string(maxSubdivisions));
-    ReplaceChild(sphere, "subdivide_pixel_threshold", Helpers::ToUTF8String(String::RealToString(pixelThreshold)));
+    ReplaceChild(sphere, "subdivide_pixel_threshold",
+                 Helpers::ToUTF8String(String::RealToString(pixelThreshold)));
     ReplaceChild(sphere, "subdivide_curvature_threshold",
                  Helpers::ToUTF8String(String::RealToString(curvatureThreshold)));
     ReplaceChild(sphere, "subdivision_smoothing", smoothing ? "true" : "false");

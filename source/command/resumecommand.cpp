@@ -25,6 +25,7 @@ LONG ResumeCommand::GetState(BaseDocument* /*doc*/) {
 
 Bool RegisterResumeCommand(OrvaneDLLWrapper* connection) {
   orvaneClass = connection;
-  return RegisterCommandPlugin(1023696, "Resume Rendering", PLUGINFLAG_HIDEPLUGINMENU, AutoBitmap("resume.tif"),
-                               "Orvane Resume Rendering", new (std::nothrow) ResumeCommand);
+  return RegisterCommandPlugin(1023696, "Resume Rendering", PLUGINFLAG_HIDEPLUGINMENU,
+                               AutoBitmap("resume.tif"), "Orvane Resume Rendering",
+                               new (std::nothrow) ResumeCommand);
 }

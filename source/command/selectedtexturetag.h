@@ -6,9 +6,9 @@
 
 /// What `FindSelectedTextureTag` found.
 struct SelectedTextureTag {
-  TextureTag* tag = nullptr;        ///< The selected texture tag.
-  PolygonObject* object = nullptr;  ///< The polygon object that carries it.
-  BaseMaterial* material = nullptr; ///< The tag's plug-in material.
+  TextureTag* tag = nullptr;         ///< The selected texture tag.
+  PolygonObject* object = nullptr;   ///< The polygon object that carries it.
+  BaseMaterial* material = nullptr;  ///< The tag's plug-in material.
 };
 
 /// True, with `out` filled, when the document's selection holds exactly one texture tag, its

@@ -21,10 +21,10 @@ struct Preset {
   Real x, y;
 };
 const Preset kPresets[] = {
-    {6069, "E", 0.33304, 0.33304},      {6070, "D50", 0.34546, 0.35834},   {6071, "D55", 0.33212, 0.3473},
-    {6072, "D65", 0.31234, 0.3289},     {6073, "D75", 0.299, 0.31464},     {6074, "A", 0.44712, 0.4071},
-    {6075, "B", 0.34822, 0.35144},      {6076, "C", 0.31004, 0.31602},     {6077, "9300 K", 0.28474, 0.29302},
-    {6078, "F2", 0.37168, 0.3749},      {6079, "F7", 0.3128, 0.3289},      {6080, "sRGB", 0.31234, 0.3289},
+    {6069, "E", 0.33304, 0.33304},   {6070, "D50", 0.34546, 0.35834}, {6071, "D55", 0.33212, 0.3473},
+    {6072, "D65", 0.31234, 0.3289},  {6073, "D75", 0.299, 0.31464},   {6074, "A", 0.44712, 0.4071},
+    {6075, "B", 0.34822, 0.35144},   {6076, "C", 0.31004, 0.31602},   {6077, "9300 K", 0.28474, 0.29302},
+    {6078, "F2", 0.37168, 0.3749},   {6079, "F7", 0.3128, 0.3289},    {6080, "sRGB", 0.31234, 0.3289},
     {6081, "F11", 0.38042, 0.37674},
 };
 const Real kDefaultWhiteX = 0.31234;
@@ -130,7 +130,8 @@ Bool TMDialog::InitValues() {
   for (LONG i = 0; i < kTonemappingLayers; ++i) {
     SetBool(IDC_TM_LAYER_ENABLED + i, true);
     SetRealIn(this, IDC_TM_LAYER_GAIN + i, tm.layerGain[i], kScaleRange);
-    for (LONG c = 0; c < 3; ++c) SetRealIn(this, IDC_TM_LAYER_COLOR + 3 * i + c, tm.layerColor[i][c], kScaleRange);
+    for (LONG c = 0; c < 3; ++c)
+      SetRealIn(this, IDC_TM_LAYER_COLOR + 3 * i + c, tm.layerColor[i][c], kScaleRange);
   }
   SetString(IDC_TM_RESPONSE_FILE, String(tm.cameraResponseFile));
   SetRealIn(this, IDC_TM_FILM_ISO, tm.filmIso, kIsoRange);
@@ -201,8 +202,7 @@ Bool TMDialog::Command(LONG id, const BaseContainer& /*msg*/) {
     case IDC_TM_APPLY:
       if (orvane_) orvane_->StoreTonemapping(GetTonemappingData(), true);
       break;
-    default:
-      break;
+    default: break;
   }
   return true;
 }

@@ -16,7 +16,9 @@ Bool TMCommand::Execute(BaseDocument* /*doc*/) {
 
 LONG TMCommand::GetState(BaseDocument* /*doc*/) { return CMD_ENABLED; }
 
-Bool TMCommand::RestoreLayout(void* secret) { return dialog_.RestoreLayout(kTonemappingCommandId, 0, secret); }
+Bool TMCommand::RestoreLayout(void* secret) {
+  return dialog_.RestoreLayout(kTonemappingCommandId, 0, secret);
+}
 
 Bool RegisterTMCommand(OrvaneDLLWrapper* connection) {
   orvaneClass = connection;

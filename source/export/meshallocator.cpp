@@ -19,7 +19,7 @@ struct Cache {
   std::mutex lock;
   std::vector<std::pair<void*, std::size_t>> kept;  // oldest first, with their sizes
   std::size_t keptBytes = 0;
-  std::unordered_map<void*, std::size_t> live;      // handed-out blocks and their sizes
+  std::unordered_map<void*, std::size_t> live;  // handed-out blocks and their sizes
 
   ~Cache() {
     g_cacheGone = true;

@@ -69,10 +69,13 @@ class MeshAllocator {
   }
 
   template <typename U>
-  bool operator==(const MeshAllocator<U>&) const noexcept { return true; }
+  bool operator==(const MeshAllocator<U>&) const noexcept {
+    return true;
+  }
   template <typename U>
-  bool operator!=(const MeshAllocator<U>&) const noexcept { return false; }
-
+  bool operator!=(const MeshAllocator<U>&) const noexcept {
+    return false;
+  }
 };
 
 }  // namespace Orvane

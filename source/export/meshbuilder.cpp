@@ -194,8 +194,13 @@ struct MeshBuilder::Impl {
   MeshArray<uint32_t> vertexFirst, uvFirst, vertexFinal, uvFinal;
 
   Impl(Orvane::OrvaneMesh& m, const LVector* p, LONG pc, const CPolygon* v, LONG vc, const SVector* n, Real s)
-      : mesh(m), points(p), pointCount(p ? std::max<LONG>(pc, 0) : 0), polygons(v),
-        polygonCount(v ? std::max<LONG>(vc, 0) : 0), phong(n), scale(s) {}
+      : mesh(m),
+        points(p),
+        pointCount(p ? std::max<LONG>(pc, 0) : 0),
+        polygons(v),
+        polygonCount(v ? std::max<LONG>(vc, 0) : 0),
+        phong(n),
+        scale(s) {}
 
   bool Valid(LONG index) const { return index >= 0 && index < pointCount; }
   bool Valid(const CPolygon& v) const { return Valid(v.a) && Valid(v.b) && Valid(v.c) && Valid(v.d); }
@@ -247,7 +252,8 @@ struct MeshBuilder::Impl {
       y *= inv;
       z *= inv;
     }
-    return Vec3f{Canonical(static_cast<float>(x)), Canonical(static_cast<float>(z)), Canonical(static_cast<float>(y))};
+    return Vec3f{Canonical(static_cast<float>(x)), Canonical(static_cast<float>(z)),
+                 Canonical(static_cast<float>(y))};
   }
 
   static Vec2f TexCoord(const LVector& uvw, const Run& run) {
@@ -338,7 +344,10 @@ struct MeshBuilder::Impl {
     size_t lo = 0, hi = chunks.size();
     while (hi - lo > 1) {
       size_t mid = (lo + hi) / 2;
-      if (base(chunks[mid]) <= flat) lo = mid; else hi = mid;
+      if (base(chunks[mid]) <= flat)
+        lo = mid;
+      else
+        hi = mid;
     }
     return lo;
   }
@@ -347,15 +356,19 @@ struct MeshBuilder::Impl {
   // with an equal key. The chunks are taken in order, so the first one met is the first in the
   // sequence; the table's slots are fetched a few candidates ahead of their use.
   void SharePartition(int part) {
-    MergePartition(part, &Chunk::vertexParts, vertexFirst, [](const Chunk& c) { return c.vertexBase; }, true);
-    MergePartition(part, &Chunk::uvParts, uvFirst, [](const Chunk& c) { return c.uvBase; }, false);
+    MergePartition(
+        part, &Chunk::vertexParts, vertexFirst, [](const Chunk& c) { return c.vertexBase; }, true);
+    MergePartition(
+        part, &Chunk::uvParts, uvFirst, [](const Chunk& c) { return c.uvBase; }, false);
   }
 
   template <typename Base>
   void MergePartition(int part, std::vector<MeshArray<uint64_t>> Chunk::*parts, MeshArray<uint32_t>& first,
                       Base base, bool vertices) {
     constexpr size_t kAhead = 16;
-    auto bucket = [&](const Chunk& c) -> const MeshArray<uint64_t>& { return (c.*parts)[static_cast<size_t>(part)]; };
+    auto bucket = [&](const Chunk& c) -> const MeshArray<uint64_t>& {
+      return (c.*parts)[static_cast<size_t>(part)];
+    };
     size_t total = 0;
     for (const Chunk& c : chunks) total += bucket(c).size();
     IndexTable table;
@@ -450,7 +463,8 @@ struct MeshBuilder::Impl {
     for (Chunk& c : chunks) {
       c.vertexOutStart = vertices;
       c.uvOutStart = uvs;
-      for (size_t k = 0; k < c.positions.size(); ++k) vertices += vertexFirst[c.vertexBase + k] == c.vertexBase + k;
+      for (size_t k = 0; k < c.positions.size(); ++k)
+        vertices += vertexFirst[c.vertexBase + k] == c.vertexBase + k;
       for (size_t k = 0; k < c.uvs.size(); ++k) uvs += uvFirst[c.uvBase + k] == c.uvBase + k;
     }
     mesh.positions.resize(vertices);

@@ -25,7 +25,8 @@ class MeshChecksum {
 
   /// The checksum of `obj` (0 for a null object). `scale` is the scene scale its positions are
   /// written with; material names are those of `doc` (null: the object's own document).
-  static ULONG CalcMeshChecksum(PolygonObject* obj, int salt, double scale = 1.0, BaseDocument* doc = nullptr);
+  static ULONG CalcMeshChecksum(PolygonObject* obj, int salt, double scale = 1.0,
+                                BaseDocument* doc = nullptr);
   /// The checksum with its fingerprint (both 0 for a null object).
   static Key CalcMeshKey(PolygonObject* obj, int salt, double scale = 1.0, BaseDocument* doc = nullptr);
 

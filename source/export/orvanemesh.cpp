@@ -14,7 +14,8 @@
 namespace Orvane {
 
 // The file's numbers are little-endian and its elements are copied byte for byte.
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "mesh files are written in the machine's byte order");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "mesh files are written in the machine's byte order");
 static_assert(sizeof(Vec3f) == 12 && sizeof(Vec2f) == 8 && sizeof(Triangle) == 28,
               "mesh elements must have the file's layout");
 
@@ -195,8 +196,8 @@ OrvaneMesh::~OrvaneMesh() = default;
 
 bool OrvaneMesh::writeToFile(const std::string& path, const OrvaneMesh& mesh) {
   if (!fitsCount(mesh.materialNames.size()) || !fitsCount(mesh.uvSets.size()) ||
-      !fitsCount(mesh.positions.size()) || !fitsCount(mesh.normals.size()) ||
-      !fitsCount(mesh.uvs.size()) || !fitsCount(mesh.triangles.size()))
+      !fitsCount(mesh.positions.size()) || !fitsCount(mesh.normals.size()) || !fitsCount(mesh.uvs.size()) ||
+      !fitsCount(mesh.triangles.size()))
     return false;
   for (const std::string& name : mesh.materialNames)
     if (name.size() > MAX_STRING_LENGTH) return false;
@@ -243,8 +244,8 @@ bool OrvaneMesh::readFromFile(const std::string& path, OrvaneMesh& mesh) {
   for (UVSetExposition& set : result.uvSets)
     if (!read(in, set.name) || !in.getU32(set.index)) return false;
 
-  if (!readVector(in, result.positions) || !readVector(in, result.normals) ||
-      !readVector(in, result.uvs) || !readVector(in, result.triangles))
+  if (!readVector(in, result.positions) || !readVector(in, result.normals) || !readVector(in, result.uvs) ||
+      !readVector(in, result.triangles))
     return false;
   // Nothing follows the last triangle in a mesh file.
   if (in.remaining() != 0) return false;

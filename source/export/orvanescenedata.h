@@ -14,16 +14,16 @@ struct OrvaneSceneData {
   /// of layers recorded so far (indices run 0, 1, 2, ... in order of first use).
   unsigned AddLightLayer(int layer);
 
-  BaseDocument* document = nullptr;    ///< The document being exported (not owned).
-  std::map<int, int> lightLayers;      ///< Light layer number -> dense index.
-  Filename sceneDir;                   ///< Folder of the scene (or material) file.
-  Filename modelsDir;                  ///< Folder of the mesh files.
-  Filename texturesDir;                ///< Folder of the baked texture images.
-  int frame = 0;                       ///< Frame number of this scene.
-  double exposureDuration = 0.05;      ///< Shutter time in seconds.
-  double globalScale = 1.0;            ///< Metres per host unit.
-  int foregroundAlpha = 0;             ///< Foreground-alpha render.
-  int animation = 0;                   ///< 1 when an animation is exported (per-frame file names).
-  int clayMode = 0;                    ///< Clay render.
-  LVector clayAlbedo;                  ///< Albedo of the clay material.
+  BaseDocument* document = nullptr;  ///< The document being exported (not owned).
+  std::map<int, int> lightLayers;    ///< Light layer number -> dense index.
+  Filename sceneDir;                 ///< Folder of the scene (or material) file.
+  Filename modelsDir;                ///< Folder of the mesh files.
+  Filename texturesDir;              ///< Folder of the baked texture images.
+  int frame = 0;                     ///< Frame number of this scene.
+  double exposureDuration = 0.05;    ///< Shutter time in seconds.
+  double globalScale = 1.0;          ///< Metres per host unit.
+  int foregroundAlpha = 0;           ///< Foreground-alpha render.
+  int animation = 0;                 ///< 1 when an animation is exported (per-frame file names).
+  int clayMode = 0;                  ///< Clay render.
+  LVector clayAlbedo;                ///< Albedo of the clay material.
 };

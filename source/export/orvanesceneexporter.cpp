@@ -47,8 +47,8 @@ Bool OrvaneSceneExporter::Do(void*, BaseObject*, const LMatrix&, Bool) {
   return false;
 }
 
-void OrvaneSceneExporter::initOVS(BaseDocument* doc, OrvaneDLLWrapper*, Filename scene,
-                                  int foregroundAlpha, int, int clay, int animation, int frame) {
+void OrvaneSceneExporter::initOVS(BaseDocument* doc, OrvaneDLLWrapper*, Filename scene, int foregroundAlpha,
+                                  int, int clay, int animation, int frame) {
   // Normally the previous export has freed its data already.
   delete sceneData;
   sceneData = new OrvaneSceneData();
@@ -192,7 +192,8 @@ void OrvaneSceneExporter::ExportPassMeshes() {
   GePrint(String("Object export time: ") + timer.GetElapsed(Helpers::StopTime::kSeconds));
   GePrint(String("Instances exported: ") + String::LongToString(instanceCount));
   if (notFiniteCount > 0)
-    GePrint(String("Not exported for coordinates that are not finite: ") + String::LongToString(notFiniteCount));
+    GePrint(String("Not exported for coordinates that are not finite: ") +
+            String::LongToString(notFiniteCount));
   GePrint(" ");
 }
 
@@ -209,9 +210,7 @@ int OrvaneSceneExporter::TraverseHierarchy(BaseObject* obj, LMatrix m, int singl
 
     bool general = true;
     switch (o->GetType()) {
-      case kTypeWithoutOwnGeometry:
-        general = false;
-        break;
+      case kTypeWithoutOwnGeometry: general = false; break;
       case Osphere: {
         BaseObject* cache = o->GetCache();
         if (cache && !cache->GetDeformCache()) {
@@ -226,8 +225,7 @@ int OrvaneSceneExporter::TraverseHierarchy(BaseObject* obj, LMatrix m, int singl
           general = false;
         }
         break;
-      default:
-        break;
+      default: break;
     }
     // An object whose layer is not rendered stays out of the scene, its caches with it.
     if (general && layerOn) {
@@ -268,9 +266,7 @@ int OrvaneSceneExporter::Do(BaseObject* obj, const LMatrix& mg, int visible, int
       if (areaLightShapes && areaLightShapes->Find(obj) != NOTOK) break;
       ExportPolygonObject(static_cast<PolygonObject*>(obj), mg);
       break;
-    case Osphere:
-      SceneExportModelSphere(obj, mg, 0);
-      break;
+    case Osphere: SceneExportModelSphere(obj, mg, 0); break;
     case Olight:
       if (!obj->GetDeformMode()) break;
       ExportLightObject(obj, mg);
@@ -280,8 +276,7 @@ int OrvaneSceneExporter::Do(BaseObject* obj, const LMatrix& mg, int visible, int
       const LONG linkId = obj->GetType() == Oinstance ? kHostInstanceLink : INSTANCE_LINK;
       // Read in the exported document: an instance inside a cache lies in no document itself.
       BaseObject* link = obj->GetDataInstance()->GetObjectLink(linkId, sceneData->document);
-      if (!link || Helpers::IsLinkedParent(obj, link) || !obj->GetDeformMode() || !sceneData->document)
-        break;
+      if (!link || Helpers::IsLinkedParent(obj, link) || !obj->GetDeformMode() || !sceneData->document) break;
       if (std::find(expandingInstances_.begin(), expandingInstances_.end(), obj) !=
           expandingInstances_.end()) {
         GePrint(String("Instance \"") + obj->GetName() +
@@ -289,7 +284,8 @@ int OrvaneSceneExporter::Do(BaseObject* obj, const LMatrix& mg, int visible, int
         break;
       }
       if (expandingInstances_.size() >= kMaxInstanceNesting) {
-        GePrint(String("Instance \"") + obj->GetName() + String("\" lies too deep in other instances: skipped."));
+        GePrint(String("Instance \"") + obj->GetName() +
+                String("\" lies too deep in other instances: skipped."));
         break;
       }
       // The linked object and its subtree again, at the instance's matrix.
@@ -298,8 +294,7 @@ int OrvaneSceneExporter::Do(BaseObject* obj, const LMatrix& mg, int visible, int
       expandingInstances_.pop_back();
       break;
     }
-    default:
-      break;
+    default: break;
   }
   return 1;
 }
@@ -348,6 +343,5 @@ BaseObject* MakeObjectEditable(BaseObject* obj, BaseDocument* doc) {
 }
 
 bool IsRenderInstance(BaseObject* obj) {
-  return obj && obj->GetType() == Oinstance &&
-         obj->GetDataInstance()->GetBool(kHostInstanceRenderInstance);
+  return obj && obj->GetType() == Oinstance && obj->GetDataInstance()->GetBool(kHostInstanceRenderInstance);
 }

@@ -219,17 +219,17 @@ class OrvaneSceneExporter : public Hierarchy {
 
   // --- State shared with the element writers ------------------------------------------
 
-  OrvaneSceneData* sceneData = nullptr;       ///< Per-export data; null between exports.
-  TiXmlDocument xmlDocument;                  ///< The XML document being built.
-  TiXmlElement* sceneElement = nullptr;       ///< The root element, owned by `xmlDocument`.
-  TiXmlNode* commentNode = nullptr;           ///< The comment written last.
-  BaseContainer* renderSettings = nullptr;    ///< The document's render settings, or null.
-  BaseObject* camera = nullptr;               ///< The scene camera.
-  BaseContainer cameraData;                   ///< Copy of the camera's container.
-  BaseContainer cameraTagData;                ///< Copy of the camera tag's container.
-  int hasCameraTag = 0;                       ///< 1 when the camera carries a camera tag.
-  AtomArray* areaLightShapes = nullptr;       ///< Polygon objects that shape area lights.
-  std::map<ULONG, int> meshChecksums;         ///< Checksums of the meshes written in this export.
+  OrvaneSceneData* sceneData = nullptr;     ///< Per-export data; null between exports.
+  TiXmlDocument xmlDocument;                ///< The XML document being built.
+  TiXmlElement* sceneElement = nullptr;     ///< The root element, owned by `xmlDocument`.
+  TiXmlNode* commentNode = nullptr;         ///< The comment written last.
+  BaseContainer* renderSettings = nullptr;  ///< The document's render settings, or null.
+  BaseObject* camera = nullptr;             ///< The scene camera.
+  BaseContainer cameraData;                 ///< Copy of the camera's container.
+  BaseContainer cameraTagData;              ///< Copy of the camera tag's container.
+  int hasCameraTag = 0;                     ///< 1 when the camera carries a camera tag.
+  AtomArray* areaLightShapes = nullptr;     ///< Polygon objects that shape area lights.
+  std::map<ULONG, int> meshChecksums;       ///< Checksums of the meshes written in this export.
   /// Per checksum, the fingerprints of the different meshes this export named with it, in order.
   std::map<ULONG, std::vector<uint64_t>> meshFingerprints;
   /// Checksum and fingerprint of each document mesh (and salt) met in this export: the object that
@@ -237,13 +237,13 @@ class OrvaneSceneExporter : public Hierarchy {
   std::map<std::pair<const PolygonObject*, int>, std::pair<ULONG, uint64_t>> meshKeys;
   /// The mesh files this exporter wrote, in any export, with the fingerprints of their meshes.
   std::map<std::string, uint64_t> writtenMeshFiles;
-  int pass = 0;                               ///< 0 gathers, 1 exports.
-  char commentText[2000] = {};                ///< Text of the comment being written.
-  int instanceCount = 0;                      ///< Models that reused a mesh already written.
-  int notFiniteCount = 0;                     ///< Things left out for coordinates not finite.
-  bool placementNotFinite = false;           ///< Set when a placement writer met a non-finite number.
-  String baseName;                            ///< Scene file name without suffix.
-  String fileName;                            ///< File name of the scene to save.
+  int pass = 0;                     ///< 0 gathers, 1 exports.
+  char commentText[2000] = {};      ///< Text of the comment being written.
+  int instanceCount = 0;            ///< Models that reused a mesh already written.
+  int notFiniteCount = 0;           ///< Things left out for coordinates not finite.
+  bool placementNotFinite = false;  ///< Set when a placement writer met a non-finite number.
+  String baseName;                  ///< Scene file name without suffix.
+  String fileName;                  ///< File name of the scene to save.
 
  private:
   // Frees what one export built: the XML document, the area-light shapes and the scene data.

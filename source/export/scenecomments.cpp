@@ -25,8 +25,10 @@ std::string CommentSafe(const std::string& text, size_t max) {
     out.resize(cut);
   }
   if (!out.empty() && out.back() == '-') {
-    if (out.size() >= max) out.pop_back();
-    else out += ' ';
+    if (out.size() >= max)
+      out.pop_back();
+    else
+      out += ' ';
   }
   return out;
 }
@@ -59,8 +61,8 @@ void OrvaneSceneExporter::SceneExportErrorReportInfo() {
   LocalFileTime now;
   GetDateTimeNow(now);
   char date[64];
-  std::snprintf(date, sizeof date, "%d:%d:%d, %d.%d.%d", now.hour, now.minute, now.second, now.day,
-                now.month, now.year);
+  std::snprintf(date, sizeof date, "%d:%d:%d, %d.%d.%d", now.hour, now.minute, now.second, now.day, now.month,
+                now.year);
   SceneExportStringValue("created_date", std::string(date), metadata);
   sceneElement->LinkEndChild(metadata);
 }

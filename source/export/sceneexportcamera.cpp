@@ -10,11 +10,11 @@
 namespace {
 
 // Parameters of the host's camera object and render data.
-constexpr LONG kCameraFocalLength = 500;    // millimetres
-constexpr LONG kCameraSensorWidth = 1006;   // millimetres
+constexpr LONG kCameraFocalLength = 500;   // millimetres
+constexpr LONG kCameraSensorWidth = 1006;  // millimetres
 constexpr LONG kCameraFocusDistance = 1010;
-constexpr LONG kCameraFilmOffsetX = 1118;   // fraction of the sensor width
-constexpr LONG kCameraFilmOffsetY = 1119;   // fraction of the sensor height
+constexpr LONG kCameraFilmOffsetX = 1118;  // fraction of the sensor width
+constexpr LONG kCameraFilmOffsetY = 1119;  // fraction of the sensor height
 constexpr LONG kRenderDataWidth = 5008;
 constexpr LONG kRenderDataHeight = 5009;
 
@@ -25,8 +25,8 @@ constexpr double kDefaultFNumber = 16.0;
 
 // The text of a white-balance illuminant; "" for a value outside the cycle.
 const char* WhiteBalanceName(LONG value) {
-  static const char* const kNames[] = {"E", "D50", "D55", "D65", "D75", "A",
-                                       "B", "C",   "9300", "F2", "F7", "F11"};
+  static const char* const kNames[] = {"E", "D50", "D55",  "D65", "D75", "A",
+                                       "B", "C",   "9300", "F2",  "F7",  "F11"};
   if (value < CAMTAG_WB_E || value > CAMTAG_WB_F11) return "";
   return kNames[value - CAMTAG_WB_E];
 }
@@ -72,7 +72,8 @@ void OrvaneSceneExporter::GetSceneCameraData() {
 bool OrvaneSceneExporter::CameraIsFinite() {
   if (!camera) return true;
   const LMatrix mg = camera->GetMg();
-  if (!PlacementIsFinite(mg) || !std::isfinite(cameraData.GetReal(kCameraFocusDistance, 0.0) * sceneData->globalScale))
+  if (!PlacementIsFinite(mg) ||
+      !std::isfinite(cameraData.GetReal(kCameraFocusDistance, 0.0) * sceneData->globalScale))
     return false;
   double strength = 1.0;
   if (!ObjectHasMotionBlurTag(camera, strength)) return true;
@@ -105,20 +106,15 @@ int OrvaneSceneExporter::SceneExportCamera(TiXmlElement* rendererSettings) {
 
     TiXmlElement* splat = AddElement("splat_filter", rendererSettings);
     switch (tag.GetLong(CAMTAG_SPLAT_FILTER, 0)) {
-      case CAMTAG_FILTER_FASTBOX:
-        AddElement("fastbox", splat);
-        break;
-      case CAMTAG_FILTER_GAUSSIAN:
-        AddElement("gaussian", splat);
-        break;
+      case CAMTAG_FILTER_FASTBOX: AddElement("fastbox", splat); break;
+      case CAMTAG_FILTER_GAUSSIAN: AddElement("gaussian", splat); break;
       case CAMTAG_FILTER_MN_CUBIC: {
         TiXmlElement* cubic = AddElement("mn_cubic", splat);
         SceneExportRealValue("ring", tag.GetReal(CAMTAG_SPLAT_RING, 0.0), cubic);
         SceneExportRealValue("blur", tag.GetReal(CAMTAG_SPLAT_BLUR, 0.0), cubic);
         break;
       }
-      default:
-        break;
+      default: break;
     }
 
     TiXmlElement* downsize = AddElement("downsize_filter", rendererSettings);
@@ -129,11 +125,8 @@ int OrvaneSceneExporter::SceneExportCamera(TiXmlElement* rendererSettings) {
         SceneExportRealValue("blur", tag.GetReal(CAMTAG_DOWNSIZE_BLUR, 0.0), cubic);
         break;
       }
-      case CAMTAG_FILTER_GAUSSIAN:
-        AddElement("gaussian", downsize);
-        break;
-      default:
-        break;
+      case CAMTAG_FILTER_GAUSSIAN: AddElement("gaussian", downsize); break;
+      default: break;
     }
 
     SceneExportBoolValue("watermark", tag.GetBool(CAMTAG_WATERMARK, FALSE), rendererSettings);
@@ -175,7 +168,8 @@ int OrvaneSceneExporter::SceneExportCamera(TiXmlElement* rendererSettings) {
     SceneExportVectorValue("forwards", mg.v3, cameraElement, 1);
   }
 
-  SceneExportRealValue("focus_distance", cameraData.GetReal(kCameraFocusDistance, 0.0) * scale, cameraElement);
+  SceneExportRealValue("focus_distance", cameraData.GetReal(kCameraFocusDistance, 0.0) * scale,
+                       cameraElement);
 
   const double sensorMm = LensMillimetres(cameraData, kCameraSensorWidth, "sensor width");
   const double focalMm = LensMillimetres(cameraData, kCameraFocalLength, "focal length");
@@ -188,7 +182,8 @@ int OrvaneSceneExporter::SceneExportCamera(TiXmlElement* rendererSettings) {
   if (hasCameraTag) {
     double fNumber = tag.GetReal(CAMTAG_FSTOP, 0.0);
     if (!(fNumber > 0.0 && std::isfinite(fNumber))) {
-      GePrint(String("Warning: the camera tag's f-number is ") + String::RealToString(fNumber) + "; using 16");
+      GePrint(String("Warning: the camera tag's f-number is ") + String::RealToString(fNumber) +
+              "; using 16");
       fNumber = kDefaultFNumber;
     }
     apertureRadius = lensSensorDist / (2.0 * fNumber);
@@ -196,7 +191,8 @@ int OrvaneSceneExporter::SceneExportCamera(TiXmlElement* rendererSettings) {
   SceneExportRealValue("aperture_radius", apertureRadius, cameraElement);
 
   const LONG diffraction = tag.GetLong(CAMTAG_DIFFRACTION, 0);
-  SceneExportBoolValue("post_process_diffraction", diffraction != CAMTAG_DIFFRACTION_APERTURE, rendererSettings);
+  SceneExportBoolValue("post_process_diffraction", diffraction != CAMTAG_DIFFRACTION_APERTURE,
+                       rendererSettings);
   SceneExportBoolValue("aperture_diffraction", diffraction == CAMTAG_DIFFRACTION_APERTURE, rendererSettings);
 
   TiXmlElement* shape = AddElement("aperture_shape", cameraElement);
@@ -205,21 +201,20 @@ int OrvaneSceneExporter::SceneExportCamera(TiXmlElement* rendererSettings) {
       TiXmlElement* generated = AddElement("generated", shape);
       SceneExportLongValue("num_blades", tag.GetLong(CAMTAG_NUM_BLADES, 0), generated);
       SceneExportRealValue("blade_offset", tag.GetReal(CAMTAG_BLADE_OFFSET, 0.0), generated);
-      SceneExportRealValue("blade_curvature_radius", tag.GetReal(CAMTAG_BLADE_CURVATURE_RADIUS, 0.0), generated);
+      SceneExportRealValue("blade_curvature_radius", tag.GetReal(CAMTAG_BLADE_CURVATURE_RADIUS, 0.0),
+                           generated);
       SceneExportRealValue("start_angle", tag.GetReal(CAMTAG_START_ANGLE, 0.0), generated);
       break;
     }
     case CAMTAG_SHAPE_IMAGE: {
       TiXmlElement* imageShape = AddElement("image", shape);
       SceneExportStringValue(
-          "path", tag.GetFilename(CAMTAG_APERTURE_IMAGE, Filename("element not found")).GetString(), imageShape);
+          "path", tag.GetFilename(CAMTAG_APERTURE_IMAGE, Filename("element not found")).GetString(),
+          imageShape);
       break;
     }
-    case CAMTAG_SHAPE_CIRCULAR:
-      AddElement("circular", shape);
-      break;
-    default:
-      break;
+    case CAMTAG_SHAPE_CIRCULAR: AddElement("circular", shape); break;
+    default: break;
   }
 
   if (tag.GetBool(CAMTAG_USE_OBSTACLE_MAP, FALSE)) {
@@ -235,7 +230,8 @@ int OrvaneSceneExporter::SceneExportCamera(TiXmlElement* rendererSettings) {
 
   // (0 - x rather than -x: no offset is written as a positive zero.)
   SceneExportRealValue("lens_shift_up_distance",
-                       0.0 - cameraData.GetReal(kCameraFilmOffsetY, 0.0) * sensorWidth / aspect, cameraElement);
+                       0.0 - cameraData.GetReal(kCameraFilmOffsetY, 0.0) * sensorWidth / aspect,
+                       cameraElement);
   SceneExportRealValue("lens_shift_right_distance", cameraData.GetReal(kCameraFilmOffsetX, 0.0) * sensorWidth,
                        cameraElement);
 

@@ -85,8 +85,8 @@ int OrvaneSceneExporter::SceneExportDefaultLightMaterial(BaseObject* light) {
     switch (data->GetLong(LIGHTTAG_EMISSION_TYPE, 0)) {
       case LIGHTTAG_EMISSION_PEAK:
         SceneExportSpectrumPeak(data->GetReal(LIGHTTAG_PEAK, 0.0), data->GetReal(LIGHTTAG_PEAK_WIDTH, 0.0),
-                                data->GetReal(LIGHTTAG_PEAK_BASE, 0.0), data->GetReal(LIGHTTAG_PEAK_VALUE, 0.0),
-                                emission);
+                                data->GetReal(LIGHTTAG_PEAK_BASE, 0.0),
+                                data->GetReal(LIGHTTAG_PEAK_VALUE, 0.0), emission);
         break;
       case LIGHTTAG_EMISSION_BLACKBODY:
         SceneExportSpectrumBlackbody(data->GetReal(LIGHTTAG_BLACKBODY_TEMPERATURE, 0.0),
@@ -96,8 +96,8 @@ int OrvaneSceneExporter::SceneExportDefaultLightMaterial(BaseObject* light) {
         SceneExportSpectrumUniform(data->GetReal(LIGHTTAG_UNIFORM_VALUE, 0.0), emission);
         break;
       default:
-        SceneExportSpectrumRGB(data->GetVector(LIGHTTAG_RGB_COLOR), data->GetReal(LIGHTTAG_RGB_GAMMA, 0.0), 1.0,
-                               emission);
+        SceneExportSpectrumRGB(data->GetVector(LIGHTTAG_RGB_COLOR), data->GetReal(LIGHTTAG_RGB_GAMMA, 0.0),
+                               1.0, emission);
         break;
     }
   } else {
@@ -157,8 +157,7 @@ int OrvaneSceneExporter::SceneExportLighting() {
       sceneElement->LinkEndChild(settings);
       return 1;
     }
-    default:
-      return 1;
+    default: return 1;
   }
 }
 
@@ -186,7 +185,8 @@ void OrvaneSceneExporter::SceneExportIESProfile(TiXmlElement* parent, std::strin
   SceneExportStringValue("path", path, profile);
 }
 
-void OrvaneSceneExporter::SceneExportLigthScaling(TiXmlElement* parent, std::vector<BaseMaterial*>& materials) {
+void OrvaneSceneExporter::SceneExportLigthScaling(TiXmlElement* parent,
+                                                  std::vector<BaseMaterial*>& materials) {
   const std::string sceneDir = Helpers::ToUTF8String(sceneData->sceneDir.GetString());
   for (BaseMaterial* material : materials) {
     // Only the plug-in material has emission settings; other materials may use these IDs for

@@ -41,28 +41,26 @@ int OrvaneSceneExporter::ExportLightObject(BaseObject* light, LMatrix matrix) {
   if (!light || !sceneData || !sceneElement) return 0;
   // Sizes and places times a scale that is not finite are not numbers.
   if (!std::isfinite(sceneData->globalScale)) {
-    GePrint(String("Light \"") + light->GetName() + String("\" not exported: the scene scale is not finite."));
+    GePrint(String("Light \"") + light->GetName() +
+            String("\" not exported: the scene scale is not finite."));
     return 0;
   }
   // A custom area light stands where its shape object stands, and is checked there.
-  const bool custom = LightParameter(light, LIGHT_TYPE).GetLong() == LIGHT_TYPE_AREA &&
-                      LightParameter(light, LIGHT_AREADETAILS_SHAPE).GetLong() == LIGHT_AREADETAILS_SHAPE_OBJECT;
+  const bool custom =
+      LightParameter(light, LIGHT_TYPE).GetLong() == LIGHT_TYPE_AREA &&
+      LightParameter(light, LIGHT_AREADETAILS_SHAPE).GetLong() == LIGHT_AREADETAILS_SHAPE_OBJECT;
   if (!custom && !PlacementIsFinite(matrix)) {
     ReportNotFinite("Light", light);
     return 0;
   }
   switch (LightParameter(light, LIGHT_TYPE).GetLong()) {
-    case LIGHT_TYPE_OMNI:
-      SceneExportPointLight(light, matrix);
-      return 0;
-    case LIGHT_TYPE_SPOT:
-      return SceneExportSpotLight(light, matrix) ? 1 : 0;
+    case LIGHT_TYPE_OMNI: SceneExportPointLight(light, matrix); return 0;
+    case LIGHT_TYPE_SPOT: return SceneExportSpotLight(light, matrix) ? 1 : 0;
     case LIGHT_TYPE_AREA:
       if (LightParameter(light, LIGHT_AREADETAILS_SHAPE).GetLong() == LIGHT_AREADETAILS_SHAPE_OBJECT)
         return SceneExportAreaLightCustom(light, matrix);
       return SceneExportAreaLight(light, matrix);
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -145,7 +143,8 @@ int OrvaneSceneExporter::SceneExportAreaLight(BaseObject* light, LMatrix matrix)
     case LIGHT_AREADETAILS_SHAPE_HEMISPHERE:
       bc->SetReal(PRIM_SPHERE_RAD, (x + y + z) / 6.0);
       bc->SetLong(PRIM_SPHERE_SUB, kAreaSegments);
-      if (shape == LIGHT_AREADETAILS_SHAPE_HEMISPHERE) bc->SetLong(PRIM_SPHERE_TYPE, PRIM_SPHERE_TYPE_HEMISPHERE);
+      if (shape == LIGHT_AREADETAILS_SHAPE_HEMISPHERE)
+        bc->SetLong(PRIM_SPHERE_TYPE, PRIM_SPHERE_TYPE_HEMISPHERE);
       break;
     case LIGHT_AREADETAILS_SHAPE_CYLINDER:
       bc->SetReal(PRIM_CYLINDER_RADIUS, (x + y) / 4.0);

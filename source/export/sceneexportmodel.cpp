@@ -28,7 +28,8 @@ Filename NumberedMeshName(ULONG checksum, size_t number) {
 
 }  // namespace
 
-Filename OrvaneSceneExporter::MeshFileName(PolygonObject* obj, int salt, bool* firstUse, uint64_t* fingerprint) {
+Filename OrvaneSceneExporter::MeshFileName(PolygonObject* obj, int salt, bool* firstUse,
+                                           uint64_t* fingerprint) {
   // An object of the document stays as it is through one export; caches and temporary objects
   // may come and go, so only the document's own meshes are remembered.
   MeshChecksum::Key key;
@@ -62,10 +63,12 @@ Filename OrvaneSceneExporter::MeshFileName(PolygonObject* obj, int salt, bool* f
   return NumberedMeshName(key.checksum, named.size() - 1);
 }
 
-bool OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh, int lightMode, uint64_t fingerprint) {
+bool OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh, int lightMode,
+                                        uint64_t fingerprint) {
   if (GeFExist(sceneData->modelsDir + mesh)) return true;
   WavefrontExport exporter;
-  if (exporter.ExportObj(sceneData->document, sceneData->modelsDir, mesh, obj, sceneData->globalScale, lightMode))
+  if (exporter.ExportObj(sceneData->document, sceneData->modelsDir, mesh, obj, sceneData->globalScale,
+                         lightMode))
     writtenMeshFiles[WavefrontExport::MeshFilePath(sceneData->modelsDir, mesh)] = fingerprint;
   return !exporter.NotFinite();
 }
@@ -119,7 +122,8 @@ bool OrvaneSceneExporter::SceneExportMesh(BaseObject* obj, Filename& mesh) {
     const BaseContainer bc = tag->GetData();
     SceneExportLongValue("max_num_subdivisions", bc.GetLong(SUBDIV_MAX_NUM_SUBDIVISIONS, 0), element);
     SceneExportRealValue("subdivide_pixel_threshold", bc.GetReal(SUBDIV_PIXEL_THRESHOLD, 0.0), element);
-    SceneExportRealValue("subdivide_curvature_threshold", bc.GetReal(SUBDIV_CURVATURE_THRESHOLD, 0.0), element);
+    SceneExportRealValue("subdivide_curvature_threshold", bc.GetReal(SUBDIV_CURVATURE_THRESHOLD, 0.0),
+                         element);
     SceneExportRealValue("displacement_error_threshold", bc.GetReal(SUBDIV_DISPLACEMENT_ERROR_THRESHOLD, 0.0),
                          element);
     SceneExportBoolValue("subdivision_smoothing", bc.GetBool(SUBDIV_SMOOTHING, FALSE), element);
@@ -204,7 +208,8 @@ bool OrvaneSceneExporter::SceneExportModelSphere(BaseObject* obj, LMatrix m, int
   placementNotFinite = !std::isfinite(radius);
   if (!SceneExportObjectMotionBlur(sphere, obj, m)) {
     const LVector center = m.off * scale;
-    if (!std::isfinite(center.x) || !std::isfinite(center.y) || !std::isfinite(center.z)) placementNotFinite = true;
+    if (!std::isfinite(center.x) || !std::isfinite(center.y) || !std::isfinite(center.z))
+      placementNotFinite = true;
     SceneExportVectorValue("center", center, sphere, 1);
   }
   if (placementNotFinite) {

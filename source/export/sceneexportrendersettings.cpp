@@ -64,7 +64,8 @@ Bool OrvaneSceneExporter::SceneExportRenderSettings(TiXmlElement* rendererSettin
   SceneExportBoolValue("metropolis", metropolis, rendererSettings);
   SceneExportRealValue("large_mutation_prob", rs.GetReal(RS_LARGE_MUTATION_PROB, 0.0), rendererSettings);
   SceneExportRealValue("max_change", rs.GetReal(RS_MAX_CHANGE, 0.0), rendererSettings);
-  SceneExportLongValue("max_num_consec_rejections", rs.GetLong(RS_MAX_NUM_CONSEC_REJECTIONS, 0), rendererSettings);
+  SceneExportLongValue("max_num_consec_rejections", rs.GetLong(RS_MAX_NUM_CONSEC_REJECTIONS, 0),
+                       rendererSettings);
   SceneExportLongValue("max_depth", rs.GetLong(RS_MAX_DEPTH, 0), rendererSettings);
   SceneExportLongValue("bih_tri_threshold", TrianglesFromThousands(rs.GetLong(RS_BIH_TRI_THRESHOLD, 0)),
                        rendererSettings);
@@ -75,7 +76,8 @@ Bool OrvaneSceneExporter::SceneExportRenderSettings(TiXmlElement* rendererSettin
   SceneExportBoolValue("logging", rs.GetBool(RS_LOGGING, FALSE), rendererSettings);
   SceneExportLongValue("display_period", rs.GetLong(RS_DISPLAY_PERIOD, 0), rendererSettings);
   SceneExportLongValue("image_save_period", rs.GetLong(RS_IMAGE_SAVE_PERIOD, 0), rendererSettings);
-  SceneExportBoolValue("save_untonemapped_exr", rs.GetBool(RS_SAVE_UNTONEMAPPED_EXR, FALSE), rendererSettings);
+  SceneExportBoolValue("save_untonemapped_exr", rs.GetBool(RS_SAVE_UNTONEMAPPED_EXR, FALSE),
+                       rendererSettings);
   SceneExportBoolValue("save_tonemapped_exr", rs.GetBool(RS_SAVE_TONEMAPPED_EXR, FALSE), rendererSettings);
   SceneExportBoolValue("save_ovi", rs.GetBool(RS_SAVE_OVI, FALSE), rendererSettings);
   SceneExportBoolValue("glass_acceleration", rs.GetBool(RS_GLASS_ACCELERATION, FALSE), rendererSettings);

@@ -69,8 +69,8 @@ bool OrvaneSceneExporter::SceneExportMoBlurMatrix(TiXmlElement* parent, LMatrix 
     placementNotFinite = true;
   TiXmlElement* rotation = new TiXmlElement("rotation");
   parent->LinkEndChild(rotation);
-  const String text = Fixed(Len(m.v1), 8) + " 0 0 " + " 0 " + Fixed(Len(m.v3), 8) + " 0 " + " 0 0 " +
-                      Fixed(Len(m.v2), 8);
+  const String text =
+      Fixed(Len(m.v1), 8) + " 0 0 " + " 0 " + Fixed(Len(m.v3), 8) + " 0 " + " 0 0 " + Fixed(Len(m.v2), 8);
   SceneExportStringValue("matrix", text, rotation);
   return true;
 }

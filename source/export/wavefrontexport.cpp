@@ -147,7 +147,8 @@ int WavefrontExport::BakeUV(PolygonObject* obj, std::vector<Group>& groups, std:
     auto it = made.find(tex);
     if (it == made.end()) {
       const UVWTag* source = nullptr;
-      const LONG projection = tex->GetDataInstance()->GetLong(TEXTURETAG_PROJECTION, TEXTURETAG_PROJECTION_UVW);
+      const LONG projection =
+          tex->GetDataInstance()->GetLong(TEXTURETAG_PROJECTION, TEXTURETAG_PROJECTION_UVW);
       if (projection == TEXTURETAG_PROJECTION_UVW) {
         // UVW mapping is the object's own coordinates: read them in place instead of a copy.
         source = own;
@@ -200,7 +201,8 @@ int WavefrontExport::AddVerticesAndTris(PolygonObject* obj, int lightMode) {
   // An object whose phong normals the host cannot make is written without normals.
   if (!normals) phong_ = 0;
   try {
-    MeshBuilder builder(mesh_, obj->GetPointR(), obj->GetPointCount(), obj->GetPolygonR(), count, normals, scale_);
+    MeshBuilder builder(mesh_, obj->GetPointR(), obj->GetPointCount(), obj->GetPolygonR(), count, normals,
+                        scale_);
     for (Group& g : groups) {
       std::string name = "defaultMat";
       if (lightMode) {

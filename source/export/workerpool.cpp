@@ -121,5 +121,6 @@ int WorkerPool::ThreadsFor(size_t items, size_t minimum) {
   static const int hardware = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const size_t wanted = minimum ? items / minimum : items;
   if (wanted <= 1) return 1;
-  return static_cast<int>(std::clamp<size_t>(wanted, 1, static_cast<size_t>(std::min(hardware, kMaxThreads))));
+  return static_cast<int>(
+      std::clamp<size_t>(wanted, 1, static_cast<size_t>(std::min(hardware, kMaxThreads))));
 }

@@ -65,8 +65,7 @@ std::string VectorText(double a, double b, double c) {
 }
 
 // The reals "exponent", "a", "b", "c" and the optional background generation of a texture.
-void AppendTextureTail(TiXmlElement* texture, double exponent, double a, double b, double c,
-                       int background) {
+void AppendTextureTail(TiXmlElement* texture, double exponent, double a, double b, double c, int background) {
   SceneExportRealValue("exponent", exponent, texture);
   SceneExportRealValue("a", a, texture);
   SceneExportRealValue("b", b, texture);
@@ -81,8 +80,7 @@ std::string TemporaryNameBeside(const std::string& path) {
   size_t slash = path.rfind('/');
   std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-  return dir + "." + file + ".tmp-" + std::to_string(getpid()) + "-" +
-         std::to_string(counter.fetch_add(1));
+  return dir + "." + file + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter.fetch_add(1));
 }
 
 // Makes every text, comment and attribute value under `root` fit for an XML 1.0 file (see
@@ -125,8 +123,7 @@ void SceneExportRealValue(const std::string& name, double value, TiXmlElement* p
   AppendText(name, RealText(value), parent);
 }
 
-void SceneExportVectorValue(const std::string& name, const LVector& value, TiXmlElement* parent,
-                            int swap) {
+void SceneExportVectorValue(const std::string& name, const LVector& value, TiXmlElement* parent, int swap) {
   AppendText(name, swap ? VectorText(value.x, value.z, value.y) : VectorText(value.x, value.y, value.z),
              parent);
 }
@@ -135,8 +132,7 @@ void SceneExportBoolValue(const std::string& name, int value, TiXmlElement* pare
   AppendText(name, value ? "true" : "false", parent);
 }
 
-void SceneExportStringValue(const std::string& name, const std::string& value,
-                            TiXmlElement* parent) {
+void SceneExportStringValue(const std::string& name, const std::string& value, TiXmlElement* parent) {
   AppendText(name, value, parent);
 }
 
@@ -221,8 +217,8 @@ void ExportBgTexCoordGen(TiXmlElement* parent) {
   SceneExportRealValue("angle", 1.6, axisRotation);
 }
 
-int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent, double a,
-                  double b, double c, const Filename& /*unused*/, int background) {
+int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent, double a, double b,
+                  double c, const Filename& /*unused*/, int background) {
   TiXmlElement* texture = AppendElement("texture", parent);
   SceneExportStringValue("uv_set", "default", texture);
   SceneExportStringValue("path", path, texture);
@@ -230,8 +226,8 @@ int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent
   return 1;
 }
 
-int ExportTexture(BaseDocument* doc, BaseShader* shader, TiXmlElement* parent, double exponent,
-                  double a, double b, double c, const Filename& /*unused*/, int background) {
+int ExportTexture(BaseDocument* doc, BaseShader* shader, TiXmlElement* parent, double exponent, double a,
+                  double b, double c, const Filename& /*unused*/, int background) {
   if (!shader) return 0;
   TiXmlElement* texture = AppendElement("texture", parent);
   SceneExportStringValue("uv_set", "default", texture);
@@ -270,8 +266,7 @@ bool SaveXmlFile(TiXmlDocument& doc, std::string path) {
 
 bool LoadXmlFile(TiXmlDocument& doc, std::string path, std::string* error) {
   std::string message;
-  const Orvane::OrvaneXMLLoader::LoadResult result =
-      Orvane::OrvaneXMLLoader::loadFile(path, doc, message);
+  const Orvane::OrvaneXMLLoader::LoadResult result = Orvane::OrvaneXMLLoader::loadFile(path, doc, message);
   if (error) *error = message;
   return result != Orvane::OrvaneXMLLoader::LOAD_NOT_READ;
 }

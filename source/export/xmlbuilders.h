@@ -18,13 +18,11 @@ void SceneExportLongValue(const std::string& name, int value, TiXmlElement* pare
 /// Appends `name` holding `value` as "%08f" (0.5 -> 0.500000, -2 -> -2.000000).
 void SceneExportRealValue(const std::string& name, double value, TiXmlElement* parent);
 /// Appends `name` holding "x y z", or "x z y" when `swap` is non-zero, each as "%08f".
-void SceneExportVectorValue(const std::string& name, const LVector& value, TiXmlElement* parent,
-                            int swap);
+void SceneExportVectorValue(const std::string& name, const LVector& value, TiXmlElement* parent, int swap);
 /// Appends `name` holding "true" when `value` is non-zero, else "false".
 void SceneExportBoolValue(const std::string& name, int value, TiXmlElement* parent);
 /// Appends `name` holding `value` unchanged.
-void SceneExportStringValue(const std::string& name, const std::string& value,
-                            TiXmlElement* parent);
+void SceneExportStringValue(const std::string& name, const std::string& value, TiXmlElement* parent);
 /// Appends `name` holding `value` unchanged (a literal; null gives an empty text).
 void SceneExportStringValue(const std::string& name, const char* value, TiXmlElement* parent);
 /// Appends `name` holding `value` in UTF-8.
@@ -63,12 +61,12 @@ void ExportBgTexCoordGen(TiXmlElement* parent);
 /// Appends "texture" holding "uv_set" = "default", "path" = `path` unchanged, the reals
 /// "exponent", "a", "b", "c", then, when `background` is non-zero, the background
 /// texture-coordinate generation. The file name argument is not read. 1.
-int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent, double a,
-                  double b, double c, const Filename& unused, int background);
+int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent, double a, double b,
+                  double c, const Filename& unused, int background);
 /// As the path form, with the path of the bitmap shader's file (its parameter 1000) resolved
 /// against the document's folder. 0 without writing anything for a null shader, else 1.
-int ExportTexture(BaseDocument* doc, BaseShader* shader, TiXmlElement* parent, double exponent,
-                  double a, double b, double c, const Filename& unused, int background);
+int ExportTexture(BaseDocument* doc, BaseShader* shader, TiXmlElement* parent, double exponent, double a,
+                  double b, double c, const Filename& unused, int background);
 
 /// Writes `doc` to `path` (UTF-8). The text goes to a new file beside the target that then
 /// replaces it, so a failed save leaves the previous file as it was and no partial file behind.

@@ -63,8 +63,8 @@ void CorvaneHeaderUA::DrawMsg(LONG, LONG, LONG, LONG, const BaseContainer&) {
         LONG wr, wg, wb, ir, ig, ib;
         work->GetPixel(x, y, &wr, &wg, &wb);
         image->GetPixel(x, y, &ir, &ig, &ib);
-        work->SetPixel(x, y, static_cast<LONG>(wr * (1 - a) + ir * a), static_cast<LONG>(wg * (1 - a) + ig * a),
-                       static_cast<LONG>(wb * (1 - a) + ib * a));
+        work->SetPixel(x, y, static_cast<LONG>(wr * (1 - a) + ir * a),
+                       static_cast<LONG>(wg * (1 - a) + ig * a), static_cast<LONG>(wb * (1 - a) + ib * a));
       }
     }
   }

@@ -6,7 +6,10 @@
 /// The preview's drawing area: shows the dialog's display bitmap.
 class CorvanePreviewUA : public GeUserArea {
  public:
-  Bool Init() override { cleared = 0; return image != nullptr; }
+  Bool Init() override {
+    cleared = 0;
+    return image != nullptr;
+  }
   /// The bitmap's size, or 150 x 150 without one.
   Bool GetMinSize(LONG& w, LONG& h) override;
   void DrawMsg(LONG x1, LONG y1, LONG x2, LONG y2, const BaseContainer& msg) override;

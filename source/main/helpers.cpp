@@ -151,8 +151,7 @@ BaseContainer* GetOrvaneRenderSettingsData(BaseDocument* doc) {
   RenderData* rd = doc->GetActiveRenderData();
   if (!rd) return nullptr;
   for (BaseVideoPost* vp = rd->GetFirstVideoPost(); vp; vp = vp->GetNext())
-    if (vp->GetType() == ID_RENDERSETTINGS && !vp->GetBit(BIT_VPDISABLED))
-      return vp->GetDataInstance();
+    if (vp->GetType() == ID_RENDERSETTINGS && !vp->GetBit(BIT_VPDISABLED)) return vp->GetDataInstance();
   return nullptr;
 }
 
@@ -260,8 +259,10 @@ bool GetObjectRenderMode(BaseObject* op) {
   bool off = false;
   for (; op; op = op->GetUp()) {
     const LONG mode = op->GetRenderMode();
-    if (mode == MODE_ON) off = false;
-    else if (mode == MODE_OFF) off = true;
+    if (mode == MODE_ON)
+      off = false;
+    else if (mode == MODE_OFF)
+      off = true;
   }
   return off;
 }
@@ -422,7 +423,8 @@ String StopTime::GetElapsed(ReturnFormat format) const {
 
 void HideDescriptionEntry(Description* description, LONG id, Bool hide) {
   if (!description) return;
-  if (BaseContainer* bc = description->GetParameterI(DescID(DescLevel(id)), nullptr)) bc->SetBool(DESC_HIDE, hide);
+  if (BaseContainer* bc = description->GetParameterI(DescID(DescLevel(id)), nullptr))
+    bc->SetBool(DESC_HIDE, hide);
 }
 
 }  // namespace Helpers

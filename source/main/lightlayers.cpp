@@ -12,8 +12,7 @@ constexpr LONG kLayerGroup = 803;
 
 namespace Helpers {
 
-bool AddLightLayerContainer(Description* description, BaseContainer* data, int paramId,
-                            BaseDocument* doc) {
+bool AddLightLayerContainer(Description* description, BaseContainer* data, int paramId, BaseDocument* doc) {
   if (!description || !data || !doc) return false;
   const DescID id{DescLevel(paramId)};
   const BaseContainer* loaded = description->GetParameterI(id, nullptr);
@@ -35,7 +34,8 @@ bool AddLightLayerContainer(Description* description, BaseContainer* data, int p
   param.SetString(DESC_NAME, name);
   param.SetContainer(DESC_CYCLE, cycle);
   data->SetLong(paramId, value);
-  return description->SetParameter(DescID(DescLevel(paramId, DTYPE_LONG, 0)), param, DescID(DescLevel(kLayerGroup)));
+  return description->SetParameter(DescID(DescLevel(paramId, DTYPE_LONG, 0)), param,
+                                   DescID(DescLevel(kLayerGroup)));
 }
 
 }  // namespace Helpers

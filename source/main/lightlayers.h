@@ -14,7 +14,6 @@ constexpr int kLightLayerCount = 10;
 /// `data`. False when the description, the data or the document is null, or the host refuses the
 /// new description; true otherwise, also when the description has no such parameter (then
 /// nothing changes).
-bool AddLightLayerContainer(Description* description, BaseContainer* data, int paramId,
-                            BaseDocument* doc);
+bool AddLightLayerContainer(Description* description, BaseContainer* data, int paramId, BaseDocument* doc);
 
 }  // namespace Helpers

@@ -102,15 +102,10 @@ Bool PluginStart() {
 
 Bool PluginMessage(LONG id, void* /*data*/) {
   switch (id) {
-    case C4DPL_INIT_RESOURCE:
-      return resource.Init();
-    case C4DPL_BUILDMENU:
-      EnhanceMainMenu();
-      return false;
-    case 0:
-      return true;
-    default:
-      return false;
+    case C4DPL_INIT_RESOURCE: return resource.Init();
+    case C4DPL_BUILDMENU: EnhanceMainMenu(); return false;
+    case 0: return true;
+    default: return false;
   }
 }
 

@@ -62,12 +62,14 @@ bool IsUtf8(const std::string& text) {
 // the process ID through `pid`, or -1 when nothing was started.
 bool StartReaper(std::future<pid_t> pid) {
   try {
-    std::thread([](std::future<pid_t> child) {
-      const pid_t p = child.get();
-      if (p <= 0) return;
-      while (::waitpid(p, nullptr, 0) < 0 && errno == EINTR) {
-      }
-    }, std::move(pid)).detach();
+    std::thread(
+        [](std::future<pid_t> child) {
+          const pid_t p = child.get();
+          if (p <= 0) return;
+          while (::waitpid(p, nullptr, 0) < 0 && errno == EINTR) {}
+        },
+        std::move(pid))
+        .detach();
     return true;
   } catch (const std::system_error&) {
     return false;
@@ -136,8 +138,8 @@ int LaunchSeed() {
   return static_cast<int>(seed);
 }
 
-std::vector<std::string> OrvaneArguments(const Filename& exe, const Filename& scene, int network,
-                                         int port, Filename output, int haltSpp, int seed) {
+std::vector<std::string> OrvaneArguments(const Filename& exe, const Filename& scene, int network, int port,
+                                         Filename output, int haltSpp, int seed) {
   std::vector<std::string> argv;
   argv.push_back(ToUTF8String(exe.GetString()));
   argv.push_back(ToUTF8String(scene.GetString()));
@@ -164,14 +166,12 @@ std::vector<std::string> OrvaneArguments(const Filename& exe, const Filename& sc
   return argv;
 }
 
-int LaunchOrvane(Filename scene, int, int, int, int network, int port, Filename output,
-                 int haltSpp, int, int) {
+int LaunchOrvane(Filename scene, int, int, int, int network, int port, Filename output, int haltSpp, int,
+                 int) {
   GePrint("Launching Orvane...");
   Filename exe;
   if (!GetOrvaneExe(&exe, 1, 0)) return 0;
-  return LaunchOrvaneMac(OrvaneArguments(exe, scene, network, port, output, haltSpp, LaunchSeed()))
-             ? 1
-             : 0;
+  return LaunchOrvaneMac(OrvaneArguments(exe, scene, network, port, output, haltSpp, LaunchSeed())) ? 1 : 0;
 }
 
 int LaunchOrvaneMac(const std::vector<std::string>& argv) {
@@ -233,8 +233,8 @@ void PackPovmMac(int pack, const Filename& first, const Filename& second) {
 Filename UnpackPovm(Filename archive, Filename dir) {
   ZipFile* zip = ZipFile::Alloc();
   if (!zip) return Filename();
-  bool extracted = zip->ExtractToDirectory(archive, dir, ZIP_EXTRACT_CREATE_SUBDIR, nullptr,
-                                           nullptr, nullptr);
+  bool extracted =
+      zip->ExtractToDirectory(archive, dir, ZIP_EXTRACT_CREATE_SUBDIR, nullptr, nullptr, nullptr);
   ZipFile::Free(zip);
   if (!extracted) {
     GePrint(String("Could not unpack ") + archive.GetString());

@@ -46,14 +46,14 @@ int LaunchSeed();
 /// The renderer's command line: `exe`, `scene`, "-seed" and `seed`; with `network` non-zero "-n",
 /// "wm", "-p" and `port`; with `haltSpp` not -1 "-haltspp" and `haltSpp`; with an `output`,
 /// "-o" and the output with the suffix ".png" instead of its own. All UTF-8.
-std::vector<std::string> OrvaneArguments(const Filename& exe, const Filename& scene, int network,
-                                         int port, Filename output, int haltSpp, int seed);
+std::vector<std::string> OrvaneArguments(const Filename& exe, const Filename& scene, int network, int port,
+                                         Filename output, int haltSpp, int seed);
 
 /// Starts the renderer with a window on `scene` (the arguments of `OrvaneArguments`; the unnamed
 /// ones are not read). 1 when it was started; 0 when no renderer folder is known or it could not
 /// be started (a console line says why).
-int LaunchOrvane(Filename scene, int, int, int, int network, int port, Filename output,
-                 int haltSpp, int, int);
+int LaunchOrvane(Filename scene, int, int, int, int network, int port, Filename output, int haltSpp, int,
+                 int);
 
 /// Starts the program `argv[0]` with the arguments `argv` (2 to 49 entries, else 0 at once) as a
 /// process of its own (posix_spawn: the host's memory is not copied) and returns without waiting
@@ -73,8 +73,8 @@ void PackPovmMac(int pack, const Filename& first, const Filename& second);
 Filename UnpackPovm(Filename archive, Filename dir);
 
 /// The other platform's launch: only tells the user it was called. Always 0.
-int LaunchOrvanePc(Filename scene, int, int, int, int network, int port, Filename output,
-                   int haltSpp, int, int);
+int LaunchOrvanePc(Filename scene, int, int, int, int network, int port, Filename output, int haltSpp, int,
+                   int);
 /// The other platform's packing: only tells the user it was called.
 void PackPovmPc(int pack, const Filename& first, const Filename& second);
 

@@ -36,7 +36,8 @@ AdvancedOrvaneMaterial* NodeOf(BaseShader* node) {
 
 // True when a "material" element named `name` is already a child of `parent`.
 bool NameWritten(const TiXmlElement* parent, const std::string& name) {
-  for (const TiXmlElement* m = parent->FirstChildElement("material"); m; m = m->NextSiblingElement("material")) {
+  for (const TiXmlElement* m = parent->FirstChildElement("material"); m;
+       m = m->NextSiblingElement("material")) {
     const TiXmlElement* n = m->FirstChildElement("name");
     if (n && n->GetText() && name == n->GetText()) return true;
   }
@@ -63,25 +64,33 @@ void AdvancedOrvaneMaterial::SetChannels(BaseContainer* data) {
   };
   // Switches a row does not name stay as they are.
   static const std::vector<Row> rows = {
-      {MAT_TYPE_DIFFUSE, {MAT_USE_ALBEDO},
+      {MAT_TYPE_DIFFUSE,
+       {MAT_USE_ALBEDO},
        {MAT_USE_ALPHA, MAT_SHOW_PHONG, MAT_SHOW_MEDIUM, MAT_USE_EXPONENT, MAT_USE_SIGMA, MAT_SHOW_SPECULAR,
         MAT_USE_ABSORPTION_LAYER}},
-      {MAT_TYPE_DIFFUSE_TRANSMITTER, {MAT_USE_ALBEDO},
+      {MAT_TYPE_DIFFUSE_TRANSMITTER,
+       {MAT_USE_ALBEDO},
        {MAT_USE_ALPHA, MAT_SHOW_PHONG, MAT_SHOW_MEDIUM, MAT_USE_EXPONENT, MAT_USE_SIGMA, MAT_SHOW_SPECULAR,
         MAT_USE_ABSORPTION_LAYER}},
-      {MAT_TYPE_OREN_NAYAR, {MAT_USE_ALBEDO, MAT_USE_SIGMA},
+      {MAT_TYPE_OREN_NAYAR,
+       {MAT_USE_ALBEDO, MAT_USE_SIGMA},
        {MAT_USE_ALPHA, MAT_SHOW_PHONG, MAT_SHOW_MEDIUM, MAT_USE_EXPONENT, MAT_SHOW_SPECULAR,
         MAT_USE_ABSORPTION_LAYER}},
-      {MAT_TYPE_PHONG, {MAT_USE_ALBEDO, MAT_SHOW_PHONG, MAT_USE_EXPONENT},
+      {MAT_TYPE_PHONG,
+       {MAT_USE_ALBEDO, MAT_SHOW_PHONG, MAT_USE_EXPONENT},
        {MAT_USE_ALPHA, MAT_SHOW_MEDIUM, MAT_USE_SIGMA, MAT_SHOW_SPECULAR, MAT_USE_ABSORPTION_LAYER}},
-      {MAT_TYPE_SPECULAR, {MAT_SHOW_MEDIUM, MAT_SHOW_SPECULAR},
+      {MAT_TYPE_SPECULAR,
+       {MAT_SHOW_MEDIUM, MAT_SHOW_SPECULAR},
        {MAT_USE_ALPHA, MAT_USE_ALBEDO, MAT_SHOW_PHONG, MAT_USE_EXPONENT, MAT_USE_SIGMA}},
-      {MAT_TYPE_GLOSSY_TRANSPARENT, {MAT_SHOW_MEDIUM, MAT_USE_EXPONENT},
+      {MAT_TYPE_GLOSSY_TRANSPARENT,
+       {MAT_SHOW_MEDIUM, MAT_USE_EXPONENT},
        {MAT_USE_ALPHA, MAT_USE_ALBEDO, MAT_SHOW_PHONG, MAT_USE_SIGMA, MAT_SHOW_SPECULAR}},
-      {MAT_TYPE_BLEND, {MAT_USE_ALPHA},
+      {MAT_TYPE_BLEND,
+       {MAT_USE_ALPHA},
        {MAT_USE_ALBEDO, MAT_SHOW_PHONG, MAT_SHOW_MEDIUM, MAT_USE_EXPONENT, MAT_USE_SIGMA, MAT_USE_BUMP,
         MAT_USE_DISPLACEMENT, MAT_USE_EMISSION, MAT_SHOW_SPECULAR, MAT_USE_ABSORPTION_LAYER}},
-      {MAT_TYPE_NULL, {},
+      {MAT_TYPE_NULL,
+       {},
        {MAT_USE_ALPHA, MAT_USE_ALBEDO, MAT_SHOW_PHONG, MAT_SHOW_MEDIUM, MAT_USE_EXPONENT, MAT_USE_SIGMA,
         MAT_USE_BUMP, MAT_USE_DISPLACEMENT, MAT_USE_EMISSION, MAT_SHOW_SPECULAR, MAT_USE_ABSORPTION_LAYER}},
   };
@@ -98,8 +107,9 @@ Bool AdvancedOrvaneMaterial::Message(GeListNode* node, LONG type, void* data) {
   if (!node) return true;
   BaseContainer* bc = static_cast<BaseList2D*>(node)->GetDataInstance();
   HandleInitialChannel(node, O + MAT_ALBEDO_SHADER, type, data);
-  HandleShaderMessage(node, static_cast<BaseShader*>(bc->GetLink(O + MAT_ALBEDO_SHADER, node->GetDocument(), Xbase)),
-                      type, data);
+  HandleShaderMessage(
+      node, static_cast<BaseShader*>(bc->GetLink(O + MAT_ALBEDO_SHADER, node->GetDocument(), Xbase)), type,
+      data);
   if (type == kMsgUpdate) SetChannels(bc);
   return true;
 }
@@ -245,9 +255,7 @@ void AdvancedOrvaneMaterial::ExportNode(const String& name, TiXmlElement* parent
     case MAT_TYPE_DIFFUSE: writer_.MaterialExportDiffuseMaterial(name, host, parent); break;
     case MAT_TYPE_OREN_NAYAR: writer_.MaterialExportOrenNayarMaterial(name, host, parent); break;
     case MAT_TYPE_PHONG: writer_.MaterialExportPhongMaterial(name, host, parent); break;
-    case MAT_TYPE_DIFFUSE_TRANSMITTER:
-      writer_.MaterialExportDiffuseTransMaterial(name, host, parent);
-      break;
+    case MAT_TYPE_DIFFUSE_TRANSMITTER: writer_.MaterialExportDiffuseTransMaterial(name, host, parent); break;
     case MAT_TYPE_SPECULAR:
       writer_.MaterialExportMedium(name, host, parent);
       writer_.MaterialExportSpecularMaterial(name, host, parent);
@@ -296,7 +304,8 @@ Bool AdvancedOrvaneMaterial::ExportBlend(const String& name, TiXmlElement* paren
     }
     if (onPath) continue;
     ++counter;
-    String childName = child->GetName() + String("_") + Helpers::ULongToString(static_cast<unsigned int>(counter));
+    String childName =
+        child->GetName() + String("_") + Helpers::ULongToString(static_cast<unsigned int>(counter));
     if (NameWritten(parent, Helpers::ToUTF8String(childName)))
       childName = tree.containerName + String("_") + childName;
     names[i] = childName;

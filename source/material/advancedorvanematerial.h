@@ -73,8 +73,8 @@ class AdvancedOrvaneMaterial : public ShaderData {
     String containerName;
     std::vector<std::pair<BaseShader*, String>> path;
   };
-  void ExportNode(const String& name, TiXmlElement* parent, int background, OrvaneSceneData* sd,
-                  int& counter, TreeExport& tree);
+  void ExportNode(const String& name, TiXmlElement* parent, int background, OrvaneSceneData* sd, int& counter,
+                  TreeExport& tree);
   Bool ExportBlend(const String& name, TiXmlElement* parent, int& counter, TreeExport& tree);
 
   // The writers of the plug-in material, reading this node's IDs; also the export state.

@@ -27,8 +27,7 @@ void WriteConstant(const ChannelSpec& spec, const BaseContainer* data, TiXmlElem
       SceneExportSpectrumRGB(data->GetVector(spec.valueId), data->GetReal(spec.gammaId),
                              data->GetReal(spec.brightnessId), Append(channel, "constant"));
       break;
-    case ChannelConstant::kNone:
-      break;
+    case ChannelConstant::kNone: break;
   }
 }
 
@@ -80,8 +79,8 @@ std::string BakeFileName(const String& name, int frame, const std::string& suffi
 }
 
 bool BakeChannelImage(CustomOrvaneMaterial& material, BaseShader* shader, const String& name,
-                      const std::string& suffix, const char* label, BaseContainer* data,
-                      SAVEBIT flags, std::string* path) {
+                      const std::string& suffix, const char* label, BaseContainer* data, SAVEBIT flags,
+                      std::string* path) {
   OrvaneSceneData* sd = material.sceneData;
   const Filename target = sd->texturesDir + Filename(String(BakeFileName(name, sd->frame, suffix)));
   if (material.BakeShader(shader, target, data, flags)) {

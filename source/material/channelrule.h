@@ -39,8 +39,8 @@ std::string BakeFileName(const String& name, int frame, const std::string& suffi
 /// written file's full path in UTF-8; false after one console line that names the material and
 /// the channel (`label`).
 bool BakeChannelImage(CustomOrvaneMaterial& material, BaseShader* shader, const String& name,
-                      const std::string& suffix, const char* label, BaseContainer* data,
-                      SAVEBIT flags, std::string* path);
+                      const std::string& suffix, const char* label, BaseContainer* data, SAVEBIT flags,
+                      std::string* path);
 
 /// What a channel holds when no shader is linked.
 enum class ChannelConstant {

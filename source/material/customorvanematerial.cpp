@@ -124,7 +124,6 @@ void CustomOrvaneMaterial::WriteDefaults(BaseContainer* bc, int o) {
     bc->SetLong(MAT_BAKE_WIDTH, 1024);
     bc->SetLong(MAT_BAKE_HEIGHT, 1024);
   }
-
 }
 
 LONG CustomOrvaneMaterial::GetRenderInfo(BaseMaterial*) { return kRenderInfo; }
@@ -139,27 +138,14 @@ void CustomOrvaneMaterial::SetChannels(BaseContainer* data) {
   Row row;
   switch (data->GetLong(MAT_TYPE, MAT_TYPE_DIFFUSE)) {
     case MAT_TYPE_DIFFUSE:
-    case MAT_TYPE_DIFFUSE_TRANSMITTER:
-      row = {false, true, false, false, false, false, false, false};
-      break;
-    case MAT_TYPE_OREN_NAYAR:
-      row = {false, true, false, false, false, true, false, false};
-      break;
-    case MAT_TYPE_PHONG:
-      row = {false, true, true, false, true, false, false, false};
-      break;
-    case MAT_TYPE_SPECULAR:
-      row = {false, false, false, true, false, false, true, false};
-      break;
-    case MAT_TYPE_GLOSSY_TRANSPARENT:
-      row = {false, false, false, true, true, false, false, false};
-      break;
+    case MAT_TYPE_DIFFUSE_TRANSMITTER: row = {false, true, false, false, false, false, false, false}; break;
+    case MAT_TYPE_OREN_NAYAR: row = {false, true, false, false, false, true, false, false}; break;
+    case MAT_TYPE_PHONG: row = {false, true, true, false, true, false, false, false}; break;
+    case MAT_TYPE_SPECULAR: row = {false, false, false, true, false, false, true, false}; break;
+    case MAT_TYPE_GLOSSY_TRANSPARENT: row = {false, false, false, true, true, false, false, false}; break;
     case MAT_TYPE_BLEND:
-    case MAT_TYPE_NULL:
-      row = {true, false, false, false, false, false, false, true};
-      break;
-    default:
-      return;
+    case MAT_TYPE_NULL: row = {true, false, false, false, false, false, false, true}; break;
+    default: return;
   }
   if (row.alpha) data->SetBool(MAT_USE_ALPHA, true);
   data->SetBool(MAT_USE_ALBEDO, row.albedo);

@@ -81,8 +81,8 @@ class CustomOrvaneMaterial : public MaterialData {
 
   /// Appends the "shader" element of `shader` (generated or code shader) to `channel`, and its
   /// texture definitions to `material`; 1 when the "shader" element was appended.
-  int ExportShader(TiXmlElement* material, TiXmlElement* channel, BaseShader* shader,
-                   int& textureIndex, std::string evalHeader, OVLReturnType returnType);
+  int ExportShader(TiXmlElement* material, TiXmlElement* channel, BaseShader* shader, int& textureIndex,
+                   std::string evalHeader, OVLReturnType returnType);
   /// `text` with every occurrence of `pattern` replaced by `replacement`.
   std::string ReplaceShaderString(std::string text, std::string pattern, std::string replacement);
 
@@ -113,8 +113,8 @@ class CustomOrvaneMaterial : public MaterialData {
   /// Fully transparent for transmitting types, else opaque.
   void CalcTransparency(BaseMaterial* mat, VolumeData* vd) override;
   /// The viewport image: the albedo colour or shader, with the blend factor as alpha.
-  Bool InitGLImage(BaseMaterial* mat, BaseDocument* doc, BaseThread* th, BaseBitmap* bmp,
-                   LONG doccolorspace, Bool linearworkflow) override;
+  Bool InitGLImage(BaseMaterial* mat, BaseDocument* doc, BaseThread* th, BaseBitmap* bmp, LONG doccolorspace,
+                   Bool linearworkflow) override;
 
   /// Re-points the blend partner links that lead to `oldAndNew[0]` to `oldAndNew[1]` (nothing for
   /// a material in no document).
@@ -136,14 +136,14 @@ class CustomOrvaneMaterial : public MaterialData {
 
   // --- Render state, filled by InitRender -----------------------------------------------------
 
-  LONG renderType = 0;                            ///< `MAT_TYPE` of the render.
-  std::unique_ptr<ShaderSampler> albedoSampler;   ///< The albedo shader, or null.
-  std::unique_ptr<ShaderSampler> emissionSampler; ///< The emission shader, or null.
-  LONG transmits = 0;                             ///< 1: transparent with refraction.
-  LONG reflects = 0;                              ///< 1: adds a traced reflection.
-  LVector albedoColor;                            ///< Albedo constant.
-  LVector emissionColor;                          ///< Emission constant (black when off).
-  double refractiveIndex = 1.0;                   ///< Index of refraction of the surface.
+  LONG renderType = 0;                             ///< `MAT_TYPE` of the render.
+  std::unique_ptr<ShaderSampler> albedoSampler;    ///< The albedo shader, or null.
+  std::unique_ptr<ShaderSampler> emissionSampler;  ///< The emission shader, or null.
+  LONG transmits = 0;                              ///< 1: transparent with refraction.
+  LONG reflects = 0;                               ///< 1: adds a traced reflection.
+  LVector albedoColor;                             ///< Albedo constant.
+  LVector emissionColor;                           ///< Emission constant (black when off).
+  double refractiveIndex = 1.0;                    ///< Index of refraction of the surface.
 
   // --- ID view --------------------------------------------------------------------------------
 

@@ -24,37 +24,87 @@ const char kHeaderRealAt[] = "def eval(vec3 pos) real: ";
 const char kHeaderReal[] = "def eval() real: ";
 
 const ChannelSpec kAlbedo = {
-    "albedo", MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, ChannelConstant::kRgb,
-    MAT_ALBEDO_COLOR, MAT_ALBEDO_BRIGHTNESS, MAT_ALBEDO_GAMMA,
-    {MAT_ALBEDO_TEX_EXPONENT, MAT_ALBEDO_TEX_A, MAT_ALBEDO_TEX_B, MAT_ALBEDO_TEX_C},
-    "_albedo.jpg", 0, kHeaderVec3, OVL_RETURN_VEC3};
+    "albedo",          MAT_USE_ALBEDO,
+    MAT_ALBEDO_SHADER, ChannelConstant::kRgb,
+    MAT_ALBEDO_COLOR,  MAT_ALBEDO_BRIGHTNESS,
+    MAT_ALBEDO_GAMMA,  {MAT_ALBEDO_TEX_EXPONENT, MAT_ALBEDO_TEX_A, MAT_ALBEDO_TEX_B, MAT_ALBEDO_TEX_C},
+    "_albedo.jpg",     0,
+    kHeaderVec3,       OVL_RETURN_VEC3};
 const ChannelSpec kExponent = {
-    "exponent", MAT_USE_EXPONENT, MAT_EXPONENT_SHADER, ChannelConstant::kReal, MAT_EXPONENT, 0, 0,
+    "exponent",
+    MAT_USE_EXPONENT,
+    MAT_EXPONENT_SHADER,
+    ChannelConstant::kReal,
+    MAT_EXPONENT,
+    0,
+    0,
     {MAT_EXPONENT_TEX_EXPONENT, MAT_EXPONENT_TEX_A, MAT_EXPONENT_TEX_B, MAT_EXPONENT_TEX_C},
-    "_exponent.jpg", SAVEBIT_GREYSCALE, kHeaderRealAt, OVL_RETURN_REAL};
-const ChannelSpec kSigma = {
-    "sigma", MAT_USE_SIGMA, MAT_SIGMA_SHADER, ChannelConstant::kReal, MAT_SIGMA, 0, 0,
-    {MAT_SIGMA_TEX_EXPONENT, MAT_SIGMA_TEX_A, MAT_SIGMA_TEX_B, MAT_SIGMA_TEX_C},
-    "_sigma.jpg", SAVEBIT_GREYSCALE, kHeaderRealAt, OVL_RETURN_REAL};
-const ChannelSpec kBlend = {
-    "blend", MAT_USE_ALPHA, MAT_ALPHA_SHADER, ChannelConstant::kReal, MAT_ALPHA_VALUE, 0, 0,
-    {MAT_ALPHA_TEX_EXPONENT, MAT_ALPHA_TEX_A, MAT_ALPHA_TEX_B, MAT_ALPHA_TEX_C},
-    "_alpha.jpg", SAVEBIT_GREYSCALE, kHeaderReal, OVL_RETURN_REAL};
-const ChannelSpec kBump = {
-    "bump", MAT_USE_BUMP, MAT_BUMP_SHADER, ChannelConstant::kNone, 0, 0, 0,
-    {MAT_BUMP_TEX_EXPONENT, MAT_BUMP_TEX_A, MAT_BUMP_TEX_B, MAT_BUMP_TEX_C},
-    "_bump.jpg", SAVEBIT_GREYSCALE, kHeaderReal, OVL_RETURN_REAL};
+    "_exponent.jpg",
+    SAVEBIT_GREYSCALE,
+    kHeaderRealAt,
+    OVL_RETURN_REAL};
+const ChannelSpec kSigma = {"sigma",
+                            MAT_USE_SIGMA,
+                            MAT_SIGMA_SHADER,
+                            ChannelConstant::kReal,
+                            MAT_SIGMA,
+                            0,
+                            0,
+                            {MAT_SIGMA_TEX_EXPONENT, MAT_SIGMA_TEX_A, MAT_SIGMA_TEX_B, MAT_SIGMA_TEX_C},
+                            "_sigma.jpg",
+                            SAVEBIT_GREYSCALE,
+                            kHeaderRealAt,
+                            OVL_RETURN_REAL};
+const ChannelSpec kBlend = {"blend",
+                            MAT_USE_ALPHA,
+                            MAT_ALPHA_SHADER,
+                            ChannelConstant::kReal,
+                            MAT_ALPHA_VALUE,
+                            0,
+                            0,
+                            {MAT_ALPHA_TEX_EXPONENT, MAT_ALPHA_TEX_A, MAT_ALPHA_TEX_B, MAT_ALPHA_TEX_C},
+                            "_alpha.jpg",
+                            SAVEBIT_GREYSCALE,
+                            kHeaderReal,
+                            OVL_RETURN_REAL};
+const ChannelSpec kBump = {"bump",
+                           MAT_USE_BUMP,
+                           MAT_BUMP_SHADER,
+                           ChannelConstant::kNone,
+                           0,
+                           0,
+                           0,
+                           {MAT_BUMP_TEX_EXPONENT, MAT_BUMP_TEX_A, MAT_BUMP_TEX_B, MAT_BUMP_TEX_C},
+                           "_bump.jpg",
+                           SAVEBIT_GREYSCALE,
+                           kHeaderReal,
+                           OVL_RETURN_REAL};
 const ChannelSpec kDisplacement = {
-    "displacement", MAT_USE_DISPLACEMENT, MAT_DISPLACEMENT_SHADER, ChannelConstant::kNone, 0, 0, 0,
-    {MAT_DISPLACEMENT_TEX_EXPONENT, MAT_DISPLACEMENT_TEX_A, MAT_DISPLACEMENT_TEX_B,
-     MAT_DISPLACEMENT_TEX_C},
-    "_displacement.jpg", SAVEBIT_GREYSCALE, kHeaderReal, OVL_RETURN_REAL};
-const ChannelSpec kAbsorptionLayer = {
-    "absorption layer", MAT_USE_ABSORPTION_LAYER, MAT_ABSORPTION_LAYER_SHADER, ChannelConstant::kRgb,
-    MAT_ABSORPTION_LAYER_COLOR, MAT_ABSORPTION_LAYER_BRIGHTNESS, MAT_ABSORPTION_LAYER_GAMMA,
-    {MAT_ABSORPTION_LAYER_TEX_EXPONENT, MAT_ABSORPTION_LAYER_TEX_A, MAT_ABSORPTION_LAYER_TEX_B,
-     MAT_ABSORPTION_LAYER_TEX_C},
-    "_absorption_layer.jpg", 0, kHeaderVec3, OVL_RETURN_VEC3};
+    "displacement",
+    MAT_USE_DISPLACEMENT,
+    MAT_DISPLACEMENT_SHADER,
+    ChannelConstant::kNone,
+    0,
+    0,
+    0,
+    {MAT_DISPLACEMENT_TEX_EXPONENT, MAT_DISPLACEMENT_TEX_A, MAT_DISPLACEMENT_TEX_B, MAT_DISPLACEMENT_TEX_C},
+    "_displacement.jpg",
+    SAVEBIT_GREYSCALE,
+    kHeaderReal,
+    OVL_RETURN_REAL};
+const ChannelSpec kAbsorptionLayer = {"absorption layer",
+                                      MAT_USE_ABSORPTION_LAYER,
+                                      MAT_ABSORPTION_LAYER_SHADER,
+                                      ChannelConstant::kRgb,
+                                      MAT_ABSORPTION_LAYER_COLOR,
+                                      MAT_ABSORPTION_LAYER_BRIGHTNESS,
+                                      MAT_ABSORPTION_LAYER_GAMMA,
+                                      {MAT_ABSORPTION_LAYER_TEX_EXPONENT, MAT_ABSORPTION_LAYER_TEX_A,
+                                       MAT_ABSORPTION_LAYER_TEX_B, MAT_ABSORPTION_LAYER_TEX_C},
+                                      "_absorption_layer.jpg",
+                                      0,
+                                      kHeaderVec3,
+                                      OVL_RETURN_VEC3};
 
 }  // namespace
 
@@ -62,7 +112,8 @@ void CustomOrvaneMaterial::MaterialExportAlbedo(String name, BaseContainer* data
                                                 TiXmlElement* parent) {
   if (!data || !data->GetBool(Id(MAT_USE_ALBEDO))) return;
   const char* element = "albedo";
-  if (kind != 0) element = data->GetBool(Id(MAT_ALBEDO_IS_SPECULAR)) ? "specular_reflectivity" : "diffuse_albedo";
+  if (kind != 0)
+    element = data->GetBool(Id(MAT_ALBEDO_IS_SPECULAR)) ? "specular_reflectivity" : "diffuse_albedo";
   MaterialChannels::WriteChannel(*this, kAlbedo, element, name, data, parent);
 }
 

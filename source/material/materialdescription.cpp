@@ -30,9 +30,17 @@ constexpr SwitchGroup kSwitches[] = {
 
 // Bits of the switches above, in the same order.
 enum : unsigned {
-  kAlpha = 1u << 0, kAlbedo = 1u << 1, kPhong = 1u << 2, kMedium = 1u << 3, kExponent = 1u << 4,
-  kSigma = 1u << 5, kBump = 1u << 6, kDisplacement = 1u << 7, kEmission = 1u << 8,
-  kSpecular = 1u << 9, kAbsorptionLayer = 1u << 10,
+  kAlpha = 1u << 0,
+  kAlbedo = 1u << 1,
+  kPhong = 1u << 2,
+  kMedium = 1u << 3,
+  kExponent = 1u << 4,
+  kSigma = 1u << 5,
+  kBump = 1u << 6,
+  kDisplacement = 1u << 7,
+  kEmission = 1u << 8,
+  kSpecular = 1u << 9,
+  kAbsorptionLayer = 1u << 10,
 };
 
 // The switches a material type offers; false for a value that is no type.
@@ -44,9 +52,7 @@ bool SwitchesOfType(LONG type, unsigned* shown) {
     case MAT_TYPE_OREN_NAYAR: *shown = surface | kAlbedo | kSigma; return true;
     case MAT_TYPE_PHONG: *shown = surface | kAlbedo | kPhong | kExponent; return true;
     case MAT_TYPE_SPECULAR: *shown = surface | kMedium | kSpecular | kAbsorptionLayer; return true;
-    case MAT_TYPE_GLOSSY_TRANSPARENT:
-      *shown = surface | kMedium | kExponent | kAbsorptionLayer;
-      return true;
+    case MAT_TYPE_GLOSSY_TRANSPARENT: *shown = surface | kMedium | kExponent | kAbsorptionLayer; return true;
     case MAT_TYPE_BLEND:
     case MAT_TYPE_NULL: *shown = kAlpha; return true;
     default: return false;
@@ -207,14 +213,14 @@ Bool CustomOrvaneMaterial::GetDDescription(GeListNode* node, Description* descri
   return true;
 }
 
-Bool CustomOrvaneMaterial::GetDEnabling(GeListNode* node, const DescID& id, const GeData& value,
-                                        LONG flags, const BaseContainer* itemdesc) {
+Bool CustomOrvaneMaterial::GetDEnabling(GeListNode* node, const DescID& id, const GeData& value, LONG flags,
+                                        const BaseContainer* itemdesc) {
   if (!node) return false;
   BaseContainer* data = static_cast<BaseList2D*>(node)->GetDataInstance();
   BaseDocument* doc = node->GetDocument();
-  const int enabled = MaterialLayout::Enabling(
-      id[0].id, data, doc, MaterialLayout::Page::kMaterial,
-      [&](LONG link) { return OvlShaderUsed(data, doc, static_cast<int>(link)); });
+  const int enabled =
+      MaterialLayout::Enabling(id[0].id, data, doc, MaterialLayout::Page::kMaterial,
+                               [&](LONG link) { return OvlShaderUsed(data, doc, static_cast<int>(link)); });
   if (enabled >= 0) return enabled != 0;
   return MaterialData::GetDEnabling(node, id, value, flags, itemdesc);
 }

@@ -26,7 +26,8 @@ TiXmlElement* Append(TiXmlElement* parent, const char* name) {
 void WriteEmissionSpectrum(const BaseContainer* data, int off, TiXmlElement* constant) {
   switch (data->GetLong(off + MAT_EMISSION_SPECTRUM) - off) {
     case MAT_SPECTRUM_RGB:
-      SceneExportSpectrumRGB(data->GetVector(off + MAT_EMISSION_COLOR), data->GetReal(off + MAT_EMISSION_GAMMA),
+      SceneExportSpectrumRGB(data->GetVector(off + MAT_EMISSION_COLOR),
+                             data->GetReal(off + MAT_EMISSION_GAMMA),
                              data->GetReal(off + MAT_EMISSION_BRIGHTNESS), constant);
       break;
     case MAT_SPECTRUM_BLACKBODY:
@@ -34,7 +35,8 @@ void WriteEmissionSpectrum(const BaseContainer* data, int off, TiXmlElement* con
                                    data->GetReal(off + MAT_EMISSION_GAIN), constant);
       break;
     case MAT_SPECTRUM_PEAK:
-      SceneExportSpectrumPeak(data->GetReal(off + MAT_EMISSION_PEAK_MIN), data->GetReal(off + MAT_EMISSION_PEAK_WIDTH),
+      SceneExportSpectrumPeak(data->GetReal(off + MAT_EMISSION_PEAK_MIN),
+                              data->GetReal(off + MAT_EMISSION_PEAK_WIDTH),
                               data->GetReal(off + MAT_EMISSION_BASE_VALUE),
                               data->GetReal(off + MAT_EMISSION_PEAK_VALUE), constant);
       break;
@@ -48,8 +50,7 @@ void WriteEmissionSpectrum(const BaseContainer* data, int off, TiXmlElement* con
                                    Helpers::ToUTF8String(data->GetString(off + MAT_EMISSION_TAB_VALUES)),
                                    constant);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -77,8 +78,8 @@ void CustomOrvaneMaterial::MaterialExportEmission(String name, BaseContainer* da
     return;
   }
   if (IsOVLShader(shader)) {
-    ExportShader(parent, Append(parent, "emission"), shader, textureIndex, "def eval(vec3 pos) vec3: ",
-                 OVL_RETURN_VEC3);
+    ExportShader(parent, Append(parent, "emission"), shader, textureIndex,
+                 "def eval(vec3 pos) vec3: ", OVL_RETURN_VEC3);
     return;
   }
   TiXmlElement* emission = Append(parent, "emission");

@@ -125,7 +125,7 @@ void ExportBaseMaterial(BaseMaterial* mat, TiXmlElement* parent, AtomArray* done
   if (!sd || !mat || !parent || !sd->document) return;
   BaseDocument* doc = sd->document;
   if (done && done->Find(mat) != NOTOK) return;
-  const String name = preview ? String("previewMat")
+  const String name = preview      ? String("previewMat")
                       : background ? String("background_material")
                                    : MaterialNameTable::Name(mat, doc);
   PathScope path(done, mat, name);
@@ -165,8 +165,8 @@ void ExportBaseMaterial(BaseMaterial* mat, TiXmlElement* parent, AtomArray* done
   }
 }
 
-void CustomOrvaneMaterial::ExportMaterialXml(String name, TiXmlElement* parent, AtomArray* done,
-                                             int bg, OrvaneSceneData* sd) {
+void CustomOrvaneMaterial::ExportMaterialXml(String name, TiXmlElement* parent, AtomArray* done, int bg,
+                                             OrvaneSceneData* sd) {
   BaseMaterial* mat = static_cast<BaseMaterial*>(Get());
   if (!sd || !sd->document || !parent || !mat) return;
   BaseContainer* data = mat->GetDataInstance();

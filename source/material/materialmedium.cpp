@@ -21,18 +21,18 @@ struct SpectrumIds {
 };
 
 constexpr SpectrumIds kAbsorption = {
-    MAT_ABSORPTION_SPECTRUM,   MAT_ABSORPTION_COLOR,      MAT_ABSORPTION_GAMMA,
+    MAT_ABSORPTION_SPECTRUM,   MAT_ABSORPTION_COLOR,       MAT_ABSORPTION_GAMMA,
     MAT_ABSORPTION_SCALE,      MAT_ABSORPTION_TEMPERATURE, MAT_ABSORPTION_GAIN,
-    MAT_ABSORPTION_PEAK_MIN,   MAT_ABSORPTION_PEAK_WIDTH, MAT_ABSORPTION_BASE_VALUE,
-    MAT_ABSORPTION_PEAK_VALUE, MAT_ABSORPTION_UNIFORM,    MAT_ABSORPTION_TAB_START,
-    MAT_ABSORPTION_TAB_END,    MAT_ABSORPTION_TAB_COUNT,  MAT_ABSORPTION_TAB_VALUES};
+    MAT_ABSORPTION_PEAK_MIN,   MAT_ABSORPTION_PEAK_WIDTH,  MAT_ABSORPTION_BASE_VALUE,
+    MAT_ABSORPTION_PEAK_VALUE, MAT_ABSORPTION_UNIFORM,     MAT_ABSORPTION_TAB_START,
+    MAT_ABSORPTION_TAB_END,    MAT_ABSORPTION_TAB_COUNT,   MAT_ABSORPTION_TAB_VALUES};
 
 constexpr SpectrumIds kScattering = {
-    MAT_SCATTERING_SPECTRUM,   MAT_SCATTERING_COLOR,      MAT_SCATTERING_GAMMA,
+    MAT_SCATTERING_SPECTRUM,   MAT_SCATTERING_COLOR,       MAT_SCATTERING_GAMMA,
     MAT_SCATTERING_SCALE,      MAT_SCATTERING_TEMPERATURE, MAT_SCATTERING_GAIN,
-    MAT_SCATTERING_PEAK_MIN,   MAT_SCATTERING_PEAK_WIDTH, MAT_SCATTERING_BASE_VALUE,
-    MAT_SCATTERING_PEAK_VALUE, MAT_SCATTERING_UNIFORM,    MAT_SCATTERING_TAB_START,
-    MAT_SCATTERING_TAB_END,    MAT_SCATTERING_TAB_COUNT,  MAT_SCATTERING_TAB_VALUES};
+    MAT_SCATTERING_PEAK_MIN,   MAT_SCATTERING_PEAK_WIDTH,  MAT_SCATTERING_BASE_VALUE,
+    MAT_SCATTERING_PEAK_VALUE, MAT_SCATTERING_UNIFORM,     MAT_SCATTERING_TAB_START,
+    MAT_SCATTERING_TAB_END,    MAT_SCATTERING_TAB_COUNT,   MAT_SCATTERING_TAB_VALUES};
 
 // Appends `name` to `parent` and answers it.
 TiXmlElement* AppendElement(const char* name, TiXmlElement* parent) {
@@ -40,7 +40,8 @@ TiXmlElement* AppendElement(const char* name, TiXmlElement* parent) {
 }
 
 // Appends to `parent` the one spectrum of the kind the container selects (nothing for an unknown
-// kind; `off` raises every ID and kind). An absorption colour means what passes through, so it is written as one minus itself.
+// kind; `off` raises every ID and kind). An absorption colour means what passes through, so it is written as
+// one minus itself.
 void ExportMediumSpectrum(const BaseContainer* data, const SpectrumIds& ids, int off, bool invertColour,
                           TiXmlElement* parent) {
   switch (data->GetLong(off + ids.kind) - off) {
@@ -51,43 +52,38 @@ void ExportMediumSpectrum(const BaseContainer* data, const SpectrumIds& ids, int
       break;
     }
     case MAT_SPECTRUM_BLACKBODY:
-      SceneExportSpectrumBlackbody(data->GetReal(off + ids.temperature), data->GetReal(off + ids.gain), parent);
+      SceneExportSpectrumBlackbody(data->GetReal(off + ids.temperature), data->GetReal(off + ids.gain),
+                                   parent);
       break;
     case MAT_SPECTRUM_PEAK:
       SceneExportSpectrumPeak(data->GetReal(off + ids.peakMin), data->GetReal(off + ids.peakWidth),
                               data->GetReal(off + ids.baseValue), data->GetReal(off + ids.peakValue), parent);
       break;
-    case MAT_SPECTRUM_UNIFORM:
-      SceneExportSpectrumUniform(data->GetReal(off + ids.uniform), parent);
-      break;
+    case MAT_SPECTRUM_UNIFORM: SceneExportSpectrumUniform(data->GetReal(off + ids.uniform), parent); break;
     case MAT_SPECTRUM_TABULATED:
       SceneExportSpectrumTabulated(Helpers::ToUTF8String(data->GetString(off + ids.tabStart)),
                                    Helpers::ToUTF8String(data->GetString(off + ids.tabEnd)),
                                    data->GetLong(off + ids.tabCount),
                                    Helpers::ToUTF8String(data->GetString(off + ids.tabValues)), parent);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
 // "subsurface_scattering": the scattering spectrum, then the phase function.
 void ExportSubsurfaceScattering(const BaseContainer* data, int off, TiXmlElement* basic) {
   TiXmlElement* sss = AppendElement("subsurface_scattering", basic);
-  ExportMediumSpectrum(data, kScattering, off, false,
-                       AppendElement("scattering_coefficient_spectrum", sss));
+  ExportMediumSpectrum(data, kScattering, off, false, AppendElement("scattering_coefficient_spectrum", sss));
   TiXmlElement* phase = AppendElement("phase_function", sss);
   switch (data->GetLong(off + MAT_PHASE_FUNCTION) - off) {
-    case MAT_PHASE_UNIFORM:
-      AppendElement("uniform", phase);
-      break;
+    case MAT_PHASE_UNIFORM: AppendElement("uniform", phase); break;
     case MAT_PHASE_HENYEY_GREENSTEIN: {
       TiXmlElement* g = AppendElement("g_spectrum", AppendElement("henyey_greenstein", phase));
-      SceneExportSpectrumRGB(data->GetVector(off + MAT_PHASE_G), data->GetReal(off + MAT_PHASE_G_GAMMA), 1.0, g);
+      SceneExportSpectrumRGB(data->GetVector(off + MAT_PHASE_G), data->GetReal(off + MAT_PHASE_G_GAMMA), 1.0,
+                             g);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -131,8 +127,7 @@ Bool CustomOrvaneMaterial::MaterialExportMedium(String name, BaseList2D* mat, Ti
                              atmosphere, 1);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 
   parent->LinkEndChild(medium);

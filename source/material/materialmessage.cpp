@@ -22,13 +22,11 @@ Bool CustomOrvaneMaterial::Message(GeListNode* node, LONG type, void* data) {
 
   // Every message reaches the albedo channel's shader.
   HandleInitialChannel(node, Id(MAT_ALBEDO_SHADER), type, data);
-  HandleShaderMessage(node, static_cast<BaseShader*>(bc->GetLink(Id(MAT_ALBEDO_SHADER), doc, Xbase)),
-                      type, data);
+  HandleShaderMessage(node, static_cast<BaseShader*>(bc->GetLink(Id(MAT_ALBEDO_SHADER), doc, Xbase)), type,
+                      data);
 
   switch (type) {
-    case kMsgUpdate:
-      SetChannels(bc);
-      return true;
+    case kMsgUpdate: SetChannels(bc); return true;
     case kMsgMultiMarkMaterials: {
       const LONG matType = bc->GetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
       BaseList2D* a = bc->GetLink(MAT_BLEND_A, doc, Mbase);
@@ -52,8 +50,7 @@ Bool CustomOrvaneMaterial::Message(GeListNode* node, LONG type, void* data) {
       if (id == MAT_EXPORT_BUTTON) return ExportMaterialFile(mat);
       return true;
     }
-    default:
-      return true;
+    default: return true;
   }
 }
 

@@ -60,7 +60,8 @@ Bool CustomOrvaneMaterial::MaterialExportDiffuseTransMaterial(String name, BaseL
   return true;
 }
 
-Bool CustomOrvaneMaterial::MaterialExportOrenNayarMaterial(String name, BaseList2D* mat, TiXmlElement* parent) {
+Bool CustomOrvaneMaterial::MaterialExportOrenNayarMaterial(String name, BaseList2D* mat,
+                                                           TiXmlElement* parent) {
   if (!mat || !parent) return false;
   BaseContainer* data = mat->GetDataInstance();
   MaterialElement e(name, "oren_nayar");
@@ -92,7 +93,8 @@ Bool CustomOrvaneMaterial::MaterialExportPhongMaterial(String name, BaseList2D* 
   return true;
 }
 
-Bool CustomOrvaneMaterial::MaterialExportSpecularMaterial(String name, BaseList2D* mat, TiXmlElement* parent) {
+Bool CustomOrvaneMaterial::MaterialExportSpecularMaterial(String name, BaseList2D* mat,
+                                                          TiXmlElement* parent) {
   if (!mat || !parent) return false;
   BaseContainer* data = mat->GetDataInstance();
   MaterialElement e(name, "specular");

@@ -30,8 +30,8 @@ std::string CodeShaderProgram(CustomOrvaneMaterial* self, TiXmlElement* material
   static const char* const kPlaceholders[3] = {"$tex01$", "$tex02$", "$tex03$"};
   for (int k = 0; k < 3; ++k) {
     if (!images[k].Content()) continue;
-    ExportTexture(material, Helpers::ToUTF8String(images[k].GetString()), kCodeTextureExponent,
-                  kCodeTextureA, kCodeTextureB, kCodeTextureC, sceneDir, 0);
+    ExportTexture(material, Helpers::ToUTF8String(images[k].GetString()), kCodeTextureExponent, kCodeTextureA,
+                  kCodeTextureB, kCodeTextureC, sceneDir, 0);
     program = self->ReplaceShaderString(program, kPlaceholders[k], std::to_string(textureIndex));
     ++textureIndex;
   }
@@ -46,9 +46,8 @@ std::string GeneratedExpression(BaseShader* shader, OVLReturnType type) {
 
 }  // namespace
 
-int CustomOrvaneMaterial::ExportShader(TiXmlElement* material, TiXmlElement* channel,
-                                       BaseShader* shader, int& textureIndex,
-                                       std::string evalHeader, OVLReturnType returnType) {
+int CustomOrvaneMaterial::ExportShader(TiXmlElement* material, TiXmlElement* channel, BaseShader* shader,
+                                       int& textureIndex, std::string evalHeader, OVLReturnType returnType) {
   if (!shader || !channel || !material) return 0;
   TiXmlElement* outer = new TiXmlElement("shader");
   channel->LinkEndChild(outer);
@@ -57,11 +56,11 @@ int CustomOrvaneMaterial::ExportShader(TiXmlElement* material, TiXmlElement* cha
 
   std::string program;
   if (shader->IsInstanceOf(ID_OVLSHADER)) {
-    program = CodeShaderProgram(this, material, shader, textureIndex,
-                                sceneData ? sceneData->sceneDir : Filename());
+    program =
+        CodeShaderProgram(this, material, shader, textureIndex, sceneData ? sceneData->sceneDir : Filename());
   } else {
-    program = std::string(OVLPrelude, kOVLPreludeLength) + evalHeader +
-              GeneratedExpression(shader, returnType);
+    program =
+        std::string(OVLPrelude, kOVLPreludeLength) + evalHeader + GeneratedExpression(shader, returnType);
   }
   // A program that would end its own CDATA section goes as ordinary, escaped text.
   TiXmlText* text = new TiXmlText(program);

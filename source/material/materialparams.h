@@ -27,15 +27,15 @@ enum {
   MAT_USE_ABSORPTION_LAYER = 6280,  ///< Bool: absorption-layer channel.
 
   // Albedo channel.
-  MAT_ALBEDO_COLOR = 6114,          ///< Vector: colour of the constant.
-  MAT_ALBEDO_BRIGHTNESS = 6081,     ///< Real: multiplies the colour.
-  MAT_ALBEDO_GAMMA = 6115,          ///< Real: gamma of the constant.
-  MAT_ALBEDO_SHADER = 6118,         ///< Shader link.
-  MAT_ALBEDO_TEX_EXPONENT = 6119,   ///< Real texture values: exponent, a, b, c.
+  MAT_ALBEDO_COLOR = 6114,         ///< Vector: colour of the constant.
+  MAT_ALBEDO_BRIGHTNESS = 6081,    ///< Real: multiplies the colour.
+  MAT_ALBEDO_GAMMA = 6115,         ///< Real: gamma of the constant.
+  MAT_ALBEDO_SHADER = 6118,        ///< Shader link.
+  MAT_ALBEDO_TEX_EXPONENT = 6119,  ///< Real texture values: exponent, a, b, c.
   MAT_ALBEDO_TEX_A = 6120,
   MAT_ALBEDO_TEX_B = 6121,
   MAT_ALBEDO_TEX_C = 6122,
-  MAT_ALBEDO_IS_SPECULAR = 6039,    ///< Bool: phong writes "specular_reflectivity".
+  MAT_ALBEDO_IS_SPECULAR = 6039,  ///< Bool: phong writes "specular_reflectivity".
 
   // Exponent and sigma channels.
   MAT_EXPONENT = 6040,
@@ -68,14 +68,14 @@ enum {
   MAT_ALPHA_TEX_A = 6054,
   MAT_ALPHA_TEX_B = 6055,
   MAT_ALPHA_TEX_C = 6056,
-  MAT_BLEND_A = 6259,               ///< Material link: blend partner a.
-  MAT_BLEND_B = 6269,               ///< Material link: blend partner b.
-  MAT_STEP_BLEND = 6261,            ///< Bool: "step_blend".
+  MAT_BLEND_A = 6259,     ///< Material link: blend partner a.
+  MAT_BLEND_B = 6269,     ///< Material link: blend partner b.
+  MAT_STEP_BLEND = 6261,  ///< Bool: "step_blend".
 
   // Phong and specular options.
   MAT_PHONG_IOR = 6038,
   MAT_USE_NK = 6144,
-  MAT_NK_FILE = 6145,               ///< String: nk data file name.
+  MAT_NK_FILE = 6145,  ///< String: nk data file name.
   MAT_TRANSPARENT = 6049,
 
   // Absorption-layer channel.
@@ -89,7 +89,7 @@ enum {
   MAT_ABSORPTION_LAYER_TEX_C = 6278,
 
   // Emission.
-  MAT_EMISSION_SPECTRUM = 6057,     ///< LONG: `MAT_SPECTRUM_*`.
+  MAT_EMISSION_SPECTRUM = 6057,  ///< LONG: `MAT_SPECTRUM_*`.
   MAT_EMISSION_COLOR = 6060,
   MAT_EMISSION_BRIGHTNESS = 6089,
   MAT_EMISSION_GAMMA = 6061,
@@ -100,24 +100,24 @@ enum {
   MAT_EMISSION_PEAK_WIDTH = 6255,
   MAT_EMISSION_BASE_VALUE = 6256,
   MAT_EMISSION_PEAK_VALUE = 6257,
-  MAT_EMISSION_TAB_START = 6241,    ///< String.
-  MAT_EMISSION_TAB_END = 6242,      ///< String.
-  MAT_EMISSION_TAB_VALUES = 6243,   ///< String.
-  MAT_EMISSION_TAB_COUNT = 6244,    ///< LONG.
+  MAT_EMISSION_TAB_START = 6241,   ///< String.
+  MAT_EMISSION_TAB_END = 6242,     ///< String.
+  MAT_EMISSION_TAB_VALUES = 6243,  ///< String.
+  MAT_EMISSION_TAB_COUNT = 6244,   ///< LONG.
   MAT_EMISSION_SHADER = 6064,
   MAT_EMISSION_TEX_EXPONENT = 6065,
   MAT_EMISSION_TEX_A = 6066,
   MAT_EMISSION_TEX_B = 6067,
   MAT_EMISSION_TEX_C = 6068,
-  MAT_LIGHT_LAYER = 6090,           ///< LONG: light layer 0 to 9 of the emission.
-  MAT_EMISSION_SCALE = 6080,        ///< Bool: the scene writes an "emission_scale".
+  MAT_LIGHT_LAYER = 6090,             ///< LONG: light layer 0 to 9 of the emission.
+  MAT_EMISSION_SCALE = 6080,          ///< Bool: the scene writes an "emission_scale".
   MAT_EMISSION_SCALE_MEASURE = 6083,  ///< LONG: `MAT_MEASURE_*`.
-  MAT_EMISSION_SCALE_VALUE = 6088,  ///< Real.
-  MAT_USE_IES_PROFILE = 6281,       ///< Bool: the scene writes an "ies_profile".
-  MAT_IES_PROFILE_FILE = 6282,      ///< Filename.
+  MAT_EMISSION_SCALE_VALUE = 6088,    ///< Real.
+  MAT_USE_IES_PROFILE = 6281,         ///< Bool: the scene writes an "ies_profile".
+  MAT_IES_PROFILE_FILE = 6282,        ///< Filename.
 
   // Medium.
-  MAT_MEDIUM_TYPE = 6041,           ///< LONG: `MAT_MEDIUM_*`.
+  MAT_MEDIUM_TYPE = 6041,  ///< LONG: `MAT_MEDIUM_*`.
   MAT_MEDIUM_PRECEDENCE = 6045,
   MAT_MEDIUM_IOR = 6046,
   MAT_MEDIUM_CAUCHY_B = 6047,
@@ -127,7 +127,7 @@ enum {
   MAT_MELANIN_TYPE_BLEND = 6128,
   MAT_TURBIDITY = 6284,
   MAT_ATMOSPHERE_CENTER = 6285,
-  MAT_ABSORPTION_SPECTRUM = 6210,   ///< LONG: `MAT_SPECTRUM_*`.
+  MAT_ABSORPTION_SPECTRUM = 6210,  ///< LONG: `MAT_SPECTRUM_*`.
   MAT_ABSORPTION_COLOR = 6129,
   MAT_ABSORPTION_GAMMA = 6130,
   MAT_ABSORPTION_SCALE = 6216,
@@ -142,7 +142,7 @@ enum {
   MAT_ABSORPTION_TAB_END = 6231,
   MAT_ABSORPTION_TAB_VALUES = 6232,
   MAT_ABSORPTION_TAB_COUNT = 6233,
-  MAT_SCATTERING_SPECTRUM = 6217,   ///< LONG: `MAT_SPECTRUM_*`.
+  MAT_SCATTERING_SPECTRUM = 6217,  ///< LONG: `MAT_SPECTRUM_*`.
   MAT_SCATTERING_COLOR = 6133,
   MAT_SCATTERING_GAMMA = 6134,
   MAT_SCATTERING_SCALE = 6223,
@@ -157,14 +157,14 @@ enum {
   MAT_SCATTERING_TAB_END = 6235,
   MAT_SCATTERING_TAB_VALUES = 6236,
   MAT_SCATTERING_TAB_COUNT = 6237,
-  MAT_PHASE_FUNCTION = 6136,        ///< LONG: `MAT_PHASE_*`.
+  MAT_PHASE_FUNCTION = 6136,  ///< LONG: `MAT_PHASE_*`.
   MAT_PHASE_G = 6141,
   MAT_PHASE_G_GAMMA = 6142,
 
   // Bake, preview and export.
   MAT_BAKE_WIDTH = 6265,
   MAT_BAKE_HEIGHT = 6266,
-  MAT_PREVIEW_IMAGE = 6000,         ///< String: path of the last preview image.
+  MAT_PREVIEW_IMAGE = 6000,  ///< String: path of the last preview image.
   MAT_PREVIEW_BUTTON = 6268,
   MAT_EXPORT_BUTTON = 6270,
 };

@@ -73,7 +73,8 @@ LONG CustomOrvaneMaterial::InitRender(BaseMaterial* mat, const InitRenderStruct&
               renderType == Id(MAT_TYPE_GLOSSY_TRANSPARENT);
   reflects = renderType == Id(MAT_TYPE_PHONG) || renderType == Id(MAT_TYPE_SPECULAR) ||
              renderType == Id(MAT_TYPE_GLOSSY_TRANSPARENT);
-  refractiveIndex = data->GetReal(renderType == Id(MAT_TYPE_PHONG) ? Id(MAT_PHONG_IOR) : Id(MAT_MEDIUM_IOR), 1.0);
+  refractiveIndex =
+      data->GetReal(renderType == Id(MAT_TYPE_PHONG) ? Id(MAT_PHONG_IOR) : Id(MAT_MEDIUM_IOR), 1.0);
 
   InitRenderStruct shaderIrs = irs;
   LONG result = INITRENDERRESULT_OK;
@@ -140,8 +141,8 @@ void CustomOrvaneMaterial::CalcSurface(BaseMaterial* mat, VolumeData* vd) {
     base = albedoColor;
   }
 
-  if (vd->calc_refl == CALC_REFRACT && !(vd->raybits & RAYBIT_GI) &&
-      vd->raydepth <= kMaxReflectionDepth && reflects && vd->rray && vd->ray) {
+  if (vd->calc_refl == CALC_REFRACT && !(vd->raybits & RAYBIT_GI) && vd->raydepth <= kMaxReflectionDepth &&
+      reflects && vd->rray && vd->ray) {
     vd->rray->v = ReflectRay(vd->ray->v, vd->bumpn);
     SurfaceIntersection si;
     vd->refl = vd->TraceColor(vd->rray, kReflectionDistance, vd->lhit, &si) * kReflectionShare;
@@ -162,8 +163,8 @@ void CustomOrvaneMaterial::CalcTransparency(BaseMaterial*, VolumeData* vd) {
   vd->trans = transmits ? LVector(1.0, 1.0, 1.0) : LVector();
 }
 
-Bool CustomOrvaneMaterial::InitGLImage(BaseMaterial* mat, BaseDocument* doc, BaseThread* th,
-                                       BaseBitmap* bmp, LONG, Bool linearworkflow) {
+Bool CustomOrvaneMaterial::InitGLImage(BaseMaterial* mat, BaseDocument* doc, BaseThread* th, BaseBitmap* bmp,
+                                       LONG, Bool linearworkflow) {
   if (!mat || !doc || !th || !bmp) return false;
   const BaseContainer* data = mat->GetDataInstance();
   InitRenderStruct irs(doc);

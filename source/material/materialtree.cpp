@@ -49,9 +49,7 @@ bool Contains(MyTreeViewFunctions& f, void* root, void* obj, void* target, int d
 
 }  // namespace
 
-void* MyTreeViewFunctions::GetFirst(void* root, void*) {
-  return RootNode(static_cast<BaseMaterial*>(root));
-}
+void* MyTreeViewFunctions::GetFirst(void* root, void*) { return RootNode(static_cast<BaseMaterial*>(root)); }
 
 void* MyTreeViewFunctions::GetDown(void*, void*, void* obj) {
   AdvancedOrvaneMaterial* node = NodeOf(obj);
@@ -70,7 +68,8 @@ LONG MyTreeViewFunctions::GetColumnWidth(void* root, void* userdata, void* obj, 
 
 LONG MyTreeViewFunctions::GetLineHeight(void*, void*, void*, LONG, TreeViewFrame*) { return 24; }
 
-void MyTreeViewFunctions::DrawCell(void* root, void* userdata, void* obj, LONG col, DrawInfo* info, const GeData&) {
+void MyTreeViewFunctions::DrawCell(void* root, void* userdata, void* obj, LONG col, DrawInfo* info,
+                                   const GeData&) {
   if (col != kColumn || !info || !info->frame) return;
   TreeViewFrame* frame = info->frame;
   frame->DrawSetTextCol(IsSelected(root, userdata, obj) ? COLOR_TEXT_SELECTED : COLOR_TEXT, COLOR_BGEDIT);
@@ -122,7 +121,8 @@ Bool MaterialTreeDialog::CreateLayout() {
   settings.SetBool(TREEVIEW_HAS_HEADER, false);
   settings.SetBool(TREEVIEW_NOMULTISELECT, true);
   settings.SetBool(TREEVIEW_MOVE_COLUMN, true);
-  tree_ = static_cast<TreeViewCustomGui*>(AddCustomGui(kTree, CUSTOMGUI_TREEVIEW, String(), kFitBoth, 0, 100, settings));
+  tree_ = static_cast<TreeViewCustomGui*>(
+      AddCustomGui(kTree, CUSTOMGUI_TREEVIEW, String(), kFitBoth, 0, 100, settings));
   root_ = material_;
   if (tree_) {
     tree_->SetRoot(root_, &functions_, nullptr);

@@ -19,27 +19,47 @@ class MyTreeViewFunctions : public TreeViewFunctions {
   /// 24.
   LONG GetLineHeight(void* root, void* userdata, void* obj, LONG col, TreeViewFrame* frame) override;
   /// Draws the name in the tree column, highlighted when selected.
-  void DrawCell(void* root, void* userdata, void* obj, LONG col, DrawInfo* drawinfo, const GeData& bgColor) override;
+  void DrawCell(void* root, void* userdata, void* obj, LONG col, DrawInfo* drawinfo,
+                const GeData& bgColor) override;
   /// True for the selected item.
   Bool IsSelected(void* root, void* userdata, void* obj) override;
   /// Always true: the whole tree is shown.
-  Bool IsOpened(void* root, void* userdata, void* obj) override { (void)root; (void)userdata; (void)obj; return true; }
+  Bool IsOpened(void* root, void* userdata, void* obj) override {
+    (void)root;
+    (void)userdata;
+    (void)obj;
+    return true;
+  }
   /// The node's name.
   String GetName(void* root, void* userdata, void* obj) override;
   /// 0.
-  VLONG GetId(void* root, void* userdata, void* obj) override { (void)root; (void)userdata; (void)obj; return 0; }
+  VLONG GetId(void* root, void* userdata, void* obj) override {
+    (void)root;
+    (void)userdata;
+    (void)obj;
+    return 0;
+  }
   /// -1: no dragging.
-  LONG GetDragType(void* root, void* userdata, void* obj) override { (void)root; (void)userdata; (void)obj; return -1; }
+  LONG GetDragType(void* root, void* userdata, void* obj) override {
+    (void)root;
+    (void)userdata;
+    (void)obj;
+    return -1;
+  }
   /// Nothing: the tree stays open.
   void Open(void* root, void* userdata, void* obj, Bool onoff) override {
-    (void)root; (void)userdata; (void)obj; (void)onoff;
+    (void)root;
+    (void)userdata;
+    (void)obj;
+    (void)onoff;
   }
   /// Renames the node and tells the host.
   void SetName(void* root, void* userdata, void* obj, String str) override;
   /// Selects the item and shows it in the attribute manager.
   void Select(void* root, void* userdata, void* obj, LONG mode) override;
   /// True for the right button.
-  Bool MouseDown(void* root, void* userdata, void* obj, LONG col, const BaseContainer& msg, Bool rightButton) override;
+  Bool MouseDown(void* root, void* userdata, void* obj, LONG col, const BaseContainer& msg,
+                 Bool rightButton) override;
 
   /// The selected node when it still lies in the tree of `root`, else null.
   BaseShader* Selected(void* root);

@@ -82,7 +82,8 @@ void OrvaneContainerMaterial::CalcTransparency(BaseMaterial*, VolumeData* vd) {
   if (vd) vd->trans = LVector();
 }
 
-Bool OrvaneContainerMaterial::InitGLImage(BaseMaterial*, BaseDocument*, BaseThread*, BaseBitmap*, LONG, Bool) {
+Bool OrvaneContainerMaterial::InitGLImage(BaseMaterial*, BaseDocument*, BaseThread*, BaseBitmap*, LONG,
+                                          Bool) {
   return true;
 }
 

@@ -36,8 +36,8 @@ class OrvaneContainerMaterial : public MaterialData {
   /// Opaque.
   void CalcTransparency(BaseMaterial* mat, VolumeData* vd) override;
   /// True; draws nothing.
-  Bool InitGLImage(BaseMaterial* mat, BaseDocument* doc, BaseThread* th, BaseBitmap* bmp,
-                   LONG doccolorspace, Bool linearworkflow) override;
+  Bool InitGLImage(BaseMaterial* mat, BaseDocument* doc, BaseThread* th, BaseBitmap* bmp, LONG doccolorspace,
+                   Bool linearworkflow) override;
 
   /// Writes the node tree as one material named `name` under `parent` (nothing without parent,
   /// scene data, document or root node).

@@ -39,14 +39,10 @@ LONG InHostRender::Execute(OrvaneDLLWrapper* orvane, RenderSettingsNode* owner, 
   const BaseContainer data = node->GetData();
   orvane_ = orvane;
   switch (vps->vp) {
-    case VIDEOPOSTCALL_INNER:
-      return vps->open ? WaitForTurn(owner, vps) : EXECUTIONRESULT_OK;
-    case VIDEOPOSTCALL_RENDER:
-      return vps->open ? EXECUTIONRESULT_OK : RenderFrame(data, vps);
-    case VIDEOPOSTCALL_SUBFRAME:
-      return vps->open ? EXECUTIONRESULT_OK : CleanUp();
-    default:
-      return EXECUTIONRESULT_OK;
+    case VIDEOPOSTCALL_INNER: return vps->open ? WaitForTurn(owner, vps) : EXECUTIONRESULT_OK;
+    case VIDEOPOSTCALL_RENDER: return vps->open ? EXECUTIONRESULT_OK : RenderFrame(data, vps);
+    case VIDEOPOSTCALL_SUBFRAME: return vps->open ? EXECUTIONRESULT_OK : CleanUp();
+    default: return EXECUTIONRESULT_OK;
   }
 }
 

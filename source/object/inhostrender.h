@@ -31,7 +31,8 @@ class InHostRender {
 
   /// Runs the in-host render's part of the phase in `vps` for the video post `node` that
   /// `owner` belongs to. Answers 0 (done), 1 (failed; the status bar says why) or 6 (user break).
-  LONG Execute(OrvaneDLLWrapper* orvane, RenderSettingsNode* owner, BaseVideoPost* node, VideoPostStruct* vps);
+  LONG Execute(OrvaneDLLWrapper* orvane, RenderSettingsNode* owner, BaseVideoPost* node,
+               VideoPostStruct* vps);
   /// True when a halt limit is reached at `spp` samples per pixel after `seconds` of rendering:
   /// the samples limit when it is set (not -1), else the time limit when that is set.
   Bool CheckHalt(Real spp, Real seconds) const;
@@ -45,17 +46,17 @@ class InHostRender {
   Bool CopyImage(VideoPostStruct* vps, bool honourBreak);
   void CopyRows(const UCHAR* image, LONG width, LONG height);
 
-  OrvaneDLLWrapper* orvane_ = nullptr;             ///< The connection of the current render.
-  LONG aborted_ = 0;                               ///< Result of a render that left the queue early.
-  LONG secondStop_ = 0;                            ///< Asks the render not to start.
-  VPBuffer* outputBuffer_ = nullptr;               ///< The host's colour buffer.
-  LONG firstRow_ = 0, lastRow_ = -1;               ///< Rows of the buffer to fill.
-  LONG firstColumn_ = 0, regionWidth_ = 0;         ///< Columns of the buffer to fill.
-  LONG frameWidth_ = 0;                            ///< Width of the whole frame.
-  Real haltSpp_ = -1.0;                            ///< Samples-per-pixel limit (-1: none).
-  Real haltTime_ = -1.0;                           ///< Time limit in seconds (-1: none).
-  Real updateInterval_ = 10.0;                     ///< Seconds between image copies.
-  LONG fastUpdate_ = 0;                            ///< Poll fast and copy on tonemapping changes only.
+  OrvaneDLLWrapper* orvane_ = nullptr;                  ///< The connection of the current render.
+  LONG aborted_ = 0;                                    ///< Result of a render that left the queue early.
+  LONG secondStop_ = 0;                                 ///< Asks the render not to start.
+  VPBuffer* outputBuffer_ = nullptr;                    ///< The host's colour buffer.
+  LONG firstRow_ = 0, lastRow_ = -1;                    ///< Rows of the buffer to fill.
+  LONG firstColumn_ = 0, regionWidth_ = 0;              ///< Columns of the buffer to fill.
+  LONG frameWidth_ = 0;                                 ///< Width of the whole frame.
+  Real haltSpp_ = -1.0;                                 ///< Samples-per-pixel limit (-1: none).
+  Real haltTime_ = -1.0;                                ///< Time limit in seconds (-1: none).
+  Real updateInterval_ = 10.0;                          ///< Seconds between image copies.
+  LONG fastUpdate_ = 0;                                 ///< Poll fast and copy on tonemapping changes only.
   OrvaneDLLWrapper::QueueEntry* queueEntry_ = nullptr;  ///< This render's place in the queue.
-  OrvaneHandle<OrvaneInterface> renderer_;         ///< The render context of this render.
+  OrvaneHandle<OrvaneInterface> renderer_;              ///< The render context of this render.
 };

@@ -82,7 +82,8 @@ Bool RenderSettingsNode::GetDDescription(GeListNode* node, Description* descript
   if (!description || !description->LoadDescription(ID_RENDERSETTINGS)) return FALSE;
   const BaseContainer* data = static_cast<BaseList2D*>(node)->GetDataInstance();
 
-  Helpers::HideDescriptionEntry(description, RS_CUSTOM_SCALE, data->GetLong(RS_SCALE_UNIT, RS_UNIT_CM) != RS_UNIT_CUSTOM);
+  Helpers::HideDescriptionEntry(description, RS_CUSTOM_SCALE,
+                                data->GetLong(RS_SCALE_UNIT, RS_UNIT_CM) != RS_UNIT_CUSTOM);
 
   switch (data->GetLong(RS_LIGHTING_MODE)) {
     case RS_LIGHTING_MODE_SUNSKY:
@@ -97,8 +98,7 @@ Bool RenderSettingsNode::GetDDescription(GeListNode* node, Description* descript
       Helpers::HideDescriptionEntry(description, RS_GROUP_SUNSKY, TRUE);
       Helpers::HideDescriptionEntry(description, RS_GROUP_BACKGROUND, TRUE);
       break;
-    default:
-      break;
+    default: break;
   }
 
   Helpers::HideDescriptionEntry(description, RS_NUM_THREADS, data->GetBool(RS_AUTO_CHOOSE_NUM_THREADS));
@@ -107,8 +107,8 @@ Bool RenderSettingsNode::GetDDescription(GeListNode* node, Description* descript
   return TRUE;
 }
 
-Bool RenderSettingsNode::GetDEnabling(GeListNode* node, const DescID& id, const GeData& value,
-                                      LONG flags, const BaseContainer* itemdesc) {
+Bool RenderSettingsNode::GetDEnabling(GeListNode* node, const DescID& id, const GeData& value, LONG flags,
+                                      const BaseContainer* itemdesc) {
   if (!node) return FALSE;
   const BaseContainer* data = static_cast<BaseList2D*>(node)->GetDataInstance();
   const Bool useScenePath = data->GetBool(RS_USE_SCENE_PATH);
@@ -119,29 +119,20 @@ Bool RenderSettingsNode::GetDEnabling(GeListNode* node, const DescID& id, const 
   const LONG mode = data->GetLong(RS_RENDER_MODE, RS_MODE_BIDIR_MLT);
 
   switch (id[0].id) {
-    case RS_EXPORT_FILENAME:
-      return useScenePath && !useDocumentPath;
-    case RS_USE_DOCUMENT_PATH:
-      return useScenePath;
-    case RS_OUTPUT_FILENAME:
-      return saveImage && !rendersDir;
-    case RS_RENDERS_DIR:
-      return useScenePath && saveImage;
-    case RS_CLAY_COLOR:
-      return clayMode;
+    case RS_EXPORT_FILENAME: return useScenePath && !useDocumentPath;
+    case RS_USE_DOCUMENT_PATH: return useScenePath;
+    case RS_OUTPUT_FILENAME: return saveImage && !rendersDir;
+    case RS_RENDERS_DIR: return useScenePath && saveImage;
+    case RS_CLAY_COLOR: return clayMode;
     case RS_MAX_NUM_CONSEC_REJECTIONS:
     case RS_LARGE_MUTATION_PROB:
-    case RS_MAX_CHANGE:
-      return mode == RS_MODE_MLT || mode == RS_MODE_BIDIR_MLT;
-    case RS_HYBRID:
-      return FALSE;
-    default:
-      return NodeData::GetDEnabling(node, id, value, flags, itemdesc);
+    case RS_MAX_CHANGE: return mode == RS_MODE_MLT || mode == RS_MODE_BIDIR_MLT;
+    case RS_HYBRID: return FALSE;
+    default: return NodeData::GetDEnabling(node, id, value, flags, itemdesc);
   }
 }
 
-Bool RenderSettingsNode::SetDParameter(GeListNode* node, const DescID& id, const GeData& value,
-                                       LONG& flags) {
+Bool RenderSettingsNode::SetDParameter(GeListNode* node, const DescID& id, const GeData& value, LONG& flags) {
   if (node && id[0].id == RS_BACKGROUND_MATERIAL) {
     BaseList2D* linked = value.GetLink(node->GetDocument());
     if (linked && linked->GetDataInstance() &&

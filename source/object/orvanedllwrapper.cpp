@@ -150,17 +150,10 @@ Bool OrvaneDLLWrapper::DrainMessages(const OrvaneHandle<OrvaneInterface>& render
     const char* text = message->GetText();
     String line(text ? text : "");
     switch (message->GetKind()) {
-      case ORVANE_MESSAGE_ERROR:
-        GePrint(String("ERROR: ") + line);
-        break;
-      case ORVANE_MESSAGE_INFO:
-        GePrint(line);
-        break;
-      case ORVANE_MESSAGE_TONEMAPPING_FINISHED:
-        finished = true;
-        break;
-      default:
-        break;
+      case ORVANE_MESSAGE_ERROR: GePrint(String("ERROR: ") + line); break;
+      case ORVANE_MESSAGE_INFO: GePrint(line); break;
+      case ORVANE_MESSAGE_TONEMAPPING_FINISHED: finished = true; break;
+      default: break;
     }
   }
   renderer->EndMessageList();

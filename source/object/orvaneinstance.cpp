@@ -181,16 +181,12 @@ void OrvaneInstance::DrawObjects(BaseObject* obj, BaseDraw* bd, BaseDrawHelp* bh
       if (vis && !o->GetBit(BIT_CONTROLOBJECT)) {
         auto* poly = static_cast<PolygonObject*>(o);
         switch (style) {
-          case DRAW_WIREFRAME:
-            DrawWireframe(bd, poly, mo);
-            break;
+          case DRAW_WIREFRAME: DrawWireframe(bd, poly, mo); break;
           case DRAW_SHADED:
             bh->SetMg(mo);
             bd->DrawPolygonObject(bh, poly, kShadedFlags, drawpass, nullptr, LVector(0.5, 0.5, 0.5));
             break;
-          case DRAW_BOX:
-            DrawBox(bd, poly->GetMp(), poly->GetRad(), mo);
-            break;
+          case DRAW_BOX: DrawBox(bd, poly->GetMp(), poly->GetRad(), mo); break;
         }
       }
     }

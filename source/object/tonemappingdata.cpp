@@ -35,31 +35,31 @@ std::string TonemappingText(const TonemappingData& tm) {
   switch (tm.tonemapper) {
     case TonemappingData::REINHARD:
       s += "<reinhard><pre_scale>" + Fixed8(tm.reinhardPreScale) + "</pre_scale><post_scale>" +
-           Fixed8(tm.reinhardPostScale) + "</post_scale><burn>" + Fixed8(tm.reinhardBurn) + "</burn></reinhard>";
+           Fixed8(tm.reinhardPostScale) + "</post_scale><burn>" + Fixed8(tm.reinhardBurn) +
+           "</burn></reinhard>";
       break;
     case TonemappingData::CAMERA:
-      s += "<camera><response_function_path>data/camera_response_functions/" + EscapeXml(tm.cameraResponseFile) +
-           "</response_function_path><film_iso>" + Fixed8(tm.filmIso) + "</film_iso><ev_adjust>" +
-           Fixed8(tm.evAdjust) + "</ev_adjust></camera>";
+      s += "<camera><response_function_path>data/camera_response_functions/" +
+           EscapeXml(tm.cameraResponseFile) + "</response_function_path><film_iso>" + Fixed8(tm.filmIso) +
+           "</film_iso><ev_adjust>" + Fixed8(tm.evAdjust) + "</ev_adjust></camera>";
       break;
-    default:
-      s += "<linear><scale>" + Fixed8(tm.linearScale) + "</scale></linear>";
-      break;
+    default: s += "<linear><scale>" + Fixed8(tm.linearScale) + "</scale></linear>"; break;
   }
   return s + "</tonemapping>";
 }
 
 std::string WhitePointText(const TonemappingData& tm) {
-  return "<white_point><chromaticity_coordinates><x>" + Fixed8(tm.whitePointX) + "</x><y>" + Fixed8(tm.whitePointY) +
-         "</y></chromaticity_coordinates></white_point>";
+  return "<white_point><chromaticity_coordinates><x>" + Fixed8(tm.whitePointX) + "</x><y>" +
+         Fixed8(tm.whitePointY) + "</y></chromaticity_coordinates></white_point>";
 }
 
 std::string LayerControlsText(const TonemappingData& tm) {
   std::string s = "<layer_controls>";
   for (int i = 0; i < kTonemappingLayers; ++i) {
     const Real gain = tm.layerGain[i];
-    s += "<layer_control><scale>" + Fixed8(tm.layerColor[i][0] * gain) + " " + Fixed8(tm.layerColor[i][1] * gain) +
-         " " + Fixed8(tm.layerColor[i][2] * gain) + "</scale></layer_control>";
+    s += "<layer_control><scale>" + Fixed8(tm.layerColor[i][0] * gain) + " " +
+         Fixed8(tm.layerColor[i][1] * gain) + " " + Fixed8(tm.layerColor[i][2] * gain) +
+         "</scale></layer_control>";
   }
   return s + "</layer_controls>";
 }

@@ -6,23 +6,22 @@
 
 namespace Orvane {
 
-class OrvaneBlackBodySpectrum : public OrvaneSpectrum
-{
-public:
-	static constexpr int TYPE = 2; // the GetType() tag of this form
+class OrvaneBlackBodySpectrum : public OrvaneSpectrum {
+ public:
+  static constexpr int TYPE = 2;  // the GetType() tag of this form
 
-	// An object held by nobody (count 0), with the given field values.
-	OrvaneBlackBodySpectrum(double temperature, double gain);
-	// Deleted by the last handle that lets go.
-	~OrvaneBlackBodySpectrum() override;
+  // An object held by nobody (count 0), with the given field values.
+  OrvaneBlackBodySpectrum(double temperature, double gain);
+  // Deleted by the last handle that lets go.
+  ~OrvaneBlackBodySpectrum() override;
 
-	// TYPE.
-	int GetType() const override;
-	// "blackbody" at depth enclosing "temperature" and "gain" inline.
-	void writeXML(std::ostream& os, unsigned int depth) const override;
+  // TYPE.
+  int GetType() const override;
+  // "blackbody" at depth enclosing "temperature" and "gain" inline.
+  void writeXML(std::ostream& os, unsigned int depth) const override;
 
-	double temperature; // temperature in kelvin
-	double gain; // scale of the radiance
+  double temperature;  // temperature in kelvin
+  double gain;         // scale of the radiance
 };
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -11,24 +11,23 @@
 
 namespace Orvane {
 
-class OrvaneBlendMaterial : public OrvaneMaterial
-{
-public:
-	// a_name and b_name empty, blend a constant displacement parameter of 0.5,
-	// step_blend false.
-	OrvaneBlendMaterial();
-	// Deleted by the last handle that lets go.
-	~OrvaneBlendMaterial() override;
+class OrvaneBlendMaterial : public OrvaneMaterial {
+ public:
+  // a_name and b_name empty, blend a constant displacement parameter of 0.5,
+  // step_blend false.
+  OrvaneBlendMaterial();
+  // Deleted by the last handle that lets go.
+  ~OrvaneBlendMaterial() override;
 
-	// The model's element name.
-	std::string XMLType() const override;
-	// "a_name", "b_name", "blend" (when set), "step_blend".
-	void writeXML(std::ostream& os, unsigned int depth) const override;
+  // The model's element name.
+  std::string XMLType() const override;
+  // "a_name", "b_name", "blend" (when set), "step_blend".
+  void writeXML(std::ostream& os, unsigned int depth) const override;
 
-	std::string a_name; // name of the first material blended
-	std::string b_name; // name of the second material blended
-	Reference<OrvaneDisplacementParam> blend; // weight between the two materials
-	bool step_blend; // step blend flag
+  std::string a_name;                        // name of the first material blended
+  std::string b_name;                        // name of the second material blended
+  Reference<OrvaneDisplacementParam> blend;  // weight between the two materials
+  bool step_blend;                           // step blend flag
 };
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -8,18 +8,14 @@ OrvaneConstantDisplacementParam::OrvaneConstantDisplacementParam(double value_) 
 
 OrvaneConstantDisplacementParam::~OrvaneConstantDisplacementParam() = default;
 
-int OrvaneConstantDisplacementParam::GetType() const
-{
-	return TYPE;
+int OrvaneConstantDisplacementParam::GetType() const { return TYPE; }
+
+void OrvaneConstantDisplacementParam::writeXML(std::ostream& os, unsigned int depth) const {
+  XMLWriteUtils::writeOpenTag(os, depth, "constant");
+  std::ostringstream line = XMLWriteUtils::numberStream(os);
+  line << value;
+  os << XMLWriteUtils::indent(depth + 1) << line.str() << "\n";
+  XMLWriteUtils::writeCloseTag(os, depth, "constant");
 }
 
-void OrvaneConstantDisplacementParam::writeXML(std::ostream& os, unsigned int depth) const
-{
-	XMLWriteUtils::writeOpenTag(os, depth, "constant");
-	std::ostringstream line = XMLWriteUtils::numberStream(os);
-	line << value;
-	os << XMLWriteUtils::indent(depth + 1) << line.str() << "\n";
-	XMLWriteUtils::writeCloseTag(os, depth, "constant");
-}
-
-} // namespace Orvane
+}  // namespace Orvane

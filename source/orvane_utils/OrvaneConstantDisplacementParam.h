@@ -5,22 +5,21 @@
 
 namespace Orvane {
 
-class OrvaneConstantDisplacementParam : public OrvaneDisplacementParam
-{
-public:
-	static constexpr int TYPE = 6; // the GetType() tag of this form
+class OrvaneConstantDisplacementParam : public OrvaneDisplacementParam {
+ public:
+  static constexpr int TYPE = 6;  // the GetType() tag of this form
 
-	// An object held by nobody (count 0), with the given field values.
-	explicit OrvaneConstantDisplacementParam(double value);
-	// Deleted by the last handle that lets go.
-	~OrvaneConstantDisplacementParam() override;
+  // An object held by nobody (count 0), with the given field values.
+  explicit OrvaneConstantDisplacementParam(double value);
+  // Deleted by the last handle that lets go.
+  ~OrvaneConstantDisplacementParam() override;
 
-	// TYPE.
-	int GetType() const override;
-	// "constant" at depth enclosing one line at depth + 1 that holds only the number.
-	void writeXML(std::ostream& os, unsigned int depth) const override;
+  // TYPE.
+  int GetType() const override;
+  // "constant" at depth enclosing one line at depth + 1 that holds only the number.
+  void writeXML(std::ostream& os, unsigned int depth) const override;
 
-	double value; // the constant
+  double value;  // the constant
 };
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -8,4 +8,4 @@ OrvaneDisplacementParam::~OrvaneDisplacementParam() = default;
 
 void OrvaneDisplacementParam::writeXML(std::ostream& /*os*/, unsigned int /*depth*/) const {}
 
-} // namespace Orvane
+}  // namespace Orvane

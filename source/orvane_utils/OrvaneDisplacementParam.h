@@ -11,18 +11,17 @@
 
 namespace Orvane {
 
-class OrvaneDisplacementParam : public RefCounted
-{
-public:
-	// An object held by nobody (count 0).
-	OrvaneDisplacementParam();
-	// Deleted by the last handle that lets go.
-	~OrvaneDisplacementParam() override;
+class OrvaneDisplacementParam : public RefCounted {
+ public:
+  // An object held by nobody (count 0).
+  OrvaneDisplacementParam();
+  // Deleted by the last handle that lets go.
+  ~OrvaneDisplacementParam() override;
 
-	// The tag of the concrete form.
-	virtual int GetType() const = 0;
-	// Writes nothing; each form writes its own element.
-	virtual void writeXML(std::ostream& os, unsigned int depth) const;
+  // The tag of the concrete form.
+  virtual int GetType() const = 0;
+  // Writes nothing; each form writes its own element.
+  virtual void writeXML(std::ostream& os, unsigned int depth) const;
 };
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -9,19 +9,18 @@
 
 namespace Orvane {
 
-class OrvaneHenyeyGreensteinPhaseFunction : public OrvanePhaseFunction
-{
-public:
-	// An object held by nobody (count 0), with the given field values.
-	explicit OrvaneHenyeyGreensteinPhaseFunction(const Reference<OrvaneSpectrum>& g_spectrum);
-	// Deleted by the last handle that lets go.
-	~OrvaneHenyeyGreensteinPhaseFunction() override;
+class OrvaneHenyeyGreensteinPhaseFunction : public OrvanePhaseFunction {
+ public:
+  // An object held by nobody (count 0), with the given field values.
+  explicit OrvaneHenyeyGreensteinPhaseFunction(const Reference<OrvaneSpectrum>& g_spectrum);
+  // Deleted by the last handle that lets go.
+  ~OrvaneHenyeyGreensteinPhaseFunction() override;
 
-	// "henyey_greenstein" at depth enclosing "g_spectrum" (around the spectrum at
-	// depth + 2), only when set.
-	void writeXML(std::ostream& os, unsigned int depth) const override;
+  // "henyey_greenstein" at depth enclosing "g_spectrum" (around the spectrum at
+  // depth + 2), only when set.
+  void writeXML(std::ostream& os, unsigned int depth) const override;
 
-	Reference<OrvaneSpectrum> g_spectrum; // asymmetry parameter over wavelength
+  Reference<OrvaneSpectrum> g_spectrum;  // asymmetry parameter over wavelength
 };
 
-} // namespace Orvane
+}  // namespace Orvane

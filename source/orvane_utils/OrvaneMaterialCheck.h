@@ -22,33 +22,32 @@
 
 namespace Orvane {
 
-class OrvaneMaterialCheck
-{
-public:
-	// The longest chain of blend partners accepted (a blend whose partner is a
-	// blend whose partner is ...).
-	static constexpr int MAX_BLEND_CHAIN = 64;
+class OrvaneMaterialCheck {
+ public:
+  // The longest chain of blend partners accepted (a blend whose partner is a
+  // blend whose partner is ...).
+  static constexpr int MAX_BLEND_CHAIN = 64;
 
-	// The type element names in the order the import tries them; null-terminated.
-	static const char* const TYPE_NAMES[];
+  // The type element names in the order the import tries them; null-terminated.
+  static const char* const TYPE_NAMES[];
 
-	// The first child of material named in TYPE_NAMES, in that order, or null.
-	static const TiXmlElement* findTypeElement(const TiXmlElement& material);
+  // The first child of material named in TYPE_NAMES, in that order, or null.
+  static const TiXmlElement* findTypeElement(const TiXmlElement& material);
 
-	// Parses a type element with the entry point its name selects. Returns an
-	// empty Reference for "null_material" (which has no entry point) and for a
-	// name outside TYPE_NAMES. Throws OrvaneSceneParseUtilsExcep.
-	static Reference<OrvaneMaterial> parseTypeElement(const TiXmlElement& typeElement);
+  // Parses a type element with the entry point its name selects. Returns an
+  // empty Reference for "null_material" (which has no entry point) and for a
+  // name outside TYPE_NAMES. Throws OrvaneSceneParseUtilsExcep.
+  static Reference<OrvaneMaterial> parseTypeElement(const TiXmlElement& typeElement);
 
-	// Checks the text of a material file and writes one line per material to
-	// out: "<name>: <type>" when it parses, "<name>: error: <message>" when it
-	// does not; then a summary line. A text that is not well-formed XML, or has
-	// no "scenedata" root, gives one line saying so. Returns the number of
-	// failures (0 when all is well).
-	static int checkText(const std::string& bytes, std::ostream& out);
+  // Checks the text of a material file and writes one line per material to
+  // out: "<name>: <type>" when it parses, "<name>: error: <message>" when it
+  // does not; then a summary line. A text that is not well-formed XML, or has
+  // no "scenedata" root, gives one line saying so. Returns the number of
+  // failures (0 when all is well).
+  static int checkText(const std::string& bytes, std::ostream& out);
 
-private:
-	OrvaneMaterialCheck() = delete;
+ private:
+  OrvaneMaterialCheck() = delete;
 };
 
-} // namespace Orvane
+}  // namespace Orvane

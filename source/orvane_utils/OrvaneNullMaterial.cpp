@@ -6,11 +6,8 @@ OrvaneNullMaterial::OrvaneNullMaterial() = default;
 
 OrvaneNullMaterial::~OrvaneNullMaterial() = default;
 
-std::string OrvaneNullMaterial::XMLType() const
-{
-	return "null_material";
-}
+std::string OrvaneNullMaterial::XMLType() const { return "null_material"; }
 
 void OrvaneNullMaterial::writeXML(std::ostream& /*os*/, unsigned int /*depth*/) const {}
 
-} // namespace Orvane
+}  // namespace Orvane

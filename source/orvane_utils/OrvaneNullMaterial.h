@@ -6,18 +6,17 @@
 
 namespace Orvane {
 
-class OrvaneNullMaterial : public OrvaneMaterial
-{
-public:
-	// An object held by nobody (count 0).
-	OrvaneNullMaterial();
-	// Deleted by the last handle that lets go.
-	~OrvaneNullMaterial() override;
+class OrvaneNullMaterial : public OrvaneMaterial {
+ public:
+  // An object held by nobody (count 0).
+  OrvaneNullMaterial();
+  // Deleted by the last handle that lets go.
+  ~OrvaneNullMaterial() override;
 
-	// The model's element name.
-	std::string XMLType() const override;
-	// Writes nothing.
-	void writeXML(std::ostream& os, unsigned int depth) const override;
+  // The model's element name.
+  std::string XMLType() const override;
+  // Writes nothing.
+  void writeXML(std::ostream& os, unsigned int depth) const override;
 };
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -12,28 +12,27 @@
 
 namespace Orvane {
 
-class OrvaneOrenNayarMaterial : public OrvaneMaterial
-{
-public:
-	// albedo a new default RGB albedo (0.5, 0.5, 0.5, gamma 2.2), sigma a
-	// constant scalar parameter of 0, every other parameter null, layer 0.
-	OrvaneOrenNayarMaterial();
-	// Deleted by the last handle that lets go.
-	~OrvaneOrenNayarMaterial() override;
+class OrvaneOrenNayarMaterial : public OrvaneMaterial {
+ public:
+  // albedo a new default RGB albedo (0.5, 0.5, 0.5, gamma 2.2), sigma a
+  // constant scalar parameter of 0, every other parameter null, layer 0.
+  OrvaneOrenNayarMaterial();
+  // Deleted by the last handle that lets go.
+  ~OrvaneOrenNayarMaterial() override;
 
-	// The model's element name.
-	std::string XMLType() const override;
-	// "albedo", "sigma", "bump", "displacement", "base_emission", "emission"
-	// (each only when set), "layer".
-	void writeXML(std::ostream& os, unsigned int depth) const override;
+  // The model's element name.
+  std::string XMLType() const override;
+  // "albedo", "sigma", "bump", "displacement", "base_emission", "emission"
+  // (each only when set), "layer".
+  void writeXML(std::ostream& os, unsigned int depth) const override;
 
-	Reference<OrvaneWavelengthDependentParam> albedo; // albedo; null when absent
-	Reference<OrvaneWavelengthIndependentParam> sigma; // roughness sigma
-	Reference<OrvaneDisplacementParam> bump; // bump; null when absent
-	Reference<OrvaneDisplacementParam> displacement; // displacement; null when absent
-	Reference<OrvaneWavelengthDependentParam> base_emission; // base emission; null when absent
-	Reference<OrvaneWavelengthDependentParam> emission; // emission; null when absent
-	uint32_t layer; // light layer number
+  Reference<OrvaneWavelengthDependentParam> albedo;         // albedo; null when absent
+  Reference<OrvaneWavelengthIndependentParam> sigma;        // roughness sigma
+  Reference<OrvaneDisplacementParam> bump;                  // bump; null when absent
+  Reference<OrvaneDisplacementParam> displacement;          // displacement; null when absent
+  Reference<OrvaneWavelengthDependentParam> base_emission;  // base emission; null when absent
+  Reference<OrvaneWavelengthDependentParam> emission;       // emission; null when absent
+  uint32_t layer;                                           // light layer number
 };
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -6,4 +6,4 @@ OrvanePhaseFunction::OrvanePhaseFunction() = default;
 
 OrvanePhaseFunction::~OrvanePhaseFunction() = default;
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -14,27 +14,26 @@
 
 namespace Orvane {
 
-class OrvaneRegularSpectrum : public OrvaneSpectrum
-{
-public:
-	static constexpr int TYPE = 4; // the GetType() tag of this form
+class OrvaneRegularSpectrum : public OrvaneSpectrum {
+ public:
+  static constexpr int TYPE = 4;  // the GetType() tag of this form
 
-	// An object held by nobody (count 0), with the given field values.
-	OrvaneRegularSpectrum(double start_wavelength, double end_wavelength, int32_t num_values,
-	                      std::vector<double> values);
-	// Deleted by the last handle that lets go.
-	~OrvaneRegularSpectrum() override;
+  // An object held by nobody (count 0), with the given field values.
+  OrvaneRegularSpectrum(double start_wavelength, double end_wavelength, int32_t num_values,
+                        std::vector<double> values);
+  // Deleted by the last handle that lets go.
+  ~OrvaneRegularSpectrum() override;
 
-	// TYPE.
-	int GetType() const override;
-	// "regular_tabulated" at depth enclosing "start_wavelength" and
-	// "end_wavelength" in metres, "num_values" inline, then the values line.
-	void writeXML(std::ostream& os, unsigned int depth) const override;
+  // TYPE.
+  int GetType() const override;
+  // "regular_tabulated" at depth enclosing "start_wavelength" and
+  // "end_wavelength" in metres, "num_values" inline, then the values line.
+  void writeXML(std::ostream& os, unsigned int depth) const override;
 
-	double start_wavelength; // nm
-	double end_wavelength; // nm
-	int32_t num_values; // number of samples
-	std::vector<double> values; // the samples, in file order
+  double start_wavelength;     // nm
+  double end_wavelength;       // nm
+  int32_t num_values;          // number of samples
+  std::vector<double> values;  // the samples, in file order
 };
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -6,4 +6,4 @@ OrvaneRotation::OrvaneRotation() = default;
 
 OrvaneRotation::~OrvaneRotation() = default;
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -6,9 +6,6 @@ OrvaneSceneParseUtilsExcep::OrvaneSceneParseUtilsExcep(const std::string& messag
 
 OrvaneSceneParseUtilsExcep::~OrvaneSceneParseUtilsExcep() {}
 
-const std::string& OrvaneSceneParseUtilsExcep::what() const
-{
-	return message;
-}
+const std::string& OrvaneSceneParseUtilsExcep::what() const { return message; }
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -11,19 +11,18 @@
 
 namespace Orvane {
 
-class OrvaneSceneParseUtilsExcep
-{
-public:
-	// An error with the given message text.
-	explicit OrvaneSceneParseUtilsExcep(const std::string& message);
-	// Releases the message.
-	~OrvaneSceneParseUtilsExcep();
+class OrvaneSceneParseUtilsExcep {
+ public:
+  // An error with the given message text.
+  explicit OrvaneSceneParseUtilsExcep(const std::string& message);
+  // Releases the message.
+  ~OrvaneSceneParseUtilsExcep();
 
-	// The whole message, location suffix included.
-	const std::string& what() const;
+  // The whole message, location suffix included.
+  const std::string& what() const;
 
-private:
-	std::string message;
+ private:
+  std::string message;
 };
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -8,16 +8,13 @@ OrvaneShaderDisplacementParam::OrvaneShaderDisplacementParam(const std::string& 
 
 OrvaneShaderDisplacementParam::~OrvaneShaderDisplacementParam() = default;
 
-int OrvaneShaderDisplacementParam::GetType() const
-{
-	return TYPE;
+int OrvaneShaderDisplacementParam::GetType() const { return TYPE; }
+
+void OrvaneShaderDisplacementParam::writeXML(std::ostream& os, unsigned int depth) const {
+  XMLWriteUtils::writeOpenTag(os, depth, "shader");
+  os << XMLWriteUtils::indent(depth + 1) << "<shader>" << XMLWriteUtils::cdataSection(shader)
+     << "</shader>\n";
+  XMLWriteUtils::writeCloseTag(os, depth, "shader");
 }
 
-void OrvaneShaderDisplacementParam::writeXML(std::ostream& os, unsigned int depth) const
-{
-	XMLWriteUtils::writeOpenTag(os, depth, "shader");
-	os << XMLWriteUtils::indent(depth + 1) << "<shader>" << XMLWriteUtils::cdataSection(shader) << "</shader>\n";
-	XMLWriteUtils::writeCloseTag(os, depth, "shader");
-}
-
-} // namespace Orvane
+}  // namespace Orvane

@@ -8,23 +8,22 @@
 
 namespace Orvane {
 
-class OrvaneShaderDisplacementParam : public OrvaneDisplacementParam
-{
-public:
-	static constexpr int TYPE = 7; // the GetType() tag of this form
+class OrvaneShaderDisplacementParam : public OrvaneDisplacementParam {
+ public:
+  static constexpr int TYPE = 7;  // the GetType() tag of this form
 
-	// An object held by nobody (count 0), with the given field values.
-	explicit OrvaneShaderDisplacementParam(const std::string& shader);
-	// Deleted by the last handle that lets go.
-	~OrvaneShaderDisplacementParam() override;
+  // An object held by nobody (count 0), with the given field values.
+  explicit OrvaneShaderDisplacementParam(const std::string& shader);
+  // Deleted by the last handle that lets go.
+  ~OrvaneShaderDisplacementParam() override;
 
-	// TYPE.
-	int GetType() const override;
-	// "shader" at depth enclosing one line at depth + 1:
-	// "<shader><![CDATA[", the shader text, "]]></shader>".
-	void writeXML(std::ostream& os, unsigned int depth) const override;
+  // TYPE.
+  int GetType() const override;
+  // "shader" at depth enclosing one line at depth + 1:
+  // "<shader><![CDATA[", the shader text, "]]></shader>".
+  void writeXML(std::ostream& os, unsigned int depth) const override;
 
-	std::string shader; // shader program text
+  std::string shader;  // shader program text
 };
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -6,4 +6,4 @@ OrvaneSpectrum::OrvaneSpectrum() = default;
 
 OrvaneSpectrum::~OrvaneSpectrum() = default;
 
-} // namespace Orvane
+}  // namespace Orvane

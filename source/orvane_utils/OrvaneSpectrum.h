@@ -10,18 +10,17 @@
 
 namespace Orvane {
 
-class OrvaneSpectrum : public RefCounted
-{
-public:
-	// An object held by nobody (count 0).
-	OrvaneSpectrum();
-	// Deleted by the last handle that lets go.
-	~OrvaneSpectrum() override;
+class OrvaneSpectrum : public RefCounted {
+ public:
+  // An object held by nobody (count 0).
+  OrvaneSpectrum();
+  // Deleted by the last handle that lets go.
+  ~OrvaneSpectrum() override;
 
-	// The tag of the concrete form.
-	virtual int GetType() const = 0;
-	// Writes the object as XML, its lines starting with depth tabs.
-	virtual void writeXML(std::ostream& os, unsigned int depth) const = 0;
+  // The tag of the concrete form.
+  virtual int GetType() const = 0;
+  // Writes the object as XML, its lines starting with depth tabs.
+  virtual void writeXML(std::ostream& os, unsigned int depth) const = 0;
 };
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -18,29 +18,28 @@
 
 namespace Orvane {
 
-class OrvaneTabulatedSpectralData : public RefCounted
-{
-public:
-	// An object held by nobody (count 0), with the given field values.
-	OrvaneTabulatedSpectralData(double start_wavelength, double end_wavelength, int32_t num_rows,
-	                            int32_t num_columns, std::vector<double> values);
-	// Deleted by the last handle that lets go.
-	~OrvaneTabulatedSpectralData() override;
+class OrvaneTabulatedSpectralData : public RefCounted {
+ public:
+  // An object held by nobody (count 0), with the given field values.
+  OrvaneTabulatedSpectralData(double start_wavelength, double end_wavelength, int32_t num_rows,
+                              int32_t num_columns, std::vector<double> values);
+  // Deleted by the last handle that lets go.
+  ~OrvaneTabulatedSpectralData() override;
 
-	// num_rows x num_columns, formed in 64 bits. Negative counts give 0.
-	static int64_t valueCount(int32_t num_rows, int32_t num_columns);
-	// valueCount(num_rows, num_columns) of this table.
-	int64_t valueCount() const;
+  // num_rows x num_columns, formed in 64 bits. Negative counts give 0.
+  static int64_t valueCount(int32_t num_rows, int32_t num_columns);
+  // valueCount(num_rows, num_columns) of this table.
+  int64_t valueCount() const;
 
-	// No element of its own: at depth + 1 "start_wavelength", "end_wavelength",
-	// "num_rows", "num_columns" inline, then the values line.
-	virtual void writeXML(std::ostream& os, unsigned int depth) const;
+  // No element of its own: at depth + 1 "start_wavelength", "end_wavelength",
+  // "num_rows", "num_columns" inline, then the values line.
+  virtual void writeXML(std::ostream& os, unsigned int depth) const;
 
-	double start_wavelength; // m
-	double end_wavelength; // m
-	int32_t num_rows; // number of rows
-	int32_t num_columns; // number of columns
-	std::vector<double> values; // the samples, in file order
+  double start_wavelength;     // m
+  double end_wavelength;       // m
+  int32_t num_rows;            // number of rows
+  int32_t num_columns;         // number of columns
+  std::vector<double> values;  // the samples, in file order
 };
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -6,4 +6,4 @@ OrvaneTexCoordGenerator::OrvaneTexCoordGenerator() = default;
 
 OrvaneTexCoordGenerator::~OrvaneTexCoordGenerator() = default;
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -8,16 +8,15 @@
 
 namespace Orvane {
 
-class OrvaneTexCoordGenerator : public RefCounted
-{
-public:
-	// An object held by nobody (count 0).
-	OrvaneTexCoordGenerator();
-	// Deleted by the last handle that lets go.
-	~OrvaneTexCoordGenerator() override;
+class OrvaneTexCoordGenerator : public RefCounted {
+ public:
+  // An object held by nobody (count 0).
+  OrvaneTexCoordGenerator();
+  // Deleted by the last handle that lets go.
+  ~OrvaneTexCoordGenerator() override;
 
-	// Writes the object as XML, its lines starting with depth tabs.
-	virtual void writeXML(std::ostream& os, unsigned int depth) const = 0;
+  // Writes the object as XML, its lines starting with depth tabs.
+  virtual void writeXML(std::ostream& os, unsigned int depth) const = 0;
 };
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -19,24 +19,23 @@
 
 namespace Orvane {
 
-class OrvaneTexture final
-{
-public:
-	// Empty strings, numbers 0 and a null generator.
-	OrvaneTexture();
+class OrvaneTexture final {
+ public:
+  // Empty strings, numbers 0 and a null generator.
+  OrvaneTexture();
 
-	// "texture" at depth enclosing, at depth + 1, "path", "a", "b", "c",
-	// "uv_set", "exponent" inline, then, when the generator is set,
-	// "tex_coord_generation" around the generator's writeXML at depth + 2.
-	virtual void writeXML(std::ostream& os, unsigned int depth) const;
+  // "texture" at depth enclosing, at depth + 1, "path", "a", "b", "c",
+  // "uv_set", "exponent" inline, then, when the generator is set,
+  // "tex_coord_generation" around the generator's writeXML at depth + 2.
+  virtual void writeXML(std::ostream& os, unsigned int depth) const;
 
-	std::string path; // image file path as written in the material file
-	double a; // colour mapping a
-	double b; // colour mapping b
-	double c; // colour mapping c
-	std::string uv_set; // name of the mesh's UV set
-	double exponent; // exponent of the colour mapping
-	Reference<OrvaneTexCoordGenerator> tex_coord_generation; // may be null
+  std::string path;                                         // image file path as written in the material file
+  double a;                                                 // colour mapping a
+  double b;                                                 // colour mapping b
+  double c;                                                 // colour mapping c
+  std::string uv_set;                                       // name of the mesh's UV set
+  double exponent;                                          // exponent of the colour mapping
+  Reference<OrvaneTexCoordGenerator> tex_coord_generation;  // may be null
 };
 
-} // namespace Orvane
+}  // namespace Orvane

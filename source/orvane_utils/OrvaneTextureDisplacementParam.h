@@ -8,22 +8,21 @@
 
 namespace Orvane {
 
-class OrvaneTextureDisplacementParam : public OrvaneDisplacementParam
-{
-public:
-	static constexpr int TYPE = 8; // the GetType() tag of this form
+class OrvaneTextureDisplacementParam : public OrvaneDisplacementParam {
+ public:
+  static constexpr int TYPE = 8;  // the GetType() tag of this form
 
-	// An object held by nobody (count 0), with the given field values.
-	explicit OrvaneTextureDisplacementParam(uint32_t texture_index);
-	// Deleted by the last handle that lets go.
-	~OrvaneTextureDisplacementParam() override;
+  // An object held by nobody (count 0), with the given field values.
+  explicit OrvaneTextureDisplacementParam(uint32_t texture_index);
+  // Deleted by the last handle that lets go.
+  ~OrvaneTextureDisplacementParam() override;
 
-	// TYPE.
-	int GetType() const override;
-	// "texture" at depth enclosing "texture_index" inline at depth + 1.
-	void writeXML(std::ostream& os, unsigned int depth) const override;
+  // TYPE.
+  int GetType() const override;
+  // "texture" at depth enclosing "texture_index" inline at depth + 1.
+  void writeXML(std::ostream& os, unsigned int depth) const override;
 
-	uint32_t texture_index; // 0-based index into the material's texture list
+  uint32_t texture_index;  // 0-based index into the material's texture list
 };
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -1,5 +1,5 @@
-// OrvaneTextureWavelengthDependentParam (GetType 5): the texture form: the 0-based index of a texture in the texture
-// list of the material that holds the parameter (stored without any check).
+// OrvaneTextureWavelengthDependentParam (GetType 5): the texture form: the 0-based index of a texture in the
+// texture list of the material that holds the parameter (stored without any check).
 #pragma once
 
 #include <cstdint>
@@ -8,22 +8,21 @@
 
 namespace Orvane {
 
-class OrvaneTextureWavelengthDependentParam : public OrvaneWavelengthDependentParam
-{
-public:
-	static constexpr int TYPE = 5; // the GetType() tag of this form
+class OrvaneTextureWavelengthDependentParam : public OrvaneWavelengthDependentParam {
+ public:
+  static constexpr int TYPE = 5;  // the GetType() tag of this form
 
-	// An object held by nobody (count 0), with the given field values.
-	explicit OrvaneTextureWavelengthDependentParam(uint32_t texture_index);
-	// Deleted by the last handle that lets go.
-	~OrvaneTextureWavelengthDependentParam() override;
+  // An object held by nobody (count 0), with the given field values.
+  explicit OrvaneTextureWavelengthDependentParam(uint32_t texture_index);
+  // Deleted by the last handle that lets go.
+  ~OrvaneTextureWavelengthDependentParam() override;
 
-	// TYPE.
-	int GetType() const override;
-	// "texture" at depth enclosing "texture_index" inline at depth + 1.
-	void writeXML(std::ostream& os, unsigned int depth) const override;
+  // TYPE.
+  int GetType() const override;
+  // "texture" at depth enclosing "texture_index" inline at depth + 1.
+  void writeXML(std::ostream& os, unsigned int depth) const override;
 
-	uint32_t texture_index; // 0-based index into the material's texture list
+  uint32_t texture_index;  // 0-based index into the material's texture list
 };
 
-} // namespace Orvane
+}  // namespace Orvane

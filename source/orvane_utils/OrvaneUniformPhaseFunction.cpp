@@ -8,10 +8,9 @@ OrvaneUniformPhaseFunction::OrvaneUniformPhaseFunction() = default;
 
 OrvaneUniformPhaseFunction::~OrvaneUniformPhaseFunction() = default;
 
-void OrvaneUniformPhaseFunction::writeXML(std::ostream& os, unsigned int depth) const
-{
-	XMLWriteUtils::writeOpenTag(os, depth, "uniform");
-	XMLWriteUtils::writeCloseTag(os, depth, "uniform");
+void OrvaneUniformPhaseFunction::writeXML(std::ostream& os, unsigned int depth) const {
+  XMLWriteUtils::writeOpenTag(os, depth, "uniform");
+  XMLWriteUtils::writeCloseTag(os, depth, "uniform");
 }
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -6,17 +6,16 @@
 
 namespace Orvane {
 
-class OrvaneUniformPhaseFunction : public OrvanePhaseFunction
-{
-public:
-	// An object held by nobody (count 0).
-	OrvaneUniformPhaseFunction();
-	// Deleted by the last handle that lets go.
-	~OrvaneUniformPhaseFunction() override;
+class OrvaneUniformPhaseFunction : public OrvanePhaseFunction {
+ public:
+  // An object held by nobody (count 0).
+  OrvaneUniformPhaseFunction();
+  // Deleted by the last handle that lets go.
+  ~OrvaneUniformPhaseFunction() override;
 
-	// An empty "uniform" element: opening and closing tags on two lines, both
-	// at depth.
-	void writeXML(std::ostream& os, unsigned int depth) const override;
+  // An empty "uniform" element: opening and closing tags on two lines, both
+  // at depth.
+  void writeXML(std::ostream& os, unsigned int depth) const override;
 };
 
-} // namespace Orvane
+}  // namespace Orvane

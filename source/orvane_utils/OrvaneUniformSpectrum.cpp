@@ -8,16 +8,12 @@ OrvaneUniformSpectrum::OrvaneUniformSpectrum(double value_) : value(value_) {}
 
 OrvaneUniformSpectrum::~OrvaneUniformSpectrum() = default;
 
-int OrvaneUniformSpectrum::GetType() const
-{
-	return TYPE;
+int OrvaneUniformSpectrum::GetType() const { return TYPE; }
+
+void OrvaneUniformSpectrum::writeXML(std::ostream& os, unsigned int depth) const {
+  XMLWriteUtils::writeOpenTag(os, depth, "uniform");
+  XMLWriteUtils::writeNumberElement(os, depth + 1, "value", value);
+  XMLWriteUtils::writeCloseTag(os, depth, "uniform");
 }
 
-void OrvaneUniformSpectrum::writeXML(std::ostream& os, unsigned int depth) const
-{
-	XMLWriteUtils::writeOpenTag(os, depth, "uniform");
-	XMLWriteUtils::writeNumberElement(os, depth + 1, "value", value);
-	XMLWriteUtils::writeCloseTag(os, depth, "uniform");
-}
-
-} // namespace Orvane
+}  // namespace Orvane

@@ -8,4 +8,4 @@ OrvaneWavelengthDependentParam::~OrvaneWavelengthDependentParam() = default;
 
 void OrvaneWavelengthDependentParam::writeXML(std::ostream& /*os*/, unsigned int /*depth*/) const {}
 
-} // namespace Orvane
+}  // namespace Orvane

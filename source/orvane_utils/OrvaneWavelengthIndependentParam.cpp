@@ -8,4 +8,4 @@ OrvaneWavelengthIndependentParam::~OrvaneWavelengthIndependentParam() = default;
 
 void OrvaneWavelengthIndependentParam::writeXML(std::ostream& /*os*/, unsigned int /*depth*/) const {}
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -40,306 +40,253 @@ const size_t kPadding = 8;
 // Nodes that TinyXML would keep are made and dropped at once; the pass costs
 // about what TinyXML's own parse of the text costs. It derives from TiXmlNode only to reach TinyXML's
 // tokenising functions; it is not itself part of any tree.
-class Measure : public TiXmlNode
-{
-public:
-	explicit Measure(const char* text_) : TiXmlNode(TINYXML_UNKNOWN), text(text_)
-	{
-		shape.max_depth = 0;
-		shape.max_attributes = 0;
-		shape.deepest_offset = std::string::npos;
-		shape.attributes_offset = std::string::npos;
-	}
+class Measure : public TiXmlNode {
+ public:
+  explicit Measure(const char* text_) : TiXmlNode(TINYXML_UNKNOWN), text(text_) {
+    shape.max_depth = 0;
+    shape.max_attributes = 0;
+    shape.deepest_offset = std::string::npos;
+    shape.attributes_offset = std::string::npos;
+  }
 
-	// TiXmlDocument::Parse.
-	void document()
-	{
-		const char* p = text;
-		if(!*p)
-			return;
-		TiXmlEncoding encoding = TIXML_ENCODING_UNKNOWN;
-		const unsigned char* u = reinterpret_cast<const unsigned char*>(p);
-		if(u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF)
-			encoding = TIXML_ENCODING_UTF8;
-		p = SkipWhiteSpace(p, encoding);
-		while(p && *p)
-		{
-			std::unique_ptr<TiXmlNode> node(Identify(p, encoding));
-			if(!node)
-				return;
-			if(node->ToElement())
-			{
-				p = element(p, encoding);
-			}
-			else
-			{
-				p = node->Parse(p, nullptr, encoding);
-				const TiXmlDeclaration* declaration = node->ToDeclaration();
-				if(encoding == TIXML_ENCODING_UNKNOWN && declaration)
-				{
-					const char* declared = declaration->Encoding();
-					if(!*declared || StringEqual(declared, "UTF-8", true, TIXML_ENCODING_UNKNOWN) ||
-					   StringEqual(declared, "UTF8", true, TIXML_ENCODING_UNKNOWN))
-						encoding = TIXML_ENCODING_UTF8;
-					else
-						encoding = TIXML_ENCODING_LEGACY;
-				}
-			}
-			p = SkipWhiteSpace(p, encoding);
-		}
-	}
+  // TiXmlDocument::Parse.
+  void document() {
+    const char* p = text;
+    if (!*p) return;
+    TiXmlEncoding encoding = TIXML_ENCODING_UNKNOWN;
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(p);
+    if (u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) encoding = TIXML_ENCODING_UTF8;
+    p = SkipWhiteSpace(p, encoding);
+    while (p && *p) {
+      std::unique_ptr<TiXmlNode> node(Identify(p, encoding));
+      if (!node) return;
+      if (node->ToElement()) {
+        p = element(p, encoding);
+      } else {
+        p = node->Parse(p, nullptr, encoding);
+        const TiXmlDeclaration* declaration = node->ToDeclaration();
+        if (encoding == TIXML_ENCODING_UNKNOWN && declaration) {
+          const char* declared = declaration->Encoding();
+          if (!*declared || StringEqual(declared, "UTF-8", true, TIXML_ENCODING_UNKNOWN) ||
+              StringEqual(declared, "UTF8", true, TIXML_ENCODING_UNKNOWN))
+            encoding = TIXML_ENCODING_UTF8;
+          else
+            encoding = TIXML_ENCODING_LEGACY;
+        }
+      }
+      p = SkipWhiteSpace(p, encoding);
+    }
+  }
 
-	OrvaneXMLLoader::Shape shape;
+  OrvaneXMLLoader::Shape shape;
 
-	// TiXmlNode's interface; never called on a measure.
-	void Print(FILE*, int) const override {}
-	const char* Parse(const char*, TiXmlParsingData*, TiXmlEncoding) override { return nullptr; }
-	TiXmlNode* Clone() const override { return nullptr; }
-	bool Accept(TiXmlVisitor*) const override { return false; }
-	void StreamIn(std::istream*, std::string*) override {}
+  // TiXmlNode's interface; never called on a measure.
+  void Print(FILE*, int) const override {}
+  const char* Parse(const char*, TiXmlParsingData*, TiXmlEncoding) override { return nullptr; }
+  TiXmlNode* Clone() const override { return nullptr; }
+  bool Accept(TiXmlVisitor*) const override { return false; }
+  void StreamIn(std::istream*, std::string*) override {}
 
-private:
-	// TiXmlElement::Parse of the element at p and, through ReadValue, of
-	// everything inside it. Returns what that Parse returns to the document
-	// level. Wherever TinyXML would fail inside, every enclosing element fails
-	// too (each checks what its child returned), so one null ends the lot.
-	const char* element(const char* p, TiXmlEncoding encoding)
-	{
-		// The end tags of the elements whose content is being read.
-		std::vector<std::string> open;
-		for(;;)
-		{
-			// Entering TiXmlElement::Parse at p: TinyXML keeps the element in
-			// its tree from here, even when reading it fails at once.
-			const int depth = static_cast<int>(open.size()) + 1;
-			shape.max_depth = std::max(shape.max_depth, depth);
-			if(depth > OrvaneXMLLoader::MAX_ELEMENT_DEPTH)
-			{
-				shape.deepest_offset = static_cast<size_t>(p - text);
-				return nullptr;
-			}
-			const char* const start = p;
-			p = SkipWhiteSpace(p, encoding);
-			if(!p || *p != '<')
-				return nullptr;
-			std::string name;
-			p = ReadName(SkipWhiteSpace(p + 1, encoding), &name, encoding);
-			if(!p || !*p)
-				return nullptr;
+ private:
+  // TiXmlElement::Parse of the element at p and, through ReadValue, of
+  // everything inside it. Returns what that Parse returns to the document
+  // level. Wherever TinyXML would fail inside, every enclosing element fails
+  // too (each checks what its child returned), so one null ends the lot.
+  const char* element(const char* p, TiXmlEncoding encoding) {
+    // The end tags of the elements whose content is being read.
+    std::vector<std::string> open;
+    for (;;) {
+      // Entering TiXmlElement::Parse at p: TinyXML keeps the element in
+      // its tree from here, even when reading it fails at once.
+      const int depth = static_cast<int>(open.size()) + 1;
+      shape.max_depth = std::max(shape.max_depth, depth);
+      if (depth > OrvaneXMLLoader::MAX_ELEMENT_DEPTH) {
+        shape.deepest_offset = static_cast<size_t>(p - text);
+        return nullptr;
+      }
+      const char* const start = p;
+      p = SkipWhiteSpace(p, encoding);
+      if (!p || *p != '<') return nullptr;
+      std::string name;
+      p = ReadName(SkipWhiteSpace(p + 1, encoding), &name, encoding);
+      if (!p || !*p) return nullptr;
 
-			// The attributes, up to "/>" or ">".
-			std::set<std::string> names;
-			bool empty = false;
-			for(;;)
-			{
-				p = SkipWhiteSpace(p, encoding);
-				if(!p || !*p)
-					return nullptr;
-				if(*p == '/')
-				{
-					if(p[1] != '>')
-						return nullptr;
-					p += 2;
-					empty = true;
-					break;
-				}
-				if(*p == '>')
-				{
-					++p;
-					break;
-				}
-				TiXmlAttribute attribute;
-				p = attribute.Parse(p, nullptr, encoding);
-				if(!p || !*p)
-					return nullptr;
-				if(!names.insert(attribute.NameTStr()).second)
-					return nullptr; // TinyXML refuses a repeated attribute
-				const int attributes = static_cast<int>(names.size());
-				shape.max_attributes = std::max(shape.max_attributes, attributes);
-				if(attributes > OrvaneXMLLoader::MAX_ATTRIBUTES_PER_ELEMENT &&
-				   shape.attributes_offset == std::string::npos)
-					shape.attributes_offset = static_cast<size_t>(start - text);
-			}
-			if(!empty)
-				open.push_back("</" + name);
+      // The attributes, up to "/>" or ">".
+      std::set<std::string> names;
+      bool empty = false;
+      for (;;) {
+        p = SkipWhiteSpace(p, encoding);
+        if (!p || !*p) return nullptr;
+        if (*p == '/') {
+          if (p[1] != '>') return nullptr;
+          p += 2;
+          empty = true;
+          break;
+        }
+        if (*p == '>') {
+          ++p;
+          break;
+        }
+        TiXmlAttribute attribute;
+        p = attribute.Parse(p, nullptr, encoding);
+        if (!p || !*p) return nullptr;
+        if (!names.insert(attribute.NameTStr()).second)
+          return nullptr;  // TinyXML refuses a repeated attribute
+        const int attributes = static_cast<int>(names.size());
+        shape.max_attributes = std::max(shape.max_attributes, attributes);
+        if (attributes > OrvaneXMLLoader::MAX_ATTRIBUTES_PER_ELEMENT &&
+            shape.attributes_offset == std::string::npos)
+          shape.attributes_offset = static_cast<size_t>(start - text);
+      }
+      if (!empty) open.push_back("</" + name);
 
-			// Back in the content of the innermost open element (ReadValue),
-			// either just after its start tag or after a child that ended.
-			// The loop leaves for a nested element (the next turn of the outer
-			// loop) or when the outermost element is done.
-			bool child = false;
-			while(!open.empty() && !child)
-			{
-				const char* withWhiteSpace = p;
-				p = SkipWhiteSpace(p, encoding);
-				while(p && *p)
-				{
-					if(*p != '<')
-					{
-						TiXmlText textNode("");
-						p = textNode.Parse(TiXmlBase::IsWhiteSpaceCondensed() ? p : withWhiteSpace, nullptr, encoding);
-					}
-					else
-					{
-						if(StringEqual(p, "</", false, encoding))
-							break;
-						std::unique_ptr<TiXmlNode> node(Identify(p, encoding));
-						if(!node)
-							return nullptr;
-						if(node->ToElement())
-						{
-							child = true;
-							break;
-						}
-						p = node->Parse(p, nullptr, encoding);
-					}
-					withWhiteSpace = p;
-					p = SkipWhiteSpace(p, encoding);
-				}
-				if(child)
-					break;
-				// ReadValue returned p: the end tag must follow.
-				if(!p || !*p || !StringEqual(p, open.back().c_str(), false, encoding))
-					return nullptr;
-				p = SkipWhiteSpace(p + open.back().size(), encoding);
-				if(!p || *p != '>')
-					return nullptr;
-				++p;
-				open.pop_back();
-			}
-			if(!child)
-				return p;
-		}
-	}
+      // Back in the content of the innermost open element (ReadValue),
+      // either just after its start tag or after a child that ended.
+      // The loop leaves for a nested element (the next turn of the outer
+      // loop) or when the outermost element is done.
+      bool child = false;
+      while (!open.empty() && !child) {
+        const char* withWhiteSpace = p;
+        p = SkipWhiteSpace(p, encoding);
+        while (p && *p) {
+          if (*p != '<') {
+            TiXmlText textNode("");
+            p = textNode.Parse(TiXmlBase::IsWhiteSpaceCondensed() ? p : withWhiteSpace, nullptr, encoding);
+          } else {
+            if (StringEqual(p, "</", false, encoding)) break;
+            std::unique_ptr<TiXmlNode> node(Identify(p, encoding));
+            if (!node) return nullptr;
+            if (node->ToElement()) {
+              child = true;
+              break;
+            }
+            p = node->Parse(p, nullptr, encoding);
+          }
+          withWhiteSpace = p;
+          p = SkipWhiteSpace(p, encoding);
+        }
+        if (child) break;
+        // ReadValue returned p: the end tag must follow.
+        if (!p || !*p || !StringEqual(p, open.back().c_str(), false, encoding)) return nullptr;
+        p = SkipWhiteSpace(p + open.back().size(), encoding);
+        if (!p || *p != '>') return nullptr;
+        ++p;
+        open.pop_back();
+      }
+      if (!child) return p;
+    }
+  }
 
-	const char* text;
+  const char* text;
 };
 
 // "around line N" for a byte offset of text.
-std::string lineOf(const std::string& text, size_t offset)
-{
-	const size_t end = std::min(offset, text.size());
-	return intToString(1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), '\n')));
+std::string lineOf(const std::string& text, size_t offset) {
+  const size_t end = std::min(offset, text.size());
+  return intToString(
+      1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), '\n')));
 }
 
-} // namespace
+}  // namespace
 
-OrvaneXMLLoader::Shape OrvaneXMLLoader::measure(const char* text)
-{
-	Measure pass(text);
-	pass.document();
-	return pass.shape;
+OrvaneXMLLoader::Shape OrvaneXMLLoader::measure(const char* text) {
+  Measure pass(text);
+  pass.document();
+  return pass.shape;
 }
 
-std::string OrvaneXMLLoader::prepare(const std::string& bytes)
-{
-	const char* p = bytes.data();
-	const void* nul = std::memchr(p, '\0', bytes.size());
-	const char* const end = nul ? static_cast<const char*>(nul) : p + bytes.size();
-	std::string text;
-	text.reserve(static_cast<size_t>(end - p) + kPadding);
-	while(p < end)
-	{
-		const void* cr = std::memchr(p, '\r', static_cast<size_t>(end - p));
-		if(!cr)
-		{
-			text.append(p, static_cast<size_t>(end - p));
-			break;
-		}
-		const char* const at = static_cast<const char*>(cr);
-		text.append(p, static_cast<size_t>(at - p));
-		text.push_back('\n');
-		p = at + 1;
-		if(p < end && *p == '\n')
-			++p;
-	}
-	text.append(kPadding, '\0');
-	return text;
+std::string OrvaneXMLLoader::prepare(const std::string& bytes) {
+  const char* p = bytes.data();
+  const void* nul = std::memchr(p, '\0', bytes.size());
+  const char* const end = nul ? static_cast<const char*>(nul) : p + bytes.size();
+  std::string text;
+  text.reserve(static_cast<size_t>(end - p) + kPadding);
+  while (p < end) {
+    const void* cr = std::memchr(p, '\r', static_cast<size_t>(end - p));
+    if (!cr) {
+      text.append(p, static_cast<size_t>(end - p));
+      break;
+    }
+    const char* const at = static_cast<const char*>(cr);
+    text.append(p, static_cast<size_t>(at - p));
+    text.push_back('\n');
+    p = at + 1;
+    if (p < end && *p == '\n') ++p;
+  }
+  text.append(kPadding, '\0');
+  return text;
 }
 
-bool OrvaneXMLLoader::parse(const std::string& bytes, TiXmlDocument& doc, std::string& error_out)
-{
-	doc.Clear();
-	doc.ClearError();
-	const std::string text = prepare(bytes);
-	const Shape shape = measure(text.c_str());
-	if(shape.max_depth > MAX_ELEMENT_DEPTH)
-	{
-		error_out = "Elements are nested more than " + intToString(MAX_ELEMENT_DEPTH) + " levels deep, around line " +
-		            lineOf(text, shape.deepest_offset) + ".";
-		doc.SetError(TiXmlBase::TIXML_ERROR_PARSING_ELEMENT, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
-		return false;
-	}
-	if(shape.max_attributes > MAX_ATTRIBUTES_PER_ELEMENT)
-	{
-		error_out = "An element has more than " + intToString(MAX_ATTRIBUTES_PER_ELEMENT) +
-		            " attributes, around line " + lineOf(text, shape.attributes_offset) + ".";
-		doc.SetError(TiXmlBase::TIXML_ERROR_PARSING_ELEMENT, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
-		return false;
-	}
-	doc.Parse(text.c_str());
-	if(doc.Error())
-	{
-		std::string description = doc.ErrorDesc();
-		if(!description.empty() && description.back() == '.')
-			description.pop_back();
-		error_out = "Not well-formed XML: " + description;
-		if(doc.ErrorRow() > 0)
-			error_out += " (around line " + intToString(doc.ErrorRow()) + ", column " + intToString(doc.ErrorCol()) +
-			             ")";
-		error_out += ".";
-		return false;
-	}
-	return true;
+bool OrvaneXMLLoader::parse(const std::string& bytes, TiXmlDocument& doc, std::string& error_out) {
+  doc.Clear();
+  doc.ClearError();
+  const std::string text = prepare(bytes);
+  const Shape shape = measure(text.c_str());
+  if (shape.max_depth > MAX_ELEMENT_DEPTH) {
+    error_out = "Elements are nested more than " + intToString(MAX_ELEMENT_DEPTH) +
+                " levels deep, around line " + lineOf(text, shape.deepest_offset) + ".";
+    doc.SetError(TiXmlBase::TIXML_ERROR_PARSING_ELEMENT, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
+    return false;
+  }
+  if (shape.max_attributes > MAX_ATTRIBUTES_PER_ELEMENT) {
+    error_out = "An element has more than " + intToString(MAX_ATTRIBUTES_PER_ELEMENT) +
+                " attributes, around line " + lineOf(text, shape.attributes_offset) + ".";
+    doc.SetError(TiXmlBase::TIXML_ERROR_PARSING_ELEMENT, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
+    return false;
+  }
+  doc.Parse(text.c_str());
+  if (doc.Error()) {
+    std::string description = doc.ErrorDesc();
+    if (!description.empty() && description.back() == '.') description.pop_back();
+    error_out = "Not well-formed XML: " + description;
+    if (doc.ErrorRow() > 0)
+      error_out +=
+          " (around line " + intToString(doc.ErrorRow()) + ", column " + intToString(doc.ErrorCol()) + ")";
+    error_out += ".";
+    return false;
+  }
+  return true;
 }
 
 OrvaneXMLLoader::LoadResult OrvaneXMLLoader::loadFile(const std::string& path, TiXmlDocument& doc,
-                                                      std::string& error_out)
-{
-	error_out.clear();
-	const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-	if(fd < 0)
-	{
-		error_out = "Cannot open the file: " + std::string(std::strerror(errno)) + ".";
-		return LOAD_NOT_READ;
-	}
-	std::string bytes;
-	struct stat st;
-	if(::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-		error_out = "Not a regular file.";
-	else if(static_cast<unsigned long long>(st.st_size) > MAX_FILE_BYTES)
-		error_out = "The file is larger than " + intToString(static_cast<int>(MAX_FILE_BYTES >> 20)) + " MiB.";
-	else
-	{
-		// Read to the end, not to the size of the moment: the file may grow.
-		char buffer[65536];
-		for(;;)
-		{
-			const ssize_t n = ::read(fd, buffer, sizeof buffer);
-			if(n < 0 && errno == EINTR)
-				continue;
-			if(n < 0)
-			{
-				error_out = "Cannot read the file: " + std::string(std::strerror(errno)) + ".";
-				break;
-			}
-			if(n == 0)
-				break;
-			if(bytes.size() + static_cast<size_t>(n) > MAX_FILE_BYTES)
-			{
-				error_out = "The file is larger than " + intToString(static_cast<int>(MAX_FILE_BYTES >> 20)) + " MiB.";
-				break;
-			}
-			bytes.append(buffer, static_cast<size_t>(n));
-		}
-		if(error_out.empty())
-		{
-			::close(fd);
-			return parse(bytes, doc, error_out) ? LOAD_PARSED : LOAD_NOT_PARSED;
-		}
-	}
-	::close(fd);
-	return LOAD_NOT_READ;
+                                                      std::string& error_out) {
+  error_out.clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error_out = "Cannot open the file: " + std::string(std::strerror(errno)) + ".";
+    return LOAD_NOT_READ;
+  }
+  std::string bytes;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    error_out = "Not a regular file.";
+  else if (static_cast<unsigned long long>(st.st_size) > MAX_FILE_BYTES)
+    error_out = "The file is larger than " + intToString(static_cast<int>(MAX_FILE_BYTES >> 20)) + " MiB.";
+  else {
+    // Read to the end, not to the size of the moment: the file may grow.
+    char buffer[65536];
+    for (;;) {
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        error_out = "Cannot read the file: " + std::string(std::strerror(errno)) + ".";
+        break;
+      }
+      if (n == 0) break;
+      if (bytes.size() + static_cast<size_t>(n) > MAX_FILE_BYTES) {
+        error_out =
+            "The file is larger than " + intToString(static_cast<int>(MAX_FILE_BYTES >> 20)) + " MiB.";
+        break;
+      }
+      bytes.append(buffer, static_cast<size_t>(n));
+    }
+    if (error_out.empty()) {
+      ::close(fd);
+      return parse(bytes, doc, error_out) ? LOAD_PARSED : LOAD_NOT_PARSED;
+    }
+  }
+  ::close(fd);
+  return LOAD_NOT_READ;
 }
 
-} // namespace Orvane
+}  // namespace Orvane

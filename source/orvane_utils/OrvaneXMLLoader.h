@@ -9,8 +9,8 @@
 // refuses a text beyond the limits. The measure is TinyXML's own reading: its
 // element parsing run as a loop instead of a recursion, with every token
 // (entities, comments, CDATA, declarations, unknown nodes, attributes,
-// encodings) read by TinyXML's own functions, so the two cannot disagree. It also ends the text with spare NUL bytes, since TinyXML may
-// step a few bytes past the terminator after a truncated UTF-8 sequence.
+// encodings) read by TinyXML's own functions, so the two cannot disagree. It also ends the text with spare
+// NUL bytes, since TinyXML may step a few bytes past the terminator after a truncated UTF-8 sequence.
 //
 // Line endings are normalised as TiXmlDocument::LoadFile does (CR LF and a
 // lone CR become LF) and the text ends at its first NUL byte, so a text loaded
@@ -23,59 +23,56 @@
 
 namespace Orvane {
 
-class OrvaneXMLLoader
-{
-public:
-	// The deepest element nesting accepted; a material file needs about ten.
-	static constexpr int MAX_ELEMENT_DEPTH = 256;
-	// The most attributes accepted on one element; material files use none.
-	static constexpr int MAX_ATTRIBUTES_PER_ELEMENT = 256;
+class OrvaneXMLLoader {
+ public:
+  // The deepest element nesting accepted; a material file needs about ten.
+  static constexpr int MAX_ELEMENT_DEPTH = 256;
+  // The most attributes accepted on one element; material files use none.
+  static constexpr int MAX_ATTRIBUTES_PER_ELEMENT = 256;
 
-	// What the measuring pass found in a text.
-	struct Shape
-	{
-		int max_depth; // deepest element nesting TinyXML would reach
-		int max_attributes; // most attributes TinyXML would read on one element
-		size_t deepest_offset; // byte offset of the first element past MAX_ELEMENT_DEPTH, if any
-		size_t attributes_offset; // byte offset of the first element past MAX_ATTRIBUTES_PER_ELEMENT, if any
-	};
+  // What the measuring pass found in a text.
+  struct Shape {
+    int max_depth;             // deepest element nesting TinyXML would reach
+    int max_attributes;        // most attributes TinyXML would read on one element
+    size_t deepest_offset;     // byte offset of the first element past MAX_ELEMENT_DEPTH, if any
+    size_t attributes_offset;  // byte offset of the first element past MAX_ATTRIBUTES_PER_ELEMENT, if any
+  };
 
-	// Measures text, which must be NUL-terminated and followed by at least
-	// four further NUL bytes, as TinyXML's TiXmlDocument::Parse reads it. Both
-	// counts are exactly what TinyXML's tree would hold. The pass stops at the
-	// first element nested deeper than MAX_ELEMENT_DEPTH (max_depth is then
-	// MAX_ELEMENT_DEPTH + 1), where TinyXML would go on recursing.
-	static Shape measure(const char* text);
+  // Measures text, which must be NUL-terminated and followed by at least
+  // four further NUL bytes, as TinyXML's TiXmlDocument::Parse reads it. Both
+  // counts are exactly what TinyXML's tree would hold. The pass stops at the
+  // first element nested deeper than MAX_ELEMENT_DEPTH (max_depth is then
+  // MAX_ELEMENT_DEPTH + 1), where TinyXML would go on recursing.
+  static Shape measure(const char* text);
 
-	// The text that parse() hands TinyXML: bytes up to the first NUL, line
-	// endings normalised, followed by spare NUL bytes.
-	static std::string prepare(const std::string& bytes);
+  // The text that parse() hands TinyXML: bytes up to the first NUL, line
+  // endings normalised, followed by spare NUL bytes.
+  static std::string prepare(const std::string& bytes);
 
-	// Parses bytes into doc (which is cleared first). Returns true when TinyXML
-	// read the whole text without error. Returns false with a message in
-	// error_out when the text is refused before parsing (doc then stays empty)
-	// or TinyXML reports an error (doc then holds what was read before it).
-	// When the text is refused before parsing, doc.Error() is true as well.
-	static bool parse(const std::string& bytes, TiXmlDocument& doc, std::string& error_out);
+  // Parses bytes into doc (which is cleared first). Returns true when TinyXML
+  // read the whole text without error. Returns false with a message in
+  // error_out when the text is refused before parsing (doc then stays empty)
+  // or TinyXML reports an error (doc then holds what was read before it).
+  // When the text is refused before parsing, doc.Error() is true as well.
+  static bool parse(const std::string& bytes, TiXmlDocument& doc, std::string& error_out);
 
-	// The largest file loadFile() reads.
-	static constexpr size_t MAX_FILE_BYTES = size_t(256) << 20;
+  // The largest file loadFile() reads.
+  static constexpr size_t MAX_FILE_BYTES = size_t(256) << 20;
 
-	// What loadFile() made of a file.
-	enum LoadResult
-	{
-		LOAD_PARSED, // read and parsed without error
-		LOAD_NOT_PARSED, // read, but refused or not well-formed (doc.Error() is true)
-		LOAD_NOT_READ // not opened, not a regular file, too large or not read (doc untouched)
-	};
+  // What loadFile() made of a file.
+  enum LoadResult {
+    LOAD_PARSED,      // read and parsed without error
+    LOAD_NOT_PARSED,  // read, but refused or not well-formed (doc.Error() is true)
+    LOAD_NOT_READ     // not opened, not a regular file, too large or not read (doc untouched)
+  };
 
-	// Reads the regular file at path and parses its bytes as parse() does:
-	// the one way every XML file this system reads reaches TinyXML. The
-	// message of a failure goes to error_out.
-	static LoadResult loadFile(const std::string& path, TiXmlDocument& doc, std::string& error_out);
+  // Reads the regular file at path and parses its bytes as parse() does:
+  // the one way every XML file this system reads reaches TinyXML. The
+  // message of a failure goes to error_out.
+  static LoadResult loadFile(const std::string& path, TiXmlDocument& doc, std::string& error_out);
 
-private:
-	OrvaneXMLLoader() = delete;
+ private:
+  OrvaneXMLLoader() = delete;
 };
 
-} // namespace Orvane
+}  // namespace Orvane

@@ -29,5 +29,5 @@ std::string allowedText(const std::string& text);
 /// goes between two '-' in a row, and after a final '-'.
 std::string commentText(const std::string& text);
 
-} // namespace XMLText
-} // namespace Orvane
+}  // namespace XMLText
+}  // namespace Orvane

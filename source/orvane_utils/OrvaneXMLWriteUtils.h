@@ -50,11 +50,10 @@ void writeTextElement(std::ostream& os, unsigned int depth, const char* name, co
 void writeBoolElement(std::ostream& os, unsigned int depth, const char* name, bool value);
 
 template <class Number>
-void writeNumberElement(std::ostream& os, unsigned int depth, const char* name, Number value)
-{
-	std::ostringstream number = numberStream(os);
-	number << value;
-	os << indent(depth) << "<" << name << ">" << number.str() << "</" << name << ">\n";
+void writeNumberElement(std::ostream& os, unsigned int depth, const char* name, Number value) {
+  std::ostringstream number = numberStream(os);
+  number << value;
+  os << indent(depth) << "<" << name << ">" << number.str() << "</" << name << ">\n";
 }
 
 // The values line at depth: "<values>", every value followed by one blank,
@@ -64,14 +63,12 @@ void writeValuesLine(std::ostream& os, unsigned int depth, const std::vector<dou
 // When ref is set: "<name>" at depth, the object's writeXML at depth + 1 and
 // "</name>" at depth. A null handle writes nothing.
 template <class T>
-void writeObjectElement(std::ostream& os, unsigned int depth, const char* name, const Reference<T>& ref)
-{
-	if(!ref.getPointer())
-		return;
-	writeOpenTag(os, depth, name);
-	ref->writeXML(os, depth + 1);
-	writeCloseTag(os, depth, name);
+void writeObjectElement(std::ostream& os, unsigned int depth, const char* name, const Reference<T>& ref) {
+  if (!ref.getPointer()) return;
+  writeOpenTag(os, depth, name);
+  ref->writeXML(os, depth + 1);
+  writeCloseTag(os, depth, name);
 }
 
-} // namespace XMLWriteUtils
-} // namespace Orvane
+}  // namespace XMLWriteUtils
+}  // namespace Orvane

@@ -17,8 +17,7 @@ Bool OVLblend::Init(GeListNode* node) {
 }
 
 OVLblend::Child OVLblend::LinkedChild(BaseShader* sh, LONG id) {
-  auto* linked =
-      static_cast<BaseShader*>(sh->GetDataInstance()->GetLink(id, sh->GetDocument(), Xbase));
+  auto* linked = static_cast<BaseShader*>(sh->GetDataInstance()->GetLink(id, sh->GetDocument(), Xbase));
   if (!IsOVLShader(linked)) return Child();
   auto* data = dynamic_cast<OVLShaderData*>(linked->GetNodeData());
   return data ? Child{data, linked} : Child();

@@ -11,6 +11,5 @@ std::string OVLNumber(double value, int decimals) {
 }
 
 std::string OVLColor(const LVector& colour) {
-  return "vec3(" + OVLNumber(colour.x) + ", " + OVLNumber(colour.y) + ", " + OVLNumber(colour.z) +
-         ")";
+  return "vec3(" + OVLNumber(colour.x) + ", " + OVLNumber(colour.y) + ", " + OVLNumber(colour.z) + ")";
 }

@@ -44,8 +44,7 @@ LVector OVLgradient::Evaluate(const Params& prm, const LVector& uvw) {
   const LVector& a = prm.colorA;
   const LVector& b = prm.colorB;
   const double k = prm.brightness;
-  return LVector((a.x + (b.x - a.x) * t) * k, (a.y + (b.y - a.y) * t) * k,
-                 (a.z + (b.z - a.z) * t) * k);
+  return LVector((a.x + (b.x - a.x) * t) * k, (a.y + (b.y - a.y) * t) * k, (a.z + (b.z - a.z) * t) * k);
 }
 
 LVector OVLgradient::Output(BaseShader*, ChannelData* cd) {
@@ -70,6 +69,5 @@ std::string OVLgradient::GetShaderCode(OVLReturnType type) {
 }
 
 Bool RegisterOVLgradient() {
-  return RegisterShaderPlugin(ID_OVLGRADIENT, "OVL Gradient", 0, OVLgradient::Alloc, "xovlgradient",
-                              0);
+  return RegisterShaderPlugin(ID_OVLGRADIENT, "OVL Gradient", 0, OVLgradient::Alloc, "xovlgradient", 0);
 }

@@ -26,8 +26,7 @@ Bool OVLnoise::Init(GeListNode* node) {
   return true;
 }
 
-Bool OVLnoise::GetDEnabling(GeListNode* node, const DescID& id, const GeData&, LONG,
-                            const BaseContainer*) {
+Bool OVLnoise::GetDEnabling(GeListNode* node, const DescID& id, const GeData&, LONG, const BaseContainer*) {
   if (!node) return false;
   const LONG param = id[0].id;
   if (param == OVLNOISE_COLOR_A || param == OVLNOISE_COLOR_B)
@@ -80,33 +79,26 @@ LVector OVLnoise::Evaluate(const Params& prm, const ChannelData& cd) {
   const double t = (n + 1.0) * 0.5;
   const LVector& a = prm.colorA;
   const LVector& c = prm.colorB;
-  return LVector((a.x + (c.x - a.x) * t) * b, (a.y + (c.y - a.y) * t) * b,
-                 (a.z + (c.z - a.z) * t) * b);
+  return LVector((a.x + (c.x - a.x) * t) * b, (a.y + (c.y - a.y) * t) * b, (a.z + (c.z - a.z) * t) * b);
 }
 
-LVector OVLnoise::Output(BaseShader*, ChannelData* cd) {
-  return cd ? Evaluate(params_, *cd) : LVector();
-}
+LVector OVLnoise::Output(BaseShader*, ChannelData* cd) { return cd ? Evaluate(params_, *cd) : LVector(); }
 
 std::string OVLnoise::Code(const Params& prm, OVLReturnType type) {
   const LVector& s = prm.scale;
   const std::string point =
       prm.space == OVLNOISE_SPACE_POSITION
-          ? "mulCompVec3(pos, vec3(" + OVLNumber(s.x) + ", " + OVLNumber(s.z) + ", " +
-                OVLNumber(s.y) + "))"
-          : "mulCompVec2(getTexCoords(0) * 10.0, vec2(" + OVLNumber(s.x) + ", " + OVLNumber(s.y) +
-                "))";
+          ? "mulCompVec3(pos, vec3(" + OVLNumber(s.x) + ", " + OVLNumber(s.z) + ", " + OVLNumber(s.y) + "))"
+          : "mulCompVec2(getTexCoords(0) * 10.0, vec2(" + OVLNumber(s.x) + ", " + OVLNumber(s.y) + "))";
   const bool twoColors = prm.colorMode == OVLNOISE_COLOR_MODE_TWO_COLORS;
   const bool fbm = prm.type == OVLNOISE_TYPE_FBM;
-  const std::string call = std::string(twoColors ? (fbm ? "fbm01(" : "noise01(")
-                                                 : (fbm ? "fbm(" : "noise(")) +
-                           point + (fbm ? ",8)" : ")");
+  const std::string call =
+      std::string(twoColors ? (fbm ? "fbm01(" : "noise01(") : (fbm ? "fbm(" : "noise(")) + point +
+      (fbm ? ",8)" : ")");
   const std::string b = OVLNumber(prm.brightness);
   if (twoColors) {
-    const std::string lerp =
-        "lerp(" + OVLColor(prm.colorA) + ", " + OVLColor(prm.colorB) + ", " + call + ")";
-    return type == OVL_RETURN_VEC3 ? "(" + lerp + " * " + b + ")"
-                                   : "(Vec3ToReal(" + lerp + ") * " + b + ")";
+    const std::string lerp = "lerp(" + OVLColor(prm.colorA) + ", " + OVLColor(prm.colorB) + ", " + call + ")";
+    return type == OVL_RETURN_VEC3 ? "(" + lerp + " * " + b + ")" : "(Vec3ToReal(" + lerp + ") * " + b + ")";
   }
   return type == OVL_RETURN_VEC3 ? "(vec3(" + call + ") * " + b + ")" : "(" + call + " * " + b + ")";
 }

@@ -8,18 +8,18 @@
 
 /// Parameters of the noise shader.
 enum {
-  OVLNOISE_TYPE = 1500,                    ///< LONG: one octave or fBm.
-  OVLNOISE_TYPE_NOISE = 1501,              ///< One octave (also any unknown type).
-  OVLNOISE_TYPE_FBM = 1502,                ///< Eight-octave fBm.
-  OVLNOISE_SPACE = 1503,                   ///< LONG: where the noise is evaluated.
-  OVLNOISE_SPACE_UV = 1504,                ///< Texture coordinates (also any unknown space).
-  OVLNOISE_SPACE_POSITION = 1505,          ///< Surface position.
-  OVLNOISE_SCALE = 1506,                   ///< VECTOR: per-axis scale of the evaluation point.
-  OVLNOISE_BRIGHTNESS = 1507,              ///< REAL: factor on the result.
-  OVLNOISE_COLOR_MODE = 1508,              ///< LONG: two colours, or grey for any other value.
-  OVLNOISE_COLOR_MODE_TWO_COLORS = 1509,   ///< Blend colour A (noise -1) to colour B (noise +1).
-  OVLNOISE_COLOR_A = 1511,                 ///< VECTOR: colour at noise value -1.
-  OVLNOISE_COLOR_B = 1512,                 ///< VECTOR: colour at noise value +1.
+  OVLNOISE_TYPE = 1500,                   ///< LONG: one octave or fBm.
+  OVLNOISE_TYPE_NOISE = 1501,             ///< One octave (also any unknown type).
+  OVLNOISE_TYPE_FBM = 1502,               ///< Eight-octave fBm.
+  OVLNOISE_SPACE = 1503,                  ///< LONG: where the noise is evaluated.
+  OVLNOISE_SPACE_UV = 1504,               ///< Texture coordinates (also any unknown space).
+  OVLNOISE_SPACE_POSITION = 1505,         ///< Surface position.
+  OVLNOISE_SCALE = 1506,                  ///< VECTOR: per-axis scale of the evaluation point.
+  OVLNOISE_BRIGHTNESS = 1507,             ///< REAL: factor on the result.
+  OVLNOISE_COLOR_MODE = 1508,             ///< LONG: two colours, or grey for any other value.
+  OVLNOISE_COLOR_MODE_TWO_COLORS = 1509,  ///< Blend colour A (noise -1) to colour B (noise +1).
+  OVLNOISE_COLOR_A = 1511,                ///< VECTOR: colour at noise value -1.
+  OVLNOISE_COLOR_B = 1512,                ///< VECTOR: colour at noise value +1.
 };
 
 /// A noise shader that the material writer exports as OVL code.

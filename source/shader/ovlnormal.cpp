@@ -36,9 +36,7 @@ LVector OVLnormal::Evaluate(const LMatrix& m, const LVector& n) {
   return m.v1 * a + m.v2 * b + m.v3 * c;
 }
 
-LVector OVLnormal::Output(BaseShader*, ChannelData* cd) {
-  return cd ? Evaluate(camera_, cd->n) : LVector();
-}
+LVector OVLnormal::Output(BaseShader*, ChannelData* cd) { return cd ? Evaluate(camera_, cd->n) : LVector(); }
 
 std::string OVLnormal::Code(const LMatrix& m, OVLReturnType type) {
   // The rows of the transposed 3x3 part, each in the axis order X, Z, Y, rows in x, z, y order.

@@ -54,8 +54,7 @@ LONG OVLData::PixelIndex(double coord, LONG size) {
 LVector OVLData::Output(BaseShader*, ChannelData* cd) {
   if (!image_ || !cd) return LVector(1.0, 1.0, 1.0);
   LONG r, g, b;
-  image_->GetPixel(PixelIndex(cd->p.x, image_->GetBw()), PixelIndex(cd->p.y, image_->GetBh()), &r,
-                   &g, &b);
+  image_->GetPixel(PixelIndex(cd->p.x, image_->GetBw()), PixelIndex(cd->p.y, image_->GetBh()), &r, &g, &b);
   return LVector(r * kByteToUnit, g * kByteToUnit, b * kByteToUnit);
 }
 
@@ -66,6 +65,5 @@ void OVLData::SetImage(MultipassBitmap* image) {
 }
 
 Bool RegisterOVL() {
-  return RegisterShaderPlugin(ID_OVLSHADER, GeLoadString(10019), 0, OVLData::Alloc,
-                              "xcorvaneovlshader", 0);
+  return RegisterShaderPlugin(ID_OVLSHADER, GeLoadString(10019), 0, OVLData::Alloc, "xcorvaneovlshader", 0);
 }

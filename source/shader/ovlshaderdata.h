@@ -7,11 +7,11 @@
 #include "c4d.h"
 
 /// Plug-in IDs of the OVL shaders.
-constexpr int ID_OVLSHADER = 1023863;   ///< The code shader (`OVLData`), not a generated shader.
-constexpr int ID_OVLNOISE = 1024768;    ///< The noise shader (`OVLnoise`).
-constexpr int ID_OVLBLEND = 1024769;    ///< The blend shader (`OVLblend`).
-constexpr int ID_OVLGRADIENT = 1024770; ///< The gradient shader (`OVLgradient`).
-constexpr int ID_OVLNORMAL = 1000008;   ///< The camera-normal shader (`OVLnormal`), not registered.
+constexpr int ID_OVLSHADER = 1023863;    ///< The code shader (`OVLData`), not a generated shader.
+constexpr int ID_OVLNOISE = 1024768;     ///< The noise shader (`OVLnoise`).
+constexpr int ID_OVLBLEND = 1024769;     ///< The blend shader (`OVLblend`).
+constexpr int ID_OVLGRADIENT = 1024770;  ///< The gradient shader (`OVLgradient`).
+constexpr int ID_OVLNORMAL = 1000008;    ///< The camera-normal shader (`OVLnormal`), not registered.
 
 /// The OVL type an expression must have.
 enum OVLReturnType {

@@ -10,7 +10,6 @@ OrvaneDLLWrapper* orvaneClass = nullptr;
 constexpr LONG kRenderDataWidth = 5008;   // image width in pixels
 constexpr LONG kRenderDataHeight = 5009;  // image height in pixels
 
-
 }  // namespace
 
 Bool CameraTag::Init(GeListNode* node) {
@@ -46,8 +45,7 @@ Bool CameraTag::Init(GeListNode* node) {
   data->SetLong(CAMTAG_REGION_Y1, 0);
   data->SetLong(CAMTAG_REGION_X2, 150);
   data->SetLong(CAMTAG_REGION_Y2, 150);
-  data->SetFilename(CAMTAG_RESPONSE_FUNCTION,
-                    Filename("data/camera_response_functions/Advantix-100CD.txt"));
+  data->SetFilename(CAMTAG_RESPONSE_FUNCTION, Filename("data/camera_response_functions/Advantix-100CD.txt"));
   return TRUE;
 }
 
@@ -83,8 +81,7 @@ Bool CameraTag::GetDDescription(GeListNode* node, Description* description, LONG
       Helpers::HideDescriptionEntry(description, CAMTAG_BURN, TRUE);
       Helpers::HideDescriptionEntry(description, CAMTAG_CAMERA_TONEMAPPER_GROUP, TRUE);
       break;
-    default:
-      break;
+    default: break;
   }
 
   switch (data->GetLong(CAMTAG_APERTURE_SHAPE)) {
@@ -100,8 +97,7 @@ Bool CameraTag::GetDDescription(GeListNode* node, Description* description, LONG
       Helpers::HideDescriptionEntry(description, CAMTAG_GENERATED_APERTURE_GROUP, TRUE);
       Helpers::HideDescriptionEntry(description, CAMTAG_IMAGE_APERTURE_GROUP, TRUE);
       break;
-    default:
-      break;
+    default: break;
   }
 
   const Bool splatCubic = data->GetLong(CAMTAG_SPLAT_FILTER) == CAMTAG_FILTER_MN_CUBIC;
@@ -111,7 +107,8 @@ Bool CameraTag::GetDDescription(GeListNode* node, Description* description, LONG
   Helpers::HideDescriptionEntry(description, CAMTAG_DOWNSIZE_RING, !downsizeCubic);
   Helpers::HideDescriptionEntry(description, CAMTAG_DOWNSIZE_BLUR, !downsizeCubic);
 
-  Helpers::HideDescriptionEntry(description, CAMTAG_RENDER_REGION_GROUP, !data->GetBool(CAMTAG_RENDER_REGION));
+  Helpers::HideDescriptionEntry(description, CAMTAG_RENDER_REGION_GROUP,
+                                !data->GetBool(CAMTAG_RENDER_REGION));
 
   flags |= DESCFLAGS_DESC_LOADED;
   return TRUE;
@@ -208,5 +205,6 @@ Bool RegisterCameraTag(OrvaneDLLWrapper* connection) {
   orvaneClass = connection;
   String name = GeLoadString(10009);
   if (!name.Content()) return true;
-  return RegisterTagPlugin(1022083, name, TAG_VISIBLE, CameraTag::Alloc, "TCameraTag", AutoBitmap("CameraTag.tif"), 0);
+  return RegisterTagPlugin(1022083, name, TAG_VISIBLE, CameraTag::Alloc, "TCameraTag",
+                           AutoBitmap("CameraTag.tif"), 0);
 }

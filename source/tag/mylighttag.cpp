@@ -19,7 +19,6 @@ constexpr int kPreviewPort = 7777;
 Filename PreviewFolder() { return GeGetPluginPath() + Filename("preview"); }
 Filename PreviewScene() { return PreviewFolder() + Filename("iespreview.ovs"); }
 
-
 }  // namespace
 
 Bool MyLightTag::Init(GeListNode* node) {

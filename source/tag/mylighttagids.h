@@ -27,13 +27,13 @@ enum {
   LIGHTTAG_SCALE_MEASURE = 1300,  ///< LONG cycle: photometric measure, `LIGHTTAG_MEASURE_*`.
   LIGHTTAG_SCALE_VALUE = 1301,    ///< Real: value in that measure.
 
-  LIGHTTAG_IES = 1307,                  ///< Bool: use an IES profile.
-  LIGHTTAG_IES_FILE = 1308,             ///< Filename: the IES profile.
-  LIGHTTAG_IES_RENDER_BUTTON = 1309,    ///< Button: renders the profile's preview.
-  LIGHTTAG_IES_PREVIEW_BITMAP = 1310,   ///< Bitmap button: shows the preview; holds no value.
-  LIGHTTAG_IES_PREVIEW = 1311,          ///< Filename: the preview image (always hidden).
-  LIGHTTAG_EMISSION_SCALE = 1312,       ///< Bool: scale the emission to the photometric value.
-  LIGHTTAG_LAYER = 1313,                ///< LONG cycle: light layer 0 to 9.
+  LIGHTTAG_IES = 1307,                 ///< Bool: use an IES profile.
+  LIGHTTAG_IES_FILE = 1308,            ///< Filename: the IES profile.
+  LIGHTTAG_IES_RENDER_BUTTON = 1309,   ///< Button: renders the profile's preview.
+  LIGHTTAG_IES_PREVIEW_BITMAP = 1310,  ///< Bitmap button: shows the preview; holds no value.
+  LIGHTTAG_IES_PREVIEW = 1311,         ///< Filename: the preview image (always hidden).
+  LIGHTTAG_EMISSION_SCALE = 1312,      ///< Bool: scale the emission to the photometric value.
+  LIGHTTAG_LAYER = 1313,               ///< LONG cycle: light layer 0 to 9.
 };
 
 /// Values of `LIGHTTAG_EMISSION_TYPE`.

@@ -14,16 +14,15 @@ namespace corvane {
 namespace detail {
 
 [[noreturn]] inline void assertionFailed(const char* expr, const char* file, int line,
-                                         const char* function) noexcept
-{
-	std::fprintf(stderr, "%s:%d: %s: Assertion `%s' failed.\n", file, line, function, expr);
-	std::fflush(stderr);
-	std::abort();
+                                         const char* function) noexcept {
+  std::fprintf(stderr, "%s:%d: %s: Assertion `%s' failed.\n", file, line, function, expr);
+  std::fflush(stderr);
+  std::abort();
 }
 
-} // namespace detail
-} // namespace corvane
+}  // namespace detail
+}  // namespace corvane
 
-#define CORVANE_ASSERT(expr)                                                             \
-	(static_cast<bool>(expr) ? static_cast<void>(0)                                      \
-	                         : ::corvane::detail::assertionFailed(#expr, __FILE__, __LINE__, __func__))
+#define CORVANE_ASSERT(expr)                      \
+  (static_cast<bool>(expr) ? static_cast<void>(0) \
+                           : ::corvane::detail::assertionFailed(#expr, __FILE__, __LINE__, __func__))

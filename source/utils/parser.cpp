@@ -21,21 +21,18 @@ const int kSplitExponent = 300;
 
 }  // namespace
 
-Parser::Parser(const char* text_, size_t textsize_)
-    : text(text_), currentpos(0), textsize(textsize_) {}
+Parser::Parser(const char* text_, size_t textsize_) : text(text_), currentpos(0), textsize(textsize_) {}
 
 Parser::~Parser() {}
 
 bool Parser::parseDouble(double& result_out) {
-  if (eof())
-    return false;
+  if (eof()) return false;
 
   double sign = 1.0;
   if (text[currentpos] == '+' || text[currentpos] == '-') {
     sign = text[currentpos] == '-' ? -1.0 : 1.0;
     ++currentpos;
-    if (eof())
-      return false;
+    if (eof()) return false;
   }
 
   bool digit_read = false;
@@ -75,25 +72,21 @@ bool Parser::parseDouble(double& result_out) {
     return digit_read;
   }
   ++currentpos;
-  if (eof())
-    return false;
+  if (eof()) return false;
 
   int exponent_sign = 1;
   if (text[currentpos] == '+' || text[currentpos] == '-') {
     exponent_sign = text[currentpos] == '-' ? -1 : 1;
     ++currentpos;
-    if (eof())
-      return false;
+    if (eof()) return false;
   }
 
   int exponent = 0;
   while (!eof() && isDigit(text[currentpos])) {
-    if (exponent < kMaxExponent)
-      exponent = exponent * 10 + (text[currentpos] - '0');
+    if (exponent < kMaxExponent) exponent = exponent * 10 + (text[currentpos] - '0');
     ++currentpos;
   }
-  if (exponent > kMaxExponent)
-    exponent = kMaxExponent;
+  if (exponent > kMaxExponent) exponent = kMaxExponent;
 
   if (mantissa == 0.0) {
     // Avoids 0 * infinity for a zero with a huge exponent.
@@ -112,8 +105,7 @@ bool Parser::parseFloat(float& result_out) {
   double d = 0.0;
   const bool ok = parseDouble(d);
   if (std::isfinite(d) && std::fabs(d) > (double)FLT_MAX)
-    result_out = d < 0.0 ? -std::numeric_limits<float>::infinity()
-                         : std::numeric_limits<float>::infinity();
+    result_out = d < 0.0 ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
   else
     result_out = (float)d;
   return ok;
@@ -121,18 +113,15 @@ bool Parser::parseFloat(float& result_out) {
 
 bool Parser::parseInt(int& result_out) {
   result_out = 0;
-  if (eof())
-    return false;
+  if (eof()) return false;
 
   bool negative = false;
   if (text[currentpos] == '+' || text[currentpos] == '-') {
     negative = text[currentpos] == '-';
     ++currentpos;
-    if (eof())
-      return false;
+    if (eof()) return false;
   }
-  if (!isDigit(text[currentpos]))
-    return false;
+  if (!isDigit(text[currentpos])) return false;
 
   // The magnitude of INT_MIN is one more than INT_MAX.
   const long long limit = negative ? -(long long)INT_MIN : (long long)INT_MAX;
@@ -145,8 +134,7 @@ bool Parser::parseInt(int& result_out) {
     }
     ++currentpos;
   }
-  if (overflow)
-    return false;
+  if (overflow) return false;
 
   result_out = (int)(negative ? -value : value);
   return true;
@@ -166,30 +154,23 @@ bool Parser::parseString(const std::string& s) {
 
 bool Parser::fractionalNumberNext() {
   size_t pos = currentpos;
-  if (pos >= textsize)
-    return false;
-  if (text[pos] == '+' || text[pos] == '-')
-    ++pos;
-  while (pos < textsize && isDigit(text[pos]))
-    ++pos;
+  if (pos >= textsize) return false;
+  if (text[pos] == '+' || text[pos] == '-') ++pos;
+  while (pos < textsize && isDigit(text[pos])) ++pos;
   return pos < textsize && text[pos] == '.';
 }
 
 bool Parser::parseAlphaToken(std::string& token_out) {
   token_out.clear();
-  if (eof() || !isLetter(text[currentpos]))
-    return false;
-  while (!eof() && isLetter(text[currentpos]))
-    token_out.push_back(text[currentpos++]);
+  if (eof() || !isLetter(text[currentpos])) return false;
+  while (!eof() && isLetter(text[currentpos])) token_out.push_back(text[currentpos++]);
   return true;
 }
 
 bool Parser::parseNonWSToken(std::string& token_out) {
   token_out.clear();
-  if (eof() || isWhitespace(text[currentpos]))
-    return false;
-  while (!eof() && !isWhitespace(text[currentpos]))
-    token_out.push_back(text[currentpos++]);
+  if (eof() || isWhitespace(text[currentpos])) return false;
+  while (!eof() && !isWhitespace(text[currentpos])) token_out.push_back(text[currentpos++]);
   return true;
 }
 

@@ -11,7 +11,7 @@
 /// eof() to test for the end. Whitespace is space, tab, line feed and carriage
 /// return.
 class Parser {
-public:
+ public:
   /// Creates a cursor at position 0 over `textsize` characters at `text`.
   /// The buffer is not copied, need not be NUL-terminated and must outlive
   /// the parser.
@@ -53,8 +53,7 @@ public:
 
   /// Advances over whitespace up to the next other character or the end.
   inline void parseWhiteSpace() {
-    while (currentpos < textsize && isWhitespace(text[currentpos]))
-      ++currentpos;
+    while (currentpos < textsize && isWhitespace(text[currentpos])) ++currentpos;
   }
 
   /// True when the cursor is at or beyond the end of the text.
@@ -64,10 +63,8 @@ public:
   /// by the test suite).
   static void doUnitTests();
 
-private:
-  static inline bool isWhitespace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-  }
+ private:
+  static inline bool isWhitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
   const char* text;
   size_t currentpos;

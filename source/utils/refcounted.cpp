@@ -1,6 +1,3 @@
 #include "utils/refcounted.h"
 
-RefCounted::~RefCounted()
-{
-	CORVANE_ASSERT(refcount == 0);
-}
+RefCounted::~RefCounted() { CORVANE_ASSERT(refcount == 0); }

@@ -13,41 +13,37 @@
 
 #include "utils/corvane_assert.h"
 
-class RefCounted
-{
-public:
-	// A new object is held by nobody: count 0.
-	RefCounted() : refcount(0) {}
+class RefCounted {
+ public:
+  // A new object is held by nobody: count 0.
+  RefCounted() : refcount(0) {}
 
-	// A copy is a new object: it is held by nobody, whatever the original's count.
-	RefCounted(const RefCounted&) : refcount(0) {}
-	// Assigning the state of another object leaves the holders of this one alone.
-	RefCounted& operator=(const RefCounted&) { return *this; }
+  // A copy is a new object: it is held by nobody, whatever the original's count.
+  RefCounted(const RefCounted&) : refcount(0) {}
+  // Assigning the state of another object leaves the holders of this one alone.
+  RefCounted& operator=(const RefCounted&) { return *this; }
 
-	// Checks that no handle holds the object any more.
-	virtual ~RefCounted();
+  // Checks that no handle holds the object any more.
+  virtual ~RefCounted();
 
-	// Adds one holder.
-	void incRefCount()
-	{
-		CORVANE_ASSERT(refcount >= 0);
-		++refcount;
-	}
+  // Adds one holder.
+  void incRefCount() {
+    CORVANE_ASSERT(refcount >= 0);
+    ++refcount;
+  }
 
-	// Removes one holder. Never deletes: deleting is the handle's business.
-	void decRefCount()
-	{
-		--refcount;
-		CORVANE_ASSERT(refcount >= 0);
-	}
+  // Removes one holder. Never deletes: deleting is the handle's business.
+  void decRefCount() {
+    --refcount;
+    CORVANE_ASSERT(refcount >= 0);
+  }
 
-	// The number of handles that hold the object.
-	int32_t getRefCount() const
-	{
-		CORVANE_ASSERT(refcount >= 0);
-		return refcount;
-	}
+  // The number of handles that hold the object.
+  int32_t getRefCount() const {
+    CORVANE_ASSERT(refcount >= 0);
+    return refcount;
+  }
 
-private:
-	int32_t refcount;
+ private:
+  int32_t refcount;
 };

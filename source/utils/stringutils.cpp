@@ -40,10 +40,8 @@ std::string vformatClassic(const char* format, va_list args) {
   uselocale(previous);
   va_end(first);
 
-  if (needed < 0)
-    return std::string();
-  if ((size_t)needed < sizeof(small))
-    return std::string(small, (size_t)needed);
+  if (needed < 0) return std::string();
+  if ((size_t)needed < sizeof(small)) return std::string(small, (size_t)needed);
 
   std::string result((size_t)needed, '\0');
   previous = uselocale(classicLocale());
@@ -63,25 +61,20 @@ std::string formatClassic(const char* format, ...) {
 }
 
 int hexDigitValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
 
 // Reads "0x" and 1 to max_digits hexadecimal digits; 0 for any other text.
 template <class UInt>
 UInt hexStringToValue(const std::string& s, size_t max_digits) {
-  if (s.size() < 3 || s.size() > max_digits + 2 || s[0] != '0' || s[1] != 'x')
-    return 0;
+  if (s.size() < 3 || s.size() > max_digits + 2 || s[0] != '0' || s[1] != 'x') return 0;
   UInt value = 0;
   for (size_t i = 2; i < s.size(); ++i) {
     const int digit = hexDigitValue(s[i]);
-    if (digit < 0)
-      return 0;
+    if (digit < 0) return 0;
     value = value * 16 + (UInt)digit;
   }
   return value;
@@ -95,8 +88,7 @@ double convertToDouble(const std::string& s, const char* what) {
   const locale_t previous = uselocale(classicLocale());
   const double value = std::strtod(start, &end);
   uselocale(previous);
-  if (end == start)
-    throw StringUtilsExcep("Failed to convert '" + s + "' to " + what + ".");
+  if (end == start) throw StringUtilsExcep("Failed to convert '" + s + "' to " + what + ".");
   return value;
 }
 
@@ -110,17 +102,13 @@ bool hasPrefix(const std::string& s, const std::string& prefix) {
 }
 
 bool hasSuffix(const std::string& s, const std::string& suffix) {
-  return suffix.size() <= s.size() &&
-         s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+  return suffix.size() <= s.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-bool containsString(const std::string& s, const std::string& sub) {
-  return s.find(sub) != std::string::npos;
-}
+bool containsString(const std::string& s, const std::string& sub) { return s.find(sub) != std::string::npos; }
 
 bool hasExtension(const std::string& path, const std::string& ext) {
-  if (path.size() < ext.size() + 1)
-    return false;
+  if (path.size() < ext.size() + 1) return false;
   return toUpperCase(path.substr(path.size() - ext.size() - 1)) == "." + toUpperCase(ext);
 }
 
@@ -133,36 +121,31 @@ char toUpperCase(char c) { return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A')
 
 std::string toLowerCase(const std::string& s) {
   std::string result = s;
-  for (char& c : result)
-    c = toLowerCase(c);
+  for (char& c : result) c = toLowerCase(c);
   return result;
 }
 
 std::string toUpperCase(const std::string& s) {
   std::string result = s;
-  for (char& c : result)
-    c = toUpperCase(c);
+  for (char& c : result) c = toUpperCase(c);
   return result;
 }
 
 unsigned int getNumMatches(const std::string& s, char c) {
   unsigned int count = 0;
   for (char x : s)
-    if (x == c)
-      ++count;
+    if (x == c) ++count;
   return count;
 }
 
 void replaceChar(std::string& s, char from, char to) {
   for (char& c : s)
-    if (c == from)
-      c = to;
+    if (c == from) c = to;
 }
 
 std::string forceCopyString(const std::string& s) {
   std::string result(s.size(), '\0');
-  for (size_t i = 0; i < s.size(); ++i)
-    result[i] = s[i];
+  for (size_t i = 0; i < s.size(); ++i) result[i] = s[i];
   return result;
 }
 
@@ -179,29 +162,25 @@ std::string eatSuffix(const std::string& s, const std::string& suffix) {
 
 std::string eatHeadWhitespace(const std::string& s) {
   for (size_t i = 0; i < s.size(); ++i)
-    if (!isWhitespace(s[i]))
-      return s.substr(i);
+    if (!isWhitespace(s[i])) return s.substr(i);
   return s;
 }
 
 std::string eatTailWhitespace(const std::string& s) {
   for (size_t i = s.size(); i > 0; --i)
-    if (!isWhitespace(s[i - 1]))
-      return s.substr(0, i);
+    if (!isWhitespace(s[i - 1])) return s.substr(0, i);
   return std::string();
 }
 
 std::string getTailSubString(const std::string& s, int first_char_index) {
   CORVANE_ASSERT(first_char_index >= 0);
-  if ((size_t)first_char_index >= s.size())
-    return std::string();
+  if ((size_t)first_char_index >= s.size()) return std::string();
   return s.substr((size_t)first_char_index);
 }
 
 std::string getExtension(const std::string& path) {
   const size_t dot = path.rfind('.');
-  if (dot == std::string::npos)
-    return std::string();
+  if (dot == std::string::npos) return std::string();
   return path.substr(dot + 1);
 }
 
@@ -209,13 +188,10 @@ std::string eatExtension(const std::string& path) {
   return path.substr(0, path.size() - getExtension(path).size());
 }
 
-std::string getPrefixBeforeDelim(const std::string& s, char delim) {
-  return s.substr(0, s.find(delim));
-}
+std::string getPrefixBeforeDelim(const std::string& s, char delim) { return s.substr(0, s.find(delim)); }
 
 std::string rightPad(const std::string& s, char c, int minwidth) {
-  if (minwidth <= 0 || (size_t)minwidth <= s.size())
-    return s;
+  if (minwidth <= 0 || (size_t)minwidth <= s.size()) return s;
   return s + std::string((size_t)minwidth - s.size(), c);
 }
 
@@ -227,35 +203,29 @@ std::vector<std::string> split(const std::string& s, char delim) {
   size_t start = 0;
   for (;;) {
     const size_t found = s.find(delim, start);
-    if (found == std::string::npos)
-      break;
-    if (found > start)
-      parts.push_back(s.substr(start, found - start));
+    if (found == std::string::npos) break;
+    if (found > start) parts.push_back(s.substr(start, found - start));
     start = found + 1;
   }
-  if (start < s.size())
-    parts.push_back(s.substr(start));
+  if (start < s.size()) parts.push_back(s.substr(start));
   return parts;
 }
 
 void tokenise(const std::string& s, std::vector<std::string>& tokens_out) {
   size_t i = 0;
   while (i < s.size()) {
-    while (i < s.size() && isWhitespace(s[i]))
-      ++i;
+    while (i < s.size() && isWhitespace(s[i])) ++i;
     const size_t start = i;
-    while (i < s.size() && !isWhitespace(s[i]))
-      ++i;
-    if (i > start)
-      tokens_out.push_back(s.substr(start, i - start));
+    while (i < s.size() && !isWhitespace(s[i])) ++i;
+    if (i > start) tokens_out.push_back(s.substr(start, i - start));
   }
 }
 
 // ---------------------------------------------------------------------------
 // Positions and lines
 
-void StringUtils::getPosition(const std::string& str, unsigned int charindex,
-                              unsigned int& line_out, unsigned int& col_out) {
+void StringUtils::getPosition(const std::string& str, unsigned int charindex, unsigned int& line_out,
+                              unsigned int& col_out) {
   CORVANE_ASSERT(charindex < str.size());
   line_out = 0;
   col_out = 0;
@@ -277,16 +247,13 @@ std::string getLineFromText(int linenum, const char* textbuffer, int textbufferl
   const size_t length = (size_t)textbufferlength;
   size_t start = 0;
   for (int feeds = 0; feeds < linenum - 1; ++feeds) {
-    while (start < length && textbuffer[start] != '\n')
-      ++start;
-    if (start >= length)
-      return "---no such line---";
+    while (start < length && textbuffer[start] != '\n') ++start;
+    if (start >= length) return "---no such line---";
     ++start;  // past the line feed
   }
 
   size_t end = start;
-  while (end < length && textbuffer[end] != '\n')
-    ++end;
+  while (end < length && textbuffer[end] != '\n') ++end;
   return std::string(textbuffer + start, end - start);
 }
 
@@ -298,27 +265,22 @@ void writeToQuote(std::ostream& out, const std::string& s) { out << '"' << s << 
 void readInToken(std::istream& in, std::string& token_out) {
   token_out.clear();
   in >> token_out;
-  if (token_out.empty() || token_out[0] != '"')
-    return;
-  if (token_out.size() > 1 && token_out.back() == '"')
-    return;
+  if (token_out.empty() || token_out[0] != '"') return;
+  if (token_out.size() > 1 && token_out.back() == '"') return;
 
   while (!in.fail()) {
     std::string word;
-    if (!(in >> word))
-      break;
+    if (!(in >> word)) break;
     token_out += ' ';
     token_out += word;
-    if (word.find('"') != std::string::npos)
-      break;
+    if (word.find('"') != std::string::npos) break;
   }
 }
 
 void readQuote(std::istream& in, std::string& s_out) {
   s_out.clear();
   in >> s_out;
-  if (s_out.empty() || s_out[0] != '"')
-    return;
+  if (s_out.empty() || s_out[0] != '"') return;
 
   s_out.erase(0, 1);
   if (!s_out.empty() && s_out.back() == '"') {
@@ -328,8 +290,7 @@ void readQuote(std::istream& in, std::string& s_out) {
 
   char c;
   while (in.good() && in.get(c)) {
-    if (c == '"')
-      break;
+    if (c == '"') break;
     s_out += c;
   }
 }
@@ -345,8 +306,7 @@ std::string floatToString(float f) { return formatClassic("%f", (double)f); }
 
 std::string floatToString(float f, int num_decimal_places) {
   CORVANE_ASSERT(num_decimal_places >= 0);
-  if (num_decimal_places > 9)
-    num_decimal_places = 9;
+  if (num_decimal_places > 9) num_decimal_places = 9;
   return formatClassic("%1.*f", num_decimal_places, (double)f);
 }
 
@@ -381,13 +341,10 @@ std::string toHexString(unsigned long long i) {
 }
 
 std::string getNiceByteSize(size_t numbytes) {
-  if (numbytes < 1024)
-    return toString((unsigned int)numbytes) + " B";
+  if (numbytes < 1024) return toString((unsigned int)numbytes) + " B";
   const float count = (float)numbytes;
-  if (numbytes < 1048576)
-    return floatToString(count * 0x1p-10f, 3) + " KB";
-  if (numbytes < 1073741824)
-    return floatToString(count * 0x1p-20f, 3) + " MB";
+  if (numbytes < 1048576) return floatToString(count * 0x1p-10f, 3) + " KB";
+  if (numbytes < 1073741824) return floatToString(count * 0x1p-20f, 3) + " MB";
   return floatToString(count * 0x1p-30f, 3) + " GB";
 }
 
@@ -419,8 +376,7 @@ float stringToFloat(const std::string& s) {
   const double value = convertToDouble(s, "a float");
   // Out-of-range narrowing is undefined; saturate to infinity as IEEE would.
   if (std::isfinite(value) && std::fabs(value) > (double)FLT_MAX)
-    return value < 0.0 ? -std::numeric_limits<float>::infinity()
-                       : std::numeric_limits<float>::infinity();
+    return value < 0.0 ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
   return (float)value;
 }
 
@@ -473,36 +429,31 @@ void doStringUtilsUnitTests() {
   try {
     stringToFloat("bleh");
     CORVANE_ASSERT(false);
-  } catch (const StringUtilsExcep&) {
-  }
+  } catch (const StringUtilsExcep&) {}
 
   CORVANE_ASSERT(epsEqual(stringToDouble("-631.3543e52"), -631.3543e52));
 
   try {
     stringToFloat("-z631.3543");
     CORVANE_ASSERT(false);
-  } catch (const StringUtilsExcep&) {
-  }
+  } catch (const StringUtilsExcep&) {}
 
   try {
     stringToFloat("");
     CORVANE_ASSERT(false);
-  } catch (const StringUtilsExcep&) {
-  }
+  } catch (const StringUtilsExcep&) {}
 
   try {
     stringToFloat(" ");
     CORVANE_ASSERT(false);
-  } catch (const StringUtilsExcep&) {
-  }
+  } catch (const StringUtilsExcep&) {}
 
   CORVANE_ASSERT(epsEqual((double)stringToInt("-631"), -631.0));
 
   try {
     stringToInt("dfgg");
     CORVANE_ASSERT(false);
-  } catch (const StringUtilsExcep&) {
-  }
+  } catch (const StringUtilsExcep&) {}
 
   unsigned int line, col;
   StringUtils::getPosition("\n\t\t\tline1\n\t\t\tline2\n\t\t\tline3", 4, line, col);

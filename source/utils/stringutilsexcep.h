@@ -6,7 +6,7 @@
 /// stringToDouble, stringToFloat). Thrown by value, caught by const reference;
 /// deliberately not derived from std::exception.
 class StringUtilsExcep {
-public:
+ public:
   /// Creates the error with its message text.
   explicit StringUtilsExcep(const std::string& message);
 
@@ -16,6 +16,6 @@ public:
   /// The message text, e.g. "Failed to convert 'x' to an int.".
   const std::string& what() const;
 
-private:
+ private:
   std::string message;
 };

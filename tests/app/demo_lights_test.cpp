@@ -42,8 +42,10 @@ TEST(DemoLightsTest, TheDemoSceneCarriesItsLightSkyAndInstance) {
   std::string cubeMesh;
   for (const TiXmlElement* e = xml.RootElement()->FirstChildElement(); e; e = e->NextSiblingElement()) {
     const std::string kind = e->Value();
-    const std::string comment = e->FirstChild() && e->FirstChild()->ToComment() ? e->FirstChild()->Value() : "";
-    if (kind == "layer_name") order.push_back("layer " + Text(e, "layer_name") + "=" + Text(e, "layer_index"));
+    const std::string comment =
+        e->FirstChild() && e->FirstChild()->ToComment() ? e->FirstChild()->Value() : "";
+    if (kind == "layer_name")
+      order.push_back("layer " + Text(e, "layer_name") + "=" + Text(e, "layer_index"));
     if (kind == "skylight") {
       order.push_back("skylight");
       sky = e;
@@ -57,7 +59,8 @@ TEST(DemoLightsTest, TheDemoSceneCarriesItsLightSkyAndInstance) {
       order.push_back("mesh Cube");
       cubeMesh = Text(e, "name");
     }
-    if (kind == "model" && comment == "Cube") cubeModels.push_back(Text(e, "mesh_name") + " " + Text(e, "pos"));
+    if (kind == "model" && comment == "Cube")
+      cubeModels.push_back(Text(e, "mesh_name") + " " + Text(e, "pos"));
   }
   EXPECT_EQ(order, (std::vector<std::string>{"layer Sun=0", "layer Sky=1", "skylight", "defaultLight",
                                              "sphere Key Light", "mesh Cube", "layer Layer 2: Key=2"}));
@@ -65,7 +68,8 @@ TEST(DemoLightsTest, TheDemoSceneCarriesItsLightSkyAndInstance) {
   EXPECT_EQ(Text(sky, "sundir"), "0.000000 -0.707100 0.707100");
   // The light tag's blackbody on its layer, after the sky's two.
   const TiXmlElement* diffuse = light ? light->FirstChildElement("diffuse") : nullptr;
-  EXPECT_EQ(Text(diffuse ? diffuse->FirstChildElement("base_emission")->FirstChildElement("constant")
+  EXPECT_EQ(Text(diffuse ? diffuse->FirstChildElement("base_emission")
+                               ->FirstChildElement("constant")
                                ->FirstChildElement("blackbody")
                          : nullptr,
                  "temperature"),

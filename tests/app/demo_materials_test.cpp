@@ -107,10 +107,10 @@ TEST_F(DemoMaterialsTest, EveryMaterialElementParsesWithTheMaterialReaders) {
       results.push_back(name + ": error: " + e.what());
     }
   }
-  EXPECT_EQ(results, (std::vector<std::string>{"Checker_mid1: diffuse", "Red_mid0: phong",
-                                               "Sunset_mid2: diffuse", "Swirl_mid3: diffuse",
-                                               "defaultLight: diffuse", "defaultMat: diffuse",
-                                               "nullMat: null_material"}));
+  EXPECT_EQ(results,
+            (std::vector<std::string>{"Checker_mid1: diffuse", "Red_mid0: phong", "Sunset_mid2: diffuse",
+                                      "Swirl_mid3: diffuse", "defaultLight: diffuse", "defaultMat: diffuse",
+                                      "nullMat: null_material"}));
 }
 
 TEST_F(DemoMaterialsTest, EveryMaterialTheSceneRefersToIsDefined) {
@@ -119,7 +119,8 @@ TEST_F(DemoMaterialsTest, EveryMaterialTheSceneRefersToIsDefined) {
   // The floor, the cube (and its instance), the plinth and the backdrop name their materials in
   // their mesh files.
   std::vector<std::string> meshMaterials;
-  for (const TiXmlElement* e = xml_->RootElement()->FirstChildElement("mesh"); e; e = e->NextSiblingElement("mesh")) {
+  for (const TiXmlElement* e = xml_->RootElement()->FirstChildElement("mesh"); e;
+       e = e->NextSiblingElement("mesh")) {
     Orvane::OrvaneMesh mesh;
     const std::string path = Text(At(e, {"external"}), "path");
     ASSERT_TRUE(Orvane::OrvaneMesh::readFromFile(path, mesh)) << path;
@@ -194,7 +195,8 @@ TEST_F(DemoMaterialsTest, TheBlendOfNoiseAndGradientIsOneProgram) {
   // The one program, and no other shader element in the scene.
   int shaders = 0;
   for (const auto& [name, element] : Materials())
-    for (const TiXmlElement* e = At(element, {"diffuse", "albedo", "shader"}); e; e = e->NextSiblingElement("shader"))
+    for (const TiXmlElement* e = At(element, {"diffuse", "albedo", "shader"}); e;
+         e = e->NextSiblingElement("shader"))
       ++shaders;
   EXPECT_EQ(shaders, 1);
 }
@@ -219,7 +221,8 @@ TEST(DemoMaterialsPathTest, ARelativePluginFolderStillGivesTheImageByItsFullPath
   TiXmlDocument xml;
   ASSERT_TRUE(xml.LoadFile((write / "quickrender/quickrender.ovs").c_str())) << xml.ErrorDesc();
   std::string path;
-  for (const TiXmlElement* e = xml.RootElement()->FirstChildElement("material"); e; e = e->NextSiblingElement("material"))
+  for (const TiXmlElement* e = xml.RootElement()->FirstChildElement("material"); e;
+       e = e->NextSiblingElement("material"))
     if (Text(e, "name") == "Checker_mid1") path = Text(At(e, {"diffuse", "texture"}), "path");
   EXPECT_EQ(path, (plugin / "demo/checker.png").string());
 }

@@ -27,21 +27,24 @@ TEST(RenderGeometryTest, EveryPolygonObjectSphereAndPortalStandsInTheScene) {
   const std::string document = docs / "geometry.json";
   std::ofstream(document) << R"({"objects": [)" << Cube("Left", "") << ", "
                           << R"({"type": 5140, "name": "Group", "position": [10, 0, 0], "children": [)"
-                          << Cube("Right", "") << "]}, "
-                          << Cube("Window", R"("tags": [{"type": 1021223}], )") << ", "
+                          << Cube("Right", "") << "]}, " << Cube("Window", R"("tags": [{"type": 1021223}], )")
+                          << ", "
                           << R"({"type": 5160, "name": "Ball", "parameters": {"1110": 50.0}}]})";
   const fs::path macos = fs::path(renderer.path()) / "Orvane.app/Contents/MacOS";
   fs::create_directories(macos);
   fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
 
   std::string out;
-  const int status = RunCommand(std::string(CORVANE_HOST_EXE) + " render --plugin-dir " + CORVANE_PLUGIN_DIR +
-                                    " --write-path " + write.path() + " --renderer-dir " + renderer.path() + " " + document,
-                                &out);
+  const int status =
+      RunCommand(std::string(CORVANE_HOST_EXE) + " render --plugin-dir " + CORVANE_PLUGIN_DIR +
+                     " --write-path " + write.path() + " --renderer-dir " + renderer.path() + " " + document,
+                 &out);
   ASSERT_EQ(status, 0) << out;
   // One conversion for the two equal cubes and the portal (the same geometry), one reuse.
   size_t exported = 0;
-  for (size_t at = out.find("--Exported mesh_"); at != std::string::npos; at = out.find("--Exported mesh_", at + 1)) ++exported;
+  for (size_t at = out.find("--Exported mesh_"); at != std::string::npos;
+       at = out.find("--Exported mesh_", at + 1))
+    ++exported;
   EXPECT_EQ(exported, 1u) << out;
   EXPECT_NE(out.find("Instances exported: 2\n"), std::string::npos) << out;
 
@@ -51,7 +54,8 @@ TEST(RenderGeometryTest, EveryPolygonObjectSphereAndPortalStandsInTheScene) {
   std::string meshPath;
   for (const TiXmlElement* e = xml.RootElement()->FirstChildElement(); e; e = e->NextSiblingElement()) {
     ++kinds[e->Value()];
-    if (std::string(e->Value()) == "mesh") meshPath = e->FirstChildElement("external")->FirstChildElement("path")->GetText();
+    if (std::string(e->Value()) == "mesh")
+      meshPath = e->FirstChildElement("external")->FirstChildElement("path")->GetText();
   }
   EXPECT_EQ(kinds["mesh"], 1);
   EXPECT_EQ(kinds["model"], 2);

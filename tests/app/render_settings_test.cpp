@@ -47,10 +47,10 @@ TEST(RenderSettingsRunnerTest, EveryFrameCarriesSettingsCameraTonemappingAndKeyf
   fs::create_directories(macos);
   fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
   std::string out;
-  int status = RunCommand(std::string(CORVANE_HOST_EXE) + " render --plugin-dir " + CORVANE_PLUGIN_DIR +
-                              " --write-path " + write.path() + " --renderer-dir " + renderer.path() + " " +
-                              document,
-                          &out);
+  int status =
+      RunCommand(std::string(CORVANE_HOST_EXE) + " render --plugin-dir " + CORVANE_PLUGIN_DIR +
+                     " --write-path " + write.path() + " --renderer-dir " + renderer.path() + " " + document,
+                 &out);
   ASSERT_EQ(status, 0) << out;
 
   for (int frame = 0; frame <= 2; ++frame) {

@@ -52,8 +52,8 @@ void InstallRenderer(const std::string& dir) {
 // A document with one quad whose scene goes to `scene` (render settings 1408 and 1393); an
 // `animation` exports frames 0 to 2.
 std::string Document(const std::string& scene, bool animation = false) {
-  std::string settings = scene.empty() ? std::string()
-                                       : "\"1408\": true, \"1393\": {\"filename\": \"" + scene + "\"}";
+  std::string settings =
+      scene.empty() ? std::string() : "\"1408\": true, \"1393\": {\"filename\": \"" + scene + "\"}";
   if (animation) settings += std::string(settings.empty() ? "" : ", ") + "\"1420\": true";
   return R"({"objects": [{"type": 5100, "name": "Quad",
       "points": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]], "polygons": [[0, 1, 2, 3]]}],
@@ -88,10 +88,10 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
     std::string err;                     // the whole of standard error; a "*" ends a prefix
     std::string errEnd;                  // with a prefix: how the line ends
   } cases[] = {
-      {"renderer cannot be started",
-       [&] { return "--write-path " + w + " --renderer-dir /no/such/dir"; },
+      {"renderer cannot be started", [&] { return "--write-path " + w + " --renderer-dir /no/such/dir"; },
        "corvane-host: the render failed: Could not start "
-       "/no/such/dir/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n", ""},
+       "/no/such/dir/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n",
+       ""},
       {"quick-render folder cannot be made",
        [&] {
          std::ofstream(write / "quickrender") << "a file in the way";
@@ -155,7 +155,7 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
 TEST_F(RenderStatusTest, TheOtherFramesAreStillExportedWhenOneFails) {
   fs::create_directories(docs / "shot_frame000001.ovs");
   const RunResult r = Render("--write-path " + write.path() + " --renderer-dir " + renderer.path() + " " +
-                       WriteDocument(Document(docs / "shot.ovs", true)));
+                             WriteDocument(Document(docs / "shot.ovs", true)));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("Saved scene to: " + docs / "shot_frame000000.ovs\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Saved scene to: " + docs / "shot_frame000002.ovs\n"), std::string::npos) << r.out;
@@ -178,7 +178,8 @@ TEST_F(RenderStatusTest, AFileSizeLimitFailsTheRunInsteadOfKillingIt) {
   EXPECT_EQ(ReadFile(docs / "shot.ovs"), before);
   // Nothing half-written is left beside it.
   std::vector<std::string> names;
-  for (const fs::directory_entry& e : fs::directory_iterator(docs.path())) names.push_back(e.path().filename());
+  for (const fs::directory_entry& e : fs::directory_iterator(docs.path()))
+    names.push_back(e.path().filename());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"doc.json", "models.shot", "shot.ovs"}));
 }
@@ -214,12 +215,13 @@ TEST_F(RenderStatusTest, AFailureBeforeTheExportLeavesTheWritePathUnmade) {
     std::string args;
     std::string err;
   } cases[] = {
-      {"missing document", "--write-path " + w + " --renderer-dir " + renderer.path() + " " + docs / "none.json",
+      {"missing document",
+       "--write-path " + w + " --renderer-dir " + renderer.path() + " " + docs / "none.json",
        "corvane-host: cannot open the document " + docs / "none.json" + ": No such file or directory\n"},
       {"document is a folder", "--write-path " + w + " --renderer-dir " + renderer.path() + " " + docs.path(),
        "corvane-host: cannot open the document " + docs.path() + ": Is a directory\n"},
-      {"broken document", "--write-path " + w + " --renderer-dir " + renderer.path() + " " + WriteDocument("{"),
-       ""},
+      {"broken document",
+       "--write-path " + w + " --renderer-dir " + renderer.path() + " " + WriteDocument("{"), ""},
       {"no renderer", "--write-path " + w,
        "corvane-host: no renderer known: the settings file " + w +
            "/corvaneSettings.cfg names none; give the renderer's folder with --renderer-dir DIR\n"},
@@ -240,7 +242,8 @@ TEST_F(RenderStatusTest, WithoutHomeThereIsNoDefaultWritePath) {
   // Run from a folder of its own: nothing may appear there.
   const RunResult r = Render("--renderer-dir " + renderer.path(), "cd " + docs.path() + " && env -u HOME ");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "corvane-host: HOME is not set, so there is no default write path: pass --write-path DIR\n");
+  EXPECT_EQ(r.err,
+            "corvane-host: HOME is not set, so there is no default write path: pass --write-path DIR\n");
   EXPECT_TRUE(fs::is_empty(docs.path()));
 }
 

@@ -31,13 +31,15 @@ const char kSmallDocument[] = R"json({
 
 std::string RunRender(const std::string& args, int* status) {
   std::string out;
-  *status = RunCommand(std::string(CORVANE_HOST_EXE) + " render --plugin-dir " + CORVANE_PLUGIN_DIR + " " + args, &out);
+  *status = RunCommand(
+      std::string(CORVANE_HOST_EXE) + " render --plugin-dir " + CORVANE_PLUGIN_DIR + " " + args, &out);
   return out;
 }
 
 // The lines of `path` once it exists (empty when it does not within a while).
 std::vector<std::string> WaitForLines(const std::string& path) {
-  for (int i = 0; i < 2000 && !fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  for (int i = 0; i < 2000 && !fs::exists(path); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   std::vector<std::string> lines;
   std::ifstream in(path);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
@@ -67,7 +69,8 @@ TEST(RenderRunnerTest, WritesAWellFormedSceneAndStartsTheRenderer) {
   fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
 
   int status = 0;
-  std::string out = RunRender("--write-path " + write.path() + " --renderer-dir " + renderer.path() + " " + document, &status);
+  std::string out = RunRender(
+      "--write-path " + write.path() + " --renderer-dir " + renderer.path() + " " + document, &status);
   ASSERT_EQ(status, 0) << out;
   const std::string scene = write / "quickrender/quickrender.ovs";
   EXPECT_NE(out.find("Opened " + document + "\n"), std::string::npos) << out;
@@ -86,8 +89,9 @@ TEST(RenderRunnerTest, WritesAWellFormedSceneAndStartsTheRenderer) {
   ASSERT_NE(meta->FirstChildElement("exporter"), nullptr);
   EXPECT_STREQ(meta->FirstChildElement("exporter")->GetText(), "Corvane 2.6.1");
   ASSERT_NE(meta->FirstChildElement("created_date"), nullptr);
-  EXPECT_TRUE(std::regex_match(meta->FirstChildElement("created_date")->GetText(),
-                               std::regex("[0-9]{1,2}:[0-9]{1,2}:[0-9]{1,2}, [0-9]{1,2}\\.[0-9]{1,2}\\.[0-9]{4}")));
+  EXPECT_TRUE(
+      std::regex_match(meta->FirstChildElement("created_date")->GetText(),
+                       std::regex("[0-9]{1,2}:[0-9]{1,2}:[0-9]{1,2}, [0-9]{1,2}\\.[0-9]{1,2}\\.[0-9]{4}")));
 
   // The stand-in logs one line per start: its arguments, separated by tabs.
   std::vector<std::string> log = WaitForLines(renderer / "orvane-standin.log");

@@ -80,8 +80,8 @@ std::string Describe(BaseDocument* doc, BaseObject* op, int depth) {
         BaseMaterial* mat = static_cast<TextureTag*>(tag)->GetMaterial();
         size_t index = 0;
         while (index < materials.size() && materials[index] != mat) ++index;
-        out += " [tex " + host::ToUtf8(tag->GetName()) + "->" + (mat ? host::ToUtf8(mat->GetName()) : "(none)") +
-               "#" + std::to_string(index) + " proj " +
+        out += " [tex " + host::ToUtf8(tag->GetName()) + "->" +
+               (mat ? host::ToUtf8(mat->GetName()) : "(none)") + "#" + std::to_string(index) + " proj " +
                std::to_string(tag->GetData().GetLong(TEXTURETAG_PROJECTION)) + "]";
       } else {
         out += " [" + std::to_string(tag->GetType()) + "]";
@@ -120,8 +120,8 @@ class ToolCommandsTest : public HostTest {
   // Runs the runner with `args`; answers its output.
   std::string Run(const std::string& args, int* status) {
     std::string out;
-    *status = RunCommand(std::string(CORVANE_HOST_EXE) + " --plugin-dir " CORVANE_PLUGIN_DIR " --write-path " +
-                             write.path() + " " + args,
+    *status = RunCommand(std::string(CORVANE_HOST_EXE) +
+                             " --plugin-dir " CORVANE_PLUGIN_DIR " --write-path " + write.path() + " " + args,
                          &out);
     return out;
   }
@@ -148,15 +148,15 @@ TEST_F(ToolCommandsTest, EachCommandChangesTheSavedDocumentAsAsked) {
     std::string objects;
     std::string materials;
   } rows[] = {
-      {"convert all: no selection, no question", "run 1021852",
-kObjectsAfterConvertingAll, kMaterialsAfterConvertingAll},
+      {"convert all: no selection, no question", "run 1021852", kObjectsAfterConvertingAll,
+       kMaterialsAfterConvertingAll},
       {"convert only the selected", "run 1021852 --select Red --answer yes",
        "Group 5140\n"
        "  Quad 5100 [tex WoodTag->Wood#3 proj 2]\n"
        "  Box 5100 [uvw] [tex RedTag->Red#0 proj 6]\n",
        "Red 1024337 albedo none\nRed 5703 on Old Materials\nBlue 5703\nWood 1024337 albedo 5832\n"},
       {"convert all although one is selected", "run 1021852 --select Red --answer no",
-kObjectsAfterConvertingAll, kMaterialsAfterConvertingAll},
+       kObjectsAfterConvertingAll, kMaterialsAfterConvertingAll},
       {"instances of the selected", "run 1023984 --select Quad --select Box",
        "Group 5140\n"
        "  Quad 5100 [tex WoodTag->Wood#2 proj 2]\n"
@@ -175,7 +175,8 @@ kObjectsAfterConvertingAll, kMaterialsAfterConvertingAll},
        "  Quad 5100 [tex WoodTag->Wood#3 proj 2]\n"
        "  Box 5100 [uvw] [tex RedTag->Red#1 proj 6]\n",
        " 1024337 albedo none\nRed 5703\nBlue 5703\nWood 1024337 albedo 5832\n"},
-      {"about changes nothing", "run 1020894", kObjectsBefore, "Red 5703\nBlue 5703\nWood 1024337 albedo 5832\n"},
+      {"about changes nothing", "run 1020894", kObjectsBefore,
+       "Red 5703\nBlue 5703\nWood 1024337 albedo 5832\n"},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.what);
@@ -198,10 +199,13 @@ TEST_F(ToolCommandsTest, TheRunnerPrintsWhatTheCommandsAskedAndShowed) {
       {"run 1021852 --select Red --answer yes", "[Question] Convert only selected materials? -> yes\n"},
       // The credit lines share one gadget ID, so the dialog keeps only the last of them.
       {"run 1020894",
-       "[Dialog] About\n  Corvane for Orvane, version 1.0\n  Icons made from plain shapes, no icon set used\n"},
+       "[Dialog] About\n  Corvane for Orvane, version 1.0\n  Icons made from plain shapes, no icon set "
+       "used\n"},
       // The bake dialog refuses a channel the material type does not use, and a value that is no number.
-      {"run 1024338 --select WoodTag --answer gadget:10006=1 --answer gadget:10011=wide --answer button:10001",
-       "[Dialog] gadget 10006 -> (cancelled)\n[Dialog] gadget 10011 -> (cancelled)\n[Dialog] button 10001 -> pressed\n"
+      {"run 1024338 --select WoodTag --answer gadget:10006=1 --answer gadget:10011=wide --answer "
+       "button:10001",
+       "[Dialog] gadget 10006 -> (cancelled)\n[Dialog] gadget 10011 -> (cancelled)\n[Dialog] button 10001 -> "
+       "pressed\n"
        "[Message] You have to specify a file to save to.\n"},
   };
   for (const auto& r : rows) {
@@ -217,7 +221,8 @@ TEST_F(ToolCommandsTest, AnswersForDialogsAreCheckedBeforeTheRun) {
     int status = -1;
     const std::string out = Run("run 1024338 --answer " + answer, &status);
     EXPECT_EQ(status, 2) << out;
-    EXPECT_NE(out.find("corvane-host: not an answer of its kind: " + answer + "\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("corvane-host: not an answer of its kind: " + answer + "\n"), std::string::npos)
+        << out;
   }
 }
 
@@ -225,9 +230,10 @@ TEST_F(ToolCommandsTest, ABakeThenARenderHandsTheRendererTheBakedImages) {
   const std::string target = dir / "baked/wood.jpg";
   fs::create_directories(dir / "baked");
   int status = -1;
-  std::string out = Run("run 1024338 " + document + " --select WoodTag --answer gadget:10011=16 --answer gadget:10012=8" +
-                            " --answer button:10018 --answer file:" + target + " --answer button:10001 --save " + saved,
-                        &status);
+  std::string out =
+      Run("run 1024338 " + document + " --select WoodTag --answer gadget:10011=16 --answer gadget:10012=8" +
+              " --answer button:10018 --answer file:" + target + " --answer button:10001 --save " + saved,
+          &status);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("[Save file] Save image to... -> " + target + "\n"), std::string::npos) << out;
   const std::string albedo = dir / "baked/wood_albedo.jpg";
@@ -245,7 +251,8 @@ TEST_F(ToolCommandsTest, ABakeThenARenderHandsTheRendererTheBakedImages) {
             "Group 5140\n"
             "  Quad 5100 [tex WoodTag->Wood#0 proj 2]\n"
             "  Box 5100 [uvw] [tex RedTag->Red#1 proj 6]\n");
-  EXPECT_EQ(materials, "Wood 1024337 albedo 5833 " + albedo + "\nRed 5703\nBlue 5703\nWood 1024337 albedo 5832\n");
+  EXPECT_EQ(materials,
+            "Wood 1024337 albedo 5833 " + albedo + "\nRed 5703\nBlue 5703\nWood 1024337 albedo 5832\n");
 
   TempDir renderer;
   const fs::path macos = fs::path(renderer.path()) / "Orvane.app/Contents/MacOS";

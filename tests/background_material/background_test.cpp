@@ -77,8 +77,9 @@ TEST_F(BackgroundTest, AnEmittingMaterialBecomesTheBackground) {
   EXPECT_EQ(material->NextSiblingElement(), nullptr) << "one material element";
   EXPECT_STREQ(material->FirstChildElement("name")->GetText(), "background_material");
   EXPECT_TRUE(material->FirstChildElement("diffuse"));
-  EXPECT_EQ(exporter.sceneElement->FirstChildElement("background_settings")->FirstChildElement("emission_scale"),
-            nullptr);
+  EXPECT_EQ(
+      exporter.sceneElement->FirstChildElement("background_settings")->FirstChildElement("emission_scale"),
+      nullptr);
 
   // Its emission scale follows the material, under the background's name.
   exporter.sceneElement->Clear();

@@ -111,7 +111,8 @@ TEST_F(Bake, BakesChannelsAndRelinksTheCopy) {
   TempDir dir;
   SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
   SetColourShader(MAT_USE_BUMP, MAT_BUMP_SHADER, LVector(0.5, 0.5, 0.5));
-  BaseShader* sourceAlbedo = static_cast<BaseShader*>(mat->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, doc));
+  BaseShader* sourceAlbedo =
+      static_cast<BaseShader*>(mat->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, doc));
   BakeDialog dlg(doc, tag, quad, mat);
   ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
   dlg.SetString(10017, String(dir / "wood.png"));
@@ -156,7 +157,8 @@ TEST_F(Bake, BakesChannelsAndRelinksTheCopy) {
     auto* sh = static_cast<BaseShader*>(copyMat->GetDataInstance()->GetLink(e.link, doc));
     ASSERT_NE(sh, nullptr);
     EXPECT_EQ(sh->GetType(), Xbitmap);
-    EXPECT_EQ(host::ToUtf8(sh->GetDataInstance()->GetFilename(BITMAPSHADER_FILENAME).GetString()), dir / e.file);
+    EXPECT_EQ(host::ToUtf8(sh->GetDataInstance()->GetFilename(BITMAPSHADER_FILENAME).GetString()),
+              dir / e.file);
     BaseBitmap* bm = BaseBitmap::Alloc();
     ASSERT_EQ(bm->Init(Filename(String(dir / e.file))), IMAGERESULT_OK);
     EXPECT_EQ(bm->GetBw(), 16);
@@ -227,7 +229,8 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSays) {
   EXPECT_EQ(sh->GetType(), Xcolor);
   auto lines = Console();
   ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[lines.size() - 2], "Could not save the channel albedo to /nonexistent-folder-for-bake/wood_albedo.jpg");
+  EXPECT_EQ(lines[lines.size() - 2],
+            "Could not save the channel albedo to /nonexistent-folder-for-bake/wood_albedo.jpg");
   EXPECT_EQ(lines.back(), "The channel albedo was not baked; it keeps its shader.");
 }
 

@@ -41,8 +41,8 @@ TEST_F(PreviewTemplates, SubdivisionTwiceThenOff) {
   ASSERT_TRUE(dlg.AddSubdivisionOption(1, 3, 2.0, 0.1, 1));
   ASSERT_TRUE(dlg.AddSubdivisionOption(1, 4, 2.0, 0.1, 0));
   std::string text = Read("preview.ovs");
-  for (const char* e : {"<max_num_subdivisions>", "<subdivide_pixel_threshold>", "<subdivide_curvature_threshold>",
-                        "<subdivision_smoothing>"})
+  for (const char* e : {"<max_num_subdivisions>", "<subdivide_pixel_threshold>",
+                        "<subdivide_curvature_threshold>", "<subdivision_smoothing>"})
     EXPECT_EQ(Count(text, e), 1u) << e;
   EXPECT_NE(text.find("<max_num_subdivisions>4</max_num_subdivisions>"), std::string::npos);
   EXPECT_NE(text.find("<subdivision_smoothing>false</subdivision_smoothing>"), std::string::npos);

@@ -135,7 +135,8 @@ class QuickRenderTest : public HostTest {
   // The renderer's command line once it has started (empty when it does not within a while).
   std::vector<std::string> Launched() {
     const std::string log = renderer / "launch.log";
-    for (int i = 0; i < 2000 && !fs::exists(log); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int i = 0; i < 2000 && !fs::exists(log); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return ReadLines(log);
   }
 
@@ -188,8 +189,9 @@ TEST_F(QuickRenderTest, WithoutRenderSettingsTheCurrentFrameGoesToAFreshQuickRen
   // One evaluation for the frame, one after the time was restored, both while suppressed.
   EXPECT_EQ(Evaluations(), (std::vector<Evaluation>{{5, true}, {5, true}}));
   EXPECT_FALSE(GetInstanceSuppresser()->IsSet());
-  EXPECT_EQ(host::InterfaceCalls(), (std::vector<std::string>{"StopAllThreads", "GeShowMouse 3", "StatusSetSpin",
-                                                              "StatusClear", "SetMousePointer 2"}));
+  EXPECT_EQ(host::InterfaceCalls(),
+            (std::vector<std::string>{"StopAllThreads", "GeShowMouse 3", "StatusSetSpin", "StatusClear",
+                                      "SetMousePointer 2"}));
 }
 
 TEST_F(QuickRenderTest, AnimationWritesEveryFrameInOrderAndLaunchesTheFirst) {
@@ -198,12 +200,15 @@ TEST_F(QuickRenderTest, AnimationWritesEveryFrameInOrderAndLaunchesTheFirst) {
     std::vector<std::string> files;
     std::vector<Evaluation> evaluations;
   } cases[] = {
-      {BaseTime(2, 30), BaseTime(4, 30),
+      {BaseTime(2, 30),
+       BaseTime(4, 30),
        {"quickrender_frame000002.ovs", "quickrender_frame000003.ovs", "quickrender_frame000004.ovs"},
        {{2, true}, {3, true}, {4, true}, {9, true}}},
       {BaseTime(3, 30), BaseTime(3, 30), {"quickrender.ovs"}, {{3, true}, {9, true}}},
       // A time without a usable denominator counts as the time in seconds (here none).
-      {BaseTime(2, 0), BaseTime(0.05), {"quickrender_frame000000.ovs", "quickrender_frame000001.ovs"},
+      {BaseTime(2, 0),
+       BaseTime(0.05),
+       {"quickrender_frame000000.ovs", "quickrender_frame000001.ovs"},
        {{0, true}, {1, true}, {9, true}}},
   };
   for (const Case& c : cases) {
@@ -256,17 +261,20 @@ TEST_F(QuickRenderTest, ScenePathAndOutputFollowTheRenderSettings) {
   struct Case {
     const char* what;
     void (*set)(BaseContainer* rs, BaseDocument* doc, const std::string& work);
-    std::string message;                  // printed instead of an export, or ""
-    std::string scene;                    // relative to the work folder, or "" for the quick-render one
-    std::vector<std::string> extraArgs;   // after the seed (paths relative to the work folder)
-    std::string madeFolder;               // a folder that must exist afterwards
+    std::string message;                 // printed instead of an export, or ""
+    std::string scene;                   // relative to the work folder, or "" for the quick-render one
+    std::vector<std::string> extraArgs;  // after the seed (paths relative to the work folder)
+    std::string madeFolder;              // a folder that must exist afterwards
   } cases[] = {
       {"document path of an unsaved document",
        [](BaseContainer* rs, BaseDocument*, const std::string&) {
          rs->SetBool(1408, TRUE);
          rs->SetBool(1394, TRUE);
        },
-       "Document is not saved, cannot obtain document path.", "", {}, ""},
+       "Document is not saved, cannot obtain document path.",
+       "",
+       {},
+       ""},
       {"document path of a saved document",
        [](BaseContainer* rs, BaseDocument* d, const std::string& w) {
          rs->SetBool(1408, TRUE);
@@ -274,16 +282,25 @@ TEST_F(QuickRenderTest, ScenePathAndOutputFollowTheRenderSettings) {
          d->SetDocumentPath(Filename(String(w)));
          d->SetDocumentName(Filename("shot.c4d"));
        },
-       "", "shot.ovs", {}, ""},
+       "",
+       "shot.ovs",
+       {},
+       ""},
       {"explicit file in a missing folder",
        [](BaseContainer* rs, BaseDocument*, const std::string& w) {
          rs->SetBool(1408, TRUE);
          rs->SetFilename(1393, Filename(String(w + "/missing/shot.ovs")));
        },
-       "Export filename is empty or directory does not exist.", "", {}, ""},
+       "Export filename is empty or directory does not exist.",
+       "",
+       {},
+       ""},
       {"explicit file left empty",
        [](BaseContainer* rs, BaseDocument*, const std::string&) { rs->SetBool(1408, TRUE); },
-       "Export filename is empty or directory does not exist.", "", {}, ""},
+       "Export filename is empty or directory does not exist.",
+       "",
+       {},
+       ""},
       {"renders folder beside the scene",
        [](BaseContainer* rs, BaseDocument*, const std::string& w) {
          rs->SetBool(1408, TRUE);
@@ -292,22 +309,35 @@ TEST_F(QuickRenderTest, ScenePathAndOutputFollowTheRenderSettings) {
          rs->SetBool(1423, TRUE);
          rs->SetFilename(1422, Filename("/elsewhere/ignored.tif"));
        },
-       "", "a/b/shot.ovs", {"-o", "a/b/shot.renders/shot.png"}, "a/b/shot.renders"},
+       "",
+       "a/b/shot.ovs",
+       {"-o", "a/b/shot.renders/shot.png"},
+       "a/b/shot.renders"},
       {"renders folder asked for but no scene path",
        [](BaseContainer* rs, BaseDocument*, const std::string& w) {
          rs->SetBool(1421, TRUE);
          rs->SetBool(1423, TRUE);
          rs->SetFilename(1422, Filename(String(w + "/out/img.tif")));
        },
-       "", "", {"-o", "out/img.png"}, ""},
+       "",
+       "",
+       {"-o", "out/img.png"},
+       ""},
       {"network master",
        [](BaseContainer* rs, BaseDocument*, const std::string&) {
          rs->SetBool(1402, TRUE);
          rs->SetLong(1403, 7100);
        },
-       "", "", {"-n", "wm", "-p", "7100"}, ""},
-      {"foreground alpha", [](BaseContainer* rs, BaseDocument*, const std::string&) { rs->SetBool(1398, TRUE); },
-       "Foreground aplha: forcing clay mode with PT.", "", {}, ""},
+       "",
+       "",
+       {"-n", "wm", "-p", "7100"},
+       ""},
+      {"foreground alpha",
+       [](BaseContainer* rs, BaseDocument*, const std::string&) { rs->SetBool(1398, TRUE); },
+       "Foreground aplha: forcing clay mode with PT.",
+       "",
+       {},
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -354,7 +384,8 @@ TEST_F(QuickRenderTest, QuickRenderFolderIsOnlyEmptiedInsideAnAbsoluteWritePath)
     host::SetStartupWritePath(path);
     Open("{}");
     RunExport();
-    EXPECT_TRUE(Printed("The host's write path \"" + path + "\" is not an absolute path: no quickrender folder there."));
+    EXPECT_TRUE(Printed("The host's write path \"" + path +
+                        "\" is not an absolute path: no quickrender folder there."));
     EXPECT_TRUE(SavedScenes().empty());
     EXPECT_FALSE(Printed("Launching Orvane..."));
     EXPECT_FALSE(fs::exists("relative"));
@@ -460,9 +491,9 @@ TEST_F(QuickRenderTest, TheRendererStartsOnlyOnScenesSavedWithAllTheirMeshes) {
       "points": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]], "polygons": [[0, 1, 2, 3]]}]})";
   const struct {
     const char* what;
-    std::string blocked;   // made a folder (".ovs") or a file (anything else) before the export
+    std::string blocked;  // made a folder (".ovs") or a file (anything else) before the export
     bool animation;
-    std::string fault;     // "" for a launch; else the start of the line that stops it
+    std::string fault;  // "" for a launch; else the start of the line that stops it
   } cases[] = {
       {"complete scene", "", false, ""},
       {"scene cannot be saved", "shot.ovs", false, "Not launching Orvane: the scene " + work / "shot.ovs"},
@@ -514,7 +545,8 @@ TEST_F(QuickRenderTest, TheCommandFailsWhenTheRendererDidNotStart) {
   Open("{}");
   {
     std::ofstream settings(write / "corvaneSettings.cfg");
-    settings << "<global_settings><PATH>" << work / "nothing-here" << "</PATH></global_settings>\n";
+    settings << "<global_settings><PATH>" << work / "nothing-here"
+             << "</PATH></global_settings>\n";
   }
   host::SetActiveDocument(doc);
   EXPECT_FALSE(CallCommand(1023920));

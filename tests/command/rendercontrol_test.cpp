@@ -175,8 +175,8 @@ TEST_F(TMDialogTest, ReadsTheGadgetsBackWithUntickedLayersSilenced) {
   EXPECT_EQ(tm.cameraResponseFile, "fuji\xC3\xA9.txt");
   EXPECT_EQ(tm.layerGain[4], 2.0);
   EXPECT_EQ(tm.layerColor[4][0], 0.5);
-  EXPECT_EQ(tm.layerGain[7], 0.0);       // unticked: silent
-  EXPECT_EQ(tm.layerColor[7][0], 1.0);   // its colour stays as typed
+  EXPECT_EQ(tm.layerGain[7], 0.0);      // unticked: silent
+  EXPECT_EQ(tm.layerColor[7][0], 1.0);  // its colour stays as typed
   EXPECT_EQ(tm.layerGain[6], 1.0);
 }
 
@@ -186,7 +186,7 @@ TEST_F(TMDialogTest, WhitePointPresetsAndHandEnteredPoints) {
     LONG preset;
     Real x, y;
   } cases[] = {
-      {6069, 0.33304, 0.33304}, {6070, 0.34546, 0.35834}, {6071, 0.33212, 0.3473}, {6072, 0.31234, 0.3289},
+      {6069, 0.33304, 0.33304}, {6070, 0.34546, 0.35834}, {6071, 0.33212, 0.3473},  {6072, 0.31234, 0.3289},
       {6073, 0.299, 0.31464},   {6074, 0.44712, 0.4071},  {6075, 0.34822, 0.35144}, {6076, 0.31004, 0.31602},
       {6077, 0.28474, 0.29302}, {6078, 0.37168, 0.3749},  {6079, 0.3128, 0.3289},   {6080, 0.31234, 0.3289},
       {6081, 0.38042, 0.37674}, {6068, 0.31234, 0.3289},  {9999, 0.31234, 0.3289},
@@ -226,7 +226,9 @@ TEST_F(TMDialogTest, ApplySendsTheDialogsValuesToTheRunningRender) {
   ASSERT_EQ(texts.size(), 3u);
   EXPECT_EQ(texts[0], "<tonemapping><linear><scale>3.25000000</scale></linear></tonemapping>");
   EXPECT_EQ(texts[1], WhitePointText(dialog.GetTonemappingData()));
-  EXPECT_EQ(texts[2].rfind("<layer_controls><layer_control><scale>0.00000000 0.00000000 0.00000000</scale>", 0), 0u);
+  EXPECT_EQ(
+      texts[2].rfind("<layer_controls><layer_control><scale>0.00000000 0.00000000 0.00000000</scale>", 0),
+      0u);
 }
 
 TEST_F(TMDialogTest, ApplyWithoutRenderAndClosingOnlyStoreTheValues) {

@@ -17,7 +17,8 @@
 namespace {
 
 // An instance object named `name` at `position` linked to `link`.
-std::string Instance(const std::string& name, const std::string& link, const std::string& position = "[0, 0, 0]") {
+std::string Instance(const std::string& name, const std::string& link,
+                     const std::string& position = "[0, 0, 0]") {
   return R"({"type": 1022273, "name": ")" + name + R"(", "position": )" + position +
          R"(, "parameters": {"10000": {"link": ")" + link + R"("}}})";
 }
@@ -25,7 +26,8 @@ std::string Instance(const std::string& name, const std::string& link, const std
 std::string Cube(const std::string& name, const std::string& extra = "") {
   return R"({"type": 5100, "name": ")" + name + R"(", "points": [[-1,-1,-1],[1,-1,-1],[1,1,-1],[-1,1,-1],
          [-1,-1,1],[1,-1,1],[1,1,1],[-1,1,1]], "polygons": [[0,1,2,3],[4,7,6,5],[0,4,5,1],[3,2,6,7],
-         [0,3,7,4],[1,5,6,2]])" + extra + "}";
+         [0,3,7,4],[1,5,6,2]])" +
+         extra + "}";
 }
 
 class InstanceExportTest : public HostTest {
@@ -45,9 +47,10 @@ class InstanceExportTest : public HostTest {
   std::vector<std::string> Export(const std::string& objects) {
     std::string error;
     BaseDocument::Free(doc);
-    doc = host::LoadDocumentText(R"({"objects": [)" + objects +
-                                     R"(], "renderData": {"videoPosts": [{"type": 1020896, "parameters": {"1386": 1388}}]}})",
-                                 "test document", &error);
+    doc = host::LoadDocumentText(
+        R"({"objects": [)" + objects +
+            R"(], "renderData": {"videoPosts": [{"type": 1020896, "parameters": {"1386": 1388}}]}})",
+        "test document", &error);
     EXPECT_NE(doc, nullptr) << error;
     std::vector<std::string> out;
     if (!doc) return out;
@@ -85,7 +88,8 @@ TEST_F(InstanceExportTest, InstancesOfACubeShareItsMesh) {
                                                "model " + mesh + " -10.000000 0.000000 0.000000",
                                                "model " + mesh + " 0.000000 0.000000 10.000000"}));
     size_t files = 0;
-    for (const auto& f : std::filesystem::directory_iterator(dir / "models.scene")) files += f.is_regular_file();
+    for (const auto& f : std::filesystem::directory_iterator(dir / "models.scene"))
+      files += f.is_regular_file();
     EXPECT_EQ(files, 1u);
   }
 }
@@ -98,11 +102,13 @@ TEST_F(InstanceExportTest, InstancesThatStandForNothingWriteNothing) {
                 .size(),
             2u);
   // Linking each other, and an instance of them: nothing, and the export comes back.
-  EXPECT_TRUE(Export(Instance("Ping", "Pong") + ", " + Instance("Pong", "Ping") + ", " + Instance("Of", "Ping"))
-                  .empty());
+  EXPECT_TRUE(
+      Export(Instance("Ping", "Pong") + ", " + Instance("Pong", "Ping") + ", " + Instance("Of", "Ping"))
+          .empty());
   GetInstanceSuppresser()->Set(false);
-  EXPECT_TRUE(Export(Instance("Ping", "Pong") + ", " + Instance("Pong", "Ping") + ", " + Instance("Of", "Ping"))
-                  .empty());
+  EXPECT_TRUE(
+      Export(Instance("Ping", "Pong") + ", " + Instance("Pong", "Ping") + ", " + Instance("Of", "Ping"))
+          .empty());
 }
 
 TEST_F(InstanceExportTest, InstanceOfAMovingObjectMovesAtItsOwnPlace) {
@@ -113,13 +119,14 @@ TEST_F(InstanceExportTest, InstanceOfAMovingObjectMovesAtItsOwnPlace) {
   // Turned a quarter turn about Y (its X axis along -Z): the slide follows the instance's axes.
   const std::string turned = R"({"type": 1022273, "name": "Turned", "matrix": {"off": [0, 0, 0],
       "v1": [0, 0, -1], "v2": [0, 1, 0], "v3": [1, 0, 0]}, "parameters": {"10000": {"link": "Mover"}}})";
-  Export(mover + ", " + Instance("MoverInst", "Mover", "[5000, 0, 0]") + ", " + turned + ", " + Cube("Still") +
-         ", " + Instance("StillInst", "Still", "[0, 7, 0]"));
+  Export(mover + ", " + Instance("MoverInst", "Mover", "[5000, 0, 0]") + ", " + turned + ", " +
+         Cube("Still") + ", " + Instance("StillInst", "Still", "[0, 7, 0]"));
   TiXmlDocument xml;
   ASSERT_TRUE(xml.LoadFile((dir / "scene.ovs").c_str()));
   // Per model: the name of what it shows and its keyframes' positions, or its one static position.
   std::vector<std::string> models;
-  for (const TiXmlElement* e = xml.RootElement()->FirstChildElement("model"); e; e = e->NextSiblingElement("model")) {
+  for (const TiXmlElement* e = xml.RootElement()->FirstChildElement("model"); e;
+       e = e->NextSiblingElement("model")) {
     std::string s = e->FirstChild()->Value();
     if (const TiXmlElement* pos = e->FirstChildElement("pos")) s += " @ " + std::string(pos->GetText());
     for (const TiXmlElement* k = e->FirstChildElement("keyframe"); k; k = k->NextSiblingElement("keyframe"))

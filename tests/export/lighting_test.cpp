@@ -41,7 +41,8 @@ std::string Rgb(const std::string& rgb, const std::string& gamma) {
 std::string LightMaterial(const std::string& emission, int layer) {
   return "<material><name>defaultLight</name><diffuse><albedo><constant>" +
          Rgb("0.000000 0.000000 0.000000", "2.200000") + "</constant></albedo><base_emission><constant>" +
-         emission + "</constant></base_emission><layer>" + std::to_string(layer) + "</layer></diffuse></material>";
+         emission + "</constant></base_emission><layer>" + std::to_string(layer) +
+         "</layer></diffuse></material>";
 }
 
 class LightingTest : public HostTest {
@@ -190,12 +191,13 @@ TEST_F(LightingTest, EmissionScaleNamesItsMeasure) {
     tag.SetBool(LIGHTTAG_EMISSION_SCALE, true);
     tag.SetLong(LIGHTTAG_SCALE_MEASURE, c.tag);
     exporter.SceneExportEmissionScaleElementLT(exporter.sceneElement, &tag);
-    const std::string measure = *c.measure ? std::string("<measure>") + c.measure + "</measure>" : "<measure></measure>";
-    EXPECT_EQ(Scene(), (std::vector<std::string>{
-                           "<emission_scale><material_name>Lamp_mid0</material_name>" + measure +
-                               "<value>42.500000</value></emission_scale>",
-                           "<emission_scale><material_name>defaultLight</material_name>" + measure +
-                               "<value>100.000000</value></emission_scale>"}));
+    const std::string measure =
+        *c.measure ? std::string("<measure>") + c.measure + "</measure>" : "<measure></measure>";
+    EXPECT_EQ(Scene(),
+              (std::vector<std::string>{"<emission_scale><material_name>Lamp_mid0</material_name>" + measure +
+                                            "<value>42.500000</value></emission_scale>",
+                                        "<emission_scale><material_name>defaultLight</material_name>" +
+                                            measure + "<value>100.000000</value></emission_scale>"}));
   }
 
   // Switched off, or no container: nothing.
@@ -256,8 +258,9 @@ TEST_F(LightingTest, LightTagProfileIsRelativeToTheScene) {
 
 TEST_F(LightingTest, WithoutRenderSettingsTheBackgroundIsUniform) {
   EXPECT_EQ(exporter.SceneExportLighting(), 1);
-  EXPECT_EQ(Scene(), std::vector<std::string>{
-                         "<background><spectrum><uniform><value>1.000000</value></uniform></spectrum></background>"});
+  EXPECT_EQ(Scene(),
+            std::vector<std::string>{
+                "<background><spectrum><uniform><value>1.000000</value></uniform></spectrum></background>"});
 }
 
 TEST_F(LightingTest, SunAndSkyWithAndWithoutLayersOfTheirOwn) {
@@ -278,14 +281,18 @@ TEST_F(LightingTest, SunAndSkyWithAndWithoutLayersOfTheirOwn) {
   };
   const std::string layerName = "<layer_name><layer_name>";
   const Case cases[] = {
-      {"own layers, no sun object", true, false,
+      {"own layers, no sun object",
+       true,
+       false,
        {layerName + "Sun</layer_name><layer_index>0</layer_index></layer_name>",
         layerName + "Sky</layer_name><layer_index>1</layer_index></layer_name>",
         "<skylight><sundir>1.000000 1.000000 1.000000</sundir><turbidity>2.500000</turbidity>"
         "<extra_atmospheric>false</extra_atmospheric><sun_layer>0</sun_layer><sky_layer>1</sky_layer>"
         "</skylight>"},
        {{-2, 0}, {-1, 1}}},
-      {"one layer, with the sun object", false, true,
+      {"one layer, with the sun object",
+       false,
+       true,
        {layerName + "Sun/Sky</layer_name><layer_index>0</layer_index></layer_name>",
         "<skylight><sundir>-0.500000 0.000000 -1.000000</sundir><turbidity>2.500000</turbidity>"
         "<extra_atmospheric>true</extra_atmospheric><sun_layer>0</sun_layer><sky_layer>0</sky_layer>"
@@ -330,7 +337,8 @@ TEST_F(LightingTest, BackgroundMaterialMustBeAnEmittingPluginMaterial) {
   EXPECT_EQ(exporter.SceneExportLighting(), 1);
   const std::vector<std::string> scene = Scene();
   ASSERT_EQ(scene.size(), 1u);
-  EXPECT_EQ(scene[0].rfind("<background_settings><background_material><material><name>background_material</name>", 0),
+  EXPECT_EQ(scene[0].rfind(
+                "<background_settings><background_material><material><name>background_material</name>", 0),
             0u)
       << scene[0];
   EXPECT_TRUE(Console().empty());

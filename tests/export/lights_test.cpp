@@ -32,7 +32,8 @@ std::string Light(const std::string& name, int type, const std::string& params =
 
 // An area light of `shape` with the sizes 200, 100 and 60.
 std::string AreaLight(const std::string& name, int shape, const std::string& more = "") {
-  return Light(name, 8, R"("100010": 200.0, "100011": 100.0, "100012": 60.0, "100015": )" + std::to_string(shape),
+  return Light(name, 8,
+               R"("100010": 200.0, "100011": 100.0, "100012": 60.0, "100015": )" + std::to_string(shape),
                more);
 }
 
@@ -57,7 +58,8 @@ std::string Summary(const TiXmlElement* e) {
   const std::string kind = e->Value();
   if (kind == "material") return "material " + text("name");
   if (kind == "mesh") return "mesh " + text("name");
-  if (kind == "sphere") return "sphere " + text("material_name") + " r=" + text("radius") + " c=" + text("center");
+  if (kind == "sphere")
+    return "sphere " + text("material_name") + " r=" + text("radius") + " c=" + text("center");
   if (kind == "layer_name") return "layer_name " + text("layer_name") + "=" + text("layer_index");
   if (kind == "model") {
     std::string s = "model " + text("mesh_name");
@@ -134,7 +136,8 @@ class LightsTest : public HostTest {
   size_t MeshFiles() const {
     size_t n = 0;
     if (fs::exists(dir / "models.scene"))
-      for (const auto& f : fs::directory_iterator(dir / "models.scene")) n += f.path().extension() == ".ovmesh";
+      for (const auto& f : fs::directory_iterator(dir / "models.scene"))
+        n += f.path().extension() == ".ovmesh";
     return n;
   }
 
@@ -155,8 +158,9 @@ const std::string kDefaultIes = std::string(CORVANE_SOURCE_DIR) + "/presets/defa
 
 TEST_F(LightsTest, PointLightIsASmallEmittingSphere) {
   Load(Light("Bulb", 0, "", R"("position": [100, 200, 300])"), R"("1386": 1389)");
-  EXPECT_EQ(Export(), (std::vector<std::string>{"material defaultLight",
-                                                "sphere defaultLight r=0.010000 c=1.000000 3.000000 2.000000"}));
+  EXPECT_EQ(Export(),
+            (std::vector<std::string>{"material defaultLight",
+                                      "sphere defaultLight r=0.010000 c=1.000000 3.000000 2.000000"}));
   Prepare();
   EXPECT_EQ(exporter.ExportLightObject(doc->GetFirstObject(), LMatrix()), 0) << "a point light answers 0";
   EXPECT_TRUE(exporter.sceneElement->FirstChildElement("sphere"));
@@ -166,14 +170,15 @@ TEST_F(LightsTest, SpotLightsShareOneSquareWithTheDefaultProfile) {
   Load(Light("Spot A", 1, "", R"("position": [0, 100, 0])") + ", " +
        Light("Spot B", 1, "", LightTag(R"("1307": true)")) + ", " +
        Light("Spot C", 1, "",
-             LightTag(R"("1307": true, "1308": {"filename": ")" + dir / "profiles/c.ies" + R"("}, "1312": true)")));
+             LightTag(R"("1307": true, "1308": {"filename": ")" + dir / "profiles/c.ies" +
+                      R"("}, "1312": true)")));
   const std::vector<std::string> scene = Export();
   const std::string mesh = MeshName(scene);
   ASSERT_FALSE(mesh.empty());
-  EXPECT_EQ(scene, (std::vector<std::string>{
-                       "material defaultLight", "mesh " + mesh, "model " + mesh + " ies=" + kDefaultIes,
-                       "material defaultLight", "model " + mesh,
-                       "material defaultLight", "model " + mesh + " scale=luminance ies=profiles/c.ies"}));
+  EXPECT_EQ(scene, (std::vector<std::string>{"material defaultLight", "mesh " + mesh,
+                                             "model " + mesh + " ies=" + kDefaultIes, "material defaultLight",
+                                             "model " + mesh, "material defaultLight",
+                                             "model " + mesh + " scale=luminance ies=profiles/c.ies"}));
   EXPECT_EQ(exporter.instanceCount, 2);
   EXPECT_EQ(MeshFiles(), 1u);
 
@@ -195,12 +200,12 @@ TEST_F(LightsTest, AreaLightsTakeTheirShapeAndSize) {
     Orvane::Vec3f extent;  // half the size of the mesh per axis, in the renderer's axes
   };
   const Case cases[] = {
-      {0, 50, {75, 0, 75}},       // disc of radius (200 + 100) / 4
-      {1, 2, {100, 0, 50}},       // 200 by 100 rectangle
+      {0, 50, {75, 0, 75}},                  // disc of radius (200 + 100) / 4
+      {1, 2, {100, 0, 50}},                  // 200 by 100 rectangle
       {2, 2 * 50 + 23 * 100, {60, 60, 60}},  // sphere of radius (200 + 100 + 60) / 6
-      {3, 50 * 4, {75, 30, 75}},  // cylinder of radius 75, height 60 along the light's Z
-      {4, 12, {100, 50, 30}},     // box 200 by 100 by 60, its Y along the light's Z
-      {5, 50 + 11 * 100, {60, 60, 30}},  // hemisphere (dome up the light's Y axis), open below
+      {3, 50 * 4, {75, 30, 75}},             // cylinder of radius 75, height 60 along the light's Z
+      {4, 12, {100, 50, 30}},                // box 200 by 100 by 60, its Y along the light's Z
+      {5, 50 + 11 * 100, {60, 60, 30}},      // hemisphere (dome up the light's Y axis), open below
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("shape " + std::to_string(c.shape));
@@ -263,8 +268,8 @@ TEST_F(LightsTest, CustomShapeIsWrittenOnceAtItsOwnPlace) {
 
 TEST_F(LightsTest, LayersFollowFirstUseAfterTheSky) {
   // Sun and sky with their own layers, then lights on layers 4 and 0, and one on layer 4 again.
-  Load(Light("A", 0, "", LightTag(R"("1313": 4)")) + ", " + Light("B", 0, "", LightTag(R"("1313": 0)")) + ", " +
-           Light("C", 0, "", LightTag(R"("1313": 4)")),
+  Load(Light("A", 0, "", LightTag(R"("1313": 4)")) + ", " + Light("B", 0, "", LightTag(R"("1313": 0)")) +
+           ", " + Light("C", 0, "", LightTag(R"("1313": 4)")),
        R"("1386": 1388, "1368": 1364, "1414": "Key")");
   Export();
   std::vector<std::string> layers;
@@ -289,7 +294,8 @@ TEST_F(LightsTest, ObjectsEmitThroughTheirPluginMaterials) {
       R"({"objects": [{"type": 5100, "name": "Panel", "points": [[0, 0, 0], [1, 0, 0], [1, 0, 1]],
                        "polygons": [[0, 1, 2]], "tags": [{"type": 5616, "parameters": {"1010": {"material": "Glow"}}}]}],
           "materials": [{"type": 1024337, "name": "Glow", "parameters": {"6007": true, "6080": true, "6083": 6085,
-                          "6088": 12.5, "6281": true, "6282": {"filename": ")" + dir / "ies/glow.ies" + R"("}}}]})",
+                          "6088": 12.5, "6281": true, "6282": {"filename": ")" +
+          dir / "ies/glow.ies" + R"("}}}]})",
       "test document", &error);
   ASSERT_NE(doc, nullptr) << error;
   // The material pass writes the document's material before the geometry that uses it.
@@ -300,7 +306,8 @@ TEST_F(LightsTest, ObjectsEmitThroughTheirPluginMaterials) {
   EXPECT_EQ(scene[1], "model " + MeshName(scene) + " scale=luminous_intensity ies=ies/glow.ies");
   TiXmlDocument xml;
   ASSERT_TRUE(xml.Parse(sceneText.c_str()) || !xml.Error());
-  const TiXmlElement* scale = xml.RootElement()->FirstChildElement("model")->FirstChildElement("emission_scale");
+  const TiXmlElement* scale =
+      xml.RootElement()->FirstChildElement("model")->FirstChildElement("emission_scale");
   EXPECT_STREQ(scale->FirstChildElement("material_name")->GetText(), "Glow_mid0");
   EXPECT_STREQ(scale->FirstChildElement("value")->GetText(), "12.500000");
 }
@@ -319,8 +326,9 @@ TEST_F(LightsTest, ScalesThatWouldMakeSizesInfiniteDoNot) {
 
   // A negative scale mirrors the places; the sizes stay as asked.
   Load(Light("Bulb", 0, "", R"("position": [100, 200, 300])"), R"("1386": 1391, "1340": -0.01)");
-  EXPECT_EQ(Export(), (std::vector<std::string>{"material defaultLight",
-                                                "sphere defaultLight r=0.010000 c=-1.000000 -3.000000 -2.000000"}));
+  EXPECT_EQ(Export(),
+            (std::vector<std::string>{"material defaultLight",
+                                      "sphere defaultLight r=0.010000 c=-1.000000 -3.000000 -2.000000"}));
 
   // A scale that is not finite places no light at all.
   Load(lights, R"("1386": 1391)");

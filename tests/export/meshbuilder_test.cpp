@@ -39,7 +39,8 @@ OrvaneMesh Reference(const std::vector<LVector>& points, const std::vector<CPoly
   const LONG pc = static_cast<LONG>(points.size());
   auto valid = [&](LONG i) { return i >= 0 && i < pc; };
   for (const PolygonRun& run : runs) {
-    for (LONG i = std::max<LONG>(run.first, 0); i <= std::min<LONG>(run.last, static_cast<LONG>(polygons.size()) - 1); ++i) {
+    for (LONG i = std::max<LONG>(run.first, 0);
+         i <= std::min<LONG>(run.last, static_cast<LONG>(polygons.size()) - 1); ++i) {
       const CPolygon& v = polygons[i];
       if (!valid(v.a) || !valid(v.b) || !valid(v.c) || !valid(v.d)) continue;
       UVWStruct uvw{};
@@ -49,7 +50,8 @@ OrvaneMesh Reference(const std::vector<LVector>& points, const std::vector<CPoly
       uint32_t vi[4], ti[4];
       for (int k = 0; k < (v.c == v.d ? 3 : 4); ++k) {
         const LVector& p = points[idx[k]];
-        Vec3f pos{static_cast<float>(p.x * scale), static_cast<float>(p.z * scale), static_cast<float>(p.y * scale)};
+        Vec3f pos{static_cast<float>(p.x * scale), static_cast<float>(p.z * scale),
+                  static_cast<float>(p.y * scale)};
         Vec3f nrm{0, 0, 0};
         if (phong) {
           const SVector& s = phong[4 * i + k];
@@ -64,7 +66,8 @@ OrvaneMesh Reference(const std::vector<LVector>& points, const std::vector<CPoly
           }
           nrm = Vec3f{static_cast<float>(x), static_cast<float>(z), static_cast<float>(y)};
         }
-        std::array<uint32_t, 6> key{Bits(pos.x), Bits(pos.y), Bits(pos.z), Bits(nrm.x), Bits(nrm.y), Bits(nrm.z)};
+        std::array<uint32_t, 6> key{Bits(pos.x), Bits(pos.y), Bits(pos.z),
+                                    Bits(nrm.x), Bits(nrm.y), Bits(nrm.z)};
         auto found = vertices.emplace(key, static_cast<uint32_t>(vertices.size()));
         if (found.second) {
           mesh.positions.push_back(pos);
@@ -78,12 +81,14 @@ OrvaneMesh Reference(const std::vector<LVector>& points, const std::vector<CPoly
           w = (w - run.uv.offsetV) * (std::isfinite(fv) ? fv : 1.0);
         }
         Vec2f t{static_cast<float>(u), static_cast<float>(1.0 - w)};
-        auto foundUv = uvs.emplace(std::array<uint32_t, 2>{Bits(t.x), Bits(t.y)}, static_cast<uint32_t>(uvs.size()));
+        auto foundUv =
+            uvs.emplace(std::array<uint32_t, 2>{Bits(t.x), Bits(t.y)}, static_cast<uint32_t>(uvs.size()));
         if (foundUv.second) mesh.uvs.push_back(t);
         ti[k] = foundUv.first->second;
       }
       mesh.triangles.push_back(Triangle{{vi[2], vi[1], vi[0]}, {ti[2], ti[1], ti[0]}, run.material});
-      if (v.c != v.d) mesh.triangles.push_back(Triangle{{vi[0], vi[3], vi[2]}, {ti[0], ti[3], ti[2]}, run.material});
+      if (v.c != v.d)
+        mesh.triangles.push_back(Triangle{{vi[0], vi[3], vi[2]}, {ti[0], ti[3], ti[2]}, run.material});
     }
   }
   return mesh;
@@ -163,14 +168,17 @@ TEST(MeshBuilderTest, MatchesAOnePassConversionOnAnyNumberOfThreads) {
     moved.lengthU = 2.0;
     moved.lengthV = c.oddValues ? 0.0 : 0.5;
     const LONG n = c.polygons;
-    std::vector<PolygonRun> runs = {{n / 2, n / 2 + n / 5, 0, moved}, {-5, n / 4, 1, plain}, {n / 2 + n / 5 + 1, n + 10, 2, none},
-                             {n / 4 + 1, n / 2 - 1, 1, shortSource}};
+    std::vector<PolygonRun> runs = {{n / 2, n / 2 + n / 5, 0, moved},
+                                    {-5, n / 4, 1, plain},
+                                    {n / 2 + n / 5 + 1, n + 10, 2, none},
+                                    {n / 4 + 1, n / 2 - 1, 1, shortSource}};
 
     OrvaneMesh want = Reference(points, polygons, c.phong ? phong.data() : nullptr, 0.01, runs);
     for (int threads : {1, 3, 8}) {
       SCOPED_TRACE(threads);
       OrvaneMesh got;
-      MeshBuilder builder(got, points.data(), c.points, polygons.data(), n, c.phong ? phong.data() : nullptr, 0.01);
+      MeshBuilder builder(got, points.data(), c.points, polygons.data(), n, c.phong ? phong.data() : nullptr,
+                          0.01);
       for (const PolygonRun& r : runs) builder.AddPolygons(r.first, r.last, r.material, r.uv);
       builder.Build(threads);
       ExpectSameMesh(got, want);

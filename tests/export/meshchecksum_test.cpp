@@ -49,7 +49,9 @@ struct Scene {
     doc->InsertObject(obj, nullptr, nullptr);
   }
   ~Scene() { BaseDocument::Free(doc); }
-  MeshChecksum::Key Key(int salt = 0, double scale = 0.01) const { return MeshChecksum::CalcMeshKey(obj, salt, scale, doc); }
+  MeshChecksum::Key Key(int salt = 0, double scale = 0.01) const {
+    return MeshChecksum::CalcMeshKey(obj, salt, scale, doc);
+  }
 };
 
 class MeshChecksumTest : public HostTest {
@@ -65,7 +67,8 @@ TEST_F(MeshChecksumTest, ChangesWithEverythingThatShapesTheMeshFile) {
     const char* what;
     std::function<void(Scene&)> change;
   } cases[] = {
-      {"a texture coordinate", [](Scene& s) {
+      {"a texture coordinate",
+       [](Scene& s) {
          auto* uvw = static_cast<UVWTag*>(s.obj->GetTag(Tuvw));
          UVWStruct u = uvw->GetSlow(1);
          u.c.x = 0.5;
@@ -80,16 +83,30 @@ TEST_F(MeshChecksumTest, ChangesWithEverythingThatShapesTheMeshFile) {
       {"offset v", [](Scene& s) { s.texture->GetDataInstance()->SetReal(TEXTURETAG_OFFSETY, 0.5); }},
       {"length u", [](Scene& s) { s.texture->GetDataInstance()->SetReal(TEXTURETAG_LENGTHX, 2.0); }},
       {"length v", [](Scene& s) { s.texture->GetDataInstance()->SetReal(TEXTURETAG_LENGTHY, 2.0); }},
-      {"projection", [](Scene& s) { s.texture->GetDataInstance()->SetLong(TEXTURETAG_PROJECTION, TEXTURETAG_PROJECTION_FLAT); }},
-      {"restriction", [](Scene& s) { s.texture->GetDataInstance()->SetString(TEXTURETAG_RESTRICTION, "left"); }},
-      {"texture placement", [](Scene& s) { s.texture->SetMl(LMatrix(LVector(1, 0, 0), LVector(1, 0, 0), LVector(0, 1, 0), LVector(0, 0, 1))); }},
-      {"phong angle limit", [](Scene& s) { s.obj->GetTag(Tphong)->GetDataInstance()->SetBool(PHONGTAG_PHONG_ANGLELIMIT, TRUE); }},
-      {"phong angle", [](Scene& s) { s.obj->GetTag(Tphong)->GetDataInstance()->SetReal(PHONGTAG_PHONG_ANGLE, 0.5); }},
-      {"phong edges", [](Scene& s) { s.obj->GetTag(Tphong)->GetDataInstance()->SetBool(PHONGTAG_PHONG_USEEDGES, TRUE); }},
+      {"projection",
+       [](Scene& s) {
+         s.texture->GetDataInstance()->SetLong(TEXTURETAG_PROJECTION, TEXTURETAG_PROJECTION_FLAT);
+       }},
+      {"restriction",
+       [](Scene& s) { s.texture->GetDataInstance()->SetString(TEXTURETAG_RESTRICTION, "left"); }},
+      {"texture placement",
+       [](Scene& s) {
+         s.texture->SetMl(LMatrix(LVector(1, 0, 0), LVector(1, 0, 0), LVector(0, 1, 0), LVector(0, 0, 1)));
+       }},
+      {"phong angle limit",
+       [](Scene& s) { s.obj->GetTag(Tphong)->GetDataInstance()->SetBool(PHONGTAG_PHONG_ANGLELIMIT, TRUE); }},
+      {"phong angle",
+       [](Scene& s) { s.obj->GetTag(Tphong)->GetDataInstance()->SetReal(PHONGTAG_PHONG_ANGLE, 0.5); }},
+      {"phong edges",
+       [](Scene& s) { s.obj->GetTag(Tphong)->GetDataInstance()->SetBool(PHONGTAG_PHONG_USEEDGES, TRUE); }},
       {"no phong tag", [](Scene& s) { s.obj->KillTag(Tphong); }},
       {"selection name", [](Scene& s) { s.obj->GetTag(Tpolygonselection)->SetName("right"); }},
-      {"selected polygons", [](Scene& s) { static_cast<SelectionTag*>(s.obj->GetTag(Tpolygonselection))->GetBaseSelect()->Select(1); }},
-      {"subdivision settings", [](Scene& s) {
+      {"selected polygons",
+       [](Scene& s) {
+         static_cast<SelectionTag*>(s.obj->GetTag(Tpolygonselection))->GetBaseSelect()->Select(1);
+       }},
+      {"subdivision settings",
+       [](Scene& s) {
          BaseTag* tag = BaseTag::Alloc(ID_MYSUBDIVISION);
          ASSERT_TRUE(tag);
          s.obj->InsertTag(tag);
@@ -139,7 +156,8 @@ TEST_F(MeshChecksumTest, LargeArraysGiveTheZipCrc) {
   const LONG points = 300000, polygons = 400000;
   PolygonObject* obj = PolygonObject::Alloc(points, polygons);
   for (LONG i = 0; i < points; ++i) obj->GetPointW()[i] = LVector(i * 0.5, -i, i % 7);
-  for (LONG i = 0; i < polygons; ++i) obj->GetPolygonW()[i] = CPolygon(i % points, (i + 1) % points, (i + 7) % points);
+  for (LONG i = 0; i < polygons; ++i)
+    obj->GetPolygonW()[i] = CPolygon(i % points, (i + 1) % points, (i + 7) % points);
   const ULONG start = 0x12345678;
   uLong expected = start;
   expected = crc32(expected, reinterpret_cast<const Bytef*>(&points), 4);

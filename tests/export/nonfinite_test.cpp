@@ -23,9 +23,11 @@ namespace fs = std::filesystem;
 namespace {
 
 // A quadrangle named `name` with one corner at `far` along X.
-std::string Quad(const std::string& name, const std::string& far = "2", const std::string& position = "[0, 0, 0]") {
+std::string Quad(const std::string& name, const std::string& far = "2",
+                 const std::string& position = "[0, 0, 0]") {
   return R"({"type": 5100, "name": ")" + name + R"(", "position": )" + position + R"(, "points": [[-2, 0, -1],
-      [-2, 0, 1], [)" + far + R"(, 0, 1], [2, 0, -1]], "polygons": [[0, 1, 2, 3]]})";
+      [-2, 0, 1], [)" +
+         far + R"(, 0, 1], [2, 0, -1]], "polygons": [[0, 1, 2, 3]]})";
 }
 
 class NonFiniteTest : public HostTest {
@@ -46,10 +48,12 @@ class NonFiniteTest : public HostTest {
                                   const std::string& camera = "[0, 0, -10]") {
     std::string error;
     BaseDocument::Free(doc);
-    doc = host::LoadDocumentText(R"({"objects": [{"type": 5103, "name": "Cam", "position": )" + camera + "}, " +
-                                     objects + R"(], "sceneCamera": "Cam", "renderData": {"videoPosts": [
-                                     {"type": 1020896, "parameters": {)" + settings + "}}]}}",
-                                 "test document", &error);
+    doc =
+        host::LoadDocumentText(R"({"objects": [{"type": 5103, "name": "Cam", "position": )" + camera + "}, " +
+                                   objects + R"(], "sceneCamera": "Cam", "renderData": {"videoPosts": [
+                                     {"type": 1020896, "parameters": {)" +
+                                   settings + "}}]}}",
+                               "test document", &error);
     EXPECT_NE(doc, nullptr) << error;
     std::vector<std::string> out;
     if (!doc) return out;
@@ -61,7 +65,8 @@ class NonFiniteTest : public HostTest {
     for (const TiXmlElement* e = xml.RootElement()->FirstChildElement(); e; e = e->NextSiblingElement()) {
       const std::string kind = e->Value();
       if (kind == "model" || kind == "sphere" || kind == "mesh" || kind == "exit_portal")
-        out.push_back(kind + " " + (e->FirstChild() && e->FirstChild()->ToComment() ? e->FirstChild()->Value() : ""));
+        out.push_back(kind + " " +
+                      (e->FirstChild() && e->FirstChild()->ToComment() ? e->FirstChild()->Value() : ""));
       if (kind == "camera") cameraPos = e->FirstChildElement("pos")->GetText();
     }
     return out;
@@ -112,7 +117,8 @@ const char* kNotFinite = "\" not exported: its coordinates are not finite after 
 
 TEST_F(NonFiniteTest, APointAt1e308LeavesItsObjectOut) {
   // In metres the point stays a finite double but is no 32-bit float.
-  const std::vector<std::string> scene = Export(Quad("Far", "1e308") + ", " + Quad("Near"), R"("1386": 1388)");
+  const std::vector<std::string> scene =
+      Export(Quad("Far", "1e308") + ", " + Quad("Near"), R"("1386": 1388)");
   EXPECT_EQ(scene, (std::vector<std::string>{"mesh Near", "model Near"}));
   EXPECT_EQ(Skipped(), (std::vector<std::string>{std::string("Object \"Far") + kNotFinite,
                                                  "Not exported for coordinates that are not finite: 1"}));
@@ -126,13 +132,13 @@ TEST_F(NonFiniteTest, APointAt1e308LeavesItsObjectOut) {
   EXPECT_EQ(Export(Quad("Distant", "2", "[1e300, 0, 0]"), R"("1386": 1388)"),
             (std::vector<std::string>{"mesh Distant", "model Distant"}));
   EXPECT_TRUE(Skipped().empty());
-  EXPECT_TRUE(std::regex_search(Written(), std::regex("<pos>1[0-9]{300}\\.[0-9]{6} 0\\.000000 0\\.000000</pos>")));
+  EXPECT_TRUE(
+      std::regex_search(Written(), std::regex("<pos>1[0-9]{300}\\.[0-9]{6} 0\\.000000 0\\.000000</pos>")));
 }
 
 TEST_F(NonFiniteTest, AScaleOf1e308LeavesOutEverythingOffTheOrigin) {
-  const std::string objects =
-      Quad("Plate") + ", " + Quad("Dot", "2", "[0, 0, 0]") + ", " +
-      R"({"type": 5160, "name": "Ball", "position": [3, 0, 0]},
+  const std::string objects = Quad("Plate") + ", " + Quad("Dot", "2", "[0, 0, 0]") + ", " +
+                              R"({"type": 5160, "name": "Ball", "position": [3, 0, 0]},
          {"type": 5102, "name": "Bulb", "position": [10, 0, 0], "parameters": {"90002": 0}},
          {"type": 5102, "name": "Spot", "parameters": {"90002": 1}},
          {"type": 5102, "name": "Panel", "position": [0, 5, 0], "parameters": {"90002": 8, "100010": 200.0,
@@ -141,13 +147,12 @@ TEST_F(NonFiniteTest, AScaleOf1e308LeavesOutEverythingOffTheOrigin) {
   // Every mesh has corners off the origin; the spot's tiny square is sized down by the scale
   // and so stays finite.
   EXPECT_EQ(scene, (std::vector<std::string>{"mesh Spot", "model Spot"}));
-  EXPECT_EQ(Skipped(), (std::vector<std::string>{std::string("Camera \"Cam") + kNotFinite,
-                                                 std::string("Object \"Plate") + kNotFinite,
-                                                 std::string("Object \"Dot") + kNotFinite,
-                                                 std::string("Object \"Ball") + kNotFinite,
-                                                 std::string("Light \"Bulb") + kNotFinite,
-                                                 std::string("Light \"Panel") + kNotFinite,
-                                                 "Not exported for coordinates that are not finite: 6"}));
+  EXPECT_EQ(Skipped(),
+            (std::vector<std::string>{
+                std::string("Camera \"Cam") + kNotFinite, std::string("Object \"Plate") + kNotFinite,
+                std::string("Object \"Dot") + kNotFinite, std::string("Object \"Ball") + kNotFinite,
+                std::string("Light \"Bulb") + kNotFinite, std::string("Light \"Panel") + kNotFinite,
+                "Not exported for coordinates that are not finite: 6"}));
   // The camera stands in as a missing one does.
   EXPECT_EQ(cameraPos, "0.000000 0.000000 0.000000");
   EXPECT_FALSE(MeshesHoldNonFinite());

@@ -107,7 +107,8 @@ void ExpectEqualMeshes(const OrvaneMesh& a, const OrvaneMesh& b) {
     EXPECT_EQ(a.uvSets[i].index, b.uvSets[i].index);
   }
   auto same = [](const auto& x, const auto& y) {
-    return x.size() == y.size() && (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof x[0]) == 0);
+    return x.size() == y.size() &&
+           (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof x[0]) == 0);
   };
   EXPECT_TRUE(same(a.positions, b.positions));
   EXPECT_TRUE(same(a.normals, b.normals));

@@ -57,7 +57,8 @@ class ExporterTest : public HostTest {
     HostTest::SetUp();
     ASSERT_TRUE(PluginStart());
     host::ClearConsole();
-    ASSERT_TRUE(RegisterObjectPlugin(kHiddenOwnGeometryType, "Hidden", 0, PlainObjectData::Alloc, "", nullptr, 0));
+    ASSERT_TRUE(
+        RegisterObjectPlugin(kHiddenOwnGeometryType, "Hidden", 0, PlainObjectData::Alloc, "", nullptr, 0));
     ASSERT_TRUE(RegisterObjectPlugin(kAreaLightGeneratorType, "Generator", OBJECT_GENERATOR,
                                      AreaLightGenerator::Alloc, "", nullptr, 0));
     host::SetDateTimeSource([] {
@@ -83,7 +84,8 @@ class ExporterTest : public HostTest {
     exporter.TraverseHierarchy(doc->GetFirstObject(), LMatrix(), 0, 1);
     std::vector<std::string> names;
     for (LONG i = 0; i < exporter.areaLightShapes->GetCount(); ++i)
-      names.push_back(host::ToUtf8(static_cast<BaseList2D*>(exporter.areaLightShapes->GetIndex(i))->GetName()));
+      names.push_back(
+          host::ToUtf8(static_cast<BaseList2D*>(exporter.areaLightShapes->GetIndex(i))->GetName()));
     return names;
   }
 
@@ -105,9 +107,7 @@ std::string AreaLight(const std::string& name, const std::string& shape, const s
          R"("parameters": {"90002": 8, "100015": 6, "100014": {"link": ")" + shape + R"("}}})";
 }
 
-std::string Shape(const std::string& name) {
-  return R"({"type": 5100, "name": ")" + name + R"("})";
-}
+std::string Shape(const std::string& name) { return R"({"type": 5100, "name": ")" + name + R"("})"; }
 
 TEST_F(ExporterTest, VisibilityFollowsRenderModesLayersAndControlBits) {
   struct Case {
@@ -118,8 +118,10 @@ TEST_F(ExporterTest, VisibilityFollowsRenderModesLayersAndControlBits) {
   } cases[] = {
       {"plain light", AreaLight("L", "S"), nullptr, {"S"}},
       {"light switched off keeps no shape", AreaLight("L", "S", R"("enabled": false, )"), nullptr, {}},
-      {"render mode off", AreaLight("L", "S"),
-       [](BaseDocument* d) { d->SearchObject("L")->SetRenderMode(1); }, {}},
+      {"render mode off",
+       AreaLight("L", "S"),
+       [](BaseDocument* d) { d->SearchObject("L")->SetRenderMode(1); },
+       {}},
       {"child on under parent off",
        R"({"type": 5140, "name": "P", "children": [)" + AreaLight("L", "S") + "]}",
        [](BaseDocument* d) {
@@ -129,20 +131,30 @@ TEST_F(ExporterTest, VisibilityFollowsRenderModesLayersAndControlBits) {
        {"S"}},
       {"child undefined under parent off",
        R"({"type": 5140, "name": "P", "children": [)" + AreaLight("L", "S") + "]}",
-       [](BaseDocument* d) { d->SearchObject("P")->SetRenderMode(1); }, {}},
+       [](BaseDocument* d) { d->SearchObject("P")->SetRenderMode(1); },
+       {}},
       {"layer not rendered, child visible",
-       AreaLight("L", "S", R"("layer": "Off", "children": [)" + AreaLight("C", "T") + "], "), nullptr,
+       AreaLight("L", "S", R"("layer": "Off", "children": [)" + AreaLight("C", "T") + "], "),
+       nullptr,
        {"T"}},
       {"layer rendered", AreaLight("L", "S", R"("layer": "On", )"), nullptr, {"S"}},
       {"type without own geometry keeps its children",
-       R"({"type": 1011146, "name": "H", "children": [)" + AreaLight("L", "S") + "]}", nullptr, {"S"}},
-      {"control object", AreaLight("L", "S"),
-       [](BaseDocument* d) { d->SearchObject("L")->SetBit(BIT_CONTROLOBJECT); }, {}},
+       R"({"type": 1011146, "name": "H", "children": [)" + AreaLight("L", "S") + "]}",
+       nullptr,
+       {"S"}},
+      {"control object",
+       AreaLight("L", "S"),
+       [](BaseDocument* d) { d->SearchObject("L")->SetBit(BIT_CONTROLOBJECT); },
+       {}},
       {"cache of a generator", R"({"type": 1059990, "name": "G"})", nullptr, {"Shape"}},
-      {"cache of a generator on a layer not rendered", R"({"type": 1059990, "name": "G", "layer": "Off"})",
-       nullptr, {}},
-      {"cache of a generator switched off", R"({"type": 1059990, "name": "G"})",
-       [](BaseDocument* d) { d->SearchObject("G")->SetRenderMode(1); }, {}},
+      {"cache of a generator on a layer not rendered",
+       R"({"type": 1059990, "name": "G", "layer": "Off"})",
+       nullptr,
+       {}},
+      {"cache of a generator switched off",
+       R"({"type": 1059990, "name": "G"})",
+       [](BaseDocument* d) { d->SearchObject("G")->SetRenderMode(1); },
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -269,7 +281,8 @@ TEST_F(ExporterTest, SceneHasItsHeadInOrderAndIsWellFormed) {
 
   TiXmlElement* meta = scene->FirstChildElement("metadata");
   const char* names[] = {"exporter", "platform", "created_date"};
-  const char* texts[] = {"Corvane 2.6.1", sizeof(void*) == 8 ? "Mac OSX 64-Bit" : "Mac OSX 32-Bit", "9:5:7, 6.12.2026"};
+  const char* texts[] = {"Corvane 2.6.1", sizeof(void*) == 8 ? "Mac OSX 64-Bit" : "Mac OSX 32-Bit",
+                         "9:5:7, 6.12.2026"};
   TiXmlElement* e = meta->FirstChildElement();
   for (int i = 0; i < 3; ++i, e = e->NextSiblingElement()) {
     ASSERT_NE(e, nullptr);
@@ -452,7 +465,10 @@ TEST_F(ExporterTest, CommentsStayValidWhateverTheText) {
       {"---", "- - - "},
       {"arrow->", "arrow->"},
       {"end-", "end- "},
-      {"tab\tand\x01" "bell", "tab\tand\xEF\xBF\xBD" "bell"},
+      {"tab\tand\x01"
+       "bell",
+       "tab\tand\xEF\xBF\xBD"
+       "bell"},
       {"half \xEF\xBF\xBE\xEF\xBF\xBF", "half \xEF\xBF\xBD\xEF\xBF\xBD"},
       {std::string(1998, 'a') + "\xC3\xA9", std::string(1998, 'a')},
       {std::string(5000, '-'), ""},
@@ -488,7 +504,8 @@ TEST_F(ExporterTest, NamesWithCharactersXmlForbidsStillGiveAWellFormedScene) {
   BaseVideoPost* vp = BaseVideoPost::Alloc(1020896);
   ASSERT_NE(vp, nullptr);
   doc->GetActiveRenderData()->InsertVideoPostLast(vp);
-  vp->GetDataInstance()->SetString(1410, String("Key\x01\x1F" "\xEF\xBF\xBE"));
+  vp->GetDataInstance()->SetString(1410, String("Key\x01\x1F"
+                                                "\xEF\xBF\xBE"));
   exporter.initOVS(doc, nullptr, Filename(String(dir / "scene.ovs")), 0, 0, 0, 0, 3);
   exporter.sceneData->AddLightLayer(0);
   ASSERT_EQ(exporter.exportOVSWithCacheRebuild(), 1);
@@ -509,10 +526,10 @@ TEST_F(ExporterTest, NamesWithCharactersXmlForbidsStillGiveAWellFormedScene) {
   bool ball = false;
   for (const TiXmlElement* e = scene->FirstChildElement(); e; e = e->NextSiblingElement()) {
     const TiXmlNode* first = e->FirstChild();
-    if (first && first->ToComment() && std::string(first->Value()) == "Ball" + R + R + R + "- - ") ball = true;
+    if (first && first->ToComment() && std::string(first->Value()) == "Ball" + R + R + R + "- - ")
+      ball = true;
   }
   EXPECT_TRUE(ball) << bytes;
 }
 
 }  // namespace
-

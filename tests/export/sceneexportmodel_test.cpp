@@ -23,7 +23,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // A cube of edge 2 named `name` at `position`, with `tags` (JSON, may be empty).
-std::string Cube(const std::string& name, const std::string& position = "[0, 0, 0]", const std::string& tags = "") {
+std::string Cube(const std::string& name, const std::string& position = "[0, 0, 0]",
+                 const std::string& tags = "") {
   return R"({"type": 5100, "name": ")" + name + R"(", "position": )" + position +
          R"(, "points": [[-1,-1,-1],[1,-1,-1],[1,1,-1],[-1,1,-1],[-1,-1,1],[1,-1,1],[1,1,1],[-1,1,1]],
          "polygons": [[0,1,2,3],[4,7,6,5],[0,4,5,1],[3,2,6,7],[0,3,7,4],[1,5,6,2]], "tags": [)" +
@@ -66,7 +67,8 @@ class SceneModelTest : public HostTest {
     if (meshFiles) {
       *meshFiles = 0;
       if (fs::exists(Models()))
-        for (const auto& f : fs::directory_iterator(Models())) *meshFiles += f.path().extension() == ".ovmesh";
+        for (const auto& f : fs::directory_iterator(Models()))
+          *meshFiles += f.path().extension() == ".ovmesh";
     }
     return out;
   }
@@ -76,7 +78,8 @@ class SceneModelTest : public HostTest {
   // The mesh file name of `object` at the scale of a document without render settings (metres
   // per centimetre).
   std::string MeshName(const char* object) {
-    const ULONG crc = MeshChecksum::CalcMeshChecksum(static_cast<PolygonObject*>(doc->SearchObject(object)), 0, 0.01, doc);
+    const ULONG crc =
+        MeshChecksum::CalcMeshChecksum(static_cast<PolygonObject*>(doc->SearchObject(object)), 0, 0.01, doc);
     return "mesh_" + std::to_string(crc) + ".ovmesh";
   }
 
@@ -85,8 +88,9 @@ class SceneModelTest : public HostTest {
   OrvaneSceneExporter exporter;
 };
 
-const char* kPlacement = "pos=0.000000 0.000000 0.000000;rotation{matrix=1.00000000 0.00000000 0.00000000 "
-                         "0.00000000 1.00000000 0.00000000 0.00000000 0.00000000 1.00000000}";
+const char* kPlacement =
+    "pos=0.000000 0.000000 0.000000;rotation{matrix=1.00000000 0.00000000 0.00000000 "
+    "0.00000000 1.00000000 0.00000000 0.00000000 0.00000000 1.00000000}";
 
 TEST_F(SceneModelTest, EqualObjectsShareOneMeshFileAndElement) {
   Load(Cube("Würfel") + ", " + Cube("Twin", "[5, 0, 0]") + R"(, {"type": 5100, "name": "Empty"})");
@@ -94,12 +98,13 @@ TEST_F(SceneModelTest, EqualObjectsShareOneMeshFileAndElement) {
   const std::vector<std::string> elements = Export(&files);
   const std::string mesh = MeshName("Würfel");
   ASSERT_EQ(elements.size(), 3u);
-  EXPECT_EQ(elements[0], "mesh{#Würfel;name=" + mesh + ";normal_smoothing=false;external{path=" + Models() + "/" +
-                             mesh + "};merge_vertices_with_same_pos_and_normal=false}");
+  EXPECT_EQ(elements[0], "mesh{#Würfel;name=" + mesh + ";normal_smoothing=false;external{path=" + Models() +
+                             "/" + mesh + "};merge_vertices_with_same_pos_and_normal=false}");
   EXPECT_EQ(elements[1], "model{#Würfel;scale=1.000000;mesh_name=" + mesh + ";" + kPlacement + "}");
-  EXPECT_EQ(elements[2], "model{#Twin;scale=1.000000;mesh_name=" + mesh +
-                             ";pos=0.050000 0.000000 0.000000;rotation{matrix=1.00000000 0.00000000 0.00000000 "
-                             "0.00000000 1.00000000 0.00000000 0.00000000 0.00000000 1.00000000}}");
+  EXPECT_EQ(elements[2],
+            "model{#Twin;scale=1.000000;mesh_name=" + mesh +
+                ";pos=0.050000 0.000000 0.000000;rotation{matrix=1.00000000 0.00000000 0.00000000 "
+                "0.00000000 1.00000000 0.00000000 0.00000000 0.00000000 1.00000000}}");
   EXPECT_EQ(files, 1u);
   EXPECT_TRUE(fs::exists(Models() + "/" + mesh));
   EXPECT_EQ(exporter.instanceCount, 1);
@@ -111,19 +116,24 @@ TEST_F(SceneModelTest, EqualObjectsShareOneMeshFileAndElement) {
   EXPECT_EQ(Export(&files), elements);
   ASSERT_EQ(stat((Models() + "/" + mesh).c_str(), &after), 0);
   EXPECT_EQ(before.st_ino, after.st_ino);
-  for (size_t i = lines; i < Console().size(); ++i) EXPECT_EQ(Console()[i].rfind("--Exported", 0), std::string::npos);
+  for (size_t i = lines; i < Console().size(); ++i)
+    EXPECT_EQ(Console()[i].rfind("--Exported", 0), std::string::npos);
 }
 
 TEST_F(SceneModelTest, PortalsLightsAndSubdivision) {
-  Load(Cube("Open", "[0, 0, 0]", R"({"type": 1021223})") + ", " +
-       Cube("Shut", "[0, 0, 0]", R"({"type": 1021223, "parameters": {"1100": false}}, {"type": 5612})") + ", " +
-       Cube("Lamp", "[0, 0, 0]", R"({"type": 1020892}, {"type": 1022667})") + ", " +
-       Cube("Fine", "[0, 0, 0]", R"({"type": 1022667, "parameters": {"1505": true, "1502": 0.25}}, {"type": 5673}, {"type": 5673})"));
+  Load(
+      Cube("Open", "[0, 0, 0]", R"({"type": 1021223})") + ", " +
+      Cube("Shut", "[0, 0, 0]", R"({"type": 1021223, "parameters": {"1100": false}}, {"type": 5612})") +
+      ", " + Cube("Lamp", "[0, 0, 0]", R"({"type": 1020892}, {"type": 1022667})") + ", " +
+      Cube(
+          "Fine", "[0, 0, 0]",
+          R"({"type": 1022667, "parameters": {"1505": true, "1502": 0.25}}, {"type": 5673}, {"type": 5673})"));
   const std::vector<std::string> e = Export();
   auto mesh = [&](const char* name, bool smooth, const std::string& subdivision) {
     const std::string file = MeshName(name);
-    return "mesh{#" + std::string(name) + ";name=" + file + ";normal_smoothing=" + (smooth ? "true" : "false") +
-           ";external{path=" + Models() + "/" + file + "};merge_vertices_with_same_pos_and_normal=false" + subdivision + "}";
+    return "mesh{#" + std::string(name) + ";name=" + file +
+           ";normal_smoothing=" + (smooth ? "true" : "false") + ";external{path=" + Models() + "/" + file +
+           "};merge_vertices_with_same_pos_and_normal=false" + subdivision + "}";
   };
   const std::string fresh =
       ";max_num_subdivisions=3;subdivide_pixel_threshold=0.000000;subdivide_curvature_threshold=0.100000;"
@@ -206,7 +216,8 @@ TEST_F(SceneModelTest, MeshesWhoseChecksumsCollideKeepTheirOwnFiles) {
   auto* last = reinterpret_cast<unsigned char*>(b->GetPolygonW() + 5);
   for (int i = 0; i < 16; ++i) last[i] ^= change[i];
   auto* a = static_cast<PolygonObject*>(doc->SearchObject("A"));
-  const MeshChecksum::Key ka = MeshChecksum::CalcMeshKey(a, 0, 0.01, doc), kb = MeshChecksum::CalcMeshKey(b, 0, 0.01, doc);
+  const MeshChecksum::Key ka = MeshChecksum::CalcMeshKey(a, 0, 0.01, doc),
+                          kb = MeshChecksum::CalcMeshKey(b, 0, 0.01, doc);
   ASSERT_EQ(ka.checksum, kb.checksum) << "the test needs colliding checksums";
   ASSERT_NE(ka.fingerprint, kb.fingerprint);
 

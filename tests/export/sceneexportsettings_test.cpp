@@ -154,7 +154,9 @@ TEST_F(SceneSettingsTest, WithoutVideoPostOnlyTheShortList) {
             "post_process_diffraction=true;aperture_diffraction=false");
   EXPECT_DOUBLE_EQ(exporter.sceneData->globalScale, 0.001);
   Export(1);
-  EXPECT_EQ(Flatten(rendererSettings).rfind("render_foreground_alpha=true;metropolis=false;bidirectional=false;width", 0), 0u);
+  EXPECT_EQ(Flatten(rendererSettings)
+                .rfind("render_foreground_alpha=true;metropolis=false;bidirectional=false;width", 0),
+            0u);
   EXPECT_EQ(exporter.sceneData->clayAlbedo, LVector(0.71, 0.62, 0.53));
 }
 
@@ -243,8 +245,9 @@ TEST_F(SceneSettingsTest, CameraTagSettings) {
   EXPECT_EQ(Text(c, "focus_distance"), "2.500000");  // the host's unit is the centimetre
   EXPECT_EQ(Text(c, "aperture_radius"), "0.012500");
   EXPECT_EQ(Text(c, "white_balance"), "F11");
-  EXPECT_EQ(Flatten(c->FirstChildElement("aperture_shape")),
-            "generated{num_blades=6;blade_offset=0.400000;blade_curvature_radius=3.000000;start_angle=0.200000}");
+  EXPECT_EQ(
+      Flatten(c->FirstChildElement("aperture_shape")),
+      "generated{num_blades=6;blade_offset=0.400000;blade_curvature_radius=3.000000;start_angle=0.200000}");
   EXPECT_EQ(Flatten(c->FirstChildElement("obstacle_map")), "path=/maps/dust.png");
   EXPECT_NEAR(Number(c, "lens_shift_up_distance"), -0.25 * 0.036 / (1920.0 / 1080), 1e-6);
   EXPECT_EQ(Text(c, "lens_shift_right_distance"), "0.018000");
@@ -319,11 +322,15 @@ TEST_F(SceneSettingsTest, WithoutSceneCameraTheEditorCameraIsExported) {
 
 TEST_F(SceneSettingsTest, EachTonemapperWritesItsOwnElement) {
   BaseContainer* tag = AddTag();
-  struct Case { LONG tonemapper; const char* flat; } cases[] = {
+  struct Case {
+    LONG tonemapper;
+    const char* flat;
+  } cases[] = {
       {CAMTAG_TONEMAPPER_REINHARD, "reinhard{pre_scale=3.000000;post_scale=1.000000;burn=10.000000}"},
       {CAMTAG_TONEMAPPER_LINEAR, "linear{scale=3.000000}"},
-      {CAMTAG_TONEMAPPER_CAMERA, "camera{film_iso=400.000000;ev_adjust=0.000000;"
-                                 "response_function_path=data/camera_response_functions/Advantix-100CD.txt}"},
+      {CAMTAG_TONEMAPPER_CAMERA,
+       "camera{film_iso=400.000000;ev_adjust=0.000000;"
+       "response_function_path=data/camera_response_functions/Advantix-100CD.txt}"},
       {4711, "reinhard{pre_scale=3.000000;post_scale=1.000000;burn=10.000000}"},
   };
   for (const Case& c : cases) {
@@ -332,7 +339,8 @@ TEST_F(SceneSettingsTest, EachTonemapperWritesItsOwnElement) {
     EXPECT_EQ(Flatten(Scene()->FirstChildElement("tonemapping")), c.flat);
   }
   // Readers' fallbacks where the tag holds nothing.
-  for (LONG id : {CAMTAG_PRE_SCALE, CAMTAG_POST_SCALE, CAMTAG_BURN, CAMTAG_FILM_ISO, CAMTAG_RESPONSE_FUNCTION})
+  for (LONG id :
+       {CAMTAG_PRE_SCALE, CAMTAG_POST_SCALE, CAMTAG_BURN, CAMTAG_FILM_ISO, CAMTAG_RESPONSE_FUNCTION})
     tag->RemoveData(id);
   tag->SetLong(CAMTAG_TONEMAPPER, CAMTAG_TONEMAPPER_LINEAR);
   Export();
@@ -352,8 +360,11 @@ TEST_F(SceneSettingsTest, ResponseFileIsWrittenRelativeToTheRenderer) {
   const std::string rendererDir = temp / "Renderer";
   Helpers::GlobalSettings settings{String(rendererDir)};
   ASSERT_TRUE(Helpers::SaveSettings(&settings));
-  struct Case { std::string stored, written; } cases[] = {
-      {"data/camera_response_functions/Advantix-100CD.txt", "data/camera_response_functions/Advantix-100CD.txt"},
+  struct Case {
+    std::string stored, written;
+  } cases[] = {
+      {"data/camera_response_functions/Advantix-100CD.txt",
+       "data/camera_response_functions/Advantix-100CD.txt"},
       {rendererDir + "/Orvane.app/Contents/MacOS/data/curve.txt", "data/curve.txt"},
       {rendererDir + "/Orvane.app/Contents/Resources/curve.txt", "../Resources/curve.txt"},
   };

@@ -49,7 +49,8 @@ class TransformTest : public HostTest {
   // The keyframes written into `element`: time and pos texts.
   std::vector<std::pair<std::string, std::string>> Keyframes() const {
     std::vector<std::pair<std::string, std::string>> out;
-    for (const TiXmlElement* k = element->FirstChildElement("keyframe"); k; k = k->NextSiblingElement("keyframe"))
+    for (const TiXmlElement* k = element->FirstChildElement("keyframe"); k;
+         k = k->NextSiblingElement("keyframe"))
       out.emplace_back(k->FirstChildElement("time")->GetText(), k->FirstChildElement("pos")->GetText());
     return out;
   }
@@ -149,16 +150,22 @@ TEST_F(TransformTest, KeyframesAcrossTheExposure) {
     std::vector<std::string> comments;
     std::vector<std::pair<std::string, std::string>> keys;  // time, pos (10 units per frame)
   } cases[] = {
-      {25, 0.05, 1.0,
+      {25,
+       0.05,
+       1.0,
        {"mExposure 0.05000", "step 1.00000", "strength 1.00000", "frame 4", "frame 5"},
        {{"0.000000", "40.000000 0.000000 0.000000"}, {"1.000000", "52.500000 0.000000 0.000000"}}},
       // 2.5 frames: one whole frame inside, at its true fraction of the shutter.
-      {25, 0.1, 1.0,
+      {25,
+       0.1,
+       1.0,
        {"mExposure 0.10000", "step 0.33333", "strength 1.00000", "frame 4", "frame 5", "frame 6"},
        {{"0.000000", "40.000000 0.000000 0.000000"},
         {"0.400000", "50.000000 0.000000 0.000000"},
         {"1.000000", "65.000000 0.000000 0.000000"}}},
-      {30, 0.2, 1.0,
+      {30,
+       0.2,
+       1.0,
        {"mExposure 0.20000", "step 0.16667", "strength 1.00000", "frame 4", "frame 5", "frame 6", "frame 7",
         "frame 8", "frame 9", "frame 10"},
        {{"0.000000", "40.000000 0.000000 0.000000"},
@@ -169,7 +176,9 @@ TEST_F(TransformTest, KeyframesAcrossTheExposure) {
         {"0.833333", "90.000000 0.000000 0.000000"},
         {"1.000000", "100.000000 0.000000 0.000000"}}},
       // A shut shutter: two keyframes at the same place.
-      {25, 0.05, 0.0,
+      {25,
+       0.05,
+       0.0,
        {"mExposure 0.05000", "step 0.00000", "strength 0.00000", "frame 4", "frame 4"},
        {{"0.000000", "40.000000 0.000000 0.000000"}, {"1.000000", "40.000000 0.000000 0.000000"}}},
   };
@@ -215,8 +224,9 @@ TEST_F(TransformTest, AnimatedChildOfAStillParentMoves) {
   const TiXmlElement* last = element->LastChild("keyframe")->ToElement();
   EXPECT_EQ(std::string(last->FirstChildElement("rotation_quaternion")->FirstChildElement("axis")->GetText()),
             "0.000000 0.000000 1.000000");
-  EXPECT_NEAR(std::stod(last->FirstChildElement("rotation_quaternion")->FirstChildElement("angle")->GetText()),
-              kPi / 2 * 2.5 / 25, 1e-6);
+  EXPECT_NEAR(
+      std::stod(last->FirstChildElement("rotation_quaternion")->FirstChildElement("angle")->GetText()),
+      kPi / 2 * 2.5 / 25, 1e-6);
   // Every object is back where it was.
   EXPECT_EQ(parent->GetMl().off, LVector(0, 100, 0));
   EXPECT_EQ(child->GetMl().off, LVector());
@@ -236,8 +246,10 @@ TEST_F(TransformTest, NumberTextIgnoresTheProcessLocale) {
   exporter.sceneData->exposureDuration = 0.05;
   BaseObject* op = Add();
   op->MakeTag(Tmotionblur)->GetDataInstance()->SetReal(1000, 0.5);
-  exporter.SceneExportPosAndMatrix(element, LMatrix(LVector(), LVector(0.5, 0, 0), LVector(0, 1, 0), LVector(0, 0, 1)));
-  exporter.SceneExportMoBlurMatrix(element, LMatrix(LVector(), LVector(0.5, 0, 0), LVector(0, 1, 0), LVector(0, 0, 1)));
+  exporter.SceneExportPosAndMatrix(
+      element, LMatrix(LVector(), LVector(0.5, 0, 0), LVector(0, 1, 0), LVector(0, 0, 1)));
+  exporter.SceneExportMoBlurMatrix(
+      element, LMatrix(LVector(), LVector(0.5, 0, 0), LVector(0, 1, 0), LVector(0, 0, 1)));
   exporter.SceneExportObjectMotionBlur(element, op, LMatrix());
 
   std::locale::global(previous);

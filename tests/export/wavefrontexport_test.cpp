@@ -83,7 +83,9 @@ class WavefrontExportTest : public HostTest {
   // Converts `op` into `dir` as mesh_1.ovmesh and reads the file back.
   OrvaneMesh Convert(PolygonObject* op, double scale = 0.01, int lightMode = 0) {
     WavefrontExport exporter;
-    EXPECT_EQ(exporter.ExportObj(doc_, Filename(dir_.path().c_str()), Filename("mesh_1.ovmesh"), op, scale, lightMode), 1);
+    EXPECT_EQ(exporter.ExportObj(doc_, Filename(dir_.path().c_str()), Filename("mesh_1.ovmesh"), op, scale,
+                                 lightMode),
+              1);
     OrvaneMesh back;
     EXPECT_TRUE(OrvaneMesh::readFromFile(dir_ / "mesh_1.ovmesh", back));
     EXPECT_EQ(back.uvMappingCount, 1u);
@@ -237,19 +239,24 @@ TEST_F(WavefrontExportTest, ConsoleLineAndFailures) {
   EXPECT_TRUE(std::filesystem::exists(models + "/mesh_7.ovmesh"));
   std::vector<std::string> lines = Console();
   ASSERT_FALSE(lines.empty());
-  EXPECT_TRUE(std::regex_match(lines.back(), std::regex("--Exported mesh_7\\.ovmesh: Würfel, 12 Tris, 8 Vertices, 1 UVs\\. "
-                                                        "Processing Time: [0-9]+\\.[0-9]{3}s\\. Export Time: [0-9]+\\.[0-9]{3}s")))
+  EXPECT_TRUE(std::regex_match(
+      lines.back(), std::regex("--Exported mesh_7\\.ovmesh: Würfel, 12 Tris, 8 Vertices, 1 UVs\\. "
+                               "Processing Time: [0-9]+\\.[0-9]{3}s\\. Export Time: [0-9]+\\.[0-9]{3}s")))
       << lines.back();
 
   // A folder that cannot be made: nothing is written and the console says so.
   std::ofstream(dir_ / "blocked") << "a file";
   WavefrontExport failing;
-  EXPECT_EQ(failing.ExportObj(doc_, Filename((dir_ / "blocked").c_str()), Filename("mesh_8.ovmesh"), cube, 1.0, 0), 0);
-  EXPECT_EQ(Console().back(), "--Could not write the mesh file " + (dir_ / "blocked") + "/mesh_8.ovmesh of Würfel");
+  EXPECT_EQ(
+      failing.ExportObj(doc_, Filename((dir_ / "blocked").c_str()), Filename("mesh_8.ovmesh"), cube, 1.0, 0),
+      0);
+  EXPECT_EQ(Console().back(),
+            "--Could not write the mesh file " + (dir_ / "blocked") + "/mesh_8.ovmesh of Würfel");
 
   // A null object: nothing at all.
   const size_t printed = Console().size();
-  EXPECT_EQ(failing.ExportObj(doc_, Filename(dir_.path().c_str()), Filename("mesh_9.ovmesh"), nullptr, 1.0, 0), 0);
+  EXPECT_EQ(
+      failing.ExportObj(doc_, Filename(dir_.path().c_str()), Filename("mesh_9.ovmesh"), nullptr, 1.0, 0), 0);
   EXPECT_EQ(Console().size(), printed);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "mesh_9.ovmesh"));
 }
@@ -278,8 +285,10 @@ TEST_F(WavefrontExportTest, ObjectWithoutPolygonsIsAnEmptyMeshWithoutNormals) {
 }
 
 TEST(WavefrontExportStaticTest, PathsAndAreas) {
-  EXPECT_EQ(WavefrontExport::MeshFilePath(Filename("/a/models.x"), Filename("mesh_1.ovmesh")), "/a/models.x/mesh_1.ovmesh");
-  EXPECT_EQ(WavefrontExport::MeshFilePath(Filename("/a/models.x/"), Filename("mesh_1.ovmesh")), "/a/models.x/mesh_1.ovmesh");
+  EXPECT_EQ(WavefrontExport::MeshFilePath(Filename("/a/models.x"), Filename("mesh_1.ovmesh")),
+            "/a/models.x/mesh_1.ovmesh");
+  EXPECT_EQ(WavefrontExport::MeshFilePath(Filename("/a/models.x/"), Filename("mesh_1.ovmesh")),
+            "/a/models.x/mesh_1.ovmesh");
   EXPECT_TRUE(WavefrontExport::PolygonHasArea(LVector(0, 0, 0), LVector(1, 0, 0), LVector(0, 1, 0)));
   EXPECT_FALSE(WavefrontExport::PolygonHasArea(LVector(0, 0, 0), LVector(1, 0, 0), LVector(2, 0, 0)));
   EXPECT_FALSE(WavefrontExport::PolygonHasArea(LVector(1, 1, 1), LVector(1, 1, 1), LVector(1, 1, 1)));

@@ -15,7 +15,8 @@ TEST(WorkerPoolTest, EveryPartRunsOnce) {
   for (int parts : {0, 1, 2, 7, WorkerPool::kMaxThreads, 3 * WorkerPool::kMaxThreads + 1}) {
     std::vector<std::atomic<int>> runs(static_cast<size_t>(parts));
     WorkerPool::Run(parts, [&](int p) { ++runs[static_cast<size_t>(p)]; });
-    for (int p = 0; p < parts; ++p) EXPECT_EQ(runs[static_cast<size_t>(p)], 1) << parts << " parts, part " << p;
+    for (int p = 0; p < parts; ++p)
+      EXPECT_EQ(runs[static_cast<size_t>(p)], 1) << parts << " parts, part " << p;
   }
 }
 

@@ -91,9 +91,15 @@ TEST_F(XmlBuildersTest, RealsHaveSixDecimals) {
   const struct {
     double value;
     const char* text;
-  } cases[] = {{0.5, "0.500000"},       {-2, "-2.000000"},     {1.6, "1.600000"},
-               {0.0, "0.000000"},       {-0.0, "-0.000000"},   {1234.5, "1234.500000"},
-               {1e-7, "0.000000"},      {0.0000006, "0.000001"}, {123456789.125, "123456789.125000"},
+  } cases[] = {{0.5, "0.500000"},
+               {-2, "-2.000000"},
+               {1.6, "1.600000"},
+               {0.0, "0.000000"},
+               {-0.0, "-0.000000"},
+               {1234.5, "1234.500000"},
+               {1e-7, "0.000000"},
+               {0.0000006, "0.000001"},
+               {123456789.125, "123456789.125000"},
                {1e20, "100000000000000000000.000000"}};
   for (const auto& c : cases) {
     TiXmlElement parent("p");
@@ -113,9 +119,18 @@ TEST_F(XmlBuildersTest, HugeRealsAreWrittenWhole) {
 
 TEST_F(XmlBuildersTest, RealsMatchPrintfDigitForDigit) {
   // Halfway cases, tiny and huge magnitudes, and a spread of bit patterns.
-  std::vector<double> values = {0.0000005, 0.0000015, 2.5e-7,  0.1234565, 1.0000005, -0.0000005,
-                                9.9999995, 1e-300,    -1e300,  4503599627370495.5,
-                                -std::numeric_limits<double>::max(), std::numeric_limits<double>::denorm_min()};
+  std::vector<double> values = {0.0000005,
+                                0.0000015,
+                                2.5e-7,
+                                0.1234565,
+                                1.0000005,
+                                -0.0000005,
+                                9.9999995,
+                                1e-300,
+                                -1e300,
+                                4503599627370495.5,
+                                -std::numeric_limits<double>::max(),
+                                std::numeric_limits<double>::denorm_min()};
   uint64_t bits = 0x9E3779B97F4A7C15ull;
   for (int i = 0; i < 2000; ++i) {
     bits = bits * 6364136223846793005ull + 1442695040888963407ull;
@@ -143,12 +158,17 @@ TEST_F(XmlBuildersTest, NonFiniteRealsArePaddedToEightCharacters) {
 
 TEST_F(XmlBuildersTest, StringsAreTakenAsTheyAre) {
   SceneExportStringValue("s", std::string("a & b <c>"), &root);
-  SceneExportStringValue("h", String("Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5"), &root);
+  SceneExportStringValue("h",
+                         String("Gr\xC3\xBC\xC3\x9F"
+                                "e \xE6\x97\xA5"),
+                         &root);
   SceneExportStringValue("l", "literal", &root);
   SceneExportStringValue("e", std::string(), &root);
   const TiXmlElement* s = root.FirstChildElement("s");
   EXPECT_STREQ(s->GetText(), "a & b <c>");
-  EXPECT_STREQ(root.FirstChildElement("h")->GetText(), "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5");
+  EXPECT_STREQ(root.FirstChildElement("h")->GetText(),
+               "Gr\xC3\xBC\xC3\x9F"
+               "e \xE6\x97\xA5");
   EXPECT_STREQ(root.FirstChildElement("l")->GetText(), "literal");
   // Every value element holds exactly one text node, also an empty one.
   for (const TiXmlElement* e = root.FirstChildElement(); e; e = e->NextSiblingElement()) {
@@ -197,8 +217,7 @@ TEST_F(XmlBuildersTest, Spectra) {
 
 TEST_F(XmlBuildersTest, RgbSpectrumScalesTheColourByTheGain) {
   EXPECT_EQ(SceneExportSpectrumRGB(LVector(0.5, 0.25, 1), 2.2, 2, &root), 1);
-  EXPECT_EQ(Inner(root),
-            "<rgb><rgb>1.000000 0.500000 2.000000</rgb><gamma>2.200000</gamma></rgb>");
+  EXPECT_EQ(Inner(root), "<rgb><rgb>1.000000 0.500000 2.000000</rgb><gamma>2.200000</gamma></rgb>");
 }
 
 const char kBackgroundGeneration[] =
@@ -216,10 +235,9 @@ TEST_F(XmlBuildersTest, TextureWithAPath) {
 TEST_F(XmlBuildersTest, BackgroundTextureAddsTheGenerationLast) {
   EXPECT_EQ(ExportTexture(&root, "sky.hdr", 1, 0, 0, 0, Filename(), 1), 1);
   const TiXmlElement* texture = root.FirstChildElement("texture");
-  EXPECT_EQ(ChildNames(texture), (std::vector<std::string>{"uv_set", "path", "exponent", "a", "b",
-                                                           "c", "tex_coord_generation"}));
-  EXPECT_NE(Inner(*texture).find(std::string("<c>0.000000</c>") + kBackgroundGeneration),
-            std::string::npos);
+  EXPECT_EQ(ChildNames(texture),
+            (std::vector<std::string>{"uv_set", "path", "exponent", "a", "b", "c", "tex_coord_generation"}));
+  EXPECT_NE(Inner(*texture).find(std::string("<c>0.000000</c>") + kBackgroundGeneration), std::string::npos);
 }
 
 class ShaderTextureTest : public XmlBuildersTest {
@@ -258,10 +276,9 @@ TEST_F(ShaderTextureTest, WritesTheShadersFileResolvedAgainstTheDocument) {
     TiXmlElement parent("material");
     shader->GetDataInstance()->SetFilename(1000, Filename(String(c.file)));
     EXPECT_EQ(ExportTexture(doc, shader, &parent, 1.5, 1, 2, 3, Filename(), 0), 1);
-    EXPECT_EQ(Inner(parent),
-              "<texture><uv_set>default</uv_set><path>" + c.path +
-                  "</path><exponent>1.500000</exponent><a>1.000000</a><b>2.000000</b>"
-                  "<c>3.000000</c></texture>")
+    EXPECT_EQ(Inner(parent), "<texture><uv_set>default</uv_set><path>" + c.path +
+                                 "</path><exponent>1.500000</exponent><a>1.000000</a><b>2.000000</b>"
+                                 "<c>3.000000</c></texture>")
         << c.file;
   }
 }
@@ -270,8 +287,7 @@ TEST_F(ShaderTextureTest, BackgroundAddsTheGeneration) {
   shader->GetDataInstance()->SetFilename(1000, Filename("C:/sky.hdr"));
   EXPECT_EQ(ExportTexture(nullptr, shader, &root, 1, 0, 0, 0, Filename(), 1), 1);
   EXPECT_EQ(ChildNames(root.FirstChildElement("texture")),
-            (std::vector<std::string>{"uv_set", "path", "exponent", "a", "b", "c",
-                                      "tex_coord_generation"}));
+            (std::vector<std::string>{"uv_set", "path", "exponent", "a", "b", "c", "tex_coord_generation"}));
 }
 
 TEST_F(ShaderTextureTest, ANullShaderWritesNothing) {
@@ -360,8 +376,7 @@ TEST_F(XmlFilesTest, LoadReadsWhatSaveWrote) {
   TiXmlDocument back;
   ASSERT_TRUE(LoadXmlFile(back, tmp / "a.xml"));
   EXPECT_FALSE(back.Error());
-  EXPECT_STREQ(back.FirstChildElement("a")->FirstChildElement("s")->GetText(),
-               "\xC3\xA9t\xC3\xA9 & <x>");
+  EXPECT_STREQ(back.FirstChildElement("a")->FirstChildElement("s")->GetText(), "\xC3\xA9t\xC3\xA9 & <x>");
 }
 
 TEST_F(XmlFilesTest, AMissingFileIsNotLoadedAndLeavesTheDocument) {
@@ -419,7 +434,7 @@ std::string Repeat(const std::string& s, int n) {
 TEST_F(XmlFilesTest, DeepNestingIsRefusedWithTheLoadersMessage) {
   // However the '<' of each level hides from a scan that reads otherwise than the parser.
   const std::vector<std::string> levels = {
-      "&#x<&x;<s>", "&#<&#;<s>", "<!-- <!x> --><s>", "<![CDATA[ <!x> ]]><s>",
+      "&#x<&x;<s>",     "&#<&#;<s>",    "<!-- <!x> --><s>",     "<![CDATA[ <!x> ]]><s>",
       "<?pi <!x ?><s>", "<!x <y> ><s>", "<s a='<!x' b=\"/>\">",
   };
   for (const std::string& level : levels) {
@@ -466,13 +481,16 @@ TEST_F(XmlFilesTest, SavedFilesHoldOnlyCharactersXmlAllows) {
       {"plain & <tag> \"q\" 'a'", "plain & <tag> \"q\" 'a'"},
       {"tab\tline\nend", "tab\tline\nend"},
       {"ctl\x01\x08\x0B\x0C\x1F.", "ctl" + R + R + R + R + R + "."},
-      {"non\xEF\xBF\xBE\xEF\xBF\xBF" "chars", "non" + R + R + "chars"},
+      {"non\xEF\xBF\xBE\xEF\xBF\xBF"
+       "chars",
+       "non" + R + R + "chars"},
       {"surrogate\xED\xA0\x80.", "surrogate" + R + R + R + "."},
       {"latin1 caf\xE9!", "latin1 caf" + R + "!"},
       {"cut \xE2\x82", "cut " + R},
       {"overlong \xC0\xAF", "overlong " + R + R},
       {"beyond \xF4\x90\x80\x80", "beyond " + R + R + R + R},
-      {"kept \xC2\x85 \xEF\xBF\xBD \xF0\x9F\x98\x80 \x7F", "kept \xC2\x85 \xEF\xBF\xBD \xF0\x9F\x98\x80 \x7F"},
+      {"kept \xC2\x85 \xEF\xBF\xBD \xF0\x9F\x98\x80 \x7F",
+       "kept \xC2\x85 \xEF\xBF\xBD \xF0\x9F\x98\x80 \x7F"},
       {"&#x1; stays text", "&#x1; stays text"},
   };
   for (const Case& c : cases) {
@@ -507,4 +525,3 @@ TEST_F(XmlFilesTest, SavedFilesHoldOnlyCharactersXmlAllows) {
 }
 
 }  // namespace
-

@@ -27,9 +27,12 @@ void ExpectNear(const LMatrix& a, const LMatrix& b, Real eps = 1e-9) {
 }
 
 TEST(RotationTest, AxisAndAngleRoundTrip) {
-  struct Case { LVector axis; Real angle; } cases[] = {
-      {{0, 1, 0}, kPi / 2}, {{1, 0, 0}, 0.3}, {{0, 0, 1}, kPi}, {{1, 2, 3}, 2.0},
-      {{-1, 0.5, 0.25}, 3.0}, {{0, -1, 0}, 1e-3},
+  struct Case {
+    LVector axis;
+    Real angle;
+  } cases[] = {
+      {{0, 1, 0}, kPi / 2}, {{1, 0, 0}, 0.3},       {{0, 0, 1}, kPi},
+      {{1, 2, 3}, 2.0},     {{-1, 0.5, 0.25}, 3.0}, {{0, -1, 0}, 1e-3},
   };
   for (const Case& c : cases) {
     LMatrix m = RotAxisToMatrix(c.axis, c.angle);
@@ -94,8 +97,12 @@ TEST_F(AnimationTest, KeysAreSortedAndInterpolatedLinearly) {
   ASSERT_EQ(op->GetMatrixKeys().size(), 2u);
   EXPECT_EQ(op->GetMatrixKeys()[0].time, Frame(0));
 
-  struct Case { Real frame; LVector off; Real xLength; } cases[] = {
-      {-5, {0, 0, 0}, 1}, {0, {0, 0, 0}, 1}, {2.5, {25, -12.5, 2.5}, 1.25},
+  struct Case {
+    Real frame;
+    LVector off;
+    Real xLength;
+  } cases[] = {
+      {-5, {0, 0, 0}, 1},     {0, {0, 0, 0}, 1},       {2.5, {25, -12.5, 2.5}, 1.25},
       {5, {50, -25, 5}, 1.5}, {10, {100, -50, 10}, 2}, {99, {100, -50, 10}, 2},
   };
   for (const Case& c : cases) {
@@ -174,7 +181,8 @@ TEST(DocumentFileAnimationTest, KeysPlaceTheObjectAtTheDocumentsFrame) {
               {"frame": 10, "matrix": {"off": [100, 0, 0], "v1": [2, 0, 0]}},
               {"frame": 2.5, "position": [0, 40, 0]}]},
     {"type": 5103, "name": "Cam"}],
-    "sceneCamera": "Cam"})", &error);
+    "sceneCamera": "Cam"})",
+                           &error);
   ASSERT_NE(doc, nullptr) << error;
   BaseObject* mover = doc->SearchObject("Mover");
   ASSERT_EQ(mover->GetMatrixKeys().size(), 3u);
@@ -186,7 +194,10 @@ TEST(DocumentFileAnimationTest, KeysPlaceTheObjectAtTheDocumentsFrame) {
 }
 
 TEST(DocumentFileAnimationTest, BadKeysAndCamerasAreRefused) {
-  struct Case { const char* json; const char* message; } cases[] = {
+  struct Case {
+    const char* json;
+    const char* message;
+  } cases[] = {
       {R"({"objects": [{"type": 5140, "keys": [{"frame": 1, "position": [0,0,0]}, {"frame": 1, "position": [1,0,0]}]}]})",
        "test.json: /objects/0/keys/1/frame: two keys at one frame"},
       {R"({"objects": [{"type": 5140, "keys": [{"frame": 1}]}]})",

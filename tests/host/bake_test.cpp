@@ -42,7 +42,8 @@ class BakeTest : public ::testing::Test {
         "tags": [{"type": 5671, "name": "tex", "uvw": [[[0, 0, 0], [0, 1, 0], [1, 1, 0], [1, 0, 0]]]},
                  {"type": 5671, "name": "dest", "uvw": [[[0, 0, 0], [0, 1, 0], [0.5, 1, 0], [0.5, 0, 0]]]},
                  {"type": 5616, "name": "T", "parameters": {"1010": {"material": "M"}}}]},
-        {"type": 5140, "name": "Null", "tags": [{"type": 5616}]}]})", "test", &error);
+        {"type": 5140, "name": "Null", "tags": [{"type": 5616}]}]})",
+                                 "test", &error);
     ASSERT_NE(doc, nullptr) << error;
     quad = doc->SearchObject("Quad");
     tag = static_cast<TextureTag*>(quad->GetTag(Ttexture));

@@ -36,7 +36,8 @@ std::vector<unsigned char> Blocks(int w, int h) {
 
 // Compares the pixels, those within `margin` of a 16 x 16 block's border left out (JPEG blurs
 // the colour there).
-void ExpectPixels(const BaseBitmap& bm, const std::vector<unsigned char>& rgb, int tolerance, int margin = 0) {
+void ExpectPixels(const BaseBitmap& bm, const std::vector<unsigned char>& rgb, int tolerance,
+                  int margin = 0) {
   auto inner = [margin](LONG v) { return v % 16 >= margin && v % 16 < 16 - margin; };
   for (LONG y = 0; y < bm.GetBh(); ++y) {
     for (LONG x = 0; x < bm.GetBw(); ++x) {

@@ -29,8 +29,8 @@ TEST_F(ContainerTest, DefaultAppliesOnlyWhenTheIdIsAbsent) {
   bc.SetReal(3, 0.0);
   bc.SetBool(4, false);
 
-  EXPECT_EQ(bc.GetLong(1, 5), 0);            // stored zero wins over the default
-  EXPECT_EQ(bc.GetLong(2, 7), 0);            // present with another type: zero, not the default
+  EXPECT_EQ(bc.GetLong(1, 5), 0);  // stored zero wins over the default
+  EXPECT_EQ(bc.GetLong(2, 7), 0);  // present with another type: zero, not the default
   EXPECT_EQ(bc.GetReal(3, 9.5), 0.0);
   EXPECT_FALSE(bc.GetBool(4, true));
   EXPECT_EQ(bc.GetVector(2, LVector(1, 2, 3)), LVector());
@@ -52,9 +52,8 @@ TEST_F(ContainerTest, IntegerAndRealReadsConvert) {
     Real stored;
     LONG asLong;
   } reals[] = {
-      {2.9, 2},          {-2.9, -2},        {0.5, 0},           {3e10, INT32_MAX},
-      {-3e10, INT32_MIN}, {inf, INT32_MAX}, {-inf, INT32_MIN},  {nan, 0},
-      {2147483647.5, INT32_MAX}, {-2147483648.5, INT32_MIN},
+      {2.9, 2},         {-2.9, -2},        {0.5, 0}, {3e10, INT32_MAX},         {-3e10, INT32_MIN},
+      {inf, INT32_MAX}, {-inf, INT32_MIN}, {nan, 0}, {2147483647.5, INT32_MAX}, {-2147483648.5, INT32_MIN},
   };
   for (const auto& r : reals) {
     BaseContainer bc;

@@ -17,7 +17,8 @@ TEST(ZipCrcIdentityTest, AgreesWithZlibOnUnalignedAndSplitBuffers) {
   for (int round = 0; round < 200; ++round) {
     size_t from = pick(rng) % 64, to = pick(rng);
     if (to < from) std::swap(from, to);
-    if (round < 64) to = std::min(data.size(), from + static_cast<size_t>(round));  // short pieces, every length
+    if (round < 64)
+      to = std::min(data.size(), from + static_cast<size_t>(round));  // short pieces, every length
     size_t cut = from + (to - from) * (rng() % 7) / 6;
     const ULONG start = static_cast<ULONG>(rng());
     const uLong expected = crc32(start, data.data() + from, static_cast<uInt>(to - from));

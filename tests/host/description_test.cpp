@@ -42,9 +42,9 @@ TEST_F(DescriptionTest, LoadsEntriesInOrderWithTheirAttributes) {
   ASSERT_TRUE(d.LoadDescription(String("tGood")));
   EXPECT_EQ(d.GetName(), String("tGood"));
   const LONG ids[] = {100, 101, 102, 110, 111, 200, 201, 202, 203, 204, 205, 206};
-  const LONG types[] = {DTYPE_GROUP,  DTYPE_LONG,   DTYPE_REAL,   DTYPE_GROUP,
-                        DTYPE_FILENAME, DTYPE_BOOL, DTYPE_BASELISTLINK, DTYPE_COLOR,
-                        DTYPE_STRING, DTYPE_VECTOR, DTYPE_BUTTON, DTYPE_SEPARATOR};
+  const LONG types[] = {DTYPE_GROUP,    DTYPE_LONG,   DTYPE_REAL,         DTYPE_GROUP,
+                        DTYPE_FILENAME, DTYPE_BOOL,   DTYPE_BASELISTLINK, DTYPE_COLOR,
+                        DTYPE_STRING,   DTYPE_VECTOR, DTYPE_BUTTON,       DTYPE_SEPARATOR};
   ASSERT_EQ(d.GetCount(), 12);
   for (LONG i = 0; i < 12; ++i) {
     EXPECT_EQ(d.GetIndexId(i)[0].id, ids[i]);
@@ -80,9 +80,11 @@ TEST_F(DescriptionTest, BadResourcesAreRefusedWithOneLine) {
     const char* place;
   } cases[] = {
       {R"({"elements": [{"id": 1, "type": "long", "nmae": "x"}]})", "/elements/0/nmae: unknown field"},
-      {R"({"elements": [{"id": 1, "type": "bool"}, {"id": 1, "type": "real"}]})", "/elements/1/id: ID 1 is given twice"},
+      {R"({"elements": [{"id": 1, "type": "bool"}, {"id": 1, "type": "real"}]})",
+       "/elements/1/id: ID 1 is given twice"},
       {R"({"elements": [{"id": 1, "type": "slider"}]})", "/elements/0/type: unknown type"},
-      {R"({"elements": [{"id": 1, "type": "real", "cycle": []}]})", "/elements/0/cycle: only a long has a cycle"},
+      {R"({"elements": [{"id": 1, "type": "real", "cycle": []}]})",
+       "/elements/0/cycle: only a long has a cycle"},
       {R"({"elements": [{"id": 1, "type": "long", "cycle": [{"value": 2}]}]})", "/elements/0/cycle/0"},
       {R"({"elements": [{"id": 1, "type": "bool", "elements": []}]})", "only a group has elements"},
       {R"({"elements": [{"type": "bool"}]})", "an element needs an id"},

@@ -44,18 +44,18 @@ TEST_F(DialogResourceTest, LaysOutEveryGadgetKind) {
 
 TEST_F(DialogResourceTest, BrokenResourcesAreRefused) {
   const char* cases[] = {
-      R"({"gadgets": [}})",                                                      // not JSON
-      R"([])",                                                                    // no object
-      R"({"layout": []})",                                                        // no gadgets
-      R"({"gadgets": {}})",                                                       // not an array
-      R"({"gadgets": [[1, 2]]})",                                                 // a gadget is no object
-      R"({"gadgets": [{"kind": "text"}]})",                                       // no id
-      R"({"gadgets": [{"id": 5000000000, "kind": "text"}]})",                     // id beyond 32 bits
-      R"({"gadgets": [{"id": 1, "kind": 3}]})",                                   // kind not a string
-      R"({"gadgets": [{"id": 1, "kind": "text", "text": false}]})",               // text not a string
-      R"({"gadgets": [{"id": 1, "kind": "slider"}]})",                            // unknown kind
-      R"({"gadgets": [{"id": 1, "kind": "combobox", "entries": {}}]})",           // entries no array
-      R"({"gadgets": [{"id": 1, "kind": "combobox", "entries": [[1, 2]]}]})",     // entry name no string
+      R"({"gadgets": [}})",                                                        // not JSON
+      R"([])",                                                                     // no object
+      R"({"layout": []})",                                                         // no gadgets
+      R"({"gadgets": {}})",                                                        // not an array
+      R"({"gadgets": [[1, 2]]})",                                                  // a gadget is no object
+      R"({"gadgets": [{"kind": "text"}]})",                                        // no id
+      R"({"gadgets": [{"id": 5000000000, "kind": "text"}]})",                      // id beyond 32 bits
+      R"({"gadgets": [{"id": 1, "kind": 3}]})",                                    // kind not a string
+      R"({"gadgets": [{"id": 1, "kind": "text", "text": false}]})",                // text not a string
+      R"({"gadgets": [{"id": 1, "kind": "slider"}]})",                             // unknown kind
+      R"({"gadgets": [{"id": 1, "kind": "combobox", "entries": {}}]})",            // entries no array
+      R"({"gadgets": [{"id": 1, "kind": "combobox", "entries": [[1, 2]]}]})",      // entry name no string
       R"({"gadgets": [{"id": 1, "kind": "combobox", "entries": [["a", "b"]]}]})",  // entry value no integer
   };
   for (const char* c : cases) {

@@ -16,9 +16,9 @@
 
 namespace {
 
-constexpr LONG kTestObject = 1099000;     // registered with Init defaults
-constexpr LONG kTestVideoPost = 1099001;  // registered with Init defaults
-constexpr LONG kRefusingObject = 1099002; // registered, Init refuses
+constexpr LONG kTestObject = 1099000;      // registered with Init defaults
+constexpr LONG kTestVideoPost = 1099001;   // registered with Init defaults
+constexpr LONG kRefusingObject = 1099002;  // registered, Init refuses
 
 int g_freed = 0;  // plug-in objects whose Free ran
 
@@ -66,8 +66,7 @@ class DocumentFileTest : public ::testing::Test {
 
   static void RegisterTestPlugins() {
     ASSERT_TRUE(RegisterObjectPlugin(kTestObject, "Test Object", 0, &TestObject::Alloc, "", nullptr, 0));
-    ASSERT_TRUE(RegisterObjectPlugin(kRefusingObject, "Refusing", 0, &RefusingObject::Alloc, "",
-                                     nullptr, 0));
+    ASSERT_TRUE(RegisterObjectPlugin(kRefusingObject, "Refusing", 0, &RefusingObject::Alloc, "", nullptr, 0));
     ASSERT_TRUE(RegisterVideoPostPlugin(kTestVideoPost, "Test Post", 0, &TestVideoPost::Alloc, "", 0, 0));
   }
 
@@ -84,8 +83,8 @@ void ExpectSameContainer(const BaseContainer& bc, const BaseContainer& expected)
   ASSERT_EQ(bc.GetCount(), expected.GetCount());
   for (LONG i = 0; i < bc.GetCount(); ++i) {
     EXPECT_EQ(bc.GetIndexId(i), expected.GetIndexId(i)) << "entry " << i;
-    EXPECT_TRUE(*bc.GetIndexData(i) == *expected.GetIndexData(i)) << "entry " << i << " (ID "
-                                                                  << bc.GetIndexId(i) << ")";
+    EXPECT_TRUE(*bc.GetIndexData(i) == *expected.GetIndexData(i))
+        << "entry " << i << " (ID " << bc.GetIndexId(i) << ")";
   }
 }
 
@@ -259,8 +258,10 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
        "bad.json: /objects/0/type: integer 4294967296 is out of the 32-bit range"},
       {R"({"objects": [{"type": -2147483649}]})",
        "bad.json: /objects/0/type: integer -2147483649 is out of the 32-bit range"},
-      {R"({"objects": [{"type": 5140, "postion": [0, 0, 0]}]})", "bad.json: /objects/0/postion: unknown field"},
-      {R"({"objects": [{"type": 5140, "bad\nkey": 1}]})", "bad.json: /objects/0/bad<U+000A>key: unknown field"},
+      {R"({"objects": [{"type": 5140, "postion": [0, 0, 0]}]})",
+       "bad.json: /objects/0/postion: unknown field"},
+      {R"({"objects": [{"type": 5140, "bad\nkey": 1}]})",
+       "bad.json: /objects/0/bad<U+000A>key: unknown field"},
       {R"({"objects": [{"type": 5140, "matrix": {}, "position": [0, 0, 0]}]})",
        "bad.json: /objects/0/position: give either matrix or position, not both"},
       {R"({"objects": [{"type": 5140, "position": [0, 0]}]})",
@@ -291,9 +292,11 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
       // Tags.
       {R"({"objects": [{"type": 5140, "tags": [{"type": 4711}]}]})",
        "bad.json: /objects/0/tags/0/type: unknown tag type 4711"},
-      {R"({"objects": [{"type": 5140, "tags": [{"name": "T"}]}]})", "bad.json: /objects/0/tags/0: a tag needs a type"},
+      {R"({"objects": [{"type": 5140, "tags": [{"name": "T"}]}]})",
+       "bad.json: /objects/0/tags/0: a tag needs a type"},
       {R"({"objects": [{"type": 5100, "tags": [{"type": 5600}]}]})",
-       "bad.json: /objects/0/tags/0/type: point and polygon tags are made from an object's points and polygons"},
+       "bad.json: /objects/0/tags/0/type: point and polygon tags are made from an object's points and "
+       "polygons"},
       {R"({"objects": [{"type": 5140, "tags": [{"type": 5616, "uvw": []}]}]})",
        "bad.json: /objects/0/tags/0/uvw: only UVW tags (type 5671) have uvw"},
       {R"({"objects": [{"type": 5100, "points": [[0, 0, 0]], "polygons": [[0, 0, 0]],
@@ -307,7 +310,8 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
       // Materials and render data.
       {R"({"materials": [{"type": 4711}]})", "bad.json: /materials/0/type: unknown material type 4711"},
       {R"({"renderData": {"frame": 1}})", "bad.json: /renderData/frame: unknown field"},
-      {R"({"renderData": {"videoPosts": [{}]}})", "bad.json: /renderData/videoPosts/0: a video post needs a type"},
+      {R"({"renderData": {"videoPosts": [{}]}})",
+       "bad.json: /renderData/videoPosts/0: a video post needs a type"},
       {R"({"renderData": {"videoPosts": [{"type": 4711}]}})",
        "bad.json: /renderData/videoPosts/0/type: unknown video post type 4711"},
       {R"({"renderData": {"parameters": {"5017": {"time": "0"}}}})",
@@ -355,7 +359,8 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
       {R"({"objects": [{"type": 5140, "parameters": {"1": {"matrix": {"off": [1, 2, true]}}}}]})",
        "bad.json: /objects/0/parameters/1/matrix/off/2: expected a number, not true or false"},
       {R"({"objects": [{"type": 5140, "parameters": {"1": {"container": {"2": {"container": {"x": 1}}}}}}]})",
-       "bad.json: /objects/0/parameters/1/container/2/container/x: parameter IDs are decimal integers, not \"x\""},
+       "bad.json: /objects/0/parameters/1/container/2/container/x: parameter IDs are decimal integers, not "
+       "\"x\""},
       {R"({"objects": [{"type": 5140, "parameters": {"1": {"link": ""}}}]})",
        "bad.json: /objects/0/parameters/1/link: a link needs a name"},
       {R"({"objects": [{"type": 5140, "parameters": {"1": {"link": 5}}}]})",
@@ -364,21 +369,26 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
       {R"({"fps": 25, "fps": 30})", "bad.json: /fps: the key is given twice"},
       {R"({"objects": [{"type": 5140}, {"type": 5140, "name": "a", "type": 4711}]})",
        "bad.json: /objects/1/type: the key is given twice"},
-      {R"({"objects": [[1, [2]], {"a": {"b": 1}, "a": 2}]})", "bad.json: /objects/1/a: the key is given twice"},
+      {R"({"objects": [[1, [2]], {"a": {"b": 1}, "a": 2}]})",
+       "bad.json: /objects/1/a: the key is given twice"},
       {R"({"objects": [{"type": 5140, "parameters": {"1": {"container": {"5": 1, "5": 2}}}}]})",
        "bad.json: /objects/0/parameters/1/container/5: the key is given twice"},
       // Malformed text.
       {"", "bad.json: parse error at line 1, column 1: the document is empty"},
       {"{\"objects\": [\n  {\"type\": 5140},\n]}",
        "bad.json: parse error at line 3, column 1: invalid value"},
-      {"{\"a\": 1}\n{}", "bad.json: parse error at line 2, column 1: the document root must not be followed "
-                         "by other values"},
-      {"{\"fps\":\n 1e400}", "bad.json: parse error at line 2, column 2: number too big to be stored in double"},
+      {"{\"a\": 1}\n{}",
+       "bad.json: parse error at line 2, column 1: the document root must not be followed "
+       "by other values"},
+      {"{\"fps\":\n 1e400}",
+       "bad.json: parse error at line 2, column 2: number too big to be stored in double"},
       {"{\"name\": \"a\xff\"}", "bad.json: parse error at line 1, column 12: invalid encoding in string"},
-      {"{\"name\": \"a\nb\"}", "bad.json: parse error at line 1, column 12: control character U+000A in a "
-                               "string must be escaped"},
+      {"{\"name\": \"a\nb\"}",
+       "bad.json: parse error at line 1, column 12: control character U+000A in a "
+       "string must be escaped"},
       {"{\"objects\": [}", "bad.json: parse error at line 1, column 14: invalid value"},
-      {"{\"objects\" []}", "bad.json: parse error at line 1, column 12: missing a colon after a name of object member"},
+      {"{\"objects\" []}",
+       "bad.json: parse error at line 1, column 12: missing a colon after a name of object member"},
   };
   for (const ErrorCase& c : cases) {
     SCOPED_TRACE(c.json);
@@ -595,13 +605,17 @@ TEST_F(DocumentFileTest, InputIsBoundedInSizeBytesAndFrames) {
     const char* message;
   };
   const std::vector<Case> cases = {
-      {std::string("{\"objects\": []}\0junk", 20), "bad.json: parse error at line 1, column 16: a NUL byte in the document"},
-      {std::string("{\"name\": \"a\0b\"}", 15), "bad.json: parse error at line 1, column 12: a NUL byte in the document"},
+      {std::string("{\"objects\": []}\0junk", 20),
+       "bad.json: parse error at line 1, column 16: a NUL byte in the document"},
+      {std::string("{\"name\": \"a\0b\"}", 15),
+       "bad.json: parse error at line 1, column 12: a NUL byte in the document"},
       {std::string("\n\0", 2), "bad.json: parse error at line 2, column 1: a NUL byte in the document"},
       {R"({"renderData": {"parameters": {"5017": {"time": -1e300}}}})",
-       "bad.json: /renderData/parameters/5017/time: the time lies beyond the frame numbers the host can count"},
+       "bad.json: /renderData/parameters/5017/time: the time lies beyond the frame numbers the host can "
+       "count"},
       {R"({"fps": 25, "renderData": {"parameters": {"5018": {"time": 85899346}}}})",
-       "bad.json: /renderData/parameters/5018/time: the time lies beyond the frame numbers the host can count"},
+       "bad.json: /renderData/parameters/5018/time: the time lies beyond the frame numbers the host can "
+       "count"},
       {R"({"objects": [{"type": 5140, "keys": [{"frame": 2147483648, "position": [0, 0, 0]}]}]})",
        "bad.json: /objects/0/keys/0/frame: the frame lies beyond the frame numbers the host can count"},
   };
@@ -677,7 +691,8 @@ TEST_F(DocumentFileTest, PackedNumberArraysReadAsPlainArrays) {
 TEST_F(DocumentFileTest, ObjectsWithManyKeys) {
   const int n = 200000;
   std::string params;
-  for (int i = 0; i < n; ++i) params += (i ? ",\"" : "\"") + std::to_string(n - i) + "\":" + std::to_string(i);
+  for (int i = 0; i < n; ++i)
+    params += (i ? ",\"" : "\"") + std::to_string(n - i) + "\":" + std::to_string(i);
   DocPtr doc = Load(R"({"objects": [{"type": 5140, "parameters": {)" + params + "}}]}");
   ASSERT_TRUE(doc) << error_;
   const BaseContainer* bc = doc->GetFirstObject()->GetDataInstance();
@@ -771,7 +786,8 @@ TEST_F(DocumentFileTest, FullDocumentSavesAndLoadsBackTheSame) {
   EXPECT_EQ(host::SaveDocumentText(reloaded.get(), &error), saved);
 
   // Node by node: the same tree, names, matrices, parameters and meshes.
-  std::vector<std::pair<BaseObject*, BaseObject*>> pending = {{doc->GetFirstObject(), reloaded->GetFirstObject()}};
+  std::vector<std::pair<BaseObject*, BaseObject*>> pending = {
+      {doc->GetFirstObject(), reloaded->GetFirstObject()}};
   size_t objects = 0;
   while (!pending.empty()) {
     auto [a, b] = pending.back();

@@ -38,8 +38,8 @@ TEST_F(FilesTest, ExistTellsFilesFromFolders) {
     const char* rel;
     bool asFile;
     bool asDir;
-  } cases[] = {{"dir", false, true}, {"file.txt", true, false}, {"missing", false, false},
-               {"dir/", false, true}};
+  } cases[] = {
+      {"dir", false, true}, {"file.txt", true, false}, {"missing", false, false}, {"dir/", false, true}};
   for (const auto& c : cases) {
     EXPECT_EQ(GeFExist(Path(c.rel)), c.asFile) << c.rel;
     EXPECT_EQ(GeFExist(Path(c.rel), TRUE), c.asDir) << c.rel;

@@ -78,7 +78,8 @@ class HierarchyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     host::ResetAll();
-    ASSERT_TRUE(RegisterObjectPlugin(kGenerator, "Generator", OBJECT_GENERATOR, TestGenerator::Alloc, "", nullptr, 0));
+    ASSERT_TRUE(RegisterObjectPlugin(kGenerator, "Generator", OBJECT_GENERATOR, TestGenerator::Alloc, "",
+                                     nullptr, 0));
     ASSERT_TRUE(RegisterTagPlugin(kCountingTag, "Counting", 0, CountingTag::Alloc, "", nullptr, 0));
     TestGenerator::calls = 0;
     TestGenerator::lastDoc = nullptr;
@@ -301,10 +302,12 @@ TEST_F(HierarchyTest, LayersComeFromTheDocumentFileAndCombineWithTheirParents) {
   struct Bad {
     std::string json, error;
   } bad[] = {
-      {R"({"objects": [{"type": 5140, "layer": "Nope"}]})", "test: /objects/0/layer: no layer named \"Nope\""},
+      {R"({"objects": [{"type": 5140, "layer": "Nope"}]})",
+       "test: /objects/0/layer: no layer named \"Nope\""},
       {R"({"layers": [{"name": "L"}, {"name": "L"}]})", "test: /layers/1/name: a second layer named \"L\""},
       {R"({"layers": [{"render": false}]})", "test: /layers/0: a layer needs a name"},
-      {R"({"layers": [{"name": "L", "render": 0}]})", "test: /layers/0/render: expected true or false, not an integer"},
+      {R"({"layers": [{"name": "L", "render": 0}]})",
+       "test: /layers/0/render: expected true or false, not an integer"},
   };
   for (const Bad& b : bad) {
     std::string error;
@@ -349,9 +352,9 @@ TEST_F(HierarchyTest, InterfaceCallsAndTheDateAreTheHostSidesToSee) {
   StatusSetText("Exporting");
   StatusClear();
   SetMousePointer(MOUSE_NORMAL);
-  EXPECT_EQ(host::InterfaceCalls(), (std::vector<std::string>{"StopAllThreads", "GeShowMouse 3",
-                                                              "StatusSetText Exporting", "StatusClear",
-                                                              "SetMousePointer 2"}));
+  EXPECT_EQ(host::InterfaceCalls(),
+            (std::vector<std::string>{"StopAllThreads", "GeShowMouse 3", "StatusSetText Exporting",
+                                      "StatusClear", "SetMousePointer 2"}));
   host::SetDateTimeSource([] {
     LocalFileTime t;
     t.year = 2026, t.month = 2, t.day = 28, t.hour = 23, t.minute = 59, t.second = 58;

@@ -105,16 +105,16 @@ TEST_F(LinksTest, InstanceofFilters) {
 
   const struct {
     LONG id;
-    LONG instanceof;
+    LONG instanceof ;
     bool found;
   } cases[] = {
-      {1, 0, true},        {1, Obase, true},   {1, Osphere, true}, {1, Onull, false},
-      {1, Tbase, false},   {1, Mbase, false},  {2, Tbase, true},   {2, Tphong, true},
-      {2, Obase, false},   {3, Mbase, true},   {3, Mmaterial, true}, {3, Xbase, false},
+      {1, 0, true},      {1, Obase, true},  {1, Osphere, true},   {1, Onull, false},
+      {1, Tbase, false}, {1, Mbase, false}, {2, Tbase, true},     {2, Tphong, true},
+      {2, Obase, false}, {3, Mbase, true},  {3, Mmaterial, true}, {3, Xbase, false},
   };
   for (const auto& c : cases) {
     BaseList2D* got = bc.GetLink(c.id, doc, c.instanceof);
-    EXPECT_EQ(got != nullptr, c.found) << "entry " << c.id << " as " << c.instanceof;
+    EXPECT_EQ(got != nullptr, c.found) << "entry " << c.id << " as " << c.instanceof ;
   }
 }
 

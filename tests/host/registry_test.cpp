@@ -20,9 +20,7 @@ constexpr LONG kParamDefault = 11;  // left to the host
 // What the test plug-ins saw, in order.
 std::vector<std::string> g_events;
 
-std::string NameOf(const BaseList2D* node) {
-  return node ? host::ToUtf8(node->GetName()) : std::string("-");
-}
+std::string NameOf(const BaseList2D* node) { return node ? host::ToUtf8(node->GetName()) : std::string("-"); }
 
 class TestTag : public TagData {
  public:
@@ -106,12 +104,12 @@ class RegistryTest : public ::testing::Test {
   }
   void TearDown() override { host::ResetAll(); }
   static void RegisterAll() {
-    ASSERT_TRUE(RegisterTagPlugin(kTagId, String("Test tag"), TAG_VISIBLE, TestTag::Alloc,
-                                  String("Ttest"), nullptr, 0));
-    ASSERT_TRUE(RegisterTagPlugin(kRefusingTagId, String("Refusing"), 0, RefusingTag::Alloc,
-                                  String(), nullptr, 0));
-    ASSERT_TRUE(RegisterObjectPlugin(kObjectId, String("Test object"), OBJECT_GENERATOR,
-                                     TestObject::Alloc, String("Otest"), nullptr, 0));
+    ASSERT_TRUE(RegisterTagPlugin(kTagId, String("Test tag"), TAG_VISIBLE, TestTag::Alloc, String("Ttest"),
+                                  nullptr, 0));
+    ASSERT_TRUE(
+        RegisterTagPlugin(kRefusingTagId, String("Refusing"), 0, RefusingTag::Alloc, String(), nullptr, 0));
+    ASSERT_TRUE(RegisterObjectPlugin(kObjectId, String("Test object"), OBJECT_GENERATOR, TestObject::Alloc,
+                                     String("Otest"), nullptr, 0));
     ASSERT_TRUE(RegisterVideoPostPlugin(kVideoPostId, String("Test post"), 0, TestVideoPost::Alloc,
                                         String("VPtest"), 0, 5));
   }
@@ -196,15 +194,14 @@ TEST_F(RegistryTest, RegistrationsAreRecordedInOrder) {
   host::SetPluginPath("/plugins/test");
   AutoBitmap icon(String("icon.tif"));
   host::RefuseRegistration(kObjectId);
-  EXPECT_TRUE(RegisterCommandPlugin(kCommandId, String("Run \xC3\xA9"), PLUGINFLAG_HIDEPLUGINMENU,
-                                    icon, String("Runs it"), new TestCommand));
-  EXPECT_FALSE(RegisterObjectPlugin(kObjectId, String("Refused"), 0, TestObject::Alloc,
-                                    String("Orefused"), nullptr, 3));
-  EXPECT_TRUE(RegisterTagPlugin(kTagId, String("Tag"), TAG_VISIBLE, TestTag::Alloc, String("Ttag"),
-                                icon, 2));
+  EXPECT_TRUE(RegisterCommandPlugin(kCommandId, String("Run \xC3\xA9"), PLUGINFLAG_HIDEPLUGINMENU, icon,
+                                    String("Runs it"), new TestCommand));
+  EXPECT_FALSE(RegisterObjectPlugin(kObjectId, String("Refused"), 0, TestObject::Alloc, String("Orefused"),
+                                    nullptr, 3));
+  EXPECT_TRUE(RegisterTagPlugin(kTagId, String("Tag"), TAG_VISIBLE, TestTag::Alloc, String("Ttag"), icon, 2));
   EXPECT_FALSE(RegisterTagPlugin(kTagId, String("Again"), 0, TestTag::Alloc, String(), nullptr, 0));
-  EXPECT_TRUE(RegisterVideoPostPlugin(kVideoPostId, String("Post"), 0, TestVideoPost::Alloc,
-                                      String("VPpost"), 1, 7));
+  EXPECT_TRUE(
+      RegisterVideoPostPlugin(kVideoPostId, String("Post"), 0, TestVideoPost::Alloc, String("VPpost"), 1, 7));
 
   const std::vector<host::Registration> regs = host::Registrations();
   ASSERT_EQ(regs.size(), 5u);

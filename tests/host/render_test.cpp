@@ -31,7 +31,8 @@ class HostRenderTest : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    ASSERT_TRUE(RegisterVideoPostPlugin(kProbe, "Probe", 0, [] { return static_cast<NodeData*>(new Probe); }, "", 0, 0));
+    ASSERT_TRUE(RegisterVideoPostPlugin(
+        kProbe, "Probe", 0, [] { return static_cast<NodeData*>(new Probe); }, "", 0, 0));
     doc = BaseDocument::Alloc();
     doc->GetActiveRenderData()->InsertVideoPost(BaseVideoPost::Alloc(kProbe));
     BaseVideoPost* off = BaseVideoPost::Alloc(kProbe);
@@ -49,7 +50,8 @@ class HostRenderTest : public HostTest {
 
 std::string Trace(const std::vector<host::PhaseCall>& calls) {
   std::string s;
-  for (const host::PhaseCall& c : calls) s += (c.open ? "+" : "-") + std::to_string(c.phase) + (c.result ? "!" : "") + " ";
+  for (const host::PhaseCall& c : calls)
+    s += (c.open ? "+" : "-") + std::to_string(c.phase) + (c.result ? "!" : "") + " ";
   return s;
 }
 
@@ -99,9 +101,10 @@ TEST(VPBufferTest, RowsAreWrittenOnlyInsideTheBuffer) {
   struct Case {
     LONG x, y, cnt, depth;
     bool ok;
-  } cases[] = {{0, 0, 4, 8, true}, {1, 1, 3, 8, true}, {2, 1, 3, 8, false}, {0, 2, 1, 8, false},
+  } cases[] = {{0, 0, 4, 8, true},   {1, 1, 3, 8, true},   {2, 1, 3, 8, false}, {0, 2, 1, 8, false},
                {-1, 0, 1, 8, false}, {0, 0, 1, 16, false}, {0, 0, -1, 8, false}};
-  for (const Case& c : cases) EXPECT_EQ(b->SetLine(c.x, c.y, c.cnt, row, c.depth, false), c.ok) << c.x << "," << c.y;
+  for (const Case& c : cases)
+    EXPECT_EQ(b->SetLine(c.x, c.y, c.cnt, row, c.depth, false), c.ok) << c.x << "," << c.y;
   UCHAR back[12] = {};
   ASSERT_TRUE(b->GetLine(0, 1, 4, back, 8, false));
   EXPECT_EQ(std::vector<UCHAR>(back, back + 12), (std::vector<UCHAR>{0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));

@@ -35,14 +35,15 @@ class ResourceTest : public ::testing::Test {
 };
 
 TEST_F(ResourceTest, ReadsStringsWithCommentsAndEscapes) {
-  ASSERT_TRUE(Load("// The plug-in's strings\n"
-                   "\n"
-                   "1000 \"Export\"\n"
-                   "  1001   \"Say \\\"hi\\\" \\\\ now\"   // trailing comment\n"
-                   "\t// indented comment\r\n"
-                   "1002 \"caf\xC3\xA9\"\r\n"
-                   "1003 \"\"\n"
-                   "1004 \"two\\nlines\""));  // no newline at the end
+  ASSERT_TRUE(
+      Load("// The plug-in's strings\n"
+           "\n"
+           "1000 \"Export\"\n"
+           "  1001   \"Say \\\"hi\\\" \\\\ now\"   // trailing comment\n"
+           "\t// indented comment\r\n"
+           "1002 \"caf\xC3\xA9\"\r\n"
+           "1003 \"\"\n"
+           "1004 \"two\\nlines\""));  // no newline at the end
   EXPECT_EQ(GeLoadString(1000), String("Export"));
   EXPECT_EQ(host::ToUtf8(GeLoadString(1001)), "Say \"hi\" \\ now");
   EXPECT_EQ(host::ToUtf8(GeLoadString(1002)), "caf\xC3\xA9");
@@ -61,14 +62,14 @@ TEST_F(ResourceTest, ReadsStringsWithCommentsAndEscapes) {
 
 TEST_F(ResourceTest, AMalformedLineFailsTheLoad) {
   const char* bad[] = {
-      "12\n",                       // no text
-      "12 \"open\n",                // unterminated
-      "abc \"x\"\n",                // no number
-      "-3 \"x\"\n",                 // not a resource number
-      "12 junk \"x\"\n",            // something between number and text
-      "12 \"x\" junk\n",            // something after the text
+      "12\n",                          // no text
+      "12 \"open\n",                   // unterminated
+      "abc \"x\"\n",                   // no number
+      "-3 \"x\"\n",                    // not a resource number
+      "12 junk \"x\"\n",               // something between number and text
+      "12 \"x\" junk\n",               // something after the text
       "99999999999999999999 \"x\"\n",  // number out of range
-      "4294967297 \"x\"\n",         // would wrap around to 1
+      "4294967297 \"x\"\n",            // would wrap around to 1
       "12 \"ends in a backslash\\\n",
   };
   for (const char* line : bad) {

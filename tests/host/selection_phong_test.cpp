@@ -187,8 +187,10 @@ TEST(PhongNormalsTest, SmoothAcrossEdgesUnlessTheAngleLimitSeparates) {
 namespace {
 
 TEST(FilenameFileTest, SetFileReplacesTheLastComponent) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"", "mesh_1.ovmesh"}, {"/a/b/old.txt", "/a/b/mesh_1.ovmesh"}, {"/a/b/", "/a/b/mesh_1.ovmesh"}, {"old", "mesh_1.ovmesh"}};
+  const std::pair<const char*, const char*> cases[] = {{"", "mesh_1.ovmesh"},
+                                                       {"/a/b/old.txt", "/a/b/mesh_1.ovmesh"},
+                                                       {"/a/b/", "/a/b/mesh_1.ovmesh"},
+                                                       {"old", "mesh_1.ovmesh"}};
   for (const auto& [path, expected] : cases) {
     Filename f(path);
     f.SetFile(Filename("mesh_1.ovmesh"));
@@ -211,7 +213,8 @@ TEST(PhongNormalsTest, LargeObjectsMatchThePlainDefinition) {
     PolygonObject* op = PolygonObject::Alloc(points, polygons);
     for (LONG i = 0; i < points; ++i) op->GetPointW()[i] = LVector(rng() % 100, rng() % 100, rng() % 100);
     for (LONG i = 0; i < polygons; ++i) {
-      LONG a = ordered ? static_cast<LONG>(static_cast<int64_t>(i) * points / polygons) : static_cast<LONG>(rng() % points);
+      LONG a = ordered ? static_cast<LONG>(static_cast<int64_t>(i) * points / polygons)
+                       : static_cast<LONG>(rng() % points);
       CPolygon v(a, (a + 1 + rng() % 5) % points, (a + 7 + rng() % 5) % points, (a + 13) % points);
       if (i % 3 == 0) v.d = v.c;
       op->GetPolygonW()[i] = v;

@@ -39,11 +39,9 @@ TEST_F(StandardMaterialTest, ANewMaterialHoldsTheHostsDefaults) {
   const struct {
     LONG channel;
     bool on;
-  } channels[] = {{CHANNEL_COLOR, true},       {CHANNEL_LUMINANCE, false},
-                  {CHANNEL_TRANSPARENCY, false}, {CHANNEL_REFLECTION, false},
-                  {CHANNEL_BUMP, false},        {CHANNEL_ALPHA, false},
-                  {CHANNEL_SPECULAR, true},     {CHANNEL_SPECULARCOLOR, false},
-                  {CHANNEL_DISPLACEMENT, false}};
+  } channels[] = {{CHANNEL_COLOR, true},       {CHANNEL_LUMINANCE, false},     {CHANNEL_TRANSPARENCY, false},
+                  {CHANNEL_REFLECTION, false}, {CHANNEL_BUMP, false},          {CHANNEL_ALPHA, false},
+                  {CHANNEL_SPECULAR, true},    {CHANNEL_SPECULARCOLOR, false}, {CHANNEL_DISPLACEMENT, false}};
   for (const auto& c : channels) {
     EXPECT_EQ(standard->GetChannelState(c.channel), c.on) << c.channel;
     EXPECT_EQ(bc->GetBool(MATERIAL_USE_BASE + c.channel, !c.on), c.on) << c.channel;

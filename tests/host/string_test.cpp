@@ -51,15 +51,19 @@ TEST_F(StringTest, InvalidUtf8BecomesReplacementCharacters) {
     const char* bytes;
     std::u32string expected;
   } cases[] = {
-      {"a\xFF" "b", U"a\uFFFDb"},
-      {"\xE2\x82", U"\uFFFD\uFFFD"},         // cut off at the end
-      {"\xE2\x82" "A", U"\uFFFD\uFFFDA"},    // cut off by an ASCII byte
-      {"\x80", U"\uFFFD"},                   // lone continuation byte
-      {"\xC0\xAF", U"\uFFFD\uFFFD"},         // overlong '/'
-      {"\xE0\x80\xAF", U"\uFFFD\uFFFD\uFFFD"},  // overlong '/'
-      {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},  // UTF-16 surrogate
+      {"a\xFF"
+       "b",
+       U"a\uFFFDb"},
+      {"\xE2\x82", U"\uFFFD\uFFFD"},  // cut off at the end
+      {"\xE2\x82"
+       "A",
+       U"\uFFFD\uFFFDA"},                                 // cut off by an ASCII byte
+      {"\x80", U"\uFFFD"},                                // lone continuation byte
+      {"\xC0\xAF", U"\uFFFD\uFFFD"},                      // overlong '/'
+      {"\xE0\x80\xAF", U"\uFFFD\uFFFD\uFFFD"},            // overlong '/'
+      {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},            // UTF-16 surrogate
       {"\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"},  // beyond U+10FFFF
-      {"\xF0\x9F\x98\x80", U"\U0001F600"},   // valid four-byte sequence
+      {"\xF0\x9F\x98\x80", U"\U0001F600"},                // valid four-byte sequence
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));
@@ -96,12 +100,11 @@ TEST_F(StringTest, SubStrMidAndRightClampAtTheEnds) {
     String got;
     const char* expected;
   } cases[] = {
-      {s.SubStr(0, 3), "abc"},  {s.SubStr(4, 10), "ef"}, {s.SubStr(-2, 4), "ab"},
-      {s.SubStr(6, 1), ""},     {s.SubStr(2, 0), ""},    {s.SubStr(-10, 3), ""},
-      {s.Mid(2), "cdef"},       {s.Mid(6), ""},          {s.Mid(9), ""},
-      {s.Mid(1, 2), "bc"},      {s.Mid(-3), "abcdef"},   {s.Mid(0), "abcdef"},
-      {s.Left(10), "abcdef"},   {s.Left(-1), ""},        {s.Right(2), "ef"},
-      {s.Right(10), "abcdef"},  {s.Right(0), ""},
+      {s.SubStr(0, 3), "abc"}, {s.SubStr(4, 10), "ef"}, {s.SubStr(-2, 4), "ab"}, {s.SubStr(6, 1), ""},
+      {s.SubStr(2, 0), ""},    {s.SubStr(-10, 3), ""},  {s.Mid(2), "cdef"},      {s.Mid(6), ""},
+      {s.Mid(9), ""},          {s.Mid(1, 2), "bc"},     {s.Mid(-3), "abcdef"},   {s.Mid(0), "abcdef"},
+      {s.Left(10), "abcdef"},  {s.Left(-1), ""},        {s.Right(2), "ef"},      {s.Right(10), "abcdef"},
+      {s.Right(0), ""},
   };
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
     EXPECT_EQ(Utf8(cases[i].got), cases[i].expected) << "case " << i;
@@ -143,7 +146,7 @@ TEST_F(StringTest, DeleteAndInsertAtTheBoundaries) {
     LONG pos, count;
     const char* expected;
   } deletes[] = {
-      {0, 1, "bcdef"}, {5, 1, "abcde"}, {4, 10, "abcd"}, {6, 1, "abcdef"},
+      {0, 1, "bcdef"},   {5, 1, "abcde"},  {4, 10, "abcd"},   {6, 1, "abcdef"},
       {-1, 2, "abcdef"}, {2, 0, "abcdef"}, {2, -1, "abcdef"}, {0, 6, ""},
   };
   for (const auto& d : deletes) {
@@ -168,11 +171,20 @@ TEST_F(StringTest, ToLongReadsTheLeadingNumber) {
     LONG value;
     bool error;
   } cases[] = {
-      {"42", 42, false},        {"  -17", -17, false},    {"+8", 8, false},
-      {"12abc", 12, false},     {"007", 7, false},        {"", 0, true},
-      {"   ", 0, true},         {"abc", 0, true},         {"-", 0, true},
-      {"2147483647", 2147483647, false},  {"-2147483648", INT32_MIN, false},
-      {"2147483648", 0, true},  {"-2147483649", 0, true}, {"99999999999999999999", 0, true},
+      {"42", 42, false},
+      {"  -17", -17, false},
+      {"+8", 8, false},
+      {"12abc", 12, false},
+      {"007", 7, false},
+      {"", 0, true},
+      {"   ", 0, true},
+      {"abc", 0, true},
+      {"-", 0, true},
+      {"2147483647", 2147483647, false},
+      {"-2147483648", INT32_MIN, false},
+      {"2147483648", 0, true},
+      {"-2147483649", 0, true},
+      {"99999999999999999999", 0, true},
   };
   for (const auto& c : cases) {
     Bool error = !c.error;
@@ -193,9 +205,9 @@ TEST_F(StringTest, ToRealUsesThePointWhateverTheLocale) {
     Real value;
     bool error;
   } cases[] = {
-      {"1.5", 1.5, false},   {" -0.25 ", -0.25, false}, {"1e3", 1000.0, false},
-      {".5", 0.5, false},    {"1,5", 0.0, true},        {"", 0.0, true},
-      {"abc", 0.0, true},    {"1.5x", 0.0, true},       {"  ", 0.0, true},
+      {"1.5", 1.5, false}, {" -0.25 ", -0.25, false}, {"1e3", 1000.0, false},
+      {".5", 0.5, false},  {"1,5", 0.0, true},        {"", 0.0, true},
+      {"abc", 0.0, true},  {"1.5x", 0.0, true},       {"  ", 0.0, true},
   };
   for (const auto& c : cases) {
     Bool error = !c.error;
@@ -273,12 +285,18 @@ TEST_F(StringTest, FilenameSetSuffix) {
     const char* suffix;
     const char* expected;
   } cases[] = {
-      {"a/b.txt", "png", "a/b.png"},      {"a/b", "png", "a/b.png"},
-      {"dir.v2/file", "png", "dir.v2/file.png"},  {"x/.hidden", "txt", "x/.hidden.txt"},
-      {".hidden", "txt", ".hidden.txt"},  {"a.tar.gz", "zip", "a.tar.zip"},
-      {"a/b.txt", "", "a/b"},             {"dir.v2/file", "", "dir.v2/file"},
-      {"x/.hidden", "", "x/.hidden"},     {"x/.hidden.txt", "", "x/.hidden"},
-      {"dir/", "png", "dir/"},            {"", "png", ""},
+      {"a/b.txt", "png", "a/b.png"},
+      {"a/b", "png", "a/b.png"},
+      {"dir.v2/file", "png", "dir.v2/file.png"},
+      {"x/.hidden", "txt", "x/.hidden.txt"},
+      {".hidden", "txt", ".hidden.txt"},
+      {"a.tar.gz", "zip", "a.tar.zip"},
+      {"a/b.txt", "", "a/b"},
+      {"dir.v2/file", "", "dir.v2/file"},
+      {"x/.hidden", "", "x/.hidden"},
+      {"x/.hidden.txt", "", "x/.hidden"},
+      {"dir/", "png", "dir/"},
+      {"", "png", ""},
   };
   for (const auto& c : cases) {
     Filename f(c.path);

@@ -40,7 +40,8 @@ class TextureTagTest : public ::testing::Test {
                  {"type": 5616, "name": "Tex", "parameters": {"1010": {"material": "Red"}, "1004": 2,
                    "1006": "sel", "1100": {"matrix": {"off": [1, 2, 3], "v1": [2, 0, 0],
                    "v2": [0, 2, 0], "v3": [0, 0, 2]}}}}],
-        "children": [{"type": 5140, "name": "Child"}]}]})", "test", &error);
+        "children": [{"type": 5140, "name": "Child"}]}]})",
+                                 "test", &error);
     ASSERT_NE(doc, nullptr) << error;
     mesh = static_cast<PolygonObject*>(doc->SearchObject("Mesh"));
     tag = static_cast<TextureTag*>(mesh->GetTag(Ttexture));

@@ -121,8 +121,7 @@ TEST_F(ThreadTest, ConsoleKeepsEveryLineFromManyThreads) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([t] {
-      for (int i = 0; i < kLines; ++i)
-        GePrint(String(std::to_string(t) + ":" + std::to_string(i)));
+      for (int i = 0; i < kLines; ++i) GePrint(String(std::to_string(t) + ":" + std::to_string(i)));
     });
   }
   for (auto& th : threads) th.join();

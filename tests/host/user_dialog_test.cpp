@@ -237,8 +237,8 @@ TEST_F(UserDialogTest, GadgetValuesAndButtonsReachAModalDialog) {
     const char* value;
     bool taken;
   } sets[] = {
-      {2, "1", true},      {2, "yes", false},   {3, "1000", true}, {3, "7.5", false}, {4, "-2", true},
-      {4, "0.25", true},   {5, "a b", true},    {6, "1", false},   {99, "1", false},  {7, "1", false},
+      {2, "1", true},    {2, "yes", false}, {3, "1000", true}, {3, "7.5", false}, {4, "-2", true},
+      {4, "0.25", true}, {5, "a b", true},  {6, "1", false},   {99, "1", false},  {7, "1", false},
   };
   for (const auto& s : sets) user::SetGadget(s.id, s.value);
   user::PressButton(2);  // not a button

@@ -99,9 +99,9 @@ TEST_F(UvwTest, WrappedProjectionsKeepAPolygonOnOneSideOfTheSeam) {
 }
 
 TEST_F(UvwTest, UvwAndTheOtherProjectionsCopyTheObjectsUvwTag) {
-  for (LONG projection : {TEXTURETAG_PROJECTION_UVW, TEXTURETAG_PROJECTION_FRONTAL,
-                          TEXTURETAG_PROJECTION_SPATIAL, TEXTURETAG_PROJECTION_SHRINKWRAP,
-                          TEXTURETAG_PROJECTION_CAMERAMAP}) {
+  for (LONG projection :
+       {TEXTURETAG_PROJECTION_UVW, TEXTURETAG_PROJECTION_FRONTAL, TEXTURETAG_PROJECTION_SPATIAL,
+        TEXTURETAG_PROJECTION_SHRINKWRAP, TEXTURETAG_PROJECTION_CAMERAMAP}) {
     tag->GetDataInstance()->SetLong(TEXTURETAG_PROJECTION, projection);
     EXPECT_EQ(GenerateUVW(mesh, LMatrix(), tag, LMatrix(), nullptr), nullptr);  // no UVW tag yet
   }
@@ -141,7 +141,8 @@ TEST_F(UvwTest, PlanePrimitive) {
 
   op = GeneratePrimitive(nullptr, Oplane, bc, 2.0, TRUE, nullptr);
   EXPECT_EQ(static_cast<PolygonObject*>(op)->GetPolygonCount(), 16);
-  EXPECT_EQ(static_cast<PolygonObject*>(op)->GetPolygonR()[0].c, static_cast<PolygonObject*>(op)->GetPolygonR()[0].d);
+  EXPECT_EQ(static_cast<PolygonObject*>(op)->GetPolygonR()[0].c,
+            static_cast<PolygonObject*>(op)->GetPolygonR()[0].d);
   BaseObject::Free(op);
   EXPECT_EQ(GeneratePrimitive(nullptr, Osphere, bc, 1.0, FALSE, nullptr), nullptr);
 }

@@ -31,11 +31,13 @@ TEST_F(ViewsTest, SafeFrameFollowsTheImageShape) {
   EXPECT_EQ(doc->GetActiveBaseDraw(), view);
   EXPECT_EQ(view->GetDocument(), doc);
   host::SetViewFrame(view, 10, 20, 409, 319);  // 400 x 300
-  struct Case { LONG w, h, from, to, orientation; } cases[] = {
-      {800, 300, 95, 244, SAFEFRAME_ROWS},      // 400 x 150 band, centred in 300 rows
-      {400, 300, 20, 319, SAFEFRAME_ROWS},      // same shape: the whole frame
-      {300, 300, 60, 359, SAFEFRAME_COLUMNS},   // 300 x 300 square, centred in 400 columns
-      {0, 300, 0, 0, SAFEFRAME_NONE},           // no image size: no safe frame
+  struct Case {
+    LONG w, h, from, to, orientation;
+  } cases[] = {
+      {800, 300, 95, 244, SAFEFRAME_ROWS},     // 400 x 150 band, centred in 300 rows
+      {400, 300, 20, 319, SAFEFRAME_ROWS},     // same shape: the whole frame
+      {300, 300, 60, 359, SAFEFRAME_COLUMNS},  // 300 x 300 square, centred in 400 columns
+      {0, 300, 0, 0, SAFEFRAME_NONE},          // no image size: no safe frame
   };
   for (const Case& c : cases) {
     SetImage(c.w, c.h);

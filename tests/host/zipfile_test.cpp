@@ -70,8 +70,8 @@ TEST_F(ZipExtractTest, ExtractsFilesAndFolders) {
   EXPECT_EQ(ReadFile(out / "mat.ovm"), "<material/>");
   EXPECT_EQ(ReadFile(out / "textures/wood.png"), std::string("\x89PNG\0\1", 6));
   EXPECT_EQ(ReadFile(out / "deep/er/x.txt"), "x");
-  EXPECT_EQ(Tree(out), (std::set<std::string>{"deep", "deep/er", "deep/er/x.txt", "mat.ovm",
-                                               "textures", "textures/wood.png"}));
+  EXPECT_EQ(Tree(out), (std::set<std::string>{"deep", "deep/er", "deep/er/x.txt", "mat.ovm", "textures",
+                                              "textures/wood.png"}));
 }
 
 TEST_F(ZipExtractTest, OverwritesFilesOfAnEarlierExtraction) {
@@ -92,8 +92,8 @@ TEST_F(ZipExtractTest, WithoutTheFolderFlagAnEntryInAMissingFolderFails) {
 }
 
 TEST_F(ZipExtractTest, RefusesNamesThatLeadOutOfTheFolder) {
-  const char* unsafe[] = {"../evil.ovm", "/abs.ovm", "a/../../evil.ovm", "a/..", "..",
-                          "..\\evil.ovm", "\\abs.ovm", "C:/evil.ovm", "sub/../x.ovm"};
+  const char* unsafe[] = {"../evil.ovm",  "/abs.ovm",  "a/../../evil.ovm", "a/..",        "..",
+                          "..\\evil.ovm", "\\abs.ovm", "C:/evil.ovm",      "sub/../x.ovm"};
   for (const char* name : unsafe) {
     // The safe entry comes first: nothing at all is written for a refused archive.
     ASSERT_TRUE(WriteZip(zip.string(), {{"good.ovm", "g"}, {name, "evil"}}));
@@ -204,10 +204,9 @@ TEST(BrowseFilesTest, ListsEntriesSortedByName) {
   std::ofstream(tmp / "mat.ovm") << "1";
   std::ofstream(tmp / "B.txt") << "";
   fs::create_directory(tmp / "a_folder");
-  EXPECT_EQ(List(tmp.path()), (std::vector<Listed>{{"B.txt", false, 0},
-                                                   {"a_folder", true, 0},
-                                                   {"mat.ovm", false, 1},
-                                                   {"tex.jpg", false, 5}}));
+  EXPECT_EQ(List(tmp.path()),
+            (std::vector<Listed>{
+                {"B.txt", false, 0}, {"a_folder", true, 0}, {"mat.ovm", false, 1}, {"tex.jpg", false, 5}}));
 }
 
 TEST(BrowseFilesTest, AMissingOrEmptyFolderHasNoEntries) {

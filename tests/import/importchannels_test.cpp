@@ -39,17 +39,24 @@ const char kRgb[] = "<constant><rgb><rgb>2 1 0.5</rgb><gamma>2.2</gamma></rgb></
 
 TEST_F(ImportTest, ConstantsOfEachSpectrumLandInTheirParameters) {
   ImportBody(
-      Mat("Uniform", "<diffuse><albedo><constant><uniform><value>0.5</value></uniform></constant></albedo>"
-                     "<base_emission><constant><uniform><value>7</value></uniform></constant></base_emission></diffuse>") +
+      Mat("Uniform",
+          "<diffuse><albedo><constant><uniform><value>0.5</value></uniform></constant></albedo>"
+          "<base_emission><constant><uniform><value>7</value></uniform></constant></base_emission></"
+          "diffuse>") +
       Mat("Rgb", std::string("<diffuse><albedo>") + kRgb + "</albedo><base_emission>" + kRgb +
                      "</base_emission><layer>3</layer></diffuse>") +
-      Mat("Peak", "<oren_nayar><sigma><constant>0.3</constant></sigma><base_emission><constant><peak><peak_min>4e-7</peak_min>"
-                  "<peak_width>5e-8</peak_width><base_value>0.1</base_value><peak_value>0.9</peak_value></peak></constant></base_emission></oren_nayar>") +
-      Mat("Black", "<diffuse_transmitter><base_emission><constant><blackbody><temperature>3000</temperature>"
-                   "<gain>2</gain></blackbody></constant></base_emission></diffuse_transmitter>") +
-      Mat("Tab", "<diffuse><base_emission><constant><regular_tabulated><start_wavelength>3.8e-7</start_wavelength>"
-                 "<end_wavelength>7.2e-7</end_wavelength><num_values>3</num_values><values>1 2.5 0.125</values>"
-                 "</regular_tabulated></constant></base_emission></diffuse>"));
+      Mat("Peak",
+          "<oren_nayar><sigma><constant>0.3</constant></sigma><base_emission><constant><peak><peak_min>4e-7</"
+          "peak_min>"
+          "<peak_width>5e-8</peak_width><base_value>0.1</base_value><peak_value>0.9</peak_value></peak></"
+          "constant></base_emission></oren_nayar>") +
+      Mat("Black",
+          "<diffuse_transmitter><base_emission><constant><blackbody><temperature>3000</temperature>"
+          "<gain>2</gain></blackbody></constant></base_emission></diffuse_transmitter>") +
+      Mat("Tab",
+          "<diffuse><base_emission><constant><regular_tabulated><start_wavelength>3.8e-7</start_wavelength>"
+          "<end_wavelength>7.2e-7</end_wavelength><num_values>3</num_values><values>1 2.5 0.125</values>"
+          "</regular_tabulated></constant></base_emission></diffuse>"));
   EXPECT_TRUE(Messages().empty());
 
   BaseContainer* u = Data("Uniform");
@@ -91,10 +98,10 @@ TEST_F(ImportTest, ConstantsOfEachSpectrumLandInTheirParameters) {
 
 TEST_F(ImportTest, UnsupportedConstantsWarnInTheOrderMetAndWriteNothing) {
   const std::string spectra[] = {
-      kRgb,
-      "<constant><blackbody><temperature>3000</temperature><gain>1</gain></blackbody></constant>",
+      kRgb, "<constant><blackbody><temperature>3000</temperature><gain>1</gain></blackbody></constant>",
       "<constant><uniform><value>1</value></uniform></constant>",
-      "<constant><regular_tabulated><start_wavelength>4e-7</start_wavelength><end_wavelength>7e-7</end_wavelength>"
+      "<constant><regular_tabulated><start_wavelength>4e-7</start_wavelength><end_wavelength>7e-7</"
+      "end_wavelength>"
       "<num_values>2</num_values><values>1 2</values></regular_tabulated></constant>",
       "<constant><peak><peak_min>4e-7</peak_min><peak_width>5e-8</peak_width><base_value>0</base_value>"
       "<peak_value>1</peak_value></peak></constant>"};
@@ -102,17 +109,28 @@ TEST_F(ImportTest, UnsupportedConstantsWarnInTheOrderMetAndWriteNothing) {
   for (const std::string& s : spectra) body += "<emission>" + s + "</emission>";
   // Only the first emission element counts for the reader: one material per spectrum.
   for (int i = 0; i < 5; ++i)
-    ImportBody(Mat("E" + std::to_string(i), "<specular><internal_medium_name>m</internal_medium_name><transparent>true</transparent><emission>" +
-                                                spectra[i] + "</emission><absorption_layer_transmittance>" +
-                                                spectra[(i + 1) % 5] + "</absorption_layer_transmittance><displacement><constant>1</constant></displacement></specular>"),
+    ImportBody(Mat("E" + std::to_string(i),
+                   "<specular><internal_medium_name>m</internal_medium_name><transparent>true</"
+                   "transparent><emission>" +
+                       spectra[i] + "</emission><absorption_layer_transmittance>" + spectra[(i + 1) % 5] +
+                       "</absorption_layer_transmittance><displacement><constant>1</constant></"
+                       "displacement></specular>"),
                "e" + std::to_string(i) + ".ovm");
   EXPECT_EQ(Messages(), (std::vector<std::string>{
-      "Import warnings:\n- Displacement constant in Material \"E0\" not supported.\n- Emission RGB spectrum in Material \"E0\" not supported.\n- Absorption layer blackbody spectrum in Material \"E0\" not supported.",
-      "Import warnings:\n- Displacement constant in Material \"E1\" not supported.\n- Emission blackbody spectrum in Material \"E1\" not supported.",
-      "Import warnings:\n- Displacement constant in Material \"E2\" not supported.\n- Emission uniform spectrum in Material \"E2\" not supported.\n- Absorption layer spectrum in Material \"E2\" not supported.",
-      "Import warnings:\n- Displacement constant in Material \"E3\" not supported.\n- Emission tabulated spectrum in Material \"E3\" not supported.\n- Absorption layer spectrum in Material \"E3\" not supported.",
-      "Import warnings:\n- Displacement constant in Material \"E4\" not supported.\n- Emission peak spectrum in Material \"E4\" not supported.",
-  }));
+                            "Import warnings:\n- Displacement constant in Material \"E0\" not supported.\n- "
+                            "Emission RGB spectrum in Material \"E0\" not supported.\n- Absorption layer "
+                            "blackbody spectrum in Material \"E0\" not supported.",
+                            "Import warnings:\n- Displacement constant in Material \"E1\" not supported.\n- "
+                            "Emission blackbody spectrum in Material \"E1\" not supported.",
+                            "Import warnings:\n- Displacement constant in Material \"E2\" not supported.\n- "
+                            "Emission uniform spectrum in Material \"E2\" not supported.\n- Absorption layer "
+                            "spectrum in Material \"E2\" not supported.",
+                            "Import warnings:\n- Displacement constant in Material \"E3\" not supported.\n- "
+                            "Emission tabulated spectrum in Material \"E3\" not supported.\n- Absorption "
+                            "layer spectrum in Material \"E3\" not supported.",
+                            "Import warnings:\n- Displacement constant in Material \"E4\" not supported.\n- "
+                            "Emission peak spectrum in Material \"E4\" not supported.",
+                        }));
   EXPECT_EQ(Data("E0")->GetData(MAT_EMISSION_SPECTRUM), Fresh(MAT_EMISSION_SPECTRUM));
   // A layer given as rgb or uniform is stored, its switch untouched.
   ExpectVector(Data("E1")->GetVector(MAT_ABSORPTION_LAYER_COLOR), LVector(1.0), "uniform layer");
@@ -123,13 +141,16 @@ TEST_F(ImportTest, UnsupportedConstantsWarnInTheOrderMetAndWriteNothing) {
 
 TEST_F(ImportTest, ProgramsBecomeCodeShadersOfTheDocumentLinkedWithTheirChannelOn) {
   const std::string program = "<shader><shader><![CDATA[def eval() real: 0.5]]></shader></shader>";
-  ImportBody(Mat("Bumpy", "<phong><exponent>" + program + "</exponent><bump>" + program + "</bump><diffuse_albedo>" +
-                              program + "</diffuse_albedo><ior>1.7</ior><nk_data>gold.nk</nk_data></phong>"));
+  ImportBody(Mat("Bumpy", "<phong><exponent>" + program + "</exponent><bump>" + program +
+                              "</bump><diffuse_albedo>" + program +
+                              "</diffuse_albedo><ior>1.7</ior><nk_data>gold.nk</nk_data></phong>"));
   EXPECT_EQ(Messages(), std::vector<std::string>());
   BaseContainer* data = Data("Bumpy");
   const struct {
     int link, sw;
-  } rows[] = {{MAT_EXPONENT_SHADER, MAT_USE_EXPONENT}, {MAT_BUMP_SHADER, MAT_USE_BUMP}, {MAT_ALBEDO_SHADER, MAT_USE_ALBEDO}};
+  } rows[] = {{MAT_EXPONENT_SHADER, MAT_USE_EXPONENT},
+              {MAT_BUMP_SHADER, MAT_USE_BUMP},
+              {MAT_ALBEDO_SHADER, MAT_USE_ALBEDO}};
   int count = 0;
   for (BaseShader* sh = static_cast<BaseShader*>(doc->GetDown()); sh; sh = sh->GetNext()) ++count;
   EXPECT_EQ(count, 3);
@@ -146,11 +167,15 @@ TEST_F(ImportTest, ProgramsBecomeCodeShadersOfTheDocumentLinkedWithTheirChannelO
 }
 
 TEST_F(ImportTest, SpecularReflectivityWinsOverTheDiffuseAlbedo) {
-  ImportBody(Mat("Both", "<phong><exponent><constant>10</constant></exponent><diffuse_albedo><constant><uniform><value>0.25</value>"
-                         "</uniform></constant></diffuse_albedo><specular_reflectivity><constant><uniform><value>0.75</value>"
-                         "</uniform></constant></specular_reflectivity></phong>") +
-             Mat("Diffuse", "<phong><exponent><constant>10</constant></exponent><diffuse_albedo><constant><uniform>"
-                            "<value>0.25</value></uniform></constant></diffuse_albedo></phong>"));
+  ImportBody(Mat("Both",
+                 "<phong><exponent><constant>10</constant></"
+                 "exponent><diffuse_albedo><constant><uniform><value>0.25</value>"
+                 "</uniform></constant></"
+                 "diffuse_albedo><specular_reflectivity><constant><uniform><value>0.75</value>"
+                 "</uniform></constant></specular_reflectivity></phong>") +
+             Mat("Diffuse",
+                 "<phong><exponent><constant>10</constant></exponent><diffuse_albedo><constant><uniform>"
+                 "<value>0.25</value></uniform></constant></diffuse_albedo></phong>"));
   ExpectVector(Data("Both")->GetVector(MAT_ALBEDO_COLOR), LVector(0.75), "both");
   EXPECT_TRUE(Data("Both")->GetBool(MAT_ALBEDO_IS_SPECULAR));
   EXPECT_EQ(Data("Both")->GetReal(MAT_EXPONENT), 10.0);

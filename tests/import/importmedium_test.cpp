@@ -20,19 +20,28 @@ std::string Medium(const std::string& name, const std::string& inside) {
 
 TEST_F(ImportTest, MediumValuesAndColourForms) {
   const std::string sss =
-      "<subsurface_scattering><scattering_coefficient_spectrum><rgb><rgb>2 1 0.5</rgb><gamma>1.5</gamma></rgb>"
-      "</scattering_coefficient_spectrum><phase_function><uniform/><henyey_greenstein><g_spectrum><uniform><value>0.3</value>"
-      "</uniform><rgb><rgb>0.5 0.5 0.5</rgb><gamma>2</gamma></rgb></g_spectrum></henyey_greenstein></phase_function></subsurface_scattering>";
-  ImportBody(Mat("Low", Glossy("low")) + Mat("High", Glossy("high")) + Mat("None", Glossy("nowhere")) +
-             Mat("Short", Glossy("short")) +
-             Medium("low", "<precedence>5</precedence><basic><ior>1.33</ior><cauchy_b_coeff>0.01</cauchy_b_coeff>"
-                           "<absorption_coefficient_spectrum><uniform><value>3</value></uniform><rgb><rgb>0.2 0.4 0.5</rgb>"
-                           "<gamma>1</gamma></rgb></absorption_coefficient_spectrum></basic>") +
-             Medium("low", "<precedence>99</precedence>") +
-             Medium("high", "<precedence>7</precedence><basic><absorption_coefficient_spectrum><rgb><rgb>2 1 0.5</rgb>"
-                            "</rgb></absorption_coefficient_spectrum>" + sss + "</basic>") +
-             Medium("short", "<precedence>8</precedence><basic><absorption_coefficient_spectrum><rgb><rgb>  0.5 </rgb>"
-                             "</rgb></absorption_coefficient_spectrum></basic>"));
+      "<subsurface_scattering><scattering_coefficient_spectrum><rgb><rgb>2 1 "
+      "0.5</rgb><gamma>1.5</gamma></rgb>"
+      "</scattering_coefficient_spectrum><phase_function><uniform/"
+      "><henyey_greenstein><g_spectrum><uniform><value>0.3</value>"
+      "</uniform><rgb><rgb>0.5 0.5 "
+      "0.5</rgb><gamma>2</gamma></rgb></g_spectrum></henyey_greenstein></phase_function></"
+      "subsurface_scattering>";
+  ImportBody(
+      Mat("Low", Glossy("low")) + Mat("High", Glossy("high")) + Mat("None", Glossy("nowhere")) +
+      Mat("Short", Glossy("short")) +
+      Medium("low",
+             "<precedence>5</precedence><basic><ior>1.33</ior><cauchy_b_coeff>0.01</cauchy_b_coeff>"
+             "<absorption_coefficient_spectrum><uniform><value>3</value></uniform><rgb><rgb>0.2 0.4 0.5</rgb>"
+             "<gamma>1</gamma></rgb></absorption_coefficient_spectrum></basic>") +
+      Medium("low", "<precedence>99</precedence>") +
+      Medium("high",
+             "<precedence>7</precedence><basic><absorption_coefficient_spectrum><rgb><rgb>2 1 0.5</rgb>"
+             "</rgb></absorption_coefficient_spectrum>" +
+                 sss + "</basic>") +
+      Medium("short",
+             "<precedence>8</precedence><basic><absorption_coefficient_spectrum><rgb><rgb>  0.5 </rgb>"
+             "</rgb></absorption_coefficient_spectrum></basic>"));
   BaseContainer* low = Data("Low");
   EXPECT_EQ(low->GetLong(MAT_MEDIUM_PRECEDENCE), 5);
   EXPECT_EQ(low->GetLong(MAT_MEDIUM_TYPE), MAT_MEDIUM_BASIC);
@@ -87,42 +96,49 @@ void SetCommon(BaseContainer* bc) {
 
 TEST_F(ImportTest, MediaWrittenByTheMaterialComeBackTheSame) {
   const MediumCase cases[] = {
-      {"RgbLow", [](BaseContainer* bc) {
+      {"RgbLow",
+       [](BaseContainer* bc) {
          bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_RGB);
          bc->SetVector(MAT_ABSORPTION_COLOR, LVector(0.75, 0.5, 0.25));
          bc->SetReal(MAT_ABSORPTION_GAMMA, 2.2);
          bc->SetReal(MAT_ABSORPTION_SCALE, 1.0);
        }},
-      {"RgbHigh", [](BaseContainer* bc) {
+      {"RgbHigh",
+       [](BaseContainer* bc) {
          bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_RGB);
          bc->SetVector(MAT_ABSORPTION_COLOR, LVector(0.5, 0.0, 0.75));
          bc->SetReal(MAT_ABSORPTION_GAMMA, 1.0);
          bc->SetReal(MAT_ABSORPTION_SCALE, 4.0);
        }},
-      {"Uniform", [](BaseContainer* bc) {
+      {"Uniform",
+       [](BaseContainer* bc) {
          bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_UNIFORM);
          bc->SetReal(MAT_ABSORPTION_UNIFORM, 0.125);
        }},
-      {"Blackbody", [](BaseContainer* bc) {
+      {"Blackbody",
+       [](BaseContainer* bc) {
          bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_BLACKBODY);
          bc->SetReal(MAT_ABSORPTION_TEMPERATURE, 5500.0);
          bc->SetReal(MAT_ABSORPTION_GAIN, 0.5);
        }},
-      {"Peak", [](BaseContainer* bc) {
+      {"Peak",
+       [](BaseContainer* bc) {
          bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_PEAK);
          bc->SetReal(MAT_ABSORPTION_PEAK_MIN, 4e-7);
          bc->SetReal(MAT_ABSORPTION_PEAK_WIDTH, 5e-8);
          bc->SetReal(MAT_ABSORPTION_BASE_VALUE, 0.1);
          bc->SetReal(MAT_ABSORPTION_PEAK_VALUE, 0.9);
        }},
-      {"Tabulated", [](BaseContainer* bc) {
+      {"Tabulated",
+       [](BaseContainer* bc) {
          bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_TABULATED);
          bc->SetString(MAT_ABSORPTION_TAB_START, "3.8e-7");
          bc->SetString(MAT_ABSORPTION_TAB_END, "7.2e-7");
          bc->SetLong(MAT_ABSORPTION_TAB_COUNT, 3);
          bc->SetString(MAT_ABSORPTION_TAB_VALUES, "0.1 0.2 0.3");
        }},
-      {"Scattering", [](BaseContainer* bc) {
+      {"Scattering",
+       [](BaseContainer* bc) {
          bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_UNIFORM);
          bc->SetReal(MAT_ABSORPTION_UNIFORM, 0.0);
          bc->SetBool(MAT_USE_SUBSURFACE, TRUE);

@@ -21,9 +21,14 @@ TEST_F(ImportTest, OneMaterialPerElementCreatedLastStandsFirstWithTheTypeOfTheFi
       {"A", "<diffuse/>", MAT_TYPE_DIFFUSE},
       {"B", "<oren_nayar><sigma><constant>0.3</constant></sigma></oren_nayar>", MAT_TYPE_OREN_NAYAR},
       {"C", "<phong/><diffuse/>", MAT_TYPE_DIFFUSE},
-      {"D", "<glossy_transparent><exponent><constant>10</constant></exponent><internal_medium_name>x</internal_medium_name></glossy_transparent><specular><internal_medium_name>x</internal_medium_name><transparent>false</transparent></specular>", MAT_TYPE_SPECULAR},
+      {"D",
+       "<glossy_transparent><exponent><constant>10</constant></exponent><internal_medium_name>x</"
+       "internal_medium_name></glossy_transparent><specular><internal_medium_name>x</"
+       "internal_medium_name><transparent>false</transparent></specular>",
+       MAT_TYPE_SPECULAR},
       {"E", "<diffuse_transmitter/>", MAT_TYPE_DIFFUSE_TRANSMITTER},
-      {"F", "<blend><a_name>A</a_name><b_name>E</b_name><blend><constant>0.5</constant></blend></blend>", MAT_TYPE_BLEND},
+      {"F", "<blend><a_name>A</a_name><b_name>E</b_name><blend><constant>0.5</constant></blend></blend>",
+       MAT_TYPE_BLEND},
       {"G", "<unknown_type/>", 0},
   };
   std::string body;
@@ -41,8 +46,7 @@ TEST_F(ImportTest, OneMaterialPerElementCreatedLastStandsFirstWithTheTypeOfTheFi
 }
 
 TEST_F(ImportTest, TheFirstOfTwoMaterialsOfOneNameStandsAndNamelessOnesShareTheDefaultName) {
-  ImportBody(Mat("Twin", "<diffuse/>") +
-             Mat("Twin", "<phong><broken/></phong>") +  // never parsed: no dialog
+  ImportBody(Mat("Twin", "<diffuse/>") + Mat("Twin", "<phong><broken/></phong>") +  // never parsed: no dialog
              "<material><diffuse/></material><material><diffuse/></material>");
   ASSERT_EQ(Materials().size(), 2u);
   EXPECT_EQ(Data("Twin")->GetLong(MAT_TYPE), MAT_TYPE_DIFFUSE);
@@ -64,10 +68,14 @@ TEST_F(ImportTest, AReaderErrorShowsOneDialogWithTheLocatedMessageAndKeepsADefau
 }
 
 TEST_F(ImportTest, WarningsOfTheWholeFileComeInOneDialogAtTheEnd) {
-  const std::string emission = "<emission><constant><uniform><value>1</value></uniform></constant></emission>";
+  const std::string emission =
+      "<emission><constant><uniform><value>1</value></uniform></constant></emission>";
   const std::string bump = "<bump><constant>0.1</constant></bump>";
-  ImportBody(Mat("One", "<diffuse>" + emission + "</diffuse>") + Mat("Two", "<diffuse>" + bump + "</diffuse>") +
-             Mat("Three", "<diffuse><albedo><constant><blackbody><temperature>3000</temperature><gain>1</gain></blackbody></constant></albedo></diffuse>"));
+  ImportBody(Mat("One", "<diffuse>" + emission + "</diffuse>") +
+             Mat("Two", "<diffuse>" + bump + "</diffuse>") +
+             Mat("Three",
+                 "<diffuse><albedo><constant><blackbody><temperature>3000</temperature><gain>1</gain></"
+                 "blackbody></constant></albedo></diffuse>"));
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0],
             "Import warnings:\n"
@@ -78,7 +86,9 @@ TEST_F(ImportTest, WarningsOfTheWholeFileComeInOneDialogAtTheEnd) {
 }
 
 TEST_F(ImportTest, BlendPartnersAreImportedFirstOnceAndChainsBackToThemselvesEnd) {
-  const std::string blend = "<blend><a_name>%A</a_name><b_name>%B</b_name><blend><constant>0.25</constant></blend><step_blend>true</step_blend></blend>";
+  const std::string blend =
+      "<blend><a_name>%A</a_name><b_name>%B</b_name><blend><constant>0.25</constant></"
+      "blend><step_blend>true</step_blend></blend>";
   auto Blend = [&](const std::string& a, const std::string& b) {
     std::string s = blend;
     s.replace(s.find("%A"), 2, a);

@@ -9,7 +9,8 @@
 namespace {
 
 std::string Texture(const std::string& path) {
-  return "<texture><path>" + path + "</path><uv_set>default</uv_set><exponent>2.2</exponent>"
+  return "<texture><path>" + path +
+         "</path><uv_set>default</uv_set><exponent>2.2</exponent>"
          "<a>0.5</a><b>0.25</b><c>0.125</c></texture>";
 }
 
@@ -38,9 +39,10 @@ TEST_F(ImportTest, TexturePathsResolveAgainstTheMaterialFilesFolder) {
   for (const auto& r : rows) {
     const std::string name = "T" + std::to_string(n++);
     host::ClearConsole();
-    ImportBody(Mat(name, "<diffuse>" + Texture(r.path) +
-                             "<albedo><texture><texture_index>0</texture_index></texture></albedo></diffuse>"),
-               name + ".ovm");
+    ImportBody(
+        Mat(name, "<diffuse>" + Texture(r.path) +
+                      "<albedo><texture><texture_index>0</texture_index></texture></albedo></diffuse>"),
+        name + ".ovm");
     ASSERT_FALSE(Console().empty()) << r.path;
     EXPECT_EQ(Console().front(), r.line);
     BaseContainer* data = Data(name);
@@ -63,10 +65,14 @@ TEST_F(ImportTest, TexturePathsResolveAgainstTheMaterialFilesFolder) {
 TEST_F(ImportTest, EveryChannelTextureLandsInItsOwnLinkAndMapping) {
   Write("t.png", "png");
   const std::string index = "<texture><texture_index>0</texture_index></texture>";
-  ImportBody(Mat("Blend", "<blend><a_name>x</a_name><b_name>y</b_name><blend>" + index + "</blend>" + Texture("t.png") + "</blend>") +
-             Mat("Glossy", "<glossy_transparent>" + Texture("t.png") + "<exponent>" + index + "</exponent><internal_medium_name>m</internal_medium_name>"
-                           "<bump>" + index + "</bump><displacement>" + index + "</displacement><emission>" + index +
-                           "</emission><absorption_layer_transmittance>" + index + "</absorption_layer_transmittance></glossy_transparent>") +
+  ImportBody(Mat("Blend", "<blend><a_name>x</a_name><b_name>y</b_name><blend>" + index + "</blend>" +
+                              Texture("t.png") + "</blend>") +
+             Mat("Glossy", "<glossy_transparent>" + Texture("t.png") + "<exponent>" + index +
+                               "</exponent><internal_medium_name>m</internal_medium_name>"
+                               "<bump>" +
+                               index + "</bump><displacement>" + index + "</displacement><emission>" + index +
+                               "</emission><absorption_layer_transmittance>" + index +
+                               "</absorption_layer_transmittance></glossy_transparent>") +
              Mat("Oren", "<oren_nayar>" + Texture("t.png") + "<sigma>" + index + "</sigma></oren_nayar>"));
   const struct {
     const char* material;

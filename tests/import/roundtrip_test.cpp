@@ -47,44 +47,54 @@ TEST_F(RoundTripTest, ExportImportExportGivesTheSameMaterialElements) {
     const char* name;
     std::function<void(BaseMaterial*, BaseContainer*)> set;
   } rows[] = {
-      {"diffuse", [](BaseMaterial*, BaseContainer* bc) {
+      {"diffuse",
+       [](BaseMaterial*, BaseContainer* bc) {
          bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
          bc->SetVector(MAT_ALBEDO_COLOR, LVector(0.5, 0.25, 0.125));
        }},
-      {"oren-nayar", [](BaseMaterial*, BaseContainer* bc) {
+      {"oren-nayar",
+       [](BaseMaterial*, BaseContainer* bc) {
          bc->SetLong(MAT_TYPE, MAT_TYPE_OREN_NAYAR);
          bc->SetBool(MAT_USE_SIGMA, true);
        }},
       {"phong", [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_PHONG); }},
-      {"transmitter", [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE_TRANSMITTER); }},
+      {"transmitter",
+       [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE_TRANSMITTER); }},
       {"specular", [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_SPECULAR); }},
-      {"specular subsurface", [](BaseMaterial*, BaseContainer* bc) {
+      {"specular subsurface",
+       [](BaseMaterial*, BaseContainer* bc) {
          bc->SetLong(MAT_TYPE, MAT_TYPE_SPECULAR);
          bc->SetBool(MAT_USE_SUBSURFACE, true);
          bc->SetVector(MAT_ABSORPTION_COLOR, LVector(0.5, 0.75, 0.25));
        }},
-      {"glossy", [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_GLOSSY_TRANSPARENT); }},
+      {"glossy",
+       [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_GLOSSY_TRANSPARENT); }},
       {"null", [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_NULL); }},
-      {"emission rgb", [](BaseMaterial*, BaseContainer* bc) {
+      {"emission rgb",
+       [](BaseMaterial*, BaseContainer* bc) {
          bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
          bc->SetBool(MAT_USE_EMISSION, true);
        }},
-      {"emission blackbody", [](BaseMaterial*, BaseContainer* bc) {
+      {"emission blackbody",
+       [](BaseMaterial*, BaseContainer* bc) {
          bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
          bc->SetBool(MAT_USE_EMISSION, true);
          bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_BLACKBODY);
        }},
-      {"emission uniform", [](BaseMaterial*, BaseContainer* bc) {
+      {"emission uniform",
+       [](BaseMaterial*, BaseContainer* bc) {
          bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
          bc->SetBool(MAT_USE_EMISSION, true);
          bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_UNIFORM);
        }},
-      {"emission peak", [](BaseMaterial*, BaseContainer* bc) {
+      {"emission peak",
+       [](BaseMaterial*, BaseContainer* bc) {
          bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
          bc->SetBool(MAT_USE_EMISSION, true);
          bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_PEAK);
        }},
-      {"emission tabulated", [](BaseMaterial*, BaseContainer* bc) {
+      {"emission tabulated",
+       [](BaseMaterial*, BaseContainer* bc) {
          bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
          bc->SetBool(MAT_USE_EMISSION, true);
          bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_TABULATED);
@@ -93,7 +103,8 @@ TEST_F(RoundTripTest, ExportImportExportGivesTheSameMaterialElements) {
          bc->SetString(MAT_EMISSION_TAB_VALUES, "1 2.5 3");
          bc->SetLong(MAT_EMISSION_TAB_COUNT, 3);
        }},
-      {"bitmap", [&image](BaseMaterial* mat, BaseContainer* bc) {
+      {"bitmap",
+       [&image](BaseMaterial* mat, BaseContainer* bc) {
          bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
          BaseShader* bitmap = BaseShader::Alloc(Xbitmap);
          bitmap->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME, Filename(String(image)));

@@ -12,7 +12,8 @@
 namespace {
 
 std::string Runner(const TempDir& dir) {
-  return std::string(CORVANE_HOST_EXE) + " --plugin-dir " CORVANE_PLUGIN_DIR " --write-path " + dir.path() + " ";
+  return std::string(CORVANE_HOST_EXE) + " --plugin-dir " CORVANE_PLUGIN_DIR " --write-path " + dir.path() +
+         " ";
 }
 
 std::string ReadFile(const std::string& path) {
@@ -28,8 +29,10 @@ TEST_F(ImportTest, TheRunnerImportsAFileAndSavesADocumentThatLoadsAgainTheSame) 
   std::string out;
   ASSERT_EQ(RunCommand(Runner(dir) + "import " + file + " --save " + saved, &out), 0) << out;
   EXPECT_NE(out.find("[Open file] Select .ovm/.povm file -> " + file + "\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("Failed to load texture from: " + std::string(CORVANE_TEST_DATA) + "/materials/red.png\n"),
-            std::string::npos) << out;
+  EXPECT_NE(
+      out.find("Failed to load texture from: " + std::string(CORVANE_TEST_DATA) + "/materials/red.png\n"),
+      std::string::npos)
+      << out;
   EXPECT_NE(out.find("Saved " + saved + "\n"), std::string::npos) << out;
 
   std::string error;

@@ -55,7 +55,8 @@ class HelpersTest : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    ASSERT_TRUE(RegisterVideoPostPlugin(kRenderSettings, "Render settings", 0, PlainVideoPost::Alloc, "", 0, 0));
+    ASSERT_TRUE(
+        RegisterVideoPostPlugin(kRenderSettings, "Render settings", 0, PlainVideoPost::Alloc, "", 0, 0));
     ASSERT_TRUE(RegisterVideoPostPlugin(kOtherVideoPost, "Other", 0, PlainVideoPost::Alloc, "", 0, 0));
     ASSERT_TRUE(RegisterTagPlugin(kAnimationTag, "Animation", 0, PlainTag::Alloc, "", nullptr, 0));
     ASSERT_TRUE(RegisterShaderPlugin(kConstantShader, "Constant", 0, ConstantShader::Alloc, "", 0));
@@ -88,16 +89,15 @@ std::string Names(const Helpers::TextureTagList& tags) {
 TEST_F(HelpersTest, GlobalScaleFollowsTheSceneUnitOrTheHostUnit) {
   struct Case {
     bool settings;
-    LONG unit;  // -1: not stored
+    LONG unit;      // -1: not stored
     double custom;  // < 0: not stored
     double scale;
   };
   const Case cases[] = {
-      {true, -1, -1, 0.01},     {true, 1387, -1, 1000.0}, {true, 1388, -1, 1.0},
-      {true, 1389, -1, 0.01},   {true, 1390, -1, 0.001},  {true, 1391, 2.5, 2.5},
-      {true, 1391, -1, 0.0},    {true, 1392, 7.0, 1.0},   {false, 1, -1, 1000.0},
-      {false, 2, -1, 1.0},      {false, 3, -1, 0.01},     {false, 4, -1, 0.001},
-      {false, 10, -1, 1.0},     {false, -1, -1, 1.0},
+      {true, -1, -1, 0.01},    {true, 1387, -1, 1000.0}, {true, 1388, -1, 1.0}, {true, 1389, -1, 0.01},
+      {true, 1390, -1, 0.001}, {true, 1391, 2.5, 2.5},   {true, 1391, -1, 0.0}, {true, 1392, 7.0, 1.0},
+      {false, 1, -1, 1000.0},  {false, 2, -1, 1.0},      {false, 3, -1, 0.01},  {false, 4, -1, 0.001},
+      {false, 10, -1, 1.0},    {false, -1, -1, 1.0},
   };
   EXPECT_DOUBLE_EQ(Helpers::GetGlobalScale(nullptr), 0.01);  // the host's default: centimetres
   for (const Case& c : cases) {
@@ -185,9 +185,10 @@ TEST_F(HelpersTest, UsedTextureTagsRunFromTheRightToTheFirstUnrestrictedOne) {
   inCache->InsertUnder(cache);
   host::SetCache(Object("generator"), cache);
 
-  const std::pair<BaseObject*, const char*> cases[] = {
-      {Object("three"), "CB"}, {Object("restricted"), "A"}, {Object("child"), "E"},
-      {Object("grandchild"), "E"}, {inCache, "F"}, {cache, "F"}, {Object("bare"), ""}, {nullptr, ""}};
+  const std::pair<BaseObject*, const char*> cases[] = {{Object("three"), "CB"}, {Object("restricted"), "A"},
+                                                       {Object("child"), "E"},  {Object("grandchild"), "E"},
+                                                       {inCache, "F"},          {cache, "F"},
+                                                       {Object("bare"), ""},    {nullptr, ""}};
   for (const auto& [op, expected] : cases) {
     SCOPED_TRACE(expected);
     EXPECT_EQ(Names(Helpers::GetUsedTextureTags(op)), expected);
@@ -210,7 +211,7 @@ TEST_F(HelpersTest, TagForASelectionIsTheMatchingRestrictedOneElseTheFirstUnrest
     BaseTag* selection;
     const char* expected;
   };
-  const Case cases[] = {{&both, side, "all"}, {&both, top, "top"},      {&both, nullptr, "all"},
+  const Case cases[] = {{&both, side, "all"},       {&both, top, "top"},       {&both, nullptr, "all"},
                         {&restricted, nullptr, ""}, {&restricted, top, "top"}, {&none, top, ""}};
   for (const Case& c : cases) {
     TextureTag* t = Helpers::GetTexTagWithSelection(*c.tags, c.selection);
@@ -269,8 +270,7 @@ TEST_F(HelpersTest, RenderModeIsDecidedByTheTopMostObjectThatSetsOne) {
     op->SetRenderMode(c.modes[0]);
     mid->SetRenderMode(c.modes[1]);
     top->SetRenderMode(c.modes[2]);
-    EXPECT_EQ(Helpers::GetObjectRenderMode(op), c.hidden)
-        << c.modes[0] << c.modes[1] << c.modes[2];
+    EXPECT_EQ(Helpers::GetObjectRenderMode(op), c.hidden) << c.modes[0] << c.modes[1] << c.modes[2];
     BaseObject::Free(top);
   }
   EXPECT_FALSE(Helpers::GetObjectRenderMode(nullptr));
@@ -401,7 +401,9 @@ TEST_F(HelpersTest, TexturePathsAreFoundBesideTheDocumentAndInItsTexFolder) {
   inner->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME, Filename("b.png"));
   lost->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME, Filename("lost.png"));
   Helpers::FixTexturePaths(first, d);
-  auto file = [](BaseShader* s) { return Utf8(s->GetDataInstance()->GetFilename(BITMAPSHADER_FILENAME).GetString()); };
+  auto file = [](BaseShader* s) {
+    return Utf8(s->GetDataInstance()->GetFilename(BITMAPSHADER_FILENAME).GetString());
+  };
   EXPECT_EQ(file(first), dir / "doc/a.png");
   EXPECT_EQ(file(inner), dir / "doc/tex/b.png");
   EXPECT_EQ(file(lost), "lost.png");
@@ -419,11 +421,11 @@ TEST_F(HelpersTest, ElapsedTimeTexts) {
     int format;
     const char* text;
   } cases[] = {
-      {0, 1234, 1, "1.234 s"},          {0, 75500, 0, "1 m, 15.500 s"},
-      {0, 59999, 0, "0 m, 59.999 s"},   {0, 60000, 0, "1 m, 0.000 s"},
-      {0, 0, 0, "0 m, 0.000 s"},        {0, 75500, 1, "75.500 s"},
-      {0, 5, 7, "0.005 s"},             {0, 7265432, 0, "121 m, 5.432 s"},
-      {1000, 3005, 1, "2.005 s"},       {4294967000u, 1000, 1, "1.296 s"},  // the timer wrapped
+      {0, 1234, 1, "1.234 s"},        {0, 75500, 0, "1 m, 15.500 s"},
+      {0, 59999, 0, "0 m, 59.999 s"}, {0, 60000, 0, "1 m, 0.000 s"},
+      {0, 0, 0, "0 m, 0.000 s"},      {0, 75500, 1, "75.500 s"},
+      {0, 5, 7, "0.005 s"},           {0, 7265432, 0, "121 m, 5.432 s"},
+      {1000, 3005, 1, "2.005 s"},     {4294967000u, 1000, 1, "1.296 s"},  // the timer wrapped
   };
   for (const auto& c : cases) {
     host::ManualClock clock;
@@ -444,7 +446,10 @@ TEST_F(HelpersTest, ElapsedTimeTexts) {
 }
 
 TEST_F(HelpersTest, TextConversions) {
-  EXPECT_EQ(Helpers::ToUTF8String(String("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC")), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC");
+  EXPECT_EQ(Helpers::ToUTF8String(String("Gr\xC3\xBC\xC3\x9F"
+                                         "e \xE2\x82\xAC")),
+            "Gr\xC3\xBC\xC3\x9F"
+            "e \xE2\x82\xAC");
   String withZero;
   withZero.SetCString("ab\0cd", 5, STRINGENCODING_UTF8);
   EXPECT_EQ(Helpers::ToUTF8String(withZero), "ab");
@@ -469,7 +474,9 @@ TEST_F(HelpersTest, WrittenStringsReadBackByteForByte) {
   std::string longText(5000, 'x');
   BaseFile* file = BaseFile::Alloc();
   ASSERT_TRUE(file->Open(Filename(path.c_str()), FILEOPEN_WRITE));
-  EXPECT_TRUE(Helpers::WriteString(String("Gr\xC3\xBC\xC3\x9F" "e|"), file));
+  EXPECT_TRUE(Helpers::WriteString(String("Gr\xC3\xBC\xC3\x9F"
+                                          "e|"),
+                                   file));
   EXPECT_TRUE(Helpers::WriteString(String(longText), file));
   EXPECT_TRUE(Helpers::WriteCString(std::string("|\xFF\x00|", 4), file));
   EXPECT_TRUE(Helpers::WriteCString("", file));
@@ -481,7 +488,10 @@ TEST_F(HelpersTest, WrittenStringsReadBackByteForByte) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream content;
   content << in.rdbuf();
-  EXPECT_EQ(content.str(), "Gr\xC3\xBC\xC3\x9F" "e|" + longText + std::string("|\xFF\x00|", 4));
+  EXPECT_EQ(content.str(),
+            "Gr\xC3\xBC\xC3\x9F"
+            "e|" +
+                longText + std::string("|\xFF\x00|", 4));
 }
 
 // --- UVW generation and baking -----------------------------------------------------------

@@ -38,7 +38,8 @@ class LightLayersTest : public HostTest {
     if (!entry) return labels;
     BaseContainer cycle = entry->GetContainer(DESC_CYCLE);
     for (LONG i = 0; i < cycle.GetCount(); ++i)
-      labels.push_back(std::to_string(cycle.GetIndexId(i)) + " " + host::ToUtf8(cycle.GetIndexData(i)->GetString()));
+      labels.push_back(std::to_string(cycle.GetIndexId(i)) + " " +
+                       host::ToUtf8(cycle.GetIndexData(i)->GetString()));
     return labels;
   }
 
@@ -49,8 +50,9 @@ class LightLayersTest : public HostTest {
 
 TEST_F(LightLayersTest, WithoutRenderSettingsTheLayersHaveNoNames) {
   ASSERT_TRUE(Helpers::AddLightLayerContainer(&description, &data, LIGHTTAG_LAYER, doc));
-  EXPECT_EQ(Labels(), (std::vector<std::string>{"0 Layer 1", "1 Layer 2", "2 Layer 3", "3 Layer 4", "4 Layer 5",
-                                                "5 Layer 6", "6 Layer 7", "7 Layer 8", "8 Layer 9", "9 Layer 10"}));
+  EXPECT_EQ(Labels(),
+            (std::vector<std::string>{"0 Layer 1", "1 Layer 2", "2 Layer 3", "3 Layer 4", "4 Layer 5",
+                                      "5 Layer 6", "6 Layer 7", "7 Layer 8", "8 Layer 9", "9 Layer 10"}));
   const LONG index = [&] {
     for (LONG i = 0; i < description.GetCount(); ++i)
       if (description.GetIndexId(i)[0].id == LIGHTTAG_LAYER) return i;
@@ -77,9 +79,7 @@ TEST_F(LightLayersTest, LayerNamesComeFromTheRenderSettings) {
 }
 
 TEST_F(LightLayersTest, ValuesOutsideTheTenLayersBecomeTheFirst) {
-  const struct {
-    LONG stored, kept;
-  } cases[] = {{-3, 0}, {0, 0}, {7, 7}, {9, 9}, {10, 0}, {11, 0}};
+  const struct { LONG stored, kept; } cases[] = {{-3, 0}, {0, 0}, {7, 7}, {9, 9}, {10, 0}, {11, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.stored);
     data.SetLong(LIGHTTAG_LAYER, c.stored);

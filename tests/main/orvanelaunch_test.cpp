@@ -86,8 +86,8 @@ class LaunchTest : public HostTest {
       while (std::getline(s, line)) lines.push_back(SplitTabs(line));
       return lines.size() >= count && ReadFile(log).back() == '\n';
     };
-    EXPECT_TRUE(WaitFor(complete)) << "the renderer stand-in logged " << lines.size() << " of "
-                                   << count << " command lines in " << log;
+    EXPECT_TRUE(WaitFor(complete)) << "the renderer stand-in logged " << lines.size() << " of " << count
+                                   << " command lines in " << log;
     return lines;
   }
 
@@ -159,8 +159,9 @@ TEST_F(LaunchTest, SavingTwiceLeavesOneSettingsElement) {
 }
 
 TEST_F(LaunchTest, OtherNodesOfTheFileStayAndTheSettingsMoveLast) {
-  WriteSettings("<?xml version=\"1.0\" ?><other>1</other><global_settings><PATH>/old</PATH>"
-                "<extra/></global_settings><!--note--><more/>");
+  WriteSettings(
+      "<?xml version=\"1.0\" ?><other>1</other><global_settings><PATH>/old</PATH>"
+      "<extra/></global_settings><!--note--><more/>");
   SaveDir("/new");
   EXPECT_EQ(SettingsText(),
             "<?xml version=\"1.0\" ?>\n<other>1</other>\n<!--note-->\n<more />\n"
@@ -207,9 +208,9 @@ TEST_F(LaunchTest, ABrokenFileStillNamesTheFolderReadBeforeTheError) {
 
 TEST_F(LaunchTest, FoldersOfAnyNameAreKeptInUtf8AndReadBack) {
   const Strings folders = {
-      "/Users/Jos\xC3\xA9/Apps",                 // Latin-1
-      "/Users/\xE6\x97\xA5\xE6\x9C\xAC/Apps",     // CJK, outside Latin-1
-      "/Apps/\xCE\xA9 & <R>/\xF0\x9F\x8E\xA8",    // Greek, XML specials and a 4-byte character
+      "/Users/Jos\xC3\xA9/Apps",                // Latin-1
+      "/Users/\xE6\x97\xA5\xE6\x9C\xAC/Apps",   // CJK, outside Latin-1
+      "/Apps/\xCE\xA9 & <R>/\xF0\x9F\x8E\xA8",  // Greek, XML specials and a 4-byte character
   };
   for (const std::string& dir : folders) {
     SCOPED_TRACE(dir);
@@ -231,10 +232,10 @@ TEST_F(LaunchTest, OldEightBitSettingsFilesStillRead) {
     std::string stored;  // the bytes of "PATH"
     std::string read;    // the folder read, in UTF-8
   } cases[] = {
-      {"/Users/Jos\xE9/Apps", "/Users/Jos\xC3\xA9/Apps"},      // Latin-1 bytes, not UTF-8
+      {"/Users/Jos\xE9/Apps", "/Users/Jos\xC3\xA9/Apps"},  // Latin-1 bytes, not UTF-8
       {"/\xC4\xD6\xDC/\xDF", "/\xC3\x84\xC3\x96\xC3\x9C/\xC3\x9F"},
-      {"/a\xC3", "/a\xC3\x83"},                                 // a cut-off sequence
-      {"/\xED\xA0\x80", "/\xC3\xAD\xC2\xA0\xC2\x80"},           // an encoded surrogate is not UTF-8
+      {"/a\xC3", "/a\xC3\x83"},                                // a cut-off sequence
+      {"/\xED\xA0\x80", "/\xC3\xAD\xC2\xA0\xC2\x80"},          // an encoded surrogate is not UTF-8
       {"/Users/Jos\xC3\xA9/Apps", "/Users/Jos\xC3\xA9/Apps"},  // valid UTF-8 reads as such
   };
   for (const auto& c : cases) {
@@ -251,7 +252,8 @@ TEST_F(LaunchTest, OldEightBitSettingsFilesStillRead) {
   Helpers::GlobalSettings settings;
   settings.path = exe.GetDirectory().GetDirectory().GetDirectory().GetDirectory().GetString();
   ASSERT_TRUE(Helpers::SaveSettings(&settings));
-  EXPECT_EQ(SettingsText(), "<global_settings>\n    <PATH>/Users/Jos\xC3\xA9/Apps</PATH>\n</global_settings>\n");
+  EXPECT_EQ(SettingsText(),
+            "<global_settings>\n    <PATH>/Users/Jos\xC3\xA9/Apps</PATH>\n</global_settings>\n");
 }
 
 TEST_F(LaunchTest, LongFoldersAreKeptWhole) {
@@ -275,20 +277,37 @@ TEST_F(LaunchTest, CommandLinesFromTheShortestToTheFull) {
     Strings args;  // after the executable
   } cases[] = {
       {scene, 0, 7777, Filename(), -1, 42, {"/s/a b.ovs", "-seed", "42"}},
-      {scene, 1, 7100, Filename("/x/y/img.tif"), 1000, -5,
+      {scene,
+       1,
+       7100,
+       Filename("/x/y/img.tif"),
+       1000,
+       -5,
        {"/s/a b.ovs", "-seed", "-5", "-n", "wm", "-p", "7100", "-haltspp", "1000", "-o", "/x/y/img.png"}},
       {scene, 7, 1, Filename(), -1, 0, {"/s/a b.ovs", "-seed", "0", "-n", "wm", "-p", "1"}},
       {scene, 0, 1, Filename(), 0, 0, {"/s/a b.ovs", "-seed", "0", "-haltspp", "0"}},
       {scene, 0, 1, Filename("/out/shot"), -1, 0, {"/s/a b.ovs", "-seed", "0", "-o", "/out/shot.png"}},
-      {scene, 0, 1, Filename("/out/shot.v2.exr"), -1, 0, {"/s/a b.ovs", "-seed", "0", "-o", "/out/shot.v2.png"}},
+      {scene,
+       0,
+       1,
+       Filename("/out/shot.v2.exr"),
+       -1,
+       0,
+       {"/s/a b.ovs", "-seed", "0", "-o", "/out/shot.v2.png"}},
       {scene, 0, 1, Filename("shot.tif"), -1, 0, {"/s/a b.ovs", "-seed", "0", "-o", "shot.png"}},
-      {Filename("/s/\xC3\xA9.ovs"), 0, 1, Filename("/\xE6\x97\xA5/i.tif"), -1, 0,
+      {Filename("/s/\xC3\xA9.ovs"),
+       0,
+       1,
+       Filename("/\xE6\x97\xA5/i.tif"),
+       -1,
+       0,
        {"/s/\xC3\xA9.ovs", "-seed", "0", "-o", "/\xE6\x97\xA5/i.png"}},
   };
   for (const auto& c : cases) {
     Strings expected{"/R/Orvane"};
     expected.insert(expected.end(), c.args.begin(), c.args.end());
-    EXPECT_EQ(Helpers::OrvaneArguments(exe, c.scene, c.network, c.port, c.image, c.haltSpp, c.seed), expected);
+    EXPECT_EQ(Helpers::OrvaneArguments(exe, c.scene, c.network, c.port, c.image, c.haltSpp, c.seed),
+              expected);
   }
 }
 
@@ -354,7 +373,8 @@ TEST_F(LaunchTest, AStartedProgramIsNotWaitedForAndLeavesNoZombie) {
 
 TEST_F(LaunchTest, AProgramStartsWithDefaultSignalHandling) {
   // The host ignores some signals (the runner ignores SIGXFSZ); the renderer must not inherit that.
-  struct sigaction ignore {}, old {};
+  struct sigaction ignore {
+  }, old{};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGXFSZ, &ignore, &old);
   const std::string out = work / "sigign";
@@ -390,9 +410,10 @@ TEST_F(LaunchTest, WithoutARendererNothingIsLaunched) {
 TEST_F(LaunchTest, AMissingRendererIsReportedWithItsPath) {
   SaveDir(work / "no-renderer");
   EXPECT_EQ(Helpers::LaunchOrvane(Filename("/s/scene.ovs"), 1, 0, 0, 0, 7777, Filename(), -1, 0, 0), 0);
-  EXPECT_EQ(Console(), (Strings{"Launching Orvane...",
-                                "Could not start " + work.path() +
-                                    "/no-renderer/Orvane.app/Contents/MacOS/Orvane: No such file or directory"}));
+  EXPECT_EQ(Console(),
+            (Strings{"Launching Orvane...",
+                     "Could not start " + work.path() +
+                         "/no-renderer/Orvane.app/Contents/MacOS/Orvane: No such file or directory"}));
 }
 
 TEST_F(LaunchTest, LaunchesTheRendererWithItsCommandLine) {
@@ -400,8 +421,8 @@ TEST_F(LaunchTest, LaunchesTheRendererWithItsCommandLine) {
   const std::string scene = work / "my scene.ovs";
   const std::string image = work / "renders/shot";
   fs::create_directories(work / "renders");
-  EXPECT_EQ(Helpers::LaunchOrvane(Filename(String(scene)), 1, 1, 1, 1, 7100,
-                                  Filename(String(image + ".tif")), 1000, 0, 0),
+  EXPECT_EQ(Helpers::LaunchOrvane(Filename(String(scene)), 1, 1, 1, 1, 7100, Filename(String(image + ".tif")),
+                                  1000, 0, 0),
             1);
   EXPECT_EQ(Console(), (Strings{"Launching Orvane...", "Orvane executed..."}));
 
@@ -433,8 +454,8 @@ TEST_F(LaunchTest, PackThenUnpackGivesTheMaterialBack) {
 
   std::vector<Strings> lines = LoggedCommands(work.path(), 1);
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], (Strings{work / "Orvane.app/Contents/MacOS/OrvaneConsole", "--pack", material,
-                               archive}));
+  EXPECT_EQ(lines[0],
+            (Strings{work / "Orvane.app/Contents/MacOS/OrvaneConsole", "--pack", material, archive}));
   ASSERT_TRUE(WaitFor([&] { return fs::exists(archive); }));
 
   host::ClearConsole();
@@ -518,8 +539,8 @@ TEST_F(LaunchTest, UnpackRefusesArchivesThatPointOutside) {
 }
 
 TEST_F(LaunchTest, UnpackOfAMissingArchiveGivesAnEmptyName) {
-  EXPECT_FALSE(Helpers::UnpackPovm(Filename(String(work / "missing.povm")), Filename(String(work / "out")))
-                   .Content());
+  EXPECT_FALSE(
+      Helpers::UnpackPovm(Filename(String(work / "missing.povm")), Filename(String(work / "out"))).Content());
   EXPECT_EQ(Console(), Strings{"Could not unpack " + work / "missing.povm"});
 }
 

@@ -30,12 +30,15 @@ const Expected kRegistrations[] = {
     {PluginKind::Command, 1024339, "Bake UVW Tag", 0, "", "About.tif", "Bake UVW Tag of Orvane Material"},
     {PluginKind::Command, 1024338, "Bake Material on Object", 0, "", "About.tif", "Bake Material on Object"},
     {PluginKind::Command, 1020894, "About Corvane...", 0, "", "About.tif", "About"},
-    {PluginKind::Command, 1021852, "Convert Materials to Orvane", 0, "", "ConvertMats.tif", "Convert Materials"},
+    {PluginKind::Command, 1021852, "Convert Materials to Orvane", 0, "", "ConvertMats.tif",
+     "Convert Materials"},
     {PluginKind::Command, 1022469, "Import Orvane Material...", 0, "", "Export.tif", "Import .ovm"},
     {PluginKind::Command, 1023920, "Render with Orvane", 0, "", "Export.tif", "Render with Orvane"},
     {PluginKind::Command, 1023984, "Orvane Instance", 0, "", "instance.tif", "Creates Instances"},
-    {PluginKind::Command, 1024454, "New Orvane Material", 0x10000000, "", "materialhelper.tif", "New Orvane Material"},
-    {PluginKind::Command, 1023696, "Resume Rendering", 0x20000000, "", "resume.tif", "Orvane Resume Rendering"},
+    {PluginKind::Command, 1024454, "New Orvane Material", 0x10000000, "", "materialhelper.tif",
+     "New Orvane Material"},
+    {PluginKind::Command, 1023696, "Resume Rendering", 0x20000000, "", "resume.tif",
+     "Orvane Resume Rendering"},
     {PluginKind::Command, 1023695, "Pause Rendering", 0x20000000, "", "pause.tif", "Orvane Pause Rendering"},
     {PluginKind::Command, 1023599, "Orvane Tonemapping", 0x20000000, "", "tonemapping.tif",
      "Orvane Interactive Tonemapping Dialog"},
@@ -103,11 +106,41 @@ TEST_F(StartupTest, RegisteredNodeTypesCanBeAllocated) {
     LONG id;
     bool (*alloc)(LONG);
   } kinds[] = {
-      {1020892, [](LONG id) { BaseTag* t = BaseTag::Alloc(id); bool ok = t; BaseTag::Free(t); return ok; }},
-      {1022273, [](LONG id) { BaseObject* o = BaseObject::Alloc(id); bool ok = o; BaseObject::Free(o); return ok; }},
-      {1024337, [](LONG id) { BaseMaterial* m = BaseMaterial::Alloc(id); bool ok = m; BaseMaterial::Free(m); return ok; }},
-      {1024768, [](LONG id) { BaseShader* s = BaseShader::Alloc(id); bool ok = s; BaseShader::Free(s); return ok; }},
-      {1020896, [](LONG id) { BaseVideoPost* v = BaseVideoPost::Alloc(id); bool ok = v; BaseVideoPost::Free(v); return ok; }},
+      {1020892,
+       [](LONG id) {
+         BaseTag* t = BaseTag::Alloc(id);
+         bool ok = t;
+         BaseTag::Free(t);
+         return ok;
+       }},
+      {1022273,
+       [](LONG id) {
+         BaseObject* o = BaseObject::Alloc(id);
+         bool ok = o;
+         BaseObject::Free(o);
+         return ok;
+       }},
+      {1024337,
+       [](LONG id) {
+         BaseMaterial* m = BaseMaterial::Alloc(id);
+         bool ok = m;
+         BaseMaterial::Free(m);
+         return ok;
+       }},
+      {1024768,
+       [](LONG id) {
+         BaseShader* s = BaseShader::Alloc(id);
+         bool ok = s;
+         BaseShader::Free(s);
+         return ok;
+       }},
+      {1020896,
+       [](LONG id) {
+         BaseVideoPost* v = BaseVideoPost::Alloc(id);
+         bool ok = v;
+         BaseVideoPost::Free(v);
+         return ok;
+       }},
   };
   for (const Kind& k : kinds) EXPECT_TRUE(k.alloc(k.id)) << k.id;
   // Registered by nobody: the animation tag, the node shader, the container material.
@@ -168,8 +201,10 @@ TEST_F(StartupTest, MessagesAnswerAsTheHostExpects) {
 int CountCommand(const BaseContainer& menu, const String& command) {
   int n = 0;
   for (LONG i = 0; const GeData* d = menu.GetIndexData(i); ++i) {
-    if (d->GetContainer()) n += CountCommand(*d->GetContainer(), command);
-    else if (menu.GetIndexId(i) == MENURESOURCE_COMMAND && d->GetString() == command) ++n;
+    if (d->GetContainer())
+      n += CountCommand(*d->GetContainer(), command);
+    else if (menu.GetIndexId(i) == MENURESOURCE_COMMAND && d->GetString() == command)
+      ++n;
   }
   return n;
 }

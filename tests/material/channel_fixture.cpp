@@ -19,8 +19,8 @@ struct FailingShader : ShaderData {
 
 void ChannelTest::SetUp() {
   HostTest::SetUp();
-  ASSERT_TRUE(RegisterMaterialPlugin(ID_CUSTOMORVANEMATERIAL, "Orvane Material", 0, CustomOrvaneMaterial::Alloc,
-                                     "", 0));
+  ASSERT_TRUE(RegisterMaterialPlugin(ID_CUSTOMORVANEMATERIAL, "Orvane Material", 0,
+                                     CustomOrvaneMaterial::Alloc, "", 0));
   for (LONG id : {ID_OVLSHADER, ID_OVLNOISE, ID_OVLBLEND, ID_OVLGRADIENT, ID_OVLNORMAL})
     ASSERT_TRUE(RegisterShaderPlugin(id, "OVL", 0, OvlStandIn::Alloc, "", 0));
   ASSERT_TRUE(RegisterShaderPlugin(kFailingShader, "Failing", 0, FailingShader::Alloc, "", 0));
@@ -62,10 +62,14 @@ void ChannelTest::FillDefaults(BaseContainer* d) {
   const struct {
     int first;
     double exponent, b;
-  } textures[] = {{MAT_ALBEDO_TEX_EXPONENT, 2.2, 1.0},   {MAT_EXPONENT_TEX_EXPONENT, 2.2, 1.0},
-                  {MAT_SIGMA_TEX_EXPONENT, 1.0, 1.0},    {MAT_ALPHA_TEX_EXPONENT, 1.0, 1.0},
-                  {MAT_BUMP_TEX_EXPONENT, 1.0, 0.001},   {MAT_DISPLACEMENT_TEX_EXPONENT, 1.0, 0.001},
-                  {MAT_ABSORPTION_LAYER_TEX_EXPONENT, 2.2, 1.0}, {MAT_EMISSION_TEX_EXPONENT, 2.2, 1.0}};
+  } textures[] = {{MAT_ALBEDO_TEX_EXPONENT, 2.2, 1.0},
+                  {MAT_EXPONENT_TEX_EXPONENT, 2.2, 1.0},
+                  {MAT_SIGMA_TEX_EXPONENT, 1.0, 1.0},
+                  {MAT_ALPHA_TEX_EXPONENT, 1.0, 1.0},
+                  {MAT_BUMP_TEX_EXPONENT, 1.0, 0.001},
+                  {MAT_DISPLACEMENT_TEX_EXPONENT, 1.0, 0.001},
+                  {MAT_ABSORPTION_LAYER_TEX_EXPONENT, 2.2, 1.0},
+                  {MAT_EMISSION_TEX_EXPONENT, 2.2, 1.0}};
   for (const auto& t : textures) {  // exponent, a, b, c follow one another
     d->SetReal(t.first, t.exponent);
     d->SetReal(t.first + 1, 0.0);

@@ -40,9 +40,11 @@ struct Channel {
 inline std::vector<Channel> AllChannels() {
   using M = CustomOrvaneMaterial;
   return {
-      {"albedo", [](M& m, String n, BaseContainer* d, TiXmlElement* p) { m.MaterialExportAlbedo(n, d, 0, p); },
+      {"albedo",
+       [](M& m, String n, BaseContainer* d, TiXmlElement* p) { m.MaterialExportAlbedo(n, d, 0, p); },
        MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, "_albedo.jpg"},
-      {"phong albedo", [](M& m, String n, BaseContainer* d, TiXmlElement* p) { m.MaterialExportAlbedo(n, d, 1, p); },
+      {"phong albedo",
+       [](M& m, String n, BaseContainer* d, TiXmlElement* p) { m.MaterialExportAlbedo(n, d, 1, p); },
        MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, "_albedo.jpg"},
       {"exponent", &M::MaterialExportExponent, MAT_USE_EXPONENT, MAT_EXPONENT_SHADER, "_exponent.jpg"},
       {"sigma", &M::MaterialExportSigma, MAT_USE_SIGMA, MAT_SIGMA_SHADER, "_sigma.jpg"},

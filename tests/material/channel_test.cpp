@@ -14,18 +14,21 @@ namespace channeltest {
 namespace {
 
 const std::string kRgb08 = "rgb{rgb=0.800000 0.800000 0.800000;gamma=2.200000}";
-const std::string kEmissionBase = "base_emission{constant{rgb{rgb=0.800000 0.800000 0.800000;gamma=1.000000}}};layer=0";
+const std::string kEmissionBase =
+    "base_emission{constant{rgb{rgb=0.800000 0.800000 0.800000;gamma=1.000000}}};layer=0";
 const std::string kValues22 = "exponent=2.200000;a=0.000000;b=1.000000;c=0.000000";
 const std::string kValues10 = "exponent=1.000000;a=0.000000;b=1.000000;c=0.000000";
 const std::string kValuesBump = "exponent=1.000000;a=0.000000;b=0.001000;c=0.000000";
 
 // The texture values each channel's definition carries, in the order of AllChannels().
-const char* const kChannelValues[] = {kValues22.c_str(), kValues22.c_str(), kValues22.c_str(),
-                                      kValues10.c_str(), kValues10.c_str(), kValuesBump.c_str(),
+const char* const kChannelValues[] = {kValues22.c_str(),   kValues22.c_str(), kValues22.c_str(),
+                                      kValues10.c_str(),   kValues10.c_str(), kValuesBump.c_str(),
                                       kValuesBump.c_str(), kValues22.c_str(), kValues22.c_str()};
 // Each channel's element, for texture references and OVL programs.
-const char* const kChannelElement[] = {"albedo", "diffuse_albedo", "exponent", "sigma", "blend", "bump",
-                                       "displacement", "absorption_layer_transmittance", "emission"};
+const char* const kChannelElement[] = {
+    "albedo",  "diffuse_albedo", "exponent",     "sigma",
+    "blend",   "bump",           "displacement", "absorption_layer_transmittance",
+    "emission"};
 
 // The names of the element's children, joined by ";".
 std::string ChildNames(const TiXmlElement& e) {
@@ -65,7 +68,8 @@ TEST_F(ChannelTest, AlbedoElementAndColourFollowTheModelAndParameters) {
 
   data.SetVector(MAT_ALBEDO_COLOR, LVector(0.5, 1.0, 0.0));
   data.SetReal(MAT_ALBEDO_BRIGHTNESS, 2.0);
-  EXPECT_EQ(Write(AllChannels()[0].write), "albedo{constant{rgb{rgb=1.000000 2.000000 0.000000;gamma=2.200000}}}");
+  EXPECT_EQ(Write(AllChannels()[0].write),
+            "albedo{constant{rgb{rgb=1.000000 2.000000 0.000000;gamma=2.200000}}}");
   data.SetBool(MAT_USE_ABSORPTION_LAYER, TRUE);
   data.SetVector(MAT_ABSORPTION_LAYER_COLOR, LVector(0.5, 1.0, 0.0));
   data.SetReal(MAT_ABSORPTION_LAYER_BRIGHTNESS, 2.0);
@@ -80,8 +84,9 @@ TEST_F(ChannelTest, AlbedoElementAndColourFollowTheModelAndParameters) {
   material->MaterialExportAlbedo(String("Mat"), &empty, 0, &model);
   material->MaterialExportExponent(String("Mat"), &empty, &model);
   material->MaterialExportSigma(String("Mat"), &empty, &model);
-  EXPECT_EQ(Flatten(&model),
-            "albedo{constant{rgb{rgb=0.000000 0.000000 0.000000;gamma=0.000000}}};exponent{constant=0.000000}");
+  EXPECT_EQ(
+      Flatten(&model),
+      "albedo{constant{rgb{rgb=0.000000 0.000000 0.000000;gamma=0.000000}}};exponent{constant=0.000000}");
 }
 
 TEST_F(ChannelTest, BitmapShaderBecomesTextureDefinitionAndReference) {
@@ -93,8 +98,8 @@ TEST_F(ChannelTest, BitmapShaderBecomesTextureDefinitionAndReference) {
     const std::string definition = TextureText(wood, kChannelValues[i]);
     const std::string reference = std::string(kChannelElement[i]) + "{texture{texture_index=2}}";
     // The emission's definition stands before its channel element, every other one after it.
-    const std::string expected = i == 8 ? kEmissionBase + ";" + definition + ";" + reference
-                                        : reference + ";" + definition;
+    const std::string expected =
+        i == 8 ? kEmissionBase + ";" + definition + ";" + reference : reference + ";" + definition;
     EXPECT_EQ(Write(channels[i].write), expected) << channels[i].label;
     EXPECT_EQ(material->textureIndex, 3) << channels[i].label;
   }
@@ -111,7 +116,8 @@ TEST_F(ChannelTest, OtherHostShadersAreBakedToJpegImages) {
     const std::string file = textures + "/Mat_0" + channels[i].suffix;
     const std::string definition = TextureText(file, kChannelValues[i]);
     const std::string reference = std::string(kChannelElement[i]) + "{texture{texture_index=0}}";
-    const std::string expected = (i == 8 ? kEmissionBase + ";" : std::string()) + reference + ";" + definition;
+    const std::string expected =
+        (i == 8 ? kEmissionBase + ";" : std::string()) + reference + ";" + definition;
     EXPECT_EQ(Write(channels[i].write), expected) << channels[i].label;
     EXPECT_EQ(material->textureIndex, 1);
 
@@ -145,12 +151,14 @@ TEST_F(ChannelTest, BakedImageNamesCarryFrameAndCleanMaterialName) {
   // Separators and control characters would leave the textures folder or spoil the name.
   sd.frame = 0;
   const std::string clean = textures + "/a_b_c_d_0_exponent.jpg";
-  EXPECT_EQ(Write(AllChannels()[2].write, String("a/b\\c\x01" "d")),
+  EXPECT_EQ(Write(AllChannels()[2].write, String("a/b\\c\x01"
+                                                 "d")),
             "exponent{texture{texture_index=1}};" + TextureText(clean, kValues22));
   EXPECT_TRUE(fs::exists(clean));
   EXPECT_EQ(BakedFiles().size(), 2u);
 
-  EXPECT_EQ(MaterialChannels::BakeFileName(String("L\xc2\x85m\x7f\xc3\xa4"), 12, "_x.jpg"), "L_m_\xc3\xa4_12_x.jpg");
+  EXPECT_EQ(MaterialChannels::BakeFileName(String("L\xc2\x85m\x7f\xc3\xa4"), 12, "_x.jpg"),
+            "L_m_\xc3\xa4_12_x.jpg");
   EXPECT_EQ(MaterialChannels::BakeFileName(String("Mat_mid0"), 0, "_albedo.jpg"), "Mat_mid0_0_albedo.jpg");
 }
 
@@ -207,7 +215,7 @@ TEST_F(ChannelTest, MissingInputsWriteNothing) {
 TEST_F(ChannelTest, LinksThatHoldNoShaderCountAsNone) {
   data.SetBool(MAT_USE_SIGMA, TRUE);
   data.SetBool(MAT_USE_BUMP, TRUE);
-  data.SetLink(MAT_SIGMA_SHADER, mat);  // a material, not a shader
+  data.SetLink(MAT_SIGMA_SHADER, mat);                // a material, not a shader
   BaseShader* elsewhere = BaseShader::Alloc(Xcolor);  // in no document
   data.SetLink(MAT_BUMP_SHADER, elsewhere);
   EXPECT_EQ(Write(AllChannels()[3].write), "sigma{constant=0.200000}");
@@ -230,10 +238,12 @@ TEST_F(ChannelTest, TextureIndicesCountAcrossChannelsInWritingOrder) {
   material->MaterialExportDisplacement(String("Mat"), &data, &model);
   material->MaterialExportEmission(String("Mat"), &data, &model);
   EXPECT_EQ(ChildNames(model),
-            "diffuse_albedo;texture;exponent;texture;bump;texture;displacement;base_emission;layer;texture;emission");
+            "diffuse_albedo;texture;exponent;texture;bump;texture;displacement;base_emission;layer;texture;"
+            "emission");
   std::vector<std::string> indices;
   for (const char* channel : {"diffuse_albedo", "exponent", "bump", "emission"})
-    indices.push_back(model.FirstChildElement(channel)->FirstChildElement("texture")->FirstChildElement()->GetText());
+    indices.push_back(
+        model.FirstChildElement(channel)->FirstChildElement("texture")->FirstChildElement()->GetText());
   EXPECT_EQ(indices, (std::vector<std::string>{"0", "1", "2", "3"}));
   EXPECT_EQ(material->textureIndex, 4);
 }

@@ -10,7 +10,8 @@ namespace {
 
 const std::string kLayer0 = ";layer=0";
 const std::string kBgCoords =
-    "tex_coord_generation{spherical{rotation{axis_rotation{axis=0.000000 0.000000 1.000000;angle=1.600000}}}}";
+    "tex_coord_generation{spherical{rotation{axis_rotation{axis=0.000000 0.000000 "
+    "1.000000;angle=1.600000}}}}";
 
 class EmissionTest : public ChannelTest {
  protected:
@@ -52,8 +53,10 @@ TEST_F(EmissionTest, EverySpectrumKind) {
   data.SetString(MAT_EMISSION_TAB_END, String("720.5"));
   data.SetLong(MAT_EMISSION_TAB_COUNT, 4);
   data.SetString(MAT_EMISSION_TAB_VALUES, String("0.1 0.2 x"));
-  EXPECT_EQ(Emit(), "base_emission{constant{regular_tabulated{start_wavelength=380;end_wavelength=720.5;"
-                    "num_values=4;values=0.1 0.2 x}}}" + kLayer0);
+  EXPECT_EQ(Emit(),
+            "base_emission{constant{regular_tabulated{start_wavelength=380;end_wavelength=720.5;"
+            "num_values=4;values=0.1 0.2 x}}}" +
+                kLayer0);
 }
 
 TEST_F(EmissionTest, LightLayersGetDenseIndicesInOrderOfFirstUse) {
@@ -80,7 +83,8 @@ TEST_F(EmissionTest, LightLayersGetDenseIndicesInOrderOfFirstUse) {
 
 TEST_F(EmissionTest, BackgroundMaterialTexturesGetBackgroundCoordinates) {
   data.SetBool(MAT_USE_EMISSION, TRUE);
-  const std::string base = "base_emission{constant{rgb{rgb=0.800000 0.800000 0.800000;gamma=1.000000}}}" + kLayer0;
+  const std::string base =
+      "base_emission{constant{rgb{rgb=0.800000 0.800000 0.800000;gamma=1.000000}}}" + kLayer0;
   const std::string values = "exponent=2.200000;a=0.000000;b=1.000000;c=0.000000";
   const std::string baked = textures + "/Sky_0_emission.jpg";
   for (int background : {0, 1}) {
@@ -90,9 +94,9 @@ TEST_F(EmissionTest, BackgroundMaterialTexturesGetBackgroundCoordinates) {
     Link(MAT_EMISSION_SHADER, Xbitmap);
     EXPECT_EQ(Emit(), base + ";" + TextureText(wood, values + tail) + ";emission{texture{texture_index=0}}");
     Link(MAT_EMISSION_SHADER, Xgradient);
-    EXPECT_EQ(Write([](CustomOrvaneMaterial& m, String n, BaseContainer* d, TiXmlElement* p) {
-                m.MaterialExportEmission(n, d, p);
-              }, String("Sky")),
+    EXPECT_EQ(Write([](CustomOrvaneMaterial& m, String n, BaseContainer* d,
+                       TiXmlElement* p) { m.MaterialExportEmission(n, d, p); },
+                    String("Sky")),
               base + ";emission{texture{texture_index=1}};" + TextureText(baked, values + tail));
     EXPECT_EQ(material->textureIndex, 2);
   }

@@ -58,13 +58,13 @@ void ExpectNear(const LVector& a, const LVector& b) {
 TEST_F(ContainerShadingTest, ShadesFromTheRootAndForgetsItAfterTheRender) {
   struct Row {
     const char* what;
-    bool shader;   // link a ramp shader as the root's albedo shader, mapped 2·v² + 0·v + 0.1
-    bool noRoot;   // clear the root link
+    bool shader;  // link a ramp shader as the root's albedo shader, mapped 2·v² + 0·v + 0.1
+    bool noRoot;  // clear the root link
     LVector col;
   };
   const std::vector<Row> rows = {
-      {"leaf root: its albedo colour", false, false, LVector(0.4, 0.4, 0.0)},       // (0.8, 0.4, 0) × d
-      {"albedo shader mapped", true, false, LVector(0.3, 0.6, 0.6)},               // 2·0.25 + 0.1
+      {"leaf root: its albedo colour", false, false, LVector(0.4, 0.4, 0.0)},  // (0.8, 0.4, 0) × d
+      {"albedo shader mapped", true, false, LVector(0.3, 0.6, 0.6)},           // 2·0.25 + 0.1
       {"no root: grey 0.8", false, true, LVector(0.4, 0.8, 0.8)},
   };
   for (const Row& row : rows) {
@@ -108,7 +108,8 @@ TEST_F(ContainerShadingTest, NodeSwitchesFollowTheType) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.type);
     BaseContainer bc;
-    for (int id : {MAT_USE_ALPHA, MAT_USE_ALBEDO, MAT_USE_ABSORPTION_LAYER, MAT_USE_BUMP}) bc.SetBool(O + id, true);
+    for (int id : {MAT_USE_ALPHA, MAT_USE_ALBEDO, MAT_USE_ABSORPTION_LAYER, MAT_USE_BUMP})
+      bc.SetBool(O + id, true);
     bc.SetLong(O + MAT_TYPE, O + row.type);
     AdvancedOrvaneMaterial::SetChannels(&bc);
     EXPECT_EQ(bc.GetBool(O + MAT_USE_ALPHA), row.alpha);

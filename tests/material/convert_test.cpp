@@ -51,8 +51,8 @@ class ConvertTest : public HostTest {
     BaseDocument::Free(doc);
     std::string error;
     doc = host::LoadDocumentText(
-        R"({"materials": [{"type": 5703, "name": "Host", "parameters": {)" + parameters + "}}]}",
-        "test", &error);
+        R"({"materials": [{"type": 5703, "name": "Host", "parameters": {)" + parameters + "}}]}", "test",
+        &error);
     ASSERT_NE(doc, nullptr) << error;
     src = doc->GetFirstMaterial();
     target = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
@@ -65,15 +65,14 @@ class ConvertTest : public HostTest {
   // A bitmap shader under the host material, in its link `id`.
   BaseShader* HostShader(LONG id) {
     BaseShader* sh = BaseShader::Alloc(Xbitmap);
-    sh->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME, Filename("/tex/" + std::to_string(id) + ".png"));
+    sh->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME,
+                                       Filename("/tex/" + std::to_string(id) + ".png"));
     sh->InsertUnderLast(src);
     src->GetDataInstance()->SetLink(id, sh);
     return sh;
   }
   // The copy in the target's link `id`: a shader of the target, not the host's own.
-  BaseShader* Copied(LONG id) {
-    return static_cast<BaseShader*>(data->GetLink(id, doc, Xbase));
-  }
+  BaseShader* Copied(LONG id) { return static_cast<BaseShader*>(data->GetLink(id, doc, Xbase)); }
   std::vector<BaseMaterial*> Materials() const {
     std::vector<BaseMaterial*> out;
     for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext()) out.push_back(m);
@@ -99,22 +98,22 @@ TEST_F(ConvertTest, TheModelAndItsValuesForEachBranch) {
   } cases[] = {
       {"glossy transparency", R"("3002": true, "8020": 0.5, "1005": 1.33, "2400": [1, 1, 1], "2401": 1.0)",
        MAT_TYPE_GLOSSY_TRANSPARENT, 2525.0, 15.0, 1.6, 1.33, LVector(1.0), 0.8, false, true, true},
-      {"sharp transparency", R"("3002": true, "8020": 0.0, "1005": 1.5)", MAT_TYPE_SPECULAR, 1000.0,
-       1.0, 1.6, 1.5, LVector(1.0), 0.8, false, false, true},
+      {"sharp transparency", R"("3002": true, "8020": 0.0, "1005": 1.5)", MAT_TYPE_SPECULAR, 1000.0, 1.0, 1.6,
+       1.5, LVector(1.0), 0.8, false, false, true},
       {"transparency wins", R"("3002": true, "3003": true, "3008": true, "2100": [1, 0, 0])",
        MAT_TYPE_SPECULAR, 1000.0, 1.0, 1.6, 1.0, LVector(1.0), 0.8, false, false, true},
       {"sharp reflection", R"("3003": true, "2501": 0.5, "8021": 0.0, "2100": [1, 0, 0], "2101": 0.5)",
        MAT_TYPE_PHONG, 100000.0, 15.0, 3.5, 1.6, LVector(1, 0, 0), 0.5, true, true, false},
-      {"blurred reflection", R"("3003": true, "2501": 0.0, "8021": 0.2)", MAT_TYPE_PHONG, 4025.0, 15.0,
-       1.0, 1.6, LVector(0.8), 1.0, true, true, false},
-      {"specular", R"("1016": 0.5, "1017": 0.71, "2100": [0, 0, 1], "2101": 2.0)", MAT_TYPE_PHONG, 62.5,
-       15.0, 1.5, 1.6, LVector(0, 0, 1), 2.0, true, true, false},
-      {"host defaults", "", MAT_TYPE_PHONG, 62.5, 15.0, 1.0 + 0.5 / 1.42, 1.6, LVector(0.8), 1.0, true,
-       true, false},
-      {"oren-nayar", R"("3008": false, "1134": 2, "2100": [0, 1, 0])", MAT_TYPE_OREN_NAYAR, 1000.0, 1.0,
-       1.6, 1.6, LVector(0, 1, 0), 1.0, true, false, false},
-      {"diffuse", R"("3008": false, "1134": 1)", MAT_TYPE_DIFFUSE, 1000.0, 1.0, 1.6, 1.6, LVector(0.8),
-       1.0, true, false, false},
+      {"blurred reflection", R"("3003": true, "2501": 0.0, "8021": 0.2)", MAT_TYPE_PHONG, 4025.0, 15.0, 1.0,
+       1.6, LVector(0.8), 1.0, true, true, false},
+      {"specular", R"("1016": 0.5, "1017": 0.71, "2100": [0, 0, 1], "2101": 2.0)", MAT_TYPE_PHONG, 62.5, 15.0,
+       1.5, 1.6, LVector(0, 0, 1), 2.0, true, true, false},
+      {"host defaults", "", MAT_TYPE_PHONG, 62.5, 15.0, 1.0 + 0.5 / 1.42, 1.6, LVector(0.8), 1.0, true, true,
+       false},
+      {"oren-nayar", R"("3008": false, "1134": 2, "2100": [0, 1, 0])", MAT_TYPE_OREN_NAYAR, 1000.0, 1.0, 1.6,
+       1.6, LVector(0, 1, 0), 1.0, true, false, false},
+      {"diffuse", R"("3008": false, "1134": 1)", MAT_TYPE_DIFFUSE, 1000.0, 1.0, 1.6, 1.6, LVector(0.8), 1.0,
+       true, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -155,18 +154,21 @@ TEST_F(ConvertTest, ChannelShadersAreCopiedWhereTheirChannelsAllow) {
       {"no albedo for a transparency", R"("3002": true)", {MATERIAL_COLOR_SHADER}, {}},
       {"alpha whatever the channels", R"("3007": false)", {MATERIAL_ALPHA_SHADER}, {MAT_ALPHA_SHADER}},
       {"no alpha for a transparency", R"("3002": true, "8020": 0.5)", {MATERIAL_ALPHA_SHADER}, {}},
-      {"specular colour of a phong", R"("3009": true)", {MATERIAL_SPECULARCOLOR_SHADER},
+      {"specular colour of a phong",
+       R"("3009": true)",
+       {MATERIAL_SPECULARCOLOR_SHADER},
        {MAT_EXPONENT_SHADER}},
       {"specular colour switched off", R"("3009": false)", {MATERIAL_SPECULARCOLOR_SHADER}, {}},
-      {"specular colour of a diffuse", R"("3008": false, "3009": true)",
-       {MATERIAL_SPECULARCOLOR_SHADER}, {}},
+      {"specular colour of a diffuse", R"("3008": false, "3009": true)", {MATERIAL_SPECULARCOLOR_SHADER}, {}},
       {"luminance", R"("3001": true)", {MATERIAL_LUMINANCE_SHADER}, {MAT_EMISSION_SHADER}},
-      {"bump and displacement", R"("3006": true, "3011": true)",
-       {MATERIAL_BUMP_SHADER, MATERIAL_DISPLACEMENT_SHADER}, {MAT_BUMP_SHADER, MAT_DISPLACEMENT_SHADER}},
+      {"bump and displacement",
+       R"("3006": true, "3011": true)",
+       {MATERIAL_BUMP_SHADER, MATERIAL_DISPLACEMENT_SHADER},
+       {MAT_BUMP_SHADER, MAT_DISPLACEMENT_SHADER}},
       {"bump and displacement off", "", {MATERIAL_BUMP_SHADER, MATERIAL_DISPLACEMENT_SHADER}, {}},
   };
-  const LONG targetLinks[] = {MAT_ALBEDO_SHADER, MAT_ALPHA_SHADER, MAT_EXPONENT_SHADER,
-                              MAT_EMISSION_SHADER, MAT_BUMP_SHADER, MAT_DISPLACEMENT_SHADER};
+  const LONG targetLinks[] = {MAT_ALBEDO_SHADER,   MAT_ALPHA_SHADER, MAT_EXPONENT_SHADER,
+                              MAT_EMISSION_SHADER, MAT_BUMP_SHADER,  MAT_DISPLACEMENT_SHADER};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Load(c.parameters);

@@ -151,7 +151,8 @@ TEST_F(DispatchTest, CyclesOfPartnersEnd) {
 
   root->Clear();
   Export(a);
-  EXPECT_EQ(Written(), (Names{"Cut_mid3_b_l_e_n_d_A:diffuse", "Cut_mid3:blend", "B_mid2:blend", "A_mid1:blend"}));
+  EXPECT_EQ(Written(),
+            (Names{"Cut_mid3_b_l_e_n_d_A:diffuse", "Cut_mid3:blend", "B_mid2:blend", "A_mid1:blend"}));
   EXPECT_EQ(Partners("A_mid1"), "B_mid2 nullMat");
   EXPECT_EQ(Partners("B_mid2"), "Cut_mid3 A_mid1");
   EXPECT_EQ(Partners("Cut_mid3"), "Cut_mid3_b_l_e_n_d_A A_mid1");
@@ -195,7 +196,8 @@ TEST_F(DispatchTest, HostMaterialsGoThroughATemporaryPluginMaterial) {
   EXPECT_EQ(names, (Names{"Standard_mid1", "background_material", "background_material"}));
   // The document holds the same materials afterwards.
   Names list;
-  for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext()) list.push_back(host::ToUtf8(m->GetName()));
+  for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext())
+    list.push_back(host::ToUtf8(m->GetName()));
   EXPECT_EQ(list, (Names{"First", "Standard", "Last"}));
 }
 
@@ -208,7 +210,8 @@ TEST_F(DispatchTest, NameTableGivesTheUniqueNames) {
     const MaterialNameTable table(doc);
     for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext())
       EXPECT_EQ(MaterialNameTable::Name(m, doc), Helpers::GetUniqueMaterialName(m, doc));
-    EXPECT_EQ(host::ToUtf8(MaterialNameTable::Name(doc->GetFirstMaterial()->GetNext()->GetNext(), doc)), "A_mid2");
+    EXPECT_EQ(host::ToUtf8(MaterialNameTable::Name(doc->GetFirstMaterial()->GetNext()->GetNext(), doc)),
+              "A_mid2");
     EXPECT_EQ(host::ToUtf8(MaterialNameTable::Name(stray, doc)), "Stray_NID");
     // A table of another document does not answer for this one.
     const MaterialNameTable inner(other);

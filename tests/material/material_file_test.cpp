@@ -50,7 +50,8 @@ TEST_F(MaterialFileTest, LayoutNameAndTexturesFolder) {
     kinds.push_back(n->Type() == TiXmlNode::TINYXML_COMMENT ? "#" : n->ValueStr());
   const std::vector<std::string> expected{"#", "#", "#", "material", "medium", "material"};
   EXPECT_EQ(kinds, expected);
-  EXPECT_EQ(XmlText(top->FirstChildElement("material")), "<material><name>nullMat</name><null_material /></material>");
+  EXPECT_EQ(XmlText(top->FirstChildElement("material")),
+            "<material><name>nullMat</name><null_material /></material>");
   EXPECT_STREQ(top->LastChild()->FirstChildElement("name")->GetText(), "Wood_mid0");
 
   // As a preview the material is named so.

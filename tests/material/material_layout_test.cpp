@@ -39,14 +39,15 @@ class LayoutTest : public MaterialTest {
 };
 
 // The eleven switches in page order, then the second partner.
-const std::initializer_list<LONG> kSwitchIds = {
-    MAT_USE_ALPHA, MAT_USE_ALBEDO, MAT_SHOW_PHONG, MAT_SHOW_MEDIUM, MAT_USE_EXPONENT, MAT_USE_SIGMA,
-    MAT_USE_BUMP, MAT_USE_DISPLACEMENT, MAT_USE_EMISSION, MAT_SHOW_SPECULAR,
-    MAT_USE_ABSORPTION_LAYER, MAT_BLEND_B};
+const std::initializer_list<LONG> kSwitchIds = {MAT_USE_ALPHA,     MAT_USE_ALBEDO,           MAT_SHOW_PHONG,
+                                                MAT_SHOW_MEDIUM,   MAT_USE_EXPONENT,         MAT_USE_SIGMA,
+                                                MAT_USE_BUMP,      MAT_USE_DISPLACEMENT,     MAT_USE_EMISSION,
+                                                MAT_SHOW_SPECULAR, MAT_USE_ABSORPTION_LAYER, MAT_BLEND_B};
 // The groups of those switches, in the same order.
 const std::initializer_list<LONG> kGroupIds = {
-    MAT_GROUP_ALPHA, MAT_GROUP_ALBEDO, MAT_GROUP_PHONG, MAT_GROUP_MEDIUM, MAT_GROUP_EXPONENT,
-    MAT_GROUP_SIGMA, MAT_GROUP_BUMP, MAT_GROUP_DISPLACEMENT, MAT_GROUP_EMISSION,
+    MAT_GROUP_ALPHA,    MAT_GROUP_ALBEDO,          MAT_GROUP_PHONG,
+    MAT_GROUP_MEDIUM,   MAT_GROUP_EXPONENT,        MAT_GROUP_SIGMA,
+    MAT_GROUP_BUMP,     MAT_GROUP_DISPLACEMENT,    MAT_GROUP_EMISSION,
     MAT_GROUP_SPECULAR, MAT_GROUP_ABSORPTION_LAYER};
 
 TEST_F(LayoutTest, GroupsOfANewMaterialOfEachType) {
@@ -56,7 +57,7 @@ TEST_F(LayoutTest, GroupsOfANewMaterialOfEachType) {
     LONG type;
     const char* groups;
   } kTable[] = {
-      {MAT_TYPE_DIFFUSE, "-+---------"},   {MAT_TYPE_DIFFUSE_TRANSMITTER, "-+---------"},
+      {MAT_TYPE_DIFFUSE, "-+---------"},    {MAT_TYPE_DIFFUSE_TRANSMITTER, "-+---------"},
       {MAT_TYPE_OREN_NAYAR, "-+---+-----"}, {MAT_TYPE_PHONG, "-++-+------"},
       {MAT_TYPE_SPECULAR, "---+-----+-"},   {MAT_TYPE_GLOSSY_TRANSPARENT, "---++------"},
       {MAT_TYPE_BLEND, "+----------"},      {MAT_TYPE_NULL, "+----------"},
@@ -70,16 +71,13 @@ TEST_F(LayoutTest, GroupsOfANewMaterialOfEachType) {
 TEST_F(LayoutTest, SwitchVisibilityPerType) {
   const struct {
     LONG type;
-    const char* shown;  // alpha albedo phong medium exponent sigma bump displ. emission spec. absorption blend-b
+    const char*
+        shown;  // alpha albedo phong medium exponent sigma bump displ. emission spec. absorption blend-b
   } kTable[] = {
-      {MAT_TYPE_DIFFUSE, "++----+++---"},
-      {MAT_TYPE_DIFFUSE_TRANSMITTER, "++----+++---"},
-      {MAT_TYPE_OREN_NAYAR, "++---++++---"},
-      {MAT_TYPE_PHONG, "+++-+-+++---"},
-      {MAT_TYPE_SPECULAR, "+--+--+++++-"},
-      {MAT_TYPE_GLOSSY_TRANSPARENT, "+--++-+++-+-"},
-      {MAT_TYPE_BLEND, "+----------+"},
-      {MAT_TYPE_NULL, "+-----------"},
+      {MAT_TYPE_DIFFUSE, "++----+++---"},    {MAT_TYPE_DIFFUSE_TRANSMITTER, "++----+++---"},
+      {MAT_TYPE_OREN_NAYAR, "++---++++---"}, {MAT_TYPE_PHONG, "+++-+-+++---"},
+      {MAT_TYPE_SPECULAR, "+--+--+++++-"},   {MAT_TYPE_GLOSSY_TRANSPARENT, "+--++-+++-+-"},
+      {MAT_TYPE_BLEND, "+----------+"},      {MAT_TYPE_NULL, "+-----------"},
   };
   for (const auto& row : kTable) {
     BaseMaterial* mat = Add("M", row.type);
@@ -124,8 +122,10 @@ TEST_F(LayoutTest, SpectrumMediumSubsurfaceAndNkGroups) {
   const struct {
     LONG kind;
     const char* shown;
-  } kSpectra[] = {{MAT_SPECTRUM_RGB, "+----"}, {MAT_SPECTRUM_BLACKBODY, "-+---"},
-                  {MAT_SPECTRUM_PEAK, "--+--"}, {MAT_SPECTRUM_UNIFORM, "---+-"},
+  } kSpectra[] = {{MAT_SPECTRUM_RGB, "+----"},
+                  {MAT_SPECTRUM_BLACKBODY, "-+---"},
+                  {MAT_SPECTRUM_PEAK, "--+--"},
+                  {MAT_SPECTRUM_UNIFORM, "---+-"},
                   {MAT_SPECTRUM_TABULATED, "----+"}};
   for (const auto& row : kSpectra) {
     bc->SetLong(MAT_EMISSION_SPECTRUM, row.kind);
@@ -148,8 +148,11 @@ TEST_F(LayoutTest, SpectrumMediumSubsurfaceAndNkGroups) {
   const struct {
     LONG medium;
     const char* shown;  // basic dermis epidermis atmosphere
-  } kMedia[] = {{MAT_MEDIUM_BASIC, "+---"}, {MAT_MEDIUM_DERMIS, "-+--"},
-                {MAT_MEDIUM_EPIDERMIS, "--+-"}, {MAT_MEDIUM_ATMOSPHERE, "---+"}, {4711, "+---"}};
+  } kMedia[] = {{MAT_MEDIUM_BASIC, "+---"},
+                {MAT_MEDIUM_DERMIS, "-+--"},
+                {MAT_MEDIUM_EPIDERMIS, "--+-"},
+                {MAT_MEDIUM_ATMOSPHERE, "---+"},
+                {4711, "+---"}};
   for (const auto& row : kMedia) {
     bc->SetLong(MAT_MEDIUM_TYPE, row.medium);
     Page(mat);
@@ -222,16 +225,22 @@ TEST_F(LayoutTest, LinkedShadersGreyOutWhatTheyOverride) {
   // A host shader (baked or a bitmap): constants greyed out, texture values editable.
   BaseShader* color = BaseShader::Alloc(Xcolor);
   mat->InsertShader(color);
-  const LONG links[] = {MAT_ALBEDO_SHADER, MAT_EXPONENT_SHADER, MAT_SIGMA_SHADER, MAT_ALPHA_SHADER,
-                        MAT_ABSORPTION_LAYER_SHADER, MAT_EMISSION_SHADER, MAT_BUMP_SHADER,
-                        MAT_DISPLACEMENT_SHADER};
+  const LONG links[] = {MAT_ALBEDO_SHADER, MAT_EXPONENT_SHADER,         MAT_SIGMA_SHADER,
+                        MAT_ALPHA_SHADER,  MAT_ABSORPTION_LAYER_SHADER, MAT_EMISSION_SHADER,
+                        MAT_BUMP_SHADER,   MAT_DISPLACEMENT_SHADER};
   for (LONG link : links) bc->SetLink(link, color);
-  const LONG constants[] = {MAT_ALBEDO_COLOR, MAT_ALBEDO_BRIGHTNESS, MAT_ALBEDO_GAMMA, MAT_EXPONENT,
-                            MAT_SIGMA, MAT_ALPHA_VALUE, MAT_ABSORPTION_LAYER_COLOR,
-                            MAT_ABSORPTION_LAYER_BRIGHTNESS, MAT_ABSORPTION_LAYER_GAMMA};
+  const LONG constants[] = {MAT_ALBEDO_COLOR,
+                            MAT_ALBEDO_BRIGHTNESS,
+                            MAT_ALBEDO_GAMMA,
+                            MAT_EXPONENT,
+                            MAT_SIGMA,
+                            MAT_ALPHA_VALUE,
+                            MAT_ABSORPTION_LAYER_COLOR,
+                            MAT_ABSORPTION_LAYER_BRIGHTNESS,
+                            MAT_ABSORPTION_LAYER_GAMMA};
   const LONG textures[] = {MAT_ALBEDO_TEX_EXPONENT, MAT_ALBEDO_TEX_C, MAT_EXPONENT_TEX_A,
-                           MAT_SIGMA_TEX_B, MAT_ALPHA_TEX_A, MAT_ABSORPTION_LAYER_TEX_C,
-                           MAT_EMISSION_TEX_A, MAT_BUMP_TEX_B, MAT_DISPLACEMENT_TEX_EXPONENT};
+                           MAT_SIGMA_TEX_B,         MAT_ALPHA_TEX_A,  MAT_ABSORPTION_LAYER_TEX_C,
+                           MAT_EMISSION_TEX_A,      MAT_BUMP_TEX_B,   MAT_DISPLACEMENT_TEX_EXPONENT};
   for (LONG id : constants) EXPECT_FALSE(Enabled(mat, id)) << id;
   for (LONG id : textures) EXPECT_TRUE(Enabled(mat, id)) << id;
   EXPECT_TRUE(Enabled(mat, MAT_STEP_BLEND));

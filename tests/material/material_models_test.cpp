@@ -22,8 +22,7 @@ const Step kAlbedo0 = [](CustomOrvaneMaterial* c, BaseContainer* d, TiXmlElement
 const Step kAlbedo1 = [](CustomOrvaneMaterial* c, BaseContainer* d, TiXmlElement* m) {
   c->MaterialExportAlbedo("M_mid0", d, 1, m);
 };
-#define CHANNEL(fn) \
-  [](CustomOrvaneMaterial* c, BaseContainer* d, TiXmlElement* m) { c->fn("M_mid0", d, m); }
+#define CHANNEL(fn) [](CustomOrvaneMaterial* c, BaseContainer* d, TiXmlElement* m) { c->fn("M_mid0", d, m); }
 const Step kExponent = CHANNEL(MaterialExportExponent);
 const Step kSigma = CHANNEL(MaterialExportSigma);
 const Step kBump = CHANNEL(MaterialExportBump);
@@ -32,7 +31,8 @@ const Step kEmission = CHANNEL(MaterialExportEmission);
 const Step kAbsorption = CHANNEL(MaterialExportAbsorptionLayer);
 #undef CHANNEL
 const Step kIor = Own([](TiXmlElement* m) { SceneExportRealValue("ior", 1.6, m); });
-const Step kMedium = Own([](TiXmlElement* m) { SceneExportStringValue("internal_medium_name", "MedM_mid0", m); });
+const Step kMedium =
+    Own([](TiXmlElement* m) { SceneExportStringValue("internal_medium_name", "MedM_mid0", m); });
 const Step kTransparent = Own([](TiXmlElement* m) { SceneExportBoolValue("transparent", 1, m); });
 
 struct ModelRow {
@@ -48,7 +48,8 @@ const std::vector<ModelRow>& Models() {
       {MAT_TYPE_OREN_NAYAR, "oren_nayar", {kSigma, kAlbedo0, kBump, kDisplacement, kEmission}},
       {MAT_TYPE_PHONG, "phong", {kIor, kAlbedo1, kExponent, kBump, kDisplacement, kEmission}},
       {MAT_TYPE_SPECULAR, "specular", {kMedium, kTransparent, kBump, kDisplacement, kEmission, kAbsorption}},
-      {MAT_TYPE_GLOSSY_TRANSPARENT, "glossy_transparent",
+      {MAT_TYPE_GLOSSY_TRANSPARENT,
+       "glossy_transparent",
        {kMedium, kBump, kDisplacement, kExponent, kEmission, kAbsorption}},
   };
   return rows;
@@ -106,14 +107,15 @@ TEST_F(ModelsTest, FreshMaterialsExactly) {
     std::string text;
   } rows[] = {
       {MAT_TYPE_DIFFUSE, "<diffuse><albedo>" + albedo + "</albedo></diffuse>"},
-      {MAT_TYPE_DIFFUSE_TRANSMITTER, "<diffuse_transmitter><albedo>" + albedo + "</albedo></diffuse_transmitter>"},
-      {MAT_TYPE_OREN_NAYAR,
-       "<oren_nayar><sigma><constant>0.200000</constant></sigma><albedo>" + albedo + "</albedo></oren_nayar>"},
-      {MAT_TYPE_PHONG,
-       "<phong><ior>1.600000</ior><diffuse_albedo>" + albedo +
-           "</diffuse_albedo><exponent><constant>1000.000000</constant></exponent></phong>"},
+      {MAT_TYPE_DIFFUSE_TRANSMITTER,
+       "<diffuse_transmitter><albedo>" + albedo + "</albedo></diffuse_transmitter>"},
+      {MAT_TYPE_OREN_NAYAR, "<oren_nayar><sigma><constant>0.200000</constant></sigma><albedo>" + albedo +
+                                "</albedo></oren_nayar>"},
+      {MAT_TYPE_PHONG, "<phong><ior>1.600000</ior><diffuse_albedo>" + albedo +
+                           "</diffuse_albedo><exponent><constant>1000.000000</constant></exponent></phong>"},
       {MAT_TYPE_SPECULAR,
-       "<specular><internal_medium_name>MedM_mid0</internal_medium_name><transparent>true</transparent></specular>"},
+       "<specular><internal_medium_name>MedM_mid0</internal_medium_name><transparent>true</transparent></"
+       "specular>"},
       {MAT_TYPE_GLOSSY_TRANSPARENT,
        "<glossy_transparent><internal_medium_name>MedM_mid0</internal_medium_name>"
        "<exponent><constant>1000.000000</constant></exponent></glossy_transparent>"},
@@ -141,16 +143,19 @@ TEST_F(ModelsTest, PhongNkDataAndSpecularAlbedo) {
   bc->SetBool(MAT_USE_NK, true);
   bc->SetBool(MAT_USE_EXPONENT, false);
   bc->SetBool(MAT_USE_ALBEDO, false);
-  EXPECT_EQ(Export(mat), "<material><name>M_mid0</name><phong><nk_data>nkdata/cr.nk</nk_data>"
-                         "<ior>1.600000</ior></phong></material>");
+  EXPECT_EQ(Export(mat),
+            "<material><name>M_mid0</name><phong><nk_data>nkdata/cr.nk</nk_data>"
+            "<ior>1.600000</ior></phong></material>");
   bc->SetString(MAT_NK_FILE, "/lib/NKDATA/au.nk");
-  EXPECT_EQ(Export(mat), "<material><name>M_mid0</name><phong><nk_data>/lib/NKDATA/au.nk</nk_data>"
-                         "<ior>1.600000</ior></phong></material>");
+  EXPECT_EQ(Export(mat),
+            "<material><name>M_mid0</name><phong><nk_data>/lib/NKDATA/au.nk</nk_data>"
+            "<ior>1.600000</ior></phong></material>");
   // Without the file name the reader's default is written; without the IOR 0.
   bc->RemoveData(MAT_NK_FILE);
   bc->RemoveData(MAT_PHONG_IOR);
-  EXPECT_EQ(Export(mat), "<material><name>M_mid0</name><phong><nk_data>nkdata/Al.nk</nk_data>"
-                         "<ior>0.000000</ior></phong></material>");
+  EXPECT_EQ(Export(mat),
+            "<material><name>M_mid0</name><phong><nk_data>nkdata/Al.nk</nk_data>"
+            "<ior>0.000000</ior></phong></material>");
 
   bc->SetBool(MAT_USE_NK, false);
   bc->SetBool(MAT_USE_ALBEDO, true);

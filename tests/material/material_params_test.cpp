@@ -15,54 +15,128 @@ TEST_F(ParamsTest, ANewMaterialHoldsEveryDefault) {
   ASSERT_TRUE(Data(mat)->Init(mat));
   const BaseContainer* bc = mat->GetDataInstance();
 
-  const struct { LONG id; LONG value; } longs[] = {
-      {MAT_TYPE, 6025}, {MAT_SELECTOR, 6033}, {MAT_EMISSION_SPECTRUM, 6104}, {MAT_LIGHT_LAYER, 0},
-      {MAT_EMISSION_SCALE_MEASURE, 6084}, {MAT_MEDIUM_TYPE, 6042}, {MAT_MEDIUM_PRECEDENCE, 10},
-      {MAT_ABSORPTION_SPECTRUM, 6104}, {MAT_SCATTERING_SPECTRUM, 6107}, {MAT_PHASE_FUNCTION, 6137},
-      {MAT_BAKE_WIDTH, 1024}, {MAT_BAKE_HEIGHT, 1024}};
+  const struct {
+    LONG id;
+    LONG value;
+  } longs[] = {{MAT_TYPE, 6025},
+               {MAT_SELECTOR, 6033},
+               {MAT_EMISSION_SPECTRUM, 6104},
+               {MAT_LIGHT_LAYER, 0},
+               {MAT_EMISSION_SCALE_MEASURE, 6084},
+               {MAT_MEDIUM_TYPE, 6042},
+               {MAT_MEDIUM_PRECEDENCE, 10},
+               {MAT_ABSORPTION_SPECTRUM, 6104},
+               {MAT_SCATTERING_SPECTRUM, 6107},
+               {MAT_PHASE_FUNCTION, 6137},
+               {MAT_BAKE_WIDTH, 1024},
+               {MAT_BAKE_HEIGHT, 1024}};
   for (const auto& row : longs) {
     ASSERT_TRUE(bc->GetDataPointer(row.id)) << row.id;
     EXPECT_EQ(bc->GetLong(row.id), row.value) << row.id;
   }
 
-  const struct { LONG id; double value; } reals[] = {
-      {MAT_ALBEDO_BRIGHTNESS, 0.8}, {MAT_ALBEDO_GAMMA, 2.2}, {6119, 2.2}, {6120, 0.0}, {6121, 1.0}, {6122, 0.0},
-      {MAT_EXPONENT, 1000.0}, {6201, 2.2}, {6202, 0.0}, {6203, 1.0}, {6204, 0.0},
-      {MAT_SIGMA, 0.2}, {6206, 1.0}, {6207, 0.0}, {6208, 1.0}, {6209, 0.0},
-      {6070, 1.0}, {6071, 0.0}, {6072, 0.001}, {6073, 0.0}, {6075, 1.0}, {6076, 0.0}, {6077, 0.001}, {6078, 0.0},
-      {MAT_ALPHA_VALUE, 0.5}, {6053, 1.0}, {6054, 0.0}, {6055, 1.0}, {6056, 0.0},
-      {MAT_PHONG_IOR, 1.6}, {MAT_ABSORPTION_LAYER_BRIGHTNESS, 0.8}, {MAT_ABSORPTION_LAYER_GAMMA, 2.2},
-      {6275, 2.2}, {6276, 0.0}, {6277, 1.0}, {6278, 0.0},
-      {MAT_EMISSION_BRIGHTNESS, 0.8}, {MAT_EMISSION_GAMMA, 1.0}, {MAT_EMISSION_TEMPERATURE, 6500.0},
-      {MAT_EMISSION_GAIN, 1.0}, {MAT_EMISSION_UNIFORM, 1.0}, {6254, 100.0}, {6255, 600.0}, {6256, 1.0},
-      {6257, 1.0}, {6065, 2.2}, {6066, 0.0}, {6067, 1.0}, {6068, 0.0}, {MAT_EMISSION_SCALE_VALUE, 100.0},
-      {MAT_MEDIUM_IOR, 1.6}, {MAT_MEDIUM_CAUCHY_B, 0.0}, {MAT_HEMOGLOBIN_FRACTION, 0.05},
-      {MAT_MELANIN_FRACTION, 0.25}, {MAT_MELANIN_TYPE_BLEND, 0.5}, {MAT_TURBIDITY, 2.0},
-      {MAT_ABSORPTION_GAMMA, 1.0}, {MAT_ABSORPTION_SCALE, 1.0}, {MAT_ABSORPTION_TEMPERATURE, 6500.0},
-      {MAT_ABSORPTION_GAIN, 1.0}, {MAT_ABSORPTION_UNIFORM, 0.0}, {6246, 100.0}, {6247, 600.0}, {6248, 1.0},
-      {6249, 1.0}, {MAT_SCATTERING_GAMMA, 1.0}, {MAT_SCATTERING_SCALE, 1.0},
-      {MAT_SCATTERING_TEMPERATURE, 6500.0}, {MAT_SCATTERING_GAIN, 1.0}, {MAT_SCATTERING_UNIFORM, 0.0},
-      {6250, 100.0}, {6251, 600.0}, {6252, 1.0}, {6253, 1.0}, {MAT_PHASE_G_GAMMA, 2.2}};
+  const struct {
+    LONG id;
+    double value;
+  } reals[] = {{MAT_ALBEDO_BRIGHTNESS, 0.8},
+               {MAT_ALBEDO_GAMMA, 2.2},
+               {6119, 2.2},
+               {6120, 0.0},
+               {6121, 1.0},
+               {6122, 0.0},
+               {MAT_EXPONENT, 1000.0},
+               {6201, 2.2},
+               {6202, 0.0},
+               {6203, 1.0},
+               {6204, 0.0},
+               {MAT_SIGMA, 0.2},
+               {6206, 1.0},
+               {6207, 0.0},
+               {6208, 1.0},
+               {6209, 0.0},
+               {6070, 1.0},
+               {6071, 0.0},
+               {6072, 0.001},
+               {6073, 0.0},
+               {6075, 1.0},
+               {6076, 0.0},
+               {6077, 0.001},
+               {6078, 0.0},
+               {MAT_ALPHA_VALUE, 0.5},
+               {6053, 1.0},
+               {6054, 0.0},
+               {6055, 1.0},
+               {6056, 0.0},
+               {MAT_PHONG_IOR, 1.6},
+               {MAT_ABSORPTION_LAYER_BRIGHTNESS, 0.8},
+               {MAT_ABSORPTION_LAYER_GAMMA, 2.2},
+               {6275, 2.2},
+               {6276, 0.0},
+               {6277, 1.0},
+               {6278, 0.0},
+               {MAT_EMISSION_BRIGHTNESS, 0.8},
+               {MAT_EMISSION_GAMMA, 1.0},
+               {MAT_EMISSION_TEMPERATURE, 6500.0},
+               {MAT_EMISSION_GAIN, 1.0},
+               {MAT_EMISSION_UNIFORM, 1.0},
+               {6254, 100.0},
+               {6255, 600.0},
+               {6256, 1.0},
+               {6257, 1.0},
+               {6065, 2.2},
+               {6066, 0.0},
+               {6067, 1.0},
+               {6068, 0.0},
+               {MAT_EMISSION_SCALE_VALUE, 100.0},
+               {MAT_MEDIUM_IOR, 1.6},
+               {MAT_MEDIUM_CAUCHY_B, 0.0},
+               {MAT_HEMOGLOBIN_FRACTION, 0.05},
+               {MAT_MELANIN_FRACTION, 0.25},
+               {MAT_MELANIN_TYPE_BLEND, 0.5},
+               {MAT_TURBIDITY, 2.0},
+               {MAT_ABSORPTION_GAMMA, 1.0},
+               {MAT_ABSORPTION_SCALE, 1.0},
+               {MAT_ABSORPTION_TEMPERATURE, 6500.0},
+               {MAT_ABSORPTION_GAIN, 1.0},
+               {MAT_ABSORPTION_UNIFORM, 0.0},
+               {6246, 100.0},
+               {6247, 600.0},
+               {6248, 1.0},
+               {6249, 1.0},
+               {MAT_SCATTERING_GAMMA, 1.0},
+               {MAT_SCATTERING_SCALE, 1.0},
+               {MAT_SCATTERING_TEMPERATURE, 6500.0},
+               {MAT_SCATTERING_GAIN, 1.0},
+               {MAT_SCATTERING_UNIFORM, 0.0},
+               {6250, 100.0},
+               {6251, 600.0},
+               {6252, 1.0},
+               {6253, 1.0},
+               {MAT_PHASE_G_GAMMA, 2.2}};
   for (const auto& row : reals) {
     ASSERT_TRUE(bc->GetDataPointer(row.id)) << row.id;
     EXPECT_DOUBLE_EQ(bc->GetReal(row.id), row.value) << row.id;
   }
 
-  const struct { LONG id; LVector value; } vectors[] = {
-      {MAT_ALBEDO_COLOR, LVector(1, 1, 1)}, {MAT_ABSORPTION_LAYER_COLOR, LVector(1, 1, 1)},
-      {MAT_EMISSION_COLOR, LVector(1, 1, 1)}, {MAT_ATMOSPHERE_CENTER, LVector(0, 0, 0)},
-      {MAT_ABSORPTION_COLOR, LVector(1, 1, 1)}, {MAT_SCATTERING_COLOR, LVector(0, 0, 0)},
-      {MAT_PHASE_G, LVector(0.9, 0.9, 0.9)}};
+  const struct {
+    LONG id;
+    LVector value;
+  } vectors[] = {{MAT_ALBEDO_COLOR, LVector(1, 1, 1)},     {MAT_ABSORPTION_LAYER_COLOR, LVector(1, 1, 1)},
+                 {MAT_EMISSION_COLOR, LVector(1, 1, 1)},   {MAT_ATMOSPHERE_CENTER, LVector(0, 0, 0)},
+                 {MAT_ABSORPTION_COLOR, LVector(1, 1, 1)}, {MAT_SCATTERING_COLOR, LVector(0, 0, 0)},
+                 {MAT_PHASE_G, LVector(0.9, 0.9, 0.9)}};
   for (const auto& row : vectors) {
     ASSERT_TRUE(bc->GetDataPointer(row.id)) << row.id;
     EXPECT_EQ(bc->GetVector(row.id), row.value) << row.id;
   }
 
-  const struct { LONG id; bool value; } bools[] = {
-      {MAT_ALBEDO_IS_SPECULAR, false}, {MAT_STEP_BLEND, false}, {MAT_USE_NK, false}, {MAT_TRANSPARENT, true},
-      {MAT_EMISSION_SCALE, false}, {MAT_USE_SUBSURFACE, false}, {MAT_USE_ALBEDO, true},
-      {MAT_SHOW_PHONG, false}, {MAT_SHOW_MEDIUM, false}, {MAT_USE_EXPONENT, false}, {MAT_USE_SIGMA, false},
-      {MAT_SHOW_SPECULAR, false}};
+  const struct {
+    LONG id;
+    bool value;
+  } bools[] = {{MAT_ALBEDO_IS_SPECULAR, false}, {MAT_STEP_BLEND, false},     {MAT_USE_NK, false},
+               {MAT_TRANSPARENT, true},         {MAT_EMISSION_SCALE, false}, {MAT_USE_SUBSURFACE, false},
+               {MAT_USE_ALBEDO, true},          {MAT_SHOW_PHONG, false},     {MAT_SHOW_MEDIUM, false},
+               {MAT_USE_EXPONENT, false},       {MAT_USE_SIGMA, false},      {MAT_SHOW_SPECULAR, false}};
   for (const auto& row : bools) {
     ASSERT_TRUE(bc->GetDataPointer(row.id)) << row.id;
     EXPECT_EQ(bc->GetBool(row.id), row.value) << row.id;
@@ -77,23 +151,32 @@ TEST_F(ParamsTest, ANewMaterialHoldsEveryDefault) {
   EXPECT_EQ(host::ToUtf8(bc->GetString(MAT_NK_FILE)), "cr.nk");
 
   // Absent: what a reader's own default stands for.
-  for (LONG id : {MAT_USE_ALPHA, MAT_USE_BUMP, MAT_USE_DISPLACEMENT, MAT_USE_EMISSION, MAT_USE_ABSORPTION_LAYER,
-                  MAT_ALBEDO_SHADER, MAT_BLEND_A, MAT_BLEND_B, MAT_EMISSION_TAB_START, MAT_EMISSION_TAB_COUNT,
-                  MAT_USE_IES_PROFILE, MAT_IES_PROFILE_FILE, MAT_PREVIEW_IMAGE})
+  for (LONG id :
+       {MAT_USE_ALPHA, MAT_USE_BUMP, MAT_USE_DISPLACEMENT, MAT_USE_EMISSION, MAT_USE_ABSORPTION_LAYER,
+        MAT_ALBEDO_SHADER, MAT_BLEND_A, MAT_BLEND_B, MAT_EMISSION_TAB_START, MAT_EMISSION_TAB_COUNT,
+        MAT_USE_IES_PROFILE, MAT_IES_PROFILE_FILE, MAT_PREVIEW_IMAGE})
     EXPECT_FALSE(bc->GetDataPointer(id)) << id;
 }
 
 TEST_F(ParamsTest, ChannelSwitchesFollowTheType) {
   // alpha, albedo, phong, medium, exponent, sigma, bump, displacement, emission, specular;
   // 'x' = left as it was (every switch starts at 2 below, an integer no write gives).
-  const LONG ids[] = {MAT_USE_ALPHA, MAT_USE_ALBEDO, MAT_SHOW_PHONG, MAT_SHOW_MEDIUM, MAT_USE_EXPONENT,
-                      MAT_USE_SIGMA, MAT_USE_BUMP, MAT_USE_DISPLACEMENT, MAT_USE_EMISSION, MAT_SHOW_SPECULAR,
-                      MAT_USE_ABSORPTION_LAYER};
-  const struct { LONG type; const char* expected; } rows[] = {
-      {MAT_TYPE_DIFFUSE, "x10000xxx0x"}, {MAT_TYPE_DIFFUSE_TRANSMITTER, "x10000xxx0x"},
-      {MAT_TYPE_OREN_NAYAR, "x10001xxx0x"}, {MAT_TYPE_PHONG, "x11010xxx0x"},
-      {MAT_TYPE_SPECULAR, "x00100xxx1x"}, {MAT_TYPE_GLOSSY_TRANSPARENT, "x00110xxx0x"},
-      {MAT_TYPE_BLEND, "1000000000x"}, {MAT_TYPE_NULL, "1000000000x"}, {4711, "xxxxxxxxxxx"}};
+  const LONG ids[] = {MAT_USE_ALPHA,     MAT_USE_ALBEDO,          MAT_SHOW_PHONG,
+                      MAT_SHOW_MEDIUM,   MAT_USE_EXPONENT,        MAT_USE_SIGMA,
+                      MAT_USE_BUMP,      MAT_USE_DISPLACEMENT,    MAT_USE_EMISSION,
+                      MAT_SHOW_SPECULAR, MAT_USE_ABSORPTION_LAYER};
+  const struct {
+    LONG type;
+    const char* expected;
+  } rows[] = {{MAT_TYPE_DIFFUSE, "x10000xxx0x"},
+              {MAT_TYPE_DIFFUSE_TRANSMITTER, "x10000xxx0x"},
+              {MAT_TYPE_OREN_NAYAR, "x10001xxx0x"},
+              {MAT_TYPE_PHONG, "x11010xxx0x"},
+              {MAT_TYPE_SPECULAR, "x00100xxx1x"},
+              {MAT_TYPE_GLOSSY_TRANSPARENT, "x00110xxx0x"},
+              {MAT_TYPE_BLEND, "1000000000x"},
+              {MAT_TYPE_NULL, "1000000000x"},
+              {4711, "xxxxxxxxxxx"}};
   for (const auto& row : rows) {
     BaseContainer bc;
     for (LONG id : ids) bc.SetLong(id, 2);
@@ -122,20 +205,20 @@ TEST_F(ParamsTest, TheDescriptionLaysOutEveryParameter) {
   // Every parameter of the set, by its ID range and the few outside it.
   std::vector<LONG> ids = {MAT_PREVIEW_IMAGE};
   for (LONG id = 6002; id <= 6011; ++id) ids.push_back(id);
-  const LONG more[] = {6024, 6032, 6280, 6114, 6081, 6115, 6118, 6119, 6120, 6121, 6122, 6039, 6040, 6200, 6201,
-                       6202, 6203, 6204, 6079, 6205, 6206, 6207, 6208, 6209, 6069, 6070, 6071, 6072, 6073, 6074,
-                       6075, 6076, 6077, 6078, 6260, 6052, 6053, 6054, 6055, 6056, 6259, 6269, 6261, 6038, 6144,
-                       6145, 6049, 6271, 6272, 6273, 6274, 6275, 6276, 6277, 6278, 6057, 6060, 6089, 6061, 6062,
-                       6063, 6245, 6254, 6255, 6256, 6257, 6241, 6242, 6243, 6244, 6064, 6065, 6066, 6067, 6068,
-                       6090, 6080, 6083, 6088, 6281, 6282, 6041, 6045, 6046, 6047, 6048, 6126, 6127, 6128, 6284,
-                       6285, 6210, 6129, 6130, 6216, 6224, 6225, 6228, 6246, 6247, 6248, 6249, 6230, 6231, 6232,
-                       6233, 6217, 6133, 6134, 6223, 6226, 6227, 6229, 6250, 6251, 6252, 6253, 6234, 6235, 6236,
-                       6237, 6136, 6141, 6142, 6265, 6266, 6268, 6270};
+  const LONG more[] = {
+      6024, 6032, 6280, 6114, 6081, 6115, 6118, 6119, 6120, 6121, 6122, 6039, 6040, 6200, 6201, 6202,
+      6203, 6204, 6079, 6205, 6206, 6207, 6208, 6209, 6069, 6070, 6071, 6072, 6073, 6074, 6075, 6076,
+      6077, 6078, 6260, 6052, 6053, 6054, 6055, 6056, 6259, 6269, 6261, 6038, 6144, 6145, 6049, 6271,
+      6272, 6273, 6274, 6275, 6276, 6277, 6278, 6057, 6060, 6089, 6061, 6062, 6063, 6245, 6254, 6255,
+      6256, 6257, 6241, 6242, 6243, 6244, 6064, 6065, 6066, 6067, 6068, 6090, 6080, 6083, 6088, 6281,
+      6282, 6041, 6045, 6046, 6047, 6048, 6126, 6127, 6128, 6284, 6285, 6210, 6129, 6130, 6216, 6224,
+      6225, 6228, 6246, 6247, 6248, 6249, 6230, 6231, 6232, 6233, 6217, 6133, 6134, 6223, 6226, 6227,
+      6229, 6250, 6251, 6252, 6253, 6234, 6235, 6236, 6237, 6136, 6141, 6142, 6265, 6266, 6268, 6270};
   ids.insert(ids.end(), std::begin(more), std::end(more));
   // And the groups the layout shows and hides.
-  const LONG groups[] = {6013, 6015, 6016, 6017, 6018, 6019, 6020, 6021, 6022, 6023, 6279, 6211, 6212, 6213,
-                         6214, 6215, 6218, 6219, 6220, 6221, 6222, 6058, 6059, 6239, 6238, 6240, 6082, 6123,
-                         6124, 6125, 6286, 6132, 6143, 6146};
+  const LONG groups[] = {6013, 6015, 6016, 6017, 6018, 6019, 6020, 6021, 6022, 6023, 6279, 6211,
+                         6212, 6213, 6214, 6215, 6218, 6219, 6220, 6221, 6222, 6058, 6059, 6239,
+                         6238, 6240, 6082, 6123, 6124, 6125, 6286, 6132, 6143, 6146};
   ids.insert(ids.end(), std::begin(groups), std::end(groups));
   for (LONG id : ids) EXPECT_TRUE(description.GetParameterI(DescID(DescLevel(id)), nullptr)) << id;
 }

@@ -23,7 +23,8 @@ std::string Cube(const std::string& name, const std::string& x, const std::strin
   return R"({"type": 5100, "name": ")" + name + R"(", "position": [)" + x + R"(, 0, 0],
          "points": [[-1,-1,-1],[1,-1,-1],[1,1,-1],[-1,1,-1],[-1,-1,1],[1,-1,1],[1,1,1],[-1,1,1]],
          "polygons": [[0,1,2,3],[4,7,6,5],[0,4,5,1],[3,2,6,7],[0,3,7,4],[1,5,6,2]],
-         "tags": [{"type": 5616, "parameters": {"1010": {"material": ")" + material + R"("}}}]})";
+         "tags": [{"type": 5616, "parameters": {"1010": {"material": ")" +
+         material + R"("}}}]})";
 }
 
 // Every text of the elements named `name` anywhere below `e`.
@@ -74,8 +75,9 @@ TEST_F(MaterialSceneTest, EveryReferencedMaterialIsDefinedOnce) {
       {"type": 1024337, "name": "Behind", "parameters": {"6024": 6030, "6002": true,
         "6259": {"material": "Behind"}, "6269": {"material": "Mix"}}},
       {"type": 1024337, "name": "Sky", "parameters": {"6007": true, "6269": {"material": "Red"}}}],
-    "objects": [)" + Cube("A", "0", "Red") + "," + Cube("B", "300", "Standard") + "," +
-                               Cube("C", "600", "Hole") + "," + Cube("D", "900", "Cut") + R"(,
+    "objects": [)" + Cube("A", "0", "Red") +
+                               "," + Cube("B", "300", "Standard") + "," + Cube("C", "600", "Hole") + "," +
+                               Cube("D", "900", "Cut") + R"(,
       {"type": 5160, "name": "Ball", "tags": [{"type": 5616, "parameters": {"1010": {"material": "Mix"}}}]},
       {"type": 5102, "name": "Lamp"}],
     "renderData": {"videoPosts": [{"type": 1020896, "parameters": {"1386": 1389,

@@ -19,7 +19,10 @@ LVector g_grey(0.5, 0.5, 0.5);
 
 struct GreyShader : ShaderData {
   static NodeData* Alloc() { return new GreyShader; }
-  LONG InitRender(BaseShader*, InitRenderStruct*) override { ++g_inits; return INITRENDERRESULT_OK; }
+  LONG InitRender(BaseShader*, InitRenderStruct*) override {
+    ++g_inits;
+    return INITRENDERRESULT_OK;
+  }
   void FreeRender(BaseShader*) override { ++g_frees; }
   LVector Output(BaseShader*, ChannelData* cd) override {
     // The u coordinate brightens the right half, so that pixels can be told apart.
@@ -148,9 +151,12 @@ TEST_F(ShadingTest, TransmissionPerTypeAndRequest) {
     double trans;
     bool refracts;
   } kTable[] = {
-      {MAT_TYPE_DIFFUSE, FALSE, 0.0, false},    {MAT_TYPE_OREN_NAYAR, FALSE, 0.0, false},
-      {MAT_TYPE_PHONG, FALSE, 0.0, false},      {MAT_TYPE_DIFFUSE_TRANSMITTER, FALSE, 0.0, false},
-      {MAT_TYPE_SPECULAR, FALSE, 0.0, false},   {MAT_TYPE_SPECULAR, TRUE, 1.0, true},
+      {MAT_TYPE_DIFFUSE, FALSE, 0.0, false},
+      {MAT_TYPE_OREN_NAYAR, FALSE, 0.0, false},
+      {MAT_TYPE_PHONG, FALSE, 0.0, false},
+      {MAT_TYPE_DIFFUSE_TRANSMITTER, FALSE, 0.0, false},
+      {MAT_TYPE_SPECULAR, FALSE, 0.0, false},
+      {MAT_TYPE_SPECULAR, TRUE, 1.0, true},
       {MAT_TYPE_GLOSSY_TRANSPARENT, FALSE, 1.0, true},
   };
   for (const auto& row : kTable) {
@@ -270,7 +276,8 @@ TEST_F(ShadingTest, ManyThreadsShadeAlikeFromOneRender) {
         v.bumpn = LVector(0.0, 1.0, 0.0);
         v.p = LVector((t + i % 2) % 2 ? 0.75 : 0.25, 0.0, 0.0);
         v.calc_refl = CALC_REFRACT;
-        v.SetTracer([](const Ray&, Real, const RayHitID&, SurfaceIntersection*) { return LVector(1.0, 1.0, 1.0); });
+        v.SetTracer(
+            [](const Ray&, Real, const RayHitID&, SurfaceIntersection*) { return LVector(1.0, 1.0, 1.0); });
         Data(mat)->CalcSurface(mat, &v);
         const double want = v.p.x >= 0.5 ? 1.0 : 0.5;
         if (v.col != LVector(want, want, want) || v.refl != LVector(0.15, 0.15, 0.15)) ++wrong;
@@ -347,10 +354,10 @@ TEST_F(GlImageTest, BlendFactorBecomesAlpha) {
     Bool step;
     LONG left, right;  // u < 0.5 samples grey, u >= 0.5 twice grey
   } kTable[] = {
-      {LVector(0.5, 0.5, 0.5), TRUE, 255, 255},    // means 0.5 and 1.0: both in 0.5..1
-      {LVector(0.49, 0.49, 0.49), TRUE, 0, 255},   // 0.49 and 0.98
-      {LVector(0.6, 0.6, 0.6), TRUE, 255, 0},      // 0.6 and 1.2 (above 1 is 0)
-      {LVector(0.2, 0.4, 0.6), FALSE, 102, 204},   // means 0.4 and 0.8
+      {LVector(0.5, 0.5, 0.5), TRUE, 255, 255},   // means 0.5 and 1.0: both in 0.5..1
+      {LVector(0.49, 0.49, 0.49), TRUE, 0, 255},  // 0.49 and 0.98
+      {LVector(0.6, 0.6, 0.6), TRUE, 255, 0},     // 0.6 and 1.2 (above 1 is 0)
+      {LVector(0.2, 0.4, 0.6), FALSE, 102, 204},  // means 0.4 and 0.8
   };
   for (const auto& row : kTable) {
     g_grey = row.grey;

@@ -41,7 +41,8 @@ class MaterialTreeTest : public MaterialTest {
     return mat;
   }
   static BaseShader* Root(BaseMaterial* c) {
-    return static_cast<BaseShader*>(c->GetDataInstance()->GetLink(MAT_CONTAINER_ROOT, c->GetDocument(), Xbase));
+    return static_cast<BaseShader*>(
+        c->GetDataInstance()->GetLink(MAT_CONTAINER_ROOT, c->GetDocument(), Xbase));
   }
   static void SetType(BaseShader* s, LONG type) {
     s->GetDataInstance()->SetLong(MAT_TYPE + NODE_ID_OFFSET, type + NODE_ID_OFFSET);
@@ -102,10 +103,10 @@ TEST_F(MaterialTreeTest, LinesAndCellsOfTrees) {
   // Cells: selected text colour for "A", lines 24 high, name 22 right of the cell, centred on a
   // 12-pixel font plus 2.
   EXPECT_EQ(dialog->Tree()->Draw(),
-            (std::vector<std::string>{"DrawSetTextCol 1003 999", "DrawText C_root 22 8", "DrawSetTextCol 1157 999",
-                                      "DrawText A 34 32", "DrawSetTextCol 1003 999", "DrawText A1 46 56",
-                                      "DrawSetTextCol 1003 999", "DrawText A2 46 80", "DrawSetTextCol 1003 999",
-                                      "DrawText B 34 104"}));
+            (std::vector<std::string>{
+                "DrawSetTextCol 1003 999", "DrawText C_root 22 8", "DrawSetTextCol 1157 999",
+                "DrawText A 34 32", "DrawSetTextCol 1003 999", "DrawText A1 46 56", "DrawSetTextCol 1003 999",
+                "DrawText A2 46 80", "DrawSetTextCol 1003 999", "DrawText B 34 104"}));
   EXPECT_TRUE(dialog->Tree()->Press(0, true));
   EXPECT_FALSE(dialog->Tree()->Press(0, false));
 
@@ -114,7 +115,8 @@ TEST_F(MaterialTreeTest, LinesAndCellsOfTrees) {
     int cleared;
     std::vector<std::string> lines;
   };
-  for (const Case& k : {Case{NODE_BLEND_A, {"0 C_root", "1 B"}}, Case{NODE_BLEND_B, {"0 C_root", "1 A*", "2 A1", "2 A2"}}}) {
+  for (const Case& k :
+       {Case{NODE_BLEND_A, {"0 C_root", "1 B"}}, Case{NODE_BLEND_B, {"0 C_root", "1 A*", "2 A1", "2 A2"}}}) {
     SCOPED_TRACE(k.cleared);
     BaseContainer* data = t.root->GetDataInstance();
     data->SetLink(NODE_BLEND_A, t.a);

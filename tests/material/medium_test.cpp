@@ -47,15 +47,13 @@ void SetMediumInitValues(BaseContainer* bc) {
 void SetSpectrumValues(BaseContainer* bc) {
   const int base[2][14] = {
       {MAT_ABSORPTION_COLOR, MAT_ABSORPTION_GAMMA, MAT_ABSORPTION_SCALE, MAT_ABSORPTION_TEMPERATURE,
-       MAT_ABSORPTION_GAIN, MAT_ABSORPTION_PEAK_MIN, MAT_ABSORPTION_PEAK_WIDTH,
-       MAT_ABSORPTION_BASE_VALUE, MAT_ABSORPTION_PEAK_VALUE, MAT_ABSORPTION_UNIFORM,
-       MAT_ABSORPTION_TAB_START, MAT_ABSORPTION_TAB_END, MAT_ABSORPTION_TAB_COUNT,
-       MAT_ABSORPTION_TAB_VALUES},
+       MAT_ABSORPTION_GAIN, MAT_ABSORPTION_PEAK_MIN, MAT_ABSORPTION_PEAK_WIDTH, MAT_ABSORPTION_BASE_VALUE,
+       MAT_ABSORPTION_PEAK_VALUE, MAT_ABSORPTION_UNIFORM, MAT_ABSORPTION_TAB_START, MAT_ABSORPTION_TAB_END,
+       MAT_ABSORPTION_TAB_COUNT, MAT_ABSORPTION_TAB_VALUES},
       {MAT_SCATTERING_COLOR, MAT_SCATTERING_GAMMA, MAT_SCATTERING_SCALE, MAT_SCATTERING_TEMPERATURE,
-       MAT_SCATTERING_GAIN, MAT_SCATTERING_PEAK_MIN, MAT_SCATTERING_PEAK_WIDTH,
-       MAT_SCATTERING_BASE_VALUE, MAT_SCATTERING_PEAK_VALUE, MAT_SCATTERING_UNIFORM,
-       MAT_SCATTERING_TAB_START, MAT_SCATTERING_TAB_END, MAT_SCATTERING_TAB_COUNT,
-       MAT_SCATTERING_TAB_VALUES}};
+       MAT_SCATTERING_GAIN, MAT_SCATTERING_PEAK_MIN, MAT_SCATTERING_PEAK_WIDTH, MAT_SCATTERING_BASE_VALUE,
+       MAT_SCATTERING_PEAK_VALUE, MAT_SCATTERING_UNIFORM, MAT_SCATTERING_TAB_START, MAT_SCATTERING_TAB_END,
+       MAT_SCATTERING_TAB_COUNT, MAT_SCATTERING_TAB_VALUES}};
   for (const auto& id : base) {
     bc->SetVector(id[0], LVector(0.25, 0.5, 1.0));
     bc->SetReal(id[1], 2.0);
@@ -138,22 +136,19 @@ TEST_F(MediumTest, EveryKindAtTheNewMaterialsValues) {
     std::string tree;
   } cases[] = {
       {MAT_MEDIUM_BASIC, 0, MAT_PHASE_UNIFORM,
-       "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;" +
-           kInitAbsorption + "}}"},
+       "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;" + kInitAbsorption +
+           "}}"},
       {MAT_MEDIUM_BASIC, 1, MAT_PHASE_UNIFORM,
-       "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;" +
-           kInitAbsorption +
+       "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;" + kInitAbsorption +
            ";subsurface_scattering{scattering_coefficient_spectrum{uniform{value=0.000000}};"
            "phase_function{uniform}}}}"},
       {MAT_MEDIUM_BASIC, 1, MAT_PHASE_HENYEY_GREENSTEIN,
-       "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;" +
-           kInitAbsorption +
+       "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;" + kInitAbsorption +
            ";subsurface_scattering{scattering_coefficient_spectrum{uniform{value=0.000000}};"
            "phase_function{henyey_greenstein{g_spectrum{rgb{rgb=0.900000 0.900000 0.900000;"
            "gamma=2.200000}}}}}}}"},
       {MAT_MEDIUM_BASIC, 1, 4242,
-       "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;" +
-           kInitAbsorption +
+       "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;" + kInitAbsorption +
            ";subsurface_scattering{scattering_coefficient_spectrum{uniform{value=0.000000}};"
            "phase_function}}}"},
       {MAT_MEDIUM_DERMIS, 1, MAT_PHASE_UNIFORM,
@@ -190,8 +185,7 @@ TEST_F(MediumTest, EverySpectrumKindOfAbsorptionAndScattering) {
        "{rgb{rgb=0.500000 1.000000 2.000000;gamma=2.000000}}"},
       {MAT_SPECTRUM_BLACKBODY, "{blackbody{temperature=3000.000000;gain=0.500000}}", ""},
       {MAT_SPECTRUM_PEAK,
-       "{peak{peak_min=380.000000;peak_width=50.000000;base_value=0.100000;peak_value=0.900000}}",
-       ""},
+       "{peak{peak_min=380.000000;peak_width=50.000000;base_value=0.100000;peak_value=0.900000}}", ""},
       {MAT_SPECTRUM_UNIFORM, "{uniform{value=0.750000}}", ""},
       {MAT_SPECTRUM_TABULATED,
        "{regular_tabulated{start_wavelength=3.8e-7;end_wavelength=7.2e-7;num_values=3;"
@@ -207,14 +201,15 @@ TEST_F(MediumTest, EverySpectrumKindOfAbsorptionAndScattering) {
     data->SetLong(MAT_SCATTERING_SPECTRUM, c.kind);
     EXPECT_EQ(Written(),
               "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;"
-              "absorption_coefficient_spectrum" + c.absorption +
-                  ";subsurface_scattering{scattering_coefficient_spectrum" + scattering +
+              "absorption_coefficient_spectrum" +
+                  c.absorption + ";subsurface_scattering{scattering_coefficient_spectrum" + scattering +
                   ";phase_function{uniform}}}}");
   }
 }
 
 TEST_F(MediumTest, NamesPrecedenceTurbidityAndTheScaledCentre) {
-  const std::string rest = ";precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;" + kInitAbsorption + "}}";
+  const std::string rest =
+      ";precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;" + kInitAbsorption + "}}";
   EXPECT_EQ(Written("Glass_b_l_e_n_d_A"), "medium{name=MedGlass_b_l_e_n_d_A" + rest);
   EXPECT_EQ(Written(""), "medium{name=Med" + rest);
   EXPECT_EQ(Written("Gl\xC3\xA4s"), "medium{name=MedGl\xC3\xA4s" + rest);
@@ -259,8 +254,8 @@ TEST_F(MediumTest, TheProjectsReaderReadsWhatIsWritten) {
   data->SetBool(MAT_USE_SUBSURFACE, TRUE);
   for (int phase : {MAT_PHASE_UNIFORM, MAT_PHASE_HENYEY_GREENSTEIN}) {
     data->SetLong(MAT_PHASE_FUNCTION, phase);
-    for (int kind : {MAT_SPECTRUM_RGB, MAT_SPECTRUM_BLACKBODY, MAT_SPECTRUM_PEAK,
-                     MAT_SPECTRUM_UNIFORM, MAT_SPECTRUM_TABULATED}) {
+    for (int kind : {MAT_SPECTRUM_RGB, MAT_SPECTRUM_BLACKBODY, MAT_SPECTRUM_PEAK, MAT_SPECTRUM_UNIFORM,
+                     MAT_SPECTRUM_TABULATED}) {
       SCOPED_TRACE(kind);
       data->SetLong(MAT_ABSORPTION_SPECTRUM, kind);
       data->SetLong(MAT_SCATTERING_SPECTRUM, kind);
@@ -284,13 +279,16 @@ TEST_F(MediumTest, TheProjectsReaderReadsWhatIsWritten) {
     return s.replace(s.find('%'), 1, element);
   };
   data->SetLong(MAT_ABSORPTION_SPECTRUM, 6109);
-  EXPECT_EQ(Read(), "Failed to find child for element 'absorption_coefficient_spectrum' - Child should be one "
-                    "of 'blackbody', 'peak', 'regular_tabulated', 'rgb', 'uniform'." +
-                        at("absorption_coefficient_spectrum"));
+  EXPECT_EQ(Read(),
+            "Failed to find child for element 'absorption_coefficient_spectrum' - Child should be one "
+            "of 'blackbody', 'peak', 'regular_tabulated', 'rgb', 'uniform'." +
+                at("absorption_coefficient_spectrum"));
   data->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_UNIFORM);
   data->SetLong(MAT_PHASE_FUNCTION, 4242);
-  EXPECT_EQ(Read(), "Failed to find child for element 'phase_function' - Child should be one of "
-                    "'henyey_greenstein', 'uniform'." + at("phase_function"));
+  EXPECT_EQ(Read(),
+            "Failed to find child for element 'phase_function' - Child should be one of "
+            "'henyey_greenstein', 'uniform'." +
+                at("phase_function"));
   SetMediumInitValues(data);
   data->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_TABULATED);
   EXPECT_EQ(Read(), "Syntax error while parsing data." + at("regular_tabulated"));

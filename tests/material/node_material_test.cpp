@@ -28,7 +28,8 @@ class NodeMaterialTest : public MaterialTest {
     return mat;
   }
   static BaseShader* Root(BaseMaterial* c) {
-    return static_cast<BaseShader*>(c->GetDataInstance()->GetLink(MAT_CONTAINER_ROOT, c->GetDocument(), Xbase));
+    return static_cast<BaseShader*>(
+        c->GetDataInstance()->GetLink(MAT_CONTAINER_ROOT, c->GetDocument(), Xbase));
   }
   static AdvancedOrvaneMaterial* Node(BaseShader* s) {
     return static_cast<AdvancedOrvaneMaterial*>(s->GetNodeData());
@@ -82,22 +83,33 @@ TEST_F(NodeMaterialTest, ExportCases) {
     std::string partners;  // of the root element
   };
   const std::vector<Row> rows = {
-      {"blend without children", [](BaseShader* r) { SetType(r, MAT_TYPE_BLEND); }, false,
-       {"C_mid0:blend"}, "nullMat nullMat"},
+      {"blend without children",
+       [](BaseShader* r) { SetType(r, MAT_TYPE_BLEND); },
+       false,
+       {"C_mid0:blend"},
+       "nullMat nullMat"},
       {"clay: leaves become clay, blends stay",
        [](BaseShader* r) {
          SetType(r, MAT_TYPE_BLEND);
          SetType(AddChild(r, "P"), MAT_TYPE_PHONG);
        },
-       true, {"P_1:oren_nayar", "C_mid0:blend"}, "P_1 nullMat"},
+       true,
+       {"P_1:oren_nayar", "C_mid0:blend"},
+       "P_1 nullMat"},
       {"null child is named and defined",
        [](BaseShader* r) {
          SetType(r, MAT_TYPE_BLEND);
          AddChild(r, "X");
          SetType(AddChild(r, "N"), MAT_TYPE_NULL);
        },
-       false, {"X_1:diffuse", "N_2:null_material", "C_mid0:blend"}, "X_1 N_2"},
-      {"null root", [](BaseShader* r) { SetType(r, MAT_TYPE_NULL); }, false, {"C_mid0:null_material"}, "(none)"},
+       false,
+       {"X_1:diffuse", "N_2:null_material", "C_mid0:blend"},
+       "X_1 N_2"},
+      {"null root",
+       [](BaseShader* r) { SetType(r, MAT_TYPE_NULL); },
+       false,
+       {"C_mid0:null_material"},
+       "(none)"},
       {"cycle back to the root and to itself",
        [](BaseShader* r) {
          SetType(r, MAT_TYPE_BLEND);
@@ -106,7 +118,9 @@ TEST_F(NodeMaterialTest, ExportCases) {
          a->GetDataInstance()->SetLink(NODE_BLEND_A, r);
          a->GetDataInstance()->SetLink(NODE_BLEND_B, a);
        },
-       false, {"A_1:blend", "C_mid0:blend"}, "A_1 nullMat"},
+       false,
+       {"A_1:blend", "C_mid0:blend"},
+       "A_1 nullMat"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -143,8 +157,8 @@ TEST_F(NodeMaterialTest, SharedNamesAcrossContainersArePrefixed) {
   }
   Export(c1);
   Export(c2);
-  EXPECT_EQ(Written(), (std::vector<std::string>{"A_1:diffuse", "C_mid0:blend", "D_mid1_A_1:diffuse",
-                                                 "D_mid1:blend"}));
+  EXPECT_EQ(Written(),
+            (std::vector<std::string>{"A_1:diffuse", "C_mid0:blend", "D_mid1_A_1:diffuse", "D_mid1:blend"}));
   EXPECT_EQ(Partners("D_mid1"), "D_mid1_A_1 nullMat");
 }
 
@@ -158,8 +172,7 @@ TEST_F(NodeMaterialTest, NodeWritersReadRaisedIds) {
   Export(c);
   ASSERT_EQ(Written(), (std::vector<std::string>{"medium", "C_mid0:specular"}));
   // No atmosphere medium: only the name and the precedence.
-  EXPECT_EQ(XmlText(Children()[0]),
-            "<medium><name>MedC_mid0</name><precedence>10</precedence></medium>");
+  EXPECT_EQ(XmlText(Children()[0]), "<medium><name>MedC_mid0</name><precedence>10</precedence></medium>");
 }
 
 TEST_F(NodeMaterialTest, TreeOperations) {

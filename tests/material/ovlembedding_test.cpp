@@ -141,25 +141,27 @@ TEST_F(OVLEmbeddingTest, GeneratedShaderStandsBehindPreludeAndEachHeader) {
     EXPECT_EQ(Flatten(model), std::string("albedo{shader{shader=") + text->Value() + "}}");
   }
   // The file holds the last program verbatim in one CDATA section.
-  EXPECT_NE(Printed().find("<![CDATA[" + std::string(OVLPrelude) + OVL_HEADER_REAL +
-                           "Vec3ToReal(vec3(0.5))]]>"),
-            std::string::npos);
+  EXPECT_NE(
+      Printed().find("<![CDATA[" + std::string(OVLPrelude) + OVL_HEADER_REAL + "Vec3ToReal(vec3(0.5))]]>"),
+      std::string::npos);
 }
 
 TEST_F(OVLEmbeddingTest, CodeShaderWritesItsTexturesAndReplacesThePlaceholders) {
   BaseShader* sh = CodeShader("def eval(vec3 pos) vec3: tex($tex01$) + tex($tex02$) * tex($tex01$) $tex03$",
                               "maps/wood.jpg", "/abs/stone.png", nullptr);
   writer->textureIndex = 3;
-  EXPECT_EQ(writer->ExportShader(model, channel, sh, writer->textureIndex, OVL_HEADER_VEC3_POS,
-                                 OVL_RETURN_VEC3),
-            1);
+  EXPECT_EQ(
+      writer->ExportShader(model, channel, sh, writer->textureIndex, OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3),
+      1);
   EXPECT_EQ(writer->textureIndex, 5);
   const std::string program = "def eval(vec3 pos) vec3: tex(3) + tex(4) * tex(3) $tex03$";
   EXPECT_TRUE(ProgramNode()->CDATA());
-  EXPECT_EQ(Flatten(model),
-            "albedo{shader{shader=" + program + "}};"
-            "texture{uv_set=default;path=maps/wood.jpg;exponent=2.200000;a=0.000000;b=1.000000;c=0.000000};"
-            "texture{uv_set=default;path=/abs/stone.png;exponent=2.200000;a=0.000000;b=1.000000;c=0.000000}");
+  EXPECT_EQ(
+      Flatten(model),
+      "albedo{shader{shader=" + program +
+          "}};"
+          "texture{uv_set=default;path=maps/wood.jpg;exponent=2.200000;a=0.000000;b=1.000000;c=0.000000};"
+          "texture{uv_set=default;path=/abs/stone.png;exponent=2.200000;a=0.000000;b=1.000000;c=0.000000}");
 }
 
 TEST_F(OVLEmbeddingTest, CodeShaderWithOnlyItsSecondTextureAndWithoutCode) {
@@ -174,8 +176,8 @@ TEST_F(OVLEmbeddingTest, CodeShaderWithOnlyItsSecondTextureAndWithoutCode) {
 
   channel->Clear();
   model->RemoveChild(model->LastChild());
-  writer->ExportShader(model, channel, CodeShader(nullptr, nullptr, nullptr, nullptr), index,
-                       OVL_HEADER_REAL, OVL_RETURN_REAL);
+  writer->ExportShader(model, channel, CodeShader(nullptr, nullptr, nullptr, nullptr), index, OVL_HEADER_REAL,
+                       OVL_RETURN_REAL);
   EXPECT_EQ(index, 1);
   EXPECT_EQ(Flatten(model), "albedo{shader{shader=no shader}}");
 }
@@ -206,8 +208,11 @@ TEST_F(OVLEmbeddingTest, ProgramEndingACDataSectionIsWrittenAsEscapedText) {
   TiXmlDocument back;
   back.Parse(printed.c_str());
   ASSERT_FALSE(back.Error());
-  EXPECT_EQ(back.RootElement()->FirstChildElement("albedo")->FirstChildElement("shader")
-                ->FirstChildElement("shader")->GetText(),
+  EXPECT_EQ(back.RootElement()
+                ->FirstChildElement("albedo")
+                ->FirstChildElement("shader")
+                ->FirstChildElement("shader")
+                ->GetText(),
             code);
 }
 
@@ -225,8 +230,8 @@ TEST_F(OVLEmbeddingTest, EmbeddedProgramsReadBackThroughTheMaterialParsers) {
   using PU = Orvane::OrvaneSceneParseUtils;
   // A generated shader in a colour channel, a code shader with a texture and one whose program
   // holds "]]>" in scalar channels.
-  writer->ExportShader(model, channel, NewShader(kFixedShaderId), writer->textureIndex,
-                       OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3);
+  writer->ExportShader(model, channel, NewShader(kFixedShaderId), writer->textureIndex, OVL_HEADER_VEC3_POS,
+                       OVL_RETURN_VEC3);
   TiXmlElement* exponent = new TiXmlElement("exponent");
   model->LinkEndChild(exponent);
   writer->ExportShader(model, exponent, CodeShader("def eval() real: $tex01$", "t.jpg", nullptr, nullptr),
@@ -254,7 +259,8 @@ TEST_F(OVLEmbeddingTest, EmbeddedProgramsReadBackThroughTheMaterialParsers) {
     Reference<Orvane::OrvaneWavelengthIndependentParam> p =
         PU::parseScalarMatParameterDirectly(*m->FirstChildElement(s.channel), textures);
     ASSERT_EQ(p->GetType(), Orvane::OrvaneShaderWavelengthIndependentParam::TYPE) << s.channel;
-    EXPECT_EQ(static_cast<Orvane::OrvaneShaderWavelengthIndependentParam*>(p.getPointer())->shader, s.program);
+    EXPECT_EQ(static_cast<Orvane::OrvaneShaderWavelengthIndependentParam*>(p.getPointer())->shader,
+              s.program);
   }
 }
 
@@ -268,12 +274,12 @@ TEST_F(OVLEmbeddingTest, ReplaceShaderStringEndsInEveryCase) {
       {"a $tex01$ b $tex01$", "$tex01$", "3", "a 3 b 3"},
       {"", "$tex01$", "0", ""},
       {"no placeholder", "$tex02$", "1", "no placeholder"},
-      {"abc", "", "x", "abc"},                        // empty pattern: the text as it is
-      {"aXa", "a", "aa", "aaXaa"},                    // replacement holds the pattern
+      {"abc", "", "x", "abc"},      // empty pattern: the text as it is
+      {"aXa", "a", "aa", "aaXaa"},  // replacement holds the pattern
       {"$tex01$", "$tex01$", "[$tex01$]", "[$tex01$]"},
-      {"ab", "ab", "ba", "ba"},                       // as long as the pattern: one pass
+      {"ab", "ab", "ba", "ba"},  // as long as the pattern: one pass
       {"x$tex01$y", "$tex01$", "1234567", "x1234567y"},
-      {"aabb", "ab", "a", "aa"},                      // a replacement completing a new match
+      {"aabb", "ab", "a", "aa"},  // a replacement completing a new match
       {"$tex0$tex01$$", "$tex01$", "1", "1"},
   };
   for (const Case& c : cases)

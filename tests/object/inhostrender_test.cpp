@@ -61,7 +61,8 @@ bool Contains(const Texts& texts, const std::string& text) {
 }
 
 bool StartsWithAny(const Texts& texts, const std::string& prefix) {
-  return std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.rfind(prefix, 0) == 0; });
+  return std::any_of(texts.begin(), texts.end(),
+                     [&](const std::string& t) { return t.rfind(prefix, 0) == 0; });
 }
 
 // Waits (in real time, at most 10 s) until `done` holds.
@@ -174,13 +175,15 @@ TEST_F(InHostRenderTest, WithoutConnectionEveryPhaseAnswersZeroAndNothingHappens
 }
 
 TEST_F(InHostRenderTest, RendersFromBuildingToFinalTonemappingIntoTheHostsBuffer) {
-  renderer.config.messages = {{1500, ORVANE_MESSAGE_INFO, "Scene built"}, {2500, ORVANE_MESSAGE_ERROR, "Bad normal"}};
+  renderer.config.messages = {{1500, ORVANE_MESSAGE_INFO, "Scene built"},
+                              {2500, ORVANE_MESSAGE_ERROR, "Bad normal"}};
   host::RenderJob& job = Job(Document(20, -1));
   EXPECT_EQ(job.Run(), EXECUTIONRESULT_OK);
 
   Texts status = StatusTexts();
-  EXPECT_TRUE(InOrder(status, {"", "Building scene...", "Building scene/Doing warmup", "Rendering: 1.0 samples per pixel",
-                               "Final tonemapping...", "Closing render threads..."}))
+  EXPECT_TRUE(InOrder(
+      status, {"", "Building scene...", "Building scene/Doing warmup", "Rendering: 1.0 samples per pixel",
+               "Final tonemapping...", "Closing render threads..."}))
       << ::testing::PrintToString(status);
   std::vector<LONG> bars = StatusBars();
   EXPECT_EQ(bars.back(), 100);
@@ -189,7 +192,8 @@ TEST_F(InHostRenderTest, RendersFromBuildingToFinalTonemappingIntoTheHostsBuffer
   auto rec = Only();
   Texts calls = rec->Calls();
   ASSERT_GE(calls.size(), 3u);
-  EXPECT_EQ(Texts(calls.begin(), calls.begin() + 3), (Texts{"StartBuildingScene", "SetOption", "StartRendering"}));
+  EXPECT_EQ(Texts(calls.begin(), calls.begin() + 3),
+            (Texts{"StartBuildingScene", "SetOption", "StartRendering"}));
   EXPECT_EQ(rec->Option(), 1);
   EXPECT_EQ(rec->FrameWidth(), kWidth);
   EXPECT_EQ(rec->FrameHeight(), kHeight);
@@ -208,7 +212,7 @@ TEST_F(InHostRenderTest, HaltLimitsAndImageCopies) {
       {150, 60, 150, 151.5, 2},  // only the samples limit counts when it is set
       {150, 5, 150, 151.5, 2},
       {-1, 5, 39, 41.5, 1},
-      {-1, 35, 339, 341.5, 4},   // an image at least every 10 seconds
+      {-1, 35, 339, 341.5, 4},  // an image at least every 10 seconds
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.haltSpp << " spp, " << c.haltTime << " s");
@@ -273,8 +277,8 @@ TEST_F(InHostRenderTest, WithoutARenderContextTheRenderFailsAtOnce) {
 
 TEST_F(InHostRenderTest, ImageCopyStaysInsideTheImageAndTheBuffer) {
   struct Case {
-    int margin;    // of the fake's image beyond the frame
-    LONG channels; // of the host's buffer
+    int margin;     // of the fake's image beyond the frame
+    LONG channels;  // of the host's buffer
   } cases[] = {{0, 4}, {2, 4}, {-1, 4}, {0, 3}, {0, 2}};
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "margin " << c.margin << ", channels " << c.channels);
@@ -314,11 +318,20 @@ TEST_F(InHostRenderTest, PauseAndResumeDuringTheRender) {
   CommandData* resume = host::FindCommand(1023696);
   std::vector<std::pair<LONG, LONG>> states;  // (pause, resume) as the user saw them
   auto look = [&] { states.emplace_back(pause->GetState(nullptr), resume->GetState(nullptr)); };
-  renderer.config.actions = {{3000, [&] { look(); pause->Execute(nullptr); look(); }},
-                             {15000, [&] { resume->Execute(nullptr); look(); }}};
+  renderer.config.actions = {{3000,
+                              [&] {
+                                look();
+                                pause->Execute(nullptr);
+                                look();
+                              }},
+                             {15000, [&] {
+                                resume->Execute(nullptr);
+                                look();
+                              }}};
   host::RenderJob& job = Job(Document(-1, 20));
   EXPECT_EQ(job.Run(), EXECUTIONRESULT_OK);
-  EXPECT_EQ(states, (std::vector<std::pair<LONG, LONG>>{{CMD_ENABLED, 0}, {0, CMD_ENABLED}, {CMD_ENABLED, 0}}));
+  EXPECT_EQ(states,
+            (std::vector<std::pair<LONG, LONG>>{{CMD_ENABLED, 0}, {0, CMD_ENABLED}, {CMD_ENABLED, 0}}));
   EXPECT_TRUE(StartsWithAny(StatusTexts(), "Paused: "));
   // Sampling stood still from 3 s to 15 s although an image was copied at 10 s.
   auto rec = Only();
@@ -346,8 +359,8 @@ TEST_F(InHostRenderTest, AppliedTonemappingIsSentAndCopiedAtOnce) {
   // Sent, then an image copied, well before the 10-second copy would be due.
   Texts calls = rec->Calls();
   auto sent = std::find(calls.begin(), calls.end(), "UpdateTonemapping");
-  EXPECT_TRUE(InOrder(Texts(sent, calls.end()),
-                      {"UpdateTonemapping", "UpdateTonemapping", "UpdateTonemapping", "CopyTonemappedImage"}));
+  EXPECT_TRUE(InOrder(Texts(sent, calls.end()), {"UpdateTonemapping", "UpdateTonemapping",
+                                                 "UpdateTonemapping", "CopyTonemappedImage"}));
   EXPECT_EQ(rec->Count("CopyTonemappedImage"), 2);  // that one and the final one
   EXPECT_TRUE(InOrder(StatusTexts(), {"Tonemapping...", "Final tonemapping..."}));
   EXPECT_FALSE(w.IsTonemappingChanged());

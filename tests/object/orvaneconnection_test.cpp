@@ -76,11 +76,13 @@ TEST(TonemappingTextTest, EachTonemapperWritesItsOwnElement) {
     const char* text;
   } cases[] = {
       {0, "<tonemapping><linear><scale>0.25000000</scale></linear></tonemapping>"},
-      {1, "<tonemapping><reinhard><pre_scale>3.50000000</pre_scale><post_scale>0.12500000</post_scale>"
-          "<burn>7.00000000</burn></reinhard></tonemapping>"},
-      {2, "<tonemapping><camera><response_function_path>data/camera_response_functions/agfacolor.txt"
-          "</response_function_path><film_iso>200.00000000</film_iso><ev_adjust>-1.50000000</ev_adjust>"
-          "</camera></tonemapping>"},
+      {1,
+       "<tonemapping><reinhard><pre_scale>3.50000000</pre_scale><post_scale>0.12500000</post_scale>"
+       "<burn>7.00000000</burn></reinhard></tonemapping>"},
+      {2,
+       "<tonemapping><camera><response_function_path>data/camera_response_functions/agfacolor.txt"
+       "</response_function_path><film_iso>200.00000000</film_iso><ev_adjust>-1.50000000</ev_adjust>"
+       "</camera></tonemapping>"},
       {7, "<tonemapping><linear><scale>0.25000000</scale></linear></tonemapping>"},
   };
   for (const Case& c : cases) {
@@ -94,16 +96,19 @@ TEST(TonemappingTextTest, ResponseFileNameIsEscapedForXml) {
   tm.tonemapper = TonemappingData::CAMERA;
   tm.cameraResponseFile = "a<b>&\"c'\xC3\xA9.txt";
   std::string text = TonemappingText(tm);
-  EXPECT_NE(text.find("camera_response_functions/a&lt;b&gt;&amp;&quot;c&apos;\xC3\xA9.txt</response_function_path>"),
-            std::string::npos)
+  EXPECT_NE(
+      text.find(
+          "camera_response_functions/a&lt;b&gt;&amp;&quot;c&apos;\xC3\xA9.txt</response_function_path>"),
+      std::string::npos)
       << text;
 }
 
 TEST(TonemappingTextTest, WhitePointAndLayerScalesWithGains) {
   TonemappingData tm;
-  EXPECT_EQ(WhitePointText(tm),
-            "<white_point><chromaticity_coordinates><x>0.33242000</x><y>0.34743000</y></chromaticity_coordinates>"
-            "</white_point>");
+  EXPECT_EQ(
+      WhitePointText(tm),
+      "<white_point><chromaticity_coordinates><x>0.33242000</x><y>0.34743000</y></chromaticity_coordinates>"
+      "</white_point>");
   tm.layerColor[0][0] = 0.5;
   tm.layerColor[0][2] = 2.0;
   tm.layerGain[0] = 3.0;

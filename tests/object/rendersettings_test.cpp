@@ -63,8 +63,10 @@ TEST_F(RenderSettingsTest, NewNodeHoldsTheDefaultsTheExportDoesNotShow) {
 TEST_F(RenderSettingsTest, SceneUnitFollowsTheHostsUnitPreference) {
   // The host's own default is centimetres.
   EXPECT_EQ(Data()->GetLong(RS_SCALE_UNIT), RS_UNIT_CM);
-  struct Case { LONG hostUnit, sceneUnit; } cases[] = {
-      {UNIT_KM, RS_UNIT_KM}, {UNIT_M, RS_UNIT_M}, {UNIT_CM, RS_UNIT_CM}, {UNIT_MM, RS_UNIT_MM},
+  struct Case {
+    LONG hostUnit, sceneUnit;
+  } cases[] = {
+      {UNIT_KM, RS_UNIT_KM},       {UNIT_M, RS_UNIT_M},       {UNIT_CM, RS_UNIT_CM}, {UNIT_MM, RS_UNIT_MM},
       {UNIT_INCH, RS_UNIT_CUSTOM}, {UNIT_UM, RS_UNIT_CUSTOM}, {0, RS_UNIT_CUSTOM},
   };
   for (const Case& c : cases) {
@@ -111,16 +113,19 @@ TEST_F(RenderSettingsTest, DescriptionHidesWhatTheSwitchesMakeIrrelevant) {
 
 TEST_F(RenderSettingsTest, DescriptionDeclaresEveryParameterGroupAndCycleValue) {
   Description d = Describe();
-  const LONG ids[] = {
-      1301, 1303, 1330, 1331, 1332, 1333, 1334, 1340, 1350, 1351, 1352, 1353, 1354, 1355, 1356,
-      1357, 1358, 1359, 1361, 1362, 1366, 1367, 1368, 1381, 1382, 1383, 1384, 1386, 1392, 1393,
-      1394, 1397, 1398, 1399, 1400, 1402, 1403, 1408, 1410, 1411, 1412, 1413, 1414, 1415, 1416,
-      1417, 1418, 1419, 1420, 1421, 1422, 1423, 1424, 1426, 1427, 1428, 1429};
+  const LONG ids[] = {1301, 1303, 1330, 1331, 1332, 1333, 1334, 1340, 1350, 1351, 1352, 1353,
+                      1354, 1355, 1356, 1357, 1358, 1359, 1361, 1362, 1366, 1367, 1368, 1381,
+                      1382, 1383, 1384, 1386, 1392, 1393, 1394, 1397, 1398, 1399, 1400, 1402,
+                      1403, 1408, 1410, 1411, 1412, 1413, 1414, 1415, 1416, 1417, 1418, 1419,
+                      1420, 1421, 1422, 1423, 1424, 1426, 1427, 1428, 1429};
   for (LONG id : ids) EXPECT_NE(d.GetParameter(DescLevel(id)), nullptr) << id;
   EXPECT_EQ(d.GetIndexId(0).GetDepth(), 1);
   EXPECT_EQ(d.GetParameter(DescLevel(RS_GROUP_SUNSKY))->GetLong(DESC_PARENTGROUP),
             d.GetParameter(DescLevel(RS_GROUP_BACKGROUND))->GetLong(DESC_PARENTGROUP));
-  struct Cycle { LONG id; std::vector<LONG> values; } cycles[] = {
+  struct Cycle {
+    LONG id;
+    std::vector<LONG> values;
+  } cycles[] = {
       {RS_RENDER_MODE, {1335, 1336, 1337, 1338}},
       {RS_LIGHTING_MODE, {1364, 1365, 1379}},
       {RS_SCALE_UNIT, {1387, 1388, 1389, 1390, 1391}},

@@ -32,14 +32,18 @@ class OVLBlendTest : public ShaderSceneTest {
   }
 };
 
-const char kU[] = "lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
-                  "doti(getTexCoords(0))) * 1.00000";
-const char kV[] = "lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
-                  "dotj(getTexCoords(0))) * 1.00000";
-const char kUReal[] = "Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, "
-                      "0.00000), doti(getTexCoords(0)))) * 1.00000";
-const char kVReal[] = "Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, "
-                      "0.00000), dotj(getTexCoords(0)))) * 1.00000";
+const char kU[] =
+    "lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
+    "doti(getTexCoords(0))) * 1.00000";
+const char kV[] =
+    "lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
+    "dotj(getTexCoords(0))) * 1.00000";
+const char kUReal[] =
+    "Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, "
+    "0.00000), doti(getTexCoords(0)))) * 1.00000";
+const char kVReal[] =
+    "Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, "
+    "0.00000), dotj(getTexCoords(0)))) * 1.00000";
 
 TEST_F(OVLBlendTest, DefaultsWithoutChildren) {
   BaseShader* sh = Make(ID_OVLBLEND);
@@ -62,8 +66,7 @@ TEST_F(OVLBlendTest, TextsAndValuesPerMode) {
       {OVLBLEND_MODE_SUBTRACT, OVL_RETURN_VEC3, std::string("(") + kU + " - " + kV + ") * 2.00000", 0.5},
       {OVLBLEND_MODE_MULTIPLY, OVL_RETURN_VEC3, std::string("mulCompVec3(") + kU + ", " + kV + ") * 2.00000",
        0.75},
-      {OVLBLEND_MODE_MULTIPLY, OVL_RETURN_REAL,
-       std::string("(") + kUReal + " * " + kVReal + ") * 2.00000",
+      {OVLBLEND_MODE_MULTIPLY, OVL_RETURN_REAL, std::string("(") + kUReal + " * " + kVReal + ") * 2.00000",
        0.75},
       {9999, OVL_RETURN_VEC3, std::string("(") + kU + " + " + kV + ") * 2.00000", 0.0},
   };
@@ -132,9 +135,9 @@ TEST_F(OVLBlendTest, ABlendOfBlendsEmbedsTheInnerTextVerbatim) {
   for (OVLReturnType type : {OVL_RETURN_VEC3, OVL_RETURN_REAL}) {
     const std::string in = Code(inner, type);
     const std::string b = Code(Gradient(OVLGRADIENT_DIRECTION_V), type);
-    EXPECT_EQ(Code(outer, type), (type == OVL_RETURN_VEC3 ? "mulCompVec3(" + in + ", " + b + ")"
-                                                          : "(" + in + " * " + b + ")") +
-                                     " * 3.00000");
+    EXPECT_EQ(Code(outer, type),
+              (type == OVL_RETURN_VEC3 ? "mulCompVec3(" + in + ", " + b + ")" : "(" + in + " * " + b + ")") +
+                  " * 3.00000");
   }
   EXPECT_EQ(Code(inner, OVL_RETURN_VEC3), std::string("(") + kU + " - Vector(1.0)) * 0.50000");
   // Host: ((0.75 - 1) * 0.5) * 0.5 * 3 at u = 0.25, v = 0.5.
@@ -150,8 +153,7 @@ TEST_F(OVLBlendTest, LinkCyclesCountAsNoChild) {
   Link(b, OVLBLEND_SHADER_B, Gradient(OVLGRADIENT_DIRECTION_U));
   EXPECT_EQ(Code(a, OVL_RETURN_VEC3),
             std::string("(mulCompVec3(Vector(1.0), ") + kU + ") * 2.00000 + Vector(1.0)) * 1.00000");
-  EXPECT_EQ(Code(b, OVL_RETURN_REAL),
-            std::string("((1.0 + 1.0) * 1.00000 * ") + kUReal + ") * 2.00000");
+  EXPECT_EQ(Code(b, OVL_RETURN_REAL), std::string("((1.0 + 1.0) * 1.00000 * ") + kUReal + ") * 2.00000");
   // Host values at u = 0.25 (gradient 0.75): each render cuts the cycle where it closes.
   EXPECT_EQ(RenderOnce(a, LVector(0.25, 0.5, 0)), LVector(2.5, 2.5, 2.5));
   EXPECT_EQ(RenderOnce(b, LVector(0.25, 0.5, 0)), LVector(3.0, 3.0, 3.0));
@@ -176,8 +178,7 @@ TEST_F(OVLBlendTest, LinkCyclesCountAsNoChild) {
   Link(x, OVLBLEND_SHADER_A, y);
   Link(y, OVLBLEND_SHADER_B, z);
   Link(z, OVLBLEND_SHADER_A, x);
-  EXPECT_EQ(Code(x, OVL_RETURN_REAL),
-            "((1.0 + (1.0 + 1.0) * 1.00000) * 1.00000 + 1.0) * 1.00000");
+  EXPECT_EQ(Code(x, OVL_RETURN_REAL), "((1.0 + (1.0 + 1.0) * 1.00000) * 1.00000 + 1.0) * 1.00000");
   EXPECT_EQ(RenderOnce(x, LVector()), LVector(4, 4, 4));
   EXPECT_EQ(RenderOnce(z, LVector()), LVector(4, 4, 4));
 }

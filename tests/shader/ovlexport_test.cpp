@@ -38,8 +38,7 @@ class OVLExportTest : public ShaderSceneTest {
   }
   // The program written for `header` and `type` into a fresh channel.
   std::string Program(const char* header, OVLReturnType type) { return ProgramOf(mat, blend, header, type); }
-  static std::string ProgramOf(BaseMaterial* mat, BaseShader* blend, const char* header,
-                               OVLReturnType type) {
+  static std::string ProgramOf(BaseMaterial* mat, BaseShader* blend, const char* header, OVLReturnType type) {
     TiXmlDocument xml;
     auto* model = new TiXmlElement("diffuse");
     xml.LinkEndChild(model);
@@ -71,21 +70,24 @@ const char kBlendVec3[] =
 
 TEST_F(OVLExportTest, BlendOfNoiseAndGradientIsOneProgram) {
   const std::string prelude(OVLPrelude, kOVLPreludeLength);
-  EXPECT_EQ(Program(OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3), prelude + "def eval(vec3 pos) vec3: " + kBlendVec3);
   EXPECT_EQ(Program(OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3),
-            prelude + "def eval(vec3 pos) vec3: "
-                      "((lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
-                      "noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000)))) * "
-                      "1.00000) + lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, "
-                      "0.00000), length(vec2(0.5,0.5) - getTexCoords(0)) * 2.0 ) * 1.00000) * "
-                      "0.50000");
+            prelude + "def eval(vec3 pos) vec3: " + kBlendVec3);
+  EXPECT_EQ(Program(OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3),
+            prelude +
+                "def eval(vec3 pos) vec3: "
+                "((lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
+                "noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000)))) * "
+                "1.00000) + lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, "
+                "0.00000), length(vec2(0.5,0.5) - getTexCoords(0)) * 2.0 ) * 1.00000) * "
+                "0.50000");
   EXPECT_EQ(Program(OVL_HEADER_REAL, OVL_RETURN_REAL),
-            prelude + "def eval() real: "
-                      "((Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, "
-                      "0.00000), noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, "
-                      "1.00000))))) * 1.00000) + Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), "
-                      "vec3(0.00000, 0.00000, 0.00000), length(vec2(0.5,0.5) - getTexCoords(0)) * "
-                      "2.0 )) * 1.00000) * 0.50000");
+            prelude +
+                "def eval() real: "
+                "((Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, "
+                "0.00000), noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, "
+                "1.00000))))) * 1.00000) + Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), "
+                "vec3(0.00000, 0.00000, 0.00000), length(vec2(0.5,0.5) - getTexCoords(0)) * "
+                "2.0 )) * 1.00000) * 0.50000");
 }
 
 TEST_F(OVLExportTest, ShaderTreesOfADocumentFile) {

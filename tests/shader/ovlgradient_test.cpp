@@ -49,8 +49,7 @@ TEST_F(OVLGradientTest, OneTextPerParameterChange) {
       {OVLGRADIENT_DIRECTION_U, 0.75, LVector(1, 1, 1), LVector(0, 0, 0), OVL_RETURN_VEC3,
        "lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
        "doti(getTexCoords(0))) * 0.75000"},
-      {OVLGRADIENT_DIRECTION_V, -2.5, LVector(0.2, 0.4, 0.6), LVector(1.5, -0.5, 0.125),
-       OVL_RETURN_REAL,
+      {OVLGRADIENT_DIRECTION_V, -2.5, LVector(0.2, 0.4, 0.6), LVector(1.5, -0.5, 0.125), OVL_RETURN_REAL,
        "Vec3ToReal(lerp(vec3(0.20000, 0.40000, 0.60000), vec3(1.50000, -0.50000, 0.12500), "
        "dotj(getTexCoords(0)))) * -2.50000"},
   };

@@ -171,8 +171,8 @@ TEST_F(OVLNoiseTest, ColoursAreEnabledOnlyInTwoColourMode) {
     const bool two = mode == OVLNOISE_COLOR_MODE_TWO_COLORS;
     EXPECT_EQ(data->GetDEnabling(sh, DescID(OVLNOISE_COLOR_A), none, 0, nullptr), two) << mode;
     EXPECT_EQ(data->GetDEnabling(sh, DescID(OVLNOISE_COLOR_B), none, 0, nullptr), two) << mode;
-    for (LONG id : std::initializer_list<LONG>{OVLNOISE_TYPE, OVLNOISE_SPACE, OVLNOISE_SCALE, OVLNOISE_BRIGHTNESS,
-                    OVLNOISE_COLOR_MODE, 1520})
+    for (LONG id : std::initializer_list<LONG>{OVLNOISE_TYPE, OVLNOISE_SPACE, OVLNOISE_SCALE,
+                                               OVLNOISE_BRIGHTNESS, OVLNOISE_COLOR_MODE, 1520})
       EXPECT_TRUE(data->GetDEnabling(sh, DescID(id), none, 0, nullptr)) << id;
   }
   EXPECT_FALSE(data->GetDEnabling(nullptr, DescID(OVLNOISE_TYPE), none, 0, nullptr));

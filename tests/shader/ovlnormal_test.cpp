@@ -33,8 +33,8 @@ TEST_F(OVLNormalTest, TextsFromTheActiveViewsCamera) {
   SetCamera(LMatrix(LVector(100, -20, 3), LVector(1, 0, 0), LVector(0, 1, 0), LVector(0, 0, 1)));
   EXPECT_EQ(Code(sh, OVL_RETURN_VEC3), kIdentity);
   // Axes X, Y, Z; nine numbers X.x Z.x Y.x, X.z Z.z Y.z, X.y Z.y Y.y.
-  SetCamera(LMatrix(LVector(5, 5, 5), LVector(0.1, 0.2, 0.3), LVector(0.4, 0.5, 0.6),
-                    LVector(0.7, 0.8, -0.9)));
+  SetCamera(
+      LMatrix(LVector(5, 5, 5), LVector(0.1, 0.2, 0.3), LVector(0.4, 0.5, 0.6), LVector(0.7, 0.8, -0.9)));
   EXPECT_EQ(Code(sh, OVL_RETURN_VEC3),
             "(mat3x3(0.10000000, 0.70000000, 0.40000000, 0.30000000, -0.90000000, 0.60000000, "
             "0.20000000, 0.80000000, 0.50000000) * normalise(normalWS()))");

@@ -33,8 +33,8 @@ TEST_F(OVLFamilyTest, IsOVLShaderAcceptsTheFourGeneratedTypesOnly) {
   struct Case {
     LONG type;
     bool generated;
-  } cases[] = {{ID_OVLNOISE, true},  {ID_OVLBLEND, true},      {ID_OVLGRADIENT, true},
-               {ID_OVLNORMAL, true}, {ID_OVLSHADER, false},    {Xbitmap, false}};
+  } cases[] = {{ID_OVLNOISE, true},  {ID_OVLBLEND, true},   {ID_OVLGRADIENT, true},
+               {ID_OVLNORMAL, true}, {ID_OVLSHADER, false}, {Xbitmap, false}};
   for (const Case& c : cases) {
     BaseShader* sh = BaseShader::Alloc(c.type);
     ASSERT_NE(sh, nullptr) << c.type;
@@ -66,11 +66,19 @@ TEST(OVLFormatTest, NumbersHaveFiveDecimalsAndAPointInAnyLocale) {
     int decimals;
     const char* text;
   } cases[] = {
-      {1.0, 5, "1.00000"},          {0.5, 5, "0.50000"},        {-2.25, 5, "-2.25000"},
-      {0.0, 5, "0.00000"},          {123456.789, 5, "123456.78900"},
-      {0.123456, 5, "0.12346"},     {2.999999, 5, "3.00000"},   {-0.000004, 5, "0.00000"},
-      {-0.0, 5, "0.00000"},         {-0.00001, 5, "-0.00001"},  {1e7, 5, "10000000.00000"},
-      {1.0, 8, "1.00000000"},       {-0.5, 8, "-0.50000000"},
+      {1.0, 5, "1.00000"},
+      {0.5, 5, "0.50000"},
+      {-2.25, 5, "-2.25000"},
+      {0.0, 5, "0.00000"},
+      {123456.789, 5, "123456.78900"},
+      {0.123456, 5, "0.12346"},
+      {2.999999, 5, "3.00000"},
+      {-0.000004, 5, "0.00000"},
+      {-0.0, 5, "0.00000"},
+      {-0.00001, 5, "-0.00001"},
+      {1e7, 5, "10000000.00000"},
+      {1.0, 8, "1.00000000"},
+      {-0.5, 8, "-0.50000000"},
   };
   CommaLocale comma;
   for (const Case& c : cases) EXPECT_EQ(OVLNumber(c.value, c.decimals), c.text) << c.value;
@@ -85,14 +93,27 @@ TEST_F(OVLFamilyTest, RegistrationsAndTheirDescriptions) {
     const char* description;
     std::vector<std::pair<LONG, LONG>> parameters;  // ID and value type
   } expected[] = {
-      {ID_OVLSHADER, "OVL Code", "xcorvaneovlshader",
+      {ID_OVLSHADER,
+       "OVL Code",
+       "xcorvaneovlshader",
        {{1405, DTYPE_STRING}, {1400, DTYPE_FILENAME}, {1401, DTYPE_FILENAME}, {1402, DTYPE_FILENAME}}},
-      {ID_OVLNOISE, "OVL Noise", "xovlnoise",
-       {{1500, DTYPE_LONG}, {1503, DTYPE_LONG}, {1506, DTYPE_VECTOR}, {1507, DTYPE_REAL},
-        {1508, DTYPE_LONG}, {1511, DTYPE_COLOR}, {1512, DTYPE_COLOR}}},
-      {ID_OVLBLEND, "OVL Blend", "xovlblend",
+      {ID_OVLNOISE,
+       "OVL Noise",
+       "xovlnoise",
+       {{1500, DTYPE_LONG},
+        {1503, DTYPE_LONG},
+        {1506, DTYPE_VECTOR},
+        {1507, DTYPE_REAL},
+        {1508, DTYPE_LONG},
+        {1511, DTYPE_COLOR},
+        {1512, DTYPE_COLOR}}},
+      {ID_OVLBLEND,
+       "OVL Blend",
+       "xovlblend",
        {{1600, DTYPE_BASELISTLINK}, {1601, DTYPE_BASELISTLINK}, {1602, DTYPE_LONG}, {1606, DTYPE_REAL}}},
-      {ID_OVLGRADIENT, "OVL Gradient", "xovlgradient",
+      {ID_OVLGRADIENT,
+       "OVL Gradient",
+       "xovlgradient",
        {{1604, DTYPE_LONG}, {1605, DTYPE_COLOR}, {1606, DTYPE_COLOR}, {1600, DTYPE_REAL}}},
       {ID_OVLNORMAL, "OVL Normal", "xovlnormal", {}},
   };

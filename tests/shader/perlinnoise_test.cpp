@@ -27,8 +27,12 @@ TEST(PerlinNoiseTest, TablesAreThePublishedPermutationTwiceOver) {
 }
 
 TEST(PerlinNoiseTest, LatticePointsAreExactlyZero) {
-  const double points[][3] = {{0, 0, 0},       {1, 2, 3},          {-4, 0, 7},
-                              {255, 256, 257}, {-1000, 3e6, -7e9}, {1e19, -1e19, 0},
+  const double points[][3] = {{0, 0, 0},
+                              {1, 2, 3},
+                              {-4, 0, 7},
+                              {255, 256, 257},
+                              {-1000, 3e6, -7e9},
+                              {1e19, -1e19, 0},
                               {9.2233720368547758e18, 1e300, -1e300}};
   for (const auto& q : points) {
     EXPECT_EQ(PerlinNoise::noise<double>(q[0], q[1], q[2]), 0.0) << q[0] << " " << q[1] << " " << q[2];
@@ -92,11 +96,12 @@ TEST(PerlinNoiseTest, FractalSumAgainstSingleOctaves) {
     const double x = c[0], y = c[1], z = c[2];
     EXPECT_EQ(PerlinNoise::FBM<double>(x, y, z, 0), 0.0);
     EXPECT_EQ(PerlinNoise::FBM<double>(x, y, z, 1), PerlinNoise::noise<double>(x, y, z));
-    EXPECT_EQ(PerlinNoise::FBM<double>(x, y, z, 2),
-              PerlinNoise::noise<double>(x, y, z) +
-                  0.5 * PerlinNoise::noise<double>(1.99 * x, 1.99 * y, 1.99 * z));
+    EXPECT_EQ(
+        PerlinNoise::FBM<double>(x, y, z, 2),
+        PerlinNoise::noise<double>(x, y, z) + 0.5 * PerlinNoise::noise<double>(1.99 * x, 1.99 * y, 1.99 * z));
     double sum = 0.0, f = 1.0, a = 1.0;
-    for (int i = 0; i < 8; ++i, f *= 1.99, a *= 0.5) sum += PerlinNoise::noise<double>(f * x, f * y, f * z) * a;
+    for (int i = 0; i < 8; ++i, f *= 1.99, a *= 0.5)
+      sum += PerlinNoise::noise<double>(f * x, f * y, f * z) * a;
     EXPECT_EQ(PerlinNoise::FBM<double>(x, y, z, 8), sum);
     EXPECT_LE(std::fabs(sum), 1.9921875 * 1.1);
     const float xf = static_cast<float>(x), yf = static_cast<float>(y), zf = static_cast<float>(z);
@@ -112,11 +117,10 @@ TEST(PerlinNoiseTest, FloatVariantFollowsTheDoubleOne) {
   for (double x = -3.0; x < 3.0; x += 0.37)
     for (double y = -1.0; y < 2.0; y += 0.53) {
       const double z = 0.5 * x - y;
-      EXPECT_NEAR(PerlinNoise::noise<float>(static_cast<float>(x), static_cast<float>(y),
-                                            static_cast<float>(z)),
-                  PerlinNoise::noise<double>(static_cast<float>(x), static_cast<float>(y),
-                                             static_cast<float>(z)),
-                  1e-5);
+      EXPECT_NEAR(
+          PerlinNoise::noise<float>(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)),
+          PerlinNoise::noise<double>(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)),
+          1e-5);
     }
 }
 

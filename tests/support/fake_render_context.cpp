@@ -158,7 +158,8 @@ void FakeRenderContext::StartRendering() {
   std::lock_guard<std::mutex> lock(mutex_);
   started_ = true;
   startMs_ = lastMs_ = GeGetMilliSeconds();
-  for (const FakeScheduledMessage& m : config_.messages) scheduled_.push_back({startMs_ + m.atMs, m.kind, m.text});
+  for (const FakeScheduledMessage& m : config_.messages)
+    scheduled_.push_back({startMs_ + m.atMs, m.kind, m.text});
 }
 
 double FakeRenderContext::GetSamplesPerPixel() {
@@ -207,7 +208,8 @@ void FakeRenderContext::StartTonemapping() {
   std::lock_guard<std::mutex> lock(mutex_);
   Tick();
   if (config_.tonemappingFinishes)
-    scheduled_.push_back({lastMs_ + config_.tonemappingMs, ORVANE_MESSAGE_TONEMAPPING_FINISHED, "tonemapped"});
+    scheduled_.push_back(
+        {lastMs_ + config_.tonemappingMs, ORVANE_MESSAGE_TONEMAPPING_FINISHED, "tonemapped"});
 }
 
 int FakeRenderContext::GetImageWidth() { return width_; }

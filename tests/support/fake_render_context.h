@@ -30,14 +30,14 @@ struct FakeScheduledAction {
 
 /// How a fake render behaves.
 struct FakeRenderConfig {
-  int margin = 0;                    ///< Pixels the image has beyond the frame on each side.
-  double warmupMs = 1000.0;          ///< Sampling time before the first sample (< 0: never).
-  double samplesPerSecond = 10.0;    ///< Samples per pixel gained per second of sampling.
-  bool tonemappingFinishes = true;   ///< Whether a started tonemapping ever reports back.
-  double tonemappingMs = 0.0;        ///< How long a tonemapping takes.
+  int margin = 0;                   ///< Pixels the image has beyond the frame on each side.
+  double warmupMs = 1000.0;         ///< Sampling time before the first sample (< 0: never).
+  double samplesPerSecond = 10.0;   ///< Samples per pixel gained per second of sampling.
+  bool tonemappingFinishes = true;  ///< Whether a started tonemapping ever reports back.
+  double tonemappingMs = 0.0;       ///< How long a tonemapping takes.
   std::vector<FakeScheduledMessage> messages;
   std::vector<FakeScheduledAction> actions;
-  std::function<void()> onPause;     ///< Runs inside every `Pause` call, after it is recorded.
+  std::function<void()> onPause;  ///< Runs inside every `Pause` call, after it is recorded.
 };
 
 /// What one fake context received; it outlives the context.
@@ -102,8 +102,8 @@ class FakeGate {
 class FakeRenderContext final : public OrvaneInterface {
  public:
   /// A context for a frame of `width` × `height`; its image is larger by the margin on each side.
-  FakeRenderContext(const FakeRenderConfig& config, int width, int height, std::shared_ptr<FakeRenderRecord> record,
-                    std::shared_ptr<FakeGate> gate = nullptr);
+  FakeRenderContext(const FakeRenderConfig& config, int width, int height,
+                    std::shared_ptr<FakeRenderRecord> record, std::shared_ptr<FakeGate> gate = nullptr);
   ~FakeRenderContext();
 
   /// A new context in a handle, with its record.
@@ -141,7 +141,7 @@ class FakeRenderContext final : public OrvaneInterface {
     std::string text;
   };
   static void Destroy(OrvaneObject* ob);
-  void Tick();             // under mutex_: advances the sampling time, posts what is due
+  void Tick();  // under mutex_: advances the sampling time, posts what is due
   double SamplesLocked() const;
 
   FakeRenderConfig config_;

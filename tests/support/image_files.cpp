@@ -40,7 +40,8 @@ bool ReadJpegFile(const std::string& path, DecodedImage* image) {
   image->components = info.output_components;
   image->pixels.resize(static_cast<size_t>(image->width) * image->height * image->components);
   while (info.output_scanline < info.output_height) {
-    JSAMPROW row = &image->pixels[static_cast<size_t>(info.output_scanline) * image->width * image->components];
+    JSAMPROW row =
+        &image->pixels[static_cast<size_t>(info.output_scanline) * image->width * image->components];
     jpeg_read_scanlines(&info, &row, 1);
   }
   jpeg_finish_decompress(&info);

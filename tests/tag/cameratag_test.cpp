@@ -78,13 +78,25 @@ TEST_F(CameraTagTest, DescriptionShowsTheSettingsOfTheChosenModes) {
     bool region;
     std::vector<LONG> hidden, shown;
   } cases[] = {
-      {CAMTAG_TONEMAPPER_REINHARD, CAMTAG_SHAPE_CIRCULAR, CAMTAG_FILTER_FASTBOX, CAMTAG_FILTER_MN_CUBIC, false,
+      {CAMTAG_TONEMAPPER_REINHARD,
+       CAMTAG_SHAPE_CIRCULAR,
+       CAMTAG_FILTER_FASTBOX,
+       CAMTAG_FILTER_MN_CUBIC,
+       false,
        {1941, 1972, 1973, 1984, 1985, 1993, 1989},
        {1949, 1950, 1952, 1951, 1986, 1987}},
-      {CAMTAG_TONEMAPPER_LINEAR, CAMTAG_SHAPE_GENERATED, CAMTAG_FILTER_MN_CUBIC, CAMTAG_FILTER_GAUSSIAN, true,
+      {CAMTAG_TONEMAPPER_LINEAR,
+       CAMTAG_SHAPE_GENERATED,
+       CAMTAG_FILTER_MN_CUBIC,
+       CAMTAG_FILTER_GAUSSIAN,
+       true,
        {1950, 1952, 1941, 1942, 1973, 1971, 1986, 1987},
        {1949, 1972, 1967, 1984, 1985, 1993, 1992}},
-      {CAMTAG_TONEMAPPER_CAMERA, CAMTAG_SHAPE_IMAGE, CAMTAG_FILTER_GAUSSIAN, CAMTAG_FILTER_MN_CUBIC, false,
+      {CAMTAG_TONEMAPPER_CAMERA,
+       CAMTAG_SHAPE_IMAGE,
+       CAMTAG_FILTER_GAUSSIAN,
+       CAMTAG_FILTER_MN_CUBIC,
+       false,
        {1951, 1949, 1950, 1952, 1972, 1984},
        {1941, 1942, 1943, 1944, 1973, 1971, 1986}},
       // Values outside the cycles leave the resource's layout as it is.
@@ -109,7 +121,10 @@ TEST_F(CameraTagTest, DescriptionDeclaresEveryParameterAndCycleValue) {
                   1961, 1962, 1963, 1967, 1968, 1969, 1970, 1971, 1972, 1973, 1977, 1978, 1979, 1980,
                   1984, 1985, 1986, 1987, 1988, 1989, 1990, 1991, 1992, 1993, 1994, 1996})
     EXPECT_NE(d.GetParameter(DescLevel(id)), nullptr) << id;
-  struct Cycle { LONG id; std::vector<LONG> values; } cycles[] = {
+  struct Cycle {
+    LONG id;
+    std::vector<LONG> values;
+  } cycles[] = {
       {1945, {1946, 1947, 1948}},
       {1963, {1964, 1965, 1966}},
       {1977, {1974, 1975, 1976}},

@@ -90,13 +90,20 @@ TEST_F(LightTagTest, NewTagHoldsItsDefaults) {
     GeData value;
   };
   const Entry expected[] = {
-      {LIGHTTAG_EMISSION_TYPE, LONG(1217)},       {LIGHTTAG_RGB_COLOR, LVector(1, 1, 1)},
-      {LIGHTTAG_RGB_GAMMA, 2.2},                  {LIGHTTAG_UNIFORM_VALUE, 1.0},
-      {LIGHTTAG_BLACKBODY_TEMPERATURE, 6500.0},   {LIGHTTAG_BLACKBODY_GAIN, 1.0},
-      {LIGHTTAG_PEAK, 300.0},                     {LIGHTTAG_PEAK_WIDTH, 550.0},
-      {LIGHTTAG_PEAK_VALUE, 200.0},               {LIGHTTAG_PEAK_BASE, 0.0},
-      {LIGHTTAG_SCALE_MEASURE, LONG(1305)},       {LIGHTTAG_SCALE_VALUE, 100.0},
-      {LIGHTTAG_IES, false},                      {LIGHTTAG_EMISSION_SCALE, false},
+      {LIGHTTAG_EMISSION_TYPE, LONG(1217)},
+      {LIGHTTAG_RGB_COLOR, LVector(1, 1, 1)},
+      {LIGHTTAG_RGB_GAMMA, 2.2},
+      {LIGHTTAG_UNIFORM_VALUE, 1.0},
+      {LIGHTTAG_BLACKBODY_TEMPERATURE, 6500.0},
+      {LIGHTTAG_BLACKBODY_GAIN, 1.0},
+      {LIGHTTAG_PEAK, 300.0},
+      {LIGHTTAG_PEAK_WIDTH, 550.0},
+      {LIGHTTAG_PEAK_VALUE, 200.0},
+      {LIGHTTAG_PEAK_BASE, 0.0},
+      {LIGHTTAG_SCALE_MEASURE, LONG(1305)},
+      {LIGHTTAG_SCALE_VALUE, 100.0},
+      {LIGHTTAG_IES, false},
+      {LIGHTTAG_EMISSION_SCALE, false},
       {LIGHTTAG_LAYER, LONG(0)},
   };
   // Exactly these entries, in this order: nothing else is set until the user sets it.
@@ -164,8 +171,9 @@ TEST_F(LightTagTest, PreviewBitmapIsHandedOverOnlyWhenItLoads) {
 TEST_F(LightTagTest, DescriptionShowsWhatTheSettingsUse) {
   BaseContainer* bc = tag->GetDataInstance();
   // Hidden state of: peak, RGB, blackbody and uniform groups, IES file, measure, value, preview.
-  const LONG ids[] = {LIGHTTAG_GROUP_PEAK, LIGHTTAG_GROUP_RGB, LIGHTTAG_GROUP_BLACKBODY, LIGHTTAG_GROUP_UNIFORM,
-                      LIGHTTAG_IES_FILE, LIGHTTAG_SCALE_MEASURE, LIGHTTAG_SCALE_VALUE, LIGHTTAG_IES_PREVIEW};
+  const LONG ids[] = {LIGHTTAG_GROUP_PEAK,    LIGHTTAG_GROUP_RGB,  LIGHTTAG_GROUP_BLACKBODY,
+                      LIGHTTAG_GROUP_UNIFORM, LIGHTTAG_IES_FILE,   LIGHTTAG_SCALE_MEASURE,
+                      LIGHTTAG_SCALE_VALUE,   LIGHTTAG_IES_PREVIEW};
   struct Case {
     const char* what;
     LONG type, ies, scale;
@@ -344,8 +352,9 @@ TEST_F(IesPreviewTest, TheButtonAnswersTrueAtOnceWhateverTheLaunchGave) {
   EXPECT_TRUE(PressRender());
   const std::vector<std::string> console = host::ConsoleLines();
   ASSERT_FALSE(console.empty());
-  EXPECT_EQ(console.back(),
-            "Could not start " + renderer / "empty/Orvane.app/Contents/MacOS/Orvane: No such file or directory");
+  EXPECT_EQ(
+      console.back(),
+      "Could not start " + renderer / "empty/Orvane.app/Contents/MacOS/Orvane: No such file or directory");
   EXPECT_EQ(ProfilePaths(scene), Strings{renderer / "lamp.ies"});
 }
 
@@ -360,7 +369,8 @@ TEST_F(IesPreviewTest, APreviewSceneThatCannotBeEditedStartsNothing) {
       {"missing", nullptr},
       {"not XML", "<scene><model><ies_profile><path>x</path></ies_profile>"},
       {"another root", "<scenedata><model><ies_profile /></model></scenedata>"},
-      {"no model with a profile", "<scene><model><scale>1</scale></model><mesh><ies_profile /></mesh></scene>"},
+      {"no model with a profile",
+       "<scene><model><scale>1</scale></model><mesh><ies_profile /></mesh></scene>"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -378,7 +388,6 @@ TEST_F(IesPreviewTest, APreviewSceneThatCannotBeEditedStartsNothing) {
     EXPECT_EQ(shown[0].text, "The IES preview scene could not be prepared: " + scene);
   }
   EXPECT_FALSE(fs::exists(renderer / "orvane-standin.log"));
-
 }
 
 TEST_F(IesPreviewTest, ChangeIesEditsTheFirstModelWithAProfile) {
@@ -391,8 +400,9 @@ TEST_F(IesPreviewTest, ChangeIesEditsTheFirstModelWithAProfile) {
   EXPECT_EQ(ProfilePaths(scene), (Strings{"b", "c"}));
   TiXmlDocument doc;
   ASSERT_TRUE(doc.LoadFile(scene.c_str()));
-  TiXmlElement* profile = doc.RootElement()->FirstChildElement("model")->NextSiblingElement("model")
-                              ->FirstChildElement("ies_profile");
+  TiXmlElement* profile =
+      doc.RootElement()->FirstChildElement("model")->NextSiblingElement("model")->FirstChildElement(
+          "ies_profile");
   std::vector<std::string> children;
   for (TiXmlElement* e = profile->FirstChildElement(); e; e = e->NextSiblingElement())
     children.push_back(std::string(e->Value()) + "=" + (e->GetText() ? e->GetText() : ""));
@@ -408,8 +418,9 @@ TEST_F(IesPreviewTest, TheShippedPreviewSceneCarriesAProfile) {
   ASSERT_TRUE(doc.LoadFile(scene.c_str()));
   Strings materials;
   for (TiXmlElement* m = doc.RootElement()->FirstChildElement("mesh"); m; m = m->NextSiblingElement("mesh")) {
-    const std::string path = plugin / ("preview/" + std::string(m->FirstChildElement("external")
-                                                                    ->FirstChildElement("path")->GetText()));
+    const std::string path =
+        plugin /
+        ("preview/" + std::string(m->FirstChildElement("external")->FirstChildElement("path")->GetText()));
     Orvane::OrvaneMesh mesh;
     ASSERT_TRUE(Orvane::OrvaneMesh::readFromFile(path, mesh)) << path;
     EXPECT_EQ(mesh.triangles.size(), mesh.materialNames[0] == "defaultLight" ? 2u : 4u);

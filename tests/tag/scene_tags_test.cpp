@@ -49,9 +49,14 @@ TEST_F(SceneTagsTest, PixelThresholdFollowsViewDependence) {
   BaseTag* tag = BaseTag::Alloc(ID_MYSUBDIVISION);
   ASSERT_NE(tag, nullptr);
   auto* data = static_cast<MySubdivision*>(tag->GetNodeData());
-  const LONG ids[] = {SUBDIV_MAX_NUM_SUBDIVISIONS, SUBDIV_PIXEL_THRESHOLD, SUBDIV_CURVATURE_THRESHOLD,
-                      SUBDIV_SMOOTHING,  SUBDIV_VIEW_DEPENDENT, SUBDIV_DISPLACEMENT_ERROR_THRESHOLD,
-                      SUBDIV_WRAP_U, SUBDIV_WRAP_V};
+  const LONG ids[] = {SUBDIV_MAX_NUM_SUBDIVISIONS,
+                      SUBDIV_PIXEL_THRESHOLD,
+                      SUBDIV_CURVATURE_THRESHOLD,
+                      SUBDIV_SMOOTHING,
+                      SUBDIV_VIEW_DEPENDENT,
+                      SUBDIV_DISPLACEMENT_ERROR_THRESHOLD,
+                      SUBDIV_WRAP_U,
+                      SUBDIV_WRAP_V};
   for (Bool viewDependent : {false, true}) {
     tag->GetDataInstance()->SetBool(SUBDIV_VIEW_DEPENDENT, viewDependent);
     for (LONG id : ids) {
@@ -77,9 +82,9 @@ TEST_F(SceneTagsTest, DescriptionsHoldEveryParameter) {
     std::vector<LONG> ids;
   } cases[] = {
       {ID_MYEXITPORTAL, {PORTAL_ENABLED}},
-      {ID_MYSUBDIVISION, {SUBDIV_MAX_NUM_SUBDIVISIONS, SUBDIV_PIXEL_THRESHOLD, SUBDIV_CURVATURE_THRESHOLD,
-                          SUBDIV_SMOOTHING, SUBDIV_VIEW_DEPENDENT, SUBDIV_DISPLACEMENT_ERROR_THRESHOLD, SUBDIV_WRAP_U,
-                          SUBDIV_WRAP_V}},
+      {ID_MYSUBDIVISION,
+       {SUBDIV_MAX_NUM_SUBDIVISIONS, SUBDIV_PIXEL_THRESHOLD, SUBDIV_CURVATURE_THRESHOLD, SUBDIV_SMOOTHING,
+        SUBDIV_VIEW_DEPENDENT, SUBDIV_DISPLACEMENT_ERROR_THRESHOLD, SUBDIV_WRAP_U, SUBDIV_WRAP_V}},
       {ID_ANIMATIONTAG, {ANIMATIONTAG_VALUE1, ANIMATIONTAG_VALUE2}},
   };
   for (const Case& c : cases) {

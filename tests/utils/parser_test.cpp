@@ -25,12 +25,24 @@ TEST(ParserTest, ParseDouble) {
     double value;  // checked only when ok
     const char* rest;
   } cases[] = {
-      {"1e5", true, 1e5, ""},         {"2d3", true, 2000.0, ""},     {"2D-3", true, 0.002, ""},
-      {"1.5E+2", true, 150.0, ""},    {"-.5", true, -0.5, ""},       {"5.", true, 5.0, ""},
-      {"12.25abc", true, 12.25, "abc"}, {"1ex", true, 1.0, "x"},    {"1e+x", true, 1.0, "x"},
-      {"0x10", true, 0.0, "x10"},     {"1-2", true, 1.0, "-2"},      {".", false, 0, ""},
-      {"1e", false, 0, ""},           {"1e+", false, 0, ""},         {"+", false, 0, ""},
-      {"", false, 0, ""},             {"inf", false, 0, "inf"},      {"nan", false, 0, "nan"},
+      {"1e5", true, 1e5, ""},
+      {"2d3", true, 2000.0, ""},
+      {"2D-3", true, 0.002, ""},
+      {"1.5E+2", true, 150.0, ""},
+      {"-.5", true, -0.5, ""},
+      {"5.", true, 5.0, ""},
+      {"12.25abc", true, 12.25, "abc"},
+      {"1ex", true, 1.0, "x"},
+      {"1e+x", true, 1.0, "x"},
+      {"0x10", true, 0.0, "x10"},
+      {"1-2", true, 1.0, "-2"},
+      {".", false, 0, ""},
+      {"1e", false, 0, ""},
+      {"1e+", false, 0, ""},
+      {"+", false, 0, ""},
+      {"", false, 0, ""},
+      {"inf", false, 0, "inf"},
+      {"nan", false, 0, "nan"},
       // Huge exponents saturate instead of overflowing the exponent counter.
       {"1e400", true, kInf, ""},
       {"1e99999999999999999999", true, kInf, ""},
@@ -128,7 +140,9 @@ TEST(ParserTest, LiteralsAndLookAheadLeaveTheCursorOnFailure) {
     bool ok;
     const char* rest;
   } literals[] = {
-      {"abc", "", true, "abc"}, {"abcdef", "abc", true, "def"}, {"abd", "abc", false, "abd"},
+      {"abc", "", true, "abc"},
+      {"abcdef", "abc", true, "def"},
+      {"abd", "abc", false, "abd"},
       {"ab", "abc", false, "ab"},
   };
   for (const auto& c : literals) {
@@ -156,7 +170,10 @@ TEST(ParserTest, TokenReaders) {
     const char* alpha;  // empty: parseAlphaToken fails
     const char* nonws;  // empty: parseNonWSToken fails
   } cases[] = {
-      {"abc12 x", "abc", "abc12"}, {"1abc", "", "1abc"}, {" abc", "", ""}, {"\xC4x", "", "\xC4x"},
+      {"abc12 x", "abc", "abc12"},
+      {"1abc", "", "1abc"},
+      {" abc", "", ""},
+      {"\xC4x", "", "\xC4x"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

@@ -35,8 +35,7 @@ TEST(StringConversionTest, HexStrings) {
     unsigned long long value;
     const char* text;
   } to_hex[] = {{0, "0x0"}, {255, "0xff"}, {0x10, "0x10"}, {~0ull, "0xffffffffffffffff"}};
-  for (const auto& c : to_hex)
-    EXPECT_EQ(toHexString(c.value), c.text);
+  for (const auto& c : to_hex) EXPECT_EQ(toHexString(c.value), c.text);
 
   const struct {
     const char* text;
@@ -66,17 +65,12 @@ TEST(StringConversionTest, NiceByteSize) {
     size_t bytes;
     const char* text;
   } cases[] = {
-      {1023, "1023 B"},
-      {1024, "1.000 KB"},
-      {1536, "1.500 KB"},
-      {1048575, "1023.999 KB"},
-      {1048576, "1.000 MB"},
-      {1073741823, "1024.000 MB"},
-      {1073741824, "1.000 GB"},
-      {(size_t)5 << 30, "5.000 GB"},
+      {1023, "1023 B"},         {1024, "1.000 KB"},
+      {1536, "1.500 KB"},       {1048575, "1023.999 KB"},
+      {1048576, "1.000 MB"},    {1073741823, "1024.000 MB"},
+      {1073741824, "1.000 GB"}, {(size_t)5 << 30, "5.000 GB"},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(getNiceByteSize(c.bytes), c.text);
+  for (const auto& c : cases) EXPECT_EQ(getNiceByteSize(c.bytes), c.text);
 }
 
 TEST(StringConversionTest, Checksum) {
@@ -88,10 +82,11 @@ TEST(StringConversionTest, Checksum) {
       {"abc", 999600u},
       {"\x80", 4294967169u},  // signed characters: -128 + 0 + 1
       {"\xFF", 0u},
-      {"\xFF" "abc", 0u},
+      {"\xFF"
+       "abc",
+       0u},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(stringChecksum(c.text), c.sum) << c.text;
+  for (const auto& c : cases) EXPECT_EQ(stringChecksum(c.text), c.sum) << c.text;
 }
 
 TEST(StringConversionTest, GuardedConversionsReturnTheLeadingNumber) {
@@ -140,24 +135,21 @@ TEST(StringConversionTest, IndependentOfACommaDecimalLocale) {
 
   const double parsed = stringToDouble("1.5");
   const float parsed_float = stringToFloat("2.25");
-  const std::string texts[] = {floatToString(0.25f), floatToString(0.5f, 2), doubleToString(1.5, 1),
-                               doubleToStringScientific(1234.5, 2), buildString("%.1f", 2.5),
-                               getNiceByteSize(1536)};
+  const std::string texts[] = {floatToString(0.25f),     floatToString(0.5f, 2),
+                               doubleToString(1.5, 1),   doubleToStringScientific(1234.5, 2),
+                               buildString("%.1f", 2.5), getNiceByteSize(1536)};
   comma.Restore();
 
   EXPECT_EQ(parsed, 1.5);
   EXPECT_EQ(parsed_float, 2.25f);
   const char* expected[] = {"0.250000", "0.50", "1.5", "1.23E+03", "2.5", "1.500 KB"};
-  for (size_t i = 0; i < 6; ++i)
-    EXPECT_EQ(texts[i], expected[i]);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(texts[i], expected[i]);
 }
 
 TEST(StringConversionDeathTest, BrokenPreconditionsAbortWithTheCondition) {
   EXPECT_DEATH(floatToString(1.0f, -1), "num_decimal_places >= 0");
-  EXPECT_DEATH(doubleToString(1.0, 101),
-               "num_decimal_places >= 0 && num_decimal_places <= 100");
-  EXPECT_DEATH(doubleToStringScientific(1.0, -1),
-               "num_decimal_places >= 0 && num_decimal_places <= 100");
+  EXPECT_DEATH(doubleToString(1.0, 101), "num_decimal_places >= 0 && num_decimal_places <= 100");
+  EXPECT_DEATH(doubleToStringScientific(1.0, -1), "num_decimal_places >= 0 && num_decimal_places <= 100");
 }
 
 TEST(StringUtilsSelfTest, RunsToTheEndWithoutAborting) {

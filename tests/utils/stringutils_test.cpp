@@ -18,9 +18,12 @@ TEST(StringUtilsTest, SplitAndJoin) {
     Strings parts;
     const char* joined;  // the parts joined by ":"
   } cases[] = {
-      {"a:b:c", {"a", "b", "c"}, "a:b:c"}, {"a:b:", {"a", "b"}, "a:b"},
-      {":a:b:", {"a", "b"}, "a:b"},        {"::a::b", {"a", "b"}, "a:b"},
-      {"a", {"a"}, "a"},                   {":::", {}, ""},
+      {"a:b:c", {"a", "b", "c"}, "a:b:c"},
+      {"a:b:", {"a", "b"}, "a:b"},
+      {":a:b:", {"a", "b"}, "a:b"},
+      {"::a::b", {"a", "b"}, "a:b"},
+      {"a", {"a"}, "a"},
+      {":::", {}, ""},
       {"", {}, ""},
   };
   for (const auto& c : cases) {
@@ -45,10 +48,10 @@ TEST(StringUtilsTest, PrefixSuffixContainsAndExtension) {
     const char* other;
     bool prefix, suffix, contains, extension;
   } cases[] = {
-      {"abc", "", true, true, true, false},      {"abc", "abc", true, true, true, false},
-      {"abc", "ab", true, false, true, false},   {"abc", "bc", false, true, true, false},
-      {"abc", "abcd", false, false, false, false}, {"photo.JPG", "jpg", false, false, false, true},
-      {"jpg", "jpg", true, true, true, false},   {".jpg", "jpg", false, true, true, true},
+      {"abc", "", true, true, true, false},          {"abc", "abc", true, true, true, false},
+      {"abc", "ab", true, false, true, false},       {"abc", "bc", false, true, true, false},
+      {"abc", "abcd", false, false, false, false},   {"photo.JPG", "jpg", false, false, false, true},
+      {"jpg", "jpg", true, true, true, false},       {".jpg", "jpg", false, true, true, true},
       {"photojpg", "jpg", false, true, true, false},
   };
   for (const auto& c : cases) {
@@ -66,7 +69,7 @@ TEST(StringUtilsTest, Extensions) {
     const char* extension;
     const char* without;
   } cases[] = {{"a.txt", "txt", "a."}, {"a.b/c", "b/c", "a."}, {"a.tar.gz", "gz", "a.tar."},
-               {"noext", "", "noext"}, {"a.", "", "a."},        {".hidden", "hidden", "."}};
+               {"noext", "", "noext"}, {"a.", "", "a."},       {".hidden", "hidden", "."}};
   for (const auto& c : cases) {
     EXPECT_EQ(getExtension(c.path), c.extension) << c.path;
     EXPECT_EQ(eatExtension(c.path), c.without) << c.path;
