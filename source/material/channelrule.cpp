@@ -18,23 +18,23 @@ TiXmlElement* Append(TiXmlElement* parent, const char* name) {
   return element;
 }
 
-void WriteConstant(const ChannelSpec& spec, const BaseContainer* data, TiXmlElement* channel) {
-  switch (spec.constant) {
+void WriteConstant(const ChannelInfo& info, const BaseContainer* data, TiXmlElement* channel) {
+  switch (info.constant) {
     case ChannelConstant::kReal:
-      SceneExportRealValue("constant", data->GetReal(spec.valueId), channel);
+      SceneExportRealValue("constant", data->GetReal(info.valueId), channel);
       break;
     case ChannelConstant::kRgb:
-      SceneExportSpectrumRGB(data->GetVector(spec.valueId), data->GetReal(spec.gammaId),
-                             data->GetReal(spec.brightnessId), Append(channel, "constant"));
+      SceneExportSpectrumRGB(data->GetVector(info.valueId), data->GetReal(info.gammaId),
+                             data->GetReal(info.brightnessId), Append(channel, "constant"));
       break;
     case ChannelConstant::kNone: break;
   }
 }
 
-// `spec` with every parameter ID in the numbering of `material` (unused IDs stay 0).
-ChannelSpec InNumbering(const ChannelSpec& spec, const CustomOrvaneMaterial& material) {
+// `info` with every parameter ID in the numbering of `material` (unused IDs stay 0).
+ChannelInfo InNumbering(const ChannelInfo& info, const CustomOrvaneMaterial& material) {
   auto id = [&material](int v) { return v ? material.Id(v) : 0; };
-  ChannelSpec s = spec;
+  ChannelInfo s = info;
   s.useId = id(s.useId);
   s.linkId = id(s.linkId);
   s.valueId = id(s.valueId);
@@ -91,21 +91,21 @@ bool BakeChannelImage(CustomOrvaneMaterial& material, BaseShader* shader, const 
   return false;
 }
 
-void WriteChannel(CustomOrvaneMaterial& material, const ChannelSpec& plainSpec, const char* element,
+void WriteChannel(CustomOrvaneMaterial& material, const ChannelInfo& plainSpec, const char* element,
                   const String& name, BaseContainer* data, TiXmlElement* parent) {
-  const ChannelSpec spec = InNumbering(plainSpec, material);
+  const ChannelInfo info = InNumbering(plainSpec, material);
   OrvaneSceneData* sd = material.sceneData;
   if (!data || !parent || !sd || !sd->document) return;
-  if (!data->GetBool(spec.useId)) return;
-  BaseShader* shader = LinkedShader(data, spec.linkId, sd->document);
+  if (!data->GetBool(info.useId)) return;
+  BaseShader* shader = LinkedShader(data, info.linkId, sd->document);
   if (!shader) {
-    if (spec.constant != ChannelConstant::kNone) WriteConstant(spec, data, Append(parent, element));
+    if (info.constant != ChannelConstant::kNone) WriteConstant(info, data, Append(parent, element));
     return;
   }
   TiXmlElement* channel = Append(parent, element);
 
   if (shader->IsInstanceOf(Xbitmap)) {
-    const TextureValues v = ReadTextureValues(data, spec.texture);
+    const TextureValues v = ReadTextureValues(data, info.texture);
     if (ExportTexture(sd->document, shader, parent, v.exponent, v.a, v.b, v.c, sd->sceneDir, 0)) {
       ExportTextureIndex(channel, material.textureIndex);
       ++material.textureIndex;
@@ -113,20 +113,20 @@ void WriteChannel(CustomOrvaneMaterial& material, const ChannelSpec& plainSpec, 
     return;
   }
   if (material.IsOVLShader(shader)) {
-    material.ExportShader(parent, channel, shader, material.textureIndex, spec.header, spec.returnType);
+    material.ExportShader(parent, channel, shader, material.textureIndex, info.header, info.returnType);
     return;
   }
   std::string path;
-  if (BakeChannelImage(material, shader, name, spec.suffix, spec.label, data, spec.flags, &path)) {
-    const TextureValues v = ReadTextureValues(data, spec.texture);
+  if (BakeChannelImage(material, shader, name, info.suffix, info.label, data, info.flags, &path)) {
+    const TextureValues v = ReadTextureValues(data, info.texture);
     ExportTexture(parent, path, v.exponent, v.a, v.b, v.c, sd->sceneDir, 0);
     ExportTextureIndex(channel, material.textureIndex);
     ++material.textureIndex;
     return;
   }
   // A failed bake leaves no empty channel: the constant stands in, or the channel is dropped.
-  if (spec.constant != ChannelConstant::kNone)
-    WriteConstant(spec, data, channel);
+  if (info.constant != ChannelConstant::kNone)
+    WriteConstant(info, data, channel);
   else
     parent->RemoveChild(channel);
 }

@@ -50,7 +50,7 @@ enum class ChannelConstant {
 };
 
 /// One channel of the plug-in material, as its writer fills the channel rule.
-struct ChannelSpec {
+struct ChannelInfo {
   const char* label;  ///< The channel's name in console lines.
   int useId;          ///< Bool switch.
   int linkId;         ///< Shader link.
@@ -63,11 +63,11 @@ struct ChannelSpec {
   OVLReturnType returnType;
 };
 
-/// Writes the channel `spec` of the material into the model element `parent` as `element`: its
+/// Writes the channel `info` of the material into the model element `parent` as `element`: its
 /// constant, a texture of its bitmap shader, its OVL program, or the image baked from any other
 /// host shader. A failed bake writes the constant instead, or no channel element for a channel
 /// without one. Nothing without container, model element or document, or with the switch off.
-void WriteChannel(CustomOrvaneMaterial& material, const ChannelSpec& spec, const char* element,
+void WriteChannel(CustomOrvaneMaterial& material, const ChannelInfo& info, const char* element,
                   const String& name, BaseContainer* data, TiXmlElement* parent);
 
 }  // namespace MaterialChannels

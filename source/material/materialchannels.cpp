@@ -8,7 +8,7 @@
 #include "material/customorvanematerial.h"
 
 using MaterialChannels::ChannelConstant;
-using MaterialChannels::ChannelSpec;
+using MaterialChannels::ChannelInfo;
 
 namespace {
 
@@ -23,14 +23,14 @@ const char kHeaderVec3[] = "def eval(vec3 pos) vec3: ";
 const char kHeaderRealAt[] = "def eval(vec3 pos) real: ";
 const char kHeaderReal[] = "def eval() real: ";
 
-const ChannelSpec kAlbedo = {
+const ChannelInfo kAlbedo = {
     "albedo",          MAT_USE_ALBEDO,
     MAT_ALBEDO_SHADER, ChannelConstant::kRgb,
     MAT_ALBEDO_COLOR,  MAT_ALBEDO_BRIGHTNESS,
     MAT_ALBEDO_GAMMA,  {MAT_ALBEDO_TEX_EXPONENT, MAT_ALBEDO_TEX_A, MAT_ALBEDO_TEX_B, MAT_ALBEDO_TEX_C},
     "_albedo.jpg",     0,
     kHeaderVec3,       OVL_RETURN_VEC3};
-const ChannelSpec kExponent = {
+const ChannelInfo kExponent = {
     "exponent",
     MAT_USE_EXPONENT,
     MAT_EXPONENT_SHADER,
@@ -43,7 +43,7 @@ const ChannelSpec kExponent = {
     SAVEBIT_GREYSCALE,
     kHeaderRealAt,
     OVL_RETURN_REAL};
-const ChannelSpec kSigma = {"sigma",
+const ChannelInfo kSigma = {"sigma",
                             MAT_USE_SIGMA,
                             MAT_SIGMA_SHADER,
                             ChannelConstant::kReal,
@@ -55,7 +55,7 @@ const ChannelSpec kSigma = {"sigma",
                             SAVEBIT_GREYSCALE,
                             kHeaderRealAt,
                             OVL_RETURN_REAL};
-const ChannelSpec kBlend = {"blend",
+const ChannelInfo kBlend = {"blend",
                             MAT_USE_ALPHA,
                             MAT_ALPHA_SHADER,
                             ChannelConstant::kReal,
@@ -67,7 +67,7 @@ const ChannelSpec kBlend = {"blend",
                             SAVEBIT_GREYSCALE,
                             kHeaderReal,
                             OVL_RETURN_REAL};
-const ChannelSpec kBump = {"bump",
+const ChannelInfo kBump = {"bump",
                            MAT_USE_BUMP,
                            MAT_BUMP_SHADER,
                            ChannelConstant::kNone,
@@ -79,7 +79,7 @@ const ChannelSpec kBump = {"bump",
                            SAVEBIT_GREYSCALE,
                            kHeaderReal,
                            OVL_RETURN_REAL};
-const ChannelSpec kDisplacement = {
+const ChannelInfo kDisplacement = {
     "displacement",
     MAT_USE_DISPLACEMENT,
     MAT_DISPLACEMENT_SHADER,
@@ -92,7 +92,7 @@ const ChannelSpec kDisplacement = {
     SAVEBIT_GREYSCALE,
     kHeaderReal,
     OVL_RETURN_REAL};
-const ChannelSpec kAbsorptionLayer = {"absorption layer",
+const ChannelInfo kAbsorptionLayer = {"absorption layer",
                                       MAT_USE_ABSORPTION_LAYER,
                                       MAT_ABSORPTION_LAYER_SHADER,
                                       ChannelConstant::kRgb,

@@ -72,7 +72,7 @@ TEST_F(LayoutTest, SwitchVisibilityPerType) {
   const struct {
     LONG type;
     const char*
-        shown;  // alpha albedo phong medium exponent sigma bump displ. emission spec. absorption blend-b
+        shown;  // alpha albedo phong medium exponent sigma bump displ. emission specular absorption blend-b
   } kTable[] = {
       {MAT_TYPE_DIFFUSE, "++----+++---"},    {MAT_TYPE_DIFFUSE_TRANSMITTER, "++----+++---"},
       {MAT_TYPE_OREN_NAYAR, "++---++++---"}, {MAT_TYPE_PHONG, "+++-+-+++---"},
