@@ -115,22 +115,23 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
     o->document = positional[1];
     return true;
   }
-  if (o->command == "run" || o->command == "import") {
+  if (o->command == "run" || o->command == "import" || o->command == "press") {
     o->rest.insert(o->rest.begin(), positional.begin() + 1, positional.end());
   } else if (!o->rest.empty()) {
-    *error = "option " + o->rest[0] + " belongs to run and import";
+    *error = "option " + o->rest[0] + " belongs to run, import and press";
     return false;
   }
-  if (o->command != "plugins" && o->command != "render" && o->command != "run" && o->command != "import") {
+  if (o->command != "plugins" && o->command != "render" && o->command != "run" && o->command != "import" &&
+      o->command != "press") {
     *error = "unknown command " + o->command;
     return false;
   }
-  if (o->command != "run" && o->command != "import" &&
-      (positional.size() > 2 || (o->command == "plugins" && positional.size() > 1))) {
+  const bool runLike = o->command == "run" || o->command == "import" || o->command == "press";
+  if (!runLike && (positional.size() > 2 || (o->command == "plugins" && positional.size() > 1))) {
     *error = "too many arguments";
     return false;
   }
-  if (positional.size() == 2 && o->command != "run" && o->command != "import") o->document = positional[1];
+  if (positional.size() == 2 && !runLike) o->document = positional[1];
   if (o->pluginDir.empty()) o->pluginDir = ExecutableDir() + "/plugin";
   return true;
 }
@@ -295,9 +296,10 @@ int main(int argc, char** argv) {
   }
 
   RunRequest run;
-  if (o.command == "run" || o.command == "import") {
-    const bool parsed = o.command == "run" ? ParseRunArguments(o.rest, &run, &error)
-                                           : ParseImportArguments(o.rest, &run, &error);
+  if (o.command == "run" || o.command == "import" || o.command == "press") {
+    const bool parsed = o.command == "run"      ? ParseRunArguments(o.rest, &run, &error)
+                        : o.command == "import" ? ParseImportArguments(o.rest, &run, &error)
+                                                : ParsePressArguments(o.rest, &run, &error);
     if (!parsed) {
       std::cerr << "corvane-host: " << error << "\n";
       return 2;
@@ -334,9 +336,9 @@ int main(int argc, char** argv) {
   if (!plugin.Start(o.pluginDir, &error)) return Fail(error);
   plugin.BuildMenus();
 
-  int status = o.command == "plugins"                          ? ListPlugins()
-               : (o.command == "run" || o.command == "import") ? RunCommand(run)
-                                                               : Render(o);
+  int status = o.command == "plugins"                                                  ? ListPlugins()
+               : (o.command == "run" || o.command == "import" || o.command == "press") ? RunCommand(run)
+                                                                                       : Render(o);
   plugin.End();
   return status;
 }

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "c4d.h"
+#include "c4d_descriptionmessages.h"
 #include "host_control.h"
 #include "host_document_file.h"
 #include "host_user.h"
@@ -21,7 +22,9 @@ const char kRunUsage[] =
     "                        pressed); questions left over are cancelled\n"
     "    --save OUT.json     save the resulting document as a document file\n"
     "  import FILE [DOCUMENT]  import a material file (.ovm or .povm) into the document: run with\n"
-    "                        the import command's ID and --answer file:FILE; takes --save too\n";
+    "                        the import command's ID and --answer file:FILE; takes --save too\n"
+    "  press MATERIAL ID [DOCUMENT]  press the button ID of the named material's attribute page\n"
+    "                        (6268 preview, 6270 export); takes --answer and --save too\n";
 
 namespace {
 
@@ -150,6 +153,22 @@ bool ParseRunArguments(const std::vector<std::string>& args, RunRequest* r, std:
   return ParseCommon(args, 1, r, error);
 }
 
+bool ParsePressArguments(const std::vector<std::string>& args, RunRequest* r, std::string* error) {
+  if (args.size() < 2 || args[0].empty() || args[0][0] == '-') {
+    *error = "press needs a material name and a button ID";
+    return false;
+  }
+  char* end = nullptr;
+  errno = 0;
+  r->button = std::strtol(args[1].c_str(), &end, 10);
+  if (args[1].empty() || *end || errno) {
+    *error = "not a button ID: " + args[1];
+    return false;
+  }
+  r->material = args[0];
+  return ParseCommon(args, 2, r, error);
+}
+
 bool ParseImportArguments(const std::vector<std::string>& args, RunRequest* r, std::string* error) {
   if (args.empty() || args[0].empty() || args[0][0] == '-') {
     *error = "import needs a material file";
@@ -180,7 +199,19 @@ int RunCommand(const RunRequest& r) {
   host::user::Reset();
   for (const std::string& answer : r.answers) QueueAnswer(answer);
   host::SetActiveDocument(doc);
-  const bool ran = host::FindCommand(r.commandId) && CallCommand(r.commandId);
+  BaseMaterial* pressed = nullptr;
+  if (!r.material.empty()) {
+    for (BaseMaterial* m = doc->GetFirstMaterial(); m && !pressed; m = m->GetNext())
+      if (m->GetName() == String(r.material)) pressed = m;
+  }
+  bool ran = false;
+  if (pressed) {
+    DescriptionCommand dc;
+    dc.id = DescID(DescLevel(static_cast<LONG>(r.button)));
+    ran = pressed->Message(MSG_DESCRIPTION_COMMAND, &dc);
+  } else if (r.material.empty()) {
+    ran = host::FindCommand(r.commandId) && CallCommand(r.commandId);
+  }
   host::SetActiveDocument(nullptr);
   for (const host::user::OpenedDialog& d : host::user::Dialogs()) {
     std::cout << "[Dialog] " << d.title << "\n";
@@ -192,7 +223,13 @@ int RunCommand(const RunRequest& r) {
     std::cout << "\n";
   }
   int status = 0;
-  if (!ran) {
+  if (!r.material.empty() && !pressed) {
+    std::cerr << "corvane-host: no material named \"" << r.material << "\"\n";
+    status = 1;
+  } else if (!r.material.empty() && !ran) {
+    std::cerr << "corvane-host: button " << r.button << " of \"" << r.material << "\" did nothing\n";
+    status = 1;
+  } else if (!ran) {
     std::cerr << "corvane-host: no registered command " << r.commandId << "\n";
     status = 1;
   } else if (!r.save.empty()) {

@@ -14,6 +14,8 @@ struct RunRequest {
   std::vector<std::string> answers;  ///< Answers in order: "file:PATH", "dir:PATH", "yes", "no",
                                      ///< "popup:ID", "keys:TEXT", "gadget:ID=VALUE", "button:ID".
   std::string save;                  ///< Document file to save the result to; empty: none.
+  std::string material;              ///< "press": the material whose button is pressed.
+  long button = 0;                   ///< "press": the description button's parameter ID.
 };
 
 /// Help text of the options below, for the runner's usage.
@@ -24,8 +26,11 @@ bool ParseRunArguments(const std::vector<std::string>& args, RunRequest* request
 /// Reads the options of "import FILE [DOC]": the import command with FILE as the chooser's answer.
 bool ParseImportArguments(const std::vector<std::string>& args, RunRequest* request, std::string* error);
 
+/// Reads the options of "press MATERIAL BUTTON-ID [DOC]": a button of a material's attribute page.
+bool ParsePressArguments(const std::vector<std::string>& args, RunRequest* request, std::string* error);
+
 /// Runs the request in the started plug-in: opens the document, selects, queues the answers, runs
-/// the command, prints every message and question shown (the console is echoed already) and
-/// saves the document. 0 on success, 1 when something failed (one line on standard error says
-/// what).
+/// the command (or presses the material's button), prints every message and question shown (the console is
+/// echoed already) and saves the document. 0 on success, 1 when something failed (one line on standard error
+/// says what).
 int RunCommand(const RunRequest& request);

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -275,6 +276,45 @@ TEST_F(ToolCommandsTest, ABakeThenARenderHandsTheRendererTheBakedImages) {
   }
   ASSERT_FALSE(paths.empty());
   EXPECT_EQ(paths[0], "Wood_mid0 " + albedo);
+}
+
+// The material's buttons pressed through the runner: export writes the material file into the
+// write path's "materials" folder and has the renderer's console tool pack it (the renderer's folder
+// chosen when asked); preview then starts the renderer on the preview scene and the saved document
+// holds the preview image's path.
+TEST_F(ToolCommandsTest, PressingAMaterialsButtonsExportsAndPreviews) {
+  TempDir renderer;
+  const fs::path macos = fs::path(renderer.path()) / "Orvane.app/Contents/MacOS";
+  fs::create_directories(macos);
+  for (const char* exe : {"Orvane", "OrvaneConsole"})
+    fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS" / exe, macos / exe);
+  int status = 0;
+  std::string out = Run("press Wood 6270 " + document + " --answer file:" + (dir / "wood.povm") +
+                            " --answer dir:" + renderer.path(),
+                        &status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_TRUE(fs::exists(write / "materials/wood.ovm")) << out;
+  const std::string log = renderer / "orvane-standin.log";
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(log) && fs::file_size(log) > 0; })) << out;
+  std::ifstream in(log);
+  const std::string logged((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(logged.find("--pack"), std::string::npos) << logged;
+  EXPECT_NE(logged.find(write / "materials/wood.ovm"), std::string::npos) << logged;
+
+  out = Run("press Wood 6268 " + document + " --save " + saved, &status);
+  ASSERT_EQ(status, 0) << out;
+  std::string error;
+  BaseDocument* doc = host::LoadDocumentFile(saved, &error);
+  ASSERT_NE(doc, nullptr) << error;
+  BaseMaterial* wood = doc->GetFirstMaterial();
+  while (wood && wood->GetType() != ID_CUSTOMORVANEMATERIAL) wood = wood->GetNext();
+  ASSERT_NE(wood, nullptr);
+  const std::string image = host::ToUtf8(wood->GetDataInstance()->GetString(MAT_PREVIEW_IMAGE));
+  EXPECT_NE(image.find("/preview/renders/"), std::string::npos) << image;
+  BaseDocument::Free(doc);
+
+  out = Run("press Nobody 6268 " + document, &status);
+  EXPECT_EQ(status, 1);
 }
 
 }  // namespace
