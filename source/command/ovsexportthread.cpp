@@ -1,8 +1,5 @@
 #include "command/ovsexportthread.h"
 
-#include <sys/stat.h>
-#include <tinyxml.h>
-
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -11,7 +8,6 @@
 #include "command/quickrender.h"
 #include "export/meshallocator.h"
 #include "export/orvanesceneexporter.h"
-#include "export/xmlbuilders.h"
 #include "main/helpers.h"
 #include "main/instancesuppresser.h"
 #include "main/orvanelaunch.h"
@@ -47,55 +43,11 @@ Filename FrameFile(const Filename& scene, int frame) {
          Filename(WithoutSuffix(scene) + String("_frame") + String(number) + String(".ovs"));
 }
 
-// Which file a path names, to tell a file saved anew (through a new file and a rename) from one
-// left over from an earlier export.
-struct FileIdentity {
-  bool exists = false;
-  dev_t device = 0;
-  ino_t inode = 0;
-};
-
-FileIdentity IdentityOf(const std::string& path) {
-  FileIdentity id;
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-    id.exists = true;
-    id.device = st.st_dev;
-    id.inode = st.st_ino;
-  }
-  return id;
-}
-
-bool IsFile(const std::string& path) { return IdentityOf(path).exists; }
-
-// The first mesh file that `element` or an element under it names ("mesh" / "external" / "path")
-// and that is not there; "" when every one is.
-std::string MissingMeshFile(const TiXmlElement* element) {
-  for (const TiXmlElement* e = element->FirstChildElement(); e; e = e->NextSiblingElement()) {
-    if (e->ValueStr() == "mesh") {
-      const TiXmlElement* external = e->FirstChildElement("external");
-      const TiXmlElement* path = external ? external->FirstChildElement("path") : nullptr;
-      const char* text = path ? path->GetText() : nullptr;
-      if (text && *text && !IsFile(text)) return text;
-    }
-    std::string missing = MissingMeshFile(e);
-    if (!missing.empty()) return missing;
-  }
-  return std::string();
-}
-
-// Why the renderer must not start on the frame's scene `path` (whose file was `before` the export):
-// the scene was not saved by this export, or a mesh file it names is not there. "" when the scene
-// and all its meshes are in place.
-std::string SceneFault(const std::string& path, const FileIdentity& before) {
-  const FileIdentity after = IdentityOf(path);
-  if (!after.exists || (before.exists && after.device == before.device && after.inode == before.inode))
-    return "the scene " + path + " was not saved";
-  TiXmlDocument scene;
-  if (!LoadXmlFile(scene, path) || scene.Error() || !scene.RootElement())
-    return "the scene " + path + " cannot be read back";
-  const std::string missing = MissingMeshFile(scene.RootElement());
-  if (!missing.empty()) return "the mesh file " + missing + " was not written";
+// Why the renderer must not start on the frame's scene `path` that `exporter` just wrote: the scene
+// was not saved, or a mesh file it needs could not be written. "" when all is in place.
+std::string SceneFault(const std::string& path, const OrvaneSceneExporter& exporter) {
+  if (!exporter.sceneSaved) return "the scene " + path + " was not saved";
+  if (!exporter.unwrittenMesh.empty()) return "the mesh file " + exporter.unwrittenMesh + " was not written";
   return std::string();
 }
 
@@ -222,10 +174,9 @@ void OVSExportThread::Main() {
       doc->ExecutePasses(nullptr, TRUE, TRUE, TRUE, 0);
       const std::string path =
           Helpers::ToUTF8String((animated ? FrameFile(scene, frame) : scene).GetString());
-      const FileIdentity before = IdentityOf(path);
       exporter.initOVS(doc, nullptr, scene, foregroundAlpha, network, clay, animated, frame);
       exporter.exportOVSWithCacheRebuild();
-      if (fault.empty()) fault = SceneFault(path, before);
+      if (fault.empty()) fault = SceneFault(path, exporter);
       if (frame == lastFrame) break;  // the last frame may be the largest integer
     }
     doc->SetTime(remembered);

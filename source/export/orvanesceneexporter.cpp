@@ -94,6 +94,8 @@ void OrvaneSceneExporter::initVariables() {
   instanceCount = 0;
   notFiniteCount = 0;
   placementNotFinite = false;
+  sceneSaved = false;
+  unwrittenMesh.clear();
   meshChecksums.clear();
   meshFingerprints.clear();
   meshKeys.clear();
@@ -146,7 +148,8 @@ int OrvaneSceneExporter::exportOVS() {
 
   const String dir = sceneData->sceneDir.GetString();
   const String path = dir.Content() ? dir + String("/") + fileName : fileName;
-  if (SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path))) {
+  sceneSaved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path));
+  if (sceneSaved) {
     GePrint(String("Saved scene to: ") + path);
   } else {
     GePrint(String("Could not save scene to: ") + path);

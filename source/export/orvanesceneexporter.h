@@ -242,6 +242,8 @@ class OrvaneSceneExporter : public Hierarchy {
   int instanceCount = 0;            ///< Models that reused a mesh already written.
   int notFiniteCount = 0;           ///< Things left out for coordinates not finite.
   bool placementNotFinite = false;  ///< Set when a placement writer met a non-finite number.
+  bool sceneSaved = false;          ///< The last export saved its scene file.
+  std::string unwrittenMesh;        ///< The first mesh file the last export could not write.
   String baseName;                  ///< Scene file name without suffix.
   String fileName;                  ///< File name of the scene to save.
 

@@ -67,9 +67,12 @@ bool OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh
                                         uint64_t fingerprint) {
   if (GeFExist(sceneData->modelsDir + mesh)) return true;
   WavefrontExport exporter;
+  const std::string file = WavefrontExport::MeshFilePath(sceneData->modelsDir, mesh);
   if (exporter.ExportObj(sceneData->document, sceneData->modelsDir, mesh, obj, sceneData->globalScale,
                          lightMode))
-    writtenMeshFiles[WavefrontExport::MeshFilePath(sceneData->modelsDir, mesh)] = fingerprint;
+    writtenMeshFiles[file] = fingerprint;
+  else if (!exporter.NotFinite() && unwrittenMesh.empty())
+    unwrittenMesh = file;  // the renderer must not start on a scene without it
   return !exporter.NotFinite();
 }
 
