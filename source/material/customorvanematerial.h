@@ -22,6 +22,10 @@ LVector GetColor(const BaseContainer* data, int channel, int idOffset = 0);
 /// at most 255.
 LONG ColorTo8Bit(double value);
 
+/// Prepares the surface sample `vd` for a material and answers the sampling point of its shaders:
+/// the projected texture coordinates, the shading normal, time 0, on a surface.
+ChannelData SurfaceChannelData(VolumeData* vd);
+
 /// The Orvane material.
 class CustomOrvaneMaterial : public MaterialData {
  public:

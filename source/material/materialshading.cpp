@@ -93,18 +93,22 @@ void CustomOrvaneMaterial::FreeRender(BaseMaterial*) {
   emissionSampler.reset();
 }
 
-void CustomOrvaneMaterial::CalcSurface(BaseMaterial* mat, VolumeData* vd) {
-  if (!vd) return;
+ChannelData SurfaceChannelData(VolumeData* vd) {
   vd->InitSurfacePointProperties(nullptr);
   LVector uvw;
   vd->ProjectPoint(vd->tex, vd->lhit, vd->p, vd->bumpn, &uvw);
-
   ChannelData cd;
   cd.p = uvw;
   cd.n = vd->bumpn;
   cd.t = 0.0;
   cd.texflag = 1;
   cd.vd = vd;
+  return cd;
+}
+
+void CustomOrvaneMaterial::CalcSurface(BaseMaterial* mat, VolumeData* vd) {
+  if (!vd) return;
+  ChannelData cd = SurfaceChannelData(vd);
 
   LVector base;
   if (transmits) {

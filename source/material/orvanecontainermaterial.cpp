@@ -61,15 +61,7 @@ void OrvaneContainerMaterial::FreeRender(BaseMaterial*) {
 
 void OrvaneContainerMaterial::CalcSurface(BaseMaterial* mat, VolumeData* vd) {
   if (!vd) return;
-  vd->InitSurfacePointProperties(nullptr);
-  LVector uvw;
-  vd->ProjectPoint(vd->tex, vd->lhit, vd->p, vd->bumpn, &uvw);
-  ChannelData cd;
-  cd.p = uvw;
-  cd.n = vd->bumpn;
-  cd.t = 0.0;
-  cd.texflag = 1;
-  cd.vd = vd;
+  ChannelData cd = SurfaceChannelData(vd);
   const LVector base = root_ ? root_->Sample(&cd) : LVector(kGrey, kGrey, kGrey);
   LVector diffuse, specular;
   vd->IlluminanceSimple(&diffuse, &specular, 0.0);
