@@ -10,6 +10,7 @@ namespace Orvane {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
+constexpr std::size_t kPage = std::size_t(4) << 10;
 
 // Set once the cache is gone (at the end of the program, or when the module that holds it is
 // unloaded): blocks released after that are freed at once.
@@ -32,13 +33,18 @@ Cache& TheCache() {
   return cache;
 }
 
-std::size_t Rounded(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+// Sizes are rounded so that blocks of nearly the same size are interchangeable.
+std::size_t Alignment(std::size_t bytes) { return bytes < kHugePage ? kPage : kHugePage; }
+std::size_t Rounded(std::size_t bytes) {
+  const std::size_t unit = bytes < kHugePage ? std::size_t(64) << 10 : kHugePage;
+  return (bytes + unit - 1) / unit * unit;
+}
 
 }  // namespace
 
 void* AllocateMeshBlock(std::size_t bytes) {
   const std::size_t size = Rounded(bytes);
-  if (g_cacheGone) return std::aligned_alloc(kHugePage, size);
+  if (g_cacheGone) return std::aligned_alloc(Alignment(size), size);
   Cache& cache = TheCache();
   std::lock_guard<std::mutex> hold(cache.lock);
   // The smallest kept block that fits without wasting more than the request itself.
@@ -56,7 +62,7 @@ void* AllocateMeshBlock(std::size_t bytes) {
     cache.keptBytes -= blockSize;
     cache.kept.erase(cache.kept.begin() + static_cast<std::ptrdiff_t>(best));
   } else {
-    block = std::aligned_alloc(kHugePage, size);
+    block = std::aligned_alloc(Alignment(size), size);
     if (!block) return nullptr;
   }
   try {
@@ -89,7 +95,8 @@ void ReleaseMeshBlock(void* block, std::size_t bytes) noexcept {
   // The newest blocks are the likeliest to fit the next conversion: the oldest make room.
   std::size_t drop = 0;
   std::size_t bytesAfter = cache.keptBytes + size;
-  while (bytesAfter > kMeshBlockCacheLimit) bytesAfter -= cache.kept[drop++].second;
+  while (bytesAfter > kMeshBlockCacheLimit || cache.kept.size() - drop >= kMeshBlockCacheCount)
+    bytesAfter -= cache.kept[drop++].second;
   for (std::size_t i = 0; i < drop; ++i) std::free(cache.kept[i].first);
   cache.kept.erase(cache.kept.begin(), cache.kept.begin() + static_cast<std::ptrdiff_t>(drop));
   cache.keptBytes = bytesAfter - size;

@@ -9,17 +9,18 @@
 
 namespace Orvane {
 
-/// Blocks of at least this many bytes come from the large-block cache below.
-constexpr std::size_t kLargeMeshBlock = std::size_t(4) << 20;
+/// Blocks of at least this many bytes come from the block cache below: fresh memory costs the
+/// system a page fault per page, so the arrays of one conversion are handed to the next.
+constexpr std::size_t kLargeMeshBlock = std::size_t(64) << 10;
 
-/// A block of at least `bytes` bytes, aligned to 2 MB: a block released earlier when one of a
-/// fitting size is kept, else a new one. Null when memory runs out. New blocks are not asked for
-/// as huge pages: where the system compacts memory for those on first touch, a fresh process
-/// waited on it, up to four times as long as on ordinary pages.
+/// A block of at least `bytes` bytes (aligned to 2 MB from 2 MB on, to 4 KB below): a block
+/// released earlier when one of a fitting size is kept, else a new one. Null when memory runs out. New blocks
+/// are not asked for as huge pages: where the system compacts memory for those on first touch, a fresh
+/// process waited on it, up to four times as long as on ordinary pages.
 void* AllocateMeshBlock(std::size_t bytes);
 /// Gives back a block of `AllocateMeshBlock(bytes)`. It is kept for reuse while the kept blocks
-/// stay within `kMeshBlockCacheLimit`, so that the next conversion finds its memory already
-/// mapped; otherwise it is freed.
+/// stay within `kMeshBlockCacheLimit` and `kMeshBlockCacheCount`, so that the next conversion finds its
+/// memory already mapped; otherwise it is freed.
 void ReleaseMeshBlock(void* block, std::size_t bytes) noexcept;
 /// Frees every kept block.
 void TrimMeshBlocks() noexcept;
@@ -27,6 +28,8 @@ void TrimMeshBlocks() noexcept;
 std::size_t KeptMeshBlockBytes() noexcept;
 /// Most bytes the kept blocks may hold together.
 constexpr std::size_t kMeshBlockCacheLimit = std::size_t(256) << 20;
+/// Most blocks kept together.
+constexpr std::size_t kMeshBlockCacheCount = 256;
 
 /// Allocates mesh arrays. New elements are left uninitialised (a resized array of millions of
 /// elements is then filled by whoever computes them, possibly on several threads, instead of

@@ -78,7 +78,7 @@ class IndexTable {
   // Room for `expected` keys without growing.
   void Reserve(size_t expected) {
     size_t capacity = kMinSlots;
-    while (capacity < expected * 2) capacity *= 2;
+    while (capacity * 2 < expected * 3) capacity *= 2;
     if (capacity > slots_.size()) Rehash(capacity);
   }
 
@@ -87,7 +87,7 @@ class IndexTable {
 
   template <typename Equal>
   uint32_t FindOrInsert(uint32_t hash, uint32_t next, Equal equal) {
-    if ((size_ + 1) * 2 > slots_.size()) Rehash(std::max<size_t>(kMinSlots, slots_.size() * 2));
+    if ((size_ + 1) * 3 > slots_.size() * 2) Rehash(std::max<size_t>(kMinSlots, slots_.size() * 2));
     const size_t mask = slots_.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
       const uint64_t slot = slots_[i];
@@ -170,11 +170,21 @@ struct VertexMemo {
   uint32_t local = 0;
 };
 
+// The texture coordinate a point was last given, by its run and its host coordinates: equal host
+// coordinates in the same run give the same coordinate, without working it out again.
 struct UVMemo {
+  const Run* run = nullptr;
+  double u = 0.0, v = 0.0;
   LONG point = -1;
-  Vec2f uv{0.0f, 0.0f};
   uint32_t local = 0;
 };
+
+bool Same(double a, double b) {
+  uint64_t x, y;
+  std::memcpy(&x, &a, sizeof x);
+  std::memcpy(&y, &b, sizeof y);
+  return x == y;
+}
 
 }  // namespace
 
@@ -283,10 +293,11 @@ struct MeshBuilder::Impl {
     size_t memoSize = 1;
     while (memoSize < kMemoSize && memoSize < static_cast<size_t>(pointCount)) memoSize *= 2;
     const size_t memoMask = memoSize - 1;
-    std::vector<VertexMemo> vertexMemo(memoSize);
-    std::vector<UVMemo> uvMemo(memoSize);
-    // A mesh of quadrangles has about one vertex and one texture coordinate per polygon.
-    const size_t expected = (c.end - c.begin) + 16;
+    MeshArray<VertexMemo> vertexMemo(memoSize);
+    MeshArray<UVMemo> uvMemo(memoSize);
+    // A mesh of quadrangles has about one vertex and one texture coordinate per polygon, and a
+    // chunk repeats the points of its first row: room for a quarter more.
+    const size_t expected = (c.end - c.begin) * 5 / 4 + 64;
     c.positions.reserve(expected);
     c.vertexHashes.reserve(expected);
     if (phong) c.normals.reserve(expected);
@@ -308,14 +319,17 @@ struct MeshBuilder::Impl {
       return local;
     };
     auto texCoord = [&](LONG point, const LVector& uvw, const Run& run) -> uint32_t {
-      const Vec2f t = TexCoord(uvw, run);
       UVMemo& memo = uvMemo[static_cast<size_t>(point) & memoMask];
-      if (memo.point == point && Same(memo.uv, t)) return memo.local;
+      if (memo.point == point && memo.run == &run && Same(memo.u, uvw.x) && Same(memo.v, uvw.y))
+        return memo.local;
+      const Vec2f t = TexCoord(uvw, run);
       const uint32_t local = static_cast<uint32_t>(c.uvs.size());
       c.uvs.push_back(t);
       c.uvHashes.push_back(HashUV(t));
+      memo.run = &run;
+      memo.u = uvw.x;
+      memo.v = uvw.y;
       memo.point = point;
-      memo.uv = t;
       memo.local = local;
       return local;
     };

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -58,33 +60,43 @@ class Digest {
  public:
   explicit Digest(ULONG start) : crc_(start) {}
 
-  void Add(const void* data, size_t size) {
-    if (size == 0 || !data) return;
-    const auto* p = static_cast<const unsigned char*>(data);
-    if (size < kParallelFrom) {
-      for (size_t at = 0; at < size; at += kBlock) {
-        const size_t n = std::min(kBlock, size - at);
-        crc_ = ZipFile::CalcCRC32(p + at, static_cast<VLONG>(n), crc_);
-        Fold(Hash64(p + at, n));
+  void Add(const void* data, size_t size) { AddPieces({{data, size}}); }
+
+  // Adds the pieces one after the other. Large data is summed on several threads at once, over
+  // the blocks of all pieces together: each block from 0, the sums then joined in order.
+  void AddPieces(std::initializer_list<std::pair<const void*, size_t>> pieces) {
+    struct Block {
+      const unsigned char* p;
+      size_t n;
+    };
+    std::vector<Block> blocks;
+    size_t total = 0;
+    for (const auto& [data, size] : pieces) {
+      if (size == 0 || !data) continue;
+      const auto* p = static_cast<const unsigned char*>(data);
+      for (size_t at = 0; at < size; at += kBlock)
+        blocks.push_back(Block{p + at, std::min(kBlock, size - at)});
+      total += size;
+    }
+    if (total < kParallelFrom) {
+      for (const Block& b : blocks) {
+        crc_ = ZipFile::CalcCRC32(b.p, static_cast<VLONG>(b.n), crc_);
+        Fold(Hash64(b.p, b.n));
       }
       return;
     }
-    // Each thread sums a run of whole blocks from 0; the sums are then joined in order.
-    const size_t blocks = (size + kBlock - 1) / kBlock;
-    std::vector<ULONG> crcs(blocks);
-    std::vector<uint64_t> hashes(blocks);
-    const int threads = WorkerPool::ThreadsFor(blocks, 1);
+    std::vector<ULONG> crcs(blocks.size());
+    std::vector<uint64_t> hashes(blocks.size());
+    const int threads = WorkerPool::ThreadsFor(blocks.size(), 1);
     auto work = [&](int t) {
-      for (size_t b = blocks * t / threads; b < blocks * (t + 1) / threads; ++b) {
-        const size_t n = std::min(kBlock, size - b * kBlock);
-        crcs[b] = ZipFile::CalcCRC32(p + b * kBlock, static_cast<VLONG>(n), 0);
-        hashes[b] = Hash64(p + b * kBlock, n);
+      for (size_t b = blocks.size() * t / threads; b < blocks.size() * (t + 1) / threads; ++b) {
+        crcs[b] = ZipFile::CalcCRC32(blocks[b].p, static_cast<VLONG>(blocks[b].n), 0);
+        hashes[b] = Hash64(blocks[b].p, blocks[b].n);
       }
     };
     WorkerPool::Run(threads, work);
-    for (size_t b = 0; b < blocks; ++b) {
-      const size_t n = std::min(kBlock, size - b * kBlock);
-      crc_ = static_cast<ULONG>(crc32_combine(crc_, crcs[b], static_cast<z_off_t>(n)));
+    for (size_t b = 0; b < blocks.size(); ++b) {
+      crc_ = static_cast<ULONG>(crc32_combine(crc_, crcs[b], static_cast<z_off_t>(blocks[b].n)));
       Fold(hashes[b]);
     }
   }
@@ -121,10 +133,14 @@ void AddMeshData(PolygonObject* obj, Digest& d) {
   const LONG points = obj->GetPointCount();
   d.AddValue(points);
   d.AddValue(polygons);
-  if (const UVWTag* uvw = static_cast<const UVWTag*>(obj->GetTag(Tuvw)))
-    d.Add(uvw->GetDataAddressR(), static_cast<size_t>(std::max<LONG>(uvw->GetDataSize(), 0)));
-  if (const LVector* p = obj->GetPointR()) d.Add(p, static_cast<size_t>(points) * sizeof(LVector));
-  if (const CPolygon* v = obj->GetPolygonR()) d.Add(v, static_cast<size_t>(polygons) * sizeof(CPolygon));
+  const UVWTag* uvw = static_cast<const UVWTag*>(obj->GetTag(Tuvw));
+  const LVector* p = obj->GetPointR();
+  const CPolygon* v = obj->GetPolygonR();
+  // Summed together, so that the arrays of a large object share the threads.
+  d.AddPieces({{uvw ? uvw->GetDataAddressR() : nullptr,
+                uvw ? static_cast<size_t>(std::max<LONG>(uvw->GetDataSize(), 0)) : 0},
+               {p, p ? static_cast<size_t>(std::max<LONG>(points, 0)) * sizeof(LVector) : 0},
+               {v, v ? static_cast<size_t>(std::max<LONG>(polygons, 0)) * sizeof(CPolygon) : 0}});
 }
 
 void AddTextureTags(PolygonObject* obj, BaseDocument* doc, Digest& d) {
