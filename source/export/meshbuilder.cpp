@@ -145,6 +145,7 @@ struct alignas(64) Chunk {
   MeshArray<uint32_t> uvHashes;
   size_t vertexBase = 0, uvBase = 0;          // first flat number of its keys
   size_t vertexOutStart = 0, uvOutStart = 0;  // first final number of the keys it owns
+  bool finite = true;                         // every number of the keys it owns is finite
   // The candidates by the partition their hash falls in: hash << 32 | chunk-local number.
   std::vector<MeshArray<uint64_t>> vertexParts, uvParts;
 };
@@ -406,15 +407,26 @@ struct MeshBuilder::Impl {
     }
   }
 
-  // Gives the keys the chunk owns their final numbers and writes them into the mesh.
+  // Gives the keys the chunk owns their final numbers and writes them into the mesh, noting
+  // whether every number written is finite (a float whose exponent bits are all ones is not).
   void PlaceOwnedKeys(Chunk& c) {
+    uint32_t notFinite = 0;
+    auto note = [&](float f) { notFinite |= static_cast<uint32_t>((Bits(f) & 0x7F800000u) == 0x7F800000u); };
     size_t out = c.vertexOutStart;
     for (size_t k = 0; k < c.positions.size(); ++k) {
       const size_t flat = c.vertexBase + k;
       if (vertexFirst[flat] != flat) continue;
       vertexFinal[flat] = static_cast<uint32_t>(out);
       mesh.positions[out] = c.positions[k];
-      if (phong) mesh.normals[out] = c.normals[k];
+      note(c.positions[k].x);
+      note(c.positions[k].y);
+      note(c.positions[k].z);
+      if (phong) {
+        mesh.normals[out] = c.normals[k];
+        note(c.normals[k].x);
+        note(c.normals[k].y);
+        note(c.normals[k].z);
+      }
       ++out;
     }
     out = c.uvOutStart;
@@ -423,8 +435,11 @@ struct MeshBuilder::Impl {
       if (uvFirst[flat] != flat) continue;
       uvFinal[flat] = static_cast<uint32_t>(out);
       mesh.uvs[out] = c.uvs[k];
+      note(c.uvs[k].x);
+      note(c.uvs[k].y);
       ++out;
     }
+    c.finite = notFinite == 0;
   }
 
   void Renumber(const Chunk& c) {
@@ -494,6 +509,12 @@ MeshBuilder::MeshBuilder(Orvane::OrvaneMesh& mesh, const LVector* points, LONG p
     : impl_(new Impl(mesh, points, pointCount, polygons, polygonCount, phong, scale)) {}
 
 MeshBuilder::~MeshBuilder() { delete impl_; }
+
+bool MeshBuilder::Finite() const {
+  for (const Chunk& c : impl_->chunks)
+    if (!c.finite) return false;
+  return true;
+}
 
 uint32_t MeshBuilder::AddMaterial(const std::string& name) {
   std::vector<std::string>& names = impl_->mesh.materialNames;

@@ -46,6 +46,8 @@ class MeshBuilder {
   /// Converts every polygon added. `threads` 0 chooses by the mesh's size; 1 converts on the
   /// calling thread.
   void Build(int threads = 0);
+  /// After `Build`: true when every position, normal and texture coordinate of the mesh is finite.
+  bool Finite() const;
 
  private:
   struct Impl;

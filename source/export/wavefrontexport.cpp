@@ -29,21 +29,6 @@ BaseSelect Clamped(const BaseSelect& selection, LONG count) {
 
 String Seconds(LONG milliseconds) { return String::RealToString(milliseconds * 0.001, -1, 3); }
 
-// True when every number of `v` is finite (an exponent of all ones is infinity or NaN).
-template <typename T>
-bool AllFinite(const Orvane::MeshArray<T>& v) {
-  static_assert(sizeof(T) % sizeof(float) == 0, "mesh elements are floats");
-  const float* f = reinterpret_cast<const float*>(v.data());
-  const size_t n = v.size() * (sizeof(T) / sizeof(float));
-  uint32_t bad = 0;
-  for (size_t i = 0; i < n; ++i) {
-    uint32_t bits;
-    std::memcpy(&bits, f + i, sizeof bits);
-    bad |= static_cast<uint32_t>((bits & 0x7F800000u) == 0x7F800000u);
-  }
-  return bad == 0;
-}
-
 }  // namespace
 
 /// A group of polygons converted with one material: those of a polygon selection tag that no
@@ -111,7 +96,7 @@ int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, con
   mesh_.uvSets.push_back(Orvane::UVSetExposition{"default", 0});
   mesh_.uvMappingCount = 1;
   // A mesh file holds no infinite or undefined number: such a mesh is not written at all.
-  notFinite_ = converted && !(AllFinite(mesh_.positions) && AllFinite(mesh_.normals) && AllFinite(mesh_.uvs));
+  notFinite_ = converted && !finite_;
   if (notFinite_) return 0;
   const LONG processing = GeGetTimer() - start;
 
@@ -215,6 +200,7 @@ int WavefrontExport::AddVerticesAndTris(PolygonObject* obj, int lightMode) {
       builder.AddPolygons(g.polygons, builder.AddMaterial(name), g.uv);
     }
     builder.Build();
+    finite_ = builder.Finite();
   } catch (...) {
     GeFree(normals);
     throw;

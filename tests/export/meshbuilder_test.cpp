@@ -210,4 +210,45 @@ TEST(MeshBuilderTest, SelectionsAndMaterialNames) {
   EXPECT_TRUE(mesh.normals.empty());
 }
 
+// The builder tells whether its mesh holds a number that is not finite as a float, on one and on
+// several threads, wherever the number lies.
+TEST(MeshBuilderTest, FiniteTellsWhetherEveryNumberIsFinite) {
+  const LONG n = 40000;  // enough polygons for several threads
+  struct Case {
+    const char* name;
+    size_t where;  // the polygon that gets the odd number
+    int kind;      // 0 none, 1 a position beyond float range, 2 an infinite normal, 3 an infinite u
+    bool finite;
+  };
+  const Case cases[] = {{"all finite", 0, 0, true},
+                        {"position", 3, 1, false},
+                        {"normal", n / 2, 2, false},
+                        {"texture coordinate", n - 1, 3, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<LVector> points(static_cast<size_t>(n) + 3);
+    for (size_t i = 0; i < points.size(); ++i) points[i] = LVector(static_cast<double>(i), 1.0, 2.0);
+    std::vector<CPolygon> polygons(static_cast<size_t>(n));
+    for (LONG i = 0; i < n; ++i) polygons[static_cast<size_t>(i)] = CPolygon(i, i + 1, i + 2, i + 3);
+    std::vector<SVector> phong(4 * polygons.size(), SVector{0.0f, 1.0f, 0.0f});
+    std::vector<UVWStruct> uvw(polygons.size());
+    const CPolygon& odd = polygons[c.where];
+    if (c.kind == 1) points[static_cast<size_t>(odd.c)].x = 1e300;
+    if (c.kind == 2) phong[4 * c.where + 1].y = std::numeric_limits<float>::infinity();
+    if (c.kind == 3) uvw[c.where].d.x = 1e300;
+    MeshUVSource uv;
+    uv.uvw = uvw.data();
+    uv.count = n;
+    for (int threads : {1, 4}) {
+      SCOPED_TRACE(threads);
+      OrvaneMesh mesh;
+      MeshBuilder builder(mesh, points.data(), static_cast<LONG>(points.size()), polygons.data(), n,
+                          phong.data(), 1.0);
+      builder.AddPolygons(0, n - 1, builder.AddMaterial("m"), uv);
+      builder.Build(threads);
+      EXPECT_EQ(builder.Finite(), c.finite);
+    }
+  }
+}
+
 }  // namespace
