@@ -138,15 +138,19 @@ SVector* PolygonObject::CreatePhongNormals() const {
   const int parts =
       std::clamp(static_cast<int>(polyCount / kPolygonsPerThread), 1, std::min(hardware, kMaxThreads));
 
-  // Each polygon's unit normal. Without a limit, each point's unit sum of the polygons around it;
-  // with a limit each corner takes the polygons around its point that lie within the limit of its
-  // own polygon, from lists of the polygons around each point (start offsets and polygons).
-  Scratch faceMemory(static_cast<size_t>(polyCount) * sizeof(Normal));
+  // Each polygon's unit normal (unless the windows below make it on the way). Without a limit,
+  // each point's unit sum of the polygons around it; with a limit each corner takes the polygons
+  // around its point that lie within the limit of its own polygon, from lists of the polygons
+  // around each point (start offsets and polygons).
+  Scratch faceMemory;
   Scratch sumMemory;
-  if (!limited) sumMemory.Take(static_cast<size_t>(points0) * 3 * sizeof(float));
+  if (limited)
+    faceMemory.Take(static_cast<size_t>(polyCount) * sizeof(Normal));
+  else
+    sumMemory.Take(static_cast<size_t>(points0) * 3 * sizeof(float));
   Normal* faces = faceMemory.As<Normal>();
   float* sums = sumMemory.As<float>();
-  if (!faces || (!limited && !sums)) {
+  if (limited ? !faces : !sums) {
     GeFree(memory);
     return nullptr;
   }
@@ -164,21 +168,40 @@ SVector* PolygonObject::CreatePhongNormals() const {
     const LONG lo = PartBegin(points0, t, parts), hi = PartBegin(points0, t + 1, parts);
     const size_t own = static_cast<size_t>(t);
     LONG idx[4];
-    LONG usedLo = pointCount, usedHi = -1;  // kept apart from the other threads' until the end
-    for (LONG i = first; i < last; ++i) {
-      faces[i] = FaceNormal(polys[i], points, pointCount);
-      const int n = Corners(polys[i], idx);
-      for (int k = 0; k < n; ++k)
-        if (ValidIndex(idx[k], pointCount)) {
-          usedLo = std::min(usedLo, idx[k]);
-          usedHi = std::max(usedHi, idx[k]);
-        }
-    }
-    windowLo[own] = usedLo;
-    windowHi[own] = usedHi;
-    barrier.Wait();
-
-    if (!limited) {
+    if (limited) {
+      // The lists need no polygon's normal: the step after the next wait reads them.
+      for (LONG i = first; i < last; ++i) faces[i] = FaceNormal(polys[i], points, pointCount);
+      for (LONG i = 0; i < polyCount; ++i) {
+        const int n = Corners(polys[i], idx);
+        for (int k = 0; k < n; ++k)
+          if (idx[k] >= lo && idx[k] < hi) ++start[idx[k] + 1];
+      }
+      LONG total = 0;
+      for (LONG p = lo; p < hi; ++p) {
+        const LONG count = start[p + 1];
+        start[p + 1] = total;  // the fill position for now; the end offset once filled
+        total += count;
+      }
+      std::vector<LONG>& list = aroundParts[own];
+      list.resize(static_cast<size_t>(total));
+      for (LONG i = 0; i < polyCount; ++i) {
+        const int n = Corners(polys[i], idx);
+        for (int k = 0; k < n; ++k)
+          if (idx[k] >= lo && idx[k] < hi) list[start[idx[k] + 1]++] = i;
+      }
+    } else {
+      LONG usedLo = pointCount, usedHi = -1;  // kept apart from the other threads' until the end
+      for (LONG i = first; i < last; ++i) {
+        const int n = Corners(polys[i], idx);
+        for (int k = 0; k < n; ++k)
+          if (ValidIndex(idx[k], pointCount)) {
+            usedLo = std::min(usedLo, idx[k]);
+            usedHi = std::max(usedHi, idx[k]);
+          }
+      }
+      windowLo[own] = usedLo;
+      windowHi[own] = usedHi;
+      barrier.Wait();
       // When the polygons of each part use points close to each other (the usual order of a
       // mesh), each part sums into a window of its own points and the windows are added up per
       // point; otherwise each thread sums its own points over all polygons.
@@ -197,13 +220,14 @@ SVector* PolygonObject::CreatePhongNormals() const {
           } else {
             std::fill(w, w + size, 0.0f);
             for (LONG i = first; i < last; ++i) {
+              const Normal f = FaceNormal(polys[i], points, pointCount);
               const int n = Corners(polys[i], idx);
               for (int k = 0; k < n; ++k) {
                 if (!ValidIndex(idx[k], pointCount)) continue;
                 float* s = w + static_cast<size_t>(idx[k] - usedLo) * 3;
-                s[0] += faces[i].x;
-                s[1] += faces[i].y;
-                s[2] += faces[i].z;
+                s[0] += f.x;
+                s[1] += f.y;
+                s[2] += f.z;
               }
             }
           }
@@ -235,12 +259,16 @@ SVector* PolygonObject::CreatePhongNormals() const {
         std::fill(sums + static_cast<size_t>(lo) * 3, sums + static_cast<size_t>(hi) * 3, 0.0f);
         for (LONG i = 0; i < polyCount; ++i) {
           const int n = Corners(polys[i], idx);
+          bool mine = false;
+          for (int k = 0; k < n; ++k) mine = mine || (idx[k] >= lo && idx[k] < hi);
+          if (!mine) continue;
+          const Normal f = FaceNormal(polys[i], points, pointCount);
           for (int k = 0; k < n; ++k) {
             if (idx[k] < lo || idx[k] >= hi) continue;
             float* s = sums + static_cast<size_t>(idx[k]) * 3;
-            s[0] += faces[i].x;
-            s[1] += faces[i].y;
-            s[2] += faces[i].z;
+            s[0] += f.x;
+            s[1] += f.y;
+            s[2] += f.z;
           }
         }
         // Every corner at a point gets the same normal: make it unit once here.
@@ -251,25 +279,6 @@ SVector* PolygonObject::CreatePhongNormals() const {
           s[1] = n.y;
           s[2] = n.z;
         }
-      }
-    } else {
-      for (LONG i = 0; i < polyCount; ++i) {
-        const int n = Corners(polys[i], idx);
-        for (int k = 0; k < n; ++k)
-          if (idx[k] >= lo && idx[k] < hi) ++start[idx[k] + 1];
-      }
-      LONG total = 0;
-      for (LONG p = lo; p < hi; ++p) {
-        const LONG count = start[p + 1];
-        start[p + 1] = total;  // the fill position for now; the end offset once filled
-        total += count;
-      }
-      std::vector<LONG>& list = aroundParts[own];
-      list.resize(static_cast<size_t>(total));
-      for (LONG i = 0; i < polyCount; ++i) {
-        const int n = Corners(polys[i], idx);
-        for (int k = 0; k < n; ++k)
-          if (idx[k] >= lo && idx[k] < hi) list[start[idx[k] + 1]++] = i;
       }
     }
     barrier.Wait();
