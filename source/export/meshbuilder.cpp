@@ -12,6 +12,9 @@
 #include <cstring>
 #include <limits>
 #include <functional>
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 #include "export/workerpool.h"
 
@@ -24,6 +27,28 @@ using Orvane::Vec3f;
 
 // Below this many polygons the conversion stays on the calling thread.
 constexpr size_t kPolygonsPerThread = 16384;
+// Triangle arrays larger than this are written past the processor's caches: they would not stay
+// there until they are read again, and a plain write first reads every line it fills.
+constexpr size_t kStreamFrom = size_t(24) << 20;
+
+// Writes `t` to `to` without reading its memory first (when the processor can).
+void StreamTriangle(Orvane::Triangle* to, const Orvane::Triangle& t) {
+#if defined(__SSE2__)
+  int* d = reinterpret_cast<int*>(to);
+  const int* s = reinterpret_cast<const int*>(&t);
+  for (int k = 0; k < 7; ++k) _mm_stream_si32(d + k, s[k]);
+#else
+  *to = t;
+#endif
+}
+
+// Orders the streamed writes before what follows.
+void StreamFence() {
+#if defined(__SSE2__)
+  _mm_sfence();
+#endif
+}
+
 // Entries (a power of two) of the small per-point caches that catch the repeated corners of a point.
 constexpr size_t kMemoSize = 4096;
 
@@ -340,6 +365,13 @@ struct MeshBuilder::Impl {
 
     static const UVWStruct kNoCoordinates{};
     Triangle* out = mesh.triangles.data() + c.triangleStart;
+    const bool streaming = mesh.triangles.size() * sizeof(Triangle) > kStreamFrom;
+    auto emit = [&](const Triangle& t) {
+      if (streaming)
+        StreamTriangle(out++, t);
+      else
+        *out++ = t;
+    };
     ForEachPolygon(c.begin, c.end, [&](LONG i, const Run& run) {
       const CPolygon& v = polygons[i];
       if (!Valid(v)) return;
@@ -348,12 +380,13 @@ struct MeshBuilder::Impl {
       const uint32_t va = vertex(v.a, n), ta = texCoord(v.a, uvw.a, run);
       const uint32_t vb = vertex(v.b, n ? n + 1 : nullptr), tb = texCoord(v.b, uvw.b, run);
       const uint32_t vc = vertex(v.c, n ? n + 2 : nullptr), tc = texCoord(v.c, uvw.c, run);
-      *out++ = Triangle{{vc, vb, va}, {tc, tb, ta}, run.material};
+      emit(Triangle{{vc, vb, va}, {tc, tb, ta}, run.material});
       if (v.c != v.d) {
         const uint32_t vd = vertex(v.d, n ? n + 3 : nullptr), td = texCoord(v.d, uvw.d, run);
-        *out++ = Triangle{{va, vd, vc}, {ta, td, tc}, run.material};
+        emit(Triangle{{va, vd, vc}, {ta, td, tc}, run.material});
       }
     });
+    if (streaming) StreamFence();
   }
 
   // The chunk that holds the flat key number `flat`, by the chunks' bases.
