@@ -98,18 +98,20 @@ class IndexTable {
  public:
   static constexpr size_t kMinSlots = 16;
 
-  // The number of the key with `hash` for which `equal(number)` holds; otherwise records `next`
-  // for the key and answers it.
-  // Room for `expected` keys without growing.
-  void Reserve(size_t expected) {
+  // Empties the table, with room for `expected` keys without growing; memory it already has is
+  // used again.
+  void Reset(size_t expected) {
     size_t capacity = kMinSlots;
     while (capacity * 2 < expected * 3) capacity *= 2;
-    if (capacity > slots_.size()) Rehash(capacity);
+    slots_.assign(capacity, 0);
+    size_ = 0;
   }
 
   // Starts fetching the slot where a key with `hash` is looked for first.
   void Prefetch(uint32_t hash) const { __builtin_prefetch(slots_.data() + (hash & (slots_.size() - 1)), 1); }
 
+  // The number of the key with `hash` for which `equal(number)` holds; otherwise records `next`
+  // for the key and answers it.
   template <typename Equal>
   uint32_t FindOrInsert(uint32_t hash, uint32_t next, Equal equal) {
     if ((size_ + 1) * 3 > slots_.size() * 2) Rehash(std::max<size_t>(kMinSlots, slots_.size() * 2));
@@ -327,21 +329,31 @@ struct MeshBuilder::Impl {
     // A mesh of quadrangles has about one vertex and one texture coordinate per polygon, and a
     // chunk repeats the points of its first row: room for a quarter more.
     const size_t expected = (c.end - c.begin) * 5 / 4 + 64;
-    c.positions.reserve(expected);
-    c.vertexHashes.reserve(expected);
-    if (phong) c.normals.reserve(expected);
-    c.uvs.reserve(expected);
-    c.uvHashes.reserve(expected);
+    // The arrays are sized ahead and filled by index (their new elements are left as they are),
+    // grown when a chunk needs more, and cut to what was filled at the end.
+    size_t vertices = 0, uvCount = 0;
+    auto sizeVertices = [&](size_t n) {
+      c.positions.resize(n);
+      c.vertexHashes.resize(n);
+      if (phong) c.normals.resize(n);
+    };
+    auto sizeUVs = [&](size_t n) {
+      c.uvs.resize(n);
+      c.uvHashes.resize(n);
+    };
+    sizeVertices(expected);
+    sizeUVs(expected);
 
     auto vertex = [&](LONG point, const SVector* raw) -> uint32_t {
       VertexMemo& memo = vertexMemo[static_cast<size_t>(point) & memoMask];
       if (memo.point == point && (!raw || Same(memo.normal, *raw))) return memo.local;
       const Vec3f pos = Position(point);
       const Vec3f nrm = raw ? Normal(*raw) : Vec3f{0.0f, 0.0f, 0.0f};
-      const uint32_t local = static_cast<uint32_t>(c.positions.size());
-      c.positions.push_back(pos);
-      if (phong) c.normals.push_back(nrm);
-      c.vertexHashes.push_back(HashVertex(pos, nrm));
+      if (vertices == c.positions.size()) sizeVertices(2 * vertices);
+      const uint32_t local = static_cast<uint32_t>(vertices++);
+      c.positions[local] = pos;
+      if (phong) c.normals[local] = nrm;
+      c.vertexHashes[local] = HashVertex(pos, nrm);
       memo.point = point;
       if (raw) memo.normal = *raw;
       memo.local = local;
@@ -352,9 +364,10 @@ struct MeshBuilder::Impl {
       if (memo.point == point && memo.run == &run && Same(memo.u, uvw.x) && Same(memo.v, uvw.y))
         return memo.local;
       const Vec2f t = TexCoord(uvw, run);
-      const uint32_t local = static_cast<uint32_t>(c.uvs.size());
-      c.uvs.push_back(t);
-      c.uvHashes.push_back(HashUV(t));
+      if (uvCount == c.uvs.size()) sizeUVs(2 * uvCount);
+      const uint32_t local = static_cast<uint32_t>(uvCount++);
+      c.uvs[local] = t;
+      c.uvHashes[local] = HashUV(t);
       memo.run = &run;
       memo.u = uvw.x;
       memo.v = uvw.y;
@@ -387,6 +400,8 @@ struct MeshBuilder::Impl {
       }
     });
     if (streaming) StreamFence();
+    sizeVertices(vertices);
+    sizeUVs(uvCount);
   }
 
   // The chunk that holds the flat key number `flat`, by the chunks' bases.
@@ -407,16 +422,17 @@ struct MeshBuilder::Impl {
   // with an equal key. The chunks are taken in order, so the first one met is the first in the
   // sequence; the table's slots are fetched a few candidates ahead of their use.
   void SharePartition(int part) {
+    IndexTable table;  // one table for both kinds of key, so that the second finds it mapped
     MergePartition(
-        part, &Chunk::vertexParts, &Chunk::vertexHashes, &Chunk::vertexOwned, vertexFirst,
+        table, part, &Chunk::vertexParts, &Chunk::vertexHashes, &Chunk::vertexOwned, vertexFirst,
         [](const Chunk& c) { return c.vertexBase; }, true);
     MergePartition(
-        part, &Chunk::uvParts, &Chunk::uvHashes, &Chunk::uvOwned, uvFirst,
+        table, part, &Chunk::uvParts, &Chunk::uvHashes, &Chunk::uvOwned, uvFirst,
         [](const Chunk& c) { return c.uvBase; }, false);
   }
 
   template <typename Base>
-  void MergePartition(int part, std::vector<MeshArray<uint32_t>> Chunk::*parts,
+  void MergePartition(IndexTable& table, int part, std::vector<MeshArray<uint32_t>> Chunk::*parts,
                       MeshArray<uint32_t> Chunk::*hashes, std::vector<size_t> Chunk::*owned,
                       MeshArray<uint32_t>& first, Base base, bool vertices) {
     constexpr size_t kAhead = 16;
@@ -425,8 +441,7 @@ struct MeshBuilder::Impl {
     };
     size_t total = 0;
     for (const Chunk& c : chunks) total += bucket(c).size();
-    IndexTable table;
-    table.Reserve(total);
+    table.Reset(total);
     auto equal = [&](uint32_t a, uint32_t b) {
       const Chunk& ca = chunks[ChunkOf(a, base)];
       const Chunk& cb = chunks[ChunkOf(b, base)];
