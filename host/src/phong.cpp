@@ -169,7 +169,8 @@ SVector* PolygonObject::CreatePhongNormals() const {
     const size_t own = static_cast<size_t>(t);
     LONG idx[4];
     if (limited) {
-      // The lists need no polygon's normal: the step after the next wait reads them.
+      // Each thread makes its polygons' normals and the lists of the polygons around its points;
+      // the normals of other threads' polygons are read only after the next wait.
       for (LONG i = first; i < last; ++i) faces[i] = FaceNormal(polys[i], points, pointCount);
       for (LONG i = 0; i < polyCount; ++i) {
         const int n = Corners(polys[i], idx);
