@@ -4,13 +4,17 @@
 // per thread, where the first chunk holding a key owns it; owned keys get their final numbers in
 // chunk order, and every triangle is renumbered. This numbers every distinct key by its first
 // appearance in the whole sequence, exactly as one pass over it would, while all tables stay
-// small enough for the processor's caches.
+// small enough for the processor's caches. The work takes three steps of the worker pool (waking
+// its threads costs more than the steps in between): convert, share out, place and renumber.
 #include "export/meshbuilder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <thread>
 #include <functional>
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -145,6 +149,18 @@ class IndexTable {
   MeshArray<uint64_t> slots_;
   size_t size_ = 0;
 };
+
+// The value of a step's result that is not there yet.
+constexpr size_t kNotYet = static_cast<size_t>(-1);
+
+// The result another part of the same step stores in `value`, once it is there.
+size_t Await(const std::atomic<size_t>& value) {
+  for (;;) {
+    const size_t v = value.load(std::memory_order_acquire);
+    if (v != kNotYet) return v;
+    std::this_thread::yield();
+  }
+}
 
 // Runs `work(i)` for i = 0 .. count-1 on the worker pool; an exception of any part is thrown
 // again once all parts have ended.
@@ -519,22 +535,26 @@ struct MeshBuilder::Impl {
       chunks[t].end = sequenceLength * (t + 1) / chunks.size();
     }
 
-    ParallelFor(threads, [&](int t) { CountTriangles(chunks[static_cast<size_t>(t)]); });
-    size_t triangles = 0;
-    for (Chunk& c : chunks) {
-      c.triangleStart = triangles;
-      triangles += c.triangleCount;
-    }
-    mesh.triangles.resize(triangles);
-
+    // Each chunk counts its triangles, then converts them behind those of the chunks before it
+    // (room for two triangles per polygon; what is not used is cut off below). A chunk waits
+    // only for chunks taken before it, which never wait for it: parts are started in order.
+    mesh.triangles.resize(2 * sequenceLength);
+    std::unique_ptr<std::atomic<size_t>[]> counted(new std::atomic<size_t>[chunks.size()]);
+    for (size_t t = 0; t < chunks.size(); ++t) counted[t].store(kNotYet, std::memory_order_relaxed);
     ParallelFor(threads, [&](int t) {
       Chunk& c = chunks[static_cast<size_t>(t)];
+      CountTriangles(c);
+      counted[static_cast<size_t>(t)].store(c.triangleCount, std::memory_order_release);
+      c.triangleStart = 0;
+      for (int earlier = 0; earlier < t; ++earlier)
+        c.triangleStart += Await(counted[static_cast<size_t>(earlier)]);
       ConvertChunk(c);
       Distribute(c.vertexHashes, threads, c.vertexParts);
       Distribute(c.uvHashes, threads, c.uvParts);
       c.vertexOwned.assign(static_cast<size_t>(threads), 0);
       c.uvOwned.assign(static_cast<size_t>(threads), 0);
     });
+    mesh.triangles.resize(chunks.back().triangleStart + chunks.back().triangleCount);
     size_t vertexKeys = 0, uvKeys = 0;
     for (Chunk& c : chunks) {
       c.vertexBase = vertexKeys;
@@ -558,8 +578,15 @@ struct MeshBuilder::Impl {
     mesh.positions.resize(vertices);
     if (phong) mesh.normals.resize(vertices);
     mesh.uvs.resize(uvs);
-    ParallelFor(threads, [&](int t) { PlaceOwnedKeys(chunks[static_cast<size_t>(t)]); });
-    ParallelFor(threads, [&](int t) { Renumber(chunks[static_cast<size_t>(t)]); });
+    // A chunk's triangles refer to keys placed by it and by the chunks before it.
+    std::unique_ptr<std::atomic<size_t>[]> placed(new std::atomic<size_t>[chunks.size()]);
+    for (size_t t = 0; t < chunks.size(); ++t) placed[t].store(kNotYet, std::memory_order_relaxed);
+    ParallelFor(threads, [&](int t) {
+      PlaceOwnedKeys(chunks[static_cast<size_t>(t)]);
+      placed[static_cast<size_t>(t)].store(1, std::memory_order_release);
+      for (int earlier = 0; earlier < t; ++earlier) Await(placed[static_cast<size_t>(earlier)]);
+      Renumber(chunks[static_cast<size_t>(t)]);
+    });
   }
 };
 
