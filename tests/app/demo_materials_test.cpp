@@ -42,55 +42,48 @@ void CollectMaterialNames(const TiXmlElement* e, std::set<std::string>* names) {
   }
 }
 
-class DemoMaterialsTest : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    write_ = new TempDir;
-    renderer_ = new TempDir;
-    const fs::path macos = fs::path(renderer_->path()) / "Orvane.app/Contents/MacOS";
+// The demo document rendered into a fresh write path by the runner, started in `cwd` with the
+// plug-in folder `pluginDir`.
+struct DemoRender {
+  DemoRender(const std::string& cwd, const std::string& pluginDir) {
+    const fs::path macos = fs::path(renderer.path()) / "Orvane.app/Contents/MacOS";
     fs::create_directories(macos);
     fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
-    output_ = new std::string;
-    status_ = RunCommand(std::string(CORVANE_HOST_EXE) + " render --plugin-dir " + CORVANE_PLUGIN_DIR +
-                             " --write-path " + write_->path() + " --renderer-dir " + renderer_->path(),
-                         output_);
-    xml_ = new TiXmlDocument;
-    loaded_ = xml_->LoadFile((*write_ / "quickrender/quickrender.ovs").c_str());
+    status = RunCommand("cd '" + cwd + "' && " + CORVANE_HOST_EXE + " render --plugin-dir " + pluginDir +
+                            " --write-path " + write.path() + " --renderer-dir " + renderer.path(),
+                        &output);
+    loaded = xml.LoadFile((write / "quickrender/quickrender.ovs").c_str());
   }
-  static void TearDownTestSuite() {
-    delete xml_;
-    delete output_;
-    delete renderer_;
-    delete write_;
-  }
-  void SetUp() override {
-    ASSERT_EQ(status_, 0) << *output_;
-    ASSERT_TRUE(loaded_) << xml_->ErrorDesc();
-  }
-
   // The scene's "material" elements by name.
-  static std::map<std::string, const TiXmlElement*> Materials() {
+  std::map<std::string, const TiXmlElement*> Materials() const {
     std::map<std::string, const TiXmlElement*> out;
-    for (const TiXmlElement* e = xml_->RootElement()->FirstChildElement("material"); e;
+    for (const TiXmlElement* e = xml.RootElement()->FirstChildElement("material"); e;
          e = e->NextSiblingElement("material"))
       out[Text(e, "name")] = e;
     return out;
   }
 
-  static TempDir* write_;
-  static TempDir* renderer_;
-  static std::string* output_;
-  static int status_;
-  static TiXmlDocument* xml_;
-  static bool loaded_;
+  TempDir write, renderer;
+  std::string output;
+  int status = -1;
+  TiXmlDocument xml;
+  bool loaded = false;
 };
 
-TempDir* DemoMaterialsTest::write_ = nullptr;
-TempDir* DemoMaterialsTest::renderer_ = nullptr;
-std::string* DemoMaterialsTest::output_ = nullptr;
-int DemoMaterialsTest::status_ = -1;
-TiXmlDocument* DemoMaterialsTest::xml_ = nullptr;
-bool DemoMaterialsTest::loaded_ = false;
+class DemoMaterialsTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { demo_ = new DemoRender(fs::current_path(), CORVANE_PLUGIN_DIR); }
+  static void TearDownTestSuite() { delete demo_; }
+  void SetUp() override {
+    ASSERT_EQ(demo_->status, 0) << demo_->output;
+    ASSERT_TRUE(demo_->loaded) << demo_->xml.ErrorDesc();
+  }
+  static std::map<std::string, const TiXmlElement*> Materials() { return demo_->Materials(); }
+
+  static DemoRender* demo_;
+};
+
+DemoRender* DemoMaterialsTest::demo_ = nullptr;
 
 TEST_F(DemoMaterialsTest, EveryMaterialElementParsesWithTheMaterialReaders) {
   std::vector<std::string> results;
@@ -115,11 +108,11 @@ TEST_F(DemoMaterialsTest, EveryMaterialElementParsesWithTheMaterialReaders) {
 
 TEST_F(DemoMaterialsTest, EveryMaterialTheSceneRefersToIsDefined) {
   std::set<std::string> referred;
-  CollectMaterialNames(xml_->RootElement(), &referred);
+  CollectMaterialNames(demo_->xml.RootElement(), &referred);
   // The floor, the cube (and its instance), the plinth and the backdrop name their materials in
   // their mesh files.
   std::vector<std::string> meshMaterials;
-  for (const TiXmlElement* e = xml_->RootElement()->FirstChildElement("mesh"); e;
+  for (const TiXmlElement* e = demo_->xml.RootElement()->FirstChildElement("mesh"); e;
        e = e->NextSiblingElement("mesh")) {
     Orvane::OrvaneMesh mesh;
     const std::string path = Text(At(e, {"external"}), "path");
@@ -151,7 +144,7 @@ TEST_F(DemoMaterialsTest, TheHostGradientIsBakedToAColourJpeg) {
   const TiXmlElement* sunset = Materials()["Sunset_mid2"];
   ASSERT_NE(sunset, nullptr);
   const std::string path = Text(At(sunset, {"diffuse", "texture"}), "path");
-  EXPECT_EQ(fs::path(path).parent_path(), fs::path(*write_ / "quickrender/textures.quickrender"));
+  EXPECT_EQ(fs::path(path).parent_path(), fs::path(demo_->write / "quickrender/textures.quickrender"));
   EXPECT_EQ(Text(At(sunset, {"diffuse", "albedo", "texture"}), "texture_index"), "0");
   DecodedImage image;
   ASSERT_TRUE(ReadJpegFile(path, &image)) << path;
@@ -201,30 +194,13 @@ TEST_F(DemoMaterialsTest, TheBlendOfNoiseAndGradientIsOneProgram) {
   EXPECT_EQ(shaders, 1);
 }
 
-}  // namespace
-
-namespace {
-
 TEST(DemoMaterialsPathTest, ARelativePluginFolderStillGivesTheImageByItsFullPath) {
-  TempDir write, renderer;
-  const fs::path macos = fs::path(renderer.path()) / "Orvane.app/Contents/MacOS";
-  fs::create_directories(macos);
-  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
   const fs::path plugin(CORVANE_PLUGIN_DIR);
-  std::string out;
-  ASSERT_EQ(RunCommand("cd '" + plugin.parent_path().string() + "' && " + CORVANE_HOST_EXE +
-                           " render --plugin-dir ./" + plugin.filename().string() + " --write-path " +
-                           write.path() + " --renderer-dir " + renderer.path(),
-                       &out),
-            0)
-      << out;
-  TiXmlDocument xml;
-  ASSERT_TRUE(xml.LoadFile((write / "quickrender/quickrender.ovs").c_str())) << xml.ErrorDesc();
-  std::string path;
-  for (const TiXmlElement* e = xml.RootElement()->FirstChildElement("material"); e;
-       e = e->NextSiblingElement("material"))
-    if (Text(e, "name") == "Checker_mid1") path = Text(At(e, {"diffuse", "texture"}), "path");
-  EXPECT_EQ(path, (plugin / "demo/checker.png").string());
+  const DemoRender demo(plugin.parent_path(), "./" + plugin.filename().string());
+  ASSERT_EQ(demo.status, 0) << demo.output;
+  ASSERT_TRUE(demo.loaded) << demo.xml.ErrorDesc();
+  const TiXmlElement* checker = demo.Materials()["Checker_mid1"];
+  EXPECT_EQ(Text(At(checker, {"diffuse", "texture"}), "path"), (plugin / "demo/checker.png").string());
 }
 
 }  // namespace

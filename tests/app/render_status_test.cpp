@@ -75,40 +75,43 @@ class RenderStatusTest : public ::testing::Test {
     std::ofstream(path) << json;
     return path;
   }
+  // The arguments for a run into the write path with the installed renderer.
+  std::string Run() const { return "--write-path " + write.path() + " --renderer-dir " + renderer.path(); }
   std::string Log() const { return ReadFile(renderer / "orvane-standin.log"); }
 
   TempDir write, renderer, docs;
 };
 
 TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
-  const std::string w = write.path();
+  const std::string w = write.path(), run = Run();
+  // The arguments for a document whose scene goes to `scene`.
+  const auto withDocument = [&](const std::string& scene, bool animation = false) {
+    return run + " " + WriteDocument(Document(scene, animation));
+  };
   const struct {
     const char* what;
-    std::function<std::string()> setUp;  // prepares and answers the arguments
-    std::string err;                     // the whole of standard error; a "*" ends a prefix
-    std::string errEnd;                  // with a prefix: how the line ends
+    std::function<std::string()> setUp;     // prepares and answers the arguments
+    std::string err;                        // the whole of standard error; a "*" ends a prefix
+    std::string errEnd;                     // with a prefix: how the line ends
+    bool tried = false;                     // whether the renderer was tried at all
+    std::vector<std::string> printed = {};  // lines standard output holds
   } cases[] = {
       {"renderer cannot be started", [&] { return "--write-path " + w + " --renderer-dir /no/such/dir"; },
        "corvane-host: the render failed: Could not start "
        "/no/such/dir/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n",
-       ""},
+       "", true},
       {"quick-render folder cannot be made",
        [&] {
          std::ofstream(write / "quickrender") << "a file in the way";
-         return "--write-path " + w + " --renderer-dir " + renderer.path();
+         return run;
        },
        "corvane-host: the render failed: Quickrender dir could not be created.\n", ""},
-      {"scene folder missing",
-       [&] {
-         return "--write-path " + w + " --renderer-dir " + renderer.path() + " " +
-                WriteDocument(Document(docs / "missing/shot.ovs"));
-       },
+      {"scene folder missing", [&] { return withDocument(docs / "missing/shot.ovs"); },
        "corvane-host: the render failed: Export filename is empty or directory does not exist.\n", ""},
       {"scene cannot be saved",
        [&] {
          fs::create_directories(docs / "shot.ovs");  // a folder where the scene goes
-         return "--write-path " + w + " --renderer-dir " + renderer.path() + " " +
-                WriteDocument(Document(docs / "shot.ovs"));
+         return withDocument(docs / "shot.ovs");
        },
        "corvane-host: the render failed: Not launching Orvane: the scene " + docs / "shot.ovs" +
            " was not saved.\n",
@@ -116,20 +119,22 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
       {"mesh file cannot be written",
        [&] {
          std::ofstream(docs / "models.shot") << "a file where the mesh folder goes";
-         return "--write-path " + w + " --renderer-dir " + renderer.path() + " " +
-                WriteDocument(Document(docs / "shot.ovs"));
+         return withDocument(docs / "shot.ovs");
        },
        "corvane-host: the render failed: Not launching Orvane: the mesh file " + docs / "models.shot/mesh_*",
        ".ovmesh was not written.\n"},
+      // The other frames are still exported.
       {"one frame of an animation cannot be saved",
        [&] {
          fs::create_directories(docs / "shot_frame000001.ovs");
-         return "--write-path " + w + " --renderer-dir " + renderer.path() + " " +
-                WriteDocument(Document(docs / "shot.ovs", true));
+         return withDocument(docs / "shot.ovs", true);
        },
        "corvane-host: the render failed: Not launching Orvane: the scene " + docs / "shot_frame000001.ovs" +
            " was not saved.\n",
-       ""},
+       "",
+       false,
+       {"Saved scene to: " + docs / "shot_frame000000.ovs\n",
+        "Saved scene to: " + docs / "shot_frame000002.ovs\n"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -146,26 +151,17 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
       EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
     EXPECT_EQ(r.out.find("Orvane executed..."), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Launching Orvane...") != std::string::npos, c.tried) << r.out;
+    for (const std::string& line : c.printed) EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
     // The folder of a failed run is not kept.
     EXPECT_FALSE(fs::exists(write / "corvaneSettings.cfg"));
   }
   EXPECT_EQ(Log(), "");
 }
 
-TEST_F(RenderStatusTest, TheOtherFramesAreStillExportedWhenOneFails) {
-  fs::create_directories(docs / "shot_frame000001.ovs");
-  const RunResult r = Render("--write-path " + write.path() + " --renderer-dir " + renderer.path() + " " +
-                             WriteDocument(Document(docs / "shot.ovs", true)));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("Saved scene to: " + docs / "shot_frame000000.ovs\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("Saved scene to: " + docs / "shot_frame000002.ovs\n"), std::string::npos) << r.out;
-  EXPECT_EQ(r.out.find("Launching Orvane..."), std::string::npos) << r.out;
-}
-
 TEST_F(RenderStatusTest, AFileSizeLimitFailsTheRunInsteadOfKillingIt) {
   // A first render leaves a complete scene and its meshes beside the document.
-  const std::string args = "--write-path " + write.path() + " --renderer-dir " + renderer.path() + " " +
-                           WriteDocument(Document(docs / "shot.ovs"));
+  const std::string args = Run() + " " + WriteDocument(Document(docs / "shot.ovs"));
   ASSERT_EQ(Render(args).status, 0);
   const std::string before = ReadFile(docs / "shot.ovs");
 
@@ -193,7 +189,7 @@ TEST_F(RenderStatusTest, TheRendererFolderOfTheCommandLineIsUsedAndKeptOnlyOnceI
                                  "</PATH>\n</global_settings>\n";
 
   // The folder given for this run wins over the one the settings file names, and is kept.
-  RunResult r = Render("--write-path " + write.path() + " --renderer-dir " + renderer.path());
+  RunResult r = Render(Run());
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(WaitFor([&] { return !Log().empty(); }));
@@ -208,43 +204,39 @@ TEST_F(RenderStatusTest, TheRendererFolderOfTheCommandLineIsUsedAndKeptOnlyOnceI
   EXPECT_EQ(ReadFile(settings), kept);
 }
 
+// Run from a folder of its own, where nothing may appear.
 TEST_F(RenderStatusTest, AFailureBeforeTheExportLeavesTheWritePathUnmade) {
-  const std::string w = write / "not/made/yet";
+  const std::string w = write / "not/made/yet",
+                    run = "--write-path " + w + " --renderer-dir " + renderer.path();
+  TempDir cwd;
   const struct {
     const char* what;
+    std::string env;
     std::string args;
     std::string err;
   } cases[] = {
-      {"missing document",
-       "--write-path " + w + " --renderer-dir " + renderer.path() + " " + docs / "none.json",
+      {"missing document", "", run + " " + docs / "none.json",
        "corvane-host: cannot open the document " + docs / "none.json" + ": No such file or directory\n"},
-      {"document is a folder", "--write-path " + w + " --renderer-dir " + renderer.path() + " " + docs.path(),
+      {"document is a folder", "", run + " " + docs.path(),
        "corvane-host: cannot open the document " + docs.path() + ": Is a directory\n"},
-      {"broken document",
-       "--write-path " + w + " --renderer-dir " + renderer.path() + " " + WriteDocument("{"), ""},
-      {"no renderer", "--write-path " + w,
+      {"broken document", "", run + " " + WriteDocument("{"), ""},
+      {"no renderer", "", "--write-path " + w,
        "corvane-host: no renderer known: the settings file " + w +
            "/corvaneSettings.cfg names none; give the renderer's folder with --renderer-dir DIR\n"},
+      {"no HOME and no write path", "env -u HOME ", "--renderer-dir " + renderer.path(),
+       "corvane-host: HOME is not set, so there is no default write path: pass --write-path DIR\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    const RunResult r = Render(c.args);
+    const RunResult r = Render(c.args, "cd " + cwd.path() + " && " + c.env);
     EXPECT_EQ(r.status, 1);
     if (!c.err.empty()) {
       EXPECT_EQ(r.err, c.err);
     }
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_FALSE(fs::exists(write / "not")) << r.out;
+    EXPECT_TRUE(fs::is_empty(cwd.path()));
   }
-}
-
-TEST_F(RenderStatusTest, WithoutHomeThereIsNoDefaultWritePath) {
-  // Run from a folder of its own: nothing may appear there.
-  const RunResult r = Render("--renderer-dir " + renderer.path(), "cd " + docs.path() + " && env -u HOME ");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err,
-            "corvane-host: HOME is not set, so there is no default write path: pass --write-path DIR\n");
-  EXPECT_TRUE(fs::is_empty(docs.path()));
 }
 
 }  // namespace

@@ -50,6 +50,14 @@ class Bake : public HostTest {
     mat->GetDataInstance()->SetBool(useId, true);
     return sh;
   }
+  // Opens `dlg`, fills in the file and size and presses bake; answers whether the bake started.
+  static bool Press(BakeDialog& dlg, const std::string& file, LONG width, LONG height) {
+    EXPECT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
+    dlg.SetString(10017, String(file));
+    dlg.SetLong(10011, width);
+    dlg.SetLong(10012, height);
+    return dlg.Command(10001, BaseContainer());
+  }
   BaseDocument* doc = nullptr;
   BaseMaterial* mat = nullptr;
   PolygonObject* quad = nullptr;
@@ -114,11 +122,7 @@ TEST_F(Bake, BakesChannelsAndRelinksTheCopy) {
   BaseShader* sourceAlbedo =
       static_cast<BaseShader*>(mat->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, doc));
   BakeDialog dlg(doc, tag, quad, mat);
-  ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
-  dlg.SetString(10017, String(dir / "wood.png"));
-  dlg.SetLong(10011, 16);
-  dlg.SetLong(10012, 8);
-  ASSERT_TRUE(dlg.Command(10001, BaseContainer()));
+  ASSERT_TRUE(Press(dlg, dir / "wood.png", 16, 8));
   ASSERT_TRUE(WaitFor([&] { return !dlg.thread->IsRunning(); }));
   EXPECT_TRUE(dlg.AskClose() == false);
   dlg.Timer(BaseContainer());
@@ -193,11 +197,7 @@ TEST_F(Bake, CopyKeepsTheSourcesWorldPlacement) {
   quad->InsertUnder(parent);
   quad->SetMl(LMatrix(LVector(1, 2, 3), LVector(1, 0, 0), LVector(0, 1, 0), LVector(0, 0, 1)));
   BakeDialog dlg(doc, tag, quad, mat);
-  ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
-  dlg.SetString(10017, String(dir / "wood.png"));
-  dlg.SetLong(10011, 4);
-  dlg.SetLong(10012, 4);
-  ASSERT_TRUE(dlg.Command(10001, BaseContainer()));
+  ASSERT_TRUE(Press(dlg, dir / "wood.png", 4, 4));
   ASSERT_TRUE(WaitFor([&] { return !dlg.thread->IsRunning(); }));
   dlg.Timer(BaseContainer());
   BaseObject* copy = doc->GetFirstObject();
@@ -215,11 +215,7 @@ TEST_F(Bake, CopyKeepsTheSourcesWorldPlacement) {
 TEST_F(Bake, FailedSaveKeepsTheShaderAndSays) {
   SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
   BakeDialog dlg(doc, tag, quad, mat);
-  ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
-  dlg.SetString(10017, "/nonexistent-folder-for-bake/wood.png");
-  dlg.SetLong(10011, 4);
-  dlg.SetLong(10012, 4);
-  ASSERT_TRUE(dlg.Command(10001, BaseContainer()));
+  ASSERT_TRUE(Press(dlg, "/nonexistent-folder-for-bake/wood.png", 4, 4));
   ASSERT_TRUE(WaitFor([&] { return !dlg.thread->IsRunning(); }));
   dlg.Timer(BaseContainer());
   BaseMaterial* copyMat = doc->GetFirstMaterial();
@@ -236,11 +232,7 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSays) {
 
 TEST_F(Bake, OversizedBakeIsRefused) {
   BakeDialog dlg(doc, tag, quad, mat);
-  ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
-  dlg.SetString(10017, "/tmp/x.png");
-  dlg.SetLong(10011, 100000);
-  dlg.SetLong(10012, 100000);
-  EXPECT_FALSE(dlg.Command(10001, BaseContainer()));
+  EXPECT_FALSE(Press(dlg, "/tmp/x.png", 100000, 100000));
   ASSERT_FALSE(Console().empty());
   EXPECT_EQ(Console().back(), "The bake size 100000 x 100000 is too large.");
   EXPECT_EQ(quad->GetNext(), nullptr);

@@ -125,11 +125,10 @@ class QuickRenderTest : public HostTest {
     return vp->GetDataInstance();
   }
 
-  // Runs the export thread's work here and now; answers whether it started the renderer.
-  bool RunExport() {
+  // Runs the export thread's work here and now.
+  void RunExport() {
     OVSExportThread thread(doc);
-    EXPECT_TRUE(thread.Start(FALSE));
-    return thread.Launched();
+    ASSERT_TRUE(thread.Start(FALSE));
   }
 
   // The renderer's command line once it has started (empty when it does not within a while).
@@ -484,76 +483,6 @@ TEST_F(QuickRenderTest, DialogGoneBeforeItsTimerWaitsForTheExport) {
   // The export ran to its end (and its thread was freed: the leak check would say otherwise).
   EXPECT_EQ(SavedScenes().size(), 1u);
   EXPECT_EQ(Launched().size(), 4u);
-}
-
-TEST_F(QuickRenderTest, TheRendererStartsOnlyOnScenesSavedWithAllTheirMeshes) {
-  const std::string quad = R"({"objects": [{"type": 5100, "name": "Quad",
-      "points": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]], "polygons": [[0, 1, 2, 3]]}]})";
-  const struct {
-    const char* what;
-    std::string blocked;  // made a folder (".ovs") or a file (anything else) before the export
-    bool animation;
-    std::string fault;  // "" for a launch; else the start of the line that stops it
-  } cases[] = {
-      {"complete scene", "", false, ""},
-      {"scene cannot be saved", "shot.ovs", false, "Not launching Orvane: the scene " + work / "shot.ovs"},
-      {"mesh folder is a file", "models.shot", false,
-       "Not launching Orvane: the mesh file " + work / "models.shot/mesh_"},
-      {"middle frame cannot be saved", "shot_frame000001.ovs", true,
-       "Not launching Orvane: the scene " + work / "shot_frame000001.ovs"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    for (const fs::directory_entry& e : fs::directory_iterator(work.path())) fs::remove_all(e.path());
-    fs::remove(renderer / "launch.log");
-    host::ClearConsole();
-    if (!c.blocked.empty()) {
-      if (c.blocked.size() > 4 && c.blocked.compare(c.blocked.size() - 4, 4, ".ovs") == 0)
-        fs::create_directories(work / c.blocked);
-      else
-        std::ofstream(work / c.blocked) << "in the way";
-    }
-    Open(quad);
-    BaseContainer* rs = Settings();
-    rs->SetBool(1408, TRUE);
-    rs->SetFilename(1393, Filename(String(work / "shot.ovs")));
-    if (c.animation) {
-      rs->SetBool(1420, TRUE);
-      doc->GetActiveRenderData()->GetDataInstance()->SetTime(RDATA_FRAMETO, BaseTime(2, 30));
-    }
-
-    const bool launched = RunExport();
-    EXPECT_EQ(launched, c.fault.empty());
-    const std::vector<std::string> console = Console();
-    if (c.fault.empty()) {
-      EXPECT_EQ(Launched().size(), 4u);
-    } else {
-      ASSERT_FALSE(console.empty());
-      EXPECT_EQ(console.back().rfind(c.fault, 0), 0u) << console.back();
-      EXPECT_EQ(console.back().back(), '.');
-      EXPECT_FALSE(Printed("Launching Orvane..."));
-      EXPECT_FALSE(fs::exists(renderer / "launch.log"));
-    }
-    // Every frame is exported, the failing one included.
-    EXPECT_EQ(SavedScenes().size() + (c.blocked.find(".ovs") != std::string::npos ? 1 : 0),
-              c.animation ? 3u : 1u);
-    BaseDocument::Free(doc);
-  }
-}
-
-TEST_F(QuickRenderTest, TheCommandFailsWhenTheRendererDidNotStart) {
-  Open("{}");
-  {
-    std::ofstream settings(write / "corvaneSettings.cfg");
-    settings << "<global_settings><PATH>" << work / "nothing-here"
-             << "</PATH></global_settings>\n";
-  }
-  host::SetActiveDocument(doc);
-  EXPECT_FALSE(CallCommand(1023920));
-  host::SetActiveDocument(nullptr);
-  EXPECT_EQ(SavedScenes(), std::vector<std::string>{write / "quickrender/quickrender.ovs"});
-  EXPECT_EQ(Console().back(), "Could not start " + work / "nothing-here/Orvane.app/Contents/MacOS/Orvane" +
-                                  ": No such file or directory");
 }
 
 TEST_F(QuickRenderTest, CommandRunsTheDialogOnTheActiveDocument) {
