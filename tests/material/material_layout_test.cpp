@@ -50,39 +50,26 @@ const std::initializer_list<LONG> kGroupIds = {
     MAT_GROUP_BUMP,     MAT_GROUP_DISPLACEMENT,    MAT_GROUP_EMISSION,
     MAT_GROUP_SPECULAR, MAT_GROUP_ABSORPTION_LAYER};
 
-TEST_F(LayoutTest, GroupsOfANewMaterialOfEachType) {
-  // Groups in the order alpha albedo phong medium exponent sigma bump displacement emission
-  // specular absorption, for the switches a new material of the type holds.
+TEST_F(LayoutTest, SwitchesAndGroupsOfANewMaterialOfEachType) {
+  // Switches as kSwitchIds, groups as kGroupIds, for the switches a new material of the type holds.
   const struct {
     LONG type;
-    const char* groups;
+    const char *shown, *groups;
   } kTable[] = {
-      {MAT_TYPE_DIFFUSE, "-+---------"},    {MAT_TYPE_DIFFUSE_TRANSMITTER, "-+---------"},
-      {MAT_TYPE_OREN_NAYAR, "-+---+-----"}, {MAT_TYPE_PHONG, "-++-+------"},
-      {MAT_TYPE_SPECULAR, "---+-----+-"},   {MAT_TYPE_GLOSSY_TRANSPARENT, "---++------"},
-      {MAT_TYPE_BLEND, "+----------"},      {MAT_TYPE_NULL, "+----------"},
+      {MAT_TYPE_DIFFUSE, "++----+++---", "-+---------"},
+      {MAT_TYPE_DIFFUSE_TRANSMITTER, "++----+++---", "-+---------"},
+      {MAT_TYPE_OREN_NAYAR, "++---++++---", "-+---+-----"},
+      {MAT_TYPE_PHONG, "+++-+-+++---", "-++-+------"},
+      {MAT_TYPE_SPECULAR, "+--+--+++++-", "---+-----+-"},
+      {MAT_TYPE_GLOSSY_TRANSPARENT, "+--++-+++-+-", "---++------"},
+      {MAT_TYPE_BLEND, "+----------+", "+----------"},
+      {MAT_TYPE_NULL, "+-----------", "+----------"},
   };
   for (const auto& row : kTable) {
+    SCOPED_TRACE(row.type);
     Page(Add("M", row.type));
-    EXPECT_EQ(Visible(kGroupIds), row.groups) << "type " << row.type;
-  }
-}
-
-TEST_F(LayoutTest, SwitchVisibilityPerType) {
-  const struct {
-    LONG type;
-    const char*
-        shown;  // alpha albedo phong medium exponent sigma bump displ. emission specular absorption blend-b
-  } kTable[] = {
-      {MAT_TYPE_DIFFUSE, "++----+++---"},    {MAT_TYPE_DIFFUSE_TRANSMITTER, "++----+++---"},
-      {MAT_TYPE_OREN_NAYAR, "++---++++---"}, {MAT_TYPE_PHONG, "+++-+-+++---"},
-      {MAT_TYPE_SPECULAR, "+--+--+++++-"},   {MAT_TYPE_GLOSSY_TRANSPARENT, "+--++-+++-+-"},
-      {MAT_TYPE_BLEND, "+----------+"},      {MAT_TYPE_NULL, "+-----------"},
-  };
-  for (const auto& row : kTable) {
-    BaseMaterial* mat = Add("M", row.type);
-    Page(mat);
-    EXPECT_EQ(Visible(kSwitchIds), row.shown) << "type " << row.type;
+    EXPECT_EQ(Visible(kSwitchIds), row.shown);
+    EXPECT_EQ(Visible(kGroupIds), row.groups);
   }
   // A value that is no type hides the second partner and leaves the switches as the resource has them.
   BaseMaterial* odd = Add("Odd");
@@ -160,16 +147,19 @@ TEST_F(LayoutTest, SpectrumMediumSubsurfaceAndNkGroups) {
   }
 
   // Subsurface off hides its group and leaves Henyey-Greenstein as the resource has it.
-  bc->SetBool(MAT_USE_SUBSURFACE, FALSE);
-  bc->SetLong(MAT_PHASE_FUNCTION, MAT_PHASE_UNIFORM);
-  Page(mat);
-  EXPECT_EQ(Visible({MAT_GROUP_SUBSURFACE, MAT_GROUP_HENYEY_GREENSTEIN}), "-+");
-  bc->SetBool(MAT_USE_SUBSURFACE, TRUE);
-  Page(mat);
-  EXPECT_EQ(Visible({MAT_GROUP_SUBSURFACE, MAT_GROUP_HENYEY_GREENSTEIN}), "+-");
-  bc->SetLong(MAT_PHASE_FUNCTION, MAT_PHASE_HENYEY_GREENSTEIN);
-  Page(mat);
-  EXPECT_EQ(Visible({MAT_GROUP_SUBSURFACE, MAT_GROUP_HENYEY_GREENSTEIN}), "++");
+  const struct {
+    Bool subsurface;
+    LONG phase;
+    const char* shown;
+  } kSubsurface[] = {{FALSE, MAT_PHASE_UNIFORM, "-+"},
+                     {TRUE, MAT_PHASE_UNIFORM, "+-"},
+                     {TRUE, MAT_PHASE_HENYEY_GREENSTEIN, "++"}};
+  for (const auto& row : kSubsurface) {
+    bc->SetBool(MAT_USE_SUBSURFACE, row.subsurface);
+    bc->SetLong(MAT_PHASE_FUNCTION, row.phase);
+    Page(mat);
+    EXPECT_EQ(Visible({MAT_GROUP_SUBSURFACE, MAT_GROUP_HENYEY_GREENSTEIN}), row.shown) << row.phase;
+  }
 
   // nk data: file, "no nk" group, phong IOR.
   const struct {

@@ -35,22 +35,46 @@ const Step kMedium =
     Own([](TiXmlElement* m) { SceneExportStringValue("internal_medium_name", "MedM_mid0", m); });
 const Step kTransparent = Own([](TiXmlElement* m) { SceneExportBoolValue("transparent", 1, m); });
 
+const std::string kGrey =
+    "<constant><rgb><rgb>0.800000 0.800000 0.800000</rgb><gamma>2.200000</gamma></rgb></constant>";
+const std::string kAlbedoText = "<albedo>" + kGrey + "</albedo>";
+const std::string kExponentText = "<exponent><constant>1000.000000</constant></exponent>";
+const std::string kMediumText = "<internal_medium_name>MedM_mid0</internal_medium_name>";
+
 struct ModelRow {
   LONG type;
   const char* element;
-  std::vector<Step> children;
+  std::vector<Step> children;  // with every channel on
+  std::string fresh;           // the model element of a new material
 };
 
 const std::vector<ModelRow>& Models() {
   static const std::vector<ModelRow> rows = {
-      {MAT_TYPE_DIFFUSE, "diffuse", {kAlbedo0, kBump, kDisplacement, kEmission}},
-      {MAT_TYPE_DIFFUSE_TRANSMITTER, "diffuse_transmitter", {kAlbedo0, kBump, kDisplacement, kEmission}},
-      {MAT_TYPE_OREN_NAYAR, "oren_nayar", {kSigma, kAlbedo0, kBump, kDisplacement, kEmission}},
-      {MAT_TYPE_PHONG, "phong", {kIor, kAlbedo1, kExponent, kBump, kDisplacement, kEmission}},
-      {MAT_TYPE_SPECULAR, "specular", {kMedium, kTransparent, kBump, kDisplacement, kEmission, kAbsorption}},
+      {MAT_TYPE_DIFFUSE,
+       "diffuse",
+       {kAlbedo0, kBump, kDisplacement, kEmission},
+       "<diffuse>" + kAlbedoText + "</diffuse>"},
+      {MAT_TYPE_DIFFUSE_TRANSMITTER,
+       "diffuse_transmitter",
+       {kAlbedo0, kBump, kDisplacement, kEmission},
+       "<diffuse_transmitter>" + kAlbedoText + "</diffuse_transmitter>"},
+      {MAT_TYPE_OREN_NAYAR,
+       "oren_nayar",
+       {kSigma, kAlbedo0, kBump, kDisplacement, kEmission},
+       "<oren_nayar><sigma><constant>0.200000</constant></sigma>" + kAlbedoText + "</oren_nayar>"},
+      {MAT_TYPE_PHONG,
+       "phong",
+       {kIor, kAlbedo1, kExponent, kBump, kDisplacement, kEmission},
+       "<phong><ior>1.600000</ior><diffuse_albedo>" + kGrey + "</diffuse_albedo>" + kExponentText +
+           "</phong>"},
+      {MAT_TYPE_SPECULAR,
+       "specular",
+       {kMedium, kTransparent, kBump, kDisplacement, kEmission, kAbsorption},
+       "<specular>" + kMediumText + "<transparent>true</transparent></specular>"},
       {MAT_TYPE_GLOSSY_TRANSPARENT,
        "glossy_transparent",
-       {kMedium, kBump, kDisplacement, kExponent, kEmission, kAbsorption}},
+       {kMedium, kBump, kDisplacement, kExponent, kEmission, kAbsorption},
+       "<glossy_transparent>" + kMediumText + kExponentText + "</glossy_transparent>"},
   };
   return rows;
 }
@@ -80,14 +104,27 @@ class ModelsTest : public MaterialTest {
   }
 };
 
-TEST_F(ModelsTest, EveryModelWritesItsPartsInItsOrder) {
+const std::string kClay =
+    "<oren_nayar><albedo><constant><rgb><rgb>0.500000 0.250000 1.000000</rgb><gamma>2.200000</gamma></rgb>"
+    "</constant></albedo><sigma><constant>0.300000</constant></sigma></oren_nayar>";
+
+TEST_F(ModelsTest, EveryModelWritesItsPartsInItsOrderOrClay) {
+  sd.clayAlbedo = LVector(0.5, 0.25, 1.0);
   for (const ModelRow& row : Models()) {
     SCOPED_TRACE(row.element);
     BaseDocument::Free(doc);
     doc = BaseDocument::Alloc();
     sd.document = doc;
     BaseMaterial* mat = Add("M", row.type);
-    EXPECT_EQ(Export(mat), Expected(mat, row)) << "fresh";
+    EXPECT_EQ(Export(mat), "<material><name>M_mid0</name>" + row.fresh + "</material>") << "fresh";
+
+    // Clay replaces the model of a fresh material; no medium before it.
+    sd.clayMode = 1;
+    root->Clear();
+    ExportBaseMaterial(mat, root, nullptr, &sd, 0, 0);
+    sd.clayMode = 0;
+    ASSERT_EQ(Children().size(), 1u);
+    EXPECT_EQ(XmlText(root->FirstChild()), "<material><name>M_mid0</name>" + kClay + "</material>");
 
     // Every channel on, each with its constant.
     BaseContainer* bc = mat->GetDataInstance();
@@ -96,45 +133,10 @@ TEST_F(ModelsTest, EveryModelWritesItsPartsInItsOrder) {
       bc->SetBool(id, true);
     EXPECT_EQ(Export(mat), Expected(mat, row)) << "every channel on";
   }
-}
-
-// The exact trees of fresh materials.
-TEST_F(ModelsTest, FreshMaterialsExactly) {
-  const std::string albedo =
-      "<constant><rgb><rgb>0.800000 0.800000 0.800000</rgb><gamma>2.200000</gamma></rgb></constant>";
-  const struct {
-    LONG type;
-    std::string text;
-  } rows[] = {
-      {MAT_TYPE_DIFFUSE, "<diffuse><albedo>" + albedo + "</albedo></diffuse>"},
-      {MAT_TYPE_DIFFUSE_TRANSMITTER,
-       "<diffuse_transmitter><albedo>" + albedo + "</albedo></diffuse_transmitter>"},
-      {MAT_TYPE_OREN_NAYAR, "<oren_nayar><sigma><constant>0.200000</constant></sigma><albedo>" + albedo +
-                                "</albedo></oren_nayar>"},
-      {MAT_TYPE_PHONG, "<phong><ior>1.600000</ior><diffuse_albedo>" + albedo +
-                           "</diffuse_albedo><exponent><constant>1000.000000</constant></exponent></phong>"},
-      {MAT_TYPE_SPECULAR,
-       "<specular><internal_medium_name>MedM_mid0</internal_medium_name><transparent>true</transparent></"
-       "specular>"},
-      {MAT_TYPE_GLOSSY_TRANSPARENT,
-       "<glossy_transparent><internal_medium_name>MedM_mid0</internal_medium_name>"
-       "<exponent><constant>1000.000000</constant></exponent></glossy_transparent>"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.text);
-    BaseDocument::Free(doc);
-    doc = BaseDocument::Alloc();
-    sd.document = doc;
-    BaseMaterial* mat = Add("M", row.type);
-    EXPECT_EQ(Export(mat), "<material><name>M_mid0</name>" + row.text + "</material>");
-  }
   // A diffuse material with every channel off: an empty model element.
   BaseMaterial* bare = Add("B");
   bare->GetDataInstance()->SetBool(MAT_USE_ALBEDO, false);
-  root->Clear();
-  ExportBaseMaterial(bare, root, nullptr, &sd, 0, 0);
-  ASSERT_TRUE(root->LastChild());
-  EXPECT_EQ(XmlText(root->LastChild()), "<material><name>B_mid1</name><diffuse /></material>");
+  EXPECT_EQ(Export(bare), "<material><name>B_mid1</name><diffuse /></material>");
 }
 
 TEST_F(ModelsTest, PhongNkDataAndSpecularAlbedo) {
@@ -165,27 +167,11 @@ TEST_F(ModelsTest, PhongNkDataAndSpecularAlbedo) {
   EXPECT_EQ(out.find("<albedo>"), std::string::npos) << out;
 }
 
-TEST_F(ModelsTest, ClayReplacesEveryModelButBlendAndBackground) {
+TEST_F(ModelsTest, ClayReplacesTheNullMaterialButNotBlendOrBackground) {
   sd.clayMode = 1;
   sd.clayAlbedo = LVector(0.5, 0.25, 1.0);
-  const std::string clay =
-      "<oren_nayar><albedo><constant><rgb><rgb>0.500000 0.250000 1.000000</rgb><gamma>2.200000</gamma></rgb>"
-      "</constant></albedo><sigma><constant>0.300000</constant></sigma></oren_nayar>";
-  for (LONG type : {MAT_TYPE_DIFFUSE, MAT_TYPE_OREN_NAYAR, MAT_TYPE_PHONG, MAT_TYPE_DIFFUSE_TRANSMITTER,
-                    MAT_TYPE_SPECULAR, MAT_TYPE_GLOSSY_TRANSPARENT}) {
-    SCOPED_TRACE(type);
-    BaseDocument::Free(doc);
-    doc = BaseDocument::Alloc();
-    sd.document = doc;
-    BaseMaterial* mat = Add("M", type);
-    root->Clear();
-    ExportBaseMaterial(mat, root, nullptr, &sd, 0, 0);
-    // Only the clay material: no medium before it.
-    ASSERT_EQ(Children().size(), 1u);
-    EXPECT_EQ(XmlText(root->FirstChild()), "<material><name>M_mid0</name>" + clay + "</material>");
-  }
-
-  // The null material too (its alpha switched off), but not a blend, whose partners are clay.
+  Add("M", MAT_TYPE_GLOSSY_TRANSPARENT);
+  // The null material (its alpha switched off), but not a blend, whose partners are clay.
   BaseMaterial* nothing = Add("N", MAT_TYPE_NULL);
   nothing->GetDataInstance()->SetBool(MAT_USE_ALPHA, false);
   BaseMaterial* blend = Add("B", MAT_TYPE_BLEND);

@@ -3,6 +3,7 @@
 // written or the user cancels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -49,25 +50,21 @@ class PreviewTest : public MaterialTest {
     ASSERT_TRUE(Helpers::SaveSettings(&settings));
   }
 
-  // The command lines the stand-in logged, once there are `count` of them.
+  // The command lines the stand-in logged, once there are `count` whole ones.
   std::vector<Strings> Logged(size_t count) {
-    const std::string log = renderer / "orvane-standin.log";
+    std::string text;
+    EXPECT_TRUE(WaitFor([&] {
+      text = ReadFile(renderer / "orvane-standin.log");
+      return !text.empty() && text.back() == '\n' &&
+             size_t(std::count(text.begin(), text.end(), '\n')) >= count;
+    })) << text;
     std::vector<Strings> lines;
-    auto complete = [&] {
-      lines.clear();
-      std::stringstream s(ReadFile(log));
-      std::string line;
-      while (std::getline(s, line)) {
-        Strings fields;
-        std::stringstream f(line);
-        std::string field;
-        while (std::getline(f, field, '\t')) fields.push_back(field);
-        lines.push_back(fields);
-      }
-      const std::string text = ReadFile(log);
-      return lines.size() >= count && !text.empty() && text.back() == '\n';
-    };
-    EXPECT_TRUE(WaitFor(complete)) << lines.size() << " of " << count << " command lines";
+    std::stringstream s(text);
+    for (std::string line; std::getline(s, line);) {
+      lines.emplace_back();
+      std::stringstream f(line);
+      for (std::string field; std::getline(f, field, '\t');) lines.back().push_back(field);
+    }
     return lines;
   }
 

@@ -244,14 +244,8 @@ TEST_F(MaterialTreeTest, SetDataWithAnotherMaterialShowsItsTree) {
   EXPECT_TRUE(dialog->GetData().GetValue().GetType() == DA_NIL);
 }
 
-TEST_F(MaterialTreeTest, RegistersTheElement) {
-  EXPECT_TRUE(RegisterTreeGUI());
+TEST_F(MaterialTreeTest, TheElementFreesWhatItAllocates) {
   MaterialTree tree;
-  LONG* types = nullptr;
-  EXPECT_EQ(tree.GetResourceDataType(types), 1);
-  EXPECT_EQ(types[0], 133);
-  EXPECT_STREQ(tree.GetResourceSym(), "CORVANE_TREE_GUI");
-  EXPECT_EQ(tree.GetId(), 1000002);
   CDialog* dlg = tree.Alloc(BaseContainer());
   ASSERT_NE(dlg, nullptr);
   tree.Free(dlg, iCustomGui::FromHost(dlg));
