@@ -85,3 +85,10 @@ class ImportTest : public HostTest {
 inline std::string Mat(const std::string& name, const std::string& body) {
   return "<material><name>" + name + "</name>" + body + "</material>";
 }
+
+/// Expects `got` to equal `want` per component (to the last bits of a double).
+inline void ExpectVector(const LVector& got, const LVector& want, const std::string& what) {
+  EXPECT_DOUBLE_EQ(got.x, want.x) << what;
+  EXPECT_DOUBLE_EQ(got.y, want.y) << what;
+  EXPECT_DOUBLE_EQ(got.z, want.z) << what;
+}

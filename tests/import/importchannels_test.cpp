@@ -6,12 +6,6 @@
 
 namespace {
 
-void ExpectVector(const LVector& got, const LVector& want, const std::string& what) {
-  EXPECT_DOUBLE_EQ(got.x, want.x) << what;
-  EXPECT_DOUBLE_EQ(got.y, want.y) << what;
-  EXPECT_DOUBLE_EQ(got.z, want.z) << what;
-}
-
 TEST(ColorVectorConversion, DividesByTheLargestComponentOnlyAboveOneTiesGoingToXThenY) {
   const struct {
     LVector in;

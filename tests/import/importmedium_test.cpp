@@ -49,24 +49,15 @@ TEST_F(ImportTest, MediumValuesAndColourForms) {
   EXPECT_EQ(low->GetReal(MAT_MEDIUM_CAUCHY_B), 0.01);
   EXPECT_EQ(low->GetLong(MAT_ABSORPTION_SPECTRUM), MAT_SPECTRUM_RGB);  // rgb after uniform
   EXPECT_EQ(low->GetReal(MAT_ABSORPTION_UNIFORM), 3.0);
-  const LVector lowColour = low->GetVector(MAT_ABSORPTION_COLOR);
-  EXPECT_DOUBLE_EQ(lowColour.x, 0.8);
-  EXPECT_DOUBLE_EQ(lowColour.y, 0.6);
-  EXPECT_DOUBLE_EQ(lowColour.z, 0.5);
+  ExpectVector(low->GetVector(MAT_ABSORPTION_COLOR), LVector(0.8, 0.6, 0.5), "low absorption");
   EXPECT_EQ(low->GetReal(MAT_ABSORPTION_SCALE), 1.0);
   EXPECT_EQ(low->GetData(MAT_USE_SUBSURFACE), Fresh(MAT_USE_SUBSURFACE));
 
   BaseContainer* high = Data("High");
-  const LVector highColour = high->GetVector(MAT_ABSORPTION_COLOR);  // absorption inverted
-  EXPECT_DOUBLE_EQ(highColour.x, 0.0);
-  EXPECT_DOUBLE_EQ(highColour.y, 0.5);
-  EXPECT_DOUBLE_EQ(highColour.z, 0.75);
+  ExpectVector(high->GetVector(MAT_ABSORPTION_COLOR), LVector(0.0, 0.5, 0.75), "absorption inverted");
   EXPECT_EQ(high->GetReal(MAT_ABSORPTION_SCALE), 2.0);
   EXPECT_TRUE(high->GetBool(MAT_USE_SUBSURFACE));
-  const LVector scattering = high->GetVector(MAT_SCATTERING_COLOR);  // scattering not
-  EXPECT_DOUBLE_EQ(scattering.x, 1.0);
-  EXPECT_DOUBLE_EQ(scattering.y, 0.5);
-  EXPECT_DOUBLE_EQ(scattering.z, 0.25);
+  ExpectVector(high->GetVector(MAT_SCATTERING_COLOR), LVector(1.0, 0.5, 0.25), "scattering not");
   EXPECT_EQ(high->GetReal(MAT_SCATTERING_SCALE), 2.0);
   EXPECT_EQ(high->GetReal(MAT_SCATTERING_GAMMA), 1.5);
   EXPECT_EQ(high->GetLong(MAT_PHASE_FUNCTION), MAT_PHASE_HENYEY_GREENSTEIN);
@@ -75,90 +66,67 @@ TEST_F(ImportTest, MediumValuesAndColourForms) {
 
   EXPECT_EQ(Data("None")->GetData(MAT_MEDIUM_PRECEDENCE), Fresh(MAT_MEDIUM_PRECEDENCE));
   // Missing components read as 0.0, whatever the blanks.
-  const LVector shortColour = Data("Short")->GetVector(MAT_ABSORPTION_COLOR);
-  EXPECT_DOUBLE_EQ(shortColour.x, 0.5);
-  EXPECT_DOUBLE_EQ(shortColour.y, 1.0);
-  EXPECT_DOUBLE_EQ(shortColour.z, 1.0);
-}
-
-// The medium settings of a material before the writer writes them.
-struct MediumCase {
-  const char* name;
-  void (*set)(BaseContainer*);
-};
-
-void SetCommon(BaseContainer* bc) {
-  bc->SetLong(MAT_MEDIUM_TYPE, MAT_MEDIUM_BASIC);
-  bc->SetLong(MAT_MEDIUM_PRECEDENCE, 12);
-  bc->SetReal(MAT_MEDIUM_IOR, 1.52);
-  bc->SetReal(MAT_MEDIUM_CAUCHY_B, 0.004);
+  ExpectVector(Data("Short")->GetVector(MAT_ABSORPTION_COLOR), LVector(0.5, 1.0, 1.0), "short");
 }
 
 TEST_F(ImportTest, MediaWrittenByTheMaterialComeBackTheSame) {
-  const MediumCase cases[] = {
+  // The medium settings of a material before the writer writes them, besides a basic medium of
+  // precedence 12, index 1.52 and Cauchy B 0.004.
+  const struct {
+    const char* name;
+    std::vector<std::pair<LONG, GeData>> set;
+  } cases[] = {
       {"RgbLow",
-       [](BaseContainer* bc) {
-         bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_RGB);
-         bc->SetVector(MAT_ABSORPTION_COLOR, LVector(0.75, 0.5, 0.25));
-         bc->SetReal(MAT_ABSORPTION_GAMMA, 2.2);
-         bc->SetReal(MAT_ABSORPTION_SCALE, 1.0);
-       }},
+       {{MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_RGB},
+        {MAT_ABSORPTION_COLOR, LVector(0.75, 0.5, 0.25)},
+        {MAT_ABSORPTION_GAMMA, 2.2},
+        {MAT_ABSORPTION_SCALE, 1.0}}},
       {"RgbHigh",
-       [](BaseContainer* bc) {
-         bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_RGB);
-         bc->SetVector(MAT_ABSORPTION_COLOR, LVector(0.5, 0.0, 0.75));
-         bc->SetReal(MAT_ABSORPTION_GAMMA, 1.0);
-         bc->SetReal(MAT_ABSORPTION_SCALE, 4.0);
-       }},
-      {"Uniform",
-       [](BaseContainer* bc) {
-         bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_UNIFORM);
-         bc->SetReal(MAT_ABSORPTION_UNIFORM, 0.125);
-       }},
+       {{MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_RGB},
+        {MAT_ABSORPTION_COLOR, LVector(0.5, 0.0, 0.75)},
+        {MAT_ABSORPTION_GAMMA, 1.0},
+        {MAT_ABSORPTION_SCALE, 4.0}}},
+      {"Uniform", {{MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_UNIFORM}, {MAT_ABSORPTION_UNIFORM, 0.125}}},
       {"Blackbody",
-       [](BaseContainer* bc) {
-         bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_BLACKBODY);
-         bc->SetReal(MAT_ABSORPTION_TEMPERATURE, 5500.0);
-         bc->SetReal(MAT_ABSORPTION_GAIN, 0.5);
-       }},
+       {{MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_BLACKBODY},
+        {MAT_ABSORPTION_TEMPERATURE, 5500.0},
+        {MAT_ABSORPTION_GAIN, 0.5}}},
       {"Peak",
-       [](BaseContainer* bc) {
-         bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_PEAK);
-         bc->SetReal(MAT_ABSORPTION_PEAK_MIN, 4e-7);
-         bc->SetReal(MAT_ABSORPTION_PEAK_WIDTH, 5e-8);
-         bc->SetReal(MAT_ABSORPTION_BASE_VALUE, 0.1);
-         bc->SetReal(MAT_ABSORPTION_PEAK_VALUE, 0.9);
-       }},
+       {{MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_PEAK},
+        {MAT_ABSORPTION_PEAK_MIN, 4e-7},
+        {MAT_ABSORPTION_PEAK_WIDTH, 5e-8},
+        {MAT_ABSORPTION_BASE_VALUE, 0.1},
+        {MAT_ABSORPTION_PEAK_VALUE, 0.9}}},
       {"Tabulated",
-       [](BaseContainer* bc) {
-         bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_TABULATED);
-         bc->SetString(MAT_ABSORPTION_TAB_START, "3.8e-7");
-         bc->SetString(MAT_ABSORPTION_TAB_END, "7.2e-7");
-         bc->SetLong(MAT_ABSORPTION_TAB_COUNT, 3);
-         bc->SetString(MAT_ABSORPTION_TAB_VALUES, "0.1 0.2 0.3");
-       }},
+       {{MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_TABULATED},
+        {MAT_ABSORPTION_TAB_START, "3.8e-7"},
+        {MAT_ABSORPTION_TAB_END, "7.2e-7"},
+        {MAT_ABSORPTION_TAB_COUNT, 3},
+        {MAT_ABSORPTION_TAB_VALUES, "0.1 0.2 0.3"}}},
       {"Scattering",
-       [](BaseContainer* bc) {
-         bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_UNIFORM);
-         bc->SetReal(MAT_ABSORPTION_UNIFORM, 0.0);
-         bc->SetBool(MAT_USE_SUBSURFACE, TRUE);
-         bc->SetLong(MAT_SCATTERING_SPECTRUM, MAT_SPECTRUM_RGB);
-         bc->SetVector(MAT_SCATTERING_COLOR, LVector(1.0, 0.5, 0.25));
-         bc->SetReal(MAT_SCATTERING_GAMMA, 1.0);
-         bc->SetReal(MAT_SCATTERING_SCALE, 3.0);
-         bc->SetLong(MAT_PHASE_FUNCTION, MAT_PHASE_HENYEY_GREENSTEIN);
-         bc->SetVector(MAT_PHASE_G, LVector(0.25, 0.5, 0.75));
-         bc->SetReal(MAT_PHASE_G_GAMMA, 1.0);
-       }},
+       {{MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_UNIFORM},
+        {MAT_ABSORPTION_UNIFORM, 0.0},
+        {MAT_USE_SUBSURFACE, true},
+        {MAT_SCATTERING_SPECTRUM, MAT_SPECTRUM_RGB},
+        {MAT_SCATTERING_COLOR, LVector(1.0, 0.5, 0.25)},
+        {MAT_SCATTERING_GAMMA, 1.0},
+        {MAT_SCATTERING_SCALE, 3.0},
+        {MAT_PHASE_FUNCTION, MAT_PHASE_HENYEY_GREENSTEIN},
+        {MAT_PHASE_G, LVector(0.25, 0.5, 0.75)},
+        {MAT_PHASE_G_GAMMA, 1.0}}},
   };
   OrvaneSceneData sceneData;
   CustomOrvaneMaterial writer;
   writer.sceneData = &sceneData;
-  for (const MediumCase& c : cases) {
+  for (const auto& c : cases) {
     BaseMaterial* mat = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
     ASSERT_NE(mat, nullptr);
-    SetCommon(mat->GetDataInstance());
-    c.set(mat->GetDataInstance());
+    BaseContainer* bc = mat->GetDataInstance();
+    bc->SetLong(MAT_MEDIUM_TYPE, MAT_MEDIUM_BASIC);
+    bc->SetLong(MAT_MEDIUM_PRECEDENCE, 12);
+    bc->SetReal(MAT_MEDIUM_IOR, 1.52);
+    bc->SetReal(MAT_MEDIUM_CAUCHY_B, 0.004);
+    for (const auto& [id, value] : c.set) bc->SetData(id, value);
     TiXmlElement first("scenedata");
     ASSERT_TRUE(writer.MaterialExportMedium(String(c.name), mat, &first));
     BaseMaterial::Free(mat);

@@ -183,9 +183,4 @@ TEST_F(ImportTest, NonAsciiNamesSurviveAndBytesThatAreNotUtf8ReadAsEightBitText)
   EXPECT_EQ(Names(), "Bl\xc3\xa4u,Gr\xc3\xbcn");
 }
 
-TEST_F(ImportTest, TheCommandIsRegisteredUnderItsId) {
-  ASSERT_TRUE(RegisterImportOVM());
-  EXPECT_NE(host::FindCommand(ID_IMPORTOVM), nullptr);
-}
-
 }  // namespace

@@ -8,6 +8,9 @@
 
 namespace {
 
+// The exponent, a, b and c that Texture() writes.
+const double kMapping[] = {2.2, 0.5, 0.25, 0.125};
+
 std::string Texture(const std::string& path) {
   return "<texture><path>" + path +
          "</path><uv_set>default</uv_set><exponent>2.2</exponent>"
@@ -55,10 +58,8 @@ TEST_F(ImportTest, TexturePathsResolveAgainstTheMaterialFilesFolder) {
                 r.line.substr(std::string("Loaded texture: ").size()));
     }
     // The mapping values are written whether or not the image was found.
-    EXPECT_EQ(data->GetReal(MAT_ALBEDO_TEX_EXPONENT), 2.2) << r.path;
-    EXPECT_EQ(data->GetReal(MAT_ALBEDO_TEX_A), 0.5);
-    EXPECT_EQ(data->GetReal(MAT_ALBEDO_TEX_B), 0.25);
-    EXPECT_EQ(data->GetReal(MAT_ALBEDO_TEX_C), 0.125);
+    const LONG mapping[] = {MAT_ALBEDO_TEX_EXPONENT, MAT_ALBEDO_TEX_A, MAT_ALBEDO_TEX_B, MAT_ALBEDO_TEX_C};
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(data->GetReal(mapping[k]), kMapping[k]) << r.path;
   }
 }
 
@@ -90,10 +91,8 @@ TEST_F(ImportTest, EveryChannelTextureLandsInItsOwnLinkAndMapping) {
     BaseContainer* data = Data(r.material);
     EXPECT_NE(data->GetLink(r.link, doc), nullptr) << r.material << " " << r.link;
     EXPECT_TRUE(data->GetBool(r.sw)) << r.material << " " << r.link;
-    EXPECT_EQ(data->GetReal(r.link + 1), 2.2);
-    EXPECT_EQ(data->GetReal(r.link + 2), 0.5);
-    EXPECT_EQ(data->GetReal(r.link + 3), 0.25);
-    EXPECT_EQ(data->GetReal(r.link + 4), 0.125);
+    // Exponent, a, b and c follow the link.
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(data->GetReal(r.link + 1 + k), kMapping[k]) << k;
   }
 }
 

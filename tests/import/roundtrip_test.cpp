@@ -2,7 +2,6 @@
 // own material file holds the same "material" and "medium" elements, names aside.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <regex>
 #include <string>
 
@@ -43,81 +42,57 @@ class RoundTripTest : public ImportTest {
 TEST_F(RoundTripTest, ExportImportExportGivesTheSameMaterialElements) {
   const std::string image = dir / "wood.png";
   ASSERT_TRUE(WritePngFile(image, 2, 1, {255, 0, 0, 0, 0, 255}));
+  // One row per material: its name and the parameters set besides the type (the last row links
+  // a bitmap shader to the albedo).
   const struct {
     const char* name;
-    std::function<void(BaseMaterial*, BaseContainer*)> set;
+    LONG type;
+    std::vector<std::pair<LONG, GeData>> set;
   } rows[] = {
-      {"diffuse",
-       [](BaseMaterial*, BaseContainer* bc) {
-         bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
-         bc->SetVector(MAT_ALBEDO_COLOR, LVector(0.5, 0.25, 0.125));
-       }},
-      {"oren-nayar",
-       [](BaseMaterial*, BaseContainer* bc) {
-         bc->SetLong(MAT_TYPE, MAT_TYPE_OREN_NAYAR);
-         bc->SetBool(MAT_USE_SIGMA, true);
-       }},
-      {"phong", [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_PHONG); }},
-      {"transmitter",
-       [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE_TRANSMITTER); }},
-      {"specular", [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_SPECULAR); }},
+      {"diffuse", MAT_TYPE_DIFFUSE, {{MAT_ALBEDO_COLOR, LVector(0.5, 0.25, 0.125)}}},
+      {"oren-nayar", MAT_TYPE_OREN_NAYAR, {{MAT_USE_SIGMA, true}}},
+      {"phong", MAT_TYPE_PHONG, {}},
+      {"transmitter", MAT_TYPE_DIFFUSE_TRANSMITTER, {}},
+      {"specular", MAT_TYPE_SPECULAR, {}},
       {"specular subsurface",
-       [](BaseMaterial*, BaseContainer* bc) {
-         bc->SetLong(MAT_TYPE, MAT_TYPE_SPECULAR);
-         bc->SetBool(MAT_USE_SUBSURFACE, true);
-         bc->SetVector(MAT_ABSORPTION_COLOR, LVector(0.5, 0.75, 0.25));
-       }},
-      {"glossy",
-       [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_GLOSSY_TRANSPARENT); }},
-      {"null", [](BaseMaterial*, BaseContainer* bc) { bc->SetLong(MAT_TYPE, MAT_TYPE_NULL); }},
-      {"emission rgb",
-       [](BaseMaterial*, BaseContainer* bc) {
-         bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
-         bc->SetBool(MAT_USE_EMISSION, true);
-       }},
+       MAT_TYPE_SPECULAR,
+       {{MAT_USE_SUBSURFACE, true}, {MAT_ABSORPTION_COLOR, LVector(0.5, 0.75, 0.25)}}},
+      {"glossy", MAT_TYPE_GLOSSY_TRANSPARENT, {}},
+      {"null", MAT_TYPE_NULL, {}},
+      {"emission rgb", MAT_TYPE_DIFFUSE, {{MAT_USE_EMISSION, true}}},
       {"emission blackbody",
-       [](BaseMaterial*, BaseContainer* bc) {
-         bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
-         bc->SetBool(MAT_USE_EMISSION, true);
-         bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_BLACKBODY);
-       }},
+       MAT_TYPE_DIFFUSE,
+       {{MAT_USE_EMISSION, true}, {MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_BLACKBODY}}},
       {"emission uniform",
-       [](BaseMaterial*, BaseContainer* bc) {
-         bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
-         bc->SetBool(MAT_USE_EMISSION, true);
-         bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_UNIFORM);
-       }},
+       MAT_TYPE_DIFFUSE,
+       {{MAT_USE_EMISSION, true}, {MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_UNIFORM}}},
       {"emission peak",
-       [](BaseMaterial*, BaseContainer* bc) {
-         bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
-         bc->SetBool(MAT_USE_EMISSION, true);
-         bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_PEAK);
-       }},
+       MAT_TYPE_DIFFUSE,
+       {{MAT_USE_EMISSION, true}, {MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_PEAK}}},
       {"emission tabulated",
-       [](BaseMaterial*, BaseContainer* bc) {
-         bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
-         bc->SetBool(MAT_USE_EMISSION, true);
-         bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_TABULATED);
-         bc->SetString(MAT_EMISSION_TAB_START, "3.8e-07");
-         bc->SetString(MAT_EMISSION_TAB_END, "7.8e-07");
-         bc->SetString(MAT_EMISSION_TAB_VALUES, "1 2.5 3");
-         bc->SetLong(MAT_EMISSION_TAB_COUNT, 3);
-       }},
-      {"bitmap",
-       [&image](BaseMaterial* mat, BaseContainer* bc) {
-         bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
-         BaseShader* bitmap = BaseShader::Alloc(Xbitmap);
-         bitmap->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME, Filename(String(image)));
-         mat->InsertShader(bitmap);
-         bc->SetLink(MAT_ALBEDO_SHADER, bitmap);
-       }},
+       MAT_TYPE_DIFFUSE,
+       {{MAT_USE_EMISSION, true},
+        {MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_TABULATED},
+        {MAT_EMISSION_TAB_START, "3.8e-07"},
+        {MAT_EMISSION_TAB_END, "7.8e-07"},
+        {MAT_EMISSION_TAB_VALUES, "1 2.5 3"},
+        {MAT_EMISSION_TAB_COUNT, 3}}},
+      {"bitmap", MAT_TYPE_DIFFUSE, {}},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.name);
     BaseMaterial* mat = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
     mat->SetName(String(r.name));
     doc->InsertMaterial(mat);
-    r.set(mat, mat->GetDataInstance());
+    BaseContainer* bc = mat->GetDataInstance();
+    bc->SetLong(MAT_TYPE, r.type);
+    for (const auto& [id, value] : r.set) bc->SetData(id, value);
+    if (std::string(r.name) == "bitmap") {
+      BaseShader* bitmap = BaseShader::Alloc(Xbitmap);
+      bitmap->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME, Filename(String(image)));
+      mat->InsertShader(bitmap);
+      bc->SetLink(MAT_ALBEDO_SHADER, bitmap);
+    }
     CustomOrvaneMaterial::SetChannels(mat->GetDataInstance());
     const std::string first = Export(doc, mat, "first.ovm");
 

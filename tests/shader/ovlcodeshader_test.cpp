@@ -1,5 +1,5 @@
 // The OVL code shader inside the host: no defaults, white without an image, an image sampled in
-// bounds for any texture coordinate, copies, and its description.
+// bounds for any texture coordinate, and copies.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -107,14 +107,6 @@ TEST_F(CodeShaderTest, CopiesCarryTheParametersAndTheImage) {
   image->GetPixel(1, 1, &r, &g, &b);
   EXPECT_EQ(std::vector<LONG>({r, g, b}), std::vector<LONG>({51, 102, 153}));
   BaseShader::Free(copy);
-}
-
-TEST_F(CodeShaderTest, DescriptionIsTheCodeShadersOwn) {
-  Description d;
-  ASSERT_TRUE(sh->GetDescription(&d));
-  EXPECT_EQ(d.GetName(), String("xcorvaneovlshader"));
-  ASSERT_NE(d.GetParameter(DescID(OVL_CODE)), nullptr);
-  EXPECT_EQ(d.GetParameter(DescID(OVL_CODE))->GetString(DESC_NAME), String("OVL code"));
 }
 
 }  // namespace

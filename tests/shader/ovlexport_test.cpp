@@ -1,5 +1,6 @@
-// Generated shaders inside a material's channel: a blend of a noise and a gradient written by the
-// material writer as one program, the prelude, the channel's header and the blend's expression.
+// Generated shaders inside a material's channel: a blend of a noise and a gradient, loaded from a
+// document file, written by the material writer as one program after the prelude and the channel's
+// header, for both return types.
 #include <gtest/gtest.h>
 
 #include <tinyxml.h>
@@ -18,26 +19,8 @@ class OVLExportTest : public ShaderSceneTest {
   void SetUp() override {
     ShaderSceneTest::SetUp();
     ASSERT_TRUE(RegisterCustomOrvaneMaterial());
-    mat = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
-    ASSERT_NE(mat, nullptr);
-    doc->InsertMaterial(mat);
-    // The blend and its children live under the plug-in material, as a document file puts them.
-    blend = BaseShader::Alloc(ID_OVLBLEND);
-    mat->InsertShader(blend);
-    noise = BaseShader::Alloc(ID_OVLNOISE);
-    gradient = BaseShader::Alloc(ID_OVLGRADIENT);
-    noise->InsertUnder(blend);
-    gradient->InsertUnder(blend);
-    BaseContainer* bc = blend->GetDataInstance();
-    bc->SetLink(OVLBLEND_SHADER_A, noise);
-    bc->SetLink(OVLBLEND_SHADER_B, gradient);
-    bc->SetLong(OVLBLEND_MODE, OVLBLEND_MODE_ADD);
-    bc->SetReal(OVLBLEND_AMOUNT, 0.5);
-    gradient->GetDataInstance()->SetLong(OVLGRADIENT_DIRECTION, OVLGRADIENT_DIRECTION_RADIAL);
-    mat->GetDataInstance()->SetLink(MAT_ALBEDO_SHADER, blend);
   }
   // The program written for `header` and `type` into a fresh channel.
-  std::string Program(const char* header, OVLReturnType type) { return ProgramOf(mat, blend, header, type); }
   static std::string ProgramOf(BaseMaterial* mat, BaseShader* blend, const char* header, OVLReturnType type) {
     TiXmlDocument xml;
     auto* model = new TiXmlElement("diffuse");
@@ -56,42 +39,10 @@ class OVLExportTest : public ShaderSceneTest {
     EXPECT_EQ(outer->NextSiblingElement(), nullptr);
     return text->Value();
   }
-  BaseMaterial* mat = nullptr;
-  BaseShader* blend = nullptr;
-  BaseShader* noise = nullptr;
-  BaseShader* gradient = nullptr;
 };
 
-const char kBlendVec3[] =
-    "((lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
-    "noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000)))) * 1.00000) + "
-    "lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
-    "length(vec2(0.5,0.5) - getTexCoords(0)) * 2.0 ) * 1.00000) * 0.50000";
-
-TEST_F(OVLExportTest, BlendOfNoiseAndGradientIsOneProgram) {
-  const std::string prelude(OVLPrelude, kOVLPreludeLength);
-  EXPECT_EQ(Program(OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3),
-            prelude + "def eval(vec3 pos) vec3: " + kBlendVec3);
-  EXPECT_EQ(Program(OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3),
-            prelude +
-                "def eval(vec3 pos) vec3: "
-                "((lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
-                "noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000)))) * "
-                "1.00000) + lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, "
-                "0.00000), length(vec2(0.5,0.5) - getTexCoords(0)) * 2.0 ) * 1.00000) * "
-                "0.50000");
-  EXPECT_EQ(Program(OVL_HEADER_REAL, OVL_RETURN_REAL),
-            prelude +
-                "def eval() real: "
-                "((Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, "
-                "0.00000), noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, "
-                "1.00000))))) * 1.00000) + Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), "
-                "vec3(0.00000, 0.00000, 0.00000), length(vec2(0.5,0.5) - getTexCoords(0)) * "
-                "2.0 )) * 1.00000) * 0.50000");
-}
-
-TEST_F(OVLExportTest, ShaderTreesOfADocumentFile) {
-  // The same blend as a document file holds it: children nested under the blend, linked by it.
+TEST_F(OVLExportTest, ABlendOfANoiseAndAGradientIsOneProgram) {
+  // Blend (add, amount 0.5) of a noise and a radial gradient, nested under the blend and linked by it.
   std::string error;
   BaseDocument* loaded = host::LoadDocumentText(R"({"materials": [{"type": 1024337, "name": "Swirl",
       "parameters": {"6003": true, "6118": {"shader": {"type": 1024769, "name": "Blend",
@@ -104,8 +55,22 @@ TEST_F(OVLExportTest, ShaderTreesOfADocumentFile) {
   ASSERT_NE(swirl, nullptr);
   auto* top = static_cast<BaseShader*>(swirl->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, loaded, Xbase));
   ASSERT_NE(top, nullptr);
+  const std::string prelude(OVLPrelude, kOVLPreludeLength);
   EXPECT_EQ(ProgramOf(swirl, top, OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3),
-            std::string(OVLPrelude, kOVLPreludeLength) + "def eval(vec3 pos) vec3: " + kBlendVec3);
+            prelude +
+                "def eval(vec3 pos) vec3: "
+                "((lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
+                "noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000)))) * 1.00000) + "
+                "lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
+                "length(vec2(0.5,0.5) - getTexCoords(0)) * 2.0 ) * 1.00000) * 0.50000");
+  EXPECT_EQ(ProgramOf(swirl, top, OVL_HEADER_REAL, OVL_RETURN_REAL),
+            prelude +
+                "def eval() real: "
+                "((Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, "
+                "0.00000), noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, "
+                "1.00000))))) * 1.00000) + Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), "
+                "vec3(0.00000, 0.00000, 0.00000), length(vec2(0.5,0.5) - getTexCoords(0)) * "
+                "2.0 )) * 1.00000) * 0.50000");
   BaseDocument::Free(loaded);
 }
 

@@ -1,4 +1,4 @@
-// The noise shader: its defaults, the exact OVL texts for each parameter change and both return
+// The noise shader: the exact OVL texts of a new shader and per parameter change in both return
 // types, the host evaluation in texture and position space, the interface enabling, and texts read
 // without touching what a running render samples.
 #include <gtest/gtest.h>
@@ -22,27 +22,10 @@ class OVLNoiseTest : public ShaderSceneTest {
   BaseContainer* bc = nullptr;
 };
 
-const char kWhite[] = "vec3(1.00000, 1.00000, 1.00000)";
-const char kBlack[] = "vec3(0.00000, 0.00000, 0.00000)";
-const char kUV[] = "mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000))";
-
-TEST_F(OVLNoiseTest, InitWritesTheDefaults) {
-  EXPECT_EQ(bc->GetLong(OVLNOISE_TYPE), OVLNOISE_TYPE_NOISE);
-  EXPECT_EQ(bc->GetLong(OVLNOISE_SPACE), OVLNOISE_SPACE_UV);
-  EXPECT_EQ(bc->GetLong(OVLNOISE_COLOR_MODE), OVLNOISE_COLOR_MODE_TWO_COLORS);
-  EXPECT_EQ(bc->GetVector(OVLNOISE_SCALE), LVector(1, 1, 1));
-  EXPECT_EQ(bc->GetReal(OVLNOISE_BRIGHTNESS, -1.0), 1.0);
-  EXPECT_EQ(bc->GetVector(OVLNOISE_COLOR_A), LVector(1, 1, 1));
-  EXPECT_EQ(bc->GetVector(OVLNOISE_COLOR_B, LVector(7, 7, 7)), LVector(0, 0, 0));
-}
-
-TEST_F(OVLNoiseTest, DefaultTexts) {
-  const std::string lerp = std::string("lerp(") + kWhite + ", " + kBlack + ", noise01(" + kUV + "))";
-  EXPECT_EQ(Code(sh, OVL_RETURN_VEC3), "(" + lerp + " * 1.00000)");
-  EXPECT_EQ(Code(sh, OVL_RETURN_VEC3),
-            "(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
-            "noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000)))) * 1.00000)");
-  EXPECT_EQ(Code(sh, OVL_RETURN_REAL), "(Vec3ToReal(" + lerp + ") * 1.00000)");
+const std::string kUV = "mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000))";
+// White to black by `t`.
+std::string Lerp(const std::string& t) {
+  return "lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), " + t + ")";
 }
 
 TEST_F(OVLNoiseTest, OneTextPerParameterChange) {
@@ -50,55 +33,39 @@ TEST_F(OVLNoiseTest, OneTextPerParameterChange) {
     const char* what;
     void (*change)(BaseContainer*);
     OVLReturnType type;
-    const char* text;
+    std::string text;
   } cases[] = {
+      {"defaults", [](BaseContainer*) {}, OVL_RETURN_VEC3,
+       "(" + Lerp("noise01(" + kUV + ")") + " * 1.00000)"},
+      {"defaults real", [](BaseContainer*) {}, OVL_RETURN_REAL,
+       "(Vec3ToReal(" + Lerp("noise01(" + kUV + ")") + ") * 1.00000)"},
       {"fBm", [](BaseContainer* c) { c->SetLong(OVLNOISE_TYPE, OVLNOISE_TYPE_FBM); }, OVL_RETURN_VEC3,
-       "(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), fbm01(mulCompVec2("
-       "getTexCoords(0) * 10.0, vec2(1.00000, 1.00000)),8)) * 1.00000)"},
+       "(" + Lerp("fbm01(" + kUV + ",8)") + " * 1.00000)"},
       {"unknown type", [](BaseContainer* c) { c->SetLong(OVLNOISE_TYPE, 4711); }, OVL_RETURN_REAL,
-       "(Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
-       "noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000))))) * 1.00000)"},
-      {"position", [](BaseContainer* c) { c->SetLong(OVLNOISE_SPACE, OVLNOISE_SPACE_POSITION); },
-       OVL_RETURN_VEC3,
-       "(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
-       "noise01(mulCompVec3(pos, vec3(1.00000, 1.00000, 1.00000)))) * 1.00000)"},
+       "(Vec3ToReal(" + Lerp("noise01(" + kUV + ")") + ") * 1.00000)"},
       {"unknown space", [](BaseContainer* c) { c->SetLong(OVLNOISE_SPACE, 0); }, OVL_RETURN_VEC3,
-       "(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
-       "noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000)))) * 1.00000)"},
+       "(" + Lerp("noise01(" + kUV + ")") + " * 1.00000)"},
       {"scale in uv", [](BaseContainer* c) { c->SetVector(OVLNOISE_SCALE, LVector(2, 3, 4)); },
        OVL_RETURN_VEC3,
-       "(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
-       "noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(2.00000, 3.00000)))) * 1.00000)"},
-      {"scale in position",
-       [](BaseContainer* c) {
-         c->SetVector(OVLNOISE_SCALE, LVector(2, 3, 4));
-         c->SetLong(OVLNOISE_SPACE, OVLNOISE_SPACE_POSITION);
-       },
-       OVL_RETURN_VEC3,
-       "(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
-       "noise01(mulCompVec3(pos, vec3(2.00000, 4.00000, 3.00000)))) * 1.00000)"},
-      {"brightness", [](BaseContainer* c) { c->SetReal(OVLNOISE_BRIGHTNESS, 0.25); }, OVL_RETURN_REAL,
-       "(Vec3ToReal(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(0.00000, 0.00000, 0.00000), "
-       "noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000))))) * 0.25000)"},
+       "(" + Lerp("noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(2.00000, 3.00000)))") + " * 1.00000)"},
       {"grey", [](BaseContainer* c) { c->SetLong(OVLNOISE_COLOR_MODE, 1510); }, OVL_RETURN_VEC3,
-       "(vec3(noise(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000)))) * 1.00000)"},
+       "(vec3(noise(" + kUV + ")) * 1.00000)"},
       {"grey real", [](BaseContainer* c) { c->SetLong(OVLNOISE_COLOR_MODE, 1510); }, OVL_RETURN_REAL,
-       "(noise(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000))) * 1.00000)"},
+       "(noise(" + kUV + ") * 1.00000)"},
       {"grey fBm",
        [](BaseContainer* c) {
          c->SetLong(OVLNOISE_COLOR_MODE, 0);
          c->SetLong(OVLNOISE_TYPE, OVLNOISE_TYPE_FBM);
        },
+       OVL_RETURN_VEC3, "(vec3(fbm(" + kUV + ",8)) * 1.00000)"},
+      {"colours",
+       [](BaseContainer* c) {
+         c->SetVector(OVLNOISE_COLOR_A, LVector(0.1, 0.2, 0.3));
+         c->SetVector(OVLNOISE_COLOR_B, LVector(-1, 0.5, 2));
+       },
        OVL_RETURN_VEC3,
-       "(vec3(fbm(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000)),8)) * 1.00000)"},
-      {"colour A", [](BaseContainer* c) { c->SetVector(OVLNOISE_COLOR_A, LVector(0.1, 0.2, 0.3)); },
-       OVL_RETURN_VEC3,
-       "(lerp(vec3(0.10000, 0.20000, 0.30000), vec3(0.00000, 0.00000, 0.00000), "
-       "noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000)))) * 1.00000)"},
-      {"colour B", [](BaseContainer* c) { c->SetVector(OVLNOISE_COLOR_B, LVector(-1, 0.5, 2)); },
-       OVL_RETURN_VEC3,
-       "(lerp(vec3(1.00000, 1.00000, 1.00000), vec3(-1.00000, 0.50000, 2.00000), "
-       "noise01(mulCompVec2(getTexCoords(0) * 10.0, vec2(1.00000, 1.00000)))) * 1.00000)"},
+       "(lerp(vec3(0.10000, 0.20000, 0.30000), vec3(-1.00000, 0.50000, 2.00000), noise01(" + kUV +
+           ")) * 1.00000)"},
       {"fBm, grey, position, scale (1, 2, 3), brightness 0.5",
        [](BaseContainer* c) {
          c->SetLong(OVLNOISE_TYPE, OVLNOISE_TYPE_FBM);
@@ -108,12 +75,21 @@ TEST_F(OVLNoiseTest, OneTextPerParameterChange) {
          c->SetReal(OVLNOISE_BRIGHTNESS, 0.5);
        },
        OVL_RETURN_REAL, "(fbm(mulCompVec3(pos, vec3(1.00000, 3.00000, 2.00000)),8) * 0.50000)"},
+      {"two colours in position, scale (2, 3, 4), brightness 0.25",
+       [](BaseContainer* c) {
+         c->SetLong(OVLNOISE_SPACE, OVLNOISE_SPACE_POSITION);
+         c->SetVector(OVLNOISE_SCALE, LVector(2, 3, 4));
+         c->SetReal(OVLNOISE_BRIGHTNESS, 0.25);
+       },
+       OVL_RETURN_VEC3,
+       "(" + Lerp("noise01(mulCompVec3(pos, vec3(2.00000, 4.00000, 3.00000)))") + " * 0.25000)"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     BaseShader* s = Make(ID_OVLNOISE);
     c.change(s->GetDataInstance());
     const std::string text = Code(s, c.type);
-    EXPECT_EQ(text, c.text) << c.what;
+    EXPECT_EQ(text, c.text);
     EXPECT_EQ(text.find('\n'), std::string::npos);
   }
 }

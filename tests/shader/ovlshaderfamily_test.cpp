@@ -129,8 +129,12 @@ TEST_F(OVLFamilyTest, RegistrationsAndTheirDescriptions) {
     EXPECT_EQ(regs[i].description, e.description);
     EXPECT_EQ(regs[i].disklevel, 0);
 
+    // What a shader of the type describes itself with.
+    BaseShader* sh = BaseShader::Alloc(e.id);
     Description d;
-    ASSERT_TRUE(d.LoadDescription(e.id));
+    ASSERT_TRUE(sh->GetDescription(&d));
+    BaseShader::Free(sh);
+    EXPECT_EQ(d.GetName(), String(e.description));
     std::vector<std::pair<LONG, LONG>> parameters;
     for (LONG k = 0; k < d.GetCount(); ++k)
       if (d.GetIndexId(k)[0].dtype != DTYPE_GROUP)
