@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "c4d.h"
 #include "gui/corvaneheader.h"
@@ -86,10 +87,6 @@ TEST_F(Elements, HeaderImageCompositesOnlyWhenItFits) {
   dlg.SetData(v);
   EXPECT_EQ(host::ToUtf8(dlg.GetData().GetValue().GetString()), "x");
   EXPECT_TRUE(dlg.tristate);
-  CorvaneHeader gui;
-  LONG* table = nullptr;
-  EXPECT_EQ(gui.GetResourceDataType(table), 1);
-  EXPECT_EQ(table[0], 130);
 }
 
 TEST_F(Elements, PreviewPollsMissingThenAppearingAndStopsOnUnreadable) {
@@ -134,9 +131,7 @@ TEST_F(Elements, PreviewWithoutAnyImageStaysBlack) {
   CorvanePreviewDialog dlg{BaseContainer(), nullptr};
   ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
   const std::string file = dir / "broken.jpg";
-  FILE* f = fopen(file.c_str(), "wb");
-  fputs("not an image", f);
-  fclose(f);
+  std::ofstream(file) << "not an image";
   dlg.SetData(TriState<GeData>(GeData(String(file))));
   EXPECT_EQ(dlg.GetTimerInterval(), 0);
   EXPECT_EQ(host::DrawUserArea(dlg.FindUserArea(1002)).Pixel(75, 75), 0u);

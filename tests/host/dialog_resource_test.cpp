@@ -25,7 +25,7 @@ class DialogResourceTest : public ::testing::Test {
   TempDir dir;
 };
 
-TEST_F(DialogResourceTest, LaysOutEveryGadgetKind) {
+TEST_F(DialogResourceTest, LaysOutEveryGadgetKindAndRefusesBrokenOnes) {
   Write(7, R"({"gadgets": [
     {"id": 10, "kind": "text", "text": "Hello"},
     {"id": 11, "kind": "button", "text": "Go"},
@@ -33,16 +33,14 @@ TEST_F(DialogResourceTest, LaysOutEveryGadgetKind) {
     {"id": 13, "kind": "number"},
     {"id": 14, "kind": "edit"},
     {"id": 15, "kind": "combobox", "entries": [[1, "One"], [2, "Two"]]}]})");
-  GeDialog dlg;
-  ASSERT_TRUE(dlg.LoadDialogResource(7));
+  GeDialog laidOut;
+  ASSERT_TRUE(laidOut.LoadDialogResource(7));
   String text;
-  ASSERT_TRUE(dlg.GetString(10, text));
+  ASSERT_TRUE(laidOut.GetString(10, text));
   EXPECT_EQ(text, String("Hello"));
-  for (LONG id : {11, 12, 13, 14, 15}) EXPECT_TRUE(dlg.GetString(id, text)) << id;
-  EXPECT_FALSE(dlg.GetString(16, text));
-}
+  for (LONG id : {11, 12, 13, 14, 15}) EXPECT_TRUE(laidOut.GetString(id, text)) << id;
+  EXPECT_FALSE(laidOut.GetString(16, text));
 
-TEST_F(DialogResourceTest, BrokenResourcesAreRefused) {
   const char* cases[] = {
       R"({"gadgets": [}})",                                                        // not JSON
       R"([])",                                                                     // no object

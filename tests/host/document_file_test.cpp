@@ -1,11 +1,9 @@
 // The document file loader: a full document read back node by node, every kind of error with its
 // exact message, links, plug-in types, malformed text and deep nesting.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +11,7 @@
 #include "c4d.h"
 #include "host_control.h"
 #include "host_document_file.h"
+#include "support/host_fixture.h"
 
 namespace {
 
@@ -235,7 +234,7 @@ TEST_F(DocumentFileTest, FullDocumentReadsBackNodeByNode) {
 }
 
 struct ErrorCase {
-  const char* json;
+  std::string json;  // may hold NUL bytes
   const char* message;
 };
 
@@ -389,6 +388,48 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
       {"{\"objects\": [}", "bad.json: parse error at line 1, column 14: invalid value"},
       {"{\"objects\" []}",
        "bad.json: parse error at line 1, column 12: missing a colon after a name of object member"},
+      // NUL bytes, and times and frames beyond what the host counts.
+      {std::string("{\"objects\": []}\0junk", 20),
+       "bad.json: parse error at line 1, column 16: a NUL byte in the document"},
+      {std::string("{\"name\": \"a\0b\"}", 15),
+       "bad.json: parse error at line 1, column 12: a NUL byte in the document"},
+      {std::string("\n\0", 2), "bad.json: parse error at line 2, column 1: a NUL byte in the document"},
+      {R"({"renderData": {"parameters": {"5017": {"time": -1e300}}}})",
+       "bad.json: /renderData/parameters/5017/time: the time lies beyond the frame numbers the host can "
+       "count"},
+      {R"({"fps": 25, "renderData": {"parameters": {"5018": {"time": 85899346}}}})",
+       "bad.json: /renderData/parameters/5018/time: the time lies beyond the frame numbers the host can "
+       "count"},
+      {R"({"objects": [{"type": 5140, "keys": [{"frame": 2147483648, "position": [0, 0, 0]}]}]})",
+       "bad.json: /objects/0/keys/0/frame: the frame lies beyond the frame numbers the host can count"},
+      // Packed number arrays: a wide number after narrow rows, a short row, a row that is not one,
+      // and mixed items.
+      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0]], "polygons": [[0, 0, 0], [0, 0, 4294967296]]}]})",
+       "bad.json: /objects/0/polygons/1/2: integer 4294967296 is out of the 32-bit range"},
+      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0], [1, 1]]}]})",
+       "bad.json: /objects/0/points/1: a vector has three numbers, not 2"},
+      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0], [1, 1, 1, 1, 1]]}]})",
+       "bad.json: /objects/0/points/1: a vector has three numbers, not 5"},
+      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0], [1, "1", 1]]}]})",
+       "bad.json: /objects/0/points/1/1: expected a number, not a string"},
+      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0], 7]}]})",
+       "bad.json: /objects/0/points/1: expected a vector of three numbers, not an integer"},
+      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0]], "polygons": [[0, 0, 0], [0, 0, 0.5]]}]})",
+       "bad.json: /objects/0/polygons/1/2: expected an integer, not a real number"},
+      {R"({"objects": [[1, 2], [[3]], {"a": 1, "a": 2}]})", "bad.json: /objects/2/a: the key is given twice"},
+      {R"({"objects": [[1, 2], [3, 4], [], {"b": [[1], {"c": 1, "c": 2}]}]})",
+       "bad.json: /objects/3/b/1/c: the key is given twice"},
+      // Shaders.
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"shader": {"type": 5833}}}}]})",
+       "bad.json: /objects/0/parameters/1/shader: only materials and shaders hold shaders"},
+      {R"({"materials": [{"parameters": {"1": {"shader": {"name": "S"}}}}]})",
+       "bad.json: /materials/0/parameters/1/shader: a shader needs a type"},
+      {R"({"materials": [{"parameters": {"1": {"shader": {"type": 4711}}}}]})",
+       "bad.json: /materials/0/parameters/1/shader/type: unknown shader type 4711"},
+      {R"({"materials": [{"parameters": {"1": {"shader": {"type": 5833, "colour": 1}}}}]})",
+       "bad.json: /materials/0/parameters/1/shader/colour: unknown field"},
+      {R"({"materials": [{"parameters": {"1": {"shader": {"type": 5833, "parameters": {"2": {"shader": 5}}}}}}]})",
+       "bad.json: /materials/0/parameters/1/shader/parameters/2/shader: expected an object, not an integer"},
   };
   for (const ErrorCase& c : cases) {
     SCOPED_TRACE(c.json);
@@ -576,54 +617,13 @@ TEST_F(DocumentFileTest, FilesThatCannotBeRead) {
   EXPECT_EQ(host::LoadDocumentText("{", "x.json", nullptr), nullptr);
 }
 
-}  // namespace
+// A file's path in `dir` after writing `text` to it.
+std::string WriteFile(const TempDir& dir, const std::string& name, const std::string& text) {
+  std::ofstream(dir / name, std::ios::binary) << text;
+  return dir / name;
+}
 
-namespace {
-
-// A folder of its own under the temporary directory, removed with everything in it.
-struct ScratchDir {
-  std::string path;
-  ScratchDir() {
-    char name[] = "/tmp/corvane_docfile_XXXXXX";
-    path = mkdtemp(name) ? name : "";
-  }
-  ~ScratchDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-  std::string Write(const std::string& file, const std::string& text) const {
-    const std::string p = path + "/" + file;
-    FILE* f = fopen(p.c_str(), "wb");
-    if (f) {
-      fwrite(text.data(), 1, text.size(), f);
-      fclose(f);
-    }
-    return p;
-  }
-};
-
-TEST_F(DocumentFileTest, InputIsBoundedInSizeBytesAndFrames) {
-  struct Case {
-    std::string json;
-    const char* message;
-  };
-  const std::vector<Case> cases = {
-      {std::string("{\"objects\": []}\0junk", 20),
-       "bad.json: parse error at line 1, column 16: a NUL byte in the document"},
-      {std::string("{\"name\": \"a\0b\"}", 15),
-       "bad.json: parse error at line 1, column 12: a NUL byte in the document"},
-      {std::string("\n\0", 2), "bad.json: parse error at line 2, column 1: a NUL byte in the document"},
-      {R"({"renderData": {"parameters": {"5017": {"time": -1e300}}}})",
-       "bad.json: /renderData/parameters/5017/time: the time lies beyond the frame numbers the host can "
-       "count"},
-      {R"({"fps": 25, "renderData": {"parameters": {"5018": {"time": 85899346}}}})",
-       "bad.json: /renderData/parameters/5018/time: the time lies beyond the frame numbers the host can "
-       "count"},
-      {R"({"objects": [{"type": 5140, "keys": [{"frame": 2147483648, "position": [0, 0, 0]}]}]})",
-       "bad.json: /objects/0/keys/0/frame: the frame lies beyond the frame numbers the host can count"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.json);
-    EXPECT_FALSE(Load(c.json));
-    EXPECT_EQ(error_, c.message);
-  }
+TEST_F(DocumentFileTest, InputIsBoundedInSizeAndFrames) {
   // The last frames the host counts still load.
   EXPECT_TRUE(Load(R"({"fps": 1, "renderData": {"parameters": {"5018": {"time": 2147483647}}}})")) << error_;
 
@@ -631,8 +631,8 @@ TEST_F(DocumentFileTest, InputIsBoundedInSizeBytesAndFrames) {
   std::string error;
   EXPECT_EQ(host::LoadDocumentFile("/dev/zero", &error), nullptr);
   EXPECT_EQ(error, "/dev/zero: parse error at line 1, column 1: a NUL byte in the document");
-  ScratchDir dir;
-  const std::string big = dir.Write("big.json", "{}");
+  TempDir dir;
+  const std::string big = WriteFile(dir, "big.json", "{}");
   ASSERT_EQ(truncate(big.c_str(), static_cast<off_t>(host::kDocumentFileMaxBytes) + 1), 0);
   EXPECT_EQ(host::LoadDocumentFile(big, &error), nullptr);
   EXPECT_EQ(error, big + ": the document is larger than the limit of 2147483648 bytes");
@@ -656,34 +656,6 @@ TEST_F(DocumentFileTest, PackedNumberArraysReadAsPlainArrays) {
   EXPECT_EQ(m->GetPolygonR()[2].a, 4);
   EXPECT_EQ(m->GetDataInstance()->GetVector(1), LVector(1, 2, 3));
   EXPECT_EQ(m->GetDataInstance()->GetContainerInstance(2)->GetVector(3), LVector(4, 5.5, 6));
-
-  struct Case {
-    const char* json;
-    const char* message;
-  };
-  const Case cases[] = {
-      // A wide number after narrow rows, a short row, a row that is not one, and mixed items.
-      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0]], "polygons": [[0, 0, 0], [0, 0, 4294967296]]}]})",
-       "bad.json: /objects/0/polygons/1/2: integer 4294967296 is out of the 32-bit range"},
-      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0], [1, 1]]}]})",
-       "bad.json: /objects/0/points/1: a vector has three numbers, not 2"},
-      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0], [1, 1, 1, 1, 1]]}]})",
-       "bad.json: /objects/0/points/1: a vector has three numbers, not 5"},
-      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0], [1, "1", 1]]}]})",
-       "bad.json: /objects/0/points/1/1: expected a number, not a string"},
-      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0], 7]}]})",
-       "bad.json: /objects/0/points/1: expected a vector of three numbers, not an integer"},
-      {R"({"objects": [{"type": 5100, "points": [[0, 0, 0]], "polygons": [[0, 0, 0], [0, 0, 0.5]]}]})",
-       "bad.json: /objects/0/polygons/1/2: expected an integer, not a real number"},
-      {R"({"objects": [[1, 2], [[3]], {"a": 1, "a": 2}]})", "bad.json: /objects/2/a: the key is given twice"},
-      {R"({"objects": [[1, 2], [3, 4], [], {"b": [[1], {"c": 1, "c": 2}]}]})",
-       "bad.json: /objects/3/b/1/c: the key is given twice"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.json);
-    EXPECT_FALSE(Load(c.json));
-    EXPECT_EQ(error_, c.message);
-  }
 }
 
 // Many keys in one object: found in order, a duplicate or an unknown one named (no step grows with
@@ -712,7 +684,7 @@ TEST_F(DocumentFileTest, ObjectsWithManyKeys) {
 }
 
 TEST_F(DocumentFileTest, ShadersUnderMaterialsLoadAndSaveBack) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string text = R"({"materials": [{"name": "Wood", "parameters": {
       "8000": {"shader": {"type": 5833, "name": "Grain", "parameters": {
         "1000": {"filename": "tex/wood.png"},
@@ -720,7 +692,7 @@ TEST_F(DocumentFileTest, ShadersUnderMaterialsLoadAndSaveBack) {
       "8001": {"container": {"1": {"shader": {"type": 5833, "name": "Deep"}}}}}}],
     "objects": [{"type": 5100, "name": "M", "points": [[0, 0, 0], [1, 0, 0], [0, 1, 0]], "polygons": [[0, 1, 2]],
       "tags": [{"type": 5616, "parameters": {"1010": {"material": "Wood"}}}]}]})";
-  const std::string path = dir.Write("shot.json", text);
+  const std::string path = WriteFile(dir, "shot.json", text);
   std::string error;
   DocPtr doc(host::LoadDocumentFile(path, &error));
   ASSERT_TRUE(doc) << error;
@@ -729,7 +701,7 @@ TEST_F(DocumentFileTest, ShadersUnderMaterialsLoadAndSaveBack) {
   ASSERT_NE(grain, nullptr);
   EXPECT_EQ(grain->GetName(), String("Grain"));
   EXPECT_EQ(grain->GetUp(), mat);
-  EXPECT_EQ(grain->GetDataInstance()->GetFilename(1000).GetString(), String(dir.path + "/tex/wood.png"));
+  EXPECT_EQ(grain->GetDataInstance()->GetFilename(1000).GetString(), String(dir / "tex/wood.png"));
   BaseShader* inner = static_cast<BaseShader*>(grain->GetDataInstance()->GetLink(1001, doc.get(), Xbase));
   ASSERT_NE(inner, nullptr);
   EXPECT_EQ(inner->GetUp(), grain);
@@ -742,36 +714,14 @@ TEST_F(DocumentFileTest, ShadersUnderMaterialsLoadAndSaveBack) {
   // Saved, loaded and saved again: the same text, so the same document.
   const std::string saved = host::SaveDocumentText(doc.get(), &error);
   ASSERT_EQ(error, "");
-  const std::string again = dir.Write("again.json", saved);
+  const std::string again = WriteFile(dir, "again.json", saved);
   DocPtr reloaded(host::LoadDocumentFile(again, &error));
   ASSERT_TRUE(reloaded) << error << "\n" << saved;
   EXPECT_EQ(host::SaveDocumentText(reloaded.get(), &error), saved);
   BaseMaterial* mat2 = reloaded->GetFirstMaterial();
   BaseList2D* grain2 = mat2->GetDataInstance()->GetLink(8000, reloaded.get(), Xbase);
   ASSERT_NE(grain2, nullptr);
-  EXPECT_EQ(grain2->GetDataInstance()->GetFilename(1000).GetString(), String(dir.path + "/tex/wood.png"));
-
-  struct Case {
-    const char* json;
-    const char* message;
-  };
-  const Case cases[] = {
-      {R"({"objects": [{"type": 5140, "parameters": {"1": {"shader": {"type": 5833}}}}]})",
-       "bad.json: /objects/0/parameters/1/shader: only materials and shaders hold shaders"},
-      {R"({"materials": [{"parameters": {"1": {"shader": {"name": "S"}}}}]})",
-       "bad.json: /materials/0/parameters/1/shader: a shader needs a type"},
-      {R"({"materials": [{"parameters": {"1": {"shader": {"type": 4711}}}}]})",
-       "bad.json: /materials/0/parameters/1/shader/type: unknown shader type 4711"},
-      {R"({"materials": [{"parameters": {"1": {"shader": {"type": 5833, "colour": 1}}}}]})",
-       "bad.json: /materials/0/parameters/1/shader/colour: unknown field"},
-      {R"({"materials": [{"parameters": {"1": {"shader": {"type": 5833, "parameters": {"2": {"shader": 5}}}}}}]})",
-       "bad.json: /materials/0/parameters/1/shader/parameters/2/shader: expected an object, not an integer"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.json);
-    EXPECT_FALSE(Load(c.json));
-    EXPECT_EQ(error_, c.message);
-  }
+  EXPECT_EQ(grain2->GetDataInstance()->GetFilename(1000).GetString(), String(dir / "tex/wood.png"));
 }
 
 TEST_F(DocumentFileTest, FullDocumentSavesAndLoadsBackTheSame) {
@@ -813,12 +763,12 @@ TEST_F(DocumentFileTest, FullDocumentSavesAndLoadsBackTheSame) {
   EXPECT_EQ(reloaded->GetTime(), doc->GetTime());
 
   // Saving to a file goes through a temporary file; a folder that is missing is an error.
-  ScratchDir dir;
-  EXPECT_TRUE(host::SaveDocumentFile(doc.get(), dir.path + "/out.json", &error)) << error;
-  DocPtr fromFile(host::LoadDocumentFile(dir.path + "/out.json", &error));
+  TempDir dir;
+  EXPECT_TRUE(host::SaveDocumentFile(doc.get(), dir / "out.json", &error)) << error;
+  DocPtr fromFile(host::LoadDocumentFile(dir / "out.json", &error));
   EXPECT_TRUE(fromFile) << error;
-  EXPECT_FALSE(host::SaveDocumentFile(doc.get(), dir.path + "/no/out.json", &error));
-  EXPECT_EQ(error, dir.path + "/no/out.json: cannot write the file");
+  EXPECT_FALSE(host::SaveDocumentFile(doc.get(), dir / "no/out.json", &error));
+  EXPECT_EQ(error, dir / "no/out.json: cannot write the file");
 }
 
 }  // namespace

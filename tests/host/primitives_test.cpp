@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "c4d.h"
 #include "host_control.h"
@@ -52,95 +54,54 @@ void ExpectNear(const LVector& a, const LVector& b) {
   EXPECT_NEAR(a.z, b.z, 1e-9);
 }
 
+using Params = std::vector<std::pair<LONG, GeData>>;
+
 struct Shape {
   const char* name;
   LONG type;
-  std::vector<std::pair<LONG, GeData>> params;
   LONG points, polygons;
   LVector rad;
   bool closed;     // every face points away from the origin
   LVector facing;  // for open shapes: the direction every face points to
+  Params params;
 };
+
+Shape Closed(const char* name, LONG type, LONG points, LONG polygons, LVector rad, Params params) {
+  return {name, type, points, polygons, rad, true, {}, std::move(params)};
+}
+
+Shape Open(const char* name, LONG type, LONG points, LONG polygons, LVector rad, LVector facing,
+           Params params) {
+  return {name, type, points, polygons, rad, false, facing, std::move(params)};
+}
 
 TEST_F(PrimitivesTest, MakeEditableBuildsOutwardFacingMeshesOfTheRightExtent) {
   const Shape shapes[] = {
-      {"cube facing +Z",
-       Ocube,
-       {{PRIM_CUBE_LEN, LVector(200, 100, 50)}, {PRIM_AXIS, PRIM_AXIS_ZP}},
-       8,
-       6,
-       LVector(100, 25, 50),
-       true,
-       {}},
-      {"cube", Ocube, {{PRIM_CUBE_LEN, LVector(10, 20, 30)}}, 8, 6, LVector(5, 10, 15), true, {}},
-      {"sphere",
-       Osphere,
-       {{PRIM_SPHERE_RAD, 50.0}, {PRIM_SPHERE_SUB, 48}},
-       2 + 23 * 48,
-       24 * 48,
-       LVector(50.0),
-       true,
-       {}},
-      {"small sphere",
-       Osphere,
-       {{PRIM_SPHERE_RAD, 1.0}, {PRIM_SPHERE_SUB, 4}},
-       2 + 4,
-       8,
-       LVector(1.0),
-       true,
-       {}},
-      {"hemisphere",
-       Osphere,
-       {{PRIM_SPHERE_RAD, 20.0}, {PRIM_SPHERE_SUB, 48}, {PRIM_SPHERE_TYPE, 5}},
-       1 + 12 * 48,
-       12 * 48,
-       LVector(20.0, 10.0, 20.0),
-       true,
-       {}},
-      {"plane facing +Z",
-       Oplane,
-       {{PRIM_PLANE_WIDTH, 200.0},
-        {PRIM_PLANE_HEIGHT, 100.0},
-        {PRIM_PLANE_SUBW, 1},
-        {PRIM_PLANE_SUBH, 1},
-        {PRIM_AXIS, PRIM_AXIS_ZP}},
-       4,
-       1,
-       LVector(100, 50, 0),
-       false,
-       LVector(0, 0, 1)},
-      {"plane facing -X",
-       Oplane,
-       {{PRIM_PLANE_SUBW, 3}, {PRIM_PLANE_SUBH, 2}, {PRIM_AXIS, PRIM_AXIS_XN}},
-       12,
-       6,
-       LVector(0, 200, 200),
-       false,
-       LVector(-1, 0, 0)},
-      {"disc facing +Z",
-       Odisc,
-       {{PRIM_DISC_ORAD, 75.0}, {PRIM_DISC_SUB, 1}, {PRIM_DISC_SEG, 48}, {PRIM_AXIS, 4}},
-       49,
-       48,
-       LVector(75, 75, 0),
-       false,
-       LVector(0, 0, 1)},
-      {"ring",
-       Odisc,
-       {{PRIM_DISC_IRAD, 10.0}, {PRIM_DISC_ORAD, 20.0}, {PRIM_DISC_SUB, 2}, {PRIM_DISC_SEG, 4}},
-       12,
-       8,
-       LVector(20, 0, 20),
-       false,
-       LVector(0, 1, 0)},
-      {"cylinder facing +Z",
-       Ocylinder,
-       {{PRIM_CYLINDER_RADIUS, 50.0}, {PRIM_CYLINDER_HEIGHT, 30.0}, {PRIM_CYLINDER_SEG, 48}, {PRIM_AXIS, 4}},
-       98,
-       144,
-       LVector(50, 50, 15),
-       true,
-       {}},
+      Closed("cube facing +Z", Ocube, 8, 6, LVector(100, 25, 50),
+             {{PRIM_CUBE_LEN, LVector(200, 100, 50)}, {PRIM_AXIS, PRIM_AXIS_ZP}}),
+      Closed("cube", Ocube, 8, 6, LVector(5, 10, 15), {{PRIM_CUBE_LEN, LVector(10, 20, 30)}}),
+      Closed("sphere", Osphere, 2 + 23 * 48, 24 * 48, LVector(50.0),
+             {{PRIM_SPHERE_RAD, 50.0}, {PRIM_SPHERE_SUB, 48}}),
+      Closed("small sphere", Osphere, 2 + 4, 8, LVector(1.0), {{PRIM_SPHERE_RAD, 1.0}, {PRIM_SPHERE_SUB, 4}}),
+      Closed("hemisphere", Osphere, 1 + 12 * 48, 12 * 48, LVector(20.0, 10.0, 20.0),
+             {{PRIM_SPHERE_RAD, 20.0}, {PRIM_SPHERE_SUB, 48}, {PRIM_SPHERE_TYPE, 5}}),
+      Open("plane facing +Z", Oplane, 4, 1, LVector(100, 50, 0), LVector(0, 0, 1),
+           {{PRIM_PLANE_WIDTH, 200.0},
+            {PRIM_PLANE_HEIGHT, 100.0},
+            {PRIM_PLANE_SUBW, 1},
+            {PRIM_PLANE_SUBH, 1},
+            {PRIM_AXIS, PRIM_AXIS_ZP}}),
+      Open("plane facing -X", Oplane, 12, 6, LVector(0, 200, 200), LVector(-1, 0, 0),
+           {{PRIM_PLANE_SUBW, 3}, {PRIM_PLANE_SUBH, 2}, {PRIM_AXIS, PRIM_AXIS_XN}}),
+      Open("disc facing +Z", Odisc, 49, 48, LVector(75, 75, 0), LVector(0, 0, 1),
+           {{PRIM_DISC_ORAD, 75.0}, {PRIM_DISC_SUB, 1}, {PRIM_DISC_SEG, 48}, {PRIM_AXIS, 4}}),
+      Open("ring", Odisc, 12, 8, LVector(20, 0, 20), LVector(0, 1, 0),
+           {{PRIM_DISC_IRAD, 10.0}, {PRIM_DISC_ORAD, 20.0}, {PRIM_DISC_SUB, 2}, {PRIM_DISC_SEG, 4}}),
+      Closed("cylinder facing +Z", Ocylinder, 98, 144, LVector(50, 50, 15),
+             {{PRIM_CYLINDER_RADIUS, 50.0},
+              {PRIM_CYLINDER_HEIGHT, 30.0},
+              {PRIM_CYLINDER_SEG, 48},
+              {PRIM_AXIS, 4}}),
   };
   for (const Shape& s : shapes) {
     SCOPED_TRACE(s.name);

@@ -51,13 +51,9 @@ TEST_F(StringTest, InvalidUtf8BecomesReplacementCharacters) {
     const char* bytes;
     std::u32string expected;
   } cases[] = {
-      {"a\xFF"
-       "b",
-       U"a\uFFFDb"},
-      {"\xE2\x82", U"\uFFFD\uFFFD"},  // cut off at the end
-      {"\xE2\x82"
-       "A",
-       U"\uFFFD\uFFFDA"},                                 // cut off by an ASCII byte
+      {"a\xFF\x62", U"a\uFFFDb"},                         // "a", a stray byte, "b"
+      {"\xE2\x82", U"\uFFFD\uFFFD"},                      // cut off at the end
+      {"\xE2\x82\x41", U"\uFFFD\uFFFDA"},                 // cut off by an ASCII byte
       {"\x80", U"\uFFFD"},                                // lone continuation byte
       {"\xC0\xAF", U"\uFFFD\uFFFD"},                      // overlong '/'
       {"\xE0\x80\xAF", U"\uFFFD\uFFFD\uFFFD"},            // overlong '/'

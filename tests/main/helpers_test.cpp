@@ -446,10 +446,8 @@ TEST_F(HelpersTest, ElapsedTimeTexts) {
 }
 
 TEST_F(HelpersTest, TextConversions) {
-  EXPECT_EQ(Helpers::ToUTF8String(String("Gr\xC3\xBC\xC3\x9F"
-                                         "e \xE2\x82\xAC")),
-            "Gr\xC3\xBC\xC3\x9F"
-            "e \xE2\x82\xAC");
+  EXPECT_EQ(Helpers::ToUTF8String(String("Gr\xC3\xBC\xC3\x9F\x65 \xE2\x82\xAC")),
+            "Gr\xC3\xBC\xC3\x9F\x65 \xE2\x82\xAC");
   String withZero;
   withZero.SetCString("ab\0cd", 5, STRINGENCODING_UTF8);
   EXPECT_EQ(Helpers::ToUTF8String(withZero), "ab");
@@ -474,9 +472,7 @@ TEST_F(HelpersTest, WrittenStringsReadBackByteForByte) {
   std::string longText(5000, 'x');
   BaseFile* file = BaseFile::Alloc();
   ASSERT_TRUE(file->Open(Filename(path.c_str()), FILEOPEN_WRITE));
-  EXPECT_TRUE(Helpers::WriteString(String("Gr\xC3\xBC\xC3\x9F"
-                                          "e|"),
-                                   file));
+  EXPECT_TRUE(Helpers::WriteString(String("Gr\xC3\xBC\xC3\x9F\x65|"), file));
   EXPECT_TRUE(Helpers::WriteString(String(longText), file));
   EXPECT_TRUE(Helpers::WriteCString(std::string("|\xFF\x00|", 4), file));
   EXPECT_TRUE(Helpers::WriteCString("", file));
@@ -488,10 +484,7 @@ TEST_F(HelpersTest, WrittenStringsReadBackByteForByte) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream content;
   content << in.rdbuf();
-  EXPECT_EQ(content.str(),
-            "Gr\xC3\xBC\xC3\x9F"
-            "e|" +
-                longText + std::string("|\xFF\x00|", 4));
+  EXPECT_EQ(content.str(), "Gr\xC3\xBC\xC3\x9F\x65|" + longText + std::string("|\xFF\x00|", 4));
 }
 
 // --- UVW generation and baking -----------------------------------------------------------

@@ -100,47 +100,24 @@ TEST_F(StartupTest, RegistersEverythingInOrderAndPrintsTheBanner) {
   EXPECT_EQ(console[4], rule + "\n");
 }
 
+// True when a node of type `id` can be allocated (and frees it again).
+template <typename Node>
+bool Allocates(LONG id) {
+  Node* node = Node::Alloc(id);
+  const bool ok = node;
+  Node::Free(node);
+  return ok;
+}
+
 TEST_F(StartupTest, RegisteredNodeTypesCanBeAllocated) {
   ASSERT_TRUE(PluginStart());
   struct Kind {
     LONG id;
     bool (*alloc)(LONG);
   } kinds[] = {
-      {1020892,
-       [](LONG id) {
-         BaseTag* t = BaseTag::Alloc(id);
-         bool ok = t;
-         BaseTag::Free(t);
-         return ok;
-       }},
-      {1022273,
-       [](LONG id) {
-         BaseObject* o = BaseObject::Alloc(id);
-         bool ok = o;
-         BaseObject::Free(o);
-         return ok;
-       }},
-      {1024337,
-       [](LONG id) {
-         BaseMaterial* m = BaseMaterial::Alloc(id);
-         bool ok = m;
-         BaseMaterial::Free(m);
-         return ok;
-       }},
-      {1024768,
-       [](LONG id) {
-         BaseShader* s = BaseShader::Alloc(id);
-         bool ok = s;
-         BaseShader::Free(s);
-         return ok;
-       }},
-      {1020896,
-       [](LONG id) {
-         BaseVideoPost* v = BaseVideoPost::Alloc(id);
-         bool ok = v;
-         BaseVideoPost::Free(v);
-         return ok;
-       }},
+      {1020892, Allocates<BaseTag>},       {1022273, Allocates<BaseObject>},
+      {1024337, Allocates<BaseMaterial>},  {1024768, Allocates<BaseShader>},
+      {1020896, Allocates<BaseVideoPost>},
   };
   for (const Kind& k : kinds) EXPECT_TRUE(k.alloc(k.id)) << k.id;
   // Registered by nobody: the animation tag, the node shader, the container material.
