@@ -157,17 +157,6 @@ class ChannelTest : public MaterialTest {
   std::string textures;  // full path of the textures folder
 };
 
-TEST_F(ChannelTest, WithoutShaderEachChannelWritesItsConstant) {
-  for (const Channel& c : Channels()) {
-    SCOPED_TRACE(c.label);
-    data.SetBool(c.use, TRUE);
-    material->textureIndex = 4;
-    EXPECT_EQ(Write(c.write), c.constant);
-    EXPECT_EQ(material->textureIndex, 4);
-  }
-  EXPECT_TRUE(BakedFiles().empty());
-}
-
 TEST_F(ChannelTest, AlbedoElementAndColourFollowTheModelAndParameters) {
   data.SetBool(MAT_USE_ALBEDO, TRUE);
   data.SetBool(MAT_ALBEDO_IS_SPECULAR, TRUE);
@@ -197,18 +186,23 @@ TEST_F(ChannelTest, AlbedoElementAndColourFollowTheModelAndParameters) {
       "albedo{constant{rgb{rgb=0.000000 0.000000 0.000000;gamma=0.000000}}};exponent{constant=0.000000}");
 }
 
-// A bitmap names its own file; other host shaders are baked to JPEG images at the bake size,
-// colour channels in colour, real-valued ones in grey.
-TEST_F(ChannelTest, BitmapsAreReferencedAndOtherHostShadersBaked) {
-  for (LONG type : {LONG(Xbitmap), LONG(Xcolor)}) {
+// Without a shader a channel writes its constant; a bitmap names its own file; other host shaders
+// are baked to JPEG images at the bake size, colour channels in colour, real-valued ones in grey.
+TEST_F(ChannelTest, ConstantsBitmapsAndBakedHostShaders) {
+  for (LONG type : {LONG(0), LONG(Xbitmap), LONG(Xcolor)}) {
     const bool baked = type == Xcolor;
     for (size_t i = 0; i < Channels().size(); ++i) {
       const Channel& c = Channels()[i];
-      SCOPED_TRACE(std::string(c.label) + (baked ? " baked" : " bitmap"));
+      SCOPED_TRACE(std::string(c.label) + " " + std::to_string(type));
       data.SetBool(c.use, TRUE);
+      material->textureIndex = 2;
+      if (!type) {
+        EXPECT_EQ(Write(c.write), c.constant);
+        EXPECT_EQ(material->textureIndex, 2);
+        continue;
+      }
       BaseShader* sh = Link(c.link, type);
       if (baked) sh->GetDataInstance()->SetVector(COLORSHADER_COLOR, LVector(1.0, 0.5, 0.0));
-      material->textureIndex = 2;
       const std::string file = baked ? textures + "/Mat_0" + c.suffix : wood;
       const std::string definition = TextureText(file, c.values);
       const std::string reference = std::string(c.element) + "{texture{texture_index=2}}";
@@ -259,6 +253,17 @@ TEST_F(ChannelTest, BakedImageNamesCarryFrameAndCleanMaterialName) {
   EXPECT_EQ(MaterialChannels::BakeFileName(String("L\xc2\x85m\x7f\xc3\xa4"), 12, "_x.jpg"),
             "L_m_\xc3\xa4_12_x.jpg");
   EXPECT_EQ(MaterialChannels::BakeFileName(String("Mat_mid0"), 0, "_albedo.jpg"), "Mat_mid0_0_albedo.jpg");
+
+  // The largest bake size still bakes.
+  data.SetBool(MAT_USE_BUMP, TRUE);
+  Link(MAT_BUMP_SHADER, Xgradient);
+  data.SetLong(MAT_BAKE_WIDTH, 16384);
+  data.SetLong(MAT_BAKE_HEIGHT, 1);
+  EXPECT_EQ(ChildNames((Write(Channels()[5].write), model)), "bump;texture");
+  DecodedImage image;
+  ASSERT_TRUE(ReadJpegFile(textures + "/Mat_0_bump.jpg", &image));
+  EXPECT_EQ(image.width, 16384);
+  EXPECT_EQ(image.height, 1);
 }
 
 TEST_F(ChannelTest, OvlShadersAreEmbeddedNeverBaked) {
@@ -373,18 +378,6 @@ TEST_F(ChannelTest, FailedBakesFallBackAndAreReported) {
   }
   EXPECT_TRUE(BakedFiles().empty());
   EXPECT_EQ(sd.lightLayers, (std::map<int, int>{{4, 0}}));
-}
-
-TEST_F(ChannelTest, LargestBakeSizeStillBakes) {
-  data.SetBool(MAT_USE_BUMP, TRUE);
-  Link(MAT_BUMP_SHADER, Xgradient);
-  data.SetLong(MAT_BAKE_WIDTH, 16384);
-  data.SetLong(MAT_BAKE_HEIGHT, 1);
-  EXPECT_EQ(ChildNames((Write(Channels()[5].write), model)), "bump;texture");
-  DecodedImage image;
-  ASSERT_TRUE(ReadJpegFile(textures + "/Mat_0_bump.jpg", &image));
-  EXPECT_EQ(image.width, 16384);
-  EXPECT_EQ(image.height, 1);
 }
 
 TEST_F(ChannelTest, OvlShaderUsedTellsWhetherTextureValuesApply) {
