@@ -217,10 +217,8 @@ TEST_F(MediumTest, TheProjectsReaderReadsWhatIsWritten) {
   data->SetLong(MAT_MEDIUM_TYPE, 4242);
   EXPECT_EQ(Read(), "Medium type not found.   (In element 'medium', around line 0, column 0)");
   data->SetLong(MAT_MEDIUM_TYPE, MAT_MEDIUM_BASIC);
-  const std::string nowhere = "  (In element '%', around line 0, column 0)";
-  auto at = [&](const std::string& element) {
-    std::string s = nowhere;
-    return s.replace(s.find('%'), 1, element);
+  auto at = [](const std::string& element) {
+    return "  (In element '" + element + "', around line 0, column 0)";
   };
   data->SetLong(MAT_ABSORPTION_SPECTRUM, 6109);
   EXPECT_EQ(Read(),
