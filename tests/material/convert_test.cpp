@@ -13,28 +13,6 @@
 
 namespace {
 
-// The values of a new plug-in material that a conversion may change.
-void SetInitValues(BaseContainer* bc) {
-  bc->SetLong(MAT_TYPE, MAT_TYPE_DIFFUSE);
-  bc->SetVector(MAT_ALBEDO_COLOR, LVector(1.0));
-  bc->SetReal(MAT_ALBEDO_BRIGHTNESS, 0.8);
-  bc->SetReal(MAT_EXPONENT, 1000.0);
-  bc->SetReal(MAT_EXPONENT_TEX_B, 1.0);
-  bc->SetReal(MAT_PHONG_IOR, 1.6);
-  bc->SetReal(MAT_MEDIUM_IOR, 1.6);
-  bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_RGB);
-  bc->SetVector(MAT_ABSORPTION_COLOR, LVector(1.0));
-  bc->SetReal(MAT_ABSORPTION_SCALE, 1.0);
-  bc->SetLong(MAT_EMISSION_SPECTRUM, MAT_SPECTRUM_RGB);
-  bc->SetVector(MAT_EMISSION_COLOR, LVector(1.0));
-  bc->SetReal(MAT_EMISSION_BRIGHTNESS, 0.8);
-  bc->SetReal(MAT_BUMP_TEX_B, 0.001);
-  bc->SetReal(MAT_DISPLACEMENT_TEX_B, 0.001);
-  bc->SetReal(MAT_ALPHA_TEX_B, 1.0);
-  bc->SetReal(MAT_ALPHA_TEX_C, 0.0);
-  CustomOrvaneMaterial::SetChannels(bc);
-}
-
 class ConvertTest : public HostTest {
  protected:
   void SetUp() override {
@@ -45,7 +23,7 @@ class ConvertTest : public HostTest {
     BaseDocument::Free(doc);
     HostTest::TearDown();
   }
-  // A document holding the standard material "Host" with `parameters` (JSON members), then the
+  // A document holding the standard material "Host" with `parameters` (JSON members), then a new
   // plug-in material that receives the conversion.
   void Load(const std::string& parameters) {
     BaseDocument::Free(doc);
@@ -60,7 +38,6 @@ class ConvertTest : public HostTest {
     doc->InsertMaterial(target, src);
     plugin = static_cast<CustomOrvaneMaterial*>(target->GetNodeData());
     data = target->GetDataInstance();
-    SetInitValues(data);
   }
   // A bitmap shader under the host material, in its link `id`.
   BaseShader* HostShader(LONG id) {
@@ -135,14 +112,6 @@ TEST_F(ConvertTest, TheModelAndItsValuesForEachBranch) {
   }
 }
 
-TEST_F(ConvertTest, TransparencyBecomesTheAbsorptionOfTheMedium) {
-  Load(R"("3002": true, "2400": [0.25, 0.5, 1], "2401": 0.3)");
-  plugin->ConvertBaseMaterial(src);
-  EXPECT_EQ(data->GetLong(MAT_ABSORPTION_SPECTRUM), MAT_SPECTRUM_RGB);
-  EXPECT_EQ(data->GetVector(MAT_ABSORPTION_COLOR), LVector(0.25, 0.5, 1));
-  EXPECT_DOUBLE_EQ(data->GetReal(MAT_ABSORPTION_SCALE), 3.0);
-}
-
 TEST_F(ConvertTest, ChannelShadersAreCopiedWhereTheirChannelsAllow) {
   struct Case {
     const char* what;
@@ -154,14 +123,11 @@ TEST_F(ConvertTest, ChannelShadersAreCopiedWhereTheirChannelsAllow) {
       {"no albedo for a transparency", R"("3002": true)", {MATERIAL_COLOR_SHADER}, {}},
       {"alpha whatever the channels", R"("3007": false)", {MATERIAL_ALPHA_SHADER}, {MAT_ALPHA_SHADER}},
       {"no alpha for a transparency", R"("3002": true, "8020": 0.5)", {MATERIAL_ALPHA_SHADER}, {}},
-      {"specular colour of a phong",
-       R"("3009": true)",
-       {MATERIAL_SPECULARCOLOR_SHADER},
-       {MAT_EXPONENT_SHADER}},
+      {"specular of a phong", R"("3009": true)", {MATERIAL_SPECULARCOLOR_SHADER}, {MAT_EXPONENT_SHADER}},
       {"specular colour switched off", R"("3009": false)", {MATERIAL_SPECULARCOLOR_SHADER}, {}},
       {"specular colour of a diffuse", R"("3008": false, "3009": true)", {MATERIAL_SPECULARCOLOR_SHADER}, {}},
       {"luminance", R"("3001": true)", {MATERIAL_LUMINANCE_SHADER}, {MAT_EMISSION_SHADER}},
-      {"bump and displacement",
+      {"bump, displacement",
        R"("3006": true, "3011": true)",
        {MATERIAL_BUMP_SHADER, MATERIAL_DISPLACEMENT_SHADER},
        {MAT_BUMP_SHADER, MAT_DISPLACEMENT_SHADER}},
@@ -193,6 +159,13 @@ TEST_F(ConvertTest, ChannelShadersAreCopiedWhereTheirChannelsAllow) {
 }
 
 TEST_F(ConvertTest, ValuesThatGoWithTheChannels) {
+  // Transparency becomes the absorption of the medium.
+  Load(R"("3002": true, "2400": [0.25, 0.5, 1], "2401": 0.3)");
+  plugin->ConvertBaseMaterial(src);
+  EXPECT_EQ(data->GetLong(MAT_ABSORPTION_SPECTRUM), MAT_SPECTRUM_RGB);
+  EXPECT_EQ(data->GetVector(MAT_ABSORPTION_COLOR), LVector(0.25, 0.5, 1));
+  EXPECT_DOUBLE_EQ(data->GetReal(MAT_ABSORPTION_SCALE), 3.0);
+
   // Luminance switches the emission on with or without a shader.
   Load(R"("3001": true, "2300": [1, 0.5, 0], "2301": 3.0)");
   plugin->ConvertBaseMaterial(src);

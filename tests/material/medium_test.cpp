@@ -5,43 +5,12 @@
 
 #include <string>
 
-#include "c4d.h"
-#include "export/orvanescenedata.h"
-#include "material/customorvanematerial.h"
+#include "material_test_support.h"
 #include "orvane_utils/OrvaneBasicMedium.h"
 #include "orvane_utils/OrvaneSceneParseUtils.h"
-#include "support/host_fixture.h"
 #include "support/xml_text.h"
 
 namespace {
-
-// The medium settings a new material starts with.
-void SetMediumInitValues(BaseContainer* bc) {
-  bc->SetLong(MAT_MEDIUM_TYPE, MAT_MEDIUM_BASIC);
-  bc->SetLong(MAT_MEDIUM_PRECEDENCE, 10);
-  bc->SetReal(MAT_MEDIUM_IOR, 1.6);
-  bc->SetReal(MAT_MEDIUM_CAUCHY_B, 0.0);
-  bc->SetBool(MAT_USE_SUBSURFACE, FALSE);
-  bc->SetReal(MAT_HEMOGLOBIN_FRACTION, 0.05);
-  bc->SetReal(MAT_MELANIN_FRACTION, 0.25);
-  bc->SetReal(MAT_MELANIN_TYPE_BLEND, 0.5);
-  bc->SetReal(MAT_TURBIDITY, 2.0);
-  bc->SetVector(MAT_ATMOSPHERE_CENTER, LVector(0.0));
-  bc->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_RGB);
-  bc->SetVector(MAT_ABSORPTION_COLOR, LVector(1.0));
-  bc->SetReal(MAT_ABSORPTION_GAMMA, 1.0);
-  bc->SetReal(MAT_ABSORPTION_SCALE, 1.0);
-  bc->SetString(MAT_ABSORPTION_TAB_VALUES, String());
-  bc->SetLong(MAT_SCATTERING_SPECTRUM, MAT_SPECTRUM_UNIFORM);
-  bc->SetVector(MAT_SCATTERING_COLOR, LVector(0.0));
-  bc->SetReal(MAT_SCATTERING_GAMMA, 1.0);
-  bc->SetReal(MAT_SCATTERING_SCALE, 1.0);
-  bc->SetReal(MAT_SCATTERING_UNIFORM, 0.0);
-  bc->SetString(MAT_SCATTERING_TAB_VALUES, String());
-  bc->SetLong(MAT_PHASE_FUNCTION, MAT_PHASE_UNIFORM);
-  bc->SetVector(MAT_PHASE_G, LVector(0.9));
-  bc->SetReal(MAT_PHASE_G_GAMMA, 2.2);
-}
 
 // The same values in the absorption and the scattering spectrum of every kind.
 void SetSpectrumValues(BaseContainer* bc) {
@@ -88,25 +57,15 @@ std::string ReadBack(const TiXmlElement& parent, Reference<Orvane::OrvaneMedium>
 const std::string kInitAbsorption =
     "absorption_coefficient_spectrum{rgb{rgb=0.000000 0.000000 0.000000;gamma=1.000000}}";
 
-class MediumTest : public HostTest {
+// A new plug-in material in a document, its export state set.
+class MediumTest : public MaterialTest {
  protected:
   void SetUp() override {
-    HostTest::SetUp();
-    ASSERT_TRUE(RegisterCustomOrvaneMaterial());
-    doc = BaseDocument::Alloc();
-    mat = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
-    ASSERT_NE(mat, nullptr);
-    doc->InsertMaterial(mat);
-    plugin = static_cast<CustomOrvaneMaterial*>(mat->GetNodeData());
-    ASSERT_NE(plugin, nullptr);
+    MaterialTest::SetUp();
+    mat = Add("Glass");
+    plugin = Data(mat);
     data = mat->GetDataInstance();
-    SetMediumInitValues(data);
-    sd.document = doc;
     plugin->sceneData = &sd;
-  }
-  void TearDown() override {
-    BaseDocument::Free(doc);
-    HostTest::TearDown();
   }
   // The medium written for the material element `name`, flattened from its parent.
   std::string Written(const char* name = "Glass") {
@@ -121,58 +80,51 @@ class MediumTest : public HostTest {
     return ReadBack(parent, out);
   }
 
-  BaseDocument* doc = nullptr;
   BaseMaterial* mat = nullptr;
   CustomOrvaneMaterial* plugin = nullptr;
   BaseContainer* data = nullptr;
-  OrvaneSceneData sd;
 };
 
 TEST_F(MediumTest, EveryKindAtTheNewMaterialsValues) {
+  // The trees behind "medium{name=MedGlass;precedence=10".
+  const std::string basic = ";basic{ior=1.600000;cauchy_b_coeff=0.000000;" + kInitAbsorption;
+  const std::string sss =
+      ";subsurface_scattering{scattering_coefficient_spectrum{uniform{value=0.000000}};phase_function";
   struct Case {
-    int kind;
-    int subsurface;
-    int phase;
+    int kind, subsurface, phase;
     std::string tree;
   } cases[] = {
-      {MAT_MEDIUM_BASIC, 0, MAT_PHASE_UNIFORM,
-       "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;" + kInitAbsorption +
-           "}}"},
-      {MAT_MEDIUM_BASIC, 1, MAT_PHASE_UNIFORM,
-       "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;" + kInitAbsorption +
-           ";subsurface_scattering{scattering_coefficient_spectrum{uniform{value=0.000000}};"
-           "phase_function{uniform}}}}"},
+      {MAT_MEDIUM_BASIC, 0, MAT_PHASE_UNIFORM, basic + "}"},
+      {MAT_MEDIUM_BASIC, 1, MAT_PHASE_UNIFORM, basic + sss + "{uniform}}}"},
       {MAT_MEDIUM_BASIC, 1, MAT_PHASE_HENYEY_GREENSTEIN,
-       "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;" + kInitAbsorption +
-           ";subsurface_scattering{scattering_coefficient_spectrum{uniform{value=0.000000}};"
-           "phase_function{henyey_greenstein{g_spectrum{rgb{rgb=0.900000 0.900000 0.900000;"
-           "gamma=2.200000}}}}}}}"},
-      {MAT_MEDIUM_BASIC, 1, 4242,
-       "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;" + kInitAbsorption +
-           ";subsurface_scattering{scattering_coefficient_spectrum{uniform{value=0.000000}};"
-           "phase_function}}}"},
-      {MAT_MEDIUM_DERMIS, 1, MAT_PHASE_UNIFORM,
-       "medium{name=MedGlass;precedence=10;dermis{hemoglobin_fraction=0.050000}}"},
+       basic + sss + "{henyey_greenstein{g_spectrum{rgb{rgb=0.900000 0.900000 0.900000;gamma=2.200000}}}}}}"},
+      {MAT_MEDIUM_BASIC, 1, 4242, basic + sss + "}}"},
+      {MAT_MEDIUM_DERMIS, 1, MAT_PHASE_UNIFORM, ";dermis{hemoglobin_fraction=0.050000}"},
       {MAT_MEDIUM_EPIDERMIS, 0, MAT_PHASE_UNIFORM,
-       "medium{name=MedGlass;precedence=10;epidermis{melanin_fraction=0.250000;"
-       "melanin_type_blend=0.500000}}"},
+       ";epidermis{melanin_fraction=0.250000;melanin_type_blend=0.500000}"},
       {MAT_MEDIUM_ATMOSPHERE, 0, MAT_PHASE_UNIFORM,
-       "medium{name=MedGlass;precedence=10;atmosphere{turbidity=2.000000;"
-       "center=0.000000 0.000000 0.000000}}"},
-      {4242, 1, MAT_PHASE_UNIFORM, "medium{name=MedGlass;precedence=10}"},
+       ";atmosphere{turbidity=2.000000;center=0.000000 0.000000 0.000000}"},
+      {4242, 1, MAT_PHASE_UNIFORM, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.kind);
     data->SetLong(MAT_MEDIUM_TYPE, c.kind);
     data->SetBool(MAT_USE_SUBSURFACE, c.subsurface != 0);
     data->SetLong(MAT_PHASE_FUNCTION, c.phase);
-    EXPECT_EQ(Written(), c.tree);
+    EXPECT_EQ(Written(), "medium{name=MedGlass;precedence=10" + c.tree + "}");
   }
   data->RemoveData(MAT_MEDIUM_TYPE);
   EXPECT_EQ(Written(), "medium{name=MedGlass;precedence=10}");
 }
 
 TEST_F(MediumTest, EverySpectrumKindOfAbsorptionAndScattering) {
+  // A new material holds no tabulated texts: they are written empty.
+  data->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_TABULATED);
+  EXPECT_EQ(Written(),
+            "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;"
+            "absorption_coefficient_spectrum{regular_tabulated{start_wavelength=;end_wavelength=;"
+            "num_values=0;values=}}}}");
+
   SetSpectrumValues(data);
   data->SetBool(MAT_USE_SUBSURFACE, TRUE);
   data->SetLong(MAT_PHASE_FUNCTION, MAT_PHASE_UNIFORM);
@@ -224,14 +176,6 @@ TEST_F(MediumTest, NamesPrecedenceTurbidityAndTheScaledCentre) {
             "center=0.010000 0.030000 0.020000}}");
 }
 
-TEST_F(MediumTest, UntypedTabulatedTextsAreWrittenEmpty) {
-  data->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_TABULATED);
-  EXPECT_EQ(Written(),
-            "medium{name=MedGlass;precedence=10;basic{ior=1.600000;cauchy_b_coeff=0.000000;"
-            "absorption_coefficient_spectrum{regular_tabulated{start_wavelength=;end_wavelength=;"
-            "num_values=0;values=}}}}");
-}
-
 TEST_F(MediumTest, WithoutSceneDataNothingIsWritten) {
   plugin->sceneData = nullptr;
   TiXmlElement parent("scene");
@@ -273,10 +217,8 @@ TEST_F(MediumTest, TheProjectsReaderReadsWhatIsWritten) {
   data->SetLong(MAT_MEDIUM_TYPE, 4242);
   EXPECT_EQ(Read(), "Medium type not found.   (In element 'medium', around line 0, column 0)");
   data->SetLong(MAT_MEDIUM_TYPE, MAT_MEDIUM_BASIC);
-  const std::string nowhere = "  (In element '%', around line 0, column 0)";
-  auto at = [&](const std::string& element) {
-    std::string s = nowhere;
-    return s.replace(s.find('%'), 1, element);
+  auto at = [](const std::string& element) {
+    return "  (In element '" + element + "', around line 0, column 0)";
   };
   data->SetLong(MAT_ABSORPTION_SPECTRUM, 6109);
   EXPECT_EQ(Read(),
@@ -289,7 +231,7 @@ TEST_F(MediumTest, TheProjectsReaderReadsWhatIsWritten) {
             "Failed to find child for element 'phase_function' - Child should be one of "
             "'henyey_greenstein', 'uniform'." +
                 at("phase_function"));
-  SetMediumInitValues(data);
+  CustomOrvaneMaterial::WriteDefaults(data, 0);
   data->SetLong(MAT_ABSORPTION_SPECTRUM, MAT_SPECTRUM_TABULATED);
   EXPECT_EQ(Read(), "Syntax error while parsing data." + at("regular_tabulated"));
 }

@@ -33,6 +33,11 @@ class FixedShader : public OVLShaderData {
   }
 };
 
+// The texture definition a code shader writes for `path`.
+std::string TextureText(const std::string& path) {
+  return "texture{uv_set=default;path=" + path + ";exponent=2.200000;a=0.000000;b=1.000000;c=0.000000}";
+}
+
 class OVLEmbeddingTest : public HostTest {
  protected:
   void SetUp() override {
@@ -103,30 +108,23 @@ TEST(OVLPreludeTest, HasItsExact648Bytes) {
       "def mulCompVec3(vec3 a, vec3 b) vec3 : vec3(doti(a) * doti(b), dotj(a) * dotj(b), dotk(a) * "
       "dotk(b))",
   };
-  const size_t lengths[] = {67, 51, 51, 51, 58, 58, 58, 81, 100};
   std::string expected;
-  for (size_t i = 0; i < 9; ++i) {
-    EXPECT_EQ(std::string(definitions[i]).size(), lengths[i]) << i;
-    expected += (i ? "\t\t\t\t\t   " : "") + std::string(definitions[i]) + "\n";
-  }
-  const std::string prelude(OVLPrelude);
+  for (size_t i = 0; i < 9; ++i) expected += (i ? "\t\t\t\t\t   " : "") + std::string(definitions[i]) + "\n";
+  EXPECT_EQ(std::string(OVLPrelude), expected);
+  EXPECT_EQ(expected.size(), 648u);
   EXPECT_EQ(kOVLPreludeLength, 648u);
-  EXPECT_EQ(prelude, expected);
 }
 
 TEST_F(OVLEmbeddingTest, GeneratedShaderStandsBehindPreludeAndEachHeader) {
   struct Case {
     const char* header;
     OVLReturnType type;
-    const char* expression;
+    const char* program;  // behind the prelude
   } cases[] = {
-      {OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3, "vec3(0.5, 0.25, 1.0)"},
-      {OVL_HEADER_REAL_POS, OVL_RETURN_REAL, "Vec3ToReal(vec3(0.5))"},
-      {OVL_HEADER_REAL, OVL_RETURN_REAL, "Vec3ToReal(vec3(0.5))"},
+      {OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3, "def eval(vec3 pos) vec3: vec3(0.5, 0.25, 1.0)"},
+      {OVL_HEADER_REAL_POS, OVL_RETURN_REAL, "def eval(vec3 pos) real: Vec3ToReal(vec3(0.5))"},
+      {OVL_HEADER_REAL, OVL_RETURN_REAL, "def eval() real: Vec3ToReal(vec3(0.5))"},
   };
-  EXPECT_EQ(std::string(OVL_HEADER_VEC3_POS), "def eval(vec3 pos) vec3: ");
-  EXPECT_EQ(std::string(OVL_HEADER_REAL_POS), "def eval(vec3 pos) real: ");
-  EXPECT_EQ(std::string(OVL_HEADER_REAL), "def eval() real: ");
   BaseShader* sh = NewShader(kFixedShaderId);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.header);
@@ -137,83 +135,60 @@ TEST_F(OVLEmbeddingTest, GeneratedShaderStandsBehindPreludeAndEachHeader) {
     const TiXmlText* text = ProgramNode();
     ASSERT_NE(text, nullptr);
     EXPECT_TRUE(text->CDATA());
-    EXPECT_EQ(text->ValueStr(), std::string(OVLPrelude) + c.header + c.expression);
+    EXPECT_EQ(text->ValueStr(), std::string(OVLPrelude) + c.program);
     EXPECT_EQ(Flatten(model), std::string("albedo{shader{shader=") + text->Value() + "}}");
   }
   // The file holds the last program verbatim in one CDATA section.
-  EXPECT_NE(
-      Printed().find("<![CDATA[" + std::string(OVLPrelude) + OVL_HEADER_REAL + "Vec3ToReal(vec3(0.5))]]>"),
-      std::string::npos);
+  EXPECT_NE(Printed().find("<![CDATA[" + std::string(OVLPrelude) + cases[2].program + "]]>"),
+            std::string::npos);
 }
 
+// A code shader writes its textures and numbers its placeholders from the next texture index;
+// long and non-ASCII programs are written whole in UTF-8.
 TEST_F(OVLEmbeddingTest, CodeShaderWritesItsTexturesAndReplacesThePlaceholders) {
-  BaseShader* sh = CodeShader("def eval(vec3 pos) vec3: tex($tex01$) + tex($tex02$) * tex($tex01$) $tex03$",
-                              "maps/wood.jpg", "/abs/stone.png", nullptr);
-  writer->textureIndex = 3;
-  EXPECT_EQ(
-      writer->ExportShader(model, channel, sh, writer->textureIndex, OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3),
-      1);
-  EXPECT_EQ(writer->textureIndex, 5);
-  const std::string program = "def eval(vec3 pos) vec3: tex(3) + tex(4) * tex(3) $tex03$";
-  EXPECT_TRUE(ProgramNode()->CDATA());
-  EXPECT_EQ(
-      Flatten(model),
-      "albedo{shader{shader=" + program +
-          "}};"
-          "texture{uv_set=default;path=maps/wood.jpg;exponent=2.200000;a=0.000000;b=1.000000;c=0.000000};"
-          "texture{uv_set=default;path=/abs/stone.png;exponent=2.200000;a=0.000000;b=1.000000;c=0.000000}");
-}
-
-TEST_F(OVLEmbeddingTest, CodeShaderWithOnlyItsSecondTextureAndWithoutCode) {
-  BaseShader* sh = CodeShader("$tex01$ $tex02$ $tex03$", nullptr, "b.jpg", nullptr);
-  int index = 0;
-  writer->background = 1;  // a code shader's textures carry no coordinate generation anyway
-  writer->ExportShader(model, channel, sh, index, OVL_HEADER_REAL, OVL_RETURN_REAL);
-  EXPECT_EQ(index, 1);
-  EXPECT_EQ(Flatten(model),
-            "albedo{shader{shader=$tex01$ 0 $tex03$}};"
-            "texture{uv_set=default;path=b.jpg;exponent=2.200000;a=0.000000;b=1.000000;c=0.000000}");
-
-  channel->Clear();
-  model->RemoveChild(model->LastChild());
-  writer->ExportShader(model, channel, CodeShader(nullptr, nullptr, nullptr, nullptr), index, OVL_HEADER_REAL,
-                       OVL_RETURN_REAL);
-  EXPECT_EQ(index, 1);
-  EXPECT_EQ(Flatten(model), "albedo{shader{shader=no shader}}");
-}
-
-TEST_F(OVLEmbeddingTest, LongAndNonAsciiProgramsAreWrittenWholeInUtf8) {
-  std::string code = "// caf\xC3\xA9 \xE2\x80\x94 $tex01$\n";
-  while (code.size() < 5000) code += "def f(real x) real: x * 2.0 // padding padding padding\n";
-  BaseShader* sh = CodeShader(code.c_str(), "\xC3\xA9t\xC3\xA9.jpg", nullptr, nullptr);
-  int index = 7;
-  writer->ExportShader(model, channel, sh, index, OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3);
-  std::string expected = code;
-  expected.replace(expected.find("$tex01$"), 7, "7");
-  EXPECT_EQ(ProgramNode()->ValueStr(), expected);
-  EXPECT_EQ(model->FirstChildElement("texture")->FirstChildElement("path")->GetText(),
-            std::string("\xC3\xA9t\xC3\xA9.jpg"));
-}
-
-TEST_F(OVLEmbeddingTest, ProgramEndingACDataSectionIsWrittenAsEscapedText) {
-  const std::string code = "def eval() real: a[b[0]]>1 && x<y ? 1.0 : 0.0";
-  writer->ExportShader(model, channel, CodeShader(code.c_str(), nullptr, nullptr, nullptr),
-                       writer->textureIndex, OVL_HEADER_REAL, OVL_RETURN_REAL);
-  ASSERT_NE(ProgramNode(), nullptr);
-  EXPECT_FALSE(ProgramNode()->CDATA());
-  const std::string printed = Printed();
-  EXPECT_NE(printed.find("<shader>def eval() real: a[b[0]]&gt;1 &amp;&amp; x&lt;y ? 1.0 : 0.0</shader>"),
-            std::string::npos)
-      << printed;
-  TiXmlDocument back;
-  back.Parse(printed.c_str());
-  ASSERT_FALSE(back.Error());
-  EXPECT_EQ(back.RootElement()
-                ->FirstChildElement("albedo")
-                ->FirstChildElement("shader")
-                ->FirstChildElement("shader")
-                ->GetText(),
-            code);
+  std::string longCode = "// caf\xC3\xA9 \xE2\x80\x94 $tex01$\n";
+  while (longCode.size() < 5000) longCode += "def f(real x) real: x * 2.0 // padding padding padding\n";
+  std::string longProgram = longCode;
+  longProgram.replace(longProgram.find("$tex01$"), 7, "7");
+  struct Case {
+    const char* what;
+    const char* code;
+    const char* textures[3];
+    int index, background;
+    std::string program;
+    int after;  // the next texture index afterwards
+  } cases[] = {
+      {"two",
+       "tex($tex01$) + tex($tex02$) * tex($tex01$) $tex03$",
+       {"maps/wood.jpg", "/abs/stone.png"},
+       3,
+       0,
+       "tex(3) + tex(4) * tex(3) $tex03$",
+       5},
+      // A code shader's textures carry no coordinate generation, even in the background.
+      {"second only", "$tex01$ $tex02$ $tex03$", {nullptr, "b.jpg"}, 0, 1, "$tex01$ 0 $tex03$", 1},
+      {"no code", nullptr, {}, 1, 0, "no shader", 1},
+      {"long", longCode.c_str(), {"\xC3\xA9t\xC3\xA9.jpg"}, 7, 0, longProgram, 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    channel->Clear();
+    while (model->LastChild() != channel) model->RemoveChild(model->LastChild());
+    writer->textureIndex = c.index;
+    writer->background = c.background;
+    BaseShader* sh = CodeShader(c.code, c.textures[0], c.textures[1], c.textures[2]);
+    EXPECT_EQ(
+        writer->ExportShader(model, channel, sh, writer->textureIndex, OVL_HEADER_VEC3_POS, OVL_RETURN_VEC3),
+        1);
+    EXPECT_EQ(writer->textureIndex, c.after);
+    ASSERT_NE(ProgramNode(), nullptr);
+    EXPECT_TRUE(ProgramNode()->CDATA());
+    // The textures are defined in their order behind the channel.
+    std::string expected = "albedo{shader{shader=" + c.program + "}}";
+    for (const char* path : c.textures)
+      if (path) expected += ";" + TextureText(path);
+    EXPECT_EQ(Flatten(model), expected);
+  }
 }
 
 TEST_F(OVLEmbeddingTest, MissingInputsAppendNothing) {
@@ -226,23 +201,30 @@ TEST_F(OVLEmbeddingTest, MissingInputsAppendNothing) {
   EXPECT_EQ(Flatten(model), "albedo");
 }
 
+// A generated shader in a colour channel, a code shader with a texture and one whose program
+// would end a CDATA section (written as escaped text instead) in scalar channels.
 TEST_F(OVLEmbeddingTest, EmbeddedProgramsReadBackThroughTheMaterialParsers) {
   using PU = Orvane::OrvaneSceneParseUtils;
-  // A generated shader in a colour channel, a code shader with a texture and one whose program
-  // holds "]]>" in scalar channels.
+  const std::string ending = "def eval() real: a[b[0]]>1 && x<y ? 1.0 : 0.0";
   writer->ExportShader(model, channel, NewShader(kFixedShaderId), writer->textureIndex, OVL_HEADER_VEC3_POS,
                        OVL_RETURN_VEC3);
   TiXmlElement* exponent = new TiXmlElement("exponent");
   model->LinkEndChild(exponent);
   writer->ExportShader(model, exponent, CodeShader("def eval() real: $tex01$", "t.jpg", nullptr, nullptr),
                        writer->textureIndex, OVL_HEADER_REAL_POS, OVL_RETURN_REAL);
-  TiXmlElement* sigma = new TiXmlElement("sigma");
-  model->LinkEndChild(sigma);
-  writer->ExportShader(model, sigma, CodeShader("def eval() real: x]]>y", nullptr, nullptr, nullptr),
+  channel = new TiXmlElement("sigma");
+  model->LinkEndChild(channel);
+  writer->ExportShader(model, channel, CodeShader(ending.c_str(), nullptr, nullptr, nullptr),
                        writer->textureIndex, OVL_HEADER_REAL, OVL_RETURN_REAL);
+  ASSERT_NE(ProgramNode(), nullptr);
+  EXPECT_FALSE(ProgramNode()->CDATA());
+  const std::string printed = Printed();
+  EXPECT_NE(printed.find("<shader>def eval() real: a[b[0]]&gt;1 &amp;&amp; x&lt;y ? 1.0 : 0.0</shader>"),
+            std::string::npos)
+      << printed;
 
   TiXmlDocument back;
-  back.Parse(Printed().c_str());
+  back.Parse(printed.c_str());
   ASSERT_FALSE(back.Error());
   const TiXmlElement* m = back.RootElement();
   PU::TextureList textures(1);
@@ -251,16 +233,12 @@ TEST_F(OVLEmbeddingTest, EmbeddedProgramsReadBackThroughTheMaterialParsers) {
   ASSERT_EQ(albedo->GetType(), Orvane::OrvaneShaderWavelengthDependentParam::TYPE);
   EXPECT_EQ(static_cast<Orvane::OrvaneShaderWavelengthDependentParam*>(albedo.getPointer())->shader,
             std::string(OVLPrelude) + OVL_HEADER_VEC3_POS + "vec3(0.5, 0.25, 1.0)");
-  struct Scalar {
-    const char* channel;
-    const char* program;
-  } scalars[] = {{"exponent", "def eval() real: 0"}, {"sigma", "def eval() real: x]]>y"}};
-  for (const Scalar& s : scalars) {
+  for (const auto& s :
+       {std::make_pair("exponent", std::string("def eval() real: 0")), std::make_pair("sigma", ending)}) {
     Reference<Orvane::OrvaneWavelengthIndependentParam> p =
-        PU::parseScalarMatParameterDirectly(*m->FirstChildElement(s.channel), textures);
-    ASSERT_EQ(p->GetType(), Orvane::OrvaneShaderWavelengthIndependentParam::TYPE) << s.channel;
-    EXPECT_EQ(static_cast<Orvane::OrvaneShaderWavelengthIndependentParam*>(p.getPointer())->shader,
-              s.program);
+        PU::parseScalarMatParameterDirectly(*m->FirstChildElement(s.first), textures);
+    ASSERT_EQ(p->GetType(), Orvane::OrvaneShaderWavelengthIndependentParam::TYPE) << s.first;
+    EXPECT_EQ(static_cast<Orvane::OrvaneShaderWavelengthIndependentParam*>(p.getPointer())->shader, s.second);
   }
 }
 
