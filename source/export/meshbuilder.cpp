@@ -189,8 +189,8 @@ struct alignas(64) Chunk {
   size_t vertexBase = 0, uvBase = 0;          // first flat number of its keys
   size_t vertexOutStart = 0, uvOutStart = 0;  // first final number of the keys it owns
   bool finite = true;                         // every number of the keys it owns is finite
-  // The chunk-local numbers of the candidates, by the partition their hash falls in.
-  std::vector<MeshArray<uint32_t>> vertexParts, uvParts;
+  // The candidates by the partition their hash falls in: hash << 32 | chunk-local number.
+  std::vector<MeshArray<uint64_t>> vertexParts, uvParts;
   // Per partition, how many of its candidates are the first of their key (written by the thread
   // that merges that partition).
   std::vector<size_t> vertexOwned, uvOwned;
@@ -202,13 +202,13 @@ int PartOf(uint32_t hash, int parts) {
 }
 
 // Sorts the candidates of one chunk into partitions, keeping their order.
-void Distribute(const MeshArray<uint32_t>& hashes, int parts, std::vector<MeshArray<uint32_t>>& out) {
+void Distribute(const MeshArray<uint32_t>& hashes, int parts, std::vector<MeshArray<uint64_t>>& out) {
   std::vector<size_t> counts(static_cast<size_t>(parts), 0);
   for (uint32_t h : hashes) ++counts[static_cast<size_t>(PartOf(h, parts))];
-  out.assign(static_cast<size_t>(parts), MeshArray<uint32_t>());
+  out.assign(static_cast<size_t>(parts), MeshArray<uint64_t>());
   for (int k = 0; k < parts; ++k) out[static_cast<size_t>(k)].reserve(counts[static_cast<size_t>(k)]);
   for (size_t i = 0; i < hashes.size(); ++i)
-    out[static_cast<size_t>(PartOf(hashes[i], parts))].push_back(static_cast<uint32_t>(i));
+    out[static_cast<size_t>(PartOf(hashes[i], parts))].push_back(static_cast<uint64_t>(hashes[i]) << 32 | i);
 }
 
 struct VertexMemo {
@@ -440,19 +440,19 @@ struct MeshBuilder::Impl {
   void SharePartition(int part) {
     IndexTable table;  // one table for both kinds of key, so that the second finds it mapped
     MergePartition(
-        table, part, &Chunk::vertexParts, &Chunk::vertexHashes, &Chunk::vertexOwned, vertexFirst,
+        table, part, &Chunk::vertexParts, &Chunk::vertexOwned, vertexFirst,
         [](const Chunk& c) { return c.vertexBase; }, true);
     MergePartition(
-        table, part, &Chunk::uvParts, &Chunk::uvHashes, &Chunk::uvOwned, uvFirst,
-        [](const Chunk& c) { return c.uvBase; }, false);
+        table, part, &Chunk::uvParts, &Chunk::uvOwned, uvFirst, [](const Chunk& c) { return c.uvBase; },
+        false);
   }
 
   template <typename Base>
-  void MergePartition(IndexTable& table, int part, std::vector<MeshArray<uint32_t>> Chunk::*parts,
-                      MeshArray<uint32_t> Chunk::*hashes, std::vector<size_t> Chunk::*owned,
-                      MeshArray<uint32_t>& first, Base base, bool vertices) {
+  void MergePartition(IndexTable& table, int part, std::vector<MeshArray<uint64_t>> Chunk::*parts,
+                      std::vector<size_t> Chunk::*owned, MeshArray<uint32_t>& first, Base base,
+                      bool vertices) {
     constexpr size_t kAhead = 16;
-    auto bucket = [&](const Chunk& c) -> const MeshArray<uint32_t>& {
+    auto bucket = [&](const Chunk& c) -> const MeshArray<uint64_t>& {
       return (c.*parts)[static_cast<size_t>(part)];
     };
     size_t total = 0;
@@ -466,16 +466,17 @@ struct MeshBuilder::Impl {
       return Same(ca.positions[ja], cb.positions[jb]) && (!phong || Same(ca.normals[ja], cb.normals[jb]));
     };
     for (Chunk& c : chunks) {
-      const MeshArray<uint32_t>& entries = bucket(c);
-      const MeshArray<uint32_t>& hash = c.*hashes;
+      const MeshArray<uint64_t>& entries = bucket(c);
       const size_t from = base(c);
       size_t firsts = 0;
       for (size_t i = 0; i < entries.size(); ++i) {
-        if (i + kAhead < entries.size()) table.Prefetch(hash[entries[i + kAhead]]);
-        const uint32_t flat = static_cast<uint32_t>(from + entries[i]);
-        first[flat] =
-            table.FindOrInsert(hash[entries[i]], flat, [&](uint32_t other) { return equal(other, flat); });
-        firsts += first[flat] == flat;
+        if (i + kAhead < entries.size()) table.Prefetch(static_cast<uint32_t>(entries[i + kAhead] >> 32));
+        const uint32_t hash = static_cast<uint32_t>(entries[i] >> 32);
+        const uint32_t flat = static_cast<uint32_t>(from + static_cast<uint32_t>(entries[i]));
+        const uint32_t found =
+            table.FindOrInsert(hash, flat, [&](uint32_t other) { return equal(other, flat); });
+        first[flat] = found;
+        firsts += found == flat;
       }
       (c.*owned)[static_cast<size_t>(part)] = firsts;
     }
