@@ -65,25 +65,31 @@ class Digest {
   // Adds the pieces one after the other. Large data is summed on several threads at once, over
   // the blocks of all pieces together: each block from 0, the sums then joined in order.
   void AddPieces(std::initializer_list<std::pair<const void*, size_t>> pieces) {
+    size_t total = 0;
+    for (const auto& [data, size] : pieces)
+      if (data) total += size;
+    if (total < kParallelFrom) {
+      for (const auto& [data, size] : pieces) {
+        if (!data) continue;
+        const auto* p = static_cast<const unsigned char*>(data);
+        for (size_t at = 0; at < size; at += kBlock) {
+          const size_t n = std::min(kBlock, size - at);
+          crc_ = ZipFile::CalcCRC32(p + at, static_cast<VLONG>(n), crc_);
+          Fold(Hash64(p + at, n));
+        }
+      }
+      return;
+    }
     struct Block {
       const unsigned char* p;
       size_t n;
     };
     std::vector<Block> blocks;
-    size_t total = 0;
     for (const auto& [data, size] : pieces) {
-      if (size == 0 || !data) continue;
+      if (!data) continue;
       const auto* p = static_cast<const unsigned char*>(data);
       for (size_t at = 0; at < size; at += kBlock)
         blocks.push_back(Block{p + at, std::min(kBlock, size - at)});
-      total += size;
-    }
-    if (total < kParallelFrom) {
-      for (const Block& b : blocks) {
-        crc_ = ZipFile::CalcCRC32(b.p, static_cast<VLONG>(b.n), crc_);
-        Fold(Hash64(b.p, b.n));
-      }
-      return;
     }
     std::vector<ULONG> crcs(blocks.size());
     std::vector<uint64_t> hashes(blocks.size());

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <unordered_map>
 #include <set>
 #include <string>
 #include <vector>
@@ -231,12 +232,18 @@ class OrvaneSceneExporter : public Hierarchy {
   AtomArray* areaLightShapes = nullptr;     ///< Polygon objects that shape area lights.
   std::map<ULONG, int> meshChecksums;       ///< Checksums of the meshes written in this export.
   /// Per checksum, the fingerprints of the different meshes this export named with it, in order.
-  std::map<ULONG, std::vector<uint64_t>> meshFingerprints;
+  std::unordered_map<ULONG, std::vector<uint64_t>> meshFingerprints;
+  /// Hashes a mesh object with its salt.
+  struct MeshKeyHash {
+    size_t operator()(const std::pair<const PolygonObject*, int>& k) const {
+      return std::hash<const void*>()(k.first) ^ (static_cast<size_t>(k.second) * 0x9E3779B97F4A7C15ull);
+    }
+  };
   /// Checksum and fingerprint of each document mesh (and salt) met in this export: the object that
   /// many instances show is checksummed once.
-  std::map<std::pair<const PolygonObject*, int>, std::pair<ULONG, uint64_t>> meshKeys;
+  std::unordered_map<std::pair<const PolygonObject*, int>, std::pair<ULONG, uint64_t>, MeshKeyHash> meshKeys;
   /// The mesh files this exporter wrote, in any export, with the fingerprints of their meshes.
-  std::map<std::string, uint64_t> writtenMeshFiles;
+  std::unordered_map<std::string, uint64_t> writtenMeshFiles;
   int pass = 0;                     ///< 0 gathers, 1 exports.
   char commentText[2000] = {};      ///< Text of the comment being written.
   int instanceCount = 0;            ///< Models that reused a mesh already written.
