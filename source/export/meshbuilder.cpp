@@ -14,6 +14,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <thread>
 #include <functional>
 #if defined(__SSE2__)
@@ -150,6 +151,9 @@ class IndexTable {
   size_t size_ = 0;
 };
 
+// Marks a key's entry in the first-appearance table once it holds the key's final number.
+constexpr uint32_t kPlaced = 0x80000000u;
+
 // The value of a step's result that is not there yet.
 constexpr size_t kNotYet = static_cast<size_t>(-1);
 
@@ -178,6 +182,22 @@ struct Run {
   size_t start = 0;  // position of its first polygon in the whole sequence
 };
 
+// A chunk's candidates sorted into partitions by hash, keeping their order: hash << 32 |
+// chunk-local number, partition after partition in one array (which the mesh block cache keeps
+// between conversions).
+class PartitionedKeys {
+ public:
+  void Fill(const MeshArray<uint32_t>& hashes, int parts);
+  const uint64_t* Begin(int part) const { return entries_.data() + start_[static_cast<size_t>(part)]; }
+  size_t Size(int part) const {
+    return start_[static_cast<size_t>(part) + 1] - start_[static_cast<size_t>(part)];
+  }
+
+ private:
+  MeshArray<uint64_t> entries_;
+  std::vector<size_t> start_;  // where each partition begins, and the end
+};
+
 // One contiguous part of the polygon sequence with the distinct keys it holds.
 struct alignas(64) Chunk {
   size_t begin = 0, end = 0;  // sequence positions
@@ -189,8 +209,7 @@ struct alignas(64) Chunk {
   size_t vertexBase = 0, uvBase = 0;          // first flat number of its keys
   size_t vertexOutStart = 0, uvOutStart = 0;  // first final number of the keys it owns
   bool finite = true;                         // every number of the keys it owns is finite
-  // The candidates by the partition their hash falls in: hash << 32 | chunk-local number.
-  std::vector<MeshArray<uint64_t>> vertexParts, uvParts;
+  PartitionedKeys vertexParts, uvParts;
   // Per partition, how many of its candidates are the first of their key (written by the thread
   // that merges that partition).
   std::vector<size_t> vertexOwned, uvOwned;
@@ -201,14 +220,15 @@ int PartOf(uint32_t hash, int parts) {
   return static_cast<int>((static_cast<uint64_t>(hash) * static_cast<uint64_t>(parts)) >> 32);
 }
 
-// Sorts the candidates of one chunk into partitions, keeping their order.
-void Distribute(const MeshArray<uint32_t>& hashes, int parts, std::vector<MeshArray<uint64_t>>& out) {
-  std::vector<size_t> counts(static_cast<size_t>(parts), 0);
-  for (uint32_t h : hashes) ++counts[static_cast<size_t>(PartOf(h, parts))];
-  out.assign(static_cast<size_t>(parts), MeshArray<uint64_t>());
-  for (int k = 0; k < parts; ++k) out[static_cast<size_t>(k)].reserve(counts[static_cast<size_t>(k)]);
+void PartitionedKeys::Fill(const MeshArray<uint32_t>& hashes, int parts) {
+  start_.assign(static_cast<size_t>(parts) + 1, 0);
+  for (uint32_t h : hashes) ++start_[static_cast<size_t>(PartOf(h, parts)) + 1];
+  for (size_t k = 1; k < start_.size(); ++k) start_[k] += start_[k - 1];
+  entries_.resize(hashes.size());
+  std::vector<size_t> next(start_.begin(), start_.end() - 1);
   for (size_t i = 0; i < hashes.size(); ++i)
-    out[static_cast<size_t>(PartOf(hashes[i], parts))].push_back(static_cast<uint64_t>(hashes[i]) << 32 | i);
+    entries_[next[static_cast<size_t>(PartOf(hashes[i], parts))]++] =
+        static_cast<uint64_t>(hashes[i]) << 32 | i;
 }
 
 struct VertexMemo {
@@ -246,9 +266,9 @@ struct MeshBuilder::Impl {
   std::vector<Run> runs;
   size_t sequenceLength = 0;
   std::vector<Chunk> chunks;
-  // Per flat key number: the flat number of the key's first appearance, and the final number of
-  // a key that owns itself.
-  MeshArray<uint32_t> vertexFirst, uvFirst, vertexFinal, uvFinal;
+  // Per flat key number: the flat number of the key's first appearance; once placed, a key that
+  // owns itself holds its final number instead, marked with kPlaced.
+  MeshArray<uint32_t> vertexFirst, uvFirst;
 
   Impl(Orvane::OrvaneMesh& m, const LVector* p, LONG pc, const CPolygon* v, LONG vc, const SVector* n, Real s)
       : mesh(m),
@@ -448,15 +468,12 @@ struct MeshBuilder::Impl {
   }
 
   template <typename Base>
-  void MergePartition(IndexTable& table, int part, std::vector<MeshArray<uint64_t>> Chunk::*parts,
+  void MergePartition(IndexTable& table, int part, PartitionedKeys Chunk::*parts,
                       std::vector<size_t> Chunk::*owned, MeshArray<uint32_t>& first, Base base,
                       bool vertices) {
     constexpr size_t kAhead = 16;
-    auto bucket = [&](const Chunk& c) -> const MeshArray<uint64_t>& {
-      return (c.*parts)[static_cast<size_t>(part)];
-    };
     size_t total = 0;
-    for (const Chunk& c : chunks) total += bucket(c).size();
+    for (const Chunk& c : chunks) total += (c.*parts).Size(part);
     table.Reset(total);
     auto equal = [&](uint32_t a, uint32_t b) {
       const Chunk& ca = chunks[ChunkOf(a, base)];
@@ -466,11 +483,12 @@ struct MeshBuilder::Impl {
       return Same(ca.positions[ja], cb.positions[jb]) && (!phong || Same(ca.normals[ja], cb.normals[jb]));
     };
     for (Chunk& c : chunks) {
-      const MeshArray<uint64_t>& entries = bucket(c);
+      const uint64_t* entries = (c.*parts).Begin(part);
+      const size_t count = (c.*parts).Size(part);
       const size_t from = base(c);
       size_t firsts = 0;
-      for (size_t i = 0; i < entries.size(); ++i) {
-        if (i + kAhead < entries.size()) table.Prefetch(static_cast<uint32_t>(entries[i + kAhead] >> 32));
+      for (size_t i = 0; i < count; ++i) {
+        if (i + kAhead < count) table.Prefetch(static_cast<uint32_t>(entries[i + kAhead] >> 32));
         const uint32_t hash = static_cast<uint32_t>(entries[i] >> 32);
         const uint32_t flat = static_cast<uint32_t>(from + static_cast<uint32_t>(entries[i]));
         const uint32_t found =
@@ -491,7 +509,7 @@ struct MeshBuilder::Impl {
     for (size_t k = 0; k < c.positions.size(); ++k) {
       const size_t flat = c.vertexBase + k;
       if (vertexFirst[flat] != flat) continue;
-      vertexFinal[flat] = static_cast<uint32_t>(out);
+      vertexFirst[flat] = static_cast<uint32_t>(out) | kPlaced;
       mesh.positions[out] = c.positions[k];
       note(c.positions[k].x);
       note(c.positions[k].y);
@@ -508,7 +526,7 @@ struct MeshBuilder::Impl {
     for (size_t k = 0; k < c.uvs.size(); ++k) {
       const size_t flat = c.uvBase + k;
       if (uvFirst[flat] != flat) continue;
-      uvFinal[flat] = static_cast<uint32_t>(out);
+      uvFirst[flat] = static_cast<uint32_t>(out) | kPlaced;
       mesh.uvs[out] = c.uvs[k];
       note(c.uvs[k].x);
       note(c.uvs[k].y);
@@ -517,12 +535,19 @@ struct MeshBuilder::Impl {
     c.finite = notFinite == 0;
   }
 
+  // The final number of the flat key `flat`: its own when it owns itself, otherwise that of its
+  // first appearance (placed by this chunk or an earlier one).
+  static uint32_t Final(const MeshArray<uint32_t>& first, size_t flat) {
+    const uint32_t v = first[flat];
+    return (v & kPlaced ? v : first[v]) & ~kPlaced;
+  }
+
   void Renumber(const Chunk& c) {
     Triangle* t = mesh.triangles.data() + c.triangleStart;
     for (size_t n = 0; n < c.triangleCount; ++n, ++t) {
       for (int k = 0; k < 3; ++k) {
-        t->vertexIndices[k] = vertexFinal[vertexFirst[c.vertexBase + t->vertexIndices[k]]];
-        t->uvIndices[k] = uvFinal[uvFirst[c.uvBase + t->uvIndices[k]]];
+        t->vertexIndices[k] = Final(vertexFirst, c.vertexBase + t->vertexIndices[k]);
+        t->uvIndices[k] = Final(uvFirst, c.uvBase + t->uvIndices[k]);
       }
     }
   }
@@ -550,8 +575,8 @@ struct MeshBuilder::Impl {
       for (int earlier = 0; earlier < t; ++earlier)
         c.triangleStart += Await(counted[static_cast<size_t>(earlier)]);
       ConvertChunk(c);
-      Distribute(c.vertexHashes, threads, c.vertexParts);
-      Distribute(c.uvHashes, threads, c.uvParts);
+      c.vertexParts.Fill(c.vertexHashes, threads);
+      c.uvParts.Fill(c.uvHashes, threads);
       c.vertexOwned.assign(static_cast<size_t>(threads), 0);
       c.uvOwned.assign(static_cast<size_t>(threads), 0);
     });
@@ -563,10 +588,10 @@ struct MeshBuilder::Impl {
       vertexKeys += c.positions.size();
       uvKeys += c.uvs.size();
     }
+    // Flat numbers, marked or not, fit 31 bits.
+    if (vertexKeys >= kPlaced || uvKeys >= kPlaced) throw std::bad_alloc();
     vertexFirst.resize(vertexKeys);
     uvFirst.resize(uvKeys);
-    vertexFinal.resize(vertexKeys);
-    uvFinal.resize(uvKeys);
     ParallelFor(threads, [&](int part) { SharePartition(part); });
 
     size_t vertices = 0, uvs = 0;
