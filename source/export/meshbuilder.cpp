@@ -1,5 +1,6 @@
-// The conversion runs in phases over contiguous chunks of the polygon sequence, one thread per
-// chunk: each chunk gathers its distinct vertices and texture coordinates in order of first
+// The conversion runs in phases over contiguous chunks of the polygon sequence, two per thread,
+// taken in order by whichever thread is free (so that a thread slowed down by the machine holds
+// up less of the work): each chunk gathers its distinct vertices and texture coordinates in order of first
 // appearance in small tables of its own; the keys are then shared out by hash to one partition
 // per thread, where the first chunk holding a key owns it; owned keys get their final numbers in
 // chunk order, and every triangle is renumbered. This numbers every distinct key by its first
@@ -32,6 +33,8 @@ using Orvane::Vec3f;
 
 // Below this many polygons the conversion stays on the calling thread.
 constexpr size_t kPolygonsPerThread = 16384;
+// Chunks per thread: more than one lets the threads that finish early take over work.
+constexpr size_t kChunksPerThread = 2;
 // Triangle arrays larger than this are written past the processor's caches: they would not stay
 // there until they are read again, and a plain write first reads every line it fills.
 constexpr size_t kStreamFrom = size_t(24) << 20;
@@ -355,13 +358,11 @@ struct MeshBuilder::Impl {
   // point has just made an equal key reuses it, every other corner makes a new candidate. Keys
   // appear among the candidates in the order of their first appearance; repeated candidates
   // (a position shared by several points) are merged later.
-  void ConvertChunk(Chunk& c) {
-    // No larger than the object's points: a small mesh clears small caches.
-    size_t memoSize = 1;
-    while (memoSize < kMemoSize && memoSize < static_cast<size_t>(pointCount)) memoSize *= 2;
-    const size_t memoMask = memoSize - 1;
-    MeshArray<VertexMemo> vertexMemo(memoSize);
-    MeshArray<UVMemo> uvMemo(memoSize);
+  void ConvertChunk(Chunk& c, MeshArray<VertexMemo>& vertexMemo, MeshArray<UVMemo>& uvMemo) {
+    // The caches hold nothing of an earlier chunk.
+    std::fill(vertexMemo.begin(), vertexMemo.end(), VertexMemo());
+    std::fill(uvMemo.begin(), uvMemo.end(), UVMemo());
+    const size_t memoMask = vertexMemo.size() - 1;
     // A mesh of quadrangles has about one vertex and one texture coordinate per polygon, and a
     // chunk repeats the points of its first row: room for a quarter more.
     const size_t expected = (c.end - c.begin) * 5 / 4 + 64;
@@ -555,30 +556,40 @@ struct MeshBuilder::Impl {
   void Build(int threads) {
     if (threads <= 0) threads = WorkerPool::ThreadsFor(sequenceLength, kPolygonsPerThread);
     threads = std::max(1, std::min<int>(threads, static_cast<int>(std::max<size_t>(sequenceLength, 1))));
-    chunks.assign(static_cast<size_t>(threads), Chunk());
+    const size_t chunkCount =
+        threads == 1 ? 1 : std::min(static_cast<size_t>(threads) * kChunksPerThread, sequenceLength);
+    chunks.assign(chunkCount, Chunk());
     for (size_t t = 0; t < chunks.size(); ++t) {
       chunks[t].begin = sequenceLength * t / chunks.size();
       chunks[t].end = sequenceLength * (t + 1) / chunks.size();
     }
 
+    // No larger than the object's points: a small mesh clears small caches.
+    size_t memoSize = 1;
+    while (memoSize < kMemoSize && memoSize < static_cast<size_t>(pointCount)) memoSize *= 2;
+
     // Each chunk counts its triangles, then converts them behind those of the chunks before it
-    // (room for two triangles per polygon; what is not used is cut off below). A chunk waits
-    // only for chunks taken before it, which never wait for it: parts are started in order.
+    // (room for two triangles per polygon; what is not used is cut off below). Chunks are taken
+    // in order, and a chunk waits only for chunks taken before it, which never wait for it.
     mesh.triangles.resize(2 * sequenceLength);
     std::unique_ptr<std::atomic<size_t>[]> counted(new std::atomic<size_t>[chunks.size()]);
     for (size_t t = 0; t < chunks.size(); ++t) counted[t].store(kNotYet, std::memory_order_relaxed);
-    ParallelFor(threads, [&](int t) {
-      Chunk& c = chunks[static_cast<size_t>(t)];
-      CountTriangles(c);
-      counted[static_cast<size_t>(t)].store(c.triangleCount, std::memory_order_release);
-      c.triangleStart = 0;
-      for (int earlier = 0; earlier < t; ++earlier)
-        c.triangleStart += Await(counted[static_cast<size_t>(earlier)]);
-      ConvertChunk(c);
-      c.vertexParts.Fill(c.vertexHashes, threads);
-      c.uvParts.Fill(c.uvHashes, threads);
-      c.vertexOwned.assign(static_cast<size_t>(threads), 0);
-      c.uvOwned.assign(static_cast<size_t>(threads), 0);
+    std::atomic<size_t> nextToConvert{0};
+    ParallelFor(threads, [&](int) {
+      MeshArray<VertexMemo> vertexMemo(memoSize);
+      MeshArray<UVMemo> uvMemo(memoSize);
+      for (size_t t; (t = nextToConvert.fetch_add(1)) < chunks.size();) {
+        Chunk& c = chunks[t];
+        CountTriangles(c);
+        counted[t].store(c.triangleCount, std::memory_order_release);
+        c.triangleStart = 0;
+        for (size_t earlier = 0; earlier < t; ++earlier) c.triangleStart += Await(counted[earlier]);
+        ConvertChunk(c, vertexMemo, uvMemo);
+        c.vertexParts.Fill(c.vertexHashes, threads);
+        c.uvParts.Fill(c.uvHashes, threads);
+        c.vertexOwned.assign(static_cast<size_t>(threads), 0);
+        c.uvOwned.assign(static_cast<size_t>(threads), 0);
+      }
     });
     mesh.triangles.resize(chunks.back().triangleStart + chunks.back().triangleCount);
     size_t vertexKeys = 0, uvKeys = 0;
@@ -607,11 +618,14 @@ struct MeshBuilder::Impl {
     // A chunk's triangles refer to keys placed by it and by the chunks before it.
     std::unique_ptr<std::atomic<size_t>[]> placed(new std::atomic<size_t>[chunks.size()]);
     for (size_t t = 0; t < chunks.size(); ++t) placed[t].store(kNotYet, std::memory_order_relaxed);
-    ParallelFor(threads, [&](int t) {
-      PlaceOwnedKeys(chunks[static_cast<size_t>(t)]);
-      placed[static_cast<size_t>(t)].store(1, std::memory_order_release);
-      for (int earlier = 0; earlier < t; ++earlier) Await(placed[static_cast<size_t>(earlier)]);
-      Renumber(chunks[static_cast<size_t>(t)]);
+    std::atomic<size_t> nextToPlace{0};
+    ParallelFor(threads, [&](int) {
+      for (size_t t; (t = nextToPlace.fetch_add(1)) < chunks.size();) {
+        PlaceOwnedKeys(chunks[t]);
+        placed[t].store(1, std::memory_order_release);
+        for (size_t earlier = 0; earlier < t; ++earlier) Await(placed[earlier]);
+        Renumber(chunks[t]);
+      }
     });
   }
 };
