@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 /// Perlin's improved noise; static members only. The tables are constants, so any number of
 /// render threads may sample at once.
@@ -48,6 +49,11 @@ class PerlinNoise {
   static T FBM(T x, T y, T z, unsigned int octaves);
 
  private:
+  // Eight octaves at once where the processor has the vectors for it: noise[k] = the noise at
+  // (frequency[k] x, frequency[k] y, frequency[k] z), each finite; false (nothing written)
+  // otherwise.
+  static bool WideOctaves(const double* frequency, double x, double y, double z, double* noise);
+
   // Splits a finite coordinate into its lattice cell (mod 256) and its fraction in 0..1: the
   // integer part goes through a 64-bit integer, rounded towards minus infinity. Beyond 2^63 every
   // value is an integer and a multiple of 256, so cell and fraction are 0. Without branches, so
@@ -104,6 +110,34 @@ template <typename T>
 T PerlinNoise::FBM(T x, T y, T z, unsigned int octaves) {
   const T lacunarity = static_cast<T>(1.99), gain = static_cast<T>(0.5);
   T sum = 0, frequency = 1, amplitude = 1;
+  if constexpr (std::is_same<T, double>::value) {
+    // Groups of eight octaves side by side; the frequency only grows, so when the last octave's
+    // coordinates are finite, every octave's are. The sum is made in the same order.
+    double frequencies[8], values[8];
+    unsigned int i = 0;
+    for (; i + 8 <= octaves; i += 8) {
+      for (double& f : frequencies) {
+        f = frequency;
+        frequency *= lacunarity;
+      }
+      const double last = frequencies[7];
+      if (!std::isfinite(last * x) || !std::isfinite(last * y) || !std::isfinite(last * z) ||
+          !WideOctaves(frequencies, x, y, z, values)) {
+        frequency = frequencies[0];
+        break;
+      }
+      for (double n : values) {
+        sum += n * amplitude;
+        amplitude *= gain;
+      }
+    }
+    for (; i < octaves; ++i) {
+      sum += noise(frequency * x, frequency * y, frequency * z) * amplitude;
+      frequency *= lacunarity;
+      amplitude *= gain;
+    }
+    return sum;
+  }
   for (unsigned int i = 0; i < octaves; ++i) {
     sum += noise(frequency * x, frequency * y, frequency * z) * amplitude;
     frequency *= lacunarity;
