@@ -1,12 +1,13 @@
 // The conversion runs in phases over contiguous chunks of the polygon sequence, two per thread,
 // taken in order by whichever thread is free (so that a thread slowed down by the machine holds
-// up less of the work): each chunk gathers its distinct vertices and texture coordinates in order of first
-// appearance in small tables of its own; the keys are then shared out by hash to one partition
-// per thread, where the first chunk holding a key owns it; owned keys get their final numbers in
-// chunk order, and every triangle is renumbered. This numbers every distinct key by its first
-// appearance in the whole sequence, exactly as one pass over it would, while all tables stay
-// small enough for the processor's caches. The work takes three steps of the worker pool (waking
-// its threads costs more than the steps in between): convert, share out, place and renumber.
+// up less of the work): each chunk gathers its distinct vertices and texture coordinates in
+// order of first appearance in small tables of its own; the keys are then shared out by hash to
+// one partition per thread, where the first chunk holding a key owns it; owned keys get their
+// final numbers in chunk order, and every triangle is renumbered. This numbers every distinct
+// key by its first appearance in the whole sequence, exactly as one pass over it would, while
+// all tables stay small enough for the processor's caches. The work takes three steps of the
+// worker pool (waking its threads costs more than the steps in between): convert, share out,
+// place and renumber.
 #include "export/meshbuilder.h"
 
 #include <algorithm>
@@ -358,11 +359,16 @@ struct MeshBuilder::Impl {
   // point has just made an equal key reuses it, every other corner makes a new candidate. Keys
   // appear among the candidates in the order of their first appearance; repeated candidates
   // (a position shared by several points) are merged later.
-  void ConvertChunk(Chunk& c, MeshArray<VertexMemo>& vertexMemo, MeshArray<UVMemo>& uvMemo) {
-    // The caches hold nothing of an earlier chunk.
-    std::fill(vertexMemo.begin(), vertexMemo.end(), VertexMemo());
-    std::fill(uvMemo.begin(), uvMemo.end(), UVMemo());
-    const size_t memoMask = vertexMemo.size() - 1;
+  void ConvertChunk(Chunk& c, size_t memoSize, MeshArray<VertexMemo>& vertexMemo, MeshArray<UVMemo>& uvMemo) {
+    // The caches (made with the thread's first chunk) hold nothing of an earlier chunk.
+    if (vertexMemo.size() != memoSize) {
+      vertexMemo.assign(memoSize, VertexMemo());
+      uvMemo.assign(memoSize, UVMemo());
+    } else {
+      std::fill(vertexMemo.begin(), vertexMemo.end(), VertexMemo());
+      std::fill(uvMemo.begin(), uvMemo.end(), UVMemo());
+    }
+    const size_t memoMask = memoSize - 1;
     // A mesh of quadrangles has about one vertex and one texture coordinate per polygon, and a
     // chunk repeats the points of its first row: room for a quarter more.
     const size_t expected = (c.end - c.begin) * 5 / 4 + 64;
@@ -576,15 +582,15 @@ struct MeshBuilder::Impl {
     for (size_t t = 0; t < chunks.size(); ++t) counted[t].store(kNotYet, std::memory_order_relaxed);
     std::atomic<size_t> nextToConvert{0};
     ParallelFor(threads, [&](int) {
-      MeshArray<VertexMemo> vertexMemo(memoSize);
-      MeshArray<UVMemo> uvMemo(memoSize);
+      MeshArray<VertexMemo> vertexMemo;
+      MeshArray<UVMemo> uvMemo;
       for (size_t t; (t = nextToConvert.fetch_add(1)) < chunks.size();) {
         Chunk& c = chunks[t];
         CountTriangles(c);
         counted[t].store(c.triangleCount, std::memory_order_release);
         c.triangleStart = 0;
         for (size_t earlier = 0; earlier < t; ++earlier) c.triangleStart += Await(counted[earlier]);
-        ConvertChunk(c, vertexMemo, uvMemo);
+        ConvertChunk(c, memoSize, vertexMemo, uvMemo);
         c.vertexParts.Fill(c.vertexHashes, threads);
         c.uvParts.Fill(c.uvHashes, threads);
         c.vertexOwned.assign(static_cast<size_t>(threads), 0);
