@@ -187,8 +187,8 @@ struct Run {
 };
 
 // A chunk's candidates sorted into partitions by hash, keeping their order: hash << 32 |
-// chunk-local number, partition after partition in one array (which the mesh block cache keeps
-// between conversions).
+// chunk-local number, partition after partition in one array (a large one comes from the mesh
+// block cache, so the next conversion finds it mapped).
 class PartitionedKeys {
  public:
   void Fill(const MeshArray<uint32_t>& hashes, int parts);
