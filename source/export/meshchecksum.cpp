@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <initializer_list>
 #include <utility>
@@ -21,8 +22,8 @@ constexpr int32_t kConverterRevision = 1;
 
 // Arrays are summed in blocks of this size; the fingerprint is defined over these blocks, so it
 // does not depend on the number of threads.
-constexpr size_t kBlock = size_t(1) << 20;
-constexpr size_t kParallelFrom = 4 * kBlock;
+constexpr size_t kBlock = size_t(256) << 10;
+constexpr size_t kParallelFrom = size_t(4) << 20;
 
 constexpr uint64_t kPrime1 = 0x9E3779B185EBCA87ull;
 constexpr uint64_t kPrime2 = 0xC2B2AE3D27D4EB4Full;
@@ -93,9 +94,12 @@ class Digest {
     }
     std::vector<ULONG> crcs(blocks.size());
     std::vector<uint64_t> hashes(blocks.size());
-    const int threads = WorkerPool::ThreadsFor(blocks.size(), 1);
-    auto work = [&](int t) {
-      for (size_t b = blocks.size() * t / threads; b < blocks.size() * (t + 1) / threads; ++b) {
+    // Blocks are taken in turn by whichever thread is free, so that a slowed thread holds up
+    // less of the work.
+    const int threads = WorkerPool::ThreadsFor(blocks.size(), 4);
+    std::atomic<size_t> next{0};
+    auto work = [&](int) {
+      for (size_t b; (b = next.fetch_add(1)) < blocks.size();) {
         crcs[b] = ZipFile::CalcCRC32(blocks[b].p, static_cast<VLONG>(blocks[b].n), 0);
         hashes[b] = Hash64(blocks[b].p, blocks[b].n);
       }
