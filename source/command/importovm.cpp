@@ -96,12 +96,8 @@ void ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename&
   fileName = file;
   importedMaterials_.clear();
   importedByName_.clear();
-  elementsByName_.clear();
-  indexedSceneData_ = nullptr;
-  mediaByName_.clear();
-  mediaSceneData_ = nullptr;
   visited_.clear();
-  inProgress_.clear();
+  ForgetFileIndexes();
   if (xml.Error()) {
     GePrint(String("Material file is not well-formed: ") + ImportText(xml.ErrorDesc()) + " (line " +
             String::LongToString(xml.ErrorRow()) + ", column " + String::LongToString(xml.ErrorCol()) + ")");
@@ -128,6 +124,10 @@ void ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename&
   }
   running_ = false;
   if (stopped.Content()) MessageDialog(String("The import stopped: ") + stopped);
+  ForgetFileIndexes();
+}
+
+void ImportOVM::ForgetFileIndexes() {
   inProgress_.clear();
   elementsByName_.clear();
   indexedSceneData_ = nullptr;

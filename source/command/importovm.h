@@ -133,6 +133,8 @@ class ImportOVM : public CommandData {
   std::vector<String> warnings;      ///< Warnings of the running import, in order.
 
  private:
+  /// Empties the indexes of the file being imported and the elements still in progress.
+  void ForgetFileIndexes();
   /// Adds the warning `lead` + the quoted name of `mat` + " not supported.".
   void Warn(const char* lead, BaseMaterial* mat);
   /// The "material" elements of "scenedata" of that name, in file order (made at the first use).

@@ -14,11 +14,11 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <new>
 #include <thread>
-#include <functional>
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif

@@ -88,6 +88,7 @@ int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, con
   scale_ = scale;
 
   bool converted = true;
+  notFinite_ = false;
   try {
     AddVerticesAndTris(obj, lightMode);
   } catch (const std::bad_alloc&) {
@@ -96,7 +97,6 @@ int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, con
   mesh_.uvSets.push_back(Orvane::UVSetExposition{"default", 0});
   mesh_.uvMappingCount = 1;
   // A mesh file holds no infinite or undefined number: such a mesh is not written at all.
-  notFinite_ = converted && !finite_;
   if (notFinite_) return 0;
   const LONG processing = GeGetTimer() - start;
 
@@ -200,7 +200,7 @@ int WavefrontExport::AddVerticesAndTris(PolygonObject* obj, int lightMode) {
       builder.AddPolygons(g.polygons, builder.AddMaterial(name), g.uv);
     }
     builder.Build();
-    finite_ = builder.Finite();
+    notFinite_ = !builder.Finite();
   } catch (...) {
     GeFree(normals);
     throw;

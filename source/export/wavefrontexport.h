@@ -77,7 +77,6 @@ class WavefrontExport {
   LONG phong_ = 0;
   double scale_ = 1.0;
   bool notFinite_ = false;
-  bool finite_ = true;  // every number the last conversion made is finite
   Orvane::OrvaneMesh mesh_;
   std::vector<UVWTag*> generated_;
 };
