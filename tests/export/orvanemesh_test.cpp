@@ -162,6 +162,28 @@ TEST(OrvaneMeshTest, MeshWithoutNormalsHasAZeroNormalCount) {
   EXPECT_TRUE(back.normals.empty());
 }
 
+TEST(OrvaneMeshTest, ALargeMeshHoldsExactlyItsBytesAndReadsBack) {
+  // Large files have their room reserved before they are written: nothing of it may remain.
+  TempDir dir;
+  OrvaneMesh m = SmallMesh();
+  m.positions.resize(90001);
+  m.normals.resize(90001);
+  for (size_t i = 0; i < m.positions.size(); ++i) {
+    m.positions[i] = Vec3f{float(i), -float(i), 0.5f};
+    m.normals[i] = Vec3f{0, 1, float(i % 7)};
+  }
+  m.triangles.resize(30000);
+  for (uint32_t i = 0; i < m.triangles.size(); ++i) m.triangles[i] = {{i, i + 1, i + 2}, {0, 1, 2}, i % 2};
+  std::string path = dir / "large.ovmesh";
+  ASSERT_TRUE(OrvaneMesh::writeToFile(path, m));
+  const size_t extra = (m.positions.size() - 4) * 24 + (m.triangles.size() - 2) * 28;
+  EXPECT_EQ(std::filesystem::file_size(path), SmallMeshBytes().size() + extra);
+  OrvaneMesh back;
+  ASSERT_TRUE(OrvaneMesh::readFromFile(path, back));
+  ExpectEqualMeshes(back, m);
+  EXPECT_EQ(DirEntries(dir.path()), std::vector<std::string>{"large.ovmesh"});
+}
+
 TEST(OrvaneMeshTest, NamesUpToTheLimitRoundTripLongerOnesAreRefused) {
   TempDir dir;
   OrvaneMesh m = SmallMesh();
