@@ -55,12 +55,15 @@ BaseDocument* MakeDocument() {
   return doc;
 }
 
-// Writes every material of `doc` under `root`, as the scene's material pass does.
+// Writes every material of `doc` under `root`, as the scene's material pass does (the scene data
+// holds the export's name table).
 void WriteAll(BaseDocument* doc, OrvaneSceneData* sd, TiXmlElement* root) {
   AtomArray* done = AtomArray::Alloc();
-  const MaterialNameTable names(doc);
-  for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext())
-    ExportBaseMaterial(m, root, done, sd, 0, 0);
+  {
+    const WrittenMaterialsIndex index(done);
+    for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext())
+      ExportBaseMaterial(m, root, done, sd, 0, 0);
+  }
   AtomArray::Free(done);
 }
 
@@ -68,6 +71,7 @@ void BM_WriteMaterials(benchmark::State& state) {
   BaseDocument* doc = MakeDocument();
   OrvaneSceneData sd;
   sd.document = doc;
+  sd.MakeMaterialNames();
   size_t elements = 0;
   for (auto _ : state) {
     TiXmlDocument xml;
@@ -88,6 +92,7 @@ void BM_PrintMaterials(benchmark::State& state) {
   BaseDocument* doc = MakeDocument();
   OrvaneSceneData sd;
   sd.document = doc;
+  sd.MakeMaterialNames();
   TiXmlDocument xml;
   TiXmlElement* root = new TiXmlElement("scene");
   xml.LinkEndChild(root);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "export/materialnametable.h"
 #include "export/workerpool.h"
 #include "main/helpers.h"
 #include "tag/mysubdivisionids.h"
@@ -153,13 +154,13 @@ void AddMeshData(PolygonObject* obj, Digest& d) {
                {v, v ? static_cast<size_t>(std::max<LONG>(polygons, 0)) * sizeof(CPolygon) : 0}});
 }
 
-void AddTextureTags(PolygonObject* obj, BaseDocument* doc, Digest& d) {
+void AddTextureTags(PolygonObject* obj, BaseDocument* doc, const MaterialNameTable* names, Digest& d) {
   if (!doc) doc = obj->GetDocument();
   for (TextureTag* tag : Helpers::GetUsedTextureTags(obj)) {
     // The material by the name the scene gives it: stable from one run of the host to the next.
     if (BaseMaterial* mat = tag->GetMaterial()) {
       d.AddValue(int32_t(1));
-      d.AddText(Helpers::ToUTF8String(Helpers::GetUniqueMaterialName(mat, doc)));
+      d.AddText(Helpers::ToUTF8String(MaterialNameTable::Name(names, mat, doc)));
     } else {
       d.AddValue(int32_t(0));
     }
@@ -216,12 +217,13 @@ void AddSubdivision(PolygonObject* obj, Digest& d) {
 
 }  // namespace
 
-MeshChecksum::Key MeshChecksum::CalcMeshKey(PolygonObject* obj, int salt, double scale, BaseDocument* doc) {
+MeshChecksum::Key MeshChecksum::CalcMeshKey(PolygonObject* obj, int salt, double scale, BaseDocument* doc,
+                                            const MaterialNameTable* names) {
   if (!obj) return Key();
   Digest d(0);
   d.AddValue(kConverterRevision);
   AddMeshData(obj, d);
-  AddTextureTags(obj, doc, d);
+  AddTextureTags(obj, doc, names, d);
   AddPhong(obj, d);
   AddSelections(obj, d);
   AddSubdivision(obj, d);
@@ -230,8 +232,9 @@ MeshChecksum::Key MeshChecksum::CalcMeshKey(PolygonObject* obj, int salt, double
   return Key{d.crc(), d.fingerprint()};
 }
 
-ULONG MeshChecksum::CalcMeshChecksum(PolygonObject* obj, int salt, double scale, BaseDocument* doc) {
-  return CalcMeshKey(obj, salt, scale, doc).checksum;
+ULONG MeshChecksum::CalcMeshChecksum(PolygonObject* obj, int salt, double scale, BaseDocument* doc,
+                                     const MaterialNameTable* names) {
+  return CalcMeshKey(obj, salt, scale, doc, names).checksum;
 }
 
 ULONG MeshChecksum::CalcMeshDataChecksum(PolygonObject* obj, ULONG start) {
@@ -241,10 +244,11 @@ ULONG MeshChecksum::CalcMeshDataChecksum(PolygonObject* obj, ULONG start) {
   return d.crc();
 }
 
-ULONG MeshChecksum::CalcTextureTagChecksum(PolygonObject* obj, ULONG start, BaseDocument* doc) {
+ULONG MeshChecksum::CalcTextureTagChecksum(PolygonObject* obj, ULONG start, BaseDocument* doc,
+                                           const MaterialNameTable* names) {
   if (!obj) return start;
   Digest d(start);
-  AddTextureTags(obj, doc, d);
+  AddTextureTags(obj, doc, names, d);
   return d.crc();
 }
 

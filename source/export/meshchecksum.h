@@ -5,6 +5,8 @@
 
 #include "c4d.h"
 
+class MaterialNameTable;
+
 /// Checksums over everything that decides the content of a polygon object's mesh file: its
 /// points, polygons and UVW coordinates, the texture tags that apply to it (material by its export
 /// name, offsets, lengths, projection, restriction and placement), its phong settings, its
@@ -24,17 +26,20 @@ class MeshChecksum {
   };
 
   /// The checksum of `obj` (0 for a null object). `scale` is the scene scale its positions are
-  /// written with; material names are those of `doc` (null: the object's own document).
-  static ULONG CalcMeshChecksum(PolygonObject* obj, int salt, double scale = 1.0,
-                                BaseDocument* doc = nullptr);
+  /// written with; material names are those of `doc` (null: the object's own document), read from
+  /// `names` when that is the export's table for that document.
+  static ULONG CalcMeshChecksum(PolygonObject* obj, int salt, double scale = 1.0, BaseDocument* doc = nullptr,
+                                const MaterialNameTable* names = nullptr);
   /// The checksum with its fingerprint (both 0 for a null object).
-  static Key CalcMeshKey(PolygonObject* obj, int salt, double scale = 1.0, BaseDocument* doc = nullptr);
+  static Key CalcMeshKey(PolygonObject* obj, int salt, double scale = 1.0, BaseDocument* doc = nullptr,
+                         const MaterialNameTable* names = nullptr);
 
   /// Continues `start` over the point and polygon counts, the first UVW tag's data, the points and
   /// the polygons.
   static ULONG CalcMeshDataChecksum(PolygonObject* obj, ULONG start);
   /// Continues `start` over the texture tags that apply to `obj`.
-  static ULONG CalcTextureTagChecksum(PolygonObject* obj, ULONG start, BaseDocument* doc = nullptr);
+  static ULONG CalcTextureTagChecksum(PolygonObject* obj, ULONG start, BaseDocument* doc = nullptr,
+                                      const MaterialNameTable* names = nullptr);
   /// Continues `start` over the settings of the first phong tag (unchanged without one).
   static ULONG CalcPhongChecksum(PolygonObject* obj, ULONG start);
   /// Continues `start` over the names and polygons of the polygon selection tags.

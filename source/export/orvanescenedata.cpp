@@ -9,3 +9,9 @@ unsigned OrvaneSceneData::AddLightLayer(int layer) {
   lightLayers.emplace(layer, index);
   return static_cast<unsigned>(index);
 }
+
+void OrvaneSceneData::MakeMaterialNames() { materialNames.reset(new MaterialNameTable(document)); }
+
+String OrvaneSceneData::MaterialName(BaseMaterial* mat) const {
+  return MaterialNameTable::Name(materialNames.get(), mat, document);
+}

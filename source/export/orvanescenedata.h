@@ -2,8 +2,10 @@
 #pragma once
 
 #include <map>
+#include <memory>
 
 #include "c4d.h"
+#include "export/materialnametable.h"
 
 /// Per-export data: made anew for every exported frame or material file, deleted by the exporter
 /// at the end of that export.
@@ -13,6 +15,13 @@ struct OrvaneSceneData {
   /// The dense index of light layer `layer`: the one given before, or for a new layer the number
   /// of layers recorded so far (indices run 0, 1, 2, ... in order of first use).
   unsigned AddLightLayer(int layer);
+
+  /// Makes the export's table of material names for `document`. An export calls it once, before
+  /// it writes anything; the writers, on whatever thread, only read the table afterwards.
+  void MakeMaterialNames();
+  /// The name under which this export writes and refers to `mat`: from the export's table, or
+  /// without one (or for another document) `Helpers::GetUniqueMaterialName(mat, document)`.
+  String MaterialName(BaseMaterial* mat) const;
 
   BaseDocument* document = nullptr;  ///< The document being exported (not owned).
   std::map<int, int> lightLayers;    ///< Light layer number -> dense index.
@@ -26,4 +35,6 @@ struct OrvaneSceneData {
   int animation = 0;                 ///< 1 when an animation is exported (per-frame file names).
   int clayMode = 0;                  ///< Clay render.
   LVector clayAlbedo;                ///< Albedo of the clay material.
+  /// The export's material names (`MakeMaterialNames`), or null.
+  std::unique_ptr<const MaterialNameTable> materialNames;
 };

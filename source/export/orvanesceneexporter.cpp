@@ -102,6 +102,8 @@ void OrvaneSceneExporter::initVariables() {
   expandingInstances_.clear();
   AtomArray::Free(areaLightShapes);
   areaLightShapes = AtomArray::Alloc();
+  // Every writer of this export, the mesh export's threads among them, reads the names from here.
+  sceneData->MakeMaterialNames();
   if (!sceneData->animation) {
     fileName = baseName + String(".ovs");
   } else {
@@ -174,9 +176,11 @@ void OrvaneSceneExporter::ExportPassMaterials() {
   // Every material of the document, first to last; the list holds the materials written so far,
   // partners of blend materials among them, so that each is written once.
   AtomArray* written = AtomArray::Alloc();
-  const MaterialNameTable names(sceneData->document);
-  for (BaseMaterial* mat = sceneData->document->GetFirstMaterial(); mat; mat = mat->GetNext())
-    ExportBaseMaterial(mat, sceneElement, written, sceneData, 0, 0);
+  {
+    const WrittenMaterialsIndex index(written);
+    for (BaseMaterial* mat = sceneData->document->GetFirstMaterial(); mat; mat = mat->GetNext())
+      ExportBaseMaterial(mat, sceneElement, written, sceneData, 0, 0);
+  }
   written->Flush();
   AtomArray::Free(written);
 

@@ -193,7 +193,7 @@ void OrvaneSceneExporter::SceneExportLigthScaling(TiXmlElement* parent,
     // anything.
     if (!material || material->GetType() != ID_CUSTOMORVANEMATERIAL) continue;
     BaseContainer* data = material->GetDataInstance();
-    String name = Helpers::GetUniqueMaterialName(material, sceneData->document);
+    String name = sceneData->MaterialName(material);
     SceneExportEmissionScaleElement(parent, data, name);
     if (data->GetLong(MAT_USE_IES_PROFILE) != 1) continue;
     Filename profile = data->GetFilename(MAT_IES_PROFILE_FILE);

@@ -39,7 +39,8 @@ Filename OrvaneSceneExporter::MeshFileName(PolygonObject* obj, int salt, bool* f
     key.checksum = known->second.first;
     key.fingerprint = known->second.second;
   } else {
-    key = MeshChecksum::CalcMeshKey(obj, salt, sceneData->globalScale, sceneData->document);
+    key = MeshChecksum::CalcMeshKey(obj, salt, sceneData->globalScale, sceneData->document,
+                                    sceneData->materialNames.get());
     if (inDocument) meshKeys[{obj, salt}] = {key.checksum, key.fingerprint};
   }
   if (fingerprint) *fingerprint = key.fingerprint;
@@ -69,7 +70,7 @@ bool OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh
   WavefrontExport exporter;
   const std::string file = WavefrontExport::MeshFilePath(sceneData->modelsDir, mesh);
   if (exporter.ExportObj(sceneData->document, sceneData->modelsDir, mesh, obj, sceneData->globalScale,
-                         lightMode))
+                         lightMode, sceneData->materialNames.get()))
     writtenMeshFiles[file] = fingerprint;
   else if (!exporter.NotFinite() && unwrittenMesh.empty())
     unwrittenMesh = file;  // the renderer must not start on a scene without it
@@ -227,7 +228,7 @@ bool OrvaneSceneExporter::SceneExportModelSphere(BaseObject* obj, LMatrix m, int
     Helpers::TextureTagList tags = Helpers::GetUsedTextureTags(obj);
     TextureTag* tex = Helpers::GetTexTagWithSelection(tags, nullptr);
     if (BaseMaterial* mat = tex ? tex->GetMaterial() : nullptr)
-      material = Helpers::ToUTF8String(Helpers::GetUniqueMaterialName(mat, sceneData->document));
+      material = Helpers::ToUTF8String(sceneData->MaterialName(mat));
   }
   SceneExportStringValue("material_name", material, sphere);
   sceneElement->LinkEndChild(sphere);

@@ -7,6 +7,7 @@
 #include <map>
 #include <new>
 
+#include "export/materialnametable.h"
 #include "export/meshbuilder.h"
 #include "main/helpers.h"
 
@@ -78,10 +79,12 @@ bool WavefrontExport::PolygonHasArea(const LVector& p, const LVector& q, const L
 }
 
 int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, const Filename& file,
-                               PolygonObject* obj, double scale, int lightMode) {
+                               PolygonObject* obj, double scale, int lightMode,
+                               const MaterialNameTable* names) {
   if (!obj) return 0;
   const LONG start = GeGetTimer();
   document_ = doc;
+  names_ = names;
   phong_ = obj->GetTag(Tphong) ? 1 : 0;
   triangleCount_ = obj->GetPolygonCount();
   vertexCount_ = obj->GetPointCount();
@@ -195,7 +198,7 @@ int WavefrontExport::AddVerticesAndTris(PolygonObject* obj, int lightMode) {
       } else {
         TextureTag* tex = Helpers::GetTexTagWithSelection(tags, g.selectionTag);
         if (BaseMaterial* mat = tex ? tex->GetMaterial() : nullptr)
-          name = Helpers::ToUTF8String(Helpers::GetUniqueMaterialName(mat, document_));
+          name = Helpers::ToUTF8String(MaterialNameTable::Name(names_, mat, document_));
       }
       builder.AddPolygons(g.polygons, builder.AddMaterial(name), g.uv);
     }

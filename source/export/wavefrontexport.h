@@ -7,6 +7,7 @@
 #include "c4d.h"
 #include "export/orvanemesh.h"
 
+class MaterialNameTable;
 class MeshBuilder;
 struct MeshUVSource;
 
@@ -41,9 +42,10 @@ class WavefrontExport {
   /// multiplies every position; `lightMode` 1 gives every triangle the material "defaultLight".
   /// Answers 1 when the file was written, 0 otherwise (also for a null object). A mesh holding a
   /// number that is not finite as a 32-bit float is neither written nor reported: `NotFinite`
-  /// then answers true and the caller says what it leaves out.
+  /// then answers true and the caller says what it leaves out. The materials are named as in
+  /// `doc`, read from `names` when that is the export's table for `doc`.
   int ExportObj(BaseDocument* doc, const Filename& directory, const Filename& file, PolygonObject* obj,
-                double scale, int lightMode);
+                double scale, int lightMode, const MaterialNameTable* names = nullptr);
 
   /// Fills the mesh from `obj`: the selection groups with their materials and texture
   /// coordinates, then the triangles. Answers 1.
@@ -71,6 +73,7 @@ class WavefrontExport {
   int BakeUV(PolygonObject* obj, std::vector<Group>& groups, std::vector<TextureTag*>& tags);
 
   BaseDocument* document_ = nullptr;
+  const MaterialNameTable* names_ = nullptr;
   LONG triangleCount_ = 0;
   LONG vertexCount_ = 0;
   LONG uvCount_ = 0;

@@ -233,26 +233,31 @@ TextureTag* GetTexTagWithSelection(TextureTagList& tags, BaseTag* selection) {
 
 // --- Materials and objects -------------------------------------------------------
 
+String MaterialExportName(const String& name, LONG position) {
+  const std::string suffix = position < 0 ? std::string("_NID") : "_mid" + std::to_string(position);
+  // The name is cut, never its suffix: the position keeps cut names apart. A cut falls before
+  // the lead byte of a character, so no character is split.
+  std::string text = ToUTF8String(name);
+  const size_t room = kMaxMaterialNameBytes - suffix.size();
+  if (text.size() > room) {
+    size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text.resize(cut);
+  }
+  return String(text + suffix);
+}
+
 String GetUniqueMaterialName(BaseMaterial* mat, BaseDocument* doc) {
   if (!mat) return String();
-  std::string suffix = "_NID";
-  unsigned int i = 0;
+  LONG position = -1;
+  LONG i = 0;
   for (BaseMaterial* m = doc ? doc->GetFirstMaterial() : nullptr; m; m = m->GetNext(), ++i) {
     if (m == mat) {
-      suffix = "_mid" + std::to_string(i);
+      position = i;
       break;
     }
   }
-  // The name is cut, never its suffix: the position keeps cut names apart. A cut falls before
-  // the lead byte of a character, so no character is split.
-  std::string name = ToUTF8String(mat->GetName());
-  const size_t room = kMaxMaterialNameBytes - suffix.size();
-  if (name.size() > room) {
-    size_t cut = room;
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
-    name.resize(cut);
-  }
-  return String(name + suffix);
+  return MaterialExportName(mat->GetName(), position);
 }
 
 bool GetObjectRenderMode(BaseObject* op) {

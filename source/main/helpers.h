@@ -52,10 +52,14 @@ TextureTagList GetUsedTextureTags(BaseObject* op);
 TextureTag* GetTexTagWithSelection(TextureTagList& tags, BaseTag* selection);
 /// The most UTF-8 bytes of an exported material name: the longest string a mesh file holds.
 constexpr size_t kMaxMaterialNameBytes = 1024;
-/// The material's name in every exported file: its name + "_mid" + its position in the
-/// document's material list, or + "_NID" when it is not in that list. Empty for a null material.
+/// The one maker of exported material names: `name` + "_mid" + `position` (the material's place
+/// in its document's material list, 0 first), or + "_NID" for a negative position (in no list).
 /// The name (up to a zero character) is cut at a character boundary so that the whole stays
 /// within `kMaxMaterialNameBytes` in UTF-8; the suffix is always whole.
+String MaterialExportName(const String& name, LONG position);
+/// The material's name in every exported file: `MaterialExportName` of its name and its position
+/// in `doc`'s material list (found by walking that list). Empty for a null material. An export
+/// reads the names from its `MaterialNameTable` instead.
 String GetUniqueMaterialName(BaseMaterial* mat, BaseDocument* doc);
 /// True when the top-most object of the object's parent chain whose render mode is on or off has
 /// it off; false for a null object and when none has either.

@@ -51,7 +51,14 @@ class CustomOrvaneMaterial : public MaterialData {
   /// without one the call keeps a list of its own.
   void ExportMaterialXml(String name, TiXmlElement* parent, AtomArray* done, int background,
                          OrvaneSceneData* sd);
-  /// The model writers: one "material" element each; false when `mat` is null.
+  /// `ExportMaterialXml` as one step of the material export's queue, with a list `done` that
+  /// already holds the material: the partner of an alpha wrapper, the partners of a blend and the
+  /// element that names them are left to the queue running on this thread (written at once when
+  /// none runs).
+  void WriteMaterialXml(const String& name, TiXmlElement* parent, AtomArray* done, int background,
+                        OrvaneSceneData* sd);
+  /// The model writers: one "material" element each; false when `mat` is null. The blend writes
+  /// its partners first: through the running queue, as `WriteMaterialXml` does.
   Bool MaterialExportBlendMat(String name, BaseMaterial* mat, TiXmlElement* parent);
   Bool MaterialExportDiffuseMaterial(String name, BaseList2D* mat, TiXmlElement* parent);
   Bool MaterialExportOrenNayarMaterial(String name, BaseList2D* mat, TiXmlElement* parent);
@@ -171,6 +178,9 @@ class CustomOrvaneMaterial : public MaterialData {
   // switch and the blend-factor channel of `mat`.
   void AppendBlend(const String& name, const String& aName, const String& bName, BaseMaterial* mat,
                    TiXmlElement* parent);
+  // `AppendBlend` once the partners are written, under the export state it was scheduled with.
+  void FinishBlend(const String& name, const String& aName, const String& bName, BaseMaterial* mat,
+                   TiXmlElement* parent, AtomArray* done, int background, OrvaneSceneData* sd);
 };
 
 /// Registers the material under the name of string resource 10025; true without registering when

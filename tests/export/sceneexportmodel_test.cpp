@@ -6,12 +6,14 @@
 
 #include <tinyxml.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "export/meshchecksum.h"
+#include "export/orvanemesh.h"
 #include "export/orvanesceneexporter.h"
 #include "host_document_file.h"
 #include "main/main.h"
@@ -179,6 +181,57 @@ TEST_F(SceneModelTest, LongNamesAreCutAtACharacterInUtf8) {
     const std::string comment = element.substr(from, to - from);
     EXPECT_EQ(comment, name.substr(0, 1998)) << "999 whole characters fit in 1999 bytes";
   }
+}
+
+// A material name longer than a mesh file's strings: the scene's material, the mesh file, the
+// model's emission scaling and its IES profile all name the material the same way, so that the
+// renderer finds it everywhere.
+TEST_F(SceneModelTest, LongMaterialNamesAreTheSameInEveryFile) {
+  std::string name = "L";
+  while (name.size() < 1099) name += "\xE2\x82\xAC";  // "L" and 366 times the euro sign
+  name += "x";
+  ASSERT_EQ(name.size(), 1100u);
+  const std::string ies = dir / "lamp.ies";
+  std::string error;
+  BaseDocument::Free(doc);
+  doc = host::LoadDocumentText(
+      R"({"materials": [{"type": 1024337, "name": ")" + name + R"(", "parameters":
+      {"6007": true, "6090": 3, "6080": true, "6083": 6084, "6088": 800.0, "6281": true,
+       "6282": {"filename": ")" +
+          ies + R"("}}}], "objects": [)" +
+          Cube("Lamp", "[0, 0, 0]",
+               R"({"type": 5616, "parameters": {"1010": {"material": ")" + name + R"("}}})") +
+          "]}",
+      "long name", &error);
+  ASSERT_NE(doc, nullptr) << error;
+  Export();
+
+  TiXmlDocument xml;
+  ASSERT_TRUE(xml.LoadFile((dir / "scene.ovs").c_str())) << xml.ErrorDesc();
+  std::vector<std::string> defined, used;
+  std::string layer;
+  for (const TiXmlElement* e = xml.RootElement()->FirstChildElement(); e; e = e->NextSiblingElement()) {
+    if (e->ValueStr() == "material") {
+      defined.push_back(e->FirstChildElement("name")->GetText());
+      const TiXmlElement* model = e->FirstChildElement("diffuse");
+      if (const TiXmlElement* l = model ? model->FirstChildElement("layer") : nullptr) layer = l->GetText();
+    }
+    if (e->ValueStr() != "model") continue;
+    for (const char* kind : {"emission_scale", "ies_profile"}) {
+      const TiXmlElement* ref = e->FirstChildElement(kind);
+      ASSERT_NE(ref, nullptr) << kind;
+      used.push_back(ref->FirstChildElement("material_name")->GetText());
+    }
+    Orvane::OrvaneMesh mesh;
+    const std::string file = e->FirstChildElement("mesh_name")->GetText();
+    ASSERT_TRUE(Orvane::OrvaneMesh::readFromFile(Models() + "/" + file, mesh)) << file;
+    used.insert(used.end(), mesh.materialNames.begin(), mesh.materialNames.end());
+  }
+  // Cut before the character that would cross the limit, with the position kept whole.
+  const std::string expected = name.substr(0, 1018) + "_mid0";
+  EXPECT_EQ(used, (std::vector<std::string>{expected, expected, expected}));
+  EXPECT_NE(std::find(defined.begin(), defined.end(), expected), defined.end());
+  EXPECT_EQ(layer, "0") << "the material's layer 3 is the first layer the scene uses";
 }
 
 // The 16 bytes of a polygon whose change leaves the CRC-32 of a stream unchanged when 12 more

@@ -7,7 +7,10 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <vector>
 
+#include "export/materialnametable.h"
+#include "export/meshchecksum.h"
 #include "export/wavefrontexport.h"
 #include "main/helpers.h"
 #include "support/host_fixture.h"
@@ -81,10 +84,11 @@ class WavefrontExportTest : public HostTest {
   }
 
   // Converts `op` into `dir` as mesh_1.ovmesh and reads the file back.
-  OrvaneMesh Convert(PolygonObject* op, double scale = 0.01, int lightMode = 0) {
+  OrvaneMesh Convert(PolygonObject* op, double scale = 0.01, int lightMode = 0,
+                     const MaterialNameTable* names = nullptr) {
     WavefrontExport exporter;
     EXPECT_EQ(exporter.ExportObj(doc_, Filename(dir_.path().c_str()), Filename("mesh_1.ovmesh"), op, scale,
-                                 lightMode),
+                                 lightMode, names),
               1);
     OrvaneMesh back;
     EXPECT_TRUE(OrvaneMesh::readFromFile(dir_ / "mesh_1.ovmesh", back));
@@ -271,6 +275,26 @@ TEST_F(WavefrontExportTest, ALongMaterialNameStillFitsTheMeshFile) {
   ASSERT_EQ(m.materialNames.size(), 1u);
   EXPECT_EQ(m.materialNames[0], Helpers::ToUTF8String(Helpers::GetUniqueMaterialName(mat, doc_)));
   EXPECT_EQ(m.materialNames[0], name.substr(0, 339 * 3) + "_mid0");
+}
+
+// The mesh file and the checksum that names it take the material names from the export's table,
+// made once when the export starts, and a table of another document changes nothing.
+TEST_F(WavefrontExportTest, MeshesNameMaterialsFromTheExportsTable) {
+  PolygonObject* cube = Cube();
+  Material("First");
+  BaseMaterial* mat = Material("Wood");
+  Texture(cube, mat);
+  const MaterialNameTable table(doc_);
+  const MeshChecksum::Key before = MeshChecksum::CalcMeshKey(cube, 0, 0.01, doc_);
+  mat->SetName("Renamed");
+  EXPECT_EQ(Convert(cube, 0.01, 0, &table).materialNames, std::vector<std::string>{"Wood_mid1"});
+  EXPECT_TRUE(MeshChecksum::CalcMeshKey(cube, 0, 0.01, doc_, &table) == before);
+  EXPECT_TRUE(MeshChecksum::CalcMeshKey(cube, 0, 0.01, doc_) != before);
+
+  BaseDocument* other = BaseDocument::Alloc();
+  const MaterialNameTable foreign(other);
+  EXPECT_EQ(Convert(cube, 0.01, 0, &foreign).materialNames, std::vector<std::string>{"Renamed_mid1"});
+  BaseDocument::Free(other);
 }
 
 TEST_F(WavefrontExportTest, ObjectWithoutPolygonsIsAnEmptyMeshWithoutNormals) {
