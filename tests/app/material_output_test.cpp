@@ -70,10 +70,11 @@ class MaterialOutputTest : public testing::Test {
     const fs::path macos = fs::path(run_->renderer.path()) / "Orvane.app/Contents/MacOS";
     fs::create_directories(macos);
     fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
-    run_->status = RunCommand("cd '" + run_->home.path() + "' && " + CORVANE_HOST_EXE + " render --plugin-dir " +
-                                  CORVANE_PLUGIN_DIR + " --write-path " + run_->write.path() +
-                                  " --renderer-dir " + run_->renderer.path() + " scene/paths.json",
-                              &run_->output);
+    run_->status =
+        RunCommand("cd '" + run_->home.path() + "' && " + CORVANE_HOST_EXE + " render --plugin-dir " +
+                       CORVANE_PLUGIN_DIR + " --write-path " + run_->write.path() + " --renderer-dir " +
+                       run_->renderer.path() + " scene/paths.json",
+                   &run_->output);
     run_->loaded = run_->xml.LoadFile((run_->write / "quickrender/quickrender.ovs").c_str());
   }
   static void TearDownTestSuite() { delete run_; }
@@ -123,10 +124,11 @@ TEST_F(MaterialOutputTest, TexturesAreNamedByFullPathOrKeepTheirNameWithOneLineP
 
   // One line per image and material; none for the image that was found.
   const std::string tail = "; it is written under the name it has";
-  EXPECT_EQ(Lines("Could not find the texture "),
-            (std::vector<std::string>{
-                "Could not find the texture " + folder + "/gone.png of material " + Text(checker, "name") + tail,
-                "Could not find the texture /nowhere/lost.png of material " + Text(lost, "name") + tail}));
+  EXPECT_EQ(
+      Lines("Could not find the texture "),
+      (std::vector<std::string>{
+          "Could not find the texture " + folder + "/gone.png of material " + Text(checker, "name") + tail,
+          "Could not find the texture /nowhere/lost.png of material " + Text(lost, "name") + tail}));
 }
 
 TEST_F(MaterialOutputTest, ANewMaterialsEmissionScaleAndBakeSizeReachTheOutput) {
