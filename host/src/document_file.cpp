@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <initializer_list>
 #include <memory>
 #include <new>
@@ -778,15 +779,33 @@ BaseDocument* LoadDocumentText(const std::string& json, const std::string& sourc
                   sourceName, std::string(), error);
 }
 
+namespace {
+
+// The folder of the document file `path`, from the root: files named beside the document then
+// stay found whatever the current folder is later. "." parts are dropped; ".." parts are kept, as
+// they depend on links in the path.
+std::string DocumentFolder(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+  if (folder[0] == '/') return folder;
+  std::error_code failed;
+  std::filesystem::path out = std::filesystem::current_path(failed);
+  if (failed) return folder;
+  for (const std::filesystem::path& part : std::filesystem::path(folder))
+    if (!part.empty() && part != ".") out /= part;
+  return out.string();
+}
+
+}  // namespace
+
 BaseDocument* LoadDocumentFile(const std::string& path, std::string* error) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!f) {
     if (error) *error = OneLine(path + ": cannot open the file");
     return nullptr;
   }
-  const size_t slash = path.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+  const std::string folder = DocumentFolder(path);
   return LoadTree([&] { return json::ReadFile(f.get(), kDocumentFileMaxBytes, kDocumentFileMaxNesting); },
                   path, folder, error);
 }

@@ -94,9 +94,7 @@ void FixTexturePathsBelow(BaseShader* shader, const Filename& documentPath) {
     if (shader->GetType() == Xbitmap) {
       BaseContainer* data = shader->GetDataInstance();
       const Filename name = data->GetFilename(BITMAPSHADER_FILENAME);
-      const Filename found = GetTexturePath(name, documentPath);
-      // A texture that cannot be found keeps its name: the user can still see and mend it.
-      if (found.Content()) data->SetFilename(BITMAPSHADER_FILENAME, found);
+      data->SetFilename(BITMAPSHADER_FILENAME, GetTexturePath(name, documentPath));
     }
     FixTexturePathsBelow(shader->GetDown(), documentPath);
   }
@@ -295,12 +293,13 @@ LMatrix GetTranspose(const LMatrix& m) {
 
 // --- File names ------------------------------------------------------------------
 
-Filename GetTexturePath(Filename texture, Filename documentPath) {
+Filename GetTexturePath(Filename texture, Filename documentPath, bool* found) {
   const String text = texture.GetString();
-  if (text.GetLength() > 1 && text[1] == ':') return texture;
-  Filename found;
-  if (!GenerateTexturePath(documentPath, texture, Filename(), &found)) return Filename();
-  return found.Content() ? found : texture;
+  Filename located;
+  const bool known = (text.GetLength() > 1 && text[1] == ':') ||
+                     GenerateTexturePath(documentPath, texture, Filename(), &located);
+  if (found) *found = known;
+  return located.Content() ? located : texture;
 }
 
 void FixTexturePaths(BaseShader* shader, BaseDocument* doc) {

@@ -73,8 +73,10 @@ LVector GetObjectScale(BaseObject* op);
 LMatrix GetTranspose(const LMatrix& m);
 
 /// Where the texture lies for a document in `documentPath`: a name whose second character is ":"
-/// is returned as it is; otherwise the host's texture search decides; empty when not found.
-Filename GetTexturePath(Filename texture, Filename documentPath);
+/// is returned as it is; otherwise the host's texture search decides. A texture that cannot be
+/// found keeps its name, so that the user can still see and mend it; `found` (when given) then
+/// says false.
+Filename GetTexturePath(Filename texture, Filename documentPath, bool* found = nullptr);
 /// Resolves the file names of the bitmap shaders among `shader`, its following siblings and all
 /// their children against the document's folder. A name that cannot be found is kept.
 void FixTexturePaths(BaseShader* shader, BaseDocument* doc);

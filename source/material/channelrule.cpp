@@ -44,6 +44,16 @@ ChannelInfo InNumbering(const ChannelInfo& info, const CustomOrvaneMaterial& mat
   return s;
 }
 
+// True when the model element `parent` already holds a texture definition of `path`.
+bool HasTexture(const TiXmlElement* parent, const std::string& path) {
+  for (const TiXmlElement* t = parent->FirstChildElement("texture"); t;
+       t = t->NextSiblingElement("texture")) {
+    const TiXmlElement* p = t->FirstChildElement("path");
+    if (p && p->GetText() && path == p->GetText()) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 TextureValues ReadTextureValues(const BaseContainer* data, const TextureValueIds& ids) {
@@ -91,6 +101,19 @@ bool BakeChannelImage(CustomOrvaneMaterial& material, BaseShader* shader, const 
   return false;
 }
 
+bool WriteBitmapTexture(CustomOrvaneMaterial& material, BaseShader* shader, const String& name,
+                        const TextureValues& v, int background, TiXmlElement* parent) {
+  OrvaneSceneData* sd = material.sceneData;
+  const Filename file = shader->GetDataInstance()->GetFilename(BITMAPSHADER_FILENAME);
+  bool found = true;
+  const Filename located = Helpers::GetTexturePath(file, sd->document->GetDocumentPath(), &found);
+  if (!found && file.Content() && !HasTexture(parent, Helpers::ToUTF8String(located.GetString())))
+    GePrint(String("Could not find the texture ") + located.GetString() + String(" of material ") + name +
+            String("; it is written under the name it has"));
+  return ExportTexture(sd->document, shader, parent, v.exponent, v.a, v.b, v.c, sd->sceneDir, background) !=
+         0;
+}
+
 void WriteChannel(CustomOrvaneMaterial& material, const ChannelInfo& plainSpec, const char* element,
                   const String& name, BaseContainer* data, TiXmlElement* parent) {
   const ChannelInfo info = InNumbering(plainSpec, material);
@@ -105,8 +128,7 @@ void WriteChannel(CustomOrvaneMaterial& material, const ChannelInfo& plainSpec, 
   TiXmlElement* channel = Append(parent, element);
 
   if (shader->IsInstanceOf(Xbitmap)) {
-    const TextureValues v = ReadTextureValues(data, info.texture);
-    if (ExportTexture(sd->document, shader, parent, v.exponent, v.a, v.b, v.c, sd->sceneDir, 0)) {
+    if (WriteBitmapTexture(material, shader, name, ReadTextureValues(data, info.texture), 0, parent)) {
       ExportTextureIndex(channel, material.textureIndex);
       ++material.textureIndex;
     }

@@ -42,6 +42,13 @@ bool BakeChannelImage(CustomOrvaneMaterial& material, BaseShader* shader, const 
                       const std::string& suffix, const char* label, BaseContainer* data, SAVEBIT flags,
                       std::string* path);
 
+/// Appends to the model element `parent` the texture definition of the bitmap shader `shader`
+/// (texture values `v`, the background's coordinate generation when `background` is set); true
+/// when it was appended. An image that cannot be found is written under its name as stored, after
+/// one console line that names it and the material, once per material element.
+bool WriteBitmapTexture(CustomOrvaneMaterial& material, BaseShader* shader, const String& name,
+                        const TextureValues& v, int background, TiXmlElement* parent);
+
 /// What a channel holds when no shader is linked.
 enum class ChannelConstant {
   kNone,  ///< Nothing: the channel element is written only for a linked shader.

@@ -94,7 +94,10 @@ class CustomOrvaneMaterial : public MaterialData {
   /// texture definitions to `material`; 1 when the "shader" element was appended.
   int ExportShader(TiXmlElement* material, TiXmlElement* channel, BaseShader* shader, int& textureIndex,
                    std::string evalHeader, OVLReturnType returnType);
-  /// `text` with every occurrence of `pattern` replaced by `replacement`.
+  /// `text` with every occurrence of `pattern` replaced by `replacement`: the first occurrence is
+  /// replaced until none is left, so an occurrence that a replacement completes is replaced too
+  /// ("aab", "ab", "ba" gives "baa"). An empty pattern leaves the text as it is; a replacement
+  /// that holds the pattern replaces the occurrences of the text as given, left to right.
   std::string ReplaceShaderString(std::string text, std::string pattern, std::string replacement);
 
   // --- Export: medium and conversion --------------------------------------------------------

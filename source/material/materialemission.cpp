@@ -71,7 +71,7 @@ void CustomOrvaneMaterial::MaterialExportEmission(String name, BaseContainer* da
   if (shader->IsInstanceOf(Xbitmap)) {
     // The texture definition comes before the channel element that refers to it.
     const auto v = MaterialChannels::ReadTextureValues(data, EmissionTexture(idOffset));
-    if (ExportTexture(sd->document, shader, parent, v.exponent, v.a, v.b, v.c, sd->sceneDir, background)) {
+    if (MaterialChannels::WriteBitmapTexture(*this, shader, name, v, background, parent)) {
       ExportTextureIndex(Append(parent, "emission"), textureIndex);
       ++textureIndex;
     }

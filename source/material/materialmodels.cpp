@@ -2,11 +2,13 @@
 // the model element with the model's own values and its channels in the model's fixed order.
 #include <tinyxml.h>
 
+#include <cctype>
 #include <memory>
 #include <string>
 
 #include "export/orvanescenedata.h"
 #include "export/xmlbuilders.h"
+#include "main/helpers.h"
 #include "material/customorvanematerial.h"
 
 namespace {
@@ -15,6 +17,21 @@ namespace {
 constexpr double kClaySigma = 0.3;
 // The gamma of the clay colour.
 constexpr double kClayGamma = 2.2;
+
+// The "nk_data" text of the nk file name `file`: the file in the renderer's "nkdata" folder. A
+// name that already starts in that folder (in any case, as an imported material holds it) or
+// names a folder "NKDATA" of its own is written unchanged, so that export and import repeated
+// keep the name.
+String NkDataText(const String& file) {
+  static const char kFolder[] = "nkdata/";
+  const std::string utf8 = Helpers::ToUTF8String(file);
+  const size_t n = sizeof kFolder - 1;
+  bool inFolder = utf8.size() >= n;
+  for (size_t i = 0; inFolder && i < n; ++i)
+    inFolder = std::tolower(static_cast<unsigned char>(utf8[i])) == kFolder[i];
+  if (inFolder || file.FindFirst(String("NKDATA"), nullptr)) return file;
+  return String(kFolder) + file;
+}
 
 // The "material" element under construction: "name", then the model element, appended to the
 // parent only once it is complete.
@@ -79,9 +96,8 @@ Bool CustomOrvaneMaterial::MaterialExportPhongMaterial(String name, BaseList2D* 
   BaseContainer* data = mat->GetDataInstance();
   MaterialElement e(name, "phong");
   if (data->GetBool(Id(MAT_USE_NK))) {
-    const String file = data->GetString(Id(MAT_NK_FILE), String("Al.nk"));
-    const bool inFolder = file.FindFirst(String("NKDATA"), nullptr);
-    SceneExportStringValue("nk_data", inFolder ? file : String("nkdata/") + file, e.model());
+    SceneExportStringValue("nk_data", NkDataText(data->GetString(Id(MAT_NK_FILE), String("Al.nk"))),
+                           e.model());
   }
   SceneExportRealValue("ior", data->GetReal(Id(MAT_PHONG_IOR), 0.0), e.model());
   MaterialExportAlbedo(name, data, 1, e.model());

@@ -72,22 +72,21 @@ int CustomOrvaneMaterial::ExportShader(TiXmlElement* material, TiXmlElement* cha
 std::string CustomOrvaneMaterial::ReplaceShaderString(std::string text, std::string pattern,
                                                       std::string replacement) {
   if (pattern.empty()) return text;
-  if (replacement.size() < pattern.size()) {
-    // Each replacement shortens the text, so searching again from the start (a replacement may
-    // complete a new occurrence) ends. Nothing before the last match can have changed, so the
-    // search resumes just before it.
+  if (replacement.find(pattern) != std::string::npos) {
+    // Searching again from the start would find the replacement itself without end: replace the
+    // occurrences of the text as it is, left to right.
+    std::string out;
     size_t from = 0;
-    for (size_t p; (p = text.find(pattern, from)) != std::string::npos;) {
-      text.replace(p, pattern.size(), replacement);
-      from = p >= pattern.size() - 1 ? p - (pattern.size() - 1) : 0;
-    }
-    return text;
+    for (size_t p; (p = text.find(pattern, from)) != std::string::npos; from = p + pattern.size())
+      out.append(text, from, p - from).append(replacement);
+    return out.append(text, from, std::string::npos);
   }
-  // A replacement as long as the pattern, or holding it, could be matched again without end:
-  // replace the occurrences of the text as it is, left to right.
-  std::string out;
-  size_t from = 0;
-  for (size_t p; (p = text.find(pattern, from)) != std::string::npos; from = p + pattern.size())
-    out.append(text, from, p - from).append(replacement);
-  return out.append(text, from, std::string::npos);
+  // Always the first occurrence, searching again after each replacement, since a replacement may
+  // complete a new occurrence with what stands around it. Before the last match there was none,
+  // and the text there is unchanged, so a new one starts at most a pattern's length before it.
+  for (size_t from = 0, p; (p = text.find(pattern, from)) != std::string::npos;) {
+    text.replace(p, pattern.size(), replacement);
+    from = p >= pattern.size() - 1 ? p - (pattern.size() - 1) : 0;
+  }
+  return text;
 }

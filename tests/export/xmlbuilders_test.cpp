@@ -261,7 +261,8 @@ TEST_F(ShaderTextureTest, WritesTheShadersFileResolvedAgainstTheDocument) {
       {"C:/maps/w\xC3\xB6od.png", "C:/maps/w\xC3\xB6od.png"},  // a drive letter is taken as it is
       {"wood.png", folder / "tex/wood.png"},                   // found beside the document
       {"/elsewhere/wood.png", folder / "tex/wood.png"},
-      {"missing.png", ""},  // not found: written empty
+      {"missing.png", "missing.png"},  // not found: written as it is named
+      {"/gone/missing.png", "/gone/missing.png"},
       {"", ""},
   };
   for (const auto& c : cases) {

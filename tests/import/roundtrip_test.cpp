@@ -52,6 +52,7 @@ TEST_F(RoundTripTest, ExportImportExportGivesTheSameMaterialElements) {
       {"diffuse", MAT_TYPE_DIFFUSE, {{MAT_ALBEDO_COLOR, LVector(0.5, 0.25, 0.125)}}},
       {"oren-nayar", MAT_TYPE_OREN_NAYAR, {{MAT_USE_SIGMA, true}}},
       {"phong", MAT_TYPE_PHONG, {}},
+      {"phong nk", MAT_TYPE_PHONG, {{MAT_USE_NK, true}, {MAT_NK_FILE, "Au.nk"}}},
       {"transmitter", MAT_TYPE_DIFFUSE_TRANSMITTER, {}},
       {"specular", MAT_TYPE_SPECULAR, {}},
       {"specular subsurface",

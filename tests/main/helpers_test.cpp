@@ -370,21 +370,27 @@ TEST_F(HelpersTest, TexturePathsAreFoundBesideTheDocumentAndInItsTexFolder) {
   std::ofstream(dir / "doc/tex/b.png") << "b";
   std::ofstream(dir / "elsewhere.png") << "c";
   const Filename docPath((dir / "doc").c_str());
+  // A texture that cannot be found keeps its name.
   const struct {
     std::string texture;
     std::string expected;
+    bool found;
   } cases[] = {
-      {"C:\\maps\\a.png", "C:\\maps\\a.png"},
-      {dir / "elsewhere.png", dir / "elsewhere.png"},
-      {"a.png", dir / "doc/a.png"},
-      {"b.png", dir / "doc/tex/b.png"},
-      {"/gone/b.png", dir / "doc/tex/b.png"},
-      {"missing.png", ""},
-      {"", ""},
+      {"C:\\maps\\a.png", "C:\\maps\\a.png", true},
+      {dir / "elsewhere.png", dir / "elsewhere.png", true},
+      {"a.png", dir / "doc/a.png", true},
+      {"b.png", dir / "doc/tex/b.png", true},
+      {"/gone/b.png", dir / "doc/tex/b.png", true},
+      {"missing.png", "missing.png", false},
+      {"/gone/missing.png", "/gone/missing.png", false},
+      {"", "", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.texture);
-    EXPECT_EQ(Utf8(Helpers::GetTexturePath(Filename(c.texture.c_str()), docPath).GetString()), c.expected);
+    bool found = !c.found;
+    EXPECT_EQ(Utf8(Helpers::GetTexturePath(Filename(c.texture.c_str()), docPath, &found).GetString()),
+              c.expected);
+    EXPECT_EQ(found, c.found);
   }
 
   // Bitmap shaders anywhere in a shader tree are resolved; an unknown file keeps its name.

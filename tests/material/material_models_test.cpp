@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "export/xmlbuilders.h"
 #include "material/material_test_support.h"
@@ -148,10 +151,17 @@ TEST_F(ModelsTest, PhongNkDataAndSpecularAlbedo) {
   EXPECT_EQ(Export(mat),
             "<material><name>M_mid0</name><phong><nk_data>nkdata/cr.nk</nk_data>"
             "<ior>1.600000</ior></phong></material>");
-  bc->SetString(MAT_NK_FILE, "/lib/NKDATA/au.nk");
-  EXPECT_EQ(Export(mat),
-            "<material><name>M_mid0</name><phong><nk_data>/lib/NKDATA/au.nk</nk_data>"
-            "<ior>1.600000</ior></phong></material>");
+  // A name in the folder already, or in a folder "NKDATA" of its own, is written as it is.
+  for (const auto& [file, written] :
+       std::vector<std::pair<std::string, std::string>>{{"/lib/NKDATA/au.nk", "/lib/NKDATA/au.nk"},
+                                                        {"nkdata/au.nk", "nkdata/au.nk"},
+                                                        {"NkData/au.nk", "NkData/au.nk"},
+                                                        {"nkdatax/au.nk", "nkdata/nkdatax/au.nk"},
+                                                        {"nkdata", "nkdata/nkdata"}}) {
+    bc->SetString(MAT_NK_FILE, String(file));
+    EXPECT_EQ(Export(mat), "<material><name>M_mid0</name><phong><nk_data>" + written +
+                               "</nk_data><ior>1.600000</ior></phong></material>");
+  }
   // Without the file name the reader's default is written; without the IOR 0.
   bc->RemoveData(MAT_NK_FILE);
   bc->RemoveData(MAT_PHONG_IOR);

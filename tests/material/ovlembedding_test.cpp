@@ -255,7 +255,9 @@ TEST_F(OVLEmbeddingTest, ReplaceShaderStringEndsInEveryCase) {
       {"abc", "", "x", "abc"},      // empty pattern: the text as it is
       {"aXa", "a", "aa", "aaXaa"},  // replacement holds the pattern
       {"$tex01$", "$tex01$", "[$tex01$]", "[$tex01$]"},
-      {"ab", "ab", "ba", "ba"},  // as long as the pattern: one pass
+      {"ab", "ab", "ba", "ba"},
+      {"aab", "ab", "ba", "baa"},      // a replacement as long as the pattern completing a new match
+      {"aab", "ab", "bba", "bbbbaa"},  // and a longer one
       {"x$tex01$y", "$tex01$", "1234567", "x1234567y"},
       {"aabb", "ab", "a", "aa"},  // a replacement completing a new match
       {"$tex0$tex01$$", "$tex01$", "1", "1"},
