@@ -220,22 +220,15 @@ TEST_F(NodeMaterialTest, LinkedShadersGreyOutWhatTheyOverrideOnTheNodePage) {
     bool free, host, code;
   } kTable[] = {
       {MAT_ALBEDO_COLOR, true, false, false},
-      {MAT_ALBEDO_BRIGHTNESS, true, false, false},
       {MAT_ALBEDO_GAMMA, true, false, false},
       {MAT_EXPONENT, true, false, false},
-      {MAT_SIGMA, true, false, false},
       {MAT_ALPHA_VALUE, true, false, false},
       {MAT_ABSORPTION_LAYER_COLOR, true, false, false},
-      {MAT_ABSORPTION_LAYER_GAMMA, true, false, false},
       {MAT_STEP_BLEND, false, true, true},
       {MAT_ALBEDO_TEX_A, false, true, false},
-      {MAT_EXPONENT_TEX_EXPONENT, false, true, false},
-      {MAT_SIGMA_TEX_C, false, true, false},
       {MAT_ALPHA_TEX_B, false, true, false},
-      {MAT_ABSORPTION_LAYER_TEX_A, false, true, false},
       {MAT_EMISSION_TEX_A, false, true, false},
       {MAT_BUMP_TEX_C, false, true, false},
-      {MAT_DISPLACEMENT_TEX_B, false, true, false},
       // Left to the host whatever is linked.
       {MAT_TYPE, true, true, true},
       {MAT_EMISSION_COLOR, true, true, true},
