@@ -9,17 +9,17 @@
 /// Value types of description entries (the `dtype` of an entry's `DescLevel`).
 enum {
   DTYPE_NONE = 0,
-  DTYPE_LONG = 1,          ///< Integer; with a cycle, a choice of values.
-  DTYPE_REAL = 2,          ///< Real number.
-  DTYPE_VECTOR = 4,        ///< Vector.
-  DTYPE_STRING = 6,        ///< Text.
-  DTYPE_FILENAME = 7,      ///< File name.
-  DTYPE_BASELISTLINK = 9,  ///< Link to a node.
-  DTYPE_GROUP = 20,        ///< A group holding other entries; carries no value.
-  DTYPE_BOOL = 21,         ///< Check box.
-  DTYPE_COLOR = 22,        ///< Colour (a vector).
-  DTYPE_BUTTON = 23,       ///< Button; carries no value.
-  DTYPE_SEPARATOR = 24,    ///< Separator line; carries no value.
+  DTYPE_LONG = 1,            ///< Integer; with a cycle, a choice of values.
+  DTYPE_REAL = 2,            ///< Real number.
+  DTYPE_VECTOR = 4,          ///< Vector.
+  DTYPE_STRING = 6,          ///< Text.
+  DTYPE_FILENAME = 7,        ///< File name.
+  DTYPE_BASELISTLINK = 133,  ///< Link to a node.
+  DTYPE_GROUP = 20,          ///< A group holding other entries; carries no value.
+  DTYPE_BOOL = 21,           ///< Check box.
+  DTYPE_COLOR = 22,          ///< Colour (a vector).
+  DTYPE_BUTTON = 23,         ///< Button; carries no value.
+  DTYPE_SEPARATOR = 24,      ///< Separator line; carries no value.
 };
 
 /// Attributes of a description entry (IDs in its settings container).
@@ -31,6 +31,7 @@ enum {
   DESC_CYCLE = 6,        ///< Container: the cycle's values (IDs) with their labels (strings).
   DESC_PARENTGROUP = 7,  ///< Integer: the ID of the group the entry lies in (0: top level).
   DESC_HIDE = 15,        ///< Bool: the entry is hidden.
+  DESC_CUSTOMGUI = 21,   ///< String: the symbol of the custom element that shows the parameter.
 };
 
 /// The settings a new description entry of value type `type` (`DTYPE_*`) starts with: the

@@ -11,6 +11,12 @@
 // Types: group, bool, long, real, vector, color, string, filename, link, button, separator,
 // bitmapbutton (an image that a node hands over on request, `MSG_DESCRIPTION_GETBITMAP`). Only a
 // group has "elements", only a long has "cycle". Every ID is unique in the file.
+//
+// "gui" names the custom interface element that shows a parameter, by the symbol the element
+// registered (`CustomGuiData::GetResourceSym`), for example
+//   {"id": 6201, "type": "link", "name": "Node tree", "gui": "CORVANE_TREE_GUI"}
+// A node's attribute page (host_page.h) then creates that element for the parameter. Groups,
+// separators and buttons carry no value and take no element.
 #include "c4d_description.h"
 
 #include <cmath>
@@ -85,8 +91,8 @@ struct DescriptionReader {
   void Element(const Json& e, const std::string& place, LONG parent) {
     if (e.kind() != json::Kind::Object) Bad(place, "expected an object");
     for (const json::Field& f : e.node()->members) {
-      static const std::set<std::string> kKnown = {"id",   "type",  "name", "min",     "max",
-                                                   "step", "cycle", "hide", "elements"};
+      static const std::set<std::string> kKnown = {"id",   "type",  "name", "min",      "max",
+                                                   "step", "cycle", "hide", "elements", "gui"};
       if (!kKnown.count(f.key)) Bad(place + "/" + f.key, "unknown field");
     }
     const json::Node* idField = e.Find("id");
@@ -109,6 +115,13 @@ struct DescriptionReader {
     if (const json::Node* v = e.Find("hide")) {
       if (v->kind != json::Kind::Bool) Bad(place + "/hide", "expected true or false");
       settings.SetBool(DESC_HIDE, v->b);
+    }
+    if (const json::Node* v = e.Find("gui")) {
+      if (type == DTYPE_GROUP || type == DTYPE_SEPARATOR || type == DTYPE_BUTTON)
+        Bad(place + "/gui", "a " + typeName + " has no value to show in an element");
+      const std::string& symbol = ToText(*v, place + "/gui");
+      if (symbol.empty()) Bad(place + "/gui", "expected the symbol of an interface element");
+      settings.SetString(DESC_CUSTOMGUI, String(symbol));
     }
     if (const json::Node* cycleField = e.Find("cycle")) {
       if (type != DTYPE_LONG) Bad(place + "/cycle", "only a long has a cycle");

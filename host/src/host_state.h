@@ -2,12 +2,15 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "c4d_nodedata.h"
 #include "host_control.h"
 
 namespace host {
 
+/// The registered custom interface elements, in registration order.
+std::vector<CustomGuiData*> CustomGuis();
 /// The allocator of a registered node plug-in of `kind`, or null.
 DataAllocator* FindAllocator(PluginKind kind, LONG id);
 /// Animates `first`, its following siblings and everything below them to `time`.

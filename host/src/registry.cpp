@@ -106,6 +106,16 @@ CommandData* FindCommand(LONG id) {
   return nullptr;
 }
 
+std::vector<CustomGuiData*> CustomGuis() {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  std::vector<CustomGuiData*> out;
+  for (Record& rec : r.records)
+    if (rec.reg.accepted && rec.reg.kind == PluginKind::CustomGui)
+      out.push_back(static_cast<CustomGuiData*>(rec.data.get()));
+  return out;
+}
+
 DataAllocator* FindAllocator(PluginKind kind, LONG id) {
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> lock(r.mutex);

@@ -125,6 +125,18 @@ Bool AdvancedOrvaneMaterial::GetDDescription(GeListNode* node, Description* desc
   return true;
 }
 
+Bool AdvancedOrvaneMaterial::GetDEnabling(GeListNode* node, const DescID& id, const GeData& value, LONG flags,
+                                          const BaseContainer* itemdesc) {
+  if (!node) return false;
+  BaseContainer* data = static_cast<BaseList2D*>(node)->GetDataInstance();
+  BaseDocument* doc = node->GetDocument();
+  const int enabled = MaterialLayout::Enabling(
+      id[0].id, data, doc, MaterialLayout::Page::kNode,
+      [&](LONG link) { return writer_.OvlShaderUsed(data, doc, static_cast<int>(link)); });
+  if (enabled >= 0) return enabled != 0;
+  return ShaderData::GetDEnabling(node, id, value, flags, itemdesc);
+}
+
 LONG AdvancedOrvaneMaterial::GetRenderInfo(BaseShader*) { return kRenderInfo; }
 
 LONG AdvancedOrvaneMaterial::InitRender(BaseShader* sh, InitRenderStruct* irs) {
@@ -247,7 +259,9 @@ void AdvancedOrvaneMaterial::ExportNode(const String& name, TiXmlElement* parent
   writer_.sceneData = sd;
   writer_.textureIndex = 0;
   writer_.background = background;
-  if (!background && type != MAT_TYPE_BLEND && type != MAT_TYPE_NULL && sd->clayMode) {
+  // A clay render writes every node but a blend as clay, null nodes included, as it does the
+  // plug-in material; only the background keeps its model.
+  if (!background && type != MAT_TYPE_BLEND && sd->clayMode) {
     writer_.MaterialExportClayMaterial(name, host, parent);
     return;
   }

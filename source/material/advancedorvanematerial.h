@@ -31,6 +31,10 @@ class AdvancedOrvaneMaterial : public ShaderData {
   Bool Message(GeListNode* node, LONG type, void* data) override;
   /// Loads the node's page and hides the child links.
   Bool GetDDescription(GeListNode* node, Description* description, LONG& flags) override;
+  /// Greys out the constants and texture values that a linked shader overrides, as the plug-in
+  /// material's page does; false without a node.
+  Bool GetDEnabling(GeListNode* node, const DescID& id, const GeData& value, LONG flags,
+                    const BaseContainer* itemdesc) override;
   /// 16.
   LONG GetRenderInfo(BaseShader* sh) override;
   /// Caches the albedo and emission colours and shaders; answers the albedo shader's preparation.

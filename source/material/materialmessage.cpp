@@ -58,16 +58,13 @@ void CustomOrvaneMaterial::ReplacePartners(BaseMaterial* mat, BaseMaterial** old
   BaseDocument* doc = mat ? mat->GetDocument() : nullptr;
   if (!doc || !oldAndNew || !oldAndNew[0]) return;
   BaseContainer* bc = mat->GetDataInstance();
-  // The re-pointing is one undo step of its own, recorded only when a link changes.
-  bool open = false;
+  // Each link that changes is re-pointed in an undo step of its own, so undoing one leaves the
+  // other partner on the new material.
   for (const LONG link : {MAT_BLEND_A, MAT_BLEND_B}) {
     if (bc->GetLink(link, doc, Mbase) != oldAndNew[0]) continue;
-    if (!open) {
-      doc->StartUndo();
-      doc->AddUndo(UNDOTYPE_CHANGE_SMALL, mat);
-      open = true;
-    }
+    doc->StartUndo();
+    doc->AddUndo(UNDOTYPE_CHANGE_SMALL, mat);
     bc->SetLink(link, oldAndNew[1]);
+    doc->EndUndo();
   }
-  if (open) doc->EndUndo();
 }

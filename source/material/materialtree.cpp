@@ -8,7 +8,7 @@
 namespace {
 
 BaseCustomGuiLib library;
-LONG dataTypes[] = {133};  // the host's link data type
+LONG dataTypes[] = {DTYPE_BASELISTLINK};  // the element shows a link
 
 constexpr LONG kTree = 1000;
 constexpr LONG kButtons = 1001;

@@ -8,6 +8,7 @@
 
 #include "c4d.h"
 #include "host_control.h"
+#include "host_page.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -91,6 +92,13 @@ TEST_F(DescriptionTest, BadResourcesAreRefusedWithOneLine) {
       {R"({"elements": [{"id": 5000000000, "type": "bool"}]})", "out of the 32-bit range"},
       {R"({"elements": [}})", "parse error"},
       {R"({"layout": []})", "/layout: unknown field"},
+      {R"({"elements": [{"id": 1, "type": "group", "gui": "G"}]})",
+       "/elements/0/gui: a group has no value to show in an element"},
+      {R"({"elements": [{"id": 1, "type": "button", "gui": "G"}]})",
+       "/elements/0/gui: a button has no value to show in an element"},
+      {R"({"elements": [{"id": 1, "type": "link", "gui": 7}]})", "/elements/0/gui: expected a string"},
+      {R"({"elements": [{"id": 1, "type": "link", "gui": ""}]})",
+       "/elements/0/gui: expected the symbol of an interface element"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -157,6 +165,82 @@ TEST_F(DescriptionTest, NodesFindTheirDescriptionThroughTheRegistry) {
   EXPECT_EQ(b.GetCount(), 12);
   BaseTag::Free(hiding);
   BaseTag::Free(plain);
+}
+
+// An element that keeps what the page handed it; `freed` counts the elements its plug-in freed.
+int g_freed = 0;
+class RecordingElement : public iCustomGui {
+ public:
+  explicit RecordingElement(const BaseContainer& settings) : iCustomGui(settings, nullptr) {}
+  Bool CreateLayout() override {
+    laidOutWith = shown;
+    return true;
+  }
+  Bool SetData(const TriState<GeData>& value) override {
+    shown = value.GetValue();
+    return true;
+  }
+  GeData shown;
+  GeData laidOutWith;
+};
+class RecordingGui : public CustomGuiData {
+ public:
+  CDialog* Alloc(const BaseContainer& settings) override { return (new RecordingElement(settings))->Get(); }
+  void Free(CDialog*, void* element) override {
+    delete static_cast<iCustomGui*>(element);
+    ++g_freed;
+  }
+  const CHAR* GetResourceSym() override { return "REC_GUI"; }
+  LONG GetResourceDataType(LONG*& table) override {
+    static LONG types[] = {DTYPE_BASELISTLINK};
+    table = types;
+    return 1;
+  }
+};
+
+TEST_F(DescriptionTest, ThePageMakesTheElementsItsDescriptionNames) {
+  Write("tPage", R"({"elements": [
+    {"id": 300, "type": "link", "name": "Shown", "gui": "REC_GUI"},
+    {"id": 301, "type": "link", "name": "Hidden", "gui": "REC_GUI", "hide": true},
+    {"id": 302, "type": "string", "name": "Not a link", "gui": "REC_GUI"},
+    {"id": 303, "type": "link", "name": "Unknown", "gui": "NO_SUCH_GUI"},
+    {"id": 304, "type": "link", "name": "Plain"}]})");
+  DataAllocator* plainAlloc = []() -> NodeData* { return new TagData; };
+  ASSERT_TRUE(RegisterTagPlugin(1000003, "Paged", 0, plainAlloc, "tPage", nullptr, 0));
+  ASSERT_TRUE(RegisterCustomGuiPlugin("Recording", 0, new RecordingGui));
+
+  Description d;
+  ASSERT_TRUE(d.LoadDescription(String("tPage")));
+  EXPECT_EQ(d.GetParameter(DescLevel(300))->GetString(DESC_CUSTOMGUI), String("REC_GUI"));
+  EXPECT_EQ(d.GetParameter(DescLevel(304))->GetData(DESC_CUSTOMGUI).GetType(), DA_NIL);
+
+  // Links resolve inside a document: both tags sit on an object of one.
+  BaseDocument* doc = BaseDocument::Alloc();
+  BaseObject* op = BaseObject::Alloc(Onull);
+  doc->InsertObject(op, nullptr, nullptr);
+  BaseTag* tag = BaseTag::Alloc(1000003);
+  BaseTag* target = BaseTag::Alloc(1000003);
+  op->InsertTag(tag);
+  op->InsertTag(target);
+  tag->GetDataInstance()->SetLink(300, target);
+  g_freed = 0;
+  {
+    host::AttributePage page(tag);
+    EXPECT_EQ(page.GetDescription().GetCount(), 5);
+    EXPECT_EQ(page.ElementIds(), (std::vector<LONG>{300}));
+    auto* shown = dynamic_cast<RecordingElement*>(page.Element(300));
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->IsOpen());
+    // The value reaches the element before its layout is made.
+    EXPECT_EQ(shown->laidOutWith.GetLink(doc), target);
+    EXPECT_EQ(page.Element(301), nullptr);
+  }
+  EXPECT_EQ(g_freed, 1);
+
+  host::AttributePage none(nullptr);
+  EXPECT_EQ(none.GetDescription().GetCount(), 0);
+  EXPECT_TRUE(none.ElementIds().empty());
+  BaseDocument::Free(doc);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "host_undo.h"
 #include "material_test_support.h"
 
 namespace {
@@ -81,15 +82,26 @@ TEST_F(MessageTest, ReplacementRepointsBothPartnerLinks) {
   bc->SetLink(MAT_BLEND_A, old);
   bc->SetLink(MAT_BLEND_B, old);
   BaseMaterial* pair[2] = {old, fresh};
+  const size_t before = host::UndoSteps(doc).size();
   EXPECT_TRUE(mat->Message(kMark, pair));
   EXPECT_EQ(bc->GetLink(MAT_BLEND_A, doc), fresh);
   EXPECT_EQ(bc->GetLink(MAT_BLEND_B, doc), fresh);
+  // One undo step per link: undoing the last one gives partner b back alone, then partner a.
+  ASSERT_EQ(host::UndoSteps(doc).size(), before + 2);
+  EXPECT_FALSE(host::UndoStepOpen(doc));
+  ASSERT_TRUE(doc->DoUndo());
+  EXPECT_EQ(bc->GetLink(MAT_BLEND_A, doc), fresh);
+  EXPECT_EQ(bc->GetLink(MAT_BLEND_B, doc), old);
+  ASSERT_TRUE(doc->DoUndo());
+  EXPECT_EQ(bc->GetLink(MAT_BLEND_A, doc), old);
+  EXPECT_TRUE(mat->Message(kMark, pair));
 
   bc->SetLink(MAT_BLEND_B, other);
   BaseMaterial* back[2] = {fresh, old};
   EXPECT_TRUE(mat->Message(kMark, back));
   EXPECT_EQ(bc->GetLink(MAT_BLEND_A, doc), old);
   EXPECT_EQ(bc->GetLink(MAT_BLEND_B, doc), other);
+  EXPECT_EQ(host::UndoSteps(doc).size(), before + 3);
 
   // Outside a document nothing changes.
   BaseMaterial* loose = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host_control.h"
+#include "host_page.h"
 #include "host_record.h"
 #include "host_undo.h"
 #include "host_user.h"
@@ -249,6 +250,22 @@ TEST_F(MaterialTreeTest, TheElementFreesWhatItAllocates) {
   CDialog* dlg = tree.Alloc(BaseContainer());
   ASSERT_NE(dlg, nullptr);
   tree.Free(dlg, iCustomGui::FromHost(dlg));
+}
+
+TEST_F(MaterialTreeTest, TheContainerPageShowsItsTreeInTheElement) {
+  ASSERT_TRUE(RegisterTreeGUI());
+  BaseMaterial* c = AddContainer("C");
+  SetType(Root(c), MAT_TYPE_BLEND);
+  AddChild(Root(c), "A", NODE_BLEND_A);
+  host::AttributePage page(c);
+  // The node-tree link alone has the element; the hidden root link has none.
+  EXPECT_EQ(page.ElementIds(), (std::vector<LONG>{MAT_CONTAINER_SELF}));
+  auto* element = dynamic_cast<MaterialTreeDialog*>(page.Element(MAT_CONTAINER_SELF));
+  ASSERT_NE(element, nullptr);
+  ASSERT_NE(element->Tree(), nullptr);
+  std::vector<std::string> lines;
+  for (const TreeLine& l : element->Tree()->Lines()) lines.push_back(std::to_string(l.depth) + " " + l.name);
+  EXPECT_EQ(lines, (std::vector<std::string>{"0 C_root", "1 A"}));
 }
 
 }  // namespace

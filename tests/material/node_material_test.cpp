@@ -9,6 +9,7 @@
 #include "material/advancedorvanematerial.h"
 #include "material/material_test_support.h"
 #include "material/orvanecontainermaterial.h"
+#include "shader/ovlshader.h"
 
 namespace {
 
@@ -91,6 +92,22 @@ TEST_F(NodeMaterialTest, TreesAreWrittenDepthFirst) {
        true,
        {"P_1:oren_nayar", "C_mid0:blend"},
        {"C_mid0: P_1 nullMat"}},
+      {"clay: null nodes become clay too",
+       [](BaseShader* r) {
+         SetType(r, MAT_TYPE_BLEND);
+         BaseShader* a = AddChild(r, "A");
+         SetType(a, MAT_TYPE_BLEND);
+         SetType(AddChild(a, "N"), MAT_TYPE_NULL);
+         SetType(AddChild(r, "M"), MAT_TYPE_NULL);
+       },
+       true,
+       {"N_2:oren_nayar", "A_1:blend", "M_3:oren_nayar", "C_mid0:blend"},
+       {"A_1: N_2 nullMat", "C_mid0: A_1 M_3"}},
+      {"clay: a null root becomes clay",
+       [](BaseShader* r) { SetType(r, MAT_TYPE_NULL); },
+       true,
+       {"C_mid0:oren_nayar"},
+       {"C_mid0: (none)"}},
       {"null child is named and defined",
        [](BaseShader* r) {
          SetType(r, MAT_TYPE_BLEND);
@@ -183,6 +200,63 @@ TEST_F(NodeMaterialTest, TreeOperations) {
   EXPECT_TRUE(doc->DoUndo());
   EXPECT_EQ(Node(a)->GetSiblingBlend(), nullptr);
   EXPECT_EQ(r->GetDataInstance()->GetLink(NODE_BLEND_B, doc), nullptr);
+}
+
+TEST_F(NodeMaterialTest, LinkedShadersGreyOutWhatTheyOverrideOnTheNodePage) {
+  ASSERT_TRUE(RegisterOVL());
+  BaseMaterial* c = AddContainer("C");
+  BaseShader* node = Root(c);
+  BaseContainer* data = node->GetDataInstance();
+  // Every parameter below lies on the node's page, in the node's numbering.
+  std::unique_ptr<Description> page(Description::Alloc());
+  ASSERT_TRUE(page->LoadDescription(ID_ADVANCEDORVANEMATERIAL));
+  auto enabled = [&](LONG id) {
+    return Node(node)->GetDEnabling(node, DescID(DescLevel(id)), GeData(), 0, nullptr) != FALSE;
+  };
+
+  // Editable with nothing linked, with a host shader, with a code shader in every channel.
+  const struct {
+    LONG id;
+    bool free, host, code;
+  } kTable[] = {
+      {MAT_ALBEDO_COLOR, true, false, false},
+      {MAT_ALBEDO_GAMMA, true, false, false},
+      {MAT_EXPONENT, true, false, false},
+      {MAT_ALPHA_VALUE, true, false, false},
+      {MAT_ABSORPTION_LAYER_COLOR, true, false, false},
+      {MAT_STEP_BLEND, false, true, true},
+      {MAT_ALBEDO_TEX_A, false, true, false},
+      {MAT_ALPHA_TEX_B, false, true, false},
+      {MAT_EMISSION_TEX_A, false, true, false},
+      {MAT_BUMP_TEX_C, false, true, false},
+      // Left to the host whatever is linked.
+      {MAT_TYPE, true, true, true},
+      {MAT_EMISSION_COLOR, true, true, true},
+  };
+  const LONG links[] = {MAT_ALBEDO_SHADER, MAT_EXPONENT_SHADER,         MAT_SIGMA_SHADER,
+                        MAT_ALPHA_SHADER,  MAT_ABSORPTION_LAYER_SHADER, MAT_EMISSION_SHADER,
+                        MAT_BUMP_SHADER,   MAT_DISPLACEMENT_SHADER};
+  BaseShader* color = BaseShader::Alloc(Xcolor);
+  BaseShader* code = BaseShader::Alloc(ID_OVLSHADER);
+  ASSERT_NE(code, nullptr);
+  color->InsertUnderLast(node);
+  code->InsertUnderLast(node);
+  const struct {
+    const char* what;
+    BaseShader* linked;
+  } kStates[] = {{"nothing linked", nullptr}, {"host shader", color}, {"code shader", code}};
+  for (size_t state = 0; state < 3; ++state) {
+    SCOPED_TRACE(kStates[state].what);
+    for (LONG link : links) data->SetLink(link + NODE_ID_OFFSET, kStates[state].linked);
+    for (const auto& row : kTable) {
+      const LONG id = row.id + NODE_ID_OFFSET;
+      EXPECT_NE(page->GetParameter(DescID(DescLevel(id))), nullptr) << id;
+      const bool expected = state == 0 ? row.free : state == 1 ? row.host : row.code;
+      EXPECT_EQ(enabled(id), expected) << id;
+    }
+  }
+  EXPECT_FALSE(
+      Node(node)->GetDEnabling(nullptr, DescID(DescLevel(MAT_TYPE + NODE_ID_OFFSET)), GeData(), 0, nullptr));
 }
 
 }  // namespace
