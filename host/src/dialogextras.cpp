@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "c4d_general.h"
 #include "c4d_gui.h"
@@ -117,17 +118,14 @@ Bool GeDialog::LayoutFlushGroup(LONG id) {
   texts_.erase(std::remove_if(texts_.begin(), texts_.end(),
                               [&](const std::pair<LONG, Gadget>& t) { return within(t.second.parent); }),
                texts_.end());
-  bool removed = true;
-  while (removed) {
-    removed = false;
-    for (auto it = gadgets_.begin(); it != gadgets_.end(); ++it) {
-      if (within(it->second.parent)) {
-        areas_.erase(it->first);
-        gadgets_.erase(it);
-        removed = true;
-        break;
-      }
-    }
+  // Everything inside is found before anything goes: a nested group taken out first would cut
+  // its own content off from the group.
+  std::vector<LONG> inside;
+  for (const auto& [gid, gadget] : gadgets_)
+    if (within(gadget.parent)) inside.push_back(gid);
+  for (LONG gid : inside) {
+    areas_.erase(gid);
+    gadgets_.erase(gid);
   }
   groups_.push_back(id);
   return true;

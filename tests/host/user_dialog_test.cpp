@@ -211,7 +211,9 @@ class TextsDialog : public GeDialog {
     AddStaticText(20, 0, 0, 0, "second", 0);
     GroupBegin(40, 0, 1, 0, "", 0);
     AddStaticText(20, 0, 0, 0, "third", 0);
-    AddStaticText(10, 0, 0, 0, "fourth", 0);
+    GroupBegin(41, 0, 1, 0, "", 0);
+    AddStaticText(45, 0, 0, 0, "fourth", 0);
+    GroupEnd();
     GroupEnd();
     AddStaticText(20, 0, 0, 0, "fifth", 0);
     return true;
@@ -230,10 +232,12 @@ TEST_F(UserDialogTest, StaticTextsKeepLayoutOrderAndSharedIds) {
   EXPECT_EQ(dialog.StaticTexts().size(), 5u);
   EXPECT_TRUE(dialog.SetString(20, "shared"));
   EXPECT_EQ(dialog.StaticTexts(),
-            (Texts{{30, "first"}, {20, "shared"}, {20, "shared"}, {10, "fourth"}, {20, "shared"}}));
+            (Texts{{30, "first"}, {20, "shared"}, {20, "shared"}, {45, "fourth"}, {20, "shared"}}));
   EXPECT_TRUE(dialog.LayoutFlushGroup(40));
   EXPECT_TRUE(dialog.LayoutChanged(40));
   EXPECT_EQ(dialog.StaticTexts(), (Texts{{30, "first"}, {20, "shared"}, {20, "shared"}}));
+  EXPECT_EQ(dialog.FindGadget(41), nullptr);
+  EXPECT_EQ(dialog.FindGadget(45), nullptr);  // also what a nested group held
 }
 
 class GadgetDialog : public GeDialog {
