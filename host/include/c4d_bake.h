@@ -11,16 +11,16 @@ class UVWTag;
 
 /// Bake settings.
 enum {
-  BAKE_TEX_SUPERSAMPLING = 1006,  ///< LONG n: (n + 1) x (n + 1) samples per pixel (default 0).
-  BAKE_TEX_PIXELBORDER = 1009,    ///< LONG: pixels around the baked polygons that get the colour
-                                  ///< of their baked neighbours (default 0).
   BAKE_TEX_COLOR = 1012,          ///< Bool: bake the colour channel (the one channel baked here).
   BAKE_TEX_WIDTH = 1020,          ///< LONG: image width in pixels.
   BAKE_TEX_HEIGHT = 1021,         ///< LONG: image height in pixels.
+  BAKE_TEX_PIXELBORDER = 1022,    ///< LONG: pixels around the baked polygons that get the colour
+                                  ///< of their baked neighbours (default 0).
   BAKE_TEX_U_MIN = 1024,          ///< Real: u at the image's left edge (default 0).
   BAKE_TEX_U_MAX = 1025,          ///< Real: u at the image's right edge (default 1).
   BAKE_TEX_V_MIN = 1026,          ///< Real: v at the image's top edge (default 0).
   BAKE_TEX_V_MAX = 1027,          ///< Real: v at the image's bottom edge (default 1).
+  BAKE_TEX_SUPERSAMPLING = 1030,  ///< LONG n: (n + 1) x (n + 1) samples per pixel (default 0).
 };
 
 /// Results of `InitBakeTexture` and `BakeTexture`.

@@ -177,8 +177,10 @@ class GeDialog {
   Bool HideElement(LONG id, Bool hide);
   /// The host's record of a gadget, or null.
   const Gadget* FindGadget(LONG id) const;
-  /// Every gadget by ID.
+  /// Every gadget by ID; of several gadgets under one ID, the last one added.
   const std::map<LONG, Gadget>& Gadgets() const { return gadgets_; }
+  /// Every static text in layout order with its ID and text, also several under one ID.
+  std::vector<std::pair<LONG, String>> StaticTexts() const;
 
  private:
   Bool Add(LONG id, GadgetKind kind, const String& text, GeData value = GeData());
@@ -188,6 +190,7 @@ class GeDialog {
   /// false when the dialog has no such enabled gadget of that kind or the value does not fit it.
   bool ApplyAction(bool button, LONG id, const std::string& value);
   std::map<LONG, Gadget> gadgets_;
+  std::vector<std::pair<LONG, Gadget>> texts_;  // the static texts in layout order
   std::map<LONG, GeUserArea*> areas_;
   std::map<LONG, std::shared_ptr<BaseCustomGui>> customs_;
   std::vector<LONG> groups_;

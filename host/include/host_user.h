@@ -76,7 +76,7 @@ struct DialogAction {
 };
 /// Takes the next queued gadget value or button press; false when the next answer is neither.
 bool TakeDialogAction(DialogAction* action);
-/// A modal dialog as it opened: its title and the texts of its static texts, in gadget ID order.
+/// A modal dialog as it opened: its title and the texts of its static texts, in layout order.
 struct OpenedDialog {
   std::string title;
   std::vector<std::string> texts;

@@ -14,6 +14,7 @@ GeDialog::~GeDialog() = default;
 
 Bool GeDialog::Open(LONG dlgtype, LONG /*pluginid*/, LONG, LONG, LONG, LONG, LONG) {
   gadgets_.clear();
+  texts_.clear();
   areas_.clear();
   groups_.clear();
   timerMs_ = 0;
@@ -39,8 +40,7 @@ void GeDialog::RunModalLoop() {
   // How often an idle dialog may refuse to close before the host closes it anyway.
   constexpr int kMaxIdleRefusals = 100;
   host::user::OpenedDialog opened{host::ToUtf8(title_), {}};
-  for (const auto& [id, gadget] : gadgets_)
-    if (gadget.kind == GadgetKind::StaticText) opened.texts.push_back(host::ToUtf8(gadget.value.GetString()));
+  for (const auto& [id, text] : StaticTexts()) opened.texts.push_back(host::ToUtf8(text));
   host::user::DialogOpened(std::move(opened));
   host::Clock& clock = host::CurrentClock();
   double lastTimer = clock.NowMs();
@@ -151,8 +151,15 @@ Bool GeDialog::Add(LONG id, GadgetKind kind, const String& text, GeData value) {
   g.text = text;
   g.value = std::move(value);
   g.parent = groups_.empty() ? 0 : groups_.back();
+  if (kind == GadgetKind::StaticText) texts_.emplace_back(id, g);
   gadgets_[id] = std::move(g);
   return true;
+}
+
+std::vector<std::pair<LONG, String>> GeDialog::StaticTexts() const {
+  std::vector<std::pair<LONG, String>> texts;
+  for (const auto& [id, gadget] : texts_) texts.emplace_back(id, gadget.value.GetString());
+  return texts;
 }
 
 Bool GeDialog::AddStaticText(LONG id, LONG, LONG, LONG, const String& text, LONG) {
@@ -234,6 +241,9 @@ Bool GeDialog::SetString(LONG id, const String& value) {
   auto it = gadgets_.find(id);
   if (it == gadgets_.end()) return false;
   it->second.value = GeData(value);
+  // Static texts that share the ID all show the new text.
+  for (auto& [textId, text] : texts_)
+    if (textId == id) text.value = GeData(value);
   return true;
 }
 

@@ -1,8 +1,10 @@
 // Dialog pieces beyond plain gadgets: separators, the standard buttons, dialog resources, group
 // rebuilding, modal dialogs with a result, pop-up menus and the picture viewer.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "c4d_general.h"
 #include "c4d_gui.h"
@@ -103,25 +105,27 @@ Bool GeDialog::LayoutFlushGroup(LONG id) {
   auto group = gadgets_.find(id);
   if (group == gadgets_.end() || group->second.kind != GadgetKind::Group) return false;
   // Removes the group's content, nested groups with theirs.
-  bool removed = true;
-  while (removed) {
-    removed = false;
-    for (auto it = gadgets_.begin(); it != gadgets_.end(); ++it) {
-      const LONG parent = it->second.parent;
-      bool inside = parent == id;
-      for (LONG p = parent; !inside && p != 0;) {
-        auto up = gadgets_.find(p);
-        if (up == gadgets_.end() || up->first == up->second.parent) break;
-        p = up->second.parent;
-        inside = p == id;
-      }
-      if (inside) {
-        areas_.erase(it->first);
-        gadgets_.erase(it);
-        removed = true;
-        break;
-      }
+  auto within = [this, id](LONG parent) {
+    bool inside = parent == id;
+    for (LONG p = parent; !inside && p != 0;) {
+      auto up = gadgets_.find(p);
+      if (up == gadgets_.end() || up->first == up->second.parent) break;
+      p = up->second.parent;
+      inside = p == id;
     }
+    return inside;
+  };
+  texts_.erase(std::remove_if(texts_.begin(), texts_.end(),
+                              [&](const std::pair<LONG, Gadget>& t) { return within(t.second.parent); }),
+               texts_.end());
+  // Everything inside is found before anything goes: a nested group taken out first would cut
+  // its own content off from the group.
+  std::vector<LONG> inside;
+  for (const auto& [gid, gadget] : gadgets_)
+    if (within(gadget.parent)) inside.push_back(gid);
+  for (LONG gid : inside) {
+    areas_.erase(gid);
+    gadgets_.erase(gid);
   }
   groups_.push_back(id);
   return true;

@@ -117,6 +117,11 @@ UVWTag* UvwTagAt(BaseObject* op, LONG nr) {
 
 }  // namespace
 
+bool BakeSizeFits(LONG width, LONG height) {
+  // Divided rather than multiplied: the product of two large sides does not fit any integer type.
+  return width < 1 || height < 1 || width <= INT_MAX / 3 / height;
+}
+
 // --- Thread -------------------------------------------------------------------------------------
 
 TextureBakeThread::TextureBakeThread(BaseDocument* document, PolygonObject* object, BaseMaterial* material,
@@ -173,10 +178,12 @@ bool TextureBakeThread::BakeShaderOnObject(BakeChannelJob& job) {
 
 // --- Dialog -------------------------------------------------------------------------------------
 
-BakeDialog::~BakeDialog() {
-  // A dialog torn down during a bake still waits for its thread before the jobs go away.
-  if (thread) thread->End(TRUE);
-  FinishBake();
+BakeDialog::~BakeDialog() { TakeResults(); }
+
+void BakeDialog::TakeResults() {
+  if (!thread) return;
+  thread->Wait();
+  CollectResults();
 }
 
 Bool BakeDialog::CreateLayout() {
@@ -244,13 +251,13 @@ BaseContainer BakeDialog::CreateBakeSettings() {
   GetLong(IDC_RES_Y, value);
   bc.SetLong(BAKE_TEX_HEIGHT, value);
   GetLong(IDC_SUPERSAMPLING, value);
-  bc.SetLong(1030, value);
+  bc.SetLong(BAKE_TEX_SUPERSAMPLING, value);
   bc.SetReal(BAKE_TEX_U_MIN, 0.0);
   bc.SetReal(BAKE_TEX_U_MAX, 1.0);
   bc.SetReal(BAKE_TEX_V_MIN, 0.0);
   bc.SetReal(BAKE_TEX_V_MAX, 1.0);
   GetLong(IDC_BORDER, value);
-  bc.SetLong(1022, value);
+  bc.SetLong(BAKE_TEX_PIXELBORDER, value);
   for (LONG id : {1006, 1032, 1009, 1011, 1013, 1014, 1015, 1016, 1017, 1018, 1040, 1041, 2100, 2101, 2102,
                   2103, 2110, 2120, 2140})
     bc.SetLong(id, 0);
@@ -302,13 +309,15 @@ Bool BakeDialog::StartBake() {
   GetString(IDC_PATH, path);
   if (!path.Content()) {
     MessageDialog("You have to specify a file to save to.");
+    reported = true;
     return false;
   }
   BaseContainer settings = CreateBakeSettings();
-  const long long width = settings.GetLong(BAKE_TEX_WIDTH), height = settings.GetLong(BAKE_TEX_HEIGHT);
-  if (width * height * 3 > INT_MAX) {
-    GePrint(String("The bake size ") + String::LongToString(static_cast<LONG>(width)) + String(" x ") +
-            String::LongToString(static_cast<LONG>(height)) + String(" is too large."));
+  const LONG width = settings.GetLong(BAKE_TEX_WIDTH), height = settings.GetLong(BAKE_TEX_HEIGHT);
+  if (!BakeSizeFits(width, height)) {
+    GePrint(String("The bake size ") + String::LongToString(width) + String(" x ") +
+            String::LongToString(height) + String(" is too large."));
+    reported = true;
     return false;
   }
   const LONG position = TagPosition(object, tag);
@@ -319,6 +328,7 @@ Bool BakeDialog::StartBake() {
     BaseObject* o = objectCopy;
     BaseObject::Free(o);
     GePrint("Could not copy the object and its material for the bake.");
+    reported = true;
     return false;
   }
   document->StartUndo();
@@ -333,14 +343,17 @@ Bool BakeDialog::StartBake() {
   object->SetEditorMode(MODE_OFF);
   object->SetRenderMode(MODE_OFF);
 
-  auto abandon = [this]() {
+  auto abandon = [this](const char* why) {
+    GePrint(String(why));
+    reported = true;
     document->EndUndo();
     document->DoUndo();
     Close();
     return true;
   };
   BaseTag* copyTagBase = Helpers::GetTag(objectCopy, static_cast<unsigned>(position));
-  if (!copyTagBase || copyTagBase->GetType() != Ttexture) return abandon();
+  if (!copyTagBase || copyTagBase->GetType() != Ttexture)
+    return abandon("The copy of the object has no texture tag to bake with; the bake was undone.");
   TextureTag* copyTag = static_cast<TextureTag*>(copyTagBase);
   document->AddUndo(UNDOTYPE_CHANGE_SMALL, copyTag);
   copyTag->SetMaterial(materialCopy);
@@ -349,14 +362,14 @@ Bool BakeDialog::StartBake() {
   BaseContainer tagData = copyTag->GetData();
   if (tagData.GetLong(TEXTURETAG_PROJECTION) != TEXTURETAG_PROJECTION_UVW) {
     uvw = Helpers::GenerateUVWTag(document, copyTag, objectCopy);
-    if (!uvw) return abandon();
+    if (!uvw) return abandon("Could not make a UVW tag for the copy of the object; the bake was undone.");
     objectCopy->InsertTag(uvw, copyTag);
     document->AddUndo(UNDOTYPE_NEW, uvw);
     tagData.SetLong(TEXTURETAG_PROJECTION, TEXTURETAG_PROJECTION_UVW);
     copyTag->SetData(tagData);
   } else {
     uvw = UvwTagAt(objectCopy, position);
-    if (!uvw) return abandon();
+    if (!uvw) return abandon("The copy of the object has no UVW tag to bake with; the bake was undone.");
   }
   document->EndUndo();
 
@@ -394,6 +407,7 @@ Bool BakeDialog::StartBake() {
   thread = std::move(worker);
   if (!thread->Start(TRUE)) {
     GePrint("Could not start the bake thread.");
+    reported = true;
     FinishBake();
     return false;
   }
@@ -414,19 +428,19 @@ void BakeDialog::FinishBake() {
   thread.reset();
 }
 
-void BakeDialog::Timer(const BaseContainer&) {
-  if (!thread) return;
-  if (thread->IsRunning()) {
-    SetTitle(thread->GetThreadName());
-    return;
-  }
+bool BakeDialog::CollectResults() {
+  if (!thread || thread->IsRunning()) return false;
   thread->Wait();
+  bool complete = !thread->jobs.empty();
   for (const BakeChannelJob& job : thread->jobs) {
-    if (job.ok)
+    if (job.ok) {
       SetBakedTexture(job.linkId, thread->material, job.file);
-    else
+    } else {
       GePrint(String("The channel ") + String(job.name) + String(" was not baked; it keeps its shader."));
+      complete = false;
+    }
   }
+  if (thread->jobs.empty()) GePrint("Nothing was baked: no chosen channel has a shader that can be baked.");
   BaseMaterial* copy = thread->material;
   FinishBake();
   if (copy) copy->Update(true, true);
@@ -436,10 +450,28 @@ void BakeDialog::Timer(const BaseContainer&) {
   document->Message(MSG_UPDATE);
   document->SetChanged();
   EventAdd();
+  baked = complete;
+  reported = reported || !complete;
+  return true;
+}
+
+void BakeDialog::Timer(const BaseContainer&) {
+  if (!thread) return;
+  if (thread->IsRunning()) {
+    SetTitle(thread->GetThreadName());
+    return;
+  }
+  CollectResults();
   Close();
 }
 
-Bool BakeDialog::AskClose() { return thread && thread->IsRunning(); }
+Bool BakeDialog::AskClose() {
+  if (thread && thread->IsRunning()) return true;
+  // A bake that has ended but whose results the timer has not taken yet keeps them: the dialog
+  // takes them in before it closes.
+  CollectResults();
+  return false;
+}
 
 LONG BakeDialog::Message(const BaseContainer& msg, BaseContainer& result) {
   if (msg.GetId() == BFM_INPUT && msg.GetLong(BFM_INPUT_DEVICE) == BFM_INPUT_KEYBOARD) {
@@ -462,9 +494,19 @@ LONG BakeMaterialOnObject::GetState(BaseDocument* doc) {
 
 Bool BakeMaterialOnObject::Execute(BaseDocument* doc) {
   // The selection is read again: the pointers of the last `GetState` may be stale.
-  if (GetState(doc) != CMD_ENABLED) return false;
+  if (GetState(doc) != CMD_ENABLED) {
+    GePrint("Nothing to bake: select one texture tag of an Orvane material on a polygon object.");
+    return false;
+  }
   BakeDialog dialog(doc, tag, object, material);
-  return dialog.Open(DLG_TYPE_MODAL, 0, -1, -1, 0, 0) != 0;
+  if (!dialog.Open(DLG_TYPE_MODAL, 0, -1, -1, 0, 0)) {
+    GePrint("Could not open the bake dialog.");
+    return false;
+  }
+  dialog.TakeResults();
+  if (!dialog.baked && !dialog.reported)
+    GePrint("Nothing was baked: the bake dialog was closed before a bake.");
+  return dialog.baked;
 }
 
 Bool RegisterBakeMaterialOnObject() {

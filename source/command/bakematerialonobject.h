@@ -57,23 +57,37 @@ class BakeDialog : public GeDialog {
   /// linked shader or with an empty file).
   void SetBakedTexture(LONG linkId, BaseMaterial* mat, const Filename& file);
 
+  /// Waits for a bake still running and takes in its results (see `CollectResults`).
+  void TakeResults();
+
   std::unique_ptr<TextureBakeThread> thread;
   BaseDocument* document;
   TextureTag* tag;
   PolygonObject* object;
   BaseMaterial* material;
+  bool baked = false;     ///< A bake ended with every chosen channel baked and linked.
+  bool reported = false;  ///< A failure or refusal was told on the console or in a message.
 
  private:
   Bool StartBake();
+  /// Takes in the results of a bake whose thread has ended: links the written files into the
+  /// copy's material and removes the bake's temporary materials and tags. False while no thread
+  /// exists or it still runs.
+  bool CollectResults();
   void FinishBake();
 };
+
+/// False when an image of `width` x `height` pixels of three bytes each would pass INT_MAX bytes;
+/// exact also for sides near the largest LONG. Sides below 1 are left to the baker to refuse.
+bool BakeSizeFits(LONG width, LONG height);
 
 /// Bakes the channels of a material on the selected object to image files.
 class BakeMaterialOnObject : public CommandData {
  public:
   /// Enabled for exactly one selected texture tag of a plug-in material on a polygon object.
   LONG GetState(BaseDocument* doc) override;
-  /// Opens the bake dialog for the selected tag (the selection is checked again).
+  /// Opens the bake dialog for the selected tag (the selection is checked again). True only when
+  /// a bake ran and baked every chosen channel; otherwise false, after saying why.
   Bool Execute(BaseDocument* doc) override;
 
   TextureTag* tag = nullptr;

@@ -1,5 +1,7 @@
 #include "command/myabout.h"
 
+#include "main/version.h"
+
 namespace {
 
 enum {
@@ -14,10 +16,10 @@ constexpr LONG kFitH = 24;
 
 Bool MyAboutDialog::CreateLayout() {
   SetTitle("About");
-  AddStaticText(IDC_NAME, kCentred, 500, 10, "Corvane for Orvane, version 1.0", 0);
+  AddStaticText(IDC_NAME, kCentred, 500, 10, kCorvaneVersion, 0);
   AddStaticText(IDC_CREDIT, kCentred, 500, 10, "Developed by the Corvane team", 0);
   AddSeparatorH(500, kFitH);
-  // Every credit line shares one ID, as in the original layout; the host keeps the last one.
+  // The credit lines share one ID: they are only shown, never read back.
   AddStaticText(IDC_CREDIT, kCentred, 500, 10, "Icons drawn by the Corvane team", 0);
   AddStaticText(IDC_CREDIT, kCentred, 500, 10, "Icons made from plain shapes, no icon set used", 0);
   AddDlgGroup(DLG_OK);

@@ -187,17 +187,10 @@ TEST_F(ToolCommandsTest, EachCommandChangesTheSavedDocumentAsAskedAndPrintsWhatI
        "  Quad 5100 [tex WoodTag->Wood#3 proj 2]\n"
        "  Box 5100 [uvw] [tex RedTag->Red#1 proj 6]\n",
        " 1024337 albedo none\nRed 5703\nBlue 5703\nWood 1024337 albedo 5832\n", ""},
-      // The credit lines share one gadget ID, so the dialog keeps only the last of them.
+      // The name line shows the plug-in's version; the credit lines share one gadget ID and all show.
       {"about changes nothing", "run 1020894", kObjectsBefore, unchanged,
-       "[Dialog] About\n  Corvane for Orvane, version 1.0\n  Icons made from plain shapes, no icon set "
-       "used\n"},
-      // The bake dialog refuses a channel the material type does not use, and a value that is no number.
-      {"bake without a file",
-       "run 1024338 --select WoodTag --answer gadget:10006=1 --answer gadget:10011=wide "
-       "--answer button:10001",
-       kObjectsBefore, unchanged,
-       "[Dialog] gadget 10006 -> (cancelled)\n[Dialog] gadget 10011 -> (cancelled)\n[Dialog] button 10001 -> "
-       "pressed\n[Message] You have to specify a file to save to.\n"},
+       "[Dialog] About\n  Corvane 2.6.1\n  Developed by the Corvane team\n  Icons drawn by the Corvane "
+       "team\n  Icons made from plain shapes, no icon set used\n"},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.what);
@@ -213,6 +206,42 @@ TEST_F(ToolCommandsTest, EachCommandChangesTheSavedDocumentAsAskedAndPrintsWhatI
     std::string materials;
     EXPECT_EQ(Saved(&materials), r.objects);
     EXPECT_EQ(materials, r.materials);
+  }
+}
+
+// A bake that did not do its work says why and the runner exits non-zero: the dialog closed
+// without a bake, a bake refused for want of a file, a bake whose image could not be written.
+TEST_F(ToolCommandsTest, ABakeThatDidNotBakeFailsTheRun) {
+  const struct {
+    const char* what;
+    std::string answers;
+    std::string printed;
+  } rows[] = {
+      {"nothing fit selected", "",
+       "Nothing to bake: select one texture tag of an Orvane material on a "
+       "polygon object.\n"},
+      {"closed at once", " --select WoodTag",
+       "Nothing was baked: the bake dialog was closed before a bake.\n"},
+      // The dialog refuses a channel the material type does not use, and a value that is no number.
+      {"no file",
+       " --select WoodTag --answer gadget:10006=1 --answer gadget:10011=wide --answer button:10001",
+       "[Dialog] gadget 10006 -> (cancelled)\n[Dialog] gadget 10011 -> (cancelled)\n[Dialog] button 10001 -> "
+       "pressed\n[Message] You have to specify a file to save to.\n"},
+      {"cancelled chooser", " --select WoodTag --answer button:10018 --answer button:10001",
+       "[Save file] Save image to... -> (cancelled)\n[Dialog] button 10001 -> pressed\n[Message] You have "
+       "to specify a file to save to.\n"},
+      {"missing folder",
+       " --select WoodTag --answer gadget:10011=4 --answer gadget:10012=4 --answer gadget:10017=" +
+           dir / "missing/wood.png" + " --answer button:10001",
+       "Could not save the channel albedo to " + dir / "missing/wood_albedo.jpg" +
+           "\nThe channel albedo was not baked; it keeps its shader.\n"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    int status = -1;
+    const std::string out = Run("run 1024338 " + document + r.answers, &status);
+    EXPECT_NE(status, 0) << out;
+    EXPECT_NE(out.find(r.printed), std::string::npos) << out;
   }
 }
 

@@ -1,6 +1,9 @@
 // The bake command end to end through the host's baker, and its dialog's rules.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 #include "c4d.h"
 #include "command/bakematerialonobject.h"
 #include "host_control.h"
@@ -50,9 +53,12 @@ class Bake : public HostTest {
     mat->GetDataInstance()->SetBool(useId, true);
     return sh;
   }
-  // Opens `dlg`, fills in the file and size and presses bake; answers whether the bake started.
-  static bool Press(BakeDialog& dlg, const std::string& file, LONG width, LONG height) {
-    EXPECT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
+  // Opens `dlg` (unless it is open), fills in the file and size and presses bake; answers
+  // whether the bake started.
+  static bool Press(BakeDialog& dlg, const std::string& file, LONG width, LONG height, bool open = true) {
+    if (open) {
+      EXPECT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
+    }
     dlg.SetString(10017, String(file));
     dlg.SetLong(10011, width);
     dlg.SetLong(10012, height);
@@ -124,7 +130,6 @@ TEST_F(Bake, BakesChannelsAndRelinksTheCopy) {
   BakeDialog dlg(doc, tag, quad, mat);
   ASSERT_TRUE(Press(dlg, dir / "wood.png", 16, 8));
   ASSERT_TRUE(WaitFor([&] { return !dlg.thread->IsRunning(); }));
-  EXPECT_TRUE(dlg.AskClose() == false);
   dlg.Timer(BaseContainer());
   EXPECT_FALSE(dlg.IsOpen());
   EXPECT_EQ(dlg.thread, nullptr);
@@ -230,12 +235,126 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSays) {
   EXPECT_EQ(lines.back(), "The channel albedo was not baked; it keeps its shader.");
 }
 
+// An image of three bytes a pixel must stay within INT_MAX bytes; the check holds for the largest
+// sides too, and the largest size that fits goes on to the baker (which refuses it itself).
 TEST_F(Bake, OversizedBakeIsRefused) {
-  BakeDialog dlg(doc, tag, quad, mat);
-  EXPECT_FALSE(Press(dlg, "/tmp/x.png", 100000, 100000));
-  ASSERT_FALSE(Console().empty());
-  EXPECT_EQ(Console().back(), "The bake size 100000 x 100000 is too large.");
-  EXPECT_EQ(quad->GetNext(), nullptr);
+  SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
+  const struct {
+    LONG width, height;
+    bool refused;
+  } sizes[] = {
+      {100000, 100000, true}, {2147483647, 2147483647, true}, {1, 715827883, true}, {1, 715827882, false}};
+  for (const auto& size : sizes) {
+    const std::string text = std::to_string(size.width) + " x " + std::to_string(size.height);
+    SCOPED_TRACE(text);
+    BakeDialog dlg(doc, tag, quad, mat);
+    EXPECT_EQ(Press(dlg, "/tmp/x.png", size.width, size.height), !size.refused);
+    ASSERT_FALSE(Console().empty());
+    if (size.refused) {
+      EXPECT_EQ(Console().back(), "The bake size " + text + " is too large.");
+      EXPECT_EQ(quad->GetNext(), nullptr);
+      EXPECT_EQ(dlg.thread, nullptr);
+    } else {
+      dlg.thread->Wait();
+      dlg.Timer(BaseContainer());
+      EXPECT_EQ(Console().back(), "The channel albedo was not baked; it keeps its shader.");
+    }
+  }
+}
+
+// "Pixel Border" and "Super Sampling" reach the baker: a triangle over part of the UV square,
+// baked from a gradient, lights more pixels with either.
+TEST_F(Bake, PixelBorderAndSuperSamplingChangeTheImage) {
+  TempDir dir;
+  BaseShader* gradient = BaseShader::Alloc(Xgradient);
+  gradient->GetDataInstance()->SetVector(GRADIENTSHADER_START, LVector(0.5));
+  mat->InsertShader(gradient);
+  mat->GetDataInstance()->SetLink(MAT_ALBEDO_SHADER, gradient);
+  mat->GetDataInstance()->SetBool(MAT_USE_ALBEDO, true);
+  // The first three corners span a triangle whose long edge runs along u + v = 47/64: at 16 x 16
+  // pixels, between the centre and the nearest quarter-pixel sample of the pixels beyond it. The
+  // fourth corner repeats the third.
+  const Real e = 47.0 / 64.0;
+  UVWTag* uvw = UVWTag::Alloc(1);
+  uvw->SetSlow(0, UVWStruct{LVector(0, 0, 0), LVector(e, 0, 0), LVector(0, e, 0), LVector(0, e, 0)});
+  quad->InsertTag(uvw, tag);
+  BaseContainer data = tag->GetData();
+  data.SetLong(TEXTURETAG_PROJECTION, TEXTURETAG_PROJECTION_UVW);
+  tag->SetData(data);
+
+  const struct {
+    LONG border, supersampling;
+    LONG lit;  // pixels with x + y <= 10 are covered at their centres: 66 of them
+  } cases[] = {
+      {0, 0, 66},
+      {2, 0, 91},  // two rings more: x + y <= 12
+      {0, 1, 78},  // 2 x 2 samples reach the pixels of x + y = 11
+  };
+  for (const auto& c : cases) {
+    const std::string name = "tri" + std::to_string(c.border) + std::to_string(c.supersampling);
+    SCOPED_TRACE(name);
+    BakeDialog dlg(doc, tag, quad, mat);
+    ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
+    dlg.SetLong(10013, c.border);
+    dlg.SetLong(10020, c.supersampling);
+    ASSERT_TRUE(Press(dlg, dir / (name + ".png"), 16, 16, false));
+    dlg.thread->Wait();
+    dlg.Timer(BaseContainer());
+    BaseBitmap* bm = BaseBitmap::Alloc();
+    ASSERT_EQ(bm->Init(Filename(String(dir / (name + "_albedo.jpg")))), IMAGERESULT_OK);
+    LONG lit = 0;
+    for (LONG y = 0; y < 16; ++y) {
+      for (LONG x = 0; x < 16; ++x) {
+        LONG r, g, b;
+        bm->GetPixel(x, y, &r, &g, &b);
+        lit += g > 64;
+      }
+    }
+    BaseBitmap::Free(bm);
+    EXPECT_EQ(lit, c.lit);
+  }
+}
+
+// The bake thread ends before the timer sees it, and the dialog is closed first: by a close key,
+// by the host asking to close the window, or by going away. Each close takes the bake in.
+TEST_F(Bake, ClosingAfterTheBakeEndedKeepsTheBake) {
+  TempDir dir;
+  SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
+  const struct {
+    const char* how;
+    std::function<void(std::unique_ptr<BakeDialog>&)> close;
+  } ways[] = {
+      {"q",
+       [](std::unique_ptr<BakeDialog>& dlg) {
+         BaseContainer msg(BFM_INPUT), result;
+         msg.SetLong(BFM_INPUT_DEVICE, BFM_INPUT_KEYBOARD);
+         msg.SetString(BFM_INPUT_ASC, String("q"));
+         dlg->Message(msg, result);
+       }},
+      {"window",
+       [](std::unique_ptr<BakeDialog>& dlg) {
+         EXPECT_FALSE(dlg->AskClose());
+         dlg->Close();
+       }},
+      {"gone", [](std::unique_ptr<BakeDialog>& dlg) { dlg.reset(); }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.how);
+    auto dlg = std::make_unique<BakeDialog>(doc, tag, quad, mat);
+    ASSERT_TRUE(Press(*dlg, dir / (std::string(way.how) + ".png"), 4, 4));
+    dlg->thread->Wait();
+    way.close(dlg);
+    EXPECT_TRUE(!dlg || !dlg->IsOpen());
+    EXPECT_TRUE(!dlg || (dlg->thread == nullptr && dlg->baked));
+    // The newest copy's material links the baked image.
+    BaseMaterial* copyMat = doc->GetFirstMaterial();
+    ASSERT_NE(copyMat, mat);
+    auto* sh = static_cast<BaseShader*>(copyMat->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, doc));
+    ASSERT_NE(sh, nullptr);
+    EXPECT_EQ(sh->GetType(), Xbitmap);
+    EXPECT_EQ(host::ToUtf8(sh->GetDataInstance()->GetFilename(BITMAPSHADER_FILENAME).GetString()),
+              dir / (std::string(way.how) + "_albedo.jpg"));
+  }
 }
 
 TEST_F(Bake, CommandStateAndQuitKeyDuringBake) {
@@ -244,11 +363,21 @@ TEST_F(Bake, CommandStateAndQuitKeyDuringBake) {
   doc->SetActiveTag(nullptr);
   EXPECT_EQ(cmd.GetState(doc), 0);
   EXPECT_FALSE(cmd.Execute(doc));  // the selection is checked again
+  EXPECT_EQ(Console().back(),
+            "Nothing to bake: select one texture tag of an Orvane material on a polygon object.");
   doc->SetActiveTag(tag);
-  // Run modal: choose a file through the chooser? Only keys here: "q" closes an idle dialog.
+  // "q" closes an idle dialog: nothing was baked, and the command says so.
   host::user::TypeKeys("q");
-  EXPECT_TRUE(cmd.Execute(doc));
+  EXPECT_FALSE(cmd.Execute(doc));
+  EXPECT_EQ(Console().back(), "Nothing was baked: the bake dialog was closed before a bake.");
   EXPECT_EQ(quad->GetNext(), nullptr);
+  // A bake of a channel without a shader bakes nothing.
+  mat->GetDataInstance()->SetBool(MAT_USE_ALBEDO, true);
+  host::user::SetGadget(10002, "1");
+  host::user::SetGadget(10017, "/tmp/none.png");
+  host::user::PressButton(10001);
+  EXPECT_FALSE(cmd.Execute(doc));
+  EXPECT_EQ(Console().back(), "Nothing was baked: no chosen channel has a shader that can be baked.");
 }
 
 }  // namespace

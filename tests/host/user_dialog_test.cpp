@@ -202,6 +202,44 @@ TEST_F(UserDialogTest, QueuedKeysArriveAsKeyboardInput) {
 namespace {
 
 // A modal dialog with one gadget of each kind a scripted user sets; it notes every command.
+// Static texts: several may share one ID (credit lines, for one); every one is kept and shown in
+// the order of the layout, whatever the IDs.
+class TextsDialog : public GeDialog {
+ public:
+  Bool CreateLayout() override {
+    AddStaticText(30, 0, 0, 0, "first", 0);
+    AddStaticText(20, 0, 0, 0, "second", 0);
+    GroupBegin(40, 0, 1, 0, "", 0);
+    AddStaticText(20, 0, 0, 0, "third", 0);
+    GroupBegin(41, 0, 1, 0, "", 0);
+    AddStaticText(45, 0, 0, 0, "fourth", 0);
+    GroupEnd();
+    GroupEnd();
+    AddStaticText(20, 0, 0, 0, "fifth", 0);
+    return true;
+  }
+};
+
+TEST_F(UserDialogTest, StaticTextsKeepLayoutOrderAndSharedIds) {
+  TextsDialog dialog;
+  ASSERT_TRUE(dialog.Open(DLG_TYPE_MODAL, 0));
+  ASSERT_EQ(user::Dialogs().size(), 1u);
+  EXPECT_EQ(user::Dialogs()[0].texts,
+            (std::vector<std::string>{"first", "second", "third", "fourth", "fifth"}));
+
+  using Texts = std::vector<std::pair<LONG, String>>;
+  ASSERT_TRUE(dialog.Open(DLG_TYPE_ASYNC, 0));  // opening again starts from a fresh layout
+  EXPECT_EQ(dialog.StaticTexts().size(), 5u);
+  EXPECT_TRUE(dialog.SetString(20, "shared"));
+  EXPECT_EQ(dialog.StaticTexts(),
+            (Texts{{30, "first"}, {20, "shared"}, {20, "shared"}, {45, "fourth"}, {20, "shared"}}));
+  EXPECT_TRUE(dialog.LayoutFlushGroup(40));
+  EXPECT_TRUE(dialog.LayoutChanged(40));
+  EXPECT_EQ(dialog.StaticTexts(), (Texts{{30, "first"}, {20, "shared"}, {20, "shared"}}));
+  EXPECT_EQ(dialog.FindGadget(41), nullptr);
+  EXPECT_EQ(dialog.FindGadget(45), nullptr);  // also what a nested group held
+}
+
 class GadgetDialog : public GeDialog {
  public:
   Bool CreateLayout() override {

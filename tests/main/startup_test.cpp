@@ -84,6 +84,17 @@ TEST_F(StartupTest, RegistersEverythingInOrderAndPrintsTheBanner) {
     EXPECT_EQ(regs[i].icon, e.icon);
     EXPECT_EQ(regs[i].help, e.help);
   }
+  // Every icon named at registration is shipped and readable, also the one of the animation tag
+  // that start-up leaves out.
+  std::vector<std::string> icons{"animationtag.tif"};
+  for (const host::Registration& r : regs)
+    if (!r.icon.empty()) icons.push_back(r.icon);
+  for (const std::string& icon : icons) {
+    BaseBitmap* bm = BaseBitmap::Alloc();
+    EXPECT_EQ(bm->Init(GeGetPluginPath() + Filename("res") + Filename(String(icon))), IMAGERESULT_OK) << icon;
+    EXPECT_EQ(bm->GetBw(), 32) << icon;
+    BaseBitmap::Free(bm);
+  }
   EXPECT_EQ(regs[16].priority, 100);  // the render-settings video post
 
   std::string rule = kBannerRule;

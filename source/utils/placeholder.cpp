@@ -1,1 +1,0 @@
-int corvane_placeholder_format() { return 0; }
