@@ -22,3 +22,11 @@ add_test(NAME FuzzRegressions.Mesh
 add_test(NAME FuzzRegressions.Import
   COMMAND replay_fuzz_import ${CMAKE_SOURCE_DIR}/fuzz/regressions/import ${CMAKE_SOURCE_DIR}/fuzz/corpus/material)
 set_tests_properties(FuzzRegressions.Material FuzzRegressions.Mesh FuzzRegressions.Import PROPERTIES TIMEOUT 300)
+
+# Unpacking a packed material file, as the import does.
+pkg_check_modules(REPLAY_LIBZIP REQUIRED IMPORTED_TARGET libzip)
+add_executable(replay_fuzz_unpack ${CMAKE_SOURCE_DIR}/fuzz/unpack_fuzz.cpp ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
+target_link_libraries(replay_fuzz_unpack PRIVATE corvane_plugin c4dhost orvane_format PkgConfig::REPLAY_LIBZIP)
+add_test(NAME FuzzRegressions.Unpack
+  COMMAND replay_fuzz_unpack ${CMAKE_SOURCE_DIR}/fuzz/regressions/unpack ${CMAKE_SOURCE_DIR}/fuzz/corpus/unpack)
+set_tests_properties(FuzzRegressions.Unpack PROPERTIES TIMEOUT 300)

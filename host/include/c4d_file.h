@@ -71,20 +71,47 @@ enum {
 /// written to, the caller's data. Returning false stops the extraction (which then fails).
 typedef Bool (*ExtractDirectoryCallback)(const Filename& entry, const Filename& target, void* data);
 
+/// Why `ZipFile::ExtractToDirectory` failed (`ZipFile::GetError`).
+enum {
+  ZIPERROR_NONE = 0,
+  ZIPERROR_READ = 1,         ///< The archive cannot be opened or read.
+  ZIPERROR_UNSAFE_NAME = 2,  ///< An entry's name is absolute or leads out of the folder.
+  ZIPERROR_CORRUPT =
+      3,  ///< Not a ZIP archive, damaged data, or an entry that does not hold what it declares.
+  ZIPERROR_CHECKSUM = 4,   ///< An entry's data do not match its CRC-32.
+  ZIPERROR_ENCRYPTED = 5,  ///< An entry is encrypted and no (or a wrong) password was given.
+  ZIPERROR_METHOD = 6,     ///< An entry is compressed with a method this host does not know.
+  ZIPERROR_TOO_LARGE = 7,  ///< More entries or more bytes than `ZipFile` extracts.
+  ZIPERROR_DISK_FULL = 8,  ///< The entries do not fit on the disk.
+  ZIPERROR_WRITE = 9,      ///< A folder or file cannot be written.
+  ZIPERROR_STOPPED = 10,   ///< The callback stopped the extraction.
+};
+
 /// A ZIP archive.
 class ZipFile {
  public:
+  /// The most entries an archive may hold to be extracted.
+  static constexpr LLONG kMaxEntries = 10000;
+  /// The most bytes the entries of an archive may declare together to be extracted (4 GiB).
+  static constexpr LLONG kMaxBytes = 4LL << 30;
+
   static ZipFile* Alloc();
   static void Free(ZipFile*& zip);
 
   /// Extracts every entry of the archive `zip` into the folder `dir` (created when missing).
-  /// Untrusted archives are safe: an archive with an entry whose name is absolute or holds a ".."
-  /// component is refused before anything is written, and no entry is written through a symbolic
-  /// link. False when the archive cannot be read, is refused, or an entry cannot be written
-  /// (entries written before stay).
+  /// Untrusted archives are safe: before anything is written the archive is refused when an
+  /// entry's name is absolute or holds a ".." component, when an entry is encrypted without a
+  /// password or uses an unknown method, when it holds more than `kMaxEntries` entries, or when
+  /// its entries declare more than `kMaxBytes` bytes or more than the disk has free. No entry is
+  /// written through a symbolic link, and none beyond the size it declares: an entry holding more
+  /// or fewer bytes refuses the archive. False when the archive is refused or cannot be read or
+  /// written; whatever this call created (files and folders, `dir` included) is then removed
+  /// again, and `GetError` says why.
   Bool ExtractToDirectory(const Filename& zip, const Filename& dir, LONG flags = ZIP_EXTRACT_CREATE_SUBDIR,
                           ExtractDirectoryCallback callback = nullptr, void* data = nullptr,
                           const char* password = nullptr);
+  /// Why the last `ExtractToDirectory` failed (`ZIPERROR_*`), `ZIPERROR_NONE` after a success.
+  LONG GetError() const { return error_; }
 
   /// The CRC-32 of the ZIP format (the one of zlib's `crc32`) of `length` bytes at `data`,
   /// continued from `start` (0 for a new checksum).
@@ -92,6 +119,7 @@ class ZipFile {
 
  private:
   ZipFile() = default;
+  LONG error_ = ZIPERROR_NONE;
 };
 
 /// Flags of `BrowseFiles::Init`.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -45,9 +46,49 @@ bool SplitEntryName(const std::string& name, std::vector<std::string>* parts) {
   return !parts->empty();
 }
 
+// What one extraction created, in creation order; removed again (last first) unless kept.
+class Created {
+ public:
+  Created() = default;
+  Created(const Created&) = delete;
+  Created& operator=(const Created&) = delete;
+  ~Created() {
+    for (auto it = paths_.rbegin(); it != paths_.rend(); ++it) {
+      std::error_code ec;
+      fs::remove(*it, ec);
+    }
+  }
+  void Add(const fs::path& path) { paths_.push_back(path); }
+  void Keep() { paths_.clear(); }
+
+ private:
+  std::vector<fs::path> paths_;
+};
+
+// The host's reason for a libzip error code.
+LONG ReasonOf(int libzipError) {
+  switch (libzipError) {
+    case ZIP_ER_NOENT:
+    case ZIP_ER_OPEN:
+    case ZIP_ER_READ: return ZIPERROR_READ;
+    case ZIP_ER_CRC: return ZIPERROR_CHECKSUM;
+    case ZIP_ER_NOPASSWD:
+    case ZIP_ER_WRONGPASSWD:
+    case ZIP_ER_ENCRNOTSUPP: return ZIPERROR_ENCRYPTED;
+    case ZIP_ER_COMPNOTSUPP: return ZIPERROR_METHOD;
+    default: return ZIPERROR_CORRUPT;
+  }
+}
+
+// The host's reason for a failed write with `errno` value `error`.
+LONG WriteReason(int error) {
+  return error == ENOSPC || error == EDQUOT ? ZIPERROR_DISK_FULL : ZIPERROR_WRITE;
+}
+
 // Makes sure that root/parts[0]/.../parts[count-1] is a folder made of real folders (no symbolic
-// link on the way), creating the missing ones when `create`.
-bool EnsureFolders(const fs::path& root, const std::vector<std::string>& parts, size_t count, bool create) {
+// link on the way), creating the missing ones (noted in `created`) when `create`.
+bool EnsureFolders(const fs::path& root, const std::vector<std::string>& parts, size_t count, bool create,
+                   Created* created) {
   fs::path p = root;
   for (size_t i = 0; i < count; ++i) {
     p /= fs::u8path(parts[i]);
@@ -55,6 +96,7 @@ bool EnsureFolders(const fs::path& root, const std::vector<std::string>& parts, 
     fs::file_status st = fs::symlink_status(p, ec);
     if (!fs::exists(st)) {
       if (!create || !fs::create_directory(p, ec) || ec) return false;
+      created->Add(p);
     } else if (fs::is_symlink(st) || !fs::is_directory(st)) {
       return false;
     }
@@ -62,10 +104,43 @@ bool EnsureFolders(const fs::path& root, const std::vector<std::string>& parts, 
   return true;
 }
 
-// Copies entry `index` into `target` through a new file beside it that then takes its place, so
-// that a failed entry leaves no partial file and an existing symbolic link at `target` is replaced,
-// never written through.
-bool WriteEntry(zip_t* archive, zip_uint64_t index, const fs::path& target) {
+// Writes all of `data` to `fd`; false (errno set) when a write fails.
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t w = ::write(fd, data, size);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) {
+      if (w == 0) errno = ENOSPC;
+      return false;
+    }
+    data += w;
+    size -= static_cast<size_t>(w);
+  }
+  return true;
+}
+
+// Copies the `size` bytes that entry `index` declares from `in` to `fd`. An entry that ends
+// earlier or holds more is corrupt: nothing beyond the declared size is ever written.
+LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd) {
+  std::vector<char> buffer(64 * 1024);
+  for (zip_uint64_t left = size; left > 0;) {
+    zip_int64_t n = zip_fread(in, buffer.data(), std::min<zip_uint64_t>(buffer.size(), left));
+    if (n < 0) return ReasonOf(zip_error_code_zip(zip_file_get_error(in)));
+    if (n == 0) return ZIPERROR_CORRUPT;
+    if (!WriteAll(fd, buffer.data(), static_cast<size_t>(n))) return WriteReason(errno);
+    left -= static_cast<zip_uint64_t>(n);
+  }
+  // One byte more must be the end (where the checksum is checked).
+  char extra;
+  zip_int64_t n = zip_fread(in, &extra, 1);
+  if (n < 0) return ReasonOf(zip_error_code_zip(zip_file_get_error(in)));
+  return n == 0 ? ZIPERROR_NONE : ZIPERROR_CORRUPT;
+}
+
+// Copies entry `index` (declaring `size` bytes) into `target` through a new file beside it that
+// then takes its place, so that a failed entry leaves no partial file and an existing symbolic
+// link at `target` is replaced, never written through.
+LONG WriteEntry(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const fs::path& target) {
   static std::atomic<unsigned> counter{0};
   fs::path temporary;
   int fd = -1;
@@ -74,33 +149,74 @@ bool WriteEntry(zip_t* archive, zip_uint64_t index, const fs::path& target) {
         target.parent_path() / ("." + target.filename().string() + ".tmp-" + std::to_string(getpid()) + "-" +
                                 std::to_string(counter.fetch_add(1)));
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
+    if (fd < 0 && errno != EEXIST) return WriteReason(errno);
   }
-  if (fd < 0) return false;
-  bool ok = false;
+  if (fd < 0) return ZIPERROR_WRITE;
+  LONG error = ZIPERROR_NONE;
   if (zip_file_t* in = zip_fopen_index(archive, index, 0)) {
-    std::vector<char> buffer(64 * 1024);
-    ok = true;
-    for (;;) {
-      zip_int64_t n = zip_fread(in, buffer.data(), buffer.size());
-      if (n < 0) ok = false;
-      if (n <= 0) break;
-      for (zip_int64_t done = 0; ok && done < n;) {
-        ssize_t w = ::write(fd, buffer.data() + done, static_cast<size_t>(n - done));
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0)
-          ok = false;
-        else
-          done += w;
-      }
-      if (!ok) break;
-    }
+    error = CopyEntry(in, size, fd);
     zip_fclose(in);
+  } else {
+    error = ReasonOf(zip_error_code_zip(zip_get_error(archive)));
   }
-  if (::close(fd) != 0) ok = false;
-  ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temporary.c_str());
-  return ok;
+  if (::close(fd) != 0 && error == ZIPERROR_NONE) error = WriteReason(errno);
+  if (error == ZIPERROR_NONE && std::rename(temporary.c_str(), target.c_str()) != 0)
+    error = WriteReason(errno);
+  if (error != ZIPERROR_NONE) ::unlink(temporary.c_str());
+  return error;
+}
+
+// One entry as the archive declares it.
+struct Entry {
+  std::string name;
+  std::vector<std::string> parts;
+  zip_uint64_t size;
+};
+
+// Reads and checks the declarations of every entry before anything is written: safe names, known
+// methods, no encryption without a password, and the limits on entries and bytes.
+LONG Declarations(zip_t* archive, bool password, std::vector<Entry>* entries, zip_uint64_t* total) {
+  zip_int64_t count = zip_get_num_entries(archive, 0);
+  if (count < 0) return ZIPERROR_CORRUPT;
+  if (count > ZipFile::kMaxEntries) return ZIPERROR_TOO_LARGE;
+  *total = 0;
+  for (zip_int64_t i = 0; i < count; ++i) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st) != 0)
+      return ReasonOf(zip_error_code_zip(zip_get_error(archive)));
+    Entry entry;
+    if (!(st.valid & ZIP_STAT_NAME) || !st.name || !SplitEntryName(st.name, &entry.parts))
+      return ZIPERROR_UNSAFE_NAME;
+    entry.name = st.name;
+    if (!(st.valid & ZIP_STAT_SIZE)) return ZIPERROR_CORRUPT;
+    entry.size = entry.name.back() == '/' ? 0 : st.size;
+    if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE && !password)
+      return ZIPERROR_ENCRYPTED;
+    if ((st.valid & ZIP_STAT_COMP_METHOD) && entry.size > 0 &&
+        !zip_compression_method_supported(static_cast<zip_int32_t>(st.comp_method), 0))
+      return ZIPERROR_METHOD;
+    const zip_uint64_t limit = static_cast<zip_uint64_t>(ZipFile::kMaxBytes);
+    if (entry.size > limit - *total) return ZIPERROR_TOO_LARGE;
+    *total += entry.size;
+    entries->push_back(std::move(entry));
+  }
+  return ZIPERROR_NONE;
+}
+
+// Creates `root` with its missing parents (noted in `created`); the reason when it is no folder then.
+LONG MakeRoot(const fs::path& root, Created* created) {
+  std::vector<fs::path> missing;
+  std::error_code ec;
+  for (fs::path p = root; !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path()) {
+    missing.push_back(p);
+    if (p == p.parent_path()) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (!fs::create_directory(*it, ec) || ec) return ec ? WriteReason(ec.value()) : ZIPERROR_WRITE;
+    created->Add(*it);
+  }
+  return fs::is_directory(root, ec) ? ZIPERROR_NONE : ZIPERROR_WRITE;
 }
 
 }  // namespace
@@ -114,51 +230,51 @@ void ZipFile::Free(ZipFile*& zip) {
 
 Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG flags,
                                  ExtractDirectoryCallback callback, void* data, const char* password) {
+  error_ = ZIPERROR_READ;
   if (!zip.Content() || !dir.Content()) return false;
-  int error = 0;
-  zip_t* archive = zip_open(host::ToUtf8(zip.GetString()).c_str(), ZIP_RDONLY, &error);
-  if (!archive) return false;
+  int openError = 0;
+  zip_t* archive = zip_open(host::ToUtf8(zip.GetString()).c_str(), ZIP_RDONLY, &openError);
+  if (!archive) {
+    error_ = ReasonOf(openError);
+    return false;
+  }
   if (password) zip_set_default_password(archive, password);
 
-  // Refuse the whole archive before writing anything when one name is not safe.
-  zip_int64_t count = zip_get_num_entries(archive, 0);
-  std::vector<std::string> names;
-  bool ok = count >= 0;
-  for (zip_int64_t i = 0; ok && i < count; ++i) {
-    const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0);
-    std::vector<std::string> parts;
-    if (!name || !SplitEntryName(name, &parts))
-      ok = false;
-    else
-      names.push_back(name);
-  }
+  // Refuse the whole archive before writing anything when one declaration is not acceptable.
+  std::vector<Entry> entries;
+  zip_uint64_t total = 0;
+  error_ = Declarations(archive, password != nullptr, &entries, &total);
 
   fs::path root = fs::u8path(host::ToUtf8(dir.GetString()));
+  Created created;
   std::error_code ec;
-  if (ok) {
-    fs::create_directories(root, ec);
-    ok = fs::is_directory(root, ec);
+  if (error_ == ZIPERROR_NONE) error_ = MakeRoot(root, &created);
+  if (error_ == ZIPERROR_NONE) {
+    fs::space_info space = fs::space(root, ec);
+    if (!ec && total > space.available) error_ = ZIPERROR_DISK_FULL;
   }
-  for (zip_int64_t i = 0; ok && i < count; ++i) {
-    const std::string& name = names[static_cast<size_t>(i)];
-    std::vector<std::string> parts;
-    SplitEntryName(name, &parts);
-    bool isFolder = name.back() == '/';
-    bool createFolders = (flags & ZIP_EXTRACT_CREATE_SUBDIR) != 0;
+  const bool createFolders = (flags & ZIP_EXTRACT_CREATE_SUBDIR) != 0;
+  for (zip_uint64_t i = 0; error_ == ZIPERROR_NONE && i < entries.size(); ++i) {
+    const Entry& entry = entries[i];
+    bool isFolder = entry.name.back() == '/';
     fs::path target = root;
-    for (const std::string& p : parts) target /= fs::u8path(p);
-    if (callback && !callback(Filename(String(name)), Filename(String(target.u8string())), data)) {
-      ok = false;
+    for (const std::string& p : entry.parts) target /= fs::u8path(p);
+    if (callback && !callback(Filename(String(entry.name)), Filename(String(target.u8string())), data)) {
+      error_ = ZIPERROR_STOPPED;
       break;
     }
-    ok = EnsureFolders(root, parts, parts.size() - 1, createFolders);
-    if (ok && isFolder)
-      ok = EnsureFolders(root, parts, parts.size(), true);
-    else if (ok)
-      ok = WriteEntry(archive, static_cast<zip_uint64_t>(i), target);
+    if (!EnsureFolders(root, entry.parts, entry.parts.size() - 1, createFolders, &created) ||
+        (isFolder && !EnsureFolders(root, entry.parts, entry.parts.size(), true, &created))) {
+      error_ = ZIPERROR_WRITE;
+    } else if (!isFolder) {
+      error_ = WriteEntry(archive, i, entry.size, target);
+      if (error_ == ZIPERROR_NONE) created.Add(target);
+    }
   }
   zip_discard(archive);
-  return ok;
+  if (error_ != ZIPERROR_NONE) return false;
+  created.Keep();
+  return true;
 }
 
 ULONG ZipFile::CalcCRC32(const void* data, VLONG length, ULONG start) {

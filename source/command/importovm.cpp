@@ -1,6 +1,7 @@
 #include "command/importovm.h"
 
 #include <tinyxml.h>
+#include <unistd.h>
 
 #include <exception>
 #include <new>
@@ -74,9 +75,19 @@ void ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   document = doc;
   fileName = file;
   if (fileName.CheckSuffix("povm")) {
-    String folder = fileName.GetFileString() + String::LongToString(GeGetTimer());
-    Filename target = Helpers::GetWritePath() + Filename("materials") + Filename(folder);
-    fileName = Helpers::UnpackPovm(fileName, target);
+    // Every archive gets a new, empty folder: a folder of the same name (the same file imported
+    // within the timer's step, or a timer that started again) keeps what it holds.
+    const String folder = fileName.GetFileString() + String::LongToString(GeGetTimer());
+    const Filename target = Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), folder);
+    if (!target.Content()) {
+      GePrint(String("Could not unpack ") + fileName.GetString() + ": " +
+              Helpers::UnpackFailure(ZIPERROR_WRITE));
+      fileName = Filename();
+    } else {
+      fileName = Helpers::UnpackPovm(fileName, target);
+      // A refused archive leaves its folder empty; an empty folder is of no use.
+      if (!fileName.Content()) ::rmdir(Helpers::ToUTF8String(target.GetString()).c_str());
+    }
   }
   if (fileName.CheckSuffix("ovm")) {
     TiXmlDocument xml;

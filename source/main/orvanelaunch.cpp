@@ -3,6 +3,7 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +26,8 @@ const char kPathElement[] = "PATH";
 const char kExecutableDir[] = "/Orvane.app/Contents/MacOS/";
 // The longest command line the renderer is started with, its program included.
 const size_t kMaxArguments = 49;
+// How many names NewFolder tries before it gives up.
+const int kMaxNewFolderTries = 10000;
 
 std::string SettingsFileUtf8() { return ToUTF8String(GetSettingsFile().GetString()); }
 
@@ -230,14 +233,48 @@ void PackPovmMac(int pack, const Filename& first, const Filename& second) {
   LaunchOrvaneMac(argv);
 }
 
+Filename NewFolder(const Filename& parent, const String& name) {
+  const std::string base = ToUTF8String(parent.GetString());
+  // The parent and the folders above it, when missing.
+  for (size_t slash = base.find('/', 1);; slash = base.find('/', slash + 1)) {
+    const std::string part = base.substr(0, slash);
+    if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return Filename();
+    if (slash == std::string::npos) break;
+  }
+  // mkdir creates a folder only where nothing is, so the folder made is new and empty.
+  for (int n = 1; n <= kMaxNewFolderTries; ++n) {
+    const String folder = n == 1 ? name : name + "-" + String::LongToString(n);
+    const Filename path = parent + Filename(folder);
+    if (::mkdir(ToUTF8String(path.GetString()).c_str(), 0777) == 0) return path;
+    if (errno != EEXIST) return Filename();
+  }
+  return Filename();
+}
+
+String UnpackFailure(LONG error) {
+  switch (error) {
+    case ZIPERROR_UNSAFE_NAME: return "unsafe name";
+    case ZIPERROR_CORRUPT: return "corrupt";
+    case ZIPERROR_CHECKSUM: return "bad checksum";
+    case ZIPERROR_ENCRYPTED: return "encrypted";
+    case ZIPERROR_METHOD: return "unknown method";
+    case ZIPERROR_TOO_LARGE: return "too large";
+    case ZIPERROR_DISK_FULL: return "disk full";
+    case ZIPERROR_WRITE: return "cannot write";
+    case ZIPERROR_STOPPED: return "stopped";
+    default: return "cannot be read";
+  }
+}
+
 Filename UnpackPovm(Filename archive, Filename dir) {
   ZipFile* zip = ZipFile::Alloc();
   if (!zip) return Filename();
   bool extracted =
       zip->ExtractToDirectory(archive, dir, ZIP_EXTRACT_CREATE_SUBDIR, nullptr, nullptr, nullptr);
+  const LONG error = zip->GetError();
   ZipFile::Free(zip);
   if (!extracted) {
-    GePrint(String("Could not unpack ") + archive.GetString());
+    GePrint(String("Could not unpack ") + archive.GetString() + ": " + UnpackFailure(error));
     return Filename();
   }
   Filename result;

@@ -67,9 +67,16 @@ int PackPovm(Filename materialFile, Filename archive);
 /// Starts the console renderer with "--pack" (`pack` non-zero) or "--unpack", `first`, `second`.
 /// Without a known renderer folder asks for one first and gives up when there is none.
 void PackPovmMac(int pack, const Filename& first, const Filename& second);
+/// Creates a new, empty folder `name` in `parent` (made when missing), or "name-2", "name-3", ...
+/// when something of that name exists already. Answers its path; an empty name when no folder
+/// could be made.
+Filename NewFolder(const Filename& parent, const String& name);
+/// The words that say why an extraction failed, for its `ZIPERROR_*` code.
+String UnpackFailure(LONG error);
 /// Extracts the archive into `dir` and answers the first ".ovm" file there (in name order), each
-/// entry's name printed on the console on the way. An empty name when the archive cannot be
-/// extracted (unreadable, or an entry's name points outside `dir`) or holds no ".ovm" file.
+/// entry's name printed on the console on the way. An empty name when the archive holds no ".ovm"
+/// file, or when it cannot be extracted (unreadable, refused, too large, the disk full): then
+/// nothing of it stays in `dir` and the console says "Could not unpack <archive>: <reason>".
 Filename UnpackPovm(Filename archive, Filename dir);
 
 /// The other platform's launch: only tells the user it was called. Always 0.

@@ -534,14 +534,32 @@ TEST_F(LaunchTest, UnpackRefusesArchivesThatPointOutside) {
     EXPECT_FALSE(fs::exists(work / "evil.ovm"));
     EXPECT_FALSE(fs::exists("/abs.ovm"));
     EXPECT_FALSE(fs::exists(out + "/good.ovm"));
-    EXPECT_EQ(Console(), Strings{"Could not unpack " + archive}) << name;
+    EXPECT_EQ(Console(), Strings{"Could not unpack " + archive + ": unsafe name"}) << name;
+    EXPECT_FALSE(fs::exists(out)) << name;
   }
+}
+
+TEST_F(LaunchTest, NewFolderMakesAnEmptyFolderBesideWhateverHoldsTheName) {
+  const std::string parent = work / "deep/materials";
+  Filename first = Helpers::NewFolder(Filename(String(parent)), String("a.povm0"));
+  EXPECT_EQ(Utf8(first), parent + "/a.povm0");
+  // Taken names: a folder with content, a file, a link to a folder elsewhere.
+  std::ofstream(parent + "/a.povm0/old.ovm") << "old";
+  std::ofstream(parent + "/a.povm0-2") << "file";
+  fs::create_directories(work / "elsewhere");
+  fs::create_directory_symlink(work / "elsewhere", parent + "/a.povm0-3");
+  Filename next = Helpers::NewFolder(Filename(String(parent)), String("a.povm0"));
+  EXPECT_EQ(Utf8(next), parent + "/a.povm0-4");
+  EXPECT_TRUE(fs::is_directory(Utf8(next)) && fs::is_empty(Utf8(next)));
+  EXPECT_TRUE(fs::is_empty(work / "elsewhere"));
+  // A parent that cannot be made gives no folder.
+  EXPECT_FALSE(Helpers::NewFolder(Filename(String(parent + "/a.povm0-2")), String("x")).Content());
 }
 
 TEST_F(LaunchTest, UnpackOfAMissingArchiveGivesAnEmptyName) {
   EXPECT_FALSE(
       Helpers::UnpackPovm(Filename(String(work / "missing.povm")), Filename(String(work / "out"))).Content());
-  EXPECT_EQ(Console(), Strings{"Could not unpack " + work / "missing.povm"});
+  EXPECT_EQ(Console(), Strings{"Could not unpack " + work / "missing.povm" + ": cannot be read"});
 }
 
 // --- The other platform -----------------------------------------------------------

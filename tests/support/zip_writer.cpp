@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <fstream>
 
+#include <zlib.h>
+
 #include "c4d.h"
 
 namespace {
@@ -19,47 +21,44 @@ void Put32(std::string* out, uint32_t v) {
 
 }  // namespace
 
-std::string MakeZip(const std::vector<ZipEntry>& entries) {
+std::string MakeRawZip(const std::vector<RawZipEntry>& entries) {
   const uint32_t kDosDate = (1 << 5) | 1;  // 1980-01-01
   std::string data;
   std::string directory;
-  for (const ZipEntry& e : entries) {
-    const std::string& name = e.first;
-    const std::string& content = e.second;
-    uint32_t crc = ZipFile::CalcCRC32(content.data(), static_cast<VLONG>(content.size()), 0);
+  for (const RawZipEntry& e : entries) {
     uint32_t offset = static_cast<uint32_t>(data.size());
     Put32(&data, 0x04034b50);  // local file header
     Put16(&data, 20);          // version needed
-    Put16(&data, 0);           // flags
-    Put16(&data, 0);           // stored
-    Put16(&data, 0);           // time
+    Put16(&data, e.flags);
+    Put16(&data, e.method);
+    Put16(&data, 0);  // time
     Put16(&data, kDosDate);
-    Put32(&data, crc);
-    Put32(&data, static_cast<uint32_t>(content.size()));
-    Put32(&data, static_cast<uint32_t>(content.size()));
-    Put16(&data, static_cast<uint32_t>(name.size()));
+    Put32(&data, e.crc);
+    Put32(&data, static_cast<uint32_t>(e.data.size()));
+    Put32(&data, e.size);
+    Put16(&data, static_cast<uint32_t>(e.name.size()));
     Put16(&data, 0);  // extra field
-    data += name;
-    data += content;
+    data += e.name;
+    data += e.data;
 
     Put32(&directory, 0x02014b50);  // central directory header
     Put16(&directory, 20);          // made by
     Put16(&directory, 20);          // version needed
-    Put16(&directory, 0);
-    Put16(&directory, 0);
+    Put16(&directory, e.flags);
+    Put16(&directory, e.method);
     Put16(&directory, 0);
     Put16(&directory, kDosDate);
-    Put32(&directory, crc);
-    Put32(&directory, static_cast<uint32_t>(content.size()));
-    Put32(&directory, static_cast<uint32_t>(content.size()));
-    Put16(&directory, static_cast<uint32_t>(name.size()));
+    Put32(&directory, e.crc);
+    Put32(&directory, static_cast<uint32_t>(e.data.size()));
+    Put32(&directory, e.size);
+    Put16(&directory, static_cast<uint32_t>(e.name.size()));
     Put16(&directory, 0);  // extra field
     Put16(&directory, 0);  // comment
     Put16(&directory, 0);  // disk
     Put16(&directory, 0);  // internal attributes
     Put32(&directory, 0);  // external attributes
     Put32(&directory, offset);
-    directory += name;
+    directory += e.name;
   }
   std::string zip = data + directory;
   Put32(&zip, 0x06054b50);  // end of central directory
@@ -71,6 +70,29 @@ std::string MakeZip(const std::vector<ZipEntry>& entries) {
   Put32(&zip, static_cast<uint32_t>(data.size()));
   Put16(&zip, 0);
   return zip;
+}
+
+std::string MakeZip(const std::vector<ZipEntry>& entries) {
+  std::vector<RawZipEntry> raw;
+  for (const ZipEntry& e : entries) {
+    const uint32_t crc = ZipFile::CalcCRC32(e.second.data(), static_cast<VLONG>(e.second.size()), 0);
+    raw.push_back({e.first, e.second, static_cast<uint32_t>(e.second.size()), crc});
+  }
+  return MakeRawZip(raw);
+}
+
+std::string Deflate(const std::string& text) {
+  z_stream z{};
+  std::string out(deflateBound(&z, text.size()) + 64, '\0');
+  if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(&out[0]);
+  z.avail_out = static_cast<uInt>(out.size());
+  const int result = deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return result == Z_STREAM_END ? out : std::string();
 }
 
 bool WriteZip(const std::string& path, const std::vector<ZipEntry>& entries) {

@@ -1,0 +1,107 @@
+// Fuzz target of unpacking a packed material file: arbitrary bytes are written as a ".povm" archive
+// and unpacked as the import command unpacks one, into a new folder under "materials" in a scratch
+// write path. What is left afterwards is checked, and any breach aborts:
+//   - a refused archive leaves its folder empty and says why on the console;
+//   - an unpacked one holds only files and folders (no links), and no more bytes than its entries
+//     declare, within the host's limit;
+//   - nothing appears beside the archive and the "materials" folder.
+#include <zip.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "c4d.h"
+#include "host_control.h"
+#include "main/helpers.h"
+#include "main/orvanelaunch.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path g_work;
+
+// The bytes that the archive's entries declare together (0 when libzip cannot read it).
+uint64_t DeclaredBytes(const fs::path& archive) {
+  int error = 0;
+  zip_t* zip = zip_open(archive.c_str(), ZIP_RDONLY, &error);
+  if (!zip) return 0;
+  uint64_t total = 0;
+  const zip_int64_t count = zip_get_num_entries(zip, 0);
+  for (zip_int64_t i = 0; i < count; ++i) {
+    zip_stat_t st;
+    if (zip_stat_index(zip, static_cast<zip_uint64_t>(i), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE))
+      total += st.size;
+  }
+  zip_discard(zip);
+  return total;
+}
+
+void Require(bool condition, const char* what) {
+  if (condition) return;
+  std::fprintf(stderr, "unpack fuzz: %s\n", what);
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  host::ResetAll();
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/unpack-fuzz-XXXXXX";
+  if (!mkdtemp(&pattern[0])) std::abort();
+  g_work = pattern;
+  host::SetStartupWritePath(g_work.string());
+  std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(g_work, ec);
+  });
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const fs::path archive = g_work / "wood.povm";
+  {
+    std::ofstream out(archive, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  const Filename folder = Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), String("wood.povm0"));
+  Require(folder.Content(), "no new folder");
+  const fs::path root = host::ToUtf8(folder.GetString());
+  Require(fs::is_directory(root) && fs::is_empty(root), "the new folder is not new");
+  host::ClearConsole();
+  const Filename found = Helpers::UnpackPovm(Filename(String(archive.string())), folder);
+
+  std::error_code ec;
+  const std::vector<std::string> console = host::ConsoleLines();
+  const bool refused = !console.empty() && console.back().rfind("Could not unpack ", 0) == 0;
+  if (refused) {
+    Require(console.back().find(": ") != std::string::npos, "a refusal without its reason");
+    Require(fs::is_empty(root, ec), "a refused archive left something behind");
+  } else {
+    uint64_t written = 0;
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+      const fs::file_status st = fs::symlink_status(it->path());
+      Require(fs::is_regular_file(st) || fs::is_directory(st), "something else than files and folders");
+      if (fs::is_regular_file(st)) written += fs::file_size(it->path());
+    }
+    Require(!ec, "the unpacked folder cannot be walked");
+    Require(written <= DeclaredBytes(archive), "more bytes than declared");
+    Require(written <= static_cast<uint64_t>(ZipFile::kMaxBytes), "more bytes than the limit");
+    Require(!found.Content() || fs::is_regular_file(host::ToUtf8(found.GetString())), "the material is no file");
+  }
+  size_t beside = 0;
+  for (const auto& entry : fs::directory_iterator(g_work)) {
+    Require(entry.path() == archive || entry.path() == g_work / "materials", "a file beside the archive");
+    ++beside;
+  }
+  Require(beside == 2, "the archive or the materials folder is gone");
+  fs::remove_all(root, ec);
+  return 0;
+}
