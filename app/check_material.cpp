@@ -1,26 +1,19 @@
 #include "check_material.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "orvane_utils/OrvaneMaterialCheck.h"
+#include "orvane_utils/OrvaneXMLLoader.h"
 
 int CheckMaterialFile(const std::string& path, std::ostream& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    out << path << ": cannot open the file: " << std::strerror(errno) << "\n";
+  // Read as the import reads a material file: a folder, a FIFO or a device is refused before it
+  // is opened, so the check never waits for a writer.
+  std::string text;
+  std::string error;
+  if (!Orvane::OrvaneXMLLoader::readFile(path, text, error)) {
+    out << path << ": " << error << "\n";
     return 2;
   }
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) {
-    out << path << ": cannot read the file\n";
-    return 2;
-  }
-  const std::string text = bytes.str();
   if (text.empty()) {
     out << path << ": the file is empty: not a material file\n";
     return 1;

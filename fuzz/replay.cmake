@@ -30,3 +30,11 @@ target_link_libraries(replay_fuzz_unpack PRIVATE corvane_plugin c4dhost orvane_f
 add_test(NAME FuzzRegressions.Unpack
   COMMAND replay_fuzz_unpack ${CMAKE_SOURCE_DIR}/fuzz/regressions/unpack ${CMAKE_SOURCE_DIR}/fuzz/corpus/unpack)
 set_tests_properties(FuzzRegressions.Unpack PROPERTIES TIMEOUT 300)
+
+# The material import from a file on disk.
+add_executable(replay_fuzz_import_file ${CMAKE_SOURCE_DIR}/fuzz/import_file_fuzz.cpp
+  ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
+target_link_libraries(replay_fuzz_import_file PRIVATE corvane_plugin c4dhost orvane_format)
+add_test(NAME FuzzRegressions.ImportFile
+  COMMAND replay_fuzz_import_file ${CMAKE_SOURCE_DIR}/fuzz/regressions/import_file ${CMAKE_SOURCE_DIR}/fuzz/corpus/material)
+set_tests_properties(FuzzRegressions.ImportFile PROPERTIES TIMEOUT 300)

@@ -104,26 +104,70 @@ Bool ImportOVM::ImportGlossyTrans(BaseContainer* data, OrvaneMaterial* model, Ba
 
 Bool ImportOVM::ImportBlendMat(BaseContainer* data, OrvaneMaterial* model, BaseMaterial* mat,
                                TiXmlElement* sceneData) {
+  std::vector<PendingBlend> blends;
+  if (!StartBlend(data, model, mat, sceneData, blends)) return false;
+  RunBlends(blends);
+  return true;
+}
+
+bool ImportOVM::StartBlend(BaseContainer* data, OrvaneMaterial* model, BaseMaterial* mat,
+                           TiXmlElement* sceneData, std::vector<PendingBlend>& blends) {
   data->SetLong(MAT_TYPE, MAT_TYPE_BLEND);
   OrvaneBlendMaterial* m = dynamic_cast<OrvaneBlendMaterial*>(model);
   if (!m) return false;
-  const struct {
-    const std::string& name;
-    int link;
-  } partners[] = {{m->a_name, MAT_BLEND_A}, {m->b_name, MAT_BLEND_B}};
-  for (const auto& partner : partners) {
-    const String name = ImportText(partner.name);
-    // A copy: importing a partner may not change the list, but the copy keeps that obvious.
-    const std::vector<TiXmlElement*> matches = MaterialElementsNamed(sceneData, name);
-    for (TiXmlElement* e : matches) {
-      // A partner still being imported (the blend itself, or a blend that names this one) counts
-      // as not found: following it would never end.
-      if (inProgress_.count(e)) continue;
-      if (!FindImportedMat(name)) ImportMaterial(e, sceneData);
-      data->SetLink(partner.link, FindImportedMat(name));
-    }
-  }
-  if (m->blend.getPointer()) ImportBlend(data, m->blend.getPointer(), m->textures, mat);
-  data->SetBool(MAT_STEP_BLEND, m->step_blend ? TRUE : FALSE);
+  PendingBlend blend;
+  blend.mat = mat;
+  blend.data = data;
+  blend.model = m;
+  blend.sceneData = sceneData;
+  blends.push_back(std::move(blend));
   return true;
+}
+
+void ImportOVM::RunBlends(std::vector<PendingBlend>& blends) {
+  while (!blends.empty()) {
+    if (TiXmlElement* partner = NextPartner(blends.back())) {
+      // May add the partner on top; the blend below goes on when the partner is done.
+      BeginMaterial(partner, blends.back().sceneData, blends);
+      continue;
+    }
+    PendingBlend& blend = blends.back();
+    OrvaneBlendMaterial* m = blend.model;
+    if (m->blend.getPointer()) ImportBlend(blend.data, m->blend.getPointer(), m->textures, blend.mat);
+    blend.data->SetBool(MAT_STEP_BLEND, m->step_blend ? TRUE : FALSE);
+    if (blend.element) FinishMaterial(blend.element, blend.mat);
+    blends.pop_back();
+  }
+}
+
+TiXmlElement* ImportOVM::NextPartner(PendingBlend& blend) {
+  const std::string* const names[] = {&blend.model->a_name, &blend.model->b_name};
+  const int links[] = {MAT_BLEND_A, MAT_BLEND_B};
+  for (; blend.partner < 2; ++blend.partner) {
+    const String name = ImportText(*names[blend.partner]);
+    if (!blend.listed) {
+      // A copy: the list of a name does not change while the file is imported, but the copy
+      // keeps that obvious.
+      blend.matches = MaterialElementsNamed(blend.sceneData, name);
+      blend.match = 0;
+      blend.listed = true;
+    }
+    for (; blend.match < blend.matches.size(); ++blend.match) {
+      TiXmlElement* e = blend.matches[blend.match];
+      if (blend.importing) {
+        blend.importing = false;  // back from importing this partner
+      } else {
+        // A partner still being imported (the blend itself, or a blend that names this one)
+        // counts as not found: following it would never end.
+        if (inProgress_.count(e)) continue;
+        if (!FindImportedMat(name)) {
+          blend.importing = true;
+          return e;
+        }
+      }
+      blend.data->SetLink(links[blend.partner], FindImportedMat(name));
+    }
+    blend.listed = false;
+  }
+  return nullptr;
 }

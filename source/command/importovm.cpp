@@ -66,12 +66,14 @@ Bool ImportOVM::Execute(BaseDocument* doc) {
   const String title("Select .ovm/.povm file");
   Filename chosen = fileName;
   // A cancelled chooser imports nothing (not even the file of the previous run).
-  if (!chosen.FileSelect(0, 0, &title)) return true;
-  ImportFile(doc, chosen);
-  return true;
+  if (!chosen.FileSelect(0, 0, &title)) {
+    GePrint("No material file chosen: nothing imported.");
+    return false;
+  }
+  return ImportFile(doc, chosen);
 }
 
-void ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
+Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   document = doc;
   fileName = file;
   if (fileName.CheckSuffix("povm")) {
@@ -89,10 +91,19 @@ void ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
       if (!fileName.Content()) ::rmdir(Helpers::ToUTF8String(target.GetString()).c_str());
     }
   }
+  Bool imported = false;
   if (fileName.CheckSuffix("ovm")) {
     TiXmlDocument xml;
-    LoadXmlFile(xml, Helpers::ToUTF8String(fileName.GetString()));
-    ImportXml(doc, xml, fileName);
+    std::string reason;
+    const bool read = LoadXmlFile(xml, Helpers::ToUTF8String(fileName.GetString()), &reason);
+    if (read && xml.FirstChildElement("scenedata")) {
+      imported = ImportXml(doc, xml, fileName);
+    } else {
+      // Not read at all (missing, unreadable, not a regular file, too large), refused before
+      // parsing, or no material file: the loader's reason, else the missing root.
+      if (read && !xml.Error()) reason = "The file has no \"scenedata\" element.";
+      GePrint(String("Could not read material file ") + fileName.GetString() + ": " + ImportText(reason));
+    }
     xml.Clear();
     if (doc) doc->Message(MSG_UPDATE);
     EventAdd();
@@ -100,9 +111,10 @@ void ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
     GePrint("no ovm");
   }
   ShowWarnings();
+  return imported;
 }
 
-void ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename& file) {
+Bool ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename& file) {
   document = doc;
   fileName = file;
   importedMaterials_.clear();
@@ -114,7 +126,7 @@ void ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename&
             String::LongToString(xml.ErrorRow()) + ", column " + String::LongToString(xml.ErrorCol()) + ")");
   }
   TiXmlElement* sceneData = xml.FirstChildElement("scenedata");
-  if (!sceneData || !doc) return;
+  if (!sceneData || !doc) return false;
   String stopped;
   running_ = true;
   try {
@@ -136,6 +148,7 @@ void ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename&
   running_ = false;
   if (stopped.Content()) MessageDialog(String("The import stopped: ") + stopped);
   ForgetFileIndexes();
+  return !stopped.Content();
 }
 
 void ImportOVM::ForgetFileIndexes() {
@@ -177,6 +190,17 @@ const std::vector<TiXmlElement*>& ImportOVM::MaterialElementsNamed(TiXmlElement*
 
 Bool ImportOVM::ImportMaterial(TiXmlElement* materialElement, TiXmlElement* sceneDataElement) {
   if (!materialElement || !sceneDataElement || !document) return false;
+  // A blend waits in a list of its own while its partners are imported, instead of importing
+  // them from within its own call: partners that are blends themselves join the list, and the
+  // materials are made and finished in the same order as a recursion would make them.
+  std::vector<PendingBlend> blends;
+  const Bool made = BeginMaterial(materialElement, sceneDataElement, blends);
+  RunBlends(blends);
+  return made;
+}
+
+Bool ImportOVM::BeginMaterial(TiXmlElement* materialElement, TiXmlElement* sceneDataElement,
+                              std::vector<PendingBlend>& blends) {
   // Every element is taken up once per run: a partner imported ahead of its place in the file is
   // not made again when the loop reaches it.
   if (!visited_.insert(materialElement).second) return true;
@@ -217,16 +241,30 @@ Bool ImportOVM::ImportMaterial(TiXmlElement* materialElement, TiXmlElement* scen
       case Kind::DiffuseTrans: ImportDiffuseTrans(data, m, mat); break;
       case Kind::OrenNayar: ImportOrenNayar(data, m, mat); break;
       case Kind::Phong: ImportPhong(data, m, mat); break;
-      case Kind::Blend: ImportBlendMat(data, m, mat, sceneDataElement); break;
+      case Kind::Blend:
+        // Finished once its partners are in (RunBlends).
+        if (StartBlend(data, m, mat, sceneDataElement, blends)) {
+          blends.back().element = materialElement;
+          blends.back().owner = model;
+          return true;
+        }
+        break;
       default: break;
     }
-    inProgress_.erase(materialElement);
-    importedMaterials_.push_back(mat);
-    importedByName_.emplace(mat->GetName(), mat);
+    FinishMaterial(materialElement, mat);
+    return true;
   }
   CustomOrvaneMaterial::SetChannels(data);
   mat->Message(MSG_UPDATE);
   return true;
+}
+
+void ImportOVM::FinishMaterial(TiXmlElement* element, BaseMaterial* mat) {
+  inProgress_.erase(element);
+  importedMaterials_.push_back(mat);
+  importedByName_.emplace(mat->GetName(), mat);
+  CustomOrvaneMaterial::SetChannels(mat->GetDataInstance());
+  mat->Message(MSG_UPDATE);
 }
 
 void ImportOVM::Warn(const char* lead, BaseMaterial* mat) {

@@ -13,13 +13,15 @@
 #include <vector>
 
 #include "c4d.h"
+#include "orvane_utils/OrvaneMaterial.h"
 #include "orvane_utils/OrvaneTexture.h"
+#include "utils/reference.h"
 
 class TiXmlDocument;
 class TiXmlElement;
 
 namespace Orvane {
-class OrvaneMaterial;
+class OrvaneBlendMaterial;
 class OrvaneWavelengthDependentParam;
 class OrvaneWavelengthIndependentParam;
 class OrvaneDisplacementParam;
@@ -41,23 +43,29 @@ class ImportOVM : public CommandData {
   ImportOVM(const ImportOVM&) = delete;
   ImportOVM& operator=(const ImportOVM&) = delete;
 
-  /// Asks for a ".ovm" or ".povm" file and imports it into `doc`; always true.
+  /// Asks for a ".ovm" or ".povm" file and imports it into `doc`. False, having said why on the
+  /// console or in a dialog, when no file was chosen or the file could not be imported.
   Bool Execute(BaseDocument* doc) override;
 
   // --- The run ------------------------------------------------------------------------------
 
   /// Imports the file `file` (".ovm", or ".povm" unpacked first) into `doc`, then shows the
-  /// gathered warnings in one dialog. What `Execute` does once a file is chosen.
-  void ImportFile(BaseDocument* doc, const Filename& file);
+  /// gathered warnings in one dialog. What `Execute` does once a file is chosen. False when
+  /// nothing could be imported: a file that is not a material file ("no ovm"), one that cannot
+  /// be read or has no "scenedata" ("Could not read material file <path>: <reason>" on the
+  /// console), or an import that stopped (see `ImportXml`).
+  Bool ImportFile(BaseDocument* doc, const Filename& file);
   /// Imports every "material" of the loaded XML `xml` into `doc`; `file` is where the XML came
   /// from (texture paths are relative to its folder). Nothing thrown escapes: an exception ends
-  /// the run with the materials made so far and one message. Warnings are gathered, not shown.
-  void ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename& file);
+  /// the run with the materials made so far and one message, and false. False too without a
+  /// document or "scenedata". Warnings are gathered, not shown.
+  Bool ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename& file);
   /// Shows the gathered warnings in one dialog "Import warnings:" and forgets them.
   void ShowWarnings();
 
-  /// Creates one material from one "material" element; false only when an element is missing or
-  /// the material cannot be allocated. An element is imported at most once per run.
+  /// Creates one material from one "material" element, a blend's partners ahead of it; false only
+  /// when an element is missing or the material cannot be allocated. An element is imported at
+  /// most once per run. However long a chain of blends naming each other, the stack stays flat.
   Bool ImportMaterial(TiXmlElement* materialElement, TiXmlElement* sceneDataElement);
   /// The first material of this run named exactly `name`, or null.
   BaseMaterial* FindImportedMat(String name);
@@ -133,6 +141,35 @@ class ImportOVM : public CommandData {
   std::vector<String> warnings;      ///< Warnings of the running import, in order.
 
  private:
+  /// A blend material whose partners are being imported ahead of it.
+  struct PendingBlend {
+    TiXmlElement* element = nullptr;  ///< Its "material" element; null for a lone `ImportBlendMat`.
+    BaseMaterial* mat = nullptr;
+    BaseContainer* data = nullptr;
+    Orvane::OrvaneBlendMaterial* model = nullptr;
+    Reference<Orvane::OrvaneMaterial> owner;  ///< Holds `model` when the import made it.
+    TiXmlElement* sceneData = nullptr;
+    int partner = 0;                     ///< 0: partner a, 1: partner b, 2: both done.
+    bool listed = false;                 ///< `matches` holds the elements of the current partner.
+    std::vector<TiXmlElement*> matches;  ///< The "material" elements named as the current partner.
+    size_t match = 0;                    ///< The next of `matches` to take up.
+    bool importing = false;              ///< `matches[match]` is being imported.
+  };
+  /// What `ImportMaterial` does up to a blend's partners: a blend is left in `blends`, every
+  /// other material is finished.
+  Bool BeginMaterial(TiXmlElement* materialElement, TiXmlElement* sceneDataElement,
+                     std::vector<PendingBlend>& blends);
+  /// Sets the blend type of `mat`; for a blend model, adds it to `blends` and answers true.
+  bool StartBlend(BaseContainer* data, Orvane::OrvaneMaterial* model, BaseMaterial* mat,
+                  TiXmlElement* sceneData, std::vector<PendingBlend>& blends);
+  /// Works through `blends` until it is empty: each blend's partners in turn (each imported
+  /// first when needed, its own partners pushed on top), then the rest of the blend.
+  void RunBlends(std::vector<PendingBlend>& blends);
+  /// Links the partners of `blend` that are already imported; answers the next "material"
+  /// element to import first, or null when both partners are done.
+  TiXmlElement* NextPartner(PendingBlend& blend);
+  /// Adds an imported material of `element` to this run's list and sets its channel switches.
+  void FinishMaterial(TiXmlElement* element, BaseMaterial* mat);
   /// Empties the indexes of the file being imported and the elements still in progress.
   void ForgetFileIndexes();
   /// Adds the warning `lead` + the quoted name of `mat` + " not supported.".

@@ -250,18 +250,38 @@ bool OrvaneXMLLoader::parse(const std::string& bytes, TiXmlDocument& doc, std::s
 
 OrvaneXMLLoader::LoadResult OrvaneXMLLoader::loadFile(const std::string& path, TiXmlDocument& doc,
                                                       std::string& error_out) {
+  std::string bytes;
+  if (!readFile(path, bytes, error_out)) return LOAD_NOT_READ;
+  return parse(bytes, doc, error_out) ? LOAD_PARSED : LOAD_NOT_PARSED;
+}
+
+bool OrvaneXMLLoader::readFile(const std::string& path, std::string& bytes_out, std::string& error_out) {
+  bytes_out.clear();
   error_out.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opening a FIFO or a device for reading may wait for a writer forever: only a regular file
+  // is opened at all. The check is made again on what was opened, in case the name was
+  // replaced in between, and the open itself never waits (O_NONBLOCK has no effect on the
+  // reads of a regular file).
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    error_out = "Cannot open the file: " + std::string(std::strerror(errno)) + ".";
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error_out = "Not a regular file.";
+    return false;
+  }
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     error_out = "Cannot open the file: " + std::string(std::strerror(errno)) + ".";
-    return LOAD_NOT_READ;
+    return false;
   }
-  std::string bytes;
-  struct stat st;
+  const std::string tooLarge =
+      "The file is larger than " + intToString(static_cast<int>(MAX_FILE_BYTES >> 20)) + " MiB.";
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
     error_out = "Not a regular file.";
   else if (static_cast<unsigned long long>(st.st_size) > MAX_FILE_BYTES)
-    error_out = "The file is larger than " + intToString(static_cast<int>(MAX_FILE_BYTES >> 20)) + " MiB.";
+    error_out = tooLarge;
   else {
     // Read to the end, not to the size of the moment: the file may grow.
     char buffer[65536];
@@ -273,20 +293,17 @@ OrvaneXMLLoader::LoadResult OrvaneXMLLoader::loadFile(const std::string& path, T
         break;
       }
       if (n == 0) break;
-      if (bytes.size() + static_cast<size_t>(n) > MAX_FILE_BYTES) {
-        error_out =
-            "The file is larger than " + intToString(static_cast<int>(MAX_FILE_BYTES >> 20)) + " MiB.";
+      if (bytes_out.size() + static_cast<size_t>(n) > MAX_FILE_BYTES) {
+        error_out = tooLarge;
         break;
       }
-      bytes.append(buffer, static_cast<size_t>(n));
-    }
-    if (error_out.empty()) {
-      ::close(fd);
-      return parse(bytes, doc, error_out) ? LOAD_PARSED : LOAD_NOT_PARSED;
+      bytes_out.append(buffer, static_cast<size_t>(n));
     }
   }
   ::close(fd);
-  return LOAD_NOT_READ;
+  if (error_out.empty()) return true;
+  bytes_out.clear();
+  return false;
 }
 
 }  // namespace Orvane

@@ -71,6 +71,13 @@ class OrvaneXMLLoader {
   // message of a failure goes to error_out.
   static LoadResult loadFile(const std::string& path, TiXmlDocument& doc, std::string& error_out);
 
+  // Reads the bytes of the regular file at path (at most MAX_FILE_BYTES) into
+  // bytes_out, as loadFile() does before parsing. Anything else (a folder, a
+  // FIFO, a device) is refused before it is opened, so the call never waits
+  // for a writer. Returns false with the reason in error_out (bytes_out then
+  // empty).
+  static bool readFile(const std::string& path, std::string& bytes_out, std::string& error_out);
+
  private:
   OrvaneXMLLoader() = delete;
 };

@@ -44,14 +44,14 @@ bool Parser::parseDouble(double& result_out) {
   }
   if (eof()) {
     result_out = sign * mantissa;
-    return digit_read;
+    return digit_read && std::isfinite(result_out);
   }
 
   if (text[currentpos] == '.') {
     ++currentpos;
     if (eof()) {
       result_out = sign * mantissa;
-      return digit_read;
+      return digit_read && std::isfinite(result_out);
     }
     double weight = 0.1;
     while (!eof() && isDigit(text[currentpos])) {
@@ -62,14 +62,14 @@ bool Parser::parseDouble(double& result_out) {
     }
     if (eof()) {
       result_out = sign * mantissa;
-      return digit_read;
+      return digit_read && std::isfinite(result_out);
     }
   }
 
   const char marker = text[currentpos];
   if (marker != 'e' && marker != 'E' && marker != 'd' && marker != 'D') {
     result_out = sign * mantissa;
-    return digit_read;
+    return digit_read && std::isfinite(result_out);
   }
   ++currentpos;
   if (eof()) return false;
@@ -98,17 +98,14 @@ bool Parser::parseDouble(double& result_out) {
     result_out = mantissa * (sign * std::pow(10.0, (double)(exponent_sign * half))) *
                  std::pow(10.0, (double)(exponent_sign * (exponent - half)));
   }
-  return digit_read;
+  return digit_read && std::isfinite(result_out);
 }
 
 bool Parser::parseFloat(float& result_out) {
   double d = 0.0;
-  const bool ok = parseDouble(d);
-  if (std::isfinite(d) && std::fabs(d) > (double)FLT_MAX)
-    result_out = d < 0.0 ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
-  else
-    result_out = (float)d;
-  return ok;
+  if (!parseDouble(d) || std::fabs(d) > (double)FLT_MAX) return false;
+  result_out = (float)d;
+  return true;
 }
 
 bool Parser::parseInt(int& result_out) {

@@ -22,12 +22,14 @@ class Parser {
 
   /// Reads a decimal floating-point number: optional sign, digits, optional
   /// '.' and digits, optional exponent ('e', 'E', 'd' or 'D', optional sign,
-  /// digits). Returns true if at least one mantissa digit was read and the text
-  /// did not end inside the exponent. On false the output must not be used.
+  /// digits). Returns true if at least one mantissa digit was read, the text
+  /// did not end inside the exponent and the value lies within the double range
+  /// (a number that overflows is consumed whole and refused; one that underflows
+  /// reads as zero). On false the output must not be used.
   bool parseDouble(double& result_out);
 
-  /// Like parseDouble(), then narrows the value to float (values beyond the
-  /// float range become infinities).
+  /// Like parseDouble(), then narrows the value to float; a value beyond the
+  /// float range is refused (false, output untouched).
   bool parseFloat(float& result_out);
 
   /// Reads an optionally signed decimal integer. Returns false, with the

@@ -1,5 +1,6 @@
 // The runner's check-material command, run as a person runs it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -30,7 +31,15 @@ TEST(CheckMaterialCommandTest, BrokenMaterialNamesItsPlaceAndFails) {
 TEST(CheckMaterialCommandTest, MissingFileAndMissingArgumentAreClearFailures) {
   std::string out;
   EXPECT_EQ(RunCommand(Runner() + "/nonexistent/x.ovm", &out), 2) << out;
-  EXPECT_NE(out.find("/nonexistent/x.ovm"), std::string::npos) << out;
+  EXPECT_NE(out.find("/nonexistent/x.ovm: Cannot open the file: No such file or directory.\n"),
+            std::string::npos)
+      << out;
+  // A FIFO is refused at once, without waiting for a writer.
+  TempDir dir;
+  const std::string fifo = dir / "fifo.ovm";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(RunCommand(Runner() + fifo, &out), 2) << out;
+  EXPECT_NE(out.find(fifo + ": Not a regular file.\n"), std::string::npos) << out;
   EXPECT_EQ(RunCommand(std::string(CORVANE_HOST_EXE) + " check-material", &out), 2) << out;
   EXPECT_NE(out.find("check-material needs one material file"), std::string::npos) << out;
 }

@@ -200,7 +200,7 @@ TEST_F(ImportTest, ACancelledChooserImportsNothingNotEvenThePreviousFile) {
   host::user::ChooseFile(path);
   EXPECT_TRUE(import.Execute(doc));
   EXPECT_EQ(Names(), "Once");
-  EXPECT_TRUE(import.Execute(doc));  // no answer queued: cancelled
+  EXPECT_FALSE(import.Execute(doc));  // no answer queued: cancelled, the command did not run
   EXPECT_EQ(Names(), "Once");
   const std::vector<host::Shown> shown = host::user::History();
   ASSERT_EQ(shown.size(), 2u);

@@ -61,7 +61,7 @@ TEST_F(ImportTest, RunAnswersTheCommandsQuestionsAndRefusesWhatItCannotDo) {
     std::string expected;
   } rows[] = {
       {"run 1022469 --answer file:" + file, 0, "[Open file] Select .ovm/.povm file -> " + file + "\n"},
-      {"run 1022469", 0, "[Open file] Select .ovm/.povm file -> (cancelled)\n"},
+      {"run 1022469", 1, "[Open file] Select .ovm/.povm file -> (cancelled)\n"},
       {"run 42", 1, "corvane-host: no registered command 42\n"},
       {"run 1022469 --select Nobody", 1, "corvane-host: nothing named \"Nobody\" to select\n"},
       {"run 1022469 --answer maybe", 2, "corvane-host: unknown answer maybe"},

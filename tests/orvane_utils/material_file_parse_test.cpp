@@ -347,7 +347,7 @@ TEST_F(CheckMaterialFileTest, GoodBadAndUnreadableFiles) {
 
   std::ostringstream missing;
   EXPECT_EQ(CheckMaterialFile(kData + "no-such-file.ovm", missing), 2);
-  EXPECT_EQ(missing.str(), kData + "no-such-file.ovm: cannot open the file: No such file or directory\n");
+  EXPECT_EQ(missing.str(), kData + "no-such-file.ovm: Cannot open the file: No such file or directory.\n");
 
   const std::string empty = temp("empty.ovm", "");
   std::ostringstream emptyOut;

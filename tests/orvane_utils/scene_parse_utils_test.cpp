@@ -144,6 +144,11 @@ TEST(ParseUtilsValues, NumbersVectorsAndBooleans) {
       {"x1.5", dbl, "Failed to parse double from 'x1.5'."},
       {"", dbl, "Failed to parse double from ''."},
       {"1 2", dbl, "Parse error while parsing double from '1 2'."},
+      // Numbers beyond the double range are errors, never infinities.
+      {"1e309", dbl, "Failed to parse double from '1e309'."},
+      {"-1e400", dbl, "Failed to parse double from '-1e400'."},
+      {"1e-400", dbl, "0"},
+      {"1 1e309", vec2, "Failed to parse Vec2 from '1 1e309'."},
       {"42", integer, "42"},
       {"-2147483648", integer, "-2147483648"},
       {"2147483647", integer, "2147483647"},
