@@ -83,9 +83,9 @@ def ratios(a, b):
 
 def print_pair(name_a, a, name_b, b, unit="s", note=None):
     """Prints both series and the per-round ratios a / b."""
-    print("  %-34s %s %s" % (name_a, summary(a), unit))
-    print("  %-34s %s %s" % (name_b, summary(b), unit))
-    print("  %-34s %s over %d rounds%s" % (name_a + " / " + name_b, summary(ratios(a, b)), len(a),
+    print("  %-40s %s %s" % (name_a, summary(a), unit))
+    print("  %-40s %s %s" % (name_b, summary(b), unit))
+    print("  %-40s %s over %d rounds%s" % (name_a + " / " + name_b, summary(ratios(a, b)), len(a),
                                           "" if not note else "  [" + note + "]"))
 
 
