@@ -1,8 +1,6 @@
 // Converting a large polygon object and writing it as a mesh file (checksum, conversion, write),
 // beside one plain fwrite of the same number of bytes into the same folder; reports both times
-// and their ratio, and the memory a conversion takes above the document. With CORVANE_BENCH_OBJ
-// set to a path, the 1,000,000-polygon mesh is also written there as a Wavefront OBJ file, for
-// comparison with other converters (scripts/bench does that). BM_FirstAndWarmExport sets the first
+// and their ratio, and the memory a conversion takes above the document. BM_FirstAndWarmExport sets the first
 // conversion of a fresh process (as every render makes it) beside the warm one and the fwrite.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -97,14 +95,13 @@ const std::string& BenchDir() {
 }
 
 // The whole road of one object: checksum, conversion, mesh file. Answers the file's path.
-std::string ExportMesh(const GridDocument& g, std::unique_ptr<WavefrontExport>* keep = nullptr) {
+std::string ExportMesh(const GridDocument& g) {
   const ULONG checksum = MeshChecksum::CalcMeshChecksum(g.op, 0, 0.01, g.doc);
   Filename file;
   file.SetFile(Filename(String("mesh_") + Helpers::ULongToString(checksum)));
   file.SetSuffix("ovmesh");
   auto exporter = std::make_unique<WavefrontExport>();
   if (!exporter->ExportObj(g.doc, Filename(BenchDir().c_str()), file, g.op, 0.01, 0)) std::abort();
-  if (keep) *keep = std::move(exporter);
   return WavefrontExport::MeshFilePath(Filename(BenchDir().c_str()), file);
 }
 
@@ -119,19 +116,6 @@ double PlainWrite(const std::vector<char>& bytes, const std::string& path) {
   if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0)
     std::abort();
   return Seconds(start);
-}
-
-void WriteObj(const Orvane::OrvaneMesh& m, const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "w");
-  if (!f) return;
-  for (const auto& p : m.positions) std::fprintf(f, "v %.6g %.6g %.6g\n", p.x, p.y, p.z);
-  for (const auto& t : m.uvs) std::fprintf(f, "vt %.6g %.6g\n", t.x, t.y);
-  for (const auto& n : m.normals) std::fprintf(f, "vn %.6g %.6g %.6g\n", n.x, n.y, n.z);
-  for (const auto& t : m.triangles)
-    std::fprintf(f, "f %u/%u/%u %u/%u/%u %u/%u/%u\n", t.vertexIndices[0] + 1, t.uvIndices[0] + 1,
-                 t.vertexIndices[0] + 1, t.vertexIndices[1] + 1, t.uvIndices[1] + 1, t.vertexIndices[1] + 1,
-                 t.vertexIndices[2] + 1, t.uvIndices[2] + 1, t.vertexIndices[2] + 1);
-  std::fclose(f);
 }
 
 long StatusKb(const char* field) {
@@ -160,12 +144,8 @@ void BM_ConversionPeakMemory(benchmark::State& state) {
 void BM_ExportMesh(benchmark::State& state) {
   GridDocument g(static_cast<LONG>(state.range(0)));
   const std::string plainPath = BenchDir() + "/plain.bin";
-  std::unique_ptr<WavefrontExport> first;
-  const std::string meshPath = ExportMesh(g, &first);
+  const std::string meshPath = ExportMesh(g);
   std::vector<char> bytes(FileSize(meshPath), 'x');
-  if (const char* obj = std::getenv("CORVANE_BENCH_OBJ"); obj && state.range(0) == 1000000)
-    WriteObj(first->GetMesh(), obj);
-  first.reset();
   double exportTotal = 0.0, plainTotal = 0.0;
   for (auto _ : state) {
     std::remove(meshPath.c_str());

@@ -14,6 +14,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "c4d_basedocument.h"
@@ -724,13 +725,28 @@ GeData Loader::LoadShader(const Json& v, const std::string& ptr, BaseList2D* own
   return link;
 }
 
+// The first node of each name, in the order the document's searches visit them.
+using NameIndex = std::unordered_map<std::u32string, BaseList2D*>;
+
+// Objects depth first: an object, its children, then the objects after it.
+void IndexObjects(BaseObject* op, NameIndex& index) {
+  for (; op; op = op->GetNext()) {
+    index.emplace(op->GetName().Data(), op);
+    IndexObjects(op->GetDown(), index);
+  }
+}
+
+// Every name is looked up in an index built once, so many links load in time proportional to them.
 void Loader::ResolveLinks() {
+  if (links_.empty()) return;
+  NameIndex objects, materials;
+  IndexObjects(doc_->GetFirstObject(), objects);
+  for (BaseMaterial* m = doc_->GetFirstMaterial(); m; m = m->GetNext())
+    materials.emplace(m->GetName().Data(), m);
   for (const PendingLink& link : links_) {
-    BaseList2D* target = nullptr;
-    if (link.material)
-      target = doc_->SearchMaterial(String(link.name));
-    else
-      target = doc_->SearchObject(String(link.name));
+    const NameIndex& index = link.material ? materials : objects;
+    const auto found = index.find(String(link.name).Data());
+    BaseList2D* target = found == index.end() ? nullptr : found->second;
     if (!target)
       Fail(link.place,
            std::string("no ") + (link.material ? "material" : "object") + " named " + Quoted(link.name));

@@ -468,6 +468,68 @@ TEST_F(DocumentFileTest, LinksResolveOnceEveryNodeExists) {
   EXPECT_EQ(inner->GetCount(), 1);
 }
 
+// Many links among nodes that share names: each link reaches the node the document's own search
+// finds first for its name (depth first through the objects, in order through the materials), and
+// the document saves and loads back to the same text.
+TEST_F(DocumentFileTest, ManyLinksReachTheFirstNodeOfTheirName) {
+  constexpr int kGroups = 60;
+  constexpr int kNames = 25;  // fewer names than nodes: most names are shared
+  // The names of group g: its own, its child's, the object it links, its material and that
+  // material's partner. A child is searched before the groups after it, so its name can win.
+  const auto name = [](const char* prefix, int n) { return prefix + std::to_string(n % kNames); };
+  const auto own = [&](int g) { return name("N", g); };
+  const auto child = [&](int g) { return name("N", g * 7 + 3); };
+  const auto linked = [&](int g) { return name("N", g * 11 + 5); };
+  const auto material = [&](int g) { return name("M", g * 13); };
+  const auto partner = [&](int g) { return name("M", g * 3 + 1); };
+  std::string objects, materials;
+  for (int g = 0; g < kGroups; ++g) {
+    objects += std::string(g ? "," : "") + R"({"type": 5140, "name": ")" + own(g) +
+               R"(", "parameters": {"1": {"link": ")" + linked(g) + R"("}, "2": {"material": ")" +
+               material(g) + R"("}, "3": {"container": {"4": {"link": ")" + child(g) +
+               R"("}}}}, "children": [{"type": 5140, "name": ")" + child(g) +
+               R"(", "parameters": {"1": {"link": ")" + own(g) + R"("}}}]})";
+    materials += std::string(g ? "," : "") + R"({"name": ")" + name("M", g) +
+                 R"(", "parameters": {"5": {"material": ")" + partner(g) + R"("}}})";
+  }
+  DocPtr doc = Load(R"({"objects": [)" + objects + R"(], "materials": [)" + materials + "]}");
+  ASSERT_TRUE(doc) << error_;
+
+  int links = 0;
+  const auto expectFirst = [&](const BaseContainer* bc, LONG id, BaseList2D* first, const std::string& name) {
+    ASSERT_TRUE(bc);
+    ASSERT_NE(first, nullptr) << name;
+    EXPECT_EQ(first->GetName(), String(name));
+    EXPECT_EQ(bc->GetLink(id, doc.get(), first->IsInstanceOf(Mbase) ? Mbase : Obase), first) << name;
+    ++links;
+  };
+  int g = 0;
+  for (BaseObject* group = doc->GetFirstObject(); group; group = group->GetNext(), ++g) {
+    const BaseContainer* bc = group->GetDataInstance();
+    expectFirst(bc, 1, doc->SearchObject(String(linked(g))), linked(g));
+    expectFirst(bc, 2, doc->SearchMaterial(String(material(g))), material(g));
+    expectFirst(bc->GetContainerInstance(3), 4, doc->SearchObject(String(child(g))), child(g));
+    ASSERT_TRUE(group->GetDown());
+    expectFirst(group->GetDown()->GetDataInstance(), 1, doc->SearchObject(String(own(g))), own(g));
+  }
+  g = 0;
+  for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext(), ++g)
+    expectFirst(m->GetDataInstance(), 5, doc->SearchMaterial(String(partner(g))), partner(g));
+  EXPECT_EQ(links, kGroups * 5);
+  // The names do overlap that way: "N10" is group 1's child before it is group 10 (group 5
+  // links it).
+  BaseObject* firstN10 = doc->SearchObject(String("N10"));
+  ASSERT_TRUE(firstN10);
+  EXPECT_EQ(firstN10->GetUp(), doc->GetFirstObject()->GetNext());
+
+  std::string error;
+  const std::string saved = host::SaveDocumentText(doc.get(), &error);
+  ASSERT_EQ(error, "");
+  DocPtr reloaded(host::LoadDocumentText(saved, "saved.json", &error));
+  ASSERT_TRUE(reloaded) << error;
+  EXPECT_EQ(host::SaveDocumentText(reloaded.get(), &error), saved);
+}
+
 TEST_F(DocumentFileTest, DanglingLinkFailsAfterEverythingWasBuilt) {
   RegisterTestPlugins();
   DocPtr doc = Load(R"({
