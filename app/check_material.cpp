@@ -1,5 +1,7 @@
 #include "check_material.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -9,6 +11,12 @@
 #include "orvane_utils/OrvaneMaterialCheck.h"
 
 int CheckMaterialFile(const std::string& path, std::ostream& out) {
+  // Only a regular file is opened: a FIFO would block the open for ever.
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    out << path << ": cannot open the file: not a regular file\n";
+    return 2;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     out << path << ": cannot open the file: " << std::strerror(errno) << "\n";

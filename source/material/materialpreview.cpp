@@ -38,7 +38,10 @@ Bool CustomOrvaneMaterial::RenderPreview(BaseMaterial* mat) {
   Filename exe;
   if (!Helpers::GetOrvaneExe(&exe, 1, 0)) {
     Helpers::ChooseOrvaneExe();
-    if (!Helpers::GetOrvaneExe(&exe, 1, 0)) return false;
+    if (!Helpers::GetOrvaneExe(&exe, 1, 0)) {
+      GePrint("No preview was rendered: the Orvane folder is not known.");
+      return false;
+    }
   }
   const Filename folder = PreviewFolder();
   const Filename renders = folder + Filename("renders");
@@ -74,6 +77,10 @@ Bool CustomOrvaneMaterial::ExportMaterialFile(BaseMaterial* mat) {
     MessageDialog(String("The material file could not be written; nothing was packed."));
     return false;
   }
-  Helpers::PackPovm(file, archive);
+  if (!Helpers::PackPovm(file, archive)) {
+    MessageDialog(String("The material file was written to ") + file.GetString() +
+                  String(" but could not be packed."));
+    return false;
+  }
   return true;
 }

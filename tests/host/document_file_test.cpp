@@ -611,8 +611,11 @@ TEST_F(DocumentFileTest, FilesThatCannotBeRead) {
   std::string error;
   EXPECT_EQ(host::LoadDocumentFile("/nonexistent/shot.json", &error), nullptr);
   EXPECT_EQ(error, "/nonexistent/shot.json: cannot open the file");
+  // Only a regular file is opened: a FIFO would block, a device or a folder is no document.
   EXPECT_EQ(host::LoadDocumentFile(CORVANE_TEST_DATA "/documents", &error), nullptr);
-  EXPECT_EQ(error, CORVANE_TEST_DATA "/documents: cannot read the file");
+  EXPECT_EQ(error, CORVANE_TEST_DATA "/documents: not a regular file");
+  EXPECT_EQ(host::LoadDocumentFile("/dev/null", &error), nullptr);
+  EXPECT_EQ(error, "/dev/null: not a regular file");
   // The error line is optional.
   EXPECT_EQ(host::LoadDocumentText("{", "x.json", nullptr), nullptr);
 }
