@@ -26,4 +26,5 @@ struct OrvaneSceneData {
   int animation = 0;                 ///< 1 when an animation is exported (per-frame file names).
   int clayMode = 0;                  ///< Clay render.
   LVector clayAlbedo;                ///< Albedo of the clay material.
+  int failedImages = 0;              ///< Texture images that could not be baked and written.
 };

@@ -168,6 +168,7 @@ Bool CustomOrvaneMaterial::BakeShader(BaseShader* sh, Filename file, BaseContain
     saved = bitmap->Save(file, FILTER_JPG, &options, flags) == IMAGERESULT_OK;
   }
   MultipassBitmap::Free(bitmap);
+  if (!saved && sceneData) ++sceneData->failedImages;
   return saved;
 }
 

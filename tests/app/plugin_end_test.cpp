@@ -34,8 +34,8 @@ TEST(PluginEndTest, ARendererEndingAfterTheModuleIsUnloadedIsLeftUnharmed) {
   fs::create_directories(macos);
   fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
   fs::create_directories(work / "write");
-  std::ofstream(work / "write/corvaneSettings.cfg")
-      << "<global_settings><PATH>" << work / "renderer" << "</PATH></global_settings>\n";
+  std::ofstream(work / "write/corvaneSettings.cfg") << "<global_settings><PATH>" << work / "renderer"
+                                                    << "</PATH></global_settings>\n";
   // The renderer runs until the test opens and closes this FIFO.
   const std::string release = work / "release";
   ASSERT_EQ(mkfifo(release.c_str(), 0600), 0);

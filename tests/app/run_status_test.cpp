@@ -34,9 +34,9 @@ struct Result {
 Result RunRunner(const std::string& writePath, const std::string& args) {
   TempDir scratch;
   Result r;
-  r.status = RunCommand("timeout -s KILL 120 " + std::string(CORVANE_HOST_EXE) + " --plugin-dir " +
+  r.status = RunCommand("(timeout -s KILL 120 " + std::string(CORVANE_HOST_EXE) + " --plugin-dir " +
                             CORVANE_PLUGIN_DIR + " --write-path " + writePath + " " + args + " 2>" +
-                            (scratch / "stderr"),
+                            (scratch / "stderr") + ")",
                         &r.out);
   r.err = ReadFile(scratch / "stderr");
   return r;
@@ -54,8 +54,10 @@ TEST(RunStatusTest, SpecialFilesAreRefusedBeforeTheyAreOpened) {
   } rows[] = {
       {"render " + fifo, 1, "", document},
       {"run 1024454 " + fifo, 1, "", document},
-      {"import " + fifo, 1, "", "corvane-host: cannot open the material file " + fifo + ": not a regular file\n"},
-      {"import /dev/null", 1, "", "corvane-host: cannot open the material file /dev/null: not a regular file\n"},
+      {"import " + fifo, 1, "",
+       "corvane-host: cannot open the material file " + fifo + ": not a regular file\n"},
+      {"import /dev/null", 1, "",
+       "corvane-host: cannot open the material file /dev/null: not a regular file\n"},
       {"check-material " + fifo, 2, fifo + ": cannot open the file: not a regular file\n", ""},
   };
   for (const auto& row : rows) {
@@ -79,14 +81,16 @@ TEST(RunStatusTest, ACommandThatDidNotDoItsWorkSaysWhichAndWhy) {
   } rows[] = {
       {"run 42", "corvane-host: no registered command 42\n"},
       {"run 1024339",
-       "corvane-host: command 1024339 (Bake UVW Tag) did not run: Select one texture tag of an Orvane material "
+       "corvane-host: command 1024339 (Bake UVW Tag) did not run: Select one texture tag of an Orvane "
+       "material "
        "on a polygon object.\n"},
       {"run 1023695",
        "corvane-host: command 1023695 (Pause Rendering) did not run: No renderer is attached: nothing to "
        "pause.\n"},
       // No renderer known and the chooser cancelled.
       {"run 1023920",
-       "corvane-host: command 1023920 (Render with Orvane) did not run: Nothing was exported: the Orvane folder "
+       "corvane-host: command 1023920 (Render with Orvane) did not run: Nothing was exported: the Orvane "
+       "folder "
        "is not known.\n"},
       // The material file is written, but without a renderer it cannot be packed.
       {"press M 6270 " + doc + " --answer file:" + archive,
