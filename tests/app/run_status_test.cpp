@@ -72,7 +72,10 @@ TEST(RunStatusTest, SpecialFilesAreRefusedBeforeTheyAreOpened) {
 TEST(RunStatusTest, ACommandThatDidNotDoItsWorkSaysWhichAndWhy) {
   TempDir work;
   const std::string doc = work / "doc.json";
-  std::ofstream(doc) << R"({"materials": [{"type": 1024337, "name": "M"}]})";
+  // "T" bakes its albedo at a size no image can have.
+  std::ofstream(doc) << R"({"materials": [{"type": 1024337, "name": "M"},
+    {"type": 1024337, "name": "T", "parameters": {"6003": true, "6265": 0,
+      "6118": {"shader": {"type": 1011100, "name": "Ramp"}}}}]})";
   const std::string archive = work / "m.povm";
   const std::string packed = work / "write/materials/m.ovm";
   const struct {
@@ -96,6 +99,9 @@ TEST(RunStatusTest, ACommandThatDidNotDoItsWorkSaysWhichAndWhy) {
       {"press M 6270 " + doc + " --answer file:" + archive,
        "corvane-host: button 6270 of \"M\" did not run: The material file was written to " + packed +
            " but could not be packed.\n"},
+      {"press T 6270 " + doc + " --answer file:" + (work / "t.povm"),
+       "corvane-host: button 6270 of \"T\" did not run: Texture images of the material could not be written; "
+       "nothing was packed.\n"},
   };
   for (const auto& row : rows) {
     const Result r = RunRunner(work / "write", row.args);
