@@ -213,14 +213,17 @@ void RestoreSettings(const std::string& settingsFile, const std::optional<std::s
     std::cerr << "corvane-host: could not put the settings file " << settingsFile << " back as it was\n";
 }
 
-// Why the document file cannot be read, or "" when it can.
-std::string DocumentProblem(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return "cannot open the document " + path + ": " + std::strerror(errno);
+// Why the file `path` (the runner's `what`) cannot be read, or "" when it can. Only a regular
+// file is opened: a FIFO would block the open for ever, a device is nothing to read.
+std::string FileProblem(const std::string& what, const std::string& path) {
+  const std::string prefix = "cannot open the " + what + " " + path + ": ";
   struct stat st;
-  const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+  if (::stat(path.c_str(), &st) != 0) return prefix + std::strerror(errno);
+  if (S_ISDIR(st.st_mode)) return prefix + std::strerror(EISDIR);
+  if (!S_ISREG(st.st_mode)) return prefix + "not a regular file";
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return prefix + std::strerror(errno);
   ::close(fd);
-  if (folder) return "cannot open the document " + path + ": " + std::strerror(EISDIR);
   return "";
 }
 
@@ -312,8 +315,13 @@ int main(int argc, char** argv) {
   // Reading a material file needs neither the host nor the plug-in.
   if (o.command == "check-material") return CheckMaterialFile(o.document, std::cout);
 
-  if (o.command == "render" && !o.document.empty()) {
-    const std::string problem = DocumentProblem(o.document);
+  const std::string document = o.command == "render" ? o.document : run.document;
+  if (!document.empty()) {
+    const std::string problem = FileProblem("document", document);
+    if (!problem.empty()) return Fail(problem);
+  }
+  if (o.command == "import") {
+    const std::string problem = FileProblem("material file", run.answers.front().substr(5));
     if (!problem.empty()) return Fail(problem);
   }
 
@@ -331,6 +339,13 @@ int main(int argc, char** argv) {
   host::SetStartupWritePath(o.writePath);
   host::SetPluginPath(fs::absolute(o.pluginDir, ec).string());
   host::SetConsoleEcho([](const std::string& line) { std::cout << line << "\n" << std::flush; });
+
+  // The render command writes its scene and the renderer's folder into the write path, as
+  // "render" does.
+  if (o.command == "run" && run.commandId == kRenderCommand) {
+    fs::create_directories(o.writePath, ec);
+    if (!fs::is_directory(o.writePath, ec)) return Fail("cannot use the write path " + o.writePath);
+  }
 
   PluginModule plugin;
   if (!plugin.Start(o.pluginDir, &error)) return Fail(error);

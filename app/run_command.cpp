@@ -136,6 +136,29 @@ const char* PromptName(host::Prompt p) {
   }
 }
 
+// The name a command was registered with, or "" for an ID no command has.
+std::string CommandName(long id) {
+  for (const host::Registration& r : host::Registrations())
+    if (r.accepted && r.kind == host::PluginKind::Command && r.id == id) return r.name;
+  return "";
+}
+
+// Why a command or button did not do its work, as far as it said: the last message it showed, or
+// else the last line it printed, or else the question it found cancelled.
+std::string Reason() {
+  const std::vector<host::Shown> shown = host::user::History();
+  for (auto it = shown.rbegin(); it != shown.rend(); ++it)
+    if (it->prompt == host::Prompt::Message && !it->text.empty()) return it->text;
+  const std::vector<std::string> lines = host::ConsoleLines();
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it)
+    if (it->find_first_not_of(' ') != std::string::npos) return *it;
+  if (!shown.empty() && shown.back().cancelled)
+    return PromptName(shown.back().prompt) + std::string(" \"") + shown.back().text + "\" was cancelled";
+  return "";
+}
+
+std::string Because(const std::string& reason) { return reason.empty() ? std::string() : ": " + reason; }
+
 }  // namespace
 
 bool ParseRunArguments(const std::vector<std::string>& args, RunRequest* r, std::string* error) {
@@ -204,6 +227,8 @@ int RunCommand(const RunRequest& r) {
     for (BaseMaterial* m = doc->GetFirstMaterial(); m && !pressed; m = m->GetNext())
       if (m->GetName() == String(r.material)) pressed = m;
   }
+  // What the command or button says from here on tells why it did not run, if it does not.
+  host::ClearConsole();
   bool ran = false;
   if (pressed) {
     DescriptionCommand dc;
@@ -213,6 +238,7 @@ int RunCommand(const RunRequest& r) {
     ran = host::FindCommand(r.commandId) && CallCommand(r.commandId);
   }
   host::SetActiveDocument(nullptr);
+  const std::string reason = Reason();
   for (const host::user::OpenedDialog& d : host::user::Dialogs()) {
     std::cout << "[Dialog] " << d.title << "\n";
     for (const std::string& text : d.texts) std::cout << "  " << text << "\n";
@@ -227,10 +253,15 @@ int RunCommand(const RunRequest& r) {
     std::cerr << "corvane-host: no material named \"" << r.material << "\"\n";
     status = 1;
   } else if (!r.material.empty() && !ran) {
-    std::cerr << "corvane-host: button " << r.button << " of \"" << r.material << "\" did nothing\n";
+    std::cerr << "corvane-host: button " << r.button << " of \"" << r.material << "\" did not run"
+              << Because(reason) << "\n";
+    status = 1;
+  } else if (!ran && !host::FindCommand(r.commandId)) {
+    std::cerr << "corvane-host: no registered command " << r.commandId << "\n";
     status = 1;
   } else if (!ran) {
-    std::cerr << "corvane-host: no registered command " << r.commandId << "\n";
+    std::cerr << "corvane-host: command " << r.commandId << " (" << CommandName(r.commandId)
+              << ") did not run" << Because(reason) << "\n";
     status = 1;
   } else if (!r.save.empty()) {
     if (host::SaveDocumentFile(doc, r.save, &error))

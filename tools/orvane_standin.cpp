@@ -10,6 +10,8 @@
 //   - "--pack MATERIAL ARCHIVE" writes a ZIP archive holding the material file under its own name;
 //   - "--unpack ARCHIVE DIR" extracts an archive (refusing names that point outside DIR);
 //   - "-o IMAGE" writes a small valid PNG there;
+//   - with the environment variable ORVANE_STANDIN_WAIT naming a file (a FIFO, say), reads it to
+//     its end before exiting, so that a test decides the moment the program ends;
 //   - exits 0, or 1 when packing, unpacking or writing the image failed.
 // <dir> is the folder that holds Orvane.app; when the program runs from elsewhere the log goes to
 // the folder it runs from.
@@ -21,6 +23,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -228,5 +231,18 @@ int main(int argc, char** argv) {
       if (args[i] == "-o") ok = WriteImage(args[i + 1]) && ok;
   }
   std::fflush(stdout);
+  if (const char* wait = std::getenv("ORVANE_STANDIN_WAIT")) {
+    const int fd = ::open(wait, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      std::fprintf(stderr, "orvane-standin: cannot wait on %s: %s\n", wait, std::strerror(errno));
+      return 1;
+    }
+    char buffer[256];
+    for (;;) {
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n == 0 || (n < 0 && errno != EINTR)) break;
+    }
+    ::close(fd);
+  }
   return ok ? 0 : 1;
 }

@@ -184,7 +184,8 @@ class GeDialog {
 
  private:
   Bool Add(LONG id, GadgetKind kind, const String& text, GeData value = GeData());
-  void RunModalLoop();
+  // Runs the dialog until it closes; `threadsEnded`: the count of ended host threads at its opening.
+  void RunModalLoop(unsigned long threadsEnded);
   void DeliverKeys(const std::string& keys);
   /// Sets gadget `id` to `value` (or presses it, `button`) as a person would and tells `Command`;
   /// false when the dialog has no such enabled gadget of that kind or the value does not fit it.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "host_control.h"
+#include "temporary_file.h"
 
 void BaseFile::Free(BaseFile*& file) {
   delete file;
@@ -33,16 +34,10 @@ Bool BaseFile::Open(const Filename& name, LONG mode) {
     file_ = std::fopen(target_.c_str(), "rb");
   } else {
     // A hidden temporary file in the target's folder, so that the rename stays on one disk.
-    const size_t slash = target_.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
-    const std::string file = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-    std::string tmpl = dir + "." + file + ".XXXXXX";
-    const int fd = mkstemp(tmpl.data());
+    std::string temporary;
+    const int fd = host::CreateTemporaryBeside(target_, &temporary);
     if (fd >= 0) {
-      // mkstemp makes the file private; give it the mode the target has, or an ordinary one.
-      struct stat st;
-      ::fchmod(fd, ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-      temp_ = tmpl;
+      temp_ = temporary;
       file_ = fdopen(fd, "wb");
       if (!file_) {
         ::close(fd);

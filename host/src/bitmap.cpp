@@ -17,6 +17,7 @@
 #include "c4d_gedata.h"
 #include "c4d_general.h"
 #include "host_control.h"
+#include "temporary_file.h"
 
 namespace {
 
@@ -196,17 +197,6 @@ bool DecodeTiff(const std::string& path, Pixels* out) {
   return true;
 }
 
-bool WriteReplacing(const std::string& path, const unsigned char* data, size_t size) {
-  const std::string temp = path + ".part";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(data, 1, size, f) == size;
-  ok = std::fclose(f) == 0 && ok;
-  if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) std::remove(temp.c_str());
-  return ok;
-}
-
 }  // namespace
 
 bool BaseBitmap::Resize(LONG bx, LONG by) {
@@ -268,7 +258,7 @@ LONG BaseBitmap::Save(const Filename& name, LONG format, const BaseContainer* da
   unsigned long size = 0;
   bool ok =
       EncodeJpeg(rgb_.data(), width_, height_, quality, (savebits & SAVEBIT_GREYSCALE) != 0, &buffer, &size);
-  if (ok) ok = WriteReplacing(host::ToUtf8(name.GetString()), buffer, size);
+  if (ok) ok = host::WriteFileReplacing(host::ToUtf8(name.GetString()), buffer, size);
   std::free(buffer);
   return ok ? IMAGERESULT_OK : IMAGERESULT_FILEERROR;
 }

@@ -51,6 +51,8 @@ void ManualClock::Advance(double ms) {
 
 void SetClock(Clock* clock) { g_clock.store(clock); }
 
+bool RealClockInUse() { return g_clock.load() == nullptr; }
+
 Clock& CurrentClock() {
   Clock* c = g_clock.load();
   return c ? *c : Real();

@@ -8,7 +8,9 @@
 
 #include "host_clock.h"
 #include "host_control.h"
+#include "host_state.h"
 #include "host_user.h"
+#include "thread_ends.h"
 
 GeDialog::~GeDialog() = default;
 
@@ -18,6 +20,8 @@ Bool GeDialog::Open(LONG dlgtype, LONG /*pluginid*/, LONG, LONG, LONG, LONG, LON
   areas_.clear();
   groups_.clear();
   timerMs_ = 0;
+  // Threads that end from here on, the ones the dialog starts included, run its timer at once.
+  const unsigned long threadsEnded = host::ThreadEnds::Count();
   if (!CreateLayout()) return false;
   open_ = true;
   if (!InitValues()) {
@@ -25,7 +29,7 @@ Bool GeDialog::Open(LONG dlgtype, LONG /*pluginid*/, LONG, LONG, LONG, LONG, LON
     DestroyWindow();
     return false;
   }
-  if (dlgtype == DLG_TYPE_MODAL) RunModalLoop();
+  if (dlgtype == DLG_TYPE_MODAL) RunModalLoop(threadsEnded);
   return true;
 }
 
@@ -36,7 +40,7 @@ Bool GeDialog::Close() {
   return true;
 }
 
-void GeDialog::RunModalLoop() {
+void GeDialog::RunModalLoop(unsigned long threadsEnded) {
   // How often an idle dialog may refuse to close before the host closes it anyway.
   constexpr int kMaxIdleRefusals = 100;
   host::user::OpenedDialog opened{host::ToUtf8(title_), {}};
@@ -62,10 +66,16 @@ void GeDialog::RunModalLoop() {
       idleRefusals = 0;
       double now = clock.NowMs();
       double due = lastTimer + timerMs_;
-      if (now < due) {
-        clock.SleepMs(std::min(due - now, 10.0));
+      // A timer usually polls a thread: once one has ended, it runs without waiting for its tick.
+      if (now < due && host::ThreadEnds::Count() == threadsEnded) {
+        const double wait = std::min(due - now, 10.0);
+        if (host::RealClockInUse())
+          host::ThreadEnds::WaitPast(threadsEnded, wait);
+        else
+          clock.SleepMs(wait);
         continue;
       }
+      threadsEnded = host::ThreadEnds::Count();
       lastTimer = now;
       Timer(BaseContainer());
       continue;

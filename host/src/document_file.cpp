@@ -3,6 +3,10 @@
 // so that freeing the document on an error frees everything built so far.
 #include "host_document_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -813,12 +817,37 @@ std::string DocumentFolder(const std::string& path) {
   return out.string();
 }
 
+// Opens `path` for reading when it is a regular file; null, with `*notRegular` set when it is
+// something else (a FIFO, a device, a folder), which is never opened for reading: a FIFO without
+// a writer would block the open, and the read, for ever.
+std::FILE* OpenRegularFile(const std::string& path, bool* notRegular) {
+  *notRegular = false;
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return nullptr;
+  if (!S_ISREG(st.st_mode)) {
+    *notRegular = true;
+    return nullptr;
+  }
+  // Not blocking, and checked again, in case the name was given to a FIFO in the meantime.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, 0) != 0) {
+    *notRegular = !S_ISREG(st.st_mode);
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (!f) ::close(fd);
+  return f;
+}
+
 }  // namespace
 
 BaseDocument* LoadDocumentFile(const std::string& path, std::string* error) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+  bool notRegular = false;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenRegularFile(path, &notRegular), &std::fclose);
   if (!f) {
-    if (error) *error = OneLine(path + ": cannot open the file");
+    if (error) *error = OneLine(path + (notRegular ? ": not a regular file" : ": cannot open the file"));
     return nullptr;
   }
   const std::string folder = DocumentFolder(path);

@@ -14,6 +14,7 @@
 #include "c4d_selection.h"
 #include "host_control.h"
 #include "host_document_file.h"
+#include "temporary_file.h"
 
 namespace host {
 namespace {
@@ -369,13 +370,7 @@ bool SaveDocumentFile(BaseDocument* doc, const std::string& path, std::string* e
     if (error) *error = path + ": " + problem;
     return false;
   }
-  const std::string temp = path + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  if (f) ok = std::fclose(f) == 0 && ok;
-  ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    std::remove(temp.c_str());
+  if (!WriteFileReplacing(path, text.data(), text.size())) {
     if (error) *error = path + ": cannot write the file";
     return false;
   }

@@ -17,6 +17,8 @@ DataAllocator* FindAllocator(PluginKind kind, LONG id);
 void AnimateTree(BaseDocument* doc, BaseObject* first, const BaseTime& time);
 /// A new view with its editor camera, for a new document.
 GeListNode* NewBaseDraw();
+/// True while the host runs on the real clock (no test clock set).
+bool RealClockInUse();
 /// Paths set by the embedding program.
 std::string StartupWritePath();
 std::string PluginPath();

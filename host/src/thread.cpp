@@ -2,6 +2,7 @@
 #include "c4d_thread.h"
 
 #include "c4d_general.h"
+#include "thread_ends.h"
 
 C4DThread::~C4DThread() {
   // A derived class must have ended its thread before its own members went away; here only the
@@ -28,6 +29,8 @@ Bool C4DThread::Start(Bool back, LONG /*priority*/) {
     thread_ = std::thread([this] {
       Main();
       running_.store(false);
+      // A dialog waiting for this thread looks at once.
+      host::ThreadEnds::Note();
     });
   } catch (const std::system_error&) {
     running_.store(false);

@@ -31,7 +31,10 @@ Bool ExportDialog::InitValues() {
   Filename exe;
   if (!Helpers::GetOrvaneExe(&exe, 1, 0)) {
     Helpers::ChooseOrvaneExe();
-    if (!Helpers::GetOrvaneExe(&exe, 1, 0)) return false;
+    if (!Helpers::GetOrvaneExe(&exe, 1, 0)) {
+      GePrint("Nothing was exported: the Orvane folder is not known.");
+      return false;
+    }
   }
   thread_ = new OVSExportThread(doc_);
   thread_->Start(TRUE, 0);

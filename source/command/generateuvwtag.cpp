@@ -14,11 +14,17 @@ LONG GenerateUVWTag::GetState(BaseDocument* doc) {
 Bool GenerateUVWTag::Execute(BaseDocument* doc) {
   // The selection is read again: the document may have changed since the menu asked.
   SelectedTextureTag found;
-  if (!FindSelectedTextureTag(doc, &found)) return false;
+  if (!FindSelectedTextureTag(doc, &found)) {
+    GePrint("Select one texture tag of an Orvane material on a polygon object.");
+    return false;
+  }
   tag = found.tag;
   object = found.object;
   UVWTag* uvw = Helpers::GenerateUVWTag(doc, tag, object);
-  if (!uvw) return false;
+  if (!uvw) {
+    GePrint(String("Could not make a UVW tag for ") + object->GetName());
+    return false;
+  }
   doc->StartUndo();
   object->InsertTag(uvw, tag);
   doc->AddUndo(UNDOTYPE_NEW, uvw);

@@ -9,7 +9,10 @@ OrvaneDLLWrapper* orvaneClass = nullptr;
 }
 
 Bool PauseCommand::Execute(BaseDocument* /*doc*/) {
-  if (!orvaneClass) return true;
+  if (!orvaneClass) {
+    GePrint("No renderer is attached: nothing to pause.");
+    return false;
+  }
   // A counted copy: the render thread may let go of the context while it is paused here.
   OrvaneHandle<OrvaneInterface> renderer = orvaneClass->GetRenderer();
   if (!renderer) return true;

@@ -9,7 +9,10 @@ constexpr LONG kTonemappingCommandId = 1023599;
 }  // namespace
 
 Bool TMCommand::Execute(BaseDocument* /*doc*/) {
-  if (!orvaneClass) return true;
+  if (!orvaneClass) {
+    GePrint("No renderer is attached: nothing to tonemap.");
+    return false;
+  }
   dialog_.SetConnection(orvaneClass);
   return dialog_.Open(DLG_TYPE_MODAL, kTonemappingCommandId, -1, -1, 500, 100);
 }

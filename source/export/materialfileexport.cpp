@@ -22,6 +22,7 @@ int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filenam
 
   // What an interrupted export left behind goes first.
   FreeExportState();
+  lastFailedImages = 0;
 
   file.ClearSuffix();
   const Filename dir = file.GetDirectory();
@@ -61,6 +62,7 @@ int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filenam
   const String path = dir.GetString() + String("/") + baseName;
   const bool saved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path));
   if (!saved) GePrint(String("Could not save material file: ") + path);
+  lastFailedImages = sceneData->failedImages;
 
   FreeExportState();
   return saved ? 1 : 0;

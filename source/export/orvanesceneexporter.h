@@ -60,6 +60,9 @@ class OrvaneSceneExporter : public Hierarchy {
   /// file whose folder is not an absolute path, and when the file could not be saved (with a
   /// console line).
   int exportOVM(BaseDocument* doc, BaseMaterial* mat, Filename file, int preview);
+  /// How many texture images the last `exportOVM` could not bake and write (each with a console
+  /// line); the material file then goes without them.
+  int failedImages() const { return lastFailedImages; }
   /// Resets the exporter's per-export state and chooses the scene's file name.
   void initVariables();
 
@@ -257,6 +260,8 @@ class OrvaneSceneExporter : public Hierarchy {
  private:
   // Frees what one export built: the XML document, the area-light shapes and the scene data.
   void FreeExportState();
+  // Texture images the last material-file export could not write.
+  int lastFailedImages = 0;
 
   // The light's "defaultLight" material, then the light mesh `mesh` at `matrix`: its mesh file
   // (once), its "mesh" element (first use in this export) and its "model".

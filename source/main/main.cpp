@@ -16,6 +16,7 @@
 #include "command/tonemappingcommand.h"
 #include "gui/corvaneheader.h"
 #include "gui/corvanepreview.h"
+#include "main/childreaper.h"
 #include "main/instancesuppresser.h"
 #include "main/version.h"
 #include "material/customorvanematerial.h"
@@ -110,6 +111,8 @@ Bool PluginMessage(LONG id, void* /*data*/) {
 }
 
 void PluginEnd() {
+  // No thread of the plug-in may outlive it: renderers still running are left to the host.
+  ChildReaper::Get().Stop();
   delete orvaneClass;
   orvaneClass = nullptr;
   delete instSuppress;

@@ -10,11 +10,10 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
-#include <future>
 #include <system_error>
-#include <thread>
 
 #include "export/xmlbuilders.h"
+#include "main/childreaper.h"
 #include "main/helpers.h"
 
 namespace Helpers {
@@ -58,25 +57,6 @@ bool IsUtf8(const std::string& text) {
     if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
   }
   return true;
-}
-
-// Waits for the started program `pid` on a thread of its own, so that it never lingers as a
-// zombie and nobody else waits for it. The thread exists before the program starts: it is handed
-// the process ID through `pid`, or -1 when nothing was started.
-bool StartReaper(std::future<pid_t> pid) {
-  try {
-    std::thread(
-        [](std::future<pid_t> child) {
-          const pid_t p = child.get();
-          if (p <= 0) return;
-          while (::waitpid(p, nullptr, 0) < 0 && errno == EINTR) {}
-        },
-        std::move(pid))
-        .detach();
-    return true;
-  } catch (const std::system_error&) {
-    return false;
-  }
 }
 
 void PrintStartFailure(const std::string& program, int error) {
@@ -186,15 +166,14 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   // posix_spawn starts the program without copying the host's memory (the host may be large),
   // and reports a program that cannot be run as its result. The program starts with the default
   // handling of every signal and none blocked, whatever the host's threads have set.
-  std::promise<pid_t> started;
-  if (!StartReaper(started.get_future())) {
+  ChildReaper& reaper = ChildReaper::Get();
+  if (!reaper.Start()) {
     PrintStartFailure(argv[0], EAGAIN);
     return 0;
   }
   posix_spawnattr_t attributes;
   int error = ::posix_spawnattr_init(&attributes);
   if (error != 0) {
-    started.set_value(-1);
     PrintStartFailure(argv[0], error);
     return 0;
   }
@@ -209,28 +188,28 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   ::posix_spawnattr_destroy(&attributes);
   if (error != 0) {
     // A program that could not be run has been waited for already.
-    started.set_value(-1);
     PrintStartFailure(argv[0], error);
     return 0;
   }
-  started.set_value(child);
+  reaper.Watch(child);
   GePrint("Orvane executed...");
   return 1;
 }
 
-int PackPovm(Filename materialFile, Filename archive) {
-  PackPovmMac(1, materialFile, archive);
-  return 1;
-}
+int PackPovm(Filename materialFile, Filename archive) { return PackPovmMac(1, materialFile, archive); }
 
-void PackPovmMac(int pack, const Filename& first, const Filename& second) {
+int PackPovmMac(int pack, const Filename& first, const Filename& second) {
   Filename exe;
   if (!GetOrvaneExe(&exe, 1, 1)) {
-    if (!ChooseOrvaneExe() || !GetOrvaneExe(&exe, 1, 1)) return;
+    if (!ChooseOrvaneExe() || !GetOrvaneExe(&exe, 1, 1)) {
+      GePrint(String("Could not ") + String(pack ? "pack " : "unpack ") + first.GetString() +
+              String(": the Orvane folder is not known"));
+      return 0;
+    }
   }
   std::vector<std::string> argv{ToUTF8String(exe.GetString()), pack ? "--pack" : "--unpack",
                                 ToUTF8String(first.GetString()), ToUTF8String(second.GetString())};
-  LaunchOrvaneMac(argv);
+  return LaunchOrvaneMac(argv);
 }
 
 Filename NewFolder(const Filename& parent, const String& name) {

@@ -5,7 +5,7 @@
 // The renderer is an application bundle "Orvane.app" in a folder the user chooses; its two
 // executables are "Orvane" (with a window) and "OrvaneConsole" (used for packing) in
 // "Orvane.app/Contents/MacOS/". A started renderer runs as a process of its own: the caller does not
-// wait for it; a thread of its own waits for it to end, so that it leaves no zombie behind.
+// wait for it; the plug-in's reaper thread waits for it to end, so that it leaves no zombie behind.
 #pragma once
 
 #include <string>
@@ -57,16 +57,17 @@ int LaunchOrvane(Filename scene, int, int, int, int network, int port, Filename 
 
 /// Starts the program `argv[0]` with the arguments `argv` (2 to 49 entries, else 0 at once) as a
 /// process of its own (posix_spawn: the host's memory is not copied) and returns without waiting
-/// for it; a detached thread reaps it when it ends. 1 when the program runs; 0 when it could not
-/// be started, with the console line "Could not start <program>: <reason>".
+/// for it; the plug-in's `ChildReaper` waits for it once it ends. 1 when the program runs; 0 when it could
+/// not be started, with the console line "Could not start <program>: <reason>".
 int LaunchOrvaneMac(const std::vector<std::string>& argv);
 
 /// Has the console renderer pack `materialFile` into the archive `archive`. Returns at once (the
-/// archive exists once the renderer is done); always 1.
+/// archive exists once the renderer is done): 1 when the renderer was started, else 0.
 int PackPovm(Filename materialFile, Filename archive);
 /// Starts the console renderer with "--pack" (`pack` non-zero) or "--unpack", `first`, `second`.
-/// Without a known renderer folder asks for one first and gives up when there is none.
-void PackPovmMac(int pack, const Filename& first, const Filename& second);
+/// Without a known renderer folder asks for one first and gives up when there is none, saying so
+/// on the console. 1 when the renderer was started, else 0.
+int PackPovmMac(int pack, const Filename& first, const Filename& second);
 /// Creates a new, empty folder `name` in `parent` (made when missing), or "name-2", "name-3", ...
 /// when something of that name exists already. Answers its path; an empty name when no folder
 /// could be made.

@@ -151,13 +151,18 @@ Bool CustomOrvaneMaterial::IsOVLShader(BaseShader* sh) {
 
 Bool CustomOrvaneMaterial::BakeShader(BaseShader* sh, Filename file, BaseContainer* data, SAVEBIT flags) {
   if (!sh || !data) return false;
+  // Every image that is not written counts against the export.
+  auto failed = [this] {
+    if (sceneData) ++sceneData->failedImages;
+    return false;
+  };
   // A node shader has no bake size of its own: it bakes at a fixed size.
   const bool node = IsNodeView();
   const LONG width = node ? kNodeBakeSide : data->GetLong(MAT_BAKE_WIDTH);
   const LONG height = node ? kNodeBakeSide : data->GetLong(MAT_BAKE_HEIGHT);
-  if (width < 1 || height < 1 || width > kMaxBakeSide || height > kMaxBakeSide) return false;
+  if (width < 1 || height < 1 || width > kMaxBakeSide || height > kMaxBakeSide) return failed();
   MultipassBitmap* bitmap = MultipassBitmap::Alloc(width, height, COLORMODE_RGB);
-  if (!bitmap) return false;
+  if (!bitmap) return failed();
   const Filename directory = file.GetDirectory();
   if (!GeFExist(directory, TRUE)) GeFCreateDir(directory);
   bool saved = false;
@@ -168,7 +173,7 @@ Bool CustomOrvaneMaterial::BakeShader(BaseShader* sh, Filename file, BaseContain
     saved = bitmap->Save(file, FILTER_JPG, &options, flags) == IMAGERESULT_OK;
   }
   MultipassBitmap::Free(bitmap);
-  return saved;
+  return saved || failed();
 }
 
 Bool CustomOrvaneMaterial::OvlShaderUsed(BaseContainer* data, BaseDocument* doc, int id) {

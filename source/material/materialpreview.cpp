@@ -14,10 +14,14 @@ constexpr int kPreviewHaltSpp = 1000;
 // The plug-in's folder of preview scenes.
 Filename PreviewFolder() { return GeGetPluginPath() + Filename("preview"); }
 
-// Writes the material file of `mat` through a fresh exporter; true when it was written.
-bool WriteMaterialFile(BaseDocument* doc, BaseMaterial* mat, const Filename& file, int preview) {
+// Writes the material file of `mat` through a fresh exporter; true when it was written. With
+// `failedImages`, the count of texture images that could not be written goes there.
+bool WriteMaterialFile(BaseDocument* doc, BaseMaterial* mat, const Filename& file, int preview,
+                       int* failedImages = nullptr) {
   OrvaneSceneExporter exporter;
-  return exporter.exportOVM(doc, mat, file, preview) != 0;
+  const bool written = exporter.exportOVM(doc, mat, file, preview) != 0;
+  if (failedImages) *failedImages = exporter.failedImages();
+  return written;
 }
 
 // A file name in `folder` made of two readings of the host's timer and ".png" that no file bears.
@@ -38,7 +42,10 @@ Bool CustomOrvaneMaterial::RenderPreview(BaseMaterial* mat) {
   Filename exe;
   if (!Helpers::GetOrvaneExe(&exe, 1, 0)) {
     Helpers::ChooseOrvaneExe();
-    if (!Helpers::GetOrvaneExe(&exe, 1, 0)) return false;
+    if (!Helpers::GetOrvaneExe(&exe, 1, 0)) {
+      GePrint("No preview was rendered: the Orvane folder is not known.");
+      return false;
+    }
   }
   const Filename folder = PreviewFolder();
   const Filename renders = folder + Filename("renders");
@@ -69,11 +76,21 @@ Bool CustomOrvaneMaterial::ExportMaterialFile(BaseMaterial* mat) {
   GePrint(file.GetString());
   if (!GeFExist(materials, TRUE)) GeFCreateDir(materials);
 
-  if (!WriteMaterialFile(mat->GetDocument(), mat, file, 0)) {
+  int failedImages = 0;
+  if (!WriteMaterialFile(mat->GetDocument(), mat, file, 0, &failedImages)) {
     // Packing now would pack whatever an earlier export left at that path.
     MessageDialog(String("The material file could not be written; nothing was packed."));
     return false;
   }
-  Helpers::PackPovm(file, archive);
+  if (failedImages > 0) {
+    // An archive without its textures is not the material the user sees.
+    MessageDialog(String("Texture images of the material could not be written; nothing was packed."));
+    return false;
+  }
+  if (!Helpers::PackPovm(file, archive)) {
+    MessageDialog(String("The material file was written to ") + file.GetString() +
+                  String(" but could not be packed."));
+    return false;
+  }
   return true;
 }

@@ -42,7 +42,12 @@ TEST_F(RenderControlTest, WithoutConnectionTheCommandsAreInert) {
   EXPECT_EQ(State(kPause), 0);
   EXPECT_EQ(State(kResume), 0);
   EXPECT_EQ(State(kTonemapping), CMD_ENABLED);
-  for (LONG id : {kPause, kResume, kTonemapping}) EXPECT_TRUE(Command(id)->Execute(nullptr)) << id;
+  // They do nothing, and say so.
+  host::ClearConsole();
+  for (LONG id : {kPause, kResume, kTonemapping}) EXPECT_FALSE(Command(id)->Execute(nullptr)) << id;
+  EXPECT_EQ(Console(), (std::vector<std::string>{"No renderer is attached: nothing to pause.",
+                                                 "No renderer is attached: nothing to resume.",
+                                                 "No renderer is attached: nothing to tonemap."}));
   EXPECT_TRUE(host::user::History().empty());  // no dialog was opened
   EXPECT_TRUE(Command(kTonemapping)->RestoreLayout(nullptr));
   PluginEnd();

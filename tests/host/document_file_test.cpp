@@ -673,8 +673,11 @@ TEST_F(DocumentFileTest, FilesThatCannotBeRead) {
   std::string error;
   EXPECT_EQ(host::LoadDocumentFile("/nonexistent/shot.json", &error), nullptr);
   EXPECT_EQ(error, "/nonexistent/shot.json: cannot open the file");
+  // Only a regular file is opened: a FIFO would block, a device or a folder is no document.
   EXPECT_EQ(host::LoadDocumentFile(CORVANE_TEST_DATA "/documents", &error), nullptr);
-  EXPECT_EQ(error, CORVANE_TEST_DATA "/documents: cannot read the file");
+  EXPECT_EQ(error, CORVANE_TEST_DATA "/documents: not a regular file");
+  EXPECT_EQ(host::LoadDocumentFile("/dev/null", &error), nullptr);
+  EXPECT_EQ(error, "/dev/null: not a regular file");
   // The error line is optional.
   EXPECT_EQ(host::LoadDocumentText("{", "x.json", nullptr), nullptr);
 }
@@ -689,10 +692,10 @@ TEST_F(DocumentFileTest, InputIsBoundedInSizeAndFrames) {
   // The last frames the host counts still load.
   EXPECT_TRUE(Load(R"({"fps": 1, "renderData": {"parameters": {"5018": {"time": 2147483647}}}})")) << error_;
 
-  // A device of endless zeros stops at its first byte; a file beyond 2 GiB is refused unread.
+  // A device of endless zeros is not opened; a file beyond 2 GiB is refused unread.
   std::string error;
   EXPECT_EQ(host::LoadDocumentFile("/dev/zero", &error), nullptr);
-  EXPECT_EQ(error, "/dev/zero: parse error at line 1, column 1: a NUL byte in the document");
+  EXPECT_EQ(error, "/dev/zero: not a regular file");
   TempDir dir;
   const std::string big = WriteFile(dir, "big.json", "{}");
   ASSERT_EQ(truncate(big.c_str(), static_cast<off_t>(host::kDocumentFileMaxBytes) + 1), 0);

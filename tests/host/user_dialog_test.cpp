@@ -173,6 +173,38 @@ TEST_F(UserDialogTest, TimerFiresAtItsIntervalOnTheHostClock) {
   EXPECT_EQ(dlg.calls, (std::vector<std::string>{"layout", "init", "destroy"}));
 }
 
+// A thread with nothing to do.
+class QuickThread : public C4DThread {
+  void Main() override {}
+};
+
+// A dialog whose values start a thread and see it end, as an export dialog's short job does.
+class ThreadDialog : public RecordingDialog {
+ public:
+  QuickThread thread;
+  Bool InitValues() override {
+    thread.Start();
+    thread.Wait();
+    return RecordingDialog::InitValues();
+  }
+};
+
+TEST_F(UserDialogTest, ATimerRunsAtOnceWhenAThreadHasEndedSinceItsLastRun) {
+  ThreadDialog dlg;
+  dlg.timerMs = 250;
+  dlg.closeAfterTimers = 2;
+  EXPECT_TRUE(dlg.Open(DLG_TYPE_MODAL, 0));
+  // The first run does not wait for its tick; the next keeps the interval.
+  EXPECT_EQ(dlg.timerTimes, (std::vector<LONG>{0, 250}));
+
+  // A thread that ended before the dialog opened changes nothing.
+  RecordingDialog later;
+  later.timerMs = 250;
+  later.closeAfterTimers = 2;
+  EXPECT_TRUE(later.Open(DLG_TYPE_MODAL, 0));
+  EXPECT_EQ(later.timerTimes, (std::vector<LONG>{500, 750}));
+}
+
 TEST_F(UserDialogTest, QueuedKeysArriveAsKeyboardInput) {
   user::TypeKeys("ab");
   user::TypeKeys("\xC3\xA9");  // one character, two bytes

@@ -387,6 +387,8 @@ TEST_F(LaunchTest, AProgramStartsWithDefaultSignalHandling) {
 }
 
 TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReported) {
+  // Programs of earlier tests are reaped within moments; none is left to confuse the check below.
+  ASSERT_TRUE(WaitFor([] { return !HasZombieChild(); }));
   const std::string missing = work / "missing";
   EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings{missing, "scene"}), 0);
   EXPECT_EQ(Console(), Strings{"Could not start " + missing + ": No such file or directory"});
@@ -467,9 +469,9 @@ TEST_F(LaunchTest, PackThenUnpackGivesTheMaterialBack) {
 }
 
 TEST_F(LaunchTest, PackingWithoutARendererAsksOnceAndGivesUp) {
-  EXPECT_EQ(Helpers::PackPovm(Filename("/m.ovm"), Filename("/m.povm")), 1);
+  EXPECT_EQ(Helpers::PackPovm(Filename("/m.ovm"), Filename("/m.povm")), 0);
   EXPECT_EQ(host::user::History().size(), 1u);
-  EXPECT_TRUE(Console().empty());
+  EXPECT_EQ(Console(), Strings{"Could not pack /m.ovm: the Orvane folder is not known"});
 }
 
 TEST_F(LaunchTest, PackingAsksForTheRendererWhenNoneIsKnown) {

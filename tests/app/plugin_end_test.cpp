@@ -1,0 +1,91 @@
+// The plug-in's end leaves no thread of its own running: a renderer that ends right after the
+// module has been unloaded finds nobody of the plug-in waiting for it, and is left unharmed.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "c4d.h"
+#include "c4d_plugin.h"
+#include "host_control.h"
+#include "support/host_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Entry = int (*)(int, void*, void*, void*);
+constexpr LONG kRenderCommand = 1023920;
+
+TEST(PluginEndTest, ARendererEndingAfterTheModuleIsUnloadedIsLeftUnharmed) {
+  TempDir work;
+  const fs::path macos = fs::path(work.path()) / "renderer/Orvane.app/Contents/MacOS";
+  fs::create_directories(macos);
+  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
+  fs::create_directories(work / "write");
+  std::ofstream(work / "write/corvaneSettings.cfg") << "<global_settings><PATH>" << work / "renderer"
+                                                    << "</PATH></global_settings>\n";
+  // The renderer runs until the test opens and closes this FIFO.
+  const std::string release = work / "release";
+  ASSERT_EQ(mkfifo(release.c_str(), 0600), 0);
+  ASSERT_EQ(setenv("ORVANE_STANDIN_WAIT", release.c_str(), 1), 0);
+
+  host::ResetAll();
+  host::SetStartupWritePath(work / "write");
+  host::SetPluginPath(CORVANE_PLUGIN_DIR);
+  const std::string path = std::string(CORVANE_PLUGIN_DIR) + "/corvaneR12.so";
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  auto entry = reinterpret_cast<Entry>(dlsym(module, "c4d_main"));
+  ASSERT_NE(entry, nullptr);
+  C4DHostInfo info;
+  ASSERT_EQ(entry(C4DPL_INIT_SYS, &info, nullptr, const_cast<char*>(path.c_str())), 1);
+  ASSERT_EQ(entry(C4DPL_MESSAGE, reinterpret_cast<void*>(static_cast<intptr_t>(C4DPL_INIT_RESOURCE)), nullptr,
+                  nullptr),
+            1);
+  ASSERT_EQ(entry(C4DPL_INIT, nullptr, nullptr, nullptr), 1);
+
+  BaseDocument* doc = BaseDocument::Alloc();
+  host::SetActiveDocument(doc);
+  const bool rendered = CallCommand(kRenderCommand);
+  host::SetActiveDocument(nullptr);
+  BaseDocument::Free(doc);
+  unsetenv("ORVANE_STANDIN_WAIT");
+  const std::vector<std::string> console = host::ConsoleLines();
+  EXPECT_TRUE(rendered);
+  ASSERT_FALSE(console.empty());
+  EXPECT_EQ(console.back(), "Orvane executed...");
+
+  entry(C4DPL_END, nullptr, nullptr, nullptr);
+  host::ResetRegistry();
+  ASSERT_EQ(dlclose(module), 0);
+
+  // The renderer, still running, ends now; a thread of the plug-in waiting for it would return
+  // into unloaded code. Nobody has waited for it: it is this process's to wait for, and it ended
+  // by itself, not by a signal.
+  const int fd = open(release.c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  siginfo_t ended{};
+  ASSERT_EQ(waitid(P_ALL, 0, &ended, WEXITED), 0) << std::strerror(errno);
+  EXPECT_EQ(ended.si_code, CLD_EXITED);
+  EXPECT_EQ(ended.si_status, 0);
+  // It was the only program started.
+  errno = 0;
+  EXPECT_EQ(waitid(P_ALL, 0, &ended, WEXITED | WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+  host::ResetAll();
+}
+
+}  // namespace

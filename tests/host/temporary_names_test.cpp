@@ -1,0 +1,70 @@
+// Files the host writes go through a new temporary name of their own: a link planted at a name a
+// writer could be expected to use is left alone, and so is the file it points to.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "c4d.h"
+#include "host_document_file.h"
+#include "support/host_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class TemporaryNamesTest : public HostTest {};
+
+TEST_F(TemporaryNamesTest, LinksAtPredictableNamesAreNeitherFollowedNorReplaced) {
+  TempDir dir;
+  const std::string victim = dir / "victim";
+  std::ofstream(victim) << "keep";
+  ASSERT_EQ(symlink(victim.c_str(), (dir / "doc.json.tmp").c_str()), 0);
+  ASSERT_EQ(symlink(victim.c_str(), (dir / "img.jpg.part").c_str()), 0);
+  std::ofstream(dir / "doc.json.new") << "someone's";
+
+  BaseDocument* doc = BaseDocument::Alloc();
+  BaseObject* op = BaseObject::Alloc(Onull);
+  op->SetName("Kept");
+  doc->InsertObject(op, nullptr, nullptr);
+  std::string error;
+  ASSERT_TRUE(host::SaveDocumentFile(doc, dir / "doc.json", &error)) << error;
+  BaseDocument* back = host::LoadDocumentFile(dir / "doc.json", &error);
+  ASSERT_NE(back, nullptr) << error;
+  EXPECT_EQ(host::SaveDocumentText(back, &error), host::SaveDocumentText(doc, &error));
+  BaseDocument::Free(back);
+  BaseDocument::Free(doc);
+
+  BaseBitmap* bm = BaseBitmap::Alloc();
+  ASSERT_EQ(bm->Init(6, 4), IMAGERESULT_OK);
+  ASSERT_EQ(bm->Save(Filename(String(dir / "img.jpg")), FILTER_JPG, nullptr, 0), IMAGERESULT_OK);
+  BaseBitmap::Free(bm);
+  BaseBitmap read;
+  ASSERT_EQ(read.Init(Filename(String(dir / "img.jpg"))), IMAGERESULT_OK);
+  EXPECT_EQ(read.GetBw(), 6);
+  EXPECT_EQ(read.GetBh(), 4);
+
+  EXPECT_EQ(ReadFile(victim), "keep");
+  EXPECT_EQ(ReadFile(dir / "doc.json.new"), "someone's");
+  EXPECT_TRUE(fs::is_symlink(dir / "doc.json.tmp"));
+  EXPECT_TRUE(fs::is_symlink(dir / "img.jpg.part"));
+  // No temporary file is left behind.
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir.path())) names.insert(entry.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{"victim", "doc.json", "doc.json.tmp", "doc.json.new", "img.jpg",
+                                          "img.jpg.part"}));
+}
+
+}  // namespace
