@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream out(archive, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
-  const Filename folder = Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), String("wood.povm0"));
+  const Filename folder =
+      Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), String("wood.povm0"));
   Require(folder.Content(), "no new folder");
   const fs::path root = host::ToUtf8(folder.GetString());
   Require(fs::is_directory(root) && fs::is_empty(root), "the new folder is not new");
@@ -85,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(fs::is_empty(root, ec), "a refused archive left something behind");
   } else {
     uint64_t written = 0;
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
       const fs::file_status st = fs::symlink_status(it->path());
       Require(fs::is_regular_file(st) || fs::is_directory(st), "something else than files and folders");
       if (fs::is_regular_file(st)) written += fs::file_size(it->path());
@@ -94,7 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(!ec, "the unpacked folder cannot be walked");
     Require(written <= DeclaredBytes(archive), "more bytes than declared");
     Require(written <= static_cast<uint64_t>(ZipFile::kMaxBytes), "more bytes than the limit");
-    Require(!found.Content() || fs::is_regular_file(host::ToUtf8(found.GetString())), "the material is no file");
+    Require(!found.Content() || fs::is_regular_file(host::ToUtf8(found.GetString())),
+            "the material is no file");
   }
   size_t beside = 0;
   for (const auto& entry : fs::directory_iterator(g_work)) {

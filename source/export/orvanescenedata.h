@@ -37,5 +37,5 @@ struct OrvaneSceneData {
   LVector clayAlbedo;                ///< Albedo of the clay material.
   /// The export's material names (`MakeMaterialNames`), or null.
   std::unique_ptr<const MaterialNameTable> materialNames;
-  int failedImages = 0;              ///< Texture images that could not be baked and written.
+  int failedImages = 0;  ///< Texture images that could not be baked and written.
 };

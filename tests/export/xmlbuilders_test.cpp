@@ -47,13 +47,6 @@ std::vector<std::string> ChildNames(const TiXmlElement* e) {
   return names;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::vector<std::string> FolderEntries(const std::string& dir) {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());

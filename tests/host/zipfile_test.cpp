@@ -16,13 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Every path below `root`, relative to it, sorted.
 std::set<std::string> Tree(const fs::path& root) {
   std::set<std::string> paths;

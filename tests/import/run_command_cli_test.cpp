@@ -16,13 +16,6 @@ std::string Runner(const TempDir& dir) {
          " ";
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream os;
-  os << in.rdbuf();
-  return os.str();
-}
-
 TEST_F(ImportTest, TheRunnerImportsAFileAndSavesADocumentThatLoadsAgainTheSame) {
   const std::string file = std::string(CORVANE_TEST_DATA) + "/materials/good.ovm";
   const std::string saved = dir / "out.json";

@@ -28,13 +28,6 @@ namespace {
 namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::string Utf8(const Filename& f) { return host::ToUtf8(f.GetString()); }
 
 Strings SplitTabs(const std::string& line) {

@@ -20,13 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class PreviewTest : public MaterialTest {
  protected:
   void SetUp() override {

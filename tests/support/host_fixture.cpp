@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
+#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -26,6 +28,13 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ec;
   if (!path_.empty()) fs::remove_all(path_, ec);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
 }
 
 int RunCommand(const std::string& command, std::string* output) {

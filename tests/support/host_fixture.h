@@ -37,6 +37,9 @@ class TempDir {
   std::string path_;
 };
 
+/// The whole content of the file `path`; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
 /// Runs a command line, capturing standard output and error; answers the exit status.
 int RunCommand(const std::string& command, std::string* output);
 

@@ -36,13 +36,6 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   out << bytes;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // The "path" texts of the "ies_profile" elements of the models of a scene file, in order.
 Strings ProfilePaths(const std::string& file) {
   Strings paths;
