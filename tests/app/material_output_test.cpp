@@ -48,13 +48,10 @@ TEST(MaterialOutputTest, TexturesKeepFullPathsAndANewMaterialItsDefaults) {
   const fs::path macos = fs::path(renderer.path()) / "Orvane.app/Contents/MacOS";
   fs::create_directories(macos);
   fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
-  std::string output;
-  ASSERT_EQ(RunCommand("cd '" + home.path() + "' && " + CORVANE_HOST_EXE + " render --plugin-dir " +
-                           CORVANE_PLUGIN_DIR + " --write-path " + write.path() + " --renderer-dir " +
-                           renderer.path() + " scene/paths.json",
-                       &output),
-            0)
-      << output;
+  std::string output, command = "cd '" + home.path() + "' && " + CORVANE_HOST_EXE + " render --plugin-dir " +
+                                CORVANE_PLUGIN_DIR + " --write-path " + write.path() + " --renderer-dir " +
+                                renderer.path() + " scene/paths.json";
+  ASSERT_EQ(RunCommand(command, &output), 0) << output;
   TiXmlDocument xml;
   ASSERT_TRUE(xml.LoadFile((write / "quickrender/quickrender.ovs").c_str())) << xml.ErrorDesc();
   std::map<std::string, std::string> name;  // export name by host name
@@ -94,8 +91,7 @@ TEST(MaterialOutputTest, TexturesKeepFullPathsAndANewMaterialItsDefaults) {
          e = e->NextSiblingElement("emission_scale"))
       scales.push_back(Text(e, "material_name") + " " + Text(e, "measure") + " " + Text(e, "value"));
   EXPECT_EQ(scales, std::vector<std::string>{name["Glow"] + " luminous_flux 100.000000"});
-  ASSERT_FALSE(textures["Glow"].empty());
-  const std::string& baked = textures["Glow"][0];
+  const std::string baked = textures["Glow"].empty() ? "" : textures["Glow"][0];
   EXPECT_EQ(fs::path(baked).parent_path(), fs::path(write / "quickrender/textures.quickrender"));
   DecodedImage image;
   ASSERT_TRUE(ReadJpegFile(baked, &image)) << baked;

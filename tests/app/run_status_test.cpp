@@ -19,8 +19,7 @@ namespace {
 
 struct Result {
   int status;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 // Bounded in time so that a runner that blocks (on a FIFO without a writer) fails instead of hanging.
