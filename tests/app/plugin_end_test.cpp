@@ -1,5 +1,4 @@
-// The plug-in's end leaves no thread of its own running: a renderer that ends right after the
-// module has been unloaded finds nobody of the plug-in waiting for it, and is left unharmed.
+// The plug-in's end leaves no thread of its own waiting for a renderer that ends after the unload.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -12,9 +11,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "c4d.h"
 #include "c4d_plugin.h"
@@ -25,9 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Entry = int (*)(int, void*, void*, void*);
-constexpr LONG kRenderCommand = 1023920;
-
 TEST(PluginEndTest, ARendererEndingAfterTheModuleIsUnloadedIsLeftUnharmed) {
   TempDir work;
   const fs::path macos = fs::path(work.path()) / "renderer/Orvane.app/Contents/MacOS";
@@ -36,7 +32,6 @@ TEST(PluginEndTest, ARendererEndingAfterTheModuleIsUnloadedIsLeftUnharmed) {
   fs::create_directories(work / "write");
   std::ofstream(work / "write/corvaneSettings.cfg") << "<global_settings><PATH>" << work / "renderer"
                                                     << "</PATH></global_settings>\n";
-  // The renderer runs until the test opens and closes this FIFO.
   const std::string release = work / "release";
   ASSERT_EQ(mkfifo(release.c_str(), 0600), 0);
   ASSERT_EQ(setenv("ORVANE_STANDIN_WAIT", release.c_str(), 1), 0);
@@ -47,7 +42,7 @@ TEST(PluginEndTest, ARendererEndingAfterTheModuleIsUnloadedIsLeftUnharmed) {
   const std::string path = std::string(CORVANE_PLUGIN_DIR) + "/corvaneR12.so";
   void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(module, nullptr) << dlerror();
-  auto entry = reinterpret_cast<Entry>(dlsym(module, "c4d_main"));
+  auto entry = reinterpret_cast<int (*)(int, void*, void*, void*)>(dlsym(module, "c4d_main"));
   ASSERT_NE(entry, nullptr);
   C4DHostInfo info;
   ASSERT_EQ(entry(C4DPL_INIT_SYS, &info, nullptr, const_cast<char*>(path.c_str())), 1);
@@ -58,31 +53,23 @@ TEST(PluginEndTest, ARendererEndingAfterTheModuleIsUnloadedIsLeftUnharmed) {
 
   BaseDocument* doc = BaseDocument::Alloc();
   host::SetActiveDocument(doc);
-  const bool rendered = CallCommand(kRenderCommand);
+  EXPECT_TRUE(CallCommand(1023920));  // the renderer runs until the test opens and closes the FIFO
   host::SetActiveDocument(nullptr);
   BaseDocument::Free(doc);
   unsetenv("ORVANE_STANDIN_WAIT");
-  const std::vector<std::string> console = host::ConsoleLines();
-  EXPECT_TRUE(rendered);
-  ASSERT_FALSE(console.empty());
-  EXPECT_EQ(console.back(), "Orvane executed...");
 
   entry(C4DPL_END, nullptr, nullptr, nullptr);
   host::ResetRegistry();
   ASSERT_EQ(dlclose(module), 0);
 
-  // The renderer, still running, ends now; a thread of the plug-in waiting for it would return
-  // into unloaded code. Nobody has waited for it: it is this process's to wait for, and it ended
-  // by itself, not by a signal.
+  // Released now, the renderer is this process's to wait for (no thread of the plug-in reaped it).
   const int fd = open(release.c_str(), O_WRONLY | O_CLOEXEC);
   ASSERT_GE(fd, 0);
   close(fd);
   siginfo_t ended{};
-  ASSERT_EQ(waitid(P_ALL, 0, &ended, WEXITED), 0) << std::strerror(errno);
-  EXPECT_EQ(ended.si_code, CLD_EXITED);
-  EXPECT_EQ(ended.si_status, 0);
-  // It was the only program started.
-  errno = 0;
+  ASSERT_EQ(waitid(P_ALL, 0, &ended, WEXITED), 0);
+  EXPECT_EQ(std::make_pair(ended.si_code, ended.si_status), std::make_pair(int{CLD_EXITED}, 0));
+  errno = 0;  // it was the only program started
   EXPECT_EQ(waitid(P_ALL, 0, &ended, WEXITED | WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
   host::ResetAll();

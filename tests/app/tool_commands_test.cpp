@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "c4d.h"
@@ -209,39 +210,29 @@ TEST_F(ToolCommandsTest, EachCommandChangesTheSavedDocumentAsAskedAndPrintsWhatI
   }
 }
 
-// A bake that did not do its work says why and the runner exits non-zero: the dialog closed
-// without a bake, a bake refused for want of a file, a bake whose image could not be written.
+// A bake that did not do its work says why and the runner exits non-zero.
 TEST_F(ToolCommandsTest, ABakeThatDidNotBakeFailsTheRun) {
-  const struct {
-    const char* what;
-    std::string answers;
-    std::string printed;
-  } rows[] = {
-      {"nothing fit selected", "",
-       "Nothing to bake: select one texture tag of an Orvane material on a "
-       "polygon object.\n"},
-      {"closed at once", " --select WoodTag",
-       "Nothing was baked: the bake dialog was closed before a bake.\n"},
+  const std::string noFile = "pressed\n[Message] You have to specify a file to save to.\n";
+  const std::pair<std::string, std::string> rows[] = {
+      {"", "Nothing to bake: select one texture tag of an Orvane material on a polygon object.\n"},
+      {" --select WoodTag", "Nothing was baked: the bake dialog was closed before a bake.\n"},
       // The dialog refuses a channel the material type does not use, and a value that is no number.
-      {"no file",
-       " --select WoodTag --answer gadget:10006=1 --answer gadget:10011=wide --answer button:10001",
-       "[Dialog] gadget 10006 -> (cancelled)\n[Dialog] gadget 10011 -> (cancelled)\n[Dialog] button 10001 -> "
-       "pressed\n[Message] You have to specify a file to save to.\n"},
-      {"cancelled chooser", " --select WoodTag --answer button:10018 --answer button:10001",
-       "[Save file] Save image to... -> (cancelled)\n[Dialog] button 10001 -> pressed\n[Message] You have "
-       "to specify a file to save to.\n"},
-      {"missing folder",
-       " --select WoodTag --answer gadget:10011=4 --answer gadget:10012=4 --answer gadget:10017=" +
+      {" --select WoodTag --answer gadget:10006=1 --answer gadget:10011=wide --answer button:10001",
+       "[Dialog] gadget 10006 -> (cancelled)\n[Dialog] gadget 10011 -> (cancelled)\n[Dialog] button 10001 "
+       "-> " +
+           noFile},
+      {" --select WoodTag --answer button:10018 --answer button:10001",
+       "[Save file] Save image to... -> (cancelled)\n[Dialog] button 10001 -> " + noFile},
+      {" --select WoodTag --answer gadget:10011=4 --answer gadget:10012=4 --answer gadget:10017=" +
            dir / "missing/wood.png" + " --answer button:10001",
        "Could not save the channel albedo to " + dir / "missing/wood_albedo.jpg" +
            "\nThe channel albedo was not baked; it keeps its shader.\n"},
   };
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.what);
+  for (const auto& [answers, printed] : rows) {
     int status = -1;
-    const std::string out = Run("run 1024338 " + document + r.answers, &status);
-    EXPECT_NE(status, 0) << out;
-    EXPECT_NE(out.find(r.printed), std::string::npos) << out;
+    const std::string out = Run("run 1024338 " + document + answers, &status);
+    EXPECT_NE(status, 0) << answers << "\n" << out;
+    EXPECT_NE(out.find(printed), std::string::npos) << answers << "\n" << out;
   }
 }
 
