@@ -472,8 +472,8 @@ TEST_F(DocumentFileTest, LinksResolveOnceEveryNodeExists) {
 // finds (depth first through the objects); the document saves and loads back to the same text.
 TEST_F(DocumentFileTest, ManyLinksReachTheFirstNodeOfTheirName) {
   constexpr int kGroups = 60;
-  // Group g's own name, its child's, the object it links, its material and that one's partner.
   const auto name = [](const char* prefix, int n) { return prefix + std::to_string(n % 25); };
+  // Group g's own name, its child's, the object it links, its material and that one's partner.
   const auto own = [&](int g) { return name("N", g); };
   const auto child = [&](int g) { return name("N", g * 7 + 3); };
   const auto linked = [&](int g) { return name("N", g * 11 + 5); };
@@ -495,23 +495,24 @@ TEST_F(DocumentFileTest, ManyLinksReachTheFirstNodeOfTheirName) {
   ASSERT_TRUE(doc->SearchObject(String("N10")));
   EXPECT_EQ(doc->SearchObject(String("N10"))->GetUp(), doc->GetFirstObject()->GetNext());
 
-  const auto expectFirst = [&](const BaseContainer* bc, LONG id, BaseList2D* first, const std::string& name) {
+  const auto expectFirst = [&](const BaseContainer* bc, LONG id, const std::string& name) {
+    BaseList2D* first = name[0] == 'M' ? static_cast<BaseList2D*>(doc->SearchMaterial(String(name)))
+                                       : doc->SearchObject(String(name));
     ASSERT_TRUE(bc && first) << name;
-    EXPECT_EQ(bc->GetLink(id, doc.get(), first->IsInstanceOf(Mbase) ? Mbase : Obase), first) << name;
+    EXPECT_EQ(bc->GetLink(id, doc.get(), name[0] == 'M' ? Mbase : Obase), first) << name;
   };
   int g = 0;
   for (BaseObject* group = doc->GetFirstObject(); group; group = group->GetNext(), ++g) {
-    const BaseContainer* bc = group->GetDataInstance();
-    expectFirst(bc, 1, doc->SearchObject(String(linked(g))), linked(g));
-    expectFirst(bc, 2, doc->SearchMaterial(String(material(g))), material(g));
-    expectFirst(bc->GetContainerInstance(3), 4, doc->SearchObject(String(child(g))), child(g));
+    expectFirst(group->GetDataInstance(), 1, linked(g));
+    expectFirst(group->GetDataInstance(), 2, material(g));
+    expectFirst(group->GetDataInstance()->GetContainerInstance(3), 4, child(g));
     ASSERT_TRUE(group->GetDown());
-    expectFirst(group->GetDown()->GetDataInstance(), 1, doc->SearchObject(String(own(g))), own(g));
+    expectFirst(group->GetDown()->GetDataInstance(), 1, own(g));
   }
   EXPECT_EQ(g, kGroups);
   g = 0;
   for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext(), ++g)
-    expectFirst(m->GetDataInstance(), 5, doc->SearchMaterial(String(partner(g))), partner(g));
+    expectFirst(m->GetDataInstance(), 5, partner(g));
 
   std::string error;
   const std::string saved = host::SaveDocumentText(doc.get(), &error);
