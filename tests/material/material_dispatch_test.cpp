@@ -230,9 +230,7 @@ TEST_F(DispatchTest, NameTableGivesTheUniqueNames) {
 }
 
 TEST_F(DispatchTest, IndexOfTheWrittenListFollowsTheList) {
-  BaseMaterial* a = Add("A");
-  BaseMaterial* b = Add("B");
-  BaseMaterial* c = Add("C");
+  BaseMaterial *a = Add("A"), *b = Add("B"), *c = Add("C");
   AtomArray* done = AtomArray::Alloc();
   done->Append(a);  // written before the index was made
   {
