@@ -207,53 +207,37 @@ TEST_F(NodeMaterialTest, LinkedShadersGreyOutWhatTheyOverrideOnTheNodePage) {
   BaseMaterial* c = AddContainer("C");
   BaseShader* node = Root(c);
   BaseContainer* data = node->GetDataInstance();
-  // Every parameter below lies on the node's page, in the node's numbering.
   std::unique_ptr<Description> page(Description::Alloc());
   ASSERT_TRUE(page->LoadDescription(ID_ADVANCEDORVANEMATERIAL));
-  auto enabled = [&](LONG id) {
-    return Node(node)->GetDEnabling(node, DescID(DescLevel(id)), GeData(), 0, nullptr) != FALSE;
-  };
-
-  // Editable with nothing linked, with a host shader, with a code shader in every channel.
-  const struct {
-    LONG id;
-    bool free, host, code;
-  } kTable[] = {
-      {MAT_ALBEDO_COLOR, true, false, false},
-      {MAT_ALBEDO_GAMMA, true, false, false},
-      {MAT_EXPONENT, true, false, false},
-      {MAT_ALPHA_VALUE, true, false, false},
-      {MAT_ABSORPTION_LAYER_COLOR, true, false, false},
-      {MAT_STEP_BLEND, false, true, true},
-      {MAT_ALBEDO_TEX_A, false, true, false},
-      {MAT_ALPHA_TEX_B, false, true, false},
-      {MAT_EMISSION_TEX_A, false, true, false},
-      {MAT_BUMP_TEX_C, false, true, false},
-      // Left to the host whatever is linked.
-      {MAT_TYPE, true, true, true},
-      {MAT_EMISSION_COLOR, true, true, true},
-  };
-  const LONG links[] = {MAT_ALBEDO_SHADER, MAT_EXPONENT_SHADER,         MAT_SIGMA_SHADER,
-                        MAT_ALPHA_SHADER,  MAT_ABSORPTION_LAYER_SHADER, MAT_EMISSION_SHADER,
-                        MAT_BUMP_SHADER,   MAT_DISPLACEMENT_SHADER};
   BaseShader* color = BaseShader::Alloc(Xcolor);
   BaseShader* code = BaseShader::Alloc(ID_OVLSHADER);
   ASSERT_NE(code, nullptr);
   color->InsertUnderLast(node);
   code->InsertUnderLast(node);
+  // Editable with nothing linked, with a host shader, with a code shader in every channel.
   const struct {
-    const char* what;
-    BaseShader* linked;
-  } kStates[] = {{"nothing linked", nullptr}, {"host shader", color}, {"code shader", code}};
-  for (size_t state = 0; state < 3; ++state) {
-    SCOPED_TRACE(kStates[state].what);
-    for (LONG link : links) data->SetLink(link + NODE_ID_OFFSET, kStates[state].linked);
-    for (const auto& row : kTable) {
-      const LONG id = row.id + NODE_ID_OFFSET;
-      EXPECT_NE(page->GetParameter(DescID(DescLevel(id))), nullptr) << id;
-      const bool expected = state == 0 ? row.free : state == 1 ? row.host : row.code;
-      EXPECT_EQ(enabled(id), expected) << id;
-    }
+    std::vector<LONG> ids;
+    bool enabled[3];
+  } kTable[] = {
+      {{MAT_ALBEDO_COLOR, MAT_ALBEDO_GAMMA, MAT_EXPONENT, MAT_ALPHA_VALUE, MAT_ABSORPTION_LAYER_COLOR},
+       {true, false, false}},
+      {{MAT_STEP_BLEND}, {false, true, true}},
+      {{MAT_ALBEDO_TEX_A, MAT_ALPHA_TEX_B, MAT_EMISSION_TEX_A, MAT_BUMP_TEX_C}, {false, true, false}},
+      {{MAT_TYPE, MAT_EMISSION_COLOR}, {true, true, true}},  // left to the host
+  };
+  BaseShader* const linked[] = {nullptr, color, code};
+  for (int state = 0; state < 3; ++state) {
+    for (LONG link :
+         {MAT_ALBEDO_SHADER, MAT_EXPONENT_SHADER, MAT_SIGMA_SHADER, MAT_ALPHA_SHADER,
+          MAT_ABSORPTION_LAYER_SHADER, MAT_EMISSION_SHADER, MAT_BUMP_SHADER, MAT_DISPLACEMENT_SHADER})
+      data->SetLink(link + NODE_ID_OFFSET, linked[state]);
+    for (const auto& row : kTable)
+      for (LONG id : row.ids) {
+        const DescID desc(DescLevel(id + NODE_ID_OFFSET));
+        EXPECT_NE(page->GetParameter(desc), nullptr) << id;
+        EXPECT_EQ(Node(node)->GetDEnabling(node, desc, GeData(), 0, nullptr) != FALSE, row.enabled[state])
+            << "state " << state << ", parameter " << id;
+      }
   }
   EXPECT_FALSE(
       Node(node)->GetDEnabling(nullptr, DescID(DescLevel(MAT_TYPE + NODE_ID_OFFSET)), GeData(), 0, nullptr));
