@@ -132,8 +132,7 @@ TEST_F(ZipExtractTest, WritesNothingThroughSymbolicLinks) {
   EXPECT_EQ(ReadFile(out / "file.ovm"), "mine");
 }
 
-// Each refused archive says why and leaves nothing, not even the folder it made; its sound first
-// entry was written.
+// Each refused archive says why and leaves nothing, not even its sound first entry or the folder.
 TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeavesNothing) {
   const std::string text = "material", zeros(1 << 20, '\0');
   const uint32_t crc = ZipFile::CalcCRC32(text.data(), 8),
@@ -159,7 +158,6 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
     EXPECT_EQ(ExtractError(zip, out), error) << &bytes - &rows[0].first;
     EXPECT_EQ(Tree(root), std::set<std::string>{"archive.povm"}) << &bytes - &rows[0].first;
   }
-  // The compressed megabyte declared as what it is is extracted whole.
   std::ofstream(zip, std::ios::binary | std::ios::trunc)
       << MakeRawZip({good, {"b.ovm", Deflate(zeros), 1 << 20, zerosCrc, 8}});
   EXPECT_EQ(ExtractError(zip, out), ZIPERROR_NONE);

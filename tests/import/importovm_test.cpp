@@ -165,17 +165,14 @@ TEST_F(ImportTest, ArchivesOfOneFileNameEachGetANewFolderAndARefusedOneLeavesNon
       {{"a.ovm", "<scenedata>" + Mat("First", kDiffuse) + "</scenedata>"}},
       {{"b.ovm", "<scenedata>" + Mat("Second", kDiffuse) + "</scenedata>"}},
       {{"c.ovm", "<scenedata/>"}, {"../c.ovm", "x"}}};
-  std::string archive;
   for (const auto& entries : archives) {
-    archive = dir / std::to_string(&entries - archives);
+    std::string archive = dir / std::to_string(&entries - archives);
     std::filesystem::create_directory(archive);
     archive += "/wood.povm";
     ASSERT_TRUE(WriteZip(archive, entries));
-    host::ClearConsole();
     import.ImportFile(doc, Filename(String(archive)));
   }
   EXPECT_EQ(Names(), "Second,First");
-  EXPECT_EQ(Console().at(0), "Could not unpack " + archive + ": unsafe name");
   std::set<std::string> tree;
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "materials"))
     tree.insert(std::filesystem::relative(e.path(), dir / "materials").string());
