@@ -380,8 +380,7 @@ TEST_F(LaunchTest, AProgramStartsWithDefaultSignalHandling) {
 }
 
 TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReported) {
-  // Programs of earlier tests are reaped within moments; none is left to confuse the check below.
-  ASSERT_TRUE(WaitFor([] { return !HasZombieChild(); }));
+  ASSERT_TRUE(WaitFor([] { return !HasZombieChild(); }));  // earlier tests' programs reaped
   const std::string missing = work / "missing";
   EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings{missing, "scene"}), 0);
   EXPECT_EQ(Console(), Strings{"Could not start " + missing + ": No such file or directory"});
@@ -535,20 +534,15 @@ TEST_F(LaunchTest, UnpackRefusesArchivesThatPointOutside) {
 }
 
 TEST_F(LaunchTest, NewFolderMakesAnEmptyFolderBesideWhateverHoldsTheName) {
-  const std::string parent = work / "deep/materials";
-  Filename first = Helpers::NewFolder(Filename(String(parent)), String("a.povm0"));
-  EXPECT_EQ(Utf8(first), parent + "/a.povm0");
-  // Taken names: a folder with content, a file, a link to a folder elsewhere.
-  std::ofstream(parent + "/a.povm0/old.ovm") << "old";
-  std::ofstream(parent + "/a.povm0-2") << "file";
-  fs::create_directories(work / "elsewhere");
-  fs::create_directory_symlink(work / "elsewhere", parent + "/a.povm0-3");
-  Filename next = Helpers::NewFolder(Filename(String(parent)), String("a.povm0"));
-  EXPECT_EQ(Utf8(next), parent + "/a.povm0-4");
-  EXPECT_TRUE(fs::is_directory(Utf8(next)) && fs::is_empty(Utf8(next)));
-  EXPECT_TRUE(fs::is_empty(work / "elsewhere"));
-  // A parent that cannot be made gives no folder.
-  EXPECT_FALSE(Helpers::NewFolder(Filename(String(parent + "/a.povm0-2")), String("x")).Content());
+  const std::string parent = work / "deep/materials", name = parent + "/a.povm0";
+  EXPECT_EQ(Utf8(Helpers::NewFolder(Filename(String(parent)), String("a.povm0"))), name);
+  std::ofstream(name + "/old.ovm") << "old";  // taken: a folder with content, a file, a link to a folder
+  std::ofstream(name + "-2") << "file";
+  fs::create_directory_symlink(work.path(), name + "-3");
+  const std::string next = Utf8(Helpers::NewFolder(Filename(String(parent)), String("a.povm0")));
+  EXPECT_EQ(next, name + "-4");
+  EXPECT_TRUE(fs::is_directory(next) && fs::is_empty(next));
+  EXPECT_FALSE(Helpers::NewFolder(Filename(String(name + "-2")), String("x")).Content());  // parent is a file
 }
 
 TEST_F(LaunchTest, UnpackOfAMissingArchiveGivesAnEmptyName) {

@@ -74,25 +74,18 @@ std::string MakeRawZip(const std::vector<RawZipEntry>& entries) {
 
 std::string MakeZip(const std::vector<ZipEntry>& entries) {
   std::vector<RawZipEntry> raw;
-  for (const ZipEntry& e : entries) {
-    const uint32_t crc = ZipFile::CalcCRC32(e.second.data(), static_cast<VLONG>(e.second.size()), 0);
-    raw.push_back({e.first, e.second, static_cast<uint32_t>(e.second.size()), crc});
-  }
+  for (const auto& [name, text] : entries)
+    raw.push_back(
+        {name, text, uint32_t(text.size()), ZipFile::CalcCRC32(text.data(), VLONG(text.size()), 0)});
   return MakeRawZip(raw);
 }
 
 std::string Deflate(const std::string& text) {
-  z_stream z{};
-  std::string out(deflateBound(&z, text.size()) + 64, '\0');
-  if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK) return {};
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-  z.avail_out = static_cast<uInt>(out.size());
-  const int result = deflate(&z, Z_FINISH);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return result == Z_STREAM_END ? out : std::string();
+  uLongf size = compressBound(text.size());
+  std::string out(size, '\0');
+  compress2(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(text.data()),
+            text.size(), 9);
+  return out.substr(2, size - 6);  // the raw stream inside the zlib header and checksum
 }
 
 bool WriteZip(const std::string& path, const std::vector<ZipEntry>& entries) {

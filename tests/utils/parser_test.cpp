@@ -41,10 +41,8 @@ TEST(ParserTest, ParseDouble) {
       {"", false, 0, ""},
       {"inf", false, 0, "inf"},
       {"nan", false, 0, "nan"},
-      // Numbers beyond the double range are consumed whole and refused; the exponent counter
-      // saturates instead of overflowing.
-      {"1e309", false, 0, ""},
-      {"-1e400", false, 0, ""},
+      // Beyond the double range: consumed whole and refused, the exponent counter saturating.
+      {"-1e309", false, 0, ""},
       {"1e99999999999999999999", false, 0, ""},
       {"1.8e308 2", false, 0, ""},
       {"1.7e308", true, 1.7e308, ""},
@@ -90,18 +88,14 @@ TEST(ParserTest, ParseFloatNarrowsOrRefuses) {
   const struct {
     const char* text;
     bool ok;
-    float value;  // checked only when ok
-  } cases[] = {{"1.4", true, 1.4f},
-               {"3.4e38", true, 3.4e38f},
-               {"1e39", false, 0.0f},
-               {"-1e39", false, 0.0f},
-               {"1e400", false, 0.0f}};
+    float value;
+  } cases[] = {{"1.4", true, 1.4f}, {"3.4e38", true, 3.4e38f}, {"1e39", false, 42}, {"-1e39", false, 42}};
   for (const auto& c : cases) {
     const std::string text = c.text;
     Parser p(text.data(), text.size());
     float f = 42.0f;
     EXPECT_EQ(p.parseFloat(f), c.ok) << c.text;
-    EXPECT_EQ(f, c.ok ? c.value : 42.0f) << c.text;
+    EXPECT_EQ(f, c.value) << c.text;
     EXPECT_TRUE(p.eof()) << c.text;
   }
 }
