@@ -254,11 +254,16 @@ TEST_F(Bake, OversizedBakeIsRefused) {
   }
 }
 
-// Pixel border and super sampling reach the baker: a triangle whose long edge (u + v = 47/64) runs
-// between the pixel centres and the nearest quarter-pixel samples beyond lights more pixels with either.
+// Pixel border and super sampling reach the baker: a triangle baked from a gradient, whose long edge (u + v =
+// 47/64) runs between the pixel centres and the nearest quarter-pixel samples beyond lights more pixels with
+// either.
 TEST_F(Bake, PixelBorderAndSuperSamplingChangeTheImage) {
   TempDir dir;
-  SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(0, 0.5, 0));
+  BaseShader* gradient = BaseShader::Alloc(Xgradient);
+  gradient->GetDataInstance()->SetVector(GRADIENTSHADER_START, LVector(0.5));
+  mat->InsertShader(gradient);
+  mat->GetDataInstance()->SetLink(MAT_ALBEDO_SHADER, gradient);
+  mat->GetDataInstance()->SetBool(MAT_USE_ALBEDO, true);
   const Real e = 47.0 / 64.0;
   UVWTag* uvw = UVWTag::Alloc(1);
   uvw->SetSlow(0, UVWStruct{LVector(0, 0, 0), LVector(e, 0, 0), LVector(0, e, 0), LVector(0, e, 0)});
