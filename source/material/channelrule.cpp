@@ -107,11 +107,12 @@ bool WriteBitmapTexture(CustomOrvaneMaterial& material, BaseShader* shader, cons
   const Filename file = shader->GetDataInstance()->GetFilename(BITMAPSHADER_FILENAME);
   bool found = true;
   const Filename located = Helpers::GetTexturePath(file, sd->document->GetDocumentPath(), &found);
-  if (!found && file.Content() && !HasTexture(parent, Helpers::ToUTF8String(located.GetString())))
+  const std::string path = Helpers::ToUTF8String(located.GetString());
+  if (!found && file.Content() && !HasTexture(parent, path))
     GePrint(String("Could not find the texture ") + located.GetString() + String(" of material ") + name +
             String("; it is written under the name it has"));
-  return ExportTexture(sd->document, shader, parent, v.exponent, v.a, v.b, v.c, sd->sceneDir, background) !=
-         0;
+  // The texture is searched for once: the definition takes the path found here.
+  return ExportTexture(parent, path, v.exponent, v.a, v.b, v.c, sd->sceneDir, background) != 0;
 }
 
 void WriteChannel(CustomOrvaneMaterial& material, const ChannelInfo& plainSpec, const char* element,
