@@ -216,7 +216,6 @@ TEST_F(ToolCommandsTest, ABakeThatDidNotBakeFailsTheRun) {
   const std::pair<std::string, std::string> rows[] = {
       {"", "Nothing to bake: select one texture tag of an Orvane material on a polygon object.\n"},
       {" --select WoodTag", "Nothing was baked: the bake dialog was closed before a bake.\n"},
-      // The dialog refuses a channel the material type does not use, and a value that is no number.
       {" --select WoodTag --answer gadget:10006=1 --answer gadget:10011=wide --answer button:10001",
        "[Dialog] gadget 10006 -> (cancelled)\n[Dialog] gadget 10011 -> (cancelled)\n[Dialog] button 10001 "
        "-> " +

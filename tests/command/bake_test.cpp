@@ -329,13 +329,10 @@ TEST_F(Bake, CommandStateAndQuitKeyDuringBake) {
   doc->SetActiveTag(nullptr);
   EXPECT_EQ(cmd.GetState(doc), 0);
   EXPECT_FALSE(cmd.Execute(doc));  // the selection is checked again
-  EXPECT_EQ(Console().back(),
-            "Nothing to bake: select one texture tag of an Orvane material on a polygon object.");
   doc->SetActiveTag(tag);
   // "q" closes an idle dialog.
   host::user::TypeKeys("q");
   EXPECT_FALSE(cmd.Execute(doc));
-  EXPECT_EQ(Console().back(), "Nothing was baked: the bake dialog was closed before a bake.");
   EXPECT_EQ(quad->GetNext(), nullptr);
   // A bake of a channel without a shader bakes nothing.
   mat->GetDataInstance()->SetBool(MAT_USE_ALBEDO, true);
