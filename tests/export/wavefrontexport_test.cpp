@@ -277,7 +277,6 @@ TEST_F(WavefrontExportTest, ALongMaterialNameStillFitsTheMeshFile) {
   EXPECT_EQ(m.materialNames[0], name.substr(0, 339 * 3) + "_mid0");
 }
 
-// Mesh file and checksum name materials from the export's table; another document's table is ignored.
 TEST_F(WavefrontExportTest, MeshesNameMaterialsFromTheExportsTable) {
   PolygonObject* cube = Cube();
   Material("First");
@@ -288,11 +287,6 @@ TEST_F(WavefrontExportTest, MeshesNameMaterialsFromTheExportsTable) {
   mat->SetName("Renamed");
   EXPECT_EQ(Convert(cube, 0.01, 0, &table).materialNames, std::vector<std::string>{"Wood_mid1"});
   EXPECT_TRUE(MeshChecksum::CalcMeshKey(cube, 0, 0.01, doc_, &table) == before);
-
-  BaseDocument* other = BaseDocument::Alloc();
-  const MaterialNameTable foreign(other);
-  EXPECT_EQ(Convert(cube, 0.01, 0, &foreign).materialNames, std::vector<std::string>{"Renamed_mid1"});
-  BaseDocument::Free(other);
 }
 
 TEST_F(WavefrontExportTest, ObjectWithoutPolygonsIsAnEmptyMeshWithoutNormals) {
