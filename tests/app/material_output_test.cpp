@@ -1,5 +1,4 @@
-// Materials of a document given by a relative path to a runner started elsewhere: textures by full
-// path (or, when missing, by their name after one console line); a new material's defaults.
+// Materials of a document given by a relative path: textures by full path; a new material's defaults.
 #include <gtest/gtest.h>
 
 #include <tinyxml.h>
@@ -19,8 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// "Checker" finds its image but not its bump image; "Lost" names a missing image in two channels;
-// "Glow" is a new emitting material baking a gradient.
 const char kDocument[] = R"json({"name": "paths.c4d",
   "objects": [{"type": 5100, "name": "Lamp", "points": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]],
     "polygons": [[0, 1, 2, 3]], "tags": [{"type": 5616, "parameters": {"1010": {"material": "Glow"}}}]}],
@@ -69,7 +66,6 @@ TEST(MaterialOutputTest, TexturesKeepFullPathsAndANewMaterialItsDefaults) {
   EXPECT_EQ(textures["Checker"], (std::vector<std::string>{folder + "/checker.png", folder + "/gone.png"}));
   EXPECT_EQ(textures["Lost"], (std::vector<std::string>{"/nowhere/lost.png", "/nowhere/lost.png"}));
 
-  // The material pass frames its work on the console, with one line per missing image and material.
   std::vector<std::string> lines;
   std::istringstream in(std::regex_replace(output, std::regex("time: [0-9]+\\.[0-9]{3} s"), "time: T s"));
   for (std::string l; std::getline(in, l);)
@@ -83,12 +79,11 @@ TEST(MaterialOutputTest, TexturesKeepFullPathsAndANewMaterialItsDefaults) {
           missing + "/nowhere/lost.png of material " + name["Lost"] + tail, "Material export time: T s"}))
       << output;
 
-  // The quad's model carries the new material's emission scale; its albedo is baked at 1024.
+  // The new material's defaults: an emission scale on the quad's model, its albedo baked at 1024.
   std::vector<std::string> scales;
   for (const TiXmlElement* m = xml.RootElement()->FirstChildElement("model"); m;
        m = m->NextSiblingElement("model"))
-    for (const TiXmlElement* e = m->FirstChildElement("emission_scale"); e;
-         e = e->NextSiblingElement("emission_scale"))
+    for (auto* e = m->FirstChildElement("emission_scale"); e; e = e->NextSiblingElement("emission_scale"))
       scales.push_back(Text(e, "material_name") + " " + Text(e, "measure") + " " + Text(e, "value"));
   EXPECT_EQ(scales, std::vector<std::string>{name["Glow"] + " luminous_flux 100.000000"});
   const std::string baked = textures["Glow"].empty() ? "" : textures["Glow"][0];

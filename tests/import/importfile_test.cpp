@@ -20,7 +20,7 @@ TEST_F(ImportTest, AFileThatCannotBeReadIsSaidOnTheConsoleAndTheCommandFails) {
   for (int i = 0; i < 300; ++i) nested += "<a>";
   const std::pair<std::string, std::string> rows[] = {
       {dir / "missing.ovm", "Cannot open the file: No such file or directory."},
-      {fifo, "Not a regular file."},  // refused before it is opened: no wait for a writer
+      {fifo, "Not a regular file."},
       {large, "The file is larger than 256 MiB."},
       {Write("nested.ovm", nested), "Elements are nested more than 256 levels deep, around line 1."},
       {Write("empty.ovm", ""), "Not well-formed XML: Error document empty."},
@@ -47,7 +47,6 @@ TEST_F(ImportTest, ANumberBeyondTheDoubleRangeIsALocatedReaderErrorAndTheDocumen
   EXPECT_NE(host::SaveDocumentText(doc, &error), "") << error;
 }
 
-// Each blend names the next as partner a and the leaf as partner b: all are made, in file order.
 TEST_F(ImportTest, AChainOfAHundredThousandBlendsImportsInFileOrderWithoutDeepening) {
   const size_t kLinks = 100000;
   auto name = [&](size_t i) { return i < kLinks ? "B" + std::to_string(i) : std::string("Leaf"); };
@@ -57,7 +56,7 @@ TEST_F(ImportTest, AChainOfAHundredThousandBlendsImportsInFileOrderWithoutDeepen
                              "</a_name><b_name>Leaf</b_name><blend><constant>0.5</constant></blend></blend>");
   ImportBody(body + Mat("Leaf", "<diffuse/>"));
   EXPECT_TRUE(Messages().empty());
-  const std::vector<BaseMaterial*> mats = Materials();  // the last made stands first
+  const std::vector<BaseMaterial*> mats = Materials();  // the last made first
   ASSERT_EQ(mats.size(), kLinks + 1);
   for (size_t i = 0; i < kLinks; ++i) {
     BaseContainer* data = mats[kLinks - i]->GetDataInstance();
