@@ -136,10 +136,20 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
   return true;
 }
 
+// One registration as a line of `plugins`: its kind, ID and name, as `run` and `--answer` take
+// them. A command named "#$<position> --" is a menu separator, not a command to run, and an
+// entry without a name says so.
+std::string RegistrationLine(const host::Registration& r) {
+  std::string name = r.name;
+  if (name.compare(0, 2, "#$") == 0) name.erase(0, name.find_first_not_of("0123456789", 2));
+  if (r.kind == host::PluginKind::Command && name == " --") return "separator " + std::to_string(r.id);
+  if (name.empty()) name = "(no name)";
+  return std::string(host::KindName(r.kind)) + " " + std::to_string(r.id) + " " + name;
+}
+
 int ListPlugins() {
   for (const host::Registration& r : host::Registrations()) {
-    if (!r.accepted) continue;
-    std::cout << host::KindName(r.kind) << " " << r.id << " " << r.name << "\n";
+    if (r.accepted) std::cout << RegistrationLine(r) << "\n";
   }
   return 0;
 }
