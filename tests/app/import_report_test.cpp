@@ -56,7 +56,8 @@ TEST(ImportReportTest, AFileNotReadWholeSaysWhereItBrokeAndFails) {
       {"comment.ovm", head + "<!-- B\n" + Mat("B", "<diffuse/>") + "</scenedata>\n",
        whole + "line 6, column 1 was imported.",
        "Material file is not well-formed: Error parsing Comment. (line 6, column 1)"},
-      {"nul.ovm", head + std::string("<mat\0erial/>", 12) + "</scenedata>", whole + "line 3, column 5 was imported.",
+      {"nul.ovm", head + std::string("<mat\0erial/>", 12) + "</scenedata>",
+       whole + "line 3, column 5 was imported.",
        "Material file is not well-formed: Error null (0) or unexpected EOF found in input stream. (line 3, "
        "column 5)"},
       // A comment left open before the root hides all of it: TinyXML alone would say nothing.
@@ -84,8 +85,8 @@ TEST(ImportReportTest, CheckMaterialAcceptsWhatTheImportAcceptsAndChecksArchives
   std::string chain = "<scenedata>\n";
   for (int i = 0; i < 200; ++i) chain += Blend("b" + std::to_string(i), "b" + std::to_string(i + 1));
   chain += Mat("b200", "<diffuse/>") + Mat("Leaf", "<diffuse/>") + "</scenedata>";
-  const std::string loop =
-      "<scenedata>" + Blend("a", "x") + Blend("x", "y") + Blend("y", "x") + Mat("Leaf", "<diffuse/>") + "</scenedata>";
+  const std::string loop = "<scenedata>" + Blend("a", "x") + Blend("x", "y") + Blend("y", "x") +
+                           Mat("Leaf", "<diffuse/>") + "</scenedata>";
   const std::string good = Write(work, "good.povm", MakeZip({{"notes.txt", "x"}, {"chain.ovm", chain}}));
   const std::string bad = Write(work, "bad.povm", MakeZip({{"/abs.ovm", chain}}));
   const std::string looped = Write(work, "loop.ovm", loop);
@@ -96,8 +97,6 @@ TEST(ImportReportTest, CheckMaterialAcceptsWhatTheImportAcceptsAndChecksArchives
   } rows[] = {
       {"import " + Write(work, "chain.ovm", chain), 0, ""},
       {"check-material " + (work / "chain.ovm"), 0, work / "chain.ovm: 202 materials, 0 errors.\n"},
-      {"import " + good, 0, ""},
-      {"check-material " + good, 0, good + ": b0: blend\n"},
       {"check-material " + good, 0, good + ": 202 materials, 0 errors.\n"},
       {"check-material " + bad, 2, bad + ": Could not unpack the archive: unsafe name\n"},
       {"import " + looped, 0, ""},
