@@ -1,28 +1,113 @@
 #include "check_material.h"
 
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <filesystem>
 #include <sstream>
 
+#include "c4d.h"
+#include "host_control.h"
 #include "orvane_utils/OrvaneMaterialCheck.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
 
-int CheckMaterialFile(const std::string& path, std::ostream& out) {
+namespace {
+
+// Checks the ".ovm" file at `path`; every line names `shown`, as compilers do, so that several
+// reports can be told apart.
+int CheckOvm(const std::string& path, const std::string& shown, std::ostream& out) {
   // Read as the import reads a material file: a folder, a FIFO or a device is refused before it
   // is opened, so the check never waits for a writer.
   std::string text;
   std::string error;
   if (!Orvane::OrvaneXMLLoader::readFile(path, text, error)) {
-    out << path << ": " << error << "\n";
+    out << shown << ": " << error << "\n";
     return 2;
   }
   if (text.empty()) {
-    out << path << ": the file is empty: not a material file\n";
+    out << shown << ": the file is empty: not a material file\n";
     return 1;
   }
   std::ostringstream report;
   const int failures = Orvane::OrvaneMaterialCheck::checkText(text, report);
-  // Each line names the file, as compilers do, so that several reports can
-  // be told apart.
   std::istringstream lines(report.str());
-  for (std::string line; std::getline(lines, line);) out << path << ": " << line << "\n";
+  for (std::string line; std::getline(lines, line);) out << shown << ": " << line << "\n";
   return failures == 0 ? 0 : 1;
+}
+
+// Unpacks the archive at `path` into `dir` with the host's extraction, as the import does, and
+// checks the first ".ovm" found there in the host's order.
+int CheckArchive(const std::string& path, const std::string& dir, std::ostream& out) {
+  ZipFile* zip = ZipFile::Alloc();
+  const bool extracted = zip && zip->ExtractToDirectory(Filename(path), Filename(dir),
+                                                        ZIP_EXTRACT_CREATE_SUBDIR, nullptr, nullptr, nullptr);
+  const long failure = zip ? zip->GetError() : ZIPERROR_READ;
+  ZipFile::Free(zip);
+  if (!extracted) {
+    out << path << ": Could not unpack the archive: " << UnpackFailureWords(failure) << "\n";
+    return 2;
+  }
+  std::string ovm;
+  BrowseFiles* browser = BrowseFiles::Alloc();
+  browser->Init(Filename(dir), 0);
+  while (ovm.empty() && browser->GetNext()) {
+    if (!browser->IsDir() && browser->GetFilename().CheckSuffix("ovm"))
+      ovm = dir + "/" + host::ToUtf8(browser->GetFilename().GetString());
+  }
+  BrowseFiles::Free(browser);
+  if (ovm.empty()) {
+    out << path << ": the archive holds no .ovm file: not a material file\n";
+    return 1;
+  }
+  return CheckOvm(ovm, path, out);
+}
+
+}  // namespace
+
+std::string UnpackFailureWords(long error) {
+  switch (error) {
+    case ZIPERROR_UNSAFE_NAME: return "unsafe name";
+    case ZIPERROR_CORRUPT: return "corrupt";
+    case ZIPERROR_CHECKSUM: return "bad checksum";
+    case ZIPERROR_ENCRYPTED: return "encrypted";
+    case ZIPERROR_METHOD: return "unknown method";
+    case ZIPERROR_TOO_LARGE: return "too large";
+    case ZIPERROR_DISK_FULL: return "disk full";
+    case ZIPERROR_WRITE: return "cannot write";
+    case ZIPERROR_STOPPED: return "stopped";
+    default: return "cannot be read";
+  }
+}
+
+int CheckMaterialFile(const std::string& path, std::ostream& out) {
+  if (!Filename(path).CheckSuffix("povm")) return CheckOvm(path, path, out);
+  // Only a regular file is opened, so the check never waits for a writer.
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    out << path << ": Cannot open the file: " << std::strerror(errno) << ".\n";
+    return 2;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    out << path << ": Not a regular file.\n";
+    return 2;
+  }
+  // A scratch folder of its own, removed again whatever happens.
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  std::string scratch = (fs::temp_directory_path(ec) / "corvane-check-XXXXXX").string();
+  if (ec || !::mkdtemp(scratch.data())) {
+    out << path << ": Could not unpack the archive: " << UnpackFailureWords(ZIPERROR_WRITE) << "\n";
+    return 2;
+  }
+  struct Remove {
+    const std::string& folder;
+    ~Remove() {
+      std::error_code ignored;
+      fs::remove_all(folder, ignored);
+    }
+  } remove{scratch};
+  return CheckArchive(path, scratch, out);
 }

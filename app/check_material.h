@@ -1,5 +1,6 @@
-// The runner's "check-material" command: validates a material file (".ovm")
-// with the scene-format library's material readers, as the import reads it.
+// The runner's "check-material" command: validates a material file (".ovm",
+// or the ".ovm" inside a ".povm" archive) with the scene-format library's
+// material readers, as the import reads it.
 #pragma once
 
 #include <ostream>
@@ -9,6 +10,12 @@
 /// "scenedata" root with the material readers, choosing each one's reader
 /// from its type element as the material import does. Prints one line per
 /// material to `out` (its name and type, or the reader's message) and a
-/// summary. Returns 0 when every material parsed, 1 otherwise, and 2 when the
-/// file cannot be read.
+/// summary. A ".povm" archive is unpacked as the import unpacks it, into a
+/// scratch folder that is removed again, and its first ".ovm" is checked.
+/// Returns 0 when every material parsed, 1 otherwise (an archive without
+/// ".ovm" too), and 2 when the file cannot be read or the archive unpacked.
 int CheckMaterialFile(const std::string& path, std::ostream& out);
+
+/// The words the import gives for an extraction's `ZIPERROR_*` code (the
+/// runner cannot call the plug-in's own).
+std::string UnpackFailureWords(long error);

@@ -3,7 +3,7 @@
 // importers, warnings, document update), into an empty document of the host stand-in. Beyond the
 // sanitizers it checks two promises of the import:
 // - a failed import has said why: the console's last line names the file and the reason, or a
-//   dialog says the import stopped;
+//   dialog says the import stopped or that the file was not read whole;
 // - whatever was imported, the document can be saved (every number in it is finite).
 #include <fcntl.h>
 #include <unistd.h>
@@ -78,7 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<std::string> console = host::ConsoleLines();
     bool said = !console.empty() && Starts(console.back(), "Could not read material file " + path + ": ");
     for (const host::Shown& shown : host::user::History())
-      said = said || (shown.prompt == host::Prompt::Message && Starts(shown.text, "The import stopped: "));
+      said = said || (shown.prompt == host::Prompt::Message &&
+                      (Starts(shown.text, "The import stopped: ") ||
+                       Starts(shown.text, "The material file was not read whole: ")));
     if (!said) Fail("the import failed without saying why");
   }
   std::string error;

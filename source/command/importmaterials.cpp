@@ -102,14 +102,6 @@ Bool ImportOVM::ImportGlossyTrans(BaseContainer* data, OrvaneMaterial* model, Ba
   return true;
 }
 
-Bool ImportOVM::ImportBlendMat(BaseContainer* data, OrvaneMaterial* model, BaseMaterial* mat,
-                               TiXmlElement* sceneData) {
-  std::vector<PendingBlend> blends;
-  if (!StartBlend(data, model, mat, sceneData, blends)) return false;
-  RunBlends(blends);
-  return true;
-}
-
 bool ImportOVM::StartBlend(BaseContainer* data, OrvaneMaterial* model, BaseMaterial* mat,
                            TiXmlElement* sceneData, std::vector<PendingBlend>& blends) {
   data->SetLong(MAT_TYPE, MAT_TYPE_BLEND);
@@ -135,7 +127,7 @@ void ImportOVM::RunBlends(std::vector<PendingBlend>& blends) {
     OrvaneBlendMaterial* m = blend.model;
     if (m->blend.getPointer()) ImportBlend(blend.data, m->blend.getPointer(), m->textures, blend.mat);
     blend.data->SetBool(MAT_STEP_BLEND, m->step_blend ? TRUE : FALSE);
-    if (blend.element) FinishMaterial(blend.element, blend.mat);
+    FinishMaterial(blend.element, blend.mat);
     blends.pop_back();
   }
 }

@@ -7,13 +7,13 @@
 #include <new>
 
 #include "command/importtext.h"
-#include "export/xmlbuilders.h"
 #include "main/helpers.h"
 #include "main/orvanelaunch.h"
 #include "material/customorvanematerial.h"
 #include "orvane_utils/OrvaneMaterial.h"
 #include "orvane_utils/OrvaneSceneParseUtils.h"
 #include "orvane_utils/OrvaneSceneParseUtilsExcep.h"
+#include "orvane_utils/OrvaneXMLLoader.h"
 #include "utils/reference.h"
 #include "utils/stringutilsexcep.h"
 
@@ -57,6 +57,12 @@ Reference<OrvaneMaterial> ParseModel(Kind kind, const TiXmlElement& type) {
   return Reference<OrvaneMaterial>();
 }
 
+// "line L, column C" for a place in a material file.
+String PlaceText(const Orvane::OrvaneXMLLoader::Place& place) {
+  return String("line ") + String::LongToString(place.line) + ", column " +
+         String::LongToString(place.column);
+}
+
 }  // namespace
 
 ImportOVM::~ImportOVM() = default;
@@ -76,6 +82,8 @@ Bool ImportOVM::Execute(BaseDocument* doc) {
 Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   document = doc;
   fileName = file;
+  // A refused archive has said why on the console; "no ovm" would hide that.
+  bool refused = false;
   if (fileName.CheckSuffix("povm")) {
     // Every archive gets a new, empty folder: a folder of the same name (the same file imported
     // within the timer's step, or a timer that started again) keeps what it holds.
@@ -85,32 +93,46 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
       GePrint(String("Could not unpack ") + fileName.GetString() + ": " +
               Helpers::UnpackFailure(ZIPERROR_WRITE));
       fileName = Filename();
+      refused = true;
     } else {
-      fileName = Helpers::UnpackPovm(fileName, target);
+      LONG failure = ZIPERROR_NONE;
+      fileName = Helpers::UnpackPovm(fileName, target, &failure);
+      refused = failure != ZIPERROR_NONE;
       // A refused archive leaves its folder empty; an empty folder is of no use.
       if (!fileName.Content()) ::rmdir(Helpers::ToUTF8String(target.GetString()).c_str());
     }
   }
   Bool imported = false;
+  Orvane::OrvaneXMLLoader::Place broken{0, 0};
   if (fileName.CheckSuffix("ovm")) {
     TiXmlDocument xml;
     std::string reason;
-    const bool read = LoadXmlFile(xml, Helpers::ToUTF8String(fileName.GetString()), &reason);
-    if (read && xml.FirstChildElement("scenedata")) {
-      imported = ImportXml(doc, xml, fileName);
+    const Orvane::OrvaneXMLLoader::LoadResult read =
+        Orvane::OrvaneXMLLoader::loadFile(Helpers::ToUTF8String(fileName.GetString()), xml, reason, &broken);
+    if (read != Orvane::OrvaneXMLLoader::LOAD_NOT_READ && xml.FirstChildElement("scenedata")) {
+      // Not well-formed: what TinyXML read before the fault is imported all the same.
+      if (read == Orvane::OrvaneXMLLoader::LOAD_NOT_PARSED)
+        GePrint(String("Material file is not well-formed: ") + ImportText(xml.ErrorDesc()) + " (" +
+                PlaceText(broken) + ")");
+      imported = ImportXml(doc, xml, fileName) && read == Orvane::OrvaneXMLLoader::LOAD_PARSED;
     } else {
       // Not read at all (missing, unreadable, not a regular file, too large), refused before
       // parsing, or no material file: the loader's reason, else the missing root.
-      if (read && !xml.Error()) reason = "The file has no \"scenedata\" element.";
+      broken.line = 0;
+      if (read == Orvane::OrvaneXMLLoader::LOAD_PARSED) reason = "The file has no \"scenedata\" element.";
       GePrint(String("Could not read material file ") + fileName.GetString() + ": " + ImportText(reason));
     }
     xml.Clear();
     if (doc) doc->Message(MSG_UPDATE);
     EventAdd();
-  } else {
+  } else if (!refused) {
     GePrint("no ovm");
   }
   ShowWarnings();
+  // Last, so that it is what the import is seen to end with.
+  if (broken.line > 0)
+    MessageDialog(String("The material file was not read whole: only what comes before ") +
+                  PlaceText(broken) + " was imported.");
   return imported;
 }
 
@@ -121,10 +143,6 @@ Bool ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename&
   importedByName_.clear();
   visited_.clear();
   ForgetFileIndexes();
-  if (xml.Error()) {
-    GePrint(String("Material file is not well-formed: ") + ImportText(xml.ErrorDesc()) + " (line " +
-            String::LongToString(xml.ErrorRow()) + ", column " + String::LongToString(xml.ErrorCol()) + ")");
-  }
   TiXmlElement* sceneData = xml.FirstChildElement("scenedata");
   if (!sceneData || !doc) return false;
   String stopped;

@@ -44,16 +44,20 @@ class ImportOVM : public CommandData {
   ImportOVM& operator=(const ImportOVM&) = delete;
 
   /// Asks for a ".ovm" or ".povm" file and imports it into `doc`. False, having said why on the
-  /// console or in a dialog, when no file was chosen or the file could not be imported.
+  /// console or in a dialog, when no file was chosen or the file could not be imported whole.
   Bool Execute(BaseDocument* doc) override;
 
   // --- The run ------------------------------------------------------------------------------
 
   /// Imports the file `file` (".ovm", or ".povm" unpacked first) into `doc`, then shows the
   /// gathered warnings in one dialog. What `Execute` does once a file is chosen. False when
-  /// nothing could be imported: a file that is not a material file ("no ovm"), one that cannot
-  /// be read or has no "scenedata" ("Could not read material file <path>: <reason>" on the
-  /// console), or an import that stopped (see `ImportXml`).
+  /// nothing could be imported: a file that is not a material file ("no ovm"), an archive that
+  /// cannot be unpacked ("Could not unpack <path>: <reason>" on the console), a file that cannot
+  /// be read or has no "scenedata" ("Could not read material file <path>: <reason>"), or an
+  /// import that stopped (see `ImportXml`). False too for a file that was not read whole: one
+  /// that is not well-formed XML has what comes before its fault imported, the console line
+  /// "Material file is not well-formed: <what> (line L, column C)" and, last, the dialog "The
+  /// material file was not read whole: only what comes before line L, column C was imported."
   Bool ImportFile(BaseDocument* doc, const Filename& file);
   /// Imports every "material" of the loaded XML `xml` into `doc`; `file` is where the XML came
   /// from (texture paths are relative to its folder). Nothing thrown escapes: an exception ends
@@ -80,8 +84,6 @@ class ImportOVM : public CommandData {
                       TiXmlElement* sceneData);
   Bool ImportGlossyTrans(BaseContainer* data, Orvane::OrvaneMaterial* model, BaseMaterial* mat,
                          TiXmlElement* sceneData);
-  Bool ImportBlendMat(BaseContainer* data, Orvane::OrvaneMaterial* model, BaseMaterial* mat,
-                      TiXmlElement* sceneData);
 
   // --- Channel importers (always true) ------------------------------------------------------
 
@@ -143,7 +145,7 @@ class ImportOVM : public CommandData {
  private:
   /// A blend material whose partners are being imported ahead of it.
   struct PendingBlend {
-    TiXmlElement* element = nullptr;  ///< Its "material" element; null for a lone `ImportBlendMat`.
+    TiXmlElement* element = nullptr;  ///< Its "material" element.
     BaseMaterial* mat = nullptr;
     BaseContainer* data = nullptr;
     Orvane::OrvaneBlendMaterial* model = nullptr;

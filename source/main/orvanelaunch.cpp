@@ -245,13 +245,15 @@ String UnpackFailure(LONG error) {
   }
 }
 
-Filename UnpackPovm(Filename archive, Filename dir) {
+Filename UnpackPovm(Filename archive, Filename dir, LONG* failure) {
+  if (failure) *failure = ZIPERROR_NONE;
   ZipFile* zip = ZipFile::Alloc();
   if (!zip) return Filename();
   bool extracted =
       zip->ExtractToDirectory(archive, dir, ZIP_EXTRACT_CREATE_SUBDIR, nullptr, nullptr, nullptr);
   const LONG error = zip->GetError();
   ZipFile::Free(zip);
+  if (failure) *failure = extracted ? ZIPERROR_NONE : error;
   if (!extracted) {
     GePrint(String("Could not unpack ") + archive.GetString() + ": " + UnpackFailure(error));
     return Filename();

@@ -1,13 +1,11 @@
 #include "orvane_utils/OrvaneMaterialCheck.h"
 
-#include <algorithm>
 #include <map>
 #include <vector>
 
 #include "orvane_utils/OrvaneBlendMaterial.h"
 #include "orvane_utils/OrvaneSceneParseUtils.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
-#include "utils/stringutils.h"
 
 namespace Orvane {
 
@@ -31,38 +29,27 @@ struct Entry {
 };
 
 // Follows the blend partners from every blend, as the import would import
-// them, and returns a message for the first loop or over-long chain; empty
-// when there is none. firstByName maps a name to the first material of it.
+// them, and returns a message for the first loop; empty when there is none. A
+// chain may be as long as the file makes it: the import follows it without
+// limit. firstByName maps a name to the first material of it.
 std::string checkBlendChains(const std::vector<Entry>& entries,
                              const std::map<std::string, size_t>& firstByName) {
-  // 0 = not visited, 1 = on the current path, 2 = done; depth = longest
-  // chain of blends from the entry, itself included.
+  // 0 = not visited, 1 = on the current path, 2 = done.
   std::vector<int> state(entries.size(), 0);
-  std::vector<int> depth(entries.size(), 0);
   struct Frame {
     size_t index;
     int next;  // 0: partner a, 1: partner b, 2: done
   };
+  std::vector<Frame> stack;
   for (size_t root = 0; root < entries.size(); ++root) {
     if (!entries[root].blend || state[root] == 2) continue;
-    std::vector<Frame> stack;
-    stack.push_back(Frame{root, 0});
+    stack.assign(1, Frame{root, 0});
     state[root] = 1;
     while (!stack.empty()) {
       Frame& frame = stack.back();
       const Entry& entry = entries[frame.index];
       if (frame.next == 2) {
-        int deepest = 0;
-        for (const std::string* partner : {&entry.a_name, &entry.b_name}) {
-          const auto found = firstByName.find(*partner);
-          if (found != firstByName.end() && entries[found->second].blend)
-            deepest = std::max(deepest, depth[found->second]);
-        }
-        depth[frame.index] = deepest + 1;
         state[frame.index] = 2;
-        if (depth[frame.index] > OrvaneMaterialCheck::MAX_BLEND_CHAIN)
-          return "Blend material '" + entry.name + "' starts a chain of more than " +
-                 intToString(OrvaneMaterialCheck::MAX_BLEND_CHAIN) + " blend partners.";
         stack.pop_back();
         continue;
       }
@@ -71,9 +58,10 @@ std::string checkBlendChains(const std::vector<Entry>& entries,
       const auto found = firstByName.find(partner);
       if (found == firstByName.end() || !entries[found->second].blend) continue;
       const size_t target = found->second;
+      // The import leaves that partner unset: the material it names is still being imported.
       if (state[target] == 1)
-        return "Blend partners form a loop: blend material '" + entry.name + "' names '" + partner +
-               "', which leads back to it.";
+        return "Blend partners form a loop: the chain that starts at blend material '" + entries[root].name +
+               "' leads back to '" + partner + "'.";
       if (state[target] == 0) {
         state[target] = 1;
         stack.push_back(Frame{target, 0});

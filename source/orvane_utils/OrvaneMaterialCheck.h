@@ -8,8 +8,8 @@
 // its entry point of OrvaneSceneParseUtils; "null_material" has none.
 //
 // Beyond the parse, the check follows the blend materials' partners as the
-// import does (it imports a partner before the blend that names it) and
-// reports partner chains that loop or run deeper than MAX_BLEND_CHAIN.
+// import does (it imports a partner before the blend that names it, however
+// long the chain) and reports a chain that loops, naming the blend it starts at.
 #pragma once
 
 #include <ostream>
@@ -24,10 +24,6 @@ namespace Orvane {
 
 class OrvaneMaterialCheck {
  public:
-  // The longest chain of blend partners accepted (a blend whose partner is a
-  // blend whose partner is ...).
-  static constexpr int MAX_BLEND_CHAIN = 64;
-
   // The type element names in the order the import tries them; null-terminated.
   static const char* const TYPE_NAMES[];
 

@@ -47,6 +47,8 @@ class Measure : public TiXmlNode {
     shape.max_attributes = 0;
     shape.deepest_offset = std::string::npos;
     shape.attributes_offset = std::string::npos;
+    shape.open_comment = std::string::npos;
+    shape.utf8 = false;
   }
 
   // TiXmlDocument::Parse.
@@ -56,6 +58,7 @@ class Measure : public TiXmlNode {
     TiXmlEncoding encoding = TIXML_ENCODING_UNKNOWN;
     const unsigned char* u = reinterpret_cast<const unsigned char*>(p);
     if (u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) encoding = TIXML_ENCODING_UTF8;
+    shape.utf8 = encoding == TIXML_ENCODING_UTF8;
     p = SkipWhiteSpace(p, encoding);
     while (p && *p) {
       std::unique_ptr<TiXmlNode> node(Identify(p, encoding));
@@ -63,7 +66,7 @@ class Measure : public TiXmlNode {
       if (node->ToElement()) {
         p = element(p, encoding);
       } else {
-        p = node->Parse(p, nullptr, encoding);
+        p = other(*node, p, encoding);
         const TiXmlDeclaration* declaration = node->ToDeclaration();
         if (encoding == TIXML_ENCODING_UNKNOWN && declaration) {
           const char* declared = declaration->Encoding();
@@ -72,6 +75,7 @@ class Measure : public TiXmlNode {
             encoding = TIXML_ENCODING_UTF8;
           else
             encoding = TIXML_ENCODING_LEGACY;
+          shape.utf8 = encoding == TIXML_ENCODING_UTF8;
         }
       }
       p = SkipWhiteSpace(p, encoding);
@@ -88,6 +92,19 @@ class Measure : public TiXmlNode {
   void StreamIn(std::istream*, std::string*) override {}
 
  private:
+  // Reads a node other than an element at p with TinyXML's own Parse. TinyXML
+  // reads a comment without its end to the end of the text and says nothing;
+  // the first such comment is noted.
+  const char* other(TiXmlNode& node, const char* p, TiXmlEncoding encoding) {
+    const char* const start = p;
+    p = node.Parse(p, nullptr, encoding);
+    static const size_t kShortest = std::strlen("<!---->");
+    if (node.ToComment() && p && !*p && shape.open_comment == std::string::npos &&
+        (static_cast<size_t>(p - start) < kShortest || std::memcmp(p - 3, "-->", 3) != 0))
+      shape.open_comment = static_cast<size_t>(start - text);
+    return p;
+  }
+
   // TiXmlElement::Parse of the element at p and, through ReadValue, of
   // everything inside it. Returns what that Parse returns to the document
   // level. Wherever TinyXML would fail inside, every enclosing element fails
@@ -160,7 +177,7 @@ class Measure : public TiXmlNode {
               child = true;
               break;
             }
-            p = node->Parse(p, nullptr, encoding);
+            p = other(*node, p, encoding);
           }
           withWhiteSpace = p;
           p = SkipWhiteSpace(p, encoding);
@@ -187,7 +204,46 @@ std::string lineOf(const std::string& text, size_t offset) {
       1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), '\n')));
 }
 
+// Whether the error TinyXML located in doc stands without the cut at the first NUL byte of bytes:
+// TinyXML makes the same error at the same place when it reads on, a NUL byte read as a blank.
+// Otherwise the error came of the text ending early, and the fault is the NUL byte.
+bool faultBeforeNul(const std::string& bytes, const TiXmlDocument& doc) {
+  std::string whole = bytes;
+  std::replace(whole.begin(), whole.end(), '\0', ' ');
+  const std::string text = OrvaneXMLLoader::prepare(whole);
+  const OrvaneXMLLoader::Shape shape = OrvaneXMLLoader::measure(text.c_str());
+  if (shape.max_depth > OrvaneXMLLoader::MAX_ELEMENT_DEPTH ||
+      shape.max_attributes > OrvaneXMLLoader::MAX_ATTRIBUTES_PER_ELEMENT)
+    return false;
+  TiXmlDocument read;
+  read.Parse(text.c_str());
+  return read.Error() && read.ErrorId() == doc.ErrorId() && read.ErrorRow() == doc.ErrorRow() &&
+         read.ErrorCol() == doc.ErrorCol();
+}
+
 }  // namespace
+
+OrvaneXMLLoader::Place OrvaneXMLLoader::placeOf(const std::string& text, size_t offset, bool utf8,
+                                                int tabSize) {
+  // TiXmlParsingData::Stamp, on a text whose line endings are normalised.
+  const size_t end = std::min(offset, text.size());
+  int line = 0, column = 0;
+  for (size_t i = 0; i < end; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\n') {
+      ++line;
+      column = 0;
+    } else if (c == '\t' && tabSize > 0) {
+      column = (column / tabSize + 1) * tabSize;
+    } else if (utf8 && c == 0xEF && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBB &&
+               static_cast<unsigned char>(text[i + 2]) == 0xBF) {
+      i += 2;  // a byte order mark takes no column
+    } else if (!utf8 || (c & 0xC0) != 0x80) {
+      ++column;  // a UTF-8 character's continuation bytes take none
+    }
+  }
+  return Place{line + 1, column + 1};
+}
 
 OrvaneXMLLoader::Shape OrvaneXMLLoader::measure(const char* text) {
   Measure pass(text);
@@ -217,9 +273,11 @@ std::string OrvaneXMLLoader::prepare(const std::string& bytes) {
   return text;
 }
 
-bool OrvaneXMLLoader::parse(const std::string& bytes, TiXmlDocument& doc, std::string& error_out) {
+bool OrvaneXMLLoader::parse(const std::string& bytes, TiXmlDocument& doc, std::string& error_out,
+                            Place* place) {
   doc.Clear();
   doc.ClearError();
+  if (place) *place = Place{0, 0};
   const std::string text = prepare(bytes);
   const Shape shape = measure(text.c_str());
   if (shape.max_depth > MAX_ELEMENT_DEPTH) {
@@ -235,24 +293,47 @@ bool OrvaneXMLLoader::parse(const std::string& bytes, TiXmlDocument& doc, std::s
     return false;
   }
   doc.Parse(text.c_str());
-  if (doc.Error()) {
-    std::string description = doc.ErrorDesc();
-    if (!description.empty() && description.back() == '.') description.pop_back();
-    error_out = "Not well-formed XML: " + description;
-    if (doc.ErrorRow() > 0)
-      error_out +=
-          " (around line " + intToString(doc.ErrorRow()) + ", column " + intToString(doc.ErrorCol()) + ")";
-    error_out += ".";
-    return false;
+  // TinyXML gives no place where its reading ran off the end of the text, and no error at all
+  // for a comment left open at the top level or for the bytes after a NUL byte. A fault at the
+  // end of the text is the NUL byte, else an open comment, else TinyXML's own; so is a fault
+  // that only the text's ending at the NUL byte made.
+  const bool cut = std::memchr(bytes.data(), '\0', bytes.size()) != nullptr;
+  if (!doc.Error() && !cut && shape.open_comment == std::string::npos) return true;
+  Place at{doc.ErrorRow(), doc.ErrorCol()};
+  const Place end = placeOf(text, text.size() - kPadding, shape.utf8, doc.TabSize());
+  const bool located = doc.Error() && at.line > 0;
+  const bool atEnd = !located || (at.line == end.line && at.column == end.column);
+  int fault = 0;
+  if (cut && (atEnd || !faultBeforeNul(bytes, doc)))
+    fault = TiXmlBase::TIXML_ERROR_EMBEDDED_NULL;
+  else if (atEnd && shape.open_comment != std::string::npos)
+    fault = TiXmlBase::TIXML_ERROR_PARSING_COMMENT;
+  else if (!located && doc.Error())
+    fault = doc.ErrorId();
+  if (fault != 0) {
+    doc.ClearError();
+    doc.SetError(fault, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
+    // An empty document has no place of fault.
+    at = fault == TiXmlBase::TIXML_ERROR_DOCUMENT_EMPTY ? Place{0, 0} : end;
+  } else if (!doc.Error()) {
+    return true;
   }
-  return true;
+  if (place) *place = at;
+  std::string description = doc.ErrorDesc();
+  if (!description.empty() && description.back() == '.') description.pop_back();
+  error_out = "Not well-formed XML: " + description;
+  if (at.line > 0)
+    error_out += " (around line " + intToString(at.line) + ", column " + intToString(at.column) + ")";
+  error_out += ".";
+  return false;
 }
 
 OrvaneXMLLoader::LoadResult OrvaneXMLLoader::loadFile(const std::string& path, TiXmlDocument& doc,
-                                                      std::string& error_out) {
+                                                      std::string& error_out, Place* place) {
+  if (place) *place = Place{0, 0};
   std::string bytes;
   if (!readFile(path, bytes, error_out)) return LOAD_NOT_READ;
-  return parse(bytes, doc, error_out) ? LOAD_PARSED : LOAD_NOT_PARSED;
+  return parse(bytes, doc, error_out, place) ? LOAD_PARSED : LOAD_NOT_PARSED;
 }
 
 bool OrvaneXMLLoader::readFile(const std::string& path, std::string& bytes_out, std::string& error_out) {

@@ -14,7 +14,11 @@
 //
 // Line endings are normalised as TiXmlDocument::LoadFile does (CR LF and a
 // lone CR become LF) and the text ends at its first NUL byte, so a text loaded
-// here reads exactly as the same bytes loaded from a file by TinyXML.
+// here reads exactly as the same bytes loaded from a file by TinyXML. What
+// TinyXML lets pass silently is an error here all the same: a NUL byte (the
+// bytes after it are never read) and a comment left open at the top level.
+// Every error has a place: where TinyXML gives none (its reading ran off the
+// end of the text), the end of the text, which is the NUL byte if there is one.
 #pragma once
 
 #include <string>
@@ -36,7 +40,20 @@ class OrvaneXMLLoader {
     int max_attributes;        // most attributes TinyXML would read on one element
     size_t deepest_offset;     // byte offset of the first element past MAX_ELEMENT_DEPTH, if any
     size_t attributes_offset;  // byte offset of the first element past MAX_ATTRIBUTES_PER_ELEMENT, if any
+    size_t open_comment;       // byte offset of a comment that runs to the end of the text, if any
+    bool utf8;                 // TinyXML reads the text as UTF-8 (a byte order mark or the declaration)
   };
+
+  // A place in a text as TinyXML counts it in its messages: 1-based line and
+  // column, a tab advancing to the next multiple of the tab size, a UTF-8
+  // character one column in a UTF-8 text (a byte order mark none).
+  struct Place {
+    int line;
+    int column;
+  };
+
+  // The place of the byte at offset in text (a text made by prepare()).
+  static Place placeOf(const std::string& text, size_t offset, bool utf8, int tabSize);
 
   // Measures text, which must be NUL-terminated and followed by at least
   // four further NUL bytes, as TinyXML's TiXmlDocument::Parse reads it. Both
@@ -52,9 +69,13 @@ class OrvaneXMLLoader {
   // Parses bytes into doc (which is cleared first). Returns true when TinyXML
   // read the whole text without error. Returns false with a message in
   // error_out when the text is refused before parsing (doc then stays empty)
-  // or TinyXML reports an error (doc then holds what was read before it).
-  // When the text is refused before parsing, doc.Error() is true as well.
-  static bool parse(const std::string& bytes, TiXmlDocument& doc, std::string& error_out);
+  // or is not well-formed (doc then holds what was read before the fault, and
+  // doc.ErrorDesc() says what the fault is). When the text is refused before
+  // parsing, doc.Error() is true as well. place (when given) is where the
+  // fault is; line 0 when there is none, or none to give (a text refused
+  // before parsing, an empty document).
+  static bool parse(const std::string& bytes, TiXmlDocument& doc, std::string& error_out,
+                    Place* place = nullptr);
 
   // The largest file loadFile() reads.
   static constexpr size_t MAX_FILE_BYTES = size_t(256) << 20;
@@ -68,8 +89,9 @@ class OrvaneXMLLoader {
 
   // Reads the regular file at path and parses its bytes as parse() does:
   // the one way every XML file this system reads reaches TinyXML. The
-  // message of a failure goes to error_out.
-  static LoadResult loadFile(const std::string& path, TiXmlDocument& doc, std::string& error_out);
+  // message of a failure goes to error_out, the place of a fault to place.
+  static LoadResult loadFile(const std::string& path, TiXmlDocument& doc, std::string& error_out,
+                             Place* place = nullptr);
 
   // Reads the bytes of the regular file at path (at most MAX_FILE_BYTES) into
   // bytes_out, as loadFile() does before parsing. Anything else (a folder, a
