@@ -73,7 +73,9 @@ void expectMeasureIsTree(const std::string& bytes, int exactDepth = -1) {
   treeShape(doc, 0, depth, attributes);
   EXPECT_EQ(shape.max_depth, depth) << bytes;
   EXPECT_EQ(shape.max_attributes, attributes) << bytes;
-  if (exactDepth >= 0) EXPECT_EQ(depth, exactDepth) << bytes;
+  if (exactDepth >= 0) {
+    EXPECT_EQ(depth, exactDepth) << bytes;
+  }
 }
 
 // ---------------------------------------------------------------------------
