@@ -241,7 +241,7 @@ int RunCommand(const RunRequest& r) {
   const std::string reason = Reason();
   for (const host::user::OpenedDialog& d : host::user::Dialogs()) {
     std::cout << "[Dialog] " << d.title << "\n";
-    for (const std::string& text : d.texts) std::cout << "  " << text << "\n";
+    for (const std::string& line : d.lines) std::cout << "  " << line << "\n";
   }
   for (const host::Shown& s : host::user::History()) {
     std::cout << "[" << PromptName(s.prompt) << "] " << s.text;
