@@ -78,7 +78,22 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
   std::vector<std::string> positional;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
+    // An option's value follows it as the next argument or after "=" ("--save=OUT.json").
+    std::optional<std::string> attached;
+    const size_t equals = a.find('=');
+    if (a.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+      const std::string name = a.substr(0, equals);
+      if (name == "--plugin-dir" || name == "--write-path" || name == "--renderer-dir" ||
+          name == "--select" || name == "--answer" || name == "--save") {
+        attached = a.substr(equals + 1);
+        a = name;
+      }
+    }
     auto value = [&](std::string* out) {
+      if (attached) {
+        *out = *attached;
+        return true;
+      }
       if (i + 1 >= argc) {
         *error = "option " + a + " needs a value";
         return false;
@@ -93,8 +108,12 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
     } else if (a == "--renderer-dir") {
       if (!value(&o->rendererDir)) return false;
     } else if (a == "--select" || a == "--answer" || a == "--save") {
+      // Checked by the command's own parsing, which says when the value is missing.
       o->rest.push_back(a);
-      if (i + 1 < argc) o->rest.push_back(argv[++i]);
+      if (attached)
+        o->rest.push_back(*attached);
+      else if (i + 1 < argc)
+        o->rest.push_back(argv[++i]);
     } else if (a.size() > 1 && a[0] == '-') {
       *error = "unknown option " + a;
       return false;

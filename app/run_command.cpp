@@ -19,7 +19,8 @@ const char kRunUsage[] =
     "                        order): file:PATH, dir:PATH, yes, no, popup:ID, keys:TEXT (keys\n"
     "                        typed into a dialog), gadget:ID=VALUE (a dialog's gadget set to the\n"
     "                        value; 1 or 0 for a check box), button:ID (a dialog's button\n"
-    "                        pressed); questions left over are cancelled\n"
+    "                        pressed); questions left over are cancelled; every dialog that\n"
+    "                        opened is printed with the IDs, kinds and values of its gadgets\n"
     "    --save OUT.json     save the resulting document as a document file\n"
     "  import FILE [DOCUMENT]  import a material file (.ovm or .povm) into the document: run with\n"
     "                        the import command's ID and --answer file:FILE; takes --save too\n"
@@ -241,7 +242,7 @@ int RunCommand(const RunRequest& r) {
   const std::string reason = Reason();
   for (const host::user::OpenedDialog& d : host::user::Dialogs()) {
     std::cout << "[Dialog] " << d.title << "\n";
-    for (const std::string& text : d.texts) std::cout << "  " << text << "\n";
+    for (const std::string& line : d.lines) std::cout << "  " << line << "\n";
   }
   for (const host::Shown& s : host::user::History()) {
     std::cout << "[" << PromptName(s.prompt) << "] " << s.text;

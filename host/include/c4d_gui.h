@@ -187,11 +187,16 @@ class GeDialog {
   // Runs the dialog until it closes; `threadsEnded`: the count of ended host threads at its opening.
   void RunModalLoop(unsigned long threadsEnded);
   void DeliverKeys(const std::string& keys);
+  // The dialog as a person sees it, one line per gadget in layout order: every gadget that can be
+  // set or pressed with its ID, kind and value; a group's content indented under its title.
+  std::vector<std::string> LayoutLines() const;
   /// Sets gadget `id` to `value` (or presses it, `button`) as a person would and tells `Command`;
   /// false when the dialog has no such enabled gadget of that kind or the value does not fit it.
   bool ApplyAction(bool button, LONG id, const std::string& value);
   std::map<LONG, Gadget> gadgets_;
-  std::vector<std::pair<LONG, Gadget>> texts_;  // the static texts in layout order
+  // Every gadget as it was added, in layout order, also several under one ID (kind, text and
+  // parent stay as added; a static text's value follows `SetString`).
+  std::vector<std::pair<LONG, Gadget>> layout_;
   std::map<LONG, GeUserArea*> areas_;
   std::map<LONG, std::shared_ptr<BaseCustomGui>> customs_;
   std::vector<LONG> groups_;

@@ -80,6 +80,10 @@ bool TakeDialogAction(DialogAction* action);
 struct OpenedDialog {
   std::string title;
   std::vector<std::string> texts;
+  /// Every gadget in layout order as the person sees it, with what an answer needs: "Res X
+  /// [gadget 10011, number] = 1024", "Bake Shaders [button 10001]"; a group's content is indented
+  /// by two spaces under its title.
+  std::vector<std::string> lines;
 };
 /// Records a modal dialog opening.
 void DialogOpened(OpenedDialog dialog);

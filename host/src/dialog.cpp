@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <limits>
 #include <locale>
+#include <map>
 #include <sstream>
 
 #include "host_clock.h"
@@ -16,7 +17,7 @@ GeDialog::~GeDialog() = default;
 
 Bool GeDialog::Open(LONG dlgtype, LONG /*pluginid*/, LONG, LONG, LONG, LONG, LONG) {
   gadgets_.clear();
-  texts_.clear();
+  layout_.clear();
   areas_.clear();
   groups_.clear();
   timerMs_ = 0;
@@ -43,7 +44,7 @@ Bool GeDialog::Close() {
 void GeDialog::RunModalLoop(unsigned long threadsEnded) {
   // How often an idle dialog may refuse to close before the host closes it anyway.
   constexpr int kMaxIdleRefusals = 100;
-  host::user::OpenedDialog opened{host::ToUtf8(title_), {}};
+  host::user::OpenedDialog opened{host::ToUtf8(title_), {}, LayoutLines()};
   for (const auto& [id, text] : StaticTexts()) opened.texts.push_back(host::ToUtf8(text));
   host::user::DialogOpened(std::move(opened));
   host::Clock& clock = host::CurrentClock();
@@ -149,6 +150,94 @@ bool GeDialog::ApplyAction(bool button, LONG id, const std::string& value) {
   return true;
 }
 
+namespace {
+
+// A field that takes its label from the static text just before it.
+bool IsField(GadgetKind kind) {
+  return kind == GadgetKind::EditNumber || kind == GadgetKind::Slider || kind == GadgetKind::EditText ||
+         kind == GadgetKind::RadioGroup || kind == GadgetKind::ComboBox;
+}
+
+// A gadget's value as an answer gives it: a check box 1 or 0, a number in the classic locale, a
+// text in quotes, a choice by its entry's ID.
+std::string ValueText(const Gadget& g) {
+  if (g.kind == GadgetKind::CheckBox) return g.value.GetBool() ? "1" : "0";
+  if (g.kind == GadgetKind::EditText) return "\"" + host::ToUtf8(g.value.GetString()) + "\"";
+  if (g.value.GetType() != DA_REAL) return std::to_string(g.value.GetLong());
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  out.precision(15);
+  out << g.value.GetReal();
+  return out.str();
+}
+
+const char* KindText(GadgetKind kind) {
+  switch (kind) {
+    case GadgetKind::CheckBox: return "check box";
+    case GadgetKind::EditNumber: return "number";
+    case GadgetKind::Slider: return "slider";
+    case GadgetKind::EditText: return "text";
+    default: return "choice";
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> GeDialog::LayoutLines() const {
+  // The entries of radio groups and combo boxes, shown with the gadget they belong to.
+  std::map<LONG, std::string> choices;
+  for (const auto& [id, g] : layout_) {
+    if (g.kind != GadgetKind::RadioButton && g.kind != GadgetKind::ComboEntry) continue;
+    std::string& list = choices[g.parent];
+    list += (list.empty() ? ": " : ", ") + std::to_string(id) + " " + host::ToUtf8(g.text);
+  }
+  std::map<LONG, std::string> indentOf;  // of a group's content, by the group's ID
+  std::vector<std::string> lines;
+  std::string label;
+  for (size_t i = 0; i < layout_.size(); ++i) {
+    const auto& [id, added] = layout_[i];
+    const Gadget* live = FindGadget(id);
+    if (!live) continue;
+    const auto parentIndent = indentOf.find(added.parent);
+    const std::string indent = parentIndent == indentOf.end() ? std::string() : parentIndent->second;
+    const std::string text = host::ToUtf8(added.text);
+    std::string state;
+    if (!live->enabled) state += ", disabled";
+    if (!live->visible) state += ", hidden";
+    switch (added.kind) {
+      case GadgetKind::StaticText: {
+        const std::string shown = host::ToUtf8(added.value.GetString());
+        // A text just before a field in the same group is that field's label.
+        if (i + 1 < layout_.size() && IsField(layout_[i + 1].second.kind) &&
+            layout_[i + 1].second.parent == added.parent)
+          label = shown;
+        else
+          lines.push_back(indent + shown);
+        continue;
+      }
+      case GadgetKind::Group:
+        indentOf[id] = text.empty() ? indent : indent + "  ";
+        if (!text.empty()) lines.push_back(indent + text + ":");
+        continue;
+      case GadgetKind::Button:
+        lines.push_back(indent + text + " [button " + std::to_string(id) + state + "]");
+        continue;
+      case GadgetKind::UserArea:
+        lines.push_back(indent + (text.empty() ? "" : text + " ") + "[area " + std::to_string(id) + "]");
+        continue;
+      case GadgetKind::CheckBox: label = text; break;
+      case GadgetKind::Separator:
+      case GadgetKind::RadioButton:
+      case GadgetKind::ComboEntry: continue;
+      default: break;
+    }
+    lines.push_back(indent + (label.empty() ? "" : label + " ") + "[gadget " + std::to_string(id) + ", " +
+                    KindText(added.kind) + choices[id] + state + "] = " + ValueText(*live));
+    label.clear();
+  }
+  return lines;
+}
+
 Bool GeDialog::Command(LONG, const BaseContainer&) { return true; }
 Bool GeDialog::RestoreLayout(LONG, LONG, void*) { return true; }
 void GeDialog::Timer(const BaseContainer&) {}
@@ -161,14 +250,15 @@ Bool GeDialog::Add(LONG id, GadgetKind kind, const String& text, GeData value) {
   g.text = text;
   g.value = std::move(value);
   g.parent = groups_.empty() ? 0 : groups_.back();
-  if (kind == GadgetKind::StaticText) texts_.emplace_back(id, g);
+  layout_.emplace_back(id, g);
   gadgets_[id] = std::move(g);
   return true;
 }
 
 std::vector<std::pair<LONG, String>> GeDialog::StaticTexts() const {
   std::vector<std::pair<LONG, String>> texts;
-  for (const auto& [id, gadget] : texts_) texts.emplace_back(id, gadget.value.GetString());
+  for (const auto& [id, gadget] : layout_)
+    if (gadget.kind == GadgetKind::StaticText) texts.emplace_back(id, gadget.value.GetString());
   return texts;
 }
 
@@ -203,6 +293,7 @@ Bool GeDialog::AddChild(LONG groupid, LONG childid, const String& text) {
   g.kind = parent->second.kind == GadgetKind::ComboBox ? GadgetKind::ComboEntry : GadgetKind::RadioButton;
   g.text = text;
   g.parent = groupid;
+  layout_.emplace_back(childid, g);
   gadgets_[childid] = std::move(g);
   return true;
 }
@@ -252,8 +343,8 @@ Bool GeDialog::SetString(LONG id, const String& value) {
   if (it == gadgets_.end()) return false;
   it->second.value = GeData(value);
   // Static texts that share the ID all show the new text.
-  for (auto& [textId, text] : texts_)
-    if (textId == id) text.value = GeData(value);
+  for (auto& [textId, text] : layout_)
+    if (textId == id && text.kind == GadgetKind::StaticText) text.value = GeData(value);
   return true;
 }
 

@@ -115,9 +115,9 @@ Bool GeDialog::LayoutFlushGroup(LONG id) {
     }
     return inside;
   };
-  texts_.erase(std::remove_if(texts_.begin(), texts_.end(),
-                              [&](const std::pair<LONG, Gadget>& t) { return within(t.second.parent); }),
-               texts_.end());
+  layout_.erase(std::remove_if(layout_.begin(), layout_.end(),
+                               [&](const std::pair<LONG, Gadget>& g) { return within(g.second.parent); }),
+                layout_.end());
   // Everything inside is found before anything goes: a nested group taken out first would cut
   // its own content off from the group.
   std::vector<LONG> inside;

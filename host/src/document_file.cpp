@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
@@ -558,7 +559,9 @@ BaseMaterial* Loader::LoadMaterial(const Json& v, const std::string& ptr, BaseMa
   BaseMaterial* mat = BaseMaterial::Alloc(t);
   if (!mat) Fail(Member(ptr, "type"), AllocFailure("material", PluginKind::Material, t));
   doc_->InsertMaterial(mat, pred);
-  if (const Found name = Find(v, "name")) mat->SetName(String(ToText(*name, Member(ptr, "name"))));
+  // A material the file leaves unnamed stays so, though a new one is named after its type.
+  const Found name = Find(v, "name");
+  mat->SetName(name ? String(ToText(*name, Member(ptr, "name"))) : String());
   if (const Found layer = Find(v, "layer")) {
     const std::string layerPlace = Member(ptr, "layer");
     const std::string& name = ToText(*layer, layerPlace);
@@ -850,6 +853,9 @@ BaseDocument* LoadDocumentFile(const std::string& path, std::string* error) {
     if (error) *error = OneLine(path + (notRegular ? ": not a regular file" : ": cannot open the file"));
     return nullptr;
   }
+  // A byte-order mark is skipped: the text is read, and its errors placed, as if it had none.
+  char bom[3];
+  if (std::fread(bom, 1, 3, f.get()) != 3 || std::memcmp(bom, "\xEF\xBB\xBF", 3) != 0) std::rewind(f.get());
   const std::string folder = DocumentFolder(path);
   return LoadTree([&] { return json::ReadFile(f.get(), kDocumentFileMaxBytes, kDocumentFileMaxNesting); },
                   path, folder, error);

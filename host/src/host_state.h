@@ -13,6 +13,8 @@ namespace host {
 std::vector<CustomGuiData*> CustomGuis();
 /// The allocator of a registered node plug-in of `kind`, or null.
 DataAllocator* FindAllocator(PluginKind kind, LONG id);
+/// The name (UTF-8) a node plug-in of `kind` was registered with, or "" when none was.
+std::string RegisteredName(PluginKind kind, LONG id);
 /// Animates `first`, its following siblings and everything below them to `time`.
 void AnimateTree(BaseDocument* doc, BaseObject* first, const BaseTime& time);
 /// A new view with its editor camera, for a new document.

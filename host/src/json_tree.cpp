@@ -212,7 +212,8 @@ class Input {
     eof_ = true;
   }
 
-  Input(std::FILE* f, size_t limit) : file_(f), limit_(limit), buffer_(kChunk + 1) {
+  // Reads `f` from where it stands: offsets, lines and columns count from there.
+  Input(std::FILE* f, size_t limit) : file_(f), start_(std::ftell(f)), limit_(limit), buffer_(kChunk + 1) {
     begin_ = current_ = last_ = buffer_.data();
     buffer_[0] = '\0';
     Fill();
@@ -292,13 +293,13 @@ class Input {
     if (n < kChunk || nulAt_ != kNone || tooLarge_ || readFailed_) eof_ = true;
   }
 
-  // Counts the lines before `offset` from the file's start again; false where it cannot seek.
+  // Counts the lines before `offset` from the input's start again; false where it cannot seek.
   bool Recount(size_t offset, size_t* lines, size_t* lineStart) {
-    if (!file_) return false;
+    if (!file_ || start_ < 0) return false;
     struct stat st;
     if (fstat(fileno(file_), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     const long keep = std::ftell(file_);
-    if (keep < 0 || std::fseek(file_, 0, SEEK_SET) != 0) return false;
+    if (keep < 0 || std::fseek(file_, start_, SEEK_SET) != 0) return false;
     std::vector<char> buf(65536);
     size_t at = 0;
     *lines = 0;
@@ -319,6 +320,7 @@ class Input {
   }
 
   std::FILE* file_ = nullptr;
+  long start_ = 0;  // where the input begins in `file_`
   size_t limit_;
   std::vector<char> buffer_;
   std::string own_;
@@ -571,7 +573,9 @@ Node ReadText(const std::string& text, size_t maxBytes, int maxNesting) {
 
 Node ReadFile(std::FILE* f, size_t maxBytes, int maxNesting) {
   struct stat st;
-  if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > maxBytes)
+  const long start = std::max(std::ftell(f), 0L);
+  if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > start &&
+      static_cast<uint64_t>(st.st_size - start) > maxBytes)
     throw ReadError{"", "the document is larger than the limit of " + std::to_string(maxBytes) + " bytes"};
   Input in(f, maxBytes);
   return Read(in, maxBytes, maxNesting);

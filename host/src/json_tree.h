@@ -169,7 +169,8 @@ struct ReadError {
 
 /// Reads the JSON text `text`; throws `ReadError`.
 Node ReadText(const std::string& text, size_t maxBytes, int maxNesting);
-/// Reads the JSON text of the open file `f`; throws `ReadError`.
+/// Reads the JSON text of the open file `f` from where it stands (positions in errors count from
+/// there); throws `ReadError`.
 Node ReadFile(std::FILE* f, size_t maxBytes, int maxNesting);
 
 /// The JSON pointer of member `key` of the value at `ptr`.

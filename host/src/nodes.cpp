@@ -259,7 +259,10 @@ void UVWTag::SetSlow(LONG i, const UVWStruct& uvw) {
 
 BaseMaterial* BaseMaterial::Alloc(LONG type) {
   if (type == Mmaterial) return host::AllocStandardMaterial();
-  return WithPluginData<BaseMaterial>(new PlainMaterial(type), host::PluginKind::Material, type);
+  BaseMaterial* mat = WithPluginData<BaseMaterial>(new PlainMaterial(type), host::PluginKind::Material, type);
+  // As the host does, a new material is named after its type.
+  if (mat) mat->SetName(String(host::RegisteredName(host::PluginKind::Material, type)));
+  return mat;
 }
 
 void BaseMaterial::Free(BaseMaterial*& mat) { FreeNode(mat); }

@@ -124,6 +124,14 @@ DataAllocator* FindAllocator(PluginKind kind, LONG id) {
   return nullptr;
 }
 
+std::string RegisteredName(PluginKind kind, LONG id) {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  for (const Record& rec : r.records)
+    if (rec.reg.accepted && rec.reg.kind == kind && rec.reg.id == id) return rec.reg.name;
+  return "";
+}
+
 }  // namespace host
 
 using host::PluginKind;

@@ -53,7 +53,9 @@ TEST(RunStatusTest, ACommandThatDidNotDoItsWorkSaysWhichAndWhy) {
     const Result r = RunRunner(work / "write", args);
     EXPECT_EQ(std::make_tuple(r.status, r.err), std::make_tuple(1, "corvane-host: " + err + "\n"))
         << args << r.out;
-    if (err.find(special) != std::string::npos) EXPECT_FALSE(fs::exists(work / "write")) << args;
+    if (err.find(special) != std::string::npos) {
+      EXPECT_FALSE(fs::exists(work / "write")) << args;
+    }
   }
   EXPECT_TRUE(fs::exists(packed));
 }

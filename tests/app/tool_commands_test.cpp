@@ -64,6 +64,27 @@ const char kMaterialsAfterConvertingAll[] =
     "Red 1024337 albedo none\nBlue 1024337 albedo none\nRed 5703 on Old Materials\n"
     "Blue 5703 on Old Materials\nWood 1024337 albedo 5832\n";
 
+// The bake dialog as the runner prints it for "Wood" (a diffuse material: no exponent, no sigma).
+const char kBakeDialogPrintout[] =
+    "[Dialog] Bake Dialog\n"
+    "  Channels:\n"
+    "    Albedo [gadget 10002, check box] = 1\n"
+    "    Sigma [gadget 10007, check box, disabled] = 0\n"
+    "    Exponent [gadget 10006, check box, disabled] = 0\n"
+    "    Bump [gadget 10004, check box] = 0\n"
+    "    Displacement [gadget 10005, check box] = 0\n"
+    "    Emission [gadget 10003, check box] = 0\n"
+    "    Blend [gadget 10008, check box] = 0\n"
+    "  Save to...:\n"
+    "    [gadget 10017, text] = \"\"\n"
+    "    ... [button 10018]\n"
+    "  Bake Settings:\n"
+    "    Res X [gadget 10011, number] = 1024\n"
+    "    Res Y [gadget 10012, number] = 1024\n"
+    "    Pixel Border [gadget 10013, number] = 5\n"
+    "    Super Sampling [gadget 10020, number] = 0\n"
+    "  Bake Shaders [button 10001]\n";
+
 std::string Describe(BaseDocument* doc, BaseObject* op, int depth) {
   std::vector<BaseMaterial*> materials;
   for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext()) materials.push_back(m);
@@ -182,16 +203,16 @@ TEST_F(ToolCommandsTest, EachCommandChangesTheSavedDocumentAsAskedAndPrintsWhatI
        "  Quad 5100 [tex WoodTag->Wood#2 proj 6] [uvw]\n"
        "  Box 5100 [uvw] [tex RedTag->Red#0 proj 6]\n",
        unchanged, ""},
-      // The new material comes first and has no name.
+      // The new material comes first, named after its type.
       {"a new material", "run 1024454",
        "Group 5140\n"
        "  Quad 5100 [tex WoodTag->Wood#3 proj 2]\n"
        "  Box 5100 [uvw] [tex RedTag->Red#1 proj 6]\n",
-       " 1024337 albedo none\nRed 5703\nBlue 5703\nWood 1024337 albedo 5832\n", ""},
+       "Orvane Material 1024337 albedo none\nRed 5703\nBlue 5703\nWood 1024337 albedo 5832\n", ""},
       // The name line shows the plug-in's version; the credit lines share one gadget ID and all show.
       {"about changes nothing", "run 1020894", kObjectsBefore, unchanged,
        "[Dialog] About\n  Corvane 2.6.1\n  Developed by the Corvane team\n  Icons drawn by the Corvane "
-       "team\n  Icons made from plain shapes, no icon set used\n"},
+       "team\n  Icons made from plain shapes, no icon set used\n  OK [button 1]\n"},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.what);
@@ -232,6 +253,52 @@ TEST_F(ToolCommandsTest, ABakeThatDidNotBakeFailsTheRun) {
     const std::string out = Run("run 1024338 " + document + answers, &status);
     EXPECT_NE(status, 0) << answers << "\n" << out;
     EXPECT_NE(out.find(printed), std::string::npos) << answers << "\n" << out;
+  }
+}
+
+// The IDs a person reads off the bake dialog's printout are the ones that run the bake.
+TEST_F(ToolCommandsTest, TheBakeRunsWithTheIdsItsDialogPrinted) {
+  int status = -1;
+  const std::string shown = Run("run 1024338 " + document + " --select WoodTag", &status);
+  EXPECT_NE(shown.find(kBakeDialogPrintout), std::string::npos) << shown;
+  // The number that follows `before` in the printout.
+  auto id = [&shown](const std::string& before) {
+    const size_t at = shown.find(before);
+    if (at == std::string::npos) return std::string("(not shown)");
+    const size_t from = at + before.size();
+    return shown.substr(from, shown.find_first_not_of("0123456789", from) - from);
+  };
+  const std::string target = dir / "printed.png";
+  const std::string out =
+      Run("run 1024338 " + document + " --select WoodTag --answer gadget:" + id("Res X [gadget ") +
+              "=8 --answer gadget:" + id("Res Y [gadget ") +
+              "=4 --answer gadget:" + id("Save to...:\n    [gadget ") + "=" + target +
+              " --answer button:" + id("Bake Shaders [button "),
+          &status);
+  ASSERT_EQ(status, 0) << shown << out;
+  DecodedImage image;
+  ASSERT_TRUE(ReadJpegFile(dir / "printed_albedo.jpg", &image)) << out;
+  EXPECT_EQ(image.width, 8);
+  EXPECT_EQ(image.height, 4);
+}
+
+// Every option that takes a value takes it after "=" as well.
+TEST_F(ToolCommandsTest, OptionValuesMayFollowAnEqualsSign) {
+  TempDir renderer;
+  InstallRenderer(renderer);
+  const std::string runner = std::string(CORVANE_HOST_EXE) +
+                             " --plugin-dir=" CORVANE_PLUGIN_DIR " --write-path=" + write.path() + " ";
+  const std::pair<std::string, std::string> rows[] = {
+      {"run 1024339 " + document + " --select=WoodTag --save=" + saved, saved},
+      {"run 1024338 " + document + " --select=WoodTag --answer=gadget:10011=4 --answer=gadget:10012=4" +
+           " --answer=gadget:10017=" + dir / "eq.png" + " --answer=button:10001",
+       dir / "eq_albedo.jpg"},
+      {"render --renderer-dir=" + renderer.path() + " " + document, write / "quickrender/quickrender.ovs"},
+  };
+  for (const auto& [args, made] : rows) {
+    std::string out;
+    EXPECT_EQ(RunCommand(runner + args, &out), 0) << args << "\n" << out;
+    EXPECT_TRUE(fs::exists(made)) << args << "\n" << out;
   }
 }
 

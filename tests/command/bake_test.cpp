@@ -55,7 +55,9 @@ class Bake : public HostTest {
   // Opens `dlg` unless it is open, fills in the file and size and presses bake; answers whether the bake
   // started.
   static bool Press(BakeDialog& dlg, const std::string& file, LONG width, LONG height) {
-    if (!dlg.IsOpen()) EXPECT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
+    if (!dlg.IsOpen()) {
+      EXPECT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 0));
+    }
     dlg.SetString(10017, String(file));
     dlg.SetLong(10011, width);
     dlg.SetLong(10012, height);

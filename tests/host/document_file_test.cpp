@@ -667,6 +667,28 @@ std::string WriteFile(const TempDir& dir, const std::string& name, const std::st
   return dir / name;
 }
 
+// A file that starts with a byte-order mark reads as if it had none, its errors placed alike.
+TEST_F(DocumentFileTest, AByteOrderMarkIsReadPast) {
+  TempDir dir;
+  const std::string bom = "\xEF\xBB\xBF";
+  std::string error;
+  DocPtr doc(host::LoadDocumentFile(
+      WriteFile(dir, "a.json", bom + R"({"objects": [{"type": 5140, "name": "N"}]})"), &error));
+  ASSERT_TRUE(doc) << error;
+  EXPECT_EQ(doc->GetFirstObject()->GetName(), String("N"));
+  const std::pair<std::string, std::string> broken[] = {
+      {"{x}", "line 1, column 2: missing a name for object member"},
+      {"{\n \"objects\": [\n  5,]}", "line 3, column 5: invalid value"},
+  };
+  for (const auto& [text, problem] : broken) {
+    for (const std::string& start : {std::string(), bom}) {
+      const std::string path = WriteFile(dir, "b.json", start + text);
+      EXPECT_EQ(host::LoadDocumentFile(path, &error), nullptr);
+      EXPECT_EQ(error, path + ": parse error at " + problem);
+    }
+  }
+}
+
 TEST_F(DocumentFileTest, InputIsBoundedInSizeAndFrames) {
   // The last frames the host counts still load.
   EXPECT_TRUE(Load(R"({"fps": 1, "renderData": {"parameters": {"5018": {"time": 2147483647}}}})")) << error_;

@@ -115,4 +115,23 @@ TEST_F(StandardMaterialTest, PluginDataKnowsItsNode) {
   EXPECT_EQ(loose.Get(), nullptr);
 }
 
+// A new plug-in material is named after its type; a document file's materials keep the names it
+// gives them, none included.
+TEST_F(StandardMaterialTest, ANewPluginMaterialIsNamedAfterItsType) {
+  ASSERT_TRUE(RegisterMaterialPlugin(kMaterialPlugin, "Recording", 0, RecordingMaterial::Alloc, "", 0));
+  BaseMaterial* mat = BaseMaterial::Alloc(kMaterialPlugin);
+  ASSERT_NE(mat, nullptr);
+  EXPECT_EQ(mat->GetName(), String("Recording"));
+  BaseMaterial::Free(mat);
+  const std::string type = std::to_string(kMaterialPlugin);
+  std::string error;
+  BaseDocument* doc = host::LoadDocumentText(
+      R"({"materials": [{"type": )" + type + R"(, "name": "Mine"}, {"type": )" + type + "}]}", "m.json",
+      &error);
+  ASSERT_NE(doc, nullptr) << error;
+  EXPECT_EQ(doc->GetFirstMaterial()->GetName(), String("Mine"));
+  EXPECT_EQ(doc->GetFirstMaterial()->GetNext()->GetName(), String());
+  BaseDocument::Free(doc);
+}
+
 }  // namespace

@@ -266,9 +266,16 @@ class GadgetDialog : public GeDialog {
     AddEditText(5, 0, 0, 0);
     AddCheckbox(6, 0, 0, 0, "Off limits");
     AddButton(7, 0, 0, 0, "Go");
+    GroupBegin(8, 0, 2, 0, "More", 0);
+    AddStaticText(9, 0, 0, 0, "Size", 0);
+    AddComboBox(10, 0);
+    AddChild(10, 11, "Small");
+    AddChild(10, 12, "Large");
+    GroupEnd();
     return true;
   }
   Bool InitValues() override {
+    SetLong(10, 12);
     SetLong(3, 10, 1, 100);
     SetReal(4, 0.5, 0.0, 1.0, 0.1, FORMAT_REAL, 0.0, 0.0);
     Enable(6, false);
@@ -326,5 +333,11 @@ TEST_F(UserDialogTest, GadgetValuesAndButtonsReachAModalDialog) {
   const std::vector<user::OpenedDialog> opened = user::Dialogs();
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0].title, "Gadgets");
-  EXPECT_EQ(opened[0].texts, std::vector<std::string>{"Pick values"});
+  EXPECT_EQ(opened[0].texts, (std::vector<std::string>{"Pick values", "Size"}));
+  // As it opened: every gadget with what an answer needs, a field labelled by the text before it.
+  EXPECT_EQ(opened[0].lines, (std::vector<std::string>{
+                                 "Pick values", "On [gadget 2, check box] = 0", "[gadget 3, number] = 10",
+                                 "[gadget 4, number] = 0.5", "[gadget 5, text] = \"\"",
+                                 "Off limits [gadget 6, check box, disabled] = 0", "Go [button 7]",
+                                 "More:", "  Size [gadget 10, choice: 11 Small, 12 Large] = 12"}));
 }

@@ -210,7 +210,7 @@ TEST_F(ConvertTest, GuardsAndOtherMaterialTypes) {
   loose->SetName(String("Loose"));
   static_cast<Material*>(loose)->SetChannelState(CHANNEL_TRANSPARENCY, TRUE);
   EXPECT_FALSE(plugin->ConvertBaseMaterial(loose));
-  EXPECT_EQ(target->GetName(), String());
+  EXPECT_EQ(target->GetName(), String("Orvane Material"));  // the name it was made with
   EXPECT_EQ(data->GetLong(MAT_TYPE), MAT_TYPE_DIFFUSE);
   BaseMaterial::Free(loose);
 
