@@ -1,6 +1,6 @@
-// The attribute page of one node, as the host's attribute manager lays it out: the node's
-// description, and the custom interface elements its description names. Nothing here is part of
-// the plug-in interface; the embedding program (the runner, a test) makes pages.
+// The attribute page of one node, as the host's attribute manager lays it out: the custom interface
+// elements the node's description names. Nothing here is part of the plug-in interface; the
+// embedding program (the runner, a test) makes pages.
 #pragma once
 
 #include <memory>
@@ -13,9 +13,9 @@ class BaseList2D;
 
 namespace host {
 
-/// The page of a node: its description as `BaseList2D::GetDescription` gives it, and one element
-/// for every shown parameter whose entry names a custom element (`DESC_CUSTOMGUI`) that is
-/// registered for the parameter's type. Each element is made by its plug-in
+/// The page of a node: one element for every shown parameter of its description (as
+/// `BaseList2D::GetDescription` gives it) whose entry names a custom element (`DESC_CUSTOMGUI`)
+/// that is registered for the parameter's type. Each element is made by its plug-in
 /// (`CustomGuiData::Alloc`), handed the parameter's value (`iCustomGui::SetData`) and laid out
 /// (`GeDialog::Open` without a loop); the page frees them through their plug-in. A page must not
 /// outlive the registrations it used.
@@ -27,8 +27,6 @@ class AttributePage {
   AttributePage(const AttributePage&) = delete;
   AttributePage& operator=(const AttributePage&) = delete;
 
-  /// The node's description.
-  const Description& GetDescription() const { return description_; }
   /// The element made for parameter `id`, or null.
   iCustomGui* Element(LONG id) const;
   /// The IDs of the parameters that have an element, in page order.
@@ -40,7 +38,6 @@ class AttributePage {
     CustomGuiData* plugin;
     CDialog* dialog;
   };
-  Description description_;
   std::vector<Made> elements_;
 };
 

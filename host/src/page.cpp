@@ -1,4 +1,4 @@
-// A node's attribute page: its description and the custom elements the description names.
+// A node's attribute page: the custom elements its description names.
 #include "host_page.h"
 
 #include <string>
@@ -27,15 +27,13 @@ CustomGuiData* FindElement(const std::string& symbol, LONG type) {
 namespace host {
 
 AttributePage::AttributePage(BaseList2D* node) {
-  if (!node || !node->GetDescription(&description_, 0)) {
-    description_ = Description();
-    return;
-  }
-  for (LONG i = 0; i < description_.GetCount(); ++i) {
-    const DescID id = description_.GetIndexId(i);
-    const BaseContainer* settings = description_.GetIndexSettings(i);
+  Description description;
+  if (!node || !node->GetDescription(&description, 0)) return;
+  for (LONG i = 0; i < description.GetCount(); ++i) {
+    const DescID id = description.GetIndexId(i);
+    const BaseContainer* settings = description.GetIndexSettings(i);
     const std::string symbol = ToUtf8(settings->GetString(DESC_CUSTOMGUI));
-    if (symbol.empty() || description_.IsHidden(id[0].id)) continue;
+    if (symbol.empty() || description.IsHidden(id[0].id)) continue;
     CustomGuiData* plugin = FindElement(symbol, id[0].dtype);
     if (!plugin) continue;
     CDialog* dialog = plugin->Alloc(*settings);

@@ -18,8 +18,6 @@ class MaterialNameTable {
   MaterialNameTable(const MaterialNameTable&) = delete;
   MaterialNameTable& operator=(const MaterialNameTable&) = delete;
 
-  /// The document the table was made for.
-  BaseDocument* Document() const { return doc_; }
   /// The name of `mat`: from the table when it holds the material, else (a material of no list or
   /// of another one) `Helpers::GetUniqueMaterialName` in the table's document. Empty for null.
   String Name(BaseMaterial* mat) const;

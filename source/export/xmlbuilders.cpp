@@ -226,18 +226,6 @@ int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent
   return 1;
 }
 
-int ExportTexture(BaseDocument* doc, BaseShader* shader, TiXmlElement* parent, double exponent, double a,
-                  double b, double c, const Filename& /*unused*/, int background) {
-  if (!shader) return 0;
-  TiXmlElement* texture = AppendElement("texture", parent);
-  SceneExportStringValue("uv_set", "default", texture);
-  Filename file = shader->GetDataInstance()->GetFilename(1000);
-  Filename resolved = Helpers::GetTexturePath(file, doc ? doc->GetDocumentPath() : Filename());
-  SceneExportStringValue("path", Helpers::ToUTF8String(resolved.GetString()), texture);
-  AppendTextureTail(texture, exponent, a, b, c, background);
-  return 1;
-}
-
 bool SaveXmlFile(TiXmlDocument& doc, std::string path) {
   if (path.empty()) return false;
   std::string temporary;

@@ -63,10 +63,6 @@ void ExportBgTexCoordGen(TiXmlElement* parent);
 /// texture-coordinate generation. The file name argument is not read. 1.
 int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent, double a, double b,
                   double c, const Filename& unused, int background);
-/// As the path form, with the path of the bitmap shader's file (its parameter 1000) resolved
-/// against the document's folder. 0 without writing anything for a null shader, else 1.
-int ExportTexture(BaseDocument* doc, BaseShader* shader, TiXmlElement* parent, double exponent, double a,
-                  double b, double c, const Filename& unused, int background);
 
 /// Writes `doc` to `path` (UTF-8). The text goes to a new file beside the target that then
 /// replaces it, so a failed save leaves the previous file as it was and no partial file behind.

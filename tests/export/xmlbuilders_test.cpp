@@ -225,62 +225,6 @@ TEST_F(XmlBuildersTest, BackgroundTextureAddsTheGenerationLast) {
   EXPECT_NE(Inner(*texture).find(std::string("<c>0.000000</c>") + kBackgroundGeneration), std::string::npos);
 }
 
-class ShaderTextureTest : public XmlBuildersTest {
- protected:
-  void SetUp() override {
-    XmlBuildersTest::SetUp();
-    shader = BaseShader::Alloc(Xbitmap);
-    ASSERT_NE(shader, nullptr);
-    doc = BaseDocument::Alloc();
-    fs::create_directories(folder / "tex");
-    std::ofstream(folder / "tex/wood.png") << "png";
-    doc->SetDocumentPath(Filename(String(folder.path())));
-  }
-  void TearDown() override {
-    BaseShader::Free(shader);
-    BaseDocument::Free(doc);
-    XmlBuildersTest::TearDown();
-  }
-  TempDir folder;
-  BaseShader* shader = nullptr;
-  BaseDocument* doc = nullptr;
-};
-
-TEST_F(ShaderTextureTest, WritesTheShadersFileResolvedAgainstTheDocument) {
-  const struct {
-    std::string file;
-    std::string path;
-  } cases[] = {
-      {"C:/maps/w\xC3\xB6od.png", "C:/maps/w\xC3\xB6od.png"},  // a drive letter is taken as it is
-      {"wood.png", folder / "tex/wood.png"},                   // found beside the document
-      {"/elsewhere/wood.png", folder / "tex/wood.png"},
-      {"missing.png", "missing.png"},  // not found: written as it is named
-      {"/gone/missing.png", "/gone/missing.png"},
-      {"", ""},
-  };
-  for (const auto& c : cases) {
-    TiXmlElement parent("material");
-    shader->GetDataInstance()->SetFilename(1000, Filename(String(c.file)));
-    EXPECT_EQ(ExportTexture(doc, shader, &parent, 1.5, 1, 2, 3, Filename(), 0), 1);
-    EXPECT_EQ(Inner(parent), "<texture><uv_set>default</uv_set><path>" + c.path +
-                                 "</path><exponent>1.500000</exponent><a>1.000000</a><b>2.000000</b>"
-                                 "<c>3.000000</c></texture>")
-        << c.file;
-  }
-}
-
-TEST_F(ShaderTextureTest, BackgroundAddsTheGeneration) {
-  shader->GetDataInstance()->SetFilename(1000, Filename("C:/sky.hdr"));
-  EXPECT_EQ(ExportTexture(nullptr, shader, &root, 1, 0, 0, 0, Filename(), 1), 1);
-  EXPECT_EQ(ChildNames(root.FirstChildElement("texture")),
-            (std::vector<std::string>{"uv_set", "path", "exponent", "a", "b", "c", "tex_coord_generation"}));
-}
-
-TEST_F(ShaderTextureTest, ANullShaderWritesNothing) {
-  EXPECT_EQ(ExportTexture(doc, nullptr, &root, 1, 0, 0, 0, Filename(), 1), 0);
-  EXPECT_EQ(root.FirstChild(), nullptr);
-}
-
 // --- Files ----------------------------------------------------------------------
 
 class XmlFilesTest : public HostTest {

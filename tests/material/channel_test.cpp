@@ -233,6 +233,40 @@ TEST_F(ChannelTest, ConstantsBitmapsAndBakedHostShaders) {
   EXPECT_TRUE(Console().empty());
 }
 
+// A bitmap's file is looked for beside the document and in its "tex" folder; a file that is not
+// found is written under the name it has, and the console says so.
+TEST_F(ChannelTest, BitmapFilesAreResolvedAgainstTheDocument) {
+  fs::create_directories(dir / "tex");
+  std::ofstream(dir / "tex/bark.png") << "png";
+  const struct {
+    std::string file;
+    std::string path;
+    bool reported;
+  } cases[] = {
+      {"C:/maps/w\xC3\xB6od.png", "C:/maps/w\xC3\xB6od.png", false},  // a drive letter is taken as it is
+      {"bark.png", dir / "tex/bark.png", false},
+      {"/elsewhere/bark.png", dir / "tex/bark.png", false},
+      {"missing.png", "missing.png", true},
+      {"/gone/missing.png", "/gone/missing.png", true},
+      {"", "", false},
+  };
+  data.SetBool(MAT_USE_ALBEDO, TRUE);
+  BaseShader* sh = Link(MAT_ALBEDO_SHADER, Xbitmap);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    host::ClearConsole();
+    sh->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME, Filename(String(c.file)));
+    material->textureIndex = 0;
+    EXPECT_EQ(Write(Channels()[0].write),
+              "albedo{texture{texture_index=0}};" + TextureText(c.path, kValues22));
+    std::vector<std::string> expected;
+    if (c.reported)
+      expected.push_back("Could not find the texture " + c.path +
+                         " of material Mat; it is written under the name it has");
+    EXPECT_EQ(Console(), expected);
+  }
+}
+
 TEST_F(ChannelTest, BakedImageNamesCarryFrameAndCleanMaterialName) {
   data.SetBool(MAT_USE_EXPONENT, TRUE);
   Link(MAT_EXPONENT_SHADER, Xgradient);
