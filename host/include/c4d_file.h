@@ -56,7 +56,7 @@ class BaseFile {
   std::FILE* file_ = nullptr;
   LONG mode_ = FILEOPEN_READ;
   LONG error_ = FILEERROR_NONE;
-  std::string target_;  // UTF-8 path of the file named in Open
+  std::string target_;  // UTF-8 path of the file named in Open (written: the link's file)
   std::string temp_;    // the temporary file a written file goes to
 };
 
