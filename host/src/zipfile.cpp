@@ -19,6 +19,7 @@
 
 #include "c4d_file.h"
 #include "host_control.h"
+#include "temporary_file.h"
 
 namespace fs = std::filesystem;
 
@@ -109,21 +110,6 @@ bool EnsureFolders(const fs::path& root, const std::vector<std::string>& parts, 
   return true;
 }
 
-// Writes all of `data` to `fd`; false (errno set) when a write fails.
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t w = ::write(fd, data, size);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      if (w == 0) errno = ENOSPC;
-      return false;
-    }
-    data += w;
-    size -= static_cast<size_t>(w);
-  }
-  return true;
-}
-
 // Copies the `size` bytes that entry `index` declares from `in` to `fd`. An entry that ends
 // earlier or holds more is corrupt: nothing beyond the declared size is ever written.
 LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd) {
@@ -132,7 +118,7 @@ LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd) {
     zip_int64_t n = zip_fread(in, buffer.data(), std::min<zip_uint64_t>(buffer.size(), left));
     if (n < 0) return ReasonOf(zip_error_code_zip(zip_file_get_error(in)));
     if (n == 0) return ZIPERROR_CORRUPT;
-    if (!WriteAll(fd, buffer.data(), static_cast<size_t>(n))) return WriteReason(errno);
+    if (!host::WriteAll(fd, buffer.data(), static_cast<size_t>(n))) return WriteReason(errno);
     left -= static_cast<zip_uint64_t>(n);
   }
   // One byte more must be the end (where the checksum is checked).
@@ -142,21 +128,28 @@ LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd) {
   return n == 0 ? ZIPERROR_NONE : ZIPERROR_CORRUPT;
 }
 
+// The path to make the temporary file of `target` beside: `target` itself, unless a link is
+// there. The temporary then is made for a free name in the same folder, as the link is replaced,
+// never followed out of the folder.
+std::string TemporaryFor(const fs::path& target) {
+  static std::atomic<unsigned> counter{0};
+  std::error_code ec;
+  if (!fs::is_symlink(fs::symlink_status(target, ec))) return target.string();
+  fs::path free;
+  do {
+    free = target.parent_path() / (".unpacked-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+  } while (fs::exists(fs::symlink_status(free, ec)));
+  return free.string();
+}
+
 // Writes entry `index` (declaring `size` bytes) into a new file beside `target`, named in
 // `*temporary`; it takes the place of `target` only once every entry has been written. A failed
 // entry leaves no file.
 LONG WriteTemporary(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const fs::path& target,
-                    fs::path* temporary) {
-  static std::atomic<unsigned> counter{0};
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    *temporary =
-        target.parent_path() / ("." + target.filename().string() + ".tmp-" + std::to_string(getpid()) + "-" +
-                                std::to_string(counter.fetch_add(1)));
-    fd = ::open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return WriteReason(errno);
-  }
-  if (fd < 0) return ZIPERROR_WRITE;
+                    std::string* temporary) {
+  std::string final;
+  const int fd = host::CreateTemporaryBeside(TemporaryFor(target), temporary, &final);
+  if (fd < 0) return WriteReason(errno);
   LONG error = ZIPERROR_NONE;
   if (zip_file_t* in = zip_fopen_index(archive, index, 0)) {
     error = CopyEntry(in, size, fd);
@@ -165,7 +158,7 @@ LONG WriteTemporary(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const
     error = ReasonOf(zip_error_code_zip(zip_get_error(archive)));
   }
   if (::close(fd) != 0 && error == ZIPERROR_NONE) error = WriteReason(errno);
-  if (error != ZIPERROR_NONE) ::unlink(temporary->c_str());
+  if (error != ZIPERROR_NONE) host::DiscardTemporary(*temporary);
   return error;
 }
 
@@ -176,9 +169,9 @@ class Pending {
   Pending(const Pending&) = delete;
   Pending& operator=(const Pending&) = delete;
   ~Pending() {
-    for (size_t i = moved_; i < files_.size(); ++i) ::unlink(files_[i].first.c_str());
+    for (size_t i = moved_; i < files_.size(); ++i) host::DiscardTemporary(files_[i].first);
   }
-  void Add(const fs::path& temporary, const fs::path& target) { files_.emplace_back(temporary, target); }
+  void Add(const std::string& temporary, const fs::path& target) { files_.emplace_back(temporary, target); }
 
   // Moves every file to its target (a later entry of the same name wins), after making sure that
   // no target has become a folder meanwhile, so that the renames do not fail halfway.
@@ -187,13 +180,15 @@ class Pending {
     for (const auto& file : files_)
       if (fs::is_directory(fs::symlink_status(file.second, ec))) return ZIPERROR_WRITE;
     for (; moved_ < files_.size(); ++moved_)
-      if (std::rename(files_[moved_].first.c_str(), files_[moved_].second.c_str()) != 0)
+      if (!host::CommitTemporary(files_[moved_].first, files_[moved_].second.string())) {
+        ++moved_;  // the failed temporary is gone already
         return WriteReason(errno);
+      }
     return ZIPERROR_NONE;
   }
 
  private:
-  std::vector<std::pair<fs::path, fs::path>> files_;
+  std::vector<std::pair<std::string, fs::path>> files_;
   size_t moved_ = 0;
 };
 
@@ -481,7 +476,7 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
       error_ = ZIPERROR_STOPPED;
       break;
     }
-    fs::path temporary;
+    std::string temporary;
     if (!EnsureFolders(root, entry.parts, entry.parts.size() - 1, createFolders, &created) ||
         (isFolder && !EnsureFolders(root, entry.parts, entry.parts.size(), true, &created))) {
       error_ = ZIPERROR_WRITE;
