@@ -3,13 +3,17 @@
 // write path. What is left afterwards is checked, and any breach aborts:
 //   - a refused archive leaves its folder empty and says why on the console;
 //   - an unpacked one holds only files and folders (no links), and no more bytes than its entries
-//     declare, within the host's limit;
+//     declare, within the host's limit and the multiple of the archive's size it allows; its
+//     entries declared no more than that, and their compressed data fit in the archive side by
+//     side (no entry reuses another's);
 //   - nothing appears beside the archive and the "materials" folder.
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -26,17 +30,25 @@ namespace {
 
 fs::path g_work;
 
-// The bytes that the archive's entries declare together (0 when libzip cannot read it).
-uint64_t DeclaredBytes(const fs::path& archive) {
+// What the archive's entries declare together (zeros when libzip cannot read it): the bytes of
+// their files (folders count none, as the host counts them) and of their compressed data.
+struct Declared {
+  uint64_t bytes = 0, compressed = 0;
+};
+
+Declared DeclaredBytes(const fs::path& archive) {
+  Declared total;
   int error = 0;
   zip_t* zip = zip_open(archive.c_str(), ZIP_RDONLY, &error);
-  if (!zip) return 0;
-  uint64_t total = 0;
+  if (!zip) return total;
   const zip_int64_t count = zip_get_num_entries(zip, 0);
   for (zip_int64_t i = 0; i < count; ++i) {
     zip_stat_t st;
-    if (zip_stat_index(zip, static_cast<zip_uint64_t>(i), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE))
-      total += st.size;
+    if (zip_stat_index(zip, static_cast<zip_uint64_t>(i), 0, &st) != 0) continue;
+    const bool folder =
+        (st.valid & ZIP_STAT_NAME) && st.name && *st.name && st.name[strlen(st.name) - 1] == '/';
+    if ((st.valid & ZIP_STAT_SIZE) && !folder) total.bytes += st.size;
+    if (st.valid & ZIP_STAT_COMP_SIZE) total.compressed += st.comp_size;
   }
   zip_discard(zip);
   return total;
@@ -93,8 +105,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (fs::is_regular_file(st)) written += fs::file_size(it->path());
     }
     Require(!ec, "the unpacked folder cannot be walked");
-    Require(written <= DeclaredBytes(archive), "more bytes than declared");
+    const Declared declared = DeclaredBytes(archive);
+    const uint64_t bound = std::max<uint64_t>(ZipFile::kRatioFloor, ZipFile::kMaxRatio * size);
+    Require(written <= declared.bytes, "more bytes than declared");
     Require(written <= static_cast<uint64_t>(ZipFile::kMaxBytes), "more bytes than the limit");
+    Require(declared.bytes <= bound, "more bytes declared than the archive's size allows");
+    Require(declared.compressed <= size, "entries that share their compressed data");
     Require(!found.Content() || fs::is_regular_file(host::ToUtf8(found.GetString())),
             "the material is no file");
   }

@@ -56,7 +56,7 @@ class BaseFile {
   std::FILE* file_ = nullptr;
   LONG mode_ = FILEOPEN_READ;
   LONG error_ = FILEERROR_NONE;
-  std::string target_;  // UTF-8 path of the file named in Open
+  std::string target_;  // UTF-8 path of the file named in Open (written: the link's file)
   std::string temp_;    // the temporary file a written file goes to
 };
 
@@ -94,6 +94,11 @@ class ZipFile {
   static constexpr LLONG kMaxEntries = 10000;
   /// The most bytes the entries of an archive may declare together to be extracted (4 GiB).
   static constexpr LLONG kMaxBytes = 4LL << 30;
+  /// Beyond `kRatioFloor` bytes, the entries of an archive may declare at most `kMaxRatio` times
+  /// the archive's own size.
+  static constexpr LLONG kMaxRatio = 100;
+  /// The bytes up to which the entries of an archive may declare any multiple of its size (256 MiB).
+  static constexpr LLONG kRatioFloor = 256LL << 20;
 
   static ZipFile* Alloc();
   static void Free(ZipFile*& zip);
@@ -101,12 +106,15 @@ class ZipFile {
   /// Extracts every entry of the archive `zip` into the folder `dir` (created when missing).
   /// Untrusted archives are safe: before anything is written the archive is refused when an
   /// entry's name is absolute or holds a ".." component, when an entry is encrypted without a
-  /// password or uses an unknown method, when it holds more than `kMaxEntries` entries, or when
-  /// its entries declare more than `kMaxBytes` bytes or more than the disk has free. No entry is
-  /// written through a symbolic link, and none beyond the size it declares: an entry holding more
-  /// or fewer bytes refuses the archive. False when the archive is refused or cannot be read or
-  /// written; whatever this call created (files and folders, `dir` included) is then removed
-  /// again, and `GetError` says why.
+  /// password or uses an unknown method, when it holds more than `kMaxEntries` entries, when its
+  /// entries declare more than `kMaxBytes` bytes, more than the disk has free, or more than
+  /// `kRatioFloor` bytes and more than `kMaxRatio` times the archive's size, or when an entry's
+  /// local header disagrees with the central directory or two entries share bytes of the archive.
+  /// No entry is written through a symbolic link, and none beyond the size it declares: an entry
+  /// holding more or fewer bytes refuses the archive. The files take their places only once every
+  /// entry has been read whole. False when the archive is refused or cannot be read or written;
+  /// whatever this call created (files and folders, `dir` included) is then removed again, what
+  /// `dir` held before stays, and `GetError` says why.
   Bool ExtractToDirectory(const Filename& zip, const Filename& dir, LONG flags = ZIP_EXTRACT_CREATE_SUBDIR,
                           ExtractDirectoryCallback callback = nullptr, void* data = nullptr,
                           const char* password = nullptr);

@@ -33,16 +33,18 @@ Bool BaseFile::Open(const Filename& name, LONG mode) {
   if (mode == FILEOPEN_READ) {
     file_ = std::fopen(target_.c_str(), "rb");
   } else {
-    // A hidden temporary file in the target's folder, so that the rename stays on one disk.
-    std::string temporary;
-    const int fd = host::CreateTemporaryBeside(target_, &temporary);
+    // A hidden temporary file in the folder of the file the write replaces (a link is followed),
+    // renamed over it when the file is closed.
+    std::string temporary, final;
+    const int fd = host::CreateTemporaryBeside(target_, &temporary, &final);
     if (fd >= 0) {
-      temp_ = temporary;
       file_ = fdopen(fd, "wb");
-      if (!file_) {
+      if (file_) {
+        temp_ = temporary;
+        target_ = final;
+      } else {
         ::close(fd);
-        std::remove(temp_.c_str());
-        temp_.clear();
+        host::DiscardTemporary(temporary);
       }
     }
   }
@@ -59,8 +61,10 @@ Bool BaseFile::Close() {
   file_ = nullptr;
   if (!closed) Fail(mode_ == FILEOPEN_WRITE ? FILEERROR_WRITE : FILEERROR_CLOSE);
   if (mode_ == FILEOPEN_WRITE && !temp_.empty()) {
-    if (error_ == FILEERROR_NONE && std::rename(temp_.c_str(), target_.c_str()) != 0) Fail(FILEERROR_CLOSE);
-    if (error_ != FILEERROR_NONE) std::remove(temp_.c_str());
+    if (error_ != FILEERROR_NONE)
+      host::DiscardTemporary(temp_);
+    else if (!host::CommitTemporary(temp_, target_))
+      Fail(FILEERROR_CLOSE);
     temp_.clear();
   }
   return error_ == FILEERROR_NONE;

@@ -370,8 +370,9 @@ bool SaveDocumentFile(BaseDocument* doc, const std::string& path, std::string* e
     if (error) *error = path + ": " + problem;
     return false;
   }
-  if (!WriteFileReplacing(path, text.data(), text.size())) {
-    if (error) *error = path + ": cannot write the file";
+  std::string why;
+  if (!WriteFileReplacing(path, text.data(), text.size(), &why)) {
+    if (error) *error = path + ": cannot write the file: " + why;
     return false;
   }
   if (error) error->clear();

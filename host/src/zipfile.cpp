@@ -1,5 +1,6 @@
 // ZIP archives through libzip, CRC-32 through libdeflate.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <libdeflate.h>
 #include <unistd.h>
 #include <zip.h>
@@ -7,13 +8,18 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
+#include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "c4d_file.h"
 #include "host_control.h"
+#include "temporary_file.h"
 
 namespace fs = std::filesystem;
 
@@ -104,21 +110,6 @@ bool EnsureFolders(const fs::path& root, const std::vector<std::string>& parts, 
   return true;
 }
 
-// Writes all of `data` to `fd`; false (errno set) when a write fails.
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t w = ::write(fd, data, size);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      if (w == 0) errno = ENOSPC;
-      return false;
-    }
-    data += w;
-    size -= static_cast<size_t>(w);
-  }
-  return true;
-}
-
 // Copies the `size` bytes that entry `index` declares from `in` to `fd`. An entry that ends
 // earlier or holds more is corrupt: nothing beyond the declared size is ever written.
 LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd) {
@@ -127,7 +118,7 @@ LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd) {
     zip_int64_t n = zip_fread(in, buffer.data(), std::min<zip_uint64_t>(buffer.size(), left));
     if (n < 0) return ReasonOf(zip_error_code_zip(zip_file_get_error(in)));
     if (n == 0) return ZIPERROR_CORRUPT;
-    if (!WriteAll(fd, buffer.data(), static_cast<size_t>(n))) return WriteReason(errno);
+    if (!host::WriteAll(fd, buffer.data(), static_cast<size_t>(n))) return WriteReason(errno);
     left -= static_cast<zip_uint64_t>(n);
   }
   // One byte more must be the end (where the checksum is checked).
@@ -137,21 +128,28 @@ LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd) {
   return n == 0 ? ZIPERROR_NONE : ZIPERROR_CORRUPT;
 }
 
-// Copies entry `index` (declaring `size` bytes) into `target` through a new file beside it that
-// then takes its place, so that a failed entry leaves no partial file and an existing symbolic
-// link at `target` is replaced, never written through.
-LONG WriteEntry(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const fs::path& target) {
+// The path to make the temporary file of `target` beside: `target` itself, unless a link is
+// there. The temporary then is made for a free name in the same folder, as the link is replaced,
+// never followed out of the folder.
+std::string TemporaryFor(const fs::path& target) {
   static std::atomic<unsigned> counter{0};
-  fs::path temporary;
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    temporary =
-        target.parent_path() / ("." + target.filename().string() + ".tmp-" + std::to_string(getpid()) + "-" +
-                                std::to_string(counter.fetch_add(1)));
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return WriteReason(errno);
-  }
-  if (fd < 0) return ZIPERROR_WRITE;
+  std::error_code ec;
+  if (!fs::is_symlink(fs::symlink_status(target, ec))) return target.string();
+  fs::path free;
+  do {
+    free = target.parent_path() / (".unpacked-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+  } while (fs::exists(fs::symlink_status(free, ec)));
+  return free.string();
+}
+
+// Writes entry `index` (declaring `size` bytes) into a new file beside `target`, named in
+// `*temporary`; it takes the place of `target` only once every entry has been written. A failed
+// entry leaves no file.
+LONG WriteTemporary(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const fs::path& target,
+                    std::string* temporary) {
+  std::string final;
+  const int fd = host::CreateTemporaryBeside(TemporaryFor(target), temporary, &final);
+  if (fd < 0) return WriteReason(errno);
   LONG error = ZIPERROR_NONE;
   if (zip_file_t* in = zip_fopen_index(archive, index, 0)) {
     error = CopyEntry(in, size, fd);
@@ -160,10 +158,206 @@ LONG WriteEntry(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const fs:
     error = ReasonOf(zip_error_code_zip(zip_get_error(archive)));
   }
   if (::close(fd) != 0 && error == ZIPERROR_NONE) error = WriteReason(errno);
-  if (error == ZIPERROR_NONE && std::rename(temporary.c_str(), target.c_str()) != 0)
-    error = WriteReason(errno);
-  if (error != ZIPERROR_NONE) ::unlink(temporary.c_str());
+  if (error != ZIPERROR_NONE) host::DiscardTemporary(*temporary);
   return error;
+}
+
+// The entries written beside their targets, in archive order; removed unless moved into place.
+class Pending {
+ public:
+  Pending() = default;
+  Pending(const Pending&) = delete;
+  Pending& operator=(const Pending&) = delete;
+  ~Pending() {
+    for (size_t i = moved_; i < files_.size(); ++i) host::DiscardTemporary(files_[i].first);
+  }
+  void Add(const std::string& temporary, const fs::path& target) { files_.emplace_back(temporary, target); }
+
+  // Moves every file to its target (a later entry of the same name wins), after making sure that
+  // no target has become a folder meanwhile, so that the renames do not fail halfway.
+  LONG Commit() {
+    std::error_code ec;
+    for (const auto& file : files_)
+      if (fs::is_directory(fs::symlink_status(file.second, ec))) return ZIPERROR_WRITE;
+    for (; moved_ < files_.size(); ++moved_)
+      if (!host::CommitTemporary(files_[moved_].first, files_[moved_].second.string())) {
+        ++moved_;  // the failed temporary is gone already
+        return WriteReason(errno);
+      }
+    return ZIPERROR_NONE;
+  }
+
+ private:
+  std::vector<std::pair<std::string, fs::path>> files_;
+  size_t moved_ = 0;
+};
+
+// Little-endian number of `bytes` bytes at `p`, as the ZIP format stores them.
+uint64_t Le(const unsigned char* p, int bytes) {
+  uint64_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
+  return v;
+}
+
+// Reads exactly `size` bytes at `offset` of `fd`.
+bool ReadAt(int fd, uint64_t offset, void* out, size_t size) {
+  char* p = static_cast<char*>(out);
+  while (size > 0) {
+    if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return false;
+    ssize_t n = ::pread(fd, p, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    offset += static_cast<uint64_t>(n);
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Reads `size` bytes at `offset` of `fd` into `out`.
+bool ReadStringAt(int fd, uint64_t offset, size_t size, std::string* out) {
+  out->assign(size, '\0');
+  return size == 0 || ReadAt(fd, offset, &(*out)[0], size);
+}
+
+constexpr uint64_t kEscape = 0xFFFFFFFFu;
+
+// Replaces the `fields` that hold 0xFFFFFFFF by their values in the ZIP64 field of the extra
+// fields `extra`, in order; a local header holds both sizes there when one of them is escaped.
+// False when a value is missing.
+bool ResolveZip64(const std::string& extra, std::initializer_list<uint64_t*> fields, bool local) {
+  bool escaped = false;
+  for (uint64_t* field : fields) escaped = escaped || *field == kEscape;
+  if (!escaped) return true;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(extra.data());
+  for (size_t at = 0; at + 4 <= extra.size();) {
+    const size_t length = Le(bytes + at + 2, 2), end = at + 4 + length;
+    if (end > extra.size()) return false;
+    if (Le(bytes + at, 2) == 1) {
+      size_t pos = at + 4;
+      for (uint64_t* field : fields) {
+        if (*field != kEscape && !local) continue;
+        if (pos + 8 > end) return false;
+        *field = Le(bytes + pos, 8);
+        pos += 8;
+      }
+      return true;
+    }
+    at = end;
+  }
+  return false;
+}
+
+// One entry as the central directory places it in the archive.
+struct Placement {
+  std::string name;  // as stored, undecoded
+  uint64_t method, crc, compressed, size, offset;
+};
+
+// Reads the central directory that the end record at `end` describes into `entries`, with
+// `*start` where it begins; it must hold `expected` entries. False when the record or the directory cannot be
+// read as one.
+bool ReadDirectory(int fd, uint64_t fileSize, uint64_t end, uint64_t expected,
+                   std::vector<Placement>* entries, uint64_t* start) {
+  unsigned char record[56];
+  if (!ReadAt(fd, end, record, 22) || Le(record, 4) != 0x06054b50) return false;
+  uint64_t disk = Le(record + 4, 2), directoryDisk = Le(record + 6, 2), onDisk = Le(record + 8, 2),
+           count = Le(record + 10, 2), size = Le(record + 12, 4), offset = Le(record + 16, 4), limit = end;
+  unsigned char locator[20];
+  if (end >= 20 && ReadAt(fd, end - 20, locator, 20) && Le(locator, 4) == 0x07064b50) {
+    limit = Le(locator + 8, 8);
+    if (limit > end - 20 || !ReadAt(fd, limit, record, 56) || Le(record, 4) != 0x06064b50) return false;
+    disk = Le(record + 16, 4);
+    directoryDisk = Le(record + 20, 4);
+    onDisk = Le(record + 24, 8);
+    count = Le(record + 32, 8);
+    size = Le(record + 40, 8);
+    offset = Le(record + 48, 8);
+  }
+  if (disk != 0 || directoryDisk != 0 || onDisk != count || offset > limit || size > limit - offset ||
+      count != expected || limit > fileSize)
+    return false;
+  *start = offset;
+  entries->clear();
+  for (uint64_t at = offset, i = 0; i < count; ++i) {
+    unsigned char h[46];
+    if (at + 46 > offset + size || !ReadAt(fd, at, h, 46) || Le(h, 4) != 0x02014b50) return false;
+    Placement p{{}, Le(h + 10, 2), Le(h + 16, 4), Le(h + 20, 4), Le(h + 24, 4), Le(h + 42, 4)};
+    const size_t nameLength = Le(h + 28, 2), extraLength = Le(h + 30, 2), commentLength = Le(h + 32, 2);
+    std::string extra;
+    if (at + 46 + nameLength + extraLength + commentLength > offset + size ||
+        !ReadStringAt(fd, at + 46, nameLength, &p.name) ||
+        !ReadStringAt(fd, at + 46 + nameLength, extraLength, &extra) ||
+        !ResolveZip64(extra, {&p.size, &p.compressed, &p.offset}, false))
+      return false;
+    entries->push_back(std::move(p));
+    at += 46 + nameLength + extraLength + commentLength;
+  }
+  return true;
+}
+
+// Whether `entries` are the ones libzip reads in `archive`.
+bool SameAsLibzip(zip_t* archive, const std::vector<Placement>& entries) {
+  for (size_t i = 0; i < entries.size(); ++i) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    const zip_uint64_t want = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD;
+    if (zip_stat_index(archive, i, 0, &st) != 0 || (st.valid & want) != want || st.size != entries[i].size ||
+        st.comp_size != entries[i].compressed || st.crc != entries[i].crc ||
+        st.comp_method != entries[i].method)
+      return false;
+  }
+  return true;
+}
+
+// Checks where the entries' data lie, before anything is read from them: every local header must
+// agree with the central directory (name, method, and CRC-32 and sizes unless a data descriptor
+// follows the data), and no two entries may share bytes, so that an archive never unpacks the same
+// compressed data twice. Another than the one end record libzip can read is refused too.
+LONG CheckLayout(zip_t* archive, int fd, uint64_t fileSize) {
+  // The end record lies in the last 22 bytes and the comment after it.
+  const uint64_t tail = std::min<uint64_t>(fileSize, 22 + 0xFFFF);
+  std::string bytes;
+  if (!ReadStringAt(fd, fileSize - tail, tail, &bytes)) return ZIPERROR_READ;
+  const zip_int64_t count = zip_get_num_entries(archive, 0);
+  if (count < 0) return ZIPERROR_CORRUPT;
+  std::vector<Placement> entries, candidate;
+  uint64_t start = 0, candidateStart = 0;
+  int found = 0;
+  for (size_t at = bytes.find("PK\5\6"); at != std::string::npos; at = bytes.find("PK\5\6", at + 1)) {
+    if (ReadDirectory(fd, fileSize, fileSize - tail + at, static_cast<uint64_t>(count), &candidate,
+                      &candidateStart) &&
+        SameAsLibzip(archive, candidate)) {
+      entries.swap(candidate);
+      start = candidateStart;
+      ++found;
+    }
+  }
+  if (found != 1) return ZIPERROR_CORRUPT;
+
+  std::vector<std::pair<uint64_t, uint64_t>> spans;
+  for (const Placement& entry : entries) {
+    unsigned char h[30];
+    if (entry.offset > start || !ReadAt(fd, entry.offset, h, 30) || Le(h, 4) != 0x04034b50)
+      return ZIPERROR_CORRUPT;
+    const uint64_t flags = Le(h + 6, 2), nameLength = Le(h + 26, 2), extraLength = Le(h + 28, 2);
+    uint64_t size = Le(h + 22, 4), compressed = Le(h + 18, 4);
+    std::string name, extra;
+    if (!ReadStringAt(fd, entry.offset + 30, nameLength, &name) || name != entry.name ||
+        Le(h + 8, 2) != entry.method)
+      return ZIPERROR_CORRUPT;
+    if (!(flags & 8) && (!ReadStringAt(fd, entry.offset + 30 + nameLength, extraLength, &extra) ||
+                         !ResolveZip64(extra, {&size, &compressed}, true) || Le(h + 14, 4) != entry.crc ||
+                         size != entry.size || compressed != entry.compressed))
+      return ZIPERROR_CORRUPT;
+    const uint64_t data = entry.offset + 30 + nameLength + extraLength;
+    if (data > start || entry.compressed > start - data) return ZIPERROR_CORRUPT;
+    spans.emplace_back(entry.offset, data + entry.compressed);
+  }
+  std::sort(spans.begin(), spans.end());
+  for (size_t i = 1; i < spans.size(); ++i)
+    if (spans[i].first < spans[i - 1].second) return ZIPERROR_CORRUPT;
+  return ZIPERROR_NONE;
 }
 
 // One entry as the archive declares it.
@@ -232,8 +426,9 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
                                  ExtractDirectoryCallback callback, void* data, const char* password) {
   error_ = ZIPERROR_READ;
   if (!zip.Content() || !dir.Content()) return false;
+  const std::string path = host::ToUtf8(zip.GetString());
   int openError = 0;
-  zip_t* archive = zip_open(host::ToUtf8(zip.GetString()).c_str(), ZIP_RDONLY, &openError);
+  zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &openError);
   if (!archive) {
     error_ = ReasonOf(openError);
     return false;
@@ -244,6 +439,21 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
   std::vector<Entry> entries;
   zip_uint64_t total = 0;
   error_ = Declarations(archive, password != nullptr, &entries, &total);
+  if (error_ == ZIPERROR_NONE) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+      error_ = ZIPERROR_READ;
+    } else {
+      const uint64_t size = static_cast<uint64_t>(st.st_size);
+      // Far more bytes than the archive's own size can only come from repeated data.
+      if (total > static_cast<uint64_t>(kRatioFloor) && size <= (total - 1) / kMaxRatio)
+        error_ = ZIPERROR_TOO_LARGE;
+      else
+        error_ = CheckLayout(archive, fd, size);
+    }
+    if (fd >= 0) ::close(fd);
+  }
 
   fs::path root = fs::u8path(host::ToUtf8(dir.GetString()));
   Created created;
@@ -253,6 +463,9 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
     fs::space_info space = fs::space(root, ec);
     if (!ec && total > space.available) error_ = ZIPERROR_DISK_FULL;
   }
+  // Every entry is written beside its target first; the files take their places only once all
+  // entries have been read whole and sound, so that a refused archive replaces nothing.
+  Pending pending;
   const bool createFolders = (flags & ZIP_EXTRACT_CREATE_SUBDIR) != 0;
   for (zip_uint64_t i = 0; error_ == ZIPERROR_NONE && i < entries.size(); ++i) {
     const Entry& entry = entries[i];
@@ -263,15 +476,17 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
       error_ = ZIPERROR_STOPPED;
       break;
     }
+    std::string temporary;
     if (!EnsureFolders(root, entry.parts, entry.parts.size() - 1, createFolders, &created) ||
         (isFolder && !EnsureFolders(root, entry.parts, entry.parts.size(), true, &created))) {
       error_ = ZIPERROR_WRITE;
     } else if (!isFolder) {
-      error_ = WriteEntry(archive, i, entry.size, target);
-      if (error_ == ZIPERROR_NONE) created.Add(target);
+      error_ = WriteTemporary(archive, i, entry.size, target, &temporary);
+      if (error_ == ZIPERROR_NONE) pending.Add(temporary, target);
     }
   }
   zip_discard(archive);
+  if (error_ == ZIPERROR_NONE) error_ = pending.Commit();
   if (error_ != ZIPERROR_NONE) return false;
   created.Keep();
   return true;

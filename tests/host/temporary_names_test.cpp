@@ -1,4 +1,10 @@
-// A link or file planted at a name a writer could be expected to use is left alone.
+// Files written through exclusive temporary names: a link or file planted at a name a writer
+// could be expected to use is left alone, special targets are refused, links are followed, modes
+// kept, and the temporaries of dead or interrupted runs removed.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +16,7 @@
 
 #include "c4d.h"
 #include "host_document_file.h"
+#include "host_files.h"
 #include "support/host_fixture.h"
 
 namespace fs = std::filesystem;
@@ -40,6 +47,155 @@ TEST_F(TemporaryNamesTest, LinksAtPredictableNamesAreNeitherFollowedNorReplaced)
   for (const auto& entry : fs::directory_iterator(dir.path())) names.insert(entry.path().filename().string());
   EXPECT_EQ(names, (std::set<std::string>{"victim", "doc.json", "doc.json.tmp", "doc.json.new", "img.jpg",
                                           "img.jpg.part"}));
+}
+
+std::set<std::string> Names(const TempDir& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir.path())) names.insert(entry.path().filename().string());
+  return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// Every writer of the host, answering the reason of a failure ("" on success).
+const struct Writer {
+  const char* name;
+  std::string (*write)(const std::string& path, const std::string& text);
+} kWriters[] = {
+    {"WriteFileReplacing",
+     [](const std::string& path, const std::string& text) {
+       std::string why = "unset";
+       return host::WriteFileReplacing(path, text.data(), text.size(), &why) ? std::string() : why;
+     }},
+    {"BaseFile",
+     [](const std::string& path, const std::string& text) {
+       BaseFile* f = BaseFile::Alloc();
+       const bool ok = f->Open(Filename(String(path)), FILEOPEN_WRITE) &&
+                       f->WriteBytes(text.data(), static_cast<LONG>(text.size())) && f->Close();
+       BaseFile::Free(f);
+       return std::string(ok ? "" : "failed");
+     }},
+    {"SaveDocumentFile",
+     [](const std::string& path, const std::string&) {
+       BaseDocument* doc = BaseDocument::Alloc();
+       std::string error;
+       const bool ok = host::SaveDocumentFile(doc, path, &error);
+       BaseDocument::Free(doc);
+       return ok ? std::string() : error;
+     }},
+    {"BaseBitmap::Save",
+     [](const std::string& path, const std::string&) {
+       BaseBitmap bm;
+       const bool ok = bm.Init(2, 2) == IMAGERESULT_OK &&
+                       bm.Save(Filename(String(path)), FILTER_JPG, nullptr, 0) == IMAGERESULT_OK;
+       return std::string(ok ? "" : "failed");
+     }},
+};
+
+TEST_F(TemporaryNamesTest, SpecialTargetsAreRefusedAndLinksFollowed) {
+  for (const Writer& writer : kWriters) {
+    SCOPED_TRACE(writer.name);
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0700), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+      ASSERT_EQ(::mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    }
+    const std::string saveText = std::string(": cannot write the file: ");
+    const struct {
+      std::string target;
+      std::string why;  // as WriteFileReplacing and the document save say it
+    } refused[] = {
+        {"fifo", "not a regular file"}, {"folder", "Is a directory"}, {"null", "not a regular file"}};
+    for (const auto& c : refused) {
+      if (c.target == "null" && !root) continue;
+      SCOPED_TRACE(c.target);
+      const std::string why = writer.write(dir / c.target, "data");
+      const std::string name = writer.name;
+      const std::string expected = name == "WriteFileReplacing" ? c.why
+                                   : name == "SaveDocumentFile" ? dir / c.target + saveText + c.why
+                                                                : "failed";
+      EXPECT_EQ(why, expected);
+    }
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+    EXPECT_TRUE(fs::is_empty(dir / "folder"));
+    EXPECT_EQ(Names(dir).size(), root ? 3u : 2u);  // nothing was written beside them
+
+    // Links are followed to their file, relative ones from the link's folder; a dangling link
+    // makes its file. The links stay links.
+    ASSERT_EQ(::mkdir((dir / "folder/sub").c_str(), 0700), 0);
+    std::ofstream(dir / "folder/sub/real") << "old";
+    ASSERT_EQ(::symlink("sub/real", (dir / "folder/inner").c_str()), 0);
+    ASSERT_EQ(::symlink("folder/inner", (dir / "outer").c_str()), 0);
+    ASSERT_EQ(::symlink("folder/sub/new", (dir / "dangling").c_str()), 0);
+    EXPECT_EQ(writer.write(dir / "outer", "new"), "");
+    EXPECT_EQ(writer.write(dir / "dangling", "made"), "");
+    EXPECT_TRUE(fs::is_symlink(dir / "outer") && fs::is_symlink(dir / "folder/inner") &&
+                fs::is_symlink(dir / "dangling"));
+    if (std::string(writer.name) == "WriteFileReplacing" || std::string(writer.name) == "BaseFile") {
+      EXPECT_EQ(ReadFile(dir / "folder/sub/real"), "new");
+      EXPECT_EQ(ReadFile(dir / "folder/sub/new"), "made");
+    } else {
+      EXPECT_NE(ReadFile(dir / "folder/sub/real"), "old");
+      EXPECT_FALSE(ReadFile(dir / "folder/sub/new").empty());
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "folder/sub"), fs::directory_iterator()), 2);
+  }
+}
+
+TEST_F(TemporaryNamesTest, NewFilesGetTheUmasksModeReplacedOnesKeepTheirs) {
+  const mode_t old = ::umask(077);
+  for (const Writer& writer : kWriters) {
+    SCOPED_TRACE(writer.name);
+    TempDir dir;
+    std::ofstream(dir / "kept") << "old";
+    ASSERT_EQ(::chmod((dir / "kept").c_str(), 0640), 0);
+    EXPECT_EQ(writer.write(dir / "new", "x"), "");
+    EXPECT_EQ(writer.write(dir / "kept", "x"), "");
+    EXPECT_EQ(ModeOf(dir / "new"), 0600u);
+    EXPECT_EQ(ModeOf(dir / "kept"), 0640u);
+  }
+  ::umask(old);
+}
+
+TEST_F(TemporaryNamesTest, TemporariesOfDeadAndInterruptedRunsAreRemoved) {
+  EXPECT_EQ(host::TemporaryFileProcess(".a.json.tmp-123-4"), 123);
+  EXPECT_EQ(host::TemporaryFileProcess("..tmp-5.tmp-6-7"), 6);
+  for (const char* name :
+       {"a.json.tmp-123-4", "..tmp-123-4", ".a.tmp-123", ".a.tmp-12x-4", ".a.tmp--4", ".a.tmp-0-1"})
+    EXPECT_EQ(host::TemporaryFileProcess(name), 0) << name;
+
+  TempDir dir;
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  const std::string dead = ".a.tmp-" + std::to_string(child) + "-0";
+  const std::string live = ".b.tmp-" + std::to_string(::getppid()) + "-0";
+  std::ofstream(dir / dead) << "dead";
+  std::ofstream(dir / live) << "live";
+  EXPECT_EQ(kWriters[0].write(dir / "x", "x"), "");
+  EXPECT_EQ(Names(dir), (std::set<std::string>{live, "x"}));
+
+  // An interrupted run removes the temporaries the host made and those its writers hold open;
+  // a closed one of this process and the other process's stay.
+  BaseFile* f = BaseFile::Alloc();
+  ASSERT_TRUE(f->Open(Filename(String(dir / "y")), FILEOPEN_WRITE));
+  const std::string own = ".x.tmp-" + std::to_string(::getpid());
+  const int fd = ::open((dir / (own + "-7")).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  ASSERT_GE(fd, 0);
+  std::ofstream(dir / (own + "-8")) << "closed";
+  EXPECT_EQ(Names(dir).size(), 5u);
+  host::RemoveTemporaryFiles();
+  ::close(fd);
+  EXPECT_EQ(Names(dir), (std::set<std::string>{live, "x", own + "-8"}));
+  EXPECT_FALSE(f->Close());
+  BaseFile::Free(f);
+  EXPECT_EQ(Names(dir), (std::set<std::string>{live, "x", own + "-8"}));
 }
 
 }  // namespace
