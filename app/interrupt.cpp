@@ -17,8 +17,7 @@ namespace {
 // process by that signal.
 void WaitAndEnd(sigset_t signals) {
   int sig = 0;
-  while (::sigwait(&signals, &sig) != 0) {
-  }
+  while (::sigwait(&signals, &sig) != 0) {}
   host::RemoveTemporaryFiles();
   // Delivered again to this thread alone with the default action, it ends the whole process.
   struct sigaction action = {};

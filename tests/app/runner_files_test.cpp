@@ -6,7 +6,6 @@
 #include <spawn.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,8 +34,8 @@ using Clock = std::chrono::steady_clock;
 class Runner {
  public:
   Runner(const std::string& writePath, const std::vector<std::string>& args, const std::string& errFile) {
-    std::vector<std::string> argv = {CORVANE_HOST_EXE, args[0], "--plugin-dir", CORVANE_PLUGIN_DIR,
-                                     "--write-path", writePath};
+    std::vector<std::string> argv = {CORVANE_HOST_EXE,   args[0],        "--plugin-dir",
+                                     CORVANE_PLUGIN_DIR, "--write-path", writePath};
     argv.insert(argv.end(), args.begin() + 1, args.end());
     std::vector<char*> pointers;
     for (std::string& a : argv) pointers.push_back(a.data());
@@ -80,6 +79,7 @@ class Runner {
   }
   // The wait status once the console has ended (killed when it has not within a minute).
   int Wait() {
+    if (pid_ <= 0) return -1;
     if (!ReadUntil("")) ::kill(pid_, SIGKILL);
     int status = -1;
     if (::waitpid(pid_, &status, 0) == pid_) pid_ = -1;
@@ -99,57 +99,24 @@ void InstallRenderer(const std::string& dir) {
   fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
 }
 
-// A document of `count` quads apart from each other: one mesh file and one console line each.
-void WriteQuads(const std::string& path, int count) {
-  std::ofstream out(path);
-  out << "{\"objects\": [";
-  for (int i = 0; i < count; ++i) {
-    const int x = 3 * i;
-    out << (i ? "," : "") << "{\"type\": 5100, \"name\": \"Q" << i << "\", \"points\": [[" << x << ",0,0],["
-        << x + 1 << ",0,0],[" << x + 1 << ",1,0],[" << x << ",1,0]], \"polygons\": [[0,1,2,3]]}";
-  }
-  out << "]}";
+// Writes a document with scripts/gen-document (`what` its arguments before the file).
+void GenerateDocument(const std::string& what, const std::string& path) {
+  std::string out;
+  ASSERT_EQ(RunCommand("python3 " CORVANE_SOURCE_DIR "/scripts/gen-document " + what + " " + path, &out), 0)
+      << out;
 }
 
-TEST(RunnerFilesTest, SavingRefusesSpecialFilesAndFollowsLinks) {
-  TempDir work;
-  ASSERT_EQ(::mkfifo((work / "fifo").c_str(), 0600), 0);
-  fs::create_directory(work / "folder");
-  const bool root = ::geteuid() == 0;
-  if (root) {
-    ASSERT_EQ(::mknod((work / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
-  }
-  ASSERT_EQ(::symlink("real.json", (work / "link").c_str()), 0);
-  const struct {
-    std::string target, err;
-  } rows[] = {
-      {"fifo", "not a regular file"},
-      {"folder", "Is a directory"},
-      {"null", "not a regular file"},
-      {"link", ""},
-  };
-  for (const auto& row : rows) {
-    if (row.target == "null" && !root) continue;
-    SCOPED_TRACE(row.target);
-    const std::string target = work / row.target;
-    Runner runner(work / "write", {"run", "1024454", "--save", target}, work / "err");
-    const int status = runner.Wait();
-    const std::string expected = row.err.empty() ? "" : "corvane-host: " + target + ": cannot write the file: " + row.err + "\n";
-    EXPECT_EQ(ReadFile(work / "err"), expected);
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, row.err.empty() ? 0 : 1);
-    EXPECT_EQ(runner.out.find("Saved " + target + "\n") != std::string::npos, row.err.empty()) << runner.out;
-  }
-  EXPECT_TRUE(fs::is_fifo(work / "fifo") && fs::is_empty(work / "folder") && fs::is_symlink(work / "link"));
-  EXPECT_EQ(ReadFile(work / "real.json").substr(0, 1), "{");
-}
-
-TEST(RunnerFilesTest, TheSettingsFileIsWrittenSafelyAndOnlyItsOwnChangePutBack) {
+TEST(RunnerFilesTest, SavesAndTheSettingsFileAreWrittenSafelyAndOnlyOwnChangesPutBack) {
   TempDir work;
   InstallRenderer(work / "renderer");
-  WriteQuads(work / "quads.json", 150);
+  GenerateDocument("quads 150", work / "quads.json");  // a console line for each of the meshes
   const std::string write = work / "write", settings = write + "/corvaneSettings.cfg";
   const std::string theirs = "<global_settings><PATH>" + work / "elsewhere" + "</PATH></global_settings>";
-  const std::string good = "<global_settings>\n    <PATH>" + work / "renderer" + "</PATH>\n</global_settings>\n";
+  const auto render = [&](const std::string& renderer) -> std::vector<std::string> {
+    return {"render", "--renderer-dir", work / renderer, work / "quads.json"};
+  };
+  const std::string failed = "corvane-host: the render failed: Could not start ";
+  const std::string missing = "/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n";
   const struct Row {
     std::string what;
     std::function<void()> before;  // prepares the write path
@@ -159,40 +126,42 @@ TEST(RunnerFilesTest, TheSettingsFileIsWrittenSafelyAndOnlyItsOwnChangePutBack) 
     std::string err;       // the runner's standard error
     std::string settings;  // the settings file afterwards
   } rows[] = {
+      // clang-format off
+      {"a save to a FIFO is refused before the command runs",
+       [&] { ASSERT_EQ(::mkfifo((work / "fifo").c_str(), 0600), 0); },
+       {"run", "1024454", "--save", work / "fifo"}, nullptr,
+       1, "corvane-host: " + work / "fifo" + ": cannot write the file: not a regular file\n", ""},
+      {"a save follows a link",
+       [&] { ASSERT_EQ(::symlink("saved.json", (work / "link").c_str()), 0); },
+       {"run", "1024454", "--save", work / "link"}, nullptr, 0, "", ""},
       {"a link planted at a fixed name is left alone",
        [&] { ASSERT_EQ(::symlink((work / "victim").c_str(), (settings + ".new").c_str()), 0); },
-       {"render", "--renderer-dir", work / "renderer", work / "quads.json"}, nullptr, 0, "", good},
+       render("renderer"), nullptr,
+       0, "", "<global_settings>\n    <PATH>" + work / "renderer" + "</PATH>\n</global_settings>\n"},
       {"a failed render puts back what was there",
        [&] { std::ofstream(settings) << "<mine/>"; },
-       {"render", "--renderer-dir", work / "nowhere", work / "quads.json"}, nullptr, 1,
-       "corvane-host: the render failed: Could not start " + work / "nowhere/Orvane.app/Contents/MacOS/Orvane" +
-           ": No such file or directory\n",
-       "<mine/>"},
+       render("nowhere"), nullptr, 1, failed + work / "nowhere" + missing, "<mine/>"},
       {"a failed render leaves a file someone else wrote meanwhile",
        nullptr,
-       {"render", "--renderer-dir", work / "nowhere", work / "quads.json"},
-       [&] { host::WriteFileReplacing(settings, theirs.data(), theirs.size()); }, 1,
-       "corvane-host: the render failed: Could not start " + work / "elsewhere/Orvane.app/Contents/MacOS/Orvane" +
-           ": No such file or directory\n",
-       theirs},
+       render("nowhere"), [&] { host::WriteFileReplacing(settings, theirs.data(), theirs.size()); },
+       1, failed + work / "elsewhere" + missing, theirs},
       {"a PATH before a syntax error is read as the plug-in reads it",
-       [&] { std::ofstream(settings) << "<global_settings><PATH>" << work / "renderer" << "</PATH></global_settings><a"; },
+       [&] { std::ofstream(settings) << "<global_settings><PATH>" << work / "renderer" << "</PATH>"
+                                     << "</global_settings><a"; },
        {"render", work / "quads.json"}, nullptr, 0, "", ""},
       {"a write that fails says why",
        [&] { ASSERT_EQ(::symlink("/nonexistent/corvaneSettings.cfg", settings.c_str()), 0); },
-       {"render", "--renderer-dir", work / "renderer", work / "quads.json"}, nullptr, 1,
-       "corvane-host: cannot write the settings file " + settings + ": No such file or directory\n", ""},
+       render("renderer"), nullptr,
+       1, "corvane-host: cannot write the settings file " + settings + ": No such file or directory\n", ""},
       {"a write path that is no folder is refused",
-       [&] {
-         fs::remove(write);
-         std::ofstream(write) << "file";
-       },
-       {"render", "--renderer-dir", work / "renderer", work / "quads.json"}, nullptr, 1,
-       "corvane-host: cannot use the write path " + write + ": Not a directory\n", ""},
+       [&] { fs::remove(write); std::ofstream(write) << "file"; },
+       render("renderer"), nullptr,
+       1, "corvane-host: cannot use the write path " + write + ": Not a directory\n", ""},
       {"a FIFO is refused",
        [&] { ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0); },
-       {"render", work / "quads.json"}, nullptr, 1,
-       "corvane-host: cannot open the settings file " + settings + ": not a regular file\n", ""},
+       {"render", work / "quads.json"}, nullptr,
+       1, "corvane-host: cannot open the settings file " + settings + ": not a regular file\n", ""},
+      // clang-format on
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -217,9 +186,12 @@ TEST(RunnerFilesTest, TheSettingsFileIsWrittenSafelyAndOnlyItsOwnChangePutBack) 
     std::set<std::string> temporaries;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(write, ec))
-      if (host::TemporaryFileProcess(entry.path().filename()) != 0) temporaries.insert(entry.path().filename());
+      if (host::TemporaryFileProcess(entry.path().filename()) != 0)
+        temporaries.insert(entry.path().filename());
     EXPECT_EQ(temporaries, std::set<std::string>());
   }
+  EXPECT_TRUE(fs::is_fifo(work / "fifo") && fs::is_symlink(work / "link"));
+  EXPECT_EQ(ReadFile(work / "saved.json").substr(0, 1), "{");
 }
 
 // Waits until a file whose name starts with `prefix` is in `root` or a folder below it, watching
@@ -234,19 +206,18 @@ bool WaitForFile(const std::string& root, const std::string& prefix) {
     // Watch first, then look: nothing made in between is missed.
     std::error_code ec;
     std::vector<fs::path> folders = {root};
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec))
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
       if (it->is_directory(ec)) folders.push_back(it->path());
     for (const fs::path& folder : folders)
       if (watched.insert(folder).second) ::inotify_add_watch(fd, folder.c_str(), IN_CREATE | IN_MOVED_TO);
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec))
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
       found = found || it->path().filename().string().compare(0, prefix.size(), prefix) == 0;
     pollfd p = {fd, POLLIN, 0};
     if (!found && ::poll(&p, 1, 1000) > 0) {
       char events[4096];
-      while (::read(fd, events, sizeof events) > 0) {
-      }
+      while (::read(fd, events, sizeof events) > 0) {}
     }
   }
   ::close(fd);
@@ -257,14 +228,10 @@ TEST(RunnerFilesTest, AnInterruptedRenderRemovesItsTemporaryFilesAndEndsBySignal
   TempDir work;
   InstallRenderer(work / "renderer");
   const std::string document = work / "big.json", write = work / "write";
-  std::string made;
-  ASSERT_EQ(RunCommand("python3 " CORVANE_SOURCE_DIR "/scripts/gen-document instances 100 30000 " + document,
-                       &made),
-            0)
-      << made;
+  GenerateDocument("instances 100 50000", document);
   Runner runner(write, {"render", "--renderer-dir", work / "renderer", document}, work / "err");
   ASSERT_TRUE(runner.ReadUntil("Exporting objects and lights...")) << runner.out;
-  // The scene of thirty thousand instances takes a while to write.
+  // The scene of fifty thousand instances takes a while to write (a few tenths of a second).
   ASSERT_TRUE(WaitForFile(write, ".quickrender.ovs.tmp-"));
   ASSERT_EQ(::kill(runner.pid(), SIGTERM), 0);
   const int status = runner.Wait();
