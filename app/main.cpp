@@ -9,9 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -21,8 +19,11 @@
 #include "demo_document.h"
 #include "host_control.h"
 #include "host_document_file.h"
+#include "host_files.h"
 #include "host_user.h"
 #include "check_material.h"
+#include "interrupt.h"
+#include "orvane_utils/OrvaneXMLLoader.h"
 #include "plugin_module.h"
 #include "run_command.h"
 
@@ -173,53 +174,40 @@ int ListPlugins() {
   return 0;
 }
 
+// Reads the settings file as the plug-in does: it counts as loaded when it could be read, and
+// `doc` then holds what TinyXML kept, also of a text that is not well-formed. Its bytes, or
+// nothing when it could not be read.
+std::optional<std::string> LoadSettings(const std::string& settingsFile, TiXmlDocument* doc) {
+  std::string bytes, message;
+  if (!Orvane::OrvaneXMLLoader::readFile(settingsFile, bytes, message)) return std::nullopt;
+  Orvane::OrvaneXMLLoader::parse(bytes, *doc, message);
+  return bytes;
+}
+
 // The renderer folder that the plug-in's settings file names, or "" when it names none.
 std::string SettingsRendererDir(const std::string& settingsFile) {
   TiXmlDocument settings;
-  if (!settings.LoadFile(settingsFile.c_str())) return "";
+  if (!LoadSettings(settingsFile, &settings)) return "";
   TiXmlElement* global = settings.FirstChildElement("global_settings");
   TiXmlElement* path = global ? global->FirstChildElement("PATH") : nullptr;
   const char* text = path ? path->GetText() : nullptr;
   return text ? text : "";
 }
 
-// The whole content of `path`, or nothing when it cannot be read.
-std::optional<std::string> ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return text.str();
-}
-
-// Writes `text` to `path` through a new file beside it and a rename.
-bool WriteWhole(const std::string& path, const std::string& text) {
-  const std::string temporary = path + ".new";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) {
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
-}
+// What this run did to the settings file, so that only that is put back.
+struct SettingsChange {
+  std::optional<std::string> before;  // the file as it was; nothing when there was none
+  std::string written;                // the text this run wrote
+  struct stat file = {};              // the file this run wrote, as it was then
+};
 
 // Points the settings file at the renderer folder `dir` for this run, as the plug-in keeps it:
 // "global_settings" with "PATH" (UTF-8 text) replaces the old one, every other node stays. The
-// file as it was is kept in `before` (nothing when there was none) so that it can be put back.
-bool UseRendererDir(const std::string& settingsFile, const std::string& dir,
-                    std::optional<std::string>* before, std::string* error) {
-  *before = ReadWhole(settingsFile);
+// file is written through an exclusive temporary file beside it; `change` tells what was done.
+bool UseRendererDir(const std::string& settingsFile, const std::string& dir, SettingsChange* change,
+                    std::string* error) {
   TiXmlDocument settings;
-  if (*before) settings.Parse((*before)->c_str());
+  change->before = LoadSettings(settingsFile, &settings);
   if (TiXmlElement* old = settings.FirstChildElement("global_settings")) settings.RemoveChild(old);
   auto* global = new TiXmlElement("global_settings");
   auto* path = new TiXmlElement("PATH");
@@ -228,18 +216,39 @@ bool UseRendererDir(const std::string& settingsFile, const std::string& dir,
   settings.LinkEndChild(global);
   TiXmlPrinter printer;
   settings.Accept(&printer);
-  if (!WriteWhole(settingsFile, printer.Str())) {
-    *error = "cannot write the settings file " + settingsFile + ": " + std::strerror(errno);
+  change->written = printer.Str();
+  std::string why;
+  if (!host::WriteFileReplacing(settingsFile, change->written.data(), change->written.size(), &why)) {
+    *error = "cannot write the settings file " + settingsFile + ": " + why;
     return false;
   }
+  if (::stat(settingsFile.c_str(), &change->file) != 0) change->file = {};
   return true;
 }
 
-// Puts the settings file back as it was before `UseRendererDir`.
-void RestoreSettings(const std::string& settingsFile, const std::optional<std::string>& before) {
-  bool restored = before ? WriteWhole(settingsFile, *before) : std::remove(settingsFile.c_str()) == 0;
+// Puts the settings file back as it was before `UseRendererDir`, but only while it is still the
+// file this run wrote: another run may have written its own since.
+void RestoreSettings(const std::string& settingsFile, const SettingsChange& change) {
+  struct stat now;
+  std::string bytes, why;
+  if (::stat(settingsFile.c_str(), &now) != 0 || now.st_dev != change.file.st_dev ||
+      now.st_ino != change.file.st_ino || now.st_ctim.tv_sec != change.file.st_ctim.tv_sec ||
+      now.st_ctim.tv_nsec != change.file.st_ctim.tv_nsec ||
+      !Orvane::OrvaneXMLLoader::readFile(settingsFile, bytes, why) || bytes != change.written)
+    return;
+  bool restored = false;
+  if (change.before) {
+    restored = host::WriteFileReplacing(settingsFile, change.before->data(), change.before->size(), &why);
+  } else {
+    // The file this run made: where a link at its name leads, the link having been there before.
+    std::error_code ec;
+    const fs::path made = fs::canonical(settingsFile, ec);
+    restored = !ec && ::unlink(made.c_str()) == 0;
+    why = ec ? ec.message() : std::strerror(errno);
+  }
   if (!restored)
-    std::cerr << "corvane-host: could not put the settings file " << settingsFile << " back as it was\n";
+    std::cerr << "corvane-host: could not put the settings file " << settingsFile
+              << " back as it was: " << why << "\n";
 }
 
 // Why the file `path` (the runner's `what`) cannot be read, or "" when it can. Only a regular
@@ -256,6 +265,24 @@ std::string FileProblem(const std::string& what, const std::string& path) {
   return "";
 }
 
+// Why the settings file cannot be used: a folder, a FIFO or a device there is refused (reading a
+// FIFO would wait for a writer); "" for a regular file or none at all.
+std::string SettingsFileProblem(const std::string& settingsFile) {
+  struct stat st;
+  if (::stat(settingsFile.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
+  return FileProblem("settings file", settingsFile);
+}
+
+// Makes the write path `dir`: "" when it is a folder, else the line that says why it cannot be.
+std::string MakeWritePath(const std::string& dir) {
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  std::error_code is;
+  if (fs::is_directory(dir, is)) return "";
+  const std::string why = ec && ec != std::errc::file_exists ? ec.message() : std::strerror(ENOTDIR);
+  return "cannot use the write path " + dir + ": " + why;
+}
+
 // The last line the plug-in printed: where a failed render says why.
 std::string LastConsoleLine() {
   const std::vector<std::string> lines = host::ConsoleLines();
@@ -267,6 +294,8 @@ std::string LastConsoleLine() {
 
 int Render(const Options& o) {
   const std::string settingsFile = o.writePath + "/corvaneSettings.cfg";
+  const std::string settingsProblem = SettingsFileProblem(settingsFile);
+  if (!settingsProblem.empty()) return Fail(settingsProblem);
   std::error_code ec;
   const std::string rendererDir =
       o.rendererDir.empty() ? std::string() : fs::absolute(o.rendererDir, ec).lexically_normal().string();
@@ -280,13 +309,13 @@ int Render(const Options& o) {
   if (!doc) return Fail(error);
 
   // Only now, with a document to render, does the write path get made.
-  fs::create_directories(o.writePath, ec);
-  if (!fs::is_directory(o.writePath, ec)) {
+  const std::string writePathProblem = MakeWritePath(o.writePath);
+  if (!writePathProblem.empty()) {
     BaseDocument::Free(doc);
-    return Fail("cannot use the write path " + o.writePath);
+    return Fail(writePathProblem);
   }
-  std::optional<std::string> settingsBefore;
-  if (!rendererDir.empty() && !UseRendererDir(settingsFile, rendererDir, &settingsBefore, &error)) {
+  SettingsChange settingsChange;
+  if (!rendererDir.empty() && !UseRendererDir(settingsFile, rendererDir, &settingsChange, &error)) {
     BaseDocument::Free(doc);
     return Fail(error);
   }
@@ -301,7 +330,7 @@ int Render(const Options& o) {
   BaseDocument::Free(doc);
   if (ran) return 0;
   // A folder given for this run is kept only once the renderer has started from it.
-  if (!rendererDir.empty()) RestoreSettings(settingsFile, settingsBefore);
+  if (!rendererDir.empty()) RestoreSettings(settingsFile, settingsChange);
   const std::string why = LastConsoleLine();
   return Fail(why.empty() ? "the render command could not run (is the renderer's folder right?)"
                           : "the render failed: " + why);
@@ -340,6 +369,8 @@ int main(int argc, char** argv) {
 
   // A file-size limit makes a write fail (and be reported) instead of ending the process.
   ::signal(SIGXFSZ, SIG_IGN);
+  // An interrupted run removes its temporary files; from here on, before any thread starts.
+  WatchInterrupts();
 
   // Reading a material file needs neither the host nor the plug-in.
   if (o.command == "check-material") return CheckMaterialFile(o.document, std::cout);
@@ -364,7 +395,7 @@ int main(int argc, char** argv) {
   // The write path is made only once a render needs it.
   std::error_code ec;
   o.writePath = fs::absolute(o.writePath, ec).lexically_normal().string();
-  if (ec) return Fail("cannot use the write path " + o.writePath);
+  if (ec) return Fail("cannot use the write path " + o.writePath + ": " + ec.message());
   host::SetStartupWritePath(o.writePath);
   host::SetPluginPath(fs::absolute(o.pluginDir, ec).string());
   host::SetConsoleEcho([](const std::string& line) { std::cout << line << "\n" << std::flush; });
@@ -372,8 +403,8 @@ int main(int argc, char** argv) {
   // The render command writes its scene and the renderer's folder into the write path, as
   // "render" does.
   if (o.command == "run" && run.commandId == kRenderCommand) {
-    fs::create_directories(o.writePath, ec);
-    if (!fs::is_directory(o.writePath, ec)) return Fail("cannot use the write path " + o.writePath);
+    const std::string problem = MakeWritePath(o.writePath);
+    if (!problem.empty()) return Fail(problem);
   }
 
   PluginModule plugin;

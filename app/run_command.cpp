@@ -1,8 +1,11 @@
 #include "run_command.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 #include "c4d.h"
@@ -204,6 +207,14 @@ bool ParseImportArguments(const std::vector<std::string>& args, RunRequest* r, s
 }
 
 int RunCommand(const RunRequest& r) {
+  // A document is saved over a regular file or a new one only: anything else is refused before
+  // the command runs, so that nothing is written.
+  struct stat saveTarget;
+  if (!r.save.empty() && ::stat(r.save.c_str(), &saveTarget) == 0 && !S_ISREG(saveTarget.st_mode)) {
+    std::cerr << "corvane-host: " << r.save << ": cannot write the file: "
+              << (S_ISDIR(saveTarget.st_mode) ? std::strerror(EISDIR) : "not a regular file") << "\n";
+    return 1;
+  }
   std::string error;
   BaseDocument* doc = r.document.empty() ? BaseDocument::Alloc() : host::LoadDocumentFile(r.document, &error);
   if (!doc) {

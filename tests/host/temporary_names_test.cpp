@@ -60,106 +60,56 @@ mode_t ModeOf(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
-// Every writer of the host, answering the reason of a failure ("" on success).
-const struct Writer {
-  const char* name;
-  std::string (*write)(const std::string& path, const std::string& text);
-} kWriters[] = {
-    {"WriteFileReplacing",
-     [](const std::string& path, const std::string& text) {
-       std::string why = "unset";
-       return host::WriteFileReplacing(path, text.data(), text.size(), &why) ? std::string() : why;
-     }},
-    {"BaseFile",
-     [](const std::string& path, const std::string& text) {
-       BaseFile* f = BaseFile::Alloc();
-       const bool ok = f->Open(Filename(String(path)), FILEOPEN_WRITE) &&
-                       f->WriteBytes(text.data(), static_cast<LONG>(text.size())) && f->Close();
-       BaseFile::Free(f);
-       return std::string(ok ? "" : "failed");
-     }},
-    {"SaveDocumentFile",
-     [](const std::string& path, const std::string&) {
-       BaseDocument* doc = BaseDocument::Alloc();
-       std::string error;
-       const bool ok = host::SaveDocumentFile(doc, path, &error);
-       BaseDocument::Free(doc);
-       return ok ? std::string() : error;
-     }},
-    {"BaseBitmap::Save",
-     [](const std::string& path, const std::string&) {
-       BaseBitmap bm;
-       const bool ok = bm.Init(2, 2) == IMAGERESULT_OK &&
-                       bm.Save(Filename(String(path)), FILTER_JPG, nullptr, 0) == IMAGERESULT_OK;
-       return std::string(ok ? "" : "failed");
-     }},
-};
-
-TEST_F(TemporaryNamesTest, SpecialTargetsAreRefusedAndLinksFollowed) {
-  for (const Writer& writer : kWriters) {
-    SCOPED_TRACE(writer.name);
-    TempDir dir;
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0700), 0);
-    const bool root = ::geteuid() == 0;
-    if (root) {
-      ASSERT_EQ(::mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
-    }
-    const std::string saveText = std::string(": cannot write the file: ");
-    const struct {
-      std::string target;
-      std::string why;  // as WriteFileReplacing and the document save say it
-    } refused[] = {
-        {"fifo", "not a regular file"}, {"folder", "Is a directory"}, {"null", "not a regular file"}};
-    for (const auto& c : refused) {
-      if (c.target == "null" && !root) continue;
-      SCOPED_TRACE(c.target);
-      const std::string why = writer.write(dir / c.target, "data");
-      const std::string name = writer.name;
-      const std::string expected = name == "WriteFileReplacing" ? c.why
-                                   : name == "SaveDocumentFile" ? dir / c.target + saveText + c.why
-                                                                : "failed";
-      EXPECT_EQ(why, expected);
-    }
-    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
-    EXPECT_TRUE(fs::is_empty(dir / "folder"));
-    EXPECT_EQ(Names(dir).size(), root ? 3u : 2u);  // nothing was written beside them
-
-    // Links are followed to their file, relative ones from the link's folder; a dangling link
-    // makes its file. The links stay links.
-    ASSERT_EQ(::mkdir((dir / "folder/sub").c_str(), 0700), 0);
-    std::ofstream(dir / "folder/sub/real") << "old";
-    ASSERT_EQ(::symlink("sub/real", (dir / "folder/inner").c_str()), 0);
-    ASSERT_EQ(::symlink("folder/inner", (dir / "outer").c_str()), 0);
-    ASSERT_EQ(::symlink("folder/sub/new", (dir / "dangling").c_str()), 0);
-    EXPECT_EQ(writer.write(dir / "outer", "new"), "");
-    EXPECT_EQ(writer.write(dir / "dangling", "made"), "");
-    EXPECT_TRUE(fs::is_symlink(dir / "outer") && fs::is_symlink(dir / "folder/inner") &&
-                fs::is_symlink(dir / "dangling"));
-    if (std::string(writer.name) == "WriteFileReplacing" || std::string(writer.name) == "BaseFile") {
-      EXPECT_EQ(ReadFile(dir / "folder/sub/real"), "new");
-      EXPECT_EQ(ReadFile(dir / "folder/sub/new"), "made");
-    } else {
-      EXPECT_NE(ReadFile(dir / "folder/sub/real"), "old");
-      EXPECT_FALSE(ReadFile(dir / "folder/sub/new").empty());
-    }
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "folder/sub"), fs::directory_iterator()), 2);
+TEST_F(TemporaryNamesTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0700), 0);
+  const bool root = ::geteuid() == 0;  // a device node needs root
+  if (root) {
+    ASSERT_EQ(::mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
   }
-}
-
-TEST_F(TemporaryNamesTest, NewFilesGetTheUmasksModeReplacedOnesKeepTheirs) {
-  const mode_t old = ::umask(077);
-  for (const Writer& writer : kWriters) {
-    SCOPED_TRACE(writer.name);
-    TempDir dir;
-    std::ofstream(dir / "kept") << "old";
-    ASSERT_EQ(::chmod((dir / "kept").c_str(), 0640), 0);
-    EXPECT_EQ(writer.write(dir / "new", "x"), "");
-    EXPECT_EQ(writer.write(dir / "kept", "x"), "");
-    EXPECT_EQ(ModeOf(dir / "new"), 0600u);
-    EXPECT_EQ(ModeOf(dir / "kept"), 0640u);
+  const std::pair<std::string, std::string> refused[] = {
+      {"fifo", "not a regular file"}, {"folder", "Is a directory"}, {"null", "not a regular file"}};
+  for (const auto& [name, reason] : refused) {
+    if (name == "null" && !root) continue;
+    std::string why;
+    EXPECT_FALSE(host::WriteFileReplacing(dir / name, "x", 1, &why));
+    EXPECT_EQ(why, reason) << name;
   }
-  ::umask(old);
+  BaseDocument* doc = BaseDocument::Alloc();
+  std::string error;
+  EXPECT_FALSE(host::SaveDocumentFile(doc, dir / "fifo", &error));
+  BaseDocument::Free(doc);
+  EXPECT_EQ(error, dir / "fifo: cannot write the file: not a regular file");
+  BaseBitmap bm;
+  ASSERT_EQ(bm.Init(2, 2), IMAGERESULT_OK);
+  EXPECT_EQ(bm.Save(Filename(String(dir / "fifo")), FILTER_JPG, nullptr, 0), IMAGERESULT_FILEERROR);
+  BaseFile* f = BaseFile::Alloc();
+  EXPECT_FALSE(f->Open(Filename(String(dir / "folder")), FILEOPEN_WRITE));
+  EXPECT_TRUE(fs::is_fifo(dir / "fifo") && fs::is_empty(dir / "folder"));
+  EXPECT_EQ(Names(dir).size(), root ? 3u : 2u);
+
+  // Links are followed to their file, relative ones from the link's folder, and stay links; a
+  // dangling link makes its file. A replaced file keeps its mode, a new one gets the umask's.
+  ASSERT_EQ(::mkdir((dir / "folder/sub").c_str(), 0700), 0);
+  std::ofstream(dir / "folder/sub/real") << "old";
+  ASSERT_EQ(::chmod((dir / "folder/sub/real").c_str(), 0640), 0);
+  ASSERT_EQ(::symlink("sub/real", (dir / "folder/inner").c_str()), 0);
+  ASSERT_EQ(::symlink("folder/inner", (dir / "outer").c_str()), 0);
+  ASSERT_EQ(::symlink("folder/sub/new", (dir / "dangling").c_str()), 0);
+  const mode_t umask = ::umask(077);
+  EXPECT_TRUE(host::WriteFileReplacing(dir / "outer", "new", 3));
+  EXPECT_TRUE(f->Open(Filename(String(dir / "dangling")), FILEOPEN_WRITE) && f->WriteBytes("made", 4) &&
+              f->Close());
+  ::umask(umask);
+  BaseFile::Free(f);
+  EXPECT_TRUE(fs::is_symlink(dir / "outer") && fs::is_symlink(dir / "folder/inner") &&
+              fs::is_symlink(dir / "dangling"));
+  EXPECT_EQ(ReadFile(dir / "folder/sub/real"), "new");
+  EXPECT_EQ(ReadFile(dir / "folder/sub/new"), "made");
+  EXPECT_EQ(ModeOf(dir / "folder/sub/real"), 0640u);
+  EXPECT_EQ(ModeOf(dir / "folder/sub/new"), 0600u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "folder/sub"), fs::directory_iterator()), 2);
 }
 
 TEST_F(TemporaryNamesTest, TemporariesOfDeadAndInterruptedRunsAreRemoved) {
@@ -178,7 +128,7 @@ TEST_F(TemporaryNamesTest, TemporariesOfDeadAndInterruptedRunsAreRemoved) {
   const std::string live = ".b.tmp-" + std::to_string(::getppid()) + "-0";
   std::ofstream(dir / dead) << "dead";
   std::ofstream(dir / live) << "live";
-  EXPECT_EQ(kWriters[0].write(dir / "x", "x"), "");
+  EXPECT_TRUE(host::WriteFileReplacing(dir / "x", "x", 1));
   EXPECT_EQ(Names(dir), (std::set<std::string>{live, "x"}));
 
   // An interrupted run removes the temporaries the host made and those its writers hold open;

@@ -1,0 +1,54 @@
+// Interrupted runs: the work a signal asks for is done on a thread of its own that waits for the
+// signal, so nothing unsafe runs inside a signal handler.
+#include "interrupt.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <system_error>
+#include <thread>
+
+#include "host_files.h"
+
+namespace {
+
+// Waits for one of `signals` (blocked in every thread), removes the temporary files and ends the
+// process by that signal.
+void WaitAndEnd(sigset_t signals) {
+  int sig = 0;
+  while (::sigwait(&signals, &sig) != 0) {}
+  host::RemoveTemporaryFiles();
+  // Delivered again to this thread alone with the default action, it ends the whole process.
+  struct sigaction action = {};
+  action.sa_handler = SIG_DFL;
+  ::sigemptyset(&action.sa_mask);
+  ::sigaction(sig, &action, nullptr);
+  sigset_t one;
+  ::sigemptyset(&one);
+  ::sigaddset(&one, sig);
+  ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+  ::raise(sig);
+  ::_exit(128 + sig);  // not reached: the default action of both signals ends the process
+}
+
+}  // namespace
+
+void WatchInterrupts() {
+  sigset_t signals;
+  ::sigemptyset(&signals);
+  for (int sig : {SIGINT, SIGTERM}) {
+    struct sigaction old = {};
+    // A shell starts background jobs with SIGINT ignored; that stays so.
+    if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    ::sigaddset(&signals, sig);
+  }
+  if (::sigismember(&signals, SIGINT) != 1 && ::sigismember(&signals, SIGTERM) != 1) return;
+  if (::pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return;
+  // Detached: at the end of main the process ends while the thread still waits.
+  try {
+    std::thread(WaitAndEnd, signals).detach();
+  } catch (const std::system_error&) {
+    ::pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);  // then the signals end the run at once
+  }
+}
