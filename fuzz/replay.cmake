@@ -7,7 +7,8 @@ target_link_libraries(replay_fuzz_material PRIVATE orvane_format)
 add_executable(replay_fuzz_mesh_reader ${CMAKE_SOURCE_DIR}/fuzz/mesh_reader.cpp
   ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp
   ${CMAKE_SOURCE_DIR}/source/export/orvanemesh.cpp
-  ${CMAKE_SOURCE_DIR}/source/export/meshallocator.cpp)
+  ${CMAKE_SOURCE_DIR}/source/export/meshallocator.cpp
+  ${CMAKE_SOURCE_DIR}/source/utils/temporaryfile.cpp)
 target_include_directories(replay_fuzz_mesh_reader PRIVATE ${CMAKE_SOURCE_DIR}/source)
 
 # The whole material import into a host document: the plug-in and the host stand-in as built.

@@ -6,6 +6,7 @@
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
 #include "material/exportbasematerial.h"
+#include "utils/stringutils.h"
 
 namespace {
 
@@ -60,8 +61,10 @@ int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filenam
   ExportBaseMaterial(mat, sceneElement, nullptr, sceneData, preview, 0);
 
   const String path = dir.GetString() + String("/") + baseName;
-  const bool saved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path));
-  if (!saved) GePrint(String("Could not save material file: ") + path);
+  int error = 0;
+  const bool saved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path), &error);
+  if (!saved)
+    GePrint(String("Could not save material file: ") + path + String(": ") + String(systemErrorText(error)));
   lastFailedImages = sceneData->failedImages;
 
   FreeExportState();

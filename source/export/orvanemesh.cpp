@@ -2,16 +2,16 @@
 
 #include <fcntl.h>
 #include <linux/magic.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <utility>
+
+#include "utils/temporaryfile.h"
 
 namespace Orvane {
 
@@ -23,31 +23,13 @@ static_assert(sizeof(Vec3f) == 12 && sizeof(Vec2f) == 8 && sizeof(Triangle) == 2
 
 namespace {
 
-// The process id in temporary names, asked of the system once (and again in a forked child).
-std::atomic<pid_t> g_pid{0};
-
-pid_t ProcessId() {
-  pid_t pid = g_pid.load(std::memory_order_relaxed);
-  if (pid == 0) {
-    static const int registered = pthread_atfork(nullptr, nullptr, [] { g_pid.store(0); });
-    (void)registered;
-    pid = getpid();
-    g_pid.store(pid, std::memory_order_relaxed);
-  }
-  return pid;
-}
-
 // A binary file written through a temporary file beside the target. Small pieces are gathered in
-// a buffer, large arrays go straight to the file.
+// a buffer, large arrays go straight to the file. The first failing call leaves its errno.
 class MeshOutput {
  public:
   explicit MeshOutput(const std::string& path) : path_(path) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
-      temp_ = path + ".tmp" + std::to_string(ProcessId()) + "_" + std::to_string(counter++);
-      fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd_ < 0 && errno != EEXIST) break;
-    }
+    fd_ = TemporaryFile::CreateBeside(path, &temp_);
+    if (fd_ < 0) error_ = errno;
   }
 
   ~MeshOutput() {
@@ -92,18 +74,22 @@ class MeshOutput {
     if (fallocate(fd_, 0, 0, static_cast<off_t>(size)) == 0)
       reserved_ = size;
     else if (errno == ENOSPC)
-      ok_ = false;
+      fail(errno);
   }
+
+  // The errno of the call that failed, or 0.
+  int error() const { return error_; }
 
   // Writes what is left, closes the file and renames it over the target.
   bool commit() {
     flush();
     // Nothing of the reservation may stay behind the last byte written.
-    if (ok() && reserved_ > written_ && ftruncate(fd_, static_cast<off_t>(written_)) != 0) ok_ = false;
+    if (ok() && reserved_ > written_ && ftruncate(fd_, static_cast<off_t>(written_)) != 0) fail(errno);
     if (!ok()) return false;
     int fd = fd_;
     fd_ = -1;
     if (close(fd) != 0 || std::rename(temp_.c_str(), path_.c_str()) != 0) {
+      fail(errno);
       unlink(temp_.c_str());
       return false;
     }
@@ -122,7 +108,8 @@ class MeshOutput {
       ssize_t n = write(fd_, p, size);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
-        ok_ = false;
+        // A write that takes nothing of a non-empty piece sets no errno of its own.
+        fail(n < 0 ? errno : EIO);
         break;
       }
       p += n;
@@ -131,11 +118,17 @@ class MeshOutput {
     }
   }
 
+  void fail(int error) {
+    if (ok_) error_ = error;
+    ok_ = false;
+  }
+
   static constexpr uint64_t kReserveFrom = uint64_t(1) << 20;
 
   std::string path_;
   std::string temp_;
   int fd_ = -1;
+  int error_ = 0;
   bool ok_ = true;
   uint64_t reserved_ = 0, written_ = 0;
   size_t used_ = 0;
@@ -217,7 +210,10 @@ OrvaneMesh::OrvaneMesh() = default;
 
 OrvaneMesh::~OrvaneMesh() = default;
 
-bool OrvaneMesh::writeToFile(const std::string& path, const OrvaneMesh& mesh) {
+bool OrvaneMesh::writeToFile(const std::string& path, const OrvaneMesh& mesh, int* error) {
+  int unused = 0;
+  int& reason = error ? *error : unused;
+  reason = EOVERFLOW;
   if (!fitsCount(mesh.materialNames.size()) || !fitsCount(mesh.uvSets.size()) ||
       !fitsCount(mesh.positions.size()) || !fitsCount(mesh.normals.size()) || !fitsCount(mesh.uvs.size()) ||
       !fitsCount(mesh.triangles.size()))
@@ -249,7 +245,9 @@ bool OrvaneMesh::writeToFile(const std::string& path, const OrvaneMesh& mesh) {
   writeVector(out, mesh.normals);
   writeVector(out, mesh.uvs);
   writeVector(out, mesh.triangles);
-  return out.commit();
+  const bool written = out.commit();
+  reason = out.error();
+  return written;
 }
 
 bool OrvaneMesh::readFromFile(const std::string& path, OrvaneMesh& mesh) {

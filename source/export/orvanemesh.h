@@ -57,10 +57,12 @@ class OrvaneMesh {
   ~OrvaneMesh();
 
   /// Writes `mesh` to `path` (a UTF-8 byte path). The bytes go to a temporary file beside the
-  /// target, which is renamed over the target only once every byte was written; on any failure no
-  /// file is left behind. False when the file could not be written, or when the mesh cannot be
-  /// stored (a name longer than `MAX_STRING_LENGTH`, an array longer than `MAX_VECTOR_LENGTH`).
-  static bool writeToFile(const std::string& path, const OrvaneMesh& mesh);
+  /// target (see utils/temporaryfile.h), which is renamed over the target only once every byte was
+  /// written; on any failure no file is left behind. False when the file could not be written, or
+  /// when the mesh cannot be stored (a name longer than `MAX_STRING_LENGTH`, an array longer than
+  /// `MAX_VECTOR_LENGTH`). `error`, when given, receives the errno of the call that failed
+  /// (EOVERFLOW for a mesh that cannot be stored), or 0 on success.
+  static bool writeToFile(const std::string& path, const OrvaneMesh& mesh, int* error = nullptr);
 
   /// Reads the mesh file at `path` into `mesh`. False, with `mesh` unchanged, when the file cannot
   /// be opened, has a wrong magic number or version, ends early, holds counts or string lengths

@@ -8,6 +8,7 @@
 #include "main/main.h"
 #include "material/exportbasematerial.h"
 #include "object/orvaneinstanceids.h"
+#include "utils/stringutils.h"
 
 namespace {
 
@@ -150,11 +151,12 @@ int OrvaneSceneExporter::exportOVS() {
 
   const String dir = sceneData->sceneDir.GetString();
   const String path = dir.Content() ? dir + String("/") + fileName : fileName;
-  sceneSaved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path));
+  int error = 0;
+  sceneSaved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path), &error);
   if (sceneSaved) {
     GePrint(String("Saved scene to: ") + path);
   } else {
-    GePrint(String("Could not save scene to: ") + path);
+    GePrint(String("Could not save scene to: ") + path + String(": ") + String(systemErrorText(error)));
   }
   GePrint(String("Saving time: ") + timer.GetElapsed(Helpers::StopTime::kSeconds));
   GePrint(kBannerRule);

@@ -1,6 +1,7 @@
 #include "export/wavefrontexport.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "export/materialnametable.h"
 #include "export/meshbuilder.h"
 #include "main/helpers.h"
+#include "utils/stringutils.h"
 
 static_assert(Helpers::kMaxMaterialNameBytes == Orvane::OrvaneMesh::MAX_STRING_LENGTH,
               "an exported material name must fit a mesh file's string");
@@ -104,13 +106,16 @@ int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, con
   const LONG processing = GeGetTimer() - start;
 
   const std::string path = MeshFilePath(directory, file);
-  bool written = converted && Orvane::OrvaneMesh::writeToFile(path, mesh_);
+  // A mesh that did not fit in memory is not written.
+  int error = ENOMEM;
+  bool written = converted && Orvane::OrvaneMesh::writeToFile(path, mesh_, &error);
   // The folder is made when the first file cannot go into it, not checked for every mesh.
   if (converted && !written && !GeFExist(directory, TRUE) && GeFCreateDir(directory))
-    written = Orvane::OrvaneMesh::writeToFile(path, mesh_);
+    written = Orvane::OrvaneMesh::writeToFile(path, mesh_, &error);
   const LONG total = GeGetTimer() - start;
   if (!written) {
-    GePrint(String("--Could not write the mesh file ") + String(path) + String(" of ") + obj->GetName());
+    GePrint(String("--Could not write the mesh file ") + String(path) + String(" of ") + obj->GetName() +
+            String(": ") + String(systemErrorText(error)));
     return 0;
   }
   GePrint(String("--Exported ") + file.GetFileString() + String(": ") + obj->GetName() + String(", ") +

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -14,6 +13,7 @@
 #include "orvane_utils/OrvaneXMLLoader.h"
 #include "orvane_utils/OrvaneXMLText.h"
 #include "utils/stringutils.h"
+#include "utils/temporaryfile.h"
 
 namespace {
 
@@ -71,16 +71,6 @@ void AppendTextureTail(TiXmlElement* texture, double exponent, double a, double 
   SceneExportRealValue("b", b, texture);
   SceneExportRealValue("c", c, texture);
   if (background) ExportBgTexCoordGen(texture);
-}
-
-// A name for the temporary file beside `path` that a save writes first: hidden, unique in this
-// process, and told apart from other processes by the process ID.
-std::string TemporaryNameBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  size_t slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-  return dir + "." + file + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter.fetch_add(1));
 }
 
 // Makes every text, comment and attribute value under `root` fit for an XML 1.0 file (see
@@ -226,28 +216,38 @@ int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent
   return 1;
 }
 
-bool SaveXmlFile(TiXmlDocument& doc, std::string path) {
-  if (path.empty()) return false;
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; fd < 0; ++attempt) {
-    if (attempt == 100) return false;
-    temporary = TemporaryNameBeside(path);
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
+bool SaveXmlFile(TiXmlDocument& doc, std::string path) { return SaveXmlFile(doc, path, nullptr); }
+
+bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error) {
+  int unused = 0;
+  int& reason = error ? *error : unused;
+  reason = 0;
+  // The errno of a failed call, or `otherwise` when the call left none.
+  auto fail = [&reason](int otherwise) {
+    reason = errno != 0 ? errno : otherwise;
+    return false;
+  };
+  if (path.empty()) {
+    reason = ENOENT;
+    return false;
   }
+  std::string temporary;
+  const int fd = TemporaryFile::CreateBeside(path, &temporary);
+  if (fd < 0) return fail(EIO);
   FILE* file = fdopen(fd, "w");
   if (!file) {
+    fail(ENOMEM);
     ::close(fd);
     ::unlink(temporary.c_str());
     return false;
   }
   MakeWritable(&doc);
-  bool ok = doc.SaveFile(file);
-  ok = std::fflush(file) == 0 && ok;
-  ok = ok && ::fsync(fd) == 0;
-  ok = std::fclose(file) == 0 && ok;
-  ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
+  errno = 0;
+  bool ok = doc.SaveFile(file) || fail(EIO);
+  ok = ok && (std::fflush(file) == 0 || fail(EIO));
+  ok = ok && (::fsync(fd) == 0 || fail(EIO));
+  if (std::fclose(file) != 0 && ok) ok = fail(EIO);
+  ok = ok && (std::rename(temporary.c_str(), path.c_str()) == 0 || fail(EIO));
   if (!ok) ::unlink(temporary.c_str());
   return ok;
 }

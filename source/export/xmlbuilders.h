@@ -64,14 +64,17 @@ void ExportBgTexCoordGen(TiXmlElement* parent);
 int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent, double a, double b,
                   double c, const Filename& unused, int background);
 
-/// Writes `doc` to `path` (UTF-8). The text goes to a new file beside the target that then
-/// replaces it, so a failed save leaves the previous file as it was and no partial file behind.
-/// Every file is well-formed XML 1.0 whatever its texts hold: before writing, each text, comment
-/// and attribute value of `doc` is made writable in place (characters XML 1.0 does not allow and
+/// Writes `doc` to `path` (UTF-8). The text goes to a new temporary file beside the target (see
+/// utils/temporaryfile.h) that then replaces it, so a failed save leaves the previous file as it was and no
+/// partial file behind. Every file is well-formed XML 1.0 whatever its texts hold: before writing, each text,
+/// comment and attribute value of `doc` is made writable in place (characters XML 1.0 does not allow and
 /// ill-formed UTF-8 become U+FFFD, "--" and a final "-" in comments are broken by a blank, a CDATA
 /// section holding "]]>" becomes escaped text). True when the whole file was written and is in
 /// place.
 bool SaveXmlFile(TiXmlDocument& doc, std::string path);
+/// As above; `error` (when given) receives the errno of the call that failed (ENOENT for an empty
+/// path), or 0 when the file was saved.
+bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error);
 /// Reads `path` (UTF-8) into `doc` through the bounded loader (OrvaneXMLLoader::loadFile): a text
 /// nested too deeply for the parser, or with too many attributes on an element, is refused before
 /// parsing. True when the file could be read, whether or not its text parsed (when it did not,

@@ -96,8 +96,10 @@ class CustomOrvaneMaterial : public MaterialData {
                    std::string evalHeader, OVLReturnType returnType);
   /// `text` with every occurrence of `pattern` replaced by `replacement`: the first occurrence is
   /// replaced until none is left, so an occurrence that a replacement completes is replaced too
-  /// ("aab", "ab", "ba" gives "baa"). An empty pattern leaves the text as it is; a replacement
-  /// that holds the pattern replaces the occurrences of the text as given, left to right.
+  /// ("aab", "ab", "ba" gives "baa"). An empty pattern leaves the text as it is. Where that
+  /// repetition would not end (a replacement that holds the pattern) or is not known to end within
+  /// (length + 1)^2 replacements, the occurrences of the text as given are replaced in one pass,
+  /// left to right.
   std::string ReplaceShaderString(std::string text, std::string pattern, std::string replacement);
 
   // --- Export: medium and conversion --------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <istream>
 #include <limits>
 #include <locale.h>
@@ -193,6 +194,15 @@ std::string getPrefixBeforeDelim(const std::string& s, char delim) { return s.su
 std::string rightPad(const std::string& s, char c, int minwidth) {
   if (minwidth <= 0 || (size_t)minwidth <= s.size()) return s;
   return s + std::string((size_t)minwidth - s.size(), c);
+}
+
+// ---------------------------------------------------------------------------
+// System errors
+
+std::string systemErrorText(int error) {
+  char buffer[256];
+  // The GNU strerror_r answers its text, in `buffer` or a static one.
+  return strerror_r(error, buffer, sizeof buffer);
 }
 
 // ---------------------------------------------------------------------------

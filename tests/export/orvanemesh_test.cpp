@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -200,7 +201,9 @@ TEST(OrvaneMeshTest, NamesUpToTheLimitRoundTripLongerOnesAreRefused) {
   for (int which = 0; which < 2; ++which) {
     OrvaneMesh tooLong = SmallMesh();
     (which == 0 ? tooLong.materialNames[0] : tooLong.uvSets[0].name) = std::string(1025, 'y');
-    EXPECT_FALSE(OrvaneMesh::writeToFile(dir / "too.ovmesh", tooLong));
+    int error = 0;
+    EXPECT_FALSE(OrvaneMesh::writeToFile(dir / "too.ovmesh", tooLong, &error));
+    EXPECT_EQ(error, EOVERFLOW);
     EXPECT_FALSE(std::filesystem::exists(dir / "too.ovmesh"));
   }
 }
@@ -266,20 +269,24 @@ TEST(OrvaneMeshTest, EveryTruncationOfAValidFileIsRefused) {
   }
 }
 
-// Runs in a child process: exits 0 when the write of a large mesh failed under a 200 kB limit.
+// Runs in a child process: exits 0 when the write of a large mesh failed under a 200 kB limit
+// for a file too large.
 [[noreturn]] void WriteBigMeshUnderAFileSizeLimit(const std::string& path) {
   std::signal(SIGXFSZ, SIG_IGN);
   rlimit limit{200000, 200000};
   setrlimit(RLIMIT_FSIZE, &limit);
   OrvaneMesh big = SmallMesh();
   big.positions.assign(100000, Vec3f{1, 2, 3});
-  bool written = OrvaneMesh::writeToFile(path, big);
-  _exit(written ? 1 : 0);
+  int error = 0;
+  bool written = OrvaneMesh::writeToFile(path, big, &error);
+  _exit(written ? 1 : error == EFBIG ? 0 : 2);
 }
 
 TEST(OrvaneMeshTest, AnUnwritablePathLeavesNoFile) {
   TempDir dir;
-  EXPECT_FALSE(OrvaneMesh::writeToFile(dir / "no/such/dir/m.ovmesh", SmallMesh()));
+  int error = 0;
+  EXPECT_FALSE(OrvaneMesh::writeToFile(dir / "no/such/dir/m.ovmesh", SmallMesh(), &error));
+  EXPECT_EQ(error, ENOENT);
   EXPECT_TRUE(DirEntries(dir.path()).empty());
 }
 

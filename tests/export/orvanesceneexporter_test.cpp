@@ -334,7 +334,8 @@ TEST_F(ExporterTest, FailedSaveIsReportedAsSuch) {
   bool couldNot = false;
   for (const std::string& line : Console()) {
     EXPECT_EQ(line.rfind("Saved scene to: ", 0), std::string::npos) << line;
-    if (line == "Could not save scene to: " + missing + "/scene.ovs") couldNot = true;
+    if (line == "Could not save scene to: " + missing + "/scene.ovs: No such file or directory")
+      couldNot = true;
   }
   EXPECT_TRUE(couldNot);
 }

@@ -2,6 +2,7 @@
 // selection, light mode, texture offsets and lengths, the written file and its console line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -254,8 +255,17 @@ TEST_F(WavefrontExportTest, ConsoleLineAndFailures) {
   EXPECT_EQ(
       failing.ExportObj(doc_, Filename((dir_ / "blocked").c_str()), Filename("mesh_8.ovmesh"), cube, 1.0, 0),
       0);
+  EXPECT_EQ(Console().back(), "--Could not write the mesh file " + (dir_ / "blocked") +
+                                  "/mesh_8.ovmesh of Würfel: Not a directory");
+  // A folder in the place of the file: the rename fails, and its reason is the one given.
+  std::filesystem::create_directory(models + "/mesh_8.ovmesh");
+  EXPECT_EQ(failing.ExportObj(doc_, Filename(models.c_str()), Filename("mesh_8.ovmesh"), cube, 1.0, 0), 0);
   EXPECT_EQ(Console().back(),
-            "--Could not write the mesh file " + (dir_ / "blocked") + "/mesh_8.ovmesh of Würfel");
+            "--Could not write the mesh file " + models + "/mesh_8.ovmesh of Würfel: Is a directory");
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(models)) left.push_back(e.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"mesh_7.ovmesh", "mesh_8.ovmesh"}));
 
   // A null object: nothing at all.
   const size_t printed = Console().size();

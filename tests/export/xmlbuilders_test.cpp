@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
@@ -255,10 +256,15 @@ TEST_F(XmlFilesTest, SaveReplacesAnOldFileWhole) {
 TEST_F(XmlFilesTest, SaveIntoAMissingFolderFailsAndLeavesNothing) {
   TiXmlDocument doc;
   doc.LinkEndChild(new TiXmlElement("scene"));
-  EXPECT_FALSE(SaveXmlFile(doc, tmp / "missing/a.ovs"));
+  int error = 0;
+  EXPECT_FALSE(SaveXmlFile(doc, tmp / "missing/a.ovs", &error));
+  EXPECT_EQ(error, ENOENT);
   EXPECT_FALSE(fs::exists(tmp / "missing"));
   EXPECT_TRUE(FolderEntries(tmp.path()).empty());
-  EXPECT_FALSE(SaveXmlFile(doc, ""));
+  EXPECT_FALSE(SaveXmlFile(doc, "", &error));
+  EXPECT_EQ(error, ENOENT);
+  EXPECT_TRUE(SaveXmlFile(doc, tmp / "a.ovs", &error));
+  EXPECT_EQ(error, 0);
 }
 
 TEST_F(XmlFilesTest, AFailedSaveKeepsThePreviousFile) {
@@ -267,7 +273,9 @@ TEST_F(XmlFilesTest, AFailedSaveKeepsThePreviousFile) {
   std::ofstream(tmp / "taken/inside") << "keep";
   TiXmlDocument doc;
   doc.LinkEndChild(new TiXmlElement("scene"));
-  EXPECT_FALSE(SaveXmlFile(doc, tmp / "taken"));
+  int error = 0;
+  EXPECT_FALSE(SaveXmlFile(doc, tmp / "taken", &error));
+  EXPECT_EQ(error, EISDIR);  // the rename's reason, not the cleaning up's
   EXPECT_TRUE(fs::is_directory(tmp / "taken"));
   EXPECT_EQ(ReadFile(tmp / "taken/inside"), "keep");
   EXPECT_EQ(FolderEntries(tmp.path()), std::vector<std::string>{"taken"});
@@ -287,12 +295,13 @@ TEST_F(XmlFilesTest, AFailedWriteReportsFalseAndKeepsThePreviousFile) {
     signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = {1000, 1000};
     setrlimit(RLIMIT_FSIZE, &limit);
-    _exit(SaveXmlFile(doc, path) ? 1 : 0);
+    int error = 0;
+    _exit(SaveXmlFile(doc, path, &error) ? 1 : error == EFBIG ? 0 : 2);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "the save reported success";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the save reported success, 2: not for a file too large";
   EXPECT_EQ(ReadFile(path), "<previous />");
   EXPECT_EQ(FolderEntries(tmp.path()), std::vector<std::string>{"scene.ovs"});
 }

@@ -70,7 +70,7 @@ TEST_F(MaterialFileTest, FailuresAreReportedAndNothingRelativeIsDeleted) {
   // A file that cannot be saved: a folder stands in its place.
   fs::create_directories(dir / "m.ovm");
   EXPECT_EQ(exporter.exportOVM(doc, mat, Filename(String(dir / "m.ovm")), 0), 0);
-  EXPECT_EQ(Console().back(), "Could not save material file: " + (dir / "m.ovm"));
+  EXPECT_EQ(Console().back(), "Could not save material file: " + (dir / "m.ovm") + ": Is a directory");
   EXPECT_EQ(exporter.sceneData, nullptr);
 
   // A relative or empty path: nothing beside the working directory is touched.

@@ -242,7 +242,7 @@ TEST_F(OVLEmbeddingTest, EmbeddedProgramsReadBackThroughTheMaterialParsers) {
   }
 }
 
-TEST_F(OVLEmbeddingTest, ReplaceShaderStringEndsInEveryCase) {
+TEST_F(OVLEmbeddingTest, ReplaceShaderStringRepeatsWhereThatEndsAndOtherwiseMakesOnePass) {
   struct Case {
     const char* text;
     const char* pattern;
@@ -252,15 +252,24 @@ TEST_F(OVLEmbeddingTest, ReplaceShaderStringEndsInEveryCase) {
       {"a $tex01$ b $tex01$", "$tex01$", "3", "a 3 b 3"},
       {"", "$tex01$", "0", ""},
       {"no placeholder", "$tex02$", "1", "no placeholder"},
-      {"abc", "", "x", "abc"},      // empty pattern: the text as it is
-      {"aXa", "a", "aa", "aaXaa"},  // replacement holds the pattern
-      {"$tex01$", "$tex01$", "[$tex01$]", "[$tex01$]"},
-      {"ab", "ab", "ba", "ba"},
-      {"aab", "ab", "ba", "baa"},      // a replacement as long as the pattern completing a new match
-      {"aab", "ab", "bba", "bbbbaa"},  // and a longer one
+      {"abc", "", "x", "abc"},  // empty pattern: the text as it is
       {"x$tex01$y", "$tex01$", "1234567", "x1234567y"},
-      {"aabb", "ab", "a", "aa"},  // a replacement completing a new match
       {"$tex0$tex01$$", "$tex01$", "1", "1"},
+      {"$tex01$$tex01$", "$tex01$", "12345678", "1234567812345678"},  // longer, without "$"
+      // Repeated until none is left, where each replacement completes a new occurrence.
+      {"aabb", "ab", "a", "aa"},
+      {"ab", "ab", "ba", "ba"},
+      {"aab", "ab", "ba", "baa"},
+      {"aaabbb", "ab", "ba", "bbbaaa"},  // nine replacements
+      {"aab", "ab", "bba", "bbbbaa"},
+      {"abababc", "ababc", "c", "abc"},  // a pattern that overlaps itself
+      // Repetitions that would not end: one pass over the text as given.
+      {"aXa", "a", "aa", "aaXaa"},
+      {"$tex01$", "$tex01$", "[$tex01$]", "[$tex01$]"},
+      {"aab", "ab", "bbaa", "abbaa"},  // grows for ever
+      {"abab", "ab", "bbaa", "bbaabbaa"},
+      // Ends only after 127 replacements, more than (8 + 1)^2.
+      {"aaaaaaab", "ab", "bba", "aaaaaabba"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(writer->ReplaceShaderString(c.text, c.pattern, c.replacement), c.result)
