@@ -121,6 +121,9 @@ int CreateBeside(const std::string& target, std::string* temporary) {
     const std::string candidate = NameBeside(target);
     const int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0) {
+      // A file that is replaced keeps its own mode; a new one has what the umask allows.
+      struct stat st;
+      if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) fchmod(fd, st.st_mode & 07777);
       *temporary = candidate;
       return fd;
     }

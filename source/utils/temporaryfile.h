@@ -24,7 +24,8 @@ std::string NameBeside(const std::string& target);
 bool IsTemporaryName(const std::string& name, pid_t* pid);
 
 /// Creates a new temporary file for `target` in its folder with O_WRONLY | O_CREAT | O_EXCL |
-/// O_NOFOLLOW | O_CLOEXEC and mode 0666 (less the umask), taking the next name while one is taken.
+/// O_NOFOLLOW | O_CLOEXEC and mode 0666 (less the umask), or the mode of the file it will replace,
+/// taking the next name while one is taken.
 /// The first time this process makes a temporary file in a folder, the temporary files there whose
 /// process no longer runs are removed first. Answers the open descriptor and sets `*temporary` to
 /// its name; -1 with `errno` set when no file could be created.

@@ -101,10 +101,15 @@ TEST(TemporaryFileTest, CreationRemovesTheFilesOfEndedProcessesOnly) {
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(Entries(dir.path()), expected);
 
-  // Only the first temporary file in a folder looks for what others left there.
+  // Only the first temporary file in a folder looks for what others left there. A file that is
+  // replaced keeps its own mode.
   std::ofstream(dir / (".b.tmp-" + dead + "-0")) << "left";
+  std::ofstream(dir / "b") << "old";
+  ASSERT_EQ(chmod((dir / "b").c_str(), 0640), 0);
   const int second = TemporaryFile::CreateBeside(dir / "b", &temporary);
   ASSERT_GE(second, 0);
+  ASSERT_EQ(fstat(second, &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
   close(second);
   EXPECT_TRUE(fs::exists(dir / (".b.tmp-" + dead + "-0")));
   EXPECT_EQ(TemporaryFile::RemoveStale(dir.path()), 1);
