@@ -15,12 +15,17 @@
 #include "orvane_utils/OrvaneSceneParseUtilsExcep.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
 #include "utils/reference.h"
+#include "utils/temporaryfile.h"
 #include "utils/stringutilsexcep.h"
 
 using Orvane::OrvaneMaterial;
 using Orvane::OrvaneSceneParseUtils;
 
 namespace {
+
+// How deep below the materials folder the import looks for temporary files of killed imports:
+// an archive's own folders are seldom more than a few levels deep.
+constexpr int kStaleSearchDepth = 8;
 
 // The type elements a "material" may hold, in the order that decides between several.
 enum class Kind { Specular, Glossy, Diffuse, DiffuseTrans, OrenNayar, Phong, Null, Blend, None };
@@ -88,7 +93,11 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
     // Every archive gets a new, empty folder: a folder of the same name (the same file imported
     // within the timer's step, or a timer that started again) keeps what it holds.
     const String folder = fileName.GetFileString() + String::LongToString(GeGetTimer());
-    const Filename target = Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), folder);
+    const Filename materials = Helpers::GetWritePath() + Filename("materials");
+    // An import that was killed while unpacking left its temporary files in a folder no import
+    // writes into again.
+    TemporaryFile::RemoveStaleBelow(Helpers::ToUTF8String(materials.GetString()), kStaleSearchDepth);
+    const Filename target = Helpers::NewFolder(materials, folder);
     if (!target.Content()) {
       GePrint(String("Could not unpack ") + fileName.GetString() + ": " +
               Helpers::UnpackFailure(ZIPERROR_WRITE));

@@ -12,6 +12,7 @@
 #include <climits>
 #include <mutex>
 #include <set>
+#include <vector>
 
 namespace TemporaryFile {
 
@@ -105,6 +106,28 @@ int RemoveStale(const std::string& folder) {
     }
     closedir(dir);
   }
+  errno = saved;
+  return removed;
+}
+
+int RemoveStaleBelow(const std::string& folder, int depth) {
+  int removed = RemoveStale(folder);
+  if (depth <= 0) return removed;
+  const int saved = errno;
+  std::vector<std::string> below;
+  if (DIR* dir = opendir(folder.empty() ? "." : folder.c_str())) {
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    while (const dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      struct stat st;
+      if (name == "." || name == ".." || fstatat(dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+          !S_ISDIR(st.st_mode))
+        continue;
+      below.push_back(prefix + name);
+    }
+    closedir(dir);
+  }
+  for (const std::string& sub : below) removed += RemoveStaleBelow(sub, depth - 1);
   errno = saved;
   return removed;
 }

@@ -36,4 +36,8 @@ int CreateBeside(const std::string& target, std::string* temporary);
 /// removed. `errno` is kept.
 int RemoveStale(const std::string& folder);
 
+/// `RemoveStale` for `folder` and every folder below it, `depth` levels deep at most; links are not
+/// followed. Answers how many were removed. `errno` is kept.
+int RemoveStaleBelow(const std::string& folder, int depth);
+
 }  // namespace TemporaryFile

@@ -2,7 +2,11 @@
 // archives, cancelled choosers, broken files.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "host_clock.h"
@@ -166,6 +170,14 @@ TEST_F(ImportTest, ArchivesOfOneFileNameEachGetANewFolderAndARefusedOneLeavesNon
       {{"a.ovm", "<scenedata>" + Mat("First", kDiffuse) + "</scenedata>"}},
       {{"b.ovm", "<scenedata>" + Mat("Second", kDiffuse) + "</scenedata>"}},
       {{"c.ovm", "<scenedata/>"}, {"../c.ovm", "x"}}};
+  // What an import killed while unpacking left behind goes; a running import's file stays.
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+  const std::string left = ".t.tga.tmp-" + std::to_string(ended) + "-0", live = ".t.tmp-1-0";
+  std::filesystem::create_directories(dir / "materials/killed/tex");
+  std::ofstream(dir / ("materials/killed/tex/" + left)) << "part";
+  std::ofstream(dir / ("materials/killed/" + live)) << "part";
   for (const auto& entries : archives) {
     std::string archive = dir / std::to_string(&entries - archives);
     std::filesystem::create_directory(archive);
@@ -177,8 +189,8 @@ TEST_F(ImportTest, ArchivesOfOneFileNameEachGetANewFolderAndARefusedOneLeavesNon
   std::set<std::string> tree;
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "materials"))
     tree.insert(std::filesystem::relative(e.path(), dir / "materials").string());
-  EXPECT_EQ(tree,
-            (std::set<std::string>{"wood.povm0", "wood.povm0/a.ovm", "wood.povm0-2", "wood.povm0-2/b.ovm"}));
+  EXPECT_EQ(tree, (std::set<std::string>{"wood.povm0", "wood.povm0/a.ovm", "wood.povm0-2",
+                                         "wood.povm0-2/b.ovm", "killed", "killed/tex", "killed/" + live}));
 }
 
 TEST_F(ImportTest, ACancelledChooserImportsNothingNotEvenThePreviousFile) {
