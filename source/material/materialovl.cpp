@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <algorithm>
 #include <vector>
 
 #include "export/orvanescenedata.h"
@@ -147,11 +148,13 @@ std::string CustomOrvaneMaterial::ReplaceShaderString(std::string text, std::str
   // "ba" moves every "b" before every "a" and ends after at most n * n / 4 replacements on a text
   // of n characters; "ab" -> "bbaa" makes "aab" grow for ever; "ab" -> "bba" ends on "a...ab"
   // only after 2^k - 1 replacements for k "a". The repetition is given (n + 1)^2 replacements, as
-  // many as it takes for every character of the text to pass every other one; one that has not
-  // ended by then is taken as one that does not end, in time and memory that a shader program
-  // can take, and the text gets one left-to-right pass instead.
+  // many as it takes for every character of the text to pass every other one, and never fewer
+  // than 65536, which a short text's slow but ending repetition takes; one that has not ended by
+  // then is taken as one that does not end, in time and memory that a shader program can take,
+  // and the text gets one left-to-right pass instead.
+  constexpr size_t kLeastBudget = size_t(1) << 16;
   const size_t n = text.size();
-  const size_t budget = n < (size_t(1) << 31) ? (n + 1) * (n + 1) : SIZE_MAX;
+  const size_t budget = n < (size_t(1) << 31) ? std::max((n + 1) * (n + 1), kLeastBudget) : SIZE_MAX;
   if (ReplaceRepeatedly(text, pattern, replacement, budget, &result)) return result;
   return ReplaceInOnePass(text, pattern, replacement);
 }

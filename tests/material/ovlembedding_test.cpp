@@ -247,7 +247,7 @@ TEST_F(OVLEmbeddingTest, ReplaceShaderStringRepeatsWhereThatEndsAndOtherwiseMake
     const char* text;
     const char* pattern;
     const char* replacement;
-    const char* result;
+    std::string result;
   } cases[] = {
       {"a $tex01$ b $tex01$", "$tex01$", "3", "a 3 b 3"},
       {"", "$tex01$", "0", ""},
@@ -268,8 +268,9 @@ TEST_F(OVLEmbeddingTest, ReplaceShaderStringRepeatsWhereThatEndsAndOtherwiseMake
       {"$tex01$", "$tex01$", "[$tex01$]", "[$tex01$]"},
       {"aab", "ab", "bbaa", "abbaa"},  // grows for ever
       {"abab", "ab", "bbaa", "bbaabbaa"},
-      // Ends only after 127 replacements, more than (8 + 1)^2.
-      {"aaaaaaab", "ab", "bba", "aaaaaabba"},
+      {"aaaaaaab", "ab", "bba", std::string(128, 'b') + "aaaaaaa"},  // ends after 127 replacements
+      // Would end only after 2^20 - 1 replacements, more than a short text is given.
+      {"aaaaaaaaaaaaaaaaaaaab", "ab", "bba", "aaaaaaaaaaaaaaaaaaabba"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(writer->ReplaceShaderString(c.text, c.pattern, c.replacement), c.result)
