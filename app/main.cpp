@@ -35,7 +35,8 @@ const char kUsage[] =
     "usage: corvane-host <command> [options] [DOCUMENT.json]\n"
     "\n"
     "commands:\n"
-    "  plugins               start the plug-in and list its registrations\n"
+    "  plugins               start the plug-in and list its registrations: kind, ID, name (the\n"
+    "                        IDs that run takes; menu separators are shown as \"separator\")\n"
     "  render [DOCUMENT]     open the document (the built-in demo document without one) and run\n"
     "                        the render command on it: the scene is written and the renderer\n"
     "                        started\n"
@@ -50,7 +51,11 @@ const char kUsage[] =
     "                        scene (quickrender/) go (default: ~/.corvane)\n"
     "  --renderer-dir DIR    the renderer's installation folder (holding Orvane.app) for this\n"
     "                        render; kept in the settings file once the renderer has started\n"
-    "  -h, --help            this text\n";
+    "  -h, --help            this text\n"
+    "\n"
+    "An option's value follows it after a space or \"=\" (--write-path DIR, --write-path=DIR).\n"
+    "Exit status: 0 done; 1 a command, button or render did not do its work, or a document or\n"
+    "material file could not be used; 2 a usage error, or a file check-material cannot read.\n";
 
 struct Options {
   std::string command;
