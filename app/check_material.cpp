@@ -11,6 +11,7 @@
 
 #include "c4d.h"
 #include "host_control.h"
+#include "main/unpackfailure.h"
 #include "orvane_utils/OrvaneMaterialCheck.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
 
@@ -47,7 +48,7 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
   const long failure = zip ? zip->GetError() : ZIPERROR_READ;
   ZipFile::Free(zip);
   if (!extracted) {
-    out << path << ": Could not unpack the archive: " << UnpackFailureWords(failure) << "\n";
+    out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(failure) << "\n";
     return 2;
   }
   std::string ovm;
@@ -67,21 +68,6 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
 
 }  // namespace
 
-std::string UnpackFailureWords(long error) {
-  switch (error) {
-    case ZIPERROR_UNSAFE_NAME: return "unsafe name";
-    case ZIPERROR_CORRUPT: return "corrupt";
-    case ZIPERROR_CHECKSUM: return "bad checksum";
-    case ZIPERROR_ENCRYPTED: return "encrypted";
-    case ZIPERROR_METHOD: return "unknown method";
-    case ZIPERROR_TOO_LARGE: return "too large";
-    case ZIPERROR_DISK_FULL: return "disk full";
-    case ZIPERROR_WRITE: return "cannot write";
-    case ZIPERROR_STOPPED: return "stopped";
-    default: return "cannot be read";
-  }
-}
-
 int CheckMaterialFile(const std::string& path, std::ostream& out) {
   if (!Filename(path).CheckSuffix("povm")) return CheckOvm(path, path, out);
   // Only a regular file is opened, so the check never waits for a writer.
@@ -99,7 +85,7 @@ int CheckMaterialFile(const std::string& path, std::ostream& out) {
   std::error_code ec;
   std::string scratch = (fs::temp_directory_path(ec) / "corvane-check-XXXXXX").string();
   if (ec || !::mkdtemp(scratch.data())) {
-    out << path << ": Could not unpack the archive: " << UnpackFailureWords(ZIPERROR_WRITE) << "\n";
+    out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(ZIPERROR_WRITE) << "\n";
     return 2;
   }
   struct Remove {

@@ -15,7 +15,3 @@
 /// Returns 0 when every material parsed, 1 otherwise (an archive without
 /// ".ovm" too), and 2 when the file cannot be read or the archive unpacked.
 int CheckMaterialFile(const std::string& path, std::ostream& out);
-
-/// The words the import gives for an extraction's `ZIPERROR_*` code (the
-/// runner cannot call the plug-in's own).
-std::string UnpackFailureWords(long error);

@@ -15,6 +15,7 @@
 #include "export/xmlbuilders.h"
 #include "main/childreaper.h"
 #include "main/helpers.h"
+#include "main/unpackfailure.h"
 
 namespace Helpers {
 namespace {
@@ -230,20 +231,7 @@ Filename NewFolder(const Filename& parent, const String& name) {
   return Filename();
 }
 
-String UnpackFailure(LONG error) {
-  switch (error) {
-    case ZIPERROR_UNSAFE_NAME: return "unsafe name";
-    case ZIPERROR_CORRUPT: return "corrupt";
-    case ZIPERROR_CHECKSUM: return "bad checksum";
-    case ZIPERROR_ENCRYPTED: return "encrypted";
-    case ZIPERROR_METHOD: return "unknown method";
-    case ZIPERROR_TOO_LARGE: return "too large";
-    case ZIPERROR_DISK_FULL: return "disk full";
-    case ZIPERROR_WRITE: return "cannot write";
-    case ZIPERROR_STOPPED: return "stopped";
-    default: return "cannot be read";
-  }
-}
+String UnpackFailure(LONG error) { return String(UnpackFailureText(error)); }
 
 Filename UnpackPovm(Filename archive, Filename dir, LONG* failure) {
   if (failure) *failure = ZIPERROR_NONE;
