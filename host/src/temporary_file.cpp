@@ -55,15 +55,20 @@ void SplitPath(const std::string& path, std::string* dir, std::string* name) {
   *name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-/// Follows the links at `target` to the file a write replaces: 0 with `*final` its path and
-/// `*st` its status (`*exists` false when nothing is there yet: the link is dangling or the name
-/// is free), or the `errno` value of the refusal.
-int ResolveTarget(const std::string& target, std::string* final, struct stat* st, bool* exists) {
+/// Follows the links at `target` (when `follow`) to the file a write replaces: 0 with `*final` its
+/// path and `*st` its status (`*exists` false when nothing is there yet: the link is dangling, the
+/// name is free or a link that is not followed is replaced), or the `errno` value of the refusal.
+int ResolveTarget(const std::string& target, bool follow, std::string* final, struct stat* st, bool* exists) {
   if (target.empty()) return ENOENT;
   std::string path = target;
   for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
     if (::lstat(path.c_str(), st) != 0) {
       if (errno != ENOENT) return errno;
+      *final = path;
+      *exists = false;
+      return 0;
+    }
+    if (S_ISLNK(st->st_mode) && !follow) {
       *final = path;
       *exists = false;
       return 0;
@@ -125,11 +130,12 @@ void RemoveStaleTemporaries(const std::string& dir) {
   errno = saved;
 }
 
-int CreateTemporaryBeside(const std::string& target, std::string* temporary, std::string* final) {
+int CreateTemporaryBeside(const std::string& target, std::string* temporary, std::string* final,
+                          bool followLink) {
   std::string path;
   struct stat st;
   bool exists = false;
-  if (const int refused = ResolveTarget(target, &path, &st, &exists)) {
+  if (const int refused = ResolveTarget(target, followLink, &path, &st, &exists)) {
     errno = refused;
     return -1;
   }

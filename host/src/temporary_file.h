@@ -15,8 +15,11 @@ namespace host {
 /// made in a folder removes the stale temporaries there (`RemoveStaleTemporaries`). The file is
 /// registered until `CommitTemporary` or `DiscardTemporary`. The open descriptor, with
 /// `*temporary` its path and `*final` the path to rename it to; -1 with `errno` set (EISDIR,
-/// EINVAL for another special file) when no such file could be made.
-int CreateTemporaryBeside(const std::string& target, std::string* temporary, std::string* final);
+/// EINVAL for another special file) when no such file could be made. With `followLink` false a
+/// link at `target` is not followed: the rename replaces the link itself (as unpacking does, which
+/// never writes out of its folder).
+int CreateTemporaryBeside(const std::string& target, std::string* temporary, std::string* final,
+                          bool followLink = true);
 
 /// Renames `temporary` over `final` and forgets it; false with `errno` kept from the rename
 /// (the temporary then is removed).

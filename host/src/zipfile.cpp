@@ -6,7 +6,6 @@
 #include <zip.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -128,27 +127,13 @@ LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd) {
   return n == 0 ? ZIPERROR_NONE : ZIPERROR_CORRUPT;
 }
 
-// The path to make the temporary file of `target` beside: `target` itself, unless a link is
-// there. The temporary then is made for a free name in the same folder, as the link is replaced,
-// never followed out of the folder.
-std::string TemporaryFor(const fs::path& target) {
-  static std::atomic<unsigned> counter{0};
-  std::error_code ec;
-  if (!fs::is_symlink(fs::symlink_status(target, ec))) return target.string();
-  fs::path free;
-  do {
-    free = target.parent_path() / (".unpacked-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
-  } while (fs::exists(fs::symlink_status(free, ec)));
-  return free.string();
-}
-
 // Writes entry `index` (declaring `size` bytes) into a new file beside `target`, named in
-// `*temporary`; it takes the place of `target` only once every entry has been written. A failed
-// entry leaves no file.
+// `*temporary`; it takes the place of `target` only once every entry has been written. A link at
+// `target` is replaced, never followed out of the folder. A failed entry leaves no file.
 LONG WriteTemporary(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const fs::path& target,
                     std::string* temporary) {
   std::string final;
-  const int fd = host::CreateTemporaryBeside(TemporaryFor(target), temporary, &final);
+  const int fd = host::CreateTemporaryBeside(target.string(), temporary, &final, /*followLink=*/false);
   if (fd < 0) return WriteReason(errno);
   LONG error = ZIPERROR_NONE;
   if (zip_file_t* in = zip_fopen_index(archive, index, 0)) {
