@@ -1,17 +1,15 @@
 #include "run_command.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 
 #include "c4d.h"
 #include "c4d_descriptionmessages.h"
 #include "host_control.h"
 #include "host_document_file.h"
+#include "host_files.h"
 #include "host_user.h"
 
 const char kRunUsage[] =
@@ -209,10 +207,9 @@ bool ParseImportArguments(const std::vector<std::string>& args, RunRequest* r, s
 int RunCommand(const RunRequest& r) {
   // A document is saved over a regular file or a new one only: anything else is refused before
   // the command runs, so that nothing is written.
-  struct stat saveTarget;
-  if (!r.save.empty() && ::stat(r.save.c_str(), &saveTarget) == 0 && !S_ISREG(saveTarget.st_mode)) {
-    std::cerr << "corvane-host: " << r.save << ": cannot write the file: "
-              << (S_ISDIR(saveTarget.st_mode) ? std::strerror(EISDIR) : "not a regular file") << "\n";
+  std::string why;
+  if (!r.save.empty() && !host::IsReplaceableTarget(r.save, &why)) {
+    std::cerr << "corvane-host: " << r.save << ": cannot write the file: " << why << "\n";
     return 1;
   }
   std::string error;

@@ -18,6 +18,11 @@ namespace host {
 /// untouched and the system's reason in `*why` (e.g. "Permission denied", "not a regular file").
 bool WriteFileReplacing(const std::string& path, const void* data, size_t size, std::string* why = nullptr);
 
+/// False, with the reason in `*why`, when `path` names a target that `WriteFileReplacing` refuses
+/// (a folder, a device, a FIFO, a socket, after following links); true for a regular file or a
+/// free name. For refusing a save before any work is done.
+bool IsReplaceableTarget(const std::string& path, std::string* why);
+
 /// Removes every temporary file this process has made and not yet renamed or removed: those the
 /// host made, and any file this process holds open whose name is a temporary's name carrying this
 /// process's ID (the plug-in's own writers name theirs the same way). For an interrupted run;

@@ -254,6 +254,16 @@ std::string ErrorText(int error) {
   return ::strerror_r(error, buffer, sizeof buffer);  // the GNU form: the text, maybe not in buffer
 }
 
+bool IsReplaceableTarget(const std::string& path, std::string* why) {
+  std::string final;
+  struct stat st;
+  bool exists = false;
+  const int refused = ResolveTarget(path, true, &final, &st, &exists);
+  if (refused != EISDIR && refused != kNotRegularFile) return true;
+  if (why) *why = ErrorText(refused);
+  return false;
+}
+
 bool WriteFileReplacing(const std::string& path, const void* data, size_t size, std::string* why) {
   std::string temporary, final;
   int error = 0;
