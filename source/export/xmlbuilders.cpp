@@ -193,6 +193,15 @@ int SceneExportSpectrumTabulated(const std::string& start, const std::string& en
   return 1;
 }
 
+bool HasChildWith(const TiXmlElement* parent, const char* element, const char* field,
+                  const std::string& text) {
+  for (const TiXmlElement* e = parent->FirstChildElement(element); e; e = e->NextSiblingElement(element)) {
+    const TiXmlElement* f = e->FirstChildElement(field);
+    if (f && f->GetText() && text == f->GetText()) return true;
+  }
+  return false;
+}
+
 void ExportTextureIndex(TiXmlElement* parent, int index) {
   TiXmlElement* texture = AppendElement("texture", parent);
   SceneExportLongValue("texture_index", index, texture);

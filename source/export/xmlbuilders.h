@@ -35,6 +35,11 @@ void SceneExportComment(const char* text, TiXmlElement* parent);
 /// Appends a comment holding `text` in UTF-8.
 void SceneExportComment(const String& text, TiXmlElement* parent);
 
+/// True when `parent` has a child element `element` whose first "`field`" child holds `text`
+/// (a "material" of that "name", a "texture" of that "path").
+bool HasChildWith(const TiXmlElement* parent, const char* element, const char* field,
+                  const std::string& text);
+
 /// Appends "include" holding "pathname" = the file's full path in UTF-8.
 void SceneExportInclude(const Filename& file, TiXmlElement* parent);
 

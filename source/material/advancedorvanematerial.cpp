@@ -34,16 +34,6 @@ AdvancedOrvaneMaterial* NodeOf(BaseShader* node) {
   return node ? static_cast<AdvancedOrvaneMaterial*>(node->GetNodeData()) : nullptr;
 }
 
-// True when a "material" element named `name` is already a child of `parent`.
-bool NameWritten(const TiXmlElement* parent, const std::string& name) {
-  for (const TiXmlElement* m = parent->FirstChildElement("material"); m;
-       m = m->NextSiblingElement("material")) {
-    const TiXmlElement* n = m->FirstChildElement("name");
-    if (n && n->GetText() && name == n->GetText()) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 AdvancedOrvaneMaterial::AdvancedOrvaneMaterial() { writer_.idOffset = NODE_ID_OFFSET; }
@@ -320,7 +310,7 @@ Bool AdvancedOrvaneMaterial::ExportBlend(const String& name, TiXmlElement* paren
     ++counter;
     String childName =
         child->GetName() + String("_") + Helpers::ULongToString(static_cast<unsigned int>(counter));
-    if (NameWritten(parent, Helpers::ToUTF8String(childName)))
+    if (HasChildWith(parent, "material", "name", Helpers::ToUTF8String(childName)))
       childName = tree.containerName + String("_") + childName;
     names[i] = childName;
     childData->ExportNode(childName, parent, 0, sd, counter, tree);

@@ -44,16 +44,6 @@ ChannelInfo InNumbering(const ChannelInfo& info, const CustomOrvaneMaterial& mat
   return s;
 }
 
-// True when the model element `parent` already holds a texture definition of `path`.
-bool HasTexture(const TiXmlElement* parent, const std::string& path) {
-  for (const TiXmlElement* t = parent->FirstChildElement("texture"); t;
-       t = t->NextSiblingElement("texture")) {
-    const TiXmlElement* p = t->FirstChildElement("path");
-    if (p && p->GetText() && path == p->GetText()) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 TextureValues ReadTextureValues(const BaseContainer* data, const TextureValueIds& ids) {
@@ -108,7 +98,7 @@ bool WriteBitmapTexture(CustomOrvaneMaterial& material, BaseShader* shader, cons
   bool found = true;
   const Filename located = Helpers::GetTexturePath(file, sd->document->GetDocumentPath(), &found);
   const std::string path = Helpers::ToUTF8String(located.GetString());
-  if (!found && file.Content() && !HasTexture(parent, path))
+  if (!found && file.Content() && !HasChildWith(parent, "texture", "path", path))
     GePrint(String("Could not find the texture ") + located.GetString() + String(" of material ") + name +
             String("; it is written under the name it has"));
   // The texture is searched for once: the definition takes the path found here.
