@@ -63,10 +63,10 @@ class MaterialTreeTest : public MaterialTest {
     ASSERT_TRUE(dialog->Open(DLG_TYPE_ASYNC, 0));
     ASSERT_NE(dialog->Tree(), nullptr);
   }
-  /// "depth name" of every line, "*" after a selected one.
-  std::vector<std::string> Lines() const {
+  /// "depth name" of every line of `shown` (by default `Show`'s), "*" after a selected one.
+  std::vector<std::string> Lines(const MaterialTreeDialog* shown = nullptr) const {
     std::vector<std::string> out;
-    for (const TreeLine& l : dialog->Tree()->Lines())
+    for (const TreeLine& l : (shown ? shown : dialog.get())->Tree()->Lines())
       out.push_back(std::to_string(l.depth) + " " + l.name + (l.selected ? "*" : ""));
     return out;
   }
@@ -263,9 +263,7 @@ TEST_F(MaterialTreeTest, TheContainerPageShowsItsTreeInTheElement) {
   auto* element = dynamic_cast<MaterialTreeDialog*>(page.Element(MAT_CONTAINER_SELF));
   ASSERT_NE(element, nullptr);
   ASSERT_NE(element->Tree(), nullptr);
-  std::vector<std::string> lines;
-  for (const TreeLine& l : element->Tree()->Lines()) lines.push_back(std::to_string(l.depth) + " " + l.name);
-  EXPECT_EQ(lines, (std::vector<std::string>{"0 C_root", "1 A"}));
+  EXPECT_EQ(Lines(element), (std::vector<std::string>{"0 C_root", "1 A"}));
 }
 
 }  // namespace

@@ -84,25 +84,18 @@ TEST_F(NodeMaterialTest, TreesAreWrittenDepthFirst) {
        false,
        {"C_mid0:blend"},
        {"C_mid0: nullMat nullMat"}},
-      {"clay: leaves become clay, blends stay",
-       [](BaseShader* r) {
-         SetType(r, MAT_TYPE_BLEND);
-         SetType(AddChild(r, "P"), MAT_TYPE_PHONG);
-       },
-       true,
-       {"P_1:oren_nayar", "C_mid0:blend"},
-       {"C_mid0: P_1 nullMat"}},
-      {"clay: null nodes become clay too",
+      {"clay: leaves and null nodes become clay, blends stay",
        [](BaseShader* r) {
          SetType(r, MAT_TYPE_BLEND);
          BaseShader* a = AddChild(r, "A");
          SetType(a, MAT_TYPE_BLEND);
+         SetType(AddChild(a, "P"), MAT_TYPE_PHONG);
          SetType(AddChild(a, "N"), MAT_TYPE_NULL);
          SetType(AddChild(r, "M"), MAT_TYPE_NULL);
        },
        true,
-       {"N_2:oren_nayar", "A_1:blend", "M_3:oren_nayar", "C_mid0:blend"},
-       {"A_1: N_2 nullMat", "C_mid0: A_1 M_3"}},
+       {"P_2:oren_nayar", "N_3:oren_nayar", "A_1:blend", "M_4:oren_nayar", "C_mid0:blend"},
+       {"A_1: P_2 N_3", "C_mid0: A_1 M_4"}},
       {"clay: a null root becomes clay",
        [](BaseShader* r) { SetType(r, MAT_TYPE_NULL); },
        true,
@@ -206,11 +199,8 @@ TEST_F(NodeMaterialTest, LinkedShadersGreyOutWhatTheyOverrideOnTheNodePage) {
   ASSERT_TRUE(RegisterOVL());
   BaseMaterial* c = AddContainer("C");
   BaseShader* node = Root(c);
-  BaseContainer* data = node->GetDataInstance();
-  BaseShader* color = BaseShader::Alloc(Xcolor);
-  BaseShader* code = BaseShader::Alloc(ID_OVLSHADER);
-  color->InsertUnderLast(node);
-  code->InsertUnderLast(node);
+  BaseShader* const linked[] = {nullptr, BaseShader::Alloc(Xcolor), BaseShader::Alloc(ID_OVLSHADER)};
+  for (BaseShader* s : {linked[1], linked[2]}) s->InsertUnderLast(node);
   const struct {
     std::vector<LONG> ids;
     bool enabled[3];
@@ -221,21 +211,18 @@ TEST_F(NodeMaterialTest, LinkedShadersGreyOutWhatTheyOverrideOnTheNodePage) {
       {{MAT_ALBEDO_TEX_A, MAT_ALPHA_TEX_B, MAT_EMISSION_TEX_A, MAT_BUMP_TEX_C}, {false, true, false}},
       {{MAT_TYPE, MAT_EMISSION_COLOR}, {true, true, true}},  // left to the host
   };
-  BaseShader* const linked[] = {nullptr, color, code};
   for (int state = 0; state < 3; ++state) {
     for (LONG link :
          {MAT_ALBEDO_SHADER, MAT_EXPONENT_SHADER, MAT_SIGMA_SHADER, MAT_ALPHA_SHADER,
           MAT_ABSORPTION_LAYER_SHADER, MAT_EMISSION_SHADER, MAT_BUMP_SHADER, MAT_DISPLACEMENT_SHADER})
-      data->SetLink(link + NODE_ID_OFFSET, linked[state]);
+      node->GetDataInstance()->SetLink(link + NODE_ID_OFFSET, linked[state]);
     for (const auto& row : kTable)
       for (LONG id : row.ids)
-        EXPECT_EQ(Node(node)->GetDEnabling(node, DescID(DescLevel(id + NODE_ID_OFFSET)), GeData(), 0,
-                                           nullptr) != FALSE,
+        EXPECT_EQ(!!Node(node)->GetDEnabling(node, DescLevel(id + NODE_ID_OFFSET), GeData(), 0, nullptr),
                   row.enabled[state])
             << "state " << state << ", parameter " << id;
   }
-  EXPECT_FALSE(
-      Node(node)->GetDEnabling(nullptr, DescID(DescLevel(MAT_TYPE + NODE_ID_OFFSET)), GeData(), 0, nullptr));
+  EXPECT_FALSE(Node(node)->GetDEnabling(nullptr, DescLevel(MAT_TYPE + NODE_ID_OFFSET), GeData(), 0, nullptr));
 }
 
 }  // namespace
