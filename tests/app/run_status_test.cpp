@@ -1,4 +1,4 @@
-// The runner's exit status and its one line on standard error.
+// The runner's exit status and its one line on standard error; its list of registrations.
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -42,7 +42,6 @@ TEST(RunStatusTest, ACommandThatDidNotDoItsWorkSaysWhichAndWhy) {
       {"render " + fifo, "cannot open the document " + fifo + special},
       {"run 1024454 " + fifo, "cannot open the document " + fifo + special},
       {"import " + fifo, "cannot open the material file " + fifo + special},
-      {"run 42", "no registered command 42"},
       {"run 1023920", "command 1023920 (Render with Orvane)" + did +
                           "Nothing was exported: the Orvane folder is not known."},
       {"press M 6270 " + doc + " --answer file:" + (work / "m.povm"),
@@ -60,14 +59,17 @@ TEST(RunStatusTest, ACommandThatDidNotDoItsWorkSaysWhichAndWhy) {
   EXPECT_TRUE(fs::exists(packed));
 }
 
-TEST(RunStatusTest, RunningTheRenderCommandMakesTheWritePath) {
-  TempDir work;
-  const fs::path macos = fs::path(work.path()) / "renderer/Orvane.app/Contents/MacOS";
-  fs::create_directories(macos);
-  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
-  const Result r = RunRunner(work / "new/write", "run 1023920 --answer dir:" + (work / "renderer"));
-  EXPECT_EQ(std::make_tuple(r.status, r.err), std::make_tuple(0, std::string())) << r.out;
-  EXPECT_TRUE(fs::exists(work / "new/write/quickrender/quickrender.ovs"));
+// Nothing is listed as a command that is not one; no resource name is left unread or ends in a space.
+TEST(RunStatusTest, ThePluginListShowsSeparatorsAndUnnamedEntriesAsWhatTheyAre) {
+  TempDir write;
+  const Result r = RunRunner(write.path(), "plugins");
+  ASSERT_EQ(std::make_tuple(r.status, r.err), std::make_tuple(0, std::string()));
+  const size_t at = r.out.find("\nseparator 1022283\nseparator 1022284\n");  // the only ones
+  EXPECT_TRUE(at != std::string::npos && r.out.find("\nseparator ") == at &&
+              r.out.rfind("\nseparator ") == at + 18)
+      << r.out;
+  EXPECT_NE(r.out.find("\nlibrary 1024271 (no name)\n"), std::string::npos) << r.out;
+  for (const char* text : {"#$", " \n"}) EXPECT_EQ(r.out.find(text), std::string::npos) << r.out;
 }
 
 }  // namespace
