@@ -175,10 +175,10 @@ TEST_F(UserDialogTest, TimerFiresAtItsIntervalOnTheHostClock) {
 
 // A dialog whose values start a thread with nothing to do and see it end.
 class ThreadDialog : public RecordingDialog {
-  struct : C4DThread {
-    void Main() override {}
-  } thread;
   Bool InitValues() override {
+    struct : C4DThread {
+      void Main() override {}
+    } thread;
     thread.Start();
     thread.Wait();
     return RecordingDialog::InitValues();
