@@ -14,6 +14,7 @@
 #include "main/unpackfailure.h"
 #include "orvane_utils/OrvaneMaterialCheck.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
+#include "files/temporaryfile.h"
 
 namespace {
 
@@ -80,20 +81,19 @@ int CheckMaterialFile(const std::string& path, std::ostream& out) {
     out << path << ": Not a regular file.\n";
     return 2;
   }
-  // A scratch folder of its own, removed again whatever happens.
+  // A scratch folder of its own, removed again whatever happens (an interruption too).
   namespace fs = std::filesystem;
   std::error_code ec;
-  std::string scratch = (fs::temp_directory_path(ec) / "corvane-check-XXXXXX").string();
-  if (ec || !::mkdtemp(scratch.data())) {
+  const fs::path temporary = fs::temp_directory_path(ec);
+  const std::string scratch =
+      ec ? std::string() : TemporaryFile::MakeUniqueFolder(temporary / "corvane-check-");
+  if (scratch.empty()) {
     out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(ZIPERROR_WRITE) << "\n";
     return 2;
   }
   struct Remove {
     const std::string& folder;
-    ~Remove() {
-      std::error_code ignored;
-      fs::remove_all(folder, ignored);
-    }
+    ~Remove() { TemporaryFile::RemoveFolder(folder); }
   } remove{scratch};
   return CheckArchive(path, scratch, out);
 }

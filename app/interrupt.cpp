@@ -2,23 +2,38 @@
 // signal, so nothing unsafe runs inside a signal handler.
 #include "interrupt.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <system_error>
 #include <thread>
 
-#include "host_files.h"
+#include "files/temporaryfile.h"
 
 namespace {
 
-// Waits for one of `signals` (blocked in every thread), removes the temporary files and ends the
-// process by that signal.
+// Waits for one of `signals` (blocked in every thread), removes the temporary files and new
+// folders, says so and ends the process by that signal.
 void WaitAndEnd(sigset_t signals) {
   int sig = 0;
   while (::sigwait(&signals, &sig) != 0) {}
-  host::RemoveTemporaryFiles();
+  TemporaryFile::Interrupt();
+  const std::string line = std::string("corvane-host: interrupted by ") +
+                           (sig == SIGINT ? "SIGINT" : "SIGTERM") +
+                           "; the run's temporary files were removed\n";
+  // The run's last line: what the other threads print from here on (a write that failed because
+  // of the interruption) goes nowhere.
+  const int err = ::dup(STDERR_FILENO);
+  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (err >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+  for (size_t done = 0; done < line.size();) {
+    const ssize_t n = ::write(err >= 0 ? err : STDERR_FILENO, line.data() + done, line.size() - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
   // Delivered again to this thread alone with the default action, it ends the whole process.
   struct sigaction action = {};
   action.sa_handler = SIG_DFL;

@@ -1,10 +1,11 @@
-// The runner's answer to SIGINT and SIGTERM: the temporary files of the run are removed, then the
-// process ends by the signal, as the shell expects (status 130 or 143).
+// The runner's answer to SIGINT and SIGTERM: the temporary files and new folders of the run are
+// removed, then the process ends by the signal, as the shell expects (status 130 or 143).
 #pragma once
 
 /// Blocks SIGINT and SIGTERM in the calling thread, and so in every thread it starts afterwards,
-/// and starts a thread that waits for them: on one it removes the temporary files of this process
-/// (`host::RemoveTemporaryFiles`) and ends the process by that signal with its default action. A
-/// signal that was ignored when the program started stays ignored. Call from `main` before any
-/// other thread starts. The waiting thread never keeps the process from ending.
+/// and starts a thread that waits for them: on one it stops every new temporary file, removes
+/// those of this process and its new folders (`TemporaryFile::Interrupt`), says on standard error
+/// that the run was interrupted (the run's last line on standard error) and ends the process by that signal
+/// with its default action. A signal that was ignored when the program started stays ignored. Call from
+/// `main` before any other thread starts. The waiting thread never keeps the process from ending.
 void WatchInterrupts();

@@ -19,7 +19,7 @@
 #include "demo_document.h"
 #include "host_control.h"
 #include "host_document_file.h"
-#include "host_files.h"
+#include "files/temporaryfile.h"
 #include "host_user.h"
 #include "check_material.h"
 #include "interrupt.h"
@@ -223,7 +223,8 @@ bool UseRendererDir(const std::string& settingsFile, const std::string& dir, Set
   settings.Accept(&printer);
   change->written = printer.Str();
   std::string why;
-  if (!host::WriteFileReplacing(settingsFile, change->written.data(), change->written.size(), &why)) {
+  if (!TemporaryFile::WriteFileReplacing(settingsFile, change->written.data(), change->written.size(),
+                                         &why)) {
     *error = "cannot write the settings file " + settingsFile + ": " + why;
     return false;
   }
@@ -243,7 +244,8 @@ void RestoreSettings(const std::string& settingsFile, const SettingsChange& chan
     return;
   bool restored = false;
   if (change.before) {
-    restored = host::WriteFileReplacing(settingsFile, change.before->data(), change.before->size(), &why);
+    restored =
+        TemporaryFile::WriteFileReplacing(settingsFile, change.before->data(), change.before->size(), &why);
   } else {
     // The file this run made: where a link at its name leads, the link having been there before.
     std::error_code ec;

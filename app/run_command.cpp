@@ -9,7 +9,7 @@
 #include "c4d_descriptionmessages.h"
 #include "host_control.h"
 #include "host_document_file.h"
-#include "host_files.h"
+#include "files/temporaryfile.h"
 #include "host_user.h"
 
 const char kRunUsage[] =
@@ -208,7 +208,7 @@ int RunCommand(const RunRequest& r) {
   // A document is saved over a regular file or a new one only: anything else is refused before
   // the command runs, so that nothing is written.
   std::string why;
-  if (!r.save.empty() && !host::IsReplaceableTarget(r.save, &why)) {
+  if (!r.save.empty() && !TemporaryFile::IsReplaceableTarget(r.save, &why)) {
     std::cerr << "corvane-host: " << r.save << ": cannot write the file: " << why << "\n";
     return 1;
   }

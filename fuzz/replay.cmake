@@ -8,8 +8,8 @@ add_executable(replay_fuzz_mesh_reader ${CMAKE_SOURCE_DIR}/fuzz/mesh_reader.cpp
   ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp
   ${CMAKE_SOURCE_DIR}/source/export/orvanemesh.cpp
   ${CMAKE_SOURCE_DIR}/source/export/meshallocator.cpp
-  ${CMAKE_SOURCE_DIR}/source/utils/temporaryfile.cpp)
-target_include_directories(replay_fuzz_mesh_reader PRIVATE ${CMAKE_SOURCE_DIR}/source)
+  ${CMAKE_SOURCE_DIR}/common/files/temporaryfile.cpp)
+target_include_directories(replay_fuzz_mesh_reader PRIVATE ${CMAKE_SOURCE_DIR}/source ${CMAKE_SOURCE_DIR}/common)
 
 # The whole material import into a host document: the plug-in and the host stand-in as built.
 add_executable(replay_fuzz_import ${CMAKE_SOURCE_DIR}/fuzz/import_fuzz.cpp

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "host_control.h"
-#include "temporary_file.h"
+#include "files/temporaryfile.h"
 
 void BaseFile::Free(BaseFile*& file) {
   delete file;
@@ -36,7 +36,7 @@ Bool BaseFile::Open(const Filename& name, LONG mode) {
     // A hidden temporary file in the folder of the file the write replaces (a link is followed),
     // renamed over it when the file is closed.
     std::string temporary, final;
-    const int fd = host::CreateTemporaryBeside(target_, &temporary, &final);
+    const int fd = TemporaryFile::CreateBeside(target_, &temporary, &final);
     if (fd >= 0) {
       file_ = fdopen(fd, "wb");
       if (file_) {
@@ -44,7 +44,7 @@ Bool BaseFile::Open(const Filename& name, LONG mode) {
         target_ = final;
       } else {
         ::close(fd);
-        host::DiscardTemporary(temporary);
+        TemporaryFile::Discard(temporary);
       }
     }
   }
@@ -62,8 +62,8 @@ Bool BaseFile::Close() {
   if (!closed) Fail(mode_ == FILEOPEN_WRITE ? FILEERROR_WRITE : FILEERROR_CLOSE);
   if (mode_ == FILEOPEN_WRITE && !temp_.empty()) {
     if (error_ != FILEERROR_NONE)
-      host::DiscardTemporary(temp_);
-    else if (!host::CommitTemporary(temp_, target_))
+      TemporaryFile::Discard(temp_);
+    else if (!TemporaryFile::Commit(temp_, target_))
       Fail(FILEERROR_CLOSE);
     temp_.clear();
   }

@@ -17,7 +17,7 @@
 #include "c4d_gedata.h"
 #include "c4d_general.h"
 #include "host_control.h"
-#include "temporary_file.h"
+#include "files/temporaryfile.h"
 
 namespace {
 
@@ -258,7 +258,7 @@ LONG BaseBitmap::Save(const Filename& name, LONG format, const BaseContainer* da
   unsigned long size = 0;
   bool ok =
       EncodeJpeg(rgb_.data(), width_, height_, quality, (savebits & SAVEBIT_GREYSCALE) != 0, &buffer, &size);
-  if (ok) ok = host::WriteFileReplacing(host::ToUtf8(name.GetString()), buffer, size);
+  if (ok) ok = TemporaryFile::WriteFileReplacing(host::ToUtf8(name.GetString()), buffer, size);
   std::free(buffer);
   return ok ? IMAGERESULT_OK : IMAGERESULT_FILEERROR;
 }

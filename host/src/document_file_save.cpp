@@ -14,7 +14,7 @@
 #include "c4d_selection.h"
 #include "host_control.h"
 #include "host_document_file.h"
-#include "temporary_file.h"
+#include "files/temporaryfile.h"
 
 namespace host {
 namespace {
@@ -371,7 +371,7 @@ bool SaveDocumentFile(BaseDocument* doc, const std::string& path, std::string* e
     return false;
   }
   std::string why;
-  if (!WriteFileReplacing(path, text.data(), text.size(), &why)) {
+  if (!TemporaryFile::WriteFileReplacing(path, text.data(), text.size(), &why)) {
     if (error) *error = path + ": cannot write the file: " + why;
     return false;
   }

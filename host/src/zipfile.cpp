@@ -18,7 +18,7 @@
 
 #include "c4d_file.h"
 #include "host_control.h"
-#include "temporary_file.h"
+#include "files/temporaryfile.h"
 
 namespace fs = std::filesystem;
 
@@ -117,7 +117,7 @@ LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd) {
     zip_int64_t n = zip_fread(in, buffer.data(), std::min<zip_uint64_t>(buffer.size(), left));
     if (n < 0) return ReasonOf(zip_error_code_zip(zip_file_get_error(in)));
     if (n == 0) return ZIPERROR_CORRUPT;
-    if (!host::WriteAll(fd, buffer.data(), static_cast<size_t>(n))) return WriteReason(errno);
+    if (!TemporaryFile::WriteAll(fd, buffer.data(), static_cast<size_t>(n))) return WriteReason(errno);
     left -= static_cast<zip_uint64_t>(n);
   }
   // One byte more must be the end (where the checksum is checked).
@@ -133,7 +133,7 @@ LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd) {
 LONG WriteTemporary(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const fs::path& target,
                     std::string* temporary) {
   std::string final;
-  const int fd = host::CreateTemporaryBeside(target.string(), temporary, &final, /*followLink=*/false);
+  const int fd = TemporaryFile::CreateBeside(target.string(), temporary, &final, /*followLink=*/false);
   if (fd < 0) return WriteReason(errno);
   LONG error = ZIPERROR_NONE;
   if (zip_file_t* in = zip_fopen_index(archive, index, 0)) {
@@ -143,7 +143,7 @@ LONG WriteTemporary(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const
     error = ReasonOf(zip_error_code_zip(zip_get_error(archive)));
   }
   if (::close(fd) != 0 && error == ZIPERROR_NONE) error = WriteReason(errno);
-  if (error != ZIPERROR_NONE) host::DiscardTemporary(*temporary);
+  if (error != ZIPERROR_NONE) TemporaryFile::Discard(*temporary);
   return error;
 }
 
@@ -154,7 +154,7 @@ class Pending {
   Pending(const Pending&) = delete;
   Pending& operator=(const Pending&) = delete;
   ~Pending() {
-    for (size_t i = moved_; i < files_.size(); ++i) host::DiscardTemporary(files_[i].first);
+    for (size_t i = moved_; i < files_.size(); ++i) TemporaryFile::Discard(files_[i].first);
   }
   void Add(const std::string& temporary, const fs::path& target) { files_.emplace_back(temporary, target); }
 
@@ -165,7 +165,7 @@ class Pending {
     for (const auto& file : files_)
       if (fs::is_directory(fs::symlink_status(file.second, ec))) return ZIPERROR_WRITE;
     for (; moved_ < files_.size(); ++moved_)
-      if (!host::CommitTemporary(files_[moved_].first, files_[moved_].second.string())) {
+      if (!TemporaryFile::Commit(files_[moved_].first, files_[moved_].second.string())) {
         ++moved_;  // the failed temporary is gone already
         return WriteReason(errno);
       }

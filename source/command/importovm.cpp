@@ -15,7 +15,7 @@
 #include "orvane_utils/OrvaneSceneParseUtilsExcep.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
 #include "utils/reference.h"
-#include "utils/temporaryfile.h"
+#include "files/temporaryfile.h"
 #include "utils/stringutilsexcep.h"
 
 using Orvane::OrvaneMaterial;
@@ -87,8 +87,11 @@ Bool ImportOVM::Execute(BaseDocument* doc) {
 Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   document = doc;
   fileName = file;
+  importedMaterials_.clear();
   // A refused archive has said why on the console; "no ovm" would hide that.
   bool refused = false;
+  // The folder an archive was unpacked into: kept once a material of it was imported.
+  std::string unpacked;
   if (fileName.CheckSuffix("povm")) {
     // Every archive gets a new, empty folder: a folder of the same name (the same file imported
     // within the timer's step, or a timer that started again) keeps what it holds.
@@ -104,11 +107,10 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
       fileName = Filename();
       refused = true;
     } else {
+      unpacked = Helpers::ToUTF8String(target.GetString());
       LONG failure = ZIPERROR_NONE;
       fileName = Helpers::UnpackPovm(fileName, target, &failure);
       refused = failure != ZIPERROR_NONE;
-      // A refused archive leaves its folder empty; an empty folder is of no use.
-      if (!fileName.Content()) ::rmdir(Helpers::ToUTF8String(target.GetString()).c_str());
     }
   }
   Bool imported = false;
@@ -136,6 +138,14 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
     EventAdd();
   } else if (!refused) {
     GePrint("no ovm");
+  }
+  // The imported materials' textures point into the unpacked folder; an import that imported
+  // nothing leaves nothing.
+  if (!unpacked.empty()) {
+    if (importedMaterials_.empty())
+      TemporaryFile::RemoveFolder(unpacked);
+    else
+      TemporaryFile::KeepFolder(unpacked);
   }
   ShowWarnings();
   // Last, so that it is what the import is seen to end with.

@@ -7,6 +7,7 @@
 #include "main/helpers.h"
 #include "material/exportbasematerial.h"
 #include "utils/stringutils.h"
+#include "files/temporaryfile.h"
 
 namespace {
 
@@ -64,7 +65,8 @@ int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filenam
   int error = 0;
   const bool saved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path), &error);
   if (!saved)
-    GePrint(String("Could not save material file: ") + path + String(": ") + String(systemErrorText(error)));
+    GePrint(String("Could not save material file: ") + path + String(": ") +
+            String(TemporaryFile::ErrorText(error)));
   lastFailedImages = sceneData->failedImages;
 
   FreeExportState();

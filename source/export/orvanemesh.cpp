@@ -11,7 +11,7 @@
 #include <cstring>
 #include <utility>
 
-#include "utils/temporaryfile.h"
+#include "files/temporaryfile.h"
 
 namespace Orvane {
 
@@ -28,14 +28,14 @@ namespace {
 class MeshOutput {
  public:
   explicit MeshOutput(const std::string& path) : path_(path) {
-    fd_ = TemporaryFile::CreateBeside(path, &temp_);
+    fd_ = TemporaryFile::CreateBeside(path, &temp_, &path_);
     if (fd_ < 0) error_ = errno;
   }
 
   ~MeshOutput() {
     if (fd_ >= 0) {
       close(fd_);
-      unlink(temp_.c_str());
+      TemporaryFile::Discard(temp_);
     }
   }
 
@@ -88,9 +88,13 @@ class MeshOutput {
     if (!ok()) return false;
     int fd = fd_;
     fd_ = -1;
-    if (close(fd) != 0 || std::rename(temp_.c_str(), path_.c_str()) != 0) {
+    if (close(fd) != 0) {
       fail(errno);
-      unlink(temp_.c_str());
+      TemporaryFile::Discard(temp_);
+      return false;
+    }
+    if (!TemporaryFile::Commit(temp_, path_)) {
+      fail(errno);
       return false;
     }
     return true;

@@ -57,7 +57,7 @@ class OrvaneMesh {
   ~OrvaneMesh();
 
   /// Writes `mesh` to `path` (a UTF-8 byte path). The bytes go to a temporary file beside the
-  /// target (see utils/temporaryfile.h), which is renamed over the target only once every byte was
+  /// target (see files/temporaryfile.h), which is renamed over the target only once every byte was
   /// written; on any failure no file is left behind. False when the file could not be written, or
   /// when the mesh cannot be stored (a name longer than `MAX_STRING_LENGTH`, an array longer than
   /// `MAX_VECTOR_LENGTH`). `error`, when given, receives the errno of the call that failed

@@ -9,6 +9,7 @@
 #include "material/exportbasematerial.h"
 #include "object/orvaneinstanceids.h"
 #include "utils/stringutils.h"
+#include "files/temporaryfile.h"
 
 namespace {
 
@@ -156,7 +157,8 @@ int OrvaneSceneExporter::exportOVS() {
   if (sceneSaved) {
     GePrint(String("Saved scene to: ") + path);
   } else {
-    GePrint(String("Could not save scene to: ") + path + String(": ") + String(systemErrorText(error)));
+    GePrint(String("Could not save scene to: ") + path + String(": ") +
+            String(TemporaryFile::ErrorText(error)));
   }
   GePrint(String("Saving time: ") + timer.GetElapsed(Helpers::StopTime::kSeconds));
   GePrint(kBannerRule);

@@ -12,6 +12,7 @@
 #include "export/meshbuilder.h"
 #include "main/helpers.h"
 #include "utils/stringutils.h"
+#include "files/temporaryfile.h"
 
 static_assert(Helpers::kMaxMaterialNameBytes == Orvane::OrvaneMesh::MAX_STRING_LENGTH,
               "an exported material name must fit a mesh file's string");
@@ -115,7 +116,7 @@ int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, con
   const LONG total = GeGetTimer() - start;
   if (!written) {
     GePrint(String("--Could not write the mesh file ") + String(path) + String(" of ") + obj->GetName() +
-            String(": ") + String(systemErrorText(error)));
+            String(": ") + String(TemporaryFile::ErrorText(error)));
     return 0;
   }
   GePrint(String("--Exported ") + file.GetFileString() + String(": ") + obj->GetName() + String(", ") +

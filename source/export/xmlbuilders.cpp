@@ -13,7 +13,7 @@
 #include "orvane_utils/OrvaneXMLLoader.h"
 #include "orvane_utils/OrvaneXMLText.h"
 #include "utils/stringutils.h"
-#include "utils/temporaryfile.h"
+#include "files/temporaryfile.h"
 
 namespace {
 
@@ -240,14 +240,14 @@ bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error) {
     reason = ENOENT;
     return false;
   }
-  std::string temporary;
-  const int fd = TemporaryFile::CreateBeside(path, &temporary);
+  std::string temporary, final;
+  const int fd = TemporaryFile::CreateBeside(path, &temporary, &final);
   if (fd < 0) return fail(EIO);
   FILE* file = fdopen(fd, "w");
   if (!file) {
     fail(ENOMEM);
     ::close(fd);
-    ::unlink(temporary.c_str());
+    TemporaryFile::Discard(temporary);
     return false;
   }
   MakeWritable(&doc);
@@ -256,9 +256,11 @@ bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error) {
   ok = ok && (std::fflush(file) == 0 || fail(EIO));
   ok = ok && (::fsync(fd) == 0 || fail(EIO));
   if (std::fclose(file) != 0 && ok) ok = fail(EIO);
-  ok = ok && (std::rename(temporary.c_str(), path.c_str()) == 0 || fail(EIO));
-  if (!ok) ::unlink(temporary.c_str());
-  return ok;
+  if (!ok) {
+    TemporaryFile::Discard(temporary);
+    return false;
+  }
+  return TemporaryFile::Commit(temporary, final) || fail(EIO);
 }
 
 bool LoadXmlFile(TiXmlDocument& doc, std::string path, std::string* error) {

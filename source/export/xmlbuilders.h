@@ -70,7 +70,7 @@ int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent
                   double c, const Filename& unused, int background);
 
 /// Writes `doc` to `path` (UTF-8). The text goes to a new temporary file beside the target (see
-/// utils/temporaryfile.h) that then replaces it, so a failed save leaves the previous file as it was and no
+/// files/temporaryfile.h) that then replaces it, so a failed save leaves the previous file as it was and no
 /// partial file behind. Every file is well-formed XML 1.0 whatever its texts hold: before writing, each text,
 /// comment and attribute value of `doc` is made writable in place (characters XML 1.0 does not allow and
 /// ill-formed UTF-8 become U+FFFD, "--" and a final "-" in comments are broken by a blank, a CDATA

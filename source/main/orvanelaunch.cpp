@@ -16,6 +16,7 @@
 #include "main/childreaper.h"
 #include "main/helpers.h"
 #include "main/unpackfailure.h"
+#include "files/temporaryfile.h"
 
 namespace Helpers {
 namespace {
@@ -221,11 +222,12 @@ Filename NewFolder(const Filename& parent, const String& name) {
     if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return Filename();
     if (slash == std::string::npos) break;
   }
-  // mkdir creates a folder only where nothing is, so the folder made is new and empty.
+  // mkdir creates a folder only where nothing is, so the folder made is new and empty. It is
+  // registered, so that an interrupted run removes it.
   for (int n = 1; n <= kMaxNewFolderTries; ++n) {
     const String folder = n == 1 ? name : name + "-" + String::LongToString(n);
     const Filename path = parent + Filename(folder);
-    if (::mkdir(ToUTF8String(path.GetString()).c_str(), 0777) == 0) return path;
+    if (TemporaryFile::MakeFolder(ToUTF8String(path.GetString()))) return path;
     if (errno != EEXIST) return Filename();
   }
   return Filename();

@@ -197,15 +197,6 @@ std::string rightPad(const std::string& s, char c, int minwidth) {
 }
 
 // ---------------------------------------------------------------------------
-// System errors
-
-std::string systemErrorText(int error) {
-  char buffer[256];
-  // The GNU strerror_r answers its text, in `buffer` or a static one.
-  return strerror_r(error, buffer, sizeof buffer);
-}
-
-// ---------------------------------------------------------------------------
 // Splitting
 
 std::vector<std::string> split(const std::string& s, char delim) {

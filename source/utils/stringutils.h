@@ -113,13 +113,6 @@ void tokenise(const std::string& s, std::vector<std::string>& tokens_out);
 std::string getLineFromText(int linenum, const char* textbuffer, int textbufferlength);
 
 // ---------------------------------------------------------------------------
-// System errors
-
-/// The system's text for the error number `error` (an errno value), as strerror gives it; safe
-/// to call from several threads at once.
-std::string systemErrorText(int error);
-
-// ---------------------------------------------------------------------------
 // Streams
 
 /// Writes `s` between double quotes to `out`; inner quotes are not escaped.

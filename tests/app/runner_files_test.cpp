@@ -15,7 +15,7 @@
 #include <functional>
 #include <string>
 
-#include "host_files.h"
+#include "files/temporaryfile.h"
 #include "support/host_fixture.h"
 
 namespace fs = std::filesystem;
@@ -67,14 +67,18 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        nullptr, 1, who + work / "fifo" + ": cannot write the file: not a regular file\n", "", ""},
       {"a save follows a link", [&] { ASSERT_EQ(::symlink("saved.json", (work / "link").c_str()), 0); },
        "run 1024454 --save " + work / "link", nullptr, 0, "", "", ""},
-      {"a link planted at a fixed name is left alone",
-       [&] { ASSERT_EQ(::symlink((work / "victim").c_str(), (settings + ".new").c_str()), 0); },
-       render("renderer"), nullptr, 0, "", cfg,
-       "<global_settings>\n    <PATH>" + work / "renderer" + "</PATH>\n</global_settings>\n"},
+      {"another user's link in a shared sticky write path is not followed",
+       [&] {
+         const std::string target = work / (::geteuid() == 0 ? "victim" : "mine");  // root can plant as another
+         ASSERT_EQ(::chmod(write.c_str(), 01777) | ::symlink(target.c_str(), settings.c_str()), 0);
+         ASSERT_EQ(::lchown(settings.c_str(), ::geteuid() == 0 ? 65534 : ::geteuid(), -1), 0);
+       },
+       render("renderer"), nullptr, ::geteuid() == 0 ? 1 : 0,
+       ::geteuid() == 0 ? who + "cannot write the settings file " + settings + ": Permission denied\n" : "", "", ""},
       {"a failed render puts back what was there", [&] { std::ofstream(settings) << "<mine/>"; },
        render("nowhere"), nullptr, 1, failed + work / "nowhere" + missing, cfg, "<mine/>"},
       {"a failed render leaves a file someone else wrote meanwhile", nullptr, render("nowhere"),
-       [&](pid_t) { host::WriteFileReplacing(settings, theirs.data(), theirs.size()); },
+       [&](pid_t) { TemporaryFile::WriteFileReplacing(settings, theirs.data(), theirs.size()); },
        1, failed + work / "elsewhere" + missing, cfg, theirs},
       {"a PATH before a syntax error is read as the plug-in reads it",
        [&] { std::ofstream(settings) << "<global_settings><PATH>" + work / "renderer" + "</PATH>"
@@ -94,7 +98,8 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        nullptr, render("renderer", "i.json"), [&](pid_t pid) {
          ASSERT_TRUE(WaitForFile(write + "/quickrender", ".quickrender.ovs.tmp-"));
          ASSERT_EQ(::kill(pid, SIGTERM), 0);
-       }, -SIGTERM, "", "quickrender/quickrender.ovs", ""},
+       }, -SIGTERM, who + "interrupted by SIGTERM; the run's temporary files were removed\n",
+       "quickrender/quickrender.ovs", ""},
       // clang-format on
   };
   // The runner through a shell that says its process ID first. In a small pipe the console stops until it is

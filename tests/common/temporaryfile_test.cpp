@@ -1,0 +1,242 @@
+// Files written through exclusive temporary files: their names, the targets they refuse or follow,
+// the modes they keep, the sweep of temporaries left behind and an interrupted run.
+#include "files/temporaryfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "support/host_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::set<std::string> Names(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+// The name of a temporary of `origin` and process `pid`.
+std::string Temporary(const std::string& name, const std::string& origin, pid_t pid) {
+  return "." + name + ".tmp-" + (origin.empty() ? "" : origin + "-") + std::to_string(pid) + "-0";
+}
+
+// A process ID that runs no process: a reaped child's.
+pid_t EndedProcess() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
+}
+
+// Sets a file's times `seconds` into the past.
+void Age(const std::string& path, long seconds) {
+  const timeval then = {::time(nullptr) - seconds, 0}, times[2] = {then, then};
+  ASSERT_EQ(::utimes(path.c_str(), times), 0);
+}
+
+TEST(TemporaryFileTest, NamesTellTheirOriginAndProcess) {
+  const std::string& self = TemporaryFile::Origin();
+  ASSERT_EQ(self.size(), 12u);
+  const struct {
+    std::string name;
+    bool temporary, local;
+    pid_t pid;
+  } rows[] = {
+      {Temporary("scene.ovs", self, 123), true, true, 123},
+      {".a.tmp-1-2" + Temporary("x", self, 9).substr(2), true, true, 9},
+      {Temporary("scene.ovs", "0123456789ab", 123), true, self == "0123456789ab", 123},
+      {".scene.ovs.tmp-123-0", true, false, 123},  // the earlier form, of no known origin
+      {"scene.ovs.tmp-" + self + "-123-0", false, false, 0},
+      {"..tmp-" + self + "-123-0", false, false, 0},
+      {".a.tmp-" + self + "-123-", false, false, 0},
+      {".a.tmp-" + self + "--0", false, false, 0},
+      {".a.tmp-" + self + "-0-0", false, false, 0},
+      {".a.tmp-" + self + "-99999999999-0", false, false, 0},
+      {".a.tmp-ABCDEF012345-1-0", false, false, 0},
+      {".scene.ovs", false, false, 0},
+  };
+  for (const auto& row : rows) {
+    const TemporaryFile::NameInfo info = TemporaryFile::ReadName(row.name);
+    EXPECT_EQ(info.temporary, row.temporary) << row.name;
+    EXPECT_EQ(info.local, row.local) << row.name;
+    EXPECT_EQ(info.temporary ? info.pid : 0, row.pid) << row.name;
+  }
+
+  // A long target name is shortened to fit the folder; the file made carries this process.
+  TempDir dir;
+  std::string temporary, final;
+  const std::string longName(251, 'n');
+  const int fd = TemporaryFile::CreateBeside(dir / longName, &temporary, &final);
+  ASSERT_GE(fd, 0) << TemporaryFile::ErrorText(errno);
+  ::close(fd);
+  const TemporaryFile::NameInfo made = TemporaryFile::ReadName(fs::path(temporary).filename());
+  EXPECT_TRUE(made.temporary && made.local && made.pid == ::getpid()) << temporary;
+  EXPECT_TRUE(TemporaryFile::Commit(temporary, final));
+  EXPECT_EQ(Names(dir.path()), std::set<std::string>{longName});
+}
+
+TEST(TemporaryFileTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
+  TempDir dir;
+  const bool root = ::geteuid() == 0;  // a device node and another user's link need root
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600) | ::mkdir((dir / "folder").c_str(), 0700), 0);
+  ASSERT_TRUE(!root || ::mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0);
+  fs::create_symlink("loop", dir / "loop");
+  std::ofstream(dir / "victim") << "victim";
+  // In a sticky folder that anyone may write to, another user's link is not followed.
+  fs::create_directory(dir / "shared");
+  fs::permissions(dir / "shared", fs::perms(01777));
+  fs::create_symlink(dir / "victim", dir / "shared/planted");
+  ASSERT_TRUE(!root || ::lchown((dir / "shared/planted").c_str(), 65534, 65534) == 0);
+  const struct {
+    std::string target, why;
+  } refused[] = {
+      {"fifo", "not a regular file"},
+      {"folder", "Is a directory"},
+      {root ? "null" : "fifo", "not a regular file"},
+      {"loop", "Too many levels of symbolic links"},
+      {root ? "shared/planted" : "fifo", root ? "Permission denied" : "not a regular file"},
+  };
+  for (const auto& row : refused) {
+    std::string why, refusal;
+    EXPECT_FALSE(TemporaryFile::IsReplaceableTarget(dir / row.target, &refusal)) << row.target;
+    EXPECT_FALSE(TemporaryFile::WriteFileReplacing(dir / row.target, "x", 1, &why)) << row.target;
+    EXPECT_EQ(why, row.why) << row.target;
+    EXPECT_EQ(refusal, row.why) << row.target;
+    EXPECT_FALSE(TemporaryFile::IsRegularFile(dir / row.target)) << row.target;
+  }
+  EXPECT_TRUE(fs::is_fifo(dir / "fifo") && fs::is_symlink(dir / "loop") && fs::is_empty(dir / "folder"));
+  EXPECT_EQ(ReadFile(dir / "victim"), "victim");
+
+  // Links are followed, relative ones from the link's folder, and stay; a dangling one makes its
+  // file. Under umask 077 a new file is 0600 and a replaced one keeps its permission bits, never
+  // set-user-ID, set-group-ID or sticky.
+  fs::create_directory(dir / "folder/sub");
+  for (const char* name : {"real", "setuid", "setgid"}) std::ofstream(dir / ("folder/sub/" + std::string(name))) << "old";
+  ASSERT_EQ(::chmod((dir / "folder/sub/real").c_str(), 0640) | ::chmod((dir / "folder/sub/setuid").c_str(), 04755) |
+                ::chmod((dir / "folder/sub/setgid").c_str(), 02751),
+            0);
+  fs::create_symlink("sub/real", dir / "folder/inner");
+  fs::create_symlink("folder/inner", dir / "outer");
+  fs::create_symlink("folder/sub/new", dir / "dangling");
+  fs::create_symlink(dir / "victim", dir / "shared/mine");  // this user's link in the shared folder
+  const mode_t umask = ::umask(077);
+  for (const char* target : {"outer", "dangling", "folder/sub/setuid", "folder/sub/setgid", "shared/mine"})
+    EXPECT_TRUE(TemporaryFile::WriteFileReplacing(dir / target, target, std::strlen(target))) << target;
+  ::umask(umask);
+  EXPECT_TRUE(fs::is_symlink(dir / "outer") && fs::is_symlink(dir / "folder/inner") &&
+              fs::is_symlink(dir / "dangling") && fs::is_symlink(dir / "shared/mine"));
+  EXPECT_EQ(ReadFile(dir / "folder/sub/real") + "," + ReadFile(dir / "folder/sub/new") + "," + ReadFile(dir / "victim"),
+            "outer,dangling,shared/mine");
+  const std::pair<const char*, int> modes[] = {
+      {"folder/sub/real", 0640}, {"folder/sub/new", 0600}, {"folder/sub/setuid", 0755}, {"folder/sub/setgid", 0751}};
+  for (const auto& [file, mode] : modes) {
+    struct stat st;
+    ASSERT_EQ(::stat((dir / file).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, static_cast<mode_t>(mode)) << file;
+  }
+  EXPECT_EQ(Names(dir / "folder/sub"), (std::set<std::string>{"real", "new", "setuid", "setgid"}));
+}
+
+TEST(TemporaryFileTest, TheSweepRemovesOnlyTemporariesWhoseWriterIsCertainlyGone) {
+  TempDir dir;
+  const std::string& self = TemporaryFile::Origin();
+  const pid_t ended = EndedProcess(), running = ::getppid();
+  const std::string other = self == "0123456789ab" ? "ba9876543210" : "0123456789ab";
+  const struct {
+    std::string name;
+    long age;  // seconds since it was last touched
+    bool removed;
+  } rows[] = {
+      {Temporary("dead", self, ended), 0, true},
+      {Temporary("running", self, running), 0, false},
+      {Temporary("own", self, ::getpid()), 0, false},
+      {Temporary("elsewhere", other, ended), 0, false},  // another machine or PID namespace
+      {Temporary("elsewhere-old", other, running), 2 * 24 * 3600, true},
+      {Temporary("earlier", "", ended), 0, false},
+      {Temporary("earlier-old", "", ended), 2 * 24 * 3600, true},
+      {"plain.tmp-" + self + "-" + std::to_string(ended) + "-0", 2 * 24 * 3600, false},
+  };
+  // Only regular files: a FIFO and a folder of a temporary's name stay.
+  std::set<std::string> kept{Temporary("fifo", self, ended), Temporary("folder", self, ended)};
+  ASSERT_EQ(::mkfifo((dir / Temporary("fifo", self, ended)).c_str(), 0600), 0);
+  fs::create_directory(dir / Temporary("folder", self, ended));
+  for (const auto& row : rows) {
+    std::ofstream(dir / row.name) << "left";
+    if (row.age > 0) Age(dir / row.name, row.age);
+    if (!row.removed) kept.insert(row.name);
+  }
+
+  // The first temporary this process makes in the folder sweeps it; a later one does not look again.
+  std::string temporary, final;
+  int fd = TemporaryFile::CreateBeside(dir / "a", &temporary, &final);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  ASSERT_TRUE(TemporaryFile::Commit(temporary, final));
+  kept.insert("a");
+  EXPECT_EQ(Names(dir.path()), kept);
+  std::ofstream(dir / rows[0].name) << "again";
+  fd = TemporaryFile::CreateBeside(dir / "a", &temporary, &final);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  TemporaryFile::Discard(temporary);
+  EXPECT_TRUE(fs::exists(dir / rows[0].name));
+  EXPECT_EQ(TemporaryFile::RemoveStale(dir.path()), 1);
+
+  // Another user's process answers EPERM, which means it runs: its file stays.
+  if (::geteuid() != 0) GTEST_SKIP() << "the check as another user needs root to become one";
+  const std::string parents = Temporary("parents", self, ::getpid());
+  std::ofstream(dir / parents) << "live";
+  fs::permissions(dir.path(), fs::perms(0777));
+  const pid_t child = ::fork();
+  if (child == 0) _exit(::setuid(65534) != 0 ? 2 : TemporaryFile::RemoveStale(dir.path()));
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_TRUE(fs::exists(dir / parents));
+}
+
+TEST(TemporaryFileTest, AnInterruptionRemovesEveryRegisteredFileAndFolderAndStopsNewOnes) {
+  // In a child of its own: an interruption lasts as long as its process.
+  TempDir dir;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    int failures = 0;
+    const auto check = [&failures](bool ok, int bit) { failures |= ok ? 0 : bit; };
+    std::string open, written, final, unused;
+    const int fd = TemporaryFile::CreateBeside(dir / "open", &open, &final);
+    const int done = TemporaryFile::CreateBeside(dir / "written", &written, &final);
+    check(fd >= 0 && done >= 0 && ::close(done) == 0, 1);
+    check(TemporaryFile::MakeFolder(dir / "unpacked") && std::ofstream(dir / "unpacked/big").good(), 2);
+    const std::string scratch = TemporaryFile::MakeUniqueFolder(dir / "scratch-");
+    check(!scratch.empty(), 4);
+    check(TemporaryFile::MakeFolder(dir / "kept"), 8);
+    TemporaryFile::KeepFolder(dir / "kept");
+    check(TemporaryFile::Interrupt() && !TemporaryFile::Interrupt() && TemporaryFile::Interrupted(), 16);
+    check(!TemporaryFile::Commit(written, final) && errno == TemporaryFile::kInterrupted, 32);
+    check(TemporaryFile::CreateBeside(dir / "late", &unused, &final) < 0 && errno == TemporaryFile::kInterrupted, 64);
+    check(!TemporaryFile::MakeFolder(dir / "later") && errno == TemporaryFile::kInterrupted, 128);
+    check(!TemporaryFile::WriteFileReplacing(dir / "late", "x", 1, &unused) && unused == "interrupted", 256);
+    ::_exit(failures);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(Names(dir.path()), std::set<std::string>{"kept"});
+}
+
+}  // namespace
