@@ -199,7 +199,8 @@ int RemoveStale(const std::string& folder) {
   if (DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str())) {
     const time_t now = std::time(nullptr);
     while (const dirent* entry = ::readdir(dir)) {
-      if (IsStale(::dirfd(dir), entry->d_name, now) && ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) ++removed;
+      if (IsStale(::dirfd(dir), entry->d_name, now) && ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
+        ++removed;
     }
     ::closedir(dir);
   }
@@ -217,8 +218,8 @@ int RemoveStaleBelow(const std::string& folder, int depth) {
     while (const dirent* entry = ::readdir(dir)) {
       const std::string name = entry->d_name;
       struct stat st;
-      if (name == "." || name == ".." || ::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-          !S_ISDIR(st.st_mode))
+      if (name == "." || name == ".." ||
+          ::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode))
         continue;
       below.push_back(prefix + name);
     }

@@ -125,8 +125,10 @@ TEST(TemporaryFileTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
   // file. Under umask 077 a new file is 0600 and a replaced one keeps its permission bits, never
   // set-user-ID, set-group-ID or sticky.
   fs::create_directory(dir / "folder/sub");
-  for (const char* name : {"real", "setuid", "setgid"}) std::ofstream(dir / ("folder/sub/" + std::string(name))) << "old";
-  ASSERT_EQ(::chmod((dir / "folder/sub/real").c_str(), 0640) | ::chmod((dir / "folder/sub/setuid").c_str(), 04755) |
+  for (const char* name : {"real", "setuid", "setgid"})
+    std::ofstream(dir / ("folder/sub/" + std::string(name))) << "old";
+  ASSERT_EQ(::chmod((dir / "folder/sub/real").c_str(), 0640) |
+                ::chmod((dir / "folder/sub/setuid").c_str(), 04755) |
                 ::chmod((dir / "folder/sub/setgid").c_str(), 02751),
             0);
   fs::create_symlink("sub/real", dir / "folder/inner");
@@ -139,10 +141,13 @@ TEST(TemporaryFileTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
   ::umask(umask);
   EXPECT_TRUE(fs::is_symlink(dir / "outer") && fs::is_symlink(dir / "folder/inner") &&
               fs::is_symlink(dir / "dangling") && fs::is_symlink(dir / "shared/mine"));
-  EXPECT_EQ(ReadFile(dir / "folder/sub/real") + "," + ReadFile(dir / "folder/sub/new") + "," + ReadFile(dir / "victim"),
+  EXPECT_EQ(ReadFile(dir / "folder/sub/real") + "," + ReadFile(dir / "folder/sub/new") + "," +
+                ReadFile(dir / "victim"),
             "outer,dangling,shared/mine");
-  const std::pair<const char*, int> modes[] = {
-      {"folder/sub/real", 0640}, {"folder/sub/new", 0600}, {"folder/sub/setuid", 0755}, {"folder/sub/setgid", 0751}};
+  const std::pair<const char*, int> modes[] = {{"folder/sub/real", 0640},
+                                               {"folder/sub/new", 0600},
+                                               {"folder/sub/setuid", 0755},
+                                               {"folder/sub/setgid", 0751}};
   for (const auto& [file, mode] : modes) {
     struct stat st;
     ASSERT_EQ(::stat((dir / file).c_str(), &st), 0);
@@ -227,7 +232,9 @@ TEST(TemporaryFileTest, AnInterruptionRemovesEveryRegisteredFileAndFolderAndStop
     TemporaryFile::KeepFolder(dir / "kept");
     check(TemporaryFile::Interrupt() && !TemporaryFile::Interrupt() && TemporaryFile::Interrupted(), 16);
     check(!TemporaryFile::Commit(written, final) && errno == TemporaryFile::kInterrupted, 32);
-    check(TemporaryFile::CreateBeside(dir / "late", &unused, &final) < 0 && errno == TemporaryFile::kInterrupted, 64);
+    check(TemporaryFile::CreateBeside(dir / "late", &unused, &final) < 0 &&
+              errno == TemporaryFile::kInterrupted,
+          64);
     check(!TemporaryFile::MakeFolder(dir / "later") && errno == TemporaryFile::kInterrupted, 128);
     check(!TemporaryFile::WriteFileReplacing(dir / "late", "x", 1, &unused) && unused == "interrupted", 256);
     ::_exit(failures);
