@@ -231,37 +231,23 @@ TEST_F(ToolCommandsTest, EachCommandChangesTheSavedDocumentAsAskedAndPrintsWhatI
   }
 }
 
-// README's bake, run as written from the source folder: only the runner's path and the folders in
-// /tmp are this test's own. It writes the JPEG that README names.
+// README's bake, run as written from the source folder (the shell joins its lines): only the
+// runner's path and the files in /tmp are this test's own. It writes the JPEG that README names.
 TEST_F(ToolCommandsTest, TheReadmeBakeRunsAsWritten) {
-  const std::string readme = ReadFile(CORVANE_SOURCE_DIR "/README.md");
-  const std::string exe = "build/release/corvane-host", tmp = "/tmp/";
-  size_t at = readme.find(exe + " run 1024338 ");
-  ASSERT_NE(at, std::string::npos);
-  std::string command;
-  for (size_t end; (end = readme.find('\n', at)) != std::string::npos; at = end + 1) {
-    const std::string line = readme.substr(at, end - at);
-    command += line;
-    if (line.empty() || line.back() != '\\') break;
-    command.back() = ' ';
-  }
-  const size_t writes = readme.find("# writes " + tmp, at);
-  ASSERT_NE(writes, std::string::npos);
-  const std::string baked = readme.substr(writes + 9, readme.find_first_of(", \n", writes + 9) - writes - 9);
-  const auto ours = [&](std::string text) {
-    for (size_t p = 0; (p = text.find(tmp, p)) != std::string::npos; p += dir.path().size() + 1)
-      text.replace(p, tmp.size(), dir.path() + "/");
-    return text;
-  };
-  command.replace(
-      command.find(exe), exe.size(),
-      std::string(CORVANE_HOST_EXE) + " --plugin-dir " CORVANE_PLUGIN_DIR " --write-path " + write.path());
+  const std::string readme = ReadFile(CORVANE_SOURCE_DIR "/README.md"), exe = "build/release/corvane-host";
+  const size_t from = readme.find(exe + " run 1024338 "), writes = readme.find("# writes /tmp/", from);
+  ASSERT_NE(writes, std::string::npos) << readme;
+  std::string command = std::string(CORVANE_HOST_EXE) + " --plugin-dir " CORVANE_PLUGIN_DIR " --write-path " +
+                        write.path() + readme.substr(from + exe.size(), writes - from - exe.size());
+  std::string baked = readme.substr(writes + 9, readme.find_first_of(", \n", writes + 9) - writes - 9);
+  for (std::string* text : {&command, &baked})
+    for (size_t p = 0; (p = text->find("/tmp/", p)) != std::string::npos; p += dir.path().size())
+      text->replace(p, 4, dir.path());
   std::string out;
-  ASSERT_EQ(RunCommand("cd " CORVANE_SOURCE_DIR " && " + ours(command), &out), 0) << command << "\n" << out;
+  ASSERT_EQ(RunCommand("cd " CORVANE_SOURCE_DIR " && " + command, &out), 0) << command << "\n" << out;
   DecodedImage image;
-  ASSERT_TRUE(ReadJpegFile(ours(baked), &image)) << baked << "\n" << out;
-  EXPECT_EQ(image.width, 256);
-  EXPECT_EQ(image.height, 256);
+  ASSERT_TRUE(ReadJpegFile(baked, &image)) << baked << "\n" << out;
+  EXPECT_EQ(std::make_pair(image.width, image.height), std::make_pair(256, 256));
 }
 
 // A bake that did not do its work says why and the runner exits non-zero; the dialog's printout shows
