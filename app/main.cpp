@@ -57,7 +57,8 @@ const char kUsage[] =
     "An option's value follows it after a space or \"=\" (--write-path DIR, --write-path=DIR);\n"
     "an empty value is a usage error.\n"
     "Exit status: 0 done; 1 a command, button or render did not do its work, or a document or\n"
-    "material file could not be used; 2 a usage error, or a file check-material cannot read.\n";
+    "material file could not be used; 2 a usage error (an unknown or empty option, an answer\n"
+    "outside a dialog field's limits), or a file check-material cannot read.\n";
 
 const char kNoCommand[] = "no command given";
 
@@ -325,7 +326,8 @@ std::string AbsoluteDir(const std::string& dir) {
   return dir.empty() ? std::string() : fs::absolute(dir, ec).lexically_normal().string();
 }
 
-// Whether the plug-in started the renderer or its console since the console was last cleared.
+// Whether the plug-in started the renderer or its console since the console was last cleared: it
+// prints "Orvane executed..." for each process it starts.
 bool RendererStarted() {
   for (const std::string& line : host::ConsoleLines())
     if (line == "Orvane executed...") return true;
