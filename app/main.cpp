@@ -49,13 +49,18 @@ const char kUsage[] =
     "                        this program, in plugin/)\n"
     "  --write-path DIR      the host's startup write path, where the settings file and the\n"
     "                        scene (quickrender/) go (default: ~/.corvane)\n"
-    "  --renderer-dir DIR    the renderer's installation folder (holding Orvane.app) for this\n"
-    "                        render; kept in the settings file once the renderer has started\n"
+    "  --renderer-dir DIR    the renderer's installation folder (holding Orvane.app) for render,\n"
+    "                        run and press (the commands that may start the renderer or its\n"
+    "                        console); kept in the settings file once the renderer has started\n"
     "  -h, --help            this text\n"
     "\n"
-    "An option's value follows it after a space or \"=\" (--write-path DIR, --write-path=DIR).\n"
+    "An option's value follows it after a space or \"=\" (--write-path DIR, --write-path=DIR);\n"
+    "an empty value is a usage error.\n"
     "Exit status: 0 done; 1 a command, button or render did not do its work, or a document or\n"
-    "material file could not be used; 2 a usage error, or a file check-material cannot read.\n";
+    "material file could not be used; 2 a usage error (an unknown or empty option, an answer\n"
+    "outside a dialog field's limits), or a file check-material cannot read.\n";
+
+const char kNoCommand[] = "no command given";
 
 struct Options {
   std::string command;
@@ -80,6 +85,25 @@ std::string ExecutableDir() {
   return ec ? std::string(".") : exe.parent_path().string();
 }
 
+// The usage error for an option given "" as its value, with what the option takes.
+std::string EmptyValue(const std::string& option) {
+  const char* what = option == "--select"   ? "NAME"
+                     : option == "--answer" ? "ANSWER"
+                     : option == "--save"   ? "OUT.json"
+                                            : "DIR";
+  return "option " + option + " has an empty value: give it " + what;
+}
+
+// False, with the usage error, when --renderer-dir comes with a command that never starts the
+// renderer: the folder would be taken and not used.
+bool RendererDirFits(const Options& o, std::string* error) {
+  if (o.rendererDir.empty() || o.command == "render" || o.command == "run" || o.command == "press")
+    return true;
+  *error =
+      "option --renderer-dir belongs to render, run and press: " + o.command + " never starts the renderer";
+  return false;
+}
+
 bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
   std::vector<std::string> positional;
   for (int i = 1; i < argc; ++i) {
@@ -96,16 +120,14 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       }
     }
     auto value = [&](std::string* out) {
-      if (attached) {
-        *out = *attached;
-        return true;
-      }
-      if (i + 1 >= argc) {
+      if (!attached && i + 1 >= argc) {
         *error = "option " + a + " needs a value";
         return false;
       }
-      *out = argv[++i];
-      return true;
+      *out = attached ? *attached : argv[++i];
+      // "--save=$OUT" with OUT unset, or "--save ''", would otherwise quietly do nothing.
+      if (out->empty()) *error = EmptyValue(a);
+      return !out->empty();
     };
     if (a == "--plugin-dir") {
       if (!value(&o->pluginDir)) return false;
@@ -114,12 +136,13 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
     } else if (a == "--renderer-dir") {
       if (!value(&o->rendererDir)) return false;
     } else if (a == "--select" || a == "--answer" || a == "--save") {
-      // Checked by the command's own parsing, which says when the value is missing.
+      // Read by the command's own parsing; only an empty value is refused here.
       o->rest.push_back(a);
-      if (attached)
-        o->rest.push_back(*attached);
-      else if (i + 1 < argc)
-        o->rest.push_back(argv[++i]);
+      if (attached || i + 1 < argc) {
+        std::string v;
+        if (!value(&v)) return false;
+        o->rest.push_back(v);
+      }
     } else if (a.size() > 1 && a[0] == '-') {
       *error = "unknown option " + a;
       return false;
@@ -128,7 +151,7 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
     }
   }
   if (positional.empty()) {
-    *error = "no command given";
+    *error = kNoCommand;
     return false;
   }
   o->command = positional[0];
@@ -138,7 +161,7 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       return false;
     }
     o->document = positional[1];
-    return true;
+    return RendererDirFits(*o, error);
   }
   if (o->command == "run" || o->command == "import" || o->command == "press") {
     o->rest.insert(o->rest.begin(), positional.begin() + 1, positional.end());
@@ -158,7 +181,7 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
   }
   if (positional.size() == 2 && !runLike) o->document = positional[1];
   if (o->pluginDir.empty()) o->pluginDir = ExecutableDir() + "/plugin";
-  return true;
+  return RendererDirFits(*o, error);
 }
 
 // One registration as a line of `plugins`: its kind, ID and name, as `run` and `--answer` take
@@ -299,13 +322,41 @@ std::string LastConsoleLine() {
   return "";
 }
 
+// `dir` as a full path, or "" for "".
+std::string AbsoluteDir(const std::string& dir) {
+  std::error_code ec;
+  return dir.empty() ? std::string() : fs::absolute(dir, ec).lexically_normal().string();
+}
+
+// Whether the plug-in started the renderer or its console since the console was last cleared: it
+// prints "Orvane executed..." for each process it starts.
+bool RendererStarted() {
+  for (const std::string& line : host::ConsoleLines())
+    if (line == "Orvane executed...") return true;
+  return false;
+}
+
+// Runs the request of run or press. A renderer folder given for it goes into the settings file
+// first, as for render, and is kept only once the renderer (or its console) has started from it.
+int RunWithRendererDir(const Options& o, const RunRequest& run) {
+  if (o.rendererDir.empty()) return RunCommand(run);
+  const std::string settingsFile = o.writePath + "/corvaneSettings.cfg";
+  std::string problem = SettingsFileProblem(settingsFile);
+  if (problem.empty()) problem = MakeWritePath(o.writePath);
+  if (!problem.empty()) return Fail(problem);
+  SettingsChange settingsChange;
+  if (!UseRendererDir(settingsFile, AbsoluteDir(o.rendererDir), &settingsChange, &problem))
+    return Fail(problem);
+  const int status = RunCommand(run);
+  if (!RendererStarted()) RestoreSettings(settingsFile, settingsChange);
+  return status;
+}
+
 int Render(const Options& o) {
   const std::string settingsFile = o.writePath + "/corvaneSettings.cfg";
   const std::string settingsProblem = SettingsFileProblem(settingsFile);
   if (!settingsProblem.empty()) return Fail(settingsProblem);
-  std::error_code ec;
-  const std::string rendererDir =
-      o.rendererDir.empty() ? std::string() : fs::absolute(o.rendererDir, ec).lexically_normal().string();
+  const std::string rendererDir = AbsoluteDir(o.rendererDir);
   if (rendererDir.empty() && SettingsRendererDir(settingsFile).empty())
     return Fail("no renderer known: the settings file " + settingsFile +
                 " names none; give the renderer's folder with --renderer-dir DIR");
@@ -357,9 +408,13 @@ int main(int argc, char** argv) {
   Options o;
   std::string error;
   if (!ParseOptions(argc, argv, &o, &error)) {
-    std::string usage = kUsage;
-    usage.replace(usage.find("%RUN%"), 5, kRunUsage);
-    std::cerr << "corvane-host: " << error << "\n\n" << usage;
+    // One line says what is wrong; without a command the usage follows.
+    std::cerr << "corvane-host: " << error << "\n";
+    if (error == kNoCommand) {
+      std::string usage = kUsage;
+      usage.replace(usage.find("%RUN%"), 5, kRunUsage);
+      std::cerr << "\n" << usage;
+    }
     return 2;
   }
 
@@ -418,9 +473,10 @@ int main(int argc, char** argv) {
   if (!plugin.Start(o.pluginDir, &error)) return Fail(error);
   plugin.BuildMenus();
 
-  int status = o.command == "plugins"                                                  ? ListPlugins()
-               : (o.command == "run" || o.command == "import" || o.command == "press") ? RunCommand(run)
-                                                                                       : Render(o);
+  int status = o.command == "plugins" ? ListPlugins()
+               : (o.command == "run" || o.command == "import" || o.command == "press")
+                   ? RunWithRendererDir(o, run)
+                   : Render(o);
   plugin.End();
   return status;
 }

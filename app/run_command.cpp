@@ -26,7 +26,10 @@ const char kRunUsage[] =
     "  import FILE [DOCUMENT]  import a material file (.ovm or .povm) into the document: run with\n"
     "                        the import command's ID and --answer file:FILE; takes --save too\n"
     "  press MATERIAL ID [DOCUMENT]  press the button ID of the named material's attribute page\n"
-    "                        (6268 preview, 6270 export); takes --answer and --save too\n";
+    "                        (6268 preview, 6270 export); takes --answer and --save too\n"
+    "  run and press also take --renderer-dir (see below), as render does: a command or button\n"
+    "  that starts the renderer or its console (packing) then starts it from that folder; an\n"
+    "  answer outside a dialog field's limits is refused (exit 2) and nothing after it runs\n";
 
 namespace {
 
@@ -159,6 +162,18 @@ std::string Reason() {
   return "";
 }
 
+void PrintDialog(const host::user::OpenedDialog& d) {
+  std::cout << "[Dialog] " << d.title << "\n";
+  for (const std::string& line : d.lines) std::cout << "  " << line << "\n";
+  std::cout << std::flush;
+}
+
+void PrintShown(const host::Shown& s) {
+  std::cout << "[" << PromptName(s.prompt) << "] " << s.text;
+  if (s.prompt != host::Prompt::Message) std::cout << " -> " << (s.cancelled ? "(cancelled)" : s.answer);
+  std::cout << "\n" << std::flush;
+}
+
 std::string Because(const std::string& reason) { return reason.empty() ? std::string() : ": " + reason; }
 
 }  // namespace
@@ -230,6 +245,8 @@ int RunCommand(const RunRequest& r) {
   }
   host::user::Reset();
   for (const std::string& answer : r.answers) QueueAnswer(answer);
+  // Dialogs and questions are printed as they come, between the console lines around them.
+  host::user::Watch(PrintDialog, PrintShown);
   host::SetActiveDocument(doc);
   BaseMaterial* pressed = nullptr;
   if (!r.material.empty()) {
@@ -247,18 +264,14 @@ int RunCommand(const RunRequest& r) {
     ran = host::FindCommand(r.commandId) && CallCommand(r.commandId);
   }
   host::SetActiveDocument(nullptr);
+  host::user::Watch(nullptr, nullptr);
   const std::string reason = Reason();
-  for (const host::user::OpenedDialog& d : host::user::Dialogs()) {
-    std::cout << "[Dialog] " << d.title << "\n";
-    for (const std::string& line : d.lines) std::cout << "  " << line << "\n";
-  }
-  for (const host::Shown& s : host::user::History()) {
-    std::cout << "[" << PromptName(s.prompt) << "] " << s.text;
-    if (s.prompt != host::Prompt::Message) std::cout << " -> " << (s.cancelled ? "(cancelled)" : s.answer);
-    std::cout << "\n";
-  }
+  const std::string refusal = host::user::Refusal();
   int status = 0;
-  if (!r.material.empty() && !pressed) {
+  if (!refusal.empty()) {
+    std::cerr << "corvane-host: answer refused: " << refusal << " (nothing after it ran)\n";
+    status = 2;
+  } else if (!r.material.empty() && !pressed) {
     std::cerr << "corvane-host: no material named \"" << r.material << "\"\n";
     status = 1;
   } else if (!r.material.empty() && !ran) {

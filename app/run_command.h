@@ -30,7 +30,8 @@ bool ParseImportArguments(const std::vector<std::string>& args, RunRequest* requ
 bool ParsePressArguments(const std::vector<std::string>& args, RunRequest* request, std::string* error);
 
 /// Runs the request in the started plug-in: opens the document, selects, queues the answers, runs
-/// the command (or presses the material's button), prints every message and question shown (the console is
-/// echoed already) and saves the document. 0 on success, 1 when something failed (one line on standard error
-/// says what).
+/// the command (or presses the material's button), prints every dialog and question as it is shown,
+/// in order with the console's lines, and saves the document. 0 on success; 1 when something
+/// failed; 2 when a dialog refused an answer (then nothing after it ran). One line on standard
+/// error says what.
 int RunCommand(const RunRequest& request);

@@ -3,6 +3,7 @@
 // answer of its kind is cancelled, never waited for.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,19 @@ void DialogOpened(OpenedDialog dialog);
 std::vector<OpenedDialog> Dialogs();
 /// Marks the last thing shown as cancelled: the dialog could not take the action.
 void CancelLast();
+/// The dialog took the action it was last given (it is told to the watcher now).
+void ConfirmLast();
+/// The dialog refused the action it was last given, an answer outside what the gadget takes:
+/// the action is cancelled, `why` kept, and every answer still queued dropped, so that nothing
+/// after a refused answer runs.
+void RefuseLast(const std::string& why);
+/// Why an answer was refused since the last `Reset`; "" when none was.
+std::string Refusal();
+/// Watches what the user meets, as it happens: `dialog` hears of each modal dialog as it opens,
+/// `shown` of each entry of the history once its answer is known (a dialog's action once the
+/// dialog has taken or refused it). Called under the user's lock: a watcher asks nothing of the
+/// user. Empty functions, or `Reset`, stop watching.
+void Watch(std::function<void(const OpenedDialog&)> dialog, std::function<void(const Shown&)> shown);
 
 }  // namespace user
 }  // namespace host

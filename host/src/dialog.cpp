@@ -115,6 +115,35 @@ bool ParseNumber(const std::string& text, T* value) {
   return !text.empty() && in && in.peek() == std::char_traits<char>::eof();
 }
 
+// A number as the dialog shows it: in the classic locale, whole numbers without a fraction.
+std::string NumberText(Real r) {
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  out.precision(15);
+  out << r;
+  return out.str();
+}
+
+// What a number field takes, in words: "from 0 to 1", "1 or more", "100 or less"; a limit at the
+// end of a whole number's range goes unsaid when the other one is said.
+std::string LimitsText(const Gadget& g) {
+  const bool low = g.min > -2147483647.0, high = g.max < 2147483647.0;
+  if (low && !high) return NumberText(g.min) + " or more";
+  if (high && !low) return NumberText(g.max) + " or less";
+  return "from " + NumberText(g.min) + " to " + NumberText(g.max);
+}
+
+// The text a person reads beside the field `id`: the static text just before it in its group.
+std::string FieldLabel(const std::vector<std::pair<LONG, Gadget>>& layout, LONG id) {
+  for (size_t i = 1; i < layout.size(); ++i) {
+    const Gadget& before = layout[i - 1].second;
+    if (layout[i].first == id && before.kind == GadgetKind::StaticText &&
+        before.parent == layout[i].second.parent)
+      return host::ToUtf8(before.value.GetString());
+  }
+  return "";
+}
+
 }  // namespace
 
 bool GeDialog::ApplyAction(bool button, LONG id, const std::string& value) {
@@ -122,6 +151,13 @@ bool GeDialog::ApplyAction(bool button, LONG id, const std::string& value) {
   if (it == gadgets_.end() || !it->second.enabled || !it->second.visible) return false;
   Gadget& g = it->second;
   const bool limited = g.min < g.max;
+  // A number outside the field's limits is refused, as the field refuses it when typed.
+  auto refuse = [&] {
+    const std::string label = FieldLabel(layout_, id);
+    host::user::RefuseLast((label.empty() ? "" : label + " ") + "[gadget " + std::to_string(id) + "] takes " +
+                           LimitsText(g) + ", not " + value);
+    return false;
+  };
   if (button) {
     if (g.kind != GadgetKind::Button) return false;
   } else if (g.kind == GadgetKind::CheckBox) {
@@ -133,18 +169,19 @@ bool GeDialog::ApplyAction(bool button, LONG id, const std::string& value) {
              g.value.GetType() == DA_REAL) {
     Real r = 0.0;
     if (!ParseNumber(value, &r)) return false;
-    g.value = GeData(limited ? std::clamp(r, g.min, g.max) : r);
+    if (limited && (r < g.min || r > g.max)) return refuse();
+    g.value = GeData(r);
   } else if (g.kind == GadgetKind::EditNumber || g.kind == GadgetKind::Slider ||
              g.kind == GadgetKind::RadioGroup || g.kind == GadgetKind::ComboBox) {
     long long l = 0;
-    if (!ParseNumber(value, &l) || l < std::numeric_limits<LONG>::min() ||
-        l > std::numeric_limits<LONG>::max())
-      return false;
-    if (limited) l = std::clamp<long long>(l, static_cast<long long>(g.min), static_cast<long long>(g.max));
+    if (!ParseNumber(value, &l)) return false;
+    if (limited && (l < g.min || l > g.max)) return refuse();
+    if (l < std::numeric_limits<LONG>::min() || l > std::numeric_limits<LONG>::max()) return false;
     g.value = GeData(static_cast<LONG>(l));
   } else {
     return false;
   }
+  host::user::ConfirmLast();
   BaseContainer msg(BFM_ACTION);
   Command(id, msg);
   return true;
@@ -164,11 +201,7 @@ std::string ValueText(const Gadget& g) {
   if (g.kind == GadgetKind::CheckBox) return g.value.GetBool() ? "1" : "0";
   if (g.kind == GadgetKind::EditText) return "\"" + host::ToUtf8(g.value.GetString()) + "\"";
   if (g.value.GetType() != DA_REAL) return std::to_string(g.value.GetLong());
-  std::ostringstream out;
-  out.imbue(std::locale::classic());
-  out.precision(15);
-  out << g.value.GetReal();
-  return out.str();
+  return NumberText(g.value.GetReal());
 }
 
 const char* KindText(GadgetKind kind) {

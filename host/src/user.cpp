@@ -19,6 +19,12 @@ struct State {
   std::deque<Answer> queue;
   std::vector<Shown> history;
   std::vector<OpenedDialog> dialogs;
+  std::string refusal;
+  // The entry of a dialog's action that the dialog has not taken or refused yet.
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+  size_t pendingAction = kNone;
+  std::function<void(const OpenedDialog&)> watchDialog;
+  std::function<void(const Shown&)> watchShown;
 };
 
 State& TheState() {
@@ -40,6 +46,25 @@ bool Take(State& s, Prompt prompt, Answer* out) {
   return true;
 }
 
+// Records `shown` and tells the watcher.
+void Record(State& s, Shown shown) {
+  s.history.push_back(std::move(shown));
+  if (s.watchShown) s.watchShown(s.history.back());
+}
+
+// Settles the dialog's pending action and tells the watcher; false when none was pending.
+bool Settle(State& s, bool cancelled) {
+  if (s.pendingAction >= s.history.size()) return false;
+  Shown& action = s.history[s.pendingAction];
+  s.pendingAction = State::kNone;
+  if (cancelled) {
+    action.answer.clear();
+    action.cancelled = true;
+  }
+  if (s.watchShown) s.watchShown(action);
+  return true;
+}
+
 }  // namespace
 
 void AnswerYes() { Queue({Prompt::Question, "yes"}); }
@@ -58,6 +83,10 @@ void Reset() {
   s.queue.clear();
   s.history.clear();
   s.dialogs.clear();
+  s.refusal.clear();
+  s.pendingAction = State::kNone;
+  s.watchDialog = nullptr;
+  s.watchShown = nullptr;
 }
 
 size_t Pending() {
@@ -75,7 +104,7 @@ std::vector<Shown> History() {
 void ShowMessage(const std::string& text) {
   State& s = TheState();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.history.push_back({Prompt::Message, text, "", false});
+  Record(s, {Prompt::Message, text, "", false});
 }
 
 bool AskQuestion(const std::string& text) {
@@ -83,7 +112,7 @@ bool AskQuestion(const std::string& text) {
   std::lock_guard<std::mutex> lock(s.mutex);
   Answer a;
   bool answered = Take(s, Prompt::Question, &a);
-  s.history.push_back({Prompt::Question, text, answered ? a.text : "", !answered});
+  Record(s, {Prompt::Question, text, answered ? a.text : "", !answered});
   return answered && a.text == "yes";
 }
 
@@ -93,7 +122,7 @@ bool AskPath(Prompt prompt, const std::string& title, std::string* path) {
   Answer a;
   // A file answer serves both the open and the save chooser.
   bool answered = Take(s, prompt, &a) || (prompt == Prompt::FileSave && Take(s, Prompt::FileLoad, &a));
-  s.history.push_back({prompt, title, answered ? a.text : "", !answered});
+  Record(s, {prompt, title, answered ? a.text : "", !answered});
   if (answered) *path = a.text;
   return answered;
 }
@@ -103,7 +132,7 @@ LONG AskPopup(const std::string& title) {
   std::lock_guard<std::mutex> lock(s.mutex);
   Answer a;
   bool answered = Take(s, Prompt::PopupMenu, &a);
-  s.history.push_back({Prompt::PopupMenu, title, answered ? a.text : "", !answered});
+  Record(s, {Prompt::PopupMenu, title, answered ? a.text : "", !answered});
   return answered ? a.id : 0;
 }
 
@@ -112,7 +141,7 @@ bool TakeKeys(std::string* keys) {
   std::lock_guard<std::mutex> lock(s.mutex);
   Answer a;
   if (!Take(s, Prompt::DialogKeys, &a)) return false;
-  s.history.push_back({Prompt::DialogKeys, "", a.text, false});
+  Record(s, {Prompt::DialogKeys, "", a.text, false});
   *keys = a.text;
   return true;
 }
@@ -128,6 +157,8 @@ bool TakeDialogAction(DialogAction* action) {
     s.history.push_back({Prompt::DialogButton, "button " + id, "pressed", false});
   else
     s.history.push_back({Prompt::DialogGadget, "gadget " + id, a.text, false});
+  // Told to the watcher once the dialog has taken or refused it.
+  s.pendingAction = s.history.size() - 1;
   action->button = button;
   action->id = a.id;
   action->value = a.text;
@@ -138,6 +169,7 @@ void DialogOpened(OpenedDialog dialog) {
   State& s = TheState();
   std::lock_guard<std::mutex> lock(s.mutex);
   s.dialogs.push_back(std::move(dialog));
+  if (s.watchDialog) s.watchDialog(s.dialogs.back());
 }
 
 std::vector<OpenedDialog> Dialogs() {
@@ -149,9 +181,36 @@ std::vector<OpenedDialog> Dialogs() {
 void CancelLast() {
   State& s = TheState();
   std::lock_guard<std::mutex> lock(s.mutex);
-  if (s.history.empty()) return;
+  if (s.history.empty() || Settle(s, true)) return;
   s.history.back().answer.clear();
   s.history.back().cancelled = true;
+}
+
+void ConfirmLast() {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  Settle(s, false);
+}
+
+void RefuseLast(const std::string& why) {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.queue.clear();
+  if (s.refusal.empty()) s.refusal = why;
+  Settle(s, true);
+}
+
+std::string Refusal() {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.refusal;
+}
+
+void Watch(std::function<void(const OpenedDialog&)> dialog, std::function<void(const Shown&)> shown) {
+  State& s = TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.watchDialog = std::move(dialog);
+  s.watchShown = std::move(shown);
 }
 
 }  // namespace user

@@ -1,4 +1,5 @@
 // The type importers: copy one element-model material onto the plug-in material's parameters.
+#include <algorithm>
 #include <tinyxml.h>
 
 #include "command/importovm.h"
@@ -125,6 +126,17 @@ void ImportOVM::RunBlends(std::vector<PendingBlend>& blends) {
     }
     PendingBlend& blend = blends.back();
     OrvaneBlendMaterial* m = blend.model;
+    // A partner still being imported was left out: say so, in the words of the material check.
+    for (const std::string* partner : {&m->a_name, &m->b_name}) {
+      const String name = ImportText(*partner);
+      const std::vector<TiXmlElement*>& named = MaterialElementsNamed(blend.sceneData, name);
+      if (FindImportedMat(name) || std::none_of(named.begin(), named.end(),
+                                                [this](TiXmlElement* e) { return inProgress_.count(e) > 0; }))
+        continue;
+      GePrint(String("Blend partners form a loop: the chain that starts at blend material '") +
+              blends.front().mat->GetName() + "' leads back to '" + name + "'; '" + blend.mat->GetName() +
+              "' is imported without it.");
+    }
     if (m->blend.getPointer()) ImportBlend(blend.data, m->blend.getPointer(), m->textures, blend.mat);
     blend.data->SetBool(MAT_STEP_BLEND, m->step_blend ? TRUE : FALSE);
     FinishMaterial(blend.element, blend.mat);

@@ -231,6 +231,25 @@ TEST_F(ToolCommandsTest, EachCommandChangesTheSavedDocumentAsAskedAndPrintsWhatI
   }
 }
 
+// README's bake, run as written from the source folder (the shell joins its lines): only the
+// runner's path and the files in /tmp are this test's own. It writes the JPEG that README names.
+TEST_F(ToolCommandsTest, TheReadmeBakeRunsAsWritten) {
+  const std::string readme = ReadFile(CORVANE_SOURCE_DIR "/README.md"), exe = "build/release/corvane-host";
+  const size_t from = readme.find(exe + " run 1024338 "), writes = readme.find("# writes /tmp/", from);
+  ASSERT_NE(writes, std::string::npos) << readme;
+  std::string command = std::string(CORVANE_HOST_EXE) + " --plugin-dir " CORVANE_PLUGIN_DIR " --write-path " +
+                        write.path() + readme.substr(from + exe.size(), writes - from - exe.size());
+  std::string baked = readme.substr(writes + 9, readme.find_first_of(", \n", writes + 9) - writes - 9);
+  for (std::string* text : {&command, &baked})
+    for (size_t p = 0; (p = text->find("/tmp/", p)) != std::string::npos; p += dir.path().size())
+      text->replace(p, 4, dir.path());
+  std::string out;
+  ASSERT_EQ(RunCommand("cd " CORVANE_SOURCE_DIR " && " + command, &out), 0) << command << "\n" << out;
+  DecodedImage image;
+  ASSERT_TRUE(ReadJpegFile(baked, &image)) << baked << "\n" << out;
+  EXPECT_EQ(std::make_pair(image.width, image.height), std::make_pair(256, 256));
+}
+
 // A bake that did not do its work says why and the runner exits non-zero; the dialog's printout shows
 // the IDs the answers use.
 TEST_F(ToolCommandsTest, ABakeThatDidNotBakeFailsTheRun) {
@@ -238,7 +257,7 @@ TEST_F(ToolCommandsTest, ABakeThatDidNotBakeFailsTheRun) {
   const std::pair<std::string, std::string> rows[] = {
       {"", "Nothing to bake: select one texture tag of an Orvane material on a polygon object.\n"},
       {" --select WoodTag",
-       "Nothing was baked: the bake dialog was closed before a bake.\n" + std::string(kBakeDialogPrintout)},
+       std::string(kBakeDialogPrintout) + "Nothing was baked: the bake dialog was closed before a bake.\n"},
       {" --select WoodTag --answer gadget:10006=1 --answer gadget:10011=wide --answer button:10001",
        "[Dialog] gadget 10006 -> (cancelled)\n[Dialog] gadget 10011 -> (cancelled)\n[Dialog] button 10001 "
        "-> " +
@@ -336,17 +355,18 @@ TEST_F(ToolCommandsTest, ABakeThenARenderHandsTheRendererTheBakedImages) {
 }
 
 // The material's buttons pressed through the runner: export writes the material file into the
-// write path's "materials" folder and has the renderer's console tool pack it (the renderer's folder
-// chosen when asked); preview then starts the renderer on the preview scene and the saved document
-// holds the preview image's path.
+// write path's "materials" folder and has the renderer's console tool pack it from the folder given
+// with --renderer-dir, asking for none; the folder is kept, so preview then starts the renderer on
+// the preview scene unasked and the saved document holds the preview image's path.
 TEST_F(ToolCommandsTest, PressingAMaterialsButtonsExportsAndPreviews) {
   TempDir renderer;
   InstallRenderer(renderer);
   int status = 0;
   std::string out = Run("press Wood 6270 " + document + " --answer file:" + (dir / "wood.povm") +
-                            " --answer dir:" + renderer.path(),
+                            " --renderer-dir " + renderer.path(),
                         &status);
   ASSERT_EQ(status, 0) << out;
+  EXPECT_EQ(out.find("Choose Orvane dir"), std::string::npos) << out;
   EXPECT_TRUE(fs::exists(write / "materials/wood.ovm")) << out;
   const std::string log = renderer / "orvane-standin.log";
   ASSERT_TRUE(WaitFor([&] { return fs::exists(log) && fs::file_size(log) > 0; })) << out;

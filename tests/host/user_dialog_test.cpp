@@ -3,6 +3,7 @@
 
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "c4d.h"
@@ -297,8 +298,8 @@ TEST_F(UserDialogTest, GadgetValuesAndButtonsReachAModalDialog) {
     const char* value;
     bool taken;
   } sets[] = {
-      {2, "1", true},    {2, "yes", false}, {3, "1000", true}, {3, "7.5", false}, {4, "-2", true},
-      {4, "0.25", true}, {5, "a b", true},  {6, "1", false},   {99, "1", false},  {7, "1", false},
+      {2, "1", true},    {2, "yes", false}, {3, "100", true}, {3, "7.5", false}, {4, "0", true},
+      {4, "0.25", true}, {5, "a b", true},  {6, "1", false},  {99, "1", false},  {7, "1", false},
   };
   for (const auto& s : sets) user::SetGadget(s.id, s.value);
   user::PressButton(2);  // not a button
@@ -313,7 +314,7 @@ TEST_F(UserDialogTest, GadgetValuesAndButtonsReachAModalDialog) {
   String text;
   EXPECT_TRUE(dialog.GetBool(2, on) && on);
   EXPECT_TRUE(dialog.GetLong(3, number));
-  EXPECT_EQ(number, 100);  // held to its limits
+  EXPECT_EQ(number, 100);
   EXPECT_TRUE(dialog.GetReal(4, real));
   EXPECT_DOUBLE_EQ(real, 0.25);
   EXPECT_TRUE(dialog.GetString(5, text));
@@ -340,4 +341,25 @@ TEST_F(UserDialogTest, GadgetValuesAndButtonsReachAModalDialog) {
                                  "[gadget 4, number] = 0.5", "[gadget 5, text] = \"\"",
                                  "Off limits [gadget 6, check box, disabled] = 0", "Go [button 7]",
                                  "More:", "  Size [gadget 10, choice: 11 Small, 12 Large] = 12"}));
+
+  // A number outside its field's limits is refused, saying the field's label and limits; the
+  // answers after it are dropped (the button is never pressed). A watcher hears of each once settled.
+  const std::tuple<LONG, std::string, std::string> outside[] = {
+      {3, "0", "[gadget 3] takes from 1 to 100, not 0"}, {4, "-2", "[gadget 4] takes from 0 to 1, not -2"}};
+  for (const auto& [id, value, refusal] : outside) {
+    user::Reset();
+    std::vector<std::string> told;
+    user::Watch(
+        [&](const user::OpenedDialog& d) { told.push_back(d.title); },
+        [&](const host::Shown& s) { told.push_back(s.text + (s.cancelled ? " no" : " " + s.answer)); });
+    user::SetGadget(2, "0");
+    user::SetGadget(id, value);
+    user::PressButton(7);
+    GadgetDialog refused;
+    ASSERT_TRUE(refused.Open(DLG_TYPE_MODAL, 0));
+    EXPECT_EQ(std::make_tuple(refused.commands, user::Refusal(), user::Pending()),
+              std::make_tuple(std::vector<LONG>{2}, refusal, size_t{0}));
+    EXPECT_EQ(told,
+              (std::vector<std::string>{"Gadgets", "gadget 2 0", "gadget " + std::to_string(id) + " no"}));
+  }
 }
