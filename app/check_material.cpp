@@ -46,9 +46,11 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
   const bool extracted = zip && zip->ExtractToDirectory(Filename(path), Filename(dir),
                                                         ZIP_EXTRACT_CREATE_SUBDIR, nullptr, nullptr, nullptr);
   const long failure = zip ? zip->GetError() : ZIPERROR_READ;
+  const int systemError = zip ? zip->GetSystemError() : 0;
   ZipFile::Free(zip);
   if (!extracted) {
-    out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(failure) << "\n";
+    out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(failure, systemError)
+        << "\n";
     return 2;
   }
   std::string ovm;
@@ -85,7 +87,8 @@ int CheckMaterialFile(const std::string& path, std::ostream& out) {
   std::error_code ec;
   std::string scratch = (fs::temp_directory_path(ec) / "corvane-check-XXXXXX").string();
   if (ec || !::mkdtemp(scratch.data())) {
-    out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(ZIPERROR_WRITE) << "\n";
+    out << path << ": Could not unpack the archive: "
+        << Helpers::UnpackFailureText(ZIPERROR_WRITE, ec ? ec.value() : errno) << "\n";
     return 2;
   }
   struct Remove {

@@ -1,10 +1,13 @@
 #include "command/importovm.h"
 
 #include <tinyxml.h>
-#include <unistd.h>
 
+#include <cerrno>
 #include <exception>
+#include <filesystem>
 #include <new>
+#include <string>
+#include <utility>
 
 #include "command/importtext.h"
 #include "main/helpers.h"
@@ -62,6 +65,35 @@ Reference<OrvaneMaterial> ParseModel(Kind kind, const TiXmlElement& type) {
   return Reference<OrvaneMaterial>();
 }
 
+// The materials of `doc`.
+size_t CountMaterials(BaseDocument* doc) {
+  size_t count = 0;
+  for (BaseMaterial* m = doc ? doc->GetFirstMaterial() : nullptr; m; m = m->GetNext()) ++count;
+  return count;
+}
+
+// The folder made for unpacking one archive. Its materials' textures point into it, so it stays
+// when the import made materials; otherwise (no material file, nothing read, any failure after
+// the folder was made) it is removed with all it holds, so that an import that imports nothing
+// leaves nothing.
+class UnpackFolder {
+ public:
+  explicit UnpackFolder(BaseDocument* doc) : doc_(doc), materials_(CountMaterials(doc)) {}
+  UnpackFolder(const UnpackFolder&) = delete;
+  UnpackFolder& operator=(const UnpackFolder&) = delete;
+  ~UnpackFolder() {
+    if (path_.empty() || CountMaterials(doc_) > materials_) return;
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  void Set(std::string path) { path_ = std::move(path); }
+
+ private:
+  BaseDocument* doc_;
+  size_t materials_;
+  std::string path_;
+};
+
 // "line L, column C" for a place in a material file.
 String PlaceText(const Orvane::OrvaneXMLLoader::Place& place) {
   return String("line ") + String::LongToString(place.line) + ", column " +
@@ -89,6 +121,7 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   fileName = file;
   // A refused archive has said why on the console; "no ovm" would hide that.
   bool refused = false;
+  UnpackFolder unpacked(doc);
   if (fileName.CheckSuffix("povm")) {
     // Every archive gets a new, empty folder: a folder of the same name (the same file imported
     // within the timer's step, or a timer that started again) keeps what it holds.
@@ -99,16 +132,16 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
     TemporaryFile::RemoveStaleBelow(Helpers::ToUTF8String(materials.GetString()), kStaleSearchDepth);
     const Filename target = Helpers::NewFolder(materials, folder);
     if (!target.Content()) {
+      const int error = errno;  // why the folder could not be made
       GePrint(String("Could not unpack ") + fileName.GetString() + ": " +
-              Helpers::UnpackFailure(ZIPERROR_WRITE));
+              Helpers::UnpackFailure(ZIPERROR_WRITE, error));
       fileName = Filename();
       refused = true;
     } else {
+      unpacked.Set(Helpers::ToUTF8String(target.GetString()));
       LONG failure = ZIPERROR_NONE;
       fileName = Helpers::UnpackPovm(fileName, target, &failure);
       refused = failure != ZIPERROR_NONE;
-      // A refused archive leaves its folder empty; an empty folder is of no use.
-      if (!fileName.Content()) ::rmdir(Helpers::ToUTF8String(target.GetString()).c_str());
     }
   }
   Bool imported = false;

@@ -2,25 +2,31 @@
 // runner's material check give the same.
 #pragma once
 
+#include <cstring>
+#include <string>
+
 #include "c4d_file.h"
 
 namespace Helpers {
 
-/// The words for an extraction's `ZIPERROR_*` code ("unsafe name", "corrupt", ...); "cannot be
-/// read" for any other code.
-inline const char* UnpackFailureText(LONG error) {
+/// The words for an extraction's `ZIPERROR_*` code ("unsafe name", "corrupt", ...), "cannot be
+/// read" for any other code, followed by the system's reason when `systemError` (an `errno` value,
+/// `ZipFile::GetSystemError`) is not 0: "cannot write: File name too long".
+inline std::string UnpackFailureText(LONG error, int systemError = 0) {
+  const char* words = "cannot be read";
   switch (error) {
-    case ZIPERROR_UNSAFE_NAME: return "unsafe name";
-    case ZIPERROR_CORRUPT: return "corrupt";
-    case ZIPERROR_CHECKSUM: return "bad checksum";
-    case ZIPERROR_ENCRYPTED: return "encrypted";
-    case ZIPERROR_METHOD: return "unknown method";
-    case ZIPERROR_TOO_LARGE: return "too large";
-    case ZIPERROR_DISK_FULL: return "disk full";
-    case ZIPERROR_WRITE: return "cannot write";
-    case ZIPERROR_STOPPED: return "stopped";
-    default: return "cannot be read";
+    case ZIPERROR_UNSAFE_NAME: words = "unsafe name"; break;
+    case ZIPERROR_CORRUPT: words = "corrupt"; break;
+    case ZIPERROR_CHECKSUM: words = "bad checksum"; break;
+    case ZIPERROR_ENCRYPTED: words = "encrypted"; break;
+    case ZIPERROR_METHOD: words = "unknown method"; break;
+    case ZIPERROR_TOO_LARGE: words = "too large"; break;
+    case ZIPERROR_DISK_FULL: words = "disk full"; break;
+    case ZIPERROR_WRITE: words = "cannot write"; break;
+    case ZIPERROR_STOPPED: words = "stopped"; break;
+    default: break;
   }
+  return systemError == 0 ? std::string(words) : std::string(words) + ": " + std::strerror(systemError);
 }
 
 }  // namespace Helpers

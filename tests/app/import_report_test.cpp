@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "support/host_fixture.h"
 #include "support/zip_writer.h"
@@ -27,6 +28,10 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialAgreesWithT
   std::string chain = "<scenedata>\n";
   for (int i = 0; i < 200; ++i) chain += mat("b" + std::to_string(i), "b" + std::to_string(i + 1));
   chain += mat("b200") + mat("Leaf") + "</scenedata>";
+  std::vector<ZipEntry> many;
+  for (int i = 0; i < 10000; ++i) many.push_back({"e" + std::to_string(i), ""});
+  const std::string bomb = write("bomb.povm", WithEndRecordCopies(MakeZip(many), 2978)),
+                    longName = write("long.povm", MakeZip({{std::string(300, 'n') + ".ovm", chain}}));
   const std::string loop = write("loop.ovm", "<scenedata>" + mat("a", "x") + mat("x", "y") + mat("y", "x") +
                                                  mat("Leaf") + "</scenedata>");
   const struct {
@@ -53,6 +58,10 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialAgreesWithT
        work / "good.povm: 202 materials, 0 errors."},
       {"check-material " + write("bad.povm", MakeZip({{"/abs.ovm", chain}})), 2, "",
        work / "bad.povm: Could not unpack the archive: unsafe name"},
+      {"import " + longName, 1, "Could not unpack " + longName + ": cannot write: File name too long", ""},
+      {"check-material " + longName, 2, "", longName + ": Could not unpack the archive: cannot write: File name too long"},
+      {"import " + bomb, 1, "Could not unpack " + bomb + ": corrupt", ""},
+      {"check-material " + bomb, 2, "", bomb + ": Could not unpack the archive: corrupt"},
       {"import " + loop, 0, "", ""},
       {"check-material " + loop, 1, "",
        loop + ": error: Blend partners form a loop: the chain that starts at blend material 'a' leads "
