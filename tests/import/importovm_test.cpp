@@ -145,8 +145,6 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
   const auto unpack = [&](const std::string& path, const std::string& reason) {
     return "Could not unpack " + dir / path + ": " + reason;
   };
-  std::vector<ZipEntry> many;
-  for (int i = 0; i < 10000; ++i) many.push_back({"e" + std::to_string(i), ""});
   // One row per archive: its path, its bytes, the materials the import makes and the console's
   // last line when nothing was imported. Archives of one file name each get a new folder.
   const struct {
@@ -163,13 +161,11 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
        unpack("2/wood.povm", "unsafe name")},
       {"abs.povm", MakeZip({{"/abs.ovm", text}}), "", unpack("abs.povm", "unsafe name")},
       {"readme.povm", MakeZip({{"readme.txt", "no material"}}), "", "no ovm"},
-      {"readme.povm", MakeZip({{"readme.txt", "no material"}}), "", "no ovm"},  // again
       {"nodata.povm", MakeZip({{"n.ovm", "<material/>"}}), "",
        "Could not read material file " + dir / "materials/nodata.povm0/n.ovm" +
            ": The file has no \"scenedata\" element."},
       {"long.povm", MakeZip({{std::string(300, 'n') + ".ovm", text}}), "",
        unpack("long.povm", "cannot write: File name too long")},
-      {"bomb.povm", WithEndRecordCopies(MakeZip(many), 2978), "", unpack("bomb.povm", "corrupt")},
   };
   for (const auto& r : rows) {
     const std::string archive = dir / r.path;
