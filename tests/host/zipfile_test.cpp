@@ -61,55 +61,19 @@ std::string Le(std::initializer_list<std::pair<uint64_t, int>> fields) {
 std::string MakeZip64(const std::string& text) {
   const std::string data = Deflate(text);
   const uint64_t x = 0xFFFFFFFFu, crc = ZipFile::CalcCRC32(text.data(), VLONG(text.size())), n = text.size();
-  const std::string local = Le({{0x04034b50, 4},
-                                {45, 2},
-                                {0, 2},
-                                {8, 2},
-                                {0, 2},
-                                {33, 2},
-                                {crc, 4},
-                                {x, 4},
-                                {x, 4},
-                                {5, 2},
-                                {20, 2}}) +
-                            "z.ovm" + Le({{1, 2}, {16, 2}, {n, 8}, {data.size(), 8}}) + data;
-  const std::string central = Le({{0x02014b50, 4},
-                                  {45, 2},
-                                  {45, 2},
-                                  {0, 2},
-                                  {8, 2},
-                                  {0, 2},
-                                  {33, 2},
-                                  {crc, 4},
-                                  {x, 4},
-                                  {x, 4},
-                                  {5, 2},
-                                  {28, 2},
-                                  {0, 6},
-                                  {0, 4},
-                                  {x, 4}}) +
-                              "z.ovm" + Le({{1, 2}, {24, 2}, {n, 8}, {data.size(), 8}, {0, 8}});
-  const uint64_t end64 = local.size() + central.size();
+  // clang-format off
+  const std::string local =
+      Le({{0x04034b50, 4}, {45, 2}, {0, 2}, {8, 2}, {0, 2}, {33, 2}, {crc, 4}, {x, 4}, {x, 4}, {5, 2}, {20, 2}}) +
+      "z.ovm" + Le({{1, 2}, {16, 2}, {n, 8}, {data.size(), 8}}) + data;
+  const std::string central =
+      Le({{0x02014b50, 4}, {45, 2}, {45, 2}, {0, 2}, {8, 2}, {0, 2}, {33, 2}, {crc, 4}, {x, 4}, {x, 4}, {5, 2},
+          {28, 2}, {0, 6}, {0, 4}, {x, 4}}) +
+      "z.ovm" + Le({{1, 2}, {24, 2}, {n, 8}, {data.size(), 8}, {0, 8}});
   return local + central +
-         Le({{0x06064b50, 4},
-             {44, 8},
-             {45, 2},
-             {45, 2},
-             {0, 8},
-             {1, 8},
-             {1, 8},
-             {central.size(), 8},
-             {local.size(), 8},
-             {0x07064b50, 4},
-             {0, 4},
-             {end64, 8},
-             {1, 4},
-             {0x06054b50, 4},
-             {0, 4},
-             {x, 4},
-             {x, 4},
-             {x, 4},
-             {0, 2}});
+         Le({{0x06064b50, 4}, {44, 8}, {45, 2}, {45, 2}, {0, 8}, {1, 8}, {1, 8}, {central.size(), 8},
+             {local.size(), 8}, {0x07064b50, 4}, {0, 4}, {local.size() + central.size(), 8}, {1, 4},
+             {0x06054b50, 4}, {0, 4}, {x, 4}, {x, 4}, {x, 4}, {0, 2}});
+  // clang-format on
 }
 
 // `zip` with the `bytes`-byte little-endian number at `at` set to `value`.
