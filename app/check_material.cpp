@@ -11,7 +11,7 @@
 
 #include "c4d.h"
 #include "host_control.h"
-#include "main/unpackfailure.h"
+#include "archive/unpackfailure.h"
 #include "orvane_utils/OrvaneMaterialCheck.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
 #include "files/temporaryfile.h"
@@ -47,9 +47,11 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
   const bool extracted = zip && zip->ExtractToDirectory(Filename(path), Filename(dir),
                                                         ZIP_EXTRACT_CREATE_SUBDIR, nullptr, nullptr, nullptr);
   const long failure = zip ? zip->GetError() : ZIPERROR_READ;
+  const int systemError = zip ? zip->GetSystemError() : 0;
   ZipFile::Free(zip);
   if (!extracted) {
-    out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(failure) << "\n";
+    out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(failure, systemError)
+        << "\n";
     return 2;
   }
   std::string ovm;
@@ -88,7 +90,8 @@ int CheckMaterialFile(const std::string& path, std::ostream& out) {
   const std::string scratch =
       ec ? std::string() : TemporaryFile::MakeUniqueFolder(temporary / "corvane-check-");
   if (scratch.empty()) {
-    out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(ZIPERROR_WRITE) << "\n";
+    out << path << ": Could not unpack the archive: "
+        << Helpers::UnpackFailureText(ZIPERROR_WRITE, ec ? ec.value() : errno) << "\n";
     return 2;
   }
   struct Remove {

@@ -120,6 +120,10 @@ class ZipFile {
                           const char* password = nullptr);
   /// Why the last `ExtractToDirectory` failed (`ZIPERROR_*`), `ZIPERROR_NONE` after a success.
   LONG GetError() const { return error_; }
+  /// The system's reason (an `errno` value) behind the last failure of `ExtractToDirectory`: why
+  /// the archive could not be opened, or a folder or file not be written. 0 when the failure has
+  /// no such reason (a refused archive) and after a success.
+  int GetSystemError() const { return systemError_; }
 
   /// The CRC-32 of the ZIP format (the one of zlib's `crc32`) of `length` bytes at `data`,
   /// continued from `start` (0 for a new checksum).
@@ -128,6 +132,7 @@ class ZipFile {
  private:
   ZipFile() = default;
   LONG error_ = ZIPERROR_NONE;
+  int systemError_ = 0;
 };
 
 /// Flags of `BrowseFiles::Init`.

@@ -85,39 +85,43 @@ LONG ReasonOf(int libzipError) {
   }
 }
 
-// The host's reason for a failed write with `errno` value `error`.
-LONG WriteReason(int error) {
+// The host's reason for a failed write with `errno` value `error`, which goes to `*system`.
+LONG WriteReason(int error, int* system) {
+  *system = error;
   return error == ENOSPC || error == EDQUOT ? ZIPERROR_DISK_FULL : ZIPERROR_WRITE;
 }
 
 // Makes sure that root/parts[0]/.../parts[count-1] is a folder made of real folders (no symbolic
-// link on the way), creating the missing ones (noted in `created`) when `create`.
-bool EnsureFolders(const fs::path& root, const std::vector<std::string>& parts, size_t count, bool create,
-                   Created* created) {
+// link on the way), creating the missing ones (noted in `created`) when `create`. The reason when
+// it cannot, with the system's in `*system`: a missing folder that may not be created has none
+// (ENOENT), a file or link in a folder's place is none (ENOTDIR).
+LONG EnsureFolders(const fs::path& root, const std::vector<std::string>& parts, size_t count, bool create,
+                   Created* created, int* system) {
   fs::path p = root;
   for (size_t i = 0; i < count; ++i) {
     p /= fs::u8path(parts[i]);
     std::error_code ec;
     fs::file_status st = fs::symlink_status(p, ec);
     if (!fs::exists(st)) {
-      if (!create || !fs::create_directory(p, ec) || ec) return false;
+      if (!create) return WriteReason(ENOENT, system);
+      if (!fs::create_directory(p, ec) || ec) return WriteReason(ec ? ec.value() : EEXIST, system);
       created->Add(p);
     } else if (fs::is_symlink(st) || !fs::is_directory(st)) {
-      return false;
+      return WriteReason(ENOTDIR, system);
     }
   }
-  return true;
+  return ZIPERROR_NONE;
 }
 
 // Copies the `size` bytes that entry `index` declares from `in` to `fd`. An entry that ends
 // earlier or holds more is corrupt: nothing beyond the declared size is ever written.
-LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd) {
+LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd, int* system) {
   std::vector<char> buffer(64 * 1024);
   for (zip_uint64_t left = size; left > 0;) {
     zip_int64_t n = zip_fread(in, buffer.data(), std::min<zip_uint64_t>(buffer.size(), left));
     if (n < 0) return ReasonOf(zip_error_code_zip(zip_file_get_error(in)));
     if (n == 0) return ZIPERROR_CORRUPT;
-    if (!TemporaryFile::WriteAll(fd, buffer.data(), static_cast<size_t>(n))) return WriteReason(errno);
+    if (!TemporaryFile::WriteAll(fd, buffer.data(), static_cast<size_t>(n))) return WriteReason(errno, system);
     left -= static_cast<zip_uint64_t>(n);
   }
   // One byte more must be the end (where the checksum is checked).
@@ -129,20 +133,21 @@ LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd) {
 
 // Writes entry `index` (declaring `size` bytes) into a new file beside `target`, named in
 // `*temporary`; it takes the place of `target` only once every entry has been written. A link at
-// `target` is replaced, never followed out of the folder. A failed entry leaves no file.
+// `target` is replaced, never followed out of the folder. A failed entry leaves no file; the
+// system's reason for a failed write goes to `*system`.
 LONG WriteTemporary(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const fs::path& target,
-                    std::string* temporary) {
+                    std::string* temporary, int* system) {
   std::string final;
   const int fd = TemporaryFile::CreateBeside(target.string(), temporary, &final, /*followLink=*/false);
-  if (fd < 0) return WriteReason(errno);
+  if (fd < 0) return WriteReason(errno, system);
   LONG error = ZIPERROR_NONE;
   if (zip_file_t* in = zip_fopen_index(archive, index, 0)) {
-    error = CopyEntry(in, size, fd);
+    error = CopyEntry(in, size, fd, system);
     zip_fclose(in);
   } else {
     error = ReasonOf(zip_error_code_zip(zip_get_error(archive)));
   }
-  if (::close(fd) != 0 && error == ZIPERROR_NONE) error = WriteReason(errno);
+  if (::close(fd) != 0 && error == ZIPERROR_NONE) error = WriteReason(errno, system);
   if (error != ZIPERROR_NONE) TemporaryFile::Discard(*temporary);
   return error;
 }
@@ -159,15 +164,16 @@ class Pending {
   void Add(const std::string& temporary, const fs::path& target) { files_.emplace_back(temporary, target); }
 
   // Moves every file to its target (a later entry of the same name wins), after making sure that
-  // no target has become a folder meanwhile, so that the renames do not fail halfway.
-  LONG Commit() {
+  // no target has become a folder meanwhile, so that the renames do not fail halfway. The
+  // system's reason for a failure goes to `*system`.
+  LONG Commit(int* system) {
     std::error_code ec;
     for (const auto& file : files_)
-      if (fs::is_directory(fs::symlink_status(file.second, ec))) return ZIPERROR_WRITE;
+      if (fs::is_directory(fs::symlink_status(file.second, ec))) return WriteReason(EISDIR, system);
     for (; moved_ < files_.size(); ++moved_)
       if (!TemporaryFile::Commit(files_[moved_].first, files_[moved_].second.string())) {
         ++moved_;  // the failed temporary is gone already
-        return WriteReason(errno);
+        return WriteReason(errno, system);
       }
     return ZIPERROR_NONE;
   }
@@ -295,30 +301,40 @@ bool SameAsLibzip(zip_t* archive, const std::vector<Placement>& entries) {
   return true;
 }
 
-// Checks where the entries' data lie, before anything is read from them: every local header must
-// agree with the central directory (name, method, and CRC-32 and sizes unless a data descriptor
-// follows the data), and no two entries may share bytes, so that an archive never unpacks the same
-// compressed data twice. Another than the one end record libzip can read is refused too.
-LONG CheckLayout(zip_t* archive, int fd, uint64_t fileSize) {
-  // The end record lies in the last 22 bytes and the comment after it.
+// Finds the end record of the central directory in the archive's last 22 + 65535 bytes (the
+// record and the comment after it) and puts its offset in `*end`. A signature counts as a record
+// where the directory it describes lies before it (or is described by a ZIP64 record). An archive
+// with more than one record is refused: which of them counts cannot be told, and a comment filled
+// with copies of the record would make every reader try them all, each reading the whole central
+// directory again.
+LONG FindEndRecord(int fd, uint64_t fileSize, uint64_t* end) {
   const uint64_t tail = std::min<uint64_t>(fileSize, 22 + 0xFFFF);
   std::string bytes;
   if (!ReadStringAt(fd, fileSize - tail, tail, &bytes)) return ZIPERROR_READ;
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  int found = 0;
+  for (size_t at = bytes.find("PK\5\6"); at != std::string::npos && at + 22 <= bytes.size();
+       at = bytes.find("PK\5\6", at + 1)) {
+    const uint64_t size = Le(data + at + 12, 4), offset = Le(data + at + 16, 4), place = fileSize - tail + at;
+    if (size != kEscape && offset != kEscape && offset + size > place) continue;
+    *end = place;
+    if (++found > 1) return ZIPERROR_CORRUPT;
+  }
+  return found == 1 ? ZIPERROR_NONE : ZIPERROR_CORRUPT;
+}
+
+// Checks where the entries' data lie, before anything is read from them: the central directory of
+// the end record at `end` must be the one libzip reads, every local header must agree with it
+// (name, method, and CRC-32 and sizes unless a data descriptor follows the data), and no two
+// entries may share bytes, so that an archive never unpacks the same compressed data twice.
+LONG CheckLayout(zip_t* archive, int fd, uint64_t fileSize, uint64_t end) {
   const zip_int64_t count = zip_get_num_entries(archive, 0);
   if (count < 0) return ZIPERROR_CORRUPT;
-  std::vector<Placement> entries, candidate;
-  uint64_t start = 0, candidateStart = 0;
-  int found = 0;
-  for (size_t at = bytes.find("PK\5\6"); at != std::string::npos; at = bytes.find("PK\5\6", at + 1)) {
-    if (ReadDirectory(fd, fileSize, fileSize - tail + at, static_cast<uint64_t>(count), &candidate,
-                      &candidateStart) &&
-        SameAsLibzip(archive, candidate)) {
-      entries.swap(candidate);
-      start = candidateStart;
-      ++found;
-    }
-  }
-  if (found != 1) return ZIPERROR_CORRUPT;
+  std::vector<Placement> entries;
+  uint64_t start = 0;
+  if (!ReadDirectory(fd, fileSize, end, static_cast<uint64_t>(count), &entries, &start) ||
+      !SameAsLibzip(archive, entries))
+    return ZIPERROR_CORRUPT;
 
   std::vector<std::pair<uint64_t, uint64_t>> spans;
   for (const Placement& entry : entries) {
@@ -383,8 +399,9 @@ LONG Declarations(zip_t* archive, bool password, std::vector<Entry>* entries, zi
   return ZIPERROR_NONE;
 }
 
-// Creates `root` with its missing parents (noted in `created`); the reason when it is no folder then.
-LONG MakeRoot(const fs::path& root, Created* created) {
+// Creates `root` with its missing parents (noted in `created`); the reason when it is no folder
+// then, with the system's in `*system`.
+LONG MakeRoot(const fs::path& root, Created* created, int* system) {
   std::vector<fs::path> missing;
   std::error_code ec;
   for (fs::path p = root; !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path()) {
@@ -392,10 +409,10 @@ LONG MakeRoot(const fs::path& root, Created* created) {
     if (p == p.parent_path()) break;
   }
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (!fs::create_directory(*it, ec) || ec) return ec ? WriteReason(ec.value()) : ZIPERROR_WRITE;
+    if (!fs::create_directory(*it, ec) || ec) return WriteReason(ec ? ec.value() : EEXIST, system);
     created->Add(*it);
   }
-  return fs::is_directory(root, ec) ? ZIPERROR_NONE : ZIPERROR_WRITE;
+  return fs::is_directory(root, ec) ? ZIPERROR_NONE : WriteReason(ENOTDIR, system);
 }
 
 }  // namespace
@@ -410,11 +427,35 @@ void ZipFile::Free(ZipFile*& zip) {
 Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG flags,
                                  ExtractDirectoryCallback callback, void* data, const char* password) {
   error_ = ZIPERROR_READ;
+  systemError_ = 0;
   if (!zip.Content() || !dir.Content()) return false;
   const std::string path = host::ToUtf8(zip.GetString());
-  int openError = 0;
-  zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &openError);
+  // Only a regular file is read (a FIFO would wait for a writer), and libzip reads the same file
+  // whose end was checked.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    systemError_ = errno;
+    return false;
+  }
+  struct Close {
+    int fd;
+    ~Close() { ::close(fd); }
+  } closeArchive{fd};
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    systemError_ = errno;
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) return false;
+  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  uint64_t end = 0;
+  error_ = FindEndRecord(fd, size, &end);
+  if (error_ != ZIPERROR_NONE) return false;
+  int openError = ZIP_ER_OPEN;
+  const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  zip_t* archive = copy >= 0 ? zip_fdopen(copy, 0, &openError) : nullptr;
   if (!archive) {
+    if (copy >= 0) ::close(copy);
     error_ = ReasonOf(openError);
     return false;
   }
@@ -424,26 +465,16 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
   std::vector<Entry> entries;
   zip_uint64_t total = 0;
   error_ = Declarations(archive, password != nullptr, &entries, &total);
-  if (error_ == ZIPERROR_NONE) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
-      error_ = ZIPERROR_READ;
-    } else {
-      const uint64_t size = static_cast<uint64_t>(st.st_size);
-      // Far more bytes than the archive's own size can only come from repeated data.
-      if (total > static_cast<uint64_t>(kRatioFloor) && size <= (total - 1) / kMaxRatio)
-        error_ = ZIPERROR_TOO_LARGE;
-      else
-        error_ = CheckLayout(archive, fd, size);
-    }
-    if (fd >= 0) ::close(fd);
-  }
+  // Far more bytes than the archive's own size can only come from repeated data.
+  if (error_ == ZIPERROR_NONE && total > static_cast<uint64_t>(kRatioFloor) &&
+      size <= (total - 1) / kMaxRatio)
+    error_ = ZIPERROR_TOO_LARGE;
+  if (error_ == ZIPERROR_NONE) error_ = CheckLayout(archive, fd, size, end);
 
   fs::path root = fs::u8path(host::ToUtf8(dir.GetString()));
   Created created;
   std::error_code ec;
-  if (error_ == ZIPERROR_NONE) error_ = MakeRoot(root, &created);
+  if (error_ == ZIPERROR_NONE) error_ = MakeRoot(root, &created, &systemError_);
   if (error_ == ZIPERROR_NONE) {
     fs::space_info space = fs::space(root, ec);
     if (!ec && total > space.available) error_ = ZIPERROR_DISK_FULL;
@@ -462,17 +493,18 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
       break;
     }
     std::string temporary;
-    if (!EnsureFolders(root, entry.parts, entry.parts.size() - 1, createFolders, &created) ||
-        (isFolder && !EnsureFolders(root, entry.parts, entry.parts.size(), true, &created))) {
-      error_ = ZIPERROR_WRITE;
-    } else if (!isFolder) {
-      error_ = WriteTemporary(archive, i, entry.size, target, &temporary);
+    error_ = EnsureFolders(root, entry.parts, entry.parts.size() - 1, createFolders, &created, &systemError_);
+    if (error_ == ZIPERROR_NONE && isFolder)
+      error_ = EnsureFolders(root, entry.parts, entry.parts.size(), true, &created, &systemError_);
+    if (error_ == ZIPERROR_NONE && !isFolder) {
+      error_ = WriteTemporary(archive, i, entry.size, target, &temporary, &systemError_);
       if (error_ == ZIPERROR_NONE) pending.Add(temporary, target);
     }
   }
   zip_discard(archive);
-  if (error_ == ZIPERROR_NONE) error_ = pending.Commit();
+  if (error_ == ZIPERROR_NONE) error_ = pending.Commit(&systemError_);
   if (error_ != ZIPERROR_NONE) return false;
+  systemError_ = 0;
   created.Keep();
   return true;
 }

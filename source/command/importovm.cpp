@@ -1,10 +1,12 @@
 #include "command/importovm.h"
 
 #include <tinyxml.h>
-#include <unistd.h>
 
+#include <cerrno>
 #include <exception>
 #include <new>
+#include <string>
+#include <utility>
 
 #include "command/importtext.h"
 #include "main/helpers.h"
@@ -102,8 +104,9 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
     TemporaryFile::RemoveStaleBelow(Helpers::ToUTF8String(materials.GetString()), kStaleSearchDepth);
     const Filename target = Helpers::NewFolder(materials, folder);
     if (!target.Content()) {
+      const int error = errno;  // why the folder could not be made
       GePrint(String("Could not unpack ") + fileName.GetString() + ": " +
-              Helpers::UnpackFailure(ZIPERROR_WRITE));
+              Helpers::UnpackFailure(ZIPERROR_WRITE, error));
       fileName = Filename();
       refused = true;
     } else {

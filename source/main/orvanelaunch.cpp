@@ -15,7 +15,7 @@
 #include "export/xmlbuilders.h"
 #include "main/childreaper.h"
 #include "main/helpers.h"
-#include "main/unpackfailure.h"
+#include "archive/unpackfailure.h"
 #include "files/temporaryfile.h"
 
 namespace Helpers {
@@ -233,7 +233,9 @@ Filename NewFolder(const Filename& parent, const String& name) {
   return Filename();
 }
 
-String UnpackFailure(LONG error) { return String(UnpackFailureText(error)); }
+String UnpackFailure(LONG error, int systemError) {
+  return String(UnpackFailureText(error, systemError).c_str());
+}
 
 Filename UnpackPovm(Filename archive, Filename dir, LONG* failure) {
   if (failure) *failure = ZIPERROR_NONE;
@@ -242,10 +244,11 @@ Filename UnpackPovm(Filename archive, Filename dir, LONG* failure) {
   bool extracted =
       zip->ExtractToDirectory(archive, dir, ZIP_EXTRACT_CREATE_SUBDIR, nullptr, nullptr, nullptr);
   const LONG error = zip->GetError();
+  const int systemError = zip->GetSystemError();
   ZipFile::Free(zip);
   if (failure) *failure = extracted ? ZIPERROR_NONE : error;
   if (!extracted) {
-    GePrint(String("Could not unpack ") + archive.GetString() + ": " + UnpackFailure(error));
+    GePrint(String("Could not unpack ") + archive.GetString() + ": " + UnpackFailure(error, systemError));
     return Filename();
   }
   Filename result;

@@ -72,8 +72,9 @@ int PackPovmMac(int pack, const Filename& first, const Filename& second);
 /// when something of that name exists already. Answers its path; an empty name when no folder
 /// could be made.
 Filename NewFolder(const Filename& parent, const String& name);
-/// The words that say why an extraction failed, for its `ZIPERROR_*` code.
-String UnpackFailure(LONG error);
+/// The words that say why an extraction failed, for its `ZIPERROR_*` code and the system's reason
+/// (`errno` value) behind it, 0 when there is none.
+String UnpackFailure(LONG error, int systemError = 0);
 /// Extracts the archive into `dir` and answers the first ".ovm" file there (in name order), each
 /// entry's name printed on the console on the way. An empty name when the archive holds no ".ovm"
 /// file, or when it cannot be extracted (unreadable, refused, too large, the disk full): then

@@ -94,12 +94,13 @@ class CustomOrvaneMaterial : public MaterialData {
   /// texture definitions to `material`; 1 when the "shader" element was appended.
   int ExportShader(TiXmlElement* material, TiXmlElement* channel, BaseShader* shader, int& textureIndex,
                    std::string evalHeader, OVLReturnType returnType);
-  /// `text` with every occurrence of `pattern` replaced by `replacement`: the first occurrence is
-  /// replaced until none is left, so an occurrence that a replacement completes is replaced too
-  /// ("aab", "ab", "ba" gives "baa"). An empty pattern leaves the text as it is. Where that
-  /// repetition would not end (a replacement that holds the pattern) or is not known to end within
-  /// (length + 1)^2 replacements, the occurrences of the text as given are replaced in one pass,
-  /// left to right.
+  /// `text` with every occurrence of `pattern` replaced by `replacement`. When some character
+  /// occurs more often in the pattern than in the replacement (a placeholder replaced by a number),
+  /// the first occurrence is replaced until none is left, so an occurrence that a replacement
+  /// completes is replaced too ("$tex0$tex01$$", "$tex01$", "1" gives "1"); otherwise the
+  /// occurrences of the text as given are replaced in one pass, left to right ("aab", "ab", "ba"
+  /// gives "aba"). An empty pattern leaves the text as it is. Memory is linear in the length of the
+  /// text and of the result; time too, times the length of the replacement.
   std::string ReplaceShaderString(std::string text, std::string pattern, std::string replacement);
 
   // --- Export: medium and conversion --------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "support/host_fixture.h"
 #include "support/zip_writer.h"
@@ -31,6 +32,10 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
   chain += mat("b200") + mat("Leaf") + "</scenedata>";
   const std::string cycle =
       "Blend partners form a loop: the chain that starts at blend material 'a' leads back to 'x'";
+  std::vector<ZipEntry> many;
+  for (int i = 0; i < 10000; ++i) many.push_back({"e" + std::to_string(i), ""});
+  const std::string bomb = write("bomb.povm", WithEndRecordCopies(MakeZip(many), 2978)),
+                    longName = write("long.povm", MakeZip({{std::string(300, 'n') + ".ovm", chain}}));
   const std::string loop = write("loop.ovm", "<scenedata>" + mat("a", "x") + mat("x", "y") + mat("y", "x") +
                                                  mat("Leaf") + "</scenedata>");
   const struct {
@@ -57,6 +62,9 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
        work / "good.povm: 202 materials, 0 errors."},
       {"check-material " + write("bad.povm", MakeZip({{"/abs.ovm", chain}})), 2, "",
        work / "bad.povm: Could not unpack the archive: unsafe name"},
+      {"check-material " + longName, 2, "", longName + ": Could not unpack the archive: cannot write: File name too long"},
+      {"import " + bomb, 1, "Could not unpack " + bomb + ": corrupt", ""},
+      {"check-material " + bomb, 2, "", bomb + ": Could not unpack the archive: corrupt"},
       {"import " + loop, 0, "", cycle + "; 'y' is imported without it."},
       {"check-material " + loop, 1, "", loop + ": error: " + cycle + "."},
       // clang-format on

@@ -3,10 +3,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "c4d.h"
@@ -35,13 +37,43 @@ Bool Extract(const fs::path& zip, const fs::path& dir, LONG flags = ZIP_EXTRACT_
   return ok;
 }
 
-// The error left by extracting `zip` into `dir`; -1 when it disagrees with the result.
-LONG ExtractError(const fs::path& zip, const fs::path& dir) {
+// The error left by extracting `zip` into `dir`; -1 when it disagrees with the result. The
+// system's reason goes to `*system`.
+LONG ExtractError(const fs::path& zip, const fs::path& dir, int* system = nullptr) {
   ZipFile* z = ZipFile::Alloc();
   const bool ok = z->ExtractToDirectory(Filename(String(zip.string())), Filename(String(dir.string())));
   const LONG error = z->GetError();
+  if (system) *system = z->GetSystemError();
   ZipFile::Free(z);
   return ok == (error == ZIPERROR_NONE) ? error : -1;
+}
+
+// The little-endian numbers (value, bytes) one after the other.
+std::string Le(std::initializer_list<std::pair<uint64_t, int>> fields) {
+  std::string out;
+  for (const auto& [value, bytes] : fields)
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
+  return out;
+}
+
+// An archive of the one deflated entry "z.ovm" holding `text` that gives every size and offset in
+// ZIP64 fields: escaped in both headers, and found through the ZIP64 end records.
+std::string MakeZip64(const std::string& text) {
+  const std::string data = Deflate(text);
+  const uint64_t x = 0xFFFFFFFFu, crc = ZipFile::CalcCRC32(text.data(), VLONG(text.size())), n = text.size();
+  // clang-format off
+  const std::string local =
+      Le({{0x04034b50, 4}, {45, 2}, {0, 2}, {8, 2}, {0, 2}, {33, 2}, {crc, 4}, {x, 4}, {x, 4}, {5, 2}, {20, 2}}) +
+      "z.ovm" + Le({{1, 2}, {16, 2}, {n, 8}, {data.size(), 8}}) + data;
+  const std::string central =
+      Le({{0x02014b50, 4}, {45, 2}, {45, 2}, {0, 2}, {8, 2}, {0, 2}, {33, 2}, {crc, 4}, {x, 4}, {x, 4}, {5, 2},
+          {28, 2}, {0, 6}, {0, 4}, {x, 4}}) +
+      "z.ovm" + Le({{1, 2}, {24, 2}, {n, 8}, {data.size(), 8}, {0, 8}});
+  return local + central +
+         Le({{0x06064b50, 4}, {44, 8}, {45, 2}, {45, 2}, {0, 8}, {1, 8}, {1, 8}, {central.size(), 8},
+             {local.size(), 8}, {0x07064b50, 4}, {0, 4}, {local.size() + central.size(), 8}, {1, 4},
+             {0x06054b50, 4}, {0, 4}, {x, 4}, {x, 4}, {x, 4}, {0, 2}});
+  // clang-format on
 }
 
 // `zip` with the `bytes`-byte little-endian number at `at` set to `value`.
@@ -146,11 +178,18 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
   const RawZipEntry good{"sub/good.ovm", text, 8, crc};
   std::vector<RawZipEntry> many;
   for (LLONG i = 0; i <= ZipFile::kMaxEntries; ++i) many.push_back({"e" + std::to_string(i), "", 0, 0});
+  // As many entries as may be, and a comment full of copies of the end record.
+  const std::string copies = WithEndRecordCopies(MakeRawZip({many.begin(), many.end() - 1}), 2978);
   // The second entry's local header lies at 50, its name at 80.
   const std::string twice = MakeRawZip({good, {"b.ovm", text, 8, crc}}),
                     thrice = MakeRawZip({good, {"b.ovm", text, 8, crc}, {"b.ovm", text, 8, crc}});
   const std::string pad(4 << 20, '\0');
-  const std::pair<std::string, LONG> rows[] = {
+  // Each archive, why it is refused, and the system's reason for a failed write.
+  const struct {
+    std::string zip;
+    LONG error;
+    int system = 0;
+  } rows[] = {
       {"this is not a zip archive", ZIPERROR_CORRUPT},
       {MakeRawZip({good, {"../evil.ovm", text, 8, crc}}), ZIPERROR_UNSAFE_NAME},
       {MakeRawZip({good, {"b.ovm", text, 8, crc ^ 1}}), ZIPERROR_CHECKSUM},
@@ -168,24 +207,42 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
       {Patched(twice, 50 + 14, crc ^ 1), ZIPERROR_CORRUPT},                      // local CRC-32
       {Patched(twice, 50 + 22, 9), ZIPERROR_CORRUPT},                            // local size
       {MakeRawZip({good, {"b.ovm", "b", 300 << 20, crc}}), ZIPERROR_TOO_LARGE},  // far beyond its size
+      {copies, ZIPERROR_CORRUPT},
+      {WithEndRecordCopies(MakeRawZip({good}), 1), ZIPERROR_CORRUPT},
+      {MakeZip({{"a.ovm", text}, {std::string(300, 'n'), text}}), ZIPERROR_WRITE, ENAMETOOLONG},
+      {MakeZip({{"a.ovm", text}, {"a.ovm/b", text}}), ZIPERROR_WRITE, EISDIR},
+      {MakeZip({{"a.ovm/b", text}, {"a.ovm", text}}), ZIPERROR_WRITE, EISDIR},
       // As many bytes, but not from so small an archive: read, and found short.
       {MakeRawZip({{"pad", pad, 4 << 20, ZipFile::CalcCRC32(pad.data(), 4 << 20)},
                    {"b.ovm", "b", 300 << 20, ZipFile::CalcCRC32("b", 1)}}),
        ZIPERROR_CORRUPT},
   };
   for (size_t row = 0; row < std::size(rows); ++row) {
-    std::ofstream(zip, std::ios::binary | std::ios::trunc) << rows[row].first;
-    EXPECT_EQ(ExtractError(zip, out), rows[row].second) << row;
+    std::ofstream(zip, std::ios::binary | std::ios::trunc) << rows[row].zip;
+    int system = -1;
+    EXPECT_EQ(ExtractError(zip, out, &system), rows[row].error) << row;
+    EXPECT_EQ(system, rows[row].system) << row;
     EXPECT_EQ(Tree(root), std::set<std::string>{"archive.povm"}) << row;
   }
-  // Behind a data descriptor (flag 8) the local header need not know the CRC-32 and sizes.
-  std::string described = MakeRawZip({good, {"b.ovm", Deflate(text), 8, crc, 8, 8}});
+  int system = 0;
+  EXPECT_EQ(ExtractError(root / "missing.povm", "/x", &system), ZIPERROR_READ);
+  EXPECT_EQ(system, ENOENT);
+  // Behind a data descriptor (flag 8) the local header need not know the CRC-32 and sizes; a
+  // comment may hold the end record's signature where it describes no directory.
+  const std::string zeros(1 << 20, '\0');
+  std::string described =
+      MakeRawZip({good, {"b.ovm", Deflate(zeros), 1 << 20, ZipFile::CalcCRC32(zeros.data(), 1 << 20), 8, 8}});
   for (size_t at : {64, 68, 72}) described = Patched(described, at, 0);
-  std::ofstream(zip, std::ios::binary | std::ios::trunc) << described;
-  EXPECT_EQ(ExtractError(zip, out), ZIPERROR_NONE);
+  std::string commented = MakeZip({{"c.ovm", text}});
+  commented = Patched(commented, commented.size() - 2, 26, 2) + "PK\5\6" + std::string(22, '\x7f');
+  for (const std::string& sound : {described, MakeZip64(text + text), commented}) {
+    std::ofstream(zip, std::ios::binary | std::ios::trunc) << sound;
+    EXPECT_EQ(ExtractError(zip, out), ZIPERROR_NONE);
+  }
   EXPECT_EQ(ReadFile(out / "sub/good.ovm"), text);
-  EXPECT_EQ(ReadFile(out / "b.ovm"), text);
-  EXPECT_EQ(ExtractError(root / "missing.povm", "/x"), ZIPERROR_READ);
+  EXPECT_EQ(ReadFile(out / "b.ovm"), zeros);
+  EXPECT_EQ(ReadFile(out / "z.ovm"), text + text);
+  EXPECT_EQ(ReadFile(out / "c.ovm"), text);
 
   ZipFile* z = ZipFile::Alloc();
   EXPECT_FALSE(z->ExtractToDirectory(Filename(), Filename(String(out.string()))));

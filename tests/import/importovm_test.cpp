@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -143,38 +145,45 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
                        std::to_string(ended) + "-0"))
       << "part";
   const std::string text = "<scenedata>" + Mat("Packed", kDiffuse) + "</scenedata>";
-  // One row per archive: its path, its entries, the materials the import makes and the console's
+  const auto unpack = [&](const std::string& path, const std::string& reason) {
+    return "Could not unpack " + dir / path + ": " + reason;
+  };
+  // One row per archive: its path, its bytes, the materials the import makes and the console's
   // last line when nothing was imported. Archives of one file name each get a new folder.
   const struct {
-    std::string path;
-    std::vector<ZipEntry> entries;
+    std::string path, zip;
     const char* names;
     std::string last;
   } rows[] = {
       {"0/wood.povm",
-       {{"b.ovm", "<scenedata>" + Mat("Second", kDiffuse) + "</scenedata>"}, {"a.ovm", text}},
-       "Packed",
+       MakeZip({{"b.ovm", "<scenedata>" + Mat("Second", kDiffuse) + "</scenedata>"}, {"a.ovm", text}}),
+       "Packed", ""},
+      {"1/wood.povm", MakeZip({{"c.ovm", "<scenedata>" + Mat("Other", kDiffuse) + "</scenedata>"}}), "Other",
        ""},
-      {"1/wood.povm", {{"c.ovm", "<scenedata>" + Mat("Other", kDiffuse) + "</scenedata>"}}, "Other", ""},
-      {"2/wood.povm", {{"c.ovm", "<scenedata/>"}, {"../x.ovm", text}}, "", ": unsafe name"},
-      {"abs.povm", {{"/abs.ovm", text}}, "", ": unsafe name"},
-      {"readme.povm", {{"readme.txt", "no material"}}, "", "no ovm"},
+      {"2/wood.povm", MakeZip({{"c.ovm", "<scenedata/>"}, {"../x.ovm", text}}), "",
+       unpack("2/wood.povm", "unsafe name")},
+      {"abs.povm", MakeZip({{"/abs.ovm", text}}), "", unpack("abs.povm", "unsafe name")},
+      {"readme.povm", MakeZip({{"readme.txt", "no material"}}), "", "no ovm"},
+      {"nodata.povm", MakeZip({{"n.ovm", "<material/>"}}), "",
+       "Could not read material file " + dir / "materials/nodata.povm0/n.ovm" +
+           ": The file has no \"scenedata\" element."},
+      {"long.povm", MakeZip({{std::string(300, 'n') + ".ovm", text}}), "",
+       unpack("long.povm", "cannot write: File name too long")},
   };
   for (const auto& r : rows) {
     const std::string archive = dir / r.path;
     std::filesystem::create_directories(std::filesystem::path(archive).parent_path());
-    ASSERT_TRUE(WriteZip(archive, r.entries));
+    std::ofstream(archive, std::ios::binary | std::ios::trunc) << r.zip;
     BaseDocument::Free(doc);
     doc = BaseDocument::Alloc();
     host::ClearConsole();
     import.ImportFile(doc, Filename(String(archive)));
     EXPECT_EQ(Names(), r.names) << archive;
     if (!*r.names) {
-      EXPECT_EQ(Console().back(), r.last == "no ovm" ? r.last : "Could not unpack " + archive + r.last);
+      EXPECT_EQ(Console().back(), r.last);
     }
   }
-  // Nothing lands outside the archives' folders; a refused archive and one without material files
-  // leave none.
+  // Nothing lands outside the archives' folders; an import that imports nothing leaves none.
   std::set<std::string> tree;
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "materials"))
     tree.insert(std::filesystem::relative(e.path(), dir / "materials").string());
@@ -182,6 +191,14 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
                                          "wood.povm0-2/c.ovm", "killed", "killed/tex"}));
   EXPECT_FALSE(std::filesystem::exists(dir / "x.ovm"));
   EXPECT_FALSE(std::filesystem::exists("/abs.ovm"));
+  // A folder that cannot be made says why (root may write into any folder).
+  ::chmod((dir / "materials").c_str(), 0555);
+  if (::geteuid() != 0) {
+    host::ClearConsole();
+    import.ImportFile(doc, Filename(String(dir / "readme.povm")));
+    EXPECT_EQ(Console().back(), unpack("readme.povm", "cannot write: Permission denied"));
+  }
+  ::chmod((dir / "materials").c_str(), 0755);
 }
 
 TEST_F(ImportTest, ACancelledChooserImportsNothingNotEvenThePreviousFile) {

@@ -548,7 +548,8 @@ TEST_F(LaunchTest, NewFolderMakesAnEmptyFolderBesideWhateverHoldsTheName) {
 TEST_F(LaunchTest, UnpackOfAMissingArchiveGivesAnEmptyName) {
   EXPECT_FALSE(
       Helpers::UnpackPovm(Filename(String(work / "missing.povm")), Filename(String(work / "out"))).Content());
-  EXPECT_EQ(Console(), Strings{"Could not unpack " + work / "missing.povm" + ": cannot be read"});
+  EXPECT_EQ(Console(), Strings{"Could not unpack " + work / "missing.povm" +
+                               ": cannot be read: No such file or directory"});
 }
 
 // --- The other platform -----------------------------------------------------------

@@ -80,6 +80,15 @@ std::string MakeZip(const std::vector<ZipEntry>& entries) {
   return MakeRawZip(raw);
 }
 
+std::string WithEndRecordCopies(std::string zip, int copies) {
+  const uint32_t comment = 22 * static_cast<uint32_t>(copies);
+  zip[zip.size() - 2] = static_cast<char>(comment & 0xFF);
+  zip[zip.size() - 1] = static_cast<char>(comment >> 8);
+  const std::string record = zip.substr(zip.size() - 22);
+  for (int i = 0; i < copies; ++i) zip += record;
+  return zip;
+}
+
 std::string Deflate(const std::string& text) {
   uLongf size = compressBound(text.size());
   std::string out(size, '\0');

@@ -22,5 +22,8 @@ struct RawZipEntry {
   uint16_t method = 0, flags = 0;
 };
 std::string MakeRawZip(const std::vector<RawZipEntry>& entries);
+/// `zip` (an archive of `MakeRawZip`, its end record without comment) with `copies` copies of its
+/// end record as the record's comment.
+std::string WithEndRecordCopies(std::string zip, int copies);
 /// `text` compressed as a raw deflate stream (ZIP method 8).
 std::string Deflate(const std::string& text);

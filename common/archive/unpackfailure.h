@@ -1,0 +1,33 @@
+// The words that say why the host's extraction (`ZipFile::ExtractToDirectory`, c4d_file.h) could
+// not unpack an archive: the plug-in's import and the runner's material check give the same. Header
+// only; whoever includes it has the host's headers.
+#pragma once
+
+#include <cstring>
+#include <string>
+
+#include "c4d_file.h"
+
+namespace Helpers {
+
+/// The words for an extraction's `ZIPERROR_*` code ("unsafe name", "corrupt", ...), "cannot be
+/// read" for any other code, followed by the system's reason when `systemError` (an `errno` value,
+/// `ZipFile::GetSystemError`) is not 0: "cannot write: File name too long".
+inline std::string UnpackFailureText(LONG error, int systemError = 0) {
+  const char* words = "cannot be read";
+  switch (error) {
+    case ZIPERROR_UNSAFE_NAME: words = "unsafe name"; break;
+    case ZIPERROR_CORRUPT: words = "corrupt"; break;
+    case ZIPERROR_CHECKSUM: words = "bad checksum"; break;
+    case ZIPERROR_ENCRYPTED: words = "encrypted"; break;
+    case ZIPERROR_METHOD: words = "unknown method"; break;
+    case ZIPERROR_TOO_LARGE: words = "too large"; break;
+    case ZIPERROR_DISK_FULL: words = "disk full"; break;
+    case ZIPERROR_WRITE: words = "cannot write"; break;
+    case ZIPERROR_STOPPED: words = "stopped"; break;
+    default: break;
+  }
+  return systemError == 0 ? std::string(words) : std::string(words) + ": " + std::strerror(systemError);
+}
+
+}  // namespace Helpers
