@@ -33,8 +33,8 @@ TEST(GenDocument, UsageErrorsSayWhatIsWrongAndKeepTheFile) {
     std::string args, error;
   } rows[] = {
       {"bogus 5 keep.txt",
-       "unknown kind 'bogus'; the kinds are mesh, parameters, unknown, instances, quads, materials, links, ply, "
-       "blend-chain, material-mix"},
+       "unknown kind 'bogus'; the kinds are mesh, parameters, unknown, instances, quads, " +
+           std::string("materials, links, ply, blend-chain, material-mix")},
       {"instances 100 keep.txt", "instances needs POLYGONS COUNT FILE; COUNT is missing"},
       {"mesh abc keep.txt", "POLYGONS must be a whole number of 1 or more, not 'abc'"},
       {"mesh 1000000", "mesh needs POLYGONS FILE; FILE is missing"},
