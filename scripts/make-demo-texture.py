@@ -1,8 +1,15 @@
 #!/usr/bin/env python3
 """Writes the demo document's bitmap texture, app/demo/checker.png: a 64 x 64 checker of 8 x 8
-tiles in two warm colours, as an 8-bit RGB PNG. Run from the repository root."""
+tiles in two warm colours, as an 8-bit RGB PNG (whole or not at all). Takes no arguments."""
+import os
 import struct
+import sys
 import zlib
+
+sys.dont_write_bytecode = True  # leaves no cache in the source tree
+import replacefile  # noqa: E402  (beside this script)
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 WIDTH = HEIGHT = 64
 TILE = 8
@@ -25,9 +32,12 @@ def main():
     png += chunk(b"IHDR", struct.pack(">IIBBBBB", WIDTH, HEIGHT, 8, 2, 0, 0, 0))
     png += chunk(b"IDAT", zlib.compress(bytes(rows), 9))
     png += chunk(b"IEND", b"")
-    with open("app/demo/checker.png", "wb") as f:
-        f.write(png)
+    replacefile.write_bytes(os.path.join(ROOT, "app/demo/checker.png"), png)
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    if len(sys.argv) > 1:
+        print("make-demo-texture.py: takes no arguments, not '%s'" % sys.argv[1], file=sys.stderr)
+        sys.exit(2)
+    replacefile.run_main(main, "make-demo-texture.py")

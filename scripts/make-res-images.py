@@ -1,7 +1,15 @@
 #!/usr/bin/env python3
 """Writes the plug-in's own simple images into res/: the header strip, the command icons and the
-tag icons, as uncompressed RGBA TIFF files (straight alpha). Run from the repository root."""
+tag icons, as uncompressed RGBA TIFF files (straight alpha), each whole or not at all. Takes no
+arguments."""
+import os
 import struct
+import sys
+
+sys.dont_write_bytecode = True  # leaves no cache in the source tree
+import replacefile  # noqa: E402  (beside this script)
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
 def write_tiff(path, width, height, pixel):
@@ -29,8 +37,7 @@ def write_tiff(path, width, height, pixel):
             out += struct.pack("<HHII", tag, typ, count, value)
     out += struct.pack("<I", 0)
     out += struct.pack("<4H", 8, 8, 8, 8) + struct.pack("<4H", 1, 1, 1, 1)
-    with open(path, "wb") as f:
-        f.write(out)
+    replacefile.write_bytes(os.path.join(ROOT, path), bytes(out))
 
 
 def header(x, y):
@@ -143,11 +150,20 @@ def tonemapping(x, y):
     return opaque((level, level, level))
 
 
-write_tiff("res/corvaneHeader.tif", 300, 25, header)
-for name, colour in [("About.tif", (70, 130, 200)), ("ConvertMats.tif", (200, 120, 40)),
-                     ("instance.tif", (90, 170, 90)), ("materialhelper.tif", (170, 80, 160))]:
-    write_tiff("res/" + name, 32, 32, icon(colour))
-for name, draw in [("LightTag.tif", light), ("ExitPortal.tif", exit_portal), ("CameraTag.tif", camera),
-                   ("subdivtag.tif", subdivision), ("Export.tif", export), ("animationtag.tif", animation),
-                   ("pause.tif", pause), ("resume.tif", resume), ("tonemapping.tif", tonemapping)]:
-    write_tiff("res/" + name, 32, 32, draw)
+def main():
+    write_tiff("res/corvaneHeader.tif", 300, 25, header)
+    for name, colour in [("About.tif", (70, 130, 200)), ("ConvertMats.tif", (200, 120, 40)),
+                         ("instance.tif", (90, 170, 90)), ("materialhelper.tif", (170, 80, 160))]:
+        write_tiff("res/" + name, 32, 32, icon(colour))
+    for name, draw in [("LightTag.tif", light), ("ExitPortal.tif", exit_portal), ("CameraTag.tif", camera),
+                       ("subdivtag.tif", subdivision), ("Export.tif", export), ("animationtag.tif", animation),
+                       ("pause.tif", pause), ("resume.tif", resume), ("tonemapping.tif", tonemapping)]:
+        write_tiff("res/" + name, 32, 32, draw)
+    return 0
+
+
+if __name__ == "__main__":
+    if len(sys.argv) > 1:
+        print("make-res-images.py: takes no arguments, not '%s'" % sys.argv[1], file=sys.stderr)
+        sys.exit(2)
+    replacefile.run_main(main, "make-res-images.py")

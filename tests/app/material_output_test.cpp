@@ -3,7 +3,11 @@
 
 #include <filesystem>
 #include <fstream>
+// GCC 12 warns of maybe-uninitialized std::function members inside <regex>'s automaton.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
+#pragma GCC diagnostic pop
 #include <string>
 #include <vector>
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <regex>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -164,7 +164,10 @@ class QuickRenderTest : public HostTest {
   BaseDocument* doc = nullptr;
 };
 
-bool IsNumber(const std::string& s) { return std::regex_match(s, std::regex("-?[0-9]+")); }
+bool IsNumber(const std::string& s) {
+  const size_t digits = !s.empty() && s[0] == '-' ? 1 : 0;
+  return s.size() > digits && s.find_first_not_of("0123456789", digits) == std::string::npos;
+}
 
 TEST_F(QuickRenderTest, WithoutRenderSettingsTheCurrentFrameGoesToAFreshQuickRenderFolder) {
   Open(R"({"frame": 5, "objects": [{"type": 5140, "name": "Group"}]})");

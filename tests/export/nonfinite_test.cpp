@@ -7,7 +7,11 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+// GCC 12 warns of maybe-uninitialized std::function members inside <regex>'s automaton.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
+#pragma GCC diagnostic pop
 #include <sstream>
 #include <string>
 #include <vector>
