@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <unordered_set>
 
@@ -366,6 +368,9 @@ class Builder {
     return AddNumber(x);
   }
   bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }
+  // Reads the number that starts at `in` and adds it (adding never fails); false with `*code` and
+  // `*offset` set when the text is no JSON number or one beyond the double range.
+  bool ReadNumber(Input& in, rapidjson::ParseErrorCode* code, size_t* offset);
   bool String(const char* s, rapidjson::SizeType length, bool) {
     Node n;
     n.kind = Kind::String;
@@ -530,7 +535,145 @@ class Builder {
   size_t depth_ = 0;
   Node root_;
   std::unique_ptr<ReadError> error_;
+  std::string numberText_;  // the digits of the number being read
 };
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Moves the digits at `in` into `text`; their count.
+size_t TakeDigits(Input& in, std::string& text) {
+  size_t n = 0;
+  for (; IsDigit(in.Peek()); ++n) text += in.Take();
+  return n;
+}
+
+// Whether the decimal number `text` (digits, point, exponent; no sign; not all zeros) that lies
+// beyond the double range lies above it rather than below. As 0.DDD times ten to a power, the number
+// lies above when that power is positive.
+bool AboveRange(const std::string& text) {
+  long long power = 0;
+  bool significant = false, point = false;
+  size_t i = 0;
+  for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
+    const char c = text[i];
+    if (c == '.') {
+      point = true;
+    } else if (!point) {
+      if (significant || c != '0') {
+        significant = true;
+        ++power;
+      }
+    } else if (!significant) {
+      if (c == '0')
+        --power;
+      else
+        significant = true;
+    }
+  }
+  long long exponent = 0;
+  bool negative = false;
+  if (i < text.size()) {
+    ++i;
+    if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
+    for (; i < text.size() && exponent < 1000000000000LL; ++i) exponent = exponent * 10 + (text[i] - '0');
+  }
+  return power + (negative ? -exponent : exponent) > 0;
+}
+
+// The JSON number grammar, read here instead of by RapidJSON: its own reading of long or extreme
+// numbers is not exact. Integers within 64 bits stay integers; every other number is the nearest
+// double (std::from_chars rounds correctly, whatever the length of the text). A negative zero is a
+// real, so that it keeps its sign; a number below the smallest double reads as a zero of its sign.
+bool Builder::ReadNumber(Input& in, rapidjson::ParseErrorCode* code, size_t* offset) {
+  const size_t start = in.Tell();
+  std::string& text = numberText_;
+  text.clear();
+  const bool minus = in.Peek() == '-';
+  if (minus) in.Take();
+  uint64_t magnitude = 0;
+  bool exact = true;  // an integer that fits `magnitude`
+  if (in.Peek() == '0') {
+    text += in.Take();
+  } else if (in.Peek() >= '1' && in.Peek() <= '9') {
+    while (IsDigit(in.Peek())) {
+      const unsigned d = static_cast<unsigned>(in.Peek() - '0');
+      if (magnitude > (UINT64_MAX - d) / 10) exact = false;
+      if (exact) magnitude = magnitude * 10 + d;
+      text += in.Take();
+    }
+  } else {
+    *code = rapidjson::kParseErrorValueInvalid;
+    *offset = in.Tell();
+    return false;
+  }
+  if (in.Peek() == '.') {
+    exact = false;
+    text += in.Take();
+    if (TakeDigits(in, text) == 0) {
+      *code = rapidjson::kParseErrorNumberMissFraction;
+      *offset = in.Tell();
+      return false;
+    }
+  }
+  if (in.Peek() == 'e' || in.Peek() == 'E') {
+    exact = false;
+    text += in.Take();
+    if (in.Peek() == '+' || in.Peek() == '-') text += in.Take();
+    if (TakeDigits(in, text) == 0) {
+      *code = rapidjson::kParseErrorNumberMissExponent;
+      *offset = in.Tell();
+      return false;
+    }
+  }
+  Number x;
+  if (exact && !minus) {
+    Uint64(magnitude);
+    return true;
+  } else if (exact && magnitude != 0 && magnitude <= uint64_t(1) << 63) {
+    x.kind = Kind::Int;
+    x.i = magnitude == uint64_t(1) << 63 ? INT64_MIN : -static_cast<int64_t>(magnitude);
+    AddNumber(x);
+    return true;
+  }
+  x.kind = Kind::Real;
+  const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), x.d);
+  if (r.ec == std::errc::result_out_of_range) {
+    if (AboveRange(text)) {
+      *code = rapidjson::kParseErrorNumberTooBig;
+      *offset = start;
+      return false;
+    }
+    x.d = 0.0;
+  }
+  if (minus) x.d = -x.d;
+  AddNumber(x);
+  return true;
+}
+
+constexpr unsigned kReadFlags = rapidjson::kParseValidateEncodingFlag;
+
+}  // namespace
+}  // namespace json
+}  // namespace host
+
+namespace rapidjson {
+
+// The document reader's numbers are read by its own `Builder::ReadNumber`.
+template <>
+template <>
+void GenericReader<UTF8<>, UTF8<>, CrtAllocator>::ParseNumber<
+    host::json::kReadFlags, host::json::Input, host::json::Builder>(host::json::Input& is,
+                                                                    host::json::Builder& handler) {
+  ParseErrorCode code = kParseErrorNone;
+  size_t offset = 0;
+  if (!handler.ReadNumber(is, &code, &offset)) RAPIDJSON_PARSE_ERROR(code, offset);
+}
+
+}  // namespace rapidjson
+
+namespace host {
+namespace json {
+namespace {
 
 std::string Lowered(const char* text) {
   std::string s = text;
@@ -542,8 +685,7 @@ std::string Lowered(const char* text) {
 Node Read(Input& in, size_t maxBytes, int maxNesting) {
   Builder builder(in, maxNesting);
   rapidjson::Reader reader;
-  const rapidjson::ParseResult result =
-      reader.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseFullPrecisionFlag>(in, builder);
+  const rapidjson::ParseResult result = reader.Parse<kReadFlags>(in, builder);
   if (const ReadError* e = builder.Error()) throw *e;
   if (in.ReadFailed()) throw ReadError{"", "cannot read the file"};
   const bool syntax = result.IsError() && result.Offset() < in.NulAt();
@@ -552,7 +694,11 @@ Node Read(Input& in, size_t maxBytes, int maxNesting) {
   if (!syntax && in.TooLarge())
     throw ReadError{"", "the document is larger than the limit of " + std::to_string(maxBytes) + " bytes"};
   if (result.IsError()) {
-    std::string problem = Lowered(rapidjson::GetParseError_En(result.Code()));
+    std::string problem = result.Code() == rapidjson::kParseErrorNumberMissFraction
+                              ? "a number needs digits after its decimal point"
+                          : result.Code() == rapidjson::kParseErrorNumberMissExponent
+                              ? "a number needs digits in its exponent"
+                              : Lowered(rapidjson::GetParseError_En(result.Code()));
     const int byte = in.ByteAt(result.Offset());
     if (result.Code() == rapidjson::kParseErrorStringEscapeInvalid && byte >= 0 && byte < 0x20) {
       static const char kHex[] = "0123456789ABCDEF";
