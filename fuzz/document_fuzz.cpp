@@ -43,10 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (doc) {
     const std::string first = Saved(doc, "input", "");
     if (!first.empty()) {
-      const std::string second = Saved(host::LoadDocumentText(first, "saved.json", &error), "saved text", error);
+      const std::string second =
+          Saved(host::LoadDocumentText(first, "saved.json", &error), "saved text", error);
       if (second != first) {
-        std::fprintf(stderr, "the saved text changes when loaded and saved again:\n%s\n---\n%s\n", first.c_str(),
-                      second.c_str());
+        std::fprintf(stderr, "the saved text changes when loaded and saved again:\n%s\n---\n%s\n",
+                     first.c_str(), second.c_str());
         std::abort();
       }
     }

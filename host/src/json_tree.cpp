@@ -233,6 +233,13 @@ class Input {
     return c;
   }
   size_t Tell() const { return count_ + static_cast<size_t>(current_ - begin_); }
+  // The bytes read next, as far as they lie in memory: up to `End()`, where a NUL stands.
+  const char* Here() const { return current_; }
+  const char* End() const { return last_; }
+  // Whether nothing follows `End()`.
+  bool Last() const { return eof_; }
+  // Moves past `n` bytes of those from `Here()` on, which end before `End()` or at the last `End()`.
+  void Skip(size_t n) { current_ += n; }
   // Unused by the reader, which does not write in place.
   Ch* PutBegin() { return nullptr; }
   void Put(Ch) {}
@@ -535,26 +542,100 @@ class Builder {
   size_t depth_ = 0;
   Node root_;
   std::unique_ptr<ReadError> error_;
-  std::string numberText_;  // the digits of the number being read
+  std::string numberText_;  // a number read across chunks
 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Moves the digits at `in` into `text`; their count.
-size_t TakeDigits(Input& in, std::string& text) {
+// A number's text read straight from memory.
+struct InMemory {
+  const char* p;
+  char Peek() const { return *p; }
+  void Take() { ++p; }
+};
+
+// A number's text read byte by byte through the input and kept in `text`.
+struct Copied {
+  Input& in;
+  std::string& text;
+  char Peek() const { return in.Peek(); }
+  void Take() { text += in.Take(); }
+};
+
+// What the JSON number grammar found: the bytes taken, or an error after `taken` bytes; and for an
+// integer of at most 64 bits its magnitude.
+struct Scan {
+  size_t taken = 0;
+  rapidjson::ParseErrorCode error = rapidjson::kParseErrorNone;
+  bool minus = false;
+  bool exact = true;
+  uint64_t magnitude = 0;
+};
+
+template <class Source>
+size_t TakeDigits(Source& s) {
   size_t n = 0;
-  for (; IsDigit(in.Peek()); ++n) text += in.Take();
+  for (; IsDigit(s.Peek()); ++n) s.Take();
   return n;
 }
 
-// Whether the decimal number `text` (digits, point, exponent; no sign; not all zeros) that lies
-// beyond the double range lies above it rather than below. As 0.DDD times ten to a power, the number
-// lies above when that power is positive.
-bool AboveRange(const std::string& text) {
+// Takes one JSON number from `s`.
+template <class Source>
+Scan ScanNumber(Source& s) {
+  Scan r;
+  if (s.Peek() == '-') {
+    r.minus = true;
+    s.Take();
+    ++r.taken;
+  }
+  if (s.Peek() == '0') {
+    s.Take();
+    ++r.taken;
+  } else if (s.Peek() >= '1' && s.Peek() <= '9') {
+    for (; IsDigit(s.Peek()); ++r.taken) {
+      const unsigned d = static_cast<unsigned>(s.Peek() - '0');
+      if (r.magnitude > (UINT64_MAX - d) / 10) r.exact = false;
+      if (r.exact) r.magnitude = r.magnitude * 10 + d;
+      s.Take();
+    }
+  } else {
+    r.error = rapidjson::kParseErrorValueInvalid;
+    return r;
+  }
+  if (s.Peek() == '.') {
+    r.exact = false;
+    s.Take();
+    ++r.taken;
+    const size_t n = TakeDigits(s);
+    r.taken += n;
+    if (n == 0) {
+      r.error = rapidjson::kParseErrorNumberMissFraction;
+      return r;
+    }
+  }
+  if (s.Peek() == 'e' || s.Peek() == 'E') {
+    r.exact = false;
+    s.Take();
+    ++r.taken;
+    if (s.Peek() == '+' || s.Peek() == '-') {
+      s.Take();
+      ++r.taken;
+    }
+    const size_t n = TakeDigits(s);
+    r.taken += n;
+    if (n == 0) r.error = rapidjson::kParseErrorNumberMissExponent;
+  }
+  return r;
+}
+
+// Whether the JSON number `text` (not all zeros) that lies beyond the double range lies above it
+// rather than below. As 0.DDD times ten to a power, the number lies above when that power is
+// positive.
+bool AboveRange(const char* text, size_t length) {
   long long power = 0;
   bool significant = false, point = false;
-  size_t i = 0;
-  for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
+  size_t i = text[0] == '-' ? 1 : 0;
+  for (; i < length && text[i] != 'e' && text[i] != 'E'; ++i) {
     const char c = text[i];
     if (c == '.') {
       point = true;
@@ -572,10 +653,10 @@ bool AboveRange(const std::string& text) {
   }
   long long exponent = 0;
   bool negative = false;
-  if (i < text.size()) {
+  if (i < length) {
     ++i;
     if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
-    for (; i < text.size() && exponent < 1000000000000LL; ++i) exponent = exponent * 10 + (text[i] - '0');
+    for (; i < length && exponent < 1000000000000LL; ++i) exponent = exponent * 10 + (text[i] - '0');
   }
   return power + (negative ? -exponent : exponent) > 0;
 }
@@ -584,68 +665,44 @@ bool AboveRange(const std::string& text) {
 // numbers is not exact. Integers within 64 bits stay integers; every other number is the nearest
 // double (std::from_chars rounds correctly, whatever the length of the text). A negative zero is a
 // real, so that it keeps its sign; a number below the smallest double reads as a zero of its sign.
+// A number is read where it lies in memory, or copied when it runs on into the next chunk.
 bool Builder::ReadNumber(Input& in, rapidjson::ParseErrorCode* code, size_t* offset) {
   const size_t start = in.Tell();
-  std::string& text = numberText_;
-  text.clear();
-  const bool minus = in.Peek() == '-';
-  if (minus) in.Take();
-  uint64_t magnitude = 0;
-  bool exact = true;  // an integer that fits `magnitude`
-  if (in.Peek() == '0') {
-    text += in.Take();
-  } else if (in.Peek() >= '1' && in.Peek() <= '9') {
-    while (IsDigit(in.Peek())) {
-      const unsigned d = static_cast<unsigned>(in.Peek() - '0');
-      if (magnitude > (UINT64_MAX - d) / 10) exact = false;
-      if (exact) magnitude = magnitude * 10 + d;
-      text += in.Take();
-    }
+  InMemory direct{in.Here()};
+  Scan r = ScanNumber(direct);
+  const char* text = in.Here();
+  if (direct.p < in.End() || in.Last()) {
+    if (r.error == rapidjson::kParseErrorNone) in.Skip(r.taken);
   } else {
-    *code = rapidjson::kParseErrorValueInvalid;
-    *offset = in.Tell();
+    numberText_.clear();
+    Copied copied{in, numberText_};
+    r = ScanNumber(copied);
+    text = numberText_.data();
+  }
+  if (r.error != rapidjson::kParseErrorNone) {
+    *code = r.error;
+    *offset = start + r.taken;
     return false;
   }
-  if (in.Peek() == '.') {
-    exact = false;
-    text += in.Take();
-    if (TakeDigits(in, text) == 0) {
-      *code = rapidjson::kParseErrorNumberMissFraction;
-      *offset = in.Tell();
-      return false;
-    }
-  }
-  if (in.Peek() == 'e' || in.Peek() == 'E') {
-    exact = false;
-    text += in.Take();
-    if (in.Peek() == '+' || in.Peek() == '-') text += in.Take();
-    if (TakeDigits(in, text) == 0) {
-      *code = rapidjson::kParseErrorNumberMissExponent;
-      *offset = in.Tell();
-      return false;
-    }
-  }
   Number x;
-  if (exact && !minus) {
-    Uint64(magnitude);
+  if (r.exact && !r.minus) {
+    Uint64(r.magnitude);
     return true;
-  } else if (exact && magnitude != 0 && magnitude <= uint64_t(1) << 63) {
+  } else if (r.exact && r.magnitude != 0 && r.magnitude <= uint64_t(1) << 63) {
     x.kind = Kind::Int;
-    x.i = magnitude == uint64_t(1) << 63 ? INT64_MIN : -static_cast<int64_t>(magnitude);
+    x.i = r.magnitude == uint64_t(1) << 63 ? INT64_MIN : -static_cast<int64_t>(r.magnitude);
     AddNumber(x);
     return true;
   }
   x.kind = Kind::Real;
-  const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), x.d);
-  if (r.ec == std::errc::result_out_of_range) {
-    if (AboveRange(text)) {
+  if (std::from_chars(text, text + r.taken, x.d).ec == std::errc::result_out_of_range) {
+    if (AboveRange(text, r.taken)) {
       *code = rapidjson::kParseErrorNumberTooBig;
       *offset = start;
       return false;
     }
-    x.d = 0.0;
+    x.d = r.minus ? -0.0 : 0.0;
   }
-  if (minus) x.d = -x.d;
   AddNumber(x);
   return true;
 }

@@ -840,6 +840,19 @@ TEST_F(DocumentFileTest, NumbersReadAsTheNearestDouble) {
       EXPECT_EQ(std::signbit(d), std::signbit(c.value));
     }
   }
+  // A file is read in chunks of 1 MiB: numbers that run on into the next chunk, or end at its edge.
+  TempDir dir;
+  for (size_t shift : {0, 1, 200, 401, 402}) {
+    const std::string head = "{\"objects\": [{\"type\": 5100, \"points\": [[";
+    const std::string text = head + std::string((size_t(1) << 20) - head.size() - shift, ' ') + "1" +
+                             std::string(400, '0') + "e-400, -0, 2.5]]}]}";
+    std::string error;
+    DocPtr doc(host::LoadDocumentFile(WriteFile(dir, "chunks.json", text), &error));
+    ASSERT_TRUE(doc) << error;
+    const LVector& p = static_cast<PolygonObject*>(doc->GetFirstObject())->GetPointR()[0];
+    EXPECT_EQ(p, LVector(1, 0, 2.5)) << shift;
+    EXPECT_TRUE(std::signbit(p.y)) << shift;
+  }
   DocPtr doc =
       Load(R"({"objects": [{"type": 5140, "parameters": {"1": -2147483648, "2": 0, "3": 2147483647}}]})");
   ASSERT_TRUE(doc) << error_;
