@@ -39,3 +39,10 @@ target_link_libraries(replay_fuzz_import_file PRIVATE corvane_plugin c4dhost orv
 add_test(NAME FuzzRegressions.ImportFile
   COMMAND replay_fuzz_import_file ${CMAKE_SOURCE_DIR}/fuzz/regressions/import_file ${CMAKE_SOURCE_DIR}/fuzz/corpus/material)
 set_tests_properties(FuzzRegressions.ImportFile PROPERTIES TIMEOUT 300)
+
+# The host's document files, loaded, saved and loaded again.
+add_executable(replay_fuzz_document ${CMAKE_SOURCE_DIR}/fuzz/document_fuzz.cpp ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
+target_link_libraries(replay_fuzz_document PRIVATE c4dhost)
+add_test(NAME FuzzRegressions.Document
+  COMMAND replay_fuzz_document ${CMAKE_SOURCE_DIR}/fuzz/regressions/document ${CMAKE_SOURCE_DIR}/fuzz/corpus/document)
+set_tests_properties(FuzzRegressions.Document PROPERTIES TIMEOUT 300)

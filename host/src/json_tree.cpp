@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <unordered_set>
 
@@ -231,6 +233,13 @@ class Input {
     return c;
   }
   size_t Tell() const { return count_ + static_cast<size_t>(current_ - begin_); }
+  // The bytes read next, as far as they lie in memory: up to `End()`, where a NUL stands.
+  const char* Here() const { return current_; }
+  const char* End() const { return last_; }
+  // Whether nothing follows `End()`.
+  bool Last() const { return eof_; }
+  // Moves past `n` bytes of those from `Here()` on, which end before `End()` or at the last `End()`.
+  void Skip(size_t n) { current_ += n; }
   // Unused by the reader, which does not write in place.
   Ch* PutBegin() { return nullptr; }
   void Put(Ch) {}
@@ -366,6 +375,9 @@ class Builder {
     return AddNumber(x);
   }
   bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }
+  // Reads the number that starts at `in` and adds it (adding never fails); false with `*code` and
+  // `*offset` set when the text is no JSON number or one beyond the double range.
+  bool ReadNumber(Input& in, rapidjson::ParseErrorCode* code, size_t* offset);
   bool String(const char* s, rapidjson::SizeType length, bool) {
     Node n;
     n.kind = Kind::String;
@@ -530,7 +542,195 @@ class Builder {
   size_t depth_ = 0;
   Node root_;
   std::unique_ptr<ReadError> error_;
+  std::string numberText_;  // a number read across chunks
 };
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A number's text read straight from memory.
+struct InMemory {
+  const char* p;
+  char Peek() const { return *p; }
+  void Take() { ++p; }
+};
+
+// A number's text read byte by byte through the input and kept in `text`.
+struct Copied {
+  Input& in;
+  std::string& text;
+  char Peek() const { return in.Peek(); }
+  void Take() { text += in.Take(); }
+};
+
+// What the JSON number grammar found: the bytes taken, or an error after `taken` bytes; and for an
+// integer of at most 64 bits its magnitude.
+struct Scan {
+  size_t taken = 0;
+  rapidjson::ParseErrorCode error = rapidjson::kParseErrorNone;
+  bool minus = false;
+  bool exact = true;
+  uint64_t magnitude = 0;
+};
+
+template <class Source>
+size_t TakeDigits(Source& s) {
+  size_t n = 0;
+  for (; IsDigit(s.Peek()); ++n) s.Take();
+  return n;
+}
+
+// Takes one JSON number from `s`.
+template <class Source>
+Scan ScanNumber(Source& s) {
+  Scan r;
+  if (s.Peek() == '-') {
+    r.minus = true;
+    s.Take();
+    ++r.taken;
+  }
+  if (s.Peek() == '0') {
+    s.Take();
+    ++r.taken;
+  } else if (s.Peek() >= '1' && s.Peek() <= '9') {
+    for (; IsDigit(s.Peek()); ++r.taken) {
+      const unsigned d = static_cast<unsigned>(s.Peek() - '0');
+      if (r.magnitude > (UINT64_MAX - d) / 10) r.exact = false;
+      if (r.exact) r.magnitude = r.magnitude * 10 + d;
+      s.Take();
+    }
+  } else {
+    r.error = rapidjson::kParseErrorValueInvalid;
+    return r;
+  }
+  if (s.Peek() == '.') {
+    r.exact = false;
+    s.Take();
+    ++r.taken;
+    const size_t n = TakeDigits(s);
+    r.taken += n;
+    if (n == 0) {
+      r.error = rapidjson::kParseErrorNumberMissFraction;
+      return r;
+    }
+  }
+  if (s.Peek() == 'e' || s.Peek() == 'E') {
+    r.exact = false;
+    s.Take();
+    ++r.taken;
+    if (s.Peek() == '+' || s.Peek() == '-') {
+      s.Take();
+      ++r.taken;
+    }
+    const size_t n = TakeDigits(s);
+    r.taken += n;
+    if (n == 0) r.error = rapidjson::kParseErrorNumberMissExponent;
+  }
+  return r;
+}
+
+// Whether the JSON number `text` (not all zeros) that lies beyond the double range lies above it
+// rather than below. As 0.DDD times ten to a power, the number lies above when that power is
+// positive.
+bool AboveRange(const char* text, size_t length) {
+  long long power = 0;
+  bool significant = false, point = false;
+  size_t i = text[0] == '-' ? 1 : 0;
+  for (; i < length && text[i] != 'e' && text[i] != 'E'; ++i) {
+    const char c = text[i];
+    if (c == '.') {
+      point = true;
+    } else if (!point) {
+      if (significant || c != '0') {
+        significant = true;
+        ++power;
+      }
+    } else if (!significant) {
+      if (c == '0')
+        --power;
+      else
+        significant = true;
+    }
+  }
+  long long exponent = 0;
+  bool negative = false;
+  if (i < length) {
+    ++i;
+    if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
+    for (; i < length && exponent < 1000000000000LL; ++i) exponent = exponent * 10 + (text[i] - '0');
+  }
+  return power + (negative ? -exponent : exponent) > 0;
+}
+
+// The JSON number grammar, read here instead of by RapidJSON: its own reading of long or extreme
+// numbers is not exact. Integers within 64 bits stay integers; every other number is the nearest
+// double (std::from_chars rounds correctly, whatever the length of the text). A negative zero is a
+// real, so that it keeps its sign; a number below the smallest double reads as a zero of its sign.
+// A number is read where it lies in memory, or copied when it runs on into the next chunk.
+bool Builder::ReadNumber(Input& in, rapidjson::ParseErrorCode* code, size_t* offset) {
+  const size_t start = in.Tell();
+  InMemory direct{in.Here()};
+  Scan r = ScanNumber(direct);
+  const char* text = in.Here();
+  if (direct.p < in.End() || in.Last()) {
+    if (r.error == rapidjson::kParseErrorNone) in.Skip(r.taken);
+  } else {
+    numberText_.clear();
+    Copied copied{in, numberText_};
+    r = ScanNumber(copied);
+    text = numberText_.data();
+  }
+  if (r.error != rapidjson::kParseErrorNone) {
+    *code = r.error;
+    *offset = start + r.taken;
+    return false;
+  }
+  Number x;
+  if (r.exact && !r.minus) {
+    Uint64(r.magnitude);
+    return true;
+  } else if (r.exact && r.magnitude != 0 && r.magnitude <= uint64_t(1) << 63) {
+    x.kind = Kind::Int;
+    x.i = r.magnitude == uint64_t(1) << 63 ? INT64_MIN : -static_cast<int64_t>(r.magnitude);
+    AddNumber(x);
+    return true;
+  }
+  x.kind = Kind::Real;
+  if (std::from_chars(text, text + r.taken, x.d).ec == std::errc::result_out_of_range) {
+    if (AboveRange(text, r.taken)) {
+      *code = rapidjson::kParseErrorNumberTooBig;
+      *offset = start;
+      return false;
+    }
+    x.d = r.minus ? -0.0 : 0.0;
+  }
+  AddNumber(x);
+  return true;
+}
+
+constexpr unsigned kReadFlags = rapidjson::kParseValidateEncodingFlag;
+
+}  // namespace
+}  // namespace json
+}  // namespace host
+
+namespace rapidjson {
+
+// The document reader's numbers are read by its own `Builder::ReadNumber`.
+template <>
+template <>
+void GenericReader<UTF8<>, UTF8<>, CrtAllocator>::ParseNumber<
+    host::json::kReadFlags, host::json::Input, host::json::Builder>(host::json::Input& is,
+                                                                    host::json::Builder& handler) {
+  ParseErrorCode code = kParseErrorNone;
+  size_t offset = 0;
+  if (!handler.ReadNumber(is, &code, &offset)) RAPIDJSON_PARSE_ERROR(code, offset);
+}
+
+}  // namespace rapidjson
+
+namespace host {
+namespace json {
+namespace {
 
 std::string Lowered(const char* text) {
   std::string s = text;
@@ -542,8 +742,7 @@ std::string Lowered(const char* text) {
 Node Read(Input& in, size_t maxBytes, int maxNesting) {
   Builder builder(in, maxNesting);
   rapidjson::Reader reader;
-  const rapidjson::ParseResult result =
-      reader.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseFullPrecisionFlag>(in, builder);
+  const rapidjson::ParseResult result = reader.Parse<kReadFlags>(in, builder);
   if (const ReadError* e = builder.Error()) throw *e;
   if (in.ReadFailed()) throw ReadError{"", "cannot read the file"};
   const bool syntax = result.IsError() && result.Offset() < in.NulAt();
@@ -552,7 +751,11 @@ Node Read(Input& in, size_t maxBytes, int maxNesting) {
   if (!syntax && in.TooLarge())
     throw ReadError{"", "the document is larger than the limit of " + std::to_string(maxBytes) + " bytes"};
   if (result.IsError()) {
-    std::string problem = Lowered(rapidjson::GetParseError_En(result.Code()));
+    std::string problem = result.Code() == rapidjson::kParseErrorNumberMissFraction
+                              ? "a number needs digits after its decimal point"
+                          : result.Code() == rapidjson::kParseErrorNumberMissExponent
+                              ? "a number needs digits in its exponent"
+                              : Lowered(rapidjson::GetParseError_En(result.Code()));
     const int byte = in.ByteAt(result.Offset());
     if (result.Code() == rapidjson::kParseErrorStringEscapeInvalid && byte >= 0 && byte < 0x20) {
       static const char kHex[] = "0123456789ABCDEF";

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -796,3 +797,86 @@ TEST_F(DocumentFileTest, FullDocumentSavesAndLoadsBackTheSame) {
 }
 
 }  // namespace
+
+// Every number is read as the nearest double, as Python's float() reads its text, whatever its
+// length; integers within 64 bits stay integers. Numbers are read alike in a parameter and in a
+// packed point array. Beyond the double range a number is an error at its place.
+TEST_F(DocumentFileTest, NumbersReadAsTheNearestDouble) {
+  struct Case {
+    std::string text;
+    double value;
+  };
+  const Case reals[] = {
+      {"0." + std::string(350, '0') + "1", 0.0},
+      {"128.74836467836484838364836483643636483648e-336", 0.0},
+      {"0.0000000000000000000000000000", 0.0},
+      {"0e100", 0.0},
+      {"1" + std::string(400, '0') + "e-400", 1.0},
+      {"0." + std::string(400, '0') + "1e400", 0.1},
+      {"-0", -0.0},
+      {"-0.0", -0.0},
+      {"-1e-400", -0.0},
+      {"0.30000000000000004", 0.30000000000000004},
+      {"1.00000000000000011102230246251565404236316680908203125", 1.0},
+      {"1.00000000000000011102230246251565404236316680908203126", 1.0000000000000002},
+      {"7.038531e-26", 7.038531e-26},
+      {"2.2250738585072011e-308", 2.225073858507201e-308},
+      {"2.4703282292062328e-324", 5e-324},
+      {"2.4703282292062327e-324", 0.0},
+      {"1.7976931348623158e308", 1.7976931348623157e+308},
+      {"123456789012345678901234567890", 1.2345678901234568e+29},
+      {"-9223372036854775809", -9.223372036854776e+18},
+  };
+  for (const Case& c : reals) {
+    SCOPED_TRACE(c.text);
+    DocPtr doc = Load(R"({"objects": [{"type": 5100, "parameters": {"1": )" + c.text + R"(}, "points": [[)" +
+                      c.text + ", 0, 0]]}]}");
+    ASSERT_TRUE(doc) << error_;
+    const PolygonObject* m = static_cast<PolygonObject*>(doc->GetFirstObject());
+    const GeData& p = m->GetDataInstance()->GetData(1);
+    ASSERT_EQ(p.GetType(), DA_REAL);
+    for (double d : {p.GetReal(), m->GetPointR()[0].x}) {
+      EXPECT_EQ(d, c.value);
+      EXPECT_EQ(std::signbit(d), std::signbit(c.value));
+    }
+  }
+  // A file is read in chunks of 1 MiB: numbers that run on into the next chunk, or end at its edge.
+  TempDir dir;
+  for (size_t shift : {0, 1, 200, 401, 402}) {
+    const std::string head = "{\"objects\": [{\"type\": 5100, \"points\": [[";
+    const std::string text = head + std::string((size_t(1) << 20) - head.size() - shift, ' ') + "1" +
+                             std::string(400, '0') + "e-400, -0, 2.5]]}]}";
+    std::string error;
+    DocPtr doc(host::LoadDocumentFile(WriteFile(dir, "chunks.json", text), &error));
+    ASSERT_TRUE(doc) << error;
+    const LVector& p = static_cast<PolygonObject*>(doc->GetFirstObject())->GetPointR()[0];
+    EXPECT_EQ(p, LVector(1, 0, 2.5)) << shift;
+    EXPECT_TRUE(std::signbit(p.y)) << shift;
+  }
+  DocPtr doc =
+      Load(R"({"objects": [{"type": 5140, "parameters": {"1": -2147483648, "2": 0, "3": 2147483647}}]})");
+  ASSERT_TRUE(doc) << error_;
+  const BaseContainer* bc = doc->GetFirstObject()->GetDataInstance();
+  for (const auto& [id, value] : {std::pair<LONG, LONG>{1, INT32_MIN}, {2, 0}, {3, INT32_MAX}}) {
+    ASSERT_EQ(bc->GetData(id).GetType(), DA_LONG);
+    EXPECT_EQ(bc->GetLong(id), value);
+  }
+  const ErrorCase refused[] = {
+      {"{\"objects\": [{\"type\": 5100,\n \"points\": [[0, 0, 1e400]]}]}",
+       "bad.json: parse error at line 2, column 20: number too big to be stored in double"},
+      {"{\"frame\": -0.1e310}",
+       "bad.json: parse error at line 1, column 11: number too big to be stored in double"},
+      {"{\"frame\": 1" + std::string(309, '0') + "}",
+       "bad.json: parse error at line 1, column 11: number too big to be stored in double"},
+      {R"({"frame": -})", "bad.json: parse error at line 1, column 12: invalid value"},
+      {R"({"frame": 1.})",
+       "bad.json: parse error at line 1, column 13: a number needs digits after its decimal point"},
+      {R"({"frame": 1e+})",
+       "bad.json: parse error at line 1, column 14: a number needs digits in its exponent"},
+  };
+  for (const ErrorCase& c : refused) {
+    SCOPED_TRACE(c.json);
+    EXPECT_FALSE(Load(c.json));
+    EXPECT_EQ(error_, c.message);
+  }
+}
