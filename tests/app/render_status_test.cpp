@@ -107,7 +107,7 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
          return withDocument(docs / "shot.ovs");
        },
        "corvane-host: the render failed: Not launching Orvane: the scene " + docs / "shot.ovs" +
-           " was not saved.\n",
+           " was not saved: Is a directory.\n",
        ""},
       {"mesh file cannot be written",
        [&] {
@@ -115,7 +115,7 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
          return withDocument(docs / "shot.ovs");
        },
        "corvane-host: the render failed: Not launching Orvane: the mesh file " + docs / "models.shot/mesh_*",
-       ".ovmesh was not written.\n"},
+       ".ovmesh was not written: Not a directory; no scene was saved to " + docs / "shot.ovs" + ".\n"},
       // The other frames are still exported.
       {"one frame of an animation cannot be saved",
        [&] {
@@ -123,7 +123,7 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
          return withDocument(docs / "shot.ovs", true);
        },
        "corvane-host: the render failed: Not launching Orvane: the scene " + docs / "shot_frame000001.ovs" +
-           " was not saved.\n",
+           " was not saved: Is a directory.\n",
        "",
        false,
        {"Saved scene to: " + docs / "shot_frame000000.ovs\n",
@@ -163,7 +163,7 @@ TEST_F(RenderStatusTest, AFileSizeLimitFailsTheRunInsteadOfKillingIt) {
   const RunResult r = Render(args, "ulimit -f 1; ");
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_EQ(r.err, "corvane-host: the render failed: Not launching Orvane: the scene " + docs / "shot.ovs" +
-                       " was not saved.\n");
+                       " was not saved: File too large.\n");
   EXPECT_EQ(ReadFile(docs / "shot.ovs"), before);
   // Nothing half-written is left beside it.
   std::vector<std::string> names;
