@@ -1,8 +1,11 @@
 #include "command/bakematerialonobject.h"
 
+#include <cerrno>
 #include <climits>
+#include <string>
 
 #include "command/selectedtexturetag.h"
+#include "files/temporaryfile.h"
 #include "main/helpers.h"
 #include "material/materialparams.h"
 #include "shader/ovlshaderdata.h"
@@ -145,6 +148,7 @@ bool TextureBakeThread::BakeShaderOnObject(BakeChannelJob& job) {
   LONG error = BAKE_TEX_ERR_NONE;
   BaseDocument* bake = InitBakeTexture(document, job.tempTag, uvwTag, uvwTag, settings, &error, this);
   if (!bake) {
+    job.why = "the bake could not be prepared (error " + std::to_string(error) + ")";
     GePrint(String("Could not prepare the bake of the channel ") + String(channel->name) +
             String(" (error ") + String::LongToString(error) + String(")."));
     return false;
@@ -155,20 +159,25 @@ bool TextureBakeThread::BakeShaderOnObject(BakeChannelJob& job) {
   const Filename file = ChannelFile(Filename(settings.GetString(BAKE_SAVE_PATH)), *channel);
   bool ok = false;
   if (!bitmap) {
+    job.why = TemporaryFile::ErrorText(ENOMEM);
     GePrint(String("No memory to bake the channel ") + String(channel->name) + String("."));
   } else if (LONG result = BakeTexture(bake, settings, bitmap, this); result != BAKE_TEX_ERR_NONE) {
+    job.why = "the host could not bake it (error " + std::to_string(result) + ")";
     GePrint(String("Could not bake the channel ") + String(channel->name) + String(" (error ") +
             String::LongToString(result) + String(")."));
   } else {
     BaseContainer saver;
     saver.SetLong(JPGSAVER_QUALITY, 100);
     const SAVEBIT bits = channel->colour ? 0 : SAVEBIT_GREYSCALE;
+    errno = 0;
     if (bitmap->Save(file, FILTER_JPG, &saver, bits) == IMAGERESULT_OK) {
       job.file = file;
       ok = true;
     } else {
+      const std::string why = Helpers::WriteFailure(file, errno);
+      job.why = Helpers::ToUTF8String(file.GetString()) + ": " + why;
       GePrint(String("Could not save the channel ") + String(channel->name) + String(" to ") +
-              file.GetString());
+              file.GetString() + String(": ") + String(why));
     }
   }
   MultipassBitmap::Free(bitmap);
@@ -436,7 +445,8 @@ bool BakeDialog::CollectResults() {
     if (job.ok) {
       SetBakedTexture(job.linkId, thread->material, job.file);
     } else {
-      GePrint(String("The channel ") + String(job.name) + String(" was not baked; it keeps its shader."));
+      GePrint(String("The channel ") + String(job.name) + String(" was not baked (") + String(job.why) +
+              String("); it keeps its shader."));
       complete = false;
     }
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "c4d.h"
@@ -16,6 +17,7 @@ struct BakeChannelJob {
   BaseMaterial* tempMaterial = nullptr;  ///< Standard material holding a clone of the shader.
   TextureTag* tempTag = nullptr;         ///< Texture tag on the object copy using `tempMaterial`.
   bool ok = false;                       ///< Baked and saved.
+  std::string why;                       ///< Why not, once the bake has failed.
 };
 
 /// The worker that bakes each prepared channel and saves it; it changes nothing in the document.

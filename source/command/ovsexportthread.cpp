@@ -8,6 +8,7 @@
 #include "command/quickrender.h"
 #include "export/meshallocator.h"
 #include "export/orvanesceneexporter.h"
+#include "files/temporaryfile.h"
 #include "main/helpers.h"
 #include "main/instancesuppresser.h"
 #include "main/orvanelaunch.h"
@@ -45,9 +46,16 @@ Filename FrameFile(const Filename& scene, int frame) {
 
 // Why the renderer must not start on the frame's scene `path` that `exporter` just wrote: the scene
 // was not saved, or a mesh file it needs could not be written. "" when all is in place.
+// The system's reason is part of it.
 std::string SceneFault(const std::string& path, const OrvaneSceneExporter& exporter) {
-  if (!exporter.sceneSaved) return "the scene " + path + " was not saved";
-  if (!exporter.unwrittenMesh.empty()) return "the mesh file " + exporter.unwrittenMesh + " was not written";
+  if (!exporter.unwrittenMesh.empty()) {
+    // The exporter then leaves the scene file alone.
+    const std::string scene = TemporaryFile::IsRegularFile(path) ? "the scene " + path + " is left as it was"
+                                                                 : "no scene was saved to " + path;
+    return "the mesh file " + exporter.unwrittenMesh +
+           " was not written: " + TemporaryFile::ErrorText(exporter.unwrittenMeshError) + "; " + scene;
+  }
+  if (!exporter.sceneSaved) return "the scene " + path + " was not saved: " + exporter.saveFailure;
   return std::string();
 }
 

@@ -3,6 +3,7 @@
 #include <tinyxml.h>
 
 #include "export/xmlbuilders.h"
+#include "files/temporaryfile.h"
 #include "main/helpers.h"
 #include "main/orvanelaunch.h"
 
@@ -32,6 +33,15 @@ void ReplaceChild(TiXmlElement* parent, const char* name, const std::string& tex
 
 void RemoveChild(TiXmlElement* parent, const char* name) {
   if (TiXmlElement* old = parent->FirstChildElement(name)) parent->RemoveChild(old);
+}
+
+// Saves a changed template; a template that could not be saved is said on the console with the
+// reason, and the renderer then reads it as it was.
+void SaveTemplate(TiXmlDocument& doc, const std::string& path) {
+  int error = 0;
+  if (!SaveXmlFile(doc, path, &error))
+    GePrint(String("Could not save the preview scene ") + String(path) + String(": ") +
+            String(TemporaryFile::ErrorText(error)));
 }
 
 }  // namespace
@@ -80,7 +90,7 @@ Bool PreviewDialog::ChangeResolution(int size) {
   if (!settings) return true;
   ReplaceChild(settings, "width", std::to_string(size));
   ReplaceChild(settings, "height", std::to_string(size));
-  SaveXmlFile(doc, path);
+  SaveTemplate(doc, path);
   return true;
 }
 
@@ -109,6 +119,6 @@ Bool PreviewDialog::AddSubdivisionOption(int enable, int maxSubdivisions, double
                  Helpers::ToUTF8String(String::RealToString(curvatureThreshold)));
     ReplaceChild(sphere, "subdivision_smoothing", smoothing ? "true" : "false");
   }
-  SaveXmlFile(doc, path);
+  SaveTemplate(doc, path);
   return true;
 }

@@ -20,7 +20,10 @@ bool IsAbsolute(const Filename& dir) {
 }  // namespace
 
 int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filename file, int preview) {
-  if (!doc || !mat) return 0;
+  if (!doc || !mat) {
+    saveFailure = "the material is in no document";
+    return 0;
+  }
 
   // What an interrupted export left behind goes first.
   FreeExportState();
@@ -30,6 +33,7 @@ int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filenam
   const Filename dir = file.GetDirectory();
   const String name = file.GetFileString();
   // The textures folder is emptied below: never one relative to the working directory.
+  saveFailure = "not an absolute path";
   if (!IsAbsolute(dir) || !name.Content()) {
     GePrint(String("Could not save material file: ") + file.GetString() + String(".ovm") +
             String(" (not an absolute path)"));
@@ -64,9 +68,8 @@ int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filenam
   const String path = dir.GetString() + String("/") + baseName;
   int error = 0;
   const bool saved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path), &error);
-  if (!saved)
-    GePrint(String("Could not save material file: ") + path + String(": ") +
-            String(TemporaryFile::ErrorText(error)));
+  saveFailure = saved ? std::string() : TemporaryFile::ErrorText(error);
+  if (!saved) GePrint(String("Could not save material file: ") + path + String(": ") + String(saveFailure));
   lastFailedImages = sceneData->failedImages;
 
   FreeExportState();

@@ -97,7 +97,9 @@ void OrvaneSceneExporter::initVariables() {
   notFiniteCount = 0;
   placementNotFinite = false;
   sceneSaved = false;
+  saveFailure.clear();
   unwrittenMesh.clear();
+  unwrittenMeshError = 0;
   meshChecksums.clear();
   meshFingerprints.clear();
   meshKeys.clear();
@@ -152,13 +154,20 @@ int OrvaneSceneExporter::exportOVS() {
 
   const String dir = sceneData->sceneDir.GetString();
   const String path = dir.Content() ? dir + String("/") + fileName : fileName;
-  int error = 0;
-  sceneSaved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path), &error);
-  if (sceneSaved) {
-    GePrint(String("Saved scene to: ") + path);
+  if (!unwrittenMesh.empty()) {
+    // A scene naming a mesh file that is not there is no scene to render: the one saved before
+    // (with all its meshes) stays as it was.
+    GePrint(String("Did not save the scene to: ") + path + String(": the mesh file ") +
+            String(unwrittenMesh) + String(" was not written"));
   } else {
-    GePrint(String("Could not save scene to: ") + path + String(": ") +
-            String(TemporaryFile::ErrorText(error)));
+    int error = 0;
+    sceneSaved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path), &error);
+    if (sceneSaved) {
+      GePrint(String("Saved scene to: ") + path);
+    } else {
+      saveFailure = TemporaryFile::ErrorText(error);
+      GePrint(String("Could not save scene to: ") + path + String(": ") + String(saveFailure));
+    }
   }
   GePrint(String("Saving time: ") + timer.GetElapsed(Helpers::StopTime::kSeconds));
   GePrint(kBannerRule);

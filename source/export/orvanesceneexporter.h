@@ -253,7 +253,9 @@ class OrvaneSceneExporter : public Hierarchy {
   int notFiniteCount = 0;           ///< Things left out for coordinates not finite.
   bool placementNotFinite = false;  ///< Set when a placement writer met a non-finite number.
   bool sceneSaved = false;          ///< The last export saved its scene file.
+  std::string saveFailure;          ///< Why the last scene or material file was not saved.
   std::string unwrittenMesh;        ///< The first mesh file the last export could not write.
+  int unwrittenMeshError = 0;       ///< Why that mesh file was not written (`errno`).
   String baseName;                  ///< Scene file name without suffix.
   String fileName;                  ///< File name of the scene to save.
 

@@ -1,4 +1,6 @@
 // The geometry of the scene: meshes with their files, models, exit portals and spheres.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -66,14 +68,20 @@ Filename OrvaneSceneExporter::MeshFileName(PolygonObject* obj, int salt, bool* f
 
 bool OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh, int lightMode,
                                         uint64_t fingerprint) {
-  if (GeFExist(sceneData->modelsDir + mesh)) return true;
   WavefrontExport exporter;
   const std::string file = WavefrontExport::MeshFilePath(sceneData->modelsDir, mesh);
+  // The name holds the mesh's checksum: a file of that name is that mesh, written before. Only a
+  // file itself counts; through a link the file is written anew, and a FIFO or a device there is
+  // refused when the mesh is written.
+  struct stat st;
+  if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return true;
   if (exporter.ExportObj(sceneData->document, sceneData->modelsDir, mesh, obj, sceneData->globalScale,
                          lightMode, sceneData->materialNames.get()))
     writtenMeshFiles[file] = fingerprint;
-  else if (!exporter.NotFinite() && unwrittenMesh.empty())
+  else if (!exporter.NotFinite() && unwrittenMesh.empty()) {
     unwrittenMesh = file;  // the renderer must not start on a scene without it
+    unwrittenMeshError = exporter.WriteError();
+  }
   return !exporter.NotFinite();
 }
 

@@ -95,6 +95,7 @@ int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, con
 
   bool converted = true;
   notFinite_ = false;
+  writeError_ = 0;
   try {
     AddVerticesAndTris(obj, lightMode);
   } catch (const std::bad_alloc&) {
@@ -115,6 +116,7 @@ int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, con
     written = Orvane::OrvaneMesh::writeToFile(path, mesh_, &error);
   const LONG total = GeGetTimer() - start;
   if (!written) {
+    writeError_ = error;
     GePrint(String("--Could not write the mesh file ") + String(path) + String(" of ") + obj->GetName() +
             String(": ") + String(TemporaryFile::ErrorText(error)));
     return 0;

@@ -62,6 +62,9 @@ class WavefrontExport {
   /// finite, so that no file was written.
   bool NotFinite() const { return notFinite_; }
 
+  /// Why the last conversion wrote no file (an `errno` value for `TemporaryFile::ErrorText`), or 0.
+  int WriteError() const { return writeError_; }
+
   /// The mesh built by the last conversion.
   const Orvane::OrvaneMesh& GetMesh() const { return mesh_; }
 
@@ -80,6 +83,7 @@ class WavefrontExport {
   LONG phong_ = 0;
   double scale_ = 1.0;
   bool notFinite_ = false;
+  int writeError_ = 0;
   Orvane::OrvaneMesh mesh_;
   std::vector<UVWTag*> generated_;
 };

@@ -3,7 +3,12 @@
 #include "object/rendersettingsids.h"
 #include "tag/animationtagids.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+
+#include "files/temporaryfile.h"
 
 namespace Helpers {
 
@@ -141,6 +146,18 @@ Bool WriteCString(std::string s, BaseFile* file) {
 }
 
 Filename GetWritePath() { return GeGetStartupWritePath(); }
+
+std::string WriteFailure(const Filename& file, int error) {
+  const std::string path = ToUTF8String(file.GetString());
+  std::string why;
+  if (!TemporaryFile::IsReplaceableTarget(path, &why)) return why;
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0) return TemporaryFile::ErrorText(errno);
+  if (!S_ISDIR(st.st_mode)) return TemporaryFile::ErrorText(ENOTDIR);
+  return error != 0 ? TemporaryFile::ErrorText(error) : "the file could not be written";
+}
 
 // --- Render settings and scale -------------------------------------------------
 

@@ -27,6 +27,10 @@ Bool WriteString(String s, BaseFile* file);
 Bool WriteCString(std::string s, BaseFile* file);
 /// The host's startup write path.
 Filename GetWritePath();
+/// Why a file the host was asked to write at `file` (an image) was not written, in the system's
+/// words: the target refused (a folder, a FIFO, a device, a link loop), a missing folder, else the
+/// `errno` the failed call left (`error`), else "the file could not be written".
+std::string WriteFailure(const Filename& file, int error);
 
 /// The parameter container of the document's first enabled render-settings video post in its
 /// active render data (owned by the host), or null.

@@ -86,7 +86,7 @@ int GetOrvaneExe(Filename* exe, int withFile, int console) {
   return 1;
 }
 
-bool SaveSettings(GlobalSettings* settings) {
+bool SaveSettings(GlobalSettings* settings, std::string* why) {
   TiXmlDocument doc;
   std::string file = SettingsFileUtf8();
   LoadXmlFile(doc, file);
@@ -96,7 +96,10 @@ bool SaveSettings(GlobalSettings* settings) {
     doc.LinkEndChild(global);
     SceneExportStringValue(kPathElement, ToUTF8String(settings->path), global);
   }
-  return SaveXmlFile(doc, file);
+  int error = 0;
+  if (SaveXmlFile(doc, file, &error)) return true;
+  if (why) *why = TemporaryFile::ErrorText(error);
+  return false;
 }
 
 int ChooseOrvaneExe() {
@@ -105,8 +108,10 @@ int ChooseOrvaneExe() {
   if (!dir.FileSelect(FILESELECTTYPE_ANYTHING, FILESELECT_DIRECTORY, &title)) return 0;
   GlobalSettings settings;
   settings.path = dir.GetString();
-  if (!SaveSettings(&settings)) {
-    GePrint(String("Could not save the Orvane directory to ") + GetSettingsFile().GetString());
+  std::string why;
+  if (!SaveSettings(&settings, &why)) {
+    GePrint(String("Could not save the Orvane directory to ") + GetSettingsFile().GetString() + String(": ") +
+            String(why));
     return 0;
   }
   return 1;

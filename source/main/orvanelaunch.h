@@ -32,8 +32,9 @@ int GetOrvaneExe(Filename* exe, int withFile, int console);
 
 /// Rewrites the settings file: every node it holds stays, except that "global_settings" is
 /// replaced by one (placed last) holding "PATH" with the folder of `settings` in UTF-8; a null
-/// `settings` rewrites the file as it was read. True when the file was written.
-bool SaveSettings(GlobalSettings* settings);
+/// `settings` rewrites the file as it was read. True when the file was written; otherwise the
+/// file stays as it was and `why` (when given) receives the system's reason.
+bool SaveSettings(GlobalSettings* settings, std::string* why = nullptr);
 
 /// Asks the user for the renderer's folder ("Choose Orvane dir") and saves it. 1 when a folder was
 /// chosen and saved; 0 when the user cancelled (nothing is saved) or the file could not be written.

@@ -14,13 +14,15 @@ constexpr int kPreviewHaltSpp = 1000;
 // The plug-in's folder of preview scenes.
 Filename PreviewFolder() { return GeGetPluginPath() + Filename("preview"); }
 
-// Writes the material file of `mat` through a fresh exporter; true when it was written. With
-// `failedImages`, the count of texture images that could not be written goes there.
+// Writes the material file of `mat` through a fresh exporter; true when it was written, else the
+// reason goes to `why` (when given). With `failedImages`, the count of texture images that could
+// not be written goes there.
 bool WriteMaterialFile(BaseDocument* doc, BaseMaterial* mat, const Filename& file, int preview,
-                       int* failedImages = nullptr) {
+                       int* failedImages = nullptr, std::string* why = nullptr) {
   OrvaneSceneExporter exporter;
   const bool written = exporter.exportOVM(doc, mat, file, preview) != 0;
   if (failedImages) *failedImages = exporter.failedImages();
+  if (why) *why = exporter.saveFailure;
   return written;
 }
 
@@ -77,9 +79,11 @@ Bool CustomOrvaneMaterial::ExportMaterialFile(BaseMaterial* mat) {
   if (!GeFExist(materials, TRUE)) GeFCreateDir(materials);
 
   int failedImages = 0;
-  if (!WriteMaterialFile(mat->GetDocument(), mat, file, 0, &failedImages)) {
+  std::string why;
+  if (!WriteMaterialFile(mat->GetDocument(), mat, file, 0, &failedImages, &why)) {
     // Packing now would pack whatever an earlier export left at that path.
-    MessageDialog(String("The material file could not be written; nothing was packed."));
+    MessageDialog(String("The material file ") + file.GetString() + String(" could not be written (") +
+                  String(why) + String("); nothing was packed."));
     return false;
   }
   if (failedImages > 0) {

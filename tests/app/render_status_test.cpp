@@ -107,7 +107,7 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
          return withDocument(docs / "shot.ovs");
        },
        "corvane-host: the render failed: Not launching Orvane: the scene " + docs / "shot.ovs" +
-           " was not saved.\n",
+           " was not saved: Is a directory.\n",
        ""},
       {"mesh file cannot be written",
        [&] {
@@ -115,7 +115,7 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
          return withDocument(docs / "shot.ovs");
        },
        "corvane-host: the render failed: Not launching Orvane: the mesh file " + docs / "models.shot/mesh_*",
-       ".ovmesh was not written.\n"},
+       ".ovmesh was not written: Not a directory; no scene was saved to " + docs / "shot.ovs" + ".\n"},
       // The other frames are still exported.
       {"one frame of an animation cannot be saved",
        [&] {
@@ -123,7 +123,7 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
          return withDocument(docs / "shot.ovs", true);
        },
        "corvane-host: the render failed: Not launching Orvane: the scene " + docs / "shot_frame000001.ovs" +
-           " was not saved.\n",
+           " was not saved: Is a directory.\n",
        "",
        false,
        {"Saved scene to: " + docs / "shot_frame000000.ovs\n",
@@ -163,7 +163,7 @@ TEST_F(RenderStatusTest, AFileSizeLimitFailsTheRunInsteadOfKillingIt) {
   const RunResult r = Render(args, "ulimit -f 1; ");
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_EQ(r.err, "corvane-host: the render failed: Not launching Orvane: the scene " + docs / "shot.ovs" +
-                       " was not saved.\n");
+                       " was not saved: File too large.\n");
   EXPECT_EQ(ReadFile(docs / "shot.ovs"), before);
   // Nothing half-written is left beside it.
   std::vector<std::string> names;
@@ -171,6 +171,32 @@ TEST_F(RenderStatusTest, AFileSizeLimitFailsTheRunInsteadOfKillingIt) {
     names.push_back(e.path().filename());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"doc.json", "models.shot", "shot.ovs"}));
+
+  // A larger document whose new mesh cannot be written within a file size limit that its scene fits in: the
+  // scene of the first render stays, since the new one would name a mesh file that is not there.
+  std::string grid = R"({"objects": [{"type": 5100, "name": "Grid", "points": [)";
+  const int side = 40;
+  for (int i = 0; i <= side; ++i)
+    for (int j = 0; j <= side; ++j)
+      grid += (i || j ? ", [" : "[") + std::to_string(i) + ", " + std::to_string(j) + ", 0]";
+  grid += R"(], "polygons": [)";
+  for (int i = 0; i < side; ++i)
+    for (int j = 0; j < side; ++j) {
+      const int a = i * (side + 1) + j;
+      grid += (i || j ? ", [" : "[") + std::to_string(a) + ", " + std::to_string(a + 1) + ", " +
+              std::to_string(a + side + 2) + ", " + std::to_string(a + side + 1) + "]";
+    }
+  const std::string quad = Document(docs / "shot.ovs");
+  grid += "]}, " + quad.substr(quad.find('{', 1));
+  const RunResult large = Render(Run() + " " + WriteDocument(grid), "ulimit -f 32; ");
+  EXPECT_EQ(large.status, 1) << large.out;
+  EXPECT_TRUE(StartsWith(large.err, "corvane-host: the render failed: Not launching Orvane: the mesh file " +
+                                        docs / "models.shot/mesh_"))
+      << large.err;
+  EXPECT_TRUE(EndsWith(large.err, ".ovmesh was not written: File too large; the scene " + docs / "shot.ovs" +
+                                      " is left as it was.\n"))
+      << large.err;
+  EXPECT_EQ(ReadFile(docs / "shot.ovs"), before);
 }
 
 TEST_F(RenderStatusTest, TheRendererFolderOfTheCommandLineIsUsedAndKeptOnlyOnceItStarted) {

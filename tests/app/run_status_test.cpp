@@ -1,10 +1,14 @@
 // The runner's exit status and its one line on standard error; its list of registrations.
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -97,6 +101,94 @@ TEST(RunStatusTest, UsageErrorsAndRefusedAnswersExitTwoWithOneLine) {
   // The refused bakes baked nothing; the usage errors did not even make the write path.
   EXPECT_FALSE(fs::exists(work / "baked_albedo.jpg"));
   EXPECT_FALSE(fs::exists(work / "write"));
+}
+
+// What a writer of the plug-in finds where its file goes: a FIFO, a device or a link loop is
+// refused and stays as it was, the run failing with the reason; a link is followed, its file
+// getting the content and the link staying. The mesh file of a scene and the settings file are
+// written by name, the packed material's file from the material's name.
+TEST(RunStatusTest, WritersRefuseSpecialFilesAndFollowLinks) {
+  TempDir work;
+  const fs::path renderer = fs::path(work.path()) / "renderer/Orvane.app/Contents/MacOS";
+  fs::create_directories(renderer);
+  for (const char* exe : {"Orvane", "OrvaneConsole"})
+    fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS" / exe, renderer / exe);
+  const std::string rendererDir = work / "renderer", write = work / "write", docs = work / "docs";
+  const std::string doc = work / "doc.json", scene = docs + "/shot.ovs";
+  std::ofstream(doc) << R"({"objects": [{"type": 5100, "name": "Quad",
+      "points": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]], "polygons": [[0, 1, 2, 3]]}],
+    "materials": [{"type": 1024337, "name": "M"}],
+    "renderData": {"videoPosts": [{"type": 1020896, "parameters": {"1408": true,
+      "1393": {"filename": ")" +
+                            scene + R"("}}}]}})";
+  const std::string render = "render --renderer-dir " + rendererDir + " " + doc;
+  // The name of the quad's mesh file, from a first render.
+  fs::create_directories(docs);
+  ASSERT_EQ(RunRunner(write, render).status, 0);
+  ASSERT_EQ(std::distance(fs::directory_iterator(docs + "/models.shot"), fs::directory_iterator()), 1);
+  const std::string mesh = fs::directory_iterator(docs + "/models.shot")->path();
+  const std::string settings = write + "/corvaneSettings.cfg";
+  const std::string failed = "the render failed: Not launching Orvane: ";
+  const struct {
+    std::string target, args, err;  // err: the line for "<reason>" (none when followed)
+  } writers[] = {
+      {scene, render, failed + "the scene " + scene + " was not saved: <reason>."},
+      {mesh, render,
+       failed + "the mesh file " + mesh + " was not written: <reason>; no scene was saved to " + scene + "."},
+      {write + "/materials/M.ovm", "press M 6270 " + doc + " --answer file:" + (work / "M.povm"),
+       "button 6270 of \"M\" did not run: The material file " + write +
+           "/materials/M.ovm could not be written (<reason>); nothing was packed."},
+      {settings, "run 1023920 " + doc + " --answer dir:" + rendererDir,
+       "command 1023920 (Render with Orvane) did not run: Nothing was exported: the Orvane folder is not "
+       "known."},
+  };
+  const struct {
+    const char* kind;
+    std::function<bool(const std::string&)> make;
+    std::string reason;
+  } kinds[] = {
+      {"FIFO", [](const std::string& p) { return mkfifo(p.c_str(), 0600) == 0; }, "not a regular file"},
+      {"device", [](const std::string& p) { return mknod(p.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0; },
+       "not a regular file"},
+      {"link loop", [](const std::string& p) { return symlink(p.c_str(), p.c_str()) == 0; },
+       "Too many levels of symbolic links"},
+      {"link", [&](const std::string& p) { return symlink((work / "linked").c_str(), p.c_str()) == 0; }, ""},
+  };
+  for (const auto& w : writers) {
+    for (const auto& k : kinds) {
+      SCOPED_TRACE(w.target + ": " + k.kind);
+      fs::remove_all(write);
+      fs::remove_all(docs);
+      fs::remove(work / "linked");
+      fs::create_directories(fs::path(w.target).parent_path());
+      fs::create_directories(docs);
+      fs::create_directories(write);
+      if (w.target != settings)
+        std::ofstream(settings) << "<global_settings><PATH>" + rendererDir + "</PATH></global_settings>";
+      if (!k.make(w.target)) continue;  // device nodes need the right to make them
+      struct stat before, after;
+      ASSERT_EQ(lstat(w.target.c_str(), &before), 0);
+      const Result r = RunRunner(write, w.args);
+      ASSERT_EQ(lstat(w.target.c_str(), &after), 0);
+      EXPECT_EQ(std::make_tuple(after.st_mode, after.st_ino, after.st_rdev),
+                std::make_tuple(before.st_mode, before.st_ino, before.st_rdev));
+      if (k.reason.empty()) {
+        EXPECT_EQ(std::make_tuple(r.status, r.err), std::make_tuple(0, std::string())) << r.out;
+        EXPECT_TRUE(fs::is_regular_file(work / "linked")) << r.out;
+        EXPECT_GT(fs::file_size(work / "linked"), 0u);
+      } else {
+        std::string err = w.err;
+        if (err.find("<reason>") != std::string::npos) err.replace(err.find("<reason>"), 8, k.reason);
+        EXPECT_EQ(std::make_tuple(r.status, r.err), std::make_tuple(1, "corvane-host: " + err + "\n"))
+            << r.out;
+        if (w.target == settings) {
+          EXPECT_NE(r.out.find("Could not save the Orvane directory to " + settings + ": " + k.reason + "\n"),
+                    std::string::npos)
+              << r.out;
+        }
+      }
+    }
+  }
 }
 
 // Nothing is listed as a command that is not one; no resource name is left unread or ends in a space.

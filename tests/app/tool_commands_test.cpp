@@ -267,7 +267,8 @@ TEST_F(ToolCommandsTest, ABakeThatDidNotBakeFailsTheRun) {
       {" --select WoodTag --answer gadget:10011=4 --answer gadget:10012=4 --answer gadget:10017=" +
            dir / "missing/wood.png" + " --answer button:10001",
        "Could not save the channel albedo to " + dir / "missing/wood_albedo.jpg" +
-           "\nThe channel albedo was not baked; it keeps its shader.\n"},
+           ": No such file or directory\nThe channel albedo was not baked (" +
+           dir / "missing/wood_albedo.jpg" + ": No such file or directory); it keeps its shader.\n"},
   };
   for (const auto& [answers, printed] : rows) {
     int status = -1;

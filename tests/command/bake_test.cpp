@@ -1,7 +1,11 @@
 // The bake command end to end through the host's baker, and its dialog's rules.
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 #include "c4d.h"
 #include "command/bakematerialonobject.h"
@@ -13,6 +17,13 @@
 #include "support/host_fixture.h"
 
 namespace {
+
+// What is at `path`, itself (all zero when nothing is).
+struct stat Lstat(const std::string& path) {
+  struct stat st = {};
+  if (::lstat(path.c_str(), &st) != 0) st = {};
+  return st;
+}
 
 class Bake : public HostTest {
  protected:
@@ -216,22 +227,43 @@ TEST_F(Bake, CopyKeepsTheSourcesWorldPlacement) {
   }
 }
 
-TEST_F(Bake, FailedSaveKeepsTheShaderAndSays) {
+// A channel whose image cannot be saved says why, keeps its shader, and leaves what is at the
+// image's name as it was.
+TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
+  TempDir dir;
+  const std::string fifo = dir / "fifo_albedo.jpg", device = dir / "device_albedo.jpg";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const bool haveDevice = mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+  const struct {
+    std::string base, image, why;
+  } cases[] = {
+      {"/nonexistent-folder-for-bake/wood.png", "/nonexistent-folder-for-bake/wood_albedo.jpg",
+       "No such file or directory"},
+      {dir / "fifo.png", fifo, "not a regular file"},
+      {haveDevice ? dir / "device.png" : "", device, "not a regular file"},
+  };
   SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
-  BakeDialog dlg(doc, tag, quad, mat);
-  ASSERT_TRUE(Press(dlg, "/nonexistent-folder-for-bake/wood.png", 4, 4));
-  ASSERT_TRUE(WaitFor([&] { return !dlg.thread->IsRunning(); }));
-  dlg.Timer(BaseContainer());
-  BaseMaterial* copyMat = doc->GetFirstMaterial();
-  ASSERT_NE(copyMat, mat);
-  auto* sh = static_cast<BaseShader*>(copyMat->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, doc));
-  ASSERT_NE(sh, nullptr);
-  EXPECT_EQ(sh->GetType(), Xcolor);
-  auto lines = Console();
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[lines.size() - 2],
-            "Could not save the channel albedo to /nonexistent-folder-for-bake/wood_albedo.jpg");
-  EXPECT_EQ(lines.back(), "The channel albedo was not baked; it keeps its shader.");
+  for (const auto& c : cases) {
+    if (c.base.empty()) continue;  // device nodes need the right to make them
+    SCOPED_TRACE(c.image);
+    const struct stat before = Lstat(c.image);
+    BakeDialog dlg(doc, tag, quad, mat);
+    ASSERT_TRUE(Press(dlg, c.base, 4, 4));
+    ASSERT_TRUE(WaitFor([&] { return !dlg.thread->IsRunning(); }));
+    dlg.Timer(BaseContainer());
+    BaseMaterial* copyMat = doc->GetFirstMaterial();
+    ASSERT_NE(copyMat, mat);
+    auto* sh = static_cast<BaseShader*>(copyMat->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, doc));
+    ASSERT_NE(sh, nullptr);
+    EXPECT_EQ(sh->GetType(), Xcolor);
+    auto lines = Console();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "Could not save the channel albedo to " + c.image + ": " + c.why);
+    EXPECT_EQ(lines.back(),
+              "The channel albedo was not baked (" + c.image + ": " + c.why + "); it keeps its shader.");
+    const struct stat after = Lstat(c.image);
+    EXPECT_EQ(std::make_tuple(after.st_mode, after.st_ino), std::make_tuple(before.st_mode, before.st_ino));
+  }
 }
 
 // Three bytes a pixel must stay within INT_MAX bytes; the largest size that fits reaches the baker.
@@ -252,7 +284,8 @@ TEST_F(Bake, OversizedBakeIsRefused) {
     }
     ASSERT_FALSE(Console().empty());
     EXPECT_EQ(Console().back(), refused ? "The bake size " + text + " is too large."
-                                        : "The channel albedo was not baked; it keeps its shader.");
+                                        : "The channel albedo was not baked (the bake could not be prepared "
+                                          "(error 3007)); it keeps its shader.");
   }
 }
 

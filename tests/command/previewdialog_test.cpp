@@ -1,9 +1,14 @@
 // The preview template editors on copies of the shipped templates.
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "c4d.h"
 #include "command/previewdialog.h"
@@ -73,6 +78,28 @@ TEST_F(PreviewTemplates, MissingOrMalformedTemplatesStayAsTheyAre) {
   }
   ASSERT_TRUE(dlg.AddSubdivisionOption(1, 3, 2.0, 0.1, 1));
   EXPECT_EQ(Read("preview.ovs"), "<scene><mesh><name>preview_sphere</name></mesh>");
+}
+
+// A template that cannot be saved stays as it was and the console says why.
+TEST_F(PreviewTemplates, ATemplateThatCannotBeSavedIsReported) {
+  const std::string settings = Read("settings.ovs"), preview = Read("preview.ovs");
+  PreviewDialog dlg;
+  struct rlimit before;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  struct rlimit small = before;
+  small.rlim_cur = 16;
+  void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  EXPECT_TRUE(dlg.ChangeResolution(300));
+  EXPECT_TRUE(dlg.AddSubdivisionOption(1, 3, 2.0, 0.1, 1));
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_EQ(Console(),
+            (std::vector<std::string>{
+                "Could not save the preview scene " + (dir / "preview/settings.ovs") + ": File too large",
+                "Could not save the preview scene " + (dir / "preview/preview.ovs") + ": File too large"}));
+  EXPECT_EQ(Read("settings.ovs"), settings);
+  EXPECT_EQ(Read("preview.ovs"), preview);
 }
 
 TEST_F(PreviewTemplates, DialogNeedsTheRenderer) {

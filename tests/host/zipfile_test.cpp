@@ -260,6 +260,11 @@ TEST_F(ZipExtractTest, ARefusedArchiveKeepsWhatTheFolderHeldBefore) {
   EXPECT_FALSE(Extract(zip, out));
   EXPECT_EQ(Tree(out), (std::set<std::string>{"mine.txt", "sub"}));
   EXPECT_EQ(ReadFile(out / "mine.txt"), "mine");
+  // A file whose name a later entry makes a folder of is found before any file takes its place.
+  ASSERT_TRUE(WriteZip(zip.string(), {{"mine.txt", "new"}, {"d", "x"}, {"d/e", "y"}}));
+  EXPECT_FALSE(Extract(zip, out));
+  EXPECT_EQ(Tree(out), (std::set<std::string>{"mine.txt", "sub"}));
+  EXPECT_EQ(ReadFile(out / "mine.txt"), "mine");
 }
 
 TEST_F(ZipExtractTest, TheCallbackSeesEveryEntryAndCanStop) {

@@ -141,7 +141,7 @@ TEST_F(LaunchTest, AChoiceThatCannotBeSavedIsReported) {
   host::user::ChooseDirectory("/Applications/R");
   EXPECT_EQ(Helpers::ChooseOrvaneExe(), 0);
   EXPECT_EQ(Console(), Strings{"Could not save the Orvane directory to " + writePath.path() +
-                               "/missing/corvaneSettings.cfg"});
+                               "/missing/corvaneSettings.cfg: No such file or directory"});
   EXPECT_FALSE(fs::exists(writePath / "missing"));
 }
 

@@ -173,7 +173,9 @@ TEST_F(PreviewTest, ExportCancelledOrUnwritableShowsWhyAndPacksNothing) {
   host::user::ChooseFile(out / "loose");
   EXPECT_FALSE(Press(MAT_EXPORT_BUTTON));
   shown = host::user::History();
-  EXPECT_EQ(shown.back().text, "The material file could not be written; nothing was packed.");
+  EXPECT_EQ(shown.back().text, "The material file " + (writePath / "materials/loose.ovm") +
+                                   " could not be written "
+                                   "(the material is in no document); nothing was packed.");
   EXPECT_FALSE(fs::exists(renderer / "orvane-standin.log"));
   BaseMaterial::Free(mat);
 }

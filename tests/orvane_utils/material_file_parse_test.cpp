@@ -199,6 +199,17 @@ TEST(MaterialFileLoader, LineEndingsAreNormalisedAsWhenLoadingAFile) {
             "Not well-formed XML: Error null (0) or unexpected EOF found in input stream (around line 1, "
             "column 5).");
   EXPECT_NE(doc.FirstChildElement("a"), nullptr);
+  // A fault TinyXML finds before the NUL byte is its own when reading on past the byte finds it
+  // there too; otherwise the text's ending early made it, and the fault is the NUL byte.
+  const std::pair<std::string, std::string> cut[] = {
+      {std::string("<a>\n</b>\0</a>", 12), "Error reading end tag (around line 2, column 1)."},
+      {std::string("<a x='1\0'/>", 11),
+       "Error null (0) or unexpected EOF found in input stream (around line 1, column 8)."},
+  };
+  for (const auto& [text, fault] : cut) {
+    EXPECT_FALSE(OrvaneXMLLoader::parse(text, doc, error));
+    EXPECT_EQ(error, "Not well-formed XML: " + fault);
+  }
 }
 
 // Where TinyXML gives no place, the loader counts as TinyXML does where it gives one: tabs to the
