@@ -80,6 +80,10 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
       {"a failed render leaves a file someone else wrote meanwhile", nullptr, render("nowhere"),
        [&](pid_t) { TemporaryFile::WriteFileReplacing(settings, theirs.data(), theirs.size()); },
        1, failed + work / "elsewhere" + missing, cfg, theirs},
+      {"a failed render leaves a file rewritten in place meanwhile", nullptr, render("nowhere"),
+       [&](pid_t) { const std::string text = ReadFile(settings); std::ofstream(settings) << text; },
+       1, failed + work / "nowhere" + missing, cfg,
+       "<global_settings>\n    <PATH>" + work / "nowhere" + "</PATH>\n</global_settings>\n"},
       {"a PATH before a syntax error is read as the plug-in reads it",
        [&] { std::ofstream(settings) << "<global_settings><PATH>" + work / "renderer" + "</PATH>"
                                      "</global_settings><a"; },
