@@ -121,7 +121,8 @@ LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd, int* system) {
     zip_int64_t n = zip_fread(in, buffer.data(), std::min<zip_uint64_t>(buffer.size(), left));
     if (n < 0) return ReasonOf(zip_error_code_zip(zip_file_get_error(in)));
     if (n == 0) return ZIPERROR_CORRUPT;
-    if (!TemporaryFile::WriteAll(fd, buffer.data(), static_cast<size_t>(n))) return WriteReason(errno, system);
+    if (!TemporaryFile::WriteAll(fd, buffer.data(), static_cast<size_t>(n)))
+      return WriteReason(errno, system);
     left -= static_cast<zip_uint64_t>(n);
   }
   // One byte more must be the end (where the checksum is checked).
