@@ -51,7 +51,9 @@ bool SplitEntryName(const std::string& name, std::vector<std::string>* parts) {
   return !parts->empty();
 }
 
-// What one extraction created, in creation order; removed again (last first) unless kept.
+// The folders one extraction created, in creation order; removed again (last first, when empty)
+// unless kept. They are registered while the extraction runs, so that an interrupted run removes
+// them, and none is made once the run is being interrupted.
 class Created {
  public:
   Created() = default;
@@ -59,12 +61,21 @@ class Created {
   Created& operator=(const Created&) = delete;
   ~Created() {
     for (auto it = paths_.rbegin(); it != paths_.rend(); ++it) {
+      TemporaryFile::KeepFolder(it->string());
       std::error_code ec;
       fs::remove(*it, ec);
     }
   }
-  void Add(const fs::path& path) { paths_.push_back(path); }
-  void Keep() { paths_.clear(); }
+  // Makes the new folder `path`; false with `errno` set when it cannot be made or exists.
+  bool Make(const fs::path& path) {
+    if (!TemporaryFile::MakeFolder(path.string())) return false;
+    paths_.push_back(path);
+    return true;
+  }
+  void Keep() {
+    for (const fs::path& path : paths_) TemporaryFile::KeepFolder(path.string());
+    paths_.clear();
+  }
 
  private:
   std::vector<fs::path> paths_;
@@ -100,8 +111,7 @@ bool EnsureFolders(const fs::path& root, const std::vector<std::string>& parts, 
     std::error_code ec;
     fs::file_status st = fs::symlink_status(p, ec);
     if (!fs::exists(st)) {
-      if (!create || !fs::create_directory(p, ec) || ec) return false;
-      created->Add(p);
+      if (!create || !created->Make(p)) return false;
     } else if (fs::is_symlink(st) || !fs::is_directory(st)) {
       return false;
     }
@@ -392,8 +402,7 @@ LONG MakeRoot(const fs::path& root, Created* created) {
     if (p == p.parent_path()) break;
   }
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (!fs::create_directory(*it, ec) || ec) return ec ? WriteReason(ec.value()) : ZIPERROR_WRITE;
-    created->Add(*it);
+    if (!created->Make(*it)) return WriteReason(errno);
   }
   return fs::is_directory(root, ec) ? ZIPERROR_NONE : ZIPERROR_WRITE;
 }
