@@ -7,6 +7,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 #include <thread>
@@ -15,20 +18,32 @@
 
 namespace {
 
+// Set as soon as a signal is taken: from then on the process ends by that signal.
+std::atomic<bool> g_ending{false};
+
+// Runs when `main` returns or `exit` is called: once a signal is being handled, the run ends by
+// that signal, not with the status of a step that failed because its files were removed.
+void WaitForTheSignalsEnd() {
+  if (!g_ending.load()) return;
+  std::fflush(stdout);
+  for (;;) ::pause();  // the signal thread ends the process
+}
+
 // Waits for one of `signals` (blocked in every thread), removes the temporary files and new
 // folders, says so and ends the process by that signal.
 void WaitAndEnd(sigset_t signals) {
   int sig = 0;
   while (::sigwait(&signals, &sig) != 0) {}
-  TemporaryFile::Interrupt();
+  g_ending = true;
   const std::string line = std::string("corvane-host: interrupted by ") +
                            (sig == SIGINT ? "SIGINT" : "SIGTERM") +
                            "; the run's temporary files were removed\n";
-  // The run's last line: what the other threads print from here on (a write that failed because
+  // The run's last line: what the other threads print from here on (a write that fails because
   // of the interruption) goes nowhere.
   const int err = ::dup(STDERR_FILENO);
   const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (err >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+  TemporaryFile::Interrupt();
   for (size_t done = 0; done < line.size();) {
     const ssize_t n = ::write(err >= 0 ? err : STDERR_FILENO, line.data() + done, line.size() - done);
     if (n <= 0) break;
@@ -60,6 +75,7 @@ void WatchInterrupts() {
   }
   if (::sigismember(&signals, SIGINT) != 1 && ::sigismember(&signals, SIGTERM) != 1) return;
   if (::pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return;
+  std::atexit(WaitForTheSignalsEnd);
   // Detached: at the end of main the process ends while the thread still waits.
   try {
     std::thread(WaitAndEnd, signals).detach();

@@ -7,5 +7,7 @@
 /// those of this process and its new folders (`TemporaryFile::Interrupt`), says on standard error
 /// that the run was interrupted (the run's last line on standard error) and ends the process by that signal
 /// with its default action. A signal that was ignored when the program started stays ignored. Call from
-/// `main` before any other thread starts. The waiting thread never keeps the process from ending.
+/// `main` before any other thread starts. The waiting thread never keeps the process from ending; once
+/// a signal is taken, an `exit` (of a step that failed because the interruption removed its files)
+/// waits for it, so that the run still ends by the signal with its line last.
 void WatchInterrupts();

@@ -51,7 +51,9 @@ bool SplitEntryName(const std::string& name, std::vector<std::string>* parts) {
   return !parts->empty();
 }
 
-// What one extraction created, in creation order; removed again (last first) unless kept.
+// The folders one extraction created, in creation order; removed again (last first, when empty)
+// unless kept. They are registered while the extraction runs, so that an interrupted run removes
+// them, and none is made once the run is being interrupted.
 class Created {
  public:
   Created() = default;
@@ -59,12 +61,21 @@ class Created {
   Created& operator=(const Created&) = delete;
   ~Created() {
     for (auto it = paths_.rbegin(); it != paths_.rend(); ++it) {
+      TemporaryFile::KeepFolder(it->string());
       std::error_code ec;
       fs::remove(*it, ec);
     }
   }
-  void Add(const fs::path& path) { paths_.push_back(path); }
-  void Keep() { paths_.clear(); }
+  // Makes the new folder `path`; false with `errno` set when it cannot be made or exists.
+  bool Make(const fs::path& path) {
+    if (!TemporaryFile::MakeFolder(path.string())) return false;
+    paths_.push_back(path);
+    return true;
+  }
+  void Keep() {
+    for (const fs::path& path : paths_) TemporaryFile::KeepFolder(path.string());
+    paths_.clear();
+  }
 
  private:
   std::vector<fs::path> paths_;
@@ -104,8 +115,7 @@ LONG EnsureFolders(const fs::path& root, const std::vector<std::string>& parts, 
     fs::file_status st = fs::symlink_status(p, ec);
     if (!fs::exists(st)) {
       if (!create) return WriteReason(ENOENT, system);
-      if (!fs::create_directory(p, ec) || ec) return WriteReason(ec ? ec.value() : EEXIST, system);
-      created->Add(p);
+      if (!created->Make(p)) return WriteReason(errno, system);
     } else if (fs::is_symlink(st) || !fs::is_directory(st)) {
       return WriteReason(ENOTDIR, system);
     }
@@ -410,8 +420,7 @@ LONG MakeRoot(const fs::path& root, Created* created, int* system) {
     if (p == p.parent_path()) break;
   }
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (!fs::create_directory(*it, ec) || ec) return WriteReason(ec ? ec.value() : EEXIST, system);
-    created->Add(*it);
+    if (!created->Make(*it)) return WriteReason(errno, system);
   }
   return fs::is_directory(root, ec) ? ZIPERROR_NONE : WriteReason(ENOTDIR, system);
 }

@@ -1,4 +1,4 @@
-// What the runner writes: document saves, its settings file, and an interrupted run's temporary files.
+// What the runner writes: document saves, its settings file, and what an interrupted run leaves (nothing).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -10,28 +10,33 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "files/temporaryfile.h"
 #include "support/host_fixture.h"
+#include "support/zip_writer.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Waits until a file whose name starts with `prefix` is made in `dir`; false after a minute without.
-bool WaitForFile(const std::string& dir, const std::string& prefix) {
+// Waits until a file whose name starts with `prefix` is made in `dir`: its path, or "" after a
+// minute without.
+std::string WaitForFile(const std::string& dir, const std::string& prefix) {
   const int fd = ::inotify_init1(IN_CLOEXEC);
-  bool found = false, watched = ::inotify_add_watch(fd, dir.c_str(), IN_CREATE | IN_MOVED_TO) >= 0;
-  for (pollfd p = {fd, POLLIN, 0}; watched && !found;) {
+  std::string found;
+  bool watched = ::inotify_add_watch(fd, dir.c_str(), IN_CREATE | IN_MOVED_TO) >= 0;
+  for (pollfd p = {fd, POLLIN, 0}; watched && found.empty();) {
     std::error_code ec;  // watched before looked at: nothing made in between is missed
     for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
-      found = found || it->path().filename().string().rfind(prefix, 0) == 0;
+      if (it->path().filename().string().rfind(prefix, 0) == 0) found = it->path().string();
     char events[4096];
-    if (!found && (::poll(&p, 1, 60000) <= 0 || ::read(fd, events, sizeof events) <= 0)) break;
+    if (found.empty() && (::poll(&p, 1, 60000) <= 0 || ::read(fd, events, sizeof events) <= 0)) break;
   }
   ::close(fd);
   return found;
@@ -46,12 +51,23 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
       docs = gen + "quads 150 " + work / "q.json && " + gen + "instances 100 50000 " + work / "i.json";
   ASSERT_EQ(RunCommand(docs, &out), 0) << out;
   std::ofstream(work / "victim") << "victim";
+  // Thousands of small entries: unpacking them takes long after the first is written.
+  std::vector<ZipEntry> entries{{"m.ovm", ReadFile(CORVANE_SOURCE_DIR "/tests/data/materials/good.ovm")}};
+  for (int i = 0; i < 5000; ++i) entries.emplace_back("part" + std::to_string(i) + ".bin", "x");
+  ASSERT_TRUE(WriteZip(work / "many.povm", entries));
+  const std::string scratch = work / "tmp";
+  const auto interruptUnpacking = [&](pid_t pid, const std::string& folder) {
+    ASSERT_NE(folder, "");
+    ASSERT_NE(WaitForFile(folder, ".part"), "");
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  };
   const std::string cfg = "corvaneSettings.cfg", settings = write + "/" + cfg, who = "corvane-host: ";
   const std::string theirs = "<global_settings><PATH>" + work / "elsewhere" + "</PATH></global_settings>";
   const auto render = [&](const std::string& renderer, const std::string& document = "q.json") {
     return "render --renderer-dir " + work / renderer + " " + work / document;
   };
   const std::string failed = who + "the render failed: Could not start ";
+  const std::string interrupted = who + "interrupted by SIGTERM; the run's temporary files were removed\n";
   const std::string missing = "/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n";
   const struct {
     std::string what;
@@ -92,7 +108,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        [&] { ASSERT_EQ(::symlink("/nonexistent/corvaneSettings.cfg", settings.c_str()), 0); },
        render("renderer"), nullptr, 1,
        who + "cannot write the settings file " + settings + ": No such file or directory\n", "", ""},
-      {"a write path that is no folder is refused", [&] { fs::remove(write); std::ofstream(write) << "x"; },
+      {"a write path that is no folder is refused", [&] { fs::remove_all(write); std::ofstream(write) << "x"; },
        render("renderer"), nullptr, 1, who + "cannot use the write path " + write + ": Not a directory\n",
        "", ""},
       {"a FIFO is refused", [&] { ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0); },
@@ -100,20 +116,29 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        who + "cannot open the settings file " + settings + ": not a regular file\n", "", ""},
       {"SIGTERM while the scene is saved removes the temporary files and ends the runner by that signal",
        nullptr, render("renderer", "i.json"), [&](pid_t pid) {
-         ASSERT_TRUE(WaitForFile(write + "/quickrender", ".quickrender.ovs.tmp-"));
+         ASSERT_NE(WaitForFile(write + "/quickrender", ".quickrender.ovs.tmp-"), "");
          ASSERT_EQ(::kill(pid, SIGTERM), 0);
-       }, -SIGTERM, who + "interrupted by SIGTERM; the run's temporary files were removed\n",
-       "quickrender/quickrender.ovs", ""},
+       }, -SIGTERM, interrupted, "quickrender/quickrender.ovs", ""},
+      {"SIGTERM while a .povm is unpacked removes its temporary files and its new folder", nullptr,
+       "import " + work / "many.povm",
+       [&](pid_t pid) { interruptUnpacking(pid, WaitForFile(write + "/materials", "many.povm")); },
+       -SIGTERM, interrupted, "", ""},
+      {"SIGTERM while check-material unpacks removes its scratch folder", nullptr,
+       "check-material " + work / "many.povm",
+       [&](pid_t pid) { interruptUnpacking(pid, WaitForFile(scratch, "corvane-check-")); },
+       -SIGTERM, interrupted, "", ""},
       // clang-format on
   };
   // The runner through a shell that says its process ID first. In a small pipe the console stops until it is
   // read: the runner cannot go on before.
-  const std::string runner = "echo $$; exec " CORVANE_HOST_EXE " --plugin-dir " CORVANE_PLUGIN_DIR " 2>" +
+  const std::string runner = "echo $$; export TMPDIR=" + scratch +
+                             "; exec " CORVANE_HOST_EXE " --plugin-dir " CORVANE_PLUGIN_DIR " 2>" +
                              work / "err" + " --write-path " + write + " ";
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     fs::remove_all(write);
-    fs::create_directories(write);
+    fs::create_directories(write + "/materials");
+    fs::create_directories(scratch);
     if (row.before) row.before();
     FILE* pipe = ::popen((runner + row.args).c_str(), "r");
     EXPECT_GE(::fcntl(::fileno(pipe), F_SETPIPE_SZ, 4096), 0);
@@ -125,7 +150,9 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
     };
     readUntil("\n");
     if (row.exporting) {
-      EXPECT_TRUE(readUntil("Exporting objects and lights...")) << out;
+      if (row.args.rfind("render", 0) == 0) {
+        EXPECT_TRUE(readUntil("Exporting objects and lights...")) << out;
+      }
       row.exporting(std::stoi(out));
     }
     while (readUntil("\n")) {}
@@ -133,12 +160,53 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
     EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status), row.status) << out;
     EXPECT_EQ(ReadFile(work / "err"), row.err);
     EXPECT_EQ(row.file.empty() ? "" : ReadFile(write + "/" + row.file), row.content);
-    RunCommand("find " + write + " -name '*.tmp*'", &out);
-    EXPECT_EQ(out, "");  // no temporary files left
+    // No temporary files, no unpacked or scratch folder left.
+    RunCommand("find " + write + " " + scratch + " -name '*.tmp*' -o -path '" + write +
+                   "/materials/*' -o -path '" + scratch + "/*'",
+               &out);
+    EXPECT_EQ(out, "");
   }
   EXPECT_TRUE(fs::is_fifo(work / "fifo") && fs::is_symlink(work / "link"));
   EXPECT_EQ(ReadFile(work / "saved.json").substr(0, 1), "{");
   EXPECT_EQ(ReadFile(work / "victim"), "victim");
+}
+
+TEST(RunnerFilesTest, ASaveKeepsTheTemporaryOfAStoppedRunnerInAnotherPidNamespace) {
+  TempDir work;
+  std::string out;
+  if (RunCommand("unshare --pid --fork --mount-proc true", &out) != 0) {
+    GTEST_SKIP() << "no PID namespace can be made here (unshare needs root): " << out;
+  }
+  const std::string host = CORVANE_HOST_EXE " --plugin-dir " CORVANE_PLUGIN_DIR, write = work / "write";
+  ASSERT_EQ(RunCommand("python3 " CORVANE_SOURCE_DIR "/scripts/gen-document instances 100 50000 " +
+                           work / "i.json" + " && mkdir " + write,
+                       &out),
+            0)
+      << out;
+  // Inside, the runner gets a PID from the top of the range, one that runs nowhere outside: only the
+  // temporary's origin tells that its writer is alive.
+  FILE* pipe = ::popen(
+      ("echo $$; exec unshare --pid --fork --mount-proc sh -c 'echo $(($(cat /proc/sys/kernel/pid_max)"
+       " - 100)) >/proc/sys/kernel/ns_last_pid && " +
+       host + " --write-path " + write + " render --renderer-dir " CORVANE_RENDERER_DIR " " +
+       work / "i.json" + " >/dev/null'")
+          .c_str(),
+      "r");
+  const auto child = [](const std::string& pid) {  // unshare -> sh -> runner
+    return std::to_string(std::atoi(ReadFile("/proc/" + pid + "/task/" + pid + "/children").c_str()));
+  };
+  char line[64] = {};
+  ASSERT_TRUE(std::fgets(line, sizeof line, pipe) && WaitForFile(write, "quickrender") != "");
+  const std::string temporary = WaitForFile(write + "/quickrender", ".quickrender.ovs.tmp-");
+  const pid_t runner = std::stoi(child(child(std::to_string(std::atoi(line)))));
+  ASSERT_EQ(::kill(runner, SIGSTOP), 0);
+  ASSERT_TRUE(fs::exists(temporary)) << "the scene was saved before the runner stopped";
+  RunCommand(
+      host + " --write-path " + work / "outside" + " run 1024454 --save " + write + "/quickrender/saved.json",
+      &out);
+  EXPECT_TRUE(fs::exists(temporary)) << out;
+  ASSERT_EQ(::kill(runner, SIGCONT), 0);
+  EXPECT_EQ(::pclose(pipe), 0);  // the runner saved its scene
 }
 
 }  // namespace
