@@ -290,7 +290,7 @@ int CreateBeside(const std::string& target, std::string* temporary, std::string*
   return -1;
 }
 
-bool Commit(const std::string& temporary, const std::string& final) {
+bool Commit(const std::string& temporary, const std::string& final, const std::vector<std::string>& keep) {
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> lock(registry.mutex);
   if (registry.interrupted) {
@@ -298,7 +298,10 @@ bool Commit(const std::string& temporary, const std::string& final) {
     return false;  // the interruption removed the temporary already
   }
   registry.live.erase(temporary);
-  if (::rename(temporary.c_str(), final.c_str()) == 0) return true;
+  if (::rename(temporary.c_str(), final.c_str()) == 0) {
+    for (const std::string& folder : keep) registry.folders.erase(folder);
+    return true;
+  }
   const int error = errno;
   ::unlink(temporary.c_str());
   errno = error;

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace TemporaryFile {
 
@@ -58,8 +59,12 @@ int CreateBeside(const std::string& target, std::string* temporary, std::string*
                  bool followLink = true);
 
 /// Renames `temporary` over `final` and forgets it; false with `errno` kept from the rename (the
-/// temporary then is removed). Fails with `kInterrupted` once the run is being interrupted.
-bool Commit(const std::string& temporary, const std::string& final);
+/// temporary then is removed). Fails with `kInterrupted` once the run is being interrupted. The
+/// registered folders `keep` (what the file refers to, such as a scene's new mesh folder) are kept
+/// in the same step: an interruption either comes first and removes them with the temporary, or
+/// finds both the file and its folders in place.
+bool Commit(const std::string& temporary, const std::string& final,
+            const std::vector<std::string>& keep = {});
 
 /// Removes `temporary` and forgets it; `errno` is left as it was.
 void Discard(const std::string& temporary);

@@ -161,7 +161,10 @@ int OrvaneSceneExporter::exportOVS() {
             String(unwrittenMesh) + String(" was not written"));
   } else {
     int error = 0;
-    sceneSaved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path), &error);
+    // The scene's new mesh and texture folders stay with it; an interruption before removes them.
+    sceneSaved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path), &error,
+                             {Helpers::ToUTF8String(sceneData->modelsDir.GetString()),
+                              Helpers::ToUTF8String(sceneData->texturesDir.GetString())});
     if (sceneSaved) {
       GePrint(String("Saved scene to: ") + path);
     } else {

@@ -111,8 +111,11 @@ int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, con
   // A mesh that did not fit in memory is not written.
   int error = ENOMEM;
   bool written = converted && Orvane::OrvaneMesh::writeToFile(path, mesh_, &error);
-  // The folder is made when the first file cannot go into it, not checked for every mesh.
-  if (converted && !written && !GeFExist(directory, TRUE) && GeFCreateDir(directory))
+  // The folder is made when the first file cannot go into it, not checked for every mesh (another
+  // thread may make it first). It is registered: an interrupted run removes it unless the scene
+  // that refers to it was saved.
+  if (converted && !written && !GeFExist(directory, TRUE) &&
+      (TemporaryFile::MakeFolder(Helpers::ToUTF8String(directory.GetString())) || errno == EEXIST))
     written = Orvane::OrvaneMesh::writeToFile(path, mesh_, &error);
   const LONG total = GeGetTimer() - start;
   if (!written) {

@@ -227,7 +227,8 @@ int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent
 
 bool SaveXmlFile(TiXmlDocument& doc, std::string path) { return SaveXmlFile(doc, path, nullptr); }
 
-bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error) {
+bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error,
+                 const std::vector<std::string>& keep) {
   int unused = 0;
   int& reason = error ? *error : unused;
   reason = 0;
@@ -260,7 +261,7 @@ bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error) {
     TemporaryFile::Discard(temporary);
     return false;
   }
-  return TemporaryFile::Commit(temporary, final) || fail(EIO);
+  return TemporaryFile::Commit(temporary, final, keep) || fail(EIO);
 }
 
 bool LoadXmlFile(TiXmlDocument& doc, std::string path, std::string* error) {

@@ -10,6 +10,7 @@
 #include <tinyxml.h>
 
 #include <string>
+#include <vector>
 
 #include "c4d.h"
 
@@ -78,8 +79,10 @@ int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent
 /// place.
 bool SaveXmlFile(TiXmlDocument& doc, std::string path);
 /// As above; `error` (when given) receives the errno of the call that failed (ENOENT for an empty
-/// path), or 0 when the file was saved.
-bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error);
+/// path), or 0 when the file was saved. The new folders `keep` that the file refers to are kept with
+/// it (`TemporaryFile::Commit`).
+bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error,
+                 const std::vector<std::string>& keep = {});
 /// Reads `path` (UTF-8) into `doc` through the bounded loader (OrvaneXMLLoader::loadFile): a text
 /// nested too deeply for the parser, or with too many attributes on an element, is refused before
 /// parsing. True when the file could be read, whether or not its text parsed (when it did not,

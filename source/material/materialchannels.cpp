@@ -6,6 +6,7 @@
 #include "main/helpers.h"
 #include "material/channelrule.h"
 #include "material/customorvanematerial.h"
+#include "files/temporaryfile.h"
 
 using MaterialChannels::ChannelConstant;
 using MaterialChannels::ChannelInfo;
@@ -164,7 +165,14 @@ Bool CustomOrvaneMaterial::BakeShader(BaseShader* sh, Filename file, BaseContain
   MultipassBitmap* bitmap = MultipassBitmap::Alloc(width, height, COLORMODE_RGB);
   if (!bitmap) return failed();
   const Filename directory = file.GetDirectory();
-  if (!GeFExist(directory, TRUE)) GeFCreateDir(directory);
+  // A render's new texture folder is registered: an interrupted run removes it unless the scene
+  // that refers to it was saved.
+  if (!GeFExist(directory, TRUE)) {
+    if (sceneData)
+      TemporaryFile::MakeFolder(Helpers::ToUTF8String(directory.GetString()));
+    else
+      GeFCreateDir(directory);
+  }
   bool saved = false;
   // An image the host could not bake is not written: it would hold black for the shader.
   if (Helpers::BakeShaderToBitmap(bitmap, sh, sceneData ? sceneData->document : nullptr)) {
