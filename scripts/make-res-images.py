@@ -163,7 +163,4 @@ def main():
 
 
 if __name__ == "__main__":
-    if len(sys.argv) > 1:
-        print("make-res-images.py: takes no arguments, not '%s'" % sys.argv[1], file=sys.stderr)
-        sys.exit(2)
-    replacefile.run_main(main, "make-res-images.py")
+    replacefile.run_without_arguments(main, "make-res-images.py")

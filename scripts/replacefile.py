@@ -47,6 +47,14 @@ def run_main(main, name):
     sys.exit(status)
 
 
+def run_without_arguments(main, name):
+    """`run_main` for a script that takes no arguments: any argument is a usage error (status 2)."""
+    if len(sys.argv) > 1:
+        print("%s: takes no arguments, not '%s'" % (name, sys.argv[1]), file=sys.stderr)
+        sys.exit(2)
+    run_main(main, name)
+
+
 def check_target(path):
     """The file `path` names, links followed, once it is known that it can be written as a whole:
     its folder exists and it is a regular file or nothing yet. Raises Refused otherwise."""
