@@ -62,6 +62,12 @@ const char kUsage[] =
 
 const char kNoCommand[] = "no command given";
 
+// The whole usage text, with the options of run, import and press.
+std::string Usage() {
+  std::string usage = kUsage;
+  return usage.replace(usage.find("%RUN%"), 5, kRunUsage);
+}
+
 struct Options {
   std::string command;
   std::string document;
@@ -399,9 +405,7 @@ int Render(const Options& o) {
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--help")) {
-      std::string usage = kUsage;
-      usage.replace(usage.find("%RUN%"), 5, kRunUsage);
-      std::cout << usage;
+      std::cout << Usage();
       return 0;
     }
   }
@@ -410,11 +414,7 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, &o, &error)) {
     // One line says what is wrong; without a command the usage follows.
     std::cerr << "corvane-host: " << error << "\n";
-    if (error == kNoCommand) {
-      std::string usage = kUsage;
-      usage.replace(usage.find("%RUN%"), 5, kRunUsage);
-      std::cerr << "\n" << usage;
-    }
+    if (error == kNoCommand) std::cerr << "\n" << Usage();
     return 2;
   }
 

@@ -33,8 +33,8 @@ int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filenam
   const Filename dir = file.GetDirectory();
   const String name = file.GetFileString();
   // The textures folder is emptied below: never one relative to the working directory.
-  saveFailure = "not an absolute path";
   if (!IsAbsolute(dir) || !name.Content()) {
+    saveFailure = "not an absolute path";
     GePrint(String("Could not save material file: ") + file.GetString() + String(".ovm") +
             String(" (not an absolute path)"));
     return 0;
