@@ -3,7 +3,6 @@
 #include <tinyxml.h>
 
 #include "export/xmlbuilders.h"
-#include "files/temporaryfile.h"
 #include "main/helpers.h"
 #include "main/orvanelaunch.h"
 
@@ -33,15 +32,6 @@ void ReplaceChild(TiXmlElement* parent, const char* name, const std::string& tex
 
 void RemoveChild(TiXmlElement* parent, const char* name) {
   if (TiXmlElement* old = parent->FirstChildElement(name)) parent->RemoveChild(old);
-}
-
-// Saves a changed template; a template that could not be saved is said on the console with the
-// reason, and the renderer then reads it as it was.
-void SaveTemplate(TiXmlDocument& doc, const std::string& path) {
-  int error = 0;
-  if (!SaveXmlFile(doc, path, &error))
-    GePrint(String("Could not save the preview scene ") + String(path) + String(": ") +
-            String(TemporaryFile::ErrorText(error)));
 }
 
 }  // namespace
@@ -90,7 +80,8 @@ Bool PreviewDialog::ChangeResolution(int size) {
   if (!settings) return true;
   ReplaceChild(settings, "width", std::to_string(size));
   ReplaceChild(settings, "height", std::to_string(size));
-  SaveTemplate(doc, path);
+  // A template that could not be saved is said; the renderer then reads it as it was.
+  SaveXmlFileOrSay(doc, path, "preview scene");
   return true;
 }
 
@@ -119,6 +110,7 @@ Bool PreviewDialog::AddSubdivisionOption(int enable, int maxSubdivisions, double
                  Helpers::ToUTF8String(String::RealToString(curvatureThreshold)));
     ReplaceChild(sphere, "subdivision_smoothing", smoothing ? "true" : "false");
   }
-  SaveTemplate(doc, path);
+  // A template that could not be saved is said; the renderer then reads it as it was.
+  SaveXmlFileOrSay(doc, path, "preview scene");
   return true;
 }

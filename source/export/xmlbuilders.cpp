@@ -264,6 +264,14 @@ bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error,
   return TemporaryFile::Commit(temporary, final, keep) || fail(EIO);
 }
 
+bool SaveXmlFileOrSay(TiXmlDocument& doc, const std::string& path, const char* what) {
+  int error = 0;
+  if (SaveXmlFile(doc, path, &error)) return true;
+  GePrint(String("Could not save the ") + String(what) + String(" ") + String(path) + String(": ") +
+          String(TemporaryFile::ErrorText(error)));
+  return false;
+}
+
 bool LoadXmlFile(TiXmlDocument& doc, std::string path, std::string* error) {
   std::string message;
   const Orvane::OrvaneXMLLoader::LoadResult result = Orvane::OrvaneXMLLoader::loadFile(path, doc, message);

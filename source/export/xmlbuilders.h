@@ -83,6 +83,9 @@ bool SaveXmlFile(TiXmlDocument& doc, std::string path);
 /// it (`TemporaryFile::Commit`).
 bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error,
                  const std::vector<std::string>& keep = {});
+/// `SaveXmlFile`, saying on the console when the file could not be saved: "Could not save the
+/// `what` `path`: <reason>".
+bool SaveXmlFileOrSay(TiXmlDocument& doc, const std::string& path, const char* what);
 /// Reads `path` (UTF-8) into `doc` through the bounded loader (OrvaneXMLLoader::loadFile): a text
 /// nested too deeply for the parser, or with too many attributes on an element, is refused before
 /// parsing. True when the file could be read, whether or not its text parsed (when it did not,

@@ -6,7 +6,6 @@
 #include <iterator>
 
 #include "export/xmlbuilders.h"
-#include "files/temporaryfile.h"
 #include "main/helpers.h"
 #include "main/lightlayers.h"
 #include "main/orvanelaunch.h"
@@ -160,11 +159,7 @@ int MyLightTag::ChangeIES(Filename ies) {
   if (!profile) return 0;
   if (TiXmlElement* old = profile->FirstChildElement("path")) profile->RemoveChild(old);
   SceneExportStringValue("path", Helpers::ToUTF8String(ies.GetString()), profile);
-  int error = 0;
-  if (SaveXmlFile(doc, path, &error)) return 1;
-  GePrint(String("Could not save the IES preview scene ") + String(path) + String(": ") +
-          String(TemporaryFile::ErrorText(error)));
-  return 0;
+  return SaveXmlFileOrSay(doc, path, "IES preview scene") ? 1 : 0;
 }
 
 Bool RegisterMyLightTag() {
