@@ -285,15 +285,13 @@ TEST_F(ToolCommandsTest, OptionValuesMayFollowAnEqualsSign) {
   InstallRenderer(renderer);
   const std::string runner =
       std::string(CORVANE_HOST_EXE) + " --plugin-dir=" CORVANE_PLUGIN_DIR " --write-path=" + write / "new ";
+  const std::string runs = runner + "run 1023920 --answer=dir:" + renderer.path() + " && test -f " +
+                           write / "new/quickrender/quickrender.ovs && " + runner + "run 1024339 " +
+                           document + " --select=WoodTag --answer=gadget:10011=4 --save=" + saved +
+                           " && test -f " + saved + " && " + runner +
+                           "render --renderer-dir=" + renderer.path() + " " + document;
   std::string out;
-  EXPECT_EQ(
-      RunCommand(runner + "run 1023920 --answer=dir:" + renderer.path() + " && test -f " +
-                     write / "new/quickrender/quickrender.ovs && " + runner + "run 1024339 " + document +
-                     " --select=WoodTag --answer=gadget:10011=4 --save=" + saved + " && test -f " + saved +
-                     " && " + runner + "render --renderer-dir=" + renderer.path() + " " + document,
-                 &out),
-      0)
-      << out;
+  EXPECT_EQ(RunCommand(runs, &out), 0) << out;
 }
 
 TEST_F(ToolCommandsTest, AnswersForDialogsAreCheckedBeforeTheRun) {

@@ -18,13 +18,6 @@
 
 namespace {
 
-// What is at `path`, itself (all zero when nothing is).
-struct stat Lstat(const std::string& path) {
-  struct stat st = {};
-  if (::lstat(path.c_str(), &st) != 0) st = {};
-  return st;
-}
-
 class Bake : public HostTest {
  protected:
   void SetUp() override {
@@ -243,10 +236,14 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
       {haveDevice ? dir / "device.png" : "", device, "not a regular file"},
   };
   SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
+  const auto itself = [](const std::string& path) {  // what is at `path`, itself
+    struct stat st = {};
+    return std::make_tuple(::lstat(path.c_str(), &st), st.st_mode, st.st_ino);
+  };
   for (const auto& c : cases) {
     if (c.base.empty()) continue;  // device nodes need the right to make them
     SCOPED_TRACE(c.image);
-    const struct stat before = Lstat(c.image);
+    const auto before = itself(c.image);
     BakeDialog dlg(doc, tag, quad, mat);
     ASSERT_TRUE(Press(dlg, c.base, 4, 4));
     ASSERT_TRUE(WaitFor([&] { return !dlg.thread->IsRunning(); }));
@@ -256,13 +253,12 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
     auto* sh = static_cast<BaseShader*>(copyMat->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, doc));
     ASSERT_NE(sh, nullptr);
     EXPECT_EQ(sh->GetType(), Xcolor);
-    auto lines = Console();
+    const auto lines = Console();
+    const std::string why = c.image + ": " + c.why;
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2], "Could not save the channel albedo to " + c.image + ": " + c.why);
-    EXPECT_EQ(lines.back(),
-              "The channel albedo was not baked (" + c.image + ": " + c.why + "); it keeps its shader.");
-    const struct stat after = Lstat(c.image);
-    EXPECT_EQ(std::make_tuple(after.st_mode, after.st_ino), std::make_tuple(before.st_mode, before.st_ino));
+    EXPECT_EQ(lines[lines.size() - 2], "Could not save the channel albedo to " + why);
+    EXPECT_EQ(lines.back(), "The channel albedo was not baked (" + why + "); it keeps its shader.");
+    EXPECT_EQ(itself(c.image), before);
   }
 }
 

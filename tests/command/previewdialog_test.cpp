@@ -86,8 +86,7 @@ TEST_F(PreviewTemplates, ATemplateThatCannotBeSavedIsReported) {
   PreviewDialog dlg;
   struct rlimit before;
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-  struct rlimit small = before;
-  small.rlim_cur = 16;
+  const struct rlimit small = {16, before.rlim_max};
   void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   EXPECT_TRUE(dlg.ChangeResolution(300));
