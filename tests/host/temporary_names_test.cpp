@@ -21,12 +21,6 @@ namespace {
 
 class TemporaryNamesTest : public HostTest {};
 
-std::set<std::string> Names(const std::string& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
-  return names;
-}
-
 TEST_F(TemporaryNamesTest, LinksAtPredictableNamesAreNeitherFollowedNorReplaced) {
   TempDir dir;
   const std::string victim = dir / "victim";
@@ -46,8 +40,8 @@ TEST_F(TemporaryNamesTest, LinksAtPredictableNamesAreNeitherFollowedNorReplaced)
   EXPECT_EQ(ReadFile(dir / "doc.json.new"), "someone's");
   EXPECT_TRUE(fs::is_symlink(dir / "doc.json.tmp") && fs::is_symlink(dir / "img.jpg.part"));
   // and no temporary file is left behind
-  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"victim", "doc.json", "doc.json.tmp", "doc.json.new",
-                                                      "img.jpg", "img.jpg.part"}));
+  EXPECT_EQ(FolderNames(dir.path()), (std::set<std::string>{"victim", "doc.json", "doc.json.tmp",
+                                                            "doc.json.new", "img.jpg", "img.jpg.part"}));
 }
 
 TEST_F(TemporaryNamesTest, AFileOpenedForWritingRefusesSpecialTargetsAndFollowsLinks) {
@@ -62,7 +56,7 @@ TEST_F(TemporaryNamesTest, AFileOpenedForWritingRefusesSpecialTargetsAndFollowsL
   BaseFile::Free(f);
   EXPECT_TRUE(fs::is_fifo(dir / "fifo") && fs::is_symlink(dir / "dangling"));
   EXPECT_EQ(ReadFile(dir / "folder/new"), "made");
-  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"fifo", "folder", "dangling"}));
+  EXPECT_EQ(FolderNames(dir.path()), (std::set<std::string>{"fifo", "folder", "dangling"}));
 }
 
 }  // namespace

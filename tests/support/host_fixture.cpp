@@ -37,6 +37,12 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
+std::set<std::string> FolderNames(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
+  return names;
+}
+
 int RunCommand(const std::string& command, std::string* output) {
   output->clear();
   FILE* pipe = popen((command + " 2>&1").c_str(), "r");

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,9 @@ class TempDir {
 
 /// The whole content of the file `path`; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
+
+/// The names in the folder `folder`, without its path.
+std::set<std::string> FolderNames(const std::string& folder);
 
 /// Runs a command line, capturing standard output and error; answers the exit status.
 int RunCommand(const std::string& command, std::string* output);
