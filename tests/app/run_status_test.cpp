@@ -170,11 +170,13 @@ TEST(RunStatusTest, WritersRefuseSpecialFilesAndFollowLinks) {
       std::string err = k.reason.empty() ? "" : "corvane-host: " + w.err + "\n";
       if (const size_t at = err.find("<reason>"); at != std::string::npos) err.replace(at, 8, k.reason);
       EXPECT_EQ(std::make_tuple(r.status, r.err), std::make_tuple(err.empty() ? 0 : 1, err)) << r.out;
-      if (err.empty()) EXPECT_TRUE(fs::is_regular_file(linked) && fs::file_size(linked) > 0) << r.out;
-      if (!err.empty() && w.target == settings)
+      if (err.empty()) {
+        EXPECT_TRUE(fs::is_regular_file(linked) && fs::file_size(linked) > 0) << r.out;
+      } else if (w.target == settings) {
         EXPECT_NE(r.out.find("Could not save the Orvane directory to " + settings + ": " + k.reason + "\n"),
                   std::string::npos)
             << r.out;
+      }
     }
   }
 }
