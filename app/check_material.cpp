@@ -83,12 +83,13 @@ int CheckMaterialFile(const std::string& path, std::ostream& out) {
     out << path << ": Not a regular file.\n";
     return 2;
   }
-  // A scratch folder of its own, removed again whatever happens (an interruption too).
+  // A scratch folder of its own, removed again whatever happens (an interruption too); one that a
+  // killed check left is swept when the next one is made.
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::path temporary = fs::temp_directory_path(ec);
   const std::string scratch =
-      ec ? std::string() : TemporaryFile::MakeUniqueFolder(temporary / "corvane-check-");
+      ec ? std::string() : TemporaryFile::MakeTemporaryFolder(temporary / "corvane-check");
   if (scratch.empty()) {
     out << path << ": Could not unpack the archive: "
         << Helpers::UnpackFailureText(ZIPERROR_WRITE, ec ? ec.value() : errno) << "\n";

@@ -82,8 +82,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream out(archive, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
+  std::string why;
   const Filename folder =
-      Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), String("wood.povm0"));
+      Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), String("wood.povm0"), &why);
   Require(folder.Content(), "no new folder");
   const fs::path root = host::ToUtf8(folder.GetString());
   Require(fs::is_directory(root) && fs::is_empty(root), "the new folder is not new");

@@ -2,8 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <limits.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +16,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -54,6 +56,30 @@ Registry& TheRegistry() {
 std::atomic<bool> g_interrupted{false};
 std::atomic<unsigned long> g_counter{0};
 
+/// How many letters and digits end a temporary's name.
+constexpr size_t kRandomLength = 10;
+
+/// `kRandomLength` letters and digits that another user cannot foresee, as `mkstemp` chooses them.
+std::string RandomPart() {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char bytes[kRandomLength];
+  if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+    // No random source: the time and a count still differ from one name to the next.
+    uint64_t mix = static_cast<uint64_t>(std::time(nullptr)) * 0x9e3779b97f4a7c15ull ^ g_counter.fetch_add(1);
+    for (unsigned char& byte : bytes)
+      byte = static_cast<unsigned char>((mix = mix * 6364136223846793005ull + 1) >> 56);
+  }
+  std::string part(kRandomLength, 'a');
+  for (size_t i = 0; i < kRandomLength; ++i) part[i] = kLetters[bytes[i] % (sizeof kLetters - 1)];
+  return part;
+}
+
+/// The name of a temporary for `name` in this process, shortened so that it fits in a folder.
+std::string TemporaryName(const std::string& name) {
+  const std::string suffix = kMark + Origin() + "-" + std::to_string(::getpid()) + "-" + RandomPart();
+  return "." + name.substr(0, NAME_MAX - 1 - suffix.size()) + suffix;
+}
+
 /// The folder part of `path` with its slash ("" for a bare name) and the name in it.
 void SplitPath(const std::string& path, std::string* dir, std::string* name) {
   const size_t slash = path.rfind('/');
@@ -61,14 +87,111 @@ void SplitPath(const std::string& path, std::string* dir, std::string* name) {
   *name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-/// True when a link in the folder `dir` ("" for the working directory) that `owner` owns may be
-/// followed: anywhere but in a sticky folder that others may write to, where only the folder's
-/// owner's links and this user's are.
-bool MayFollowLinkIn(const std::string& dir, uid_t owner) {
-  struct stat folder;
-  if (::stat(dir.empty() ? "." : dir.c_str(), &folder) != 0) return false;
+/// True when what `owner` owns in the folder of status `folder` may be used: anywhere but in a
+/// sticky folder that others may write to, where only the folder's owner's entries and this
+/// user's are.
+bool MayUseIn(const struct stat& folder, uid_t owner) {
   if (!(folder.st_mode & S_ISVTX) || !(folder.st_mode & S_IWOTH)) return true;
   return owner == folder.st_uid || owner == ::geteuid();
+}
+
+/// `MayUseIn` for the folder `dir` ("" for the working directory); false when it cannot be read.
+bool MayUseIn(const std::string& dir, uid_t owner) {
+  struct stat folder;
+  return ::stat(dir.empty() ? "." : dir.c_str(), &folder) == 0 && MayUseIn(folder, owner);
+}
+
+/// Walks `folder` ("" for the working directory) one name at a time as the system does, following
+/// its links, and refuses a link in a sticky folder that others may write to unless the folder's
+/// owner or this user owns it (EACCES), whatever the kernel's own rule for links says. A missing
+/// part ends the walk: the folder is still to be made. 0, or the `errno` value of the refusal.
+int CheckLinksAlong(const std::string& folder) {
+  if (folder.empty()) return 0;
+  std::string done;  // walked so far: absolute, free of links, "" for the root
+  if (folder[0] != '/') {
+    char* cwd = ::getcwd(nullptr, 0);
+    if (!cwd) return errno;
+    done = std::strcmp(cwd, "/") == 0 ? "" : cwd;
+    std::free(cwd);
+  }
+  std::vector<std::string> rest;  // the names still to walk, the next one last
+  const auto push = [&rest](const std::string& path) {
+    for (size_t end = path.size(); end > 0;) {
+      const size_t slash = path.rfind('/', end - 1);
+      const size_t start = slash == std::string::npos ? 0 : slash + 1;
+      if (end > start) rest.push_back(path.substr(start, end - start));
+      if (slash == std::string::npos) break;
+      end = slash;
+    }
+  };
+  push(folder);
+  for (int links = 0; !rest.empty();) {
+    const std::string name = rest.back();
+    rest.pop_back();
+    if (name == ".") continue;
+    if (name == "..") {
+      done.erase(std::min(done.size(), done.rfind('/')));
+      continue;
+    }
+    const std::string next = done + "/" + name;
+    struct stat st;
+    if (::lstat(next.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR ? 0 : errno;
+    if (!S_ISLNK(st.st_mode)) {
+      done = next;
+      continue;
+    }
+    if (++links > kMaxLinkDepth) return ELOOP;
+    if (!MayUseIn(done.empty() ? "/" : done, st.st_uid)) return EACCES;
+    std::vector<char> buffer(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+    const ssize_t n = ::readlink(next.c_str(), buffer.data(), buffer.size());
+    if (n < 0) return errno;
+    if (static_cast<size_t>(n) >= buffer.size()) return ENAMETOOLONG;  // changed meanwhile
+    const std::string target(buffer.data(), static_cast<size_t>(n));
+    if (target.empty()) return ENOENT;
+    if (target[0] == '/') done.clear();
+    push(target);
+  }
+  return 0;
+}
+
+/// The name of the user `uid`, or its number.
+std::string UserName(uid_t uid) {
+  struct passwd entry, *found = nullptr;
+  std::vector<char> buffer(16384);
+  if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found) return found->pw_name;
+  return "user " + std::to_string(uid);
+}
+
+/// Removes the entry `name` of the folder open as `at` with all it holds; a link is removed, never
+/// followed. `depth` counts the folders above it in this removal.
+void RemoveTreeAt(int at, const std::string& name, int depth) {
+  if (::unlinkat(at, name.c_str(), 0) == 0 || (errno != EISDIR && errno != EPERM) || depth > 256) return;
+  const int fd = ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  std::vector<std::string> names;
+  if (DIR* dir = ::fdopendir(fd)) {
+    while (const dirent* entry = ::readdir(dir))
+      if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+        names.push_back(entry->d_name);
+    for (const std::string& inner : names) RemoveTreeAt(::dirfd(dir), inner, depth + 1);
+    ::closedir(dir);
+  } else {
+    ::close(fd);
+  }
+  ::unlinkat(at, name.c_str(), AT_REMOVEDIR);
+}
+
+/// Removes `path` with all it holds (a link itself, never what it leads to); `errno` is kept.
+void RemoveTree(const std::string& path) {
+  const int saved = errno;
+  std::string dir, name;
+  SplitPath(path, &dir, &name);
+  const int at = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (at >= 0) {
+    if (!name.empty()) RemoveTreeAt(at, name, 0);
+    ::close(at);
+  }
+  errno = saved;
 }
 
 /// Follows the links at `target` (when `follow`) to the file a write replaces: 0 with `*final` its
@@ -78,6 +201,9 @@ int ResolveTarget(const std::string& target, bool follow, std::string* final, st
   if (target.empty()) return ENOENT;
   std::string path = target;
   for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
+    std::string dir, name;
+    SplitPath(path, &dir, &name);
+    if (const int refused = CheckLinksAlong(dir)) return refused;
     if (::lstat(path.c_str(), st) != 0) {
       if (errno != ENOENT) return errno;
       *final = path;
@@ -90,9 +216,7 @@ int ResolveTarget(const std::string& target, bool follow, std::string* final, st
       return 0;
     }
     if (S_ISLNK(st->st_mode)) {
-      std::string dir, name;
-      SplitPath(path, &dir, &name);
-      if (!MayFollowLinkIn(dir, st->st_uid)) return EACCES;
+      if (!MayUseIn(dir, st->st_uid)) return EACCES;
       std::vector<char> buffer(static_cast<size_t>(st->st_size > 0 ? st->st_size : PATH_MAX) + 1);
       const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
       if (n < 0) return errno;
@@ -124,13 +248,15 @@ uint64_t Hash(const std::string& text, uint64_t hash) {
   return hash;
 }
 
-/// True when the regular file `name` in the folder open as `fd` is a temporary whose writer is
-/// certainly gone.
+/// True when `name` in the folder open as `fd` is a temporary file or folder of this user whose
+/// writer is certainly gone.
 bool IsStale(int fd, const char* name, time_t now) {
   const NameInfo info = ReadName(name);
   if (!info.temporary) return false;
   struct stat st;
-  if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) ||
+      st.st_uid != ::geteuid())
+    return false;
   if (info.local) {
     if (info.pid == ::getpid()) return false;
     // A process that runs, or runs under another user (EPERM), keeps its file.
@@ -139,11 +265,32 @@ bool IsStale(int fd, const char* name, time_t now) {
   return now - st.st_mtime > kForeignAge;
 }
 
+/// Locks the registry unless the run is being interrupted (then `errno` is `kInterrupted`).
+struct Guard {
+  std::unique_lock<std::mutex> lock;
+  bool ok;
+  Guard() : lock(TheRegistry().mutex), ok(!TheRegistry().interrupted) {
+    if (!ok) errno = kInterrupted;
+  }
+};
+
+/// Sweeps `dir` ("" for the working directory) the first time this process makes something there.
+void SweepOnce(const std::string& dir) {
+  Registry& registry = TheRegistry();
+  bool first = false;
+  {
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    first = registry.swept.insert(dir).second;
+  }
+  if (first) RemoveStale(dir);
+}
+
 }  // namespace
 
 std::string ErrorText(int error) {
   if (error == kNotRegularFile) return "not a regular file";
   if (error == kInterrupted) return "interrupted";
+  if (error == kForeignFolder) return "the folder belongs to another user";
   char buffer[256];
   return ::strerror_r(error, buffer, sizeof buffer);  // the GNU form: the text, maybe not in buffer
 }
@@ -168,10 +315,12 @@ const std::string& Origin() {
 
 NameInfo ReadName(const std::string& name) {
   NameInfo info;
-  // ".<target name>.tmp-[<origin>-]<pid>-<n>", read from the end: the target's name may hold
-  // anything.
+  // ".<target name>.tmp-[<origin>-]<pid>-<letters and digits>", read from the end: the target's
+  // name may hold anything.
   size_t end = name.size();
-  if (!BackOver(name, "0123456789", &end) || end == 0 || name[end - 1] != '-') return info;
+  if (!BackOver(name, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &end) ||
+      name.size() - end > kRandomLength || end == 0 || name[end - 1] != '-')
+    return info;
   const size_t pidEnd = --end;
   if (!BackOver(name, "0123456789", &end) || pidEnd - end > 10) return info;
   const unsigned long long pid = std::stoull(name.substr(end, pidEnd - end));
@@ -199,8 +348,10 @@ int RemoveStale(const std::string& folder) {
   if (DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str())) {
     const time_t now = std::time(nullptr);
     while (const dirent* entry = ::readdir(dir)) {
-      if (IsStale(::dirfd(dir), entry->d_name, now) && ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
-        ++removed;
+      if (!IsStale(::dirfd(dir), entry->d_name, now)) continue;
+      RemoveTreeAt(::dirfd(dir), entry->d_name, 0);
+      struct stat st;
+      if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) ++removed;
     }
     ::closedir(dir);
   }
@@ -244,29 +395,16 @@ int CreateBeside(const std::string& target, std::string* temporary, std::string*
     errno = EISDIR;
     return -1;
   }
+  SweepOnce(dir);
   Registry& registry = TheRegistry();
-  bool first = false;
-  {
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    first = registry.swept.insert(dir).second;
-  }
-  if (first) RemoveStale(dir);
-
-  const std::string prefix = kMark + Origin() + "-" + std::to_string(::getpid()) + "-";
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const std::string suffix = prefix + std::to_string(g_counter.fetch_add(1));
-    // A long target name is shortened so that the temporary's name still fits in the folder.
-    const size_t room = NAME_MAX - 1 - suffix.size();
-    const std::string candidate = dir + "." + name.substr(0, room) + suffix;
+    const std::string candidate = dir + TemporaryName(name);
     int fd = -1;
     {
       // Registered before it exists and made under the lock, so that an interruption either
       // comes first (and nothing is made) or finds it.
-      std::lock_guard<std::mutex> lock(registry.mutex);
-      if (registry.interrupted) {
-        errno = kInterrupted;
-        return -1;
-      }
+      Guard guard;
+      if (!guard.ok) return -1;
       // The umask applies to a new file; a file this replaces gives its own mode below.
       fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
       if (fd >= 0) registry.live.insert(candidate);
@@ -275,12 +413,18 @@ int CreateBeside(const std::string& target, std::string* temporary, std::string*
       if (errno == EEXIST) continue;
       return -1;
     }
-    if (exists && ::fchmod(fd, st.st_mode & 0777) != 0) {
-      const int error = errno;
-      ::close(fd);
-      Discard(candidate);
-      errno = error;
-      return -1;
+    if (exists) {
+      // The file it replaces keeps its owner and group where this user may give them (as root, or
+      // a group of this user's); elsewhere the new file is this user's.
+      if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0)
+        (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+      if (::fchmod(fd, st.st_mode & 0777) != 0) {
+        const int error = errno;
+        ::close(fd);
+        Discard(candidate);
+        errno = error;
+        return -1;
+      }
     }
     *temporary = candidate;
     *final = path;
@@ -370,28 +514,130 @@ bool IsRegularFile(const std::string& path) {
 }
 
 bool MakeFolder(const std::string& path) {
-  Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> lock(registry.mutex);
-  if (registry.interrupted) {
-    errno = kInterrupted;
-    return false;
-  }
-  if (::mkdir(path.c_str(), 0777) != 0) return false;
-  registry.folders.insert(path);
+  Guard guard;
+  if (!guard.ok || ::mkdir(path.c_str(), 0777) != 0) return false;
+  TheRegistry().folders.insert(path);
   return true;
 }
 
-std::string MakeUniqueFolder(const std::string& prefix) {
-  Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> lock(registry.mutex);
-  if (registry.interrupted) {
-    errno = kInterrupted;
+std::string MakeTemporaryFolder(const std::string& target) {
+  std::string dir, name;
+  SplitPath(target, &dir, &name);
+  if (const int refused = CheckLinksAlong(dir)) {
+    errno = refused;
     return "";
   }
-  std::string path = prefix + "XXXXXX";
-  if (!::mkdtemp(path.data())) return "";
-  registry.folders.insert(path);
-  return path;
+  SweepOnce(dir);
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::string candidate = dir + TemporaryName(name);
+    if (MakeFolder(candidate)) return candidate;
+    if (errno != EEXIST) return "";
+  }
+  errno = EEXIST;
+  return "";
+}
+
+bool CommitFolder(const std::string& temporary, const std::string& final) {
+  Guard guard;
+  if (!guard.ok) return false;
+  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, final.c_str(), RENAME_NOREPLACE) != 0) return false;
+  TheRegistry().folders.erase(temporary);
+  return true;
+}
+
+int UseFolder(const std::string& path, bool make, bool registerNew, std::string* why) {
+  const auto refuse = [why](int error, const std::string& reason = "") {
+    if (why) *why = reason.empty() ? ErrorText(error) : reason;
+    errno = error;
+    return error;
+  };
+  std::string at = path;
+  while (at.size() > 1 && at.back() == '/') at.pop_back();
+  for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
+    std::string dir, name;
+    SplitPath(at, &dir, &name);
+    if (const int refused = CheckLinksAlong(dir)) return refuse(refused);
+    if (make && depth == 0) {
+      Guard guard;
+      if (!guard.ok) return refuse(kInterrupted);
+      if (::mkdir(at.c_str(), 0777) == 0) {
+        if (registerNew) TheRegistry().folders.insert(at);
+        return 0;
+      }
+      if (errno != EEXIST) return refuse(errno);
+    }
+    // What is there, looked at after the attempt to make it.
+    struct stat st, parent;
+    if (::lstat(at.c_str(), &st) != 0 || ::stat(dir.empty() ? "." : dir.c_str(), &parent) != 0)
+      return refuse(errno);
+    if (S_ISLNK(st.st_mode)) {
+      if (!MayUseIn(parent, st.st_uid)) return refuse(EACCES);
+      std::vector<char> buffer(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+      const ssize_t n = ::readlink(at.c_str(), buffer.data(), buffer.size());
+      if (n < 0) return refuse(errno);
+      const std::string next(buffer.data(), static_cast<size_t>(n));
+      if (next.empty() || static_cast<size_t>(n) >= buffer.size()) return refuse(ENOENT);
+      at = next[0] == '/' ? next : dir + next;
+      continue;
+    }
+    if (!S_ISDIR(st.st_mode)) return refuse(ENOTDIR);
+    if (!MayUseIn(parent, st.st_uid))
+      return refuse(kForeignFolder,
+                    "the folder " + at + " belongs to another user (" + UserName(st.st_uid) + ")");
+    return 0;
+  }
+  return refuse(ELOOP);
+}
+
+int RenewFolder(const std::string& path, bool registerNew, std::string* why) {
+  std::string at = path, dir, name;
+  while (at.size() > 1 && at.back() == '/') at.pop_back();
+  SplitPath(at, &dir, &name);
+  // Why what is there cannot be removed; 0 when it can, or when nothing is there.
+  const auto refusal = [&]() -> int {
+    if (const int refused = CheckLinksAlong(dir)) return refused;
+    struct stat st, parent, led;
+    if (::lstat(at.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
+    if (::stat(dir.empty() ? "." : dir.c_str(), &parent) != 0) return errno;
+    if (!MayUseIn(parent, st.st_uid)) return S_ISDIR(st.st_mode) ? kForeignFolder : EACCES;
+    // A file is left where it is; a link is removed itself, and only when it leads to a folder.
+    if (S_ISDIR(st.st_mode)) return 0;
+    if (!S_ISLNK(st.st_mode)) return ENOTDIR;
+    if (::stat(at.c_str(), &led) != 0) return errno;
+    return S_ISDIR(led.st_mode) ? 0 : ENOTDIR;
+  };
+  int refused = refusal();
+  if (refused == kForeignFolder) return UseFolder(at, false, false, why);  // says whose folder it is
+  if (refused == 0) {
+    // Out of the way first, under a temporary's name: an interruption then finds either all of it in
+    // place or all of it to remove, and what a killed run left is swept.
+    SweepOnce(dir);
+    std::string aside;
+    {
+      Guard guard;
+      for (int attempt = 0; guard.ok && attempt < kAttempts && aside.empty(); ++attempt) {
+        const std::string candidate = dir + TemporaryName(name);
+        if (::renameat2(AT_FDCWD, at.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) == 0)
+          aside = candidate;
+        else if (errno != EEXIST)
+          break;
+      }
+      if (!aside.empty())
+        TheRegistry().folders.insert(aside);
+      else if (errno != ENOENT)
+        refused = errno;  // gone meanwhile: nothing to empty
+    }
+    if (!aside.empty()) {
+      RemoveTree(aside);
+      KeepFolder(aside);  // removed: nothing left to remove
+    }
+  }
+  if (refused != 0) {
+    if (why) *why = ErrorText(refused);
+    errno = refused;
+    return refused;
+  }
+  return UseFolder(at, true, registerNew, why);
 }
 
 void KeepFolder(const std::string& path) {
@@ -405,10 +651,7 @@ void RemoveFolder(const std::string& path) {
   Registry& registry = TheRegistry();
   {
     std::lock_guard<std::mutex> lock(registry.mutex);
-    if (registry.folders.erase(path) > 0) {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);  // links inside are removed, not followed
-    }
+    if (registry.folders.erase(path) > 0) RemoveTree(path);
   }
   errno = saved;
 }
@@ -422,10 +665,7 @@ bool Interrupt() {
   g_interrupted = true;
   for (const std::string& temporary : registry.live) ::unlink(temporary.c_str());
   registry.live.clear();
-  for (const std::string& folder : registry.folders) {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-  }
+  for (const std::string& folder : registry.folders) RemoveTree(folder);
   registry.folders.clear();
   errno = saved;
   return first;

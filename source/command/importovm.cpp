@@ -92,25 +92,32 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   importedMaterials_.clear();
   // A refused archive has said why on the console; "no ovm" would hide that.
   bool refused = false;
-  // The folder an archive was unpacked into: kept once a material of it was imported.
+  // The folder an archive was unpacked into: kept, under its own name, once a material of it was
+  // imported.
   std::string unpacked;
+  const Filename materials = Helpers::GetWritePath() + Filename("materials");
+  // Every archive gets a new, empty folder: a folder of the same name (the same file imported
+  // within the timer's step, or a timer that started again) keeps what it holds.
+  const String folder = fileName.GetFileString() + String::LongToString(GeGetTimer());
+  unpackedFrom_.clear();
+  unpackedAs_.clear();
+  loadedTextures_.clear();
   if (fileName.CheckSuffix("povm")) {
-    // Every archive gets a new, empty folder: a folder of the same name (the same file imported
-    // within the timer's step, or a timer that started again) keeps what it holds.
-    const String folder = fileName.GetFileString() + String::LongToString(GeGetTimer());
-    const Filename materials = Helpers::GetWritePath() + Filename("materials");
-    // An import that was killed while unpacking left its temporary files in a folder no import
-    // writes into again.
-    TemporaryFile::RemoveStaleBelow(Helpers::ToUTF8String(materials.GetString()), kStaleSearchDepth);
-    const Filename target = Helpers::NewFolder(materials, folder);
+    std::string why;
+    const Filename target = Helpers::NewFolder(materials, folder, &why);
     if (!target.Content()) {
-      const int error = errno;  // why the folder could not be made
       GePrint(String("Could not unpack ") + fileName.GetString() + ": " +
-              Helpers::UnpackFailure(ZIPERROR_WRITE, error));
+              Helpers::UnpackFailure(ZIPERROR_WRITE) + ": " + String(why));
       fileName = Filename();
       refused = true;
     } else {
+      // An import of the earlier kind that was killed while unpacking left its temporary files in a
+      // folder no import writes into again.
+      TemporaryFile::RemoveStaleBelow(Helpers::ToUTF8String(materials.GetString()), kStaleSearchDepth);
       unpacked = Helpers::ToUTF8String(target.GetString());
+      // Paths into the folder are shown and kept as they will be once it has its own name.
+      unpackedFrom_ = unpacked + "/";
+      unpackedAs_ = Helpers::ToUTF8String(Helpers::FreeFolderName(materials, folder).GetString()) + "/";
       LONG failure = ZIPERROR_NONE;
       fileName = Helpers::UnpackPovm(fileName, target, &failure);
       refused = failure != ZIPERROR_NONE;
@@ -134,7 +141,8 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
       // parsing, or no material file: the loader's reason, else the missing root.
       broken.line = 0;
       if (read == Orvane::OrvaneXMLLoader::LOAD_PARSED) reason = "The file has no \"scenedata\" element.";
-      GePrint(String("Could not read material file ") + fileName.GetString() + ": " + ImportText(reason));
+      GePrint(String("Could not read material file ") +
+              ImportText(Shown(Helpers::ToUTF8String(fileName.GetString()))) + ": " + ImportText(reason));
     }
     xml.Clear();
     if (doc) doc->Message(MSG_UPDATE);
@@ -145,11 +153,28 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   // The imported materials' textures point into the unpacked folder; an import that imported
   // nothing leaves nothing.
   if (!unpacked.empty()) {
-    if (importedMaterials_.empty())
+    const Filename named = importedMaterials_.empty()
+                               ? Filename()
+                               : Helpers::NameNewFolder(Filename(ImportText(unpacked)), materials, folder);
+    if (!named.Content()) {
+      if (!importedMaterials_.empty())
+        GePrint(String("Could not keep the unpacked folder ") + ImportText(unpackedAs_) + ": " +
+                String(TemporaryFile::ErrorText(errno)));
       TemporaryFile::RemoveFolder(unpacked);
-    else
-      TemporaryFile::KeepFolder(unpacked);
+    } else if (const std::string as = Helpers::ToUTF8String(named.GetString()) + "/"; as != unpackedAs_) {
+      // Another import took the name meanwhile: the textures point into the name it got.
+      for (BaseShader* shader : loadedTextures_) {
+        BaseContainer* data = shader->GetDataInstance();
+        const std::string path = Helpers::ToUTF8String(data->GetFilename(BITMAPSHADER_FILENAME).GetString());
+        if (path.rfind(unpackedAs_, 0) == 0)
+          data->SetFilename(BITMAPSHADER_FILENAME,
+                            Filename(ImportText(as + path.substr(unpackedAs_.size()))));
+      }
+    }
+    fileName = Filename(ImportText(Shown(Helpers::ToUTF8String(fileName.GetString()))));
   }
+  unpackedFrom_.clear();
+  loadedTextures_.clear();
   ShowWarnings();
   // Last, so that it is what the import is seen to end with.
   if (broken.line > 0)
@@ -163,6 +188,7 @@ Bool ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename&
   fileName = file;
   importedMaterials_.clear();
   importedByName_.clear();
+  loadedTextures_.clear();
   visited_.clear();
   ForgetFileIndexes();
   TiXmlElement* sceneData = xml.FirstChildElement("scenedata");

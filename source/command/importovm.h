@@ -181,6 +181,14 @@ class ImportOVM : public CommandData {
   /// Materials made by the running import, in creation order (owned by the document), and the
   /// first of each name.
   std::vector<BaseMaterial*> importedMaterials_;
+  /// While a ".povm" is imported: the folder it was unpacked into, which gets its own name only
+  /// once the import keeps it, and that name (each with a slash). Paths into the folder are shown
+  /// and kept under its own name.
+  std::string unpackedFrom_, unpackedAs_;
+  /// The bitmap shaders the running import linked.
+  std::vector<BaseShader*> loadedTextures_;
+  /// `path` with `unpackedFrom_` at its start replaced by `unpackedAs_`.
+  std::string Shown(const std::string& path) const;
   std::map<String, BaseMaterial*> importedByName_;
   /// The "material" elements of the running import's "scenedata" by name.
   std::map<String, std::vector<TiXmlElement*>> elementsByName_;

@@ -39,19 +39,24 @@ void ImportOVM::LoadTexture(BaseMaterial* mat, BaseContainer* container, int lin
     if (path[0] == '/' && !GeFExist(Filename(ImportText(candidate))) && GeFExist(Filename(ImportText(path))))
       candidate = path;
   }
-  const Filename file(ImportText(candidate));
   // An empty path or a folder never loads.
-  if (path.empty() || !GeFExist(file)) {
-    GePrint(String("Failed to load texture from: ") + ImportText(candidate));
+  if (path.empty() || !GeFExist(Filename(ImportText(candidate)))) {
+    GePrint(String("Failed to load texture from: ") + ImportText(Shown(candidate)));
     return;
   }
-  GePrint(String("Loaded texture: ") + ImportText(candidate));
+  GePrint(String("Loaded texture: ") + ImportText(Shown(candidate)));
   BaseShader* shader = BaseShader::Alloc(Xbitmap);
   if (!shader) return;
-  shader->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME, file);
+  shader->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME, Filename(ImportText(Shown(candidate))));
+  loadedTextures_.push_back(shader);
   container->SetLink(linkId, shader);
   mat->InsertShader(shader, nullptr);
   container->SetBool(switchId, TRUE);
+}
+
+std::string ImportOVM::Shown(const std::string& path) const {
+  if (unpackedFrom_.empty() || path.rfind(unpackedFrom_, 0) != 0) return path;
+  return unpackedAs_ + path.substr(unpackedFrom_.size());
 }
 
 #define CORVANE_TEXTURE_SETTER(Name, link, sw)                                             \

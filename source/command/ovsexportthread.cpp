@@ -48,10 +48,11 @@ Filename FrameFile(const Filename& scene, int frame) {
 // was not saved, or a mesh file it needs could not be written. "" when all is in place.
 // The system's reason is part of it.
 std::string SceneFault(const std::string& path, const OrvaneSceneExporter& exporter) {
+  // The exporter then leaves the scene file alone.
+  const std::string scene = TemporaryFile::IsRegularFile(path) ? "the scene " + path + " is left as it was"
+                                                               : "no scene was saved to " + path;
+  if (!exporter.refusedFolder.empty()) return exporter.refusedFolder + "; " + scene;
   if (!exporter.unwrittenMesh.empty()) {
-    // The exporter then leaves the scene file alone.
-    const std::string scene = TemporaryFile::IsRegularFile(path) ? "the scene " + path + " is left as it was"
-                                                                 : "no scene was saved to " + path;
     return "the mesh file " + exporter.unwrittenMesh +
            " was not written: " + TemporaryFile::ErrorText(exporter.unwrittenMeshError) + "; " + scene;
   }
@@ -71,7 +72,7 @@ void OVSExportThread::Main() {
   StopAllThreads();
   GeShowMouse(MOUSE_BUSY);
 
-  // The quick-render folder is emptied by deleting it with everything in it: only ever inside a
+  // The quick-render folder is emptied by removing it with everything in it: only ever inside a
   // write path that is known and absolute.
   const Filename writePath = Helpers::GetWritePath();
   const String writeText = writePath.GetString();
@@ -82,11 +83,10 @@ void OVSExportThread::Main() {
     return;
   }
   const Filename folder = writePath + Filename("quickrender");
-  if (GeFExist(folder, TRUE) && !GeFKill(folder, GE_FKILL_DIRECTORY | GE_FKILL_RECURSIVE))
-    GePrint("Failed to delete quickrender folder!");
-  if (!GeFExist(folder, TRUE) && !GeFCreateDir(folder)) {
+  std::string why;
+  if (TemporaryFile::RenewFolder(Helpers::ToUTF8String(folder.GetString()), false, &why) != 0) {
     GePrint(folder.GetString());
-    GePrint("Quickrender dir could not be created.");
+    GePrint(String("Quickrender dir could not be created: ") + String(why) + String("."));
     SetMousePointer(MOUSE_NORMAL);
     return;
   }
@@ -129,8 +129,8 @@ void OVSExportThread::Main() {
       if (saveImage && rendersDir) {
         const String base = WithoutSuffix(scene);
         const Filename renders = scene.GetDirectory() + Filename(base + String(".renders"));
-        if (!GeFExist(renders, TRUE) && !GeFCreateDir(renders)) {
-          GePrint("Cannot create render directory.");
+        if (TemporaryFile::UseFolder(Helpers::ToUTF8String(renders.GetString()), true, false, &why) != 0) {
+          GePrint(String("Cannot create render directory: ") + String(why) + String("."));
           SetMousePointer(MOUSE_NORMAL);
           return;
         }

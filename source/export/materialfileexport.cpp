@@ -45,9 +45,16 @@ int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filenam
   sceneData->frame = 0;
   sceneData->sceneDir = dir;
   sceneData->texturesDir = dir + Filename(String("textures.") + name);
-  if (GeFExist(sceneData->texturesDir, true))
-    GeFKill(sceneData->texturesDir, GE_FKILL_DIRECTORY | GE_FKILL_RECURSIVE);
-  if (!GeFExist(sceneData->texturesDir, true)) GeFCreateDir(sceneData->texturesDir);
+  // Emptied as a whole: the material's images of an earlier export are not this one's.
+  std::string why;
+  if (TemporaryFile::RenewFolder(Helpers::ToUTF8String(sceneData->texturesDir.GetString()), false, &why) !=
+      0) {
+    saveFailure = "the folder " + Helpers::ToUTF8String(sceneData->texturesDir.GetString()) + ": " + why;
+    GePrint(String("Could not save material file: ") + file.GetString() + String(".ovm (") +
+            String(saveFailure) + String(")"));
+    FreeExportState();
+    return 0;
+  }
 
   baseName = name + String(".ovm");
   initVariables();

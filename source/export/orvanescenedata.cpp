@@ -1,5 +1,8 @@
 #include "export/orvanescenedata.h"
 
+#include "files/temporaryfile.h"
+#include "main/helpers.h"
+
 OrvaneSceneData::OrvaneSceneData() : clayAlbedo(0.71, 0.62, 0.53) {}
 
 unsigned OrvaneSceneData::AddLightLayer(int layer) {
@@ -14,4 +17,23 @@ void OrvaneSceneData::MakeMaterialNames() { materialNames.reset(new MaterialName
 
 String OrvaneSceneData::MaterialName(BaseMaterial* mat) const {
   return MaterialNameTable::Name(materialNames.get(), mat, document);
+}
+
+bool OrvaneSceneData::UseFolder(const Filename& dir) {
+  const std::string path = Helpers::ToUTF8String(dir.GetString());
+  std::lock_guard<std::mutex> lock(foldersMutex_);
+  if (!folderRefusal_.empty()) return false;
+  if (readyFolders_.count(path)) return true;
+  std::string why;
+  if (TemporaryFile::UseFolder(path, true, true, &why) != 0) {
+    folderRefusal_ = why.rfind("the folder ", 0) == 0 ? why : "the folder " + path + ": " + why;
+    return false;
+  }
+  readyFolders_.insert(path);
+  return true;
+}
+
+std::string OrvaneSceneData::FolderRefusal() const {
+  std::lock_guard<std::mutex> lock(foldersMutex_);
+  return folderRefusal_;
 }

@@ -3,6 +3,9 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
+#include <set>
+#include <string>
 
 #include "c4d.h"
 #include "export/materialnametable.h"
@@ -38,4 +41,17 @@ struct OrvaneSceneData {
   /// The export's material names (`MakeMaterialNames`), or null.
   std::unique_ptr<const MaterialNameTable> materialNames;
   int failedImages = 0;  ///< Texture images that could not be baked and written.
+
+  /// Makes ready the export's folder `dir` (its mesh or texture folder) the first time a writer,
+  /// on whatever thread, asks for it: made when missing and registered, so that an interrupted run
+  /// removes it unless the scene that refers to it was saved. In a shared folder, one that another
+  /// user planted (or a link of theirs) is refused: false, with the reason in `FolderRefusal`.
+  bool UseFolder(const Filename& dir);
+  /// Why a folder of this export was refused, "" while none was.
+  std::string FolderRefusal() const;
+
+ private:
+  mutable std::mutex foldersMutex_;
+  std::set<std::string> readyFolders_;
+  std::string folderRefusal_;
 };

@@ -100,6 +100,7 @@ void OrvaneSceneExporter::initVariables() {
   saveFailure.clear();
   unwrittenMesh.clear();
   unwrittenMeshError = 0;
+  refusedFolder.clear();
   meshChecksums.clear();
   meshFingerprints.clear();
   meshKeys.clear();
@@ -154,7 +155,11 @@ int OrvaneSceneExporter::exportOVS() {
 
   const String dir = sceneData->sceneDir.GetString();
   const String path = dir.Content() ? dir + String("/") + fileName : fileName;
-  if (!unwrittenMesh.empty()) {
+  refusedFolder = sceneData->FolderRefusal();
+  if (!refusedFolder.empty()) {
+    // Nothing of the scene goes through a folder another user planted.
+    GePrint(String("Did not save the scene to: ") + path + String(": ") + String(refusedFolder));
+  } else if (!unwrittenMesh.empty()) {
     // A scene naming a mesh file that is not there is no scene to render: the one saved before
     // (with all its meshes) stays as it was.
     GePrint(String("Did not save the scene to: ") + path + String(": the mesh file ") +

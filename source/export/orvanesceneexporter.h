@@ -256,6 +256,7 @@ class OrvaneSceneExporter : public Hierarchy {
   std::string saveFailure;          ///< Why the last scene or material file was not saved.
   std::string unwrittenMesh;        ///< The first mesh file the last export could not write.
   int unwrittenMeshError = 0;       ///< Why that mesh file was not written (`errno`).
+  std::string refusedFolder;        ///< Why the last export refused its mesh or texture folder.
   String baseName;                  ///< Scene file name without suffix.
   String fileName;                  ///< File name of the scene to save.
 

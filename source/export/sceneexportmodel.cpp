@@ -73,6 +73,8 @@ bool OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh
   // The name holds the mesh's checksum: a file of that name is that mesh, written before. Only a
   // file itself counts; through a link the file is written anew, and a FIFO or a device there is
   // refused when the mesh is written.
+  // Not in a mesh folder that another user planted, nor reused from one.
+  if (!sceneData->UseFolder(sceneData->modelsDir)) return false;
   struct stat st;
   if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return true;
   if (exporter.ExportObj(sceneData->document, sceneData->modelsDir, mesh, obj, sceneData->globalScale,

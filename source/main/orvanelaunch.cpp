@@ -219,21 +219,41 @@ int PackPovmMac(int pack, const Filename& first, const Filename& second) {
   return LaunchOrvaneMac(argv);
 }
 
-Filename NewFolder(const Filename& parent, const String& name) {
+Filename NewFolder(const Filename& parent, const String& name, std::string* why) {
   const std::string base = ToUTF8String(parent.GetString());
-  // The parent and the folders above it, when missing.
-  for (size_t slash = base.find('/', 1);; slash = base.find('/', slash + 1)) {
-    const std::string part = base.substr(0, slash);
-    if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return Filename();
-    if (slash == std::string::npos) break;
+  // The folders above the parent, when missing; the parent itself only as a shared folder allows.
+  for (size_t slash = base.find('/', 1); slash != std::string::npos; slash = base.find('/', slash + 1)) {
+    if (::mkdir(base.substr(0, slash).c_str(), 0777) != 0 && errno != EEXIST) {
+      *why = TemporaryFile::ErrorText(errno);
+      return Filename();
+    }
   }
-  // mkdir creates a folder only where nothing is, so the folder made is new and empty. It is
-  // registered, so that an interrupted run removes it.
+  if (TemporaryFile::UseFolder(base, true, false, why) != 0) return Filename();
+  // A new folder, registered so that an interrupted run removes it; it carries a temporary's name
+  // while it is filled, so that what a killed run left is swept.
+  const std::string folder = TemporaryFile::MakeTemporaryFolder(base + "/" + ToUTF8String(name));
+  if (folder.empty()) {
+    *why = TemporaryFile::ErrorText(errno);
+    return Filename();
+  }
+  return Filename(String(folder.c_str()));
+}
+
+Filename NameNewFolder(const Filename& folder, const Filename& parent, const String& name) {
   for (int n = 1; n <= kMaxNewFolderTries; ++n) {
-    const String folder = n == 1 ? name : name + "-" + String::LongToString(n);
-    const Filename path = parent + Filename(folder);
-    if (TemporaryFile::MakeFolder(ToUTF8String(path.GetString()))) return path;
+    const Filename path = parent + Filename(n == 1 ? name : name + "-" + String::LongToString(n));
+    if (TemporaryFile::CommitFolder(ToUTF8String(folder.GetString()), ToUTF8String(path.GetString())))
+      return path;
     if (errno != EEXIST) return Filename();
+  }
+  return Filename();
+}
+
+Filename FreeFolderName(const Filename& parent, const String& name) {
+  for (int n = 1; n <= kMaxNewFolderTries; ++n) {
+    const Filename path = parent + Filename(n == 1 ? name : name + "-" + String::LongToString(n));
+    struct stat st;
+    if (::lstat(ToUTF8String(path.GetString()).c_str(), &st) != 0 && errno == ENOENT) return path;
   }
   return Filename();
 }

@@ -69,10 +69,18 @@ int PackPovm(Filename materialFile, Filename archive);
 /// Without a known renderer folder asks for one first and gives up when there is none, saying so
 /// on the console. 1 when the renderer was started, else 0.
 int PackPovmMac(int pack, const Filename& first, const Filename& second);
-/// Creates a new, empty folder `name` in `parent` (made when missing), or "name-2", "name-3", ...
-/// when something of that name exists already. Answers its path; an empty name when no folder
-/// could be made.
-Filename NewFolder(const Filename& parent, const String& name);
+/// Creates a new, empty folder for `name` in `parent` (made when missing, and used only as
+/// `TemporaryFile::UseFolder` allows). It carries a temporary's name until `NameNewFolder` gives it
+/// its own, so that one a killed run left is swept. Answers its path; an empty name with the
+/// reason in `*why` when no folder could be made.
+Filename NewFolder(const Filename& parent, const String& name, std::string* why);
+/// Renames the new folder `folder` of `NewFolder` to `name` in `parent`, or "name-2", "name-3", ...
+/// when something of that name exists already, and keeps it. Answers its path; an empty name with
+/// `errno` set when it could not.
+Filename NameNewFolder(const Filename& folder, const Filename& parent, const String& name);
+/// The path `NameNewFolder` would give a folder now: the first of `name`, "name-2", ... in `parent`
+/// where nothing is.
+Filename FreeFolderName(const Filename& parent, const String& name);
 /// The words that say why an extraction failed, for its `ZIPERROR_*` code and the system's reason
 /// (`errno` value) behind it, 0 when there is none.
 String UnpackFailure(LONG error, int systemError = 0);

@@ -166,12 +166,15 @@ Bool CustomOrvaneMaterial::BakeShader(BaseShader* sh, Filename file, BaseContain
   if (!bitmap) return failed();
   const Filename directory = file.GetDirectory();
   // A render's new texture folder is registered: an interrupted run removes it unless the scene
-  // that refers to it was saved.
-  if (!GeFExist(directory, TRUE)) {
-    if (sceneData)
-      TemporaryFile::MakeFolder(Helpers::ToUTF8String(directory.GetString()));
-    else
-      GeFCreateDir(directory);
+  // that refers to it was saved. One another user planted in a shared folder is not written into.
+  std::string why;
+  if (sceneData
+          ? !sceneData->UseFolder(directory)
+          : TemporaryFile::UseFolder(Helpers::ToUTF8String(directory.GetString()), true, false, &why) != 0) {
+    MultipassBitmap::Free(bitmap);
+    if (!sceneData)
+      GePrint(String("Could not bake into ") + directory.GetString() + String(": ") + String(why));
+    return failed();
   }
   bool saved = false;
   // An image the host could not bake is not written: it would hold black for the shader.

@@ -1,6 +1,7 @@
 // The material's two buttons: a preview rendered by the renderer from the plug-in's preview scene,
 // and the export of the material as a material file packed into a ".povm" archive.
 #include "export/orvanesceneexporter.h"
+#include "files/temporaryfile.h"
 #include "main/helpers.h"
 #include "main/orvanelaunch.h"
 #include "material/customorvanematerial.h"
@@ -51,7 +52,11 @@ Bool CustomOrvaneMaterial::RenderPreview(BaseMaterial* mat) {
   }
   const Filename folder = PreviewFolder();
   const Filename renders = folder + Filename("renders");
-  if (!GeFExist(renders, TRUE)) GeFCreateDir(renders);
+  std::string why;
+  if (TemporaryFile::UseFolder(Helpers::ToUTF8String(renders.GetString()), true, false, &why) != 0) {
+    GePrint(String("No preview was rendered: ") + renders.GetString() + String(": ") + String(why));
+    return false;
+  }
   const Filename image = FreeImageName(renders);
   const Filename scene = folder + Filename("preview.ovs");
 
@@ -76,10 +81,14 @@ Bool CustomOrvaneMaterial::ExportMaterialFile(BaseMaterial* mat) {
   file.SetSuffix(String("ovm"));
   GePrint(archive.GetString());
   GePrint(file.GetString());
-  if (!GeFExist(materials, TRUE)) GeFCreateDir(materials);
+  std::string why;
+  if (TemporaryFile::UseFolder(Helpers::ToUTF8String(materials.GetString()), true, false, &why) != 0) {
+    MessageDialog(String("The material file ") + file.GetString() + String(" could not be written (") +
+                  String(why) + String("); nothing was packed."));
+    return false;
+  }
 
   int failedImages = 0;
-  std::string why;
   if (!WriteMaterialFile(mat->GetDocument(), mat, file, 0, &failedImages, &why)) {
     // Packing now would pack whatever an earlier export left at that path.
     MessageDialog(String("The material file ") + file.GetString() + String(" could not be written (") +

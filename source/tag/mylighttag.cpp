@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "export/xmlbuilders.h"
+#include "files/temporaryfile.h"
 #include "main/helpers.h"
 #include "main/lightlayers.h"
 #include "main/orvanelaunch.h"
@@ -121,7 +122,11 @@ Bool MyLightTag::RenderPreview(BaseTag* tag) {
   Filename preview = data->GetFilename(LIGHTTAG_IES_PREVIEW);
   if (!preview.Content()) {
     const Filename renders = PreviewFolder() + Filename("renders");
-    GeFCreateDir(renders);
+    std::string why;
+    if (TemporaryFile::UseFolder(Helpers::ToUTF8String(renders.GetString()), true, false, &why) != 0) {
+      GePrint(String("No IES preview was rendered: ") + renders.GetString() + String(": ") + String(why));
+      return false;
+    }
     for (;;) {
       const String first = String::LongToString(GeGetTimer());
       const String second = String::LongToString(GeGetTimer());

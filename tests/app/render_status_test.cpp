@@ -98,7 +98,7 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
          std::ofstream(write / "quickrender") << "a file in the way";
          return run;
        },
-       "corvane-host: the render failed: Quickrender dir could not be created.\n", ""},
+       "corvane-host: the render failed: Quickrender dir could not be created: Not a directory.\n", ""},
       {"scene folder missing", [&] { return withDocument(docs / "missing/shot.ovs"); },
        "corvane-host: the render failed: Export filename is empty or directory does not exist.\n", ""},
       {"scene cannot be saved",
@@ -114,8 +114,9 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
          std::ofstream(docs / "models.shot") << "a file where the mesh folder goes";
          return withDocument(docs / "shot.ovs");
        },
-       "corvane-host: the render failed: Not launching Orvane: the mesh file " + docs / "models.shot/mesh_*",
-       ".ovmesh was not written: Not a directory; no scene was saved to " + docs / "shot.ovs" + ".\n"},
+       "corvane-host: the render failed: Not launching Orvane: the folder " + docs / "models.shot" +
+           ": Not a directory; no scene was saved to " + docs / "shot.ovs" + ".\n",
+       ""},
       // The other frames are still exported.
       {"one frame of an animation cannot be saved",
        [&] {

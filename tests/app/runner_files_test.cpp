@@ -67,6 +67,21 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
     return "render --renderer-dir " + work / renderer + " " + work / document;
   };
   const std::string failed = who + "the render failed: Could not start ";
+  // In a sticky write path that anyone may write to, what "another user" plants (root plants as
+  // user nobody; anyone else plants as themselves, which is then followed and used).
+  const bool root = ::geteuid() == 0;
+  const auto plant = [&](const std::string& path, const std::string& link) {
+    ASSERT_EQ(::chmod(write.c_str(), 01777), 0);
+    ASSERT_EQ(link.empty() ? ::mkdir(path.c_str(), 0777) : ::symlink(link.c_str(), path.c_str()), 0);
+    ASSERT_EQ(::lchown(path.c_str(), root ? 65534 : ::geteuid(), -1), 0);
+  };
+  const std::string shot = write + "/shot.ovs", planted = work / "planted";
+  std::ofstream(work / "shot.json")
+      << R"({"objects": [{"type": 5100, "name": "Quad", "polygons": [[0, 1, 2, 3]],
+      "points": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]]}], "renderData": {"videoPosts": [{"type": 1020896,
+      "parameters": {"1408": true, "1393": {"filename": ")" +
+             shot + R"("}}}]}})";
+  ASSERT_TRUE(WriteZip(work / "one.povm", {entries.front()}));
   const std::string interrupted = who + "interrupted by SIGTERM; the run's temporary files were removed\n";
   const std::string missing = "/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n";
   const struct {
@@ -113,6 +128,20 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
       {"a FIFO is refused", [&] { ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0); },
        "render " + work / "q.json", nullptr, 1,
        who + "cannot open the settings file " + settings + ": not a regular file\n", "", ""},
+      {"a mesh folder another user made in a shared sticky folder is not written into",
+       [&] { plant(write + "/models.shot", ""); }, render("renderer", "shot.json"), nullptr, root ? 1 : 0,
+       root ? who + "the render failed: Not launching Orvane: the folder " + write +
+                  "/models.shot belongs to another user (nobody); no scene was saved to " + shot + ".\n"
+            : "", "", ""},
+      {"another user's link at the quick-render folder is neither followed nor removed",
+       [&] { fs::create_directory(planted); plant(write + "/quickrender", planted); },
+       render("renderer"), nullptr, root ? 1 : 0,
+       root ? who + "the render failed: Quickrender dir could not be created: Permission denied.\n" : "", "", ""},
+      {"another user's link at the materials folder is not followed",
+       [&] { fs::create_directory(planted); fs::remove(write + "/materials"); plant(write + "/materials", planted); },
+       "import " + work / "one.povm", nullptr, root ? 1 : 0,
+       root ? who + "command 1022469 (Import Orvane Material...) did not run: Could not unpack " + work / "one.povm" +
+                  ": cannot write: Permission denied\n" : "", "", ""},
       {"SIGTERM while the scene is saved removes the temporary files and ends the runner by that signal",
        nullptr, render("renderer", "i.json"), [&](pid_t pid) {
          ASSERT_NE(WaitForFile(write + "/quickrender", ".quickrender.ovs.tmp-"), "");
@@ -120,11 +149,11 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        }, -SIGTERM, interrupted, "quickrender/quickrender.ovs", ""},
       {"SIGTERM while a .povm is unpacked removes its temporary files and its new folder", nullptr,
        "import " + work / "many.povm",
-       [&](pid_t pid) { interruptUnpacking(pid, WaitForFile(write + "/materials", "many.povm")); },
+       [&](pid_t pid) { interruptUnpacking(pid, WaitForFile(write + "/materials", ".many.povm")); },
        -SIGTERM, interrupted, "", ""},
       {"SIGTERM while check-material unpacks removes its scratch folder", nullptr,
        "check-material " + work / "many.povm",
-       [&](pid_t pid) { interruptUnpacking(pid, WaitForFile(scratch, "corvane-check-")); },
+       [&](pid_t pid) { interruptUnpacking(pid, WaitForFile(scratch, ".corvane-check.tmp-")); },
        -SIGTERM, interrupted, "", ""},
       // clang-format on
   };
@@ -136,6 +165,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     fs::remove_all(write);
+    fs::remove_all(planted);
     for (const std::string& folder : {write + "/materials", scratch}) fs::create_directories(folder);
     if (row.before) row.before();
     FILE* pipe = ::popen((runner + row.args).c_str(), "r");
@@ -162,6 +192,8 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
                    (row.status < 0 ? " -o -name 'models.*'" : ""),
                &out);
     EXPECT_EQ(out, "");
+    EXPECT_TRUE(!root || !fs::exists(planted) ||
+                fs::is_empty(planted));  // nothing went through a planted link
   }
   EXPECT_TRUE(fs::is_fifo(work / "fifo") && fs::is_symlink(work / "link"));
   EXPECT_EQ(ReadFile(work / "saved.json").substr(0, 1), "{");

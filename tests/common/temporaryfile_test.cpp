@@ -63,6 +63,8 @@ TEST(TemporaryFileTest, NamesTellTheirOriginAndProcess) {
       {".a.tmp-" + self + "-0-0", false, false, 0},
       {".a.tmp-" + self + "-99999999999-0", false, false, 0},
       {".a.tmp-ABCDEF012345-1-0", false, false, 0},
+      {".a.tmp-" + self + "-77-Zq0rT5bWx2", true, true, 77},  // the random last part of today's names
+      {".a.tmp-" + self + "-77-Zq0rT5bWx2k", false, false, 0},
       {".scene.ovs", false, false, 0},
   };
   for (const auto& row : rows) {
@@ -95,13 +97,17 @@ TEST(TemporaryFileTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
   fs::create_directory(dir / "shared");
   fs::permissions(dir / "shared", fs::perms(01777));
   fs::create_symlink(dir / "victim", dir / "shared/planted");
-  ASSERT_TRUE(!root || ::lchown((dir / "shared/planted").c_str(), 65534, 65534) == 0);
+  fs::create_directory_symlink(dir / "folder", dir / "shared/folder");
+  for (const char* planted : {"shared/planted", "shared/folder"})
+    ASSERT_TRUE(!root || ::lchown((dir / planted).c_str(), 65534, 65534) == 0);
   const struct {
     std::string target, why;
   } refused[] = {
       {"fifo", "not a regular file"},
       {"folder", "Is a directory"},
       {root ? "shared/planted" : "fifo", root ? "Permission denied" : "not a regular file"},
+      {root ? "shared/folder/x" : "fifo",
+       root ? "Permission denied" : "not a regular file"},  // a link at a folder
   };
   for (const auto& row : refused) {
     std::string why, refusal;
@@ -118,8 +124,9 @@ TEST(TemporaryFileTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
   // file. Under umask 077 a new file is 0600 and a replaced one keeps its permission bits, never
   // set-user-ID, set-group-ID or sticky.
   fs::create_directory(dir / "folder/sub");
-  for (const char* name : {"real", "setuid"})
+  for (const char* name : {"real", "setuid", "theirs"})
     std::ofstream(dir / ("folder/sub/" + std::string(name))) << "old";
+  ASSERT_TRUE(!root || ::chown((dir / "folder/sub/theirs").c_str(), 65534, 65534) == 0);
   ASSERT_EQ(
       ::chmod((dir / "folder/sub/real").c_str(), 0640) | ::chmod((dir / "folder/sub/setuid").c_str(), 06755),
       0);
@@ -128,7 +135,7 @@ TEST(TemporaryFileTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
   fs::create_symlink("folder/sub/new", dir / "dangling");
   fs::create_symlink(dir / "victim", dir / "shared/mine");  // this user's link in the shared folder
   const mode_t umask = ::umask(077);
-  for (const char* target : {"outer", "dangling", "folder/sub/setuid", "shared/mine"})
+  for (const char* target : {"outer", "dangling", "folder/sub/setuid", "shared/mine", "folder/sub/theirs"})
     EXPECT_TRUE(TemporaryFile::WriteFileReplacing(dir / target, target, std::strlen(target))) << target;
   ::umask(umask);
   EXPECT_TRUE(fs::is_symlink(dir / "outer") && fs::is_symlink(dir / "folder/inner") &&
@@ -143,7 +150,11 @@ TEST(TemporaryFileTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
     ASSERT_EQ(::stat((dir / file).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, static_cast<mode_t>(mode)) << file;
   }
-  EXPECT_EQ(Names(dir / "folder/sub"), (std::set<std::string>{"real", "new", "setuid"}));
+  // A replaced file keeps its owner and group where this user may give them.
+  struct stat theirs;
+  ASSERT_EQ(::stat((dir / "folder/sub/theirs").c_str(), &theirs), 0);
+  EXPECT_EQ(theirs.st_uid, root ? 65534u : ::geteuid());
+  EXPECT_EQ(Names(dir / "folder/sub"), (std::set<std::string>{"real", "new", "setuid", "theirs"}));
 }
 
 TEST(TemporaryFileTest, TheSweepRemovesOnlyTemporariesWhoseWriterIsCertainlyGone) {
@@ -165,10 +176,16 @@ TEST(TemporaryFileTest, TheSweepRemovesOnlyTemporariesWhoseWriterIsCertainlyGone
       {Temporary("earlier-old", "", ended), 2 * 24 * 3600, true},
       {"plain.tmp-" + self + "-" + std::to_string(ended) + "-0", 2 * 24 * 3600, false},
   };
-  // Only regular files: a FIFO and a folder of a temporary's name stay.
-  std::set<std::string> kept{Temporary("fifo", self, ended), Temporary("folder", self, ended)};
+  // Only files and folders: a FIFO or a link of a temporary's name stays. A folder goes with all it
+  // holds, its links removed and not followed.
+  std::set<std::string> kept{Temporary("fifo", self, ended), Temporary("link", self, ended)};
   ASSERT_EQ(::mkfifo((dir / Temporary("fifo", self, ended)).c_str(), 0600), 0);
-  fs::create_directory(dir / Temporary("folder", self, ended));
+  fs::create_directory_symlink(dir / "victim", dir / Temporary("link", self, ended));
+  fs::create_directories(dir / "victim");
+  std::ofstream(dir / "victim/kept") << "kept";
+  kept.insert("victim");
+  fs::create_directories(dir / (Temporary("folder", self, ended) + "/inner"));
+  fs::create_directory_symlink(dir / "victim", dir / (Temporary("folder", self, ended) + "/inner/link"));
   for (const auto& row : rows) {
     std::ofstream(dir / row.name) << "left";
     if (row.age > 0) Age(dir / row.name, row.age);
@@ -183,6 +200,7 @@ TEST(TemporaryFileTest, TheSweepRemovesOnlyTemporariesWhoseWriterIsCertainlyGone
   ASSERT_TRUE(TemporaryFile::Commit(temporary, final));
   kept.insert("a");
   EXPECT_EQ(Names(dir.path()), kept);
+  EXPECT_EQ(ReadFile(dir / "victim/kept"), "kept");
   std::ofstream(dir / rows[0].name) << "again";
   fd = TemporaryFile::CreateBeside(dir / "a", &temporary, &final);
   ASSERT_GE(fd, 0);
@@ -193,15 +211,17 @@ TEST(TemporaryFileTest, TheSweepRemovesOnlyTemporariesWhoseWriterIsCertainlyGone
 
   // Another user's process answers EPERM, which means it runs: its file stays.
   if (::geteuid() != 0) GTEST_SKIP() << "the check as another user needs root to become one";
-  const std::string parents = Temporary("parents", self, ::getpid());
+  // Nor is what another user owns removed, whoever wrote it.
+  const std::string parents = Temporary("parents", self, ::getpid()), roots = Temporary("roots", self, ended);
   std::ofstream(dir / parents) << "live";
+  fs::create_directory(dir / roots);
   fs::permissions(dir.path(), fs::perms(0777));
   const pid_t child = ::fork();
   if (child == 0) _exit(::setuid(65534) != 0 ? 2 : TemporaryFile::RemoveStale(dir.path()));
   int status = -1;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  EXPECT_TRUE(fs::exists(dir / parents));
+  EXPECT_TRUE(fs::exists(dir / parents) && fs::exists(dir / roots));
 }
 
 TEST(TemporaryFileTest, AnInterruptionRemovesEveryRegisteredFileAndFolderAndStopsNewOnes) {
@@ -216,7 +236,7 @@ TEST(TemporaryFileTest, AnInterruptionRemovesEveryRegisteredFileAndFolderAndStop
     const int done = TemporaryFile::CreateBeside(dir / "written", &written, &final);
     check(fd >= 0 && done >= 0 && ::close(done) == 0, 1);
     check(TemporaryFile::MakeFolder(dir / "unpacked") && std::ofstream(dir / "unpacked/big").good(), 2);
-    const std::string scratch = TemporaryFile::MakeUniqueFolder(dir / "scratch-");
+    const std::string scratch = TemporaryFile::MakeTemporaryFolder(dir / "scratch");
     check(!scratch.empty(), 4);
     check(TemporaryFile::MakeFolder(dir / "kept"), 8);
     TemporaryFile::KeepFolder(dir / "kept");

@@ -533,16 +533,23 @@ TEST_F(LaunchTest, UnpackRefusesArchivesThatPointOutside) {
   }
 }
 
-TEST_F(LaunchTest, NewFolderMakesAnEmptyFolderBesideWhateverHoldsTheName) {
+TEST_F(LaunchTest, ANewFolderHasATemporarysNameUntilItIsNamedBesideWhateverHoldsTheName) {
   const std::string parent = work / "deep/materials", name = parent + "/a.povm0";
-  EXPECT_EQ(Utf8(Helpers::NewFolder(Filename(String(parent)), String("a.povm0"))), name);
+  std::string why;
+  const auto make = [&] { return Helpers::NewFolder(Filename(String(parent)), String("a.povm0"), &why); };
+  const Filename first = make();
+  EXPECT_EQ(fs::path(Utf8(first)).filename().string().rfind(".a.povm0.tmp-", 0), 0u) << Utf8(first);
+  EXPECT_EQ(Utf8(Helpers::NameNewFolder(first, Filename(String(parent)), String("a.povm0"))), name);
   std::ofstream(name + "/old.ovm") << "old";  // taken: a folder with content, a file, a link to a folder
   std::ofstream(name + "-2") << "file";
   fs::create_directory_symlink(work.path(), name + "-3");
-  const std::string next = Utf8(Helpers::NewFolder(Filename(String(parent)), String("a.povm0")));
+  const Filename second = make();
+  EXPECT_EQ(Utf8(Helpers::FreeFolderName(Filename(String(parent)), String("a.povm0"))), name + "-4");
+  const std::string next = Utf8(Helpers::NameNewFolder(second, Filename(String(parent)), String("a.povm0")));
   EXPECT_EQ(next, name + "-4");
-  EXPECT_TRUE(fs::is_directory(next) && fs::is_empty(next));
-  EXPECT_FALSE(Helpers::NewFolder(Filename(String(name + "-2")), String("x")).Content());  // parent is a file
+  EXPECT_TRUE(fs::is_directory(next) && fs::is_empty(next) && ReadFile(name + "/old.ovm") == "old");
+  EXPECT_FALSE(Helpers::NewFolder(Filename(String(name + "-2")), String("x"), &why).Content());  // a file
+  EXPECT_EQ(why, "Not a directory");
 }
 
 TEST_F(LaunchTest, UnpackOfAMissingArchiveGivesAnEmptyName) {
