@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <limits>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -313,26 +314,138 @@ bool SameAsLibzip(zip_t* archive, const std::vector<Placement>& entries) {
 }
 
 // Finds the end record of the central directory in the archive's last 22 + 65535 bytes (the
-// record and the comment after it) and puts its offset in `*end`. A signature counts as a record
-// where the directory it describes lies before it (or is described by a ZIP64 record). An archive
-// with more than one record is refused: which of them counts cannot be told, and a comment filled
-// with copies of the record would make every reader try them all, each reading the whole central
-// directory again.
+// record and the comment after it) and puts its offset in `*end`. A record counts where the
+// directory it names ends right where it begins, or where its ZIP64 end record begins. The end
+// record of an archive stored in an entry names offsets within that archive, so its directory
+// seems to end earlier: such a record does not count. After the one that counts, it makes the
+// archive ambiguous (a reader that searches from the end takes it), and so does a second record
+// that counts; a comment filled with copies of the record is refused at the first. An archive
+// behind a prefix that its offsets leave out (self-extracting) counts no record: libzip, reading
+// offsets from the start of the file, never opened one either.
 LONG FindEndRecord(int fd, uint64_t fileSize, uint64_t* end) {
-  const uint64_t tail = std::min<uint64_t>(fileSize, 22 + 0xFFFF);
+  const uint64_t tail = std::min<uint64_t>(fileSize, 22 + 0xFFFF), start = fileSize - tail;
+  // With the 20 bytes before the tail, where the ZIP64 locator of a record at its start lies.
+  const size_t before = static_cast<size_t>(std::min<uint64_t>(start, 20));
   std::string bytes;
-  if (!ReadStringAt(fd, fileSize - tail, tail, &bytes)) return ZIPERROR_READ;
+  if (!ReadStringAt(fd, start - before, tail + before, &bytes)) return ZIPERROR_READ;
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   int found = 0;
-  for (size_t at = bytes.find("PK\5\6"); at != std::string::npos && at + 22 <= bytes.size();
+  for (size_t at = bytes.find("PK\5\6", before); at != std::string::npos && at + 22 <= bytes.size();
        at = bytes.find("PK\5\6", at + 1)) {
-    const uint64_t size = Le(data + at + 12, 4), offset = Le(data + at + 16, 4), place = fileSize - tail + at;
-    if (size != kEscape && offset != kEscape && offset + size > place) continue;
-    *end = place;
-    if (++found > 1) return ZIPERROR_CORRUPT;
+    const uint64_t place = start - before + at;
+    uint64_t size = Le(data + at + 12, 4), offset = Le(data + at + 16, 4), limit = place;
+    if (at >= 20 && Le(data + at - 20, 4) == 0x07064b50) {
+      unsigned char record[56];
+      limit = Le(data + at - 12, 8);
+      if (limit > place - 20 || place - 20 - limit < 56 || !ReadAt(fd, limit, record, 56) ||
+          Le(record, 4) != 0x06064b50)
+        continue;
+      size = Le(record + 40, 8);
+      offset = Le(record + 48, 8);
+    }
+    if (offset > limit || size > limit - offset) continue;  // no directory before it
+    if (size == limit - offset) {
+      *end = place;
+      ++found;
+    }
+    if (found > 1 || (found == 1 && *end != place)) return ZIPERROR_CORRUPT;
   }
   return found == 1 ? ZIPERROR_NONE : ZIPERROR_CORRUPT;
 }
+
+// The archive as libzip is shown it: the file, then in place of nothing a tail that holds copies
+// of the end records at `end` (without the comment) behind more padding than libzip searches
+// for end records. libzip tries every record it finds there and may take another than the one
+// that counts (the empty directory of an archive stored in an entry, when the local headers
+// disagree with the central ones); so it finds only this one, which names the same directory.
+class View {
+ public:
+  View(int fd, uint64_t fileSize) : fd_(fd), fileSize_(fileSize) { zip_error_init(&error_); }
+  ~View() { zip_error_fini(&error_); }
+  View(const View&) = delete;
+  View& operator=(const View&) = delete;
+
+  // Builds the tail from the records at `end`; false when they cannot be read.
+  bool SetEnd(uint64_t end) {
+    unsigned char record[22], locator[20], zip64[56];
+    if (!ReadAt(fd_, end, record, 22)) return false;
+    record[20] = record[21] = 0;  // no comment
+    tail_.assign(22 + 0xFFFF + 20, '\0');
+    if (end >= 20 && ReadAt(fd_, end - 20, locator, 20) && Le(locator, 4) == 0x07064b50) {
+      if (!ReadAt(fd_, Le(locator + 8, 8), zip64, 56)) return false;
+      const uint64_t at = fileSize_ + tail_.size();
+      for (int i = 0; i < 8; ++i) {
+        zip64[4 + i] = static_cast<unsigned char>(i == 0 ? 44 : 0);  // no extensible data
+        locator[8 + i] = static_cast<unsigned char>(at >> (8 * i));
+      }
+      tail_.append(reinterpret_cast<const char*>(zip64), 56)
+          .append(reinterpret_cast<const char*>(locator), 20);
+    }
+    tail_.append(reinterpret_cast<const char*>(record), 22);
+    return true;
+  }
+
+  // Opens the view in libzip, which then owns it; null with `*error` set when it cannot.
+  static zip_t* Open(std::unique_ptr<View> view, int* error) {
+    zip_error_t why;
+    zip_error_init(&why);
+    zip_t* archive = nullptr;
+    if (zip_source_t* source = zip_source_function_create(Call, view.get(), &why)) {
+      view.release();
+      archive = zip_open_from_source(source, ZIP_RDONLY, &why);
+      if (!archive) zip_source_free(source);
+    }
+    *error = zip_error_code_zip(&why);
+    zip_error_fini(&why);
+    return archive;
+  }
+
+ private:
+  static zip_int64_t Call(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+    View* view = static_cast<View*>(state);
+    const uint64_t total = view->fileSize_ + view->tail_.size();
+    switch (command) {
+      case ZIP_SOURCE_OPEN: view->at_ = 0; return 0;
+      case ZIP_SOURCE_CLOSE: return 0;
+      case ZIP_SOURCE_READ: {
+        const uint64_t n = std::min<uint64_t>(length, total - view->at_),
+                       file = view->at_ < view->fileSize_ ? std::min(n, view->fileSize_ - view->at_) : 0;
+        char* out = static_cast<char*>(data);
+        if (file > 0 && !ReadAt(view->fd_, view->at_, out, file)) {
+          zip_error_set(&view->error_, ZIP_ER_READ, errno);
+          return -1;
+        }
+        if (n > file) std::copy_n(&view->tail_[view->at_ + file - view->fileSize_], n - file, out + file);
+        view->at_ += n;
+        return static_cast<zip_int64_t>(n);
+      }
+      case ZIP_SOURCE_SEEK: {
+        const zip_int64_t to = zip_source_seek_compute_offset(view->at_, total, data, length, &view->error_);
+        if (to < 0) return -1;
+        view->at_ = static_cast<uint64_t>(to);
+        return 0;
+      }
+      case ZIP_SOURCE_TELL: return static_cast<zip_int64_t>(view->at_);
+      case ZIP_SOURCE_STAT: {
+        zip_stat_t* st = static_cast<zip_stat_t*>(data);
+        zip_stat_init(st);
+        st->size = total;
+        st->valid |= ZIP_STAT_SIZE;
+        return sizeof(zip_stat_t);
+      }
+      case ZIP_SOURCE_ERROR: return zip_error_to_data(&view->error_, data, length);
+      case ZIP_SOURCE_FREE: delete view; return 0;
+      case ZIP_SOURCE_SUPPORTS: return ZIP_SOURCE_SUPPORTS_SEEKABLE;
+      default: zip_error_set(&view->error_, ZIP_ER_OPNOTSUPP, 0); return -1;
+    }
+  }
+
+  const int fd_;
+  const uint64_t fileSize_;
+  std::string tail_;
+  uint64_t at_ = 0;
+  zip_error_t error_;
+};
 
 // Checks where the entries' data lie, before anything is read from them: the central directory of
 // the end record at `end` must be the one libzip reads, every local header must agree with it
@@ -461,11 +574,14 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
   uint64_t end = 0;
   error_ = FindEndRecord(fd, size, &end);
   if (error_ != ZIPERROR_NONE) return false;
+  auto view = std::make_unique<View>(fd, size);
+  if (!view->SetEnd(end)) {
+    error_ = ZIPERROR_READ;
+    return false;
+  }
   int openError = ZIP_ER_OPEN;
-  const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-  zip_t* archive = copy >= 0 ? zip_fdopen(copy, 0, &openError) : nullptr;
+  zip_t* archive = View::Open(std::move(view), &openError);
   if (!archive) {
-    if (copy >= 0) ::close(copy);
     error_ = ReasonOf(openError);
     return false;
   }

@@ -235,7 +235,16 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
   for (size_t at : {64, 68, 72}) described = Patched(described, at, 0);
   std::string commented = MakeZip({{"c.ovm", text}});
   commented = Patched(commented, commented.size() - 2, 26, 2) + "PK\5\6" + std::string(22, '\x7f');
-  for (const std::string& sound : {described, MakeZip64(text + text), commented}) {
+  // An archive stored in an entry has an end record of its own, naming offsets within it; libzip
+  // would take its empty directory where a local header keeps sizes but no CRC-32 (as bsdtar writes).
+  const std::string empty = MakeZip({});
+  const std::string bsd =
+      Patched(MakeRawZip({{"d.ovm", text, 8, crc, 0, 8},
+                          {"d.zip", empty, 22, ZipFile::CalcCRC32(empty.data(), 22), 0, 8}}),
+              14, 0);
+  for (const std::string& sound :
+       {described, MakeZip64(text + text), commented, MakeZip({{"n.zip", empty}, {"n.ovm", text}}),
+        MakeZip({{"e.ovm", text}, {"e.zip", empty}}), bsd}) {
     std::ofstream(zip, std::ios::binary | std::ios::trunc) << sound;
     EXPECT_EQ(ExtractError(zip, out), ZIPERROR_NONE);
   }
@@ -243,6 +252,8 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
   EXPECT_EQ(ReadFile(out / "b.ovm"), zeros);
   EXPECT_EQ(ReadFile(out / "z.ovm"), text + text);
   EXPECT_EQ(ReadFile(out / "c.ovm"), text);
+  EXPECT_EQ(ReadFile(out / "n.ovm") + ReadFile(out / "e.zip") + ReadFile(out / "d.zip"),
+            text + empty + empty);
 
   ZipFile* z = ZipFile::Alloc();
   EXPECT_FALSE(z->ExtractToDirectory(Filename(), Filename(String(out.string()))));
