@@ -124,14 +124,9 @@ std::string NumberText(Real r) {
   return out.str();
 }
 
-// What a number field takes, in words: "from 0 to 1", "1 or more", "100 or less"; a limit at the
-// end of a whole number's range goes unsaid when the other one is said.
-std::string LimitsText(const Gadget& g) {
-  const bool low = g.min > -2147483647.0, high = g.max < 2147483647.0;
-  if (low && !high) return NumberText(g.min) + " or more";
-  if (high && !low) return NumberText(g.max) + " or less";
-  return "from " + NumberText(g.min) + " to " + NumberText(g.max);
-}
+// What a number field takes, in words: "from 1 to 2147483647". Both limits are said, even the end
+// of a whole number's range: a value past it is refused too, and the text must say why.
+std::string LimitsText(const Gadget& g) { return "from " + NumberText(g.min) + " to " + NumberText(g.max); }
 
 // The text a person reads beside the field `id`: the static text just before it in its group.
 std::string FieldLabel(const std::vector<std::pair<LONG, Gadget>>& layout, LONG id) {
