@@ -169,7 +169,13 @@ bool GeDialog::ApplyAction(bool button, LONG id, const std::string& value) {
   } else if (g.kind == GadgetKind::EditNumber || g.kind == GadgetKind::Slider ||
              g.kind == GadgetKind::RadioGroup || g.kind == GadgetKind::ComboBox) {
     long long l = 0;
-    if (!ParseNumber(value, &l)) return false;
+    if (!ParseNumber(value, &l)) {
+      // Digits too many for any whole number are past the field's limits as well.
+      const size_t sign = value.rfind('-', 0) == 0 ? 1 : 0;
+      const bool digits =
+          value.size() > sign && value.find_first_not_of("0123456789", sign) == std::string::npos;
+      return limited && digits ? refuse() : false;
+    }
     if (limited && (l < g.min || l > g.max)) return refuse();
     if (l < std::numeric_limits<LONG>::min() || l > std::numeric_limits<LONG>::max()) return false;
     g.value = GeData(static_cast<LONG>(l));
