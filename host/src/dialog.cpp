@@ -124,14 +124,9 @@ std::string NumberText(Real r) {
   return out.str();
 }
 
-// What a number field takes, in words: "from 0 to 1", "1 or more", "100 or less"; a limit at the
-// end of a whole number's range goes unsaid when the other one is said.
-std::string LimitsText(const Gadget& g) {
-  const bool low = g.min > -2147483647.0, high = g.max < 2147483647.0;
-  if (low && !high) return NumberText(g.min) + " or more";
-  if (high && !low) return NumberText(g.max) + " or less";
-  return "from " + NumberText(g.min) + " to " + NumberText(g.max);
-}
+// What a number field takes, in words: "from 1 to 2147483647". Both limits are said, even the end
+// of a whole number's range: a value past it is refused too, and the text must say why.
+std::string LimitsText(const Gadget& g) { return "from " + NumberText(g.min) + " to " + NumberText(g.max); }
 
 // The text a person reads beside the field `id`: the static text just before it in its group.
 std::string FieldLabel(const std::vector<std::pair<LONG, Gadget>>& layout, LONG id) {
@@ -174,7 +169,13 @@ bool GeDialog::ApplyAction(bool button, LONG id, const std::string& value) {
   } else if (g.kind == GadgetKind::EditNumber || g.kind == GadgetKind::Slider ||
              g.kind == GadgetKind::RadioGroup || g.kind == GadgetKind::ComboBox) {
     long long l = 0;
-    if (!ParseNumber(value, &l)) return false;
+    if (!ParseNumber(value, &l)) {
+      // Digits too many for any whole number are past the field's limits as well.
+      const size_t sign = value.rfind('-', 0) == 0 ? 1 : 0;
+      const bool digits =
+          value.size() > sign && value.find_first_not_of("0123456789", sign) == std::string::npos;
+      return limited && digits ? refuse() : false;
+    }
     if (limited && (l < g.min || l > g.max)) return refuse();
     if (l < std::numeric_limits<LONG>::min() || l > std::numeric_limits<LONG>::max()) return false;
     g.value = GeData(static_cast<LONG>(l));

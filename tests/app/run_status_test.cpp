@@ -89,8 +89,13 @@ TEST(RunStatusTest, UsageErrorsAndRefusedAnswersExitTwoWithOneLine) {
       {"import " + doc + " --renderer-dir=" + work.path(), elsewhere + "import never starts the renderer"},
       {"check-material " + doc + " --renderer-dir " + work.path(),
        elsewhere + "check-material never starts the renderer"},
-      {bake + "10011=0" + press, refused + "Res X [gadget 10011] takes 1 or more, not 0" + after},
-      {bake + "10013=-1" + press, refused + "Pixel Border [gadget 10013] takes 0 or more, not -1" + after},
+      {bake + "10011=0" + press, refused + "Res X [gadget 10011] takes from 1 to 2147483647, not 0" + after},
+      {bake + "10011=2147483648" + press,
+       refused + "Res X [gadget 10011] takes from 1 to 2147483647, not 2147483648" + after},
+      {bake + "10012=-99999999999999999999" + press,
+       refused + "Res Y [gadget 10012] takes from 1 to 2147483647, not -99999999999999999999" + after},
+      {bake + "10013=-1" + press,
+       refused + "Pixel Border [gadget 10013] takes from 0 to 2147483647, not -1" + after},
   };
   for (const auto& [args, err] : rows) {
     const Result r = RunRunner(work / "write", args);

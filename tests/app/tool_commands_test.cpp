@@ -237,12 +237,13 @@ TEST_F(ToolCommandsTest, TheReadmeBakeRunsAsWritten) {
   const std::string readme = ReadFile(CORVANE_SOURCE_DIR "/README.md"), exe = "build/release/corvane-host";
   const size_t from = readme.find(exe + " run 1024338 "), writes = readme.find("# writes /tmp/", from);
   ASSERT_NE(writes, std::string::npos) << readme;
-  std::string command = std::string(CORVANE_HOST_EXE) + " --plugin-dir " CORVANE_PLUGIN_DIR " --write-path " +
-                        write.path() + readme.substr(from + exe.size(), writes - from - exe.size());
+  std::string args = readme.substr(from + exe.size(), writes - from - exe.size());
   std::string baked = readme.substr(writes + 9, readme.find_first_of(", \n", writes + 9) - writes - 9);
-  for (std::string* text : {&command, &baked})
+  for (std::string* text : {&args, &baked})
     for (size_t p = 0; (p = text->find("/tmp/", p)) != std::string::npos; p += dir.path().size())
       text->replace(p, 4, dir.path());
+  const std::string command = std::string(CORVANE_HOST_EXE) +
+                              " --plugin-dir " CORVANE_PLUGIN_DIR " --write-path " + write.path() + args;
   std::string out;
   ASSERT_EQ(RunCommand("cd " CORVANE_SOURCE_DIR " && " + command, &out), 0) << command << "\n" << out;
   DecodedImage image;

@@ -26,6 +26,7 @@ TEST(GenDocument, UsageErrorsSayWhatIsWrongAndKeepTheFile) {
            std::string("materials, links, ply, blend-chain, material-mix")},
       {"instances 100 keep.txt", "instances needs POLYGONS COUNT FILE; COUNT is missing"},
       {"mesh abc keep.txt", "POLYGONS must be a whole number of 1 or more, not 'abc'"},
+      {"mesh ² keep.txt", "POLYGONS must be a whole number of 1 or more, not '²'"},
       {"mesh 1000000", "mesh needs POLYGONS FILE; FILE is missing"},
       {"quads 3 keep.txt more", "quads needs COUNT FILE; 'more' is one argument too many"},
       {"quads 3 .", ". is a folder; name a file"},

@@ -45,7 +45,9 @@ std::set<std::string> FolderNames(const std::string& folder) {
 
 int RunCommand(const std::string& command, std::string* output) {
   output->clear();
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  // A group, so that the redirection covers the whole command and the status is the command's, also
+  // for one that ends in a newline, ";" or a comment.
+  FILE* pipe = popen(("{ " + command + "\n} 2>&1").c_str(), "r");
   if (!pipe) return -1;
   std::array<char, 4096> buf;
   size_t n;

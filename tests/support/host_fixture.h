@@ -44,7 +44,8 @@ std::string ReadFile(const std::string& path);
 /// The names in the folder `folder`, without its path.
 std::set<std::string> FolderNames(const std::string& folder);
 
-/// Runs a command line, capturing standard output and error; answers the exit status.
+/// Runs a shell command line (any list of commands), capturing the standard output and error of all
+/// of it; answers its exit status.
 int RunCommand(const std::string& command, std::string* output);
 
 /// Waits up to ten seconds for `ready`; false when it never came true.
