@@ -91,26 +91,28 @@ bool Fits32(const Number& n) { return n.kind == Kind::Int && n.i >= INT32_MIN &&
 
 }  // namespace
 
-void Table::Put(size_t row, const Number* numbers, size_t n, size_t stride, bool wide,
-                PodBuffer<uint8_t>& kinds, PodBuffer<int32_t>& narrow,
-                PodBuffer<uint64_t>& wideNumbers) const {
+namespace {
+
+// Appends a row of `n` numbers to a layout of `stride` numbers a row, wide or not.
+inline void PutRow(const Number* numbers, size_t n, size_t stride, bool wide, PodBuffer<uint8_t>& kinds,
+                   PodBuffer<int32_t>& narrow, PodBuffer<uint64_t>& wideNumbers) {
   if (wide) {
-    uint64_t bits[kMaxRow] = {0, 0, 0, 0};
-    // A row's kinds start a byte of their own; a flat table's fill each byte four at a time.
-    const size_t p = flat_ ? row : row * kMaxRow;
-    if (p % 4 == 0) kinds.Append(0);
+    uint8_t code = 0;
+    uint64_t bits[Table::kMaxRow] = {0, 0, 0, 0};
     for (size_t k = 0; k < n; ++k) {
-      uint8_t& codes = kinds[(p + k) / 4];
-      codes = static_cast<uint8_t>(codes | (KindCode(numbers[k].kind) << (2 * ((p + k) % 4))));
+      code = static_cast<uint8_t>(code | (KindCode(numbers[k].kind) << (2 * k)));
       std::memcpy(&bits[k], &numbers[k].u, sizeof bits[k]);
     }
+    kinds.Append(code);
     wideNumbers.Append(bits, stride);
   } else {
-    int32_t vals[kMaxRow] = {0, 0, 0, 0};
+    int32_t vals[Table::kMaxRow] = {0, 0, 0, 0};
     for (size_t k = 0; k < n; ++k) vals[k] = static_cast<int32_t>(numbers[k].i);
     narrow.Append(vals, stride);
   }
 }
+
+}  // namespace
 
 void Table::Relayout(size_t stride, bool wide) {
   PodBuffer<uint8_t> kinds;
@@ -119,7 +121,7 @@ void Table::Relayout(size_t stride, bool wide) {
   // Exactly the room the rows take: the old layout is still held meanwhile.
   const size_t rows = Rows();
   if (wide) {
-    kinds.Reserve(flat_ ? rows / 4 + 1 : rows);
+    kinds.Reserve(rows);
     numbers.Reserve(rows * stride);
   } else {
     narrow.Reserve(rows * stride);
@@ -128,7 +130,7 @@ void Table::Relayout(size_t stride, bool wide) {
     Number row[kMaxRow];
     const size_t length = std::min<size_t>(RowLength(r), kMaxRow);
     for (size_t k = 0; k < length; ++k) row[k] = At(r, k);
-    Put(r, row, length, stride, wide, kinds, narrow, numbers);
+    PutRow(row, length, stride, wide, kinds, narrow, numbers);
   }
   kinds_.Swap(kinds);
   narrow_.Swap(narrow);
@@ -137,37 +139,35 @@ void Table::Relayout(size_t stride, bool wide) {
   wide_ = wide;
 }
 
-void Table::Append(const Number* numbers, size_t n) {
+inline void Table::Append(const Number* numbers, size_t n) {
   bool fits = true;
   for (size_t k = 0; k < n; ++k) fits = fits && Fits32(numbers[k]);
   if (n > stride_ || (!fits && !wide_)) Relayout(std::max(stride_, n), wide_ || !fits);
-  Put(Rows(), numbers, n, stride_, wide_, kinds_, narrow_, numbers_);
+  PutRow(numbers, n, stride_, wide_, kinds_, narrow_, numbers_);
 }
 
-void Table::AddRow(const Number* numbers, const std::string* texts, size_t n) {
+void Table::KeepText(size_t row, size_t k, std::string_view text) {
+  textAt_.push_back(row * kMaxRow + k);
+  texts_ += text;
+  textEnd_.push_back(texts_.size());
+}
+
+void Table::AddRow(const Number* numbers, size_t n, const std::string* texts) {
   Append(numbers, n);
-  for (size_t k = 0; k < n; ++k) {
-    if (texts[k].empty()) continue;
-    textAt_.push_back(Position(Rows(), k));
-    texts_ += texts[k];
-    textEnd_.push_back(texts_.size());
-  }
+  for (size_t k = 0; texts && k < n; ++k)
+    if (!texts[k].empty()) KeepText(lengths_.size(), k, texts[k]);
   lengths_.Append(static_cast<uint8_t>(n));
 }
 
 void Table::AddNumber(const Number& x, std::string_view text) {
   Append(&x, 1);
-  if (!text.empty()) {
-    textAt_.push_back(Position(count_, 0));
-    texts_ += text;
-    textEnd_.push_back(texts_.size());
-  }
+  if (!text.empty()) KeepText(count_, 0, text);
   ++count_;
 }
 
 std::string Table::Text(size_t row, size_t k) const {
-  const auto at = std::lower_bound(textAt_.begin(), textAt_.end(), Position(row, k));
-  if (at == textAt_.end() || *at != Position(row, k)) return std::string();
+  const auto at = std::lower_bound(textAt_.begin(), textAt_.end(), row * kMaxRow + k);
+  if (at == textAt_.end() || *at != row * kMaxRow + k) return std::string();
   const size_t i = static_cast<size_t>(at - textAt_.begin());
   const size_t begin = i == 0 ? 0 : textEnd_[i - 1];
   return texts_.substr(begin, textEnd_[i] - begin);
@@ -258,7 +258,7 @@ class Input {
   }
 
   Ch Peek() const { return *current_; }
-  Ch Take() {
+  RAPIDJSON_FORCEINLINE Ch Take() {
     Ch c = *current_;
     if (current_ + 1 < last_) {
       ++current_;
@@ -463,8 +463,15 @@ class Builder {
     bool generic = false;
     size_t tupleLength = 0;
     Number tuple[Table::kMaxRow];
-    std::string tupleText[Table::kMaxRow];  // of integers beyond 64 bits
+    std::string tupleText[Table::kMaxRow];  // of integers beyond 64 bits, the others empty
+    unsigned texts = 0;                     // one bit for each text that is not empty
     std::unique_ptr<std::unordered_set<std::string>> keys;
+
+    void ClearTuple() {
+      for (size_t k = 0; texts != 0; ++k, texts >>= 1)
+        if (texts & 1u) tupleText[k].clear();
+      tupleLength = 0;
+    }
   };
 
   static Node NumberNode(const Number& x, std::string_view text) {
@@ -503,7 +510,7 @@ class Builder {
     if (f.generic) return;
     f.generic = true;
     for (size_t k = 0; k < f.tupleLength; ++k) f.node.items.push_back(NumberNode(f.tuple[k], f.tupleText[k]));
-    f.tupleLength = 0;
+    f.ClearTuple();
     if (std::unique_ptr<Table> t = std::move(f.node.table)) {
       f.node.items.reserve(t->Rows());
       for (size_t r = 0; r < t->Rows(); ++r) {
@@ -537,20 +544,31 @@ class Builder {
 
   // Adds a number; `text` is that of an integer beyond 64 bits, empty for others.
   bool AddNumber(const Number& x, std::string_view text = std::string_view()) {
+    if (depth_ > 0) {
+      Frame& f = stack_[depth_ - 1];
+      if (f.node.kind == Kind::Array && !f.generic && !f.node.table && f.tupleLength < Table::kMaxRow) {
+        if (!text.empty()) {
+          f.tupleText[f.tupleLength].assign(text.data(), text.size());
+          f.texts |= 1u << f.tupleLength;
+        }
+        f.tuple[f.tupleLength++] = x;
+        return true;
+      }
+    }
+    return AddBeyondTuple(x, text);
+  }
+
+  // A number that no short array keeps aside: a flat table takes it, or it is a node.
+  bool AddBeyondTuple(const Number& x, std::string_view text) {
     Frame* f = depth_ > 0 ? &stack_[depth_ - 1] : nullptr;
     if (f && f->node.kind == Kind::Array && !f->generic) {
       Table* t = f->node.table.get();
-      if (!t && f->tupleLength < Table::kMaxRow) {
-        f->tupleText[f->tupleLength].assign(text.data(), text.size());
-        f->tuple[f->tupleLength++] = x;
-        return true;
-      }
       if (!t) {
         // A fifth number: an array of numbers, kept packed however long it grows.
         f->node.table = std::make_unique<Table>(true);
         t = f->node.table.get();
         for (size_t k = 0; k < f->tupleLength; ++k) t->AddNumber(f->tuple[k], f->tupleText[k]);
-        f->tupleLength = 0;
+        f->ClearTuple();
       }
       if (t->Flat()) {
         t->AddNumber(x, text);
@@ -573,7 +591,7 @@ class Builder {
     Frame& f = stack_[depth_++];
     f.node.kind = kind;
     f.generic = false;
-    f.tupleLength = 0;
+    f.ClearTuple();
     f.keys.reset();
     return true;
   }
@@ -587,7 +605,7 @@ class Builder {
         if (p.node.kind == Kind::Array && !p.generic && p.tupleLength == 0 &&
             !(p.node.table && p.node.table->Flat())) {
           if (!p.node.table) p.node.table = std::make_unique<Table>(false);
-          p.node.table->AddRow(f.tuple, f.tupleText, f.tupleLength);
+          p.node.table->AddRow(f.tuple, f.tupleLength, f.texts ? f.tupleText : nullptr);
           return true;
         }
       }

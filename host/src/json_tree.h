@@ -96,8 +96,7 @@ class Table {
   Number At(size_t row, size_t k) const {
     Number n;
     if (wide_) {
-      const size_t p = Position(row, k);
-      n.kind = static_cast<Kind>(kKinds[(kinds_[p / 4] >> (2 * (p % 4))) & 3u]);
+      n.kind = static_cast<Kind>(kKinds[(kinds_[row] >> (2 * k)) & 3u]);
       n.u = numbers_[row * stride_ + k];
     } else {
       n.kind = Kind::Int;
@@ -107,8 +106,9 @@ class Table {
   }
   /// The text of the integer beyond 64 bits at `row`, `k`; empty for any other number.
   std::string Text(size_t row, size_t k) const;
-  /// Appends a row of `n` numbers (not flat); `texts` holds the text of each integer beyond 64 bits.
-  void AddRow(const Number* numbers, const std::string* texts, size_t n);
+  /// Appends a row of `n` numbers (not flat); `texts`, where the row has integers beyond 64 bits,
+  /// holds their texts (and empty ones for the other numbers).
+  void AddRow(const Number* numbers, size_t n, const std::string* texts);
   /// Appends a number (flat), with its text when it is an integer beyond 64 bits.
   void AddNumber(const Number& x, std::string_view text);
 
@@ -116,25 +116,22 @@ class Table {
   static constexpr uint8_t kKinds[4] = {static_cast<uint8_t>(Kind::Int), static_cast<uint8_t>(Kind::Uint),
                                         static_cast<uint8_t>(Kind::Real),
                                         static_cast<uint8_t>(Kind::IntReal)};
-  // Where the kind of a number is kept: four per byte, a row's in a byte of its own.
-  size_t Position(size_t row, size_t k) const { return flat_ ? row : row * kMaxRow + k; }
-  // Lays every row out again with `stride` numbers, wide or not.
-  void Relayout(size_t stride, bool wide);
-  // Appends row `row`, `n` numbers, in the layout of `stride` and `wide`.
-  void Put(size_t row, const Number* numbers, size_t n, size_t stride, bool wide, PodBuffer<uint8_t>& kinds,
-           PodBuffer<int32_t>& narrow, PodBuffer<uint64_t>& wideNumbers) const;
   // Appends a row of `n` numbers, widening the layout first where they need it.
   void Append(const Number* numbers, size_t n);
+  // Lays every row out again with `stride` numbers, wide or not.
+  void Relayout(size_t stride, bool wide);
+  void KeepText(size_t row, size_t k, std::string_view text);
   bool flat_;
   size_t count_ = 0;  // flat only: the numbers
   size_t stride_ = 0;
   bool wide_ = false;
-  PodBuffer<uint8_t> lengths_;   // not flat: the length of each row
-  PodBuffer<uint8_t> kinds_;     // wide only: two bits per number (int, unsigned, real, integral real)
+  PodBuffer<uint8_t> lengths_;  // not flat: the length of each row
+  PodBuffer<uint8_t>
+      kinds_;  // wide only, one per row: two bits per number (int, unsigned, real, integral real)
   PodBuffer<int32_t> narrow_;    // `stride_` per row
   PodBuffer<uint64_t> numbers_;  // wide only, `stride_` per row: the bits of each number
-  std::vector<size_t> textAt_;   // the positions of integers beyond 64 bits, ascending,
-  std::vector<size_t> textEnd_;  // where their texts end in `texts_`
+  std::vector<size_t> textAt_;   // where the integers beyond 64 bits stand (row x 4 + k), ascending,
+  std::vector<size_t> textEnd_;  // and where their texts end in `texts_`
   std::string texts_;
 };
 
