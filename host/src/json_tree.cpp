@@ -89,10 +89,6 @@ uint8_t KindCode(Kind k) { return k == Kind::Int ? 0 : k == Kind::Uint ? 1 : k =
 
 bool Fits32(const Number& n) { return n.kind == Kind::Int && n.i >= INT32_MIN && n.i <= INT32_MAX; }
 
-}  // namespace
-
-namespace {
-
 // Appends a row of `n` numbers to a layout of `stride` numbers a row, wide or not.
 inline void PutRow(const Number* numbers, size_t n, size_t stride, bool wide, PodBuffer<uint8_t>& kinds,
                    PodBuffer<int32_t>& narrow, PodBuffer<uint64_t>& wideNumbers) {

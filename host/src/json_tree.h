@@ -125,9 +125,8 @@ class Table {
   size_t count_ = 0;  // flat only: the numbers
   size_t stride_ = 0;
   bool wide_ = false;
-  PodBuffer<uint8_t> lengths_;  // not flat: the length of each row
-  PodBuffer<uint8_t>
-      kinds_;  // wide only, one per row: two bits per number (int, unsigned, real, integral real)
+  PodBuffer<uint8_t> lengths_;   // not flat: the length of each row
+  PodBuffer<uint8_t> kinds_;     // wide only, one per row: two bits per number (`kKinds`)
   PodBuffer<int32_t> narrow_;    // `stride_` per row
   PodBuffer<uint64_t> numbers_;  // wide only, `stride_` per row: the bits of each number
   std::vector<size_t> textAt_;   // where the integers beyond 64 bits stand (row x 4 + k), ascending,
@@ -180,7 +179,7 @@ class Value {
   /// Any number as a real.
   double AsReal() const;
   const std::string& AsText() const { return node_->text; }
-  /// The text of an integer beyond 64 bits (an `IntReal` other than -0); empty otherwise.
+  /// For an `IntReal`, the text of an integer beyond 64 bits (empty for -0).
   std::string IntegerText() const {
     return node_ ? node_->text : table_ ? table_->Text(row_, k_) : std::string();
   }
