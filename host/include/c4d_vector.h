@@ -111,8 +111,15 @@ class BaseTime {
   Real Get() const { return den_ != 0.0 ? num_ / den_ : 0.0; }
   Real GetNumerator() const { return num_; }
   Real GetDenominator() const { return den_; }
-  /// The frame at the given frame rate, rounded down.
-  LONG GetFrame(Real fps) const { return static_cast<LONG>(std::floor(Get() * fps + 1e-9)); }
+  /// The frame at the given frame rate, rounded down; beyond the LONG range the nearest LONG
+  /// (0 for a time that is not a number).
+  LONG GetFrame(Real fps) const {
+    // A time counted in frames of this rate is read as counted: frames / fps * fps may round below.
+    const Real frame = std::floor((den_ == fps ? num_ : Get() * fps) + 1e-9);
+    if (std::isnan(frame)) return 0;
+    if (frame <= static_cast<Real>(INT32_MIN)) return INT32_MIN;
+    return frame >= static_cast<Real>(INT32_MAX) ? INT32_MAX : static_cast<LONG>(frame);
+  }
   bool operator==(const BaseTime& o) const { return Get() == o.Get(); }
   bool operator!=(const BaseTime& o) const { return !(*this == o); }
 

@@ -78,7 +78,8 @@ const char* KindOf(const Json& v) {
     case Kind::Null: return "null";
     case Kind::Bool: return "true or false";
     case Kind::Int:
-    case Kind::Uint: return "an integer";
+    case Kind::Uint:
+    case Kind::IntReal: return "an integer";
     case Kind::Real: return "a real number";
     case Kind::String: return "a string";
     case Kind::Array: return "an array";
@@ -132,6 +133,11 @@ Bool ToBool(const Json& v, const std::string& place) {
 LONG ToLong(const Json& v, const std::string& place) {
   if (v.kind() == Kind::Uint)
     Fail(place, "integer " + std::to_string(v.AsUint()) + " is out of the 32-bit range");
+  if (v.kind() == Kind::IntReal) {
+    // -0, or an integer beyond 64 bits.
+    if (v.AsReal() == 0.0) return 0;
+    Fail(place, "integer " + v.IntegerText() + " is out of the 32-bit range");
+  }
   if (v.kind() == Kind::Int) {
     int64_t i = v.AsInt();
     if (i < INT32_MIN || i > INT32_MAX)
@@ -232,7 +238,7 @@ bool QuickVector(const json::Table& t, size_t r, LVector* out) {
   Real v[3];
   for (size_t k = 0; k < 3; ++k) {
     const json::Number x = t.At(r, k);
-    v[k] = x.kind == Kind::Real ? x.d : x.kind == Kind::Int ? static_cast<Real>(x.i) : static_cast<Real>(x.u);
+    v[k] = x.kind == Kind::Int ? static_cast<Real>(x.i) : x.kind == Kind::Uint ? static_cast<Real>(x.u) : x.d;
     if (!std::isfinite(v[k])) return false;
   }
   *out = LVector(v[0], v[1], v[2]);
@@ -348,7 +354,15 @@ void Loader::Load(const Json& root) {
   const Real fps = doc_->GetFps();
   if (const Found v = Find(root, "frame")) doc_->SetTime(BaseTime(ToLong(*v, "/frame"), fps));
   if (const Found v = Find(root, "minFrame")) doc_->SetMinTime(BaseTime(ToLong(*v, "/minFrame"), fps));
-  if (const Found v = Find(root, "maxFrame")) doc_->SetMaxTime(BaseTime(ToLong(*v, "/maxFrame"), fps));
+  if (const Found v = Find(root, "maxFrame")) {
+    doc_->SetMaxTime(BaseTime(ToLong(*v, "/maxFrame"), fps));
+  } else {
+    // The default range ends at a time, which a high frame rate puts beyond the frames the host counts.
+    const Real last = std::floor(doc_->GetMaxTime().Get() * fps);
+    if (last > static_cast<Real>(INT32_MAX))
+      Fail("/fps", "the default range ends at frame " + std::to_string(static_cast<int64_t>(last)) +
+                       ", beyond the frame numbers the host can count; give a maxFrame");
+  }
 
   // Layers first: objects name the layer they are on.
   if (const Found layers = Find(root, "layers")) {
@@ -662,6 +676,8 @@ GeData Loader::LoadValue(const Json& v, const std::string& place, BaseList2D* no
     case Kind::Int:
     case Kind::Uint: return GeData(ToLong(v, place));
     case Kind::Real: return GeData(ToReal(v, place));
+    // -0 is the real minus zero; an integer beyond 64 bits is refused as other large integers are.
+    case Kind::IntReal: return v.AsReal() == 0.0 ? GeData(v.AsReal()) : GeData(ToLong(v, place));
     case Kind::String: return GeData(String(v.AsText()));
     case Kind::Array: return GeData(ToVector(v, place));
     case Kind::Object: return LoadTypedValue(v, place, node, ids);

@@ -85,9 +85,28 @@ std::string Quoted(const std::string& s) {
 
 namespace {
 
-uint8_t KindCode(Kind k) { return k == Kind::Int ? 0 : k == Kind::Uint ? 1 : 2; }
+uint8_t KindCode(Kind k) { return k == Kind::Int ? 0 : k == Kind::Uint ? 1 : k == Kind::Real ? 2 : 3; }
 
 bool Fits32(const Number& n) { return n.kind == Kind::Int && n.i >= INT32_MIN && n.i <= INT32_MAX; }
+
+// Appends a row of `n` numbers to a layout of `stride` numbers a row, wide or not.
+inline void PutRow(const Number* numbers, size_t n, size_t stride, bool wide, PodBuffer<uint8_t>& kinds,
+                   PodBuffer<int32_t>& narrow, PodBuffer<uint64_t>& wideNumbers) {
+  if (wide) {
+    uint8_t code = 0;
+    uint64_t bits[Table::kMaxRow] = {0, 0, 0, 0};
+    for (size_t k = 0; k < n; ++k) {
+      code = static_cast<uint8_t>(code | (KindCode(numbers[k].kind) << (2 * k)));
+      std::memcpy(&bits[k], &numbers[k].u, sizeof bits[k]);
+    }
+    kinds.Append(code);
+    wideNumbers.Append(bits, stride);
+  } else {
+    int32_t vals[Table::kMaxRow] = {0, 0, 0, 0};
+    for (size_t k = 0; k < n; ++k) vals[k] = static_cast<int32_t>(numbers[k].i);
+    narrow.Append(vals, stride);
+  }
+}
 
 }  // namespace
 
@@ -95,24 +114,19 @@ void Table::Relayout(size_t stride, bool wide) {
   PodBuffer<uint8_t> kinds;
   PodBuffer<int32_t> narrow;
   PodBuffer<uint64_t> numbers;
-  for (size_t r = 0; r < Rows(); ++r) {
+  // Exactly the room the rows take: the old layout is still held meanwhile.
+  const size_t rows = Rows();
+  if (wide) {
+    kinds.Reserve(rows);
+    numbers.Reserve(rows * stride);
+  } else {
+    narrow.Reserve(rows * stride);
+  }
+  for (size_t r = 0; r < rows; ++r) {
     Number row[kMaxRow];
-    const size_t length = std::min<size_t>(lengths_[r], kMaxRow);
+    const size_t length = std::min<size_t>(RowLength(r), kMaxRow);
     for (size_t k = 0; k < length; ++k) row[k] = At(r, k);
-    if (wide) {
-      uint8_t code = 0;
-      uint64_t bits[kMaxRow] = {0, 0, 0, 0};
-      for (size_t k = 0; k < length; ++k) {
-        code = static_cast<uint8_t>(code | (KindCode(row[k].kind) << (2 * k)));
-        std::memcpy(&bits[k], &row[k].u, sizeof bits[k]);
-      }
-      kinds.Append(code);
-      numbers.Append(bits, stride);
-    } else {
-      int32_t vals[kMaxRow] = {0, 0, 0, 0};
-      for (size_t k = 0; k < length; ++k) vals[k] = static_cast<int32_t>(row[k].i);
-      narrow.Append(vals, stride);
-    }
+    PutRow(row, length, stride, wide, kinds, narrow, numbers);
   }
   kinds_.Swap(kinds);
   narrow_.Swap(narrow);
@@ -121,25 +135,38 @@ void Table::Relayout(size_t stride, bool wide) {
   wide_ = wide;
 }
 
-void Table::AddRow(const Number* numbers, size_t n) {
+inline void Table::Append(const Number* numbers, size_t n) {
   bool fits = true;
   for (size_t k = 0; k < n; ++k) fits = fits && Fits32(numbers[k]);
   if (n > stride_ || (!fits && !wide_)) Relayout(std::max(stride_, n), wide_ || !fits);
+  PutRow(numbers, n, stride_, wide_, kinds_, narrow_, numbers_);
+}
+
+void Table::KeepText(size_t row, size_t k, std::string_view text) {
+  textAt_.push_back(row * kMaxRow + k);
+  texts_ += text;
+  textEnd_.push_back(texts_.size());
+}
+
+void Table::AddRow(const Number* numbers, size_t n, const std::string* texts) {
+  Append(numbers, n);
+  for (size_t k = 0; texts && k < n; ++k)
+    if (!texts[k].empty()) KeepText(lengths_.size(), k, texts[k]);
   lengths_.Append(static_cast<uint8_t>(n));
-  if (wide_) {
-    uint8_t code = 0;
-    uint64_t bits[kMaxRow] = {0, 0, 0, 0};
-    for (size_t k = 0; k < n; ++k) {
-      code = static_cast<uint8_t>(code | (KindCode(numbers[k].kind) << (2 * k)));
-      std::memcpy(&bits[k], &numbers[k].u, sizeof bits[k]);
-    }
-    kinds_.Append(code);
-    numbers_.Append(bits, stride_);
-  } else {
-    int32_t vals[kMaxRow] = {0, 0, 0, 0};
-    for (size_t k = 0; k < n; ++k) vals[k] = static_cast<int32_t>(numbers[k].i);
-    narrow_.Append(vals, stride_);
-  }
+}
+
+void Table::AddNumber(const Number& x, std::string_view text) {
+  Append(&x, 1);
+  if (!text.empty()) KeepText(count_, 0, text);
+  ++count_;
+}
+
+std::string Table::Text(size_t row, size_t k) const {
+  const auto at = std::lower_bound(textAt_.begin(), textAt_.end(), row * kMaxRow + k);
+  if (at == textAt_.end() || *at != row * kMaxRow + k) return std::string();
+  const size_t i = static_cast<size_t>(at - textAt_.begin());
+  const size_t begin = i == 0 ? 0 : textEnd_[i - 1];
+  return texts_.substr(begin, textEnd_[i] - begin);
 }
 
 // --- Views ---------------------------------------------------------------------------------
@@ -161,12 +188,16 @@ const Node* Value::Find(const char* key) const {
 Value Value::operator[](size_t i) const {
   if (node_ && !node_->table) return Value(node_->items[i]);
   Value v;
-  if (node_) {
+  if (node_ && !node_->table->Flat()) {
     v.table_ = node_->table.get();
     v.row_ = i;
     v.kind_ = Kind::Array;
   } else {
-    v.number_ = table_->At(row_, i);
+    // A number of a packed row, or of a flat table (a row of one).
+    v.table_ = node_ ? node_->table.get() : table_;
+    v.row_ = node_ ? i : row_;
+    v.k_ = node_ ? 0 : i;
+    v.number_ = v.table_->At(v.row_, v.k_);
     v.kind_ = v.number_.kind;
   }
   return v;
@@ -177,7 +208,8 @@ double Value::AsReal() const {
   switch (kind_) {
     case Kind::Int: return static_cast<double>(n.i);
     case Kind::Uint: return static_cast<double>(n.u);
-    case Kind::Real: return n.d;
+    case Kind::Real:
+    case Kind::IntReal: return n.d;
     default: return 0.0;
   }
 }
@@ -222,7 +254,7 @@ class Input {
   }
 
   Ch Peek() const { return *current_; }
-  Ch Take() {
+  RAPIDJSON_FORCEINLINE Ch Take() {
     Ch c = *current_;
     if (current_ + 1 < last_) {
       ++current_;
@@ -247,6 +279,9 @@ class Input {
   size_t PutEnd(Ch*) { return 0; }
 
   static constexpr size_t kNone = static_cast<size_t>(-1);
+  // Whether the last \u escape read was the high half of a surrogate pair, whose low half the
+  // reader takes next.
+  bool highSurrogate = false;
   size_t NulAt() const { return nulAt_; }
   bool TooLarge() const { return tooLarge_; }
   bool ReadFailed() const { return readFailed_; }
@@ -417,19 +452,29 @@ class Builder {
   static constexpr size_t kHashFrom = 16;
 
   // An open array or object. An array keeps up to four numbers aside while nothing else came (it
-  // may be a row of its parent's table), and its own rows while only such arrays came.
+  // may be a row of its parent's table), then packs them flat while only numbers come; or it packs
+  // its own rows while only such arrays come.
   struct Frame {
     Node node;
     bool generic = false;
     size_t tupleLength = 0;
     Number tuple[Table::kMaxRow];
+    std::string tupleText[Table::kMaxRow];  // of integers beyond 64 bits, the others empty
+    unsigned texts = 0;                     // one bit for each text that is not empty
     std::unique_ptr<std::unordered_set<std::string>> keys;
+
+    void ClearTuple() {
+      for (size_t k = 0; texts != 0; ++k, texts >>= 1)
+        if (texts & 1u) tupleText[k].clear();
+      tupleLength = 0;
+    }
   };
 
-  static Node NumberNode(const Number& x) {
+  static Node NumberNode(const Number& x, std::string_view text) {
     Node n;
     n.kind = x.kind;
     n.number = x;
+    n.text.assign(text.data(), text.size());
     return n;
   }
 
@@ -460,14 +505,19 @@ class Builder {
   static void Materialize(Frame& f) {
     if (f.generic) return;
     f.generic = true;
-    for (size_t k = 0; k < f.tupleLength; ++k) f.node.items.push_back(NumberNode(f.tuple[k]));
-    f.tupleLength = 0;
+    for (size_t k = 0; k < f.tupleLength; ++k) f.node.items.push_back(NumberNode(f.tuple[k], f.tupleText[k]));
+    f.ClearTuple();
     if (std::unique_ptr<Table> t = std::move(f.node.table)) {
       f.node.items.reserve(t->Rows());
       for (size_t r = 0; r < t->Rows(); ++r) {
+        if (t->Flat()) {
+          f.node.items.push_back(NumberNode(t->At(r, 0), t->Text(r, 0)));
+          continue;
+        }
         Node row;
         row.kind = Kind::Array;
-        for (size_t k = 0; k < t->RowLength(r); ++k) row.items.push_back(NumberNode(t->At(r, k)));
+        for (size_t k = 0; k < t->RowLength(r); ++k)
+          row.items.push_back(NumberNode(t->At(r, k), t->Text(r, k)));
         f.node.items.push_back(std::move(row));
       }
     }
@@ -488,15 +538,40 @@ class Builder {
     return true;
   }
 
-  bool AddNumber(const Number& x) {
+  // Adds a number; `text` is that of an integer beyond 64 bits, empty for others.
+  bool AddNumber(const Number& x, std::string_view text = std::string_view()) {
     if (depth_ > 0) {
       Frame& f = stack_[depth_ - 1];
       if (f.node.kind == Kind::Array && !f.generic && !f.node.table && f.tupleLength < Table::kMaxRow) {
+        if (!text.empty()) {
+          f.tupleText[f.tupleLength].assign(text.data(), text.size());
+          f.texts |= 1u << f.tupleLength;
+        }
         f.tuple[f.tupleLength++] = x;
         return true;
       }
     }
-    return Add(NumberNode(x));
+    return AddBeyondTuple(x, text);
+  }
+
+  // A number that no short array keeps aside: a flat table takes it, or it is a node.
+  bool AddBeyondTuple(const Number& x, std::string_view text) {
+    Frame* f = depth_ > 0 ? &stack_[depth_ - 1] : nullptr;
+    if (f && f->node.kind == Kind::Array && !f->generic) {
+      Table* t = f->node.table.get();
+      if (!t) {
+        // A fifth number: an array of numbers, kept packed however long it grows.
+        f->node.table = std::make_unique<Table>(true);
+        t = f->node.table.get();
+        for (size_t k = 0; k < f->tupleLength; ++k) t->AddNumber(f->tuple[k], f->tupleText[k]);
+        f->ClearTuple();
+      }
+      if (t->Flat()) {
+        t->AddNumber(x, text);
+        return true;
+      }
+    }
+    return Add(NumberNode(x, text));
   }
 
   // Frames are kept for reuse: a mesh opens and closes millions of short arrays. A closed frame's
@@ -512,7 +587,7 @@ class Builder {
     Frame& f = stack_[depth_++];
     f.node.kind = kind;
     f.generic = false;
-    f.tupleLength = 0;
+    f.ClearTuple();
     f.keys.reset();
     return true;
   }
@@ -523,9 +598,10 @@ class Builder {
       // A short array of numbers: a row of the parent's table where the parent allows.
       if (depth_ > 0) {
         Frame& p = stack_[depth_ - 1];
-        if (p.node.kind == Kind::Array && !p.generic && p.tupleLength == 0) {
-          if (!p.node.table) p.node.table = std::make_unique<Table>();
-          p.node.table->AddRow(f.tuple, f.tupleLength);
+        if (p.node.kind == Kind::Array && !p.generic && p.tupleLength == 0 &&
+            !(p.node.table && p.node.table->Flat())) {
+          if (!p.node.table) p.node.table = std::make_unique<Table>(false);
+          p.node.table->AddRow(f.tuple, f.tupleLength, f.texts ? f.tupleText : nullptr);
           return true;
         }
       }
@@ -562,12 +638,14 @@ struct Copied {
   void Take() { text += in.Take(); }
 };
 
-// What the JSON number grammar found: the bytes taken, or an error after `taken` bytes; and for an
-// integer of at most 64 bits its magnitude.
+// What the JSON number grammar found: the bytes taken, or an error after `taken` bytes; whether
+// the number is written as an integer (no fraction, no exponent); and for an integer of at most 64
+// bits its magnitude.
 struct Scan {
   size_t taken = 0;
   rapidjson::ParseErrorCode error = rapidjson::kParseErrorNone;
   bool minus = false;
+  bool integral = true;
   bool exact = true;
   uint64_t magnitude = 0;
 };
@@ -603,7 +681,7 @@ Scan ScanNumber(Source& s) {
     return r;
   }
   if (s.Peek() == '.') {
-    r.exact = false;
+    r.exact = r.integral = false;
     s.Take();
     ++r.taken;
     const size_t n = TakeDigits(s);
@@ -614,7 +692,7 @@ Scan ScanNumber(Source& s) {
     }
   }
   if (s.Peek() == 'e' || s.Peek() == 'E') {
-    r.exact = false;
+    r.exact = r.integral = false;
     s.Take();
     ++r.taken;
     if (s.Peek() == '+' || s.Peek() == '-') {
@@ -665,6 +743,8 @@ bool AboveRange(const char* text, size_t length) {
 // numbers is not exact. Integers within 64 bits stay integers; every other number is the nearest
 // double (std::from_chars rounds correctly, whatever the length of the text). A negative zero is a
 // real, so that it keeps its sign; a number below the smallest double reads as a zero of its sign.
+// Written as an integer, -0 and an integer beyond 64 bits (with its text) are `Kind::IntReal`, so
+// that where an integer is expected they read as 0 or are refused like other large integers.
 // A number is read where it lies in memory, or copied when it runs on into the next chunk.
 bool Builder::ReadNumber(Input& in, rapidjson::ParseErrorCode* code, size_t* offset) {
   const size_t start = in.Tell();
@@ -694,7 +774,7 @@ bool Builder::ReadNumber(Input& in, rapidjson::ParseErrorCode* code, size_t* off
     AddNumber(x);
     return true;
   }
-  x.kind = Kind::Real;
+  x.kind = r.integral ? Kind::IntReal : Kind::Real;
   if (std::from_chars(text, text + r.taken, x.d).ec == std::errc::result_out_of_range) {
     if (AboveRange(text, r.taken)) {
       *code = rapidjson::kParseErrorNumberTooBig;
@@ -703,7 +783,7 @@ bool Builder::ReadNumber(Input& in, rapidjson::ParseErrorCode* code, size_t* off
     }
     x.d = r.minus ? -0.0 : 0.0;
   }
-  AddNumber(x);
+  AddNumber(x, r.integral && x.d != 0.0 ? std::string_view(text, r.taken) : std::string_view());
   return true;
 }
 
@@ -724,6 +804,35 @@ void GenericReader<UTF8<>, UTF8<>, CrtAllocator>::ParseNumber<
   ParseErrorCode code = kParseErrorNone;
   size_t offset = 0;
   if (!handler.ReadNumber(is, &code, &offset)) RAPIDJSON_PARSE_ERROR(code, offset);
+}
+
+// The four digits of a \u escape. RapidJSON refuses a high surrogate without its low half but
+// takes a low one alone; that is refused the same way here, at its escape.
+template <>
+template <>
+unsigned GenericReader<UTF8<>, UTF8<>, CrtAllocator>::ParseHex4<host::json::Input>(host::json::Input& is,
+                                                                                   size_t escapeOffset) {
+  unsigned codepoint = 0;
+  for (int i = 0; i < 4; i++) {
+    const char c = is.Peek();
+    const unsigned digit = c >= '0' && c <= '9'   ? static_cast<unsigned>(c - '0')
+                           : c >= 'A' && c <= 'F' ? static_cast<unsigned>(c - 'A' + 10)
+                           : c >= 'a' && c <= 'f' ? static_cast<unsigned>(c - 'a' + 10)
+                                                  : 16u;
+    if (digit == 16u) {
+      RAPIDJSON_PARSE_ERROR_NORETURN(kParseErrorStringUnicodeEscapeInvalidHex, escapeOffset);
+      return 0;
+    }
+    codepoint = codepoint << 4 | digit;
+    is.Take();
+  }
+  const bool low = codepoint >= 0xDC00 && codepoint <= 0xDFFF;
+  if (low && !is.highSurrogate) {
+    RAPIDJSON_PARSE_ERROR_NORETURN(kParseErrorStringUnicodeSurrogateInvalid, escapeOffset);
+    return 0;
+  }
+  is.highSurrogate = codepoint >= 0xD800 && codepoint <= 0xDBFF;
+  return codepoint;
 }
 
 }  // namespace rapidjson

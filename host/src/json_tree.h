@@ -1,7 +1,8 @@
 // A compact JSON tree for the document file loader, read by RapidJSON's streaming reader. Arrays
-// of short number arrays (points, polygons) are kept packed, a few bytes per number, so a large
-// document costs about its own size in memory while it is loaded. Syntax errors, nesting beyond a
-// bound, a key given twice, a NUL byte and input beyond a size limit are errors with a place.
+// of numbers and arrays of short number arrays (points, polygons) are kept packed, a few bytes per
+// number, so a large document costs about its own size in memory while it is loaded. Syntax
+// errors, nesting beyond a bound, a key given twice, a NUL byte and input beyond a size limit are
+// errors with a place.
 #pragma once
 
 #include <cstdint>
@@ -10,14 +11,17 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace host {
 namespace json {
 
-/// What a JSON value is.
-enum class Kind : uint8_t { Null, Bool, Int, Uint, Real, String, Array, Object };
+/// What a JSON value is. `IntReal` is a number written as an integer (no fraction, no exponent)
+/// that no 64-bit integer holds as written: -0, and integers beyond 64 bits (which keep their text).
+/// Both are held as the nearest double.
+enum class Kind : uint8_t { Null, Bool, Int, Uint, Real, IntReal, String, Array, Object };
 
 /// A growable array of plain values that grows in place where the allocator can (`realloc`).
 template <class T>
@@ -37,6 +41,10 @@ class PodBuffer {
     size_ += n;
   }
   void Append(const T& v) { Append(&v, 1); }
+  /// Makes room for `n` values in all, so that appending up to them allocates nothing.
+  void Reserve(size_t n) {
+    if (n > capacity_) Grow(n, false);
+  }
   void Swap(PodBuffer& o) {
     std::swap(data_, o.data_);
     std::swap(size_, o.size_);
@@ -50,8 +58,8 @@ class PodBuffer {
   }
 
  private:
-  void Grow(size_t need) {
-    size_t cap = capacity_ < 16 ? 16 : capacity_ + capacity_ / 2;
+  void Grow(size_t need, bool ahead = true) {
+    size_t cap = !ahead ? need : capacity_ < 16 ? 16 : capacity_ + capacity_ / 2;
     if (cap < need) cap = need;
     void* p = std::realloc(data_, cap * sizeof(T));
     if (!p) throw std::bad_alloc();
@@ -74,13 +82,17 @@ struct Number {
   Number() : i(0) {}
 };
 
-/// The items of an array whose items are all arrays of at most four numbers. Integers that fit in
-/// 32 bits take four bytes until the first other number widens the table.
+/// The items of an array whose items are all arrays of at most four numbers, or (flat) all
+/// numbers: a flat table's rows are its numbers, each a row of one. Integers that fit in 32 bits
+/// take four bytes until the first other number widens the table.
 class Table {
  public:
   static constexpr size_t kMaxRow = 4;
-  size_t Rows() const { return lengths_.size(); }
-  size_t RowLength(size_t row) const { return lengths_[row]; }
+  explicit Table(bool flat) : flat_(flat) {}
+  /// Whether the items are numbers rather than arrays.
+  bool Flat() const { return flat_; }
+  size_t Rows() const { return flat_ ? count_ : lengths_.size(); }
+  size_t RowLength(size_t row) const { return flat_ ? 1 : lengths_[row]; }
   Number At(size_t row, size_t k) const {
     Number n;
     if (wide_) {
@@ -92,19 +104,34 @@ class Table {
     }
     return n;
   }
-  void AddRow(const Number* numbers, size_t n);
+  /// The text of the integer beyond 64 bits at `row`, `k`; empty for any other number.
+  std::string Text(size_t row, size_t k) const;
+  /// Appends a row of `n` numbers (not flat); `texts`, where the row has integers beyond 64 bits,
+  /// holds their texts (and empty ones for the other numbers).
+  void AddRow(const Number* numbers, size_t n, const std::string* texts);
+  /// Appends a number (flat), with its text when it is an integer beyond 64 bits.
+  void AddNumber(const Number& x, std::string_view text);
 
  private:
   static constexpr uint8_t kKinds[4] = {static_cast<uint8_t>(Kind::Int), static_cast<uint8_t>(Kind::Uint),
-                                        static_cast<uint8_t>(Kind::Real), static_cast<uint8_t>(Kind::Real)};
+                                        static_cast<uint8_t>(Kind::Real),
+                                        static_cast<uint8_t>(Kind::IntReal)};
+  // Appends a row of `n` numbers, widening the layout first where they need it.
+  void Append(const Number* numbers, size_t n);
   // Lays every row out again with `stride` numbers, wide or not.
   void Relayout(size_t stride, bool wide);
+  void KeepText(size_t row, size_t k, std::string_view text);
+  bool flat_;
+  size_t count_ = 0;  // flat only: the numbers
   size_t stride_ = 0;
   bool wide_ = false;
-  PodBuffer<uint8_t> lengths_;
-  PodBuffer<uint8_t> kinds_;     // wide only: two bits per number (0 int, 1 unsigned, 2 real)
+  PodBuffer<uint8_t> lengths_;   // not flat: the length of each row
+  PodBuffer<uint8_t> kinds_;     // wide only, one per row: two bits per number (`kKinds`)
   PodBuffer<int32_t> narrow_;    // `stride_` per row
   PodBuffer<uint64_t> numbers_;  // wide only, `stride_` per row: the bits of each number
+  std::vector<size_t> textAt_;   // where the integers beyond 64 bits stand (row x 4 + k), ascending,
+  std::vector<size_t> textEnd_;  // and where their texts end in `texts_`
+  std::string texts_;
 };
 
 struct Field;
@@ -114,7 +141,7 @@ struct Node {
   Kind kind = Kind::Null;
   bool b = false;
   Number number;
-  std::string text;
+  std::string text;              ///< A string, or the text of an integer beyond 64 bits.
   std::vector<Node> items;       ///< An array's items (when `table` is null).
   std::unique_ptr<Table> table;  ///< A packed array's items.
   std::vector<Field> members;    ///< An object's members in file order.
@@ -132,7 +159,9 @@ class Value {
   Value(const Node& n)
       : node_(&n), kind_(n.kind), number_(n.number) {}  // NOLINT(google-explicit-constructor)
   Kind kind() const { return kind_; }
-  bool IsNumber() const { return kind_ == Kind::Int || kind_ == Kind::Uint || kind_ == Kind::Real; }
+  bool IsNumber() const {
+    return kind_ == Kind::Int || kind_ == Kind::Uint || kind_ == Kind::Real || kind_ == Kind::IntReal;
+  }
   bool IsInteger() const { return kind_ == Kind::Int || kind_ == Kind::Uint; }
   /// Items of an array, members of an object, zero otherwise.
   size_t size() const;
@@ -150,12 +179,17 @@ class Value {
   /// Any number as a real.
   double AsReal() const;
   const std::string& AsText() const { return node_->text; }
+  /// For an `IntReal`, the text of an integer beyond 64 bits (empty for -0).
+  std::string IntegerText() const {
+    return node_ ? node_->text : table_ ? table_->Text(row_, k_) : std::string();
+  }
 
  private:
   Value() = default;
   const Node* node_ = nullptr;
-  const Table* table_ = nullptr;
+  const Table* table_ = nullptr;  // of a packed row or number
   size_t row_ = 0;
+  size_t k_ = 0;  // a packed number's place in its row
   Kind kind_ = Kind::Null;
   Number number_;
 };

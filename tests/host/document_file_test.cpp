@@ -258,6 +258,7 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
        "bad.json: /objects/0/type: integer 4294967296 is out of the 32-bit range"},
       {R"({"objects": [{"type": -2147483649}]})",
        "bad.json: /objects/0/type: integer -2147483649 is out of the 32-bit range"},
+      {R"({"objects": [{"type": -0}]})", "bad.json: /objects/0/type: unknown object type 0"},
       {R"({"objects": [{"type": 5140, "postion": [0, 0, 0]}]})",
        "bad.json: /objects/0/postion: unknown field"},
       {R"({"objects": [{"type": 5140, "bad\nkey": 1}]})",
@@ -350,6 +351,8 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
        "bad.json: /objects/0/parameters/1/long: expected an integer, not a real number"},
       {R"({"objects": [{"type": 5140, "parameters": {"1": 3000000000}}]})",
        "bad.json: /objects/0/parameters/1: integer 3000000000 is out of the 32-bit range"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": 18446744073709551616}}]})",
+       "bad.json: /objects/0/parameters/1: integer 18446744073709551616 is out of the 32-bit range"},
       {R"({"objects": [{"type": 5140, "parameters": {"1": {"bool": 0}}}]})",
        "bad.json: /objects/0/parameters/1/bool: expected true or false, not an integer"},
       {R"({"objects": [{"type": 5140, "parameters": {"1": {"filename": null}}}]})",
@@ -383,6 +386,10 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
       {"{\"fps\":\n 1e400}",
        "bad.json: parse error at line 2, column 2: number too big to be stored in double"},
       {"{\"name\": \"a\xff\"}", "bad.json: parse error at line 1, column 12: invalid encoding in string"},
+      {R"({"name": "a\ud800"})",
+       "bad.json: parse error at line 1, column 12: the surrogate pair in string is invalid"},
+      {R"({"name": "a\udc00"})",
+       "bad.json: parse error at line 1, column 12: the surrogate pair in string is invalid"},
       {"{\"name\": \"a\nb\"}",
        "bad.json: parse error at line 1, column 12: control character U+000A in a "
        "string must be escaped"},
@@ -403,6 +410,9 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
        "count"},
       {R"({"objects": [{"type": 5140, "keys": [{"frame": 2147483648, "position": [0, 0, 0]}]}]})",
        "bad.json: /objects/0/keys/0/frame: the frame lies beyond the frame numbers the host can count"},
+      {R"({"fps": 715827883})",
+       "bad.json: /fps: the default range ends at frame 2147483649, beyond the frame numbers the host can "
+       "count; give a maxFrame"},
       // Packed number arrays: a wide number after narrow rows, a short row, a row that is not one,
       // and mixed items.
       {R"({"objects": [{"type": 5100, "points": [[0, 0, 0]], "polygons": [[0, 0, 0], [0, 0, 4294967296]]}]})",
@@ -411,6 +421,8 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
        "bad.json: /objects/0/points/1: a vector has three numbers, not 2"},
       {R"({"objects": [{"type": 5100, "points": [[0, 0, 0], [1, 1, 1, 1, 1]]}]})",
        "bad.json: /objects/0/points/1: a vector has three numbers, not 5"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": [1, 2, 3, 4, 5, 6.5, -0, 1e300, 18446744073709551616]}}]})",
+       "bad.json: /objects/0/parameters/1: a vector has three numbers, not 9"},
       {R"({"objects": [{"type": 5100, "points": [[0, 0, 0], [1, "1", 1]]}]})",
        "bad.json: /objects/0/points/1/1: expected a number, not a string"},
       {R"({"objects": [{"type": 5100, "points": [[0, 0, 0], 7]}]})",
@@ -649,8 +661,11 @@ TEST_F(DocumentFileTest, AByteOrderMarkIsReadPast) {
 }
 
 TEST_F(DocumentFileTest, InputIsBoundedInSizeAndFrames) {
-  // The last frames the host counts still load.
+  // The last frames the host counts still load, and a frame saves as it loaded.
   EXPECT_TRUE(Load(R"({"fps": 1, "renderData": {"parameters": {"5018": {"time": 2147483647}}}})")) << error_;
+  DocPtr doc = Load(R"({"fps": 7, "frame": 999999999, "maxFrame": 2147483647})");
+  ASSERT_TRUE(doc) << error_;
+  EXPECT_NE(host::SaveDocumentText(doc.get(), &error_).find("\"frame\": 999999999,"), std::string::npos);
 
   // A device of endless zeros is not opened; a file beyond 2 GiB is refused unread.
   std::string error;
@@ -805,7 +820,7 @@ TEST_F(DocumentFileTest, NumbersReadAsTheNearestDouble) {
   const struct {
     std::string text;
     double value;
-    LONG type = DA_REAL;
+    LONG type = DA_REAL;  // DA_NIL: an integer beyond 64 bits, refused as a parameter, given as {"real": ...}
   } numbers[] = {
       {"0." + std::string(350, '0') + "1", 0.0},
       {"128.74836467836484838364836483643636483648e-336", 0.0},
@@ -824,20 +839,21 @@ TEST_F(DocumentFileTest, NumbersReadAsTheNearestDouble) {
       {"2.4703282292062328e-324", 5e-324},
       {"2.4703282292062327e-324", 0.0},
       {"1.7976931348623158e308", 1.7976931348623157e+308},
-      {"123456789012345678901234567890", 1.2345678901234568e+29},
-      {"-9223372036854775809", -9.223372036854776e+18},
+      {"123456789012345678901234567890", 1.2345678901234568e+29, DA_NIL},
+      {"-9223372036854775809", -9.223372036854776e+18, DA_NIL},
       {"-2147483648", INT32_MIN, DA_LONG},
       {"0", 0, DA_LONG},
       {"2147483647", INT32_MAX, DA_LONG},
   };
   for (const auto& c : numbers) {
     SCOPED_TRACE(c.text);
-    DocPtr doc = Load(R"({"objects": [{"type": 5100, "parameters": {"1": )" + c.text + R"(}, "points": [[)" +
+    const std::string param = c.type == DA_NIL ? R"({"real": )" + c.text + "}" : c.text;
+    DocPtr doc = Load(R"({"objects": [{"type": 5100, "parameters": {"1": )" + param + R"(}, "points": [[)" +
                       c.text + ", 0, 0]]}]}");
     ASSERT_TRUE(doc) << error_;
     const PolygonObject* m = static_cast<PolygonObject*>(doc->GetFirstObject());
     const GeData& p = m->GetDataInstance()->GetData(1);
-    ASSERT_EQ(p.GetType(), c.type);
+    ASSERT_EQ(p.GetType(), c.type == DA_NIL ? DA_REAL : c.type);
     for (double d : {c.type == DA_LONG ? p.GetLong() : p.GetReal(), m->GetPointR()[0].x})
       EXPECT_TRUE(d == c.value && std::signbit(d) == std::signbit(c.value)) << d;
   }
