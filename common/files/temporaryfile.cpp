@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <grp.h>
 #include <limits.h>
 #include <pwd.h>
 #include <signal.h>
@@ -87,6 +86,18 @@ void SplitPath(const std::string& path, std::string* dir, std::string* name) {
   *name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+/// The target of the link `path`, whose status gave `size` (0 when unknown): 0, or the `errno`
+/// value (ENOENT for an empty target, ENAMETOOLONG for one that grew meanwhile).
+int ReadLink(const std::string& path, off_t size, std::string* target) {
+  std::vector<char> buffer(static_cast<size_t>(size > 0 ? size : PATH_MAX) + 1);
+  const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+  if (n < 0) return errno;
+  if (static_cast<size_t>(n) >= buffer.size()) return ENAMETOOLONG;
+  if (n == 0) return ENOENT;
+  target->assign(buffer.data(), static_cast<size_t>(n));
+  return 0;
+}
+
 /// True when what `owner` owns in the folder of status `folder` may be used: anywhere but in a
 /// sticky folder that others may write to, where only the folder's owner's entries and this
 /// user's are.
@@ -142,12 +153,8 @@ int CheckLinksAlong(const std::string& folder) {
     }
     if (++links > kMaxLinkDepth) return ELOOP;
     if (!MayUseIn(done.empty() ? "/" : done, st.st_uid)) return EACCES;
-    std::vector<char> buffer(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
-    const ssize_t n = ::readlink(next.c_str(), buffer.data(), buffer.size());
-    if (n < 0) return errno;
-    if (static_cast<size_t>(n) >= buffer.size()) return ENAMETOOLONG;  // changed meanwhile
-    const std::string target(buffer.data(), static_cast<size_t>(n));
-    if (target.empty()) return ENOENT;
+    std::string target;
+    if (const int unread = ReadLink(next, st.st_size, &target)) return unread;
     if (target[0] == '/') done.clear();
     push(target);
   }
@@ -217,12 +224,8 @@ int ResolveTarget(const std::string& target, bool follow, std::string* final, st
     }
     if (S_ISLNK(st->st_mode)) {
       if (!MayUseIn(dir, st->st_uid)) return EACCES;
-      std::vector<char> buffer(static_cast<size_t>(st->st_size > 0 ? st->st_size : PATH_MAX) + 1);
-      const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
-      if (n < 0) return errno;
-      if (static_cast<size_t>(n) >= buffer.size()) return ENAMETOOLONG;  // changed meanwhile
-      std::string next(buffer.data(), static_cast<size_t>(n));
-      if (next.empty()) return ENOENT;
+      std::string next;
+      if (const int unread = ReadLink(path, st->st_size, &next)) return unread;
       path = next[0] == '/' ? next : dir + next;
       continue;
     }
@@ -572,11 +575,8 @@ int UseFolder(const std::string& path, bool make, bool registerNew, std::string*
       return refuse(errno);
     if (S_ISLNK(st.st_mode)) {
       if (!MayUseIn(parent, st.st_uid)) return refuse(EACCES);
-      std::vector<char> buffer(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
-      const ssize_t n = ::readlink(at.c_str(), buffer.data(), buffer.size());
-      if (n < 0) return refuse(errno);
-      const std::string next(buffer.data(), static_cast<size_t>(n));
-      if (next.empty() || static_cast<size_t>(n) >= buffer.size()) return refuse(ENOENT);
+      std::string next;
+      if (const int unread = ReadLink(at, st.st_size, &next)) return refuse(unread);
       at = next[0] == '/' ? next : dir + next;
       continue;
     }

@@ -49,12 +49,14 @@ Filename FrameFile(const Filename& scene, int frame) {
 // The system's reason is part of it.
 std::string SceneFault(const std::string& path, const OrvaneSceneExporter& exporter) {
   // The exporter then leaves the scene file alone.
-  const std::string scene = TemporaryFile::IsRegularFile(path) ? "the scene " + path + " is left as it was"
-                                                               : "no scene was saved to " + path;
-  if (!exporter.refusedFolder.empty()) return exporter.refusedFolder + "; " + scene;
+  const auto scene = [&path] {
+    return TemporaryFile::IsRegularFile(path) ? "the scene " + path + " is left as it was"
+                                              : "no scene was saved to " + path;
+  };
+  if (!exporter.refusedFolder.empty()) return exporter.refusedFolder + "; " + scene();
   if (!exporter.unwrittenMesh.empty()) {
     return "the mesh file " + exporter.unwrittenMesh +
-           " was not written: " + TemporaryFile::ErrorText(exporter.unwrittenMeshError) + "; " + scene;
+           " was not written: " + TemporaryFile::ErrorText(exporter.unwrittenMeshError) + "; " + scene();
   }
   if (!exporter.sceneSaved) return "the scene " + path + " was not saved: " + exporter.saveFailure;
   return std::string();

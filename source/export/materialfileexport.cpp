@@ -46,10 +46,8 @@ int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filenam
   sceneData->sceneDir = dir;
   sceneData->texturesDir = dir + Filename(String("textures.") + name);
   // Emptied as a whole: the material's images of an earlier export are not this one's.
-  std::string why;
-  if (TemporaryFile::RenewFolder(Helpers::ToUTF8String(sceneData->texturesDir.GetString()), false, &why) !=
-      0) {
-    saveFailure = "the folder " + Helpers::ToUTF8String(sceneData->texturesDir.GetString()) + ": " + why;
+  if (!sceneData->RenewFolder(sceneData->texturesDir)) {
+    saveFailure = sceneData->FolderRefusal();
     GePrint(String("Could not save material file: ") + file.GetString() + String(".ovm (") +
             String(saveFailure) + String(")"));
     FreeExportState();

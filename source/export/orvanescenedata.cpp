@@ -19,13 +19,19 @@ String OrvaneSceneData::MaterialName(BaseMaterial* mat) const {
   return MaterialNameTable::Name(materialNames.get(), mat, document);
 }
 
-bool OrvaneSceneData::UseFolder(const Filename& dir) {
+bool OrvaneSceneData::UseFolder(const Filename& dir) { return ReadyFolder(dir, false); }
+
+bool OrvaneSceneData::RenewFolder(const Filename& dir) { return ReadyFolder(dir, true); }
+
+bool OrvaneSceneData::ReadyFolder(const Filename& dir, bool renew) {
   const std::string path = Helpers::ToUTF8String(dir.GetString());
   std::lock_guard<std::mutex> lock(foldersMutex_);
   if (!folderRefusal_.empty()) return false;
-  if (readyFolders_.count(path)) return true;
+  if (!renew && readyFolders_.count(path)) return true;
   std::string why;
-  if (TemporaryFile::UseFolder(path, true, true, &why) != 0) {
+  if ((renew ? TemporaryFile::RenewFolder(path, false, &why)
+             : TemporaryFile::UseFolder(path, true, true, &why)) != 0) {
+    // A folder another user owns is named in the reason already.
     folderRefusal_ = why.rfind("the folder ", 0) == 0 ? why : "the folder " + path + ": " + why;
     return false;
   }

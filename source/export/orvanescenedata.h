@@ -47,10 +47,15 @@ struct OrvaneSceneData {
   /// removes it unless the scene that refers to it was saved. In a shared folder, one that another
   /// user planted (or a link of theirs) is refused: false, with the reason in `FolderRefusal`.
   bool UseFolder(const Filename& dir);
+  /// `UseFolder` for a folder that is emptied first (`TemporaryFile::RenewFolder`): a material
+  /// file's texture folder.
+  bool RenewFolder(const Filename& dir);
   /// Why a folder of this export was refused, "" while none was.
   std::string FolderRefusal() const;
 
  private:
+  /// Makes `dir` ready with `renew` or `TemporaryFile::UseFolder` unless it is already.
+  bool ReadyFolder(const Filename& dir, bool renew);
   mutable std::mutex foldersMutex_;
   std::set<std::string> readyFolders_;
   std::string folderRefusal_;
