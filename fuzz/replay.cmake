@@ -8,6 +8,7 @@ add_executable(replay_fuzz_mesh_reader ${CMAKE_SOURCE_DIR}/fuzz/mesh_reader.cpp
   ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp
   ${CMAKE_SOURCE_DIR}/source/export/orvanemesh.cpp
   ${CMAKE_SOURCE_DIR}/source/export/meshallocator.cpp
+  ${CMAKE_SOURCE_DIR}/common/files/folder.cpp
   ${CMAKE_SOURCE_DIR}/common/files/temporaryfile.cpp)
 target_include_directories(replay_fuzz_mesh_reader PRIVATE ${CMAKE_SOURCE_DIR}/source ${CMAKE_SOURCE_DIR}/common)
 

@@ -25,6 +25,7 @@ inline std::string UnpackFailureText(LONG error, int systemError = 0) {
     case ZIPERROR_DISK_FULL: words = "disk full"; break;
     case ZIPERROR_WRITE: words = "cannot write"; break;
     case ZIPERROR_STOPPED: words = "stopped"; break;
+    case ZIPERROR_TOO_DEEP: words = "too deep: an entry's path holds more than 64 names"; break;
     default: break;
   }
   return systemError == 0 ? std::string(words) : std::string(words) + ": " + std::strerror(systemError);

@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -16,8 +15,10 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace TemporaryFile {
@@ -38,12 +39,23 @@ constexpr char kMark[] = ".tmp-";
 constexpr size_t kMarkLength = sizeof kMark - 1;
 constexpr size_t kOriginLength = 12;
 
-/// What this process has made and not yet renamed or removed, and the folders it swept already.
+/// How many letters and digits end a temporary's name.
+constexpr size_t kRandomLength = 10;
+
+/// Something this process made and may still have to remove: the entry `name` of `folder`.
+struct Entry {
+  Folder folder;
+  std::string name;
+  std::string finalName;  ///< for a temporary file: the name it takes on `Commit`
+};
+
+/// What this process has made and not yet renamed or removed, keyed by the path the caller knows
+/// it by, and the folders it swept already.
 struct Registry {
   std::mutex mutex;
-  std::set<std::string> live;
-  std::set<std::string> folders;
-  std::set<std::string> swept;
+  std::map<std::string, Entry> live;
+  std::map<std::string, Entry> folders;
+  std::set<std::pair<dev_t, ino_t>> swept;
   bool interrupted = false;
 };
 
@@ -53,23 +65,53 @@ Registry& TheRegistry() {
 }
 
 std::atomic<bool> g_interrupted{false};
-std::atomic<unsigned long> g_counter{0};
 
-/// How many letters and digits end a temporary's name.
-constexpr size_t kRandomLength = 10;
+/// Random bytes from the system, fetched a block at a time: one call serves many names.
+class RandomPool {
+ public:
+  unsigned char Next() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (used_ == sizeof bytes_) Refill();
+    return bytes_[used_++];
+  }
+
+ private:
+  void Refill() {
+    size_t got = 0;
+    while (got < sizeof bytes_) {
+      const ssize_t n = ::getrandom(bytes_ + got, sizeof bytes_ - got, 0);
+      if (n > 0) {
+        got += static_cast<size_t>(n);
+      } else if (n < 0 && errno != EINTR) {
+        break;
+      }
+    }
+    if (got < sizeof bytes_) {
+      // No random source: the time and a count still differ from one name to the next.
+      uint64_t mix = static_cast<uint64_t>(std::time(nullptr)) * 0x9e3779b97f4a7c15ull ^ ++fallback_;
+      for (size_t i = got; i < sizeof bytes_; ++i)
+        bytes_[i] = static_cast<unsigned char>((mix = mix * 6364136223846793005ull + 1) >> 56);
+    }
+    used_ = 0;
+  }
+
+  std::mutex mutex_;
+  unsigned char bytes_[4096];
+  size_t used_ = sizeof bytes_;
+  uint64_t fallback_ = 0;
+};
 
 /// `kRandomLength` letters and digits that another user cannot foresee, as `mkstemp` chooses them.
 std::string RandomPart() {
   static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned char bytes[kRandomLength];
-  if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
-    // No random source: the time and a count still differ from one name to the next.
-    uint64_t mix = static_cast<uint64_t>(std::time(nullptr)) * 0x9e3779b97f4a7c15ull ^ g_counter.fetch_add(1);
-    for (unsigned char& byte : bytes)
-      byte = static_cast<unsigned char>((mix = mix * 6364136223846793005ull + 1) >> 56);
-  }
+  static RandomPool* pool = new RandomPool;  // never destroyed, as the registry
   std::string part(kRandomLength, 'a');
-  for (size_t i = 0; i < kRandomLength; ++i) part[i] = kLetters[bytes[i] % (sizeof kLetters - 1)];
+  for (char& c : part) {
+    unsigned char byte;
+    do byte = pool->Next();
+    while (byte >= 248);  // 248 = 4 x 62: every letter equally likely
+    c = kLetters[byte % 62];
+  }
   return part;
 }
 
@@ -79,170 +121,166 @@ std::string TemporaryName(const std::string& name) {
   return "." + name.substr(0, NAME_MAX - 1 - suffix.size()) + suffix;
 }
 
-/// The folder part of `path` with its slash ("" for a bare name) and the name in it.
+/// The folder part of `path` ("" for a bare name; "/" stays) and the name in it.
 void SplitPath(const std::string& path, std::string* dir, std::string* name) {
   const size_t slash = path.rfind('/');
-  *dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  *dir = slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
   *name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-/// The target of the link `path`, whose status gave `size` (0 when unknown): 0, or the `errno`
-/// value (ENOENT for an empty target, ENAMETOOLONG for one that grew meanwhile).
-int ReadLink(const std::string& path, off_t size, std::string* target) {
-  std::vector<char> buffer(static_cast<size_t>(size > 0 ? size : PATH_MAX) + 1);
-  const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
-  if (n < 0) return errno;
-  if (static_cast<size_t>(n) >= buffer.size()) return ENAMETOOLONG;
-  if (n == 0) return ENOENT;
-  target->assign(buffer.data(), static_cast<size_t>(n));
-  return 0;
+/// `path` without the slashes that end it ("/" stays).
+std::string TrimSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
 }
 
-/// True when what `owner` owns in the folder of status `folder` may be used: anywhere but in a
-/// sticky folder that others may write to, where only the folder's owner's entries and this
-/// user's are.
-bool MayUseIn(const struct stat& folder, uid_t owner) {
-  if (!(folder.st_mode & S_ISVTX) || !(folder.st_mode & S_IWOTH)) return true;
-  return owner == folder.st_uid || owner == ::geteuid();
-}
-
-/// `MayUseIn` for the folder `dir` ("" for the working directory); false when it cannot be read.
-bool MayUseIn(const std::string& dir, uid_t owner) {
-  struct stat folder;
-  return ::stat(dir.empty() ? "." : dir.c_str(), &folder) == 0 && MayUseIn(folder, owner);
-}
-
-/// Walks `folder` ("" for the working directory) one name at a time as the system does, following
-/// its links, and refuses a link in a sticky folder that others may write to unless the folder's
-/// owner or this user owns it (EACCES), whatever the kernel's own rule for links says. A missing
-/// part ends the walk: the folder is still to be made. 0, or the `errno` value of the refusal.
-int CheckLinksAlong(const std::string& folder) {
-  if (folder.empty()) return 0;
-  std::string done;  // walked so far: absolute, free of links, "" for the root
-  if (folder[0] != '/') {
-    char* cwd = ::getcwd(nullptr, 0);
-    if (!cwd) return errno;
-    done = std::strcmp(cwd, "/") == 0 ? "" : cwd;
-    std::free(cwd);
+/// The names in the folder open as `fd` (read through a descriptor of its own), "." and ".." left
+/// out; false when it cannot be read.
+bool ReadNames(int fd, std::vector<std::string>* names) {
+  const int own = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (own < 0) return false;
+  DIR* dir = ::fdopendir(own);
+  if (!dir) {
+    ::close(own);
+    return false;
   }
-  std::vector<std::string> rest;  // the names still to walk, the next one last
-  const auto push = [&rest](const std::string& path) {
-    for (size_t end = path.size(); end > 0;) {
-      const size_t slash = path.rfind('/', end - 1);
-      const size_t start = slash == std::string::npos ? 0 : slash + 1;
-      if (end > start) rest.push_back(path.substr(start, end - start));
-      if (slash == std::string::npos) break;
-      end = slash;
+  while (const dirent* entry = ::readdir(dir))
+    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+      names->push_back(entry->d_name);
+  ::closedir(dir);
+  return true;
+}
+
+/// Removes the entry `name` of the folder open as `at` with all it holds, however deep; a link is
+/// removed, never followed. The folders are gone down one by one with at most `kOpen` of them
+/// open at a time; one closed on the way is opened again from below through "..", and the removal
+/// stops if that is no longer the folder it was.
+void RemoveTreeAt(int at, const std::string& name) {
+  if (::unlinkat(at, name.c_str(), 0) == 0 || (errno != EISDIR && errno != EPERM)) return;
+  constexpr size_t kOpen = 64;
+  struct Level {
+    int fd;
+    dev_t dev;
+    ino_t ino;
+    std::string name;
+    std::vector<std::string> names;
+    size_t next;
+  };
+  std::vector<Level> levels;
+  const auto enter = [&levels](int parent, const std::string& entry) {
+    const int fd = ::openat(parent, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0) return;
+    if (::fstat(fd, &st) != 0) {
+      ::close(fd);
+      return;
+    }
+    Level level{fd, st.st_dev, st.st_ino, entry, {}, 0};
+    ReadNames(fd, &level.names);
+    levels.push_back(std::move(level));
+    if (levels.size() > kOpen) {
+      Level& far = levels[levels.size() - 1 - kOpen];
+      ::close(far.fd);
+      far.fd = -1;
     }
   };
-  push(folder);
-  for (int links = 0; !rest.empty();) {
-    const std::string name = rest.back();
-    rest.pop_back();
-    if (name == ".") continue;
-    if (name == "..") {
-      done.erase(std::min(done.size(), done.rfind('/')));
+  const auto closeAll = [&levels] {
+    for (const Level& level : levels)
+      if (level.fd >= 0) ::close(level.fd);
+    levels.clear();
+  };
+  enter(at, name);
+  while (!levels.empty()) {
+    Level& top = levels.back();
+    if (top.next < top.names.size()) {
+      const std::string entry = top.names[top.next++];
+      const int fd = top.fd;
+      if (::unlinkat(fd, entry.c_str(), 0) != 0 && (errno == EISDIR || errno == EPERM)) enter(fd, entry);
       continue;
     }
-    const std::string next = done + "/" + name;
-    struct stat st;
-    if (::lstat(next.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR ? 0 : errno;
-    if (!S_ISLNK(st.st_mode)) {
-      done = next;
-      continue;
+    Level done = std::move(levels.back());
+    levels.pop_back();
+    int parent = at;
+    if (!levels.empty()) {
+      Level& up = levels.back();
+      if (up.fd < 0) {
+        up.fd = ::openat(done.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat st;
+        if (up.fd < 0 || ::fstat(up.fd, &st) != 0 || st.st_dev != up.dev || st.st_ino != up.ino) {
+          ::close(done.fd);
+          closeAll();
+          return;
+        }
+      }
+      parent = up.fd;
     }
-    if (++links > kMaxLinkDepth) return ELOOP;
-    if (!MayUseIn(done.empty() ? "/" : done, st.st_uid)) return EACCES;
-    std::string target;
-    if (const int unread = ReadLink(next, st.st_size, &target)) return unread;
-    if (target[0] == '/') done.clear();
-    push(target);
+    ::close(done.fd);
+    ::unlinkat(parent, done.name.c_str(), AT_REMOVEDIR);
   }
-  return 0;
 }
 
-/// The name of the user `uid`, or its number.
-std::string UserName(uid_t uid) {
-  struct passwd entry, *found = nullptr;
-  std::vector<char> buffer(16384);
-  if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found) return found->pw_name;
-  return "user " + std::to_string(uid);
-}
-
-/// Removes the entry `name` of the folder open as `at` with all it holds; a link is removed, never
-/// followed. `depth` counts the folders above it in this removal.
-void RemoveTreeAt(int at, const std::string& name, int depth) {
-  if (::unlinkat(at, name.c_str(), 0) == 0 || (errno != EISDIR && errno != EPERM) || depth > 256) return;
-  const int fd = ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return;
-  std::vector<std::string> names;
-  if (DIR* dir = ::fdopendir(fd)) {
-    while (const dirent* entry = ::readdir(dir))
-      if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-        names.push_back(entry->d_name);
-    for (const std::string& inner : names) RemoveTreeAt(::dirfd(dir), inner, depth + 1);
-    ::closedir(dir);
-  } else {
-    ::close(fd);
-  }
-  ::unlinkat(at, name.c_str(), AT_REMOVEDIR);
-}
-
-/// Removes `path` with all it holds (a link itself, never what it leads to); `errno` is kept.
-void RemoveTree(const std::string& path) {
-  const int saved = errno;
-  std::string dir, name;
-  SplitPath(path, &dir, &name);
-  const int at = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (at >= 0) {
-    if (!name.empty()) RemoveTreeAt(at, name, 0);
-    ::close(at);
-  }
-  errno = saved;
-}
-
-/// Follows the links at `target` (when `follow`) to the file a write replaces: 0 with `*final` its
-/// path and `*st` its status (`*exists` false when nothing is there yet: the link is dangling, the
-/// name is free or a link that is not followed is replaced), or the `errno` value of the refusal.
-int ResolveTarget(const std::string& target, bool follow, std::string* final, struct stat* st, bool* exists) {
-  if (target.empty()) return ENOENT;
-  std::string path = target;
+/// Follows the links at `name` in `folder` (when `follow`) to the entry a write replaces: 0 with
+/// `*dir` and `*leaf` that entry and `*st` its status (`*exists` false when nothing is there yet:
+/// the link is dangling, the name is free, or a link that is not followed is replaced), or the
+/// `errno` value of the refusal.
+int ResolveIn(const Folder& folder, const std::string& name, bool follow, Folder* dir, std::string* leaf,
+              struct stat* st, bool* exists) {
+  Folder at = folder;
+  std::string entry = name;
   for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
-    std::string dir, name;
-    SplitPath(path, &dir, &name);
-    if (const int refused = CheckLinksAlong(dir)) return refused;
-    if (::lstat(path.c_str(), st) != 0) {
+    if (entry.empty() || entry == "." || entry == "..") return EISDIR;
+    if (entry.size() > NAME_MAX) return ENAMETOOLONG;
+    *dir = at;
+    *leaf = entry;
+    if (::fstatat(at.Descriptor(), entry.c_str(), st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno != ENOENT) return errno;
-      *final = path;
-      *exists = false;
-      return 0;
-    }
-    if (S_ISLNK(st->st_mode) && !follow) {
-      *final = path;
       *exists = false;
       return 0;
     }
     if (S_ISLNK(st->st_mode)) {
-      if (!MayUseIn(dir, st->st_uid)) return EACCES;
-      std::string next;
-      if (const int unread = ReadLink(path, st->st_size, &next)) return unread;
-      path = next[0] == '/' ? next : dir + next;
+      if (!follow) {
+        *exists = false;
+        return 0;
+      }
+      if (!at.MayUse(st->st_uid)) return EACCES;
+      std::vector<char> buffer(PATH_MAX + 1);
+      const ssize_t n = ::readlinkat(at.Descriptor(), entry.c_str(), buffer.data(), buffer.size());
+      if (n < 0) return errno;
+      if (n == 0) return ENOENT;
+      if (static_cast<size_t>(n) >= buffer.size()) return ENAMETOOLONG;
+      std::string targetDir;
+      SplitPath(std::string(buffer.data(), static_cast<size_t>(n)), &targetDir, &entry);
+      if (!targetDir.empty()) {
+        Folder next;
+        if (const int refused = OpenFolderAt(at, targetDir, 0, &next)) return refused;
+        at = next;
+      }
       continue;
     }
     if (S_ISDIR(st->st_mode)) return EISDIR;
     if (!S_ISREG(st->st_mode)) return kNotRegularFile;
-    *final = path;
     *exists = true;
     return 0;
   }
   return ELOOP;
 }
 
-/// Moves `*end` back over the characters of `set` before it; false when there are none.
-bool BackOver(const std::string& s, const char* set, size_t* end) {
+/// `ResolveIn` for the path `target`, its folder walked first.
+int ResolvePath(const std::string& target, bool follow, Folder* dir, std::string* leaf, struct stat* st,
+                bool* exists) {
+  std::string folderPath, name;
+  SplitPath(target, &folderPath, &name);
+  if (name.empty()) return target.empty() ? ENOENT : EISDIR;
+  Folder folder;
+  if (const int refused = OpenFolder(folderPath, 0, &folder)) return refused;
+  return ResolveIn(folder, name, follow, dir, leaf, st, exists);
+}
+
+/// Moves `*end` back over the characters of `set` before it; how many it passed.
+size_t BackOver(const std::string& s, const char* set, size_t* end) {
   const size_t last = *end;
-  while (*end > 0 && std::strchr(set, s[*end - 1]) && s[*end - 1] != '\0') --*end;
-  return *end < last;
+  while (*end > 0 && s[*end - 1] != '\0' && std::strchr(set, s[*end - 1])) --*end;
+  return last - *end;
 }
 
 /// The 64-bit FNV-1a hash of `text`, continued from `hash`.
@@ -277,15 +315,70 @@ struct Guard {
   }
 };
 
-/// Sweeps `dir` ("" for the working directory) the first time this process makes something there.
-void SweepOnce(const std::string& dir) {
+/// The key of a folder among those swept.
+std::pair<dev_t, ino_t> KeyOf(const Folder& folder) { return {folder.Status().st_dev, folder.Status().st_ino}; }
+
+/// Sweeps `folder` the first time this process makes something there.
+void SweepOnce(const Folder& folder) {
   Registry& registry = TheRegistry();
   bool first = false;
   {
     std::lock_guard<std::mutex> lock(registry.mutex);
-    first = registry.swept.insert(dir).second;
+    first = registry.swept.insert(KeyOf(folder)).second;
   }
-  if (first) RemoveStale(dir);
+  if (first) RemoveStale(folder);
+}
+
+/// Renames the entry `from` of the folder open as `fd` to `to` there, where nothing may be yet:
+/// `renameat2` without replacing, or where the file system refuses that flag, `to` first taken by
+/// a new entry of this user's that the rename then replaces (a folder for a folder; for a file,
+/// a second link and the removal of the first). 0 or the `errno` value.
+int RenameNoReplace(int fd, const std::string& from, const std::string& to) {
+  if (::renameat2(fd, from.c_str(), fd, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  struct stat st;
+  if (::fstatat(fd, from.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+  if (!S_ISDIR(st.st_mode)) {
+    if (::linkat(fd, from.c_str(), fd, to.c_str(), 0) != 0) return errno;
+    ::unlinkat(fd, from.c_str(), 0);
+    return 0;
+  }
+  if (::mkdirat(fd, to.c_str(), 0700) != 0) return errno;
+  if (::renameat(fd, from.c_str(), fd, to.c_str()) == 0) return 0;
+  const int error = errno;
+  ::unlinkat(fd, to.c_str(), AT_REMOVEDIR);
+  return error;
+}
+
+/// Makes the folder `name` in `parent` under the registry's lock and registers it under `key`.
+bool MakeRegisteredFolder(const Folder& parent, const std::string& name, const std::string& key, Folder* made) {
+  Folder opened;
+  {
+    Guard guard;
+    if (!guard.ok || ::mkdirat(parent.Descriptor(), name.c_str(), 0777) != 0) return false;
+    TheRegistry().folders[key] = Entry{parent, name, ""};
+    const int fd = ::openat(parent.Descriptor(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (fd >= 0 && ::fstat(fd, &st) == 0) {
+      opened = Folder::Adopt(fd, parent.PathOf(name), st);
+    } else if (fd >= 0) {
+      ::close(fd);
+    }
+    if (opened.IsOpen()) TheRegistry().swept.insert(KeyOf(opened));  // new: nothing to sweep there
+  }
+  if (!opened.IsOpen()) {
+    errno = errno ? errno : ENOENT;
+    return false;
+  }
+  if (opened.Status().st_uid != ::geteuid()) {
+    // Not the folder this process made: another user's, which is not this process's to remove.
+    std::lock_guard<std::mutex> lock(TheRegistry().mutex);
+    TheRegistry().folders.erase(key);
+    errno = kForeignFolder;
+    return false;
+  }
+  if (made) *made = opened;
+  return true;
 }
 
 }  // namespace
@@ -294,6 +387,7 @@ std::string ErrorText(int error) {
   if (error == kNotRegularFile) return "not a regular file";
   if (error == kInterrupted) return "interrupted";
   if (error == kForeignFolder) return "the folder belongs to another user";
+  if (error == kForeignFile) return "the file belongs to another user";
   char buffer[256];
   return ::strerror_r(error, buffer, sizeof buffer);  // the GNU form: the text, maybe not in buffer
 }
@@ -318,24 +412,21 @@ const std::string& Origin() {
 
 NameInfo ReadName(const std::string& name) {
   NameInfo info;
-  // ".<target name>.tmp-[<origin>-]<pid>-<letters and digits>", read from the end: the target's
-  // name may hold anything.
+  // ".<target name>.tmp-<12 hex digits>-<pid>-<10 letters and digits>", read from the end: the
+  // target's name may hold anything.
   size_t end = name.size();
-  if (!BackOver(name, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &end) ||
-      name.size() - end > kRandomLength || end == 0 || name[end - 1] != '-')
+  if (BackOver(name, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &end) != kRandomLength ||
+      end == 0 || name[end - 1] != '-')
     return info;
   const size_t pidEnd = --end;
-  if (!BackOver(name, "0123456789", &end) || pidEnd - end > 10) return info;
+  const size_t digits = BackOver(name, "0123456789", &end);
+  if (digits == 0 || digits > 10 || name[end] == '0') return info;
   const unsigned long long pid = std::stoull(name.substr(end, pidEnd - end));
-  if (pid == 0 || pid > static_cast<unsigned long long>(INT_MAX)) return info;
-  std::string origin;
-  if (end > kOriginLength + 1 && name[end - 1] == '-') {
-    size_t start = end - 1;
-    if (BackOver(name, "0123456789abcdef", &start) && end - 1 - start == kOriginLength) {
-      origin = name.substr(start, kOriginLength);
-      end = start;
-    }
-  }
+  if (pid > static_cast<unsigned long long>(INT_MAX) || end == 0 || name[end - 1] != '-') return info;
+  const size_t originEnd = --end;
+  if (BackOver(name, "0123456789abcdef", &end) < kOriginLength) return info;
+  end = originEnd - kOriginLength;
+  const std::string origin = name.substr(end, kOriginLength);
   // A dot, at least one character of the target's name, then the mark.
   if (end < kMarkLength + 2 || name.compare(end - kMarkLength, kMarkLength, kMark) != 0 || name[0] != '.')
     return info;
@@ -345,63 +436,58 @@ NameInfo ReadName(const std::string& name) {
   return info;
 }
 
-int RemoveStale(const std::string& folder) {
+int RemoveStale(const Folder& folder) {
   const int saved = errno;
   int removed = 0;
-  if (DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str())) {
+  std::vector<std::string> names;
+  if (ReadNames(folder.Descriptor(), &names)) {
     const time_t now = std::time(nullptr);
-    while (const dirent* entry = ::readdir(dir)) {
-      if (!IsStale(::dirfd(dir), entry->d_name, now)) continue;
-      RemoveTreeAt(::dirfd(dir), entry->d_name, 0);
+    for (const std::string& name : names) {
+      if (!IsStale(folder.Descriptor(), name.c_str(), now)) continue;
+      RemoveTreeAt(folder.Descriptor(), name);
       struct stat st;
-      if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) ++removed;
+      if (::fstatat(folder.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) ++removed;
     }
-    ::closedir(dir);
   }
   errno = saved;
   return removed;
 }
 
-int RemoveStaleBelow(const std::string& folder, int depth) {
-  int removed = RemoveStale(folder);
-  if (depth <= 0) return removed;
+int RemoveStale(const std::string& path) {
   const int saved = errno;
-  std::vector<std::string> below;
-  if (DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str())) {
-    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-    while (const dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      struct stat st;
-      if (name == "." || name == ".." ||
-          ::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode))
-        continue;
-      below.push_back(prefix + name);
-    }
-    ::closedir(dir);
-  }
-  for (const std::string& sub : below) removed += RemoveStaleBelow(sub, depth - 1);
+  Folder folder;
+  const int removed = OpenFolder(path, 0, &folder) == 0 ? RemoveStale(folder) : 0;
   errno = saved;
   return removed;
 }
 
 int CreateBeside(const std::string& target, std::string* temporary, std::string* final, bool followLink) {
-  std::string path;
-  struct stat st;
-  bool exists = false;
-  if (const int refused = ResolveTarget(target, followLink, &path, &st, &exists)) {
-    errno = refused;
+  std::string dir, name;
+  SplitPath(target, &dir, &name);
+  if (name.empty()) {
+    errno = target.empty() ? ENOENT : EISDIR;
     return -1;
   }
-  std::string dir, name;
-  SplitPath(path, &dir, &name);
-  if (name.empty()) {
-    errno = EISDIR;
+  Folder folder;
+  if (OpenFolder(dir, 0, &folder) != 0) return -1;
+  return CreateIn(folder, name, temporary, final, followLink);
+}
+
+int CreateIn(const Folder& folder, const std::string& name, std::string* temporary, std::string* final,
+             bool followLink) {
+  Folder dir;
+  std::string leaf;
+  struct stat st;
+  bool exists = false;
+  if (const int refused = ResolveIn(folder, name, followLink, &dir, &leaf, &st, &exists)) {
+    errno = refused;
     return -1;
   }
   SweepOnce(dir);
   Registry& registry = TheRegistry();
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const std::string candidate = dir + TemporaryName(name);
+    const std::string candidate = TemporaryName(leaf);
+    const std::string key = dir.PathOf(candidate);
     int fd = -1;
     {
       // Registered before it exists and made under the lock, so that an interruption either
@@ -409,8 +495,9 @@ int CreateBeside(const std::string& target, std::string* temporary, std::string*
       Guard guard;
       if (!guard.ok) return -1;
       // The umask applies to a new file; a file this replaces gives its own mode below.
-      fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-      if (fd >= 0) registry.live.insert(candidate);
+      fd = ::openat(dir.Descriptor(), candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0666);
+      if (fd >= 0) registry.live[key] = Entry{dir, candidate, leaf};
     }
     if (fd < 0) {
       if (errno == EEXIST) continue;
@@ -418,39 +505,48 @@ int CreateBeside(const std::string& target, std::string* temporary, std::string*
     }
     if (exists) {
       // The file it replaces keeps its owner and group where this user may give them (as root, or
-      // a group of this user's); elsewhere the new file is this user's.
-      if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0)
+      // a group of this user's), but in a shared sticky folder never to a user who could have
+      // planted the old file there; elsewhere the new file is this user's.
+      if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && dir.MayUse(st.st_uid) &&
+          ::fchown(fd, st.st_uid, st.st_gid) != 0)
         (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
       if (::fchmod(fd, st.st_mode & 0777) != 0) {
         const int error = errno;
         ::close(fd);
-        Discard(candidate);
+        Discard(key);
         errno = error;
         return -1;
       }
     }
-    *temporary = candidate;
-    *final = path;
+    *temporary = key;
+    *final = dir.PathOf(leaf);
     return fd;
   }
   errno = EEXIST;
   return -1;
 }
 
-bool Commit(const std::string& temporary, const std::string& final, const std::vector<std::string>& keep) {
+bool Commit(const std::string& temporary, const std::string&, const std::vector<std::string>& keep) {
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> lock(registry.mutex);
   if (registry.interrupted) {
     errno = kInterrupted;
     return false;  // the interruption removed the temporary already
   }
-  registry.live.erase(temporary);
-  if (::rename(temporary.c_str(), final.c_str()) == 0) {
+  const auto found = registry.live.find(temporary);
+  if (found == registry.live.end()) {
+    errno = ENOENT;
+    return false;
+  }
+  const Entry entry = found->second;
+  registry.live.erase(found);
+  const int fd = entry.folder.Descriptor();
+  if (::renameat(fd, entry.name.c_str(), fd, entry.finalName.c_str()) == 0) {
     for (const std::string& folder : keep) registry.folders.erase(folder);
     return true;
   }
   const int error = errno;
-  ::unlink(temporary.c_str());
+  ::unlinkat(fd, entry.name.c_str(), 0);
   errno = error;
   return false;
 }
@@ -460,7 +556,11 @@ void Discard(const std::string& temporary) {
   Registry& registry = TheRegistry();
   {
     std::lock_guard<std::mutex> lock(registry.mutex);
-    if (registry.live.erase(temporary) > 0) ::unlink(temporary.c_str());
+    const auto found = registry.live.find(temporary);
+    if (found != registry.live.end()) {
+      ::unlinkat(found->second.folder.Descriptor(), found->second.name.c_str(), 0);
+      registry.live.erase(found);
+    }
   }
   errno = saved;
 }
@@ -480,10 +580,13 @@ bool WriteAll(int fd, const void* data, size_t size) {
   return true;
 }
 
-bool WriteFileReplacing(const std::string& path, const void* data, size_t size, std::string* why) {
-  std::string temporary, final;
+namespace {
+
+/// Writes `data` through the temporary that `fd` (from `CreateIn` or `CreateBeside`) is, then
+/// commits it; `fd < 0` is a failed creation with `errno` set.
+bool WriteThrough(int fd, const std::string& temporary, const std::string& final, const void* data,
+                  size_t size, std::string* why) {
   int error = 0;
-  const int fd = CreateBeside(path, &temporary, &final);
   if (fd < 0) {
     error = errno;
   } else {
@@ -499,145 +602,227 @@ bool WriteFileReplacing(const std::string& path, const void* data, size_t size, 
   return error == 0;
 }
 
-bool IsReplaceableTarget(const std::string& path, std::string* why) {
-  std::string final;
+}  // namespace
+
+bool WriteFileReplacing(const std::string& path, const void* data, size_t size, std::string* why) {
+  std::string temporary, final;
+  const int fd = CreateBeside(path, &temporary, &final);
+  return WriteThrough(fd, temporary, final, data, size, why);
+}
+
+bool WriteFileIn(const Folder& folder, const std::string& name, const void* data, size_t size, std::string* why) {
+  std::string temporary, final;
+  const int fd = CreateIn(folder, name, &temporary, &final);
+  return WriteThrough(fd, temporary, final, data, size, why);
+}
+
+int ReadFile(const std::string& path, std::string* bytes, std::string* why) {
+  const auto refuse = [why](int error, const std::string& reason = "") {
+    if (why) *why = reason.empty() ? ErrorText(error) : reason;
+    errno = error;
+    return error;
+  };
+  Folder dir;
+  std::string leaf;
   struct stat st;
   bool exists = false;
-  const int refused = ResolveTarget(path, true, &final, &st, &exists);
+  if (const int refused = ResolvePath(path, true, &dir, &leaf, &st, &exists)) return refuse(refused);
+  if (!exists) return refuse(ENOENT);
+  // Opened without following, and what was opened is what is checked and read.
+  const int fd = ::openat(dir.Descriptor(), leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return refuse(errno == ELOOP ? EACCES : errno);
+  int error = 0;
+  std::string reason;
+  if (::fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    error = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
+  } else if (!dir.MayUse(st.st_uid)) {
+    error = kForeignFile;
+    reason = "the file " + dir.PathOf(leaf) + " belongs to another user (" + UserName(st.st_uid) + ")";
+  } else {
+    bytes->clear();
+    char buffer[65536];
+    for (;;) {
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) error = errno;
+      if (n <= 0) break;
+      bytes->append(buffer, static_cast<size_t>(n));
+    }
+  }
+  ::close(fd);
+  return error != 0 ? refuse(error, reason) : 0;
+}
+
+bool IsReplaceableTarget(const std::string& path, std::string* why) {
+  Folder dir;
+  std::string leaf;
+  struct stat st;
+  bool exists = false;
+  const int refused = ResolvePath(path, true, &dir, &leaf, &st, &exists);
   if (refused != EISDIR && refused != kNotRegularFile && refused != ELOOP && refused != EACCES) return true;
   if (why) *why = ErrorText(refused);
   return false;
 }
 
 bool IsRegularFile(const std::string& path) {
-  std::string final;
+  Folder dir;
+  std::string leaf;
   struct stat st;
   bool exists = false;
-  return ResolveTarget(path, true, &final, &st, &exists) == 0 && exists;
+  return ResolvePath(path, true, &dir, &leaf, &st, &exists) == 0 && exists;
+}
+
+bool IsRegularFileIn(const Folder& folder, const std::string& name) {
+  Folder dir;
+  std::string leaf;
+  struct stat st;
+  bool exists = false;
+  return ResolveIn(folder, name, true, &dir, &leaf, &st, &exists) == 0 && exists;
 }
 
 bool MakeFolder(const std::string& path) {
-  Guard guard;
-  if (!guard.ok || ::mkdir(path.c_str(), 0777) != 0) return false;
-  TheRegistry().folders.insert(path);
-  return true;
+  std::string dir, name;
+  SplitPath(TrimSlashes(path), &dir, &name);
+  Folder parent;
+  if (name.empty() || OpenFolder(dir, 0, &parent) != 0) {
+    if (name.empty()) errno = EEXIST;
+    return false;
+  }
+  return MakeRegisteredFolder(parent, name, path, nullptr);
 }
 
-std::string MakeTemporaryFolder(const std::string& target) {
-  std::string dir, name;
-  SplitPath(target, &dir, &name);
-  if (const int refused = CheckLinksAlong(dir)) {
-    errno = refused;
-    return "";
-  }
-  SweepOnce(dir);
+bool MakeFolderIn(const Folder& parent, const std::string& name, Folder* made, const std::string& key) {
+  return MakeRegisteredFolder(parent, name, key.empty() ? parent.PathOf(name) : key, made);
+}
+
+namespace {
+
+/// Makes a folder with a temporary's name for `name` in `parent`, registered under `dir` (the
+/// caller's words for the parent) and its name; its path, or "" with `errno` set.
+std::string MakeTemporaryFolderKeyed(const Folder& parent, const std::string& dir, const std::string& name,
+                                     Folder* made) {
+  SweepOnce(parent);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const std::string candidate = dir + TemporaryName(name);
-    if (MakeFolder(candidate)) return candidate;
+    const std::string candidate = TemporaryName(name);
+    const std::string key = dir.empty() ? candidate : dir.back() == '/' ? dir + candidate : dir + "/" + candidate;
+    if (MakeRegisteredFolder(parent, candidate, key, made)) return key;
     if (errno != EEXIST) return "";
   }
   errno = EEXIST;
   return "";
 }
 
-bool CommitFolder(const std::string& temporary, const std::string& final) {
+}  // namespace
+
+std::string MakeTemporaryFolder(const std::string& target) {
+  std::string dir, name;
+  SplitPath(TrimSlashes(target), &dir, &name);
+  Folder parent;
+  if (name.empty()) {
+    errno = EISDIR;
+    return "";
+  }
+  if (OpenFolder(dir, 0, &parent) != 0) return "";
+  return MakeTemporaryFolderKeyed(parent, dir, name, nullptr);
+}
+
+std::string MakeTemporaryFolderIn(const Folder& parent, const std::string& name, Folder* made) {
+  return MakeTemporaryFolderKeyed(parent, parent.Path(), name, made);
+}
+
+bool CommitFolder(const std::string& temporary, const std::string& name) {
   Guard guard;
   if (!guard.ok) return false;
-  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, final.c_str(), RENAME_NOREPLACE) != 0) return false;
-  TheRegistry().folders.erase(temporary);
+  Registry& registry = TheRegistry();
+  const auto found = registry.folders.find(temporary);
+  if (found == registry.folders.end()) {
+    errno = ENOENT;
+    return false;
+  }
+  if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+    errno = EINVAL;
+    return false;
+  }
+  if (const int error = RenameNoReplace(found->second.folder.Descriptor(), found->second.name, name)) {
+    errno = error;
+    return false;
+  }
+  registry.folders.erase(found);
   return true;
 }
 
-int UseFolder(const std::string& path, bool make, bool registerNew, std::string* why) {
+int UseFolder(const std::string& path, bool make, bool registerNew, std::string* why, Folder* folder) {
+  const std::string at = TrimSlashes(path);
+  Folder opened;
+  const unsigned flags = kOwnLast | (make ? kMakeLast : 0u) | (registerNew ? kRegisterLast : 0u);
+  if (const int refused = OpenFolder(at, flags, &opened, why, at)) return refused;
+  if (folder) *folder = opened;
+  return 0;
+}
+
+int RenewFolder(const std::string& path, bool registerNew, std::string* why, Folder* folder) {
   const auto refuse = [why](int error, const std::string& reason = "") {
     if (why) *why = reason.empty() ? ErrorText(error) : reason;
     errno = error;
     return error;
   };
-  std::string at = path;
-  while (at.size() > 1 && at.back() == '/') at.pop_back();
-  for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
-    std::string dir, name;
-    SplitPath(at, &dir, &name);
-    if (const int refused = CheckLinksAlong(dir)) return refuse(refused);
-    if (make && depth == 0) {
-      Guard guard;
-      if (!guard.ok) return refuse(kInterrupted);
-      if (::mkdir(at.c_str(), 0777) == 0) {
-        if (registerNew) TheRegistry().folders.insert(at);
-        return 0;
-      }
-      if (errno != EEXIST) return refuse(errno);
-    }
-    // What is there, looked at after the attempt to make it.
-    struct stat st, parent;
-    if (::lstat(at.c_str(), &st) != 0 || ::stat(dir.empty() ? "." : dir.c_str(), &parent) != 0)
-      return refuse(errno);
-    if (S_ISLNK(st.st_mode)) {
-      if (!MayUseIn(parent, st.st_uid)) return refuse(EACCES);
-      std::string next;
-      if (const int unread = ReadLink(at, st.st_size, &next)) return refuse(unread);
-      at = next[0] == '/' ? next : dir + next;
-      continue;
-    }
-    if (!S_ISDIR(st.st_mode)) return refuse(ENOTDIR);
-    if (!MayUseIn(parent, st.st_uid))
-      return refuse(kForeignFolder,
-                    "the folder " + at + " belongs to another user (" + UserName(st.st_uid) + ")");
-    return 0;
-  }
-  return refuse(ELOOP);
-}
-
-int RenewFolder(const std::string& path, bool registerNew, std::string* why) {
-  std::string at = path, dir, name;
-  while (at.size() > 1 && at.back() == '/') at.pop_back();
+  const std::string at = TrimSlashes(path);
+  std::string dir, name;
   SplitPath(at, &dir, &name);
-  // Why what is there cannot be removed; 0 when it can, or when nothing is there.
-  const auto refusal = [&]() -> int {
-    if (const int refused = CheckLinksAlong(dir)) return refused;
-    struct stat st, parent, led;
-    if (::lstat(at.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
-    if (::stat(dir.empty() ? "." : dir.c_str(), &parent) != 0) return errno;
-    if (!MayUseIn(parent, st.st_uid)) return S_ISDIR(st.st_mode) ? kForeignFolder : EACCES;
-    // A file is left where it is; a link is removed itself, and only when it leads to a folder.
-    if (S_ISDIR(st.st_mode)) return 0;
-    if (!S_ISLNK(st.st_mode)) return ENOTDIR;
-    if (::stat(at.c_str(), &led) != 0) return errno;
-    return S_ISDIR(led.st_mode) ? 0 : ENOTDIR;
-  };
-  int refused = refusal();
-  if (refused == kForeignFolder) return UseFolder(at, false, false, why);  // says whose folder it is
-  if (refused == 0) {
-    // Out of the way first, under a temporary's name: an interruption then finds either all of it in
-    // place or all of it to remove, and what a killed run left is swept.
-    SweepOnce(dir);
-    std::string aside;
-    {
-      Guard guard;
-      for (int attempt = 0; guard.ok && attempt < kAttempts && aside.empty(); ++attempt) {
-        const std::string candidate = dir + TemporaryName(name);
-        if (::renameat2(AT_FDCWD, at.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) == 0)
-          aside = candidate;
-        else if (errno != EEXIST)
-          break;
+  if (name.empty() || name == "." || name == "..") return refuse(EINVAL);
+  Folder parent;
+  if (const int refused = OpenFolder(dir, 0, &parent, why)) return refused;
+  const int fd = parent.Descriptor();
+  struct stat st;
+  if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (!parent.MayUse(st.st_uid)) {
+      if (!S_ISDIR(st.st_mode)) return refuse(EACCES);
+      return refuse(kForeignFolder, "the folder " + parent.PathOf(name) + " belongs to another user (" +
+                                        UserName(st.st_uid) + ")");
+    }
+    if (S_ISLNK(st.st_mode)) {
+      // A link is removed itself, and only when it leads to a folder; a file is left where it is.
+      Folder led;
+      if (const int refused = OpenFolderAt(parent, name, 0, &led, why)) return refused;
+      if (::unlinkat(fd, name.c_str(), 0) != 0 && errno != ENOENT) return refuse(errno);
+    } else if (S_ISDIR(st.st_mode)) {
+      // Out of the way first, under a temporary's name: an interruption then finds either all of
+      // it in place or all of it to remove, and what a killed run left is swept.
+      SweepOnce(parent);
+      std::string aside;
+      int error = 0;
+      {
+        Guard guard;
+        if (!guard.ok) return refuse(kInterrupted);
+        for (int attempt = 0; attempt < kAttempts && aside.empty(); ++attempt) {
+          const std::string candidate = TemporaryName(name);
+          error = RenameNoReplace(fd, name, candidate);
+          if (error == 0)
+            aside = candidate;
+          else if (error != EEXIST)
+            break;
+        }
+        if (!aside.empty()) TheRegistry().folders[parent.PathOf(aside)] = Entry{parent, aside, ""};
       }
-      if (!aside.empty())
-        TheRegistry().folders.insert(aside);
-      else if (errno != ENOENT)
-        refused = errno;  // gone meanwhile: nothing to empty
+      if (!aside.empty()) {
+        RemoveTreeAt(fd, aside);
+        KeepFolder(parent.PathOf(aside));  // removed: nothing left to remove
+      } else if (error != ENOENT) {
+        return refuse(error);  // gone meanwhile: nothing to empty
+      }
+    } else {
+      return refuse(ENOTDIR);
     }
-    if (!aside.empty()) {
-      RemoveTree(aside);
-      KeepFolder(aside);  // removed: nothing left to remove
-    }
+  } else if (errno != ENOENT) {
+    return refuse(errno);
   }
-  if (refused != 0) {
-    if (why) *why = ErrorText(refused);
-    errno = refused;
-    return refused;
-  }
-  return UseFolder(at, true, registerNew, why);
+  Folder opened;
+  const unsigned flags = kOwnLast | kMakeLast | (registerNew ? kRegisterLast : 0u);
+  if (const int refused = OpenFolderAt(parent, name, flags, &opened, why, at)) return refused;
+  if (folder) *folder = opened;
+  return 0;
 }
 
 void KeepFolder(const std::string& path) {
@@ -651,7 +836,11 @@ void RemoveFolder(const std::string& path) {
   Registry& registry = TheRegistry();
   {
     std::lock_guard<std::mutex> lock(registry.mutex);
-    if (registry.folders.erase(path) > 0) RemoveTree(path);
+    const auto found = registry.folders.find(path);
+    if (found != registry.folders.end()) {
+      RemoveTreeAt(found->second.folder.Descriptor(), found->second.name);
+      registry.folders.erase(found);
+    }
   }
   errno = saved;
 }
@@ -663,9 +852,10 @@ bool Interrupt() {
   const bool first = !registry.interrupted;
   registry.interrupted = true;
   g_interrupted = true;
-  for (const std::string& temporary : registry.live) ::unlink(temporary.c_str());
+  for (const auto& temporary : registry.live)
+    ::unlinkat(temporary.second.folder.Descriptor(), temporary.second.name.c_str(), 0);
   registry.live.clear();
-  for (const std::string& folder : registry.folders) RemoveTree(folder);
+  for (const auto& folder : registry.folders) RemoveTreeAt(folder.second.folder.Descriptor(), folder.second.name);
   registry.folders.clear();
   errno = saved;
   return first;

@@ -6,21 +6,22 @@
 //
 // A temporary is named ".<name of target>.tmp-<origin>-<pid>-<random>" in the target's folder.
 // The origin (12 hex digits) tells this machine and PID namespace from others sharing the folder,
-// the pid is the writing process, and the last part (letters and digits, as `mkstemp` chooses them)
-// cannot be foreseen by another user. Folders being filled carry such names too. A writer that is
-// killed can leave one behind; the next process that writes into that folder removes it once its
-// writer is certainly gone.
+// the pid is the writing process, and the last part (10 letters and digits, as `mkstemp` chooses
+// them) cannot be foreseen by another user. Folders being filled carry such names too. A writer
+// that is killed can leave one behind; the next process that writes into that folder removes it
+// once its writer is certainly gone. Only that exact form counts: a user's ".x.tmp-2024" stays.
 //
-// In a sticky folder that others may write to (/tmp), another user could plant a link or a folder
-// where this process writes. There a link is followed only when the sticky folder's owner or this
-// user owns it, along every folder of a path as at its last name; and a folder the system names
-// itself (see `UseFolder`) is used only when one of them owns it.
+// Every operation works through an open folder (`Folder`): a path is walked once, under the rules
+// for shared folders that folder.h gives, and the file or folder is then made, renamed, removed or
+// read relative to the open folder, never by its path again.
 
 #include <sys/types.h>
 
 #include <cstddef>
 #include <string>
 #include <vector>
+
+#include "files/folder.h"
 
 namespace TemporaryFile {
 
@@ -31,12 +32,12 @@ constexpr int kNotRegularFile = 0x10000;
 /// The `errno` value of a creation refused because the run is being interrupted.
 constexpr int kInterrupted = 0x10001;
 
-/// The `errno` value for a folder that another user made in a sticky folder others may write to.
-constexpr int kForeignFolder = 0x10002;
+/// The `errno` value for a file that another user planted in a sticky folder others may write to.
+constexpr int kForeignFile = 0x10003;
 
 /// The reason text of an `errno` value: the system's words, "not a regular file" for
-/// `kNotRegularFile`, "interrupted" for `kInterrupted` and "the folder belongs to another user"
-/// for `kForeignFolder`.
+/// `kNotRegularFile`, "interrupted" for `kInterrupted`, "the folder belongs to another user" for
+/// `kForeignFolder` and "the file belongs to another user" for `kForeignFile`.
 std::string ErrorText(int error);
 
 /// The 12 hex digits that tell this machine and PID namespace apart from others.
@@ -44,38 +45,41 @@ const std::string& Origin();
 
 /// What a file name (without a folder) says of the temporary it may be.
 struct NameInfo {
-  bool temporary = false;  ///< it has the form of a temporary's name
+  bool temporary = false;  ///< it has the exact form of a temporary's name
   bool local = false;      ///< written on this machine in this PID namespace
   pid_t pid = 0;           ///< the writing process (meaningful when `local`)
 };
 
-/// Reads a file name (no folder). Names of the earlier form ".<name>.tmp-<pid>-<n>", which carry
-/// no origin, count as temporaries of unknown origin; a last part of digits (the form before the
-/// random one) is read too.
+/// Reads a file name (no folder): a temporary's only in the exact form
+/// ".<name>.tmp-<12 hex digits>-<pid>-<10 letters and digits>".
 NameInfo ReadName(const std::string& name);
 
-/// Creates a new, empty temporary file for `target`, registered from before it exists. A link at
-/// `target` is followed (relative links from the link's folder, 40 at most) to the file it
-/// names, so that the rename replaces that file and keeps the link; in a sticky folder that
-/// others may write to, only a link owned by the folder's owner or by this user is followed (else
-/// EACCES), at the target and at every folder of its path. With `followLink` false a link at
-/// `target` is replaced itself. A target that exists and is not a regular file is refused (EISDIR
-/// for a folder, `kNotRegularFile` otherwise). The new file has the permission bits of the file it
-/// will replace (never set-user-ID, set-group-ID or sticky), and its owner and group where this
-/// user may give them (root: always; others: a group they belong to); or this user's and 0666 less
-/// the umask. A long target name is shortened in the temporary's name.
-/// The first temporary this process makes in a folder first removes the stale temporaries there
-/// (`RemoveStale`). Answers the open descriptor, with `*temporary` its path and `*final` the path
-/// to rename it to; -1 with `errno` set when no file could be made (`kInterrupted` once the run
-/// is being interrupted).
+/// Creates a new, empty temporary file for `target`, registered from before it exists: the folder
+/// of `target` is walked (`OpenFolder`) and the rest is `CreateIn`.
 int CreateBeside(const std::string& target, std::string* temporary, std::string* final,
                  bool followLink = true);
 
-/// Renames `temporary` over `final` and forgets it; false with `errno` kept from the rename (the
-/// temporary then is removed). Fails with `kInterrupted` once the run is being interrupted. The
-/// registered folders `keep` (what the file refers to, such as a scene's new mesh folder) are kept
-/// in the same step: an interruption either comes first and removes them with the temporary, or
-/// finds both the file and its folders in place.
+/// Creates a new, empty temporary file for the entry `name` of the open folder `folder`. A link at
+/// `name` is followed (relative links from the link's folder, 40 at most) to the file it names, so
+/// that the rename replaces that file and keeps the link; in a sticky folder that others may write
+/// to, only a link owned by the folder's owner or by this user is followed (else EACCES). With
+/// `followLink` false a link at `name` is replaced itself. A target that exists and is not a
+/// regular file is refused (EISDIR for a folder, `kNotRegularFile` otherwise). The new file has
+/// the permission bits of the file it will replace (never set-user-ID, set-group-ID or sticky) and
+/// its owner and group where this user may give them; in a sticky folder that others may write to,
+/// only when that owner is this user or the folder's owner. Otherwise it is this user's, 0666 less
+/// the umask. A long name is shortened in the temporary's name. The first temporary this process
+/// makes in a folder first removes the stale temporaries there (`RemoveStale`). Answers the open
+/// descriptor, with `*temporary` its path and `*final` the path it will take (the keys for
+/// `Commit` and `Discard`); -1 with `errno` set when no file could be made.
+int CreateIn(const Folder& folder, const std::string& name, std::string* temporary, std::string* final,
+             bool followLink = true);
+
+/// Renames `temporary` over `final` (in their open folder) and forgets it; false with `errno` kept
+/// from the rename (the temporary then is removed). Fails with `kInterrupted` once the run is being
+/// interrupted. The registered folders `keep` (what the file refers to, such as a scene's new mesh
+/// folder) are kept in the same step: an interruption either comes first and removes them with the
+/// temporary, or finds both the file and its folders in place.
 bool Commit(const std::string& temporary, const std::string& final,
             const std::vector<std::string>& keep = {});
 
@@ -91,6 +95,17 @@ bool WriteAll(int fd, const void* data, size_t size);
 /// `*why` (`ErrorText`) and `errno`.
 bool WriteFileReplacing(const std::string& path, const void* data, size_t size, std::string* why = nullptr);
 
+/// `WriteFileReplacing` for the entry `name` of the open folder `folder`.
+bool WriteFileIn(const Folder& folder, const std::string& name, const void* data, size_t size,
+                 std::string* why = nullptr);
+
+/// Reads the whole of the regular file `path` into `*bytes`, through its open folder: in a sticky
+/// folder that others may write to, the file (and a link at it) must be this user's or the
+/// folder's owner's. 0; ENOENT when there is none; else the `errno` value with the reason in
+/// `*why`: "the file P belongs to another user (NAME)" (`kForeignFile`), "Permission denied" for a
+/// link, "not a regular file" or the system's words.
+int ReadFile(const std::string& path, std::string* bytes, std::string* why = nullptr);
+
 /// False, with the reason in `*why`, when `path` names a target that `CreateBeside` refuses (a
 /// folder, a special file, a link it does not follow); true for a regular file or a free name.
 /// For refusing a save before any work is done.
@@ -100,21 +115,30 @@ bool IsReplaceableTarget(const std::string& path, std::string* why);
 /// writer may take as already written (a FIFO, a device or a folder of that name is not).
 bool IsRegularFile(const std::string& path);
 
-/// Removes from `folder` (empty for the working directory) the regular files and folders with a
-/// temporary's name that this user owns and whose writer is certainly gone: one of this machine
-/// and PID namespace whose process no longer runs, or one of any other origin untouched for a day.
-/// A folder goes with all it holds; links in it are removed, never followed. Answers how many were
-/// removed; `errno` is kept.
-int RemoveStale(const std::string& folder);
+/// `IsRegularFile` for the entry `name` of the open folder `folder`.
+bool IsRegularFileIn(const Folder& folder, const std::string& name);
 
-/// `RemoveStale` for `folder` and every folder below it, `depth` levels deep at most; links are
-/// not followed.
-int RemoveStaleBelow(const std::string& folder, int depth);
+/// Removes from `folder` the regular files and folders with a temporary's name that this user owns
+/// and whose writer is certainly gone: one of this machine and PID namespace whose process no
+/// longer runs, or one of any other origin untouched for a day. A folder goes with all it holds,
+/// however deep; links are removed, never followed. Nothing below the folder itself is looked at.
+/// Answers how many were removed; `errno` is kept.
+int RemoveStale(const Folder& folder);
 
-/// Makes the new folder `path` (mode 0777 less the umask) and registers it, so that an
-/// interrupted run removes it with all it holds. False with `errno` set (`kInterrupted` once the
-/// run is being interrupted).
+/// `RemoveStale` for the folder `path`, walked as `OpenFolder` does; 0 when it cannot be opened.
+int RemoveStale(const std::string& path);
+
+/// Makes the new folder `path` (mode 0777 less the umask) and registers it under `path`, so that
+/// an interrupted run removes it with all it holds. False with `errno` set (`kInterrupted` once
+/// the run is being interrupted).
 bool MakeFolder(const std::string& path);
+
+/// Makes the new folder `name` in the open folder `parent` and registers it under `key` (by default
+/// `parent.PathOf(name)`), as `MakeFolder` does; `*made` (when given) is it, open. Nothing made in
+/// it is swept: it is new. False with `errno` set (`kForeignFolder` when what could be opened
+/// there is not this user's).
+bool MakeFolderIn(const Folder& parent, const std::string& name, Folder* made = nullptr,
+                  const std::string& key = "");
 
 /// Makes a new folder with a temporary's name beside `target` (in its folder, ".<name>.tmp-...")
 /// and registers it as `MakeFolder` does; the first such folder or file this process makes in a
@@ -122,28 +146,30 @@ bool MakeFolder(const std::string& path);
 /// Its path, or "" with `errno` set.
 std::string MakeTemporaryFolder(const std::string& target);
 
-/// Renames the registered folder `temporary` to `final`, where nothing may be yet, and keeps it in
-/// the same step. False with `errno` set (EEXIST when `final` is taken, `kInterrupted` once the run
+/// `MakeTemporaryFolder` for the entry `name` of the open folder `parent`; `*made` (when given) is
+/// the new folder, open.
+std::string MakeTemporaryFolderIn(const Folder& parent, const std::string& name, Folder* made = nullptr);
+
+/// Renames the registered folder `temporary` to `name` in the same folder, where nothing may be
+/// yet, and keeps it in the same step. Where the file system refuses to rename without replacing
+/// (`renameat2`'s flag), the name is first taken by an empty folder of this user's that the rename
+/// then replaces. False with `errno` set (EEXIST when `name` is taken, `kInterrupted` once the run
 /// is being interrupted); the folder then stays registered.
-bool CommitFolder(const std::string& temporary, const std::string& final);
+bool CommitFolder(const std::string& temporary, const std::string& name);
 
 /// Makes ready a folder that the system names itself and writes into (a write path's
-/// "quickrender" and "materials", a scene's "models.*" and "textures.*"). With `make`, the folder
-/// is made when missing (registered, as `MakeFolder` does, with `registerNew`), and what is there
-/// is looked at after that attempt, never before. In a sticky folder that others may write to, it
-/// is used only when it is a folder that this user or the sticky folder's owner owns; a link
-/// there (or along its path) only under the rule of `CreateBeside`. Outside such folders any
-/// folder is used and links are followed. 0 when it may be used; else the `errno` value, with the
-/// reason in `*why`: "Permission denied" for a link, "Not a directory", or "the folder P belongs to
-/// another user (NAME)" (`kForeignFolder`).
-int UseFolder(const std::string& path, bool make, bool registerNew, std::string* why);
+/// "quickrender" and "materials", a scene's "models.*" and "textures.*"): `OpenFolder` with
+/// `kOwnLast`, and with `make` `kMakeMissing` for its last name (registered with `registerNew`).
+/// 0 with `*folder` (when given) open; else the `errno` value, with the reason in `*why`.
+int UseFolder(const std::string& path, bool make, bool registerNew, std::string* why,
+              Folder* folder = nullptr);
 
 /// Empties the folder `path` as `UseFolder` would use it: what is there (a folder with all it holds,
-/// or a file or link itself, never what a link leads to) is first renamed to a temporary's name,
+/// or a link to a folder itself, never what a link leads to) is first renamed to a temporary's name,
 /// so that an interruption leaves either all of it or none, and then removed; then a new folder is
 /// made there as `UseFolder` with `make` does. Something another user owns in a sticky folder is
-/// refused and left. 0, or the `errno` value with the reason in `*why`.
-int RenewFolder(const std::string& path, bool registerNew, std::string* why);
+/// refused and left, and so is a file. 0, or the `errno` value with the reason in `*why`.
+int RenewFolder(const std::string& path, bool registerNew, std::string* why, Folder* folder = nullptr);
 
 /// Keeps the registered folder `path`: an interruption no longer removes it.
 void KeepFolder(const std::string& path);

@@ -85,6 +85,7 @@ enum {
   ZIPERROR_DISK_FULL = 8,  ///< The entries do not fit on the disk.
   ZIPERROR_WRITE = 9,      ///< A folder or file cannot be written.
   ZIPERROR_STOPPED = 10,   ///< The callback stopped the extraction.
+  ZIPERROR_TOO_DEEP = 11,  ///< An entry lies more than `ZipFile::kMaxDepth` names deep.
 };
 
 /// A ZIP archive.
@@ -92,6 +93,8 @@ class ZipFile {
  public:
   /// The most entries an archive may hold to be extracted.
   static constexpr LLONG kMaxEntries = 10000;
+  /// The most names an entry's path may hold (its folders and itself) to be extracted.
+  static constexpr LLONG kMaxDepth = 64;
   /// The most bytes the entries of an archive may declare together to be extracted (4 GiB).
   static constexpr LLONG kMaxBytes = 4LL << 30;
   /// Beyond `kRatioFloor` bytes, the entries of an archive may declare at most `kMaxRatio` times
@@ -106,7 +109,8 @@ class ZipFile {
   /// Extracts every entry of the archive `zip` into the folder `dir` (created when missing).
   /// Untrusted archives are safe: before anything is written the archive is refused when an
   /// entry's name is absolute or holds a ".." component, when an entry is encrypted without a
-  /// password or uses an unknown method, when it holds more than `kMaxEntries` entries, when its
+  /// password or uses an unknown method, when an entry lies more than `kMaxDepth` names deep,
+  /// when it holds more than `kMaxEntries` entries, when its
   /// entries declare more than `kMaxBytes` bytes, more than the disk has free, or more than
   /// `kRatioFloor` bytes and more than `kMaxRatio` times the archive's size, or when an entry's
   /// local header disagrees with the central directory or two entries share bytes of the archive.

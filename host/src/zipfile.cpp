@@ -1,6 +1,7 @@
 // ZIP archives through libzip, CRC-32 through libdeflate.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <libdeflate.h>
 #include <unistd.h>
 #include <zip.h>
@@ -9,7 +10,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <initializer_list>
 #include <limits>
 #include <memory>
@@ -21,7 +21,6 @@
 #include "host_control.h"
 #include "files/temporaryfile.h"
 
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -52,36 +51,6 @@ bool SplitEntryName(const std::string& name, std::vector<std::string>* parts) {
   return !parts->empty();
 }
 
-// The folders one extraction created, in creation order; removed again (last first, when empty)
-// unless kept. They are registered while the extraction runs, so that an interrupted run removes
-// them, and none is made once the run is being interrupted.
-class Created {
- public:
-  Created() = default;
-  Created(const Created&) = delete;
-  Created& operator=(const Created&) = delete;
-  ~Created() {
-    for (auto it = paths_.rbegin(); it != paths_.rend(); ++it) {
-      TemporaryFile::KeepFolder(it->string());
-      std::error_code ec;
-      fs::remove(*it, ec);
-    }
-  }
-  // Makes the new folder `path`; false with `errno` set when it cannot be made or exists.
-  bool Make(const fs::path& path) {
-    if (!TemporaryFile::MakeFolder(path.string())) return false;
-    paths_.push_back(path);
-    return true;
-  }
-  void Keep() {
-    for (const fs::path& path : paths_) TemporaryFile::KeepFolder(path.string());
-    paths_.clear();
-  }
-
- private:
-  std::vector<fs::path> paths_;
-};
-
 // The host's reason for a libzip error code.
 LONG ReasonOf(int libzipError) {
   switch (libzipError) {
@@ -103,26 +72,118 @@ LONG WriteReason(int error, int* system) {
   return error == ENOSPC || error == EDQUOT ? ZIPERROR_DISK_FULL : ZIPERROR_WRITE;
 }
 
-// Makes sure that root/parts[0]/.../parts[count-1] is a folder made of real folders (no symbolic
-// link on the way), creating the missing ones (noted in `created`) when `create`. The reason when
-// it cannot, with the system's in `*system`: a missing folder that may not be created has none
-// (ENOENT), a file or link in a folder's place is none (ENOTDIR).
-LONG EnsureFolders(const fs::path& root, const std::vector<std::string>& parts, size_t count, bool create,
-                   Created* created, int* system) {
-  fs::path p = root;
-  for (size_t i = 0; i < count; ++i) {
-    p /= fs::u8path(parts[i]);
-    std::error_code ec;
-    fs::file_status st = fs::symlink_status(p, ec);
-    if (!fs::exists(st)) {
-      if (!create) return WriteReason(ENOENT, system);
-      if (!created->Make(p)) return WriteReason(errno, system);
-    } else if (fs::is_symlink(st) || !fs::is_directory(st)) {
-      return WriteReason(ENOTDIR, system);
-    }
+// One folder of an extraction, open: `made` when this extraction made it or a folder above it, so
+// that no one else has written there and a failed extraction removes it whole.
+struct Level {
+  std::string name;
+  TemporaryFile::Folder folder;
+  bool made;
+};
+
+// The open folder `name` of `parent`, not followed if it is a link; closed with `errno` set
+// (ENOTDIR for a link or a file).
+TemporaryFile::Folder OpenBelow(const TemporaryFile::Folder& parent, const std::string& name) {
+  const int fd = ::openat(parent.Descriptor(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0) {
+    if (errno == ELOOP) errno = ENOTDIR;
+    return TemporaryFile::Folder();
   }
-  return ZIPERROR_NONE;
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return TemporaryFile::Folder();
+  }
+  return TemporaryFile::Folder::Adopt(fd, parent.PathOf(name), st);
 }
+
+// The folders of one extraction: the root and the folders of the entry written last, held open so
+// that the next entry in the same folder walks nothing again. The folders it makes in folders that
+// were there before are registered, so that an interrupted run removes them, and removed with all
+// they hold unless kept.
+class Folders {
+ public:
+  Folders() = default;
+  Folders(const Folders&) = delete;
+  Folders& operator=(const Folders&) = delete;
+  ~Folders() {
+    for (auto it = tops_.rbegin(); it != tops_.rend(); ++it) TemporaryFile::RemoveFolder(*it);
+  }
+
+  // Opens the root `path`, made with its missing parents.
+  LONG OpenRoot(const std::string& path, int* system) {
+    std::vector<std::string> missing;
+    std::string at = path;
+    while (at.size() > 1 && at.back() == '/') at.pop_back();
+    TemporaryFile::Folder folder;
+    while (TemporaryFile::OpenFolder(at, 0, &folder) != 0) {
+      const size_t slash = at.rfind('/');
+      if (errno != ENOENT || at.empty() || at == "/") return WriteReason(errno, system);
+      missing.push_back(slash == std::string::npos ? at : at.substr(slash + 1));
+      at = slash == std::string::npos ? "" : at.substr(0, slash == 0 ? 1 : slash);
+    }
+    root_ = Level{"", folder, false};
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+      if (const LONG error = Make(&root_, *it, system)) return error;
+    return ZIPERROR_NONE;
+  }
+
+  // Makes sure that parts[0]/.../parts[count-1] below the root are real folders (no link on the
+  // way), making the missing ones when `create`; `*level` is the innermost. The reason when it
+  // cannot, with the system's in `*system`: a missing folder that may not be made has none
+  // (ENOENT), a file or link in a folder's place is none (ENOTDIR).
+  LONG Ensure(const std::vector<std::string>& parts, size_t count, bool create, const Level** level,
+              int* system) {
+    size_t same = 0;
+    while (same < chain_.size() && same < count && chain_[same].name == parts[same]) ++same;
+    chain_.resize(same);
+    for (size_t i = same; i < count; ++i) {
+      const Level& parent = i == 0 ? root_ : chain_[i - 1];
+      TemporaryFile::Folder folder = OpenBelow(parent.folder, parts[i]);
+      if (folder.IsOpen()) {
+        chain_.push_back(Level{parts[i], folder, parent.made});
+        continue;
+      }
+      if (errno != ENOENT) return WriteReason(errno, system);
+      if (!create) return WriteReason(ENOENT, system);
+      Level made = parent;
+      if (const LONG error = Make(&made, parts[i], system)) return error;
+      chain_.push_back(made);
+    }
+    *level = count == 0 ? &root_ : &chain_[count - 1];
+    return ZIPERROR_NONE;
+  }
+
+  // Keeps every folder made: the extraction succeeded.
+  void Keep() {
+    for (const std::string& top : tops_) TemporaryFile::KeepFolder(top);
+    tops_.clear();
+  }
+
+ private:
+  // Makes the folder `name` in `*at` and makes `*at` it.
+  LONG Make(Level* at, const std::string& name, int* system) {
+    TemporaryFile::Folder made;
+    if (at->made) {
+      // Inside a folder of this extraction: it goes with that folder.
+      if (::mkdirat(at->folder.Descriptor(), name.c_str(), 0777) != 0) return WriteReason(errno, system);
+      made = OpenBelow(at->folder, name);
+      if (!made.IsOpen()) return WriteReason(errno, system);
+    } else {
+      const std::string key = at->folder.PathOf(name);
+      if (!TemporaryFile::MakeFolderIn(at->folder, name, &made, key)) return WriteReason(errno, system);
+      tops_.push_back(key);
+    }
+    *at = Level{name, made, true};
+    return ZIPERROR_NONE;
+  }
+
+  Level root_{"", TemporaryFile::Folder(), false};
+  std::vector<Level> chain_;
+  std::vector<std::string> tops_;
+};
+
 
 // Copies the `size` bytes that entry `index` declares from `in` to `fd`. An entry that ends
 // earlier or holds more is corrupt: nothing beyond the declared size is ever written.
@@ -143,15 +204,49 @@ LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd, int* system) {
   return n == 0 ? ZIPERROR_NONE : ZIPERROR_CORRUPT;
 }
 
-// Writes entry `index` (declaring `size` bytes) into a new file beside `target`, named in
-// `*temporary`; it takes the place of `target` only once every entry has been written. A link at
-// `target` is replaced, never followed out of the folder. A failed entry leaves no file; the
-// system's reason for a failed write goes to `*system`.
-LONG WriteTemporary(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const fs::path& target,
-                    std::string* temporary, int* system) {
-  std::string final;
-  const int fd = TemporaryFile::CreateBeside(target.string(), temporary, &final, /*followLink=*/false);
-  if (fd < 0) return WriteReason(errno, system);
+// The entries written beside their targets, in archive order; removed unless moved into place.
+class Pending {
+ public:
+  Pending() = default;
+  Pending(const Pending&) = delete;
+  Pending& operator=(const Pending&) = delete;
+  ~Pending() {
+    for (size_t i = moved_; i < files_.size(); ++i) TemporaryFile::Discard(files_[i].temporary);
+  }
+  void Add(const std::string& temporary, const TemporaryFile::Folder& folder, const std::string& name) {
+    files_.push_back(File{temporary, folder, name});
+  }
+
+  // Moves every file to its target (a later entry of the same name wins), after making sure that
+  // no target has become a folder meanwhile, so that the renames do not fail halfway. The
+  // system's reason for a failure goes to `*system`.
+  LONG Commit(int* system) {
+    for (const File& file : files_) {
+      struct stat st;
+      if (::fstatat(file.folder.Descriptor(), file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+          S_ISDIR(st.st_mode))
+        return WriteReason(EISDIR, system);
+    }
+    for (; moved_ < files_.size(); ++moved_)
+      if (!TemporaryFile::Commit(files_[moved_].temporary, files_[moved_].folder.PathOf(files_[moved_].name))) {
+        ++moved_;  // the failed temporary is gone already
+        return WriteReason(errno, system);
+      }
+    return ZIPERROR_NONE;
+  }
+
+ private:
+  struct File {
+    std::string temporary;
+    TemporaryFile::Folder folder;
+    std::string name;
+  };
+  std::vector<File> files_;
+  size_t moved_ = 0;
+};
+
+// Copies entry `index` (declaring `size` bytes) of `archive` to `fd`, then closes it.
+LONG CopyIndex(zip_t* archive, zip_uint64_t index, zip_uint64_t size, int fd, int* system) {
   LONG error = ZIPERROR_NONE;
   if (zip_file_t* in = zip_fopen_index(archive, index, 0)) {
     error = CopyEntry(in, size, fd, system);
@@ -160,40 +255,43 @@ LONG WriteTemporary(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const
     error = ReasonOf(zip_error_code_zip(zip_get_error(archive)));
   }
   if (::close(fd) != 0 && error == ZIPERROR_NONE) error = WriteReason(errno, system);
-  if (error != ZIPERROR_NONE) TemporaryFile::Discard(*temporary);
   return error;
 }
 
-// The entries written beside their targets, in archive order; removed unless moved into place.
-class Pending {
- public:
-  Pending() = default;
-  Pending(const Pending&) = delete;
-  Pending& operator=(const Pending&) = delete;
-  ~Pending() {
-    for (size_t i = moved_; i < files_.size(); ++i) TemporaryFile::Discard(files_[i].first);
-  }
-  void Add(const std::string& temporary, const fs::path& target) { files_.emplace_back(temporary, target); }
-
-  // Moves every file to its target (a later entry of the same name wins), after making sure that
-  // no target has become a folder meanwhile, so that the renames do not fail halfway. The
-  // system's reason for a failure goes to `*system`.
-  LONG Commit(int* system) {
-    std::error_code ec;
-    for (const auto& file : files_)
-      if (fs::is_directory(fs::symlink_status(file.second, ec))) return WriteReason(EISDIR, system);
-    for (; moved_ < files_.size(); ++moved_)
-      if (!TemporaryFile::Commit(files_[moved_].first, files_[moved_].second.string())) {
-        ++moved_;  // the failed temporary is gone already
-        return WriteReason(errno, system);
+// Writes entry `index` (declaring `size` bytes) as `name` in the folder `level`. In a folder this
+// extraction made, the file is written in place: a later entry of the same name replaces it, and a
+// failed extraction removes the folder whole. Elsewhere it goes into a new file beside its target
+// (added to `pending`), which takes the target's place only once every entry has been written; a
+// link there is replaced, never followed. A failed entry leaves no temporary; the system's reason
+// for a failed write goes to `*system`.
+LONG WriteEntry(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const Level& level,
+                const std::string& name, Pending* pending, int* system) {
+  const int at = level.folder.Descriptor();
+  if (level.made) {
+    int fd = ::openat(at, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) {
+      // An earlier entry of this name, which this extraction wrote.
+      fd = ::openat(at, name.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+      struct stat st;
+      if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
+        ::close(fd);
+        fd = -1;
+        errno = EEXIST;
       }
-    return ZIPERROR_NONE;
+    }
+    if (fd < 0) return WriteReason(errno == ELOOP ? ENOTDIR : errno, system);
+    return CopyIndex(archive, index, size, fd, system);
   }
-
- private:
-  std::vector<std::pair<std::string, fs::path>> files_;
-  size_t moved_ = 0;
-};
+  std::string temporary, final;
+  const int fd = TemporaryFile::CreateIn(level.folder, name, &temporary, &final, /*followLink=*/false);
+  if (fd < 0) return WriteReason(errno, system);
+  const LONG error = CopyIndex(archive, index, size, fd, system);
+  if (error != ZIPERROR_NONE)
+    TemporaryFile::Discard(temporary);
+  else
+    pending->Add(temporary, level.folder, name);
+  return error;
+}
 
 // Little-endian number of `bytes` bytes at `p`, as the ZIP format stores them.
 uint64_t Le(const unsigned char* p, int bytes) {
@@ -507,6 +605,7 @@ LONG Declarations(zip_t* archive, bool password, std::vector<Entry>* entries, zi
     Entry entry;
     if (!(st.valid & ZIP_STAT_NAME) || !st.name || !SplitEntryName(st.name, &entry.parts))
       return ZIPERROR_UNSAFE_NAME;
+    if (entry.parts.size() > static_cast<size_t>(ZipFile::kMaxDepth)) return ZIPERROR_TOO_DEEP;
     entry.name = st.name;
     if (!(st.valid & ZIP_STAT_SIZE)) return ZIPERROR_CORRUPT;
     entry.size = entry.name.back() == '/' ? 0 : st.size;
@@ -521,21 +620,6 @@ LONG Declarations(zip_t* archive, bool password, std::vector<Entry>* entries, zi
     entries->push_back(std::move(entry));
   }
   return ZIPERROR_NONE;
-}
-
-// Creates `root` with its missing parents (noted in `created`); the reason when it is no folder
-// then, with the system's in `*system`.
-LONG MakeRoot(const fs::path& root, Created* created, int* system) {
-  std::vector<fs::path> missing;
-  std::error_code ec;
-  for (fs::path p = root; !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path()) {
-    missing.push_back(p);
-    if (p == p.parent_path()) break;
-  }
-  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (!created->Make(*it)) return WriteReason(errno, system);
-  }
-  return fs::is_directory(root, ec) ? ZIPERROR_NONE : WriteReason(ENOTDIR, system);
 }
 
 }  // namespace
@@ -597,41 +681,44 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
     error_ = ZIPERROR_TOO_LARGE;
   if (error_ == ZIPERROR_NONE) error_ = CheckLayout(archive, fd, size, end);
 
-  fs::path root = fs::u8path(host::ToUtf8(dir.GetString()));
-  Created created;
-  std::error_code ec;
-  if (error_ == ZIPERROR_NONE) error_ = MakeRoot(root, &created, &systemError_);
+  const std::string root = host::ToUtf8(dir.GetString());
+  Folders folders;
+  if (error_ == ZIPERROR_NONE) error_ = folders.OpenRoot(root, &systemError_);
   if (error_ == ZIPERROR_NONE) {
-    fs::space_info space = fs::space(root, ec);
-    if (!ec && total > space.available) error_ = ZIPERROR_DISK_FULL;
+    struct statvfs space;
+    const Level* top = nullptr;
+    if (folders.Ensure({}, 0, false, &top, &systemError_) == ZIPERROR_NONE &&
+        ::fstatvfs(top->folder.Descriptor(), &space) == 0 &&
+        total > static_cast<uint64_t>(space.f_bavail) * space.f_frsize)
+      error_ = ZIPERROR_DISK_FULL;
   }
   // Every entry is written beside its target first; the files take their places only once all
   // entries have been read whole and sound, so that a refused archive replaces nothing.
   Pending pending;
   const bool createFolders = (flags & ZIP_EXTRACT_CREATE_SUBDIR) != 0;
+  const std::string prefix = root.empty() || root.back() == '/' ? root : root + "/";
   for (zip_uint64_t i = 0; error_ == ZIPERROR_NONE && i < entries.size(); ++i) {
     const Entry& entry = entries[i];
     bool isFolder = entry.name.back() == '/';
-    fs::path target = root;
-    for (const std::string& p : entry.parts) target /= fs::u8path(p);
-    if (callback && !callback(Filename(String(entry.name)), Filename(String(target.u8string())), data)) {
-      error_ = ZIPERROR_STOPPED;
-      break;
+    if (callback) {
+      std::string target = prefix;
+      for (size_t k = 0; k < entry.parts.size(); ++k) target += (k ? "/" : "") + entry.parts[k];
+      if (!callback(Filename(String(entry.name)), Filename(String(target)), data)) {
+        error_ = ZIPERROR_STOPPED;
+        break;
+      }
     }
-    std::string temporary;
-    error_ = EnsureFolders(root, entry.parts, entry.parts.size() - 1, createFolders, &created, &systemError_);
-    if (error_ == ZIPERROR_NONE && isFolder)
-      error_ = EnsureFolders(root, entry.parts, entry.parts.size(), true, &created, &systemError_);
-    if (error_ == ZIPERROR_NONE && !isFolder) {
-      error_ = WriteTemporary(archive, i, entry.size, target, &temporary, &systemError_);
-      if (error_ == ZIPERROR_NONE) pending.Add(temporary, target);
-    }
+    const Level* level = nullptr;
+    const size_t folderCount = isFolder ? entry.parts.size() : entry.parts.size() - 1;
+    error_ = folders.Ensure(entry.parts, folderCount, createFolders || isFolder, &level, &systemError_);
+    if (error_ == ZIPERROR_NONE && !isFolder)
+      error_ = WriteEntry(archive, i, entry.size, *level, entry.parts.back(), &pending, &systemError_);
   }
   zip_discard(archive);
   if (error_ == ZIPERROR_NONE) error_ = pending.Commit(&systemError_);
   if (error_ != ZIPERROR_NONE) return false;
   systemError_ = 0;
-  created.Keep();
+  folders.Keep();
   return true;
 }
 

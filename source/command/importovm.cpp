@@ -25,10 +25,6 @@ using Orvane::OrvaneSceneParseUtils;
 
 namespace {
 
-// How deep below the materials folder the import looks for temporary files of killed imports:
-// an archive's own folders are seldom more than a few levels deep.
-constexpr int kStaleSearchDepth = 8;
-
 // The type elements a "material" may hold, in the order that decides between several.
 enum class Kind { Specular, Glossy, Diffuse, DiffuseTrans, OrenNayar, Phong, Null, Blend, None };
 
@@ -98,7 +94,10 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   const Filename materials = Helpers::GetWritePath() + Filename("materials");
   // Every archive gets a new, empty folder: a folder of the same name (the same file imported
   // within the timer's step, or a timer that started again) keeps what it holds.
-  const String folder = fileName.GetFileString() + String::LongToString(GeGetTimer());
+  // Cut to fit a folder's entry, with its "-N" ending; the timer's digits stay whole.
+  const std::string timer = std::to_string(GeGetTimer());
+  const String folder = ImportText(
+      Helpers::FitFolderName(Helpers::ToUTF8String(fileName.GetFileString()), timer.size()) + timer);
   unpackedFrom_.clear();
   unpackedAs_.clear();
   loadedTextures_.clear();
@@ -111,16 +110,23 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
       fileName = Filename();
       refused = true;
     } else {
-      // An import of the earlier kind that was killed while unpacking left its temporary files in a
-      // folder no import writes into again.
-      TemporaryFile::RemoveStaleBelow(Helpers::ToUTF8String(materials.GetString()), kStaleSearchDepth);
       unpacked = Helpers::ToUTF8String(target.GetString());
       // Paths into the folder are shown and kept as they will be once it has its own name.
       unpackedFrom_ = unpacked + "/";
-      unpackedAs_ = Helpers::ToUTF8String(Helpers::FreeFolderName(materials, folder).GetString()) + "/";
-      LONG failure = ZIPERROR_NONE;
-      fileName = Helpers::UnpackPovm(fileName, target, &failure);
-      refused = failure != ZIPERROR_NONE;
+      const Filename as = Helpers::FreeFolderName(materials, folder);
+      if (!as.Content()) {
+        GePrint(String("Could not unpack ") + fileName.GetString() + ": no free name for its folder in " +
+                materials.GetString() + ": " + String(TemporaryFile::ErrorText(errno)));
+        TemporaryFile::RemoveFolder(unpacked);
+        unpacked.clear();
+        fileName = Filename();
+        refused = true;
+      } else {
+        unpackedAs_ = Helpers::ToUTF8String(as.GetString()) + "/";
+        LONG failure = ZIPERROR_NONE;
+        fileName = Helpers::UnpackPovm(fileName, target, &failure);
+        refused = failure != ZIPERROR_NONE;
+      }
     }
   }
   Bool imported = false;
@@ -157,9 +163,18 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
                                ? Filename()
                                : Helpers::NameNewFolder(Filename(ImportText(unpacked)), materials, folder);
     if (!named.Content()) {
-      if (!importedMaterials_.empty())
+      if (!importedMaterials_.empty()) {
         GePrint(String("Could not keep the unpacked folder ") + ImportText(unpackedAs_) + ": " +
-                String(TemporaryFile::ErrorText(errno)));
+                String(TemporaryFile::ErrorText(errno)) + "; nothing was imported.");
+        // Its textures are about to go: the materials that name them go first.
+        for (BaseMaterial* mat : importedMaterials_) {
+          mat->Remove();
+          BaseMaterial::Free(mat);
+        }
+        importedMaterials_.clear();
+        imported = false;
+        if (doc) doc->Message(MSG_UPDATE);
+      }
       TemporaryFile::RemoveFolder(unpacked);
     } else if (const std::string as = Helpers::ToUTF8String(named.GetString()) + "/"; as != unpackedAs_) {
       // Another import took the name meanwhile: the textures point into the name it got.

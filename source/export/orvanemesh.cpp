@@ -32,6 +32,11 @@ class MeshOutput {
     if (fd_ < 0) error_ = errno;
   }
 
+  MeshOutput(const TemporaryFile::Folder& folder, const std::string& name) : path_(folder.PathOf(name)) {
+    fd_ = TemporaryFile::CreateIn(folder, name, &temp_, &path_);
+    if (fd_ < 0) error_ = errno;
+  }
+
   ~MeshOutput() {
     if (fd_ >= 0) {
       close(fd_);
@@ -214,7 +219,26 @@ OrvaneMesh::OrvaneMesh() = default;
 
 OrvaneMesh::~OrvaneMesh() = default;
 
+namespace {
+
+bool writeMesh(MeshOutput& out, const OrvaneMesh& mesh, int* error);
+
+}  // namespace
+
 bool OrvaneMesh::writeToFile(const std::string& path, const OrvaneMesh& mesh, int* error) {
+  MeshOutput out(path);
+  return writeMesh(out, mesh, error);
+}
+
+bool OrvaneMesh::writeToFile(const TemporaryFile::Folder& folder, const std::string& name, const OrvaneMesh& mesh,
+                             int* error) {
+  MeshOutput out(folder, name);
+  return writeMesh(out, mesh, error);
+}
+
+namespace {
+
+bool writeMesh(MeshOutput& out, const OrvaneMesh& mesh, int* error) {
   int unused = 0;
   int& reason = error ? *error : unused;
   reason = EOVERFLOW;
@@ -223,9 +247,9 @@ bool OrvaneMesh::writeToFile(const std::string& path, const OrvaneMesh& mesh, in
       !fitsCount(mesh.triangles.size()))
     return false;
   for (const std::string& name : mesh.materialNames)
-    if (name.size() > MAX_STRING_LENGTH) return false;
+    if (name.size() > OrvaneMesh::MAX_STRING_LENGTH) return false;
   for (const UVSetExposition& set : mesh.uvSets)
-    if (set.name.size() > MAX_STRING_LENGTH) return false;
+    if (set.name.size() > OrvaneMesh::MAX_STRING_LENGTH) return false;
 
   uint64_t size = 9 * sizeof(uint32_t) + mesh.positions.size() * sizeof(Vec3f) +
                   mesh.normals.size() * sizeof(Vec3f) + mesh.uvs.size() * sizeof(Vec2f) +
@@ -233,10 +257,9 @@ bool OrvaneMesh::writeToFile(const std::string& path, const OrvaneMesh& mesh, in
   for (const std::string& name : mesh.materialNames) size += sizeof(uint32_t) + name.size();
   for (const UVSetExposition& set : mesh.uvSets) size += 2 * sizeof(uint32_t) + set.name.size();
 
-  MeshOutput out(path);
   out.reserve(size);
-  out.putU32(MAGIC_NUMBER);
-  out.putU32(FORMAT_VERSION);
+  out.putU32(OrvaneMesh::MAGIC_NUMBER);
+  out.putU32(OrvaneMesh::FORMAT_VERSION);
   out.putU32(mesh.uvMappingCount);
   out.putU32(static_cast<uint32_t>(mesh.materialNames.size()));
   for (const std::string& name : mesh.materialNames) write(out, name);
@@ -253,6 +276,8 @@ bool OrvaneMesh::writeToFile(const std::string& path, const OrvaneMesh& mesh, in
   reason = out.error();
   return written;
 }
+
+}  // namespace
 
 bool OrvaneMesh::readFromFile(const std::string& path, OrvaneMesh& mesh) {
   MeshInput in(path);

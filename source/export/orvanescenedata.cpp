@@ -29,14 +29,21 @@ bool OrvaneSceneData::ReadyFolder(const Filename& dir, bool renew) {
   if (!folderRefusal_.empty()) return false;
   if (!renew && readyFolders_.count(path)) return true;
   std::string why;
-  if ((renew ? TemporaryFile::RenewFolder(path, false, &why)
-             : TemporaryFile::UseFolder(path, true, true, &why)) != 0) {
+  TemporaryFile::Folder folder;
+  if ((renew ? TemporaryFile::RenewFolder(path, false, &why, &folder)
+             : TemporaryFile::UseFolder(path, true, true, &why, &folder)) != 0) {
     // A folder another user owns is named in the reason already.
     folderRefusal_ = why.rfind("the folder ", 0) == 0 ? why : "the folder " + path + ": " + why;
     return false;
   }
-  readyFolders_.insert(path);
+  readyFolders_[path] = folder;
   return true;
+}
+
+TemporaryFile::Folder OrvaneSceneData::OpenFolder(const Filename& dir) const {
+  std::lock_guard<std::mutex> lock(foldersMutex_);
+  const auto found = readyFolders_.find(Helpers::ToUTF8String(dir.GetString()));
+  return found == readyFolders_.end() ? TemporaryFile::Folder() : found->second;
 }
 
 std::string OrvaneSceneData::FolderRefusal() const {

@@ -4,11 +4,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 
 #include "c4d.h"
 #include "export/materialnametable.h"
+#include "files/folder.h"
 
 /// Per-export data: made anew for every exported frame or material file, deleted by the exporter
 /// at the end of that export.
@@ -52,11 +52,13 @@ struct OrvaneSceneData {
   bool RenewFolder(const Filename& dir);
   /// Why a folder of this export was refused, "" while none was.
   std::string FolderRefusal() const;
+  /// The folder `dir` that `UseFolder` or `RenewFolder` made ready, open; not open before.
+  TemporaryFile::Folder OpenFolder(const Filename& dir) const;
 
  private:
   /// Makes `dir` ready with `renew` or `TemporaryFile::UseFolder` unless it is already.
   bool ReadyFolder(const Filename& dir, bool renew);
   mutable std::mutex foldersMutex_;
-  std::set<std::string> readyFolders_;
+  std::map<std::string, TemporaryFile::Folder> readyFolders_;
   std::string folderRefusal_;
 };

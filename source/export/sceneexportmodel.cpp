@@ -1,4 +1,5 @@
 // The geometry of the scene: meshes with their files, models, exit portals and spheres.
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 
 #include "export/meshchecksum.h"
 #include "export/orvanesceneexporter.h"
+#include "files/folder.h"
 #include "export/wavefrontexport.h"
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
@@ -75,8 +77,12 @@ bool OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh
   // refused when the mesh is written.
   // Not in a mesh folder that another user planted, nor reused from one.
   if (!sceneData->UseFolder(sceneData->modelsDir)) return false;
+  const TemporaryFile::Folder models = sceneData->OpenFolder(sceneData->modelsDir);
   struct stat st;
-  if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return true;
+  if (::fstatat(models.Descriptor(), Helpers::ToUTF8String(mesh.GetString()).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+      S_ISREG(st.st_mode))
+    return true;
+  exporter.WriteInto(models);
   if (exporter.ExportObj(sceneData->document, sceneData->modelsDir, mesh, obj, sceneData->globalScale,
                          lightMode, sceneData->materialNames.get()))
     writtenMeshFiles[file] = fingerprint;

@@ -1,6 +1,7 @@
 // Conversion of a host polygon object into a renderer mesh file.
 #pragma once
 
+#include "files/folder.h"
 #include <string>
 #include <vector>
 
@@ -47,6 +48,10 @@ class WavefrontExport {
   int ExportObj(BaseDocument* doc, const Filename& directory, const Filename& file, PolygonObject* obj,
                 double scale, int lightMode, const MaterialNameTable* names = nullptr);
 
+  /// Makes `ExportObj` write into the open folder `folder` (which is `directory`, made ready by
+  /// the caller) instead of walking and making `directory` itself.
+  void WriteInto(const TemporaryFile::Folder& folder) { folder_ = folder; }
+
   /// Fills the mesh from `obj`: the selection groups with their materials and texture
   /// coordinates, then the triangles. Answers 1.
   int AddVerticesAndTris(PolygonObject* obj, int lightMode);
@@ -86,4 +91,5 @@ class WavefrontExport {
   int writeError_ = 0;
   Orvane::OrvaneMesh mesh_;
   std::vector<UVWTag*> generated_;
+  TemporaryFile::Folder folder_;  ///< where `ExportObj` writes, when open
 };

@@ -1,6 +1,7 @@
 // Renderer location, settings file, launch and material packing.
 #include "main/orvanelaunch.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -220,42 +221,63 @@ int PackPovmMac(int pack, const Filename& first, const Filename& second) {
 }
 
 Filename NewFolder(const Filename& parent, const String& name, std::string* why) {
+  // The folders above the parent are made when missing; the parent itself only as a shared folder
+  // allows. One walk, and the new folder is made in the folder it opened.
+  TemporaryFile::Folder folder;
   const std::string base = ToUTF8String(parent.GetString());
-  // The folders above the parent, when missing; the parent itself only as a shared folder allows.
-  for (size_t slash = base.find('/', 1); slash != std::string::npos; slash = base.find('/', slash + 1)) {
-    if (::mkdir(base.substr(0, slash).c_str(), 0777) != 0 && errno != EEXIST) {
-      *why = TemporaryFile::ErrorText(errno);
-      return Filename();
-    }
-  }
-  if (TemporaryFile::UseFolder(base, true, false, why) != 0) return Filename();
-  // A new folder, registered so that an interrupted run removes it; it carries a temporary's name
-  // while it is filled, so that what a killed run left is swept.
-  const std::string folder = TemporaryFile::MakeTemporaryFolder(base + "/" + ToUTF8String(name));
-  if (folder.empty()) {
+  if (TemporaryFile::OpenFolder(base, TemporaryFile::kMakeMissing | TemporaryFile::kOwnLast, &folder, why) != 0)
+    return Filename();
+  // Registered, so that an interrupted run removes it; it carries a temporary's name while it is
+  // filled, so that what a killed run left is swept.
+  const std::string made = TemporaryFile::MakeTemporaryFolderIn(folder, ToUTF8String(name));
+  if (made.empty()) {
     *why = TemporaryFile::ErrorText(errno);
     return Filename();
   }
-  return Filename(String(folder.c_str()));
+  return Filename(String(made.c_str()));
 }
+
+namespace {
+
+/// The `n`th name `NameNewFolder` tries for `name`: "name", "name-2", "name-3", ...
+std::string NthName(const String& name, int n) {
+  return ToUTF8String(name) + (n == 1 ? std::string() : "-" + std::to_string(n));
+}
+
+}  // namespace
 
 Filename NameNewFolder(const Filename& folder, const Filename& parent, const String& name) {
   for (int n = 1; n <= kMaxNewFolderTries; ++n) {
-    const Filename path = parent + Filename(n == 1 ? name : name + "-" + String::LongToString(n));
-    if (TemporaryFile::CommitFolder(ToUTF8String(folder.GetString()), ToUTF8String(path.GetString())))
-      return path;
+    const std::string candidate = NthName(name, n);
+    if (TemporaryFile::CommitFolder(ToUTF8String(folder.GetString()), candidate))
+      return parent + Filename(String(candidate.c_str()));
     if (errno != EEXIST) return Filename();
   }
+  errno = EEXIST;
   return Filename();
 }
 
 Filename FreeFolderName(const Filename& parent, const String& name) {
+  TemporaryFile::Folder folder;
+  if (TemporaryFile::OpenFolder(ToUTF8String(parent.GetString()), 0, &folder) != 0) return Filename();
   for (int n = 1; n <= kMaxNewFolderTries; ++n) {
-    const Filename path = parent + Filename(n == 1 ? name : name + "-" + String::LongToString(n));
+    const std::string candidate = NthName(name, n);
     struct stat st;
-    if (::lstat(ToUTF8String(path.GetString()).c_str(), &st) != 0 && errno == ENOENT) return path;
+    if (::fstatat(folder.Descriptor(), candidate.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) continue;
+    if (errno != ENOENT) return Filename();
+    return parent + Filename(String(candidate.c_str()));
   }
+  errno = EEXIST;
   return Filename();
+}
+
+std::string FitFolderName(const std::string& name, size_t room) {
+  // "-10000" is the longest ending NameNewFolder gives.
+  const size_t limit = NAME_MAX - std::to_string(kMaxNewFolderTries).size() - 1 - room;
+  if (name.size() <= limit) return name;
+  size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;  // whole characters
+  return name.substr(0, end);
 }
 
 String UnpackFailure(LONG error, int systemError) {

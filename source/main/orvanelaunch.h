@@ -74,13 +74,16 @@ int PackPovmMac(int pack, const Filename& first, const Filename& second);
 /// its own, so that one a killed run left is swept. Answers its path; an empty name with the
 /// reason in `*why` when no folder could be made.
 Filename NewFolder(const Filename& parent, const String& name, std::string* why);
-/// Renames the new folder `folder` of `NewFolder` to `name` in `parent`, or "name-2", "name-3", ...
+/// Renames the new folder `folder` of `NewFolder` (in `parent`) to `name`, or "name-2", "name-3", ...
 /// when something of that name exists already, and keeps it. Answers its path; an empty name with
 /// `errno` set when it could not.
 Filename NameNewFolder(const Filename& folder, const Filename& parent, const String& name);
 /// The path `NameNewFolder` would give a folder now: the first of `name`, "name-2", ... in `parent`
-/// where nothing is.
+/// where nothing is; an empty name with `errno` set when there is none.
 Filename FreeFolderName(const Filename& parent, const String& name);
+/// `name` (UTF-8) cut, at a whole character, so that it and an ending `NameNewFolder` gives fit in
+/// a folder's entry with `room` bytes to spare.
+std::string FitFolderName(const std::string& name, size_t room = 0);
 /// The words that say why an extraction failed, for its `ZIPERROR_*` code and the system's reason
 /// (`errno` value) behind it, 0 when there is none.
 String UnpackFailure(LONG error, int systemError = 0);

@@ -28,9 +28,9 @@ std::set<std::string> Names(const std::string& dir) {
   return names;
 }
 
-// The name of a temporary of `origin` and process `pid`.
+// The name of a temporary of `origin` and process `pid` ("" for the origin: the earlier form).
 std::string Temporary(const std::string& name, const std::string& origin, pid_t pid) {
-  return "." + name + ".tmp-" + (origin.empty() ? "" : origin + "-") + std::to_string(pid) + "-0";
+  return "." + name + ".tmp-" + (origin.empty() ? "" : origin + "-") + std::to_string(pid) + "-Zq0rT5bWx2";
 }
 
 // A process ID that runs no process: a reaped child's.
@@ -58,12 +58,20 @@ TEST(TemporaryFileTest, NamesTellTheirOriginAndProcess) {
       {Temporary("scene.ovs", self, 123), true, true, 123},
       {".a.tmp-1-2" + Temporary("x", self, 9).substr(2), true, true, 9},
       {Temporary("scene.ovs", "0123456789ab", 123), true, self == "0123456789ab", 123},
-      {".scene.ovs.tmp-123-0", true, false, 123},  // the earlier form, of no known origin
-      {"scene.ovs.tmp-" + self + "-123-0", false, false, 0},
-      {".a.tmp-" + self + "-0-0", false, false, 0},
-      {".a.tmp-" + self + "-99999999999-0", false, false, 0},
-      {".a.tmp-ABCDEF012345-1-0", false, false, 0},
-      {".a.tmp-" + self + "-77-Zq0rT5bWx2", true, true, 77},  // the random last part of today's names
+      // Only the exact form counts: not the earlier ones, nor a user's names that look alike.
+      {".scene.ovs.tmp-123-0", false, false, 0},
+      {Temporary("scene.ovs", "", 123), false, false, 0},
+      {".scene.ovs.tmp-" + self + "-123-0", false, false, 0},
+      {".photos.tmp-2023-backup", false, false, 0},
+      {".report.tmp-2024-final", false, false, 0},
+      {".notes.tmp-1234-5", false, false, 0},
+      {"scene.ovs.tmp-" + self + "-123-Zq0rT5bWx2", false, false, 0},
+      {".a.tmp-" + self + "-0-Zq0rT5bWx2", false, false, 0},
+      {".a.tmp-" + self + "-077-Zq0rT5bWx2", false, false, 0},
+      {".a.tmp-" + self + "-99999999999-Zq0rT5bWx2", false, false, 0},
+      {".a.tmp-ABCDEF012345-1-Zq0rT5bWx2", false, false, 0},
+      {".a.tmp-f" + self + "-1-Zq0rT5bWx2", false, false, 0},
+      {".a.tmp-" + self + "-77-Zq0rT5bWx", false, false, 0},
       {".a.tmp-" + self + "-77-Zq0rT5bWx2k", false, false, 0},
       {".scene.ovs", false, false, 0},
   };
@@ -172,9 +180,10 @@ TEST(TemporaryFileTest, TheSweepRemovesOnlyTemporariesWhoseWriterIsCertainlyGone
       {Temporary("own", self, ::getpid()), 0, false},
       {Temporary("elsewhere", other, ended), 0, false},  // another machine or PID namespace
       {Temporary("elsewhere-old", other, running), 2 * 24 * 3600, true},
-      {Temporary("earlier", "", ended), 0, false},
-      {Temporary("earlier-old", "", ended), 2 * 24 * 3600, true},
-      {"plain.tmp-" + self + "-" + std::to_string(ended) + "-0", 2 * 24 * 3600, false},
+      {Temporary("earlier", "", ended), 2 * 24 * 3600, false},  // not the exact form: a user's
+      {".photos.tmp-2023-backup", 3 * 24 * 3600, false},
+      {".notes.tmp-1234-5", 3 * 24 * 3600, false},
+      {"plain.tmp-" + self + "-" + std::to_string(ended) + "-Zq0rT5bWx2", 2 * 24 * 3600, false},
   };
   // Only files and folders: a FIFO or a link of a temporary's name stays. A folder goes with all it
   // holds, its links removed and not followed.

@@ -136,14 +136,16 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
   host::SetStartupWritePath(dir.path());
   static host::ManualClock clock;  // the timer stands still: every import sees the same value
   host::SetClock(&clock);
-  // What an import killed while unpacking left behind goes, in a folder below too.
+  // The folder an import killed while unpacking left behind goes with all it holds; what a kept
+  // import holds stays, even under a temporary's name (an archive may hold such names).
   const pid_t ended = fork();
   if (ended == 0) _exit(0);
   ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+  const std::string left = ".t.tga.tmp-" + TemporaryFile::Origin() + "-" + std::to_string(ended) + "-Zq0rT5bWx2";
   std::filesystem::create_directories(dir / "materials/killed/tex");
-  std::ofstream(dir / ("materials/killed/tex/.t.tga.tmp-" + TemporaryFile::Origin() + "-" +
-                       std::to_string(ended) + "-0"))
-      << "part";
+  std::filesystem::create_directories(dir / "materials/.wood.povm0.tmp-" + TemporaryFile::Origin() + "-" +
+                                      std::to_string(ended) + "-Zq0rT5bWx2/tex");
+  std::ofstream(dir / ("materials/killed/tex/" + left)) << "part";
   const std::string text = "<scenedata>" + Mat("Packed", kDiffuse) + "</scenedata>";
   const auto unpack = [&](const std::string& path, const std::string& reason) {
     return "Could not unpack " + dir / path + ": " + reason;
@@ -188,7 +190,7 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "materials"))
     tree.insert(std::filesystem::relative(e.path(), dir / "materials").string());
   EXPECT_EQ(tree, (std::set<std::string>{"wood.povm0", "wood.povm0/a.ovm", "wood.povm0/b.ovm", "wood.povm0-2",
-                                         "wood.povm0-2/c.ovm", "killed", "killed/tex"}));
+                                         "wood.povm0-2/c.ovm", "killed", "killed/tex", "killed/tex/" + left}));
   EXPECT_FALSE(std::filesystem::exists(dir / "x.ovm"));
   EXPECT_FALSE(std::filesystem::exists("/abs.ovm"));
   // A folder that cannot be made says why (root may write into any folder).
