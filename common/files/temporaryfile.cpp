@@ -55,7 +55,7 @@ struct Registry {
   std::mutex mutex;
   std::map<std::string, Entry> live;
   std::map<std::string, Entry> folders;
-  std::set<std::pair<dev_t, ino_t>> swept;
+  std::set<std::string> swept;
   bool interrupted = false;
 };
 
@@ -315,8 +315,12 @@ struct Guard {
   }
 };
 
-/// The key of a folder among those swept.
-std::pair<dev_t, ino_t> KeyOf(const Folder& folder) { return {folder.Status().st_dev, folder.Status().st_ino}; }
+/// The key of a folder among those swept: its path and its file, since a folder made anew may take a
+/// removed one's inode.
+std::string KeyOf(const Folder& folder) {
+  return std::to_string(folder.Status().st_dev) + ":" + std::to_string(folder.Status().st_ino) + ":" +
+         folder.Path();
+}
 
 /// Sweeps `folder` the first time this process makes something there.
 void SweepOnce(const Folder& folder) {
@@ -351,7 +355,8 @@ int RenameNoReplace(int fd, const std::string& from, const std::string& to) {
 }
 
 /// Makes the folder `name` in `parent` under the registry's lock and registers it under `key`.
-bool MakeRegisteredFolder(const Folder& parent, const std::string& name, const std::string& key, Folder* made) {
+bool MakeRegisteredFolder(const Folder& parent, const std::string& name, const std::string& key,
+                          Folder* made) {
   Folder opened;
   {
     Guard guard;
@@ -415,7 +420,8 @@ NameInfo ReadName(const std::string& name) {
   // ".<target name>.tmp-<12 hex digits>-<pid>-<10 letters and digits>", read from the end: the
   // target's name may hold anything.
   size_t end = name.size();
-  if (BackOver(name, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &end) != kRandomLength ||
+  if (BackOver(name, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &end) !=
+          kRandomLength ||
       end == 0 || name[end - 1] != '-')
     return info;
   const size_t pidEnd = --end;
@@ -610,7 +616,8 @@ bool WriteFileReplacing(const std::string& path, const void* data, size_t size, 
   return WriteThrough(fd, temporary, final, data, size, why);
 }
 
-bool WriteFileIn(const Folder& folder, const std::string& name, const void* data, size_t size, std::string* why) {
+bool WriteFileIn(const Folder& folder, const std::string& name, const void* data, size_t size,
+                 std::string* why) {
   std::string temporary, final;
   const int fd = CreateIn(folder, name, &temporary, &final);
   return WriteThrough(fd, temporary, final, data, size, why);
@@ -706,7 +713,9 @@ std::string MakeTemporaryFolderKeyed(const Folder& parent, const std::string& di
   SweepOnce(parent);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const std::string candidate = TemporaryName(name);
-    const std::string key = dir.empty() ? candidate : dir.back() == '/' ? dir + candidate : dir + "/" + candidate;
+    const std::string key = dir.empty()         ? candidate
+                            : dir.back() == '/' ? dir + candidate
+                                                : dir + "/" + candidate;
     if (MakeRegisteredFolder(parent, candidate, key, made)) return key;
     if (errno != EEXIST) return "";
   }
@@ -855,7 +864,8 @@ bool Interrupt() {
   for (const auto& temporary : registry.live)
     ::unlinkat(temporary.second.folder.Descriptor(), temporary.second.name.c_str(), 0);
   registry.live.clear();
-  for (const auto& folder : registry.folders) RemoveTreeAt(folder.second.folder.Descriptor(), folder.second.name);
+  for (const auto& folder : registry.folders)
+    RemoveTreeAt(folder.second.folder.Descriptor(), folder.second.name);
   registry.folders.clear();
   errno = saved;
   return first;

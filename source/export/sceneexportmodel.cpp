@@ -79,7 +79,8 @@ bool OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh
   if (!sceneData->UseFolder(sceneData->modelsDir)) return false;
   const TemporaryFile::Folder models = sceneData->OpenFolder(sceneData->modelsDir);
   struct stat st;
-  if (::fstatat(models.Descriptor(), Helpers::ToUTF8String(mesh.GetString()).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+  if (::fstatat(models.Descriptor(), Helpers::ToUTF8String(mesh.GetString()).c_str(), &st,
+                AT_SYMLINK_NOFOLLOW) == 0 &&
       S_ISREG(st.st_mode))
     return true;
   exporter.WriteInto(models);
