@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -66,11 +67,11 @@ Registry& TheRegistry() {
 
 std::atomic<bool> g_interrupted{false};
 
-/// Random bytes from the system, fetched a block at a time: one call serves many names.
+/// Random bytes from the system, fetched a block at a time for each thread: one call serves many
+/// names, and no thread waits for another.
 class RandomPool {
  public:
   unsigned char Next() {
-    std::lock_guard<std::mutex> lock(mutex_);
     if (used_ == sizeof bytes_) Refill();
     return bytes_[used_++];
   }
@@ -95,20 +96,31 @@ class RandomPool {
     used_ = 0;
   }
 
-  std::mutex mutex_;
-  unsigned char bytes_[4096];
+  unsigned char bytes_[1024];
   size_t used_ = sizeof bytes_;
   uint64_t fallback_ = 0;
 };
 
+/// This process's ID, asked of the system once (and again in a child after `fork`).
+pid_t ThisProcess() {
+  static std::atomic<pid_t> cached{0};
+  static const bool watched = ::pthread_atfork(nullptr, nullptr, [] { cached = 0; }) == 0;
+  pid_t pid = watched ? cached.load() : 0;
+  if (pid == 0) {
+    pid = ::getpid();
+    cached = pid;
+  }
+  return pid;
+}
+
 /// `kRandomLength` letters and digits that another user cannot foresee, as `mkstemp` chooses them.
 std::string RandomPart() {
   static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  static RandomPool* pool = new RandomPool;  // never destroyed, as the registry
+  thread_local RandomPool pool;
   std::string part(kRandomLength, 'a');
   for (char& c : part) {
     unsigned char byte;
-    do byte = pool->Next();
+    do byte = pool.Next();
     while (byte >= 248);  // 248 = 4 x 62: every letter equally likely
     c = kLetters[byte % 62];
   }
@@ -117,7 +129,7 @@ std::string RandomPart() {
 
 /// The name of a temporary for `name` in this process, shortened so that it fits in a folder.
 std::string TemporaryName(const std::string& name) {
-  const std::string suffix = kMark + Origin() + "-" + std::to_string(::getpid()) + "-" + RandomPart();
+  const std::string suffix = kMark + Origin() + "-" + std::to_string(ThisProcess()) + "-" + RandomPart();
   return "." + name.substr(0, NAME_MAX - 1 - suffix.size()) + suffix;
 }
 
@@ -299,7 +311,7 @@ bool IsStale(int fd, const char* name, time_t now) {
       st.st_uid != ::geteuid())
     return false;
   if (info.local) {
-    if (info.pid == ::getpid()) return false;
+    if (info.pid == ThisProcess()) return false;
     // A process that runs, or runs under another user (EPERM), keeps its file.
     return ::kill(info.pid, 0) != 0 && errno == ESRCH;
   }
