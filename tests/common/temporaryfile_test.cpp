@@ -119,19 +119,16 @@ TEST(TemporaryFileTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
   fs::create_directory(dir / "shared");
   fs::permissions(dir / "shared", fs::perms(01777));
   fs::create_symlink(dir / "victim", dir / "shared/planted");
-  fs::create_directory_symlink(dir / "folder", dir / "shared/folder");
-  for (const char* planted : {"shared/planted", "shared/folder"})
-    ASSERT_TRUE(!root || ::lchown((dir / planted).c_str(), 65534, 65534) == 0);
+  ASSERT_TRUE(!root || ::lchown((dir / "shared/planted").c_str(), 65534, 65534) == 0);
   const struct {
     std::string target, why;
   } refused[] = {
       {"fifo", "not a regular file"},
       {"folder", "Is a directory"},
-      {root ? "shared/planted" : "fifo", root ? "Permission denied" : "not a regular file"},
-      {root ? "shared/folder/x" : "fifo",
-       root ? "Permission denied" : "not a regular file"},  // a link at a folder
+      {"shared/planted", "Permission denied"},  // another user's, when there is one (root)
   };
   for (const auto& row : refused) {
+    if (!root && row.target == "shared/planted") continue;  // said at the end
     std::string why, refusal;
     EXPECT_FALSE(TemporaryFile::IsReplaceableTarget(dir / row.target, &refusal)) << row.target;
     EXPECT_FALSE(TemporaryFile::WriteFileReplacing(dir / row.target, "x", 1, &why)) << row.target;
@@ -177,6 +174,7 @@ TEST(TemporaryFileTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
   ASSERT_EQ(::stat((dir / "folder/sub/theirs").c_str(), &theirs), 0);
   EXPECT_EQ(theirs.st_uid, root ? 65534u : ::geteuid());
   EXPECT_EQ(Names(dir / "folder/sub"), (std::set<std::string>{"real", "new", "setuid", "theirs"}));
+  if (!root) GTEST_SKIP() << "the row of another user's link needs root to plant it";
 }
 
 // Every operation walks its path once through open folders: links of every kind lead to the folder
