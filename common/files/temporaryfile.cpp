@@ -521,12 +521,12 @@ int CreateIn(const Folder& folder, const std::string& name, std::string* tempora
       if (errno == EEXIST) continue;
       return -1;
     }
-    if (exists) {
+    // In a shared sticky folder, a file another user could have planted there hands on neither its
+    // owner nor its mode: the new file is this user's, as a new file is.
+    if (exists && dir.MayUse(st.st_uid)) {
       // The file it replaces keeps its owner and group where this user may give them (as root, or
-      // a group of this user's), but in a shared sticky folder never to a user who could have
-      // planted the old file there; elsewhere the new file is this user's.
-      if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && dir.MayUse(st.st_uid) &&
-          ::fchown(fd, st.st_uid, st.st_gid) != 0)
+      // a group of this user's); elsewhere the new file is this user's.
+      if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0)
         (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
       if (::fchmod(fd, st.st_mode & 0777) != 0) {
         const int error = errno;

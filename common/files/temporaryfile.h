@@ -66,10 +66,10 @@ int CreateBeside(const std::string& target, std::string* temporary, std::string*
 /// `followLink` false a link at `name` is replaced itself. A target that exists and is not a
 /// regular file is refused (EISDIR for a folder, `kNotRegularFile` otherwise). The new file has
 /// the permission bits of the file it will replace (never set-user-ID, set-group-ID or sticky) and
-/// its owner and group where this user may give them; in a sticky folder that others may write to,
-/// only when that owner is this user or the folder's owner. Otherwise it is this user's, 0666 less
-/// the umask. A long name is shortened in the temporary's name. The first temporary this process
-/// makes in a folder first removes the stale temporaries there (`RemoveStale`). Answers the open
+/// its owner and group where this user may give them; but in a sticky folder that others may write
+/// to, only when that owner is this user or the folder's owner. Otherwise it is this user's, 0666
+/// less the umask, as a new file is. A long name is shortened in the temporary's name. The first temporary
+/// this process makes in a folder first removes the stale temporaries there (`RemoveStale`). Answers the open
 /// descriptor, with `*temporary` its path and `*final` the path it will take (the keys for
 /// `Commit` and `Discard`); -1 with `errno` set when no file could be made.
 int CreateIn(const Folder& folder, const std::string& name, std::string* temporary, std::string* final,

@@ -145,7 +145,10 @@ TEST(TemporaryFileTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
   fs::create_directory(dir / "folder/sub");
   for (const char* name : {"real", "setuid", "theirs"})
     std::ofstream(dir / ("folder/sub/" + std::string(name))) << "old";
-  ASSERT_TRUE(!root || ::chown((dir / "folder/sub/theirs").c_str(), 65534, 65534) == 0);
+  std::ofstream(dir / "shared/left") << "old";  // planted in the shared folder by another user (root)
+  ASSERT_TRUE(!root || (::chown((dir / "folder/sub/theirs").c_str(), 65534, 65534) |
+                        ::chown((dir / "shared/left").c_str(), 65534, 65534)) == 0);
+  ASSERT_EQ(::chmod((dir / "shared/left").c_str(), 0666), 0);
   ASSERT_EQ(
       ::chmod((dir / "folder/sub/real").c_str(), 0640) | ::chmod((dir / "folder/sub/setuid").c_str(), 06755),
       0);
@@ -154,7 +157,8 @@ TEST(TemporaryFileTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
   fs::create_symlink("folder/sub/new", dir / "dangling");
   fs::create_symlink(dir / "victim", dir / "shared/mine");  // this user's link in the shared folder
   const mode_t umask = ::umask(077);
-  for (const char* target : {"outer", "dangling", "folder/sub/setuid", "shared/mine", "folder/sub/theirs"})
+  for (const char* target :
+       {"outer", "dangling", "folder/sub/setuid", "shared/mine", "folder/sub/theirs", "shared/left"})
     EXPECT_TRUE(TemporaryFile::WriteFileReplacing(dir / target, target, std::strlen(target))) << target;
   ::umask(umask);
   EXPECT_TRUE(fs::is_symlink(dir / "outer") && fs::is_symlink(dir / "folder/inner") &&
@@ -162,17 +166,22 @@ TEST(TemporaryFileTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
   EXPECT_EQ(ReadFile(dir / "folder/sub/real") + "," + ReadFile(dir / "folder/sub/new") + "," +
                 ReadFile(dir / "victim"),
             "outer,dangling,shared/mine");
-  const std::pair<const char*, int> modes[] = {
-      {"folder/sub/real", 0640}, {"folder/sub/new", 0600}, {"folder/sub/setuid", 0755}};
+  // There, another user's file hands on neither its mode nor its owner.
+  const std::pair<const char*, int> modes[] = {{"folder/sub/real", 0640},
+                                               {"folder/sub/new", 0600},
+                                               {"folder/sub/setuid", 0755},
+                                               {"shared/left", root ? 0600 : 0666}};
   for (const auto& [file, mode] : modes) {
     struct stat st;
     ASSERT_EQ(::stat((dir / file).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, static_cast<mode_t>(mode)) << file;
   }
   // A replaced file keeps its owner and group where this user may give them.
-  struct stat theirs;
-  ASSERT_EQ(::stat((dir / "folder/sub/theirs").c_str(), &theirs), 0);
+  struct stat theirs, left;
+  ASSERT_EQ(
+      ::stat((dir / "folder/sub/theirs").c_str(), &theirs) | ::stat((dir / "shared/left").c_str(), &left), 0);
   EXPECT_EQ(theirs.st_uid, root ? 65534u : ::geteuid());
+  EXPECT_EQ(left.st_uid, ::geteuid());
   EXPECT_EQ(Names(dir / "folder/sub"), (std::set<std::string>{"real", "new", "setuid", "theirs"}));
   if (!root) GTEST_SKIP() << "the row of another user's link needs root to plant it";
 }
