@@ -63,6 +63,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
   };
   const std::string cfg = "corvaneSettings.cfg", settings = write + "/" + cfg, who = "corvane-host: ";
   const std::string theirs = "<global_settings><PATH>" + work / "elsewhere" + "</PATH></global_settings>";
+  const std::string ours = "<global_settings><PATH>" + work / "renderer" + "</PATH></global_settings>";
   const auto render = [&](const std::string& renderer, const std::string& document = "q.json") {
     return "render --renderer-dir " + work / renderer + " " + work / document;
   };
@@ -70,9 +71,11 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
   // In a sticky write path that anyone may write to, what "another user" plants (root plants as
   // user nobody; anyone else plants as themselves, which is then followed and used).
   const bool root = ::geteuid() == 0;
+  // A link to `link`, a folder, or with `link` "" where a file is, that file.
   const auto plant = [&](const std::string& path, const std::string& link) {
     ASSERT_EQ(::chmod(write.c_str(), 01777), 0);
-    ASSERT_EQ(link.empty() ? ::mkdir(path.c_str(), 0777) : ::symlink(link.c_str(), path.c_str()), 0);
+    ASSERT_TRUE(fs::is_regular_file(path) ||
+                (link.empty() ? ::mkdir(path.c_str(), 0777) : ::symlink(link.c_str(), path.c_str())) == 0);
     ASSERT_EQ(::lchown(path.c_str(), root ? 65534 : ::geteuid(), -1), 0);
   };
   const std::string shot = write + "/shot.ovs", planted = work / "planted";
@@ -105,7 +108,11 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
          ASSERT_EQ(::lchown(settings.c_str(), ::geteuid() == 0 ? 65534 : ::geteuid(), -1), 0);
        },
        render("renderer"), nullptr, ::geteuid() == 0 ? 1 : 0,
-       ::geteuid() == 0 ? who + "cannot write the settings file " + settings + ": Permission denied\n" : "", "", ""},
+       ::geteuid() == 0 ? who + "cannot use the settings file " + settings + ": Permission denied\n" : "", "", ""},
+      {"another user's settings file in a shared sticky write path is not read",
+       [&] { std::ofstream(settings) << ours; plant(settings, ""); }, "render " + work / "q.json", nullptr, root ? 1 : 0,
+       root ? who + "cannot use the settings file " + settings + ": the file " + settings +
+                  " belongs to another user (nobody)\n" : "", cfg, ours},
       {"a failed render puts back what was there", [&] { std::ofstream(settings) << "<mine/>"; },
        render("nowhere"), nullptr, 1, failed + work / "nowhere" + missing, cfg, "<mine/>"},
       {"a failed render leaves a file someone else wrote meanwhile", nullptr, render("nowhere"),
