@@ -113,6 +113,9 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        [&] { std::ofstream(settings) << ours; plant(settings, ""); }, "render " + work / "q.json", nullptr, root ? 1 : 0,
        root ? who + "cannot use the settings file " + settings + ": the file " + settings +
                   " belongs to another user (nobody)\n" : "", cfg, ours},
+      {"a folder chosen from where the runner stands is kept from the root", nullptr,
+       "run 1023920 --answer dir:" + fs::relative(work / "renderer").string(), nullptr, 0, "", cfg,
+       "<global_settings>\n    <PATH>" + work / "renderer" + "</PATH>\n</global_settings>\n"},
       {"a failed render puts back what was there", [&] { std::ofstream(settings) << "<mine/>"; },
        render("nowhere"), nullptr, 1, failed + work / "nowhere" + missing, cfg, "<mine/>"},
       {"a failed render leaves a file someone else wrote meanwhile", nullptr, render("nowhere"),
