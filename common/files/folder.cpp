@@ -148,7 +148,8 @@ int Walk(const Folder* from, const std::string& path, unsigned flags, Folder* re
         Folder up = OpenIn(stack.back(), "..");
         if (!up.IsOpen()) return refuse(errno);
         const std::string& below = stack.back().Path();
-        stack.back() = Folder::Adopt(::dup(up.Descriptor()), below.empty() ? ".." : below + "/..", up.Status());
+        stack.back() =
+            Folder::Adopt(::dup(up.Descriptor()), below.empty() ? ".." : below + "/..", up.Status());
       }
       continue;
     }
@@ -156,7 +157,8 @@ int Walk(const Folder* from, const std::string& path, unsigned flags, Folder* re
     const Folder& at = stack.back();
     bool made = false;
     Folder next = OpenIn(at, name);
-    if (!next.IsOpen() && errno == ENOENT && own && ((flags & kMakeMissing) || (lastOfPath && (flags & kMakeLast)))) {
+    if (!next.IsOpen() && errno == ENOENT && own &&
+        ((flags & kMakeMissing) || (lastOfPath && (flags & kMakeLast)))) {
       // Made here, then opened without following and checked: it must be this user's.
       const bool registered = lastOfPath && (flags & kRegisterLast);
       if (registered ? !MakeFolderIn(at, name, &next, key)

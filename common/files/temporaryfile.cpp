@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -55,7 +56,7 @@ struct Registry {
   std::mutex mutex;
   std::map<std::string, Entry> live;
   std::map<std::string, Entry> folders;
-  std::set<std::pair<dev_t, ino_t>> swept;
+  std::set<std::string> swept;
   bool interrupted = false;
 };
 
@@ -66,11 +67,11 @@ Registry& TheRegistry() {
 
 std::atomic<bool> g_interrupted{false};
 
-/// Random bytes from the system, fetched a block at a time: one call serves many names.
+/// Random bytes from the system, fetched a block at a time for each thread: one call serves many
+/// names, and no thread waits for another.
 class RandomPool {
  public:
   unsigned char Next() {
-    std::lock_guard<std::mutex> lock(mutex_);
     if (used_ == sizeof bytes_) Refill();
     return bytes_[used_++];
   }
@@ -95,20 +96,31 @@ class RandomPool {
     used_ = 0;
   }
 
-  std::mutex mutex_;
-  unsigned char bytes_[4096];
+  unsigned char bytes_[1024];
   size_t used_ = sizeof bytes_;
   uint64_t fallback_ = 0;
 };
 
+/// This process's ID, asked of the system once (and again in a child after `fork`).
+pid_t ThisProcess() {
+  static std::atomic<pid_t> cached{0};
+  static const bool watched = ::pthread_atfork(nullptr, nullptr, [] { cached = 0; }) == 0;
+  pid_t pid = watched ? cached.load() : 0;
+  if (pid == 0) {
+    pid = ::getpid();
+    cached = pid;
+  }
+  return pid;
+}
+
 /// `kRandomLength` letters and digits that another user cannot foresee, as `mkstemp` chooses them.
 std::string RandomPart() {
   static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  static RandomPool* pool = new RandomPool;  // never destroyed, as the registry
+  thread_local RandomPool pool;
   std::string part(kRandomLength, 'a');
   for (char& c : part) {
     unsigned char byte;
-    do byte = pool->Next();
+    do byte = pool.Next();
     while (byte >= 248);  // 248 = 4 x 62: every letter equally likely
     c = kLetters[byte % 62];
   }
@@ -117,7 +129,7 @@ std::string RandomPart() {
 
 /// The name of a temporary for `name` in this process, shortened so that it fits in a folder.
 std::string TemporaryName(const std::string& name) {
-  const std::string suffix = kMark + Origin() + "-" + std::to_string(::getpid()) + "-" + RandomPart();
+  const std::string suffix = kMark + Origin() + "-" + std::to_string(ThisProcess()) + "-" + RandomPart();
   return "." + name.substr(0, NAME_MAX - 1 - suffix.size()) + suffix;
 }
 
@@ -299,7 +311,7 @@ bool IsStale(int fd, const char* name, time_t now) {
       st.st_uid != ::geteuid())
     return false;
   if (info.local) {
-    if (info.pid == ::getpid()) return false;
+    if (info.pid == ThisProcess()) return false;
     // A process that runs, or runs under another user (EPERM), keeps its file.
     return ::kill(info.pid, 0) != 0 && errno == ESRCH;
   }
@@ -315,8 +327,12 @@ struct Guard {
   }
 };
 
-/// The key of a folder among those swept.
-std::pair<dev_t, ino_t> KeyOf(const Folder& folder) { return {folder.Status().st_dev, folder.Status().st_ino}; }
+/// The key of a folder among those swept: its path and its file, since a folder made anew may take a
+/// removed one's inode.
+std::string KeyOf(const Folder& folder) {
+  return std::to_string(folder.Status().st_dev) + ":" + std::to_string(folder.Status().st_ino) + ":" +
+         folder.Path();
+}
 
 /// Sweeps `folder` the first time this process makes something there.
 void SweepOnce(const Folder& folder) {
@@ -351,7 +367,8 @@ int RenameNoReplace(int fd, const std::string& from, const std::string& to) {
 }
 
 /// Makes the folder `name` in `parent` under the registry's lock and registers it under `key`.
-bool MakeRegisteredFolder(const Folder& parent, const std::string& name, const std::string& key, Folder* made) {
+bool MakeRegisteredFolder(const Folder& parent, const std::string& name, const std::string& key,
+                          Folder* made) {
   Folder opened;
   {
     Guard guard;
@@ -415,7 +432,8 @@ NameInfo ReadName(const std::string& name) {
   // ".<target name>.tmp-<12 hex digits>-<pid>-<10 letters and digits>", read from the end: the
   // target's name may hold anything.
   size_t end = name.size();
-  if (BackOver(name, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &end) != kRandomLength ||
+  if (BackOver(name, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &end) !=
+          kRandomLength ||
       end == 0 || name[end - 1] != '-')
     return info;
   const size_t pidEnd = --end;
@@ -610,7 +628,8 @@ bool WriteFileReplacing(const std::string& path, const void* data, size_t size, 
   return WriteThrough(fd, temporary, final, data, size, why);
 }
 
-bool WriteFileIn(const Folder& folder, const std::string& name, const void* data, size_t size, std::string* why) {
+bool WriteFileIn(const Folder& folder, const std::string& name, const void* data, size_t size,
+                 std::string* why) {
   std::string temporary, final;
   const int fd = CreateIn(folder, name, &temporary, &final);
   return WriteThrough(fd, temporary, final, data, size, why);
@@ -706,7 +725,9 @@ std::string MakeTemporaryFolderKeyed(const Folder& parent, const std::string& di
   SweepOnce(parent);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const std::string candidate = TemporaryName(name);
-    const std::string key = dir.empty() ? candidate : dir.back() == '/' ? dir + candidate : dir + "/" + candidate;
+    const std::string key = dir.empty()         ? candidate
+                            : dir.back() == '/' ? dir + candidate
+                                                : dir + "/" + candidate;
     if (MakeRegisteredFolder(parent, candidate, key, made)) return key;
     if (errno != EEXIST) return "";
   }
@@ -855,7 +876,8 @@ bool Interrupt() {
   for (const auto& temporary : registry.live)
     ::unlinkat(temporary.second.folder.Descriptor(), temporary.second.name.c_str(), 0);
   registry.live.clear();
-  for (const auto& folder : registry.folders) RemoveTreeAt(folder.second.folder.Descriptor(), folder.second.name);
+  for (const auto& folder : registry.folders)
+    RemoveTreeAt(folder.second.folder.Descriptor(), folder.second.name);
   registry.folders.clear();
   errno = saved;
   return first;

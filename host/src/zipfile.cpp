@@ -21,7 +21,6 @@
 #include "host_control.h"
 #include "files/temporaryfile.h"
 
-
 namespace {
 
 // Splits `name` at every character of `separators`.
@@ -184,7 +183,6 @@ class Folders {
   std::vector<std::string> tops_;
 };
 
-
 // Copies the `size` bytes that entry `index` declares from `in` to `fd`. An entry that ends
 // earlier or holds more is corrupt: nothing beyond the declared size is ever written.
 LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd, int* system) {
@@ -228,7 +226,8 @@ class Pending {
         return WriteReason(EISDIR, system);
     }
     for (; moved_ < files_.size(); ++moved_)
-      if (!TemporaryFile::Commit(files_[moved_].temporary, files_[moved_].folder.PathOf(files_[moved_].name))) {
+      if (!TemporaryFile::Commit(files_[moved_].temporary,
+                                 files_[moved_].folder.PathOf(files_[moved_].name))) {
         ++moved_;  // the failed temporary is gone already
         return WriteReason(errno, system);
       }

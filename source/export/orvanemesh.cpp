@@ -230,8 +230,8 @@ bool OrvaneMesh::writeToFile(const std::string& path, const OrvaneMesh& mesh, in
   return writeMesh(out, mesh, error);
 }
 
-bool OrvaneMesh::writeToFile(const TemporaryFile::Folder& folder, const std::string& name, const OrvaneMesh& mesh,
-                             int* error) {
+bool OrvaneMesh::writeToFile(const TemporaryFile::Folder& folder, const std::string& name,
+                             const OrvaneMesh& mesh, int* error) {
   MeshOutput out(folder, name);
   return writeMesh(out, mesh, error);
 }

@@ -65,8 +65,8 @@ class OrvaneMesh {
   /// (EOVERFLOW for a mesh that cannot be stored), or 0 on success.
   static bool writeToFile(const std::string& path, const OrvaneMesh& mesh, int* error = nullptr);
   /// `writeToFile` for the file `name` in the open folder `folder`: nothing is walked again.
-  static bool writeToFile(const TemporaryFile::Folder& folder, const std::string& name, const OrvaneMesh& mesh,
-                          int* error = nullptr);
+  static bool writeToFile(const TemporaryFile::Folder& folder, const std::string& name,
+                          const OrvaneMesh& mesh, int* error = nullptr);
 
   /// Reads the mesh file at `path` into `mesh`. False, with `mesh` unchanged, when the file cannot
   /// be opened, has a wrong magic number or version, ends early, holds counts or string lengths

@@ -117,14 +117,21 @@ class OrvaneSceneExporter : public Hierarchy {
   /// mesh in an earlier frame. `firstUse` is set when this export names the mesh for the first
   /// time (its "mesh" element is still to be written); `fingerprint` receives the mesh's.
   Filename MeshFileName(PolygonObject* obj, int salt, bool* firstUse, uint64_t* fingerprint);
+  /// What `WriteMeshFile` made of a mesh.
+  enum class MeshFile {
+    kNamed,          ///< Its file is there, or its write failed and `unwrittenMesh` says so.
+    kNotFinite,      ///< The mesh holds a number that is not finite: no file can be written.
+    kFolderRefused,  ///< The export's folders are refused (`OrvaneSceneData::FolderRefusal`).
+  };
   /// Converts `obj` and writes its mesh file `mesh` into the models folder unless a file of that
-  /// name is there already; `fingerprint` is that of `MeshFileName`. False only when the mesh
-  /// holds a number that is not finite, so that no file could be written for it.
-  bool WriteMeshFile(PolygonObject* obj, const Filename& mesh, int lightMode, uint64_t fingerprint);
+  /// name is there already; `fingerprint` is that of `MeshFileName`.
+  MeshFile WriteMeshFile(PolygonObject* obj, const Filename& mesh, int lightMode, uint64_t fingerprint);
   /// Names, writes and declares the mesh of `obj` (salt 1 for a light's mesh): the "mesh" element
   /// on the first use of its file in this export, else one more counted instance. Answers the file,
-  /// or an empty name, declaring nothing, when the mesh holds a number that is not finite.
-  Filename ExportMeshOnce(PolygonObject* obj, int salt);
+  /// or an empty name, declaring nothing, when there is no file: for a mesh holding a number that
+  /// is not finite, `kind` `owner` (the object or light it stands for) is reported as not exported
+  /// (`ReportNotFinite`); a refused folder goes unsaid here, as the scene's last line names it.
+  Filename ExportMeshOnce(PolygonObject* obj, int salt, const char* kind, BaseObject* owner);
   /// Appends "mesh": name comment, file name, smoothing, the file's path, and the subdivision
   /// settings of a subdivision tag. True.
   bool SceneExportMesh(BaseObject* obj, Filename& mesh);

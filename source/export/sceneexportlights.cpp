@@ -184,10 +184,7 @@ void OrvaneSceneExporter::ExportLightMesh(BaseObject* light, PolygonObject* mesh
                                           LightType type) {
   SceneExportDefaultLightMaterial(light);
   // Salt 1 keeps light meshes apart from ordinary meshes of the same geometry.
-  Filename file = ExportMeshOnce(mesh, 1);
-  if (!file.Content()) {
-    ReportNotFinite("Light", light);
-    return;
-  }
+  Filename file = ExportMeshOnce(mesh, 1, "Light", light);
+  if (!file.Content()) return;
   SceneExportModel(mesh, file, matrix, type, light);
 }

@@ -68,20 +68,22 @@ Filename OrvaneSceneExporter::MeshFileName(PolygonObject* obj, int salt, bool* f
   return NumberedMeshName(key.checksum, named.size() - 1);
 }
 
-bool OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh, int lightMode,
-                                        uint64_t fingerprint) {
+OrvaneSceneExporter::MeshFile OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh,
+                                                                 int lightMode, uint64_t fingerprint) {
   WavefrontExport exporter;
   const std::string file = WavefrontExport::MeshFilePath(sceneData->modelsDir, mesh);
+  // Not in a mesh folder that another user planted, nor reused from one; once any folder of the
+  // export is refused, no scene is saved and no mesh is worth converting.
+  if (!sceneData->UseFolder(sceneData->modelsDir)) return MeshFile::kFolderRefused;
   // The name holds the mesh's checksum: a file of that name is that mesh, written before. Only a
   // file itself counts; through a link the file is written anew, and a FIFO or a device there is
   // refused when the mesh is written.
-  // Not in a mesh folder that another user planted, nor reused from one.
-  if (!sceneData->UseFolder(sceneData->modelsDir)) return false;
   const TemporaryFile::Folder models = sceneData->OpenFolder(sceneData->modelsDir);
   struct stat st;
-  if (::fstatat(models.Descriptor(), Helpers::ToUTF8String(mesh.GetString()).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+  if (::fstatat(models.Descriptor(), Helpers::ToUTF8String(mesh.GetString()).c_str(), &st,
+                AT_SYMLINK_NOFOLLOW) == 0 &&
       S_ISREG(st.st_mode))
-    return true;
+    return MeshFile::kNamed;
   exporter.WriteInto(models);
   if (exporter.ExportObj(sceneData->document, sceneData->modelsDir, mesh, obj, sceneData->globalScale,
                          lightMode, sceneData->materialNames.get()))
@@ -90,16 +92,19 @@ bool OrvaneSceneExporter::WriteMeshFile(PolygonObject* obj, const Filename& mesh
     unwrittenMesh = file;  // the renderer must not start on a scene without it
     unwrittenMeshError = exporter.WriteError();
   }
-  return !exporter.NotFinite();
+  return exporter.NotFinite() ? MeshFile::kNotFinite : MeshFile::kNamed;
 }
 
-Filename OrvaneSceneExporter::ExportMeshOnce(PolygonObject* obj, int salt) {
+Filename OrvaneSceneExporter::ExportMeshOnce(PolygonObject* obj, int salt, const char* kind,
+                                             BaseObject* owner) {
   bool firstUse = false;
   uint64_t fingerprint = 0;
   Filename mesh = MeshFileName(obj, salt, &firstUse, &fingerprint);
-  if (!WriteMeshFile(obj, mesh, salt, fingerprint)) {
+  const MeshFile written = WriteMeshFile(obj, mesh, salt, fingerprint);
+  if (written != MeshFile::kNamed) {
     // Named but never written: a later use of the same mesh tries again and fails the same way,
     // and no "mesh" element names it.
+    if (written == MeshFile::kNotFinite) ReportNotFinite(kind, owner);
     return Filename();
   }
   if (firstUse)
@@ -115,11 +120,8 @@ bool OrvaneSceneExporter::ExportPolygonObject(PolygonObject* obj, LMatrix m) {
     ReportNotFinite("Object", obj);
     return true;
   }
-  Filename mesh = ExportMeshOnce(obj, 0);
-  if (!mesh.Content()) {
-    ReportNotFinite("Object", obj);
-    return true;
-  }
+  Filename mesh = ExportMeshOnce(obj, 0, "Object", obj);
+  if (!mesh.Content()) return true;
 
   if (BaseTag* portal = obj->GetTag(ID_MYEXITPORTAL)) {
     if (portal->GetDataInstance()->GetBool(PORTAL_ENABLED, FALSE)) SceneExportExitPortal(obj, mesh, m);

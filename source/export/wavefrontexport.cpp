@@ -110,9 +110,10 @@ int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, con
   const std::string path = MeshFilePath(directory, file);
   // A mesh that did not fit in memory is not written.
   int error = ENOMEM;
-  bool written = converted && (folder_.IsOpen() ? Orvane::OrvaneMesh::writeToFile(
-                                                     folder_, Helpers::ToUTF8String(file.GetString()), mesh_, &error)
-                                               : Orvane::OrvaneMesh::writeToFile(path, mesh_, &error));
+  bool written =
+      converted && (folder_.IsOpen() ? Orvane::OrvaneMesh::writeToFile(
+                                           folder_, Helpers::ToUTF8String(file.GetString()), mesh_, &error)
+                                     : Orvane::OrvaneMesh::writeToFile(path, mesh_, &error));
   // Without a folder made ready, the folder is made when the first file cannot go into it, not
   // checked for every mesh (another thread may make it first). It is registered: an interrupted
   // run removes it unless the scene that refers to it was saved.

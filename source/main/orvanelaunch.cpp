@@ -253,7 +253,8 @@ Filename NewFolder(const Filename& parent, const String& name, std::string* why)
   // allows. One walk, and the new folder is made in the folder it opened.
   TemporaryFile::Folder folder;
   const std::string base = ToUTF8String(parent.GetString());
-  if (TemporaryFile::OpenFolder(base, TemporaryFile::kMakeMissing | TemporaryFile::kOwnLast, &folder, why) != 0)
+  if (TemporaryFile::OpenFolder(base, TemporaryFile::kMakeMissing | TemporaryFile::kOwnLast, &folder, why) !=
+      0)
     return Filename();
   // Registered, so that an interrupted run removes it; it carries a temporary's name while it is
   // filled, so that what a killed run left is swept.

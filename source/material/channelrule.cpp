@@ -87,7 +87,10 @@ bool BakeChannelImage(CustomOrvaneMaterial& material, BaseShader* shader, const 
     *path = Helpers::ToUTF8String(target.GetString());
     return true;
   }
-  GePrint(String("Could not bake the ") + String(label) + String(" channel of material ") + name);
+  // Once a folder of the export is refused (this one or another), no scene is saved and nothing
+  // is baked: the scene's last line names the folder, the one reason given.
+  if (sd->FolderRefusal().empty())
+    GePrint(String("Could not bake the ") + String(label) + String(" channel of material ") + name);
   return false;
 }
 

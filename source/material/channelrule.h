@@ -37,7 +37,8 @@ std::string BakeFileName(const String& name, int frame, const std::string& suffi
 /// Bakes `shader` into the channel's JPEG image in the export's textures folder (name from
 /// `BakeFileName`, `flags` 0 for colour or `SAVEBIT_GREYSCALE`). True with `*path` set to the
 /// written file's full path in UTF-8; false after one console line that names the material and
-/// the channel (`label`).
+/// the channel (`label`), or without a line once the export's folders are refused (the scene's
+/// last line names the folder).
 bool BakeChannelImage(CustomOrvaneMaterial& material, BaseShader* shader, const String& name,
                       const std::string& suffix, const char* label, BaseContainer* data, SAVEBIT flags,
                       std::string* path);

@@ -82,7 +82,8 @@ class CustomOrvaneMaterial : public MaterialData {
 
   /// True when `sh` (not null) is one of the generated OVL shader types.
   Bool IsOVLShader(BaseShader* sh);
-  /// Bakes `sh` at the material's bake size to the JPEG `file`; true when it was written.
+  /// Bakes `sh` at the material's bake size to the JPEG `file`; true when it was written. In an
+  /// export nothing is written once a folder of the export is refused (`FolderRefusal`).
   Bool BakeShader(BaseShader* sh, Filename file, BaseContainer* data, SAVEBIT flags);
   /// True when the link `id` holds a shader that is not a generated OVL shader (the page greys
   /// out what such a shader overrides).

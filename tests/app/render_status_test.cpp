@@ -55,6 +55,18 @@ std::string Document(const std::string& scene, bool animation = false) {
          settings + "}}]}}";
 }
 
+// The sample document docs/examples/textured.json (two textured quads, a material baked to an
+// image) with a spot and an area light, whose scene goes to `scene`.
+std::string TexturedDocument(const std::string& scene) {
+  std::string json = ReadFile(CORVANE_SOURCE_DIR "/docs/examples/textured.json");
+  json.insert(json.find('[', json.find("\"objects\"")) + 1,
+              R"({"type": 5102, "name": "Spot", "parameters": {"90002": 1}},
+              {"type": 5102, "name": "Panel", "parameters": {"90002": 8, "100015": 1}}, )");
+  return json.substr(0, json.rfind('}')) + R"(, "renderData": {"videoPosts": [{"type": 1020896,
+      "parameters": {"1408": true, "1393": {"filename": ")" +
+         scene + "\"}}}]}}";
+}
+
 bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
 bool EndsWith(const std::string& s, const std::string& suffix) {
   return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
@@ -117,6 +129,14 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
        "corvane-host: the render failed: Not launching Orvane: the folder " + docs / "models.shot" +
            ": Not a directory; no scene was saved to " + docs / "shot.ovs" + ".\n",
        ""},
+      {"texture folder cannot be made",
+       [&] {
+         std::ofstream(docs / "textures.shot") << "a file where the texture folder goes";
+         return run + " " + WriteDocument(TexturedDocument(docs / "shot.ovs"));
+       },
+       "corvane-host: the render failed: Not launching Orvane: the folder " + docs / "textures.shot" +
+           ": Not a directory; no scene was saved to " + docs / "shot.ovs" + ".\n",
+       ""},
       // The other frames are still exported.
       {"one frame of an animation cannot be saved",
        [&] {
@@ -147,6 +167,11 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
     EXPECT_EQ(r.out.find("Orvane executed..."), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("Launching Orvane...") != std::string::npos, c.tried) << r.out;
     for (const std::string& line : c.printed) EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
+    // A refused folder is the only reason given: no bake failed, no geometry was left out for it.
+    if (c.err.find(": the folder ") != std::string::npos) {
+      for (const char* wrong : {"Could not bake", "not finite"})
+        EXPECT_EQ(r.out.find(wrong), std::string::npos) << r.out;
+    }
     // The folder of a failed run is not kept.
     EXPECT_FALSE(fs::exists(write / "corvaneSettings.cfg"));
   }

@@ -1,6 +1,7 @@
 // What the runner writes: document saves, its settings file, and what an interrupted run leaves (nothing).
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -68,15 +69,18 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
     return "render --renderer-dir " + work / renderer + " " + work / document;
   };
   const std::string failed = who + "the render failed: Could not start ";
-  // In a sticky write path that anyone may write to, what "another user" plants (root plants as
-  // user nobody; anyone else plants as themselves, which is then followed and used).
-  const bool root = ::geteuid() == 0;
-  // A link to `link`, a folder, or with `link` "" where a file is, that file.
+  // In a sticky write path that anyone may write to, what "another user" plants: root plants as
+  // user nobody. Anyone else cannot, and the rows that need it are left out, saying why.
+  const passwd* nobody = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
+  const std::string other = nobody ? nobody->pw_name : "";
+  const uid_t otherUid = nobody ? nobody->pw_uid : 0;
+  const std::string noOtherUser = ::geteuid() != 0 ? "planting as another user needs root to become one"
+                                  : !nobody        ? "there is no user nobody to plant as"
+                                                   : "";
   const auto plant = [&](const std::string& path, const std::string& link) {
     ASSERT_EQ(::chmod(write.c_str(), 01777), 0);
-    ASSERT_TRUE(fs::is_regular_file(path) ||
-                (link.empty() ? ::mkdir(path.c_str(), 0777) : ::symlink(link.c_str(), path.c_str())) == 0);
-    ASSERT_EQ(::lchown(path.c_str(), root ? 65534 : ::geteuid(), -1), 0);
+    ASSERT_EQ(link.empty() ? ::mkdir(path.c_str(), 0777) : ::symlink(link.c_str(), path.c_str()), 0);
+    ASSERT_EQ(::lchown(path.c_str(), otherUid, -1), 0);
   };
   const std::string shot = write + "/shot.ovs", planted = work / "planted";
   std::ofstream(work / "shot.json")
@@ -94,6 +98,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
     std::function<void(pid_t)> exporting;  // runs while the runner exports its scene
     int status;                            // the exit status, or minus the signal that ended the runner
     std::string err, file, content;        // standard error; a file of the write path afterwards
+    bool asAnotherUser = false;            // plants as another user
   } rows[] = {
       // clang-format off
       {"a save to a FIFO is refused before the command runs",
@@ -102,17 +107,16 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
       {"a save follows a link", [&] { ASSERT_EQ(::symlink("saved.json", (work / "link").c_str()), 0); },
        "run 1024454 --save " + work / "link", nullptr, 0, "", "", ""},
       {"another user's link in a shared sticky write path is not followed",
-       [&] {
-         const std::string target = work / (::geteuid() == 0 ? "victim" : "mine");  // root can plant as another
-         ASSERT_EQ(::chmod(write.c_str(), 01777) | ::symlink(target.c_str(), settings.c_str()), 0);
-         ASSERT_EQ(::lchown(settings.c_str(), ::geteuid() == 0 ? 65534 : ::geteuid(), -1), 0);
-       },
-       render("renderer"), nullptr, ::geteuid() == 0 ? 1 : 0,
-       ::geteuid() == 0 ? who + "cannot use the settings file " + settings + ": Permission denied\n" : "", "", ""},
+       [&] { plant(settings, work / "victim"); }, render("renderer"), nullptr, 1,
+       who + "cannot use the settings file " + settings + ": Permission denied\n", "", "", true},
       {"another user's settings file in a shared sticky write path is not read",
-       [&] { std::ofstream(settings) << ours; plant(settings, ""); }, "render " + work / "q.json", nullptr, root ? 1 : 0,
-       root ? who + "cannot use the settings file " + settings + ": the file " + settings +
-                  " belongs to another user (nobody)\n" : "", cfg, ours},
+       [&] {
+         std::ofstream(settings) << ours;
+         ASSERT_EQ(::chmod(write.c_str(), 01777) | ::lchown(settings.c_str(), otherUid, -1), 0);
+       },
+       "render " + work / "q.json", nullptr, 1,
+       who + "cannot use the settings file " + settings + ": the file " + settings + " belongs to another user (" +
+           other + ")\n", cfg, ours, true},
       {"a folder chosen from where the runner stands is kept from the root", nullptr,
        "run 1023920 --answer dir:" + fs::relative(work / "renderer").string(), nullptr, 0, "", cfg,
        "<global_settings>\n    <PATH>" + work / "renderer" + "</PATH>\n</global_settings>\n"},
@@ -139,19 +143,18 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        "render " + work / "q.json", nullptr, 1,
        who + "cannot open the settings file " + settings + ": not a regular file\n", "", ""},
       {"a mesh folder another user made in a shared sticky folder is not written into",
-       [&] { plant(write + "/models.shot", ""); }, render("renderer", "shot.json"), nullptr, root ? 1 : 0,
-       root ? who + "the render failed: Not launching Orvane: the folder " + write +
-                  "/models.shot belongs to another user (nobody); no scene was saved to " + shot + ".\n"
-            : "", "", ""},
+       [&] { plant(write + "/models.shot", ""); }, render("renderer", "shot.json"), nullptr, 1,
+       who + "the render failed: Not launching Orvane: the folder " + write + "/models.shot belongs to another user (" +
+           other + "); no scene was saved to " + shot + ".\n", "", "", true},
       {"another user's link at the quick-render folder is neither followed nor removed",
        [&] { fs::create_directory(planted); plant(write + "/quickrender", planted); },
-       render("renderer"), nullptr, root ? 1 : 0,
-       root ? who + "the render failed: Quickrender dir could not be created: Permission denied.\n" : "", "", ""},
+       render("renderer"), nullptr, 1,
+       who + "the render failed: Quickrender dir could not be created: Permission denied.\n", "", "", true},
       {"another user's link at the materials folder is not followed",
        [&] { fs::create_directory(planted); fs::remove(write + "/materials"); plant(write + "/materials", planted); },
-       "import " + work / "one.povm", nullptr, root ? 1 : 0,
-       root ? who + "command 1022469 (Import Orvane Material...) did not run: Could not unpack " + work / "one.povm" +
-                  ": cannot write: Permission denied\n" : "", "", ""},
+       "import " + work / "one.povm", nullptr, 1,
+       who + "command 1022469 (Import Orvane Material...) did not run: Could not unpack " + work / "one.povm" +
+           ": cannot write: Permission denied\n", "", "", true},
       {"SIGTERM while the scene is saved removes the temporary files and ends the runner by that signal",
        nullptr, render("renderer", "i.json"), [&](pid_t pid) {
          ASSERT_NE(WaitForFile(write + "/quickrender", ".quickrender.ovs.tmp-"), "");
@@ -172,8 +175,13 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
   const std::string runner = "echo $$; export TMPDIR=" + scratch +
                              "; exec " CORVANE_HOST_EXE " --plugin-dir " CORVANE_PLUGIN_DIR " 2>" +
                              work / "err" + " --write-path " + write + " ";
+  std::string leftOut;  // the rows that need another user where none can be had
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
+    if (row.asAnotherUser && !noOtherUser.empty()) {
+      leftOut += (leftOut.empty() ? "" : "; ") + row.what;
+      continue;
+    }
     fs::remove_all(write);
     fs::remove_all(planted);
     for (const std::string& folder : {write + "/materials", scratch}) fs::create_directories(folder);
@@ -202,12 +210,12 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
                    (row.status < 0 ? " -o -name 'models.*'" : ""),
                &out);
     EXPECT_EQ(out, "");
-    EXPECT_TRUE(!root || !fs::exists(planted) ||
-                fs::is_empty(planted));  // nothing went through a planted link
+    EXPECT_TRUE(!fs::exists(planted) || fs::is_empty(planted));  // nothing went through a planted link
   }
   EXPECT_TRUE(fs::is_fifo(work / "fifo") && fs::is_symlink(work / "link"));
   EXPECT_EQ(ReadFile(work / "saved.json").substr(0, 1), "{");
   EXPECT_EQ(ReadFile(work / "victim"), "victim");
+  if (!leftOut.empty()) GTEST_SKIP() << noOtherUser << ": left out " << leftOut;
 }
 
 TEST(RunnerFilesTest, ASaveKeepsTheTemporaryOfAStoppedRunnerInAnotherPidNamespace) {

@@ -211,11 +211,13 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
       {WithEndRecordCopies(MakeRawZip({good}), 1), ZIPERROR_CORRUPT},
       {MakeZip({{"a.ovm", text}, {std::string(300, 'n'), text}}), ZIPERROR_WRITE, ENAMETOOLONG},
       {MakeZip({{"a.ovm", text}, {"a.ovm/b", text}}), ZIPERROR_WRITE, ENOTDIR},
-      {MakeZip({{"a.ovm", text}, {[] {
-                  std::string deep;
-                  for (LLONG i = 0; i < ZipFile::kMaxDepth; ++i) deep += "d/";
-                  return deep + "f";
-                }(), text}}),
+      {MakeZip({{"a.ovm", text},
+                {[] {
+                   std::string deep;
+                   for (LLONG i = 0; i < ZipFile::kMaxDepth; ++i) deep += "d/";
+                   return deep + "f";
+                 }(),
+                 text}}),
        ZIPERROR_TOO_DEEP},
       {MakeZip({{"a.ovm/b", text}, {"a.ovm", text}}), ZIPERROR_WRITE, EISDIR},
       // As many bytes, but not from so small an archive: read, and found short.

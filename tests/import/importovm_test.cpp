@@ -141,7 +141,8 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
   const pid_t ended = fork();
   if (ended == 0) _exit(0);
   ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
-  const std::string left = ".t.tga.tmp-" + TemporaryFile::Origin() + "-" + std::to_string(ended) + "-Zq0rT5bWx2";
+  const std::string left =
+      ".t.tga.tmp-" + TemporaryFile::Origin() + "-" + std::to_string(ended) + "-Zq0rT5bWx2";
   std::filesystem::create_directories(dir / "materials/killed/tex");
   std::filesystem::create_directories(dir / "materials/.wood.povm0.tmp-" + TemporaryFile::Origin() + "-" +
                                       std::to_string(ended) + "-Zq0rT5bWx2/tex");
@@ -189,8 +190,9 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
   std::set<std::string> tree;
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "materials"))
     tree.insert(std::filesystem::relative(e.path(), dir / "materials").string());
-  EXPECT_EQ(tree, (std::set<std::string>{"wood.povm0", "wood.povm0/a.ovm", "wood.povm0/b.ovm", "wood.povm0-2",
-                                         "wood.povm0-2/c.ovm", "killed", "killed/tex", "killed/tex/" + left}));
+  EXPECT_EQ(tree,
+            (std::set<std::string>{"wood.povm0", "wood.povm0/a.ovm", "wood.povm0/b.ovm", "wood.povm0-2",
+                                   "wood.povm0-2/c.ovm", "killed", "killed/tex", "killed/tex/" + left}));
   EXPECT_FALSE(std::filesystem::exists(dir / "x.ovm"));
   EXPECT_FALSE(std::filesystem::exists("/abs.ovm"));
   // A folder that cannot be made says why (root may write into any folder).
