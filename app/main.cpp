@@ -208,20 +208,49 @@ int ListPlugins() {
   return 0;
 }
 
-// Reads the settings file as the plug-in does: it counts as loaded when it could be read, and
-// `doc` then holds what TinyXML kept, also of a text that is not well-formed. Its bytes, or
-// nothing when it could not be read.
-std::optional<std::string> LoadSettings(const std::string& settingsFile, TiXmlDocument* doc) {
-  std::string bytes, message;
-  if (!Orvane::OrvaneXMLLoader::readFile(settingsFile, bytes, message)) return std::nullopt;
+const char kSettingsFileName[] = "corvaneSettings.cfg";
+
+// The settings file as the plug-in reads it.
+struct Settings {
+  std::optional<std::string> bytes;  // nothing when there is none
+  std::string problem;               // the line that says why it may not be used, or ""
+};
+
+// Reads the settings file through its open folder, as the plug-in does: in a sticky folder that
+// others may write to, only a file (or a link at it) of this user's or of the folder's owner's is
+// read ("cannot use" it otherwise), and what is read is the file that was checked. A folder, a FIFO
+// or a device there is refused (reading a FIFO would wait for a writer). Where the fault lies on
+// the way to the write path `writePath`, the line names the write path.
+Settings ReadSettings(const std::string& writePath, const std::string& settingsFile) {
+  Settings settings;
+  std::string bytes, why;
+  const int error = TemporaryFile::ReadFile(settingsFile, &bytes, &why);
+  if (error == 0) {
+    settings.bytes = std::move(bytes);
+  } else if (error != ENOENT && error != ENOTDIR) {  // none, nor a folder for it yet
+    TemporaryFile::Folder folder;
+    std::string walk;
+    const int reached = TemporaryFile::OpenFolder(writePath, 0, &folder, &walk);
+    const bool refused = error == TemporaryFile::kForeignFile || error == EACCES;
+    settings.problem = reached != 0 && reached != ENOENT
+                           ? "cannot use the write path " + writePath + ": " + walk
+                           : std::string(refused ? "cannot use" : "cannot open") + " the settings file " +
+                                 settingsFile + ": " + why;
+  }
+  return settings;
+}
+
+// What TinyXML keeps of the settings file's bytes, also of a text that is not well-formed.
+void ParseSettings(const std::string& bytes, TiXmlDocument* doc) {
+  std::string message;
   Orvane::OrvaneXMLLoader::parse(bytes, *doc, message);
-  return bytes;
 }
 
 // The renderer folder that the plug-in's settings file names, or "" when it names none.
-std::string SettingsRendererDir(const std::string& settingsFile) {
+std::string SettingsRendererDir(const Settings& read) {
+  if (!read.bytes) return "";
   TiXmlDocument settings;
-  if (!LoadSettings(settingsFile, &settings)) return "";
+  ParseSettings(*read.bytes, &settings);
   TiXmlElement* global = settings.FirstChildElement("global_settings");
   TiXmlElement* path = global ? global->FirstChildElement("PATH") : nullptr;
   const char* text = path ? path->GetText() : nullptr;
@@ -232,16 +261,62 @@ std::string SettingsRendererDir(const std::string& settingsFile) {
 struct SettingsChange {
   std::optional<std::string> before;  // the file as it was; nothing when there was none
   std::string written;                // the text this run wrote
-  struct stat file = {};              // the file this run wrote, as it was then
+  TemporaryFile::Folder folder;       // the folder of the file this run wrote (a link at the
+  std::string name;                   // settings file's name followed) and its name there
+  struct stat file = {};              // that file as it was then
 };
 
-// Points the settings file at the renderer folder `dir` for this run, as the plug-in keeps it:
-// "global_settings" with "PATH" (UTF-8 text) replaces the old one, every other node stays. The
-// file is written through an exclusive temporary file beside it; `change` tells what was done.
-bool UseRendererDir(const std::string& settingsFile, const std::string& dir, SettingsChange* change,
-                    std::string* error) {
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+         a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// Follows links at `*name` in `*folder` as the writers do (from the link's folder, 40 at most; in
+// a sticky folder that others may write to, only a link of this user's or of the folder's owner's)
+// to the folder and name of the entry they lead to. False with the reason in `*why`.
+bool FollowLinks(TemporaryFile::Folder* folder, std::string* name, std::string* why) {
+  for (int links = 0;; ++links) {
+    struct stat st;
+    if (::fstatat(folder->Descriptor(), name->c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      *why = std::strerror(errno);
+      return false;
+    }
+    if (!S_ISLNK(st.st_mode)) return true;
+    if (links == 40 || !folder->MayUse(st.st_uid)) {
+      *why = std::strerror(links == 40 ? ELOOP : EACCES);
+      return false;
+    }
+    std::vector<char> target(static_cast<size_t>(st.st_size) + 2);
+    const ssize_t n = ::readlinkat(folder->Descriptor(), name->c_str(), target.data(), target.size());
+    if (n < 0 || static_cast<size_t>(n) >= target.size()) {
+      *why = std::strerror(n < 0 ? errno : EAGAIN);
+      return false;
+    }
+    const std::string to(target.data(), static_cast<size_t>(n));
+    const size_t slash = to.rfind('/');
+    TemporaryFile::Folder next = *folder;
+    if (slash != std::string::npos &&
+        TemporaryFile::OpenFolderAt(*folder, slash == 0 ? "/" : to.substr(0, slash), 0, &next, why) != 0)
+      return false;
+    *folder = next;
+    *name = slash == std::string::npos ? to : to.substr(slash + 1);
+  }
+}
+
+// Points the settings file in the write path `writePath` (open) at the renderer folder `dir` for
+// this run, as the plug-in keeps it: "global_settings" with "PATH" (UTF-8 text) replaces the old
+// one, every other node stays. The file is written through an exclusive temporary file beside it;
+// `change` tells what was done.
+bool UseRendererDir(const TemporaryFile::Folder& writePath, const std::string& settingsFile,
+                    const std::string& dir, SettingsChange* change, std::string* error) {
+  const Settings read = ReadSettings(settingsFile.substr(0, settingsFile.rfind('/')), settingsFile);
+  if (!read.problem.empty()) {
+    *error = read.problem;
+    return false;
+  }
   TiXmlDocument settings;
-  change->before = LoadSettings(settingsFile, &settings);
+  if (read.bytes) ParseSettings(*read.bytes, &settings);
+  change->before = read.bytes;
   if (TiXmlElement* old = settings.FirstChildElement("global_settings")) settings.RemoveChild(old);
   auto* global = new TiXmlElement("global_settings");
   auto* path = new TiXmlElement("PATH");
@@ -252,35 +327,59 @@ bool UseRendererDir(const std::string& settingsFile, const std::string& dir, Set
   settings.Accept(&printer);
   change->written = printer.Str();
   std::string why;
-  if (!TemporaryFile::WriteFileReplacing(settingsFile, change->written.data(), change->written.size(),
-                                         &why)) {
+  if (!TemporaryFile::WriteFileIn(writePath, kSettingsFileName, change->written.data(),
+                                  change->written.size(), &why)) {
     *error = "cannot write the settings file " + settingsFile + ": " + why;
     return false;
   }
-  if (::stat(settingsFile.c_str(), &change->file) != 0) change->file = {};
+  change->folder = writePath;
+  change->name = kSettingsFileName;
+  if (!FollowLinks(&change->folder, &change->name, &why) ||
+      ::fstatat(change->folder.Descriptor(), change->name.c_str(), &change->file, AT_SYMLINK_NOFOLLOW) != 0)
+    change->file = {};
   return true;
 }
 
+// The bytes of `name` in `folder` when it is still the file `file`: read from what was opened, so
+// that the check and the read are of one file.
+std::optional<std::string> ReadSameFile(const TemporaryFile::Folder& folder, const std::string& name,
+                                        const struct stat& file) {
+  const int fd = ::openat(folder.Descriptor(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st;
+  std::string bytes;
+  bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && SameFile(st, file);
+  char buffer[4096];
+  for (ssize_t n = 0; same && (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+    if (n > 0)
+      bytes.append(buffer, static_cast<size_t>(n));
+    else if (errno != EINTR)
+      same = false;
+  }
+  ::close(fd);
+  return same ? std::optional<std::string>(bytes) : std::nullopt;
+}
+
 // Puts the settings file back as it was before `UseRendererDir`, but only while it is still the
-// file this run wrote: another run may have written its own since.
+// file this run wrote: another run may have written its own since. Works in the folder where that
+// file was written, never by the settings file's path again.
 void RestoreSettings(const std::string& settingsFile, const SettingsChange& change) {
-  struct stat now;
-  std::string bytes, why;
-  if (::stat(settingsFile.c_str(), &now) != 0 || now.st_dev != change.file.st_dev ||
-      now.st_ino != change.file.st_ino || now.st_ctim.tv_sec != change.file.st_ctim.tv_sec ||
-      now.st_ctim.tv_nsec != change.file.st_ctim.tv_nsec ||
-      !Orvane::OrvaneXMLLoader::readFile(settingsFile, bytes, why) || bytes != change.written)
-    return;
+  if (!change.folder.IsOpen()) return;
+  const std::optional<std::string> now = ReadSameFile(change.folder, change.name, change.file);
+  if (!now || *now != change.written) return;
+  std::string why;
   bool restored = false;
   if (change.before) {
-    restored =
-        TemporaryFile::WriteFileReplacing(settingsFile, change.before->data(), change.before->size(), &why);
+    restored = TemporaryFile::WriteFileIn(change.folder, change.name, change.before->data(),
+                                          change.before->size(), &why);
   } else {
-    // The file this run made: where a link at its name leads, the link having been there before.
-    std::error_code ec;
-    const fs::path made = fs::canonical(settingsFile, ec);
-    restored = !ec && ::unlink(made.c_str()) == 0;
-    why = ec ? ec.message() : std::strerror(errno);
+    // The file this run made (where a link at its name leads, the link having been there before).
+    struct stat st;
+    if (::fstatat(change.folder.Descriptor(), change.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !SameFile(st, change.file))
+      return;
+    restored = ::unlinkat(change.folder.Descriptor(), change.name.c_str(), 0) == 0;
+    why = std::strerror(errno);
   }
   if (!restored)
     std::cerr << "corvane-host: could not put the settings file " << settingsFile
@@ -301,22 +400,16 @@ std::string FileProblem(const std::string& what, const std::string& path) {
   return "";
 }
 
-// Why the settings file cannot be used: a folder, a FIFO or a device there is refused (reading a
-// FIFO would wait for a writer); "" for a regular file or none at all.
-std::string SettingsFileProblem(const std::string& settingsFile) {
-  struct stat st;
-  if (::stat(settingsFile.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
-  return FileProblem("settings file", settingsFile);
-}
-
-// Makes the write path `dir`: "" when it is a folder, else the line that says why it cannot be.
-std::string MakeWritePath(const std::string& dir) {
-  std::error_code ec;
-  fs::create_directories(dir, ec);
-  std::error_code is;
-  if (fs::is_directory(dir, is)) return "";
-  const std::string why = ec && ec != std::errc::file_exists ? ec.message() : std::strerror(ENOTDIR);
-  return "cannot use the write path " + dir + ": " + why;
+// Makes the write path `dir` (walked once, with the rules for links in shared folders, the missing
+// folders made): "" when it is a folder, `*folder` (when given) open, else the line that says why
+// it cannot be.
+std::string MakeWritePath(const std::string& dir, TemporaryFile::Folder* folder = nullptr) {
+  TemporaryFile::Folder made;
+  std::string why;
+  if (TemporaryFile::OpenFolder(dir, TemporaryFile::kMakeMissing, &made, &why) != 0)
+    return "cannot use the write path " + dir + ": " + why;
+  if (folder) *folder = made;
+  return "";
 }
 
 // The last line the plug-in printed: where a failed render says why.
@@ -346,12 +439,13 @@ bool RendererStarted() {
 // first, as for render, and is kept only once the renderer (or its console) has started from it.
 int RunWithRendererDir(const Options& o, const RunRequest& run) {
   if (o.rendererDir.empty()) return RunCommand(run);
-  const std::string settingsFile = o.writePath + "/corvaneSettings.cfg";
-  std::string problem = SettingsFileProblem(settingsFile);
-  if (problem.empty()) problem = MakeWritePath(o.writePath);
+  const std::string settingsFile = o.writePath + "/" + kSettingsFileName;
+  std::string problem = ReadSettings(o.writePath, settingsFile).problem;
+  TemporaryFile::Folder writePath;
+  if (problem.empty()) problem = MakeWritePath(o.writePath, &writePath);
   if (!problem.empty()) return Fail(problem);
   SettingsChange settingsChange;
-  if (!UseRendererDir(settingsFile, AbsoluteDir(o.rendererDir), &settingsChange, &problem))
+  if (!UseRendererDir(writePath, settingsFile, AbsoluteDir(o.rendererDir), &settingsChange, &problem))
     return Fail(problem);
   const int status = RunCommand(run);
   if (!RendererStarted()) RestoreSettings(settingsFile, settingsChange);
@@ -359,11 +453,11 @@ int RunWithRendererDir(const Options& o, const RunRequest& run) {
 }
 
 int Render(const Options& o) {
-  const std::string settingsFile = o.writePath + "/corvaneSettings.cfg";
-  const std::string settingsProblem = SettingsFileProblem(settingsFile);
-  if (!settingsProblem.empty()) return Fail(settingsProblem);
+  const std::string settingsFile = o.writePath + "/" + kSettingsFileName;
+  const Settings settings = ReadSettings(o.writePath, settingsFile);
+  if (!settings.problem.empty()) return Fail(settings.problem);
   const std::string rendererDir = AbsoluteDir(o.rendererDir);
-  if (rendererDir.empty() && SettingsRendererDir(settingsFile).empty())
+  if (rendererDir.empty() && SettingsRendererDir(settings).empty())
     return Fail("no renderer known: the settings file " + settingsFile +
                 " names none; give the renderer's folder with --renderer-dir DIR");
 
@@ -373,13 +467,15 @@ int Render(const Options& o) {
   if (!doc) return Fail(error);
 
   // Only now, with a document to render, does the write path get made.
-  const std::string writePathProblem = MakeWritePath(o.writePath);
+  TemporaryFile::Folder writePath;
+  const std::string writePathProblem = MakeWritePath(o.writePath, &writePath);
   if (!writePathProblem.empty()) {
     BaseDocument::Free(doc);
     return Fail(writePathProblem);
   }
   SettingsChange settingsChange;
-  if (!rendererDir.empty() && !UseRendererDir(settingsFile, rendererDir, &settingsChange, &error)) {
+  if (!rendererDir.empty() &&
+      !UseRendererDir(writePath, settingsFile, rendererDir, &settingsChange, &error)) {
     BaseDocument::Free(doc);
     return Fail(error);
   }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 #include "c4d.h"
@@ -17,7 +18,8 @@ const char kRunUsage[] =
     "                        it), as from the host's menu; with:\n"
     "    --select NAME       select the objects, tags and materials of that name (repeatable)\n"
     "    --answer ANSWER     answer the command's next question of that kind (repeatable, in\n"
-    "                        order): file:PATH, dir:PATH, yes, no, popup:ID, keys:TEXT (keys\n"
+    "                        order): file:PATH, dir:PATH (from the current folder, as a chooser\n"
+    "                        answers a full path), yes, no, popup:ID, keys:TEXT (keys\n"
     "                        typed into a dialog), gadget:ID=VALUE (a dialog's gadget set to the\n"
     "                        value; 1 or 0 for a check box), button:ID (a dialog's button\n"
     "                        pressed); questions left over are cancelled; every dialog that\n"
@@ -34,6 +36,18 @@ const char kRunUsage[] =
 namespace {
 
 constexpr long kImportCommand = 1022469;
+
+// `path` as a chooser answers it: from the root, lexically normal, without a trailing "/" (a name
+// given from where the user stands keeps its meaning wherever the plug-in stores or uses it).
+std::string FromHere(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  if (ec) return path;
+  std::string text = full.lexically_normal().string();
+  if (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
 
 // A decimal ID of 32 bits.
 bool IsId(const std::string& text) {
@@ -72,7 +86,7 @@ bool ParseCommon(const std::vector<std::string>& args, size_t first, RunRequest*
     return false;
   }
   if (!positional.empty()) r->document = positional[0];
-  for (const std::string& answer : r->answers) {
+  for (std::string& answer : r->answers) {
     const size_t colon = answer.find(':');
     const std::string kind = answer.substr(0, colon);
     const std::string value = colon == std::string::npos ? std::string() : answer.substr(colon + 1);
@@ -89,6 +103,7 @@ bool ParseCommon(const std::vector<std::string>& args, size_t first, RunRequest*
       *error = "not an answer of its kind: " + answer;
       return false;
     }
+    if (kind == "file" || kind == "dir") answer = kind + ":" + FromHere(value);
   }
   return true;
 }

@@ -15,8 +15,13 @@
 //   - exits 0, or 1 when packing, unpacking or writing the image failed.
 // <dir> is the folder that holds Orvane.app; when the program runs from elsewhere the log goes to
 // the folder it runs from.
+//
+// Every file it writes (its log, an archive, what it unpacks, the image) goes through the
+// project's temporary-file module, as every other writer's: a temporary beside the file and a
+// rename, folders walked once through open folders, under the rules for shared sticky folders.
 #include <fcntl.h>
 #include <png.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -27,6 +32,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "files/temporaryfile.h"
 
 namespace {
 
@@ -71,7 +78,9 @@ std::string Escape(const std::string& arg) {
   return out;
 }
 
-// Appends the line with one write, so that lines of programs running at once do not mix.
+// Appends the line to the log: the log is read and written again with the line through a temporary
+// and a rename, one program at a time (a lock on the folder), so that lines of programs running at
+// once neither mix nor get lost, and a reader sees the log whole.
 void AppendLog(const std::string& folder, int argc, char** argv) {
   std::string line;
   for (int i = 0; i < argc; ++i) {
@@ -79,35 +88,70 @@ void AppendLog(const std::string& folder, int argc, char** argv) {
     line += Escape(argv[i]);
   }
   line += '\n';
-  std::string path = folder + "/orvane-standin.log";
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+  const std::string name = "orvane-standin.log", path = folder + "/" + name;
+  TemporaryFile::Folder dir;
+  std::string why, log;
+  if (TemporaryFile::OpenFolder(folder, 0, &dir, &why) != 0) {
+    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), why.c_str());
     return;
   }
-  if (::write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
-    std::fprintf(stderr, "orvane-standin: cannot write %s\n", path.c_str());
-  ::close(fd);
+  const int lock = ::openat(dir.Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  while (lock >= 0 && ::flock(lock, LOCK_EX) != 0 && errno == EINTR) {}
+  const int read = TemporaryFile::ReadFile(path, &log, &why);
+  if (read != 0 && read != ENOENT) {
+    std::fprintf(stderr, "orvane-standin: cannot read %s: %s\n", path.c_str(), why.c_str());
+  } else {
+    log += line;
+    if (!TemporaryFile::WriteFileIn(dir, name, log.data(), log.size(), &why))
+      std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), why.c_str());
+  }
+  if (lock >= 0) ::close(lock);
 }
 
+// The archive is made in memory and written as a whole file.
 bool Pack(const std::string& material, const std::string& archive) {
-  int error = 0;
-  zip_t* za = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+  zip_t* za = buffer ? zip_open_from_source(buffer, ZIP_TRUNCATE, &error) : nullptr;
   if (!za) {
-    std::fprintf(stderr, "orvane-standin: cannot create %s\n", archive.c_str());
+    std::fprintf(stderr, "orvane-standin: cannot create %s: %s\n", archive.c_str(),
+                 zip_error_strerror(&error));
+    if (buffer) zip_source_free(buffer);
+    zip_error_fini(&error);
     return false;
   }
+  zip_error_fini(&error);
+  zip_source_keep(buffer);  // read back after the archive is closed
   zip_source_t* source = zip_source_file(za, material.c_str(), 0, -1);
   if (!source || zip_file_add(za, Basename(material).c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
     std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", material.c_str(), zip_strerror(za));
     if (source) zip_source_free(source);
     zip_discard(za);
+    zip_source_free(buffer);
     return false;
   }
-  // The archive appears under its name only once it is complete.
   if (zip_close(za) != 0) {
-    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", archive.c_str(), zip_strerror(za));
+    std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", material.c_str(), zip_strerror(za));
     zip_discard(za);
+    zip_source_free(buffer);
+    return false;
+  }
+  std::string bytes;
+  bool ok = zip_source_open(buffer) == 0;
+  if (ok) {
+    char chunk[65536];
+    zip_int64_t n = 0;
+    while ((n = zip_source_read(buffer, chunk, sizeof chunk)) > 0)
+      bytes.append(chunk, static_cast<size_t>(n));
+    ok = n == 0;
+    zip_source_close(buffer);
+  }
+  zip_source_free(buffer);
+  std::string why = "cannot read the archive back";
+  // The archive appears under its name only once it is complete.
+  if (!ok || !TemporaryFile::WriteFileReplacing(archive, bytes.data(), bytes.size(), &why)) {
+    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", archive.c_str(), why.c_str());
     return false;
   }
   std::printf("packed %s into %s\n", material.c_str(), archive.c_str());
@@ -125,12 +169,32 @@ bool SafeName(const std::string& name) {
   }
 }
 
-bool MakeFolders(const std::string& path) {
-  for (size_t pos = path.find('/', 1);; pos = path.find('/', pos + 1)) {
-    std::string part = path.substr(0, pos);
-    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    if (pos == std::string::npos) return true;
+// Writes the entry `index` of `za` as the file `name` of the folder `into`: through a temporary
+// beside it, renamed once complete.
+bool Extract(zip_t* za, zip_int64_t index, const TemporaryFile::Folder& into, const std::string& name,
+             std::string* why) {
+  std::string temporary, final;
+  const int fd = TemporaryFile::CreateIn(into, name, &temporary, &final);
+  if (fd < 0) {
+    *why = TemporaryFile::ErrorText(errno);
+    return false;
   }
+  zip_file_t* in = zip_fopen_index(za, index, 0);
+  int failure = in ? 0 : EIO;
+  char buffer[65536];
+  zip_int64_t n = 0;
+  while (!failure && (n = zip_fread(in, buffer, sizeof buffer)) > 0)
+    if (!TemporaryFile::WriteAll(fd, buffer, static_cast<size_t>(n))) failure = errno;
+  if (!failure && n < 0) failure = EIO;
+  if (in) zip_fclose(in);
+  if (::close(fd) != 0 && !failure) failure = errno;
+  if (failure) {
+    TemporaryFile::Discard(temporary);
+  } else if (!TemporaryFile::Commit(temporary, final)) {
+    failure = errno;
+  }
+  if (failure) *why = TemporaryFile::ErrorText(failure);
+  return !failure;
 }
 
 bool Unpack(const std::string& archive, const std::string& dir) {
@@ -149,28 +213,26 @@ bool Unpack(const std::string& archive, const std::string& dir) {
       return false;
     }
   }
-  bool ok = MakeFolders(dir);
+  // The folder is walked once and made where missing; every entry is written relative to it.
+  TemporaryFile::Folder root;
+  std::string why;
+  bool ok = TemporaryFile::OpenFolder(dir, TemporaryFile::kMakeMissing, &root, &why) == 0;
   for (zip_int64_t i = 0; ok && i < count; ++i) {
     std::string name = zip_get_name(za, i, 0);
-    std::string target = dir + "/" + name;
-    if (EndsWith(name, "/")) {
-      ok = MakeFolders(target.substr(0, target.size() - 1));
-      continue;
-    }
-    ok = MakeFolders(Dirname(target));
-    zip_file_t* in = ok ? zip_fopen_index(za, i, 0) : nullptr;
-    FILE* out = in ? std::fopen(target.c_str(), "wb") : nullptr;
-    ok = in && out;
-    char buffer[65536];
-    zip_int64_t n = 0;
-    while (ok && (n = zip_fread(in, buffer, sizeof buffer)) > 0)
-      ok = std::fwrite(buffer, 1, static_cast<size_t>(n), out) == static_cast<size_t>(n);
-    if (n < 0) ok = false;
-    if (out && std::fclose(out) != 0) ok = false;
-    if (in) zip_fclose(in);
+    const bool folder = EndsWith(name, "/");
+    if (folder) name.pop_back();
+    const size_t slash = folder ? name.size() : name.rfind('/');
+    TemporaryFile::Folder into = root;
+    if (slash != std::string::npos)
+      ok = TemporaryFile::OpenFolderAt(root, name.substr(0, slash), TemporaryFile::kMakeMissing, &into,
+                                       &why) == 0;
+    if (ok && !folder)
+      ok = Extract(za, i, into, name.substr(slash == std::string::npos ? 0 : slash + 1), &why);
   }
   zip_discard(za);
-  if (!ok) std::fprintf(stderr, "orvane-standin: cannot unpack %s into %s\n", archive.c_str(), dir.c_str());
+  if (!ok)
+    std::fprintf(stderr, "orvane-standin: cannot unpack %s into %s: %s\n", archive.c_str(), dir.c_str(),
+                 why.c_str());
   return ok;
 }
 
@@ -191,8 +253,17 @@ bool WriteImage(const std::string& path) {
   image.width = size;
   image.height = size;
   image.format = PNG_FORMAT_RGB;
-  if (!png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr)) {
-    std::fprintf(stderr, "orvane-standin: cannot write the image %s: %s\n", path.c_str(), image.message);
+  // Made in memory, then written as a whole file.
+  png_alloc_size_t bytes = 0;
+  std::vector<unsigned char> png;
+  bool ok = png_image_write_to_memory(&image, nullptr, &bytes, 0, pixels.data(), 0, nullptr);
+  if (ok) {
+    png.resize(bytes);
+    ok = png_image_write_to_memory(&image, png.data(), &bytes, 0, pixels.data(), 0, nullptr);
+  }
+  std::string why = image.message;
+  if (!ok || !TemporaryFile::WriteFileReplacing(path, png.data(), bytes, &why)) {
+    std::fprintf(stderr, "orvane-standin: cannot write the image %s: %s\n", path.c_str(), why.c_str());
     return false;
   }
   std::printf("wrote the image %s\n", path.c_str());

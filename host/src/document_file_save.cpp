@@ -1,6 +1,7 @@
 // Saving a host document as a document file, in the form the loader reads (docs/document-file.md).
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "c4d_basematerial.h"
 #include "c4d_layer.h"
 #include "c4d_selection.h"
+#include "c4d_tools.h"
 #include "host_control.h"
 #include "host_document_file.h"
 #include "files/temporaryfile.h"
@@ -307,11 +309,14 @@ class Saver {
         out_.String(s.c_str(), static_cast<rapidjson::SizeType>(s.size()));
         return;
       }
-      case DA_FILENAME:
+      case DA_FILENAME: {
         Typed("filename");
-        Value(GeData(v.GetString()), node);
+        std::string name = ToUtf8(v.GetString());
+        if (node->IsInstanceOf(Xbase)) name = ShaderFile(name);
+        out_.String(name.c_str(), static_cast<rapidjson::SizeType>(name.size()));
         out_.EndObject();
         return;
+      }
       case DA_CONTAINER:
         Typed("container");
         Container(*v.GetContainer(), node);
@@ -338,6 +343,22 @@ class Saver {
       }
       default: return;
     }
+  }
+
+  // A shader's file as the loader reads it back: a name that is not from the root is read as beside
+  // the document file, wherever that is saved. So a relative name is written from the root, naming
+  // the file as it is found now: beside the document's folder or in its "tex" folder (where the
+  // bitmap shader looks), or else from the current folder, where this process opens it.
+  std::string ShaderFile(const std::string& name) const {
+    if (name.empty() || name[0] == '/') return name;
+    std::string path = name;
+    Filename found;
+    if (GenerateTexturePath(doc_->GetDocumentPath(), Filename(String(name)), Filename(), &found) &&
+        found.Content())
+      path = ToUtf8(found.GetString());
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? name : full.string();
   }
 
   BaseDocument* doc_;

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "files/folder.h"
 #include "host_state.h"
 #include "host_user.h"
 
@@ -123,12 +124,12 @@ Bool GeFKill(const Filename& name, LONG flags) {
   return fs::remove(p, ec) && !ec;
 }
 
+// The path is walked once through open folders, the missing ones made, so that a link another
+// user planted in a shared sticky folder on the way is not followed.
 Bool GeFCreateDir(const Filename& name) {
   if (!name.Content()) return false;
-  std::error_code ec;
-  fs::path p = host::ToPath(name);
-  fs::create_directories(p, ec);
-  return fs::is_directory(p, ec);
+  TemporaryFile::Folder folder;
+  return TemporaryFile::OpenFolder(host::ToUtf8(name.GetString()), TemporaryFile::kMakeMissing, &folder) == 0;
 }
 
 Filename GeGetStartupWritePath() { return Filename(String(host::StartupWritePath())); }

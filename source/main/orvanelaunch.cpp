@@ -18,6 +18,7 @@
 #include "main/helpers.h"
 #include "archive/unpackfailure.h"
 #include "files/temporaryfile.h"
+#include "orvane_utils/OrvaneXMLLoader.h"
 
 namespace Helpers {
 namespace {
@@ -62,6 +63,21 @@ bool IsUtf8(const std::string& text) {
   return true;
 }
 
+// Reads the settings file through its open folder, so that what is read is the file that was
+// checked: in a sticky folder that others may write to, only a file (or a link at it) of this
+// user's or of the folder's owner's is read. 0 with `doc` holding what TinyXML kept, also of a text
+// that is not well-formed; ENOENT when there is none (nor a folder for it); else the `errno`
+// value, with the reason in `*why` and `doc` untouched.
+int LoadSettings(TiXmlDocument* doc, std::string* why) {
+  std::string bytes;
+  const int error = TemporaryFile::ReadFile(SettingsFileUtf8(), &bytes, why);
+  if (error == ENOENT || error == ENOTDIR) return ENOENT;
+  if (error != 0) return error;
+  std::string message;
+  Orvane::OrvaneXMLLoader::parse(bytes, *doc, message);
+  return 0;
+}
+
 void PrintStartFailure(const std::string& program, int error) {
   GePrint(String("Could not start " + program + ": " + std::system_category().message(error)));
 }
@@ -72,7 +88,13 @@ Filename GetSettingsFile() { return GeGetStartupWritePath() + Filename(kSettings
 
 int GetOrvaneExe(Filename* exe, int withFile, int console) {
   TiXmlDocument doc;
-  if (!LoadXmlFile(doc, SettingsFileUtf8())) return 0;
+  std::string why;
+  if (const int error = LoadSettings(&doc, &why)) {
+    if (error != ENOENT)
+      GePrint(String("Could not read the settings file ") + GetSettingsFile().GetString() + String(": ") +
+              String(why));
+    return 0;
+  }
   TiXmlElement* settings = doc.FirstChildElement(kSettingsElement);
   TiXmlElement* path = settings ? settings->FirstChildElement(kPathElement) : nullptr;
   const char* text = path ? path->GetText() : nullptr;
@@ -90,7 +112,13 @@ int GetOrvaneExe(Filename* exe, int withFile, int console) {
 bool SaveSettings(GlobalSettings* settings, std::string* why) {
   TiXmlDocument doc;
   std::string file = SettingsFileUtf8();
-  LoadXmlFile(doc, file);
+  // What is there is kept, so a file that may not be read is not written either.
+  std::string reason;
+  const int read = LoadSettings(&doc, &reason);
+  if (read != 0 && read != ENOENT) {
+    if (why) *why = reason;
+    return false;
+  }
   if (settings) {
     if (TiXmlElement* old = doc.FirstChildElement(kSettingsElement)) doc.RemoveChild(old);
     TiXmlElement* global = new TiXmlElement(kSettingsElement);

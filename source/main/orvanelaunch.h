@@ -28,12 +28,16 @@ Filename GetSettingsFile();
 /// "/Orvane.app/Contents/MacOS/", followed when `withFile` is non-zero by "Orvane" (`console` 0) or
 /// "OrvaneConsole"; 0, with `exe` untouched, when the file cannot be read or names no folder (no
 /// "global_settings" / "PATH", or a "PATH" without text). The executable's existence is not checked.
+/// In a sticky folder that others may write to, the file (or a link at it) is read only when this
+/// user or the folder's owner owns it; a file that is there and cannot be read is named on the
+/// console with the reason.
 int GetOrvaneExe(Filename* exe, int withFile, int console);
 
 /// Rewrites the settings file: every node it holds stays, except that "global_settings" is
 /// replaced by one (placed last) holding "PATH" with the folder of `settings` in UTF-8; a null
 /// `settings` rewrites the file as it was read. True when the file was written; otherwise the
-/// file stays as it was and `why` (when given) receives the system's reason.
+/// file stays as it was and `why` (when given) receives the reason: a file that is there and may
+/// not be read (see `GetOrvaneExe`) is not written either.
 bool SaveSettings(GlobalSettings* settings, std::string* why = nullptr);
 
 /// Asks the user for the renderer's folder ("Choose Orvane dir") and saves it. 1 when a folder was

@@ -66,6 +66,9 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
       {"import " + bomb, 1, "Could not unpack " + bomb + ": corrupt", ""},
       {"check-material " + bomb, 2, "", bomb + ": Could not unpack the archive: corrupt"},
       {"import " + loop, 0, "", cycle + "; 'y' is imported without it."},
+      // A file chosen from where the runner stands is taken from the root, and so are its textures.
+      {"import " + std::filesystem::relative(CORVANE_TEST_DATA "/materials/good.ovm").string(), 0, "",
+       "Loaded texture: " CORVANE_TEST_DATA "/materials/red.png"},
       {"check-material " + loop, 1, "", loop + ": error: " + cycle + "."},
       // clang-format on
   };

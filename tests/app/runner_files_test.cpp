@@ -64,6 +64,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
   };
   const std::string cfg = "corvaneSettings.cfg", settings = write + "/" + cfg, who = "corvane-host: ";
   const std::string theirs = "<global_settings><PATH>" + work / "elsewhere" + "</PATH></global_settings>";
+  const std::string ours = "<global_settings><PATH>" + work / "renderer" + "</PATH></global_settings>";
   const auto render = [&](const std::string& renderer, const std::string& document = "q.json") {
     return "render --renderer-dir " + work / renderer + " " + work / document;
   };
@@ -107,7 +108,18 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        "run 1024454 --save " + work / "link", nullptr, 0, "", "", ""},
       {"another user's link in a shared sticky write path is not followed",
        [&] { plant(settings, work / "victim"); }, render("renderer"), nullptr, 1,
-       who + "cannot write the settings file " + settings + ": Permission denied\n", "", "", true},
+       who + "cannot use the settings file " + settings + ": Permission denied\n", "", "", true},
+      {"another user's settings file in a shared sticky write path is not read",
+       [&] {
+         std::ofstream(settings) << ours;
+         ASSERT_EQ(::chmod(write.c_str(), 01777) | ::lchown(settings.c_str(), otherUid, -1), 0);
+       },
+       "render " + work / "q.json", nullptr, 1,
+       who + "cannot use the settings file " + settings + ": the file " + settings + " belongs to another user (" +
+           other + ")\n", cfg, ours, true},
+      {"a folder chosen from where the runner stands is kept from the root", nullptr,
+       "run 1023920 --answer dir:" + fs::relative(work / "renderer").string(), nullptr, 0, "", cfg,
+       "<global_settings>\n    <PATH>" + work / "renderer" + "</PATH>\n</global_settings>\n"},
       {"a failed render puts back what was there", [&] { std::ofstream(settings) << "<mine/>"; },
        render("nowhere"), nullptr, 1, failed + work / "nowhere" + missing, cfg, "<mine/>"},
       {"a failed render leaves a file someone else wrote meanwhile", nullptr, render("nowhere"),

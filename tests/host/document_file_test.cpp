@@ -762,6 +762,22 @@ TEST_F(DocumentFileTest, ShadersUnderMaterialsLoadAndSaveBack) {
   BaseList2D* grain2 = mat2->GetDataInstance()->GetLink(8000, reloaded.get(), Xbase);
   ASSERT_NE(grain2, nullptr);
   EXPECT_EQ(grain2->GetDataInstance()->GetFilename(1000).GetString(), String(dir / "tex/wood.png"));
+
+  // A name that text in memory keeps as written names the image beside the document's folder; it is
+  // saved from the root, so a saved file in another folder still names that image.
+  std::ofstream(dir / "tex.png") << "image";
+  const std::string typedText =
+      R"({"path": ")" + dir.path() + R"(", "materials": [{"name": "M", "parameters": {
+      "8000": {"shader": {"type": 5833, "parameters": {"1000": {"filename": "tex.png"}}}}}}]})";
+  DocPtr typed(host::LoadDocumentText(typedText, "typed.json", &error));
+  ASSERT_TRUE(typed) << error;
+  TempDir elsewhere;
+  DocPtr moved(host::LoadDocumentFile(
+      WriteFile(elsewhere, "moved.json", host::SaveDocumentText(typed.get(), &error)), &error));
+  ASSERT_TRUE(moved) << error;
+  BaseList2D* image = moved->GetFirstMaterial()->GetDataInstance()->GetLink(8000, moved.get(), Xbase);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->GetDataInstance()->GetFilename(1000).GetString(), String(dir / "tex.png"));
 }
 
 TEST_F(DocumentFileTest, FullDocumentSavesAndLoadsBackTheSame) {
