@@ -271,38 +271,6 @@ bool SameFile(const struct stat& a, const struct stat& b) {
          a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-// Follows links at `*name` in `*folder` as the writers do (from the link's folder, 40 at most; in
-// a sticky folder that others may write to, only a link of this user's or of the folder's owner's)
-// to the folder and name of the entry they lead to. False with the reason in `*why`.
-bool FollowLinks(TemporaryFile::Folder* folder, std::string* name, std::string* why) {
-  for (int links = 0;; ++links) {
-    struct stat st;
-    if (::fstatat(folder->Descriptor(), name->c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      *why = std::strerror(errno);
-      return false;
-    }
-    if (!S_ISLNK(st.st_mode)) return true;
-    if (links == 40 || !folder->MayUse(st.st_uid)) {
-      *why = std::strerror(links == 40 ? ELOOP : EACCES);
-      return false;
-    }
-    std::vector<char> target(static_cast<size_t>(st.st_size) + 2);
-    const ssize_t n = ::readlinkat(folder->Descriptor(), name->c_str(), target.data(), target.size());
-    if (n < 0 || static_cast<size_t>(n) >= target.size()) {
-      *why = std::strerror(n < 0 ? errno : EAGAIN);
-      return false;
-    }
-    const std::string to(target.data(), static_cast<size_t>(n));
-    const size_t slash = to.rfind('/');
-    TemporaryFile::Folder next = *folder;
-    if (slash != std::string::npos &&
-        TemporaryFile::OpenFolderAt(*folder, slash == 0 ? "/" : to.substr(0, slash), 0, &next, why) != 0)
-      return false;
-    *folder = next;
-    *name = slash == std::string::npos ? to : to.substr(slash + 1);
-  }
-}
-
 // Points the settings file in the write path `writePath` (open) at the renderer folder `dir` for
 // this run, as the plug-in keeps it: "global_settings" with "PATH" (UTF-8 text) replaces the old
 // one, every other node stays. The file is written through an exclusive temporary file beside it;
@@ -332,9 +300,7 @@ bool UseRendererDir(const TemporaryFile::Folder& writePath, const std::string& s
     *error = "cannot write the settings file " + settingsFile + ": " + why;
     return false;
   }
-  change->folder = writePath;
-  change->name = kSettingsFileName;
-  if (!FollowLinks(&change->folder, &change->name, &why) ||
+  if (TemporaryFile::FollowLinks(writePath, kSettingsFileName, &change->folder, &change->name) != 0 ||
       ::fstatat(change->folder.Descriptor(), change->name.c_str(), &change->file, AT_SYMLINK_NOFOLLOW) != 0)
     change->file = {};
   return true;

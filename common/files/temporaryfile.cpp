@@ -479,6 +479,12 @@ int RemoveStale(const std::string& path) {
   return removed;
 }
 
+int FollowLinks(const Folder& folder, const std::string& name, Folder* dir, std::string* leaf) {
+  struct stat st;
+  bool exists = false;
+  return ResolveIn(folder, name, true, dir, leaf, &st, &exists);
+}
+
 int CreateBeside(const std::string& target, std::string* temporary, std::string* final, bool followLink) {
   std::string dir, name;
   SplitPath(target, &dir, &name);

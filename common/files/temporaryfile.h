@@ -75,6 +75,11 @@ int CreateBeside(const std::string& target, std::string* temporary, std::string*
 int CreateIn(const Folder& folder, const std::string& name, std::string* temporary, std::string* final,
              bool followLink = true);
 
+/// Follows the links at `name` in the open folder `folder` as `CreateIn` does, to the entry a write
+/// there replaces: 0 with `*dir` and `*leaf` that entry's folder and name (which may be free); else
+/// the `errno` value of the refusal (EACCES, ELOOP, EISDIR, `kNotRegularFile`, ...).
+int FollowLinks(const Folder& folder, const std::string& name, Folder* dir, std::string* leaf);
+
 /// Renames `temporary` over `final` (in their open folder) and forgets it; false with `errno` kept
 /// from the rename (the temporary then is removed). Fails with `kInterrupted` once the run is being
 /// interrupted. The registered folders `keep` (what the file refers to, such as a scene's new mesh
