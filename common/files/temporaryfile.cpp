@@ -166,9 +166,14 @@ bool ReadNames(int fd, std::vector<std::string>* names) {
 /// Removes the entry `name` of the folder open as `at` with all it holds, however deep; a link is
 /// removed, never followed. The folders are gone down one by one with at most `kOpen` of them
 /// open at a time; one closed on the way is opened again from below through "..", and the removal
-/// stops if that is no longer the folder it was.
-void RemoveTreeAt(int at, const std::string& name) {
-  if (::unlinkat(at, name.c_str(), 0) == 0 || (errno != EISDIR && errno != EPERM)) return;
+/// stops if that is no longer the folder it was. With `expected`, a folder is removed only while
+/// it is still that file (another may have taken its name since it was looked at).
+void RemoveTreeAt(int at, const std::string& name, const struct stat* expected = nullptr) {
+  if (expected && !S_ISDIR(expected->st_mode)) {
+    ::unlinkat(at, name.c_str(), 0);
+    return;
+  }
+  if (!expected && (::unlinkat(at, name.c_str(), 0) == 0 || (errno != EISDIR && errno != EPERM))) return;
   constexpr size_t kOpen = 64;
   struct Level {
     int fd;
@@ -179,11 +184,12 @@ void RemoveTreeAt(int at, const std::string& name) {
     size_t next;
   };
   std::vector<Level> levels;
-  const auto enter = [&levels](int parent, const std::string& entry) {
+  const auto enter = [&levels](int parent, const std::string& entry, const struct stat* expected) {
     const int fd = ::openat(parent, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat st;
     if (fd < 0) return;
-    if (::fstat(fd, &st) != 0) {
+    if (::fstat(fd, &st) != 0 ||
+        (expected && (st.st_dev != expected->st_dev || st.st_ino != expected->st_ino))) {
       ::close(fd);
       return;
     }
@@ -201,13 +207,14 @@ void RemoveTreeAt(int at, const std::string& name) {
       if (level.fd >= 0) ::close(level.fd);
     levels.clear();
   };
-  enter(at, name);
+  enter(at, name, expected);
   while (!levels.empty()) {
     Level& top = levels.back();
     if (top.next < top.names.size()) {
       const std::string entry = top.names[top.next++];
       const int fd = top.fd;
-      if (::unlinkat(fd, entry.c_str(), 0) != 0 && (errno == EISDIR || errno == EPERM)) enter(fd, entry);
+      if (::unlinkat(fd, entry.c_str(), 0) != 0 && (errno == EISDIR || errno == EPERM))
+        enter(fd, entry, nullptr);
       continue;
     }
     Level done = std::move(levels.back());
@@ -302,11 +309,11 @@ uint64_t Hash(const std::string& text, uint64_t hash) {
 }
 
 /// True when `name` in the folder open as `fd` is a temporary file or folder of this user whose
-/// writer is certainly gone.
-bool IsStale(int fd, const char* name, time_t now) {
+/// writer is certainly gone; `*st` is its status.
+bool IsStale(int fd, const char* name, time_t now, struct stat* found) {
   const NameInfo info = ReadName(name);
   if (!info.temporary) return false;
-  struct stat st;
+  struct stat& st = *found;
   if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) ||
       st.st_uid != ::geteuid())
     return false;
@@ -461,9 +468,9 @@ int RemoveStale(const Folder& folder) {
   if (ReadNames(folder.Descriptor(), &names)) {
     const time_t now = std::time(nullptr);
     for (const std::string& name : names) {
-      if (!IsStale(folder.Descriptor(), name.c_str(), now)) continue;
-      RemoveTreeAt(folder.Descriptor(), name);
       struct stat st;
+      if (!IsStale(folder.Descriptor(), name.c_str(), now, &st)) continue;
+      RemoveTreeAt(folder.Descriptor(), name, &st);
       if (::fstatat(folder.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) ++removed;
     }
   }
