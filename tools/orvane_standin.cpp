@@ -217,6 +217,8 @@ bool Unpack(const std::string& archive, const std::string& dir) {
   TemporaryFile::Folder root;
   std::string why;
   bool ok = TemporaryFile::OpenFolder(dir, TemporaryFile::kMakeMissing, &root, &why) == 0;
+  // What the archive holds is never swept, whatever its names.
+  if (ok) TemporaryFile::SkipSweep(root);
   for (zip_int64_t i = 0; ok && i < count; ++i) {
     std::string name = zip_get_name(za, i, 0);
     const bool folder = EndsWith(name, "/");
@@ -226,6 +228,7 @@ bool Unpack(const std::string& archive, const std::string& dir) {
     if (slash != std::string::npos)
       ok = TemporaryFile::OpenFolderAt(root, name.substr(0, slash), TemporaryFile::kMakeMissing, &into,
                                        &why) == 0;
+    if (ok) TemporaryFile::SkipSweep(into);
     if (ok && !folder)
       ok = Extract(za, i, into, name.substr(slash == std::string::npos ? 0 : slash + 1), &why);
   }

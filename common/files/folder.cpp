@@ -44,7 +44,7 @@ const struct stat& Folder::Status() const {
 
 bool Folder::MayUse(uid_t owner) const {
   const struct stat& st = Status();
-  if (!(st.st_mode & S_ISVTX) || !(st.st_mode & S_IWOTH)) return true;
+  if (!(st.st_mode & S_ISVTX) || !(st.st_mode & (S_IWOTH | S_IWGRP))) return true;
   return owner == st.st_uid || owner == ::geteuid();
 }
 
@@ -166,9 +166,12 @@ int Walk(const Folder* from, const std::string& path, unsigned flags, Folder* re
         return refuse(errno);
       if (!registered) next = OpenIn(at, name);
       made = next.IsOpen();
+      if (made) SkipSweep(next);  // new: nothing there to sweep
     }
     if (next.IsOpen()) {
-      if (made && next.Status().st_uid != ::geteuid())
+      // In a shared sticky folder, a folder found there (or made there by another meanwhile) is
+      // used only when this user or that folder's owner owns it.
+      if ((made && next.Status().st_uid != ::geteuid()) || !at.MayUse(next.Status().st_uid))
         return refuse(kForeignFolder, "the folder " + next.Path() + " belongs to another user (" +
                                           UserName(next.Status().st_uid) + ")");
       stack.push_back(std::move(next));
@@ -178,7 +181,7 @@ int Walk(const Folder* from, const std::string& path, unsigned flags, Folder* re
     // A link, or something that is not a folder.
     struct stat st;
     if (::fstatat(at.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return refuse(errno);
-    if (!S_ISLNK(st.st_mode)) return refuse(ENOTDIR);
+    if (!S_ISLNK(st.st_mode) || (lastOfPath && (flags & kNoLinkLast))) return refuse(ENOTDIR);
     if (++links > kMaxLinks) return refuse(ELOOP);
     if (!at.MayUse(st.st_uid)) return refuse(EACCES);
     std::string target;

@@ -4,11 +4,10 @@
 // then used through the open descriptor: whatever happens to the names afterwards, every file made,
 // renamed or removed there lands in the folder that was checked.
 //
-// In a sticky folder that others may write to (/tmp), another user can plant a link or a folder
-// where this process goes. There a link is followed only when the sticky folder's owner or this
-// user owns it, at every name of a path; a folder the walk makes is opened without following and
-// must be this user's; and the last folder of a path the system names itself (`kOwnLast`) is used
-// only when one of them owns it.
+// In a sticky folder that others may write to (/tmp, or one its group may write to), another user
+// can plant a link or a folder where this process goes. There a link or a folder is used only when
+// the sticky folder's owner or this user owns it, at every name of a path; and a folder the walk
+// makes is opened without following and must be this user's.
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -38,7 +37,8 @@ class Folder {
   /// The folder's status, read from the open descriptor when it was opened.
   const struct stat& Status() const;
   /// True when what `owner` owns in this folder may be used: anywhere but in a sticky folder that
-  /// others may write to, where only this folder's owner's entries and this user's are.
+  /// others (or its group) may write to, where only this folder's owner's entries and this user's
+  /// are.
   bool MayUse(uid_t owner) const;
 
   /// The folder open as `fd` (taken over) with the path `path` and status `st`.
@@ -55,12 +55,14 @@ enum FolderFlags : unsigned {
   kOwnLast = 2u,       ///< the last folder is one the system names itself (see the file's comment)
   kRegisterLast = 4u,  ///< register the last folder when this walk made it (`MakeFolder`)
   kMakeLast = 8u,      ///< make the last folder of the path when it is missing, and no other
+  kNoLinkLast = 16u,   ///< the last name of the path must be a folder itself, not a link (ENOTDIR)
 };
 
 /// Walks `path` ("" or "." for the working directory) one name at a time through open folders:
 /// `..` goes back to the folder opened before, a link's target is walked from the folder that holds
-/// it (40 links at most, then ELOOP), and a link in a sticky folder that others may write to is
-/// followed only when that folder's owner or this user owns it (else EACCES). With `kMakeMissing`
+/// it (40 links at most, then ELOOP), and in a sticky folder that others may write to a link is
+/// followed only when that folder's owner or this user owns it (else EACCES), and so is a folder
+/// entered (else `kForeignFolder`). With `kMakeMissing`
 /// the missing names of `path` itself are made (never one that a link names). 0 with `*folder`
 /// open; else the `errno` value, with the reason in `*why`: the system's words, or "the folder P
 /// belongs to another user (NAME)" (`kForeignFolder`). A folder made with `kRegisterLast` is

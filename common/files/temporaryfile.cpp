@@ -174,7 +174,7 @@ void RemoveTreeAt(int at, const std::string& name, const struct stat* expected =
     return;
   }
   if (!expected && (::unlinkat(at, name.c_str(), 0) == 0 || (errno != EISDIR && errno != EPERM))) return;
-  constexpr size_t kOpen = 64;
+  constexpr size_t kOpen = 16;
   struct Level {
     int fd;
     dev_t dev;
@@ -476,6 +476,11 @@ int RemoveStale(const Folder& folder) {
   }
   errno = saved;
   return removed;
+}
+
+void SkipSweep(const Folder& folder) {
+  std::lock_guard<std::mutex> lock(TheRegistry().mutex);
+  TheRegistry().swept.insert(KeyOf(folder));
 }
 
 int RemoveStale(const std::string& path) {
@@ -809,6 +814,8 @@ int RenewFolder(const std::string& path, bool registerNew, std::string* why, Fol
   Folder parent;
   if (const int refused = OpenFolder(dir, 0, &parent, why)) return refused;
   const int fd = parent.Descriptor();
+  // What a killed run left there (an old folder set aside) goes first.
+  SweepOnce(parent);
   struct stat st;
   if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
     if (!parent.MayUse(st.st_uid)) {
@@ -824,7 +831,6 @@ int RenewFolder(const std::string& path, bool registerNew, std::string* why, Fol
     } else if (S_ISDIR(st.st_mode)) {
       // Out of the way first, under a temporary's name: an interruption then finds either all of
       // it in place or all of it to remove, and what a killed run left is swept.
-      SweepOnce(parent);
       std::string aside;
       int error = 0;
       {

@@ -130,6 +130,10 @@ bool IsRegularFileIn(const Folder& folder, const std::string& name);
 /// Answers how many were removed; `errno` is kept.
 int RemoveStale(const Folder& folder);
 
+/// Nothing this process makes in `folder` from now on sweeps it: a folder that is new, or one
+/// being filled with what an archive held, whose names are not this system's.
+void SkipSweep(const Folder& folder);
+
 /// `RemoveStale` for the folder `path`, walked as `OpenFolder` does; 0 when it cannot be opened.
 int RemoveStale(const std::string& path);
 

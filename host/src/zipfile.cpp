@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <initializer_list>
 #include <limits>
+#include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <utility>
@@ -116,7 +118,9 @@ class Folders {
     std::string at = path;
     while (at.size() > 1 && at.back() == '/') at.pop_back();
     TemporaryFile::Folder folder;
-    while (TemporaryFile::OpenFolder(at, 0, &folder) != 0) {
+    // The folder itself is never reached through a link at its name: the caller made it or names it.
+    while (TemporaryFile::OpenFolder(at, missing.empty() ? unsigned{TemporaryFile::kNoLinkLast} : 0u,
+                                     &folder) != 0) {
       const size_t slash = at.rfind('/');
       if (errno != ENOENT || at.empty() || at == "/") return WriteReason(errno, system);
       missing.push_back(slash == std::string::npos ? at : at.substr(slash + 1));
@@ -141,7 +145,15 @@ class Folders {
       const Level& parent = i == 0 ? root_ : chain_[i - 1];
       TemporaryFile::Folder folder = OpenBelow(parent.folder, parts[i]);
       if (folder.IsOpen()) {
-        chain_.push_back(Level{parts[i], folder, parent.made});
+        // A folder opened again keeps what it was: one this extraction made, or one of those that
+        // were there before, held open once (its files wait there to take their places).
+        const auto key = std::make_pair(folder.Status().st_dev, folder.Status().st_ino);
+        const bool made = parent.made || made_.count(key) > 0;
+        if (!made) {
+          const auto known = before_.emplace(key, folder).first;
+          folder = known->second;
+        }
+        chain_.push_back(Level{parts[i], folder, made});
         continue;
       }
       if (errno != ENOENT) return WriteReason(errno, system);
@@ -174,6 +186,7 @@ class Folders {
       if (!TemporaryFile::MakeFolderIn(at->folder, name, &made, key)) return WriteReason(errno, system);
       tops_.push_back(key);
     }
+    made_.emplace(made.Status().st_dev, made.Status().st_ino);
     *at = Level{name, made, true};
     return ZIPERROR_NONE;
   }
@@ -181,6 +194,8 @@ class Folders {
   Level root_{"", TemporaryFile::Folder(), false};
   std::vector<Level> chain_;
   std::vector<std::string> tops_;
+  std::set<std::pair<dev_t, ino_t>> made_;                           // the folders it made
+  std::map<std::pair<dev_t, ino_t>, TemporaryFile::Folder> before_;  // those it found
 };
 
 // Copies the `size` bytes that entry `index` declares from `in` to `fd`. An entry that ends

@@ -278,6 +278,7 @@ std::string NthName(const String& name, int n) {
 Filename NameNewFolder(const Filename& folder, const Filename& parent, const String& name) {
   for (int n = 1; n <= kMaxNewFolderTries; ++n) {
     const std::string candidate = NthName(name, n);
+    if (TemporaryFile::ReadName(candidate).temporary) continue;  // a later sweep would take it
     if (TemporaryFile::CommitFolder(ToUTF8String(folder.GetString()), candidate))
       return parent + Filename(String(candidate.c_str()));
     if (errno != EEXIST) return Filename();
@@ -291,6 +292,7 @@ Filename FreeFolderName(const Filename& parent, const String& name) {
   if (TemporaryFile::OpenFolder(ToUTF8String(parent.GetString()), 0, &folder) != 0) return Filename();
   for (int n = 1; n <= kMaxNewFolderTries; ++n) {
     const std::string candidate = NthName(name, n);
+    if (TemporaryFile::ReadName(candidate).temporary) continue;
     struct stat st;
     if (::fstatat(folder.Descriptor(), candidate.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) continue;
     if (errno != ENOENT) return Filename();

@@ -204,8 +204,15 @@ TEST(TemporaryFileTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSha
   fs::create_directory_symlink("../real", dir / "shared/mine");
   fs::create_directory_symlink("../real", dir / "shared/theirs");
   fs::create_directory_symlink("theirs", dir / "shared/hop");  // this user's, to another's
+  // Another user's folder in the shared folder, and a sticky folder shared by its group alone.
+  fs::create_directories(dir / "shared/nobodys/sub");
+  fs::create_directory(dir / "group");
+  fs::permissions(dir / "group", fs::perms(01770));
+  fs::create_directory_symlink("../real", dir / "group/theirs");
   const bool root = ::geteuid() == 0;
-  ASSERT_TRUE(!root || ::lchown((dir / "shared/theirs").c_str(), 65534, 65534) == 0);
+  ASSERT_TRUE(!root || (::lchown((dir / "shared/theirs").c_str(), 65534, 65534) |
+                        ::lchown((dir / "group/theirs").c_str(), 65534, 65534) |
+                        ::chown((dir / "shared/nobodys").c_str(), 65534, 65534)) == 0);
   const std::string stale = ".s.tmp-" + TemporaryFile::Origin() + "-" + std::to_string(ended) + "-Zq0rT5bWx2";
   // Each operation in the folder `path` names, and the `errno` value it gives (0: done in real/).
   const auto operations = [&](const std::string& path) {
@@ -243,6 +250,8 @@ TEST(TemporaryFileTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSha
       {"shared/theirs", EACCES, true},      // another user's link there
       {"shared/theirs/sub", EACCES, true},  // the same in the middle of a path
       {"shared/hop", EACCES, true},         // reached through a link of this user's
+      {"group/theirs", EACCES, true},       // in a sticky folder its group may write to
+      {"shared/nobodys/sub", TemporaryFile::kForeignFolder, true},  // another user's folder there
   };
   // Each row on a file system that takes renameat2's flags, then on one that refuses them.
   for (const auto& row : rows)
