@@ -801,18 +801,33 @@ int UseFolder(const std::string& path, bool make, bool registerNew, std::string*
   return 0;
 }
 
+int UseFolderIn(const Folder& parent, const std::string& name, const std::string& key, bool make,
+                bool registerNew, std::string* why, Folder* folder) {
+  Folder opened;
+  const unsigned flags = kOwnLast | (make ? kMakeLast : 0u) | (registerNew ? kRegisterLast : 0u);
+  if (const int refused = OpenFolderAt(parent, name, flags, &opened, why, key)) return refused;
+  if (folder) *folder = opened;
+  return 0;
+}
+
 int RenewFolder(const std::string& path, bool registerNew, std::string* why, Folder* folder) {
+  const std::string at = TrimSlashes(path);
+  std::string dir, name;
+  SplitPath(at, &dir, &name);
+  Folder parent;
+  if (const int refused = OpenFolder(dir, 0, &parent, why)) return refused;
+  return RenewFolderIn(parent, name, at, registerNew, why, folder);
+}
+
+int RenewFolderIn(const Folder& parent, const std::string& name, const std::string& key, bool registerNew,
+                  std::string* why, Folder* folder) {
   const auto refuse = [why](int error, const std::string& reason = "") {
     if (why) *why = reason.empty() ? ErrorText(error) : reason;
     errno = error;
     return error;
   };
-  const std::string at = TrimSlashes(path);
-  std::string dir, name;
-  SplitPath(at, &dir, &name);
-  if (name.empty() || name == "." || name == "..") return refuse(EINVAL);
-  Folder parent;
-  if (const int refused = OpenFolder(dir, 0, &parent, why)) return refused;
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+    return refuse(EINVAL);
   const int fd = parent.Descriptor();
   // What a killed run left there (an old folder set aside) goes first.
   SweepOnce(parent);
@@ -858,11 +873,7 @@ int RenewFolder(const std::string& path, bool registerNew, std::string* why, Fol
   } else if (errno != ENOENT) {
     return refuse(errno);
   }
-  Folder opened;
-  const unsigned flags = kOwnLast | kMakeLast | (registerNew ? kRegisterLast : 0u);
-  if (const int refused = OpenFolderAt(parent, name, flags, &opened, why, at)) return refused;
-  if (folder) *folder = opened;
-  return 0;
+  return UseFolderIn(parent, name, key, true, registerNew, why, folder);
 }
 
 void KeepFolder(const std::string& path) {

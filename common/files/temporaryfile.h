@@ -173,12 +173,21 @@ bool CommitFolder(const std::string& temporary, const std::string& name);
 int UseFolder(const std::string& path, bool make, bool registerNew, std::string* why,
               Folder* folder = nullptr);
 
+/// `UseFolder` for the entry `name` of the open folder `parent`, registered (when made) under
+/// `key`, the path the caller knows it by.
+int UseFolderIn(const Folder& parent, const std::string& name, const std::string& key, bool make,
+                bool registerNew, std::string* why, Folder* folder = nullptr);
+
 /// Empties the folder `path` as `UseFolder` would use it: what is there (a folder with all it holds,
 /// or a link to a folder itself, never what a link leads to) is first renamed to a temporary's name,
 /// so that an interruption leaves either all of it or none, and then removed; then a new folder is
 /// made there as `UseFolder` with `make` does. Something another user owns in a sticky folder is
 /// refused and left, and so is a file. 0, or the `errno` value with the reason in `*why`.
 int RenewFolder(const std::string& path, bool registerNew, std::string* why, Folder* folder = nullptr);
+
+/// `RenewFolder` for the entry `name` of the open folder `parent`, registered under `key`.
+int RenewFolderIn(const Folder& parent, const std::string& name, const std::string& key, bool registerNew,
+                  std::string* why, Folder* folder = nullptr);
 
 /// Keeps the registered folder `path`: an interruption no longer removes it.
 void KeepFolder(const std::string& path);

@@ -30,8 +30,15 @@ bool OrvaneSceneData::ReadyFolder(const Filename& dir, bool renew) {
   if (!renew && readyFolders_.count(path)) return true;
   std::string why;
   TemporaryFile::Folder folder;
-  if ((renew ? TemporaryFile::RenewFolder(path, false, &why, &folder)
-             : TemporaryFile::UseFolder(path, true, true, &why, &folder)) != 0) {
+  // A folder beside the scene is reached from the scene's open folder.
+  const bool beside = sceneFolder.IsOpen() && dir.GetDirectory().GetString() == sceneDir.GetString();
+  const std::string name = Helpers::ToUTF8String(dir.GetFileString());
+  const int refused =
+      beside ? (renew ? TemporaryFile::RenewFolderIn(sceneFolder, name, path, false, &why, &folder)
+                      : TemporaryFile::UseFolderIn(sceneFolder, name, path, true, true, &why, &folder))
+             : (renew ? TemporaryFile::RenewFolder(path, false, &why, &folder)
+                      : TemporaryFile::UseFolder(path, true, true, &why, &folder));
+  if (refused != 0) {
     // A folder another user owns is named in the reason already.
     folderRefusal_ = why.rfind("the folder ", 0) == 0 ? why : "the folder " + path + ": " + why;
     return false;

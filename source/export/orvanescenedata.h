@@ -29,15 +29,19 @@ struct OrvaneSceneData {
   BaseDocument* document = nullptr;  ///< The document being exported (not owned).
   std::map<int, int> lightLayers;    ///< Light layer number -> dense index.
   Filename sceneDir;                 ///< Folder of the scene (or material) file.
-  Filename modelsDir;                ///< Folder of the mesh files.
-  Filename texturesDir;              ///< Folder of the baked texture images.
-  int frame = 0;                     ///< Frame number of this scene.
-  double exposureDuration = 0.05;    ///< Shutter time in seconds.
-  double globalScale = 1.0;          ///< Metres per host unit.
-  int foregroundAlpha = 0;           ///< Foreground-alpha render.
-  int animation = 0;                 ///< 1 when an animation is exported (per-frame file names).
-  int clayMode = 0;                  ///< Clay render.
-  LVector clayAlbedo;                ///< Albedo of the clay material.
+  /// `sceneDir`, walked once when the export began, so that the scene and the folders beside it
+  /// are written in one folder whatever happens to its path meanwhile; not open when it could not
+  /// be walked (each write then says why).
+  TemporaryFile::Folder sceneFolder;
+  Filename modelsDir;              ///< Folder of the mesh files.
+  Filename texturesDir;            ///< Folder of the baked texture images.
+  int frame = 0;                   ///< Frame number of this scene.
+  double exposureDuration = 0.05;  ///< Shutter time in seconds.
+  double globalScale = 1.0;        ///< Metres per host unit.
+  int foregroundAlpha = 0;         ///< Foreground-alpha render.
+  int animation = 0;               ///< 1 when an animation is exported (per-frame file names).
+  int clayMode = 0;                ///< Clay render.
+  LVector clayAlbedo;              ///< Albedo of the clay material.
   /// The export's material names (`MakeMaterialNames`), or null.
   std::unique_ptr<const MaterialNameTable> materialNames;
   int failedImages = 0;  ///< Texture images that could not be baked and written.

@@ -60,6 +60,8 @@ void OrvaneSceneExporter::initOVS(BaseDocument* doc, OrvaneDLLWrapper*, Filename
   sceneData->animation = animation;
   sceneData->clayMode = clay;
   sceneData->sceneDir = scene.GetDirectory();
+  TemporaryFile::OpenFolder(Helpers::ToUTF8String(sceneData->sceneDir.GetString()), 0,
+                            &sceneData->sceneFolder);
   Filename base = scene.GetFile();
   base.ClearSuffix();
   baseName = base.GetString();
@@ -169,7 +171,8 @@ int OrvaneSceneExporter::exportOVS() {
     // The scene's new mesh and texture folders stay with it; an interruption before removes them.
     sceneSaved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path), &error,
                              {Helpers::ToUTF8String(sceneData->modelsDir.GetString()),
-                              Helpers::ToUTF8String(sceneData->texturesDir.GetString())});
+                              Helpers::ToUTF8String(sceneData->texturesDir.GetString())},
+                             &sceneData->sceneFolder);
     if (sceneSaved) {
       GePrint(String("Saved scene to: ") + path);
     } else {

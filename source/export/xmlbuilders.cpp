@@ -228,7 +228,7 @@ int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent
 bool SaveXmlFile(TiXmlDocument& doc, std::string path) { return SaveXmlFile(doc, path, nullptr); }
 
 bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error,
-                 const std::vector<std::string>& keep) {
+                 const std::vector<std::string>& keep, const TemporaryFile::Folder* folder) {
   int unused = 0;
   int& reason = error ? *error : unused;
   reason = 0;
@@ -242,7 +242,9 @@ bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error,
     return false;
   }
   std::string temporary, final;
-  const int fd = TemporaryFile::CreateBeside(path, &temporary, &final);
+  const int fd = folder && folder->IsOpen()
+                     ? TemporaryFile::CreateIn(*folder, path.substr(path.rfind('/') + 1), &temporary, &final)
+                     : TemporaryFile::CreateBeside(path, &temporary, &final);
   if (fd < 0) return fail(EIO);
   FILE* file = fdopen(fd, "w");
   if (!file) {

@@ -7,6 +7,7 @@
 // with '.' as the decimal point whatever locale the process runs under.
 #pragma once
 
+#include "files/folder.h"
 #include <tinyxml.h>
 
 #include <string>
@@ -80,9 +81,10 @@ int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent
 bool SaveXmlFile(TiXmlDocument& doc, std::string path);
 /// As above; `error` (when given) receives the errno of the call that failed (ENOENT for an empty
 /// path), or 0 when the file was saved. The new folders `keep` that the file refers to are kept with
-/// it (`TemporaryFile::Commit`).
+/// it (`TemporaryFile::Commit`). With `folder` open (the folder of `path`, walked before), the
+/// file is written there without walking `path` again.
 bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error,
-                 const std::vector<std::string>& keep = {});
+                 const std::vector<std::string>& keep = {}, const TemporaryFile::Folder* folder = nullptr);
 /// `SaveXmlFile`, saying on the console when the file could not be saved: "Could not save the
 /// `what` `path`: <reason>".
 bool SaveXmlFileOrSay(TiXmlDocument& doc, const std::string& path, const char* what);

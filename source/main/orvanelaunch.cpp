@@ -189,7 +189,12 @@ int LaunchOrvane(Filename scene, int, int, int, int network, int port, Filename 
                  int) {
   GePrint("Launching Orvane...");
   Filename exe;
-  if (!GetOrvaneExe(&exe, 1, 0)) return 0;
+  if (!GetOrvaneExe(&exe, 1, 0)) {
+    // A settings file that could not be read has said so; one that is gone names no folder.
+    GePrint(String("Not launching Orvane: the Orvane folder is not known (") + GetSettingsFile().GetString() +
+            String(" names none)."));
+    return 0;
+  }
   return LaunchOrvaneMac(OrvaneArguments(exe, scene, network, port, output, haltSpp, LaunchSeed())) ? 1 : 0;
 }
 

@@ -397,7 +397,9 @@ TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReported) {
 
 TEST_F(LaunchTest, WithoutARendererNothingIsLaunched) {
   EXPECT_EQ(Helpers::LaunchOrvane(Filename("/s/scene.ovs"), 1, 0, 0, 0, 7777, Filename(), -1, 0, 0), 0);
-  EXPECT_EQ(Console(), Strings{"Launching Orvane..."});
+  EXPECT_EQ(Console(),
+            (Strings{"Launching Orvane...", "Not launching Orvane: the Orvane folder is not known (" +
+                                                Utf8(Helpers::GetSettingsFile()) + " names none)."}));
   EXPECT_TRUE(host::user::History().empty());  // no chooser here
 }
 
