@@ -1,5 +1,10 @@
 #include "command/ovsexportthread.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -86,6 +91,19 @@ void OVSExportThread::Main() {
   }
   const Filename folder = writePath + Filename("quickrender");
   std::string why;
+  // One render at a time in a write path: another run's quickrender is neither emptied nor written
+  // into while this one exports into it and starts the renderer on it.
+  struct Lock {
+    int fd = -1;
+    ~Lock() {
+      if (fd >= 0) ::close(fd);
+    }
+  } lock;
+  TemporaryFile::Folder writeFolder;
+  if (TemporaryFile::OpenFolder(Helpers::ToUTF8String(writeText), 0, &writeFolder) == 0) {
+    lock.fd = ::openat(writeFolder.Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    while (lock.fd >= 0 && ::flock(lock.fd, LOCK_EX) != 0 && errno == EINTR) {}
+  }
   if (TemporaryFile::RenewFolder(Helpers::ToUTF8String(folder.GetString()), false, &why) != 0) {
     GePrint(folder.GetString());
     GePrint(String("Quickrender dir could not be created: ") + String(why) + String("."));
