@@ -1,5 +1,6 @@
 // ZIP archives, CRC-32, folder listings and pseudo-random numbers of the host.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -113,6 +114,22 @@ TEST_F(ZipExtractTest, ExtractsFilesAndFolders) {
   EXPECT_EQ(ReadFile(out / "deep/er/x.txt"), "x");
   EXPECT_EQ(Tree(out), (std::set<std::string>{"deep", "deep/er", "deep/er/x.txt", "mat.ovm", "textures",
                                               "textures/wood.png"}));
+
+  // Entries that go to and fro between folders it made hold no descriptor each, in a folder that
+  // was there before too: 600 of them unpack with 64 descriptors.
+  std::vector<ZipEntry> entries;
+  for (int i = 0; i < 600; ++i) entries.push_back({(i % 2 ? "a/" : "b/") + std::to_string(i), "x"});
+  ASSERT_TRUE(WriteZip(zip.string(), entries));
+  fs::remove_all(out);
+  fs::create_directory(out);
+  rlimit limit, low;
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+  low = {64, limit.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  const bool extracted = Extract(zip, out);
+  ::setrlimit(RLIMIT_NOFILE, &limit);
+  EXPECT_TRUE(extracted);
+  EXPECT_EQ(Tree(out).size(), 602u);
 }
 
 TEST_F(ZipExtractTest, OverwritesFilesOfAnEarlierExtraction) {
