@@ -21,7 +21,6 @@
 // rename, folders walked once through open folders, under the rules for shared sticky folders.
 #include <fcntl.h>
 #include <png.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -79,7 +78,7 @@ std::string Escape(const std::string& arg) {
 }
 
 // Appends the line to the log: the log is read and written again with the line through a temporary
-// and a rename, one program at a time (a lock on the folder), so that lines of programs running at
+// and a rename, one program at a time (a lock file of its user's), so that lines of programs running at
 // once neither mix nor get lost, and a reader sees the log whole.
 void AppendLog(const std::string& folder, int argc, char** argv) {
   std::string line;
@@ -95,8 +94,7 @@ void AppendLog(const std::string& folder, int argc, char** argv) {
     std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), why.c_str());
     return;
   }
-  const int lock = ::openat(dir.Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  while (lock >= 0 && ::flock(lock, LOCK_EX) != 0 && errno == EINTR) {}
+  const int lock = TemporaryFile::LockIn(dir, ".orvane-standin.lock");
   const int read = TemporaryFile::ReadFile(path, &log, &why);
   if (read != 0 && read != ENOENT) {
     std::fprintf(stderr, "orvane-standin: cannot read %s: %s\n", path.c_str(), why.c_str());

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 #include "files/temporaryfile.h"
@@ -44,7 +45,8 @@ const struct stat& Folder::Status() const {
 
 bool Folder::MayUse(uid_t owner) const {
   const struct stat& st = Status();
-  if (!(st.st_mode & S_ISVTX) || !(st.st_mode & (S_IWOTH | S_IWGRP))) return true;
+  // Shared: anyone may write there, or its group may and the sticky bit says it is shared.
+  if (!(st.st_mode & S_IWOTH) && !((st.st_mode & S_ISVTX) && (st.st_mode & S_IWGRP))) return true;
   return owner == st.st_uid || owner == ::geteuid();
 }
 
@@ -124,16 +126,30 @@ int Walk(const Folder* from, const std::string& path, unsigned flags, Folder* re
     return error;
   };
   if (path.size() >= PATH_MAX) return refuse(ENAMETOOLONG);
-  // The folders opened so far: `..` goes back to the one before.
+  // The folders opened so far: `..` goes back to the one before. A path relative to the working
+  // directory is walked from the root through the working directory's own path, so that the rules
+  // hold for the folders above it too.
   std::vector<Folder> stack;
   const bool absolute = !path.empty() && path[0] == '/';
-  stack.push_back(absolute ? OpenStart("/") : from ? *from : OpenStart("."));
+  std::string rooted;
+  if (!absolute && !from) {
+    char* cwd = ::getcwd(nullptr, 0);
+    if (!cwd) return refuse(errno);
+    rooted = cwd;
+    std::free(cwd);
+  }
+  // A working directory out of the root's reach (another mount namespace's) is started from as it is.
+  const bool fromCwd = !absolute && !from && (rooted.empty() || rooted[0] != '/');
+  if (fromCwd) rooted.clear();
+  stack.push_back(fromCwd ? OpenStart(".") : absolute || !from ? OpenStart("/") : *from);
   if (!stack.back().IsOpen()) return refuse(errno);
   // The names still to walk, the next one last; the flag tells a name of `path` itself (which may
   // be made) from one a link named.
   std::vector<std::pair<std::string, bool>> rest;
   PushNames(path, &rest, true);
   size_t ownLeft = rest.size();  // names of `path` itself still to walk
+  // The working directory's names come first; none of them is made.
+  PushNames(rooted, &rest, false);
   for (int links = 0; !rest.empty();) {
     const std::string name = rest.back().first;
     const bool own = rest.back().second;

@@ -5,6 +5,7 @@
 #include <limits.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -894,6 +895,24 @@ void RemoveFolder(const std::string& path) {
     }
   }
   errno = saved;
+}
+
+int LockIn(const Folder& folder, const std::string& name) {
+  const int fd = ::openat(folder.Descriptor(), name.c_str(),
+                          O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  struct stat st;
+  if (fd < 0) return -1;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 077)) {
+    ::close(fd);
+    return -1;
+  }
+  while (::flock(fd, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      ::close(fd);
+      return -1;
+    }
+  }
+  return fd;
 }
 
 bool Interrupt() {

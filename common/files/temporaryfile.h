@@ -196,6 +196,12 @@ void KeepFolder(const std::string& path);
 /// and forgets it; `errno` is kept.
 void RemoveFolder(const std::string& path);
 
+/// Waits for and takes an exclusive lock on the lock file `name` of the open folder `folder`, made
+/// (0600) when missing. Only a regular file of this user's is locked, opened without following a
+/// link, so that no other user can hold the lock or make this process wait. The descriptor that
+/// holds the lock (closing it lets go), or -1 when there is no such file (nothing is locked then).
+int LockIn(const Folder& folder, const std::string& name);
+
 /// Begins the handling of an interruption: from now on no temporary or registered folder is made
 /// and none is committed, and every registered temporary and folder is removed. Waits for a
 /// creation or commit under way. True the first time. Callable from a thread that waits for

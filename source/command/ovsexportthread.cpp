@@ -1,10 +1,7 @@
 #include "command/ovsexportthread.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -100,10 +97,8 @@ void OVSExportThread::Main() {
     }
   } lock;
   TemporaryFile::Folder writeFolder;
-  if (TemporaryFile::OpenFolder(Helpers::ToUTF8String(writeText), 0, &writeFolder) == 0) {
-    lock.fd = ::openat(writeFolder.Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    while (lock.fd >= 0 && ::flock(lock.fd, LOCK_EX) != 0 && errno == EINTR) {}
-  }
+  if (TemporaryFile::OpenFolder(Helpers::ToUTF8String(writeText), 0, &writeFolder) == 0)
+    lock.fd = TemporaryFile::LockIn(writeFolder, ".quickrender.lock");
   if (TemporaryFile::RenewFolder(Helpers::ToUTF8String(folder.GetString()), false, &why) != 0) {
     GePrint(folder.GetString());
     GePrint(String("Quickrender dir could not be created: ") + String(why) + String("."));

@@ -209,9 +209,13 @@ TEST(TemporaryFileTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSha
   fs::create_directory(dir / "group");
   fs::permissions(dir / "group", fs::perms(01770));
   fs::create_directory_symlink("../real", dir / "group/theirs");
+  fs::create_directory(dir / "open");  // anyone may write there, sticky or not
+  fs::permissions(dir / "open", fs::perms(0777));
+  fs::create_directory_symlink("../real", dir / "open/theirs");
   const bool root = ::geteuid() == 0;
   ASSERT_TRUE(!root || (::lchown((dir / "shared/theirs").c_str(), 65534, 65534) |
                         ::lchown((dir / "group/theirs").c_str(), 65534, 65534) |
+                        ::lchown((dir / "open/theirs").c_str(), 65534, 65534) |
                         ::chown((dir / "shared/nobodys").c_str(), 65534, 65534)) == 0);
   const std::string stale = ".s.tmp-" + TemporaryFile::Origin() + "-" + std::to_string(ended) + "-Zq0rT5bWx2";
   // Each operation in the folder `path` names, and the `errno` value it gives (0: done in real/).
@@ -251,6 +255,7 @@ TEST(TemporaryFileTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSha
       {"shared/theirs/sub", EACCES, true},  // the same in the middle of a path
       {"shared/hop", EACCES, true},         // reached through a link of this user's
       {"group/theirs", EACCES, true},       // in a sticky folder its group may write to
+      {"open/theirs", EACCES, true},        // in a folder anyone may write to
       {"shared/nobodys/sub", TemporaryFile::kForeignFolder, true},  // another user's folder there
   };
   // Each row on a file system that takes renameat2's flags, then on one that refuses them.
@@ -272,6 +277,21 @@ TEST(TemporaryFileTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSha
       for (const char* name : {"f", "made", "t", stale.c_str()})
         fs::remove_all(dir / ("real/" + std::string(name)));
     }
+  // A path relative to a working directory inside another user's folder is refused as well, and
+  // a lock file another user made there is not taken.
+  const fs::path cwd = fs::current_path();
+  fs::current_path(dir / "shared/nobodys");
+  TemporaryFile::Folder folder;
+  EXPECT_EQ(TemporaryFile::OpenFolder("sub", 0, &folder), TemporaryFile::kForeignFolder);
+  fs::current_path(cwd);
+  ASSERT_EQ(TemporaryFile::OpenFolder(dir / "shared/nobodys", 0, &folder), TemporaryFile::kForeignFolder);
+  ASSERT_EQ(TemporaryFile::OpenFolder(dir / "real", 0, &folder), 0);
+  std::ofstream(dir / "real/theirs.lock") << "";
+  ASSERT_EQ(::chown((dir / "real/theirs.lock").c_str(), 65534, 65534), 0);
+  EXPECT_EQ(TemporaryFile::LockIn(folder, "theirs.lock"), -1);
+  const int lock = TemporaryFile::LockIn(folder, "mine.lock");
+  EXPECT_GE(lock, 0);
+  ::close(lock);
 }
 
 TEST(TemporaryFileTest, TheSweepRemovesOnlyTemporariesWhoseWriterIsCertainlyGone) {
