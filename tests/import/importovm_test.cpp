@@ -151,6 +151,11 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
   const auto unpack = [&](const std::string& path, const std::string& reason) {
     return "Could not unpack " + dir / path + ": " + reason;
   };
+  // A name too long for a folder is cut to fit; one that would come out in a temporary's form (so
+  // that a later sweep took it) is passed over.
+  const std::string longName(250, 'a');
+  const std::string tempLike =
+      "." + std::string(214, 't') + ".tmp-" + TemporaryFile::Origin() + "-99999-ABCDEFGHI";
   // One row per archive: its path, its bytes, the materials the import makes and the console's
   // last line when nothing was imported. Archives of one file name each get a new folder.
   const struct {
@@ -172,6 +177,8 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
            ": The file has no \"scenedata\" element."},
       {"long.povm", MakeZip({{std::string(300, 'n') + ".ovm", text}}), "",
        unpack("long.povm", "cannot write: File name too long")},
+      {longName + ".povm", MakeZip({{"c.ovm", text}}), "Packed", ""},
+      {tempLike + "Z.povm", MakeZip({{"c.ovm", text}}), "Packed", ""},
   };
   for (const auto& r : rows) {
     const std::string archive = dir / r.path;
@@ -190,9 +197,10 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
   std::set<std::string> tree;
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "materials"))
     tree.insert(std::filesystem::relative(e.path(), dir / "materials").string());
-  EXPECT_EQ(tree,
-            (std::set<std::string>{"wood.povm0", "wood.povm0/a.ovm", "wood.povm0/b.ovm", "wood.povm0-2",
-                                   "wood.povm0-2/c.ovm", "killed", "killed/tex", "killed/tex/" + left}));
+  EXPECT_EQ(tree, (std::set<std::string>{"wood.povm0", "wood.povm0/a.ovm", "wood.povm0/b.ovm", "wood.povm0-2",
+                                         "wood.povm0-2/c.ovm", "killed", "killed/tex", "killed/tex/" + left,
+                                         std::string(248, 'a') + "0", std::string(248, 'a') + "0/c.ovm",
+                                         tempLike + "0-2", tempLike + "0-2/c.ovm"}));
   EXPECT_FALSE(std::filesystem::exists(dir / "x.ovm"));
   EXPECT_FALSE(std::filesystem::exists("/abs.ovm"));
   // A folder that cannot be made says why (root may write into any folder).
