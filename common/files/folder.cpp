@@ -60,6 +60,32 @@ Folder Folder::Adopt(int fd, const std::string& path, const struct stat& st) {
   return folder;
 }
 
+Folder Folder::Open(const std::string& name) const {
+  const int fd = ::openat(Descriptor(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0) {
+    if (errno == ELOOP) errno = ENOTDIR;
+    return Folder();
+  }
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return Folder();
+  }
+  return Adopt(fd, PathOf(name), st);
+}
+
+int Folder::ReadLink(const std::string& name, std::string* target) const {
+  std::vector<char> buffer(PATH_MAX + 1);
+  const ssize_t n = ::readlinkat(Descriptor(), name.c_str(), buffer.data(), buffer.size());
+  if (n < 0) return errno;
+  if (static_cast<size_t>(n) >= buffer.size()) return ENAMETOOLONG;
+  if (n == 0) return ENOENT;
+  target->assign(buffer.data(), static_cast<size_t>(n));
+  return 0;
+}
+
 std::string UserName(uid_t uid) {
   struct passwd entry, *found = nullptr;
   std::vector<char> buffer(16384);
@@ -68,21 +94,6 @@ std::string UserName(uid_t uid) {
 }
 
 namespace {
-
-/// Opens the folder `name` of `at` without following a link; the open folder, or closed with
-/// `errno` set (ENOTDIR for a link or a file).
-Folder OpenIn(const Folder& at, const std::string& name) {
-  const int fd = ::openat(at.Descriptor(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return Folder();
-  struct stat st;
-  if (::fstat(fd, &st) != 0) {
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return Folder();
-  }
-  return Folder::Adopt(fd, at.PathOf(name), st);
-}
 
 /// Opens `path` ("." or "/") as the start of a walk.
 Folder OpenStart(const char* path) {
@@ -105,17 +116,6 @@ void PushNames(const std::string& path, std::vector<std::pair<std::string, bool>
     if (slash == std::string::npos) break;
     end = slash;
   }
-}
-
-/// The target of the link `name` in `at`, whose status gave `size`: 0, or the `errno` value.
-int ReadLinkAt(const Folder& at, const std::string& name, off_t size, std::string* target) {
-  std::vector<char> buffer(static_cast<size_t>(size > 0 && size < PATH_MAX ? size : PATH_MAX) + 1);
-  const ssize_t n = ::readlinkat(at.Descriptor(), name.c_str(), buffer.data(), buffer.size());
-  if (n < 0) return errno;
-  if (static_cast<size_t>(n) >= buffer.size()) return ENAMETOOLONG;
-  if (n == 0) return ENOENT;
-  target->assign(buffer.data(), static_cast<size_t>(n));
-  return 0;
 }
 
 int Walk(const Folder* from, const std::string& path, unsigned flags, Folder* result, std::string* why,
@@ -161,18 +161,16 @@ int Walk(const Folder* from, const std::string& path, unsigned flags, Folder* re
       if (stack.size() > 1) {
         stack.pop_back();
       } else if (stack.back().Path() != "/") {
-        Folder up = OpenIn(stack.back(), "..");
+        Folder up = stack.back().Open("..");
         if (!up.IsOpen()) return refuse(errno);
-        const std::string& below = stack.back().Path();
-        stack.back() =
-            Folder::Adopt(::dup(up.Descriptor()), below.empty() ? ".." : below + "/..", up.Status());
+        stack.back() = up;
       }
       continue;
     }
     if (name.size() > NAME_MAX) return refuse(ENAMETOOLONG);
     const Folder& at = stack.back();
     bool made = false;
-    Folder next = OpenIn(at, name);
+    Folder next = at.Open(name);
     if (!next.IsOpen() && errno == ENOENT && own &&
         ((flags & kMakeMissing) || (lastOfPath && (flags & kMakeLast)))) {
       // Made here, then opened without following and checked: it must be this user's.
@@ -180,7 +178,7 @@ int Walk(const Folder* from, const std::string& path, unsigned flags, Folder* re
       if (registered ? !MakeFolderIn(at, name, &next, key)
                      : ::mkdirat(at.Descriptor(), name.c_str(), 0777) != 0 && errno != EEXIST)
         return refuse(errno);
-      if (!registered) next = OpenIn(at, name);
+      if (!registered) next = at.Open(name);
       made = next.IsOpen();
       if (made) SkipSweep(next);  // new: nothing there to sweep
     }
@@ -193,7 +191,7 @@ int Walk(const Folder* from, const std::string& path, unsigned flags, Folder* re
       stack.push_back(std::move(next));
       continue;
     }
-    if (errno != ENOTDIR && errno != ELOOP) return refuse(errno);
+    if (errno != ENOTDIR) return refuse(errno);
     // A link, or something that is not a folder.
     struct stat st;
     if (::fstatat(at.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return refuse(errno);
@@ -201,7 +199,7 @@ int Walk(const Folder* from, const std::string& path, unsigned flags, Folder* re
     if (++links > kMaxLinks) return refuse(ELOOP);
     if (!at.MayUse(st.st_uid)) return refuse(EACCES);
     std::string target;
-    if (const int unread = ReadLinkAt(at, name, st.st_size, &target)) return refuse(unread);
+    if (const int unread = at.ReadLink(name, &target)) return refuse(unread);
     if (target[0] == '/') {
       stack.clear();
       stack.push_back(OpenStart("/"));
@@ -210,13 +208,7 @@ int Walk(const Folder* from, const std::string& path, unsigned flags, Folder* re
     // The names a link gives are never made.
     PushNames(target, &rest, false);
   }
-  const Folder& last = stack.back();
-  if ((flags & kOwnLast) && stack.size() > 1) {
-    if (!stack[stack.size() - 2].MayUse(last.Status().st_uid))
-      return refuse(kForeignFolder, "the folder " + last.Path() + " belongs to another user (" +
-                                        UserName(last.Status().st_uid) + ")");
-  }
-  *result = last;
+  *result = stack.back();
   return 0;
 }
 

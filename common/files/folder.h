@@ -41,6 +41,13 @@ class Folder {
   /// are.
   bool MayUse(uid_t owner) const;
 
+  /// The folder `name` in this one, opened without following a link; not open, with `errno` set
+  /// (ENOTDIR for a link or a file), when it cannot be.
+  Folder Open(const std::string& name) const;
+  /// The target of the link `name` in this folder: 0, or the `errno` value (ENOENT for an empty
+  /// target, ENAMETOOLONG for one longer than a path may be).
+  int ReadLink(const std::string& name, std::string* target) const;
+
   /// The folder open as `fd` (taken over) with the path `path` and status `st`.
   static Folder Adopt(int fd, const std::string& path, const struct stat& st);
 
@@ -52,7 +59,6 @@ class Folder {
 /// How `OpenFolder` walks.
 enum FolderFlags : unsigned {
   kMakeMissing = 1u,   ///< make the folders of the path that are missing (0777 less the umask)
-  kOwnLast = 2u,       ///< the last folder is one the system names itself (see the file's comment)
   kRegisterLast = 4u,  ///< register the last folder when this walk made it (`MakeFolder`)
   kMakeLast = 8u,      ///< make the last folder of the path when it is missing, and no other
   kNoLinkLast = 16u,   ///< the last name of the path must be a folder itself, not a link (ENOTDIR)

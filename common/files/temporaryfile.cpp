@@ -263,13 +263,9 @@ int ResolveIn(const Folder& folder, const std::string& name, bool follow, Folder
         return 0;
       }
       if (!at.MayUse(st->st_uid)) return EACCES;
-      std::vector<char> buffer(PATH_MAX + 1);
-      const ssize_t n = ::readlinkat(at.Descriptor(), entry.c_str(), buffer.data(), buffer.size());
-      if (n < 0) return errno;
-      if (n == 0) return ENOENT;
-      if (static_cast<size_t>(n) >= buffer.size()) return ENAMETOOLONG;
-      std::string targetDir;
-      SplitPath(std::string(buffer.data(), static_cast<size_t>(n)), &targetDir, &entry);
+      std::string target, targetDir;
+      if (const int unread = at.ReadLink(entry, &target)) return unread;
+      SplitPath(target, &targetDir, &entry);
       if (!targetDir.empty()) {
         Folder next;
         if (const int refused = OpenFolderAt(at, targetDir, 0, &next)) return refused;
@@ -382,13 +378,7 @@ bool MakeRegisteredFolder(const Folder& parent, const std::string& name, const s
     Guard guard;
     if (!guard.ok || ::mkdirat(parent.Descriptor(), name.c_str(), 0777) != 0) return false;
     TheRegistry().folders[key] = Entry{parent, name, ""};
-    const int fd = ::openat(parent.Descriptor(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    struct stat st;
-    if (fd >= 0 && ::fstat(fd, &st) == 0) {
-      opened = Folder::Adopt(fd, parent.PathOf(name), st);
-    } else if (fd >= 0) {
-      ::close(fd);
-    }
+    opened = parent.Open(name);
     if (opened.IsOpen()) TheRegistry().swept.insert(KeyOf(opened));  // new: nothing to sweep there
   }
   if (!opened.IsOpen()) {
@@ -712,14 +702,6 @@ bool IsRegularFile(const std::string& path) {
   return ResolvePath(path, true, &dir, &leaf, &st, &exists) == 0 && exists;
 }
 
-bool IsRegularFileIn(const Folder& folder, const std::string& name) {
-  Folder dir;
-  std::string leaf;
-  struct stat st;
-  bool exists = false;
-  return ResolveIn(folder, name, true, &dir, &leaf, &st, &exists) == 0 && exists;
-}
-
 bool MakeFolder(const std::string& path) {
   std::string dir, name;
   SplitPath(TrimSlashes(path), &dir, &name);
@@ -796,7 +778,7 @@ bool CommitFolder(const std::string& temporary, const std::string& name) {
 int UseFolder(const std::string& path, bool make, bool registerNew, std::string* why, Folder* folder) {
   const std::string at = TrimSlashes(path);
   Folder opened;
-  const unsigned flags = kOwnLast | (make ? kMakeLast : 0u) | (registerNew ? kRegisterLast : 0u);
+  const unsigned flags = (make ? kMakeLast : 0u) | (registerNew ? kRegisterLast : 0u);
   if (const int refused = OpenFolder(at, flags, &opened, why, at)) return refused;
   if (folder) *folder = opened;
   return 0;
@@ -805,7 +787,7 @@ int UseFolder(const std::string& path, bool make, bool registerNew, std::string*
 int UseFolderIn(const Folder& parent, const std::string& name, const std::string& key, bool make,
                 bool registerNew, std::string* why, Folder* folder) {
   Folder opened;
-  const unsigned flags = kOwnLast | (make ? kMakeLast : 0u) | (registerNew ? kRegisterLast : 0u);
+  const unsigned flags = (make ? kMakeLast : 0u) | (registerNew ? kRegisterLast : 0u);
   if (const int refused = OpenFolderAt(parent, name, flags, &opened, why, key)) return refused;
   if (folder) *folder = opened;
   return 0;

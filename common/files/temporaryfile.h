@@ -120,9 +120,6 @@ bool IsReplaceableTarget(const std::string& path, std::string* why);
 /// writer may take as already written (a FIFO, a device or a folder of that name is not).
 bool IsRegularFile(const std::string& path);
 
-/// `IsRegularFile` for the entry `name` of the open folder `folder`.
-bool IsRegularFileIn(const Folder& folder, const std::string& name);
-
 /// Removes from `folder` the regular files and folders with a temporary's name that this user owns
 /// and whose writer is certainly gone: one of this machine and PID namespace whose process no
 /// longer runs, or one of any other origin untouched for a day. A folder goes with all it holds,
@@ -167,8 +164,8 @@ std::string MakeTemporaryFolderIn(const Folder& parent, const std::string& name,
 bool CommitFolder(const std::string& temporary, const std::string& name);
 
 /// Makes ready a folder that the system names itself and writes into (a write path's
-/// "quickrender" and "materials", a scene's "models.*" and "textures.*"): `OpenFolder` with
-/// `kOwnLast`, and with `make` `kMakeMissing` for its last name (registered with `registerNew`).
+/// "quickrender" and "materials", a scene's "models.*" and "textures.*"): `OpenFolder`, under the
+/// rules for shared folders, with `make` `kMakeLast` (registered with `registerNew`).
 /// 0 with `*folder` (when given) open; else the `errno` value, with the reason in `*why`.
 int UseFolder(const std::string& path, bool make, bool registerNew, std::string* why,
               Folder* folder = nullptr);

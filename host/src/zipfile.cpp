@@ -81,24 +81,6 @@ struct Level {
   bool made;
 };
 
-// The open folder `name` of `parent`, not followed if it is a link; closed with `errno` set
-// (ENOTDIR for a link or a file).
-TemporaryFile::Folder OpenBelow(const TemporaryFile::Folder& parent, const std::string& name) {
-  const int fd = ::openat(parent.Descriptor(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  struct stat st;
-  if (fd < 0) {
-    if (errno == ELOOP) errno = ENOTDIR;
-    return TemporaryFile::Folder();
-  }
-  if (::fstat(fd, &st) != 0) {
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return TemporaryFile::Folder();
-  }
-  return TemporaryFile::Folder::Adopt(fd, parent.PathOf(name), st);
-}
-
 // The folders of one extraction: the root and the folders of the entry written last, held open so
 // that the next entry in the same folder walks nothing again. The folders it makes in folders that
 // were there before are registered, so that an interrupted run removes them, and removed with all
@@ -143,7 +125,7 @@ class Folders {
     chain_.resize(same);
     for (size_t i = same; i < count; ++i) {
       const Level& parent = i == 0 ? root_ : chain_[i - 1];
-      TemporaryFile::Folder folder = OpenBelow(parent.folder, parts[i]);
+      TemporaryFile::Folder folder = parent.folder.Open(parts[i]);
       if (folder.IsOpen()) {
         // A folder opened again keeps what it was: one this extraction made, or one of those that
         // were there before, held open once (its files wait there to take their places).
@@ -179,7 +161,7 @@ class Folders {
     if (at->made) {
       // Inside a folder of this extraction: it goes with that folder.
       if (::mkdirat(at->folder.Descriptor(), name.c_str(), 0777) != 0) return WriteReason(errno, system);
-      made = OpenBelow(at->folder, name);
+      made = at->folder.Open(name);
       if (!made.IsOpen()) return WriteReason(errno, system);
     } else {
       const std::string key = at->folder.PathOf(name);

@@ -254,13 +254,11 @@ int PackPovmMac(int pack, const Filename& first, const Filename& second) {
 }
 
 Filename NewFolder(const Filename& parent, const String& name, std::string* why) {
-  // The folders above the parent are made when missing; the parent itself only as a shared folder
-  // allows. One walk, and the new folder is made in the folder it opened.
+  // The parent and the folders above it are made when missing, each used only as the rules for
+  // shared folders allow. One walk, and the new folder is made in the folder it opened.
   TemporaryFile::Folder folder;
   const std::string base = ToUTF8String(parent.GetString());
-  if (TemporaryFile::OpenFolder(base, TemporaryFile::kMakeMissing | TemporaryFile::kOwnLast, &folder, why) !=
-      0)
-    return Filename();
+  if (TemporaryFile::OpenFolder(base, TemporaryFile::kMakeMissing, &folder, why) != 0) return Filename();
   // Registered, so that an interrupted run removes it; it carries a temporary's name while it is
   // filled, so that what a killed run left is swept.
   const std::string made = TemporaryFile::MakeTemporaryFolderIn(folder, ToUTF8String(name));
