@@ -231,14 +231,15 @@ TEST_F(ToolCommandsTest, EachCommandChangesTheSavedDocumentAsAskedAndPrintsWhatI
   }
 }
 
-// README's bake, run as written from the source folder (the shell joins its lines): only the
-// runner's path and the files in /tmp are this test's own. It writes the JPEG that README names.
-TEST_F(ToolCommandsTest, TheReadmeBakeRunsAsWritten) {
-  const std::string readme = ReadFile(CORVANE_SOURCE_DIR "/README.md"), exe = "build/release/corvane-host";
-  const size_t from = readme.find(exe + " run 1024338 "), writes = readme.find("# writes /tmp/", from);
-  ASSERT_NE(writes, std::string::npos) << readme;
-  std::string args = readme.substr(from + exe.size(), writes - from - exe.size());
-  std::string baked = readme.substr(writes + 9, readme.find_first_of(", \n", writes + 9) - writes - 9);
+// The bake in docs/commands.md, run as written from the source folder (the shell joins its lines):
+// only the runner's path and the files in /tmp are this test's own. It writes the JPEG the page names.
+TEST_F(ToolCommandsTest, TheDocumentedBakeRunsAsWritten) {
+  const std::string page = ReadFile(CORVANE_SOURCE_DIR "/docs/commands.md"),
+                    exe = "build/release/corvane-host";
+  const size_t from = page.find(exe + " run 1024338 "), writes = page.find("# writes /tmp/", from);
+  ASSERT_NE(writes, std::string::npos) << page;
+  std::string args = page.substr(from + exe.size(), writes - from - exe.size());
+  std::string baked = page.substr(writes + 9, page.find_first_of(", \n", writes + 9) - writes - 9);
   for (std::string* text : {&args, &baked})
     for (size_t p = 0; (p = text->find("/tmp/", p)) != std::string::npos; p += dir.path().size())
       text->replace(p, 4, dir.path());
