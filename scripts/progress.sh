@@ -14,7 +14,7 @@ while :; do
   last=$ending text="" count=""
   case "$kind" in
     ninja) count="$(tac "$log" 2> /dev/null | grep -m 1 -o -E '^\[[0-9]+/[0-9]+\]' | tr -d '[]')" ;;
-    ctest) count="$(tac "$log" 2> /dev/null | grep -m 1 -o -E '^ *[0-9]+/[0-9]+ Test +#' | grep -o -E '[0-9]+/[0-9]+')" ;;
+    ctest) count="$(tac "$log" 2> /dev/null | grep -m 1 -o -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: ' | grep -o -E '[0-9]+/[0-9]+')" ;;
     seconds) count="$(( SECONDS < extra ? SECONDS : extra ))/$extra" ;;
   esac
   if [ "$kind" = ninja ] && [ -n "$extra" ] && [ "$configured" -eq 0 ] && grep -q '^-- ' "$log" 2> /dev/null; then

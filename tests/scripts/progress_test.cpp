@@ -1,0 +1,117 @@
+// The progress line of scripts/test and scripts/fuzz (scripts/log-files.sh, scripts/progress.sh):
+// the count it shows of a step's log on a terminal and in a pipe, and what an interruption leaves.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <fstream>
+#include <string>
+
+#include "support/host_fixture.h"
+
+namespace {
+
+const std::string kLogFiles = std::string(CORVANE_SOURCE_DIR) + "/scripts/log-files.sh";
+
+// A step as the scripts run one: its log under a temporary name while the progress line watches it.
+const std::string kStep = "set -euo pipefail\nlog_owner=step\n. " + kLogFiles +
+                          "\nnew_temporary . step.log\ncat given.log > \"$temporary\"\n"
+                          "progress_start \"$1\" \"$2\" \"${3:-}\"\nprogress_end\nkeep_log step.log\n";
+
+// Whether the process `pid` still runs (a zombie has ended).
+bool Runs(pid_t pid) {
+  const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  const size_t state = stat.rfind(") ");
+  return state != std::string::npos && stat[state + 2] != 'Z';
+}
+
+// The text with each count of seconds as "N s", since how many a step takes depends on the machine.
+std::string WithSecondsAsN(std::string text) {
+  for (size_t s = text.find(" s"); s != std::string::npos; s = text.find(" s", s + 2)) {
+    size_t from = s;
+    while (from > 0 && std::isdigit(static_cast<unsigned char>(text[from - 1]))) --from;
+    if (from == s) continue;
+    text.replace(from, s - from, "N");
+    s = from + 1;
+  }
+  return text;
+}
+
+TEST(ProgressLine, ShowsTheCountTheStepReached) {
+  struct Row {
+    const char* screen;
+    const char* arguments;
+    std::string log, shown;
+  };
+  const Row rows[] = {
+      // Ninja's last "[N/M]" line, whatever the compiler said after it.
+      {"lines", "'build:' ninja configure:", "[1/40] Building a\n[17/40] Building b\nb.cpp:3: warning: x\n",
+       "build: 17/40\n"},
+      {"terminal", "'build:' ninja configure:", "[1/40] Building a\n[17/40] Building b\n",
+       "\rbuild: 17/40\x1b[K\r\x1b[K"},
+      // In a pipe nothing before the first tenth.
+      {"lines", "'build:' ninja configure:", "[0/2] Re-checking globbed directories...\n", ""},
+      // CMake's lines are the configure step, and once it is done, a line says so in a pipe.
+      {"terminal", "'build:' ninja configure:", "-- The CXX compiler identification is GNU\n",
+       "\rconfigure: N s\x1b[K\r\x1b[K"},
+      {"lines", "'build:' ninja configure:",
+       "-- The CXX compiler identification is GNU\n-- Build files have been written to: /b\n",
+       "configure: done in N s\n"},
+      // CTest's last "N/M Test #" line; its "Start" lines do not count.
+      {"lines", "'tests:' ctest",
+       "      Start  3: A\n  1/12 Test  #3: A ....   Passed    0.01 sec\n  5/12 Test  #9: B ....***Failed"
+       "    0.02 sec\n      Start 11: C\n",
+       "tests: 5/12\n"},
+      // A step without a count shows its name on a terminal only.
+      {"terminal", "'fuzz material: replay of 3 regression inputs' none", "",
+       "\rfuzz material: replay of 3 regression inputs\x1b[K\r\x1b[K"},
+      {"lines", "'fuzz material: replay of 3 regression inputs' none", "", ""},
+  };
+  for (const Row& row : rows) {
+    TempDir dir;
+    std::ofstream(dir / "step.sh") << kStep;
+    std::ofstream(dir / "given.log") << row.log;
+    std::string output;
+    EXPECT_EQ(RunCommand("cd " + dir.path() + " && CORVANE_PROGRESS=" + row.screen + " bash step.sh " +
+                             row.arguments,
+                         &output),
+              0)
+        << row.arguments << "\n"
+        << output;
+    EXPECT_EQ(WithSecondsAsN(output), row.shown) << row.screen << " " << row.arguments;
+    EXPECT_EQ(ReadFile(dir / "step.log"), row.log) << row.arguments;
+    EXPECT_EQ(FolderNames(dir.path()), (std::set<std::string>{"given.log", "step.log", "step.sh"}));
+  }
+}
+
+// Ctrl-C in the middle of a step ends the progress line with the script: no temporary is left, and
+// no watcher goes on writing to the screen.
+TEST(ProgressLine, CtrlCEndsItWithTheScript) {
+  TempDir dir;
+  std::ofstream(dir / "step.sh") << "set -euo pipefail\nlog_owner=step\n. " << kLogFiles
+                                 << "\nnew_temporary . step.log\nprogress_start build: ninja\n"
+                                    "echo \"$progress_pid\" > watcher.pid\nsleep 30\n";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    if (chdir(dir.path().c_str()) != 0) _exit(127);
+    setenv("CORVANE_PROGRESS", "lines", 1);
+    execl("/bin/bash", "bash", "step.sh", nullptr);
+    _exit(127);
+  }
+  pid_t watcher = 0;
+  EXPECT_TRUE(WaitFor([&] {
+    watcher = atoi(ReadFile(dir / "watcher.pid").c_str());
+    return watcher > 0 && FolderNames(dir.path()).size() == 3;
+  }));
+  kill(-pid, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  EXPECT_EQ(FolderNames(dir.path()), (std::set<std::string>{"step.sh", "watcher.pid"}));
+  EXPECT_TRUE(WaitFor([&] { return !Runs(watcher); })) << watcher;
+}
+
+}  // namespace
