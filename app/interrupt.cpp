@@ -8,9 +8,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <mutex>
+#include <streambuf>
 #include <system_error>
 #include <thread>
 
@@ -20,6 +24,63 @@ namespace {
 
 // Set as soon as a signal is taken: from then on the process ends by that signal.
 std::atomic<bool> g_ending{false};
+
+// The change an interruption undoes (that of an `UndoneOnInterrupt`), or none; it is undone while
+// this is held.
+std::mutex g_undoing;
+std::function<void()>* g_undo = nullptr;
+
+// The name of a signal the runner answers.
+const char* SignalName(int sig) {
+  switch (sig) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    default: return "SIGPIPE";
+  }
+}
+
+// Passes what a stream writes on to the stream's own buffer. SIGPIPE is blocked in every thread,
+// so a write to a pipe whose reader is gone fails with EPIPE instead of ending the process (the
+// signal the write raises waits on the writing thread, unseen by the signal thread): that failure
+// is handed to the signal thread as a SIGPIPE of the process, an interruption like any other.
+class ClosedPipeWatch : public std::streambuf {
+ public:
+  explicit ClosedPipeWatch(std::streambuf* inner) : inner_(inner) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof()))
+      return sync() == 0 ? traits_type::not_eof(c) : traits_type::eof();
+    return Watch([&] {
+      return !traits_type::eq_int_type(inner_->sputc(traits_type::to_char_type(c)), traits_type::eof());
+    })
+               ? c
+               : traits_type::eof();
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    std::streamsize done = 0;
+    Watch([&] { return (done = inner_->sputn(s, n)) == n; });
+    return done;
+  }
+  int sync() override {
+    return Watch([&] { return inner_->pubsync() == 0; }) ? 0 : -1;
+  }
+
+ private:
+  // Runs `write`; when it fails with EPIPE, the process is sent SIGPIPE. `errno` is kept.
+  template <typename Write>
+  static bool Watch(const Write& write) {
+    const int saved = errno;
+    errno = 0;
+    const bool written = write();
+    if (!written && errno == EPIPE) ::kill(::getpid(), SIGPIPE);
+    errno = saved;
+    return written;
+  }
+
+  std::streambuf* inner_;
+};
 
 // Runs when `main` returns or `exit` is called: once a signal is being handled, the run ends by
 // that signal, not with the status of a step that failed because its files were removed.
@@ -35,8 +96,17 @@ void WaitAndEnd(sigset_t signals) {
   int sig = 0;
   while (::sigwait(&signals, &sig) != 0) {}
   g_ending = true;
-  const std::string line = std::string("corvane-host: interrupted by ") +
-                           (sig == SIGINT ? "SIGINT" : "SIGTERM") +
+  // First what the run would undo had it failed, while the module still writes files; the main
+  // thread, undoing it itself, is waited for.
+  {
+    std::lock_guard<std::mutex> lock(g_undoing);
+    if (g_undo) {
+      const std::function<void()> undo = std::move(*g_undo);
+      g_undo = nullptr;
+      undo();
+    }
+  }
+  const std::string line = std::string("corvane-host: interrupted by ") + SignalName(sig) +
                            "; the run's temporary files were removed\n";
   // The run's last line: what the other threads print from here on (a write that fails because
   // of the interruption) goes nowhere.
@@ -44,6 +114,8 @@ void WaitAndEnd(sigset_t signals) {
   const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (err >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
   TemporaryFile::Interrupt();
+  // Where standard error is a closed pipe, the write fails: the SIGPIPE it raises stays blocked in
+  // this thread (and ends the process only when it is the signal being answered).
   for (size_t done = 0; done < line.size();) {
     const ssize_t n = ::write(err >= 0 ? err : STDERR_FILENO, line.data() + done, line.size() - done);
     if (n <= 0) break;
@@ -59,7 +131,7 @@ void WaitAndEnd(sigset_t signals) {
   ::sigaddset(&one, sig);
   ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
   ::raise(sig);
-  ::_exit(128 + sig);  // not reached: the default action of both signals ends the process
+  ::_exit(128 + sig);  // not reached: the default action of these signals ends the process
 }
 
 }  // namespace
@@ -67,19 +139,53 @@ void WaitAndEnd(sigset_t signals) {
 void WatchInterrupts() {
   sigset_t signals;
   ::sigemptyset(&signals);
-  for (int sig : {SIGINT, SIGTERM}) {
+  bool any = false;
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
     struct sigaction old = {};
-    // A shell starts background jobs with SIGINT ignored; that stays so.
+    // A shell starts background jobs with SIGINT ignored, `nohup` ignores SIGHUP; that stays so.
     if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
     ::sigaddset(&signals, sig);
+    any = true;
   }
-  if (::sigismember(&signals, SIGINT) != 1 && ::sigismember(&signals, SIGTERM) != 1) return;
-  if (::pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return;
+  if (!any || ::pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return;
   std::atexit(WaitForTheSignalsEnd);
   // Detached: at the end of main the process ends while the thread still waits.
   try {
     std::thread(WaitAndEnd, signals).detach();
   } catch (const std::system_error&) {
     ::pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);  // then the signals end the run at once
+    return;
   }
+  if (::sigismember(&signals, SIGPIPE) == 1) {
+    // Never freed: the streams write through them up to the process's very end.
+    static ClosedPipeWatch* const out = new ClosedPipeWatch(std::cout.rdbuf());
+    static ClosedPipeWatch* const err = new ClosedPipeWatch(std::cerr.rdbuf());
+    std::cout.rdbuf(out);
+    std::cerr.rdbuf(err);
+  }
+}
+
+UndoneOnInterrupt::~UndoneOnInterrupt() { Keep(); }
+
+bool UndoneOnInterrupt::Make(const std::function<bool()>& make, std::function<void()> undo) {
+  std::lock_guard<std::mutex> lock(g_undoing);
+  if (!make()) return false;
+  undo_ = std::move(undo);
+  g_undo = &undo_;
+  return true;
+}
+
+void UndoneOnInterrupt::Undo() {
+  std::lock_guard<std::mutex> lock(g_undoing);
+  if (g_undo != &undo_) return;  // kept, or undone by an interruption
+  g_undo = nullptr;
+  const std::function<void()> undo = std::move(undo_);
+  undo_ = nullptr;
+  undo();
+}
+
+void UndoneOnInterrupt::Keep() {
+  std::lock_guard<std::mutex> lock(g_undoing);
+  if (g_undo == &undo_) g_undo = nullptr;
+  undo_ = nullptr;
 }

@@ -1,13 +1,45 @@
-// The runner's answer to SIGINT and SIGTERM: the temporary files and new folders of the run are
-// removed, then the process ends by the signal, as the shell expects (status 130 or 143).
+// The runner's answer to SIGINT, SIGTERM, SIGHUP and SIGPIPE: the temporary files and new folders of
+// the run are removed, then the process ends by the signal, as the shell expects (status 128 plus
+// the signal's number).
 #pragma once
 
-/// Blocks SIGINT and SIGTERM in the calling thread, and so in every thread it starts afterwards,
-/// and starts a thread that waits for them: on one it stops every new temporary file, removes
-/// those of this process and its new folders (`TemporaryFile::Interrupt`), says on standard error
-/// that the run was interrupted (the run's last line on standard error) and ends the process by that signal
-/// with its default action. A signal that was ignored when the program started stays ignored. Call from
-/// `main` before any other thread starts. The waiting thread never keeps the process from ending; once
-/// a signal is taken, an `exit` (of a step that failed because the interruption removed its files)
+#include <functional>
+
+/// Blocks SIGINT, SIGTERM, SIGHUP and SIGPIPE in the calling thread, and so in every thread it
+/// starts afterwards, and starts a thread that waits for them: on one it undoes the change an
+/// `UndoneOnInterrupt` holds, stops every new temporary file, removes those of this process and its
+/// new folders (`TemporaryFile::Interrupt`), says on standard error that the run was interrupted
+/// (the run's last line on standard error, left out where standard error is a closed pipe) and ends
+/// the process by that signal with its default action. A write to standard output or error
+/// (`std::cout`, `std::cerr`) that fails because the pipe's reader is gone is an interruption by
+/// SIGPIPE too. A signal that was ignored when the program started stays ignored. Call from `main`
+/// before any other thread starts. The waiting thread never keeps the process from ending; once a
+/// signal is taken, an `exit` (of a step that failed because the interruption removed its files)
 /// waits for it, so that the run still ends by the signal with its line last.
 void WatchInterrupts();
+
+/// A change of the run (such as the renderer folder in the settings file) that an interruption
+/// undoes, as the run undoes it itself when it fails: the undoing runs once, on the thread that
+/// comes first, and the other waits for it. One at a time.
+class UndoneOnInterrupt {
+ public:
+  UndoneOnInterrupt() = default;
+  UndoneOnInterrupt(const UndoneOnInterrupt&) = delete;
+  UndoneOnInterrupt& operator=(const UndoneOnInterrupt&) = delete;
+  /// Keeps the change (`Keep`).
+  ~UndoneOnInterrupt();
+
+  /// Makes the change with `make` while interruptions wait; when it answers true, an interruption
+  /// that comes before `Undo` or `Keep` runs `undo` before it removes the run's files. Answers
+  /// what `make` answered.
+  bool Make(const std::function<bool()>& make, std::function<void()> undo);
+
+  /// Undoes the change now, unless an interruption has undone it.
+  void Undo();
+
+  /// Keeps the change: an interruption no longer undoes it.
+  void Keep();
+
+ private:
+  std::function<void()> undo_;
+};

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <optional>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -401,6 +402,14 @@ bool RendererStarted() {
   return false;
 }
 
+// What undoes `UseRendererDir` (its `change` to the settings file `settingsFile`) after a run, or
+// when it is interrupted: the file is put back unless the renderer or its console has started.
+std::function<void()> PutBackUnlessStarted(const std::string& settingsFile, const SettingsChange& change) {
+  return [&settingsFile, &change] {
+    if (!RendererStarted()) RestoreSettings(settingsFile, change);
+  };
+}
+
 // Runs the request of run or press. A renderer folder given for it goes into the settings file
 // first, as for render, and is kept only once the renderer (or its console) has started from it.
 int RunWithRendererDir(const Options& o, const RunRequest& run) {
@@ -411,10 +420,16 @@ int RunWithRendererDir(const Options& o, const RunRequest& run) {
   if (problem.empty()) problem = MakeWritePath(o.writePath, &writePath);
   if (!problem.empty()) return Fail(problem);
   SettingsChange settingsChange;
-  if (!UseRendererDir(writePath, settingsFile, AbsoluteDir(o.rendererDir), &settingsChange, &problem))
+  UndoneOnInterrupt settingsUse;
+  if (!settingsUse.Make(
+          [&] {
+            return UseRendererDir(writePath, settingsFile, AbsoluteDir(o.rendererDir), &settingsChange,
+                                  &problem);
+          },
+          PutBackUnlessStarted(settingsFile, settingsChange)))
     return Fail(problem);
   const int status = RunCommand(run);
-  if (!RendererStarted()) RestoreSettings(settingsFile, settingsChange);
+  settingsUse.Undo();
   return status;
 }
 
@@ -440,8 +455,11 @@ int Render(const Options& o) {
     return Fail(writePathProblem);
   }
   SettingsChange settingsChange;
+  UndoneOnInterrupt settingsUse;  // an interrupted render puts the settings file back too
   if (!rendererDir.empty() &&
-      !UseRendererDir(writePath, settingsFile, rendererDir, &settingsChange, &error)) {
+      !settingsUse.Make(
+          [&] { return UseRendererDir(writePath, settingsFile, rendererDir, &settingsChange, &error); },
+          PutBackUnlessStarted(settingsFile, settingsChange))) {
     BaseDocument::Free(doc);
     return Fail(error);
   }
@@ -456,7 +474,7 @@ int Render(const Options& o) {
   BaseDocument::Free(doc);
   if (ran) return 0;
   // A folder given for this run is kept only once the renderer has started from it.
-  if (!rendererDir.empty()) RestoreSettings(settingsFile, settingsChange);
+  settingsUse.Undo();
   const std::string why = LastConsoleLine();
   return Fail(why.empty() ? "the render command could not run (is the renderer's folder right?)"
                           : "the render failed: " + why);

@@ -46,10 +46,11 @@ std::string WaitForFile(const std::string& dir, const std::string& prefix) {
 TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeavesNoTemporaries) {
   TempDir work;
   fs::copy(CORVANE_RENDERER_DIR, work / "renderer", fs::copy_options::recursive);
-  // A console line for each of the quads; fifty thousand instances take a while to save.
+  // A console line for each of the quads (two thousand take seconds); fifty thousand instances take a while
+  // to save.
   const std::string gen = "python3 " CORVANE_SOURCE_DIR "/scripts/gen-document ", write = work / "write";
-  std::string out,
-      docs = gen + "quads 150 " + work / "q.json && " + gen + "instances 100 50000 " + work / "i.json";
+  std::string out, docs = gen + "quads 150 " + work / "q.json && " + gen + "instances 100 50000 " +
+                          work / "i.json" + " && " + gen + "quads 2000 " + work / "quads.json";
   ASSERT_EQ(RunCommand(docs, &out), 0) << out;
   std::ofstream(work / "victim") << "victim";
   // Thousands of small entries: unpacking them takes long after the first is written.
@@ -89,7 +90,16 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
       "parameters": {"1408": true, "1393": {"filename": ")" +
              shot + R"("}}}]}})";
   ASSERT_TRUE(WriteZip(work / "one.povm", {entries.front()}));
-  const std::string interrupted = who + "interrupted by SIGTERM; the run's temporary files were removed\n";
+  const auto interruptedBy = [&](const std::string& signal) {
+    return who + "interrupted by " + signal + "; the run's temporary files were removed\n";
+  };
+  const std::string interrupted = interruptedBy("SIGTERM");
+  FILE* pipe = nullptr;                // the runner's standard output
+  const auto closePipe = [&](pid_t) {  // the reader goes away: the runner's next line meets a closed pipe
+    const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::dup2(null, ::fileno(pipe)), ::fileno(pipe));
+    ::close(null);
+  };
   const std::string missing = "/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n";
   const struct {
     std::string what;
@@ -168,6 +178,22 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        "check-material " + work / "many.povm",
        [&](pid_t pid) { interruptUnpacking(pid, WaitForFile(scratch, ".corvane-check.tmp-")); },
        -SIGTERM, interrupted, "", ""},
+      {"SIGTERM while the scene is saved puts back the settings file", [&] { std::ofstream(settings) << "<mine/>"; },
+       render("renderer", "i.json"), [&](pid_t pid) {
+         ASSERT_NE(WaitForFile(write + "/quickrender", ".quickrender.ovs.tmp-"), "");
+         ASSERT_EQ(::kill(pid, SIGTERM), 0);
+       }, -SIGTERM, interrupted, cfg, "<mine/>"},
+      {"SIGHUP while the meshes are written removes them and ends the runner by that signal", nullptr,
+       render("renderer", "quads.json"), [&](pid_t pid) {
+         ASSERT_NE(WaitForFile(write + "/quickrender", "models."), "");
+         ASSERT_EQ(::kill(pid, SIGHUP), 0);
+       },
+       -SIGHUP, interruptedBy("SIGHUP"), "quickrender/quickrender.ovs", ""},
+      {"a closed standard output while the meshes are written is SIGPIPE: they are removed", nullptr,
+       render("renderer", "quads.json"), closePipe, -SIGPIPE, interruptedBy("SIGPIPE"), "quickrender/quickrender.ovs",
+       ""},
+      {"with standard error closed too, the last line is left out and the runner still ends by SIGPIPE", nullptr,
+       render("renderer", "quads.json") + " 2>&1", closePipe, -SIGPIPE, "", "quickrender/quickrender.ovs", ""},
       // clang-format on
   };
   // The runner through a shell that says its process ID first. In a small pipe the console stops until it is
@@ -186,7 +212,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
     fs::remove_all(planted);
     for (const std::string& folder : {write + "/materials", scratch}) fs::create_directories(folder);
     if (row.before) row.before();
-    FILE* pipe = ::popen((runner + row.args).c_str(), "r");
+    pipe = ::popen((runner + row.args).c_str(), "r");
     EXPECT_GE(::fcntl(::fileno(pipe), F_SETPIPE_SZ, 4096), 0);
     out.clear();
     const auto readUntil = [&](const std::string& text) {  // false at the console's end
