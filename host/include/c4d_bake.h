@@ -45,8 +45,9 @@ typedef void BakeProgressHook(LONG percent, void* userdata);
 /// Prepares baking the material of `textag` (a standard material) on the object that carries it,
 /// all in `doc`: the material is evaluated at the coordinates of `texuvw` and written into the
 /// image where `destuvw` (null: `texuvw`) places each polygon. Both UVW tags must be on that
-/// object. Answers a new bake document that holds copies of everything needed, owned by the
-/// caller, or null with `*err` (when given) set.
+/// object. Answers a new bake document that holds copies of everything needed and lies in `doc`'s
+/// folder under its name (so a bitmap shader finds its file as in `doc`), owned by the caller, or
+/// null with `*err` (when given) set.
 BaseDocument* InitBakeTexture(BaseDocument* doc, TextureTag* textag, UVWTag* texuvw, UVWTag* destuvw,
                               const BaseContainer& bc, LONG* err = nullptr, BaseThread* th = nullptr);
 

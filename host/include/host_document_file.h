@@ -17,7 +17,9 @@ constexpr size_t kDocumentFileMaxBytes = size_t(1) << 31;
 
 /// Loads the document file at `path`. Returns a new document that the caller owns (free it with
 /// `BaseDocument::Free`), or null with `*error` (when not null) set to one line naming the file,
-/// the place in it and the problem.
+/// the place in it and the problem. The document lies in the file's folder (from the root) under
+/// the file's name, unless the file gives a "path" or "name"; a "path" that is not empty and not
+/// from the root is taken from the file's folder.
 BaseDocument* LoadDocumentFile(const std::string& path, std::string* error);
 
 /// Loads a document from the JSON text `json`; `sourceName` names it in error messages. Returns a

@@ -130,6 +130,9 @@ BaseDocument* InitBakeTexture(BaseDocument* doc, TextureTag* textag, UVWTag* tex
   }
   bake->SetTime(doc->GetTime());
   bake->SetFps(doc->GetFps());
+  // The copies' shaders look for their files where the document's own do.
+  bake->SetDocumentPath(doc->GetDocumentPath());
+  bake->SetDocumentName(doc->GetDocumentName());
   bake->InsertObject(opCopy, nullptr, nullptr);
   bake->InsertMaterial(matCopy);
   TextureTag* tagCopy = static_cast<TextureTag*>(TagAt(opCopy, TagIndex(op, textag)));

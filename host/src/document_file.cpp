@@ -305,7 +305,8 @@ std::string AllocFailure(const char* noun, PluginKind kind, LONG type) {
 
 class Loader {
  public:
-  Loader(BaseDocument* doc, std::string folder) : doc_(doc), folder_(std::move(folder)) {}
+  Loader(BaseDocument* doc, std::string folder, std::string fileName)
+      : doc_(doc), folder_(std::move(folder)), fileName_(std::move(fileName)) {}
   void Load(const Json& root);
 
  private:
@@ -335,7 +336,8 @@ class Loader {
   void ResolveLinks();
 
   BaseDocument* doc_;
-  std::string folder_;  // the document file's folder ("" for text without a file)
+  std::string folder_;    // the document file's folder ("" for text without a file)
+  std::string fileName_;  // the document file's name ("" for text without a file)
   std::vector<PendingLink> links_;
 };
 
@@ -344,8 +346,19 @@ void Loader::Load(const Json& root) {
   CheckKeys(root, "",
             {"name", "path", "fps", "frame", "minFrame", "maxFrame", "layers", "objects", "materials",
              "renderData", "sceneCamera"});
+  // A document loaded from a file lies in the file's folder under the file's name, unless it gives
+  // others; a folder it gives that is not from the root is taken from the file's folder, as a
+  // shader's file names are.
+  if (!folder_.empty()) {
+    doc_->SetDocumentPath(Filename(String(folder_)));
+    doc_->SetDocumentName(Filename(String(fileName_)));
+  }
   if (const Found v = Find(root, "name")) doc_->SetDocumentName(Filename(String(ToText(*v, "/name"))));
-  if (const Found v = Find(root, "path")) doc_->SetDocumentPath(Filename(String(ToText(*v, "/path"))));
+  if (const Found v = Find(root, "path")) {
+    std::string path = ToText(*v, "/path");
+    if (!folder_.empty() && !path.empty() && path[0] != '/') path = folder_ + '/' + path;
+    doc_->SetDocumentPath(Filename(String(path)));
+  }
   if (const Found v = Find(root, "fps")) {
     LONG fps = ToLong(*v, "/fps");
     if (fps < 1) Fail("/fps", "the frame rate must be at least 1, not " + std::to_string(fps));
@@ -792,7 +805,8 @@ BaseDocument* LoadTree(Read read, const std::string& sourceName, const std::stri
   try {
     json::Node root = read();
     doc = BaseDocument::Alloc();
-    Loader(doc, folder).Load(root);
+    Loader(doc, folder, folder.empty() ? std::string() : sourceName.substr(sourceName.rfind('/') + 1))
+        .Load(root);
     if (error) error->clear();
     return doc;
   } catch (const LoadError& e) {

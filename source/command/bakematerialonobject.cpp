@@ -118,6 +118,66 @@ UVWTag* UvwTagAt(BaseObject* op, LONG nr) {
   return static_cast<UVWTag*>(op->GetTag(Tuvw));
 }
 
+std::string Utf8(const Filename& file) { return Helpers::ToUTF8String(file.GetString()); }
+
+// Why the texture `file` of a bitmap shader was not found for a document in `folder` (empty when
+// the document has none): where it was looked for, and where to put it.
+std::string MissingTexture(const Filename& file, const Filename& folder) {
+  const std::string given = Utf8(file);
+  const bool fromRoot = !given.empty() && given[0] == '/';
+  if (!folder.Content())
+    return "the texture " + given + " could not be found" +
+           (fromRoot ? "" : ": the document has no folder to look in; name the image from the root");
+  const bool elsewhere = fromRoot && Utf8(file.GetDirectory()) != Utf8(folder);
+  return "the texture " + Utf8(file.GetFile()) + " could not be found " +
+         (elsewhere ? "at " + given + ", " : "") + "beside the document or in its tex folder: put it in " +
+         Utf8(folder) + " or " + Utf8(folder + Filename("tex"));
+}
+
+// Why the host could not prepare `shader` (a channel's shader) for the bake of a document in
+// `folder`: the first bitmap shader in its tree whose image is missing or unreadable; empty when
+// every image is there.
+std::string ImageFailure(BaseShader* shader, const Filename& folder) {
+  if (shader->GetType() == Xbitmap) {
+    const Filename file = shader->GetDataInstance()->GetFilename(BITMAPSHADER_FILENAME);
+    if (!file.Content()) return "a bitmap shader of the channel names no image: choose one in it";
+    bool found = false;
+    const Filename located = Helpers::GetTexturePath(file, folder, &found);
+    if (!found && !GeFExist(file)) return MissingTexture(file, folder);
+    BaseBitmap image;
+    if (image.Init(located) != IMAGERESULT_OK)
+      return "the texture " + Utf8(located) + " could not be read as a JPEG, PNG or TIFF image";
+  }
+  for (BaseShader* child = shader->GetDown(); child; child = child->GetNext())
+    if (std::string why = ImageFailure(child, folder); !why.empty()) return why;
+  return std::string();
+}
+
+// Words for the result `code` of the host's bake of `shader` in `document` with `settings`.
+std::string BakeFailure(LONG code, const BaseContainer& settings, BaseShader* shader,
+                        BaseDocument* document) {
+  switch (code) {
+    case BAKE_TEX_ERR_NO_DOC: return "the host has no document to bake in";
+    case BAKE_TEX_ERR_NO_MEM: return TemporaryFile::ErrorText(ENOMEM);
+    case BAKE_TEX_ERR_NO_TEXTURE_TAG: return "the texture tag is not in the document";
+    case BAKE_TEX_ERR_NO_OBJECT: return "the texture tag is not on a polygon object";
+    case BAKE_TEX_ERR_NO_UVW_TAG: return "the object has no UVW coordinates to bake along";
+    case BAKE_TEX_ERR_NO_MATERIAL: return "the host cannot bake the channel's shader";
+    case BAKE_TEX_ERR_NO_CHANNEL: return "the host was given no channel to bake";
+    case BAKE_TEX_ERR_WRONG_SIZE:
+    case BAKE_TEX_ERR_WRONG_BITMAP:
+      return "the host cannot bake an image of " + std::to_string(settings.GetLong(BAKE_TEX_WIDTH)) + " x " +
+             std::to_string(settings.GetLong(BAKE_TEX_HEIGHT)) + " pixels: choose a smaller Res X or Res Y";
+    case BAKE_TEX_ERR_SHADER: {
+      const std::string why =
+          shader ? ImageFailure(shader, document ? document->GetDocumentPath() : Filename()) : std::string();
+      return why.empty() ? "a shader of the channel could not be prepared for the bake" : why;
+    }
+    case BAKE_TEX_ERR_USERBREAK: return "the bake was stopped";
+    default: return "the host could not bake it (error " + std::to_string(code) + ")";
+  }
+}
+
 }  // namespace
 
 bool BakeSizeFits(LONG width, LONG height) {
@@ -146,11 +206,12 @@ bool TextureBakeThread::BakeShaderOnObject(BakeChannelJob& job) {
   const Channel* channel = ChannelOfLink(job.linkId);
   if (!channel || !job.tempTag || !job.tempMaterial) return false;
   LONG error = BAKE_TEX_ERR_NONE;
+  BaseShader* shader = LinkedShader(job.tempMaterial, MATERIAL_COLOR_SHADER, document);
   BaseDocument* bake = InitBakeTexture(document, job.tempTag, uvwTag, uvwTag, settings, &error, this);
   if (!bake) {
-    job.why = "the bake could not be prepared (error " + std::to_string(error) + ")";
-    GePrint(String("Could not prepare the bake of the channel ") + String(channel->name) +
-            String(" (error ") + String::LongToString(error) + String(")."));
+    job.why = BakeFailure(error, settings, shader, document);
+    GePrint(String("Could not prepare the bake of the channel ") + String(channel->name) + String(": ") +
+            String(job.why) + String("."));
     return false;
   }
   const LONG width = settings.GetLong(BAKE_TEX_WIDTH);
@@ -162,9 +223,9 @@ bool TextureBakeThread::BakeShaderOnObject(BakeChannelJob& job) {
     job.why = TemporaryFile::ErrorText(ENOMEM);
     GePrint(String("No memory to bake the channel ") + String(channel->name) + String("."));
   } else if (LONG result = BakeTexture(bake, settings, bitmap, this); result != BAKE_TEX_ERR_NONE) {
-    job.why = "the host could not bake it (error " + std::to_string(result) + ")";
-    GePrint(String("Could not bake the channel ") + String(channel->name) + String(" (error ") +
-            String::LongToString(result) + String(")."));
+    job.why = BakeFailure(result, settings, shader, document);
+    GePrint(String("Could not bake the channel ") + String(channel->name) + String(": ") + String(job.why) +
+            String("."));
   } else {
     BaseContainer saver;
     saver.SetLong(JPGSAVER_QUALITY, 100);
@@ -395,6 +456,8 @@ Bool BakeDialog::StartBake() {
     job.linkId = c.linkId;
     job.name = c.name;
     auto* clone = static_cast<BaseShader*>(shader->GetClone(COPYFLAGS_NONE));
+    // The clone's images are found where a render finds them: beside the document, in its "tex" folder.
+    if (clone) Helpers::FixTexturePaths(clone, document);
     job.tempMaterial = BaseMaterial::Alloc(Mmaterial);
     job.tempTag = TextureTag::Alloc();
     if (!clone || !job.tempMaterial || !job.tempTag) {

@@ -385,7 +385,10 @@ Bool BakeShaderToBitmap(MultipassBitmap* bitmap, BaseShader* shader, BaseDocumen
   BaseDocument* temp = BaseDocument::Alloc();
   if (!temp) return false;
   bool baked = false;
-  if (doc) temp->SetTime(doc->GetTime());
+  if (doc) {
+    temp->SetTime(doc->GetTime());
+    temp->SetDocumentPath(doc->GetDocumentPath());
+  }
 
   BaseContainer bake;
   bake.SetBool(BAKE_TEX_COLOR, TRUE);

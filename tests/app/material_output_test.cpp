@@ -24,7 +24,9 @@ const char kDocument[] = R"json({"name": "paths.c4d",
   "materials": [
     {"type": 1024337, "name": "Checker", "parameters": {"6003": true, "6005": true,
       "6118": {"shader": {"type": 5833, "parameters": {"1000": {"filename": "checker.png"}}}},
-      "6069": {"shader": {"type": 5833, "parameters": {"1000": {"filename": "gone.png"}}}}}},
+      "6069": {"shader": {"type": 5833, "parameters": {"1000": {"filename": "gone.png"}}}},
+      "6006": true,
+      "6074": {"shader": {"type": 5833, "parameters": {"1000": {"filename": "relief.png"}}}}}},
     {"type": 1024337, "name": "Glow", "parameters": {"6007": true, "6080": true,
       "6118": {"shader": {"type": 1011100, "name": "Ramp"}}}}]
 })json";
@@ -34,6 +36,8 @@ TEST(MaterialOutputTest, TexturesKeepFullPathsAndANewMaterialItsDefaults) {
   fs::create_directories(home / "scene");
   std::ofstream(home / "scene/paths.json") << kDocument;
   ASSERT_TRUE(WritePngFile(home / "scene/checker.png", 2, 1, {255, 0, 0, 0, 0, 255}));
+  fs::create_directories(home / "scene/tex");
+  ASSERT_TRUE(WritePngFile(home / "scene/tex/relief.png", 1, 1, {128, 128, 128}));  // in its "tex" folder
   fs::copy(CORVANE_RENDERER_DIR, renderer.path(), fs::copy_options::recursive);
   std::string output, command = "cd '" + home.path() + "' && " + CORVANE_HOST_EXE + " render --plugin-dir " +
                                 CORVANE_PLUGIN_DIR + " --write-path " + write.path() + " --renderer-dir " +
@@ -43,7 +47,7 @@ TEST(MaterialOutputTest, TexturesKeepFullPathsAndANewMaterialItsDefaults) {
   const std::string scene =
       std::regex_replace(ReadFile(write / "quickrender/quickrender.ovs"), std::regex(">\\s+<"), "><");
   const std::string folder = home / "scene";
-  for (const char* file : {"/checker.png</path>", "/gone.png</path>"})
+  for (const char* file : {"/checker.png</path>", "/gone.png</path>", "/tex/relief.png</path>"})
     EXPECT_NE(scene.find("<path>" + folder + file), std::string::npos) << scene;
   const std::string text = std::regex_replace(output, std::regex("time: [0-9]+\\.[0-9]{3} s"), "time: T s");
   EXPECT_NE(text.find("\nExporting materials...\nCould not find the texture " + folder +

@@ -41,6 +41,9 @@ TEST(RunStatusTest, ACommandThatDidNotDoItsWorkSaysWhichAndWhy) {
   const std::string fifo = work / "fifo", doc = work / "doc.json", packed = work / "write/materials/m.ovm";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   std::ofstream(doc) << R"({"materials": [{"type": 1024337, "name": "M"}]})";
+  // The sample document without its image, neither beside it nor in its "tex" folder.
+  const std::string textured = work / "textured.json";
+  fs::copy_file(CORVANE_SOURCE_DIR "/docs/examples/textured.json", textured);
   const std::string did = " did not run: ", special = ": not a regular file";
   const std::pair<std::string, std::string> rows[] = {
       {"render " + fifo, "cannot open the document " + fifo + special},
@@ -55,6 +58,12 @@ TEST(RunStatusTest, ACommandThatDidNotDoItsWorkSaysWhichAndWhy) {
       {"press M 6270 " + doc + " --answer file:" + (work / "m.povm"),
        "button 6270 of \"M\"" + did + "The material file was written to " + packed +
            " but could not be packed."},
+      {"run 1024338 " + textured + " --select CheckerTag --answer gadget:10011=4 --answer gadget:10012=4" +
+           " --answer gadget:10017=" + work / "c.jpg" + " --answer button:10001",
+       "command 1024338 (Bake Material on Object)" + did +
+           "The channel albedo was not baked (the texture checker.png could not be found beside the document "
+           "or in its tex folder: put it in " +
+           work.path() + " or " + work / "tex" + "); it keeps its shader."},
   };
   for (const auto& [args, err] : rows) {
     const Result r = RunRunner(work / "write", args);

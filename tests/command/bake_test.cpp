@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
 #include <tuple>
 
 #include "c4d.h"
@@ -15,6 +18,7 @@
 #include "material/customorvanematerial.h"
 #include "material/materialparams.h"
 #include "support/host_fixture.h"
+#include "support/image_files.h"
 
 namespace {
 
@@ -128,6 +132,16 @@ TEST_F(Bake, BakesChannelsAndRelinksTheCopy) {
   TempDir dir;
   SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
   SetColourShader(MAT_USE_BUMP, MAT_BUMP_SHADER, LVector(0.5, 0.5, 0.5));
+  // The emission's image is in the document's "tex" folder, named beside the document as a
+  // document file names it: the bake finds it where a render does.
+  doc->SetDocumentPath(Filename(String(dir.path())));
+  std::filesystem::create_directories(dir / "tex");
+  ASSERT_TRUE(WritePngFile(dir / "tex/glow.png", 1, 1, {0, 0, 255}));
+  BaseShader* glow = BaseShader::Alloc(Xbitmap);
+  glow->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME, Filename(String(dir / "glow.png")));
+  mat->InsertShader(glow);
+  mat->GetDataInstance()->SetLink(MAT_EMISSION_SHADER, glow);
+  mat->GetDataInstance()->SetBool(MAT_USE_EMISSION, true);
   BaseShader* sourceAlbedo =
       static_cast<BaseShader*>(mat->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, doc));
   BakeDialog dlg(doc, tag, quad, mat);
@@ -164,7 +178,8 @@ TEST_F(Bake, BakesChannelsAndRelinksTheCopy) {
     LONG r, g, b;
   };
   for (const Expect& e : {Expect{MAT_ALBEDO_SHADER, "wood_albedo.jpg", 255, 0, 0},
-                          Expect{MAT_BUMP_SHADER, "wood_bump.jpg", 128, 128, 128}}) {
+                          Expect{MAT_BUMP_SHADER, "wood_bump.jpg", 128, 128, 128},
+                          Expect{MAT_EMISSION_SHADER, "wood_emission.jpg", 0, 0, 255}}) {
     SCOPED_TRACE(e.file);
     auto* sh = static_cast<BaseShader*>(copyMat->GetDataInstance()->GetLink(e.link, doc));
     ASSERT_NE(sh, nullptr);
@@ -220,20 +235,39 @@ TEST_F(Bake, CopyKeepsTheSourcesWorldPlacement) {
   }
 }
 
-// A channel whose image cannot be saved says why, keeps its shader, and leaves what is at the
-// image's name as it was.
+// A channel whose image cannot be saved, or whose texture cannot be read, says why, keeps its
+// shader, and leaves what is at the image's name as it was.
 TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
   TempDir dir;
   const std::string fifo = dir / "fifo_albedo.jpg", device = dir / "device_albedo.jpg";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const bool haveDevice = mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+  std::filesystem::create_directories(dir / "tex");
+  std::ofstream(dir / "tex/notes.png") << "not an image";
+  const std::string notFound = " could not be found beside the document or in its tex folder: put it in " +
+                               dir.path() + " or " + dir / "tex";
   const struct {
     std::string base, image, why;
+    std::string texture = "";    // the albedo is a bitmap of this file (else a colour), and the
+    bool documentFolder = true;  // document lies in `dir` (or in no folder)
   } cases[] = {
       {"/nonexistent-folder-for-bake/wood.png", "/nonexistent-folder-for-bake/wood_albedo.jpg",
        "No such file or directory"},
       {dir / "fifo.png", fifo, "not a regular file"},
       {haveDevice ? dir / "device.png" : "", device, "not a regular file"},
+      {dir / "a.png", dir / "a_albedo.jpg", "the texture gone.png" + notFound, dir / "gone.png"},
+      {dir / "b.png", dir / "b_albedo.jpg",
+       "the texture gone.png could not be found at /elsewhere/gone.png, "
+       "beside the document or in its tex folder: put it in " +
+           dir.path() + " or " + dir / "tex",
+       "/elsewhere/gone.png"},
+      {dir / "c.png", dir / "c_albedo.jpg",
+       "the texture gone.png could not be found: the document has no folder to look in; name the image from "
+       "the root",
+       "gone.png", false},
+      {dir / "d.png", dir / "d_albedo.jpg",
+       "the texture " + dir / "tex/notes.png" + " could not be read as a JPEG, PNG or TIFF image",
+       "notes.png"},
   };
   SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
   const auto itself = [](const std::string& path) {  // what is at `path`, itself
@@ -244,6 +278,13 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
     if (c.base.empty()) continue;  // device nodes need the right to make them
     SCOPED_TRACE(c.image);
     const auto before = itself(c.image);
+    doc->SetDocumentPath(c.documentFolder ? Filename(String(dir.path())) : Filename());
+    if (!c.texture.empty()) {
+      BaseShader* image = BaseShader::Alloc(Xbitmap);
+      image->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME, Filename(String(c.texture)));
+      mat->InsertShader(image);
+      mat->GetDataInstance()->SetLink(MAT_ALBEDO_SHADER, image);
+    }
     BakeDialog dlg(doc, tag, quad, mat);
     ASSERT_TRUE(Press(dlg, c.base, 4, 4));
     ASSERT_TRUE(WaitFor([&] { return !dlg.thread->IsRunning(); }));
@@ -252,11 +293,12 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
     ASSERT_NE(copyMat, mat);
     auto* sh = static_cast<BaseShader*>(copyMat->GetDataInstance()->GetLink(MAT_ALBEDO_SHADER, doc));
     ASSERT_NE(sh, nullptr);
-    EXPECT_EQ(sh->GetType(), Xcolor);
+    EXPECT_EQ(sh->GetType(), c.texture.empty() ? LONG{Xcolor} : LONG{Xbitmap});
     const auto lines = Console();
-    const std::string why = c.image + ": " + c.why;
+    const std::string why = c.texture.empty() ? c.image + ": " + c.why : c.why;
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2], "Could not save the channel albedo to " + why);
+    EXPECT_EQ(lines[lines.size() - 2], c.texture.empty() ? "Could not save the channel albedo to " + why
+                                                         : "Could not bake the channel albedo: " + why + ".");
     EXPECT_EQ(lines.back(), "The channel albedo was not baked (" + why + "); it keeps its shader.");
     EXPECT_EQ(itself(c.image), before);
   }
@@ -279,9 +321,11 @@ TEST_F(Bake, OversizedBakeIsRefused) {
       dlg.Timer(BaseContainer());
     }
     ASSERT_FALSE(Console().empty());
-    EXPECT_EQ(Console().back(), refused ? "The bake size " + text + " is too large."
-                                        : "The channel albedo was not baked (the bake could not be prepared "
-                                          "(error 3007)); it keeps its shader.");
+    EXPECT_EQ(Console().back(),
+              refused ? "The bake size " + text + " is too large."
+                      : "The channel albedo was not baked (the host cannot bake an image of " + text +
+                            " pixels: choose a smaller Res X or Res Y); it keeps its "
+                            "shader.");
   }
 }
 
