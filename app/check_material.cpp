@@ -4,19 +4,27 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
-#include <filesystem>
 #include <sstream>
 
 #include "c4d.h"
 #include "host_control.h"
+#include "archive/nestedmaterial.h"
 #include "archive/unpackfailure.h"
 #include "orvane_utils/OrvaneMaterialCheck.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
 #include "files/temporaryfile.h"
 
 namespace {
+
+// The folder for scratch folders: $TMPDIR, read as unset when it is empty (as mktemp reads it),
+// else /tmp.
+std::string ScratchParent() {
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp && *tmp ? tmp : "/tmp";
+}
 
 // Checks the ".ovm" file at `path`; every line names `shown`, as compilers do, so that several
 // reports can be told apart.
@@ -41,7 +49,8 @@ int CheckOvm(const std::string& path, const std::string& shown, std::ostream& ou
 }
 
 // Unpacks the archive at `path` into `dir` with the host's extraction, as the import does, and
-// checks the first ".ovm" found there in the host's order.
+// checks the first ".ovm" found at its top level in the host's order. One in a folder of the
+// archive is named, not checked: the renderer reads only the top level.
 int CheckArchive(const std::string& path, const std::string& dir, std::ostream& out) {
   ZipFile* zip = ZipFile::Alloc();
   const bool extracted = zip && zip->ExtractToDirectory(Filename(path), Filename(dir),
@@ -63,7 +72,11 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
   }
   BrowseFiles::Free(browser);
   if (ovm.empty()) {
-    out << path << ": the archive holds no .ovm file: not a material file\n";
+    const String nested = Helpers::NestedMaterialFile(Filename(dir));
+    if (nested.Content())
+      out << path << ": " << host::ToUtf8(Helpers::NotAtTopLevelText(nested)) << "\n";
+    else
+      out << path << ": the archive holds no .ovm file: not a material file\n";
     return 1;
   }
   return CheckOvm(ovm, path, out);
@@ -85,14 +98,10 @@ int CheckMaterialFile(const std::string& path, std::ostream& out) {
   }
   // A scratch folder of its own, removed again whatever happens (an interruption too); one that a
   // killed check left is swept when the next one is made.
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path temporary = fs::temp_directory_path(ec);
-  const std::string scratch =
-      ec ? std::string() : TemporaryFile::MakeTemporaryFolder(temporary / "corvane-check");
+  const std::string scratch = TemporaryFile::MakeTemporaryFolder(ScratchParent() + "/corvane-check");
   if (scratch.empty()) {
-    out << path << ": Could not unpack the archive: "
-        << Helpers::UnpackFailureText(ZIPERROR_WRITE, ec ? ec.value() : errno) << "\n";
+    out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(ZIPERROR_WRITE, errno)
+        << "\n";
     return 2;
   }
   struct Remove {

@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <filesystem>
+#include <cstdlib>
 #include <string>
 
 #include "c4d.h"
@@ -18,8 +18,10 @@ namespace {
 
 constexpr LONG kSide = 1024;
 
+// In $TMPDIR, read as unset when it is empty (as mktemp reads it), else in /tmp.
 std::string Target(const char* name) {
-  return (std::filesystem::temp_directory_path() / (std::string("corvane-bench-") + name)).string();
+  const char* tmp = std::getenv("TMPDIR");
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/corvane-bench-" + name;
 }
 
 BaseShader* NewGradient() {

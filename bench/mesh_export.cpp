@@ -86,7 +86,9 @@ struct GridDocument {
 
 const std::string& BenchDir() {
   static const std::string dir = [] {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "corvane-bench-XXXXXX").string();
+    // In $TMPDIR, read as unset when it is empty (as mktemp reads it), else in /tmp.
+    const char* tmp = std::getenv("TMPDIR");
+    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/corvane-bench-XXXXXX";
     char* made = mkdtemp(tmpl.data());
     if (!made) std::abort();
     return std::string(made);

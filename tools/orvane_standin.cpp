@@ -8,7 +8,8 @@
 //     (arguments separated by tabs; a tab, line break or backslash inside an argument is written
 //     as \t, \n, \r or \\);
 //   - "--pack MATERIAL ARCHIVE" writes a ZIP archive holding the material file under its own name;
-//   - "--unpack ARCHIVE DIR" extracts an archive (refusing names that point outside DIR);
+//   - "--unpack ARCHIVE DIR" extracts an archive through the host's extraction (ZipFile), with its
+//     limits, saying why it refused one;
 //   - "-o IMAGE" writes a small valid PNG there;
 //   - with the environment variable ORVANE_STANDIN_WAIT naming a file (a FIFO, say), reads it to
 //     its end before exiting, so that a test decides the moment the program ends;
@@ -32,7 +33,10 @@
 #include <string>
 #include <vector>
 
+#include "archive/unpackfailure.h"
+#include "c4d_file.h"
 #include "files/temporaryfile.h"
+#include "host_control.h"
 
 namespace {
 
@@ -156,81 +160,24 @@ bool Pack(const std::string& material, const std::string& archive) {
   return true;
 }
 
-bool SafeName(const std::string& name) {
-  if (name.empty() || name[0] == '/' || name.find('\\') != std::string::npos) return false;
-  size_t start = 0;
-  for (;;) {
-    size_t end = name.find('/', start);
-    if (name.substr(start, end == std::string::npos ? end : end - start) == "..") return false;
-    if (end == std::string::npos) return true;
-    start = end + 1;
-  }
+// The callback of the unpacking: the folder an entry goes into, where it is there already, is
+// never swept, since what an earlier unpacking put there may carry a temporary's name.
+Bool KeepUnswept(const Filename&, const Filename& target, void*) {
+  TemporaryFile::Folder folder;
+  if (TemporaryFile::OpenFolder(Dirname(host::ToUtf8(target.GetString())), 0, &folder) == 0)
+    TemporaryFile::SkipSweep(folder);
+  return true;
 }
 
-// Writes the entry `index` of `za` as the file `name` of the folder `into`: through a temporary
-// beside it, renamed once complete.
-bool Extract(zip_t* za, zip_int64_t index, const TemporaryFile::Folder& into, const std::string& name,
-             std::string* why) {
-  std::string temporary, final;
-  const int fd = TemporaryFile::CreateIn(into, name, &temporary, &final);
-  if (fd < 0) {
-    *why = TemporaryFile::ErrorText(errno);
-    return false;
-  }
-  zip_file_t* in = zip_fopen_index(za, index, 0);
-  int failure = in ? 0 : EIO;
-  char buffer[65536];
-  zip_int64_t n = 0;
-  while (!failure && (n = zip_fread(in, buffer, sizeof buffer)) > 0)
-    if (!TemporaryFile::WriteAll(fd, buffer, static_cast<size_t>(n))) failure = errno;
-  if (!failure && n < 0) failure = EIO;
-  if (in) zip_fclose(in);
-  if (::close(fd) != 0 && !failure) failure = errno;
-  if (failure) {
-    TemporaryFile::Discard(temporary);
-  } else if (!TemporaryFile::Commit(temporary, final)) {
-    failure = errno;
-  }
-  if (failure) *why = TemporaryFile::ErrorText(failure);
-  return !failure;
-}
-
+// Unpacks through the host's extraction, with its limits: an archive with an unsafe name, more
+// entries, bytes or names in a path than it takes, or more bytes than the disk has free, is
+// refused before anything is written, and a refused archive leaves the folder as it was.
 bool Unpack(const std::string& archive, const std::string& dir) {
-  int error = 0;
-  zip_t* za = zip_open(archive.c_str(), ZIP_RDONLY, &error);
-  if (!za) {
-    std::fprintf(stderr, "orvane-standin: cannot open %s\n", archive.c_str());
-    return false;
-  }
-  zip_int64_t count = zip_get_num_entries(za, 0);
-  for (zip_int64_t i = 0; i < count; ++i) {
-    const char* name = zip_get_name(za, i, 0);
-    if (!name || !SafeName(name)) {
-      std::fprintf(stderr, "orvane-standin: refusing the entry %s\n", name ? name : "?");
-      zip_discard(za);
-      return false;
-    }
-  }
-  // The folder is walked once and made where missing; every entry is written relative to it.
-  TemporaryFile::Folder root;
-  std::string why;
-  bool ok = TemporaryFile::OpenFolder(dir, TemporaryFile::kMakeMissing, &root, &why) == 0;
-  // What the archive holds is never swept, whatever its names.
-  if (ok) TemporaryFile::SkipSweep(root);
-  for (zip_int64_t i = 0; ok && i < count; ++i) {
-    std::string name = zip_get_name(za, i, 0);
-    const bool folder = EndsWith(name, "/");
-    if (folder) name.pop_back();
-    const size_t slash = folder ? name.size() : name.rfind('/');
-    TemporaryFile::Folder into = root;
-    if (slash != std::string::npos)
-      ok = TemporaryFile::OpenFolderAt(root, name.substr(0, slash), TemporaryFile::kMakeMissing, &into,
-                                       &why) == 0;
-    if (ok) TemporaryFile::SkipSweep(into);
-    if (ok && !folder)
-      ok = Extract(za, i, into, name.substr(slash == std::string::npos ? 0 : slash + 1), &why);
-  }
-  zip_discard(za);
+  ZipFile* zip = ZipFile::Alloc();
+  const bool ok = zip->ExtractToDirectory(Filename(String(archive)), Filename(String(dir)),
+                                          ZIP_EXTRACT_CREATE_SUBDIR, KeepUnswept, nullptr, nullptr);
+  const std::string why = Helpers::UnpackFailureText(zip->GetError(), zip->GetSystemError());
+  ZipFile::Free(zip);
   if (!ok)
     std::fprintf(stderr, "orvane-standin: cannot unpack %s into %s: %s\n", archive.c_str(), dir.c_str(),
                  why.c_str());

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "archive/nestedmaterial.h"
 #include "command/importtext.h"
 #include "main/helpers.h"
 #include "main/orvanelaunch.h"
@@ -101,6 +102,7 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   unpackedFrom_.clear();
   unpackedAs_.clear();
   loadedTextures_.clear();
+  const Filename archive = fileName;
   if (fileName.CheckSuffix("povm")) {
     std::string why;
     const Filename target = Helpers::NewFolder(materials, folder, &why);
@@ -154,7 +156,14 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
     if (doc) doc->Message(MSG_UPDATE);
     EventAdd();
   } else if (!refused) {
-    GePrint("no ovm");
+    // The renderer reads an archive's top level only: a material file in a folder of it is named,
+    // not imported.
+    const String nested =
+        unpacked.empty() ? String() : Helpers::NestedMaterialFile(Filename(ImportText(unpacked)));
+    if (nested.Content())
+      GePrint(String("Could not import ") + archive.GetString() + ": " + Helpers::NotAtTopLevelText(nested));
+    else
+      GePrint("no ovm");
   }
   // The imported materials' textures point into the unpacked folder; an import that imported
   // nothing leaves nothing.

@@ -52,7 +52,9 @@ class ImportOVM : public CommandData {
   /// Imports the file `file` (".ovm", or ".povm" unpacked first) into `doc`, then shows the
   /// gathered warnings in one dialog. What `Execute` does once a file is chosen. False when
   /// nothing could be imported: a file that is not a material file ("no ovm"), an archive that
-  /// cannot be unpacked ("Could not unpack <path>: <reason>" on the console), a file that cannot
+  /// cannot be unpacked ("Could not unpack <path>: <reason>" on the console), one whose material
+  /// file lies in a folder of it, not at its top level ("Could not import <path>: the material file
+  /// must be at the archive's top level; found <its path in the archive>"), a file that cannot
   /// be read or has no "scenedata" ("Could not read material file <path>: <reason>"), or an
   /// import that stopped (see `ImportXml`). False too for a file that was not read whole: one
   /// that is not well-formed XML has what comes before its fault imported, the console line

@@ -38,10 +38,14 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
                     longName = write("long.povm", MakeZip({{std::string(300, 'n') + ".ovm", chain}}));
   const std::string loop = write("loop.ovm", "<scenedata>" + mat("a", "x") + mat("x", "y") + mat("y", "x") +
                                                  mat("Leaf") + "</scenedata>");
+  // The material in a folder, as `zip -r` of a folder packs it: named, not used.
+  const std::string nested = write("nested.povm", MakeZip({{"mat/", ""}, {"mat/chain.ovm", chain}})),
+                    topLevel = ": the material file must be at the archive's top level; found mat/chain.ovm";
   const struct {
     std::string args;
     int status;
     std::string reason, line;  // why an import did not run; a console line (the reason when empty)
+    bool emptyTmpdir = false;  // TMPDIR set but empty, read as unset
   } rows[] = {
       // clang-format off
       {"import " + write("truncated.ovm", head + "<material><name>B"), 1,
@@ -70,15 +74,22 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
       {"import " + std::filesystem::relative(CORVANE_TEST_DATA "/materials/good.ovm").string(), 0, "",
        "Loaded texture: " CORVANE_TEST_DATA "/materials/red.png"},
       {"check-material " + loop, 1, "", loop + ": error: " + cycle + "."},
+      {"check-material " + work / "good.povm", 0, "", work / "good.povm: 202 materials, 0 errors.", true},
+      {"import " + nested, 1, "Could not import " + nested + topLevel, ""},
+      {"check-material " + nested, 1, "", nested + topLevel},
       // clang-format on
   };
-  const std::string runner = "(TMPDIR=" + work / "tmp" + " " CORVANE_HOST_EXE " --plugin-dir " +
-                             CORVANE_PLUGIN_DIR + " --write-path " + work / "write" + " ";
+  const std::string runner =
+      " " CORVANE_HOST_EXE " --plugin-dir " CORVANE_PLUGIN_DIR " --write-path " + work / "write" + " ";
   const std::string cmd = "corvane-host: command 1022469 (Import Orvane Material...) did not run: ";
   std::filesystem::create_directory(work / "tmp");
   for (const auto& row : rows) {
     std::string out;
-    EXPECT_EQ(RunCommand(runner + row.args + " 2>" + work / "err" + ")", &out), row.status) << row.args;
+    EXPECT_EQ(RunCommand("(TMPDIR=" + (row.emptyTmpdir ? "" : work / "tmp") + runner + row.args + " 2>" +
+                             work / "err" + ")",
+                         &out),
+              row.status)
+        << row.args;
     EXPECT_EQ(ReadFile(work / "err"), row.reason.empty() ? "" : cmd + row.reason + "\n") << row.args;
     EXPECT_NE(out.find((row.line.empty() ? row.reason : row.line) + "\n"), std::string::npos) << out;
     // Where the console goes on after its line, a dialog says the reason last.

@@ -8,6 +8,7 @@
 
 #include "c4d.h"
 #include "host_control.h"
+#include "support/host_fixture.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ class FilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     host::ResetAll();
-    std::string pattern = (fs::temp_directory_path() / "corvane-files-XXXXXX").string();
+    std::string pattern = SystemTemporaryFolder() + "/corvane-files-XXXXXX";
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     root = pattern;
   }

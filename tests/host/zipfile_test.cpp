@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/unpackfailure.h"
 #include "c4d.h"
 #include "support/host_fixture.h"
 #include "support/zip_writer.h"
@@ -242,11 +243,24 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
                    {"b.ovm", "b", 300 << 20, ZipFile::CalcCRC32("b", 1)}}),
        ZIPERROR_CORRUPT},
   };
+  // The renderer stand-in's --unpack goes through the same extraction: it refuses each archive too,
+  // in the import's words, and leaves nothing. It runs from a folder of its own, where its log goes.
+  TempDir renderer;
+  const std::string standin = renderer / "OrvaneConsole";
+  fs::copy_file(CORVANE_RENDERER_DIR "/Orvane.app/Contents/MacOS/OrvaneConsole", standin);
   for (size_t row = 0; row < std::size(rows); ++row) {
     std::ofstream(zip, std::ios::binary | std::ios::trunc) << rows[row].zip;
     int system = -1;
     EXPECT_EQ(ExtractError(zip, out, &system), rows[row].error) << row;
     EXPECT_EQ(system, rows[row].system) << row;
+    EXPECT_EQ(Tree(root), std::set<std::string>{"archive.povm"}) << row;
+    std::string said;
+    EXPECT_EQ(
+        RunCommand(standin + " --unpack " + zip.string() + " " + out.string() + " 2>&1 >/dev/null", &said), 1)
+        << row;
+    EXPECT_EQ(said, "orvane-standin: cannot unpack " + zip.string() + " into " + out.string() + ": " +
+                        Helpers::UnpackFailureText(rows[row].error, rows[row].system) + "\n")
+        << row;
     EXPECT_EQ(Tree(root), std::set<std::string>{"archive.povm"}) << row;
   }
   int system = 0;

@@ -172,6 +172,11 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
        unpack("2/wood.povm", "unsafe name")},
       {"abs.povm", MakeZip({{"/abs.ovm", text}}), "", unpack("abs.povm", "unsafe name")},
       {"readme.povm", MakeZip({{"readme.txt", "no material"}}), "", "no ovm"},
+      // Only the top level is read, as the renderer reads it; a folder's material file is named, the
+      // folders in name order, each where its name comes.
+      {"nested.povm", MakeZip({{"readme.txt", "x"}, {"mat/z.ovm", text}, {"mat/deep/a.OVM", text}}), "",
+       "Could not import " + dir / "nested.povm" +
+           ": the material file must be at the archive's top level; found mat/deep/a.OVM"},
       {"nodata.povm", MakeZip({{"n.ovm", "<material/>"}}), "",
        "Could not read material file " + dir / "materials/nodata.povm0/n.ovm" +
            ": The file has no \"scenedata\" element."},

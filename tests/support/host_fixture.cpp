@@ -19,8 +19,13 @@ void HostTest::SetUp() {
 
 void HostTest::TearDown() { host::ResetAll(); }
 
+std::string SystemTemporaryFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp && *tmp ? tmp : "/tmp";
+}
+
 TempDir::TempDir() {
-  std::string tmpl = (fs::temp_directory_path() / "corvane-test-XXXXXX").string();
+  std::string tmpl = SystemTemporaryFolder() + "/corvane-test-XXXXXX";
   char* made = mkdtemp(tmpl.data());
   path_ = made ? made : "";
 }

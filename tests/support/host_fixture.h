@@ -22,6 +22,10 @@ class HostTest : public ::testing::Test {
   static std::vector<std::string> Console() { return host::ConsoleLines(); }
 };
 
+/// The system's temporary folder: $TMPDIR, read as unset when it is empty (as mktemp reads it), else
+/// /tmp.
+std::string SystemTemporaryFolder();
+
 /// A fresh empty folder under the system's temporary folder, removed with the object.
 class TempDir {
  public:

@@ -1,0 +1,49 @@
+// A material archive's material file must lie at its top level: the renderer's unpacking reads
+// only that. For an archive whose material file lies in a folder of it instead, the plug-in's
+// import and the runner's material check name what they found there, in the same words. Header
+// only; whoever includes it has the host's headers.
+#pragma once
+
+#include "c4d_file.h"
+#include "c4d_string.h"
+
+namespace Helpers {
+
+namespace nested {
+
+// `NestedMaterialFile` for the folder `dir`, which lies `depth` folders below the one looked
+// into first, its entries named with `prefix` before them.
+inline String Find(const Filename& dir, const String& prefix, int depth) {
+  // An unpacked archive goes no deeper (ZipFile refuses entries more than 64 names deep).
+  constexpr int kDeepest = 64;
+  String found;
+  BrowseFiles* browser = BrowseFiles::Alloc();
+  if (!browser) return found;
+  browser->Init(dir, 0);
+  while (!found.Content() && browser->GetNext()) {
+    const Filename name = browser->GetFilename();
+    if (browser->IsDir()) {
+      if (depth < kDeepest) found = Find(dir + name, prefix + name.GetString() + "/", depth + 1);
+    } else if (depth > 0 && name.CheckSuffix("ovm")) {
+      found = prefix + name.GetString();
+    }
+  }
+  BrowseFiles::Free(browser);
+  return found;
+}
+
+}  // namespace nested
+
+/// The first ".ovm" file (the suffix in any case) in the folders below `dir`, in name order, each
+/// folder looked into where its name comes: its path relative to `dir`, '/'-separated
+/// ("mat/good.ovm"); empty when there is none. The files of `dir` itself are not looked at. For the
+/// folder an archive was unpacked into.
+inline String NestedMaterialFile(const Filename& dir) { return nested::Find(dir, String(), 0); }
+
+/// The words for an archive whose material file lies in a folder of it, `found` being its path
+/// in the archive (`NestedMaterialFile`).
+inline String NotAtTopLevelText(const String& found) {
+  return String("the material file must be at the archive's top level; found ") + found;
+}
+
+}  // namespace Helpers
