@@ -130,15 +130,15 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
     std::string what;
     std::function<void()> before;  // prepares the write path
     std::string args;
-    std::function<void(pid_t)> exporting;  // runs while the runner exports its scene
-    int status;                            // the exit status, or minus the signal that ended the runner
-    std::string err, file, content;        // standard error; a file of the write path afterwards
-    bool asAnotherUser = false;            // plants or runs as another user, or mounts: needs root
-    std::string cwd;                       // the folder the runner is started in (as root)
-    std::string launch;                    // what starts the runner there ("exec " when empty)
-    const passwd* user = nullptr;          // the user the runner runs as, when not this one
-    std::string says;                      // what its standard output holds
-    std::string saved, notSaved;           // where it saved a document, and where it must not have
+    std::function<void(pid_t)> exporting;   // runs while the runner exports its scene
+    int status;                             // the exit status, or minus the signal that ended the runner
+    std::string err, file, content;         // standard error; a file of the write path afterwards
+    bool asAnotherUser = false;             // plants or runs as another user, or mounts: needs root
+    std::string cwd = "";                   // the folder the runner is started in (as root)
+    std::string launch = "";                // what starts the runner there ("exec " when empty)
+    const passwd* user = nullptr;           // the user the runner runs as, when not this one
+    std::string says = "";                  // what its standard output holds
+    std::string saved = "", notSaved = "";  // where it saved a document, and where it must not have
   } rows[] = {
       // clang-format off
       {"a save to a FIFO is refused before the command runs",
@@ -299,10 +299,11 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
     EXPECT_EQ(row.file.empty() ? "" : ReadFile(write + "/" + row.file), row.content);
     EXPECT_NE(out.find(row.says), std::string::npos) << out;
     // A save refused is refused before the command asks anything.
-    if (row.err.find(": cannot write the file: ") != std::string::npos)
-      EXPECT_EQ(out.find("[Open file]"), std::string::npos) << out;
-    if (!row.saved.empty()) EXPECT_EQ(ReadFile(row.saved).substr(0, 1), "{") << out;
-    if (!row.notSaved.empty()) EXPECT_FALSE(fs::exists(row.notSaved));
+    EXPECT_TRUE(row.err.find(": cannot write the file: ") == std::string::npos ||
+                out.find("[Open file]") == std::string::npos)
+        << out;
+    EXPECT_EQ(row.saved.empty() ? "{" : ReadFile(row.saved).substr(0, 1), "{") << out;
+    EXPECT_FALSE(!row.notSaved.empty() && fs::exists(row.notSaved));
     // No temporary files, no scratch folder left, no unpacked folder but that of a material imported;
     // after a signal, no new mesh folder either.
     RunCommand("find " + write + " " + scratch + " -name '*.tmp*' -o -path '" + scratch + "/*'" +
