@@ -109,6 +109,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
     ASSERT_EQ(link.empty() ? ::mkdir(path.c_str(), 0777) : ::symlink(link.c_str(), path.c_str()), 0);
     ASSERT_EQ(::lchown(path.c_str(), otherUid, -1), 0);
   };
+  const std::string fromHere = fs::relative(work / "renderer").string();
   const std::string shot = write + "/shot.ovs", planted = work / "planted", theirs = write + "/theirs";
   // In the folder p: L -> ../x, so that L/.. is the folder above p, as the system resolves it; a
   // broken small.povm in p, where the text without "L/.." would lead.
@@ -163,9 +164,10 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        "render " + work / "q.json", nullptr, 1,
        who + "cannot use the settings file " + settings + ": the file " + settings + " belongs to another user (" +
            other + ")\n", cfg, ours, true},
-      {"a folder chosen from where the runner stands is kept from the root", nullptr,
-       "run 1023920 --answer dir:" + fs::relative(work / "renderer").string(), nullptr, 0, "", cfg,
-       "<global_settings>\n    <PATH>" + work / "renderer" + "</PATH>\n</global_settings>\n"},
+      {"a folder chosen from where the runner stands is kept from the root, its .. names for the system to resolve",
+       nullptr, "run 1023920 --answer dir:" + fromHere, nullptr, 0, "", cfg,
+       "<global_settings>\n    <PATH>" + fs::current_path().string() + "/" + fromHere +
+           "</PATH>\n</global_settings>\n"},
       {"a folder chosen through a link and .. is the one the system names, its path kept as given", linkUp,
        "run 1023920 --answer dir:L/../renderer", nullptr, 0, "", cfg,
        "<global_settings>\n    <PATH>" + work / "p/L/../renderer" + "</PATH>\n</global_settings>\n", false,
