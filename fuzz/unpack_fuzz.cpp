@@ -105,11 +105,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream out(archive, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
-  std::string why;
-  const Filename folder =
-      Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), String("wood.povm0"), &why);
-  Require(folder.Content(), "no new folder");
-  const fs::path root = host::ToUtf8(folder.GetString());
+  // Removed with this object, as the import removes a folder it does not keep.
+  files::NewFolder made;
+  Require(Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), String("wood.povm0"), &made).ok(),
+          "no new folder");
+  const Filename folder(String(made.Path()));
+  const fs::path root = made.Path();
   Require(fs::is_directory(root) && fs::is_empty(root), "the new folder is not new");
   host::ClearConsole();
   const Filename found = Helpers::UnpackPovm(Filename(String(archive.string())), folder);
@@ -144,6 +145,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ++beside;
   }
   Require(beside == 2, "the archive or the materials folder is gone");
-  fs::remove_all(root, ec);
   return 0;
 }
