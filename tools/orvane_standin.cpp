@@ -17,8 +17,9 @@
 // the folder it runs from.
 //
 // Every file it writes (its log, an archive, what it unpacks, the image) goes through the
-// project's temporary-file module, as every other writer's: a temporary beside the file and a
-// rename, folders walked once through open folders, under the rules for shared sticky folders.
+// project's file module, as every other writer's: a temporary beside the file and a rename,
+// folders walked once through open folders, under the rules for shared folders. So does every file
+// it reads (its log, a material, an archive): only a regular file, never waited on.
 #include <fcntl.h>
 #include <png.h>
 #include <sys/stat.h>
@@ -32,7 +33,9 @@
 #include <string>
 #include <vector>
 
-#include "files/temporaryfile.h"
+#include "files/folder.h"
+#include "files/lock.h"
+#include "files/temporary.h"
 
 namespace {
 
@@ -88,26 +91,44 @@ void AppendLog(const std::string& folder, int argc, char** argv) {
   }
   line += '\n';
   const std::string name = "orvane-standin.log", path = folder + "/" + name;
-  TemporaryFile::Folder dir;
-  std::string why, log;
-  if (TemporaryFile::OpenFolder(folder, 0, &dir, &why) != 0) {
-    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), why.c_str());
+  files::Folder dir;
+  files::FileLock lock;
+  std::string log;
+  files::Result r = files::Folder::Open(folder, &dir);
+  if (r.ok()) r = dir.Lock(".orvane-standin.lock", &lock);
+  if (!r.ok()) {
+    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), r.Text().c_str());
     return;
   }
-  const int lock = TemporaryFile::LockIn(dir, ".orvane-standin.lock");
-  const int read = TemporaryFile::ReadFile(path, &log, &why);
-  if (read != 0 && read != ENOENT) {
-    std::fprintf(stderr, "orvane-standin: cannot read %s: %s\n", path.c_str(), why.c_str());
-  } else {
-    log += line;
-    if (!TemporaryFile::WriteFileIn(dir, name, log.data(), log.size(), &why))
-      std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), why.c_str());
+  r = dir.ReadFile(name, &log);
+  if (!r.ok() && r.error() != ENOENT) {
+    std::fprintf(stderr, "orvane-standin: cannot read %s: %s\n", path.c_str(), r.Text().c_str());
+    return;
   }
-  if (lock >= 0) ::close(lock);
+  log += line;
+  r = dir.WriteFile(name, log.data(), log.size());
+  if (!r.ok()) std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), r.Text().c_str());
+}
+
+// Writes `size` bytes of `data` as the whole file `path`, through a temporary and a rename.
+files::Result WriteWholeFile(const std::string& path, const void* data, size_t size) {
+  files::Place place;
+  files::Result r = files::Locate(path, &place);
+  if (r.ok()) r = place.folder.WriteFile(place.name, data, size);
+  return r;
 }
 
 // The archive is made in memory and written as a whole file.
 bool Pack(const std::string& material, const std::string& archive) {
+  // The material is read through its folder, as every input is.
+  std::string text;
+  files::Place place;
+  files::Result read = files::Locate(material, &place);
+  if (read.ok()) read = place.folder.ReadFile(place.name, &text);
+  if (!read.ok()) {
+    std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", material.c_str(), read.Text().c_str());
+    return false;
+  }
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
@@ -121,7 +142,7 @@ bool Pack(const std::string& material, const std::string& archive) {
   }
   zip_error_fini(&error);
   zip_source_keep(buffer);  // read back after the archive is closed
-  zip_source_t* source = zip_source_file(za, material.c_str(), 0, -1);
+  zip_source_t* source = zip_source_buffer(za, text.data(), text.size(), 0);
   if (!source || zip_file_add(za, Basename(material).c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
     std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", material.c_str(), zip_strerror(za));
     if (source) zip_source_free(source);
@@ -146,10 +167,11 @@ bool Pack(const std::string& material, const std::string& archive) {
     zip_source_close(buffer);
   }
   zip_source_free(buffer);
-  std::string why = "cannot read the archive back";
   // The archive appears under its name only once it is complete.
-  if (!ok || !TemporaryFile::WriteFileReplacing(archive, bytes.data(), bytes.size(), &why)) {
-    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", archive.c_str(), why.c_str());
+  const files::Result written = ok ? WriteWholeFile(archive, bytes.data(), bytes.size()) : files::Result();
+  if (!ok || !written.ok()) {
+    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", archive.c_str(),
+                 ok ? written.Text().c_str() : "cannot read the archive back");
     return false;
   }
   std::printf("packed %s into %s\n", material.c_str(), archive.c_str());
@@ -169,37 +191,36 @@ bool SafeName(const std::string& name) {
 
 // Writes the entry `index` of `za` as the file `name` of the folder `into`: through a temporary
 // beside it, renamed once complete.
-bool Extract(zip_t* za, zip_int64_t index, const TemporaryFile::Folder& into, const std::string& name,
-             std::string* why) {
-  std::string temporary, final;
-  const int fd = TemporaryFile::CreateIn(into, name, &temporary, &final);
-  if (fd < 0) {
-    *why = TemporaryFile::ErrorText(errno);
-    return false;
-  }
-  zip_file_t* in = zip_fopen_index(za, index, 0);
-  int failure = in ? 0 : EIO;
+bool Extract(zip_t* za, zip_int64_t index, const files::Folder& into, const std::string& name,
+             files::Result* why) {
+  files::TemporaryFile file;
+  files::Result r = into.CreateTemporary(name, &file);
+  zip_file_t* in = r.ok() ? zip_fopen_index(za, index, 0) : nullptr;
+  if (r.ok() && !in) r = files::Result::System(EIO, into.PathOf(name));
   char buffer[65536];
   zip_int64_t n = 0;
-  while (!failure && (n = zip_fread(in, buffer, sizeof buffer)) > 0)
-    if (!TemporaryFile::WriteAll(fd, buffer, static_cast<size_t>(n))) failure = errno;
-  if (!failure && n < 0) failure = EIO;
+  while (r.ok() && (n = zip_fread(in, buffer, sizeof buffer)) > 0)
+    r = file.Write(buffer, static_cast<size_t>(n));
+  if (r.ok() && n < 0) r = files::Result::System(EIO, into.PathOf(name));
   if (in) zip_fclose(in);
-  if (::close(fd) != 0 && !failure) failure = errno;
-  if (failure) {
-    TemporaryFile::Discard(temporary);
-  } else if (!TemporaryFile::Commit(temporary, final)) {
-    failure = errno;
-  }
-  if (failure) *why = TemporaryFile::ErrorText(failure);
-  return !failure;
+  if (r.ok()) r = file.Commit();  // else the file is removed with its object
+  *why = r;
+  return r.ok();
 }
 
 bool Unpack(const std::string& archive, const std::string& dir) {
-  int error = 0;
-  zip_t* za = zip_open(archive.c_str(), ZIP_RDONLY, &error);
+  // The archive is read through its folder, as every input is.
+  files::Place place;
+  files::Result opened = files::Locate(archive, &place);
+  int fd = -1, error = 0;
+  if (opened.ok()) opened = place.folder.OpenFile(place.name, &fd);
+  zip_t* za = opened.ok() ? zip_fdopen(fd, ZIP_RDONLY, &error) : nullptr;
   if (!za) {
-    std::fprintf(stderr, "orvane-standin: cannot open %s\n", archive.c_str());
+    if (fd >= 0) ::close(fd);  // zip_fdopen takes it only when it succeeds
+    if (opened.ok())
+      std::fprintf(stderr, "orvane-standin: cannot open %s\n", archive.c_str());
+    else
+      std::fprintf(stderr, "orvane-standin: cannot open %s: %s\n", archive.c_str(), opened.Text().c_str());
     return false;
   }
   zip_int64_t count = zip_get_num_entries(za, 0);
@@ -212,28 +233,27 @@ bool Unpack(const std::string& archive, const std::string& dir) {
     }
   }
   // The folder is walked once and made where missing; every entry is written relative to it.
-  TemporaryFile::Folder root;
-  std::string why;
-  bool ok = TemporaryFile::OpenFolder(dir, TemporaryFile::kMakeMissing, &root, &why) == 0;
+  files::Folder root;
+  files::Result why = files::Folder::Open(dir, &root, files::Folder::Make::kMissing);
+  bool ok = why.ok();
   // What the archive holds is never swept, whatever its names.
-  if (ok) TemporaryFile::SkipSweep(root);
+  if (ok) root.SkipSweep();
   for (zip_int64_t i = 0; ok && i < count; ++i) {
     std::string name = zip_get_name(za, i, 0);
     const bool folder = EndsWith(name, "/");
     if (folder) name.pop_back();
     const size_t slash = folder ? name.size() : name.rfind('/');
-    TemporaryFile::Folder into = root;
+    files::Folder into = root;
     if (slash != std::string::npos)
-      ok = TemporaryFile::OpenFolderAt(root, name.substr(0, slash), TemporaryFile::kMakeMissing, &into,
-                                       &why) == 0;
-    if (ok) TemporaryFile::SkipSweep(into);
+      ok = (why = root.Walk(name.substr(0, slash), &into, files::Folder::Make::kMissing)).ok();
+    if (ok) into.SkipSweep();
     if (ok && !folder)
       ok = Extract(za, i, into, name.substr(slash == std::string::npos ? 0 : slash + 1), &why);
   }
   zip_discard(za);
   if (!ok)
     std::fprintf(stderr, "orvane-standin: cannot unpack %s into %s: %s\n", archive.c_str(), dir.c_str(),
-                 why.c_str());
+                 why.Text().c_str());
   return ok;
 }
 
@@ -262,9 +282,10 @@ bool WriteImage(const std::string& path) {
     png.resize(bytes);
     ok = png_image_write_to_memory(&image, png.data(), &bytes, 0, pixels.data(), 0, nullptr);
   }
-  std::string why = image.message;
-  if (!ok || !TemporaryFile::WriteFileReplacing(path, png.data(), bytes, &why)) {
-    std::fprintf(stderr, "orvane-standin: cannot write the image %s: %s\n", path.c_str(), why.c_str());
+  const files::Result written = ok ? WriteWholeFile(path, png.data(), bytes) : files::Result();
+  if (!ok || !written.ok()) {
+    std::fprintf(stderr, "orvane-standin: cannot write the image %s: %s\n", path.c_str(),
+                 ok ? written.Text().c_str() : image.message);
     return false;
   }
   std::printf("wrote the image %s\n", path.c_str());
