@@ -432,7 +432,7 @@ TEST_F(QuickRenderTest, ARenderRunsOnlyInAnAbsoluteWritePathWhoseLockItHoldsAndO
        },
        false, [](const std::string&) { EXPECT_FALSE(fs::exists("relative")); }},
       {"a write path so long that the scene's path is longer than a path may be",
-       [&] { return LongFolder(longPaths, 4080); }, quad,
+       [&] { return LongFolder(longPaths, 4080); }, "{}",
        [](const std::string& w) {
          return "Not launching Orvane: the scene " + w +
                 "/quickrender/quickrender.ovs was not saved: File name too long.";
