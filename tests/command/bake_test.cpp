@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <tuple>
 
 #include "c4d.h"
 #include "command/bakematerialonobject.h"
+#include "files/result.h"
 #include "host_control.h"
 #include "host_undo.h"
 #include "host_user.h"
@@ -227,6 +229,11 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
   const std::string fifo = dir / "fifo_albedo.jpg", device = dir / "device_albedo.jpg";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const bool haveDevice = mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+  // Another user's folder in a folder anyone may write to: root plants it as user nobody.
+  const std::string theirs = dir / "shared/theirs";
+  const bool planted = ::geteuid() == 0 && std::filesystem::create_directories(theirs) &&
+                       ::chmod((dir / "shared").c_str(), 01777) == 0 &&
+                       ::chown(theirs.c_str(), 65534, 65534) == 0;
   const struct {
     std::string base, image, why;
   } cases[] = {
@@ -234,6 +241,8 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
        "No such file or directory"},
       {dir / "fifo.png", fifo, "not a regular file"},
       {haveDevice ? dir / "device.png" : "", device, "not a regular file"},
+      {planted ? theirs + "/wood.png" : "", theirs + "/wood_albedo.jpg",
+       "the folder " + theirs + " belongs to another user (" + files::UserName(65534) + ")"},
   };
   SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
   const auto itself = [](const std::string& path) {  // what is at `path`, itself
@@ -241,7 +250,7 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
     return std::make_tuple(::lstat(path.c_str(), &st), st.st_mode, st.st_ino);
   };
   for (const auto& c : cases) {
-    if (c.base.empty()) continue;  // device nodes need the right to make them
+    if (c.base.empty()) continue;  // device nodes and another user's folder need the right to make them
     SCOPED_TRACE(c.image);
     const auto before = itself(c.image);
     BakeDialog dlg(doc, tag, quad, mat);
