@@ -107,8 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // Removed with this object, as the import removes a folder it does not keep.
   files::NewFolder made;
-  Require(Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), String("wood.povm0"), &made).ok(),
-          "no new folder");
+  Require(
+      Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), String("wood.povm0"), &made).ok(),
+      "no new folder");
   const Filename folder(String(made.Path()));
   const fs::path root = made.Path();
   Require(fs::is_directory(root) && fs::is_empty(root), "the new folder is not new");
