@@ -81,6 +81,14 @@ files::Result LoadSettings(TiXmlDocument* doc, files::Place* place) {
   return read;
 }
 
+// "P: File name too long" for the first argument of `argv` longer than a path may be: the program
+// could open none such. "" when all fit.
+std::string PathTooLong(const std::vector<std::string>& argv) {
+  for (const std::string& argument : argv)
+    if (!PathFits(argument)) return argument + ": " + files::ErrorText(ENAMETOOLONG);
+  return std::string();
+}
+
 void PrintStartFailure(const std::string& program, int error) {
   GePrint(String("Could not start " + program + ": " + std::system_category().message(error)));
 }
@@ -197,15 +205,9 @@ int LaunchOrvane(Filename scene, int, int, int, int network, int port, Filename 
   }
   const std::vector<std::string> argv =
       OrvaneArguments(exe, scene, network, port, output, haltSpp, LaunchSeed());
-  // The renderer could open no path longer than the system takes.
-  for (const std::string& argument : argv) {
-    if (!PathFits(argument)) {
-      GePrint(String("Not launching Orvane: ") + String(argument.c_str()) + String(": ") +
-              String(files::ErrorText(ENAMETOOLONG).c_str()));
-      return 0;
-    }
-  }
-  return LaunchOrvaneMac(argv) ? 1 : 0;
+  const std::string tooLong = PathTooLong(argv);
+  if (!tooLong.empty()) GePrint(String("Not launching Orvane: ") + String(tooLong));
+  return tooLong.empty() && LaunchOrvaneMac(argv) ? 1 : 0;
 }
 
 int LaunchOrvaneMac(const std::vector<std::string>& argv) {
@@ -260,7 +262,11 @@ int PackPovmMac(int pack, const Filename& first, const Filename& second) {
   }
   std::vector<std::string> argv{ToUTF8String(exe.GetString()), pack ? "--pack" : "--unpack",
                                 ToUTF8String(first.GetString()), ToUTF8String(second.GetString())};
-  return LaunchOrvaneMac(argv);
+  const std::string tooLong = PathTooLong(argv);
+  if (!tooLong.empty())
+    GePrint(String("Could not ") + String(pack ? "pack " : "unpack ") + first.GetString() + String(": ") +
+            String(tooLong));
+  return tooLong.empty() && LaunchOrvaneMac(argv);
 }
 
 files::Result NewFolder(const Filename& parent, const String& name, files::NewFolder* made,

@@ -74,7 +74,8 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv);
 int PackPovm(Filename materialFile, Filename archive);
 /// Starts the console renderer with "--pack" (`pack` non-zero) or "--unpack", `first`, `second`.
 /// Without a known renderer folder asks for one first and gives up when there is none, saying so
-/// on the console. 1 when the renderer was started, else 0.
+/// on the console, as it does for a path longer than a path may be. 1 when the renderer was
+/// started, else 0.
 int PackPovmMac(int pack, const Filename& first, const Filename& second);
 /// Makes a new, empty folder for `name` in the folder `parent`, which is walked once and made when
 /// missing (every folder used only as the rule for shared folders allows); `*opened` (when given)

@@ -436,6 +436,16 @@ TEST_F(LaunchTest, LaunchesTheRendererWithItsCommandLine) {
   // The stand-in writes a real PNG where the image is asked for.
   ASSERT_TRUE(WaitFor([&] { return ReadFile(image + ".png").size() > 8; }));
   EXPECT_EQ(ReadFile(image + ".png").substr(0, 8), "\x89PNG\r\n\x1a\n");
+
+  // An image path longer than a path may be is one the renderer could not open: nothing starts.
+  host::ClearConsole();
+  std::string far = work.path();
+  while (far.size() < 4092) far += "/" + std::string(200, 'd');
+  EXPECT_EQ(Helpers::LaunchOrvane(Filename(String(scene)), 1, 1, 1, 1, 7100, Filename(String(far + ".tif")),
+                                  1000, 0, 0),
+            0);
+  EXPECT_EQ(Console(),
+            (Strings{"Launching Orvane...", "Not launching Orvane: " + far + ".png: File name too long"}));
 }
 
 // --- Packing and unpacking ------------------------------------------------------
