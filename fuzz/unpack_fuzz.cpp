@@ -6,7 +6,10 @@
 //     declare, within the host's limit and the multiple of the archive's size it allows; its
 //     entries declared no more than that, and their compressed data fit in the archive side by
 //     side (no entry reuses another's);
-//   - nothing appears beside the archive and the "materials" folder.
+//   - nothing appears beside the archive and the "materials" folder;
+//   - a run leaves no descriptor open and nothing in the file module's registry, so that any number
+//     of runs fits in the usual limit of open files.
+#include <dirent.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -20,6 +23,9 @@
 #include <vector>
 
 #include "c4d.h"
+#include "files/folder.h"
+#include "files/registry.h"
+#include "files/temporary.h"
 #include "host_control.h"
 #include "main/helpers.h"
 #include "main/orvanelaunch.h"
@@ -83,36 +89,37 @@ void Require(bool condition, const char* what) {
   std::abort();
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  host::ResetAll();
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/unpack-fuzz-XXXXXX";
-  if (!mkdtemp(&pattern[0])) std::abort();
-  g_work = pattern;
-  host::SetStartupWritePath(g_work.string());
-  std::atexit([] {
-    std::error_code ec;
-    fs::remove_all(g_work, ec);
-  });
-  return 0;
+// How many descriptors the process has open.
+int OpenDescriptors() {
+  DIR* fds = ::opendir("/proc/self/fd");
+  if (!fds) return -1;
+  int count = 0;
+  while (::readdir(fds)) ++count;
+  ::closedir(fds);
+  return count;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+// Unpacks the archive `data` of `size` bytes, written as "wood.povm", into a new folder and checks
+// what it left.
+void UnpackOnce(const uint8_t* data, size_t size) {
   const fs::path archive = g_work / "wood.povm";
   {
     std::ofstream out(archive, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
-  std::string why;
-  const Filename folder =
-      Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), String("wood.povm0"), &why);
-  Require(folder.Content(), "no new folder");
-  const fs::path root = host::ToUtf8(folder.GetString());
+  // A new folder with a temporary's name in "materials", as the import makes one; removed with its
+  // object at the end of the run.
+  files::Folder materials;
+  files::NewFolder made;
+  Require(
+      files::Folder::Open((g_work / "materials").string(), &materials, files::Folder::Make::kMissing).ok() &&
+          materials.MakeTemporaryFolder("wood.povm0", &made).ok(),
+      "no new folder");
+  const fs::path root = made.Path();
   Require(fs::is_directory(root) && fs::is_empty(root), "the new folder is not new");
   host::ClearConsole();
-  const Filename found = Helpers::UnpackPovm(Filename(String(archive.string())), folder);
+  const Filename found =
+      Helpers::UnpackPovm(Filename(String(archive.string())), Filename(String(root.string())));
 
   std::error_code ec;
   const std::vector<std::string> console = host::ConsoleLines();
@@ -144,6 +151,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ++beside;
   }
   Require(beside == 2, "the archive or the materials folder is gone");
-  fs::remove_all(root, ec);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  host::ResetAll();
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/unpack-fuzz-XXXXXX";
+  if (!mkdtemp(&pattern[0])) std::abort();
+  g_work = pattern;
+  host::SetStartupWritePath(g_work.string());
+  std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(g_work, ec);
+  });
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const int descriptors = OpenDescriptors();
+  UnpackOnce(data, size);
+  Require(files::RegisteredCount() == 0, "a registry entry left behind");
+  Require(OpenDescriptors() == descriptors, "a descriptor left open");
   return 0;
 }
