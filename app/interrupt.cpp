@@ -14,7 +14,7 @@
 #include <system_error>
 #include <thread>
 
-#include "files/temporaryfile.h"
+#include "files/registry.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ void WaitAndEnd(sigset_t signals) {
   const int err = ::dup(STDERR_FILENO);
   const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (err >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
-  TemporaryFile::Interrupt();
+  files::Interrupt();
   for (size_t done = 0; done < line.size();) {
     const ssize_t n = ::write(err >= 0 ? err : STDERR_FILENO, line.data() + done, line.size() - done);
     if (n <= 0) break;

@@ -4,7 +4,7 @@
 
 /// Blocks SIGINT and SIGTERM in the calling thread, and so in every thread it starts afterwards,
 /// and starts a thread that waits for them: on one it stops every new temporary file, removes
-/// those of this process and its new folders (`TemporaryFile::Interrupt`), says on standard error
+/// those of this process and its new folders (`files::Interrupt`), says on standard error
 /// that the run was interrupted (the run's last line on standard error) and ends the process by that signal
 /// with its default action. A signal that was ignored when the program started stays ignored. Call from
 /// `main` before any other thread starts. The waiting thread never keeps the process from ending; once

@@ -23,9 +23,7 @@
 #include <vector>
 
 #include "c4d.h"
-#include "files/folder.h"
 #include "files/registry.h"
-#include "files/temporary.h"
 #include "host_control.h"
 #include "main/helpers.h"
 #include "main/orvanelaunch.h"
@@ -99,6 +97,24 @@ int OpenDescriptors() {
   return count;
 }
 
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  host::ResetAll();
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/unpack-fuzz-XXXXXX";
+  if (!mkdtemp(&pattern[0])) std::abort();
+  g_work = pattern;
+  host::SetStartupWritePath(g_work.string());
+  std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(g_work, ec);
+  });
+  return 0;
+}
+
+namespace {
+
 // Unpacks the archive `data` of `size` bytes, written as "wood.povm", into a new folder and checks
 // what it left.
 void UnpackOnce(const uint8_t* data, size_t size) {
@@ -107,19 +123,16 @@ void UnpackOnce(const uint8_t* data, size_t size) {
     std::ofstream out(archive, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
-  // A new folder with a temporary's name in "materials", as the import makes one; removed with its
-  // object at the end of the run.
-  files::Folder materials;
+  // Removed with this object, as the import removes a folder it does not keep.
   files::NewFolder made;
   Require(
-      files::Folder::Open((g_work / "materials").string(), &materials, files::Folder::Make::kMissing).ok() &&
-          materials.MakeTemporaryFolder("wood.povm0", &made).ok(),
+      Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), String("wood.povm0"), &made).ok(),
       "no new folder");
+  const Filename folder(String(made.Path()));
   const fs::path root = made.Path();
   Require(fs::is_directory(root) && fs::is_empty(root), "the new folder is not new");
   host::ClearConsole();
-  const Filename found =
-      Helpers::UnpackPovm(Filename(String(archive.string())), Filename(String(root.string())));
+  const Filename found = Helpers::UnpackPovm(Filename(String(archive.string())), folder);
 
   std::error_code ec;
   const std::vector<std::string> console = host::ConsoleLines();
@@ -154,20 +167,6 @@ void UnpackOnce(const uint8_t* data, size_t size) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  host::ResetAll();
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/unpack-fuzz-XXXXXX";
-  if (!mkdtemp(&pattern[0])) std::abort();
-  g_work = pattern;
-  host::SetStartupWritePath(g_work.string());
-  std::atexit([] {
-    std::error_code ec;
-    fs::remove_all(g_work, ec);
-  });
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const int descriptors = OpenDescriptors();
