@@ -95,6 +95,7 @@ class Walker {
 
   /// Walks `path` from `start` (or from the root for an absolute path) to `*result`.
   Result Run(const Folder& start, const std::string& path, Folder* result) {
+    if (path.empty()) return Result::System(ENOENT, path);
     if (path.size() >= PATH_MAX) return Result::System(ENAMETOOLONG, path);
     if (!path.empty() && path[0] == '/') {
       if (Result r = Restart(); !r.ok()) return r;
@@ -196,7 +197,7 @@ class Walker {
       }
       return Result();
     }
-    if (name.size() > NAME_MAX) return Result::System(ENAMETOOLONG, at.PathOf(name));
+    // A name too long is the kernel's to refuse, after its check that `at` may be searched.
     bool made = false;
     Folder next = at.Enter(name);
     if (!next.IsOpen() && errno == ENOENT && own &&
@@ -242,7 +243,9 @@ class Walker {
 };
 
 Result Folder::Open(const std::string& path, Folder* folder, Make make) {
+  // What the kernel refuses before it looks at any folder.
   if (path.empty()) return Result::System(ENOENT, path);
+  if (path.size() >= PATH_MAX) return Result::System(ENAMETOOLONG, path);
   Folder start;
   if (path[0] != '/') {
     if (Result r = Walker::WorkingDirectory(&start); !r.ok()) return r;
@@ -256,6 +259,7 @@ Result Folder::Walk(const std::string& relative, Folder* folder, Make make, bool
 
 Result Locate(const std::string& path, Place* place, Folder::Make make) {
   if (path.empty()) return Result::System(ENOENT, path);
+  if (path.size() >= PATH_MAX) return Result::System(ENAMETOOLONG, path);
   const size_t slash = path.rfind('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   if (name.empty() || name == "." || name == "..") return Result::System(EISDIR, path);

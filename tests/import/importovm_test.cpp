@@ -14,7 +14,7 @@
 #include "host_clock.h"
 #include "import/import_support.h"
 #include "support/zip_writer.h"
-#include "files/temporaryfile.h"
+#include "files/sweep.h"
 
 namespace {
 
@@ -141,10 +141,9 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
   const pid_t ended = fork();
   if (ended == 0) _exit(0);
   ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
-  const std::string left =
-      ".t.tga.tmp-" + TemporaryFile::Origin() + "-" + std::to_string(ended) + "-Zq0rT5bWx2";
+  const std::string left = ".t.tga.tmp-" + files::Origin() + "-" + std::to_string(ended) + "-Zq0rT5bWx2";
   std::filesystem::create_directories(dir / "materials/killed/tex");
-  std::filesystem::create_directories(dir / "materials/.wood.povm0.tmp-" + TemporaryFile::Origin() + "-" +
+  std::filesystem::create_directories(dir / "materials/.wood.povm0.tmp-" + files::Origin() + "-" +
                                       std::to_string(ended) + "-Zq0rT5bWx2/tex");
   std::ofstream(dir / ("materials/killed/tex/" + left)) << "part";
   const std::string text = "<scenedata>" + Mat("Packed", kDiffuse) + "</scenedata>";
@@ -154,8 +153,7 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
   // A name too long for a folder is cut to fit; one that would come out in a temporary's form (so
   // that a later sweep took it) is passed over.
   const std::string longName(250, 'a');
-  const std::string tempLike =
-      "." + std::string(214, 't') + ".tmp-" + TemporaryFile::Origin() + "-99999-ABCDEFGHI";
+  const std::string tempLike = "." + std::string(214, 't') + ".tmp-" + files::Origin() + "-99999-ABCDEFGHI";
   // One row per archive: its path, its bytes, the materials the import makes and the console's
   // last line when nothing was imported. Archives of one file name each get a new folder.
   const struct {
