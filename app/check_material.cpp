@@ -87,8 +87,9 @@ int CheckMaterialFile(const std::string& path, std::ostream& out) {
   ::close(fd);
   // A scratch folder of its own, removed again whatever happens (an interruption too); one that a
   // killed check left is swept when the next one is made.
+  namespace fs = std::filesystem;
   std::error_code ec;
-  const std::string temporary = std::filesystem::temp_directory_path(ec).string();
+  const fs::path temporary = fs::temp_directory_path(ec);
   files::Folder parent;
   files::NewFolder scratch;
   files::Result made =

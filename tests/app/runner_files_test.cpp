@@ -44,8 +44,8 @@ std::string WaitForFile(const std::string& dir, const std::string& prefix) {
   return found;
 }
 
-// Starts the shell command line `line` in the folder `cwd` as the user `uid` (root may become
-// another; 0 stays), its standard output read from `*out`; its process ID, or -1.
+// Starts the shell command line `line` in the folder `cwd` (when given), as `user` when given (root
+// only), its standard output read from `*out`: its process ID, or -1.
 pid_t Launch(const std::string& line, const std::string& cwd, const passwd* user, FILE** out) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
@@ -139,7 +139,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
     std::function<void(pid_t)> exporting;   // runs while the runner exports its scene
     int status;                             // the exit status, or minus the signal that ended the runner
     std::string err, file, content;         // standard error; a file of the write path afterwards
-    bool asAnotherUser = false;             // plants or runs as another user, or mounts: needs root
+    bool asAnotherUser = false;             // plants or runs as another user: needs root
     std::string cwd = "";                   // the folder the runner is started in (as root)
     std::string launch = "";                // what starts the runner there ("exec " when empty)
     const passwd* user = nullptr;           // the user the runner runs as, when not this one
