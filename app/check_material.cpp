@@ -1,12 +1,9 @@
 #include "check_material.h"
 
-#include <stdlib.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
-
 #include <sstream>
 
 #include "c4d.h"
@@ -15,7 +12,8 @@
 #include "archive/unpackfailure.h"
 #include "orvane_utils/OrvaneMaterialCheck.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
-#include "files/temporaryfile.h"
+#include "files/folder.h"
+#include "files/temporary.h"
 
 namespace {
 
@@ -87,26 +85,29 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
 int CheckMaterialFile(const std::string& path, std::ostream& out) {
   if (!Filename(path).CheckSuffix("povm")) return CheckOvm(path, path, out);
   // Only a regular file is opened, so the check never waits for a writer.
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) {
-    out << path << ": Cannot open the file: " << std::strerror(errno) << ".\n";
-    return 2;
-  }
-  if (!S_ISREG(st.st_mode)) {
+  files::Place place;
+  files::Result opened = files::Locate(path, &place);
+  int fd = -1;
+  if (opened.ok()) opened = place.folder.OpenFile(place.name, &fd);
+  if (opened.reason() == files::Reason::kNotRegularFile || opened.error() == EISDIR) {
     out << path << ": Not a regular file.\n";
     return 2;
   }
-  // A scratch folder of its own, removed again whatever happens (an interruption too); one that a
-  // killed check left is swept when the next one is made.
-  const std::string scratch = TemporaryFile::MakeTemporaryFolder(ScratchParent() + "/corvane-check");
-  if (scratch.empty()) {
-    out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(ZIPERROR_WRITE, errno)
-        << "\n";
+  if (!opened.ok()) {
+    out << path << ": Cannot open the file: " << opened.Text() << ".\n";
     return 2;
   }
-  struct Remove {
-    const std::string& folder;
-    ~Remove() { TemporaryFile::RemoveFolder(folder); }
-  } remove{scratch};
-  return CheckArchive(path, scratch, out);
+  ::close(fd);
+  // A scratch folder of its own, removed again whatever happens (an interruption too); one that a
+  // killed check left is swept when the next one is made.
+  files::Folder parent;
+  files::NewFolder scratch;
+  files::Result made = files::Folder::Open(ScratchParent(), &parent);
+  if (made.ok()) made = parent.MakeTemporaryFolder("corvane-check", &scratch);
+  if (!made.ok()) {
+    out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(ZIPERROR_WRITE) << ": "
+        << made.Text() << "\n";
+    return 2;
+  }
+  return CheckArchive(path, scratch.Path(), out);
 }

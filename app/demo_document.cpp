@@ -1,12 +1,12 @@
 #include "demo_document.h"
 
-#include <filesystem>
-#include <system_error>
+#include <string>
 
 #include "c4d_basedocument.h"
 #include "c4d_basematerial.h"
 #include "c4d_shader.h"
 #include "host_document_file.h"
+#include "run_command.h"
 
 // A small studio: a camera, a key light with its light tag, a sun for the sky, a floor with a
 // checker image, a cube in a host standard material, an instance of the cube, a plinth in a baked
@@ -120,9 +120,8 @@ BaseDocument* LoadDemoDocument(const std::string& resourceDir, std::string* erro
   BaseDocument* doc = host::LoadDocumentText(kDemoDocument, "demo document", error);
   if (!doc) return nullptr;
   // Absolute, so that the scene names the image wherever the renderer runs.
-  std::error_code ec;
-  const std::string absolute = std::filesystem::absolute(resourceDir, ec).lexically_normal().string();
-  const Filename folder{String(ec ? resourceDir : absolute)};
+  std::string absolute;
+  const Filename folder{String(FromHere(resourceDir, &absolute) ? absolute : resourceDir)};
   for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext())
     ResolveBitmaps(static_cast<BaseShader*>(m->GetDown()), folder);
   return doc;

@@ -18,7 +18,7 @@
 #include <system_error>
 #include <thread>
 
-#include "files/temporaryfile.h"
+#include "files/registry.h"
 
 namespace {
 
@@ -113,7 +113,7 @@ void WaitAndEnd(sigset_t signals) {
   const int err = ::dup(STDERR_FILENO);
   const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (err >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
-  TemporaryFile::Interrupt();
+  files::Interrupt();
   // Where standard error is a closed pipe, the write fails: the SIGPIPE it raises stays blocked in
   // this thread (and ends the process only when it is the signal being answered).
   for (size_t done = 0; done < line.size();) {

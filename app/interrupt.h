@@ -8,7 +8,7 @@
 /// Blocks SIGINT, SIGTERM, SIGHUP and SIGPIPE in the calling thread, and so in every thread it
 /// starts afterwards, and starts a thread that waits for them: on one it undoes the change an
 /// `UndoneOnInterrupt` holds, stops every new temporary file, removes those of this process and its
-/// new folders (`TemporaryFile::Interrupt`), says on standard error that the run was interrupted
+/// new folders (`files::Interrupt`), says on standard error that the run was interrupted
 /// (the run's last line on standard error, left out where standard error is a closed pipe) and ends
 /// the process by that signal with its default action. A write to standard output or error
 /// (`std::cout`, `std::cerr`) that fails because the pipe's reader is gone is an interruption by

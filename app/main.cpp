@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <filesystem>
@@ -20,7 +19,7 @@
 #include "demo_document.h"
 #include "host_control.h"
 #include "host_document_file.h"
-#include "files/temporaryfile.h"
+#include "files/folder.h"
 #include "host_user.h"
 #include "check_material.h"
 #include "interrupt.h"
@@ -224,19 +223,18 @@ struct Settings {
 // the way to the write path `writePath`, the line names the write path.
 Settings ReadSettings(const std::string& writePath, const std::string& settingsFile) {
   Settings settings;
-  std::string bytes, why;
-  const int error = TemporaryFile::ReadFile(settingsFile, &bytes, &why);
-  if (error == 0) {
+  std::string bytes;
+  files::Place place;
+  files::Result r = files::Locate(settingsFile, &place);
+  const bool reached = r.ok();
+  if (reached) r = place.folder.ReadFile(place.name, &bytes);
+  if (r.ok()) {
     settings.bytes = std::move(bytes);
-  } else if (error != ENOENT && error != ENOTDIR) {  // none, nor a folder for it yet
-    TemporaryFile::Folder folder;
-    std::string walk;
-    const int reached = TemporaryFile::OpenFolder(writePath, 0, &folder, &walk);
-    const bool refused = error == TemporaryFile::kForeignFile || error == EACCES;
-    settings.problem = reached != 0 && reached != ENOENT
-                           ? "cannot use the write path " + writePath + ": " + walk
-                           : std::string(refused ? "cannot use" : "cannot open") + " the settings file " +
-                                 settingsFile + ": " + why;
+  } else if (r.error() != ENOENT && r.error() != ENOTDIR) {  // none, nor a folder for it yet
+    const bool refused = r.reason() == files::Reason::kForeignFile || r.error() == EACCES;
+    settings.problem = !reached ? "cannot use the write path " + writePath + ": " + r.Text()
+                                : std::string(refused ? "cannot use" : "cannot open") +
+                                      " the settings file " + settingsFile + ": " + r.Text();
   }
   return settings;
 }
@@ -262,7 +260,7 @@ std::string SettingsRendererDir(const Settings& read) {
 struct SettingsChange {
   std::optional<std::string> before;  // the file as it was; nothing when there was none
   std::string written;                // the text this run wrote
-  TemporaryFile::Folder folder;       // the folder of the file this run wrote (a link at the
+  files::Folder folder;               // the folder of the file this run wrote (a link at the
   std::string name;                   // settings file's name followed) and its name there
   struct stat file = {};              // that file as it was then
 };
@@ -276,8 +274,8 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 // this run, as the plug-in keeps it: "global_settings" with "PATH" (UTF-8 text) replaces the old
 // one, every other node stays. The file is written through an exclusive temporary file beside it;
 // `change` tells what was done.
-bool UseRendererDir(const TemporaryFile::Folder& writePath, const std::string& settingsFile,
-                    const std::string& dir, SettingsChange* change, std::string* error) {
+bool UseRendererDir(const files::Folder& writePath, const std::string& settingsFile, const std::string& dir,
+                    SettingsChange* change, std::string* error) {
   const Settings read = ReadSettings(settingsFile.substr(0, settingsFile.rfind('/')), settingsFile);
   if (!read.problem.empty()) {
     *error = read.problem;
@@ -295,27 +293,30 @@ bool UseRendererDir(const TemporaryFile::Folder& writePath, const std::string& s
   TiXmlPrinter printer;
   settings.Accept(&printer);
   change->written = printer.Str();
-  std::string why;
-  if (!TemporaryFile::WriteFileIn(writePath, kSettingsFileName, change->written.data(),
-                                  change->written.size(), &why)) {
-    *error = "cannot write the settings file " + settingsFile + ": " + why;
+  const files::Result written =
+      writePath.WriteFile(kSettingsFileName, change->written.data(), change->written.size());
+  if (!written.ok()) {
+    *error = "cannot write the settings file " + settingsFile + ": " + written.Text();
     return false;
   }
-  if (TemporaryFile::FollowLinks(writePath, kSettingsFileName, &change->folder, &change->name) != 0 ||
-      ::fstatat(change->folder.Descriptor(), change->name.c_str(), &change->file, AT_SYMLINK_NOFOLLOW) != 0)
-    change->file = {};
+  files::Target target;
+  if (writePath.Follow(kSettingsFileName, &target).ok() && target.exists) {
+    change->folder = target.folder;
+    change->name = target.name;
+    change->file = target.status;
+  }
   return true;
 }
 
 // The bytes of `name` in `folder` when it is still the file `file`: read from what was opened, so
 // that the check and the read are of one file.
-std::optional<std::string> ReadSameFile(const TemporaryFile::Folder& folder, const std::string& name,
+std::optional<std::string> ReadSameFile(const files::Folder& folder, const std::string& name,
                                         const struct stat& file) {
-  const int fd = ::openat(folder.Descriptor(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  int fd = -1;
+  if (!folder.OpenFile(name, &fd).ok()) return std::nullopt;
   struct stat st;
   std::string bytes;
-  bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && SameFile(st, file);
+  bool same = ::fstat(fd, &st) == 0 && SameFile(st, file);
   char buffer[4096];
   for (ssize_t n = 0; same && (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
     if (n > 0)
@@ -334,35 +335,31 @@ void RestoreSettings(const std::string& settingsFile, const SettingsChange& chan
   if (!change.folder.IsOpen()) return;
   const std::optional<std::string> now = ReadSameFile(change.folder, change.name, change.file);
   if (!now || *now != change.written) return;
-  std::string why;
-  bool restored = false;
+  files::Result restored;
   if (change.before) {
-    restored = TemporaryFile::WriteFileIn(change.folder, change.name, change.before->data(),
-                                          change.before->size(), &why);
+    restored = change.folder.WriteFile(change.name, change.before->data(), change.before->size());
   } else {
     // The file this run made (where a link at its name leads, the link having been there before).
     struct stat st;
     if (::fstatat(change.folder.Descriptor(), change.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
         !SameFile(st, change.file))
       return;
-    restored = ::unlinkat(change.folder.Descriptor(), change.name.c_str(), 0) == 0;
-    why = std::strerror(errno);
+    if (::unlinkat(change.folder.Descriptor(), change.name.c_str(), 0) != 0)
+      restored = files::Result::System(errno);
   }
-  if (!restored)
+  if (!restored.ok())
     std::cerr << "corvane-host: could not put the settings file " << settingsFile
-              << " back as it was: " << why << "\n";
+              << " back as it was: " << restored.Text() << "\n";
 }
 
 // Why the file `path` (the runner's `what`) cannot be read, or "" when it can. Only a regular
 // file is opened: a FIFO would block the open for ever, a device is nothing to read.
 std::string FileProblem(const std::string& what, const std::string& path) {
-  const std::string prefix = "cannot open the " + what + " " + path + ": ";
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return prefix + std::strerror(errno);
-  if (S_ISDIR(st.st_mode)) return prefix + std::strerror(EISDIR);
-  if (!S_ISREG(st.st_mode)) return prefix + "not a regular file";
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return prefix + std::strerror(errno);
+  files::Place place;
+  int fd = -1;
+  files::Result r = files::Locate(path, &place);
+  if (r.ok()) r = place.folder.OpenFile(place.name, &fd);
+  if (!r.ok()) return "cannot open the " + what + " " + path + ": " + r.Text();
   ::close(fd);
   return "";
 }
@@ -370,11 +367,10 @@ std::string FileProblem(const std::string& what, const std::string& path) {
 // Makes the write path `dir` (walked once, with the rules for links in shared folders, the missing
 // folders made): "" when it is a folder, `*folder` (when given) open, else the line that says why
 // it cannot be.
-std::string MakeWritePath(const std::string& dir, TemporaryFile::Folder* folder = nullptr) {
-  TemporaryFile::Folder made;
-  std::string why;
-  if (TemporaryFile::OpenFolder(dir, TemporaryFile::kMakeMissing, &made, &why) != 0)
-    return "cannot use the write path " + dir + ": " + why;
+std::string MakeWritePath(const std::string& dir, files::Folder* folder = nullptr) {
+  files::Folder made;
+  const files::Result r = files::Folder::Open(dir, &made, files::Folder::Make::kMissing);
+  if (!r.ok()) return "cannot use the write path " + dir + ": " + r.Text();
   if (folder) *folder = made;
   return "";
 }
@@ -388,10 +384,10 @@ std::string LastConsoleLine() {
   return "";
 }
 
-// `dir` as a full path, or "" for "".
+// `dir` as a full path (its ".." kept for the walk), or "" for "".
 std::string AbsoluteDir(const std::string& dir) {
-  std::error_code ec;
-  return dir.empty() ? std::string() : fs::absolute(dir, ec).lexically_normal().string();
+  std::string full;
+  return FromHere(dir, &full) ? full : dir;
 }
 
 // Whether the plug-in started the renderer or its console since the console was last cleared: it
@@ -416,7 +412,7 @@ int RunWithRendererDir(const Options& o, const RunRequest& run) {
   if (o.rendererDir.empty()) return RunCommand(run);
   const std::string settingsFile = o.writePath + "/" + kSettingsFileName;
   std::string problem = ReadSettings(o.writePath, settingsFile).problem;
-  TemporaryFile::Folder writePath;
+  files::Folder writePath;
   if (problem.empty()) problem = MakeWritePath(o.writePath, &writePath);
   if (!problem.empty()) return Fail(problem);
   SettingsChange settingsChange;
@@ -448,7 +444,7 @@ int Render(const Options& o) {
   if (!doc) return Fail(error);
 
   // Only now, with a document to render, does the write path get made.
-  TemporaryFile::Folder writePath;
+  files::Folder writePath;
   const std::string writePathProblem = MakeWritePath(o.writePath, &writePath);
   if (!writePathProblem.empty()) {
     BaseDocument::Free(doc);
@@ -534,11 +530,12 @@ int main(int argc, char** argv) {
       return Fail("HOME is not set, so there is no default write path: pass --write-path DIR");
     o.writePath = std::string(home) + "/.corvane";
   }
-  // The write path is made only once a render needs it.
-  std::error_code ec;
-  o.writePath = fs::absolute(o.writePath, ec).lexically_normal().string();
-  if (ec) return Fail("cannot use the write path " + o.writePath + ": " + ec.message());
+  // The write path is made only once a render needs it. Its ".." names stay for the walk, which
+  // resolves them as the system does.
+  if (!FromHere(o.writePath, &o.writePath))
+    return Fail("cannot use the write path " + o.writePath + ": " + files::ErrorText(errno));
   host::SetStartupWritePath(o.writePath);
+  std::error_code ec;
   host::SetPluginPath(fs::absolute(o.pluginDir, ec).string());
   host::SetConsoleEcho([](const std::string& line) { std::cout << line << "\n" << std::flush; });
 

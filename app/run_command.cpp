@@ -1,17 +1,39 @@
 #include "run_command.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 
 #include "c4d.h"
 #include "c4d_descriptionmessages.h"
 #include "host_control.h"
 #include "host_document_file.h"
-#include "files/temporaryfile.h"
+#include "files/folder.h"
 #include "host_user.h"
+
+bool FromHere(const std::string& path, std::string* full) {
+  std::string text = path;
+  if (!path.empty() && path[0] != '/') {
+    char* here = ::getcwd(nullptr, 0);
+    if (!here) return false;
+    text = here + ("/" + path);
+    std::free(here);
+  }
+  // "." names and repeated slashes go; ".." stays for the walk: after a link it leads to the
+  // parent of where the link led, not back along the text.
+  std::string out;
+  for (size_t start = 0, end; start <= text.size(); start = end + 1) {
+    end = std::min(text.find('/', start), text.size());
+    const std::string name = text.substr(start, end - start);
+    if (!name.empty() && name != ".") out += "/" + name;
+  }
+  *full = path.empty() ? path : out.empty() ? "/" : out;
+  return true;
+}
 
 const char kRunUsage[] =
     "  run ID [DOCUMENT]     run the plug-in's command ID on the document (an empty one without\n"
@@ -36,18 +58,6 @@ const char kRunUsage[] =
 namespace {
 
 constexpr long kImportCommand = 1022469;
-
-// `path` as a chooser answers it: from the root, lexically normal, without a trailing "/" (a name
-// given from where the user stands keeps its meaning wherever the plug-in stores or uses it).
-std::string FromHere(const std::string& path) {
-  if (path.empty()) return path;
-  std::error_code ec;
-  const std::filesystem::path full = std::filesystem::absolute(path, ec);
-  if (ec) return path;
-  std::string text = full.lexically_normal().string();
-  if (text.size() > 1 && text.back() == '/') text.pop_back();
-  return text;
-}
 
 // A decimal ID of 32 bits.
 bool IsId(const std::string& text) {
@@ -103,7 +113,8 @@ bool ParseCommon(const std::vector<std::string>& args, size_t first, RunRequest*
       *error = "not an answer of its kind: " + answer;
       return false;
     }
-    if (kind == "file" || kind == "dir") answer = kind + ":" + FromHere(value);
+    std::string full;
+    if (kind == "file" || kind == "dir") answer = kind + ":" + (FromHere(value, &full) ? full : value);
   }
   return true;
 }
@@ -235,12 +246,18 @@ bool ParseImportArguments(const std::vector<std::string>& args, RunRequest* r, s
 }
 
 int RunCommand(const RunRequest& r) {
-  // A document is saved over a regular file or a new one only: anything else is refused before
-  // the command runs, so that nothing is written.
-  std::string why;
-  if (!r.save.empty() && !TemporaryFile::IsReplaceableTarget(r.save, &why)) {
-    std::cerr << "corvane-host: " << r.save << ": cannot write the file: " << why << "\n";
-    return 1;
+  // A document is saved over a regular file or a new one only, into a folder it may write to:
+  // anything else is refused before the command runs, so that nothing is written. The path stays
+  // as given: a relative one is taken from the working directory itself.
+  if (!r.save.empty()) {
+    files::Place place;
+    files::Target target;
+    files::Result checked = files::Locate(r.save, &place);
+    if (checked.ok()) checked = place.folder.Follow(place.name, &target);
+    if (!checked.ok()) {
+      std::cerr << "corvane-host: " << r.save << ": cannot write the file: " << checked.Text() << "\n";
+      return 1;
+    }
   }
   std::string error;
   BaseDocument* doc = r.document.empty() ? BaseDocument::Alloc() : host::LoadDocumentFile(r.document, &error);

@@ -18,6 +18,11 @@ struct RunRequest {
   long button = 0;                   ///< "press": the description button's parameter ID.
 };
 
+/// `path` from the root, as a chooser answers it: a relative path follows the working directory's
+/// path, and "." names, repeated slashes and a trailing "/" are dropped, never "..", which the walk
+/// resolves as the system does. False (with `errno` set) when the working directory has no path.
+bool FromHere(const std::string& path, std::string* full);
+
 /// Help text of the options below, for the runner's usage.
 extern const char kRunUsage[];
 

@@ -1,7 +1,8 @@
 // Fuzzes the mesh file reader: any bytes must be read or refused without a crash, and a file the
-// reader accepts must be written back byte for byte as it was read. The input is an in-memory
-// file; the file written back lives only while it is compared.
-#include <sys/mman.h>
+// reader accepts must be written back byte for byte as it was read. The input is a file of the
+// scratch folder, read as every input file is (by its path, through its open folder); it and the
+// file written back live only while they are used.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +26,7 @@ std::string scratch_dir;
 
 void RemoveScratch() {
   if (scratch_dir.empty()) return;
+  unlink((scratch_dir + "/in.ovmesh").c_str());
   unlink((scratch_dir + "/back.ovmesh").c_str());
   rmdir(scratch_dir.c_str());
   scratch_dir.clear();
@@ -50,8 +52,8 @@ const std::string& ScratchDir() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // The input lives in an anonymous in-memory file that the reader opens by its path.
-  int fd = memfd_create("mesh", MFD_CLOEXEC);
+  const std::string path = ScratchDir() + "/in.ovmesh";
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) Fail();
   size_t done = 0;
   while (done < size) {
@@ -59,12 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (n <= 0) Fail();
     done += static_cast<size_t>(n);
   }
-  std::string path = "/proc/self/fd/" + std::to_string(fd);
+  close(fd);
 
   Orvane::OrvaneMesh mesh;
   mesh.materialNames = {"left alone"};
   bool read = Orvane::OrvaneMesh::readFromFile(path, mesh);
-  close(fd);
+  unlink(path.c_str());
   if (!read) {
     // A refused file leaves the record as it was.
     if (mesh.materialNames.size() != 1 || mesh.materialNames[0] != "left alone") Fail();

@@ -6,7 +6,10 @@
 //     declare, within the host's limit and the multiple of the archive's size it allows; its
 //     entries declared no more than that, and their compressed data fit in the archive side by
 //     side (no entry reuses another's);
-//   - nothing appears beside the archive and the "materials" folder.
+//   - nothing appears beside the archive and the "materials" folder;
+//   - a run leaves no descriptor open and nothing in the file module's registry, so that any number
+//     of runs fits in the usual limit of open files.
+#include <dirent.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -20,6 +23,7 @@
 #include <vector>
 
 #include "c4d.h"
+#include "files/registry.h"
 #include "host_control.h"
 #include "main/helpers.h"
 #include "main/orvanelaunch.h"
@@ -83,6 +87,16 @@ void Require(bool condition, const char* what) {
   std::abort();
 }
 
+// How many descriptors the process has open.
+int OpenDescriptors() {
+  DIR* fds = ::opendir("/proc/self/fd");
+  if (!fds) return -1;
+  int count = 0;
+  while (::readdir(fds)) ++count;
+  ::closedir(fds);
+  return count;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -99,17 +113,23 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+namespace {
+
+// Unpacks the archive `data` of `size` bytes, written as "wood.povm", into a new folder and checks
+// what it left.
+void UnpackOnce(const uint8_t* data, size_t size) {
   const fs::path archive = g_work / "wood.povm";
   {
     std::ofstream out(archive, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
-  std::string why;
-  const Filename folder =
-      Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), String("wood.povm0"), &why);
-  Require(folder.Content(), "no new folder");
-  const fs::path root = host::ToUtf8(folder.GetString());
+  // Removed with this object, as the import removes a folder it does not keep.
+  files::NewFolder made;
+  Require(
+      Helpers::NewFolder(Helpers::GetWritePath() + Filename("materials"), String("wood.povm0"), &made).ok(),
+      "no new folder");
+  const Filename folder(String(made.Path()));
+  const fs::path root = made.Path();
   Require(fs::is_directory(root) && fs::is_empty(root), "the new folder is not new");
   host::ClearConsole();
   const Filename found = Helpers::UnpackPovm(Filename(String(archive.string())), folder);
@@ -144,6 +164,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ++beside;
   }
   Require(beside == 2, "the archive or the materials folder is gone");
-  fs::remove_all(root, ec);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const int descriptors = OpenDescriptors();
+  UnpackOnce(data, size);
+  Require(files::RegisteredCount() == 0, "a registry entry left behind");
+  Require(OpenDescriptors() == descriptors, "a descriptor left open");
   return 0;
 }

@@ -18,8 +18,9 @@
 // the folder it runs from.
 //
 // Every file it writes (its log, an archive, what it unpacks, the image) goes through the
-// project's temporary-file module, as every other writer's: a temporary beside the file and a
-// rename, folders walked once through open folders, under the rules for shared sticky folders.
+// project's file module, as every other writer's: a temporary beside the file and a rename,
+// folders walked once through open folders, under the rules for shared folders. So does every file
+// it reads (its log, a material, an archive): only a regular file, never waited on.
 #include <fcntl.h>
 #include <png.h>
 #include <sys/stat.h>
@@ -35,7 +36,9 @@
 
 #include "archive/unpackfailure.h"
 #include "c4d_file.h"
-#include "files/temporaryfile.h"
+#include "files/folder.h"
+#include "files/lock.h"
+#include "files/temporary.h"
 #include "host_control.h"
 
 namespace {
@@ -92,26 +95,44 @@ void AppendLog(const std::string& folder, int argc, char** argv) {
   }
   line += '\n';
   const std::string name = "orvane-standin.log", path = folder + "/" + name;
-  TemporaryFile::Folder dir;
-  std::string why, log;
-  if (TemporaryFile::OpenFolder(folder, 0, &dir, &why) != 0) {
-    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), why.c_str());
+  files::Folder dir;
+  files::FileLock lock;
+  std::string log;
+  files::Result r = files::Folder::Open(folder, &dir);
+  if (r.ok()) r = dir.Lock(".orvane-standin.lock", &lock);
+  if (!r.ok()) {
+    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), r.Text().c_str());
     return;
   }
-  const int lock = TemporaryFile::LockIn(dir, ".orvane-standin.lock");
-  const int read = TemporaryFile::ReadFile(path, &log, &why);
-  if (read != 0 && read != ENOENT) {
-    std::fprintf(stderr, "orvane-standin: cannot read %s: %s\n", path.c_str(), why.c_str());
-  } else {
-    log += line;
-    if (!TemporaryFile::WriteFileIn(dir, name, log.data(), log.size(), &why))
-      std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), why.c_str());
+  r = dir.ReadFile(name, &log);
+  if (!r.ok() && r.error() != ENOENT) {
+    std::fprintf(stderr, "orvane-standin: cannot read %s: %s\n", path.c_str(), r.Text().c_str());
+    return;
   }
-  if (lock >= 0) ::close(lock);
+  log += line;
+  r = dir.WriteFile(name, log.data(), log.size());
+  if (!r.ok()) std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), r.Text().c_str());
+}
+
+// Writes `size` bytes of `data` as the whole file `path`, through a temporary and a rename.
+files::Result WriteWholeFile(const std::string& path, const void* data, size_t size) {
+  files::Place place;
+  files::Result r = files::Locate(path, &place);
+  if (r.ok()) r = place.folder.WriteFile(place.name, data, size);
+  return r;
 }
 
 // The archive is made in memory and written as a whole file.
 bool Pack(const std::string& material, const std::string& archive) {
+  // The material is read through its folder, as every input is.
+  std::string text;
+  files::Place place;
+  files::Result read = files::Locate(material, &place);
+  if (read.ok()) read = place.folder.ReadFile(place.name, &text);
+  if (!read.ok()) {
+    std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", material.c_str(), read.Text().c_str());
+    return false;
+  }
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
@@ -125,7 +146,7 @@ bool Pack(const std::string& material, const std::string& archive) {
   }
   zip_error_fini(&error);
   zip_source_keep(buffer);  // read back after the archive is closed
-  zip_source_t* source = zip_source_file(za, material.c_str(), 0, -1);
+  zip_source_t* source = zip_source_buffer(za, text.data(), text.size(), 0);
   if (!source || zip_file_add(za, Basename(material).c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
     std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", material.c_str(), zip_strerror(za));
     if (source) zip_source_free(source);
@@ -150,10 +171,11 @@ bool Pack(const std::string& material, const std::string& archive) {
     zip_source_close(buffer);
   }
   zip_source_free(buffer);
-  std::string why = "cannot read the archive back";
   // The archive appears under its name only once it is complete.
-  if (!ok || !TemporaryFile::WriteFileReplacing(archive, bytes.data(), bytes.size(), &why)) {
-    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", archive.c_str(), why.c_str());
+  const files::Result written = ok ? WriteWholeFile(archive, bytes.data(), bytes.size()) : files::Result();
+  if (!ok || !written.ok()) {
+    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", archive.c_str(),
+                 ok ? written.Text().c_str() : "cannot read the archive back");
     return false;
   }
   std::printf("packed %s into %s\n", material.c_str(), archive.c_str());
@@ -163,9 +185,8 @@ bool Pack(const std::string& material, const std::string& archive) {
 // The callback of the unpacking: the folder an entry goes into, where it is there already, is
 // never swept, since what an earlier unpacking put there may carry a temporary's name.
 Bool KeepUnswept(const Filename&, const Filename& target, void*) {
-  TemporaryFile::Folder folder;
-  if (TemporaryFile::OpenFolder(Dirname(host::ToUtf8(target.GetString())), 0, &folder) == 0)
-    TemporaryFile::SkipSweep(folder);
+  files::Folder folder;
+  if (files::Folder::Open(Dirname(host::ToUtf8(target.GetString())), &folder).ok()) folder.SkipSweep();
   return true;
 }
 
@@ -209,9 +230,10 @@ bool WriteImage(const std::string& path) {
     png.resize(bytes);
     ok = png_image_write_to_memory(&image, png.data(), &bytes, 0, pixels.data(), 0, nullptr);
   }
-  std::string why = image.message;
-  if (!ok || !TemporaryFile::WriteFileReplacing(path, png.data(), bytes, &why)) {
-    std::fprintf(stderr, "orvane-standin: cannot write the image %s: %s\n", path.c_str(), why.c_str());
+  const files::Result written = ok ? WriteWholeFile(path, png.data(), bytes) : files::Result();
+  if (!ok || !written.ok()) {
+    std::fprintf(stderr, "orvane-standin: cannot write the image %s: %s\n", path.c_str(),
+                 ok ? written.Text().c_str() : image.message);
     return false;
   }
   std::printf("wrote the image %s\n", path.c_str());

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "c4d_file.h"
-#include "files/temporaryfile.h"
+#include "files/result.h"
 
 namespace Helpers {
 
@@ -29,8 +29,7 @@ inline std::string UnpackFailureText(LONG error, int systemError = 0) {
     case ZIPERROR_TOO_DEEP: words = "too deep: an entry's path holds more than 64 names"; break;
     default: break;
   }
-  return systemError == 0 ? std::string(words)
-                          : std::string(words) + ": " + TemporaryFile::ErrorText(systemError);
+  return systemError == 0 ? std::string(words) : std::string(words) + ": " + files::ErrorText(systemError);
 }
 
 }  // namespace Helpers

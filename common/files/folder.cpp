@@ -2,18 +2,18 @@
 
 #include <fcntl.h>
 #include <limits.h>
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
-#include "files/temporaryfile.h"
+#include "files/sweep.h"
 
-namespace TemporaryFile {
+namespace files {
 
-/// How many links a walk may pass through before it counts as a loop.
+/// How many links a walk may pass through before it counts as a loop, as the kernel counts.
 constexpr int kMaxLinks = 40;
 
 struct Folder::State {
@@ -24,6 +24,16 @@ struct Folder::State {
     if (fd >= 0) ::close(fd);
   }
 };
+
+Folder Folder::Adopt(int fd, std::string path, const struct stat& st) {
+  auto state = std::make_shared<State>();
+  state->fd = fd;
+  state->path = std::move(path);
+  state->status = st;
+  Folder folder;
+  folder.state_ = std::move(state);
+  return folder;
+}
 
 int Folder::Descriptor() const { return state_ ? state_->fd : -1; }
 
@@ -43,30 +53,22 @@ const struct stat& Folder::Status() const {
   return state_ ? state_->status : none;
 }
 
+bool Folder::IsShared() const {
+  const mode_t mode = Status().st_mode;
+  return (mode & S_IWOTH) || ((mode & S_ISVTX) && (mode & S_IWGRP));
+}
+
 bool Folder::MayUse(uid_t owner) const {
-  const struct stat& st = Status();
-  // Shared: anyone may write there, or its group may and the sticky bit says it is shared.
-  if (!(st.st_mode & S_IWOTH) && !((st.st_mode & S_ISVTX) && (st.st_mode & S_IWGRP))) return true;
-  return owner == st.st_uid || owner == ::geteuid();
+  return !IsShared() || owner == Status().st_uid || owner == ::geteuid();
 }
 
-Folder Folder::Adopt(int fd, const std::string& path, const struct stat& st) {
-  auto state = std::make_shared<State>();
-  state->fd = fd;
-  state->path = path;
-  state->status = st;
-  Folder folder;
-  folder.state_ = std::move(state);
-  return folder;
-}
-
-Folder Folder::Open(const std::string& name) const {
+Folder Folder::Enter(const std::string& name) const {
   const int fd = ::openat(Descriptor(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  struct stat st;
   if (fd < 0) {
     if (errno == ELOOP) errno = ENOTDIR;
     return Folder();
   }
+  struct stat st;
   if (::fstat(fd, &st) != 0) {
     const int error = errno;
     ::close(fd);
@@ -86,142 +88,284 @@ int Folder::ReadLink(const std::string& name, std::string* target) const {
   return 0;
 }
 
-std::string UserName(uid_t uid) {
-  struct passwd entry, *found = nullptr;
-  std::vector<char> buffer(16384);
-  if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found) return found->pw_name;
-  return "user " + std::to_string(uid);
-}
+/// One walk of a path: the folders opened so far, and the names still to go.
+class Walker {
+ public:
+  Walker(Folder::Make make, bool linkLast) : make_(make), linkLast_(linkLast) {}
 
-namespace {
-
-/// Opens `path` ("." or "/") as the start of a walk.
-Folder OpenStart(const char* path) {
-  const int fd = ::open(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
-  struct stat st;
-  if (fd < 0) return Folder();
-  if (::fstat(fd, &st) != 0) {
-    ::close(fd);
-    return Folder();
+  /// Walks `path` from `start` (or from the root for an absolute path) to `*result`.
+  Result Run(const Folder& start, const std::string& path, Folder* result) {
+    if (path.empty()) return Result::System(ENOENT, path);
+    if (path.size() >= PATH_MAX) return Result::System(ENAMETOOLONG, path);
+    if (!path.empty() && path[0] == '/') {
+      if (Result r = Restart(); !r.ok()) return r;
+    } else {
+      stack_.push_back(start);
+    }
+    Push(path, true);
+    while (!rest_.empty()) {
+      const Name next = rest_.back();
+      rest_.pop_back();
+      if (next.own) --ownLeft_;
+      if (Result r = Step(next.text, next.own, next.own && ownLeft_ == 0); !r.ok()) return r;
+    }
+    *result = stack_.back();
+    return Result();
   }
-  return Folder::Adopt(fd, path[0] == '/' ? "/" : "", st);
-}
 
-/// Splits `path` into its names, pushed so that the first is last (the next one to walk).
-void PushNames(const std::string& path, std::vector<std::pair<std::string, bool>>* rest, bool own) {
-  for (size_t end = path.size(); end > 0;) {
-    const size_t slash = path.rfind('/', end - 1);
-    const size_t start = slash == std::string::npos ? 0 : slash + 1;
-    if (end > start) rest->emplace_back(path.substr(start, end - start), own);
-    if (slash == std::string::npos) break;
-    end = slash;
+  /// The working directory, open with the path "" so that messages keep relative names as given.
+  /// In a shared folder it is used only when the rule allows, and so is each folder above it, as a
+  /// walk from the root would find; a folder above that cannot be searched ends the check, as it
+  /// does not stop the kernel either.
+  static Result WorkingDirectory(Folder* cwd) {
+    const int fd = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+      const int error = errno;
+      if (fd >= 0) ::close(fd);
+      return Result::System(error, ".");
+    }
+    *cwd = Folder::Adopt(fd, "", st);
+    std::string path;  // the path of `at`, for a message
+    if (char* text = ::getcwd(nullptr, 0)) {
+      path = text;
+      std::free(text);
+    }
+    Folder at = *cwd;
+    for (;;) {
+      Folder up = at.Enter("..");
+      if (!up.IsOpen()) return Result();
+      if (up.Status().st_dev == at.Status().st_dev && up.Status().st_ino == at.Status().st_ino) return Result();
+      if (!up.MayUse(at.Status().st_uid))
+        return Result::Foreign(Reason::kForeignFolder, path.empty() ? std::string(".") : path, at.Status().st_uid);
+      const size_t slash = path.rfind('/');
+      path = slash == std::string::npos || slash == 0 ? (slash == 0 ? "/" : "") : path.substr(0, slash);
+      at = std::move(up);
+    }
   }
-}
 
-int Walk(const Folder* from, const std::string& path, unsigned flags, Folder* result, std::string* why,
-         const std::string& key) {
-  const auto refuse = [why](int error, const std::string& reason = "") {
-    if (why) *why = reason.empty() ? ErrorText(error) : reason;
-    errno = error;
-    return error;
+ private:
+  struct Name {
+    std::string text;
+    bool own;  ///< a name of the path itself (which may be made), not one a link gave
   };
-  if (path.size() >= PATH_MAX) return refuse(ENAMETOOLONG);
-  // The folders opened so far: `..` goes back to the one before. A path relative to the working
-  // directory is walked from the root through the working directory's own path, so that the rules
-  // hold for the folders above it too.
-  std::vector<Folder> stack;
-  const bool absolute = !path.empty() && path[0] == '/';
-  std::string rooted;
-  if (!absolute && !from) {
-    char* cwd = ::getcwd(nullptr, 0);
-    if (!cwd) return refuse(errno);
-    rooted = cwd;
-    std::free(cwd);
+
+  /// Queues the names of `path`, the first one to be walked next.
+  void Push(const std::string& path, bool own) {
+    for (size_t end = path.size(); end > 0;) {
+      const size_t slash = path.rfind('/', end - 1);
+      const size_t start = slash == std::string::npos ? 0 : slash + 1;
+      if (end > start) {
+        rest_.push_back({path.substr(start, end - start), own});
+        if (own) ++ownLeft_;
+      }
+      if (slash == std::string::npos) break;
+      end = slash;
+    }
   }
-  // A working directory out of the root's reach (another mount namespace's) is started from as it is.
-  const bool fromCwd = !absolute && !from && (rooted.empty() || rooted[0] != '/');
-  if (fromCwd) rooted.clear();
-  stack.push_back(fromCwd ? OpenStart(".") : absolute || !from ? OpenStart("/") : *from);
-  if (!stack.back().IsOpen()) return refuse(errno);
-  // The names still to walk, the next one last; the flag tells a name of `path` itself (which may
-  // be made) from one a link named.
-  std::vector<std::pair<std::string, bool>> rest;
-  PushNames(path, &rest, true);
-  size_t ownLeft = rest.size();  // names of `path` itself still to walk
-  // The working directory's names come first; none of them is made.
-  PushNames(rooted, &rest, false);
-  for (int links = 0; !rest.empty();) {
-    const std::string name = rest.back().first;
-    const bool own = rest.back().second;
-    rest.pop_back();
-    if (own) --ownLeft;
-    const bool lastOfPath = own && ownLeft == 0;
-    if (name == ".") continue;
-    if (name == "..") {
-      if (stack.size() > 1) {
-        stack.pop_back();
-      } else if (stack.back().Path() != "/") {
-        Folder up = stack.back().Open("..");
-        if (!up.IsOpen()) return refuse(errno);
-        stack.back() = up;
+
+  /// Starts again from the root, for an absolute path or link.
+  Result Restart() {
+    const int fd = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+      const int error = errno;
+      if (fd >= 0) ::close(fd);
+      return Result::System(error, "/");
+    }
+    stack_.clear();
+    stack_.push_back(Folder::Adopt(fd, "/", st));
+    return Result();
+  }
+
+  /// Walks one name from the folder on top.
+  Result Step(const std::string& name, bool own, bool last) {
+    const Folder& at = stack_.back();
+    if (name == "." || name == "..") {
+      // The kernel asks for the right to search the folder for these names too.
+      Folder same = at.Enter(".");
+      if (!same.IsOpen()) return Result::System(errno, at.Path());
+      if (name == ".") return Result();
+      if (stack_.size() > 1) {
+        stack_.pop_back();  // back to the folder this walk came from
+      } else {
+        Folder up = at.Enter("..");
+        if (!up.IsOpen()) return Result::System(errno, at.PathOf(".."));
+        // The root is its own parent.
+        if (up.Status().st_dev != at.Status().st_dev || up.Status().st_ino != at.Status().st_ino)
+          stack_.back() = std::move(up);
+      }
+      return Result();
+    }
+    // A name too long is the kernel's to refuse, after its check that `at` may be searched.
+    bool made = false;
+    Folder next = at.Enter(name);
+    if (!next.IsOpen() && errno == ENOENT && own &&
+        (make_ == Folder::Make::kMissing || (last && make_ == Folder::Make::kLast))) {
+      if (::mkdirat(at.Descriptor(), name.c_str(), 0777) != 0 && errno != EEXIST)
+        return Result::System(errno, at.PathOf(name));
+      next = at.Enter(name);
+      made = next.IsOpen();
+      if (made) next.SkipSweep();  // new: nothing there to sweep
+    }
+    if (next.IsOpen()) {
+      // In a shared folder, a folder found there is used only when this user or the shared folder's
+      // owner owns it, and one made there (or by another meanwhile) only when it is this user's.
+      const uid_t owner = next.Status().st_uid;
+      if (!at.MayUse(owner) || (made && at.IsShared() && owner != ::geteuid()))
+        return Result::Foreign(Reason::kForeignFolder, next.Path(), owner);
+      stack_.push_back(std::move(next));
+      return Result();
+    }
+    if (errno != ENOTDIR) return Result::System(errno, at.PathOf(name));
+    // A link, or something that is not a folder.
+    struct stat st;
+    if (::fstatat(at.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+      return Result::System(errno, at.PathOf(name));
+    if (!S_ISLNK(st.st_mode) || (last && !linkLast_)) return Result::System(ENOTDIR, at.PathOf(name));
+    if (++links_ > kMaxLinks) return Result::System(ELOOP, at.PathOf(name));
+    if (!at.MayUse(st.st_uid)) return Result::System(EACCES, at.PathOf(name));
+    std::string target;
+    if (const int unread = at.ReadLink(name, &target)) return Result::System(unread, at.PathOf(name));
+    if (target[0] == '/') {
+      if (Result r = Restart(); !r.ok()) return r;
+    }
+    Push(target, false);  // the names a link gives are never made
+    return Result();
+  }
+
+  Folder::Make make_;
+  bool linkLast_;
+  std::vector<Folder> stack_;  ///< the folders opened so far: `..` goes back to the one before
+  std::vector<Name> rest_;     ///< the names still to walk, the next one last
+  size_t ownLeft_ = 0;         ///< names of the path itself still to walk
+  int links_ = 0;
+};
+
+Result Folder::Open(const std::string& path, Folder* folder, Make make) {
+  // What the kernel refuses before it looks at any folder.
+  if (path.empty()) return Result::System(ENOENT, path);
+  if (path.size() >= PATH_MAX) return Result::System(ENAMETOOLONG, path);
+  Folder start;
+  if (path[0] != '/') {
+    if (Result r = Walker::WorkingDirectory(&start); !r.ok()) return r;
+  }
+  return Walker(make, true).Run(start, path, folder);
+}
+
+Result Folder::Walk(const std::string& relative, Folder* folder, Make make, bool linkLast) const {
+  return Walker(make, linkLast).Run(*this, relative, folder);
+}
+
+Result Locate(const std::string& path, Place* place, Folder::Make make) {
+  if (path.empty()) return Result::System(ENOENT, path);
+  if (path.size() >= PATH_MAX) return Result::System(ENAMETOOLONG, path);
+  const size_t slash = path.rfind('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty() || name == "." || name == "..") return Result::System(EISDIR, path);
+  Folder folder;
+  Result r;
+  if (slash == std::string::npos) {
+    r = Walker::WorkingDirectory(&folder);
+  } else {
+    // "/x" is in the root; "a//x" in "a".
+    size_t end = slash;
+    while (end > 0 && path[end - 1] == '/') --end;
+    r = Folder::Open(end == 0 ? std::string("/") : path.substr(0, end), &folder, make);
+  }
+  if (!r.ok()) return r;
+  place->folder = std::move(folder);
+  place->name = std::move(name);
+  return Result();
+}
+
+Result Folder::Follow(const std::string& name, Target* target, bool followLink) const {
+  Folder at = *this;
+  std::string entry = name;
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    if (entry.empty() || entry == "." || entry == "..") return Result::System(EISDIR, at.PathOf(entry));
+    if (entry.size() > NAME_MAX) return Result::System(ENAMETOOLONG, at.PathOf(entry));
+    target->folder = at;
+    target->name = entry;
+    target->exists = false;
+    struct stat& st = target->status;
+    if (::fstatat(at.Descriptor(), entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno != ENOENT) return Result::System(errno, at.PathOf(entry));
+      return Result();
+    }
+    if (S_ISLNK(st.st_mode)) {
+      if (!followLink) return Result();
+      if (!at.MayUse(st.st_uid)) return Result::System(EACCES, at.PathOf(entry));
+      std::string link;
+      if (const int unread = at.ReadLink(entry, &link)) return Result::System(unread, at.PathOf(entry));
+      const size_t slash = link.rfind('/');
+      if (slash != std::string::npos) {
+        Folder next;
+        const std::string dir = slash == 0 ? std::string("/") : link.substr(0, slash);
+        if (Result r = at.Walk(dir, &next); !r.ok()) return r;
+        at = std::move(next);
+        entry = link.substr(slash + 1);
+      } else {
+        entry = link;
       }
       continue;
     }
-    if (name.size() > NAME_MAX) return refuse(ENAMETOOLONG);
-    const Folder& at = stack.back();
-    bool made = false;
-    Folder next = at.Open(name);
-    if (!next.IsOpen() && errno == ENOENT && own &&
-        ((flags & kMakeMissing) || (lastOfPath && (flags & kMakeLast)))) {
-      // Made here, then opened without following and checked: it must be this user's.
-      const bool registered = lastOfPath && (flags & kRegisterLast);
-      if (registered ? !MakeFolderIn(at, name, &next, key)
-                     : ::mkdirat(at.Descriptor(), name.c_str(), 0777) != 0 && errno != EEXIST)
-        return refuse(errno);
-      if (!registered) next = at.Open(name);
-      made = next.IsOpen();
-      if (made) SkipSweep(next);  // new: nothing there to sweep
-    }
-    if (next.IsOpen()) {
-      // In a shared sticky folder, a folder found there (or made there by another meanwhile) is
-      // used only when this user or that folder's owner owns it.
-      if ((made && next.Status().st_uid != ::geteuid()) || !at.MayUse(next.Status().st_uid))
-        return refuse(kForeignFolder, "the folder " + next.Path() + " belongs to another user (" +
-                                          UserName(next.Status().st_uid) + ")");
-      stack.push_back(std::move(next));
-      continue;
-    }
-    if (errno != ENOTDIR) return refuse(errno);
-    // A link, or something that is not a folder.
-    struct stat st;
-    if (::fstatat(at.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return refuse(errno);
-    if (!S_ISLNK(st.st_mode) || (lastOfPath && (flags & kNoLinkLast))) return refuse(ENOTDIR);
-    if (++links > kMaxLinks) return refuse(ELOOP);
-    if (!at.MayUse(st.st_uid)) return refuse(EACCES);
-    std::string target;
-    if (const int unread = at.ReadLink(name, &target)) return refuse(unread);
-    if (target[0] == '/') {
-      stack.clear();
-      stack.push_back(OpenStart("/"));
-      if (!stack.back().IsOpen()) return refuse(errno);
-    }
-    // The names a link gives are never made.
-    PushNames(target, &rest, false);
+    if (S_ISDIR(st.st_mode)) return Result::System(EISDIR, at.PathOf(entry));
+    if (!S_ISREG(st.st_mode)) return Result::NotRegularFile(at.PathOf(entry));
+    target->exists = true;
+    return Result();
   }
-  *result = stack.back();
-  return 0;
+  return Result::System(ELOOP, PathOf(name));
 }
 
-}  // namespace
-
-int OpenFolder(const std::string& path, unsigned flags, Folder* folder, std::string* why,
-               const std::string& key) {
-  return Walk(nullptr, path, flags, folder, why, key);
+Result Folder::OpenFile(const std::string& name, int* fd) const {
+  Target target;
+  if (Result r = Follow(name, &target); !r.ok()) return r;
+  const std::string path = target.folder.PathOf(target.name);
+  if (!target.exists) return Result::System(ENOENT, path);
+  // Opened without following and never waited on; what was opened is what is checked.
+  const int opened =
+      ::openat(target.folder.Descriptor(), target.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (opened < 0) return Result::System(errno == ELOOP ? EACCES : errno, path);
+  struct stat st;
+  Result r;
+  if (::fstat(opened, &st) != 0)
+    r = Result::System(errno, path);
+  else if (S_ISDIR(st.st_mode))
+    r = Result::System(EISDIR, path);
+  else if (!S_ISREG(st.st_mode))
+    r = Result::NotRegularFile(path);
+  else if (!target.folder.MayUse(st.st_uid))
+    r = Result::Foreign(Reason::kForeignFile, path, st.st_uid);
+  else if (::fcntl(opened, F_SETFL, ::fcntl(opened, F_GETFL) & ~O_NONBLOCK) != 0)
+    r = Result::System(errno, path);
+  if (!r.ok()) {
+    ::close(opened);
+    return r;
+  }
+  *fd = opened;
+  return r;
 }
 
-int OpenFolderAt(const Folder& from, const std::string& relative, unsigned flags, Folder* folder,
-                 std::string* why, const std::string& key) {
-  return Walk(&from, relative, flags, folder, why, key);
+Result Folder::ReadFile(const std::string& name, std::string* bytes, size_t limit) const {
+  int fd = -1;
+  if (Result r = OpenFile(name, &fd); !r.ok()) return r;
+  Result r;
+  bytes->clear();
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) r = Result::System(errno, PathOf(name));
+    if (n <= 0) break;
+    if (bytes->size() + static_cast<size_t>(n) > limit) {
+      r = Result::System(EFBIG, PathOf(name));
+      break;
+    }
+    bytes->append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return r;
 }
 
-}  // namespace TemporaryFile
+}  // namespace files

@@ -1,87 +1,151 @@
 #pragma once
 
-// Folders reached by one walk of their path, one name at a time through folders already open, and
-// then used through the open descriptor: whatever happens to the names afterwards, every file made,
-// renamed or removed there lands in the folder that was checked.
+// Folders reached by one walk of their path, and everything done in them.
 //
-// In a sticky folder that others may write to (/tmp, or one its group may write to), another user
-// can plant a link or a folder where this process goes. There a link or a folder is used only when
-// the sticky folder's owner or this user owns it, at every name of a path; and a folder the walk
-// makes is opened without following and must be this user's.
+// A path is walked once, one name at a time through folders already open, as the kernel resolves
+// it: `..` after a link goes to the parent of where the link led, a relative path starts at the
+// working directory itself. Every operation is then a method of the open folder and a name, so
+// that whatever happens to the names meanwhile, every file read, made, renamed or removed is in
+// the folder that was checked. Path strings enter this module only at the walk.
+//
+// The rule for shared folders: in a folder that anyone may write to, or a sticky one that its group
+// may write to (/tmp), another user can plant a link, a folder or a file where this process goes.
+// There a link, a folder or a file is used only when the shared folder's owner or this user owns
+// it, at every name of a path; and a folder made there must be this user's. Elsewhere the owner of
+// what is found is no reason to refuse it.
 
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
-namespace TemporaryFile {
+#include "files/result.h"
 
-/// The `errno` value for a folder that another user made in a sticky folder others may write to.
-constexpr int kForeignFolder = 0x10002;
+namespace files {
 
-/// An open folder that `OpenFolder` reached; copies share one descriptor, closed with the last.
+class TemporaryFile;
+class NewFolder;
+class FileLock;
+struct Target;
+
+/// An open folder that a walk reached; copies share one descriptor, closed with the last.
 class Folder {
  public:
+  /// What a walk may make of the folders it does not find.
+  enum class Make {
+    kNothing,  ///< make none
+    kMissing,  ///< make every missing name of the path itself (never one a link names)
+    kLast,     ///< make the last name of the path when it is missing, and no other
+  };
+
   Folder() = default;
+
+  /// Walks `path` (absolute, or relative to the working directory) to the folder it names; `*folder`
+  /// is it, open. Folders made have mode 0777 less the umask.
+  static Result Open(const std::string& path, Folder* folder, Make make = Make::kNothing);
+  /// Walks `relative` from this folder (an absolute path starts at the root) as `Open` does. With
+  /// `linkLast` false the last name must be a folder itself, not a link (ENOTDIR).
+  Result Walk(const std::string& relative, Folder* folder, Make make = Make::kNothing,
+              bool linkLast = true) const;
 
   /// True when the folder is open.
   bool IsOpen() const { return state_ != nullptr; }
   /// The open descriptor (`O_PATH`), for the `*at` calls; -1 when not open.
   int Descriptor() const;
-  /// The path the walk took to the folder, links replaced by their targets: "" for the working
-  /// directory, "/" for the root. For messages and for keys; never opened again.
+  /// The path the walk took, links replaced by their targets: "" for the working directory, "/"
+  /// for the root. For messages only; never opened again.
   const std::string& Path() const;
-  /// The path of `name` in the folder.
+  /// The path of `name` in this folder, for messages.
   std::string PathOf(const std::string& name) const;
   /// The folder's status, read from the open descriptor when it was opened.
   const struct stat& Status() const;
-  /// True when what `owner` owns in this folder may be used: anywhere but in a sticky folder that
-  /// others (or its group) may write to, where only this folder's owner's entries and this user's
-  /// are.
+  /// True when others may plant entries here: anyone may write to it, or it is sticky and its group
+  /// may write to it.
+  bool IsShared() const;
+  /// True when an entry that `owner` owns may be used here: anywhere but in a shared folder, where
+  /// only its owner's entries and this user's are.
   bool MayUse(uid_t owner) const;
-
   /// The folder `name` in this one, opened without following a link; not open, with `errno` set
-  /// (ENOTDIR for a link or a file), when it cannot be.
-  Folder Open(const std::string& name) const;
-  /// The target of the link `name` in this folder: 0, or the `errno` value (ENOENT for an empty
-  /// target, ENAMETOOLONG for one longer than a path may be).
+  /// (ENOTDIR for a link or a file), when it cannot be. No rule is applied: for the walks.
+  Folder Enter(const std::string& name) const;
+  /// The target of the link `name` here: 0, or the `errno` value (ENOENT for an empty target).
   int ReadLink(const std::string& name, std::string* target) const;
 
-  /// The folder open as `fd` (taken over) with the path `path` and status `st`.
-  static Folder Adopt(int fd, const std::string& path, const struct stat& st);
+  /// Follows the links at `name` (when `followLink`) to the entry that a write there replaces:
+  /// relative links from the link's folder, 40 at most, and in a shared folder only links of its
+  /// owner or this user (else EACCES). Refuses a folder (EISDIR) and a special file
+  /// (`kNotRegularFile`).
+  Result Follow(const std::string& name, Target* target, bool followLink = true) const;
+  /// Opens the regular file `name` (links followed as `Follow` does) for reading: what is opened is
+  /// checked, never waited on (a FIFO is refused), and in a shared folder must be its owner's or
+  /// this user's. `*fd` is the open descriptor, blocking, which the caller closes.
+  Result OpenFile(const std::string& name, int* fd) const;
+  /// Reads the whole regular file `name`, opened as `OpenFile` does, into `*bytes`; more than
+  /// `limit` bytes is EFBIG.
+  Result ReadFile(const std::string& name, std::string* bytes, size_t limit = size_t(1) << 30) const;
+
+  /// Makes a new temporary file for a write of `name` here (links followed as `Follow` does, or
+  /// with `followLink` false a link at `name` is replaced itself). It has the permission bits of the
+  /// file it will replace (never set-user-ID, set-group-ID or sticky) and its owner and group where
+  /// this user may give them, except for a file that another user could have planted in a shared
+  /// folder; else it is this user's, 0666 less the umask. The first temporary this process makes in
+  /// a folder first sweeps it.
+  Result CreateTemporary(const std::string& name, TemporaryFile* file, bool followLink = true) const;
+  /// Writes `size` bytes of `data` as the whole of `name` through a temporary and a rename; on
+  /// failure nothing is left and the target is untouched.
+  Result WriteFile(const std::string& name, const void* data, size_t size) const;
+  /// Makes the new folder `name` here (EEXIST when the name is taken); `*made` owns it.
+  Result MakeFolder(const std::string& name, NewFolder* made) const;
+  /// Makes a new folder with a temporary's name for `name` here, to be filled and then given its
+  /// name (`NewFolder::Commit`). The first one this process makes in a folder first sweeps it.
+  Result MakeTemporaryFolder(const std::string& name, NewFolder* made) const;
+  /// Opens the folder `name` here (a link followed under the rule for shared folders), making it
+  /// when it is missing; `*folder` is it. When `made` is given and the folder was made, `*made`
+  /// owns it, so that it is removed unless kept.
+  Result UseFolder(const std::string& name, Folder* folder, NewFolder* made = nullptr) const;
+  /// Empties the folder `name` here and opens it as `UseFolder` does: what is there (a folder with
+  /// all it holds, or a link to a folder itself, never what it leads to) is first renamed to a
+  /// temporary's name, so that an interruption leaves all of it or none, then removed. Another
+  /// user's entry in a shared folder is refused and left, and so is a file.
+  Result RenewFolder(const std::string& name, Folder* folder, NewFolder* made = nullptr) const;
+  /// Removes the temporaries here whose writer is certainly gone (see sweep.h); how many.
+  int Sweep() const;
+  /// Nothing this process makes here from now on sweeps this folder: a folder that is new, or one
+  /// being filled with names that are not this system's.
+  void SkipSweep() const;
+  /// Waits for and takes an exclusive lock on the lock file `name` here, made (0600) when missing.
+  /// The file is opened without following a link and must be a regular file; this user's own is
+  /// made 0600, so that no other user can hold the lock, and in a shared folder another user's is
+  /// refused (`kForeignFile`), never skipped.
+  Result Lock(const std::string& name, FileLock* lock) const;
 
  private:
+  friend class Walker;
   struct State;
+  static Folder Adopt(int fd, std::string path, const struct stat& st);
   std::shared_ptr<const State> state_;
 };
 
-/// How `OpenFolder` walks.
-enum FolderFlags : unsigned {
-  kMakeMissing = 1u,   ///< make the folders of the path that are missing (0777 less the umask)
-  kRegisterLast = 4u,  ///< register the last folder when this walk made it (`MakeFolder`)
-  kMakeLast = 8u,      ///< make the last folder of the path when it is missing, and no other
-  kNoLinkLast = 16u,   ///< the last name of the path must be a folder itself, not a link (ENOTDIR)
+/// The entry a write of a name replaces (`Folder::Follow`).
+struct Target {
+  Folder folder;         ///< the folder that holds it, after the links
+  std::string name;      ///< its name there
+  bool exists = false;   ///< a regular file is there (else the name is free, or a link is replaced)
+  struct stat status{};  ///< its status, when it exists
 };
 
-/// Walks `path` ("" or "." for the working directory) one name at a time through open folders:
-/// `..` goes back to the folder opened before, a link's target is walked from the folder that holds
-/// it (40 links at most, then ELOOP), and in a sticky folder that others may write to a link is
-/// followed only when that folder's owner or this user owns it (else EACCES), and so is a folder
-/// entered (else `kForeignFolder`). With `kMakeMissing`
-/// the missing names of `path` itself are made (never one that a link names). 0 with `*folder`
-/// open; else the `errno` value, with the reason in `*why`: the system's words, or "the folder P
-/// belongs to another user (NAME)" (`kForeignFolder`). A folder made with `kRegisterLast` is
-/// registered under `key`, by default the path it was reached by.
-int OpenFolder(const std::string& path, unsigned flags, Folder* folder, std::string* why = nullptr,
-               const std::string& key = "");
+/// A path as the open folder of its last name and that name.
+struct Place {
+  Folder folder;     ///< the folder the path's last name is in, walked
+  std::string name;  ///< the last name
+  /// The path, for messages.
+  std::string Path() const { return folder.PathOf(name); }
+};
 
-/// `OpenFolder` for `relative` walked from the open folder `from` (an absolute path starts at the
-/// root as usual).
-int OpenFolderAt(const Folder& from, const std::string& relative, unsigned flags, Folder* folder,
-                 std::string* why = nullptr, const std::string& key = "");
+/// Walks the folder part of `path` (as `Folder::Open`, making what `make` says) and splits off its
+/// last name. A path that ends in "/", "." or ".." names no file: EISDIR; "" is ENOENT.
+Result Locate(const std::string& path, Place* place, Folder::Make make = Folder::Make::kNothing);
 
-/// The name of the user `uid`, or "user N".
-std::string UserName(uid_t uid);
-
-}  // namespace TemporaryFile
+}  // namespace files

@@ -48,10 +48,15 @@ class BaseBitmap {
   virtual ~BaseBitmap() = default;
   /// Loads and decodes an image file (PNG, JPEG or TIFF); answers an `IMAGERESULT`: not existing,
   /// or the wrong type for a file that holds no image the host reads (the bitmap is then empty).
+  /// Only a regular file is read, never waited on, and in a folder anyone may write to only one of
+  /// the folder owner's or this user's (links included); "not existing" then leaves the system's
+  /// reason in `errno` (EINVAL for what is not a regular file, EACCES for another user's).
   LONG Init(const Filename& name);
   /// Saves the image as `format` (`FILTER_JPG`) with the options of `data` (may be null), in
   /// colour or, with `SAVEBIT_GREYSCALE`, as one grey channel. The file is written beside the
-  /// target and then moved over it. Answers `IMAGERESULT_OK` or an error.
+  /// target and then moved over it. Answers `IMAGERESULT_OK` or an error; a file that cannot be
+  /// written leaves the system's reason in `errno` (EACCES for another user's folder in a folder
+  /// anyone may write to).
   LONG Save(const Filename& name, LONG format, const BaseContainer* data, SAVEBIT savebits) const;
   /// The file the image was loaded from.
   Filename GetFilename() const { return file_; }

@@ -8,6 +8,10 @@
 #include "c4d_string.h"
 #include "c4d_types.h"
 
+namespace files {
+class TemporaryFile;
+}
+
 /// Modes of `BaseFile::Open`.
 enum {
   FILEOPEN_READ = 0,   ///< Read an existing file.
@@ -51,13 +55,13 @@ class BaseFile {
   LONG GetError() const { return error_; }
 
  private:
-  BaseFile() = default;
+  BaseFile();
   void Fail(LONG error);
   std::FILE* file_ = nullptr;
   LONG mode_ = FILEOPEN_READ;
   LONG error_ = FILEERROR_NONE;
-  std::string target_;  // UTF-8 path of the file named in Open (written: the link's file)
-  std::string temp_;    // the temporary file a written file goes to
+  std::string target_;                          // UTF-8 path of the file named in Open
+  std::unique_ptr<files::TemporaryFile> temp_;  // the temporary file a written file goes to
 };
 
 /// Flags of `ZipFile::ExtractToDirectory`.
@@ -128,6 +132,10 @@ class ZipFile {
   /// the archive could not be opened, or a folder or file not be written. 0 when the failure has
   /// no such reason (a refused archive) and after a success.
   int GetSystemError() const { return systemError_; }
+  /// The words for `GetSystemError` ("" when it is 0): the system's words, "not a regular file",
+  /// or "the folder P belongs to another user (NAME)" and "the file P belongs to another user
+  /// (NAME)" where a shared folder's rule refused the archive or a folder or file of it.
+  const std::string& GetSystemErrorText() const { return systemErrorText_; }
 
   /// The CRC-32 of the ZIP format (the one of zlib's `crc32`) of `length` bytes at `data`,
   /// continued from `start` (0 for a new checksum).
@@ -137,6 +145,7 @@ class ZipFile {
   ZipFile() = default;
   LONG error_ = ZIPERROR_NONE;
   int systemError_ = 0;
+  std::string systemErrorText_;
 };
 
 /// Flags of `BrowseFiles::Init`.

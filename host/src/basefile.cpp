@@ -1,18 +1,23 @@
 // Files.
 #include "c4d_file.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <memory>
 
+#include "files/folder.h"
+#include "files/temporary.h"
 #include "host_control.h"
-#include "files/temporaryfile.h"
 
 void BaseFile::Free(BaseFile*& file) {
   delete file;
   file = nullptr;
 }
+
+BaseFile::BaseFile() = default;
 
 BaseFile::~BaseFile() { Close(); }
 
@@ -25,31 +30,30 @@ Bool BaseFile::Open(const Filename& name, LONG mode) {
   error_ = FILEERROR_NONE;
   mode_ = mode;
   target_ = host::ToUtf8(name.GetString());
-  temp_.clear();
   if (target_.empty() || (mode != FILEOPEN_READ && mode != FILEOPEN_WRITE)) {
     Fail(FILEERROR_OPEN);
     return false;
   }
-  if (mode == FILEOPEN_READ) {
-    file_ = std::fopen(target_.c_str(), "rb");
-  } else {
+  files::Place place;
+  files::Result r = files::Locate(target_, &place);
+  int fd = -1;
+  if (r.ok() && mode == FILEOPEN_READ) {
+    r = place.folder.OpenFile(place.name, &fd);
+  } else if (r.ok()) {
     // A hidden temporary file in the folder of the file the write replaces (a link is followed),
-    // renamed over it when the file is closed.
-    std::string temporary, final;
-    const int fd = TemporaryFile::CreateBeside(target_, &temporary, &final);
-    if (fd >= 0) {
-      file_ = fdopen(fd, "wb");
-      if (file_) {
-        temp_ = temporary;
-        target_ = final;
-      } else {
-        ::close(fd);
-        TemporaryFile::Discard(temporary);
-      }
-    }
+    // renamed over it when the file is closed. The stream writes through a descriptor of its own.
+    temp_ = std::make_unique<files::TemporaryFile>();
+    r = place.folder.CreateTemporary(place.name, temp_.get());
+    if (r.ok() && (fd = ::fcntl(temp_->Descriptor(), F_DUPFD_CLOEXEC, 0)) < 0)
+      r = files::Result::System(errno);
   }
-  if (!file_) {
+  if (r.ok() && !(file_ = ::fdopen(fd, mode == FILEOPEN_READ ? "rb" : "wb")))
+    r = files::Result::System(errno);
+  if (!r.ok()) {
+    if (fd >= 0) ::close(fd);
+    temp_.reset();
     Fail(FILEERROR_OPEN);
+    errno = r.error();
     return false;
   }
   return true;
@@ -60,12 +64,15 @@ Bool BaseFile::Close() {
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
   if (!closed) Fail(mode_ == FILEOPEN_WRITE ? FILEERROR_WRITE : FILEERROR_CLOSE);
-  if (mode_ == FILEOPEN_WRITE && !temp_.empty()) {
-    if (error_ != FILEERROR_NONE)
-      TemporaryFile::Discard(temp_);
-    else if (!TemporaryFile::Commit(temp_, target_))
-      Fail(FILEERROR_CLOSE);
-    temp_.clear();
+  if (temp_) {
+    if (error_ == FILEERROR_NONE) {
+      const files::Result r = temp_->Commit();
+      if (!r.ok()) {
+        Fail(FILEERROR_CLOSE);
+        errno = r.error();
+      }
+    }
+    temp_.reset();  // removes the file unless it was committed
   }
   return error_ == FILEERROR_NONE;
 }

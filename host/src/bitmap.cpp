@@ -1,12 +1,13 @@
 // Bitmaps: decoding JPEG, PNG and TIFF files, saving JPEG files.
 #include "c4d_bitmap.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <new>
 #include <string>
 
@@ -17,7 +18,7 @@
 #include "c4d_gedata.h"
 #include "c4d_general.h"
 #include "host_control.h"
-#include "files/temporaryfile.h"
+#include "files/folder.h"
 
 namespace {
 
@@ -32,11 +33,24 @@ struct Pixels {
   std::vector<unsigned char> alpha;  // empty without an alpha channel
 };
 
-bool ReadAll(const std::string& path, std::string* bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+// An open descriptor, closed with the object unless taken.
+struct Descriptor {
+  int fd = -1;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Reads the whole file open as `fd` from its start.
+bool ReadAll(int fd, std::string* bytes) {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    bytes->append(buffer, static_cast<size_t>(n));
+  }
 }
 
 bool SizeOk(long long w, long long h) { return w >= 1 && h >= 1 && w <= kMaxSide && h <= kMaxSide; }
@@ -155,15 +169,19 @@ bool DecodePng(const std::string& bytes, Pixels* out) {
   return true;
 }
 
-bool DecodeTiff(const std::string& path, Pixels* out) {
+// Decodes the TIFF file open as `file` (named `path`); the descriptor goes to libtiff, which
+// closes it.
+bool DecodeTiff(Descriptor* file, const std::string& path, Pixels* out) {
   static const bool quiet = [] {
     TIFFSetErrorHandler(nullptr);
     TIFFSetWarningHandler(nullptr);
     return true;
   }();
   (void)quiet;
-  TIFF* tif = TIFFOpen(path.c_str(), "r");
+  if (::lseek(file->fd, 0, SEEK_SET) != 0) return false;
+  TIFF* tif = TIFFFdOpen(file->fd, path.c_str(), "r");
   if (!tif) return false;
+  file->fd = -1;  // closed by TIFFClose
   uint32_t w = 0, h = 0;
   TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
   TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
@@ -218,10 +236,19 @@ LONG BaseBitmap::Init(const Filename& name) {
   width_ = height_ = 0;
   rgb_.clear();
   alpha_.reset();
-  if (!GeFExist(name)) return IMAGERESULT_NOTEXISTING;
+  // Read through its folder: only a regular file, never waited on (a FIFO is refused), and in a
+  // shared folder only its owner's or this user's, links included.
   const std::string path = host::ToUtf8(name.GetString());
+  files::Place place;
+  files::Result r = files::Locate(path, &place);
+  Descriptor file;
+  if (r.ok()) r = place.folder.OpenFile(place.name, &file.fd);
+  if (!r.ok()) {
+    errno = r.error();
+    return IMAGERESULT_NOTEXISTING;
+  }
   std::string bytes;
-  if (!ReadAll(path, &bytes)) return IMAGERESULT_NOTEXISTING;
+  if (!ReadAll(file.fd, &bytes)) return IMAGERESULT_NOTEXISTING;
   // The image kinds the host reads, by their signatures.
   Pixels pixels;
   bool ok = false;
@@ -231,7 +258,7 @@ LONG BaseBitmap::Init(const Filename& name) {
     else if (bytes.compare(0, 3, "\xff\xd8\xff", 3) == 0)
       ok = DecodeJpeg(bytes, &pixels);
     else if (bytes.compare(0, 4, "II*\0", 4) == 0 || bytes.compare(0, 4, "MM\0*", 4) == 0)
-      ok = DecodeTiff(path, &pixels);
+      ok = DecodeTiff(&file, path, &pixels);
   } catch (const std::bad_alloc&) {
     return IMAGERESULT_OUTOFMEMORY;
   }
@@ -258,9 +285,15 @@ LONG BaseBitmap::Save(const Filename& name, LONG format, const BaseContainer* da
   unsigned long size = 0;
   bool ok =
       EncodeJpeg(rgb_.data(), width_, height_, quality, (savebits & SAVEBIT_GREYSCALE) != 0, &buffer, &size);
-  if (ok) ok = TemporaryFile::WriteFileReplacing(host::ToUtf8(name.GetString()), buffer, size);
+  files::Result r;
+  if (ok) {
+    files::Place place;
+    r = files::Locate(host::ToUtf8(name.GetString()), &place);
+    if (r.ok()) r = place.folder.WriteFile(place.name, buffer, size);
+  }
   std::free(buffer);
-  return ok ? IMAGERESULT_OK : IMAGERESULT_FILEERROR;
+  if (!r.ok()) errno = r.error();  // the caller asks the folder for the words
+  return ok && r.ok() ? IMAGERESULT_OK : IMAGERESULT_FILEERROR;
 }
 
 void BaseBitmap::GetPixel(LONG x, LONG y, LONG* r, LONG* g, LONG* b) const {

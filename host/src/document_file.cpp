@@ -3,11 +3,10 @@
 // so that freeing the document on an error frees everything built so far.
 #include "host_document_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +26,7 @@
 #include "c4d_basedraw.h"
 #include "c4d_layer.h"
 #include "c4d_selection.h"
+#include "files/folder.h"
 #include "host_control.h"
 #include "json_tree.h"
 
@@ -850,37 +850,37 @@ std::string DocumentFolder(const std::string& path) {
   return out.string();
 }
 
-// Opens `path` for reading when it is a regular file; null, with `*notRegular` set when it is
-// something else (a FIFO, a device, a folder), which is never opened for reading: a FIFO without
-// a writer would block the open, and the read, for ever.
-std::FILE* OpenRegularFile(const std::string& path, bool* notRegular) {
-  *notRegular = false;
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return nullptr;
-  if (!S_ISREG(st.st_mode)) {
-    *notRegular = true;
-    return nullptr;
-  }
-  // Not blocking, and checked again, in case the name was given to a FIFO in the meantime.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, 0) != 0) {
-    *notRegular = !S_ISREG(st.st_mode);
+// Opens `path` for reading through its folder: only a regular file, never waited on (a FIFO
+// without a writer would block the open, and the read, for ever), and in a shared folder only one
+// of its owner's or this user's. Null with `*why` the reason when it cannot be.
+std::FILE* OpenRegularFile(const std::string& path, std::string* why) {
+  files::Place place;
+  files::Result r = files::Locate(path, &place);
+  int fd = -1;
+  if (r.ok()) r = place.folder.OpenFile(place.name, &fd);
+  std::FILE* f = r.ok() ? ::fdopen(fd, "rb") : nullptr;
+  if (r.ok() && !f) {
+    r = files::Result::System(errno, path);
     ::close(fd);
-    return nullptr;
   }
-  std::FILE* f = ::fdopen(fd, "rb");
-  if (!f) ::close(fd);
+  if (r.reason() == files::Reason::kNotRegularFile || r.error() == EISDIR)
+    *why = "not a regular file";
+  else if (r.error() == ENOENT)
+    *why = "cannot open the file";
+  else if (r.reason() == files::Reason::kSystem)
+    *why = "cannot open the file: " + r.Text();
+  else if (!r.ok())
+    *why = r.Text();  // names the folder or file and its owner
   return f;
 }
 
 }  // namespace
 
 BaseDocument* LoadDocumentFile(const std::string& path, std::string* error) {
-  bool notRegular = false;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenRegularFile(path, &notRegular), &std::fclose);
+  std::string why;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenRegularFile(path, &why), &std::fclose);
   if (!f) {
-    if (error) *error = OneLine(path + (notRegular ? ": not a regular file" : ": cannot open the file"));
+    if (error) *error = OneLine(path + ": " + why);
     return nullptr;
   }
   // A byte-order mark is skipped: the text is read, and its errors placed, as if it had none.

@@ -16,7 +16,7 @@
 #include "c4d_tools.h"
 #include "host_control.h"
 #include "host_document_file.h"
-#include "files/temporaryfile.h"
+#include "files/folder.h"
 
 namespace host {
 namespace {
@@ -391,9 +391,11 @@ bool SaveDocumentFile(BaseDocument* doc, const std::string& path, std::string* e
     if (error) *error = path + ": " + problem;
     return false;
   }
-  std::string why;
-  if (!TemporaryFile::WriteFileReplacing(path, text.data(), text.size(), &why)) {
-    if (error) *error = path + ": cannot write the file: " + why;
+  files::Place place;
+  files::Result r = files::Locate(path, &place);
+  if (r.ok()) r = place.folder.WriteFile(place.name, text.data(), text.size());
+  if (!r.ok()) {
+    if (error) *error = path + ": cannot write the file: " + r.Text();
     return false;
   }
   if (error) error->clear();

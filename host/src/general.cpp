@@ -128,8 +128,8 @@ Bool GeFKill(const Filename& name, LONG flags) {
 // user planted in a shared sticky folder on the way is not followed.
 Bool GeFCreateDir(const Filename& name) {
   if (!name.Content()) return false;
-  TemporaryFile::Folder folder;
-  return TemporaryFile::OpenFolder(host::ToUtf8(name.GetString()), TemporaryFile::kMakeMissing, &folder) == 0;
+  files::Folder folder;
+  return files::Folder::Open(host::ToUtf8(name.GetString()), &folder, files::Folder::Make::kMissing).ok();
 }
 
 Filename GeGetStartupWritePath() { return Filename(String(host::StartupWritePath())); }

@@ -21,7 +21,8 @@
 
 #include "c4d_file.h"
 #include "host_control.h"
-#include "files/temporaryfile.h"
+#include "files/folder.h"
+#include "files/temporary.h"
 
 namespace {
 
@@ -67,46 +68,74 @@ LONG ReasonOf(int libzipError) {
   }
 }
 
+// The host's reason for a failed write `why`, which goes to `*system`.
+LONG WriteReason(const files::Result& why, files::Result* system) {
+  *system = why;
+  return why.error() == ENOSPC || why.error() == EDQUOT ? ZIPERROR_DISK_FULL : ZIPERROR_WRITE;
+}
+
 // The host's reason for a failed write with `errno` value `error`, which goes to `*system`.
-LONG WriteReason(int error, int* system) {
-  *system = error;
-  return error == ENOSPC || error == EDQUOT ? ZIPERROR_DISK_FULL : ZIPERROR_WRITE;
+LONG WriteReason(int error, files::Result* system) {
+  return WriteReason(files::Result::System(error), system);
+}
+
+// Writes all `size` bytes of `data` to `fd`; false with `errno` set.
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Opens the folder `path`, whose last name must be a folder itself, not a link.
+files::Result OpenNoLinkLast(const std::string& path, files::Folder* folder) {
+  files::Place place;
+  const files::Result r = files::Locate(path, &place);
+  if (r.error() == EISDIR) return files::Folder::Open(path, folder);  // "/", or ends in "." or ".."
+  if (!r.ok()) return r;
+  return place.folder.Walk(place.name, folder, files::Folder::Make::kNothing, /*linkLast=*/false);
 }
 
 // One folder of an extraction, open: `made` when this extraction made it or a folder above it, so
 // that no one else has written there and a failed extraction removes it whole.
 struct Level {
   std::string name;
-  TemporaryFile::Folder folder;
+  files::Folder folder;
   bool made;
 };
 
 // The folders of one extraction: the root and the folders of the entry written last, held open so
 // that the next entry in the same folder walks nothing again. The folders it makes in folders that
-// were there before are registered, so that an interrupted run removes them, and removed with all
+// were there before are owned here, so that an interrupted run removes them, and removed with all
 // they hold unless kept.
 class Folders {
  public:
   Folders() = default;
   Folders(const Folders&) = delete;
   Folders& operator=(const Folders&) = delete;
-  ~Folders() {
-    for (auto it = tops_.rbegin(); it != tops_.rend(); ++it) TemporaryFile::RemoveFolder(*it);
-  }
 
   // Opens the root `path`, made with its missing parents.
-  LONG OpenRoot(const std::string& path, int* system) {
+  LONG OpenRoot(const std::string& path, files::Result* system) {
     std::vector<std::string> missing;
     std::string at = path;
     while (at.size() > 1 && at.back() == '/') at.pop_back();
-    TemporaryFile::Folder folder;
+    files::Folder folder;
     // The folder itself is never reached through a link at its name: the caller made it or names it.
-    while (TemporaryFile::OpenFolder(at, missing.empty() ? unsigned{TemporaryFile::kNoLinkLast} : 0u,
-                                     &folder) != 0) {
+    for (;;) {
+      const files::Result r =
+          missing.empty() ? OpenNoLinkLast(at, &folder) : files::Folder::Open(at, &folder);
+      if (r.ok()) break;
       const size_t slash = at.rfind('/');
-      if (errno != ENOENT || at.empty() || at == "/") return WriteReason(errno, system);
+      if (r.error() != ENOENT || at == "." || at == "/") return WriteReason(r, system);
       missing.push_back(slash == std::string::npos ? at : at.substr(slash + 1));
-      at = slash == std::string::npos ? "" : at.substr(0, slash == 0 ? 1 : slash);
+      at = slash == std::string::npos ? "." : at.substr(0, slash == 0 ? 1 : slash);
     }
     root_ = Level{"", folder, false};
     for (auto it = missing.rbegin(); it != missing.rend(); ++it)
@@ -119,13 +148,17 @@ class Folders {
   // cannot, with the system's in `*system`: a missing folder that may not be made has none
   // (ENOENT), a file or link in a folder's place is none (ENOTDIR).
   LONG Ensure(const std::vector<std::string>& parts, size_t count, bool create, const Level** level,
-              int* system) {
+              files::Result* system) {
     size_t same = 0;
     while (same < chain_.size() && same < count && chain_[same].name == parts[same]) ++same;
     chain_.resize(same);
     for (size_t i = same; i < count; ++i) {
       const Level& parent = i == 0 ? root_ : chain_[i - 1];
-      TemporaryFile::Folder folder = parent.folder.Open(parts[i]);
+      files::Folder folder = parent.folder.Enter(parts[i]);
+      if (folder.IsOpen() && !parent.folder.MayUse(folder.Status().st_uid))
+        return WriteReason(
+            files::Result::Foreign(files::Reason::kForeignFolder, folder.Path(), folder.Status().st_uid),
+            system);
       if (folder.IsOpen()) {
         // A folder opened again keeps what it was: one this extraction made, or one of those that
         // were there before, held open once (its files wait there to take their places).
@@ -150,46 +183,46 @@ class Folders {
 
   // Keeps every folder made: the extraction succeeded.
   void Keep() {
-    for (const std::string& top : tops_) TemporaryFile::KeepFolder(top);
+    for (files::NewFolder& top : tops_) top.Keep();
     tops_.clear();
   }
 
  private:
   // Makes the folder `name` in `*at` and makes `*at` it.
-  LONG Make(Level* at, const std::string& name, int* system) {
-    TemporaryFile::Folder made;
+  LONG Make(Level* at, const std::string& name, files::Result* system) {
+    files::Folder made;
     if (at->made) {
       // Inside a folder of this extraction: it goes with that folder.
       if (::mkdirat(at->folder.Descriptor(), name.c_str(), 0777) != 0) return WriteReason(errno, system);
-      made = at->folder.Open(name);
+      made = at->folder.Enter(name);
       if (!made.IsOpen()) return WriteReason(errno, system);
     } else {
-      const std::string key = at->folder.PathOf(name);
-      if (!TemporaryFile::MakeFolderIn(at->folder, name, &made, key)) return WriteReason(errno, system);
-      tops_.push_back(key);
+      files::NewFolder top;
+      if (const files::Result r = at->folder.MakeFolder(name, &top); !r.ok()) return WriteReason(r, system);
+      made = top.Opened();
+      tops_.push_back(std::move(top));
     }
     made_.emplace(made.Status().st_dev, made.Status().st_ino);
     *at = Level{name, made, true};
     return ZIPERROR_NONE;
   }
 
-  Level root_{"", TemporaryFile::Folder(), false};
+  Level root_{"", files::Folder(), false};
   std::vector<Level> chain_;
-  std::vector<std::string> tops_;
-  std::set<std::pair<dev_t, ino_t>> made_;                           // the folders it made
-  std::map<std::pair<dev_t, ino_t>, TemporaryFile::Folder> before_;  // those it found
+  std::vector<files::NewFolder> tops_;
+  std::set<std::pair<dev_t, ino_t>> made_;                   // the folders it made
+  std::map<std::pair<dev_t, ino_t>, files::Folder> before_;  // those it found
 };
 
 // Copies the `size` bytes that entry `index` declares from `in` to `fd`. An entry that ends
 // earlier or holds more is corrupt: nothing beyond the declared size is ever written.
-LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd, int* system) {
+LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd, files::Result* system) {
   std::vector<char> buffer(64 * 1024);
   for (zip_uint64_t left = size; left > 0;) {
     zip_int64_t n = zip_fread(in, buffer.data(), std::min<zip_uint64_t>(buffer.size(), left));
     if (n < 0) return ReasonOf(zip_error_code_zip(zip_file_get_error(in)));
     if (n == 0) return ZIPERROR_CORRUPT;
-    if (!TemporaryFile::WriteAll(fd, buffer.data(), static_cast<size_t>(n)))
-      return WriteReason(errno, system);
+    if (!WriteAll(fd, buffer.data(), static_cast<size_t>(n))) return WriteReason(errno, system);
     left -= static_cast<zip_uint64_t>(n);
   }
   // One byte more must be the end (where the checksum is checked).
@@ -205,44 +238,36 @@ class Pending {
   Pending() = default;
   Pending(const Pending&) = delete;
   Pending& operator=(const Pending&) = delete;
-  ~Pending() {
-    for (size_t i = moved_; i < files_.size(); ++i) TemporaryFile::Discard(files_[i].temporary);
-  }
-  void Add(const std::string& temporary, const TemporaryFile::Folder& folder, const std::string& name) {
-    files_.push_back(File{temporary, folder, name});
+  void Add(files::TemporaryFile temporary, const files::Folder& folder, const std::string& name) {
+    files_.push_back(File{std::move(temporary), folder, name});
   }
 
   // Moves every file to its target (a later entry of the same name wins), after making sure that
   // no target has become a folder meanwhile, so that the renames do not fail halfway. The
   // system's reason for a failure goes to `*system`.
-  LONG Commit(int* system) {
+  LONG Commit(files::Result* system) {
     for (const File& file : files_) {
       struct stat st;
       if (::fstatat(file.folder.Descriptor(), file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
           S_ISDIR(st.st_mode))
         return WriteReason(EISDIR, system);
     }
-    for (; moved_ < files_.size(); ++moved_)
-      if (!TemporaryFile::Commit(files_[moved_].temporary,
-                                 files_[moved_].folder.PathOf(files_[moved_].name))) {
-        ++moved_;  // the failed temporary is gone already
-        return WriteReason(errno, system);
-      }
+    for (File& file : files_)
+      if (const files::Result r = file.temporary.Commit(); !r.ok()) return WriteReason(r, system);
     return ZIPERROR_NONE;
   }
 
  private:
   struct File {
-    std::string temporary;
-    TemporaryFile::Folder folder;
+    files::TemporaryFile temporary;  // removed unless committed
+    files::Folder folder;
     std::string name;
   };
   std::vector<File> files_;
-  size_t moved_ = 0;
 };
 
-// Copies entry `index` (declaring `size` bytes) of `archive` to `fd`, then closes it.
-LONG CopyIndex(zip_t* archive, zip_uint64_t index, zip_uint64_t size, int fd, int* system) {
+// Copies entry `index` (declaring `size` bytes) of `archive` to `fd`.
+LONG CopyIndex(zip_t* archive, zip_uint64_t index, zip_uint64_t size, int fd, files::Result* system) {
   LONG error = ZIPERROR_NONE;
   if (zip_file_t* in = zip_fopen_index(archive, index, 0)) {
     error = CopyEntry(in, size, fd, system);
@@ -250,7 +275,6 @@ LONG CopyIndex(zip_t* archive, zip_uint64_t index, zip_uint64_t size, int fd, in
   } else {
     error = ReasonOf(zip_error_code_zip(zip_get_error(archive)));
   }
-  if (::close(fd) != 0 && error == ZIPERROR_NONE) error = WriteReason(errno, system);
   return error;
 }
 
@@ -261,7 +285,7 @@ LONG CopyIndex(zip_t* archive, zip_uint64_t index, zip_uint64_t size, int fd, in
 // link there is replaced, never followed. A failed entry leaves no temporary; the system's reason
 // for a failed write goes to `*system`.
 LONG WriteEntry(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const Level& level,
-                const std::string& name, Pending* pending, int* system) {
+                const std::string& name, Pending* pending, files::Result* system) {
   const int at = level.folder.Descriptor();
   if (level.made) {
     int fd = ::openat(at, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -276,16 +300,15 @@ LONG WriteEntry(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const Lev
       }
     }
     if (fd < 0) return WriteReason(errno == ELOOP ? ENOTDIR : errno, system);
-    return CopyIndex(archive, index, size, fd, system);
+    LONG error = CopyIndex(archive, index, size, fd, system);
+    if (::close(fd) != 0 && error == ZIPERROR_NONE) error = WriteReason(errno, system);
+    return error;
   }
-  std::string temporary, final;
-  const int fd = TemporaryFile::CreateIn(level.folder, name, &temporary, &final, /*followLink=*/false);
-  if (fd < 0) return WriteReason(errno, system);
-  const LONG error = CopyIndex(archive, index, size, fd, system);
-  if (error != ZIPERROR_NONE)
-    TemporaryFile::Discard(temporary);
-  else
-    pending->Add(temporary, level.folder, name);
+  files::TemporaryFile temporary;
+  if (const files::Result r = level.folder.CreateTemporary(name, &temporary, /*followLink=*/false); !r.ok())
+    return WriteReason(r, system);
+  const LONG error = CopyIndex(archive, index, size, temporary.Descriptor(), system);
+  if (error == ZIPERROR_NONE) pending->Add(std::move(temporary), level.folder, name);
   return error;
 }
 
@@ -630,26 +653,34 @@ void ZipFile::Free(ZipFile*& zip) {
 Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG flags,
                                  ExtractDirectoryCallback callback, void* data, const char* password) {
   error_ = ZIPERROR_READ;
-  systemError_ = 0;
+  // The system's reason for a failure, given on every return.
+  files::Result failure;
+  struct Report {
+    ZipFile* zip;
+    const files::Result& failure;
+    ~Report() {
+      zip->systemError_ = zip->error_ == ZIPERROR_NONE ? 0 : failure.error();
+      zip->systemErrorText_ = zip->systemError_ == 0 ? std::string() : failure.Text();
+    }
+  } report{this, failure};
   if (!zip.Content() || !dir.Content()) return false;
   const std::string path = host::ToUtf8(zip.GetString());
-  // Only a regular file is read (a FIFO would wait for a writer), and libzip reads the same file
-  // whose end was checked.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    systemError_ = errno;
-    return false;
-  }
+  // Read through its folder: only a regular file (a FIFO would wait for a writer), in a shared
+  // folder only one of its owner's or this user's; libzip reads the same file whose end was checked.
+  files::Place place;
+  failure = files::Locate(path, &place);
+  int fd = -1;
+  if (failure.ok()) failure = place.folder.OpenFile(place.name, &fd);
+  if (!failure.ok()) return false;
   struct Close {
     int fd;
     ~Close() { ::close(fd); }
   } closeArchive{fd};
   struct stat st;
   if (::fstat(fd, &st) != 0) {
-    systemError_ = errno;
+    failure = files::Result::System(errno, path);
     return false;
   }
-  if (!S_ISREG(st.st_mode)) return false;
   const uint64_t size = static_cast<uint64_t>(st.st_size);
   uint64_t end = 0;
   error_ = FindEndRecord(fd, size, &end);
@@ -679,11 +710,11 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
 
   const std::string root = host::ToUtf8(dir.GetString());
   Folders folders;
-  if (error_ == ZIPERROR_NONE) error_ = folders.OpenRoot(root, &systemError_);
+  if (error_ == ZIPERROR_NONE) error_ = folders.OpenRoot(root, &failure);
   if (error_ == ZIPERROR_NONE) {
     struct statvfs space;
     const Level* top = nullptr;
-    if (folders.Ensure({}, 0, false, &top, &systemError_) == ZIPERROR_NONE &&
+    if (folders.Ensure({}, 0, false, &top, &failure) == ZIPERROR_NONE &&
         ::fstatvfs(top->folder.Descriptor(), &space) == 0 &&
         total > static_cast<uint64_t>(space.f_bavail) * space.f_frsize)
       error_ = ZIPERROR_DISK_FULL;
@@ -706,14 +737,13 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
     }
     const Level* level = nullptr;
     const size_t folderCount = isFolder ? entry.parts.size() : entry.parts.size() - 1;
-    error_ = folders.Ensure(entry.parts, folderCount, createFolders || isFolder, &level, &systemError_);
+    error_ = folders.Ensure(entry.parts, folderCount, createFolders || isFolder, &level, &failure);
     if (error_ == ZIPERROR_NONE && !isFolder)
-      error_ = WriteEntry(archive, i, entry.size, *level, entry.parts.back(), &pending, &systemError_);
+      error_ = WriteEntry(archive, i, entry.size, *level, entry.parts.back(), &pending, &failure);
   }
   zip_discard(archive);
-  if (error_ == ZIPERROR_NONE) error_ = pending.Commit(&systemError_);
+  if (error_ == ZIPERROR_NONE) error_ = pending.Commit(&failure);
   if (error_ != ZIPERROR_NONE) return false;
-  systemError_ = 0;
   folders.Keep();
   return true;
 }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "command/selectedtexturetag.h"
-#include "files/temporaryfile.h"
+#include "files/result.h"
 #include "main/helpers.h"
 #include "material/materialparams.h"
 #include "shader/ovlshaderdata.h"
@@ -220,7 +220,7 @@ bool TextureBakeThread::BakeShaderOnObject(BakeChannelJob& job) {
   const Filename file = ChannelFile(Filename(settings.GetString(BAKE_SAVE_PATH)), *channel);
   bool ok = false;
   if (!bitmap) {
-    job.why = TemporaryFile::ErrorText(ENOMEM);
+    job.why = files::ErrorText(ENOMEM);
     GePrint(String("No memory to bake the channel ") + String(channel->name) + String("."));
   } else if (LONG result = BakeTexture(bake, settings, bitmap, this); result != BAKE_TEX_ERR_NONE) {
     job.why = BakeFailure(result, settings, shader, document);

@@ -17,8 +17,8 @@
 #include "orvane_utils/OrvaneSceneParseUtils.h"
 #include "orvane_utils/OrvaneSceneParseUtilsExcep.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
+#include "files/temporary.h"
 #include "utils/reference.h"
-#include "files/temporaryfile.h"
 #include "utils/stringutilsexcep.h"
 
 using Orvane::OrvaneMaterial;
@@ -90,8 +90,8 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   // A refused archive has said why on the console; "no ovm" would hide that.
   bool refused = false;
   // The folder an archive was unpacked into: kept, under its own name, once a material of it was
-  // imported.
-  std::string unpacked;
+  // imported; removed with this object otherwise.
+  files::NewFolder unpacked;
   const Filename materials = Helpers::GetWritePath() + Filename("materials");
   // Every archive gets a new, empty folder: a folder of the same name (the same file imported
   // within the timer's step, or a timer that started again) keeps what it holds.
@@ -104,31 +104,27 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   loadedTextures_.clear();
   const Filename archive = fileName;
   if (fileName.CheckSuffix("povm")) {
-    std::string why;
-    const Filename target = Helpers::NewFolder(materials, folder, &why);
-    if (!target.Content()) {
+    files::Folder parent;
+    const files::Result made = Helpers::NewFolder(materials, folder, &unpacked, &parent);
+    const Filename as = made.ok() ? Helpers::FreeFolderName(parent, materials, folder) : Filename();
+    if (!made.ok()) {
       GePrint(String("Could not unpack ") + fileName.GetString() + ": " +
-              Helpers::UnpackFailure(ZIPERROR_WRITE) + ": " + String(why));
+              Helpers::UnpackFailure(ZIPERROR_WRITE) + ": " + String(made.Text()));
+      fileName = Filename();
+      refused = true;
+    } else if (!as.Content()) {
+      GePrint(String("Could not unpack ") + fileName.GetString() + ": no free name for its folder in " +
+              materials.GetString() + ": " + String(files::ErrorText(errno)));
+      unpacked.Remove();
       fileName = Filename();
       refused = true;
     } else {
-      unpacked = Helpers::ToUTF8String(target.GetString());
       // Paths into the folder are shown and kept as they will be once it has its own name.
-      unpackedFrom_ = unpacked + "/";
-      const Filename as = Helpers::FreeFolderName(materials, folder);
-      if (!as.Content()) {
-        GePrint(String("Could not unpack ") + fileName.GetString() + ": no free name for its folder in " +
-                materials.GetString() + ": " + String(TemporaryFile::ErrorText(errno)));
-        TemporaryFile::RemoveFolder(unpacked);
-        unpacked.clear();
-        fileName = Filename();
-        refused = true;
-      } else {
-        unpackedAs_ = Helpers::ToUTF8String(as.GetString()) + "/";
-        LONG failure = ZIPERROR_NONE;
-        fileName = Helpers::UnpackPovm(fileName, target, &failure);
-        refused = failure != ZIPERROR_NONE;
-      }
+      unpackedFrom_ = unpacked.Path() + "/";
+      unpackedAs_ = Helpers::ToUTF8String(as.GetString()) + "/";
+      LONG failure = ZIPERROR_NONE;
+      fileName = Helpers::UnpackPovm(fileName, Filename(ImportText(unpacked.Path())), &failure);
+      refused = failure != ZIPERROR_NONE;
     }
   }
   Bool imported = false;
@@ -167,14 +163,14 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   }
   // The imported materials' textures point into the unpacked folder; an import that imported
   // nothing leaves nothing.
-  if (!unpacked.empty()) {
-    const Filename named = importedMaterials_.empty()
-                               ? Filename()
-                               : Helpers::NameNewFolder(Filename(ImportText(unpacked)), materials, folder);
+  if (unpacked.IsOwned()) {
+    files::Result kept = files::Result::System(ENOENT, unpacked.Path());
+    const Filename named =
+        importedMaterials_.empty() ? Filename() : Helpers::NameNewFolder(&unpacked, materials, folder, &kept);
     if (!named.Content()) {
       if (!importedMaterials_.empty()) {
         GePrint(String("Could not keep the unpacked folder ") + ImportText(unpackedAs_) + ": " +
-                String(TemporaryFile::ErrorText(errno)) + "; nothing was imported.");
+                String(kept.Text()) + "; nothing was imported.");
         // Its textures are about to go: the materials that name them go first.
         for (BaseMaterial* mat : importedMaterials_) {
           mat->Remove();
@@ -184,7 +180,7 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
         imported = false;
         if (doc) doc->Message(MSG_UPDATE);
       }
-      TemporaryFile::RemoveFolder(unpacked);
+      unpacked.Remove();
     } else if (const std::string as = Helpers::ToUTF8String(named.GetString()) + "/"; as != unpackedAs_) {
       // Another import took the name meanwhile: the textures point into the name it got.
       for (BaseShader* shader : loadedTextures_) {

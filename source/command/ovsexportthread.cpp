@@ -1,7 +1,5 @@
 #include "command/ovsexportthread.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -10,7 +8,8 @@
 #include "command/quickrender.h"
 #include "export/meshallocator.h"
 #include "export/orvanesceneexporter.h"
-#include "files/temporaryfile.h"
+#include "files/folder.h"
+#include "files/lock.h"
 #include "main/helpers.h"
 #include "main/instancesuppresser.h"
 #include "main/orvanelaunch.h"
@@ -19,6 +18,8 @@
 namespace {
 
 constexpr LONG kDefaultPort = 7777;
+// The lock file in the write path that renders take turns on.
+constexpr char kLockName[] = ".quickrender.lock";
 
 // The frame of `t` at the document's frame rate: floor(numerator x fps) / floor(denominator).
 int FrameOf(const BaseTime& t, LONG fps) {
@@ -46,20 +47,22 @@ Filename FrameFile(const Filename& scene, int frame) {
          Filename(WithoutSuffix(scene) + String("_frame") + String(number) + String(".ovs"));
 }
 
-// Why the renderer must not start on the frame's scene `path` that `exporter` just wrote: the scene
-// was not saved, or a mesh file it needs could not be written. "" when all is in place.
-// The system's reason is part of it.
-std::string SceneFault(const std::string& path, const OrvaneSceneExporter& exporter) {
+// Why the renderer must not start on the frame's scene `path` in `folder` that `exporter` just
+// wrote: the scene was not saved, or a mesh file it needs could not be written. "" when all is in
+// place. The system's reason is part of it.
+std::string SceneFault(const files::Folder& folder, const std::string& path,
+                       const OrvaneSceneExporter& exporter) {
   // The exporter then leaves the scene file alone.
-  const auto scene = [&path] {
-    return TemporaryFile::IsRegularFile(path) ? "the scene " + path + " is left as it was"
-                                              : "no scene was saved to " + path;
+  const auto scene = [&] {
+    files::Target target;
+    return folder.Follow(path.substr(path.rfind('/') + 1), &target).ok() && target.exists
+               ? "the scene " + path + " is left as it was"
+               : "no scene was saved to " + path;
   };
   if (!exporter.refusedFolder.empty()) return exporter.refusedFolder + "; " + scene();
-  if (!exporter.unwrittenMesh.empty()) {
-    return "the mesh file " + exporter.unwrittenMesh +
-           " was not written: " + TemporaryFile::ErrorText(exporter.unwrittenMeshError) + "; " + scene();
-  }
+  if (!exporter.unwrittenMesh.empty())
+    return "the mesh file " + exporter.unwrittenMesh + " was not written: " + exporter.unwrittenMeshReason +
+           "; " + scene();
   if (!exporter.sceneSaved) return "the scene " + path + " was not saved: " + exporter.saveFailure;
   return std::string();
 }
@@ -87,27 +90,31 @@ void OVSExportThread::Main() {
     return;
   }
   const Filename folder = writePath + Filename("quickrender");
-  std::string why;
-  // One render at a time in a write path: another run's quickrender is neither emptied nor written
-  // into while this one exports into it and starts the renderer on it.
-  struct Lock {
-    int fd = -1;
-    ~Lock() {
-      if (fd >= 0) ::close(fd);
-    }
-  } lock;
-  TemporaryFile::Folder writeFolder;
-  if (TemporaryFile::OpenFolder(Helpers::ToUTF8String(writeText), 0, &writeFolder) == 0)
-    lock.fd = TemporaryFile::LockIn(writeFolder, ".quickrender.lock");
-  if (TemporaryFile::RenewFolder(Helpers::ToUTF8String(folder.GetString()), false, &why) != 0) {
+  // The write path is walked once; its lock and its quickrender folder are reached from it. One
+  // render at a time in a write path: another run's quickrender is neither emptied nor written
+  // into while this one exports into it and starts the renderer on it. No render goes on without
+  // the lock.
+  files::Folder writeFolder, quickFolder;
+  files::FileLock lock;
+  files::Result r = files::Folder::Open(Helpers::ToUTF8String(writeText), &writeFolder);
+  if (r.ok() && !(r = writeFolder.Lock(kLockName, &lock)).ok()) {
+    GePrint(String("Cannot lock the write path: ") + String(r.Text()) + String("."));
+    SetMousePointer(MOUSE_NORMAL);
+    return;
+  }
+  if (r.ok()) r = writeFolder.RenewFolder("quickrender", &quickFolder);
+  if (!r.ok()) {
     GePrint(folder.GetString());
-    GePrint(String("Quickrender dir could not be created: ") + String(why) + String("."));
+    GePrint(String("Quickrender dir could not be created: ") + String(r.Text()) + String("."));
     SetMousePointer(MOUSE_NORMAL);
     return;
   }
 
   const LONG fps = doc->GetFps();
   Filename scene = folder + Filename("quickrender.ovs");
+  // The scene's folder, walked once for every frame: the quickrender folder, or the one the render
+  // settings name.
+  files::Folder sceneFolder = quickFolder;
   const int currentFrame = FrameOf(doc->GetTime(), fps);
   Filename output;
 
@@ -141,11 +148,18 @@ void OVSExportThread::Main() {
           return;
         }
       }
+      // A folder that cannot be walked is named when the scene is saved (or its renders folder made).
+      sceneFolder = files::Folder();
+      const files::Result walked =
+          files::Folder::Open(Helpers::ToUTF8String(scene.GetDirectory().GetString()), &sceneFolder);
       if (saveImage && rendersDir) {
         const String base = WithoutSuffix(scene);
         const Filename renders = scene.GetDirectory() + Filename(base + String(".renders"));
-        if (TemporaryFile::UseFolder(Helpers::ToUTF8String(renders.GetString()), true, false, &why) != 0) {
-          GePrint(String("Cannot create render directory: ") + String(why) + String("."));
+        files::Folder rendersFolder;
+        r = walked.ok() ? sceneFolder.UseFolder(Helpers::ToUTF8String(base) + ".renders", &rendersFolder)
+                        : walked;
+        if (!r.ok()) {
+          GePrint(String("Cannot create render directory: ") + String(r.Text()) + String("."));
           SetMousePointer(MOUSE_NORMAL);
           return;
         }
@@ -197,9 +211,9 @@ void OVSExportThread::Main() {
       doc->ExecutePasses(nullptr, TRUE, TRUE, TRUE, 0);
       const std::string path =
           Helpers::ToUTF8String((animated ? FrameFile(scene, frame) : scene).GetString());
-      exporter.initOVS(doc, nullptr, scene, foregroundAlpha, network, clay, animated, frame);
+      exporter.initOVS(doc, nullptr, scene, foregroundAlpha, network, clay, animated, frame, &sceneFolder);
       exporter.exportOVSWithCacheRebuild();
-      if (fault.empty()) fault = SceneFault(path, exporter);
+      if (fault.empty()) fault = SceneFault(sceneFolder, path, exporter);
       if (frame == lastFrame) break;  // the last frame may be the largest integer
     }
     doc->SetTime(remembered);

@@ -6,9 +6,11 @@
 
 #include "c4d.h"
 
-/// Prepares the scene path from the render settings, writes one scene per frame and launches the
-/// renderer once at the end, only when every frame's scene was saved and names no missing mesh
-/// file (otherwise "Not launching Orvane: ..." names the first file that failed).
+/// Takes the write path's render lock (".quickrender.lock"; a lock it cannot take refuses the
+/// render, naming the lock file and, for another user's, its owner), prepares the scene path from
+/// the render settings, writes one scene per frame and launches the renderer once at the end, only
+/// when every frame's scene was saved and names no missing mesh file (otherwise "Not launching
+/// Orvane: ..." names the first file that failed).
 class OVSExportThread : public C4DThread {
  public:
   /// A thread that will export `doc` (not owned).

@@ -2,12 +2,13 @@
 // "scenedata", and its baked textures in the folder "textures." + the file's name beside it.
 #include <tinyxml.h>
 
+#include <cerrno>
+
 #include "export/orvanesceneexporter.h"
 #include "export/xmlbuilders.h"
 #include "main/helpers.h"
 #include "material/exportbasematerial.h"
 #include "utils/stringutils.h"
-#include "files/temporaryfile.h"
 
 namespace {
 
@@ -39,11 +40,20 @@ int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filenam
             String(" (not an absolute path)"));
     return 0;
   }
+  // No program could open a file at a longer path: nothing of it is written.
+  if (!Helpers::PathFits(Helpers::ToUTF8String(file.GetString()) + ".ovm")) {
+    saveFailure = files::ErrorText(ENAMETOOLONG);
+    GePrint(String("Could not save material file: ") + file.GetString() + String(".ovm: ") +
+            String(saveFailure));
+    return 0;
+  }
 
   sceneData = new OrvaneSceneData();
   sceneData->document = doc;
   sceneData->frame = 0;
   sceneData->sceneDir = dir;
+  // Walked once: the material file and its textures folder go through it.
+  sceneData->sceneWalk = files::Folder::Open(Helpers::ToUTF8String(dir.GetString()), &sceneData->sceneFolder);
   sceneData->texturesDir = dir + Filename(String("textures.") + name);
   // Emptied as a whole: the material's images of an earlier export are not this one's.
   if (!sceneData->RenewFolder(sceneData->texturesDir)) {
@@ -71,12 +81,14 @@ int OrvaneSceneExporter::exportOVM(BaseDocument* doc, BaseMaterial* mat, Filenam
   ExportBaseMaterial(mat, sceneElement, nullptr, sceneData, preview, 0);
 
   const String path = dir.GetString() + String("/") + baseName;
-  int error = 0;
-  const bool saved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path), &error);
-  saveFailure = saved ? std::string() : TemporaryFile::ErrorText(error);
-  if (!saved) GePrint(String("Could not save material file: ") + path + String(": ") + String(saveFailure));
+  // The new textures folder stays with the file; a failure removes it.
+  const files::Result saved = SaveXmlFile(xmlDocument, sceneData->sceneFolder,
+                                          Helpers::ToUTF8String(baseName), {&sceneData->newTextures});
+  saveFailure = saved.Text();
+  if (!saved.ok())
+    GePrint(String("Could not save material file: ") + path + String(": ") + String(saveFailure));
   lastFailedImages = sceneData->failedImages;
 
   FreeExportState();
-  return saved ? 1 : 0;
+  return saved.ok() ? 1 : 0;
 }

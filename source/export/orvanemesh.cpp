@@ -11,7 +11,7 @@
 #include <cstring>
 #include <utility>
 
-#include "files/temporaryfile.h"
+#include "files/temporary.h"
 
 namespace Orvane {
 
@@ -24,30 +24,24 @@ static_assert(sizeof(Vec3f) == 12 && sizeof(Vec2f) == 8 && sizeof(Triangle) == 2
 namespace {
 
 // A binary file written through a temporary file beside the target. Small pieces are gathered in
-// a buffer, large arrays go straight to the file. The first failing call leaves its errno.
+// a buffer, large arrays go straight to the file. The first failing call leaves its result.
 class MeshOutput {
  public:
+  MeshOutput(const files::Folder& folder, const std::string& name) : path_(folder.PathOf(name)) {
+    result_ = folder.CreateTemporary(name, &file_);
+  }
+
+  // The file `path`, its folder walked first.
   explicit MeshOutput(const std::string& path) : path_(path) {
-    fd_ = TemporaryFile::CreateBeside(path, &temp_, &path_);
-    if (fd_ < 0) error_ = errno;
-  }
-
-  MeshOutput(const TemporaryFile::Folder& folder, const std::string& name) : path_(folder.PathOf(name)) {
-    fd_ = TemporaryFile::CreateIn(folder, name, &temp_, &path_);
-    if (fd_ < 0) error_ = errno;
-  }
-
-  ~MeshOutput() {
-    if (fd_ >= 0) {
-      close(fd_);
-      TemporaryFile::Discard(temp_);
-    }
+    files::Place place;
+    result_ = files::Locate(path, &place);
+    if (result_.ok()) result_ = place.folder.CreateTemporary(place.name, &file_);
   }
 
   MeshOutput(const MeshOutput&) = delete;
   MeshOutput& operator=(const MeshOutput&) = delete;
 
-  bool ok() const { return fd_ >= 0 && ok_; }
+  bool ok() const { return result_.ok() && file_.IsOpen(); }
 
   void put(const void* data, size_t size) {
     if (!ok() || size == 0) return;
@@ -75,34 +69,26 @@ class MeshOutput {
   void reserve(uint64_t size) {
     if (!ok() || size < kReserveFrom) return;
     struct statfs fs;
-    if (fstatfs(fd_, &fs) != 0 || fs.f_type == TMPFS_MAGIC || fs.f_type == RAMFS_MAGIC) return;
-    if (fallocate(fd_, 0, 0, static_cast<off_t>(size)) == 0)
+    const int fd = file_.Descriptor();
+    if (fstatfs(fd, &fs) != 0 || fs.f_type == TMPFS_MAGIC || fs.f_type == RAMFS_MAGIC) return;
+    if (fallocate(fd, 0, 0, static_cast<off_t>(size)) == 0)
       reserved_ = size;
     else if (errno == ENOSPC)
       fail(errno);
   }
 
-  // The errno of the call that failed, or 0.
-  int error() const { return error_; }
+  // What the failed call gave, or success.
+  const files::Result& result() const { return result_; }
 
   // Writes what is left, closes the file and renames it over the target.
   bool commit() {
     flush();
     // Nothing of the reservation may stay behind the last byte written.
-    if (ok() && reserved_ > written_ && ftruncate(fd_, static_cast<off_t>(written_)) != 0) fail(errno);
+    if (ok() && reserved_ > written_ && ftruncate(file_.Descriptor(), static_cast<off_t>(written_)) != 0)
+      fail(errno);
     if (!ok()) return false;
-    int fd = fd_;
-    fd_ = -1;
-    if (close(fd) != 0) {
-      fail(errno);
-      TemporaryFile::Discard(temp_);
-      return false;
-    }
-    if (!TemporaryFile::Commit(temp_, path_)) {
-      fail(errno);
-      return false;
-    }
-    return true;
+    result_ = file_.Commit();
+    return result_.ok();
   }
 
  private:
@@ -112,33 +98,21 @@ class MeshOutput {
   }
 
   void putDirect(const void* data, size_t size) {
-    const char* p = static_cast<const char*>(data);
-    while (ok_ && size > 0) {
-      ssize_t n = write(fd_, p, size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        // A write that takes nothing of a non-empty piece sets no errno of its own.
-        fail(n < 0 ? errno : EIO);
-        break;
-      }
-      p += n;
-      size -= static_cast<size_t>(n);
-      written_ += static_cast<uint64_t>(n);
-    }
+    if (!ok()) return;
+    result_ = file_.Write(data, size);
+    if (result_.ok()) written_ += size;
   }
 
   void fail(int error) {
-    if (ok_) error_ = error;
-    ok_ = false;
+    if (result_.ok()) result_ = files::Result::System(error, path_);
+    file_.Discard();
   }
 
   static constexpr uint64_t kReserveFrom = uint64_t(1) << 20;
 
   std::string path_;
-  std::string temp_;
-  int fd_ = -1;
-  int error_ = 0;
-  bool ok_ = true;
+  files::TemporaryFile file_;
+  files::Result result_;
   uint64_t reserved_ = 0, written_ = 0;
   size_t used_ = 0;
   char buffer_[1 << 16];
@@ -148,14 +122,16 @@ class MeshOutput {
 // the reader allocate more than the file could fill.
 class MeshInput {
  public:
-  explicit MeshInput(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
+  explicit MeshInput(const std::string& path) {
+    files::Place place;
+    int fd = -1;
+    if (!files::Locate(path, &place).ok() || !place.folder.OpenFile(place.name, &fd).ok()) return;
     struct stat st;
-    if (file_ && fstat(fileno(file_), &st) == 0 && S_ISREG(st.st_mode))
-      remaining_ = static_cast<uint64_t>(st.st_size);
-    else if (file_) {
-      std::fclose(file_);
-      file_ = nullptr;
+    if (fstat(fd, &st) != 0 || !(file_ = fdopen(fd, "rb"))) {
+      close(fd);
+      return;
     }
+    remaining_ = static_cast<uint64_t>(st.st_size);
   }
   ~MeshInput() {
     if (file_) std::fclose(file_);
@@ -179,7 +155,7 @@ class MeshInput {
   bool canHold(uint32_t count, uint64_t minSize) const { return count * minSize <= remaining_; }
 
  private:
-  std::FILE* file_;
+  std::FILE* file_ = nullptr;
   uint64_t remaining_ = 0;
 };
 
@@ -221,27 +197,27 @@ OrvaneMesh::~OrvaneMesh() = default;
 
 namespace {
 
-bool writeMesh(MeshOutput& out, const OrvaneMesh& mesh, int* error);
+bool writeMesh(MeshOutput& out, const OrvaneMesh& mesh, files::Result* result);
 
 }  // namespace
 
-bool OrvaneMesh::writeToFile(const std::string& path, const OrvaneMesh& mesh, int* error) {
+bool OrvaneMesh::writeToFile(const std::string& path, const OrvaneMesh& mesh, files::Result* result) {
   MeshOutput out(path);
-  return writeMesh(out, mesh, error);
+  return writeMesh(out, mesh, result);
 }
 
-bool OrvaneMesh::writeToFile(const TemporaryFile::Folder& folder, const std::string& name,
-                             const OrvaneMesh& mesh, int* error) {
+bool OrvaneMesh::writeToFile(const files::Folder& folder, const std::string& name, const OrvaneMesh& mesh,
+                             files::Result* result) {
   MeshOutput out(folder, name);
-  return writeMesh(out, mesh, error);
+  return writeMesh(out, mesh, result);
 }
 
 namespace {
 
-bool writeMesh(MeshOutput& out, const OrvaneMesh& mesh, int* error) {
-  int unused = 0;
-  int& reason = error ? *error : unused;
-  reason = EOVERFLOW;
+bool writeMesh(MeshOutput& out, const OrvaneMesh& mesh, files::Result* result) {
+  files::Result unused;
+  files::Result& reason = result ? *result : unused;
+  reason = files::Result::System(EOVERFLOW);
   if (!fitsCount(mesh.materialNames.size()) || !fitsCount(mesh.uvSets.size()) ||
       !fitsCount(mesh.positions.size()) || !fitsCount(mesh.normals.size()) || !fitsCount(mesh.uvs.size()) ||
       !fitsCount(mesh.triangles.size()))
@@ -273,7 +249,7 @@ bool writeMesh(MeshOutput& out, const OrvaneMesh& mesh, int* error) {
   writeVector(out, mesh.uvs);
   writeVector(out, mesh.triangles);
   const bool written = out.commit();
-  reason = out.error();
+  reason = out.result();
   return written;
 }
 

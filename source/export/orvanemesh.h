@@ -1,12 +1,13 @@
 // The in-memory form of a renderer mesh file ("ovmesh") with its writer and reader.
 #pragma once
 
-#include "files/folder.h"
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "export/meshallocator.h"
+#include "files/folder.h"
+#include "files/result.h"
 
 namespace Orvane {
 
@@ -58,19 +59,21 @@ class OrvaneMesh {
   ~OrvaneMesh();
 
   /// Writes `mesh` to `path` (a UTF-8 byte path). The bytes go to a temporary file beside the
-  /// target (see files/temporaryfile.h), which is renamed over the target only once every byte was
+  /// target (see files/temporary.h), which is renamed over the target only once every byte was
   /// written; on any failure no file is left behind. False when the file could not be written, or
   /// when the mesh cannot be stored (a name longer than `MAX_STRING_LENGTH`, an array longer than
-  /// `MAX_VECTOR_LENGTH`). `error`, when given, receives the errno of the call that failed
-  /// (EOVERFLOW for a mesh that cannot be stored), or 0 on success.
-  static bool writeToFile(const std::string& path, const OrvaneMesh& mesh, int* error = nullptr);
+  /// `MAX_VECTOR_LENGTH`). `result`, when given, receives what the failed call gave (EOVERFLOW for
+  /// a mesh that cannot be stored), or success.
+  static bool writeToFile(const std::string& path, const OrvaneMesh& mesh, files::Result* result = nullptr);
   /// `writeToFile` for the file `name` in the open folder `folder`: nothing is walked again.
-  static bool writeToFile(const TemporaryFile::Folder& folder, const std::string& name,
-                          const OrvaneMesh& mesh, int* error = nullptr);
+  static bool writeToFile(const files::Folder& folder, const std::string& name, const OrvaneMesh& mesh,
+                          files::Result* result = nullptr);
 
-  /// Reads the mesh file at `path` into `mesh`. False, with `mesh` unchanged, when the file cannot
-  /// be opened, has a wrong magic number or version, ends early, holds counts or string lengths
-  /// beyond the format or the file, or holds bytes after the last triangle.
+  /// Reads the mesh file at `path` into `mesh`, opened as every input file is (files/folder.h:
+  /// a regular file, never waited on, under the rule for shared folders). False, with `mesh`
+  /// unchanged, when the file cannot be opened, has a wrong magic number or version, ends early,
+  /// holds counts or string lengths beyond the format or the file, or holds bytes after the last
+  /// triangle.
   static bool readFromFile(const std::string& path, OrvaneMesh& mesh);
 
   /// Number of UV mappings the triangles carry.

@@ -1,6 +1,5 @@
 #include "export/orvanescenedata.h"
 
-#include "files/temporaryfile.h"
 #include "main/helpers.h"
 
 OrvaneSceneData::OrvaneSceneData() : clayAlbedo(0.71, 0.62, 0.53) {}
@@ -28,29 +27,35 @@ bool OrvaneSceneData::ReadyFolder(const Filename& dir, bool renew) {
   std::lock_guard<std::mutex> lock(foldersMutex_);
   if (!folderRefusal_.empty()) return false;
   if (!renew && readyFolders_.count(path)) return true;
-  std::string why;
-  TemporaryFile::Folder folder;
-  // A folder beside the scene is reached from the scene's open folder.
-  const bool beside = sceneFolder.IsOpen() && dir.GetDirectory().GetString() == sceneDir.GetString();
+  // A folder beside the scene is reached from the scene's open folder (or refused for the reason
+  // it could not be walked); another, or one beside a scene folder never walked, is walked here.
+  files::Folder parent = sceneFolder;
+  files::Result r = sceneWalk;
+  if (dir.GetDirectory().GetString() != sceneDir.GetString() || (!parent.IsOpen() && r.ok()))
+    r = files::Folder::Open(Helpers::ToUTF8String(dir.GetDirectory().GetString()), &parent);
   const std::string name = Helpers::ToUTF8String(dir.GetFileString());
-  const int refused =
-      beside ? (renew ? TemporaryFile::RenewFolderIn(sceneFolder, name, path, false, &why, &folder)
-                      : TemporaryFile::UseFolderIn(sceneFolder, name, path, true, true, &why, &folder))
-             : (renew ? TemporaryFile::RenewFolder(path, false, &why, &folder)
-                      : TemporaryFile::UseFolder(path, true, true, &why, &folder));
-  if (refused != 0) {
+  files::NewFolder* made = dir.GetString() == modelsDir.GetString()     ? &newModels
+                           : dir.GetString() == texturesDir.GetString() ? &newTextures
+                                                                        : nullptr;
+  // A folder renewed again is this export's own: it goes first, so that its owner names nothing
+  // that is not its own any more.
+  if (made && renew) made->Remove();
+  files::Folder folder;
+  if (r.ok()) r = renew ? parent.RenewFolder(name, &folder, made) : parent.UseFolder(name, &folder, made);
+  if (!r.ok()) {
     // A folder another user owns is named in the reason already.
-    folderRefusal_ = why.rfind("the folder ", 0) == 0 ? why : "the folder " + path + ": " + why;
+    folderRefusal_ =
+        r.reason() == files::Reason::kForeignFolder ? r.Text() : "the folder " + path + ": " + r.Text();
     return false;
   }
   readyFolders_[path] = folder;
   return true;
 }
 
-TemporaryFile::Folder OrvaneSceneData::OpenFolder(const Filename& dir) const {
+files::Folder OrvaneSceneData::OpenFolder(const Filename& dir) const {
   std::lock_guard<std::mutex> lock(foldersMutex_);
   const auto found = readyFolders_.find(Helpers::ToUTF8String(dir.GetString()));
-  return found == readyFolders_.end() ? TemporaryFile::Folder() : found->second;
+  return found == readyFolders_.end() ? files::Folder() : found->second;
 }
 
 std::string OrvaneSceneData::FolderRefusal() const {

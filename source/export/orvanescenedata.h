@@ -9,6 +9,8 @@
 #include "c4d.h"
 #include "export/materialnametable.h"
 #include "files/folder.h"
+#include "files/result.h"
+#include "files/temporary.h"
 
 /// Per-export data: made anew for every exported frame or material file, deleted by the exporter
 /// at the end of that export.
@@ -29,12 +31,16 @@ struct OrvaneSceneData {
   BaseDocument* document = nullptr;  ///< The document being exported (not owned).
   std::map<int, int> lightLayers;    ///< Light layer number -> dense index.
   Filename sceneDir;                 ///< Folder of the scene (or material) file.
-  /// `sceneDir`, walked once when the export began, so that the scene and the folders beside it
-  /// are written in one folder whatever happens to its path meanwhile; not open when it could not
-  /// be walked (each write then says why).
-  TemporaryFile::Folder sceneFolder;
-  Filename modelsDir;              ///< Folder of the mesh files.
-  Filename texturesDir;            ///< Folder of the baked texture images.
+  /// `sceneDir`, walked once when the export began, so that the scene, the folders beside it and
+  /// every file in them are written in one folder whatever happens to its path meanwhile; not
+  /// open when it could not be walked (`sceneWalk` then says why, and so does each write).
+  files::Folder sceneFolder;
+  files::Result sceneWalk;  ///< What the walk of `sceneDir` gave.
+  Filename modelsDir;       ///< Folder of the mesh files.
+  Filename texturesDir;     ///< Folder of the baked texture images.
+  /// `modelsDir` and `texturesDir` when this export made them: removed with this data unless the
+  /// file that refers to them keeps them as it is committed (`files::TemporaryFile::Commit`).
+  files::NewFolder newModels, newTextures;
   int frame = 0;                   ///< Frame number of this scene.
   double exposureDuration = 0.05;  ///< Shutter time in seconds.
   double globalScale = 1.0;        ///< Metres per host unit.
@@ -47,22 +53,23 @@ struct OrvaneSceneData {
   int failedImages = 0;  ///< Texture images that could not be baked and written.
 
   /// Makes ready the export's folder `dir` (its mesh or texture folder) the first time a writer,
-  /// on whatever thread, asks for it: made when missing and registered, so that an interrupted run
-  /// removes it unless the scene that refers to it was saved. In a shared folder, one that another
-  /// user planted (or a link of theirs) is refused: false, with the reason in `FolderRefusal`.
+  /// on whatever thread, asks for it: reached from `sceneFolder` when it is beside the scene, made
+  /// when missing and then owned by `newModels` or `newTextures`, so that a failed or interrupted
+  /// export removes it. In a shared folder, one that another user planted (or a link of theirs) is
+  /// refused: false, with the reason in `FolderRefusal`.
   bool UseFolder(const Filename& dir);
-  /// `UseFolder` for a folder that is emptied first (`TemporaryFile::RenewFolder`): a material
+  /// `UseFolder` for a folder that is emptied first (`files::Folder::RenewFolder`): a material
   /// file's texture folder.
   bool RenewFolder(const Filename& dir);
   /// Why a folder of this export was refused, "" while none was.
   std::string FolderRefusal() const;
   /// The folder `dir` that `UseFolder` or `RenewFolder` made ready, open; not open before.
-  TemporaryFile::Folder OpenFolder(const Filename& dir) const;
+  files::Folder OpenFolder(const Filename& dir) const;
 
  private:
-  /// Makes `dir` ready with `renew` or `TemporaryFile::UseFolder` unless it is already.
+  /// Makes `dir` ready with `renew` or `files::Folder::UseFolder` unless it is already.
   bool ReadyFolder(const Filename& dir, bool renew);
   mutable std::mutex foldersMutex_;
-  std::map<std::string, TemporaryFile::Folder> readyFolders_;
+  std::map<std::string, files::Folder> readyFolders_;
   std::string folderRefusal_;
 };

@@ -9,7 +9,6 @@
 #include "material/exportbasematerial.h"
 #include "object/orvaneinstanceids.h"
 #include "utils/stringutils.h"
-#include "files/temporaryfile.h"
 
 namespace {
 
@@ -50,7 +49,7 @@ Bool OrvaneSceneExporter::Do(void*, BaseObject*, const LMatrix&, Bool) {
 }
 
 void OrvaneSceneExporter::initOVS(BaseDocument* doc, OrvaneDLLWrapper*, Filename scene, int foregroundAlpha,
-                                  int, int clay, int animation, int frame) {
+                                  int, int clay, int animation, int frame, const files::Folder* sceneFolder) {
   // Normally the previous export has freed its data already.
   delete sceneData;
   sceneData = new OrvaneSceneData();
@@ -60,8 +59,13 @@ void OrvaneSceneExporter::initOVS(BaseDocument* doc, OrvaneDLLWrapper*, Filename
   sceneData->animation = animation;
   sceneData->clayMode = clay;
   sceneData->sceneDir = scene.GetDirectory();
-  TemporaryFile::OpenFolder(Helpers::ToUTF8String(sceneData->sceneDir.GetString()), 0,
-                            &sceneData->sceneFolder);
+  // Walked once: the scene, its mesh and texture folders and every file in them go through it.
+  if (sceneFolder && sceneFolder->IsOpen()) {
+    sceneData->sceneFolder = *sceneFolder;
+  } else {
+    const std::string dir = Helpers::ToUTF8String(sceneData->sceneDir.GetString());
+    sceneData->sceneWalk = files::Folder::Open(dir.empty() ? "." : dir, &sceneData->sceneFolder);
+  }
   Filename base = scene.GetFile();
   base.ClearSuffix();
   baseName = base.GetString();
@@ -101,7 +105,7 @@ void OrvaneSceneExporter::initVariables() {
   sceneSaved = false;
   saveFailure.clear();
   unwrittenMesh.clear();
-  unwrittenMeshError = 0;
+  unwrittenMeshReason.clear();
   refusedFolder.clear();
   meshChecksums.clear();
   meshFingerprints.clear();
@@ -131,6 +135,17 @@ int OrvaneSceneExporter::exportOVS() {
 
   initVariables();
 
+  const String dir = sceneData->sceneDir.GetString();
+  const String path = dir.Content() ? dir + String("/") + fileName : fileName;
+  // No program could open a scene at a longer path: nothing of it is written.
+  if (!Helpers::PathFits(Helpers::ToUTF8String(path))) {
+    saveFailure = files::ErrorText(ENAMETOOLONG);
+    GePrint(String("Could not save scene to: ") + path + String(": ") + String(saveFailure));
+    GePrint(kBannerRule);
+    FreeExportState();
+    return 1;
+  }
+
   sceneElement = new TiXmlElement("scene");
   xmlDocument.LinkEndChild(sceneElement);
 
@@ -155,8 +170,6 @@ int OrvaneSceneExporter::exportOVS() {
   GePrint(String("Processing time: ") + timer.GetElapsed(Helpers::StopTime::kMinutesAndSeconds));
   timer.Start();
 
-  const String dir = sceneData->sceneDir.GetString();
-  const String path = dir.Content() ? dir + String("/") + fileName : fileName;
   refusedFolder = sceneData->FolderRefusal();
   if (!refusedFolder.empty()) {
     // Nothing of the scene goes through a folder another user planted.
@@ -167,16 +180,17 @@ int OrvaneSceneExporter::exportOVS() {
     GePrint(String("Did not save the scene to: ") + path + String(": the mesh file ") +
             String(unwrittenMesh) + String(" was not written"));
   } else {
-    int error = 0;
-    // The scene's new mesh and texture folders stay with it; an interruption before removes them.
-    sceneSaved = SaveXmlFile(xmlDocument, Helpers::ToUTF8String(path), &error,
-                             {Helpers::ToUTF8String(sceneData->modelsDir.GetString()),
-                              Helpers::ToUTF8String(sceneData->texturesDir.GetString())},
-                             &sceneData->sceneFolder);
+    // The scene's new mesh and texture folders stay with it; a failure or an interruption before
+    // removes them.
+    files::Result saved = sceneData->sceneWalk;
+    if (saved.ok())
+      saved = SaveXmlFile(xmlDocument, sceneData->sceneFolder, Helpers::ToUTF8String(fileName),
+                          {&sceneData->newModels, &sceneData->newTextures});
+    sceneSaved = saved.ok();
     if (sceneSaved) {
       GePrint(String("Saved scene to: ") + path);
     } else {
-      saveFailure = TemporaryFile::ErrorText(error);
+      saveFailure = saved.Text();
       GePrint(String("Could not save scene to: ") + path + String(": ") + String(saveFailure));
     }
   }

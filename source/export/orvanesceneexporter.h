@@ -45,13 +45,18 @@ class OrvaneSceneExporter : public Hierarchy {
   // --- Entry points -----------------------------------------------------------------
 
   /// Prepares the export of one frame: new scene data for `doc`, the scene's folder, base name and
-  /// the folders of its meshes and textures beside it. `connection` and `network` are not used.
+  /// the folders of its meshes and textures beside it. The scene's folder is `sceneFolder` when
+  /// given (walked once for all frames of a render), else it is walked here. `connection` and
+  /// `network` are not used.
   void initOVS(BaseDocument* doc, OrvaneDLLWrapper* connection, Filename scene, int foregroundAlpha,
-               int network, int clay, int animation, int frame);
+               int network, int clay, int animation, int frame, const files::Folder* sceneFolder = nullptr);
   /// Writes the prepared frame's scene inside the host's cache rebuild for an external renderer.
   /// 0 without scene data or document, else 1.
   int exportOVSWithCacheRebuild();
-  /// Writes and saves the prepared scene; 0 without scene data or document, else 1.
+  /// Writes and saves the prepared scene, through the scene's open folder, with its new mesh and
+  /// texture folders kept in the same step; 0 without scene data or document, else 1. A scene whose
+  /// path (or a mesh path it would name) is longer than the system takes is not saved: no program
+  /// could open it.
   int exportOVS();
   /// Writes the material `mat` of `doc`, with the materials it depends on, as the material file
   /// `file` (its suffix replaced by ".ovm"), and bakes its textures into the folder
@@ -262,7 +267,7 @@ class OrvaneSceneExporter : public Hierarchy {
   bool sceneSaved = false;          ///< The last export saved its scene file.
   std::string saveFailure;          ///< Why the last scene or material file was not saved.
   std::string unwrittenMesh;        ///< The first mesh file the last export could not write.
-  int unwrittenMeshError = 0;       ///< Why that mesh file was not written (`errno`).
+  std::string unwrittenMeshReason;  ///< Why that mesh file was not written (`files::Result::Text`).
   std::string refusedFolder;        ///< Why the last export refused its mesh or texture folder.
   String baseName;                  ///< Scene file name without suffix.
   String fileName;                  ///< File name of the scene to save.

@@ -77,10 +77,11 @@ OrvaneSceneExporter::MeshFile OrvaneSceneExporter::WriteMeshFile(PolygonObject* 
   if (!sceneData->UseFolder(sceneData->modelsDir)) return MeshFile::kFolderRefused;
   // The name holds the mesh's checksum: a file of that name is that mesh, written before. Only a
   // file itself counts; through a link the file is written anew, and a FIFO or a device there is
-  // refused when the mesh is written.
-  const TemporaryFile::Folder models = sceneData->OpenFolder(sceneData->modelsDir);
+  // refused when the mesh is written. A path no program could open is refused there too.
+  const files::Folder models = sceneData->OpenFolder(sceneData->modelsDir);
   struct stat st;
-  if (::fstatat(models.Descriptor(), Helpers::ToUTF8String(mesh.GetString()).c_str(), &st,
+  if (Helpers::PathFits(file) &&
+      ::fstatat(models.Descriptor(), Helpers::ToUTF8String(mesh.GetString()).c_str(), &st,
                 AT_SYMLINK_NOFOLLOW) == 0 &&
       S_ISREG(st.st_mode))
     return MeshFile::kNamed;
@@ -90,7 +91,7 @@ OrvaneSceneExporter::MeshFile OrvaneSceneExporter::WriteMeshFile(PolygonObject* 
     writtenMeshFiles[file] = fingerprint;
   else if (!exporter.NotFinite() && unwrittenMesh.empty()) {
     unwrittenMesh = file;  // the renderer must not start on a scene without it
-    unwrittenMeshError = exporter.WriteError();
+    unwrittenMeshReason = exporter.WriteError().Text();
   }
   return exporter.NotFinite() ? MeshFile::kNotFinite : MeshFile::kNamed;
 }

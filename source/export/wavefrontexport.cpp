@@ -12,7 +12,6 @@
 #include "export/meshbuilder.h"
 #include "main/helpers.h"
 #include "utils/stringutils.h"
-#include "files/temporaryfile.h"
 
 static_assert(Helpers::kMaxMaterialNameBytes == Orvane::OrvaneMesh::MAX_STRING_LENGTH,
               "an exported material name must fit a mesh file's string");
@@ -95,7 +94,7 @@ int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, con
 
   bool converted = true;
   notFinite_ = false;
-  writeError_ = 0;
+  writeError_ = files::Result();
   try {
     AddVerticesAndTris(obj, lightMode);
   } catch (const std::bad_alloc&) {
@@ -108,23 +107,23 @@ int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, con
   const LONG processing = GeGetTimer() - start;
 
   const std::string path = MeshFilePath(directory, file);
-  // A mesh that did not fit in memory is not written.
-  int error = ENOMEM;
-  bool written =
-      converted && (folder_.IsOpen() ? Orvane::OrvaneMesh::writeToFile(
-                                           folder_, Helpers::ToUTF8String(file.GetString()), mesh_, &error)
-                                     : Orvane::OrvaneMesh::writeToFile(path, mesh_, &error));
-  // Without a folder made ready, the folder is made when the first file cannot go into it, not
-  // checked for every mesh (another thread may make it first). It is registered: an interrupted
-  // run removes it unless the scene that refers to it was saved.
-  if (converted && !written && !folder_.IsOpen() && !GeFExist(directory, TRUE) &&
-      (TemporaryFile::MakeFolder(Helpers::ToUTF8String(directory.GetString())) || errno == EEXIST))
-    written = Orvane::OrvaneMesh::writeToFile(path, mesh_, &error);
+  // A mesh that did not fit in memory is not written, and neither is one at a path no program
+  // could open. Without a folder made ready, `directory` is walked and made when missing.
+  files::Folder folder = folder_;
+  if (!converted)
+    writeError_ = files::Result::System(ENOMEM, path);
+  else if (!Helpers::PathFits(path))
+    writeError_ = files::Result::System(ENAMETOOLONG, path);
+  else if (!folder.IsOpen())
+    writeError_ = files::Folder::Open(Helpers::ToUTF8String(directory.GetString()), &folder,
+                                      files::Folder::Make::kLast);
+  const bool written =
+      writeError_.ok() &&
+      Orvane::OrvaneMesh::writeToFile(folder, Helpers::ToUTF8String(file.GetString()), mesh_, &writeError_);
   const LONG total = GeGetTimer() - start;
   if (!written) {
-    writeError_ = error;
     GePrint(String("--Could not write the mesh file ") + String(path) + String(" of ") + obj->GetName() +
-            String(": ") + String(TemporaryFile::ErrorText(error)));
+            String(": ") + String(writeError_.Text()));
     return 0;
   }
   GePrint(String("--Exported ") + file.GetFileString() + String(": ") + obj->GetName() + String(", ") +

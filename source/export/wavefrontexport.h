@@ -1,12 +1,13 @@
 // Conversion of a host polygon object into a renderer mesh file.
 #pragma once
 
-#include "files/folder.h"
 #include <string>
 #include <vector>
 
 #include "c4d.h"
 #include "export/orvanemesh.h"
+#include "files/folder.h"
+#include "files/result.h"
 
 class MaterialNameTable;
 class MeshBuilder;
@@ -37,9 +38,9 @@ class WavefrontExport {
   WavefrontExport(const WavefrontExport&) = delete;
   WavefrontExport& operator=(const WavefrontExport&) = delete;
 
-  /// Converts `obj` and writes it to `file` in `directory` (created when the file cannot be
-  /// written for want of it), then prints
-  /// one statistics line, or a line naming the file when it could not be written. `scale`
+  /// Converts `obj` and writes it to `file` in `directory` (made when missing), then prints one
+  /// statistics line, or a line naming the file when it could not be written (also for a path
+  /// longer than the system takes, which no program could open). `scale`
   /// multiplies every position; `lightMode` 1 gives every triangle the material "defaultLight".
   /// Answers 1 when the file was written, 0 otherwise (also for a null object). A mesh holding a
   /// number that is not finite as a 32-bit float is neither written nor reported: `NotFinite`
@@ -50,7 +51,7 @@ class WavefrontExport {
 
   /// Makes `ExportObj` write into the open folder `folder` (which is `directory`, made ready by
   /// the caller) instead of walking and making `directory` itself.
-  void WriteInto(const TemporaryFile::Folder& folder) { folder_ = folder; }
+  void WriteInto(const files::Folder& folder) { folder_ = folder; }
 
   /// Fills the mesh from `obj`: the selection groups with their materials and texture
   /// coordinates, then the triangles. Answers 1.
@@ -67,8 +68,8 @@ class WavefrontExport {
   /// finite, so that no file was written.
   bool NotFinite() const { return notFinite_; }
 
-  /// Why the last conversion wrote no file (an `errno` value for `TemporaryFile::ErrorText`), or 0.
-  int WriteError() const { return writeError_; }
+  /// Why the last conversion wrote no file, or success.
+  const files::Result& WriteError() const { return writeError_; }
 
   /// The mesh built by the last conversion.
   const Orvane::OrvaneMesh& GetMesh() const { return mesh_; }
@@ -88,8 +89,8 @@ class WavefrontExport {
   LONG phong_ = 0;
   double scale_ = 1.0;
   bool notFinite_ = false;
-  int writeError_ = 0;
+  files::Result writeError_;
   Orvane::OrvaneMesh mesh_;
   std::vector<UVWTag*> generated_;
-  TemporaryFile::Folder folder_;  ///< where `ExportObj` writes, when open
+  files::Folder folder_;  ///< where `ExportObj` writes, when open
 };

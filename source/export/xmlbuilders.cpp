@@ -13,7 +13,6 @@
 #include "orvane_utils/OrvaneXMLLoader.h"
 #include "orvane_utils/OrvaneXMLText.h"
 #include "utils/stringutils.h"
-#include "files/temporaryfile.h"
 
 namespace {
 
@@ -227,50 +226,44 @@ int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent
 
 bool SaveXmlFile(TiXmlDocument& doc, std::string path) { return SaveXmlFile(doc, path, nullptr); }
 
-bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error,
-                 const std::vector<std::string>& keep, const TemporaryFile::Folder* folder) {
-  int unused = 0;
-  int& reason = error ? *error : unused;
-  reason = 0;
+bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, files::Result* result) {
+  files::Place place;
+  files::Result r = files::Locate(path, &place);
+  if (r.ok()) r = SaveXmlFile(doc, place.folder, place.name);
+  if (result) *result = r;
+  return r.ok();
+}
+
+files::Result SaveXmlFile(TiXmlDocument& doc, const files::Folder& folder, const std::string& name,
+                          std::initializer_list<files::NewFolder*> keep) {
+  files::TemporaryFile temporary;
+  if (files::Result r = folder.CreateTemporary(name, &temporary); !r.ok()) return r;
+  // The stream writes through a descriptor of its own; the temporary keeps its own to commit.
+  const int fd = ::dup(temporary.Descriptor());
+  FILE* file = fd >= 0 ? fdopen(fd, "w") : nullptr;
   // The errno of a failed call, or `otherwise` when the call left none.
-  auto fail = [&reason](int otherwise) {
-    reason = errno != 0 ? errno : otherwise;
-    return false;
+  const auto fail = [&](int otherwise) {
+    return files::Result::System(errno != 0 ? errno : otherwise, temporary.FinalPath());
   };
-  if (path.empty()) {
-    reason = ENOENT;
-    return false;
-  }
-  std::string temporary, final;
-  const int fd = folder && folder->IsOpen()
-                     ? TemporaryFile::CreateIn(*folder, path.substr(path.rfind('/') + 1), &temporary, &final)
-                     : TemporaryFile::CreateBeside(path, &temporary, &final);
-  if (fd < 0) return fail(EIO);
-  FILE* file = fdopen(fd, "w");
   if (!file) {
-    fail(ENOMEM);
-    ::close(fd);
-    TemporaryFile::Discard(temporary);
-    return false;
+    const files::Result r = fail(ENOMEM);
+    if (fd >= 0) ::close(fd);
+    return r;
   }
   MakeWritable(&doc);
   errno = 0;
-  bool ok = doc.SaveFile(file) || fail(EIO);
-  ok = ok && (std::fflush(file) == 0 || fail(EIO));
-  ok = ok && (::fsync(fd) == 0 || fail(EIO));
-  if (std::fclose(file) != 0 && ok) ok = fail(EIO);
-  if (!ok) {
-    TemporaryFile::Discard(temporary);
-    return false;
-  }
-  return TemporaryFile::Commit(temporary, final, keep) || fail(EIO);
+  files::Result r;
+  if (!doc.SaveFile(file) || std::fflush(file) != 0 || ::fsync(fd) != 0) r = fail(EIO);
+  errno = 0;
+  if (std::fclose(file) != 0 && r.ok()) r = fail(EIO);
+  return r.ok() ? temporary.Commit(keep) : r;
 }
 
 bool SaveXmlFileOrSay(TiXmlDocument& doc, const std::string& path, const char* what) {
-  int error = 0;
-  if (SaveXmlFile(doc, path, &error)) return true;
+  files::Result result;
+  if (SaveXmlFile(doc, path, &result)) return true;
   GePrint(String("Could not save the ") + String(what) + String(" ") + String(path) + String(": ") +
-          String(TemporaryFile::ErrorText(error)));
+          String(result.Text()));
   return false;
 }
 

@@ -7,13 +7,16 @@
 // with '.' as the decimal point whatever locale the process runs under.
 #pragma once
 
-#include "files/folder.h"
 #include <tinyxml.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "c4d.h"
+#include "files/folder.h"
+#include "files/result.h"
+#include "files/temporary.h"
 
 /// Appends `name` holding the decimal text of `value`.
 void SceneExportLongValue(const std::string& name, int value, TiXmlElement* parent);
@@ -72,19 +75,20 @@ int ExportTexture(TiXmlElement* parent, const std::string& path, double exponent
                   double c, const Filename& unused, int background);
 
 /// Writes `doc` to `path` (UTF-8). The text goes to a new temporary file beside the target (see
-/// files/temporaryfile.h) that then replaces it, so a failed save leaves the previous file as it was and no
+/// files/temporary.h) that then replaces it, so a failed save leaves the previous file as it was and no
 /// partial file behind. Every file is well-formed XML 1.0 whatever its texts hold: before writing, each text,
 /// comment and attribute value of `doc` is made writable in place (characters XML 1.0 does not allow and
 /// ill-formed UTF-8 become U+FFFD, "--" and a final "-" in comments are broken by a blank, a CDATA
 /// section holding "]]>" becomes escaped text). True when the whole file was written and is in
 /// place.
 bool SaveXmlFile(TiXmlDocument& doc, std::string path);
-/// As above; `error` (when given) receives the errno of the call that failed (ENOENT for an empty
-/// path), or 0 when the file was saved. The new folders `keep` that the file refers to are kept with
-/// it (`TemporaryFile::Commit`). With `folder` open (the folder of `path`, walked before), the
-/// file is written there without walking `path` again.
-bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, int* error,
-                 const std::vector<std::string>& keep = {}, const TemporaryFile::Folder* folder = nullptr);
+/// As above; `result` (when given) receives what the failed call gave (ENOENT for an empty path),
+/// or success.
+bool SaveXmlFile(TiXmlDocument& doc, const std::string& path, files::Result* result);
+/// Writes `doc` as above as the file `name` of the open folder `folder`, nothing walked again. The
+/// new folders `keep` that the file refers to are kept with it (`files::TemporaryFile::Commit`).
+files::Result SaveXmlFile(TiXmlDocument& doc, const files::Folder& folder, const std::string& name,
+                          std::initializer_list<files::NewFolder*> keep = {});
 /// `SaveXmlFile`, saying on the console when the file could not be saved: "Could not save the
 /// `what` `path`: <reason>".
 bool SaveXmlFileOrSay(TiXmlDocument& doc, const std::string& path, const char* what);

@@ -3,12 +3,10 @@
 #include "object/rendersettingsids.h"
 #include "tag/animationtagids.h"
 
-#include <sys/stat.h>
+#include <limits.h>
 
 #include <algorithm>
 #include <cerrno>
-
-#include "files/temporaryfile.h"
 
 namespace Helpers {
 
@@ -148,15 +146,22 @@ Bool WriteCString(std::string s, BaseFile* file) {
 Filename GetWritePath() { return GeGetStartupWritePath(); }
 
 std::string WriteFailure(const Filename& file, int error) {
-  const std::string path = ToUTF8String(file.GetString());
-  std::string why;
-  if (!TemporaryFile::IsReplaceableTarget(path, &why)) return why;
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  struct stat st;
-  if (::stat(folder.c_str(), &st) != 0) return TemporaryFile::ErrorText(errno);
-  if (!S_ISDIR(st.st_mode)) return TemporaryFile::ErrorText(ENOTDIR);
-  return error != 0 ? TemporaryFile::ErrorText(error) : "the file could not be written";
+  files::Place place;
+  files::Target target;
+  files::Result r = files::Locate(ToUTF8String(file.GetString()), &place);
+  if (r.ok()) r = place.folder.Follow(place.name, &target);
+  if (!r.ok()) return r.Text();
+  return error != 0 ? files::ErrorText(error) : "the file could not be written";
+}
+
+bool PathFits(const std::string& path) { return path.size() < PATH_MAX; }
+
+std::string UseFolder(const Filename& dir, files::Folder* folder) {
+  files::Folder opened;
+  const files::Result r =
+      files::Folder::Open(ToUTF8String(dir.GetString()), &opened, files::Folder::Make::kLast);
+  if (folder) *folder = opened;
+  return r.Text();
 }
 
 // --- Render settings and scale -------------------------------------------------

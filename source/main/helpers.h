@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "c4d.h"
+#include "files/folder.h"
 
 namespace Helpers {
 
@@ -27,10 +28,18 @@ Bool WriteString(String s, BaseFile* file);
 Bool WriteCString(std::string s, BaseFile* file);
 /// The host's startup write path.
 Filename GetWritePath();
-/// Why a file the host was asked to write at `file` (an image) was not written, in the system's
-/// words: the target refused (a folder, a FIFO, a device, a link loop), a missing folder, else the
-/// `errno` the failed call left (`error`), else "the file could not be written".
+/// Why a file the host was asked to write at `file` (an image) was not written, in the words of
+/// `files::Result::Text`: the target refused (a folder, a FIFO, a device, a link loop), its folder
+/// missing or refused (another user's in a shared folder, named with its owner), else the `errno`
+/// the failed call left (`error`), else "the file could not be written".
 std::string WriteFailure(const Filename& file, int error);
+/// True when `path` (UTF-8) is short enough for the system to open: at most PATH_MAX - 1 bytes. A
+/// path the plug-in prints as written or hands on (to the renderer, inside a scene) must be.
+bool PathFits(const std::string& path);
+/// Walks the folder `dir` that the plug-in writes into, making its last name when missing (see
+/// files/folder.h for the rule for shared folders); `*folder` (when given) is it, open. "" or the
+/// reason it cannot be used (`files::Result::Text`).
+std::string UseFolder(const Filename& dir, files::Folder* folder = nullptr);
 
 /// The parameter container of the document's first enabled render-settings video post in its
 /// active render data (owned by the host), or null.

@@ -17,7 +17,7 @@
 #include "main/childreaper.h"
 #include "main/helpers.h"
 #include "archive/unpackfailure.h"
-#include "files/temporaryfile.h"
+#include "files/sweep.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
 
 namespace Helpers {
@@ -63,19 +63,30 @@ bool IsUtf8(const std::string& text) {
   return true;
 }
 
-// Reads the settings file through its open folder, so that what is read is the file that was
-// checked: in a sticky folder that others may write to, only a file (or a link at it) of this
-// user's or of the folder's owner's is read. 0 with `doc` holding what TinyXML kept, also of a text
-// that is not well-formed; ENOENT when there is none (nor a folder for it); else the `errno`
-// value, with the reason in `*why` and `doc` untouched.
-int LoadSettings(TiXmlDocument* doc, std::string* why) {
+// True for a read that found no file (nor a folder for it).
+bool Missing(const files::Result& read) { return read.error() == ENOENT || read.error() == ENOTDIR; }
+
+// Walks to the settings file (`*place`) and reads it as every input file is read (a regular
+// file, under the rule for shared folders: in a sticky folder that others may write to, only a
+// file, or a link at it, of this user's or of the folder's owner's). Success with `doc` holding
+// what TinyXML kept, also of a text that is not well-formed; else what the walk or the read gave
+// (`Missing` when there is no file), with `doc` untouched.
+files::Result LoadSettings(TiXmlDocument* doc, files::Place* place) {
   std::string bytes;
-  const int error = TemporaryFile::ReadFile(SettingsFileUtf8(), &bytes, why);
-  if (error == ENOENT || error == ENOTDIR) return ENOENT;
-  if (error != 0) return error;
+  files::Result read = files::Locate(SettingsFileUtf8(), place);
+  if (read.ok()) read = place->folder.ReadFile(place->name, &bytes, Orvane::OrvaneXMLLoader::MAX_FILE_BYTES);
+  if (!read.ok()) return read;
   std::string message;
   Orvane::OrvaneXMLLoader::parse(bytes, *doc, message);
-  return 0;
+  return read;
+}
+
+// "P: File name too long" for the first argument of `argv` longer than a path may be: the program
+// could open none such. "" when all fit.
+std::string PathTooLong(const std::vector<std::string>& argv) {
+  for (const std::string& argument : argv)
+    if (!PathFits(argument)) return argument + ": " + files::ErrorText(ENAMETOOLONG);
+  return std::string();
 }
 
 void PrintStartFailure(const std::string& program, int error) {
@@ -88,11 +99,11 @@ Filename GetSettingsFile() { return GeGetStartupWritePath() + Filename(kSettings
 
 int GetOrvaneExe(Filename* exe, int withFile, int console) {
   TiXmlDocument doc;
-  std::string why;
-  if (const int error = LoadSettings(&doc, &why)) {
-    if (error != ENOENT)
+  files::Place place;
+  if (const files::Result read = LoadSettings(&doc, &place); !read.ok()) {
+    if (!Missing(read))
       GePrint(String("Could not read the settings file ") + GetSettingsFile().GetString() + String(": ") +
-              String(why));
+              String(read.Text()));
     return 0;
   }
   TiXmlElement* settings = doc.FirstChildElement(kSettingsElement);
@@ -111,24 +122,21 @@ int GetOrvaneExe(Filename* exe, int withFile, int console) {
 
 bool SaveSettings(GlobalSettings* settings, std::string* why) {
   TiXmlDocument doc;
-  std::string file = SettingsFileUtf8();
-  // What is there is kept, so a file that may not be read is not written either.
-  std::string reason;
-  const int read = LoadSettings(&doc, &reason);
-  if (read != 0 && read != ENOENT) {
-    if (why) *why = reason;
-    return false;
+  files::Place place;
+  // What is there is kept, so a file that may not be read is not written either. One walk serves
+  // the read and the write.
+  files::Result done = LoadSettings(&doc, &place);
+  if (done.ok() || (Missing(done) && place.folder.IsOpen())) {
+    if (settings) {
+      if (TiXmlElement* old = doc.FirstChildElement(kSettingsElement)) doc.RemoveChild(old);
+      TiXmlElement* global = new TiXmlElement(kSettingsElement);
+      doc.LinkEndChild(global);
+      SceneExportStringValue(kPathElement, ToUTF8String(settings->path), global);
+    }
+    done = SaveXmlFile(doc, place.folder, place.name);
   }
-  if (settings) {
-    if (TiXmlElement* old = doc.FirstChildElement(kSettingsElement)) doc.RemoveChild(old);
-    TiXmlElement* global = new TiXmlElement(kSettingsElement);
-    doc.LinkEndChild(global);
-    SceneExportStringValue(kPathElement, ToUTF8String(settings->path), global);
-  }
-  int error = 0;
-  if (SaveXmlFile(doc, file, &error)) return true;
-  if (why) *why = TemporaryFile::ErrorText(error);
-  return false;
+  if (!done.ok() && why) *why = done.Text();
+  return done.ok();
 }
 
 int ChooseOrvaneExe() {
@@ -195,7 +203,11 @@ int LaunchOrvane(Filename scene, int, int, int, int network, int port, Filename 
             String(" names none)."));
     return 0;
   }
-  return LaunchOrvaneMac(OrvaneArguments(exe, scene, network, port, output, haltSpp, LaunchSeed())) ? 1 : 0;
+  const std::vector<std::string> argv =
+      OrvaneArguments(exe, scene, network, port, output, haltSpp, LaunchSeed());
+  const std::string tooLong = PathTooLong(argv);
+  if (!tooLong.empty()) GePrint(String("Not launching Orvane: ") + String(tooLong));
+  return tooLong.empty() && LaunchOrvaneMac(argv) ? 1 : 0;
 }
 
 int LaunchOrvaneMac(const std::vector<std::string>& argv) {
@@ -250,23 +262,24 @@ int PackPovmMac(int pack, const Filename& first, const Filename& second) {
   }
   std::vector<std::string> argv{ToUTF8String(exe.GetString()), pack ? "--pack" : "--unpack",
                                 ToUTF8String(first.GetString()), ToUTF8String(second.GetString())};
-  return LaunchOrvaneMac(argv);
+  const std::string tooLong = PathTooLong(argv);
+  if (!tooLong.empty())
+    GePrint(String("Could not ") + String(pack ? "pack " : "unpack ") + first.GetString() + String(": ") +
+            String(tooLong));
+  return tooLong.empty() && LaunchOrvaneMac(argv);
 }
 
-Filename NewFolder(const Filename& parent, const String& name, std::string* why) {
+files::Result NewFolder(const Filename& parent, const String& name, files::NewFolder* made,
+                        files::Folder* opened) {
   // The parent and the folders above it are made when missing, each used only as the rules for
-  // shared folders allow. One walk, and the new folder is made in the folder it opened.
-  TemporaryFile::Folder folder;
-  const std::string base = ToUTF8String(parent.GetString());
-  if (TemporaryFile::OpenFolder(base, TemporaryFile::kMakeMissing, &folder, why) != 0) return Filename();
-  // Registered, so that an interrupted run removes it; it carries a temporary's name while it is
-  // filled, so that what a killed run left is swept.
-  const std::string made = TemporaryFile::MakeTemporaryFolderIn(folder, ToUTF8String(name));
-  if (made.empty()) {
-    *why = TemporaryFile::ErrorText(errno);
-    return Filename();
-  }
-  return Filename(String(made.c_str()));
+  // shared folders allow. One walk, and the new folder is made in the folder it opened, with a
+  // temporary's name while it is filled, so that what a killed run left is swept.
+  files::Folder folder;
+  files::Result r =
+      files::Folder::Open(ToUTF8String(parent.GetString()), &folder, files::Folder::Make::kMissing);
+  if (r.ok()) r = folder.MakeTemporaryFolder(ToUTF8String(name), made);
+  if (r.ok() && opened) *opened = folder;
+  return r;
 }
 
 namespace {
@@ -278,24 +291,23 @@ std::string NthName(const String& name, int n) {
 
 }  // namespace
 
-Filename NameNewFolder(const Filename& folder, const Filename& parent, const String& name) {
-  for (int n = 1; n <= kMaxNewFolderTries; ++n) {
+Filename NameNewFolder(files::NewFolder* made, const Filename& parent, const String& name,
+                       files::Result* result) {
+  files::Result r = files::Result::System(EEXIST, made->Path());
+  for (int n = 1; n <= kMaxNewFolderTries && r.error() == EEXIST; ++n) {
     const std::string candidate = NthName(name, n);
-    if (TemporaryFile::ReadName(candidate).temporary) continue;  // a later sweep would take it
-    if (TemporaryFile::CommitFolder(ToUTF8String(folder.GetString()), candidate))
-      return parent + Filename(String(candidate.c_str()));
-    if (errno != EEXIST) return Filename();
+    if (files::ReadName(candidate).temporary) continue;  // a later sweep would take it
+    r = made->Commit(candidate);
+    if (r.ok()) return parent + Filename(String(candidate.c_str()));
   }
-  errno = EEXIST;
+  if (result) *result = r;
   return Filename();
 }
 
-Filename FreeFolderName(const Filename& parent, const String& name) {
-  TemporaryFile::Folder folder;
-  if (TemporaryFile::OpenFolder(ToUTF8String(parent.GetString()), 0, &folder) != 0) return Filename();
+Filename FreeFolderName(const files::Folder& folder, const Filename& parent, const String& name) {
   for (int n = 1; n <= kMaxNewFolderTries; ++n) {
     const std::string candidate = NthName(name, n);
-    if (TemporaryFile::ReadName(candidate).temporary) continue;
+    if (files::ReadName(candidate).temporary) continue;
     struct stat st;
     if (::fstatat(folder.Descriptor(), candidate.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) continue;
     if (errno != ENOENT) return Filename();

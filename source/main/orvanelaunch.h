@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "c4d.h"
+#include "files/folder.h"
+#include "files/result.h"
+#include "files/temporary.h"
 
 namespace Helpers {
 
@@ -55,8 +58,8 @@ std::vector<std::string> OrvaneArguments(const Filename& exe, const Filename& sc
                                          Filename output, int haltSpp, int seed);
 
 /// Starts the renderer with a window on `scene` (the arguments of `OrvaneArguments`; the unnamed
-/// ones are not read). 1 when it was started; 0 when no renderer folder is known or it could not
-/// be started (a console line says why).
+/// ones are not read). 1 when it was started; 0 when no renderer folder is known, an argument is
+/// longer than a path may be, or it could not be started (a console line says why).
 int LaunchOrvane(Filename scene, int, int, int, int network, int port, Filename output, int haltSpp, int,
                  int);
 
@@ -71,20 +74,24 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv);
 int PackPovm(Filename materialFile, Filename archive);
 /// Starts the console renderer with "--pack" (`pack` non-zero) or "--unpack", `first`, `second`.
 /// Without a known renderer folder asks for one first and gives up when there is none, saying so
-/// on the console. 1 when the renderer was started, else 0.
+/// on the console, as it does for a path longer than a path may be. 1 when the renderer was
+/// started, else 0.
 int PackPovmMac(int pack, const Filename& first, const Filename& second);
-/// Creates a new, empty folder for `name` in `parent` (made when missing, and used only as
-/// `TemporaryFile::UseFolder` allows). It carries a temporary's name until `NameNewFolder` gives it
-/// its own, so that one a killed run left is swept. Answers its path; an empty name with the
-/// reason in `*why` when no folder could be made.
-Filename NewFolder(const Filename& parent, const String& name, std::string* why);
-/// Renames the new folder `folder` of `NewFolder` (in `parent`) to `name`, or "name-2", "name-3", ...
-/// when something of that name exists already, and keeps it. Answers its path; an empty name with
-/// `errno` set when it could not.
-Filename NameNewFolder(const Filename& folder, const Filename& parent, const String& name);
-/// The path `NameNewFolder` would give a folder now: the first of `name`, "name-2", ... in `parent`
-/// where nothing is; an empty name with `errno` set when there is none.
-Filename FreeFolderName(const Filename& parent, const String& name);
+/// Makes a new, empty folder for `name` in the folder `parent`, which is walked once and made when
+/// missing (every folder used only as the rule for shared folders allows); `*opened` (when given)
+/// is `parent`, open. `*made` owns the new folder: it carries a temporary's name until
+/// `NameNewFolder` gives it its own, so that one a killed run left is swept, and it is removed
+/// unless named. The reason in words is `Text()` of the result.
+files::Result NewFolder(const Filename& parent, const String& name, files::NewFolder* made,
+                        files::Folder* opened = nullptr);
+/// Names the new folder `made` of `NewFolder` (in `parent`) `name`, or "name-2", "name-3", ...
+/// when something of that name exists already, and keeps it (`files::NewFolder::Commit`). Answers
+/// its path; an empty name, with the reason in `*result` (when given), when it could not.
+Filename NameNewFolder(files::NewFolder* made, const Filename& parent, const String& name,
+                       files::Result* result = nullptr);
+/// The path `NameNewFolder` would give a folder now: the first of `name`, "name-2", ... in
+/// `parent`, open as `folder`, where nothing is; an empty name with `errno` set when there is none.
+Filename FreeFolderName(const files::Folder& folder, const Filename& parent, const String& name);
 /// `name` (UTF-8) cut, at a whole character, so that it and an ending `NameNewFolder` gives fit in
 /// a folder's entry with `room` bytes to spare.
 std::string FitFolderName(const std::string& name, size_t room = 0);

@@ -6,7 +6,6 @@
 #include "main/helpers.h"
 #include "material/channelrule.h"
 #include "material/customorvanematerial.h"
-#include "files/temporaryfile.h"
 
 using MaterialChannels::ChannelConstant;
 using MaterialChannels::ChannelInfo;
@@ -165,14 +164,14 @@ Bool CustomOrvaneMaterial::BakeShader(BaseShader* sh, Filename file, BaseContain
   MultipassBitmap* bitmap = MultipassBitmap::Alloc(width, height, COLORMODE_RGB);
   if (!bitmap) return failed();
   const Filename directory = file.GetDirectory();
-  // A render's new texture folder is registered: an interrupted run removes it unless the scene
-  // that refers to it was saved. One another user planted in a shared folder is not written into.
+  // A render's new texture folder is the export's: a failed or interrupted export removes it. One
+  // another user planted in a shared folder is not written into. An image at a path no program
+  // could open is not baked: the scene would name it.
   std::string why;
-  if (sceneData
-          ? !sceneData->UseFolder(directory)
-          : TemporaryFile::UseFolder(Helpers::ToUTF8String(directory.GetString()), true, false, &why) != 0) {
+  if (!Helpers::PathFits(Helpers::ToUTF8String(file.GetString())) ||
+      (sceneData ? !sceneData->UseFolder(directory) : !(why = Helpers::UseFolder(directory)).empty())) {
     MultipassBitmap::Free(bitmap);
-    if (!sceneData)
+    if (!sceneData && !why.empty())
       GePrint(String("Could not bake into ") + directory.GetString() + String(": ") + String(why));
     return failed();
   }

@@ -1,7 +1,6 @@
 // The material's two buttons: a preview rendered by the renderer from the plug-in's preview scene,
 // and the export of the material as a material file packed into a ".povm" archive.
 #include "export/orvanesceneexporter.h"
-#include "files/temporaryfile.h"
 #include "main/helpers.h"
 #include "main/orvanelaunch.h"
 #include "material/customorvanematerial.h"
@@ -52,8 +51,7 @@ Bool CustomOrvaneMaterial::RenderPreview(BaseMaterial* mat) {
   }
   const Filename folder = PreviewFolder();
   const Filename renders = folder + Filename("renders");
-  std::string why;
-  if (TemporaryFile::UseFolder(Helpers::ToUTF8String(renders.GetString()), true, false, &why) != 0) {
+  if (const std::string why = Helpers::UseFolder(renders); !why.empty()) {
     GePrint(String("No preview was rendered: ") + renders.GetString() + String(": ") + String(why));
     return false;
   }
@@ -81,8 +79,8 @@ Bool CustomOrvaneMaterial::ExportMaterialFile(BaseMaterial* mat) {
   file.SetSuffix(String("ovm"));
   GePrint(archive.GetString());
   GePrint(file.GetString());
-  std::string why;
-  if (TemporaryFile::UseFolder(Helpers::ToUTF8String(materials.GetString()), true, false, &why) != 0) {
+  std::string why = Helpers::UseFolder(materials);
+  if (!why.empty()) {
     MessageDialog(String("The material file ") + file.GetString() + String(" could not be written (") +
                   String(why) + String("); nothing was packed."));
     return false;

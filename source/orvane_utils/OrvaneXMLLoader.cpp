@@ -1,6 +1,5 @@
 #include "orvane_utils/OrvaneXMLLoader.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <set>
 #include <vector>
 
+#include "files/folder.h"
 #include "utils/stringutils.h"
 
 namespace Orvane {
@@ -339,38 +339,31 @@ OrvaneXMLLoader::LoadResult OrvaneXMLLoader::loadFile(const std::string& path, T
 bool OrvaneXMLLoader::readFile(const std::string& path, std::string& bytes_out, std::string& error_out) {
   bytes_out.clear();
   error_out.clear();
-  // Opening a FIFO or a device for reading may wait for a writer forever: only a regular file
-  // is opened at all. The check is made again on what was opened, in case the name was
-  // replaced in between, and the open itself never waits (O_NONBLOCK has no effect on the
-  // reads of a regular file).
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) {
-    error_out = "Cannot open the file: " + std::string(std::strerror(errno)) + ".";
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    error_out = "Not a regular file.";
-    return false;
-  }
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    error_out = "Cannot open the file: " + std::string(std::strerror(errno)) + ".";
+  // Opened as every input file is: only a regular file, never waited on (a FIFO or a device could
+  // wait for a writer for ever), and in a shared folder only one its owner or this user owns.
+  files::Place place;
+  int fd = -1;
+  files::Result opened = files::Locate(path, &place);
+  if (opened.ok()) opened = place.folder.OpenFile(place.name, &fd);
+  if (!opened.ok()) {
+    error_out = opened.reason() == files::Reason::kNotRegularFile || opened.error() == EISDIR
+                    ? "Not a regular file."
+                    : "Cannot open the file: " + opened.Text() + ".";
     return false;
   }
   const std::string tooLarge =
       "The file is larger than " + intToString(static_cast<int>(MAX_FILE_BYTES >> 20)) + " MiB.";
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-    error_out = "Not a regular file.";
-  else if (static_cast<unsigned long long>(st.st_size) > MAX_FILE_BYTES)
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || static_cast<unsigned long long>(st.st_size) > MAX_FILE_BYTES) {
     error_out = tooLarge;
-  else {
+  } else {
     // Read to the end, not to the size of the moment: the file may grow.
     char buffer[65536];
     for (;;) {
       const ssize_t n = ::read(fd, buffer, sizeof buffer);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
-        error_out = "Cannot read the file: " + std::string(std::strerror(errno)) + ".";
+        error_out = "Cannot read the file: " + files::ErrorText(errno) + ".";
         break;
       }
       if (n == 0) break;

@@ -94,10 +94,11 @@ class OrvaneXMLLoader {
                              Place* place = nullptr);
 
   // Reads the bytes of the regular file at path (at most MAX_FILE_BYTES) into
-  // bytes_out, as loadFile() does before parsing. Anything else (a folder, a
-  // FIFO, a device) is refused before it is opened, so the call never waits
-  // for a writer. Returns false with the reason in error_out (bytes_out then
-  // empty).
+  // bytes_out, as loadFile() does before parsing, opened as every input file
+  // is (files/folder.h: Folder::OpenFile). Anything else (a folder, a FIFO, a
+  // device) is refused, and the open never waits for a writer; in a shared
+  // folder a file of another user is refused, with its owner named. Returns
+  // false with the reason in error_out (bytes_out then empty).
   static bool readFile(const std::string& path, std::string& bytes_out, std::string& error_out);
 
  private:

@@ -6,7 +6,6 @@
 #include <iterator>
 
 #include "export/xmlbuilders.h"
-#include "files/temporaryfile.h"
 #include "main/helpers.h"
 #include "main/lightlayers.h"
 #include "main/orvanelaunch.h"
@@ -122,8 +121,7 @@ Bool MyLightTag::RenderPreview(BaseTag* tag) {
   Filename preview = data->GetFilename(LIGHTTAG_IES_PREVIEW);
   if (!preview.Content()) {
     const Filename renders = PreviewFolder() + Filename("renders");
-    std::string why;
-    if (TemporaryFile::UseFolder(Helpers::ToUTF8String(renders.GetString()), true, false, &why) != 0) {
+    if (const std::string why = Helpers::UseFolder(renders); !why.empty()) {
       GePrint(String("No IES preview was rendered: ") + renders.GetString() + String(": ") + String(why));
       return false;
     }

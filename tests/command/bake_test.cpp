@@ -12,6 +12,7 @@
 
 #include "c4d.h"
 #include "command/bakematerialonobject.h"
+#include "files/result.h"
 #include "host_control.h"
 #include "host_undo.h"
 #include "host_user.h"
@@ -246,6 +247,11 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
   std::ofstream(dir / "tex/notes.png") << "not an image";
   const std::string notFound = " could not be found beside the document or in its tex folder: put it in " +
                                dir.path() + " or " + dir / "tex";
+  // Another user's folder in a folder anyone may write to: root plants it as user nobody.
+  const std::string theirs = dir / "shared/theirs";
+  const bool planted = ::geteuid() == 0 && std::filesystem::create_directories(theirs) &&
+                       ::chmod((dir / "shared").c_str(), 01777) == 0 &&
+                       ::chown(theirs.c_str(), 65534, 65534) == 0;
   const struct {
     std::string base, image, why;
     std::string texture = "";    // the albedo is a bitmap of this file (else a colour), and the
@@ -268,6 +274,8 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
       {dir / "d.png", dir / "d_albedo.jpg",
        "the texture " + dir / "tex/notes.png" + " could not be read as a JPEG, PNG or TIFF image",
        "notes.png"},
+      {planted ? theirs + "/wood.png" : "", theirs + "/wood_albedo.jpg",
+       "the folder " + theirs + " belongs to another user (" + files::UserName(65534) + ")"},
   };
   SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
   const auto itself = [](const std::string& path) {  // what is at `path`, itself
@@ -275,7 +283,7 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
     return std::make_tuple(::lstat(path.c_str(), &st), st.st_mode, st.st_ino);
   };
   for (const auto& c : cases) {
-    if (c.base.empty()) continue;  // device nodes need the right to make them
+    if (c.base.empty()) continue;  // device nodes and another user's folder need the right to make them
     SCOPED_TRACE(c.image);
     const auto before = itself(c.image);
     doc->SetDocumentPath(c.documentFolder ? Filename(String(dir.path())) : Filename());

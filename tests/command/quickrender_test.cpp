@@ -1,13 +1,18 @@
 // The render command: export thread (scene path, frames, suppresser, launch) and export dialog.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,6 +23,7 @@
 #include "command/ovsexportthread.h"
 #include "command/quickrender.h"
 #include "export/meshallocator.h"
+#include "files/result.h"
 #include "host_clock.h"
 #include "host_document_file.h"
 #include "host_record.h"
@@ -44,6 +50,10 @@ std::mutex g_mutex;
 std::vector<Evaluation> g_evaluations;
 std::atomic<bool> g_block{false};
 std::atomic<bool> g_blocked{false};
+// A lock file the probe tries while it evaluates (none when empty), and what it found: how often
+// another open of it could not be locked, and how often it could.
+std::string g_lockFile;
+std::atomic<int> g_lockHeld{0}, g_lockFree{0};
 
 // A tag that notes every evaluation and, while `g_block` is set, holds the evaluation up (as a
 // large document would).
@@ -55,6 +65,11 @@ class ProbeTag : public TagData {
     {
       std::lock_guard<std::mutex> lock(g_mutex);
       g_evaluations.push_back({doc->GetTime().GetFrame(doc->GetFps()), s && s->IsSet()});
+      const int fd = g_lockFile.empty() ? -1 : ::open(g_lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd >= 0) {
+        ++(::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK ? g_lockHeld : g_lockFree);
+        ::close(fd);
+      }
     }
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (g_block.load() && std::chrono::steady_clock::now() < giveUp) {
@@ -85,6 +100,8 @@ class QuickRenderTest : public HostTest {
     }
     g_block.store(false);
     g_blocked.store(false);
+    g_lockFile.clear();
+    g_lockHeld = g_lockFree = 0;
     // A renderer that writes its command line, one argument a line, beside its bundle.
     const fs::path macos = fs::path(renderer.path()) / "Orvane.app/Contents/MacOS";
     fs::create_directories(macos);
@@ -378,20 +395,120 @@ TEST_F(QuickRenderTest, ScenePathAndOutputFollowTheRenderSettings) {
   }
 }
 
-TEST_F(QuickRenderTest, QuickRenderFolderIsOnlyEmptiedInsideAnAbsoluteWritePath) {
-  for (const std::string path : {"", "relative/write"}) {
-    SCOPED_TRACE(path);
+// A folder of `length` bytes in `parent` (names of at most 200 bytes), made.
+std::string LongFolder(const std::string& parent, size_t length) {
+  std::string path = parent;
+  while (path.size() < length)
+    path += "/" + std::string(std::min<size_t>(200, length - path.size() - 1), 'd');
+  fs::create_directories(path);
+  return path;
+}
+
+TEST_F(QuickRenderTest, ARenderRunsOnlyInAnAbsoluteWritePathWhoseLockItHoldsAndOnPathsThatFit) {
+  const std::string quad = R"({"objects": [{"type": 5100, "name": "Quad", "polygons": [[0, 1, 2, 3]],
+      "points": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]]}]})";
+  // A path longer than the system takes (PATH_MAX - 1 bytes) can be reached one folder at a time,
+  // but no program can open it: the render names none in what it prints or hands on.
+  const std::string longPaths = work / "long";
+  const std::string noOtherUser = ::geteuid() != 0 ? "planting a file as another user needs root" : "";
+  const struct Row {
+    std::string what;
+    std::function<std::string()> writePath;  // prepares the write path and answers it
+    std::string document;
+    std::function<std::string(const std::string& w)> printed;  // the render's last line
+    bool launches;
+    std::function<void(const std::string& w)> after;  // what else holds afterwards
+    bool asAnotherUser = false;
+  } rows[] = {
+      {"no write path", [] { return std::string(); }, "{}",
+       [](const std::string&) {
+         return "The host's write path \"\" is not an absolute path: no quickrender folder there.";
+       },
+       false, [](const std::string&) { EXPECT_FALSE(fs::exists("relative")); }},
+      {"a relative write path", [] { return std::string("relative/write"); }, "{}",
+       [](const std::string&) {
+         return "The host's write path \"relative/write\" is not an absolute path: no quickrender folder "
+                "there.";
+       },
+       false, [](const std::string&) { EXPECT_FALSE(fs::exists("relative")); }},
+      {"a write path so long that the scene's path is longer than a path may be",
+       [&] { return LongFolder(longPaths, 4080); }, "{}",
+       [](const std::string& w) {
+         return "Not launching Orvane: the scene " + w +
+                "/quickrender/quickrender.ovs was not saved: File name too long.";
+       },
+       false, [](const std::string& w) { EXPECT_TRUE(FolderNames(w + "/quickrender").empty()); }},
+      {"a write path so long that the scene fits but its mesh's path does not",
+       [&] { return LongFolder(longPaths, 4060); }, quad,
+       [](const std::string& w) {
+         const std::string line = host::ConsoleLines().back(),
+                           start = "Not launching Orvane: the mesh file " + w +
+                                   "/quickrender/models.quickrender/mesh_",
+                           end = ".ovmesh was not written: File name too long; no scene was saved to " + w +
+                                 "/quickrender/quickrender.ovs.";
+         const bool named = line.size() > start.size() + end.size() && line.rfind(start, 0) == 0 &&
+                            line.compare(line.size() - end.size(), end.size(), end) == 0;
+         return named ? line : "a line naming the mesh file and the scene";
+       },
+       false, [](const std::string& w) { EXPECT_TRUE(FolderNames(w + "/quickrender").empty()); }},
+      {"this user's lock file that others may read is made the user's own and held while exporting",
+       [&] {
+         std::ofstream(write / ".quickrender.lock");
+         EXPECT_EQ(::chmod((write / ".quickrender.lock").c_str(), 0644), 0);
+         g_lockFile = write / ".quickrender.lock";
+         return write.path();
+       },
+       "{}", [](const std::string&) { return "Orvane executed..."; }, true,
+       [](const std::string& w) {
+         struct stat st = {};
+         EXPECT_EQ(::stat((w + "/.quickrender.lock").c_str(), &st), 0);
+         EXPECT_EQ(st.st_mode & 07777, 0600u);
+         EXPECT_GT(g_lockHeld.load(), 0);
+         EXPECT_EQ(g_lockFree.load(), 0);
+       }},
+      {"another user's lock file in a write path anyone may write to is refused, naming its owner",
+       [&] {
+         const std::string w = work / "shared";
+         fs::create_directory(w);
+         std::ofstream(w + "/.quickrender.lock");
+         EXPECT_EQ(::chmod(w.c_str(), 01777) | ::chown((w + "/.quickrender.lock").c_str(), 65534, 65534), 0);
+         return w;
+       },
+       "{}",
+       [](const std::string& w) {
+         return "Cannot lock the write path: the file " + w + "/.quickrender.lock belongs to another user (" +
+                files::UserName(65534) + ").";
+       },
+       false, [](const std::string& w) { EXPECT_FALSE(fs::exists(w + "/quickrender")); }, true},
+  };
+  std::string leftOut;  // the rows that need another user where none can be had
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (row.asAnotherUser && !noOtherUser.empty()) {
+      leftOut += (leftOut.empty() ? "" : "; ") + row.what;
+      continue;
+    }
     BaseDocument::Free(doc);
+    fs::remove(renderer / "launch.log");
     host::ClearConsole();
-    host::SetStartupWritePath(path);
-    Open("{}");
+    const std::string w = row.writePath();
+    host::SetStartupWritePath(w);
+    Open(row.document);
     RunExport();
-    EXPECT_TRUE(Printed("The host's write path \"" + path +
-                        "\" is not an absolute path: no quickrender folder there."));
-    EXPECT_TRUE(SavedScenes().empty());
-    EXPECT_FALSE(Printed("Launching Orvane..."));
-    EXPECT_FALSE(fs::exists("relative"));
+    EXPECT_EQ(Console().back(), row.printed(w));
+    if (row.launches) {
+      EXPECT_EQ(Launched().size(), 4u);
+    } else {
+      EXPECT_TRUE(SavedScenes().empty());
+      EXPECT_FALSE(Printed("Launching Orvane..."));
+    }
+    row.after(w);
+    // Paths beyond what a path may be are removed one folder at a time.
+    std::string removed;
+    RunCommand("rm -rf " + longPaths, &removed);
+    g_lockFile.clear();
   }
+  if (!leftOut.empty()) GTEST_SKIP() << noOtherUser << ": left out " << leftOut;
 }
 
 // The export dialog with a count of its timer calls.

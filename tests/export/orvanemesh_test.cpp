@@ -201,9 +201,9 @@ TEST(OrvaneMeshTest, NamesUpToTheLimitRoundTripLongerOnesAreRefused) {
   for (int which = 0; which < 2; ++which) {
     OrvaneMesh tooLong = SmallMesh();
     (which == 0 ? tooLong.materialNames[0] : tooLong.uvSets[0].name) = std::string(1025, 'y');
-    int error = 0;
+    files::Result error;
     EXPECT_FALSE(OrvaneMesh::writeToFile(dir / "too.ovmesh", tooLong, &error));
-    EXPECT_EQ(error, EOVERFLOW);
+    EXPECT_EQ(error.error(), EOVERFLOW);
     EXPECT_FALSE(std::filesystem::exists(dir / "too.ovmesh"));
   }
 }
@@ -277,16 +277,16 @@ TEST(OrvaneMeshTest, EveryTruncationOfAValidFileIsRefused) {
   setrlimit(RLIMIT_FSIZE, &limit);
   OrvaneMesh big = SmallMesh();
   big.positions.assign(100000, Vec3f{1, 2, 3});
-  int error = 0;
+  files::Result error;
   bool written = OrvaneMesh::writeToFile(path, big, &error);
-  _exit(written ? 1 : error == EFBIG ? 0 : 2);
+  _exit(written ? 1 : error.error() == EFBIG ? 0 : 2);
 }
 
 TEST(OrvaneMeshTest, AnUnwritablePathLeavesNoFile) {
   TempDir dir;
-  int error = 0;
+  files::Result error;
   EXPECT_FALSE(OrvaneMesh::writeToFile(dir / "no/such/dir/m.ovmesh", SmallMesh(), &error));
-  EXPECT_EQ(error, ENOENT);
+  EXPECT_EQ(error.error(), ENOENT);
   EXPECT_TRUE(DirEntries(dir.path()).empty());
 }
 

@@ -256,15 +256,15 @@ TEST_F(XmlFilesTest, SaveReplacesAnOldFileWhole) {
 TEST_F(XmlFilesTest, SaveIntoAMissingFolderFailsAndLeavesNothing) {
   TiXmlDocument doc;
   doc.LinkEndChild(new TiXmlElement("scene"));
-  int error = 0;
+  files::Result error;
   EXPECT_FALSE(SaveXmlFile(doc, tmp / "missing/a.ovs", &error));
-  EXPECT_EQ(error, ENOENT);
+  EXPECT_EQ(error.error(), ENOENT);
   EXPECT_FALSE(fs::exists(tmp / "missing"));
   EXPECT_TRUE(FolderEntries(tmp.path()).empty());
   EXPECT_FALSE(SaveXmlFile(doc, "", &error));
-  EXPECT_EQ(error, ENOENT);
+  EXPECT_EQ(error.error(), ENOENT);
   EXPECT_TRUE(SaveXmlFile(doc, tmp / "a.ovs", &error));
-  EXPECT_EQ(error, 0);
+  EXPECT_EQ(error.error(), 0);
 }
 
 TEST_F(XmlFilesTest, AFailedSaveKeepsThePreviousFile) {
@@ -273,9 +273,9 @@ TEST_F(XmlFilesTest, AFailedSaveKeepsThePreviousFile) {
   std::ofstream(tmp / "taken/inside") << "keep";
   TiXmlDocument doc;
   doc.LinkEndChild(new TiXmlElement("scene"));
-  int error = 0;
+  files::Result error;
   EXPECT_FALSE(SaveXmlFile(doc, tmp / "taken", &error));
-  EXPECT_EQ(error, EISDIR);  // the rename's reason, not the cleaning up's
+  EXPECT_EQ(error.error(), EISDIR);  // the target's reason, not the cleaning up's
   EXPECT_TRUE(fs::is_directory(tmp / "taken"));
   EXPECT_EQ(ReadFile(tmp / "taken/inside"), "keep");
   EXPECT_EQ(FolderEntries(tmp.path()), std::vector<std::string>{"taken"});
@@ -295,8 +295,8 @@ TEST_F(XmlFilesTest, AFailedWriteReportsFalseAndKeepsThePreviousFile) {
     signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = {1000, 1000};
     setrlimit(RLIMIT_FSIZE, &limit);
-    int error = 0;
-    _exit(SaveXmlFile(doc, path, &error) ? 1 : error == EFBIG ? 0 : 2);
+    files::Result error;
+    _exit(SaveXmlFile(doc, path, &error) ? 1 : error.error() == EFBIG ? 0 : 2);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);

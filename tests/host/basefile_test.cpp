@@ -69,6 +69,10 @@ TEST(BaseFileTest, WritesReplaceTheTargetOnlyWhenClosed) {
   EXPECT_EQ(f->GetError(), FILEERROR_OPEN);
   EXPECT_FALSE(f->Open(F(dir / "missing.bin"), FILEOPEN_READ));
   EXPECT_FALSE(f->WriteBytes("x", 1));
+  // A FIFO without a writer is refused at once, never waited on.
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(f->Open(F(dir / "fifo"), FILEOPEN_READ));
+  EXPECT_EQ(f->GetError(), FILEERROR_OPEN);
 
   // Freeing an open file closes it.
   ASSERT_TRUE(f->Open(F(dir / "freed.bin"), FILEOPEN_WRITE));

@@ -1,6 +1,9 @@
 // ZIP archives, CRC-32, folder listings and pseudo-random numbers of the host.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -40,12 +43,14 @@ Bool Extract(const fs::path& zip, const fs::path& dir, LONG flags = ZIP_EXTRACT_
 }
 
 // The error left by extracting `zip` into `dir`; -1 when it disagrees with the result. The
-// system's reason goes to `*system`.
-LONG ExtractError(const fs::path& zip, const fs::path& dir, int* system = nullptr) {
+// system's reason goes to `*system`, and its words to `*text`.
+LONG ExtractError(const fs::path& zip, const fs::path& dir, int* system = nullptr,
+                  std::string* text = nullptr) {
   ZipFile* z = ZipFile::Alloc();
   const bool ok = z->ExtractToDirectory(Filename(String(zip.string())), Filename(String(dir.string())));
   const LONG error = z->GetError();
   if (system) *system = z->GetSystemError();
+  if (text) *text = z->GetSystemErrorText();
   ZipFile::Free(z);
   return ok == (error == ZIPERROR_NONE) ? error : -1;
 }
@@ -263,9 +268,6 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
         << row;
     EXPECT_EQ(Tree(root), std::set<std::string>{"archive.povm"}) << row;
   }
-  int system = 0;
-  EXPECT_EQ(ExtractError(root / "missing.povm", "/x", &system), ZIPERROR_READ);
-  EXPECT_EQ(system, ENOENT);
   // Behind a data descriptor (flag 8) the local header need not know the CRC-32 and sizes; a
   // comment may hold the end record's signature where it describes no directory.
   const std::string zeros(1 << 20, '\0');
@@ -298,6 +300,60 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
   EXPECT_FALSE(z->ExtractToDirectory(Filename(), Filename(String(out.string()))));
   EXPECT_FALSE(z->ExtractToDirectory(Filename(String(zip.string())), Filename()));
   ZipFile::Free(z);
+}
+
+// The name of the user `uid`, as messages give it.
+std::string UserName(uid_t uid) {
+  const passwd* entry = ::getpwuid(uid);
+  return entry ? entry->pw_name : "user " + std::to_string(uid);
+}
+
+// An archive that cannot be read, or a folder that may not be written, is refused with the system's
+// reason and its words, and leaves the folders as they were. A FIFO without a writer is refused at
+// once, never waited on. In a folder anyone may write to, another user's link (to root's 0600
+// archive) or archive is not read, and another user's folder is not written into.
+TEST_F(ZipExtractTest, ArchivesThatCannotBeReadAndFoldersThatMayNotBeWrittenSayWhy) {
+  ASSERT_TRUE(WriteZip(zip.string(), {{"sub/mat.ovm", "<material/>"}}));
+  ASSERT_EQ(::mkfifo((root / "fifo.povm").c_str(), 0600), 0);
+  const fs::path shared = root / "shared", theirs = shared / "theirs";
+  const bool isRoot = ::geteuid() == 0;
+  if (isRoot) {
+    ASSERT_EQ(::mkdir(shared.c_str(), 01777) | ::chmod(shared.c_str(), 01777) |
+                  ::mkdir(theirs.c_str(), 0700) | ::mkdir((shared / "sub").c_str(), 0700),
+              0);
+    fs::copy_file(zip, shared / "theirs.povm");
+    ASSERT_EQ(::chmod(zip.c_str(), 0600) | ::symlink(zip.c_str(), (shared / "link.povm").c_str()), 0);
+    for (const char* name : {"theirs", "sub", "theirs.povm", "link.povm"})
+      ASSERT_EQ(::lchown((shared / name).c_str(), 65534, 65534), 0) << name;
+  }
+  const std::string nobody = UserName(65534);
+  const struct {
+    fs::path zip, dir;
+    LONG error;
+    int system;
+    std::string text;
+    bool needsRoot;
+  } rows[] = {
+      {root / "missing.povm", "/x", ZIPERROR_READ, ENOENT, "No such file or directory", false},
+      {root / "fifo.povm", out, ZIPERROR_READ, EINVAL, "not a regular file", false},
+      {shared / "link.povm", out, ZIPERROR_READ, EACCES, "Permission denied", true},
+      {shared / "theirs.povm", out, ZIPERROR_READ, EACCES,
+       "the file " + (shared / "theirs.povm").string() + " belongs to another user (" + nobody + ")", true},
+      {zip, theirs / "out", ZIPERROR_WRITE, EACCES,
+       "the folder " + theirs.string() + " belongs to another user (" + nobody + ")", true},
+      {zip, shared, ZIPERROR_WRITE, EACCES,
+       "the folder " + (shared / "sub").string() + " belongs to another user (" + nobody + ")", true},
+  };
+  for (const auto& row : rows) {
+    if (row.needsRoot && !isRoot) GTEST_SKIP() << "planting another user's files needs root";
+    int system = 0;
+    std::string text;
+    EXPECT_EQ(ExtractError(row.zip, row.dir, &system, &text), row.error) << row.zip << " " << row.dir;
+    EXPECT_EQ(system, row.system) << row.zip << " " << row.dir;
+    EXPECT_EQ(text, row.text);
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_TRUE(!isRoot || (fs::is_empty(theirs) && fs::is_empty(shared / "sub")));
+  }
 }
 
 TEST_F(ZipExtractTest, ARefusedArchiveKeepsWhatTheFolderHeldBefore) {

@@ -14,7 +14,8 @@
 #include "host_clock.h"
 #include "import/import_support.h"
 #include "support/zip_writer.h"
-#include "files/temporaryfile.h"
+#include "files/result.h"
+#include "files/sweep.h"
 
 namespace {
 
@@ -141,10 +142,9 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
   const pid_t ended = fork();
   if (ended == 0) _exit(0);
   ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
-  const std::string left =
-      ".t.tga.tmp-" + TemporaryFile::Origin() + "-" + std::to_string(ended) + "-Zq0rT5bWx2";
+  const std::string left = ".t.tga.tmp-" + files::Origin() + "-" + std::to_string(ended) + "-Zq0rT5bWx2";
   std::filesystem::create_directories(dir / "materials/killed/tex");
-  std::filesystem::create_directories(dir / "materials/.wood.povm0.tmp-" + TemporaryFile::Origin() + "-" +
+  std::filesystem::create_directories(dir / "materials/.wood.povm0.tmp-" + files::Origin() + "-" +
                                       std::to_string(ended) + "-Zq0rT5bWx2/tex");
   std::ofstream(dir / ("materials/killed/tex/" + left)) << "part";
   const std::string text = "<scenedata>" + Mat("Packed", kDiffuse) + "</scenedata>";
@@ -154,8 +154,7 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
   // A name too long for a folder is cut to fit; one that would come out in a temporary's form (so
   // that a later sweep took it) is passed over.
   const std::string longName(250, 'a');
-  const std::string tempLike =
-      "." + std::string(214, 't') + ".tmp-" + TemporaryFile::Origin() + "-99999-ABCDEFGHI";
+  const std::string tempLike = "." + std::string(214, 't') + ".tmp-" + files::Origin() + "-99999-ABCDEFGHI";
   // One row per archive: its path, its bytes, the materials the import makes and the console's
   // last line when nothing was imported. Archives of one file name each get a new folder.
   const struct {
@@ -216,6 +215,17 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
     EXPECT_EQ(Console().back(), unpack("readme.povm", "cannot write: Permission denied"));
   }
   ::chmod((dir / "materials").c_str(), 0755);
+  // Another user's materials folder in a write path anyone may write to is refused and named with
+  // its owner (root plants it as user nobody).
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chmod(dir.path().c_str(), 01777) | ::chown((dir / "materials").c_str(), 65534, 65534), 0);
+    host::ClearConsole();
+    import.ImportFile(doc, Filename(String(dir / "readme.povm")));
+    EXPECT_EQ(Console().back(),
+              unpack("readme.povm", "cannot write: the folder " + dir / "materials" +
+                                        " belongs to another user (" + files::UserName(65534) + ")"));
+    ASSERT_EQ(::chown((dir / "materials").c_str(), 0, 0) | ::chmod(dir.path().c_str(), 0700), 0);
+  }
 }
 
 TEST_F(ImportTest, ACancelledChooserImportsNothingNotEvenThePreviousFile) {

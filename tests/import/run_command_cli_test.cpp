@@ -1,7 +1,9 @@
 // The runner's "import" and "run" commands, run as a person runs them: the saved document loads
 // again as the same document.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -48,12 +50,20 @@ TEST_F(ImportTest, TheRunnerImportsAFileAndSavesADocumentThatLoadsAgainTheSame) 
 
 TEST_F(ImportTest, RunAnswersTheCommandsQuestionsAndRefusesWhatItCannotDo) {
   const std::string file = Write("m.ovm", "<scenedata>" + Mat("Only", "<diffuse/>") + "</scenedata>");
+  // p/L -> ../x: p/L/.. is the folder of m.ovm, as the system resolves it; the text without "L/.."
+  // names p's own m.ovm, which is no material file.
+  for (const char* folder : {"p", "x"}) ASSERT_TRUE(std::filesystem::create_directory(dir / folder));
+  ASSERT_EQ(::symlink("../x", (dir / "p/L").c_str()), 0);
+  Write("p/m.ovm", "<scenedata>");
+  const std::string linkUp = dir / "p/L/../m.ovm", chosen = "[Open file] Select .ovm/.povm file -> ";
   const struct {
     std::string args;
     int status;
     std::string expected;
   } rows[] = {
       {"run 1022469 --answer file:" + file, 0, "[Open file] Select .ovm/.povm file -> " + file + "\n"},
+      {"run 1022469 --answer file:" + linkUp, 0, chosen + linkUp + "\n"},
+      {"import " + linkUp + " --save " + dir / "out.json", 0, "Saved " + dir / "out.json\n"},
       {"run 1022469", 1, "[Open file] Select .ovm/.povm file -> (cancelled)\n"},
       {"run 42", 1, "corvane-host: no registered command 42\n"},
       {"run 1022469 --select Nobody", 1, "corvane-host: nothing named \"Nobody\" to select\n"},

@@ -436,6 +436,16 @@ TEST_F(LaunchTest, LaunchesTheRendererWithItsCommandLine) {
   // The stand-in writes a real PNG where the image is asked for.
   ASSERT_TRUE(WaitFor([&] { return ReadFile(image + ".png").size() > 8; }));
   EXPECT_EQ(ReadFile(image + ".png").substr(0, 8), "\x89PNG\r\n\x1a\n");
+
+  // An image path longer than a path may be is one the renderer could not open: nothing starts.
+  host::ClearConsole();
+  std::string far = work.path();
+  while (far.size() < 4092) far += "/" + std::string(200, 'd');
+  EXPECT_EQ(Helpers::LaunchOrvane(Filename(String(scene)), 1, 1, 1, 1, 7100, Filename(String(far + ".tif")),
+                                  1000, 0, 0),
+            0);
+  EXPECT_EQ(Console(),
+            (Strings{"Launching Orvane...", "Not launching Orvane: " + far + ".png: File name too long"}));
 }
 
 // --- Packing and unpacking ------------------------------------------------------
@@ -537,21 +547,24 @@ TEST_F(LaunchTest, UnpackRefusesArchivesThatPointOutside) {
 
 TEST_F(LaunchTest, ANewFolderHasATemporarysNameUntilItIsNamedBesideWhateverHoldsTheName) {
   const std::string parent = work / "deep/materials", name = parent + "/a.povm0";
-  std::string why;
-  const auto make = [&] { return Helpers::NewFolder(Filename(String(parent)), String("a.povm0"), &why); };
-  const Filename first = make();
-  EXPECT_EQ(fs::path(Utf8(first)).filename().string().rfind(".a.povm0.tmp-", 0), 0u) << Utf8(first);
-  EXPECT_EQ(Utf8(Helpers::NameNewFolder(first, Filename(String(parent)), String("a.povm0"))), name);
+  const Filename at{String(parent)};
+  files::NewFolder first, second, third;
+  files::Folder opened;
+  ASSERT_TRUE(Helpers::NewFolder(at, String("a.povm0"), &first).ok());
+  EXPECT_EQ(fs::path(first.Path()).filename().string().rfind(".a.povm0.tmp-", 0), 0u) << first.Path();
+  EXPECT_EQ(Utf8(Helpers::NameNewFolder(&first, at, String("a.povm0"))), name);
   std::ofstream(name + "/old.ovm") << "old";  // taken: a folder with content, a file, a link to a folder
   std::ofstream(name + "-2") << "file";
   fs::create_directory_symlink(work.path(), name + "-3");
-  const Filename second = make();
-  EXPECT_EQ(Utf8(Helpers::FreeFolderName(Filename(String(parent)), String("a.povm0"))), name + "-4");
-  const std::string next = Utf8(Helpers::NameNewFolder(second, Filename(String(parent)), String("a.povm0")));
+  ASSERT_TRUE(Helpers::NewFolder(at, String("a.povm0"), &second, &opened).ok());
+  EXPECT_EQ(Utf8(Helpers::FreeFolderName(opened, at, String("a.povm0"))), name + "-4");
+  const std::string next = Utf8(Helpers::NameNewFolder(&second, at, String("a.povm0")));
   EXPECT_EQ(next, name + "-4");
   EXPECT_TRUE(fs::is_directory(next) && fs::is_empty(next) && ReadFile(name + "/old.ovm") == "old");
-  EXPECT_FALSE(Helpers::NewFolder(Filename(String(name + "-2")), String("x"), &why).Content());  // a file
-  EXPECT_EQ(why, "Not a directory");
+  const files::Result refused =
+      Helpers::NewFolder(Filename(String(name + "-2")), String("x"), &third);  // a file
+  EXPECT_FALSE(refused.ok());
+  EXPECT_EQ(refused.Text(), "Not a directory");
 }
 
 TEST_F(LaunchTest, UnpackOfAMissingArchiveGivesAnEmptyName) {

@@ -1,0 +1,329 @@
+#include "files/sweep.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/random.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace files {
+
+namespace {
+
+/// How long a temporary of another machine or PID namespace stays untouched before it counts as
+/// left behind.
+constexpr time_t kForeignAge = 24 * 60 * 60;
+
+constexpr char kMark[] = ".tmp-";
+constexpr size_t kMarkLength = sizeof kMark - 1;
+constexpr size_t kOriginLength = 12;
+
+/// How many letters and digits end a temporary's name.
+constexpr size_t kRandomLength = 10;
+
+/// How many folders the process remembers as swept; one forgotten is only swept again.
+constexpr size_t kSweptRemembered = 1024;
+
+
+std::atomic<bool> g_interrupted{false};
+
+/// Random bytes from the system, fetched a block at a time for each thread: one call serves many
+/// names, and no thread waits for another.
+class RandomPool {
+ public:
+  unsigned char Next() {
+    if (used_ == sizeof bytes_) Refill();
+    return bytes_[used_++];
+  }
+
+ private:
+  void Refill() {
+    size_t got = 0;
+    while (got < sizeof bytes_) {
+      const ssize_t n = ::getrandom(bytes_ + got, sizeof bytes_ - got, 0);
+      if (n > 0) {
+        got += static_cast<size_t>(n);
+      } else if (n < 0 && errno != EINTR) {
+        break;
+      }
+    }
+    if (got < sizeof bytes_) {
+      // No random source: the time and a count still differ from one name to the next.
+      uint64_t mix = static_cast<uint64_t>(std::time(nullptr)) * 0x9e3779b97f4a7c15ull ^ ++fallback_;
+      for (size_t i = got; i < sizeof bytes_; ++i)
+        bytes_[i] = static_cast<unsigned char>((mix = mix * 6364136223846793005ull + 1) >> 56);
+    }
+    used_ = 0;
+  }
+
+  unsigned char bytes_[1024];
+  size_t used_ = sizeof bytes_;
+  uint64_t fallback_ = 0;
+};
+
+/// This process's ID, asked of the system once (and again in a child after `fork`).
+pid_t ThisProcess() {
+  static std::atomic<pid_t> cached{0};
+  static const bool watched = ::pthread_atfork(nullptr, nullptr, [] { cached = 0; }) == 0;
+  pid_t pid = watched ? cached.load() : 0;
+  if (pid == 0) {
+    pid = ::getpid();
+    cached = pid;
+  }
+  return pid;
+}
+
+/// `kRandomLength` letters and digits that another user cannot foresee, as `mkstemp` chooses them.
+std::string RandomPart() {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local RandomPool pool;
+  std::string part(kRandomLength, 'a');
+  for (char& c : part) {
+    unsigned char byte;
+    do byte = pool.Next();
+    while (byte >= 248);  // 248 = 4 x 62: every letter equally likely
+    c = kLetters[byte % 62];
+  }
+  return part;
+}
+
+
+/// The names in the folder open as `fd` (read through a descriptor of its own), "." and ".." left
+/// out; false when it cannot be read.
+bool ReadNames(int fd, std::vector<std::string>* names) {
+  const int own = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (own < 0) return false;
+  DIR* dir = ::fdopendir(own);
+  if (!dir) {
+    ::close(own);
+    return false;
+  }
+  while (const dirent* entry = ::readdir(dir))
+    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+      names->push_back(entry->d_name);
+  ::closedir(dir);
+  return true;
+}
+
+/// Moves `*end` back over the characters of `set` before it; how many it passed.
+size_t BackOver(const std::string& s, const char* set, size_t* end) {
+  const size_t last = *end;
+  while (*end > 0 && s[*end - 1] != '\0' && std::strchr(set, s[*end - 1])) --*end;
+  return last - *end;
+}
+
+/// The 64-bit FNV-1a hash of `text`, continued from `hash`.
+uint64_t Hash(const std::string& text, uint64_t hash) {
+  for (unsigned char c : text) hash = (hash ^ c) * 0x100000001b3ull;
+  return hash;
+}
+
+
+/// True when `name` in the folder open as `fd` is a temporary file or folder of this user whose
+/// writer is certainly gone; `*st` is its status.
+bool IsStale(int fd, const char* name, time_t now, struct stat* found) {
+  const NameInfo info = ReadName(name);
+  if (!info.temporary) return false;
+  struct stat& st = *found;
+  if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) ||
+      st.st_uid != ::geteuid())
+    return false;
+  if (info.local) {
+    if (info.pid == ThisProcess()) return false;
+    // A process that runs, or runs under another user (EPERM), keeps its file.
+    return ::kill(info.pid, 0) != 0 && errno == ESRCH;
+  }
+  return now - st.st_mtime > kForeignAge;
+}
+
+/// The folders swept already, the oldest first. A folder's key is its file and its path, since a
+/// folder made anew may take a removed one's inode.
+struct Swept {
+  std::mutex mutex;
+  std::set<std::string> keys;
+  std::deque<std::string> order;
+
+  /// Remembers `key`; true when it is new.
+  bool Insert(const std::string& key) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!keys.insert(key).second) return false;
+    order.push_back(key);
+    if (order.size() > kSweptRemembered) {
+      keys.erase(order.front());
+      order.pop_front();
+    }
+    return true;
+  }
+};
+
+Swept& TheSwept() {
+  static Swept* swept = new Swept;  // never destroyed: an exiting thread may still use it
+  return *swept;
+}
+
+std::string KeyOf(const Folder& folder) {
+  return std::to_string(folder.Status().st_dev) + ":" + std::to_string(folder.Status().st_ino) + ":" +
+         folder.Path();
+}
+
+}  // namespace
+
+std::string TemporaryName(const std::string& name) {
+  const std::string suffix = kMark + Origin() + "-" + std::to_string(ThisProcess()) + "-" + RandomPart();
+  return "." + name.substr(0, NAME_MAX - 1 - suffix.size()) + suffix;
+}
+
+const std::string& Origin() {
+  static const std::string origin = [] {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) == 0) hash = Hash(host, hash);
+    std::ifstream machine("/etc/machine-id");
+    std::string id;
+    if (std::getline(machine, id)) hash = Hash(id, hash);
+    struct stat ns;
+    if (::stat("/proc/self/ns/pid", &ns) == 0)
+      hash = Hash(std::to_string(ns.st_dev) + ":" + std::to_string(ns.st_ino), hash);
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return std::string(text + 16 - kOriginLength);
+  }();
+  return origin;
+}
+
+NameInfo ReadName(const std::string& name) {
+  NameInfo info;
+  // ".<target name>.tmp-<12 hex digits>-<pid>-<10 letters and digits>", read from the end: the
+  // target's name may hold anything.
+  size_t end = name.size();
+  if (BackOver(name, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &end) !=
+          kRandomLength ||
+      end == 0 || name[end - 1] != '-')
+    return info;
+  const size_t pidEnd = --end;
+  const size_t digits = BackOver(name, "0123456789", &end);
+  if (digits == 0 || digits > 10 || name[end] == '0') return info;
+  const unsigned long long pid = std::stoull(name.substr(end, pidEnd - end));
+  if (pid > static_cast<unsigned long long>(INT_MAX) || end == 0 || name[end - 1] != '-') return info;
+  const size_t originEnd = --end;
+  if (BackOver(name, "0123456789abcdef", &end) < kOriginLength) return info;
+  end = originEnd - kOriginLength;
+  const std::string origin = name.substr(end, kOriginLength);
+  // A dot, at least one character of the target's name, then the mark.
+  if (end < kMarkLength + 2 || name.compare(end - kMarkLength, kMarkLength, kMark) != 0 || name[0] != '.')
+    return info;
+  info.temporary = true;
+  info.local = origin == Origin();
+  info.pid = static_cast<pid_t>(pid);
+  return info;
+}
+
+void RemoveTree(int at, const std::string& name, const struct stat* expected) {
+  if (expected && !S_ISDIR(expected->st_mode)) {
+    ::unlinkat(at, name.c_str(), 0);
+    return;
+  }
+  if (!expected && (::unlinkat(at, name.c_str(), 0) == 0 || (errno != EISDIR && errno != EPERM))) return;
+  constexpr size_t kOpen = 16;
+  struct Level {
+    int fd;
+    dev_t dev;
+    ino_t ino;
+    std::string name;
+    std::vector<std::string> names;
+    size_t next;
+  };
+  std::vector<Level> levels;
+  const auto enter = [&levels](int parent, const std::string& entry, const struct stat* expected) {
+    const int fd = ::openat(parent, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0) return;
+    if (::fstat(fd, &st) != 0 ||
+        (expected && (st.st_dev != expected->st_dev || st.st_ino != expected->st_ino))) {
+      ::close(fd);
+      return;
+    }
+    Level level{fd, st.st_dev, st.st_ino, entry, {}, 0};
+    ReadNames(fd, &level.names);
+    levels.push_back(std::move(level));
+    if (levels.size() > kOpen) {
+      Level& far = levels[levels.size() - 1 - kOpen];
+      ::close(far.fd);
+      far.fd = -1;
+    }
+  };
+  const auto closeAll = [&levels] {
+    for (const Level& level : levels)
+      if (level.fd >= 0) ::close(level.fd);
+    levels.clear();
+  };
+  enter(at, name, expected);
+  while (!levels.empty()) {
+    Level& top = levels.back();
+    if (top.next < top.names.size()) {
+      const std::string entry = top.names[top.next++];
+      const int fd = top.fd;
+      if (::unlinkat(fd, entry.c_str(), 0) != 0 && (errno == EISDIR || errno == EPERM))
+        enter(fd, entry, nullptr);
+      continue;
+    }
+    Level done = std::move(levels.back());
+    levels.pop_back();
+    int parent = at;
+    if (!levels.empty()) {
+      Level& up = levels.back();
+      if (up.fd < 0) {
+        up.fd = ::openat(done.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat st;
+        if (up.fd < 0 || ::fstat(up.fd, &st) != 0 || st.st_dev != up.dev || st.st_ino != up.ino) {
+          ::close(done.fd);
+          closeAll();
+          return;
+        }
+      }
+      parent = up.fd;
+    }
+    ::close(done.fd);
+    ::unlinkat(parent, done.name.c_str(), AT_REMOVEDIR);
+  }
+}
+
+int Folder::Sweep() const {
+  const int saved = errno;
+  int removed = 0;
+  std::vector<std::string> names;
+  if (ReadNames(Descriptor(), &names)) {
+    const time_t now = std::time(nullptr);
+    for (const std::string& name : names) {
+      struct stat st;
+      if (!IsStale(Descriptor(), name.c_str(), now, &st)) continue;
+      RemoveTree(Descriptor(), name, &st);
+      if (::fstatat(Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) ++removed;
+    }
+  }
+  errno = saved;
+  return removed;
+}
+
+void Folder::SkipSweep() const { TheSwept().Insert(KeyOf(*this)); }
+
+void SweepOnce(const Folder& folder) {
+  if (TheSwept().Insert(KeyOf(folder))) folder.Sweep();
+}
+
+}  // namespace files

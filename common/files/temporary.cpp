@@ -1,0 +1,307 @@
+#include "files/temporary.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "files/registry.h"
+#include "files/sweep.h"
+
+namespace files {
+
+namespace {
+
+/// How many taken names a creation passes over before it gives up.
+constexpr int kAttempts = 100;
+
+/// Renames the entry `from` of the folder open as `fd` to `to` there, where nothing may be yet.
+/// Where the file system refuses `renameat2`'s flag (FUSE, NFS), a folder is renamed after a look
+/// that nothing is at `to` (a rename never replaces a folder that holds anything, and a file or a
+/// link it would replace is refused), and a file takes a second link that the first then leaves.
+/// Nothing but the entry itself is ever left at `to`. 0 or the `errno` value.
+int RenameNoReplace(int fd, const std::string& from, const std::string& to) {
+  if (::renameat2(fd, from.c_str(), fd, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  struct stat st, there;
+  if (::fstatat(fd, from.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+  if (!S_ISDIR(st.st_mode)) {
+    if (::linkat(fd, from.c_str(), fd, to.c_str(), 0) != 0) return errno;
+    ::unlinkat(fd, from.c_str(), 0);
+    return 0;
+  }
+  if (::fstatat(fd, to.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+  if (errno != ENOENT) return errno;
+  if (::renameat(fd, from.c_str(), fd, to.c_str()) == 0) return 0;
+  return errno == ENOTEMPTY || errno == ENOTDIR || errno == EISDIR ? EEXIST : errno;
+}
+
+/// True for a name that stands for one entry of a folder.
+bool IsEntryName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+}  // namespace
+
+// ---- TemporaryFile
+
+TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept { *this = std::move(other); }
+
+TemporaryFile& TemporaryFile::operator=(TemporaryFile&& other) noexcept {
+  if (this != &other) {
+    Discard();
+    id_ = std::exchange(other.id_, 0);
+    fd_ = std::exchange(other.fd_, -1);
+    folder_ = std::move(other.folder_);
+    name_ = std::move(other.name_);
+    final_ = std::move(other.final_);
+  }
+  return *this;
+}
+
+TemporaryFile::~TemporaryFile() { Discard(); }
+
+Result TemporaryFile::Write(const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd_, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = n == 0 ? ENOSPC : errno;
+      Discard();
+      return Result::System(error, FinalPath());
+    }
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return Result();
+}
+
+Result TemporaryFile::Commit(std::initializer_list<NewFolder*> keep) {
+  if (id_ == 0) return Result::System(EBADF, FinalPath());
+  if (::close(std::exchange(fd_, -1)) != 0) {
+    const int error = errno;
+    Discard();
+    return Result::System(error, FinalPath());
+  }
+  std::vector<uint64_t> kept;
+  for (const NewFolder* folder : keep)
+    if (folder && folder->id_ != 0) kept.push_back(folder->id_);
+  const int at = folder_.Descriptor();
+  const Result done = registry::Settle(
+      id_,
+      [&] {
+        return ::renameat(at, name_.c_str(), at, final_.c_str()) == 0 ? Result()
+                                                                       : Result::System(errno, FinalPath());
+      },
+      kept.data(), kept.size());
+  if (done.ok() || done.reason() == Reason::kInterrupted || done.error() == ENOENT) {
+    // Renamed, or removed by the interruption already.
+    id_ = 0;
+    if (done.ok())
+      for (NewFolder* folder : keep)
+        if (folder) folder->id_ = 0;
+    return done;
+  }
+  Discard();
+  return done;
+}
+
+void TemporaryFile::Discard() {
+  if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+  registry::Remove(std::exchange(id_, 0));
+}
+
+Result Folder::CreateTemporary(const std::string& name, TemporaryFile* file, bool followLink) const {
+  Target target;
+  if (Result r = Follow(name, &target, followLink); !r.ok()) return r;
+  const Folder& dir = target.folder;
+  SweepOnce(dir);
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::string candidate = TemporaryName(target.name);
+    int fd = -1;
+    uint64_t id = 0;
+    const Result made = registry::Add(dir, candidate, registry::Kind::kFile,
+                                      [&] {
+                                        // The umask applies to a new file; a file this replaces
+                                        // gives its own mode below.
+                                        fd = ::openat(dir.Descriptor(), candidate.c_str(),
+                                                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+                                        return fd >= 0 ? Result() : Result::System(errno, dir.PathOf(target.name));
+                                      },
+                                      &id);
+    if (made.error() == EEXIST) continue;
+    if (!made.ok()) return made;
+    TemporaryFile created;
+    created.id_ = id;
+    created.fd_ = fd;
+    created.folder_ = dir;
+    created.name_ = candidate;
+    created.final_ = target.name;
+    // In a shared folder, a file another user could have planted hands on neither its owner nor
+    // its mode: the new file is this user's, as a new file is.
+    const struct stat& st = target.status;
+    if (target.exists && dir.MayUse(st.st_uid)) {
+      // The file it replaces keeps its owner and group where this user may give them (as root, or
+      // a group of this user's); elsewhere the new file is this user's.
+      if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0)
+        (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+      if (::fchmod(fd, st.st_mode & 0777) != 0) return Result::System(errno, created.FinalPath());
+    }
+    *file = std::move(created);
+    return Result();
+  }
+  return Result::System(EEXIST, dir.PathOf(target.name));
+}
+
+Result Folder::WriteFile(const std::string& name, const void* data, size_t size) const {
+  TemporaryFile file;
+  Result r = CreateTemporary(name, &file);
+  if (r.ok()) r = file.Write(data, size);
+  if (r.ok()) r = file.Commit();
+  return r;
+}
+
+// ---- NewFolder
+
+NewFolder::NewFolder(NewFolder&& other) noexcept { *this = std::move(other); }
+
+NewFolder& NewFolder::operator=(NewFolder&& other) noexcept {
+  if (this != &other) {
+    Remove();
+    id_ = std::exchange(other.id_, 0);
+    parent_ = std::move(other.parent_);
+    name_ = std::move(other.name_);
+    folder_ = std::move(other.folder_);
+  }
+  return *this;
+}
+
+NewFolder::~NewFolder() { Remove(); }
+
+Result NewFolder::Commit(const std::string& name) {
+  if (id_ == 0) return Result::System(ENOENT, Path());
+  if (!IsEntryName(name)) return Result::System(EINVAL, parent_.PathOf(name));
+  const int at = parent_.Descriptor();
+  const Result done = registry::Settle(id_, [&] {
+    const int error = RenameNoReplace(at, name_, name);
+    return error == 0 ? Result() : Result::System(error, parent_.PathOf(name));
+  });
+  if (!done.ok()) {
+    if (done.error() == ENOENT) id_ = 0;  // removed by an interruption
+    return done;
+  }
+  id_ = 0;
+  name_ = name;
+  Folder renamed = parent_.Enter(name);
+  if (renamed.IsOpen() && renamed.Status().st_dev == folder_.Status().st_dev &&
+      renamed.Status().st_ino == folder_.Status().st_ino)
+    folder_ = std::move(renamed);
+  return done;
+}
+
+void NewFolder::Keep() { registry::Forget(std::exchange(id_, 0)); }
+
+void NewFolder::Remove() { registry::Remove(std::exchange(id_, 0)); }
+
+Result Folder::MakeFolder(const std::string& name, NewFolder* made) const {
+  if (!IsEntryName(name)) return Result::System(EINVAL, PathOf(name));
+  if (name.size() > NAME_MAX) return Result::System(ENAMETOOLONG, PathOf(name));
+  uint64_t id = 0;
+  const Result r = registry::Add(*this, name, registry::Kind::kFolder,
+                                 [&] {
+                                   return ::mkdirat(Descriptor(), name.c_str(), 0777) == 0
+                                              ? Result()
+                                              : Result::System(errno, PathOf(name));
+                                 },
+                                 &id);
+  if (!r.ok()) return r;
+  NewFolder folder;
+  folder.id_ = id;
+  folder.parent_ = *this;
+  folder.name_ = name;
+  folder.folder_ = Enter(name);
+  if (!folder.folder_.IsOpen()) return Result::System(errno ? errno : ENOENT, PathOf(name));
+  const uid_t owner = folder.folder_.Status().st_uid;
+  if (IsShared() && owner != ::geteuid()) {
+    // Not the folder this process made: another user's, which is not this process's to remove.
+    registry::Forget(std::exchange(folder.id_, 0));
+    return Result::Foreign(Reason::kForeignFolder, PathOf(name), owner);
+  }
+  folder.folder_.SkipSweep();  // new: nothing to sweep there
+  *made = std::move(folder);
+  return Result();
+}
+
+Result Folder::MakeTemporaryFolder(const std::string& name, NewFolder* made) const {
+  if (!IsEntryName(name)) return Result::System(EISDIR, PathOf(name));
+  SweepOnce(*this);
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const Result r = MakeFolder(TemporaryName(name), made);
+    if (r.error() != EEXIST) return r;
+  }
+  return Result::System(EEXIST, PathOf(name));
+}
+
+Result Folder::UseFolder(const std::string& name, Folder* folder, NewFolder* made) const {
+  if (made) {
+    Result r = MakeFolder(name, made);
+    if (r.ok()) {
+      *folder = made->Opened();
+      return r;
+    }
+    if (r.error() != EEXIST) return r;
+  }
+  return Walk(name, folder, made ? Make::kNothing : Make::kLast);
+}
+
+Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* made) const {
+  if (!IsEntryName(name)) return Result::System(EINVAL, PathOf(name));
+  const int fd = Descriptor();
+  // What a killed run left there (an old folder set aside) goes first.
+  SweepOnce(*this);
+  struct stat st;
+  if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (!MayUse(st.st_uid)) {
+      if (!S_ISDIR(st.st_mode)) return Result::System(EACCES, PathOf(name));
+      return Result::Foreign(Reason::kForeignFolder, PathOf(name), st.st_uid);
+    }
+    if (S_ISLNK(st.st_mode)) {
+      // A link is removed itself, and only when it leads to a folder; a file is left where it is.
+      Folder led;
+      if (Result r = Walk(name, &led); !r.ok()) return r;
+      if (::unlinkat(fd, name.c_str(), 0) != 0 && errno != ENOENT) return Result::System(errno, PathOf(name));
+    } else if (S_ISDIR(st.st_mode)) {
+      // Out of the way first, under a temporary's name: an interruption then finds either all of
+      // it in place or all of it to remove, and what a killed run left is swept.
+      for (int attempt = 0;; ++attempt) {
+        const std::string aside = TemporaryName(name);
+        uint64_t id = 0;
+        const Result moved = registry::Add(*this, aside, registry::Kind::kFolder,
+                                           [&] {
+                                             const int error = RenameNoReplace(fd, name, aside);
+                                             return error == 0 ? Result() : Result::System(error, PathOf(name));
+                                           },
+                                           &id);
+        if (moved.ok()) {
+          registry::Remove(id);
+          break;
+        }
+        if (moved.error() == ENOENT) break;  // gone meanwhile: nothing to empty
+        if (moved.error() != EEXIST || attempt + 1 >= kAttempts) return moved;
+      }
+    } else {
+      return Result::System(ENOTDIR, PathOf(name));
+    }
+  } else if (errno != ENOENT) {
+    return Result::System(errno, PathOf(name));
+  }
+  return UseFolder(name, folder, made);
+}
+
+}  // namespace files

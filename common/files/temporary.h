@@ -1,0 +1,95 @@
+#pragma once
+
+// Files and folders this process makes, owned by objects: a temporary file is renamed over its
+// target when committed, and removed when it is discarded, destroyed or the run is interrupted; a
+// new folder is removed with all it holds unless it is kept or committed.
+//
+// A temporary is named ".<name of target>.tmp-<origin>-<pid>-<random>" in the target's folder
+// (sweep.h). While it lives it is in the process's registry (registry.h), so that an interruption
+// removes it.
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+#include "files/folder.h"
+#include "files/result.h"
+
+namespace files {
+
+/// A new temporary file that takes the place of its target when committed (`Folder::CreateTemporary`).
+class TemporaryFile {
+ public:
+  TemporaryFile() = default;
+  TemporaryFile(TemporaryFile&& other) noexcept;
+  TemporaryFile& operator=(TemporaryFile&& other) noexcept;
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  /// Removes the file unless it was committed.
+  ~TemporaryFile();
+
+  /// True while the file is open for writing.
+  bool IsOpen() const { return fd_ >= 0; }
+  /// The descriptor to write to; -1 when not open.
+  int Descriptor() const { return fd_; }
+  /// The path of the target, for messages.
+  std::string FinalPath() const { return folder_.PathOf(final_); }
+
+  /// Writes all `size` bytes of `data` (again after an interruption of the call; ENOSPC for a write
+  /// that made no progress). A failure discards the file.
+  Result Write(const void* data, size_t size);
+  /// Closes the file and renames it over its target. The new folders `keep` (what the file refers
+  /// to, such as a scene's mesh folder) are kept in the same step: an interruption either comes
+  /// first and removes them with the file, or finds the file and its folders in place. On failure
+  /// the file is removed. Fails with `Reason::kInterrupted` once the run is being interrupted.
+  Result Commit(std::initializer_list<NewFolder*> keep = {});
+  /// Removes the file, if it is still there.
+  void Discard();
+
+ private:
+  friend class Folder;
+  uint64_t id_ = 0;  ///< its registry entry
+  int fd_ = -1;
+  Folder folder_;
+  std::string name_;   ///< the temporary's name in `folder_`
+  std::string final_;  ///< the target's name there
+};
+
+/// A folder this process made, removed with all it holds unless kept or committed.
+class NewFolder {
+ public:
+  NewFolder() = default;
+  NewFolder(NewFolder&& other) noexcept;
+  NewFolder& operator=(NewFolder&& other) noexcept;
+  NewFolder(const NewFolder&) = delete;
+  NewFolder& operator=(const NewFolder&) = delete;
+  /// Removes the folder unless it was kept or committed.
+  ~NewFolder();
+
+  /// True while this object still owns a folder it made.
+  bool IsOwned() const { return id_ != 0; }
+  /// The folder, open (it stays open after `Keep` and `Commit`).
+  const Folder& Opened() const { return folder_; }
+  /// Its path, for messages.
+  const std::string& Path() const { return folder_.Path(); }
+
+  /// Renames the folder to `name` in the folder that holds it, where nothing may be yet (EEXIST),
+  /// and keeps it. Fails with `Reason::kInterrupted` once the run is being interrupted; the folder
+  /// is then still owned.
+  Result Commit(const std::string& name);
+  /// Keeps the folder: it is no longer removed.
+  void Keep();
+  /// Removes the folder with all it holds (links in it are removed, never followed).
+  void Remove();
+
+ private:
+  friend class Folder;
+  friend class TemporaryFile;
+  uint64_t id_ = 0;  ///< its registry entry
+  Folder parent_;
+  std::string name_;
+  Folder folder_;
+};
+
+}  // namespace files
