@@ -158,7 +158,7 @@ std::string BakeFailure(LONG code, const BaseContainer& settings, BaseShader* sh
                         BaseDocument* document) {
   switch (code) {
     case BAKE_TEX_ERR_NO_DOC: return "the host has no document to bake in";
-    case BAKE_TEX_ERR_NO_MEM: return TemporaryFile::ErrorText(ENOMEM);
+    case BAKE_TEX_ERR_NO_MEM: return files::ErrorText(ENOMEM);
     case BAKE_TEX_ERR_NO_TEXTURE_TAG: return "the texture tag is not in the document";
     case BAKE_TEX_ERR_NO_OBJECT: return "the texture tag is not on a polygon object";
     case BAKE_TEX_ERR_NO_UVW_TAG: return "the object has no UVW coordinates to bake along";
