@@ -155,7 +155,7 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
     // The renderer reads an archive's top level only: a material file in a folder of it is named,
     // not imported.
     const String nested =
-        unpacked.empty() ? String() : Helpers::NestedMaterialFile(Filename(ImportText(unpacked)));
+        !unpacked.IsOwned() ? String() : Helpers::NestedMaterialFile(Filename(ImportText(unpacked.Path())));
     if (nested.Content())
       GePrint(String("Could not import ") + archive.GetString() + ": " + Helpers::NotAtTopLevelText(nested));
     else

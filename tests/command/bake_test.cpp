@@ -261,6 +261,8 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
        "No such file or directory"},
       {dir / "fifo.png", fifo, "not a regular file"},
       {haveDevice ? dir / "device.png" : "", device, "not a regular file"},
+      {planted ? theirs + "/wood.png" : "", theirs + "/wood_albedo.jpg",
+       "the folder " + theirs + " belongs to another user (" + files::UserName(65534) + ")"},
       {dir / "a.png", dir / "a_albedo.jpg", "the texture gone.png" + notFound, dir / "gone.png"},
       {dir / "b.png", dir / "b_albedo.jpg",
        "the texture gone.png could not be found at /elsewhere/gone.png, "
@@ -274,8 +276,6 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
       {dir / "d.png", dir / "d_albedo.jpg",
        "the texture " + dir / "tex/notes.png" + " could not be read as a JPEG, PNG or TIFF image",
        "notes.png"},
-      {planted ? theirs + "/wood.png" : "", theirs + "/wood_albedo.jpg",
-       "the folder " + theirs + " belongs to another user (" + files::UserName(65534) + ")"},
   };
   SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
   const auto itself = [](const std::string& path) {  // what is at `path`, itself
