@@ -126,20 +126,26 @@ class Walker {
       return Result::System(error, ".");
     }
     *cwd = Folder::Adopt(fd, "", st);
-    std::string path;  // the path of `at`, for a message
-    if (char* text = ::getcwd(nullptr, 0)) {
-      path = text;
-      std::free(text);
-    }
     Folder at = *cwd;
-    for (;;) {
+    for (size_t levels = 0;; ++levels) {
       Folder up = at.Enter("..");
       if (!up.IsOpen()) return Result();
-      if (up.Status().st_dev == at.Status().st_dev && up.Status().st_ino == at.Status().st_ino) return Result();
-      if (!up.MayUse(at.Status().st_uid))
-        return Result::Foreign(Reason::kForeignFolder, path.empty() ? std::string(".") : path, at.Status().st_uid);
-      const size_t slash = path.rfind('/');
-      path = slash == std::string::npos || slash == 0 ? (slash == 0 ? "/" : "") : path.substr(0, slash);
+      if (up.Status().st_dev == at.Status().st_dev && up.Status().st_ino == at.Status().st_ino)
+        return Result();
+      if (!up.MayUse(at.Status().st_uid)) {
+        // Its path, for the message only: the working directory's, less a name for each level up.
+        std::string path;
+        if (char* text = ::getcwd(nullptr, 0)) {
+          path = text;
+          std::free(text);
+        }
+        for (size_t i = 0; i < levels && path.size() > 1; ++i) {
+          const size_t slash = path.rfind('/');
+          path = slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+        }
+        return Result::Foreign(Reason::kForeignFolder, path.empty() ? std::string(".") : path,
+                               at.Status().st_uid);
+      }
       at = std::move(up);
     }
   }
@@ -284,7 +290,6 @@ Result Folder::Follow(const std::string& name, Target* target, bool followLink) 
   std::string entry = name;
   for (int links = 0; links <= kMaxLinks; ++links) {
     if (entry.empty() || entry == "." || entry == "..") return Result::System(EISDIR, at.PathOf(entry));
-    if (entry.size() > NAME_MAX) return Result::System(ENAMETOOLONG, at.PathOf(entry));
     target->folder = at;
     target->name = entry;
     target->exists = false;
@@ -324,8 +329,8 @@ Result Folder::OpenFile(const std::string& name, int* fd) const {
   const std::string path = target.folder.PathOf(target.name);
   if (!target.exists) return Result::System(ENOENT, path);
   // Opened without following and never waited on; what was opened is what is checked.
-  const int opened =
-      ::openat(target.folder.Descriptor(), target.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  const int opened = ::openat(target.folder.Descriptor(), target.name.c_str(),
+                              O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (opened < 0) return Result::System(errno == ELOOP ? EACCES : errno, path);
   struct stat st;
   Result r;

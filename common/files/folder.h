@@ -130,10 +130,10 @@ class Folder {
 
 /// The entry a write of a name replaces (`Folder::Follow`).
 struct Target {
-  Folder folder;         ///< the folder that holds it, after the links
-  std::string name;      ///< its name there
-  bool exists = false;   ///< a regular file is there (else the name is free, or a link is replaced)
-  struct stat status{};  ///< its status, when it exists
+  Folder folder;          ///< the folder that holds it, after the links
+  std::string name;       ///< its name there
+  bool exists = false;    ///< a regular file is there (else the name is free, or a link is replaced)
+  struct stat status {};  ///< its status, when it exists
 };
 
 /// A path as the open folder of its last name and that name.

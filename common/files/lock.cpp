@@ -28,7 +28,8 @@ void FileLock::Release() {
 Result Folder::Lock(const std::string& name, FileLock* lock) const {
   const std::string path = PathOf(name);
   // Made when missing, opened without following a link and never waited on at the open.
-  const int fd = ::openat(Descriptor(), name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  const int fd =
+      ::openat(Descriptor(), name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (fd < 0) {
     const int error = errno;
     struct stat st;

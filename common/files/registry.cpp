@@ -1,6 +1,7 @@
 #include "files/registry.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -19,6 +20,8 @@ struct Entry {
   Folder folder;
   std::string name;
   registry::Kind kind;
+  struct stat made;  ///< a folder's status when made: only that folder is removed
+  bool known;        ///< `made` was read
 };
 
 struct Registry {
@@ -39,8 +42,8 @@ std::atomic<bool> g_interrupted{false};
 void RemoveEntry(const Entry& entry) {
   if (entry.kind == registry::Kind::kFile)
     ::unlinkat(entry.folder.Descriptor(), entry.name.c_str(), 0);
-  else
-    RemoveTree(entry.folder.Descriptor(), entry.name);
+  else if (entry.known)
+    RemoveTree(entry.folder.Descriptor(), entry.name, &entry.made);
 }
 
 }  // namespace
@@ -57,7 +60,12 @@ Result Add(const Folder& folder, const std::string& name, Kind kind, const std::
   Result made = make();
   if (!made.ok()) return made;
   *id = registry.next++;
-  registry.live.emplace(*id, Entry{folder, name, kind});
+  Entry entry{folder, name, kind, {}, false};
+  // A folder's name may be taken by another folder later (one renewed, say): what the entry
+  // removes is the folder made here.
+  if (kind == Kind::kFolder)
+    entry.known = ::fstatat(folder.Descriptor(), name.c_str(), &entry.made, AT_SYMLINK_NOFOLLOW) == 0;
+  registry.live.emplace(*id, std::move(entry));
   return made;
 }
 

@@ -38,18 +38,14 @@ Result Result::Interrupted() {
 
 std::string Result::Text() const {
   switch (reason_) {
-    case Reason::kNone:
-      return std::string();
-    case Reason::kNotRegularFile:
-      return "not a regular file";
-    case Reason::kInterrupted:
-      return "interrupted";
+    case Reason::kNone: return std::string();
+    case Reason::kNotRegularFile: return "not a regular file";
+    case Reason::kInterrupted: return "interrupted";
     case Reason::kForeignFolder:
     case Reason::kForeignFile:
       return std::string(reason_ == Reason::kForeignFolder ? "the folder " : "the file ") + path_ +
              " belongs to another user (" + UserName(owner_) + ")";
-    case Reason::kSystem:
-      break;
+    case Reason::kSystem: break;
   }
   return ErrorText(error_);
 }

@@ -39,7 +39,6 @@ constexpr size_t kRandomLength = 10;
 /// How many folders the process remembers as swept; one forgotten is only swept again.
 constexpr size_t kSweptRemembered = 1024;
 
-
 std::atomic<bool> g_interrupted{false};
 
 /// Random bytes from the system, fetched a block at a time for each thread: one call serves many
@@ -102,7 +101,6 @@ std::string RandomPart() {
   return part;
 }
 
-
 /// The names in the folder open as `fd` (read through a descriptor of its own), "." and ".." left
 /// out; false when it cannot be read.
 bool ReadNames(int fd, std::vector<std::string>* names) {
@@ -132,7 +130,6 @@ uint64_t Hash(const std::string& text, uint64_t hash) {
   for (unsigned char c : text) hash = (hash ^ c) * 0x100000001b3ull;
   return hash;
 }
-
 
 /// True when `name` in the folder open as `fd` is a temporary file or folder of this user whose
 /// writer is certainly gone; `*st` is its status.

@@ -97,7 +97,7 @@ Result TemporaryFile::Commit(std::initializer_list<NewFolder*> keep) {
       id_,
       [&] {
         return ::renameat(at, name_.c_str(), at, final_.c_str()) == 0 ? Result()
-                                                                       : Result::System(errno, FinalPath());
+                                                                      : Result::System(errno, FinalPath());
       },
       kept.data(), kept.size());
   if (done.ok() || done.reason() == Reason::kInterrupted || done.error() == ENOENT) {
@@ -126,15 +126,16 @@ Result Folder::CreateTemporary(const std::string& name, TemporaryFile* file, boo
     const std::string candidate = TemporaryName(target.name);
     int fd = -1;
     uint64_t id = 0;
-    const Result made = registry::Add(dir, candidate, registry::Kind::kFile,
-                                      [&] {
-                                        // The umask applies to a new file; a file this replaces
-                                        // gives its own mode below.
-                                        fd = ::openat(dir.Descriptor(), candidate.c_str(),
-                                                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-                                        return fd >= 0 ? Result() : Result::System(errno, dir.PathOf(target.name));
-                                      },
-                                      &id);
+    const Result made = registry::Add(
+        dir, candidate, registry::Kind::kFile,
+        [&] {
+          // The umask applies to a new file; a file this replaces
+          // gives its own mode below.
+          fd = ::openat(dir.Descriptor(), candidate.c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+          return fd >= 0 ? Result() : Result::System(errno, dir.PathOf(target.name));
+        },
+        &id);
     if (made.error() == EEXIST) continue;
     if (!made.ok()) return made;
     TemporaryFile created;
@@ -213,13 +214,13 @@ Result Folder::MakeFolder(const std::string& name, NewFolder* made) const {
   if (!IsEntryName(name)) return Result::System(EINVAL, PathOf(name));
   if (name.size() > NAME_MAX) return Result::System(ENAMETOOLONG, PathOf(name));
   uint64_t id = 0;
-  const Result r = registry::Add(*this, name, registry::Kind::kFolder,
-                                 [&] {
-                                   return ::mkdirat(Descriptor(), name.c_str(), 0777) == 0
-                                              ? Result()
-                                              : Result::System(errno, PathOf(name));
-                                 },
-                                 &id);
+  const Result r = registry::Add(
+      *this, name, registry::Kind::kFolder,
+      [&] {
+        return ::mkdirat(Descriptor(), name.c_str(), 0777) == 0 ? Result()
+                                                                : Result::System(errno, PathOf(name));
+      },
+      &id);
   if (!r.ok()) return r;
   NewFolder folder;
   folder.id_ = id;
@@ -282,12 +283,13 @@ Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* m
       for (int attempt = 0;; ++attempt) {
         const std::string aside = TemporaryName(name);
         uint64_t id = 0;
-        const Result moved = registry::Add(*this, aside, registry::Kind::kFolder,
-                                           [&] {
-                                             const int error = RenameNoReplace(fd, name, aside);
-                                             return error == 0 ? Result() : Result::System(error, PathOf(name));
-                                           },
-                                           &id);
+        const Result moved = registry::Add(
+            *this, aside, registry::Kind::kFolder,
+            [&] {
+              const int error = RenameNoReplace(fd, name, aside);
+              return error == 0 ? Result() : Result::System(error, PathOf(name));
+            },
+            &id);
         if (moved.ok()) {
           registry::Remove(id);
           break;
