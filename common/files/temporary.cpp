@@ -84,11 +84,7 @@ Result TemporaryFile::Write(const void* data, size_t size) {
 
 Result TemporaryFile::Commit(std::initializer_list<NewFolder*> keep) {
   if (id_ == 0) return Result::System(EBADF, FinalPath());
-  if (::close(std::exchange(fd_, -1)) != 0) {
-    const int error = errno;
-    Discard();
-    return Result::System(error, FinalPath());
-  }
+  if (Result closed = Close(); !closed.ok()) return closed;
   std::vector<uint64_t> kept;
   for (const NewFolder* folder : keep)
     if (folder && folder->id_ != 0) kept.push_back(folder->id_);
@@ -110,6 +106,13 @@ Result TemporaryFile::Commit(std::initializer_list<NewFolder*> keep) {
   }
   Discard();
   return done;
+}
+
+Result TemporaryFile::Close() {
+  if (fd_ < 0 || ::close(std::exchange(fd_, -1)) == 0) return Result();
+  const int error = errno;
+  Discard();
+  return Result::System(error, FinalPath());
 }
 
 void TemporaryFile::Discard() {

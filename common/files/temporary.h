@@ -39,8 +39,11 @@ class TemporaryFile {
   /// Writes all `size` bytes of `data` (again after an interruption of the call; ENOSPC for a write
   /// that made no progress). A failure discards the file.
   Result Write(const void* data, size_t size);
-  /// Closes the file and renames it over its target. The new folders `keep` (what the file refers
-  /// to, such as a scene's mesh folder) are kept in the same step: an interruption either comes
+  /// Closes the descriptor, the file staying what it is until `Commit` or `Discard`: for files
+  /// written in their thousands and committed together. A failure discards the file.
+  Result Close();
+  /// Closes the file (unless `Close` did) and renames it over its target. The new folders `keep` (what the
+  /// file refers to, such as a scene's mesh folder) are kept in the same step: an interruption either comes
   /// first and removes them with the file, or finds the file and its folders in place. On failure
   /// the file is removed. Fails with `Reason::kInterrupted` once the run is being interrupted.
   Result Commit(std::initializer_list<NewFolder*> keep = {});

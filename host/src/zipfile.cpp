@@ -15,6 +15,7 @@
 #include <map>
 #include <set>
 #include <memory>
+#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,8 +23,6 @@
 #include "c4d_file.h"
 #include "host_control.h"
 #include "files/folder.h"
-#include "files/registry.h"
-#include "files/sweep.h"
 #include "files/temporary.h"
 
 namespace {
@@ -235,61 +234,22 @@ LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd, files::Result* system)
 }
 
 // The entries written beside their targets, in archive order; removed unless moved into place,
-// and by an interruption. Each is closed once written (a `files::TemporaryFile` holds its descriptor
-// until it is committed), so that an archive of thousands of entries holds no descriptor each.
+// and by an interruption. Each is closed once written, so that an archive of thousands of entries
+// holds no descriptor each.
 class Pending {
  public:
-  Pending() = default;
-  Pending(const Pending&) = delete;
-  Pending& operator=(const Pending&) = delete;
-  ~Pending() {
-    for (const File& file : files_) files::registry::Remove(file.id);
-  }
-
-  // Makes a new temporary file for `name` in `folder`, as `files::Folder::CreateTemporary` does with
-  // a link at `name` replaced, never followed; `*fd` is it, open for writing, which the caller
-  // closes.
-  files::Result Create(const files::Folder& folder, const std::string& name, int* fd) {
-    files::Target target;
-    if (files::Result r = folder.Follow(name, &target, /*followLink=*/false); !r.ok()) return r;
-    files::SweepOnce(folder);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      File file{0, folder, files::TemporaryName(name), name};
-      const files::Result made = files::registry::Add(
-          folder, file.temporary, files::registry::Kind::kFile,
-          [&] {
-            *fd = ::openat(folder.Descriptor(), file.temporary.c_str(),
-                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-            return *fd >= 0 ? files::Result() : files::Result::System(errno, folder.PathOf(name));
-          },
-          &file.id);
-      if (made.error() == EEXIST) continue;
-      if (!made.ok()) return made;
-      files_.push_back(std::move(file));
-      // The file it replaces gives its owner, group and permission bits, unless another user could
-      // have planted it in a shared folder.
-      const struct stat& st = target.status;
-      if (target.exists && folder.MayUse(st.st_uid)) {
-        if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
-            ::fchown(*fd, st.st_uid, st.st_gid) != 0)
-          (void)::fchown(*fd, static_cast<uid_t>(-1), st.st_gid);
-        if (::fchmod(*fd, st.st_mode & 0777) != 0) {
-          const int error = errno;
-          ::close(*fd);
-          Drop();
-          return files::Result::System(error, folder.PathOf(name));
-        }
-      }
-      return made;
-    }
-    return files::Result::System(EEXIST, folder.PathOf(name));
+  // Makes a new temporary file for `name` in `folder`, a link at `name` replaced, never followed;
+  // `*file` is it, open for writing.
+  files::Result Create(const files::Folder& folder, const std::string& name, files::TemporaryFile** file) {
+    files::TemporaryFile made;
+    if (files::Result r = folder.CreateTemporary(name, &made, /*followLink=*/false); !r.ok()) return r;
+    files_.push_back({std::move(made), folder, name});
+    *file = &files_.back().file;
+    return files::Result();
   }
 
   // Removes the file made last: its entry could not be written.
-  void Drop() {
-    files::registry::Remove(files_.back().id);
-    files_.pop_back();
-  }
+  void Drop() { files_.pop_back(); }
 
   // Moves every file to its target (a later entry of the same name wins), after making sure that
   // no target has become a folder meanwhile, so that the renames do not fail halfway. The
@@ -301,26 +261,18 @@ class Pending {
           S_ISDIR(st.st_mode))
         return WriteReason(EISDIR, system);
     }
-    for (File& file : files_) {
-      const int at = file.folder.Descriptor();
-      const files::Result r = files::registry::Settle(file.id, [&] {
-        return ::renameat(at, file.temporary.c_str(), at, file.name.c_str()) == 0
-                   ? files::Result()
-                   : files::Result::System(errno, file.folder.PathOf(file.name));
-      });
-      if (!r.ok()) return WriteReason(r, system);
-      file.id = 0;
-    }
+    for (File& file : files_)
+      if (const files::Result r = file.file.Commit(); !r.ok()) return WriteReason(r, system);
     return ZIPERROR_NONE;
   }
 
  private:
   struct File {
-    uint64_t id;  // its registry entry, 0 once moved
-    files::Folder folder;
-    std::string temporary, name;
+    files::TemporaryFile file;
+    files::Folder folder;  // where it goes, and its name there
+    std::string name;
   };
-  std::vector<File> files_;
+  std::deque<File> files_;  // a deque: a file's place stays while others are added
 };
 
 // Copies entry `index` (declaring `size` bytes) of `archive` to `fd`.
@@ -361,11 +313,12 @@ LONG WriteEntry(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const Lev
     if (::close(fd) != 0 && error == ZIPERROR_NONE) error = WriteReason(errno, system);
     return error;
   }
-  int fd = -1;
-  if (const files::Result r = pending->Create(level.folder, name, &fd); !r.ok())
+  files::TemporaryFile* file = nullptr;
+  if (const files::Result r = pending->Create(level.folder, name, &file); !r.ok())
     return WriteReason(r, system);
-  LONG error = CopyIndex(archive, index, size, fd, system);
-  if (::close(fd) != 0 && error == ZIPERROR_NONE) error = WriteReason(errno, system);
+  LONG error = CopyIndex(archive, index, size, file->Descriptor(), system);
+  if (error == ZIPERROR_NONE)
+    if (const files::Result r = file->Close(); !r.ok()) error = WriteReason(r, system);
   if (error != ZIPERROR_NONE) pending->Drop();
   return error;
 }
