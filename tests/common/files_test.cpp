@@ -771,6 +771,12 @@ TEST(FilesTest, AnInterruptionRemovesEveryRegisteredFileAndFolderAndStopsNewOnes
     note("folder", folder.MakeTemporaryFolder("scratch", &filled));
     note("folder", folder.MakeFolder("kept", &kept));
     kept.Keep();
+    // A new folder whose name another folder took since (one renewed there) leaves that one be.
+    files::NewFolder replaced;
+    files::Folder renewed;
+    note("folder", folder.MakeFolder("renewed", &replaced));
+    note("renew", folder.RenewFolder("renewed", &renewed));
+    replaced.Remove();
     if (!(files::Interrupt() && !files::Interrupt() && files::Interrupted())) said += "not interrupted\n";
     note("commit", written.Commit());
     note("temporary", folder.CreateTemporary("late", &late));
@@ -779,10 +785,10 @@ TEST(FilesTest, AnInterruptionRemovesEveryRegisteredFileAndFolderAndStopsNewOnes
     return said;
   });
   EXPECT_EQ(got,
-            "open ok\ntemporary ok\ntemporary ok\nfolder ok\nfolder ok\nfolder ok\n"
+            "open ok\ntemporary ok\ntemporary ok\nfolder ok\nfolder ok\nfolder ok\nfolder ok\nrenew ok\n"
             "commit ECANCELED interrupted: interrupted\ntemporary ECANCELED interrupted: interrupted\n"
             "folder ECANCELED interrupted: interrupted\nwrite ECANCELED interrupted: interrupted\n");
-  EXPECT_EQ(Names(dir.path()), std::set<std::string>{"kept"});
+  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"kept", "renewed"}));
 }
 
 }  // namespace
