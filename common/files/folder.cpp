@@ -118,14 +118,7 @@ class Walker {
   /// walk from the root would find; a folder above that cannot be searched ends the check, as it
   /// does not stop the kernel either.
   static Result WorkingDirectory(Folder* cwd) {
-    const int fd = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
-      const int error = errno;
-      if (fd >= 0) ::close(fd);
-      return Result::System(error, ".");
-    }
-    *cwd = Folder::Adopt(fd, "", st);
+    if (Result r = OpenStart(".", "", cwd); !r.ok()) return r;
     Folder at = *cwd;
     for (size_t levels = 0;; ++levels) {
       Folder up = at.Enter("..");
@@ -172,15 +165,23 @@ class Walker {
 
   /// Starts again from the root, for an absolute path or link.
   Result Restart() {
-    const int fd = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    Folder root;
+    if (Result r = OpenStart("/", "/", &root); !r.ok()) return r;
+    stack_.clear();
+    stack_.push_back(std::move(root));
+    return Result();
+  }
+
+  /// Opens `path` ("." or "/"), where a walk starts, as `*folder` with the path `shown`.
+  static Result OpenStart(const char* path, const char* shown, Folder* folder) {
+    const int fd = ::open(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
     struct stat st;
     if (fd < 0 || ::fstat(fd, &st) != 0) {
       const int error = errno;
       if (fd >= 0) ::close(fd);
-      return Result::System(error, "/");
+      return Result::System(error, path);
     }
-    stack_.clear();
-    stack_.push_back(Folder::Adopt(fd, "/", st));
+    *folder = Folder::Adopt(fd, shown, st);
     return Result();
   }
 
