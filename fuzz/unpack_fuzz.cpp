@@ -169,9 +169,10 @@ void UnpackOnce(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const int descriptors = OpenDescriptors();
+  // Counted around the run itself: the fuzzer's own checks between runs open files of their own.
+  const int descriptors = OpenDescriptors();
   UnpackOnce(data, size);
   Require(files::RegisteredCount() == 0, "a registry entry left behind");
-  Require(OpenDescriptors() == descriptors, "a descriptor left open");
+  Require(OpenDescriptors() <= descriptors, "a descriptor left open");
   return 0;
 }
