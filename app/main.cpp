@@ -227,7 +227,7 @@ Settings ReadSettings(const std::string& writePath, const std::string& settingsF
   files::Place place;
   files::Result r = files::Locate(settingsFile, &place);
   const bool reached = r.ok();
-  if (reached) r = place.folder.ReadFile(place.name, &bytes);
+  if (reached) r = place.folder.ReadFile(place.name, &bytes, size_t(1) << 30, files::Folder::Owner::kTrusted);
   if (r.ok()) {
     settings.bytes = std::move(bytes);
   } else if (r.error() != ENOENT && r.error() != ENOTDIR) {  // none, nor a folder for it yet

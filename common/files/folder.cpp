@@ -16,6 +16,9 @@ namespace files {
 /// How many links a walk may pass through before it counts as a loop, as the kernel counts.
 constexpr int kMaxLinks = 40;
 
+/// How many folders a walk keeps open to go back to with `..`.
+constexpr size_t kOpenFolders = 16;
+
 struct Folder::State {
   int fd = -1;
   std::string path;
@@ -194,7 +197,13 @@ class Walker {
       if (!same.IsOpen()) return Result::System(errno, at.Path());
       if (name == ".") return Result();
       if (stack_.size() > 1) {
-        stack_.pop_back();  // back to the folder this walk came from
+        // Back to the folder this walk came from; one closed on the way is its parent again.
+        Folder from = std::move(stack_.back());
+        stack_.pop_back();
+        if (!stack_.back().IsOpen()) {
+          stack_.back() = from.Enter("..");
+          if (!stack_.back().IsOpen()) return Result::System(errno, from.PathOf(".."));
+        }
       } else {
         Folder up = at.Enter("..");
         if (!up.IsOpen()) return Result::System(errno, at.PathOf(".."));
@@ -222,6 +231,8 @@ class Walker {
       if (!at.MayUse(owner) || (made && at.IsShared() && owner != ::geteuid()))
         return Result::Foreign(Reason::kForeignFolder, next.Path(), owner);
       stack_.push_back(std::move(next));
+      // A deep path holds only the last few folders open, as the kernel holds none.
+      if (stack_.size() > kOpenFolders) stack_[stack_.size() - 1 - kOpenFolders] = Folder();
       return Result();
     }
     if (errno != ENOTDIR) return Result::System(errno, at.PathOf(name));
@@ -324,7 +335,7 @@ Result Folder::Follow(const std::string& name, Target* target, bool followLink) 
   return Result::System(ELOOP, PathOf(name));
 }
 
-Result Folder::OpenFile(const std::string& name, int* fd) const {
+Result Folder::OpenFile(const std::string& name, int* fd, Owner owner) const {
   Target target;
   if (Result r = Follow(name, &target); !r.ok()) return r;
   const std::string path = target.folder.PathOf(target.name);
@@ -341,7 +352,7 @@ Result Folder::OpenFile(const std::string& name, int* fd) const {
     r = Result::System(EISDIR, path);
   else if (!S_ISREG(st.st_mode))
     r = Result::NotRegularFile(path);
-  else if (!target.folder.MayUse(st.st_uid))
+  else if (owner == Owner::kTrusted && !target.folder.MayUse(st.st_uid))
     r = Result::Foreign(Reason::kForeignFile, path, st.st_uid);
   else if (::fcntl(opened, F_SETFL, ::fcntl(opened, F_GETFL) & ~O_NONBLOCK) != 0)
     r = Result::System(errno, path);
@@ -353,9 +364,9 @@ Result Folder::OpenFile(const std::string& name, int* fd) const {
   return r;
 }
 
-Result Folder::ReadFile(const std::string& name, std::string* bytes, size_t limit) const {
+Result Folder::ReadFile(const std::string& name, std::string* bytes, size_t limit, Owner owner) const {
   int fd = -1;
-  if (Result r = OpenFile(name, &fd); !r.ok()) return r;
+  if (Result r = OpenFile(name, &fd, owner); !r.ok()) return r;
   Result r;
   bytes->clear();
   char buffer[65536];

@@ -78,13 +78,19 @@ class Folder {
   /// owner or this user (else EACCES). Refuses a folder (EISDIR) and a special file
   /// (`kNotRegularFile`).
   Result Follow(const std::string& name, Target* target, bool followLink = true) const;
+  /// Whose regular file a read takes in a shared folder.
+  enum class Owner {
+    kAnyone,   ///< anyone's: reading what another user wrote exposes nothing of this user's
+    kTrusted,  ///< only this user's or the shared folder's owner's (a file that says what to run)
+  };
   /// Opens the regular file `name` (links followed as `Follow` does) for reading: what is opened is
-  /// checked, never waited on (a FIFO is refused), and in a shared folder must be its owner's or
-  /// this user's. `*fd` is the open descriptor, blocking, which the caller closes.
-  Result OpenFile(const std::string& name, int* fd) const;
+  /// checked, never waited on (a FIFO is refused), and in a shared folder must be `owner`'s. `*fd`
+  /// is the open descriptor, blocking, which the caller closes.
+  Result OpenFile(const std::string& name, int* fd, Owner owner = Owner::kAnyone) const;
   /// Reads the whole regular file `name`, opened as `OpenFile` does, into `*bytes`; more than
   /// `limit` bytes is EFBIG.
-  Result ReadFile(const std::string& name, std::string* bytes, size_t limit = size_t(1) << 30) const;
+  Result ReadFile(const std::string& name, std::string* bytes, size_t limit = size_t(1) << 30,
+                  Owner owner = Owner::kAnyone) const;
 
   /// Makes a new temporary file for a write of `name` here (links followed as `Follow` does, or
   /// with `followLink` false a link at `name` is replaced itself). It has the permission bits of the

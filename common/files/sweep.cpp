@@ -131,14 +131,15 @@ uint64_t Hash(const std::string& text, uint64_t hash) {
   return hash;
 }
 
-/// True when `name` in the folder open as `fd` is a temporary file or folder of this user whose
-/// writer is certainly gone; `*st` is its status.
-bool IsStale(int fd, const char* name, time_t now, struct stat* found) {
+/// True when `name` in the folder open as `fd` is a temporary file or folder of this user (owned by
+/// it, or by `mine`, the owner the file system shows for what this user makes there) whose writer
+/// is certainly gone; `*st` is its status.
+bool IsStale(int fd, const char* name, time_t now, uid_t mine, struct stat* found) {
   const NameInfo info = ReadName(name);
   if (!info.temporary) return false;
   struct stat& st = *found;
   if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) ||
-      st.st_uid != ::geteuid())
+      (st.st_uid != ::geteuid() && st.st_uid != mine))
     return false;
   if (info.local) {
     if (info.pid == ThisProcess()) return false;
@@ -300,27 +301,35 @@ void RemoveTree(int at, const std::string& name, const struct stat* expected) {
   }
 }
 
-int Folder::Sweep() const {
+namespace {
+
+/// Sweeps `folder`, taking `mine` for this user's as well.
+int SweepAs(const Folder& folder, uid_t mine) {
   const int saved = errno;
   int removed = 0;
   std::vector<std::string> names;
-  if (ReadNames(Descriptor(), &names)) {
+  const int fd = folder.Descriptor();
+  if (ReadNames(fd, &names)) {
     const time_t now = std::time(nullptr);
     for (const std::string& name : names) {
       struct stat st;
-      if (!IsStale(Descriptor(), name.c_str(), now, &st)) continue;
-      RemoveTree(Descriptor(), name, &st);
-      if (::fstatat(Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) ++removed;
+      if (!IsStale(fd, name.c_str(), now, mine, &st)) continue;
+      RemoveTree(fd, name, &st);
+      if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) ++removed;
     }
   }
   errno = saved;
   return removed;
 }
 
+}  // namespace
+
+int Folder::Sweep() const { return SweepAs(*this, ::geteuid()); }
+
 void Folder::SkipSweep() const { TheSwept().Insert(KeyOf(*this)); }
 
-void SweepOnce(const Folder& folder) {
-  if (TheSwept().Insert(KeyOf(folder))) folder.Sweep();
+void SweepOnce(const Folder& folder, const std::function<uid_t()>& shown) {
+  if (TheSwept().Insert(KeyOf(folder))) SweepAs(folder, shown ? shown() : ::geteuid());
 }
 
 }  // namespace files

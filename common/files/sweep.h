@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 
 #include "files/folder.h"
@@ -35,8 +36,10 @@ NameInfo ReadName(const std::string& name);
 /// A new temporary's name for `name` in this process, shortened so that it fits in a folder.
 std::string TemporaryName(const std::string& name);
 
-/// Sweeps `folder` (`Folder::Sweep`) the first time this process makes something there.
-void SweepOnce(const Folder& folder);
+/// Sweeps `folder` (`Folder::Sweep`) the first time this process makes something there. `shown`
+/// gives the owner the file system shows for what this process made there: a file system that shows
+/// another owner (NFS with root squashed, `bindfs -u`) shows it for the temporaries this user left.
+void SweepOnce(const Folder& folder, const std::function<uid_t()>& shown = {});
 
 /// Removes the entry `name` of the folder open as `at` with all it holds, however deep; a link is
 /// removed, never followed. With `expected`, a folder is removed only while it is still that file.

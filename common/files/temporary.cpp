@@ -124,7 +124,6 @@ Result Folder::CreateTemporary(const std::string& name, TemporaryFile* file, boo
   Target target;
   if (Result r = Follow(name, &target, followLink); !r.ok()) return r;
   const Folder& dir = target.folder;
-  SweepOnce(dir);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const std::string candidate = TemporaryName(target.name);
     int fd = -1;
@@ -141,6 +140,10 @@ Result Folder::CreateTemporary(const std::string& name, TemporaryFile* file, boo
         &id);
     if (made.error() == EEXIST) continue;
     if (!made.ok()) return made;
+    SweepOnce(dir, [fd] {
+      struct stat mine;
+      return ::fstat(fd, &mine) == 0 ? mine.st_uid : ::geteuid();
+    });
     TemporaryFile created;
     created.id_ = id;
     created.fd_ = fd;
@@ -244,9 +247,9 @@ Result Folder::MakeFolder(const std::string& name, NewFolder* made) const {
 
 Result Folder::MakeTemporaryFolder(const std::string& name, NewFolder* made) const {
   if (!IsEntryName(name)) return Result::System(EISDIR, PathOf(name));
-  SweepOnce(*this);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const Result r = MakeFolder(TemporaryName(name), made);
+    if (r.ok()) SweepOnce(*this, [made] { return made->Opened().Status().st_uid; });
     if (r.error() != EEXIST) return r;
   }
   return Result::System(EEXIST, PathOf(name));
@@ -267,8 +270,6 @@ Result Folder::UseFolder(const std::string& name, Folder* folder, NewFolder* mad
 Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* made) const {
   if (!IsEntryName(name)) return Result::System(EINVAL, PathOf(name));
   const int fd = Descriptor();
-  // What a killed run left there (an old folder set aside) goes first.
-  SweepOnce(*this);
   struct stat st;
   if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
     if (!MayUse(st.st_uid)) {
@@ -306,7 +307,10 @@ Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* m
   } else if (errno != ENOENT) {
     return Result::System(errno, PathOf(name));
   }
-  return UseFolder(name, folder, made);
+  const Result r = UseFolder(name, folder, made);
+  // What a killed run left here (an old folder set aside) goes too.
+  if (r.ok()) SweepOnce(*this, [folder] { return folder->Status().st_uid; });
+  return r;
 }
 
 }  // namespace files

@@ -98,7 +98,10 @@ void OVSExportThread::Main() {
   files::FileLock lock;
   files::Result r = files::Folder::Open(Helpers::ToUTF8String(writeText), &writeFolder);
   if (r.ok() && !(r = writeFolder.Lock(kLockName, &lock)).ok()) {
-    GePrint(String("Cannot lock the write path: ") + String(r.Text()) + String("."));
+    // A refusal for another user's file names it; any other reason is given with the file's path.
+    const bool named = r.reason() == files::Reason::kForeignFile;
+    GePrint(String("Cannot lock the write path: ") +
+            String(named ? r.Text() : writeFolder.PathOf(kLockName) + ": " + r.Text()) + String("."));
     SetMousePointer(MOUSE_NORMAL);
     return;
   }

@@ -74,7 +74,9 @@ bool Missing(const files::Result& read) { return read.error() == ENOENT || read.
 files::Result LoadSettings(TiXmlDocument* doc, files::Place* place) {
   std::string bytes;
   files::Result read = files::Locate(SettingsFileUtf8(), place);
-  if (read.ok()) read = place->folder.ReadFile(place->name, &bytes, Orvane::OrvaneXMLLoader::MAX_FILE_BYTES);
+  if (read.ok())
+    read = place->folder.ReadFile(place->name, &bytes, Orvane::OrvaneXMLLoader::MAX_FILE_BYTES,
+                                  files::Folder::Owner::kTrusted);
   if (!read.ok()) return read;
   std::string message;
   Orvane::OrvaneXMLLoader::parse(bytes, *doc, message);
