@@ -1,9 +1,8 @@
-// Interrupted runs: the work a signal asks for is done on a thread of its own that waits for the
-// signal, so nothing unsafe runs inside a signal handler.
+// Interrupted runs: the thread that waits for the signals is the project's own
+// (process/interrupt.h); the runner adds what it undoes, its last line and closed pipes.
 #include "interrupt.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -15,10 +14,9 @@
 #include <iostream>
 #include <mutex>
 #include <streambuf>
-#include <system_error>
-#include <thread>
+#include <string>
 
-#include "files/registry.h"
+#include "process/interrupt.h"
 
 namespace {
 
@@ -90,14 +88,15 @@ void WaitForTheSignalsEnd() {
   for (;;) ::pause();  // the signal thread ends the process
 }
 
-// Waits for one of `signals` (blocked in every thread), removes the temporary files and new
-// folders, says so and ends the process by that signal.
-void WaitAndEnd(sigset_t signals) {
-  int sig = 0;
-  while (::sigwait(&signals, &sig) != 0) {}
+// Standard error, set aside for the run's last line once a signal is taken.
+int g_err = -1;
+
+// The runner's step before the removal of the run's files, on the thread that took the signal:
+// first what the run would undo had it failed, while the module still writes files (the main
+// thread, undoing it itself, is waited for); then standard error is set aside, so that what the
+// other threads print from here on (a write that fails because of the interruption) goes nowhere.
+void BeforeRemoval(int) {
   g_ending = true;
-  // First what the run would undo had it failed, while the module still writes files; the main
-  // thread, undoing it itself, is waited for.
   {
     std::lock_guard<std::mutex> lock(g_undoing);
     if (g_undo) {
@@ -106,56 +105,30 @@ void WaitAndEnd(sigset_t signals) {
       undo();
     }
   }
+  g_err = ::dup(STDERR_FILENO);
+  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (g_err >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+}
+
+// The run's last line. Where standard error is a closed pipe, the write fails: the SIGPIPE it
+// raises stays blocked in this thread (and ends the process only when it is the signal being
+// answered).
+void AfterRemoval(int sig) {
   const std::string line = std::string("corvane-host: interrupted by ") + SignalName(sig) +
                            "; the run's temporary files were removed\n";
-  // The run's last line: what the other threads print from here on (a write that fails because
-  // of the interruption) goes nowhere.
-  const int err = ::dup(STDERR_FILENO);
-  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (err >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
-  files::Interrupt();
-  // Where standard error is a closed pipe, the write fails: the SIGPIPE it raises stays blocked in
-  // this thread (and ends the process only when it is the signal being answered).
   for (size_t done = 0; done < line.size();) {
-    const ssize_t n = ::write(err >= 0 ? err : STDERR_FILENO, line.data() + done, line.size() - done);
+    const ssize_t n = ::write(g_err >= 0 ? g_err : STDERR_FILENO, line.data() + done, line.size() - done);
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
-  // Delivered again to this thread alone with the default action, it ends the whole process.
-  struct sigaction action = {};
-  action.sa_handler = SIG_DFL;
-  ::sigemptyset(&action.sa_mask);
-  ::sigaction(sig, &action, nullptr);
-  sigset_t one;
-  ::sigemptyset(&one);
-  ::sigaddset(&one, sig);
-  ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
-  ::raise(sig);
-  ::_exit(128 + sig);  // not reached: the default action of these signals ends the process
 }
 
 }  // namespace
 
 void WatchInterrupts() {
-  sigset_t signals;
-  ::sigemptyset(&signals);
-  bool any = false;
-  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
-    struct sigaction old = {};
-    // A shell starts background jobs with SIGINT ignored, `nohup` ignores SIGHUP; that stays so.
-    if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
-    ::sigaddset(&signals, sig);
-    any = true;
-  }
-  if (!any || ::pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return;
+  const sigset_t signals = process::WatchInterrupts(BeforeRemoval, AfterRemoval);
+  if (::sigisemptyset(&signals)) return;
   std::atexit(WaitForTheSignalsEnd);
-  // Detached: at the end of main the process ends while the thread still waits.
-  try {
-    std::thread(WaitAndEnd, signals).detach();
-  } catch (const std::system_error&) {
-    ::pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);  // then the signals end the run at once
-    return;
-  }
   if (::sigismember(&signals, SIGPIPE) == 1) {
     // Never freed: the streams write through them up to the process's very end.
     static ClosedPipeWatch* const out = new ClosedPipeWatch(std::cout.rdbuf());

@@ -13,7 +13,9 @@
 //   - "-o IMAGE" writes a small valid PNG there;
 //   - with the environment variable ORVANE_STANDIN_WAIT naming a file (a FIFO, say), reads it to
 //     its end before exiting, so that a test decides the moment the program ends;
-//   - exits 0, or 1 when packing, unpacking or writing the image failed.
+//   - exits 0, or 1 when packing, unpacking or writing the image failed;
+//   - on SIGINT, SIGTERM, SIGHUP or SIGPIPE removes the temporary files and new folders it made
+//     and ends by that signal, as the runner does (process/interrupt.h).
 // <dir> is the folder that holds Orvane.app; when the program runs from elsewhere the log goes to
 // the folder it runs from.
 //
@@ -23,6 +25,7 @@
 // it reads (its log, a material, an archive): only a regular file, never waited on.
 #include <fcntl.h>
 #include <png.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -40,8 +43,21 @@
 #include "files/lock.h"
 #include "files/temporary.h"
 #include "host_control.h"
+#include "process/interrupt.h"
 
 namespace {
+
+// The signals a thread of their own waits for.
+sigset_t g_watched;
+
+// Flushes standard output. SIGPIPE, waited for, makes a write to a pipe whose reader is gone fail
+// with EPIPE instead of ending the process: the failure is handed to the waiting thread as a
+// SIGPIPE of the process, which then ends as it would have.
+void Flush() {
+  if (std::fflush(stdout) == 0 || errno != EPIPE || ::sigismember(&g_watched, SIGPIPE) != 1) return;
+  ::kill(::getpid(), SIGPIPE);
+  for (;;) ::pause();  // the waiting thread ends the process
+}
 
 std::string Basename(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -243,13 +259,14 @@ bool WriteImage(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  g_watched = process::WatchInterrupts();
   std::string self = argc > 0 ? argv[0] : "orvane-standin";
   std::string role = Basename(self);
   std::printf("orvane-standin: a test double of the Orvane renderer, not the renderer (%s)\n",
               role == "OrvaneConsole" ? "console"
               : role == "Orvane"      ? "window"
                                       : role.c_str());
-  std::fflush(stdout);
+  Flush();
   AppendLog(LogFolder(self), argc, argv);
 
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
@@ -271,7 +288,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i + 1 < args.size(); ++i)
       if (args[i] == "-o") ok = WriteImage(args[i + 1]) && ok;
   }
-  std::fflush(stdout);
+  Flush();
   if (const char* wait = std::getenv("ORVANE_STANDIN_WAIT")) {
     const int fd = ::open(wait, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {

@@ -144,8 +144,16 @@ std::string ImageFailure(BaseShader* shader, const Filename& folder) {
     bool found = false;
     const Filename located = Helpers::GetTexturePath(file, folder, &found);
     if (!found && !GeFExist(file)) return MissingTexture(file, folder);
+    // The host leaves the system's reason in errno for a file it would not or could not read.
     BaseBitmap image;
-    if (image.Init(located) != IMAGERESULT_OK)
+    errno = 0;
+    const LONG result = image.Init(located);
+    const int error = errno;
+    if (result == IMAGERESULT_NOTEXISTING && error != 0)
+      return "the texture " + Utf8(located) + " could not be read: " +
+             (error == EINVAL ? files::Result::NotRegularFile(Utf8(located)).Text()
+                              : files::ErrorText(error));
+    if (result != IMAGERESULT_OK)
       return "the texture " + Utf8(located) + " could not be read as a JPEG, PNG or TIFF image";
   }
   for (BaseShader* child = shader->GetDown(); child; child = child->GetNext())

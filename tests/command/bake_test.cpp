@@ -245,6 +245,7 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
   const bool haveDevice = mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
   std::filesystem::create_directories(dir / "tex");
   std::ofstream(dir / "tex/notes.png") << "not an image";
+  ASSERT_EQ(mkfifo((dir / "tex/pipe.png").c_str(), 0600), 0);  // a texture that is no regular file
   const std::string notFound = " could not be found beside the document or in its tex folder: put it in " +
                                dir.path() + " or " + dir / "tex";
   // Another user's folder in a folder anyone may write to: root plants it as user nobody.
@@ -252,6 +253,13 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
   const bool planted = ::geteuid() == 0 && std::filesystem::create_directories(theirs) &&
                        ::chmod((dir / "shared").c_str(), 01777) == 0 &&
                        ::chown(theirs.c_str(), 65534, 65534) == 0;
+  // Another user's link there to root's own image is not followed.
+  const std::string link = dir / "shared/link.png";
+  const bool linked = planted && (std::ofstream(dir / "root.png") << "root's", true) &&
+                      ::chmod((dir / "root.png").c_str(), 0600) == 0 &&
+                      ::symlink((dir / "root.png").c_str(), link.c_str()) == 0 &&
+                      ::lchown(link.c_str(), 65534, 65534) == 0;
+  const std::string unread = " could not be read: ";
   const struct {
     std::string base, image, why;
     std::string texture = "";    // the albedo is a bitmap of this file (else a colour), and the
@@ -276,6 +284,10 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
       {dir / "d.png", dir / "d_albedo.jpg",
        "the texture " + dir / "tex/notes.png" + " could not be read as a JPEG, PNG or TIFF image",
        "notes.png"},
+      {dir / "e.png", dir / "e_albedo.jpg",
+       "the texture " + dir / "tex/pipe.png" + unread + "not a regular file", "pipe.png"},
+      {linked ? dir / "f.png" : "", dir / "f_albedo.jpg",
+       "the texture " + link + unread + "Permission denied", link},
   };
   SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
   const auto itself = [](const std::string& path) {  // what is at `path`, itself
@@ -283,7 +295,8 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
     return std::make_tuple(::lstat(path.c_str(), &st), st.st_mode, st.st_ino);
   };
   for (const auto& c : cases) {
-    if (c.base.empty()) continue;  // device nodes and another user's folder need the right to make them
+    if (c.base.empty())
+      continue;  // device nodes and another user's folder or link need the right to make them
     SCOPED_TRACE(c.image);
     const auto before = itself(c.image);
     doc->SetDocumentPath(c.documentFolder ? Filename(String(dir.path())) : Filename());

@@ -1,10 +1,16 @@
 // ZIP archives, CRC-32, folder listings and pseudo-random numbers of the host.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <pwd.h>
+#include <signal.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -408,6 +414,61 @@ TEST_F(ZipExtractTest, TheCallbackSeesEveryEntryAndCanStop) {
   EXPECT_EQ(z->GetError(), ZIPERROR_STOPPED);
   EXPECT_FALSE(fs::exists(out / "a.txt"));
   ZipFile::Free(z);
+}
+
+// Waits until a file whose name starts with `prefix` is made in `dir`: true, or false after a
+// minute without.
+bool WaitForFile(const fs::path& dir, const std::string& prefix) {
+  const int fd = ::inotify_init1(IN_CLOEXEC);
+  bool found = false;
+  bool watched = ::inotify_add_watch(fd, dir.c_str(), IN_CREATE | IN_MOVED_TO) >= 0;
+  for (pollfd p = {fd, POLLIN, 0}; watched && !found;) {
+    std::error_code ec;  // watched before looked at: nothing made in between is missed
+    for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+      found = found || it->path().filename().string().rfind(prefix, 0) == 0;
+    char events[4096];
+    if (!found && (::poll(&p, 1, 60000) <= 0 || ::read(fd, events, sizeof events) <= 0)) break;
+  }
+  ::close(fd);
+  return found;
+}
+
+// The renderer stand-in, interrupted while it unpacks an archive of thousands of entries into a
+// folder, removes every temporary it made there and ends by the signal, as the runner does.
+TEST_F(ZipExtractTest, TheStandInInterruptedWhileUnpackingEndsByTheSignalAndLeavesNoTemporary) {
+  TempDir renderer;
+  const std::string standin = renderer / "OrvaneConsole";
+  fs::copy_file(CORVANE_RENDERER_DIR "/Orvane.app/Contents/MacOS/OrvaneConsole", standin);
+  std::vector<ZipEntry> entries;
+  for (int i = 0; i < 5000; ++i) entries.emplace_back("t" + std::to_string(i) + ".png", "x");
+  ASSERT_TRUE(WriteZip(zip.string(), entries));
+  for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
+    SCOPED_TRACE(strsignal(sig));
+    fs::remove_all(out);
+    fs::create_directory(out);
+    const pid_t pid = ::fork();
+    if (pid == 0) {  // with the signals' default actions, whatever this test was started with
+      sigset_t none;
+      ::sigemptyset(&none);
+      ::sigprocmask(SIG_SETMASK, &none, nullptr);
+      for (int s : {SIGTERM, SIGHUP, SIGINT}) ::signal(s, SIG_DFL);
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, STDOUT_FILENO);
+      ::execl(standin.c_str(), standin.c_str(), "--unpack", zip.c_str(), out.c_str(),
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    const bool unpacking = WaitForFile(out, ".t");
+    if (unpacking) {
+      EXPECT_EQ(::kill(pid, sig), 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(unpacking);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+    EXPECT_EQ(Tree(out), std::set<std::string>{});
+  }
 }
 
 // --- Folder listings ------------------------------------------------------------
