@@ -15,7 +15,8 @@ namespace {
 
 // Waits for one of `signals` (blocked in every thread), removes the temporary files and new
 // folders between `before` and `after`, and ends the process by that signal.
-void WaitAndEnd(sigset_t signals, const std::function<void(int)>& before, const std::function<void(int)>& after) {
+void WaitAndEnd(sigset_t signals, const std::function<void(int)>& before,
+                const std::function<void(int)>& after) {
   int sig = 0;
   while (::sigwait(&signals, &sig) != 0) {}
   if (before) before(sig);

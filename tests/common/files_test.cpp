@@ -397,6 +397,10 @@ TEST(FilesTest, FoldersThisUserMakesAreUsedOutsideSharedFoldersWhateverOwnerTheF
     if (row.shownForeign && !root) continue;  // said at the end
     const std::string base = dir / row.folder;
     ASSERT_EQ(::mkdir(base.c_str(), 0700) | ::chmod(base.c_str(), row.mode), 0);
+    // What a killed run of this user left there shows the same owner, and is swept all the same.
+    const std::string left = base + "/" + Temporary("old", files::Origin(), EndedProcess());
+    ASSERT_EQ(::mkdir(left.c_str(), 0700), 0);
+    if (row.shownForeign) ASSERT_EQ(::chown(left.c_str(), 65534, 65534), 0);
     files::Folder folder, walked, used;
     ASSERT_EQ(Said(files::Folder::Open(base, &folder)), "ok");
     files::NewFolder made, usedMade, filled;

@@ -5,6 +5,7 @@
 // from working directories inside the tree, as this user and, as root, as another user.
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
@@ -504,3 +506,33 @@ TEST(WalkKernelTest, AsAnotherUserTheWalkIsRefusedWhereTheKernelIs) {
 }
 
 }  // namespace
+
+// A path hundreds of folders deep, and `..` back up through most of them, as the kernel takes it
+// with only a few descriptors to spare: the walk holds only its last folders open.
+TEST(WalkKernelTest, ADeepPathNeedsNoDescriptorPerFolder) {
+  scratch::Dir dir;
+  std::string deep = dir.path(), back = deep;
+  for (int i = 0; i < 300; ++i) deep += "/d";
+  back = deep;
+  for (int i = 0; i < 290; ++i) back += "/..";
+  std::error_code ec;
+  ASSERT_TRUE(std::filesystem::create_directories(deep, ec)) << ec.message();
+  const std::string got = scratch::InChild([&] {
+    const rlimit few = {64, 64};
+    if (::setrlimit(RLIMIT_NOFILE, &few) != 0) return std::string("no limit");
+    std::string said;
+    for (const std::string& path : {deep, back}) {
+      struct stat kernel;
+      const int fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      if (fd < 0 || ::fstat(fd, &kernel) != 0) return "the kernel: " + std::string(std::strerror(errno));
+      ::close(fd);
+      files::Folder folder;
+      const files::Result r = files::Folder::Open(path, &folder);
+      said += !r.ok()                                   ? r.Text() + "\n"
+              : folder.Status().st_ino == kernel.st_ino ? std::string("same\n")
+                                                        : std::string("another folder\n");
+    }
+    return said;
+  });
+  EXPECT_EQ(got, "same\nsame\n");
+}
