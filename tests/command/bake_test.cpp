@@ -19,6 +19,7 @@
 #include "material/customorvanematerial.h"
 #include "material/materialparams.h"
 #include "support/host_fixture.h"
+#include "support/scene_parts.h"
 #include "support/image_files.h"
 
 namespace {
@@ -32,14 +33,7 @@ class Bake : public HostTest {
     mat = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
     mat->SetName("wood");
     doc->InsertMaterial(mat);
-    quad = PolygonObject::Alloc(4, 1);
-    LVector* p = quad->GetPointW();
-    p[0] = LVector(-1, -1, 0);
-    p[1] = LVector(1, -1, 0);
-    p[2] = LVector(1, 1, 0);
-    p[3] = LVector(-1, 1, 0);
-    quad->GetPolygonW()[0] = CPolygon(0, 1, 2, 3);
-    quad->SetName("quad");
+    quad = NewQuad("quad");
     doc->InsertObject(quad, nullptr, nullptr);
     tag = TextureTag::Alloc();
     quad->InsertTag(tag);

@@ -34,6 +34,7 @@
 #include "material/customorvanematerial.h"
 #include "material/materialparams.h"
 #include "support/host_fixture.h"
+#include "support/scene_parts.h"
 #include "support/zip_writer.h"
 
 namespace fs = std::filesystem;
@@ -143,7 +144,7 @@ class Arrivals {
 struct Scene {
   BaseDocument* doc = BaseDocument::Alloc();
   BaseMaterial* mat = BaseMaterial::Alloc(ID_CUSTOMORVANEMATERIAL);
-  PolygonObject* quad = PolygonObject::Alloc(4, 1);
+  PolygonObject* quad = NewQuad("quad");
   TextureTag* tag = TextureTag::Alloc();
 
   Scene() {
@@ -155,13 +156,6 @@ struct Scene {
     mat->GetDataInstance()->SetBool(MAT_USE_ALBEDO, true);
     mat->GetDataInstance()->SetLong(MAT_BAKE_WIDTH, 8);
     mat->GetDataInstance()->SetLong(MAT_BAKE_HEIGHT, 8);
-    LVector* p = quad->GetPointW();
-    p[0] = LVector(-1, -1, 0);
-    p[1] = LVector(1, -1, 0);
-    p[2] = LVector(1, 1, 0);
-    p[3] = LVector(-1, 1, 0);
-    quad->GetPolygonW()[0] = CPolygon(0, 1, 2, 3);
-    quad->SetName("quad");
     doc->InsertObject(quad, nullptr, nullptr);
     quad->InsertTag(tag);
     tag->SetMaterial(mat);
@@ -175,14 +169,7 @@ struct Scene {
   Scene& operator=(const Scene&) = delete;
 
   // The render settings, added when missing.
-  BaseContainer* Settings() {
-    RenderData* rd = doc->GetActiveRenderData();
-    for (BaseVideoPost* vp = rd->GetFirstVideoPost(); vp; vp = vp->GetNext())
-      if (vp->GetType() == kRenderSettings) return vp->GetDataInstance();
-    BaseVideoPost* vp = BaseVideoPost::Alloc(kRenderSettings);
-    rd->InsertVideoPostLast(vp);
-    return vp->GetDataInstance();
-  }
+  BaseContainer* Settings() { return VideoPostSettings(doc, kRenderSettings); }
 };
 
 class LongLived : public HostTest {

@@ -31,6 +31,7 @@
 #include "main/instancesuppresser.h"
 #include "main/main.h"
 #include "support/host_fixture.h"
+#include "support/scene_parts.h"
 
 namespace fs = std::filesystem;
 
@@ -133,14 +134,7 @@ class QuickRenderTest : public HostTest {
   }
 
   // The render settings of the document, added when missing.
-  BaseContainer* Settings() {
-    RenderData* rd = doc->GetActiveRenderData();
-    for (BaseVideoPost* vp = rd->GetFirstVideoPost(); vp; vp = vp->GetNext())
-      if (vp->GetType() == kRenderSettings) return vp->GetDataInstance();
-    BaseVideoPost* vp = BaseVideoPost::Alloc(kRenderSettings);
-    rd->InsertVideoPostLast(vp);
-    return vp->GetDataInstance();
-  }
+  BaseContainer* Settings() { return VideoPostSettings(doc, kRenderSettings); }
 
   // Runs the export thread's work here and now.
   void RunExport() {

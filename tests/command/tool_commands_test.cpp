@@ -14,6 +14,7 @@
 #include "object/orvaneinstance.h"
 #include "object/orvaneinstanceids.h"
 #include "support/host_fixture.h"
+#include "support/scene_parts.h"
 
 namespace {
 
@@ -41,14 +42,7 @@ class ToolCommands : public HostTest {
     return last;
   }
   PolygonObject* AddQuad(BaseObject* parent, const char* name) {
-    PolygonObject* op = PolygonObject::Alloc(4, 1);
-    LVector* p = op->GetPointW();
-    p[0] = LVector(-1, -1, 0);
-    p[1] = LVector(1, -1, 0);
-    p[2] = LVector(1, 1, 0);
-    p[3] = LVector(-1, 1, 0);
-    op->GetPolygonW()[0] = CPolygon(0, 1, 2, 3);
-    op->SetName(name);
+    PolygonObject* op = NewQuad(name);
     doc->InsertObject(op, parent, nullptr);
     return op;
   }
