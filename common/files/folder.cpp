@@ -260,7 +260,7 @@ class Walker {
   int links_ = 0;
 };
 
-Result Folder::Open(const std::string& path, Folder* folder, Make make) {
+Result Folder::Open(const std::string& path, Folder* folder, Make make, bool linkLast) {
   // What the kernel refuses before it looks at any folder.
   if (path.empty()) return Result::System(ENOENT, path);
   if (path.size() >= PATH_MAX) return Result::System(ENAMETOOLONG, path);
@@ -268,7 +268,7 @@ Result Folder::Open(const std::string& path, Folder* folder, Make make) {
   if (path[0] != '/') {
     if (Result r = Walker::WorkingDirectory(&start); !r.ok()) return r;
   }
-  return Walker(make, true).Run(start, path, folder);
+  return Walker(make, linkLast).Run(start, path, folder);
 }
 
 Result Folder::Walk(const std::string& relative, Folder* folder, Make make, bool linkLast) const {

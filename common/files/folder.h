@@ -43,8 +43,10 @@ class Folder {
   Folder() = default;
 
   /// Walks `path` (absolute, or relative to the working directory) to the folder it names; `*folder`
-  /// is it, open. Folders made have mode 0777 less the umask.
-  static Result Open(const std::string& path, Folder* folder, Make make = Make::kNothing);
+  /// is it, open. Folders made have mode 0777 less the umask. With `linkLast` false the last name
+  /// must be a folder itself, not a link (ENOTDIR).
+  static Result Open(const std::string& path, Folder* folder, Make make = Make::kNothing,
+                     bool linkLast = true);
   /// Walks `relative` from this folder (an absolute path starts at the root) as `Open` does. With
   /// `linkLast` false the last name must be a folder itself, not a link (ENOTDIR).
   Result Walk(const std::string& relative, Folder* folder, Make make = Make::kNothing,

@@ -66,20 +66,23 @@ TemporaryFile& TemporaryFile::operator=(TemporaryFile&& other) noexcept {
 
 TemporaryFile::~TemporaryFile() { Discard(); }
 
-Result TemporaryFile::Write(const void* data, size_t size) {
+int WriteAll(int fd, const void* data, size_t size) {
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
-    const ssize_t n = ::write(fd_, p, size);
+    const ssize_t n = ::write(fd, p, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int error = n == 0 ? ENOSPC : errno;
-      Discard();
-      return Result::System(error, FinalPath());
-    }
+    if (n <= 0) return n == 0 ? ENOSPC : errno;
     p += n;
     size -= static_cast<size_t>(n);
   }
-  return Result();
+  return 0;
+}
+
+Result TemporaryFile::Write(const void* data, size_t size) {
+  const int error = WriteAll(fd_, data, size);
+  if (error == 0) return Result();
+  Discard();
+  return Result::System(error, FinalPath());
 }
 
 Result TemporaryFile::Commit(std::initializer_list<NewFolder*> keep) {

@@ -18,6 +18,10 @@
 
 namespace files {
 
+/// Writes all `size` bytes of `data` to `fd`, again after an interruption of the call: 0, or the
+/// `errno` value of the write that failed (ENOSPC for one that made no progress).
+int WriteAll(int fd, const void* data, size_t size);
+
 /// A new temporary file that takes the place of its target when committed (`Folder::CreateTemporary`).
 class TemporaryFile {
  public:

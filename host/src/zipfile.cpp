@@ -80,30 +80,6 @@ LONG WriteReason(int error, files::Result* system) {
   return WriteReason(files::Result::System(error), system);
 }
 
-// Writes all `size` bytes of `data` to `fd`; false with `errno` set.
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = ENOSPC;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Opens the folder `path`, whose last name must be a folder itself, not a link.
-files::Result OpenNoLinkLast(const std::string& path, files::Folder* folder) {
-  files::Place place;
-  const files::Result r = files::Locate(path, &place);
-  if (r.error() == EISDIR) return files::Folder::Open(path, folder);  // "/", or ends in "." or ".."
-  if (!r.ok()) return r;
-  return place.folder.Walk(place.name, folder, files::Folder::Make::kNothing, /*linkLast=*/false);
-}
-
 // One folder of an extraction, open: `made` when this extraction made it or a folder above it, so
 // that no one else has written there and a failed extraction removes it whole.
 struct Level {
@@ -131,7 +107,7 @@ class Folders {
     // The folder itself is never reached through a link at its name: the caller made it or names it.
     for (;;) {
       const files::Result r =
-          missing.empty() ? OpenNoLinkLast(at, &folder) : files::Folder::Open(at, &folder);
+          files::Folder::Open(at, &folder, files::Folder::Make::kNothing, /*linkLast=*/!missing.empty());
       if (r.ok()) break;
       const size_t slash = at.rfind('/');
       if (r.error() != ENOENT || at == "." || at == "/") return WriteReason(r, system);
@@ -223,7 +199,8 @@ LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd, files::Result* system)
     zip_int64_t n = zip_fread(in, buffer.data(), std::min<zip_uint64_t>(buffer.size(), left));
     if (n < 0) return ReasonOf(zip_error_code_zip(zip_file_get_error(in)));
     if (n == 0) return ZIPERROR_CORRUPT;
-    if (!WriteAll(fd, buffer.data(), static_cast<size_t>(n))) return WriteReason(errno, system);
+    if (const int error = files::WriteAll(fd, buffer.data(), static_cast<size_t>(n)))
+      return WriteReason(error, system);
     left -= static_cast<zip_uint64_t>(n);
   }
   // One byte more must be the end (where the checksum is checked).
