@@ -16,6 +16,7 @@
 #include <streambuf>
 #include <string>
 
+#include "files/temporary.h"
 #include "process/interrupt.h"
 
 namespace {
@@ -116,11 +117,7 @@ void BeforeRemoval(int) {
 void AfterRemoval(int sig) {
   const std::string line = std::string("corvane-host: interrupted by ") + SignalName(sig) +
                            "; the run's temporary files were removed\n";
-  for (size_t done = 0; done < line.size();) {
-    const ssize_t n = ::write(g_err >= 0 ? g_err : STDERR_FILENO, line.data() + done, line.size() - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
+  files::WriteAll(g_err >= 0 ? g_err : STDERR_FILENO, line.data(), line.size());
 }
 
 }  // namespace
