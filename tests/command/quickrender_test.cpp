@@ -51,8 +51,7 @@ std::mutex g_mutex;
 std::vector<Evaluation> g_evaluations;
 std::atomic<bool> g_block{false};
 std::atomic<bool> g_blocked{false};
-// A lock file the probe tries while it evaluates (none when empty), and what it found: how often
-// another open of it could not be locked, and how often it could.
+// A lock file the probe tries while it evaluates (none when empty): how often it was held, how often free.
 std::string g_lockFile;
 std::atomic<int> g_lockHeld{0}, g_lockFree{0};
 
@@ -389,120 +388,72 @@ TEST_F(QuickRenderTest, ScenePathAndOutputFollowTheRenderSettings) {
   }
 }
 
-// A folder of `length` bytes in `parent` (names of at most 200 bytes), made.
-std::string LongFolder(const std::string& parent, size_t length) {
-  std::string path = parent;
-  while (path.size() < length)
-    path += "/" + std::string(std::min<size_t>(200, length - path.size() - 1), 'd');
-  fs::create_directories(path);
-  return path;
-}
-
 TEST_F(QuickRenderTest, ARenderRunsOnlyInAnAbsoluteWritePathWhoseLockItHoldsAndOnPathsThatFit) {
-  const std::string quad = R"({"objects": [{"type": 5100, "name": "Quad", "polygons": [[0, 1, 2, 3]],
-      "points": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]]}]})";
-  // A path longer than the system takes (PATH_MAX - 1 bytes) can be reached one folder at a time,
-  // but no program can open it: the render names none in what it prints or hands on.
-  const std::string longPaths = work / "long";
-  const std::string noOtherUser = ::geteuid() != 0 ? "planting a file as another user needs root" : "";
+  // Its scene's path longer than a path may be; made one folder at a time.
+  std::string tooLong = work / "long";
+  while (tooLong.size() < 4080)
+    tooLong += "/" + std::string(std::min<size_t>(200, 4079 - tooLong.size()), 'd');
+  const std::string shared = work / "shared", lock = "/.quickrender.lock";
+  const auto notAbsolute = [](const std::string& w) {
+    return "The host's write path \"" + w + "\" is not an absolute path: no quickrender folder there.";
+  };
   const struct Row {
-    std::string what;
-    std::function<std::string()> writePath;  // prepares the write path and answers it
-    std::string document;
-    std::function<std::string(const std::string& w)> printed;  // the render's last line
-    bool launches;
-    std::function<void(const std::string& w)> after;  // what else holds afterwards
+    std::string what, writePath;
+    std::function<void()> prepare;
+    std::string printed;  // the render's last line
     bool asAnotherUser = false;
   } rows[] = {
-      {"no write path", [] { return std::string(); }, "{}",
-       [](const std::string&) {
-         return "The host's write path \"\" is not an absolute path: no quickrender folder there.";
-       },
-       false, [](const std::string&) { EXPECT_FALSE(fs::exists("relative")); }},
-      {"a relative write path", [] { return std::string("relative/write"); }, "{}",
-       [](const std::string&) {
-         return "The host's write path \"relative/write\" is not an absolute path: no quickrender folder "
-                "there.";
-       },
-       false, [](const std::string&) { EXPECT_FALSE(fs::exists("relative")); }},
-      {"a write path so long that the scene's path is longer than a path may be",
-       [&] { return LongFolder(longPaths, 4080); }, "{}",
-       [](const std::string& w) {
-         return "Not launching Orvane: the scene " + w +
-                "/quickrender/quickrender.ovs was not saved: File name too long.";
-       },
-       false, [](const std::string& w) { EXPECT_TRUE(FolderNames(w + "/quickrender").empty()); }},
-      {"a write path so long that the scene fits but its mesh's path does not",
-       [&] { return LongFolder(longPaths, 4060); }, quad,
-       [](const std::string& w) {
-         const std::string line = host::ConsoleLines().back(),
-                           start = "Not launching Orvane: the mesh file " + w +
-                                   "/quickrender/models.quickrender/mesh_",
-                           end = ".ovmesh was not written: File name too long; no scene was saved to " + w +
-                                 "/quickrender/quickrender.ovs.";
-         const bool named = line.size() > start.size() + end.size() && line.rfind(start, 0) == 0 &&
-                            line.compare(line.size() - end.size(), end.size(), end) == 0;
-         return named ? line : "a line naming the mesh file and the scene";
-       },
-       false, [](const std::string& w) { EXPECT_TRUE(FolderNames(w + "/quickrender").empty()); }},
+      {"no write path", "", nullptr, notAbsolute("")},
+      {"a relative write path", "relative/write", nullptr, notAbsolute("relative/write")},
+      {"a write path so long that the scene's path is longer than a path may be", tooLong,
+       [&] { fs::create_directories(tooLong); },
+       "Not launching Orvane: the scene " + tooLong +
+           "/quickrender/quickrender.ovs was not saved: File name too long."},
       {"this user's lock file that others may read is made the user's own and held while exporting",
+       write.path(),
        [&] {
-         std::ofstream(write / ".quickrender.lock");
-         EXPECT_EQ(::chmod((write / ".quickrender.lock").c_str(), 0644), 0);
-         g_lockFile = write / ".quickrender.lock";
-         return write.path();
+         g_lockFile = write.path() + lock;
+         std::ofstream{g_lockFile};
+         EXPECT_EQ(::chmod(g_lockFile.c_str(), 0644), 0);
        },
-       "{}", [](const std::string&) { return "Orvane executed..."; }, true,
-       [](const std::string& w) {
-         struct stat st = {};
-         EXPECT_EQ(::stat((w + "/.quickrender.lock").c_str(), &st), 0);
-         EXPECT_EQ(st.st_mode & 07777, 0600u);
-         EXPECT_GT(g_lockHeld.load(), 0);
-         EXPECT_EQ(g_lockFree.load(), 0);
-       }},
-      {"another user's lock file in a write path anyone may write to is refused, naming its owner",
+       "Orvane executed..."},
+      {"another user's lock file in a write path anyone may write to is refused, naming its owner", shared,
        [&] {
-         const std::string w = work / "shared";
-         fs::create_directory(w);
-         std::ofstream(w + "/.quickrender.lock");
-         EXPECT_EQ(::chmod(w.c_str(), 01777) | ::chown((w + "/.quickrender.lock").c_str(), 65534, 65534), 0);
-         return w;
+         fs::create_directory(shared);
+         std::ofstream{shared + lock};
+         EXPECT_EQ(::chmod(shared.c_str(), 01777) | ::chown((shared + lock).c_str(), 65534, 65534), 0);
        },
-       "{}",
-       [](const std::string& w) {
-         return "Cannot lock the write path: the file " + w + "/.quickrender.lock belongs to another user (" +
-                files::UserName(65534) + ").";
-       },
-       false, [](const std::string& w) { EXPECT_FALSE(fs::exists(w + "/quickrender")); }, true},
+       "Cannot lock the write path: the file " + shared + lock + " belongs to another user (" +
+           files::UserName(65534) + ").",
+       true},
   };
-  std::string leftOut;  // the rows that need another user where none can be had
+  std::string removed;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    if (row.asAnotherUser && !noOtherUser.empty()) {
-      leftOut += (leftOut.empty() ? "" : "; ") + row.what;
-      continue;
-    }
+    if (row.asAnotherUser && ::geteuid() != 0) GTEST_SKIP() << "planting a file as another user needs root";
     BaseDocument::Free(doc);
-    fs::remove(renderer / "launch.log");
     host::ClearConsole();
-    const std::string w = row.writePath();
-    host::SetStartupWritePath(w);
-    Open(row.document);
+    if (row.prepare) row.prepare();
+    host::SetStartupWritePath(row.writePath);
+    Open("{}");
     RunExport();
-    EXPECT_EQ(Console().back(), row.printed(w));
-    if (row.launches) {
-      EXPECT_EQ(Launched().size(), 4u);
-    } else {
+    EXPECT_EQ(Console().back(), row.printed);
+    const std::string folder = row.writePath + "/quickrender";
+    if (g_lockFile.empty()) {
       EXPECT_TRUE(SavedScenes().empty());
       EXPECT_FALSE(Printed("Launching Orvane..."));
+      EXPECT_TRUE(!fs::exists(folder) || fs::is_empty(folder));
+    } else {
+      struct stat st = {};
+      EXPECT_EQ(::stat(g_lockFile.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, 0600u);
+      EXPECT_GT(g_lockHeld.load(), 0);
+      EXPECT_EQ(g_lockFree.load(), 0);
+      g_lockFile.clear();
     }
-    row.after(w);
-    // Paths beyond what a path may be are removed one folder at a time.
-    std::string removed;
-    RunCommand("rm -rf " + longPaths, &removed);
-    g_lockFile.clear();
+    EXPECT_FALSE(fs::exists("relative"));
+    RunCommand("rm -rf " + work / "long", &removed);  // rm removes paths beyond what a path may be
   }
-  if (!leftOut.empty()) GTEST_SKIP() << noOtherUser << ": left out " << leftOut;
 }
 
 // The export dialog with a count of its timer calls.

@@ -6,13 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "c4d.h"
 #include "host_control.h"
-#include "host_document_file.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -82,31 +78,6 @@ TEST(BaseFileTest, WritesReplaceTheTargetOnlyWhenClosed) {
   EXPECT_EQ(Read(dir / "freed.bin"), "kept");
 }
 
-// The folder that a document loaded from `dir`/doc/doc.json holding `fields` lies in, and the
-// one its bake document (of a quad's texture tag) lies in; "" for one that could not be made.
-std::pair<std::string, std::string> LoadedFolders(const TempDir& dir, const std::string& fields) {
-  std::ofstream(dir / "doc/doc.json") << "{" + fields + R"("materials": [{"name": "M"}],
-    "objects": [{"type": 5100, "name": "Q", "points": [[0, 0, 0], [1, 0, 0], [1, 1, 0]],
-      "polygons": [[0, 1, 2]], "tags": [{"type": 5671}, {"type": 5616, "parameters": {"1010": {"material": "M"}}}]}]})";
-  std::string error;
-  BaseDocument* doc = host::LoadDocumentFile(dir / "doc/doc.json", &error);
-  if (!doc) return {error, ""};
-  BaseObject* quad = doc->GetFirstObject();
-  BaseContainer settings;
-  settings.SetBool(BAKE_TEX_COLOR, TRUE);
-  settings.SetLong(BAKE_TEX_WIDTH, 1);
-  settings.SetLong(BAKE_TEX_HEIGHT, 1);
-  BaseDocument* bake = InitBakeTexture(doc, static_cast<TextureTag*>(quad->GetTag(Ttexture)),
-                                       static_cast<UVWTag*>(quad->GetTag(Tuvw)), nullptr, settings);
-  std::pair<std::string, std::string> folders(host::ToUtf8(doc->GetDocumentPath().GetString()),
-                                              bake ? host::ToUtf8(bake->GetDocumentPath().GetString()) : "");
-  BaseDocument::Free(bake);
-  BaseDocument::Free(doc);
-  return folders;
-}
-
-// From a document file's folder as from a given one: a document loaded from a file lies in the
-// file's folder unless the file names another, and its bake document lies where it does.
 TEST(TexturePathTest, SearchesTheSuggestedFolderTheDocumentAndItsTexFolder) {
   TempDir dir;
   fs::create_directories(dir / "doc/tex");
@@ -118,8 +89,7 @@ TEST(TexturePathTest, SearchesTheSuggestedFolderTheDocumentAndItsTexFolder) {
   const struct {
     std::string file;
     std::string suggested;
-    std::string found;             // "" when not found
-    const char* fields = nullptr;  // the document's folder is that of doc/doc.json with these
+    std::string found;  // "" when not found
   } cases[] = {
       {"a.png", "", dir / "doc/a.png"},
       {"b.png", "", dir / "doc/tex/b.png"},
@@ -130,22 +100,14 @@ TEST(TexturePathTest, SearchesTheSuggestedFolderTheDocumentAndItsTexFolder) {
       {"c.png", "", ""},
       {"tex", "", ""},  // a folder is not a texture
       {"", "", ""},
-      {dir / "doc/b.png", "", dir / "doc/tex/b.png", ""},  // as the loader names a file beside it
-      {"a.png", "", dir / "doc/tex/a.png", R"("path": "tex", )"},
+      {dir / "doc/b.png", "", dir / "doc/tex/b.png"},  // as the loader names a file beside it
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.file + (c.fields ? std::string(" in a document with ") + c.fields : ""));
-    std::vector<std::string> folders = {dir / "doc"};
-    if (c.fields) {
-      const auto [loaded, baked] = LoadedFolders(dir, c.fields);
-      folders = {loaded, baked};
-    }
-    for (const std::string& folder : folders) {
-      Filename result("unchanged");
-      const bool found = GenerateTexturePath(F(folder), F(c.file), F(c.suggested), &result);
-      EXPECT_EQ(found, !c.found.empty()) << folder;
-      EXPECT_EQ(host::ToUtf8(result.GetString()), c.found.empty() ? "unchanged" : c.found) << folder;
-    }
+    SCOPED_TRACE(c.file);
+    Filename result("unchanged");
+    const bool found = GenerateTexturePath(F(dir / "doc"), F(c.file), F(c.suggested), &result);
+    EXPECT_EQ(found, !c.found.empty());
+    EXPECT_EQ(host::ToUtf8(result.GetString()), c.found.empty() ? "unchanged" : c.found);
   }
   EXPECT_FALSE(GenerateTexturePath(Filename(), Filename("a.png"), Filename(), nullptr));
 }

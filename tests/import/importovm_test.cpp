@@ -14,7 +14,6 @@
 #include "host_clock.h"
 #include "import/import_support.h"
 #include "support/zip_writer.h"
-#include "files/result.h"
 #include "files/sweep.h"
 
 namespace {
@@ -215,17 +214,6 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
     EXPECT_EQ(Console().back(), unpack("readme.povm", "cannot write: Permission denied"));
   }
   ::chmod((dir / "materials").c_str(), 0755);
-  // Another user's materials folder in a write path anyone may write to is refused and named with
-  // its owner (root plants it as user nobody).
-  if (::geteuid() == 0) {
-    ASSERT_EQ(::chmod(dir.path().c_str(), 01777) | ::chown((dir / "materials").c_str(), 65534, 65534), 0);
-    host::ClearConsole();
-    import.ImportFile(doc, Filename(String(dir / "readme.povm")));
-    EXPECT_EQ(Console().back(),
-              unpack("readme.povm", "cannot write: the folder " + dir / "materials" +
-                                        " belongs to another user (" + files::UserName(65534) + ")"));
-    ASSERT_EQ(::chown((dir / "materials").c_str(), 0, 0) | ::chmod(dir.path().c_str(), 0700), 0);
-  }
 }
 
 TEST_F(ImportTest, ACancelledChooserImportsNothingNotEvenThePreviousFile) {
