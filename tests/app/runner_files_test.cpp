@@ -184,6 +184,10 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        [&] { fs::create_directory(planted); plant(write + "/quickrender", planted); },
        render("renderer"), nullptr, 1,
        who + "the render failed: Quickrender dir could not be created: Permission denied.\n", "", "", true},
+      {"a save into another user's folder of a shared folder is refused before the import, naming it",
+       [&] { plant(write + "/theirs", ""); }, "import " + work / "one.povm" + " --save " + write + "/theirs/out.json",
+       nullptr, 1, who + write + "/theirs/out.json: cannot write the file: the folder " + write +
+           "/theirs belongs to another user (" + other + ")\n", "", "", true},
       {"another user's link at the materials folder is not followed",
        [&] { fs::create_directory(planted); fs::remove(write + "/materials"); plant(write + "/materials", planted); },
        "import " + work / "one.povm", nullptr, 1,
