@@ -4,8 +4,8 @@
 // sweep of temporaries left behind and an interrupted run.
 #include <fcntl.h>
 #include <sched.h>
-#include <sys/mount.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
@@ -16,7 +16,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -34,13 +33,10 @@
 
 namespace fs = std::filesystem;
 
-// Stand-ins for system calls, which take the place of the C library's for the module under test.
-// While set: `renameat2` refuses its flags as a FUSE or NFS mount does; `renameat` fails (EIO); a
-// folder that `mkdirat` makes shows another owner (nobody), as NFS with root squashed or a mount
-// with `uid=` shows what this user makes (root only: it takes a chown).
-static std::atomic<bool> g_refuseRenameFlags{false};
-static std::atomic<bool> g_failRename{false};
-static std::atomic<bool> g_madeFoldersForeign{false};
+// Stand-ins for the C library's calls, for the module under test. While set: `renameat2` refuses
+// its flags as a FUSE or NFS mount does; `renameat` fails (EIO); a folder `mkdirat` makes shows
+// another owner (nobody), as NFS with root squashed does (root only: it takes a chown).
+static std::atomic<bool> g_refuseRenameFlags{false}, g_failRename{false}, g_madeFoldersForeign{false};
 
 extern "C" int renameat2(int from, const char* fromName, int to, const char* toName, unsigned int flags) {
   if (flags != 0 && g_refuseRenameFlags) {
@@ -70,6 +66,8 @@ using scratch::Names;
 using scratch::ReadBack;
 using scratch::Said;
 
+const bool kRoot = ::geteuid() == 0;  // only root plants another user's files
+
 // The name of a temporary of `origin` and process `pid` ("" for the origin: the earlier form).
 std::string Temporary(const std::string& name, const std::string& origin, pid_t pid) {
   return "." + name + ".tmp-" + (origin.empty() ? "" : origin + "-") + std::to_string(pid) + "-Zq0rT5bWx2";
@@ -83,28 +81,34 @@ pid_t EndedProcess() {
   return child;
 }
 
-// Sets a file's times `seconds` into the past.
-void Age(const std::string& path, long seconds) {
-  const timeval then = {::time(nullptr) - seconds, 0}, times[2] = {then, then};
-  ASSERT_EQ(::utimes(path.c_str(), times), 0);
+// Gives `path` (a link itself, not what it leads to) to the user nobody.
+bool GiveAway(const std::string& path) { return ::lchown(path.c_str(), 65534, 65534) == 0; }
+
+// Makes the folder `path` with the mode `mode` (a shared folder: 01777).
+void Mkdir(const std::string& path, mode_t mode = 0700) {
+  fs::create_directories(path);
+  fs::permissions(path, fs::perms(mode));
+}
+
+// `text` with "{}" as `dir`.
+std::string With(std::string text, const std::string& dir) {
+  if (const size_t at = text.find("{}"); at != std::string::npos) text.replace(at, 2, dir);
+  return text;
+}
+
+// Walks to the folder of `path`'s last name and does `then` there with that name.
+files::Result At(const std::string& path,
+                 const std::function<files::Result(const files::Folder&, const std::string&)>& then) {
+  files::Place place;
+  const files::Result r = files::Locate(path, &place);
+  return r.ok() ? then(place.folder, place.name) : r;
 }
 
 // Writes `bytes` as the whole of `path` through its walk and a temporary.
 files::Result Write(const std::string& path, const std::string& bytes) {
-  files::Place place;
-  files::Result r = files::Locate(path, &place);
-  if (r.ok()) r = place.folder.WriteFile(place.name, bytes.data(), bytes.size());
-  return r;
-}
-
-// The paths below `dir` (relative to it) of every entry named `name`.
-std::set<std::string> Found(const std::string& dir, const std::string& name) {
-  std::set<std::string> found;
-  std::error_code error;
-  for (auto it = fs::recursive_directory_iterator(dir, error); !error && it != fs::end(it);
-       it.increment(error))
-    if (it->path().filename() == name) found.insert(fs::relative(it->path(), dir).string());
-  return found;
+  return At(path, [&](const files::Folder& f, const std::string& name) {
+    return f.WriteFile(name, bytes.data(), bytes.size());
+  });
 }
 
 TEST(FilesTest, NamesTellTheirOriginAndProcess) {
@@ -144,64 +148,59 @@ TEST(FilesTest, NamesTellTheirOriginAndProcess) {
 
   // A long target name is shortened to fit the folder; the file made carries this process.
   scratch::Dir dir;
-  files::Folder folder;
-  ASSERT_EQ(Said(files::Folder::Open(dir.path(), &folder)), "ok");
   const std::string longName(251, 'n');
   files::TemporaryFile file;
-  ASSERT_EQ(Said(folder.CreateTemporary(longName, &file)), "ok");
-  const std::set<std::string> made = Names(dir.path());
-  ASSERT_EQ(made.size(), 1u);
-  const files::NameInfo info = files::ReadName(*made.begin());
-  EXPECT_TRUE(info.temporary && info.local && info.pid == ::getpid()) << *made.begin();
+  ASSERT_EQ(Said(At(dir / longName, [&](const files::Folder& f,
+                                        const std::string& name) { return f.CreateTemporary(name, &file); })),
+            "ok");
+  const std::string made = *Names(dir.path()).begin();
+  const files::NameInfo info = files::ReadName(made);
+  EXPECT_TRUE(info.temporary && info.local && info.pid == ::getpid()) << made;
   EXPECT_EQ(Said(file.Commit()), "ok");
   EXPECT_EQ(Names(dir.path()), std::set<std::string>{longName});
 }
 
 TEST(FilesTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
   scratch::Dir dir;
-  // Devices and link loops at each writer's target are refused in the runner's tests.
-  const bool root = ::geteuid() == 0;  // another user's link needs root
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600) | ::mkdir((dir / "folder").c_str(), 0700), 0);
   std::ofstream(dir / "victim") << "victim";
-  // In a sticky folder that anyone may write to, another user's link is not followed.
-  fs::create_directory(dir / "shared");
-  fs::permissions(dir / "shared", fs::perms(01777));
+  // In a shared folder, another user's link is not followed.
+  Mkdir(dir / "shared", 01777);
   fs::create_symlink(dir / "victim", dir / "shared/planted");
-  ASSERT_TRUE(!root || ::lchown((dir / "shared/planted").c_str(), 65534, 65534) == 0);
-  const struct {
-    std::string target, said;
-  } refused[] = {
-      {"fifo", "EINVAL not regular: not a regular file"},
-      {"folder", "EISDIR: Is a directory"},
-      {"shared/planted", "EACCES: Permission denied"},  // another user's, when there is one (root)
-  };
-  for (const auto& row : refused) {
-    if (!root && row.target == "shared/planted") continue;  // said at the end
-    files::Place place;
-    ASSERT_EQ(Said(files::Locate(dir / row.target, &place)), "ok") << row.target;
+  ASSERT_TRUE(!kRoot || GiveAway(dir / "shared/planted"));
+  for (const auto& [target, said] : std::vector<std::pair<std::string, std::string>>{
+           {"fifo", "EINVAL not regular: not a regular file"},
+           {"folder", "EISDIR: Is a directory"},
+           {"shared/planted", kRoot ? "EACCES: Permission denied" : "ok"}}) {
     // Refused before any work (a save's target is checked first), when written, and when read.
-    files::Target target;
-    EXPECT_EQ(Said(place.folder.Follow(place.name, &target)), row.said) << row.target;
-    EXPECT_EQ(Said(place.folder.WriteFile(place.name, "x", 1)), row.said) << row.target;
     std::string bytes;
-    EXPECT_EQ(Said(place.folder.ReadFile(place.name, &bytes)), row.said) << row.target;
+    files::Target found;
+    EXPECT_EQ(Said(At(dir / target, [&](const files::Folder& f,
+                                        const std::string& name) { return f.Follow(name, &found); })),
+              said)
+        << target;
+    if (said == "ok") continue;  // this user's own link
+    EXPECT_EQ(Said(Write(dir / target, "x")), said) << target;
+    EXPECT_EQ(Said(At(dir / target, [&](const files::Folder& f,
+                                        const std::string& name) { return f.ReadFile(name, &bytes); })),
+              said)
+        << target;
   }
   EXPECT_TRUE(fs::is_fifo(dir / "fifo") && fs::is_empty(dir / "folder"));
   EXPECT_EQ(ReadBack(dir / "victim"), "victim");
 
   // Links are followed, relative ones from the link's folder, and stay; a dangling one makes its
   // file. Under umask 077 a new file is 0600 and a replaced one keeps its permission bits, never
-  // set-user-ID, set-group-ID or sticky.
-  fs::create_directory(dir / "folder/sub");
-  for (const char* name : {"real", "setuid", "theirs"})
-    std::ofstream(dir / ("folder/sub/" + std::string(name))) << "old";
-  std::ofstream(dir / "shared/left") << "old";  // planted in the shared folder by another user (root)
-  ASSERT_TRUE(!root || (::chown((dir / "folder/sub/theirs").c_str(), 65534, 65534) |
-                        ::chown((dir / "shared/left").c_str(), 65534, 65534)) == 0);
-  ASSERT_EQ(::chmod((dir / "shared/left").c_str(), 0666), 0);
-  ASSERT_EQ(
-      ::chmod((dir / "folder/sub/real").c_str(), 0640) | ::chmod((dir / "folder/sub/setuid").c_str(), 06755),
-      0);
+  // set-user-ID, set-group-ID or sticky; another user's planted in a shared folder hands on neither
+  // its mode nor its owner, and elsewhere keeps its owner where this user may give it.
+  fs::create_directories(dir / "folder/sub");
+  for (const char* name : {"folder/sub/real", "folder/sub/setuid", "folder/sub/theirs", "shared/left"})
+    std::ofstream(dir / name) << "old";
+  ASSERT_TRUE(!kRoot || (GiveAway(dir / "folder/sub/theirs") && GiveAway(dir / "shared/left")));
+  ASSERT_EQ(::chmod((dir / "shared/left").c_str(), 0666) | ::chmod((dir / "folder/sub/real").c_str(), 0640) |
+                ::chmod((dir / "folder/sub/setuid").c_str(), 06755) |
+                ::chmod((dir / "folder/sub/theirs").c_str(), 0644),
+            0);
   fs::create_symlink("sub/real", dir / "folder/inner");
   fs::create_symlink("folder/inner", dir / "outer");
   fs::create_symlink("folder/sub/new", dir / "dangling");
@@ -216,307 +215,247 @@ TEST(FilesTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
   EXPECT_EQ(ReadBack(dir / "folder/sub/real") + "," + ReadBack(dir / "folder/sub/new") + "," +
                 ReadBack(dir / "victim"),
             "outer,dangling,shared/mine");
-  // There, another user's file hands on neither its mode nor its owner.
-  const std::pair<const char*, int> modes[] = {{"folder/sub/real", 0640},
-                                               {"folder/sub/new", 0600},
-                                               {"folder/sub/setuid", 0755},
-                                               {"shared/left", root ? 0600 : 0666}};
-  for (const auto& [file, mode] : modes) {
-    struct stat st;
-    ASSERT_EQ(::stat((dir / file).c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, static_cast<mode_t>(mode)) << file;
-  }
-  // A replaced file keeps its owner and group where this user may give them.
-  struct stat theirs, left;
-  ASSERT_EQ(
-      ::stat((dir / "folder/sub/theirs").c_str(), &theirs) | ::stat((dir / "shared/left").c_str(), &left), 0);
-  EXPECT_EQ(theirs.st_uid, root ? 65534u : ::geteuid());
-  EXPECT_EQ(left.st_uid, ::geteuid());
   EXPECT_EQ(Names(dir / "folder/sub"), (std::set<std::string>{"real", "new", "setuid", "theirs"}));
-  if (!root) GTEST_SKIP() << "the row of another user's link needs root to plant it";
+  const struct {
+    const char* file;
+    mode_t mode;
+    uid_t owner;
+  } kept[] = {{"folder/sub/real", 0640, ::geteuid()},
+              {"folder/sub/new", 0600, ::geteuid()},
+              {"folder/sub/setuid", 0755, ::geteuid()},
+              {"folder/sub/theirs", 0644, kRoot ? 65534 : ::geteuid()},
+              {"shared/left", mode_t(kRoot ? 0600 : 0666), ::geteuid()}};
+  for (const auto& row : kept) {
+    struct stat st;
+    ASSERT_EQ(::stat((dir / row.file).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, row.mode) << row.file;
+    EXPECT_EQ(st.st_uid, row.owner) << row.file;
+  }
 }
 
 // Every operation walks its path once through open folders: links of every kind lead to the folder
-// they name (`..` after a link to the parent of where the link led), loops end, and in a sticky
-// folder only this user's or the folder's owner's links are followed, whatever the operation.
+// they name (`..` after a link to the parent of where the link led), loops end, and in a shared
+// folder only this user's or the folder's owner's links and folders are used.
 TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolders) {
   scratch::Dir dir;
-  const pid_t ended = EndedProcess();
-  fs::create_directories(dir / "real/sub");
-  fs::create_directory(dir / "shared");
-  fs::permissions(dir / "shared", fs::perms(01777));
-  fs::create_directory_symlink(dir / "real", dir / "abs");
-  fs::create_directory_symlink("real", dir / "rel");
-  fs::create_directory_symlink("rel", dir / "chain");
-  fs::create_directory_symlink("real/sub/..", dir / "dotdot");
-  fs::create_directory_symlink("real/sub", dir / "down");  // "down/.." is real, not dir
-  fs::create_directory_symlink(dir / "real/sub", dir / "downabs");
-  fs::create_directory_symlink("loop2", dir / "loop");
-  fs::create_directory_symlink("loop", dir / "loop2");
-  fs::create_directory_symlink("../real", dir / "shared/mine");
-  fs::create_directory_symlink("../real", dir / "shared/theirs");
-  fs::create_directory_symlink("theirs", dir / "shared/hop");  // this user's, to another's
-  // Another user's folder in the shared folder, and a sticky folder shared by its group alone.
-  fs::create_directories(dir / "shared/nobodys/sub");
-  fs::create_directory(dir / "group");
-  fs::permissions(dir / "group", fs::perms(01770));
-  fs::create_directory_symlink("../real", dir / "group/theirs");
-  fs::create_directory(dir / "open");  // anyone may write there, sticky or not
-  fs::permissions(dir / "open", fs::perms(0777));
-  fs::create_directory_symlink("../real", dir / "open/theirs");
-  const bool root = ::geteuid() == 0;
-  ASSERT_TRUE(!root || (::lchown((dir / "shared/theirs").c_str(), 65534, 65534) |
-                        ::lchown((dir / "group/theirs").c_str(), 65534, 65534) |
-                        ::lchown((dir / "open/theirs").c_str(), 65534, 65534) |
-                        ::chown((dir / "shared/nobodys").c_str(), 65534, 65534)) == 0);
+  Mkdir(dir / "real/sub");
+  Mkdir(dir / "shared/nobodys/sub");
+  Mkdir(dir / "shared", 01777);
+  Mkdir(dir / "group", 01770);  // sticky, shared by its group alone
+  Mkdir(dir / "open", 0777);    // anyone may write there, sticky or not
+  for (const auto& [link, target] :
+       std::vector<std::pair<std::string, std::string>>{{"abs", dir / "real"},
+                                                        {"rel", "real"},
+                                                        {"chain", "rel"},
+                                                        {"dotdot", "real/sub/.."},
+                                                        {"down", "real/sub"},
+                                                        {"downabs", dir / "real/sub"},
+                                                        {"loop", "loop2"},
+                                                        {"loop2", "loop"},
+                                                        {"shared/mine", "../real"},
+                                                        {"shared/theirs", "../real"},
+                                                        {"shared/hop", "theirs"},
+                                                        {"group/theirs", "../real"},
+                                                        {"open/theirs", "../real"}})
+    fs::create_directory_symlink(target, dir / link);
+  ASSERT_TRUE(!kRoot || (GiveAway(dir / "shared/theirs") && GiveAway(dir / "group/theirs") &&
+                         GiveAway(dir / "open/theirs") && GiveAway(dir / "shared/nobodys")));
   // What is read: real/r, and a decoy where a walk of the text alone would take "down/..".
   std::ofstream(dir / "real/r") << "real";
   std::ofstream(dir / "r") << "decoy";
-  const std::string stale = ".s.tmp-" + files::Origin() + "-" + std::to_string(ended) + "-Zq0rT5bWx2";
+  const std::string stale = Temporary("s", files::Origin(), EndedProcess());
   // Each operation in the folder `path` names, each walking the path itself.
   const auto operations = [&](const std::string& path) {
-    std::vector<std::string> got;
-    files::Place place;
-    got.push_back(Said(Write(path + "/f", "f")));
-    files::Result r = files::Locate(path + "/made", &place);
     files::Folder used;
-    if (r.ok()) r = place.folder.UseFolder(place.name, &used);
-    got.push_back(Said(r));
-    {
-      files::NewFolder made;
-      r = files::Locate(path + "/t", &place);
-      if (r.ok()) r = place.folder.MakeTemporaryFolder(place.name, &made);
-      if (r.ok()) r = made.Commit("t");
-      got.push_back(Said(r));
-    }
-    std::ofstream(dir / "real/t/x") << "x";
-    r = files::Locate(path + "/t", &place);
-    if (r.ok()) r = place.folder.RenewFolder(place.name, &used);
-    got.push_back(Said(r));
-    std::ofstream(dir / ("real/" + stale)) << "left";
-    files::Folder swept;
-    r = files::Folder::Open(path, &swept);
-    const int removed = r.ok() ? swept.Sweep() : 0;  // a sweep says only how many
-    got.push_back(r.ok() && removed != 1 ? "swept " + std::to_string(removed) : Said(r));
-    {
-      // A name that is taken is not replaced.
-      files::NewFolder again;
-      r = files::Locate(path + "/t", &place);
-      if (r.ok()) r = place.folder.MakeTemporaryFolder(place.name, &again);
-      if (r.ok()) r = again.Commit("t");
-      got.push_back(Said(r));
-    }
+    files::NewFolder made, again;
     std::string bytes;
-    r = files::Locate(path + "/r", &place);
-    if (r.ok()) r = place.folder.ReadFile(place.name, &bytes);
+    std::vector<std::string> got = {
+        Said(Write(path + "/f", "f")),
+        Said(At(path + "/made",
+                [&](const files::Folder& f, const std::string& name) { return f.UseFolder(name, &used); })),
+        Said(At(path + "/t", [&](const files::Folder& f, const std::string& name) {
+          const files::Result r = f.MakeTemporaryFolder(name, &made);
+          return r.ok() ? made.Commit("t") : r;
+        }))};
+    std::ofstream(dir / "real/t/x") << "x";
+    got.push_back(Said(At(path + "/t", [&](const files::Folder& f, const std::string& name) {
+      return f.RenewFolder(name, &used);
+    })));
+    std::ofstream(dir / ("real/" + stale)) << "left";
+    files::Result r = files::Folder::Open(path, &used);
+    const int swept = r.ok() ? used.Sweep() : 0;  // a sweep says only how many
+    got.push_back(r.ok() && swept != 1 ? "swept " + std::to_string(swept) : Said(r));
+    // A name that is taken is not replaced.
+    got.push_back(Said(At(path + "/t", [&](const files::Folder& f, const std::string& name) {
+      const files::Result r = f.MakeTemporaryFolder(name, &again);
+      return r.ok() ? again.Commit("t") : r;
+    })));
+    r = At(path + "/r",
+           [&](const files::Folder& f, const std::string& name) { return f.ReadFile(name, &bytes); });
     got.push_back(r.ok() && bytes != "real" ? "read " + bytes : Said(r));
     return got;
   };
-  const std::string nobodys =
-      "EACCES foreign folder: the folder {}shared/nobodys belongs to another user (nobody)";
+  const std::string refused = "EACCES: Permission denied", loop = "ELOOP: Too many levels of symbolic links";
   const struct {
-    std::string path;
-    std::string said;  // of every operation ("{}" stands for where the path starts)
-    bool anotherUser = false;
+    std::string path, said;  // of every operation
+    bool anotherUser;
   } rows[] = {
-      {"real", "ok"},
-      {"abs", "ok"},          // an absolute link
-      {"rel", "ok"},          // a relative one
-      {"chain", "ok"},        // a link to a link
-      {"dotdot", "ok"},       // a link whose target goes back up
-      {"real/sub/..", "ok"},  // back up in the path itself
-      {"down/..", "ok"},      // back up after a relative link: from where it led
-      {"downabs/..", "ok"},   // and after an absolute one
-      {"shared/../real", "ok"},
-      {"shared/mine", "ok"},  // this user's link in a shared folder
-      {"loop", "ELOOP: Too many levels of symbolic links"},
-      {"loop2/x", "ELOOP: Too many levels of symbolic links"},
-      {"shared/theirs", "EACCES: Permission denied", true},      // another user's link there
-      {"shared/theirs/sub", "EACCES: Permission denied", true},  // the same in the middle of a path
-      {"shared/hop", "EACCES: Permission denied", true},         // reached through a link of this user's
-      {"group/theirs", "EACCES: Permission denied", true},       // in a sticky folder its group may write to
-      {"open/theirs", "EACCES: Permission denied", true},        // in a folder anyone may write to
-      {"shared/nobodys/sub", nobodys, true},                     // another user's folder there
+      {"real", "ok", false},
+      {"abs", "ok", false},
+      {"rel", "ok", false},
+      {"chain", "ok", false},        // a link to a link
+      {"dotdot", "ok", false},       // a link whose target goes back up
+      {"real/sub/..", "ok", false},  // back up in the path itself
+      {"down/..", "ok", false},      // back up after a relative link: from where it led
+      {"downabs/..", "ok", false},   // and after an absolute one
+      {"shared/../real", "ok", false},
+      {"shared/mine", "ok", false},  // this user's link in a shared folder
+      {"loop", loop, false},
+      {"loop2/x", loop, false},
+      {"shared/theirs", refused, true},      // another user's link there
+      {"shared/theirs/sub", refused, true},  // the same in the middle of a path
+      {"shared/hop", refused, true},         // reached through a link of this user's
+      {"group/theirs", refused, true},       // in a sticky folder its group may write to
+      {"open/theirs", refused, true},        // in a folder anyone may write to
+      {"shared/nobodys/sub",
+       "EACCES foreign folder: the folder {}/shared/nobodys belongs to another user (nobody)", true},
   };
-  // Each row from the root and from the working directory, on a file system that takes
-  // renameat2's flags, then on one that refuses them.
+  // On a file system that takes renameat2's flags, then on one that refuses them.
   for (const auto& row : rows)
-    for (const bool relative : {false, true})
-      for (const bool refuseFlags : {false, true}) {
-        if (row.anotherUser && !root) continue;  // said at the end
-        const std::string start = relative ? "" : dir.path() + "/";
-        std::string said = row.said;
-        if (const size_t at = said.find("{}"); at != std::string::npos) said.replace(at, 2, start);
-        const std::string where =
-            row.path + (relative ? " relative" : "") + (refuseFlags ? " refused flags" : "");
-        fs::remove_all(dir / "real/t");
-        g_refuseRenameFlags = refuseFlags;
-        std::vector<std::string> got;
-        {
-          scratch::StandIn standing(dir.path());
-          ASSERT_TRUE(standing.ok());
-          got = operations(start + row.path);
-        }
-        g_refuseRenameFlags = false;
-        const bool done = said == "ok";
-        EXPECT_EQ(got, (std::vector<std::string>{said, said, said, said, said,
-                                                 done ? "EEXIST: File exists" : said, said}))
-            << where;
-        const std::set<std::string> real = done ? std::set<std::string>{"sub", "f", "made", "t", "r"}
-                                                : std::set<std::string>{"sub", "r", stale};
-        EXPECT_EQ(Names(dir / "real"), real) << where;
-        std::error_code error;
-        if (done) {
-          EXPECT_TRUE(fs::is_empty(dir / "real/t", error) && !error) << where;
-        }
-        EXPECT_EQ(ReadBack(dir / "r"), "decoy") << where;
-        for (const char* name : {"f", "made", "t", stale.c_str()})
-          fs::remove_all(dir / ("real/" + std::string(name)));
-      }
-  if (!root) GTEST_SKIP() << "rows with another user's links need root to plant them";
+    for (const bool refuseFlags : {false, true}) {
+      if (row.anotherUser && !kRoot) continue;
+      const std::string where = row.path + (refuseFlags ? ", flags refused" : ""),
+                        said = With(row.said, dir.path());
+      const bool done = said == "ok";
+      g_refuseRenameFlags = refuseFlags;
+      EXPECT_EQ(
+          operations(dir / row.path),
+          (std::vector<std::string>{said, said, said, said, said, done ? "EEXIST: File exists" : said, said}))
+          << where;
+      g_refuseRenameFlags = false;
+      EXPECT_EQ(Names(dir / "real"), (done ? std::set<std::string>{"sub", "f", "made", "t", "r"}
+                                           : std::set<std::string>{"sub", "r", stale}))
+          << where;
+      EXPECT_TRUE(!done || fs::is_empty(dir / "real/t")) << where;
+      EXPECT_EQ(ReadBack(dir / "r"), "decoy") << where;
+      for (const std::string& name : std::vector<std::string>{"f", "made", "t", stale})
+        fs::remove_all(dir / ("real/" + name));
+    }
 }
 
 // A file system may show another owner for what this user makes (NFS with root squashed, a mount
-// with `uid=`). Outside shared folders that is no reason to refuse a folder; in a shared one a
-// folder made there that is not this user's is refused, named with its owner.
+// with `uid=`). Outside shared folders that is no reason to refuse a folder, and what a killed run
+// left there is swept all the same; in a shared one a folder made there that is not this user's is
+// refused, named with its owner.
 TEST(FilesTest, FoldersThisUserMakesAreUsedOutsideSharedFoldersWhateverOwnerTheFileSystemShows) {
   scratch::Dir dir;
-  const bool root = ::geteuid() == 0;  // the stand-in for such a file system chowns
-  const struct {
-    std::string folder;
-    mode_t mode;
-    bool shownForeign;
-    bool refused;
-  } rows[] = {
-      {"own", 0755, false, false},
-      {"own-shown-foreign", 0755, true, false},
-      {"shared", 01777, false, false},
-      {"shared-shown-foreign", 01777, true, true},
-  };
-  for (const auto& row : rows) {
-    if (row.shownForeign && !root) continue;  // said at the end
-    const std::string base = dir / row.folder;
-    ASSERT_EQ(::mkdir(base.c_str(), 0700) | ::chmod(base.c_str(), row.mode), 0);
-    // What a killed run of this user left there shows the same owner, and is swept all the same.
-    const std::string left = base + "/" + Temporary("old", files::Origin(), EndedProcess());
-    ASSERT_EQ(::mkdir(left.c_str(), 0700), 0);
-    if (row.shownForeign) ASSERT_EQ(::chown(left.c_str(), 65534, 65534), 0);
-    files::Folder folder, walked, used;
-    ASSERT_EQ(Said(files::Folder::Open(base, &folder)), "ok");
-    files::NewFolder made, usedMade, filled;
-    g_madeFoldersForeign = row.shownForeign;
-    const std::vector<std::string> got = {
-        Said(files::Folder::Open(base + "/a/b", &walked, files::Folder::Make::kMissing)),
-        Said(files::Folder::Open(base + "/a/b", &walked)),  // and again, as the next run would
-        Said(folder.MakeFolder("m", &made)),
-        Said(folder.UseFolder("u", &used)),
-        Said(folder.UseFolder("v", &used, &usedMade)),
-        [&] {
-          files::Result r = folder.MakeTemporaryFolder("t", &filled);
-          return Said(r.ok() ? filled.Commit("t") : r);
-        }(),
-    };
-    g_madeFoldersForeign = false;
-    const auto refusal = [&](const std::string& name) {
-      return "EACCES foreign folder: the folder " + base + "/" + name + " belongs to another user (nobody)";
-    };
-    if (row.refused) {
-      EXPECT_EQ(got, (std::vector<std::string>{refusal("a"), refusal("a"), refusal("m"), refusal("u"),
-                                               refusal("v"), refusal(".t.tmp-*")}))
-          << row.folder;
-    } else {
-      EXPECT_EQ(got, std::vector<std::string>(got.size(), "ok")) << row.folder;
-      made.Keep();
-      usedMade.Keep();
-      EXPECT_EQ(Names(base), (std::set<std::string>{"a", "m", "u", "v", "t"})) << row.folder;
-      EXPECT_TRUE(fs::is_directory(base + "/a/b")) << row.folder;
+  for (const mode_t mode : {0755, 01777})
+    for (const bool shownForeign : {false, true}) {
+      if (shownForeign && !kRoot) continue;  // the stand-in for such a file system chowns
+      const std::string base =
+          dir / ((mode == 0755 ? "own" : "shared") + std::string(shownForeign ? "-shown" : ""));
+      Mkdir(base, mode);
+      const std::string left = base + "/" + Temporary("old", files::Origin(), EndedProcess());
+      ASSERT_TRUE(fs::create_directory(left) && (!shownForeign || GiveAway(left)));
+      files::Folder folder, walked, used;
+      ASSERT_EQ(Said(files::Folder::Open(base, &folder)), "ok");
+      files::NewFolder made, usedMade, filled;
+      g_madeFoldersForeign = shownForeign;
+      const std::vector<std::string> got = {
+          Said(files::Folder::Open(base + "/a/b", &walked, files::Folder::Make::kMissing)),
+          Said(files::Folder::Open(base + "/a/b", &walked)),  // and again, as the next run would
+          Said(folder.MakeFolder("m", &made)),
+          Said(folder.UseFolder("u", &used)),
+          Said(folder.UseFolder("v", &used, &usedMade)),
+          [&] {
+            const files::Result r = folder.MakeTemporaryFolder("t", &filled);
+            return Said(r.ok() ? filled.Commit("t") : r);
+          }(),
+      };
+      g_madeFoldersForeign = false;
+      std::vector<std::string> said(got.size(), "ok");
+      if (shownForeign && mode == 01777) {
+        said.clear();
+        for (const char* name : {"a", "a", "m", "u", "v", ".t.tmp-*"})
+          said.push_back("EACCES foreign folder: the folder " + base + "/" + name +
+                         " belongs to another user (nobody)");
+      } else {
+        made.Keep();
+        usedMade.Keep();
+        EXPECT_EQ(Names(base), (std::set<std::string>{"a", "m", "u", "v", "t"})) << base;
+        EXPECT_TRUE(fs::is_directory(base + "/a/b")) << base;
+      }
+      EXPECT_EQ(got, said) << base;
     }
-  }
-  if (!root) GTEST_SKIP() << "rows of a file system that shows another owner need root to chown";
+  if (!kRoot) GTEST_SKIP() << "rows of a file system that shows another owner need root to chown";
 }
 
 // A relative path starts at the working directory itself, whatever is now at its path and whether
 // or not the folders above it can be searched.
 TEST(FilesTest, RelativePathsStartAtTheWorkingDirectoryItself) {
-  const bool root = ::geteuid() == 0;
   const struct {
     const char* why;
-    std::function<void(const scratch::Dir&)> tree;
-    std::string cwd;                                       // where the child stands, in the tree
-    std::function<std::string(const scratch::Dir&)> then;  // done after it went there: "" or why not
-    bool rootOnly, asNobody;                               // needs root; drops root's privileges after `then`
-    std::string path, said, landed;                        // the file written, how, and where it lands
+    // Makes the tree, stands in it and does what the row does next (in a child): "" or why not.
+    std::function<std::string(const scratch::Dir&)> setUp;
+    bool rootOnly, asNobody;
+    std::string path, said, landed;  // the file written, how, and where it lands
   } rows[] = {
       {"the working directory renamed away and a new folder made at its name",
-       [](const scratch::Dir& dir) { fs::create_directories(dir / "d/sub"); }, "d",
        [](const scratch::Dir& dir) {
+         Mkdir(dir / "d/sub");
+         if (::chdir((dir / "d").c_str()) != 0) return "no chdir";
          fs::rename(dir / "d", dir / "moved");
-         fs::create_directories(dir / "d/sub");
-         return std::string();
+         Mkdir(dir / "d/sub");
+         return "";
        },
        false, false, "sub/out", "ok", "moved/sub/out"},
       {"another folder mounted over the working directory",
        [](const scratch::Dir& dir) {
-         fs::create_directories(dir / "d/sub");
-         fs::create_directories(dir / "over/sub");
-       },
-       "d",
-       [](const scratch::Dir& dir) {
+         Mkdir(dir / "d/sub");
+         Mkdir(dir / "over/sub");
+         if (::chdir((dir / "d").c_str()) != 0) return "no chdir";
          // In a mount namespace of the child's own.
          if (::unshare(CLONE_NEWNS) != 0 ||
              ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
              ::mount((dir / "over").c_str(), (dir / "d").c_str(), nullptr, MS_BIND, nullptr) != 0)
-           return std::string("cannot mount");
-         return std::string();
+           return "cannot mount";
+         return "";
        },
        true, false, "sub/out", "ok", "d/sub/out"},
-      {"`..` after a link",
-       [](const scratch::Dir& dir) {
-         fs::create_directories(dir / "d");
-         fs::create_directories(dir / "p2/x");
-         fs::create_directory_symlink("../p2/x", dir / "d/L");
-       },
-       "d", nullptr, false, false, "L/../out", "ok", "p2/out"},
       {"standing in a folder anyone may write to, below one this user cannot search",
        [](const scratch::Dir& dir) {
-         fs::create_directories(dir / "locked/open");
-         fs::permissions(dir / "locked", fs::perms(0700));
-         fs::permissions(dir / "locked/open", fs::perms(0777));
+         Mkdir(dir / "locked/open", 0777);
+         return ::chdir((dir / "locked/open").c_str()) == 0 ? "" : "no chdir";
        },
-       "locked/open", nullptr, true, true, "out", "ok", "locked/open/out"},
+       true, true, "out", "ok", "locked/open/out"},
       {"standing in another user's folder in a shared folder",
        [](const scratch::Dir& dir) {
-         fs::create_directories(dir / "shared/nobodys/sub");
-         fs::permissions(dir / "shared", fs::perms(01777));
-         ASSERT_EQ(::chown((dir / "shared/nobodys").c_str(), 65534, 65534), 0);
+         Mkdir(dir / "shared/nobodys/sub");
+         Mkdir(dir / "shared", 01777);
+         return GiveAway(dir / "shared/nobodys") && ::chdir((dir / "shared/nobodys").c_str()) == 0
+                    ? ""
+                    : "no chdir";
        },
-       "shared/nobodys", nullptr, true, false, "sub/out",
+       true, false, "sub/out",
        "EACCES foreign folder: the folder {}/shared/nobodys belongs to another user (nobody)", ""},
   };
   std::string skipped;
   for (const auto& row : rows) {
-    if (row.rootOnly && !root) {
-      skipped += std::string(skipped.empty() ? "" : "; ") + row.why + ": needs root";
-      continue;
-    }
     scratch::Dir dir;
-    row.tree(dir);
-    std::string said = row.said;
-    if (const size_t at = said.find("{}"); at != std::string::npos) said.replace(at, 2, dir.path());
-    const std::string got = scratch::InChild([&] {
-      if (::chdir((dir / row.cwd).c_str()) != 0) return std::string("no chdir");
-      if (row.then)
-        if (const std::string why = row.then(dir); !why.empty()) return why;
+    const std::string got = row.rootOnly && !kRoot ? "needs root" : scratch::InChild([&] {
+      if (const std::string why = row.setUp(dir); !why.empty()) return why;
       if (row.asNobody && !scratch::BecomeNobody()) return std::string("not nobody");
       return Said(Write(row.path, "out"));
     });
-    if (got == "cannot mount") {
-      skipped += std::string(skipped.empty() ? "" : "; ") + row.why + ": " + got;
+    if (got == "needs root" || got == "cannot mount") {
+      skipped += std::string(row.why) + ": " + got + "; ";
       continue;
     }
-    EXPECT_EQ(got, said) << row.why;
-    EXPECT_EQ(Found(dir.path(), "out"),
-              row.landed.empty() ? std::set<std::string>{} : std::set<std::string>{row.landed})
+    EXPECT_EQ(got, With(row.said, dir.path())) << row.why;
+    std::set<std::string> landed;
+    for (auto it = fs::recursive_directory_iterator(dir.path()); it != fs::end(it); ++it)
+      if (it->path().filename() == "out") landed.insert(fs::relative(it->path(), dir.path()).string());
+    EXPECT_EQ(landed, row.landed.empty() ? std::set<std::string>{} : std::set<std::string>{row.landed})
         << row.why;
   }
   if (!skipped.empty()) GTEST_SKIP() << skipped;
@@ -526,41 +465,35 @@ TEST(FilesTest, RelativePathsStartAtTheWorkingDirectoryItself) {
 // name is free, and a commit that fails leaves nothing at that name: no placeholder, nothing renamed
 // over what is there.
 TEST(FilesTest, ACommittedFolderTakesOnlyAFreeNameAndAFailedCommitLeavesNothingThere) {
+  const std::string taken = "EEXIST: File exists";
   const struct {
     const char* why;
     std::function<void(const scratch::Dir&)> there;  // what is at the name "x" first
     bool failRename;
     std::string said;
   } rows[] = {
-      {"a free name", nullptr, false, "ok"},
-      {"a file", [](const scratch::Dir& dir) { std::ofstream(dir / "x") << "x"; }, false,
-       "EEXIST: File exists"},
-      {"an empty folder", [](const scratch::Dir& dir) { fs::create_directory(dir / "x"); }, false,
-       "EEXIST: File exists"},
+      {"a free name", [](const scratch::Dir&) {}, false, "ok"},
+      {"a file", [](const scratch::Dir& dir) { std::ofstream(dir / "x") << "x"; }, false, taken},
+      {"an empty folder", [](const scratch::Dir& dir) { Mkdir(dir / "x"); }, false, taken},
       {"a folder with a file",
-       [](const scratch::Dir& dir) {
-         fs::create_directory(dir / "x");
-         std::ofstream(dir / "x/in") << "in";
-       },
-       false, "EEXIST: File exists"},
+       [](const scratch::Dir& dir) { Mkdir(dir / "x"), std::ofstream(dir / "x/in") << "in"; }, false, taken},
       {"a link to an empty folder",
        [](const scratch::Dir& dir) {
-         fs::create_directory(dir / "elsewhere");
-         fs::create_directory_symlink("elsewhere", dir / "x");
+         Mkdir(dir / "elsewhere"), fs::create_directory_symlink("elsewhere", dir / "x");
        },
-       false, "EEXIST: File exists"},
+       false, taken},
       {"a dangling link", [](const scratch::Dir& dir) { fs::create_symlink("nowhere", dir / "x"); }, false,
-       "EEXIST: File exists"},
-      {"a free name, and the rename fails", nullptr, true, "EIO: Input/output error"},
+       taken},
+      {"a free name, and the rename fails", [](const scratch::Dir&) {}, true, "EIO: Input/output error"},
   };
   for (const auto& row : rows)
     for (const bool refuseFlags : {false, true}) {
       if (row.failRename && !refuseFlags) continue;  // renameat2 with its flag does not fail here
       const std::string where = std::string(row.why) + (refuseFlags ? ", flags refused" : "");
       scratch::Dir dir;
-      if (row.there) row.there(dir);
+      row.there(dir);
       const std::set<std::string> before = Names(dir.path());
-      struct stat was = {};
+      struct stat was = {}, is = {};
       ::lstat((dir / "x").c_str(), &was);
       files::Folder folder;
       ASSERT_EQ(Said(files::Folder::Open(dir.path(), &folder)), "ok");
@@ -576,111 +509,73 @@ TEST(FilesTest, ACommittedFolderTakesOnlyAFreeNameAndAFailedCommitLeavesNothingT
         EXPECT_EQ(made.IsOwned(), !r.ok()) << where;
         if (r.ok()) {
           EXPECT_EQ(ReadBack(dir / "x/inside"), "in") << where;
-          made.Keep();
         } else {
           // What was at the name is still there, as it was; the new folder waits under its
           // temporary's name.
           std::set<std::string> now = Names(dir.path());
-          EXPECT_EQ(now.size(), before.size() + 1) << where;
           for (const std::string& name : before) now.erase(name);
           EXPECT_TRUE(now.size() == 1 && files::ReadName(*now.begin()).temporary) << where;
-          struct stat is = {};
           ::lstat((dir / "x").c_str(), &is);
           EXPECT_TRUE(is.st_ino == was.st_ino && is.st_mode == was.st_mode) << where;
         }
       }
       // Once the object is gone, so is what it did not commit.
       EXPECT_EQ(Names(dir.path()), row.said == "ok" ? std::set<std::string>{"x"} : before) << where;
-      if (fs::exists(dir / "elsewhere")) {
-        EXPECT_TRUE(fs::is_empty(dir / "elsewhere")) << where;
-      }
+      EXPECT_TRUE(!fs::exists(dir / "elsewhere") || fs::is_empty(dir / "elsewhere")) << where;
     }
 }
 
 // Renders take turns on a lock file that no other user can hold: this user's own is made 0600 and
-// locked; another user's in a shared folder, a FIFO, a folder or a link at its name is refused
-// with the reason, never skipped.
+// locked; another user's in a shared folder, a FIFO or a link at its name is refused with the
+// reason, never skipped.
 TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
   scratch::Dir dir;
-  const bool root = ::geteuid() == 0;
-  fs::create_directory(dir / "shared");
-  fs::permissions(dir / "shared", fs::perms(01777));
-  fs::create_directory(dir / "private");
-  std::ofstream(dir / "mine") << "";
+  Mkdir(dir / "shared", 01777);
+  Mkdir(dir / "private");
   const struct {
-    const char* why;
-    std::string name;  // of the lock file
-    std::function<void(const std::string&)> plant;
-    bool anotherUser;
+    std::string name;  // of the lock file: "new", "file", "theirs", "fifo" or "link", in its folder
     std::string said;
   } rows[] = {
-      {"a new lock file", "private/new.lock", nullptr, false, "ok"},
-      {"this user's own, 0644", "private/open.lock",
-       [](const std::string& path) {
-         std::ofstream(path) << "";
-         ::chmod(path.c_str(), 0644);
-       },
-       false, "ok"},
-      {"this user's own in a shared folder, 0666", "shared/mine.lock",
-       [](const std::string& path) {
-         std::ofstream(path) << "";
-         ::chmod(path.c_str(), 0666);
-       },
-       false, "ok"},
-      // Outside shared folders another user's file is theirs to lock with this user: they take turns.
-      {"another user's outside shared folders", "private/theirs.lock",
-       [](const std::string& path) {
-         std::ofstream(path) << "";
-         ::chmod(path.c_str(), 0644);
-         ::chown(path.c_str(), 65534, 65534);
-       },
-       true, "ok"},
-      {"another user's in a shared folder", "shared/theirs.lock",
-       [](const std::string& path) {
-         std::ofstream(path) << "";
-         ::chmod(path.c_str(), 0666);
-         ::chown(path.c_str(), 65534, 65534);
-       },
-       true, "EACCES foreign file: the file {}/shared/theirs.lock belongs to another user (nobody)"},
-      {"a FIFO", "shared/fifo.lock", [](const std::string& path) { ::mkfifo(path.c_str(), 0600); }, false,
-       "EINVAL not regular: not a regular file"},
-      {"a folder", "private/folder.lock", [](const std::string& path) { ::mkdir(path.c_str(), 0700); }, false,
-       "EISDIR: Is a directory"},
-      {"a link to this user's file", "private/link.lock",
-       [&dir](const std::string& path) { ::symlink((dir / "mine").c_str(), path.c_str()); }, false,
-       "EACCES: Permission denied"},
-      {"a dangling link", "shared/dangling.lock",
-       [&dir](const std::string& path) { ::symlink((dir / "nowhere").c_str(), path.c_str()); }, false,
-       "EACCES: Permission denied"},
+      {"private/new.lock", "ok"},
+      {"private/file.lock", "ok"},    // this user's own, 0644
+      {"private/theirs.lock", "ok"},  // outside shared folders they take turns with its owner
+      {"shared/theirs.lock",
+       "EACCES foreign file: the file {}/shared/theirs.lock belongs to another user (nobody)"},
+      {"shared/fifo.lock", "EINVAL not regular: not a regular file"},
+      {"shared/link.lock", "EACCES: Permission denied"},  // a dangling one
   };
   for (const auto& row : rows) {
-    if (row.anotherUser && !root) continue;  // said at the end
-    const std::string path = dir / row.name;
-    if (row.plant) row.plant(path);
-    std::string said = row.said;
-    if (const size_t at = said.find("{}"); at != std::string::npos) said.replace(at, 2, dir.path());
-    files::Place place;
-    ASSERT_EQ(Said(files::Locate(path, &place)), "ok");
+    const std::string path = dir / row.name, said = With(row.said, dir.path());
+    const bool theirs = row.name.find("theirs") != std::string::npos;
+    if (theirs && !kRoot) continue;  // said at the end
+    if (row.name.find("fifo") != std::string::npos) {
+      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    } else if (row.name.find("link") != std::string::npos) {
+      fs::create_symlink(dir / "nowhere", path);
+    } else if (row.name.find("new") == std::string::npos) {
+      std::ofstream(path) << "";
+      ASSERT_TRUE(::chmod(path.c_str(), 0644) == 0 && (!theirs || GiveAway(path)));
+    }
     files::FileLock lock;
-    EXPECT_EQ(Said(place.folder.Lock(place.name, &lock)), said) << row.why;
-    EXPECT_EQ(lock.IsHeld(), said == "ok") << row.why;
+    EXPECT_EQ(
+        Said(At(path, [&](const files::Folder& f, const std::string& name) { return f.Lock(name, &lock); })),
+        said)
+        << row.name;
+    EXPECT_EQ(lock.IsHeld(), said == "ok") << row.name;
     if (said != "ok") continue;
-    // Held: nobody else gets it meanwhile. This user's own file is 0600, and another's is left as
-    // it was.
+    // Held: nobody else gets it meanwhile. This user's own file is 0600, another's is left as it was.
     const int other = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(other, 0) << row.why;
-    EXPECT_TRUE(::flock(other, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) << row.why;
+    EXPECT_TRUE(::flock(other, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) << row.name;
     lock.Release();
-    EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0) << row.why;
+    EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0) << row.name;
     ::close(other);
     struct stat st;
     ASSERT_EQ(::lstat(path.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISREG(st.st_mode)) << row.why;
-    EXPECT_EQ(st.st_mode & 07777, row.anotherUser ? 0644u : 0600u) << row.why;
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << row.name;
+    EXPECT_EQ(st.st_mode & 07777, theirs ? 0644u : 0600u) << row.name;
   }
   EXPECT_FALSE(fs::exists(dir / "nowhere"));
-  EXPECT_EQ(ReadBack(dir / "mine"), "");
-  if (!root) GTEST_SKIP() << "rows of another user's lock file need root to plant it";
+  if (!kRoot) GTEST_SKIP() << "rows of another user's lock file need root to plant it";
 }
 
 TEST(FilesTest, TheSweepRemovesOnlyTemporariesWhoseWriterIsCertainlyGone) {
@@ -708,39 +603,35 @@ TEST(FilesTest, TheSweepRemovesOnlyTemporariesWhoseWriterIsCertainlyGone) {
   std::set<std::string> kept{Temporary("fifo", self, ended), Temporary("link", self, ended)};
   ASSERT_EQ(::mkfifo((dir / Temporary("fifo", self, ended)).c_str(), 0600), 0);
   fs::create_directory_symlink(dir / "victim", dir / Temporary("link", self, ended));
-  fs::create_directories(dir / "victim");
+  Mkdir(dir / "victim");
   std::ofstream(dir / "victim/kept") << "kept";
   kept.insert("victim");
-  fs::create_directories(dir / (Temporary("folder", self, ended) + "/inner"));
+  Mkdir(dir / (Temporary("folder", self, ended) + "/inner"));
   fs::create_directory_symlink(dir / "victim", dir / (Temporary("folder", self, ended) + "/inner/link"));
   for (const auto& row : rows) {
     std::ofstream(dir / row.name) << "left";
-    if (row.age > 0) Age(dir / row.name, row.age);
+    const timeval then = {::time(nullptr) - row.age, 0}, times[2] = {then, then};
+    ASSERT_EQ(::utimes((dir / row.name).c_str(), times), 0);
     if (!row.removed) kept.insert(row.name);
   }
 
   // The first temporary this process makes in the folder sweeps it; a later one does not look again.
   files::Folder folder;
   ASSERT_EQ(Said(files::Folder::Open(dir.path(), &folder)), "ok");
-  {
-    files::TemporaryFile file;
-    ASSERT_EQ(Said(folder.CreateTemporary("a", &file)), "ok");
-    ASSERT_EQ(Said(file.Commit()), "ok");
-  }
+  files::TemporaryFile first, second;
+  ASSERT_EQ(Said(folder.CreateTemporary("a", &first)), "ok");
+  ASSERT_EQ(Said(first.Commit()), "ok");
   kept.insert("a");
   EXPECT_EQ(Names(dir.path()), kept);
   EXPECT_EQ(ReadBack(dir / "victim/kept"), "kept");
   std::ofstream(dir / rows[0].name) << "again";
-  {
-    files::TemporaryFile file;
-    ASSERT_EQ(Said(folder.CreateTemporary("a", &file)), "ok");
-    file.Discard();
-  }
+  ASSERT_EQ(Said(folder.CreateTemporary("a", &second)), "ok");
+  second.Discard();
   EXPECT_TRUE(fs::exists(dir / rows[0].name));
   EXPECT_EQ(folder.Sweep(), 1);
 
   // Another user's process answers EPERM, which means it runs: its file stays.
-  if (::geteuid() != 0) GTEST_SKIP() << "the check as another user needs root to become one";
+  if (!kRoot) GTEST_SKIP() << "the check as another user needs root to become one";
   // Nor is what another user owns removed, whoever wrote it.
   const std::string parents = Temporary("parents", self, ::getpid()), roots = Temporary("roots", self, ended);
   std::ofstream(dir / parents) << "live";

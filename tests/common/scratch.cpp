@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -19,8 +18,8 @@ namespace scratch {
 
 namespace {
 
-/// Removes everything in the folder open as `fd`, however deep: each folder is made searchable
-/// first, and every name is taken from its open folder, so that no path grows too long.
+/// Removes everything in the folder open as `fd`, however deep, each folder made searchable first
+/// and every name taken from its open folder, so that no path grows too long.
 void Empty(int fd) {
   const int listed = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
@@ -35,40 +34,18 @@ void Empty(int fd) {
   ::closedir(dir);
   for (const std::string& name : names) {
     struct stat st;
-    if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
-      ::fchmodat(fd, name.c_str(), 0700, 0);
-      const int inner = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      if (inner >= 0) {
-        Empty(inner);
-        ::close(inner);
-      }
-      ::unlinkat(fd, name.c_str(), AT_REMOVEDIR);
-    } else {
+    if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) {
       ::unlinkat(fd, name.c_str(), 0);
+      continue;
     }
+    ::fchmodat(fd, name.c_str(), 0700, 0);
+    const int inner = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (inner >= 0) {
+      Empty(inner);
+      ::close(inner);
+    }
+    ::unlinkat(fd, name.c_str(), AT_REMOVEDIR);
   }
-}
-
-/// `text` with the part of every temporary's name after ".tmp-" (origin, pid and random part) as "*".
-std::string HideRandom(std::string text) {
-  const auto span = [&text](size_t at, const char* set) {
-    size_t end = at;
-    while (end < text.size() && std::strchr(set, text[end])) ++end;
-    return end - at;
-  };
-  static const char kHex[] = "0123456789abcdef", kDigits[] = "0123456789",
-                    kLetters[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-  for (size_t at = text.find(".tmp-"); at != std::string::npos; at = text.find(".tmp-", at + 1)) {
-    size_t end = at + 5;
-    if (span(end, kHex) != 12 || text[end + 12] != '-') continue;
-    end += 13;
-    const size_t digits = span(end, kDigits);
-    if (digits == 0 || text[end + digits] != '-') continue;
-    end += digits + 1;
-    if (span(end, kLetters) != 10) continue;
-    text.replace(at + 5, end + 10 - (at + 5), "*");
-  }
-  return text;
 }
 
 }  // namespace
@@ -91,9 +68,8 @@ Dir::~Dir() {
 }
 
 std::string ReadBack(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;
-  bytes << in.rdbuf();
+  bytes << std::ifstream(path, std::ios::binary).rdbuf();
   return bytes.str();
 }
 
@@ -107,17 +83,17 @@ std::set<std::string> Names(const std::string& folder) {
 
 std::string Said(const files::Result& result) {
   if (result.ok()) return "ok";
+  static const char* const kReasons[] = {
+      "", "", " not regular", " foreign folder", " foreign file", " interrupted"};
   const char* name = ::strerrorname_np(result.error());
-  std::string said = name ? name : std::to_string(result.error());
-  switch (result.reason()) {
-    case files::Reason::kNotRegularFile: said += " not regular"; break;
-    case files::Reason::kForeignFolder: said += " foreign folder"; break;
-    case files::Reason::kForeignFile: said += " foreign file"; break;
-    case files::Reason::kInterrupted: said += " interrupted"; break;
-    case files::Reason::kNone:
-    case files::Reason::kSystem: break;
+  std::string text = result.Text();
+  for (size_t at = text.find(".tmp-"); at != std::string::npos; at = text.find(".tmp-", at + 1)) {
+    const size_t end =
+        text.find_first_not_of("-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", at + 5);
+    text.replace(at + 5, (end == std::string::npos ? text.size() : end) - at - 5, "*");
   }
-  return said + ": " + HideRandom(result.Text());
+  return (name ? name : std::to_string(result.error())) + kReasons[static_cast<int>(result.reason())] + ": " +
+         text;
 }
 
 std::string InChild(const std::function<std::string()>& body) {
@@ -138,9 +114,8 @@ std::string InChild(const std::function<std::string()>& body) {
   std::string answer;
   char buffer[4096];
   for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) != 0;) {
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) break;
-    answer.append(buffer, static_cast<size_t>(n));
+    if (n < 0 && errno != EINTR) break;
+    if (n > 0) answer.append(buffer, static_cast<size_t>(n));
   }
   ::close(channel[0]);
   int status = -1;
@@ -151,16 +126,5 @@ std::string InChild(const std::function<std::string()>& body) {
 }
 
 bool BecomeNobody() { return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0; }
-
-StandIn::StandIn(const std::string& path) {
-  back_ = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-  ok_ = back_ >= 0 && ::chdir(path.c_str()) == 0;
-}
-
-StandIn::~StandIn() {
-  if (back_ < 0) return;
-  if (::fchdir(back_) != 0) std::abort();  // the rest of the tests would run elsewhere
-  ::close(back_);
-}
 
 }  // namespace scratch
