@@ -103,7 +103,7 @@ class Walker {
     if (!path.empty() && path[0] == '/') {
       if (Result r = Restart(); !r.ok()) return r;
     } else {
-      stack_.push_back(start);
+      Push(start);
     }
     Push(path, true);
     while (!rest_.empty()) {
@@ -171,7 +171,8 @@ class Walker {
     Folder root;
     if (Result r = OpenStart("/", "/", &root); !r.ok()) return r;
     stack_.clear();
-    stack_.push_back(std::move(root));
+    seen_.clear();
+    Push(std::move(root));
     return Result();
   }
 
@@ -200,16 +201,25 @@ class Walker {
         // Back to the folder this walk came from; one closed on the way is its parent again.
         Folder from = std::move(stack_.back());
         stack_.pop_back();
+        seen_.pop_back();
         if (!stack_.back().IsOpen()) {
-          stack_.back() = from.Enter("..");
-          if (!stack_.back().IsOpen()) return Result::System(errno, from.PathOf(".."));
+          // Only while it is still the folder the walk came through: one moved meanwhile leads
+          // elsewhere, where no rule was applied.
+          Folder up = from.Enter("..");
+          const struct stat& was = seen_.back();
+          if (!up.IsOpen()) return Result::System(errno, from.PathOf(".."));
+          if (up.Status().st_dev != was.st_dev || up.Status().st_ino != was.st_ino)
+            return Result::System(ENOENT, from.PathOf(".."));
+          stack_.back() = std::move(up);
         }
       } else {
         Folder up = at.Enter("..");
         if (!up.IsOpen()) return Result::System(errno, at.PathOf(".."));
         // The root is its own parent.
-        if (up.Status().st_dev != at.Status().st_dev || up.Status().st_ino != at.Status().st_ino)
+        if (up.Status().st_dev != at.Status().st_dev || up.Status().st_ino != at.Status().st_ino) {
+          seen_.back() = up.Status();
           stack_.back() = std::move(up);
+        }
       }
       return Result();
     }
@@ -230,7 +240,7 @@ class Walker {
       const uid_t owner = next.Status().st_uid;
       if (!at.MayUse(owner) || (made && at.IsShared() && owner != ::geteuid()))
         return Result::Foreign(Reason::kForeignFolder, next.Path(), owner);
-      stack_.push_back(std::move(next));
+      Push(std::move(next));
       // A deep path holds only the last few folders open, as the kernel holds none.
       if (stack_.size() > kOpenFolders) stack_[stack_.size() - 1 - kOpenFolders] = Folder();
       return Result();
@@ -254,9 +264,16 @@ class Walker {
 
   Folder::Make make_;
   bool linkLast_;
-  std::vector<Folder> stack_;  ///< the folders opened so far: `..` goes back to the one before
-  std::vector<Name> rest_;     ///< the names still to walk, the next one last
-  size_t ownLeft_ = 0;         ///< names of the path itself still to walk
+  /// Adds `folder` on top of the walk.
+  void Push(Folder folder) {
+    seen_.push_back(folder.Status());
+    stack_.push_back(std::move(folder));
+  }
+
+  std::vector<Folder> stack_;      ///< the folders opened so far: `..` goes back to the one before
+  std::vector<struct stat> seen_;  ///< each one's status, kept when its descriptor is closed
+  std::vector<Name> rest_;         ///< the names still to walk, the next one last
+  size_t ownLeft_ = 0;             ///< names of the path itself still to walk
   int links_ = 0;
 };
 

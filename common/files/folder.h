@@ -124,9 +124,9 @@ class Folder {
   /// being filled with names that are not this system's.
   void SkipSweep() const;
   /// Waits for and takes an exclusive lock on the lock file `name` here, made (0600) when missing.
-  /// The file is opened without following a link and must be a regular file; this user's own is
-  /// made 0600, so that no other user can hold the lock, and in a shared folder another user's is
-  /// refused (`kForeignFile`), never skipped.
+  /// The file is opened without following a link and must be a regular file; this user's own with
+  /// other mode bits is replaced by a new one of 0600, so that no other user can hold the lock, and
+  /// in a shared folder another user's is refused (`kForeignFile`), never skipped.
   Result Lock(const std::string& name, FileLock* lock) const;
 
  private:
