@@ -273,7 +273,7 @@ TEST(WalkKernelTest, TheWalkOpensWhatTheKernelOpensAndRefusesWhatItRefuses) {
     }
     for (const char* kind : {"ok", "ENOENT", "ENOTDIR", "ELOOP", "ENAMETOOLONG", "EACCES"})
       if (asNobody || ::geteuid() != 0 || std::string(kind) != "EACCES") {
-        EXPECT_GT(seen[kind], 10) << kind;
+        EXPECT_GE(seen[kind], 5) << kind;  // each kind of answer comes up
       }
   }
 }
