@@ -16,11 +16,14 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdarg>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/folder.h"
@@ -58,6 +61,22 @@ extern "C" int mkdirat(int at, const char* name, mode_t mode) {
   const int made = static_cast<int>(::syscall(SYS_mkdirat, at, name, mode));
   if (made == 0 && g_madeFoldersForeign) ::fchownat(at, name, 65534, 65534, AT_SYMLINK_NOFOLLOW);
   return made;
+}
+
+// While set, runs once before the first `..` the module opens, as another process would move a
+// folder of the path meanwhile.
+static std::function<void()> g_beforeUp;
+
+extern "C" int openat(int at, const char* name, int flags, ...) {
+  mode_t mode = 0;
+  if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) {
+    va_list args;
+    va_start(args, flags);
+    mode = va_arg(args, mode_t);
+    va_end(args);
+  }
+  if (g_beforeUp && std::strcmp(name, "..") == 0) std::exchange(g_beforeUp, nullptr)();
+  return static_cast<int>(::syscall(SYS_openat, at, name, flags, mode));
 }
 
 namespace {
@@ -464,6 +483,22 @@ TEST(FilesTest, RelativePathsStartAtTheWorkingDirectoryItself) {
 // Where the file system refuses renameat2's flag, a new folder still takes its name only when the
 // name is free, and a commit that fails leaves nothing at that name: no placeholder, nothing renamed
 // over what is there.
+// A deep walk holds only its last folders open; going back with `..` past them, it goes only
+// through the folders it came through, not where a folder of the path was moved meanwhile.
+TEST(FilesTest, AWalkGoesBackOnlyThroughTheFoldersItCameThrough) {
+  scratch::Dir dir;
+  Mkdir(dir / "p");
+  Mkdir(dir / "q");
+  std::string deep = dir / "p/c", back;
+  for (int i = 0; i < 20; ++i) deep += "/d";
+  for (int i = 0; i < 21; ++i) back += "/..";
+  fs::create_directories(deep);
+  g_beforeUp = [&] { fs::rename(dir / "p/c", dir / "q/c"); };
+  files::Folder folder;
+  EXPECT_EQ(Said(files::Folder::Open(deep + back, &folder)), "ENOENT: No such file or directory");
+  g_beforeUp = nullptr;
+}
+
 TEST(FilesTest, ACommittedFolderTakesOnlyAFreeNameAndAFailedCommitLeavesNothingThere) {
   const std::string taken = "EEXIST: File exists";
   const struct {
