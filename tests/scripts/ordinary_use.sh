@@ -67,7 +67,12 @@ skip() {
 
 root=$([ "$(id -u)" -eq 0 ] && echo yes || echo no)
 case "$needs" in
-  root) [ "$root" = yes ] || skip "needs root: $place_text";;
+  root)
+    case "$row" in
+      umask-0277) why="under umask 0277 any user but root is refused the folders it makes itself" ;;
+      colleague) why="only root can make a folder of another user (nobody)" ;;
+    esac
+    [ "$root" = yes ] || skip "needs root: $why" ;;
   fuse)
     command -v bindfs > /dev/null || skip "needs bindfs, which is not installed (scripts/install-deps installs it)"
     [ -r /dev/fuse ] && [ -w /dev/fuse ] || skip "needs FUSE, and /dev/fuse is missing or not usable here"
