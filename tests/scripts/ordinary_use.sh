@@ -56,7 +56,7 @@ done
 line="$(awk -v row="$row" '$1 == row' <<< "$table")"
 [ -n "$line" ] || { echo "ordinary_use: no row '$row' (--list lists them)" >&2; exit 2; }
 needs="$(awk '{ print $2 }' <<< "$line")"
-place_text="$(cut -c 27- <<< "$line")"
+place_text="$(sed -E 's/^[^ ]+ +[^ ]+ +//' <<< "$line")"
 
 # Ends the row as skipped, saying why.
 skip() {
@@ -142,17 +142,17 @@ run() {
   fi
 }
 commands() {
-  local console="$renderer/Orvane.app/Contents/MacOS/OrvaneConsole" corvane=("$host")
+  local console="$renderer/Orvane.app/Contents/MacOS/OrvaneConsole"
   local with=(--plugin-dir "$plugins" --write-path "$out/w")
-  run render-1 "${corvane[@]}" render "${with[@]}" --renderer-dir "$renderer" "$in/textured.json"
-  run render-2 "${corvane[@]}" render "${with[@]}" --renderer-dir "$renderer" "$in/textured.json"
-  run import-ovm "${corvane[@]}" import "$in/good.ovm" "$in/textured.json" "${with[@]}" --save "$out/out/ovm.json"
-  run import-povm "${corvane[@]}" import "$in/good.povm" "$in/textured.json" "${with[@]}" --save "$out/out/povm.json"
-  run bake "${corvane[@]}" run 1024338 "$in/textured.json" "${with[@]}" --select CheckerTag \
+  run render-1 "$host" render "${with[@]}" --renderer-dir "$renderer" "$in/textured.json"
+  run render-2 "$host" render "${with[@]}" --renderer-dir "$renderer" "$in/textured.json"
+  run import-ovm "$host" import "$in/good.ovm" "$in/textured.json" "${with[@]}" --save "$out/out/ovm.json"
+  run import-povm "$host" import "$in/good.povm" "$in/textured.json" "${with[@]}" --save "$out/out/povm.json"
+  run bake "$host" run 1024338 "$in/textured.json" "${with[@]}" --select CheckerTag \
     --answer gadget:10011=64 --answer gadget:10012=64 --answer "gadget:10017=$out/out/checker.jpg" \
     --answer button:10001
-  run check-ovm "${corvane[@]}" check-material --plugin-dir "$plugins" "$in/good.ovm"
-  run check-povm "${corvane[@]}" check-material --plugin-dir "$plugins" "$in/good.povm"
+  run check-ovm "$host" check-material --plugin-dir "$plugins" "$in/good.ovm"
+  run check-povm "$host" check-material --plugin-dir "$plugins" "$in/good.povm"
   run unpack "$console" --unpack "$in/good.povm" "$out/out/unpacked"
 }
 
