@@ -147,6 +147,13 @@ LONG ToLong(const Json& v, const std::string& place) {
   FailExpected(place, "an integer", v);
 }
 
+// An index among the nodes of one name, counted from 0.
+LONG ToIndex(const Json& v, const std::string& place) {
+  const LONG n = ToLong(v, place);
+  if (n < 0) Fail(place, "an index counts from 0, not " + std::to_string(n));
+  return n;
+}
+
 Real ToReal(const Json& v, const std::string& place) {
   if (!v.IsNumber()) FailExpected(place, "a number", v);
   Real r = v.AsReal();
@@ -293,6 +300,20 @@ LayerObject* FindLayer(GeListNode* first, const String& name) {
   return nullptr;
 }
 
+// The objects named `name`, depth first as the document's search visits them.
+void ObjectsNamed(BaseObject* op, const String& name, std::vector<BaseObject*>& found) {
+  for (; op; op = op->GetNext()) {
+    if (op->GetName() == name) found.push_back(op);
+    ObjectsNamed(op->GetDown(), name, found);
+  }
+}
+
+// Why no node named `name` stands at index `n` among the `count` of that name.
+std::string NoNth(const char* noun, const std::string& name, LONG n, size_t count) {
+  return std::string("no ") + noun + " named " + Quoted(name) + " at index " + std::to_string(n) + " (" +
+         Counted(count, "has", "have") + " that name)";
+}
+
 // Why allocating a node of `type` gave null: unknown, or a plug-in whose Init refused.
 std::string AllocFailure(const char* noun, PluginKind kind, LONG type) {
   for (const Registration& r : Registrations())
@@ -311,13 +332,15 @@ class Loader {
 
  private:
   // A link value written empty until every node exists: the node, the IDs leading to it through
-  // nested containers, and the name it names.
+  // nested containers, the name it names and which node of that name (-1 where the file does not
+  // say: the first).
   struct PendingLink {
     BaseList2D* node;
     std::vector<LONG> ids;
     std::string name;
+    LONG index;
     bool material;
-    std::string place;
+    std::string place;  // of the typed value
   };
 
   BaseObject* LoadObject(const Json& v, const std::string& ptr, BaseObject* parent, BaseObject* pred);
@@ -345,7 +368,7 @@ void Loader::Load(const Json& root) {
   if (root.kind() != Kind::Object) FailExpected("", "an object", root);
   CheckKeys(root, "",
             {"name", "path", "fps", "frame", "minFrame", "maxFrame", "layers", "objects", "materials",
-             "renderData", "sceneCamera"});
+             "renderData", "sceneCamera", "sceneCameraIndex"});
   // A document loaded from a file lies in the file's folder under the file's name, unless it gives
   // others; a folder it gives that is not from the root is taken from the file's folder, as a
   // shader's file names are.
@@ -396,14 +419,22 @@ void Loader::Load(const Json& root) {
   }
   if (const Found rd = Find(root, "renderData")) LoadRenderData(*rd, "/renderData");
   ResolveLinks();
+  const Found camIndex = Find(root, "sceneCameraIndex");
   if (const Found cam = Find(root, "sceneCamera")) {
     const std::string& name = ToText(*cam, "/sceneCamera");
-    BaseObject* op = doc_->SearchObject(String(name));
-    if (!op) Fail("/sceneCamera", "no object named " + Quoted(name));
+    const LONG n = camIndex ? ToIndex(*camIndex, "/sceneCameraIndex") : 0;
+    std::vector<BaseObject*> named;
+    ObjectsNamed(doc_->GetFirstObject(), String(name), named);
+    if (named.empty()) Fail("/sceneCamera", "no object named " + Quoted(name));
+    if (static_cast<size_t>(n) >= named.size())
+      Fail("/sceneCameraIndex", NoNth("object", name, n, named.size()));
+    BaseObject* op = named[n];
     if (op->GetType() != Ocamera)
       Fail("/sceneCamera",
            "object " + Quoted(name) + " is not a camera (type " + std::to_string(Ocamera) + ")");
     doc_->GetRenderBaseDraw()->SetSceneCamera(op);
+  } else if (camIndex) {
+    Fail("/sceneCameraIndex", "an index without a sceneCamera");
   }
 }
 
@@ -700,13 +731,18 @@ GeData Loader::LoadValue(const Json& v, const std::string& place, BaseList2D* no
 
 GeData Loader::LoadTypedValue(const Json& v, const std::string& place, BaseList2D* node,
                               std::vector<LONG>& ids) {
-  if (v.size() != 1)
+  // Beside its one key, a link may give its index among the nodes of its name.
+  const Found index = Find(v, "index");
+  if (v.size() != (index ? 2u : 1u))
     Fail(place,
          "a typed value has exactly one key: long, bool, real, vector, matrix, string, "
          "filename, time, link, material, shader or container");
-  const std::string& kind = v.node()->members[0].key;
-  const Json x = v.node()->members[0].value;
+  const json::Field& typed = v.node()->members[v.node()->members[0].key == "index" ? 1 : 0];
+  const std::string& kind = typed.key;
+  const Json x = typed.value;
   const std::string at = Member(place, kind);
+  if (index && kind != "link" && kind != "material")
+    Fail(Member(place, "index"), "only a link or a material has an index");
   if (kind == "long") return GeData(ToLong(x, at));
   if (kind == "bool") return GeData(ToBool(x, at));
   if (kind == "real") return GeData(ToReal(x, at));
@@ -728,8 +764,10 @@ GeData Loader::LoadTypedValue(const Json& v, const std::string& place, BaseList2
   if (kind == "shader") return GeData(LoadShader(x, at, node));
   if (kind == "link" || kind == "material") {
     const std::string& name = ToText(x, at);
-    if (name.empty()) Fail(at, "a link needs a name");
-    links_.push_back(PendingLink{node, ids, name, kind == "material", at});
+    const LONG n = index ? ToIndex(*index, Member(place, "index")) : -1;
+    // A node without a name is linked by its index among the unnamed.
+    if (name.empty() && !index) Fail(at, "a link needs a name");
+    links_.push_back(PendingLink{node, ids, name, n, kind == "material", place});
     GeData empty;
     empty.SetBaseList2D(nullptr);
     return empty;
@@ -761,13 +799,27 @@ GeData Loader::LoadShader(const Json& v, const std::string& ptr, BaseList2D* own
   return link;
 }
 
-// The first node of each name, in the order the document's searches visit them.
-using NameIndex = std::unordered_map<std::u32string, BaseList2D*>;
+// The nodes of one name, in the order the document's searches visit them.
+struct Named {
+  BaseList2D* first = nullptr;
+  std::vector<BaseList2D*> more;  // kept apart so that a name used once costs no allocation
+  size_t Count() const { return first ? more.size() + 1 : 0; }
+  BaseList2D* At(size_t i) const { return i == 0 ? first : more[i - 1]; }
+};
+using NameIndex = std::unordered_map<std::u32string, Named>;
+
+void AddNamed(NameIndex& index, BaseList2D* node) {
+  Named& named = index[node->GetName().Data()];
+  if (!named.first)
+    named.first = node;
+  else
+    named.more.push_back(node);
+}
 
 // Objects depth first: an object, its children, then the objects after it.
 void IndexObjects(BaseObject* op, NameIndex& index) {
   for (; op; op = op->GetNext()) {
-    index.emplace(op->GetName().Data(), op);
+    AddNamed(index, op);
     IndexObjects(op->GetDown(), index);
   }
 }
@@ -777,15 +829,18 @@ void Loader::ResolveLinks() {
   if (links_.empty()) return;
   NameIndex objects, materials;
   IndexObjects(doc_->GetFirstObject(), objects);
-  for (BaseMaterial* m = doc_->GetFirstMaterial(); m; m = m->GetNext())
-    materials.emplace(m->GetName().Data(), m);
+  for (BaseMaterial* m = doc_->GetFirstMaterial(); m; m = m->GetNext()) AddNamed(materials, m);
   for (const PendingLink& link : links_) {
     const NameIndex& index = link.material ? materials : objects;
+    const char* noun = link.material ? "material" : "object";
     const auto found = index.find(String(link.name).Data());
-    BaseList2D* target = found == index.end() ? nullptr : found->second;
-    if (!target)
-      Fail(link.place,
-           std::string("no ") + (link.material ? "material" : "object") + " named " + Quoted(link.name));
+    const size_t count = found == index.end() ? 0 : found->second.Count();
+    const size_t n = link.index < 0 ? 0 : static_cast<size_t>(link.index);
+    if (count == 0)
+      Fail(Member(link.place, link.material ? "material" : "link"),
+           std::string("no ") + noun + " named " + Quoted(link.name));
+    if (n >= count) Fail(Member(link.place, "index"), NoNth(noun, link.name, link.index, count));
+    BaseList2D* target = found->second.At(n);
     BaseContainer* bc = link.node->GetDataInstance();
     for (size_t i = 0; bc && i + 1 < link.ids.size(); ++i) bc = bc->GetContainerInstance(link.ids[i]);
     if (bc) bc->SetLink(link.ids.back(), target);

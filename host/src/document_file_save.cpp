@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/stringbuffer.h>
@@ -60,8 +61,14 @@ class Saver {
       out_.EndObject();
     }
     out_.EndArray();
-    if (BaseObject* cam = doc_->GetRenderBaseDraw()->GetSceneCamera(doc_))
+    if (BaseObject* cam = doc_->GetRenderBaseDraw()->GetSceneCamera(doc_)) {
       Text("sceneCamera", ToUtf8(cam->GetName()));
+      const LONG index = IndexAmongNamed(cam);
+      if (index >= 0) {
+        out_.Key("sceneCameraIndex");
+        out_.Int(index);
+      }
+    }
     RenderSettings();
     out_.EndObject();
     return std::string(buffer_.GetString(), buffer_.GetSize()) + "\n";
@@ -70,7 +77,16 @@ class Saver {
  private:
   void Text(const char* key, const std::string& value) {
     out_.Key(key);
-    out_.String(value.c_str(), static_cast<rapidjson::SizeType>(value.size()));
+    Str(value);
+  }
+
+  // The loader refuses a NUL in a string, so a text holding one is not written.
+  void Str(const std::string& s) {
+    const size_t nul = s.find('\0');
+    if (nul != std::string::npos)
+      throw SaveError{"a NUL character after \"" + s.substr(0, nul) +
+                      "\", which a document file cannot hold"};
+    out_.String(s.c_str(), static_cast<rapidjson::SizeType>(s.size()));
   }
 
   void Number(Real r) {
@@ -305,15 +321,14 @@ class Saver {
         out_.EndObject();
         return;
       case DA_STRING: {
-        const std::string s = ToUtf8(v.GetString());
-        out_.String(s.c_str(), static_cast<rapidjson::SizeType>(s.size()));
+        Str(ToUtf8(v.GetString()));
         return;
       }
       case DA_FILENAME: {
         Typed("filename");
         std::string name = ToUtf8(v.GetString());
         if (node->IsInstanceOf(Xbase)) name = ShaderFile(name);
-        out_.String(name.c_str(), static_cast<rapidjson::SizeType>(name.size()));
+        Str(name);
         out_.EndObject();
         return;
       }
@@ -335,13 +350,42 @@ class Saver {
           out_.EndObject();
           return;
         }
-        Typed(target->IsInstanceOf(Mbase) ? "material" : "link");
-        const std::string name = ToUtf8(target->GetName());
-        out_.String(name.c_str(), static_cast<rapidjson::SizeType>(name.size()));
+        out_.StartObject();
+        Text(target->IsInstanceOf(Mbase) ? "material" : "link", ToUtf8(target->GetName()));
+        const LONG index = IndexAmongNamed(target);
+        if (index >= 0) {
+          out_.Key("index");
+          out_.Int(index);
+        }
         out_.EndObject();
         return;
       }
       default: return;
+    }
+  }
+
+  // Where other objects (or materials) share the name of `target`, or it has none, its index among
+  // those of its name, in the order the loader searches them (objects depth first); else -1, and
+  // the name alone finds it.
+  LONG IndexAmongNamed(BaseList2D* target) {
+    if (!named_) {
+      named_ = true;
+      CountNames(doc_->GetFirstObject());
+      for (BaseMaterial* mat = doc_->GetFirstMaterial(); mat; mat = mat->GetNext())
+        index_[mat] = materialNames_[mat->GetName().Data()]++;
+    }
+    const auto found = index_.find(target);
+    if (found == index_.end()) return -1;
+    const bool material = target->IsInstanceOf(Mbase);
+    const String name = target->GetName();
+    const LONG count = (material ? materialNames_ : objectNames_)[name.Data()];
+    return count > 1 || name.Data().empty() ? found->second : -1;
+  }
+
+  void CountNames(BaseObject* op) {
+    for (; op; op = op->GetNext()) {
+      index_[op] = objectNames_[op->GetName().Data()]++;
+      CountNames(op->GetDown());
     }
   }
 
@@ -362,6 +406,9 @@ class Saver {
   }
 
   BaseDocument* doc_;
+  bool named_ = false;  // whether the names below were counted
+  std::unordered_map<std::u32string, LONG> objectNames_, materialNames_;  // nodes of each name
+  std::unordered_map<const BaseList2D*, LONG> index_;                     // a node's among its name's
   rapidjson::StringBuffer buffer_;
   rapidjson::PrettyWriter<rapidjson::StringBuffer> out_;
 };

@@ -282,6 +282,8 @@ class Input {
   // Whether the last \u escape read was the high half of a surrogate pair, whose low half the
   // reader takes next.
   bool highSurrogate = false;
+  // Whether the reader stopped at a \u0000 escape.
+  bool nulEscape = false;
   size_t NulAt() const { return nulAt_; }
   bool TooLarge() const { return tooLarge_; }
   bool ReadFailed() const { return readFailed_; }
@@ -807,7 +809,8 @@ void GenericReader<UTF8<>, UTF8<>, CrtAllocator>::ParseNumber<
 }
 
 // The four digits of a \u escape. RapidJSON refuses a high surrogate without its low half but
-// takes a low one alone; that is refused the same way here, at its escape.
+// takes a low one alone; that is refused the same way here, at its escape. So is \u0000: the
+// host's strings end at a NUL, which would cut the text short without a word.
 template <>
 template <>
 unsigned GenericReader<UTF8<>, UTF8<>, CrtAllocator>::ParseHex4<host::json::Input>(host::json::Input& is,
@@ -825,6 +828,11 @@ unsigned GenericReader<UTF8<>, UTF8<>, CrtAllocator>::ParseHex4<host::json::Inpu
     }
     codepoint = codepoint << 4 | digit;
     is.Take();
+  }
+  if (codepoint == 0 && !is.highSurrogate) {
+    is.nulEscape = true;
+    RAPIDJSON_PARSE_ERROR_NORETURN(kParseErrorStringUnicodeEscapeInvalidHex, escapeOffset);
+    return 0;
   }
   const bool low = codepoint >= 0xDC00 && codepoint <= 0xDFFF;
   if (low && !is.highSurrogate) {
@@ -865,6 +873,7 @@ Node Read(Input& in, size_t maxBytes, int maxNesting) {
                           : result.Code() == rapidjson::kParseErrorNumberMissExponent
                               ? "a number needs digits in its exponent"
                               : Lowered(rapidjson::GetParseError_En(result.Code()));
+    if (in.nulEscape) problem = "a NUL character (\\u0000) in a string";
     const int byte = in.ByteAt(result.Offset());
     if (result.Code() == rapidjson::kParseErrorStringEscapeInvalid && byte >= 0 && byte < 0x20) {
       static const char kHex[] = "0123456789ABCDEF";

@@ -323,13 +323,13 @@ TEST_F(ToolCommandsTest, ABakeThenARenderHandsTheRendererTheBakedImages) {
   EXPECT_EQ(image.height, 8);
   EXPECT_EQ(image.components, 3);  // the albedo is saved in colour
 
-  // The copy and its material come first; both tags name "Wood", which a document file resolves
-  // to the first material of that name: the copy.
+  // The copy and its material come first; the baked tag links the copy and the other WoodTag
+  // still the original "Wood", which the saved file keeps although both are named "Wood".
   std::string materials;
   EXPECT_EQ(Saved(&materials),
             "Quad 5100 [tex WoodTag->Wood#0 proj 6] [uvw]\n"
             "Group 5140\n"
-            "  Quad 5100 [tex WoodTag->Wood#0 proj 2]\n"
+            "  Quad 5100 [tex WoodTag->Wood#3 proj 2]\n"
             "  Box 5100 [uvw] [tex RedTag->Red#1 proj 6]\n");
   EXPECT_EQ(materials,
             "Wood 1024337 albedo 5833 " + albedo + "\nRed 5703\nBlue 5703\nWood 1024337 albedo 5832\n");

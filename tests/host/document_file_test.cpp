@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -369,6 +372,22 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
        "bad.json: /objects/0/parameters/1/link: a link needs a name"},
       {R"({"objects": [{"type": 5140, "parameters": {"1": {"link": 5}}}]})",
        "bad.json: /objects/0/parameters/1/link: expected a string, not an integer"},
+      // A link's index among the nodes of its name.
+      {R"({"objects": [{"type": 5140, "name": "A", "parameters": {"1": {"link": "A", "index": 1}}}]})",
+       "bad.json: /objects/0/parameters/1/index: no object named \"A\" at index 1 (1 has that name)"},
+      {R"({"materials": [{"name": "M"}, {"name": "M", "parameters": {"1": {"index": -1, "material": "M"}}}]})",
+       "bad.json: /materials/1/parameters/1/index: an index counts from 0, not -1"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"long": 1, "index": 0}}}]})",
+       "bad.json: /objects/0/parameters/1/index: only a link or a material has an index"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"index": 0}}}]})",
+       "bad.json: /objects/0/parameters/1: a typed value has exactly one key: long, bool, real, vector, "
+       "matrix, string, filename, time, link, material, shader or container"},
+      {R"({"objects": [{"type": 5140, "parameters": {"1": {"material": "", "index": 0}}}]})",
+       "bad.json: /objects/0/parameters/1/material: no material named \"\""},
+      {R"({"objects": [{"type": 5103, "name": "C"}], "sceneCamera": "C", "sceneCameraIndex": 1})",
+       "bad.json: /sceneCameraIndex: no object named \"C\" at index 1 (1 has that name)"},
+      {R"({"objects": [{"type": 5103, "name": "C"}], "sceneCameraIndex": 0})",
+       "bad.json: /sceneCameraIndex: an index without a sceneCamera"},
       // A key given twice in one JSON object.
       {R"({"fps": 25, "fps": 30})", "bad.json: /fps: the key is given twice"},
       {R"({"objects": [{"type": 5140}, {"type": 5140, "name": "a", "type": 4711}]})",
@@ -403,6 +422,13 @@ TEST_F(DocumentFileTest, ErrorsNameTheirPlaceAndProblem) {
       {std::string("{\"name\": \"a\0b\"}", 15),
        "bad.json: parse error at line 1, column 12: a NUL byte in the document"},
       {std::string("\n\0", 2), "bad.json: parse error at line 2, column 1: a NUL byte in the document"},
+      {R"({"name": "A\u0000B"})",
+       "bad.json: parse error at line 1, column 12: a NUL character (\\u0000) in a string"},
+      {R"({"objects": [{"type": 5140,
+           "parameters": {"1": "\u0041\u0000"}}]})",
+       "bad.json: parse error at line 2, column 39: a NUL character (\\u0000) in a string"},
+      {R"({"name": "a\ud800\u0000"})",
+       "bad.json: parse error at line 1, column 12: the surrogate pair in string is invalid"},
       {R"({"renderData": {"parameters": {"5017": {"time": -1e300}}}})",
        "bad.json: /renderData/parameters/5017/time: the time lies beyond the frame numbers the host can "
        "count"},
@@ -492,6 +518,116 @@ TEST_F(DocumentFileTest, LinksReachTheFirstNodeOfTheirName) {
   const BaseContainer* bc = doc->GetFirstObject()->GetDataInstance();
   EXPECT_EQ(bc->GetLink(1, doc.get()), doc->GetFirstObject()->GetDown()->GetDown());
   EXPECT_EQ(bc->GetLink(2, doc.get(), Mbase), doc->GetFirstMaterial());
+}
+
+// Where each node stands: "o0.1" the second child of the first object, "o0.1/t2" its third tag,
+// "m1" the second material, "rd" the render data.
+void Places(BaseObject* op, const std::string& parent, std::map<BaseList2D*, std::string>& at) {
+  for (int i = 0; op; op = op->GetNext(), ++i) {
+    const std::string place = parent + std::to_string(i);
+    at[op] = place;
+    int t = 0;
+    for (BaseTag* tag = op->GetFirstTag(); tag; tag = tag->GetNext())
+      at[tag] = place + "/t" + std::to_string(t++);
+    Places(op->GetDown(), place + ".", at);
+  }
+}
+
+void ContainerLinks(const BaseContainer& bc, const std::string& from, BaseDocument* doc,
+                    const std::map<BaseList2D*, std::string>& at, std::vector<std::string>& out) {
+  for (LONG i = 0; i < bc.GetCount(); ++i) {
+    const GeData* v = bc.GetIndexData(i);
+    const std::string id = from + " " + std::to_string(bc.GetIndexId(i));
+    if (v->GetType() == DA_CONTAINER) ContainerLinks(*v->GetContainer(), id, doc, at, out);
+    if (v->GetType() != DA_ALIASLINK) continue;
+    const auto target = at.find(v->GetLink(doc));
+    out.push_back(id + " -> " + (target == at.end() ? "?" : target->second));
+  }
+}
+
+// Every link of `doc` as "SOURCE IDS -> TARGET", and the scene camera as "camera -> TARGET".
+std::vector<std::string> LinksOf(BaseDocument* doc) {
+  std::map<BaseList2D*, std::string> at;
+  Places(doc->GetFirstObject(), "o", at);
+  int m = 0;
+  for (BaseMaterial* mat = doc->GetFirstMaterial(); mat; mat = mat->GetNext())
+    at[mat] = "m" + std::to_string(m++);
+  at[doc->GetActiveRenderData()] = "rd";
+  std::vector<std::string> links;
+  for (const auto& [node, place] : at) ContainerLinks(*node->GetDataInstance(), place, doc, at, links);
+  if (BaseObject* cam = doc->GetRenderBaseDraw()->GetSceneCamera(doc))
+    links.push_back("camera -> " + at[cam]);
+  std::sort(links.begin(), links.end());
+  return links;
+}
+
+// Saved and loaded again, every link reaches the node it reached, whatever names nodes share.
+TEST_F(DocumentFileTest, SavedLinksReachTheSameNodes) {
+  const struct {
+    const char* text;
+    const char* insertFirst;  // a material of this name put in front after loading, as an import does
+    std::vector<std::string> links;
+  } cases[] = {
+      // An imported material named like the one a tag links.
+      {R"({"objects": [{"type": 5140, "tags": [{"type": 5616, "parameters": {"1010": {"material": "Red"}}}]}],
+          "materials": [{"name": "Red"}]})",
+       "Red",
+       {"o0/t0 1010 -> m1"}},
+      // The second of a material's name, written by hand; the first linked by name alone.
+      {R"({"objects": [{"type": 5140, "tags": [
+            {"type": 5616, "parameters": {"1010": {"material": "Red", "index": 1}}},
+            {"type": 5616, "parameters": {"1010": {"material": "Red"}}}]}],
+          "materials": [{"name": "Red"}, {"name": "Blue"}, {"name": "Red"}]})",
+       nullptr,
+       {"o0/t0 1010 -> m2", "o0/t1 1010 -> m0"}},
+      // Objects of one name, deep and after it, from a nested container and from the render data.
+      {R"({"objects": [
+            {"type": 5140, "name": "N", "parameters": {"1": {"link": "N", "index": 2},
+              "2": {"container": {"3": {"index": 1, "link": "N"}}}},
+             "children": [{"type": 5140, "name": "N"}]},
+            {"type": 5140, "name": "N"}],
+          "renderData": {"parameters": {"4": {"link": "N", "index": 1}}}})",
+       nullptr,
+       {"o0 1 -> o1", "o0 2 3 -> o0.0", "rd 4 -> o0.0"}},
+      // Nodes without a name, linked by their index among the unnamed.
+      {R"({"objects": [{"type": 5140, "name": "", "parameters": {"1": {"link": "", "index": 1}}},
+                       {"type": 5140, "name": "", "parameters": {"1": {"material": "", "index": 0}}}],
+          "materials": [{}, {"name": "M"}]})",
+       nullptr,
+       {"o0 1 -> o1", "o1 1 -> m0"}},
+      // The second camera of a name.
+      {R"({"objects": [{"type": 5103, "name": "Cam"}, {"type": 5140, "children": [{"type": 5103, "name": "Cam"}]}],
+          "sceneCamera": "Cam", "sceneCameraIndex": 1})",
+       nullptr,
+       {"camera -> o1.0"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    DocPtr doc = Load(c.text);
+    ASSERT_TRUE(doc) << error_;
+    if (c.insertFirst) {
+      BaseMaterial* imported = BaseMaterial::Alloc(Mmaterial);
+      imported->SetName(c.insertFirst);
+      doc->InsertMaterial(imported);
+    }
+    ASSERT_EQ(LinksOf(doc.get()), c.links);
+    std::string error;
+    const std::string saved = host::SaveDocumentText(doc.get(), &error);
+    ASSERT_EQ(error, "");
+    DocPtr reloaded = Load(saved);
+    ASSERT_TRUE(reloaded) << error_ << "\n" << saved;
+    EXPECT_EQ(LinksOf(reloaded.get()), c.links) << saved;
+  }
+}
+
+// A text holding a NUL character would not load again, so it is not saved.
+TEST_F(DocumentFileTest, ATextWithANulIsNotSaved) {
+  DocPtr doc = Load(R"({"objects": [{"type": 5140}]})");
+  ASSERT_TRUE(doc) << error_;
+  doc->GetFirstObject()->GetDataInstance()->SetString(1, String(std::string("A\0B", 3)));
+  std::string error;
+  EXPECT_EQ(host::SaveDocumentText(doc.get(), &error), "");
+  EXPECT_EQ(error, "a NUL character after \"A\", which a document file cannot hold");
 }
 
 TEST_F(DocumentFileTest, DanglingLinkFailsAfterEverythingWasBuilt) {
@@ -813,6 +949,10 @@ TEST_F(DocumentFileTest, FullDocumentSavesAndLoadsBackTheSame) {
   DocPtr reloaded(host::LoadDocumentText(saved, "saved.json", &error));
   ASSERT_TRUE(reloaded) << error << "\n" << saved;
   EXPECT_EQ(host::SaveDocumentText(reloaded.get(), &error), saved);
+  // Where names are unique, links are written by name alone: the text is the one earlier versions
+  // wrote, which other programs read.
+  std::ifstream golden(CORVANE_TEST_DATA "/documents/full.saved.json", std::ios::binary);
+  EXPECT_EQ(saved, std::string(std::istreambuf_iterator<char>(golden), {}));
 
   // Node by node: the same tree, names, matrices, parameters and meshes.
   std::vector<std::pair<BaseObject*, BaseObject*>> pending = {
