@@ -287,35 +287,31 @@ Entries ListEntries(const files::Folder& folder) {
   return found;
 }
 
-// The names of the entries of the folder at `prefix` (ending in "/") that the images of `shader`,
-// its following shaders and all their children lie in.
-void ImageFolders(BaseShader* shader, const std::string& prefix, std::set<std::string>* names) {
-  for (; shader; shader = shader->GetNext()) {
-    if (shader->GetType() == Xbitmap) {
-      const std::string file =
-          host::ToUtf8(shader->GetDataInstance()->GetFilename(BITMAPSHADER_FILENAME).GetString());
-      if (file.size() > prefix.size() && file.compare(0, prefix.size(), prefix) == 0)
-        names->insert(file.substr(prefix.size(), file.find('/', prefix.size()) - prefix.size()));
-    }
-    ImageFolders(shader->GetDown(), prefix, names);
-  }
+// Whether the folder `entry` is one an import of the archive named `archive` (a file name) makes:
+// the archive's name (cut to fit, when long), the timer's digits, and "-N" where the name was taken.
+bool UnpackedFrom(const std::string& entry, const std::string& archive) {
+  // Where the digits that end the name's first `end` bytes begin.
+  const auto lessDigits = [&entry](size_t end) {
+    return end == 0 ? 0 : entry.find_last_not_of("0123456789", end - 1) + 1;
+  };
+  size_t end = lessDigits(entry.size());
+  if (end == entry.size()) return false;  // no timer
+  if (end > 0 && entry[end - 1] == '-' && lessDigits(end - 1) < end - 1) end = lessDigits(end - 1);
+  return end > 0 && archive.compare(0, end, entry, 0, end) == 0;
 }
 
-// After a save that failed: removes the folders the command made in the write path's "materials"
-// folder (those that were not there `before`) that the document's images lie in, such as the one
-// an import unpacked an archive into. Nothing refers to them but the document that was not saved.
-void RemoveUnsavedFolders(BaseDocument* doc, const Entries& before) {
+// After a save that failed: removes the folders that the import of the archive `archive` made in
+// the write path's "materials" folder (those that were not there `before`): nothing refers to
+// them but the document that was not saved.
+void RemoveUnpacked(const std::string& archive, const Entries& before) {
   const files::Folder materials = MaterialsFolder();
-  if (!materials.IsOpen()) return;
-  std::set<std::string> names;
-  for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext())
-    ImageFolders(static_cast<BaseShader*>(m->GetDown()), MaterialsPath() + "/", &names);
-  for (const std::string& name : names) {
+  for (const auto& entry : ListEntries(materials)) {
     struct stat st;
-    if (::fstatat(materials.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISDIR(st.st_mode) || !materials.MayUse(st.st_uid) || before.count({name, st.st_ino}))
+    if (before.count(entry) || !UnpackedFrom(entry.first, archive) ||
+        ::fstatat(materials.Descriptor(), entry.first.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISDIR(st.st_mode) || st.st_ino != entry.second || !materials.MayUse(st.st_uid))
       continue;
-    files::RemoveTree(materials.Descriptor(), name, &st);
+    files::RemoveTree(materials.Descriptor(), entry.first, &st);
   }
 }
 
@@ -336,7 +332,14 @@ int RunCommand(const RunRequest& r) {
       return 1;
     }
   }
-  const Entries before = r.save.empty() ? Entries() : ListEntries(MaterialsFolder());
+  // An import of an archive unpacks it into a new folder named after it: what the "materials"
+  // folder holds before is noted, so that the new one is known should the save fail.
+  const std::string chosen = r.answers.empty() ? std::string() : r.answers.front();
+  const std::string archive = r.commandId == kImportCommand && chosen.rfind("file:", 0) == 0 &&
+                                      Filename(chosen.substr(5)).CheckSuffix("povm")
+                                  ? chosen.substr(chosen.find_last_of('/') + 1)
+                                  : std::string();
+  const Entries before = r.save.empty() || archive.empty() ? Entries() : ListEntries(MaterialsFolder());
   std::string error;
   BaseDocument* doc = r.document.empty() ? BaseDocument::Alloc() : host::LoadDocumentFile(r.document, &error);
   if (!doc) {
@@ -405,7 +408,7 @@ int RunCommand(const RunRequest& r) {
     } else {
       std::cerr << "corvane-host: " << r.save << ": "
                 << (error.empty() ? "cannot write the file: " + saved.Text() : error) << "\n";
-      RemoveUnsavedFolders(doc, before);
+      if (!archive.empty()) RemoveUnpacked(archive, before);
       status = 1;
     }
   }

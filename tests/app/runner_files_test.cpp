@@ -235,7 +235,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
       {"a save whose write fails removes the folder the import unpacked into", nullptr,
        "import " + work / "one.povm" + " --save " + work / "big.json", nullptr, 1,
        who + work / "big.json" + ": cannot write the file: File too large\n", "", "", false, ".", "", work / "big.json",
-       "trap '' XFSZ; ulimit -f 4; "},
+       "trap '' XFSZ; ulimit -f 8; "},
       {"SIGINT while the meshes are written: nothing is printed after the run's last line", nullptr,
        render("renderer", "quads.json"), [&](pid_t pid) {
          ASSERT_NE(WaitForFile(write + "/quickrender", "models."), "");
