@@ -17,11 +17,10 @@
 
 namespace {
 
-// The folder for scratch folders: $TMPDIR, read as unset when it is empty (as mktemp reads it),
-// else /tmp.
-std::string ScratchParent() {
+// The folder TMPDIR names, or "" when it is unset or empty (read as unset, as mktemp reads it).
+std::string Tmpdir() {
   const char* tmp = std::getenv("TMPDIR");
-  return tmp && *tmp ? tmp : "/tmp";
+  return tmp ? tmp : "";
 }
 
 // Checks the ".ovm" file at `path`; every line names `shown`, as compilers do, so that several
@@ -100,13 +99,16 @@ int CheckMaterialFile(const std::string& path, std::ostream& out) {
   ::close(fd);
   // A scratch folder of its own, removed again whatever happens (an interruption too); one that a
   // killed check left is swept when the next one is made.
+  // The scratch folder goes where TMPDIR says, else into /tmp; a TMPDIR that cannot be used is named.
+  const std::string tmpdir = Tmpdir();
   files::Folder parent;
   files::NewFolder scratch;
-  files::Result made = files::Folder::Open(ScratchParent(), &parent);
+  files::Result made = files::Folder::Open(tmpdir.empty() ? "/tmp" : tmpdir, &parent);
+  const std::string which = !made.ok() ? ", which cannot be opened" : ", in which no folder can be made";
   if (made.ok()) made = parent.MakeTemporaryFolder("corvane-check", &scratch);
   if (!made.ok()) {
     out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(ZIPERROR_WRITE) << ": "
-        << made.Text() << "\n";
+        << (tmpdir.empty() ? "" : "TMPDIR names " + tmpdir + which + ": ") << made.Text() << "\n";
     return 2;
   }
   return CheckArchive(path, scratch.Path(), out);

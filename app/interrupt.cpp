@@ -24,6 +24,10 @@ namespace {
 // Set as soon as a signal is taken: from then on the process ends by that signal.
 std::atomic<bool> g_ending{false};
 
+// Held while the runner prints a line of its own (`PrintUnlessInterrupted`) and while a signal is
+// taken, so that no such line is written once the interruption has begun.
+std::mutex g_printing;
+
 // The change an interruption undoes (that of an `UndoneOnInterrupt`), or none; it is undone while
 // this is held.
 std::mutex g_undoing;
@@ -93,22 +97,29 @@ void WaitForTheSignalsEnd() {
 int g_err = -1;
 
 // The runner's step before the removal of the run's files, on the thread that took the signal:
-// first what the run would undo had it failed, while the module still writes files (the main
-// thread, undoing it itself, is waited for); then standard error is set aside, so that what the
-// other threads print from here on (a write that fails because of the interruption) goes nowhere.
+// first, once a line being printed is done, standard output and error are set aside (standard
+// error kept for the last line), so that what any thread prints from here on (a write that fails
+// because of the interruption) goes nowhere; then what the run would undo had it failed, while the
+// module still writes files (the main thread, undoing it itself, is waited for).
 void BeforeRemoval(int) {
-  g_ending = true;
   {
-    std::lock_guard<std::mutex> lock(g_undoing);
-    if (g_undo) {
-      const std::function<void()> undo = std::move(*g_undo);
-      g_undo = nullptr;
-      undo();
+    std::lock_guard<std::mutex> lock(g_printing);
+    g_ending = true;
+    std::fflush(stdout);
+    g_err = ::dup(STDERR_FILENO);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+      ::dup2(null, STDOUT_FILENO);
+      if (g_err >= 0) ::dup2(null, STDERR_FILENO);
+      ::close(null);
     }
   }
-  g_err = ::dup(STDERR_FILENO);
-  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (g_err >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+  std::lock_guard<std::mutex> lock(g_undoing);
+  if (g_undo) {
+    const std::function<void()> undo = std::move(*g_undo);
+    g_undo = nullptr;
+    undo();
+  }
 }
 
 // The run's last line. Where standard error is a closed pipe, the write fails: the SIGPIPE it
@@ -133,6 +144,11 @@ void WatchInterrupts() {
     std::cout.rdbuf(out);
     std::cerr.rdbuf(err);
   }
+}
+
+void PrintUnlessInterrupted(const std::function<void()>& print) {
+  std::lock_guard<std::mutex> lock(g_printing);
+  if (!g_ending.load()) print();
 }
 
 UndoneOnInterrupt::~UndoneOnInterrupt() { Keep(); }

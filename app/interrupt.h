@@ -9,7 +9,7 @@
 /// starts afterwards, and starts a thread that waits for them: on one it undoes the change an
 /// `UndoneOnInterrupt` holds, stops every new temporary file, removes those of this process and its
 /// new folders (`files::Interrupt`), says on standard error that the run was interrupted
-/// (the run's last line on standard error, left out where standard error is a closed pipe) and ends
+/// (the run's last line on either stream, left out where standard error is a closed pipe) and ends
 /// the process by that signal with its default action. A write to standard output or error
 /// (`std::cout`, `std::cerr`) that fails because the pipe's reader is gone is an interruption by
 /// SIGPIPE too. A signal that was ignored when the program started stays ignored. Call from `main`
@@ -17,6 +17,11 @@
 /// signal is taken, an `exit` (of a step that failed because the interruption removed its files)
 /// waits for it, so that the run still ends by the signal with its line last.
 void WatchInterrupts();
+
+/// Runs `print` (a write of whole lines to standard output or error) unless a signal has been
+/// taken. A signal is taken between two such writes, never during one, and from then on standard
+/// output and error go nowhere: nothing printed comes after the run's last line.
+void PrintUnlessInterrupted(const std::function<void()>& print);
 
 /// A change of the run (such as the renderer folder in the settings file) that an interruption
 /// undoes, as the run undoes it itself when it fails: the undoing runs once, on the thread that

@@ -527,7 +527,8 @@ int main(int argc, char** argv) {
     // Without a home folder there is no default: the current folder is nobody's write path.
     const char* home = std::getenv("HOME");
     if (!home || !*home)
-      return Fail("HOME is not set, so there is no default write path: pass --write-path DIR");
+      return Fail(std::string(home ? "HOME is empty" : "HOME is not set") +
+                  ", so there is no default write path: pass --write-path DIR");
     o.writePath = std::string(home) + "/.corvane";
   }
   // The write path is made only once a render needs it. Its ".." names stay for the walk, which
@@ -537,7 +538,9 @@ int main(int argc, char** argv) {
   host::SetStartupWritePath(o.writePath);
   std::error_code ec;
   host::SetPluginPath(fs::absolute(o.pluginDir, ec).string());
-  host::SetConsoleEcho([](const std::string& line) { std::cout << line << "\n" << std::flush; });
+  host::SetConsoleEcho([](const std::string& line) {
+    PrintUnlessInterrupted([&] { std::cout << line << "\n" << std::flush; });
+  });
 
   // The render command writes its scene and the renderer's folder into the write path, as
   // "render" does.

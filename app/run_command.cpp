@@ -1,5 +1,8 @@
 #include "run_command.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,13 +10,18 @@
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
+#include <set>
+#include <utility>
 
 #include "c4d.h"
 #include "c4d_descriptionmessages.h"
 #include "host_control.h"
 #include "host_document_file.h"
 #include "files/folder.h"
+#include "files/sweep.h"
+#include "files/temporary.h"
 #include "host_user.h"
+#include "interrupt.h"
 
 bool FromHere(const std::string& path, std::string* full) {
   std::string text = path;
@@ -189,15 +197,19 @@ std::string Reason() {
 }
 
 void PrintDialog(const host::user::OpenedDialog& d) {
-  std::cout << "[Dialog] " << d.title << "\n";
-  for (const std::string& line : d.lines) std::cout << "  " << line << "\n";
-  std::cout << std::flush;
+  PrintUnlessInterrupted([&] {
+    std::cout << "[Dialog] " << d.title << "\n";
+    for (const std::string& line : d.lines) std::cout << "  " << line << "\n";
+    std::cout << std::flush;
+  });
 }
 
 void PrintShown(const host::Shown& s) {
-  std::cout << "[" << PromptName(s.prompt) << "] " << s.text;
-  if (s.prompt != host::Prompt::Message) std::cout << " -> " << (s.cancelled ? "(cancelled)" : s.answer);
-  std::cout << "\n" << std::flush;
+  PrintUnlessInterrupted([&] {
+    std::cout << "[" << PromptName(s.prompt) << "] " << s.text;
+    if (s.prompt != host::Prompt::Message) std::cout << " -> " << (s.cancelled ? "(cancelled)" : s.answer);
+    std::cout << "\n" << std::flush;
+  });
 }
 
 std::string Because(const std::string& reason) { return reason.empty() ? std::string() : ": " + reason; }
@@ -245,20 +257,89 @@ bool ParseImportArguments(const std::vector<std::string>& args, RunRequest* r, s
   return ParseCommon(args, 1, r, error);
 }
 
+namespace {
+
+// The entries of the write path's "materials" folder, by name and inode.
+using Entries = std::set<std::pair<std::string, ino_t>>;
+
+// The path of the write path's "materials" folder, where an import unpacks archives.
+std::string MaterialsPath() {
+  return host::ToUtf8((GeGetStartupWritePath() + Filename("materials")).GetString());
+}
+
+// The "materials" folder of the write path, open; not open when there is none.
+files::Folder MaterialsFolder() {
+  files::Folder folder;
+  files::Folder::Open(MaterialsPath(), &folder);
+  return folder;
+}
+
+// What `folder` holds now; nothing when it is not open or cannot be listed.
+Entries ListEntries(const files::Folder& folder) {
+  Entries found;
+  const int fd =
+      folder.IsOpen() ? ::openat(folder.Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+  DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+  if (!dir && fd >= 0) ::close(fd);
+  for (const dirent* e = dir ? ::readdir(dir) : nullptr; e; e = ::readdir(dir))
+    if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") found.emplace(e->d_name, e->d_ino);
+  if (dir) ::closedir(dir);
+  return found;
+}
+
+// Whether the folder `entry` is one an import of the archive named `archive` (a file name) makes:
+// the archive's name (cut to fit, when long), the timer's digits, and "-N" where the name was taken.
+bool UnpackedFrom(const std::string& entry, const std::string& archive) {
+  // Where the digits that end the name's first `end` bytes begin.
+  const auto lessDigits = [&entry](size_t end) {
+    return end == 0 ? 0 : entry.find_last_not_of("0123456789", end - 1) + 1;
+  };
+  size_t end = lessDigits(entry.size());
+  if (end == entry.size()) return false;  // no timer
+  if (end > 0 && entry[end - 1] == '-' && lessDigits(end - 1) < end - 1) end = lessDigits(end - 1);
+  return end > 0 && archive.compare(0, end, entry, 0, end) == 0;
+}
+
+// After a save that failed: removes the folders that the import of the archive `archive` made in
+// the write path's "materials" folder (those that were not there `before`): nothing refers to
+// them but the document that was not saved.
+void RemoveUnpacked(const std::string& archive, const Entries& before) {
+  const files::Folder materials = MaterialsFolder();
+  for (const auto& entry : ListEntries(materials)) {
+    struct stat st;
+    if (before.count(entry) || !UnpackedFrom(entry.first, archive) ||
+        ::fstatat(materials.Descriptor(), entry.first.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISDIR(st.st_mode) || st.st_ino != entry.second || !materials.MayUse(st.st_uid))
+      continue;
+    files::RemoveTree(materials.Descriptor(), entry.first, &st);
+  }
+}
+
+}  // namespace
+
 int RunCommand(const RunRequest& r) {
   // A document is saved over a regular file or a new one only, into a folder it may write to:
-  // anything else is refused before the command runs, so that nothing is written. The path stays
-  // as given: a relative one is taken from the working directory itself.
+  // anything else is refused before the command runs, so that nothing is written; its temporary
+  // file is made first, so that a folder where no file can be made is refused then too. The path
+  // stays as given: a relative one is taken from the working directory itself.
+  files::TemporaryFile saving;
   if (!r.save.empty()) {
     files::Place place;
-    files::Target target;
     files::Result checked = files::Locate(r.save, &place);
-    if (checked.ok()) checked = place.folder.Follow(place.name, &target);
+    if (checked.ok()) checked = place.folder.CreateTemporary(place.name, &saving);
     if (!checked.ok()) {
       std::cerr << "corvane-host: " << r.save << ": cannot write the file: " << checked.Text() << "\n";
       return 1;
     }
   }
+  // An import of an archive unpacks it into a new folder named after it: what the "materials"
+  // folder holds before is noted, so that the new one is known should the save fail.
+  const std::string chosen = r.answers.empty() ? std::string() : r.answers.front();
+  const std::string archive = r.commandId == kImportCommand && chosen.rfind("file:", 0) == 0 &&
+                                      Filename(chosen.substr(5)).CheckSuffix("povm")
+                                  ? chosen.substr(chosen.find_last_of('/') + 1)
+                                  : std::string();
+  const Entries before = r.save.empty() || archive.empty() ? Entries() : ListEntries(MaterialsFolder());
   std::string error;
   BaseDocument* doc = r.document.empty() ? BaseDocument::Alloc() : host::LoadDocumentFile(r.document, &error);
   if (!doc) {
@@ -318,10 +399,16 @@ int RunCommand(const RunRequest& r) {
               << ") did not run" << Because(reason) << "\n";
     status = 1;
   } else if (!r.save.empty()) {
-    if (host::SaveDocumentFile(doc, r.save, &error))
+    const std::string text = host::SaveDocumentText(doc, &error);
+    files::Result saved;
+    if (error.empty()) saved = saving.Write(text.data(), text.size());
+    if (error.empty() && saved.ok()) saved = saving.Commit();
+    if (error.empty() && saved.ok()) {
       std::cout << "Saved " << r.save << "\n";
-    else {
-      std::cerr << "corvane-host: " << error << "\n";
+    } else {
+      std::cerr << "corvane-host: " << r.save << ": "
+                << (error.empty() ? "cannot write the file: " + saved.Text() : error) << "\n";
+      if (!archive.empty()) RemoveUnpacked(archive, before);
       status = 1;
     }
   }

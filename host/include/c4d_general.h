@@ -8,7 +8,9 @@ class BaseList2D;
 /// Prints one line to the host's console.
 void GePrint(const String& line);
 
-/// True when `name` exists (as a folder when `isdir`, else as a file).
+/// True when `name` exists (as a folder when `isdir`, else as a file). When false, `errno` says
+/// why: ENOENT or ENOTDIR where nothing is there, EISDIR or ENOTDIR where the other kind is, else
+/// the reason it could not be told (EACCES for a folder on the way that cannot be searched).
 Bool GeFExist(const Filename& name, Bool isdir = FALSE);
 /// Flags of `GeFKill`.
 enum {

@@ -32,8 +32,9 @@ BaseContainer GetWorldContainer();
 /// Finds the texture `file` for a document that lies in the folder `docpath`. An absolute name
 /// of an existing file is itself. Otherwise the name (for an absolute name: its last component)
 /// is looked for in `suggestedfolder` (when given), in `docpath` and in `docpath`'s "tex" folder,
-/// in that order. True with `*dst` set to the first existing file; false (and `*dst` untouched)
-/// when there is none.
+/// in that order. True with `*dst` set to the first existing file; where there is none, to the
+/// first name that may be there but could not be reached (a folder on the way that cannot be
+/// searched), so that reading it says why; false (and `*dst` untouched) when neither is found.
 Bool GenerateTexturePath(const Filename& docpath, const Filename& file, const Filename& suggestedfolder,
                          Filename* dst);
 

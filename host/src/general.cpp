@@ -1,6 +1,7 @@
 // Console, files and folders, status, paths.
 #include "c4d_general.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -100,12 +101,29 @@ void GePrint(const String& line) {
   if (echo) echo(text);
 }
 
+// Asked through the walk, as a read would reach it: a folder that cannot be searched is no
+// proof that nothing is there, and errno keeps the reason for the caller.
 Bool GeFExist(const Filename& name, Bool isdir) {
-  if (!name.Content()) return false;
-  std::error_code ec;
-  fs::file_status st = fs::status(host::ToPath(name), ec);
-  if (ec || !fs::exists(st)) return false;
-  return isdir ? fs::is_directory(st) : !fs::is_directory(st);
+  if (!name.Content()) {
+    errno = ENOENT;
+    return false;
+  }
+  const std::string path = host::ToUtf8(name.GetString());
+  files::Result found;
+  if (isdir) {
+    files::Folder folder;
+    found = files::Folder::Open(path, &folder);
+  } else {
+    files::Place place;
+    files::Target target;
+    found = files::Locate(path, &place);
+    if (found.ok()) found = place.folder.Follow(place.name, &target);
+    // A FIFO or a device is a file that is there, though no image can be read from it.
+    if (found.reason() == files::Reason::kNotRegularFile) return true;
+    if (found.ok() && !target.exists) found = files::Result::System(ENOENT, path);
+  }
+  errno = found.error();
+  return found.ok();
 }
 
 Bool GeFKill(const Filename& name, LONG flags) {

@@ -2,6 +2,7 @@
 #include "c4d_tools.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <mutex>
 
@@ -29,6 +30,10 @@ World& TheWorld() {
 
 bool IsAbsolute(const String& path) { return path.GetLength() > 0 && path[0] == '/'; }
 
+// After a `GeFExist` that answered false: whether the file may be there all the same (a folder on
+// the way cannot be searched, say). Such a name is taken, so that its read gives the reason.
+bool MayBeThere() { return errno != ENOENT && errno != ENOTDIR && errno != EISDIR; }
+
 }  // namespace
 
 namespace host {
@@ -53,11 +58,13 @@ Bool GenerateTexturePath(const Filename& docpath, const Filename& file, const Fi
                          Filename* dst) {
   if (!dst || !file.Content()) return false;
   Filename name = file;
+  Filename unreached;  // the first name that may be there but could not be reached
   if (IsAbsolute(file.GetString())) {
     if (GeFExist(file)) {
       *dst = file;
       return true;
     }
+    if (MayBeThere()) unreached = file;
     name = file.GetFile();
   }
   Filename folders[3];
@@ -73,8 +80,10 @@ Bool GenerateTexturePath(const Filename& docpath, const Filename& file, const Fi
       *dst = candidate;
       return true;
     }
+    if (MayBeThere() && !unreached.Content()) unreached = candidate;
   }
-  return false;
+  if (unreached.Content()) *dst = unreached;
+  return unreached.Content();
 }
 
 BaseObject* GeneratePrimitive(BaseDocument*, LONG type, const BaseContainer& bc, Real lod,

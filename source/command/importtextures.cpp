@@ -1,5 +1,8 @@
 // Texture loading and the texture setters of the channels: an image of the material file becomes
 // a bitmap shader of the material, linked into the channel, with its mapping values beside it.
+#include <algorithm>
+#include <string>
+
 #include "command/importovm.h"
 #include "command/importtext.h"
 #include "main/helpers.h"
@@ -11,6 +14,22 @@ namespace {
 
 // A drive path ("C:\..."), taken as written.
 bool IsDrivePath(const std::string& path) { return path.size() >= 3 && path[1] == ':' && path[2] == '\\'; }
+
+// The texture `relative` beside the material file in `folder` (its folder part as given, such as
+// "L/.."): joined as text, "." and empty names left out, every ".." kept, so that the walk that
+// reads it resolves ".." after a link as the kernel does. Backslashes count as "/".
+std::string Beside(const std::string& folder, std::string relative) {
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  std::string joined = folder;
+  for (size_t start = 0; start <= relative.size();) {
+    size_t end = relative.find('/', start);
+    if (end == std::string::npos) end = relative.size();
+    const std::string name = relative.substr(start, end - start);
+    if (!name.empty() && name != ".") joined += (joined.empty() || joined.back() == '/' ? "" : "/") + name;
+    start = end + 1;
+  }
+  return joined;
+}
 
 // Writes the texture's mapping values after the link: gamma, a, b, c.
 void WriteMapping(BaseContainer* data, int link, const OrvaneTexture* tex) {
@@ -34,7 +53,7 @@ void ImportOVM::LoadTexture(BaseMaterial* mat, BaseContainer* container, int lin
     // A path that starts with "/" is relative to the material file's folder too.
     const size_t start = path.find_first_not_of('/');
     const std::string relative = start == std::string::npos ? std::string() : path.substr(start);
-    candidate = relative.empty() ? folder + "/" : Helpers::GetAbsoluteFilename(folder, relative);
+    candidate = relative.empty() ? folder + "/" : Beside(folder, relative);
     // A POSIX absolute path that is not beside the material file is tried as written.
     if (path[0] == '/' && !GeFExist(Filename(ImportText(candidate))) && GeFExist(Filename(ImportText(path))))
       candidate = path;

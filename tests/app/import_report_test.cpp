@@ -41,11 +41,13 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
   // The material in a folder, as `zip -r` of a folder packs it: named, not used.
   const std::string nested = write("nested.povm", MakeZip({{"mat/", ""}, {"mat/chain.ovm", chain}})),
                     topLevel = ": the material file must be at the archive's top level; found mat/chain.ovm";
+  const std::string fromHere = std::filesystem::relative(CORVANE_TEST_DATA "/materials").string();
   const struct {
     std::string args;
     int status;
-    std::string reason, line;  // why an import did not run; a console line (the reason when empty)
-    bool emptyTmpdir = false;  // TMPDIR set but empty, read as unset
+    std::string reason, line;    // why an import did not run; a console line (the reason when empty)
+    bool emptyTmpdir = false;    // TMPDIR set but empty, read as unset
+    bool missingTmpdir = false;  // TMPDIR names a folder that is not there
   } rows[] = {
       // clang-format off
       {"import " + write("truncated.ovm", head + "<material><name>B"), 1,
@@ -70,11 +72,15 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
       {"import " + bomb, 1, "Could not unpack " + bomb + ": corrupt", ""},
       {"check-material " + bomb, 2, "", bomb + ": Could not unpack the archive: corrupt"},
       {"import " + loop, 0, "", cycle + "; 'y' is imported without it."},
-      // A file chosen from where the runner stands is taken from the root, and so are its textures.
-      {"import " + std::filesystem::relative(CORVANE_TEST_DATA "/materials/good.ovm").string(), 0, "",
-       "Loaded texture: " CORVANE_TEST_DATA "/materials/red.png"},
+      // A file chosen from where the runner stands is taken from the root, and so are its textures,
+      // beside it through the same folders (its ".." kept for the system to resolve).
+      {"import " + fromHere + "/good.ovm", 0, "",
+       "Loaded texture: " + std::filesystem::current_path().string() + "/" + fromHere + "/red.png"},
       {"check-material " + loop, 1, "", loop + ": error: " + cycle + "."},
       {"check-material " + work / "good.povm", 0, "", work / "good.povm: 202 materials, 0 errors.", true},
+      {"check-material " + work / "good.povm", 2, "",
+       work / "good.povm: Could not unpack the archive: cannot write: TMPDIR names " + work / "gone" +
+           ", which cannot be opened: No such file or directory", false, true},
       {"import " + nested, 1, "Could not import " + nested + topLevel, ""},
       {"check-material " + nested, 1, "", nested + topLevel},
       // clang-format on
@@ -85,9 +91,8 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
   std::filesystem::create_directory(work / "tmp");
   for (const auto& row : rows) {
     std::string out;
-    EXPECT_EQ(RunCommand("(TMPDIR=" + (row.emptyTmpdir ? "" : work / "tmp") + runner + row.args + " 2>" +
-                             work / "err" + ")",
-                         &out),
+    const std::string tmpdir = row.emptyTmpdir ? "" : row.missingTmpdir ? work / "gone" : work / "tmp";
+    EXPECT_EQ(RunCommand("(TMPDIR=" + tmpdir + runner + row.args + " 2>" + work / "err" + ")", &out),
               row.status)
         << row.args;
     EXPECT_EQ(ReadFile(work / "err"), row.reason.empty() ? "" : cmd + row.reason + "\n") << row.args;

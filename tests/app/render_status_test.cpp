@@ -270,6 +270,8 @@ TEST_F(RenderStatusTest, AFailureBeforeTheExportLeavesTheWritePathUnmade) {
            "/corvaneSettings.cfg names none; give the renderer's folder with --renderer-dir DIR\n"},
       {"no HOME and no write path", "env -u HOME ", "--renderer-dir " + renderer.path(),
        "corvane-host: HOME is not set, so there is no default write path: pass --write-path DIR\n"},
+      {"an empty HOME and no write path", "HOME= ", "--renderer-dir " + renderer.path(),
+       "corvane-host: HOME is empty, so there is no default write path: pass --write-path DIR\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -1,10 +1,13 @@
 // The bake command end to end through the host's baker, and its dialog's rules.
+#include <pwd.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -235,9 +238,18 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
   const std::string fifo = dir / "fifo_albedo.jpg", device = dir / "device_albedo.jpg";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const bool haveDevice = mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+  // A texture in a folder that cannot be searched: root may search any folder, so as root the bake
+  // runs with the file system rights of user nobody (the bake's thread takes them from this one).
+  const passwd* nobody = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
+  const bool canLock = ::geteuid() != 0 || nobody;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0711), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(dir / "locked"));
+  std::ofstream(dir / "locked/red.png") << "png";
+  ASSERT_EQ(::chmod((dir / "locked").c_str(), 0), 0);
   const struct {
     std::string base, image, why;
-    std::string texture = "";  // the albedo is a bitmap of this file (else a colour)
+    std::string texture = "";    // the albedo is a bitmap of this file (else a colour)
+    bool asAnotherUser = false;  // as root, baked with nobody's rights
   } cases[] = {
       {"/nonexistent-folder-for-bake/wood.png", "/nonexistent-folder-for-bake/wood_albedo.jpg",
        "No such file or directory"},
@@ -247,6 +259,9 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
        "the texture gone.png could not be found beside the document or in its tex folder: put it in " +
            dir.path() + " or " + dir / "tex",
        dir / "gone.png"},
+      {canLock ? dir / "b.png" : "", dir / "b_albedo.jpg",
+       "the texture " + dir / "locked/red.png" + " could not be read: Permission denied",
+       dir / "locked/red.png", true},
   };
   SetColourShader(MAT_USE_ALBEDO, MAT_ALBEDO_SHADER, LVector(1, 0, 0));
   const auto itself = [](const std::string& path) {  // what is at `path`, itself
@@ -254,7 +269,7 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
     return std::make_tuple(::lstat(path.c_str(), &st), st.st_mode, st.st_ino);
   };
   for (const auto& c : cases) {
-    if (c.base.empty()) continue;  // device nodes need the right to make them
+    if (c.base.empty()) continue;  // device nodes need the right to make them; nobody, to be someone else
     SCOPED_TRACE(c.image);
     const auto before = itself(c.image);
     doc->SetDocumentPath(Filename(String(dir.path())));
@@ -265,8 +280,12 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
       mat->GetDataInstance()->SetLink(MAT_ALBEDO_SHADER, image);
     }
     BakeDialog dlg(doc, tag, quad, mat);
-    ASSERT_TRUE(Press(dlg, c.base, 4, 4));
-    ASSERT_TRUE(WaitFor([&] { return !dlg.thread->IsRunning(); }));
+    const bool asNobody = c.asAnotherUser && nobody;
+    if (asNobody) ::setfsuid(nobody->pw_uid);
+    const bool pressed = Press(dlg, c.base, 4, 4);
+    const bool ended = pressed && WaitFor([&] { return !dlg.thread->IsRunning(); });
+    if (asNobody) ::setfsuid(0);
+    ASSERT_TRUE(pressed && ended);
     dlg.Timer(BaseContainer());
     BaseMaterial* copyMat = doc->GetFirstMaterial();
     ASSERT_NE(copyMat, mat);
@@ -281,6 +300,7 @@ TEST_F(Bake, FailedSaveKeepsTheShaderAndSaysWhy) {
     EXPECT_EQ(lines.back(), "The channel albedo was not baked (" + why + "); it keeps its shader.");
     EXPECT_EQ(itself(c.image), before);
   }
+  ::chmod((dir / "locked").c_str(), 0700);  // so that the folder can be removed
 }
 
 // Three bytes a pixel must stay within INT_MAX bytes; the largest size that fits reaches the baker.

@@ -56,6 +56,13 @@ TEST_F(ImportTest, RunAnswersTheCommandsQuestionsAndRefusesWhatItCannotDo) {
   ASSERT_EQ(::symlink("../x", (dir / "p/L").c_str()), 0);
   Write("p/m.ovm", "<scenedata>");
   const std::string linkUp = dir / "p/L/../m.ovm", chosen = "[Open file] Select .ovm/.povm file -> ";
+  // Its texture lies beside it, where the system finds it through p/L/..; p holds no red.png.
+  Write("t.ovm", "<scenedata>" +
+                     Mat("Textured",
+                         "<diffuse><texture><path>red.png</path><uv_set>default</uv_set></texture>"
+                         "<albedo><texture><texture_index>0</texture_index></texture></albedo></diffuse>") +
+                     "</scenedata>");
+  Write("red.png", "png");
   const struct {
     std::string args;
     int status;
@@ -64,6 +71,7 @@ TEST_F(ImportTest, RunAnswersTheCommandsQuestionsAndRefusesWhatItCannotDo) {
       {"run 1022469 --answer file:" + file, 0, "[Open file] Select .ovm/.povm file -> " + file + "\n"},
       {"run 1022469 --answer file:" + linkUp, 0, chosen + linkUp + "\n"},
       {"import " + linkUp + " --save " + dir / "out.json", 0, "Saved " + dir / "out.json\n"},
+      {"import " + dir / "p/L/../t.ovm", 0, "Loaded texture: " + dir / "p/L/../red.png\n"},
       {"run 1022469", 1, "[Open file] Select .ovm/.povm file -> (cancelled)\n"},
       {"run 42", 1, "corvane-host: no registered command 42\n"},
       {"run 1022469 --select Nobody", 1, "corvane-host: nothing named \"Nobody\" to select\n"},
