@@ -266,11 +266,11 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
       {MakeRawZip({good, {std::string("a\0.ovm", 6), text, 8, crc}}), ZIPERROR_UNSAFE_NAME, 0,
        "entry \"a\\0.ovm\""},
       {MakeRawZip({good, {"b.ovm", text, 8, crc ^ 1}}), ZIPERROR_CHECKSUM, 0, "entry \"b.ovm\""},
-      {MakeRawZip({good, {"b.ovm", text, 4, crc}}), ZIPERROR_CORRUPT},
-      {MakeRawZip({good, {"b.ovm", text, 9, crc}}), ZIPERROR_CORRUPT},
-      {MakeRawZip({good, {"b.ovm", Deflate(text), 4, crc, 8}}), ZIPERROR_CORRUPT},
-      {MakeRawZip({good, {"b.ovm", "\xff\xff\xff\xff", 8, crc, 8}}), ZIPERROR_CORRUPT},
-      {MakeRawZip({good, {"b.ovm", text, 8, crc, 0, 1}}), ZIPERROR_ENCRYPTED},
+      {MakeRawZip({good, {"b.ovm", text, 4, crc}}), ZIPERROR_CORRUPT, 0, "entry \"b.ovm\""},
+      {MakeRawZip({good, {"b.ovm", text, 9, crc}}), ZIPERROR_CORRUPT, 0, "entry \"b.ovm\""},
+      {MakeRawZip({good, {"b.ovm", Deflate(text), 4, crc, 8}}), ZIPERROR_CORRUPT, 0, "entry \"b.ovm\""},
+      {MakeRawZip({good, {"b.ovm", "\xff\xff\xff\xff", 8, crc, 8}}), ZIPERROR_CORRUPT, 0, "entry \"b.ovm\""},
+      {MakeRawZip({good, {"b.ovm", text, 8, crc, 0, 1}}), ZIPERROR_ENCRYPTED, 0, "entry \"b.ovm\""},
       {MakeRawZip({good, {"b.ovm", text, 8, crc, 77}}), ZIPERROR_METHOD, 0, "entry \"b.ovm\" uses method 77"},
       {MakeRawZip({good, {"b", "", 3u << 30, 0}, {"c", "", 3u << 30, 0}}), ZIPERROR_TOO_LARGE},
       {MakeRawZip(many), ZIPERROR_TOO_LARGE},
@@ -297,13 +297,18 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
                    return deep + "f";
                  }(),
                  text}}),
-       ZIPERROR_TOO_DEEP},
+       ZIPERROR_TOO_DEEP, 0,
+       [] {
+         std::string deep = "entry \"";
+         for (LLONG i = 0; i < ZipFile::kMaxDepth; ++i) deep += "d/";
+         return deep + "f\"";
+       }()},
       {MakeZip({{"a.ovm/b", text}, {"a.ovm", text}}), ZIPERROR_FILE_AND_FOLDER, 0,
        "entry \"a.ovm\" and entry \"a.ovm/b\""},
       // As many bytes, but not from so small an archive: read, and found short.
       {MakeRawZip({{"pad", pad, 4 << 20, ZipFile::CalcCRC32(pad.data(), 4 << 20)},
                    {"b.ovm", "b", 300 << 20, ZipFile::CalcCRC32("b", 1)}}),
-       ZIPERROR_CORRUPT},
+       ZIPERROR_CORRUPT, 0, "entry \"b.ovm\""},
   };
   for (size_t row = 0; row < std::size(rows); ++row) {
     std::ofstream(zip, std::ios::binary | std::ios::trunc) << rows[row].zip;

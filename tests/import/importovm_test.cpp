@@ -179,7 +179,7 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
        "Could not import " + dir / "folder.povm" +
            ": no material file (.ovm) at the archive's top level, which holds x.ovm/"},
       {"nul.povm",
-       MakeRawZip({{std::string("a\0.ovm", 6), text, text.size(),
+       MakeRawZip({{std::string("a\0.ovm", 6), text, uint32_t(text.size()),
                     ZipFile::CalcCRC32(text.data(), VLONG(text.size()))}}),
        "", unpack("nul.povm", "unsafe name: entry \"a\\0.ovm\"")},
       // Of two material files the first is taken, and said so; one that holds no material imports none.
