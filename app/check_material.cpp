@@ -52,12 +52,10 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
   ZipFile* zip = ZipFile::Alloc();
   const bool extracted = zip && zip->ExtractToDirectory(Filename(path), Filename(dir),
                                                         ZIP_EXTRACT_CREATE_SUBDIR, nullptr, nullptr, nullptr);
-  const long failure = zip ? zip->GetError() : ZIPERROR_READ;
-  const int systemError = zip ? zip->GetSystemError() : 0;
+  const std::string why = zip ? Helpers::UnpackFailureText(*zip) : Helpers::UnpackFailureText(ZIPERROR_READ);
   ZipFile::Free(zip);
   if (!extracted) {
-    out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(failure, systemError)
-        << "\n";
+    out << path << ": Could not unpack the archive: " << why << "\n";
     return 2;
   }
   std::string ovm;

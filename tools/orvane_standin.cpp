@@ -210,10 +210,13 @@ Bool KeepUnswept(const Filename&, const Filename& target, void*) {
 // entries, bytes or names in a path than it takes, or more bytes than the disk has free, is
 // refused before anything is written, and a refused archive leaves the folder as it was.
 bool Unpack(const std::string& archive, const std::string& dir) {
+  // Nor is the folder itself, where the extraction stages what goes into folders that were there.
+  files::Folder folder;
+  if (files::Folder::Open(dir, &folder).ok()) folder.SkipSweep();
   ZipFile* zip = ZipFile::Alloc();
   const bool ok = zip->ExtractToDirectory(Filename(String(archive)), Filename(String(dir)),
                                           ZIP_EXTRACT_CREATE_SUBDIR, KeepUnswept, nullptr, nullptr);
-  const std::string why = Helpers::UnpackFailureText(zip->GetError(), zip->GetSystemError());
+  const std::string why = Helpers::UnpackFailureText(*zip);
   ZipFile::Free(zip);
   if (!ok)
     std::fprintf(stderr, "orvane-standin: cannot unpack %s into %s: %s\n", archive.c_str(), dir.c_str(),

@@ -27,9 +27,22 @@ inline std::string UnpackFailureText(LONG error, int systemError = 0) {
     case ZIPERROR_WRITE: words = "cannot write"; break;
     case ZIPERROR_STOPPED: words = "stopped"; break;
     case ZIPERROR_TOO_DEEP: words = "too deep: an entry's path holds more than 64 names"; break;
+    case ZIPERROR_TOO_MANY_FOLDERS: words = "more folders than entries"; break;
+    case ZIPERROR_FILE_AND_FOLDER: words = "a name is both a file and a folder"; break;
     default: break;
   }
   return systemError == 0 ? std::string(words) : std::string(words) + ": " + files::ErrorText(systemError);
+}
+
+/// The words for why the last extraction of `zip` failed: those of its `ZIPERROR_*` code, then
+/// what it found (`GetErrorDetail`), then the system's reason in the file module's words
+/// (`GetSystemErrorText`): "unknown method: entry \"b.ovm\" uses method 77", "cannot be read: not a
+/// regular file", "cannot write: entry \"a\": Is a directory".
+inline std::string UnpackFailureText(const ZipFile& zip) {
+  std::string text = UnpackFailureText(zip.GetError());
+  if (!zip.GetErrorDetail().empty()) text += ": " + zip.GetErrorDetail();
+  if (!zip.GetSystemErrorText().empty()) text += ": " + zip.GetSystemErrorText();
+  return text;
 }
 
 }  // namespace Helpers

@@ -82,14 +82,16 @@ enum {
   ZIPERROR_UNSAFE_NAME = 2,  ///< An entry's name is absolute or leads out of the folder.
   ZIPERROR_CORRUPT =
       3,  ///< Not a ZIP archive, damaged data, or an entry that does not hold what it declares.
-  ZIPERROR_CHECKSUM = 4,   ///< An entry's data do not match its CRC-32.
-  ZIPERROR_ENCRYPTED = 5,  ///< An entry is encrypted and no (or a wrong) password was given.
-  ZIPERROR_METHOD = 6,     ///< An entry is compressed with a method this host does not know.
-  ZIPERROR_TOO_LARGE = 7,  ///< More entries or more bytes than `ZipFile` extracts.
-  ZIPERROR_DISK_FULL = 8,  ///< The entries do not fit on the disk.
-  ZIPERROR_WRITE = 9,      ///< A folder or file cannot be written.
-  ZIPERROR_STOPPED = 10,   ///< The callback stopped the extraction.
-  ZIPERROR_TOO_DEEP = 11,  ///< An entry lies more than `ZipFile::kMaxDepth` names deep.
+  ZIPERROR_CHECKSUM = 4,           ///< An entry's data do not match its CRC-32.
+  ZIPERROR_ENCRYPTED = 5,          ///< An entry is encrypted and no (or a wrong) password was given.
+  ZIPERROR_METHOD = 6,             ///< An entry is compressed with a method this host does not know.
+  ZIPERROR_TOO_LARGE = 7,          ///< More entries or more bytes than `ZipFile` extracts.
+  ZIPERROR_DISK_FULL = 8,          ///< The entries do not fit on the disk.
+  ZIPERROR_WRITE = 9,              ///< A folder or file cannot be written.
+  ZIPERROR_STOPPED = 10,           ///< The callback stopped the extraction.
+  ZIPERROR_TOO_DEEP = 11,          ///< An entry lies more than `ZipFile::kMaxDepth` names deep.
+  ZIPERROR_TOO_MANY_FOLDERS = 12,  ///< The entries would make more folders than there are entries.
+  ZIPERROR_FILE_AND_FOLDER = 13,   ///< One name is both a file and a folder of the archive.
 };
 
 /// A ZIP archive.
@@ -114,7 +116,9 @@ class ZipFile {
   /// Untrusted archives are safe: before anything is written the archive is refused when an
   /// entry's name is absolute or holds a ".." component, when an entry is encrypted without a
   /// password or uses an unknown method, when an entry lies more than `kMaxDepth` names deep,
-  /// when it holds more than `kMaxEntries` entries, when its
+  /// when it holds more than `kMaxEntries` entries, when its entries would make more folders than
+  /// there are entries, when one name is both a file and a folder, when an entry's name holds a
+  /// NUL, when its
   /// entries declare more than `kMaxBytes` bytes, more than the disk has free, or more than
   /// `kRatioFloor` bytes and more than `kMaxRatio` times the archive's size, or when an entry's
   /// local header disagrees with the central directory or two entries share bytes of the archive.
@@ -136,6 +140,12 @@ class ZipFile {
   /// or "the folder P belongs to another user (NAME)" and "the file P belongs to another user
   /// (NAME)" where a shared folder's rule refused the archive or a folder or file of it.
   const std::string& GetSystemErrorText() const { return systemErrorText_; }
+  /// What the last failure of `ExtractToDirectory` found, in words ("" when it names nothing, and
+  /// after a success): the entry it is about (`entry "a/b.ovm"`, a control character written as
+  /// "\0" or "\xNN"), with the method an unknown method is (`entry "b.ovm" uses method 77`), both
+  /// entries of a name that is a file and a folder (`entry "a" and entry "a/b"`), or the counts of
+  /// too many folders (`10000 entries would make 629875 folders`).
+  const std::string& GetErrorDetail() const { return errorDetail_; }
 
   /// The CRC-32 of the ZIP format (the one of zlib's `crc32`) of `length` bytes at `data`,
   /// continued from `start` (0 for a new checksum).
@@ -146,6 +156,7 @@ class ZipFile {
   LONG error_ = ZIPERROR_NONE;
   int systemError_ = 0;
   std::string systemErrorText_;
+  std::string errorDetail_;
 };
 
 /// Flags of `BrowseFiles::Init`.

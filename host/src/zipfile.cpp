@@ -13,7 +13,6 @@
 #include <initializer_list>
 #include <limits>
 #include <map>
-#include <set>
 #include <memory>
 #include <deque>
 #include <string>
@@ -23,6 +22,7 @@
 #include "c4d_file.h"
 #include "host_control.h"
 #include "files/folder.h"
+#include "files/registry.h"
 #include "files/temporary.h"
 
 namespace {
@@ -38,6 +38,29 @@ std::vector<std::string> Split(const std::string& name, const char* separators) 
     start = end + 1;
   }
 }
+
+// `name` in quotes for a message, a control character (NUL included) as "\0", "\n" or "\xNN".
+std::string Quoted(const std::string& name) {
+  std::string out = "\"";
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\0') {
+      out += "\\0";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (byte < 0x20 || byte == 0x7f) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// "entry NAME", for a message about it.
+std::string EntryText(const std::string& name) { return "entry " + Quoted(name); }
 
 // The '/'-separated components of an entry name, without empty and "." components. False for a
 // name that must not be extracted: empty, absolute (also in the DOS forms "\x" and "C:"), or with a
@@ -80,117 +103,6 @@ LONG WriteReason(int error, files::Result* system) {
   return WriteReason(files::Result::System(error), system);
 }
 
-// One folder of an extraction, open: `made` when this extraction made it or a folder above it, so
-// that no one else has written there and a failed extraction removes it whole.
-struct Level {
-  std::string name;
-  files::Folder folder;
-  bool made;
-};
-
-// The folders of one extraction: the root and the folders of the entry written last, held open so
-// that the next entry in the same folder walks nothing again. The folders it makes in folders that
-// were there before are owned here, so that an interrupted run removes them, and removed with all
-// they hold unless kept.
-class Folders {
- public:
-  Folders() = default;
-  Folders(const Folders&) = delete;
-  Folders& operator=(const Folders&) = delete;
-
-  // Opens the root `path`, made with its missing parents.
-  LONG OpenRoot(const std::string& path, files::Result* system) {
-    std::vector<std::string> missing;
-    std::string at = path;
-    while (at.size() > 1 && at.back() == '/') at.pop_back();
-    files::Folder folder;
-    // The folder itself is never reached through a link at its name: the caller made it or names it.
-    for (;;) {
-      const files::Result r =
-          files::Folder::Open(at, &folder, files::Folder::Make::kNothing, /*linkLast=*/!missing.empty());
-      if (r.ok()) break;
-      const size_t slash = at.rfind('/');
-      if (r.error() != ENOENT || at == "." || at == "/") return WriteReason(r, system);
-      missing.push_back(slash == std::string::npos ? at : at.substr(slash + 1));
-      at = slash == std::string::npos ? "." : at.substr(0, slash == 0 ? 1 : slash);
-    }
-    root_ = Level{"", folder, false};
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
-      if (const LONG error = Make(&root_, *it, system)) return error;
-    return ZIPERROR_NONE;
-  }
-
-  // Makes sure that parts[0]/.../parts[count-1] below the root are real folders (no link on the
-  // way), making the missing ones when `create`; `*level` is the innermost. The reason when it
-  // cannot, with the system's in `*system`: a missing folder that may not be made has none
-  // (ENOENT), a file or link in a folder's place is none (ENOTDIR).
-  LONG Ensure(const std::vector<std::string>& parts, size_t count, bool create, const Level** level,
-              files::Result* system) {
-    size_t same = 0;
-    while (same < chain_.size() && same < count && chain_[same].name == parts[same]) ++same;
-    chain_.resize(same);
-    for (size_t i = same; i < count; ++i) {
-      const Level& parent = i == 0 ? root_ : chain_[i - 1];
-      files::Folder folder = parent.folder.Enter(parts[i]);
-      if (folder.IsOpen() && !parent.folder.MayUse(folder.Status().st_uid))
-        return WriteReason(
-            files::Result::Foreign(files::Reason::kForeignFolder, folder.Path(), folder.Status().st_uid),
-            system);
-      if (folder.IsOpen()) {
-        // A folder opened again keeps what it was: one this extraction made, or one of those that
-        // were there before, held open once (its files wait there to take their places).
-        const auto key = std::make_pair(folder.Status().st_dev, folder.Status().st_ino);
-        const bool made = parent.made || made_.count(key) > 0;
-        if (!made) {
-          const auto known = before_.emplace(key, folder).first;
-          folder = known->second;
-        }
-        chain_.push_back(Level{parts[i], folder, made});
-        continue;
-      }
-      if (errno != ENOENT) return WriteReason(errno, system);
-      if (!create) return WriteReason(ENOENT, system);
-      Level made = parent;
-      if (const LONG error = Make(&made, parts[i], system)) return error;
-      chain_.push_back(made);
-    }
-    *level = count == 0 ? &root_ : &chain_[count - 1];
-    return ZIPERROR_NONE;
-  }
-
-  // Keeps every folder made: the extraction succeeded.
-  void Keep() {
-    for (files::NewFolder& top : tops_) top.Keep();
-    tops_.clear();
-  }
-
- private:
-  // Makes the folder `name` in `*at` and makes `*at` it.
-  LONG Make(Level* at, const std::string& name, files::Result* system) {
-    files::Folder made;
-    if (at->made) {
-      // Inside a folder of this extraction: it goes with that folder.
-      if (::mkdirat(at->folder.Descriptor(), name.c_str(), 0777) != 0) return WriteReason(errno, system);
-      made = at->folder.Enter(name);
-      if (!made.IsOpen()) return WriteReason(errno, system);
-    } else {
-      files::NewFolder top;
-      if (const files::Result r = at->folder.MakeFolder(name, &top); !r.ok()) return WriteReason(r, system);
-      made = top.Opened();
-      tops_.push_back(std::move(top));
-    }
-    made_.emplace(made.Status().st_dev, made.Status().st_ino);
-    *at = Level{name, made, true};
-    return ZIPERROR_NONE;
-  }
-
-  Level root_{"", files::Folder(), false};
-  std::vector<Level> chain_;
-  std::vector<files::NewFolder> tops_;
-  std::set<std::pair<dev_t, ino_t>> made_;                   // the folders it made
-  std::map<std::pair<dev_t, ino_t>, files::Folder> before_;  // those it found
-};
-
 // Copies the `size` bytes that entry `index` declares from `in` to `fd`. An entry that ends
 // earlier or holds more is corrupt: nothing beyond the declared size is ever written.
 LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd, files::Result* system) {
@@ -210,48 +122,6 @@ LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd, files::Result* system)
   return n == 0 ? ZIPERROR_NONE : ZIPERROR_CORRUPT;
 }
 
-// The entries written beside their targets, in archive order; removed unless moved into place,
-// and by an interruption. Each is closed once written, so that an archive of thousands of entries
-// holds no descriptor each.
-class Pending {
- public:
-  // Makes a new temporary file for `name` in `folder`, a link at `name` replaced, never followed;
-  // `*file` is it, open for writing.
-  files::Result Create(const files::Folder& folder, const std::string& name, files::TemporaryFile** file) {
-    files::TemporaryFile made;
-    if (files::Result r = folder.CreateTemporary(name, &made, /*followLink=*/false); !r.ok()) return r;
-    files_.push_back({std::move(made), folder, name});
-    *file = &files_.back().file;
-    return files::Result();
-  }
-
-  // Removes the file made last: its entry could not be written.
-  void Drop() { files_.pop_back(); }
-
-  // Moves every file to its target (a later entry of the same name wins), after making sure that
-  // no target has become a folder meanwhile, so that the renames do not fail halfway. The
-  // system's reason for a failure goes to `*system`.
-  LONG Commit(files::Result* system) {
-    for (const File& file : files_) {
-      struct stat st;
-      if (::fstatat(file.folder.Descriptor(), file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-          S_ISDIR(st.st_mode))
-        return WriteReason(EISDIR, system);
-    }
-    for (File& file : files_)
-      if (const files::Result r = file.file.Commit(); !r.ok()) return WriteReason(r, system);
-    return ZIPERROR_NONE;
-  }
-
- private:
-  struct File {
-    files::TemporaryFile file;
-    files::Folder folder;  // where it goes, and its name there
-    std::string name;
-  };
-  std::deque<File> files_;  // a deque: a file's place stays while others are added
-};
-
 // Copies entry `index` (declaring `size` bytes) of `archive` to `fd`.
 LONG CopyIndex(zip_t* archive, zip_uint64_t index, zip_uint64_t size, int fd, files::Result* system) {
   LONG error = ZIPERROR_NONE;
@@ -264,41 +134,359 @@ LONG CopyIndex(zip_t* archive, zip_uint64_t index, zip_uint64_t size, int fd, fi
   return error;
 }
 
-// Writes entry `index` (declaring `size` bytes) as `name` in the folder `level`. In a folder this
-// extraction made, the file is written in place: a later entry of the same name replaces it, and a
-// failed extraction removes the folder whole. Elsewhere it goes into a new file beside its target
-// (added to `pending`), which takes the target's place only once every entry has been written; a
-// link there is replaced, never followed. A failed entry leaves no temporary; the system's reason
-// for a failed write goes to `*system`.
-LONG WriteEntry(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const Level& level,
-                const std::string& name, Pending* pending, files::Result* system) {
-  const int at = level.folder.Descriptor();
-  if (level.made) {
-    int fd = ::openat(at, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) {
-      // An earlier entry of this name, which this extraction wrote.
-      fd = ::openat(at, name.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-      struct stat st;
-      if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
-        ::close(fd);
-        fd = -1;
-        errno = EEXIST;
-      }
+// Copies the whole file open as `from` to `to`: 0 or the `errno` value.
+int CopyFile(int from, int to) {
+  for (;;) {
+    const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+    if (n == 0) return 0;
+    if (n > 0) continue;
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+    break;  // not between these files: by reads and writes, from where it stopped
+  }
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    const ssize_t n = ::read(from, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n == 0 ? 0 : errno;
+    if (const int error = files::WriteAll(to, buffer.data(), static_cast<size_t>(n))) return error;
+  }
+}
+
+// How many folders on the way to an entry stay open, as a walk keeps: an archive of any depth and
+// any number of folders holds a few dozen descriptors at most.
+constexpr size_t kOpenLevels = 16;
+
+// One folder on the way from the root to an entry. `made` when this extraction made it, inside a
+// folder it made or in a staging folder, so that no one else has written there. Far from the end
+// of the chain it is closed, and opened again from the folder that holds it.
+struct Level {
+  std::string name;      // its name in the archive
+  files::Folder folder;  // open, unless far up the chain
+  bool made = false;
+  std::string at;        // its own name in the folder that holds it
+  files::Folder holder;  // the staging folder that holds it, for a folder made there
+};
+
+// One extraction into a root folder. What goes into a folder this extraction made is written in
+// place: a failed extraction removes that folder whole. What goes into a folder that was there
+// before waits in a staging folder (one per file system, a new folder with a temporary's name,
+// removed with all it holds by a failure or an interruption) until every entry has been written:
+// a file there as a copy, a new folder with all it holds; a file for the root itself waits as a
+// temporary beside its target. Nothing that waits holds a descriptor of its target's folder, so
+// that any number of folders can be unpacked into; at the commit each target folder is walked to
+// again from the root.
+class Extraction {
+ public:
+  Extraction() = default;
+  Extraction(const Extraction&) = delete;
+  Extraction& operator=(const Extraction&) = delete;
+
+  // Opens the root `path`, made with its missing parents.
+  LONG OpenRoot(const std::string& path, files::Result* system) {
+    std::vector<std::string> missing;
+    std::string at = path;
+    while (at.size() > 1 && at.back() == '/') at.pop_back();
+    files::Folder folder;
+    // The folder itself is never reached through a link at its name: the caller made it or names it.
+    for (;;) {
+      const files::Result r =
+          files::Folder::Open(at, &folder, files::Folder::Make::kNothing, /*linkLast=*/!missing.empty());
+      if (r.ok()) break;
+      const size_t slash = at.rfind('/');
+      if (r.error() != ENOENT || at == "." || at == "/") return WriteReason(r, system);
+      missing.push_back(slash == std::string::npos ? at : at.substr(slash + 1));
+      at = slash == std::string::npos ? "." : at.substr(0, slash == 0 ? 1 : slash);
     }
-    if (fd < 0) return WriteReason(errno == ELOOP ? ENOTDIR : errno, system);
+    root_.folder = folder;
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+      files::Folder made;
+      if (root_.made) {
+        if (const LONG error = MakeIn(root_.folder, *it, &made, system)) return error;
+      } else {
+        if (const files::Result r = root_.folder.MakeFolder(*it, &rootMade_); !r.ok())
+          return WriteReason(r, system);
+        made = rootMade_.Opened();
+      }
+      root_.folder = made;
+      root_.made = true;
+    }
+    return ZIPERROR_NONE;
+  }
+
+  // The root, open.
+  const files::Folder& Root() const { return root_.folder; }
+
+  // Makes sure that parts[0]/.../parts[count-1] below the root are real folders (no link on the
+  // way, the rule for shared folders applied), making the missing ones when `create`; `*level` is
+  // the innermost. The reason when it cannot, with the system's in `*system`: a missing folder that
+  // may not be made has none (ENOENT), a file or link in a folder's place is none (ENOTDIR).
+  LONG Ensure(const std::vector<std::string>& parts, size_t count, bool create, const Level** level,
+              files::Result* system) {
+    size_t same = 0;
+    while (same < chain_.size() && same < count && chain_[same].name == parts[same]) ++same;
+    chain_.resize(same);
+    if (const LONG error = Reopen(system)) return error;
+    std::string key;
+    for (size_t i = 0; i < same; ++i) key += parts[i] + "/";
+    for (size_t i = same; i < count; ++i) {
+      const Level& parent = i == 0 ? root_ : chain_[i - 1];
+      key += parts[i] + "/";
+      Level next;
+      next.name = parts[i];
+      next.at = parts[i];
+      next.made = parent.made;
+      const auto staged = committing_ ? staged_.end() : staged_.find(key);
+      if (staged != staged_.end()) {
+        // A folder this extraction is building in a staging folder.
+        next.made = true;
+        next.at = staged->second.at;
+        next.holder = staged->second.holder;
+        if (const files::Result r = next.holder.Walk(next.at, &next.folder, kNothing, false); !r.ok())
+          return WriteReason(r, system);
+      } else if (const files::Result r = parent.folder.Walk(parts[i], &next.folder, kNothing, false);
+                 !r.ok()) {
+        if (r.error() != ENOENT || !create || committing_) return WriteReason(r, system);
+        if (parent.made) {
+          if (const LONG error = MakeIn(parent.folder, parts[i], &next.folder, system)) return error;
+        } else {
+          // New in a folder that was there before: built in a staging folder.
+          Top top;
+          top.parts.assign(parts.begin(), parts.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+          if (const LONG error = Staging(parent.folder, &top.holder, system)) return error;
+          top.at = "d" + std::to_string(staged_.size());
+          if (const LONG error = MakeIn(top.holder, top.at, &next.folder, system)) return error;
+          next.made = true;
+          next.at = top.at;
+          next.holder = top.holder;
+          tops_.push_back(key);
+          staged_.emplace(key, std::move(top));
+        }
+      }
+      chain_.push_back(std::move(next));
+      if (chain_.size() > kOpenLevels) chain_[chain_.size() - 1 - kOpenLevels].folder = files::Folder();
+    }
+    *level = count == 0 ? &root_ : &chain_[count - 1];
+    return ZIPERROR_NONE;
+  }
+
+  // Writes entry `index` (declaring `size` bytes) of `archive` as `name` in the folder `level`
+  // (from `Ensure` for `folder`, the entry's folders). A later entry of the same name replaces it.
+  // In a folder this extraction made, the file is written in place; in the root it goes into a
+  // new file beside its target; elsewhere into a staging folder. A link at the name is replaced,
+  // never followed. A failed entry leaves nothing.
+  LONG Write(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const Level& level,
+             const std::vector<std::string>& folder, const std::string& name, files::Result* system) {
+    if (level.made) {
+      const int at = level.folder.Descriptor();
+      int fd = ::openat(at, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+      if (fd < 0 && errno == EEXIST) {
+        // An earlier entry of this name, which this extraction wrote.
+        fd = ::openat(at, name.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat st;
+        if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
+          ::close(fd);
+          fd = -1;
+          errno = EEXIST;
+        }
+      }
+      if (fd < 0) return WriteReason(errno == ELOOP ? ENOTDIR : errno, system);
+      LONG error = CopyIndex(archive, index, size, fd, system);
+      if (::close(fd) != 0 && error == ZIPERROR_NONE) error = WriteReason(errno, system);
+      return error;
+    }
+    if (&level == &root_) {
+      files::TemporaryFile file;
+      if (const files::Result r = root_.folder.CreateTemporary(name, &file, /*followLink=*/false); !r.ok())
+        return WriteReason(r, system);
+      LONG error = CopyIndex(archive, index, size, file.Descriptor(), system);
+      if (error == ZIPERROR_NONE)
+        if (const files::Result r = file.Close(); !r.ok()) error = WriteReason(r, system);
+      if (error == ZIPERROR_NONE) beside_.emplace_back(std::move(file), name);
+      return error;
+    }
+    File file{folder, name, "f" + std::to_string(files_.size()), {}};
+    if (const LONG error = Staging(root_.folder, &file.holder, system)) return error;
+    const int fd = ::openat(file.holder.Descriptor(), file.at.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return WriteReason(errno, system);
     LONG error = CopyIndex(archive, index, size, fd, system);
     if (::close(fd) != 0 && error == ZIPERROR_NONE) error = WriteReason(errno, system);
+    if (error == ZIPERROR_NONE)
+      files_.push_back(std::move(file));
+    else
+      ::unlinkat(file.holder.Descriptor(), file.at.c_str(), 0);
     return error;
   }
-  files::TemporaryFile* file = nullptr;
-  if (const files::Result r = pending->Create(level.folder, name, &file); !r.ok())
-    return WriteReason(r, system);
-  LONG error = CopyIndex(archive, index, size, file->Descriptor(), system);
-  if (error == ZIPERROR_NONE)
-    if (const files::Result r = file->Close(); !r.ok()) error = WriteReason(r, system);
-  if (error != ZIPERROR_NONE) pending->Drop();
-  return error;
-}
+
+  // Moves what waits into place, after making sure that no file's target has become a folder and
+  // no new folder's name has been taken meanwhile, so that the moves do not fail halfway: the
+  // files one by one (a later entry of a name wins), each through a temporary beside its target
+  // that takes its mode, then the new folders, each in one rename. An interruption before a move
+  // removes what has not moved yet. The system's reason goes to `*system`, the path in the
+  // archive of what failed to `*failed`.
+  LONG Commit(files::Result* system, std::string* failed) {
+    committing_ = true;
+    chain_.clear();
+    const Level* level = nullptr;
+    struct stat st;
+    for (const auto& [file, name] : beside_)
+      if (::fstatat(root_.folder.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+          S_ISDIR(st.st_mode))
+        return Failed(name, WriteReason(files::Result::System(EISDIR, file.FinalPath()), system), failed);
+    for (const File& file : files_) {
+      if (const LONG error = Ensure(file.folder, file.folder.size(), false, &level, system))
+        return Failed(Join(file.folder, file.name), error, failed);
+      if (::fstatat(level->folder.Descriptor(), file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+          S_ISDIR(st.st_mode))
+        return Failed(Join(file.folder, file.name),
+                      WriteReason(files::Result::System(EISDIR, level->folder.PathOf(file.name)), system),
+                      failed);
+    }
+    for (const std::string& key : tops_) {
+      const Top& top = staged_.at(key);
+      if (const LONG error = Ensure(top.parts, top.parts.size() - 1, false, &level, system))
+        return Failed(key, error, failed);
+      const int taken =
+          ::fstatat(level->folder.Descriptor(), top.parts.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0
+              ? EEXIST
+              : errno;
+      if (taken != ENOENT)
+        return Failed(
+            key, WriteReason(files::Result::System(taken, level->folder.PathOf(top.parts.back())), system),
+            failed);
+    }
+    for (auto& [file, name] : beside_)
+      if (const files::Result r = file.Commit(); !r.ok()) return Failed(name, WriteReason(r, system), failed);
+    for (const File& file : files_) {
+      const std::string path = Join(file.folder, file.name);
+      if (const LONG error = Ensure(file.folder, file.folder.size(), false, &level, system))
+        return Failed(path, error, failed);
+      files::TemporaryFile target;
+      files::Result r = level->folder.CreateTemporary(file.name, &target, /*followLink=*/false);
+      if (r.ok()) {
+        const int from =
+            ::openat(file.holder.Descriptor(), file.at.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = from < 0 ? errno : CopyFile(from, target.Descriptor());
+        if (from >= 0) ::close(from);
+        if (error != 0) r = files::Result::System(error, target.FinalPath());
+      }
+      if (r.ok()) r = target.Commit();
+      if (!r.ok()) return Failed(path, WriteReason(r, system), failed);
+      ::unlinkat(file.holder.Descriptor(), file.at.c_str(), 0);
+    }
+    for (const std::string& key : tops_) {
+      const Top& top = staged_.at(key);
+      if (const LONG error = Ensure(top.parts, top.parts.size() - 1, false, &level, system))
+        return Failed(key, error, failed);
+      if (files::Interrupted()) return Failed(key, WriteReason(files::Result::Interrupted(), system), failed);
+      const std::string& name = top.parts.back();
+      if (const int error = MoveFolder(top.holder.Descriptor(), top.at, level->folder.Descriptor(), name))
+        return Failed(key, WriteReason(files::Result::System(error, level->folder.PathOf(name)), system),
+                      failed);
+    }
+    return ZIPERROR_NONE;
+  }
+
+  // Keeps every folder made: the extraction succeeded.
+  void Keep() { rootMade_.Keep(); }
+
+ private:
+  static constexpr files::Folder::Make kNothing = files::Folder::Make::kNothing;
+
+  // A folder made in one that was there before, built in the staging folder `holder` as `at`.
+  struct Top {
+    std::vector<std::string> parts;  // its path below the root
+    files::Folder holder;
+    std::string at;
+  };
+  // A file for a folder that was there before, written in the staging folder `holder` as `at`.
+  struct File {
+    std::vector<std::string> folder;  // the path of its folder below the root
+    std::string name;
+    std::string at;
+    files::Folder holder;
+  };
+
+  // `parts` and `name` as a path in the archive.
+  static std::string Join(const std::vector<std::string>& parts, const std::string& name) {
+    std::string path;
+    for (const std::string& part : parts) path += part + "/";
+    return path + name;
+  }
+
+  // Gives `error`, the entry `path` in `*failed`.
+  static LONG Failed(const std::string& path, LONG error, std::string* failed) {
+    *failed = path;
+    return error;
+  }
+
+  // Makes the folder `name` in `in`, a folder of this extraction, and opens it as `*made`.
+  static LONG MakeIn(const files::Folder& in, const std::string& name, files::Folder* made,
+                     files::Result* system) {
+    if (::mkdirat(in.Descriptor(), name.c_str(), 0777) != 0)
+      return WriteReason(files::Result::System(errno, in.PathOf(name)), system);
+    if (const files::Result r = in.Walk(name, made, kNothing, false); !r.ok()) return WriteReason(r, system);
+    return ZIPERROR_NONE;
+  }
+
+  // The staging folder on the file system of `near` (in the root on the root's, else in `near`),
+  // made the first time.
+  LONG Staging(const files::Folder& near, files::Folder* staging, files::Result* system) {
+    const dev_t device = near.Status().st_dev;
+    auto found = staging_.find(device);
+    if (found == staging_.end()) {
+      const files::Folder& in = device == root_.folder.Status().st_dev ? root_.folder : near;
+      files::NewFolder made;
+      if (const files::Result r = in.MakeTemporaryFolder("unpacking", &made); !r.ok())
+        return WriteReason(r, system);
+      found = staging_.emplace(device, std::move(made)).first;
+    }
+    *staging = found->second.Opened();
+    return ZIPERROR_NONE;
+  }
+
+  // Renames the folder `from` of the folder open as `fromAt` to `to` in the one open as `toAt`,
+  // where nothing may be yet: 0 or the `errno` value. Where the file system refuses `renameat2`'s
+  // flag, after a look that nothing is there (a folder that holds anything is never replaced).
+  static int MoveFolder(int fromAt, const std::string& from, int toAt, const std::string& to) {
+    if (::renameat2(fromAt, from.c_str(), toAt, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    struct stat there;
+    if (::fstatat(toAt, to.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    if (errno != ENOENT) return errno;
+    if (::renameat(fromAt, from.c_str(), toAt, to.c_str()) == 0) return 0;
+    return errno == ENOTEMPTY || errno == ENOTDIR || errno == EISDIR ? EEXIST : errno;
+  }
+
+  // Opens the end of the chain again where it was closed, from the nearest open folder above it,
+  // keeping no more than `kOpenLevels` open.
+  LONG Reopen(files::Result* system) {
+    if (chain_.empty() || chain_.back().folder.IsOpen()) return ZIPERROR_NONE;
+    size_t first = chain_.size() - 1;
+    while (first > 0 && !chain_[first - 1].folder.IsOpen()) --first;
+    for (size_t i = first; i < chain_.size(); ++i) {
+      Level& level = chain_[i];
+      const files::Folder& in = level.holder.IsOpen() ? level.holder
+                                : i == 0              ? root_.folder
+                                                      : chain_[i - 1].folder;
+      if (const files::Result r = in.Walk(level.at, &level.folder, kNothing, false); !r.ok())
+        return WriteReason(r, system);
+      if (i >= kOpenLevels) chain_[i - kOpenLevels].folder = files::Folder();
+    }
+    return ZIPERROR_NONE;
+  }
+
+  Level root_;
+  files::NewFolder rootMade_;  // the root's first missing folder, when it was made
+  std::vector<Level> chain_;
+  std::map<dev_t, files::NewFolder> staging_;
+  std::map<std::string, Top> staged_;                                // by their paths, "a/b/"
+  std::vector<std::string> tops_;                                    // their paths, in the order made
+  std::deque<std::pair<files::TemporaryFile, std::string>> beside_;  // with their names
+  std::vector<File> files_;
+  bool committing_ = false;
+};
 
 // Little-endian number of `bytes` bytes at `p`, as the ZIP format stores them.
 uint64_t Le(const unsigned char* p, int bytes) {
@@ -556,7 +744,7 @@ class View {
 // the end record at `end` must be the one libzip reads, every local header must agree with it
 // (name, method, and CRC-32 and sizes unless a data descriptor follows the data), and no two
 // entries may share bytes, so that an archive never unpacks the same compressed data twice.
-LONG CheckLayout(zip_t* archive, int fd, uint64_t fileSize, uint64_t end) {
+LONG CheckLayout(zip_t* archive, int fd, uint64_t fileSize, uint64_t end, std::string* detail) {
   const zip_int64_t count = zip_get_num_entries(archive, 0);
   if (count < 0) return ZIPERROR_CORRUPT;
   std::vector<Placement> entries;
@@ -564,6 +752,12 @@ LONG CheckLayout(zip_t* archive, int fd, uint64_t fileSize, uint64_t end) {
   if (!ReadDirectory(fd, fileSize, end, static_cast<uint64_t>(count), &entries, &start) ||
       !SameAsLibzip(archive, entries))
     return ZIPERROR_CORRUPT;
+  // A name that holds a NUL would be cut there: it names another file than the archive says.
+  for (const Placement& entry : entries)
+    if (entry.name.find('\0') != std::string::npos) {
+      *detail = EntryText(entry.name);
+      return ZIPERROR_UNSAFE_NAME;
+    }
 
   std::vector<std::pair<uint64_t, uint64_t>> spans;
   for (const Placement& entry : entries) {
@@ -598,8 +792,10 @@ struct Entry {
 };
 
 // Reads and checks the declarations of every entry before anything is written: safe names, known
-// methods, no encryption without a password, and the limits on entries and bytes.
-LONG Declarations(zip_t* archive, bool password, std::vector<Entry>* entries, zip_uint64_t* total) {
+// methods, no encryption without a password, and the limits on entries and bytes. What was found
+// goes to `*detail` on a refusal.
+LONG Declarations(zip_t* archive, bool password, std::vector<Entry>* entries, zip_uint64_t* total,
+                  std::string* detail) {
   zip_int64_t count = zip_get_num_entries(archive, 0);
   if (count < 0) return ZIPERROR_CORRUPT;
   if (count > ZipFile::kMaxEntries) return ZIPERROR_TOO_LARGE;
@@ -610,21 +806,74 @@ LONG Declarations(zip_t* archive, bool password, std::vector<Entry>* entries, zi
     if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st) != 0)
       return ReasonOf(zip_error_code_zip(zip_get_error(archive)));
     Entry entry;
-    if (!(st.valid & ZIP_STAT_NAME) || !st.name || !SplitEntryName(st.name, &entry.parts))
-      return ZIPERROR_UNSAFE_NAME;
+    entry.name = (st.valid & ZIP_STAT_NAME) && st.name ? st.name : "";
+    *detail = EntryText(entry.name);
+    if (!SplitEntryName(entry.name, &entry.parts)) return ZIPERROR_UNSAFE_NAME;
     if (entry.parts.size() > static_cast<size_t>(ZipFile::kMaxDepth)) return ZIPERROR_TOO_DEEP;
-    entry.name = st.name;
     if (!(st.valid & ZIP_STAT_SIZE)) return ZIPERROR_CORRUPT;
     entry.size = entry.name.back() == '/' ? 0 : st.size;
     if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE && !password)
       return ZIPERROR_ENCRYPTED;
     if ((st.valid & ZIP_STAT_COMP_METHOD) && entry.size > 0 &&
-        !zip_compression_method_supported(static_cast<zip_int32_t>(st.comp_method), 0))
+        !zip_compression_method_supported(static_cast<zip_int32_t>(st.comp_method), 0)) {
+      *detail += " uses method " + std::to_string(st.comp_method);
       return ZIPERROR_METHOD;
+    }
+    detail->clear();
     const zip_uint64_t limit = static_cast<zip_uint64_t>(ZipFile::kMaxBytes);
     if (entry.size > limit - *total) return ZIPERROR_TOO_LARGE;
     *total += entry.size;
     entries->push_back(std::move(entry));
+  }
+  return ZIPERROR_NONE;
+}
+
+// Checks the paths the entries make together, before anything is written: no name is both a
+// file and a folder, and the folders made (every folder on the way to an entry, each counted once,
+// explicit "x/" entries too) are no more than the entries, as in every material archive. What was
+// found goes to `*detail` on a refusal.
+LONG CheckNames(const std::vector<Entry>& entries, std::string* detail) {
+  // The folders an entry makes: all its names but the last, unless it is a folder itself.
+  const auto folders = [&](size_t i) {
+    const Entry& e = entries[i];
+    return e.name.back() == '/' ? e.parts.size() : e.parts.size() - 1;
+  };
+  std::vector<size_t> order(entries.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [&](size_t a, size_t b) { return entries[a].parts < entries[b].parts; });
+  // In path order, a path that goes on below a file's name comes right after it (and its copies).
+  for (size_t k = 0; k < order.size(); ++k) {
+    const Entry& file = entries[order[k]];
+    if (file.name.back() == '/') continue;
+    for (size_t next = k + 1; next < order.size(); ++next) {
+      const Entry& other = entries[order[next]];
+      const bool below = other.parts.size() >= file.parts.size() &&
+                         std::equal(file.parts.begin(), file.parts.end(), other.parts.begin());
+      if (!below) break;
+      if (other.parts.size() > file.parts.size() || other.name.back() == '/') {
+        *detail = EntryText(file.name) + " and " + EntryText(other.name);
+        return ZIPERROR_FILE_AND_FOLDER;
+      }
+    }
+  }
+  // Each path makes the folders it does not share with the one before it in path order.
+  uint64_t made = 0;
+  for (size_t k = 0; k < order.size(); ++k) {
+    const size_t count = folders(order[k]);
+    size_t shared = 0;
+    if (k > 0) {
+      const std::vector<std::string>& a = entries[order[k - 1]].parts;
+      const std::vector<std::string>& b = entries[order[k]].parts;
+      const size_t most = std::min(folders(order[k - 1]), count);
+      while (shared < most && a[shared] == b[shared]) ++shared;
+    }
+    made += count - shared;
+  }
+  if (made > entries.size()) {
+    *detail = std::to_string(entries.size()) + (entries.size() == 1 ? " entry" : " entries") +
+              " would make " + std::to_string(made) + " folders";
+    return ZIPERROR_TOO_MANY_FOLDERS;
   }
   return ZIPERROR_NONE;
 }
@@ -643,18 +892,23 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
   error_ = ZIPERROR_READ;
   // The system's reason for a failure, given on every return.
   files::Result failure;
+  // What was found, in words, for a refusal or a failure about one entry.
+  std::string detail;
   struct Report {
     ZipFile* zip;
     const files::Result& failure;
+    const std::string& detail;
     ~Report() {
       zip->systemError_ = zip->error_ == ZIPERROR_NONE ? 0 : failure.error();
       zip->systemErrorText_ = zip->systemError_ == 0 ? std::string() : failure.Text();
+      zip->errorDetail_ = zip->error_ == ZIPERROR_NONE ? std::string() : detail;
     }
-  } report{this, failure};
+  } report{this, failure, detail};
   if (!zip.Content() || !dir.Content()) return false;
   const std::string path = host::ToUtf8(zip.GetString());
-  // Read through its folder: only a regular file (a FIFO would wait for a writer), in a shared
-  // folder only one of its owner's or this user's; libzip reads the same file whose end was checked.
+  // Read through its folder as the kernel reads it: only a regular file (a FIFO would wait for a
+  // writer), and anyone's, but no link that another user left in a shared folder itself. libzip
+  // reads the same file whose end was checked.
   files::Place place;
   failure = files::Locate(path, &place);
   int fd = -1;
@@ -689,27 +943,25 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
   // Refuse the whole archive before writing anything when one declaration is not acceptable.
   std::vector<Entry> entries;
   zip_uint64_t total = 0;
-  error_ = Declarations(archive, password != nullptr, &entries, &total);
+  error_ = Declarations(archive, password != nullptr, &entries, &total, &detail);
+  if (error_ == ZIPERROR_NONE) error_ = CheckNames(entries, &detail);
   // Far more bytes than the archive's own size can only come from repeated data.
   if (error_ == ZIPERROR_NONE && total > static_cast<uint64_t>(kRatioFloor) &&
       size <= (total - 1) / kMaxRatio)
     error_ = ZIPERROR_TOO_LARGE;
-  if (error_ == ZIPERROR_NONE) error_ = CheckLayout(archive, fd, size, end);
+  if (error_ == ZIPERROR_NONE) error_ = CheckLayout(archive, fd, size, end, &detail);
 
   const std::string root = host::ToUtf8(dir.GetString());
-  Folders folders;
-  if (error_ == ZIPERROR_NONE) error_ = folders.OpenRoot(root, &failure);
+  Extraction extraction;
+  if (error_ == ZIPERROR_NONE) error_ = extraction.OpenRoot(root, &failure);
   if (error_ == ZIPERROR_NONE) {
     struct statvfs space;
-    const Level* top = nullptr;
-    if (folders.Ensure({}, 0, false, &top, &failure) == ZIPERROR_NONE &&
-        ::fstatvfs(top->folder.Descriptor(), &space) == 0 &&
+    if (::fstatvfs(extraction.Root().Descriptor(), &space) == 0 &&
         total > static_cast<uint64_t>(space.f_bavail) * space.f_frsize)
       error_ = ZIPERROR_DISK_FULL;
   }
-  // Every entry is written beside its target first; the files take their places only once all
+  // Every entry is written where it waits first; the files take their places only once all
   // entries have been read whole and sound, so that a refused archive replaces nothing.
-  Pending pending;
   const bool createFolders = (flags & ZIP_EXTRACT_CREATE_SUBDIR) != 0;
   const std::string prefix = root.empty() || root.back() == '/' ? root : root + "/";
   for (zip_uint64_t i = 0; error_ == ZIPERROR_NONE && i < entries.size(); ++i) {
@@ -725,14 +977,20 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
     }
     const Level* level = nullptr;
     const size_t folderCount = isFolder ? entry.parts.size() : entry.parts.size() - 1;
-    error_ = folders.Ensure(entry.parts, folderCount, createFolders || isFolder, &level, &failure);
+    error_ = extraction.Ensure(entry.parts, folderCount, createFolders || isFolder, &level, &failure);
     if (error_ == ZIPERROR_NONE && !isFolder)
-      error_ = WriteEntry(archive, i, entry.size, *level, entry.parts.back(), &pending, &failure);
+      error_ = extraction.Write(archive, i, entry.size, *level, {entry.parts.begin(), entry.parts.end() - 1},
+                                entry.parts.back(), &failure);
+    if (error_ != ZIPERROR_NONE) detail = EntryText(entry.name);
   }
   zip_discard(archive);
-  if (error_ == ZIPERROR_NONE) error_ = pending.Commit(&failure);
+  if (error_ == ZIPERROR_NONE) {
+    std::string failed;
+    error_ = extraction.Commit(&failure, &failed);
+    if (error_ != ZIPERROR_NONE) detail = EntryText(failed);
+  }
   if (error_ != ZIPERROR_NONE) return false;
-  folders.Keep();
+  extraction.Keep();
   return true;
 }
 

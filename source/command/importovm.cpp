@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "archive/nestedmaterial.h"
 #include "command/importtext.h"
@@ -59,6 +60,33 @@ Reference<OrvaneMaterial> ParseModel(Kind kind, const TiXmlElement& type) {
     MessageDialog(ImportText(e.what()));
   }
   return Reference<OrvaneMaterial>();
+}
+
+// The names at the top level of the folder `dir`, in name order, a folder's with "/" after it.
+std::vector<String> TopLevel(const Filename& dir) {
+  std::vector<String> names;
+  BrowseFiles* browser = BrowseFiles::Alloc();
+  if (!browser) return names;
+  browser->Init(dir, 0);
+  while (browser->GetNext())
+    names.push_back(browser->GetFilename().GetString() + String(browser->IsDir() ? "/" : ""));
+  BrowseFiles::Free(browser);
+  return names;
+}
+
+// The material files among `names` (from `TopLevel`).
+std::vector<String> MaterialFiles(const std::vector<String>& names) {
+  std::vector<String> found;
+  for (const String& name : names)
+    if (Filename(name).CheckSuffix("ovm")) found.push_back(name);
+  return found;
+}
+
+// The materials of `doc`.
+int CountMaterials(BaseDocument* doc) {
+  int count = 0;
+  for (BaseMaterial* m = doc ? doc->GetFirstMaterial() : nullptr; m; m = m->GetNext()) ++count;
+  return count;
 }
 
 // "line L, column C" for a place in a material file.
@@ -125,6 +153,15 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
       LONG failure = ZIPERROR_NONE;
       fileName = Helpers::UnpackPovm(fileName, Filename(ImportText(unpacked.Path())), &failure);
       refused = failure != ZIPERROR_NONE;
+      // The renderer takes one material file of an archive: which one, when it holds several.
+      const std::vector<String> top = MaterialFiles(TopLevel(Filename(ImportText(unpacked.Path()))));
+      if (fileName.Content() && top.size() > 1) {
+        String left;
+        for (size_t i = 1; i < top.size(); ++i) left += String(i > 1 ? ", " : "") + top[i];
+        GePrint(String("The archive ") + archive.GetString() + " holds " +
+                String::LongToString(LONG(top.size())) + " material files at its top level: took " + top[0] +
+                ", left " + left);
+      }
     }
   }
   Bool imported = false;
@@ -139,7 +176,16 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
       if (read == Orvane::OrvaneXMLLoader::LOAD_NOT_PARSED)
         GePrint(String("Material file is not well-formed: ") + ImportText(xml.ErrorDesc()) + " (" +
                 PlaceText(broken) + ")");
+      const int before = CountMaterials(doc);
       imported = ImportXml(doc, xml, fileName) && read == Orvane::OrvaneXMLLoader::LOAD_PARSED;
+      if (doc && CountMaterials(doc) == before && read == Orvane::OrvaneXMLLoader::LOAD_PARSED) {
+        // An archive's folder goes again: the file is named in the archive.
+        GePrint(String("Imported no material: ") +
+                (unpacked.IsOwned() ? fileName.GetFileString() + " in " + archive.GetString()
+                                    : ImportText(Shown(Helpers::ToUTF8String(fileName.GetString())))) +
+                " holds none.");
+        imported = false;
+      }
     } else {
       // Not read at all (missing, unreadable, not a regular file, too large), refused before
       // parsing, or no material file: the loader's reason, else the missing root.
@@ -156,10 +202,21 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
     // not imported.
     const String nested =
         !unpacked.IsOwned() ? String() : Helpers::NestedMaterialFile(Filename(ImportText(unpacked.Path())));
-    if (nested.Content())
+    if (nested.Content()) {
       GePrint(String("Could not import ") + archive.GetString() + ": " + Helpers::NotAtTopLevelText(nested));
-    else
+    } else if (unpacked.IsOwned()) {
+      // What the archive holds instead, named.
+      const std::vector<String> top = TopLevel(Filename(ImportText(unpacked.Path())));
+      String found;
+      for (size_t i = 0; i < top.size() && i < 5; ++i) found += String(i ? ", " : "") + top[i];
+      if (top.size() > 5) found += ", ...";
+      GePrint(String("Could not import ") + archive.GetString() + ": " +
+              (top.empty()
+                   ? String("the archive is empty")
+                   : String("no material file (.ovm) at the archive's top level, which holds ") + found));
+    } else {
       GePrint("no ovm");
+    }
   }
   // The imported materials' textures point into the unpacked folder; an import that imported
   // nothing leaves nothing.

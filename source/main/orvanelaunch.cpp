@@ -339,11 +339,11 @@ Filename UnpackPovm(Filename archive, Filename dir, LONG* failure) {
   bool extracted =
       zip->ExtractToDirectory(archive, dir, ZIP_EXTRACT_CREATE_SUBDIR, nullptr, nullptr, nullptr);
   const LONG error = zip->GetError();
-  const int systemError = zip->GetSystemError();
+  const String why(UnpackFailureText(*zip).c_str());
   ZipFile::Free(zip);
   if (failure) *failure = extracted ? ZIPERROR_NONE : error;
   if (!extracted) {
-    GePrint(String("Could not unpack ") + archive.GetString() + ": " + UnpackFailure(error, systemError));
+    GePrint(String("Could not unpack ") + archive.GetString() + ": " + why);
     return Filename();
   }
   Filename result;

@@ -35,7 +35,8 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
   std::vector<ZipEntry> many;
   for (int i = 0; i < 10000; ++i) many.push_back({"e" + std::to_string(i), ""});
   const std::string bomb = write("bomb.povm", WithEndRecordCopies(MakeZip(many), 2978)),
-                    longName = write("long.povm", MakeZip({{std::string(300, 'n') + ".ovm", chain}}));
+                    longName = write("long.povm", MakeZip({{std::string(300, 'n') + ".ovm", chain}})),
+                    two = write("two.povm", MakeZip({{"a.ovm", "<scenedata/>"}, {"b.ovm", chain}}));
   const std::string loop = write("loop.ovm", "<scenedata>" + mat("a", "x") + mat("x", "y") + mat("y", "x") +
                                                  mat("Leaf") + "</scenedata>");
   // The material in a folder, as `zip -r` of a folder packs it: named, not used.
@@ -62,13 +63,16 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
        "Could not read material file " + work / "open.ovm: Not well-formed XML: Error parsing Comment "
        "(around line 4, column 13).", ""},
       {"import " + write("unsafe.povm", MakeZip({{"../x.ovm", head + "</scenedata>"}})), 1,
-       "Could not unpack " + work / "unsafe.povm: unsafe name", ""},
+       "Could not unpack " + work / "unsafe.povm: unsafe name: entry \"../x.ovm\"", ""},
       {"import " + write("chain.ovm", chain), 0, "", ""},
       {"check-material " + write("good.povm", MakeZip({{"notes.txt", "x"}, {"chain.ovm", chain}})), 0, "",
        work / "good.povm: 202 materials, 0 errors."},
       {"check-material " + write("bad.povm", MakeZip({{"/abs.ovm", chain}})), 2, "",
-       work / "bad.povm: Could not unpack the archive: unsafe name"},
-      {"check-material " + longName, 2, "", longName + ": Could not unpack the archive: cannot write: File name too long"},
+       work / "bad.povm: Could not unpack the archive: unsafe name: entry \"/abs.ovm\""},
+      {"check-material " + longName, 2, "", longName + ": Could not unpack the archive: cannot write: entry \"" +
+       std::string(300, 'n') + ".ovm\": File name too long"},
+      // Of two material files the import takes the first and says so; one that imports nothing fails.
+      {"import " + two, 1, "Imported no material: a.ovm in " + two + " holds none.", ""},
       {"import " + bomb, 1, "Could not unpack " + bomb + ": corrupt", ""},
       {"check-material " + bomb, 2, "", bomb + ": Could not unpack the archive: corrupt"},
       {"import " + loop, 0, "", cycle + "; 'y' is imported without it."},
@@ -102,6 +106,9 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
     EXPECT_TRUE(!dialog || out.find("[Message] " + row.reason + "\n") != std::string::npos) << out;
     EXPECT_EQ(out.find("no ovm"), std::string::npos) << row.args;
     EXPECT_TRUE(std::filesystem::is_empty(work / "tmp")) << row.args;  // an archive's scratch folder is gone
+    const std::string took =
+        "The archive " + two + " holds 2 material files at its top level: took a.ovm, left b.ovm\n";
+    EXPECT_EQ(out.find(took) != std::string::npos, row.args == "import " + two) << out;
   }
 }
 

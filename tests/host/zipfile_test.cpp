@@ -47,12 +47,13 @@ Bool Extract(const fs::path& zip, const fs::path& dir, LONG flags = ZIP_EXTRACT_
 // The error left by extracting `zip` into `dir`; -1 when it disagrees with the result. The
 // system's reason goes to `*system`, and its words to `*text`.
 LONG ExtractError(const fs::path& zip, const fs::path& dir, int* system = nullptr,
-                  std::string* text = nullptr) {
+                  std::string* text = nullptr, std::string* detail = nullptr) {
   ZipFile* z = ZipFile::Alloc();
   const bool ok = z->ExtractToDirectory(Filename(String(zip.string())), Filename(String(dir.string())));
   const LONG error = z->GetError();
   if (system) *system = z->GetSystemError();
   if (text) *text = z->GetSystemErrorText();
+  if (detail) *detail = z->GetErrorDetail();
   ZipFile::Free(z);
   return ok == (error == ZIPERROR_NONE) ? error : -1;
 }
@@ -141,9 +142,40 @@ TEST_F(ZipExtractTest, ExtractsFilesAndFolders) {
   ASSERT_TRUE(WriteZip((root / "beside.povm").string(), beside));
   const bool besideExtracted = Extract(root / "beside.povm", out);
   ::setrlimit(RLIMIT_NOFILE, &limit);
+  // Nor do folders that were there before, however many: 2,000 folders unpack into the same folder
+  // twice, then a new folder in each. A file replaced there keeps its mode; a link there is
+  // replaced itself.
+  std::vector<ZipEntry> folders, deeper;
+  for (int i = 0; i < 2000; ++i) {
+    folders.push_back({"k" + std::to_string(i) + "/f", "1"});
+    deeper.push_back({"k" + std::to_string(i) + "/n/", ""});
+    deeper.push_back({"k" + std::to_string(i) + "/n/g", "2"});
+  }
+  ASSERT_TRUE(WriteZip((root / "folders.povm").string(), folders));
+  ASSERT_TRUE(WriteZip((root / "deeper.povm").string(), deeper));
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  const bool first = Extract(root / "folders.povm", out);
+  ::setrlimit(RLIMIT_NOFILE, &limit);
+  ASSERT_TRUE(first);
+  ASSERT_EQ(::chmod((out / "k0/f").c_str(), 0604), 0);
+  fs::remove(out / "k1/f");
+  fs::create_symlink(root / "outside", out / "k1/f");
+  std::ofstream(root / "outside") << "outside";
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  const bool second = Extract(root / "folders.povm", out);
+  const bool third = Extract(root / "deeper.povm", out);
+  ::setrlimit(RLIMIT_NOFILE, &limit);
   EXPECT_TRUE(extracted);
   EXPECT_TRUE(besideExtracted);
-  EXPECT_EQ(Tree(out).size(), 1202u);
+  EXPECT_TRUE(second);
+  EXPECT_TRUE(third);
+  EXPECT_EQ(Tree(out).size(), 1202u + 8000u);
+  struct stat st;
+  ASSERT_EQ(::stat((out / "k0/f").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0604u);
+  EXPECT_FALSE(fs::is_symlink(out / "k1/f"));
+  EXPECT_EQ(ReadFile(out / "k1/f") + ReadFile(out / "k1999/n/g"), "12");
+  EXPECT_EQ(ReadFile(root / "outside"), "outside");
 }
 
 TEST_F(ZipExtractTest, OverwritesFilesOfAnEarlierExtraction) {
@@ -216,20 +248,30 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
                     thrice = MakeRawZip({good, {"b.ovm", text, 8, crc}, {"b.ovm", text, 8, crc}});
   const std::string pad(4 << 20, '\0');
   // Each archive, why it is refused, and the system's reason for a failed write.
+  // 10,000 entries each 63 folders deep, in folders of their own.
+  std::vector<ZipEntry> deep;
+  for (int i = 0; i < 10000; ++i) {
+    std::string name = std::to_string(i) + "/";
+    for (int k = 0; k < 62; ++k) name += "d/";
+    deep.push_back({name + "f", ""});
+  }
   const struct {
     std::string zip;
     LONG error;
     int system = 0;
+    std::string detail = "";  // what was found, in words
   } rows[] = {
       {"this is not a zip archive", ZIPERROR_CORRUPT},
-      {MakeRawZip({good, {"../evil.ovm", text, 8, crc}}), ZIPERROR_UNSAFE_NAME},
-      {MakeRawZip({good, {"b.ovm", text, 8, crc ^ 1}}), ZIPERROR_CHECKSUM},
-      {MakeRawZip({good, {"b.ovm", text, 4, crc}}), ZIPERROR_CORRUPT},
-      {MakeRawZip({good, {"b.ovm", text, 9, crc}}), ZIPERROR_CORRUPT},
-      {MakeRawZip({good, {"b.ovm", Deflate(text), 4, crc, 8}}), ZIPERROR_CORRUPT},
-      {MakeRawZip({good, {"b.ovm", "\xff\xff\xff\xff", 8, crc, 8}}), ZIPERROR_CORRUPT},
-      {MakeRawZip({good, {"b.ovm", text, 8, crc, 0, 1}}), ZIPERROR_ENCRYPTED},
-      {MakeRawZip({good, {"b.ovm", text, 8, crc, 77}}), ZIPERROR_METHOD},
+      {MakeRawZip({good, {"../evil.ovm", text, 8, crc}}), ZIPERROR_UNSAFE_NAME, 0, "entry \"../evil.ovm\""},
+      {MakeRawZip({good, {std::string("a\0.ovm", 6), text, 8, crc}}), ZIPERROR_UNSAFE_NAME, 0,
+       "entry \"a\\0.ovm\""},
+      {MakeRawZip({good, {"b.ovm", text, 8, crc ^ 1}}), ZIPERROR_CHECKSUM, 0, "entry \"b.ovm\""},
+      {MakeRawZip({good, {"b.ovm", text, 4, crc}}), ZIPERROR_CORRUPT, 0, "entry \"b.ovm\""},
+      {MakeRawZip({good, {"b.ovm", text, 9, crc}}), ZIPERROR_CORRUPT, 0, "entry \"b.ovm\""},
+      {MakeRawZip({good, {"b.ovm", Deflate(text), 4, crc, 8}}), ZIPERROR_CORRUPT, 0, "entry \"b.ovm\""},
+      {MakeRawZip({good, {"b.ovm", "\xff\xff\xff\xff", 8, crc, 8}}), ZIPERROR_CORRUPT, 0, "entry \"b.ovm\""},
+      {MakeRawZip({good, {"b.ovm", text, 8, crc, 0, 1}}), ZIPERROR_ENCRYPTED, 0, "entry \"b.ovm\""},
+      {MakeRawZip({good, {"b.ovm", text, 8, crc, 77}}), ZIPERROR_METHOD, 0, "entry \"b.ovm\" uses method 77"},
       {MakeRawZip({good, {"b", "", 3u << 30, 0}, {"c", "", 3u << 30, 0}}), ZIPERROR_TOO_LARGE},
       {MakeRawZip(many), ZIPERROR_TOO_LARGE},
       {Patched(thrice, thrice.size() - 22 - 51 + 42, 50), ZIPERROR_CORRUPT},     // shared data
@@ -240,8 +282,14 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
       {MakeRawZip({good, {"b.ovm", "b", 300 << 20, crc}}), ZIPERROR_TOO_LARGE},  // far beyond its size
       {copies, ZIPERROR_CORRUPT},
       {WithEndRecordCopies(MakeRawZip({good}), 1), ZIPERROR_CORRUPT},
-      {MakeZip({{"a.ovm", text}, {std::string(300, 'n'), text}}), ZIPERROR_WRITE, ENAMETOOLONG},
-      {MakeZip({{"a.ovm", text}, {"a.ovm/b", text}}), ZIPERROR_WRITE, ENOTDIR},
+      {MakeZip({{"a.ovm", text}, {std::string(300, 'n'), text}}), ZIPERROR_WRITE, ENAMETOOLONG,
+       "entry \"" + std::string(300, 'n') + "\""},
+      {MakeZip({{"a.ovm", text}, {"a.ovm/b", text}}), ZIPERROR_FILE_AND_FOLDER, 0,
+       "entry \"a.ovm\" and entry \"a.ovm/b\""},
+      {MakeZip({{"x.ovm", text}, {"x.ovm/", ""}}), ZIPERROR_FILE_AND_FOLDER, 0,
+       "entry \"x.ovm\" and entry \"x.ovm/\""},
+      {MakeZip(deep), ZIPERROR_TOO_MANY_FOLDERS, 0, "10000 entries would make 630000 folders"},
+      {MakeZip({{"a/b/c.ovm", text}}), ZIPERROR_TOO_MANY_FOLDERS, 0, "1 entry would make 2 folders"},
       {MakeZip({{"a.ovm", text},
                 {[] {
                    std::string deep;
@@ -249,18 +297,26 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
                    return deep + "f";
                  }(),
                  text}}),
-       ZIPERROR_TOO_DEEP},
-      {MakeZip({{"a.ovm/b", text}, {"a.ovm", text}}), ZIPERROR_WRITE, EISDIR},
+       ZIPERROR_TOO_DEEP, 0,
+       [] {
+         std::string deep = "entry \"";
+         for (LLONG i = 0; i < ZipFile::kMaxDepth; ++i) deep += "d/";
+         return deep + "f\"";
+       }()},
+      {MakeZip({{"a.ovm/b", text}, {"a.ovm", text}}), ZIPERROR_FILE_AND_FOLDER, 0,
+       "entry \"a.ovm\" and entry \"a.ovm/b\""},
       // As many bytes, but not from so small an archive: read, and found short.
       {MakeRawZip({{"pad", pad, 4 << 20, ZipFile::CalcCRC32(pad.data(), 4 << 20)},
                    {"b.ovm", "b", 300 << 20, ZipFile::CalcCRC32("b", 1)}}),
-       ZIPERROR_CORRUPT},
+       ZIPERROR_CORRUPT, 0, "entry \"b.ovm\""},
   };
   for (size_t row = 0; row < std::size(rows); ++row) {
     std::ofstream(zip, std::ios::binary | std::ios::trunc) << rows[row].zip;
     int system = -1;
-    EXPECT_EQ(ExtractError(zip, out, &system), rows[row].error) << row;
+    std::string detail;
+    EXPECT_EQ(ExtractError(zip, out, &system, nullptr, &detail), rows[row].error) << row;
     EXPECT_EQ(system, rows[row].system) << row;
+    EXPECT_EQ(detail, rows[row].detail) << row;
     EXPECT_EQ(Tree(root), std::set<std::string>{"archive.povm"}) << row;
   }
   int system = 0;
@@ -310,6 +366,29 @@ TEST_F(ZipExtractTest, ArchivesThatCannotBeReadSayWhy) {
   EXPECT_EQ(ExtractError(root / "fifo.povm", out, &system, &text), ZIPERROR_READ);
   EXPECT_EQ(system, EINVAL);
   EXPECT_EQ(text, "not a regular file");
+  // The renderer stand-in says the same, and names what it found.
+  TempDir renderer;
+  const std::string standin = renderer / "OrvaneConsole";
+  fs::copy_file(CORVANE_RENDERER_DIR "/Orvane.app/Contents/MacOS/OrvaneConsole", standin);
+  std::ofstream(root / "method.povm", std::ios::binary)
+      << MakeRawZip({{"b.ovm", "material", 8, ZipFile::CalcCRC32("material", 8), 77}});
+  ASSERT_TRUE(WriteZip((root / "both.povm").string(), {{"a.ovm/b", "x"}, {"a.ovm", "y"}}));
+  const std::pair<std::string, std::string> said[] = {
+      {"fifo.povm", "cannot be read: not a regular file"},
+      {"method.povm", "unknown method: entry \"b.ovm\" uses method 77"},
+      {"both.povm", "a name is both a file and a folder: entry \"a.ovm\" and entry \"a.ovm/b\""},
+  };
+  for (const auto& [name, why] : said) {
+    std::string ignored;
+    EXPECT_EQ(RunCommand(standin + " --unpack " + (root / name).string() + " " + out.string() + " 2>" +
+                             (root / "err").string(),
+                         &ignored),
+              1)
+        << name;
+    EXPECT_EQ(ReadFile(root / "err"), "orvane-standin: cannot unpack " + (root / name).string() + " into " +
+                                          out.string() + ": " + why + "\n");
+    EXPECT_FALSE(fs::exists(out)) << name;
+  }
   if (::geteuid() != 0) GTEST_SKIP() << "planting another user's files needs root";
   const fs::path shared = root / "shared";
   ASSERT_EQ(::mkdir(shared.c_str(), 01777) | ::chmod(shared.c_str(), 01777) | ::chmod(zip.c_str(), 0600), 0);
@@ -395,7 +474,9 @@ TEST_F(ZipExtractTest, TheStandInInterruptedWhileUnpackingEndsByTheSignalAndLeav
     }
     ASSERT_GT(pid, 0);
     const bool unpacking = WaitFor([&] { return !Tree(out).empty(); });
-    if (unpacking) EXPECT_EQ(::kill(pid, sig), 0);
+    if (unpacking) {
+      EXPECT_EQ(::kill(pid, sig), 0);
+    }
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(unpacking);

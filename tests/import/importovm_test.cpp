@@ -1,5 +1,6 @@
 // The import command's frame: type order, head insertion, duplicates, dialogs, blend partners,
 // archives, cancelled choosers, broken files.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -167,9 +168,24 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
       {"1/wood.povm", MakeZip({{"c.ovm", "<scenedata>" + Mat("Other", kDiffuse) + "</scenedata>"}}), "Other",
        ""},
       {"2/wood.povm", MakeZip({{"c.ovm", "<scenedata/>"}, {"../x.ovm", text}}), "",
-       unpack("2/wood.povm", "unsafe name")},
-      {"abs.povm", MakeZip({{"/abs.ovm", text}}), "", unpack("abs.povm", "unsafe name")},
-      {"readme.povm", MakeZip({{"readme.txt", "no material"}}), "", "no ovm"},
+       unpack("2/wood.povm", "unsafe name: entry \"../x.ovm\"")},
+      {"abs.povm", MakeZip({{"/abs.ovm", text}}), "", unpack("abs.povm", "unsafe name: entry \"/abs.ovm\"")},
+      {"readme.povm", MakeZip({{"readme.txt", "no material"}}), "",
+       "Could not import " + dir / "readme.povm" +
+           ": no material file (.ovm) at the archive's top level, which holds readme.txt"},
+      // What an archive holds instead of a material file is named.
+      {"empty.povm", MakeZip({}), "", "Could not import " + dir / "empty.povm" + ": the archive is empty"},
+      {"folder.povm", MakeZip({{"x.ovm/", ""}}), "",
+       "Could not import " + dir / "folder.povm" +
+           ": no material file (.ovm) at the archive's top level, which holds x.ovm/"},
+      {"nul.povm",
+       MakeRawZip({{std::string("a\0.ovm", 6), text, uint32_t(text.size()),
+                    ZipFile::CalcCRC32(text.data(), VLONG(text.size()))}}),
+       "", unpack("nul.povm", "unsafe name: entry \"a\\0.ovm\"")},
+      // Of two material files the first is taken, and said so; one that holds no material imports none.
+      {"two.povm",
+       MakeZip({{"a.ovm", "<scenedata/>"}, {"b.ovm", "<scenedata>" + Mat("B", kDiffuse) + "</scenedata>"}}),
+       "", "Imported no material: a.ovm in " + dir / "two.povm" + " holds none."},
       // Only the top level is read, as the renderer reads it; a folder's material file is named, the
       // folders in name order, each where its name comes.
       {"nested.povm", MakeZip({{"readme.txt", "x"}, {"mat/z.ovm", text}, {"mat/deep/a.OVM", text}}), "",
@@ -179,7 +195,7 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
        "Could not read material file " + dir / "materials/nodata.povm0/n.ovm" +
            ": The file has no \"scenedata\" element."},
       {"long.povm", MakeZip({{std::string(300, 'n') + ".ovm", text}}), "",
-       unpack("long.povm", "cannot write: File name too long")},
+       unpack("long.povm", "cannot write: entry \"" + std::string(300, 'n') + ".ovm\": File name too long")},
       {longName + ".povm", MakeZip({{"c.ovm", text}}), "Packed", ""},
       {tempLike + "Z.povm", MakeZip({{"c.ovm", text}}), "Packed", ""},
   };
@@ -190,11 +206,18 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
     BaseDocument::Free(doc);
     doc = BaseDocument::Alloc();
     host::ClearConsole();
-    import.ImportFile(doc, Filename(String(archive)));
+    const Bool imported = import.ImportFile(doc, Filename(String(archive)));
     EXPECT_EQ(Names(), r.names) << archive;
+    EXPECT_EQ(imported, *r.names != 0) << archive;
     if (!*r.names) {
       EXPECT_EQ(Console().back(), r.last);
     }
+    // Which of two material files was taken is said.
+    const std::vector<std::string> lines = Console();
+    const std::string took =
+        "The archive " + archive + " holds 2 material files at its top level: took a.ovm, left b.ovm";
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), took), r.path == "0/wood.povm" || r.path == "two.povm")
+        << archive;
   }
   // Nothing lands outside the archives' folders; an import that imports nothing leaves none.
   std::set<std::string> tree;
