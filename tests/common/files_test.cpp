@@ -17,12 +17,14 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -582,14 +584,22 @@ TEST(FilesTest, ACommittedFolderTakesOnlyAFreeNameAndAFailedCommitLeavesNothingT
 
 // Renders take turns on a lock file that no other user can hold: this user's own is made 0600 and
 // locked; another user's in a shared folder, a FIFO or a link at its name is refused with the
-// reason, never skipped.
+// reason, never skipped. It is taken under any umask and on a file system that keeps no modes, and
+// a lock held by another is said before it is waited for.
 TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
   scratch::Dir dir;
   Mkdir(dir / "shared", 01777);
   Mkdir(dir / "private");
+  Mkdir(dir / "fixed");
+  // A file system that shows one mode for everything and ignores chmod, as vfat, NTFS or CIFS.
+  const bool fixedModes =
+      kRoot &&
+      std::system(("bindfs -p 0755 --chmod-ignore " + dir / "private " + dir / "fixed").c_str()) == 0;
+  enum How { kPlain, kUmask0277, kTwice, kAsNobody, kHeld };
   const struct {
     std::string name;  // of the lock file: "new", "file", "theirs", "fifo" or "link", in its folder
     std::string said;
+    How how = kPlain;
   } rows[] = {
       {"private/new.lock", "ok"},
       {"private/file.lock", "ok"},    // this user's own, 0644
@@ -598,15 +608,28 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
        "EACCES foreign file: the file {}/shared/theirs.lock belongs to another user (nobody)"},
       {"shared/fifo.lock", "EINVAL not regular: not a regular file"},
       {"shared/link.lock", "EACCES: Permission denied"},  // a dangling one
+      {"shared/theirslink.lock",
+       "EACCES foreign link: the link {}/shared/theirslink.lock belongs to another user (nobody)"},
+      {"private/new-umask.lock", "ok", kUmask0277},
+      {"fixed/new-fixed.lock", "ok", kTwice},
+      {"private/new-held.lock", "ok", kHeld},
+      // Outside shared folders, one this user cannot open says the kernel's reason.
+      {"private/new-root.lock", "EACCES: Permission denied", kAsNobody},
   };
+  std::string skipped;
   for (const auto& row : rows) {
     const std::string path = dir / row.name, said = With(row.said, dir.path());
     const bool theirs = row.name.find("theirs") != std::string::npos;
-    if (theirs && !kRoot) continue;  // said at the end
+    if ((theirs || row.how == kAsNobody) && !kRoot) continue;  // said at the end
+    if (row.how == kTwice && !fixedModes) {
+      skipped += "a file system that keeps no modes needs root and FUSE for bindfs; ";
+      continue;
+    }
     if (row.name.find("fifo") != std::string::npos) {
       ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     } else if (row.name.find("link") != std::string::npos) {
       fs::create_symlink(dir / "nowhere", path);
+      ASSERT_TRUE(!theirs || GiveAway(path));
     } else if (row.name.find("new") == std::string::npos) {
       std::ofstream(path) << "";
       ASSERT_TRUE(::chmod(path.c_str(), 0644) == 0 && (!theirs || GiveAway(path)));
@@ -617,11 +640,49 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
       ASSERT_EQ(::flock(before, LOCK_SH), 0);
     }
     files::FileLock lock;
+    const auto take = [&](const std::function<void()>& waiting = {}) {
+      return Said(At(path, [&](const files::Folder& f, const std::string& name) {
+        return f.Lock(name, &lock, waiting);
+      }));
+    };
     ::alarm(60);  // a lock that waits for ever ends the test
-    EXPECT_EQ(
-        Said(At(path, [&](const files::Folder& f, const std::string& name) { return f.Lock(name, &lock); })),
-        said)
-        << row.name;
+    if (row.how == kAsNobody) {
+      std::ofstream(path) << "";
+      ASSERT_EQ(::chmod(path.c_str(), 0600) | ::chmod(dir.path().c_str(), 0755) |
+                    ::chmod((dir / "private").c_str(), 0755),
+                0);
+      EXPECT_EQ(scratch::InChild([&] { return scratch::BecomeNobody() ? take() : "not nobody"; }), said);
+      ::alarm(0);
+      continue;
+    }
+    if (row.how == kHeld) {
+      // Another open file description holds it: the wait is said first, then the lock is taken
+      // once that one lets go.
+      std::ofstream(path) << "";
+      ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+      const int held = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      ASSERT_EQ(::flock(held, LOCK_EX), 0);
+      int told[2];
+      ASSERT_EQ(::pipe(told), 0);
+      std::string got;
+      std::thread waiter([&] { got = take([&] { ASSERT_EQ(::write(told[1], "w", 1), 1); }); });
+      char c = 0;
+      EXPECT_EQ(::read(told[0], &c, 1), 1);  // the waiting line, before the lock is let go
+      EXPECT_FALSE(lock.IsHeld());
+      ::close(held);
+      waiter.join();
+      ::close(told[0]), ::close(told[1]);
+      EXPECT_EQ(got, said) << row.name;
+    } else {
+      const mode_t umask = row.how == kUmask0277 ? ::umask(0277) : 0;
+      EXPECT_EQ(take(), said) << row.name;
+      if (row.how == kUmask0277) ::umask(umask);
+      if (row.how == kTwice) {
+        // The next render finds a file of mode 0755, which it replaces once and takes.
+        lock.Release();
+        EXPECT_EQ(take(), said) << row.name;
+      }
+    }
     ::alarm(0);
     if (before >= 0) ::close(before);
     EXPECT_EQ(lock.IsHeld(), said == "ok") << row.name;
@@ -635,10 +696,14 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
     struct stat st;
     ASSERT_EQ(::lstat(path.c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode)) << row.name;
-    EXPECT_EQ(st.st_mode & 07777, theirs ? 0644u : 0600u) << row.name;
+    EXPECT_EQ(st.st_mode & 07777, theirs ? 0644u : row.how == kTwice ? 0755u : 0600u) << row.name;
   }
   EXPECT_FALSE(fs::exists(dir / "nowhere"));
-  if (!kRoot) GTEST_SKIP() << "rows of another user's lock file need root to plant it";
+  if (fixedModes) {
+    EXPECT_EQ(std::system(("fusermount -u " + dir / "fixed").c_str()), 0);
+  }
+  if (!kRoot) skipped += "rows of another user's lock file need root to plant it";
+  if (!skipped.empty()) GTEST_SKIP() << skipped;
 }
 
 TEST(FilesTest, TheSweepRemovesOnlyTemporariesWhoseWriterIsCertainlyGone) {
