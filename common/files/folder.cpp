@@ -147,7 +147,7 @@ class Walker {
   Result Run(const Folder& start, const std::string& path, Folder* result) {
     if (Result r = CheckPath(path); !r.ok()) return r;
     if (path[0] == '/') {
-      if (Result r = Restart(start); !r.ok()) return r;
+      if (Result r = Restart(Folder()); !r.ok()) return r;
     } else if (start.IsOpen()) {
       links_ = target_ ? start.state_->links : 0;
       if (Result r = Push(start); !r.ok()) return r;
