@@ -122,8 +122,8 @@ class Folder {
   /// name (`NewFolder::Commit`). The first one this process makes in a folder first sweeps it.
   Result MakeTemporaryFolder(const std::string& name, NewFolder* made) const;
   /// Opens the folder `name` here (a link followed under the rule for shared folders), making it
-  /// when it is missing; `*folder` is it. When `made` is given and the folder was made, `*made`
-  /// owns it, so that it is removed unless kept.
+  /// when it is missing, to be written into (its `Refusal` is returned); `*folder` is it. When `made` is
+  /// given and the folder was made, `*made` owns it, so that it is removed unless kept.
   Result UseFolder(const std::string& name, Folder* folder, NewFolder* made = nullptr) const;
   /// Empties the folder `name` here and opens it as `UseFolder` does: what is there (a folder with
   /// all it holds, or a link to a folder itself, never what it leads to) is first renamed to a

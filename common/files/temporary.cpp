@@ -264,7 +264,9 @@ Result Folder::UseFolder(const std::string& name, Folder* folder, NewFolder* mad
     }
     if (r.error() != EEXIST) return r;
   }
-  return Walk(name, folder, made ? Make::kNothing : Make::kLast);
+  // Opened to be written into: a folder of another user found there is refused.
+  const Result r = Walk(name, folder, made ? Make::kNothing : Make::kLast);
+  return r.ok() ? folder->Refusal() : r;
 }
 
 Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* made) const {
