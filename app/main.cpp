@@ -317,13 +317,7 @@ std::optional<std::string> ReadSameFile(const files::Folder& folder, const std::
   struct stat st;
   std::string bytes;
   bool same = ::fstat(fd, &st) == 0 && SameFile(st, file);
-  char buffer[4096];
-  for (ssize_t n = 0; same && (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
-    if (n > 0)
-      bytes.append(buffer, static_cast<size_t>(n));
-    else if (errno != EINTR)
-      same = false;
-  }
+  same = same && files::ReadAll(fd, &bytes, size_t(1) << 30, name).ok();
   ::close(fd);
   return same ? std::optional<std::string>(bytes) : std::nullopt;
 }

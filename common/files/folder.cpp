@@ -16,23 +16,55 @@ namespace files {
 /// How many links a walk may pass through before it counts as a loop, as the kernel counts.
 constexpr int kMaxLinks = 40;
 
-/// How many folders a walk keeps open to go back to with `..`.
+/// How many folders a trail keeps open to go back to with `..`.
 constexpr size_t kOpenFolders = 16;
 
 struct Folder::State {
   int fd = -1;
   std::string path;
   struct stat status = {};
+  Result refused;  ///< a folder of another user in a shared folder on the way here
+  int links = 0;   ///< the links the walk that opened it passed
   ~State() {
     if (fd >= 0) ::close(fd);
   }
 };
 
-Folder Folder::Adopt(int fd, std::string path, const struct stat& st) {
+namespace {
+
+bool Same(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+/// What the kernel refuses of a path before it looks at any folder.
+Result CheckPath(const std::string& path) {
+  if (path.empty()) return Result::System(ENOENT, path);
+  if (path.size() >= PATH_MAX) return Result::System(ENAMETOOLONG, path);
+  return Result();
+}
+
+}  // namespace
+
+Folder Folder::OpenAt(int at, const char* name, std::string path, const State* like) {
+  const int fd = ::openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ELOOP) errno = ENOTDIR;
+    return Folder();
+  }
   auto state = std::make_shared<State>();
   state->fd = fd;
   state->path = std::move(path);
-  state->status = st;
+  if (::fstat(fd, &state->status) != 0) return Folder();  // closed with `state`, errno kept
+  if (like) {
+    state->refused = like->refused;
+    state->links = like->links;
+  }
+  Folder folder;
+  folder.state_ = std::move(state);
+  return folder;
+}
+
+Folder Folder::Closed() const {
+  auto state = std::make_shared<State>(*state_);
+  state->fd = -1;
   Folder folder;
   folder.state_ = std::move(state);
   return folder;
@@ -66,20 +98,10 @@ bool Folder::MayUse(uid_t owner) const {
 }
 
 Folder Folder::Enter(const std::string& name) const {
-  const int fd = ::openat(Descriptor(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ELOOP) errno = ENOTDIR;
-    return Folder();
-  }
-  struct stat st;
-  if (::fstat(fd, &st) != 0) {
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return Folder();
-  }
-  return Adopt(fd, PathOf(name), st);
+  return OpenAt(Descriptor(), name.c_str(), PathOf(name), state_.get());
 }
+
+Result Folder::Refusal() const { return state_ ? state_->refused : Result(); }
 
 int Folder::ReadLink(const std::string& name, std::string* target) const {
   std::vector<char> buffer(PATH_MAX + 1);
@@ -91,19 +113,48 @@ int Folder::ReadLink(const std::string& name, std::string* target) const {
   return 0;
 }
 
-/// One walk of a path: the folders opened so far, and the names still to go.
+void Trail::Push(Folder folder) {
+  folders_.push_back(std::move(folder));
+  // A deep path holds only the last few folders open, as the kernel holds none.
+  if (folders_.size() > kOpenFolders) {
+    Folder& far = folders_[folders_.size() - 1 - kOpenFolders];
+    if (far.IsOpen()) far = far.Closed();
+  }
+}
+
+Result Trail::Pop() {
+  Folder from = std::move(folders_.back());
+  folders_.pop_back();
+  if (folders_.empty() || folders_.back().IsOpen()) return Result();
+  // Only while it is still the folder the walk came through: one moved meanwhile leads elsewhere.
+  Folder& back = folders_.back();
+  Folder up = Folder::OpenAt(from.Descriptor(), "..", back.Path(), back.state_.get());
+  if (!up.IsOpen()) return Result::System(errno, from.PathOf(".."));
+  if (!Same(up.Status(), back.Status())) return Result::Moved(from.Path());
+  back = std::move(up);
+  return Result();
+}
+
+/// One walk of a path: the folders opened so far, and the names still to go. Following (`Follow`),
+/// it ends at the entry the path's last name stands for.
 class Walker {
  public:
-  Walker(Folder::Make make, bool linkLast) : make_(make), linkLast_(linkLast) {}
+  Walker(Folder::Make make, bool linkLast, Target* target = nullptr, bool followLink = true)
+      : make_(make), linkLast_(linkLast), target_(target), followLink_(followLink) {}
 
-  /// Walks `path` from `start` (or from the root for an absolute path) to `*result`.
+  /// Walks `path` from `start` (the working directory when not open, the root for an absolute
+  /// path) to `*result`.
   Result Run(const Folder& start, const std::string& path, Folder* result) {
-    if (path.empty()) return Result::System(ENOENT, path);
-    if (path.size() >= PATH_MAX) return Result::System(ENAMETOOLONG, path);
-    if (!path.empty() && path[0] == '/') {
-      if (Result r = Restart(); !r.ok()) return r;
+    if (Result r = CheckPath(path); !r.ok()) return r;
+    if (path[0] == '/') {
+      if (Result r = Restart(Folder()); !r.ok()) return r;
+    } else if (start.IsOpen()) {
+      links_ = target_ ? start.state_->links : 0;
+      if (Result r = Push(start); !r.ok()) return r;
     } else {
-      Push(start);
+      Folder cwd;
+      if (Result r = WorkingDirectory(make_, &cwd); !r.ok()) return r;
+      trail_.Push(std::move(cwd));
     }
     Push(path, true);
     while (!rest_.empty()) {
@@ -111,23 +162,23 @@ class Walker {
       rest_.pop_back();
       if (next.own) --ownLeft_;
       if (Result r = Step(next.text, next.own, next.own && ownLeft_ == 0); !r.ok()) return r;
+      if (done_) break;
     }
-    *result = stack_.back();
+    if (result) *result = trail_.Back();
     return Result();
   }
 
   /// The working directory, open with the path "" so that messages keep relative names as given.
-  /// In a shared folder it is used only when the rule allows, and so is each folder above it, as a
-  /// walk from the root would find; a folder above that cannot be searched ends the check, as it
-  /// does not stop the kernel either.
-  static Result WorkingDirectory(Folder* cwd) {
-    if (Result r = OpenStart(".", "", cwd); !r.ok()) return r;
+  /// A folder of another user in a shared folder above it, as a walk from the root would find it,
+  /// is its refusal (refused at once for a walk that makes folders); a folder above that cannot be
+  /// searched ends the check, as it does not stop the kernel either.
+  static Result WorkingDirectory(Folder::Make make, Folder* cwd) {
+    *cwd = Folder::OpenAt(AT_FDCWD, ".", "", nullptr);
+    if (!cwd->IsOpen()) return Result::System(errno, ".");
     Folder at = *cwd;
     for (size_t levels = 0;; ++levels) {
       Folder up = at.Enter("..");
-      if (!up.IsOpen()) return Result();
-      if (up.Status().st_dev == at.Status().st_dev && up.Status().st_ino == at.Status().st_ino)
-        return Result();
+      if (!up.IsOpen() || Same(up.Status(), at.Status())) return Result();
       if (!up.MayUse(at.Status().st_uid)) {
         // Its path, for the message only: the working directory's, less a name for each level up.
         std::string path;
@@ -139,8 +190,11 @@ class Walker {
           const size_t slash = path.rfind('/');
           path = slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
         }
-        return Result::Foreign(Reason::kForeignFolder, path.empty() ? std::string(".") : path,
-                               at.Status().st_uid);
+        const Result refused = Result::Foreign(Reason::kForeignFolder, path.empty() ? std::string(".") : path,
+                                               at.Status().st_uid);
+        if (make != Folder::Make::kNothing) return refused;
+        cwd->state_->refused = refused;
+        return Result();
       }
       at = std::move(up);
     }
@@ -152,8 +206,10 @@ class Walker {
     bool own;  ///< a name of the path itself (which may be made), not one a link gave
   };
 
-  /// Queues the names of `path`, the first one to be walked next.
+  /// Queues the names of `path`, the first one to be walked next. Following, a path that ends in
+  /// "/" ends in ".", which names no file.
   void Push(const std::string& path, bool own) {
+    if (target_ && path.back() == '/') rest_.push_back({".", own}), ownLeft_ += own;
     for (size_t end = path.size(); end > 0;) {
       const size_t slash = path.rfind('/', end - 1);
       const size_t start = slash == std::string::npos ? 0 : slash + 1;
@@ -166,61 +222,36 @@ class Walker {
     }
   }
 
-  /// Starts again from the root, for an absolute path or link.
-  Result Restart() {
-    Folder root;
-    if (Result r = OpenStart("/", "/", &root); !r.ok()) return r;
-    stack_.clear();
-    seen_.clear();
-    Push(std::move(root));
-    return Result();
+  /// Adds `folder` on top of the walk; a walk that makes folders gives its refusal at once.
+  Result Push(Folder folder) {
+    Result refused = folder.Refusal();
+    trail_.Push(std::move(folder));
+    return make_ == Folder::Make::kNothing ? Result() : refused;
   }
 
-  /// Opens `path` ("." or "/"), where a walk starts, as `*folder` with the path `shown`.
-  static Result OpenStart(const char* path, const char* shown, Folder* folder) {
-    const int fd = ::open(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
-      const int error = errno;
-      if (fd >= 0) ::close(fd);
-      return Result::System(error, path);
-    }
-    *folder = Folder::Adopt(fd, shown, st);
-    return Result();
+  /// Starts again from the root, for an absolute path or link met in `from`, keeping its refusal.
+  Result Restart(const Folder& from) {
+    Folder root = Folder::OpenAt(AT_FDCWD, "/", "/", from.state_.get());
+    if (!root.IsOpen()) return Result::System(errno, "/");
+    root.state_->links = links_;
+    trail_.Clear();
+    return Push(std::move(root));
   }
 
   /// Walks one name from the folder on top.
   Result Step(const std::string& name, bool own, bool last) {
-    const Folder& at = stack_.back();
+    const Folder at = trail_.Back();
+    if (target_ && rest_.empty()) return Last(at, name);
     if (name == "." || name == "..") {
       // The kernel asks for the right to search the folder for these names too.
       Folder same = at.Enter(".");
       if (!same.IsOpen()) return Result::System(errno, at.Path());
       if (name == ".") return Result();
-      if (stack_.size() > 1) {
-        // Back to the folder this walk came from; one closed on the way is its parent again.
-        Folder from = std::move(stack_.back());
-        stack_.pop_back();
-        seen_.pop_back();
-        if (!stack_.back().IsOpen()) {
-          // Only while it is still the folder the walk came through: one moved meanwhile leads
-          // elsewhere, where no rule was applied.
-          Folder up = from.Enter("..");
-          const struct stat& was = seen_.back();
-          if (!up.IsOpen()) return Result::System(errno, from.PathOf(".."));
-          if (up.Status().st_dev != was.st_dev || up.Status().st_ino != was.st_ino)
-            return Result::System(ENOENT, from.PathOf(".."));
-          stack_.back() = std::move(up);
-        }
-      } else {
-        Folder up = at.Enter("..");
-        if (!up.IsOpen()) return Result::System(errno, at.PathOf(".."));
-        // The root is its own parent.
-        if (up.Status().st_dev != at.Status().st_dev || up.Status().st_ino != at.Status().st_ino) {
-          seen_.back() = up.Status();
-          stack_.back() = std::move(up);
-        }
-      }
+      if (trail_.Size() > 1) return trail_.Pop();  // back to the folder this walk came from
+      Folder up = at.Enter("..");
+      if (!up.IsOpen()) return Result::System(errno, at.PathOf(".."));
+      trail_.Clear();
+      trail_.Push(Same(up.Status(), at.Status()) ? at : up);  // the root is its own parent
       return Result();
     }
     // A name too long is the kernel's to refuse, after its check that `at` may be searched.
@@ -235,15 +266,15 @@ class Walker {
       if (made) next.SkipSweep();  // new: nothing there to sweep
     }
     if (next.IsOpen()) {
-      // In a shared folder, a folder found there is used only when this user or the shared folder's
-      // owner owns it, and one made there (or by another meanwhile) only when it is this user's.
+      // In a shared folder, a folder found there that is neither this user's nor the shared
+      // folder's owner's takes no write below it, and one made there (or by another meanwhile) must
+      // be this user's.
       const uid_t owner = next.Status().st_uid;
-      if (!at.MayUse(owner) || (made && at.IsShared() && owner != ::geteuid()))
-        return Result::Foreign(Reason::kForeignFolder, next.Path(), owner);
-      Push(std::move(next));
-      // A deep path holds only the last few folders open, as the kernel holds none.
-      if (stack_.size() > kOpenFolders) stack_[stack_.size() - 1 - kOpenFolders] = Folder();
-      return Result();
+      const Result foreign = Result::Foreign(Reason::kForeignFolder, next.Path(), owner);
+      if (made && at.IsShared() && owner != ::geteuid()) return foreign;
+      if (!at.MayUse(owner) && next.Refusal().ok()) next.state_->refused = foreign;
+      next.state_->links = links_;
+      return Push(std::move(next));
     }
     if (errno != ENOTDIR) return Result::System(errno, at.PathOf(name));
     // A link, or something that is not a folder.
@@ -251,41 +282,55 @@ class Walker {
     if (::fstatat(at.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
       return Result::System(errno, at.PathOf(name));
     if (!S_ISLNK(st.st_mode) || (last && !linkLast_)) return Result::System(ENOTDIR, at.PathOf(name));
+    return Link(at, name, st);
+  }
+
+  /// Queues what the link `name` in `at` leads to.
+  Result Link(const Folder& at, const std::string& name, const struct stat& st) {
     if (++links_ > kMaxLinks) return Result::System(ELOOP, at.PathOf(name));
-    if (!at.MayUse(st.st_uid)) return Result::System(EACCES, at.PathOf(name));
+    if (!at.MayUse(st.st_uid)) return Result::Foreign(Reason::kForeignLink, at.PathOf(name), st.st_uid);
     std::string target;
     if (const int unread = at.ReadLink(name, &target)) return Result::System(unread, at.PathOf(name));
     if (target[0] == '/') {
-      if (Result r = Restart(); !r.ok()) return r;
+      if (Result r = Restart(at); !r.ok()) return r;
     }
     Push(target, false);  // the names a link gives are never made
     return Result();
   }
 
-  Folder::Make make_;
-  bool linkLast_;
-  /// Adds `folder` on top of the walk.
-  void Push(Folder folder) {
-    seen_.push_back(folder.Status());
-    stack_.push_back(std::move(folder));
+  /// Following, the last name: the entry a write there replaces.
+  Result Last(const Folder& at, const std::string& name) {
+    if (name == "." || name == "..") return Result::System(EISDIR, at.PathOf(name));
+    Target& t = *target_;
+    t.folder = at;
+    t.name = name;
+    t.exists = false;
+    if (::fstatat(at.Descriptor(), name.c_str(), &t.status, AT_SYMLINK_NOFOLLOW) != 0) {
+      done_ = true;
+      return errno == ENOENT ? Result() : Result::System(errno, at.PathOf(name));
+    }
+    if (S_ISLNK(t.status.st_mode) && followLink_) return Link(at, name, t.status);
+    done_ = true;
+    if (S_ISDIR(t.status.st_mode)) return Result::System(EISDIR, at.PathOf(name));
+    if (!S_ISLNK(t.status.st_mode) && !S_ISREG(t.status.st_mode))
+      return Result::NotRegularFile(at.PathOf(name));
+    t.exists = S_ISREG(t.status.st_mode);
+    return Result();
   }
 
-  std::vector<Folder> stack_;      ///< the folders opened so far: `..` goes back to the one before
-  std::vector<struct stat> seen_;  ///< each one's status, kept when its descriptor is closed
-  std::vector<Name> rest_;         ///< the names still to walk, the next one last
-  size_t ownLeft_ = 0;             ///< names of the path itself still to walk
+  Folder::Make make_;
+  bool linkLast_;
+  Target* target_;  ///< following: where the last name's entry goes
+  bool followLink_;
+  bool done_ = false;  ///< following: the entry was found
+  Trail trail_;
+  std::vector<Name> rest_;  ///< the names still to walk, the next one last
+  size_t ownLeft_ = 0;      ///< names of the path itself still to walk
   int links_ = 0;
 };
 
 Result Folder::Open(const std::string& path, Folder* folder, Make make, bool linkLast) {
-  // What the kernel refuses before it looks at any folder.
-  if (path.empty()) return Result::System(ENOENT, path);
-  if (path.size() >= PATH_MAX) return Result::System(ENAMETOOLONG, path);
-  Folder start;
-  if (path[0] != '/') {
-    if (Result r = Walker::WorkingDirectory(&start); !r.ok()) return r;
-  }
-  return Walker(make, linkLast).Run(start, path, folder);
+  return Walker(make, linkLast).Run(Folder(), path, folder);
 }
 
 Result Folder::Walk(const std::string& relative, Folder* folder, Make make, bool linkLast) const {
@@ -293,15 +338,14 @@ Result Folder::Walk(const std::string& relative, Folder* folder, Make make, bool
 }
 
 Result Locate(const std::string& path, Place* place, Folder::Make make) {
-  if (path.empty()) return Result::System(ENOENT, path);
-  if (path.size() >= PATH_MAX) return Result::System(ENAMETOOLONG, path);
+  if (Result r = CheckPath(path); !r.ok()) return r;
   const size_t slash = path.rfind('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   if (name.empty() || name == "." || name == "..") return Result::System(EISDIR, path);
   Folder folder;
   Result r;
   if (slash == std::string::npos) {
-    r = Walker::WorkingDirectory(&folder);
+    r = Walker::WorkingDirectory(make, &folder);
   } else {
     // "/x" is in the root; "a//x" in "a".
     size_t end = slash;
@@ -314,47 +358,20 @@ Result Locate(const std::string& path, Place* place, Folder::Make make) {
   return Result();
 }
 
+Result Folder::Resolve(const std::string& name, Target* target, bool followLink) const {
+  if (name.empty() || name == "." || name == "..") return Result::System(EISDIR, PathOf(name));
+  return Walker(Make::kNothing, true, target, followLink).Run(*this, name, nullptr);
+}
+
 Result Folder::Follow(const std::string& name, Target* target, bool followLink) const {
-  Folder at = *this;
-  std::string entry = name;
-  for (int links = 0; links <= kMaxLinks; ++links) {
-    if (entry.empty() || entry == "." || entry == "..") return Result::System(EISDIR, at.PathOf(entry));
-    target->folder = at;
-    target->name = entry;
-    target->exists = false;
-    struct stat& st = target->status;
-    if (::fstatat(at.Descriptor(), entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno != ENOENT) return Result::System(errno, at.PathOf(entry));
-      return Result();
-    }
-    if (S_ISLNK(st.st_mode)) {
-      if (!followLink) return Result();
-      if (!at.MayUse(st.st_uid)) return Result::System(EACCES, at.PathOf(entry));
-      std::string link;
-      if (const int unread = at.ReadLink(entry, &link)) return Result::System(unread, at.PathOf(entry));
-      const size_t slash = link.rfind('/');
-      if (slash != std::string::npos) {
-        Folder next;
-        const std::string dir = slash == 0 ? std::string("/") : link.substr(0, slash);
-        if (Result r = at.Walk(dir, &next); !r.ok()) return r;
-        at = std::move(next);
-        entry = link.substr(slash + 1);
-      } else {
-        entry = link;
-      }
-      continue;
-    }
-    if (S_ISDIR(st.st_mode)) return Result::System(EISDIR, at.PathOf(entry));
-    if (!S_ISREG(st.st_mode)) return Result::NotRegularFile(at.PathOf(entry));
-    target->exists = true;
-    return Result();
-  }
-  return Result::System(ELOOP, PathOf(name));
+  if (Result r = Refusal(); !r.ok()) return r;
+  return Resolve(name, target, followLink);
 }
 
 Result Folder::OpenFile(const std::string& name, int* fd, Owner owner) const {
   Target target;
-  if (Result r = Follow(name, &target); !r.ok()) return r;
+  if (Result r = owner == Owner::kTrusted ? Follow(name, &target) : Resolve(name, &target, true); !r.ok())
+    return r;
   const std::string path = target.folder.PathOf(target.name);
   if (!target.exists) return Result::System(ENOENT, path);
   // Opened without following and never waited on; what was opened is what is checked.
@@ -381,23 +398,25 @@ Result Folder::OpenFile(const std::string& name, int* fd, Owner owner) const {
   return r;
 }
 
+Result ReadAll(int fd, std::string* bytes, size_t limit, const std::string& path) {
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && st.st_size > 0 && static_cast<unsigned long long>(st.st_size) > limit)
+    return Result::System(EFBIG, path);
+  char buffer[65536];
+  for (size_t read = 0;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? Result::System(errno, path) : Result();
+    if ((read += static_cast<size_t>(n)) > limit) return Result::System(EFBIG, path);
+    bytes->append(buffer, static_cast<size_t>(n));
+  }
+}
+
 Result Folder::ReadFile(const std::string& name, std::string* bytes, size_t limit, Owner owner) const {
   int fd = -1;
   if (Result r = OpenFile(name, &fd, owner); !r.ok()) return r;
-  Result r;
   bytes->clear();
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) r = Result::System(errno, PathOf(name));
-    if (n <= 0) break;
-    if (bytes->size() + static_cast<size_t>(n) > limit) {
-      r = Result::System(EFBIG, PathOf(name));
-      break;
-    }
-    bytes->append(buffer, static_cast<size_t>(n));
-  }
+  const Result r = ReadAll(fd, bytes, limit, PathOf(name));
   ::close(fd);
   return r;
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "files/folder.h"
 
@@ -25,20 +26,25 @@ void FileLock::Release() {
   fd_ = -1;
 }
 
-Result Folder::Lock(const std::string& name, FileLock* lock) const {
+Result Folder::Lock(const std::string& name, FileLock* lock, const std::function<void()>& waiting) const {
+  if (Result r = Refusal(); !r.ok()) return r;
   const std::string path = PathOf(name);
+  const int at = Descriptor();
+  bool replaced = false, told = false;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    // Made when missing, opened without following a link and never waited on at the open.
-    const int fd =
-        ::openat(Descriptor(), name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    // Opened without following a link and never waited on at the open; made when missing.
+    constexpr int kFlags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = ::openat(at, name.c_str(), kFlags);
+    const bool made =
+        fd < 0 && errno == ENOENT && (fd = ::openat(at, name.c_str(), kFlags | O_CREAT | O_EXCL, 0600)) >= 0;
+    if (fd < 0 && errno == EEXIST) continue;
     struct stat st, there;
     if (fd < 0) {
       const int error = errno;
-      // Another user's file that this user may not open is named with its owner.
-      if ((error == EACCES || error == EPERM) &&
-          ::fstatat(Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-          st.st_uid != ::geteuid())
-        return Result::Foreign(Reason::kForeignFile, path, st.st_uid);
+      // In a shared folder, another user's file or link is named with its owner.
+      if (IsShared() && ::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !MayUse(st.st_uid))
+        return Result::Foreign(S_ISLNK(st.st_mode) ? Reason::kForeignLink : Reason::kForeignFile, path,
+                               st.st_uid);
       return Result::System(error == ELOOP ? EACCES : error, path);
     }
     Result r;
@@ -49,17 +55,25 @@ Result Folder::Lock(const std::string& name, FileLock* lock) const {
       r = Result::NotRegularFile(path);
     else if (!MayUse(st.st_uid))
       r = Result::Foreign(Reason::kForeignFile, path, st.st_uid);  // planted: its owner could hold it
-    else if (st.st_uid == ::geteuid() && (st.st_mode & 07777) != 0600)
-      // Others could have opened it and could hold the lock: a new one of 0600 takes its place.
-      again = ::unlinkat(Descriptor(), name.c_str(), 0) == 0 || errno == ENOENT
-                  ? true
-                  : (r = Result::System(errno, path), false);
-    while (r.ok() && !again && ::flock(fd, LOCK_EX) != 0)
-      if (errno != EINTR) r = Result::System(errno, path);
+    else if (made)
+      (void)::fchmod(fd, 0600);  // where the file system keeps modes; a new file is taken whatever it shows
+    else if (st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 && !replaced) {
+      // Others could have opened it and could hold the lock: a new one takes its place, once.
+      replaced = again = true;
+      if (::unlinkat(at, name.c_str(), 0) != 0 && errno != ENOENT) r = Result::System(errno, path);
+    }
+    if (r.ok() && !again && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EWOULDBLOCK && waiting && !std::exchange(told, true)) waiting();
+      while (::flock(fd, LOCK_EX) != 0)
+        if (errno != EINTR) {
+          r = Result::System(errno, path);
+          break;
+        }
+    }
     // Held only while the name is still that file: one removed or replaced meanwhile is tried anew.
     if (r.ok() && !again)
-      again = ::fstatat(Descriptor(), name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
-              there.st_dev != st.st_dev || there.st_ino != st.st_ino;
+      again = ::fstatat(at, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 || there.st_dev != st.st_dev ||
+              there.st_ino != st.st_ino;
     if (!r.ok() || again) {
       ::close(fd);
       if (!r.ok()) return r;

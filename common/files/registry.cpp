@@ -43,7 +43,7 @@ void RemoveEntry(const Entry& entry) {
   if (entry.kind == registry::Kind::kFile)
     ::unlinkat(entry.folder.Descriptor(), entry.name.c_str(), 0);
   else if (entry.known)
-    RemoveTree(entry.folder.Descriptor(), entry.name, &entry.made);
+    RemoveTree(entry.folder, entry.name, &entry.made);
 }
 
 }  // namespace

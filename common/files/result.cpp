@@ -36,15 +36,24 @@ Result Result::Interrupted() {
   return result;
 }
 
+Result Result::Moved(std::string path) {
+  Result result = System(ENOENT, std::move(path));
+  result.reason_ = Reason::kMoved;
+  return result;
+}
+
 std::string Result::Text() const {
   switch (reason_) {
     case Reason::kNone: return std::string();
     case Reason::kNotRegularFile: return "not a regular file";
     case Reason::kInterrupted: return "interrupted";
+    case Reason::kMoved: return "the folder " + path_ + " was moved while it was walked";
     case Reason::kForeignFolder:
+      return "the folder " + path_ + " belongs to another user (" + UserName(owner_) + ")";
     case Reason::kForeignFile:
-      return std::string(reason_ == Reason::kForeignFolder ? "the folder " : "the file ") + path_ +
-             " belongs to another user (" + UserName(owner_) + ")";
+      return "the file " + path_ + " belongs to another user (" + UserName(owner_) + ")";
+    case Reason::kForeignLink:
+      return "the link " + path_ + " belongs to another user (" + UserName(owner_) + ")";
     case Reason::kSystem: break;
   }
   return ErrorText(error_);

@@ -16,6 +16,8 @@ enum class Reason {
   kForeignFolder,   ///< a folder of another user in a shared folder (EACCES)
   kForeignFile,     ///< a file of another user in a shared folder (EACCES)
   kInterrupted,     ///< the run is being interrupted (ECANCELED)
+  kForeignLink,     ///< a link of another user in a shared folder (EACCES)
+  kMoved,           ///< a folder of the path was moved while it was walked (ENOENT)
 };
 
 /// The outcome of a file operation: success, or the system's `errno` value with the reason and
@@ -29,11 +31,13 @@ class Result {
   static Result System(int error, std::string path = {});
   /// `path` is there but is not a regular file.
   static Result NotRegularFile(std::string path);
-  /// `path`, a folder (`kForeignFolder`) or a file (`kForeignFile`), belongs to `owner`, another
-  /// user, in a shared folder.
+  /// `path`, a folder (`kForeignFolder`), a file (`kForeignFile`) or a link (`kForeignLink`),
+  /// belongs to `owner`, another user, in a shared folder.
   static Result Foreign(Reason reason, std::string path, uid_t owner);
   /// The run is being interrupted: nothing more is made or committed.
   static Result Interrupted();
+  /// The folder `path` was moved while a walk went through it.
+  static Result Moved(std::string path);
 
   /// True for success.
   bool ok() const { return error_ == 0; }
@@ -43,11 +47,8 @@ class Result {
   Reason reason() const { return reason_; }
   /// The path the failure is about, when one is known.
   const std::string& path() const { return path_; }
-  /// The owner of `path()` for a foreign folder or file.
-  uid_t owner() const { return owner_; }
-
-  /// The reason in words: the system's words, "not a regular file", "interrupted", or "the folder
-  /// P belongs to another user (NAME)" and "the file P belongs to another user (NAME)".
+  /// The reason in words: the system's words, "not a regular file", "interrupted", "the folder P
+  /// was moved while it was walked", or "the folder (file, link) P belongs to another user (NAME)".
   std::string Text() const;
 
  private:

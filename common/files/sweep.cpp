@@ -39,8 +39,6 @@ constexpr size_t kRandomLength = 10;
 /// How many folders the process remembers as swept; one forgotten is only swept again.
 constexpr size_t kSweptRemembered = 1024;
 
-std::atomic<bool> g_interrupted{false};
-
 /// Random bytes from the system, fetched a block at a time for each thread: one call serves many
 /// names, and no thread waits for another.
 class RandomPool {
@@ -231,73 +229,45 @@ NameInfo ReadName(const std::string& name) {
   return info;
 }
 
-void RemoveTree(int at, const std::string& name, const struct stat* expected) {
+void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected) {
+  const int fd = at.Descriptor();
   if (expected && !S_ISDIR(expected->st_mode)) {
-    ::unlinkat(at, name.c_str(), 0);
+    ::unlinkat(fd, name.c_str(), 0);
     return;
   }
-  if (!expected && (::unlinkat(at, name.c_str(), 0) == 0 || (errno != EISDIR && errno != EPERM))) return;
-  constexpr size_t kOpen = 16;
+  if (!expected && (::unlinkat(fd, name.c_str(), 0) == 0 || (errno != EISDIR && errno != EPERM))) return;
+  // Depth first, a folder's names read when it is entered; each emptied folder is removed from
+  // the folder the trail came through.
   struct Level {
-    int fd;
-    dev_t dev;
-    ino_t ino;
     std::string name;
     std::vector<std::string> names;
-    size_t next;
+    size_t next = 0;
   };
   std::vector<Level> levels;
-  const auto enter = [&levels](int parent, const std::string& entry, const struct stat* expected) {
-    const int fd = ::openat(parent, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0) return;
-    if (::fstat(fd, &st) != 0 ||
-        (expected && (st.st_dev != expected->st_dev || st.st_ino != expected->st_ino))) {
-      ::close(fd);
+  Trail trail;
+  trail.Push(at);
+  const auto enter = [&](const std::string& entry, const struct stat* same) {
+    const Folder folder = trail.Back().Enter(entry);
+    if (!folder.IsOpen() ||
+        (same && (folder.Status().st_dev != same->st_dev || folder.Status().st_ino != same->st_ino)))
       return;
-    }
-    Level level{fd, st.st_dev, st.st_ino, entry, {}, 0};
-    ReadNames(fd, &level.names);
-    levels.push_back(std::move(level));
-    if (levels.size() > kOpen) {
-      Level& far = levels[levels.size() - 1 - kOpen];
-      ::close(far.fd);
-      far.fd = -1;
-    }
+    levels.push_back({entry, {}, 0});
+    ReadNames(folder.Descriptor(), &levels.back().names);
+    trail.Push(folder);
   };
-  const auto closeAll = [&levels] {
-    for (const Level& level : levels)
-      if (level.fd >= 0) ::close(level.fd);
-    levels.clear();
-  };
-  enter(at, name, expected);
+  enter(name, expected);
   while (!levels.empty()) {
     Level& top = levels.back();
     if (top.next < top.names.size()) {
       const std::string entry = top.names[top.next++];
-      const int fd = top.fd;
-      if (::unlinkat(fd, entry.c_str(), 0) != 0 && (errno == EISDIR || errno == EPERM))
-        enter(fd, entry, nullptr);
+      if (::unlinkat(trail.Back().Descriptor(), entry.c_str(), 0) != 0 && (errno == EISDIR || errno == EPERM))
+        enter(entry, nullptr);
       continue;
     }
-    Level done = std::move(levels.back());
+    const std::string done = std::move(top.name);
     levels.pop_back();
-    int parent = at;
-    if (!levels.empty()) {
-      Level& up = levels.back();
-      if (up.fd < 0) {
-        up.fd = ::openat(done.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        struct stat st;
-        if (up.fd < 0 || ::fstat(up.fd, &st) != 0 || st.st_dev != up.dev || st.st_ino != up.ino) {
-          ::close(done.fd);
-          closeAll();
-          return;
-        }
-      }
-      parent = up.fd;
-    }
-    ::close(done.fd);
-    ::unlinkat(parent, done.name.c_str(), AT_REMOVEDIR);
+    if (!trail.Pop().ok()) return;
+    ::unlinkat(trail.Back().Descriptor(), done.c_str(), AT_REMOVEDIR);
   }
 }
 
@@ -314,7 +284,7 @@ int SweepAs(const Folder& folder, uid_t mine) {
     for (const std::string& name : names) {
       struct stat st;
       if (!IsStale(fd, name.c_str(), now, mine, &st)) continue;
-      RemoveTree(fd, name, &st);
+      RemoveTree(folder, name, &st);
       if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) ++removed;
     }
   }
@@ -324,7 +294,7 @@ int SweepAs(const Folder& folder, uid_t mine) {
 
 }  // namespace
 
-int Folder::Sweep() const { return SweepAs(*this, ::geteuid()); }
+int Folder::Sweep() const { return Refusal().ok() ? SweepAs(*this, ::geteuid()) : 0; }
 
 void Folder::SkipSweep() const { TheSwept().Insert(KeyOf(*this)); }
 

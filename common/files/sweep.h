@@ -41,8 +41,8 @@ std::string TemporaryName(const std::string& name);
 /// another owner (NFS with root squashed, `bindfs -u`) shows it for the temporaries this user left.
 void SweepOnce(const Folder& folder, const std::function<uid_t()>& shown = {});
 
-/// Removes the entry `name` of the folder open as `at` with all it holds, however deep; a link is
-/// removed, never followed. With `expected`, a folder is removed only while it is still that file.
-void RemoveTree(int at, const std::string& name, const struct stat* expected = nullptr);
+/// Removes the entry `name` of the folder `at` with all it holds, however deep; a link is removed,
+/// never followed. With `expected`, a folder is removed only while it is still that file.
+void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected = nullptr);
 
 }  // namespace files

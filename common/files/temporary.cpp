@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -20,25 +21,27 @@ namespace {
 /// How many taken names a creation passes over before it gives up.
 constexpr int kAttempts = 100;
 
-/// Renames the entry `from` of the folder open as `fd` to `to` there, where nothing may be yet.
-/// Where the file system refuses `renameat2`'s flag (FUSE, NFS), a folder is renamed after a look
-/// that nothing is at `to` (a rename never replaces a folder that holds anything, and a file or a
-/// link it would replace is refused), and a file takes a second link that the first then leaves.
-/// Nothing but the entry itself is ever left at `to`. 0 or the `errno` value.
+/// Renames the folder `from` of the folder open as `fd` to `to` there, where nothing may be yet.
+/// Where the file system refuses `renameat2`'s flag (FUSE, NFS), it is renamed after a look that
+/// nothing is at `to` (a rename never replaces a folder that holds anything, and a file or a link
+/// it would replace is refused). 0 or the `errno` value.
 int RenameNoReplace(int fd, const std::string& from, const std::string& to) {
   if (::renameat2(fd, from.c_str(), fd, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;
-  struct stat st, there;
-  if (::fstatat(fd, from.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-  if (!S_ISDIR(st.st_mode)) {
-    if (::linkat(fd, from.c_str(), fd, to.c_str(), 0) != 0) return errno;
-    ::unlinkat(fd, from.c_str(), 0);
-    return 0;
-  }
+  struct stat there;
   if (::fstatat(fd, to.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
   if (errno != ENOENT) return errno;
   if (::renameat(fd, from.c_str(), fd, to.c_str()) == 0) return 0;
   return errno == ENOTEMPTY || errno == ENOTDIR || errno == EISDIR ? EEXIST : errno;
+}
+
+/// Runs `make` with new temporary names for `name` until it makes one that was free (EEXIST for a
+/// taken one), `kAttempts` at most; `path` names the target when all are taken.
+Result WithTemporaryName(const std::string& name, const std::string& path,
+                         const std::function<Result(const std::string&)>& make) {
+  for (int attempt = 0; attempt < kAttempts; ++attempt)
+    if (Result r = make(TemporaryName(name)); r.error() != EEXIST) return r;
+  return Result::System(EEXIST, path);
 }
 
 /// True for a name that stands for one entry of a folder.
@@ -127,46 +130,40 @@ Result Folder::CreateTemporary(const std::string& name, TemporaryFile* file, boo
   Target target;
   if (Result r = Follow(name, &target, followLink); !r.ok()) return r;
   const Folder& dir = target.folder;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const std::string candidate = TemporaryName(target.name);
-    int fd = -1;
-    uint64_t id = 0;
-    const Result made = registry::Add(
-        dir, candidate, registry::Kind::kFile,
-        [&] {
-          // The umask applies to a new file; a file this replaces
-          // gives its own mode below.
-          fd = ::openat(dir.Descriptor(), candidate.c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-          return fd >= 0 ? Result() : Result::System(errno, dir.PathOf(target.name));
-        },
-        &id);
-    if (made.error() == EEXIST) continue;
-    if (!made.ok()) return made;
-    SweepOnce(dir, [fd] {
-      struct stat mine;
-      return ::fstat(fd, &mine) == 0 ? mine.st_uid : ::geteuid();
-    });
-    TemporaryFile created;
-    created.id_ = id;
-    created.fd_ = fd;
-    created.folder_ = dir;
-    created.name_ = candidate;
-    created.final_ = target.name;
-    // In a shared folder, a file another user could have planted hands on neither its owner nor
-    // its mode: the new file is this user's, as a new file is.
-    const struct stat& st = target.status;
-    if (target.exists && dir.MayUse(st.st_uid)) {
-      // The file it replaces keeps its owner and group where this user may give them (as root, or
-      // a group of this user's); elsewhere the new file is this user's.
-      if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0)
-        (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
-      if (::fchmod(fd, st.st_mode & 0777) != 0) return Result::System(errno, created.FinalPath());
-    }
-    *file = std::move(created);
-    return Result();
+  TemporaryFile created;
+  const Result made =
+      WithTemporaryName(target.name, dir.PathOf(target.name), [&](const std::string& candidate) {
+        created.name_ = candidate;
+        return registry::Add(
+            dir, candidate, registry::Kind::kFile,
+            [&] {
+              // The umask applies to a new file; a file this replaces gives its own mode below.
+              created.fd_ = ::openat(dir.Descriptor(), candidate.c_str(),
+                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+              return created.fd_ >= 0 ? Result() : Result::System(errno, dir.PathOf(target.name));
+            },
+            &created.id_);
+      });
+  if (!made.ok()) return made;
+  created.folder_ = dir;
+  created.final_ = target.name;
+  SweepOnce(dir, [&created] {
+    struct stat mine;
+    return ::fstat(created.fd_, &mine) == 0 ? mine.st_uid : ::geteuid();
+  });
+  // In a shared folder, a file another user could have planted hands on neither its owner nor
+  // its mode: the new file is this user's, as a new file is.
+  const struct stat& st = target.status;
+  if (target.exists && dir.MayUse(st.st_uid)) {
+    // The file it replaces keeps its owner and group where this user may give them (as root, or
+    // a group of this user's); elsewhere the new file is this user's.
+    const int fd = created.fd_;
+    if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0)
+      (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+    if (::fchmod(fd, st.st_mode & 0777) != 0) return Result::System(errno, created.FinalPath());
   }
-  return Result::System(EEXIST, dir.PathOf(target.name));
+  *file = std::move(created);
+  return Result();
 }
 
 Result Folder::WriteFile(const std::string& name, const void* data, size_t size) const {
@@ -220,6 +217,7 @@ void NewFolder::Keep() { registry::Forget(std::exchange(id_, 0)); }
 void NewFolder::Remove() { registry::Remove(std::exchange(id_, 0)); }
 
 Result Folder::MakeFolder(const std::string& name, NewFolder* made) const {
+  if (Result r = Refusal(); !r.ok()) return r;
   if (!IsEntryName(name)) return Result::System(EINVAL, PathOf(name));
   if (name.size() > NAME_MAX) return Result::System(ENAMETOOLONG, PathOf(name));
   uint64_t id = 0;
@@ -250,15 +248,14 @@ Result Folder::MakeFolder(const std::string& name, NewFolder* made) const {
 
 Result Folder::MakeTemporaryFolder(const std::string& name, NewFolder* made) const {
   if (!IsEntryName(name)) return Result::System(EISDIR, PathOf(name));
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const Result r = MakeFolder(TemporaryName(name), made);
-    if (r.ok()) SweepOnce(*this, [made] { return made->Opened().Status().st_uid; });
-    if (r.error() != EEXIST) return r;
-  }
-  return Result::System(EEXIST, PathOf(name));
+  const Result r = WithTemporaryName(
+      name, PathOf(name), [&](const std::string& candidate) { return MakeFolder(candidate, made); });
+  if (r.ok()) SweepOnce(*this, [made] { return made->Opened().Status().st_uid; });
+  return r;
 }
 
 Result Folder::UseFolder(const std::string& name, Folder* folder, NewFolder* made) const {
+  if (Result r = Refusal(); !r.ok()) return r;
   if (made) {
     Result r = MakeFolder(name, made);
     if (r.ok()) {
@@ -267,18 +264,22 @@ Result Folder::UseFolder(const std::string& name, Folder* folder, NewFolder* mad
     }
     if (r.error() != EEXIST) return r;
   }
-  return Walk(name, folder, made ? Make::kNothing : Make::kLast);
+  // Opened to be written into: a folder of another user found there is refused.
+  const Result r = Walk(name, folder, made ? Make::kNothing : Make::kLast);
+  return r.ok() ? folder->Refusal() : r;
 }
 
 Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* made) const {
+  if (Result r = Refusal(); !r.ok()) return r;
   if (!IsEntryName(name)) return Result::System(EINVAL, PathOf(name));
   const int fd = Descriptor();
   struct stat st;
   if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (!MayUse(st.st_uid)) {
-      if (!S_ISDIR(st.st_mode)) return Result::System(EACCES, PathOf(name));
-      return Result::Foreign(Reason::kForeignFolder, PathOf(name), st.st_uid);
-    }
+    if (!MayUse(st.st_uid))
+      return Result::Foreign(S_ISDIR(st.st_mode)   ? Reason::kForeignFolder
+                             : S_ISLNK(st.st_mode) ? Reason::kForeignLink
+                                                   : Reason::kForeignFile,
+                             PathOf(name), st.st_uid);
     if (S_ISLNK(st.st_mode)) {
       // A link is removed itself, and only when it leads to a folder; a file is left where it is.
       Folder led;
@@ -287,23 +288,20 @@ Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* m
     } else if (S_ISDIR(st.st_mode)) {
       // Out of the way first, under a temporary's name: an interruption then finds either all of
       // it in place or all of it to remove, and what a killed run left is swept.
-      for (int attempt = 0;; ++attempt) {
-        const std::string aside = TemporaryName(name);
-        uint64_t id = 0;
-        const Result moved = registry::Add(
+      uint64_t id = 0;
+      const Result moved = WithTemporaryName(name, PathOf(name), [&](const std::string& aside) {
+        return registry::Add(
             *this, aside, registry::Kind::kFolder,
             [&] {
               const int error = RenameNoReplace(fd, name, aside);
               return error == 0 ? Result() : Result::System(error, PathOf(name));
             },
             &id);
-        if (moved.ok()) {
-          registry::Remove(id);
-          break;
-        }
-        if (moved.error() == ENOENT) break;  // gone meanwhile: nothing to empty
-        if (moved.error() != EEXIST || attempt + 1 >= kAttempts) return moved;
-      }
+      });
+      if (moved.ok())
+        registry::Remove(id);
+      else if (moved.error() != ENOENT)  // gone meanwhile: nothing to empty
+        return moved;
     } else {
       return Result::System(ENOTDIR, PathOf(name));
     }

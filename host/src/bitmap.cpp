@@ -41,18 +41,6 @@ struct Descriptor {
   }
 };
 
-// Reads the whole file open as `fd` from its start.
-bool ReadAll(int fd, std::string* bytes) {
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    bytes->append(buffer, static_cast<size_t>(n));
-  }
-}
-
 bool SizeOk(long long w, long long h) { return w >= 1 && h >= 1 && w <= kMaxSide && h <= kMaxSide; }
 
 // --- JPEG -------------------------------------------------------------------------
@@ -236,8 +224,8 @@ LONG BaseBitmap::Init(const Filename& name) {
   width_ = height_ = 0;
   rgb_.clear();
   alpha_.reset();
-  // Read through its folder: only a regular file, never waited on (a FIFO is refused), and in a
-  // shared folder only its owner's or this user's, links included.
+  // Read through its folder as the kernel reads it: only a regular file, never waited on (a FIFO
+  // is refused); in a shared folder a link of another user is refused, a file of theirs is read.
   const std::string path = host::ToUtf8(name.GetString());
   files::Place place;
   files::Result r = files::Locate(path, &place);
@@ -248,7 +236,7 @@ LONG BaseBitmap::Init(const Filename& name) {
     return IMAGERESULT_NOTEXISTING;
   }
   std::string bytes;
-  if (!ReadAll(file.fd, &bytes)) return IMAGERESULT_NOTEXISTING;
+  if (!files::ReadAll(file.fd, &bytes, std::string().max_size(), path).ok()) return IMAGERESULT_NOTEXISTING;
   // The image kinds the host reads, by their signatures.
   Pixels pixels;
   bool ok = false;

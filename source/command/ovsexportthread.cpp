@@ -97,9 +97,15 @@ void OVSExportThread::Main() {
   files::Folder writeFolder, quickFolder;
   files::FileLock lock;
   files::Result r = files::Folder::Open(Helpers::ToUTF8String(writeText), &writeFolder);
-  if (r.ok() && !(r = writeFolder.Lock(kLockName, &lock)).ok()) {
+  // A lock that another render holds is waited for, and said at once: it is no hang.
+  const auto waiting = [&] {
+    GePrint(String("waiting for the render that holds ") + String(writeFolder.PathOf(kLockName)));
+  };
+  // Another user's folder on the way is said as when the quickrender folder is made there.
+  if (r.ok() && !(r = writeFolder.Lock(kLockName, &lock, waiting)).ok() &&
+      r.reason() != files::Reason::kForeignFolder) {
     // A refusal for another user's file names it; any other reason is given with the file's path.
-    const bool named = r.reason() == files::Reason::kForeignFile;
+    const bool named = r.reason() == files::Reason::kForeignFile || r.reason() == files::Reason::kForeignLink;
     GePrint(String("Cannot lock the write path: ") +
             String(named ? r.Text() : writeFolder.PathOf(kLockName) + ": " + r.Text()) + String("."));
     SetMousePointer(MOUSE_NORMAL);

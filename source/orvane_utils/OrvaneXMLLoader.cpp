@@ -340,7 +340,7 @@ bool OrvaneXMLLoader::readFile(const std::string& path, std::string& bytes_out, 
   bytes_out.clear();
   error_out.clear();
   // Opened as every input file is: only a regular file, never waited on (a FIFO or a device could
-  // wait for a writer for ever), and in a shared folder only one its owner or this user owns.
+  // wait for a writer for ever); in a shared folder another user's link is refused.
   files::Place place;
   int fd = -1;
   files::Result opened = files::Locate(path, &place);
@@ -351,29 +351,12 @@ bool OrvaneXMLLoader::readFile(const std::string& path, std::string& bytes_out, 
                     : "Cannot open the file: " + opened.Text() + ".";
     return false;
   }
-  const std::string tooLarge =
-      "The file is larger than " + intToString(static_cast<int>(MAX_FILE_BYTES >> 20)) + " MiB.";
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || static_cast<unsigned long long>(st.st_size) > MAX_FILE_BYTES) {
-    error_out = tooLarge;
-  } else {
-    // Read to the end, not to the size of the moment: the file may grow.
-    char buffer[65536];
-    for (;;) {
-      const ssize_t n = ::read(fd, buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        error_out = "Cannot read the file: " + files::ErrorText(errno) + ".";
-        break;
-      }
-      if (n == 0) break;
-      if (bytes_out.size() + static_cast<size_t>(n) > MAX_FILE_BYTES) {
-        error_out = tooLarge;
-        break;
-      }
-      bytes_out.append(buffer, static_cast<size_t>(n));
-    }
-  }
+  // Read to the end, not to the size of the moment: the file may grow.
+  const files::Result read = files::ReadAll(fd, &bytes_out, MAX_FILE_BYTES, path);
+  if (read.error() == EFBIG)
+    error_out = "The file is larger than " + intToString(static_cast<int>(MAX_FILE_BYTES >> 20)) + " MiB.";
+  else if (!read.ok())
+    error_out = "Cannot read the file: " + read.Text() + ".";
   ::close(fd);
   if (error_out.empty()) return true;
   bytes_out.clear();

@@ -17,12 +17,14 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -187,10 +189,20 @@ TEST(FilesTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
   Mkdir(dir / "shared", 01777);
   fs::create_symlink(dir / "victim", dir / "shared/planted");
   ASSERT_TRUE(!kRoot || GiveAway(dir / "shared/planted"));
+  // A path that passes more than 40 links in all: 30 to its folder, 15 at its last name.
+  fs::create_symlink("folder", dir / "l0");
+  std::ofstream(dir / "folder/c0") << "c";
+  for (int i = 1; i < 30; ++i)
+    fs::create_symlink("l" + std::to_string(i - 1), dir / ("l" + std::to_string(i)));
+  for (int i = 1; i < 16; ++i)
+    fs::create_symlink("c" + std::to_string(i - 1), dir / ("folder/c" + std::to_string(i)));
   for (const auto& [target, said] : std::vector<std::pair<std::string, std::string>>{
            {"fifo", "EINVAL not regular: not a regular file"},
            {"folder", "EISDIR: Is a directory"},
-           {"shared/planted", kRoot ? "EACCES: Permission denied" : "ok"}}) {
+           {"l29/c15", "ELOOP: Too many levels of symbolic links"},
+           {"shared/planted", kRoot ? "EACCES foreign link: the link " + dir / "shared/planted" +
+                                          " belongs to another user (nobody)"
+                                    : "ok"}}) {
     // Refused before any work (a save's target is checked first), when written, and when read.
     std::string bytes;
     files::Target found;
@@ -205,7 +217,8 @@ TEST(FilesTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
               said)
         << target;
   }
-  EXPECT_TRUE(fs::is_fifo(dir / "fifo") && fs::is_empty(dir / "folder"));
+  EXPECT_TRUE(fs::is_fifo(dir / "fifo") && Names(dir / "folder").size() == 16);
+  for (int i = 0; i < 16; ++i) fs::remove(dir / ("folder/c" + std::to_string(i)));
   EXPECT_EQ(ReadBack(dir / "victim"), "victim");
 
   // Links are followed, relative ones from the link's folder, and stay; a dangling one makes its
@@ -314,10 +327,17 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
     got.push_back(r.ok() && bytes != "real" ? "read " + bytes : Said(r));
     return got;
   };
-  const std::string refused = "EACCES: Permission denied", loop = "ELOOP: Too many levels of symbolic links";
+  const std::string loop = "ELOOP: Too many levels of symbolic links";
+  const auto link = [](const std::string& name) {
+    return "EACCES foreign link: the link {}/" + name + " belongs to another user (nobody)";
+  };
+  const std::string nobodys =
+      "EACCES foreign folder: the folder {}/shared/nobodys belongs to another user (nobody)";
+  std::ofstream(dir / "shared/nobodys/sub/r") << "real";
   const struct {
     std::string path, said;  // of every operation
     bool anotherUser;
+    std::string sweep = said, read = said;  // where the sweep and the read differ
   } rows[] = {
       {"real", "ok", false},
       {"abs", "ok", false},
@@ -331,13 +351,13 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
       {"shared/mine", "ok", false},  // this user's link in a shared folder
       {"loop", loop, false},
       {"loop2/x", loop, false},
-      {"shared/theirs", refused, true},      // another user's link there
-      {"shared/theirs/sub", refused, true},  // the same in the middle of a path
-      {"shared/hop", refused, true},         // reached through a link of this user's
-      {"group/theirs", refused, true},       // in a sticky folder its group may write to
-      {"open/theirs", refused, true},        // in a folder anyone may write to
-      {"shared/nobodys/sub",
-       "EACCES foreign folder: the folder {}/shared/nobodys belongs to another user (nobody)", true},
+      {"shared/theirs", link("shared/theirs"), true},      // another user's link there
+      {"shared/theirs/sub", link("shared/theirs"), true},  // the same in the middle of a path
+      {"shared/hop", link("shared/theirs"), true},         // reached through a link of this user's
+      {"group/theirs", link("group/theirs"), true},        // in a sticky folder its group may write to
+      {"open/theirs", link("open/theirs"), true},          // in a folder anyone may write to
+      // A colleague's folder there is read, as the kernel reads it, and nothing is written into it.
+      {"shared/nobodys/sub", nobodys, true, "swept 0", "ok"},
   };
   // On a file system that takes renameat2's flags, then on one that refuses them.
   for (const auto& row : rows)
@@ -347,9 +367,9 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
                         said = With(row.said, dir.path());
       const bool done = said == "ok";
       g_refuseRenameFlags = refuseFlags;
-      EXPECT_EQ(
-          operations(dir / row.path),
-          (std::vector<std::string>{said, said, said, said, said, done ? "EEXIST: File exists" : said, said}))
+      EXPECT_EQ(operations(dir / row.path),
+                (std::vector<std::string>{said, said, said, said, With(row.sweep, dir.path()),
+                                          done ? "EEXIST: File exists" : said, With(row.read, dir.path())}))
           << where;
       g_refuseRenameFlags = false;
       EXPECT_EQ(Names(dir / "real"), (done ? std::set<std::string>{"sub", "f", "made", "t", "r"}
@@ -398,6 +418,7 @@ TEST(FilesTest, FoldersThisUserMakesAreUsedOutsideSharedFoldersWhateverOwnerTheF
         for (const char* name : {"a", "a", "m", "u", "v", ".t.tmp-*"})
           said.push_back("EACCES foreign folder: the folder " + base + "/" + name +
                          " belongs to another user (nobody)");
+        said[1] = "ENOENT: No such file or directory";  // a walk that makes nothing reads on: no b
       } else {
         made.Keep();
         usedMade.Keep();
@@ -495,7 +516,8 @@ TEST(FilesTest, AWalkGoesBackOnlyThroughTheFoldersItCameThrough) {
   fs::create_directories(deep);
   g_beforeUp = [&] { fs::rename(dir / "p/c", dir / "q/c"); };
   files::Folder folder;
-  EXPECT_EQ(Said(files::Folder::Open(deep + back, &folder)), "ENOENT: No such file or directory");
+  EXPECT_EQ(Said(files::Folder::Open(deep + back, &folder)),
+            "ENOENT moved: the folder " + dir / "p/c" + " was moved while it was walked");
   g_beforeUp = nullptr;
 }
 
@@ -562,14 +584,22 @@ TEST(FilesTest, ACommittedFolderTakesOnlyAFreeNameAndAFailedCommitLeavesNothingT
 
 // Renders take turns on a lock file that no other user can hold: this user's own is made 0600 and
 // locked; another user's in a shared folder, a FIFO or a link at its name is refused with the
-// reason, never skipped.
+// reason, never skipped. It is taken under any umask and on a file system that keeps no modes, and
+// a lock held by another is said before it is waited for.
 TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
   scratch::Dir dir;
   Mkdir(dir / "shared", 01777);
   Mkdir(dir / "private");
+  Mkdir(dir / "fixed");
+  // A file system that shows one mode for everything and ignores chmod, as vfat, NTFS or CIFS.
+  const bool fixedModes =
+      kRoot &&
+      std::system(("bindfs -p 0755 --chmod-ignore " + dir / "private " + dir / "fixed").c_str()) == 0;
+  enum How { kPlain, kUmask0277, kTwice, kAsNobody, kHeld };
   const struct {
     std::string name;  // of the lock file: "new", "file", "theirs", "fifo" or "link", in its folder
     std::string said;
+    How how = kPlain;
   } rows[] = {
       {"private/new.lock", "ok"},
       {"private/file.lock", "ok"},    // this user's own, 0644
@@ -578,28 +608,81 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
        "EACCES foreign file: the file {}/shared/theirs.lock belongs to another user (nobody)"},
       {"shared/fifo.lock", "EINVAL not regular: not a regular file"},
       {"shared/link.lock", "EACCES: Permission denied"},  // a dangling one
+      {"shared/theirslink.lock",
+       "EACCES foreign link: the link {}/shared/theirslink.lock belongs to another user (nobody)"},
+      {"private/new-umask.lock", "ok", kUmask0277},
+      {"fixed/new-fixed.lock", "ok", kTwice},
+      {"private/new-held.lock", "ok", kHeld},
+      // Outside shared folders, one this user cannot open says the kernel's reason.
+      {"private/new-root.lock", "EACCES: Permission denied", kAsNobody},
   };
+  std::string skipped;
   for (const auto& row : rows) {
     const std::string path = dir / row.name, said = With(row.said, dir.path());
     const bool theirs = row.name.find("theirs") != std::string::npos;
-    if (theirs && !kRoot) continue;  // said at the end
+    if ((theirs || row.how == kAsNobody) && !kRoot) continue;  // said at the end
+    if (row.how == kTwice && !fixedModes) {
+      skipped += "a file system that keeps no modes needs root and FUSE for bindfs; ";
+      continue;
+    }
     if (row.name.find("fifo") != std::string::npos) {
       ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     } else if (row.name.find("link") != std::string::npos) {
       fs::create_symlink(dir / "nowhere", path);
+      ASSERT_TRUE(!theirs || GiveAway(path));
     } else if (row.name.find("new") == std::string::npos) {
       std::ofstream(path) << "";
       ASSERT_TRUE(::chmod(path.c_str(), 0644) == 0 && (!theirs || GiveAway(path)));
     }
     // Another who opened this user's 0644 file before holds it: the lock never waits for them.
     const int before = row.name == "private/file.lock" ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
-    if (before >= 0) ASSERT_EQ(::flock(before, LOCK_SH), 0);
+    if (before >= 0) {
+      ASSERT_EQ(::flock(before, LOCK_SH), 0);
+    }
     files::FileLock lock;
+    const auto take = [&](const std::function<void()>& waiting = {}) {
+      return Said(At(path, [&](const files::Folder& f, const std::string& name) {
+        return f.Lock(name, &lock, waiting);
+      }));
+    };
     ::alarm(60);  // a lock that waits for ever ends the test
-    EXPECT_EQ(
-        Said(At(path, [&](const files::Folder& f, const std::string& name) { return f.Lock(name, &lock); })),
-        said)
-        << row.name;
+    if (row.how == kAsNobody) {
+      std::ofstream(path) << "";
+      ASSERT_EQ(::chmod(path.c_str(), 0600) | ::chmod(dir.path().c_str(), 0755) |
+                    ::chmod((dir / "private").c_str(), 0755),
+                0);
+      EXPECT_EQ(scratch::InChild([&] { return scratch::BecomeNobody() ? take() : "not nobody"; }), said);
+      ::alarm(0);
+      continue;
+    }
+    if (row.how == kHeld) {
+      // Another open file description holds it: the wait is said first, then the lock is taken
+      // once that one lets go.
+      std::ofstream(path) << "";
+      ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+      const int held = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      ASSERT_EQ(::flock(held, LOCK_EX), 0);
+      int told[2];
+      ASSERT_EQ(::pipe(told), 0);
+      std::string got;
+      std::thread waiter([&] { got = take([&] { ASSERT_EQ(::write(told[1], "w", 1), 1); }); });
+      char c = 0;
+      EXPECT_EQ(::read(told[0], &c, 1), 1);  // the waiting line, before the lock is let go
+      EXPECT_FALSE(lock.IsHeld());
+      ::close(held);
+      waiter.join();
+      ::close(told[0]), ::close(told[1]);
+      EXPECT_EQ(got, said) << row.name;
+    } else {
+      const mode_t umask = row.how == kUmask0277 ? ::umask(0277) : 0;
+      EXPECT_EQ(take(), said) << row.name;
+      if (row.how == kUmask0277) ::umask(umask);
+      if (row.how == kTwice) {
+        // The next render finds a file of mode 0755, which it replaces once and takes.
+        lock.Release();
+        EXPECT_EQ(take(), said) << row.name;
+      }
+    }
     ::alarm(0);
     if (before >= 0) ::close(before);
     EXPECT_EQ(lock.IsHeld(), said == "ok") << row.name;
@@ -613,10 +696,14 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
     struct stat st;
     ASSERT_EQ(::lstat(path.c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode)) << row.name;
-    EXPECT_EQ(st.st_mode & 07777, theirs ? 0644u : 0600u) << row.name;
+    EXPECT_EQ(st.st_mode & 07777, theirs ? 0644u : row.how == kTwice ? 0755u : 0600u) << row.name;
   }
   EXPECT_FALSE(fs::exists(dir / "nowhere"));
-  if (!kRoot) GTEST_SKIP() << "rows of another user's lock file need root to plant it";
+  if (fixedModes) {
+    EXPECT_EQ(std::system(("fusermount -u " + dir / "fixed").c_str()), 0);
+  }
+  if (!kRoot) skipped += "rows of another user's lock file need root to plant it";
+  if (!skipped.empty()) GTEST_SKIP() << skipped;
 }
 
 TEST(FilesTest, TheSweepRemovesOnlyTemporariesWhoseWriterIsCertainlyGone) {

@@ -84,7 +84,7 @@ std::set<std::string> Names(const std::string& folder) {
 std::string Said(const files::Result& result) {
   if (result.ok()) return "ok";
   static const char* const kReasons[] = {
-      "", "", " not regular", " foreign folder", " foreign file", " interrupted"};
+      "", "", " not regular", " foreign folder", " foreign file", " interrupted", " foreign link", " moved"};
   const char* name = ::strerrorname_np(result.error());
   std::string text = result.Text();
   for (size_t at = text.find(".tmp-"); at != std::string::npos; at = text.find(".tmp-", at + 1)) {
