@@ -18,7 +18,6 @@
 #include "host_control.h"
 #include "host_document_file.h"
 #include "files/folder.h"
-#include "files/sweep.h"
 #include "files/temporary.h"
 #include "host_user.h"
 #include "interrupt.h"
@@ -309,9 +308,9 @@ void RemoveUnpacked(const std::string& archive, const Entries& before) {
     struct stat st;
     if (before.count(entry) || !UnpackedFrom(entry.first, archive) ||
         ::fstatat(materials.Descriptor(), entry.first.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISDIR(st.st_mode) || st.st_ino != entry.second || !materials.MayUse(st.st_uid))
+        !S_ISDIR(st.st_mode) || st.st_ino != entry.second)
       continue;
-    files::RemoveTree(materials.Descriptor(), entry.first, &st);
+    materials.RemoveFolder(entry.first, st);
   }
 }
 

@@ -69,21 +69,9 @@ class Folder {
   std::string PathOf(const std::string& name) const;
   /// The folder's status, read from the open descriptor when it was opened.
   const struct stat& Status() const;
-  /// True when others may plant entries here: anyone may write to it, or it is sticky and its group
-  /// may write to it.
-  bool IsShared() const;
-  /// True when an entry that `owner` owns may be used here: anywhere but in a shared folder, where
-  /// only its owner's entries and this user's are.
-  bool MayUse(uid_t owner) const;
-  /// The folder `name` in this one, opened without following a link; not open, with `errno` set
-  /// (ENOTDIR for a link or a file), when it cannot be. No rule is applied: for the walks. It keeps
-  /// this folder's refusal (`Refusal`).
-  Folder Enter(const std::string& name) const;
   /// Why nothing may be written, made, removed or locked here: a folder of another user in a shared
   /// folder on the way here ("the folder P belongs to another user (NAME)"); success when nothing.
   Result Refusal() const;
-  /// The target of the link `name` here: 0, or the `errno` value (ENOENT for an empty target).
-  int ReadLink(const std::string& name, std::string* target) const;
 
   /// Follows the links at `name` (when `followLink`) to the entry that a write there replaces, as
   /// the rest of the walk that opened this folder: relative links from the link's folder, 40 in
@@ -133,6 +121,10 @@ class Folder {
   /// Removes the temporaries here whose writer is certainly gone (see sweep.h); how many. None
   /// where there is a `Refusal`.
   int Sweep() const;
+  /// Removes the folder `name` here with all it holds while it is still the folder `expected` (links
+  /// in it are removed, never followed): not where there is a `Refusal`, nor another user's folder
+  /// in a shared folder.
+  Result RemoveFolder(const std::string& name, const struct stat& expected) const;
   /// Nothing this process makes here from now on sweeps this folder: a folder that is new, or one
   /// being filled with names that are not this system's.
   void SkipSweep() const;
@@ -145,8 +137,22 @@ class Folder {
   Result Lock(const std::string& name, FileLock* lock, const std::function<void()>& waiting = {}) const;
 
  private:
+  /// True when others may plant entries here: anyone may write to it, or it is sticky and its group
+  /// may write to it.
+  bool IsShared() const;
+  /// True when an entry that `owner` owns may be used here: anywhere but in a shared folder, where
+  /// only its owner's entries and this user's are.
+  bool MayUse(uid_t owner) const;
+  /// The folder `name` in this one, opened without following a link; not open, with `errno` set
+  /// (ENOTDIR for a link or a file), when it cannot be. No rule is applied: for the walks. It keeps
+  /// this folder's refusal (`Refusal`).
+  Folder Enter(const std::string& name) const;
+  /// The target of the link `name` here: 0, or the `errno` value (ENOENT for an empty target).
+  int ReadLink(const std::string& name, std::string* target) const;
   friend class Walker;
   friend class Trail;
+  friend class NewFolder;
+  friend void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected);
   struct State;
   /// Opens the folder `name` in the folder open as `at` as `path`, with the refusal and the count
   /// of links of `like` (none when null).

@@ -302,4 +302,11 @@ void SweepOnce(const Folder& folder, const std::function<uid_t()>& shown) {
   if (TheSwept().Insert(KeyOf(folder))) SweepAs(folder, shown ? shown() : ::geteuid());
 }
 
+Result Folder::RemoveFolder(const std::string& name, const struct stat& expected) const {
+  if (Result r = Refusal(); !r.ok()) return r;
+  if (!MayUse(expected.st_uid)) return Result::Foreign(Reason::kForeignFolder, PathOf(name), expected.st_uid);
+  RemoveTree(*this, name, &expected);
+  return Result();
+}
+
 }  // namespace files

@@ -1,6 +1,8 @@
 // Console, files and folders, status, paths.
 #include "c4d_general.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <filesystem>
 #include <mutex>
@@ -114,13 +116,14 @@ Bool GeFExist(const Filename& name, Bool isdir) {
     files::Folder folder;
     found = files::Folder::Open(path, &folder);
   } else {
+    // Opened for reading as a read opens it (never waited on), and closed at once.
     files::Place place;
-    files::Target target;
+    int fd = -1;
     found = files::Locate(path, &place);
-    if (found.ok()) found = place.folder.Follow(place.name, &target);
+    if (found.ok()) found = place.folder.OpenFile(place.name, &fd);
+    if (fd >= 0) ::close(fd);
     // A FIFO or a device is a file that is there, though no image can be read from it.
     if (found.reason() == files::Reason::kNotRegularFile) return true;
-    if (found.ok() && !target.exists) found = files::Result::System(ENOENT, path);
   }
   errno = found.error();
   return found.ok();

@@ -124,7 +124,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        "run 1024454 --save " + work / "link", nullptr, 0, "", "", ""},
       {"another user's link in a shared sticky write path is not followed",
        [&] { plant(settings, work / "victim"); }, render("renderer"), nullptr, 1,
-       who + "cannot use the settings file " + settings + ": Permission denied\n", "", "", true},
+       who + "cannot use the settings file " + settings + ": the link " + settings + " belongs to another user (" + other + ")\n", "", "", true},
       {"another user's settings file in a shared sticky write path is not read",
        [&] {
          std::ofstream(settings) << ours;
@@ -187,7 +187,8 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
       {"another user's link at the quick-render folder is neither followed nor removed",
        [&] { fs::create_directory(planted); plant(write + "/quickrender", planted); },
        render("renderer"), nullptr, 1,
-       who + "the render failed: Quickrender dir could not be created: Permission denied.\n", "", "", true},
+       who + "the render failed: Quickrender dir could not be created: the link " + write +
+           "/quickrender belongs to another user (" + other + ").\n", "", "", true},
       {"a save into another user's folder of a shared folder is refused before the import, naming it",
        [&] { plant(write + "/theirs", ""); }, "import " + work / "one.povm" + " --save " + write + "/theirs/out.json",
        nullptr, 1, who + write + "/theirs/out.json: cannot write the file: the folder " + write +
@@ -196,7 +197,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        [&] { fs::create_directory(planted); fs::remove(write + "/materials"); plant(write + "/materials", planted); },
        "import " + work / "one.povm", nullptr, 1,
        who + "command 1022469 (Import Orvane Material...) did not run: Could not unpack " + work / "one.povm" +
-           ": cannot write: Permission denied\n", "", "", true},
+           ": cannot write: the link " + write + "/materials belongs to another user (" + other + ")\n", "", "", true},
       {"SIGTERM while the scene is saved removes the temporary files and ends the runner by that signal",
        nullptr, render("renderer", "i.json"), [&](pid_t pid) {
          ASSERT_NE(WaitForFile(write + "/quickrender", ".quickrender.ovs.tmp-"), "");

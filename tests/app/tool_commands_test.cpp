@@ -231,19 +231,21 @@ TEST_F(ToolCommandsTest, EachCommandChangesTheSavedDocumentAsAskedAndPrintsWhatI
   }
 }
 
-// The bake in docs/commands.md, run as written from the source folder (the shell joins its lines):
-// only the runner's path and the files in /tmp are this test's own. It writes the JPEG the page names.
+// The bake in docs/commands.md, run as written from the source folder (the shell joins its lines),
+// with HOME a folder of this test's own: only the runner's path is the test's. It writes the JPEG the
+// page names.
 TEST_F(ToolCommandsTest, TheDocumentedBakeRunsAsWritten) {
   const std::string page = ReadFile(CORVANE_SOURCE_DIR "/docs/commands.md"),
                     exe = "build/release/corvane-host";
-  const size_t from = page.find(exe + " run 1024338 "), writes = page.find("# writes /tmp/", from);
+  const size_t make = page.find("mkdir -p ~/"), from = page.find(exe + " run 1024338 "),
+               writes = page.find("# writes ~/", from);
+  ASSERT_NE(make, std::string::npos) << page;
   ASSERT_NE(writes, std::string::npos) << page;
-  std::string args = page.substr(from + exe.size(), writes - from - exe.size());
-  std::string baked = page.substr(writes + 9, page.find_first_of(", \n", writes + 9) - writes - 9);
-  for (std::string* text : {&args, &baked})
-    for (size_t p = 0; (p = text->find("/tmp/", p)) != std::string::npos; p += dir.path().size())
-      text->replace(p, 4, dir.path());
-  const std::string command = std::string(CORVANE_HOST_EXE) +
+  const std::string mkdir = page.substr(make, page.find('\n', make) - make);
+  const std::string args = page.substr(from + exe.size(), writes - from - exe.size());
+  const std::string baked =
+      dir.path() + page.substr(writes + 10, page.find_first_of(", \n", writes + 10) - writes - 10);
+  const std::string command = "HOME=" + dir.path() + " && " + mkdir + " && " + std::string(CORVANE_HOST_EXE) +
                               " --plugin-dir " CORVANE_PLUGIN_DIR " --write-path " + write.path() + args;
   std::string out;
   ASSERT_EQ(RunCommand("cd " CORVANE_SOURCE_DIR " && " + command, &out), 0) << command << "\n" << out;
