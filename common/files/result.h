@@ -52,6 +52,7 @@ class Result {
   std::string Text() const;
 
  private:
+  Result(int error, Reason reason, std::string path, uid_t owner = 0);
   int error_ = 0;
   Reason reason_ = Reason::kNone;
   std::string path_;
