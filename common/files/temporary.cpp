@@ -1,12 +1,10 @@
 #include "files/temporary.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -88,7 +86,7 @@ Result TemporaryFile::Commit(std::initializer_list<NewFolder*> keep) {
   if (Result closed = Close(); !closed.ok()) return closed;
   std::vector<uint64_t> kept;
   for (const NewFolder* folder : keep)
-    if (folder && folder->id_ != 0) kept.push_back(folder->id_);
+    if (folder) kept.push_back(folder->id_);
   const int at = folder_.Descriptor();
   const Result done = registry::Settle(
       id_,
@@ -97,14 +95,13 @@ Result TemporaryFile::Commit(std::initializer_list<NewFolder*> keep) {
                                                                       : Result::System(errno, FinalPath());
       },
       kept.data(), kept.size());
-  if (done.ok() || done.reason() == Reason::kInterrupted || done.error() == ENOENT) {
-    id_ = 0;  // renamed, or removed by the interruption already
-    if (done.ok())
-      for (NewFolder* folder : keep)
-        if (folder) folder->id_ = 0;
+  if (!done.ok()) {
+    Discard();  // removed, unless an interruption did already
     return done;
   }
-  Discard();
+  id_ = 0;
+  for (NewFolder* folder : keep)
+    if (folder) folder->id_ = 0;
   return done;
 }
 
@@ -288,9 +285,9 @@ Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* m
     return Result::System(errno, PathOf(name));
   }
   const Result r = UseFolder(name, folder, made);
-  if (r.ok())  // what a killed run set aside here goes too SweepOnce(*this, [folder] { return
-               // folder->Status().st_uid; });
-    return r;
+  // What a killed run set aside here goes too.
+  if (r.ok()) SweepOnce(*this, [folder] { return folder->Status().st_uid; });
+  return r;
 }
 
 }  // namespace files
