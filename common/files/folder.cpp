@@ -209,8 +209,7 @@ class Walker {
     if (target_ && rest_.empty()) return Last(at, name);
     if (name == "." || name == "..") {
       // The kernel asks for the right to search the folder for these names too.
-      Folder same = at.Enter(".");
-      if (!same.IsOpen()) return Result::System(errno, at.Path());
+      if (!at.Enter(".").IsOpen()) return Result::System(errno, at.Path());
       if (name == ".") return Result();
       if (trail_.Size() > 1) return trail_.Pop();  // back to the folder this walk came from
       Folder up = at.Enter("..");

@@ -83,13 +83,11 @@ void Remove(uint64_t id) {
   if (id == 0) return;
   const int saved = errno;
   Registry& registry = TheRegistry();
-  {
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    const auto found = registry.live.find(id);
-    if (found != registry.live.end()) {
-      RemoveEntry(found->second);
-      registry.live.erase(found);
-    }
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  const auto found = registry.live.find(id);
+  if (found != registry.live.end()) {
+    RemoveEntry(found->second);
+    registry.live.erase(found);
   }
   errno = saved;
 }
