@@ -4,26 +4,21 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
-#include <vector>
-
-#include "files/sweep.h"
 
 namespace files {
 
-/// How many links a walk may pass through before it counts as a loop, as the kernel counts.
-constexpr int kMaxLinks = 40;
-
-/// How many folders a trail keeps open to go back to with `..`.
-constexpr size_t kOpenFolders = 16;
+constexpr int kMaxLinks = 40;        ///< links a path may pass, as the kernel counts
+constexpr size_t kOpenFolders = 16;  ///< folders a trail keeps open
 
 struct Folder::State {
   int fd = -1;
   std::string path;
   struct stat status = {};
-  Result refused;  ///< a folder of another user in a shared folder on the way here
+  Result refused;  ///< `Folder::Refusal`
   int links = 0;   ///< the links the walk that opened it passed
   ~State() {
     if (fd >= 0) ::close(fd);
@@ -31,8 +26,6 @@ struct Folder::State {
 };
 
 namespace {
-
-bool Same(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 /// What the kernel refuses of a path before it looks at any folder.
 Result CheckPath(const std::string& path) {
@@ -53,18 +46,7 @@ Folder Folder::OpenAt(int at, const char* name, std::string path, const State* l
   state->fd = fd;
   state->path = std::move(path);
   if (::fstat(fd, &state->status) != 0) return Folder();  // closed with `state`, errno kept
-  if (like) {
-    state->refused = like->refused;
-    state->links = like->links;
-  }
-  Folder folder;
-  folder.state_ = std::move(state);
-  return folder;
-}
-
-Folder Folder::Closed() const {
-  auto state = std::make_shared<State>(*state_);
-  state->fd = -1;
+  if (like) state->refused = like->refused, state->links = like->links;
   Folder folder;
   folder.state_ = std::move(state);
   return folder;
@@ -103,22 +85,15 @@ Folder Folder::Enter(const std::string& name) const {
 
 Result Folder::Refusal() const { return state_ ? state_->refused : Result(); }
 
-int Folder::ReadLink(const std::string& name, std::string* target) const {
-  std::vector<char> buffer(PATH_MAX + 1);
-  const ssize_t n = ::readlinkat(Descriptor(), name.c_str(), buffer.data(), buffer.size());
-  if (n < 0) return errno;
-  if (static_cast<size_t>(n) >= buffer.size()) return ENAMETOOLONG;
-  if (n == 0) return ENOENT;
-  target->assign(buffer.data(), static_cast<size_t>(n));
-  return 0;
-}
-
 void Trail::Push(Folder folder) {
   folders_.push_back(std::move(folder));
-  // A deep path holds only the last few folders open, as the kernel holds none.
   if (folders_.size() > kOpenFolders) {
     Folder& far = folders_[folders_.size() - 1 - kOpenFolders];
-    if (far.IsOpen()) far = far.Closed();
+    if (far.IsOpen()) {
+      auto closed = std::make_shared<Folder::State>(*far.state_);
+      closed->fd = -1;
+      far.state_ = std::move(closed);
+    }
   }
 }
 
@@ -130,21 +105,21 @@ Result Trail::Pop() {
   Folder& back = folders_.back();
   Folder up = Folder::OpenAt(from.Descriptor(), "..", back.Path(), back.state_.get());
   if (!up.IsOpen()) return Result::System(errno, from.PathOf(".."));
-  if (!Same(up.Status(), back.Status())) return Result::Moved(from.Path());
+  if (!SameFile(up.Status(), back.Status())) return Result::Moved(from.Path());
   back = std::move(up);
   return Result();
 }
 
-/// One walk of a path: the folders opened so far, and the names still to go. Following (`Follow`),
-/// it ends at the entry the path's last name stands for.
+/// One walk of a path: the folders opened so far and the names still to go. With a `target`
+/// (`Follow`) it ends at the entry the last name stands for.
 class Walker {
  public:
   Walker(Folder::Make make, bool linkLast, Target* target = nullptr, bool followLink = true)
       : make_(make), linkLast_(linkLast), target_(target), followLink_(followLink) {}
 
-  /// Walks `path` from `start` (the working directory when not open, the root for an absolute
-  /// path) to `*result`.
+  /// Walks `path` from `start` (the working directory when not open) to `*result`.
   Result Run(const Folder& start, const std::string& path, Folder* result) {
+    if (target_ && path.empty()) return Result::System(EISDIR, start.PathOf(path));
     if (Result r = CheckPath(path); !r.ok()) return r;
     if (path[0] == '/') {
       if (Result r = Restart(Folder()); !r.ok()) return r;
@@ -168,35 +143,26 @@ class Walker {
     return Result();
   }
 
-  /// The working directory, open with the path "" so that messages keep relative names as given.
-  /// A folder of another user in a shared folder above it, as a walk from the root would find it,
-  /// is its refusal (refused at once for a walk that makes folders); a folder above that cannot be
-  /// searched ends the check, as it does not stop the kernel either.
+  /// The working directory, with the path "" so that messages keep relative names as given, and
+  /// the refusal a walk from the root would find above it (up to a folder it cannot search).
   static Result WorkingDirectory(Folder::Make make, Folder* cwd) {
     *cwd = Folder::OpenAt(AT_FDCWD, ".", "", nullptr);
     if (!cwd->IsOpen()) return Result::System(errno, ".");
     Folder at = *cwd;
     for (size_t levels = 0;; ++levels) {
       Folder up = at.Enter("..");
-      if (!up.IsOpen() || Same(up.Status(), at.Status())) return Result();
-      if (!up.MayUse(at.Status().st_uid)) {
-        // Its path, for the message only: the working directory's, less a name for each level up.
-        std::string path;
-        if (char* text = ::getcwd(nullptr, 0)) {
-          path = text;
-          std::free(text);
-        }
-        for (size_t i = 0; i < levels && path.size() > 1; ++i) {
-          const size_t slash = path.rfind('/');
-          path = slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
-        }
-        const Result refused = Result::Foreign(Reason::kForeignFolder, path.empty() ? std::string(".") : path,
-                                               at.Status().st_uid);
-        if (make != Folder::Make::kNothing) return refused;
-        cwd->state_->refused = refused;
-        return Result();
+      if (!up.IsOpen() || SameFile(up.Status(), at.Status())) return Result();
+      if (up.MayUse(at.Status().st_uid)) {
+        at = std::move(up);
+        continue;
       }
-      at = std::move(up);
+      // Its path, for the message: the working directory's, less a name for each level up.
+      char* text = ::getcwd(nullptr, 0);
+      std::string path = text ? text : ".";
+      std::free(text);
+      for (size_t i = 0; i < levels; ++i) path = path.substr(0, std::max<size_t>(path.rfind('/'), 1));
+      cwd->state_->refused = Result::Foreign(Reason::kForeignFolder, path, at.Status().st_uid);
+      return make == Folder::Make::kNothing ? Result() : cwd->Refusal();
     }
   }
 
@@ -206,8 +172,7 @@ class Walker {
     bool own;  ///< a name of the path itself (which may be made), not one a link gave
   };
 
-  /// Queues the names of `path`, the first one to be walked next. Following, a path that ends in
-  /// "/" ends in ".", which names no file.
+  /// Queues the names of `path`, the first one to be walked next (following, a last "/" as ".").
   void Push(const std::string& path, bool own) {
     if (target_ && path.back() == '/') rest_.push_back({".", own}), ownLeft_ += own;
     for (size_t end = path.size(); end > 0;) {
@@ -244,14 +209,13 @@ class Walker {
     if (target_ && rest_.empty()) return Last(at, name);
     if (name == "." || name == "..") {
       // The kernel asks for the right to search the folder for these names too.
-      Folder same = at.Enter(".");
-      if (!same.IsOpen()) return Result::System(errno, at.Path());
+      if (!at.Enter(".").IsOpen()) return Result::System(errno, at.Path());
       if (name == ".") return Result();
       if (trail_.Size() > 1) return trail_.Pop();  // back to the folder this walk came from
       Folder up = at.Enter("..");
       if (!up.IsOpen()) return Result::System(errno, at.PathOf(".."));
       trail_.Clear();
-      trail_.Push(Same(up.Status(), at.Status()) ? at : up);  // the root is its own parent
+      trail_.Push(SameFile(up.Status(), at.Status()) ? at : up);  // the root is its own parent
       return Result();
     }
     // A name too long is the kernel's to refuse, after its check that `at` may be searched.
@@ -266,9 +230,8 @@ class Walker {
       if (made) next.SkipSweep();  // new: nothing there to sweep
     }
     if (next.IsOpen()) {
-      // In a shared folder, a folder found there that is neither this user's nor the shared
-      // folder's owner's takes no write below it, and one made there (or by another meanwhile) must
-      // be this user's.
+      // In a shared folder, another user's folder takes no write below it, and one made there
+      // (or by another meanwhile) must be this user's.
       const uid_t owner = next.Status().st_uid;
       const Result foreign = Result::Foreign(Reason::kForeignFolder, next.Path(), owner);
       if (made && at.IsShared() && owner != ::geteuid()) return foreign;
@@ -289,12 +252,14 @@ class Walker {
   Result Link(const Folder& at, const std::string& name, const struct stat& st) {
     if (++links_ > kMaxLinks) return Result::System(ELOOP, at.PathOf(name));
     if (!at.MayUse(st.st_uid)) return Result::Foreign(Reason::kForeignLink, at.PathOf(name), st.st_uid);
-    std::string target;
-    if (const int unread = at.ReadLink(name, &target)) return Result::System(unread, at.PathOf(name));
+    char target[PATH_MAX + 1];
+    const ssize_t n = ::readlinkat(at.Descriptor(), name.c_str(), target, sizeof target);
+    if (n <= 0 || n >= static_cast<ssize_t>(sizeof target))
+      return Result::System(n < 0 ? errno : n == 0 ? ENOENT : ENAMETOOLONG, at.PathOf(name));
     if (target[0] == '/') {
       if (Result r = Restart(at); !r.ok()) return r;
     }
-    Push(target, false);  // the names a link gives are never made
+    Push(std::string(target, static_cast<size_t>(n)), false);  // the names a link gives are never made
     return Result();
   }
 
@@ -358,19 +323,16 @@ Result Locate(const std::string& path, Place* place, Folder::Make make) {
   return Result();
 }
 
-Result Folder::Resolve(const std::string& name, Target* target, bool followLink) const {
-  if (name.empty() || name == "." || name == "..") return Result::System(EISDIR, PathOf(name));
-  return Walker(Make::kNothing, true, target, followLink).Run(*this, name, nullptr);
-}
-
 Result Folder::Follow(const std::string& name, Target* target, bool followLink) const {
   if (Result r = Refusal(); !r.ok()) return r;
-  return Resolve(name, target, followLink);
+  return Walker(Make::kNothing, true, target, followLink).Run(*this, name, nullptr);
 }
 
 Result Folder::OpenFile(const std::string& name, int* fd, Owner owner) const {
   Target target;
-  if (Result r = owner == Owner::kTrusted ? Follow(name, &target) : Resolve(name, &target, true); !r.ok())
+  if (Result r = owner == Owner::kTrusted ? Follow(name, &target)
+                                          : Walker(Make::kNothing, true, &target).Run(*this, name, nullptr);
+      !r.ok())
     return r;
   const std::string path = target.folder.PathOf(target.name);
   if (!target.exists) return Result::System(ENOENT, path);
@@ -390,11 +352,10 @@ Result Folder::OpenFile(const std::string& name, int* fd, Owner owner) const {
     r = Result::Foreign(Reason::kForeignFile, path, st.st_uid);
   else if (::fcntl(opened, F_SETFL, ::fcntl(opened, F_GETFL) & ~O_NONBLOCK) != 0)
     r = Result::System(errno, path);
-  if (!r.ok()) {
+  if (r.ok())
+    *fd = opened;
+  else
     ::close(opened);
-    return r;
-  }
-  *fd = opened;
   return r;
 }
 

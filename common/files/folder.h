@@ -1,21 +1,14 @@
 #pragma once
 
-// Folders reached by one walk of their path, and everything done in them.
+// Folders reached by one walk of their path, as the kernel resolves it, and everything done in
+// them: every operation is a method of an open folder and a name, so that whatever happens to the
+// names meanwhile, what is read, made, renamed or removed is in the folder that was checked.
 //
-// A path is walked once, one name at a time through folders already open, as the kernel resolves
-// it: `..` after a link goes to the parent of where the link led, a relative path starts at the
-// working directory itself. Every operation is then a method of the open folder and a name, so
-// that whatever happens to the names meanwhile, every file read, made, renamed or removed is in
-// the folder that was checked. Path strings enter this module only at the walk.
-//
-// The rule for shared folders guards what a run writes, removes and starts. In a folder that anyone
-// may write to, or a sticky one that its group may write to (/tmp), another user can plant a link,
-// a folder or a file where this process goes. A link there is used only when the shared folder's
-// owner or this user owns it, for a read too (as the kernel's protected_symlinks does). A folder of
-// another user there is walked into, as the kernel does, but nothing is written, made, removed,
-// locked or taken as a trusted file below it (through every folder walked from it): the walk keeps
-// the refusal in the folders it opens, and those methods give it. A walk that makes folders
-// refuses it at once. Elsewhere the owner of what is found is no reason to refuse it.
+// The rule for shared folders (anyone may write there, or it is sticky and its group may) guards
+// what a run writes, removes and starts. A link there is used only when the shared folder's owner
+// or this user owns it, for a read too (as protected_symlinks). A folder of another user there is
+// walked into, but nothing is written, made, removed, locked or trusted below it: the walk keeps
+// that refusal in the folders it opens (`Refusal`), and a walk that makes folders gives it at once.
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -45,16 +38,11 @@ class Folder {
     kLast,     ///< make the last name of the path when it is missing, and no other
   };
 
-  Folder() = default;
-
-  /// Walks `path` (absolute, or relative to the working directory) to the folder it names; `*folder`
-  /// is it, open. Folders made have mode 0777 less the umask. With `linkLast` false the last name
-  /// must be a folder itself, not a link (ENOTDIR). A walk that makes folders refuses a folder of
-  /// another user in a shared folder; one that makes none keeps that refusal in `*folder`.
+  /// Walks `path` (absolute, or from the working directory) to the folder `*folder`, making what
+  /// `make` says (0777 less the umask). With `linkLast` false the last name may not be a link.
   static Result Open(const std::string& path, Folder* folder, Make make = Make::kNothing,
                      bool linkLast = true);
-  /// Walks `relative` from this folder (an absolute path starts at the root) as `Open` does. With
-  /// `linkLast` false the last name must be a folder itself, not a link (ENOTDIR).
+  /// Walks `relative` from this folder as `Open` does.
   Result Walk(const std::string& relative, Folder* folder, Make make = Make::kNothing,
               bool linkLast = true) const;
 
@@ -62,21 +50,18 @@ class Folder {
   bool IsOpen() const { return Descriptor() >= 0; }
   /// The open descriptor (`O_PATH`), for the `*at` calls; -1 when not open.
   int Descriptor() const;
-  /// The path the walk took, links replaced by their targets: "" for the working directory, "/"
-  /// for the root. For messages only; never opened again.
+  /// The path the walk took ("" for the working directory), for messages only.
   const std::string& Path() const;
   /// The path of `name` in this folder, for messages.
   std::string PathOf(const std::string& name) const;
-  /// The folder's status, read from the open descriptor when it was opened.
+  /// The folder's status when it was opened.
   const struct stat& Status() const;
-  /// Why nothing may be written, made, removed or locked here: a folder of another user in a shared
-  /// folder on the way here ("the folder P belongs to another user (NAME)"); success when nothing.
+  /// Why nothing may be written, made, removed or locked here (a folder of another user in a
+  /// shared folder on the way); success when nothing.
   Result Refusal() const;
 
-  /// Follows the links at `name` (when `followLink`) to the entry that a write there replaces, as
-  /// the rest of the walk that opened this folder: relative links from the link's folder, 40 in
-  /// all with those the walk passed, and in a shared folder only links of its owner or this user
-  /// (else `kForeignLink`). Refuses a folder (EISDIR), a special file (`kNotRegularFile`), and
+  /// Follows `name` (its last link too when `followLink`) to the entry a write there replaces, as
+  /// the rest of the walk that opened this folder. Refuses a folder (EISDIR), a special file, and
   /// gives this folder's `Refusal` first.
   Result Follow(const std::string& name, Target* target, bool followLink = true) const;
   /// Whose regular file a read takes in a shared folder.
@@ -84,98 +69,75 @@ class Folder {
     kAnyone,   ///< anyone's: reading what another user wrote exposes nothing of this user's
     kTrusted,  ///< only this user's or the shared folder's owner's (a file that says what to run)
   };
-  /// Opens the regular file `name` (links followed as `Follow` does, without its `Refusal` unless
-  /// `owner` is `kTrusted`) for reading: what is opened is checked, never waited on (a FIFO is
-  /// refused), and in a shared folder must be `owner`'s. `*fd` is the open descriptor, blocking,
-  /// which the caller closes.
+  /// Opens the regular file `name` (followed as `Follow` does; its `Refusal` only for `kTrusted`)
+  /// to read, never waiting on it. `*fd` is the descriptor, blocking, which the caller closes.
   Result OpenFile(const std::string& name, int* fd, Owner owner = Owner::kAnyone) const;
-  /// Reads the whole regular file `name`, opened as `OpenFile` does, into `*bytes` (`ReadAll`); more
-  /// than `limit` bytes is EFBIG.
+  /// Reads the whole file `name`, opened as `OpenFile` does, into `*bytes` (`ReadAll`).
   Result ReadFile(const std::string& name, std::string* bytes, size_t limit = size_t(1) << 30,
                   Owner owner = Owner::kAnyone) const;
 
-  /// Makes a new temporary file for a write of `name` here (links followed as `Follow` does, or
-  /// with `followLink` false a link at `name` is replaced itself). It has the permission bits of the
-  /// file it will replace (never set-user-ID, set-group-ID or sticky) and its owner and group where
-  /// this user may give them, except for a file that another user could have planted in a shared
-  /// folder; else it is this user's, 0666 less the umask. The first temporary this process makes in
-  /// a folder first sweeps it.
+  /// Makes a temporary file to replace `name` here (followed as `Follow` does), with the mode, and
+  /// where this user may give them the owner and group, of the file it replaces (not one another
+  /// user could have planted); else 0666 less the umask. It first sweeps a folder new to it.
   Result CreateTemporary(const std::string& name, TemporaryFile* file, bool followLink = true) const;
-  /// Writes `size` bytes of `data` as the whole of `name` through a temporary and a rename; on
-  /// failure nothing is left and the target is untouched.
+  /// Writes `data` as the whole of `name` through a temporary; on failure nothing is left.
   Result WriteFile(const std::string& name, const void* data, size_t size) const;
   /// Makes the new folder `name` here (EEXIST when the name is taken); `*made` owns it.
   Result MakeFolder(const std::string& name, NewFolder* made) const;
-  /// Makes a new folder with a temporary's name for `name` here, to be filled and then given its
-  /// name (`NewFolder::Commit`). The first one this process makes in a folder first sweeps it.
+  /// Makes a folder with a temporary's name for `name` here, to be filled and then committed.
   Result MakeTemporaryFolder(const std::string& name, NewFolder* made) const;
-  /// Opens the folder `name` here (a link followed under the rule for shared folders), making it
-  /// when it is missing, to be written into (its `Refusal` is returned); `*folder` is it. When `made` is
-  /// given and the folder was made, `*made` owns it, so that it is removed unless kept.
+  /// Opens the folder `name` here to write into (its `Refusal` is given), made when missing; when
+  /// it was made and `made` is given, `*made` owns it.
   Result UseFolder(const std::string& name, Folder* folder, NewFolder* made = nullptr) const;
-  /// Empties the folder `name` here and opens it as `UseFolder` does: what is there (a folder with
-  /// all it holds, or a link to a folder itself, never what it leads to) is first renamed to a
-  /// temporary's name, so that an interruption leaves all of it or none, then removed. Another
-  /// user's entry in a shared folder is refused and left, and so is a file.
+  /// Removes what is at `name` here (a folder, set aside first so that an interruption leaves all
+  /// of it or none, or a link to one itself) and opens it anew as `UseFolder` does. A file, and
+  /// another user's entry in a shared folder, are refused.
   Result RenewFolder(const std::string& name, Folder* folder, NewFolder* made = nullptr) const;
-  /// Removes the temporaries here whose writer is certainly gone (see sweep.h); how many. None
-  /// where there is a `Refusal`.
+  /// Removes the temporaries here whose writer is certainly gone (sweep.h); how many.
   int Sweep() const;
-  /// Removes the folder `name` here with all it holds while it is still the folder `expected` (links
-  /// in it are removed, never followed): not where there is a `Refusal`, nor another user's folder
-  /// in a shared folder.
+  /// Removes the folder `name` here with all it holds while it is still `expected`; not another
+  /// user's in a shared folder.
   Result RemoveFolder(const std::string& name, const struct stat& expected) const;
-  /// Nothing this process makes here from now on sweeps this folder: a folder that is new, or one
-  /// being filled with names that are not this system's.
+  /// Nothing this process makes here from now on sweeps this folder.
   void SkipSweep() const;
-  /// Waits for and takes an exclusive lock on the lock file `name` here, made (0600) when missing.
-  /// The file is opened without following a link and must be a regular file; this user's own that
-  /// others may open (group or other bits) is replaced once by a new one, so that no other user
-  /// can hold the lock; a new one is taken whatever mode the file system shows for it. In a shared
-  /// folder another user's is refused (`kForeignFile`), never skipped. When another holds the lock,
-  /// `waiting` (if any) is called once before the wait.
+  /// Waits for an exclusive lock on the regular file `name` here (not a link), made 0600 when
+  /// missing; one of this user's that others may open is replaced once. `waiting` is called once
+  /// before a wait.
   Result Lock(const std::string& name, FileLock* lock, const std::function<void()>& waiting = {}) const;
 
  private:
-  /// True when others may plant entries here: anyone may write to it, or it is sticky and its group
-  /// may write to it.
+  /// True when others may plant entries here.
   bool IsShared() const;
-  /// True when an entry that `owner` owns may be used here: anywhere but in a shared folder, where
-  /// only its owner's entries and this user's are.
+  /// True unless this is a shared folder and `owner` is neither its owner nor this user.
   bool MayUse(uid_t owner) const;
-  /// The folder `name` in this one, opened without following a link; not open, with `errno` set
-  /// (ENOTDIR for a link or a file), when it cannot be. No rule is applied: for the walks. It keeps
-  /// this folder's refusal (`Refusal`).
+  /// The folder `name` here, not through a link, with this one's refusal; not open (errno set,
+  /// ENOTDIR for a link or a file) when it cannot be.
   Folder Enter(const std::string& name) const;
-  /// The target of the link `name` here: 0, or the `errno` value (ENOENT for an empty target).
-  int ReadLink(const std::string& name, std::string* target) const;
   friend class Walker;
   friend class Trail;
   friend class NewFolder;
   friend void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected);
   struct State;
-  /// Opens the folder `name` in the folder open as `at` as `path`, with the refusal and the count
-  /// of links of `like` (none when null).
+  /// Opens `name` in the folder open as `at` as `path`, with the refusal and link count of `like`.
   static Folder OpenAt(int at, const char* name, std::string path, const State* like);
-  /// A copy of this folder's state without its descriptor, to be opened again (`Trail`).
-  Folder Closed() const;
-  /// The walk of `name` that `Follow` makes, without the `Refusal`.
-  Result Resolve(const std::string& name, Target* target, bool followLink) const;
   std::shared_ptr<State> state_;
 };
 
-/// Reads what is left of the file open as `fd` to its end into `*bytes`: more than `limit` bytes
-/// in all (its size is looked at first) is EFBIG. `path` names the file in a failure.
+/// True when `a` and `b` are the status of one file.
+inline bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+/// Reads the rest of the file open as `fd` into `*bytes`; more than `limit` bytes is EFBIG.
 Result ReadAll(int fd, std::string* bytes, size_t limit, const std::string& path);
 
-/// The folders of a walk down a tree, of which only the last 16 are held open: going back up
-/// opens a closed one again through `..`, and only while it is still the folder the walk came
-/// through (else `Reason::kMoved`).
+/// The folders of a walk down a tree, only the last 16 held open: going back up opens a closed
+/// one again through `..`, only while it is still the folder the walk came through (else moved).
 class Trail {
  public:
   /// Adds `folder` as the last.
   void Push(Folder folder);
-  /// Goes back to the folder before the last one, opening it again when it was closed.
+  /// Goes back to the folder before the last one.
   Result Pop();
   /// The last folder.
   const Folder& Back() const { return folders_.back(); }
@@ -204,8 +166,8 @@ struct Place {
   std::string Path() const { return folder.PathOf(name); }
 };
 
-/// Walks the folder part of `path` (as `Folder::Open`, making what `make` says) and splits off its
-/// last name. A path that ends in "/", "." or ".." names no file: EISDIR; "" is ENOENT.
+/// Walks the folder part of `path` as `Folder::Open` does and splits off its last name (EISDIR
+/// for a path that ends in "/", "." or "..").
 Result Locate(const std::string& path, Place* place, Folder::Make make = Folder::Make::kNothing);
 
 }  // namespace files

@@ -15,15 +15,13 @@ namespace files {
 FileLock& FileLock::operator=(FileLock&& other) noexcept {
   if (this != &other) {
     Release();
-    fd_ = other.fd_;
-    other.fd_ = -1;
+    fd_ = std::exchange(other.fd_, -1);
   }
   return *this;
 }
 
 void FileLock::Release() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (fd_ >= 0) ::close(std::exchange(fd_, -1));
 }
 
 Result Folder::Lock(const std::string& name, FileLock* lock, const std::function<void()>& waiting) const {
@@ -47,41 +45,36 @@ Result Folder::Lock(const std::string& name, FileLock* lock, const std::function
                                st.st_uid);
       return Result::System(error == ELOOP ? EACCES : error, path);
     }
-    Result r;
-    bool again = false;
-    if (::fstat(fd, &st) != 0)
-      r = Result::System(errno, path);
-    else if (!S_ISREG(st.st_mode))
-      r = Result::NotRegularFile(path);
-    else if (!MayUse(st.st_uid))
-      r = Result::Foreign(Reason::kForeignFile, path, st.st_uid);  // planted: its owner could hold it
-    else if (made)
+    const auto drop = [fd](Result r) {
+      ::close(fd);
+      return r;
+    };
+    if (::fstat(fd, &st) != 0) return drop(Result::System(errno, path));
+    if (!S_ISREG(st.st_mode)) return drop(Result::NotRegularFile(path));
+    // Planted: its owner could hold it.
+    if (!MayUse(st.st_uid)) return drop(Result::Foreign(Reason::kForeignFile, path, st.st_uid));
+    if (made) {
       (void)::fchmod(fd, 0600);  // where the file system keeps modes; a new file is taken whatever it shows
-    else if (st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 && !replaced) {
+    } else if (st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 && !replaced) {
       // Others could have opened it and could hold the lock: a new one takes its place, once.
-      replaced = again = true;
-      if (::unlinkat(at, name.c_str(), 0) != 0 && errno != ENOENT) r = Result::System(errno, path);
+      replaced = true;
+      ::close(fd);
+      if (::unlinkat(at, name.c_str(), 0) != 0 && errno != ENOENT) return Result::System(errno, path);
+      continue;
     }
-    if (r.ok() && !again && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       if (errno == EWOULDBLOCK && waiting && !std::exchange(told, true)) waiting();
       while (::flock(fd, LOCK_EX) != 0)
-        if (errno != EINTR) {
-          r = Result::System(errno, path);
-          break;
-        }
+        if (errno != EINTR) return drop(Result::System(errno, path));
     }
     // Held only while the name is still that file: one removed or replaced meanwhile is tried anew.
-    if (r.ok() && !again)
-      again = ::fstatat(at, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 || there.st_dev != st.st_dev ||
-              there.st_ino != st.st_ino;
-    if (!r.ok() || again) {
+    if (::fstatat(at, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 || !SameFile(there, st)) {
       ::close(fd);
-      if (!r.ok()) return r;
       continue;
     }
     lock->Release();
     lock->fd_ = fd;
-    return r;
+    return Result();
   }
   return Result::System(EAGAIN, path);
 }

@@ -28,7 +28,6 @@ struct Registry {
   std::mutex mutex;
   std::map<uint64_t, Entry> live;
   uint64_t next = 1;
-  bool interrupted = false;
 };
 
 Registry& TheRegistry() {
@@ -36,7 +35,7 @@ Registry& TheRegistry() {
   return *registry;
 }
 
-std::atomic<bool> g_interrupted{false};
+std::atomic<bool> g_interrupted{false};  ///< set under the registry's lock
 
 /// Removes what `entry` names.
 void RemoveEntry(const Entry& entry) {
@@ -54,16 +53,14 @@ Result Add(const Folder& folder, const std::string& name, Kind kind, const std::
            uint64_t* id) {
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> lock(registry.mutex);
-  if (registry.interrupted) return Result::Interrupted();
+  if (g_interrupted) return Result::Interrupted();
   // Made under the lock and registered at once, so that an interruption either comes first (and
   // nothing is made) or finds it.
   Result made = make();
   if (!made.ok()) return made;
   *id = registry.next++;
   Entry entry{folder, name, kind, {}, false};
-  // A folder's name may be taken by another folder later (one renewed, say): what the entry
-  // removes is the folder made here.
-  if (kind == Kind::kFolder)
+  if (kind == Kind::kFolder)  // its name may be another folder's later: only this one is removed
     entry.known = ::fstatat(folder.Descriptor(), name.c_str(), &entry.made, AT_SYMLINK_NOFOLLOW) == 0;
   registry.live.emplace(*id, std::move(entry));
   return made;
@@ -72,7 +69,7 @@ Result Add(const Folder& folder, const std::string& name, Kind kind, const std::
 Result Settle(uint64_t id, const std::function<Result()>& step, const uint64_t* also, size_t alsoCount) {
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> lock(registry.mutex);
-  if (registry.interrupted) return Result::Interrupted();
+  if (g_interrupted) return Result::Interrupted();
   const auto found = registry.live.find(id);
   if (found == registry.live.end()) return Result::System(ENOENT);
   Result done = step();
@@ -86,13 +83,11 @@ void Remove(uint64_t id) {
   if (id == 0) return;
   const int saved = errno;
   Registry& registry = TheRegistry();
-  {
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    const auto found = registry.live.find(id);
-    if (found != registry.live.end()) {
-      RemoveEntry(found->second);
-      registry.live.erase(found);
-    }
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  const auto found = registry.live.find(id);
+  if (found != registry.live.end()) {
+    RemoveEntry(found->second);
+    registry.live.erase(found);
   }
   errno = saved;
 }
@@ -110,9 +105,7 @@ bool Interrupt() {
   const int saved = errno;
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> lock(registry.mutex);
-  const bool first = !registry.interrupted;
-  registry.interrupted = true;
-  g_interrupted = true;
+  const bool first = !g_interrupted.exchange(true);
   // Files first: a temporary in a new folder goes with its folder anyway.
   for (const auto& entry : registry.live)
     if (entry.second.kind == registry::Kind::kFile) RemoveEntry(entry.second);

@@ -1,8 +1,7 @@
 #pragma once
 
-// The process's registry of what it made and may still have to remove: each live temporary file
-// and each new folder not yet kept, entered by the object that owns it and taken out by that
-// object. An interruption removes everything in it and stops every new entry.
+// The process's registry of the live temporary files and new folders, entered and taken out by
+// the objects that own them. An interruption removes everything in it and stops every new entry.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,10 +13,8 @@
 
 namespace files {
 
-/// Begins the handling of an interruption: from now on no temporary file or new folder is made and
-/// none is committed, and every one still registered is removed. Waits for a creation or commit
-/// under way. True the first time. Callable from a thread that waits for signals, not from a signal
-/// handler.
+/// From now on nothing is made or committed, and everything registered is removed (after a
+/// creation or commit under way). True the first time. Not for a signal handler.
 bool Interrupt();
 
 /// True once `Interrupt` has been called in this process.
@@ -32,13 +29,12 @@ namespace registry {
 enum class Kind { kFile, kFolder };
 
 /// Runs `make` under the registry's lock and, when it succeeds, registers the entry `name` of
-/// `folder`; `*id` is the entry's key. Refused (and `make` not run) once the run is interrupted.
+/// `folder` as `*id`. Refused (`make` not run) once interrupted.
 Result Add(const Folder& folder, const std::string& name, Kind kind, const std::function<Result()>& make,
            uint64_t* id);
 
-/// Runs `step` under the registry's lock while the entry `id` is still registered, and takes the
-/// entries `id` and `also` (0 for none) out when it succeeds; ENOENT when `id` is gone (removed by
-/// an interruption), `Reason::kInterrupted` once the run is interrupted.
+/// Runs `step` under the registry's lock while `id` is registered, and takes `id` and `also` out
+/// when it succeeds; ENOENT when `id` is gone, `kInterrupted` once interrupted.
 Result Settle(uint64_t id, const std::function<Result()>& step, const uint64_t* also = nullptr,
               size_t alsoCount = 0);
 

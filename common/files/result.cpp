@@ -9,54 +9,36 @@
 
 namespace files {
 
-Result Result::System(int error, std::string path) {
-  Result result;
-  result.error_ = error != 0 ? error : EIO;
-  result.reason_ = Reason::kSystem;
-  result.path_ = std::move(path);
-  return result;
-}
+Result::Result(int error, Reason reason, std::string path, uid_t owner)
+    : error_(error != 0 ? error : EIO), reason_(reason), path_(std::move(path)), owner_(owner) {}
+
+Result Result::System(int error, std::string path) { return Result(error, Reason::kSystem, std::move(path)); }
 
 Result Result::NotRegularFile(std::string path) {
-  Result result = System(EINVAL, std::move(path));
-  result.reason_ = Reason::kNotRegularFile;
-  return result;
+  return Result(EINVAL, Reason::kNotRegularFile, std::move(path));
 }
 
 Result Result::Foreign(Reason reason, std::string path, uid_t owner) {
-  Result result = System(EACCES, std::move(path));
-  result.reason_ = reason;
-  result.owner_ = owner;
-  return result;
+  return Result(EACCES, reason, std::move(path), owner);
 }
 
-Result Result::Interrupted() {
-  Result result = System(ECANCELED);
-  result.reason_ = Reason::kInterrupted;
-  return result;
-}
+Result Result::Interrupted() { return Result(ECANCELED, Reason::kInterrupted, {}); }
 
-Result Result::Moved(std::string path) {
-  Result result = System(ENOENT, std::move(path));
-  result.reason_ = Reason::kMoved;
-  return result;
-}
+Result Result::Moved(std::string path) { return Result(ENOENT, Reason::kMoved, std::move(path)); }
 
 std::string Result::Text() const {
+  const char* what = reason_ == Reason::kForeignFolder ? "the folder "
+                     : reason_ == Reason::kForeignFile ? "the file "
+                     : reason_ == Reason::kForeignLink ? "the link "
+                                                       : nullptr;
+  if (what) return what + path_ + " belongs to another user (" + UserName(owner_) + ")";
   switch (reason_) {
     case Reason::kNone: return std::string();
     case Reason::kNotRegularFile: return "not a regular file";
     case Reason::kInterrupted: return "interrupted";
     case Reason::kMoved: return "the folder " + path_ + " was moved while it was walked";
-    case Reason::kForeignFolder:
-      return "the folder " + path_ + " belongs to another user (" + UserName(owner_) + ")";
-    case Reason::kForeignFile:
-      return "the file " + path_ + " belongs to another user (" + UserName(owner_) + ")";
-    case Reason::kForeignLink:
-      return "the link " + path_ + " belongs to another user (" + UserName(owner_) + ")";
-    case Reason::kSystem: break;
+    default: return ErrorText(error_);
   }
-  return ErrorText(error_);
 }
 
 std::string ErrorText(int error) {

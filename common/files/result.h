@@ -20,8 +20,7 @@ enum class Reason {
   kMoved,           ///< a folder of the path was moved while it was walked (ENOENT)
 };
 
-/// The outcome of a file operation: success, or the system's `errno` value with the reason and
-/// the path and owner a message names.
+/// The outcome of a file operation: success, or an `errno` value with what a message names.
 class Result {
  public:
   /// Success.
@@ -31,8 +30,7 @@ class Result {
   static Result System(int error, std::string path = {});
   /// `path` is there but is not a regular file.
   static Result NotRegularFile(std::string path);
-  /// `path`, a folder (`kForeignFolder`), a file (`kForeignFile`) or a link (`kForeignLink`),
-  /// belongs to `owner`, another user, in a shared folder.
+  /// `path` (the `reason` says a folder, file or link) in a shared folder belongs to `owner`.
   static Result Foreign(Reason reason, std::string path, uid_t owner);
   /// The run is being interrupted: nothing more is made or committed.
   static Result Interrupted();
@@ -47,11 +45,11 @@ class Result {
   Reason reason() const { return reason_; }
   /// The path the failure is about, when one is known.
   const std::string& path() const { return path_; }
-  /// The reason in words: the system's words, "not a regular file", "interrupted", "the folder P
-  /// was moved while it was walked", or "the folder (file, link) P belongs to another user (NAME)".
+  /// The reason in words ("the folder P belongs to another user (NAME)", the system's words, ...).
   std::string Text() const;
 
  private:
+  Result(int error, Reason reason, std::string path, uid_t owner = 0);
   int error_ = 0;
   Reason reason_ = Reason::kNone;
   std::string path_;

@@ -25,49 +25,34 @@ namespace files {
 
 namespace {
 
-/// How long a temporary of another machine or PID namespace stays untouched before it counts as
-/// left behind.
-constexpr time_t kForeignAge = 24 * 60 * 60;
-
+constexpr time_t kForeignAge = 24 * 60 * 60;  ///< untouched this long, another origin's temporary is left
 constexpr char kMark[] = ".tmp-";
 constexpr size_t kMarkLength = sizeof kMark - 1;
 constexpr size_t kOriginLength = 12;
-
-/// How many letters and digits end a temporary's name.
 constexpr size_t kRandomLength = 10;
+constexpr size_t kSweptRemembered = 1024;  ///< folders remembered as swept; one forgotten is swept again
 
-/// How many folders the process remembers as swept; one forgotten is only swept again.
-constexpr size_t kSweptRemembered = 1024;
-
-/// Random bytes from the system, fetched a block at a time for each thread: one call serves many
-/// names, and no thread waits for another.
+/// Random bytes from the system, a block at a time for each thread: one call serves many names.
 class RandomPool {
  public:
   unsigned char Next() {
-    if (used_ == sizeof bytes_) Refill();
-    return bytes_[used_++];
-  }
-
- private:
-  void Refill() {
-    size_t got = 0;
-    while (got < sizeof bytes_) {
-      const ssize_t n = ::getrandom(bytes_ + got, sizeof bytes_ - got, 0);
-      if (n > 0) {
-        got += static_cast<size_t>(n);
-      } else if (n < 0 && errno != EINTR) {
-        break;
+    if (used_ == sizeof bytes_) {
+      size_t got = 0;
+      while (got < sizeof bytes_) {
+        const ssize_t n = ::getrandom(bytes_ + got, sizeof bytes_ - got, 0);
+        if (n < 0 && errno != EINTR) break;
+        got += n > 0 ? static_cast<size_t>(n) : 0;
       }
-    }
-    if (got < sizeof bytes_) {
       // No random source: the time and a count still differ from one name to the next.
       uint64_t mix = static_cast<uint64_t>(std::time(nullptr)) * 0x9e3779b97f4a7c15ull ^ ++fallback_;
       for (size_t i = got; i < sizeof bytes_; ++i)
         bytes_[i] = static_cast<unsigned char>((mix = mix * 6364136223846793005ull + 1) >> 56);
+      used_ = 0;
     }
-    used_ = 0;
+    return bytes_[used_++];
   }
 
+ private:
   unsigned char bytes_[1024];
   size_t used_ = sizeof bytes_;
   uint64_t fallback_ = 0;
@@ -77,12 +62,8 @@ class RandomPool {
 pid_t ThisProcess() {
   static std::atomic<pid_t> cached{0};
   static const bool watched = ::pthread_atfork(nullptr, nullptr, [] { cached = 0; }) == 0;
-  pid_t pid = watched ? cached.load() : 0;
-  if (pid == 0) {
-    pid = ::getpid();
-    cached = pid;
-  }
-  return pid;
+  const pid_t pid = watched ? cached.load() : 0;
+  return pid != 0 ? pid : (cached = ::getpid());
 }
 
 /// `kRandomLength` letters and digits that another user cannot foresee, as `mkstemp` chooses them.
@@ -103,10 +84,9 @@ std::string RandomPart() {
 /// out; false when it cannot be read.
 bool ReadNames(int fd, std::vector<std::string>* names) {
   const int own = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (own < 0) return false;
-  DIR* dir = ::fdopendir(own);
+  DIR* dir = own < 0 ? nullptr : ::fdopendir(own);
   if (!dir) {
-    ::close(own);
+    if (own >= 0) ::close(own);
     return false;
   }
   while (const dirent* entry = ::readdir(dir))
@@ -129,9 +109,8 @@ uint64_t Hash(const std::string& text, uint64_t hash) {
   return hash;
 }
 
-/// True when `name` in the folder open as `fd` is a temporary file or folder of this user (owned by
-/// it, or by `mine`, the owner the file system shows for what this user makes there) whose writer
-/// is certainly gone; `*st` is its status.
+/// True when `name` in the folder open as `fd` is a temporary file or folder of this user (or of
+/// `mine`, the owner shown for what it makes there) whose writer is certainly gone; `*found` is its status.
 bool IsStale(int fd, const char* name, time_t now, uid_t mine, struct stat* found) {
   const NameInfo info = ReadName(name);
   if (!info.temporary) return false;
@@ -147,34 +126,44 @@ bool IsStale(int fd, const char* name, time_t now, uid_t mine, struct stat* foun
   return now - st.st_mtime > kForeignAge;
 }
 
-/// The folders swept already, the oldest first. A folder's key is its file and its path, since a
+/// Remembers `folder` as swept; true the first time. Its key is its file and its path, since a
 /// folder made anew may take a removed one's inode.
-struct Swept {
-  std::mutex mutex;
-  std::set<std::string> keys;
-  std::deque<std::string> order;
-
-  /// Remembers `key`; true when it is new.
-  bool Insert(const std::string& key) {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (!keys.insert(key).second) return false;
-    order.push_back(key);
-    if (order.size() > kSweptRemembered) {
-      keys.erase(order.front());
-      order.pop_front();
-    }
-    return true;
-  }
-};
-
-Swept& TheSwept() {
+bool FirstSweep(const Folder& folder) {
+  struct Swept {
+    std::mutex mutex;
+    std::set<std::string> keys;
+    std::deque<std::string> order;  ///< the oldest first
+  };
   static Swept* swept = new Swept;  // never destroyed: an exiting thread may still use it
-  return *swept;
+  const std::string key = std::to_string(folder.Status().st_dev) + ":" +
+                          std::to_string(folder.Status().st_ino) + ":" + folder.Path();
+  std::lock_guard<std::mutex> lock(swept->mutex);
+  if (!swept->keys.insert(key).second) return false;
+  swept->order.push_back(key);
+  if (swept->order.size() > kSweptRemembered) {
+    swept->keys.erase(swept->order.front());
+    swept->order.pop_front();
+  }
+  return true;
 }
 
-std::string KeyOf(const Folder& folder) {
-  return std::to_string(folder.Status().st_dev) + ":" + std::to_string(folder.Status().st_ino) + ":" +
-         folder.Path();
+/// Sweeps `folder`, taking `mine` for this user's as well.
+int SweepAs(const Folder& folder, uid_t mine) {
+  const int saved = errno;
+  int removed = 0;
+  std::vector<std::string> names;
+  const int fd = folder.Descriptor();
+  if (ReadNames(fd, &names)) {
+    const time_t now = std::time(nullptr);
+    for (const std::string& name : names) {
+      struct stat st;
+      if (!IsStale(fd, name.c_str(), now, mine, &st)) continue;
+      RemoveTree(folder, name, &st);
+      if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) ++removed;
+    }
+  }
+  errno = saved;
+  return removed;
 }
 
 }  // namespace
@@ -231,11 +220,9 @@ NameInfo ReadName(const std::string& name) {
 
 void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected) {
   const int fd = at.Descriptor();
-  if (expected && !S_ISDIR(expected->st_mode)) {
-    ::unlinkat(fd, name.c_str(), 0);
-    return;
+  if (!expected || !S_ISDIR(expected->st_mode)) {
+    if (::unlinkat(fd, name.c_str(), 0) == 0 || expected || (errno != EISDIR && errno != EPERM)) return;
   }
-  if (!expected && (::unlinkat(fd, name.c_str(), 0) == 0 || (errno != EISDIR && errno != EPERM))) return;
   // Depth first, a folder's names read when it is entered; each emptied folder is removed from
   // the folder the trail came through.
   struct Level {
@@ -248,9 +235,7 @@ void RemoveTree(const Folder& at, const std::string& name, const struct stat* ex
   trail.Push(at);
   const auto enter = [&](const std::string& entry, const struct stat* same) {
     const Folder folder = trail.Back().Enter(entry);
-    if (!folder.IsOpen() ||
-        (same && (folder.Status().st_dev != same->st_dev || folder.Status().st_ino != same->st_ino)))
-      return;
+    if (!folder.IsOpen() || (same && !SameFile(folder.Status(), *same))) return;
     levels.push_back({entry, {}, 0});
     ReadNames(folder.Descriptor(), &levels.back().names);
     trail.Push(folder);
@@ -271,35 +256,12 @@ void RemoveTree(const Folder& at, const std::string& name, const struct stat* ex
   }
 }
 
-namespace {
-
-/// Sweeps `folder`, taking `mine` for this user's as well.
-int SweepAs(const Folder& folder, uid_t mine) {
-  const int saved = errno;
-  int removed = 0;
-  std::vector<std::string> names;
-  const int fd = folder.Descriptor();
-  if (ReadNames(fd, &names)) {
-    const time_t now = std::time(nullptr);
-    for (const std::string& name : names) {
-      struct stat st;
-      if (!IsStale(fd, name.c_str(), now, mine, &st)) continue;
-      RemoveTree(folder, name, &st);
-      if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) ++removed;
-    }
-  }
-  errno = saved;
-  return removed;
-}
-
-}  // namespace
-
 int Folder::Sweep() const { return Refusal().ok() ? SweepAs(*this, ::geteuid()) : 0; }
 
-void Folder::SkipSweep() const { TheSwept().Insert(KeyOf(*this)); }
+void Folder::SkipSweep() const { FirstSweep(*this); }
 
 void SweepOnce(const Folder& folder, const std::function<uid_t()>& shown) {
-  if (TheSwept().Insert(KeyOf(folder))) SweepAs(folder, shown ? shown() : ::geteuid());
+  if (FirstSweep(folder)) SweepAs(folder, shown ? shown() : ::geteuid());
 }
 
 Result Folder::RemoveFolder(const std::string& name, const struct stat& expected) const {

@@ -1,13 +1,9 @@
 #pragma once
 
-// Temporary names, and the sweep of the temporaries that a writer killed on the way left behind.
-//
-// A temporary is named ".<name of target>.tmp-<origin>-<pid>-<random>" in the target's folder. The
-// origin (12 hex digits) tells this machine and PID namespace from others sharing the folder, the
-// pid is the writing process, and the last part (10 letters and digits, as `mkstemp` chooses them)
-// cannot be foreseen by another user. Folders being filled carry such names too. The first time
-// this process makes something in a folder it removes those of this user whose writer is certainly
-// gone. Only that exact form counts: a user's ".x.tmp-2024" stays.
+// Temporary names, ".<name of target>.tmp-<origin>-<pid>-<random>" beside the target: the origin
+// tells this machine and PID namespace from others, the random part cannot be foreseen. The first
+// time this process makes something in a folder it removes this user's whose writer is certainly
+// gone (the sweep). Only that exact form counts: a user's ".x.tmp-2024" stays.
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -29,20 +25,18 @@ struct NameInfo {
   pid_t pid = 0;           ///< the writing process (meaningful when `local`)
 };
 
-/// Reads a file name (no folder): a temporary's only in the exact form
-/// ".<name>.tmp-<12 hex digits>-<pid>-<10 letters and digits>".
+/// Reads a file name: a temporary's only in the form ".<name>.tmp-<12 hex>-<pid>-<10 letters and digits>".
 NameInfo ReadName(const std::string& name);
 
 /// A new temporary's name for `name` in this process, shortened so that it fits in a folder.
 std::string TemporaryName(const std::string& name);
 
-/// Sweeps `folder` (`Folder::Sweep`) the first time this process makes something there. `shown`
-/// gives the owner the file system shows for what this process made there: a file system that shows
-/// another owner (NFS with root squashed, `bindfs -u`) shows it for the temporaries this user left.
+/// Sweeps `folder` the first time this process makes something there; `shown` gives the owner the
+/// file system shows for what this process made (NFS with root squashed shows another).
 void SweepOnce(const Folder& folder, const std::function<uid_t()>& shown = {});
 
-/// Removes the entry `name` of the folder `at` with all it holds, however deep; a link is removed,
-/// never followed. With `expected`, a folder is removed only while it is still that file.
+/// Removes the entry `name` of `at` with all it holds (a link itself); with `expected`, only while
+/// it is still that file.
 void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected = nullptr);
 
 }  // namespace files

@@ -1,12 +1,10 @@
 #include "files/temporary.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -18,13 +16,9 @@ namespace files {
 
 namespace {
 
-/// How many taken names a creation passes over before it gives up.
-constexpr int kAttempts = 100;
-
-/// Renames the folder `from` of the folder open as `fd` to `to` there, where nothing may be yet.
-/// Where the file system refuses `renameat2`'s flag (FUSE, NFS), it is renamed after a look that
-/// nothing is at `to` (a rename never replaces a folder that holds anything, and a file or a link
-/// it would replace is refused). 0 or the `errno` value.
+/// Renames the folder `from` in the folder open as `fd` to `to`, where nothing may be yet: where
+/// the file system refuses `renameat2`'s flag (FUSE, NFS), after a look that `to` is free (a rename
+/// replaces no folder that holds anything, nor a file or link). 0 or the `errno` value.
 int RenameNoReplace(int fd, const std::string& from, const std::string& to) {
   if (::renameat2(fd, from.c_str(), fd, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;
@@ -32,14 +26,13 @@ int RenameNoReplace(int fd, const std::string& from, const std::string& to) {
   if (::fstatat(fd, to.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
   if (errno != ENOENT) return errno;
   if (::renameat(fd, from.c_str(), fd, to.c_str()) == 0) return 0;
-  return errno == ENOTEMPTY || errno == ENOTDIR || errno == EISDIR ? EEXIST : errno;
+  return errno == ENOTEMPTY || errno == ENOTDIR ? EEXIST : errno;
 }
 
-/// Runs `make` with new temporary names for `name` until it makes one that was free (EEXIST for a
-/// taken one), `kAttempts` at most; `path` names the target when all are taken.
+/// Runs `make` with new temporary names for `name` until one was free (not EEXIST), 100 at most.
 Result WithTemporaryName(const std::string& name, const std::string& path,
                          const std::function<Result(const std::string&)>& make) {
-  for (int attempt = 0; attempt < kAttempts; ++attempt)
+  for (int attempt = 0; attempt < 100; ++attempt)
     if (Result r = make(TemporaryName(name)); r.error() != EEXIST) return r;
   return Result::System(EEXIST, path);
 }
@@ -93,7 +86,7 @@ Result TemporaryFile::Commit(std::initializer_list<NewFolder*> keep) {
   if (Result closed = Close(); !closed.ok()) return closed;
   std::vector<uint64_t> kept;
   for (const NewFolder* folder : keep)
-    if (folder && folder->id_ != 0) kept.push_back(folder->id_);
+    if (folder) kept.push_back(folder->id_);
   const int at = folder_.Descriptor();
   const Result done = registry::Settle(
       id_,
@@ -102,15 +95,13 @@ Result TemporaryFile::Commit(std::initializer_list<NewFolder*> keep) {
                                                                       : Result::System(errno, FinalPath());
       },
       kept.data(), kept.size());
-  if (done.ok() || done.reason() == Reason::kInterrupted || done.error() == ENOENT) {
-    // Renamed, or removed by the interruption already.
-    id_ = 0;
-    if (done.ok())
-      for (NewFolder* folder : keep)
-        if (folder) folder->id_ = 0;
+  if (!done.ok()) {
+    Discard();  // removed, unless an interruption did already
     return done;
   }
-  Discard();
+  id_ = 0;
+  for (NewFolder* folder : keep)
+    if (folder) folder->id_ = 0;
   return done;
 }
 
@@ -131,32 +122,28 @@ Result Folder::CreateTemporary(const std::string& name, TemporaryFile* file, boo
   if (Result r = Follow(name, &target, followLink); !r.ok()) return r;
   const Folder& dir = target.folder;
   TemporaryFile created;
-  const Result made =
-      WithTemporaryName(target.name, dir.PathOf(target.name), [&](const std::string& candidate) {
-        created.name_ = candidate;
-        return registry::Add(
-            dir, candidate, registry::Kind::kFile,
-            [&] {
-              // The umask applies to a new file; a file this replaces gives its own mode below.
-              created.fd_ = ::openat(dir.Descriptor(), candidate.c_str(),
-                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-              return created.fd_ >= 0 ? Result() : Result::System(errno, dir.PathOf(target.name));
-            },
-            &created.id_);
-      });
-  if (!made.ok()) return made;
   created.folder_ = dir;
   created.final_ = target.name;
+  const Result made = WithTemporaryName(target.name, created.FinalPath(), [&](const std::string& candidate) {
+    created.name_ = candidate;
+    return registry::Add(
+        dir, candidate, registry::Kind::kFile,
+        [&] {
+          created.fd_ = ::openat(dir.Descriptor(), candidate.c_str(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+          return created.fd_ >= 0 ? Result() : Result::System(errno, created.FinalPath());
+        },
+        &created.id_);
+  });
+  if (!made.ok()) return made;
   SweepOnce(dir, [&created] {
     struct stat mine;
     return ::fstat(created.fd_, &mine) == 0 ? mine.st_uid : ::geteuid();
   });
-  // In a shared folder, a file another user could have planted hands on neither its owner nor
-  // its mode: the new file is this user's, as a new file is.
+  // The file replaced gives its mode, and its owner and group where this user may give them;
+  // not one another user could have planted in a shared folder.
   const struct stat& st = target.status;
   if (target.exists && dir.MayUse(st.st_uid)) {
-    // The file it replaces keeps its owner and group where this user may give them (as root, or
-    // a group of this user's); elsewhere the new file is this user's.
     const int fd = created.fd_;
     if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0)
       (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
@@ -199,16 +186,11 @@ Result NewFolder::Commit(const std::string& name) {
     const int error = RenameNoReplace(at, name_, name);
     return error == 0 ? Result() : Result::System(error, parent_.PathOf(name));
   });
-  if (!done.ok()) {
-    if (done.error() == ENOENT) id_ = 0;  // removed by an interruption
-    return done;
-  }
-  id_ = 0;
+  if (done.ok() || done.error() == ENOENT) id_ = 0;  // committed, or removed by an interruption
+  if (!done.ok()) return done;
   name_ = name;
   Folder renamed = parent_.Enter(name);
-  if (renamed.IsOpen() && renamed.Status().st_dev == folder_.Status().st_dev &&
-      renamed.Status().st_ino == folder_.Status().st_ino)
-    folder_ = std::move(renamed);
+  if (renamed.IsOpen() && SameFile(renamed.Status(), folder_.Status())) folder_ = std::move(renamed);
   return done;
 }
 
@@ -219,7 +201,6 @@ void NewFolder::Remove() { registry::Remove(std::exchange(id_, 0)); }
 Result Folder::MakeFolder(const std::string& name, NewFolder* made) const {
   if (Result r = Refusal(); !r.ok()) return r;
   if (!IsEntryName(name)) return Result::System(EINVAL, PathOf(name));
-  if (name.size() > NAME_MAX) return Result::System(ENAMETOOLONG, PathOf(name));
   uint64_t id = 0;
   const Result r = registry::Add(
       *this, name, registry::Kind::kFolder,
@@ -234,10 +215,10 @@ Result Folder::MakeFolder(const std::string& name, NewFolder* made) const {
   folder.parent_ = *this;
   folder.name_ = name;
   folder.folder_ = Enter(name);
-  if (!folder.folder_.IsOpen()) return Result::System(errno ? errno : ENOENT, PathOf(name));
+  if (!folder.folder_.IsOpen()) return Result::System(errno, PathOf(name));
   const uid_t owner = folder.folder_.Status().st_uid;
   if (IsShared() && owner != ::geteuid()) {
-    // Not the folder this process made: another user's, which is not this process's to remove.
+    // Another user's folder, not the one made here, and not this process's to remove.
     registry::Forget(std::exchange(folder.id_, 0));
     return Result::Foreign(Reason::kForeignFolder, PathOf(name), owner);
   }
@@ -257,14 +238,10 @@ Result Folder::MakeTemporaryFolder(const std::string& name, NewFolder* made) con
 Result Folder::UseFolder(const std::string& name, Folder* folder, NewFolder* made) const {
   if (Result r = Refusal(); !r.ok()) return r;
   if (made) {
-    Result r = MakeFolder(name, made);
-    if (r.ok()) {
-      *folder = made->Opened();
-      return r;
-    }
+    const Result r = MakeFolder(name, made);
+    if (r.ok()) *folder = made->Opened();
     if (r.error() != EEXIST) return r;
   }
-  // Opened to be written into: a folder of another user found there is refused.
   const Result r = Walk(name, folder, made ? Make::kNothing : Make::kLast);
   return r.ok() ? folder->Refusal() : r;
 }
@@ -286,8 +263,7 @@ Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* m
       if (Result r = Walk(name, &led); !r.ok()) return r;
       if (::unlinkat(fd, name.c_str(), 0) != 0 && errno != ENOENT) return Result::System(errno, PathOf(name));
     } else if (S_ISDIR(st.st_mode)) {
-      // Out of the way first, under a temporary's name: an interruption then finds either all of
-      // it in place or all of it to remove, and what a killed run left is swept.
+      // Set aside first: an interruption finds all of it in place or all of it to remove.
       uint64_t id = 0;
       const Result moved = WithTemporaryName(name, PathOf(name), [&](const std::string& aside) {
         return registry::Add(
@@ -309,7 +285,7 @@ Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* m
     return Result::System(errno, PathOf(name));
   }
   const Result r = UseFolder(name, folder, made);
-  // What a killed run left here (an old folder set aside) goes too.
+  // What a killed run set aside here goes too.
   if (r.ok()) SweepOnce(*this, [folder] { return folder->Status().st_uid; });
   return r;
 }

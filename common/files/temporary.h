@@ -1,12 +1,7 @@
 #pragma once
 
-// Files and folders this process makes, owned by objects: a temporary file is renamed over its
-// target when committed, and removed when it is discarded, destroyed or the run is interrupted; a
-// new folder is removed with all it holds unless it is kept or committed.
-//
-// A temporary is named ".<name of target>.tmp-<origin>-<pid>-<random>" in the target's folder
-// (sweep.h). While it lives it is in the process's registry (registry.h), so that an interruption
-// removes it.
+// Files and folders this process makes, owned by objects that remove them unless committed or
+// kept, and registered (registry.h) so that an interruption removes them too.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,8 +13,7 @@
 
 namespace files {
 
-/// Writes all `size` bytes of `data` to `fd`, again after an interruption of the call: 0, or the
-/// `errno` value of the write that failed (ENOSPC for one that made no progress).
+/// Writes all `size` bytes of `data` to `fd`: 0, or the `errno` value (ENOSPC for no progress).
 int WriteAll(int fd, const void* data, size_t size);
 
 /// A new temporary file that takes the place of its target when committed (`Folder::CreateTemporary`).
@@ -40,16 +34,13 @@ class TemporaryFile {
   /// The path of the target, for messages.
   std::string FinalPath() const { return folder_.PathOf(final_); }
 
-  /// Writes all `size` bytes of `data` (again after an interruption of the call; ENOSPC for a write
-  /// that made no progress). A failure discards the file.
+  /// Writes all `size` bytes of `data` (`WriteAll`); a failure discards the file.
   Result Write(const void* data, size_t size);
-  /// Closes the descriptor, the file staying what it is until `Commit` or `Discard`: for files
-  /// written in their thousands and committed together. A failure discards the file.
+  /// Closes the descriptor before `Commit`, for files written in their thousands; a failure
+  /// discards the file.
   Result Close();
-  /// Closes the file (unless `Close` did) and renames it over its target. The new folders `keep` (what the
-  /// file refers to, such as a scene's mesh folder) are kept in the same step: an interruption either comes
-  /// first and removes them with the file, or finds the file and its folders in place. On failure
-  /// the file is removed. Fails with `Reason::kInterrupted` once the run is being interrupted.
+  /// Closes the file and renames it over its target, keeping the new folders `keep` (what it
+  /// refers to) in the same step; on failure (`kInterrupted` once interrupted) it is removed.
   Result Commit(std::initializer_list<NewFolder*> keep = {});
   /// Removes the file, if it is still there.
   void Discard();
@@ -81,13 +72,11 @@ class NewFolder {
   /// Its path, for messages.
   const std::string& Path() const { return folder_.Path(); }
 
-  /// Renames the folder to `name` in the folder that holds it, where nothing may be yet (EEXIST),
-  /// and keeps it. Fails with `Reason::kInterrupted` once the run is being interrupted; the folder
-  /// is then still owned.
+  /// Renames the folder to `name` beside it, where nothing may be yet (EEXIST), and keeps it.
   Result Commit(const std::string& name);
   /// Keeps the folder: it is no longer removed.
   void Keep();
-  /// Removes the folder with all it holds (links in it are removed, never followed).
+  /// Removes the folder with all it holds.
   void Remove();
 
  private:
