@@ -129,7 +129,7 @@ class Walker {
     } else {
       Folder cwd;
       if (Result r = WorkingDirectory(make_, &cwd); !r.ok()) return r;
-      trail_.Push(std::move(cwd));
+      Push(std::move(cwd));
     }
     Push(path, true);
     while (!rest_.empty()) {
@@ -139,7 +139,8 @@ class Walker {
       if (Result r = Step(next.text, next.own, next.own && ownLeft_ == 0); !r.ok()) return r;
       if (done_) break;
     }
-    if (result) *result = trail_.Back();
+    if (result) *result = Refused(trail_.Back());
+    if (target_) target_->folder = Refused(target_->folder);
     return Result();
   }
 
@@ -189,9 +190,18 @@ class Walker {
 
   /// Adds `folder` on top of the walk; a walk that makes folders gives its refusal at once.
   Result Push(Folder folder) {
-    Result refused = folder.Refusal();
+    if (refused_.ok()) refused_ = folder.Refusal();
     trail_.Push(std::move(folder));
-    return make_ == Folder::Make::kNothing ? Result() : refused;
+    return make_ == Folder::Make::kNothing ? Result() : refused_;
+  }
+
+  /// `folder`, with the first refusal this walk met on the way to it: a folder reached through
+  /// another user's folder (by `..` or a link back out of it) takes no write either.
+  Folder Refused(const Folder& folder) const {
+    if (refused_.ok() || !folder.Refusal().ok() || !folder.IsOpen()) return folder;
+    Folder copy = Folder::OpenAt(folder.Descriptor(), ".", folder.Path(), folder.state_.get());
+    if (copy.IsOpen()) copy.state_->refused = refused_;
+    return copy;
   }
 
   /// Starts again from the root, for an absolute path or link met in `from`, keeping its refusal.
@@ -219,23 +229,20 @@ class Walker {
       return Result();
     }
     // A name too long is the kernel's to refuse, after its check that `at` may be searched.
-    bool made = false;
     Folder next = at.Enter(name);
     if (!next.IsOpen() && errno == ENOENT && own &&
         (make_ == Folder::Make::kMissing || (last && make_ == Folder::Make::kLast))) {
       if (::mkdirat(at.Descriptor(), name.c_str(), 0777) != 0 && errno != EEXIST)
         return Result::System(errno, at.PathOf(name));
       next = at.Enter(name);
-      made = next.IsOpen();
-      if (made) next.SkipSweep();  // new: nothing there to sweep
+      if (next.IsOpen()) next.SkipSweep();  // new: nothing there to sweep
     }
     if (next.IsOpen()) {
-      // In a shared folder, another user's folder takes no write below it, and one made there
-      // (or by another meanwhile) must be this user's.
+      // In a shared folder, another user's folder (one made there by another meanwhile too) takes
+      // no write below it; a walk that makes folders refuses it at once.
       const uid_t owner = next.Status().st_uid;
-      const Result foreign = Result::Foreign(Reason::kForeignFolder, next.Path(), owner);
-      if (made && at.IsShared() && owner != ::geteuid()) return foreign;
-      if (!at.MayUse(owner) && next.Refusal().ok()) next.state_->refused = foreign;
+      if (!at.MayUse(owner) && next.Refusal().ok())
+        next.state_->refused = Result::Foreign(Reason::kForeignFolder, next.Path(), owner);
       next.state_->links = links_;
       return Push(std::move(next));
     }
@@ -292,6 +299,7 @@ class Walker {
   std::vector<Name> rest_;  ///< the names still to walk, the next one last
   size_t ownLeft_ = 0;      ///< names of the path itself still to walk
   int links_ = 0;
+  Result refused_;  ///< the first refusal met on the way
 };
 
 Result Folder::Open(const std::string& path, Folder* folder, Make make, bool linkLast) {
@@ -325,7 +333,8 @@ Result Locate(const std::string& path, Place* place, Folder::Make make) {
 
 Result Folder::Follow(const std::string& name, Target* target, bool followLink) const {
   if (Result r = Refusal(); !r.ok()) return r;
-  return Walker(Make::kNothing, true, target, followLink).Run(*this, name, nullptr);
+  const Result r = Walker(Make::kNothing, true, target, followLink).Run(*this, name, nullptr);
+  return r.ok() ? target->folder.Refusal() : r;
 }
 
 Result Folder::OpenFile(const std::string& name, int* fd, Owner owner) const {

@@ -55,8 +55,10 @@ Result Folder::Lock(const std::string& name, FileLock* lock, const std::function
     if (!MayUse(st.st_uid)) return drop(Result::Foreign(Reason::kForeignFile, path, st.st_uid));
     if (made) {
       (void)::fchmod(fd, 0600);  // where the file system keeps modes; a new file is taken whatever it shows
-    } else if (st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 && !replaced) {
-      // Others could have opened it and could hold the lock: a new one takes its place, once.
+    } else if (st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 && !replaced && ::fchmod(fd, 0600) == 0 &&
+               ::fstat(fd, &there) == 0 && (there.st_mode & 077) == 0) {
+      // Others could have opened it and could hold the lock: a new one takes its place, once. Where
+      // the file system keeps no modes (the 0600 did not take), it is taken as it is.
       replaced = true;
       ::close(fd);
       if (::unlinkat(at, name.c_str(), 0) != 0 && errno != ENOENT) return Result::System(errno, path);

@@ -217,8 +217,9 @@ Result Folder::MakeFolder(const std::string& name, NewFolder* made) const {
   folder.folder_ = Enter(name);
   if (!folder.folder_.IsOpen()) return Result::System(errno, PathOf(name));
   const uid_t owner = folder.folder_.Status().st_uid;
-  if (IsShared() && owner != ::geteuid()) {
-    // Another user's folder, not the one made here, and not this process's to remove.
+  if (!MayUse(owner)) {
+    // Another user's folder, not the one made here, and not this process's to remove. (A file
+    // system that shows one owner for all shows the shared folder's for the one made here.)
     registry::Forget(std::exchange(folder.id_, 0));
     return Result::Foreign(Reason::kForeignFolder, PathOf(name), owner);
   }

@@ -287,6 +287,7 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
                                                         {"shared/mine", "../real"},
                                                         {"shared/theirs", "../real"},
                                                         {"shared/hop", "theirs"},
+                                                        {"shared/nobodys/back", "../../real"},
                                                         {"group/theirs", "../real"},
                                                         {"open/theirs", "../real"}})
     fs::create_directory_symlink(target, dir / link);
@@ -358,6 +359,8 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
       {"open/theirs", link("open/theirs"), true},          // in a folder anyone may write to
       // A colleague's folder there is read, as the kernel reads it, and nothing is written into it.
       {"shared/nobodys/sub", nobodys, true, "swept 0", "ok"},
+      {"shared/nobodys/back", nobodys, true, "swept 0", "ok"},  // a link back out of it, with ".."
+      {"shared/nobodys/../../real", nobodys, true, "swept 0", "ok"},
   };
   // On a file system that takes renameat2's flags, then on one that refuses them.
   for (const auto& row : rows)
@@ -380,6 +383,19 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
       for (const std::string& name : std::vector<std::string>{"f", "made", "t", stale})
         fs::remove_all(dir / ("real/" + name));
     }
+  if (!kRoot) return;
+  // This user's own link at the last name, into the colleague's folder: written and trusted as there.
+  fs::create_symlink(dir / "shared/nobodys/sub/r", dir / "real/into");
+  std::string bytes;
+  const auto read = [&](files::Folder::Owner owner) {
+    return Said(At(dir / "real/into", [&](const files::Folder& f, const std::string& name) {
+      return f.ReadFile(name, &bytes, 1024, owner);
+    }));
+  };
+  EXPECT_EQ(
+      (std::vector<std::string>{Said(Write(dir / "real/into", "x")), read(files::Folder::Owner::kTrusted),
+                                read(files::Folder::Owner::kAnyone), bytes}),
+      (std::vector<std::string>{With(nobodys, dir.path()), With(nobodys, dir.path()), "ok", "real"}));
 }
 
 // A file system may show another owner for what this user makes (NFS with root squashed, a mount
@@ -388,12 +404,18 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
 // refused, named with its owner.
 TEST(FilesTest, FoldersThisUserMakesAreUsedOutsideSharedFoldersWhateverOwnerTheFileSystemShows) {
   scratch::Dir dir;
-  for (const mode_t mode : {0755, 01777})
+  // 0777: another user's folder anyone may write to, on a file system that shows that user for all it
+  // holds (vfat or CIFS mounted with umask=000): what this user makes there is its own all the same.
+  for (const mode_t mode : {0755, 01777, 0777})
     for (const bool shownForeign : {false, true}) {
-      if (shownForeign && !kRoot) continue;  // the stand-in for such a file system chowns
-      const std::string base =
-          dir / ((mode == 0755 ? "own" : "shared") + std::string(shownForeign ? "-shown" : ""));
+      if ((shownForeign || mode == 0777) && !kRoot) continue;  // the stand-in for such a file system chowns
+      if (mode == 0777 && !shownForeign) continue;
+      const std::string base = dir / ((mode == 0755   ? "own"
+                                       : mode == 0777 ? "theirs"
+                                                      : "shared") +
+                                      std::string(shownForeign ? "-shown" : ""));
       Mkdir(base, mode);
+      ASSERT_TRUE(mode != 0777 || GiveAway(base));
       const std::string left = base + "/" + Temporary("old", files::Origin(), EndedProcess());
       ASSERT_TRUE(fs::create_directory(left) && (!shownForeign || GiveAway(left)));
       files::Folder folder, walked, used;
@@ -613,6 +635,7 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
       {"private/new-umask.lock", "ok", kUmask0277},
       {"fixed/new-fixed.lock", "ok", kTwice},
       {"private/new-held.lock", "ok", kHeld},
+      {"fixed/held-fixed.lock", "ok", kHeld},  // where modes are not kept, the held file is waited for
       // Outside shared folders, one this user cannot open says the kernel's reason.
       {"private/new-root.lock", "EACCES: Permission denied", kAsNobody},
   };
@@ -621,7 +644,8 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
     const std::string path = dir / row.name, said = With(row.said, dir.path());
     const bool theirs = row.name.find("theirs") != std::string::npos;
     if ((theirs || row.how == kAsNobody) && !kRoot) continue;  // said at the end
-    if (row.how == kTwice && !fixedModes) {
+    const bool fixed = row.name.rfind("fixed/", 0) == 0;
+    if (fixed && !fixedModes) {
       skipped += "a file system that keeps no modes needs root and FUSE for bindfs; ";
       continue;
     }
@@ -696,7 +720,7 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
     struct stat st;
     ASSERT_EQ(::lstat(path.c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode)) << row.name;
-    EXPECT_EQ(st.st_mode & 07777, theirs ? 0644u : row.how == kTwice ? 0755u : 0600u) << row.name;
+    EXPECT_EQ(st.st_mode & 07777, theirs ? 0644u : fixed ? 0755u : 0600u) << row.name;
   }
   EXPECT_FALSE(fs::exists(dir / "nowhere"));
   if (fixedModes) {
