@@ -66,14 +66,15 @@ Result Add(const Folder& folder, const std::string& name, Kind kind, const std::
   return made;
 }
 
-Result Settle(uint64_t id, const std::function<Result()>& step, const uint64_t* also, size_t alsoCount) {
+Result Settle(uint64_t id, const std::function<Result()>& step, const uint64_t* also, size_t alsoCount,
+              bool keep) {
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> lock(registry.mutex);
   if (g_interrupted) return Result::Interrupted();
   const auto found = registry.live.find(id);
   if (found == registry.live.end()) return Result::System(ENOENT);
   Result done = step();
-  if (!done.ok()) return done;
+  if (!done.ok() || keep) return done;
   registry.live.erase(found);
   for (size_t i = 0; i < alsoCount; ++i) registry.live.erase(also[i]);
   return done;

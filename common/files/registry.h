@@ -34,9 +34,10 @@ Result Add(const Folder& folder, const std::string& name, Kind kind, const std::
            uint64_t* id);
 
 /// Runs `step` under the registry's lock while `id` is registered, and takes `id` and `also` out
-/// when it succeeds; ENOENT when `id` is gone, `kInterrupted` once interrupted.
+/// when it succeeds (with `keep`, leaves `id` in); ENOENT when `id` is gone, `kInterrupted` once
+/// interrupted.
 Result Settle(uint64_t id, const std::function<Result()>& step, const uint64_t* also = nullptr,
-              size_t alsoCount = 0);
+              size_t alsoCount = 0, bool keep = false);
 
 /// Takes the entry `id` out and removes what it names, unless an interruption did already.
 void Remove(uint64_t id);

@@ -16,16 +16,18 @@ namespace files {
 
 namespace {
 
-/// Renames the folder `from` in the folder open as `fd` to `to`, where nothing may be yet: where
-/// the file system refuses `renameat2`'s flag (FUSE, NFS), after a look that `to` is free (a rename
-/// replaces no folder that holds anything, nor a file or link). 0 or the `errno` value.
-int RenameNoReplace(int fd, const std::string& from, const std::string& to) {
-  if (::renameat2(fd, from.c_str(), fd, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+/// Renames the folder `from` in the folder open as `fd` to `to` there (or in the one open as
+/// `toFd`), where nothing may be yet: where the file system refuses `renameat2`'s flag (FUSE, NFS),
+/// after a look that `to` is free (a rename replaces no folder that holds anything, nor a file or
+/// link). 0 or the `errno` value.
+int RenameNoReplace(int fd, const std::string& from, const std::string& to, int toFd = -1) {
+  if (toFd < 0) toFd = fd;
+  if (::renameat2(fd, from.c_str(), toFd, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;
   struct stat there;
-  if (::fstatat(fd, to.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+  if (::fstatat(toFd, to.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
   if (errno != ENOENT) return errno;
-  if (::renameat(fd, from.c_str(), fd, to.c_str()) == 0) return 0;
+  if (::renameat(fd, from.c_str(), toFd, to.c_str()) == 0) return 0;
   return errno == ENOTEMPTY || errno == ENOTDIR ? EEXIST : errno;
 }
 
@@ -192,6 +194,18 @@ Result NewFolder::Commit(const std::string& name) {
   Folder renamed = parent_.Enter(name);
   if (renamed.IsOpen() && SameFile(renamed.Status(), folder_.Status())) folder_ = std::move(renamed);
   return done;
+}
+
+Result NewFolder::MoveOut(const std::string& entry, const Folder& into, const std::string& to) const {
+  if (Result r = into.Refusal(); !r.ok()) return r;
+  if (!IsEntryName(to)) return Result::System(EINVAL, into.PathOf(to));
+  return registry::Settle(
+      id_,
+      [&] {
+        const int error = RenameNoReplace(folder_.Descriptor(), entry, to, into.Descriptor());
+        return error == 0 ? Result() : Result::System(error, into.PathOf(to));
+      },
+      nullptr, 0, /*keep=*/true);
 }
 
 void NewFolder::Keep() { registry::Forget(std::exchange(id_, 0)); }
