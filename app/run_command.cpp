@@ -12,11 +12,13 @@
 #include <iostream>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "c4d.h"
 #include "c4d_descriptionmessages.h"
 #include "host_control.h"
 #include "host_document_file.h"
+#include "host_unpacked.h"
 #include "files/folder.h"
 #include "files/temporary.h"
 #include "host_user.h"
@@ -258,60 +260,40 @@ bool ParseImportArguments(const std::vector<std::string>& args, RunRequest* r, s
 
 namespace {
 
-// The entries of the write path's "materials" folder, by name and inode.
-using Entries = std::set<std::pair<std::string, ino_t>>;
-
 // The path of the write path's "materials" folder, where an import unpacks archives.
 std::string MaterialsPath() {
   return host::ToUtf8((GeGetStartupWritePath() + Filename("materials")).GetString());
 }
 
-// The "materials" folder of the write path, open; not open when there is none.
-files::Folder MaterialsFolder() {
-  files::Folder folder;
-  files::Folder::Open(MaterialsPath(), &folder);
-  return folder;
-}
-
-// What `folder` holds now; nothing when it is not open or cannot be listed.
-Entries ListEntries(const files::Folder& folder) {
-  Entries found;
-  const int fd =
-      folder.IsOpen() ? ::openat(folder.Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+// The names of the folders in `folder` that are one of `folders` (device, inode), with their status.
+std::vector<std::pair<std::string, struct stat>> FoldersAmong(
+    const files::Folder& folder, const std::set<std::pair<dev_t, ino_t>>& folders) {
+  std::vector<std::pair<std::string, struct stat>> found;
+  const int fd = ::openat(folder.Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
   if (!dir && fd >= 0) ::close(fd);
-  for (const dirent* e = dir ? ::readdir(dir) : nullptr; e; e = ::readdir(dir))
-    if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") found.emplace(e->d_name, e->d_ino);
+  for (const dirent* e = dir ? ::readdir(dir) : nullptr; e; e = ::readdir(dir)) {
+    struct stat st;
+    const std::string name = e->d_name;
+    if (name != "." && name != ".." &&
+        ::fstatat(folder.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+        folders.count({st.st_dev, st.st_ino}))
+      found.emplace_back(name, st);
+  }
   if (dir) ::closedir(dir);
   return found;
 }
 
-// Whether the folder `entry` is one an import of the archive named `archive` (a file name) makes:
-// the archive's name (cut to fit, when long), the timer's digits, and "-N" where the name was taken.
-bool UnpackedFrom(const std::string& entry, const std::string& archive) {
-  // Where the digits that end the name's first `end` bytes begin.
-  const auto lessDigits = [&entry](size_t end) {
-    return end == 0 ? 0 : entry.find_last_not_of("0123456789", end - 1) + 1;
-  };
-  size_t end = lessDigits(entry.size());
-  if (end == entry.size()) return false;  // no timer
-  if (end > 0 && entry[end - 1] == '-' && lessDigits(end - 1) < end - 1) end = lessDigits(end - 1);
-  return end > 0 && archive.compare(0, end, entry, 0, end) == 0;
-}
-
-// After a save that failed: removes the folders that the import of the archive `archive` made in
-// the write path's "materials" folder (those that were not there `before`): nothing refers to
-// them but the document that was not saved.
-void RemoveUnpacked(const std::string& archive, const Entries& before) {
-  const files::Folder materials = MaterialsFolder();
-  for (const auto& entry : ListEntries(materials)) {
-    struct stat st;
-    if (before.count(entry) || !UnpackedFrom(entry.first, archive) ||
-        ::fstatat(materials.Descriptor(), entry.first.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISDIR(st.st_mode) || st.st_ino != entry.second)
-      continue;
-    materials.RemoveFolder(entry.first, st);
-  }
+// After a save that failed: removes the folders of the write path's "materials" folder that an
+// archive was unpacked into in this run (the host recorded which): nothing refers to them but the
+// document that was not saved. Only those very folders go, whatever else is named like them.
+void RemoveUnpacked() {
+  const std::vector<std::pair<dev_t, ino_t>> unpacked = host::UnpackedFolders();
+  if (unpacked.empty()) return;
+  files::Folder materials;
+  if (!files::Folder::Open(MaterialsPath(), &materials).ok()) return;
+  for (const auto& [name, st] : FoldersAmong(materials, {unpacked.begin(), unpacked.end()}))
+    materials.RemoveFolder(name, st);
 }
 
 }  // namespace
@@ -331,14 +313,6 @@ int RunCommand(const RunRequest& r) {
       return 1;
     }
   }
-  // An import of an archive unpacks it into a new folder named after it: what the "materials"
-  // folder holds before is noted, so that the new one is known should the save fail.
-  const std::string chosen = r.answers.empty() ? std::string() : r.answers.front();
-  const std::string archive = r.commandId == kImportCommand && chosen.rfind("file:", 0) == 0 &&
-                                      Filename(chosen.substr(5)).CheckSuffix("povm")
-                                  ? chosen.substr(chosen.find_last_of('/') + 1)
-                                  : std::string();
-  const Entries before = r.save.empty() || archive.empty() ? Entries() : ListEntries(MaterialsFolder());
   std::string error;
   BaseDocument* doc = r.document.empty() ? BaseDocument::Alloc() : host::LoadDocumentFile(r.document, &error);
   if (!doc) {
@@ -407,7 +381,7 @@ int RunCommand(const RunRequest& r) {
     } else {
       std::cerr << "corvane-host: " << r.save << ": "
                 << (error.empty() ? "cannot write the file: " + saved.Text() : error) << "\n";
-      if (!archive.empty()) RemoveUnpacked(archive, before);
+      RemoveUnpacked();
       status = 1;
     }
   }

@@ -117,8 +117,8 @@ class ZipFile {
   /// entry's name is absolute or holds a ".." component, when an entry is encrypted without a
   /// password or uses an unknown method, when an entry lies more than `kMaxDepth` names deep,
   /// when it holds more than `kMaxEntries` entries, when its entries would make more folders than
-  /// there are entries, when one name is both a file and a folder, when an entry's name holds a
-  /// NUL, when its
+  /// there are entries and `kMaxDepth` more (one chain of folders as deep as may be), when one name
+  /// is both a file and a folder, when an entry's name holds a NUL, when its
   /// entries declare more than `kMaxBytes` bytes, more than the disk has free, or more than
   /// `kRatioFloor` bytes and more than `kMaxRatio` times the archive's size, or when an entry's
   /// local header disagrees with the central directory or two entries share bytes of the archive.
@@ -126,7 +126,10 @@ class ZipFile {
   /// holding more or fewer bytes refuses the archive. The files take their places only once every
   /// entry has been read whole. False when the archive is refused or cannot be read or written;
   /// whatever this call created (files and folders, `dir` included) is then removed again, what
-  /// `dir` held before stays, and `GetError` says why.
+  /// `dir` held before stays, and `GetError` says why. Nothing is made or written in a folder of
+  /// another user in a shared folder, nor below one. Once the run is interrupted
+  /// (`files::Interrupted`) nothing more is made. After a success the host notes `dir` as a folder
+  /// extracted into (`host::UnpackedFolders`).
   Bool ExtractToDirectory(const Filename& zip, const Filename& dir, LONG flags = ZIP_EXTRACT_CREATE_SUBDIR,
                           ExtractDirectoryCallback callback = nullptr, void* data = nullptr,
                           const char* password = nullptr);

@@ -10,17 +10,20 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
+#include <functional>
 #include <initializer_list>
 #include <limits>
 #include <map>
 #include <memory>
-#include <deque>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "c4d_file.h"
 #include "host_control.h"
+#include "host_unpacked.h"
 #include "files/folder.h"
 #include "files/registry.h"
 #include "files/temporary.h"
@@ -101,6 +104,36 @@ LONG WriteReason(const files::Result& why, files::Result* system) {
 // The host's reason for a failed write with `errno` value `error`, which goes to `*system`.
 LONG WriteReason(int error, files::Result* system) {
   return WriteReason(files::Result::System(error), system);
+}
+
+// Runs `add`, which adds the entry `name` (of `kind`) to `folder` and gives 0 or the `errno` value,
+// under the registry's lock, and forgets the entry at once: the folder that holds it takes it along
+// when removed. Refused once the run is interrupted, so that nothing is added to a folder while an
+// interruption removes it.
+files::Result Added(const files::Folder& folder, const std::string& name, files::registry::Kind kind,
+                    const std::function<int()>& add) {
+  uint64_t id = 0;
+  const files::Result r = files::registry::Add(
+      folder, name, kind,
+      [&] {
+        const int error = add();
+        return error == 0 ? files::Result() : files::Result::System(error, folder.PathOf(name));
+      },
+      &id);
+  if (r.ok()) files::registry::Forget(id);
+  return r;
+}
+
+// Opens the new file `name` in `folder` for writing, with mode `mode` less the umask, as `Added`
+// adds an entry: the descriptor, or -1 with the reason in `*why`.
+int CreateIn(const files::Folder& folder, const std::string& name, mode_t mode, files::Result* why) {
+  int fd = -1;
+  *why = Added(folder, name, files::registry::Kind::kFile, [&] {
+    fd = ::openat(folder.Descriptor(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                  mode);
+    return fd < 0 ? errno : 0;
+  });
+  return fd;
 }
 
 // Copies the `size` bytes that entry `index` declares from `in` to `fd`. An entry that ends
@@ -217,6 +250,15 @@ class Extraction {
   // The root, open.
   const files::Folder& Root() const { return root_.folder; }
 
+  // The reason when nothing may be written into the folder of the first `count` names of the path
+  // that `Ensure` made sure of last (0 for the root): a folder of another user on the way there.
+  LONG MayWriteInto(size_t count, files::Result* system) const {
+    const Level& level = count == 0 ? root_ : chain_[count - 1];
+    if (const files::Result refusal = level.folder.Refusal(); !refusal.ok())
+      return WriteReason(refusal, system);
+    return ZIPERROR_NONE;
+  }
+
   // Makes sure that parts[0]/.../parts[count-1] below the root are real folders (no link on the
   // way, the rule for shared folders applied), making the missing ones when `create`; `*level` is
   // the innermost. The reason when it cannot, with the system's in `*system`: a missing folder that
@@ -247,6 +289,9 @@ class Extraction {
       } else if (const files::Result r = parent.folder.Walk(parts[i], &next.folder, kNothing, false);
                  !r.ok()) {
         if (r.error() != ENOENT || !create || committing_) return WriteReason(r, system);
+        // Nothing is made below another user's folder in a shared folder, staged or not.
+        if (const files::Result refusal = parent.folder.Refusal(); !refusal.ok())
+          return WriteReason(refusal, system);
         if (parent.made) {
           if (const LONG error = MakeIn(parent.folder, parts[i], &next.folder, system)) return error;
         } else {
@@ -277,10 +322,15 @@ class Extraction {
   // never followed. A failed entry leaves nothing.
   LONG Write(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const Level& level,
              const std::vector<std::string>& folder, const std::string& name, files::Result* system) {
+    if (const files::Result refusal = level.folder.Refusal(); !refusal.ok())
+      return WriteReason(refusal, system);
     if (level.made) {
       const int at = level.folder.Descriptor();
-      int fd = ::openat(at, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-      if (fd < 0 && errno == EEXIST) {
+      files::Result made;
+      int fd = CreateIn(level.folder, name, 0666, &made);
+      if (fd < 0 && made.error() != EEXIST)
+        return made.error() == ELOOP ? WriteReason(ENOTDIR, system) : WriteReason(made, system);
+      if (fd < 0) {
         // An earlier entry of this name, which this extraction wrote.
         fd = ::openat(at, name.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         struct stat st;
@@ -307,9 +357,9 @@ class Extraction {
     }
     File file{folder, name, "f" + std::to_string(files_.size()), {}};
     if (const LONG error = Staging(root_.folder, &file.holder, system)) return error;
-    const int fd = ::openat(file.holder.Descriptor(), file.at.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return WriteReason(errno, system);
+    files::Result made;
+    const int fd = CreateIn(file.holder, file.at, 0600, &made);
+    if (fd < 0) return WriteReason(made, system);
     LONG error = CopyIndex(archive, index, size, fd, system);
     if (::close(fd) != 0 && error == ZIPERROR_NONE) error = WriteReason(errno, system);
     if (error == ZIPERROR_NONE)
@@ -319,17 +369,20 @@ class Extraction {
     return error;
   }
 
-  // Moves what waits into place, after making sure that no file's target has become a folder and
-  // no new folder's name has been taken meanwhile, so that the moves do not fail halfway: the
-  // files one by one (a later entry of a name wins), each through a temporary beside its target
-  // that takes its mode, then the new folders, each in one rename. An interruption before a move
-  // removes what has not moved yet. The system's reason goes to `*system`, the path in the
+  // Moves what waits into place, after making sure that every target folder may still be written
+  // into, no file's target has become a folder and no new folder's name has been taken meanwhile,
+  // so that the moves do not fail halfway and a refusal changes nothing: the files one by one (a
+  // later entry of a name wins), each through a temporary beside its target that takes its mode,
+  // then the new folders, each in one rename. An interruption before a move removes what has not
+  // moved yet. The system's reason goes to `*system`, the path in the
   // archive of what failed to `*failed`.
   LONG Commit(files::Result* system, std::string* failed) {
     committing_ = true;
     chain_.clear();
     const Level* level = nullptr;
     struct stat st;
+    if (const files::Result refusal = root_.folder.Refusal(); !refusal.ok() && !beside_.empty())
+      return Failed(beside_.front().second, WriteReason(refusal, system), failed);
     for (const auto& [file, name] : beside_)
       if (::fstatat(root_.folder.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
           S_ISDIR(st.st_mode))
@@ -337,6 +390,8 @@ class Extraction {
     for (const File& file : files_) {
       if (const LONG error = Ensure(file.folder, file.folder.size(), false, &level, system))
         return Failed(Join(file.folder, file.name), error, failed);
+      if (const files::Result refusal = level->folder.Refusal(); !refusal.ok())
+        return Failed(Join(file.folder, file.name), WriteReason(refusal, system), failed);
       if (::fstatat(level->folder.Descriptor(), file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
           S_ISDIR(st.st_mode))
         return Failed(Join(file.folder, file.name),
@@ -347,6 +402,8 @@ class Extraction {
       const Top& top = staged_.at(key);
       if (const LONG error = Ensure(top.parts, top.parts.size() - 1, false, &level, system))
         return Failed(key, error, failed);
+      if (const files::Result refusal = level->folder.Refusal(); !refusal.ok())
+        return Failed(key, WriteReason(refusal, system), failed);
       const int taken =
           ::fstatat(level->folder.Descriptor(), top.parts.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0
               ? EEXIST
@@ -379,11 +436,14 @@ class Extraction {
       const Top& top = staged_.at(key);
       if (const LONG error = Ensure(top.parts, top.parts.size() - 1, false, &level, system))
         return Failed(key, error, failed);
-      if (files::Interrupted()) return Failed(key, WriteReason(files::Result::Interrupted(), system), failed);
+      if (const files::Result refusal = level->folder.Refusal(); !refusal.ok())
+        return Failed(key, WriteReason(refusal, system), failed);
       const std::string& name = top.parts.back();
-      if (const int error = MoveFolder(top.holder.Descriptor(), top.at, level->folder.Descriptor(), name))
-        return Failed(key, WriteReason(files::Result::System(error, level->folder.PathOf(name)), system),
-                      failed);
+      if (const files::Result r = Added(
+              level->folder, name, files::registry::Kind::kFolder,
+              [&] { return MoveFolder(top.holder.Descriptor(), top.at, level->folder.Descriptor(), name); });
+          !r.ok())
+        return Failed(key, WriteReason(r, system), failed);
     }
     return ZIPERROR_NONE;
   }
@@ -424,8 +484,11 @@ class Extraction {
   // Makes the folder `name` in `in`, a folder of this extraction, and opens it as `*made`.
   static LONG MakeIn(const files::Folder& in, const std::string& name, files::Folder* made,
                      files::Result* system) {
-    if (::mkdirat(in.Descriptor(), name.c_str(), 0777) != 0)
-      return WriteReason(files::Result::System(errno, in.PathOf(name)), system);
+    if (const files::Result r =
+            Added(in, name, files::registry::Kind::kFolder,
+                  [&] { return ::mkdirat(in.Descriptor(), name.c_str(), 0777) == 0 ? 0 : errno; });
+        !r.ok())
+      return WriteReason(r, system);
     if (const files::Result r = in.Walk(name, made, kNothing, false); !r.ok()) return WriteReason(r, system);
     return ZIPERROR_NONE;
   }
@@ -830,8 +893,8 @@ LONG Declarations(zip_t* archive, bool password, std::vector<Entry>* entries, zi
 
 // Checks the paths the entries make together, before anything is written: no name is both a
 // file and a folder, and the folders made (every folder on the way to an entry, each counted once,
-// explicit "x/" entries too) are no more than the entries, as in every material archive. What was
-// found goes to `*detail` on a refusal.
+// explicit "x/" entries too) are no more than the entries and one chain of the deepest path taken,
+// as in every material archive. What was found goes to `*detail` on a refusal.
 LONG CheckNames(const std::vector<Entry>& entries, std::string* detail) {
   // The folders an entry makes: all its names but the last, unless it is a folder itself.
   const auto folders = [&](size_t i) {
@@ -870,7 +933,7 @@ LONG CheckNames(const std::vector<Entry>& entries, std::string* detail) {
     }
     made += count - shared;
   }
-  if (made > entries.size()) {
+  if (made > entries.size() + static_cast<uint64_t>(ZipFile::kMaxDepth)) {
     *detail = std::to_string(entries.size()) + (entries.size() == 1 ? " entry" : " entries") +
               " would make " + std::to_string(made) + " folders";
     return ZIPERROR_TOO_MANY_FOLDERS;
@@ -878,7 +941,31 @@ LONG CheckNames(const std::vector<Entry>& entries, std::string* detail) {
   return ZIPERROR_NONE;
 }
 
+// The folders that extractions of this process went into, as (device, inode).
+struct Unpacked {
+  std::mutex mutex;
+  std::vector<std::pair<dev_t, ino_t>> folders;
+};
+
+Unpacked& TheUnpacked() {
+  static Unpacked* unpacked = new Unpacked;  // never destroyed: an exiting thread may still use it
+  return *unpacked;
+}
+
+// Notes the folder `st` as one an extraction went into.
+void RecordUnpacked(const struct stat& st) {
+  Unpacked& unpacked = TheUnpacked();
+  std::lock_guard<std::mutex> lock(unpacked.mutex);
+  unpacked.folders.emplace_back(st.st_dev, st.st_ino);
+}
+
 }  // namespace
+
+std::vector<std::pair<dev_t, ino_t>> host::UnpackedFolders() {
+  Unpacked& unpacked = TheUnpacked();
+  std::lock_guard<std::mutex> lock(unpacked.mutex);
+  return unpacked.folders;
+}
 
 ZipFile* ZipFile::Alloc() { return new ZipFile(); }
 
@@ -967,6 +1054,12 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
   for (zip_uint64_t i = 0; error_ == ZIPERROR_NONE && i < entries.size(); ++i) {
     const Entry& entry = entries[i];
     bool isFolder = entry.name.back() == '/';
+    // An interruption is removing what this extraction made: nothing more is added.
+    if (files::Interrupted()) {
+      error_ = WriteReason(files::Result::Interrupted(), &failure);
+      detail = EntryText(entry.name);
+      break;
+    }
     if (callback) {
       std::string target = prefix;
       for (size_t k = 0; k < entry.parts.size(); ++k) target += (k ? "/" : "") + entry.parts[k];
@@ -978,6 +1071,9 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
     const Level* level = nullptr;
     const size_t folderCount = isFolder ? entry.parts.size() : entry.parts.size() - 1;
     error_ = extraction.Ensure(entry.parts, folderCount, createFolders || isFolder, &level, &failure);
+    // A folder's entry goes into the folder that holds it, as a file's goes into its folder.
+    if (error_ == ZIPERROR_NONE && isFolder)
+      error_ = extraction.MayWriteInto(entry.parts.size() - 1, &failure);
     if (error_ == ZIPERROR_NONE && !isFolder)
       error_ = extraction.Write(archive, i, entry.size, *level, {entry.parts.begin(), entry.parts.end() - 1},
                                 entry.parts.back(), &failure);
@@ -991,6 +1087,7 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
   }
   if (error_ != ZIPERROR_NONE) return false;
   extraction.Keep();
+  RecordUnpacked(extraction.Root().Status());
   return true;
 }
 

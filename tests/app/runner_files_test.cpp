@@ -57,6 +57,10 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
   std::vector<ZipEntry> entries{{"m.ovm", ReadFile(CORVANE_SOURCE_DIR "/tests/data/materials/good.ovm")}};
   for (int i = 0; i < 5000; ++i) entries.emplace_back("part" + std::to_string(i) + ".bin", "x");
   ASSERT_TRUE(WriteZip(work / "many.povm", entries));
+  // As many folders, each new in the folder unpacked into: they are built in a staging folder there.
+  std::vector<ZipEntry> folders{entries.front()};
+  for (int i = 0; i < 5000; ++i) folders.emplace_back("d" + std::to_string(i) + "/part.bin", "x");
+  ASSERT_TRUE(WriteZip(work / "folders.povm", folders));
   const std::string scratch = work / "tmp";
   const auto interruptUnpacking = [&](pid_t pid, const std::string& folder) {
     ASSERT_NE(folder, "");
@@ -207,6 +211,15 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        "import " + work / "many.povm",
        [&](pid_t pid) { interruptUnpacking(pid, WaitForFile(write + "/materials", ".many.povm")); },
        -SIGTERM, interrupted, "", ""},
+      {"SIGTERM while new folders are staged removes the staging folder: nothing is added while it goes", nullptr,
+       "import " + work / "folders.povm",
+       [&](pid_t pid) {
+         const std::string unpacking = WaitForFile(write + "/materials", ".folders.povm");
+         ASSERT_NE(unpacking, "");
+         ASSERT_NE(WaitForFile(unpacking, ".unpacking"), "");
+         ASSERT_EQ(::kill(pid, SIGTERM), 0);
+       },
+       -SIGTERM, interrupted, "", ""},
       {"SIGTERM while check-material unpacks removes its scratch folder", nullptr,
        "check-material " + work / "many.povm",
        [&](pid_t pid) { interruptUnpacking(pid, WaitForFile(scratch, ".corvane-check.tmp-")); },
@@ -237,6 +250,15 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        "import " + work / "one.povm" + " --save " + work / "big.json", nullptr, 1,
        who + work / "big.json" + ": cannot write the file: File too large\n", "", "", false, ".", "", work / "big.json",
        "trap '' XFSZ; ulimit -f 8; "},
+      {"a save whose write fails leaves a folder named like the import's that another run kept meanwhile", nullptr,
+       "import " + work / "many.povm" + " --save " + work / "big.json",
+       [&](pid_t) {
+         ASSERT_NE(WaitForFile(write + "/materials", ".many.povm"), "");
+         fs::create_directory(write + "/materials/many.povm1");
+         std::ofstream(write + "/materials/many.povm1/kept.ovm") << "kept";
+       },
+       1, who + work / "big.json" + ": cannot write the file: File too large\n", "materials/many.povm1/kept.ovm",
+       "kept", false, ".", "", work / "big.json", "trap '' XFSZ; ulimit -f 8; "},
       {"SIGINT while the meshes are written: nothing is printed after the run's last line", nullptr,
        render("renderer", "quads.json"), [&](pid_t pid) {
          ASSERT_NE(WaitForFile(write + "/quickrender", "models."), "");
@@ -293,8 +315,13 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
     EXPECT_FALSE(!row.notSaved.empty() && fs::exists(row.notSaved));
     // No temporary files, no scratch folder left, no unpacked folder but that of a material imported;
     // after a signal, no new mesh folder either.
+    // A folder of the write path that the row expects to stay is no leftover.
+    const std::string kept =
+        row.file.rfind("materials/", 0) == 0
+            ? " ! -path '" + write + "/" + row.file.substr(0, row.file.find('/', 10)) + "*'"
+            : "";
     RunCommand("find " + write + " " + scratch + " -name '*.tmp*' -o -path '" + scratch + "/*'" +
-                   (row.status != 0 ? " -o -path '" + write + "/materials/*'" : "") +
+                   (row.status != 0 ? " -o -path '" + write + "/materials/*'" + kept : "") +
                    (row.status < 0 ? " -o -name 'models.*'" : ""),
                &out);
     EXPECT_EQ(out, "");

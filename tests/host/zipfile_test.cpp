@@ -248,13 +248,14 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
                     thrice = MakeRawZip({good, {"b.ovm", text, 8, crc}, {"b.ovm", text, 8, crc}});
   const std::string pad(4 << 20, '\0');
   // Each archive, why it is refused, and the system's reason for a failed write.
-  // 10,000 entries each 63 folders deep, in folders of their own.
+  // 10,000 entries each 63 folders deep, in folders of their own; and two such chains.
   std::vector<ZipEntry> deep;
   for (int i = 0; i < 10000; ++i) {
     std::string name = std::to_string(i) + "/";
     for (int k = 0; k < 62; ++k) name += "d/";
     deep.push_back({name + "f", ""});
   }
+  const std::vector<ZipEntry> chains{deep[0], deep[1]};
   const struct {
     std::string zip;
     LONG error;
@@ -289,7 +290,7 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
       {MakeZip({{"x.ovm", text}, {"x.ovm/", ""}}), ZIPERROR_FILE_AND_FOLDER, 0,
        "entry \"x.ovm\" and entry \"x.ovm/\""},
       {MakeZip(deep), ZIPERROR_TOO_MANY_FOLDERS, 0, "10000 entries would make 630000 folders"},
-      {MakeZip({{"a/b/c.ovm", text}}), ZIPERROR_TOO_MANY_FOLDERS, 0, "1 entry would make 2 folders"},
+      {MakeZip(chains), ZIPERROR_TOO_MANY_FOLDERS, 0, "2 entries would make 126 folders"},
       {MakeZip({{"a.ovm", text},
                 {[] {
                    std::string deep;
@@ -339,7 +340,9 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
               14, 0);
   for (const std::string& sound :
        {described, MakeZip64(text + text), commented, MakeZip({{"n.zip", empty}, {"n.ovm", text}}),
-        MakeZip({{"e.ovm", text}, {"e.zip", empty}}), bsd}) {
+        MakeZip({{"e.ovm", text}, {"e.zip", empty}}), bsd,
+        // Without entries of their own, the folders of one path are more than the entries.
+        MakeZip({{"good.ovm", text}, {"maps/wood/albedo/red.png", text}})}) {
     std::ofstream(zip, std::ios::binary | std::ios::trunc) << sound;
     EXPECT_EQ(ExtractError(zip, out), ZIPERROR_NONE);
   }
@@ -349,6 +352,7 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
   EXPECT_EQ(ReadFile(out / "c.ovm"), text);
   EXPECT_EQ(ReadFile(out / "n.ovm") + ReadFile(out / "e.zip") + ReadFile(out / "d.zip"),
             text + empty + empty);
+  EXPECT_EQ(ReadFile(out / "maps/wood/albedo/red.png"), text);
 
   ZipFile* z = ZipFile::Alloc();
   EXPECT_FALSE(z->ExtractToDirectory(Filename(), Filename(String(out.string()))));
@@ -420,6 +424,63 @@ TEST_F(ZipExtractTest, ARefusedArchiveKeepsWhatTheFolderHeldBefore) {
   EXPECT_FALSE(Extract(zip, out));
   EXPECT_EQ(Tree(out), (std::set<std::string>{"mine.txt", "sub"}));
   EXPECT_EQ(ReadFile(out / "mine.txt"), "mine");
+}
+
+// In a shared folder another user's folder is walked through, but nothing is made or written in it
+// or below it, and a refusal found as the files take their places changes nothing.
+TEST_F(ZipExtractTest, NothingIsWrittenInAnotherUsersFolderOfASharedFolder) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's folder needs root";
+  const fs::path theirs = out / "S/evil";
+  const struct {
+    std::string what;
+    std::vector<ZipEntry> entries;
+    std::string late;  // the entry before which the folder becomes the other user's (else it is at once)
+    std::string detail;
+  } rows[] = {
+      {"a new folder in theirs",
+       {{"S/", ""}, {"S/evil/", ""}, {"S/evil/new/", ""}, {"S/evil/new/file.txt", "x"}},
+       "",
+       "entry \"S/evil/new/\""},
+      {"a new folder below theirs, without entries of its own",
+       {{"S/evil/new/file.txt", "x"}},
+       "",
+       "entry \"S/evil/new/file.txt\""},
+      {"a file in theirs", {{"top.txt", "new"}, {"S/evil/x.txt", "x"}}, "", "entry \"S/evil/x.txt\""},
+      {"theirs by the time the files take their places: the root's file is not replaced either",
+       {{"top.txt", "new"}, {"S/", ""}, {"S/evil/", ""}, {"S/evil/x.txt", "x"}, {"last.txt", "l"}},
+       "last.txt",
+       "entry \"S/evil/x.txt\""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fs::remove_all(out);
+    fs::create_directories(theirs);
+    std::ofstream(out / "top.txt") << "orig";
+    ASSERT_EQ(::chmod((out / "S").c_str(), 01777) | ::chmod(theirs.c_str(), 0755), 0);
+    if (row.late.empty()) {
+      ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_TRUE(WriteZip(zip.string(), row.entries));
+    struct Late {
+      std::string entry;
+      fs::path folder;
+    } late{row.late, theirs};
+    const auto callback = [](const Filename& entry, const Filename&, void* data) -> Bool {
+      const Late* late = static_cast<const Late*>(data);
+      if (host::ToUtf8(entry.GetString()) == late->entry)
+        return ::chown(late->folder.c_str(), 65534, 65534) == 0;
+      return true;
+    };
+    ZipFile* z = ZipFile::Alloc();
+    EXPECT_FALSE(z->ExtractToDirectory(Filename(String(zip.string())), Filename(String(out.string())),
+                                       ZIP_EXTRACT_CREATE_SUBDIR, callback, &late));
+    EXPECT_EQ(z->GetError(), ZIPERROR_WRITE);
+    EXPECT_EQ(z->GetSystemErrorText(), "the folder " + theirs.string() + " belongs to another user (nobody)");
+    EXPECT_EQ(z->GetErrorDetail(), row.detail);
+    ZipFile::Free(z);
+    EXPECT_EQ(Tree(out), (std::set<std::string>{"S", "S/evil", "top.txt"}));
+    EXPECT_EQ(ReadFile(out / "top.txt"), "orig");
+  }
 }
 
 TEST_F(ZipExtractTest, TheCallbackSeesEveryEntryAndCanStop) {
