@@ -95,6 +95,9 @@ class Folder {
   Result RenewFolder(const std::string& name, Folder* folder, NewFolder* made = nullptr) const;
   /// Removes the temporaries here whose writer is certainly gone (sweep.h); how many.
   int Sweep() const;
+  /// Renames the folder `name` here to `to` in `into` (on the same file system), where nothing may
+  /// be yet (EEXIST), unless the run is being interrupted (`WhileRunning`); `into`'s `Refusal` first.
+  Result MoveFolder(const std::string& name, const Folder& into, const std::string& to) const;
   /// Removes the folder `name` here with all it holds while it is still `expected`; not another
   /// user's in a shared folder.
   Result RemoveFolder(const std::string& name, const struct stat& expected) const;

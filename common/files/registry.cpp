@@ -66,15 +66,14 @@ Result Add(const Folder& folder, const std::string& name, Kind kind, const std::
   return made;
 }
 
-Result Settle(uint64_t id, const std::function<Result()>& step, const uint64_t* also, size_t alsoCount,
-              bool keep) {
+Result Settle(uint64_t id, const std::function<Result()>& step, const uint64_t* also, size_t alsoCount) {
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> lock(registry.mutex);
   if (g_interrupted) return Result::Interrupted();
   const auto found = registry.live.find(id);
   if (found == registry.live.end()) return Result::System(ENOENT);
   Result done = step();
-  if (!done.ok() || keep) return done;
+  if (!done.ok()) return done;
   registry.live.erase(found);
   for (size_t i = 0; i < alsoCount; ++i) registry.live.erase(also[i]);
   return done;
@@ -118,6 +117,12 @@ bool Interrupt() {
 }
 
 bool Interrupted() { return g_interrupted.load(); }
+
+Result WhileRunning(const std::function<Result()>& step) {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  return g_interrupted ? Result::Interrupted() : step();
+}
 
 size_t RegisteredCount() {
   Registry& registry = TheRegistry();

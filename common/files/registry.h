@@ -20,6 +20,11 @@ bool Interrupt();
 /// True once `Interrupt` has been called in this process.
 bool Interrupted();
 
+/// Runs `step` (which adds an entry to a folder that is registered, or to one inside it) under the
+/// lock an interruption takes, unless the run is being interrupted (`Reason::kInterrupted`): what it
+/// adds is then either never made or removed with that folder.
+Result WhileRunning(const std::function<Result()>& step);
+
 /// How many temporary files and new folders are registered now.
 size_t RegisteredCount();
 
@@ -34,10 +39,9 @@ Result Add(const Folder& folder, const std::string& name, Kind kind, const std::
            uint64_t* id);
 
 /// Runs `step` under the registry's lock while `id` is registered, and takes `id` and `also` out
-/// when it succeeds (with `keep`, leaves `id` in); ENOENT when `id` is gone, `kInterrupted` once
-/// interrupted.
+/// when it succeeds; ENOENT when `id` is gone, `kInterrupted` once interrupted.
 Result Settle(uint64_t id, const std::function<Result()>& step, const uint64_t* also = nullptr,
-              size_t alsoCount = 0, bool keep = false);
+              size_t alsoCount = 0);
 
 /// Takes the entry `id` out and removes what it names, unless an interruption did already.
 void Remove(uint64_t id);

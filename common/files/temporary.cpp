@@ -196,18 +196,6 @@ Result NewFolder::Commit(const std::string& name) {
   return done;
 }
 
-Result NewFolder::MoveOut(const std::string& entry, const Folder& into, const std::string& to) const {
-  if (Result r = into.Refusal(); !r.ok()) return r;
-  if (!IsEntryName(to)) return Result::System(EINVAL, into.PathOf(to));
-  return registry::Settle(
-      id_,
-      [&] {
-        const int error = RenameNoReplace(folder_.Descriptor(), entry, to, into.Descriptor());
-        return error == 0 ? Result() : Result::System(error, into.PathOf(to));
-      },
-      nullptr, 0, /*keep=*/true);
-}
-
 void NewFolder::Keep() { registry::Forget(std::exchange(id_, 0)); }
 
 void NewFolder::Remove() { registry::Remove(std::exchange(id_, 0)); }
@@ -303,6 +291,15 @@ Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* m
   // What a killed run set aside here goes too.
   if (r.ok()) SweepOnce(*this, [folder] { return folder->Status().st_uid; });
   return r;
+}
+
+Result Folder::MoveFolder(const std::string& name, const Folder& into, const std::string& to) const {
+  if (Result r = into.Refusal(); !r.ok()) return r;
+  if (!IsEntryName(to)) return Result::System(EINVAL, into.PathOf(to));
+  return WhileRunning([&] {
+    const int error = RenameNoReplace(Descriptor(), name, to, into.Descriptor());
+    return error == 0 ? Result() : Result::System(error, into.PathOf(to));
+  });
 }
 
 }  // namespace files

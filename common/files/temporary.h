@@ -76,11 +76,6 @@ class NewFolder {
   Result Commit(const std::string& name);
   /// Keeps the folder: it is no longer removed.
   void Keep();
-  /// Renames the folder `entry` of this one to `to` in `into` (on the same file system), where
-  /// nothing may be yet (EEXIST), while this folder is still owned and the run is not being
-  /// interrupted (`Reason::kInterrupted`): an interruption removes it with this folder or finds it
-  /// in place. `into`'s `Refusal` comes first.
-  Result MoveOut(const std::string& entry, const Folder& into, const std::string& to) const;
   /// Removes the folder with all it holds.
   void Remove();
 

@@ -106,29 +106,20 @@ LONG WriteReason(int error, files::Result* system) {
   return WriteReason(files::Result::System(error), system);
 }
 
-// Runs `add`, which adds the entry `name` (of `kind`) to `folder` and gives 0 or the `errno` value,
-// under the registry's lock, and forgets the entry at once: the folder that holds it takes it along
-// when removed. Refused once the run is interrupted, so that nothing is added to a folder while an
-// interruption removes it.
-files::Result Added(const files::Folder& folder, const std::string& name, files::registry::Kind kind,
-                    const std::function<int()>& add) {
-  uint64_t id = 0;
-  const files::Result r = files::registry::Add(
-      folder, name, kind,
-      [&] {
-        const int error = add();
-        return error == 0 ? files::Result() : files::Result::System(error, folder.PathOf(name));
-      },
-      &id);
-  if (r.ok()) files::registry::Forget(id);
-  return r;
+// Runs `add`, which adds the entry `name` to `folder` and gives 0 or the `errno` value, unless the
+// run is interrupted: nothing is added to a folder while an interruption removes it.
+files::Result Added(const files::Folder& folder, const std::string& name, const std::function<int()>& add) {
+  return files::WhileRunning([&] {
+    const int error = add();
+    return error == 0 ? files::Result() : files::Result::System(error, folder.PathOf(name));
+  });
 }
 
 // Opens the new file `name` in `folder` for writing, with mode `mode` less the umask, as `Added`
 // adds an entry: the descriptor, or -1 with the reason in `*why`.
 int CreateIn(const files::Folder& folder, const std::string& name, mode_t mode, files::Result* why) {
   int fd = -1;
-  *why = Added(folder, name, files::registry::Kind::kFile, [&] {
+  *why = Added(folder, name, [&] {
     fd = ::openat(folder.Descriptor(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                   mode);
     return fd < 0 ? errno : 0;
@@ -439,10 +430,7 @@ class Extraction {
       if (const files::Result refusal = level->folder.Refusal(); !refusal.ok())
         return Failed(key, WriteReason(refusal, system), failed);
       const std::string& name = top.parts.back();
-      if (const files::Result r = Added(
-              level->folder, name, files::registry::Kind::kFolder,
-              [&] { return MoveFolder(top.holder.Descriptor(), top.at, level->folder.Descriptor(), name); });
-          !r.ok())
+      if (const files::Result r = top.holder.MoveFolder(top.at, level->folder, name); !r.ok())
         return Failed(key, WriteReason(r, system), failed);
     }
     return ZIPERROR_NONE;
@@ -485,8 +473,7 @@ class Extraction {
   static LONG MakeIn(const files::Folder& in, const std::string& name, files::Folder* made,
                      files::Result* system) {
     if (const files::Result r =
-            Added(in, name, files::registry::Kind::kFolder,
-                  [&] { return ::mkdirat(in.Descriptor(), name.c_str(), 0777) == 0 ? 0 : errno; });
+            Added(in, name, [&] { return ::mkdirat(in.Descriptor(), name.c_str(), 0777) == 0 ? 0 : errno; });
         !r.ok())
       return WriteReason(r, system);
     if (const files::Result r = in.Walk(name, made, kNothing, false); !r.ok()) return WriteReason(r, system);
@@ -507,19 +494,6 @@ class Extraction {
     }
     *staging = found->second.Opened();
     return ZIPERROR_NONE;
-  }
-
-  // Renames the folder `from` of the folder open as `fromAt` to `to` in the one open as `toAt`,
-  // where nothing may be yet: 0 or the `errno` value. Where the file system refuses `renameat2`'s
-  // flag, after a look that nothing is there (a folder that holds anything is never replaced).
-  static int MoveFolder(int fromAt, const std::string& from, int toAt, const std::string& to) {
-    if (::renameat2(fromAt, from.c_str(), toAt, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS) return errno;
-    struct stat there;
-    if (::fstatat(toAt, to.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
-    if (errno != ENOENT) return errno;
-    if (::renameat(fromAt, from.c_str(), toAt, to.c_str()) == 0) return 0;
-    return errno == ENOTEMPTY || errno == ENOTDIR || errno == EISDIR ? EEXIST : errno;
   }
 
   // Opens the end of the chain again where it was closed, from the nearest open folder above it,
