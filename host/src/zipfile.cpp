@@ -106,6 +106,13 @@ LONG WriteReason(int error, files::Result* system) {
   return WriteReason(files::Result::System(error), system);
 }
 
+// The host's reason when nothing may be written into `folder` (a folder of another user in a shared
+// folder on the way there), which goes to `*system`; ZIPERROR_NONE when it may be.
+LONG Refused(const files::Folder& folder, files::Result* system) {
+  const files::Result refusal = folder.Refusal();
+  return refusal.ok() ? ZIPERROR_NONE : WriteReason(refusal, system);
+}
+
 // Runs `add`, which adds the entry `name` to `folder` and gives 0 or the `errno` value, unless the
 // run is interrupted: nothing is added to a folder while an interruption removes it.
 files::Result Added(const files::Folder& folder, const std::string& name, const std::function<int()>& add) {
@@ -244,10 +251,7 @@ class Extraction {
   // The reason when nothing may be written into the folder of the first `count` names of the path
   // that `Ensure` made sure of last (0 for the root): a folder of another user on the way there.
   LONG MayWriteInto(size_t count, files::Result* system) const {
-    const Level& level = count == 0 ? root_ : chain_[count - 1];
-    if (const files::Result refusal = level.folder.Refusal(); !refusal.ok())
-      return WriteReason(refusal, system);
-    return ZIPERROR_NONE;
+    return Refused((count == 0 ? root_ : chain_[count - 1]).folder, system);
   }
 
   // Makes sure that parts[0]/.../parts[count-1] below the root are real folders (no link on the
@@ -281,8 +285,7 @@ class Extraction {
                  !r.ok()) {
         if (r.error() != ENOENT || !create || committing_) return WriteReason(r, system);
         // Nothing is made below another user's folder in a shared folder, staged or not.
-        if (const files::Result refusal = parent.folder.Refusal(); !refusal.ok())
-          return WriteReason(refusal, system);
+        if (const LONG error = Refused(parent.folder, system)) return error;
         if (parent.made) {
           if (const LONG error = MakeIn(parent.folder, parts[i], &next.folder, system)) return error;
         } else {
@@ -313,8 +316,7 @@ class Extraction {
   // never followed. A failed entry leaves nothing.
   LONG Write(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const Level& level,
              const std::vector<std::string>& folder, const std::string& name, files::Result* system) {
-    if (const files::Result refusal = level.folder.Refusal(); !refusal.ok())
-      return WriteReason(refusal, system);
+    if (const LONG error = Refused(level.folder, system)) return error;
     if (level.made) {
       const int at = level.folder.Descriptor();
       files::Result made;
@@ -372,17 +374,15 @@ class Extraction {
     chain_.clear();
     const Level* level = nullptr;
     struct stat st;
-    if (const files::Result refusal = root_.folder.Refusal(); !refusal.ok() && !beside_.empty())
-      return Failed(beside_.front().second, WriteReason(refusal, system), failed);
+    if (const LONG error = beside_.empty() ? ZIPERROR_NONE : Refused(root_.folder, system))
+      return Failed(beside_.front().second, error, failed);
     for (const auto& [file, name] : beside_)
       if (::fstatat(root_.folder.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
           S_ISDIR(st.st_mode))
         return Failed(name, WriteReason(files::Result::System(EISDIR, file.FinalPath()), system), failed);
     for (const File& file : files_) {
-      if (const LONG error = Ensure(file.folder, file.folder.size(), false, &level, system))
+      if (const LONG error = Reach(file.folder, file.folder.size(), &level, system))
         return Failed(Join(file.folder, file.name), error, failed);
-      if (const files::Result refusal = level->folder.Refusal(); !refusal.ok())
-        return Failed(Join(file.folder, file.name), WriteReason(refusal, system), failed);
       if (::fstatat(level->folder.Descriptor(), file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
           S_ISDIR(st.st_mode))
         return Failed(Join(file.folder, file.name),
@@ -391,10 +391,8 @@ class Extraction {
     }
     for (const std::string& key : tops_) {
       const Top& top = staged_.at(key);
-      if (const LONG error = Ensure(top.parts, top.parts.size() - 1, false, &level, system))
+      if (const LONG error = Reach(top.parts, top.parts.size() - 1, &level, system))
         return Failed(key, error, failed);
-      if (const files::Result refusal = level->folder.Refusal(); !refusal.ok())
-        return Failed(key, WriteReason(refusal, system), failed);
       const int taken =
           ::fstatat(level->folder.Descriptor(), top.parts.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0
               ? EEXIST
@@ -427,8 +425,7 @@ class Extraction {
       const Top& top = staged_.at(key);
       if (const LONG error = Ensure(top.parts, top.parts.size() - 1, false, &level, system))
         return Failed(key, error, failed);
-      if (const files::Result refusal = level->folder.Refusal(); !refusal.ok())
-        return Failed(key, WriteReason(refusal, system), failed);
+      // The move asks the folder's refusal again, as it is now.
       const std::string& name = top.parts.back();
       if (const files::Result r = top.holder.MoveFolder(top.at, level->folder, name); !r.ok())
         return Failed(key, WriteReason(r, system), failed);
@@ -440,6 +437,14 @@ class Extraction {
   void Keep() { rootMade_.Keep(); }
 
  private:
+  // Walks to the folder of `parts[0..count)` below the root, which must be there, as `*level`, and
+  // gives its refusal: nothing of the archive may go there.
+  LONG Reach(const std::vector<std::string>& parts, size_t count, const Level** level,
+             files::Result* system) {
+    if (const LONG error = Ensure(parts, count, false, level, system)) return error;
+    return Refused((*level)->folder, system);
+  }
+
   static constexpr files::Folder::Make kNothing = files::Folder::Make::kNothing;
 
   // A folder made in one that was there before, built in the staging folder `holder` as `at`.
