@@ -40,8 +40,18 @@ namespace fs = std::filesystem;
 
 // Stand-ins for the C library's calls, for the module under test. While set: `renameat2` refuses
 // its flags as a FUSE or NFS mount does; `renameat` fails (EIO); a folder `mkdirat` makes shows
-// another owner (nobody), as NFS with root squashed does (root only: it takes a chown).
-static std::atomic<bool> g_refuseRenameFlags{false}, g_failRename{false}, g_madeFoldersForeign{false};
+// another owner (nobody), as NFS with root squashed does (root only: it takes a chown); `fchmod`
+// is refused (EPERM), as on a mount that shows another owner for everything (vfat with uid=0).
+static std::atomic<bool> g_refuseRenameFlags{false}, g_failRename{false}, g_madeFoldersForeign{false},
+    g_refuseChmod{false};
+
+extern "C" int fchmod(int fd, mode_t mode) {
+  if (g_refuseChmod) {
+    errno = EPERM;
+    return -1;
+  }
+  return static_cast<int>(::syscall(SYS_fchmod, fd, mode));
+}
 
 extern "C" int renameat2(int from, const char* fromName, int to, const char* toName, unsigned int flags) {
   if (flags != 0 && g_refuseRenameFlags) {
@@ -263,6 +273,11 @@ TEST(FilesTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
     EXPECT_EQ(st.st_mode & 07777, row.mode) << row.file;
     EXPECT_EQ(st.st_uid, row.owner) << row.file;
   }
+  // Where the file system lets this user set no mode, a file is replaced all the same.
+  g_refuseChmod = true;
+  EXPECT_EQ(Said(Write(dir / "folder/sub/real", "again")), "ok");
+  g_refuseChmod = false;
+  EXPECT_EQ(ReadBack(dir / "folder/sub/real"), "again");
 }
 
 // Every operation walks its path once through open folders: links of every kind lead to the folder
