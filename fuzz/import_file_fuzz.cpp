@@ -2,8 +2,8 @@
 // file and imported as the import command imports a chosen file (loader, frame, readers,
 // importers, warnings, document update), into an empty document of the host stand-in. Beyond the
 // sanitizers it checks two promises of the import:
-// - a failed import has said why: the console's last line names the file and the reason, or a
-//   dialog says the import stopped or that the file was not read whole;
+// - a failed import has said why: the console's last line names the file and the reason (or that
+//   it holds no material), or a dialog says the import stopped or that the file was not read whole;
 // - whatever was imported, the document can be saved (every number in it is finite).
 #include <fcntl.h>
 #include <unistd.h>
@@ -76,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (!imported) {
     const std::vector<std::string> console = host::ConsoleLines();
-    bool said = !console.empty() && Starts(console.back(), "Could not read material file " + path + ": ");
+    bool said = !console.empty() && (Starts(console.back(), "Could not read material file " + path + ": ") ||
+                                      console.back() == "Imported no material: " + path + " holds none.");
     for (const host::Shown& shown : host::user::History())
       said = said || (shown.prompt == host::Prompt::Message &&
                       (Starts(shown.text, "The import stopped: ") ||
