@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!imported) {
     const std::vector<std::string> console = host::ConsoleLines();
     bool said = !console.empty() && (Starts(console.back(), "Could not read material file " + path + ": ") ||
-                                      console.back() == "Imported no material: " + path + " holds none.");
+                                     console.back() == "Imported no material: " + path + " holds none.");
     for (const host::Shown& shown : host::user::History())
       said = said || (shown.prompt == host::Prompt::Message &&
                       (Starts(shown.text, "The import stopped: ") ||
