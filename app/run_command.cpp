@@ -1,6 +1,5 @@
 #include "run_command.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +19,7 @@
 #include "host_document_file.h"
 #include "host_unpacked.h"
 #include "files/folder.h"
+#include "files/sweep.h"
 #include "files/temporary.h"
 #include "host_user.h"
 #include "interrupt.h"
@@ -269,18 +269,14 @@ std::string MaterialsPath() {
 std::vector<std::pair<std::string, struct stat>> FoldersAmong(
     const files::Folder& folder, const std::set<std::pair<dev_t, ino_t>>& folders) {
   std::vector<std::pair<std::string, struct stat>> found;
-  const int fd = ::openat(folder.Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
-  if (!dir && fd >= 0) ::close(fd);
-  for (const dirent* e = dir ? ::readdir(dir) : nullptr; e; e = ::readdir(dir)) {
+  std::vector<std::string> names;
+  files::ReadNames(folder.Descriptor(), &names);
+  for (const std::string& name : names) {
     struct stat st;
-    const std::string name = e->d_name;
-    if (name != "." && name != ".." &&
-        ::fstatat(folder.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+    if (::fstatat(folder.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
         folders.count({st.st_dev, st.st_ino}))
       found.emplace_back(name, st);
   }
-  if (dir) ::closedir(dir);
   return found;
 }
 

@@ -80,22 +80,6 @@ std::string RandomPart() {
   return part;
 }
 
-/// The names in the folder open as `fd` (read through a descriptor of its own), "." and ".." left
-/// out; false when it cannot be read.
-bool ReadNames(int fd, std::vector<std::string>* names) {
-  const int own = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR* dir = own < 0 ? nullptr : ::fdopendir(own);
-  if (!dir) {
-    if (own >= 0) ::close(own);
-    return false;
-  }
-  while (const dirent* entry = ::readdir(dir))
-    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-      names->push_back(entry->d_name);
-  ::closedir(dir);
-  return true;
-}
-
 /// Moves `*end` back over the characters of `set` before it; how many it passed.
 size_t BackOver(const std::string& s, const char* set, size_t* end) {
   const size_t last = *end;
@@ -189,6 +173,20 @@ const std::string& Origin() {
     return std::string(text + 16 - kOriginLength);
   }();
   return origin;
+}
+
+bool ReadNames(int fd, std::vector<std::string>* names) {
+  const int own = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = own < 0 ? nullptr : ::fdopendir(own);
+  if (!dir) {
+    if (own >= 0) ::close(own);
+    return false;
+  }
+  while (const dirent* entry = ::readdir(dir))
+    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+      names->push_back(entry->d_name);
+  ::closedir(dir);
+  return true;
 }
 
 NameInfo ReadName(const std::string& name) {

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "files/folder.h"
 
@@ -27,6 +28,10 @@ struct NameInfo {
 
 /// Reads a file name: a temporary's only in the form ".<name>.tmp-<12 hex>-<pid>-<10 letters and digits>".
 NameInfo ReadName(const std::string& name);
+
+/// Adds the names in the folder open as `fd` (read through a descriptor of its own), "." and ".."
+/// left out, to `*names`; false when it cannot be read.
+bool ReadNames(int fd, std::vector<std::string>* names);
 
 /// A new temporary's name for `name` in this process, shortened so that it fits in a folder.
 std::string TemporaryName(const std::string& name);

@@ -300,11 +300,28 @@ LayerObject* FindLayer(GeListNode* first, const String& name) {
   return nullptr;
 }
 
-// The objects named `name`, depth first as the document's search visits them.
-void ObjectsNamed(BaseObject* op, const String& name, std::vector<BaseObject*>& found) {
+// The nodes of one name, in the order the document's searches visit them.
+struct Named {
+  BaseList2D* first = nullptr;
+  std::vector<BaseList2D*> more;  // kept apart so that a name used once costs no allocation
+  size_t Count() const { return first ? more.size() + 1 : 0; }
+  BaseList2D* At(size_t i) const { return i == 0 ? first : more[i - 1]; }
+};
+using NameIndex = std::unordered_map<std::u32string, Named>;
+
+void AddNamed(NameIndex& index, BaseList2D* node) {
+  Named& named = index[node->GetName().Data()];
+  if (!named.first)
+    named.first = node;
+  else
+    named.more.push_back(node);
+}
+
+// Objects depth first: an object, its children, then the objects after it.
+void IndexObjects(BaseObject* op, NameIndex& index) {
   for (; op; op = op->GetNext()) {
-    if (op->GetName() == name) found.push_back(op);
-    ObjectsNamed(op->GetDown(), name, found);
+    AddNamed(index, op);
+    IndexObjects(op->GetDown(), index);
   }
 }
 
@@ -312,6 +329,17 @@ void ObjectsNamed(BaseObject* op, const String& name, std::vector<BaseObject*>& 
 std::string NoNth(const char* noun, const std::string& name, LONG n, size_t count) {
   return std::string("no ") + noun + " named " + Quoted(name) + " at index " + std::to_string(n) + " (" +
          Counted(count, "has", "have") + " that name)";
+}
+
+// The node at index `n` among the `noun`s named `name` in `index`; none of that name fails at
+// `place`, too few at `indexPlace`.
+BaseList2D* NthNamed(const NameIndex& index, const char* noun, const std::string& name, LONG n,
+                     const std::string& place, const std::string& indexPlace) {
+  const auto found = index.find(String(name).Data());
+  const size_t count = found == index.end() ? 0 : found->second.Count();
+  if (count == 0) Fail(place, std::string("no ") + noun + " named " + Quoted(name));
+  if (static_cast<size_t>(n) >= count) Fail(indexPlace, NoNth(noun, name, n, count));
+  return found->second.At(static_cast<size_t>(n));
 }
 
 // Why allocating a node of `type` gave null: unknown, or a plug-in whose Init refused.
@@ -357,11 +385,19 @@ class Loader {
   GeData LoadTypedValue(const Json& v, const std::string& place, BaseList2D* node, std::vector<LONG>& ids);
   GeData LoadShader(const Json& v, const std::string& ptr, BaseList2D* owner);
   void ResolveLinks();
+  // The document's objects by name, indexed the first time.
+  const NameIndex& Objects() {
+    if (!objectsIndexed_) IndexObjects(doc_->GetFirstObject(), objects_);
+    objectsIndexed_ = true;
+    return objects_;
+  }
 
   BaseDocument* doc_;
   std::string folder_;    // the document file's folder ("" for text without a file)
   std::string fileName_;  // the document file's name ("" for text without a file)
   std::vector<PendingLink> links_;
+  NameIndex objects_;
+  bool objectsIndexed_ = false;
 };
 
 void Loader::Load(const Json& root) {
@@ -423,12 +459,8 @@ void Loader::Load(const Json& root) {
   if (const Found cam = Find(root, "sceneCamera")) {
     const std::string& name = ToText(*cam, "/sceneCamera");
     const LONG n = camIndex ? ToIndex(*camIndex, "/sceneCameraIndex") : 0;
-    std::vector<BaseObject*> named;
-    ObjectsNamed(doc_->GetFirstObject(), String(name), named);
-    if (named.empty()) Fail("/sceneCamera", "no object named " + Quoted(name));
-    if (static_cast<size_t>(n) >= named.size())
-      Fail("/sceneCameraIndex", NoNth("object", name, n, named.size()));
-    BaseObject* op = named[n];
+    BaseObject* op =
+        static_cast<BaseObject*>(NthNamed(Objects(), "object", name, n, "/sceneCamera", "/sceneCameraIndex"));
     if (op->GetType() != Ocamera)
       Fail("/sceneCamera",
            "object " + Quoted(name) + " is not a camera (type " + std::to_string(Ocamera) + ")");
@@ -799,48 +831,16 @@ GeData Loader::LoadShader(const Json& v, const std::string& ptr, BaseList2D* own
   return link;
 }
 
-// The nodes of one name, in the order the document's searches visit them.
-struct Named {
-  BaseList2D* first = nullptr;
-  std::vector<BaseList2D*> more;  // kept apart so that a name used once costs no allocation
-  size_t Count() const { return first ? more.size() + 1 : 0; }
-  BaseList2D* At(size_t i) const { return i == 0 ? first : more[i - 1]; }
-};
-using NameIndex = std::unordered_map<std::u32string, Named>;
-
-void AddNamed(NameIndex& index, BaseList2D* node) {
-  Named& named = index[node->GetName().Data()];
-  if (!named.first)
-    named.first = node;
-  else
-    named.more.push_back(node);
-}
-
-// Objects depth first: an object, its children, then the objects after it.
-void IndexObjects(BaseObject* op, NameIndex& index) {
-  for (; op; op = op->GetNext()) {
-    AddNamed(index, op);
-    IndexObjects(op->GetDown(), index);
-  }
-}
-
 // Every name is looked up in an index built once, so many links load in time proportional to them.
 void Loader::ResolveLinks() {
   if (links_.empty()) return;
-  NameIndex objects, materials;
-  IndexObjects(doc_->GetFirstObject(), objects);
+  NameIndex materials;
   for (BaseMaterial* m = doc_->GetFirstMaterial(); m; m = m->GetNext()) AddNamed(materials, m);
   for (const PendingLink& link : links_) {
-    const NameIndex& index = link.material ? materials : objects;
-    const char* noun = link.material ? "material" : "object";
-    const auto found = index.find(String(link.name).Data());
-    const size_t count = found == index.end() ? 0 : found->second.Count();
-    const size_t n = link.index < 0 ? 0 : static_cast<size_t>(link.index);
-    if (count == 0)
-      Fail(Member(link.place, link.material ? "material" : "link"),
-           std::string("no ") + noun + " named " + Quoted(link.name));
-    if (n >= count) Fail(Member(link.place, "index"), NoNth(noun, link.name, link.index, count));
-    BaseList2D* target = found->second.At(n);
+    BaseList2D* target =
+        NthNamed(link.material ? materials : Objects(), link.material ? "material" : "object", link.name,
+                 std::max<LONG>(link.index, 0), Member(link.place, link.material ? "material" : "link"),
+                 Member(link.place, "index"));
     BaseContainer* bc = link.node->GetDataInstance();
     for (size_t i = 0; bc && i + 1 < link.ids.size(); ++i) bc = bc->GetContainerInstance(link.ids[i]);
     if (bc) bc->SetLink(link.ids.back(), target);

@@ -156,10 +156,12 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
       // The renderer takes one material file of an archive: which one, when it holds several.
       const std::vector<String> top = MaterialFiles(TopLevel(Filename(ImportText(unpacked.Path()))));
       if (fileName.Content() && top.size() > 1) {
+        const String took = fileName.GetFileString();
         String left;
-        for (size_t i = 1; i < top.size(); ++i) left += String(i > 1 ? ", " : "") + top[i];
+        for (const String& name : top)
+          if (name != took) left += String(left.Content() ? ", " : "") + name;
         GePrint(String("The archive ") + archive.GetString() + " holds " +
-                String::LongToString(LONG(top.size())) + " material files at its top level: took " + top[0] +
+                String::LongToString(LONG(top.size())) + " material files at its top level: took " + took +
                 ", left " + left);
       }
     }
