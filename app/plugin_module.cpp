@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "c4d_plugin.h"
+#include "files/folder.h"
 #include "host_control.h"
 
 namespace {
@@ -15,6 +16,11 @@ PluginModule::~PluginModule() { End(); }
 
 bool PluginModule::Start(const std::string& pluginDir, std::string* error) {
   path_ = pluginDir + "/corvaneR12.so";
+  // Another user's module, or one another user could have swapped in, is never loaded.
+  if (const files::Result refused = files::MayStart(path_); !refused.ok()) {
+    *error = "cannot load the plug-in module " + path_ + ": " + refused.Text();
+    return false;
+  }
   handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle_) {
     *error = "cannot load the plug-in module " + path_ + ": " + dlerror() +

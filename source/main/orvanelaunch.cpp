@@ -91,8 +91,12 @@ std::string PathTooLong(const std::vector<std::string>& argv) {
   return std::string();
 }
 
+void PrintStartFailure(const std::string& program, const std::string& why) {
+  GePrint(String("Could not start " + program + ": " + why));
+}
+
 void PrintStartFailure(const std::string& program, int error) {
-  GePrint(String("Could not start " + program + ": " + std::system_category().message(error)));
+  PrintStartFailure(program, std::system_category().message(error));
 }
 
 }  // namespace
@@ -218,6 +222,11 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 
+  // Another user's program, or one another user could have swapped in, is never started.
+  if (const files::Result refused = files::MayStart(argv[0]); !refused.ok()) {
+    PrintStartFailure(argv[0], refused.Text());
+    return 0;
+  }
   // posix_spawn starts the program without copying the host's memory (the host may be large),
   // and reports a program that cannot be run as its result. The program starts with the default
   // handling of every signal and none blocked, whatever the host's threads have set.

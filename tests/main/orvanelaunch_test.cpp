@@ -393,6 +393,26 @@ TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReported) {
   EXPECT_EQ(Console(), Strings{"Could not start " + plain + ": Permission denied"});
   // A program that never ran leaves nothing to reap.
   EXPECT_FALSE(HasZombieChild());
+
+  // In a shared folder, a program reached through another user's link or folder is theirs to swap.
+  if (::geteuid() != 0) GTEST_SKIP() << "only root plants another user's link and folder";
+  const std::string shared = work / "shared", theirs = shared + "/theirs", program = theirs + "/Orvane";
+  fs::create_directories(theirs);
+  ::chmod(shared.c_str(), 01777);
+  std::ofstream(program) << "#!/bin/sh\n";
+  ::chmod(program.c_str(), 0755);
+  fs::create_symlink(theirs, shared + "/link");
+  ASSERT_EQ(::lchown((shared + "/link").c_str(), 65534, 65534), 0);
+  host::ClearConsole();
+  EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings{shared + "/link/Orvane", "scene"}), 0);
+  EXPECT_EQ(Console(), Strings{"Could not start " + shared + "/link/Orvane: the link " + shared +
+                               "/link belongs to another user (nobody)"});
+  ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+  host::ClearConsole();
+  EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings{program, "scene"}), 0);
+  EXPECT_EQ(Console(), Strings{"Could not start " + program + ": the folder " + theirs +
+                               " belongs to another user (nobody)"});
+  EXPECT_FALSE(HasZombieChild());
 }
 
 TEST_F(LaunchTest, WithoutARendererNothingIsLaunched) {

@@ -1,5 +1,7 @@
 // Start-up of the plug-in: the registrations in order, the banner, the entry table and the menus.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 
@@ -320,6 +322,22 @@ TEST(RunnerTest, MissingModuleIsAClearFailure) {
                           &out);
   EXPECT_NE(status, 0);
   EXPECT_NE(out.find("corvane-host: cannot load the plug-in module " + empty.path() + "/corvaneR12.so"),
+            std::string::npos)
+      << out;
+
+  // Reached through another user's link in a shared folder, the module is not loaded.
+  if (::geteuid() != 0) GTEST_SKIP() << "only root plants another user's link";
+  const std::string shared = empty.path() + "/shared", link = shared + "/plugins";
+  ASSERT_EQ(::mkdir(shared.c_str(), 01777), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  ASSERT_EQ(::symlink(CORVANE_PLUGIN_DIR, link.c_str()), 0);
+  ASSERT_EQ(::lchown(link.c_str(), 65534, 65534), 0);
+  status = RunCommand(
+      std::string(CORVANE_HOST_EXE) + " plugins --plugin-dir " + link + " --write-path " + empty.path(),
+      &out);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(out.find("corvane-host: cannot load the plug-in module " + link + "/corvaneR12.so: the link " +
+                     link + " belongs to another user (nobody)"),
             std::string::npos)
       << out;
 }
