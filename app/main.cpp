@@ -378,10 +378,11 @@ std::string LastConsoleLine() {
   return "";
 }
 
-// `dir` as a full path (its ".." kept for the walk), or "" for "".
+// `dir` as a full path, or "" for "": its ".." resolved by the walk, as the folder is kept in the
+// settings file and must name it after the working folder or a link on the way changed.
 std::string AbsoluteDir(const std::string& dir) {
   std::string full;
-  return FromHere(dir, &full) ? full : dir;
+  return FromHere(dir, &full) ? files::Resolve(full) : dir;
 }
 
 // Whether the plug-in started the renderer or its console since the console was last cleared: it

@@ -368,6 +368,19 @@ Result Folder::OpenFile(const std::string& name, int* fd, Owner owner) const {
   return r;
 }
 
+std::string Resolve(const std::string& path) {
+  bool up = false;
+  for (size_t start = 0, end = 0; start <= path.size() && !up; start = end + 1) {
+    end = std::min(path.find('/', start), path.size());
+    up = path.compare(start, end - start, "..") == 0;
+  }
+  Folder folder;
+  Place place;
+  if (!up) return path;
+  if (Folder::Open(path, &folder).ok()) return folder.Path();
+  return Locate(path, &place).ok() ? place.Path() : path;
+}
+
 Result MayStart(const std::string& path) {
   Place place;
   int fd = -1;

@@ -169,6 +169,11 @@ struct Place {
   std::string Path() const { return folder.PathOf(name); }
 };
 
+/// `path` as its walk reaches it where it holds a ".." (after a link or the working directory,
+/// which may change, it names what the kernel finds now), so that it keeps naming that file; else,
+/// or where it cannot be walked, `path` itself.
+std::string Resolve(const std::string& path);
+
 /// Why the program or module at `path` may not be started under the rule for shared folders: a
 /// folder or link of another user on the way, or the file of another user, in a shared folder.
 /// Success otherwise: every other reason (a missing file, one that may not be run) is the start's.

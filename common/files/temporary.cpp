@@ -150,8 +150,9 @@ Result Folder::CreateTemporary(const std::string& name, TemporaryFile* file, boo
     if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0)
       (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
     // A file system that shows another owner for all (vfat or CIFS mounted for all) lets no mode be
-    // set: the new file keeps the one it shows.
-    if (::fchmod(fd, st.st_mode & 0777) != 0 && errno != EPERM)
+    // set, and one that keeps no modes may not know the call (FUSE): the new file keeps the one it
+    // shows.
+    if (::fchmod(fd, st.st_mode & 0777) != 0 && errno != EPERM && errno != ENOSYS && errno != EOPNOTSUPP)
       return Result::System(errno, created.FinalPath());
   }
   *file = std::move(created);

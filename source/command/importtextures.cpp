@@ -4,6 +4,7 @@
 #include <string>
 
 #include "command/importovm.h"
+#include "files/folder.h"
 #include "command/importtext.h"
 #include "main/helpers.h"
 #include "material/materialparams.h"
@@ -63,6 +64,9 @@ void ImportOVM::LoadTexture(BaseMaterial* mat, BaseContainer* container, int lin
     GePrint(String("Failed to load texture from: ") + ImportText(Shown(candidate)));
     return;
   }
+  // Kept as the walk found it: a ".." joined onto the material file's folder would name another
+  // file once a link or the working folder on the way changes.
+  candidate = files::Resolve(candidate);
   GePrint(String("Loaded texture: ") + ImportText(Shown(candidate)));
   BaseShader* shader = BaseShader::Alloc(Xbitmap);
   if (!shader) return;

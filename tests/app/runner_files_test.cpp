@@ -149,6 +149,10 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        "run 1023920 --answer dir:L/../renderer", nullptr, 0, "", cfg,
        "<global_settings>\n    <PATH>" + work / "p/L/../renderer" + "</PATH>\n</global_settings>\n", false,
        work / "p"},
+      {"a --renderer-dir through a link and .. is kept as the folder the walk found, wherever the runner stood",
+       [&] { fs::create_directory_symlink("../x", work / "p/M"); },  // p/M/.. is work itself
+       "render --renderer-dir M/../renderer " + work / "q.json", nullptr, 0, "", cfg,
+       "<global_settings>\n    <PATH>" + work / "renderer" + "</PATH>\n</global_settings>\n", false, work / "p"},
       {"a relative save goes to the working directory itself, though it was renamed away and replaced",
        [&] { fs::create_directories(work / "here"); }, "import " + work / "many.povm" + " --save out.json",
        [&](pid_t) {

@@ -41,13 +41,14 @@ namespace fs = std::filesystem;
 // Stand-ins for the C library's calls, for the module under test. While set: `renameat2` refuses
 // its flags as a FUSE or NFS mount does; `renameat` fails (EIO); a folder `mkdirat` makes shows
 // another owner (nobody), as NFS with root squashed does (root only: it takes a chown); `fchmod`
-// is refused (EPERM), as on a mount that shows another owner for everything (vfat with uid=0).
-static std::atomic<bool> g_refuseRenameFlags{false}, g_failRename{false}, g_madeFoldersForeign{false},
-    g_refuseChmod{false};
+// fails with `g_refuseChmod` when not 0: EPERM as on a mount that shows another owner for
+// everything (vfat with uid=0), ENOSYS as on a FUSE file system that keeps no modes.
+static std::atomic<bool> g_refuseRenameFlags{false}, g_failRename{false}, g_madeFoldersForeign{false};
+static std::atomic<int> g_refuseChmod{0};
 
 extern "C" int fchmod(int fd, mode_t mode) {
-  if (g_refuseChmod) {
-    errno = EPERM;
+  if (g_refuseChmod != 0) {
+    errno = g_refuseChmod;
     return -1;
   }
   return static_cast<int>(::syscall(SYS_fchmod, fd, mode));
@@ -274,10 +275,12 @@ TEST(FilesTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
     EXPECT_EQ(st.st_uid, row.owner) << row.file;
   }
   // Where the file system lets this user set no mode, a file is replaced all the same.
-  g_refuseChmod = true;
-  EXPECT_EQ(Said(Write(dir / "folder/sub/real", "again")), "ok");
-  g_refuseChmod = false;
-  EXPECT_EQ(ReadBack(dir / "folder/sub/real"), "again");
+  for (const int refused : {EPERM, ENOSYS}) {
+    g_refuseChmod = refused;
+    EXPECT_EQ(Said(Write(dir / "folder/sub/real", "again")), "ok") << refused;
+    g_refuseChmod = 0;
+    EXPECT_EQ(ReadBack(dir / "folder/sub/real"), "again");
+  }
 }
 
 // Every operation walks its path once through open folders: links of every kind lead to the folder
