@@ -232,8 +232,8 @@ class Walker {
     Folder next = at.Enter(name);
     if (!next.IsOpen() && errno == ENOENT && own &&
         (make_ == Folder::Make::kMissing || (last && make_ == Folder::Make::kLast))) {
-      if (::mkdirat(at.Descriptor(), name.c_str(), 0777) != 0 && errno != EEXIST)
-        return Result::System(errno, at.PathOf(name));
+      if (const int error = MakeDirectory(at.Descriptor(), name); error != 0 && error != EEXIST)
+        return Result::System(error, at.PathOf(name));
       next = at.Enter(name);
       if (next.IsOpen()) next.SkipSweep();  // new: nothing there to sweep
     }
@@ -366,6 +366,17 @@ Result Folder::OpenFile(const std::string& name, int* fd, Owner owner) const {
   else
     ::close(opened);
   return r;
+}
+
+int MakeDirectory(int at, const std::string& name) {
+  if (::mkdirat(at, name.c_str(), 0777) != 0) return errno;
+  // Under a umask such as 0277 the folder would refuse this user what the run puts into it.
+  const int fd = ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st;
+  if (fd >= 0 && ::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 0700) != 0700)
+    (void)::fchmod(fd, (st.st_mode & 07777) | 0700);
+  if (fd >= 0) ::close(fd);
+  return 0;
 }
 
 std::string Resolve(const std::string& path) {

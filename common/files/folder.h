@@ -131,6 +131,10 @@ inline bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+/// Makes the folder `name` in the folder open as `at`, 0777 less the umask but always this user's
+/// to read, write and search, as `mkdir -p` makes the folders it goes on into: 0 or the `errno` value.
+int MakeDirectory(int at, const std::string& name);
+
 /// Reads the rest of the file open as `fd` into `*bytes`; more than `limit` bytes is EFBIG.
 Result ReadAll(int fd, std::string* bytes, size_t limit, const std::string& path);
 

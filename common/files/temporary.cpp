@@ -211,8 +211,8 @@ Result Folder::MakeFolder(const std::string& name, NewFolder* made) const {
   const Result r = registry::Add(
       *this, name, registry::Kind::kFolder,
       [&] {
-        return ::mkdirat(Descriptor(), name.c_str(), 0777) == 0 ? Result()
-                                                                : Result::System(errno, PathOf(name));
+        const int error = MakeDirectory(Descriptor(), name);
+        return error == 0 ? Result() : Result::System(error, PathOf(name));
       },
       &id);
   if (!r.ok()) return r;

@@ -477,8 +477,7 @@ class Extraction {
   // Makes the folder `name` in `in`, a folder of this extraction, and opens it as `*made`.
   static LONG MakeIn(const files::Folder& in, const std::string& name, files::Folder* made,
                      files::Result* system) {
-    if (const files::Result r =
-            Added(in, name, [&] { return ::mkdirat(in.Descriptor(), name.c_str(), 0777) == 0 ? 0 : errno; });
+    if (const files::Result r = Added(in, name, [&] { return files::MakeDirectory(in.Descriptor(), name); });
         !r.ok())
       return WriteReason(r, system);
     if (const files::Result r = in.Walk(name, made, kNothing, false); !r.ok()) return WriteReason(r, system);

@@ -467,6 +467,19 @@ TEST(FilesTest, FoldersThisUserMakesAreUsedOutsideSharedFoldersWhateverOwnerTheF
       }
       EXPECT_EQ(got, said) << base;
     }
+  // Under umask 0277 the folders made stay this user's to fill, as `mkdir -p` makes them.
+  const mode_t umask = ::umask(0277);
+  files::Folder masked;
+  files::NewFolder inside;
+  const std::string walked =
+      Said(files::Folder::Open(dir / "masked/a", &masked, files::Folder::Make::kMissing));
+  const std::string made = Said(masked.MakeFolder("m", &inside));
+  ::umask(umask);
+  EXPECT_EQ(walked + "," + made, "ok,ok");
+  for (const char* name : {"masked", "masked/a", "masked/a/m"}) {
+    struct stat st;
+    EXPECT_TRUE(::stat((dir / name).c_str(), &st) == 0 && (st.st_mode & 07777) == 0700) << name;
+  }
   if (!kRoot) GTEST_SKIP() << "rows of a file system that shows another owner need root to chown";
 }
 
