@@ -3,10 +3,15 @@
 #include "interrupt.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -21,12 +26,46 @@
 
 namespace {
 
-// Set as soon as a signal is taken: from then on the process ends by that signal.
+// Set as soon as a signal is taken: from then on no print begins, and the process ends by that
+// signal.
 std::atomic<bool> g_ending{false};
+// Set once standard output and error are set aside: what is written from then on goes nowhere.
+std::atomic<bool> g_silenced{false};
 
-// Held while the runner prints a line of its own (`PrintUnlessInterrupted`) and while a signal is
-// taken, so that no such line is written once the interruption has begun.
-std::mutex g_printing;
+// The writes under way to standard output and error through `std::cout` and `std::cerr` that began
+// before they were set aside, each counted until it is done (a write that blocks on a full pipe
+// stays counted). No lock is held across a write: the signal's step waits for these only as long
+// as it may (`kLastLineWait`), never on a write itself.
+enum Stream { kOut, kErr };
+std::atomic<int> g_writing[2];
+// Woken when a count drops to 0 once the streams are set aside.
+std::mutex g_written;
+std::condition_variable g_writtenChanged;
+
+// How long after the signal the run's last line waits for a write under way to the same file.
+constexpr std::chrono::milliseconds kLastLineWait(300);
+
+// Counts a write to `stream` while it exists, unless it begins once the streams are set aside.
+class Writing {
+ public:
+  explicit Writing(Stream stream) : count_(g_writing[stream]) {
+    // Counted before it looks: the signal's step either finds it counted or it is seen here.
+    ++count_;
+    if (g_silenced.load()) --count_, counted_ = false;
+  }
+  ~Writing() {
+    if (counted_ && --count_ == 0 && g_silenced.load()) {
+      std::lock_guard<std::mutex> lock(g_written);
+      g_writtenChanged.notify_all();
+    }
+  }
+  Writing(const Writing&) = delete;
+  Writing& operator=(const Writing&) = delete;
+
+ private:
+  std::atomic<int>& count_;
+  bool counted_ = true;
+};
 
 // The change an interruption undoes (that of an `UndoneOnInterrupt`), or none; it is undone while
 // this is held.
@@ -43,13 +82,15 @@ const char* SignalName(int sig) {
   }
 }
 
-// Passes what a stream writes on to the stream's own buffer. SIGPIPE is blocked in every thread,
-// so a write to a pipe whose reader is gone fails with EPIPE instead of ending the process (the
-// signal the write raises waits on the writing thread, unseen by the signal thread): that failure
-// is handed to the signal thread as a SIGPIPE of the process, an interruption like any other.
-class ClosedPipeWatch : public std::streambuf {
+// Passes what a stream writes on to the stream's own buffer, counting each write (`Writing`). Where
+// SIGPIPE is waited for (`closedPipe`) it is blocked in every thread, so a write to a pipe whose
+// reader is gone fails with EPIPE instead of ending the process (the signal the write raises waits
+// on the writing thread, unseen by the signal thread): that failure is handed to the signal thread
+// as a SIGPIPE of the process, an interruption like any other.
+class StreamWatch : public std::streambuf {
  public:
-  explicit ClosedPipeWatch(std::streambuf* inner) : inner_(inner) {}
+  StreamWatch(std::streambuf* inner, Stream stream, bool closedPipe)
+      : inner_(inner), stream_(stream), closedPipe_(closedPipe) {}
 
  protected:
   int_type overflow(int_type c) override {
@@ -71,64 +112,113 @@ class ClosedPipeWatch : public std::streambuf {
   }
 
  private:
-  // Runs `write`; when it fails with EPIPE, the process is sent SIGPIPE. `errno` is kept.
+  // Runs `write`, counted; when it fails with EPIPE, the process is sent SIGPIPE. `errno` is kept.
   template <typename Write>
-  static bool Watch(const Write& write) {
+  bool Watch(const Write& write) {
+    const Writing writing(stream_);
     const int saved = errno;
     errno = 0;
     const bool written = write();
-    if (!written && errno == EPIPE) ::kill(::getpid(), SIGPIPE);
+    if (!written && errno == EPIPE && closedPipe_) ::kill(::getpid(), SIGPIPE);
     errno = saved;
     return written;
   }
 
   std::streambuf* inner_;
+  Stream stream_;
+  bool closedPipe_;
 };
 
 // Runs when `main` returns or `exit` is called: once a signal is being handled, the run ends by
-// that signal, not with the status of a step that failed because its files were removed.
+// that signal, not with the status of a step that failed because its files were removed. Nothing is
+// flushed here: standard output may be a full pipe.
 void WaitForTheSignalsEnd() {
   if (!g_ending.load()) return;
-  std::fflush(stdout);
   for (;;) ::pause();  // the signal thread ends the process
 }
 
-// Standard error, set aside for the run's last line once a signal is taken.
+// Standard error as it was when the signal was taken, set aside for the run's last line, and
+// whether standard output was the same file then (a pipe both go to, a terminal).
 int g_err = -1;
+bool g_outIsErr = false;
+std::chrono::steady_clock::time_point g_taken;
 
-// The runner's step before the removal of the run's files, on the thread that took the signal:
-// first, once a line being printed is done, standard output and error are set aside (standard
-// error kept for the last line), so that what any thread prints from here on (a write that fails
-// because of the interruption) goes nowhere; then what the run would undo had it failed, while the
-// module still writes files (the main thread, undoing it itself, is waited for).
-void BeforeRemoval(int) {
-  {
-    std::lock_guard<std::mutex> lock(g_printing);
-    g_ending = true;
-    std::fflush(stdout);
-    g_err = ::dup(STDERR_FILENO);
-    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (null >= 0) {
-      ::dup2(null, STDOUT_FILENO);
-      if (g_err >= 0) ::dup2(null, STDERR_FILENO);
-      ::close(null);
-    }
-  }
-  std::lock_guard<std::mutex> lock(g_undoing);
-  if (g_undo) {
-    const std::function<void()> undo = std::move(*g_undo);
-    g_undo = nullptr;
-    undo();
-  }
+// True when `a` and `b` are descriptors of one file.
+bool SameFile(int a, int b) {
+  struct stat sa, sb;
+  return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino &&
+         sa.st_rdev == sb.st_rdev;
 }
 
-// The run's last line. Where standard error is a closed pipe, the write fails: the SIGPIPE it
-// raises stays blocked in this thread (and ends the process only when it is the signal being
-// answered).
+// The runner's step before the removal of the run's files, on the thread that took the signal. It
+// waits for no write: first no print begins any more; then what the run would undo had it failed
+// is undone, while the module still writes files (the main thread, undoing it itself, is waited
+// for: it writes nothing while it holds the change); then standard output and error are set aside
+// (standard error kept for the last line), so that what any thread writes from here on goes
+// nowhere, a write blocked on a full pipe keeping where it was.
+void BeforeRemoval(int) {
+  g_taken = std::chrono::steady_clock::now();
+  g_ending = true;
+  {
+    std::lock_guard<std::mutex> lock(g_undoing);
+    if (g_undo) {
+      const std::function<void()> undo = std::move(*g_undo);
+      g_undo = nullptr;
+      undo();
+    }
+  }
+  g_outIsErr = SameFile(STDOUT_FILENO, STDERR_FILENO);
+  g_err = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null >= 0) {
+    ::dup2(null, STDOUT_FILENO);
+    if (g_err >= 0) ::dup2(null, STDERR_FILENO);
+    ::close(null);
+  }
+  g_silenced = true;
+}
+
+// Writes `line` to `fd` only where that need not wait: a pipe or a terminal through a description
+// of its own opened not to block (the one the run shares with others keeps its flags), a socket
+// not waiting, a regular file as it is. Dropped where it would block, or where the file's reader
+// is gone (the SIGPIPE such a write raises stays blocked in this thread).
+void WriteWithoutWaiting(int fd, const std::string& line) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return;
+  if (S_ISREG(st.st_mode)) {
+    files::WriteAll(fd, line.data(), line.size());
+    return;
+  }
+  if (S_ISSOCK(st.st_mode)) {
+    (void)::send(fd, line.data(), line.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    return;
+  }
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  const int own = ::open(self.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (own >= 0) {
+    (void)::write(own, line.data(), line.size());  // a line fits a pipe whole or not at all
+    ::close(own);
+    return;
+  }
+  if (errno == ENXIO) return;  // a pipe nobody reads any more
+  // No description of its own (no /proc): written only when it takes the line at once.
+  pollfd ready = {fd, POLLOUT, 0};
+  if (::poll(&ready, 1, 0) == 1 && ready.revents == POLLOUT) (void)::write(fd, line.data(), line.size());
+}
+
+// The run's last line, written when it can be without waiting, and only when no write begun
+// before the signal to the same file is still under way (it would end after the line): such
+// writes are waited for a moment, never longer.
 void AfterRemoval(int sig) {
+  const auto busy = [] { return g_writing[kErr] > 0 || (g_outIsErr && g_writing[kOut] > 0); };
+  {
+    std::unique_lock<std::mutex> lock(g_written);
+    g_writtenChanged.wait_until(lock, g_taken + kLastLineWait, [&] { return !busy(); });
+  }
+  if (busy()) return;
   const std::string line = std::string("corvane-host: interrupted by ") + SignalName(sig) +
                            "; the run's temporary files were removed\n";
-  files::WriteAll(g_err >= 0 ? g_err : STDERR_FILENO, line.data(), line.size());
+  WriteWithoutWaiting(g_err >= 0 ? g_err : STDERR_FILENO, line);
 }
 
 }  // namespace
@@ -137,17 +227,15 @@ void WatchInterrupts() {
   const sigset_t signals = process::WatchInterrupts(BeforeRemoval, AfterRemoval);
   if (::sigisemptyset(&signals)) return;
   std::atexit(WaitForTheSignalsEnd);
-  if (::sigismember(&signals, SIGPIPE) == 1) {
-    // Never freed: the streams write through them up to the process's very end.
-    static ClosedPipeWatch* const out = new ClosedPipeWatch(std::cout.rdbuf());
-    static ClosedPipeWatch* const err = new ClosedPipeWatch(std::cerr.rdbuf());
-    std::cout.rdbuf(out);
-    std::cerr.rdbuf(err);
-  }
+  const bool closedPipe = ::sigismember(&signals, SIGPIPE) == 1;
+  // Never freed: the streams write through them up to the process's very end.
+  static StreamWatch* const out = new StreamWatch(std::cout.rdbuf(), kOut, closedPipe);
+  static StreamWatch* const err = new StreamWatch(std::cerr.rdbuf(), kErr, closedPipe);
+  std::cout.rdbuf(out);
+  std::cerr.rdbuf(err);
 }
 
 void PrintUnlessInterrupted(const std::function<void()>& print) {
-  std::lock_guard<std::mutex> lock(g_printing);
   if (!g_ending.load()) print();
 }
 

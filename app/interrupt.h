@@ -6,21 +6,24 @@
 #include <functional>
 
 /// Blocks SIGINT, SIGTERM, SIGHUP and SIGPIPE in the calling thread, and so in every thread it
-/// starts afterwards, and starts a thread that waits for them: on one it undoes the change an
-/// `UndoneOnInterrupt` holds, stops every new temporary file, removes those of this process and its
-/// new folders (`files::Interrupt`), says on standard error that the run was interrupted
-/// (the run's last line on either stream, left out where standard error is a closed pipe) and ends
-/// the process by that signal with its default action. A write to standard output or error
-/// (`std::cout`, `std::cerr`) that fails because the pipe's reader is gone is an interruption by
-/// SIGPIPE too. A signal that was ignored when the program started stays ignored. Call from `main`
-/// before any other thread starts. The waiting thread never keeps the process from ending; once a
-/// signal is taken, an `exit` (of a step that failed because the interruption removed its files)
-/// waits for it, so that the run still ends by the signal with its line last.
+/// starts afterwards, and starts a thread that waits for them: on one it closes the gate of starts
+/// (nothing is started from then on), sets standard output and error aside (what any thread writes
+/// afterwards goes nowhere), undoes the change an `UndoneOnInterrupt` holds, stops every new
+/// temporary file, removes those of this process and its new folders (`files::Interrupt`), says on
+/// standard error that the run was interrupted and ends the process by that signal with its default
+/// action, within a second whatever the output does. That last line is written only where it need
+/// not wait (not into a full pipe nor a stopped terminal) and when no write begun before the signal
+/// to the same file is still under way, so that nothing comes after it; else it is left out, as
+/// where standard error is a closed pipe. No lock the signal's step needs is held across a write.
+/// A write to standard output or error (`std::cout`, `std::cerr`) that fails because the pipe's
+/// reader is gone is an interruption by SIGPIPE too. A signal that was ignored when the program
+/// started stays ignored. Call from `main` before any other thread starts. The waiting thread never
+/// keeps the process from ending; once a signal is taken, an `exit` (of a step that failed because
+/// the interruption removed its files) waits for it, so that the run still ends by the signal.
 void WatchInterrupts();
 
-/// Runs `print` (a write of whole lines to standard output or error) unless a signal has been
-/// taken. A signal is taken between two such writes, never during one, and from then on standard
-/// output and error go nowhere: nothing printed comes after the run's last line.
+/// Runs `print` (a write of whole lines to standard output or error, through `std::cout` or
+/// `std::cerr`) unless a signal has been taken; from then on standard output and error go nowhere.
 void PrintUnlessInterrupted(const std::function<void()>& print);
 
 /// A change of the run (such as the renderer folder in the settings file) that an interruption

@@ -25,6 +25,7 @@
 #include "interrupt.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
 #include "plugin_module.h"
+#include "process/gate.h"
 #include "run_command.h"
 
 namespace fs = std::filesystem;
@@ -324,8 +325,9 @@ std::optional<std::string> ReadSameFile(const files::Folder& folder, const std::
 
 // Puts the settings file back as it was before `UseRendererDir`, but only while it is still the
 // file this run wrote: another run may have written its own since. Works in the folder where that
-// file was written, never by the settings file's path again.
-void RestoreSettings(const std::string& settingsFile, const SettingsChange& change) {
+// file was written, never by the settings file's path again. The line that says it could not is
+// left in `*problem`, for the caller to print once no lock the signal's step needs is held.
+void RestoreSettings(const std::string& settingsFile, const SettingsChange& change, std::string* problem) {
   if (!change.folder.IsOpen()) return;
   const std::optional<std::string> now = ReadSameFile(change.folder, change.name, change.file);
   if (!now || *now != change.written) return;
@@ -342,8 +344,7 @@ void RestoreSettings(const std::string& settingsFile, const SettingsChange& chan
       restored = files::Result::System(errno);
   }
   if (!restored.ok())
-    std::cerr << "corvane-host: could not put the settings file " << settingsFile
-              << " back as it was: " << restored.Text() << "\n";
+    *problem = "could not put the settings file " + settingsFile + " back as it was: " + restored.Text();
 }
 
 // Why the file `path` (the runner's `what`) cannot be read, or "" when it can. Only a regular
@@ -385,19 +386,14 @@ std::string AbsoluteDir(const std::string& dir) {
   return FromHere(dir, &full) ? files::Resolve(full) : dir;
 }
 
-// Whether the plug-in started the renderer or its console since the console was last cleared: it
-// prints "Orvane executed..." for each process it starts.
-bool RendererStarted() {
-  for (const std::string& line : host::ConsoleLines())
-    if (line == "Orvane executed...") return true;
-  return false;
-}
-
 // What undoes `UseRendererDir` (its `change` to the settings file `settingsFile`) after a run, or
-// when it is interrupted: the file is put back unless the renderer or its console has started.
-std::function<void()> PutBackUnlessStarted(const std::string& settingsFile, const SettingsChange& change) {
-  return [&settingsFile, &change] {
-    if (!RendererStarted()) RestoreSettings(settingsFile, change);
+// when it is interrupted: the file is put back unless the renderer or its console has started
+// since (from the folder the file names: the gate of starts counts them, and an interruption closes
+// it before it undoes this). Why it could not be put back goes to `*problem`.
+std::function<void()> PutBackUnlessStarted(const std::string& settingsFile, const SettingsChange& change,
+                                           std::string* problem) {
+  return [&settingsFile, &change, problem, starts = process::StartsMade()] {
+    if (process::StartsMade() == starts) RestoreSettings(settingsFile, change, problem);
   };
 }
 
@@ -412,15 +408,17 @@ int RunWithRendererDir(const Options& o, const RunRequest& run) {
   if (!problem.empty()) return Fail(problem);
   SettingsChange settingsChange;
   UndoneOnInterrupt settingsUse;
+  std::string notPutBack;
   if (!settingsUse.Make(
           [&] {
             return UseRendererDir(writePath, settingsFile, AbsoluteDir(o.rendererDir), &settingsChange,
                                   &problem);
           },
-          PutBackUnlessStarted(settingsFile, settingsChange)))
+          PutBackUnlessStarted(settingsFile, settingsChange, &notPutBack)))
     return Fail(problem);
   const int status = RunCommand(run);
   settingsUse.Undo();
+  if (!notPutBack.empty()) Fail(notPutBack);
   return status;
 }
 
@@ -447,10 +445,11 @@ int Render(const Options& o) {
   }
   SettingsChange settingsChange;
   UndoneOnInterrupt settingsUse;  // an interrupted render puts the settings file back too
+  std::string notPutBack;
   if (!rendererDir.empty() &&
       !settingsUse.Make(
           [&] { return UseRendererDir(writePath, settingsFile, rendererDir, &settingsChange, &error); },
-          PutBackUnlessStarted(settingsFile, settingsChange))) {
+          PutBackUnlessStarted(settingsFile, settingsChange, &notPutBack))) {
     BaseDocument::Free(doc);
     return Fail(error);
   }
@@ -466,7 +465,14 @@ int Render(const Options& o) {
   if (ran) return 0;
   // A folder given for this run is kept only once the renderer has started from it.
   settingsUse.Undo();
-  const std::string why = LastConsoleLine();
+  if (!notPutBack.empty()) Fail(notPutBack);
+  std::string why = LastConsoleLine();
+  // A renderer that could not start from the folder the settings file names (one moved since, say):
+  // where that folder came from, and how to name another.
+  const std::string kept = SettingsRendererDir(settings);
+  if (rendererDir.empty() && !kept.empty() && why.rfind("Could not start " + kept, 0) == 0)
+    why += " (the folder " + kept + " is the one the settings file " + settingsFile +
+           " names; give the renderer's folder with --renderer-dir DIR)";
   return Fail(why.empty() ? "the render command could not run (is the renderer's folder right?)"
                           : "the render failed: " + why);
 }

@@ -1,11 +1,14 @@
 #include "plugin_module.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <string>
 
 #include "c4d_plugin.h"
-#include "files/folder.h"
+#include "files/start.h"
 #include "host_control.h"
 
 namespace {
@@ -16,15 +19,24 @@ PluginModule::~PluginModule() { End(); }
 
 bool PluginModule::Start(const std::string& pluginDir, std::string* error) {
   path_ = pluginDir + "/corvaneR12.so";
-  // Another user's module, or one another user could have swapped in, is never loaded.
-  if (const files::Result refused = files::MayStart(path_); !refused.ok()) {
-    *error = "cannot load the plug-in module " + path_ + ": " + refused.Text();
+  // The module is loaded from the file the walk opened, never by its path again: another user's
+  // module, or one another user could have swapped in, is never loaded.
+  int module = -1;
+  if (const files::Result refused = files::OpenToStart(path_, &module); !refused.ok()) {
+    *error =
+        "cannot load the plug-in module " + path_ + ": " + refused.Text() +
+        (refused.error() == ENOENT ? " (build it first, or point --plugin-dir at the folder that holds it)"
+                                   : "");
     return false;
   }
-  handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+  const std::string opened = files::DescriptorPath(module);
+  handle_ = dlopen(opened.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ::close(module);
   if (!handle_) {
-    *error = "cannot load the plug-in module " + path_ + ": " + dlerror() +
-             " (build it first, or point --plugin-dir at the folder that holds it)";
+    // The loader names the descriptor's path; the module's own path is said already.
+    std::string why = dlerror();
+    if (why.compare(0, opened.size() + 2, opened + ": ") == 0) why.erase(0, opened.size() + 2);
+    *error = "cannot load the plug-in module " + path_ + ": " + why;
     return false;
   }
   entry_ = reinterpret_cast<Entry>(dlsym(handle_, "c4d_main"));

@@ -392,18 +392,6 @@ std::string Resolve(const std::string& path) {
   return Locate(path, &place).ok() ? place.Path() : path;
 }
 
-Result MayStart(const std::string& path) {
-  Place place;
-  int fd = -1;
-  Result r = Locate(path, &place);
-  if (r.ok()) r = place.folder.OpenFile(place.name, &fd, Folder::Owner::kTrusted);
-  if (fd >= 0) ::close(fd);
-  const Reason why = r.reason();
-  return why == Reason::kForeignFolder || why == Reason::kForeignLink || why == Reason::kForeignFile
-             ? r
-             : Result();
-}
-
 Result ReadAll(int fd, std::string* bytes, size_t limit, const std::string& path) {
   struct stat st;
   if (::fstat(fd, &st) == 0 && st.st_size > 0 && static_cast<unsigned long long>(st.st_size) > limit)

@@ -178,11 +178,6 @@ struct Place {
 /// or where it cannot be walked, `path` itself.
 std::string Resolve(const std::string& path);
 
-/// Why the program or module at `path` may not be started under the rule for shared folders: a
-/// folder or link of another user on the way, or the file of another user, in a shared folder.
-/// Success otherwise: every other reason (a missing file, one that may not be run) is the start's.
-Result MayStart(const std::string& path);
-
 /// Walks the folder part of `path` as `Folder::Open` does and splits off its last name (EISDIR
 /// for a path that ends in "/", "." or "..").
 Result Locate(const std::string& path, Place* place, Folder::Make make = Folder::Make::kNothing);

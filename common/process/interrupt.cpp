@@ -9,16 +9,19 @@
 #include <utility>
 
 #include "files/registry.h"
+#include "process/gate.h"
 
 namespace process {
 namespace {
 
-// Waits for one of `signals` (blocked in every thread), removes the temporary files and new
-// folders between `before` and `after`, and ends the process by that signal.
+// Waits for one of `signals` (blocked in every thread), closes the gate of starts, removes the
+// temporary files and new folders between `before` and `after`, and ends the process by that signal.
 void WaitAndEnd(sigset_t signals, const std::function<void(int)>& before,
                 const std::function<void(int)>& after) {
   int sig = 0;
   while (::sigwait(&signals, &sig) != 0) {}
+  // First: from here on nothing is started, and what `before` undoes sees every start made.
+  CloseGate();
   if (before) before(sig);
   files::Interrupt();
   if (after) after(sig);

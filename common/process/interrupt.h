@@ -12,8 +12,9 @@
 namespace process {
 
 /// Blocks SIGINT, SIGTERM, SIGHUP and SIGPIPE in the calling thread, and so in every thread it
-/// starts afterwards, and starts a thread that waits for them: on one it runs `before` (when
-/// given), stops every new temporary file and removes those of this process and its new folders
+/// starts afterwards, and starts a thread that waits for them: on one it closes the gate of starts
+/// (`CloseGate`: a start under way ends first, none follows), runs `before` (when given), stops
+/// every new temporary file and removes those of this process and its new folders
 /// (`files::Interrupt`), runs `after` (when given) and ends the process by that signal with its
 /// default action. A signal ignored when the program started stays ignored. Call from `main` before
 /// any other thread starts; the waiting thread never keeps the process from ending. Answers the

@@ -17,8 +17,10 @@
 #include "main/childreaper.h"
 #include "main/helpers.h"
 #include "archive/unpackfailure.h"
+#include "files/start.h"
 #include "files/sweep.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
+#include "process/gate.h"
 
 namespace Helpers {
 namespace {
@@ -222,8 +224,11 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 
-  // Another user's program, or one another user could have swapped in, is never started.
-  if (const files::Result refused = files::MayStart(argv[0]); !refused.ok()) {
+  // The program is started from the file the walk opened, never by its path again: another user's
+  // program, or one another user could have swapped in, is never started, and a walk that fails for
+  // any reason starts nothing.
+  int program = -1;
+  if (const files::Result refused = files::OpenToStart(argv[0], &program); !refused.ok()) {
     PrintStartFailure(argv[0], refused.Text());
     return 0;
   }
@@ -231,13 +236,13 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   // and reports a program that cannot be run as its result. The program starts with the default
   // handling of every signal and none blocked, whatever the host's threads have set.
   ChildReaper& reaper = ChildReaper::Get();
-  if (!reaper.Start()) {
-    PrintStartFailure(argv[0], EAGAIN);
-    return 0;
-  }
   posix_spawnattr_t attributes;
-  int error = ::posix_spawnattr_init(&attributes);
+  posix_spawn_file_actions_t actions;
+  int error = !reaper.Start() ? EAGAIN : ::posix_spawnattr_init(&attributes);
+  if (error == 0 && (error = ::posix_spawn_file_actions_init(&actions)) != 0)
+    ::posix_spawnattr_destroy(&attributes);
   if (error != 0) {
+    ::close(program);
     PrintStartFailure(argv[0], error);
     return 0;
   }
@@ -247,15 +252,33 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   ::posix_spawnattr_setsigdefault(&attributes, &all);
   ::posix_spawnattr_setsigmask(&attributes, &none);
   ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  // The child alone keeps the descriptor open across its exec (a dup2 onto itself drops its
+  // close-on-exec there): the kernel starts the file through it, and a script's interpreter reads
+  // the script through it.
+  error = ::posix_spawn_file_actions_adddup2(&actions, program, program);
+  const std::string opened = files::DescriptorPath(program);
+  bool tried = false;
   pid_t child = -1;
-  error = ::posix_spawn(&child, args[0], nullptr, &attributes, args.data(), environ);
+  // Once the run is being interrupted nothing is started; a start under way holds the interruption
+  // back until its program runs.
+  const bool started =
+      error == 0 && process::StartThroughGate([&] {
+        tried = true;
+        error = ::posix_spawn(&child, opened.c_str(), &actions, &attributes, args.data(), environ);
+        if (error == 0) reaper.Watch(child);
+        return error == 0;
+      });
+  ::posix_spawn_file_actions_destroy(&actions);
   ::posix_spawnattr_destroy(&attributes);
-  if (error != 0) {
+  ::close(program);
+  if (!started) {
     // A program that could not be run has been waited for already.
-    PrintStartFailure(argv[0], error);
+    if (error == 0 && !tried)
+      PrintStartFailure(argv[0], files::Result::Interrupted().Text());
+    else
+      PrintStartFailure(argv[0], error);
     return 0;
   }
-  reaper.Watch(child);
   GePrint("Orvane executed...");
   return 1;
 }

@@ -246,6 +246,19 @@ TEST_F(RenderStatusTest, TheRendererFolderOfTheCommandLineIsUsedAndKeptOnlyOnceI
   // A folder that cannot start the renderer is not kept.
   r = Render("--write-path " + write.path() + " --renderer-dir " + docs.path());
   EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "corvane-host: the render failed: Could not start " + docs.path() +
+                       "/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n");
+  EXPECT_EQ(ReadFile(settings), kept);
+
+  // The kept folder moved away: the failure says where the folder came from, and what to do.
+  fs::rename(renderer.path(), renderer.path() + ".moved");
+  r = Render("--write-path " + write.path());
+  fs::rename(renderer.path() + ".moved", renderer.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "corvane-host: the render failed: Could not start " + renderer.path() +
+                       "/Orvane.app/Contents/MacOS/Orvane: No such file or directory (the folder " +
+                       renderer.path() + " is the one the settings file " + settings +
+                       " names; give the renderer's folder with --renderer-dir DIR)\n");
   EXPECT_EQ(ReadFile(settings), kept);
 }
 

@@ -96,7 +96,8 @@ class LongLived : public HostTest {
     // A renderer that writes its command line beside its bundle.
     const fs::path macos = fs::path(renderer.path()) / "Orvane.app/Contents/MacOS";
     fs::create_directories(macos);
-    std::ofstream(macos / "Orvane") << "#!/bin/sh\necho \"$@\" > \"${0%/*}/../../../launch.log\"\n";
+    std::ofstream(macos / "Orvane") << "#!/bin/sh\necho \"$@\" > '" << renderer / "launch.log"
+                                    << "'\n";
     fs::permissions(macos / "Orvane", fs::perms::owner_all);
     std::ofstream(write / "corvaneSettings.cfg")
         << "<global_settings><PATH>" << renderer.path() << "</PATH></global_settings>\n";

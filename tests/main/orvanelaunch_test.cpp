@@ -2,7 +2,9 @@
 // packing and unpacking material archives, with the renderer stand-in as the renderer.
 #include "main/orvanelaunch.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -20,6 +23,7 @@
 #include "export/xmlbuilders.h"
 #include "host_clock.h"
 #include "host_user.h"
+#include "process/gate.h"
 #include "support/host_fixture.h"
 #include "support/zip_writer.h"
 
@@ -413,6 +417,112 @@ TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReported) {
   EXPECT_EQ(Console(), Strings{"Could not start " + program + ": the folder " + theirs +
                                " belongs to another user (nobody)"});
   EXPECT_FALSE(HasZombieChild());
+}
+
+// A folder whose path is longer than a path may be, made one name at a time below `dir` and held
+// open; removed, with what it holds, one name at a time too.
+class TooLongFolder {
+ public:
+  explicit TooLongFolder(const std::string& dir) {
+    folders_.push_back(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    for (size_t length = dir.size(); length <= PATH_MAX; length += kName.size() + 1) {
+      ::mkdirat(folders_.back(), kName.c_str(), 0755);
+      folders_.push_back(::openat(folders_.back(), kName.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+  }
+  ~TooLongFolder() {
+    for (const std::string& name : files_) ::unlinkat(Descriptor(), name.c_str(), 0);
+    for (size_t i = folders_.size() - 1; i > 0; --i) {
+      ::close(folders_[i]);
+      ::unlinkat(folders_[i - 1], kName.c_str(), AT_REMOVEDIR);
+    }
+    ::close(folders_[0]);
+  }
+  TooLongFolder(const TooLongFolder&) = delete;
+  TooLongFolder& operator=(const TooLongFolder&) = delete;
+
+  /// The descriptor of the deepest folder (valid: every step opened).
+  int Descriptor() const { return folders_.back(); }
+  /// Writes the file `name` there with `text` and `mode`.
+  void Write(const std::string& name, const std::string& text, mode_t mode) {
+    const int fd = ::openat(Descriptor(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    ASSERT_GE(fd, 0);
+    files_.push_back(name);
+    ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ::close(fd);
+    ASSERT_EQ(::fchmodat(Descriptor(), name.c_str(), mode, 0), 0);
+  }
+
+ private:
+  const std::string kName = std::string(200, 'd');
+  std::vector<int> folders_;
+  std::vector<std::string> files_;
+};
+
+TEST_F(LaunchTest, WhatStartsIsTheFileTheWalkOpened) {
+  // A script starts: its interpreter reads it through the descriptor the child keeps.
+  const std::string script = work / "Orvane", marker = work / "ran";
+  std::ofstream(script) << "#!/bin/sh\necho \"$0\" > \"$1\"\n";
+  ::chmod(script.c_str(), 0755);
+  ASSERT_EQ(Helpers::LaunchOrvaneMac(Strings{script, marker}), 1);
+  EXPECT_EQ(Console(), Strings{"Orvane executed..."});
+  ASSERT_TRUE(WaitFor([&] { return ReadFile(marker).find('\n') != std::string::npos; }));
+  EXPECT_EQ(ReadFile(marker).rfind("/proc/self/fd/", 0), 0u) << ReadFile(marker);
+
+  // A program that may only be run, not read, starts too.
+  const std::string bin = work / "runonly/Orvane.app/Contents/MacOS";
+  fs::create_directories(bin);
+  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", bin + "/Orvane");
+  ::chmod((bin + "/Orvane").c_str(), 0111);
+  host::ClearConsole();
+  ASSERT_EQ(Helpers::LaunchOrvaneMac(Strings{bin + "/Orvane", work / "scene.ovs"}), 1);
+  EXPECT_EQ(Console(), Strings{"Orvane executed..."});
+  EXPECT_EQ(LoggedCommands(work / "runonly", 1).size(), 1u);
+
+  // A link to a folder open in this process (as another user's is in theirs) whose path is too
+  // long for the walk: the check fails, and what fails the check never starts, though the kernel
+  // would follow the link.
+  TooLongFolder far(work.path());
+  far.Write("Orvane", "#!/bin/sh\n: > \"$1\"\n", 0755);
+  const std::string link = work / "far";
+  fs::create_symlink("/proc/self/fd/" + std::to_string(far.Descriptor()), link);
+  host::ClearConsole();
+  EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings{link + "/Orvane", work / "far-ran"}), 0);
+  EXPECT_EQ(Console(), Strings{"Could not start " + link + "/Orvane: File name too long"});
+  // A folder, and a FIFO, are no programs either.
+  host::ClearConsole();
+  ASSERT_EQ(::mkfifo((work / "fifo").c_str(), 0755), 0);
+  EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings{work.path(), "scene"}), 0);
+  EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings{work / "fifo", "scene"}), 0);
+  EXPECT_EQ(Console(), (Strings{"Could not start " + work.path() + ": Is a directory",
+                                "Could not start " + work / "fifo" + ": not a regular file"}));
+  EXPECT_FALSE(fs::exists(work / "far-ran"));
+}
+
+TEST_F(LaunchTest, NothingStartsOnceTheRunIsInterrupted) {
+  // In a process of its own (this test run again up to here, in folders of its own): the gate, once
+  // closed, stays closed.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string script = work / "Orvane", marker = work / "ran";
+  std::ofstream(script) << "#!/bin/sh\n: > \"$1\"\n";
+  ::chmod(script.c_str(), 0755);
+  EXPECT_EXIT(
+      {
+        process::CloseGate();
+        const int started = Helpers::LaunchOrvaneMac(Strings{script, marker});
+        const bool said = Console() == Strings{"Could not start " + script + ": interrupted"};
+        std::cerr << started << (said ? " said interrupted " : " said otherwise ") << process::StartsMade()
+                  << "\n";
+        fs::remove_all(work.path());
+        fs::remove_all(writePath.path());
+        std::exit(0);
+      },
+      testing::ExitedWithCode(0), "^0 said interrupted 0\n$");
+  // What would have started runs where the gate is open.
+  const unsigned long before = process::StartsMade();
+  ASSERT_EQ(Helpers::LaunchOrvaneMac(Strings{script, marker}), 1);
+  EXPECT_EQ(process::StartsMade(), before + 1);
+  EXPECT_TRUE(WaitFor([&] { return fs::exists(marker); }));
 }
 
 TEST_F(LaunchTest, WithoutARendererNothingIsLaunched) {

@@ -26,6 +26,8 @@ other-owner       fuse    bindfs -u nobody: every file shows another owner, as N
 read-only-data    -       the inputs 0444 in 0555 folders, and on a read-only mount as root
 colleague         root    the inputs in a colleague's 0755 folder (user nobody) inside a 1777 folder, read
 relative          -       relative paths from the working folder, and .. after a link
+two-renders       -       two renders at once in one write path: the second waits for the first, saying so
+ctrl-c-unread     -       Ctrl-C on a render whose output nobody reads (a pager on its first page)
 "
 
 usage() {
@@ -229,6 +231,7 @@ case "$row" in
     mkdir -p "$top/sub/inner"
     ln -s sub/inner "$top/l"
     cwd="$top" in="l/../../data" out="." ;;
+  two-renders | ctrl-c-unread) ;;  # the user's own kind of folder; what the row adds comes below
 esac
 data="${in#l/../../}"
 [ "$row" = relative ] && data="$top/data"
@@ -248,6 +251,69 @@ case "$row" in
     chown -R nobody: "$data" && chmod 0755 "$data" && chmod 0644 "$data"/* || exit 1 ;;
 esac
 run_all
+
+case "$row" in
+  two-renders)
+    # The first render holds the write path (its lock, taken as a render takes it, 0600) while the
+    # second starts; the second says that it waits, and both end well once the first is done.
+    w2="$top/two"
+    mkdir "$w2"
+    (umask 077 && : > "$w2/.quickrender.lock")
+    mkfifo "$scratch/second.out"
+    exec {first}< "$w2/.quickrender.lock"
+    flock "$first"
+    "$host" render --plugin-dir "$plugins" --write-path "$w2" --renderer-dir "$renderer" "$data/textured.json" \
+      > "$scratch/second.out" 2>&1 &
+    second=$!
+    said=no
+    exec {reader}< "$scratch/second.out"
+    while read -r line <&"$reader"; do
+      [ "$line" = "waiting for the render that holds $w2/.quickrender.lock" ] && said=yes && break
+    done
+    "$host" render --plugin-dir "$plugins" --write-path "$w2" --renderer-dir "$renderer" "$data/textured.json" \
+      > "$scratch/third.out" 2>&1 &
+    third=$!
+    flock -u "$first"
+    exec {first}<&-
+    cat <&"$reader" > /dev/null
+    exec {reader}<&-
+    wait "$second" || failures+=("two-renders: the render that waited failed (status $?)")
+    wait "$third" || failures+=("two-renders: the render after it failed: $(tail -n 2 "$scratch/third.out")")
+    [ "$said" = yes ] || failures+=("two-renders: the waiting render never said so")
+    [ -f "$w2/quickrender/quickrender.ovs" ] || failures+=("two-renders: no scene in $w2/quickrender") ;;
+  ctrl-c-unread)
+    # A render whose standard output nobody reads (as less does on its first page) is sent SIGINT
+    # once it waits in a write there: it ends by it within a second, its last line on standard error.
+    python3 "$source/scripts/gen-document" quads 5000 "$scratch/big.json" > /dev/null || exit 1
+    python3 - "$host" "$plugins" "$top/unread" "$renderer" "$scratch/big.json" "$scratch/unread.err" << 'PY' ||
+import os, select, signal, subprocess, sys
+host, plugins, write, renderer, document, err = sys.argv[1:]
+with open(err, "wb") as errors:
+    runner = subprocess.Popen([host, "render", "--plugin-dir", plugins, "--write-path", write,
+                               "--renderer-dir", renderer, document], stdout=subprocess.PIPE, stderr=errors)
+    tasks = "/proc/%d/task" % runner.pid
+    def waits_in_a_write():  # as the kernel shows where each thread waits
+        try:
+            return any("pipe_write" in open("%s/%s/wchan" % (tasks, t)).read() for t in os.listdir(tasks))
+        except OSError:
+            return False
+    pidfd = os.pidfd_open(runner.pid)
+    blocked = False
+    while not blocked and not select.select([pidfd], [], [], 0.01)[0]:
+        blocked = waits_in_a_write()
+    runner.send_signal(signal.SIGINT)
+    ended = select.select([pidfd], [], [], 1.0)[0]
+    if not ended:
+        runner.kill()
+    status = runner.wait()
+print("ended within a second" if ended else "still running a second after SIGINT", status, blocked)
+sys.exit(0 if ended and status == -signal.SIGINT and blocked else 1)
+PY
+      failures+=("ctrl-c-unread: the render did not end by SIGINT within a second with its output unread")
+    last="corvane-host: interrupted by SIGINT; the run's temporary files were removed"
+    [ "$(cat "$scratch/unread.err")" = "$last" ] ||
+      failures+=("ctrl-c-unread: standard error is not the last line alone: $(tail -c 300 "$scratch/unread.err")") ;;
+esac
 
 # What the command whose status is in $1 said, without what names the place: every word with a
 # slash in it is a path, every number may be a time. Sorted, since the renderer stand-in's lines
