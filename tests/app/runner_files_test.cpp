@@ -184,7 +184,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        render("renderer"), nullptr, 1,
        who + "cannot write the settings file " + settings + ": No such file or directory\n", "", ""},
       {"a write path that is no folder is refused", [&] { fs::remove_all(write); std::ofstream(write) << "x"; },
-       render("renderer"), nullptr, 1, who + "cannot use the write path " + write + ": Not a directory\n", "", ""},
+       render("renderer"), nullptr, 1, who + "cannot make the write path " + write + ": Not a directory; --write-path DIR names another\n", "", ""},
       {"a FIFO is refused", [&] { ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0); },
        "render " + work / "q.json", nullptr, 1,
        who + "cannot open the settings file " + settings + ": not a regular file\n", "", ""},
