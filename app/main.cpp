@@ -6,6 +6,7 @@
 #include <tinyxml.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -74,6 +75,7 @@ struct Options {
   std::string document;
   std::string pluginDir;
   std::string writePath;
+  bool defaultWritePath = false;  // the write path is ~/.corvane, no --write-path was given
   std::string rendererDir;
   std::vector<std::string> rest;  // "run" and "import": their own arguments and options
 };
@@ -109,6 +111,43 @@ bool RendererDirFits(const Options& o, std::string* error) {
   *error =
       "option --renderer-dir belongs to render, run and press: " + o.command + " never starts the renderer";
   return false;
+}
+
+// The commands, as the usage lists them.
+const char* const kCommands[] = {"plugins", "render", "check-material", "run", "import", "press"};
+
+// The edits (a byte put in, left out or changed) that make `a` into `b`.
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The usage error for a command that is none: the closest command when it is near (a typing
+// slip), and where the commands are listed.
+std::string UnknownCommand(const std::string& command) {
+  const size_t near = command.size() <= 4 ? 1 : 2;
+  const char* closest = nullptr;
+  size_t best = near + 1;
+  for (const char* known : kCommands) {
+    const size_t d = EditDistance(command, known);
+    if (d < best) {
+      best = d;
+      closest = known;
+    }
+  }
+  return "unknown command " + command +
+         (closest ? ": did you mean " + std::string(closest) + "?" : std::string()) +
+         " (corvane-host --help lists the commands)";
 }
 
 bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
@@ -176,9 +215,8 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
     *error = "option " + o->rest[0] + " belongs to run, import and press";
     return false;
   }
-  if (o->command != "plugins" && o->command != "render" && o->command != "run" && o->command != "import" &&
-      o->command != "press") {
-    *error = "unknown command " + o->command;
+  if (std::find(std::begin(kCommands), std::end(kCommands), o->command) == std::end(kCommands)) {
+    *error = UnknownCommand(o->command);
     return false;
   }
   const bool runLike = o->command == "run" || o->command == "import" || o->command == "press";
@@ -359,13 +397,15 @@ std::string FileProblem(const std::string& what, const std::string& path) {
   return "";
 }
 
-// Makes the write path `dir` (walked once, with the rules for links in shared folders, the missing
+// Makes the write path of `o` (walked once, with the rules for links in shared folders, the missing
 // folders made): "" when it is a folder, `*folder` (when given) open, else the line that says why
-// it cannot be.
-std::string MakeWritePath(const std::string& dir, files::Folder* folder = nullptr) {
+// it cannot be and how to name another.
+std::string MakeWritePath(const Options& o, files::Folder* folder = nullptr) {
   files::Folder made;
-  const files::Result r = files::Folder::Open(dir, &made, files::Folder::Make::kMissing);
-  if (!r.ok()) return "cannot use the write path " + dir + ": " + r.Text();
+  const files::Result r = files::Folder::Open(o.writePath, &made, files::Folder::Make::kMissing);
+  if (!r.ok())
+    return "cannot make the write path " + o.writePath + (o.defaultWritePath ? " (~/.corvane)" : "") + ": " +
+           r.Text() + "; --write-path DIR names another";
   if (folder) *folder = made;
   return "";
 }
@@ -404,7 +444,7 @@ int RunWithRendererDir(const Options& o, const RunRequest& run) {
   const std::string settingsFile = o.writePath + "/" + kSettingsFileName;
   std::string problem = ReadSettings(o.writePath, settingsFile).problem;
   files::Folder writePath;
-  if (problem.empty()) problem = MakeWritePath(o.writePath, &writePath);
+  if (problem.empty()) problem = MakeWritePath(o, &writePath);
   if (!problem.empty()) return Fail(problem);
   SettingsChange settingsChange;
   UndoneOnInterrupt settingsUse;
@@ -438,7 +478,7 @@ int Render(const Options& o) {
 
   // Only now, with a document to render, does the write path get made.
   files::Folder writePath;
-  const std::string writePathProblem = MakeWritePath(o.writePath, &writePath);
+  const std::string writePathProblem = MakeWritePath(o, &writePath);
   if (!writePathProblem.empty()) {
     BaseDocument::Free(doc);
     return Fail(writePathProblem);
@@ -531,6 +571,7 @@ int main(int argc, char** argv) {
       return Fail(std::string(home ? "HOME is empty" : "HOME is not set") +
                   ", so there is no default write path: pass --write-path DIR");
     o.writePath = std::string(home) + "/.corvane";
+    o.defaultWritePath = true;
   }
   // The write path is made only once a render needs it. Its ".." names stay for the walk, which
   // resolves them as the system does.
@@ -546,7 +587,7 @@ int main(int argc, char** argv) {
   // The render command writes its scene and the renderer's folder into the write path, as
   // "render" does.
   if (o.command == "run" && run.commandId == kRenderCommand) {
-    const std::string problem = MakeWritePath(o.writePath);
+    const std::string problem = MakeWritePath(o);
     if (!problem.empty()) return Fail(problem);
   }
 

@@ -18,6 +18,7 @@
 #include "host_control.h"
 #include "host_document_file.h"
 #include "files/folder.h"
+#include "json_tree.h"
 
 namespace host {
 namespace {
@@ -31,7 +32,7 @@ class Saver {
   explicit Saver(BaseDocument* doc) : doc_(doc), out_(buffer_) { out_.SetIndent(' ', 1); }
 
   std::string Save() {
-    out_.StartObject();
+    StartObject();
     Text("name", ToUtf8(doc_->GetDocumentName().GetString()));
     Text("path", ToUtf8(doc_->GetDocumentPath().GetString()));
     const Real fps = doc_->GetFps();
@@ -50,17 +51,18 @@ class Saver {
     out_.Key("objects");
     Objects(doc_->GetFirstObject());
     out_.Key("materials");
-    out_.StartArray();
+    StartArray();
     for (BaseMaterial* mat = doc_->GetFirstMaterial(); mat; mat = mat->GetNext()) {
-      out_.StartObject();
+      Where where(this, "the material " + json::Quoted(ToUtf8(mat->GetName())));
+      StartObject();
       out_.Key("type");
       out_.Int(mat->GetType());
       Text("name", ToUtf8(mat->GetName()));
       if (LayerObject* layer = mat->GetLayerObject(doc_)) Text("layer", ToUtf8(layer->GetName()));
       Parameters(mat);
-      out_.EndObject();
+      EndObject();
     }
-    out_.EndArray();
+    EndArray();
     if (BaseObject* cam = doc_->GetRenderBaseDraw()->GetSceneCamera(doc_)) {
       Text("sceneCamera", ToUtf8(cam->GetName()));
       const LONG index = IndexAmongNamed(cam);
@@ -70,11 +72,50 @@ class Saver {
       }
     }
     RenderSettings();
-    out_.EndObject();
+    EndObject();
     return std::string(buffer_.GetString(), buffer_.GetSize()) + "\n";
   }
 
  private:
+  // The writer's arrays and objects, counted: the loader refuses nesting deeper than its limit, so
+  // a document that would be written deeper is not saved.
+  void StartObject() {
+    Open();
+    out_.StartObject();
+  }
+  void StartArray() {
+    Open();
+    out_.StartArray();
+  }
+  void EndObject() {
+    out_.EndObject();
+    --depth_;
+  }
+  void EndArray() {
+    out_.EndArray();
+    --depth_;
+  }
+  void Open() {
+    if (++depth_ > kDocumentFileMaxNesting)
+      throw SaveError{"nesting deeper than " + std::to_string(kDocumentFileMaxNesting) + " levels in " +
+                      where_ + ", which a document file cannot hold"};
+  }
+
+  // Names what is written, for a message, while it lives.
+  class Where {
+   public:
+    Where(Saver* saver, std::string what) : saver_(saver), outer_(std::move(saver->where_)) {
+      saver_->where_ = std::move(what);
+    }
+    Where(const Where&) = delete;
+    Where& operator=(const Where&) = delete;
+    ~Where() { saver_->where_ = std::move(outer_); }
+
+   private:
+    Saver* saver_;
+    std::string outer_;
+  };
+
   void Text(const char* key, const std::string& value) {
     out_.Key(key);
     Str(value);
@@ -95,15 +136,15 @@ class Saver {
   }
 
   void Vector(const LVector& v) {
-    out_.StartArray();
+    StartArray();
     Number(v.x);
     Number(v.y);
     Number(v.z);
-    out_.EndArray();
+    EndArray();
   }
 
   void Matrix(const LMatrix& m) {
-    out_.StartObject();
+    StartObject();
     out_.Key("off");
     Vector(m.off);
     out_.Key("v1");
@@ -112,14 +153,15 @@ class Saver {
     Vector(m.v2);
     out_.Key("v3");
     Vector(m.v3);
-    out_.EndObject();
+    EndObject();
   }
 
   void Layers(LayerObject* first) {
-    out_.StartArray();
+    StartArray();
     for (LayerObject* layer = first; layer; layer = layer->GetNext()) {
+      Where where(this, "the layer " + json::Quoted(ToUtf8(layer->GetName())));
       const LayerData* d = layer->GetLayerData(doc_, TRUE);
-      out_.StartObject();
+      StartObject();
       Text("name", ToUtf8(layer->GetName()));
       if (d) {
         const std::pair<const char*, Bool> switches[] = {
@@ -139,20 +181,24 @@ class Saver {
         out_.Key("layers");
         Layers(layer->GetDown());
       }
-      out_.EndObject();
+      EndObject();
     }
-    out_.EndArray();
+    EndArray();
   }
 
   void Objects(BaseObject* first) {
-    out_.StartArray();
+    StartArray();
     for (BaseObject* op = first; op; op = op->GetNext()) Object(op);
-    out_.EndArray();
+    EndArray();
   }
 
   void Object(BaseObject* op) {
     const Real fps = doc_->GetFps();
-    out_.StartObject();
+    ++level_;
+    const std::string name = ToUtf8(op->GetName());
+    Where where(this, (name.empty() ? "an object without a name" : "the object " + json::Quoted(name)) +
+                          " at level " + std::to_string(level_) + " of the object tree");
+    StartObject();
     out_.Key("type");
     out_.Int(op->GetType());
     Text("name", ToUtf8(op->GetName()));
@@ -168,103 +214,105 @@ class Saver {
       const PolygonObject* mesh = static_cast<const PolygonObject*>(op);
       const LVector* points = mesh->GetPointR();
       out_.Key("points");
-      out_.StartArray();
+      StartArray();
       for (LONG i = 0; i < mesh->GetPointCount(); ++i) Vector(points[i]);
-      out_.EndArray();
+      EndArray();
       const CPolygon* polygons = mesh->GetPolygonR();
       out_.Key("polygons");
-      out_.StartArray();
+      StartArray();
       for (LONG i = 0; i < mesh->GetPolygonCount(); ++i) {
         const CPolygon& p = polygons[i];
-        out_.StartArray();
+        StartArray();
         out_.Int(p.a);
         out_.Int(p.b);
         out_.Int(p.c);
         if (p.c != p.d) out_.Int(p.d);
-        out_.EndArray();
+        EndArray();
       }
-      out_.EndArray();
+      EndArray();
     }
     if (!op->GetMatrixKeys().empty()) {
       out_.Key("keys");
-      out_.StartArray();
+      StartArray();
       for (const MatrixKey& k : op->GetMatrixKeys()) {
-        out_.StartObject();
+        StartObject();
         out_.Key("frame");
         // Keys hold their frame over the frame rate: the frame is written as it was read.
         const Real den = k.time.GetDenominator();
         Number(den == fps ? k.time.GetNumerator() : k.time.Get() * fps);
         out_.Key("matrix");
         Matrix(k.matrix);
-        out_.EndObject();
+        EndObject();
       }
-      out_.EndArray();
+      EndArray();
     }
     out_.Key("tags");
-    out_.StartArray();
+    StartArray();
     for (BaseTag* tag = op->GetFirstTag(); tag; tag = tag->GetNext()) {
       if (tag->GetType() != Tpoint && tag->GetType() != Tpolygon) Tag(tag);
     }
-    out_.EndArray();
+    EndArray();
     if (op->GetDown()) {
       out_.Key("children");
       Objects(op->GetDown());
     }
-    out_.EndObject();
+    EndObject();
+    --level_;
   }
 
   void Tag(BaseTag* tag) {
-    out_.StartObject();
+    StartObject();
     out_.Key("type");
     out_.Int(tag->GetType());
     Text("name", ToUtf8(tag->GetName()));
     if (tag->GetType() == Tuvw) {
       const UVWTag* uvw = static_cast<const UVWTag*>(tag);
       out_.Key("uvw");
-      out_.StartArray();
+      StartArray();
       for (LONG i = 0; i < uvw->GetDataCount(); ++i) {
         const UVWStruct s = uvw->GetSlow(i);
-        out_.StartArray();
+        StartArray();
         Vector(s.a);
         Vector(s.b);
         Vector(s.c);
         Vector(s.d);
-        out_.EndArray();
+        EndArray();
       }
-      out_.EndArray();
+      EndArray();
     } else if (tag->GetType() == Tpolygonselection) {
       const BaseSelect* bs = static_cast<SelectionTag*>(tag)->GetBaseSelect();
       out_.Key("selection");
-      out_.StartArray();
+      StartArray();
       LONG a = 0, b = 0;
       for (LONG seg = 0; bs->GetRange(seg, &a, &b); ++seg)
         for (LONG i = a; i <= b; ++i) out_.Int(i);
-      out_.EndArray();
+      EndArray();
     }
     Parameters(tag);
-    out_.EndObject();
+    EndObject();
   }
 
   void RenderSettings() {
     RenderData* rd = doc_->GetActiveRenderData();
     if (!rd) return;
+    Where where(this, "the render data");
     out_.Key("renderData");
-    out_.StartObject();
+    StartObject();
     Parameters(rd);
     out_.Key("videoPosts");
-    out_.StartArray();
+    StartArray();
     for (BaseVideoPost* vp = rd->GetFirstVideoPost(); vp; vp = vp->GetNext()) {
-      out_.StartObject();
+      StartObject();
       out_.Key("type");
       out_.Int(vp->GetType());
       Text("name", ToUtf8(vp->GetName()));
       out_.Key("enabled");
       out_.Bool(!vp->GetBit(BIT_VPDISABLED));
       Parameters(vp);
-      out_.EndObject();
+      EndObject();
     }
-    out_.EndArray();
-    out_.EndObject();
+    EndArray();
+    EndObject();
   }
 
   void Parameters(BaseList2D* node) {
@@ -273,7 +321,7 @@ class Saver {
   }
 
   void Container(const BaseContainer& bc, BaseList2D* node) {
-    out_.StartObject();
+    StartObject();
     for (LONG i = 0; i < bc.GetCount(); ++i) {
       const GeData* v = bc.GetIndexData(i);
       if (!Writable(*v, node)) continue;
@@ -281,7 +329,7 @@ class Saver {
       out_.Key(id.c_str(), static_cast<rapidjson::SizeType>(id.size()));
       Value(*v, node);
     }
-    out_.EndObject();
+    EndObject();
   }
 
   // Empty links and custom data have no form in the file.
@@ -301,7 +349,7 @@ class Saver {
   }
 
   void Typed(const char* kind) {
-    out_.StartObject();
+    StartObject();
     out_.Key(kind);
   }
 
@@ -312,13 +360,13 @@ class Saver {
       case DA_TIME:
         Typed("time");
         Number(v.GetTime().Get());
-        out_.EndObject();
+        EndObject();
         return;
       case DA_VECTOR: Vector(v.GetVector()); return;
       case DA_MATRIX:
         Typed("matrix");
         Matrix(v.GetMatrix());
-        out_.EndObject();
+        EndObject();
         return;
       case DA_STRING: {
         Str(ToUtf8(v.GetString()));
@@ -329,35 +377,35 @@ class Saver {
         std::string name = ToUtf8(v.GetString());
         if (node->IsInstanceOf(Xbase)) name = ShaderFile(name);
         Str(name);
-        out_.EndObject();
+        EndObject();
         return;
       }
       case DA_CONTAINER:
         Typed("container");
         Container(*v.GetContainer(), node);
-        out_.EndObject();
+        EndObject();
         return;
       case DA_ALIASLINK: {
         BaseList2D* target = LinkTarget(v, node);
         if (target->IsInstanceOf(Xbase)) {
           Typed("shader");
-          out_.StartObject();
+          StartObject();
           out_.Key("type");
           out_.Int(target->GetType());
           Text("name", ToUtf8(target->GetName()));
           Parameters(target);
-          out_.EndObject();
-          out_.EndObject();
+          EndObject();
+          EndObject();
           return;
         }
-        out_.StartObject();
+        StartObject();
         Text(target->IsInstanceOf(Mbase) ? "material" : "link", ToUtf8(target->GetName()));
         const LONG index = IndexAmongNamed(target);
         if (index >= 0) {
           out_.Key("index");
           out_.Int(index);
         }
-        out_.EndObject();
+        EndObject();
         return;
       }
       default: return;
@@ -406,7 +454,10 @@ class Saver {
   }
 
   BaseDocument* doc_;
-  bool named_ = false;  // whether the names below were counted
+  int depth_ = 0;                       // arrays and objects open
+  int level_ = 0;                       // levels of children of the object written
+  std::string where_ = "the document";  // what is written, for a message
+  bool named_ = false;                  // whether the names below were counted
   std::unordered_map<std::u32string, LONG> objectNames_, materialNames_;  // nodes of each name
   std::unordered_map<const BaseList2D*, LONG> index_;                     // a node's among its name's
   rapidjson::StringBuffer buffer_;

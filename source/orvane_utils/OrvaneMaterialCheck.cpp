@@ -96,7 +96,13 @@ int OrvaneMaterialCheck::checkText(const std::string& bytes, std::ostream& out) 
   TiXmlDocument doc;
   std::string error;
   if (!OrvaneXMLLoader::parse(bytes, doc, error)) {
-    out << error << "\n";
+    // TinyXML read no node at all: the text is blank or does not start with "<" (a JSON file, say).
+    if (doc.ErrorId() == TiXmlBase::TIXML_ERROR_DOCUMENT_EMPTY)
+      out << (bytes.find_first_not_of(" \t\r\n") == std::string::npos
+                  ? "Only white space, no XML: not a material file.\n"
+                  : "Not XML (the text does not start with \"<\"): not a material file.\n");
+    else
+      out << error << "\n";
     return 1;
   }
   const TiXmlElement* scenedata = doc.FirstChildElement("scenedata");

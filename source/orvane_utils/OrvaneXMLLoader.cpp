@@ -48,6 +48,7 @@ class Measure : public TiXmlNode {
     shape.deepest_offset = std::string::npos;
     shape.attributes_offset = std::string::npos;
     shape.open_comment = std::string::npos;
+    shape.nul_reference = std::string::npos;
     shape.utf8 = false;
   }
 
@@ -98,6 +99,12 @@ class Measure : public TiXmlNode {
   const char* other(TiXmlNode& node, const char* p, TiXmlEncoding encoding) {
     const char* const start = p;
     p = node.Parse(p, nullptr, encoding);
+    // A declaration keeps its values as C strings, already cut: any reference in it is looked at.
+    if (node.ToDeclaration()) {
+      const char* const end = p ? p : start + std::strlen(start);
+      for (const char* q = start; q < end && shape.nul_reference == std::string::npos; ++q)
+        if (*q == '&' && readsAsNul(q, encoding)) noteNulReference(q);
+    }
     static const size_t kShortest = std::strlen("<!---->");
     if (node.ToComment() && p && !*p && shape.open_comment == std::string::npos &&
         (static_cast<size_t>(p - start) < kShortest || std::memcmp(p - 3, "-->", 3) != 0))
@@ -145,7 +152,10 @@ class Measure : public TiXmlNode {
           break;
         }
         TiXmlAttribute attribute;
+        const char* const at = p;
         p = attribute.Parse(p, nullptr, encoding);
+        if (attribute.ValueStr().find('\0') != std::string::npos)
+          noteNulReference(attributeValue(at, encoding));
         if (!p || !*p) return nullptr;
         if (!names.insert(attribute.NameTStr()).second)
           return nullptr;  // TinyXML refuses a repeated attribute
@@ -168,7 +178,10 @@ class Measure : public TiXmlNode {
         while (p && *p) {
           if (*p != '<') {
             TiXmlText textNode("");
-            p = textNode.Parse(TiXmlBase::IsWhiteSpaceCondensed() ? p : withWhiteSpace, nullptr, encoding);
+            const char* const at = TiXmlBase::IsWhiteSpaceCondensed() ? p : withWhiteSpace;
+            p = textNode.Parse(at, nullptr, encoding);
+            if (textNode.ValueStr().find('\0') != std::string::npos)
+              noteNulReference(nulReference(at, '<', encoding));
           } else {
             if (StringEqual(p, "</", false, encoding)) break;
             std::unique_ptr<TiXmlNode> node(Identify(p, encoding));
@@ -194,6 +207,43 @@ class Measure : public TiXmlNode {
     }
   }
 
+  // Whether TinyXML reads the entity or character reference at p (an '&') as characters that hold
+  // a NUL: "&#0;", and the references whose number wraps to 0.
+  static bool readsAsNul(const char* p, TiXmlEncoding encoding) {
+    char value[4] = {1, 1, 1, 1};
+    int length = 0;
+    GetEntity(p, value, &length, encoding);
+    return length > 0 && std::memchr(value, '\0', static_cast<size_t>(length)) != nullptr;
+  }
+
+  // The first reference from p on that reads as a NUL, stepping a character at a time as TinyXML's
+  // ReadText does, up to `end` or the end of the text; null when there is none.
+  static const char* nulReference(const char* p, char end, TiXmlEncoding encoding) {
+    while (p && *p && *p != end) {
+      if (*p == '&' && readsAsNul(p, encoding)) return p;
+      char value[4] = {0, 0, 0, 0};
+      int length = 0;
+      p = GetChar(p, value, &length, encoding);
+    }
+    return nullptr;
+  }
+
+  // The first reference that reads as a NUL in the quoted value of the attribute at p, found as
+  // TiXmlAttribute::Parse reads it: name, '=', quote.
+  static const char* attributeValue(const char* p, TiXmlEncoding encoding) {
+    std::string name;
+    p = ReadName(SkipWhiteSpace(p, encoding), &name, encoding);
+    p = p ? SkipWhiteSpace(p, encoding) : nullptr;
+    if (!p || *p != '=') return nullptr;
+    p = SkipWhiteSpace(p + 1, encoding);
+    if (!p || (*p != '\'' && *p != '"')) return nullptr;
+    return nulReference(p + 1, *p, encoding);
+  }
+
+  void noteNulReference(const char* at) {
+    if (at && shape.nul_reference == std::string::npos) shape.nul_reference = static_cast<size_t>(at - text);
+  }
+
   const char* text;
 };
 
@@ -204,9 +254,10 @@ std::string lineOf(const std::string& text, size_t offset) {
       1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), '\n')));
 }
 
-// Whether the error TinyXML located in doc stands without the cut at the first NUL byte of bytes:
-// TinyXML makes the same error at the same place when it reads on, a NUL byte read as a blank.
-// Otherwise the error came of the text ending early, and the fault is the NUL byte.
+// Whether the error TinyXML located in doc stands without the cut at the first NUL byte of bytes
+// (or at a reference read as a NUL): TinyXML makes the same error at the same place when it reads
+// on, a NUL byte read as a blank. Otherwise the error came of the text ending early, and the fault
+// is the NUL byte (or the reference).
 bool faultBeforeNul(const std::string& bytes, const TiXmlDocument& doc) {
   std::string whole = bytes;
   std::replace(whole.begin(), whole.end(), '\0', ' ');
@@ -278,7 +329,7 @@ bool OrvaneXMLLoader::parse(const std::string& bytes, TiXmlDocument& doc, std::s
   doc.Clear();
   doc.ClearError();
   if (place) *place = Place{0, 0};
-  const std::string text = prepare(bytes);
+  std::string text = prepare(bytes);
   const Shape shape = measure(text.c_str());
   if (shape.max_depth > MAX_ELEMENT_DEPTH) {
     error_out = "Elements are nested more than " + intToString(MAX_ELEMENT_DEPTH) +
@@ -292,12 +343,19 @@ bool OrvaneXMLLoader::parse(const std::string& bytes, TiXmlDocument& doc, std::s
     doc.SetError(TiXmlBase::TIXML_ERROR_PARSING_ELEMENT, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
     return false;
   }
+  // A character reference read as a NUL character would cut the text or value it stands in: the
+  // text ends there, as at a NUL byte, and the reference is the fault.
+  bool cut = std::memchr(bytes.data(), '\0', bytes.size()) != nullptr;
+  if (shape.nul_reference != std::string::npos) {
+    text.resize(shape.nul_reference);
+    text.append(kPadding, '\0');
+    cut = true;
+  }
   doc.Parse(text.c_str());
   // TinyXML gives no place where its reading ran off the end of the text, and no error at all
   // for a comment left open at the top level or for the bytes after a NUL byte. A fault at the
-  // end of the text is the NUL byte, else an open comment, else TinyXML's own; so is a fault
-  // that only the text's ending at the NUL byte made.
-  const bool cut = std::memchr(bytes.data(), '\0', bytes.size()) != nullptr;
+  // end of the text is the NUL byte (or reference), else an open comment, else TinyXML's own; so
+  // is a fault that only the text's ending at the NUL byte made.
   if (!doc.Error() && !cut && shape.open_comment == std::string::npos) return true;
   Place at{doc.ErrorRow(), doc.ErrorCol()};
   const Place end = placeOf(text, text.size() - kPadding, shape.utf8, doc.TabSize());

@@ -16,7 +16,10 @@
 // lone CR become LF) and the text ends at its first NUL byte, so a text loaded
 // here reads exactly as the same bytes loaded from a file by TinyXML. What
 // TinyXML lets pass silently is an error here all the same: a NUL byte (the
-// bytes after it are never read) and a comment left open at the top level.
+// bytes after it are never read), a character reference that TinyXML reads as
+// a NUL character ("&#0;", which would cut the text or attribute value it
+// stands in; the text is read as ending there, as at a NUL byte) and a comment
+// left open at the top level.
 // Every error has a place: where TinyXML gives none (its reading ran off the
 // end of the text), the end of the text, which is the NUL byte if there is one.
 #pragma once
@@ -41,6 +44,7 @@ class OrvaneXMLLoader {
     size_t deepest_offset;     // byte offset of the first element past MAX_ELEMENT_DEPTH, if any
     size_t attributes_offset;  // byte offset of the first element past MAX_ATTRIBUTES_PER_ELEMENT, if any
     size_t open_comment;       // byte offset of a comment that runs to the end of the text, if any
+    size_t nul_reference;      // byte offset of the first character reference TinyXML reads as a NUL, if any
     bool utf8;                 // TinyXML reads the text as UTF-8 (a byte order mark or the declaration)
   };
 

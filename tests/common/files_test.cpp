@@ -100,6 +100,12 @@ using scratch::Said;
 
 const bool kRoot = ::geteuid() == 0;  // only root plants another user's files
 
+// Adds `reason` to the reasons a test skips rows for, "; " between them, each said once.
+void SkipFor(std::string* reasons, const std::string& reason) {
+  if (("; " + *reasons + "; ").find("; " + reason + "; ") != std::string::npos) return;
+  *reasons += (reasons->empty() ? "" : "; ") + reason;
+}
+
 // The name of a temporary of `origin` and process `pid` ("" for the origin: the earlier form).
 std::string Temporary(const std::string& name, const std::string& origin, pid_t pid) {
   return "." + name + ".tmp-" + (origin.empty() ? "" : origin + "-") + std::to_string(pid) + "-Zq0rT5bWx2";
@@ -532,7 +538,7 @@ TEST(FilesTest, RelativePathsStartAtTheWorkingDirectoryItself) {
        true, false, "sub/out",
        "EACCES foreign folder: the folder {}/shared/nobodys belongs to another user (nobody)", ""},
   };
-  std::string skipped;
+  std::string needRoot, cannotMount;  // the rows left out, by why
   for (const auto& row : rows) {
     scratch::Dir dir;
     const std::string got = row.rootOnly && !kRoot ? "needs root" : scratch::InChild([&] {
@@ -541,7 +547,7 @@ TEST(FilesTest, RelativePathsStartAtTheWorkingDirectoryItself) {
       return Said(Write(row.path, "out"));
     });
     if (got == "needs root" || got == "cannot mount") {
-      skipped += std::string(row.why) + ": " + got + "; ";
+      SkipFor(got == "needs root" ? &needRoot : &cannotMount, row.why);
       continue;
     }
     EXPECT_EQ(got, With(row.said, dir.path())) << row.why;
@@ -551,6 +557,9 @@ TEST(FilesTest, RelativePathsStartAtTheWorkingDirectoryItself) {
     EXPECT_EQ(landed, row.landed.empty() ? std::set<std::string>{} : std::set<std::string>{row.landed})
         << row.why;
   }
+  const std::string skipped = (needRoot.empty() ? "" : "rows that need root: " + needRoot) +
+                              (needRoot.empty() || cannotMount.empty() ? "" : ". ") +
+                              (cannotMount.empty() ? "" : "rows that cannot mount here: " + cannotMount);
   if (!skipped.empty()) GTEST_SKIP() << skipped;
 }
 
@@ -677,7 +686,7 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
     if ((theirs || row.how == kAsNobody) && !kRoot) continue;  // said at the end
     const bool fixed = row.name.rfind("fixed/", 0) == 0;
     if (fixed && !fixedModes) {
-      skipped += "a file system that keeps no modes needs root and FUSE for bindfs; ";
+      SkipFor(&skipped, "a file system that keeps no modes needs root and FUSE for bindfs");
       continue;
     }
     if (row.name.find("fifo") != std::string::npos) {
@@ -757,7 +766,7 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
   if (fixedModes) {
     EXPECT_EQ(std::system(("fusermount -u " + dir / "fixed").c_str()), 0);
   }
-  if (!kRoot) skipped += "rows of another user's lock file need root to plant it";
+  if (!kRoot) SkipFor(&skipped, "rows of another user's lock file need root to plant it");
   if (!skipped.empty()) GTEST_SKIP() << skipped;
 }
 

@@ -372,8 +372,8 @@ std::string Repeat(const std::string& s, int n) {
 
 TEST_F(XmlFilesTest, DeepNestingIsRefusedWithTheLoadersMessage) {
   // However the '<' of each level hides from a scan that reads otherwise than the parser (the
-  // loader's own tests go through every such form).
-  for (const std::string level : {"&#x<&x;<s>", "<s a='<!x' b=\"/>\">"}) {
+  // loader's own tests go through every such form): "&#x<&x1;" is one character reference, U+0001.
+  for (const std::string level : {"&#x<&x1;<s>", "<s a='<!x' b=\"/>\">"}) {
     std::ofstream(tmp / "deep.cfg", std::ios::binary) << "<o>" + Repeat(level, 50000);
     TiXmlDocument doc;
     doc.LinkEndChild(new TiXmlElement("old"));

@@ -693,6 +693,36 @@ TEST_F(DocumentFileTest, NestingIsBoundedBeforeParsing) {
   for (BaseObject* op = doc->GetFirstObject(); op; op = op->GetDown()) ++depth;
   EXPECT_EQ(depth, 255);
 
+  // Saved, an object level costs two levels of nesting and an object's matrix two more: 254 object
+  // levels reach 512 and load back; at 255 the save is refused with the loader's words.
+  std::string error = "(unchanged)";
+  EXPECT_EQ(host::SaveDocumentText(doc.get(), &error), "");
+  EXPECT_EQ(error,
+            "nesting deeper than 512 levels in an object without a name at level 255 of the object tree, "
+            "which a document file cannot hold");
+  doc = Load(NestedObjects(254));
+  ASSERT_TRUE(doc) << error_;
+  const std::string saved = host::SaveDocumentText(doc.get(), &error);
+  ASSERT_EQ(error, "");
+  doc = Load(saved);
+  ASSERT_TRUE(doc) << error_;
+  depth = 0;
+  for (BaseObject* op = doc->GetFirstObject(); op; op = op->GetDown()) ++depth;
+  EXPECT_EQ(depth, 254);
+  // Containers nested in memory beyond what a file holds: the save names the material.
+  doc = Load(R"({"materials": [{"name": "Deep"}]})");
+  ASSERT_TRUE(doc) << error_;
+  BaseContainer nested;
+  for (int i = 0; i < 260; ++i) {
+    BaseContainer outer;
+    outer.SetContainer(1, nested);
+    nested = outer;
+  }
+  doc->GetFirstMaterial()->GetDataInstance()->SetContainer(1, nested);
+  EXPECT_EQ(host::SaveDocumentText(doc.get(), &error), "");
+  EXPECT_EQ(error,
+            "nesting deeper than 512 levels in the material \"Deep\", which a document file cannot hold");
+
   // One more reaches 513; the bracket that goes too deep is named.
   doc = Load(NestedObjects(256));
   EXPECT_FALSE(doc);

@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <fstream>
+#include <string>
+#include <utility>
 
 #include "main/instancesuppresser.h"
 #include "main/main.h"
@@ -344,10 +347,32 @@ TEST(RunnerTest, MissingModuleIsAClearFailure) {
 
 TEST(RunnerTest, BadUsageIsRejected) {
   std::string out;
-  EXPECT_EQ(RunCommand(std::string(CORVANE_HOST_EXE) + " launch", &out), 2);
-  EXPECT_NE(out.find("unknown command launch"), std::string::npos) << out;
+  // An unknown command points to the list of commands, and to the one meant where it is a slip.
+  const std::pair<std::string, std::string> commands[] = {
+      {"launch", "unknown command launch (corvane-host --help lists the commands)"},
+      {"rendr", "unknown command rendr: did you mean render? (corvane-host --help lists the commands)"},
+      {"check-materials",
+       "unknown command check-materials: did you mean check-material? (corvane-host --help lists the "
+       "commands)"},
+      {"rn", "unknown command rn: did you mean run? (corvane-host --help lists the commands)"},
+  };
+  for (const auto& [command, said] : commands) {
+    EXPECT_EQ(RunCommand(std::string(CORVANE_HOST_EXE) + " " + command, &out), 2);
+    EXPECT_EQ(out, "corvane-host: " + said + "\n");
+  }
   EXPECT_EQ(RunCommand(std::string(CORVANE_HOST_EXE) + " plugins --write-path", &out), 2);
   EXPECT_NE(out.find("option --write-path needs a value"), std::string::npos) << out;
+
+  // A default write path that cannot be made says so, and how to name another.
+  TempDir home;
+  std::ofstream(home / "file") << "";
+  EXPECT_EQ(RunCommand("HOME=" + home / "file" +
+                           " " CORVANE_HOST_EXE " --plugin-dir " CORVANE_PLUGIN_DIR
+                           " render --renderer-dir " CORVANE_RENDERER_DIR " 2>&1 >/dev/null",
+                       &out),
+            1);
+  EXPECT_EQ(out, "corvane-host: cannot make the write path " + home / "file/.corvane" +
+                     " (~/.corvane): Not a directory; --write-path DIR names another\n");
 }
 
 }  // namespace

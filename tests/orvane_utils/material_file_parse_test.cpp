@@ -205,11 +205,32 @@ TEST(MaterialFileLoader, LineEndingsAreNormalisedAsWhenLoadingAFile) {
       {std::string("<a>\n</b>\0</a>", 12), "Error reading end tag (around line 2, column 1)."},
       {std::string("<a x='1\0'/>", 11),
        "Error null (0) or unexpected EOF found in input stream (around line 1, column 8)."},
+      // A character reference that reads as a NUL would cut its text or value there: it is the
+      // fault, at its place, in any form, and in a declaration too.
+      {"<a>A&#0;B</a>", "Error null (0) or unexpected EOF found in input stream (around line 1, column 5)."},
+      {"<a>\n <t x=\"red&#x00;.png\"/></a>",
+       "Error null (0) or unexpected EOF found in input stream (around line 2, column 11)."},
+      {"<a>\r\n\tA &amp; &#0000;</a>",
+       "Error null (0) or unexpected EOF found in input stream (around line 2, column 13)."},
+      {"<a>&#x100000000;</a>",  // wraps to 0
+       "Error null (0) or unexpected EOF found in input stream (around line 1, column 4)."},
+      {"<?xml version='1.0' encoding='ISO-8859-1'?><a>&#256;</a>",  // one byte: 256 is 0
+       "Error null (0) or unexpected EOF found in input stream (around line 1, column 47)."},
+      {"<?xml version='1.0' encoding='UTF-8&#0;'?><a/>",
+       "Error null (0) or unexpected EOF found in input stream (around line 1, column 36)."},
+      // A fault before the reference is TinyXML's own.
+      {"<a>\n</b>&#0;</a>", "Error reading end tag (around line 2, column 1)."},
   };
   for (const auto& [text, fault] : cut) {
-    EXPECT_FALSE(OrvaneXMLLoader::parse(text, doc, error));
-    EXPECT_EQ(error, "Not well-formed XML: " + fault);
+    EXPECT_FALSE(OrvaneXMLLoader::parse(text, doc, error)) << text;
+    EXPECT_EQ(error, "Not well-formed XML: " + fault) << text;
   }
+  // What was read before the reference is kept, as before a NUL byte; other references stay text.
+  EXPECT_FALSE(OrvaneXMLLoader::parse("<a><b>x</b><c>&#0;</c></a>", doc, error));
+  EXPECT_EQ(std::string(doc.RootElement()->FirstChildElement("b")->GetText()), "x");
+  EXPECT_EQ(doc.RootElement()->FirstChildElement("c"), doc.RootElement()->LastChild());
+  ASSERT_TRUE(OrvaneXMLLoader::parse("<a>&#48;&#x30;&amp;&#x100000030;</a>", doc, error)) << error;
+  EXPECT_EQ(std::string(doc.RootElement()->GetText()), "00&0");
 }
 
 // Where TinyXML gives no place, the loader counts as TinyXML does where it gives one: tabs to the
@@ -323,6 +344,20 @@ TEST(MaterialFileCheck, FrameAsTheImportReadsIt) {
   std::ostringstream none;
   EXPECT_EQ(OrvaneMaterialCheck::checkText("<materials/>", none), 1);
   EXPECT_EQ(none.str(), "No \"scenedata\" root element: not a material file.\n");
+  // A text that is no XML at all, such as a document file, is said to be none.
+  const std::pair<std::string, std::string> notXml[] = {
+      {"{\"objects\": []}\n", "Not XML (the text does not start with \"<\"): not a material file.\n"},
+      {" \n\t", "Only white space, no XML: not a material file.\n"},
+      // A reference that would cut a name is the fault, not a material of a shorter name.
+      {"<scenedata><material><name>A&#0;B</name><diffuse/></material></scenedata>",
+       "Not well-formed XML: Error null (0) or unexpected EOF found in input stream (around line 1, column "
+       "29).\n"},
+  };
+  for (const auto& [text, said] : notXml) {
+    std::ostringstream out;
+    EXPECT_EQ(OrvaneMaterialCheck::checkText(text, out), 1) << text;
+    EXPECT_EQ(out.str(), said);
+  }
 }
 
 std::string blend(const std::string& name, const std::string& a, const std::string& b) {

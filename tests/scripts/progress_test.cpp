@@ -7,10 +7,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "support/host_fixture.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -102,6 +105,31 @@ TEST(ProgressLine, CtrlCEndsItWithTheScript) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
   EXPECT_EQ(FolderNames(dir.path()), (std::set<std::string>{"step.sh", "watcher.pid"}));
   EXPECT_TRUE(WaitFor([&] { return !Runs(watcher); })) << watcher;
+}
+
+// Asked for its usage, a script prints it and ends: it installs, builds and runs nothing.
+TEST(ScriptUsage, HelpPrintsTheUsageAndDoesNothingElse) {
+  const struct {
+    const char* script;
+    const char* argument;
+  } rows[] = {{"bench", "--help"}, {"bench", "-h"},    {"bench", "--benchmark_filter=x --help"},
+              {"test", "--help"},  {"fuzz", "--help"}, {"build", "--help"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.script) + " " + row.argument);
+    TempDir dir;
+    fs::create_directory(dir / "scripts");
+    fs::copy_file(std::string(CORVANE_SOURCE_DIR) + "/scripts/" + row.script,
+                  dir / ("scripts/" + std::string(row.script)));
+    // What the script would install with, and build with, notes that it ran.
+    std::ofstream(dir / "scripts/install-deps") << "#!/bin/sh\ntouch \"$(dirname \"$0\")/../installed\"\n";
+    fs::permissions(dir / "scripts/install-deps", fs::perms::owner_all);
+    std::string output;
+    EXPECT_EQ(RunCommand("cd " + dir.path() + " && bash scripts/" + row.script + " " + row.argument, &output),
+              0)
+        << output;
+    EXPECT_EQ(output.rfind("usage: scripts/" + std::string(row.script), 0), 0u) << output;
+    EXPECT_EQ(FolderNames(dir.path()), std::set<std::string>{"scripts"});
+  }
 }
 
 }  // namespace
