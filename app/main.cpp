@@ -190,7 +190,7 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
         o->rest.push_back(v);
       }
     } else if (a.size() > 1 && a[0] == '-') {
-      *error = "unknown option " + a;
+      *error = "unknown option " + a + " (corvane-host --help lists the options)";
       return false;
     } else {
       positional.push_back(a);

@@ -94,7 +94,7 @@ bool ParseCommon(const std::vector<std::string>& args, size_t first, RunRequest*
       else
         r->save = v;
     } else if (a.size() > 1 && a[0] == '-') {
-      *error = "unknown option " + a;
+      *error = "unknown option " + a + " (corvane-host --help lists the options)";
       return false;
     } else {
       positional.push_back(a);

@@ -362,6 +362,11 @@ TEST(RunnerTest, BadUsageIsRejected) {
   }
   EXPECT_EQ(RunCommand(std::string(CORVANE_HOST_EXE) + " plugins --write-path", &out), 2);
   EXPECT_NE(out.find("option --write-path needs a value"), std::string::npos) << out;
+  // So does an unknown option, of the runner or of a command.
+  for (const char* line : {" --verbose plugins", " run 1 --verbose"}) {
+    EXPECT_EQ(RunCommand(std::string(CORVANE_HOST_EXE) + line + " 2>&1", &out), 2);
+    EXPECT_EQ(out, "corvane-host: unknown option --verbose (corvane-host --help lists the options)\n");
+  }
 
   // A default write path that cannot be made says so, and how to name another.
   TempDir home;
