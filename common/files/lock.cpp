@@ -6,9 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <utility>
 
 #include "files/folder.h"
+#include "files/registry.h"
+#include "files/sweep.h"
 
 namespace files {
 
@@ -23,6 +26,43 @@ FileLock& FileLock::operator=(FileLock&& other) noexcept {
 void FileLock::Release() {
   if (fd_ >= 0) ::close(std::exchange(fd_, -1));
 }
+
+namespace {
+
+/// Puts a new lock file, made 0600 by this run, at `name` in `folder` in place of the one there,
+/// where the file system keeps modes (`*kept`): learned from the new file, whose 0600 shows. Where
+/// it keeps none, the new file goes again and the one there is left as it is.
+Result Replace(const Folder& folder, const std::string& name, bool* kept) {
+  const int at = folder.Descriptor();
+  const std::string made = TemporaryName(name);
+  int fd = -1;
+  uint64_t id = 0;
+  if (Result r = registry::Add(
+          folder, made, registry::Kind::kFile,
+          [&] {
+            fd = ::openat(at, made.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            return fd >= 0 ? Result() : Result::System(errno, folder.PathOf(name));
+          },
+          &id);
+      !r.ok())
+    return r;
+  struct stat st;
+  (void)::fchmod(fd, 0600);  // the run's own file, whatever the umask took from it
+  *kept = ::fstat(fd, &st) == 0 && (st.st_mode & 0777) == 0600;
+  ::close(fd);
+  if (!*kept) {
+    registry::Remove(id);
+    return Result();
+  }
+  const Result r = registry::Settle(id, [&] {
+    return ::renameat(at, made.c_str(), at, name.c_str()) == 0 ? Result()
+                                                               : Result::System(errno, folder.PathOf(name));
+  });
+  if (!r.ok()) registry::Remove(id);
+  return r;
+}
+
+}  // namespace
 
 Result Folder::Lock(const std::string& name, FileLock* lock, const std::function<void()>& waiting) const {
   if (Result r = Refusal(); !r.ok()) return r;
@@ -54,15 +94,18 @@ Result Folder::Lock(const std::string& name, FileLock* lock, const std::function
     // Planted: its owner could hold it.
     if (!MayUse(st.st_uid)) return drop(Result::Foreign(Reason::kForeignFile, path, st.st_uid));
     if (made) {
-      (void)::fchmod(fd, 0600);  // where the file system keeps modes; a new file is taken whatever it shows
-    } else if (st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 && !replaced && ::fchmod(fd, 0600) == 0 &&
-               ::fstat(fd, &there) == 0 && (there.st_mode & 077) == 0) {
-      // Others could have opened it and could hold the lock: a new one takes its place, once. Where
-      // the file system keeps no modes (the 0600 did not take), it is taken as it is.
+      (void)::fchmod(fd, 0600);  // the run's own, under any umask; taken whatever mode it shows
+    } else if (st.st_uid == ::geteuid() && ((st.st_mode & 077) != 0 || st.st_nlink > 1) && !replaced) {
+      // Others could have opened it and could hold the lock, or it is another name of a file
+      // that is not the lock's: nothing of it is changed, a new one takes its place, once. Where
+      // the file system keeps no modes it is taken as it is, and waited for while it is held.
       replaced = true;
-      ::close(fd);
-      if (::unlinkat(at, name.c_str(), 0) != 0 && errno != ENOENT) return Result::System(errno, path);
-      continue;
+      bool kept = false;
+      if (Result r = Replace(*this, name, &kept); !r.ok()) return drop(r);
+      if (kept) {
+        ::close(fd);
+        continue;
+      }
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       if (errno == EWOULDBLOCK && waiting && !std::exchange(told, true)) waiting();

@@ -25,6 +25,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -635,27 +636,52 @@ TEST(FilesTest, ACommittedFolderTakesOnlyAFreeNameAndAFailedCommitLeavesNothingT
     }
 }
 
+// A bindfs mount of `from` at `at` that shows one mode for everything and ignores chmod, as vfat,
+// NTFS or CIFS; unmounted when the guard goes, whatever the test did.
+class FixedModes {
+ public:
+  FixedModes(const std::string& from, const std::string& at) : at_(at) {
+    mounted_ = kRoot && std::system(("bindfs -p 0755 --chmod-ignore " + from + " " + at).c_str()) == 0;
+  }
+  ~FixedModes() {
+    if (mounted_) {
+      EXPECT_EQ(std::system(("fusermount -u " + at_).c_str()), 0);
+    }
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  std::string at_;
+  bool mounted_ = false;
+};
+
 // Renders take turns on a lock file that no other user can hold: this user's own is made 0600 and
 // locked; another user's in a shared folder, a FIFO or a link at its name is refused with the
-// reason, never skipped. It is taken under any umask and on a file system that keeps no modes, and
-// a lock held by another is said before it is waited for.
+// reason, never skipped. One that others could have opened, or that is another name of a file, is
+// replaced by a new one where modes are kept, and nothing of it is changed. It is taken under any
+// umask and on a file system that keeps no modes, and a lock held by another is said before it is
+// waited for, never replaced.
 TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
   scratch::Dir dir;
   Mkdir(dir / "shared", 01777);
   Mkdir(dir / "private");
   Mkdir(dir / "fixed");
-  // A file system that shows one mode for everything and ignores chmod, as vfat, NTFS or CIFS.
-  const bool fixedModes =
-      kRoot &&
-      std::system(("bindfs -p 0755 --chmod-ignore " + dir / "private " + dir / "fixed").c_str()) == 0;
-  enum How { kPlain, kUmask0277, kTwice, kAsNobody, kHeld };
+  const FixedModes fixedModes(dir / "private", dir / "fixed");
+  // This user's own files that another user links at lock names (protected_hardlinks lets them).
+  std::ofstream(dir / "mine") << "mine";
+  std::ofstream(dir / "mine0600") << "mine";
+  ASSERT_EQ(::chmod((dir / "mine").c_str(), 0666) | ::chmod((dir / "mine0600").c_str(), 0600), 0);
+  enum How { kPlain, kUmask0277, kTwice, kAsNobody, kHeld, kTurns };
   const struct {
     std::string name;  // of the lock file: "new", "file", "theirs", "fifo" or "link", in its folder
     std::string said;
     How how = kPlain;
+    bool replaced = false;  // a new file takes the place of the one there
   } rows[] = {
       {"private/new.lock", "ok"},
-      {"private/file.lock", "ok"},    // this user's own, 0644
+      {"private/file.lock", "ok", kPlain, true},          // this user's own, 0644
+      {"shared/hardlink.lock", "ok", kPlain, true},       // a link to this user's 0666 file "mine"
+      {"private/hardlink0600.lock", "ok", kPlain, true},  // a link to this user's 0600 file
       {"private/theirs.lock", "ok"},  // outside shared folders they take turns with its owner
       {"shared/theirs.lock",
        "EACCES foreign file: the file {}/shared/theirs.lock belongs to another user (nobody)"},
@@ -666,7 +692,8 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
       {"private/new-umask.lock", "ok", kUmask0277},
       {"fixed/new-fixed.lock", "ok", kTwice},
       {"private/new-held.lock", "ok", kHeld},
-      {"fixed/held-fixed.lock", "ok", kHeld},  // where modes are not kept, the held file is waited for
+      {"fixed/held-fixed.lock", "ok", kHeld},    // where modes are not kept, the held file is waited for
+      {"fixed/turns-fixed.lock", "ok", kTurns},  // and two renders take turns on the one they made
       // Outside shared folders, one this user cannot open says the kernel's reason.
       {"private/new-root.lock", "EACCES: Permission denied", kAsNobody},
   };
@@ -676,16 +703,21 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
     const bool theirs = row.name.find("theirs") != std::string::npos;
     if ((theirs || row.how == kAsNobody) && !kRoot) continue;  // said at the end
     const bool fixed = row.name.rfind("fixed/", 0) == 0;
-    if (fixed && !fixedModes) {
+    if (fixed && !fixedModes.mounted()) {
       skipped += "a file system that keeps no modes needs root and FUSE for bindfs; ";
       continue;
     }
-    if (row.name.find("fifo") != std::string::npos) {
+    const bool hardlink = row.name.find("hardlink") != std::string::npos;
+    if (hardlink) {
+      ASSERT_EQ(::link((dir / (row.name.find("0600") != std::string::npos ? "mine0600" : "mine")).c_str(),
+                       path.c_str()),
+                0);
+    } else if (row.name.find("fifo") != std::string::npos) {
       ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     } else if (row.name.find("link") != std::string::npos) {
       fs::create_symlink(dir / "nowhere", path);
       ASSERT_TRUE(!theirs || GiveAway(path));
-    } else if (row.name.find("new") == std::string::npos) {
+    } else if (row.name.find("new") == std::string::npos && row.how != kTurns) {
       std::ofstream(path) << "";
       ASSERT_TRUE(::chmod(path.c_str(), 0644) == 0 && (!theirs || GiveAway(path)));
     }
@@ -694,6 +726,8 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
     if (before >= 0) {
       ASSERT_EQ(::flock(before, LOCK_SH), 0);
     }
+    struct stat found = {};
+    ::lstat(path.c_str(), &found);
     files::FileLock lock;
     const auto take = [&](const std::function<void()>& waiting = {}) {
       return Said(At(path, [&](const files::Folder& f, const std::string& name) {
@@ -710,21 +744,35 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
       ::alarm(0);
       continue;
     }
-    if (row.how == kHeld) {
-      // Another open file description holds it: the wait is said first, then the lock is taken
-      // once that one lets go.
-      std::ofstream(path) << "";
-      ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-      const int held = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-      ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    if (row.how == kHeld || row.how == kTurns) {
+      // Another open file description holds it (another render's lock, for kTurns): the wait is
+      // said first, then the lock is taken once that one lets go.
+      int held = -1;
+      files::FileLock first;
+      if (row.how == kHeld) {
+        std::ofstream(path) << "";
+        ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+        held = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(::flock(held, LOCK_EX), 0);
+      } else {
+        ASSERT_EQ(Said(At(path, [&](const files::Folder& f,
+                                    const std::string& name) { return f.Lock(name, &first); })),
+                  "ok");
+      }
+      ::lstat(path.c_str(), &found);
       int told[2];
       ASSERT_EQ(::pipe(told), 0);
       std::string got;
-      std::thread waiter([&] { got = take([&] { ASSERT_EQ(::write(told[1], "w", 1), 1); }); });
+      std::thread waiter([&] {
+        got = take([&] { ASSERT_EQ(::write(told[1], "w", 1), 1); });
+        ASSERT_EQ(::write(told[1], "d", 1), 1);
+      });
       char c = 0;
-      EXPECT_EQ(::read(told[0], &c, 1), 1);  // the waiting line, before the lock is let go
+      EXPECT_EQ(::read(told[0], &c, 1), 1);
+      EXPECT_EQ(c, 'w') << row.name;  // the waiting line, before the lock is let go
       EXPECT_FALSE(lock.IsHeld());
-      ::close(held);
+      if (held >= 0) ::close(held);
+      first.Release();
       waiter.join();
       ::close(told[0]), ::close(told[1]);
       EXPECT_EQ(got, said) << row.name;
@@ -752,11 +800,19 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
     ASSERT_EQ(::lstat(path.c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode)) << row.name;
     EXPECT_EQ(st.st_mode & 07777, theirs ? 0644u : fixed ? 0755u : 0600u) << row.name;
+    if (found.st_ino != 0) {
+      EXPECT_EQ(st.st_ino != found.st_ino, row.replaced) << row.name;
+    }
   }
+  // The files linked at lock names keep their mode and content; nothing else is left.
+  struct stat mine, mine0600;
+  ASSERT_EQ(::stat((dir / "mine").c_str(), &mine) | ::stat((dir / "mine0600").c_str(), &mine0600), 0);
+  EXPECT_EQ(std::make_tuple(mine.st_mode & 07777, mine0600.st_mode & 07777, ReadBack(dir / "mine"),
+                            ReadBack(dir / "mine0600")),
+            std::make_tuple(0666u, 0600u, std::string("mine"), std::string("mine")));
+  for (const std::string folder : {"shared", "private"})
+    for (const std::string& name : Names(dir / folder)) EXPECT_FALSE(files::ReadName(name).temporary) << name;
   EXPECT_FALSE(fs::exists(dir / "nowhere"));
-  if (fixedModes) {
-    EXPECT_EQ(std::system(("fusermount -u " + dir / "fixed").c_str()), 0);
-  }
   if (!kRoot) skipped += "rows of another user's lock file need root to plant it";
   if (!skipped.empty()) GTEST_SKIP() << skipped;
 }
