@@ -9,9 +9,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "files/folder.h"
+#include "files/internal.h"
 #include "files/registry.h"
-#include "files/sweep.h"
 
 namespace files {
 
@@ -64,10 +63,10 @@ Result Replace(const Folder& folder, const std::string& name, bool* kept) {
 
 }  // namespace
 
-Result Folder::Lock(const std::string& name, FileLock* lock, const std::function<void()>& waiting) const {
-  if (Result r = Refusal(); !r.ok()) return r;
-  const std::string path = PathOf(name);
-  const int at = Descriptor();
+Result FileLock::Take(const Folder& folder, const std::string& name, const std::function<void()>& waiting) {
+  if (Result r = folder.MayWrite(); !r.ok()) return r;
+  const std::string path = folder.PathOf(name);
+  const int at = folder.Descriptor();
   bool replaced = false, told = false;
   for (int attempt = 0; attempt < 100; ++attempt) {
     // Opened without following a link and never waited on at the open; made when missing.
@@ -80,9 +79,9 @@ Result Folder::Lock(const std::string& name, FileLock* lock, const std::function
     if (fd < 0) {
       const int error = errno;
       // In a shared folder, another user's file or link is named with its owner.
-      if (IsShared() && ::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !MayUse(st.st_uid))
-        return Result::Foreign(S_ISLNK(st.st_mode) ? Reason::kForeignLink : Reason::kForeignFile, path,
-                               st.st_uid);
+      if (folder.IsShared() && ::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+          !folder.Trusts(st.st_uid))
+        return Result::Foreign(path, st);
       return Result::System(error == ELOOP ? EACCES : error, path);
     }
     const auto drop = [fd](Result r) {
@@ -92,7 +91,7 @@ Result Folder::Lock(const std::string& name, FileLock* lock, const std::function
     if (::fstat(fd, &st) != 0) return drop(Result::System(errno, path));
     if (!S_ISREG(st.st_mode)) return drop(Result::NotRegularFile(path));
     // Planted: its owner could hold it.
-    if (!MayUse(st.st_uid)) return drop(Result::Foreign(Reason::kForeignFile, path, st.st_uid));
+    if (!folder.Trusts(st.st_uid)) return drop(Result::Foreign(path, st));
     if (made) {
       (void)::fchmod(fd, 0600);  // the run's own, under any umask; taken whatever mode it shows
     } else if (st.st_uid == ::geteuid() && ((st.st_mode & 077) != 0 || st.st_nlink > 1) && !replaced) {
@@ -101,7 +100,7 @@ Result Folder::Lock(const std::string& name, FileLock* lock, const std::function
       // the file system keeps no modes it is taken as it is, and waited for while it is held.
       replaced = true;
       bool kept = false;
-      if (Result r = Replace(*this, name, &kept); !r.ok()) return drop(r);
+      if (Result r = Replace(folder, name, &kept); !r.ok()) return drop(r);
       if (kept) {
         ::close(fd);
         continue;
@@ -117,11 +116,15 @@ Result Folder::Lock(const std::string& name, FileLock* lock, const std::function
       ::close(fd);
       continue;
     }
-    lock->Release();
-    lock->fd_ = fd;
+    Release();
+    fd_ = fd;
     return Result();
   }
   return Result::System(EAGAIN, path);
+}
+
+Result Folder::Lock(const std::string& name, FileLock* lock, const std::function<void()>& waiting) const {
+  return lock->Take(*this, name, waiting);
 }
 
 }  // namespace files

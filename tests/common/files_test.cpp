@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "files/folder.h"
+#include "files/internal.h"
 #include "files/lock.h"
 #include "files/registry.h"
 #include "files/result.h"
@@ -219,7 +220,7 @@ TEST(FilesTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
     std::string bytes;
     files::Target found;
     EXPECT_EQ(Said(At(dir / target, [&](const files::Folder& f,
-                                        const std::string& name) { return f.Follow(name, &found); })),
+                                        const std::string& name) { return f.WriteTarget(name, &found); })),
               said)
         << target;
     if (said == "ok") continue;  // this user's own link
@@ -317,10 +318,12 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
   std::ofstream(dir / "r") << "decoy";
   const std::string stale = Temporary("s", files::Origin(), EndedProcess());
   // Each operation in the folder `path` names, each walking the path itself.
+  // Run in a child of its own each, which has swept no folder yet: the first write sweeps.
   const auto operations = [&](const std::string& path) {
     files::Folder used;
     files::NewFolder made, again;
     std::string bytes;
+    std::ofstream(dir / ("real/" + stale)) << "left";
     std::vector<std::string> got = {
         Said(Write(path + "/f", "f")),
         Said(At(path + "/made",
@@ -333,10 +336,8 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
     got.push_back(Said(At(path + "/t", [&](const files::Folder& f, const std::string& name) {
       return f.RenewFolder(name, &used);
     })));
-    std::ofstream(dir / ("real/" + stale)) << "left";
     files::Result r = files::Folder::Open(path, &used);
-    const int swept = r.ok() ? used.Sweep() : 0;  // a sweep says only how many
-    got.push_back(r.ok() && swept != 1 ? "swept " + std::to_string(swept) : Said(r));
+    got.push_back(!r.ok() ? Said(r) : fs::exists(dir / ("real/" + stale)) ? "left" : "ok");
     // A name that is taken is not replaced.
     got.push_back(Said(At(path + "/t", [&](const files::Folder& f, const std::string& name) {
       const files::Result r = f.MakeTemporaryFolder(name, &again);
@@ -345,7 +346,9 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
     r = At(path + "/r",
            [&](const files::Folder& f, const std::string& name) { return f.ReadFile(name, &bytes); });
     got.push_back(r.ok() && bytes != "real" ? "read " + bytes : Said(r));
-    return got;
+    std::string joined;
+    for (const std::string& said : got) joined += said + "\n";
+    return joined;
   };
   const std::string loop = "ELOOP: Too many levels of symbolic links";
   const auto link = [](const std::string& name) {
@@ -377,9 +380,9 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
       {"group/theirs", link("group/theirs"), true},        // in a sticky folder its group may write to
       {"open/theirs", link("open/theirs"), true},          // in a folder anyone may write to
       // A colleague's folder there is read, as the kernel reads it, and nothing is written into it.
-      {"shared/nobodys/sub", nobodys, true, "swept 0", "ok"},
-      {"shared/nobodys/back", nobodys, true, "swept 0", "ok"},  // a link back out of it, with ".."
-      {"shared/nobodys/../../real", nobodys, true, "swept 0", "ok"},
+      {"shared/nobodys/sub", nobodys, true, "left", "ok"},
+      {"shared/nobodys/back", nobodys, true, "left", "ok"},  // a link back out of it, with ".."
+      {"shared/nobodys/../../real", nobodys, true, "left", "ok"},
   };
   // On a file system that takes renameat2's flags, then on one that refuses them.
   for (const auto& row : rows)
@@ -389,10 +392,11 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
                         said = With(row.said, dir.path());
       const bool done = said == "ok";
       g_refuseRenameFlags = refuseFlags;
-      EXPECT_EQ(operations(dir / row.path),
-                (std::vector<std::string>{said, said, said, said, With(row.sweep, dir.path()),
-                                          done ? "EEXIST: File exists" : said, With(row.read, dir.path())}))
-          << where;
+      std::string want;
+      for (const std::string& line : {said, said, said, said, With(row.sweep, dir.path()),
+                                      done ? "EEXIST: File exists" : said, With(row.read, dir.path())})
+        want += line + "\n";
+      EXPECT_EQ(scratch::InChild([&] { return operations(dir / row.path); }), want) << where;
       g_refuseRenameFlags = false;
       EXPECT_EQ(Names(dir / "real"), (done ? std::set<std::string>{"sub", "f", "made", "t", "r"}
                                            : std::set<std::string>{"sub", "r", stale}))
@@ -406,15 +410,14 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
   // This user's own link at the last name, into the colleague's folder: written and trusted as there.
   fs::create_symlink(dir / "shared/nobodys/sub/r", dir / "real/into");
   std::string bytes;
-  const auto read = [&](files::Folder::Owner owner) {
+  const auto read = [&](files::ReadPolicy owner) {
     return Said(At(dir / "real/into", [&](const files::Folder& f, const std::string& name) {
       return f.ReadFile(name, &bytes, 1024, owner);
     }));
   };
-  EXPECT_EQ(
-      (std::vector<std::string>{Said(Write(dir / "real/into", "x")), read(files::Folder::Owner::kTrusted),
-                                read(files::Folder::Owner::kAnyone), bytes}),
-      (std::vector<std::string>{With(nobodys, dir.path()), With(nobodys, dir.path()), "ok", "real"}));
+  EXPECT_EQ((std::vector<std::string>{Said(Write(dir / "real/into", "x")), read(files::ReadPolicy::kTrusted),
+                                      read(files::ReadPolicy::kAnyone), bytes}),
+            (std::vector<std::string>{With(nobodys, dir.path()), With(nobodys, dir.path()), "ok", "real"}));
 }
 
 // A file system may show another owner for what this user makes (NFS with root squashed, a mount
@@ -731,7 +734,7 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
     files::FileLock lock;
     const auto take = [&](const std::function<void()>& waiting = {}) {
       return Said(At(path, [&](const files::Folder& f, const std::string& name) {
-        return f.Lock(name, &lock, waiting);
+        return lock.Take(f, name, waiting);
       }));
     };
     ::alarm(60);  // a lock that waits for ever ends the test
@@ -756,7 +759,7 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
         ASSERT_EQ(::flock(held, LOCK_EX), 0);
       } else {
         ASSERT_EQ(Said(At(path, [&](const files::Folder& f,
-                                    const std::string& name) { return f.Lock(name, &first); })),
+                                    const std::string& name) { return first.Take(f, name); })),
                   "ok");
       }
       ::lstat(path.c_str(), &found);
@@ -866,24 +869,21 @@ TEST(FilesTest, TheSweepRemovesOnlyTemporariesWhoseWriterIsCertainlyGone) {
   std::ofstream(dir / rows[0].name) << "again";
   ASSERT_EQ(Said(folder.CreateTemporary("a", &second)), "ok");
   second.Discard();
-  EXPECT_TRUE(fs::exists(dir / rows[0].name));
-  EXPECT_EQ(folder.Sweep(), 1);
+  EXPECT_TRUE(fs::exists(dir / rows[0].name));  // as dead as the one the first took
 
   // Another user's process answers EPERM, which means it runs: its file stays.
   if (!kRoot) GTEST_SKIP() << "the check as another user needs root to become one";
-  // Nor is what another user owns removed, whoever wrote it.
+  // Nor is what another user owns removed, whoever wrote it: a folder this process never swept,
+  // where another user writes first.
+  scratch::Dir fresh;
   const std::string parents = Temporary("parents", self, ::getpid()), roots = Temporary("roots", self, ended);
-  std::ofstream(dir / parents) << "live";
-  fs::create_directory(dir / roots);
-  fs::permissions(dir.path(), fs::perms(0777));
-  EXPECT_EQ(scratch::InChild([&] {
-              if (!scratch::BecomeNobody()) return std::string("not nobody");
-              files::Folder there;
-              const files::Result r = files::Folder::Open(dir.path(), &there);
-              return r.ok() ? "swept " + std::to_string(there.Sweep()) : Said(r);
-            }),
-            "swept 0");
-  EXPECT_TRUE(fs::exists(dir / parents) && fs::exists(dir / roots));
+  std::ofstream(fresh / parents) << "live";
+  fs::create_directory(fresh / roots);
+  fs::permissions(fresh.path(), fs::perms(0777));
+  EXPECT_EQ(scratch::InChild(
+                [&] { return scratch::BecomeNobody() ? Said(Write(fresh / "n", "n")) : "not nobody"; }),
+            "ok");
+  EXPECT_EQ(Names(fresh.path()), (std::set<std::string>{parents, roots, "n"}));
 }
 
 TEST(FilesTest, AnInterruptionRemovesEveryRegisteredFileAndFolderAndStopsNewOnes) {
