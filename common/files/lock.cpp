@@ -6,11 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <utility>
 
-#include "files/internal.h"
-#include "files/registry.h"
+#include "files/temporary.h"
 
 namespace files {
 
@@ -32,33 +30,12 @@ namespace {
 /// where the file system keeps modes (`*kept`): learned from the new file, whose 0600 shows. Where
 /// it keeps none, the new file goes again and the one there is left as it is.
 Result Replace(const Folder& folder, const std::string& name, bool* kept) {
-  const int at = folder.Descriptor();
-  const std::string made = TemporaryName(name);
-  int fd = -1;
-  uint64_t id = 0;
-  if (Result r = registry::Add(
-          folder, made, registry::Kind::kFile,
-          [&] {
-            fd = ::openat(at, made.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-            return fd >= 0 ? Result() : Result::System(errno, folder.PathOf(name));
-          },
-          &id);
-      !r.ok())
-    return r;
+  TemporaryFile made;
+  const Result r = folder.CreateTemporary(name, &made, false);
   struct stat st;
-  (void)::fchmod(fd, 0600);  // the run's own file, whatever the umask took from it
-  *kept = ::fstat(fd, &st) == 0 && (st.st_mode & 0777) == 0600;
-  ::close(fd);
-  if (!*kept) {
-    registry::Remove(id);
-    return Result();
-  }
-  const Result r = registry::Settle(id, [&] {
-    return ::renameat(at, made.c_str(), at, name.c_str()) == 0 ? Result()
-                                                               : Result::System(errno, folder.PathOf(name));
-  });
-  if (!r.ok()) registry::Remove(id);
-  return r;
+  *kept = r.ok() && ::fchmod(made.Descriptor(), 0600) == 0 && ::fstat(made.Descriptor(), &st) == 0 &&
+          (st.st_mode & 0777) == 0600;
+  return *kept ? made.Commit() : r;
 }
 
 }  // namespace
