@@ -29,8 +29,8 @@ struct Folder::State {
 /// Walks `path` from `start` (the working directory when not open) as `Folder::Open` does, to the
 /// folder `*result`; with a `target` it ends at the entry its last name stands for, following
 /// that last link too when `followLink` (`Folder::WriteTarget`).
-Result WalkPath(const Folder& start, const std::string& path, Folder::Make make, bool linkLast, Folder* result,
-                Target* target = nullptr, bool followLink = true);
+Result WalkPath(const Folder& start, const std::string& path, Folder::Make make, bool linkLast,
+                Folder* result, Target* target = nullptr, bool followLink = true);
 
 /// The working directory, with the path "" so that messages keep relative names as given, and the
 /// refusal a walk from the root would find above it; `make` other than `kNothing` gives it at once.

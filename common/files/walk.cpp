@@ -207,8 +207,8 @@ class Walker {
   Result refused_;  ///< the first refusal met on the way
 };
 
-Result WalkPath(const Folder& start, const std::string& path, Folder::Make make, bool linkLast, Folder* result,
-                Target* target, bool followLink) {
+Result WalkPath(const Folder& start, const std::string& path, Folder::Make make, bool linkLast,
+                Folder* result, Target* target, bool followLink) {
   return Walker(make, linkLast, target, followLink).Run(start, path, result);
 }
 
