@@ -82,10 +82,8 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
 int CheckMaterialFile(const std::string& path, std::ostream& out) {
   if (!Filename(path).CheckSuffix("povm")) return CheckOvm(path, path, out);
   // Only a regular file is opened, so the check never waits for a writer.
-  files::Place place;
-  files::Result opened = files::Locate(path, &place);
   int fd = -1;
-  if (opened.ok()) opened = place.folder.OpenFile(place.name, &fd);
+  const files::Result opened = files::OpenFile(path, &fd);
   if (opened.reason() == files::Reason::kNotRegularFile || opened.error() == EISDIR) {
     out << path << ": Not a regular file.\n";
     return 2;

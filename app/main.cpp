@@ -266,7 +266,7 @@ Settings ReadSettings(const std::string& writePath, const std::string& settingsF
   files::Place place;
   files::Result r = files::Locate(settingsFile, &place);
   const bool reached = r.ok();
-  if (reached) r = place.folder.ReadFile(place.name, &bytes, size_t(1) << 30, files::Folder::Owner::kTrusted);
+  if (reached) r = place.folder.ReadFile(place.name, &bytes, size_t(1) << 30, files::ReadPolicy::kTrusted);
   if (r.ok()) {
     settings.bytes = std::move(bytes);
   } else if (r.error() != ENOENT && r.error() != ENOTDIR) {  // none, nor a folder for it yet
@@ -339,7 +339,7 @@ bool UseRendererDir(const files::Folder& writePath, const std::string& settingsF
     return false;
   }
   files::Target target;
-  if (writePath.Follow(kSettingsFileName, &target).ok() && target.exists) {
+  if (writePath.WriteTarget(kSettingsFileName, &target).ok() && target.isFile) {
     change->folder = target.folder;
     change->name = target.name;
     change->file = target.status;
@@ -388,10 +388,8 @@ void RestoreSettings(const std::string& settingsFile, const SettingsChange& chan
 // Why the file `path` (the runner's `what`) cannot be read, or "" when it can. Only a regular
 // file is opened: a FIFO would block the open for ever, a device is nothing to read.
 std::string FileProblem(const std::string& what, const std::string& path) {
-  files::Place place;
   int fd = -1;
-  files::Result r = files::Locate(path, &place);
-  if (r.ok()) r = place.folder.OpenFile(place.name, &fd);
+  const files::Result r = files::OpenFile(path, &fd);
   if (!r.ok()) return "cannot open the " + what + " " + path + ": " + r.Text();
   ::close(fd);
   return "";

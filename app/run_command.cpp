@@ -35,11 +35,7 @@ bool FromHere(const std::string& path, std::string* full) {
   // "." names and repeated slashes go; ".." stays for the walk: after a link it leads to the
   // parent of where the link led, not back along the text.
   std::string out;
-  for (size_t start = 0, end; start <= text.size(); start = end + 1) {
-    end = std::min(text.find('/', start), text.size());
-    const std::string name = text.substr(start, end - start);
-    if (!name.empty() && name != ".") out += "/" + name;
-  }
+  for (const std::string& name : files::PathNames(text)) out += "/" + name;
   *full = path.empty() ? path : out.empty() ? "/" : out;
   return true;
 }

@@ -10,7 +10,8 @@ add_executable(replay_fuzz_mesh_reader ${CMAKE_SOURCE_DIR}/fuzz/mesh_reader.cpp
   ${CMAKE_SOURCE_DIR}/source/export/meshallocator.cpp
   ${CMAKE_SOURCE_DIR}/common/files/folder.cpp ${CMAKE_SOURCE_DIR}/common/files/lock.cpp
   ${CMAKE_SOURCE_DIR}/common/files/registry.cpp ${CMAKE_SOURCE_DIR}/common/files/result.cpp
-  ${CMAKE_SOURCE_DIR}/common/files/sweep.cpp ${CMAKE_SOURCE_DIR}/common/files/temporary.cpp)
+  ${CMAKE_SOURCE_DIR}/common/files/sweep.cpp ${CMAKE_SOURCE_DIR}/common/files/temporary.cpp
+  ${CMAKE_SOURCE_DIR}/common/files/walk.cpp)
 target_include_directories(replay_fuzz_mesh_reader PRIVATE ${CMAKE_SOURCE_DIR}/source ${CMAKE_SOURCE_DIR}/common)
 
 # The whole material import into a host document: the plug-in and the host stand-in as built.

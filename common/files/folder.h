@@ -8,7 +8,7 @@
 // what a run writes, removes and starts. A link there is used only when the shared folder's owner
 // or this user owns it, for a read too (as protected_symlinks). A folder of another user there is
 // walked into, but nothing is written, made, removed, locked or trusted below it: the walk keeps
-// that refusal in the folders it opens (`Refusal`), and a walk that makes folders gives it at once.
+// that refusal in the folders it opens (`MayWrite`), and a walk that makes folders gives it at once.
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -27,6 +27,12 @@ class TemporaryFile;
 class NewFolder;
 class FileLock;
 struct Target;
+
+/// Whose regular file a read takes in a shared folder.
+enum class ReadPolicy {
+  kAnyone,   ///< anyone's: reading what another user wrote exposes nothing of this user's
+  kTrusted,  ///< only this user's or the shared folder's owner's (a file that says what to run)
+};
 
 /// An open folder that a walk reached; copies share one descriptor, closed with the last.
 class Folder {
@@ -56,29 +62,28 @@ class Folder {
   std::string PathOf(const std::string& name) const;
   /// The folder's status when it was opened.
   const struct stat& Status() const;
-  /// Why nothing may be written, made, removed or locked here (a folder of another user in a
-  /// shared folder on the way); success when nothing.
-  Result Refusal() const;
+  /// Success when this run may write, make, remove or lock here; else why not (a folder of
+  /// another user in a shared folder on the way).
+  Result MayWrite() const;
+  /// True when others may plant entries here: anyone may write, or its group may and it is sticky.
+  bool IsShared() const;
+  /// True unless this is a shared folder and `owner` is neither its owner nor this user.
+  bool Trusts(uid_t owner) const;
 
-  /// Follows `name` (its last link too when `followLink`) to the entry a write there replaces, as
+  /// Finds the entry a write of `name` replaces (its last link followed too when `followLink`), as
   /// the rest of the walk that opened this folder. Refuses a folder (EISDIR), a special file, and
-  /// gives this folder's `Refusal` first.
-  Result Follow(const std::string& name, Target* target, bool followLink = true) const;
-  /// Whose regular file a read takes in a shared folder.
-  enum class Owner {
-    kAnyone,   ///< anyone's: reading what another user wrote exposes nothing of this user's
-    kTrusted,  ///< only this user's or the shared folder's owner's (a file that says what to run)
-  };
-  /// Opens the regular file `name` (followed as `Follow` does; its `Refusal` only for `kTrusted`)
-  /// to read, never waiting on it. `*fd` is the descriptor, blocking, which the caller closes.
-  Result OpenFile(const std::string& name, int* fd, Owner owner = Owner::kAnyone) const;
+  /// gives this folder's `MayWrite` first.
+  Result WriteTarget(const std::string& name, Target* target, bool followLink = true) const;
+  /// Opens the regular file `name` (followed as `WriteTarget` does; its `MayWrite` only for
+  /// `kTrusted`) to read, never waiting on it. `*fd` is the descriptor, blocking; the caller closes it.
+  Result OpenFile(const std::string& name, int* fd, ReadPolicy policy = ReadPolicy::kAnyone) const;
   /// Reads the whole file `name`, opened as `OpenFile` does, into `*bytes` (`ReadAll`).
   Result ReadFile(const std::string& name, std::string* bytes, size_t limit = size_t(1) << 30,
-                  Owner owner = Owner::kAnyone) const;
+                  ReadPolicy policy = ReadPolicy::kAnyone) const;
 
-  /// Makes a temporary file to replace `name` here (followed as `Follow` does), with the mode, and
-  /// where this user may give them the owner and group, of the file it replaces (not one another
-  /// user could have planted); else 0666 less the umask. It first sweeps a folder new to it.
+  /// Makes a temporary file to replace `name` here (found as `WriteTarget` does), with the mode,
+  /// and where this user may give them the owner and group, of the file it replaces (not one
+  /// another user could have planted); else 0666 less the umask. It first sweeps a folder new to it.
   Result CreateTemporary(const std::string& name, TemporaryFile* file, bool followLink = true) const;
   /// Writes `data` as the whole of `name` through a temporary; on failure nothing is left.
   Result WriteFile(const std::string& name, const void* data, size_t size) const;
@@ -86,41 +91,40 @@ class Folder {
   Result MakeFolder(const std::string& name, NewFolder* made) const;
   /// Makes a folder with a temporary's name for `name` here, to be filled and then committed.
   Result MakeTemporaryFolder(const std::string& name, NewFolder* made) const;
-  /// Opens the folder `name` here to write into (its `Refusal` is given), made when missing; when
+  /// Opens the folder `name` here to write into (its `MayWrite` is given), made when missing; when
   /// it was made and `made` is given, `*made` owns it.
   Result UseFolder(const std::string& name, Folder* folder, NewFolder* made = nullptr) const;
   /// Removes what is at `name` here (a folder, set aside first so that an interruption leaves all
   /// of it or none, or a link to one itself) and opens it anew as `UseFolder` does. A file, and
   /// another user's entry in a shared folder, are refused.
   Result RenewFolder(const std::string& name, Folder* folder, NewFolder* made = nullptr) const;
-  /// Removes the temporaries here whose writer is certainly gone (sweep.h); how many.
-  int Sweep() const;
   /// Renames the folder `name` here to `to` in `into` (on the same file system), where nothing may
-  /// be yet (EEXIST), unless the run is being interrupted (`WhileRunning`); `into`'s `Refusal` first.
+  /// be yet (EEXIST), unless the run is being interrupted (`WhileRunning`); `into`'s `MayWrite` first.
   Result MoveFolder(const std::string& name, const Folder& into, const std::string& to) const;
   /// Removes the folder `name` here with all it holds while it is still `expected`; not another
   /// user's in a shared folder.
   Result RemoveFolder(const std::string& name, const struct stat& expected) const;
-  /// Nothing this process makes here from now on sweeps this folder.
-  void SkipSweep() const;
-  /// Waits for an exclusive lock on the regular file `name` here (not a link), made 0600 when
-  /// missing; one of this user's that others may open is replaced once. `waiting` is called once
-  /// before a wait.
+  /// Marks this folder as swept: nothing this process makes here from now on sweeps it.
+  void MarkSwept() const;
+
+  // Former names, for the callers not yet renamed; they go with the last of those.
+  /// `MayWrite`.
+  Result Refusal() const { return MayWrite(); }
+  /// `MarkSwept`.
+  void SkipSweep() const { MarkSwept(); }
+  /// `FileLock::Take` of `name` here.
   Result Lock(const std::string& name, FileLock* lock, const std::function<void()>& waiting = {}) const;
 
  private:
-  /// True when others may plant entries here.
-  bool IsShared() const;
-  /// True unless this is a shared folder and `owner` is neither its owner nor this user.
-  bool MayUse(uid_t owner) const;
-  /// The folder `name` here, not through a link, with this one's refusal; not open (errno set,
-  /// ENOTDIR for a link or a file) when it cannot be.
-  Folder Enter(const std::string& name) const;
-  friend class Walker;
   friend class Trail;
+  friend class Walker;
+  friend Result WorkingDirectory(Make make, Folder* cwd);
   friend class NewFolder;
   friend void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected);
   struct State;
+  /// The folder `name` here, not through a link, with this one's refusal; not open (errno set,
+  /// ENOTDIR for a link or a file) when it cannot be.
+  Folder Enter(const std::string& name) const;
   /// Opens `name` in the folder open as `at` as `path`, with the refusal and link count of `like`.
   static Folder OpenAt(int at, const char* name, std::string path, const State* like);
   std::shared_ptr<State> state_;
@@ -138,31 +142,12 @@ int MakeDirectory(int at, const std::string& name);
 /// Reads the rest of the file open as `fd` into `*bytes`; more than `limit` bytes is EFBIG.
 Result ReadAll(int fd, std::string* bytes, size_t limit, const std::string& path);
 
-/// The folders of a walk down a tree, only the last 16 held open: going back up opens a closed
-/// one again through `..`, only while it is still the folder the walk came through (else moved).
-class Trail {
- public:
-  /// Adds `folder` as the last.
-  void Push(Folder folder);
-  /// Goes back to the folder before the last one.
-  Result Pop();
-  /// The last folder.
-  const Folder& Back() const { return folders_.back(); }
-  /// How many folders the trail holds.
-  size_t Size() const { return folders_.size(); }
-  /// Forgets every folder.
-  void Clear() { folders_.clear(); }
-
- private:
-  std::vector<Folder> folders_;
-};
-
-/// The entry a write of a name replaces (`Folder::Follow`).
+/// The entry a write of a name replaces (`Folder::WriteTarget`).
 struct Target {
   Folder folder;          ///< the folder that holds it, after the links
   std::string name;       ///< its name there
-  bool exists = false;    ///< a regular file is there (else the name is free, or a link is replaced)
-  struct stat status {};  ///< its status, when it exists
+  bool isFile = false;    ///< a regular file is there (else the name is free, or a link is replaced)
+  struct stat status {};  ///< its status, when it is a file
 };
 
 /// A path as the open folder of its last name and that name.
@@ -173,13 +158,27 @@ struct Place {
   std::string Path() const { return folder.PathOf(name); }
 };
 
+/// Walks the folder part of `path` as `Folder::Open` does and splits off its last name (EISDIR
+/// for a path that ends in "/", "." or "..").
+Result Locate(const std::string& path, Place* place, Folder::Make make = Folder::Make::kNothing);
+
+/// `Folder::OpenFile` of the file `path`, its folder walked first (`Locate`).
+Result OpenFile(const std::string& path, int* fd, ReadPolicy policy = ReadPolicy::kAnyone);
+/// `Folder::ReadFile` of the file `path`, its folder walked first.
+Result ReadFile(const std::string& path, std::string* bytes, size_t limit = size_t(1) << 30,
+                ReadPolicy policy = ReadPolicy::kAnyone);
+/// `Folder::CreateTemporary` for the file `path`, its folder walked first.
+Result CreateTemporary(const std::string& path, TemporaryFile* file);
+/// `Folder::WriteFile` of the file `path`, its folder walked first.
+Result WriteFile(const std::string& path, const void* data, size_t size);
+
+/// The names of `path` between its slashes in order, empty ones left out, and "." ones too unless
+/// `dots`; ".." is kept, for a walk to resolve as the kernel does.
+std::vector<std::string> PathNames(const std::string& path, bool dots = false);
+
 /// `path` as its walk reaches it where it holds a ".." (after a link or the working directory,
 /// which may change, it names what the kernel finds now), so that it keeps naming that file; else,
 /// or where it cannot be walked, `path` itself.
 std::string Resolve(const std::string& path);
-
-/// Walks the folder part of `path` as `Folder::Open` does and splits off its last name (EISDIR
-/// for a path that ends in "/", "." or "..").
-Result Locate(const std::string& path, Place* place, Folder::Make make = Folder::Make::kNothing);
 
 }  // namespace files

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "files/folder.h"
+#include "files/temporary.h"
 
 namespace files {
 
@@ -24,10 +24,26 @@ void FileLock::Release() {
   if (fd_ >= 0) ::close(std::exchange(fd_, -1));
 }
 
-Result Folder::Lock(const std::string& name, FileLock* lock, const std::function<void()>& waiting) const {
-  if (Result r = Refusal(); !r.ok()) return r;
-  const std::string path = PathOf(name);
-  const int at = Descriptor();
+namespace {
+
+/// Puts a new lock file, made 0600 by this run, at `name` in `folder` in place of the one there,
+/// where the file system keeps modes (`*kept`): learned from the new file, whose 0600 shows. Where
+/// it keeps none, the new file goes again and the one there is left as it is.
+Result Replace(const Folder& folder, const std::string& name, bool* kept) {
+  TemporaryFile made;
+  const Result r = folder.CreateTemporary(name, &made, false);
+  struct stat st;
+  *kept = r.ok() && ::fchmod(made.Descriptor(), 0600) == 0 && ::fstat(made.Descriptor(), &st) == 0 &&
+          (st.st_mode & 0777) == 0600;
+  return *kept ? made.Commit() : r;
+}
+
+}  // namespace
+
+Result FileLock::Take(const Folder& folder, const std::string& name, const std::function<void()>& waiting) {
+  if (Result r = folder.MayWrite(); !r.ok()) return r;
+  const std::string path = folder.PathOf(name);
+  const int at = folder.Descriptor();
   bool replaced = false, told = false;
   for (int attempt = 0; attempt < 100; ++attempt) {
     // Opened without following a link and never waited on at the open; made when missing.
@@ -40,9 +56,9 @@ Result Folder::Lock(const std::string& name, FileLock* lock, const std::function
     if (fd < 0) {
       const int error = errno;
       // In a shared folder, another user's file or link is named with its owner.
-      if (IsShared() && ::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !MayUse(st.st_uid))
-        return Result::Foreign(S_ISLNK(st.st_mode) ? Reason::kForeignLink : Reason::kForeignFile, path,
-                               st.st_uid);
+      if (folder.IsShared() && ::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+          !folder.Trusts(st.st_uid))
+        return Result::Foreign(path, st);
       return Result::System(error == ELOOP ? EACCES : error, path);
     }
     const auto drop = [fd](Result r) {
@@ -52,17 +68,20 @@ Result Folder::Lock(const std::string& name, FileLock* lock, const std::function
     if (::fstat(fd, &st) != 0) return drop(Result::System(errno, path));
     if (!S_ISREG(st.st_mode)) return drop(Result::NotRegularFile(path));
     // Planted: its owner could hold it.
-    if (!MayUse(st.st_uid)) return drop(Result::Foreign(Reason::kForeignFile, path, st.st_uid));
+    if (!folder.Trusts(st.st_uid)) return drop(Result::Foreign(path, st));
     if (made) {
-      (void)::fchmod(fd, 0600);  // where the file system keeps modes; a new file is taken whatever it shows
-    } else if (st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 && !replaced && ::fchmod(fd, 0600) == 0 &&
-               ::fstat(fd, &there) == 0 && (there.st_mode & 077) == 0) {
-      // Others could have opened it and could hold the lock: a new one takes its place, once. Where
-      // the file system keeps no modes (the 0600 did not take), it is taken as it is.
+      (void)::fchmod(fd, 0600);  // the run's own, under any umask; taken whatever mode it shows
+    } else if (st.st_uid == ::geteuid() && ((st.st_mode & 077) != 0 || st.st_nlink > 1) && !replaced) {
+      // Others could have opened it and could hold the lock, or it is another name of a file
+      // that is not the lock's: nothing of it is changed, a new one takes its place, once. Where
+      // the file system keeps no modes it is taken as it is, and waited for while it is held.
       replaced = true;
-      ::close(fd);
-      if (::unlinkat(at, name.c_str(), 0) != 0 && errno != ENOENT) return Result::System(errno, path);
-      continue;
+      bool kept = false;
+      if (Result r = Replace(folder, name, &kept); !r.ok()) return drop(r);
+      if (kept) {
+        ::close(fd);
+        continue;
+      }
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       if (errno == EWOULDBLOCK && waiting && !std::exchange(told, true)) waiting();
@@ -74,11 +93,15 @@ Result Folder::Lock(const std::string& name, FileLock* lock, const std::function
       ::close(fd);
       continue;
     }
-    lock->Release();
-    lock->fd_ = fd;
+    Release();
+    fd_ = fd;
     return Result();
   }
   return Result::System(EAGAIN, path);
+}
+
+Result Folder::Lock(const std::string& name, FileLock* lock, const std::function<void()>& waiting) const {
+  return lock->Take(*this, name, waiting);
 }
 
 }  // namespace files

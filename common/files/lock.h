@@ -1,6 +1,12 @@
 #pragma once
 
-// An exclusive lock on a lock file, held while the object lives (`Folder::Lock`).
+// An exclusive lock on a lock file in an open folder, held while the object lives.
+
+#include <functional>
+#include <string>
+
+#include "files/folder.h"
+#include "files/result.h"
 
 namespace files {
 
@@ -14,13 +20,18 @@ class FileLock {
   FileLock& operator=(const FileLock&) = delete;
   ~FileLock() { Release(); }
 
+  /// Waits for an exclusive lock on the regular file `name` in `folder` (not a link), made 0600
+  /// when missing, and holds it instead of what it held. This user's own that others may open, or
+  /// that has more than one link, is replaced once by a new one where the file system keeps modes,
+  /// and taken as it is where it keeps none; one that is held is waited for, never replaced.
+  /// `waiting` is called once before a wait.
+  Result Take(const Folder& folder, const std::string& name, const std::function<void()>& waiting = {});
   /// True while the lock is held.
   bool IsHeld() const { return fd_ >= 0; }
   /// Lets go of the lock.
   void Release();
 
  private:
-  friend class Folder;
   int fd_ = -1;
 };
 

@@ -9,7 +9,7 @@
 #include <map>
 #include <mutex>
 
-#include "files/sweep.h"
+#include "files/internal.h"
 
 namespace files {
 

@@ -18,8 +18,11 @@ Result Result::NotRegularFile(std::string path) {
   return Result(EINVAL, Reason::kNotRegularFile, std::move(path));
 }
 
-Result Result::Foreign(Reason reason, std::string path, uid_t owner) {
-  return Result(EACCES, reason, std::move(path), owner);
+Result Result::Foreign(std::string path, const struct stat& st) {
+  const Reason reason = S_ISDIR(st.st_mode)   ? Reason::kForeignFolder
+                        : S_ISLNK(st.st_mode) ? Reason::kForeignLink
+                                              : Reason::kForeignFile;
+  return Result(EACCES, reason, std::move(path), st.st_uid);
 }
 
 Result Result::Interrupted() { return Result(ECANCELED, Reason::kInterrupted, {}); }

@@ -2,6 +2,7 @@
 
 // What a file operation gave: the system's `errno` value, and what a message about it needs.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <string>
@@ -30,8 +31,8 @@ class Result {
   static Result System(int error, std::string path = {});
   /// `path` is there but is not a regular file.
   static Result NotRegularFile(std::string path);
-  /// `path` (the `reason` says a folder, file or link) in a shared folder belongs to `owner`.
-  static Result Foreign(Reason reason, std::string path, uid_t owner);
+  /// `path`, a folder, link or file of status `st`, in a shared folder belongs to another user.
+  static Result Foreign(std::string path, const struct stat& st);
   /// The run is being interrupted: nothing more is made or committed.
   static Result Interrupted();
   /// The folder `path` was moved while a walk went through it.
@@ -43,6 +44,11 @@ class Result {
   int error() const { return error_; }
   /// Why it failed.
   Reason reason() const { return reason_; }
+  /// True when it failed on another user's folder, link or file in a shared folder.
+  bool IsForeign() const {
+    return reason_ == Reason::kForeignFolder || reason_ == Reason::kForeignFile ||
+           reason_ == Reason::kForeignLink;
+  }
   /// The path the failure is about, when one is known.
   const std::string& path() const { return path_; }
   /// The reason in words ("the folder P belongs to another user (NAME)", the system's words, ...).

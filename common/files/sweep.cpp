@@ -21,6 +21,8 @@
 #include <utility>
 #include <vector>
 
+#include "files/internal.h"
+
 namespace files {
 
 namespace {
@@ -110,8 +112,24 @@ bool IsStale(int fd, const char* name, time_t now, uid_t mine, struct stat* foun
   return now - st.st_mtime > kForeignAge;
 }
 
-/// Remembers `folder` as swept; true the first time. Its key is its file and its path, since a
-/// folder made anew may take a removed one's inode.
+/// Sweeps `folder`, taking `mine` for this user's as well.
+void SweepAs(const Folder& folder, uid_t mine) {
+  const int saved = errno;
+  std::vector<std::string> names;
+  const int fd = folder.Descriptor();
+  if (ReadNames(fd, &names)) {
+    const time_t now = std::time(nullptr);
+    for (const std::string& name : names) {
+      struct stat st;
+      if (IsStale(fd, name.c_str(), now, mine, &st)) RemoveTree(folder, name, &st);
+    }
+  }
+  errno = saved;
+}
+
+}  // namespace
+
+// Its key is its file and its path, since a folder made anew may take a removed one's inode.
 bool FirstSweep(const Folder& folder) {
   struct Swept {
     std::mutex mutex;
@@ -130,27 +148,6 @@ bool FirstSweep(const Folder& folder) {
   }
   return true;
 }
-
-/// Sweeps `folder`, taking `mine` for this user's as well.
-int SweepAs(const Folder& folder, uid_t mine) {
-  const int saved = errno;
-  int removed = 0;
-  std::vector<std::string> names;
-  const int fd = folder.Descriptor();
-  if (ReadNames(fd, &names)) {
-    const time_t now = std::time(nullptr);
-    for (const std::string& name : names) {
-      struct stat st;
-      if (!IsStale(fd, name.c_str(), now, mine, &st)) continue;
-      RemoveTree(folder, name, &st);
-      if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) ++removed;
-    }
-  }
-  errno = saved;
-  return removed;
-}
-
-}  // namespace
 
 std::string TemporaryName(const std::string& name) {
   const std::string suffix = kMark + Origin() + "-" + std::to_string(ThisProcess()) + "-" + RandomPart();
@@ -254,19 +251,8 @@ void RemoveTree(const Folder& at, const std::string& name, const struct stat* ex
   }
 }
 
-int Folder::Sweep() const { return Refusal().ok() ? SweepAs(*this, ::geteuid()) : 0; }
-
-void Folder::SkipSweep() const { FirstSweep(*this); }
-
 void SweepOnce(const Folder& folder, const std::function<uid_t()>& shown) {
   if (FirstSweep(folder)) SweepAs(folder, shown ? shown() : ::geteuid());
-}
-
-Result Folder::RemoveFolder(const std::string& name, const struct stat& expected) const {
-  if (Result r = Refusal(); !r.ok()) return r;
-  if (!MayUse(expected.st_uid)) return Result::Foreign(Reason::kForeignFolder, PathOf(name), expected.st_uid);
-  RemoveTree(*this, name, &expected);
-  return Result();
 }
 
 }  // namespace files

@@ -34,16 +34,15 @@ Bool BaseFile::Open(const Filename& name, LONG mode) {
     Fail(FILEERROR_OPEN);
     return false;
   }
-  files::Place place;
-  files::Result r = files::Locate(target_, &place);
+  files::Result r;
   int fd = -1;
-  if (r.ok() && mode == FILEOPEN_READ) {
-    r = place.folder.OpenFile(place.name, &fd);
-  } else if (r.ok()) {
+  if (mode == FILEOPEN_READ) {
+    r = files::OpenFile(target_, &fd);
+  } else {
     // A hidden temporary file in the folder of the file the write replaces (a link is followed),
     // renamed over it when the file is closed. The stream writes through a descriptor of its own.
     temp_ = std::make_unique<files::TemporaryFile>();
-    r = place.folder.CreateTemporary(place.name, temp_.get());
+    r = files::CreateTemporary(target_, temp_.get());
     if (r.ok() && (fd = ::fcntl(temp_->Descriptor(), F_DUPFD_CLOEXEC, 0)) < 0)
       r = files::Result::System(errno);
   }

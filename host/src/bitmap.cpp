@@ -227,10 +227,8 @@ LONG BaseBitmap::Init(const Filename& name) {
   // Read through its folder as the kernel reads it: only a regular file, never waited on (a FIFO
   // is refused); in a shared folder a link of another user is refused, a file of theirs is read.
   const std::string path = host::ToUtf8(name.GetString());
-  files::Place place;
-  files::Result r = files::Locate(path, &place);
   Descriptor file;
-  if (r.ok()) r = place.folder.OpenFile(place.name, &file.fd);
+  const files::Result r = files::OpenFile(path, &file.fd);
   if (!r.ok()) {
     errno = r.error();
     return IMAGERESULT_NOTEXISTING;
@@ -275,9 +273,7 @@ LONG BaseBitmap::Save(const Filename& name, LONG format, const BaseContainer* da
       EncodeJpeg(rgb_.data(), width_, height_, quality, (savebits & SAVEBIT_GREYSCALE) != 0, &buffer, &size);
   files::Result r;
   if (ok) {
-    files::Place place;
-    r = files::Locate(host::ToUtf8(name.GetString()), &place);
-    if (r.ok()) r = place.folder.WriteFile(place.name, buffer, size);
+    r = files::WriteFile(host::ToUtf8(name.GetString()), buffer, size);
   }
   std::free(buffer);
   if (!r.ok()) errno = r.error();  // the caller asks the folder for the words

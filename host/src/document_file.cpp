@@ -909,10 +909,8 @@ std::string DocumentFolder(const std::string& path) {
 // without a writer would block the open, and the read, for ever), and in a shared folder only one
 // of its owner's or this user's. Null with `*why` the reason when it cannot be.
 std::FILE* OpenRegularFile(const std::string& path, std::string* why) {
-  files::Place place;
-  files::Result r = files::Locate(path, &place);
   int fd = -1;
-  if (r.ok()) r = place.folder.OpenFile(place.name, &fd);
+  files::Result r = files::OpenFile(path, &fd);
   std::FILE* f = r.ok() ? ::fdopen(fd, "rb") : nullptr;
   if (r.ok() && !f) {
     r = files::Result::System(errno, path);

@@ -489,9 +489,7 @@ bool SaveDocumentFile(BaseDocument* doc, const std::string& path, std::string* e
     if (error) *error = path + ": " + problem;
     return false;
   }
-  files::Place place;
-  files::Result r = files::Locate(path, &place);
-  if (r.ok()) r = place.folder.WriteFile(place.name, text.data(), text.size());
+  const files::Result r = files::WriteFile(path, text.data(), text.size());
   if (!r.ok()) {
     if (error) *error = path + ": cannot write the file: " + r.Text();
     return false;

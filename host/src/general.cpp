@@ -117,10 +117,8 @@ Bool GeFExist(const Filename& name, Bool isdir) {
     found = files::Folder::Open(path, &folder);
   } else {
     // Opened for reading as a read opens it (never waited on), and closed at once.
-    files::Place place;
     int fd = -1;
-    found = files::Locate(path, &place);
-    if (found.ok()) found = place.folder.OpenFile(place.name, &fd);
+    found = files::OpenFile(path, &fd);
     if (fd >= 0) ::close(fd);
     // A FIFO or a device is a file that is there, though no image can be read from it.
     if (found.reason() == files::Reason::kNotRegularFile) return true;

@@ -22,13 +22,8 @@ bool IsDrivePath(const std::string& path) { return path.size() >= 3 && path[1] =
 std::string Beside(const std::string& folder, std::string relative) {
   std::replace(relative.begin(), relative.end(), '\\', '/');
   std::string joined = folder;
-  for (size_t start = 0; start <= relative.size();) {
-    size_t end = relative.find('/', start);
-    if (end == std::string::npos) end = relative.size();
-    const std::string name = relative.substr(start, end - start);
-    if (!name.empty() && name != ".") joined += (joined.empty() || joined.back() == '/' ? "" : "/") + name;
-    start = end + 1;
-  }
+  for (const std::string& name : files::PathNames(relative))
+    joined += (joined.empty() || joined.back() == '/' ? "" : "/") + name;
   return joined;
 }
 

@@ -55,7 +55,7 @@ std::string SceneFault(const files::Folder& folder, const std::string& path,
   // The exporter then leaves the scene file alone.
   const auto scene = [&] {
     files::Target target;
-    return folder.Follow(path.substr(path.rfind('/') + 1), &target).ok() && target.exists
+    return folder.WriteTarget(path.substr(path.rfind('/') + 1), &target).ok() && target.isFile
                ? "the scene " + path + " is left as it was"
                : "no scene was saved to " + path;
   };
@@ -102,10 +102,10 @@ void OVSExportThread::Main() {
     GePrint(String("waiting for the render that holds ") + String(writeFolder.PathOf(kLockName)));
   };
   // Another user's folder on the way is said as when the quickrender folder is made there.
-  if (r.ok() && !(r = writeFolder.Lock(kLockName, &lock, waiting)).ok() &&
+  if (r.ok() && !(r = lock.Take(writeFolder, kLockName, waiting)).ok() &&
       r.reason() != files::Reason::kForeignFolder) {
     // A refusal for another user's file names it; any other reason is given with the file's path.
-    const bool named = r.reason() == files::Reason::kForeignFile || r.reason() == files::Reason::kForeignLink;
+    const bool named = r.IsForeign();
     GePrint(String("Cannot lock the write path: ") +
             String(named ? r.Text() : writeFolder.PathOf(kLockName) + ": " + r.Text()) + String("."));
     SetMousePointer(MOUSE_NORMAL);

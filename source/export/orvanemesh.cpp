@@ -33,9 +33,7 @@ class MeshOutput {
 
   // The file `path`, its folder walked first.
   explicit MeshOutput(const std::string& path) : path_(path) {
-    files::Place place;
-    result_ = files::Locate(path, &place);
-    if (result_.ok()) result_ = place.folder.CreateTemporary(place.name, &file_);
+    result_ = files::CreateTemporary(path, &file_);
   }
 
   MeshOutput(const MeshOutput&) = delete;
@@ -123,9 +121,8 @@ class MeshOutput {
 class MeshInput {
  public:
   explicit MeshInput(const std::string& path) {
-    files::Place place;
     int fd = -1;
-    if (!files::Locate(path, &place).ok() || !place.folder.OpenFile(place.name, &fd).ok()) return;
+    if (!files::OpenFile(path, &fd).ok()) return;
     struct stat st;
     if (fstat(fd, &st) != 0 || !(file_ = fdopen(fd, "rb"))) {
       close(fd);

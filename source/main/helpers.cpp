@@ -149,7 +149,7 @@ std::string WriteFailure(const Filename& file, int error) {
   files::Place place;
   files::Target target;
   files::Result r = files::Locate(ToUTF8String(file.GetString()), &place);
-  if (r.ok()) r = place.folder.Follow(place.name, &target);
+  if (r.ok()) r = place.folder.WriteTarget(place.name, &target);
   if (!r.ok()) return r.Text();
   return error != 0 ? files::ErrorText(error) : "the file could not be written";
 }

@@ -78,7 +78,7 @@ files::Result LoadSettings(TiXmlDocument* doc, files::Place* place) {
   files::Result read = files::Locate(SettingsFileUtf8(), place);
   if (read.ok())
     read = place->folder.ReadFile(place->name, &bytes, Orvane::OrvaneXMLLoader::MAX_FILE_BYTES,
-                                  files::Folder::Owner::kTrusted);
+                                  files::ReadPolicy::kTrusted);
   if (!read.ok()) return read;
   std::string message;
   Orvane::OrvaneXMLLoader::parse(bytes, *doc, message);

@@ -399,10 +399,8 @@ bool OrvaneXMLLoader::readFile(const std::string& path, std::string& bytes_out, 
   error_out.clear();
   // Opened as every input file is: only a regular file, never waited on (a FIFO or a device could
   // wait for a writer for ever); in a shared folder another user's link is refused.
-  files::Place place;
   int fd = -1;
-  files::Result opened = files::Locate(path, &place);
-  if (opened.ok()) opened = place.folder.OpenFile(place.name, &fd);
+  const files::Result opened = files::OpenFile(path, &fd);
   if (!opened.ok()) {
     error_out = opened.reason() == files::Reason::kNotRegularFile || opened.error() == EISDIR
                     ? "Not a regular file."

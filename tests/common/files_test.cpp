@@ -25,10 +25,12 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "files/folder.h"
+#include "files/internal.h"
 #include "files/lock.h"
 #include "files/registry.h"
 #include "files/result.h"
@@ -224,7 +226,7 @@ TEST(FilesTest, SpecialTargetsAreRefusedLinksFollowedAndModesKept) {
     std::string bytes;
     files::Target found;
     EXPECT_EQ(Said(At(dir / target, [&](const files::Folder& f,
-                                        const std::string& name) { return f.Follow(name, &found); })),
+                                        const std::string& name) { return f.WriteTarget(name, &found); })),
               said)
         << target;
     if (said == "ok") continue;  // this user's own link
@@ -322,10 +324,12 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
   std::ofstream(dir / "r") << "decoy";
   const std::string stale = Temporary("s", files::Origin(), EndedProcess());
   // Each operation in the folder `path` names, each walking the path itself.
+  // Run in a child of its own each, which has swept no folder yet: the first write sweeps.
   const auto operations = [&](const std::string& path) {
     files::Folder used;
     files::NewFolder made, again;
     std::string bytes;
+    std::ofstream(dir / ("real/" + stale)) << "left";
     std::vector<std::string> got = {
         Said(Write(path + "/f", "f")),
         Said(At(path + "/made",
@@ -338,10 +342,8 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
     got.push_back(Said(At(path + "/t", [&](const files::Folder& f, const std::string& name) {
       return f.RenewFolder(name, &used);
     })));
-    std::ofstream(dir / ("real/" + stale)) << "left";
     files::Result r = files::Folder::Open(path, &used);
-    const int swept = r.ok() ? used.Sweep() : 0;  // a sweep says only how many
-    got.push_back(r.ok() && swept != 1 ? "swept " + std::to_string(swept) : Said(r));
+    got.push_back(!r.ok() ? Said(r) : fs::exists(dir / ("real/" + stale)) ? "left" : "ok");
     // A name that is taken is not replaced.
     got.push_back(Said(At(path + "/t", [&](const files::Folder& f, const std::string& name) {
       const files::Result r = f.MakeTemporaryFolder(name, &again);
@@ -350,7 +352,9 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
     r = At(path + "/r",
            [&](const files::Folder& f, const std::string& name) { return f.ReadFile(name, &bytes); });
     got.push_back(r.ok() && bytes != "real" ? "read " + bytes : Said(r));
-    return got;
+    std::string joined;
+    for (const std::string& said : got) joined += said + "\n";
+    return joined;
   };
   const std::string loop = "ELOOP: Too many levels of symbolic links";
   const auto link = [](const std::string& name) {
@@ -382,9 +386,9 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
       {"group/theirs", link("group/theirs"), true},        // in a sticky folder its group may write to
       {"open/theirs", link("open/theirs"), true},          // in a folder anyone may write to
       // A colleague's folder there is read, as the kernel reads it, and nothing is written into it.
-      {"shared/nobodys/sub", nobodys, true, "swept 0", "ok"},
-      {"shared/nobodys/back", nobodys, true, "swept 0", "ok"},  // a link back out of it, with ".."
-      {"shared/nobodys/../../real", nobodys, true, "swept 0", "ok"},
+      {"shared/nobodys/sub", nobodys, true, "left", "ok"},
+      {"shared/nobodys/back", nobodys, true, "left", "ok"},  // a link back out of it, with ".."
+      {"shared/nobodys/../../real", nobodys, true, "left", "ok"},
   };
   // On a file system that takes renameat2's flags, then on one that refuses them.
   for (const auto& row : rows)
@@ -394,10 +398,11 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
                         said = With(row.said, dir.path());
       const bool done = said == "ok";
       g_refuseRenameFlags = refuseFlags;
-      EXPECT_EQ(operations(dir / row.path),
-                (std::vector<std::string>{said, said, said, said, With(row.sweep, dir.path()),
-                                          done ? "EEXIST: File exists" : said, With(row.read, dir.path())}))
-          << where;
+      std::string want;
+      for (const std::string& line : {said, said, said, said, With(row.sweep, dir.path()),
+                                      done ? "EEXIST: File exists" : said, With(row.read, dir.path())})
+        want += line + "\n";
+      EXPECT_EQ(scratch::InChild([&] { return operations(dir / row.path); }), want) << where;
       g_refuseRenameFlags = false;
       EXPECT_EQ(Names(dir / "real"), (done ? std::set<std::string>{"sub", "f", "made", "t", "r"}
                                            : std::set<std::string>{"sub", "r", stale}))
@@ -411,15 +416,14 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
   // This user's own link at the last name, into the colleague's folder: written and trusted as there.
   fs::create_symlink(dir / "shared/nobodys/sub/r", dir / "real/into");
   std::string bytes;
-  const auto read = [&](files::Folder::Owner owner) {
+  const auto read = [&](files::ReadPolicy owner) {
     return Said(At(dir / "real/into", [&](const files::Folder& f, const std::string& name) {
       return f.ReadFile(name, &bytes, 1024, owner);
     }));
   };
-  EXPECT_EQ(
-      (std::vector<std::string>{Said(Write(dir / "real/into", "x")), read(files::Folder::Owner::kTrusted),
-                                read(files::Folder::Owner::kAnyone), bytes}),
-      (std::vector<std::string>{With(nobodys, dir.path()), With(nobodys, dir.path()), "ok", "real"}));
+  EXPECT_EQ((std::vector<std::string>{Said(Write(dir / "real/into", "x")), read(files::ReadPolicy::kTrusted),
+                                      read(files::ReadPolicy::kAnyone), bytes}),
+            (std::vector<std::string>{With(nobodys, dir.path()), With(nobodys, dir.path()), "ok", "real"}));
 }
 
 // A file system may show another owner for what this user makes (NFS with root squashed, a mount
@@ -644,27 +648,52 @@ TEST(FilesTest, ACommittedFolderTakesOnlyAFreeNameAndAFailedCommitLeavesNothingT
     }
 }
 
+// A bindfs mount of `from` at `at` that shows one mode for everything and ignores chmod, as vfat,
+// NTFS or CIFS; unmounted when the guard goes, whatever the test did.
+class FixedModes {
+ public:
+  FixedModes(const std::string& from, const std::string& at) : at_(at) {
+    mounted_ = kRoot && std::system(("bindfs -p 0755 --chmod-ignore " + from + " " + at).c_str()) == 0;
+  }
+  ~FixedModes() {
+    if (mounted_) {
+      EXPECT_EQ(std::system(("fusermount -u " + at_).c_str()), 0);
+    }
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  std::string at_;
+  bool mounted_ = false;
+};
+
 // Renders take turns on a lock file that no other user can hold: this user's own is made 0600 and
 // locked; another user's in a shared folder, a FIFO or a link at its name is refused with the
-// reason, never skipped. It is taken under any umask and on a file system that keeps no modes, and
-// a lock held by another is said before it is waited for.
+// reason, never skipped. One that others could have opened, or that is another name of a file, is
+// replaced by a new one where modes are kept, and nothing of it is changed. It is taken under any
+// umask and on a file system that keeps no modes, and a lock held by another is said before it is
+// waited for, never replaced.
 TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
   scratch::Dir dir;
   Mkdir(dir / "shared", 01777);
   Mkdir(dir / "private");
   Mkdir(dir / "fixed");
-  // A file system that shows one mode for everything and ignores chmod, as vfat, NTFS or CIFS.
-  const bool fixedModes =
-      kRoot &&
-      std::system(("bindfs -p 0755 --chmod-ignore " + dir / "private " + dir / "fixed").c_str()) == 0;
-  enum How { kPlain, kUmask0277, kTwice, kAsNobody, kHeld };
+  const FixedModes fixedModes(dir / "private", dir / "fixed");
+  // This user's own files that another user links at lock names (protected_hardlinks lets them).
+  std::ofstream(dir / "mine") << "mine";
+  std::ofstream(dir / "mine0600") << "mine";
+  ASSERT_EQ(::chmod((dir / "mine").c_str(), 0666) | ::chmod((dir / "mine0600").c_str(), 0600), 0);
+  enum How { kPlain, kUmask0277, kTwice, kAsNobody, kHeld, kTurns };
   const struct {
     std::string name;  // of the lock file: "new", "file", "theirs", "fifo" or "link", in its folder
     std::string said;
     How how = kPlain;
+    bool replaced = false;  // a new file takes the place of the one there
   } rows[] = {
       {"private/new.lock", "ok"},
-      {"private/file.lock", "ok"},    // this user's own, 0644
+      {"private/file.lock", "ok", kPlain, true},          // this user's own, 0644
+      {"shared/hardlink.lock", "ok", kPlain, true},       // a link to this user's 0666 file "mine"
+      {"private/hardlink0600.lock", "ok", kPlain, true},  // a link to this user's 0600 file
       {"private/theirs.lock", "ok"},  // outside shared folders they take turns with its owner
       {"shared/theirs.lock",
        "EACCES foreign file: the file {}/shared/theirs.lock belongs to another user (nobody)"},
@@ -675,7 +704,8 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
       {"private/new-umask.lock", "ok", kUmask0277},
       {"fixed/new-fixed.lock", "ok", kTwice},
       {"private/new-held.lock", "ok", kHeld},
-      {"fixed/held-fixed.lock", "ok", kHeld},  // where modes are not kept, the held file is waited for
+      {"fixed/held-fixed.lock", "ok", kHeld},    // where modes are not kept, the held file is waited for
+      {"fixed/turns-fixed.lock", "ok", kTurns},  // and two renders take turns on the one they made
       // Outside shared folders, one this user cannot open says the kernel's reason.
       {"private/new-root.lock", "EACCES: Permission denied", kAsNobody},
   };
@@ -685,16 +715,21 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
     const bool theirs = row.name.find("theirs") != std::string::npos;
     if ((theirs || row.how == kAsNobody) && !kRoot) continue;  // said at the end
     const bool fixed = row.name.rfind("fixed/", 0) == 0;
-    if (fixed && !fixedModes) {
+    if (fixed && !fixedModes.mounted()) {
       SkipFor(&skipped, "a file system that keeps no modes needs root and FUSE for bindfs");
       continue;
     }
-    if (row.name.find("fifo") != std::string::npos) {
+    const bool hardlink = row.name.find("hardlink") != std::string::npos;
+    if (hardlink) {
+      ASSERT_EQ(::link((dir / (row.name.find("0600") != std::string::npos ? "mine0600" : "mine")).c_str(),
+                       path.c_str()),
+                0);
+    } else if (row.name.find("fifo") != std::string::npos) {
       ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     } else if (row.name.find("link") != std::string::npos) {
       fs::create_symlink(dir / "nowhere", path);
       ASSERT_TRUE(!theirs || GiveAway(path));
-    } else if (row.name.find("new") == std::string::npos) {
+    } else if (row.name.find("new") == std::string::npos && row.how != kTurns) {
       std::ofstream(path) << "";
       ASSERT_TRUE(::chmod(path.c_str(), 0644) == 0 && (!theirs || GiveAway(path)));
     }
@@ -703,10 +738,12 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
     if (before >= 0) {
       ASSERT_EQ(::flock(before, LOCK_SH), 0);
     }
+    struct stat found = {};
+    ::lstat(path.c_str(), &found);
     files::FileLock lock;
     const auto take = [&](const std::function<void()>& waiting = {}) {
       return Said(At(path, [&](const files::Folder& f, const std::string& name) {
-        return f.Lock(name, &lock, waiting);
+        return lock.Take(f, name, waiting);
       }));
     };
     ::alarm(60);  // a lock that waits for ever ends the test
@@ -719,21 +756,35 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
       ::alarm(0);
       continue;
     }
-    if (row.how == kHeld) {
-      // Another open file description holds it: the wait is said first, then the lock is taken
-      // once that one lets go.
-      std::ofstream(path) << "";
-      ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-      const int held = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-      ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    if (row.how == kHeld || row.how == kTurns) {
+      // Another open file description holds it (another render's lock, for kTurns): the wait is
+      // said first, then the lock is taken once that one lets go.
+      int held = -1;
+      files::FileLock first;
+      if (row.how == kHeld) {
+        std::ofstream(path) << "";
+        ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+        held = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(::flock(held, LOCK_EX), 0);
+      } else {
+        ASSERT_EQ(Said(At(path, [&](const files::Folder& f,
+                                    const std::string& name) { return first.Take(f, name); })),
+                  "ok");
+      }
+      ::lstat(path.c_str(), &found);
       int told[2];
       ASSERT_EQ(::pipe(told), 0);
       std::string got;
-      std::thread waiter([&] { got = take([&] { ASSERT_EQ(::write(told[1], "w", 1), 1); }); });
+      std::thread waiter([&] {
+        got = take([&] { ASSERT_EQ(::write(told[1], "w", 1), 1); });
+        ASSERT_EQ(::write(told[1], "d", 1), 1);
+      });
       char c = 0;
-      EXPECT_EQ(::read(told[0], &c, 1), 1);  // the waiting line, before the lock is let go
+      EXPECT_EQ(::read(told[0], &c, 1), 1);
+      EXPECT_EQ(c, 'w') << row.name;  // the waiting line, before the lock is let go
       EXPECT_FALSE(lock.IsHeld());
-      ::close(held);
+      if (held >= 0) ::close(held);
+      first.Release();
       waiter.join();
       ::close(told[0]), ::close(told[1]);
       EXPECT_EQ(got, said) << row.name;
@@ -761,11 +812,19 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
     ASSERT_EQ(::lstat(path.c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode)) << row.name;
     EXPECT_EQ(st.st_mode & 07777, theirs ? 0644u : fixed ? 0755u : 0600u) << row.name;
+    if (found.st_ino != 0) {
+      EXPECT_EQ(st.st_ino != found.st_ino, row.replaced) << row.name;
+    }
   }
+  // The files linked at lock names keep their mode and content; nothing else is left.
+  struct stat mine, mine0600;
+  ASSERT_EQ(::stat((dir / "mine").c_str(), &mine) | ::stat((dir / "mine0600").c_str(), &mine0600), 0);
+  EXPECT_EQ(std::make_tuple(mine.st_mode & 07777, mine0600.st_mode & 07777, ReadBack(dir / "mine"),
+                            ReadBack(dir / "mine0600")),
+            std::make_tuple(0666u, 0600u, std::string("mine"), std::string("mine")));
+  for (const std::string folder : {"shared", "private"})
+    for (const std::string& name : Names(dir / folder)) EXPECT_FALSE(files::ReadName(name).temporary) << name;
   EXPECT_FALSE(fs::exists(dir / "nowhere"));
-  if (fixedModes) {
-    EXPECT_EQ(std::system(("fusermount -u " + dir / "fixed").c_str()), 0);
-  }
   if (!kRoot) SkipFor(&skipped, "rows of another user's lock file need root to plant it");
   if (!skipped.empty()) GTEST_SKIP() << skipped;
 }
@@ -819,24 +878,21 @@ TEST(FilesTest, TheSweepRemovesOnlyTemporariesWhoseWriterIsCertainlyGone) {
   std::ofstream(dir / rows[0].name) << "again";
   ASSERT_EQ(Said(folder.CreateTemporary("a", &second)), "ok");
   second.Discard();
-  EXPECT_TRUE(fs::exists(dir / rows[0].name));
-  EXPECT_EQ(folder.Sweep(), 1);
+  EXPECT_TRUE(fs::exists(dir / rows[0].name));  // as dead as the one the first took
 
   // Another user's process answers EPERM, which means it runs: its file stays.
   if (!kRoot) GTEST_SKIP() << "the check as another user needs root to become one";
-  // Nor is what another user owns removed, whoever wrote it.
+  // Nor is what another user owns removed, whoever wrote it: a folder this process never swept,
+  // where another user writes first.
+  scratch::Dir fresh;
   const std::string parents = Temporary("parents", self, ::getpid()), roots = Temporary("roots", self, ended);
-  std::ofstream(dir / parents) << "live";
-  fs::create_directory(dir / roots);
-  fs::permissions(dir.path(), fs::perms(0777));
-  EXPECT_EQ(scratch::InChild([&] {
-              if (!scratch::BecomeNobody()) return std::string("not nobody");
-              files::Folder there;
-              const files::Result r = files::Folder::Open(dir.path(), &there);
-              return r.ok() ? "swept " + std::to_string(there.Sweep()) : Said(r);
-            }),
-            "swept 0");
-  EXPECT_TRUE(fs::exists(dir / parents) && fs::exists(dir / roots));
+  std::ofstream(fresh / parents) << "live";
+  fs::create_directory(fresh / roots);
+  fs::permissions(fresh.path(), fs::perms(0777));
+  EXPECT_EQ(scratch::InChild(
+                [&] { return scratch::BecomeNobody() ? Said(Write(fresh / "n", "n")) : "not nobody"; }),
+            "ok");
+  EXPECT_EQ(Names(fresh.path()), (std::set<std::string>{parents, roots, "n"}));
 }
 
 TEST(FilesTest, AnInterruptionRemovesEveryRegisteredFileAndFolderAndStopsNewOnes) {

@@ -15,7 +15,7 @@
 #include "host_clock.h"
 #include "import/import_support.h"
 #include "support/zip_writer.h"
-#include "files/sweep.h"
+#include "files/internal.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 # stand-in's --unpack. The same commands run first in the user's own folder (in the build folder,
 # as a checkout is), and the row expects what they gave there: the same exit statuses, the same
 # files made, the inputs as they were, and nothing else left (no temporaries, no stray folders,
-# nothing in TMPDIR or HOME).
+# nothing in TMPDIR or HOME). The full-disk row alone expects otherwise, and says so: every command
+# that writes fails and says that the disk is full, and no file is made.
 #
 #   ordinary_use.sh --list        the rows, one a line (CTest registers each as OrdinaryUse.ROW)
 #   ordinary_use.sh --host EXE --plugin-dir DIR --renderer-dir DIR --source DIR --scratch-in DIR ROW
@@ -28,6 +29,8 @@ colleague         root    the inputs in a colleague's 0755 folder (user nobody) 
 relative          -       relative paths from the working folder, and .. after a link
 two-renders       -       two renders at once in one write path: the second waits for the first, saying so
 ctrl-c-unread     -       Ctrl-C on a render whose output nobody reads (a pager on its first page)
+team-folder       -       a sticky team folder its group may write to (3775), the user's own files in it
+full-disk         root    a small tmpfs filled up: every command that writes fails, saying so, and leaves nothing half-written
 "
 
 usage() {
@@ -73,6 +76,7 @@ case "$needs" in
     case "$row" in
       umask-0277) why="under umask 0277 any user but root is refused the folders it makes itself" ;;
       colleague) why="only root can make a folder of another user (nobody)" ;;
+      full-disk) why="only root can mount a tmpfs small enough to fill" ;;
     esac
     [ "$root" = yes ] || skip "needs root: $why" ;;
   fuse)
@@ -225,6 +229,11 @@ case "$row" in
     mkdir -m 1777 "$scratch/shared"
     chmod 1777 "$scratch/shared"
     in="$scratch/shared/x" ;;
+  team-folder)
+    chmod 3775 "$top" ;;
+  full-disk)
+    mount -t tmpfs -o size=1m,mode=0755 tmpfs "$top" || skip "mounting a tmpfs failed here (see above)"
+    mounts+=("$top") ;;
   relative)
     # From $top: the inputs named through a link and ".." (l/../../data is data, as the kernel
     # resolves it: l is sub/inner), the outputs relative.
@@ -249,6 +258,10 @@ case "$row" in
     fi ;;
   colleague)
     chown -R nobody: "$data" && chmod 0755 "$data" && chmod 0644 "$data"/* || exit 1 ;;
+  full-disk)
+    # Filled to the last block, the inputs already in place.
+    dd if=/dev/zero of="$top/filler" bs=4k > /dev/null 2>&1
+    [ "$(stat -f -c %a "$top")" = 0 ] || exit 1 ;;
 esac
 run_all
 
@@ -322,7 +335,13 @@ said() {
   sed -E 's#[^ ]*/[^ ]*#PATH#g; s#[0-9]+#N#g' "${1%.status}.out" | sort
 }
 
-# The verdict: each command as in the user's own folder.
+# What the row expects of the command $1 where the user's own folder gave $2: the same, but on a
+# full disk, where every command that writes fails (exit 1) and says that the disk is full.
+expected() {
+  if [ "$row" = full-disk ] && [ "${1#check-}" = "$1" ]; then echo 1; else echo "$2"; fi
+}
+
+# The verdict: each command as in the user's own folder, or as the row expects.
 echo "OrdinaryUse.$row: $place_text"
 printf '%-12s %-6s %s\n' command own "$row"
 for f in "$own"/*.status; do
@@ -330,9 +349,13 @@ for f in "$own"/*.status; do
   mine="$(cat "$results/$name.status")" theirs="$(cat "$f")"
   printf '%-12s %-6s %s\n' "$name" "$theirs" "$mine"
   [ "$theirs" = 0 ] || failures+=("own $name: exit $theirs in the user's own folder: $(tail -n 3 "$f" | tr '\n' ' ')")
-  if [ "$mine" != "$theirs" ]; then
-    failures+=("$row $name: exit $mine where the user's own folder gives $theirs; its last lines:
+  want="$(expected "$name" "$theirs")"
+  if [ "$mine" != "$want" ]; then
+    failures+=("$row $name: exit $mine where $want is expected (the user's own folder gives $theirs); its last lines:
 $(grep -v '^\.' "$results/$name.out" | tail -n 4 | sed 's/^/    /')")
+  elif [ "$want" != "$theirs" ]; then
+    grep -qE ': (No space left on device|disk full)' "$results/$name.out" ||
+      failures+=("$row $name: does not say that the disk is full: $(tail -n 2 "$results/$name.out" | tr '\n' ' ')")
   elif ! diff <(said "$f") <(said "$results/$name.status") > "$scratch/said.diff"; then
     failures+=("$row $name: says other things than in the user's own folder (< own, > $row):
 $(sed -n 's/^\([<>]\)/    \1/p' "$scratch/said.diff")")
@@ -341,7 +364,11 @@ done
 for file in w/quickrender/quickrender.ovs out/ovm.json out/povm.json out/checker_albedo.jpg out/unpacked/good.ovm; do
   grep -q "^1/$file f " "$own/made" || failures+=("own: the user's own folder has no $file after the commands")
 done
-if ! diff <(cat "$own/made") <(cat "$results/made") > "$scratch/made.diff"; then
+if [ "$row" = full-disk ]; then
+  # Nothing half-written: at most the folders a command makes before it writes.
+  files="$(grep -v ' d -$' "$results/made")"
+  [ -z "$files" ] || failures+=("$row: files were made on the full disk: $(tr '\n' ' ' <<< "$files")")
+elif ! diff <(cat "$own/made") <(cat "$results/made") > "$scratch/made.diff"; then
   failures+=("$row: the files made differ from those made in the user's own folder (< own, > $row):
 $(sed -n 's/^\([<>]\)/    \1/p' "$scratch/made.diff")")
 fi
@@ -356,4 +383,8 @@ if [ "${#failures[@]}" -ne 0 ]; then
   printf 'FAILED: %s\n' "${failures[@]}"
   exit 1
 fi
-echo "passed: every command as in the user's own folder"
+if [ "$row" = full-disk ]; then
+  echo "passed: every command that writes failed and said so, and nothing was half-written"
+else
+  echo "passed: every command as in the user's own folder"
+fi
