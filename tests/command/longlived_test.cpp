@@ -131,7 +131,7 @@ class LongLived : public HostTest {
   static bool Unpack(const std::string& zip, const std::string& into, std::string* why = nullptr) {
     ZipFile* z = ZipFile::Alloc();
     const bool ok = z->ExtractToDirectory(Filename(String(zip)), Filename(String(into)));
-    if (why) *why = Helpers::UnpackFailureText(z->GetError(), z->GetSystemError());
+    if (why) *why = Helpers::UnpackFailureText(*z);
     ZipFile::Free(z);
     return ok;
   }
