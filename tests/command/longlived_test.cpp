@@ -178,7 +178,7 @@ class LongLived : public HostTest {
                                            ": not a regular file); it keeps its shader.");
     std::string why;
     EXPECT_FALSE(Unpack(work / "unsafe.zip", work / "kept", &why));
-    EXPECT_EQ(why, "unsafe name");
+    EXPECT_EQ(why, "unsafe name: entry \"../escape.ovm\"");
     host::ClearConsole();
     host::ClearInterfaceCalls();
     host::user::Reset();
