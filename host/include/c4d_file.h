@@ -90,7 +90,7 @@ enum {
   ZIPERROR_WRITE = 9,              ///< A folder or file cannot be written.
   ZIPERROR_STOPPED = 10,           ///< The callback stopped the extraction.
   ZIPERROR_TOO_DEEP = 11,          ///< An entry lies more than `ZipFile::kMaxDepth` names deep.
-  ZIPERROR_TOO_MANY_FOLDERS = 12,  ///< The files and the folders they make are more than `kMaxEntries`.
+  ZIPERROR_TOO_MANY_FOLDERS = 12,  ///< The entries would make more than `kMaxEntries` folders.
   ZIPERROR_FILE_AND_FOLDER = 13,   ///< One name is both a file and a folder of the archive.
   ZIPERROR_TWICE = 14,             ///< The archive holds one name twice.
 };
@@ -119,7 +119,7 @@ class ZipFile {
   /// when an entry's name is absolute (also "C:...") or holds a ".." name, a NUL or a name of the
   /// form the file module gives its temporaries, when an entry is encrypted without a password or
   /// uses an unknown method, when an entry lies more than `kMaxDepth` names deep, when it holds
-  /// more than `kMaxEntries` entries, or more files and folders they make together (each folder
+  /// more than `kMaxEntries` entries, or would make more than `kMaxEntries` folders (each folder
   /// counted once, whether the archive lists it or not), when one name is both a file
   /// and a folder or comes twice, when its entries declare more than `kMaxBytes` bytes, more than
   /// the disk has free, or more than `kRatioFloor` bytes and more than `kMaxRatio` times the
@@ -148,7 +148,7 @@ class ZipFile {
   /// entries of a name that is a file and a folder (`entry "a" and entry "a/b"`), a name that
   /// comes twice (`the archive holds "tex/red.png" twice`), the limit exceeded by too large an
   /// archive, with the numbers, or the counts of too many folders (`10000 files in 630000 folders,
-  /// more than the 10000 entries an archive may hold`).
+  /// more than the 10000 folders an archive may make`).
   const std::string& GetErrorDetail() const { return errorDetail_; }
 
   /// The CRC-32 of the ZIP format (the one of zlib's `crc32`) of `length` bytes at `data`,

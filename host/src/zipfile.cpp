@@ -299,10 +299,10 @@ class Tree {
 };
 
 // Builds the tree of the entries' paths and checks it, before anything is written: no name is
-// both a file and a folder, none comes twice, and the files with the folders they make (every
-// folder an entry implies, each counted once, listed by an entry or not) are no more than the
-// entries an archive may hold, so that an archive is taken or refused alike whether its tool
-// listed its folders or not. What was found goes to `*detail` on a refusal.
+// both a file and a folder, none comes twice, and the folders made (every folder an entry implies,
+// each counted once, listed by an entry or not) are no more than the entries an archive may hold,
+// so that an archive is taken or refused alike whether its tool listed its folders or not. What
+// was found goes to `*detail` on a refusal.
 LONG CheckNames(std::vector<Entry>* entries, Tree* tree, std::string* detail) {
   const auto both = [&](long file, long other) {
     *detail = EntryText((*entries)[file].name) + " and " + EntryText((*entries)[other].name);
@@ -338,10 +338,10 @@ LONG CheckNames(std::vector<Entry>* entries, Tree* tree, std::string* detail) {
   }
   const uint64_t files = static_cast<uint64_t>(
       std::count_if(entries->begin(), entries->end(), [](const Entry& entry) { return !entry.folder; }));
-  if (files + folders > static_cast<uint64_t>(ZipFile::kMaxEntries)) {
+  if (folders > static_cast<uint64_t>(ZipFile::kMaxEntries)) {
     *detail = std::to_string(files) + (files == 1 ? " file in " : " files in ") + std::to_string(folders) +
               " folders, more than the " + std::to_string(ZipFile::kMaxEntries) +
-              " entries an archive may hold";
+              " folders an archive may make";
     return ZIPERROR_TOO_MANY_FOLDERS;
   }
   return ZIPERROR_NONE;

@@ -69,7 +69,6 @@ bool ResolveZip64(const std::string& extra, std::initializer_list<uint64_t*> fie
   return false;
 }
 
-
 // The archive as libzip is shown it: the file, then in place of nothing a tail that holds copies
 // of the end records at `end` (without the comment) behind more padding than libzip searches
 // for end records. libzip tries every record it finds there and may take another than the one

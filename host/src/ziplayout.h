@@ -32,8 +32,8 @@ zip_t* OpenArchive(int fd, uint64_t fileSize, uint64_t end, int* error);
 /// Reads the central directory that the end record at `end` describes into `entries`, with
 /// `*start` where it begins; it must hold `expected` entries. False when the record or the
 /// directory cannot be read as one.
-bool ReadDirectory(int fd, uint64_t fileSize, uint64_t end, uint64_t expected, std::vector<Placement>* entries,
-                   uint64_t* start);
+bool ReadDirectory(int fd, uint64_t fileSize, uint64_t end, uint64_t expected,
+                   std::vector<Placement>* entries, uint64_t* start);
 
 /// Whether `entries` are the ones libzip reads in `archive`.
 bool SameAsLibzip(zip_t* archive, const std::vector<Placement>& entries);
