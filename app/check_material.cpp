@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <sstream>
+#include <vector>
 
 #include "c4d.h"
 #include "host_control.h"
@@ -58,14 +59,18 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
     out << path << ": Could not unpack the archive: " << why << "\n";
     return 2;
   }
-  std::string ovm;
+  std::vector<String> top;
   BrowseFiles* browser = BrowseFiles::Alloc();
   browser->Init(Filename(dir), 0);
-  while (ovm.empty() && browser->GetNext()) {
+  while (browser->GetNext()) {
     if (!browser->IsDir() && browser->GetFilename().CheckSuffix("ovm"))
-      ovm = dir + "/" + host::ToUtf8(browser->GetFilename().GetString());
+      top.push_back(browser->GetFilename().GetString());
   }
   BrowseFiles::Free(browser);
+  const std::string ovm = top.empty() ? std::string() : dir + "/" + host::ToUtf8(top[0]);
+  // The renderer takes one material file of an archive: which one, when it holds several.
+  if (top.size() > 1)
+    out << path << ": the archive " << host::ToUtf8(Helpers::SeveralMaterialFilesText(top, top[0])) << "\n";
   if (ovm.empty()) {
     const String nested = Helpers::NestedMaterialFile(Filename(dir));
     if (nested.Content())

@@ -10,6 +10,9 @@
 //   - a run leaves no descriptor open and nothing in the file module's registry, so that any number
 //     of runs fits in the usual limit of open files.
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -84,7 +87,47 @@ Declared DeclaredBytes(const std::string& archive) {
 void Require(bool condition, const char* what) {
   if (condition) return;
   std::fprintf(stderr, "unpack fuzz: %s\n", what);
+  // The scratch write path goes too: an abort runs no exit handler.
+  std::error_code ec;
+  fs::remove_all(g_work, ec);
   std::abort();
+}
+
+// What a walk of an unpacked folder found.
+struct Found {
+  uint64_t bytes = 0;       // in its files
+  bool others = false;      // anything but files and folders
+  bool unreadable = false;  // a folder that could not be read
+};
+
+// Walks the folder open as `fd` (which it closes) through descriptors, so that no path grows
+// longer than one name: an archive may unpack deeper than a path may be long.
+void Walk(int fd, Found* found) {
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    ::close(fd);
+    found->unreadable = true;
+    return;
+  }
+  while (const dirent* entry = ::readdir(dir)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    struct stat st;
+    if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      found->unreadable = true;
+    } else if (S_ISREG(st.st_mode)) {
+      found->bytes += static_cast<uint64_t>(st.st_size);
+    } else if (S_ISDIR(st.st_mode)) {
+      const int below =
+          ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (below < 0)
+        found->unreadable = true;
+      else
+        Walk(below, found);
+    } else {
+      found->others = true;
+    }
+  }
+  ::closedir(dir);
 }
 
 // How many descriptors the process has open.
@@ -130,37 +173,35 @@ void UnpackOnce(const uint8_t* data, size_t size) {
       "no new folder");
   const Filename folder(String(made.Path()));
   const fs::path root = made.Path();
-  Require(fs::is_directory(root) && fs::is_empty(root), "the new folder is not new");
+  std::error_code fresh;
+  Require(fs::is_directory(root, fresh) && fs::is_empty(root, fresh) && !fresh, "the new folder is not new");
   host::ClearConsole();
   const Filename found = Helpers::UnpackPovm(Filename(String(archive.string())), folder);
 
   std::error_code ec;
   const std::vector<std::string> console = host::ConsoleLines();
   const bool refused = !console.empty() && console.back().rfind("Could not unpack ", 0) == 0;
+  Found walked;
+  Walk(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC), &walked);
+  Require(!walked.unreadable, "the unpacked folder cannot be walked");
   if (refused) {
     Require(console.back().find(": ") != std::string::npos, "a refusal without its reason");
-    Require(fs::is_empty(root, ec), "a refused archive left something behind");
+    Require(fs::is_empty(root, ec) && !ec, "a refused archive left something behind");
   } else {
-    uint64_t written = 0;
-    for (auto it = fs::recursive_directory_iterator(root, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-      const fs::file_status st = fs::symlink_status(it->path());
-      Require(fs::is_regular_file(st) || fs::is_directory(st), "something else than files and folders");
-      if (fs::is_regular_file(st)) written += fs::file_size(it->path());
-    }
-    Require(!ec, "the unpacked folder cannot be walked");
+    Require(!walked.others, "something else than files and folders");
     const Declared declared = DeclaredBytes(std::string(reinterpret_cast<const char*>(data), size));
     const uint64_t bound = std::max<uint64_t>(ZipFile::kRatioFloor, ZipFile::kMaxRatio * size);
-    Require(written <= declared.bytes, "more bytes than declared");
-    Require(written <= static_cast<uint64_t>(ZipFile::kMaxBytes), "more bytes than the limit");
+    Require(walked.bytes <= declared.bytes, "more bytes than declared");
+    Require(walked.bytes <= static_cast<uint64_t>(ZipFile::kMaxBytes), "more bytes than the limit");
     Require(declared.bytes <= bound, "more bytes declared than the archive's size allows");
     Require(declared.compressed <= size, "entries that share their compressed data");
-    Require(!found.Content() || fs::is_regular_file(host::ToUtf8(found.GetString())),
+    Require(!found.Content() || fs::is_regular_file(host::ToUtf8(found.GetString()), ec),
             "the material is no file");
   }
   size_t beside = 0;
-  for (const auto& entry : fs::directory_iterator(g_work)) {
-    Require(entry.path() == archive || entry.path() == g_work / "materials", "a file beside the archive");
+  for (auto it = fs::directory_iterator(g_work, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    Require(it->path() == archive || it->path() == g_work / "materials", "a file beside the archive");
     ++beside;
   }
   Require(beside == 2, "the archive or the materials folder is gone");

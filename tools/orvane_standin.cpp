@@ -198,24 +198,13 @@ bool Pack(const std::string& material, const std::string& archive) {
   return true;
 }
 
-// The callback of the unpacking: the folder an entry goes into, where it is there already, is
-// never swept, since what an earlier unpacking put there may carry a temporary's name.
-Bool KeepUnswept(const Filename&, const Filename& target, void*) {
-  files::Folder folder;
-  if (files::Folder::Open(Dirname(host::ToUtf8(target.GetString())), &folder).ok()) folder.SkipSweep();
-  return true;
-}
-
 // Unpacks through the host's extraction, with its limits: an archive with an unsafe name, more
 // entries, bytes or names in a path than it takes, or more bytes than the disk has free, is
-// refused before anything is written, and a refused archive leaves the folder as it was.
+// refused before anything is written, and a refused archive leaves the folder as it was. What a
+// killed unpacking left in a folder written into is swept, as by every write.
 bool Unpack(const std::string& archive, const std::string& dir) {
-  // Nor is the folder itself, where the extraction stages what goes into folders that were there.
-  files::Folder folder;
-  if (files::Folder::Open(dir, &folder).ok()) folder.SkipSweep();
   ZipFile* zip = ZipFile::Alloc();
-  const bool ok = zip->ExtractToDirectory(Filename(String(archive)), Filename(String(dir)),
-                                          ZIP_EXTRACT_CREATE_SUBDIR, KeepUnswept, nullptr, nullptr);
+  const bool ok = zip->ExtractToDirectory(Filename(String(archive)), Filename(String(dir)));
   const std::string why = Helpers::UnpackFailureText(*zip);
   ZipFile::Free(zip);
   if (!ok)

@@ -7,6 +7,8 @@
 #include "c4d_file.h"
 #include "c4d_string.h"
 
+#include <vector>
+
 namespace Helpers {
 
 namespace nested {
@@ -44,6 +46,18 @@ inline String NestedMaterialFile(const Filename& dir) { return nested::Find(dir,
 /// in the archive (`NestedMaterialFile`).
 inline String NotAtTopLevelText(const String& found) {
   return String("the material file must be at the archive's top level; found ") + found;
+}
+
+/// The words for an archive that holds the material files `top` (".ovm" files at its top level, in
+/// name order) of which `took` is taken, when there are several: "holds 2 material files at its
+/// top level: took a.ovm, left b.ovm"; "" for one.
+inline String SeveralMaterialFilesText(const std::vector<String>& top, const String& took) {
+  if (top.size() < 2) return String();
+  String left;
+  for (const String& name : top)
+    if (name != took) left += String(left.Content() ? ", " : "") + name;
+  return String("holds ") + String::LongToString(LONG(top.size())) +
+         " material files at its top level: took " + took + ", left " + left;
 }
 
 }  // namespace Helpers

@@ -12,8 +12,8 @@
 namespace Helpers {
 
 /// The words for an extraction's `ZIPERROR_*` code ("unsafe name", "corrupt", ...), "cannot be
-/// read" for any other code, followed by the system's reason when `systemError` (an `errno` value,
-/// `ZipFile::GetSystemError`) is not 0: "cannot write: File name too long".
+/// read" for any other code, followed by the system's reason when `systemError` (an `errno` value)
+/// is not 0: "cannot write: File name too long".
 inline std::string UnpackFailureText(LONG error, int systemError = 0) {
   const char* words = "cannot be read";
   switch (error) {
@@ -27,8 +27,9 @@ inline std::string UnpackFailureText(LONG error, int systemError = 0) {
     case ZIPERROR_WRITE: words = "cannot write"; break;
     case ZIPERROR_STOPPED: words = "stopped"; break;
     case ZIPERROR_TOO_DEEP: words = "too deep: an entry's path holds more than 64 names"; break;
-    case ZIPERROR_TOO_MANY_FOLDERS: words = "more folders than entries"; break;
+    case ZIPERROR_TOO_MANY_FOLDERS: words = "too many folders"; break;
     case ZIPERROR_FILE_AND_FOLDER: words = "a name is both a file and a folder"; break;
+    case ZIPERROR_TWICE: words = "a name comes twice"; break;
     default: break;
   }
   return systemError == 0 ? std::string(words) : std::string(words) + ": " + files::ErrorText(systemError);

@@ -90,8 +90,9 @@ enum {
   ZIPERROR_WRITE = 9,              ///< A folder or file cannot be written.
   ZIPERROR_STOPPED = 10,           ///< The callback stopped the extraction.
   ZIPERROR_TOO_DEEP = 11,          ///< An entry lies more than `ZipFile::kMaxDepth` names deep.
-  ZIPERROR_TOO_MANY_FOLDERS = 12,  ///< The entries would make more folders than there are entries.
+  ZIPERROR_TOO_MANY_FOLDERS = 12,  ///< The entries would make more than `kMaxEntries` folders.
   ZIPERROR_FILE_AND_FOLDER = 13,   ///< One name is both a file and a folder of the archive.
+  ZIPERROR_TWICE = 14,             ///< The archive holds one name twice.
 };
 
 /// A ZIP archive.
@@ -112,42 +113,42 @@ class ZipFile {
   static ZipFile* Alloc();
   static void Free(ZipFile*& zip);
 
-  /// Extracts every entry of the archive `zip` into the folder `dir` (created when missing).
-  /// Untrusted archives are safe: before anything is written the archive is refused when an
-  /// entry's name is absolute or holds a ".." component, when an entry is encrypted without a
-  /// password or uses an unknown method, when an entry lies more than `kMaxDepth` names deep,
-  /// when it holds more than `kMaxEntries` entries, when its entries would make more folders than
-  /// there are entries and `kMaxDepth` more (one chain of folders as deep as may be), when one name
-  /// is both a file and a folder, when an entry's name holds a NUL, when its
-  /// entries declare more than `kMaxBytes` bytes, more than the disk has free, or more than
-  /// `kRatioFloor` bytes and more than `kMaxRatio` times the archive's size, or when an entry's
-  /// local header disagrees with the central directory or two entries share bytes of the archive.
-  /// No entry is written through a symbolic link, and none beyond the size it declares: an entry
-  /// holding more or fewer bytes refuses the archive. The files take their places only once every
-  /// entry has been read whole. False when the archive is refused or cannot be read or written;
-  /// whatever this call created (files and folders, `dir` included) is then removed again, what
-  /// `dir` held before stays, and `GetError` says why. Nothing is made or written in a folder of
-  /// another user in a shared folder, nor below one. Once the run is interrupted
-  /// (`files::Interrupted`) nothing more is made. After a success the host notes `dir` as a folder
-  /// extracted into (`host::UnpackedFolders`).
+  /// Extracts every entry of the archive `zip` into the folder `dir` (created when missing, with
+  /// its missing parents, which stay). A backslash in an entry's name separates folders, as a
+  /// slash does. Untrusted archives are safe: before anything is written the archive is refused
+  /// when an entry's name is absolute (also "C:...") or holds a ".." name, a NUL or a name of the
+  /// form the file module gives its temporaries, when an entry is encrypted without a password or
+  /// uses an unknown method, when an entry lies more than `kMaxDepth` names deep, when it holds
+  /// more than `kMaxEntries` entries, or would make more than `kMaxEntries` folders (each folder
+  /// counted once, whether the archive lists it or not), when one name is both a file
+  /// and a folder or comes twice, when its entries declare more than `kMaxBytes` bytes, more than
+  /// the disk has free, or more than `kRatioFloor` bytes and more than `kMaxRatio` times the
+  /// archive's size, or when an entry's local header disagrees with the central directory or two
+  /// entries share bytes of the archive. No entry is written through a symbolic link, and none
+  /// beyond the size it declares: an entry holding more or fewer bytes refuses the archive. The
+  /// files take their places only once every entry has been read whole. False when the archive is
+  /// refused or cannot be read or written; whatever this call created (files and folders, `dir`
+  /// included) is then removed again, what `dir` held before stays, and `GetError` says why.
+  /// Nothing is made or written in a folder of another user in a shared folder, nor below one.
+  /// Once the run is interrupted (`files::Interrupted`) nothing more is made. After a success the
+  /// host notes `dir` as a folder extracted into (`host::UnpackedFolders`).
   Bool ExtractToDirectory(const Filename& zip, const Filename& dir, LONG flags = ZIP_EXTRACT_CREATE_SUBDIR,
                           ExtractDirectoryCallback callback = nullptr, void* data = nullptr,
                           const char* password = nullptr);
   /// Why the last `ExtractToDirectory` failed (`ZIPERROR_*`), `ZIPERROR_NONE` after a success.
   LONG GetError() const { return error_; }
-  /// The system's reason (an `errno` value) behind the last failure of `ExtractToDirectory`: why
-  /// the archive could not be opened, or a folder or file not be written. 0 when the failure has
-  /// no such reason (a refused archive) and after a success.
-  int GetSystemError() const { return systemError_; }
-  /// The words for `GetSystemError` ("" when it is 0): the system's words, "not a regular file",
-  /// or "the folder P belongs to another user (NAME)" and "the file P belongs to another user
-  /// (NAME)" where a shared folder's rule refused the archive or a folder or file of it.
+  /// The system's reason behind the last failure of `ExtractToDirectory`, in the file module's
+  /// words: why the archive could not be opened, or a folder or file not be written ("not a
+  /// regular file", "the folder P belongs to another user (NAME)", the system's words). "" when
+  /// the failure has no such reason (a refused archive) and after a success.
   const std::string& GetSystemErrorText() const { return systemErrorText_; }
   /// What the last failure of `ExtractToDirectory` found, in words ("" when it names nothing, and
   /// after a success): the entry it is about (`entry "a/b.ovm"`, a control character written as
   /// "\0" or "\xNN"), with the method an unknown method is (`entry "b.ovm" uses method 77`), both
-  /// entries of a name that is a file and a folder (`entry "a" and entry "a/b"`), or the counts of
-  /// too many folders (`10000 entries would make 629875 folders`).
+  /// entries of a name that is a file and a folder (`entry "a" and entry "a/b"`), a name that
+  /// comes twice (`the archive holds "tex/red.png" twice`), the limit exceeded by too large an
+  /// archive, with the numbers, or the counts of too many folders (`10000 files in 630000 folders,
+  /// more than the 10000 folders an archive may make`).
   const std::string& GetErrorDetail() const { return errorDetail_; }
 
   /// The CRC-32 of the ZIP format (the one of zlib's `crc32`) of `length` bytes at `data`,
@@ -157,7 +158,6 @@ class ZipFile {
  private:
   ZipFile() = default;
   LONG error_ = ZIPERROR_NONE;
-  int systemError_ = 0;
   std::string systemErrorText_;
   std::string errorDetail_;
 };

@@ -130,6 +130,7 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   unpackedFrom_.clear();
   unpackedAs_.clear();
   loadedTextures_.clear();
+  textureLines_.clear();
   const Filename archive = fileName;
   if (fileName.CheckSuffix("povm")) {
     files::Folder parent;
@@ -155,15 +156,9 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
       refused = failure != ZIPERROR_NONE;
       // The renderer takes one material file of an archive: which one, when it holds several.
       const std::vector<String> top = MaterialFiles(TopLevel(Filename(ImportText(unpacked.Path()))));
-      if (fileName.Content() && top.size() > 1) {
-        const String took = fileName.GetFileString();
-        String left;
-        for (const String& name : top)
-          if (name != took) left += String(left.Content() ? ", " : "") + name;
-        GePrint(String("The archive ") + archive.GetString() + " holds " +
-                String::LongToString(LONG(top.size())) + " material files at its top level: took " + took +
-                ", left " + left);
-      }
+      if (fileName.Content() && top.size() > 1)
+        GePrint(String("The archive ") + archive.GetString() + " " +
+                Helpers::SeveralMaterialFilesText(top, fileName.GetFileString()));
     }
   }
   Bool imported = false;
@@ -226,6 +221,19 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
     files::Result kept = files::Result::System(ENOENT, unpacked.Path());
     const Filename named =
         importedMaterials_.empty() ? Filename() : Helpers::NameNewFolder(&unpacked, materials, folder, &kept);
+    if (const std::string as = Helpers::ToUTF8String(named.GetString()) + "/";
+        named.Content() && as != unpackedAs_) {
+      // Another import took the name meanwhile: the textures point into the name it got.
+      for (BaseShader* shader : loadedTextures_) {
+        BaseContainer* data = shader->GetDataInstance();
+        const std::string path = Helpers::ToUTF8String(data->GetFilename(BITMAPSHADER_FILENAME).GetString());
+        if (path.rfind(unpackedAs_, 0) == 0)
+          data->SetFilename(BITMAPSHADER_FILENAME,
+                            Filename(ImportText(as + path.substr(unpackedAs_.size()))));
+      }
+      unpackedAs_ = as;
+    }
+    SayTextures();
     if (!named.Content()) {
       if (!importedMaterials_.empty()) {
         GePrint(String("Could not keep the unpacked folder ") + ImportText(unpackedAs_) + ": " +
@@ -240,15 +248,6 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
         if (doc) doc->Message(MSG_UPDATE);
       }
       unpacked.Remove();
-    } else if (const std::string as = Helpers::ToUTF8String(named.GetString()) + "/"; as != unpackedAs_) {
-      // Another import took the name meanwhile: the textures point into the name it got.
-      for (BaseShader* shader : loadedTextures_) {
-        BaseContainer* data = shader->GetDataInstance();
-        const std::string path = Helpers::ToUTF8String(data->GetFilename(BITMAPSHADER_FILENAME).GetString());
-        if (path.rfind(unpackedAs_, 0) == 0)
-          data->SetFilename(BITMAPSHADER_FILENAME,
-                            Filename(ImportText(as + path.substr(unpackedAs_.size()))));
-      }
     }
     fileName = Filename(ImportText(Shown(Helpers::ToUTF8String(fileName.GetString()))));
   }

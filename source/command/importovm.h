@@ -191,6 +191,13 @@ class ImportOVM : public CommandData {
   std::vector<BaseShader*> loadedTextures_;
   /// `path` with `unpackedFrom_` at its start replaced by `unpackedAs_`.
   std::string Shown(const std::string& path) const;
+  /// The console's line `words` + the texture `path`: at once, or while a ".povm" is imported once
+  /// its folder has its own name (`SayTextures`), so that each import names its own files.
+  void SayTexture(const char* words, const std::string& path);
+  /// Says the lines `SayTexture` held, under the folder's name now.
+  void SayTextures();
+  /// The lines held by `SayTexture`: their words and paths.
+  std::vector<std::pair<const char*, std::string>> textureLines_;
   std::map<String, BaseMaterial*> importedByName_;
   /// The "material" elements of the running import's "scenedata" by name.
   std::map<String, std::vector<TiXmlElement*>> elementsByName_;

@@ -56,13 +56,13 @@ void ImportOVM::LoadTexture(BaseMaterial* mat, BaseContainer* container, int lin
   }
   // An empty path or a folder never loads.
   if (path.empty() || !GeFExist(Filename(ImportText(candidate)))) {
-    GePrint(String("Failed to load texture from: ") + ImportText(Shown(candidate)));
+    SayTexture("Failed to load texture from: ", candidate);
     return;
   }
   // Kept as the walk found it: a ".." joined onto the material file's folder would name another
   // file once a link or the working folder on the way changes.
   candidate = files::Resolve(candidate);
-  GePrint(String("Loaded texture: ") + ImportText(Shown(candidate)));
+  SayTexture("Loaded texture: ", candidate);
   BaseShader* shader = BaseShader::Alloc(Xbitmap);
   if (!shader) return;
   shader->GetDataInstance()->SetFilename(BITMAPSHADER_FILENAME, Filename(ImportText(Shown(candidate))));
@@ -75,6 +75,18 @@ void ImportOVM::LoadTexture(BaseMaterial* mat, BaseContainer* container, int lin
 std::string ImportOVM::Shown(const std::string& path) const {
   if (unpackedFrom_.empty() || path.rfind(unpackedFrom_, 0) != 0) return path;
   return unpackedAs_ + path.substr(unpackedFrom_.size());
+}
+
+void ImportOVM::SayTexture(const char* words, const std::string& path) {
+  if (unpackedFrom_.empty())
+    GePrint(String(words) + ImportText(path));
+  else
+    textureLines_.emplace_back(words, path);
+}
+
+void ImportOVM::SayTextures() {
+  for (const auto& [words, path] : textureLines_) GePrint(String(words) + ImportText(Shown(path)));
+  textureLines_.clear();
 }
 
 #define CORVANE_TEXTURE_SETTER(Name, link, sw)                                             \

@@ -73,6 +73,7 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
        std::string(300, 'n') + ".ovm\": File name too long"},
       // Of two material files the import takes the first and says so; one that imports nothing fails.
       {"import " + two, 1, "Imported no material: a.ovm in " + two + " holds none.", ""},
+      {"check-material " + two, 0, "", two + ": the archive holds 2 material files at its top level: took a.ovm, left b.ovm"},
       {"import " + bomb, 1, "Could not unpack " + bomb + ": corrupt", ""},
       {"check-material " + bomb, 2, "", bomb + ": Could not unpack the archive: corrupt"},
       {"import " + loop, 0, "", cycle + "; 'y' is imported without it."},

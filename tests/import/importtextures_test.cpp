@@ -2,9 +2,13 @@
 // mapping values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
+#include "host_clock.h"
+#include "host_control.h"
 #include "import/import_support.h"
+#include "support/zip_writer.h"
 
 namespace {
 
@@ -61,6 +65,37 @@ TEST_F(ImportTest, TexturePathsResolveAgainstTheMaterialFilesFolder) {
     const LONG mapping[] = {MAT_ALBEDO_TEX_EXPONENT, MAT_ALBEDO_TEX_A, MAT_ALBEDO_TEX_B, MAT_ALBEDO_TEX_C};
     for (int k = 0; k < 4; ++k) EXPECT_EQ(data->GetReal(mapping[k]), kMapping[k]) << r.path;
   }
+}
+
+// An archive's textures are named where the import keeps them, in the folder it names at its end
+// (even when another import took the name meanwhile), and a backslash in an entry's name
+// separates folders as it does in the material's texture path.
+TEST_F(ImportTest, AnArchivesTexturesAreNamedInTheFolderTheImportKeeps) {
+  host::SetStartupWritePath(dir.path());
+  static host::ManualClock clock;  // the timer stands still: the folder is named "wood.povm0"
+  host::SetClock(&clock);
+  const std::string material =
+      "<scenedata>" +
+      Mat("Red", "<diffuse>" + Texture("tex\\red.png") +
+                     "<albedo><texture><texture_index>0</texture_index></texture></albedo></diffuse>") +
+      "</scenedata>";
+  const std::string archive = Write("wood.povm", MakeZip({{"good.ovm", material}, {"tex\\red.png", "png"}}));
+  // Another import takes the name this one would get once the archive is unpacked (its top
+  // level is listed then).
+  const std::string taken = dir / "materials/wood.povm0";
+  host::SetConsoleEcho([&](const std::string& line) {
+    if (line == "good.ovm") std::filesystem::create_directories(taken);
+  });
+  const Bool imported = import.ImportFile(doc, Filename(String(archive)));
+  host::SetConsoleEcho(nullptr);
+  EXPECT_TRUE(imported);
+  const std::string red = dir / "materials/wood.povm0-2/tex/red.png";
+  const std::vector<std::string> lines = Console();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Loaded texture: " + red), lines.end());
+  BaseList2D* shader = Data("Red")->GetLink(MAT_ALBEDO_SHADER, doc);
+  ASSERT_NE(shader, nullptr);
+  EXPECT_EQ(host::ToUtf8(shader->GetDataInstance()->GetFilename(BITMAPSHADER_FILENAME).GetString()), red);
+  EXPECT_EQ(ReadFile(red), "png");
 }
 
 TEST_F(ImportTest, EveryChannelTextureLandsInItsOwnLinkAndMapping) {
