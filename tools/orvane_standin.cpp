@@ -115,7 +115,7 @@ void AppendLog(const std::string& folder, int argc, char** argv) {
   files::FileLock lock;
   std::string log;
   files::Result r = files::Folder::Open(folder, &dir);
-  if (r.ok()) r = dir.Lock(".orvane-standin.lock", &lock);
+  if (r.ok()) r = lock.Take(dir, ".orvane-standin.lock");
   if (!r.ok()) {
     std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), r.Text().c_str());
     return;

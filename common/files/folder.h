@@ -25,7 +25,6 @@ namespace files {
 
 class TemporaryFile;
 class NewFolder;
-class FileLock;
 struct Target;
 
 /// Whose regular file a read takes in a shared folder.
@@ -106,14 +105,6 @@ class Folder {
   Result RemoveFolder(const std::string& name, const struct stat& expected) const;
   /// Marks this folder as swept: nothing this process makes here from now on sweeps it.
   void MarkSwept() const;
-
-  // Former names, for the callers not yet renamed; they go with the last of those.
-  /// `MayWrite`.
-  Result Refusal() const { return MayWrite(); }
-  /// `MarkSwept`.
-  void SkipSweep() const { MarkSwept(); }
-  /// `FileLock::Take` of `name` here.
-  Result Lock(const std::string& name, FileLock* lock, const std::function<void()>& waiting = {}) const;
 
  private:
   friend class Trail;

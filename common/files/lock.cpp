@@ -100,8 +100,4 @@ Result FileLock::Take(const Folder& folder, const std::string& name, const std::
   return Result::System(EAGAIN, path);
 }
 
-Result Folder::Lock(const std::string& name, FileLock* lock, const std::function<void()>& waiting) const {
-  return lock->Take(*this, name, waiting);
-}
-
 }  // namespace files

@@ -420,7 +420,7 @@ class Extraction {
   // A link at the name is replaced, never followed. A failed entry leaves nothing.
   LONG Write(zip_t* archive, zip_uint64_t index, zip_uint64_t size, size_t node, const files::Folder& folder,
              const std::string& name, files::Result* system) {
-    if (const files::Result r = folder.Refusal(); !r.ok()) return WriteReason(r, system);
+    if (const files::Result r = folder.MayWrite(); !r.ok()) return WriteReason(r, system);
     if (spots_[node].kind == Spot::kMade) return CreateIn(folder, name, 0666, archive, index, size, system);
     if (node == 0) {
       files::TemporaryFile file;
@@ -455,7 +455,7 @@ class Extraction {
     files::Folder folder;
     const auto check = [&](size_t node, const std::string& name, bool free) -> LONG {
       if (const LONG error = Reach(node, false, &folder, system)) return error;
-      if (const LONG error = WriteReason(folder.Refusal(), system)) return error;
+      if (const LONG error = WriteReason(folder.MayWrite(), system)) return error;
       struct stat st;
       const int taken = ::fstatat(folder.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0
                             ? (free                  ? EEXIST
@@ -562,7 +562,7 @@ class Extraction {
     }
     if (!create) return WriteReason(files::Result::System(ENOENT, folder->PathOf(name)), system);
     // Nothing is made below another user's folder in a shared folder, staged or not.
-    if (const LONG error = WriteReason(folder->Refusal(), system)) return error;
+    if (const LONG error = WriteReason(folder->MayWrite(), system)) return error;
     files::Folder holder = above.base;
     std::string at = below;
     if (above.kind == Spot::kFound) {  // new in a folder that was there before: built in a staging folder
@@ -752,7 +752,7 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
     files::Folder folder;
     error_ = extraction.Reach(holder, createFolders || entry.folder, &folder, &failure);
     if (error_ == ZIPERROR_NONE && entry.folder) {
-      error_ = WriteReason(folder.Refusal(), &failure);
+      error_ = WriteReason(folder.MayWrite(), &failure);
       if (error_ == ZIPERROR_NONE) error_ = extraction.PlaceFolder(entry.node, folder, &failure);
     } else if (error_ == ZIPERROR_NONE) {
       error_ = extraction.Write(archive, i, entry.size, entry.node, folder, entry.parts.back(), &failure);

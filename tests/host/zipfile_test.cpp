@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -413,9 +412,9 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
   ZipFile::Free(z);
 }
 
-// Names are checked in time linear in the entries: 10,000 copies of one name as deep as may be are
-// refused at the second, and 10,000 names in chains of 63 folders of their own at once.
-TEST_F(ZipExtractTest, NamesAreCheckedInLinearTime) {
+// 10,000 copies of one name as deep as may be are refused at the second, and 10,000 names in chains
+// of 63 folders of their own at once (bench/unpack.cpp times both beside distinct names).
+TEST_F(ZipExtractTest, TenThousandRepeatedOrDeepNamesAreRefused) {
   std::string name;
   for (LLONG i = 1; i < ZipFile::kMaxDepth; ++i) name += "d/";
   std::vector<ZipEntry> copies(10000, {name + "f", ""}), deep;
@@ -428,9 +427,7 @@ TEST_F(ZipExtractTest, NamesAreCheckedInLinearTime) {
                                                          {deep, ZIPERROR_TOO_MANY_FOLDERS}};
   for (const auto& [entries, error] : rows) {
     ASSERT_TRUE(WriteZip(zip.string(), entries));
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(ExtractError(zip, out), error);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << entries.size();
+    EXPECT_EQ(ExtractError(zip, out), error) << entries.size();
   }
 }
 
