@@ -298,6 +298,14 @@ class Tree {
   std::unordered_map<std::string, size_t> index_;  // by the parent's number and the name
 };
 
+// The refusal of an archive whose entries would make more folders than an archive may hold.
+LONG TooManyFolders(const std::vector<Entry>& entries, std::string* detail) {
+  const auto files = std::count_if(entries.begin(), entries.end(), [](const Entry& e) { return !e.folder; });
+  *detail = std::to_string(files) + (files == 1 ? " file" : " files") + " would make more than the " +
+            std::to_string(ZipFile::kMaxEntries) + " folders an archive may make";
+  return ZIPERROR_TOO_MANY_FOLDERS;
+}
+
 // Builds the tree of the entries' paths and checks it, before anything is written: no name is
 // both a file and a folder, none comes twice, and the folders made (every folder an entry implies,
 // each counted once, listed by an entry or not) are no more than the entries an archive may hold,
@@ -318,7 +326,9 @@ LONG CheckNames(std::vector<Entry>* entries, Tree* tree, std::string* detail) {
     for (size_t k = 0; k < depth; ++k) {
       node = tree->Child(node, entry.parts[k], &made);
       Tree::Node& folder = (*tree)[node];
-      folders += made;
+      // Refused as soon as the count passes the bound: the rest of a huge tree is never built.
+      if ((folders += made) > static_cast<uint64_t>(ZipFile::kMaxEntries))
+        return TooManyFolders(*entries, detail);
       if (folder.file >= 0) return both(folder.file, index);
       if (folder.folder < 0) folder.folder = index;
     }
@@ -335,14 +345,6 @@ LONG CheckNames(std::vector<Entry>* entries, Tree* tree, std::string* detail) {
       last.listed = true;
     else
       last.file = index;
-  }
-  const uint64_t files = static_cast<uint64_t>(
-      std::count_if(entries->begin(), entries->end(), [](const Entry& entry) { return !entry.folder; }));
-  if (folders > static_cast<uint64_t>(ZipFile::kMaxEntries)) {
-    *detail = std::to_string(files) + (files == 1 ? " file in " : " files in ") + std::to_string(folders) +
-              " folders, more than the " + std::to_string(ZipFile::kMaxEntries) +
-              " folders an archive may make";
-    return ZIPERROR_TOO_MANY_FOLDERS;
   }
   return ZIPERROR_NONE;
 }

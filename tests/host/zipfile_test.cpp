@@ -338,7 +338,7 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
       {MakeZip({{"x.ovm", text}, {"x.ovm/", ""}}), ZIPERROR_FILE_AND_FOLDER, "",
        "entry \"x.ovm\" and entry \"x.ovm/\""},
       {MakeZip(deep), ZIPERROR_TOO_MANY_FOLDERS, "",
-       "10000 files in 630000 folders, more than the 10000 folders an archive may make"},
+       "10000 files would make more than the 10000 folders an archive may make"},
       {MakeZip({{"a.ovm", text},
                 {[] {
                    std::string deep;
