@@ -69,12 +69,17 @@ Result FileLock::Take(const Folder& folder, const std::string& name, const std::
     if (!S_ISREG(st.st_mode)) return drop(Result::NotRegularFile(path));
     // Planted: its owner could hold it.
     if (!folder.Trusts(st.st_uid)) return drop(Result::Foreign(path, st));
+    // This user's own that others could have opened and could hold, or that is another name of a
+    // file that is not the lock's: nothing of it is changed, a new one takes its place, once. Where
+    // the file system keeps no modes it is taken as it is, and waited for while it is held.
+    const auto othersMayHold = [](const struct stat& s) { return (s.st_mode & 077) != 0; };
+    const auto replaceable = [&](const struct stat& s) {
+      return !made && !replaced && s.st_uid == ::geteuid() && (othersMayHold(s) || s.st_nlink > 1);
+    };
     if (made) {
       (void)::fchmod(fd, 0600);  // the run's own, under any umask; taken whatever mode it shows
-    } else if (st.st_uid == ::geteuid() && ((st.st_mode & 077) != 0 || st.st_nlink > 1) && !replaced) {
-      // Others could have opened it and could hold the lock, or it is another name of a file
-      // that is not the lock's: nothing of it is changed, a new one takes its place, once. Where
-      // the file system keeps no modes it is taken as it is, and waited for while it is held.
+    } else if (replaceable(st) && othersMayHold(st)) {
+      // Replaced at once: those who could have opened it are never waited for.
       replaced = true;
       bool kept = false;
       if (Result r = Replace(folder, name, &kept); !r.ok()) return drop(r);
@@ -92,6 +97,17 @@ Result FileLock::Take(const Folder& folder, const std::string& name, const std::
     if (::fstatat(at, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 || !SameFile(there, st)) {
       ::close(fd);
       continue;
+    }
+    if (replaceable(there)) {
+      // Only this user can open it, so another render of this user may hold it: it is waited for,
+      // and replaced only once it is held here, never beside a render that holds it.
+      replaced = true;
+      bool kept = false;
+      if (Result r = Replace(folder, name, &kept); !r.ok()) return drop(r);
+      if (kept) {
+        ::close(fd);
+        continue;
+      }
     }
     Release();
     fd_ = fd;

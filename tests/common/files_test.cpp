@@ -683,7 +683,7 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
   std::ofstream(dir / "mine") << "mine";
   std::ofstream(dir / "mine0600") << "mine";
   ASSERT_EQ(::chmod((dir / "mine").c_str(), 0666) | ::chmod((dir / "mine0600").c_str(), 0600), 0);
-  enum How { kPlain, kUmask0277, kTwice, kAsNobody, kHeld, kTurns };
+  enum How { kPlain, kUmask0277, kTwice, kAsNobody, kHeld, kTurns, kHeldLinked };
   const struct {
     std::string name;  // of the lock file: "new", "file", "theirs", "fifo" or "link", in its folder
     std::string said;
@@ -704,6 +704,8 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
       {"private/new-umask.lock", "ok", kUmask0277},
       {"fixed/new-fixed.lock", "ok", kTwice},
       {"private/new-held.lock", "ok", kHeld},
+      // Linked twice while another render holds it: waited for, then replaced.
+      {"private/held-twice.lock", "ok", kHeldLinked, true},
       {"fixed/held-fixed.lock", "ok", kHeld},    // where modes are not kept, the held file is waited for
       {"fixed/turns-fixed.lock", "ok", kTurns},  // and two renders take turns on the one they made
       // Outside shared folders, one this user cannot open says the kernel's reason.
@@ -756,16 +758,19 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
       ::alarm(0);
       continue;
     }
-    if (row.how == kHeld || row.how == kTurns) {
+    if (row.how == kHeld || row.how == kTurns || row.how == kHeldLinked) {
       // Another open file description holds it (another render's lock, for kTurns): the wait is
       // said first, then the lock is taken once that one lets go.
       int held = -1;
       files::FileLock first;
-      if (row.how == kHeld) {
+      if (row.how != kTurns) {
         std::ofstream(path) << "";
         ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
         held = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         ASSERT_EQ(::flock(held, LOCK_EX), 0);
+        if (row.how == kHeldLinked) {
+          ASSERT_EQ(::link(path.c_str(), (dir / "held-twice").c_str()), 0);
+        }
       } else {
         ASSERT_EQ(Said(At(path, [&](const files::Folder& f,
                                     const std::string& name) { return first.Take(f, name); })),
