@@ -22,7 +22,8 @@ enum class Names { kRepeated, kDeepChains, kDistinct };
 std::string Archive(Names names, int count) {
   const fs::path dir = fs::temp_directory_path() / ("corvane-bench-unpack-" + std::to_string(::getpid()));
   fs::create_directories(dir);
-  const std::string path = (dir / (std::to_string(int(names)) + "-" + std::to_string(count) + ".povm")).string();
+  const std::string path =
+      (dir / (std::to_string(int(names)) + "-" + std::to_string(count) + ".povm")).string();
   if (fs::exists(path)) return path;
   std::string deep;
   for (LLONG i = 1; i < ZipFile::kMaxDepth; ++i) deep += "d/";
@@ -64,9 +65,19 @@ void BM_RefuseDeepChains(benchmark::State& state) {
 }
 void BM_UnpackDistinctNames(benchmark::State& state) { Unpack(state, Names::kDistinct, ZIPERROR_NONE); }
 
-BENCHMARK(BM_RefuseRepeatedName)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_RefuseRepeatedName)
+    ->Arg(2000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 BENCHMARK(BM_RefuseDeepChains)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
-BENCHMARK(BM_UnpackDistinctNames)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_UnpackDistinctNames)
+    ->Arg(2000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 
 }  // namespace
 

@@ -84,11 +84,17 @@ def replaced(path, mode="w"):
     `path` is left as it was."""
     target = check_target(path)
     folder, base = os.path.split(target)
+    # The signals wait while the temporary is made: one taken between its making and the block
+    # that removes it would leave it behind. Taken once unblocked, it is raised inside that block.
+    interrupting = {signal.SIGINT, signal.SIGTERM, signal.SIGHUP}
+    held = signal.pthread_sigmask(signal.SIG_BLOCK, interrupting)
     try:
         fd, temporary = tempfile.mkstemp(prefix=".%s." % base, suffix=".tmp", dir=folder)
     except OSError as e:
+        signal.pthread_sigmask(signal.SIG_SETMASK, held)
         raise Refused("could not write %s: %s; it was left as it was" % (path, e.strerror or e))
     try:
+        signal.pthread_sigmask(signal.SIG_SETMASK, held)
         try:
             bits = stat.S_IMODE(os.stat(target).st_mode) & 0o777
         except FileNotFoundError:
