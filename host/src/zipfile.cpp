@@ -367,13 +367,15 @@ class Extraction {
 
   // Opens the root `path`, made when missing (its missing parents too, as `mkdir -p` makes them);
   // the root itself is never reached through a link at its name: the caller made it or names it.
+  // A root it makes carries a temporary's name until `Keep`, so that a killed run's is swept.
   LONG OpenRoot(const std::string& path, files::Result* system) {
     files::Place place;
     files::Result r = files::Locate(path, &place);
     if (r.error() == ENOENT) r = files::Locate(path, &place, files::Folder::Make::kMissing);
     if (r.ok()) r = place.folder.Walk(place.name, &root_, kNothing, /*linkLast=*/false);
     if (r.error() == ENOENT && place.folder.IsOpen()) {
-      r = place.folder.MakeFolder(place.name, &rootMade_);
+      r = place.folder.MakeTemporaryFolder(place.name, &rootMade_);
+      rootName_ = place.name;
       root_ = rootMade_.Opened();
     } else if (r.error() == EISDIR) {  // "/", "." or a path that ends in "/"
       r = files::Folder::Open(path, &root_, files::Folder::Make::kMissing, false);
@@ -508,8 +510,9 @@ class Extraction {
     return ZIPERROR_NONE;
   }
 
-  // Keeps every folder made: the extraction succeeded.
-  void Keep() { rootMade_.Keep(); }
+  // Keeps every folder made, the root under its name: the extraction succeeded. A root made meanwhile
+  // by another (EEXIST) fails it, and what this extraction made goes.
+  files::Result Keep() { return rootMade_.IsOwned() ? rootMade_.Commit(rootName_) : files::Result(); }
 
  private:
   static constexpr files::Folder::Make kNothing = files::Folder::Make::kNothing;
@@ -601,6 +604,7 @@ class Extraction {
   std::vector<Spot> spots_;  // by node of the tree
   files::Folder root_;
   files::NewFolder rootMade_;  // the root, when this extraction made it
+  std::string rootName_;       // its name
   size_t cachedNode_ = 0;      // the folder reached last, open
   files::Folder cached_;
   std::map<dev_t, files::NewFolder> staging_;
@@ -765,8 +769,8 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
     error_ = extraction.Commit(&failure, &failed);
     detail = error_ == ZIPERROR_NONE ? std::string() : EntryText(failed);
   }
+  if (error_ == ZIPERROR_NONE) error_ = WriteReason(extraction.Keep(), &failure);
   if (error_ != ZIPERROR_NONE) return false;
-  extraction.Keep();
   RecordUnpacked(extraction.Root().Status());
   return true;
 }

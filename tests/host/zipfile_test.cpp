@@ -552,11 +552,14 @@ TEST_F(ZipExtractTest, TheCallbackSeesEveryEntryAndCanStop) {
   struct Seen {
     std::vector<std::string> entries, targets;
     size_t stopAt;
-  } seen{{}, {}, 99};
+    fs::path root;
+    std::vector<bool> rootThere;  // at each entry, whether the folder unpacked into has its name
+  } seen{{}, {}, 99, out, {}};
   auto callback = [](const Filename& entry, const Filename& target, void* data) -> Bool {
     Seen* s = static_cast<Seen*>(data);
     s->entries.push_back(host::ToUtf8(entry.GetString()));
     s->targets.push_back(host::ToUtf8(target.GetString()));
+    s->rootThere.push_back(fs::exists(s->root));
     return s->entries.size() < s->stopAt;
   };
   ZipFile* z = ZipFile::Alloc();
@@ -564,12 +567,15 @@ TEST_F(ZipExtractTest, TheCallbackSeesEveryEntryAndCanStop) {
   EXPECT_TRUE(z->ExtractToDirectory(zipName, outName, ZIP_EXTRACT_CREATE_SUBDIR, callback, &seen));
   EXPECT_EQ(seen.entries, (std::vector<std::string>{"a.txt", "b.txt"}));
   EXPECT_EQ(seen.targets, (std::vector<std::string>{(out / "a.txt").string(), (out / "b.txt").string()}));
+  // A folder it makes gets its name only once it is complete.
+  EXPECT_EQ(seen.rootThere, (std::vector<bool>{false, false}));
+  EXPECT_EQ(Tree(out), (std::set<std::string>{"a.txt", "b.txt"}));
 
   fs::remove_all(out);
-  seen = Seen{{}, {}, 1};
+  seen = Seen{{}, {}, 1, out, {}};
   EXPECT_FALSE(z->ExtractToDirectory(zipName, outName, ZIP_EXTRACT_CREATE_SUBDIR, callback, &seen));
   EXPECT_EQ(z->GetError(), ZIPERROR_STOPPED);
-  EXPECT_FALSE(fs::exists(out / "a.txt"));
+  EXPECT_EQ(Tree(root), std::set<std::string>{"archive.povm"});
   ZipFile::Free(z);
 }
 
@@ -638,6 +644,28 @@ TEST_F(ZipExtractTest, TheStandInInterruptedWhileUnpackingEndsByTheSignalAndLeav
   EXPECT_EQ(RunCommand(standin + " --unpack " + zip.string() + " " + out.string(), &said), 0) << said;
   EXPECT_EQ(left(), std::set<std::string>{});
   EXPECT_EQ(Tree(out).size(), 5002u);
+
+  // Killed while it unpacks into a folder it makes, it leaves that folder under a temporary's name,
+  // never a part of the archive under the folder's name; the next unpacking there removes it.
+  const fs::path made = out / "new";
+  const pid_t killed = ::fork();
+  if (killed == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDOUT_FILENO);
+    ::execl(standin.c_str(), standin.c_str(), "--unpack", zip.c_str(), made.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ASSERT_GT(killed, 0);
+  const bool filling = WaitFor([&] { return Tree(out).size() >= 5002u + 100u; });
+  ::kill(killed, SIGKILL);
+  ASSERT_EQ(::waitpid(killed, nullptr, 0), killed);
+  ASSERT_TRUE(filling);
+  EXPECT_FALSE(fs::exists(made));
+  EXPECT_EQ(left(), std::set<std::string>{".new.tmp-"});
+  EXPECT_EQ(RunCommand(standin + " --unpack " + zip.string() + " " + made.string(), &said), 0) << said;
+  EXPECT_EQ(left(), std::set<std::string>{});
+  EXPECT_EQ(Tree(made).size(), 5002u);
 }
 
 // --- Folder listings ------------------------------------------------------------
