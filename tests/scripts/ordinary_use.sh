@@ -302,8 +302,11 @@ case "$row" in
 import os, select, signal, subprocess, sys
 host, plugins, write, renderer, document, err = sys.argv[1:]
 with open(err, "wb") as errors:
+    # Ctrl-C reaches the render as it reaches a command typed at a prompt: with the default handling
+    # of SIGINT, also when this test was started with SIGINT ignored (a background job of a shell).
     runner = subprocess.Popen([host, "render", "--plugin-dir", plugins, "--write-path", write,
-                               "--renderer-dir", renderer, document], stdout=subprocess.PIPE, stderr=errors)
+                               "--renderer-dir", renderer, document], stdout=subprocess.PIPE, stderr=errors,
+                              preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
     tasks = "/proc/%d/task" % runner.pid
     def waits_in_a_write():  # as the kernel shows where each thread waits
         try:
