@@ -294,7 +294,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
     SCOPED_TRACE(row.what);
     if ((row.asAnotherUser && !noOtherUser.empty()) || (row.mounts && !noMount.empty())) {
       std::string& leftOut = row.asAnotherUser ? leftOutUser : leftOutMount;
-      leftOut += (leftOut.empty() ? "" : "; ") + row.what;
+      leftOut += (leftOut.empty() ? "\"" : "; \"") + row.what + "\"";
       continue;
     }
     fs::remove_all(write);

@@ -465,7 +465,7 @@ TEST_F(QuickRenderTest, ARenderRunsOnlyInAnAbsoluteWritePathWhoseLockItHoldsAndO
   std::string removed, leftOut;
   for (const Row& row : rows) {
     if (row.asAnotherUser && ::geteuid() != 0) {
-      leftOut += (leftOut.empty() ? "" : "; ") + row.what;
+      leftOut += (leftOut.empty() ? "\"" : "; \"") + row.what + "\"";
       continue;
     }
     SCOPED_TRACE(row.what);
