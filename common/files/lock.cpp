@@ -76,17 +76,22 @@ Result FileLock::Take(const Folder& folder, const std::string& name, const std::
     const auto replaceable = [&](const struct stat& s) {
       return !made && !replaced && s.st_uid == ::geteuid() && (othersMayHold(s) || s.st_nlink > 1);
     };
+    // Puts a new lock file in place of the one open, once; where it was (`kept`), the one open is
+    // let go and the loop opens the new one.
+    bool kept = false;
+    const auto replace = [&] {
+      replaced = true;
+      const Result r = Replace(folder, name, &kept);
+      kept = kept && r.ok();
+      if (kept) ::close(fd);
+      return r;
+    };
     if (made) {
       (void)::fchmod(fd, 0600);  // the run's own, under any umask; taken whatever mode it shows
     } else if (replaceable(st) && othersMayHold(st)) {
       // Replaced at once: those who could have opened it are never waited for.
-      replaced = true;
-      bool kept = false;
-      if (Result r = Replace(folder, name, &kept); !r.ok()) return drop(r);
-      if (kept) {
-        ::close(fd);
-        continue;
-      }
+      if (Result r = replace(); !r.ok()) return drop(r);
+      if (kept) continue;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       if (errno == EWOULDBLOCK && waiting && !std::exchange(told, true)) waiting();
@@ -101,13 +106,8 @@ Result FileLock::Take(const Folder& folder, const std::string& name, const std::
     if (replaceable(there)) {
       // Only this user can open it, so another render of this user may hold it: it is waited for,
       // and replaced only once it is held here, never beside a render that holds it.
-      replaced = true;
-      bool kept = false;
-      if (Result r = Replace(folder, name, &kept); !r.ok()) return drop(r);
-      if (kept) {
-        ::close(fd);
-        continue;
-      }
+      if (Result r = replace(); !r.ok()) return drop(r);
+      if (kept) continue;
     }
     Release();
     fd_ = fd;
