@@ -297,10 +297,7 @@ int RunCommand(const RunRequest& r) {
   // stays as given: a relative one is taken from the working directory itself.
   files::TemporaryFile saving;
   if (!r.save.empty()) {
-    files::Place place;
-    files::Result checked = files::Locate(r.save, &place);
-    if (checked.ok()) checked = place.folder.CreateTemporary(place.name, &saving);
-    if (!checked.ok()) {
+    if (const files::Result checked = files::CreateTemporary(r.save, &saving); !checked.ok()) {
       std::cerr << "corvane-host: " << r.save << ": cannot write the file: " << checked.Text() << "\n";
       return 1;
     }

@@ -130,21 +130,11 @@ void AppendLog(const std::string& folder, int argc, char** argv) {
   if (!r.ok()) std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), r.Text().c_str());
 }
 
-// Writes `size` bytes of `data` as the whole file `path`, through a temporary and a rename.
-files::Result WriteWholeFile(const std::string& path, const void* data, size_t size) {
-  files::Place place;
-  files::Result r = files::Locate(path, &place);
-  if (r.ok()) r = place.folder.WriteFile(place.name, data, size);
-  return r;
-}
-
 // The archive is made in memory and written as a whole file.
 bool Pack(const std::string& material, const std::string& archive) {
   // The material is read through its folder, as every input is.
   std::string text;
-  files::Place place;
-  files::Result read = files::Locate(material, &place);
-  if (read.ok()) read = place.folder.ReadFile(place.name, &text);
+  const files::Result read = files::ReadFile(material, &text);
   if (!read.ok()) {
     std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", material.c_str(), read.Text().c_str());
     return false;
@@ -188,7 +178,7 @@ bool Pack(const std::string& material, const std::string& archive) {
   }
   zip_source_free(buffer);
   // The archive appears under its name only once it is complete.
-  const files::Result written = ok ? WriteWholeFile(archive, bytes.data(), bytes.size()) : files::Result();
+  const files::Result written = ok ? files::WriteFile(archive, bytes.data(), bytes.size()) : files::Result();
   if (!ok || !written.ok()) {
     std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", archive.c_str(),
                  ok ? written.Text().c_str() : "cannot read the archive back");
@@ -238,7 +228,7 @@ bool WriteImage(const std::string& path) {
     png.resize(bytes);
     ok = png_image_write_to_memory(&image, png.data(), &bytes, 0, pixels.data(), 0, nullptr);
   }
-  const files::Result written = ok ? WriteWholeFile(path, png.data(), bytes) : files::Result();
+  const files::Result written = ok ? files::WriteFile(path, png.data(), bytes) : files::Result();
   if (!ok || !written.ok()) {
     std::fprintf(stderr, "orvane-standin: cannot write the image %s: %s\n", path.c_str(),
                  ok ? written.Text().c_str() : image.message);

@@ -667,11 +667,8 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
   // Read through its folder as the kernel reads it: only a regular file (a FIFO would wait for a
   // writer), and anyone's, but no link that another user left in a shared folder itself. libzip
   // reads the same file whose end was checked.
-  files::Place place;
-  failure = files::Locate(path, &place);
   int fd = -1;
-  if (failure.ok()) failure = place.folder.OpenFile(place.name, &fd);
-  if (!failure.ok()) return false;
+  if (failure = files::OpenFile(path, &fd); !failure.ok()) return false;
   struct Close {
     int fd;
     ~Close() { ::close(fd); }
