@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/inotify.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -102,24 +101,6 @@ bool BlockedInAWrite(pid_t pid) {
       if (ReadFile(it->path() / "wchan").find("pipe_write") != std::string::npos) return true;
     return false;
   });
-}
-
-// Waits until a file named `name` is made or moved into the folder `dir`: false after ten seconds
-// without.
-bool WaitForName(const std::string& dir, const std::string& name) {
-  const int fd = ::inotify_init1(IN_CLOEXEC);
-  bool found = false, watched = ::inotify_add_watch(fd, dir.c_str(), IN_CREATE | IN_MOVED_TO) >= 0;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  for (pollfd p = {fd, POLLIN, 0}; watched && !(found = fs::exists(fs::path(dir) / name));) {
-    char events[4096];
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0 ||
-        ::read(fd, events, sizeof events) <= 0)
-      break;
-  }
-  ::close(fd);
-  return found;
 }
 
 // A renderer installation in `dir`: the stand-in, logging its starts to `dir`.

@@ -1,12 +1,5 @@
 // The runner's render command, end to end: the plug-in module in the host runner writes the scene
 // and starts the renderer stand-in.
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <tinyxml.h>
@@ -121,65 +114,6 @@ TEST(RenderRunnerTest, WritesAWellFormedSceneAndStartsTheRenderer) {
   out = RunRender("--write-path " + write.path(), &status);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("Opened the demo document\n"), std::string::npos) << out;
-  EXPECT_EQ(WaitForLines(renderer / "orvane-standin.log").size(), 1u);
-}
-
-TEST(RenderRunnerTest, ARenderWaitsForTheOneThatHoldsItsWritePathAndSaysSo) {
-  TempDir write, renderer;
-  const fs::path macos = fs::path(renderer.path()) / "Orvane.app/Contents/MacOS";
-  fs::create_directories(macos);
-  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
-  // The other render: this test holds the write path's lock.
-  const std::string lockFile = write / ".quickrender.lock";
-  const int lock = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  ASSERT_GE(lock, 0);
-  ASSERT_EQ(::flock(lock, LOCK_EX), 0);
-  int output[2];
-  ASSERT_EQ(::pipe2(output, O_CLOEXEC), 0);
-  std::vector<std::string> args{CORVANE_HOST_EXE, "render",     "--plugin-dir",   CORVANE_PLUGIN_DIR,
-                                "--write-path",   write.path(), "--renderer-dir", renderer.path()};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  ::posix_spawn_file_actions_init(&actions);
-  ::posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-  ::posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
-  pid_t pid = -1;
-  const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  ::posix_spawn_file_actions_destroy(&actions);
-  ::close(output[1]);
-  ASSERT_EQ(spawned, 0);
-  // The line comes while it waits: read until it is there, for ten seconds at most.
-  const std::string waiting = "waiting for the render that holds " + lockFile + "\n";
-  std::string out;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  for (pollfd p = {output[0], POLLIN, 0}; out.find(waiting) == std::string::npos;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-    char buffer[4096];
-    ssize_t n = 0;
-    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0 ||
-        (n = ::read(output[0], buffer, sizeof buffer)) <= 0)
-      break;
-    out.append(buffer, static_cast<size_t>(n));
-  }
-  const bool said = out.find(waiting) != std::string::npos;
-  EXPECT_TRUE(said) << out;
-  EXPECT_FALSE(fs::exists(write / "quickrender/quickrender.ovs"));  // nothing written while it waits
-  if (!said) ::kill(pid, SIGKILL);
-  ::flock(lock, LOCK_UN);
-  ::close(lock);
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(output[0], buffer, sizeof buffer)) > 0;)
-    out.append(buffer, static_cast<size_t>(n));
-  ::close(output[0]);
-  int status = -1;
-  ::waitpid(pid, &status, 0);
-  if (!said) return;
-  EXPECT_EQ(status, 0) << out;
-  // Once the lock is free, the render goes on.
-  EXPECT_NE(out.find("Saved scene to: " + write / "quickrender/quickrender.ovs\n"), std::string::npos) << out;
   EXPECT_EQ(WaitForLines(renderer / "orvane-standin.log").size(), 1u);
 }
 

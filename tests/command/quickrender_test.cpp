@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,15 +172,7 @@ class QuickRenderTest : public HostTest {
   // the renderer renames its log into place.
   std::vector<std::string> Launched() {
     const std::string log = renderer / "launch.log";
-    const int fd = ::inotify_init1(IN_CLOEXEC);
-    const bool watched =
-        fd >= 0 && ::inotify_add_watch(fd, renderer.path().c_str(), IN_MOVED_TO | IN_CREATE) >= 0;
-    // Watched before looked at: a log that comes in between is not missed.
-    for (pollfd p = {fd, POLLIN, 0}; watched && !fs::exists(log);) {
-      char events[4096];
-      if (::poll(&p, 1, 10000) <= 0 || ::read(fd, events, sizeof events) <= 0) break;
-    }
-    if (fd >= 0) ::close(fd);
+    WaitForName(renderer.path(), "launch.log");
     return ReadLines(log);
   }
 

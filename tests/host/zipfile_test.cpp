@@ -587,22 +587,27 @@ TEST_F(ZipExtractTest, TheStandInInterruptedWhileUnpackingEndsByTheSignalAndLeav
   std::vector<ZipEntry> entries;
   for (int i = 0; i < 5000; ++i) entries.emplace_back("t" + std::to_string(i) + ".png", "x");
   ASSERT_TRUE(WriteZip(zip.string(), entries));
-  for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
-    SCOPED_TRACE(strsignal(sig));
-    fs::remove_all(out);
-    fs::create_directory(out);
+  // The stand-in unpacking into `target`, with the signals' default actions whatever this test was
+  // started with.
+  const auto unpack = [&](const fs::path& target) {
     const pid_t pid = ::fork();
-    if (pid == 0) {  // the signals' default actions, whatever this test was started with
+    if (pid == 0) {
       sigset_t none;
       ::sigemptyset(&none);
       ::sigprocmask(SIG_SETMASK, &none, nullptr);
       for (int s : {SIGTERM, SIGHUP, SIGINT}) ::signal(s, SIG_DFL);
-      const int null = ::open("/dev/null", O_WRONLY);
-      ::dup2(null, STDOUT_FILENO);
-      ::execl(standin.c_str(), standin.c_str(), "--unpack", zip.c_str(), out.c_str(),
+      ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
+      ::execl(standin.c_str(), standin.c_str(), "--unpack", zip.c_str(), target.c_str(),
               static_cast<char*>(nullptr));
       ::_exit(127);
     }
+    return pid;
+  };
+  for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
+    SCOPED_TRACE(strsignal(sig));
+    fs::remove_all(out);
+    fs::create_directory(out);
+    const pid_t pid = unpack(out);
     ASSERT_GT(pid, 0);
     const bool unpacking = WaitFor([&] { return !Tree(out).empty(); });
     if (unpacking) {
@@ -620,14 +625,7 @@ TEST_F(ZipExtractTest, TheStandInInterruptedWhileUnpackingEndsByTheSignalAndLeav
   fs::create_directories(out / "sub");
   entries.insert(entries.begin(), {"sub/s.png", "s"});
   ASSERT_TRUE(WriteZip(zip.string(), entries));
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, STDOUT_FILENO);
-    ::execl(standin.c_str(), standin.c_str(), "--unpack", zip.c_str(), out.c_str(),
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  const pid_t pid = unpack(out);
   ASSERT_GT(pid, 0);
   const auto left = [&] {
     std::set<std::string> temporaries;
@@ -648,14 +646,7 @@ TEST_F(ZipExtractTest, TheStandInInterruptedWhileUnpackingEndsByTheSignalAndLeav
   // Killed while it unpacks into a folder it makes, it leaves that folder under a temporary's name,
   // never a part of the archive under the folder's name; the next unpacking there removes it.
   const fs::path made = out / "new";
-  const pid_t killed = ::fork();
-  if (killed == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, STDOUT_FILENO);
-    ::execl(standin.c_str(), standin.c_str(), "--unpack", zip.c_str(), made.c_str(),
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  const pid_t killed = unpack(made);
   ASSERT_GT(killed, 0);
   const bool filling = WaitFor([&] { return Tree(out).size() >= 5002u + 100u; });
   ::kill(killed, SIGKILL);

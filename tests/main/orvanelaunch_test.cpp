@@ -419,46 +419,6 @@ TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReported) {
   EXPECT_FALSE(HasZombieChild());
 }
 
-// A folder whose path is longer than a path may be, made one name at a time below `dir` and held
-// open; removed, with what it holds, one name at a time too.
-class TooLongFolder {
- public:
-  explicit TooLongFolder(const std::string& dir) {
-    folders_.push_back(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    for (size_t length = dir.size(); length <= PATH_MAX; length += kName.size() + 1) {
-      ::mkdirat(folders_.back(), kName.c_str(), 0755);
-      folders_.push_back(::openat(folders_.back(), kName.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    }
-  }
-  ~TooLongFolder() {
-    for (const std::string& name : files_) ::unlinkat(Descriptor(), name.c_str(), 0);
-    for (size_t i = folders_.size() - 1; i > 0; --i) {
-      ::close(folders_[i]);
-      ::unlinkat(folders_[i - 1], kName.c_str(), AT_REMOVEDIR);
-    }
-    ::close(folders_[0]);
-  }
-  TooLongFolder(const TooLongFolder&) = delete;
-  TooLongFolder& operator=(const TooLongFolder&) = delete;
-
-  /// The descriptor of the deepest folder (valid: every step opened).
-  int Descriptor() const { return folders_.back(); }
-  /// Writes the file `name` there with `text` and `mode`.
-  void Write(const std::string& name, const std::string& text, mode_t mode) {
-    const int fd = ::openat(Descriptor(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    ASSERT_GE(fd, 0);
-    files_.push_back(name);
-    ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    ::close(fd);
-    ASSERT_EQ(::fchmodat(Descriptor(), name.c_str(), mode, 0), 0);
-  }
-
- private:
-  const std::string kName = std::string(200, 'd');
-  std::vector<int> folders_;
-  std::vector<std::string> files_;
-};
-
 TEST_F(LaunchTest, WhatStartsIsTheFileTheWalkOpened) {
   // A script starts: its interpreter reads it through the descriptor the child keeps.
   const std::string script = work / "Orvane", marker = work / "ran";
@@ -483,7 +443,7 @@ TEST_F(LaunchTest, WhatStartsIsTheFileTheWalkOpened) {
   // long for the walk: the check fails, and what fails the check never starts, though the kernel
   // would follow the link.
   TooLongFolder far(work.path());
-  far.Write("Orvane", "#!/bin/sh\n: > \"$1\"\n", 0755);
+  ASSERT_TRUE(far.Write("Orvane", "#!/bin/sh\n: > \"$1\"\n", 0755));
   const std::string link = work / "far";
   fs::create_symlink("/proc/self/fd/" + std::to_string(far.Descriptor()), link);
   host::ClearConsole();

@@ -280,7 +280,8 @@ case "$row" in
     second=$!
     said=no
     exec {reader}< "$scratch/second.out"
-    while read -r line <&"$reader"; do
+    # Said before it waits, so at once: a line that never comes fails the row in seconds.
+    while read -r -t 20 line <&"$reader"; do
       [ "$line" = "waiting for the render that holds $w2/.quickrender.lock" ] && said=yes && break
     done
     "$host" render --plugin-dir "$plugins" --write-path "$w2" --renderer-dir "$renderer" "$data/textured.json" \

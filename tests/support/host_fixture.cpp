@@ -1,5 +1,17 @@
 #include "support/host_fixture.h"
 
+#include <poll.h>
+
+#include <sys/inotify.h>
+
+#include <sys/stat.h>
+
+#include <unistd.h>
+
+#include <limits.h>
+
+#include <fcntl.h>
+
 #include <sys/wait.h>
 
 #include <array>
@@ -59,4 +71,56 @@ int RunCommand(const std::string& command, std::string* output) {
   while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) output->append(buf.data(), n);
   int status = pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+namespace {
+const std::string kLongName(200, 'd');
+}  // namespace
+
+TooLongFolder::TooLongFolder(const std::string& dir) {
+  folders_.push_back(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  for (size_t length = dir.size(); length <= PATH_MAX; length += kLongName.size() + 1) {
+    ::mkdirat(folders_.back(), kLongName.c_str(), 0755);
+    folders_.push_back(::openat(folders_.back(), kLongName.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  }
+}
+
+TooLongFolder::~TooLongFolder() {
+  for (const std::string& name : files_) ::unlinkat(Descriptor(), name.c_str(), 0);
+  for (size_t i = folders_.size() - 1; i > 0; --i) {
+    ::close(folders_[i]);
+    ::unlinkat(folders_[i - 1], kLongName.c_str(), AT_REMOVEDIR);
+  }
+  ::close(folders_[0]);
+}
+
+bool TooLongFolder::Write(const std::string& name, const std::string& text, mode_t mode) {
+  const int fd = ::openat(Descriptor(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0) return false;
+  files_.push_back(name);
+  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  ::close(fd);
+  return written && ::fchmodat(Descriptor(), name.c_str(), mode, 0) == 0;
+}
+
+bool TooLongFolder::Link(const std::string& name, const std::string& target) {
+  if (::symlinkat(target.c_str(), Descriptor(), name.c_str()) != 0) return false;
+  files_.push_back(name);
+  return true;
+}
+
+bool WaitForName(const std::string& dir, const std::string& name) {
+  const int fd = ::inotify_init1(IN_CLOEXEC);
+  bool found = false, watched = ::inotify_add_watch(fd, dir.c_str(), IN_CREATE | IN_MOVED_TO) >= 0;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  for (pollfd p = {fd, POLLIN, 0}; watched && !(found = fs::exists(fs::path(dir) / name));) {
+    char events[4096];
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0 ||
+        ::read(fd, events, sizeof events) <= 0)
+      break;
+  }
+  ::close(fd);
+  return found;
 }

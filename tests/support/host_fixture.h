@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <chrono>
 #include <thread>
@@ -47,6 +48,31 @@ std::string ReadFile(const std::string& path);
 
 /// The names in the folder `folder`, without its path.
 std::set<std::string> FolderNames(const std::string& folder);
+
+/// Waits until an entry named `name` is made or moved into the folder `dir` (watched before it is
+/// looked for, so that one coming in between is not missed); false after ten seconds without.
+bool WaitForName(const std::string& dir, const std::string& name);
+
+/// A folder whose path is longer than a path may be, made one name at a time below `dir` and held
+/// open (as another user's open folder is reached through /proc); removed, with what it holds, one
+/// name at a time too.
+class TooLongFolder {
+ public:
+  explicit TooLongFolder(const std::string& dir);
+  ~TooLongFolder();
+  TooLongFolder(const TooLongFolder&) = delete;
+  TooLongFolder& operator=(const TooLongFolder&) = delete;
+  /// The descriptor of the deepest folder.
+  int Descriptor() const { return folders_.back(); }
+  /// Writes the file `name` there with `text` and `mode`; false when it cannot.
+  bool Write(const std::string& name, const std::string& text, mode_t mode);
+  /// Makes the link `name` there to `target`; false when it cannot.
+  bool Link(const std::string& name, const std::string& target);
+
+ private:
+  std::vector<int> folders_;
+  std::vector<std::string> files_;
+};
 
 /// Runs a shell command line (any list of commands), capturing the standard output and error of all
 /// of it; answers its exit status.
