@@ -21,6 +21,7 @@
 #include <streambuf>
 #include <string>
 
+#include "files/folder.h"
 #include "files/temporary.h"
 #include "process/interrupt.h"
 
@@ -143,11 +144,10 @@ int g_err = -1;
 bool g_outIsErr = false;
 std::chrono::steady_clock::time_point g_taken;
 
-// True when `a` and `b` are descriptors of one file.
+// True when `a` and `b` are descriptors of one file (a pipe both go to, a terminal).
 bool SameFile(int a, int b) {
   struct stat sa, sb;
-  return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino &&
-         sa.st_rdev == sb.st_rdev;
+  return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && files::SameFile(sa, sb);
 }
 
 // The runner's step before the removal of the run's files, on the thread that took the signal. It
@@ -193,7 +193,7 @@ void WriteWithoutWaiting(int fd, const std::string& line) {
     (void)::send(fd, line.data(), line.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
     return;
   }
-  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  const std::string self = files::DescriptorPath(fd);
   const int own = ::open(self.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (own >= 0) {
     (void)::write(own, line.data(), line.size());  // a line fits a pipe whole or not at all

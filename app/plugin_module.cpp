@@ -8,7 +8,7 @@
 #include <string>
 
 #include "c4d_plugin.h"
-#include "files/start.h"
+#include "files/folder.h"
 #include "host_control.h"
 
 namespace {
@@ -22,7 +22,8 @@ bool PluginModule::Start(const std::string& pluginDir, std::string* error) {
   // The module is loaded from the file the walk opened, never by its path again: another user's
   // module, or one another user could have swapped in, is never loaded.
   int module = -1;
-  if (const files::Result refused = files::OpenToStart(path_, &module); !refused.ok()) {
+  if (const files::Result refused = files::OpenFile(path_, &module, files::ReadPolicy::kProgram);
+      !refused.ok()) {
     *error =
         "cannot load the plug-in module " + path_ + ": " + refused.Text() +
         (refused.error() == ENOENT ? " (build it first, or point --plugin-dir at the folder that holds it)"

@@ -12,7 +12,7 @@ class PluginModule {
   PluginModule& operator=(const PluginModule&) = delete;
 
   /// Loads "corvaneR12.so" from `pluginDir` (the file the walk of its path opened,
-  /// `files::OpenToStart`: any failure of the walk loads nothing), hands it the host's info and its
+  /// `files::ReadPolicy::kProgram`: any failure of the walk loads nothing), hands it the host's info and its
   /// own path, loads its resources and starts it. On failure `*error` says what went wrong and the
   /// module is unloaded.
   bool Start(const std::string& pluginDir, std::string* error);

@@ -86,17 +86,19 @@ Result Folder::WriteTarget(const std::string& name, Target* target, bool followL
 }
 
 Result Folder::OpenFile(const std::string& name, int* fd, ReadPolicy policy) const {
+  const bool program = policy == ReadPolicy::kProgram;
   Target target;
-  if (Result r = policy == ReadPolicy::kTrusted
+  if (Result r = policy != ReadPolicy::kAnyone
                      ? WriteTarget(name, &target)
                      : WalkPath(*this, name, Make::kNothing, true, nullptr, &target);
       !r.ok())
     return r;
   const std::string path = target.folder.PathOf(target.name);
   if (!target.isFile) return Result::System(ENOENT, path);
-  // Opened without following and never waited on; what was opened is what is checked.
+  // Opened without following and never waited on; what was opened is what is checked (a link put
+  // there since the walk is no regular file either).
   const int opened = ::openat(target.folder.Descriptor(), target.name.c_str(),
-                              O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+                              (program ? O_PATH : O_RDONLY | O_NONBLOCK) | O_NOFOLLOW | O_CLOEXEC);
   if (opened < 0) return Result::System(errno == ELOOP ? EACCES : errno, path);
   struct stat st;
   Result r;
@@ -106,9 +108,9 @@ Result Folder::OpenFile(const std::string& name, int* fd, ReadPolicy policy) con
     r = Result::System(EISDIR, path);
   else if (!S_ISREG(st.st_mode))
     r = Result::NotRegularFile(path);
-  else if (policy == ReadPolicy::kTrusted && !target.folder.Trusts(st.st_uid))
+  else if (policy != ReadPolicy::kAnyone && !target.folder.Trusts(st.st_uid))
     r = Result::Foreign(path, st);
-  else if (::fcntl(opened, F_SETFL, ::fcntl(opened, F_GETFL) & ~O_NONBLOCK) != 0)
+  else if (!program && ::fcntl(opened, F_SETFL, ::fcntl(opened, F_GETFL) & ~O_NONBLOCK) != 0)
     r = Result::System(errno, path);
   if (r.ok())
     *fd = opened;

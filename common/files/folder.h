@@ -31,6 +31,8 @@ struct Target;
 enum class ReadPolicy {
   kAnyone,   ///< anyone's: reading what another user wrote exposes nothing of this user's
   kTrusted,  ///< only this user's or the shared folder's owner's (a file that says what to run)
+  kProgram,  ///< as `kTrusted`, and opened only to be started or loaded from its descriptor
+             ///< (`O_PATH`, so that a program that may only be run opens too)
 };
 
 /// An open folder that a walk reached; copies share one descriptor, closed with the last.
@@ -155,6 +157,10 @@ Result Locate(const std::string& path, Place* place, Folder::Make make = Folder:
 
 /// `Folder::OpenFile` of the file `path`, its folder walked first (`Locate`).
 Result OpenFile(const std::string& path, int* fd, ReadPolicy policy = ReadPolicy::kAnyone);
+/// The path that reaches the file open as `fd` in this process, or in a child that inherited it
+/// under the same number ("/proc/self/fd/N"): what is started or loaded is the file a walk opened
+/// (`ReadPolicy::kProgram`), never its path resolved again.
+inline std::string DescriptorPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 /// `Folder::ReadFile` of the file `path`, its folder walked first.
 Result ReadFile(const std::string& path, std::string* bytes, size_t limit = size_t(1) << 30,
                 ReadPolicy policy = ReadPolicy::kAnyone);

@@ -17,7 +17,7 @@
 #include "main/childreaper.h"
 #include "main/helpers.h"
 #include "archive/unpackfailure.h"
-#include "files/start.h"
+#include "files/folder.h"
 #include "files/sweep.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
 #include "process/gate.h"
@@ -228,7 +228,8 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   // program, or one another user could have swapped in, is never started, and a walk that fails for
   // any reason starts nothing.
   int program = -1;
-  if (const files::Result refused = files::OpenToStart(argv[0], &program); !refused.ok()) {
+  if (const files::Result refused = files::OpenFile(argv[0], &program, files::ReadPolicy::kProgram);
+      !refused.ok()) {
     PrintStartFailure(argv[0], refused.Text());
     return 0;
   }

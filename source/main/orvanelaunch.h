@@ -66,7 +66,7 @@ int LaunchOrvane(Filename scene, int, int, int, int network, int port, Filename 
 /// Starts the program `argv[0]` with the arguments `argv` (2 to 49 entries, else 0 at once) as a
 /// process of its own (posix_spawn: the host's memory is not copied) and returns without waiting
 /// for it; the plug-in's `ChildReaper` waits for it once it ends. What starts is the file the walk
-/// of `argv[0]` opened (`files::OpenToStart`), never the path resolved again. Nothing starts once
+/// of `argv[0]` opened (`files::ReadPolicy::kProgram`), never the path resolved again. Nothing starts once
 /// the run is being interrupted (`process::StartThroughGate`). 1 when the program runs; 0 when it
 /// could not be started, with the console line "Could not start <program>: <reason>".
 int LaunchOrvaneMac(const std::vector<std::string>& argv);
