@@ -460,6 +460,23 @@ int RunWithRendererDir(const Options& o, const RunRequest& run) {
   return status;
 }
 
+// The render's last lines: where the scene went (the last "Saved scene to: " line of the console)
+// and where the renderer stand-in in `rendererDir` logs its command lines. Nothing once a signal
+// has been taken.
+void PrintSceneAndLog(const std::string& rendererDir) {
+  const std::string saved = "Saved scene to: ";
+  const std::vector<std::string> lines = host::ConsoleLines();
+  const auto line = std::find_if(lines.rbegin(), lines.rend(),
+                                 [&](const std::string& l) { return l.rfind(saved, 0) == 0; });
+  if (line == lines.rend()) return;
+  PrintUnlessInterrupted([&] {
+    std::cout << "\nThe scene was written to " << line->substr(saved.size())
+              << "\nThe renderer stand-in logs its command lines to " << rendererDir
+              << "/orvane-standin.log\n"
+              << std::flush;
+  });
+}
+
 int Render(const Options& o) {
   const std::string settingsFile = o.writePath + "/" + kSettingsFileName;
   const Settings settings = ReadSettings(o.writePath, settingsFile);
@@ -500,7 +517,10 @@ int Render(const Options& o) {
   const bool ran = CallCommand(kRenderCommand);
   host::SetActiveDocument(nullptr);
   BaseDocument::Free(doc);
-  if (ran) return 0;
+  if (ran) {
+    PrintSceneAndLog(rendererDir.empty() ? SettingsRendererDir(settings) : rendererDir);
+    return 0;
+  }
   // A folder given for this run is kept only once the renderer has started from it.
   settingsUse.Undo();
   if (!notPutBack.empty()) Fail(notPutBack);

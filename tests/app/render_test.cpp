@@ -79,6 +79,10 @@ TEST(RenderRunnerTest, WritesAWellFormedSceneAndStartsTheRenderer) {
   const std::string scene = write / "quickrender/quickrender.ovs";
   EXPECT_NE(out.find("Opened " + document + "\n"), std::string::npos) << out;
   EXPECT_NE(out.find("Saved scene to: " + scene + "\n"), std::string::npos) << out;
+  // The run ends by naming the scene and the stand-in's log (the stand-in may print between).
+  const std::string logLine =
+      "\nThe renderer stand-in logs its command lines to " + renderer / "orvane-standin.log\n";
+  EXPECT_NE(out.find("\nThe scene was written to " + scene + logLine), std::string::npos) << out;
 
   TiXmlDocument xml;
   ASSERT_TRUE(xml.LoadFile(scene.c_str())) << xml.ErrorDesc();
@@ -114,6 +118,7 @@ TEST(RenderRunnerTest, WritesAWellFormedSceneAndStartsTheRenderer) {
   out = RunRender("--write-path " + write.path(), &status);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("Opened the demo document\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("\nThe scene was written to " + scene + logLine), std::string::npos) << out;
   EXPECT_EQ(WaitForLines(renderer / "orvane-standin.log").size(), 1u);
 }
 

@@ -1,0 +1,364 @@
+#!/usr/bin/env python3
+"""scripts/run as a user runs it, from a terminal (a pseudo-terminal of its own), sent a signal at a
+random moment. Each row runs the script a few times in a scratch folder (HOME and TMPDIR there),
+pointed at an up-to-date build (CORVANE_BUILD_DIR: nothing is rebuilt), on a generated mesh
+document large enough that the render is still under way when the signal comes. The moments are
+"start" (0-400 ms after the start: the install check, the build), "built" (0-120 ms after the
+build's last line: the hand-over to the runner) and "opened" (0-150 ms after the runner's "Opened"
+line: the render). Ctrl-C is the ^C character typed into the terminal, which signals its
+foreground process group as a user's Ctrl-C does; SIGTERM and SIGHUP are sent to the script alone.
+An interrupted run is to end within the deadline, by that signal (status 128 plus its number), with
+one "interrupted by SIG..." line as its last line (the runner's, once it has printed anything),
+no process of its session left (the renderer stand-in among them), TMPDIR empty and no temporary
+file anywhere in HOME; the render is never finished. A signal within the exec that hands over to the
+runner ends the run right after the build's last line with no line of its own: counted apart.
+
+  run_signals.py --list     the rows, one a line (CTest registers each as RunScript.ROW)
+  run_signals.py --source DIR --build DIR --scratch-in DIR [--document FILE] [--repeat N] ROW
+
+--document renders that file instead of the generated one; --repeat N runs the row's attempts N
+times and prints how many were lost, hung, ended otherwise than by the signal or with another last
+line. Exit status: 0 every attempt passed, 1 one did not, 2 a usage error.
+"""
+import os
+import random
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+# ROW: (signal, moments, what it checks)
+ROWS = {
+    "ctrl-c-start": ("INT", ["start"] * 3, "Ctrl-C during the install check and the build"),
+    "ctrl-c-built": ("INT", ["built"] * 6, "Ctrl-C 0-120 ms after the build's last line"),
+    "ctrl-c-render": ("INT", ["opened"] * 2, "Ctrl-C during the render"),
+    "sigterm": ("TERM", ["start", "built", "opened"], "SIGTERM to the script at each moment"),
+    "sighup": ("HUP", ["start", "built", "opened"], "SIGHUP to the script at each moment"),
+    "nohup": (None, [], "nohup scripts/run renders, SIGHUP after the build and during the render"),
+    "help": (None, [], "--help prints the script's usage, neither installing nor building"),
+}
+DEADLINE = 60.0  # seconds for a run to end once signalled (or, unsignalled, to reach a moment)
+BUILT = re.compile(r"^(ninja: no work to do\.|\[(\d+)/\2\] .*)$")
+OPENED = re.compile(r"^Opened ")
+TEMPORARY = re.compile(r"^\..+\.tmp-[0-9a-f]{12}-\d+-[A-Za-z0-9]{10}$")
+SIGNALS = {"INT": signal.SIGINT, "TERM": signal.SIGTERM, "HUP": signal.SIGHUP}
+
+
+def usage():
+    print(__doc__.split("\n\n")[1], file=sys.stderr)
+    sys.exit(2)
+
+
+def lines_of(output):
+    """The lines of a terminal's output, without the echoed ^C and without empty ones."""
+    text = output.decode(errors="replace").replace("^C", "").replace("\r", "")
+    return [line for line in text.split("\n") if line.strip()]
+
+
+def shell_status(status):
+    """The status as the shell shows it: 128 plus the signal's number for a run ended by one."""
+    return 128 + os.WTERMSIG(status) if os.WIFSIGNALED(status) else os.WEXITSTATUS(status)
+
+
+def session_left(sid):
+    """The processes of the session `sid` still running, as "PID COMMAND"."""
+    left = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                stat = f.read()
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                command = f.read().replace(b"\0", b" ").decode(errors="replace").strip()
+        except OSError:
+            continue
+        # The fields after the command's name (in parentheses): state, ppid, pgrp, session. A
+        # zombie (state Z) has ended; only its reaping is to come.
+        fields = stat[stat.rindex(")") + 2:].split()
+        if int(fields[3]) == sid and fields[0] != "Z":
+            left.append(f"{entry} {command}")
+    return left
+
+
+def temporaries_left(scratch):
+    """What the run left that it should not: anything in TMPDIR, a temporary's name in HOME."""
+    left = [os.path.join("tmp", name) for name in os.listdir(os.path.join(scratch, "tmp"))]
+    for folder, dirs, files in os.walk(os.path.join(scratch, "home")):
+        left += [os.path.join(folder, n) for n in dirs + files if TEMPORARY.match(n)]
+    return left
+
+
+class Terminal:
+    """scripts/run started on a pseudo-terminal of its own, in a session of its own."""
+
+    def __init__(self, script, env, cwd, args):
+        self.pid, self.master = os.forkpty()
+        if self.pid == 0:
+            try:
+                os.chdir(cwd)
+                # A user's shell starts a command with the default handling of every signal (this
+                # test may be started with some ignored: SIGPIPE by Python, SIGINT as a background job).
+                for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGPIPE):
+                    signal.signal(sig, signal.SIG_DFL)
+                os.execve(script, [script] + args, env)
+            finally:
+                os._exit(127)
+        self.pidfd = os.pidfd_open(self.pid)
+        self.output = b""
+        self.seen = 0  # the complete lines looked at so far
+        self.open = True  # the terminal's other end is held by some process
+        self.status = None
+
+    def _step(self, until):
+        """Waits for output or the script's end until the time `until`; False when it came."""
+        watched = ([self.master] if self.open else []) + ([self.pidfd] if self.status is None else [])
+        if not watched:
+            return False
+        ready, _, _ = select.select(watched, [], [], max(0.0, until - time.monotonic()))
+        if self.master in ready:
+            try:
+                chunk = os.read(self.master, 65536)
+            except OSError:  # EIO: no process holds the terminal any more
+                chunk = b""
+            self.output += chunk
+            self.open = bool(chunk)
+        if self.pidfd in ready:
+            self.status = os.waitpid(self.pid, 0)[1]
+        return bool(ready)
+
+    def wait_for_line(self, pattern, until):
+        """Reads until a line matching `pattern`; False when the run ended or `until` came first."""
+        while True:
+            complete = lines_of(self.output[: self.output.rfind(b"\n") + 1])
+            for line in complete[self.seen:]:
+                self.seen += 1
+                if pattern.match(line):
+                    return True
+            if (not self.open and self.status is not None) or time.monotonic() >= until:
+                return False
+            self._step(until)
+
+    def read_for(self, seconds):
+        """Reads what comes for `seconds` (the random delay before a signal)."""
+        until = time.monotonic() + seconds
+        while time.monotonic() < until and self._step(until):
+            pass
+
+    def wait_end(self, until):
+        """Reads until the script has ended and no process holds the terminal; False at `until`."""
+        while self.open or self.status is None:
+            if time.monotonic() >= until:
+                return False
+            self._step(until)
+        return True
+
+    def kill_session(self):
+        for line in session_left(self.pid):
+            try:
+                os.kill(int(line.split()[0]), signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        if self.status is None:
+            self.status = os.waitpid(self.pid, 0)[1]
+
+    def close(self):
+        os.close(self.master)
+        os.close(self.pidfd)
+
+
+def scratch_env(scratch, build):
+    env = dict(os.environ, HOME=os.path.join(scratch, "home"), TMPDIR=os.path.join(scratch, "tmp"),
+               CORVANE_BUILD_DIR=build, LC_ALL="C", TERM="dumb")
+    env.pop("CORVANE_JOBS", None)
+    os.mkdir(env["HOME"])
+    os.mkdir(env["TMPDIR"])
+    return env
+
+
+def interrupted_run(options, sig_name, moment, tally):
+    """One run sent `sig_name` at `moment`; the faults found, in words (none: it passed)."""
+    scratch = tempfile.mkdtemp(prefix="run-signals.", dir=options["scratch-in"])
+    try:
+        env = scratch_env(scratch, options["build"])
+        run = Terminal(os.path.join(options["source"], "scripts/run"), env, scratch, [options["document"]])
+        try:
+            return check_interrupted(run, scratch, sig_name, moment, tally)
+        finally:
+            run.kill_session()
+            run.close()
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+def check_interrupted(run, scratch, sig_name, moment, tally):
+    sig = SIGNALS[sig_name]
+    until = time.monotonic() + DEADLINE
+    if moment == "start":
+        delay = random.uniform(0, 0.4)
+    else:
+        pattern = BUILT if moment == "built" else OPENED
+        if not run.wait_for_line(pattern, until):
+            tally["never reached"] += 1
+            return [f"the run never reached its {moment} line: {lines_of(run.output)[-5:]}"]
+        delay = random.uniform(0, 0.12 if moment == "built" else 0.15)
+    run.read_for(delay)
+    if sig_name == "INT":
+        os.write(run.master, b"\x03")  # the terminal signals its foreground process group
+    elif run.status is None:
+        os.kill(run.pid, sig)
+    at = f"{moment} +{delay * 1000:.0f} ms"
+    if not run.wait_end(time.monotonic() + DEADLINE):
+        left = session_left(run.pid)
+        tally["hung"] += 1
+        return [f"{at}: still running {DEADLINE:.0f} s after SIG{sig_name}: {left}; output {lines_of(run.output)[-5:]}"]
+    faults = []
+    lines = lines_of(run.output)
+    status = shell_status(run.status)
+    if status == 0 or any(line.startswith("The scene was written to ") for line in lines):
+        tally["lost"] += 1
+        faults.append(f"{at}: SIG{sig_name} was lost: the render went on (status {status})")
+    elif status != 128 + sig:
+        tally["other status"] += 1
+        faults.append(f"{at}: status {status}, not {128 + sig}")
+    said = [line for line in lines if re.match(r"^(run|corvane-host): interrupted by SIG", line)]
+    runner_line = f"corvane-host: interrupted by SIG{sig_name}; the run's temporary files were removed"
+    last_ok = bool(lines) and lines[-1] in (f"run: interrupted by SIG{sig_name}", runner_line)
+    # Once the runner has printed, the line is its own.
+    if any(OPENED.match(line) for line in lines):
+        last_ok = last_ok and lines[-1] == runner_line
+    # The one moment where no line can be: the exec that hands over to the runner, once the
+    # script's traps are gone and before the signals are blocked for the runner. The run then ends
+    # by the signal right after the build's last line, having started nothing.
+    if not last_ok and not said and status == 128 + sig and lines and BUILT.match(lines[-1]):
+        tally["ended at the hand-over"] += 1
+    elif not last_ok or len(said) != 1:
+        tally["line not last"] += 1
+        faults.append(f"{at}: the interrupted line is not the one last line: {lines[-6:]}")
+    left = session_left(run.pid)
+    if left:
+        tally["left running"] += 1
+        faults.append(f"{at}: left running: {left}")
+    temporaries = temporaries_left(scratch)
+    if temporaries:
+        tally["temporaries left"] += 1
+        faults.append(f"{at}: left behind: {temporaries}")
+    return faults
+
+
+def nohup_run(options):
+    """nohup scripts/run: SIGHUP as the build ends and during the render changes nothing."""
+    scratch = tempfile.mkdtemp(prefix="run-signals.", dir=options["scratch-in"])
+    try:
+        env = scratch_env(scratch, options["build"])
+        # Its output to a pipe, so that nohup keeps it there rather than in nohup.out.
+        run = subprocess.Popen(["nohup", os.path.join(options["source"], "scripts/run"), options["document"]],
+                               cwd=scratch, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, start_new_session=True,
+                               preexec_fn=lambda: signal.signal(signal.SIGPIPE, signal.SIG_DFL))
+        output, faults = b"", []
+        for pattern in (BUILT, OPENED):
+            while not any(pattern.match(line) for line in lines_of(output)):
+                chunk = run.stdout.readline()  # a line at a time: the run's lines are the events
+                if not chunk:
+                    break
+                output += chunk
+            if run.poll() is None:
+                run.send_signal(signal.SIGHUP)
+        output += run.stdout.read()  # to its end: every process that held the pipe has ended
+        status = run.wait()
+        lines = lines_of(output)
+        if status != 0 or not any(line.startswith("The scene was written to ") for line in lines):
+            faults.append(f"nohup: status {status}, not a render: {lines[-6:]}")
+        left = temporaries_left(scratch)
+        if left:
+            faults.append(f"nohup: left behind: {left}")
+        return faults
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+def help_run(options):
+    """--help: the script's own usage at once, with nothing installed or built."""
+    scratch = tempfile.mkdtemp(prefix="run-signals.", dir=options["scratch-in"])
+    try:
+        env = scratch_env(scratch, os.path.join(scratch, "build"))
+        faults = []
+        for flag in ("--help", "-h"):
+            done = subprocess.run([os.path.join(options["source"], "scripts/run"), "my.json", flag], cwd=scratch,
+                                  env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=DEADLINE)
+            out = done.stdout.decode()
+            if done.returncode != 0 or not out.startswith("usage: scripts/run ") or done.stderr:
+                faults.append(f"{flag}: status {done.returncode}, out {out[:200]!r}, err {done.stderr[:200]!r}")
+            if os.path.exists(env["CORVANE_BUILD_DIR"]):
+                faults.append(f"{flag}: the build folder was made")
+        return faults
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+def main(argv):
+    options = {"document": None, "repeat": "1"}
+    row = None
+    i = 0
+    while i < len(argv):
+        arg = argv[i]
+        if arg == "--list":
+            print("\n".join(ROWS))
+            return 0
+        if arg in ("--source", "--build", "--scratch-in", "--document", "--repeat"):
+            if i + 1 >= len(argv) or not argv[i + 1]:
+                usage()
+            options[arg[2:]] = argv[i + 1]
+            i += 2
+        elif arg.startswith("-") or row is not None:
+            usage()
+        else:
+            row = arg
+            i += 1
+    if row is None or not all(options.get(k) for k in ("source", "build", "scratch-in")):
+        usage()
+    if row not in ROWS:
+        print(f"run_signals: no row '{row}' (--list lists them)", file=sys.stderr)
+        return 2
+    if not options["repeat"].isdigit() or int(options["repeat"]) < 1:
+        usage()
+    sig_name, moments, what = ROWS[row]
+    print(f"RunScript.{row}: {what}")
+
+    if row == "help":
+        faults = help_run(options)
+    else:
+        if options["document"] is None:
+            # A render that lasts well past the latest signal: a mesh of 600,000 quads.
+            options["document"] = os.path.join(options["scratch-in"], "run-signals-mesh.json")
+            if not os.path.exists(options["document"]):
+                subprocess.run([os.path.join(options["source"], "scripts/gen-document"), "mesh", "600000",
+                                options["document"]], check=True)
+        options["document"] = os.path.abspath(options["document"])
+        faults = []
+        tally = {k: 0 for k in ("lost", "hung", "other status", "line not last", "ended at the hand-over",
+                                "left running", "temporaries left", "never reached")}
+        runs = 0
+        for _ in range(int(options["repeat"])):
+            if row == "nohup":
+                faults += nohup_run(options)
+                runs += 1
+                continue
+            for moment in moments:
+                faults += interrupted_run(options, sig_name, moment, tally)
+                runs += 1
+        if row != "nohup":
+            print(f"{runs} runs: " + ", ".join(f"{n} {k}" for k, n in tally.items()))
+    for fault in faults:
+        print(f"  {fault}")
+    print(f"RunScript.{row}: {'FAILED' if faults else 'passed'}")
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
