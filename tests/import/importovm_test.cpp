@@ -191,6 +191,17 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
       {"nested.povm", MakeZip({{"readme.txt", "x"}, {"mat/z.ovm", text}, {"mat/deep/a.OVM", text}}), "",
        "Could not import " + dir / "nested.povm" +
            ": the material file must be at the archive's top level; found mat/deep/a.OVM"},
+      // A folder compressed by macOS's archiver: the "._" files beside it in "__MACOSX" hold
+      // attributes, not materials.
+      {"macos.povm",
+       MakeZip({{"mymat/", ""},
+                {"mymat/mat.ovm", text},
+                {"__MACOSX/", ""},
+                {"__MACOSX/mymat/", ""},
+                {"__MACOSX/mymat/._mat.ovm", std::string("\0\5\26\7\0\2", 6)}}),
+       "",
+       "Could not import " + dir / "macos.povm" +
+           ": the material file must be at the archive's top level; found mymat/mat.ovm"},
       {"nodata.povm", MakeZip({{"n.ovm", "<material/>"}}), "",
        "Could not read material file " + dir / "materials/nodata.povm0/n.ovm" +
            ": The file has no \"scenedata\" element."},
