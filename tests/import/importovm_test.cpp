@@ -208,6 +208,8 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
       {"long.povm", MakeZip({{std::string(300, 'n') + ".ovm", text}}), "",
        unpack("long.povm", "cannot write: entry \"" + std::string(300, 'n') + ".ovm\": File name too long")},
       {longName + ".povm", MakeZip({{"c.ovm", text}}), "Packed", ""},
+      // Packed from a folder by a tar-like tool: "./" is the archive's own folder.
+      {"dot.povm", MakeZip({{"./", ""}, {"./c.ovm", text}}), "Packed", ""},
       {tempLike + "Z.povm", MakeZip({{"c.ovm", text}}), "Packed", ""},
   };
   for (const auto& r : rows) {
@@ -237,7 +239,8 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
   EXPECT_EQ(tree, (std::set<std::string>{"wood.povm0", "wood.povm0/a.ovm", "wood.povm0/b.ovm", "wood.povm0-2",
                                          "wood.povm0-2/c.ovm", "killed", "killed/tex", "killed/tex/" + left,
                                          std::string(248, 'a') + "0", std::string(248, 'a') + "0/c.ovm",
-                                         tempLike + "0-2", tempLike + "0-2/c.ovm"}));
+                                         tempLike + "0-2", tempLike + "0-2/c.ovm", "dot.povm0",
+                                         "dot.povm0/c.ovm"}));
   EXPECT_FALSE(std::filesystem::exists(dir / "x.ovm"));
   EXPECT_FALSE(std::filesystem::exists("/abs.ovm"));
   // A folder that cannot be made says why (root may write into any folder).
