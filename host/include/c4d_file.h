@@ -85,7 +85,7 @@ enum {
   ZIPERROR_CHECKSUM = 4,           ///< An entry's data do not match its CRC-32.
   ZIPERROR_ENCRYPTED = 5,          ///< An entry is encrypted and no (or a wrong) password was given.
   ZIPERROR_METHOD = 6,             ///< An entry is compressed with a method this host does not know.
-  ZIPERROR_TOO_LARGE = 7,          ///< More entries or more bytes than `ZipFile` extracts.
+  ZIPERROR_TOO_LARGE = 7,          ///< More files or more bytes than `ZipFile` extracts.
   ZIPERROR_DISK_FULL = 8,          ///< The entries do not fit on the disk.
   ZIPERROR_WRITE = 9,              ///< A folder or file cannot be written.
   ZIPERROR_STOPPED = 10,           ///< The callback stopped the extraction.
@@ -98,7 +98,8 @@ enum {
 /// A ZIP archive.
 class ZipFile {
  public:
-  /// The most entries an archive may hold to be extracted.
+  /// The most files an archive may hold to be extracted (its folders' entries not counted), and
+  /// the most folders it may make.
   static constexpr LLONG kMaxEntries = 10000;
   /// The most names an entry's path may hold (its folders and itself) to be extracted.
   static constexpr LLONG kMaxDepth = 64;
@@ -115,11 +116,11 @@ class ZipFile {
 
   /// Extracts every entry of the archive `zip` into the folder `dir` (created when missing, with
   /// its missing parents, which stay). A backslash in an entry's name separates folders, as a
-  /// slash does. Untrusted archives are safe: before anything is written the archive is refused
-  /// when an entry's name is absolute (also "C:...") or holds a ".." name, a NUL or a name of the
-  /// form the file module gives its temporaries, when an entry is encrypted without a password or
-  /// uses an unknown method, when an entry lies more than `kMaxDepth` names deep, when it holds
-  /// more than `kMaxEntries` entries, or would make more than `kMaxEntries` folders (each folder
+  /// slash does; a "." name is none ("./a" is "a", "./" is `dir` itself). Untrusted archives are safe: before
+  /// anything is written the archive is refused when an entry's name is absolute (also "C:...") or holds a
+  /// ".." name, a NUL or a name of the form the file module gives its temporaries, when an entry is encrypted
+  /// without a password or uses an unknown method, when an entry lies more than `kMaxDepth` names deep, when
+  /// it holds more than `kMaxEntries` files, or would make more than `kMaxEntries` folders (each folder
   /// counted once, whether the archive lists it or not), when one name is both a file
   /// and a folder or comes twice, when its entries declare more than `kMaxBytes` bytes, more than
   /// the disk has free, or more than `kRatioFloor` bytes and more than `kMaxRatio` times the
@@ -147,7 +148,7 @@ class ZipFile {
   /// "\0" or "\xNN"), with the method an unknown method is (`entry "b.ovm" uses method 77`), both
   /// entries of a name that is a file and a folder (`entry "a" and entry "a/b"`), a name that
   /// comes twice (`the archive holds "tex/red.png" twice`), the limit exceeded by too large an
-  /// archive, with the numbers, or the counts of too many folders (`10000 files in 630000 folders,
+  /// archive, with the numbers, or the files that make too many folders (`10000 files would make
   /// more than the 10000 folders an archive may make`).
   const std::string& GetErrorDetail() const { return errorDetail_; }
 

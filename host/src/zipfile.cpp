@@ -59,10 +59,12 @@ std::string EntryText(const std::string& name) { return "entry " + Quoted(name);
 
 // The names of an entry's path, a backslash separating folders as a slash does (archives made on
 // DOS systems write them so, and the material reader reads a texture's path so), without empty
-// and "." names; `*folder` when the name ends in a separator. False for a name that must not be
-// extracted, judged on those names: empty, absolute (also "C:..."), with a ".." name, a NUL
-// (`nul`: the archive's own bytes hold one, which libzip shows as a space) or a name of the form
-// the file module gives its temporaries, which a later sweep would take for a killed run's.
+// and "." names; `*folder` when the name ends in a separator. A folder's entry of no names ("./",
+// as tar-like tools write the folder they packed) is the archive's own folder. False for a name
+// that must not be extracted, judged on those names: a file's of no names, absolute (also
+// "C:..."), with a ".." name, a NUL (`nul`: the archive's own bytes hold one, which libzip shows
+// as a space) or a name of the form the file module gives its temporaries, which a later sweep
+// would take for a killed run's.
 bool SplitEntryName(const std::string& name, bool nul, std::vector<std::string>* parts, bool* folder) {
   std::string path = name;
   std::replace(path.begin(), path.end(), '\\', '/');
@@ -76,7 +78,7 @@ bool SplitEntryName(const std::string& name, bool nul, std::vector<std::string>*
     start = end + 1;
   }
   *folder = path.back() == '/';
-  return !parts->empty();
+  return *folder || !parts->empty();
 }
 
 // The host's reason for a libzip error code.
@@ -202,13 +204,18 @@ struct Entry {
 };
 
 // Reads and checks the declarations of every entry before anything is written: safe names, known
-// methods, no encryption without a password, and the limits on entries, depth and bytes. `placed`
-// is the central directory as read. What was found goes to `*detail` on a refusal.
+// methods, no encryption without a password, and the limits on files, depth and bytes. `placed`
+// is the central directory as read. The files are counted without the folders' entries, which
+// some tools write and others leave out (the folders have a bound of their own, `CheckNames`).
+// What was found goes to `*detail` on a refusal.
 LONG Declarations(zip_t* archive, const std::vector<Placement>& placed, bool password,
                   std::vector<Entry>* entries, zip_uint64_t* total, std::string* detail) {
   const size_t count = placed.size();
-  if (count > static_cast<size_t>(ZipFile::kMaxEntries)) {
-    *detail = "the archive holds " + std::to_string(count) + " entries, more than the " +
+  const auto files = std::count_if(placed.begin(), placed.end(), [](const Placement& p) {
+    return p.name.empty() || (p.name.back() != '/' && p.name.back() != '\\');
+  });
+  if (files > ZipFile::kMaxEntries) {
+    *detail = "the archive holds " + std::to_string(files) + " files, more than the " +
               std::to_string(ZipFile::kMaxEntries) + " it may hold";
     return ZIPERROR_TOO_LARGE;
   }
@@ -336,7 +343,7 @@ LONG CheckNames(std::vector<Entry>* entries, Tree* tree, std::string* detail) {
     Tree::Node& last = entry.folder ? (*tree)[node] : (*tree)[tree->Child(node, entry.parts.back(), &made)];
     if (entry.folder ? last.listed : last.file >= 0) {
       std::string path = tree->Path(node);
-      path += entry.folder ? "/" : (path.empty() ? "" : "/") + entry.parts.back();
+      path += entry.folder ? (path.empty() ? "./" : "/") : (path.empty() ? "" : "/") + entry.parts.back();
       *detail = "the archive holds " + Quoted(path) + " twice";
       return ZIPERROR_TWICE;
     }
@@ -351,7 +358,7 @@ LONG CheckNames(std::vector<Entry>* entries, Tree* tree, std::string* detail) {
 
 // One extraction into a root folder, through the file module's walk: every folder is reached one
 // name at a time from the root (or from the staging folder it is built in), never through a link,
-// and its `Refusal` says whether anything may be made or written there. What goes into a folder
+// and its `MayWrite` says whether anything may be made or written there. What goes into a folder
 // this extraction made is written in place: a failed extraction removes that folder whole. What
 // goes into a folder that was there before waits in a staging folder (one per file system, a new
 // folder with a temporary's name, removed with all it holds by a failure or an interruption) until
@@ -699,11 +706,18 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
   std::vector<Placement> placed;
   uint64_t start = 0;
   const zip_int64_t count = zip_get_num_entries(archive, 0);
-  error_ = count >= 0 &&
-                   ziplayout::ReadDirectory(fd, size, end, static_cast<uint64_t>(count), &placed, &start) &&
-                   ziplayout::SameAsLibzip(archive, placed)
-               ? ZIPERROR_NONE
-               : ZIPERROR_CORRUPT;
+  error_ =
+      count >= 0 && ziplayout::ReadDirectory(fd, size, end, static_cast<uint64_t>(count), &placed, &start)
+          ? ZIPERROR_NONE
+          : ZIPERROR_CORRUPT;
+  // An encrypted entry without a password is refused as such before the comparison, which
+  // misreads what libzip shows of one (the method and checksum inside an AES entry).
+  for (size_t i = 0; error_ == ZIPERROR_NONE && !password && i < placed.size(); ++i)
+    if (placed[i].encrypted) {
+      detail = EntryText(ShownName(archive, placed, i));
+      error_ = ZIPERROR_ENCRYPTED;
+    }
+  if (error_ == ZIPERROR_NONE && !ziplayout::SameAsLibzip(archive, placed)) error_ = ZIPERROR_CORRUPT;
   std::vector<Entry> entries;
   zip_uint64_t total = 0;
   Tree tree;
@@ -750,6 +764,8 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
         break;
       }
     }
+    // The archive's own folder ("./") is the root: nothing to make.
+    if (entry.parts.empty()) continue;
     // A folder's entry goes into the folder that holds it, as a file's goes into its folder.
     const size_t holder = entry.folder ? tree[entry.node].parent : entry.node;
     files::Folder folder;

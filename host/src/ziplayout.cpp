@@ -193,7 +193,8 @@ bool ReadDirectory(int fd, uint64_t fileSize, uint64_t end, uint64_t expected,
   for (uint64_t at = offset, i = 0; i < count; ++i) {
     unsigned char h[46];
     if (at + 46 > offset + size || !ReadAt(fd, at, h, 46) || Le(h, 4) != 0x02014b50) return false;
-    Placement p{{}, Le(h + 10, 2), Le(h + 16, 4), Le(h + 20, 4), Le(h + 24, 4), Le(h + 42, 4)};
+    Placement p{
+        {}, Le(h + 10, 2), Le(h + 16, 4), Le(h + 20, 4), Le(h + 24, 4), Le(h + 42, 4), (h[8] & 1) != 0};
     const size_t nameLength = Le(h + 28, 2), extraLength = Le(h + 30, 2), commentLength = Le(h + 32, 2);
     std::string extra;
     if (at + 46 + nameLength + extraLength + commentLength > offset + size ||

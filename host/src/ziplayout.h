@@ -18,6 +18,7 @@ namespace ziplayout {
 struct Placement {
   std::string name;  // as stored, undecoded
   uint64_t method, crc, compressed, size, offset;
+  bool encrypted;  // its general purpose flag says so
 };
 
 /// Finds the end record of the central directory in the archive's last 22 + 65535 bytes (the

@@ -209,6 +209,7 @@ TEST_F(ZipExtractTest, RefusesNamesThatLeadOutOfTheFolder) {
                                 "sub/../x.ovm",
                                 "a\\..\\..\\evil.ovm",
                                 "C:\\evil.ovm",
+                                ".",
                                 "tex/" + temporary,
                                 "tex\\" + temporary,
                                 temporary + "/x.ovm"};
@@ -223,11 +224,13 @@ TEST_F(ZipExtractTest, RefusesNamesThatLeadOutOfTheFolder) {
 }
 
 TEST_F(ZipExtractTest, DotsInsideNamesAreAllowed) {
-  ASSERT_TRUE(WriteZip(zip.string(), {{"a..b.ovm", "1"}, {"./c.ovm", "2"}, {"..d/e", "3"}}));
+  // "./" is the folder packed, as tar-like tools write it with `-C folder .`: the root itself.
+  ASSERT_TRUE(WriteZip(zip.string(), {{"./", ""}, {"a..b.ovm", "1"}, {"./c.ovm", "2"}, {"..d/e", "3"}}));
   ASSERT_TRUE(Extract(zip, out));
   EXPECT_EQ(ReadFile(out / "a..b.ovm"), "1");
   EXPECT_EQ(ReadFile(out / "c.ovm"), "2");
   EXPECT_EQ(ReadFile(out / "..d/e"), "3");
+  EXPECT_EQ(Tree(out), (std::set<std::string>{"a..b.ovm", "c.ovm", "..d", "..d/e"}));
 }
 
 TEST_F(ZipExtractTest, WritesNothingThroughSymbolicLinks) {
@@ -279,6 +282,21 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
     deep.push_back({name + "f", ""});
   }
   const std::vector<ZipEntry> chains{deep[0], deep[1]};
+  // The last repeats the first: found only by building the whole tree, which the bound forestalls.
+  deep.back() = deep.front();
+  // 10,000 files, and one more, in a folder that has an entry of its own.
+  std::vector<ZipEntry> files{{"good.ovm", text}, {"lots/", ""}};
+  for (int i = 1; i < ZipFile::kMaxEntries; ++i) files.push_back({"lots/" + std::to_string(i), ""});
+  std::vector<ZipEntry> moreFiles = files;
+  moreFiles.push_back({"lots/x", ""});
+  // AES-encrypted, as 7-Zip writes it: method 99, and the method and strength in an extra field.
+  const RawZipEntry aes{"b.ovm",
+                        std::string(36, 'x'),
+                        8,
+                        0,
+                        99,
+                        1,
+                        Le({{0x9901, 2}, {7, 2}, {2, 2}}) + "AE" + Le({{3, 1}, {0, 2}})};
   // Two textures in chains of 35 folders that share one, as `zip -r -D` writes them (no folder
   // entries), and as `zip -r` writes them: taken alike.
   std::vector<ZipEntry> bare{{"good.ovm", text}}, listed{{"good.ovm", text}, {"tex/", ""}};
@@ -307,18 +325,22 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
       {MakeZip({{"good.ovm", text}, {"./good.ovm", text}}), ZIPERROR_TWICE, "",
        "the archive holds \"good.ovm\" twice"},
       {MakeZip({{"tex/", ""}, {"tex\\", ""}}), ZIPERROR_TWICE, "", "the archive holds \"tex/\" twice"},
+      {MakeZip({{"./", ""}, {".\\", ""}}), ZIPERROR_TWICE, "", "the archive holds \"./\" twice"},
       {MakeRawZip({good, {"b.ovm", text, 8, crc ^ 1}}), ZIPERROR_CHECKSUM, "", "entry \"b.ovm\""},
       {MakeRawZip({good, {"b.ovm", text, 4, crc}}), ZIPERROR_CORRUPT, "", "entry \"b.ovm\""},
       {MakeRawZip({good, {"b.ovm", text, 9, crc}}), ZIPERROR_CORRUPT, "", "entry \"b.ovm\""},
       {MakeRawZip({good, {"b.ovm", Deflate(text), 4, crc, 8}}), ZIPERROR_CORRUPT, "", "entry \"b.ovm\""},
       {MakeRawZip({good, {"b.ovm", "\xff\xff\xff\xff", 8, crc, 8}}), ZIPERROR_CORRUPT, "", "entry \"b.ovm\""},
       {MakeRawZip({good, {"b.ovm", text, 8, crc, 0, 1}}), ZIPERROR_ENCRYPTED, "", "entry \"b.ovm\""},
+      {MakeRawZip({good, aes}), ZIPERROR_ENCRYPTED, "", "entry \"b.ovm\""},
       {MakeRawZip({good, {"b.ovm", text, 8, crc, 77}}), ZIPERROR_METHOD, "",
        "entry \"b.ovm\" uses method 77"},
       {MakeRawZip({good, {"b", "", 3u << 30, 0}, {"c", "", 3u << 30, 0}}), ZIPERROR_TOO_LARGE, "",
        "its entries declare 6442450952 bytes, more than the 4294967296 an archive may hold"},
       {MakeRawZip(many), ZIPERROR_TOO_LARGE, "",
-       "the archive holds 10001 entries, more than the 10000 it may hold"},
+       "the archive holds 10001 files, more than the 10000 it may hold"},
+      {MakeZip(moreFiles), ZIPERROR_TOO_LARGE, "",
+       "the archive holds 10001 files, more than the 10000 it may hold"},
       {Patched(thrice, thrice.size() - 22 - 51 + 42, 50), ZIPERROR_TWICE, "",
        "the archive holds \"b.ovm\" twice"},
       {inside, ZIPERROR_CORRUPT, "", "entry \"a.ovm\" and entry \"c.ovm\" share their data"},
@@ -391,7 +413,9 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
         // Without entries of their own, the folders of one path are more than the entries.
         MakeZip({{"good.ovm", text}, {"maps/wood/albedo/red.png", text}}),
         // Folders each on the way of one file, as deep as may be, listed or not.
-        MakeZip(chains), MakeZip(bare), MakeZip(listed), MakeZip({{"tex\\red.png", text}})}) {
+        MakeZip(chains), MakeZip(bare), MakeZip(listed), MakeZip({{"tex\\red.png", text}}),
+        // As many files as may be, with their folder's entry.
+        MakeZip(files)}) {
     std::ofstream(zip, std::ios::binary | std::ios::trunc) << sound;
     EXPECT_EQ(ExtractError(zip, out), ZIPERROR_NONE);
   }
@@ -405,6 +429,7 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
   EXPECT_EQ(ReadFile(out / "tex/red.png"), text);  // a backslash separates folders
   EXPECT_FALSE(fs::exists(out / "tex\\red.png"));
   EXPECT_EQ(ReadFile(out / bare[1].first) + ReadFile(out / bare[2].first), "ab");
+  EXPECT_TRUE(fs::is_regular_file(out / "lots" / std::to_string(ZipFile::kMaxEntries - 1)));
 
   ZipFile* z = ZipFile::Alloc();
   EXPECT_FALSE(z->ExtractToDirectory(Filename(), Filename(String(out.string()))));

@@ -191,12 +191,25 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
       {"nested.povm", MakeZip({{"readme.txt", "x"}, {"mat/z.ovm", text}, {"mat/deep/a.OVM", text}}), "",
        "Could not import " + dir / "nested.povm" +
            ": the material file must be at the archive's top level; found mat/deep/a.OVM"},
+      // A folder compressed by macOS's archiver: the "._" files beside it in "__MACOSX" hold
+      // attributes, not materials.
+      {"macos.povm",
+       MakeZip({{"mymat/", ""},
+                {"mymat/mat.ovm", text},
+                {"__MACOSX/", ""},
+                {"__MACOSX/mymat/", ""},
+                {"__MACOSX/mymat/._mat.ovm", std::string("\0\5\26\7\0\2", 6)}}),
+       "",
+       "Could not import " + dir / "macos.povm" +
+           ": the material file must be at the archive's top level; found mymat/mat.ovm"},
       {"nodata.povm", MakeZip({{"n.ovm", "<material/>"}}), "",
        "Could not read material file " + dir / "materials/nodata.povm0/n.ovm" +
            ": The file has no \"scenedata\" element."},
       {"long.povm", MakeZip({{std::string(300, 'n') + ".ovm", text}}), "",
        unpack("long.povm", "cannot write: entry \"" + std::string(300, 'n') + ".ovm\": File name too long")},
       {longName + ".povm", MakeZip({{"c.ovm", text}}), "Packed", ""},
+      // Packed from a folder by a tar-like tool: "./" is the archive's own folder.
+      {"dot.povm", MakeZip({{"./", ""}, {"./c.ovm", text}}), "Packed", ""},
       {tempLike + "Z.povm", MakeZip({{"c.ovm", text}}), "Packed", ""},
   };
   for (const auto& r : rows) {
@@ -226,7 +239,8 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
   EXPECT_EQ(tree, (std::set<std::string>{"wood.povm0", "wood.povm0/a.ovm", "wood.povm0/b.ovm", "wood.povm0-2",
                                          "wood.povm0-2/c.ovm", "killed", "killed/tex", "killed/tex/" + left,
                                          std::string(248, 'a') + "0", std::string(248, 'a') + "0/c.ovm",
-                                         tempLike + "0-2", tempLike + "0-2/c.ovm"}));
+                                         tempLike + "0-2", tempLike + "0-2/c.ovm", "dot.povm0",
+                                         "dot.povm0/c.ovm"}));
   EXPECT_FALSE(std::filesystem::exists(dir / "x.ovm"));
   EXPECT_FALSE(std::filesystem::exists("/abs.ovm"));
   // A folder that cannot be made says why (root may write into any folder).

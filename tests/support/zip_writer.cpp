@@ -37,8 +37,9 @@ std::string MakeRawZip(const std::vector<RawZipEntry>& entries) {
     Put32(&data, static_cast<uint32_t>(e.data.size()));
     Put32(&data, e.size);
     Put16(&data, static_cast<uint32_t>(e.name.size()));
-    Put16(&data, 0);  // extra field
+    Put16(&data, static_cast<uint32_t>(e.extra.size()));
     data += e.name;
+    data += e.extra;
     data += e.data;
 
     Put32(&directory, 0x02014b50);  // central directory header
@@ -52,13 +53,14 @@ std::string MakeRawZip(const std::vector<RawZipEntry>& entries) {
     Put32(&directory, static_cast<uint32_t>(e.data.size()));
     Put32(&directory, e.size);
     Put16(&directory, static_cast<uint32_t>(e.name.size()));
-    Put16(&directory, 0);  // extra field
+    Put16(&directory, static_cast<uint32_t>(e.extra.size()));
     Put16(&directory, 0);  // comment
     Put16(&directory, 0);  // disk
     Put16(&directory, 0);  // internal attributes
     Put32(&directory, 0);  // external attributes
     Put32(&directory, offset);
     directory += e.name;
+    directory += e.extra;
   }
   std::string zip = data + directory;
   Put32(&zip, 0x06054b50);  // end of central directory

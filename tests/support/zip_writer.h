@@ -15,11 +15,13 @@ std::string MakeZip(const std::vector<ZipEntry>& entries);
 /// Writes `MakeZip(entries)` to `path`; false when the file cannot be written.
 bool WriteZip(const std::string& path, const std::vector<ZipEntry>& entries);
 
-/// An entry storing `data` whose headers declare `size`, `crc`, `method` and `flags`, true or not.
+/// An entry storing `data` whose headers declare `size`, `crc`, `method`, `flags` and the extra
+/// fields `extra`, true or not.
 struct RawZipEntry {
   std::string name, data;
   uint32_t size, crc;
   uint16_t method = 0, flags = 0;
+  std::string extra = "";
 };
 std::string MakeRawZip(const std::vector<RawZipEntry>& entries);
 /// `zip` (an archive of `MakeRawZip`, its end record without comment) with `copies` copies of its
