@@ -154,8 +154,10 @@ bool GeDialog::ApplyAction(bool button, LONG id, const std::string& value) {
   }
   Gadget& g = it->second;
   const bool limited = g.min < g.max;
-  // A check box carries its own text; a field is labelled by the text before it.
-  const std::string label = g.kind == GadgetKind::CheckBox ? host::ToUtf8(g.text) : FieldLabel(layout_, id);
+  // A check box or a button carries its own text; a field is labelled by the text before it.
+  const std::string label = g.kind == GadgetKind::CheckBox || g.kind == GadgetKind::Button
+                                ? host::ToUtf8(g.text)
+                                : FieldLabel(layout_, id);
   const std::string named = (label.empty() ? "" : label + " ") + "[gadget " + std::to_string(id) + "]";
   auto refuseWith = [&](const std::string& why) {
     host::user::RefuseLast(named + " " + why);
