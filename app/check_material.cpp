@@ -35,10 +35,6 @@ int CheckOvm(const std::string& path, const std::string& shown, std::ostream& ou
     out << shown << ": " << error << "\n";
     return 2;
   }
-  if (text.empty()) {
-    out << shown << ": the file is empty: not a material file\n";
-    return 1;
-  }
   std::ostringstream report;
   const int failures = Orvane::OrvaneMaterialCheck::checkText(text, report);
   std::istringstream lines(report.str());

@@ -43,6 +43,9 @@ std::atomic<int> g_writing[2];
 std::mutex g_written;
 std::condition_variable g_writtenChanged;
 
+// The `errno` of the first write to standard output that failed, or 0.
+std::atomic<int> g_outError{0};
+
 // How long after the signal the run's last line waits for a write under way to the same file.
 constexpr std::chrono::milliseconds kLastLineWait(300);
 
@@ -120,6 +123,8 @@ class StreamWatch : public std::streambuf {
     const int saved = errno;
     errno = 0;
     const bool written = write();
+    int none = 0;
+    if (!written && stream_ == kOut && errno != 0) g_outError.compare_exchange_strong(none, errno);
     if (!written && errno == EPIPE && closedPipe_) ::kill(::getpid(), SIGPIPE);
     errno = saved;
     return written;
@@ -225,8 +230,8 @@ void AfterRemoval(int sig) {
 
 void WatchInterrupts() {
   const sigset_t signals = process::WatchInterrupts(BeforeRemoval, AfterRemoval);
-  if (::sigisemptyset(&signals)) return;
-  std::atexit(WaitForTheSignalsEnd);
+  if (!::sigisemptyset(&signals)) std::atexit(WaitForTheSignalsEnd);
+  // The streams are watched also where no signal is: a failed write of standard output is noted.
   const bool closedPipe = ::sigismember(&signals, SIGPIPE) == 1;
   // Never freed: the streams write through them up to the process's very end.
   static StreamWatch* const out = new StreamWatch(std::cout.rdbuf(), kOut, closedPipe);
@@ -234,6 +239,8 @@ void WatchInterrupts() {
   std::cout.rdbuf(out);
   std::cerr.rdbuf(err);
 }
+
+int StdoutWriteError() { return g_outError.load(); }
 
 void PrintUnlessInterrupted(const std::function<void()>& print) {
   if (!g_ending.load()) print();

@@ -7,11 +7,12 @@
 
 /// Blocks SIGINT, SIGTERM, SIGHUP and SIGPIPE in the calling thread, and so in every thread it
 /// starts afterwards, and starts a thread that waits for them: on one it closes the gate of starts
-/// (nothing is started from then on), sets standard output and error aside (what any thread writes
-/// afterwards goes nowhere), undoes the change an `UndoneOnInterrupt` holds, stops every new
-/// temporary file, removes those of this process and its new folders (`files::Interrupt`), says on
-/// standard error that the run was interrupted and ends the process by that signal with its default
-/// action, within a second whatever the output does. That last line is written only where it need
+/// (nothing is started from then on), lets no print begin (`PrintUnlessInterrupted`), undoes the
+/// change an `UndoneOnInterrupt` holds, sets standard output and error aside (what any thread
+/// writes afterwards goes nowhere), stops every new temporary file, removes those of this process
+/// and its new folders (`files::Interrupt`), says on standard error that the run was interrupted
+/// and ends the process by that signal with its default action, within a second whatever the
+/// output does. That last line is written only where it need
 /// not wait (not into a full pipe nor a stopped terminal) and when no write begun before the signal
 /// to the same file is still under way, so that nothing comes after it; else it is left out, as
 /// where standard error is a closed pipe. No lock the signal's step needs is held across a write.
@@ -21,6 +22,10 @@
 /// keeps the process from ending; once a signal is taken, an `exit` (of a step that failed because
 /// the interruption removed its files) waits for it, so that the run still ends by the signal.
 void WatchInterrupts();
+
+/// The system's reason (`errno`) of the first write to standard output through `std::cout` that
+/// failed since `WatchInterrupts`, or 0 when none did.
+int StdoutWriteError();
 
 /// Runs `print` (a write of whole lines to standard output or error, through `std::cout` or
 /// `std::cerr`) unless a signal has been taken; from then on standard output and error go nowhere.

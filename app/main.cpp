@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <filesystem>
@@ -132,22 +133,43 @@ size_t EditDistance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
-// The usage error for a command that is none: the closest command when it is near (a typing
-// slip), and where the commands are listed.
-std::string UnknownCommand(const std::string& command) {
-  const size_t near = command.size() <= 4 ? 1 : 2;
+// The one of `known` closest to `word` when it is near (a typing slip), else null.
+template <size_t N>
+const char* Closest(const std::string& word, const char* const (&known)[N]) {
+  const size_t near = word.size() <= 4 ? 1 : 2;
   const char* closest = nullptr;
   size_t best = near + 1;
-  for (const char* known : kCommands) {
-    const size_t d = EditDistance(command, known);
+  for (const char* k : known) {
+    const size_t d = EditDistance(word, k);
     if (d < best) {
       best = d;
-      closest = known;
+      closest = k;
     }
   }
+  return closest;
+}
+
+// The usage error for a command that is none: the closest command when it is near, and where the
+// commands are listed.
+std::string UnknownCommand(const std::string& command) {
+  const char* closest = Closest(command, kCommands);
   return "unknown command " + command +
          (closest ? ": did you mean " + std::string(closest) + "?" : std::string()) +
          " (corvane-host --help lists the commands)";
+}
+
+// The options, as the usage lists them.
+const char* const kOptions[] = {"--plugin-dir", "--write-path", "--renderer-dir", "--select",
+                                "--answer",     "--save",       "--help"};
+
+// The usage error for an option that is none ("--write_path=x" is named without its value): the
+// closest option when it is near, and where the options are listed.
+std::string UnknownOption(const std::string& option) {
+  const std::string name = option.compare(0, 2, "--") == 0 ? option.substr(0, option.find('=')) : option;
+  const char* closest = Closest(name, kOptions);
+  return "unknown option " + option +
+         (closest ? ": did you mean " + std::string(closest) + "?" : std::string()) +
+         " (corvane-host --help lists the options)";
 }
 
 bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
@@ -190,7 +212,7 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
         o->rest.push_back(v);
       }
     } else if (a.size() > 1 && a[0] == '-') {
-      *error = "unknown option " + a + " (corvane-host --help lists the options)";
+      *error = UnknownOption(a);
       return false;
     } else {
       positional.push_back(a);
@@ -535,9 +557,8 @@ int Render(const Options& o) {
                           : "the render failed: " + why);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The run of the command line's command; its exit status.
+int Main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--help")) {
       std::cout << Usage();
@@ -620,3 +641,26 @@ int main(int argc, char** argv) {
   plugin.End();
   return status;
 }
+
+// `status`, or 1 when standard output was not written whole (a full disk, a closed descriptor): the
+// output is checked once it is all written, so that a short file never comes with a status of
+// success. The line that says so goes to standard error.
+int CheckStandardOutput(int status) {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  int error = flushed ? 0 : errno;
+  if (error == 0 && (!flushed || std::ferror(stdout) || std::cout.bad()))
+    error = StdoutWriteError() != 0 ? StdoutWriteError() : EIO;  // a write before this one failed
+  if (error == 0) {
+    // A file system that writes late (NFS) says at a close that it could not: a copy is closed.
+    const int copy = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (copy >= 0 && ::close(copy) != 0 && errno != EINTR) error = errno;
+  }
+  if (error == 0) return status;
+  std::cerr << "corvane-host: cannot write standard output: " << files::ErrorText(error) << "\n";
+  return status == 0 ? 1 : status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return CheckStandardOutput(Main(argc, argv)); }

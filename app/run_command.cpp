@@ -354,7 +354,8 @@ int RunCommand(const RunRequest& r) {
               << Because(reason) << "\n";
     status = 1;
   } else if (!ran && !host::FindCommand(r.commandId)) {
-    std::cerr << "corvane-host: no registered command " << r.commandId << "\n";
+    std::cerr << "corvane-host: no registered command " << r.commandId
+              << " (corvane-host plugins lists the commands)\n";
     status = 1;
   } else if (!ran) {
     std::cerr << "corvane-host: command " << r.commandId << " (" << CommandName(r.commandId)

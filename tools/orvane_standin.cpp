@@ -10,7 +10,9 @@
 //   - "--pack MATERIAL ARCHIVE" writes a ZIP archive holding the material file under its own name;
 //   - "--unpack ARCHIVE DIR" extracts an archive through the host's extraction (ZipFile), with its
 //     limits, saying why it refused one;
-//   - "-o IMAGE" writes a small valid PNG there;
+//   - "-o IMAGE" writes a small valid PNG there; the scene's other options (-seed, -n, -p, -haltspp)
+//     are taken with their values and not used; "--help" gives the usage, and an unknown option is
+//     refused with it (exit 2);
 //   - with the environment variable ORVANE_STANDIN_WAIT naming a file (a FIFO, say), reads it to
 //     its end before exiting, so that a test decides the moment the program ends;
 //   - exits 0, or 1 when packing, unpacking or writing the image failed;
@@ -238,6 +240,12 @@ bool WriteImage(const std::string& path) {
   return true;
 }
 
+// The command lines the stand-in takes.
+std::string Usage(const std::string& self) {
+  return "usage: " + self + " [SCENE] [-o IMAGE] [-seed N] [-n MODE -p PORT] [-haltspp N]\n" + "       " +
+         self + " --pack MATERIAL ARCHIVE\n" + "       " + self + " --unpack ARCHIVE DIR\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -266,9 +274,34 @@ int main(int argc, char** argv) {
     }
     ok = Unpack(args[1], args[2]);
   } else {
-    if (!args.empty()) std::printf("scene %s\n", args[0].c_str());
-    for (size_t i = 0; i + 1 < args.size(); ++i)
-      if (args[i] == "-o") ok = WriteImage(args[i + 1]) && ok;
+    // The renderer's command line as the plug-in gives it: the scene, then options with a value each.
+    std::string scene;
+    std::vector<std::string> images;
+    for (size_t i = 0; i < args.size(); ++i) {
+      const std::string& a = args[i];
+      if (a == "-h" || a == "--help") {
+        std::printf("%s", Usage(self).c_str());
+        return 0;
+      }
+      const bool known = a == "-o" || a == "-seed" || a == "-n" || a == "-p" || a == "-haltspp";
+      if (a.size() > 1 && a[0] == '-' && (!known || i + 1 >= args.size())) {
+        std::fprintf(stderr, "orvane-standin: %s %s\n%s", known ? "option needs a value:" : "unknown option",
+                     a.c_str(), Usage(self).c_str());
+        return 2;
+      }
+      if (known) {
+        if (a == "-o") images.push_back(args[i + 1]);
+        ++i;
+      } else if (scene.empty()) {
+        scene = a;
+      } else {
+        std::fprintf(stderr, "orvane-standin: one scene only, not also %s\n%s", a.c_str(),
+                     Usage(self).c_str());
+        return 2;
+      }
+    }
+    if (!scene.empty()) std::printf("scene %s\n", scene.c_str());
+    for (const std::string& image : images) ok = WriteImage(image) && ok;
   }
   Flush();
   if (const char* wait = std::getenv("ORVANE_STANDIN_WAIT")) {

@@ -142,45 +142,69 @@ std::string FieldLabel(const std::vector<std::pair<LONG, Gadget>>& layout, LONG 
 }  // namespace
 
 bool GeDialog::ApplyAction(bool button, LONG id, const std::string& value) {
+  // An answer the dialog cannot take is refused with what it takes, as a person sees the field refuse
+  // it: nothing after it runs.
+  const std::string answer =
+      button ? "button:" + std::to_string(id) : "gadget:" + std::to_string(id) + "=" + value;
   auto it = gadgets_.find(id);
-  if (it == gadgets_.end() || !it->second.enabled || !it->second.visible) return false;
+  if (it == gadgets_.end()) {
+    host::user::RefuseLast(answer + ": the dialog \"" + host::ToUtf8(title_) + "\" has no " +
+                           (button ? "button " : "gadget ") + std::to_string(id));
+    return false;
+  }
   Gadget& g = it->second;
   const bool limited = g.min < g.max;
-  // A number outside the field's limits is refused, as the field refuses it when typed.
-  auto refuse = [&] {
-    const std::string label = FieldLabel(layout_, id);
-    host::user::RefuseLast((label.empty() ? "" : label + " ") + "[gadget " + std::to_string(id) + "] takes " +
-                           LimitsText(g) + ", not " + value);
+  // A check box or a button carries its own text; a field is labelled by the text before it.
+  const std::string label = g.kind == GadgetKind::CheckBox || g.kind == GadgetKind::Button
+                                ? host::ToUtf8(g.text)
+                                : FieldLabel(layout_, id);
+  const std::string named = (label.empty() ? "" : label + " ") + "[gadget " + std::to_string(id) + "]";
+  auto refuseWith = [&](const std::string& why) {
+    host::user::RefuseLast(named + " " + why);
     return false;
   };
+  // A number outside the field's limits is refused, as the field refuses it when typed.
+  auto refuse = [&] { return refuseWith("takes " + LimitsText(g) + ", not " + value); };
+  // One that is disabled or hidden takes nothing, as a person's click there does nothing: cancelled.
+  if (!g.enabled || !g.visible) return false;
   if (button) {
-    if (g.kind != GadgetKind::Button) return false;
+    if (g.kind != GadgetKind::Button)
+      return refuseWith("is no button: answer gadget:" + std::to_string(id) + "=VALUE");
+  } else if (g.kind == GadgetKind::Button) {
+    return refuseWith("is a button: answer button:" + std::to_string(id));
   } else if (g.kind == GadgetKind::CheckBox) {
-    if (value != "1" && value != "0") return false;
+    if (value != "1" && value != "0") return refuseWith("takes 1 or 0, not " + value);
     g.value = GeData(value == "1");
   } else if (g.kind == GadgetKind::EditText) {
     g.value = GeData(String(value));
   } else if ((g.kind == GadgetKind::EditNumber || g.kind == GadgetKind::Slider) &&
              g.value.GetType() == DA_REAL) {
     Real r = 0.0;
-    if (!ParseNumber(value, &r)) return false;
+    if (!ParseNumber(value, &r))
+      return refuseWith("takes a number" + (limited ? " " + LimitsText(g) : "") + ", not " + value);
     if (limited && (r < g.min || r > g.max)) return refuse();
     g.value = GeData(r);
   } else if (g.kind == GadgetKind::EditNumber || g.kind == GadgetKind::Slider ||
              g.kind == GadgetKind::RadioGroup || g.kind == GadgetKind::ComboBox) {
+    const std::string whole = std::string("takes a whole number ") +
+                              (limited ? LimitsText(g)
+                                       : "from " + std::to_string(std::numeric_limits<LONG>::min()) + " to " +
+                                             std::to_string(std::numeric_limits<LONG>::max())) +
+                              ", not " + value;
     long long l = 0;
     if (!ParseNumber(value, &l)) {
       // Digits too many for any whole number are past the field's limits as well.
       const size_t sign = value.rfind('-', 0) == 0 ? 1 : 0;
       const bool digits =
           value.size() > sign && value.find_first_not_of("0123456789", sign) == std::string::npos;
-      return limited && digits ? refuse() : false;
+      return limited && digits ? refuse() : refuseWith(whole);
     }
     if (limited && (l < g.min || l > g.max)) return refuse();
-    if (l < std::numeric_limits<LONG>::min() || l > std::numeric_limits<LONG>::max()) return false;
+    if (l < std::numeric_limits<LONG>::min() || l > std::numeric_limits<LONG>::max())
+      return refuseWith(whole);
     g.value = GeData(static_cast<LONG>(l));
   } else {
-    return false;
+    return refuseWith("takes no answer");
   }
   host::user::ConfirmLast();
   BaseContainer msg(BFM_ACTION);

@@ -165,14 +165,14 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   Orvane::OrvaneXMLLoader::Place broken{0, 0};
   if (fileName.CheckSuffix("ovm")) {
     TiXmlDocument xml;
-    std::string reason;
-    const Orvane::OrvaneXMLLoader::LoadResult read =
-        Orvane::OrvaneXMLLoader::loadFile(Helpers::ToUTF8String(fileName.GetString()), xml, reason, &broken);
+    std::string reason, fault;
+    const Orvane::OrvaneXMLLoader::LoadResult read = Orvane::OrvaneXMLLoader::loadFile(
+        Helpers::ToUTF8String(fileName.GetString()), xml, reason, &broken, &fault);
     if (read != Orvane::OrvaneXMLLoader::LOAD_NOT_READ && xml.FirstChildElement("scenedata")) {
       // Not well-formed: what TinyXML read before the fault is imported all the same.
       if (read == Orvane::OrvaneXMLLoader::LOAD_NOT_PARSED)
-        GePrint(String("Material file is not well-formed: ") + ImportText(xml.ErrorDesc()) + " (" +
-                PlaceText(broken) + ")");
+        GePrint(String("Material file is not well-formed: ") + ImportText(fault) + " (" + PlaceText(broken) +
+                ")");
       const int before = CountMaterials(doc);
       imported = ImportXml(doc, xml, fileName) && read == Orvane::OrvaneXMLLoader::LOAD_PARSED;
       if (doc && CountMaterials(doc) == before && read == Orvane::OrvaneXMLLoader::LOAD_PARSED) {
@@ -212,7 +212,8 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
                    ? String("the archive is empty")
                    : String("no material file (.ovm) at the archive's top level, which holds ") + found));
     } else {
-      GePrint("no ovm");
+      GePrint(String("Could not import ") + archive.GetString() +
+              ": not a material file (a .ovm file, or a .povm archive of one)");
     }
   }
   // The imported materials' textures point into the unpacked folder; an import that imported

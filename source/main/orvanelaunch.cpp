@@ -105,13 +105,20 @@ void PrintStartFailure(const std::string& program, int error) {
 
 Filename GetSettingsFile() { return GeGetStartupWritePath() + Filename(kSettingsFileName); }
 
-int GetOrvaneExe(Filename* exe, int withFile, int console) {
+namespace {
+
+// GetOrvaneExe, with `*refused` (when given) true when a settings file is there but could not be
+// read (that is said on the console).
+int FindOrvaneExe(Filename* exe, int withFile, int console, bool* refused) {
+  if (refused) *refused = false;
   TiXmlDocument doc;
   files::Place place;
   if (const files::Result read = LoadSettings(&doc, &place); !read.ok()) {
-    if (!Missing(read))
+    if (!Missing(read)) {
       GePrint(String("Could not read the settings file ") + GetSettingsFile().GetString() + String(": ") +
               String(read.Text()));
+      if (refused) *refused = true;
+    }
     return 0;
   }
   TiXmlElement* settings = doc.FirstChildElement(kSettingsElement);
@@ -126,6 +133,12 @@ int GetOrvaneExe(Filename* exe, int withFile, int console) {
   if (withFile) result += Filename(console ? "OrvaneConsole" : "Orvane");
   if (exe) *exe = result;
   return 1;
+}
+
+}  // namespace
+
+int GetOrvaneExe(Filename* exe, int withFile, int console) {
+  return FindOrvaneExe(exe, withFile, console, nullptr);
 }
 
 bool SaveSettings(GlobalSettings* settings, std::string* why) {
@@ -205,10 +218,11 @@ int LaunchOrvane(Filename scene, int, int, int, int network, int port, Filename 
                  int) {
   GePrint("Launching Orvane...");
   Filename exe;
-  if (!GetOrvaneExe(&exe, 1, 0)) {
-    // A settings file that could not be read has said so; one that is gone names no folder.
+  bool refused = false;
+  if (!FindOrvaneExe(&exe, 1, 0, &refused)) {
+    // A settings file that could not be read has said why; one that is gone names no folder.
     GePrint(String("Not launching Orvane: the Orvane folder is not known (") + GetSettingsFile().GetString() +
-            String(" names none)."));
+            String(refused ? " could not be read)." : " names none)."));
     return 0;
   }
   const std::vector<std::string> argv =

@@ -2,9 +2,13 @@
 #include "material/channelrule.h"
 
 #include <tinyxml.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "export/orvanescenedata.h"
 #include "export/xmlbuilders.h"
+#include "files/folder.h"
 #include "main/helpers.h"
 #include "material/customorvanematerial.h"
 
@@ -101,9 +105,21 @@ bool WriteBitmapTexture(CustomOrvaneMaterial& material, BaseShader* shader, cons
   bool found = true;
   const Filename located = Helpers::GetTexturePath(file, sd->document->GetDocumentPath(), &found);
   const std::string path = Helpers::ToUTF8String(located.GetString());
-  if (!found && file.Content() && !HasChildWith(parent, "texture", "path", path))
+  const bool first = !HasChildWith(parent, "texture", "path", path);
+  if (!found && file.Content() && first)
     GePrint(String("Could not find the texture ") + located.GetString() + String(" of material ") + name +
             String("; it is written under the name it has"));
+  if (found && first) {
+    // One that is there but cannot be read (its mode, a FIFO) is named too: the renderer reads it
+    // as this user.
+    int fd = -1;
+    const files::Result read = files::OpenFile(path, &fd);
+    if (read.ok())
+      ::close(fd);
+    else if (read.error() != ENOENT)
+      GePrint(String("Could not read the texture ") + located.GetString() + String(" of material ") + name +
+              String(": ") + String(read.Text()) + String("; it is written under the name it has"));
+  }
   // The texture is searched for once: the definition takes the path found here.
   return ExportTexture(parent, path, v.exponent, v.a, v.b, v.c, sd->sceneDir, background) != 0;
 }

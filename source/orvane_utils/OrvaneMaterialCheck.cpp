@@ -96,13 +96,8 @@ int OrvaneMaterialCheck::checkText(const std::string& bytes, std::ostream& out) 
   TiXmlDocument doc;
   std::string error;
   if (!OrvaneXMLLoader::parse(bytes, doc, error)) {
-    // TinyXML read no node at all: the text is blank or does not start with "<" (a JSON file, say).
-    if (doc.ErrorId() == TiXmlBase::TIXML_ERROR_DOCUMENT_EMPTY)
-      out << (bytes.find_first_not_of(" \t\r\n") == std::string::npos
-                  ? "Only white space, no XML: not a material file.\n"
-                  : "Not XML (the text does not start with \"<\"): not a material file.\n");
-    else
-      out << error << "\n";
+    // Also for a text that is no XML at all (a JSON file, an image), in the words the import gives.
+    out << error << "\n";
     return 1;
   }
   const TiXmlElement* scenedata = doc.FirstChildElement("scenedata");

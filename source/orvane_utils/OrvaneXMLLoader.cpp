@@ -85,6 +85,14 @@ class Measure : public TiXmlNode {
 
   OrvaneXMLLoader::Shape shape;
 
+  // Where TiXmlDocument::Parse looks for its first node in text: after a byte order mark and white
+  // space.
+  static const char* firstNode(const char* text) {
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(text);
+    const bool mark = u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF;
+    return SkipWhiteSpace(text, mark ? TIXML_ENCODING_UTF8 : TIXML_ENCODING_UNKNOWN);
+  }
+
   // TiXmlNode's interface; never called on a measure.
   void Print(FILE*, int) const override {}
   const char* Parse(const char*, TiXmlParsingData*, TiXmlEncoding) override { return nullptr; }
@@ -272,6 +280,19 @@ bool faultBeforeNul(const std::string& bytes, const TiXmlDocument& doc) {
          read.ErrorCol() == doc.ErrorCol();
 }
 
+// The words for `bytes` (prepared as `text`) when TinyXML would read no node of them: empty, white
+// space only, or a first character after the white space that opens no markup. "" otherwise, also
+// where the text ends at a NUL byte after white space (that byte is the fault).
+std::string notXmlText(const std::string& bytes, const std::string& text) {
+  if (bytes.empty()) return "the file is empty: not a material file";
+  const char* const first = Measure::firstNode(text.c_str());
+  if (first && *first)
+    return *first == '<' ? std::string()
+                         : "Not XML (the text does not start with \"<\"): not a material file.";
+  return std::memchr(bytes.data(), '\0', bytes.size()) ? std::string()
+                                                       : "Only white space, no XML: not a material file.";
+}
+
 }  // namespace
 
 OrvaneXMLLoader::Place OrvaneXMLLoader::placeOf(const std::string& text, size_t offset, bool utf8,
@@ -325,11 +346,22 @@ std::string OrvaneXMLLoader::prepare(const std::string& bytes) {
 }
 
 bool OrvaneXMLLoader::parse(const std::string& bytes, TiXmlDocument& doc, std::string& error_out,
-                            Place* place) {
+                            Place* place, std::string* fault_out) {
   doc.Clear();
   doc.ClearError();
   if (place) *place = Place{0, 0};
+  if (fault_out) fault_out->clear();
   std::string text = prepare(bytes);
+  // A text of which TinyXML reads no node at all (white space only, or one whose first character
+  // opens no markup, such as a document file or an image) is no XML: said so, not as TinyXML's
+  // "document empty" or the NUL byte an image holds.
+  const std::string notXml = notXmlText(bytes, text);
+  if (!notXml.empty()) {
+    error_out = notXml;
+    if (fault_out) *fault_out = notXml;
+    doc.SetError(TiXmlBase::TIXML_ERROR_DOCUMENT_EMPTY, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
+    return false;
+  }
   const Shape shape = measure(text.c_str());
   if (shape.max_depth > MAX_ELEMENT_DEPTH) {
     error_out = "Elements are nested more than " + intToString(MAX_ELEMENT_DEPTH) +
@@ -346,7 +378,11 @@ bool OrvaneXMLLoader::parse(const std::string& bytes, TiXmlDocument& doc, std::s
   // A character reference read as a NUL character would cut the text or value it stands in: the
   // text ends there, as at a NUL byte, and the reference is the fault.
   bool cut = std::memchr(bytes.data(), '\0', bytes.size()) != nullptr;
+  std::string reference;  // the reference read as a NUL, when the text is cut there
   if (shape.nul_reference != std::string::npos) {
+    const size_t end = text.find(';', shape.nul_reference);
+    reference =
+        text.substr(shape.nul_reference, end == std::string::npos ? 2 : end + 1 - shape.nul_reference);
     text.resize(shape.nul_reference);
     text.append(kPadding, '\0');
     cut = true;
@@ -377,7 +413,11 @@ bool OrvaneXMLLoader::parse(const std::string& bytes, TiXmlDocument& doc, std::s
     return true;
   }
   if (place) *place = at;
-  std::string description = doc.ErrorDesc();
+  // TinyXML's words for a NUL would hide a reference to one: that is named.
+  std::string description = fault == TiXmlBase::TIXML_ERROR_EMBEDDED_NULL && !reference.empty()
+                                ? "A character reference to NUL (" + reference + ") is not allowed."
+                                : std::string(doc.ErrorDesc());
+  if (fault_out) *fault_out = description;
   if (!description.empty() && description.back() == '.') description.pop_back();
   error_out = "Not well-formed XML: " + description;
   if (at.line > 0)
@@ -387,11 +427,13 @@ bool OrvaneXMLLoader::parse(const std::string& bytes, TiXmlDocument& doc, std::s
 }
 
 OrvaneXMLLoader::LoadResult OrvaneXMLLoader::loadFile(const std::string& path, TiXmlDocument& doc,
-                                                      std::string& error_out, Place* place) {
+                                                      std::string& error_out, Place* place,
+                                                      std::string* fault_out) {
   if (place) *place = Place{0, 0};
+  if (fault_out) fault_out->clear();
   std::string bytes;
   if (!readFile(path, bytes, error_out)) return LOAD_NOT_READ;
-  return parse(bytes, doc, error_out, place) ? LOAD_PARSED : LOAD_NOT_PARSED;
+  return parse(bytes, doc, error_out, place, fault_out) ? LOAD_PARSED : LOAD_NOT_PARSED;
 }
 
 bool OrvaneXMLLoader::readFile(const std::string& path, std::string& bytes_out, std::string& error_out) {

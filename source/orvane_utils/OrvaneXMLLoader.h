@@ -18,7 +18,8 @@
 // TinyXML lets pass silently is an error here all the same: a NUL byte (the
 // bytes after it are never read), a character reference that TinyXML reads as
 // a NUL character ("&#0;", which would cut the text or attribute value it
-// stands in; the text is read as ending there, as at a NUL byte) and a comment
+// stands in; the text is read as ending there, as at a NUL byte, and the
+// reference is named at its place) and a comment
 // left open at the top level.
 // Every error has a place: where TinyXML gives none (its reading ran off the
 // end of the text), the end of the text, which is the NUL byte if there is one.
@@ -77,9 +78,14 @@ class OrvaneXMLLoader {
   // doc.ErrorDesc() says what the fault is). When the text is refused before
   // parsing, doc.Error() is true as well. place (when given) is where the
   // fault is; line 0 when there is none, or none to give (a text refused
-  // before parsing, an empty document).
+  // before parsing, an empty document). fault_out (when given) gets the
+  // fault in words without its place, ending in a full stop as TinyXML's do
+  // (a reference read as a NUL is named, not TinyXML's words for a NUL). A
+  // text that holds no XML at all (empty, white space only, or not starting
+  // with "<") is said to be none, doc.ErrorId() being
+  // TIXML_ERROR_DOCUMENT_EMPTY.
   static bool parse(const std::string& bytes, TiXmlDocument& doc, std::string& error_out,
-                    Place* place = nullptr);
+                    Place* place = nullptr, std::string* fault_out = nullptr);
 
   // The largest file loadFile() reads.
   static constexpr size_t MAX_FILE_BYTES = size_t(256) << 20;
@@ -95,7 +101,7 @@ class OrvaneXMLLoader {
   // the one way every XML file this system reads reaches TinyXML. The
   // message of a failure goes to error_out, the place of a fault to place.
   static LoadResult loadFile(const std::string& path, TiXmlDocument& doc, std::string& error_out,
-                             Place* place = nullptr);
+                             Place* place = nullptr, std::string* fault_out = nullptr);
 
   // Reads the bytes of the regular file at path (at most MAX_FILE_BYTES) into
   // bytes_out, as loadFile() does before parsing, opened as every input file

@@ -43,6 +43,10 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
   const std::string nested = write("nested.povm", MakeZip({{"mat/", ""}, {"mat/chain.ovm", chain}})),
                     topLevel = ": the material file must be at the archive's top level; found mat/chain.ovm";
   const std::string fromHere = std::filesystem::relative(CORVANE_TEST_DATA "/materials").string();
+  const std::string image = write("checker.png", ReadFile(CORVANE_SOURCE_DIR "/docs/examples/checker.png")),
+                    notXml = "Not XML (the text does not start with \"<\"): not a material file.";
+  const std::string nulReference =
+      write("ref.ovm", head + "<material><name>B&#0;</name><diffuse/></material>\n</scenedata>");
   const struct {
     std::string args;
     int status;
@@ -89,6 +93,19 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
            ", which cannot be opened: No such file or directory", false, true},
       {"import " + nested, 1, "Could not import " + nested + topLevel, ""},
       {"check-material " + nested, 1, "", nested + topLevel},
+      // A file that is no material file is said to be none, in the same words by both.
+      {"import " + image, 1, "Could not import " + image + ": not a material file (a .ovm file, or a .povm archive of one)", ""},
+      {"check-material " + image, 1, "", image + ": " + notXml},
+      {"import " + write("doc.ovm", "{\"objects\": []}\n"), 1,
+       "Could not read material file " + work / "doc.ovm: " + notXml, ""},
+      {"import " + write("empty.ovm", ""), 1,
+       "Could not read material file " + work / "empty.ovm: the file is empty: not a material file", ""},
+      // A reference to NUL is named at its place, as other faults are.
+      {"import " + nulReference, 1, whole + "3, column 18 was imported.",
+       "Material file is not well-formed: A character reference to NUL (&#0;) is not allowed. (line 3, column 18)"},
+      {"check-material " + nulReference, 1, "",
+       nulReference + ": Not well-formed XML: A character reference to NUL (&#0;) is not allowed (around line 3, "
+       "column 18)."},
       // clang-format on
   };
   const std::string runner =

@@ -49,6 +49,12 @@ TEST(RunStatusTest, ACommandThatDidNotDoItsWorkSaysWhichAndWhy) {
       {"render " + fifo, "cannot open the document " + fifo + special},
       {"run 1024454 " + fifo, "cannot open the document " + fifo + special},
       {"import " + fifo, "cannot open the material file " + fifo + special},
+      {"run 999", "no registered command 999 (corvane-host plugins lists the commands)"},
+      // Standard output that cannot be written whole fails the run, whatever the command did.
+      {"plugins >/dev/full", "cannot write standard output: No space left on device"},
+      {"check-material " CORVANE_TEST_DATA "/materials/good.ovm >/dev/full",
+       "cannot write standard output: No space left on device"},
+      {"--help >/dev/full", "cannot write standard output: No space left on device"},
       {"run 1023920", "command 1023920 (Render with Orvane)" + did +
                           "Nothing was exported: the Orvane folder is not known."},
       // The folder given for a run that could not start the renderer is not kept: the press asks.
@@ -105,6 +111,19 @@ TEST(RunStatusTest, UsageErrorsAndRefusedAnswersExitTwoWithOneLine) {
        refused + "Res Y [gadget 10012] takes from 1 to 2147483647, not -99999999999999999999" + after},
       {bake + "10013=-1" + press,
        refused + "Pixel Border [gadget 10013] takes from 0 to 2147483647, not -1" + after},
+      // An answer no gadget of the dialog can take is refused as well, not dropped.
+      {bake + "10011=abc" + press,
+       refused + "Res X [gadget 10011] takes a whole number from 1 to 2147483647, not abc" + after},
+      {bake + "99999=1" + press,
+       refused + "gadget:99999=1: the dialog \"Bake Dialog\" has no gadget 99999" + after},
+      {bake + "10002=yes" + press, refused + "Albedo [gadget 10002] takes 1 or 0, not yes" + after},
+      {bake + "10011=1" + " --answer button:10011",
+       refused + "Res X [gadget 10011] is no button: answer gadget:10011=VALUE" + after},
+      {"render --write_path " + work.path(),
+       "unknown option --write_path: did you mean --write-path? (corvane-host --help lists the options)"},
+      {"render --renderer_dir=" + work.path(),
+       "unknown option --renderer_dir=" + work.path() +
+           ": did you mean --renderer-dir? (corvane-host --help lists the options)"},
   };
   for (const auto& [args, err] : rows) {
     const Result r = RunRunner(work / "write", args);
@@ -193,6 +212,37 @@ TEST(RunStatusTest, WritersRefuseSpecialFilesAndFollowLinks) {
       }
     }
   }
+}
+
+// The renderer stand-in takes the command line the plug-in gives it and says what else it takes.
+TEST(RunStatusTest, TheRendererStandInRefusesWhatItDoesNotTake) {
+  TempDir work;
+  const std::string standin = work / "Orvane";
+  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", standin);
+  const std::string usage =
+      "usage: " + standin + " [SCENE] [-o IMAGE] [-seed N] [-n MODE -p PORT] [-haltspp N]\n";
+  const struct {
+    std::string args;
+    int status;
+    std::string err;  // the first line of standard error; the usage follows a refusal
+    bool said;        // standard output holds the usage
+  } rows[] = {
+      {"--help", 0, "", true},
+      {"--bogus", 2, "orvane-standin: unknown option --bogus\n", false},
+      {"s.ovs -o", 2, "orvane-standin: option needs a value: -o\n", false},
+      {"s.ovs t.ovs", 2, "orvane-standin: one scene only, not also t.ovs\n", false},
+      {"s.ovs -seed 7 -n wm -p 7100 -haltspp 10 -o " + work / "shot.png", 0, "", false},
+  };
+  for (const auto& row : rows) {
+    std::string out;
+    EXPECT_EQ(RunCommand(standin + " " + row.args + " 2>" + work / "err", &out), row.status) << row.args;
+    const std::string err = ReadFile(work / "err");
+    EXPECT_EQ(err.substr(0, row.err.size()), row.err) << row.args;
+    EXPECT_EQ(err.find(usage) != std::string::npos, !row.err.empty()) << row.args << err;
+    EXPECT_EQ(out.find(usage) != std::string::npos, row.said) << row.args << out;
+    EXPECT_EQ(out.find("scene -"), std::string::npos) << row.args << out;
+  }
+  EXPECT_TRUE(fs::is_regular_file(work / "shot.png"));
 }
 
 // Nothing is listed as a command that is not one; no resource name is left unread or ends in a space.

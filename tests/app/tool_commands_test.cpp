@@ -262,10 +262,9 @@ TEST_F(ToolCommandsTest, ABakeThatDidNotBakeFailsTheRun) {
       {"", "Nothing to bake: select one texture tag of an Orvane material on a polygon object.\n"},
       {" --select WoodTag",
        std::string(kBakeDialogPrintout) + "Nothing was baked: the bake dialog was closed before a bake.\n"},
-      {" --select WoodTag --answer gadget:10006=1 --answer gadget:10011=wide --answer button:10001",
-       "[Dialog] gadget 10006 -> (cancelled)\n[Dialog] gadget 10011 -> (cancelled)\n[Dialog] button 10001 "
-       "-> " +
-           noFile},
+      // A disabled gadget takes nothing; an answer it could never take (10011=wide) is refused instead.
+      {" --select WoodTag --answer gadget:10006=1 --answer button:10001",
+       "[Dialog] gadget 10006 -> (cancelled)\n[Dialog] button 10001 -> " + noFile},
       {" --select WoodTag --answer button:10018 --answer button:10001",
        "[Save file] Save image to... -> (cancelled)\n[Dialog] button 10001 -> " + noFile},
       {" --select WoodTag --answer gadget:10011=4 --answer gadget:10012=4 --answer gadget:10017=" +

@@ -74,7 +74,7 @@ TEST_F(ImportTest, RunAnswersTheCommandsQuestionsAndRefusesWhatItCannotDo) {
       // The texture beside it, named as the walk found it: a ".." after a link is no longer needed.
       {"import " + dir / "p/L/../t.ovm", 0, "Loaded texture: " + dir / "red.png\n"},
       {"run 1022469", 1, "[Open file] Select .ovm/.povm file -> (cancelled)\n"},
-      {"run 42", 1, "corvane-host: no registered command 42\n"},
+      {"run 42", 1, "corvane-host: no registered command 42 (corvane-host plugins lists the commands)\n"},
       {"run 1022469 --select Nobody", 1, "corvane-host: nothing named \"Nobody\" to select\n"},
       {"run 1022469 --answer maybe", 2, "corvane-host: unknown answer maybe"},
       {"run x", 2, "corvane-host: not a command ID: x\n"},

@@ -491,6 +491,16 @@ TEST_F(LaunchTest, WithoutARendererNothingIsLaunched) {
             (Strings{"Launching Orvane...", "Not launching Orvane: the Orvane folder is not known (" +
                                                 Utf8(Helpers::GetSettingsFile()) + " names none)."}));
   EXPECT_TRUE(host::user::History().empty());  // no chooser here
+  // A settings file that cannot be read has said why: it is not said to name none.
+  const std::string settings = Utf8(Helpers::GetSettingsFile());
+  ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
+  host::ClearConsole();
+  EXPECT_EQ(Helpers::LaunchOrvane(Filename("/s/scene.ovs"), 1, 0, 0, 0, 7777, Filename(), -1, 0, 0), 0);
+  EXPECT_EQ(Console(), (Strings{"Launching Orvane...",
+                                "Could not read the settings file " + settings + ": not a regular file",
+                                "Not launching Orvane: the Orvane folder is not known (" + settings +
+                                    " could not be read)."}));
+  ::unlink(settings.c_str());
 }
 
 TEST_F(LaunchTest, AMissingRendererIsReportedWithItsPath) {

@@ -362,10 +362,19 @@ TEST(RunnerTest, BadUsageIsRejected) {
   }
   EXPECT_EQ(RunCommand(std::string(CORVANE_HOST_EXE) + " plugins --write-path", &out), 2);
   EXPECT_NE(out.find("option --write-path needs a value"), std::string::npos) << out;
-  // So does an unknown option, of the runner or of a command.
-  for (const char* line : {" --verbose plugins", " run 1 --verbose"}) {
-    EXPECT_EQ(RunCommand(std::string(CORVANE_HOST_EXE) + line + " 2>&1", &out), 2);
-    EXPECT_EQ(out, "corvane-host: unknown option --verbose (corvane-host --help lists the options)\n");
+  // So does an unknown option, of the runner or of a command, and to the one meant where it is a slip.
+  const std::pair<std::string, std::string> options[] = {
+      {" --verbose plugins", "unknown option --verbose (corvane-host --help lists the options)"},
+      {" run 1 --verbose", "unknown option --verbose (corvane-host --help lists the options)"},
+      {" render --write_path x",
+       "unknown option --write_path: did you mean --write-path? (corvane-host --help lists the options)"},
+      {" run 1 --answr yes",
+       "unknown option --answr: did you mean --answer? (corvane-host --help lists the options)"},
+      {" --hepl", "unknown option --hepl: did you mean --help? (corvane-host --help lists the options)"},
+  };
+  for (const auto& [line, said] : options) {
+    EXPECT_EQ(RunCommand(std::string(CORVANE_HOST_EXE) + line + " 2>&1", &out), 2) << line;
+    EXPECT_EQ(out, "corvane-host: " + said + "\n");
   }
 
   // A default write path that cannot be made says so, and how to name another.

@@ -207,17 +207,17 @@ TEST(MaterialFileLoader, LineEndingsAreNormalisedAsWhenLoadingAFile) {
        "Error null (0) or unexpected EOF found in input stream (around line 1, column 8)."},
       // A character reference that reads as a NUL would cut its text or value there: it is the
       // fault, at its place, in any form, and in a declaration too.
-      {"<a>A&#0;B</a>", "Error null (0) or unexpected EOF found in input stream (around line 1, column 5)."},
+      {"<a>A&#0;B</a>", "A character reference to NUL (&#0;) is not allowed (around line 1, column 5)."},
       {"<a>\n <t x=\"red&#x00;.png\"/></a>",
-       "Error null (0) or unexpected EOF found in input stream (around line 2, column 11)."},
+       "A character reference to NUL (&#x00;) is not allowed (around line 2, column 11)."},
       {"<a>\r\n\tA &amp; &#0000;</a>",
-       "Error null (0) or unexpected EOF found in input stream (around line 2, column 13)."},
+       "A character reference to NUL (&#0000;) is not allowed (around line 2, column 13)."},
       {"<a>&#x100000000;</a>",  // wraps to 0
-       "Error null (0) or unexpected EOF found in input stream (around line 1, column 4)."},
+       "A character reference to NUL (&#x100000000;) is not allowed (around line 1, column 4)."},
       {"<?xml version='1.0' encoding='ISO-8859-1'?><a>&#256;</a>",  // one byte: 256 is 0
-       "Error null (0) or unexpected EOF found in input stream (around line 1, column 47)."},
+       "A character reference to NUL (&#256;) is not allowed (around line 1, column 47)."},
       {"<?xml version='1.0' encoding='UTF-8&#0;'?><a/>",
-       "Error null (0) or unexpected EOF found in input stream (around line 1, column 36)."},
+       "A character reference to NUL (&#0;) is not allowed (around line 1, column 36)."},
       // A fault before the reference is TinyXML's own.
       {"<a>\n</b>&#0;</a>", "Error reading end tag (around line 2, column 1)."},
   };
@@ -256,8 +256,10 @@ TEST(MaterialFileLoader, MalformedXmlGivesTinyXmlsMessageAndPosition) {
   std::string error;
   EXPECT_FALSE(OrvaneXMLLoader::parse("<scenedata>\n  <material>\n</scenedata>", doc, error));
   EXPECT_EQ(error, "Not well-formed XML: Error reading end tag (around line 3, column 1).");
+  // A text without any XML is said to be none, in the words check-material and the import give.
   EXPECT_FALSE(OrvaneXMLLoader::parse("", doc, error));
-  EXPECT_EQ(error, "Not well-formed XML: Error document empty.");
+  EXPECT_EQ(error, "the file is empty: not a material file");
+  EXPECT_EQ(doc.ErrorId(), TiXmlBase::TIXML_ERROR_DOCUMENT_EMPTY);
 }
 
 // TinyXML's known faults and the inputs the fuzzer found: none may crash, and
@@ -348,9 +350,18 @@ TEST(MaterialFileCheck, FrameAsTheImportReadsIt) {
   const std::pair<std::string, std::string> notXml[] = {
       {"{\"objects\": []}\n", "Not XML (the text does not start with \"<\"): not a material file.\n"},
       {" \n\t", "Only white space, no XML: not a material file.\n"},
+      {"", "the file is empty: not a material file\n"},
+      // An image holds NUL bytes early: it is no XML all the same, not XML cut at a NUL.
+      {std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),
+       "Not XML (the text does not start with \"<\"): not a material file.\n"},
+      {"\xEF\xBB\xBF \n{}", "Not XML (the text does not start with \"<\"): not a material file.\n"},
+      // White space and then a NUL byte: the byte is the fault.
+      {std::string(" \0<scenedata/>", 14),
+       "Not well-formed XML: Error null (0) or unexpected EOF found in input stream (around line 1, column "
+       "2).\n"},
       // A reference that would cut a name is the fault, not a material of a shorter name.
       {"<scenedata><material><name>A&#0;B</name><diffuse/></material></scenedata>",
-       "Not well-formed XML: Error null (0) or unexpected EOF found in input stream (around line 1, column "
+       "Not well-formed XML: A character reference to NUL (&#0;) is not allowed (around line 1, column "
        "29).\n"},
   };
   for (const auto& [text, said] : notXml) {
@@ -411,11 +422,8 @@ TEST_F(CheckMaterialFileTest, GoodBadAndUnreadableFiles) {
                                                             10));
   std::ostringstream binaryOut;
   EXPECT_EQ(CheckMaterialFile(binary, binaryOut), 1);
-  EXPECT_EQ(
-      binaryOut.str(),
-      binary +
-          ": Not well-formed XML: Error null (0) or unexpected EOF found in input stream (around line 1, "
-          "column 8).\n");
+  EXPECT_EQ(binaryOut.str(),
+            binary + ": Not XML (the text does not start with \"<\"): not a material file.\n");
 }
 
 }  // namespace
