@@ -19,10 +19,11 @@ PluginModule::~PluginModule() { End(); }
 
 bool PluginModule::Start(const std::string& pluginDir, std::string* error) {
   path_ = pluginDir + "/corvaneR12.so";
-  // The module is loaded from the file the walk opened, never by its path again: another user's
-  // module, or one another user could have swapped in, is never loaded.
+  // The module loaded is the file the walk checked: another user's module, or one another user
+  // could have swapped in, is never loaded.
   int module = -1;
-  if (const files::Result refused = files::OpenFile(path_, &module, files::ReadPolicy::kProgram);
+  bool steady = false;
+  if (const files::Result refused = files::OpenFile(path_, &module, files::ReadPolicy::kProgram, &steady);
       !refused.ok()) {
     *error =
         "cannot load the plug-in module " + path_ + ": " + refused.Text() +
@@ -30,7 +31,17 @@ bool PluginModule::Start(const std::string& pluginDir, std::string* error) {
                                    : "");
     return false;
   }
-  const std::string opened = files::DescriptorPath(module);
+  // Where only trusted users can change what the path names it is loaded by that path, which the
+  // loader resolves to the file checked (and names the module by it); else from its descriptor,
+  // which only /proc reaches.
+  const std::string opened = steady ? path_ : files::DescriptorPath(module);
+  if (!steady && !files::Reaches(opened, module)) {
+    ::close(module);
+    *error = "cannot load the plug-in module " + path_ +
+             ": it is in a folder that others may change, and is then loaded only through /proc, which is "
+             "not mounted";
+    return false;
+  }
   handle_ = dlopen(opened.c_str(), RTLD_NOW | RTLD_LOCAL);
   ::close(module);
   if (!handle_) {

@@ -11,10 +11,10 @@ class PluginModule {
   PluginModule(const PluginModule&) = delete;
   PluginModule& operator=(const PluginModule&) = delete;
 
-  /// Loads "corvaneR12.so" from `pluginDir` (the file the walk of its path opened,
-  /// `files::ReadPolicy::kProgram`: any failure of the walk loads nothing), hands it the host's info and its
-  /// own path, loads its resources and starts it. On failure `*error` says what went wrong and the
-  /// module is unloaded.
+  /// Loads "corvaneR12.so" from `pluginDir` (the file the walk of its path checked,
+  /// `files::ReadPolicy::kProgram`: any failure of the walk loads nothing; by its path where that is
+  /// steady, else through /proc), hands it the host's info and its own path, loads its resources
+  /// and starts it. On failure `*error` says what went wrong and the module is unloaded.
   bool Start(const std::string& pluginDir, std::string* error);
   /// Sends the menu message, as the host does when it builds its menus.
   void BuildMenus();

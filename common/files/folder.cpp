@@ -28,7 +28,7 @@ Folder Folder::OpenAt(int at, const char* name, std::string path, const State* l
   state->fd = fd;
   state->path = std::move(path);
   if (::fstat(fd, &state->status) != 0) return Folder();  // closed with `state`, errno kept
-  if (like) state->refused = like->refused, state->links = like->links;
+  if (like) state->refused = like->refused, state->links = like->links, state->steady = like->steady;
   Folder folder;
   folder.state_ = std::move(state);
   return folder;
@@ -85,7 +85,7 @@ Result Folder::WriteTarget(const std::string& name, Target* target, bool followL
   return r.ok() ? target->folder.MayWrite() : r;
 }
 
-Result Folder::OpenFile(const std::string& name, int* fd, ReadPolicy policy) const {
+Result Folder::OpenFile(const std::string& name, int* fd, ReadPolicy policy, bool* steady) const {
   const bool program = policy == ReadPolicy::kProgram;
   Target target;
   if (Result r = policy != ReadPolicy::kAnyone
@@ -116,6 +116,7 @@ Result Folder::OpenFile(const std::string& name, int* fd, ReadPolicy policy) con
     *fd = opened;
   else
     ::close(opened);
+  if (steady) *steady = r.ok() && target.steady;
   return r;
 }
 
@@ -344,8 +345,14 @@ Result AtPath(const std::string& path, const std::function<Result(const Folder&,
 
 }  // namespace
 
-Result OpenFile(const std::string& path, int* fd, ReadPolicy policy) {
-  return AtPath(path, [&](const Folder& f, const std::string& name) { return f.OpenFile(name, fd, policy); });
+Result OpenFile(const std::string& path, int* fd, ReadPolicy policy, bool* steady) {
+  return AtPath(
+      path, [&](const Folder& f, const std::string& name) { return f.OpenFile(name, fd, policy, steady); });
+}
+
+bool Reaches(const std::string& path, int fd) {
+  struct stat at, opened;
+  return ::stat(path.c_str(), &at) == 0 && ::fstat(fd, &opened) == 0 && SameFile(at, opened);
 }
 
 Result ReadFile(const std::string& path, std::string* bytes, size_t limit, ReadPolicy policy) {

@@ -31,8 +31,9 @@ struct Target;
 enum class ReadPolicy {
   kAnyone,   ///< anyone's: reading what another user wrote exposes nothing of this user's
   kTrusted,  ///< only this user's or the shared folder's owner's (a file that says what to run)
-  kProgram,  ///< as `kTrusted`, and opened only to be started or loaded from its descriptor
-             ///< (`O_PATH`, so that a program that may only be run opens too)
+  kProgram,  ///< as `kTrusted`, opened only to be checked (`O_PATH`, so that a program that may
+             ///< only be run opens too); started or loaded by its path where that is steady, else
+             ///< from its descriptor (`DescriptorPath`)
 };
 
 /// An open folder that a walk reached; copies share one descriptor, closed with the last.
@@ -77,7 +78,9 @@ class Folder {
   Result WriteTarget(const std::string& name, Target* target, bool followLink = true) const;
   /// Opens the regular file `name` (followed as `WriteTarget` does; its `MayWrite` only for
   /// `kTrusted`) to read, never waiting on it. `*fd` is the descriptor, blocking; the caller closes it.
-  Result OpenFile(const std::string& name, int* fd, ReadPolicy policy = ReadPolicy::kAnyone) const;
+  /// `*steady` (when given): only users the walk trusts can change what the path names (`Target`).
+  Result OpenFile(const std::string& name, int* fd, ReadPolicy policy = ReadPolicy::kAnyone,
+                  bool* steady = nullptr) const;
   /// Reads the whole file `name`, opened as `OpenFile` does, into `*bytes` (`ReadAll`).
   Result ReadFile(const std::string& name, std::string* bytes, size_t limit = size_t(1) << 30,
                   ReadPolicy policy = ReadPolicy::kAnyone) const;
@@ -141,6 +144,8 @@ struct Target {
   std::string name;       ///< its name there
   bool isFile = false;    ///< a regular file is there (else the name is free, or a link is replaced)
   struct stat status {};  ///< its status, when it is a file
+  bool steady =
+      false;  ///< no folder on the way (links, `..` too) lets others rename or replace the entry taken
 };
 
 /// A path as the open folder of its last name and that name.
@@ -156,11 +161,16 @@ struct Place {
 Result Locate(const std::string& path, Place* place, Folder::Make make = Folder::Make::kNothing);
 
 /// `Folder::OpenFile` of the file `path`, its folder walked first (`Locate`).
-Result OpenFile(const std::string& path, int* fd, ReadPolicy policy = ReadPolicy::kAnyone);
+Result OpenFile(const std::string& path, int* fd, ReadPolicy policy = ReadPolicy::kAnyone,
+                bool* steady = nullptr);
 /// The path that reaches the file open as `fd` in this process, or in a child that inherited it
-/// under the same number ("/proc/self/fd/N"): what is started or loaded is the file a walk opened
-/// (`ReadPolicy::kProgram`), never its path resolved again.
+/// under the same number ("/proc/self/fd/N", so only where /proc is mounted): what is started or
+/// loaded where its path is not steady (a folder on it lets others rename its entries), so that it
+/// is the file the walk checked. Where the path is steady it is started by that path, which the
+/// kernel resolves to the same file, so that a script's `$0`, debuggers and sanitizers see it.
 inline std::string DescriptorPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+/// True when `path` leads to the file open as `fd` (a descriptor's path, where /proc is mounted).
+bool Reaches(const std::string& path, int fd);
 /// `Folder::ReadFile` of the file `path`, its folder walked first.
 Result ReadFile(const std::string& path, std::string* bytes, size_t limit = size_t(1) << 30,
                 ReadPolicy policy = ReadPolicy::kAnyone);

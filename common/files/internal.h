@@ -21,8 +21,9 @@ struct Folder::State {
   int fd = -1;
   std::string path;
   struct stat status = {};
-  Result refused;  ///< `Folder::MayWrite`
-  int links = 0;   ///< the links the walk that opened it passed
+  Result refused;      ///< `Folder::MayWrite`
+  int links = 0;       ///< the links the walk that opened it passed
+  bool steady = true;  ///< no folder on the walk's way lets others rename or replace its entries
   ~State();
 };
 

@@ -16,6 +16,13 @@ namespace files {
 constexpr int kMaxLinks = 40;        ///< links a path may pass, as the kernel counts
 constexpr size_t kOpenFolders = 16;  ///< folders a trail keeps open
 
+/// True when only users the walk trusts may rename or replace the entry `st` of `folder`: no one
+/// but its owner may write there, or it is sticky and the entry is a trusted user's.
+static bool Holds(const Folder& folder, const struct stat& st) {
+  const mode_t mode = folder.Status().st_mode;
+  return !(mode & (S_IWGRP | S_IWOTH)) || ((mode & S_ISVTX) && folder.Trusts(st.st_uid));
+}
+
 Result CheckPath(const std::string& path) {
   if (path.empty()) return Result::System(ENOENT, path);
   if (path.size() >= PATH_MAX) return Result::System(ENAMETOOLONG, path);
@@ -62,6 +69,7 @@ class Walker {
       if (Result r = Restart(Folder()); !r.ok()) return r;
     } else if (start.IsOpen()) {
       links_ = target_ ? start.state_->links : 0;
+      steady_ = start.state_->steady;
       if (Result r = Push(start); !r.ok()) return r;
     } else {
       Folder cwd;
@@ -77,11 +85,14 @@ class Walker {
       if (done_) break;
     }
     // What it reached, with the first refusal met on the way: a folder reached through another
-    // user's folder (by `..` or a link back out of it) takes no write either.
+    // user's folder (by `..` or a link back out of it) takes no write either; and whether it is steady.
     const auto reached = [this](const Folder& folder) {
-      if (refused_.ok() || !folder.MayWrite().ok() || !folder.IsOpen()) return folder;
+      if (((refused_.ok() || !folder.MayWrite().ok()) && folder.state_->steady == steady_) ||
+          !folder.IsOpen())
+        return folder;
       Folder copy = Folder::OpenAt(folder.Descriptor(), ".", folder.Path(), folder.state_.get());
-      if (copy.IsOpen()) copy.state_->refused = refused_;
+      if (copy.IsOpen() && copy.state_->refused.ok()) copy.state_->refused = refused_;
+      if (copy.IsOpen()) copy.state_->steady = steady_;
       return copy;
     };
     if (result) *result = reached(trail_.Back());
@@ -130,6 +141,7 @@ class Walker {
       if (trail_.Size() > 1) return trail_.Pop();  // back to the folder this walk came from
       Folder up = at.Enter("..");
       if (!up.IsOpen()) return Result::System(errno, at.PathOf(".."));
+      steady_ = steady_ && Holds(up, at.Status());
       trail_.Clear();
       trail_.Push(SameFile(up.Status(), at.Status()) ? at : up);  // the root is its own parent
       return Result();
@@ -149,6 +161,7 @@ class Walker {
       if (!at.Trusts(next.Status().st_uid) && next.MayWrite().ok())
         next.state_->refused = Result::Foreign(next.Path(), next.Status());
       next.state_->links = links_;
+      steady_ = steady_ && Holds(at, next.Status());
       return Push(std::move(next));
     }
     if (errno != ENOTDIR) return Result::System(errno, at.PathOf(name));
@@ -157,6 +170,7 @@ class Walker {
     if (::fstatat(at.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
       return Result::System(errno, at.PathOf(name));
     if (!S_ISLNK(st.st_mode) || (last && !linkLast_)) return Result::System(ENOTDIR, at.PathOf(name));
+    steady_ = steady_ && Holds(at, st);
     return Link(at, name, st);
   }
 
@@ -186,6 +200,7 @@ class Walker {
       done_ = true;
       return errno == ENOENT ? Result() : Result::System(errno, at.PathOf(name));
     }
+    t.steady = steady_ = steady_ && Holds(at, t.status);
     if (S_ISLNK(t.status.st_mode) && followLink_) return Link(at, name, t.status);
     done_ = true;
     if (S_ISDIR(t.status.st_mode)) return Result::System(EISDIR, at.PathOf(name));
@@ -204,7 +219,8 @@ class Walker {
   std::vector<Name> rest_;  ///< the names still to walk, the next one last
   size_t ownLeft_ = 0;      ///< names of the path itself still to walk
   int links_ = 0;
-  Result refused_;  ///< the first refusal met on the way
+  Result refused_;      ///< the first refusal met on the way
+  bool steady_ = true;  ///< no folder on the way lets others rename or replace the entry taken
 };
 
 Result WalkPath(const Folder& start, const std::string& path, Folder::Make make, bool linkLast,

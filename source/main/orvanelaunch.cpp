@@ -2,8 +2,10 @@
 #include "main/orvanelaunch.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include <climits>
 #include <cmath>
 #include <system_error>
+#include <utility>
 
 #include "export/xmlbuilders.h"
 #include "main/childreaper.h"
@@ -99,6 +102,57 @@ void PrintStartFailure(const std::string& program, const std::string& why) {
 
 void PrintStartFailure(const std::string& program, int error) {
   PrintStartFailure(program, std::system_category().message(error));
+}
+
+// A start from the descriptor of the file checked, shared with the child until it execs.
+struct DescriptorStart {
+  int program;        // the file, open close-on-exec
+  char* const* argv;  // the command line, null-terminated
+  bool throughProc;   // the file is reached as /dev/fd/N, as the kernel names it to a script's interpreter
+  int failure;        // the exec's `errno` value, set by a child that could not run it
+};
+
+// The child of `SpawnFromDescriptor`, in the parent's memory until it execs: every signal at its
+// default and none blocked, then the file itself started (execveat needs no /proc). A binary keeps
+// no descriptor of it; a script, which the kernel hands its interpreter as /dev/fd/N, fails so with
+// ENOENT and is started again with the descriptor kept open, where /proc gives that path.
+__attribute__((no_sanitize_address)) int StartFromDescriptor(void* data) {
+  auto* start = static_cast<DescriptorStart*>(data);
+  struct sigaction standard {};
+  standard.sa_handler = SIG_DFL;
+  for (int signal = 1; signal < NSIG; ++signal) ::sigaction(signal, &standard, nullptr);
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  ::execveat(start->program, "", start->argv, environ, AT_EMPTY_PATH);
+  if (errno == ENOENT && start->throughProc && ::fcntl(start->program, F_SETFD, 0) == 0)
+    ::execveat(start->program, "", start->argv, environ, AT_EMPTY_PATH);
+  start->failure = errno;
+  ::_exit(127);
+}
+
+// Starts `start` as posix_spawn does, without copying the host's memory: a child that shares it
+// and runs on a stack of its own while this thread waits for its exec, every signal blocked here
+// meanwhile so that no handler of the host runs in it. 0 with `*child` set, or the `errno` value
+// (a child that could not run the file has been waited for).
+int SpawnFromDescriptor(DescriptorStart* start, pid_t* child) {
+  const size_t size = 64 * 1024;
+  void* stack = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+  if (stack == MAP_FAILED) return errno;
+  sigset_t all, old;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_BLOCK, &all, &old);
+  start->failure = 0;
+  const pid_t pid =
+      ::clone(StartFromDescriptor, static_cast<char*>(stack) + size, CLONE_VM | CLONE_VFORK | SIGCHLD, start);
+  const int error = pid < 0 ? errno : start->failure;
+  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  ::munmap(stack, size);
+  if (pid > 0 && error != 0) {
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
+  }
+  if (error == 0) *child = pid;
+  return error;
 }
 
 }  // namespace
@@ -238,26 +292,28 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 
-  // The program is started from the file the walk opened, never by its path again: another user's
-  // program, or one another user could have swapped in, is never started, and a walk that fails for
-  // any reason starts nothing.
-  int program = -1;
-  if (const files::Result refused = files::OpenFile(argv[0], &program, files::ReadPolicy::kProgram);
+  // What starts is the file the walk checked: another user's program, or one another user could
+  // have swapped in, is never started, and a walk that fails for any reason starts nothing.
+  DescriptorStart start{-1, args.data(), false, 0};
+  bool steady = false;
+  if (const files::Result refused =
+          files::OpenFile(argv[0], &start.program, files::ReadPolicy::kProgram, &steady);
       !refused.ok()) {
     PrintStartFailure(argv[0], refused.Text());
     return 0;
   }
+  // Where only trusted users can change what the path names it is started by that path, which the
+  // kernel resolves to the file checked; the program then holds no descriptor of itself.
+  if (steady) ::close(std::exchange(start.program, -1));
+  start.throughProc = !steady && files::Reaches("/dev/fd/" + std::to_string(start.program), start.program);
   // posix_spawn starts the program without copying the host's memory (the host may be large),
   // and reports a program that cannot be run as its result. The program starts with the default
   // handling of every signal and none blocked, whatever the host's threads have set.
   ChildReaper& reaper = ChildReaper::Get();
   posix_spawnattr_t attributes;
-  posix_spawn_file_actions_t actions;
   int error = !reaper.Start() ? EAGAIN : ::posix_spawnattr_init(&attributes);
-  if (error == 0 && (error = ::posix_spawn_file_actions_init(&actions)) != 0)
-    ::posix_spawnattr_destroy(&attributes);
   if (error != 0) {
-    ::close(program);
+    if (start.program >= 0) ::close(start.program);
     PrintStartFailure(argv[0], error);
     return 0;
   }
@@ -267,29 +323,27 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   ::posix_spawnattr_setsigdefault(&attributes, &all);
   ::posix_spawnattr_setsigmask(&attributes, &none);
   ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  // The child alone keeps the descriptor open across its exec (a dup2 onto itself drops its
-  // close-on-exec there): the kernel starts the file through it, and a script's interpreter reads
-  // the script through it.
-  error = ::posix_spawn_file_actions_adddup2(&actions, program, program);
-  const std::string opened = files::DescriptorPath(program);
   bool tried = false;
   pid_t child = -1;
   // Once the run is being interrupted nothing is started; a start under way holds the interruption
   // back until its program runs.
-  const bool started =
-      error == 0 && process::StartThroughGate([&] {
-        tried = true;
-        error = ::posix_spawn(&child, opened.c_str(), &actions, &attributes, args.data(), environ);
-        if (error == 0) reaper.Watch(child);
-        return error == 0;
-      });
-  ::posix_spawn_file_actions_destroy(&actions);
+  const bool started = process::StartThroughGate([&] {
+    tried = true;
+    error = steady ? ::posix_spawn(&child, argv[0].c_str(), nullptr, &attributes, args.data(), environ)
+                   : SpawnFromDescriptor(&start, &child);
+    if (error == 0) reaper.Watch(child);
+    return error == 0;
+  });
   ::posix_spawnattr_destroy(&attributes);
-  ::close(program);
+  if (start.program >= 0) ::close(start.program);
   if (!started) {
     // A program that could not be run has been waited for already.
-    if (error == 0 && !tried)
+    if (!tried)
       PrintStartFailure(argv[0], files::Result::Interrupted().Text());
+    else if (error == ENOENT && !steady && !start.throughProc)
+      PrintStartFailure(argv[0],
+                        "it is in a folder that others may change, and is then started only "
+                        "through /proc, which is not mounted");
     else
       PrintStartFailure(argv[0], error);
     return 0;

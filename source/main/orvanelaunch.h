@@ -64,11 +64,13 @@ int LaunchOrvane(Filename scene, int, int, int, int network, int port, Filename 
                  int);
 
 /// Starts the program `argv[0]` with the arguments `argv` (2 to 49 entries, else 0 at once) as a
-/// process of its own (posix_spawn: the host's memory is not copied) and returns without waiting
-/// for it; the plug-in's `ChildReaper` waits for it once it ends. What starts is the file the walk
-/// of `argv[0]` opened (`files::ReadPolicy::kProgram`), never the path resolved again. Nothing starts once
-/// the run is being interrupted (`process::StartThroughGate`). 1 when the program runs; 0 when it
-/// could not be started, with the console line "Could not start <program>: <reason>".
+/// process of its own (the host's memory is not copied) and returns without waiting for it; the
+/// plug-in's `ChildReaper` waits for it once it ends. What starts is the file the walk of `argv[0]`
+/// checked (`files::ReadPolicy::kProgram`): by that path where only trusted users can change what it
+/// names, else from the walk's descriptor (a script there sees /dev/fd/N as `$0`, which needs /proc).
+/// Nothing starts once the run is being interrupted (`process::StartThroughGate`). 1 when the
+/// program runs; 0 when it could not be started, with the console line "Could not start <program>:
+/// <reason>".
 int LaunchOrvaneMac(const std::vector<std::string>& argv);
 
 /// Has the console renderer pack `materialFile` into the archive `archive`. Returns at once (the

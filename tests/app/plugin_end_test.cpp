@@ -1,6 +1,11 @@
 // The plug-in's end leaves no thread of its own waiting for a renderer that ends after the unload.
 #include <fcntl.h>
+#include <link.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +16,7 @@
 #include <fstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "../../app/plugin_module.cpp"  // the runner's loading and ending of the plug-in
 #include "c4d.h"
@@ -68,7 +74,86 @@ TEST(PluginModuleTest, TheModuleLoadedIsTheFileTheWalkOpened) {
   PluginModule far;
   EXPECT_FALSE(far.Start(link, &error));
   EXPECT_EQ(error, "cannot load the plug-in module " + link + "/corvaneR12.so: File name too long");
+
+  // Each row reaches the loader. Where only trusted users can change what the path names, it loads
+  // the module by that path, and so names it; where a folder on it lets others rename its entries,
+  // from the walk's descriptor. A copy, so that the loader does not take the module loaded already.
+  const std::string module = CORVANE_PLUGIN_DIR "/corvaneR12.so";
+  for (const char* folder : {"open", "bad", "open/bad"}) fs::create_directories(work / folder);
+  ::chmod((work / "open").c_str(), 0777);
+  fs::copy_file(module, work / "open/corvaneR12.so");
+  for (const char* bad : {"bad", "open/bad"})
+    std::ofstream(work / bad + "/corvaneR12.so") << std::string(4096, 0x7f);
+  const struct {
+    std::string dir, loadedAs, error;
+  } rows[] = {
+      {CORVANE_PLUGIN_DIR, module, ""},
+      {work / "open", "/proc/self/fd/", ""},
+      {work / "bad", "", work / "bad/corvaneR12.so: invalid ELF header"},
+      {work / "open/bad", "", work / "open/bad/corvaneR12.so: invalid ELF header"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.dir);
+    PluginModule plugin;
+    error.clear();
+    EXPECT_EQ(plugin.Start(row.dir, &error), row.error.empty()) << error;
+    EXPECT_EQ(error, row.error.empty() ? "" : "cannot load the plug-in module " + row.error);
+    std::vector<std::string> loaded;  // the names the loader gives the modules it holds
+    ::dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* names) {
+          const std::string name = info->dlpi_name;
+          if (name.find("corvaneR12.so") != std::string::npos || name.rfind("/proc/self/fd/", 0) == 0)
+            static_cast<std::vector<std::string>*>(names)->push_back(name);
+          return 0;
+        },
+        &loaded);
+    if (!row.loadedAs.empty()) {
+      ASSERT_EQ(loaded.size(), 1u);
+      EXPECT_EQ(loaded[0].substr(0, row.loadedAs.size()), row.loadedAs) << loaded[0];
+    }
+    plugin.End();
+  }
   host::ResetAll();
+}
+
+TEST(PluginModuleTest, UnderADebuggerThePluginsAreListed) {
+  // The debugger finds the module by the path the loader was given: one through /proc/self/fd would
+  // be a descriptor of the debugger's own. Bounded in time, so that a debugger that hangs fails.
+  TempDir work;
+  const std::string out = work / "out", write = work / "write";
+  std::vector<std::string> args{
+      "gdb",          "-q",     "-batch",         "-nx",          "-ex",
+      "run",          "--args", CORVANE_HOST_EXE, "--plugin-dir", CORVANE_PLUGIN_DIR,
+      "--write-path", write,    "plugins"};
+  std::vector<std::string> env{"ASAN_OPTIONS=detect_leaks=0"};  // the leak check cannot run under a debugger
+  for (char** e = environ; *e; ++e)
+    if (std::string(*e).rfind("ASAN_OPTIONS=", 0) != 0) env.push_back(*e);
+  std::vector<char*> argv, envp;
+  for (std::string& a : args) argv.push_back(a.data());
+  for (std::string& e : env) envp.push_back(e.data());
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  ASSERT_EQ(::posix_spawn_file_actions_init(&actions), 0);
+  ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  ::posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  pid_t gdb = -1;
+  const int spawned = ::posix_spawnp(&gdb, "gdb", &actions, nullptr, argv.data(), envp.data());
+  ::posix_spawn_file_actions_destroy(&actions);
+  ASSERT_EQ(spawned, 0) << "gdb is not installed";
+  const int ended = static_cast<int>(::syscall(SYS_pidfd_open, gdb, 0));
+  ASSERT_GE(ended, 0);
+  pollfd p{ended, POLLIN, 0};
+  const bool finished = ::poll(&p, 1, 300000) == 1;
+  if (!finished) ::kill(gdb, SIGKILL);
+  int status = -1;
+  ::waitpid(gdb, &status, 0);
+  ::close(ended);
+  const std::string said = ReadFile(out);
+  EXPECT_TRUE(finished) << "gdb still runs after five minutes: " << said;
+  EXPECT_NE(said.find("\nseparator 1022283\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("exited normally"), std::string::npos) << said;
 }
 
 }  // namespace

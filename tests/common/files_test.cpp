@@ -430,6 +430,51 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
 // with `uid=`). Outside shared folders that is no reason to refuse a folder, and what a killed run
 // left there is swept all the same; in a shared one a folder made there that is not this user's is
 // refused, named with its owner.
+TEST(FilesTest, AProgramsPathIsSteadyWhereOnlyTrustedUsersMayRenameWhatItNames) {
+  scratch::Dir dir;
+  for (const auto& [folder, mode] : std::vector<std::pair<std::string, mode_t>>{{"own", 0700},
+                                                                                {"sticky", 01777},
+                                                                                {"stickyteam", 03775},
+                                                                                {"open", 0777},
+                                                                                {"team", 02775},
+                                                                                {"open/sub", 0700}}) {
+    Mkdir(dir / folder, mode);
+    std::ofstream(dir / folder + "/p") << "#!/bin/sh\n";
+  }
+  fs::create_symlink("../open/p", dir / "own/toopen");  // a link in the user's own folder, into an open one
+  fs::create_symlink(dir / "open/p", dir / "own/abs");  // the same, absolute
+  fs::create_symlink("../own/p", dir / "open/toown");   // a link in an open folder, into the user's own
+  const struct {
+    std::string path, cwd;
+    bool steady;
+  } rows[] = {
+      {"own/p", "", true},
+      {"sticky/p", "", true},
+      {"stickyteam/p", "", true},
+      {"open/p", "", false},
+      {"team/p", "", false},
+      {"open/sub/p", "", false},
+      {"open/sub/../../own/p", "", false},  // `..` out of a folder others may move
+      {"own/toopen", "", false},
+      {"own/abs", "", false},
+      {"open/toown", "", false},
+      {"../../own/p", "open/sub", false},  // `..` above the working directory, in an open folder
+      {"../p", "own/sub", true},
+  };
+  Mkdir(dir / "own/sub");
+  for (const auto& row : rows) {
+    const std::string got = scratch::InChild([&] {
+      if (!row.cwd.empty() && ::chdir((dir / row.cwd).c_str()) != 0) return std::string("no cwd");
+      int fd = -1;
+      bool steady = !row.steady;
+      const files::Result r = files::OpenFile(row.cwd.empty() ? dir / row.path : row.path, &fd,
+                                              files::ReadPolicy::kProgram, &steady);
+      return Said(r) + (steady ? " steady" : " unsteady");
+    });
+    EXPECT_EQ(got, std::string("ok") + (row.steady ? " steady" : " unsteady")) << row.path;
+  }
+}
+
 TEST(FilesTest, FoldersThisUserMakesAreUsedOutsideSharedFoldersWhateverOwnerTheFileSystemShows) {
   scratch::Dir dir;
   // 0777: another user's folder anyone may write to, on a file system that shows that user for all it

@@ -5,8 +5,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits.h>
+#include <grp.h>
 #include <signal.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -420,24 +424,44 @@ TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReported) {
 }
 
 TEST_F(LaunchTest, WhatStartsIsTheFileTheWalkOpened) {
-  // A script starts: its interpreter reads it through the descriptor the child keeps.
-  const std::string script = work / "Orvane", marker = work / "ran";
-  std::ofstream(script) << "#!/bin/sh\necho \"$0\" > \"$1\"\n";
-  ::chmod(script.c_str(), 0755);
-  ASSERT_EQ(Helpers::LaunchOrvaneMac(Strings{script, marker}), 1);
-  EXPECT_EQ(Console(), Strings{"Orvane executed..."});
-  ASSERT_TRUE(WaitFor([&] { return ReadFile(marker).find('\n') != std::string::npos; }));
-  EXPECT_EQ(ReadFile(marker).rfind("/proc/self/fd/", 0), 0u) << ReadFile(marker);
-
-  // A program that may only be run, not read, starts too.
-  const std::string bin = work / "runonly/Orvane.app/Contents/MacOS";
-  fs::create_directories(bin);
-  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", bin + "/Orvane");
-  ::chmod((bin + "/Orvane").c_str(), 0111);
-  host::ClearConsole();
-  ASSERT_EQ(Helpers::LaunchOrvaneMac(Strings{bin + "/Orvane", work / "scene.ovs"}), 1);
-  EXPECT_EQ(Console(), Strings{"Orvane executed..."});
-  EXPECT_EQ(LoggedCommands(work / "runonly", 1).size(), 1u);
+  // A script starts by its path where only trusted users can change what the path names (a wrapper
+  // finds its files beside it by `dirname "$0"`); where a folder on it lets others rename its
+  // entries, from the descriptor of the file checked, which the kernel names /dev/fd/N.
+  const std::string out = work / "out";
+  fs::create_directories(out);
+  const struct {
+    std::string folder;
+    mode_t mode;
+    bool byPath;
+  } rows[] = {
+      {"own", 0700, true},    {"sticky", 01777, true},          {"open", 0777, false},
+      {"team", 02775, false}, {"open/sub/../../own", 0, false},  // `..` out of a folder others may move
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.folder);
+    const std::string folder = work / row.folder, script = folder + "/Orvane",
+                      name = "ran-" + std::to_string(row.mode);
+    if (row.mode != 0) {
+      fs::create_directories(folder);
+      ASSERT_EQ(::chmod(folder.c_str(), row.mode), 0);
+      std::ofstream(folder + "/beside") << "beside\n";
+      std::ofstream(script)
+          << "#!/bin/sh\n{ echo \"$0\"; cat \"$(dirname \"$0\")/beside\"; } > \"$1.tmp\" 2>&1\n"
+             "mv \"$1.tmp\" \"$1\"\n";
+      ::chmod(script.c_str(), 0755);
+    } else {
+      fs::create_directories(work / "open/sub");
+    }
+    host::ClearConsole();
+    ASSERT_EQ(Helpers::LaunchOrvaneMac(Strings{script, out + "/" + name}), 1);
+    EXPECT_EQ(Console(), Strings{"Orvane executed..."});
+    ASSERT_TRUE(WaitForName(out, name));
+    const std::string said = ReadFile(out + "/" + name);
+    if (row.byPath)
+      EXPECT_EQ(said, script + "\nbeside\n");
+    else
+      EXPECT_EQ(said.rfind("/dev/fd/", 0), 0u) << said;
+  }
 
   // A link to a folder open in this process (as another user's is in theirs) whose path is too
   // long for the walk: the check fails, and what fails the check never starts, though the kernel
@@ -457,6 +481,85 @@ TEST_F(LaunchTest, WhatStartsIsTheFileTheWalkOpened) {
   EXPECT_EQ(Console(), (Strings{"Could not start " + work.path() + ": Is a directory",
                                 "Could not start " + work / "fifo" + ": not a regular file"}));
   EXPECT_FALSE(fs::exists(work / "far-ran"));
+}
+
+TEST_F(LaunchTest, AProgramThatMayOnlyBeRunStartsForAnOrdinaryUser) {
+  // Run as the user nobody (root reads any file), in the user's own folders and in an open one. In
+  // a process of its own (this test run again up to here), which no thread shares.
+  if (::geteuid() != 0) GTEST_SKIP() << "only root becomes the user nobody";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string out = work / "out";
+  const auto body = [&] {
+    std::string said;
+    fs::create_directories(out);
+    ::chmod(work.path().c_str(), 0755);
+    ::chmod(out.c_str(), 0777);
+    for (const auto& [folder, mode] : {std::make_pair("runonly", 0755), std::make_pair("open", 0777)}) {
+      const std::string bin = work / folder, name = std::string("by-nobody-") + folder;
+      fs::create_directories(bin);
+      ::chmod(bin.c_str(), mode);
+      fs::copy_file("/usr/bin/touch", bin + "/Toucher");
+      ::chmod((bin + "/Toucher").c_str(), 0111);
+      const pid_t child = ::fork();
+      if (child == 0)
+        ::_exit(::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0 &&
+                        Helpers::LaunchOrvaneMac(Strings{bin + "/Toucher", out + "/" + name}) == 1 &&
+                        WaitForName(out, name)
+                    ? 0
+                    : 1);
+      int status = -1;
+      ::waitpid(child, &status, 0);
+      said += std::string(folder) + (status == 0 ? " ran " : " did not run ");
+    }
+    std::cerr << said << "\n";
+    fs::remove_all(work.path());
+    fs::remove_all(writePath.path());
+    std::exit(0);
+  };
+  EXPECT_EXIT(body(), testing::ExitedWithCode(0), "^runonly ran open ran \n$");
+}
+
+TEST_F(LaunchTest, WithoutProcWhatIsStartedByItsPathRunsAndTheRestSaysWhy) {
+  // In a mount namespace of its own without /proc, in a process of its own (this test run again up
+  // to here): a wrapper renderer in the user's own folder renders, finding its program beside it; a
+  // binary in an open folder starts from its descriptor; a script there, which only /proc would
+  // reach, is refused in words.
+  if (::geteuid() != 0) GTEST_SKIP() << "only root hides /proc in a mount namespace of its own";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string bin = work / "own/Orvane.app/Contents/MacOS", open = work / "open", out = work / "out";
+  const auto body = [&] {
+    for (const std::string& folder : {bin, open, out}) fs::create_directories(folder);
+    ::chmod(open.c_str(), 0777);
+    fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", bin + "/Orvane.bin");
+    std::ofstream(bin + "/Orvane") << "#!/bin/sh\nexec \"$(dirname \"$0\")/Orvane.bin\" \"$@\"\n";
+    fs::copy_file("/usr/bin/touch", open + "/Toucher");
+    std::ofstream(open + "/Script") << "#!/bin/sh\n: > \"$1\"\n";
+    for (const std::string& program : {bin + "/Orvane", open + "/Script"}) ::chmod(program.c_str(), 0755);
+    SaveDir(work / "own");
+    const bool hidden = ::unshare(CLONE_NEWNS) == 0 &&
+                        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                        ::umount2("/proc", MNT_DETACH) == 0 && !fs::exists("/proc/self");
+    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);  // a sanitized program's leak check reads /proc
+    const int rendered = Helpers::LaunchOrvane(Filename(String(work / "s.ovs")), 1, 0, 0, 0, 7777,
+                                               Filename(String(out + "/shot.tif")), -1, 0, 0);
+    const bool image = rendered && WaitForName(out, "shot.png");
+    const bool binary = Helpers::LaunchOrvaneMac(Strings{open + "/Toucher", out + "/touched"}) == 1 &&
+                        WaitForName(out, "touched");
+    const int script = Helpers::LaunchOrvaneMac(Strings{open + "/Script", out + "/script"});
+    const bool said =
+        Console() == Strings{"Launching Orvane...", "Orvane executed...", "Orvane executed...",
+                             "Could not start " + open +
+                                 "/Script: it is in a folder that others may change, and is then started "
+                                 "only through /proc, which is not mounted"};
+    std::cerr << (hidden ? "hidden" : "not hidden") << (image ? " rendered" : " no image")
+              << (binary ? " started" : " not started") << " " << script
+              << (said ? " said why" : " said else") << "\n";
+    fs::remove_all(work.path());
+    fs::remove_all(writePath.path());
+    ::syscall(SYS_exit_group, 0);  // without the sanitizer's leak check at exit, which reads /proc
+  };
+  // After the sanitizer's words on what it cannot read without /proc.
+  EXPECT_EXIT(body(), testing::ExitedWithCode(0), "hidden rendered started 0 said why\n$");
 }
 
 TEST_F(LaunchTest, NothingStartsOnceTheRunIsInterrupted) {
