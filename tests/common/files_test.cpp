@@ -587,6 +587,64 @@ TEST(FilesTest, AWalkGoesBackOnlyThroughTheFoldersItCameThrough) {
   g_beforeUp = nullptr;
 }
 
+// A link followed is the one whose owner was checked: another user who keeps swapping their own link
+// with this user's in a folder anyone may write to (not sticky) never steers a walk, or a write
+// through the link at the last name, to where their link leads.
+TEST(FilesTest, AWalkFollowsOnlyTheLinkWhoseOwnerItChecked) {
+  if (!kRoot) GTEST_SKIP() << "another user's link needs root to plant it";
+  scratch::Dir dir;
+  Mkdir(dir / "mine");
+  Mkdir(dir / "theirs");  // the other user's own folder, not a shared one
+  Mkdir(dir / "open", 0777);
+  std::ofstream(dir / "named") << "named";
+  std::ofstream(dir / "unnamed") << "unnamed";  // this user's too, but no link of theirs names it
+  ASSERT_TRUE(GiveAway(dir / "theirs"));
+  struct stat theirs;
+  ASSERT_EQ(::stat((dir / "theirs").c_str(), &theirs), 0);
+  const struct {
+    const char* what;
+    std::string mine, other;             // where this user's link and the other user's lead
+    std::function<bool()> endsAtTheirs;  // one use through this user's link
+  } rows[] = {
+      {"a folder reached through the link", dir / "mine", dir / "theirs",
+       [&] {
+         files::Folder folder;
+         return files::Folder::Open(dir / "open/link/.", &folder).ok() &&
+                files::SameFile(folder.Status(), theirs);
+       }},
+      {"a file written through the link at the last name", dir / "named", dir / "unnamed",
+       [&] { return Write(dir / "open/link", "x").ok() && ReadBack(dir / "unnamed") != "unnamed"; }},
+  };
+  for (const auto& row : rows) {
+    fs::create_symlink(row.mine, dir / "open/link");
+    fs::create_symlink(row.other, dir / "open/other");
+    ASSERT_TRUE(GiveAway(dir / "open/other"));
+    // The uses begin once the links are being swapped, and go on until they were swapped as often.
+    std::atomic<bool> stop{false};
+    std::atomic<int> swaps{0};
+    int swapping[2];
+    ASSERT_EQ(::pipe(swapping), 0);
+    std::thread swapper([&] {
+      for (bool swapped = true; swapped && !stop; ++swaps) {
+        swapped = ::renameat2(AT_FDCWD, (dir / "open/link").c_str(), AT_FDCWD, (dir / "open/other").c_str(),
+                              RENAME_EXCHANGE) == 0;
+        if (swaps == 0 && ::write(swapping[1], swapped ? "s" : "f", 1) != 1) return;
+      }
+    });
+    char c = 0;
+    const bool started = ::read(swapping[0], &c, 1) == 1 && c == 's';
+    int steered = 0;
+    for (int i = 0; started && (i < 3000 || (swaps < 3000 && i < 30000)); ++i) steered += row.endsAtTheirs();
+    stop = true;
+    swapper.join();
+    ::close(swapping[0]), ::close(swapping[1]);
+    EXPECT_TRUE(started) << row.what;
+    EXPECT_EQ(steered, 0) << row.what;
+    fs::remove(dir / "open/link");
+    fs::remove(dir / "open/other");
+  }
+}
+
 TEST(FilesTest, ACommittedFolderTakesOnlyAFreeNameAndAFailedCommitLeavesNothingThere) {
   const std::string taken = "EEXIST: File exists";
   const struct {
