@@ -102,9 +102,10 @@ void OVSExportThread::Main() {
     GePrint(String("waiting for the lock ") + String(writeFolder.PathOf(kLockName)) +
             String(", which another render or program holds"));
   };
-  // Another user's folder on the way is said as when the quickrender folder is made there.
+  // Another user's folder on the way is said as when the quickrender folder is made there; one at
+  // the lock's own name is the lock's.
   if (r.ok() && !(r = lock.Take(writeFolder, kLockName, waiting)).ok() &&
-      r.reason() != files::Reason::kForeignFolder) {
+      (r.reason() != files::Reason::kForeignFolder || r.path() == writeFolder.PathOf(kLockName))) {
     // A refusal for another user's file names it; any other reason is given with the file's path.
     const bool named = r.IsForeign();
     GePrint(String("Cannot lock the write path: ") +
