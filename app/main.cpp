@@ -22,6 +22,7 @@
 #include "host_control.h"
 #include "host_document_file.h"
 #include "files/folder.h"
+#include "files/temporary.h"
 #include "host_user.h"
 #include "check_material.h"
 #include "interrupt.h"
@@ -331,12 +332,23 @@ bool SameFile(const struct stat& a, const struct stat& b) {
          a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
+// Makes the temporary that `UseRendererDir` writes the settings file in the write path `writePath`
+// through, before the change is made while interruptions wait: the first temporary in a folder
+// sweeps what a killed run left there, which may take long, and a signal's step must not wait for
+// it. False, with the line that says why, when it cannot be made.
+bool SettingsTemporary(const files::Folder& writePath, const std::string& settingsFile,
+                       files::TemporaryFile* file, std::string* error) {
+  const files::Result made = writePath.CreateTemporary(kSettingsFileName, file);
+  if (!made.ok()) *error = "cannot write the settings file " + settingsFile + ": " + made.Text();
+  return made.ok();
+}
+
 // Points the settings file in the write path `writePath` (open) at the renderer folder `dir` for
 // this run, as the plug-in keeps it: "global_settings" with "PATH" (UTF-8 text) replaces the old
-// one, every other node stays. The file is written through an exclusive temporary file beside it;
-// `change` tells what was done.
+// one, every other node stays. The file is written through `file` (`SettingsTemporary`); `change`
+// tells what was done.
 bool UseRendererDir(const files::Folder& writePath, const std::string& settingsFile, const std::string& dir,
-                    SettingsChange* change, std::string* error) {
+                    files::TemporaryFile* file, SettingsChange* change, std::string* error) {
   const Settings read = ReadSettings(settingsFile.substr(0, settingsFile.rfind('/')), settingsFile);
   if (!read.problem.empty()) {
     *error = read.problem;
@@ -354,8 +366,8 @@ bool UseRendererDir(const files::Folder& writePath, const std::string& settingsF
   TiXmlPrinter printer;
   settings.Accept(&printer);
   change->written = printer.Str();
-  const files::Result written =
-      writePath.WriteFile(kSettingsFileName, change->written.data(), change->written.size());
+  files::Result written = file->Write(change->written.data(), change->written.size());
+  if (written.ok()) written = file->Commit();
   if (!written.ok()) {
     *error = "cannot write the settings file " + settingsFile + ": " + written.Text();
     return false;
@@ -469,10 +481,12 @@ int RunWithRendererDir(const Options& o, const RunRequest& run) {
   SettingsChange settingsChange;
   UndoneOnInterrupt settingsUse;
   std::string notPutBack;
-  if (!settingsUse.Make(
+  files::TemporaryFile settingsWrite;
+  if (!SettingsTemporary(writePath, settingsFile, &settingsWrite, &problem) ||
+      !settingsUse.Make(
           [&] {
-            return UseRendererDir(writePath, settingsFile, AbsoluteDir(o.rendererDir), &settingsChange,
-                                  &problem);
+            return UseRendererDir(writePath, settingsFile, AbsoluteDir(o.rendererDir), &settingsWrite,
+                                  &settingsChange, &problem);
           },
           PutBackUnlessStarted(settingsFile, settingsChange, &notPutBack)))
     return Fail(problem);
@@ -523,10 +537,13 @@ int Render(const Options& o) {
   SettingsChange settingsChange;
   UndoneOnInterrupt settingsUse;  // an interrupted render puts the settings file back too
   std::string notPutBack;
+  files::TemporaryFile settingsWrite;
+  const auto useRendererDir = [&] {
+    return UseRendererDir(writePath, settingsFile, rendererDir, &settingsWrite, &settingsChange, &error);
+  };
   if (!rendererDir.empty() &&
-      !settingsUse.Make(
-          [&] { return UseRendererDir(writePath, settingsFile, rendererDir, &settingsChange, &error); },
-          PutBackUnlessStarted(settingsFile, settingsChange, &notPutBack))) {
+      !(SettingsTemporary(writePath, settingsFile, &settingsWrite, &error) &&
+        settingsUse.Make(useRendererDir, PutBackUnlessStarted(settingsFile, settingsChange, &notPutBack)))) {
     BaseDocument::Free(doc);
     return Fail(error);
   }

@@ -69,30 +69,7 @@ Result FileLock::Take(const Folder& folder, const std::string& name, const std::
     if (!S_ISREG(st.st_mode)) return drop(Result::NotRegularFile(path));
     // Planted: its owner could hold it.
     if (!folder.Trusts(st.st_uid)) return drop(Result::Foreign(path, st));
-    // This user's own that others could have opened and could hold, or that is another name of a
-    // file that is not the lock's: nothing of it is changed, a new one takes its place, once. Where
-    // the file system keeps no modes it is taken as it is, and waited for while it is held.
-    const auto othersMayHold = [](const struct stat& s) { return (s.st_mode & 077) != 0; };
-    const auto replaceable = [&](const struct stat& s) {
-      return !made && !replaced && s.st_uid == ::geteuid() && (othersMayHold(s) || s.st_nlink > 1);
-    };
-    // Puts a new lock file in place of the one open, once; where it was (`kept`), the one open is
-    // let go and the loop opens the new one.
-    bool kept = false;
-    const auto replace = [&] {
-      replaced = true;
-      const Result r = Replace(folder, name, &kept);
-      kept = kept && r.ok();
-      if (kept) ::close(fd);
-      return r;
-    };
-    if (made) {
-      (void)::fchmod(fd, 0600);  // the run's own, under any umask; taken whatever mode it shows
-    } else if (replaceable(st) && othersMayHold(st)) {
-      // Replaced at once: those who could have opened it are never waited for.
-      if (Result r = replace(); !r.ok()) return drop(r);
-      if (kept) continue;
-    }
+    if (made) (void)::fchmod(fd, 0600);  // the run's own, under any umask; taken whatever mode it shows
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       if (errno == EWOULDBLOCK && waiting && !std::exchange(told, true)) waiting();
       while (::flock(fd, LOCK_EX) != 0)
@@ -103,11 +80,19 @@ Result FileLock::Take(const Folder& folder, const std::string& name, const std::
       ::close(fd);
       continue;
     }
-    if (replaceable(there)) {
-      // Only this user can open it, so another render of this user may hold it: it is waited for,
-      // and replaced only once it is held here, never beside a render that holds it.
-      if (Result r = replace(); !r.ok()) return drop(r);
-      if (kept) continue;
+    // This user's own that others could have opened, or that is another name of a file that is not
+    // the lock's: held here and still at the name, it is replaced once by a new one, nothing of it
+    // changed, so that a render never replaces it beside one that holds it. Where the file system
+    // keeps no modes it is taken as it is.
+    if (!made && !replaced && there.st_uid == ::geteuid() &&
+        ((there.st_mode & 077) != 0 || there.st_nlink > 1)) {
+      bool kept = false;
+      replaced = true;
+      if (Result r = Replace(folder, name, &kept); !r.ok()) return drop(r);
+      if (kept) {
+        ::close(fd);  // the loop opens the new one
+        continue;
+      }
     }
     Release();
     fd_ = fd;

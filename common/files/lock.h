@@ -22,10 +22,9 @@ class FileLock {
 
   /// Waits for an exclusive lock on the regular file `name` in `folder` (not a link), made 0600
   /// when missing, and holds it instead of what it held. This user's own that others may open, or
-  /// that has more than one link, is replaced once by a new one where the file system keeps modes,
-  /// and taken as it is where it keeps none; one that only this user may open is waited for while
-  /// another holds it, and replaced only once it is held here, never beside a render that holds it.
-  /// `waiting` is called once before a wait.
+  /// that has more than one link, is waited for while another (a render or any program) holds it,
+  /// then replaced once by a new one where the file system keeps modes, never beside one that holds
+  /// it, and taken as it is where it keeps none. `waiting` is called once before a wait.
   Result Take(const Folder& folder, const std::string& name, const std::function<void()>& waiting = {});
   /// True while the lock is held.
   bool IsHeld() const { return fd_ >= 0; }

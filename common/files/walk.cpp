@@ -87,8 +87,8 @@ class Walker {
     // What it reached, with the first refusal met on the way: a folder reached through another
     // user's folder (by `..` or a link back out of it) takes no write either; and whether it is steady.
     const auto reached = [this](const Folder& folder) {
-      if (((refused_.ok() || !folder.MayWrite().ok()) && folder.state_->steady == steady_) ||
-          !folder.IsOpen())
+      if (!folder.IsOpen() ||
+          ((refused_.ok() || !folder.MayWrite().ok()) && folder.state_->steady == steady_))
         return folder;
       Folder copy = Folder::OpenAt(folder.Descriptor(), ".", folder.Path(), folder.state_.get());
       if (copy.IsOpen() && copy.state_->refused.ok()) copy.state_->refused = refused_;
@@ -165,23 +165,25 @@ class Walker {
       return Push(std::move(next));
     }
     if (errno != ENOTDIR) return Result::System(errno, at.PathOf(name));
-    // A link, or something that is not a folder.
-    struct stat st;
-    if (::fstatat(at.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-      return Result::System(errno, at.PathOf(name));
-    if (!S_ISLNK(st.st_mode) || (last && !linkLast_)) return Result::System(ENOTDIR, at.PathOf(name));
-    steady_ = steady_ && Holds(at, st);
-    return Link(at, name, st);
+    return Link(at, name, last && !linkLast_);  // a link, or something that is not a folder
   }
 
-  /// Queues what the link `name` in `at` leads to.
-  Result Link(const Folder& at, const std::string& name, const struct stat& st) {
+  /// Queues what the link `name` in `at` leads to (ENOTDIR for no link, or when `refuse`), its owner
+  /// and body those of one open link: another put at its name meanwhile is never the one followed.
+  Result Link(const Folder& at, const std::string& name, bool refuse) {
+    const int fd = ::openat(at.Descriptor(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    char target[PATH_MAX + 1];
+    ssize_t n = -1;
+    int error = fd < 0 || ::fstat(fd, &st) != 0 ? errno : !S_ISLNK(st.st_mode) || refuse ? ENOTDIR : 0;
+    if (error == 0 && (n = ::readlinkat(fd, "", target, sizeof target)) < 0) error = errno;
+    if (fd >= 0) ::close(fd);
+    if (error != 0) return Result::System(error, at.PathOf(name));
     if (++links_ > kMaxLinks) return Result::System(ELOOP, at.PathOf(name));
     if (!at.Trusts(st.st_uid)) return Result::Foreign(at.PathOf(name), st);
-    char target[PATH_MAX + 1];
-    const ssize_t n = ::readlinkat(at.Descriptor(), name.c_str(), target, sizeof target);
-    if (n <= 0 || n >= static_cast<ssize_t>(sizeof target))
-      return Result::System(n < 0 ? errno : n == 0 ? ENOENT : ENAMETOOLONG, at.PathOf(name));
+    steady_ = steady_ && Holds(at, st);
+    if (n == 0 || n >= static_cast<ssize_t>(sizeof target))
+      return Result::System(n == 0 ? ENOENT : ENAMETOOLONG, at.PathOf(name));
     if (target[0] == '/') {
       if (Result r = Restart(at); !r.ok()) return r;
     }
@@ -201,7 +203,7 @@ class Walker {
       return errno == ENOENT ? Result() : Result::System(errno, at.PathOf(name));
     }
     t.steady = steady_ = steady_ && Holds(at, t.status);
-    if (S_ISLNK(t.status.st_mode) && followLink_) return Link(at, name, t.status);
+    if (S_ISLNK(t.status.st_mode) && followLink_) return Link(at, name, false);
     done_ = true;
     if (S_ISDIR(t.status.st_mode)) return Result::System(EISDIR, at.PathOf(name));
     if (!S_ISLNK(t.status.st_mode) && !S_ISREG(t.status.st_mode))

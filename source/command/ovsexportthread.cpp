@@ -97,13 +97,15 @@ void OVSExportThread::Main() {
   files::Folder writeFolder, quickFolder;
   files::FileLock lock;
   files::Result r = files::Folder::Open(Helpers::ToUTF8String(writeText), &writeFolder);
-  // A lock that another render holds is waited for, and said at once: it is no hang.
+  // A lock that another render or program holds is waited for, and said at once: it is no hang.
   const auto waiting = [&] {
-    GePrint(String("waiting for the render that holds ") + String(writeFolder.PathOf(kLockName)));
+    GePrint(String("waiting for the lock ") + String(writeFolder.PathOf(kLockName)) +
+            String(", which another render or program holds"));
   };
-  // Another user's folder on the way is said as when the quickrender folder is made there.
+  // Another user's folder on the way is said as when the quickrender folder is made there; one at
+  // the lock's own name is the lock's.
   if (r.ok() && !(r = lock.Take(writeFolder, kLockName, waiting)).ok() &&
-      r.reason() != files::Reason::kForeignFolder) {
+      (r.reason() != files::Reason::kForeignFolder || r.path() == writeFolder.PathOf(kLockName))) {
     // A refusal for another user's file names it; any other reason is given with the file's path.
     const bool named = r.IsForeign();
     GePrint(String("Cannot lock the write path: ") +

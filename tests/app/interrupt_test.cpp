@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/inotify.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -19,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "files/internal.h"
 #include "support/host_fixture.h"
 
 namespace fs = std::filesystem;
@@ -103,6 +105,18 @@ bool BlockedInAWrite(pid_t pid) {
   });
 }
 
+// Leaves `count` temporaries of a killed run of this machine in the folder `dir`, as a sweep takes them.
+void LeaveTemporaries(const std::string& dir, int count) {
+  const pid_t killed = ::fork();
+  if (killed == 0) ::_exit(0);
+  ::waitpid(killed, nullptr, 0);
+  const std::string stem = dir + "/.left.tmp-" + files::Origin() + "-" + std::to_string(killed) + "-";
+  for (int i = 0; i < count; ++i) {
+    const std::string random = std::to_string(1000000000 + i);
+    ::close(::open((stem + random).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  }
+}
+
 // A renderer installation in `dir`: the stand-in, logging its starts to `dir`.
 void InstallRenderer(const std::string& dir) {
   const fs::path macos = fs::path(dir) / "Orvane.app/Contents/MacOS";
@@ -124,11 +138,14 @@ TEST(InterruptTest, ASignalEndsTheRunWithinASecondWhateverItsOutputDoes) {
     int signal;
     const char* name;
     bool outFull, errFull, merged;  // which stream is a full pipe nobody reads; both in one pipe
+    int left = 0;                   // a killed run's temporaries in the write path, being swept
   } rows[] = {
       {"standard output full and unread", SIGINT, "SIGINT", true, false, false},
       {"standard error full and unread", SIGTERM, "SIGTERM", false, true, false},
       {"both in one full pipe", SIGHUP, "SIGHUP", true, true, true},
       {"both full, each a pipe of its own", SIGTERM, "SIGTERM", true, true, false},
+      {"a killed run's temporaries swept from the write path", SIGTERM, "SIGTERM", false, false, false,
+       100000},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -139,15 +156,21 @@ TEST(InterruptTest, ASignalEndsTheRunWithinASecondWhateverItsOutputDoes) {
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     const std::string write = work / ("write-" + std::to_string(&row - rows));
     fs::create_directories(write);
+    LeaveTemporaries(write, row.left);
+    const int removals = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(removals, write.c_str(), IN_DELETE), 0);
     const int out = row.outFull ? outPipe[1] : null;
     const pid_t pid = StartRunner({"render", "--plugin-dir", CORVANE_PLUGIN_DIR, "--write-path", write,
                                    "--renderer-dir", work / "renderer", work / "q.json"},
                                   out, row.merged ? out : errPipe[1]);
     ASSERT_GT(pid, 0);
     for (const int fd : {outPipe[1], errPipe[1], null}) ::close(fd);
-    // The signal comes once the render has begun (it locked its write path) and, where standard
-    // output fills up, once the runner waits in a write to it.
-    bool ready = WaitForName(write, ".quickrender.lock");
+    // The signal comes once the render has begun (it locked its write path, or began to sweep
+    // what a killed run left there) and, where standard output fills up, once the runner waits in a
+    // write to it.
+    pollfd removed = {removals, POLLIN, 0};
+    bool ready = row.left ? ::poll(&removed, 1, 10000) == 1 : WaitForName(write, ".quickrender.lock");
+    ::close(removals);
     if (row.outFull) ready = ready && BlockedInAWrite(pid);
     EXPECT_TRUE(ready);
     ASSERT_EQ(::kill(pid, row.signal), 0);

@@ -421,7 +421,7 @@ TEST_F(QuickRenderTest, ARenderRunsOnlyInAnAbsoluteWritePathWhoseLockItHoldsAndO
   std::string tooLong = work / "long";
   while (tooLong.size() < 4080)
     tooLong += "/" + std::string(std::min<size_t>(200, 4079 - tooLong.size()), 'd');
-  const std::string shared = work / "shared", lock = "/.quickrender.lock";
+  const std::string shared = work / "shared", shared2 = work / "shared2", lock = "/.quickrender.lock";
   const auto notAbsolute = [](const std::string& w) {
     return "The host's write path \"" + w + "\" is not an absolute path: no quickrender folder there.";
   };
@@ -452,6 +452,14 @@ TEST_F(QuickRenderTest, ARenderRunsOnlyInAnAbsoluteWritePathWhoseLockItHoldsAndO
          EXPECT_EQ(::chmod(shared.c_str(), 01777) | ::chown((shared + lock).c_str(), 65534, 65534), 0);
        },
        "Cannot lock the write path: the file " + shared + lock + " belongs to another user (" +
+           files::UserName(65534) + ").",
+       true},
+      {"another user's folder at the lock's name there is refused as the lock, naming its owner", shared2,
+       [&] {
+         fs::create_directories(shared2 + lock);
+         EXPECT_EQ(::chmod(shared2.c_str(), 01777) | ::chown((shared2 + lock).c_str(), 65534, 65534), 0);
+       },
+       "Cannot lock the write path: the folder " + shared2 + lock + " belongs to another user (" +
            files::UserName(65534) + ").",
        true},
   };

@@ -14,14 +14,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -632,6 +635,64 @@ TEST(FilesTest, AWalkGoesBackOnlyThroughTheFoldersItCameThrough) {
   g_beforeUp = nullptr;
 }
 
+// A link followed is the one whose owner was checked: another user who keeps swapping their own link
+// with this user's in a folder anyone may write to (not sticky) never steers a walk, or a write
+// through the link at the last name, to where their link leads.
+TEST(FilesTest, AWalkFollowsOnlyTheLinkWhoseOwnerItChecked) {
+  if (!kRoot) GTEST_SKIP() << "another user's link needs root to plant it";
+  scratch::Dir dir;
+  Mkdir(dir / "mine");
+  Mkdir(dir / "theirs");  // the other user's own folder, not a shared one
+  Mkdir(dir / "open", 0777);
+  std::ofstream(dir / "named") << "named";
+  std::ofstream(dir / "unnamed") << "unnamed";  // this user's too, but no link of theirs names it
+  ASSERT_TRUE(GiveAway(dir / "theirs"));
+  struct stat theirs;
+  ASSERT_EQ(::stat((dir / "theirs").c_str(), &theirs), 0);
+  const struct {
+    const char* what;
+    std::string mine, other;             // where this user's link and the other user's lead
+    std::function<bool()> endsAtTheirs;  // one use through this user's link
+  } rows[] = {
+      {"a folder reached through the link", dir / "mine", dir / "theirs",
+       [&] {
+         files::Folder folder;
+         return files::Folder::Open(dir / "open/link/.", &folder).ok() &&
+                files::SameFile(folder.Status(), theirs);
+       }},
+      {"a file written through the link at the last name", dir / "named", dir / "unnamed",
+       [&] { return Write(dir / "open/link", "x").ok() && ReadBack(dir / "unnamed") != "unnamed"; }},
+  };
+  for (const auto& row : rows) {
+    fs::create_symlink(row.mine, dir / "open/link");
+    fs::create_symlink(row.other, dir / "open/other");
+    ASSERT_TRUE(GiveAway(dir / "open/other"));
+    // The uses begin once the links are being swapped, and go on until they were swapped as often.
+    std::atomic<bool> stop{false};
+    std::atomic<int> swaps{0};
+    int swapping[2];
+    ASSERT_EQ(::pipe(swapping), 0);
+    std::thread swapper([&] {
+      for (bool swapped = true; swapped && !stop; ++swaps) {
+        swapped = ::renameat2(AT_FDCWD, (dir / "open/link").c_str(), AT_FDCWD, (dir / "open/other").c_str(),
+                              RENAME_EXCHANGE) == 0;
+        if (swaps == 0 && ::write(swapping[1], swapped ? "s" : "f", 1) != 1) return;
+      }
+    });
+    char c = 0;
+    const bool started = ::read(swapping[0], &c, 1) == 1 && c == 's';
+    int steered = 0;
+    for (int i = 0; started && (i < 3000 || (swaps < 3000 && i < 30000)); ++i) steered += row.endsAtTheirs();
+    stop = true;
+    swapper.join();
+    ::close(swapping[0]), ::close(swapping[1]);
+    EXPECT_TRUE(started) << row.what;
+    EXPECT_EQ(steered, 0) << row.what;
+    fs::remove(dir / "open/link");
+    fs::remove(dir / "open/other");
+  }
+}
+
 TEST(FilesTest, ACommittedFolderTakesOnlyAFreeNameAndAFailedCommitLeavesNothingThere) {
   const std::string taken = "EEXIST: File exists";
   const struct {
@@ -715,9 +776,9 @@ class FixedModes {
 // Renders take turns on a lock file that no other user can hold: this user's own is made 0600 and
 // locked; another user's in a shared folder, a FIFO or a link at its name is refused with the
 // reason, never skipped. One that others could have opened, or that is another name of a file, is
-// replaced by a new one where modes are kept, and nothing of it is changed. It is taken under any
-// umask and on a file system that keeps no modes, and a lock held by another is said before it is
-// waited for, never replaced.
+// held and then replaced by a new one where modes are kept, and nothing of it is changed. It is taken under
+// any umask and on a file system that keeps no modes, and a lock held by another is said before it is waited
+// for, never replaced.
 TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
   scratch::Dir dir;
   Mkdir(dir / "shared", 01777);
@@ -728,7 +789,7 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
   std::ofstream(dir / "mine") << "mine";
   std::ofstream(dir / "mine0600") << "mine";
   ASSERT_EQ(::chmod((dir / "mine").c_str(), 0666) | ::chmod((dir / "mine0600").c_str(), 0600), 0);
-  enum How { kPlain, kUmask0277, kTwice, kAsNobody, kHeld, kTurns, kHeldLinked };
+  enum How { kPlain, kUmask0277, kTwice, kAsNobody, kHeld, kTurns, kHeldLinked, kHeldOpen };
   const struct {
     std::string name;  // of the lock file: "new", "file", "theirs", "fifo" or "link", in its folder
     std::string said;
@@ -751,6 +812,8 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
       {"private/new-held.lock", "ok", kHeld},
       // Linked twice while another render holds it: waited for, then replaced.
       {"private/held-twice.lock", "ok", kHeldLinked, true},
+      // This user's 0644 file that another program opened and holds: waited for, then replaced.
+      {"private/held-open.lock", "ok", kHeldOpen, true},
       {"fixed/held-fixed.lock", "ok", kHeld},    // where modes are not kept, the held file is waited for
       {"fixed/turns-fixed.lock", "ok", kTurns},  // and two renders take turns on the one they made
       // Outside shared folders, one this user cannot open says the kernel's reason.
@@ -780,11 +843,6 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
       std::ofstream(path) << "";
       ASSERT_TRUE(::chmod(path.c_str(), 0644) == 0 && (!theirs || GiveAway(path)));
     }
-    // Another who opened this user's 0644 file before holds it: the lock never waits for them.
-    const int before = row.name == "private/file.lock" ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
-    if (before >= 0) {
-      ASSERT_EQ(::flock(before, LOCK_SH), 0);
-    }
     struct stat found = {};
     ::lstat(path.c_str(), &found);
     files::FileLock lock;
@@ -803,16 +861,16 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
       ::alarm(0);
       continue;
     }
-    if (row.how == kHeld || row.how == kTurns || row.how == kHeldLinked) {
+    if (row.how == kHeld || row.how == kTurns || row.how == kHeldLinked || row.how == kHeldOpen) {
       // Another open file description holds it (another render's lock, for kTurns): the wait is
       // said first, then the lock is taken once that one lets go.
       int held = -1;
       files::FileLock first;
       if (row.how != kTurns) {
         std::ofstream(path) << "";
-        ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+        ASSERT_EQ(::chmod(path.c_str(), row.how == kHeldOpen ? 0644 : 0600), 0);
         held = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        ASSERT_EQ(::flock(held, LOCK_EX), 0);
+        ASSERT_EQ(::flock(held, row.how == kHeldOpen ? LOCK_SH : LOCK_EX), 0);
         if (row.how == kHeldLinked) {
           ASSERT_EQ(::link(path.c_str(), (dir / "held-twice").c_str()), 0);
         }
@@ -849,7 +907,6 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
       }
     }
     ::alarm(0);
-    if (before >= 0) ::close(before);
     EXPECT_EQ(lock.IsHeld(), said == "ok") << row.name;
     if (said != "ok") continue;
     // Held: nobody else gets it meanwhile. This user's own file is 0600, another's is left as it was.
@@ -877,6 +934,71 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
   EXPECT_FALSE(fs::exists(dir / "nowhere"));
   if (!kRoot) SkipFor(&skipped, "rows of another user's lock file need root to plant it");
   if (!skipped.empty()) GTEST_SKIP() << skipped;
+}
+
+// Takers that find one lock file of this user's at once, which others may open (0644, 0660) or
+// which is linked twice (0600), never hold the lock together, whichever of them replaces it.
+TEST(FilesTest, TakersOfOneLockFileNeverHoldItTogether) {
+  scratch::Dir dir;
+  const std::string path = dir / "lock", marker = dir / "held";
+  const struct {
+    mode_t mode;
+    bool linked;
+    int takers;
+  } rows[] = {{0644, false, 2}, {0644, false, 3}, {0660, false, 2},
+              {0660, false, 3}, {0600, true, 2},  {0600, true, 3}};
+  for (const auto& row : rows) {
+    const std::string what = std::to_string(row.takers) + " takers, mode 0" + std::to_string(row.mode / 64) +
+                             std::to_string(row.mode / 8 % 8) + std::to_string(row.mode % 8) +
+                             (row.linked ? ", linked twice" : "");
+    int together = 0;
+    std::vector<std::string> said;
+    for (int round = 0; round < 200; ++round) {
+      fs::remove(path);
+      fs::remove(dir / "linked");
+      std::ofstream(path) << "";
+      ASSERT_EQ(::chmod(path.c_str(), row.mode), 0);
+      ASSERT_TRUE(!row.linked || ::link(path.c_str(), (dir / "linked").c_str()) == 0);
+      std::mutex m;
+      std::condition_variable changed;
+      int started = 0;
+      std::vector<bool> settled(row.takers);  // waits for the lock, or has had it
+      const auto settle = [&](int t) {
+        std::lock_guard<std::mutex> lock(m);
+        settled[t] = true;
+        changed.notify_all();
+      };
+      std::vector<std::thread> takers;
+      for (int t = 0; t < row.takers; ++t)
+        takers.emplace_back([&, t] {
+          {
+            std::unique_lock<std::mutex> lock(m);
+            ++started;
+            changed.notify_all();
+            changed.wait(lock, [&] { return started == row.takers; });
+          }
+          files::FileLock held;
+          const std::string r = Said(At(path, [&](const files::Folder& f, const std::string& name) {
+            return held.Take(f, name, [&] { settle(t); });
+          }));
+          // While held, the marker is this taker's alone; it is held until every other taker waits
+          // for the lock or has had it.
+          const int mark =
+              r == "ok" ? ::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600) : -1;
+          std::unique_lock<std::mutex> lock(m);
+          if (r != "ok") said.push_back(r);
+          if (r == "ok" && mark < 0) ++together;
+          settled[t] = true;
+          changed.notify_all();
+          changed.wait(lock,
+                       [&] { return std::find(settled.begin(), settled.end(), false) == settled.end(); });
+          if (mark >= 0) ::close(mark), ::unlink(marker.c_str());
+        });
+      for (std::thread& taker : takers) taker.join();
+    }
+    EXPECT_EQ(together, 0) << what;
+    EXPECT_EQ(said, std::vector<std::string>{}) << what;
+  }
 }
 
 TEST(FilesTest, TheSweepRemovesOnlyTemporariesWhoseWriterIsCertainlyGone) {

@@ -281,8 +281,9 @@ case "$row" in
     said=no
     exec {reader}< "$scratch/second.out"
     # Said before it waits, so at once: a line that never comes fails the row in seconds.
+    waiting="waiting for the lock $w2/.quickrender.lock, which another render or program holds"
     while read -r -t 20 line <&"$reader"; do
-      [ "$line" = "waiting for the render that holds $w2/.quickrender.lock" ] && said=yes && break
+      [ "$line" = "$waiting" ] && said=yes && break
     done
     "$host" render --plugin-dir "$plugins" --write-path "$w2" --renderer-dir "$renderer" "$data/textured.json" \
       > "$scratch/third.out" 2>&1 &
