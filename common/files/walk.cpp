@@ -175,12 +175,14 @@ class Walker {
     struct stat st;
     char target[PATH_MAX + 1];
     ssize_t n = -1;
-    int error = fd < 0 || ::fstat(fd, &st) != 0 ? errno : !S_ISLNK(st.st_mode) || refuse ? ENOTDIR : 0;
-    if (error == 0 && (n = ::readlinkat(fd, "", target, sizeof target)) < 0) error = errno;
+    int error = fd < 0 || ::fstat(fd, &st) != 0 ? errno : !S_ISLNK(st.st_mode) ? ENOTDIR : 0;
+    const bool foreign = error == 0 && !at.Trusts(st.st_uid);  // named so, also where no link is taken
+    if (error == 0 && !foreign && (refuse || (n = ::readlinkat(fd, "", target, sizeof target)) < 0))
+      error = refuse ? ENOTDIR : errno;
     if (fd >= 0) ::close(fd);
+    if (foreign) return Result::Foreign(at.PathOf(name), st);
     if (error != 0) return Result::System(error, at.PathOf(name));
     if (++links_ > kMaxLinks) return Result::System(ELOOP, at.PathOf(name));
-    if (!at.Trusts(st.st_uid)) return Result::Foreign(at.PathOf(name), st);
     steady_ = steady_ && Holds(at, st);
     if (n == 0 || n >= static_cast<ssize_t>(sizeof target))
       return Result::System(n == 0 ? ENOENT : ENAMETOOLONG, at.PathOf(name));

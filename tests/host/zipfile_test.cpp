@@ -32,7 +32,7 @@ std::set<std::string> Tree(const fs::path& root) {
   std::error_code ec;
   for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec))
-    paths.insert(fs::relative(it->path(), root).string());
+    paths.insert(it->path().lexically_relative(root).string());
   return paths;
 }
 
@@ -481,6 +481,11 @@ TEST_F(ZipExtractTest, ArchivesThatCannotBeReadSayWhy) {
   EXPECT_FALSE(fs::exists(out));
   EXPECT_EQ(ExtractError(shared / "theirs.povm", out, &text), ZIPERROR_NONE) << text;
   EXPECT_TRUE(fs::exists(out / "sub/mat.ovm"));
+  // Nor is anything unpacked through another user's link at the target's name.
+  ASSERT_EQ(
+      ::symlink(out.c_str(), (shared / "out").c_str()) | ::lchown((shared / "out").c_str(), 65534, 65534), 0);
+  EXPECT_EQ(ExtractError(zip, shared / "out", &text), ZIPERROR_WRITE);
+  EXPECT_EQ(text, "the link " + (shared / "out").string() + " belongs to another user (nobody)");
 }
 
 TEST_F(ZipExtractTest, ARefusedArchiveKeepsWhatTheFolderHeldBefore) {
@@ -510,6 +515,7 @@ TEST_F(ZipExtractTest, NothingIsWrittenInAnotherUsersFolderOfASharedFolder) {
     std::vector<ZipEntry> entries;
     std::string late;  // the entry before which the folder becomes the other user's (else it is at once)
     std::string detail;
+    bool link = false;  // theirs is a link to a folder, not a folder
   } rows[] = {
       {"a new folder in theirs",
        {{"S/", ""}, {"S/evil/", ""}, {"S/evil/new/", ""}, {"S/evil/new/file.txt", "x"}},
@@ -520,15 +526,19 @@ TEST_F(ZipExtractTest, NothingIsWrittenInAnotherUsersFolderOfASharedFolder) {
        {{"top.txt", "new"}, {"S/", ""}, {"S/evil/", ""}, {"S/evil/x.txt", "x"}, {"last.txt", "l"}},
        "last.txt",
        "entry \"S/evil/x.txt\""},
+      {"a link of theirs at an entry's folder", {{"S/evil/x.txt", "x"}}, "", "entry \"S/evil/x.txt\"", true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     fs::remove_all(out);
-    fs::create_directories(theirs);
+    fs::create_directories(row.link ? root / "elsewhere" : theirs);
+    fs::create_directories(out / "S");
+    if (row.link) ASSERT_EQ(::symlink((root / "elsewhere").c_str(), theirs.c_str()), 0);
     std::ofstream(out / "top.txt") << "orig";
-    ASSERT_EQ(::chmod((out / "S").c_str(), 01777) | ::chmod(theirs.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod((out / "S").c_str(), 01777) | ::chmod(row.link ? out.c_str() : theirs.c_str(), 0755),
+              0);
     if (row.late.empty()) {
-      ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+      ASSERT_EQ(::lchown(theirs.c_str(), 65534, 65534), 0);
     }
     ASSERT_TRUE(WriteZip(zip.string(), row.entries));
     struct Late {
@@ -545,11 +555,13 @@ TEST_F(ZipExtractTest, NothingIsWrittenInAnotherUsersFolderOfASharedFolder) {
     EXPECT_FALSE(z->ExtractToDirectory(Filename(String(zip.string())), Filename(String(out.string())),
                                        ZIP_EXTRACT_CREATE_SUBDIR, callback, &late));
     EXPECT_EQ(z->GetError(), ZIPERROR_WRITE);
-    EXPECT_EQ(z->GetSystemErrorText(), "the folder " + theirs.string() + " belongs to another user (nobody)");
+    EXPECT_EQ(z->GetSystemErrorText(), (row.link ? "the link " : "the folder ") + theirs.string() +
+                                           " belongs to another user (nobody)");
     EXPECT_EQ(z->GetErrorDetail(), row.detail);
     ZipFile::Free(z);
     EXPECT_EQ(Tree(out), (std::set<std::string>{"S", "S/evil", "top.txt"}));
     EXPECT_EQ(ReadFile(out / "top.txt"), "orig");
+    EXPECT_TRUE(Tree(root / "elsewhere").empty());
   }
 }
 
