@@ -90,10 +90,13 @@ int Fail(const std::string& message) {
   return 1;
 }
 
-std::string ExecutableDir() {
+// The runner's folder: the one the kernel says it was started from, or, without /proc, the one of
+// the path it was started by (`argv0`); the working directory where neither tells.
+std::string ExecutableDir(const std::string& argv0) {
   std::error_code ec;
-  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string(".") : exe.parent_path().string();
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) return exe.parent_path().string();
+  return argv0.find('/') != std::string::npos ? fs::path(argv0).parent_path().string() : std::string(".");
 }
 
 // The usage error for an option given "" as its value, with what the option takes.
@@ -248,7 +251,7 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
     return false;
   }
   if (positional.size() == 2 && !runLike) o->document = positional[1];
-  if (o->pluginDir.empty()) o->pluginDir = ExecutableDir() + "/plugin";
+  if (o->pluginDir.empty()) o->pluginDir = ExecutableDir(argc > 0 ? argv[0] : "") + "/plugin";
   return RendererDirFits(*o, error);
 }
 

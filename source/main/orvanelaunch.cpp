@@ -110,6 +110,7 @@ struct DescriptorStart {
   char* const* argv;  // the command line, null-terminated
   bool throughProc;   // the file is reached as /dev/fd/N, as the kernel names it to a script's interpreter
   int failure;        // the exec's `errno` value, set by a child that could not run it
+  bool script;        // set by a child that started the file again as a script, through /dev/fd/N
 };
 
 // The child of `SpawnFromDescriptor`, in the parent's memory until it execs: every signal at its
@@ -125,8 +126,10 @@ __attribute__((no_sanitize_address)) int StartFromDescriptor(void* data) {
   sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
   ::execveat(start->program, "", start->argv, environ, AT_EMPTY_PATH);
-  if (errno == ENOENT && start->throughProc && ::fcntl(start->program, F_SETFD, 0) == 0)
+  if (errno == ENOENT && start->throughProc && ::fcntl(start->program, F_SETFD, 0) == 0) {
+    start->script = true;
     ::execveat(start->program, "", start->argv, environ, AT_EMPTY_PATH);
+  }
   start->failure = errno;
   ::_exit(127);
 }
@@ -294,7 +297,7 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
 
   // What starts is the file the walk checked: another user's program, or one another user could
   // have swapped in, is never started, and a walk that fails for any reason starts nothing.
-  DescriptorStart start{-1, args.data(), false, 0};
+  DescriptorStart start{-1, args.data(), false, 0, false};
   bool steady = false;
   if (const files::Result refused =
           files::OpenFile(argv[0], &start.program, files::ReadPolicy::kProgram, &steady);
@@ -348,6 +351,11 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
       PrintStartFailure(argv[0], error);
     return 0;
   }
+  // A launcher script there finds no file beside it by its `$0`: said, as its failure comes later.
+  if (start.script)
+    GePrint(String("Started ") + String(argv[0]) + String(" as /dev/fd/") +
+            String(std::to_string(start.program).c_str()) +
+            String(": a script in a folder that others may change sees that path as its own ($0)"));
   GePrint("Orvane executed...");
   return 1;
 }
