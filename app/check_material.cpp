@@ -59,7 +59,7 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
   BrowseFiles* browser = BrowseFiles::Alloc();
   browser->Init(Filename(dir), 0);
   while (browser->GetNext()) {
-    if (!browser->IsDir() && browser->GetFilename().CheckSuffix("ovm"))
+    if (!browser->IsDir() && Helpers::IsMaterialFileName(browser->GetFilename()))
       top.push_back(browser->GetFilename().GetString());
   }
   BrowseFiles::Free(browser);

@@ -11,12 +11,17 @@
 
 namespace Helpers {
 
+/// True for the name of a material file: ".ovm", the suffix in any case, but no "._" file, in which
+/// macOS's archivers keep another file's attributes (beside it, or below "__MACOSX").
+inline bool IsMaterialFileName(const Filename& name) {
+  return name.CheckSuffix("ovm") && !(name.GetString().Left(2) == String("._"));
+}
+
 namespace nested {
 
 // `NestedMaterialFile` for the folder `dir`, which lies `depth` folders below the one looked
-// into first, its entries named with `prefix` before them; `metadata` below the top level's
-// "__MACOSX", where macOS's archiver keeps each file's attributes as "._NAME": no material files.
-inline String Find(const Filename& dir, const String& prefix, int depth, bool metadata) {
+// into first, its entries named with `prefix` before them.
+inline String Find(const Filename& dir, const String& prefix, int depth) {
   // An unpacked archive goes no deeper (ZipFile refuses entries more than 64 names deep).
   constexpr int kDeepest = 64;
   String found;
@@ -27,10 +32,8 @@ inline String Find(const Filename& dir, const String& prefix, int depth, bool me
     const Filename name = browser->GetFilename();
     const String text = name.GetString();
     if (browser->IsDir()) {
-      if (depth < kDeepest)
-        found = Find(dir + name, prefix + text + "/", depth + 1,
-                     metadata || (depth == 0 && text == String("__MACOSX")));
-    } else if (depth > 0 && name.CheckSuffix("ovm") && !(metadata && text.Left(2) == String("._"))) {
+      if (depth < kDeepest) found = Find(dir + name, prefix + text + "/", depth + 1);
+    } else if (depth > 0 && IsMaterialFileName(name)) {
       found = prefix + text;
     }
   }
@@ -40,12 +43,11 @@ inline String Find(const Filename& dir, const String& prefix, int depth, bool me
 
 }  // namespace nested
 
-/// The first ".ovm" file (the suffix in any case) in the folders below `dir`, in name order, each
+/// The first material file in the folders below `dir`, in name order, each
 /// folder looked into where its name comes: its path relative to `dir`, '/'-separated
-/// ("mat/good.ovm"); empty when there is none. The files of `dir` itself are not looked at, nor
-/// the "._" files below "__MACOSX" (another file's attributes). For the folder an archive was
-/// unpacked into.
-inline String NestedMaterialFile(const Filename& dir) { return nested::Find(dir, String(), 0, false); }
+/// ("mat/good.ovm"); empty when there is none. The files of `dir` itself are not looked at, and
+/// only names `IsMaterialFileName` takes count. For the folder an archive was unpacked into.
+inline String NestedMaterialFile(const Filename& dir) { return nested::Find(dir, String(), 0); }
 
 /// The words for an archive whose material file lies in a folder of it, `found` being its path
 /// in the archive (`NestedMaterialFile`).

@@ -78,7 +78,7 @@ std::vector<String> TopLevel(const Filename& dir) {
 std::vector<String> MaterialFiles(const std::vector<String>& names) {
   std::vector<String> found;
   for (const String& name : names)
-    if (Filename(name).CheckSuffix("ovm")) found.push_back(name);
+    if (Helpers::IsMaterialFileName(Filename(name))) found.push_back(name);
   return found;
 }
 

@@ -19,6 +19,7 @@
 #include "export/xmlbuilders.h"
 #include "main/childreaper.h"
 #include "main/helpers.h"
+#include "archive/nestedmaterial.h"
 #include "archive/unpackfailure.h"
 #include "files/folder.h"
 #include "files/sweep.h"
@@ -462,7 +463,7 @@ Filename UnpackPovm(Filename archive, Filename dir, LONG* failure) {
   while (browser->GetNext()) {
     Filename name = browser->GetFilename();
     GePrint(name.GetString());
-    if (!browser->IsDir() && name.CheckSuffix("ovm")) {
+    if (!browser->IsDir() && IsMaterialFileName(name)) {
       result = dir + name;
       break;
     }

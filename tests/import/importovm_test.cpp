@@ -202,6 +202,9 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
        "",
        "Could not import " + dir / "macos.povm" +
            ": the material file must be at the archive's top level; found mymat/mat.ovm"},
+      // Packed by such a tool without "__MACOSX": the "._" file lies beside the material file.
+      {"appledouble.povm", MakeZip({{"._c.ovm", std::string("\0\5\26\7\0\2", 6)}, {"c.ovm", text}}), "Packed",
+       ""},
       {"nodata.povm", MakeZip({{"n.ovm", "<material/>"}}), "",
        "Could not read material file " + dir / "materials/nodata.povm0/n.ovm" +
            ": The file has no \"scenedata\" element."},
@@ -240,7 +243,8 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
                                          "wood.povm0-2/c.ovm", "killed", "killed/tex", "killed/tex/" + left,
                                          std::string(248, 'a') + "0", std::string(248, 'a') + "0/c.ovm",
                                          tempLike + "0-2", tempLike + "0-2/c.ovm", "dot.povm0",
-                                         "dot.povm0/c.ovm"}));
+                                         "dot.povm0/c.ovm", "appledouble.povm0", "appledouble.povm0/._c.ovm",
+                                         "appledouble.povm0/c.ovm"}));
   EXPECT_FALSE(std::filesystem::exists(dir / "x.ovm"));
   EXPECT_FALSE(std::filesystem::exists("/abs.ovm"));
   // A folder that cannot be made says why (root may write into any folder).
