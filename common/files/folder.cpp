@@ -268,9 +268,12 @@ Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* m
       if (Result r = Walk(name, &led); !r.ok()) return r;
       if (::unlinkat(fd, name.c_str(), 0) != 0 && errno != ENOENT) return Result::System(errno, PathOf(name));
     } else if (S_ISDIR(st.st_mode)) {
-      // Set aside first: an interruption finds all of it in place or all of it to remove.
+      // Set aside first, under a temporary's name: an interruption finds all of it in place, or
+      // none of it at its name.
       uint64_t id = 0;
-      const Result moved = WithTemporaryName(name, PathOf(name), [&](const std::string& aside) {
+      std::string aside;
+      const Result moved = WithTemporaryName(name, PathOf(name), [&](const std::string& temporary) {
+        aside = temporary;
         return registry::Add(
             *this, aside, registry::Kind::kFolder,
             [&] {
@@ -279,10 +282,14 @@ Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* m
             },
             &id);
       });
-      if (moved.ok())
-        registry::Remove(id);
-      else if (moved.error() != ENOENT)  // gone meanwhile: nothing to empty
+      if (moved.ok()) {
+        // Emptied outside the registry's lock, which a signal's step takes: under its temporary's
+        // name, what an interruption leaves of it is a later sweep's.
+        registry::Forget(id);
+        RemoveTree(*this, aside, &st);
+      } else if (moved.error() != ENOENT) {  // gone meanwhile: nothing to empty
         return moved;
+      }
     } else {
       return Result::System(ENOTDIR, PathOf(name));
     }

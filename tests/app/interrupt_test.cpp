@@ -139,6 +139,7 @@ TEST(InterruptTest, ASignalEndsTheRunWithinASecondWhateverItsOutputDoes) {
     const char* name;
     bool outFull, errFull, merged;  // which stream is a full pipe nobody reads; both in one pipe
     int left = 0;                   // a killed run's temporaries in the write path, being swept
+    int old = 0;                    // an earlier render's files in the quickrender folder, being emptied
   } rows[] = {
       {"standard output full and unread", SIGINT, "SIGINT", true, false, false},
       {"standard error full and unread", SIGTERM, "SIGTERM", false, true, false},
@@ -146,6 +147,7 @@ TEST(InterruptTest, ASignalEndsTheRunWithinASecondWhateverItsOutputDoes) {
       {"both full, each a pipe of its own", SIGTERM, "SIGTERM", true, true, false},
       {"a killed run's temporaries swept from the write path", SIGTERM, "SIGTERM", false, false, false,
        100000},
+      {"an earlier render's quickrender folder emptied", SIGINT, "SIGINT", false, false, false, 0, 100000},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -157,8 +159,12 @@ TEST(InterruptTest, ASignalEndsTheRunWithinASecondWhateverItsOutputDoes) {
     const std::string write = work / ("write-" + std::to_string(&row - rows));
     fs::create_directories(write);
     LeaveTemporaries(write, row.left);
+    const std::string quick = write + "/quickrender";
+    fs::create_directories(quick);
+    for (int i = 0; i < row.old; ++i)
+      ::close(::open((quick + "/m" + std::to_string(i)).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
     const int removals = ::inotify_init1(IN_CLOEXEC);
-    ASSERT_GE(::inotify_add_watch(removals, write.c_str(), IN_DELETE), 0);
+    ASSERT_GE(::inotify_add_watch(removals, row.old ? quick.c_str() : write.c_str(), IN_DELETE), 0);
     const int out = row.outFull ? outPipe[1] : null;
     const pid_t pid = StartRunner({"render", "--plugin-dir", CORVANE_PLUGIN_DIR, "--write-path", write,
                                    "--renderer-dir", work / "renderer", work / "q.json"},
@@ -169,7 +175,8 @@ TEST(InterruptTest, ASignalEndsTheRunWithinASecondWhateverItsOutputDoes) {
     // what a killed run left there) and, where standard output fills up, once the runner waits in a
     // write to it.
     pollfd removed = {removals, POLLIN, 0};
-    bool ready = row.left ? ::poll(&removed, 1, 10000) == 1 : WaitForName(write, ".quickrender.lock");
+    bool ready =
+        row.left || row.old ? ::poll(&removed, 1, 10000) == 1 : WaitForName(write, ".quickrender.lock");
     ::close(removals);
     if (row.outFull) ready = ready && BlockedInAWrite(pid);
     EXPECT_TRUE(ready);
