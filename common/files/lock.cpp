@@ -49,6 +49,8 @@ Result FileLock::Take(const Folder& folder, const std::string& name, const std::
     // Opened without following a link and never waited on at the open; made when missing.
     constexpr int kFlags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     int fd = ::openat(at, name.c_str(), kFlags);
+    // A lock file this user may only read (its mode changed by hand) is held as well through a read.
+    if (fd < 0 && errno == EACCES) fd = ::openat(at, name.c_str(), (kFlags & ~O_RDWR) | O_RDONLY);
     const bool made =
         fd < 0 && errno == ENOENT && (fd = ::openat(at, name.c_str(), kFlags | O_CREAT | O_EXCL, 0600)) >= 0;
     if (fd < 0 && errno == EEXIST) continue;
