@@ -662,9 +662,9 @@ int Main(int argc, char** argv) {
   return status;
 }
 
-// `status`, or 1 when standard output was not written whole (a full disk, a closed descriptor): the
-// output is checked once it is all written, so that a short file never comes with a status of
-// success. The line that says so goes to standard error.
+// `status`, or 1 when standard output was not written whole (a full disk, a closed descriptor; not
+// a pipe its reader closed): the output is checked once it is all written, so that a short file
+// never comes with a status of success. The line that says so goes to standard error.
 int CheckStandardOutput(int status) {
   errno = 0;
   const bool flushed = std::fflush(stdout) == 0;
@@ -676,7 +676,9 @@ int CheckStandardOutput(int status) {
     const int copy = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
     if (copy >= 0 && ::close(copy) != 0 && errno != EINTR) error = errno;
   }
-  if (error == 0) return status;
+  // A reader that stopped reading (`| head -1`) took what it wanted: no failure, as when a signal
+  // of a closed pipe ends a tool.
+  if (error == 0 || error == EPIPE) return status;
   std::cerr << "corvane-host: cannot write standard output: " << files::ErrorText(error) << "\n";
   return status == 0 ? 1 : status;
 }

@@ -1,6 +1,10 @@
 // The runner's exit status and its one line on standard error; its list of registrations.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +16,7 @@
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "support/host_fixture.h"
 
@@ -81,6 +86,36 @@ TEST(RunStatusTest, ACommandThatDidNotDoItsWorkSaysWhichAndWhy) {
   }
   EXPECT_TRUE(fs::exists(packed));
   EXPECT_FALSE(fs::exists(work / "write/corvaneSettings.cfg"));
+}
+
+// Output whose reader stopped reading (`| head -1`) is no failure: the reader took what it wanted.
+// Started with SIGPIPE ignored (as under some shells and harnesses), the write itself fails.
+TEST(RunStatusTest, OutputWhoseReaderStoppedReadingIsNoFailure) {
+  TempDir work;
+  int out[2];
+  ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+  ::close(out[0]);
+  const std::string err = work / "stderr";
+  std::vector<std::string> args{CORVANE_HOST_EXE, "--plugin-dir", CORVANE_PLUGIN_DIR, "plugins"};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  ASSERT_EQ(::posix_spawn_file_actions_init(&actions), 0);
+  ::posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+  pid_t pid = -1;
+  void (*const was)(int) = ::signal(SIGPIPE, SIG_IGN);
+  const int spawned = ::posix_spawn(&pid, CORVANE_HOST_EXE, &actions, nullptr, argv.data(), environ);
+  ::signal(SIGPIPE, was);
+  ::posix_spawn_file_actions_destroy(&actions);
+  ASSERT_EQ(spawned, 0);
+  ::close(out[1]);
+  int status = -1;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(ReadFile(err), "");
 }
 
 // An option with an empty value ("--save=$OUT" with OUT unset), an option the command has no use for,
