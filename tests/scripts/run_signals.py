@@ -205,8 +205,12 @@ def check_interrupted(run, scratch, sig_name, moment, tally):
         if not run.wait_for_line(pattern, until):
             tally["never reached"] += 1
             return [f"the run never reached its {moment} line: {lines_of(run.output)[-5:]}"]
-        delay = random.uniform(0, 0.12 if moment == "built" else 0.15)
+        delay = random.uniform(0, 0.12 if moment == "built" else 0.06)
     run.read_for(delay)
+    # A render quicker than the delay has ended before the signal: nothing was there to interrupt.
+    if any(line.startswith("The scene was written to ") for line in lines_of(run.output)):
+        tally["ended before the signal"] += 1
+        return []
     if sig_name == "INT":
         os.write(run.master, b"\x03")  # the terminal signals its foreground process group
     elif run.status is None:
@@ -236,6 +240,9 @@ def check_interrupted(run, scratch, sig_name, moment, tally):
     # by the signal right after the build's last line, having started nothing.
     if not last_ok and not said and status == 128 + sig and lines and BUILT.match(lines[-1]):
         tally["ended at the hand-over"] += 1
+    # Nor before the shell has run the script's first line, where its traps are set.
+    elif not lines and not said and status == 128 + sig and moment == "start":
+        tally["ended before the first line"] += 1
     elif not last_ok or len(said) != 1:
         tally["line not last"] += 1
         faults.append(f"{at}: the interrupted line is not the one last line: {lines[-6:]}")
@@ -342,7 +349,8 @@ def main(argv):
         options["document"] = os.path.abspath(options["document"])
         faults = []
         tally = {k: 0 for k in ("lost", "hung", "other status", "line not last", "ended at the hand-over",
-                                "left running", "temporaries left", "never reached")}
+                                "ended before the first line", "ended before the signal", "left running",
+                                "temporaries left", "never reached")}
         runs = 0
         for _ in range(int(options["repeat"])):
             if row == "nohup":
