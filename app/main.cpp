@@ -9,11 +9,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -91,12 +93,23 @@ int Fail(const std::string& message) {
 }
 
 // The runner's folder: the one the kernel says it was started from, or, without /proc, the one of
-// the path it was started by (`argv0`); the working directory where neither tells.
+// the file the path it was started by (`argv0`) leads to, a bare name found on the PATH as the
+// shell found it; the working directory where none tells.
 std::string ExecutableDir(const std::string& argv0) {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (!ec) return exe.parent_path().string();
-  return argv0.find('/') != std::string::npos ? fs::path(argv0).parent_path().string() : std::string(".");
+  fs::path started = argv0;
+  if (argv0.find('/') == std::string::npos) {
+    started.clear();
+    std::istringstream folders(std::getenv("PATH") ? std::getenv("PATH") : "");
+    for (std::string folder; started.empty() && std::getline(folders, folder, ':');) {
+      const fs::path candidate = fs::path(folder.empty() ? "." : folder) / argv0;
+      if (fs::is_regular_file(candidate, ec) && ::access(candidate.c_str(), X_OK) == 0) started = candidate;
+    }
+  }
+  const fs::path real = started.empty() ? fs::path() : fs::canonical(started, ec);
+  return real.empty() || ec ? std::string(".") : real.parent_path().string();
 }
 
 // The usage error for an option given "" as its value, with what the option takes.
