@@ -94,7 +94,7 @@ int Fail(const std::string& message) {
 
 // The runner's folder: the one the kernel says it was started from, or, without /proc, the one of
 // the file the path it was started by (`argv0`) leads to, a bare name found on the PATH as the
-// shell found it; the working directory where none tells.
+// shell found it; "" where none tells (never the working directory, whose plug-in would be loaded).
 std::string ExecutableDir(const std::string& argv0) {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
@@ -109,7 +109,7 @@ std::string ExecutableDir(const std::string& argv0) {
     }
   }
   const fs::path real = started.empty() ? fs::path() : fs::canonical(started, ec);
-  return real.empty() || ec ? std::string(".") : real.parent_path().string();
+  return real.empty() || ec ? std::string() : real.parent_path().string();
 }
 
 // The usage error for an option given "" as its value, with what the option takes.
@@ -264,7 +264,15 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
     return false;
   }
   if (positional.size() == 2 && !runLike) o->document = positional[1];
-  if (o->pluginDir.empty()) o->pluginDir = ExecutableDir(argc > 0 ? argv[0] : "") + "/plugin";
+  if (o->pluginDir.empty()) {
+    const std::string here = ExecutableDir(argc > 0 ? argv[0] : "");
+    if (here.empty()) {
+      *error = "the runner's folder, which holds the plug-in, is not known here (no /proc, and " +
+               std::string(argc > 0 ? argv[0] : "") + " names no file): give --plugin-dir DIR";
+      return false;
+    }
+    o->pluginDir = here + "/plugin";
+  }
   return RendererDirFits(*o, error);
 }
 

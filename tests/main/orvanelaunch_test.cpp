@@ -563,6 +563,11 @@ TEST_F(LaunchTest, WithoutProcWhatIsStartedByItsPathRunsAndTheRestSaysWhy) {
       listed = listed && std::system(runner.c_str()) >= 0 &&
                ReadFile(work / "listed").find("\nseparator 1022283\n") != std::string::npos;
     }
+    // A name that leads nowhere loads nothing from the working directory: the folder is asked for.
+    const std::string nowhere = "cd " + work.path() + " && bash -c 'exec -a corvane-host " + host +
+                                " plugins' > " + (work / "listed") + " 2>&1";
+    listed = listed && std::system(nowhere.c_str()) >= 0 &&
+             ReadFile(work / "listed").find("names no file): give --plugin-dir DIR") != std::string::npos;
     const bool said =
         Console() == Strings{"Launching Orvane...", "Orvane executed...", "Orvane executed...",
                              "Could not start " + open +
