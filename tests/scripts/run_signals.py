@@ -12,6 +12,10 @@ one "interrupted by SIG..." line as its last line (the runner's, once it has pri
 no process of its session left (the renderer stand-in among them), TMPDIR empty and no temporary
 file anywhere in HOME; the render is never finished. A signal within the exec that hands over to the
 runner ends the run right after the build's last line with no line of its own: counted apart.
+Rows nohup-hangup and nohup-ctrl-c run `nohup scripts/run` (its lines in nohup.out) pointed at a
+build folder of their own whose build waits, under way, until the test lets it go on (a FIFO), with
+the runner and the stand-in of the up-to-date build: the terminal is closed during the build (the
+run renders on and ends with 0), or Ctrl-C is typed (the build ends, then the run, by SIGINT).
 
   run_signals.py --list     the rows, one a line (CTest registers each as RunScript.ROW)
   run_signals.py --source DIR --build DIR --scratch-in DIR [--document FILE] [--repeat N] ROW
