@@ -68,3 +68,22 @@ trap 'on_signal INT' INT
 trap 'on_signal TERM' TERM
 trap 'on_signal HUP' HUP
 trap '[ -z "$progress_pid" ] || kill -s KILL "$progress_pid" 2> /dev/null; rm -f "${log_temporaries[@]}"' EXIT
+
+# Shows the warnings and errors of the build log $1 (the first 40 of their lines), then how many of
+# each there were: "build: 1 warning and 2 errors (log: $1)". A line is an error when "error: "
+# comes in it before any "warning: " (GCC's "fatal error: ", a warning made an error). Nothing
+# when there were none.
+show_build_problems() {
+  awk -v file="$1" '
+    function counted(n, word) { return n " " word (n == 1 ? "" : "s") }
+    match($0, /(warning|error): /) {
+      if (substr($0, RSTART, 1) == "w") warnings++; else errors++
+      if (++shown <= 40) print
+    }
+    END {
+      if (!shown) exit
+      said = warnings ? counted(warnings, "warning") : ""
+      if (errors) said = said (said == "" ? "" : " and ") counted(errors, "error")
+      print "build: " said " (log: " file ")"
+    }' "$1"
+}

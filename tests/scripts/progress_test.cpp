@@ -79,6 +79,35 @@ TEST(ProgressLine, ShowsTheCountTheStepReached) {
   }
 }
 
+// The build's warnings and errors on scripts/test's screen, each counted as what it is.
+TEST(BuildProblems, CountsWarningsAndErrorsApart) {
+  const struct {
+    std::string log, shown;
+  } rows[] = {
+      {"[1/2] Building a\n[2/2] Linking b\n", ""},
+      {"a.cpp:3:5: warning: unused x [-Wunused]\n",
+       "a.cpp:3:5: warning: unused x [-Wunused]\nbuild: 1 warning"},
+      {"a.cpp:3: warning: x\nb.cpp:4: warning: y\n",
+       "a.cpp:3: warning: x\nb.cpp:4: warning: y\nbuild: 2 warnings"},
+      // GCC's fatal error, and a warning made an error, are errors.
+      {"a.cpp:1:10: fatal error: x.h: No such file or directory\n",
+       "a.cpp:1:10: fatal error: x.h: No such file or directory\nbuild: 1 error"},
+      {"[1/3] Building a\na.cpp:2: warning: w\nb.cpp:7: error: unused y [-Werror=unused]\nFAILED: b.o\n"
+       "c.cpp:9: error: 'z' was not declared\n",
+       "a.cpp:2: warning: w\nb.cpp:7: error: unused y [-Werror=unused]\nc.cpp:9: error: 'z' was not "
+       "declared\nbuild: 1 warning and 2 errors"},
+  };
+  for (const auto& row : rows) {
+    TempDir dir;
+    std::ofstream(dir / "build.log") << row.log;
+    std::string output;
+    const std::string run =
+        "cd " + dir.path() + " && bash -c '. " + kLogFiles + " && show_build_problems build.log'";
+    EXPECT_EQ(RunCommand(run, &output), 0) << output;
+    EXPECT_EQ(output, row.shown.empty() ? "" : row.shown + " (log: build.log)\n") << row.log;
+  }
+}
+
 // Ctrl-C in the middle of a step ends the progress line with the script: no temporary is left, and
 // no watcher goes on writing to the screen.
 TEST(ProgressLine, CtrlCEndsItWithTheScript) {

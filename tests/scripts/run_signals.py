@@ -12,6 +12,10 @@ one "interrupted by SIG..." line as its last line (the runner's, once it has pri
 no process of its session left (the renderer stand-in among them), TMPDIR empty and no temporary
 file anywhere in HOME; the render is never finished. A signal within the exec that hands over to the
 runner ends the run right after the build's last line with no line of its own: counted apart.
+Rows nohup-hangup and nohup-ctrl-c run `nohup scripts/run` (its lines in nohup.out) pointed at a
+build folder of their own whose build waits, under way, until the test lets it go on (a FIFO), with
+the runner and the stand-in of the up-to-date build: the terminal is closed during the build (the
+run renders on and ends with 0), or Ctrl-C is typed (the build ends, then the run, by SIGINT).
 
   run_signals.py --list     the rows, one a line (CTest registers each as RunScript.ROW)
   run_signals.py --source DIR --build DIR --scratch-in DIR [--document FILE] [--repeat N] ROW
@@ -39,6 +43,8 @@ ROWS = {
     "sigterm": ("TERM", ["start", "built", "opened"], "SIGTERM to the script at each moment"),
     "sighup": ("HUP", ["start", "built", "opened"], "SIGHUP to the script at each moment"),
     "nohup": (None, [], "nohup scripts/run renders, SIGHUP after the build and during the render"),
+    "nohup-hangup": (None, [], "nohup scripts/run in a terminal closed during the build renders on"),
+    "nohup-ctrl-c": ("INT", [], "nohup scripts/run: Ctrl-C during the build ends the build and the run"),
     "help": (None, [], "--help prints the script's usage, neither installing nor building"),
 }
 DEADLINE = 60.0  # seconds for a run to end once signalled (or, unsignalled, to reach a moment)
@@ -85,6 +91,14 @@ def session_left(sid):
     return left
 
 
+def session_of(pid):
+    """The session of the process `pid`, or 0 once it has ended."""
+    try:
+        return os.getsid(pid)
+    except ProcessLookupError:
+        return 0
+
+
 def temporaries_left(scratch):
     """What the run left that it should not: anything in TMPDIR, a temporary's name in HOME."""
     left = [os.path.join("tmp", name) for name in os.listdir(os.path.join(scratch, "tmp"))]
@@ -114,12 +128,13 @@ class Terminal:
         self.open = True  # the terminal's other end is held by some process
         self.status = None
 
-    def _step(self, until):
-        """Waits for output or the script's end until the time `until`; False when it came."""
+    def _step(self, until, also=()):
+        """Waits for output, the script's end or a descriptor of `also` to be readable until the
+        time `until`; those that came (none: `until` came, or nothing was left to wait for)."""
         watched = ([self.master] if self.open else []) + ([self.pidfd] if self.status is None else [])
         if not watched:
-            return False
-        ready, _, _ = select.select(watched, [], [], max(0.0, until - time.monotonic()))
+            return []
+        ready, _, _ = select.select(watched + list(also), [], [], max(0.0, until - time.monotonic()))
         if self.master in ready:
             try:
                 chunk = os.read(self.master, 65536)
@@ -129,7 +144,7 @@ class Terminal:
             self.open = bool(chunk)
         if self.pidfd in ready:
             self.status = os.waitpid(self.pid, 0)[1]
-        return bool(ready)
+        return ready
 
     def wait_for_line(self, pattern, until):
         """Reads until a line matching `pattern`; False when the run ended or `until` came first."""
@@ -166,8 +181,17 @@ class Terminal:
         if self.status is None:
             self.status = os.waitpid(self.pid, 0)[1]
 
-    def close(self):
+    def hang_up(self):
+        """Closes the terminal as its window closes: the shell passes SIGHUP on to its job (the
+        script's process group) and the kernel sends it to the terminal's foreground group."""
+        os.killpg(self.pid, signal.SIGHUP)
         os.close(self.master)
+        self.master = -1
+        self.open = False
+
+    def close(self):
+        if self.master >= 0:
+            os.close(self.master)
         os.close(self.pidfd)
 
 
@@ -289,6 +313,76 @@ def nohup_run(options):
         shutil.rmtree(scratch, ignore_errors=True)
 
 
+def held_build(folder, build):
+    """A build folder whose build, once under way, writes the ID of its process to the FIFO
+    `building` and waits for a byte on the FIFO `gate`; the runner and the renderer stand-in are
+    those of `build`."""
+    os.mkdir(folder)
+    for name in ("corvane-host", "renderer"):
+        os.symlink(os.path.join(build, name), os.path.join(folder, name))
+    for name in ("building", "gate"):
+        os.mkfifo(os.path.join(folder, name))
+    with open(os.path.join(folder, "build.ninja"), "w") as f:
+        f.write("rule hold\n  command = echo $$$$ > building && exec head -c 1 gate > /dev/null\n"
+                "build held: hold\nbuild corvane-host: phony held\nbuild orvane-standin: phony held\n")
+    with open(os.path.join(folder, "CMakeCache.txt"), "w") as f:
+        f.write(f"CMAKE_PROJECT_NAME:STATIC=held\nCMAKE_GENERATOR:INTERNAL=Ninja\n"
+                f"CMAKE_MAKE_PROGRAM:FILEPATH={shutil.which('ninja')}\n")
+
+
+def held_nohup_run(options, row):
+    """nohup scripts/run in a terminal, its build held under way. nohup-hangup: the terminal is
+    closed, and the build ends as if nothing happened, the runner renders (the built-in demo
+    document) and the run ends with 0. nohup-ctrl-c: Ctrl-C ends the build and then the run, by
+    SIGINT, its last line saying so."""
+    scratch = tempfile.mkdtemp(prefix="run-signals.", dir=options["scratch-in"])
+    try:
+        build = os.path.join(scratch, "build")
+        held_build(build, options["build"])
+        building = os.open(os.path.join(build, "building"), os.O_RDONLY | os.O_NONBLOCK)
+        gate = os.open(os.path.join(build, "gate"), os.O_RDWR)  # a byte lets the build go on
+        run = Terminal(shutil.which("nohup"), scratch_env(scratch, build), scratch,
+                       [os.path.join(options["source"], "scripts/run")])
+        try:
+            until = time.monotonic() + DEADLINE
+            ready = [run.master]
+            while ready and building not in ready:
+                ready = run._step(until, [building])
+            if building not in ready:
+                return [f"{row}: the build never got under way: {lines_of(run.output)[-5:]}"]
+            held = int(os.read(building, 100))
+            if row == "nohup-hangup":
+                run.hang_up()
+                os.write(gate, b"x")
+            else:
+                os.write(run.master, b"\x03")
+            if not run.wait_end(time.monotonic() + DEADLINE):
+                return [f"{row}: still running {DEADLINE:.0f} s after the signal"]
+            with open(os.path.join(scratch, "nohup.out"), "rb") as f:
+                lines = lines_of(f.read())
+            status = shell_status(run.status)
+            rendered = any(line.startswith("The scene was written to ") for line in lines)
+            faults = []
+            if row == "nohup-hangup" and (status != 0 or not rendered):
+                faults.append(f"{row}: status {status}, not a render: {lines[-6:]}")
+            if row == "nohup-ctrl-c":
+                if status != 130 or rendered or lines[-1:] != ["run: interrupted by SIGINT"]:
+                    faults.append(f"{row}: status {status}, not 130 with its line last: {lines[-6:]}")
+                # The build, in a session of its own, has ended before the run.
+                sid = session_of(held)
+                if sid and any(int(line.split()[0]) == held for line in session_left(sid)):
+                    faults.append(f"{row}: the build runs on after the run")
+            left = temporaries_left(scratch)
+            return faults + ([f"{row}: left behind: {left}"] if left else [])
+        finally:
+            os.close(gate)  # a build still held ends
+            os.close(building)
+            run.kill_session()
+            run.close()
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
 def help_run(options):
     """--help: the script's own usage at once, with nothing installed or built."""
     scratch = tempfile.mkdtemp(prefix="run-signals.", dir=options["scratch-in"])
@@ -339,6 +433,8 @@ def main(argv):
 
     if row == "help":
         faults = help_run(options)
+    elif row in ("nohup-hangup", "nohup-ctrl-c"):
+        faults = held_nohup_run(options, row)
     else:
         if options["document"] is None:
             # A render that lasts well past the latest signal: a mesh of 600,000 quads.
