@@ -165,6 +165,8 @@ void BeforeRemoval(int) {
   g_taken = std::chrono::steady_clock::now();
   g_ending = true;
   {
+    // A change made before this lock is undone here; one made after it is not made at all (`Make`
+    // looks at `g_ending` under this lock).
     std::lock_guard<std::mutex> lock(g_undoing);
     if (g_undo) {
       const std::function<void()> undo = std::move(*g_undo);
@@ -250,7 +252,7 @@ UndoneOnInterrupt::~UndoneOnInterrupt() { Keep(); }
 
 bool UndoneOnInterrupt::Make(const std::function<bool()>& make, std::function<void()> undo) {
   std::lock_guard<std::mutex> lock(g_undoing);
-  if (!make()) return false;
+  if (g_ending.load() || !make()) return false;  // once a signal's step has begun, nothing is changed
   undo_ = std::move(undo);
   g_undo = &undo_;
   return true;

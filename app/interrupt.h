@@ -44,7 +44,8 @@ class UndoneOnInterrupt {
 
   /// Makes the change with `make` while interruptions wait; when it answers true, an interruption
   /// that comes before `Undo` or `Keep` runs `undo` before it removes the run's files. Answers
-  /// what `make` answered.
+  /// what `make` answered; false, with `make` not run, once a signal's step has begun (the run
+  /// then ends by the signal, and prints nothing more).
   bool Make(const std::function<bool()>& make, std::function<void()> undo);
 
   /// Undoes the change now, unless an interruption has undone it.

@@ -87,8 +87,10 @@ struct Options {
 // The render command's plug-in ID.
 constexpr LONG kRenderCommand = 1023920;
 
+// Says `message` on standard error, unless a signal has been taken (the run then ends by it, and
+// a step it stopped has nothing to say); 1.
 int Fail(const std::string& message) {
-  std::cerr << "corvane-host: " << message << "\n";
+  PrintUnlessInterrupted([&] { std::cerr << "corvane-host: " << message << "\n"; });
   return 1;
 }
 

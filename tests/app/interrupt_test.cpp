@@ -239,6 +239,41 @@ TEST(InterruptTest, NothingIsPrintedOnceASignalIsTakenAndTheLastLineIsLast) {
   EXPECT_EQ(text, "before the signal\n" + LastLine("SIGTERM"));
 }
 
+TEST(InterruptTest, AChangeIsMadeBeforeTheSignalsStepAndUndoneByItOrNotMadeAtAll) {
+  // The two steps in either order, each run whole on one thread of a child (the signal's step sets
+  // its standard output and error aside).
+  const struct {
+    const char* what;
+    bool signalFirst;
+    const char* expected;  // what the change's functions saw, and what `Make` answered
+  } rows[] = {
+      {"the signal's step first", true, "made 0, answered 0, undone 0"},
+      {"the change first", false, "made 1, answered 1, undone 1"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    int seen[2];
+    ASSERT_EQ(::pipe2(seen, O_CLOEXEC), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      bool made = false, undone = false;
+      UndoneOnInterrupt change;
+      if (row.signalFirst) BeforeRemoval(SIGTERM);
+      const bool answered = change.Make([&] { return made = true; }, [&] { undone = true; });
+      if (!row.signalFirst) BeforeRemoval(SIGTERM);
+      const std::string text = "made " + std::to_string(made) + ", answered " + std::to_string(answered) +
+                               ", undone " + std::to_string(undone);
+      ::_exit(::write(seen[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1);
+    }
+    ::close(seen[1]);
+    const int status = EndsWithin(pid, 10000);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(Drain(seen[0]), row.expected);
+    ::close(seen[0]);
+  }
+}
+
 TEST(InterruptTest, TheSettingsFileNamesTheFolderTheRendererStartedFromExactlyWhenItStarted) {
   TempDir work;
   const std::string oldDir = work / "old", newDir = work / "new";
