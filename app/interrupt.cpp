@@ -22,6 +22,7 @@
 #include <string>
 
 #include "files/folder.h"
+#include "files/registry.h"
 #include "files/temporary.h"
 #include "process/interrupt.h"
 
@@ -213,6 +214,21 @@ void WriteWithoutWaiting(int fd, const std::string& line) {
   if (::poll(&ready, 1, 0) == 1 && ready.revents == POLLOUT) (void)::write(fd, line.data(), line.size());
 }
 
+// The run's last line: its temporaries were removed, but for the folders being emptied that were
+// left (set aside under a temporary's name), which a later sweep there removes.
+std::string InterruptedLine(int sig) {
+  std::string line = std::string("corvane-host: interrupted by ") + SignalName(sig) +
+                     "; the run's temporary files were removed";
+  const char* but = ", but for";
+  for (const files::Place& left : files::LeftBehind()) {
+    const std::string& folder = left.folder.Path().empty() ? "." : left.folder.Path();
+    line += std::string(but) + " an earlier run's files left in " + left.Path() +
+            ", which the next run that writes into " + folder + " removes";
+    but = "; and for";
+  }
+  return line + "\n";
+}
+
 // The run's last line, written when it can be without waiting, and only when no write begun
 // before the signal to the same file is still under way (it would end after the line): such
 // writes are waited for a moment, never longer.
@@ -223,9 +239,7 @@ void AfterRemoval(int sig) {
     g_writtenChanged.wait_until(lock, g_taken + kLastLineWait, [&] { return !busy(); });
   }
   if (busy()) return;
-  const std::string line = std::string("corvane-host: interrupted by ") + SignalName(sig) +
-                           "; the run's temporary files were removed\n";
-  WriteWithoutWaiting(g_err >= 0 ? g_err : STDERR_FILENO, line);
+  WriteWithoutWaiting(g_err >= 0 ? g_err : STDERR_FILENO, InterruptedLine(sig));
 }
 
 }  // namespace

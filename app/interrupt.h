@@ -11,13 +11,15 @@
 /// change an `UndoneOnInterrupt` holds, sets standard output and error aside (what any thread
 /// writes afterwards goes nowhere), stops every new temporary file, removes those of this process
 /// and its new folders (`files::Interrupt`), says on standard error that the run was interrupted
-/// and ends the process by that signal with its default action, within a second whatever the
-/// output does. That last line is written only where it need
+/// (and where it left what it had not yet emptied of an earlier render's folder,
+/// `files::LeftBehind`) and ends the process by that signal with its default action, within a
+/// second whatever the output does. That last line is written only where it need
 /// not wait (not into a full pipe nor a stopped terminal) and when no write begun before the signal
 /// to the same file is still under way, so that nothing comes after it; else it is left out, as
 /// where standard error is a closed pipe. No lock the signal's step needs is held across a write.
 /// A write to standard output or error (`std::cout`, `std::cerr`) that fails because the pipe's
-/// reader is gone is an interruption by SIGPIPE too. A signal that was ignored when the program
+/// reader is gone is an interruption by SIGPIPE too, and one that fails because its terminal hung
+/// up, by SIGHUP (`EndsByHangUp`). A signal that was ignored when the program
 /// started stays ignored. Call from `main` before any other thread starts. The waiting thread never
 /// keeps the process from ending; once a signal is taken, an `exit` (of a step that failed because
 /// the interruption removed its files) waits for it, so that the run still ends by the signal.
