@@ -47,6 +47,10 @@ std::condition_variable g_writtenChanged;
 // The `errno` of the first write to standard output that failed, or 0.
 std::atomic<int> g_outError{0};
 
+// Whether SIGHUP is waited for, and whether a write that found its terminal hung up sent it.
+bool g_hangUpWatched = false;
+std::atomic<bool> g_hungUp{false};
+
 // How long after the signal the run's last line waits for a write under way to the same file.
 constexpr std::chrono::milliseconds kLastLineWait(300);
 
@@ -117,16 +121,19 @@ class StreamWatch : public std::streambuf {
   }
 
  private:
-  // Runs `write`, counted; when it fails with EPIPE, the process is sent SIGPIPE. `errno` is kept.
+  // Runs `write`, counted; when it fails with EPIPE, the process is sent SIGPIPE, and SIGHUP when
+  // its terminal hung up (`EndsByHangUp`). `errno` is kept.
   template <typename Write>
   bool Watch(const Write& write) {
     const Writing writing(stream_);
     const int saved = errno;
     errno = 0;
     const bool written = write();
+    const int error = errno;
     int none = 0;
-    if (!written && stream_ == kOut && errno != 0) g_outError.compare_exchange_strong(none, errno);
-    if (!written && errno == EPIPE && closedPipe_) ::kill(::getpid(), SIGPIPE);
+    if (!written && stream_ == kOut && error != 0) g_outError.compare_exchange_strong(none, error);
+    if (!written && error == EPIPE && closedPipe_) ::kill(::getpid(), SIGPIPE);
+    if (!written) EndsByHangUp(stream_ == kOut ? STDOUT_FILENO : STDERR_FILENO, error);
     errno = saved;
     return written;
   }
@@ -136,11 +143,11 @@ class StreamWatch : public std::streambuf {
   bool closedPipe_;
 };
 
-// Runs when `main` returns or `exit` is called: once a signal is being handled, the run ends by
-// that signal, not with the status of a step that failed because its files were removed. Nothing is
-// flushed here: standard output may be a full pipe.
+// Runs when `main` returns or `exit` is called: once a signal is being handled (or SIGHUP was sent
+// for a terminal that hung up), the run ends by that signal, not with the status of a step that failed
+// because its files were removed. Nothing is flushed here: standard output may be a full pipe.
 void WaitForTheSignalsEnd() {
-  if (!g_ending.load()) return;
+  if (!g_ending.load() && !g_hungUp.load()) return;
   for (;;) ::pause();  // the signal thread ends the process
 }
 
@@ -249,6 +256,7 @@ void WatchInterrupts() {
   if (!::sigisemptyset(&signals)) std::atexit(WaitForTheSignalsEnd);
   // The streams are watched also where no signal is: a failed write of standard output is noted.
   const bool closedPipe = ::sigismember(&signals, SIGPIPE) == 1;
+  g_hangUpWatched = ::sigismember(&signals, SIGHUP) == 1;
   // Never freed: the streams write through them up to the process's very end.
   static StreamWatch* const out = new StreamWatch(std::cout.rdbuf(), kOut, closedPipe);
   static StreamWatch* const err = new StreamWatch(std::cerr.rdbuf(), kErr, closedPipe);
@@ -257,6 +265,16 @@ void WatchInterrupts() {
 }
 
 int StdoutWriteError() { return g_outError.load(); }
+
+bool EndsByHangUp(int fd, int error) {
+  // A terminal that hung up answers every request with EIO, even the question whether it is a
+  // terminal; any other file, and a terminal still there, answers that question.
+  const int saved = errno;
+  const bool hungUp = error == EIO && g_hangUpWatched && !::isatty(fd) && errno == EIO;
+  errno = saved;
+  if (hungUp && !g_hungUp.exchange(true)) ::kill(::getpid(), SIGHUP);
+  return hungUp;
+}
 
 void PrintUnlessInterrupted(const std::function<void()>& print) {
   if (!g_ending.load()) print();

@@ -29,6 +29,12 @@ void WatchInterrupts();
 /// failed since `WatchInterrupts`, or 0 when none did.
 int StdoutWriteError();
 
+/// True when `error`, the `errno` of a failed write to the descriptor `fd` (standard output or
+/// error), says that its terminal hung up, and SIGHUP is waited for: the process is then sent
+/// SIGHUP (once), so that the run ends by it, as when the terminal's own SIGHUP comes first, and
+/// `exit` waits for that end.
+bool EndsByHangUp(int fd, int error);
+
 /// Runs `print` (a write of whole lines to standard output or error, through `std::cout` or
 /// `std::cerr`) unless a signal has been taken; from then on standard output and error go nowhere.
 void PrintUnlessInterrupted(const std::function<void()>& print);

@@ -212,6 +212,58 @@ TEST(InterruptTest, ASignalEndsTheRunWithinASecondWhateverItsOutputDoes) {
   }
 }
 
+TEST(InterruptTest, ARunWhoseTerminalHungUpEndsAsBySighup) {
+  TempDir work;
+  // A console line for each quad: more than a terminal holds unread.
+  std::string out;
+  ASSERT_EQ(
+      RunCommand("python3 " CORVANE_SOURCE_DIR "/scripts/gen-document quads 5000 " + work / "q.json", &out),
+      0)
+      << out;
+  InstallRenderer(work / "renderer");
+  const struct {
+    const char* what;
+    bool errOnTerminal;  // else on a pipe, which gets the run's last line
+  } rows[] = {
+      {"standard output and error on the terminal", true},
+      {"standard output on the terminal, standard error on a pipe", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    // A terminal that is nobody's controlling terminal: its hang-up sends no SIGHUP, its writes fail.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(terminal, 0);
+    int errPipe[2];
+    ASSERT_EQ(::pipe2(errPipe, O_CLOEXEC), 0);
+    const std::string write = work / ("write-" + std::to_string(&row - rows));
+    const pid_t pid = StartRunner({"render", "--plugin-dir", CORVANE_PLUGIN_DIR, "--write-path", write,
+                                   "--renderer-dir", work / "renderer", work / "q.json"},
+                                  terminal, row.errOnTerminal ? terminal : errPipe[1]);
+    ASSERT_GT(pid, 0);
+    ::close(terminal);
+    ::close(errPipe[1]);
+    // Hung up once the render prints: the master's last descriptor is closed, unread.
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t n;
+         shown.find("Opened ") == std::string::npos && (n = ::read(master, buffer, sizeof buffer)) > 0;)
+      shown.append(buffer, static_cast<size_t>(n));
+    EXPECT_NE(shown.find("Opened "), std::string::npos) << shown;
+    ::close(master);
+    const int status = EndsWithin(pid, 10000);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << "status " << status;
+    const std::string err = Drain(errPipe[0]);
+    ::close(errPipe[0]);
+    if (!row.errOnTerminal) {
+      EXPECT_EQ(err, LastLine("SIGHUP"));
+    }
+  }
+}
+
 TEST(InterruptTest, NothingIsPrintedOnceASignalIsTakenAndTheLastLineIsLast) {
   int output[2];
   ASSERT_EQ(::pipe2(output, O_CLOEXEC), 0);
