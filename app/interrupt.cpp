@@ -22,6 +22,7 @@
 #include <string>
 
 #include "files/folder.h"
+#include "files/registry.h"
 #include "files/temporary.h"
 #include "process/interrupt.h"
 
@@ -45,6 +46,10 @@ std::condition_variable g_writtenChanged;
 
 // The `errno` of the first write to standard output that failed, or 0.
 std::atomic<int> g_outError{0};
+
+// Whether SIGHUP is waited for, and whether a write that found its terminal hung up sent it.
+bool g_hangUpWatched = false;
+std::atomic<bool> g_hungUp{false};
 
 // How long after the signal the run's last line waits for a write under way to the same file.
 constexpr std::chrono::milliseconds kLastLineWait(300);
@@ -116,16 +121,19 @@ class StreamWatch : public std::streambuf {
   }
 
  private:
-  // Runs `write`, counted; when it fails with EPIPE, the process is sent SIGPIPE. `errno` is kept.
+  // Runs `write`, counted; when it fails with EPIPE, the process is sent SIGPIPE, and SIGHUP when
+  // its terminal hung up (`EndsByHangUp`). `errno` is kept.
   template <typename Write>
   bool Watch(const Write& write) {
     const Writing writing(stream_);
     const int saved = errno;
     errno = 0;
     const bool written = write();
+    const int error = errno;
     int none = 0;
-    if (!written && stream_ == kOut && errno != 0) g_outError.compare_exchange_strong(none, errno);
-    if (!written && errno == EPIPE && closedPipe_) ::kill(::getpid(), SIGPIPE);
+    if (!written && stream_ == kOut && error != 0) g_outError.compare_exchange_strong(none, error);
+    if (!written && error == EPIPE && closedPipe_) ::kill(::getpid(), SIGPIPE);
+    if (!written) EndsByHangUp(stream_ == kOut ? STDOUT_FILENO : STDERR_FILENO, error);
     errno = saved;
     return written;
   }
@@ -135,11 +143,11 @@ class StreamWatch : public std::streambuf {
   bool closedPipe_;
 };
 
-// Runs when `main` returns or `exit` is called: once a signal is being handled, the run ends by
-// that signal, not with the status of a step that failed because its files were removed. Nothing is
-// flushed here: standard output may be a full pipe.
+// Runs when `main` returns or `exit` is called: once a signal is being handled (or SIGHUP was sent
+// for a terminal that hung up), the run ends by that signal, not with the status of a step that failed
+// because its files were removed. Nothing is flushed here: standard output may be a full pipe.
 void WaitForTheSignalsEnd() {
-  if (!g_ending.load()) return;
+  if (!g_ending.load() && !g_hungUp.load()) return;
   for (;;) ::pause();  // the signal thread ends the process
 }
 
@@ -165,6 +173,8 @@ void BeforeRemoval(int) {
   g_taken = std::chrono::steady_clock::now();
   g_ending = true;
   {
+    // A change made before this lock is undone here; one made after it is not made at all (`Make`
+    // looks at `g_ending` under this lock).
     std::lock_guard<std::mutex> lock(g_undoing);
     if (g_undo) {
       const std::function<void()> undo = std::move(*g_undo);
@@ -211,6 +221,21 @@ void WriteWithoutWaiting(int fd, const std::string& line) {
   if (::poll(&ready, 1, 0) == 1 && ready.revents == POLLOUT) (void)::write(fd, line.data(), line.size());
 }
 
+// The run's last line: its temporaries were removed, but for the folders being emptied that were
+// left (set aside under a temporary's name), which a later sweep there removes.
+std::string InterruptedLine(int sig) {
+  std::string line = std::string("corvane-host: interrupted by ") + SignalName(sig) +
+                     "; the run's temporary files were removed";
+  const char* but = ", but for";
+  for (const files::Place& left : files::LeftBehind()) {
+    const std::string& folder = left.folder.Path().empty() ? "." : left.folder.Path();
+    line += std::string(but) + " an earlier run's files left in " + left.Path() +
+            ", which the next run that writes into " + folder + " removes";
+    but = "; and for";
+  }
+  return line + "\n";
+}
+
 // The run's last line, written when it can be without waiting, and only when no write begun
 // before the signal to the same file is still under way (it would end after the line): such
 // writes are waited for a moment, never longer.
@@ -221,9 +246,7 @@ void AfterRemoval(int sig) {
     g_writtenChanged.wait_until(lock, g_taken + kLastLineWait, [&] { return !busy(); });
   }
   if (busy()) return;
-  const std::string line = std::string("corvane-host: interrupted by ") + SignalName(sig) +
-                           "; the run's temporary files were removed\n";
-  WriteWithoutWaiting(g_err >= 0 ? g_err : STDERR_FILENO, line);
+  WriteWithoutWaiting(g_err >= 0 ? g_err : STDERR_FILENO, InterruptedLine(sig));
 }
 
 }  // namespace
@@ -233,6 +256,7 @@ void WatchInterrupts() {
   if (!::sigisemptyset(&signals)) std::atexit(WaitForTheSignalsEnd);
   // The streams are watched also where no signal is: a failed write of standard output is noted.
   const bool closedPipe = ::sigismember(&signals, SIGPIPE) == 1;
+  g_hangUpWatched = ::sigismember(&signals, SIGHUP) == 1;
   // Never freed: the streams write through them up to the process's very end.
   static StreamWatch* const out = new StreamWatch(std::cout.rdbuf(), kOut, closedPipe);
   static StreamWatch* const err = new StreamWatch(std::cerr.rdbuf(), kErr, closedPipe);
@@ -242,6 +266,16 @@ void WatchInterrupts() {
 
 int StdoutWriteError() { return g_outError.load(); }
 
+bool EndsByHangUp(int fd, int error) {
+  // A terminal that hung up answers every request with EIO, even the question whether it is a
+  // terminal; any other file, and a terminal still there, answers that question.
+  const int saved = errno;
+  const bool hungUp = error == EIO && g_hangUpWatched && !::isatty(fd) && errno == EIO;
+  errno = saved;
+  if (hungUp && !g_hungUp.exchange(true)) ::kill(::getpid(), SIGHUP);
+  return hungUp;
+}
+
 void PrintUnlessInterrupted(const std::function<void()>& print) {
   if (!g_ending.load()) print();
 }
@@ -250,7 +284,7 @@ UndoneOnInterrupt::~UndoneOnInterrupt() { Keep(); }
 
 bool UndoneOnInterrupt::Make(const std::function<bool()>& make, std::function<void()> undo) {
   std::lock_guard<std::mutex> lock(g_undoing);
-  if (!make()) return false;
+  if (g_ending.load() || !make()) return false;  // once a signal's step has begun, nothing is changed
   undo_ = std::move(undo);
   g_undo = &undo_;
   return true;

@@ -87,8 +87,10 @@ struct Options {
 // The render command's plug-in ID.
 constexpr LONG kRenderCommand = 1023920;
 
+// Says `message` on standard error, unless a signal has been taken (the run then ends by it, and
+// a step it stopped has nothing to say); 1.
 int Fail(const std::string& message) {
-  std::cerr << "corvane-host: " << message << "\n";
+  PrintUnlessInterrupted([&] { std::cerr << "corvane-host: " << message << "\n"; });
   return 1;
 }
 
@@ -698,8 +700,8 @@ int CheckStandardOutput(int status) {
     if (copy >= 0 && ::close(copy) != 0 && errno != EINTR) error = errno;
   }
   // A reader that stopped reading (`| head -1`) took what it wanted: no failure, as when a signal
-  // of a closed pipe ends a tool.
-  if (error == 0 || error == EPIPE) return status;
+  // of a closed pipe ends a tool. A terminal that hung up ends the run by SIGHUP.
+  if (error == 0 || error == EPIPE || EndsByHangUp(STDOUT_FILENO, error)) return status;
   std::cerr << "corvane-host: cannot write standard output: " << files::ErrorText(error) << "\n";
   return status == 0 ? 1 : status;
 }

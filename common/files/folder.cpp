@@ -275,7 +275,7 @@ Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* m
       const Result moved = WithTemporaryName(name, PathOf(name), [&](const std::string& temporary) {
         aside = temporary;
         return registry::Add(
-            *this, aside, registry::Kind::kFolder,
+            *this, aside, registry::Kind::kEmptied,
             [&] {
               const int error = RenameNoReplace(fd, name, aside);
               return error == 0 ? Result() : Result::System(error, PathOf(name));
@@ -283,10 +283,10 @@ Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* m
             &id);
       });
       if (moved.ok()) {
-        // Emptied outside the registry's lock, which a signal's step takes: under its temporary's
-        // name, what an interruption leaves of it is a later sweep's.
+        // Emptied outside the registry's lock, which a signal's step takes: what an interruption
+        // leaves of it stays under its temporary's name, for a later sweep (`LeftBehind`).
+        RemoveTree(*this, aside, &st, true);
         registry::Forget(id);
-        RemoveTree(*this, aside, &st);
       } else if (moved.error() != ENOENT) {  // gone meanwhile: nothing to empty
         return moved;
       }

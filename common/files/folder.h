@@ -116,7 +116,7 @@ class Folder {
   friend class Walker;
   friend Result WorkingDirectory(Make make, Folder* cwd);
   friend class NewFolder;
-  friend void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected);
+  friend void RemoveTree(const Folder&, const std::string&, const struct stat*, bool);
   struct State;
   /// The folder `name` here, not through a link, with this one's refusal; not open (errno set,
   /// ENOTDIR for a link or a file) when it cannot be.

@@ -27,6 +27,7 @@ struct Entry {
 struct Registry {
   std::mutex mutex;
   std::map<uint64_t, Entry> live;
+  std::vector<Place> left;  ///< `LeftBehind`
   uint64_t next = 1;
 };
 
@@ -109,8 +110,12 @@ bool Interrupt() {
   // Files first: a temporary in a new folder goes with its folder anyway.
   for (const auto& entry : registry.live)
     if (entry.second.kind == registry::Kind::kFile) RemoveEntry(entry.second);
-  for (const auto& entry : registry.live)
-    if (entry.second.kind == registry::Kind::kFolder) RemoveEntry(entry.second);
+  for (const auto& [id, entry] : registry.live) {
+    if (entry.kind == registry::Kind::kFolder) RemoveEntry(entry);
+    if (entry.kind == registry::Kind::kEmptied &&  // left as it is, and named while it is there
+        ::faccessat(entry.folder.Descriptor(), entry.name.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0)
+      registry.left.push_back({entry.folder, entry.name});
+  }
   registry.live.clear();
   errno = saved;
   return first;
@@ -122,6 +127,12 @@ Result WhileRunning(const std::function<Result()>& step) {
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> lock(registry.mutex);
   return g_interrupted ? Result::Interrupted() : step();
+}
+
+std::vector<Place> LeftBehind() {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  return registry.left;
 }
 
 size_t RegisteredCount() {

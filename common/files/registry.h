@@ -28,10 +28,13 @@ Result WhileRunning(const std::function<Result()>& step);
 /// How many temporary files and new folders are registered now.
 size_t RegisteredCount();
 
+/// The folders being emptied (`registry::Kind::kEmptied`) that an interruption left: a later sweep's.
+std::vector<Place> LeftBehind();
+
 namespace registry {
 
-/// What an entry is, so that an interruption removes it the right way.
-enum class Kind { kFile, kFolder };
+/// What an entry is, so that an interruption removes it the right way (or leaves it, being emptied).
+enum class Kind { kFile, kFolder, kEmptied };
 
 /// Runs `make` under the registry's lock and, when it succeeds, registers the entry `name` of
 /// `folder` as `*id`. Refused (`make` not run) once interrupted.

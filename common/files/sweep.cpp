@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "files/internal.h"
+#include "files/registry.h"
 
 namespace files {
 
@@ -213,10 +214,17 @@ NameInfo ReadName(const std::string& name) {
   return info;
 }
 
-void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected) {
-  const int fd = at.Descriptor();
+void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected,
+                bool untilInterrupted) {
+  bool stopped = false;  // with `untilInterrupted`, each removal under the lock an interruption takes
+  const auto unlink = [&](int fd, const std::string& entry, int flags) {
+    if (!untilInterrupted) return ::unlinkat(fd, entry.c_str(), flags);
+    int done = -1;
+    stopped = !WhileRunning([&] { return done = ::unlinkat(fd, entry.c_str(), flags), Result(); }).ok();
+    return done;
+  };
   if (!expected || !S_ISDIR(expected->st_mode)) {
-    if (::unlinkat(fd, name.c_str(), 0) == 0 || expected || (errno != EISDIR && errno != EPERM)) return;
+    if (unlink(at.Descriptor(), name, 0) == 0 || expected || (errno != EISDIR && errno != EPERM)) return;
   }
   // Depth first, a folder's names read when it is entered; each emptied folder is removed from
   // the folder the trail came through.
@@ -236,18 +244,18 @@ void RemoveTree(const Folder& at, const std::string& name, const struct stat* ex
     trail.Push(folder);
   };
   enter(name, expected);
-  while (!levels.empty()) {
+  while (!levels.empty() && !stopped) {
     Level& top = levels.back();
     if (top.next < top.names.size()) {
       const std::string entry = top.names[top.next++];
-      if (::unlinkat(trail.Back().Descriptor(), entry.c_str(), 0) != 0 && (errno == EISDIR || errno == EPERM))
+      if (unlink(trail.Back().Descriptor(), entry, 0) != 0 && !stopped && (errno == EISDIR || errno == EPERM))
         enter(entry, nullptr);
       continue;
     }
     const std::string done = std::move(top.name);
     levels.pop_back();
     if (!trail.Pop().ok()) return;
-    ::unlinkat(trail.Back().Descriptor(), done.c_str(), AT_REMOVEDIR);
+    unlink(trail.Back().Descriptor(), done, AT_REMOVEDIR);
   }
 }
 

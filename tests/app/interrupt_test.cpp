@@ -184,9 +184,23 @@ TEST(InterruptTest, ASignalEndsTheRunWithinASecondWhateverItsOutputDoes) {
     const int status = EndsWithin(pid, 1000);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == row.signal) << "status " << status;
     const std::string err = Drain(row.merged ? outPipe[0] : errPipe[0]);
+    std::string last = LastLine(row.name);
+    if (row.old) {
+      // What was not emptied yet is left, set aside, and the last line names it.
+      std::string aside;
+      for (const std::string& name : FolderNames(write))
+        if (name.rfind(".quickrender.tmp-", 0) == 0) aside = write + "/" + name;
+      EXPECT_FALSE(aside.empty() || fs::is_empty(aside)) << aside;
+      last.insert(last.size() - 1, ", but for an earlier run's files left in " + aside +
+                                       ", which the next run that writes into " + write + " removes");
+      // As the next run's first write there does, once the interrupted one has ended.
+      files::TemporaryFile next;
+      EXPECT_TRUE(files::CreateTemporary(write + "/next", &next).ok());
+      EXPECT_FALSE(fs::exists(aside)) << aside;
+    }
     if (!row.errFull) {
       // Where it need not wait, the last line is written, and alone.
-      EXPECT_EQ(err, LastLine(row.name));
+      EXPECT_EQ(err, last);
     } else {
       // Where it would wait, it is left out; nothing comes after it.
       const size_t last = err.find("corvane-host: interrupted");
@@ -195,6 +209,58 @@ TEST(InterruptTest, ASignalEndsTheRunWithinASecondWhateverItsOutputDoes) {
     }
     ::close(outPipe[0]);
     ::close(errPipe[0]);
+  }
+}
+
+TEST(InterruptTest, ARunWhoseTerminalHungUpEndsAsBySighup) {
+  TempDir work;
+  // A console line for each quad: more than a terminal holds unread.
+  std::string out;
+  ASSERT_EQ(
+      RunCommand("python3 " CORVANE_SOURCE_DIR "/scripts/gen-document quads 5000 " + work / "q.json", &out),
+      0)
+      << out;
+  InstallRenderer(work / "renderer");
+  const struct {
+    const char* what;
+    bool errOnTerminal;  // else on a pipe, which gets the run's last line
+  } rows[] = {
+      {"standard output and error on the terminal", true},
+      {"standard output on the terminal, standard error on a pipe", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    // A terminal that is nobody's controlling terminal: its hang-up sends no SIGHUP, its writes fail.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(terminal, 0);
+    int errPipe[2];
+    ASSERT_EQ(::pipe2(errPipe, O_CLOEXEC), 0);
+    const std::string write = work / ("write-" + std::to_string(&row - rows));
+    const pid_t pid = StartRunner({"render", "--plugin-dir", CORVANE_PLUGIN_DIR, "--write-path", write,
+                                   "--renderer-dir", work / "renderer", work / "q.json"},
+                                  terminal, row.errOnTerminal ? terminal : errPipe[1]);
+    ASSERT_GT(pid, 0);
+    ::close(terminal);
+    ::close(errPipe[1]);
+    // Hung up once the render prints: the master's last descriptor is closed, unread.
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t n;
+         shown.find("Opened ") == std::string::npos && (n = ::read(master, buffer, sizeof buffer)) > 0;)
+      shown.append(buffer, static_cast<size_t>(n));
+    EXPECT_NE(shown.find("Opened "), std::string::npos) << shown;
+    ::close(master);
+    const int status = EndsWithin(pid, 10000);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << "status " << status;
+    const std::string err = Drain(errPipe[0]);
+    ::close(errPipe[0]);
+    if (!row.errOnTerminal) {
+      EXPECT_EQ(err, LastLine("SIGHUP"));
+    }
   }
 }
 
@@ -237,6 +303,41 @@ TEST(InterruptTest, NothingIsPrintedOnceASignalIsTakenAndTheLastLineIsLast) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
   // What was printed before the signal, then the last line alone.
   EXPECT_EQ(text, "before the signal\n" + LastLine("SIGTERM"));
+}
+
+TEST(InterruptTest, AChangeIsMadeBeforeTheSignalsStepAndUndoneByItOrNotMadeAtAll) {
+  // The two steps in either order, each run whole on one thread of a child (the signal's step sets
+  // its standard output and error aside).
+  const struct {
+    const char* what;
+    bool signalFirst;
+    const char* expected;  // what the change's functions saw, and what `Make` answered
+  } rows[] = {
+      {"the signal's step first", true, "made 0, answered 0, undone 0"},
+      {"the change first", false, "made 1, answered 1, undone 1"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    int seen[2];
+    ASSERT_EQ(::pipe2(seen, O_CLOEXEC), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      bool made = false, undone = false;
+      UndoneOnInterrupt change;
+      if (row.signalFirst) BeforeRemoval(SIGTERM);
+      const bool answered = change.Make([&] { return made = true; }, [&] { undone = true; });
+      if (!row.signalFirst) BeforeRemoval(SIGTERM);
+      const std::string text = "made " + std::to_string(made) + ", answered " + std::to_string(answered) +
+                               ", undone " + std::to_string(undone);
+      ::_exit(::write(seen[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1);
+    }
+    ::close(seen[1]);
+    const int status = EndsWithin(pid, 10000);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(Drain(seen[0]), row.expected);
+    ::close(seen[0]);
+  }
 }
 
 TEST(InterruptTest, TheSettingsFileNamesTheFolderTheRendererStartedFromExactlyWhenItStarted) {
