@@ -144,8 +144,8 @@ struct Target {
   std::string name;       ///< its name there
   bool isFile = false;    ///< a regular file is there (else the name is free, or a link is replaced)
   struct stat status {};  ///< its status, when it is a file
-  bool steady =
-      false;  ///< no folder on the way (links, `..` too) lets others rename or replace the entry taken
+  bool steady = false;    ///< only users the walk trusts may rename or replace the entry taken, or
+                          ///< a folder or link on the way to it (`..` too)
 };
 
 /// A path as the open folder of its last name and that name.

@@ -425,22 +425,26 @@ TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReported) {
 
 TEST_F(LaunchTest, WhatStartsIsTheFileTheWalkOpened) {
   // A script starts by its path where only trusted users can change what the path names (a wrapper
-  // finds its files beside it by `dirname "$0"`); where a folder on it lets others rename its
+  // finds its files beside it by `dirname "$0"`): a team folder's members, or the user's own group
+  // in a tree made under umask 0002, are trusted. Where a folder on it lets others rename its
   // entries, from the descriptor of the file checked, which the kernel names /dev/fd/N.
   const std::string out = work / "out";
   fs::create_directories(out);
   const struct {
     std::string folder;
-    mode_t mode;
+    mode_t mode;  ///< 0: a path through folders made before
     bool byPath;
   } rows[] = {
-      {"own", 0700, true},    {"sticky", 01777, true},          {"open", 0777, false},
-      {"team", 02775, false}, {"open/sub/../../own", 0, false},  // `..` out of a folder others may move
+      {"own", 0700, true},   {"sticky", 01777, true},          {"group", 0775, true},
+      {"team", 02775, true}, {"team/intoown", 0, true},         // a link in a team folder
+      {"open", 0777, false}, {"open/sub/../../own", 0, false},  // `..` out of a folder others may move
   };
+  fs::create_directories(work / "open/sub");
   for (const auto& row : rows) {
     SCOPED_TRACE(row.folder);
     const std::string folder = work / row.folder, script = folder + "/Orvane",
-                      name = "ran-" + std::to_string(row.mode);
+                      name = "ran-" + std::to_string(&row - rows);
+    if (row.folder == "team/intoown") fs::create_symlink("../own", folder);
     if (row.mode != 0) {
       fs::create_directories(folder);
       ASSERT_EQ(::chmod(folder.c_str(), row.mode), 0);
@@ -449,8 +453,6 @@ TEST_F(LaunchTest, WhatStartsIsTheFileTheWalkOpened) {
           << "#!/bin/sh\n{ echo \"$0\"; cat \"$(dirname \"$0\")/beside\"; } > \"$1.tmp\" 2>&1\n"
              "mv \"$1.tmp\" \"$1\"\n";
       ::chmod(script.c_str(), 0755);
-    } else {
-      fs::create_directories(work / "open/sub");
     }
     host::ClearConsole();
     ASSERT_EQ(Helpers::LaunchOrvaneMac(Strings{script, out + "/" + name}), 1);
