@@ -565,11 +565,21 @@ TEST_F(LaunchTest, WithoutProcWhatIsStartedByItsPathRunsAndTheRestSaysWhy) {
       listed = listed && std::system(runner.c_str()) >= 0 &&
                ReadFile(work / "listed").find("\nseparator 1022283\n") != std::string::npos;
     }
-    // A name that leads nowhere loads nothing from the working directory: the folder is asked for.
-    const std::string nowhere = "cd " + work.path() + " && bash -c 'exec -a corvane-host " + host +
-                                " plugins' > " + (work / "listed") + " 2>&1";
-    listed = listed && std::system(nowhere.c_str()) >= 0 &&
-             ReadFile(work / "listed").find("names no file): give --plugin-dir DIR") != std::string::npos;
+    // The name it is given to see as its own is the caller's to choose: the path the kernel
+    // executed is taken, and nothing is loaded from where the name leads.
+    const std::string elsewhere = "cd " + work.path() + " && bash -c 'exec -a /elsewhere/corvane-host " +
+                                  host + " --write-path " + (work / "w") + " plugins' > " +
+                                  (work / "listed") + " 2>&1";
+    listed = listed && std::system(elsewhere.c_str()) >= 0 &&
+             ReadFile(work / "listed").find("\nseparator 1022283\n") != std::string::npos;
+    // Started from a descriptor, the kernel tells a path that only /proc leads on: the folder is
+    // asked for, never taken from the working directory.
+    const std::string nowhere = "cd " + work.path() + " && python3 -c 'import os; os.execve(os.open(\"" +
+                                host + "\", os.O_RDONLY), [\"corvane-host\", \"plugins\"], os.environ)' > " +
+                                (work / "listed") + " 2>&1";
+    const std::string asked = std::system(nowhere.c_str()) >= 0 ? ReadFile(work / "listed") : "";
+    listed = listed && asked.find("(no /proc, and /dev/fd/") != std::string::npos &&
+             asked.find(" names no file): give --plugin-dir DIR") != std::string::npos;
     const bool said =
         Console() == Strings{"Launching Orvane...", "Orvane executed...", "Orvane executed...",
                              "Could not start " + open +
