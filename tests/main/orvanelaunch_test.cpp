@@ -19,12 +19,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "export/xmlbuilders.h"
+#include "files/folder.h"
 #include "host_clock.h"
 #include "host_user.h"
 #include "process/gate.h"
@@ -373,18 +375,38 @@ TEST_F(LaunchTest, AStartedProgramIsNotWaitedForAndLeavesNoZombie) {
 }
 
 TEST_F(LaunchTest, AProgramStartsWithDefaultSignalHandling) {
-  // The host ignores some signals (the runner ignores SIGXFSZ); the renderer must not inherit that.
-  struct sigaction ignore {
-  }, old{};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGXFSZ, &ignore, &old);
-  const std::string out = work / "sigign";
-  ASSERT_EQ(Helpers::LaunchOrvaneMac(Strings{"/bin/sh", "-c", "grep SigIgn /proc/self/status > " + out}), 1);
-  sigaction(SIGXFSZ, &old, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return ReadFile(out).find('\n') != std::string::npos; }));
-  const std::string line = ReadFile(out);
-  const unsigned long long mask = std::stoull(line.substr(line.find(':') + 1), nullptr, 16);
-  EXPECT_EQ(mask & (1ull << (SIGXFSZ - 1)), 0u) << line;
+  // The host ignores some signals (the runner ignores SIGXFSZ) and its threads block some; the
+  // renderer must not inherit that, started by its path or from its descriptor (a folder anyone may
+  // change), whose child sets it up itself.
+  const std::string open = work / "open";
+  fs::create_directories(open);
+  ::chmod(open.c_str(), 0777);
+  fs::copy_file("/bin/sh", open + "/sh");
+  for (const std::string& shell : {std::string("/bin/sh"), open + "/sh"}) {
+    SCOPED_TRACE(shell);
+    struct sigaction ignore {
+    }, old{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &old);
+    sigset_t blocked, was;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR2);
+    pthread_sigmask(SIG_BLOCK, &blocked, &was);
+    const std::string out = work / ("signals-" + std::to_string(shell.size()));
+    const int started = Helpers::LaunchOrvaneMac(
+        Strings{shell, "-c",
+                "grep -e SigIgn -e SigBlk /proc/self/status > " + out + ".tmp; mv " + out + ".tmp " + out});
+    pthread_sigmask(SIG_SETMASK, &was, nullptr);
+    sigaction(SIGXFSZ, &old, nullptr);
+    ASSERT_EQ(started, 1);
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(out); }));
+    std::istringstream lines(ReadFile(out));
+    std::map<std::string, unsigned long long> masks;
+    for (std::string name, mask; lines >> name >> mask;) masks[name] = std::stoull(mask, nullptr, 16);
+    EXPECT_EQ(masks["SigIgn:"] & (1ull << (SIGXFSZ - 1)), 0u) << ReadFile(out);
+    EXPECT_EQ(masks["SigBlk:"], 0u) << ReadFile(out);
+    EXPECT_EQ(masks.size(), 2u) << ReadFile(out);
+  }
 }
 
 TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReported) {
@@ -478,7 +500,7 @@ TEST_F(LaunchTest, WhatStartsIsTheFileTheWalkOpened) {
   TooLongFolder far(work.path());
   ASSERT_TRUE(far.Write("Orvane", "#!/bin/sh\n: > \"$1\"\n", 0755));
   const std::string link = work / "far";
-  fs::create_symlink("/proc/self/fd/" + std::to_string(far.Descriptor()), link);
+  fs::create_symlink(files::DescriptorPath(far.Descriptor()), link);
   host::ClearConsole();
   EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings{link + "/Orvane", work / "far-ran"}), 0);
   EXPECT_EQ(Console(), Strings{"Could not start " + link + "/Orvane: File name too long"});
