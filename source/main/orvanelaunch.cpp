@@ -127,10 +127,10 @@ constexpr int kKernelSignals = 64;
 
 // The child of `SpawnFromDescriptor`, in the parent's memory until it execs: every signal at its
 // default and none blocked, then the file itself started (execveat needs no /proc). It calls the
-// kernel directly: a sanitizer's wrappers of the C library would change the parent's state (its
-// table of handlers). A binary keeps no descriptor of it; a script, which the kernel hands
-// its interpreter as /dev/fd/N, fails so with ENOENT and is started again with the descriptor kept
-// open, where /proc gives that path.
+// kernel directly (`syscall`, which no sanitizer wraps): a wrapper of `sigaction` would change the
+// parent's state, such as a sanitizer's table of handlers. A binary keeps no descriptor of it; a
+// script, which the kernel hands its interpreter as /dev/fd/N, fails so with ENOENT and is started
+// again with the descriptor kept open, where /proc gives that path.
 __attribute__((no_sanitize_address)) int StartFromDescriptor(void* data) {
   auto* start = static_cast<DescriptorStart*>(data);
   const KernelSigaction standard{SIG_DFL, 0, nullptr, 0};
