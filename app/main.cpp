@@ -2,6 +2,7 @@
 // headless, printing the host's console.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/auxv.h>
 #include <sys/stat.h>
 #include <tinyxml.h>
 #include <unistd.h>
@@ -95,22 +96,26 @@ int Fail(const std::string& message) {
 }
 
 // The runner's folder: the one the kernel says it was started from, or, without /proc, the one of
-// the file the path it was started by (`argv0`) leads to, a bare name found on the PATH as the
-// shell found it; "" where none tells (never the working directory, whose plug-in would be loaded).
-std::string ExecutableDir(const std::string& argv0) {
+// the file the path the kernel executed leads to (`*started`, relative to the working directory as
+// the kernel took it; `argv[0]`, which the caller chooses freely, only where the kernel tells none:
+// a bare name there is found on the PATH as the shell found it); "" where none tells (never the
+// working directory for a name found on the PATH, whose plug-in would be loaded).
+std::string ExecutableDir(const std::string& argv0, std::string* started) {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (!ec) return exe.parent_path().string();
-  fs::path started = argv0;
-  if (argv0.find('/') == std::string::npos) {
-    started.clear();
+  const char* executed = reinterpret_cast<const char*>(::getauxval(AT_EXECFN));
+  *started = executed && *executed ? executed : argv0;
+  fs::path path = *started;
+  if (!(executed && *executed) && argv0.find('/') == std::string::npos) {
+    path.clear();
     std::istringstream folders(std::getenv("PATH") ? std::getenv("PATH") : "");
-    for (std::string folder; started.empty() && std::getline(folders, folder, ':');) {
+    for (std::string folder; path.empty() && std::getline(folders, folder, ':');) {
       const fs::path candidate = fs::path(folder.empty() ? "." : folder) / argv0;
-      if (fs::is_regular_file(candidate, ec) && ::access(candidate.c_str(), X_OK) == 0) started = candidate;
+      if (fs::is_regular_file(candidate, ec) && ::access(candidate.c_str(), X_OK) == 0) path = candidate;
     }
   }
-  const fs::path real = started.empty() ? fs::path() : fs::canonical(started, ec);
+  const fs::path real = path.empty() ? fs::path() : fs::canonical(path, ec);
   return real.empty() || ec ? std::string() : real.parent_path().string();
 }
 
@@ -267,10 +272,11 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
   }
   if (positional.size() == 2 && !runLike) o->document = positional[1];
   if (o->pluginDir.empty()) {
-    const std::string here = ExecutableDir(argc > 0 ? argv[0] : "");
+    std::string started;
+    const std::string here = ExecutableDir(argc > 0 ? argv[0] : "", &started);
     if (here.empty()) {
-      *error = "the runner's folder, which holds the plug-in, is not known here (no /proc, and " +
-               std::string(argc > 0 ? argv[0] : "") + " names no file): give --plugin-dir DIR";
+      *error = "the runner's folder, which holds the plug-in, is not known here (no /proc, and " + started +
+               " names no file): give --plugin-dir DIR";
       return false;
     }
     o->pluginDir = here + "/plugin";

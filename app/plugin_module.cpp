@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "c4d_plugin.h"
 #include "files/folder.h"
@@ -21,9 +22,8 @@ bool PluginModule::Start(const std::string& pluginDir, std::string* error) {
   path_ = pluginDir + "/corvaneR12.so";
   // The module loaded is the file the walk checked: another user's module, or one another user
   // could have swapped in, is never loaded.
-  int module = -1;
   bool steady = false;
-  if (const files::Result refused = files::OpenFile(path_, &module, files::ReadPolicy::kProgram, &steady);
+  if (const files::Result refused = files::OpenFile(path_, &module_, files::ReadPolicy::kProgram, &steady);
       !refused.ok()) {
     *error =
         "cannot load the plug-in module " + path_ + ": " + refused.Text() +
@@ -33,18 +33,20 @@ bool PluginModule::Start(const std::string& pluginDir, std::string* error) {
   }
   // Where only trusted users can change what the path names it is loaded by that path, which the
   // loader resolves to the file checked (and names the module by it); else from its descriptor,
-  // which only /proc reaches.
-  const std::string opened = steady ? path_ : files::DescriptorPath(module);
-  if (!steady && !files::Reaches(opened, module)) {
-    ::close(module);
+  // which only /proc reaches. That stays open while the module is loaded: a debugger or a
+  // symbolizer, in a process of its own, reads the module by the name the loader was given.
+  if (steady) ::close(std::exchange(module_, -1));
+  const std::string opened = steady ? path_ : files::DescriptorPath(module_);
+  if (!steady && !files::Reaches(opened, module_)) {
+    ::close(std::exchange(module_, -1));
     *error = "cannot load the plug-in module " + path_ +
              ": it is in a folder that others may change, and is then loaded only through /proc, which is "
              "not mounted";
     return false;
   }
   handle_ = dlopen(opened.c_str(), RTLD_NOW | RTLD_LOCAL);
-  ::close(module);
   if (!handle_) {
+    if (module_ >= 0) ::close(std::exchange(module_, -1));
     // The loader names the descriptor's path; the module's own path is said already.
     std::string why = dlerror();
     if (why.compare(0, opened.size() + 2, opened + ": ") == 0) why.erase(0, opened.size() + 2);
@@ -91,4 +93,5 @@ void PluginModule::End() {
   host::ResetRegistry();
   if (handle_) dlclose(handle_);
   handle_ = nullptr;
+  if (module_ >= 0) ::close(std::exchange(module_, -1));
 }

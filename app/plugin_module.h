@@ -13,8 +13,9 @@ class PluginModule {
 
   /// Loads "corvaneR12.so" from `pluginDir` (the file the walk of its path checked,
   /// `files::ReadPolicy::kProgram`: any failure of the walk loads nothing; by its path where that is
-  /// steady, else through /proc), hands it the host's info and its own path, loads its resources
-  /// and starts it. On failure `*error` says what went wrong and the module is unloaded.
+  /// steady, else through /proc as this process's descriptor of it, kept open while it is loaded),
+  /// hands it the host's info and its own path, loads its resources and starts it. On failure
+  /// `*error` says what went wrong and the module is unloaded.
   bool Start(const std::string& pluginDir, std::string* error);
   /// Sends the menu message, as the host does when it builds its menus.
   void BuildMenus();
@@ -27,4 +28,5 @@ class PluginModule {
   Entry entry_ = nullptr;
   bool initialised_ = false;
   std::string path_;
+  int module_ = -1;  ///< the module's descriptor, where it is loaded through /proc
 };

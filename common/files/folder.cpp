@@ -357,6 +357,15 @@ Result OpenFile(const std::string& path, int* fd, ReadPolicy policy, bool* stead
       path, [&](const Folder& f, const std::string& name) { return f.OpenFile(name, fd, policy, steady); });
 }
 
+std::string DescriptorPath(int fd, bool inherited) {
+  if (inherited) return "/dev/fd/" + std::to_string(fd);
+  // /proc of another PID namespace numbers this process otherwise than getpid() does.
+  char self[32];
+  const ssize_t n = ::readlink("/proc/self", self, sizeof self);
+  const std::string pid = n > 0 && n < static_cast<ssize_t>(sizeof self) ? std::string(self, n) : "self";
+  return "/proc/" + pid + "/fd/" + std::to_string(fd);
+}
+
 bool Reaches(const std::string& path, int fd) {
   struct stat at, opened;
   return ::stat(path.c_str(), &at) == 0 && ::fstat(fd, &opened) == 0 && SameFile(at, opened);

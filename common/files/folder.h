@@ -144,8 +144,8 @@ struct Target {
   std::string name;       ///< its name there
   bool isFile = false;    ///< a regular file is there (else the name is free, or a link is replaced)
   struct stat status {};  ///< its status, when it is a file
-  bool steady =
-      false;  ///< no folder on the way (links, `..` too) lets others rename or replace the entry taken
+  bool steady = false;    ///< only users the walk trusts may rename or replace the entry taken, or
+                          ///< a folder or link on the way to it (`..` too)
 };
 
 /// A path as the open folder of its last name and that name.
@@ -163,12 +163,13 @@ Result Locate(const std::string& path, Place* place, Folder::Make make = Folder:
 /// `Folder::OpenFile` of the file `path`, its folder walked first (`Locate`).
 Result OpenFile(const std::string& path, int* fd, ReadPolicy policy = ReadPolicy::kAnyone,
                 bool* steady = nullptr);
-/// The path that reaches the file open as `fd` in this process, or in a child that inherited it
-/// under the same number ("/proc/self/fd/N", so only where /proc is mounted): what is started or
-/// loaded where its path is not steady (a folder on it lets others rename its entries), so that it
-/// is the file the walk checked. Where the path is steady it is started by that path, which the
-/// kernel resolves to the same file, so that a script's `$0`, debuggers and sanitizers see it.
-inline std::string DescriptorPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+/// The path that reaches the file open as `fd` in this process, which other processes (a debugger,
+/// a symbolizer) follow to the same file while it is open: "/proc/PID/fd/N" with this process's
+/// number as /proc gives it, so only where /proc is mounted. With `inherited`, the path by which a
+/// child that inherited `fd` under the same number reaches it, as the kernel names it to a script's
+/// interpreter ("/dev/fd/N"). What is started or loaded where its path is not steady (a folder on it
+/// lets users the walk does not trust rename its entries), so that it is the file the walk checked.
+std::string DescriptorPath(int fd, bool inherited = false);
 /// True when `path` leads to the file open as `fd` (a descriptor's path, where /proc is mounted).
 bool Reaches(const std::string& path, int fd);
 /// `Folder::ReadFile` of the file `path`, its folder walked first.

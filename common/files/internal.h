@@ -23,7 +23,7 @@ struct Folder::State {
   struct stat status = {};
   Result refused;      ///< `Folder::MayWrite`
   int links = 0;       ///< the links the walk that opened it passed
-  bool steady = true;  ///< no folder on the walk's way lets others rename or replace its entries
+  bool steady = true;  ///< only trusted users may rename or replace what the walk took to it
   ~State();
 };
 

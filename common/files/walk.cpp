@@ -16,11 +16,10 @@ namespace files {
 constexpr int kMaxLinks = 40;        ///< links a path may pass, as the kernel counts
 constexpr size_t kOpenFolders = 16;  ///< folders a trail keeps open
 
-/// True when only users the walk trusts may rename or replace the entry `st` of `folder`: no one
-/// but its owner may write there, or it is sticky and the entry is a trusted user's.
+/// True when only users the walk trusts may rename or replace the entry `st` of `folder`: it is not
+/// shared (every writer is trusted), or it is sticky and the entry is a trusted user's.
 static bool Holds(const Folder& folder, const struct stat& st) {
-  const mode_t mode = folder.Status().st_mode;
-  return !(mode & (S_IWGRP | S_IWOTH)) || ((mode & S_ISVTX) && folder.Trusts(st.st_uid));
+  return !folder.IsShared() || ((folder.Status().st_mode & S_ISVTX) && folder.Trusts(st.st_uid));
 }
 
 Result CheckPath(const std::string& path) {
@@ -224,7 +223,7 @@ class Walker {
   size_t ownLeft_ = 0;      ///< names of the path itself still to walk
   int links_ = 0;
   Result refused_;      ///< the first refusal met on the way
-  bool steady_ = true;  ///< no folder on the way lets others rename or replace the entry taken
+  bool steady_ = true;  ///< only trusted users may rename or replace what the walk took
 };
 
 Result WalkPath(const Folder& start, const std::string& path, Folder::Make make, bool linkLast,

@@ -7,6 +7,7 @@
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -109,30 +110,58 @@ void PrintStartFailure(const std::string& program, int error) {
 struct DescriptorStart {
   int program;        // the file, open close-on-exec
   char* const* argv;  // the command line, null-terminated
-  bool throughProc;   // the file is reached as /dev/fd/N, as the kernel names it to a script's interpreter
+  bool throughProc;   // the file is reached by the name the kernel gives a script's interpreter
   int failure;        // the exec's `errno` value, set by a child that could not run it
-  bool script;        // set by a child that started the file again as a script, through /dev/fd/N
+  bool script;        // set by a child that started the file again as a script, through that name
 };
 
+// The kernel's `struct sigaction` on x86_64 and aarch64, which is not the C library's; no
+// restorer is needed for the default handling.
+struct KernelSigaction {
+  void (*handler)(int);
+  unsigned long flags;
+  void (*restorer)();
+  unsigned long mask;
+};
+constexpr int kKernelSignals = 64;
+
 // The child of `SpawnFromDescriptor`, in the parent's memory until it execs: every signal at its
-// default and none blocked, then the file itself started (execveat needs no /proc). A binary keeps
-// no descriptor of it; a script, which the kernel hands its interpreter as /dev/fd/N, fails so with
-// ENOENT and is started again with the descriptor kept open, where /proc gives that path.
+// default and none blocked, then the file itself started (execveat needs no /proc). It calls the
+// kernel directly (`syscall`, which no sanitizer wraps): a wrapper of `sigaction` would change the
+// parent's state, such as a sanitizer's table of handlers. A binary keeps no descriptor of it; a
+// script, which the kernel hands its interpreter as /dev/fd/N, fails so with ENOENT and is started
+// again with the descriptor kept open, where /proc gives that path.
 __attribute__((no_sanitize_address)) int StartFromDescriptor(void* data) {
   auto* start = static_cast<DescriptorStart*>(data);
-  struct sigaction standard {};
-  standard.sa_handler = SIG_DFL;
-  for (int signal = 1; signal < NSIG; ++signal) ::sigaction(signal, &standard, nullptr);
-  sigset_t none;
-  sigemptyset(&none);
-  ::sigprocmask(SIG_SETMASK, &none, nullptr);
-  ::execveat(start->program, "", start->argv, environ, AT_EMPTY_PATH);
-  if (errno == ENOENT && start->throughProc && ::fcntl(start->program, F_SETFD, 0) == 0) {
+  const KernelSigaction standard{SIG_DFL, 0, nullptr, 0};
+  for (int signal = 1; signal <= kKernelSignals; ++signal)
+    ::syscall(SYS_rt_sigaction, signal, &standard, nullptr, sizeof standard.mask);
+  const unsigned long none = 0;
+  ::syscall(SYS_rt_sigprocmask, SIG_SETMASK, &none, nullptr, sizeof none);
+  ::syscall(SYS_execveat, start->program, "", start->argv, environ, AT_EMPTY_PATH);
+  if (errno == ENOENT && start->throughProc && ::syscall(SYS_fcntl, start->program, F_SETFD, 0) == 0) {
     start->script = true;
-    ::execveat(start->program, "", start->argv, environ, AT_EMPTY_PATH);
+    ::syscall(SYS_execveat, start->program, "", start->argv, environ, AT_EMPTY_PATH);
   }
   start->failure = errno;
-  ::_exit(127);
+  ::syscall(SYS_exit_group, 127);
+  return 127;
+}
+
+// Starts `argv` by the path `argv[0]` through posix_spawn, every signal at its default and none
+// blocked. 0 with `*child` set, or the `errno` value.
+int SpawnByPath(char* const* argv, pid_t* child) {
+  posix_spawnattr_t attributes;
+  if (const int error = ::posix_spawnattr_init(&attributes); error != 0) return error;
+  sigset_t all, none;
+  sigfillset(&all);
+  sigemptyset(&none);
+  ::posix_spawnattr_setsigdefault(&attributes, &all);
+  ::posix_spawnattr_setsigmask(&attributes, &none);
+  ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  const int error = ::posix_spawn(child, argv[0], nullptr, &attributes, argv, environ);
+  ::posix_spawnattr_destroy(&attributes);
+  return error;
 }
 
 // Starts `start` as posix_spawn does, without copying the host's memory: a child that shares it
@@ -309,39 +338,33 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   // Where only trusted users can change what the path names it is started by that path, which the
   // kernel resolves to the file checked; the program then holds no descriptor of itself.
   if (steady) ::close(std::exchange(start.program, -1));
-  start.throughProc = !steady && files::Reaches("/dev/fd/" + std::to_string(start.program), start.program);
-  // posix_spawn starts the program without copying the host's memory (the host may be large),
-  // and reports a program that cannot be run as its result. The program starts with the default
-  // handling of every signal and none blocked, whatever the host's threads have set.
+  const std::string asScript = steady ? std::string() : files::DescriptorPath(start.program, true);
+  start.throughProc = !steady && files::Reaches(asScript, start.program);
   ChildReaper& reaper = ChildReaper::Get();
-  posix_spawnattr_t attributes;
-  int error = !reaper.Start() ? EAGAIN : ::posix_spawnattr_init(&attributes);
-  if (error != 0) {
+  if (!reaper.Start()) {
     if (start.program >= 0) ::close(start.program);
-    PrintStartFailure(argv[0], error);
+    PrintStartFailure(argv[0], EAGAIN);
     return 0;
   }
-  sigset_t all, none;
-  sigfillset(&all);
-  sigemptyset(&none);
-  ::posix_spawnattr_setsigdefault(&attributes, &all);
-  ::posix_spawnattr_setsigmask(&attributes, &none);
-  ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  bool tried = false;
-  pid_t child = -1;
+  // The program starts without a copy of the host's memory (the host may be large), with the
+  // default handling of every signal and none blocked whatever the host's threads have set; one
+  // that cannot be run is the start's result, its child waited for already:
+  // - by its path through posix_spawn (`SpawnByPath`) where that is steady;
+  // - else from the descriptor of the file checked (`SpawnFromDescriptor`), through /proc only for
+  //   a script.
   // Once the run is being interrupted nothing is started; a start under way holds the interruption
   // back until its program runs.
+  int error = 0;
+  bool tried = false;
+  pid_t child = -1;
   const bool started = process::StartThroughGate([&] {
     tried = true;
-    error = steady ? ::posix_spawn(&child, argv[0].c_str(), nullptr, &attributes, args.data(), environ)
-                   : SpawnFromDescriptor(&start, &child);
+    error = steady ? SpawnByPath(args.data(), &child) : SpawnFromDescriptor(&start, &child);
     if (error == 0) reaper.Watch(child);
     return error == 0;
   });
-  ::posix_spawnattr_destroy(&attributes);
   if (start.program >= 0) ::close(start.program);
   if (!started) {
-    // A program that could not be run has been waited for already.
     if (!tried)
       PrintStartFailure(argv[0], files::Result::Interrupted().Text());
     else if (error == ENOENT && !steady && !start.throughProc)
@@ -354,8 +377,7 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   }
   // A launcher script there finds no file beside it by its `$0`: said, as its failure comes later.
   if (start.script)
-    GePrint(String("Started ") + String(argv[0]) + String(" as /dev/fd/") +
-            String(std::to_string(start.program).c_str()) +
+    GePrint(String("Started ") + String(argv[0]) + String(" as ") + String(asScript.c_str()) +
             String(": a script in a folder that others may change sees that path as its own ($0)"));
   GePrint("Orvane executed...");
   return 1;

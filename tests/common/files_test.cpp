@@ -435,22 +435,33 @@ TEST(FilesTest, EveryOperationWalksLinksAsTheyAreAndOnlyTrustedOnesInSharedFolde
 // refused, named with its owner.
 TEST(FilesTest, AProgramsPathIsSteadyWhereOnlyTrustedUsersMayRenameWhatItNames) {
   scratch::Dir dir;
-  for (const auto& [folder, mode] : std::vector<std::pair<std::string, mode_t>>{
-           {"own", 0700}, {"sticky", 01777}, {"open", 0777}, {"team", 02775}, {"open/sub", 0700}}) {
+  for (const auto& [folder, mode] : std::vector<std::pair<std::string, mode_t>>{{"own", 0700},
+                                                                                {"sticky", 01777},
+                                                                                {"open", 0777},
+                                                                                {"others", 0757},
+                                                                                {"group", 0775},
+                                                                                {"team", 02775},
+                                                                                {"open/sub", 0700}}) {
     Mkdir(dir / folder, mode);
     std::ofstream(dir / folder + "/p") << "#!/bin/sh\n";
   }
   fs::create_symlink("../open/p", dir / "own/toopen");  // a link in the user's own folder, into an open one
   fs::create_symlink("../own/p", dir / "open/toown");   // a link in an open folder, into the user's own
+  fs::create_symlink("../own", dir / "open/intoown");   // the same, to a folder
+  fs::create_symlink("../own", dir / "team/intoown");   // a link in a team folder, whose writers are trusted
   const struct {
     std::string path, cwd;
     bool steady;
   } rows[] = {
       {"own/p", "", true},
       {"sticky/p", "", true},
+      {"group/p", "", true},  // a tree made under umask 0002
+      {"team/p", "", true},
+      {"team/intoown/p", "", true},
 
       {"open/p", "", false},
-      {"team/p", "", false},
+      {"others/p", "", false},
+      {"open/intoown/p", "", false},  // a link on the way, not the last name
       {"open/sub/p", "", false},
       {"open/sub/../../own/p", "", false},  // `..` out of a folder others may move
       {"own/toopen", "", false},

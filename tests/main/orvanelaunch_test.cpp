@@ -19,12 +19,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "export/xmlbuilders.h"
+#include "files/folder.h"
 #include "host_clock.h"
 #include "host_user.h"
 #include "process/gate.h"
@@ -373,18 +375,38 @@ TEST_F(LaunchTest, AStartedProgramIsNotWaitedForAndLeavesNoZombie) {
 }
 
 TEST_F(LaunchTest, AProgramStartsWithDefaultSignalHandling) {
-  // The host ignores some signals (the runner ignores SIGXFSZ); the renderer must not inherit that.
-  struct sigaction ignore {
-  }, old{};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGXFSZ, &ignore, &old);
-  const std::string out = work / "sigign";
-  ASSERT_EQ(Helpers::LaunchOrvaneMac(Strings{"/bin/sh", "-c", "grep SigIgn /proc/self/status > " + out}), 1);
-  sigaction(SIGXFSZ, &old, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return ReadFile(out).find('\n') != std::string::npos; }));
-  const std::string line = ReadFile(out);
-  const unsigned long long mask = std::stoull(line.substr(line.find(':') + 1), nullptr, 16);
-  EXPECT_EQ(mask & (1ull << (SIGXFSZ - 1)), 0u) << line;
+  // The host ignores some signals (the runner ignores SIGXFSZ) and its threads block some; the
+  // renderer must not inherit that, started by its path or from its descriptor (a folder anyone may
+  // change), whose child sets it up itself.
+  const std::string open = work / "open";
+  fs::create_directories(open);
+  ::chmod(open.c_str(), 0777);
+  fs::copy_file("/bin/sh", open + "/sh");
+  for (const std::string& shell : {std::string("/bin/sh"), open + "/sh"}) {
+    SCOPED_TRACE(shell);
+    struct sigaction ignore {
+    }, old{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &old);
+    sigset_t blocked, was;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR2);
+    pthread_sigmask(SIG_BLOCK, &blocked, &was);
+    const std::string out = work / ("signals-" + std::to_string(shell.size()));
+    const int started = Helpers::LaunchOrvaneMac(
+        Strings{shell, "-c",
+                "grep -e SigIgn -e SigBlk /proc/self/status > " + out + ".tmp; mv " + out + ".tmp " + out});
+    pthread_sigmask(SIG_SETMASK, &was, nullptr);
+    sigaction(SIGXFSZ, &old, nullptr);
+    ASSERT_EQ(started, 1);
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(out); }));
+    std::istringstream lines(ReadFile(out));
+    std::map<std::string, unsigned long long> masks;
+    for (std::string name, mask; lines >> name >> mask;) masks[name] = std::stoull(mask, nullptr, 16);
+    EXPECT_EQ(masks["SigIgn:"] & (1ull << (SIGXFSZ - 1)), 0u) << ReadFile(out);
+    EXPECT_EQ(masks["SigBlk:"], 0u) << ReadFile(out);
+    EXPECT_EQ(masks.size(), 2u) << ReadFile(out);
+  }
 }
 
 TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReported) {
@@ -425,22 +447,26 @@ TEST_F(LaunchTest, AProgramThatCannotBeStartedIsReported) {
 
 TEST_F(LaunchTest, WhatStartsIsTheFileTheWalkOpened) {
   // A script starts by its path where only trusted users can change what the path names (a wrapper
-  // finds its files beside it by `dirname "$0"`); where a folder on it lets others rename its
+  // finds its files beside it by `dirname "$0"`): a team folder's members, or the user's own group
+  // in a tree made under umask 0002, are trusted. Where a folder on it lets others rename its
   // entries, from the descriptor of the file checked, which the kernel names /dev/fd/N.
   const std::string out = work / "out";
   fs::create_directories(out);
   const struct {
     std::string folder;
-    mode_t mode;
+    mode_t mode;  ///< 0: a path through folders made before
     bool byPath;
   } rows[] = {
-      {"own", 0700, true},    {"sticky", 01777, true},          {"open", 0777, false},
-      {"team", 02775, false}, {"open/sub/../../own", 0, false},  // `..` out of a folder others may move
+      {"own", 0700, true},   {"sticky", 01777, true},          {"group", 0775, true},
+      {"team", 02775, true}, {"team/intoown", 0, true},         // a link in a team folder
+      {"open", 0777, false}, {"open/sub/../../own", 0, false},  // `..` out of a folder others may move
   };
+  fs::create_directories(work / "open/sub");
   for (const auto& row : rows) {
     SCOPED_TRACE(row.folder);
     const std::string folder = work / row.folder, script = folder + "/Orvane",
-                      name = "ran-" + std::to_string(row.mode);
+                      name = "ran-" + std::to_string(&row - rows);
+    if (row.folder == "team/intoown") fs::create_symlink("../own", folder);
     if (row.mode != 0) {
       fs::create_directories(folder);
       ASSERT_EQ(::chmod(folder.c_str(), row.mode), 0);
@@ -449,8 +475,6 @@ TEST_F(LaunchTest, WhatStartsIsTheFileTheWalkOpened) {
           << "#!/bin/sh\n{ echo \"$0\"; cat \"$(dirname \"$0\")/beside\"; } > \"$1.tmp\" 2>&1\n"
              "mv \"$1.tmp\" \"$1\"\n";
       ::chmod(script.c_str(), 0755);
-    } else {
-      fs::create_directories(work / "open/sub");
     }
     host::ClearConsole();
     ASSERT_EQ(Helpers::LaunchOrvaneMac(Strings{script, out + "/" + name}), 1);
@@ -476,7 +500,7 @@ TEST_F(LaunchTest, WhatStartsIsTheFileTheWalkOpened) {
   TooLongFolder far(work.path());
   ASSERT_TRUE(far.Write("Orvane", "#!/bin/sh\n: > \"$1\"\n", 0755));
   const std::string link = work / "far";
-  fs::create_symlink("/proc/self/fd/" + std::to_string(far.Descriptor()), link);
+  fs::create_symlink(files::DescriptorPath(far.Descriptor()), link);
   host::ClearConsole();
   EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings{link + "/Orvane", work / "far-ran"}), 0);
   EXPECT_EQ(Console(), Strings{"Could not start " + link + "/Orvane: File name too long"});
@@ -563,11 +587,21 @@ TEST_F(LaunchTest, WithoutProcWhatIsStartedByItsPathRunsAndTheRestSaysWhy) {
       listed = listed && std::system(runner.c_str()) >= 0 &&
                ReadFile(work / "listed").find("\nseparator 1022283\n") != std::string::npos;
     }
-    // A name that leads nowhere loads nothing from the working directory: the folder is asked for.
-    const std::string nowhere = "cd " + work.path() + " && bash -c 'exec -a corvane-host " + host +
-                                " plugins' > " + (work / "listed") + " 2>&1";
-    listed = listed && std::system(nowhere.c_str()) >= 0 &&
-             ReadFile(work / "listed").find("names no file): give --plugin-dir DIR") != std::string::npos;
+    // The name it is given to see as its own is the caller's to choose: the path the kernel
+    // executed is taken, and nothing is loaded from where the name leads.
+    const std::string elsewhere = "cd " + work.path() + " && bash -c 'exec -a /elsewhere/corvane-host " +
+                                  host + " --write-path " + (work / "w") + " plugins' > " +
+                                  (work / "listed") + " 2>&1";
+    listed = listed && std::system(elsewhere.c_str()) >= 0 &&
+             ReadFile(work / "listed").find("\nseparator 1022283\n") != std::string::npos;
+    // Started from a descriptor, the kernel tells a path that only /proc leads on: the folder is
+    // asked for, never taken from the working directory.
+    const std::string nowhere = "cd " + work.path() + " && python3 -c 'import os; os.execve(os.open(\"" +
+                                host + "\", os.O_RDONLY), [\"corvane-host\", \"plugins\"], os.environ)' > " +
+                                (work / "listed") + " 2>&1";
+    const std::string asked = std::system(nowhere.c_str()) >= 0 ? ReadFile(work / "listed") : "";
+    listed = listed && asked.find("(no /proc, and /dev/fd/") != std::string::npos &&
+             asked.find(" names no file): give --plugin-dir DIR") != std::string::npos;
     const bool said =
         Console() == Strings{"Launching Orvane...", "Orvane executed...", "Orvane executed...",
                              "Could not start " + open +
