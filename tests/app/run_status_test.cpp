@@ -154,8 +154,6 @@ TEST(RunStatusTest, UsageErrorsAndRefusedAnswersExitTwoWithOneLine) {
       {bake + "10002=yes" + press, refused + "Albedo [gadget 10002] takes 1 or 0, not yes" + after},
       {bake + "10011=1" + " --answer button:10011",
        refused + "Res X [gadget 10011] is no button: answer gadget:10011=VALUE" + after},
-      {"render --write_path " + work.path(),
-       "unknown option --write_path: did you mean --write-path? (corvane-host --help lists the options)"},
       {"render --renderer_dir=" + work.path(),
        "unknown option --renderer_dir=" + work.path() +
            ": did you mean --renderer-dir? (corvane-host --help lists the options)"},
