@@ -65,7 +65,8 @@ const char kUsage[] =
     "an empty value is a usage error.\n"
     "Exit status: 0 done; 1 a command, button or render did not do its work, or a document or\n"
     "material file could not be used; 2 a usage error (an unknown or empty option, an answer\n"
-    "outside a dialog field's limits), or a file check-material cannot read.\n";
+    "outside a dialog field's limits, a button the material's page lacks), or a file\n"
+    "check-material cannot read.\n";
 
 const char kNoCommand[] = "no command given";
 
@@ -528,20 +529,38 @@ int RunWithRendererDir(const Options& o, const RunRequest& run) {
   return status;
 }
 
-// The render's last lines: where the scene went (the last "Saved scene to: " line of the console)
-// and where the renderer stand-in in `rendererDir` logs its command lines. Nothing once a signal
-// has been taken.
+// The first words of the renderer stand-in's first line (tools/orvane_standin.cpp), which its
+// program holds: how the runner tells the stand-in from a renderer that keeps no such log.
+const char kStandinMark[] = "orvane-standin: a test double of the Orvane renderer";
+
+// Whether the renderer program in `rendererDir` is the stand-in: it holds the stand-in's words.
+bool IsRendererStandin(const std::string& rendererDir) {
+  std::string program;
+  return files::ReadFile(rendererDir + "/Orvane.app/Contents/MacOS/Orvane", &program).ok() &&
+         program.find(kStandinMark) != std::string::npos;
+}
+
+// The render's last lines: where the scenes went (the console's "Saved scene to: " lines: the one
+// scene, or the first and last of a frame range and how many) and, when the renderer in
+// `rendererDir` is the stand-in, where it logs its command lines. Nothing once a signal has been
+// taken.
 void PrintSceneAndLog(const std::string& rendererDir) {
   const std::string saved = "Saved scene to: ";
-  const std::vector<std::string> lines = host::ConsoleLines();
-  const auto line = std::find_if(lines.rbegin(), lines.rend(),
-                                 [&](const std::string& l) { return l.rfind(saved, 0) == 0; });
-  if (line == lines.rend()) return;
+  std::vector<std::string> scenes;
+  for (const std::string& line : host::ConsoleLines())
+    if (line.rfind(saved, 0) == 0) scenes.push_back(line.substr(saved.size()));
+  if (scenes.empty()) return;
+  const bool standin = IsRendererStandin(rendererDir);
   PrintUnlessInterrupted([&] {
-    std::cout << "\nThe scene was written to " << line->substr(saved.size())
-              << "\nThe renderer stand-in logs its command lines to " << rendererDir
-              << "/orvane-standin.log\n"
-              << std::flush;
+    if (scenes.size() == 1)
+      std::cout << "\nThe scene was written to " << scenes.front() << "\n";
+    else
+      std::cout << "\nThe " << scenes.size() << " scenes were written to " << scenes.front() << " ... "
+                << scenes.back() << "\n";
+    if (standin)
+      std::cout << "The renderer stand-in logs its command lines to " << rendererDir
+                << "/orvane-standin.log\n";
+    std::cout << std::flush;
   });
 }
 

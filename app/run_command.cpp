@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "c4d.h"
+#include "c4d_description.h"
 #include "c4d_descriptionmessages.h"
 #include "host_control.h"
 #include "host_document_file.h"
@@ -211,6 +212,28 @@ void PrintShown(const host::Shown& s) {
 
 std::string Because(const std::string& reason) { return reason.empty() ? std::string() : ": " + reason; }
 
+// Whether the attribute page of `material` (its description) shows a button `id`; `*buttons` gets
+// the page's buttons, "6268 Render preview, 6270 Export packed material", for the line that says
+// it has none of that ID.
+bool PageHasButton(BaseMaterial* material, long id, std::string* buttons) {
+  Description* page = Description::Alloc();
+  bool found = false;
+  buttons->clear();
+  if (material->GetDescription(page)) {
+    for (LONG i = 0; i < page->GetCount(); ++i) {
+      const DescLevel entry = page->GetIndexId(i)[0];
+      if (entry.dtype != DTYPE_BUTTON || page->IsHidden(entry.id)) continue;
+      const BaseContainer* settings = page->GetIndexSettings(i);
+      const std::string label = settings ? host::ToUtf8(settings->GetString(DESC_NAME)) : std::string();
+      *buttons +=
+          (buttons->empty() ? "" : ", ") + std::to_string(entry.id) + (label.empty() ? "" : " " + label);
+      found = found || entry.id == id;
+    }
+  }
+  Description::Free(page);
+  return found;
+}
+
 }  // namespace
 
 bool ParseRunArguments(const std::vector<std::string>& args, RunRequest* r, std::string* error) {
@@ -327,6 +350,16 @@ int RunCommand(const RunRequest& r) {
   if (!r.material.empty()) {
     for (BaseMaterial* m = doc->GetFirstMaterial(); m && !pressed; m = m->GetNext())
       if (m->GetName() == String(r.material)) pressed = m;
+  }
+  // A button the page does not show is a slip of the command line: said before anything runs.
+  std::string buttons;
+  if (pressed && !PageHasButton(pressed, r.button, &buttons)) {
+    host::user::Watch(nullptr, nullptr);
+    host::SetActiveDocument(nullptr);
+    std::cerr << "corvane-host: no button " << r.button << " on the page of \"" << r.material << "\" ("
+              << (buttons.empty() ? "its page has no buttons" : "its buttons: " + buttons) << ")\n";
+    BaseDocument::Free(doc);
+    return 2;
   }
   // What the command or button says from here on tells why it did not run, if it does not.
   host::ClearConsole();

@@ -46,6 +46,7 @@
 #include "files/temporary.h"
 #include "host_control.h"
 #include "process/interrupt.h"
+#include "text/printable.h"
 
 namespace {
 
@@ -88,6 +89,10 @@ std::string LogFolder(const std::string& argv0) {
   return dir;
 }
 
+// `text` for a line of output: its control characters escaped (`text::Printable`), so that a name
+// from a user's file cannot clear the terminal or set its title.
+std::string Shown(const std::string& text) { return text::Printable(text); }
+
 std::string Escape(const std::string& arg) {
   std::string out;
   for (char c : arg) {
@@ -119,17 +124,18 @@ void AppendLog(const std::string& folder, int argc, char** argv) {
   files::Result r = files::Folder::Open(folder, &dir);
   if (r.ok()) r = lock.Take(dir, ".orvane-standin.lock");
   if (!r.ok()) {
-    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), r.Text().c_str());
+    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", Shown(path).c_str(), r.Text().c_str());
     return;
   }
   r = dir.ReadFile(name, &log);
   if (!r.ok() && r.error() != ENOENT) {
-    std::fprintf(stderr, "orvane-standin: cannot read %s: %s\n", path.c_str(), r.Text().c_str());
+    std::fprintf(stderr, "orvane-standin: cannot read %s: %s\n", Shown(path).c_str(), r.Text().c_str());
     return;
   }
   log += line;
   r = dir.WriteFile(name, log.data(), log.size());
-  if (!r.ok()) std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", path.c_str(), r.Text().c_str());
+  if (!r.ok())
+    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", Shown(path).c_str(), r.Text().c_str());
 }
 
 // The archive is made in memory and written as a whole file.
@@ -138,7 +144,8 @@ bool Pack(const std::string& material, const std::string& archive) {
   std::string text;
   const files::Result read = files::ReadFile(material, &text);
   if (!read.ok()) {
-    std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", material.c_str(), read.Text().c_str());
+    std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", Shown(material).c_str(),
+                 read.Text().c_str());
     return false;
   }
   zip_error_t error;
@@ -146,7 +153,7 @@ bool Pack(const std::string& material, const std::string& archive) {
   zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
   zip_t* za = buffer ? zip_open_from_source(buffer, ZIP_TRUNCATE, &error) : nullptr;
   if (!za) {
-    std::fprintf(stderr, "orvane-standin: cannot create %s: %s\n", archive.c_str(),
+    std::fprintf(stderr, "orvane-standin: cannot create %s: %s\n", Shown(archive).c_str(),
                  zip_error_strerror(&error));
     if (buffer) zip_source_free(buffer);
     zip_error_fini(&error);
@@ -156,14 +163,14 @@ bool Pack(const std::string& material, const std::string& archive) {
   zip_source_keep(buffer);  // read back after the archive is closed
   zip_source_t* source = zip_source_buffer(za, text.data(), text.size(), 0);
   if (!source || zip_file_add(za, Basename(material).c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
-    std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", material.c_str(), zip_strerror(za));
+    std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", Shown(material).c_str(), zip_strerror(za));
     if (source) zip_source_free(source);
     zip_discard(za);
     zip_source_free(buffer);
     return false;
   }
   if (zip_close(za) != 0) {
-    std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", material.c_str(), zip_strerror(za));
+    std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", Shown(material).c_str(), zip_strerror(za));
     zip_discard(za);
     zip_source_free(buffer);
     return false;
@@ -182,11 +189,11 @@ bool Pack(const std::string& material, const std::string& archive) {
   // The archive appears under its name only once it is complete.
   const files::Result written = ok ? files::WriteFile(archive, bytes.data(), bytes.size()) : files::Result();
   if (!ok || !written.ok()) {
-    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", archive.c_str(),
+    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", Shown(archive).c_str(),
                  ok ? written.Text().c_str() : "cannot read the archive back");
     return false;
   }
-  std::printf("packed %s into %s\n", material.c_str(), archive.c_str());
+  std::printf("packed %s into %s\n", Shown(material).c_str(), Shown(archive).c_str());
   return true;
 }
 
@@ -200,8 +207,8 @@ bool Unpack(const std::string& archive, const std::string& dir) {
   const std::string why = Helpers::UnpackFailureText(*zip);
   ZipFile::Free(zip);
   if (!ok)
-    std::fprintf(stderr, "orvane-standin: cannot unpack %s into %s: %s\n", archive.c_str(), dir.c_str(),
-                 why.c_str());
+    std::fprintf(stderr, "orvane-standin: cannot unpack %s into %s: %s\n", Shown(archive).c_str(),
+                 Shown(dir).c_str(), Shown(why).c_str());
   return ok;
 }
 
@@ -232,11 +239,11 @@ bool WriteImage(const std::string& path) {
   }
   const files::Result written = ok ? files::WriteFile(path, png.data(), bytes) : files::Result();
   if (!ok || !written.ok()) {
-    std::fprintf(stderr, "orvane-standin: cannot write the image %s: %s\n", path.c_str(),
+    std::fprintf(stderr, "orvane-standin: cannot write the image %s: %s\n", Shown(path).c_str(),
                  ok ? written.Text().c_str() : image.message);
     return false;
   }
-  std::printf("wrote the image %s\n", path.c_str());
+  std::printf("wrote the image %s\n", Shown(path).c_str());
   return true;
 }
 
@@ -252,6 +259,7 @@ int main(int argc, char** argv) {
   g_watched = process::WatchInterrupts();
   std::string self = argc > 0 ? argv[0] : "orvane-standin";
   std::string role = Basename(self);
+  // The runner tells the stand-in from a renderer by these words in its program (app/main.cpp).
   std::printf("orvane-standin: a test double of the Orvane renderer, not the renderer (%s)\n",
               role == "OrvaneConsole" ? "console"
               : role == "Orvane"      ? "window"
@@ -300,7 +308,7 @@ int main(int argc, char** argv) {
         return 2;
       }
     }
-    if (!scene.empty()) std::printf("scene %s\n", scene.c_str());
+    if (!scene.empty()) std::printf("scene %s\n", Shown(scene).c_str());
     for (const std::string& image : images) ok = WriteImage(image) && ok;
   }
   Flush();

@@ -29,30 +29,14 @@
 #include "files/registry.h"
 #include "files/sweep.h"
 #include "files/temporary.h"
+#include "text/printable.h"
 
 namespace {
 
 using ziplayout::Placement;
 
-// `name` in quotes for a message, a control character (NUL included) as "\0", "\n" or "\xNN".
-std::string Quoted(const std::string& name) {
-  std::string out = "\"";
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\0') {
-      out += "\\0";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (byte < 0x20 || byte == 0x7f) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-      out += hex;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
+// `name` in quotes for a message, its control characters (NUL included) escaped as "\000".
+std::string Quoted(const std::string& name) { return "\"" + text::Printable(name) + "\""; }
 
 // "entry NAME", for a message about it.
 std::string EntryText(const std::string& name) { return "entry " + Quoted(name); }

@@ -4,6 +4,7 @@
 
 #include "command/importovm.h"
 #include "command/importtext.h"
+#include "main/helpers.h"
 #include "material/materialparams.h"
 #include "orvane_utils/OrvaneBlendMaterial.h"
 #include "orvane_utils/OrvaneDiffuse.h"
@@ -134,7 +135,8 @@ void ImportOVM::RunBlends(std::vector<PendingBlend>& blends) {
                                                 [this](TiXmlElement* e) { return inProgress_.count(e) > 0; }))
         continue;
       GePrint(String("Blend partners form a loop: the chain that starts at blend material '") +
-              blends.front().mat->GetName() + "' leads back to '" + name + "'; '" + blend.mat->GetName() +
+              Helpers::PrintableText(blends.front().mat->GetName()) + "' leads back to '" +
+              Helpers::PrintableText(name) + "'; '" + Helpers::PrintableText(blend.mat->GetName()) +
               "' is imported without it.");
     }
     if (m->blend.getPointer()) ImportBlend(blend.data, m->blend.getPointer(), m->textures, blend.mat);

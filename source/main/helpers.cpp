@@ -2,6 +2,7 @@
 #include "main/helpers.h"
 #include "object/rendersettingsids.h"
 #include "tag/animationtagids.h"
+#include "text/printable.h"
 
 #include <limits.h>
 
@@ -120,6 +121,8 @@ std::string ToUTF8String(const String& s) {
   GeFree(bytes);
   return out;
 }
+
+String PrintableText(const String& s) { return String(text::Printable(ToUTF8String(s))); }
 
 String ConvertString(String s) {
   LONG pos = 0;

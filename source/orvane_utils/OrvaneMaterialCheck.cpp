@@ -6,6 +6,7 @@
 #include "orvane_utils/OrvaneBlendMaterial.h"
 #include "orvane_utils/OrvaneSceneParseUtils.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
+#include "text/printable.h"
 
 namespace Orvane {
 
@@ -97,7 +98,7 @@ int OrvaneMaterialCheck::checkText(const std::string& bytes, std::ostream& out) 
   std::string error;
   if (!OrvaneXMLLoader::parse(bytes, doc, error)) {
     // Also for a text that is no XML at all (a JSON file, an image), in the words the import gives.
-    out << error << "\n";
+    out << text::Printable(error) << "\n";
     return 1;
   }
   const TiXmlElement* scenedata = doc.FirstChildElement("scenedata");
@@ -118,7 +119,8 @@ int OrvaneMaterialCheck::checkText(const std::string& bytes, std::ostream& out) 
     entry.failed = false;
     entry.blend = false;
     const TiXmlElement* typeElement = findTypeElement(*material);
-    const std::string shownName = entry.named ? entry.name : std::string("(no name)");
+    // Names from the file are shown with their control characters escaped, on a line of their own.
+    const std::string shownName = entry.named ? text::Printable(entry.name) : std::string("(no name)");
     // Materials without "name" all keep the host's default name, which no
     // "name" text can equal.
     const std::string key = entry.named ? entry.name : std::string("\0default", 8);
@@ -140,7 +142,7 @@ int OrvaneMaterialCheck::checkText(const std::string& bytes, std::ostream& out) 
       } catch (const OrvaneSceneParseUtilsExcep& e) {
         entry.failed = true;
         ++failures;
-        out << shownName << ": error: " << e.what();
+        out << shownName << ": error: " << text::Printable(e.what());
       }
     }
     if (duplicate) out << " (a material of this name comes earlier: the import keeps that one)";
@@ -153,7 +155,7 @@ int OrvaneMaterialCheck::checkText(const std::string& bytes, std::ostream& out) 
 
   const std::string chainError = checkBlendChains(entries, firstByName);
   if (!chainError.empty()) {
-    out << "error: " << chainError << "\n";
+    out << "error: " << text::Printable(chainError) << "\n";
     ++failures;
   }
   out << entries.size() << (entries.size() == 1 ? " material, " : " materials, ") << failures

@@ -122,4 +122,57 @@ TEST(RenderRunnerTest, WritesAWellFormedSceneAndStartsTheRenderer) {
   EXPECT_EQ(WaitForLines(renderer / "orvane-standin.log").size(), 1u);
 }
 
+// The last lines of a render: the scene written, or the first and last of a frame range and how
+// many; the stand-in's log only where the renderer is the stand-in.
+TEST(RenderRunnerTest, TheLastLinesNameTheScenesWrittenAndTheStandinsLogOnlyForTheStandin) {
+  TempDir write, docs, standin, other;
+  const fs::path standinBin = fs::path(standin.path()) / "Orvane.app/Contents/MacOS",
+                 otherBin = fs::path(other.path()) / "Orvane.app/Contents/MacOS";
+  fs::create_directories(standinBin);
+  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", standinBin / "Orvane");
+  // A renderer of another make, which ends at once and keeps no log.
+  fs::create_directories(otherBin);
+  std::ofstream(otherBin / "Orvane") << "#!/bin/sh\nexit 0\n";
+  fs::permissions(otherBin / "Orvane", fs::perms::owner_all);
+  const std::string single = docs / "small.json", frames = docs / "frames.json";
+  // An object name with a screen clear in it, which the render's lines show escaped.
+  std::string named = kSmallDocument;
+  named.replace(named.find("\"Quad\""), 6, "\"Quad\\u001b[2J\"");
+  std::ofstream(single) << named;
+  // Frames 0 to 2 (an animation of 0.0667 s at 30 frames a second).
+  const std::string small = kSmallDocument;
+  std::ofstream(frames)
+      << small.substr(0, small.rfind('}')) +
+             R"(, "renderData": {"parameters": {"5017": {"time": 0.0}, "5018": {"time": 0.0667}},
+      "videoPosts": [{"type": 1020896, "parameters": {"1420": true}}]}})";
+  const std::string scenes = write / "quickrender/quickrender", log = "/orvane-standin.log\n";
+  const struct {
+    std::string renderer, document, last;
+  } rows[] = {
+      {standin.path(), single,
+       "\nThe scene was written to " + scenes + ".ovs\nThe renderer stand-in logs its command lines to " +
+           standin.path() + log},
+      {standin.path(), frames,
+       "\nThe 3 scenes were written to " + scenes + "_frame000000.ovs ... " + scenes +
+           "_frame000002.ovs\nThe renderer stand-in logs its command lines to " + standin.path() + log},
+      {other.path(), single, "\nThe scene was written to " + scenes + ".ovs\n"},
+      {other.path(), frames,
+       "\nThe 3 scenes were written to " + scenes + "_frame000000.ovs ... " + scenes + "_frame000002.ovs\n"},
+  };
+  for (const auto& row : rows) {
+    int status = 0;
+    const std::string out = RunRender(
+        "--write-path " + write.path() + " --renderer-dir " + row.renderer + " " + row.document, &status);
+    ASSERT_EQ(status, 0) << out;
+    // The runner's last lines follow the console's; the stand-in's own lines may come after them.
+    const size_t at = out.find("\nThe ", out.rfind("Saved scene to: "));
+    EXPECT_EQ(out.substr(std::min(at, out.size()), row.last.size()), row.last) << out;
+    EXPECT_EQ(out.find("logs its command lines") != std::string::npos, row.renderer == standin.path()) << out;
+    EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
+    if (row.document == single) {
+      EXPECT_NE(out.find(": Quad\\033[2J, "), std::string::npos) << out;
+    }
+  }
+}
+
 }  // namespace

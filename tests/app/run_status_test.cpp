@@ -128,6 +128,7 @@ TEST(RunStatusTest, UsageErrorsAndRefusedAnswersExitTwoWithOneLine) {
                     press = " --answer button:10001";
   const std::string refused = "answer refused: ", after = " (nothing after it ran)";
   const std::string elsewhere = "option --renderer-dir belongs to render, run and press: ";
+  const std::string buttons = "6268 Render preview, 6270 Export packed material";
   const std::pair<std::string, std::string> rows[] = {
       {"run 1024454 --save=", "option --save has an empty value: give it OUT.json"},
       {"render --write-path=", "option --write-path has an empty value: give it DIR"},
@@ -154,8 +155,11 @@ TEST(RunStatusTest, UsageErrorsAndRefusedAnswersExitTwoWithOneLine) {
       {bake + "10002=yes" + press, refused + "Albedo [gadget 10002] takes 1 or 0, not yes" + after},
       {bake + "10011=1" + " --answer button:10011",
        refused + "Res X [gadget 10011] is no button: answer gadget:10011=VALUE" + after},
-      {"render --write_path " + work.path(),
-       "unknown option --write_path: did you mean --write-path? (corvane-host --help lists the options)"},
+      // A button the material's page lacks (a slip for 6268) names the page's buttons; nothing is pressed.
+      {"press Checker 6286 " + doc + " --save " + work / "saved.json",
+       "no button 6286 on the page of \"Checker\" (its buttons: " + buttons + ")"},
+      {"press Checker 99999999999 " + doc,
+       "no button 99999999999 on the page of \"Checker\" (its buttons: " + buttons + ")"},
       {"render --renderer_dir=" + work.path(),
        "unknown option --renderer_dir=" + work.path() +
            ": did you mean --renderer-dir? (corvane-host --help lists the options)"},
@@ -167,6 +171,7 @@ TEST(RunStatusTest, UsageErrorsAndRefusedAnswersExitTwoWithOneLine) {
   }
   // The refused bakes baked nothing; the usage errors did not even make the write path.
   EXPECT_FALSE(fs::exists(work / "baked_albedo.jpg"));
+  EXPECT_FALSE(fs::exists(work / "saved.json"));
   EXPECT_FALSE(fs::exists(work / "write"));
 }
 

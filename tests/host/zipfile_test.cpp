@@ -316,10 +316,10 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
       {"this is not a zip archive", ZIPERROR_CORRUPT},
       {MakeRawZip({good, {"../evil.ovm", text, 8, crc}}), ZIPERROR_UNSAFE_NAME, "", "entry \"../evil.ovm\""},
       {MakeRawZip({good, {std::string("a\0.ovm", 6), text, 8, crc}}), ZIPERROR_UNSAFE_NAME, "",
-       "entry \"a\\0.ovm\""},
+       "entry \"a\\000.ovm\""},
       // A NUL shows as "\0" whatever else is wrong with the entry.
       {MakeRawZip({{std::string("b\0.ovm", 6), text, 8, crc, 77}}), ZIPERROR_UNSAFE_NAME, "",
-       "entry \"b\\0.ovm\""},
+       "entry \"b\\000.ovm\""},
       {MakeZip({{"tex/red.png", text}, {"good.ovm", text}, {"tex\\red.png", text}}), ZIPERROR_TWICE, "",
        "the archive holds \"tex/red.png\" twice"},
       {MakeZip({{"good.ovm", text}, {"./good.ovm", text}}), ZIPERROR_TWICE, "",
@@ -452,19 +452,24 @@ TEST_F(ZipExtractTest, ArchivesThatCannotBeReadSayWhy) {
   std::ofstream(root / "method.povm", std::ios::binary)
       << MakeRawZip({{"b.ovm", "material", 8, ZipFile::CalcCRC32("material", 8), 77}});
   ASSERT_TRUE(WriteZip((root / "both.povm").string(), {{"a.ovm/b", "x"}, {"a.ovm", "y"}}));
+  // A name with control characters is shown with them escaped: it cannot set the terminal's title.
+  const std::string titled = "t\x1b]0;t\x07.povm";
+  fs::copy_file(root / "method.povm", root / titled);
   const std::pair<std::string, std::string> said[] = {
       {"fifo.povm", "cannot be read: not a regular file"},
       {"method.povm", "unknown method: entry \"b.ovm\" uses method 77"},
       {"both.povm", "a name is both a file and a folder: entry \"a.ovm\" and entry \"a.ovm/b\""},
+      {titled, "unknown method: entry \"b.ovm\" uses method 77"},
   };
   for (const auto& [name, why] : said) {
     std::string ignored;
-    EXPECT_EQ(RunCommand(standin + " --unpack " + (root / name).string() + " " + out.string() + " 2>" +
+    EXPECT_EQ(RunCommand(standin + " --unpack '" + (root / name).string() + "' " + out.string() + " 2>" +
                              (root / "err").string(),
                          &ignored),
               1)
         << name;
-    EXPECT_EQ(ReadFile(root / "err"), "orvane-standin: cannot unpack " + (root / name).string() + " into " +
+    const std::string shown = name == titled ? "t\\033]0;t\\007.povm" : name;
+    EXPECT_EQ(ReadFile(root / "err"), "orvane-standin: cannot unpack " + (root / shown).string() + " into " +
                                           out.string() + ": " + why + "\n");
     EXPECT_FALSE(fs::exists(out)) << name;
   }

@@ -330,6 +330,7 @@ TEST(MaterialFileCheck, FrameAsTheImportReadsIt) {
       "<material><oren_nayar/></material>"                                      // no name
       "<material><name>C</name><shiny/></material>"                             // no known type
       "<material><name>D</name><null_material><x/></null_material></material>"  // not parsed
+      "<material><name>E\x1b[2J\x1b]0;t\x07</name><diffuse/></material>"        // shown escaped
       "</scenedata>";
   std::ostringstream out;
   EXPECT_EQ(OrvaneMaterialCheck::checkText(file, out), 2);
@@ -342,7 +343,8 @@ TEST(MaterialFileCheck, FrameAsTheImportReadsIt) {
       "column 148)\n"
       "C: no known material type element (the import makes a default diffuse material)\n"
       "D: null_material\n"
-      "5 materials, 2 errors.\n");
+      "E\\033[2J\\033]0;t\\007: diffuse\n"
+      "6 materials, 2 errors.\n");
   std::ostringstream none;
   EXPECT_EQ(OrvaneMaterialCheck::checkText("<materials/>", none), 1);
   EXPECT_EQ(none.str(), "No \"scenedata\" root element: not a material file.\n");
