@@ -533,10 +533,11 @@ int RunWithRendererDir(const Options& o, const RunRequest& run) {
 // program holds: how the runner tells the stand-in from a renderer that keeps no such log.
 const char kStandinMark[] = "orvane-standin: a test double of the Orvane renderer";
 
-// Whether the renderer program in `rendererDir` is the stand-in: it holds the stand-in's words.
+// Whether the renderer program in `rendererDir` is the stand-in: it holds the stand-in's words. A
+// program larger than the stand-in's sanitizer build by far is not read.
 bool IsRendererStandin(const std::string& rendererDir) {
   std::string program;
-  return files::ReadFile(rendererDir + "/Orvane.app/Contents/MacOS/Orvane", &program).ok() &&
+  return files::ReadFile(rendererDir + "/Orvane.app/Contents/MacOS/Orvane", &program, size_t(64) << 20).ok() &&
          program.find(kStandinMark) != std::string::npos;
 }
 

@@ -358,12 +358,10 @@ Result OpenFile(const std::string& path, int* fd, ReadPolicy policy, bool* stead
 }
 
 std::string DescriptorPath(int fd, bool inherited) {
-  if (inherited) return "/dev/fd/" + std::to_string(fd);
-  // /proc of another PID namespace numbers this process otherwise than getpid() does.
-  char self[32];
-  const ssize_t n = ::readlink("/proc/self", self, sizeof self);
-  const std::string pid = n > 0 && n < static_cast<ssize_t>(sizeof self) ? std::string(self, n) : "self";
-  return "/proc/" + pid + "/fd/" + std::to_string(fd);
+  char pid[32] = "self";  // /proc of another PID namespace numbers this process otherwise than getpid()
+  const ssize_t n = inherited ? 0 : ::readlink("/proc/self", pid, sizeof pid - 1);
+  if (n > 0) pid[n] = '\0';
+  return (inherited ? std::string("/dev/fd/") : "/proc/" + std::string(pid) + "/fd/") + std::to_string(fd);
 }
 
 bool Reaches(const std::string& path, int fd) {

@@ -31,9 +31,8 @@ struct Target;
 enum class ReadPolicy {
   kAnyone,   ///< anyone's: reading what another user wrote exposes nothing of this user's
   kTrusted,  ///< only this user's or the shared folder's owner's (a file that says what to run)
-  kProgram,  ///< as `kTrusted`, opened only to be checked (`O_PATH`, so that a program that may
-             ///< only be run opens too); started or loaded by its path where that is steady, else
-             ///< from its descriptor (`DescriptorPath`)
+  kProgram,  ///< as `kTrusted`, opened `O_PATH` only to be checked (a program that may only be run
+             ///< opens too); started by its path where that is steady, else by `DescriptorPath`
 };
 
 /// An open folder that a walk reached; copies share one descriptor, closed with the last.
@@ -144,8 +143,7 @@ struct Target {
   std::string name;       ///< its name there
   bool isFile = false;    ///< a regular file is there (else the name is free, or a link is replaced)
   struct stat status {};  ///< its status, when it is a file
-  bool steady = false;    ///< only users the walk trusts may rename or replace the entry taken, or
-                          ///< a folder or link on the way to it (`..` too)
+  bool steady = false;    ///< only trusted users may replace it or what leads to it (`..` too)
 };
 
 /// A path as the open folder of its last name and that name.
@@ -163,12 +161,9 @@ Result Locate(const std::string& path, Place* place, Folder::Make make = Folder:
 /// `Folder::OpenFile` of the file `path`, its folder walked first (`Locate`).
 Result OpenFile(const std::string& path, int* fd, ReadPolicy policy = ReadPolicy::kAnyone,
                 bool* steady = nullptr);
-/// The path that reaches the file open as `fd` in this process, which other processes (a debugger,
-/// a symbolizer) follow to the same file while it is open: "/proc/PID/fd/N" with this process's
-/// number as /proc gives it, so only where /proc is mounted. With `inherited`, the path by which a
-/// child that inherited `fd` under the same number reaches it, as the kernel names it to a script's
-/// interpreter ("/dev/fd/N"). What is started or loaded where its path is not steady (a folder on it
-/// lets users the walk does not trust rename its entries), so that it is the file the walk checked.
+/// The name of the file open as `fd`, for what is started or loaded where its path is not steady:
+/// "/proc/PID/fd/N" (this process's number as /proc gives it), which a debugger or symbolizer
+/// follows too; with `inherited`, "/dev/fd/N", a child's name for it (a script's `$0`).
 std::string DescriptorPath(int fd, bool inherited = false);
 /// True when `path` leads to the file open as `fd` (a descriptor's path, where /proc is mounted).
 bool Reaches(const std::string& path, int fd);

@@ -85,8 +85,8 @@ bool FirstSweep(const Folder& folder);
 void SweepOnce(const Folder& folder, const std::function<uid_t()>& shown = {});
 
 /// Removes the entry `name` of `at` with all it holds (a link itself); with `expected`, only while
-/// it is still that file; with `untilInterrupted`, nothing more once the run is interrupted.
+/// it is still that file; when `stoppable`, nothing more once the run is interrupted.
 void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected = nullptr,
-                bool untilInterrupted = false);
+                bool stoppable = false);
 
 }  // namespace files

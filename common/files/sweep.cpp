@@ -214,11 +214,10 @@ NameInfo ReadName(const std::string& name) {
   return info;
 }
 
-void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected,
-                bool untilInterrupted) {
-  bool stopped = false;  // with `untilInterrupted`, each removal under the lock an interruption takes
+void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected, bool stoppable) {
+  bool stopped = false;  // when `stoppable`, each removal under the lock an interruption takes
   const auto unlink = [&](int fd, const std::string& entry, int flags) {
-    if (!untilInterrupted) return ::unlinkat(fd, entry.c_str(), flags);
+    if (!stoppable) return ::unlinkat(fd, entry.c_str(), flags);
     int done = -1;
     stopped = !WhileRunning([&] { return done = ::unlinkat(fd, entry.c_str(), flags), Result(); }).ok();
     return done;

@@ -16,8 +16,7 @@ namespace files {
 constexpr int kMaxLinks = 40;        ///< links a path may pass, as the kernel counts
 constexpr size_t kOpenFolders = 16;  ///< folders a trail keeps open
 
-/// True when only users the walk trusts may rename or replace the entry `st` of `folder`: it is not
-/// shared (every writer is trusted), or it is sticky and the entry is a trusted user's.
+/// True when only users the walk trusts may rename or replace the entry `st` of `folder`.
 static bool Holds(const Folder& folder, const struct stat& st) {
   return !folder.IsShared() || ((folder.Status().st_mode & S_ISVTX) && folder.Trusts(st.st_uid));
 }

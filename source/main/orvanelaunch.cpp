@@ -113,6 +113,7 @@ struct DescriptorStart {
   bool throughProc;   // the file is reached by the name the kernel gives a script's interpreter
   int failure;        // the exec's `errno` value, set by a child that could not run it
   bool script;        // set by a child that started the file again as a script, through that name
+  bool keepHangUp;    // SIGHUP stays ignored (the host runs under nohup)
 };
 
 // The kernel's `struct sigaction` on x86_64 and aarch64, which is not the C library's; no
@@ -135,7 +136,8 @@ __attribute__((no_sanitize_address)) int StartFromDescriptor(void* data) {
   auto* start = static_cast<DescriptorStart*>(data);
   const KernelSigaction standard{SIG_DFL, 0, nullptr, 0};
   for (int signal = 1; signal <= kKernelSignals; ++signal)
-    ::syscall(SYS_rt_sigaction, signal, &standard, nullptr, sizeof standard.mask);
+    if (signal != SIGHUP || !start->keepHangUp)
+      ::syscall(SYS_rt_sigaction, signal, &standard, nullptr, sizeof standard.mask);
   const unsigned long none = 0;
   ::syscall(SYS_rt_sigprocmask, SIG_SETMASK, &none, nullptr, sizeof none);
   ::syscall(SYS_execveat, start->program, "", start->argv, environ, AT_EMPTY_PATH);
@@ -148,13 +150,14 @@ __attribute__((no_sanitize_address)) int StartFromDescriptor(void* data) {
   return 127;
 }
 
-// Starts `argv` by the path `argv[0]` through posix_spawn, every signal at its default and none
-// blocked. 0 with `*child` set, or the `errno` value.
-int SpawnByPath(char* const* argv, pid_t* child) {
+// Starts `argv` by the path `argv[0]` through posix_spawn, every signal at its default (SIGHUP
+// ignored where `keepHangUp`) and none blocked. 0 with `*child` set, or the `errno` value.
+int SpawnByPath(char* const* argv, bool keepHangUp, pid_t* child) {
   posix_spawnattr_t attributes;
   if (const int error = ::posix_spawnattr_init(&attributes); error != 0) return error;
   sigset_t all, none;
   sigfillset(&all);
+  if (keepHangUp) sigdelset(&all, SIGHUP);
   sigemptyset(&none);
   ::posix_spawnattr_setsigdefault(&attributes, &all);
   ::posix_spawnattr_setsigmask(&attributes, &none);
@@ -327,7 +330,11 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
 
   // What starts is the file the walk checked: another user's program, or one another user could
   // have swapped in, is never started, and a walk that fails for any reason starts nothing.
-  DescriptorStart start{-1, args.data(), false, 0, false};
+  // A host started under nohup ignores SIGHUP: the renderer, which runs on after it, keeps that so
+  // that a closed terminal does not end it either.
+  struct sigaction hangUp = {};
+  const bool keepHangUp = ::sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler == SIG_IGN;
+  DescriptorStart start{-1, args.data(), false, 0, false, keepHangUp};
   bool steady = false;
   if (const files::Result refused =
           files::OpenFile(argv[0], &start.program, files::ReadPolicy::kProgram, &steady);
@@ -347,7 +354,8 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
     return 0;
   }
   // The program starts without a copy of the host's memory (the host may be large), with the
-  // default handling of every signal and none blocked whatever the host's threads have set; one
+  // default handling of every signal (but an ignored SIGHUP) and none blocked whatever the host's
+  // threads have set; one
   // that cannot be run is the start's result, its child waited for already:
   // - by its path through posix_spawn (`SpawnByPath`) where that is steady;
   // - else from the descriptor of the file checked (`SpawnFromDescriptor`), through /proc only for
@@ -359,7 +367,7 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   pid_t child = -1;
   const bool started = process::StartThroughGate([&] {
     tried = true;
-    error = steady ? SpawnByPath(args.data(), &child) : SpawnFromDescriptor(&start, &child);
+    error = steady ? SpawnByPath(args.data(), keepHangUp, &child) : SpawnFromDescriptor(&start, &child);
     if (error == 0) reaper.Watch(child);
     return error == 0;
   });

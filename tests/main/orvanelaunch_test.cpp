@@ -377,7 +377,8 @@ TEST_F(LaunchTest, AStartedProgramIsNotWaitedForAndLeavesNoZombie) {
 TEST_F(LaunchTest, AProgramStartsWithDefaultSignalHandling) {
   // The host ignores some signals (the runner ignores SIGXFSZ) and its threads block some; the
   // renderer must not inherit that, started by its path or from its descriptor (a folder anyone may
-  // change), whose child sets it up itself.
+  // change), whose child sets it up itself. Only SIGHUP, ignored under nohup, stays ignored, so the
+  // renderer runs on when the terminal closes.
   const std::string open = work / "open";
   fs::create_directories(open);
   ::chmod(open.c_str(), 0777);
@@ -385,9 +386,10 @@ TEST_F(LaunchTest, AProgramStartsWithDefaultSignalHandling) {
   for (const std::string& shell : {std::string("/bin/sh"), open + "/sh"}) {
     SCOPED_TRACE(shell);
     struct sigaction ignore {
-    }, old{};
+    }, old{}, oldHangUp{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGXFSZ, &ignore, &old);
+    sigaction(SIGHUP, &ignore, &oldHangUp);
     sigset_t blocked, was;
     sigemptyset(&blocked);
     sigaddset(&blocked, SIGUSR2);
@@ -398,12 +400,14 @@ TEST_F(LaunchTest, AProgramStartsWithDefaultSignalHandling) {
                 "grep -e SigIgn -e SigBlk /proc/self/status > " + out + ".tmp; mv " + out + ".tmp " + out});
     pthread_sigmask(SIG_SETMASK, &was, nullptr);
     sigaction(SIGXFSZ, &old, nullptr);
+    sigaction(SIGHUP, &oldHangUp, nullptr);
     ASSERT_EQ(started, 1);
     ASSERT_TRUE(WaitFor([&] { return fs::exists(out); }));
     std::istringstream lines(ReadFile(out));
     std::map<std::string, unsigned long long> masks;
     for (std::string name, mask; lines >> name >> mask;) masks[name] = std::stoull(mask, nullptr, 16);
     EXPECT_EQ(masks["SigIgn:"] & (1ull << (SIGXFSZ - 1)), 0u) << ReadFile(out);
+    EXPECT_NE(masks["SigIgn:"] & (1ull << (SIGHUP - 1)), 0u) << ReadFile(out);
     EXPECT_EQ(masks["SigBlk:"], 0u) << ReadFile(out);
     EXPECT_EQ(masks.size(), 2u) << ReadFile(out);
   }
