@@ -198,10 +198,13 @@ bool Unpack(const std::string& archive, const std::string& dir) {
   ZipFile* zip = ZipFile::Alloc();
   const bool ok = zip->ExtractToDirectory(Filename(String(archive)), Filename(String(dir)));
   const std::string why = Helpers::UnpackFailureText(*zip);
+  const std::vector<ZipFile::LeftOut> leftOut = zip->GetLeftOut();
   ZipFile::Free(zip);
   if (!ok)
     std::fprintf(stderr, "orvane-standin: cannot unpack %s into %s: %s\n", archive.c_str(), dir.c_str(),
                  why.c_str());
+  for (const ZipFile::LeftOut& link : leftOut)
+    std::fprintf(stderr, "orvane-standin: %s\n", Helpers::LeftOutText(link).c_str());
   return ok;
 }
 
