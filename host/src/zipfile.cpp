@@ -405,10 +405,10 @@ LONG CheckNames(std::vector<Entry>* entries, Tree* tree, std::string* detail) {
 // The longest target a link may have: that of a path.
 constexpr zip_uint64_t kLongestTarget = PATH_MAX - 1;
 
-// Where the target `text` of a link in the folder `node` of `tree` leads, as the kernel resolves a
-// link's target from the link's folder (a backslash separating names as a slash does): to the file entry it
-// returns, else -1 with why it leads to none in `*why`. Only the archive's own folders are passed
-// through: a link on the way counts as nothing there.
+// Where the target `text` of a link in the folder `node` of `tree` leads, resolved from the link's
+// folder as the kernel resolves a link's target (a backslash separating names as a slash does): to
+// the file entry it returns, else -1 with why it leads to none in `*why`. Only the archive's own
+// folders are passed through: a link on the way counts as nothing there.
 long Target(const Tree& tree, size_t node, std::string text, ZipFile::LeftOut::Why* why) {
   std::replace(text.begin(), text.end(), '\\', '/');
   *why = ZipFile::LeftOut::kMissing;
