@@ -50,11 +50,13 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
   const bool extracted = zip && zip->ExtractToDirectory(Filename(path), Filename(dir),
                                                         ZIP_EXTRACT_CREATE_SUBDIR, nullptr, nullptr, nullptr);
   const std::string why = zip ? Helpers::UnpackFailureText(*zip) : Helpers::UnpackFailureText(ZIPERROR_READ);
+  const std::vector<ZipFile::LeftOut> leftOut = zip ? zip->GetLeftOut() : std::vector<ZipFile::LeftOut>();
   ZipFile::Free(zip);
   if (!extracted) {
     out << path << ": Could not unpack the archive: " << why << "\n";
     return 2;
   }
+  for (const ZipFile::LeftOut& link : leftOut) out << path << ": " << Helpers::LeftOutText(link) << "\n";
   std::vector<String> top;
   BrowseFiles* browser = BrowseFiles::Alloc();
   browser->Init(Filename(dir), 0);

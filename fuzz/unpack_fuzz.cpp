@@ -3,7 +3,8 @@
 // write path. What is left afterwards is checked, and any breach aborts:
 //   - a refused archive leaves its folder empty and says why on the console;
 //   - an unpacked one holds only files and folders (no links), and no more bytes than its entries
-//     declare, within the host's limit and the multiple of the archive's size it allows; its
+//     declare (a link's entry, unpacked as a copy of a file of the archive, as much as its largest
+//     file), within the host's limit and the multiple of the archive's size it allows; its
 //     entries declared no more than that, and their compressed data fit in the archive side by
 //     side (no entry reuses another's);
 //   - nothing appears beside the archive and the "materials" folder;
@@ -38,23 +39,39 @@ namespace {
 fs::path g_work;
 
 // What the archive's entries declare together (zeros when libzip cannot read it): the bytes of
-// their files (folders count none, as the host counts them) and of their compressed data.
+// their files (folders count none, as the host counts them) and of their compressed data, and the
+// most an unpacking may write, each link's entry counted as the largest file that is no link.
 struct Declared {
-  uint64_t bytes = 0, compressed = 0;
+  uint64_t bytes = 0, compressed = 0, copied = 0;
 };
 
 // What the entries of `zip` declare, which it discards.
 Declared Sum(zip_t* zip) {
   Declared total;
+  uint64_t links = 0, largest = 0;
   const zip_int64_t count = zip_get_num_entries(zip, 0);
   for (zip_int64_t i = 0; i < count; ++i) {
     zip_stat_t st;
     if (zip_stat_index(zip, static_cast<zip_uint64_t>(i), 0, &st) != 0) continue;
     const bool folder =
         (st.valid & ZIP_STAT_NAME) && st.name && *st.name && st.name[strlen(st.name) - 1] == '/';
-    if ((st.valid & ZIP_STAT_SIZE) && !folder) total.bytes += st.size;
+    zip_uint8_t system = 0;
+    zip_uint32_t attributes = 0;
+    const bool link =
+        zip_file_get_external_attributes(zip, static_cast<zip_uint64_t>(i), 0, &system, &attributes) == 0 &&
+        ((attributes >> 16) & S_IFMT) == S_IFLNK;
+    if ((st.valid & ZIP_STAT_SIZE) && !folder) {
+      total.bytes += st.size;
+      if (link) {
+        ++links;
+      } else {
+        total.copied += st.size;
+        largest = std::max<uint64_t>(largest, st.size);
+      }
+    }
     if (st.valid & ZIP_STAT_COMP_SIZE) total.compressed += st.comp_size;
   }
+  total.copied += links * largest;
   zip_discard(zip);
   return total;
 }
@@ -191,7 +208,8 @@ void UnpackOnce(const uint8_t* data, size_t size) {
     Require(!walked.others, "something else than files and folders");
     const Declared declared = DeclaredBytes(std::string(reinterpret_cast<const char*>(data), size));
     const uint64_t bound = std::max<uint64_t>(ZipFile::kRatioFloor, ZipFile::kMaxRatio * size);
-    Require(walked.bytes <= declared.bytes, "more bytes than declared");
+    Require(walked.bytes <= declared.copied, "more bytes than declared");
+    Require(walked.bytes <= bound, "more bytes written than the archive's size allows");
     Require(walked.bytes <= static_cast<uint64_t>(ZipFile::kMaxBytes), "more bytes than the limit");
     Require(declared.bytes <= bound, "more bytes declared than the archive's size allows");
     Require(declared.compressed <= size, "entries that share their compressed data");

@@ -9,7 +9,7 @@
 //     as \t, \n, \r or \\);
 //   - "--pack MATERIAL ARCHIVE" writes a ZIP archive holding the material file under its own name;
 //   - "--unpack ARCHIVE DIR" extracts an archive through the host's extraction (ZipFile), with its
-//     limits, saying why it refused one;
+//     limits, saying why it refused one, and naming on stderr each link it left out;
 //   - "-o IMAGE" writes a small valid PNG there; the scene's other options (-seed, -n, -p, -haltspp)
 //     are taken with their values and not used; "--help" gives the usage, and an unknown option is
 //     refused with it (exit 2);
@@ -199,16 +199,20 @@ bool Pack(const std::string& material, const std::string& archive) {
 
 // Unpacks through the host's extraction, with its limits: an archive with an unsafe name, more
 // entries, bytes or names in a path than it takes, or more bytes than the disk has free, is
-// refused before anything is written, and a refused archive leaves the folder as it was. What a
-// killed unpacking left in a folder written into is swept, as by every write.
+// refused before anything is written, and a refused archive leaves the folder as it was. A link
+// left out is named in a line of its own. What a killed unpacking left in a folder written into is
+// swept, as by every write.
 bool Unpack(const std::string& archive, const std::string& dir) {
   ZipFile* zip = ZipFile::Alloc();
   const bool ok = zip->ExtractToDirectory(Filename(String(archive)), Filename(String(dir)));
   const std::string why = Helpers::UnpackFailureText(*zip);
+  const std::vector<ZipFile::LeftOut> leftOut = zip->GetLeftOut();
   ZipFile::Free(zip);
   if (!ok)
     std::fprintf(stderr, "orvane-standin: cannot unpack %s into %s: %s\n", Shown(archive).c_str(),
                  Shown(dir).c_str(), Shown(why).c_str());
+  for (const ZipFile::LeftOut& link : leftOut)
+    std::fprintf(stderr, "orvane-standin: %s\n", Helpers::LeftOutText(link).c_str());
   return ok;
 }
 

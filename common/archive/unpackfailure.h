@@ -1,6 +1,7 @@
 // The words that say why the host's extraction (`ZipFile::ExtractToDirectory`, c4d_file.h) could
-// not unpack an archive: the plug-in's import and the runner's material check give the same. Header
-// only; whoever includes it has the host's headers.
+// not unpack an archive, and which links it left out: the plug-in's import, the runner's material
+// check and the renderer stand-in give the same. Header only; whoever includes it has the host's
+// headers.
 #pragma once
 
 #include <cstring>
@@ -8,6 +9,7 @@
 
 #include "c4d_file.h"
 #include "files/result.h"
+#include "text/printable.h"
 
 namespace Helpers {
 
@@ -44,6 +46,28 @@ inline std::string UnpackFailureText(const ZipFile& zip) {
   if (!zip.GetErrorDetail().empty()) text += ": " + zip.GetErrorDetail();
   if (!zip.GetSystemErrorText().empty()) text += ": " + zip.GetSystemErrorText();
   return text;
+}
+
+/// The line that names a link the extraction left out (`ZipFile::GetLeftOut`) and why: "left out
+/// tex/red.png: a link to /etc/hostname, outside the archive", its control characters escaped. The
+/// texture it was is then missing.
+inline std::string LeftOutText(const ZipFile::LeftOut& link) {
+  const std::string to = "a link to " + text::Printable(link.target) + ", ";
+  std::string why;
+  switch (link.why) {
+    case ZipFile::LeftOut::kOutside: why = to + "outside the archive"; break;
+    case ZipFile::LeftOut::kFolder: why = to + "a folder"; break;
+    case ZipFile::LeftOut::kMissing:
+      why = link.target.empty() ? "an empty link" : to + "which the archive does not hold";
+      break;
+    case ZipFile::LeftOut::kItself: why = to + "itself"; break;
+    case ZipFile::LeftOut::kLoop: why = to + "a loop of links"; break;
+    case ZipFile::LeftOut::kChain:
+      why = to + "through more than " + std::to_string(ZipFile::kMaxLinks) + " links";
+      break;
+    case ZipFile::LeftOut::kTooLong: why = "a link longer than a path may be"; break;
+  }
+  return "left out " + text::Printable(link.entry) + ": " + why;
 }
 
 }  // namespace Helpers

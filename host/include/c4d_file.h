@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "c4d_string.h"
 #include "c4d_types.h"
@@ -124,8 +125,13 @@ class ZipFile {
   /// counted once, whether the archive lists it or not), when one name is both a file
   /// and a folder or comes twice, when its entries declare more than `kMaxBytes` bytes, more than
   /// the disk has free, or more than `kRatioFloor` bytes and more than `kMaxRatio` times the
-  /// archive's size, or when an entry's local header disagrees with the central directory or two
-  /// entries share bytes of the archive. No entry is written through a symbolic link, and none
+  /// archive's size, when an entry's local header disagrees with the central directory or two
+  /// entries share bytes of the archive, or when the path an entry would be unpacked at (`dir`, "/"
+  /// and its name) would be longer than PATH_MAX - 1 bytes. A link's entry (its external attributes
+  /// give a symbolic link's mode) that leads to a file entry of the archive, resolved from its own
+  /// folder through the archive's folders and at most `kMaxLinks` links, is unpacked as a copy of
+  /// that file, the copy counted in the bytes as the file is; any other is left out
+  /// (`GetLeftOut`). No entry is written through a symbolic link, and none
   /// beyond the size it declares: an entry holding more or fewer bytes refuses the archive. The
   /// files take their places only once every entry has been read whole. False when the archive is
   /// refused or cannot be read or written; whatever this call created (files and folders, `dir`
@@ -148,9 +154,34 @@ class ZipFile {
   /// "\0" or "\xNN"), with the method an unknown method is (`entry "b.ovm" uses method 77`), both
   /// entries of a name that is a file and a folder (`entry "a" and entry "a/b"`), a name that
   /// comes twice (`the archive holds "tex/red.png" twice`), the limit exceeded by too large an
-  /// archive, with the numbers, or the files that make too many folders (`10000 files would make
-  /// more than the 10000 folders an archive may make`).
+  /// archive, with the numbers, or what makes too many folders (`10000 files would make more than
+  /// the 10000 folders an archive may make`, `5 folder entries and the folders of 9996 files would
+  /// make ...`).
   const std::string& GetErrorDetail() const { return errorDetail_; }
+
+  /// A link entry of the archive (one whose external attributes give a symbolic link's mode) that
+  /// `ExtractToDirectory` left out: the link is never written, as a link or as a file holding its
+  /// target. A link to a file entry of the same archive is unpacked as a copy of that file instead.
+  struct LeftOut {
+    /// Why a link was left out.
+    enum Why {
+      kOutside,  ///< its target is absolute or leads out of the archive's folder
+      kFolder,   ///< its target is a folder
+      kMissing,  ///< the archive holds nothing at its target
+      kItself,   ///< its target is the link itself
+      kLoop,     ///< its target leads through links back to one of them
+      kChain,    ///< its target leads through more than `kMaxLinks` links
+      kTooLong,  ///< its target is longer than a path may be (it is not read)
+    };
+    std::string entry;   ///< its path in the archive, '/'-separated, without "." names
+    std::string target;  ///< the link's target as the archive holds it ("" for `kTooLong`)
+    Why why = kMissing;
+  };
+  /// The most links one after the other that a link is followed through to its file.
+  static constexpr int kMaxLinks = 40;
+  /// The links the last successful `ExtractToDirectory` left out, in the archive's order; none
+  /// after a failure.
+  const std::vector<LeftOut>& GetLeftOut() const { return leftOut_; }
 
   /// The CRC-32 of the ZIP format (the one of zlib's `crc32`) of `length` bytes at `data`,
   /// continued from `start` (0 for a new checksum).
@@ -161,6 +192,7 @@ class ZipFile {
   LONG error_ = ZIPERROR_NONE;
   std::string systemErrorText_;
   std::string errorDetail_;
+  std::vector<LeftOut> leftOut_;
 };
 
 /// Flags of `BrowseFiles::Init`.

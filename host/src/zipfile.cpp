@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -101,16 +102,18 @@ files::Result Added(const files::Folder& folder, const std::string& name, const 
   });
 }
 
-// Copies the `size` bytes that entry `index` declares from `in` to `fd`. An entry that ends
+// Where an entry's bytes go: 0, or the `errno` value of a failed write.
+using Sink = std::function<int(const char* data, size_t size)>;
+
+// Copies the `size` bytes that entry `index` declares from `in` to `sink`. An entry that ends
 // earlier or holds more is corrupt: nothing beyond the declared size is ever written.
-LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd, files::Result* system) {
+LONG CopyEntry(zip_file_t* in, zip_uint64_t size, const Sink& sink, files::Result* system) {
   std::vector<char> buffer(64 * 1024);
   for (zip_uint64_t left = size; left > 0;) {
     zip_int64_t n = zip_fread(in, buffer.data(), std::min<zip_uint64_t>(buffer.size(), left));
     if (n < 0) return ReasonOf(zip_error_code_zip(zip_file_get_error(in)));
     if (n == 0) return ZIPERROR_CORRUPT;
-    if (const int error = files::WriteAll(fd, buffer.data(), static_cast<size_t>(n)))
-      return WriteReason(error, system);
+    if (const int error = sink(buffer.data(), static_cast<size_t>(n))) return WriteReason(error, system);
     left -= static_cast<zip_uint64_t>(n);
   }
   // One byte more must be the end (where the checksum is checked).
@@ -120,16 +123,24 @@ LONG CopyEntry(zip_file_t* in, zip_uint64_t size, int fd, files::Result* system)
   return n == 0 ? ZIPERROR_NONE : ZIPERROR_CORRUPT;
 }
 
-// Copies entry `index` (declaring `size` bytes) of `archive` to `fd`.
-LONG CopyIndex(zip_t* archive, zip_uint64_t index, zip_uint64_t size, int fd, files::Result* system) {
+// Copies entry `index` (declaring `size` bytes) of `archive` to `sink`.
+LONG CopyIndex(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const Sink& sink,
+               files::Result* system) {
   LONG error = ZIPERROR_NONE;
   if (zip_file_t* in = zip_fopen_index(archive, index, 0)) {
-    error = CopyEntry(in, size, fd, system);
+    error = CopyEntry(in, size, sink, system);
     zip_fclose(in);
   } else {
     error = ReasonOf(zip_error_code_zip(zip_get_error(archive)));
   }
   return error;
+}
+
+// Copies entry `index` (declaring `size` bytes) of `archive` to the file open as `fd`.
+LONG CopyIndex(zip_t* archive, zip_uint64_t index, zip_uint64_t size, int fd, files::Result* system) {
+  return CopyIndex(
+      archive, index, size, [fd](const char* data, size_t n) { return files::WriteAll(fd, data, n); },
+      system);
 }
 
 // Makes the new file `name` in `folder` (mode `mode` less the umask), as `Added` adds an entry,
@@ -184,8 +195,20 @@ struct Entry {
   std::vector<std::string> parts;  // its path's names
   bool folder = false;             // a folder's entry ("x/")
   zip_uint64_t size = 0;
-  size_t node = 0;  // its folder (itself for a folder's entry) in the `Tree`
+  size_t node = 0;       // its folder (itself for a folder's entry) in the `Tree`
+  bool link = false;     // a symbolic link's entry: its data are the link's target
+  long source = -1;      // for a link unpacked as a copy, the entry of the file it leads to
+  bool leftOut = false;  // a link that is not unpacked
 };
+
+// True when entry `index` of `archive` is a symbolic link: its external attributes hold a Unix
+// mode (in their upper half) whose type is a link, as bsdtar, zip -y and 7-Zip's -snl write one.
+bool IsLink(zip_t* archive, zip_uint64_t index) {
+  zip_uint8_t system = 0;
+  zip_uint32_t attributes = 0;
+  if (zip_file_get_external_attributes(archive, index, 0, &system, &attributes) != 0) return false;
+  return ((attributes >> 16) & S_IFMT) == S_IFLNK;
+}
 
 // Reads and checks the declarations of every entry before anything is written: safe names, known
 // methods, no encryption without a password, and the limits on files, depth and bytes. `placed`
@@ -218,6 +241,7 @@ LONG Declarations(zip_t* archive, const std::vector<Placement>& placed, bool pas
     if (entry.parts.size() > static_cast<size_t>(ZipFile::kMaxDepth)) return ZIPERROR_TOO_DEEP;
     if (!(st.valid & ZIP_STAT_SIZE)) return ZIPERROR_CORRUPT;
     entry.size = entry.folder ? 0 : st.size;
+    entry.link = !entry.folder && IsLink(archive, i);
     if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE && !password)
       return ZIPERROR_ENCRYPTED;
     if ((st.valid & ZIP_STAT_COMP_METHOD) && entry.size > 0 &&
@@ -267,6 +291,14 @@ class Tree {
     }
     return found->second;
   }
+  // The child `name` of `parent`, or `kNone`.
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+  size_t Find(size_t parent, const std::string& name) const {
+    std::string key(reinterpret_cast<const char*>(&parent), sizeof parent);
+    key += name;
+    const auto found = index_.find(key);
+    return found == index_.end() ? kNone : found->second;
+  }
   Node& operator[](size_t id) { return nodes_[id]; }
   const Node& operator[](size_t id) const { return nodes_[id]; }
   size_t Size() const { return nodes_.size(); }
@@ -289,11 +321,25 @@ class Tree {
   std::unordered_map<std::string, size_t> index_;  // by the parent's number and the name
 };
 
-// The refusal of an archive whose entries would make more folders than an archive may hold.
+// "N thing" or "N things".
+std::string Counted(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// The refusal of an archive whose entries would make more folders than an archive may hold, naming
+// what makes them: the folders' entries and the files that lie in folders.
 LONG TooManyFolders(const std::vector<Entry>& entries, std::string* detail) {
-  const auto files = std::count_if(entries.begin(), entries.end(), [](const Entry& e) { return !e.folder; });
-  *detail = std::to_string(files) + (files == 1 ? " file" : " files") + " would make more than the " +
-            std::to_string(ZipFile::kMaxEntries) + " folders an archive may make";
+  size_t listed = 0, files = 0;
+  for (const Entry& e : entries) {
+    if (e.folder)
+      listed += !e.parts.empty();
+    else
+      files += e.parts.size() > 1;
+  }
+  std::string what = listed > 0 ? Counted(listed, "folder entry", "folder entries") : std::string();
+  if (files > 0) what += (listed > 0 ? " and the folders of " : "") + Counted(files, "file", "files");
+  *detail = what + " would make more than the " + std::to_string(ZipFile::kMaxEntries) +
+            " folders an archive may make";
   return ZIPERROR_TOO_MANY_FOLDERS;
 }
 
@@ -336,6 +382,106 @@ LONG CheckNames(std::vector<Entry>* entries, Tree* tree, std::string* detail) {
       last.listed = true;
     else
       last.file = index;
+  }
+  return ZIPERROR_NONE;
+}
+
+// The longest target a link may have: that of a path.
+constexpr zip_uint64_t kLongestTarget = PATH_MAX - 1;
+
+// Where the target `text` of a link in the folder `node` of `tree` leads, resolved from the link's
+// folder as the kernel resolves a link's target (a backslash separating names as a slash does): to
+// the file entry it returns, else -1 with why it leads to none in `*why`. Only the archive's own
+// folders are passed through: a link on the way counts as nothing there.
+long Target(const Tree& tree, size_t node, std::string text, ZipFile::LeftOut::Why* why) {
+  std::replace(text.begin(), text.end(), '\\', '/');
+  *why = ZipFile::LeftOut::kMissing;
+  if (text.empty()) return -1;
+  if (text[0] == '/' || (text.size() >= 2 && text[1] == ':')) {
+    *why = ZipFile::LeftOut::kOutside;
+    return -1;
+  }
+  for (size_t start = 0; start <= text.size();) {
+    const size_t end = std::min(text.find('/', start), text.size());
+    const std::string name = text.substr(start, end - start);
+    start = end + 1;
+    if (tree[node].file >= 0) return -1;  // a file is no folder to go on in
+    if (name.empty() || name == ".") continue;
+    if (name == "..") {
+      if (node == 0) {
+        *why = ZipFile::LeftOut::kOutside;
+        return -1;
+      }
+      node = tree[node].parent;
+      continue;
+    }
+    node = tree.Find(node, name);
+    if (node == Tree::kNone) return -1;
+  }
+  if (tree[node].file < 0) *why = ZipFile::LeftOut::kFolder;
+  return tree[node].file;
+}
+
+// Reads the target of every link entry and decides what becomes of the link before anything is
+// written: one that leads to a file entry of the archive, directly or through at most
+// `ZipFile::kMaxLinks` links in all, is unpacked as a copy of that file (`source`, and its size);
+// any other is left out (`leftOut`) and named in `*leftOut`. A target that cannot be read refuses
+// the archive, the entry named in `*detail`.
+LONG ResolveLinks(zip_t* archive, const Tree& tree, std::vector<Entry>* entries,
+                  std::vector<ZipFile::LeftOut>* leftOut, std::string* detail, files::Result* system) {
+  std::vector<std::string> targets(entries->size());
+  for (size_t i = 0; i < entries->size(); ++i) {
+    const Entry& entry = (*entries)[i];
+    if (!entry.link || entry.size > kLongestTarget) continue;
+    std::string& text = targets[i];
+    const LONG error = CopyIndex(
+        archive, i, entry.size,
+        [&text](const char* data, size_t n) {
+          text.append(data, n);
+          return 0;
+        },
+        system);
+    if (error != ZIPERROR_NONE) {
+      *detail = EntryText(entry.name);
+      return error;
+    }
+  }
+  for (size_t i = 0; i < entries->size(); ++i) {
+    Entry& entry = (*entries)[i];
+    if (!entry.link) continue;
+    ZipFile::LeftOut::Why why = ZipFile::LeftOut::kTooLong;
+    long file = -1;
+    if (entry.size <= kLongestTarget) {
+      std::vector<size_t> chain{i};  // the links followed
+      for (size_t at = i;;) {
+        file = Target(tree, (*entries)[at].node, targets[at], &why);
+        if (file < 0) break;
+        const size_t next = static_cast<size_t>(file);
+        if (std::find(chain.begin(), chain.end(), next) != chain.end()) {
+          why = next == i && chain.size() == 1 ? ZipFile::LeftOut::kItself : ZipFile::LeftOut::kLoop;
+        } else if ((*entries)[next].link && chain.size() >= static_cast<size_t>(ZipFile::kMaxLinks)) {
+          why = ZipFile::LeftOut::kChain;
+        } else if ((*entries)[next].link) {
+          chain.push_back(next);
+          at = next;
+          continue;
+        } else {
+          break;  // a file
+        }
+        file = -1;
+        break;
+      }
+    }
+    if (file >= 0) {
+      entry.source = file;
+      entry.size = (*entries)[file].size;
+      continue;
+    }
+    entry.leftOut = true;
+    entry.size = 0;
+    std::string path;
+    for (const std::string& part : entry.parts) path += (path.empty() ? "" : "/") + part;
+    leftOut->push_back({path, why == ZipFile::LeftOut::kTooLong ? std::string() : targets[i], why});
   }
   return ZIPERROR_NONE;
 }
@@ -640,6 +786,7 @@ void ZipFile::Free(ZipFile*& zip) {
 Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG flags,
                                  ExtractDirectoryCallback callback, void* data, const char* password) {
   error_ = ZIPERROR_READ;
+  leftOut_.clear();
   // The system's reason for a failure, given on every return.
   files::Result failure;
   // What was found, in words, for a refusal or a failure about one entry.
@@ -718,22 +865,57 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
   if (error_ == ZIPERROR_NONE)
     error_ = ziplayout::CheckLayout(
         fd, placed, start, [&](size_t i) { return EntryText(entries[i].name); }, &detail);
+  std::vector<LeftOut> leftOut;
+  if (error_ == ZIPERROR_NONE) error_ = ResolveLinks(archive, tree, &entries, &leftOut, &detail, &failure);
+  // What is written: the files, and a copy of its file for each link that leads to one. The
+  // copies are held to the limits on bytes as the files are.
+  zip_uint64_t written = 0;
+  size_t copies = 0;
+  for (const Entry& entry : entries) {
+    copies += entry.source >= 0;
+    written = entry.size > std::numeric_limits<zip_uint64_t>::max() - written
+                  ? std::numeric_limits<zip_uint64_t>::max()
+                  : written + entry.size;
+  }
+  const std::string bytes = "its files and the copies of its " + Counted(copies, "link", "links") +
+                            " come to " + std::to_string(written) + " bytes, more than ";
+  if (error_ == ZIPERROR_NONE && copies > 0 && written > static_cast<zip_uint64_t>(kMaxBytes)) {
+    detail = bytes + "the " + std::to_string(kMaxBytes) + " an archive may hold";
+    error_ = ZIPERROR_TOO_LARGE;
+  } else if (error_ == ZIPERROR_NONE && copies > 0 && written > static_cast<uint64_t>(kRatioFloor) &&
+             size <= (written - 1) / kMaxRatio) {
+    detail = bytes + std::to_string(kMaxRatio) + " times the archive's " + std::to_string(size);
+    error_ = ZIPERROR_TOO_LARGE;
+  }
 
+  // No path unpacked may be longer than a path may be, so that every one can be named and opened.
   const std::string root = host::ToUtf8(dir.GetString());
+  const std::string prefix = root.empty() || root.back() == '/' ? root : root + "/";
+  for (size_t i = 0; error_ == ZIPERROR_NONE && i < entries.size(); ++i) {
+    if (entries[i].leftOut) continue;
+    std::string target = prefix;
+    for (size_t k = 0; k < entries[i].parts.size(); ++k) target += (k ? "/" : "") + entries[i].parts[k];
+    if (target.size() >= PATH_MAX) {
+      detail = EntryText(entries[i].name);
+      error_ = WriteReason(files::Result::System(ENAMETOOLONG, target), &failure);
+    }
+  }
+
   Extraction extraction(tree);
   if (error_ == ZIPERROR_NONE) error_ = extraction.OpenRoot(root, &failure);
   if (error_ == ZIPERROR_NONE) {
     struct statvfs space;
     if (::fstatvfs(extraction.Root().Descriptor(), &space) == 0 &&
-        total > static_cast<uint64_t>(space.f_bavail) * space.f_frsize)
+        written > static_cast<uint64_t>(space.f_bavail) * space.f_frsize)
       error_ = ZIPERROR_DISK_FULL;
   }
   // Every entry is written where it waits first; the files take their places only once all
   // entries have been read whole and sound, so that a refused archive replaces nothing.
   const bool createFolders = (flags & ZIP_EXTRACT_CREATE_SUBDIR) != 0;
-  const std::string prefix = root.empty() || root.back() == '/' ? root : root + "/";
   for (zip_uint64_t i = 0; error_ == ZIPERROR_NONE && i < entries.size(); ++i) {
     const Entry& entry = entries[i];
+    // A link left out is not unpacked at all.
+    if (entry.leftOut) continue;
     detail = EntryText(entry.name);
     // An interruption is removing what this extraction made: nothing more is added.
     if (files::Interrupted()) {
@@ -758,7 +940,9 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
       error_ = WriteReason(folder.MayWrite(), &failure);
       if (error_ == ZIPERROR_NONE) error_ = extraction.PlaceFolder(entry.node, folder, &failure);
     } else if (error_ == ZIPERROR_NONE) {
-      error_ = extraction.Write(archive, i, entry.size, entry.node, folder, entry.parts.back(), &failure);
+      // A link that leads to a file is that file's copy, read again from the archive.
+      const zip_uint64_t from = entry.source >= 0 ? static_cast<zip_uint64_t>(entry.source) : i;
+      error_ = extraction.Write(archive, from, entry.size, entry.node, folder, entry.parts.back(), &failure);
     }
   }
   if (error_ == ZIPERROR_NONE) {
@@ -769,6 +953,7 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
   if (error_ == ZIPERROR_NONE) error_ = WriteReason(extraction.Keep(), &failure);
   if (error_ != ZIPERROR_NONE) return false;
   RecordUnpacked(extraction.Root().Status());
+  leftOut_ = std::move(leftOut);
   return true;
 }
 

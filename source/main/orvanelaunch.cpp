@@ -480,12 +480,14 @@ Filename UnpackPovm(Filename archive, Filename dir, LONG* failure) {
       zip->ExtractToDirectory(archive, dir, ZIP_EXTRACT_CREATE_SUBDIR, nullptr, nullptr, nullptr);
   const LONG error = zip->GetError();
   const String why(UnpackFailureText(*zip).c_str());
+  const std::vector<ZipFile::LeftOut> leftOut = zip->GetLeftOut();
   ZipFile::Free(zip);
   if (failure) *failure = extracted ? ZIPERROR_NONE : error;
   if (!extracted) {
     GePrint(String("Could not unpack ") + archive.GetString() + ": " + why);
     return Filename();
   }
+  for (const ZipFile::LeftOut& link : leftOut) GePrint(String(LeftOutText(link).c_str()));
   Filename result;
   BrowseFiles* browser = BrowseFiles::Alloc();
   if (!browser) return result;

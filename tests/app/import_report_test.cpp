@@ -42,6 +42,10 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
   // The material in a folder, as `zip -r` of a folder packs it: named, not used.
   const std::string nested = write("nested.povm", MakeZip({{"mat/", ""}, {"mat/chain.ovm", chain}})),
                     topLevel = ": the material file must be at the archive's top level; found mat/chain.ovm";
+  // A texture that is a link out of the archive, as bsdtar packs one: left out and named by both.
+  const std::string linked = write("linked.povm", MakeRawZip({ZipStored("chain.ovm", chain),
+                                                              ZipLink("tex/red.png", "/etc/hostname")})),
+                    leftOut = "left out tex/red.png: a link to /etc/hostname, outside the archive";
   const std::string fromHere = std::filesystem::relative(CORVANE_TEST_DATA "/materials").string();
   const std::string image = write("checker.png", ReadFile(CORVANE_SOURCE_DIR "/docs/examples/checker.png")),
                     notXml = "Not XML (the text does not start with \"<\"): not a material file.";
@@ -91,6 +95,8 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
       {"check-material " + work / "good.povm", 2, "",
        work / "good.povm: Could not unpack the archive: cannot write: TMPDIR names " + work / "gone" +
            ", which cannot be opened: No such file or directory", false, true},
+      {"import " + linked, 0, "", leftOut},
+      {"check-material " + linked, 0, "", linked + ": " + leftOut},
       {"import " + nested, 1, "Could not import " + nested + topLevel, ""},
       {"check-material " + nested, 1, "", nested + topLevel},
       // A file that is no material file is said to be none, in the same words by both.

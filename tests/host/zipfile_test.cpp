@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/unpackfailure.h"
 #include "c4d.h"
 #include "support/host_fixture.h"
 #include "support/zip_writer.h"
@@ -251,6 +253,94 @@ TEST_F(ZipExtractTest, WritesNothingThroughSymbolicLinks) {
   EXPECT_EQ(ReadFile(out / "file.ovm"), "mine");
 }
 
+// A link's entry (as bsdtar, zip -y and 7-Zip's -snl write one) that leads to a file entry of the
+// archive is unpacked as a copy of that file; any other is left out and named. No link is made, and
+// none is written as a file holding its target; what a link leads through is the archive's own.
+TEST_F(ZipExtractTest, LinksToFilesOfTheArchiveAreCopiesAndOthersAreLeftOutByName) {
+  const std::string png = "\x89PNG";
+  // A chain of 40 links to a file, and a 41st.
+  std::vector<RawZipEntry> chain{ZipStored("real.png", png)};
+  for (int i = 0; i <= ZipFile::kMaxLinks; ++i)
+    chain.push_back(ZipLink("l" + std::to_string(i), i == 0 ? "real.png" : "l" + std::to_string(i - 1)));
+  std::set<std::string> chained{"real.png"};
+  for (int i = 0; i < ZipFile::kMaxLinks; ++i) chained.insert("l" + std::to_string(i));
+  const struct {
+    std::string what;
+    std::vector<RawZipEntry> entries;
+    std::set<std::string> tree;  // every file of it holds `png`
+    std::vector<std::string> leftOut;
+  } rows[] = {
+      {"a folder packed by bsdtar",
+       {ZipStored("./", ""), ZipStored("./real.png", png), ZipStored("./tex/", ""),
+        ZipLink("./tex/red.png", "../real.png")},
+       {"real.png", "tex", "tex/red.png"},
+       {}},
+      {"a link before its file, backslashes separating names",
+       {ZipLink("tex\\red.png", "..\\tex\\.\\blue.png"), ZipStored("tex/blue.png", png)},
+       {"tex", "tex/blue.png", "tex/red.png"},
+       {}},
+      {"a chain of links", chain, chained, {"left out l40: a link to l39, through more than 40 links"}},
+      {"outside the archive",
+       {ZipStored("real.png", png), ZipLink("tex/red.png", "/etc/hostname"), ZipLink("up.png", "../real.png"),
+        ZipLink("tex/far.png", "../../real.png"), ZipLink("c.png", "C:\\real.png"),
+        ZipLink("via.png", "up.png")},
+       {"real.png"},
+       {"left out tex/red.png: a link to /etc/hostname, outside the archive",
+        "left out up.png: a link to ../real.png, outside the archive",
+        "left out tex/far.png: a link to ../../real.png, outside the archive",
+        "left out c.png: a link to C:\\real.png, outside the archive",
+        "left out via.png: a link to up.png, outside the archive"}},
+      {"no file of the archive",
+       {ZipStored("real.png", png), ZipStored("tex/", ""), ZipLink("folder.png", "tex"),
+        ZipLink("dot.png", "."), ZipLink("none.png", "blue.png"), ZipLink("self.png", "./self.png"),
+        ZipLink("a.png", "b.png"), ZipLink("b.png", "a.png"), ZipLink("through.png", "real.png/x"),
+        ZipLink("empty.png", ""), ZipLink("long.png", std::string(PATH_MAX, 'x')),
+        ZipLink("esc.png", "\x1b]0;owned\a")},
+       {"real.png", "tex"},
+       {"left out folder.png: a link to tex, a folder", "left out dot.png: a link to ., a folder",
+        "left out none.png: a link to blue.png, which the archive does not hold",
+        "left out self.png: a link to ./self.png, itself", "left out a.png: a link to b.png, a loop of links",
+        "left out b.png: a link to a.png, a loop of links",
+        "left out through.png: a link to real.png/x, which the archive does not hold",
+        "left out empty.png: an empty link", "left out long.png: a link longer than a path may be",
+        "left out esc.png: a link to \\033]0;owned\\007, which the archive does not hold"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fs::remove_all(out);
+    std::ofstream(zip, std::ios::binary | std::ios::trunc) << MakeRawZip(row.entries);
+    ZipFile* z = ZipFile::Alloc();
+    EXPECT_TRUE(z->ExtractToDirectory(Filename(String(zip.string())), Filename(String(out.string()))))
+        << z->GetErrorDetail();
+    std::vector<std::string> leftOut;
+    for (const ZipFile::LeftOut& link : z->GetLeftOut()) leftOut.push_back(Helpers::LeftOutText(link));
+    ZipFile::Free(z);
+    EXPECT_EQ(leftOut, row.leftOut);
+    EXPECT_EQ(Tree(out), row.tree);
+    for (const std::string& path : Tree(out)) {
+      EXPECT_FALSE(fs::is_symlink(out / path)) << path;
+      if (!fs::is_directory(out / path)) {
+        EXPECT_EQ(ReadFile(out / path), png) << path;
+      }
+    }
+  }
+  // The renderer stand-in names what it left out, and unpacks the rest.
+  TempDir renderer;
+  const std::string standin = renderer / "OrvaneConsole";
+  fs::copy_file(CORVANE_RENDERER_DIR "/Orvane.app/Contents/MacOS/OrvaneConsole", standin);
+  fs::remove_all(out);
+  std::ofstream(zip, std::ios::binary | std::ios::trunc) << MakeRawZip(rows[3].entries);
+  std::string said;
+  EXPECT_EQ(
+      RunCommand(standin + " --unpack " + zip.string() + " " + out.string() + " 2>" + (root / "err").string(),
+                 &said),
+      0);
+  std::string lines;
+  for (const std::string& line : rows[3].leftOut) lines += "orvane-standin: " + line + "\n";
+  EXPECT_EQ(ReadFile(root / "err"), lines);
+  EXPECT_EQ(Tree(out), rows[3].tree);
+}
+
 // Each refused archive says why and leaves nothing, not even its sound first entry or the folder.
 TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeavesNothing) {
   const std::string text = "material";
@@ -297,6 +387,18 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
                         99,
                         1,
                         Le({{0x9901, 2}, {7, 2}, {2, 2}}) + "AE" + Le({{3, 1}, {0, 2}})};
+  // Folders that come from folders' entries, with files at the top level or in folders of their own.
+  std::vector<ZipEntry> listedFolders{{"a.ovm", text}, {"b.png", text}, {"c.png", text}}, mixedFolders;
+  for (int i = 0; i <= ZipFile::kMaxEntries; ++i)
+    listedFolders.push_back({"f" + std::to_string(i) + "/", ""});
+  for (int i = 0; i < 5001; ++i) mixedFolders.push_back({"e" + std::to_string(i) + "/f", ""});
+  for (int i = 0; i < 5000; ++i) mixedFolders.push_back({"f" + std::to_string(i) + "/", ""});
+  // A path of 21 names of 200 bytes each: every name fits, the whole path does not.
+  std::string longPath;
+  for (int i = 0; i < 21; ++i) longPath += std::string(200, 'p') + (i < 20 ? "/" : "");
+  // A file declaring 200 MiB, which a link copies: the copy counts as the file does.
+  const std::string copied =
+      MakeRawZip({good, {"big.png", "b", 200 << 20, crc}, ZipLink("copy.png", "big.png")});
   // Two textures in chains of 35 folders that share one, as `zip -r -D` writes them (no folder
   // entries), and as `zip -r` writes them: taken alike.
   std::vector<ZipEntry> bare{{"good.ovm", text}}, listed{{"good.ovm", text}, {"tex/", ""}};
@@ -361,6 +463,16 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
        "entry \"x.ovm\" and entry \"x.ovm/\""},
       {MakeZip(deep), ZIPERROR_TOO_MANY_FOLDERS, "",
        "10000 files would make more than the 10000 folders an archive may make"},
+      {MakeZip(listedFolders), ZIPERROR_TOO_MANY_FOLDERS, "",
+       "10001 folder entries would make more than the 10000 folders an archive may make"},
+      {MakeZip(mixedFolders), ZIPERROR_TOO_MANY_FOLDERS, "",
+       "5000 folder entries and the folders of 5001 files would make more than the 10000 folders an archive "
+       "may make"},
+      {MakeZip({{"a.ovm", text}, {longPath, text}}), ZIPERROR_WRITE, "File name too long",
+       "entry \"" + longPath + "\""},
+      {copied, ZIPERROR_TOO_LARGE, "",
+       "its files and the copies of its 1 link come to 419430408 bytes, more than 100 times the archive's " +
+           std::to_string(copied.size())},
       {MakeZip({{"a.ovm", text},
                 {[] {
                    std::string deep;
@@ -538,7 +650,9 @@ TEST_F(ZipExtractTest, NothingIsWrittenInAnotherUsersFolderOfASharedFolder) {
     fs::remove_all(out);
     fs::create_directories(row.link ? root / "elsewhere" : theirs);
     fs::create_directories(out / "S");
-    if (row.link) ASSERT_EQ(::symlink((root / "elsewhere").c_str(), theirs.c_str()), 0);
+    if (row.link) {
+      ASSERT_EQ(::symlink((root / "elsewhere").c_str(), theirs.c_str()), 0);
+    }
     std::ofstream(out / "top.txt") << "orig";
     ASSERT_EQ(::chmod((out / "S").c_str(), 01777) | ::chmod(row.link ? out.c_str() : theirs.c_str(), 0755),
               0);

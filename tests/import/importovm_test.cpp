@@ -155,12 +155,23 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
   // that a later sweep took it) is passed over.
   const std::string longName(250, 'a');
   const std::string tempLike = "." + std::string(214, 't') + ".tmp-" + files::Origin() + "-99999-ABCDEFGHI";
+  // Textures that are links, as bsdtar packs a folder: one to a file of the archive, one out of it.
+  const auto texture = [](const std::string& name, const std::string& path) {
+    return Mat(name, "<diffuse><texture><path>" + path +
+                         "</path><uv_set>default</uv_set></texture><albedo><texture><texture_index>0</"
+                         "texture_index></texture>"
+                         "</albedo></diffuse>");
+  };
+  const std::string linked =
+      "<scenedata>" + texture("Red", "tex/red.png") + texture("Blue", "tex/blue.png") + "</scenedata>";
+  const std::string links = dir / "materials/links.povm0/tex/";
   // One row per archive: its path, its bytes, the materials the import makes and the console's
   // last line when nothing was imported. Archives of one file name each get a new folder.
   const struct {
     std::string path, zip;
     const char* names;
     std::string last;
+    std::vector<std::string> said = {};  // lines the console holds, in this order
   } rows[] = {
       {"0/wood.povm",
        MakeZip({{"b.ovm", "<scenedata>" + Mat("Second", kDiffuse) + "</scenedata>"}, {"a.ovm", text}}),
@@ -214,6 +225,14 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
       // Packed from a folder by a tar-like tool: "./" is the archive's own folder.
       {"dot.povm", MakeZip({{"./", ""}, {"./c.ovm", text}}), "Packed", ""},
       {tempLike + "Z.povm", MakeZip({{"c.ovm", text}}), "Packed", ""},
+      {"links.povm",
+       MakeRawZip({ZipStored("./", ""), ZipStored("./c.ovm", linked), ZipStored("./real.png", "png"),
+                   ZipStored("./tex/", ""), ZipLink("./tex/blue.png", "/etc/hostname"),
+                   ZipLink("./tex/red.png", "../real.png")}),
+       "Blue,Red",
+       "",
+       {"left out tex/blue.png: a link to /etc/hostname, outside the archive",
+        "Loaded texture: " + links + "red.png", "Failed to load texture from: " + links + "blue.png"}},
   };
   for (const auto& r : rows) {
     const std::string archive = dir / r.path;
@@ -234,17 +253,32 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
         "The archive " + archive + " holds 2 material files at its top level: took a.ovm, left b.ovm";
     EXPECT_EQ(std::count(lines.begin(), lines.end(), took), r.path == "0/wood.povm" || r.path == "two.povm")
         << archive;
+    auto at = lines.begin();
+    for (const std::string& line : r.said) {
+      at = std::find(at, lines.end(), line);
+      EXPECT_NE(at, lines.end()) << line;
+    }
   }
   // Nothing lands outside the archives' folders; an import that imports nothing leaves none.
   std::set<std::string> tree;
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "materials"))
     tree.insert(std::filesystem::relative(e.path(), dir / "materials").string());
+  // The link to a file of the archive is a copy of it; the other is left out.
+  std::set<std::string> linkedTree;
+  for (auto it = tree.lower_bound("links.povm0"); it != tree.end() && it->rfind("links.povm0", 0) == 0;) {
+    linkedTree.insert(*it);
+    it = tree.erase(it);
+  }
+  EXPECT_EQ(linkedTree, (std::set<std::string>{"links.povm0", "links.povm0/c.ovm", "links.povm0/real.png",
+                                               "links.povm0/tex", "links.povm0/tex/red.png"}));
   EXPECT_EQ(tree, (std::set<std::string>{"wood.povm0", "wood.povm0/a.ovm", "wood.povm0/b.ovm", "wood.povm0-2",
                                          "wood.povm0-2/c.ovm", "killed", "killed/tex", "killed/tex/" + left,
                                          std::string(248, 'a') + "0", std::string(248, 'a') + "0/c.ovm",
                                          tempLike + "0-2", tempLike + "0-2/c.ovm", "dot.povm0",
                                          "dot.povm0/c.ovm", "appledouble.povm0", "appledouble.povm0/._c.ovm",
                                          "appledouble.povm0/c.ovm"}));
+  EXPECT_FALSE(std::filesystem::is_symlink(links + "red.png"));
+  EXPECT_EQ(ReadFile(links + "red.png"), "png");
   EXPECT_FALSE(std::filesystem::exists(dir / "x.ovm"));
   EXPECT_FALSE(std::filesystem::exists("/abs.ovm"));
   // A folder that cannot be made says why (root may write into any folder).

@@ -42,9 +42,9 @@ std::string MakeRawZip(const std::vector<RawZipEntry>& entries) {
     data += e.extra;
     data += e.data;
 
-    Put32(&directory, 0x02014b50);  // central directory header
-    Put16(&directory, 20);          // made by
-    Put16(&directory, 20);          // version needed
+    Put32(&directory, 0x02014b50);                // central directory header
+    Put16(&directory, e.external ? 0x0314 : 20);  // made by (Unix when it gives a mode)
+    Put16(&directory, 20);                        // version needed
     Put16(&directory, e.flags);
     Put16(&directory, e.method);
     Put16(&directory, 0);
@@ -57,7 +57,7 @@ std::string MakeRawZip(const std::vector<RawZipEntry>& entries) {
     Put16(&directory, 0);  // comment
     Put16(&directory, 0);  // disk
     Put16(&directory, 0);  // internal attributes
-    Put32(&directory, 0);  // external attributes
+    Put32(&directory, e.external);
     Put32(&directory, offset);
     directory += e.name;
     directory += e.extra;
@@ -74,11 +74,19 @@ std::string MakeRawZip(const std::vector<RawZipEntry>& entries) {
   return zip;
 }
 
+RawZipEntry ZipStored(const std::string& name, const std::string& text) {
+  return {name, text, uint32_t(text.size()), ZipFile::CalcCRC32(text.data(), VLONG(text.size()), 0)};
+}
+
+RawZipEntry ZipLink(const std::string& name, const std::string& target) {
+  RawZipEntry link = ZipStored(name, target);
+  link.external = (0120000u | 0777u) << 16;
+  return link;
+}
+
 std::string MakeZip(const std::vector<ZipEntry>& entries) {
   std::vector<RawZipEntry> raw;
-  for (const auto& [name, text] : entries)
-    raw.push_back(
-        {name, text, uint32_t(text.size()), ZipFile::CalcCRC32(text.data(), VLONG(text.size()), 0)});
+  for (const auto& [name, text] : entries) raw.push_back(ZipStored(name, text));
   return MakeRawZip(raw);
 }
 
