@@ -546,7 +546,8 @@ const char kStandinMark[] = "orvane-standin: a test double of the Orvane rendere
 // program larger than the stand-in's sanitizer build by far is not read.
 bool IsRendererStandin(const std::string& rendererDir) {
   std::string program;
-  return files::ReadFile(rendererDir + "/Orvane.app/Contents/MacOS/Orvane", &program, size_t(64) << 20).ok() &&
+  return files::ReadFile(rendererDir + "/Orvane.app/Contents/MacOS/Orvane", &program, size_t(64) << 20)
+             .ok() &&
          program.find(kStandinMark) != std::string::npos;
 }
 

@@ -124,15 +124,20 @@ void InstallRenderer(const std::string& dir) {
   fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
 }
 
-TEST(InterruptTest, ASignalEndsTheRunWithinASecondWhateverItsOutputDoes) {
-  TempDir work;
-  // A console line for each quad: more than a pipe holds.
+// In `work`: the document "q.json" of 5,000 quads, a console line for each (more than a pipe or a
+// terminal holds unread), and the renderer folder "renderer".
+void LongRenderIn(const TempDir& work) {
   std::string out;
   ASSERT_EQ(
       RunCommand("python3 " CORVANE_SOURCE_DIR "/scripts/gen-document quads 5000 " + work / "q.json", &out),
       0)
       << out;
   InstallRenderer(work / "renderer");
+}
+
+TEST(InterruptTest, ASignalEndsTheRunWithinASecondWhateverItsOutputDoes) {
+  TempDir work;
+  ASSERT_NO_FATAL_FAILURE(LongRenderIn(work));
   const struct {
     const char* what;
     int signal;
@@ -214,13 +219,7 @@ TEST(InterruptTest, ASignalEndsTheRunWithinASecondWhateverItsOutputDoes) {
 
 TEST(InterruptTest, ARunWhoseTerminalHungUpEndsAsBySighup) {
   TempDir work;
-  // A console line for each quad: more than a terminal holds unread.
-  std::string out;
-  ASSERT_EQ(
-      RunCommand("python3 " CORVANE_SOURCE_DIR "/scripts/gen-document quads 5000 " + work / "q.json", &out),
-      0)
-      << out;
-  InstallRenderer(work / "renderer");
+  ASSERT_NO_FATAL_FAILURE(LongRenderIn(work));
   const struct {
     const char* what;
     bool errOnTerminal;  // else on a pipe, which gets the run's last line
