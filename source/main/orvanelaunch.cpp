@@ -125,6 +125,8 @@ struct KernelSigaction {
   unsigned long mask;
 };
 constexpr int kKernelSignals = 64;
+static_assert(sizeof(unsigned long) * 8 == kKernelSignals,
+              "the kernel's signal set is one unsigned long of 64 signals on the systems built for");
 
 // The child of `SpawnFromDescriptor`, in the parent's memory until it execs: every signal at its
 // default and none blocked, then the file itself started (execveat needs no /proc). It calls the
