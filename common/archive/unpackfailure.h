@@ -49,8 +49,9 @@ inline std::string UnpackFailureText(const ZipFile& zip) {
 }
 
 /// The line that names a link the extraction left out (`ZipFile::GetLeftOut`) and why: "left out
-/// tex/red.png: a link to /etc/hostname, outside the archive", its control characters escaped. The
-/// texture it was is then missing.
+/// tex/red.png: a link to /etc/hostname, outside the archive", "left out alias.png: a link to
+/// tex/red.png, through tex, a link that is left out", its control characters escaped. The texture
+/// it was is then missing.
 inline std::string LeftOutText(const ZipFile::LeftOut& link) {
   const std::string to = "a link to " + text::Printable(link.target) + ", ";
   std::string why;
@@ -66,6 +67,10 @@ inline std::string LeftOutText(const ZipFile::LeftOut& link) {
       why = to + "through more than " + std::to_string(ZipFile::kMaxLinks) + " links";
       break;
     case ZipFile::LeftOut::kTooLong: why = "a link longer than a path may be"; break;
+    case ZipFile::LeftOut::kLeftOutLink: why = to + "a link that is left out"; break;
+    case ZipFile::LeftOut::kThroughLink:
+      why = to + "through " + text::Printable(link.through) + ", a link that is left out";
+      break;
   }
   return "left out " + text::Printable(link.entry) + ": " + why;
 }

@@ -127,11 +127,13 @@ class ZipFile {
   /// the disk has free, or more than `kRatioFloor` bytes and more than `kMaxRatio` times the
   /// archive's size, when an entry's local header disagrees with the central directory or two
   /// entries share bytes of the archive, or when the path an entry would be unpacked at (`dir`, "/"
-  /// and its name) would be longer than PATH_MAX - 1 bytes. A link's entry (its external attributes
-  /// give a symbolic link's mode) that leads to a file entry of the archive, resolved from its own
-  /// folder through the archive's folders and at most `kMaxLinks` links, is unpacked as a copy of
-  /// that file, the copy counted in the bytes as the file is; any other is left out
-  /// (`GetLeftOut`). No entry is written through a symbolic link, and none
+  /// and its name, `dir` taken from the working directory when relative) would be longer than
+  /// PATH_MAX - 1 bytes. A link's entry (its external attributes give a symbolic link's mode) that
+  /// leads to a file entry of the archive, resolved from its own folder through the archive's
+  /// folders only (a link on the way is never taken for a folder) and through at most `kMaxLinks`
+  /// links, each the whole target of the last, is unpacked as a copy of that file, the copy counted
+  /// in the bytes as the file is; any other is left out (`GetLeftOut`). No entry is written through
+  /// a symbolic link, and none
   /// beyond the size it declares: an entry holding more or fewer bytes refuses the archive. The
   /// files take their places only once every entry has been read whole. False when the archive is
   /// refused or cannot be read or written; whatever this call created (files and folders, `dir`
@@ -165,17 +167,21 @@ class ZipFile {
   struct LeftOut {
     /// Why a link was left out.
     enum Why {
-      kOutside,  ///< its target is absolute or leads out of the archive's folder
-      kFolder,   ///< its target is a folder
-      kMissing,  ///< the archive holds nothing at its target
-      kItself,   ///< its target is the link itself
-      kLoop,     ///< its target leads through links back to one of them
-      kChain,    ///< its target leads through more than `kMaxLinks` links
-      kTooLong,  ///< its target is longer than a path may be (it is not read)
+      kOutside,      ///< its target is absolute or leads out of the archive's folder
+      kFolder,       ///< its target is a folder
+      kMissing,      ///< the archive holds nothing at its target
+      kItself,       ///< its target is the link itself
+      kLoop,         ///< its target leads through links back to one of them
+      kChain,        ///< its target leads through more than `kMaxLinks` links
+      kTooLong,      ///< its target is longer than a path may be (it is not read)
+      kLeftOutLink,  ///< its target is another link of the archive that is left out
+      kThroughLink,  ///< its target's path passes through a link of the archive that is left out
+                     ///< (`through`), as through a folder
     };
     std::string entry;   ///< its path in the archive, '/'-separated, without "." names
     std::string target;  ///< the link's target as the archive holds it ("" for `kTooLong`)
     Why why = kMissing;
+    std::string through;  ///< for `kThroughLink`, the path in the archive of the link passed through
   };
   /// The most links one after the other that a link is followed through to its file.
   static constexpr int kMaxLinks = 40;

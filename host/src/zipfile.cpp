@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <limits>
@@ -187,6 +188,22 @@ std::string ShownName(zip_t* archive, const std::vector<Placement>& placed, zip_
   if (raw.find('\0') != std::string::npos) return raw;
   const char* name = zip_get_name(archive, index, 0);
   return name ? name : raw;
+}
+
+// The length of the absolute path of the folder `path` (from the working directory when relative)
+// with a "/" after it, without empty and "." names: where its entries' paths start. A ".." counts
+// as written. As given when the working directory has no path.
+size_t PrefixLength(const std::string& path) {
+  std::string absolute;
+  if (path.empty() || path[0] != '/') {
+    char* cwd = ::getcwd(nullptr, 0);
+    if (!cwd) return path.size() + 1;
+    absolute = cwd;
+    std::free(cwd);
+  }
+  if (absolute.empty() || absolute.back() != '/') absolute += "/";
+  for (const std::string& name : files::PathNames(path)) absolute += name + "/";
+  return absolute.size();
 }
 
 // One entry as the archive declares it.
@@ -392,10 +409,12 @@ constexpr zip_uint64_t kLongestTarget = PATH_MAX - 1;
 // Where the target `text` of a link in the folder `node` of `tree` leads, resolved from the link's
 // folder as the kernel resolves a link's target (a backslash separating names as a slash does): to
 // the file entry it returns, else -1 with why it leads to none in `*why`. Only the archive's own
-// folders are passed through: a link on the way counts as nothing there.
-long Target(const Tree& tree, size_t node, std::string text, ZipFile::LeftOut::Why* why) {
+// folders are passed through: a file entry on the way, a link's too, is no folder, and leads to
+// nothing (`kMissing`, that entry in `*through`).
+long Target(const Tree& tree, size_t node, std::string text, ZipFile::LeftOut::Why* why, long* through) {
   std::replace(text.begin(), text.end(), '\\', '/');
   *why = ZipFile::LeftOut::kMissing;
+  *through = -1;
   if (text.empty()) return -1;
   if (text[0] == '/' || (text.size() >= 2 && text[1] == ':')) {
     *why = ZipFile::LeftOut::kOutside;
@@ -405,7 +424,10 @@ long Target(const Tree& tree, size_t node, std::string text, ZipFile::LeftOut::W
     const size_t end = std::min(text.find('/', start), text.size());
     const std::string name = text.substr(start, end - start);
     start = end + 1;
-    if (tree[node].file >= 0) return -1;  // a file is no folder to go on in
+    if (tree[node].file >= 0) {  // a file is no folder to go on in
+      *through = tree[node].file;
+      return -1;
+    }
     if (name.empty() || name == ".") continue;
     if (name == "..") {
       if (node == 0) {
@@ -425,8 +447,9 @@ long Target(const Tree& tree, size_t node, std::string text, ZipFile::LeftOut::W
 // Reads the target of every link entry and decides what becomes of the link before anything is
 // written: one that leads to a file entry of the archive, directly or through at most
 // `ZipFile::kMaxLinks` links in all, is unpacked as a copy of that file (`source`, and its size);
-// any other is left out (`leftOut`) and named in `*leftOut`. A target that cannot be read refuses
-// the archive, the entry named in `*detail`.
+// any other is left out (`leftOut`) and named in `*leftOut`, with why: a link whose target is
+// another link left out, or whose target's path passes through one as a folder, is said to be
+// left out for that. A target that cannot be read refuses the archive, the entry named in `*detail`.
 LONG ResolveLinks(zip_t* archive, const Tree& tree, std::vector<Entry>* entries,
                   std::vector<ZipFile::LeftOut>* leftOut, std::string* detail, files::Result* system) {
   std::vector<std::string> targets(entries->size());
@@ -446,15 +469,18 @@ LONG ResolveLinks(zip_t* archive, const Tree& tree, std::vector<Entry>* entries,
       return error;
     }
   }
+  // Why each link is left out, and the entry its last target passed through (`Target`).
+  std::vector<ZipFile::LeftOut::Why> whys(entries->size(), ZipFile::LeftOut::kTooLong);
+  std::vector<long> throughs(entries->size(), -1);
   for (size_t i = 0; i < entries->size(); ++i) {
     Entry& entry = (*entries)[i];
     if (!entry.link) continue;
-    ZipFile::LeftOut::Why why = ZipFile::LeftOut::kTooLong;
+    ZipFile::LeftOut::Why& why = whys[i];
     long file = -1;
     if (entry.size <= kLongestTarget) {
       std::vector<size_t> chain{i};  // the links followed
       for (size_t at = i;;) {
-        file = Target(tree, (*entries)[at].node, targets[at], &why);
+        file = Target(tree, (*entries)[at].node, targets[at], &why, &throughs[i]);
         if (file < 0) break;
         const size_t next = static_cast<size_t>(file);
         if (std::find(chain.begin(), chain.end(), next) != chain.end()) {
@@ -471,6 +497,10 @@ LONG ResolveLinks(zip_t* archive, const Tree& tree, std::vector<Entry>* entries,
         file = -1;
         break;
       }
+      // Led to nothing through a link of the archive: its target is a link left out, as the
+      // first link followed is.
+      if (file < 0 && why == ZipFile::LeftOut::kMissing && chain.size() > 1)
+        why = ZipFile::LeftOut::kLeftOutLink;
     }
     if (file >= 0) {
       entry.source = file;
@@ -479,9 +509,24 @@ LONG ResolveLinks(zip_t* archive, const Tree& tree, std::vector<Entry>* entries,
     }
     entry.leftOut = true;
     entry.size = 0;
+  }
+  // The path of an entry in the archive, '/'-separated.
+  const auto path = [&](size_t i) {
     std::string path;
-    for (const std::string& part : entry.parts) path += (path.empty() ? "" : "/") + part;
-    leftOut->push_back({path, why == ZipFile::LeftOut::kTooLong ? std::string() : targets[i], why});
+    for (const std::string& part : (*entries)[i].parts) path += (path.empty() ? "" : "/") + part;
+    return path;
+  };
+  for (size_t i = 0; i < entries->size(); ++i) {
+    if (!(*entries)[i].leftOut) continue;
+    ZipFile::LeftOut::Why why = whys[i];
+    const long through = throughs[i];
+    // A path through a link left out (a link to a folder among them) leads nothing further; one
+    // through a link copied as a file leads to nothing as through any file.
+    const bool throughLink = why == ZipFile::LeftOut::kMissing && through >= 0 && (*entries)[through].link &&
+                             (*entries)[through].leftOut;
+    if (throughLink) why = ZipFile::LeftOut::kThroughLink;
+    leftOut->push_back({path(i), why == ZipFile::LeftOut::kTooLong ? std::string() : targets[i], why,
+                        throughLink ? path(static_cast<size_t>(through)) : std::string()});
   }
   return ZIPERROR_NONE;
 }
@@ -888,14 +933,16 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
     error_ = ZIPERROR_TOO_LARGE;
   }
 
-  // No path unpacked may be longer than a path may be, so that every one can be named and opened.
+  // No path unpacked may be longer than a path may be, so that every one can be named and opened:
+  // measured from the root, a relative folder from the working directory.
   const std::string root = host::ToUtf8(dir.GetString());
   const std::string prefix = root.empty() || root.back() == '/' ? root : root + "/";
+  const size_t prefixLength = PrefixLength(root);
   for (size_t i = 0; error_ == ZIPERROR_NONE && i < entries.size(); ++i) {
     if (entries[i].leftOut) continue;
     std::string target = prefix;
     for (size_t k = 0; k < entries[i].parts.size(); ++k) target += (k ? "/" : "") + entries[i].parts[k];
-    if (target.size() >= PATH_MAX) {
+    if (prefixLength + target.size() - prefix.size() >= PATH_MAX) {
       detail = EntryText(entries[i].name);
       error_ = WriteReason(files::Result::System(ENAMETOOLONG, target), &failure);
     }

@@ -121,6 +121,8 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
   // The folder an archive was unpacked into: kept, under its own name, once a material of it was
   // imported; removed with this object otherwise.
   files::NewFolder unpacked;
+  // The links of the archive that were left out, each named on the console.
+  std::vector<ZipFile::LeftOut> leftOut;
   const Filename materials = Helpers::GetWritePath() + Filename("materials");
   // Every archive gets a new, empty folder: a folder of the same name (the same file imported
   // within the timer's step, or a timer that started again) keeps what it holds.
@@ -154,7 +156,7 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
       unpackedFrom_ = unpacked.Path() + "/";
       unpackedAs_ = Helpers::ToUTF8String(as.GetString()) + "/";
       LONG failure = ZIPERROR_NONE;
-      fileName = Helpers::UnpackPovm(fileName, Filename(ImportText(unpacked.Path())), &failure);
+      fileName = Helpers::UnpackPovm(fileName, Filename(ImportText(unpacked.Path())), &failure, &leftOut);
       refused = failure != ZIPERROR_NONE;
       // The renderer takes one material file of an archive: which one, when it holds several.
       const std::vector<String> top = MaterialFiles(TopLevel(Filename(ImportText(unpacked.Path()))));
@@ -213,10 +215,17 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
       for (size_t i = 0; i < top.size() && i < 5; ++i)
         found += String(i ? ", " : "") + Helpers::PrintableText(top[i]);
       if (top.size() > 5) found += ", ...";
+      // Nothing unpacked but links left out: the archive is not empty, its files were links.
+      const String links = leftOut.size() == 1
+                               ? String("only the link ") + ImportText(text::Printable(leftOut[0].entry)) +
+                                     ", which was left out"
+                               : String("only ") + String(std::to_string(leftOut.size()).c_str()) +
+                                     " links, which were left out";
       GePrint(String("Could not import ") + Helpers::PrintableText(archive.GetString()) + ": " +
-              (top.empty()
-                   ? String("the archive is empty")
-                   : String("no material file (.ovm) at the archive's top level, which holds ") + found));
+              (!top.empty()
+                   ? String("no material file (.ovm) at the archive's top level, which holds ") + found
+               : leftOut.empty() ? String("the archive is empty")
+                                 : String("the archive holds no material file, ") + links));
     } else {
       GePrint(String("Could not import ") + Helpers::PrintableText(archive.GetString()) +
               ": not a material file (a .ovm file, or a .povm archive of one)");

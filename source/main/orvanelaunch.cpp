@@ -474,8 +474,10 @@ String UnpackFailure(LONG error, int systemError) {
   return String(UnpackFailureText(error, systemError).c_str());
 }
 
-Filename UnpackPovm(Filename archive, Filename dir, LONG* failure) {
+Filename UnpackPovm(Filename archive, Filename dir, LONG* failure,
+                    std::vector<ZipFile::LeftOut>* leftOutLinks) {
   if (failure) *failure = ZIPERROR_NONE;
+  if (leftOutLinks) leftOutLinks->clear();
   ZipFile* zip = ZipFile::Alloc();
   if (!zip) return Filename();
   bool extracted =
@@ -490,6 +492,7 @@ Filename UnpackPovm(Filename archive, Filename dir, LONG* failure) {
     return Filename();
   }
   for (const ZipFile::LeftOut& link : leftOut) GePrint(String(LeftOutText(link).c_str()));
+  if (leftOutLinks) *leftOutLinks = leftOut;
   Filename result;
   BrowseFiles* browser = BrowseFiles::Alloc();
   if (!browser) return result;

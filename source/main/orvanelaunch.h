@@ -106,8 +106,10 @@ String UnpackFailure(LONG error, int systemError = 0);
 /// entry's name printed on the console on the way. An empty name when the archive holds no ".ovm"
 /// file, or when it cannot be extracted (unreadable, refused, too large, the disk full): then
 /// nothing of it stays in `dir` and the console says "Could not unpack <archive>: <reason>".
-/// `failure` (when given) receives the `ZIPERROR_*` code of a failed extraction, else `ZIPERROR_NONE`.
-Filename UnpackPovm(Filename archive, Filename dir, LONG* failure = nullptr);
+/// `failure` (when given) receives the `ZIPERROR_*` code of a failed extraction, else `ZIPERROR_NONE`;
+/// `leftOut` (when given) the links the extraction left out, each of which the console names.
+Filename UnpackPovm(Filename archive, Filename dir, LONG* failure = nullptr,
+                    std::vector<ZipFile::LeftOut>* leftOut = nullptr);
 
 /// The other platform's launch: only tells the user it was called. Always 0.
 int LaunchOrvanePc(Filename scene, int, int, int, int network, int port, Filename output, int haltSpp, int,

@@ -46,6 +46,8 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
   const std::string linked = write("linked.povm", MakeRawZip({ZipStored("chain.ovm", chain),
                                                               ZipLink("tex/red.png", "/etc/hostname")})),
                     leftOut = "left out tex/red.png: a link to /etc/hostname, outside the archive";
+  // Its one material file a link out of it, left out: no material file, though not empty.
+  const std::string onlyLink = write("onlylink.povm", MakeRawZip({ZipLink("mat.ovm", "/etc/passwd")}));
   const std::string fromHere = std::filesystem::relative(CORVANE_TEST_DATA "/materials").string();
   const std::string image = write("checker.png", ReadFile(CORVANE_SOURCE_DIR "/docs/examples/checker.png")),
                     notXml = "Not XML (the text does not start with \"<\"): not a material file.";
@@ -97,6 +99,12 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
            ", which cannot be opened: No such file or directory", false, true},
       {"import " + linked, 0, "", leftOut},
       {"check-material " + linked, 0, "", linked + ": " + leftOut},
+      {"import " + onlyLink, 1,
+       "Could not import " + onlyLink + ": the archive holds no material file, only the link mat.ovm, which was "
+       "left out", ""},
+      {"check-material " + onlyLink, 1, "",
+       onlyLink + ": left out mat.ovm: a link to /etc/passwd, outside the archive\n" + onlyLink +
+       ": the archive holds no .ovm file: not a material file"},
       {"import " + nested, 1, "Could not import " + nested + topLevel, ""},
       {"check-material " + nested, 1, "", nested + topLevel},
       // A file that is no material file is said to be none, in the same words by both.

@@ -304,6 +304,20 @@ TEST_F(ZipExtractTest, LinksToFilesOfTheArchiveAreCopiesAndOthersAreLeftOutByNam
         "left out through.png: a link to real.png/x, which the archive does not hold",
         "left out empty.png: an empty link", "left out long.png: a link longer than a path may be",
         "left out esc.png: a link to \\033]0;owned\\007, which the archive does not hold"}},
+      // As bsdtar packs a folder that holds a link to its folder of textures and links through it.
+      {"through a link left out",
+       {ZipStored("textures/red.png", png), ZipLink("tex", "textures"), ZipLink("alias.png", "tex/red.png"),
+        ZipLink("alias2.png", "alias.png"), ZipLink("far.png", "./alias2.png"), ZipStored("real.png", png),
+        ZipLink("copy.png", "real.png"), ZipLink("past.png", "copy.png/x"), ZipLink("gone.png", "none.png"),
+        ZipLink("to.png", "gone.png")},
+       {"textures", "textures/red.png", "real.png", "copy.png"},
+       {"left out tex: a link to textures, a folder",
+        "left out alias.png: a link to tex/red.png, through tex, a link that is left out",
+        "left out alias2.png: a link to alias.png, a link that is left out",
+        "left out far.png: a link to ./alias2.png, a link that is left out",
+        "left out past.png: a link to copy.png/x, which the archive does not hold",
+        "left out gone.png: a link to none.png, which the archive does not hold",
+        "left out to.png: a link to gone.png, a link that is left out"}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -567,24 +581,46 @@ TEST_F(ZipExtractTest, ArchivesThatCannotBeReadSayWhy) {
   // A name with control characters is shown with them escaped: it cannot set the terminal's title.
   const std::string titled = "t\x1b]0;t\x07.povm";
   fs::copy_file(root / "method.povm", root / titled);
-  const std::pair<std::string, std::string> said[] = {
-      {"fifo.povm", "cannot be read: not a regular file"},
-      {"method.povm", "unknown method: entry \"b.ovm\" uses method 77"},
-      {"both.povm", "a name is both a file and a folder: entry \"a.ovm\" and entry \"a.ovm/b\""},
-      {titled, "unknown method: entry \"b.ovm\" uses method 77"},
+  // An entry whose path in "un", from `root`, is `size` bytes long, in names of 200 bytes at most.
+  const auto longEntry = [&](size_t size) {
+    std::string name;
+    size_t left = size - (root / "un/").string().size();
+    for (; left > 201; left -= 201) name += std::string(200, 'p') + "/";
+    return name + std::string(left, 'q');
   };
-  for (const auto& [name, why] : said) {
+  const std::string tooLong = longEntry(PATH_MAX);
+  ASSERT_TRUE(WriteZip((root / "long.povm").string(), {{"a.ovm", "y"}, {tooLong, "x"}}));
+  const struct {
+    std::string name, why, into;
+  } said[] = {
+      {"fifo.povm", "cannot be read: not a regular file", out.string()},
+      {"method.povm", "unknown method: entry \"b.ovm\" uses method 77", out.string()},
+      {"both.povm", "a name is both a file and a folder: entry \"a.ovm\" and entry \"a.ovm/b\"",
+       out.string()},
+      {titled, "unknown method: entry \"b.ovm\" uses method 77", out.string()},
+      // A folder given from the working directory: the path measured is the whole one.
+      {"long.povm", "cannot write: entry \"" + tooLong + "\": File name too long", "un"},
+      {"long.povm", "cannot write: entry \"" + tooLong + "\": File name too long", "./un/."},
+  };
+  for (const auto& [name, why, into] : said) {
     std::string ignored;
-    EXPECT_EQ(RunCommand(standin + " --unpack '" + (root / name).string() + "' " + out.string() + " 2>" +
-                             (root / "err").string(),
+    EXPECT_EQ(RunCommand("cd " + root.string() + " && " + standin + " --unpack '" + (root / name).string() +
+                             "' " + into + " 2>" + (root / "err").string(),
                          &ignored),
               1)
         << name;
     const std::string shown = name == titled ? "t\\033]0;t\\007.povm" : name;
     EXPECT_EQ(ReadFile(root / "err"), "orvane-standin: cannot unpack " + (root / shown).string() + " into " +
-                                          out.string() + ": " + why + "\n");
-    EXPECT_FALSE(fs::exists(out)) << name;
+                                          into + ": " + why + "\n");
+    EXPECT_FALSE(fs::exists(root / into)) << name;
   }
+  // One byte shorter, the whole path fits.
+  ASSERT_TRUE(WriteZip((root / "long.povm").string(), {{"a.ovm", "y"}, {longEntry(PATH_MAX - 1), "x"}}));
+  std::string unpacked;
+  EXPECT_EQ(RunCommand("cd " + root.string() + " && " + standin + " --unpack long.povm ./un/.", &unpacked), 0)
+      << unpacked;
+  EXPECT_EQ(ReadFile(root / "un" / longEntry(PATH_MAX - 1)), "x");
+  fs::remove_all(root / "un");
   if (::geteuid() != 0) GTEST_SKIP() << "planting another user's files needs root";
   const fs::path shared = root / "shared";
   ASSERT_EQ(::mkdir(shared.c_str(), 01777) | ::chmod(shared.c_str(), 01777) | ::chmod(zip.c_str(), 0600), 0);

@@ -186,6 +186,21 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
            ": no material file (.ovm) at the archive's top level, which holds readme.txt"},
       // What an archive holds instead of a material file is named.
       {"empty.povm", MakeZip({}), "", "Could not import " + dir / "empty.povm" + ": the archive is empty"},
+      // An archive whose only files are links left out is not empty.
+      {"link.povm",
+       MakeRawZip({ZipLink("mat.ovm", "/etc/passwd")}),
+       "",
+       "Could not import " + dir / "link.povm" +
+           ": the archive holds no material file, only the link mat.ovm, which was left out",
+       {"left out mat.ovm: a link to /etc/passwd, outside the archive"}},
+      {"links2.povm",
+       MakeRawZip({ZipStored("./", ""), ZipLink("./mat.ovm", "tex/mat.ovm"),
+                   ZipLink("./tex/red.png", "../mat.ovm")}),
+       "",
+       "Could not import " + dir / "links2.povm" +
+           ": the archive holds no material file, only 2 links, which were left out",
+       {"left out mat.ovm: a link to tex/mat.ovm, which the archive does not hold",
+        "left out tex/red.png: a link to ../mat.ovm, a link that is left out"}},
       {"folder.povm", MakeZip({{"x.ovm/", ""}}), "",
        "Could not import " + dir / "folder.povm" +
            ": no material file (.ovm) at the archive's top level, which holds x.ovm/"},
