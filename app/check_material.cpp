@@ -58,9 +58,11 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
   }
   for (const ZipFile::LeftOut& link : leftOut) out << path << ": " << Helpers::LeftOutText(link) << "\n";
   std::vector<String> top;
+  bool unpacked = false;  // anything at the top level
   BrowseFiles* browser = BrowseFiles::Alloc();
   browser->Init(Filename(dir), 0);
   while (browser->GetNext()) {
+    unpacked = true;
     if (!browser->IsDir() && Helpers::IsMaterialFileName(browser->GetFilename()))
       top.push_back(browser->GetFilename().GetString());
   }
@@ -73,6 +75,8 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
     const String nested = Helpers::NestedMaterialFile(Filename(dir));
     if (nested.Content())
       out << path << ": " << host::ToUtf8(Helpers::NotAtTopLevelText(nested)) << "\n";
+    else if (!unpacked && !leftOut.empty())  // its files were links, left out
+      out << path << ": the archive holds no .ovm file, " << Helpers::OnlyLeftOutText(leftOut) << "\n";
     else
       out << path << ": the archive holds no .ovm file: not a material file\n";
     return 1;

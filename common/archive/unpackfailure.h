@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "c4d_file.h"
 #include "files/result.h"
@@ -73,6 +74,14 @@ inline std::string LeftOutText(const ZipFile::LeftOut& link) {
       break;
   }
   return "left out " + text::Printable(link.entry) + ": " + why;
+}
+
+/// What an archive whose files were all links left out holds: "only the link mat.ovm, which was left
+/// out", "only 2 links, which were left out".
+inline std::string OnlyLeftOutText(const std::vector<ZipFile::LeftOut>& leftOut) {
+  if (leftOut.size() == 1)
+    return "only the link " + text::Printable(leftOut[0].entry) + ", which was left out";
+  return "only " + std::to_string(leftOut.size()) + " links, which were left out";
 }
 
 }  // namespace Helpers

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/nestedmaterial.h"
+#include "archive/unpackfailure.h"
 #include "command/importtext.h"
 #include "main/helpers.h"
 #include "main/orvanelaunch.h"
@@ -216,11 +217,7 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
         found += String(i ? ", " : "") + Helpers::PrintableText(top[i]);
       if (top.size() > 5) found += ", ...";
       // Nothing unpacked but links left out: the archive is not empty, its files were links.
-      const String links = leftOut.size() == 1
-                               ? String("only the link ") + ImportText(text::Printable(leftOut[0].entry)) +
-                                     ", which was left out"
-                               : String("only ") + String(std::to_string(leftOut.size()).c_str()) +
-                                     " links, which were left out";
+      const String links = ImportText(Helpers::OnlyLeftOutText(leftOut));
       GePrint(String("Could not import ") + Helpers::PrintableText(archive.GetString()) + ": " +
               (!top.empty()
                    ? String("no material file (.ovm) at the archive's top level, which holds ") + found
