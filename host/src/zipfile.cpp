@@ -206,6 +206,13 @@ size_t PrefixLength(const std::string& path) {
   return absolute.size();
 }
 
+// The names `parts` of a path, '/'-separated.
+std::string Joined(const std::vector<std::string>& parts) {
+  std::string path;
+  for (const std::string& part : parts) path += (path.empty() ? "" : "/") + part;
+  return path;
+}
+
 // One entry as the archive declares it.
 struct Entry {
   std::string name;                // as shown in messages
@@ -510,12 +517,6 @@ LONG ResolveLinks(zip_t* archive, const Tree& tree, std::vector<Entry>* entries,
     entry.leftOut = true;
     entry.size = 0;
   }
-  // The path of an entry in the archive, '/'-separated.
-  const auto path = [&](size_t i) {
-    std::string path;
-    for (const std::string& part : (*entries)[i].parts) path += (path.empty() ? "" : "/") + part;
-    return path;
-  };
   for (size_t i = 0; i < entries->size(); ++i) {
     if (!(*entries)[i].leftOut) continue;
     ZipFile::LeftOut::Why why = whys[i];
@@ -525,8 +526,9 @@ LONG ResolveLinks(zip_t* archive, const Tree& tree, std::vector<Entry>* entries,
     const bool throughLink = why == ZipFile::LeftOut::kMissing && through >= 0 && (*entries)[through].link &&
                              (*entries)[through].leftOut;
     if (throughLink) why = ZipFile::LeftOut::kThroughLink;
-    leftOut->push_back({path(i), why == ZipFile::LeftOut::kTooLong ? std::string() : targets[i], why,
-                        throughLink ? path(static_cast<size_t>(through)) : std::string()});
+    leftOut->push_back({Joined((*entries)[i].parts),
+                        why == ZipFile::LeftOut::kTooLong ? std::string() : targets[i], why,
+                        throughLink ? Joined((*entries)[through].parts) : std::string()});
   }
   return ZIPERROR_NONE;
 }
@@ -939,12 +941,10 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
   const std::string prefix = root.empty() || root.back() == '/' ? root : root + "/";
   const size_t prefixLength = PrefixLength(root);
   for (size_t i = 0; error_ == ZIPERROR_NONE && i < entries.size(); ++i) {
-    if (entries[i].leftOut) continue;
-    std::string target = prefix;
-    for (size_t k = 0; k < entries[i].parts.size(); ++k) target += (k ? "/" : "") + entries[i].parts[k];
-    if (prefixLength + target.size() - prefix.size() >= PATH_MAX) {
+    const std::string path = Joined(entries[i].parts);
+    if (!entries[i].leftOut && prefixLength + path.size() >= PATH_MAX) {
       detail = EntryText(entries[i].name);
-      error_ = WriteReason(files::Result::System(ENAMETOOLONG, target), &failure);
+      error_ = WriteReason(files::Result::System(ENAMETOOLONG, prefix + path), &failure);
     }
   }
 
@@ -970,9 +970,7 @@ Bool ZipFile::ExtractToDirectory(const Filename& zip, const Filename& dir, LONG 
       break;
     }
     if (callback) {
-      std::string target = prefix;
-      for (size_t k = 0; k < entry.parts.size(); ++k) target += (k ? "/" : "") + entry.parts[k];
-      if (!callback(Filename(String(entry.name)), Filename(String(target)), data)) {
+      if (!callback(Filename(String(entry.name)), Filename(String(prefix + Joined(entry.parts))), data)) {
         error_ = ZIPERROR_STOPPED;
         break;
       }

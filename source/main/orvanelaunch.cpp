@@ -357,8 +357,7 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   }
   // The program starts without a copy of the host's memory (the host may be large), with the
   // default handling of every signal (but an ignored SIGHUP) and none blocked whatever the host's
-  // threads have set; one
-  // that cannot be run is the start's result, its child waited for already:
+  // threads have set; one that cannot be run is the start's result, its child waited for already:
   // - by its path through posix_spawn (`SpawnByPath`) where that is steady;
   // - else from the descriptor of the file checked (`SpawnFromDescriptor`), through /proc only for
   //   a script.
