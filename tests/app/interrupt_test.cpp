@@ -217,50 +217,37 @@ TEST(InterruptTest, ASignalEndsTheRunWithinASecondWhateverItsOutputDoes) {
   }
 }
 
+// Its output on a terminal that hung up, and its standard error on a pipe that gets its last line.
 TEST(InterruptTest, ARunWhoseTerminalHungUpEndsAsBySighup) {
   TempDir work;
   ASSERT_NO_FATAL_FAILURE(LongRenderIn(work));
-  const struct {
-    const char* what;
-    bool errOnTerminal;  // else on a pipe, which gets the run's last line
-  } rows[] = {
-      {"standard output and error on the terminal", true},
-      {"standard output on the terminal, standard error on a pipe", false},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.what);
-    // A terminal that is nobody's controlling terminal: its hang-up sends no SIGHUP, its writes fail.
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(terminal, 0);
-    int errPipe[2];
-    ASSERT_EQ(::pipe2(errPipe, O_CLOEXEC), 0);
-    const std::string write = work / ("write-" + std::to_string(&row - rows));
-    const pid_t pid = StartRunner({"render", "--plugin-dir", CORVANE_PLUGIN_DIR, "--write-path", write,
-                                   "--renderer-dir", work / "renderer", work / "q.json"},
-                                  terminal, row.errOnTerminal ? terminal : errPipe[1]);
-    ASSERT_GT(pid, 0);
-    ::close(terminal);
-    ::close(errPipe[1]);
-    // Hung up once the render prints: the master's last descriptor is closed, unread.
-    std::string shown;
-    char buffer[4096];
-    for (ssize_t n;
-         shown.find("Opened ") == std::string::npos && (n = ::read(master, buffer, sizeof buffer)) > 0;)
-      shown.append(buffer, static_cast<size_t>(n));
-    EXPECT_NE(shown.find("Opened "), std::string::npos) << shown;
-    ::close(master);
-    const int status = EndsWithin(pid, 10000);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << "status " << status;
-    const std::string err = Drain(errPipe[0]);
-    ::close(errPipe[0]);
-    if (!row.errOnTerminal) {
-      EXPECT_EQ(err, LastLine("SIGHUP"));
-    }
-  }
+  // A terminal that is nobody's controlling terminal: its hang-up sends no SIGHUP, its writes fail.
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(terminal, 0);
+  int errPipe[2];
+  ASSERT_EQ(::pipe2(errPipe, O_CLOEXEC), 0);
+  const pid_t pid = StartRunner({"render", "--plugin-dir", CORVANE_PLUGIN_DIR, "--write-path", work / "write",
+                                 "--renderer-dir", work / "renderer", work / "q.json"},
+                                terminal, errPipe[1]);
+  ASSERT_GT(pid, 0);
+  ::close(terminal);
+  ::close(errPipe[1]);
+  // Hung up once the render prints: the master's last descriptor is closed, unread.
+  std::string shown;
+  char buffer[4096];
+  for (ssize_t n;
+       shown.find("Opened ") == std::string::npos && (n = ::read(master, buffer, sizeof buffer)) > 0;)
+    shown.append(buffer, static_cast<size_t>(n));
+  EXPECT_NE(shown.find("Opened "), std::string::npos) << shown;
+  ::close(master);
+  const int status = EndsWithin(pid, 10000);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << "status " << status;
+  EXPECT_EQ(Drain(errPipe[0]), LastLine("SIGHUP"));
+  ::close(errPipe[0]);
 }
 
 TEST(InterruptTest, NothingIsPrintedOnceASignalIsTakenAndTheLastLineIsLast) {
@@ -304,39 +291,28 @@ TEST(InterruptTest, NothingIsPrintedOnceASignalIsTakenAndTheLastLineIsLast) {
   EXPECT_EQ(text, "before the signal\n" + LastLine("SIGTERM"));
 }
 
-TEST(InterruptTest, AChangeIsMadeBeforeTheSignalsStepAndUndoneByItOrNotMadeAtAll) {
-  // The two steps in either order, each run whole on one thread of a child (the signal's step sets
-  // its standard output and error aside).
-  const struct {
-    const char* what;
-    bool signalFirst;
-    const char* expected;  // what the change's functions saw, and what `Make` answered
-  } rows[] = {
-      {"the signal's step first", true, "made 0, answered 0, undone 0"},
-      {"the change first", false, "made 1, answered 1, undone 1"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.what);
-    int seen[2];
-    ASSERT_EQ(::pipe2(seen, O_CLOEXEC), 0);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      bool made = false, undone = false;
-      UndoneOnInterrupt change;
-      if (row.signalFirst) BeforeRemoval(SIGTERM);
-      const bool answered = change.Make([&] { return made = true; }, [&] { undone = true; });
-      if (!row.signalFirst) BeforeRemoval(SIGTERM);
-      const std::string text = "made " + std::to_string(made) + ", answered " + std::to_string(answered) +
-                               ", undone " + std::to_string(undone);
-      ::_exit(::write(seen[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1);
-    }
-    ::close(seen[1]);
-    const int status = EndsWithin(pid, 10000);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-    EXPECT_EQ(Drain(seen[0]), row.expected);
-    ::close(seen[0]);
+// A change asked for once the signal's step has begun is not made (one made before it is undone by
+// it: the settings file's row below). Both steps run whole on one thread of a child (the signal's
+// step sets its standard output and error aside).
+TEST(InterruptTest, AChangeAskedForOnceTheSignalsStepHasBegunIsNotMade) {
+  int seen[2];
+  ASSERT_EQ(::pipe2(seen, O_CLOEXEC), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    bool made = false, undone = false;
+    UndoneOnInterrupt change;
+    BeforeRemoval(SIGTERM);
+    const bool answered = change.Make([&] { return made = true; }, [&] { undone = true; });
+    const std::string text = "made " + std::to_string(made) + ", answered " + std::to_string(answered) +
+                             ", undone " + std::to_string(undone);
+    ::_exit(::write(seen[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1);
   }
+  ::close(seen[1]);
+  const int status = EndsWithin(pid, 10000);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_EQ(Drain(seen[0]), "made 0, answered 0, undone 0");
+  ::close(seen[0]);
 }
 
 TEST(InterruptTest, TheSettingsFileNamesTheFolderTheRendererStartedFromExactlyWhenItStarted) {

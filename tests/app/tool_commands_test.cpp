@@ -5,7 +5,6 @@
 
 #include <tinyxml.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -253,29 +252,6 @@ TEST_F(ToolCommandsTest, TheDocumentedBakeRunsAsWritten) {
   DecodedImage image;
   ASSERT_TRUE(ReadJpegFile(baked, &image)) << baked << "\n" << out;
   EXPECT_EQ(std::make_pair(image.width, image.height), std::make_pair(256, 256));
-}
-
-// Each textured tag of the sample document bakes its albedo as docs/document-file.md says: the
-// checker's image and the swirl's blend of noise and gradient, which varies across the image.
-TEST_F(ToolCommandsTest, TheSampleDocumentsTagsBakeAsItsPageSays) {
-  const std::string sample = dir / "textured.json";
-  fs::copy_file(CORVANE_SOURCE_DIR "/docs/examples/textured.json", sample);
-  fs::copy_file(CORVANE_SOURCE_DIR "/docs/examples/checker.png", dir / "checker.png");
-  for (const std::string tag : {"CheckerTag", "SwirlTag"}) {
-    const std::string baked = dir / (tag + "_albedo.jpg");
-    int status = -1;
-    const std::string out =
-        Run("run 1024338 " + sample + " --select " + tag +
-                " --answer gadget:10011=16 --answer gadget:10012=16 --answer gadget:10017=" +
-                dir / (tag + ".jpg") + " --answer button:10001",
-            &status);
-    EXPECT_EQ(status, 0) << tag << "\n" << out;
-    DecodedImage image;
-    ASSERT_TRUE(ReadJpegFile(baked, &image)) << tag << "\n" << out;
-    EXPECT_EQ(std::make_pair(image.width, image.height), std::make_pair(16, 16)) << tag;
-    const auto [least, most] = std::minmax_element(image.pixels.begin(), image.pixels.end());
-    EXPECT_GT(*most - *least, 32) << tag << ": a flat image";
-  }
 }
 
 // A bake that did not do its work says why and the runner exits non-zero; the dialog's printout shows

