@@ -12,10 +12,11 @@ one "interrupted by SIG..." line as its last line (the runner's, once it has pri
 no process of its session left (the renderer stand-in among them), TMPDIR empty and no temporary
 file anywhere in HOME; the render is never finished. A signal within the exec that hands over to the
 runner ends the run right after the build's last line with no line of its own: counted apart.
-Rows nohup-hangup and nohup-ctrl-c run `nohup scripts/run` (its lines in nohup.out) pointed at a
+Rows nohup-hangup, nohup-ctrl-c and nohup-term run `nohup scripts/run` (its lines in nohup.out) pointed at a
 build folder of their own whose build waits, under way, until the test lets it go on (a FIFO), with
 the runner and the stand-in of the up-to-date build: the terminal is closed during the build (the
-run renders on and ends with 0), or Ctrl-C is typed (the build ends, then the run, by SIGINT).
+run renders on and ends with 0), or Ctrl-C is typed or SIGTERM sent to the script's process group,
+as timeout does (the build ends, then the run, by that signal).
 
   run_signals.py --list     the rows, one a line (CTest registers each as RunScript.ROW)
   run_signals.py --source DIR --build DIR --scratch-in DIR [--document FILE] [--repeat N] ROW
@@ -45,6 +46,7 @@ ROWS = {
     "nohup": (None, [], "nohup scripts/run renders, SIGHUP after the build and during the render"),
     "nohup-hangup": (None, [], "nohup scripts/run in a terminal closed during the build renders on"),
     "nohup-ctrl-c": ("INT", [], "nohup scripts/run: Ctrl-C during the build ends the build and the run"),
+    "nohup-term": ("TERM", [], "nohup scripts/run: SIGTERM to its group during the build ends both"),
     "help": (None, [], "--help prints the script's usage, neither installing nor building"),
 }
 DEADLINE = 60.0  # seconds for a run to end once signalled (or, unsignalled, to reach a moment)
@@ -333,8 +335,8 @@ def held_build(folder, build):
 def held_nohup_run(options, row):
     """nohup scripts/run in a terminal, its build held under way. nohup-hangup: the terminal is
     closed, and the build ends as if nothing happened, the runner renders (the built-in demo
-    document) and the run ends with 0. nohup-ctrl-c: Ctrl-C ends the build and then the run, by
-    SIGINT, its last line saying so."""
+    document) and the run ends with 0. nohup-ctrl-c, nohup-term: Ctrl-C, or SIGTERM to the script's
+    process group, ends the build and then the run, by that signal, its last line saying so."""
     scratch = tempfile.mkdtemp(prefix="run-signals.", dir=options["scratch-in"])
     try:
         build = os.path.join(scratch, "build")
@@ -354,6 +356,8 @@ def held_nohup_run(options, row):
             if row == "nohup-hangup":
                 run.hang_up()
                 os.write(gate, b"x")
+            elif row == "nohup-term":
+                os.killpg(run.pid, signal.SIGTERM)
             else:
                 os.write(run.master, b"\x03")
             if not run.wait_end(time.monotonic() + DEADLINE):
@@ -365,9 +369,11 @@ def held_nohup_run(options, row):
             faults = []
             if row == "nohup-hangup" and (status != 0 or not rendered):
                 faults.append(f"{row}: status {status}, not a render: {lines[-6:]}")
-            if row == "nohup-ctrl-c":
-                if status != 130 or rendered or lines[-1:] != ["run: interrupted by SIGINT"]:
-                    faults.append(f"{row}: status {status}, not 130 with its line last: {lines[-6:]}")
+            if row != "nohup-hangup":
+                sig = ROWS[row][0]
+                expected = 128 + SIGNALS[sig]
+                if status != expected or rendered or lines[-1:] != [f"run: interrupted by SIG{sig}"]:
+                    faults.append(f"{row}: status {status}, not {expected} with its line last: {lines[-6:]}")
                 # The build, in a session of its own, has ended before the run.
                 sid = session_of(held)
                 if sid and any(int(line.split()[0]) == held for line in session_left(sid)):
@@ -433,7 +439,7 @@ def main(argv):
 
     if row == "help":
         faults = help_run(options)
-    elif row in ("nohup-hangup", "nohup-ctrl-c"):
+    elif row in ("nohup-hangup", "nohup-ctrl-c", "nohup-term"):
         faults = held_nohup_run(options, row)
     else:
         if options["document"] is None:
