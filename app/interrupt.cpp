@@ -24,6 +24,7 @@
 #include "files/folder.h"
 #include "files/registry.h"
 #include "files/temporary.h"
+#include "process/gate.h"
 #include "process/interrupt.h"
 
 namespace {
@@ -91,6 +92,14 @@ const char* SignalName(int sig) {
   }
 }
 
+// Ends the run by `sig` from the thread that found its output gone: the gate of starts is closed
+// here and now, so that nothing is started after that write, however long the signal thread takes
+// to come to it; then the process is sent `sig`, which the signal thread takes as any other.
+void EndRunBy(int sig) {
+  process::CloseGate();
+  ::kill(::getpid(), sig);
+}
+
 // Passes what a stream writes on to the stream's own buffer, counting each write (`Writing`). Where
 // SIGPIPE is waited for (`closedPipe`) it is blocked in every thread, so a write to a pipe whose
 // reader is gone fails with EPIPE instead of ending the process (the signal the write raises waits
@@ -123,16 +132,24 @@ class StreamWatch : public std::streambuf {
  private:
   // Runs `write`, counted; when it fails with EPIPE, the process is sent SIGPIPE, and SIGHUP when
   // its terminal hung up (`EndsByHangUp`). `errno` is kept.
+  //
+  // The stream's own buffer hands the bytes to stdio's, which writes them out at a line's end or
+  // when full. A write of stdio's that fails there is not a failure of the call that gave it the
+  // bytes (they were taken into the buffer): stdio only marks its file (`ferror`). So the write
+  // counts as failed too when it is the one that set that mark, with the `errno` that write left.
   template <typename Write>
   bool Watch(const Write& write) {
     const Writing writing(stream_);
     const int saved = errno;
+    FILE* const file = stream_ == kOut ? stdout : stderr;
+    const bool failedBefore = std::ferror(file) != 0;
     errno = 0;
-    const bool written = write();
+    bool written = write();
     const int error = errno;
+    if (!failedBefore && std::ferror(file) != 0) written = false;
     int none = 0;
     if (!written && stream_ == kOut && error != 0) g_outError.compare_exchange_strong(none, error);
-    if (!written && error == EPIPE && closedPipe_) ::kill(::getpid(), SIGPIPE);
+    if (!written && error == EPIPE && closedPipe_) EndRunBy(SIGPIPE);
     if (!written) EndsByHangUp(stream_ == kOut ? STDOUT_FILENO : STDERR_FILENO, error);
     errno = saved;
     return written;
@@ -272,7 +289,7 @@ bool EndsByHangUp(int fd, int error) {
   const int saved = errno;
   const bool hungUp = error == EIO && g_hangUpWatched && !::isatty(fd) && errno == EIO;
   errno = saved;
-  if (hungUp && !g_hungUp.exchange(true)) ::kill(::getpid(), SIGHUP);
+  if (hungUp && !g_hungUp.exchange(true)) EndRunBy(SIGHUP);
   return hungUp;
 }
 

@@ -736,9 +736,12 @@ int CheckStandardOutput(int status) {
     if (copy >= 0 && ::close(copy) != 0 && errno != EINTR) error = errno;
   }
   // A reader that stopped reading (`| head -1`) took what it wanted: no failure, as when a signal
-  // of a closed pipe ends a tool. A terminal that hung up ends the run by SIGHUP.
+  // of a closed pipe ends a tool. A terminal that hung up ends the run by SIGHUP. Once a signal's
+  // step has begun, the run ends by that signal and says so itself: standard output may by then be
+  // set aside (a terminal that hung up no longer looks like one), so nothing is said here.
   if (error == 0 || error == EPIPE || EndsByHangUp(STDOUT_FILENO, error)) return status;
-  std::cerr << "corvane-host: cannot write standard output: " << files::ErrorText(error) << "\n";
+  PrintUnlessInterrupted(
+      [&] { std::cerr << "corvane-host: cannot write standard output: " << files::ErrorText(error) << "\n"; });
   return status == 0 ? 1 : status;
 }
 

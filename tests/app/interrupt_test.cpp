@@ -218,6 +218,9 @@ TEST(InterruptTest, ASignalEndsTheRunWithinASecondWhateverItsOutputDoes) {
 }
 
 // Its output on a terminal that hung up, and its standard error on a pipe that gets its last line.
+// The run ends at its first write that fails, not at its end: the terminal is hung up while the
+// runner waits in a write to it (the render's console lines fill it long before the renderer would
+// start), so the renderer is never started and the settings file is put back as it was (none).
 TEST(InterruptTest, ARunWhoseTerminalHungUpEndsAsBySighup) {
   TempDir work;
   ASSERT_NO_FATAL_FAILURE(LongRenderIn(work));
@@ -247,6 +250,8 @@ TEST(InterruptTest, ARunWhoseTerminalHungUpEndsAsBySighup) {
   const int status = EndsWithin(pid, 10000);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << "status " << status;
   EXPECT_EQ(Drain(errPipe[0]), LastLine("SIGHUP"));
+  EXPECT_FALSE(fs::exists(work / "write/corvaneSettings.cfg")) << "the renderer was started";
+  EXPECT_FALSE(fs::exists(work / "renderer/orvane-standin.log")) << "the renderer was started";
   ::close(errPipe[0]);
 }
 
