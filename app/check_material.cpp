@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <sstream>
 #include <vector>
 
 #include "c4d.h"
@@ -24,6 +23,9 @@ std::string Tmpdir() {
   return tmp ? tmp : "";
 }
 
+// A line of the report, as every line of check-material is written: escaped, on a line of its own.
+void Say(std::ostream& out, const std::string& line) { Orvane::OrvaneMaterialCheck::writeLine(out, line); }
+
 // Checks the ".ovm" file at `path`; every line names `shown`, as compilers do, so that several
 // reports can be told apart.
 int CheckOvm(const std::string& path, const std::string& shown, std::ostream& out) {
@@ -32,14 +34,10 @@ int CheckOvm(const std::string& path, const std::string& shown, std::ostream& ou
   std::string text;
   std::string error;
   if (!Orvane::OrvaneXMLLoader::readFile(path, text, error)) {
-    out << shown << ": " << error << "\n";
+    Say(out, shown + ": " + error);
     return 2;
   }
-  std::ostringstream report;
-  const int failures = Orvane::OrvaneMaterialCheck::checkText(text, report);
-  std::istringstream lines(report.str());
-  for (std::string line; std::getline(lines, line);) out << shown << ": " << line << "\n";
-  return failures == 0 ? 0 : 1;
+  return Orvane::OrvaneMaterialCheck::checkText(text, out, shown + ": ") == 0 ? 0 : 1;
 }
 
 // Unpacks the archive at `path` into `dir` with the host's extraction, as the import does, and
@@ -53,10 +51,10 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
   const std::vector<ZipFile::LeftOut> leftOut = zip ? zip->GetLeftOut() : std::vector<ZipFile::LeftOut>();
   ZipFile::Free(zip);
   if (!extracted) {
-    out << path << ": Could not unpack the archive: " << why << "\n";
+    Say(out, path + ": Could not unpack the archive: " + why);
     return 2;
   }
-  for (const ZipFile::LeftOut& link : leftOut) out << path << ": " << Helpers::LeftOutText(link) << "\n";
+  for (const ZipFile::LeftOut& link : leftOut) Say(out, path + ": " + Helpers::LeftOutText(link));
   std::vector<String> top;
   bool unpacked = false;  // anything at the top level
   BrowseFiles* browser = BrowseFiles::Alloc();
@@ -70,15 +68,15 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
   const std::string ovm = top.empty() ? std::string() : dir + "/" + host::ToUtf8(top[0]);
   // The renderer takes one material file of an archive: which one, when it holds several.
   if (top.size() > 1)
-    out << path << ": the archive " << host::ToUtf8(Helpers::SeveralMaterialFilesText(top, top[0])) << "\n";
+    Say(out, path + ": the archive " + host::ToUtf8(Helpers::SeveralMaterialFilesText(top, top[0])));
   if (ovm.empty()) {
     const String nested = Helpers::NestedMaterialFile(Filename(dir));
     if (nested.Content())
-      out << path << ": " << host::ToUtf8(Helpers::NotAtTopLevelText(nested)) << "\n";
+      Say(out, path + ": " + host::ToUtf8(Helpers::NotAtTopLevelText(nested)));
     else if (!unpacked && !leftOut.empty())  // its files were links, left out
-      out << path << ": the archive holds no .ovm file, " << Helpers::OnlyLeftOutText(leftOut) << "\n";
+      Say(out, path + ": the archive holds no .ovm file, " + Helpers::OnlyLeftOutText(leftOut));
     else
-      out << path << ": the archive holds no .ovm file: not a material file\n";
+      Say(out, path + ": the archive holds no .ovm file: not a material file");
     return 1;
   }
   return CheckOvm(ovm, path, out);
@@ -92,11 +90,11 @@ int CheckMaterialFile(const std::string& path, std::ostream& out) {
   int fd = -1;
   const files::Result opened = files::OpenFile(path, &fd);
   if (opened.reason() == files::Reason::kNotRegularFile || opened.error() == EISDIR) {
-    out << path << ": Not a regular file.\n";
+    Say(out, path + ": Not a regular file.");
     return 2;
   }
   if (!opened.ok()) {
-    out << path << ": Cannot open the file: " << opened.Text() << ".\n";
+    Say(out, path + ": Cannot open the file: " + opened.Text() + ".");
     return 2;
   }
   ::close(fd);
@@ -110,8 +108,8 @@ int CheckMaterialFile(const std::string& path, std::ostream& out) {
   const std::string which = !made.ok() ? ", which cannot be opened" : ", in which no folder can be made";
   if (made.ok()) made = parent.MakeTemporaryFolder("corvane-check", &scratch);
   if (!made.ok()) {
-    out << path << ": Could not unpack the archive: " << Helpers::UnpackFailureText(ZIPERROR_WRITE) << ": "
-        << (tmpdir.empty() ? "" : "TMPDIR names " + tmpdir + which + ": ") << made.Text() << "\n";
+    Say(out, path + ": Could not unpack the archive: " + Helpers::UnpackFailureText(ZIPERROR_WRITE) + ": " +
+                 (tmpdir.empty() ? "" : "TMPDIR names " + tmpdir + which + ": ") + made.Text());
     return 2;
   }
   return CheckArchive(path, scratch.Path(), out);

@@ -10,8 +10,8 @@
 /// "scenedata" root with the material readers, choosing each one's reader
 /// from its type element as the material import does. Prints one line per
 /// material to `out` (its name and type, or the reader's message) and a
-/// summary. A ".povm" archive is unpacked as the import unpacks it, into a
-/// scratch folder that is removed again, and its first ".ovm" is checked.
-/// Returns 0 when every material parsed, 1 otherwise (an archive without
+/// summary, every line with its control characters escaped. A ".povm" archive is unpacked as the import
+/// unpacks it, into a scratch folder that is removed again, and its first ".ovm" is checked. Returns 0 when
+/// every material parsed, 1 otherwise (an archive without
 /// ".ovm" too), and 2 when the file cannot be read or the archive unpacked.
 int CheckMaterialFile(const std::string& path, std::ostream& out);

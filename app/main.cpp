@@ -33,6 +33,7 @@
 #include "plugin_module.h"
 #include "process/gate.h"
 #include "run_command.h"
+#include "terminal.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // In a sanitizer build: the sanitizer guesses the bounds of a module's dynamic thread-local block
@@ -101,7 +102,7 @@ constexpr LONG kRenderCommand = 1023920;
 // Says `message` on standard error, unless a signal has been taken (the run then ends by it, and
 // a step it stopped has nothing to say); 1.
 int Fail(const std::string& message) {
-  PrintUnlessInterrupted([&] { std::cerr << "corvane-host: " << message << "\n"; });
+  PrintUnlessInterrupted([&] { WriteError(message); });
   return 1;
 }
 
@@ -307,7 +308,7 @@ std::string RegistrationLine(const host::Registration& r) {
 
 int ListPlugins() {
   for (const host::Registration& r : host::Registrations()) {
-    if (r.accepted) std::cout << RegistrationLine(r) << "\n";
+    if (r.accepted) WriteLine(std::cout, RegistrationLine(r));
   }
   return 0;
 }
@@ -563,14 +564,15 @@ void PrintSceneAndLog(const std::string& rendererDir) {
   if (scenes.empty()) return;
   const bool standin = IsRendererStandin(rendererDir);
   PrintUnlessInterrupted([&] {
+    std::cout << "\n";
     if (scenes.size() == 1)
-      std::cout << "\nThe scene was written to " << scenes.front() << "\n";
+      WriteLine(std::cout, "The scene was written to " + scenes.front());
     else
-      std::cout << "\nThe " << scenes.size() << " scenes were written to " << scenes.front() << " ... "
-                << scenes.back() << "\n";
+      WriteLine(std::cout, "The " + std::to_string(scenes.size()) + " scenes were written to " +
+                               scenes.front() + " ... " + scenes.back());
     if (standin)
-      std::cout << "The renderer stand-in logs its command lines to " << rendererDir
-                << "/orvane-standin.log\n";
+      WriteLine(std::cout,
+                "The renderer stand-in logs its command lines to " + rendererDir + "/orvane-standin.log");
     std::cout << std::flush;
   });
 }
@@ -611,7 +613,7 @@ int Render(const Options& o) {
   }
 
   host::SetActiveDocument(doc);
-  std::cout << "Opened " << (o.document.empty() ? std::string("the demo document") : o.document) << "\n";
+  WriteLine(std::cout, "Opened " + (o.document.empty() ? std::string("the demo document") : o.document));
   // As the host runs a menu command: on the active document, returning once its modal dialog has
   // closed. True only when the renderer was started on a complete scene.
   host::ClearConsole();
@@ -648,7 +650,7 @@ int Main(int argc, char** argv) {
   std::string error;
   if (!ParseOptions(argc, argv, &o, &error)) {
     // One line says what is wrong; without a command the usage follows.
-    std::cerr << "corvane-host: " << error << "\n";
+    WriteError(error);
     if (error == kNoCommand) std::cerr << "\n" << Usage();
     return 2;
   }
@@ -659,7 +661,7 @@ int Main(int argc, char** argv) {
                         : o.command == "import" ? ParseImportArguments(o.rest, &run, &error)
                                                 : ParsePressArguments(o.rest, &run, &error);
     if (!parsed) {
-      std::cerr << "corvane-host: " << error << "\n";
+      WriteError(error);
       return 2;
     }
   }
@@ -699,7 +701,10 @@ int Main(int argc, char** argv) {
   std::error_code ec;
   host::SetPluginPath(fs::absolute(o.pluginDir, ec).string());
   host::SetConsoleEcho([](const std::string& line) {
-    PrintUnlessInterrupted([&] { std::cout << line << "\n" << std::flush; });
+    PrintUnlessInterrupted([&] {
+      WriteLine(std::cout, line);
+      std::cout << std::flush;
+    });
   });
 
   // The render command writes its scene and the renderer's folder into the write path, as

@@ -24,6 +24,7 @@
 #include "files/temporary.h"
 #include "host_user.h"
 #include "interrupt.h"
+#include "terminal.h"
 
 bool FromHere(const std::string& path, std::string* full) {
   std::string text = path;
@@ -196,17 +197,18 @@ std::string Reason() {
 
 void PrintDialog(const host::user::OpenedDialog& d) {
   PrintUnlessInterrupted([&] {
-    std::cout << "[Dialog] " << d.title << "\n";
-    for (const std::string& line : d.lines) std::cout << "  " << line << "\n";
+    WriteLine(std::cout, "[Dialog] " + d.title);
+    for (const std::string& line : d.lines) WriteLine(std::cout, "  " + line);
     std::cout << std::flush;
   });
 }
 
 void PrintShown(const host::Shown& s) {
   PrintUnlessInterrupted([&] {
-    std::cout << "[" << PromptName(s.prompt) << "] " << s.text;
-    if (s.prompt != host::Prompt::Message) std::cout << " -> " << (s.cancelled ? "(cancelled)" : s.answer);
-    std::cout << "\n" << std::flush;
+    const std::string answer =
+        s.prompt == host::Prompt::Message ? "" : " -> " + (s.cancelled ? "(cancelled)" : s.answer);
+    WriteLines(std::cout, "[" + std::string(PromptName(s.prompt)) + "] ", s.text, answer);
+    std::cout << std::flush;
   });
 }
 
@@ -321,14 +323,14 @@ int RunCommand(const RunRequest& r) {
   files::TemporaryFile saving;
   if (!r.save.empty()) {
     if (const files::Result checked = files::CreateTemporary(r.save, &saving); !checked.ok()) {
-      std::cerr << "corvane-host: " << r.save << ": cannot write the file: " << checked.Text() << "\n";
+      WriteError(r.save + ": cannot write the file: " + checked.Text());
       return 1;
     }
   }
   std::string error;
   BaseDocument* doc = r.document.empty() ? BaseDocument::Alloc() : host::LoadDocumentFile(r.document, &error);
   if (!doc) {
-    std::cerr << "corvane-host: " << error << "\n";
+    WriteError(error);
     return 1;
   }
   for (const std::string& name : r.select) {
@@ -336,7 +338,7 @@ int RunCommand(const RunRequest& r) {
     for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext())
       if (m->GetName() == String(name)) m->SetBit(BIT_ACTIVE), ++found;
     if (!found) {
-      std::cerr << "corvane-host: nothing named \"" << name << "\" to select\n";
+      WriteError("nothing named \"" + name + "\" to select");
       BaseDocument::Free(doc);
       return 1;
     }
@@ -356,8 +358,8 @@ int RunCommand(const RunRequest& r) {
   if (pressed && !PageHasButton(pressed, r.button, &buttons)) {
     host::user::Watch(nullptr, nullptr);
     host::SetActiveDocument(nullptr);
-    std::cerr << "corvane-host: no button " << r.button << " on the page of \"" << r.material << "\" ("
-              << (buttons.empty() ? "its page has no buttons" : "its buttons: " + buttons) << ")\n";
+    WriteError("no button " + std::to_string(r.button) + " on the page of \"" + r.material + "\" (" +
+               (buttons.empty() ? "its page has no buttons" : "its buttons: " + buttons) + ")");
     BaseDocument::Free(doc);
     return 2;
   }
@@ -377,22 +379,22 @@ int RunCommand(const RunRequest& r) {
   const std::string refusal = host::user::Refusal();
   int status = 0;
   if (!refusal.empty()) {
-    std::cerr << "corvane-host: answer refused: " << refusal << " (nothing after it ran)\n";
+    WriteError("answer refused: " + refusal + " (nothing after it ran)");
     status = 2;
   } else if (!r.material.empty() && !pressed) {
-    std::cerr << "corvane-host: no material named \"" << r.material << "\"\n";
+    WriteError("no material named \"" + r.material + "\"");
     status = 1;
   } else if (!r.material.empty() && !ran) {
-    std::cerr << "corvane-host: button " << r.button << " of \"" << r.material << "\" did not run"
-              << Because(reason) << "\n";
+    WriteError("button " + std::to_string(r.button) + " of \"" + r.material + "\" did not run" +
+               Because(reason));
     status = 1;
   } else if (!ran && !host::FindCommand(r.commandId)) {
-    std::cerr << "corvane-host: no registered command " << r.commandId
-              << " (corvane-host plugins lists the commands)\n";
+    WriteError("no registered command " + std::to_string(r.commandId) +
+               " (corvane-host plugins lists the commands)");
     status = 1;
   } else if (!ran) {
-    std::cerr << "corvane-host: command " << r.commandId << " (" << CommandName(r.commandId)
-              << ") did not run" << Because(reason) << "\n";
+    WriteError("command " + std::to_string(r.commandId) + " (" + CommandName(r.commandId) + ") did not run" +
+               Because(reason));
     status = 1;
   } else if (!r.save.empty()) {
     const std::string text = host::SaveDocumentText(doc, &error);
@@ -400,10 +402,9 @@ int RunCommand(const RunRequest& r) {
     if (error.empty()) saved = saving.Write(text.data(), text.size());
     if (error.empty() && saved.ok()) saved = saving.Commit();
     if (error.empty() && saved.ok()) {
-      std::cout << "Saved " << r.save << "\n";
+      WriteLine(std::cout, "Saved " + r.save);
     } else {
-      std::cerr << "corvane-host: " << r.save << ": "
-                << (error.empty() ? "cannot write the file: " + saved.Text() : error) << "\n";
+      WriteError(r.save + ": " + (error.empty() ? "cannot write the file: " + saved.Text() : error));
       RemoveUnpacked();
       status = 1;
     }

@@ -89,9 +89,14 @@ std::string LogFolder(const std::string& argv0) {
   return dir;
 }
 
-// `text` for a line of output: its control characters escaped (`text::Printable`), so that a name
-// from a user's file cannot clear the terminal or set its title.
-std::string Shown(const std::string& text) { return text::Printable(text); }
+// Writes `line` to `to` (standard output or error) as one line, its control characters escaped
+// (`text::Printable`), a line feed among them: every line the stand-in says goes through here, so
+// that a name from a user's file cannot clear the terminal, set its title or start a line of its
+// own. The log's lines are written as they are.
+void Say(FILE* to, const std::string& line) {
+  const std::string shown = text::Printable(line) + "\n";
+  std::fputs(shown.c_str(), to);
+}
 
 std::string Escape(const std::string& arg) {
   std::string out;
@@ -124,18 +129,17 @@ void AppendLog(const std::string& folder, int argc, char** argv) {
   files::Result r = files::Folder::Open(folder, &dir);
   if (r.ok()) r = lock.Take(dir, ".orvane-standin.lock");
   if (!r.ok()) {
-    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", Shown(path).c_str(), r.Text().c_str());
+    Say(stderr, "orvane-standin: cannot write " + path + ": " + r.Text());
     return;
   }
   r = dir.ReadFile(name, &log);
   if (!r.ok() && r.error() != ENOENT) {
-    std::fprintf(stderr, "orvane-standin: cannot read %s: %s\n", Shown(path).c_str(), r.Text().c_str());
+    Say(stderr, "orvane-standin: cannot read " + path + ": " + r.Text());
     return;
   }
   log += line;
   r = dir.WriteFile(name, log.data(), log.size());
-  if (!r.ok())
-    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", Shown(path).c_str(), r.Text().c_str());
+  if (!r.ok()) Say(stderr, "orvane-standin: cannot write " + path + ": " + r.Text());
 }
 
 // The archive is made in memory and written as a whole file.
@@ -144,8 +148,7 @@ bool Pack(const std::string& material, const std::string& archive) {
   std::string text;
   const files::Result read = files::ReadFile(material, &text);
   if (!read.ok()) {
-    std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", Shown(material).c_str(),
-                 read.Text().c_str());
+    Say(stderr, "orvane-standin: cannot pack " + material + ": " + read.Text());
     return false;
   }
   zip_error_t error;
@@ -153,8 +156,7 @@ bool Pack(const std::string& material, const std::string& archive) {
   zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
   zip_t* za = buffer ? zip_open_from_source(buffer, ZIP_TRUNCATE, &error) : nullptr;
   if (!za) {
-    std::fprintf(stderr, "orvane-standin: cannot create %s: %s\n", Shown(archive).c_str(),
-                 zip_error_strerror(&error));
+    Say(stderr, "orvane-standin: cannot create " + archive + ": " + zip_error_strerror(&error));
     if (buffer) zip_source_free(buffer);
     zip_error_fini(&error);
     return false;
@@ -163,14 +165,14 @@ bool Pack(const std::string& material, const std::string& archive) {
   zip_source_keep(buffer);  // read back after the archive is closed
   zip_source_t* source = zip_source_buffer(za, text.data(), text.size(), 0);
   if (!source || zip_file_add(za, Basename(material).c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
-    std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", Shown(material).c_str(), zip_strerror(za));
+    Say(stderr, "orvane-standin: cannot pack " + material + ": " + zip_strerror(za));
     if (source) zip_source_free(source);
     zip_discard(za);
     zip_source_free(buffer);
     return false;
   }
   if (zip_close(za) != 0) {
-    std::fprintf(stderr, "orvane-standin: cannot pack %s: %s\n", Shown(material).c_str(), zip_strerror(za));
+    Say(stderr, "orvane-standin: cannot pack " + material + ": " + zip_strerror(za));
     zip_discard(za);
     zip_source_free(buffer);
     return false;
@@ -189,11 +191,11 @@ bool Pack(const std::string& material, const std::string& archive) {
   // The archive appears under its name only once it is complete.
   const files::Result written = ok ? files::WriteFile(archive, bytes.data(), bytes.size()) : files::Result();
   if (!ok || !written.ok()) {
-    std::fprintf(stderr, "orvane-standin: cannot write %s: %s\n", Shown(archive).c_str(),
-                 ok ? written.Text().c_str() : "cannot read the archive back");
+    Say(stderr, "orvane-standin: cannot write " + archive + ": " +
+                    (ok ? written.Text() : std::string("cannot read the archive back")));
     return false;
   }
-  std::printf("packed %s into %s\n", Shown(material).c_str(), Shown(archive).c_str());
+  Say(stdout, "packed " + material + " into " + archive);
   return true;
 }
 
@@ -208,11 +210,8 @@ bool Unpack(const std::string& archive, const std::string& dir) {
   const std::string why = Helpers::UnpackFailureText(*zip);
   const std::vector<ZipFile::LeftOut> leftOut = zip->GetLeftOut();
   ZipFile::Free(zip);
-  if (!ok)
-    std::fprintf(stderr, "orvane-standin: cannot unpack %s into %s: %s\n", Shown(archive).c_str(),
-                 Shown(dir).c_str(), Shown(why).c_str());
-  for (const ZipFile::LeftOut& link : leftOut)
-    std::fprintf(stderr, "orvane-standin: %s\n", Helpers::LeftOutText(link).c_str());
+  if (!ok) Say(stderr, "orvane-standin: cannot unpack " + archive + " into " + dir + ": " + why);
+  for (const ZipFile::LeftOut& link : leftOut) Say(stderr, "orvane-standin: " + Helpers::LeftOutText(link));
   return ok;
 }
 
@@ -243,18 +242,19 @@ bool WriteImage(const std::string& path) {
   }
   const files::Result written = ok ? files::WriteFile(path, png.data(), bytes) : files::Result();
   if (!ok || !written.ok()) {
-    std::fprintf(stderr, "orvane-standin: cannot write the image %s: %s\n", Shown(path).c_str(),
-                 ok ? written.Text().c_str() : image.message);
+    Say(stderr, "orvane-standin: cannot write the image " + path + ": " +
+                    (ok ? written.Text() : std::string(image.message)));
     return false;
   }
-  std::printf("wrote the image %s\n", Shown(path).c_str());
+  Say(stdout, "wrote the image " + path);
   return true;
 }
 
-// The command lines the stand-in takes.
-std::string Usage(const std::string& self) {
-  return "usage: " + self + " [SCENE] [-o IMAGE] [-seed N] [-n MODE -p PORT] [-haltspp N]\n" + "       " +
-         self + " --pack MATERIAL ARCHIVE\n" + "       " + self + " --unpack ARCHIVE DIR\n";
+// Says the command lines the stand-in takes on `to`.
+void SayUsage(FILE* to, const std::string& self) {
+  Say(to, "usage: " + self + " [SCENE] [-o IMAGE] [-seed N] [-n MODE -p PORT] [-haltspp N]");
+  Say(to, "       " + self + " --pack MATERIAL ARCHIVE");
+  Say(to, "       " + self + " --unpack ARCHIVE DIR");
 }
 
 }  // namespace
@@ -264,10 +264,11 @@ int main(int argc, char** argv) {
   std::string self = argc > 0 ? argv[0] : "orvane-standin";
   std::string role = Basename(self);
   // The runner tells the stand-in from a renderer by these words in its program (app/main.cpp).
-  std::printf("orvane-standin: a test double of the Orvane renderer, not the renderer (%s)\n",
-              role == "OrvaneConsole" ? "console"
-              : role == "Orvane"      ? "window"
-                                      : role.c_str());
+  Say(stdout, "orvane-standin: a test double of the Orvane renderer, not the renderer (" +
+                  (role == "OrvaneConsole" ? "console"
+                   : role == "Orvane"      ? "window"
+                                           : role) +
+                  ")");
   Flush();
   AppendLog(LogFolder(self), argc, argv);
 
@@ -275,13 +276,13 @@ int main(int argc, char** argv) {
   bool ok = true;
   if (!args.empty() && args[0] == "--pack") {
     if (args.size() != 3) {
-      std::fprintf(stderr, "usage: %s --pack MATERIAL ARCHIVE\n", self.c_str());
+      Say(stderr, "usage: " + self + " --pack MATERIAL ARCHIVE");
       return 2;
     }
     ok = Pack(args[1], args[2]);
   } else if (!args.empty() && args[0] == "--unpack") {
     if (args.size() != 3) {
-      std::fprintf(stderr, "usage: %s --unpack ARCHIVE DIR\n", self.c_str());
+      Say(stderr, "usage: " + self + " --unpack ARCHIVE DIR");
       return 2;
     }
     ok = Unpack(args[1], args[2]);
@@ -292,13 +293,14 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < args.size(); ++i) {
       const std::string& a = args[i];
       if (a == "-h" || a == "--help") {
-        std::printf("%s", Usage(self).c_str());
+        SayUsage(stdout, self);
         return 0;
       }
       const bool known = a == "-o" || a == "-seed" || a == "-n" || a == "-p" || a == "-haltspp";
       if (a.size() > 1 && a[0] == '-' && (!known || i + 1 >= args.size())) {
-        std::fprintf(stderr, "orvane-standin: %s %s\n%s", known ? "option needs a value:" : "unknown option",
-                     a.c_str(), Usage(self).c_str());
+        Say(stderr,
+            std::string("orvane-standin: ") + (known ? "option needs a value: " : "unknown option ") + a);
+        SayUsage(stderr, self);
         return 2;
       }
       if (known) {
@@ -307,19 +309,20 @@ int main(int argc, char** argv) {
       } else if (scene.empty()) {
         scene = a;
       } else {
-        std::fprintf(stderr, "orvane-standin: one scene only, not also %s\n%s", a.c_str(),
-                     Usage(self).c_str());
+        Say(stderr, "orvane-standin: one scene only, not also " + a);
+        SayUsage(stderr, self);
         return 2;
       }
     }
-    if (!scene.empty()) std::printf("scene %s\n", Shown(scene).c_str());
+    if (!scene.empty()) Say(stdout, "scene " + scene);
     for (const std::string& image : images) ok = WriteImage(image) && ok;
   }
   Flush();
   if (const char* wait = std::getenv("ORVANE_STANDIN_WAIT")) {
     const int fd = ::open(wait, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-      std::fprintf(stderr, "orvane-standin: cannot wait on %s: %s\n", wait, std::strerror(errno));
+      const int error = errno;
+      Say(stderr, std::string("orvane-standin: cannot wait on ") + wait + ": " + std::strerror(error));
       return 1;
     }
     char buffer[256];

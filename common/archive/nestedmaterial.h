@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "text/printable.h"
-
 namespace Helpers {
 
 /// True for the name of a material file: ".ovm", the suffix in any case, but no "._" file, in which
@@ -44,14 +42,6 @@ inline String Find(const Filename& dir, const String& prefix, int depth) {
   return found;
 }
 
-// `name` as a line shows it: its control characters escaped (`text::Printable`).
-inline String Printable(const String& name) {
-  std::string utf8(static_cast<size_t>(name.GetCStringLen(STRINGENCODING_UTF8)) + 1, '\0');
-  name.GetCString(&utf8[0], static_cast<LONG>(utf8.size()), STRINGENCODING_UTF8);
-  utf8.resize(utf8.size() - 1);
-  return String(text::Printable(utf8));
-}
-
 }  // namespace nested
 
 /// The first material file in the folders below `dir`, in name order, each
@@ -63,7 +53,7 @@ inline String NestedMaterialFile(const Filename& dir) { return nested::Find(dir,
 /// The words for an archive whose material file lies in a folder of it, `found` being its path
 /// in the archive (`NestedMaterialFile`).
 inline String NotAtTopLevelText(const String& found) {
-  return String("the material file must be at the archive's top level; found ") + nested::Printable(found);
+  return String("the material file must be at the archive's top level; found ") + found;
 }
 
 /// The words for an archive that holds the material files `top` (".ovm" files at its top level, in
@@ -73,9 +63,9 @@ inline String SeveralMaterialFilesText(const std::vector<String>& top, const Str
   if (top.size() < 2) return String();
   String left;
   for (const String& name : top)
-    if (name != took) left += String(left.Content() ? ", " : "") + nested::Printable(name);
+    if (name != took) left += String(left.Content() ? ", " : "") + name;
   return String("holds ") + String::LongToString(LONG(top.size())) +
-         " material files at its top level: took " + nested::Printable(took) + ", left " + left;
+         " material files at its top level: took " + took + ", left " + left;
 }
 
 }  // namespace Helpers

@@ -10,7 +10,6 @@
 
 #include "c4d_file.h"
 #include "files/result.h"
-#include "text/printable.h"
 
 namespace Helpers {
 
@@ -51,10 +50,10 @@ inline std::string UnpackFailureText(const ZipFile& zip) {
 
 /// The line that names a link the extraction left out (`ZipFile::GetLeftOut`) and why: "left out
 /// tex/red.png: a link to /etc/hostname, outside the archive", "left out alias.png: a link to
-/// tex/red.png, through tex, a link that is left out", its control characters escaped. The texture
+/// tex/red.png, through tex, a link that is left out", the names as the archive holds them. The texture
 /// it was is then missing.
 inline std::string LeftOutText(const ZipFile::LeftOut& link) {
-  const std::string to = "a link to " + text::Printable(link.target) + ", ";
+  const std::string to = "a link to " + link.target + ", ";
   std::string why;
   switch (link.why) {
     case ZipFile::LeftOut::kOutside: why = to + "outside the archive"; break;
@@ -70,17 +69,16 @@ inline std::string LeftOutText(const ZipFile::LeftOut& link) {
     case ZipFile::LeftOut::kTooLong: why = "a link longer than a path may be"; break;
     case ZipFile::LeftOut::kLeftOutLink: why = to + "a link that is left out"; break;
     case ZipFile::LeftOut::kThroughLink:
-      why = to + "through " + text::Printable(link.through) + ", a link that is left out";
+      why = to + "through " + link.through + ", a link that is left out";
       break;
   }
-  return "left out " + text::Printable(link.entry) + ": " + why;
+  return "left out " + link.entry + ": " + why;
 }
 
 /// What an archive whose files were all links left out holds: "only the link mat.ovm, which was left
 /// out", "only 2 links, which were left out".
 inline std::string OnlyLeftOutText(const std::vector<ZipFile::LeftOut>& leftOut) {
-  if (leftOut.size() == 1)
-    return "only the link " + text::Printable(leftOut[0].entry) + ", which was left out";
+  if (leftOut.size() == 1) return "only the link " + leftOut[0].entry + ", which was left out";
   return "only " + std::to_string(leftOut.size()) + " links, which were left out";
 }
 

@@ -152,8 +152,8 @@ class ZipFile {
   /// the failure has no such reason (a refused archive) and after a success.
   const std::string& GetSystemErrorText() const { return systemErrorText_; }
   /// What the last failure of `ExtractToDirectory` found, in words ("" when it names nothing, and
-  /// after a success): the entry it is about (`entry "a/b.ovm"`, a control character written as
-  /// "\0" or "\xNN"), with the method an unknown method is (`entry "b.ovm" uses method 77`), both
+  /// after a success): the entry it is about (`entry "a/b.ovm"`, its name as the archive holds it,
+  /// a NUL too), with the method an unknown method is (`entry "b.ovm" uses method 77`), both
   /// entries of a name that is a file and a folder (`entry "a" and entry "a/b"`), a name that
   /// comes twice (`the archive holds "tex/red.png" twice`), the limit exceeded by too large an
   /// archive, with the numbers, or what makes too many folders (`10000 files would make more than

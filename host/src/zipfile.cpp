@@ -31,14 +31,14 @@
 #include "files/registry.h"
 #include "files/sweep.h"
 #include "files/temporary.h"
-#include "text/printable.h"
 
 namespace {
 
 using ziplayout::Placement;
 
-// `name` in quotes for a message, its control characters (NUL included) escaped as "\000".
-std::string Quoted(const std::string& name) { return "\"" + text::Printable(name) + "\""; }
+// `name` in quotes for a message, as the archive holds it (a NUL too): the line that shows the
+// message escapes its control characters.
+std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
 // "entry NAME", for a message about it.
 std::string EntryText(const std::string& name) { return "entry " + Quoted(name); }

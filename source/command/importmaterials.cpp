@@ -135,8 +135,7 @@ void ImportOVM::RunBlends(std::vector<PendingBlend>& blends) {
                                                 [this](TiXmlElement* e) { return inProgress_.count(e) > 0; }))
         continue;
       GePrint(String("Blend partners form a loop: the chain that starts at blend material '") +
-              Helpers::PrintableText(blends.front().mat->GetName()) + "' leads back to '" +
-              Helpers::PrintableText(name) + "'; '" + Helpers::PrintableText(blend.mat->GetName()) +
+              blends.front().mat->GetName() + "' leads back to '" + name + "'; '" + blend.mat->GetName() +
               "' is imported without it.");
     }
     if (m->blend.getPointer()) ImportBlend(blend.data, m->blend.getPointer(), m->textures, blend.mat);

@@ -20,7 +20,6 @@
 #include "orvane_utils/OrvaneSceneParseUtilsExcep.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
 #include "files/temporary.h"
-#include "text/printable.h"
 #include "utils/reference.h"
 #include "utils/stringutilsexcep.h"
 
@@ -59,7 +58,7 @@ Reference<OrvaneMaterial> ParseModel(Kind kind, const TiXmlElement& type) {
       default: break;
     }
   } catch (const Orvane::OrvaneSceneParseUtilsExcep& e) {
-    MessageDialog(ImportText(text::Printable(e.what())));
+    MessageDialog(ImportText(e.what()));
   }
   return Reference<OrvaneMaterial>();
 }
@@ -141,14 +140,13 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
     const files::Result made = Helpers::NewFolder(materials, folder, &unpacked, &parent);
     const Filename as = made.ok() ? Helpers::FreeFolderName(parent, materials, folder) : Filename();
     if (!made.ok()) {
-      GePrint(String("Could not unpack ") + Helpers::PrintableText(fileName.GetString()) + ": " +
+      GePrint(String("Could not unpack ") + fileName.GetString() + ": " +
               Helpers::UnpackFailure(ZIPERROR_WRITE) + ": " + String(made.Text()));
       fileName = Filename();
       refused = true;
     } else if (!as.Content()) {
-      GePrint(String("Could not unpack ") + Helpers::PrintableText(fileName.GetString()) +
-              ": no free name for its folder in " + materials.GetString() + ": " +
-              String(files::ErrorText(errno)));
+      GePrint(String("Could not unpack ") + fileName.GetString() + ": no free name for its folder in " +
+              materials.GetString() + ": " + String(files::ErrorText(errno)));
       unpacked.Remove();
       fileName = Filename();
       refused = true;
@@ -162,7 +160,7 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
       // The renderer takes one material file of an archive: which one, when it holds several.
       const std::vector<String> top = MaterialFiles(TopLevel(Filename(ImportText(unpacked.Path()))));
       if (fileName.Content() && top.size() > 1)
-        GePrint(String("The archive ") + Helpers::PrintableText(archive.GetString()) + " " +
+        GePrint(String("The archive ") + archive.GetString() + " " +
                 Helpers::SeveralMaterialFilesText(top, fileName.GetFileString()));
     }
   }
@@ -176,16 +174,15 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
     if (read != Orvane::OrvaneXMLLoader::LOAD_NOT_READ && xml.FirstChildElement("scenedata")) {
       // Not well-formed: what TinyXML read before the fault is imported all the same.
       if (read == Orvane::OrvaneXMLLoader::LOAD_NOT_PARSED)
-        GePrint(String("Material file is not well-formed: ") + ImportText(text::Printable(fault)) + " (" +
-                PlaceText(broken) + ")");
+        GePrint(String("Material file is not well-formed: ") + ImportText(fault) + " (" + PlaceText(broken) +
+                ")");
       const int before = CountMaterials(doc);
       imported = ImportXml(doc, xml, fileName) && read == Orvane::OrvaneXMLLoader::LOAD_PARSED;
       if (doc && CountMaterials(doc) == before && read == Orvane::OrvaneXMLLoader::LOAD_PARSED) {
         // An archive's folder goes again: the file is named in the archive.
         GePrint(String("Imported no material: ") +
-                (unpacked.IsOwned()
-                     ? Helpers::PrintableText(fileName.GetFileString() + " in " + archive.GetString())
-                     : ImportText(text::Printable(Shown(Helpers::ToUTF8String(fileName.GetString()))))) +
+                (unpacked.IsOwned() ? fileName.GetFileString() + " in " + archive.GetString()
+                                    : ImportText(Shown(Helpers::ToUTF8String(fileName.GetString())))) +
                 " holds none.");
         imported = false;
       }
@@ -195,8 +192,7 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
       broken.line = 0;
       if (read == Orvane::OrvaneXMLLoader::LOAD_PARSED) reason = "The file has no \"scenedata\" element.";
       GePrint(String("Could not read material file ") +
-              ImportText(text::Printable(Shown(Helpers::ToUTF8String(fileName.GetString())))) + ": " +
-              ImportText(text::Printable(reason)));
+              ImportText(Shown(Helpers::ToUTF8String(fileName.GetString()))) + ": " + ImportText(reason));
     }
     xml.Clear();
     if (doc) doc->Message(MSG_UPDATE);
@@ -207,24 +203,22 @@ Bool ImportOVM::ImportFile(BaseDocument* doc, const Filename& file) {
     const String nested =
         !unpacked.IsOwned() ? String() : Helpers::NestedMaterialFile(Filename(ImportText(unpacked.Path())));
     if (nested.Content()) {
-      GePrint(String("Could not import ") + Helpers::PrintableText(archive.GetString()) + ": " +
-              Helpers::NotAtTopLevelText(nested));
+      GePrint(String("Could not import ") + archive.GetString() + ": " + Helpers::NotAtTopLevelText(nested));
     } else if (unpacked.IsOwned()) {
       // What the archive holds instead, named.
       const std::vector<String> top = TopLevel(Filename(ImportText(unpacked.Path())));
       String found;
-      for (size_t i = 0; i < top.size() && i < 5; ++i)
-        found += String(i ? ", " : "") + Helpers::PrintableText(top[i]);
+      for (size_t i = 0; i < top.size() && i < 5; ++i) found += String(i ? ", " : "") + top[i];
       if (top.size() > 5) found += ", ...";
       // Nothing unpacked but links left out: the archive is not empty, its files were links.
       const String links = ImportText(Helpers::OnlyLeftOutText(leftOut));
-      GePrint(String("Could not import ") + Helpers::PrintableText(archive.GetString()) + ": " +
+      GePrint(String("Could not import ") + archive.GetString() + ": " +
               (!top.empty()
                    ? String("no material file (.ovm) at the archive's top level, which holds ") + found
                : leftOut.empty() ? String("the archive is empty")
                                  : String("the archive holds no material file, ") + links));
     } else {
-      GePrint(String("Could not import ") + Helpers::PrintableText(archive.GetString()) +
+      GePrint(String("Could not import ") + archive.GetString() +
               ": not a material file (a .ovm file, or a .povm archive of one)");
     }
   }
@@ -294,11 +288,11 @@ Bool ImportOVM::ImportXml(BaseDocument* doc, TiXmlDocument& xml, const Filename&
   } catch (const std::bad_alloc&) {
     stopped = "out of memory";
   } catch (const std::exception& e) {
-    stopped = ImportText(text::Printable(e.what()));
+    stopped = ImportText(e.what());
   } catch (const Orvane::OrvaneSceneParseUtilsExcep& e) {
-    stopped = ImportText(text::Printable(e.what()));
+    stopped = ImportText(e.what());
   } catch (const StringUtilsExcep& e) {
-    stopped = ImportText(text::Printable(e.what()));
+    stopped = ImportText(e.what());
   } catch (...) {
     stopped = "unknown error";
   }
@@ -319,7 +313,7 @@ void ImportOVM::ForgetFileIndexes() {
 void ImportOVM::ShowWarnings() {
   if (warnings.empty()) return;
   String text("Import warnings:");
-  for (const String& w : warnings) text += String("\n- ") + Helpers::PrintableText(w);
+  for (const String& w : warnings) text += String("\n- ") + w;
   warnings.clear();
   MessageDialog(text);
 }

@@ -8,7 +8,6 @@
 #include "command/importtext.h"
 #include "main/helpers.h"
 #include "material/materialparams.h"
-#include "text/printable.h"
 
 using Orvane::OrvaneTexture;
 
@@ -80,14 +79,13 @@ std::string ImportOVM::Shown(const std::string& path) const {
 
 void ImportOVM::SayTexture(const char* words, const std::string& path) {
   if (unpackedFrom_.empty())
-    GePrint(String(words) + ImportText(text::Printable(path)));
+    GePrint(String(words) + ImportText(path));
   else
     textureLines_.emplace_back(words, path);
 }
 
 void ImportOVM::SayTextures() {
-  for (const auto& [words, path] : textureLines_)
-    GePrint(String(words) + ImportText(text::Printable(Shown(path))));
+  for (const auto& [words, path] : textureLines_) GePrint(String(words) + ImportText(Shown(path)));
   textureLines_.clear();
 }
 

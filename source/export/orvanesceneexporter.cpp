@@ -140,8 +140,7 @@ int OrvaneSceneExporter::exportOVS() {
   // No program could open a scene at a longer path: nothing of it is written.
   if (!Helpers::PathFits(Helpers::ToUTF8String(path))) {
     saveFailure = files::ErrorText(ENAMETOOLONG);
-    GePrint(String("Could not save scene to: ") + Helpers::PrintableText(path) + String(": ") +
-            String(saveFailure));
+    GePrint(String("Could not save scene to: ") + path + String(": ") + String(saveFailure));
     GePrint(kBannerRule);
     FreeExportState();
     return 1;
@@ -189,11 +188,10 @@ int OrvaneSceneExporter::exportOVS() {
                           {&sceneData->newModels, &sceneData->newTextures});
     sceneSaved = saved.ok();
     if (sceneSaved) {
-      GePrint(String("Saved scene to: ") + Helpers::PrintableText(path));
+      GePrint(String("Saved scene to: ") + path);
     } else {
       saveFailure = saved.Text();
-      GePrint(String("Could not save scene to: ") + Helpers::PrintableText(path) + String(": ") +
-              String(saveFailure));
+      GePrint(String("Could not save scene to: ") + path + String(": ") + String(saveFailure));
     }
   }
   GePrint(String("Saving time: ") + timer.GetElapsed(Helpers::StopTime::kSeconds));
@@ -326,12 +324,12 @@ int OrvaneSceneExporter::Do(BaseObject* obj, const LMatrix& mg, int visible, int
       if (!link || Helpers::IsLinkedParent(obj, link) || !obj->GetDeformMode() || !sceneData->document) break;
       if (std::find(expandingInstances_.begin(), expandingInstances_.end(), obj) !=
           expandingInstances_.end()) {
-        GePrint(String("Instance \"") + Helpers::PrintableText(obj->GetName()) +
+        GePrint(String("Instance \"") + obj->GetName() +
                 String("\" leads back to itself through other instances: not followed again."));
         break;
       }
       if (expandingInstances_.size() >= kMaxInstanceNesting) {
-        GePrint(String("Instance \"") + Helpers::PrintableText(obj->GetName()) +
+        GePrint(String("Instance \"") + obj->GetName() +
                 String("\" lies too deep in other instances: skipped."));
         break;
       }

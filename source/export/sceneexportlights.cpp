@@ -42,7 +42,7 @@ int OrvaneSceneExporter::ExportLightObject(BaseObject* light, LMatrix matrix) {
   if (!light || !sceneData || !sceneElement) return 0;
   // Sizes and places times a scale that is not finite are not numbers.
   if (!std::isfinite(sceneData->globalScale)) {
-    GePrint(String("Light \"") + Helpers::PrintableText(light->GetName()) +
+    GePrint(String("Light \"") + light->GetName() +
             String("\" not exported: the scene scale is not finite."));
     return 0;
   }

@@ -43,7 +43,7 @@ bool OrvaneSceneExporter::PlacementIsFinite(const LMatrix& m) const {
 
 void OrvaneSceneExporter::ReportNotFinite(const char* kind, BaseObject* obj) {
   ++notFiniteCount;
-  GePrint(String(kind) + String(" \"") + (obj ? Helpers::PrintableText(obj->GetName()) : String()) +
+  GePrint(String(kind) + String(" \"") + (obj ? obj->GetName() : String()) +
           String("\" not exported: its coordinates are not finite after the scene scale."));
 }
 

@@ -122,16 +122,14 @@ int WavefrontExport::ExportObj(BaseDocument* doc, const Filename& directory, con
       Orvane::OrvaneMesh::writeToFile(folder, Helpers::ToUTF8String(file.GetString()), mesh_, &writeError_);
   const LONG total = GeGetTimer() - start;
   if (!written) {
-    GePrint(String("--Could not write the mesh file ") + Helpers::PrintableText(String(path)) +
-            String(" of ") + Helpers::PrintableText(obj->GetName()) + String(": ") +
-            String(writeError_.Text()));
+    GePrint(String("--Could not write the mesh file ") + String(path) + String(" of ") + obj->GetName() +
+            String(": ") + String(writeError_.Text()));
     return 0;
   }
-  GePrint(String("--Exported ") + file.GetFileString() + String(": ") +
-          Helpers::PrintableText(obj->GetName()) + String(", ") + String::LongToString(triangleCount_) +
-          String(" Tris, ") + String::LongToString(vertexCount_) + String(" Vertices, ") +
-          String::LongToString(uvCount_) + String(" UVs. Processing Time: ") + Seconds(processing) +
-          String("s. Export Time: ") + Seconds(total) + String("s"));
+  GePrint(String("--Exported ") + file.GetFileString() + String(": ") + obj->GetName() + String(", ") +
+          String::LongToString(triangleCount_) + String(" Tris, ") + String::LongToString(vertexCount_) +
+          String(" Vertices, ") + String::LongToString(uvCount_) + String(" UVs. Processing Time: ") +
+          Seconds(processing) + String("s. Export Time: ") + Seconds(total) + String("s"));
   return 1;
 }
 

@@ -2,7 +2,6 @@
 #include "main/helpers.h"
 #include "object/rendersettingsids.h"
 #include "tag/animationtagids.h"
-#include "text/printable.h"
 
 #include <limits.h>
 
@@ -121,8 +120,6 @@ std::string ToUTF8String(const String& s) {
   GeFree(bytes);
   return out;
 }
-
-String PrintableText(const String& s) { return String(text::Printable(ToUTF8String(s))); }
 
 String ConvertString(String s) {
   LONG pos = 0;

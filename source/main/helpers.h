@@ -20,9 +20,6 @@ double StringToReal(const String& s);
 String ULongToString(unsigned int v);
 /// The text in UTF-8, up to its first zero character.
 std::string ToUTF8String(const String& s);
-/// A name read from a user's file as a console line shows it: its control characters escaped
-/// ("\033"), as `text::Printable` gives them. For what is shown only.
-String PrintableText(const String& s);
 /// The text with every blank replaced by "_".
 String ConvertString(String s);
 /// Writes the text's UTF-8 bytes (no terminator, no length); false when the file refused them.

@@ -46,11 +46,14 @@ OrvaneDLLWrapper* orvaneClass = nullptr;
 const char kBannerPrefix[] = "._.-. ";
 
 void PrintBanner() {
-  GePrint(String("\n") + kBannerRule);
+  // Each call prints one console line: the blank lines around the banner are lines of their own.
+  GePrint(String());
+  GePrint(kBannerRule);
   GePrint(String(kBannerPrefix) + kCorvaneVersion);
   GePrint(String(kBannerPrefix) + "Orvane exporter for the host, by the Corvane developers");
   GePrint(String(kBannerPrefix) + "Documentation: https://www.orvane.example/docs/corvane");
-  GePrint(String(kBannerRule) + "\n");
+  GePrint(kBannerRule);
+  GePrint(String());
 }
 
 }  // namespace
@@ -64,7 +67,8 @@ Bool PluginStart() {
   // so every holder below receives none and stays inert.
   orvaneClass = new (std::nothrow) OrvaneDLLWrapper();
   if (!orvaneClass) {
-    GePrint("Initialisation failed!\nAborting PluginStart()...");
+    GePrint("Initialisation failed!");
+    GePrint("Aborting PluginStart()...");
     return false;
   }
   delete orvaneClass;

@@ -482,7 +482,7 @@ Filename UnpackPovm(Filename archive, Filename dir, LONG* failure,
   bool extracted =
       zip->ExtractToDirectory(archive, dir, ZIP_EXTRACT_CREATE_SUBDIR, nullptr, nullptr, nullptr);
   const LONG error = zip->GetError();
-  const String why(UnpackFailureText(*zip).c_str());
+  const String why(UnpackFailureText(*zip));  // whole: a NUL of an entry's name too
   const std::vector<ZipFile::LeftOut> leftOut = zip->GetLeftOut();
   ZipFile::Free(zip);
   if (failure) *failure = extracted ? ZIPERROR_NONE : error;
@@ -490,7 +490,7 @@ Filename UnpackPovm(Filename archive, Filename dir, LONG* failure,
     GePrint(String("Could not unpack ") + archive.GetString() + ": " + why);
     return Filename();
   }
-  for (const ZipFile::LeftOut& link : leftOut) GePrint(String(LeftOutText(link).c_str()));
+  for (const ZipFile::LeftOut& link : leftOut) GePrint(String(LeftOutText(link)));
   if (leftOutLinks) *leftOutLinks = leftOut;
   Filename result;
   BrowseFiles* browser = BrowseFiles::Alloc();

@@ -94,8 +94,7 @@ bool BakeChannelImage(CustomOrvaneMaterial& material, BaseShader* shader, const 
   // Once a folder of the export is refused (this one or another), no scene is saved and nothing
   // is baked: the scene's last line names the folder, the one reason given.
   if (sd->FolderRefusal().empty())
-    GePrint(String("Could not bake the ") + String(label) + String(" channel of material ") +
-            Helpers::PrintableText(name));
+    GePrint(String("Could not bake the ") + String(label) + String(" channel of material ") + name);
   return false;
 }
 
@@ -108,8 +107,7 @@ bool WriteBitmapTexture(CustomOrvaneMaterial& material, BaseShader* shader, cons
   const std::string path = Helpers::ToUTF8String(located.GetString());
   const bool first = !HasChildWith(parent, "texture", "path", path);
   if (!found && file.Content() && first)
-    GePrint(String("Could not find the texture ") + Helpers::PrintableText(located.GetString()) +
-            String(" of material ") + Helpers::PrintableText(name) +
+    GePrint(String("Could not find the texture ") + located.GetString() + String(" of material ") + name +
             String("; it is written under the name it has"));
   if (found && first) {
     // One that is there but cannot be read (its mode, a FIFO) is named too: the renderer reads it
@@ -119,9 +117,8 @@ bool WriteBitmapTexture(CustomOrvaneMaterial& material, BaseShader* shader, cons
     if (read.ok())
       ::close(fd);
     else if (read.error() != ENOENT)
-      GePrint(String("Could not read the texture ") + Helpers::PrintableText(located.GetString()) +
-              String(" of material ") + Helpers::PrintableText(name) + String(": ") + String(read.Text()) +
-              String("; it is written under the name it has"));
+      GePrint(String("Could not read the texture ") + located.GetString() + String(" of material ") + name +
+              String(": ") + String(read.Text()) + String("; it is written under the name it has"));
   }
   // The texture is searched for once: the definition takes the path found here.
   return ExportTexture(parent, path, v.exponent, v.a, v.b, v.c, sd->sceneDir, background) != 0;

@@ -93,17 +93,22 @@ Reference<OrvaneMaterial> OrvaneMaterialCheck::parseTypeElement(const TiXmlEleme
   return Reference<OrvaneMaterial>();
 }
 
-int OrvaneMaterialCheck::checkText(const std::string& bytes, std::ostream& out) {
+void OrvaneMaterialCheck::writeLine(std::ostream& out, const std::string& line) {
+  out << text::Printable(line) << "\n";
+}
+
+int OrvaneMaterialCheck::checkText(const std::string& bytes, std::ostream& out, const std::string& prefix) {
+  const auto say = [&](const std::string& line) { writeLine(out, prefix + line); };
   TiXmlDocument doc;
   std::string error;
   if (!OrvaneXMLLoader::parse(bytes, doc, error)) {
     // Also for a text that is no XML at all (a JSON file, an image), in the words the import gives.
-    out << text::Printable(error) << "\n";
+    say(error);
     return 1;
   }
   const TiXmlElement* scenedata = doc.FirstChildElement("scenedata");
   if (!scenedata) {
-    out << "No \"scenedata\" root element: not a material file.\n";
+    say("No \"scenedata\" root element: not a material file.");
     return 1;
   }
 
@@ -119,20 +124,20 @@ int OrvaneMaterialCheck::checkText(const std::string& bytes, std::ostream& out) 
     entry.failed = false;
     entry.blend = false;
     const TiXmlElement* typeElement = findTypeElement(*material);
-    // Names from the file are shown with their control characters escaped, on a line of their own.
-    const std::string shownName = entry.named ? text::Printable(entry.name) : std::string("(no name)");
+    const std::string shownName = entry.named ? entry.name : std::string("(no name)");
     // Materials without "name" all keep the host's default name, which no
     // "name" text can equal.
     const std::string key = entry.named ? entry.name : std::string("\0default", 8);
     const bool duplicate = firstByName.count(key) != 0;
     if (!duplicate) firstByName[key] = entries.size();
+    std::string line;
     if (!typeElement)
-      out << shownName << ": no known material type element (the import makes a default diffuse material)";
+      line = shownName + ": no known material type element (the import makes a default diffuse material)";
     else {
       entry.type = typeElement->ValueStr();
       try {
         const Reference<OrvaneMaterial> parsed = parseTypeElement(*typeElement);
-        out << shownName << ": " << entry.type;
+        line = shownName + ": " + entry.type;
         if (entry.type == "blend") {
           const OrvaneBlendMaterial* blend = static_cast<const OrvaneBlendMaterial*>(parsed.getPointer());
           entry.blend = true;
@@ -142,11 +147,11 @@ int OrvaneMaterialCheck::checkText(const std::string& bytes, std::ostream& out) 
       } catch (const OrvaneSceneParseUtilsExcep& e) {
         entry.failed = true;
         ++failures;
-        out << shownName << ": error: " << text::Printable(e.what());
+        line = shownName + ": error: " + e.what();
       }
     }
-    if (duplicate) out << " (a material of this name comes earlier: the import keeps that one)";
-    out << "\n";
+    if (duplicate) line += " (a material of this name comes earlier: the import keeps that one)";
+    say(line);
     // A later material of a name already seen is never imported, so it
     // takes no part in the partner chains.
     if (duplicate) entry.blend = false;
@@ -155,11 +160,11 @@ int OrvaneMaterialCheck::checkText(const std::string& bytes, std::ostream& out) 
 
   const std::string chainError = checkBlendChains(entries, firstByName);
   if (!chainError.empty()) {
-    out << "error: " << text::Printable(chainError) << "\n";
+    say("error: " + chainError);
     ++failures;
   }
-  out << entries.size() << (entries.size() == 1 ? " material, " : " materials, ") << failures
-      << (failures == 1 ? " error.\n" : " errors.\n");
+  say(std::to_string(entries.size()) + (entries.size() == 1 ? " material, " : " materials, ") +
+      std::to_string(failures) + (failures == 1 ? " error." : " errors."));
   return failures;
 }
 

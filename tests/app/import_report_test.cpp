@@ -53,12 +53,23 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
                     notXml = "Not XML (the text does not start with \"<\"): not a material file.";
   const std::string nulReference =
       write("ref.ovm", head + "<material><name>B&#0;</name><diffuse/></material>\n</scenedata>");
+  // Names of a shared pack reach the terminal escaped where the runner prints them: a top-level
+  // name with a C1 CSI, CR, LF and DEL; an archive named with ESC and BEL; a name in a warning.
+  const std::string listed =
+      write("listed.povm",
+            MakeZip({{std::string("a\xc2\x9b") + "2J\r\n\x7f.png", "x"}, {"z.ovm", head + "</scenedata>"}}));
+  const std::string titled = write("t\x1b]0;t\x07.povm", MakeZip({{"../x.ovm", head + "</scenedata>"}})),
+                    titledShown = work / "t\\033]0;t\\007.povm";
+  const std::string warned = write("warned.ovm",
+                                   "<scenedata><material><name>W\x1b]0;t\x07</name><diffuse><bump>"
+                                   "<constant>0.1</constant></bump></diffuse></material></scenedata>");
   const struct {
     std::string args;
     int status;
     std::string reason, line;    // why an import did not run; a console line (the reason when empty)
     bool emptyTmpdir = false;    // TMPDIR set but empty, read as unset
     bool missingTmpdir = false;  // TMPDIR names a folder that is not there
+    std::vector<std::string> printed = {};  // whole lines standard output holds besides
   } rows[] = {
       // clang-format off
       {"import " + write("truncated.ovm", head + "<material><name>B"), 1,
@@ -120,6 +131,14 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
       {"check-material " + nulReference, 1, "",
        nulReference + ": Not well-formed XML: A character reference to NUL (&#0;) is not allowed (around line 3, "
        "column 18)."},
+      {"import " + listed, 0, "", "", false, false, {"a\\302\\2332J\\015\\012\\177.png"}},
+      {"import '" + titled + "'", 1, "Could not unpack " + titledShown + ": unsafe name: entry \"../x.ovm\"", "",
+       false, false, {"[Open file] Select .ovm/.povm file -> " + titledShown}},
+      {"check-material '" + titled + "'", 2, "",
+       titledShown + ": Could not unpack the archive: unsafe name: entry \"../x.ovm\""},
+      // A message's own line breaks start lines of their own, indented.
+      {"import " + warned, 0, "", "", false, false,
+       {"[Message] Import warnings:", "  - Bump constant in Material \"W\\033]0;t\\007\" not supported."}},
       // clang-format on
   };
   const std::string runner =
@@ -134,6 +153,10 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
         << row.args;
     EXPECT_EQ(ReadFile(work / "err"), row.reason.empty() ? "" : cmd + row.reason + "\n") << row.args;
     EXPECT_NE(out.find((row.line.empty() ? row.reason : row.line) + "\n"), std::string::npos) << out;
+    for (const std::string& line : row.printed)
+      EXPECT_NE(out.find("\n" + line + "\n"), std::string::npos) << line << "\n" << out;
+    for (const char control : {'\x1b', '\x07', '\r', '\x7f'})
+      EXPECT_EQ(out.find(control), std::string::npos) << out;
     // Where the console goes on after its line, a dialog says the reason last.
     const bool dialog = !row.reason.empty() && !row.line.empty();
     EXPECT_TRUE(!dialog || out.find("[Message] " + row.reason + "\n") != std::string::npos) << out;

@@ -149,6 +149,30 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
        false,
        {"Saved scene to: " + docs / "shot_frame000000.ovs\n",
         "Saved scene to: " + docs / "shot_frame000002.ovs\n"}},
+      // Names from the settings file and the document reach standard error escaped.
+      {"renderer folder of the settings file cannot be started",
+       [&] {
+         fs::create_directories(docs / "kept");
+         std::ofstream(docs / "kept/corvaneSettings.cfg")
+             << "<global_settings><PATH>" + docs / "t\x1b]0;t\x07" + "</PATH></global_settings>";
+         return "--write-path " + docs / "kept";
+       },
+       "corvane-host: the render failed: Could not start " + docs / "t\\033]0;t\\007" +
+           "/Orvane.app/Contents/MacOS/Orvane: No such file or directory (the folder " +
+           docs / "t\\033]0;t\\007" + " is the one the settings file " + docs / "kept/corvaneSettings.cfg" +
+           " names; give the renderer's folder with --renderer-dir DIR)\n",
+       "", true},
+      {"image name too long to be a path",
+       [&] {
+         std::string json = Document("");
+         json.replace(json.find("{}"), 2,
+                      "{\"1421\": true, \"1422\": {\"filename\": \"" + docs / "i\\u001b[2J" +
+                          std::string(4100, 'i') + "\"}}");
+         return run + " " + WriteDocument(json);
+       },
+       "corvane-host: the render failed: Not launching Orvane: " + docs / "i\\033[2J" +
+           std::string(4100, 'i') + ".png: File name too long\n",
+       "", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

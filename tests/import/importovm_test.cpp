@@ -201,7 +201,7 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
       {"nul.povm",
        MakeRawZip({{std::string("a\0.ovm", 6), text, uint32_t(text.size()),
                     ZipFile::CalcCRC32(text.data(), VLONG(text.size()))}}),
-       "", unpack("nul.povm", "unsafe name: entry \"a\\000.ovm\"")},
+       "", unpack("nul.povm", std::string("unsafe name: entry \"a") + '\0' + ".ovm\"")},
       // Of two material files the first is taken, and said so; one that holds no material imports none.
       {"two.povm",
        MakeZip({{"a.ovm", "<scenedata/>"}, {"b.ovm", "<scenedata>" + Mat("B", kDiffuse) + "</scenedata>"}}),
