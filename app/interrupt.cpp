@@ -26,6 +26,7 @@
 #include "files/temporary.h"
 #include "process/gate.h"
 #include "process/interrupt.h"
+#include "text/printable.h"
 
 namespace {
 
@@ -239,7 +240,8 @@ void WriteWithoutWaiting(int fd, const std::string& line) {
 }
 
 // The run's last line: its temporaries were removed, but for the folders being emptied that were
-// left (set aside under a temporary's name), which a later sweep there removes.
+// left (set aside under a temporary's name), which a later sweep there removes. Escaped as every
+// line the runner writes (`WriteLine`): the folders' paths are the user's.
 std::string InterruptedLine(int sig) {
   std::string line = std::string("corvane-host: interrupted by ") + SignalName(sig) +
                      "; the run's temporary files were removed";
@@ -250,7 +252,7 @@ std::string InterruptedLine(int sig) {
             ", which the next run that writes into " + folder + " removes";
     but = "; and for";
   }
-  return line + "\n";
+  return text::Printable(line) + "\n";
 }
 
 // The run's last line, written when it can be without waiting, and only when no write begun

@@ -745,9 +745,7 @@ int CheckStandardOutput(int status) {
   // step has begun, the run ends by that signal and says so itself: standard output may by then be
   // set aside (a terminal that hung up no longer looks like one), so nothing is said here.
   if (error == 0 || error == EPIPE || EndsByHangUp(STDOUT_FILENO, error)) return status;
-  PrintUnlessInterrupted([&] {
-    std::cerr << "corvane-host: cannot write standard output: " << files::ErrorText(error) << "\n";
-  });
+  PrintUnlessInterrupted([&] { WriteError("cannot write standard output: " + files::ErrorText(error)); });
   return status == 0 ? 1 : status;
 }
 

@@ -29,6 +29,7 @@
 #include "files/folder.h"
 #include "host_control.h"
 #include "json_tree.h"
+#include "text/printable.h"
 
 namespace host {
 namespace {
@@ -55,23 +56,9 @@ std::string Counted(size_t n, const char* one, const char* many) {
   return std::to_string(n) + ' ' + (n == 1 ? one : many);
 }
 
-// Control characters (from keys or names in the file) must not break the message's single line.
-std::string OneLine(const std::string& s) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (char c : s) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7f) {
-      out += "<U+00";
-      out += kHex[u >> 4];
-      out += kHex[u & 15];
-      out += '>';
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
+// Control characters (from keys or names in the file) must not break the message's single line:
+// they are escaped as everywhere a name is shown.
+std::string OneLine(const std::string& s) { return text::Printable(s); }
 
 const char* KindOf(const Json& v) {
   switch (v.kind()) {
