@@ -76,7 +76,7 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
     if (nested.Content())
       out << path << ": " << host::ToUtf8(Helpers::NotAtTopLevelText(nested)) << "\n";
     else if (!unpacked && !leftOut.empty())  // its files were links, left out
-      out << path << ": the archive holds no .ovm file, " << Helpers::OnlyLeftOutText(leftOut) << "\n";
+      out << path << ": the archive holds no material file, " << Helpers::OnlyLeftOutText(leftOut) << "\n";
     else
       out << path << ": the archive holds no .ovm file: not a material file\n";
     return 1;

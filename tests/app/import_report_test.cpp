@@ -109,7 +109,7 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
        "left out", ""},
       {"check-material " + onlyLink, 1, "",
        onlyLink + ": left out mat.ovm: a link to /etc/passwd, outside the archive\n" + onlyLink +
-       ": the archive holds no .ovm file, only the link mat.ovm, which was left out"},
+       ": the archive holds no material file, only the link mat.ovm, which was left out"},
       {"import " + nested, 1, "Could not import " + nested + topLevel, ""},
       {"check-material " + nested, 1, "", nested + topLevel},
       // A file that is no material file is said to be none, in the same words by both.
