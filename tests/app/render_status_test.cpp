@@ -103,7 +103,10 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
   } cases[] = {
       {"renderer cannot be started", [&] { return "--write-path " + w + " --renderer-dir /no/such/dir"; },
        "corvane-host: the render failed: Could not start "
-       "/no/such/dir/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n",
+       "/no/such/dir/Orvane.app/Contents/MacOS/Orvane: No such file or directory (the folder /no/such/dir, "
+       "given with --renderer-dir, holds no renderer: name the renderer's installation folder, the one "
+       "holding "
+       "Orvane.app)\n",
        "", true},
       {"quick-render folder cannot be made",
        [&] {
@@ -246,8 +249,11 @@ TEST_F(RenderStatusTest, TheRendererFolderOfTheCommandLineIsUsedAndKeptOnlyOnceI
   // A folder that cannot start the renderer is not kept.
   r = Render("--write-path " + write.path() + " --renderer-dir " + docs.path());
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "corvane-host: the render failed: Could not start " + docs.path() +
-                       "/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n");
+  EXPECT_EQ(r.err,
+            "corvane-host: the render failed: Could not start " + docs.path() +
+                "/Orvane.app/Contents/MacOS/Orvane: No such file or directory (the folder " + docs.path() +
+                ", given with --renderer-dir, holds no renderer: name the renderer's installation folder, "
+                "the one holding Orvane.app)\n");
   EXPECT_EQ(ReadFile(settings), kept);
 
   // The kept folder moved away: the failure says where the folder came from, and what to do.
@@ -267,6 +273,12 @@ TEST_F(RenderStatusTest, AFailureBeforeTheExportLeavesTheWritePathUnmade) {
   const std::string w = write / "not/made/yet",
                     run = "--write-path " + w + " --renderer-dir " + renderer.path();
   TempDir cwd;
+  // A write path that cannot be made is said first, whatever else is missing; it is only walked.
+  const std::string file = WriteDocument("{}");
+  const auto unmade = [](const std::string& path, const std::string& why) {
+    return "corvane-host: cannot make the write path " + path + ": " + why +
+           "; --write-path DIR names another\n";
+  };
   const struct {
     const char* what;
     std::string env;
@@ -281,6 +293,12 @@ TEST_F(RenderStatusTest, AFailureBeforeTheExportLeavesTheWritePathUnmade) {
       {"no renderer", "", "--write-path " + w,
        "corvane-host: no renderer known: the settings file " + w +
            "/corvaneSettings.cfg names none; give the renderer's folder with --renderer-dir DIR\n"},
+      {"write path is a file, no renderer known", "", "--write-path " + file,
+       unmade(file, "Not a directory")},
+      {"write path under a file, no renderer known", "", "--write-path " + file + "/w",
+       unmade(file + "/w", "Not a directory")},
+      {"write path under a file, a renderer folder that holds none", "",
+       "--write-path " + file + "/w --renderer-dir " + docs.path(), unmade(file + "/w", "Not a directory")},
       {"no HOME and no write path", "env -u HOME ", "--renderer-dir " + renderer.path(),
        "corvane-host: HOME is not set, so there is no default write path: pass --write-path DIR\n"},
       {"an empty HOME and no write path", "HOME= ", "--renderer-dir " + renderer.path(),
