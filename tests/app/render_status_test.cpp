@@ -93,6 +93,12 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
   const auto withDocument = [&](const std::string& scene, bool animation = false) {
     return run + " " + WriteDocument(Document(scene, animation));
   };
+  // A texture at a path longer than any program could open (4,096 bytes and more), named with its
+  // material as the scene names it, as other faults of a texture are.
+  std::string longTexture = "/tmp";
+  while (longTexture.size() < 4096) longTexture += "/" + std::string(200, 't');
+  longTexture += "/checker.png";
+  const std::string unusable = "the texture " + longTexture + " of material Checker_mid0: File name too long";
   const struct {
     const char* what;
     std::function<std::string()> setUp;     // prepares and answers the arguments
@@ -140,6 +146,30 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
        "corvane-host: the render failed: Not launching Orvane: the folder " + docs / "textures.shot" +
            ": Not a directory; no scene was saved to " + docs / "shot.ovs" + ".\n",
        ""},
+      {"texture at a path no program could open",
+       [&] {
+         std::string json = TexturedDocument(docs / "shot.ovs");
+         json.replace(json.find("checker.png"), 11, longTexture);
+         return run + " " + WriteDocument(json);
+       },
+       "corvane-host: the render failed: Not launching Orvane: " + unusable + "; no scene was saved to " +
+           docs / "shot.ovs" + ".\n",
+       "",
+       false,
+       {"Could not use " + unusable + "\n"}},
+      {"image of a code shader at a path no program could open",
+       [&] {
+         std::string json = TexturedDocument(docs / "shot.ovs");
+         json.replace(json.find("5833"), 4, "1023863");
+         const std::string image = "\"1000\": {\"filename\": \"checker.png";
+         json.replace(json.find(image), image.size(), "\"1400\": {\"filename\": \"" + longTexture);
+         return run + " " + WriteDocument(json);
+       },
+       "corvane-host: the render failed: Not launching Orvane: " + unusable + "; no scene was saved to " +
+           docs / "shot.ovs" + ".\n",
+       "",
+       false,
+       {"Could not use " + unusable + "\n"}},
       // The other frames are still exported.
       {"one frame of an animation cannot be saved",
        [&] {
