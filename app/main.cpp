@@ -580,16 +580,17 @@ int RunWithRendererDir(const Options& o, const RunRequest& run) {
 }
 
 // The first words of the renderer stand-in's first line (tools/orvane_standin.cpp), which its
-// program holds: how the runner tells the stand-in from a renderer that keeps no such log.
+// install (tools/install-renderer-standin, which the build runs too) writes into the marker file
+// beside Orvane.app: how the runner tells the stand-in from a renderer that keeps no such log.
 const char kStandinMark[] = "orvane-standin: a test double of the Orvane renderer";
+const char kStandinMarkFile[] = "orvane-standin.mark";
 
-// Whether the renderer program in `rendererDir` is the stand-in: it holds the stand-in's words. A
-// program larger than the stand-in's sanitizer build by far is not read.
+// Whether the renderer in `rendererDir` is the stand-in: its marker file starts with the
+// stand-in's words. A file far larger than that line is no marker, and is not read.
 bool IsRendererStandin(const std::string& rendererDir) {
-  std::string program;
-  return files::ReadFile(rendererDir + "/Orvane.app/Contents/MacOS/Orvane", &program, size_t(64) << 20)
-             .ok() &&
-         program.find(kStandinMark) != std::string::npos;
+  std::string mark;
+  return files::ReadFile(rendererDir + "/" + kStandinMarkFile, &mark, 4096).ok() &&
+         mark.rfind(kStandinMark, 0) == 0;
 }
 
 // The render's last lines: where the scenes went (the console's "Saved scene to: " lines: the one
