@@ -74,7 +74,7 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
     if (nested.Content())
       Say(out, path + ": " + host::ToUtf8(Helpers::NotAtTopLevelText(nested)));
     else if (!unpacked && !leftOut.empty())  // its files were links, left out
-      Say(out, path + ": the archive holds no .ovm file, " + Helpers::OnlyLeftOutText(leftOut));
+      Say(out, path + ": the archive holds no material file, " + Helpers::OnlyLeftOutText(leftOut));
     else
       Say(out, path + ": the archive holds no .ovm file: not a material file");
     return 1;

@@ -472,16 +472,55 @@ std::string FileProblem(const std::string& what, const std::string& path) {
   return "";
 }
 
+// The line that says the write path of `o` cannot be made for `r`, and how to name another.
+std::string WritePathLine(const Options& o, const files::Result& r) {
+  return "cannot make the write path " + o.writePath + (o.defaultWritePath ? " (~/.corvane)" : "") + ": " +
+         r.Text() + "; --write-path DIR names another";
+}
+
 // Makes the write path of `o` (walked once, with the rules for links in shared folders, the missing
 // folders made): "" when it is a folder, `*folder` (when given) open, else the line that says why
 // it cannot be and how to name another.
 std::string MakeWritePath(const Options& o, files::Folder* folder = nullptr) {
   files::Folder made;
   const files::Result r = files::Folder::Open(o.writePath, &made, files::Folder::Make::kMissing);
-  if (!r.ok())
-    return "cannot make the write path " + o.writePath + (o.defaultWritePath ? " (~/.corvane)" : "") + ": " +
-           r.Text() + "; --write-path DIR names another";
+  if (!r.ok()) return WritePathLine(o, r);
   if (folder) *folder = made;
+  return "";
+}
+
+// Why `MakeWritePath` would fail, in its words, found without making anything: the write path of
+// `o` walked as far as it is there; what is not a folder on the way, or a folder this run may not
+// write into, is the failure, and so is a folder that the first missing name would be made in
+// where this user may not make one. "" when the write path is there to write into or can be made
+// (a full disk shows only when it is made).
+std::string WritePathUnmakeable(const Options& o) {
+  files::Folder folder;
+  files::Result r = files::Folder::Open(o.writePath, &folder);
+  if (r.ok()) r = folder.MayWrite();
+  if (r.ok()) return "";
+  if (r.error() != ENOENT || r.reason() != files::Reason::kSystem) return WritePathLine(o, r);
+  // Something is missing: the deepest folder of the (absolute) path that is there is where the
+  // making begins.
+  files::Folder at;
+  if (!files::Folder::Open("/", &at).ok()) return "";
+  std::string prefix;
+  for (const std::string& name : files::PathNames(o.writePath)) {
+    prefix += "/" + name;
+    files::Folder next;
+    if (files::Folder::Open(prefix, &next).ok()) {
+      at = next;
+      continue;
+    }
+    // A name that is there (a link to nothing) fails the making as it fails this walk.
+    struct stat st;
+    if (::fstatat(at.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
+      return WritePathLine(o, r);
+    files::Result make = at.MayWrite();
+    if (make.ok() && ::faccessat(at.Descriptor(), ".", W_OK | X_OK, AT_EACCESS) != 0)
+      make = files::Result::System(errno, at.PathOf(name));
+    return make.ok() ? "" : WritePathLine(o, make);
+  }
   return "";
 }
 
@@ -533,23 +572,26 @@ int RunWithRendererDir(const Options& o, const RunRequest& run) {
           },
           PutBackUnlessStarted(settingsFile, settingsChange, &notPutBack)))
     return Fail(problem);
-  const int status = RunCommand(run);
+  RunRequest withDir = run;
+  withDir.rendererDir = AbsoluteDir(o.rendererDir);
+  const int status = RunCommand(withDir);
   settingsUse.Undo();
   if (!notPutBack.empty()) Fail(notPutBack);
   return status;
 }
 
 // The first words of the renderer stand-in's first line (tools/orvane_standin.cpp), which its
-// program holds: how the runner tells the stand-in from a renderer that keeps no such log.
+// install (tools/install-renderer-standin, which the build runs too) writes into the marker file
+// beside Orvane.app: how the runner tells the stand-in from a renderer that keeps no such log.
 const char kStandinMark[] = "orvane-standin: a test double of the Orvane renderer";
+const char kStandinMarkFile[] = "orvane-standin.mark";
 
-// Whether the renderer program in `rendererDir` is the stand-in: it holds the stand-in's words. A
-// program larger than the stand-in's sanitizer build by far is not read.
+// Whether the renderer in `rendererDir` is the stand-in: its marker file starts with the
+// stand-in's words. A file far larger than that line is no marker, and is not read.
 bool IsRendererStandin(const std::string& rendererDir) {
-  std::string program;
-  return files::ReadFile(rendererDir + "/Orvane.app/Contents/MacOS/Orvane", &program, size_t(64) << 20)
-             .ok() &&
-         program.find(kStandinMark) != std::string::npos;
+  std::string mark;
+  return files::ReadFile(rendererDir + "/" + kStandinMarkFile, &mark, 4096).ok() &&
+         mark.rfind(kStandinMark, 0) == 0;
 }
 
 // The render's last lines: where the scenes went (the console's "Saved scene to: " lines: the one
@@ -581,6 +623,9 @@ int Render(const Options& o) {
   const std::string settingsFile = o.writePath + "/" + kSettingsFileName;
   const Settings settings = ReadSettings(o.writePath, settingsFile);
   if (!settings.problem.empty()) return Fail(settings.problem);
+  // A write path that cannot be made is said first: no renderer's folder would mend it. It is
+  // only walked here; it is made once there is a document to render.
+  if (const std::string problem = WritePathUnmakeable(o); !problem.empty()) return Fail(problem);
   const std::string rendererDir = AbsoluteDir(o.rendererDir);
   if (rendererDir.empty() && SettingsRendererDir(settings).empty())
     return Fail("no renderer known: the settings file " + settingsFile +
@@ -634,6 +679,7 @@ int Render(const Options& o) {
   if (rendererDir.empty() && !kept.empty() && why.rfind("Could not start " + kept, 0) == 0)
     why += " (the folder " + kept + " is the one the settings file " + settingsFile +
            " names; give the renderer's folder with --renderer-dir DIR)";
+  why = WithRendererDirHint(why, rendererDir);
   return Fail(why.empty() ? "the render command could not run (is the renderer's folder right?)"
                           : "the render failed: " + why);
 }

@@ -315,6 +315,18 @@ void RemoveUnpacked() {
 
 }  // namespace
 
+std::string WithRendererDirHint(const std::string& why, const std::string& rendererDir) {
+  const auto endsWith = [&why](const std::string& end) {
+    return why.size() >= end.size() && why.compare(why.size() - end.size(), end.size(), end) == 0;
+  };
+  if (rendererDir.empty() || why.rfind("Could not start " + rendererDir + "/Orvane.app/", 0) != 0 ||
+      !(endsWith(": " + files::ErrorText(ENOENT)) || endsWith(": " + files::ErrorText(ENOTDIR))))
+    return why;
+  return why + " (the folder " + rendererDir +
+         ", given with --renderer-dir, holds no renderer: name the renderer's installation folder, the one "
+         "holding Orvane.app)";
+}
+
 int RunCommand(const RunRequest& r) {
   // A document is saved over a regular file or a new one only, into a folder it may write to:
   // anything else is refused before the command runs, so that nothing is written; its temporary
@@ -375,7 +387,7 @@ int RunCommand(const RunRequest& r) {
   }
   host::SetActiveDocument(nullptr);
   host::user::Watch(nullptr, nullptr);
-  const std::string reason = Reason();
+  const std::string reason = WithRendererDirHint(Reason(), r.rendererDir);
   const std::string refusal = host::user::Refusal();
   int status = 0;
   if (!refusal.empty()) {

@@ -16,7 +16,13 @@ struct RunRequest {
   std::string save;                  ///< Document file to save the result to; empty: none.
   std::string material;              ///< "press": the material whose button is pressed.
   long button = 0;                   ///< "press": the description button's parameter ID.
+  std::string rendererDir;           ///< The renderer's folder given with --renderer-dir (full), or "".
 };
+
+/// `why`, the line that says why a render, command or button failed, with what to do where it says
+/// that the renderer's program is not in the folder `rendererDir` given with --renderer-dir (no
+/// such file, or a file on the way): that folder holds no renderer, and which folder to name.
+std::string WithRendererDirHint(const std::string& why, const std::string& rendererDir);
 
 /// `path` from the root, as a chooser answers it: a relative path follows the working directory's
 /// path, and "." names, repeated slashes and a trailing "/" are dropped, never "..", which the walk

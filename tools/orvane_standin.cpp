@@ -263,7 +263,8 @@ int main(int argc, char** argv) {
   g_watched = process::WatchInterrupts();
   std::string self = argc > 0 ? argv[0] : "orvane-standin";
   std::string role = Basename(self);
-  // The runner tells the stand-in from a renderer by these words in its program (app/main.cpp).
+  // These first words are those its install writes into the marker file by which the runner tells
+  // the stand-in from a renderer (tools/install-renderer-standin, app/main.cpp).
   Say(stdout, "orvane-standin: a test double of the Orvane renderer, not the renderer (" +
                   (role == "OrvaneConsole" ? "console"
                    : role == "Orvane"      ? "window"

@@ -171,7 +171,7 @@ class ZipFile {
       kFolder,       ///< its target is a folder
       kMissing,      ///< the archive holds nothing at its target
       kItself,       ///< its target is the link itself
-      kLoop,         ///< its target leads through links back to one of them
+      kLoop,         ///< its target leads through links back to the link itself
       kChain,        ///< its target leads through more than `kMaxLinks` links
       kTooLong,      ///< its target is longer than a path may be (it is not read)
       kLeftOutLink,  ///< its target is another link of the archive that is left out

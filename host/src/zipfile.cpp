@@ -491,7 +491,10 @@ LONG ResolveLinks(zip_t* archive, const Tree& tree, std::vector<Entry>* entries,
         if (file < 0) break;
         const size_t next = static_cast<size_t>(file);
         if (std::find(chain.begin(), chain.end(), next) != chain.end()) {
-          why = next == i && chain.size() == 1 ? ZipFile::LeftOut::kItself : ZipFile::LeftOut::kLoop;
+          // Back to this link: a loop it is part of; back to a link further on: that link is left out.
+          why = next != i           ? ZipFile::LeftOut::kLeftOutLink
+                : chain.size() == 1 ? ZipFile::LeftOut::kItself
+                                    : ZipFile::LeftOut::kLoop;
         } else if ((*entries)[next].link && chain.size() >= static_cast<size_t>(ZipFile::kMaxLinks)) {
           why = ZipFile::LeftOut::kChain;
         } else if ((*entries)[next].link) {
@@ -504,9 +507,10 @@ LONG ResolveLinks(zip_t* archive, const Tree& tree, std::vector<Entry>* entries,
         file = -1;
         break;
       }
-      // Led to nothing through a link of the archive: its target is a link left out, as the
-      // first link followed is.
-      if (file < 0 && why == ZipFile::LeftOut::kMissing && chain.size() > 1)
+      // Led to nothing through a link of the archive (to nothing it holds, a folder, out of it):
+      // its target is a link left out, whatever that link's own reason. Only the count of links
+      // followed is this link's own.
+      if (file < 0 && chain.size() > 1 && why != ZipFile::LeftOut::kLoop && why != ZipFile::LeftOut::kChain)
         why = ZipFile::LeftOut::kLeftOutLink;
     }
     if (file >= 0) {

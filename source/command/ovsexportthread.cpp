@@ -48,8 +48,9 @@ Filename FrameFile(const Filename& scene, int frame) {
 }
 
 // Why the renderer must not start on the frame's scene `path` in `folder` that `exporter` just
-// wrote: the scene was not saved, or a mesh file it needs could not be written. "" when all is in
-// place. The system's reason is part of it.
+// wrote: the scene was not saved, a mesh file it needs could not be written, or a texture it would
+// name is at a path the renderer could never open. "" when all is in place. The system's reason is
+// part of it.
 std::string SceneFault(const files::Folder& folder, const std::string& path,
                        const OrvaneSceneExporter& exporter) {
   // The exporter then leaves the scene file alone.
@@ -60,6 +61,7 @@ std::string SceneFault(const files::Folder& folder, const std::string& path,
                : "no scene was saved to " + path;
   };
   if (!exporter.refusedFolder.empty()) return exporter.refusedFolder + "; " + scene();
+  if (!exporter.unusableTexture.empty()) return exporter.unusableTexture + "; " + scene();
   if (!exporter.unwrittenMesh.empty())
     return "the mesh file " + exporter.unwrittenMesh + " was not written: " + exporter.unwrittenMeshReason +
            "; " + scene();

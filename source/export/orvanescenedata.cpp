@@ -1,5 +1,7 @@
 #include "export/orvanescenedata.h"
 
+#include <cerrno>
+
 #include "main/helpers.h"
 
 OrvaneSceneData::OrvaneSceneData() : clayAlbedo(0.71, 0.62, 0.53) {}
@@ -16,6 +18,15 @@ void OrvaneSceneData::MakeMaterialNames() { materialNames.reset(new MaterialName
 
 String OrvaneSceneData::MaterialName(BaseMaterial* mat) const {
   return MaterialNameTable::Name(materialNames.get(), mat, document);
+}
+
+bool OrvaneSceneData::TextureFits(const std::string& path, const String& material) {
+  if (Helpers::PathFits(path)) return true;
+  const std::string why = "the texture " + path + " of material " + Helpers::ToUTF8String(material) + ": " +
+                          files::ErrorText(ENAMETOOLONG);
+  GePrint(String("Could not use ") + String(why));
+  if (unusableTexture.empty()) unusableTexture = why;
+  return false;
 }
 
 bool OrvaneSceneData::UseFolder(const Filename& dir) { return ReadyFolder(dir, false); }

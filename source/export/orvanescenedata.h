@@ -51,6 +51,15 @@ struct OrvaneSceneData {
   /// The export's material names (`MakeMaterialNames`), or null.
   std::unique_ptr<const MaterialNameTable> materialNames;
   int failedImages = 0;  ///< Texture images that could not be baked and written.
+  /// Why no scene may name the textures of this export: the first texture file at a path no
+  /// program could open, with its material ("the texture P of material N: File name too long");
+  /// "" while there is none.
+  std::string unusableTexture;
+
+  /// False when the texture file `path` of the material `material`, which the export names, is at
+  /// a path no program could open (the renderer never could): the console says so, and the first
+  /// such is kept in `unusableTexture`.
+  bool TextureFits(const std::string& path, const String& material);
 
   /// Makes ready the export's folder `dir` (its mesh or texture folder) the first time a writer,
   /// on whatever thread, asks for it: reached from `sceneFolder` when it is beside the scene, made

@@ -107,6 +107,7 @@ void OrvaneSceneExporter::initVariables() {
   unwrittenMesh.clear();
   unwrittenMeshReason.clear();
   refusedFolder.clear();
+  unusableTexture.clear();
   meshChecksums.clear();
   meshFingerprints.clear();
   meshKeys.clear();
@@ -171,9 +172,13 @@ int OrvaneSceneExporter::exportOVS() {
   timer.Start();
 
   refusedFolder = sceneData->FolderRefusal();
+  unusableTexture = sceneData->unusableTexture;
   if (!refusedFolder.empty()) {
     // Nothing of the scene goes through a folder another user planted.
     GePrint(String("Did not save the scene to: ") + path + String(": ") + String(refusedFolder));
+  } else if (!unusableTexture.empty()) {
+    // The renderer could never read that texture: the scene saved before stays as it was.
+    GePrint(String("Did not save the scene to: ") + path + String(": ") + String(unusableTexture));
   } else if (!unwrittenMesh.empty()) {
     // A scene naming a mesh file that is not there is no scene to render: the one saved before
     // (with all its meshes) stays as it was.

@@ -269,6 +269,7 @@ class OrvaneSceneExporter : public Hierarchy {
   std::string unwrittenMesh;        ///< The first mesh file the last export could not write.
   std::string unwrittenMeshReason;  ///< Why that mesh file was not written (`files::Result::Text`).
   std::string refusedFolder;        ///< Why the last export refused its mesh or texture folder.
+  std::string unusableTexture;      ///< The texture the last export's scene could not name, and why.
   String baseName;                  ///< Scene file name without suffix.
   String fileName;                  ///< File name of the scene to save.
 

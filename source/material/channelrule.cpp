@@ -106,10 +106,13 @@ bool WriteBitmapTexture(CustomOrvaneMaterial& material, BaseShader* shader, cons
   const Filename located = Helpers::GetTexturePath(file, sd->document->GetDocumentPath(), &found);
   const std::string path = Helpers::ToUTF8String(located.GetString());
   const bool first = !HasChildWith(parent, "texture", "path", path);
-  if (!found && file.Content() && first)
+  // One at a path no program could open is no texture the renderer could read: said, and the
+  // scene that would name it is not saved.
+  const bool fits = !first || sd->TextureFits(path, name);
+  if (!found && file.Content() && first && fits)
     GePrint(String("Could not find the texture ") + located.GetString() + String(" of material ") + name +
             String("; it is written under the name it has"));
-  if (found && first) {
+  if (found && first && fits) {
     // One that is there but cannot be read (its mode, a FIFO) is named too: the renderer reads it
     // as this user.
     int fd = -1;
@@ -145,7 +148,7 @@ void WriteChannel(CustomOrvaneMaterial& material, const ChannelInfo& plainSpec, 
     return;
   }
   if (material.IsOVLShader(shader)) {
-    material.ExportShader(parent, channel, shader, material.textureIndex, info.header, info.returnType);
+    material.ExportShader(parent, channel, shader, material.textureIndex, info.header, info.returnType, name);
     return;
   }
   std::string path;

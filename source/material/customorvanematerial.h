@@ -92,9 +92,10 @@ class CustomOrvaneMaterial : public MaterialData {
   // --- Export: OVL programs -----------------------------------------------------------------
 
   /// Appends the "shader" element of `shader` (generated or code shader) to `channel`, and its
-  /// texture definitions to `material`; 1 when the "shader" element was appended.
+  /// texture definitions to `material` (named `name` in what the console says of them); 1 when the
+  /// "shader" element was appended.
   int ExportShader(TiXmlElement* material, TiXmlElement* channel, BaseShader* shader, int& textureIndex,
-                   std::string evalHeader, OVLReturnType returnType);
+                   std::string evalHeader, OVLReturnType returnType, const String& name = String());
   /// `text` with every occurrence of `pattern` replaced by `replacement`. When some character
   /// occurs more often in the pattern than in the replacement (a placeholder replaced by a number),
   /// the first occurrence is replaced until none is left, so an occurrence that a replacement

@@ -79,7 +79,7 @@ void CustomOrvaneMaterial::MaterialExportEmission(String name, BaseContainer* da
   }
   if (IsOVLShader(shader)) {
     ExportShader(parent, Append(parent, "emission"), shader, textureIndex,
-                 "def eval(vec3 pos) vec3: ", OVL_RETURN_VEC3);
+                 "def eval(vec3 pos) vec3: ", OVL_RETURN_VEC3, name);
     return;
   }
   TiXmlElement* emission = Append(parent, "emission");

@@ -21,9 +21,9 @@ constexpr double kCodeTextureB = 1.0;
 constexpr double kCodeTextureC = 0.0;
 
 // The program of a code shader: its OVL_CODE with each image written as a texture of `material`
-// and its placeholder replaced by that texture's index.
+// (the material `name`, as the console names it) and its placeholder replaced by that texture's index.
 std::string CodeShaderProgram(CustomOrvaneMaterial* self, TiXmlElement* material, BaseShader* shader,
-                              int& textureIndex, const Filename& sceneDir) {
+                              int& textureIndex, const Filename& sceneDir, const String& name) {
   const BaseContainer* data = shader->GetDataInstance();
   std::string program = Helpers::ToUTF8String(data->GetString(OVL_CODE, String("no shader")));
   const Filename images[3] = {data->GetFilename(OVL_TEXTURE1), data->GetFilename(OVL_TEXTURE2),
@@ -31,8 +31,11 @@ std::string CodeShaderProgram(CustomOrvaneMaterial* self, TiXmlElement* material
   static const char* const kPlaceholders[3] = {"$tex01$", "$tex02$", "$tex03$"};
   for (int k = 0; k < 3; ++k) {
     if (!images[k].Content()) continue;
-    ExportTexture(material, Helpers::ToUTF8String(images[k].GetString()), kCodeTextureExponent, kCodeTextureA,
-                  kCodeTextureB, kCodeTextureC, sceneDir, 0);
+    const std::string path = Helpers::ToUTF8String(images[k].GetString());
+    // An image at a path no program could open: said, and no scene names it.
+    if (self->sceneData) self->sceneData->TextureFits(path, name);
+    ExportTexture(material, path, kCodeTextureExponent, kCodeTextureA, kCodeTextureB, kCodeTextureC, sceneDir,
+                  0);
     program = self->ReplaceShaderString(program, kPlaceholders[k], std::to_string(textureIndex));
     ++textureIndex;
   }
@@ -98,7 +101,8 @@ std::string ReplaceLeftToRight(const std::string& text, const std::string& patte
 }  // namespace
 
 int CustomOrvaneMaterial::ExportShader(TiXmlElement* material, TiXmlElement* channel, BaseShader* shader,
-                                       int& textureIndex, std::string evalHeader, OVLReturnType returnType) {
+                                       int& textureIndex, std::string evalHeader, OVLReturnType returnType,
+                                       const String& name) {
   if (!shader || !channel || !material) return 0;
   TiXmlElement* outer = new TiXmlElement("shader");
   channel->LinkEndChild(outer);
@@ -107,8 +111,8 @@ int CustomOrvaneMaterial::ExportShader(TiXmlElement* material, TiXmlElement* cha
 
   std::string program;
   if (shader->IsInstanceOf(ID_OVLSHADER)) {
-    program =
-        CodeShaderProgram(this, material, shader, textureIndex, sceneData ? sceneData->sceneDir : Filename());
+    program = CodeShaderProgram(this, material, shader, textureIndex,
+                                sceneData ? sceneData->sceneDir : Filename(), name);
   } else {
     program =
         std::string(OVLPrelude, kOVLPreludeLength) + evalHeader + GeneratedExpression(shader, returnType);

@@ -42,10 +42,13 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
   // The material in a folder, as `zip -r` of a folder packs it: named, not used.
   const std::string nested = write("nested.povm", MakeZip({{"mat/", ""}, {"mat/chain.ovm", chain}})),
                     topLevel = ": the material file must be at the archive's top level; found mat/chain.ovm";
-  // A texture that is a link out of the archive, as bsdtar packs one: left out and named by both.
+  // A texture that is a link out of the archive, as bsdtar packs one, and a link to it: left out
+  // and named by both, the second for the first.
   const std::string linked = write("linked.povm", MakeRawZip({ZipStored("chain.ovm", chain),
-                                                              ZipLink("tex/red.png", "/etc/hostname")})),
-                    leftOut = "left out tex/red.png: a link to /etc/hostname, outside the archive";
+                                                              ZipLink("tex/red.png", "/etc/hostname"),
+                                                              ZipLink("tex/alias.png", "red.png")})),
+                    leftOut = "left out tex/red.png: a link to /etc/hostname, outside the archive",
+                    toLeftOut = "left out tex/alias.png: a link to red.png, a link that is left out";
   // Its one material file a link out of it, left out: no material file, though not empty.
   const std::string onlyLink = write("onlylink.povm", MakeRawZip({ZipLink("mat.ovm", "/etc/passwd")}));
   const std::string fromHere = std::filesystem::relative(CORVANE_TEST_DATA "/materials").string();
@@ -110,12 +113,14 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
            ", which cannot be opened: No such file or directory", false, true},
       {"import " + linked, 0, "", leftOut},
       {"check-material " + linked, 0, "", linked + ": " + leftOut},
+      {"import " + linked, 0, "", toLeftOut},
+      {"check-material " + linked, 0, "", linked + ": " + toLeftOut},
       {"import " + onlyLink, 1,
        "Could not import " + onlyLink + ": the archive holds no material file, only the link mat.ovm, which was "
        "left out", ""},
       {"check-material " + onlyLink, 1, "",
        onlyLink + ": left out mat.ovm: a link to /etc/passwd, outside the archive\n" + onlyLink +
-       ": the archive holds no .ovm file, only the link mat.ovm, which was left out"},
+       ": the archive holds no material file, only the link mat.ovm, which was left out"},
       {"import " + nested, 1, "Could not import " + nested + topLevel, ""},
       {"check-material " + nested, 1, "", nested + topLevel},
       // A file that is no material file is said to be none, in the same words by both.

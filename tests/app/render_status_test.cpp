@@ -93,6 +93,12 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
   const auto withDocument = [&](const std::string& scene, bool animation = false) {
     return run + " " + WriteDocument(Document(scene, animation));
   };
+  // A texture at a path longer than any program could open (4,096 bytes and more), named with its
+  // material as the scene names it, as other faults of a texture are.
+  std::string longTexture = "/tmp";
+  while (longTexture.size() < 4096) longTexture += "/" + std::string(200, 't');
+  longTexture += "/checker.png";
+  const std::string unusable = "the texture " + longTexture + " of material Checker_mid0: File name too long";
   const struct {
     const char* what;
     std::function<std::string()> setUp;     // prepares and answers the arguments
@@ -103,7 +109,10 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
   } cases[] = {
       {"renderer cannot be started", [&] { return "--write-path " + w + " --renderer-dir /no/such/dir"; },
        "corvane-host: the render failed: Could not start "
-       "/no/such/dir/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n",
+       "/no/such/dir/Orvane.app/Contents/MacOS/Orvane: No such file or directory (the folder /no/such/dir, "
+       "given with --renderer-dir, holds no renderer: name the renderer's installation folder, the one "
+       "holding "
+       "Orvane.app)\n",
        "", true},
       {"quick-render folder cannot be made",
        [&] {
@@ -137,6 +146,30 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
        "corvane-host: the render failed: Not launching Orvane: the folder " + docs / "textures.shot" +
            ": Not a directory; no scene was saved to " + docs / "shot.ovs" + ".\n",
        ""},
+      {"texture at a path no program could open",
+       [&] {
+         std::string json = TexturedDocument(docs / "shot.ovs");
+         json.replace(json.find("checker.png"), 11, longTexture);
+         return run + " " + WriteDocument(json);
+       },
+       "corvane-host: the render failed: Not launching Orvane: " + unusable + "; no scene was saved to " +
+           docs / "shot.ovs" + ".\n",
+       "",
+       false,
+       {"Could not use " + unusable + "\n"}},
+      {"image of a code shader at a path no program could open",
+       [&] {
+         std::string json = TexturedDocument(docs / "shot.ovs");
+         json.replace(json.find("5833"), 4, "1023863");
+         const std::string image = "\"1000\": {\"filename\": \"checker.png";
+         json.replace(json.find(image), image.size(), "\"1400\": {\"filename\": \"" + longTexture);
+         return run + " " + WriteDocument(json);
+       },
+       "corvane-host: the render failed: Not launching Orvane: " + unusable + "; no scene was saved to " +
+           docs / "shot.ovs" + ".\n",
+       "",
+       false,
+       {"Could not use " + unusable + "\n"}},
       // The other frames are still exported.
       {"one frame of an animation cannot be saved",
        [&] {
@@ -270,8 +303,11 @@ TEST_F(RenderStatusTest, TheRendererFolderOfTheCommandLineIsUsedAndKeptOnlyOnceI
   // A folder that cannot start the renderer is not kept.
   r = Render("--write-path " + write.path() + " --renderer-dir " + docs.path());
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "corvane-host: the render failed: Could not start " + docs.path() +
-                       "/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n");
+  EXPECT_EQ(r.err,
+            "corvane-host: the render failed: Could not start " + docs.path() +
+                "/Orvane.app/Contents/MacOS/Orvane: No such file or directory (the folder " + docs.path() +
+                ", given with --renderer-dir, holds no renderer: name the renderer's installation folder, "
+                "the one holding Orvane.app)\n");
   EXPECT_EQ(ReadFile(settings), kept);
 
   // The kept folder moved away: the failure says where the folder came from, and what to do.
@@ -291,6 +327,12 @@ TEST_F(RenderStatusTest, AFailureBeforeTheExportLeavesTheWritePathUnmade) {
   const std::string w = write / "not/made/yet",
                     run = "--write-path " + w + " --renderer-dir " + renderer.path();
   TempDir cwd;
+  // A write path that cannot be made is said first, whatever else is missing; it is only walked.
+  const std::string file = WriteDocument("{}");
+  const auto unmade = [](const std::string& path, const std::string& why) {
+    return "corvane-host: cannot make the write path " + path + ": " + why +
+           "; --write-path DIR names another\n";
+  };
   const struct {
     const char* what;
     std::string env;
@@ -305,6 +347,12 @@ TEST_F(RenderStatusTest, AFailureBeforeTheExportLeavesTheWritePathUnmade) {
       {"no renderer", "", "--write-path " + w,
        "corvane-host: no renderer known: the settings file " + w +
            "/corvaneSettings.cfg names none; give the renderer's folder with --renderer-dir DIR\n"},
+      {"write path is a file, no renderer known", "", "--write-path " + file,
+       unmade(file, "Not a directory")},
+      {"write path under a file, no renderer known", "", "--write-path " + file + "/w",
+       unmade(file + "/w", "Not a directory")},
+      {"write path under a file, a renderer folder that holds none", "",
+       "--write-path " + file + "/w --renderer-dir " + docs.path(), unmade(file + "/w", "Not a directory")},
       {"no HOME and no write path", "env -u HOME ", "--renderer-dir " + renderer.path(),
        "corvane-host: HOME is not set, so there is no default write path: pass --write-path DIR\n"},
       {"an empty HOME and no write path", "HOME= ", "--renderer-dir " + renderer.path(),

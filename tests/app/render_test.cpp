@@ -67,10 +67,11 @@ TEST(RenderRunnerTest, WritesAWellFormedSceneAndStartsTheRenderer) {
   const std::string document = docs / "small.json";
   std::ofstream(document) << kSmallDocument;
   // The renderer stand-in, installed in a folder of this test's own so that its log is this
-  // test's alone.
+  // test's alone, with the marker that tells it from the renderer.
   const fs::path macos = fs::path(renderer.path()) / "Orvane.app/Contents/MacOS";
   fs::create_directories(macos);
   fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", macos / "Orvane");
+  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "orvane-standin.mark", renderer / "orvane-standin.mark");
 
   int status = 0;
   std::string out = RunRender(
@@ -125,15 +126,20 @@ TEST(RenderRunnerTest, WritesAWellFormedSceneAndStartsTheRenderer) {
 // The last lines of a render: the scene written, or the first and last of a frame range and how
 // many; the stand-in's log only where the renderer is the stand-in.
 TEST(RenderRunnerTest, TheLastLinesNameTheScenesWrittenAndTheStandinsLogOnlyForTheStandin) {
-  TempDir write, docs, standin, other;
+  TempDir write, docs, standin, other, bare;
   const fs::path standinBin = fs::path(standin.path()) / "Orvane.app/Contents/MacOS",
-                 otherBin = fs::path(other.path()) / "Orvane.app/Contents/MacOS";
+                 otherBin = fs::path(other.path()) / "Orvane.app/Contents/MacOS",
+                 bareBin = fs::path(bare.path()) / "Orvane.app/Contents/MacOS";
   fs::create_directories(standinBin);
   fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", standinBin / "Orvane");
+  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "orvane-standin.mark", standin / "orvane-standin.mark");
   // A renderer of another make, which ends at once and keeps no log.
   fs::create_directories(otherBin);
   std::ofstream(otherBin / "Orvane") << "#!/bin/sh\nexit 0\n";
   fs::permissions(otherBin / "Orvane", fs::perms::owner_all);
+  // The stand-in's program without the marker its install writes: the program is not read for it.
+  fs::create_directories(bareBin);
+  fs::copy_file(fs::path(CORVANE_RENDERER_DIR) / "Orvane.app/Contents/MacOS/Orvane", bareBin / "Orvane");
   const std::string single = docs / "small.json", frames = docs / "frames.json";
   // An object name with a screen clear in it, which the render's lines show escaped.
   std::string named = kSmallDocument;
@@ -156,6 +162,7 @@ TEST(RenderRunnerTest, TheLastLinesNameTheScenesWrittenAndTheStandinsLogOnlyForT
        "\nThe 3 scenes were written to " + scenes + "_frame000000.ovs ... " + scenes +
            "_frame000002.ovs\nThe renderer stand-in logs its command lines to " + standin.path() + log},
       {other.path(), single, "\nThe scene was written to " + scenes + ".ovs\n"},
+      {bare.path(), single, "\nThe scene was written to " + scenes + ".ovs\n"},
   };
   for (const auto& row : rows) {
     int status = 0;

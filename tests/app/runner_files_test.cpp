@@ -117,6 +117,12 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
     ::close(null);
   };
   const std::string missing = "/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n";
+  // The same for the folder given with --renderer-dir.
+  const std::string missingGiven =
+      "/Orvane.app/Contents/MacOS/Orvane: No such file or directory (the folder " + work / "nowhere" +
+      ", given with --renderer-dir, holds no renderer: name the renderer's installation folder, the one "
+      "holding "
+      "Orvane.app)\n";
   const struct {
     std::string what;
     std::function<void()> before;  // prepares the write path
@@ -174,7 +180,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
          fs::create_directory(work / "here");
        }, 0, "", "", "", false, work / "here", work / "away/out.json", work / "here/out.json"},
       {"a failed render puts back what was there", [&] { std::ofstream(settings) << "<mine/>"; },
-       render("nowhere"), nullptr, 1, failed + work / "nowhere" + missing, cfg, "<mine/>"},
+       render("nowhere"), nullptr, 1, failed + work / "nowhere" + missingGiven, cfg, "<mine/>"},
       {"a failed render leaves a file someone else wrote meanwhile", nullptr, render("nowhere"),
        [&](pid_t) {
          files::Folder folder;
@@ -184,7 +190,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        1, failed + work / "elsewhere" + missing, cfg, theirs},
       {"a failed render leaves a file rewritten in place meanwhile", nullptr, render("nowhere"),
        [&](pid_t) { const std::string text = ReadFile(settings); std::ofstream(settings) << text; },
-       1, failed + work / "nowhere" + missing, cfg,
+       1, failed + work / "nowhere" + missingGiven, cfg,
        "<global_settings>\n    <PATH>" + work / "nowhere" + "</PATH>\n</global_settings>\n"},
       {"a PATH before a syntax error is read as the plug-in reads it",
        [&] { std::ofstream(settings) << "<global_settings><PATH>" + work / "renderer" + "</PATH>"
@@ -196,6 +202,17 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
        who + "cannot write the settings file " + settings + ": No such file or directory\n", "", ""},
       {"a write path that is no folder is refused", [&] { fs::remove_all(write); std::ofstream(write) << "x"; },
        render("renderer"), nullptr, 1, who + "cannot make the write path " + write + ": Not a directory; --write-path DIR names another\n", "", ""},
+      {"a write path that is no folder is said before a renderer's folder is asked for",
+       [&] { fs::remove_all(write); std::ofstream(write) << "x"; }, "render " + work / "q.json", nullptr, 1,
+       who + "cannot make the write path " + write + ": Not a directory; --write-path DIR names another\n", "", ""},
+      {"a write path that cannot be made on a read-only file system is said before a renderer's folder is asked for",
+       [&] {
+         fs::create_directory(work / "ro");
+         ASSERT_EQ(::mount("corvane-test", (work / "ro").c_str(), "tmpfs", MS_RDONLY, nullptr), 0);
+       },
+       "render --write-path " + work / "ro/w" + " " + work / "q.json", nullptr, 1,
+       who + "cannot make the write path " + work / "ro/w" + ": Read-only file system; --write-path DIR names another\n",
+       "", "", false, ".", "", "", "", false, true},
       {"a FIFO is refused", [&] { ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0); },
        "render " + work / "q.json", nullptr, 1,
        who + "cannot open the settings file " + settings + ": not a regular file\n", "", ""},

@@ -237,10 +237,11 @@ TEST_F(ImportTest, AnArchiveIsUnpackedIntoItsOwnFolderUnderTheWritePath) {
       {"links.povm",
        MakeRawZip({ZipStored("./", ""), ZipStored("./c.ovm", linked), ZipStored("./real.png", "png"),
                    ZipStored("./tex/", ""), ZipLink("./tex/blue.png", "/etc/hostname"),
-                   ZipLink("./tex/red.png", "../real.png")}),
+                   ZipLink("./tex/red.png", "../real.png"), ZipLink("./tex/navy.png", "blue.png")}),
        "Blue,Red",
        "",
        {"left out tex/blue.png: a link to /etc/hostname, outside the archive",
+        "left out tex/navy.png: a link to blue.png, a link that is left out",
         "Loaded texture: " + links + "red.png", "Failed to load texture from: " + links + "blue.png"}},
   };
   for (const auto& r : rows) {
