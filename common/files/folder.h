@@ -29,10 +29,18 @@ struct Target;
 
 /// Whose regular file a read takes in a shared folder.
 enum class ReadPolicy {
-  kAnyone,   ///< anyone's: reading what another user wrote exposes nothing of this user's
-  kTrusted,  ///< only this user's or the shared folder's owner's (a file that says what to run)
-  kProgram,  ///< as `kTrusted`, opened `O_PATH` only to be checked (a program that may only be run
-             ///< opens too); started by its path where that is steady, else by `DescriptorPath`
+  /// Anyone's: reading what another user wrote exposes nothing of this user's.
+  kAnyone,
+  /// Only this user's or the shared folder's owner's: a file that says what to run.
+  kTrusted,
+  /// As `kTrusted`, for a program to start or a module to load. It is opened only to be checked,
+  /// never read (`O_PATH`), so that a program the user may run but not read opens too. It is then
+  /// started or loaded by its path where that path is steady: the kernel resolves it to the same
+  /// file, and a script's `$0`, debuggers and sanitizers name the program as on any system. Where a
+  /// folder on the path lets users the walk does not trust rename its entries, it goes from its
+  /// descriptor instead (`DescriptorPath`), so that what runs is the
+  /// file the walk checked and never one put at its path since.
+  kProgram,
 };
 
 /// An open folder that a walk reached; copies share one descriptor, closed with the last.
@@ -115,7 +123,8 @@ class Folder {
   friend class Walker;
   friend Result WorkingDirectory(Make make, Folder* cwd);
   friend class NewFolder;
-  friend void RemoveTree(const Folder&, const std::string&, const struct stat*, bool);
+  friend void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected,
+                         bool stoppable);
   struct State;
   /// The folder `name` here, not through a link, with this one's refusal; not open (errno set,
   /// ENOTDIR for a link or a file) when it cannot be.
@@ -143,7 +152,9 @@ struct Target {
   std::string name;       ///< its name there
   bool isFile = false;    ///< a regular file is there (else the name is free, or a link is replaced)
   struct stat status {};  ///< its status, when it is a file
-  bool steady = false;    ///< only trusted users may replace it or what leads to it (`..` too)
+  /// Only users the walk trusts may rename or replace the entry taken, or a folder or link on the
+  /// way to it (`..` too).
+  bool steady = false;
 };
 
 /// A path as the open folder of its last name and that name.
