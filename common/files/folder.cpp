@@ -352,12 +352,16 @@ Result OpenFile(const std::string& path, int* fd, ReadPolicy policy, bool* stead
       path, [&](const Folder& f, const std::string& name) { return f.OpenFile(name, fd, policy, steady); });
 }
 
-std::string DescriptorPath(int fd, bool inherited) {
-  char pid[32] = "self";  // /proc of another PID namespace numbers this process otherwise than getpid()
-  const ssize_t n = inherited ? 0 : ::readlink("/proc/self", pid, sizeof pid - 1);
-  if (n > 0) pid[n] = '\0';
-  return (inherited ? std::string("/dev/fd/") : "/proc/" + std::string(pid) + "/fd/") + std::to_string(fd);
+std::string ProcDescriptorPath(int fd) {
+  // /proc of another PID namespace numbers this process otherwise than getpid() does; /proc/self
+  // says how it numbers it.
+  char self[32];
+  const ssize_t n = ::readlink("/proc/self", self, sizeof self);
+  const std::string pid = n > 0 && n < static_cast<ssize_t>(sizeof self) ? std::string(self, n) : "self";
+  return "/proc/" + pid + "/fd/" + std::to_string(fd);
 }
+
+std::string InheritedDescriptorPath(int fd) { return "/dev/fd/" + std::to_string(fd); }
 
 bool Reaches(const std::string& path, int fd) {
   struct stat at, opened;

@@ -38,7 +38,7 @@ enum class ReadPolicy {
   /// started or loaded by its path where that path is steady: the kernel resolves it to the same
   /// file, and a script's `$0`, debuggers and sanitizers name the program as on any system. Where a
   /// folder on the path lets users the walk does not trust rename its entries, it goes from its
-  /// descriptor instead (`DescriptorPath`), so that what runs is the
+  /// descriptor instead (`ProcDescriptorPath`, `InheritedDescriptorPath`), so that what runs is the
   /// file the walk checked and never one put at its path since.
   kProgram,
 };
@@ -172,10 +172,19 @@ Result Locate(const std::string& path, Place* place, Folder::Make make = Folder:
 /// `Folder::OpenFile` of the file `path`, its folder walked first (`Locate`).
 Result OpenFile(const std::string& path, int* fd, ReadPolicy policy = ReadPolicy::kAnyone,
                 bool* steady = nullptr);
-/// The name of the file open as `fd`, for what is started or loaded where its path is not steady:
-/// "/proc/PID/fd/N" (this process's number as /proc gives it), which a debugger or symbolizer
-/// follows too; with `inherited`, "/dev/fd/N", a child's name for it (a script's `$0`).
-std::string DescriptorPath(int fd, bool inherited = false);
+/// The path that reaches the file open as `fd` in this process, for this process and for others
+/// while it stays open: "/proc/PID/fd/N", with this process's number as /proc gives it, since in
+/// another PID namespace /proc numbers it otherwise than `getpid()` does; so only where /proc is
+/// mounted (`Reaches` tells). A module loaded where its path is not steady is loaded by it, so that
+/// it is the file the walk checked, and a debugger or a symbolizer, each in a process of its own,
+/// then reads the module by the name the loader was given. Opening it also gives a description of
+/// its own of a pipe or terminal that the process shares with others.
+std::string ProcDescriptorPath(int fd);
+/// The path by which a child that inherited `fd` under the same number reaches the file open as
+/// it: "/dev/fd/N", the name the kernel gives a script's interpreter when the script is started
+/// from its descriptor, and so the script's `$0`. It leads through /proc too, so only where /proc
+/// is mounted does a script start that way.
+std::string InheritedDescriptorPath(int fd);
 /// True when `path` leads to the file open as `fd` (a descriptor's path, where /proc is mounted).
 bool Reaches(const std::string& path, int fd);
 /// `Folder::ReadFile` of the file `path`, its folder walked first.
