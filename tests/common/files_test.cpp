@@ -906,19 +906,26 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
       ::lstat(path.c_str(), &found);
       int told[2];
       ASSERT_EQ(::pipe(told), 0);
+      // `lock` is the waiter's until it has ended: it says itself whether it held the lock before
+      // the other let go, which this thread says just before it lets go.
       std::string got;
+      std::atomic<bool> letGo{false};
+      bool early = false;
       std::thread waiter([&] {
         got = take([&] { ASSERT_EQ(::write(told[1], "w", 1), 1); });
+        early = lock.IsHeld() && !letGo;
         ASSERT_EQ(::write(told[1], "d", 1), 1);
       });
       char c = 0;
       EXPECT_EQ(::read(told[0], &c, 1), 1);
       EXPECT_EQ(c, 'w') << row.name;  // the waiting line, before the lock is let go
-      EXPECT_FALSE(lock.IsHeld());
+      letGo = true;
       if (held >= 0) ::close(held);
       first.Release();
       waiter.join();
-      ::close(told[0]), ::close(told[1]);
+      ::close(told[0]);
+      ::close(told[1]);
+      EXPECT_FALSE(early) << row.name;
       EXPECT_EQ(got, said) << row.name;
     } else {
       const mode_t umask = row.how == kUmask0277 ? ::umask(0277) : 0;
