@@ -226,7 +226,7 @@ void WriteWithoutWaiting(int fd, const std::string& line) {
     (void)::send(fd, line.data(), line.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
     return;
   }
-  const std::string self = files::DescriptorPath(fd);
+  const std::string self = files::ProcDescriptorPath(fd);
   const int own = ::open(self.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (own >= 0) {
     (void)::write(own, line.data(), line.size());  // a line fits a pipe whole or not at all

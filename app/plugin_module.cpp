@@ -36,7 +36,7 @@ bool PluginModule::Start(const std::string& pluginDir, std::string* error) {
   // which only /proc reaches. That stays open while the module is loaded: a debugger or a
   // symbolizer, in a process of its own, reads the module by the name the loader was given.
   if (steady) ::close(std::exchange(module_, -1));
-  const std::string opened = steady ? path_ : files::DescriptorPath(module_);
+  const std::string opened = steady ? path_ : files::ProcDescriptorPath(module_);
   if (!steady && !files::Reaches(opened, module_)) {
     ::close(std::exchange(module_, -1));
     *error = "cannot load the plug-in module " + path_ +

@@ -28,7 +28,11 @@ Folder Folder::OpenAt(int at, const char* name, std::string path, const State* l
   state->fd = fd;
   state->path = std::move(path);
   if (::fstat(fd, &state->status) != 0) return Folder();  // closed with `state`, errno kept
-  if (like) state->refused = like->refused, state->links = like->links, state->steady = like->steady;
+  if (like) {
+    state->refused = like->refused;
+    state->links = like->links;
+    state->steady = like->steady;
+  }
   Folder folder;
   folder.state_ = std::move(state);
   return folder;
@@ -154,14 +158,12 @@ Result Folder::CreateTemporary(const std::string& name, TemporaryFile* file, boo
   created.final_ = target.name;
   const Result made = WithTemporaryName(target.name, created.FinalPath(), [&](const std::string& candidate) {
     created.name_ = candidate;
-    return registry::Add(
-        dir, candidate, registry::Kind::kFile,
-        [&] {
-          created.fd_ = ::openat(dir.Descriptor(), candidate.c_str(),
-                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-          return created.fd_ >= 0 ? Result() : Result::System(errno, created.FinalPath());
-        },
-        &created.id_);
+    const auto create = [&] {
+      created.fd_ = ::openat(dir.Descriptor(), candidate.c_str(),
+                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+      return created.fd_ >= 0 ? Result() : Result::System(errno, created.FinalPath());
+    };
+    return registry::Add(dir, candidate, registry::Kind::kFile, create, &created.id_);
   });
   if (!made.ok()) return made;
   SweepOnce(dir, [&created] {
@@ -212,11 +214,7 @@ Result Folder::MakeFolder(const std::string& name, NewFolder* made) const {
   uint64_t id = 0;
   const Result r = registry::Add(
       *this, name, registry::Kind::kFolder,
-      [&] {
-        const int error = MakeDirectory(Descriptor(), name);
-        return error == 0 ? Result() : Result::System(error, PathOf(name));
-      },
-      &id);
+      [&] { return FromError(MakeDirectory(Descriptor(), name), PathOf(name)); }, &id);
   if (!r.ok()) return r;
   NewFolder folder;
   folder.id_ = id;
@@ -248,8 +246,11 @@ Result Folder::UseFolder(const std::string& name, Folder* folder, NewFolder* mad
   if (Result r = MayWrite(); !r.ok()) return r;
   if (made) {
     const Result r = MakeFolder(name, made);
-    if (r.ok()) *folder = made->Opened();
-    if (r.error() != EEXIST) return r;
+    if (r.ok()) {
+      *folder = made->Opened();
+      return r;
+    }
+    if (r.error() != EEXIST) return r;  // a folder is there already: opened as a walk finds it
   }
   const Result r = Walk(name, folder, made ? Make::kNothing : Make::kLast);
   return r.ok() ? folder->MayWrite() : r;
@@ -276,11 +277,7 @@ Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* m
         aside = temporary;
         return registry::Add(
             *this, aside, registry::Kind::kEmptied,
-            [&] {
-              const int error = RenameNoReplace(fd, name, aside);
-              return error == 0 ? Result() : Result::System(error, PathOf(name));
-            },
-            &id);
+            [&] { return FromError(RenameNoReplace(fd, name, aside), PathOf(name)); }, &id);
       });
       if (moved.ok()) {
         // Emptied outside the registry's lock, which a signal's step takes: what an interruption
@@ -305,10 +302,8 @@ Result Folder::RenewFolder(const std::string& name, Folder* folder, NewFolder* m
 Result Folder::MoveFolder(const std::string& name, const Folder& into, const std::string& to) const {
   if (Result r = into.MayWrite(); !r.ok()) return r;
   if (!IsEntryName(to)) return Result::System(EINVAL, into.PathOf(to));
-  return WhileRunning([&] {
-    const int error = RenameNoReplace(Descriptor(), name, to, into.Descriptor());
-    return error == 0 ? Result() : Result::System(error, into.PathOf(to));
-  });
+  return WhileRunning(
+      [&] { return FromError(RenameNoReplace(Descriptor(), name, to, into.Descriptor()), into.PathOf(to)); });
 }
 
 Result Folder::RemoveFolder(const std::string& name, const struct stat& expected) const {
@@ -357,12 +352,16 @@ Result OpenFile(const std::string& path, int* fd, ReadPolicy policy, bool* stead
       path, [&](const Folder& f, const std::string& name) { return f.OpenFile(name, fd, policy, steady); });
 }
 
-std::string DescriptorPath(int fd, bool inherited) {
-  char pid[32] = "self";  // /proc of another PID namespace numbers this process otherwise than getpid()
-  const ssize_t n = inherited ? 0 : ::readlink("/proc/self", pid, sizeof pid - 1);
-  if (n > 0) pid[n] = '\0';
-  return (inherited ? std::string("/dev/fd/") : "/proc/" + std::string(pid) + "/fd/") + std::to_string(fd);
+std::string ProcDescriptorPath(int fd) {
+  // /proc of another PID namespace numbers this process otherwise than getpid() does; /proc/self
+  // says how it numbers it.
+  char self[32];
+  const ssize_t n = ::readlink("/proc/self", self, sizeof self);
+  const std::string pid = n > 0 && n < static_cast<ssize_t>(sizeof self) ? std::string(self, n) : "self";
+  return "/proc/" + pid + "/fd/" + std::to_string(fd);
 }
+
+std::string InheritedDescriptorPath(int fd) { return "/dev/fd/" + std::to_string(fd); }
 
 bool Reaches(const std::string& path, int fd) {
   struct stat at, opened;

@@ -29,10 +29,18 @@ struct Target;
 
 /// Whose regular file a read takes in a shared folder.
 enum class ReadPolicy {
-  kAnyone,   ///< anyone's: reading what another user wrote exposes nothing of this user's
-  kTrusted,  ///< only this user's or the shared folder's owner's (a file that says what to run)
-  kProgram,  ///< as `kTrusted`, opened `O_PATH` only to be checked (a program that may only be run
-             ///< opens too); started by its path where that is steady, else by `DescriptorPath`
+  /// Anyone's: reading what another user wrote exposes nothing of this user's.
+  kAnyone,
+  /// Only this user's or the shared folder's owner's: a file that says what to run.
+  kTrusted,
+  /// As `kTrusted`, for a program to start or a module to load. It is opened only to be checked,
+  /// never read (`O_PATH`), so that a program the user may run but not read opens too. It is then
+  /// started or loaded by its path where that path is steady: the kernel resolves it to the same
+  /// file, and a script's `$0`, debuggers and sanitizers name the program as on any system. Where a
+  /// folder on the path lets users the walk does not trust rename its entries, it goes from its
+  /// descriptor instead (`ProcDescriptorPath`, `InheritedDescriptorPath`), so that what runs is the
+  /// file the walk checked and never one put at its path since.
+  kProgram,
 };
 
 /// An open folder that a walk reached; copies share one descriptor, closed with the last.
@@ -115,7 +123,8 @@ class Folder {
   friend class Walker;
   friend Result WorkingDirectory(Make make, Folder* cwd);
   friend class NewFolder;
-  friend void RemoveTree(const Folder&, const std::string&, const struct stat*, bool);
+  friend void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected,
+                         bool stoppable);
   struct State;
   /// The folder `name` here, not through a link, with this one's refusal; not open (errno set,
   /// ENOTDIR for a link or a file) when it cannot be.
@@ -143,7 +152,9 @@ struct Target {
   std::string name;       ///< its name there
   bool isFile = false;    ///< a regular file is there (else the name is free, or a link is replaced)
   struct stat status {};  ///< its status, when it is a file
-  bool steady = false;    ///< only trusted users may replace it or what leads to it (`..` too)
+  /// Only users the walk trusts may rename or replace the entry taken, or a folder or link on the
+  /// way to it (`..` too).
+  bool steady = false;
 };
 
 /// A path as the open folder of its last name and that name.
@@ -161,10 +172,19 @@ Result Locate(const std::string& path, Place* place, Folder::Make make = Folder:
 /// `Folder::OpenFile` of the file `path`, its folder walked first (`Locate`).
 Result OpenFile(const std::string& path, int* fd, ReadPolicy policy = ReadPolicy::kAnyone,
                 bool* steady = nullptr);
-/// The name of the file open as `fd`, for what is started or loaded where its path is not steady:
-/// "/proc/PID/fd/N" (this process's number as /proc gives it), which a debugger or symbolizer
-/// follows too; with `inherited`, "/dev/fd/N", a child's name for it (a script's `$0`).
-std::string DescriptorPath(int fd, bool inherited = false);
+/// The path that reaches the file open as `fd` in this process, for this process and for others
+/// while it stays open: "/proc/PID/fd/N", with this process's number as /proc gives it, since in
+/// another PID namespace /proc numbers it otherwise than `getpid()` does; so only where /proc is
+/// mounted (`Reaches` tells). A module loaded where its path is not steady is loaded by it, so that
+/// it is the file the walk checked, and a debugger or a symbolizer, each in a process of its own,
+/// then reads the module by the name the loader was given. Opening it also gives a description of
+/// its own of a pipe or terminal that the process shares with others.
+std::string ProcDescriptorPath(int fd);
+/// The path by which a child that inherited `fd` under the same number reaches the file open as
+/// it: "/dev/fd/N", the name the kernel gives a script's interpreter when the script is started
+/// from its descriptor, and so the script's `$0`. It leads through /proc too, so only where /proc
+/// is mounted does a script start that way.
+std::string InheritedDescriptorPath(int fd);
 /// True when `path` leads to the file open as `fd` (a descriptor's path, where /proc is mounted).
 bool Reaches(const std::string& path, int fd);
 /// `Folder::ReadFile` of the file `path`, its folder walked first.

@@ -67,7 +67,13 @@ std::string TemporaryName(const std::string& name);
 
 /// Runs `make` with new temporary names for `name` (at `path`) until one was free (not EEXIST).
 Result WithTemporaryName(const std::string& name, const std::string& path,
-                         const std::function<Result(const std::string&)>& make);
+                         const std::function<Result(const std::string& candidate)>& make);
+
+/// Success for 0, else the system's `errno` value `error` about `path`: the result of a call that
+/// gives 0 or an `errno` value (`MakeDirectory`, `RenameNoReplace`).
+inline Result FromError(int error, const std::string& path) {
+  return error == 0 ? Result() : Result::System(error, path);
+}
 
 /// True for a name that stands for one entry of a folder.
 bool IsEntryName(const std::string& name);

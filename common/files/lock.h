@@ -16,8 +16,8 @@ class FileLock {
   FileLock() = default;
   FileLock(FileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
   FileLock& operator=(FileLock&& other) noexcept;
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
+  FileLock(const FileLock& other) = delete;
+  FileLock& operator=(const FileLock& other) = delete;
   ~FileLock() { Release(); }
 
   /// Waits for an exclusive lock on the regular file `name` in `folder` (not a link), made 0600

@@ -65,8 +65,12 @@ class RandomPool {
 pid_t ThisProcess() {
   static std::atomic<pid_t> cached{0};
   static const bool watched = ::pthread_atfork(nullptr, nullptr, [] { cached = 0; }) == 0;
-  const pid_t pid = watched ? cached.load() : 0;
-  return pid != 0 ? pid : (cached = ::getpid());
+  pid_t pid = watched ? cached.load() : 0;
+  if (pid == 0) {
+    pid = ::getpid();
+    cached = pid;
+  }
+  return pid;
 }
 
 /// `kRandomLength` letters and digits that another user cannot foresee, as `mkstemp` chooses them.
@@ -215,11 +219,17 @@ NameInfo ReadName(const std::string& name) {
 }
 
 void RemoveTree(const Folder& at, const std::string& name, const struct stat* expected, bool stoppable) {
-  bool stopped = false;  // when `stoppable`, each removal under the lock an interruption takes
+  // When `stoppable`, each removal is made under the lock an interruption takes, unless the run is
+  // being interrupted: then `stopped` is set, and nothing more is removed.
+  bool stopped = false;
   const auto unlink = [&](int fd, const std::string& entry, int flags) {
     if (!stoppable) return ::unlinkat(fd, entry.c_str(), flags);
     int done = -1;
-    stopped = !WhileRunning([&] { return done = ::unlinkat(fd, entry.c_str(), flags), Result(); }).ok();
+    const Result running = WhileRunning([&] {
+      done = ::unlinkat(fd, entry.c_str(), flags);
+      return Result();
+    });
+    stopped = !running.ok();
     return done;
   };
   if (!expected || !S_ISDIR(expected->st_mode)) {

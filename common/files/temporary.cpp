@@ -81,13 +81,11 @@ Result TemporaryFile::Commit(std::initializer_list<NewFolder*> keep) {
   for (const NewFolder* folder : keep)
     if (folder) kept.push_back(folder->id_);
   const int at = folder_.Descriptor();
-  const Result done = registry::Settle(
-      id_,
-      [&] {
-        return ::renameat(at, name_.c_str(), at, final_.c_str()) == 0 ? Result()
-                                                                      : Result::System(errno, FinalPath());
-      },
-      kept.data(), kept.size());
+  const auto replace = [&] {
+    if (::renameat(at, name_.c_str(), at, final_.c_str()) != 0) return Result::System(errno, FinalPath());
+    return Result();
+  };
+  const Result done = registry::Settle(id_, replace, kept.data(), kept.size());
   if (!done.ok()) {
     Discard();  // removed, unless an interruption did already
     return done;
@@ -131,10 +129,8 @@ Result NewFolder::Commit(const std::string& name) {
   if (id_ == 0) return Result::System(ENOENT, Path());
   if (!IsEntryName(name)) return Result::System(EINVAL, parent_.PathOf(name));
   const int at = parent_.Descriptor();
-  const Result done = registry::Settle(id_, [&] {
-    const int error = RenameNoReplace(at, name_, name);
-    return error == 0 ? Result() : Result::System(error, parent_.PathOf(name));
-  });
+  const Result done = registry::Settle(
+      id_, [&] { return FromError(RenameNoReplace(at, name_, name), parent_.PathOf(name)); });
   if (done.ok() || done.error() == ENOENT) id_ = 0;  // committed, or removed by an interruption
   if (!done.ok()) return done;
   name_ = name;

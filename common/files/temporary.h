@@ -22,8 +22,8 @@ class TemporaryFile {
   TemporaryFile() = default;
   TemporaryFile(TemporaryFile&& other) noexcept;
   TemporaryFile& operator=(TemporaryFile&& other) noexcept;
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  TemporaryFile(const TemporaryFile& other) = delete;
+  TemporaryFile& operator=(const TemporaryFile& other) = delete;
   /// Removes the file unless it was committed.
   ~TemporaryFile();
 
@@ -60,8 +60,8 @@ class NewFolder {
   NewFolder() = default;
   NewFolder(NewFolder&& other) noexcept;
   NewFolder& operator=(NewFolder&& other) noexcept;
-  NewFolder(const NewFolder&) = delete;
-  NewFolder& operator=(const NewFolder&) = delete;
+  NewFolder(const NewFolder& other) = delete;
+  NewFolder& operator=(const NewFolder& other) = delete;
   /// Removes the folder unless it was kept or committed.
   ~NewFolder();
 

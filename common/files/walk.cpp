@@ -16,7 +16,8 @@ namespace files {
 constexpr int kMaxLinks = 40;        ///< links a path may pass, as the kernel counts
 constexpr size_t kOpenFolders = 16;  ///< folders a trail keeps open
 
-/// True when only users the walk trusts may rename or replace the entry `st` of `folder`.
+/// True when only users the walk trusts may rename or replace the entry `st` of `folder`: it is not
+/// shared (every writer is trusted), or it is sticky and the entry is a trusted user's.
 static bool Holds(const Folder& folder, const struct stat& st) {
   return !folder.IsShared() || ((folder.Status().st_mode & S_ISVTX) && folder.Trusts(st.st_uid));
 }
@@ -246,7 +247,11 @@ Result WorkingDirectory(Folder::Make make, Folder* cwd) {
     char* text = ::getcwd(nullptr, 0);
     std::string path = text ? text : ".";
     std::free(text);
-    for (size_t i = 0; i < levels; ++i) path = path.substr(0, std::max<size_t>(path.rfind('/'), 1));
+    for (size_t i = 0; i < levels; ++i) {
+      const size_t slash = path.rfind('/');
+      if (slash == std::string::npos) break;
+      path.erase(std::max<size_t>(slash, 1));  // the root keeps its slash
+    }
     cwd->state_->refused = Result::Foreign(path, at.Status());
     return make == Folder::Make::kNothing ? Result() : cwd->MayWrite();
   }

@@ -347,7 +347,7 @@ int LaunchOrvaneMac(const std::vector<std::string>& argv) {
   // Where only trusted users can change what the path names it is started by that path, which the
   // kernel resolves to the file checked; the program then holds no descriptor of itself.
   if (steady) ::close(std::exchange(start.program, -1));
-  const std::string asScript = steady ? std::string() : files::DescriptorPath(start.program, true);
+  const std::string asScript = steady ? std::string() : files::InheritedDescriptorPath(start.program);
   start.throughProc = !steady && files::Reaches(asScript, start.program);
   ChildReaper& reaper = ChildReaper::Get();
   if (!reaper.Start()) {

@@ -66,7 +66,7 @@ TEST(PluginModuleTest, TheModuleLoadedIsTheFileTheWalkOpened) {
   TooLongFolder folders(work.path());
   ASSERT_TRUE(folders.Link("corvaneR12.so", CORVANE_PLUGIN_DIR "/corvaneR12.so"));
   const std::string link = work / "far";
-  ASSERT_EQ(::symlink(files::DescriptorPath(folders.Descriptor()).c_str(), link.c_str()), 0);
+  ASSERT_EQ(::symlink(files::ProcDescriptorPath(folders.Descriptor()).c_str(), link.c_str()), 0);
   PluginModule far;
   EXPECT_FALSE(far.Start(link, &error));
   EXPECT_EQ(error, "cannot load the plug-in module " + link + "/corvaneR12.so: File name too long");

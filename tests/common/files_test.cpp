@@ -84,6 +84,9 @@ extern "C" int mkdirat(int at, const char* name, mode_t mode) {
 // While set, runs once before the first `..` the module opens, as another process would move a
 // folder of the path meanwhile.
 static std::function<void()> g_beforeUp;
+// While set, runs once before the module first opens a folder to read its names, as a signal
+// would come while a folder is being emptied.
+static std::function<void()> g_beforeListing;
 
 extern "C" int openat(int at, const char* name, int flags, ...) {
   mode_t mode = 0;
@@ -94,6 +97,8 @@ extern "C" int openat(int at, const char* name, int flags, ...) {
     va_end(args);
   }
   if (g_beforeUp && std::strcmp(name, "..") == 0) std::exchange(g_beforeUp, nullptr)();
+  if (g_beforeListing && std::strcmp(name, ".") == 0 && (flags & O_PATH) == 0)
+    std::exchange(g_beforeListing, nullptr)();
   return static_cast<int>(::syscall(SYS_openat, at, name, flags, mode));
 }
 
@@ -906,19 +911,26 @@ TEST(FilesTest, TheLockIsTakenOnlyOnAFileNoOtherUserCanHold) {
       ::lstat(path.c_str(), &found);
       int told[2];
       ASSERT_EQ(::pipe(told), 0);
+      // `lock` is the waiter's until it has ended: it says itself whether it held the lock before
+      // the other let go, which this thread says just before it lets go.
       std::string got;
+      std::atomic<bool> letGo{false};
+      bool early = false;
       std::thread waiter([&] {
         got = take([&] { ASSERT_EQ(::write(told[1], "w", 1), 1); });
+        early = lock.IsHeld() && !letGo;
         ASSERT_EQ(::write(told[1], "d", 1), 1);
       });
       char c = 0;
       EXPECT_EQ(::read(told[0], &c, 1), 1);
       EXPECT_EQ(c, 'w') << row.name;  // the waiting line, before the lock is let go
-      EXPECT_FALSE(lock.IsHeld());
+      letGo = true;
       if (held >= 0) ::close(held);
       first.Release();
       waiter.join();
-      ::close(told[0]), ::close(told[1]);
+      ::close(told[0]);
+      ::close(told[1]);
+      EXPECT_FALSE(early) << row.name;
       EXPECT_EQ(got, said) << row.name;
     } else {
       const mode_t umask = row.how == kUmask0277 ? ::umask(0277) : 0;
@@ -1123,6 +1135,31 @@ TEST(FilesTest, AnInterruptionRemovesEveryRegisteredFileAndFolderAndStopsNewOnes
             "commit ECANCELED interrupted: interrupted\ntemporary ECANCELED interrupted: interrupted\n"
             "folder ECANCELED interrupted: interrupted\nwrite ECANCELED interrupted: interrupted\n");
   EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"kept", "renewed"}));
+}
+
+// An earlier render's folder being emptied when the run is interrupted stays in the registry until
+// it is empty: the interruption leaves what is not yet removed, set aside, and names it.
+TEST(FilesTest, AnInterruptionStopsTheEmptyingOfAFolderAndNamesWhatIsLeft) {
+  scratch::Dir dir;
+  Mkdir(dir / "quickrender/models.quickrender");
+  for (const char* name : {"quickrender/quickrender.ovs", "quickrender/models.quickrender/m0"})
+    std::ofstream(dir / name) << "earlier";
+  const std::string left = scratch::InChild([&] {
+    files::Folder folder, renewed;
+    if (!files::Folder::Open(dir.path(), &folder).ok()) return std::string("not open");
+    g_beforeListing = [] { files::Interrupt(); };
+    folder.RenewFolder("quickrender", &renewed);
+    std::string names;
+    for (const files::Place& place : files::LeftBehind()) names += place.Path() + "\n";
+    return names;
+  });
+  std::string aside;
+  for (const std::string& name : Names(dir.path()))
+    if (files::ReadName(name).temporary) aside = name;
+  ASSERT_FALSE(aside.empty()) << left;
+  EXPECT_EQ(left, dir / aside + "\n");
+  EXPECT_EQ(Names(dir / aside), (std::set<std::string>{"quickrender.ovs", "models.quickrender"}));
+  EXPECT_EQ(Names(dir / (aside + "/models.quickrender")), std::set<std::string>{"m0"});
 }
 
 }  // namespace

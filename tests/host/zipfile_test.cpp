@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -85,6 +86,21 @@ std::string MakeZip64(const std::string& text) {
              {local.size(), 8}, {0x07064b50, 4}, {0, 4}, {local.size() + central.size(), 8}, {1, 4},
              {0x06054b50, 4}, {0, 4}, {x, 4}, {x, 4}, {x, 4}, {0, 2}});
   // clang-format on
+}
+
+// Writes `bytes` as the file `path`, each whole MiB of zeros before its last one left a hole, so
+// that an archive large for its ratio of bytes takes little room on disk.
+void WriteSparse(const fs::path& path, const std::string& bytes) {
+  constexpr size_t kBlock = 1 << 20;
+  static const std::string zeros(kBlock, '\0');
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  for (size_t at = 0; at < bytes.size(); at += kBlock) {
+    const size_t size = std::min(kBlock, bytes.size() - at);
+    if (at + size < bytes.size() && bytes.compare(at, size, zeros, 0, size) == 0)
+      out.seekp(static_cast<std::streamoff>(at + size));
+    else
+      out.write(bytes.data() + at, static_cast<std::streamsize>(size));
+  }
 }
 
 // `zip` with the `bytes`-byte little-endian number at `at` set to `value`.
@@ -381,6 +397,13 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
   const std::string far = MakeRawZip({good, {"b.ovm", "b", 300 << 20, crc}});
   const std::string disagrees = "entry \"b.ovm\": its local header disagrees with the central directory";
   const std::string pad(4 << 20, '\0');
+  // A file declaring 64 MiB that 63 links copy, beside 44 MiB of zeros stored: the entries declare
+  // 108 MiB, and the archive is large enough for its files and their copies by the ratio; only the
+  // copies come to more than an archive may hold, refused before anything is written.
+  std::vector<RawZipEntry> copiedOften{{"big.png", "b", 64u << 20, crc}};
+  for (int i = 0; i < 63; ++i) copiedOften.push_back(ZipLink("copy" + std::to_string(i) + ".png", "big.png"));
+  copiedOften.push_back({"zeros.bin", std::string(44 << 20, '\0'), 44u << 20, 0});
+  copiedOften.back().crc = ZipFile::CalcCRC32(copiedOften.back().data.data(), 44 << 20);
   // Each archive, why it is refused, the system's reason for a failed write and what was found.
   // 10,000 entries each 63 folders deep, in folders of their own; and two such chains.
   std::vector<ZipEntry> deep;
@@ -491,6 +514,9 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
       {copied, ZIPERROR_TOO_LARGE, "",
        "its files and the copies of its 1 link come to 419430408 bytes, more than 100 times the archive's " +
            std::to_string(copied.size())},
+      {MakeRawZip(copiedOften), ZIPERROR_TOO_LARGE, "",
+       "its files and the copies of its 63 links come to 4341104640 bytes, more than the 4294967296 an "
+       "archive may hold"},
       {MakeZip({{"a.ovm", text},
                 {[] {
                    std::string deep;
@@ -512,7 +538,7 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
        ZIPERROR_CORRUPT, "", "entry \"b.ovm\""},
   };
   for (size_t row = 0; row < std::size(rows); ++row) {
-    std::ofstream(zip, std::ios::binary | std::ios::trunc) << rows[row].zip;
+    WriteSparse(zip, rows[row].zip);
     std::string system = "-", detail;
     EXPECT_EQ(ExtractError(zip, out, &system, &detail), rows[row].error) << row;
     EXPECT_EQ(system, rows[row].system) << row;

@@ -504,7 +504,7 @@ TEST_F(LaunchTest, WhatStartsIsTheFileTheWalkOpened) {
   TooLongFolder far(work.path());
   ASSERT_TRUE(far.Write("Orvane", "#!/bin/sh\n: > \"$1\"\n", 0755));
   const std::string link = work / "far";
-  fs::create_symlink(files::DescriptorPath(far.Descriptor()), link);
+  fs::create_symlink(files::ProcDescriptorPath(far.Descriptor()), link);
   host::ClearConsole();
   EXPECT_EQ(Helpers::LaunchOrvaneMac(Strings{link + "/Orvane", work / "far-ran"}), 0);
   EXPECT_EQ(Console(), Strings{"Could not start " + link + "/Orvane: File name too long"});
