@@ -322,7 +322,7 @@ std::string WithRendererDirHint(const std::string& why, const std::string& rende
   if (rendererDir.empty() || why.rfind("Could not start " + rendererDir + "/Orvane.app/", 0) != 0 ||
       !(endsWith(": " + files::ErrorText(ENOENT)) || endsWith(": " + files::ErrorText(ENOTDIR))))
     return why;
-  return why + " (the folder " + rendererDir +
+  return why + " (" + rendererDir +
          ", given with --renderer-dir, holds no renderer: name the renderer's installation folder, the one "
          "holding Orvane.app)";
 }

@@ -20,6 +20,7 @@
 #include "orvane_utils/OrvaneSceneParseUtilsExcep.h"
 #include "orvane_utils/OrvaneXMLLoader.h"
 #include "files/temporary.h"
+#include "text/printable.h"
 #include "utils/reference.h"
 #include "utils/stringutilsexcep.h"
 
@@ -312,8 +313,10 @@ void ImportOVM::ForgetFileIndexes() {
 
 void ImportOVM::ShowWarnings() {
   if (warnings.empty()) return;
+  // The list's line breaks are its own: a line feed in a warning (a material's name holds what its
+  // file says) is escaped, so that every warning stays one line of the list where it is shown.
   String text("Import warnings:");
-  for (const String& w : warnings) text += String("\n- ") + w;
+  for (const String& w : warnings) text += String("\n- ") + String(text::Printable(Helpers::ToUTF8String(w)));
   warnings.clear();
   MessageDialog(text);
 }

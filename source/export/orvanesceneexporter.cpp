@@ -177,7 +177,7 @@ int OrvaneSceneExporter::exportOVS() {
     // Nothing of the scene goes through a folder another user planted.
     GePrint(String("Did not save the scene to: ") + path + String(": ") + String(refusedFolder));
   } else if (!unusableTexture.empty()) {
-    // The renderer could never read that texture: the scene saved before stays as it was.
+    // The renderer could never read that texture: no scene that names it is saved.
     GePrint(String("Did not save the scene to: ") + path + String(": ") + String(unusableTexture));
   } else if (!unwrittenMesh.empty()) {
     // A scene naming a mesh file that is not there is no scene to render: the one saved before

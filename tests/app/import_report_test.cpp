@@ -64,7 +64,7 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
   const std::string titled = write("t\x1b]0;t\x07.povm", MakeZip({{"../x.ovm", head + "</scenedata>"}})),
                     titledShown = work / "t\\033]0;t\\007.povm";
   const std::string warned = write("warned.ovm",
-                                   "<scenedata><material><name>W\x1b]0;t\x07</name><diffuse><bump>"
+                                   "<scenedata><material><name>W\x1b]0;t\x07&#10;fake</name><diffuse><bump>"
                                    "<constant>0.1</constant></bump></diffuse></material></scenedata>");
   const struct {
     std::string args;
@@ -141,9 +141,10 @@ TEST(ImportReportTest, BrokenFilesFailWithTheirPlacesAndCheckMaterialNamesTheLoo
        false, false, {"[Open file] Select .ovm/.povm file -> " + titledShown}},
       {"check-material '" + titled + "'", 2, "",
        titledShown + ": Could not unpack the archive: unsafe name: entry \"../x.ovm\""},
-      // A message's own line breaks start lines of their own, indented.
+      // A message's own line breaks start lines of their own, indented; a name's line feed does not.
       {"import " + warned, 0, "", "", false, false,
-       {"[Message] Import warnings:", "  - Bump constant in Material \"W\\033]0;t\\007\" not supported."}},
+       {"[Message] Import warnings:",
+        "  - Bump constant in Material \"W\\033]0;t\\007\\012fake\" not supported."}},
       // clang-format on
   };
   const std::string runner =

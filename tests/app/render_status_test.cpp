@@ -109,7 +109,7 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
   } cases[] = {
       {"renderer cannot be started", [&] { return "--write-path " + w + " --renderer-dir /no/such/dir"; },
        "corvane-host: the render failed: Could not start "
-       "/no/such/dir/Orvane.app/Contents/MacOS/Orvane: No such file or directory (the folder /no/such/dir, "
+       "/no/such/dir/Orvane.app/Contents/MacOS/Orvane: No such file or directory (/no/such/dir, "
        "given with --renderer-dir, holds no renderer: name the renderer's installation folder, the one "
        "holding "
        "Orvane.app)\n",
@@ -305,7 +305,7 @@ TEST_F(RenderStatusTest, TheRendererFolderOfTheCommandLineIsUsedAndKeptOnlyOnceI
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err,
             "corvane-host: the render failed: Could not start " + docs.path() +
-                "/Orvane.app/Contents/MacOS/Orvane: No such file or directory (the folder " + docs.path() +
+                "/Orvane.app/Contents/MacOS/Orvane: No such file or directory (" + docs.path() +
                 ", given with --renderer-dir, holds no renderer: name the renderer's installation folder, "
                 "the one holding Orvane.app)\n");
   EXPECT_EQ(ReadFile(settings), kept);

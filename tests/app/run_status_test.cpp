@@ -65,7 +65,7 @@ TEST(RunStatusTest, ACommandThatDidNotDoItsWorkSaysWhichAndWhy) {
       // The folder given for a run that could not start the renderer is not kept: the press asks.
       {"run 1023920 --renderer-dir " + work / "nowhere",
        "command 1023920 (Render with Orvane)" + did + "Could not start " + work / "nowhere" +
-           "/Orvane.app/Contents/MacOS/Orvane: No such file or directory (the folder " + work / "nowhere" +
+           "/Orvane.app/Contents/MacOS/Orvane: No such file or directory (" + work / "nowhere" +
            ", given with --renderer-dir, holds no renderer: name the renderer's installation folder, the one "
            "holding Orvane.app)"},
       {"press M 6270 " + doc + " --answer file:" + (work / "m.povm"),

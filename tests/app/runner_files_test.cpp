@@ -119,7 +119,7 @@ TEST(RunnerFilesTest, SavesAndSettingsAreWrittenSafelyAndAnInterruptedRenderLeav
   const std::string missing = "/Orvane.app/Contents/MacOS/Orvane: No such file or directory\n";
   // The same for the folder given with --renderer-dir.
   const std::string missingGiven =
-      "/Orvane.app/Contents/MacOS/Orvane: No such file or directory (the folder " + work / "nowhere" +
+      "/Orvane.app/Contents/MacOS/Orvane: No such file or directory (" + work / "nowhere" +
       ", given with --renderer-dir, holds no renderer: name the renderer's installation folder, the one "
       "holding "
       "Orvane.app)\n";
