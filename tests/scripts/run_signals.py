@@ -283,10 +283,24 @@ def check_interrupted(run, scratch, sig_name, moment, tally):
     return faults
 
 
+def resource_times(build):
+    """The modification times of the files the build copies beside the plug-in, by path."""
+    times = {}
+    for folder in ("res", "preview", "presets", "demo"):
+        for root, _, names in os.walk(os.path.join(build, "plugin", folder)):
+            for name in names:
+                path = os.path.join(root, name)
+                times[path] = os.stat(path).st_mtime_ns
+    return times
+
+
 def nohup_run(options):
-    """nohup scripts/run: SIGHUP as the build ends and during the render changes nothing."""
+    """nohup scripts/run: SIGHUP as the build ends and during the render changes nothing. Its
+    build, with nothing to do, rewrites none of the plug-in's files, which other runs may be
+    reading."""
     scratch = tempfile.mkdtemp(prefix="run-signals.", dir=options["scratch-in"])
     try:
+        copied = resource_times(options["build"])
         env = scratch_env(scratch, options["build"])
         # Its output to a pipe, so that nohup keeps it there rather than in nohup.out.
         run = subprocess.Popen(["nohup", os.path.join(options["source"], "scripts/run"), options["document"]],
@@ -310,6 +324,10 @@ def nohup_run(options):
         left = temporaries_left(scratch)
         if left:
             faults.append(f"nohup: left behind: {left}")
+        now = resource_times(options["build"])
+        rewritten = sorted(path for path, time in copied.items() if now.get(path, time) != time)
+        if rewritten:
+            faults.append(f"nohup: a build with nothing to do rewrote {rewritten[:3]}")
         return faults
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
