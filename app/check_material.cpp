@@ -14,6 +14,7 @@
 #include "orvane_utils/OrvaneXMLLoader.h"
 #include "files/folder.h"
 #include "files/temporary.h"
+#include "text/printable.h"
 
 namespace {
 
@@ -23,9 +24,6 @@ std::string Tmpdir() {
   return tmp ? tmp : "";
 }
 
-// A line of the report, as every line of check-material is written: escaped, on a line of its own.
-void Say(std::ostream& out, const std::string& line) { Orvane::OrvaneMaterialCheck::writeLine(out, line); }
-
 // Checks the ".ovm" file at `path`; every line names `shown`, as compilers do, so that several
 // reports can be told apart.
 int CheckOvm(const std::string& path, const std::string& shown, std::ostream& out) {
@@ -34,7 +32,7 @@ int CheckOvm(const std::string& path, const std::string& shown, std::ostream& ou
   std::string text;
   std::string error;
   if (!Orvane::OrvaneXMLLoader::readFile(path, text, error)) {
-    Say(out, shown + ": " + error);
+    text::WriteLine(out, shown + ": " + error);
     return 2;
   }
   return Orvane::OrvaneMaterialCheck::checkText(text, out, shown + ": ") == 0 ? 0 : 1;
@@ -51,10 +49,10 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
   const std::vector<ZipFile::LeftOut> leftOut = zip ? zip->GetLeftOut() : std::vector<ZipFile::LeftOut>();
   ZipFile::Free(zip);
   if (!extracted) {
-    Say(out, path + ": Could not unpack the archive: " + why);
+    text::WriteLine(out, path + ": Could not unpack the archive: " + why);
     return 2;
   }
-  for (const ZipFile::LeftOut& link : leftOut) Say(out, path + ": " + Helpers::LeftOutText(link));
+  for (const ZipFile::LeftOut& link : leftOut) text::WriteLine(out, path + ": " + Helpers::LeftOutText(link));
   std::vector<String> top;
   bool unpacked = false;  // anything at the top level
   BrowseFiles* browser = BrowseFiles::Alloc();
@@ -68,15 +66,17 @@ int CheckArchive(const std::string& path, const std::string& dir, std::ostream& 
   const std::string ovm = top.empty() ? std::string() : dir + "/" + host::ToUtf8(top[0]);
   // The renderer takes one material file of an archive: which one, when it holds several.
   if (top.size() > 1)
-    Say(out, path + ": the archive " + host::ToUtf8(Helpers::SeveralMaterialFilesText(top, top[0])));
+    text::WriteLine(out,
+                    path + ": the archive " + host::ToUtf8(Helpers::SeveralMaterialFilesText(top, top[0])));
   if (ovm.empty()) {
     const String nested = Helpers::NestedMaterialFile(Filename(dir));
     if (nested.Content())
-      Say(out, path + ": " + host::ToUtf8(Helpers::NotAtTopLevelText(nested)));
+      text::WriteLine(out, path + ": " + host::ToUtf8(Helpers::NotAtTopLevelText(nested)));
     else if (!unpacked && !leftOut.empty())  // its files were links, left out
-      Say(out, path + ": the archive holds no material file, " + Helpers::OnlyLeftOutText(leftOut));
+      text::WriteLine(out,
+                      path + ": the archive holds no material file, " + Helpers::OnlyLeftOutText(leftOut));
     else
-      Say(out, path + ": the archive holds no .ovm file: not a material file");
+      text::WriteLine(out, path + ": the archive holds no .ovm file: not a material file");
     return 1;
   }
   return CheckOvm(ovm, path, out);
@@ -90,11 +90,11 @@ int CheckMaterialFile(const std::string& path, std::ostream& out) {
   int fd = -1;
   const files::Result opened = files::OpenFile(path, &fd);
   if (opened.reason() == files::Reason::kNotRegularFile || opened.error() == EISDIR) {
-    Say(out, path + ": Not a regular file.");
+    text::WriteLine(out, path + ": Not a regular file.");
     return 2;
   }
   if (!opened.ok()) {
-    Say(out, path + ": Cannot open the file: " + opened.Text() + ".");
+    text::WriteLine(out, path + ": Cannot open the file: " + opened.Text() + ".");
     return 2;
   }
   ::close(fd);
@@ -108,7 +108,8 @@ int CheckMaterialFile(const std::string& path, std::ostream& out) {
   const std::string which = !made.ok() ? ", which cannot be opened" : ", in which no folder can be made";
   if (made.ok()) made = parent.MakeTemporaryFolder("corvane-check", &scratch);
   if (!made.ok()) {
-    Say(out, path + ": Could not unpack the archive: " + Helpers::UnpackFailureText(ZIPERROR_WRITE) + ": " +
+    text::WriteLine(
+        out, path + ": Could not unpack the archive: " + Helpers::UnpackFailureText(ZIPERROR_WRITE) + ": " +
                  (tmpdir.empty() ? "" : "TMPDIR names " + tmpdir + which + ": ") + made.Text());
     return 2;
   }

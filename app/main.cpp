@@ -308,7 +308,7 @@ std::string RegistrationLine(const host::Registration& r) {
 
 int ListPlugins() {
   for (const host::Registration& r : host::Registrations()) {
-    if (r.accepted) WriteLine(std::cout, RegistrationLine(r));
+    if (r.accepted) text::WriteLine(std::cout, RegistrationLine(r));
   }
   return 0;
 }
@@ -608,13 +608,13 @@ void PrintSceneAndLog(const std::string& rendererDir) {
   PrintUnlessInterrupted([&] {
     std::cout << "\n";
     if (scenes.size() == 1)
-      WriteLine(std::cout, "The scene was written to " + scenes.front());
+      text::WriteLine(std::cout, "The scene was written to " + scenes.front());
     else
-      WriteLine(std::cout, "The " + std::to_string(scenes.size()) + " scenes were written to " +
-                               scenes.front() + " ... " + scenes.back());
+      text::WriteLine(std::cout, "The " + std::to_string(scenes.size()) + " scenes were written to " +
+                                     scenes.front() + " ... " + scenes.back());
     if (standin)
-      WriteLine(std::cout,
-                "The renderer stand-in logs its command lines to " + rendererDir + "/orvane-standin.log");
+      text::WriteLine(std::cout, "The renderer stand-in logs its command lines to " + rendererDir +
+                                     "/orvane-standin.log");
     std::cout << std::flush;
   });
 }
@@ -658,7 +658,8 @@ int Render(const Options& o) {
   }
 
   host::SetActiveDocument(doc);
-  WriteLine(std::cout, "Opened " + (o.document.empty() ? std::string("the demo document") : o.document));
+  text::WriteLine(std::cout,
+                  "Opened " + (o.document.empty() ? std::string("the demo document") : o.document));
   // As the host runs a menu command: on the active document, returning once its modal dialog has
   // closed. True only when the renderer was started on a complete scene.
   host::ClearConsole();
@@ -748,7 +749,7 @@ int Main(int argc, char** argv) {
   host::SetPluginPath(fs::absolute(o.pluginDir, ec).string());
   host::SetConsoleEcho([](const std::string& line) {
     PrintUnlessInterrupted([&] {
-      WriteLine(std::cout, line);
+      text::WriteLine(std::cout, line);
       std::cout << std::flush;
     });
   });

@@ -197,8 +197,8 @@ std::string Reason() {
 
 void PrintDialog(const host::user::OpenedDialog& d) {
   PrintUnlessInterrupted([&] {
-    WriteLine(std::cout, "[Dialog] " + d.title);
-    for (const std::string& line : d.lines) WriteLine(std::cout, "  " + line);
+    text::WriteLine(std::cout, "[Dialog] " + d.title);
+    for (const std::string& line : d.lines) text::WriteLine(std::cout, "  " + line);
     std::cout << std::flush;
   });
 }
@@ -414,7 +414,7 @@ int RunCommand(const RunRequest& r) {
     if (error.empty()) saved = saving.Write(text.data(), text.size());
     if (error.empty() && saved.ok()) saved = saving.Commit();
     if (error.empty() && saved.ok()) {
-      WriteLine(std::cout, "Saved " + r.save);
+      text::WriteLine(std::cout, "Saved " + r.save);
     } else {
       WriteError(r.save + ": " + (error.empty() ? "cannot write the file: " + saved.Text() : error));
       RemoveUnpacked();

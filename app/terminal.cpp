@@ -4,19 +4,17 @@
 
 #include "text/printable.h"
 
-void WriteLine(std::ostream& to, const std::string& line) { to << text::Printable(line) << "\n"; }
-
 void WriteLines(std::ostream& to, const std::string& head, const std::string& text, const std::string& tail) {
   std::string line = head;
   for (size_t start = 0;;) {
     const size_t end = text.find('\n', start);
     line += text.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (end == std::string::npos) break;
-    WriteLine(to, line);
+    text::WriteLine(to, line);
     line = "  ";
     start = end + 1;
   }
-  WriteLine(to, line + tail);
+  text::WriteLine(to, line + tail);
 }
 
-void WriteError(const std::string& message) { WriteLine(std::cerr, "corvane-host: " + message); }
+void WriteError(const std::string& message) { text::WriteLine(std::cerr, "corvane-host: " + message); }

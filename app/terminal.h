@@ -6,15 +6,12 @@
 #include <ostream>
 #include <string>
 
-/// Writes `line` to `to` as one line: its control characters escaped (`text::Printable`), a line
-/// feed among them, so that nothing in it can clear the screen, move the cursor, set the terminal's
-/// title or start a line of its own.
-void WriteLine(std::ostream& to, const std::string& line);
+#include "text/printable.h"
 
 /// Writes `text`, whose line breaks are meant (a message's list), as lines: `head` and its first
 /// line, each further line indented by two spaces, `tail` after the last one; every line written
-/// by `WriteLine`, so that no line of it starts at the left edge.
+/// by `text::WriteLine`, so that no line of it starts at the left edge.
 void WriteLines(std::ostream& to, const std::string& head, const std::string& text, const std::string& tail);
 
-/// Writes the runner's line on standard error: "corvane-host: " and `message`, by `WriteLine`.
+/// Writes the runner's line on standard error: "corvane-host: " and `message`, by `text::WriteLine`.
 void WriteError(const std::string& message);

@@ -59,4 +59,6 @@ std::string Printable(const std::string& bytes) {
   return out;
 }
 
+void WriteLine(std::ostream& to, const std::string& line) { to << Printable(line) << "\n"; }
+
 }  // namespace text

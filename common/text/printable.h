@@ -2,6 +2,7 @@
 // line shown to a person may hold them.
 #pragma once
 
+#include <ostream>
 #include <string>
 
 namespace text {
@@ -14,5 +15,10 @@ namespace text {
 /// reads as it was written, and shown text escaped twice is the same as once. For what is shown only, never
 /// for what is written to a file.
 std::string Printable(const std::string& bytes);
+
+/// Writes `line` to `to` as one line shown to a person: `Printable(line)`, then a line feed. Every
+/// line the runner and check-material print goes through here, so that no name reaches the terminal
+/// raw.
+void WriteLine(std::ostream& to, const std::string& line);
 
 }  // namespace text

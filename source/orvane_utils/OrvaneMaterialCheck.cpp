@@ -93,12 +93,8 @@ Reference<OrvaneMaterial> OrvaneMaterialCheck::parseTypeElement(const TiXmlEleme
   return Reference<OrvaneMaterial>();
 }
 
-void OrvaneMaterialCheck::writeLine(std::ostream& out, const std::string& line) {
-  out << text::Printable(line) << "\n";
-}
-
 int OrvaneMaterialCheck::checkText(const std::string& bytes, std::ostream& out, const std::string& prefix) {
-  const auto say = [&](const std::string& line) { writeLine(out, prefix + line); };
+  const auto say = [&](const std::string& line) { text::WriteLine(out, prefix + line); };
   TiXmlDocument doc;
   std::string error;
   if (!OrvaneXMLLoader::parse(bytes, doc, error)) {

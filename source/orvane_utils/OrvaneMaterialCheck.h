@@ -39,15 +39,9 @@ class OrvaneMaterialCheck {
   // out: "<name>: <type>" when it parses, "<name>: error: <message>" when it
   // does not; then a summary line. A text that is not well-formed XML, or has
   // no "scenedata" root, gives one line saying so. Every line starts with
-  // prefix and goes through writeLine. Returns the number of failures (0 when
+  // prefix and is written by text::WriteLine, escaped. Returns the number of failures (0 when
   // all is well).
   static int checkText(const std::string& bytes, std::ostream& out, const std::string& prefix = "");
-
-  // Writes line to out as one line of the check's report, its control
-  // characters escaped (text::Printable), a line feed among them: a name read
-  // from a user's file can neither act on the terminal nor break the line.
-  // Every line of the check, and of the runner's check-material, goes through it.
-  static void writeLine(std::ostream& out, const std::string& line);
 
  private:
   OrvaneMaterialCheck() = delete;
