@@ -99,6 +99,16 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
   while (longTexture.size() < 4096) longTexture += "/" + std::string(200, 't');
   longTexture += "/checker.png";
   const std::string unusable = "the texture " + longTexture + " of material Checker_mid0: File name too long";
+  const std::string unusableLine = "corvane-host: the render failed: Not launching Orvane: " + unusable +
+                                   "; no scene was saved to " + docs / "shot.ovs" + ".\n";
+  // The arguments of a render of the textured document, changed by `edit`.
+  const auto withTexture = [&](std::function<void(std::string&)> edit) {
+    return [&, edit] {
+      std::string json = TexturedDocument(docs / "shot.ovs");
+      edit(json);
+      return run + " " + WriteDocument(json);
+    };
+  };
   const struct {
     const char* what;
     std::function<std::string()> setUp;     // prepares and answers the arguments
@@ -147,26 +157,18 @@ TEST_F(RenderStatusTest, EveryFailureExitsNonZeroWithOneLineSayingWhy) {
            ": Not a directory; no scene was saved to " + docs / "shot.ovs" + ".\n",
        ""},
       {"texture at a path no program could open",
-       [&] {
-         std::string json = TexturedDocument(docs / "shot.ovs");
-         json.replace(json.find("checker.png"), 11, longTexture);
-         return run + " " + WriteDocument(json);
-       },
-       "corvane-host: the render failed: Not launching Orvane: " + unusable + "; no scene was saved to " +
-           docs / "shot.ovs" + ".\n",
+       withTexture([&](std::string& json) { json.replace(json.find("checker.png"), 11, longTexture); }),
+       unusableLine,
        "",
        false,
        {"Could not use " + unusable + "\n"}},
       {"image of a code shader at a path no program could open",
-       [&] {
-         std::string json = TexturedDocument(docs / "shot.ovs");
+       withTexture([&](std::string& json) {
          json.replace(json.find("5833"), 4, "1023863");
          const std::string image = "\"1000\": {\"filename\": \"checker.png";
          json.replace(json.find(image), image.size(), "\"1400\": {\"filename\": \"" + longTexture);
-         return run + " " + WriteDocument(json);
-       },
-       "corvane-host: the render failed: Not launching Orvane: " + unusable + "; no scene was saved to " +
-           docs / "shot.ovs" + ".\n",
+       }),
+       unusableLine,
        "",
        false,
        {"Could not use " + unusable + "\n"}},
@@ -329,10 +331,6 @@ TEST_F(RenderStatusTest, AFailureBeforeTheExportLeavesTheWritePathUnmade) {
   TempDir cwd;
   // A write path that cannot be made is said first, whatever else is missing; it is only walked.
   const std::string file = WriteDocument("{}");
-  const auto unmade = [](const std::string& path, const std::string& why) {
-    return "corvane-host: cannot make the write path " + path + ": " + why +
-           "; --write-path DIR names another\n";
-  };
   const struct {
     const char* what;
     std::string env;
@@ -348,11 +346,8 @@ TEST_F(RenderStatusTest, AFailureBeforeTheExportLeavesTheWritePathUnmade) {
        "corvane-host: no renderer known: the settings file " + w +
            "/corvaneSettings.cfg names none; give the renderer's folder with --renderer-dir DIR\n"},
       {"write path is a file, no renderer known", "", "--write-path " + file,
-       unmade(file, "Not a directory")},
-      {"write path under a file, no renderer known", "", "--write-path " + file + "/w",
-       unmade(file + "/w", "Not a directory")},
-      {"write path under a file, a renderer folder that holds none", "",
-       "--write-path " + file + "/w --renderer-dir " + docs.path(), unmade(file + "/w", "Not a directory")},
+       "corvane-host: cannot make the write path " + file +
+           ": Not a directory; --write-path DIR names another\n"},
       {"no HOME and no write path", "env -u HOME ", "--renderer-dir " + renderer.path(),
        "corvane-host: HOME is not set, so there is no default write path: pass --write-path DIR\n"},
       {"an empty HOME and no write path", "HOME= ", "--renderer-dir " + renderer.path(),

@@ -88,21 +88,6 @@ std::string MakeZip64(const std::string& text) {
   // clang-format on
 }
 
-// Writes `bytes` as the file `path`, each whole MiB of zeros before its last one left a hole, so
-// that an archive large for its ratio of bytes takes little room on disk.
-void WriteSparse(const fs::path& path, const std::string& bytes) {
-  constexpr size_t kBlock = 1 << 20;
-  static const std::string zeros(kBlock, '\0');
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  for (size_t at = 0; at < bytes.size(); at += kBlock) {
-    const size_t size = std::min(kBlock, bytes.size() - at);
-    if (at + size < bytes.size() && bytes.compare(at, size, zeros, 0, size) == 0)
-      out.seekp(static_cast<std::streamoff>(at + size));
-    else
-      out.write(bytes.data() + at, static_cast<std::streamsize>(size));
-  }
-}
-
 // `zip` with the `bytes`-byte little-endian number at `at` set to `value`.
 std::string Patched(std::string zip, size_t at, uint32_t value, int bytes = 4) {
   for (int i = 0; i < bytes; ++i) zip[at + i] = static_cast<char>(value >> (8 * i));
@@ -312,8 +297,7 @@ TEST_F(ZipExtractTest, LinksToFilesOfTheArchiveAreCopiesAndOthersAreLeftOutByNam
         ZipLink("b.png", "a.png"), ZipLink("through.png", "real.png/x"), ZipLink("empty.png", ""),
         ZipLink("long.png", std::string(PATH_MAX, 'x')), ZipLink("esc.png", "\x1b]0;owned\a"),
         // Links to those links: each is left out for its target, whatever that link's reason.
-        ZipLink("to-folder.png", "folder.png"), ZipLink("to-self.png", "self.png"),
-        ZipLink("into.png", "a.png"), ZipLink("to-long.png", "long.png")},
+        ZipLink("to-folder.png", "folder.png"), ZipLink("to-self.png", "self.png")},
        {"real.png", "tex"},
        {"left out folder.png: a link to tex, a folder",
         "left out none.png: a link to blue.png, which the archive does not hold",
@@ -323,9 +307,7 @@ TEST_F(ZipExtractTest, LinksToFilesOfTheArchiveAreCopiesAndOthersAreLeftOutByNam
         "left out empty.png: an empty link", "left out long.png: a link longer than a path may be",
         "left out esc.png: a link to \x1b]0;owned\a, which the archive does not hold",
         "left out to-folder.png: a link to folder.png, a link that is left out",
-        "left out to-self.png: a link to self.png, a link that is left out",
-        "left out into.png: a link to a.png, a link that is left out",
-        "left out to-long.png: a link to long.png, a link that is left out"}},
+        "left out to-self.png: a link to self.png, a link that is left out"}},
       // As bsdtar packs a folder that holds a link to its folder of textures and links through it.
       {"through a link left out",
        {ZipStored("textures/red.png", png), ZipLink("tex", "textures"), ZipLink("alias.png", "tex/red.png"),
@@ -538,7 +520,7 @@ TEST_F(ZipExtractTest, RefusesBrokenHostileAndOversizedArchivesSayingWhyAndLeave
        ZIPERROR_CORRUPT, "", "entry \"b.ovm\""},
   };
   for (size_t row = 0; row < std::size(rows); ++row) {
-    WriteSparse(zip, rows[row].zip);
+    std::ofstream(zip, std::ios::binary | std::ios::trunc) << rows[row].zip;
     std::string system = "-", detail;
     EXPECT_EQ(ExtractError(zip, out, &system, &detail), rows[row].error) << row;
     EXPECT_EQ(system, rows[row].system) << row;
