@@ -516,8 +516,11 @@ std::string WritePathUnmakeable(const Options& o) {
     struct stat st;
     if (::fstatat(at.Descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
       return WritePathLine(o, r);
+    // Only the kernel's own "no" counts (no right to write there, a read-only file system): a probe
+    // that a sandbox answers otherwise (EPERM for the call itself) says nothing of the making.
     files::Result make = at.MayWrite();
-    if (make.ok() && ::faccessat(at.Descriptor(), ".", W_OK | X_OK, AT_EACCESS) != 0)
+    if (make.ok() && ::faccessat(at.Descriptor(), ".", W_OK | X_OK, AT_EACCESS) != 0 &&
+        (errno == EACCES || errno == EROFS))
       make = files::Result::System(errno, at.PathOf(name));
     return make.ok() ? "" : WritePathLine(o, make);
   }
@@ -587,10 +590,12 @@ const char kStandinMark[] = "orvane-standin: a test double of the Orvane rendere
 const char kStandinMarkFile[] = "orvane-standin.mark";
 
 // Whether the renderer in `rendererDir` is the stand-in: its marker file starts with the
-// stand-in's words. A file far larger than that line is no marker, and is not read.
+// stand-in's words. A file far larger than that line is no marker, and is not read; in a folder
+// others may write to, only one of this user's or the folder owner's counts, as for the settings file.
 bool IsRendererStandin(const std::string& rendererDir) {
   std::string mark;
-  return files::ReadFile(rendererDir + "/" + kStandinMarkFile, &mark, 4096).ok() &&
+  return files::ReadFile(rendererDir + "/" + kStandinMarkFile, &mark, 4096, files::ReadPolicy::kTrusted)
+             .ok() &&
          mark.rfind(kStandinMark, 0) == 0;
 }
 
